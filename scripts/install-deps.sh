@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Installs, from Debian and only when missing, everything the build and the tests need.
+set -euo pipefail
+
+packages=(
+  g++ cmake make pkg-config
+  libgtest-dev googletest libbenchmark-dev
+  libnetcdf-dev netcdf-bin
+  libpng-dev zlib1g-dev libx11-dev
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  SUDO=""
+  [ "$(id -u)" -eq 0 ] || SUDO="sudo"
+  $SUDO apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi

@@ -1,0 +1,29 @@
+// Runs the real program (or any command) for end-to-end tests.
+#pragma once
+#include <map>
+#include <string>
+#include <vector>
+
+struct RunResult {
+  int status = -1;   // exit status, or 128+signal when killed by a signal
+  std::string out;   // standard output
+  std::string err;   // standard error
+};
+
+// Runs program with args; stdin_text is fed to standard input (closed afterwards).
+// env adds or replaces environment variables (an empty value removes one).
+// The child is killed after timeout_s seconds (status then 128+SIGKILL).
+RunResult run_program(const std::string& program, const std::vector<std::string>& args,
+                      const std::string& stdin_text = "",
+                      const std::map<std::string, std::string>& env = {},
+                      const std::string& cwd = "", int timeout_s = 30);
+
+// Runs the built stacont binary.
+RunResult run_stacont(const std::vector<std::string>& args, const std::string& stdin_text = "",
+                      const std::map<std::string, std::string>& env = {},
+                      const std::string& cwd = "", int timeout_s = 30);
+
+// A fresh empty directory under $TMPDIR (or /tmp).
+std::string make_temp_dir(const std::string& tag);
+std::string read_file(const std::string& path);
+void write_file(const std::string& path, const std::string& text);
