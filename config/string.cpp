@@ -1,0 +1,169 @@
+// Small text utilities shared by every reader of text records.
+#include "config/string.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+int lower(char c) { return std::tolower(static_cast<unsigned char>(c)); }
+
+bool is_blank(char c) { return c == ' ' || c == '\t'; }
+
+}  // namespace
+
+// The list and the copy of the text share one block: the pointers first, the text
+// after them. Callers may reorder the pointers freely, and one free releases all.
+int parse_string(const char* text, char delimiter, int* count, char*** list) {
+  *count = 0;
+  *list = nullptr;
+  if (text == nullptr || text[0] == '\0') return -1;
+
+  std::size_t len = std::strlen(text);
+  while (len > 0 && text[len - 1] == delimiter) --len;
+  if (len == 0) return 0;
+
+  std::size_t items = 1;
+  for (std::size_t i = 0; i < len; ++i)
+    if (text[i] == delimiter) ++items;
+
+  const std::size_t table = items * sizeof(char*);
+  void* block = std::malloc(table + len + 1);
+  if (block == nullptr) return -1;
+  char** pointers = static_cast<char**>(block);
+  char* copy = static_cast<char*>(block) + table;
+  std::memcpy(copy, text, len);
+  copy[len] = '\0';
+
+  std::size_t n = 0;
+  pointers[n++] = copy;
+  for (std::size_t i = 0; i < len; ++i) {
+    if (copy[i] == delimiter) {
+      copy[i] = '\0';
+      pointers[n++] = copy + i + 1;
+    }
+  }
+  *count = static_cast<int>(items);
+  *list = pointers;
+  return *count;
+}
+
+void free_parsed_array(int, char** list) { std::free(list); }
+
+int stricmp(const char* a, const char* b) {
+  if (a == nullptr || b == nullptr) return (a != nullptr) - (b != nullptr);
+  for (;; ++a, ++b) {
+    const int d = lower(*a) - lower(*b);
+    if (d != 0 || *a == '\0') return d;
+  }
+}
+
+int strnicmp(const char* a, const char* b, std::size_t n) {
+  if (a == nullptr || b == nullptr) return (a != nullptr) - (b != nullptr);
+  for (std::size_t i = 0; i < n; ++i) {
+    const int d = lower(a[i]) - lower(b[i]);
+    if (d != 0 || a[i] == '\0') return d;
+  }
+  return 0;
+}
+
+char* low_string(char* s) {
+  if (s == nullptr) return s;
+  for (char* p = s; *p; ++p) *p = static_cast<char>(lower(*p));
+  return s;
+}
+
+char* strip_string(char* s, char c) {
+  if (s == nullptr) return s;
+  char* out = s;
+  for (const char* p = s; *p; ++p)
+    if (*p != c) *out++ = *p;
+  *out = '\0';
+  return s;
+}
+
+char* strip_escape(char* s) {
+  if (s == nullptr) return s;
+  char* out = s;
+  for (const char* p = s; *p; ++p) {
+    if (*p == '\\') {
+      ++p;
+      if (*p == '\0') break;
+    }
+    *out++ = *p;
+  }
+  *out = '\0';
+  return s;
+}
+
+char* trim_string(char* s) {
+  if (s == nullptr) return s;
+  std::size_t len = std::strlen(s);
+  while (len > 0 && is_blank(s[len - 1])) --len;
+  s[len] = '\0';
+  return s;
+}
+
+char* trim_cr_string(char* s) {
+  if (s == nullptr) return s;
+  std::size_t len = std::strlen(s);
+  while (len > 0 && s[len - 1] == '\r') --len;
+  s[len] = '\0';
+  return s;
+}
+
+char* wstrim_string(char* s) {
+  if (s == nullptr) return s;
+  char* out = s;
+  for (const char* p = s; *p; ++p)
+    if (*p != '\r' && *p != '\n') *out++ = *p;
+  *out = '\0';
+  return trim_string(s);
+}
+
+char* fill_string(char* s, char from, char to) {
+  if (s == nullptr) return s;
+  for (char* p = s; *p; ++p)
+    if (*p == from) *p = to;
+  return s;
+}
+
+int string_is_num(const char* s) {
+  if (s == nullptr) return 0;
+  if (*s == '-') ++s;
+  if (*s == '\0') return 0;
+  for (; *s; ++s)
+    if (!std::isdigit(static_cast<unsigned char>(*s))) return 0;
+  return 1;
+}
+
+// Label numbers keep a fixed count of significant digits whatever the magnitude,
+// so the decimals follow the decimal exponent of the value.
+char* set_num(char* buffer, const char* spec, float value) {
+  int width = 0, digits = 0, min_dec = 0;
+  if (spec != nullptr) std::sscanf(spec, "%d.%d.%d", &width, &digits, &min_dec);
+  if (width < 1) width = digits + 1;
+  width = std::min(width, 9);
+
+  const double mag = std::fabs(static_cast<double>(value));
+  int exponent = 0;
+  if (!std::isfinite(mag))
+    exponent = 0;
+  else if (mag < 1e-5)
+    exponent = 2;
+  else
+    exponent = static_cast<int>(std::floor(std::log10(mag)));
+
+  int decimals = std::max(digits - 1 - exponent, min_dec);
+  decimals = std::clamp(decimals, 0, 20);
+  width = std::max({width, decimals, 0});
+
+  char format[32];
+  std::snprintf(format, sizeof format, "%%%d.%df", width, decimals);
+  std::snprintf(buffer, 32, format, static_cast<double>(value));
+  return buffer;
+}
