@@ -466,6 +466,7 @@ int DATE_make_label_for(int time, int model, const int* seconds, char* text) {
   if (name) s += name;
   if (!seconds) {
     if (f.shown == 0) append_joined(s, " analysis");
+    while (!s.empty() && s.back() == ' ') s.pop_back();
     put_text(text, s);
     return -1;
   }
