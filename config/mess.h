@@ -28,3 +28,5 @@ int MESS_hold(unsigned level, const char* text);
 int MESS_file(const char* name, const char* mode);
 void MESS_file_close();
 void MESS_print_prog(const char* title);
+// Back to the start-up state: default level, terminal only, log files closed.
+void MESS_reset();

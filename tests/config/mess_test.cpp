@@ -1,0 +1,281 @@
+#include "config/mess.h"
+
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdio>
+#include <ctime>
+#include <functional>
+#include <regex>
+#include <string>
+
+#include "config/flag.h"
+#include "files/date.h"
+#include "tests/support/run.h"
+
+namespace {
+
+struct ChildResult {
+  int status = -1;
+  std::string out, err;
+};
+
+// Runs body in a forked child with the given standard input; the child's exit
+// status is body's result (or whatever it passes to exit).
+ChildResult run_child(const std::function<int()>& body, const std::string& input, int timeout_s = 10) {
+  int in[2], out[2], err[2];
+  if (pipe(in) != 0 || pipe(out) != 0 || pipe(err) != 0) return {};
+  std::fflush(nullptr);
+  const pid_t pid = fork();
+  if (pid == 0) {
+    dup2(in[0], 0);
+    dup2(out[1], 1);
+    dup2(err[1], 2);
+    for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1]}) close(fd);
+    const int rc = body();
+    std::fflush(nullptr);
+    _exit(rc);
+  }
+  close(in[0]);
+  close(out[1]);
+  close(err[1]);
+  if (!input.empty() && write(in[1], input.data(), input.size()) < 0) perror("write");
+  close(in[1]);
+  ChildResult r;
+  pollfd fds[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
+  const std::time_t deadline = std::time(nullptr) + timeout_s;
+  int open_fds = 2;
+  while (open_fds > 0 && std::time(nullptr) < deadline) {
+    if (poll(fds, 2, 200) <= 0) continue;
+    for (int i = 0; i < 2; ++i) {
+      if (fds[i].fd < 0 || fds[i].revents == 0) continue;
+      char buffer[4096];
+      const ssize_t n = read(fds[i].fd, buffer, sizeof buffer);
+      if (n <= 0) {
+        close(fds[i].fd);
+        fds[i].fd = -1;
+        --open_fds;
+      } else {
+        (i == 0 ? r.out : r.err).append(buffer, static_cast<std::size_t>(n));
+      }
+    }
+  }
+  for (const pollfd& p : fds)
+    if (p.fd >= 0) close(p.fd);
+  if (open_fds > 0) kill(pid, SIGKILL);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  r.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  return r;
+}
+
+class Mess : public ::testing::Test {
+ protected:
+  void SetUp() override { MESS_reset(); }
+  void TearDown() override { MESS_reset(); }
+};
+
+struct LevelCase {
+  const char* text;
+  unsigned expected;
+};
+
+class MessLevel : public Mess, public ::testing::WithParamInterface<LevelCase> {};
+
+TEST_P(MessLevel, FromResourceText) {
+  EXPECT_EQ(MESS_get(), 0xFFFFFu);
+  MESS_set_str(GetParam().text);
+  EXPECT_EQ(MESS_get(), GetParam().expected) << GetParam().text;
+  EXPECT_GT(MESS_check_set(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, MessLevel,
+    ::testing::Values(LevelCase{"none", 0u}, LevelCase{"+debug", 0xF00FFFFFu},
+                      LevelCase{"warnb", 0x22u},  // second bit of the print and error/warn groups
+                      LevelCase{"warn", 0xFFu}, LevelCase{"debug", 0xFFFFFFFFu},
+                      LevelCase{"messages", 0xFFFu}, LevelCase{"print,+out3", 0xF0000Fu},
+                      LevelCase{"-warn", 0xFFF3Fu}, LevelCase{"out1c", 0x4444u},
+                      LevelCase{"error", 0x3Fu}, LevelCase{"+messd", 0xFFFFFu},
+                      LevelCase{"none,+mess", 0xF00u}, LevelCase{"WARN", 0xFFu},
+                      LevelCase{" warn , +debug", 0xF00000FFu}, LevelCase{"mess,-printa", 0xFFEu},
+                      LevelCase{"nopage,line:5", 0xFFFFFu}, LevelCase{"bogus", 0xFFFFFu}));
+
+TEST_F(Mess, SetModesAndPriority) {
+  EXPECT_EQ(MESS_set(20, MESS_DEBUG), 1);  // low priority applies while nothing is explicit
+  EXPECT_EQ(MESS_get(), 0xFFFFFFFFu);
+  EXPECT_EQ(MESS_check_set(), 0);
+  EXPECT_EQ(MESS_set(0, 255), 1);  // what batch mode does
+  EXPECT_EQ(MESS_get(), 0xFFu);
+  EXPECT_EQ(MESS_check_set(), 1);
+  EXPECT_EQ(MESS_set(21, MESS_DEBUG), 0);  // ignored once explicit
+  EXPECT_EQ(MESS_set(19, MESS_PRINT), 0);
+  EXPECT_EQ(MESS_get(), 0xFFu);
+  EXPECT_EQ(MESS_set(11, MESS_OUT1), 1);
+  EXPECT_EQ(MESS_set(-1, MESS_WARN), 1);
+  EXPECT_EQ(MESS_get(), 0xF03Fu);
+  EXPECT_EQ(MESS_set(9, 0xF000u), 1);
+  EXPECT_EQ(MESS_get(), 0x3Fu);
+  EXPECT_EQ(MESS_set(0, 0x30), 1);  // filled below the highest bit
+  EXPECT_EQ(MESS_get(), 0x3Fu);
+  EXPECT_NE(MESS_check(MESS_ERROR), 0);
+  EXPECT_EQ(MESS_check(MESS_WARN), 0);
+  EXPECT_EQ(MESS_set(3, 1), 0);  // unknown mode
+}
+
+TEST_F(Mess, RoutesByClassAndNoneShowsNothing) {
+  testing::internal::CaptureStdout();
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(MESS_print(MESS_ERROR, "bad %s\n", "thing"), 1);
+  EXPECT_EQ(MESS_print(0x800, "progress %d\n", 3), 1);
+  EXPECT_EQ(MESS_print(MESS_DEBUG, "hidden\n"), 0);
+  MESS_set_str("none");
+  EXPECT_EQ(MESS_print(MESS_ERROR, "error hidden\n"), 0);
+  EXPECT_EQ(MESS_print(MESS_PRINT, "print hidden\n"), 0);
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "progress 3\n");
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "bad thing\n");
+}
+
+TEST_F(Mess, Banner) {
+  testing::internal::CaptureStdout();
+  MESS_print_prog("SURFACE DATA CONTOURING");
+  MESS_set_str("warn");
+  MESS_print_prog("hidden");
+  EXPECT_EQ(testing::internal::GetCapturedStdout(),
+            "      SURFACE DATA CONTOURING (Ver 5.60-LINUX-X11)\n\n");
+}
+
+class MessLog : public Mess {
+ protected:
+  void SetUp() override {
+    Mess::SetUp();
+    dir = make_temp_dir("mess");
+    path = dir + "/run.log";
+  }
+  std::string dir, path;
+};
+
+TEST_F(MessLog, DatedLogAndTerminal) {
+  testing::internal::CaptureStdout();
+  testing::internal::CaptureStderr();
+  char before[64], after[64];
+  DATE_get_current_str(before);
+  ASSERT_EQ(MESS_set_str(("@fi:" + path).c_str()), 1);
+  EXPECT_EQ(MESS_print(MESS_PRINT, "first %d\n", 1), 1);
+  EXPECT_EQ(MESS_print(MESS_WARN, "second\n"), 1);
+  DATE_get_current_str(after);
+  MESS_reset();
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "first 1\n");
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "second\n");
+  const std::string log = read_file(path);
+  const std::regex line("(.*) -- (first 1|second)\n");
+  auto it = std::sregex_iterator(log.begin(), log.end(), line);
+  int lines = 0;
+  for (; it != std::sregex_iterator(); ++it, ++lines) {
+    const std::string date = (*it)[1];
+    EXPECT_TRUE(date == before || date == after) << date;
+    EXPECT_FALSE(date.empty());
+  }
+  EXPECT_EQ(lines, 2) << log;
+}
+
+TEST_F(MessLog, LogOnlyAppendAndTruncate) {
+  write_file(path, "old\n");
+  testing::internal::CaptureStdout();
+  MESS_set_str(("fi=" + path).c_str());  // any separator character
+  EXPECT_EQ(MESS_print(MESS_PRINT, "only in file\n"), 0);
+  MESS_set_str(("+fi:" + path).c_str());
+  EXPECT_EQ(MESS_print(MESS_PRINT, "both\n"), 1);
+  MESS_file_close();
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "both\n");
+  EXPECT_EQ(read_file(path), "old\nonly in file\nboth\n");
+  MESS_set_str(("-fi:" + path).c_str());
+  MESS_print(MESS_DEBUG, "not shown\n");
+  testing::internal::CaptureStdout();
+  MESS_print(MESS_PRINT, "fresh\n");
+  testing::internal::GetCapturedStdout();
+  EXPECT_EQ(read_file(path), "fresh\n");
+}
+
+TEST_F(MessLog, OpenCloseAroundEveryMessage) {
+  testing::internal::CaptureStdout();
+  MESS_set_str(("dfi:" + path).c_str());
+  MESS_print(MESS_PRINT, "one\n");
+  EXPECT_EQ(read_file(path), "one\n");  // already on disk without closing anything
+  std::remove(path.c_str());
+  MESS_print(MESS_PRINT, "two\n");
+  EXPECT_EQ(read_file(path), "two\n");
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "one\ntwo\n");
+}
+
+TEST_F(MessLog, UnopenableLogKeepsTerminal) {
+  testing::internal::CaptureStdout();
+  testing::internal::CaptureStderr();
+  MESS_set_str(("fi:" + dir + "/missing/run.log").c_str());
+  EXPECT_EQ(MESS_print(MESS_PRINT, "still here\n"), 1);
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "still here\n");
+  EXPECT_NE(testing::internal::GetCapturedStderr().find("Cannot open log file"), std::string::npos);
+}
+
+TEST_F(MessLog, ExtraCopyFile) {
+  testing::internal::CaptureStdout();
+  ASSERT_EQ(MESS_file(path.c_str(), "w"), 1);
+  MESS_print(MESS_PRINT, "copied %s\n", "text");
+  MESS_print(MESS_DEBUG, "not shown, not copied\n");
+  MESS_file_close();
+  MESS_print(MESS_PRINT, "after close\n");
+  testing::internal::GetCapturedStdout();
+  EXPECT_EQ(read_file(path), "copied text\n");
+  EXPECT_EQ(MESS_file((dir + "/no/such/file").c_str(), "w"), 0);
+}
+
+// Pages after max_lines lines, consuming exactly one character per hold.
+TEST(MessPaging, HoldsAndWaitsForOneCharacter) {
+  auto r = run_child(
+      [] {
+        FLAG_set_batch(0);
+        MESS_set_str("page,line:2");
+        for (int i = 1; i <= 3; ++i) MESS_print(MESS_PRINT, "line %d\n", i);
+        MESS_print(MESS_PRINT, "line 4\n");
+        char rest[32] = "";
+        if (std::fgets(rest, sizeof rest, stdin)) std::printf("rest=%s", rest);
+        return 0;
+      },
+      "\nleft over\n");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, "line 1\nline 2\nline 3\nPress return to continue\nline 4\nrest=left over\n");
+}
+
+TEST(MessPaging, NoHoldWhenOffOrBatchOrEndOfInput) {
+  auto body = [](const char* setting, int batch) {
+    return [=] {
+      FLAG_set_batch(batch);
+      MESS_set_str(setting);
+      for (int i = 0; i < 6; ++i) MESS_print(MESS_PRINT, "x\n");
+      return 0;
+    };
+  };
+  EXPECT_EQ(run_child(body("nopage,line:2", 0), "").out, "x\nx\nx\nx\nx\nx\n");
+  EXPECT_EQ(run_child(body("page,line:2", 1), "").out, "x\nx\nx\nx\nx\nx\n");
+  // Paging at the end of input must not hang.
+  auto r = run_child(body("page,line:1", 0), "", 5);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out.find("x\nx\nPress return to continue\n"), 0u);
+}
+
+TEST(MessPaging, ErrorWarningHoldGoesToStderr) {
+  auto r = run_child(
+      [] {
+        FLAG_set_batch(0);
+        return MESS_hold(MESS_ERROR | MESS_WARN, "Hold on\n") == 1 ? 0 : 1;
+      },
+      "\n");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.err, "Hold on\n");
+  EXPECT_EQ(r.out, "");
+}
+
+}  // namespace
