@@ -1,15 +1,327 @@
-// Placeholder until the resource-file reader lands: no files, no environment.
+// Reader of resource (defaults) files: wildcard patterns and conditional sections.
 #include "config/def_read.h"
 
-int DEF_prog(const char*) { return 1; }
-int DEF_name(const char*) { return 1; }
-int DEF_title(const char*) { return 1; }
-int DEF_open(const char*) { return -1; }
-void DEF_close() {}
-int DEF_get(char*, char*) { return -1; }
-int DEF_cmp(const char*, const char*) { return 0; }
-int DEF_valid(const char*) { return 0; }
-char* DEF_parse_name(const char*, char* name) { return name; }
-int DEF_env(const char*, const char*, std::string&) { return 0; }
-int DEF_clr_tag() { return 0; }
-int DEF_tag(const char*) { return 0; }
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "config/mess.h"
+#include "files/files.h"
+
+namespace {
+
+constexpr unsigned level_warn = 0xC0;
+constexpr int max_line = DEF_LINE_LEN - 1;  // characters of a line that the reader keeps
+constexpr int level_open = 1;               // conditional level states
+constexpr int level_none = 0;
+constexpr int level_closed = 'c';
+
+std::FILE* def_file = nullptr;
+std::string prog_name = "Zav";
+std::string prog_title;
+std::vector<std::string> tag;
+std::vector<int> match;
+int matches = 1;
+
+bool iequal(const std::string& a, const std::string& b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+         });
+}
+
+bool tag_defined(const char* t) {
+  return std::any_of(tag.begin(), tag.end(), [t](const std::string& s) { return iequal(s, t); });
+}
+
+void recompute() {
+  matches = std::all_of(match.begin(), match.end(), [](int m) { return m == level_open; }) ? 1 : 0;
+}
+
+// '*' matches any run of characters; everything else one character, ignoring case
+// (program titles may be typed in any case; the line names are lower-cased).
+bool glob(const char* pat, const char* name) {
+  const char* star = nullptr;
+  const char* resume = nullptr;
+  while (*name) {
+    if (*pat == '*') {
+      star = pat++;
+      resume = name;
+    } else if (*pat && std::tolower(static_cast<unsigned char>(*pat)) == std::tolower(static_cast<unsigned char>(*name))) {
+      ++pat;
+      ++name;
+    } else if (star) {
+      pat = star + 1;
+      name = ++resume;
+    } else {
+      return false;
+    }
+  }
+  while (*pat == '*') ++pat;
+  return *pat == '\0';
+}
+
+// The program part of full names: "prog", "title", or "prog.title" for a '+' title.
+std::string program_part() {
+  if (prog_title.empty()) return prog_name;
+  if (prog_title[0] == '+') return prog_name + "." + prog_title.substr(1);
+  return prog_title;
+}
+
+std::string expand_home(const std::string& path) {
+  if (path.empty() || path[0] != '~') return path;
+  const std::size_t slash = path.find('/');
+  const std::string user = path.substr(1, slash == std::string::npos ? std::string::npos : slash - 1);
+  const char* home = nullptr;
+  if (user.empty()) {
+    home = std::getenv("HOME");
+    if (!home) {
+      const passwd* pw = getpwuid(getuid());
+      home = pw ? pw->pw_dir : nullptr;
+    }
+  } else {
+    const passwd* pw = getpwnam(user.c_str());
+    home = pw ? pw->pw_dir : nullptr;
+  }
+  if (!home) return path;
+  return std::string(home) + (slash == std::string::npos ? "" : path.substr(slash));
+}
+
+bool is_dir(const std::string& path) {
+  struct stat st {};
+  return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool is_file(const std::string& path) {
+  struct stat st {};
+  return stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+}
+
+// Reads one line. Returns false at the end of the file. A line longer than max_line
+// characters comes back with too_long set and only its first characters kept, so a
+// hostile line never costs more than a small buffer.
+bool read_line(std::FILE* f, std::string& line, bool& too_long) {
+  line.clear();
+  too_long = false;
+  int c;
+  bool any = false;
+  while ((c = std::getc(f)) != EOF) {
+    any = true;
+    if (c == '\n') break;
+    if (static_cast<int>(line.size()) < max_line)
+      line += static_cast<char>(c);
+    else
+      too_long = true;
+  }
+  if (!any) return false;
+  // A carriage return before the newline belongs to the line end, not to the value.
+  if (!line.empty() && line.back() == '\r' && !too_long) line.pop_back();
+  return true;
+}
+
+void copy_out(char* dest, const char* src) {
+  if (dest) std::snprintf(dest, DEF_LINE_LEN, "%s", src);
+}
+
+}  // namespace
+
+int DEF_prog(const char* program) {
+  if (!program || !*program) {
+    prog_name = "Zav";
+    return 1;
+  }
+  const char* slash = std::strrchr(program, '/');
+  prog_name = slash ? slash + 1 : program;
+  if (prog_name.empty()) prog_name = "Zav";
+  return 1;
+}
+
+int DEF_name(const char* title) {
+  prog_title = title ? title : "";
+  return 1;
+}
+
+int DEF_title(const char* title) { return DEF_name(title); }
+
+int DEF_open(const char* path) {
+  DEF_close();
+  std::string name = (path && *path) ? path : ".zavdef";
+  if (name[0] != '|') {
+    name = expand_home(name);
+    if (is_dir(name)) {
+      if (name.back() != '/') name += '/';
+      std::string found = name + "Zav.res";
+      for (const char* f : {"zav.cfg", ".zavdef", "Zav.res"}) {
+        if (is_file(name + f)) {
+          found = name + f;
+          break;
+        }
+      }
+      name = found;
+    }
+    if (!is_file(name)) return -1;
+  }
+  def_file = FILE_open(name.c_str(), "r");
+  return def_file ? 0 : -1;
+}
+
+void DEF_close() {
+  if (def_file) FILE_close(def_file);
+  def_file = nullptr;
+  match.clear();
+  matches = 1;
+}
+
+int DEF_get(char* name, char* value) {
+  copy_out(name, "");
+  copy_out(value, "");
+  if (!def_file) return -1;
+  std::string line;
+  bool too_long = false;
+  while (read_line(def_file, line, too_long)) {
+    // A NUL ends the text of a line; what follows it on the line is ignored.
+    const char* text = line.c_str();
+    if (text[0] == '#') continue;
+    char w1[DEF_LINE_LEN] = "";
+    char w2[DEF_LINE_LEN] = "";
+    const int n = std::sscanf(text, "%249s %249s", w1, w2);
+    if (n < 1 || w1[0] == '#') continue;
+    if (too_long) {
+      MESS_print(level_warn, "DEF_get: line longer than %d characters skipped: %.40s...\n", max_line, text);
+      continue;
+    }
+    const std::string word = w1;
+    if (word == "DEF" || word == "UNDEF") {
+      // Definitions inside a section that is skipped do not take effect.
+      if (n == 2 && matches) {
+        if (word == "UNDEF")
+          tag.erase(std::remove_if(tag.begin(), tag.end(), [&](const std::string& s) { return iequal(s, w2); }),
+                    tag.end());
+        else if (!tag_defined(w2) && static_cast<int>(tag.size()) < DEF_MAX_TAG)
+          tag.emplace_back(w2);
+      }
+      continue;
+    }
+    if (word == "IF") {
+      match.push_back(n == 2 && tag_defined(w2) ? level_open : level_none);
+      recompute();
+      continue;
+    }
+    if (word == "ELIF" || word == "ELSE") {
+      if (match.empty()) {
+        MESS_print(level_warn, word == "ELIF" ? "DEF_get: elif without an if\n" : "DEF_get: else without an if\n");
+        continue;
+      }
+      int& top = match.back();
+      if (top != level_none)
+        top = level_closed;
+      else if (word == "ELSE" || (n == 2 && tag_defined(w2)))
+        top = level_open;
+      recompute();
+      continue;
+    }
+    if (word == "END") {
+      if (match.empty())
+        MESS_print(level_warn, "DEF_get: end without an if\n");
+      else
+        match.pop_back();
+      recompute();
+      continue;
+    }
+    if (n < 2 || !matches) continue;
+
+    std::string val = w2;
+    if (w2[0] == '"') {
+      // The value runs to the closing quote (or the end of the line) and may hold blanks.
+      const char* q = text;
+      while (std::isspace(static_cast<unsigned char>(*q))) ++q;
+      while (*q && !std::isspace(static_cast<unsigned char>(*q))) ++q;
+      while (std::isspace(static_cast<unsigned char>(*q))) ++q;
+      const char* end = std::strchr(q + 1, '"');
+      val = end ? std::string(q + 1, end) : std::string(q + 1);
+    }
+    std::string key = word;
+    for (char& c : key) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (!key.empty() && key.back() == ':') key.pop_back();
+    if (key.empty()) continue;
+    copy_out(name, key.c_str());
+    copy_out(value, val.c_str());
+    return 1;
+  }
+  if (!match.empty()) MESS_print(level_warn, "DEF_get: if without an end\n");
+  match.clear();
+  matches = 1;
+  return -1;
+}
+
+int DEF_cmp(const char* resource, const char* pattern) {
+  if (!resource || !pattern || !*pattern) return 0;
+  // A bare resource name applies to every program.
+  if (!std::strpbrk(pattern, ".*")) return std::strcmp(pattern, resource) == 0 ? 1 : 0;
+  const std::string full = program_part() + "." + resource;
+  return glob(pattern, full.c_str()) ? 1 : 0;
+}
+
+int DEF_valid(const char* pattern) {
+  if (!pattern || !*pattern) return 0;
+  const char* dot = std::strrchr(pattern, '.');
+  if (!dot) return 1;
+  const std::string prefix(pattern, dot);
+  return glob(prefix.c_str(), program_part().c_str()) ? 1 : 0;
+}
+
+char* DEF_parse_name(const char* pattern, char* name) {
+  if (!name) return name;
+  if (!pattern) {
+    name[0] = '\0';
+    return name;
+  }
+  const char* p = pattern;
+  for (const char* s = pattern; *s; ++s)
+    if (*s == '.' || *s == '*') p = s + 1;
+  copy_out(name, p);
+  return name;
+}
+
+int DEF_env(const char* resource, const char* own_variable, std::string& value) {
+  if (!resource || !*resource) return 0;
+  std::string first;
+  if (prog_title.empty())
+    first = "zav" + prog_name + "." + resource;
+  else if (prog_title[0] == '+')
+    first = "zav" + prog_name + "." + prog_title.substr(1) + "." + resource;
+  else
+    first = "zav" + prog_title + "." + resource;
+  std::vector<std::string> names{first};
+  if (own_variable && *own_variable) names.emplace_back(own_variable);
+  names.push_back(std::string("zav") + resource);
+  for (const std::string& n : names) {
+    if (const char* v = std::getenv(n.c_str())) {
+      value = v;
+      return 1;
+    }
+  }
+  return 0;
+}
+
+int DEF_clr_tag() {
+  tag.clear();
+  return 0;
+}
+
+int DEF_tag(const char* t) {
+  if (!t) return static_cast<int>(tag.size());
+  if (*t == '+') ++t;
+  if (!*t) return static_cast<int>(tag.size());
+  if (tag_defined(t)) return static_cast<int>(tag.size());
+  if (static_cast<int>(tag.size()) >= DEF_MAX_TAG) return -1;
+  tag.emplace_back(std::string(t).substr(0, DEF_LINE_LEN - 1));
+  return static_cast<int>(tag.size());
+}
