@@ -1,9 +1,1622 @@
-// Placeholder until the file module lands.
+// File naming conventions, file selection and file services.
 #include "files/files.h"
 
-std::FILE* FILE_open(const char* name, const char* mode) { return name ? std::fopen(name, mode) : nullptr; }
-int FILE_close(std::FILE* f) { return f ? std::fclose(f) : 0; }
+#include <pwd.h>
+#include <sys/stat.h>
+#include <sys/types.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <cerrno>
+#include <climits>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <new>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "config/flag.h"
+#include "config/mess.h"
+#include "config/resrc.h"
+#include "config/string.h"
+#include "config/system.h"
+
+namespace {
+
+constexpr int missing = -9999;
+constexpr std::size_t template_len = 160;  // templates and convention-file lines
+constexpr int default_period = 3600;
+constexpr int max_tries = 100000;  // bound on "la#N" so a hostile N cannot spin for hours
+constexpr unsigned level_debug_conv = 0x10000000u;
+constexpr unsigned level_debug_key = 0x80000000u;
+
+// ---- module state: the active convention ----
+std::string conv;      // file-name template
+std::string hconv;     // header template ("" when none)
+std::string ext;       // extension from a partial convention-name match
+std::string filename;  // last name made or given
+int filename_type = 0;  // 1 given by the user or found, 0 made from the template
+int late_off = default_period;
+int min_size = 0;
+int rmin_size = 0;
+std::array<std::string, 256> keys;
+DateRec set{missing, missing, missing, missing, missing, missing, missing, missing};
+DateRec file_date{missing, missing, missing, missing, missing, missing, missing, missing};
+// Directories of a full path the user gave: they stand in for the path escapes so
+// further files of a sequence are looked for beside the given one.
+std::string upath;
+bool upath_set = false;
+bool want_header = false;
+
+// ---- the file sequence ----
+DateRec first_date{missing, missing, missing, missing, missing, missing, missing, missing};
+int num_hour = 0;
+int offset = default_period;
+int skip = 0;
+int secs = 0;
+int nsecs = 0;
+int numfile = 0;
+std::vector<std::string> files;
+std::size_t file_ind = 0;
+std::string first_name;
+bool first_done = false;
+int def_hours = 0;
+
+struct Saved {
+  int late_off;
+  std::string conv, hconv, filename, ext, upath;
+  int filename_type, min_size;
+  bool upath_set;
+};
+Saved saved{default_period, "", "", "", "", "", 0, 0, false};
+
+// Streams opened with popen: they must be closed with pclose.
+std::set<std::FILE*> pipes;
+
+DateRec unknown_date() { return DateRec{missing, missing, missing, missing, missing, missing, missing, missing}; }
+
+void copy_out(const std::string& text, char* buffer, std::size_t size = FILE_NAME_MAX) {
+  if (buffer == nullptr || size == 0) return;
+  std::size_t n = std::min(text.size(), size - 1);
+  std::memcpy(buffer, text.data(), n);
+  buffer[n] = '\0';
+}
+
+bool ieq_prefix(const std::string& text, const char* prefix) {
+  std::size_t n = std::strlen(prefix);
+  return text.size() >= n && strnicmp(text.c_str(), prefix, n) == 0;
+}
+
+bool is_stdio_name(const std::string& name) {
+  return name.empty() || name == "-" || name == "std" || name == "stdn" || name == "stdin" || name == "stdout";
+}
+
+bool is_stdio_template(const std::string& t) { return t == "-" || t == "std" || t == "stdn"; }
+
+bool is_full(const std::string& name) { return !name.empty() && (name[0] == '/' || name[0] == '.' || name[0] == '~'); }
+
+// Seconds of a date whose unknown time fields count as their start (day 1, hour 0...).
+std::int64_t secs_of(const DateRec& d) {
+  DateRec c = d;
+  if (c.month < 1) c.month = 1;
+  if (c.day < 1) c.day = 1;
+  if (c.hour < 0) c.hour = 0;
+  if (c.minute < 0) c.minute = 0;
+  if (c.second < 0) c.second = 0;
+  if (c.year == missing) c.year = 1970;
+  return DATE_num_sec(&c);
+}
+
+DateRec date_of(std::int64_t seconds) {
+  DateRec d = unknown_date();
+  seconds = std::clamp<std::int64_t>(seconds, INT32_MIN + 1, INT32_MAX);
+  int s = static_cast<int>(seconds);
+  DATE_get_gmdate(&s, &d);
+  return d;
+}
+
+int full_year(int y) {
+  if (y < 0) return y;
+  if (y < 50) return y + 2000;
+  if (y < 200) return y + 1900;
+  return y;
+}
+
+// The directory a path escape stands for: the resource's value without its trailing
+// '/', or "." when the resource is not set.
+std::string resource_dir(const char* resource) {
+  if (upath_set) return upath;
+  const char* v = RES_get(resource);
+  std::string dir = v != nullptr ? v : "";
+  if (stricmp(dir.c_str(), "none") == 0) dir.clear();
+  while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
+  if (dir.empty()) return ".";
+  if (dir == "/") return "";
+  return dir;
+}
+
+const char* path_resource(char c) {
+  switch (c) {
+    case 'C': return "con_path";
+    case 'D': return "data_path";
+    case 'F': return "file_path";
+    case 'R': return "raw_path";
+    case 'G': return "grid_path";
+    case 'I': return "image_path";
+    case 'W': return "watch_path";
+    case 'T': return "text_path";
+    case 'M': return "model_path";
+    case 'S': return "sat_path";
+    default: return nullptr;
+  }
+}
+
+// The value of a %{name} escape.
+std::string brace_value(const std::string& name) {
+  if (upath_set) return upath;
+  const char* v = RES_get(name.c_str());
+  std::string s = v != nullptr ? v : "";
+  while (s.size() > 1 && s.back() == '/') s.pop_back();
+  return s;
+}
+
+std::string key_value(unsigned char c, int step) {
+  const std::string& k = keys[c];
+  if (k.empty()) return "0";
+  if (step > 0 && static_cast<std::size_t>(step) < k.size()) return k.substr(0, step);
+  return k;
+}
+
+// Reads an escape at t[i] == '%': sets step (0 when none given) and returns the index
+// of the escape letter (t.size() when the template ends).
+std::size_t read_step(const std::string& t, std::size_t i, int* step) {
+  std::size_t j = i + 1;
+  long n = 0;
+  bool any = false;
+  while (j < t.size() && std::isdigit(static_cast<unsigned char>(t[j]))) {
+    if (n < 100000) n = n * 10 + (t[j] - '0');
+    any = true;
+    ++j;
+  }
+  *step = any ? static_cast<int>(n) : 0;
+  return j;
+}
+
+// Chooses a date field through the override record and rounds it; period_unit gets the
+// rounding multiple that decides the period.
+int pick_field(int date_value, int override_value, int step, int* multiple) {
+  int n = step > 0 ? step : 1;
+  if (override_value >= 0) {
+    *multiple = n;
+    return override_value - override_value % n;
+  }
+  if (override_value != missing) {
+    int code = -override_value;
+    int q = code / 100;
+    int p = code % 100;
+    if (p < 1) p = 1;
+    *multiple = p;
+    if (date_value < 0) return missing;
+    return date_value - date_value % p + q;
+  }
+  *multiple = n;
+  if (date_value < 0) return missing;
+  return date_value - date_value % n;
+}
+
+void limit_period(int* period, int value) {
+  if (value <= 0) return;
+  if (*period == missing || *period > value) *period = value;
+}
+
+int julian_of(int year, int month, int day) {
+  if (year < 0 || month < 1 || month > 12 || day < 1) return missing;
+  int j = missing;
+  if (DATE_monday_julian(year, month, day, &j) == 0) return missing;
+  return j;
+}
+
+// Expands template t for date d: the heart of name making.
+std::string expand(const std::string& t, const DateRec& d, DateRec* used, int* period) {
+  std::string out;
+  out.reserve(t.size() + 32);
+  auto number = [&](int value, int width) {
+    if (value < 0) {
+      out += "00";
+      return;
+    }
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%*.*d", width, width, value);
+    out += buf;
+  };
+  for (std::size_t i = 0; i < t.size(); ++i) {
+    char c = t[i];
+    if (c == ' ') {
+      out += '_';
+      continue;
+    }
+    if (c == '{' || c == '}') continue;
+    if (c != '%') {
+      out += c;
+      continue;
+    }
+    if (i + 1 < t.size() && t[i + 1] == '%') {
+      out += '%';
+      ++i;
+      continue;
+    }
+    if (i + 1 < t.size() && t[i + 1] == '{') {
+      std::size_t close = t.find('}', i + 2);
+      if (close == std::string::npos) {
+        out.append(t, i + 2, std::string::npos);
+        break;
+      }
+      out += brace_value(t.substr(i + 2, close - i - 2));
+      i = close;
+      continue;
+    }
+    int step = 0;
+    std::size_t j = read_step(t, i, &step);
+    if (j >= t.size() || !std::isalpha(static_cast<unsigned char>(t[j]))) {
+      // Not an escape: keep the text as it stands.
+      out.append(t, i, j - i);
+      i = j - 1;
+      continue;
+    }
+    char e = t[j];
+    i = j;
+    int mult = 1;
+    switch (e) {
+      case 'Y': {
+        int v = pick_field(full_year(d.year), set.year, step, &mult);
+        used->year = v;
+        number(v, 4);
+        break;
+      }
+      case 'y': {
+        int v = pick_field(full_year(d.year), set.year, step, &mult);
+        used->year = v;
+        number(v < 0 ? v : v % 100, 2);
+        break;
+      }
+      case 'm':
+      case 'b': {
+        int v = pick_field(d.month, set.month, step, &mult);
+        used->month = v;
+        if (e == 'm' || v < 0)
+          number(v, 2);
+        else {
+          const char* m = DATE_month_lower(v);
+          out += (m != nullptr && *m != '\0') ? std::string(m).substr(0, 3) : std::string("00");
+        }
+        break;
+      }
+      case 'd': {
+        int v = pick_field(d.day, set.day, step, &mult);
+        used->day = v;
+        number(v, 2);
+        limit_period(period, 86400 * mult);
+        break;
+      }
+      case 'j': {
+        int jd = d.julian >= 1 ? d.julian : julian_of(full_year(d.year), d.month, d.day);
+        int v = pick_field(jd, set.julian, step, &mult);
+        used->julian = v;
+        number(v, 3);
+        limit_period(period, 86400 * mult);
+        break;
+      }
+      case 'h': {
+        int v = pick_field(d.hour, set.hour, step, &mult);
+        used->hour = v;
+        number(v, 2);
+        limit_period(period, 3600 * mult);
+        break;
+      }
+      case 'n': {
+        int v = pick_field(d.minute, set.minute, step, &mult);
+        used->minute = v;
+        number(v, 2);
+        limit_period(period, 60 * mult);
+        break;
+      }
+      case 'e':
+        out += ext;
+        break;
+      default:
+        if (const char* res = path_resource(e))
+          out += resource_dir(res);
+        else
+          out += key_value(static_cast<unsigned char>(e), step);
+        break;
+    }
+  }
+  return out;
+}
+
+// Number of path separators after the first path escape of the template (all of them
+// when it has none): how many trailing components of a user's path the template itself
+// accounts for.
+int template_separators(const std::string& t) {
+  std::size_t from = 0;
+  for (std::size_t i = 0; i + 1 < t.size(); ++i) {
+    if (t[i] != '%') continue;
+    if (t[i + 1] == '%') {
+      ++i;
+      continue;
+    }
+    int step = 0;
+    std::size_t j = read_step(t, i, &step);
+    if (j < t.size() && (path_resource(t[j]) != nullptr || t[j] == '{')) {
+      from = j + 1;
+      break;
+    }
+  }
+  int n = 0;
+  for (std::size_t i = from; i < t.size(); ++i)
+    if (t[i] == '/' || t[i] == ':') ++n;
+  return n;
+}
+
+// The leading directories of a full path: everything before its n-th separator from the
+// end.
+std::string leading_dirs(const std::string& path, int n) {
+  std::size_t end = path.size();
+  for (int k = 0; k < n; ++k) {
+    if (end == 0) return "";
+    std::size_t p = path.find_last_of("/:", end - 1);
+    if (p == std::string::npos) return n == 1 && k == 0 ? "." : "";
+    end = p;
+  }
+  return path.substr(0, end);
+}
+
+void extract_user_path(const std::string& name) {
+  upath_set = false;
+  upath.clear();
+  if (filename_type != 1 || !is_full(name) || conv.empty()) return;
+  int n = template_separators(conv);
+  if (n < 1) return;
+  upath = leading_dirs(name, n);
+  upath_set = true;
+  MESS_print(level_debug_key, "Extracted path: %s\n", upath.c_str());
+}
+
+// Convention file name: the name_conv resource or "name_conv", in file_path; without
+// file_path the working directory and then the package data directory.
+std::vector<std::string> conv_file_candidates() {
+  const char* res = RES_get("name_conv");
+  std::string name = (res != nullptr && *res != '\0') ? res : "name_conv";
+  std::vector<std::string> list;
+  if (is_full(name)) {
+    list.push_back(name);
+    return list;
+  }
+  const char* fp = RES_get("file_path");
+  if (fp != nullptr && *fp != '\0' && stricmp(fp, "none") != 0) {
+    list.push_back(FILE_add_path(std::string(fp), name));
+    return list;
+  }
+  list.push_back(name);
+#ifdef STACONT_DATA_DIR
+  list.push_back(FILE_add_path(std::string(STACONT_DATA_DIR), name));
+#endif
+  return list;
+}
+
+struct ConvLine {
+  std::string name, tmpl, header;
+  int min_size = 0;
+};
+
+bool parse_conv_line(const std::string& line, ConvLine* out) {
+  std::size_t p = line.find_first_not_of(" \t");
+  if (p == std::string::npos || line[p] == '#') return false;
+  std::vector<std::string> fields;
+  while (p < line.size() && fields.size() < 4) {
+    std::size_t q = line.find_first_of(" \t\r\n", p);
+    if (q == std::string::npos) q = line.size();
+    fields.push_back(line.substr(p, q - p));
+    p = line.find_first_not_of(" \t\r\n", q);
+    if (p == std::string::npos) break;
+  }
+  if (fields.size() < 2) return false;
+  out->name = fields[0];
+  out->tmpl = fields[1];
+  out->header = fields.size() > 2 && fields[2] != "-" ? fields[2] : "";
+  out->min_size = fields.size() > 3 ? std::atoi(fields[3].c_str()) : 0;
+  return true;
+}
+
+// Selects templates; the period is known from the template before any name is made.
+void set_template(const std::string& t, const std::string& h) {
+  conv = t.substr(0, template_len);
+  hconv = h.substr(0, template_len);
+  DateRec probe = unknown_date();
+  DateRec used = unknown_date();
+  late_off = missing;
+  expand(conv, probe, &used, &late_off);
+}
+
+// Makes the name for date d; the workhorse of FILE_set_date and FILE_hdr_set_date.
+int make_name(const DateRec* date, char* name) {
+  const std::string& t = want_header && !hconv.empty() ? hconv : conv;
+  if (t.empty()) {
+    if (filename.empty()) filename = "filename";
+    copy_out(filename, name);
+    return 1;
+  }
+  if (is_stdio_template(t)) {
+    filename = "-";
+    copy_out(filename, name);
+    return 1;
+  }
+  late_off = missing;
+  DateRec d = date != nullptr ? *date : file_date;
+  DateRec used = file_date;
+  used.year = used.month = used.day = used.hour = used.minute = missing;
+  used.julian = used.wday = missing;
+  if (d.year == missing && !filename.empty()) {
+    file_date = used;
+    copy_out(filename, name);
+    return 0;
+  }
+  std::string out = expand(t, d, &used, &late_off);
+  if (used.julian >= 1 && used.year >= 0 && (used.month < 0 || used.day < 0)) {
+    int m = 0, dd = 0;
+    if (DATE_julian_monday(used.year, used.julian, &m, &dd) != 0) {
+      if (used.month < 0) used.month = m;
+      if (used.day < 0) used.day = dd;
+    }
+  }
+  if (used.julian < 0) used.julian = julian_of(used.year, used.month, used.day);
+  used.second = used.year >= 0 ? 0 : missing;
+  if (used.year >= 0 && used.month >= 1 && used.day >= 1) used.wday = date_of(secs_of(used)).wday;
+  file_date = used;
+  filename = std::move(out);
+  filename_type = 0;
+  copy_out(filename, name);
+  return 1;
+}
+
+// ---- current files ----
+
+// Reads "#YYYYMMDDHHMM" (as many two-digit fields as present) at s[i]; advances i.
+bool read_hash_date(const std::string& s, std::size_t* i, DateRec* d) {
+  std::size_t p = *i;
+  if (p >= s.size() || s[p] != '#') return false;
+  ++p;
+  auto digits = [&](std::size_t at, int n, int* v) {
+    if (at + n > s.size()) return false;
+    int x = 0;
+    for (int k = 0; k < n; ++k) {
+      if (!std::isdigit(static_cast<unsigned char>(s[at + k]))) return false;
+      x = x * 10 + (s[at + k] - '0');
+    }
+    *v = x;
+    return true;
+  };
+  int v = 0;
+  if (!digits(p, 4, &v)) return false;
+  d->year = v;
+  p += 4;
+  int* fields[] = {&d->month, &d->day, &d->hour, &d->minute};
+  for (int* f : fields) {
+    if (!digits(p, 2, &v)) break;
+    *f = v;
+    p += 2;
+  }
+  *i = p;
+  return true;
+}
+
+// An offset "[+|-]DdH:M", "[+|-]H:M", "[+|-]H" or ":M" at s[i]; 0 when none is there.
+bool read_offset(const std::string& s, std::size_t* i, std::int64_t* seconds, int* direction) {
+  std::size_t p = *i;
+  int sign = -1;
+  if (p < s.size() && (s[p] == '+' || s[p] == '-')) {
+    sign = s[p] == '+' ? 1 : -1;
+    ++p;
+  }
+  if (p >= s.size() || !(std::isdigit(static_cast<unsigned char>(s[p])) || s[p] == ':')) return false;
+  auto num = [&]() {
+    std::int64_t v = 0;
+    while (p < s.size() && std::isdigit(static_cast<unsigned char>(s[p]))) {
+      if (v < 100000000) v = v * 10 + (s[p] - '0');
+      ++p;
+    }
+    return v;
+  };
+  std::int64_t days = 0, hours = 0, minutes = 0;
+  std::int64_t first = num();
+  if (p < s.size() && (s[p] == 'd' || s[p] == 'D')) {
+    days = first;
+    ++p;
+    hours = num();
+  } else {
+    hours = first;
+  }
+  if (p < s.size() && s[p] == ':') {
+    ++p;
+    minutes = num();
+  }
+  *seconds = sign * (days * 86400 + hours * 3600 + minutes * 60);
+  *direction = sign;
+  *i = p;
+  return true;
+}
+
+std::int64_t base_time(const std::string& spec, std::size_t* i) {
+  DateRec d = unknown_date();
+  bool have = false;
+  if (read_hash_date(spec, i, &d)) {
+    have = true;
+  } else if (const char* env = std::getenv("zavcurtime"); env != nullptr && *env != '\0') {
+    std::string e = env[0] == '#' ? env : std::string("#") + env;
+    std::size_t k = 0;
+    if (read_hash_date(e, &k, &d))
+      have = true;
+    else
+      MESS_print(MESS_WARN, "zavcurtime: not a time YYYYMMDDHHMM: %.40s\n", env);
+  }
+  if (!have) {
+    int now = DATE_get_time(nullptr);
+    return now;
+  }
+  d.year = full_year(d.year);
+  return secs_of(d);
+}
+
+// Moves the base back to the most recent time that matches the override record.
+std::int64_t apply_override(std::int64_t base) {
+  DateRec b = date_of(base);
+  if (set.month >= 1 && set.month > b.month) b.year -= 1;
+  if (set.day >= 1 && set.day > b.day) {
+    if (--b.month < 1) {
+      b.month = 12;
+      b.year -= 1;
+    }
+  }
+  std::int64_t back = 0;
+  if (set.hour >= 0 && set.hour > b.hour) back += 86400;
+  if (set.minute >= 0 && set.minute > b.minute) back += 3600;
+  if (set.year >= 0) b.year = full_year(set.year);
+  if (set.month >= 1) b.month = set.month;
+  if (set.day >= 1) b.day = set.day;
+  if (set.hour >= 0) b.hour = set.hour;
+  if (set.minute >= 0) b.minute = set.minute;
+  b.second = 0;
+  return secs_of(b) - back;
+}
+
+std::string size_text(long n) { return std::to_string(n); }
+
+// Looks for the latest file from t stepping one period at a time in direction dir.
+std::int64_t find_latest(std::int64_t t, int tries, int dir) {
+  int step = FILE_get_offset();
+  std::string last;
+  long minimum = FILE_get_min_size();
+  for (int k = 0; k < tries; ++k) {
+    DateRec d = date_of(t);
+    make_name(&d, nullptr);
+    MESS_print(MESS_DEBUG, "LATE: %s\n", filename.c_str());
+    long size = FILE_size(filename.c_str());
+    if (size > minimum) {
+      MESS_print(MESS_DEBUG, "LATEST: %s %s %d\n", filename.c_str(), size_text(size).c_str(), k);
+      return t;
+    }
+    if (filename == last && k > 0) break;  // the template has no date in it
+    last = filename;
+    step = FILE_get_offset();
+    t += static_cast<std::int64_t>(dir) * step;
+  }
+  return missing;
+}
+
+bool is_current_spec(const std::string& s) {
+  if (s.empty()) return false;
+  if (s[0] == '#') return true;
+  if (!(ieq_prefix(s, "cu") || ieq_prefix(s, "la"))) return false;
+  if (s.size() == 2) return true;
+  return std::strchr("#+-0123456789:lL", s[2]) != nullptr;
+}
+
+std::string current_arg(const std::string& s) { return ieq_prefix(s, "cu") ? s.substr(2) : s; }
+
+std::string expand_user(const std::string& name) {
+  if (name.empty() || name[0] != '~') return name;
+  std::size_t slash = name.find('/');
+  std::string user = name.substr(1, slash == std::string::npos ? std::string::npos : slash - 1);
+  std::string rest = slash == std::string::npos ? "" : name.substr(slash);
+  const char* home = nullptr;
+  if (user.empty()) {
+    home = std::getenv("HOME");
+    if (home == nullptr || *home == '\0') {
+      if (const passwd* pw = getpwuid(getuid())) home = pw->pw_dir;
+    }
+  } else if (user.size() < 256) {
+    if (const passwd* pw = getpwnam(user.c_str())) home = pw->pw_dir;
+  }
+  if (home == nullptr) return name;
+  return std::string(home) + rest;
+}
+
+bool stat_of(const char* name, struct stat* st) {
+  if (name == nullptr || *name == '\0') return false;
+  std::string path = expand_user(name);
+  return ::stat(path.c_str(), st) == 0;
+}
+
+// Present for the input prompt: an existing file, a standard stream or a pipe.
+bool present(const std::string& name) {
+  if (name.empty()) return false;
+  if (is_stdio_name(name) || name[0] == '|') return true;
+  struct stat st;
+  return stat_of(name.c_str(), &st);
+}
+
+void report_current(const char* name) { MESS_print(MESS_MESS, "Current filename: %s\n", name); }
+
+// The list of positional file names.
+std::vector<std::string> positional_names() {
+  std::vector<std::string> out;
+  int count = 0;
+  char** list = nullptr;
+  RES_getvals("filename", &count, &list);
+  for (int i = 0; i < count; ++i)
+    if (list[i] != nullptr && list[i][0] != '\0') out.emplace_back(list[i]);
+  if (list != nullptr) free_parsed_array(count, list);
+  return out;
+}
+
+// "H:M", ":M" or "H" in seconds; a leading '-' looks back.
+int parse_span(const std::string& text) {
+  std::string s = text;
+  int sign = 1;
+  if (!s.empty() && s[0] == '-') {
+    sign = -1;
+    s.erase(0, 1);
+  }
+  long h = 0, m = 0;
+  std::size_t colon = s.find(':');
+  std::string hs = s.substr(0, colon);
+  if (!hs.empty()) h = std::strtol(hs.c_str(), nullptr, 10);
+  if (colon != std::string::npos) m = std::strtol(s.c_str() + colon + 1, nullptr, 10);
+  h = std::clamp(h, -100000L, 100000L);
+  m = std::clamp(m, -6000000L, 6000000L);
+  return sign * static_cast<int>(h * 3600 + m * 60);
+}
+
+std::string shell_quote_glob(const std::string& s) {
+  std::string out;
+  for (char c : s) {
+    unsigned char u = static_cast<unsigned char>(c);
+    if (std::isalnum(u) || std::strchr("/._-+,=@%?*[]", c) != nullptr)
+      out += c;
+    else {
+      out += '\\';
+      out += c;
+    }
+  }
+  return out;
+}
+
+// The template turned into a shell pattern for listing.
+std::string listing_pattern(const std::string& t) {
+  std::string out;
+  for (std::size_t i = 0; i < t.size(); ++i) {
+    char c = t[i];
+    if (c == '{' || c == '}') continue;
+    if (c != '%') {
+      out += shell_quote_glob(std::string(1, c == ' ' ? '_' : c));
+      continue;
+    }
+    if (i + 1 < t.size() && t[i + 1] == '%') {
+      out += '%';
+      ++i;
+      continue;
+    }
+    if (i + 1 < t.size() && t[i + 1] == '{') {
+      std::size_t close = t.find('}', i + 2);
+      out += '*';
+      if (close == std::string::npos) break;
+      i = close;
+      continue;
+    }
+    int step = 0;
+    std::size_t j = read_step(t, i, &step);
+    if (j >= t.size()) break;
+    i = j;
+    switch (t[j]) {
+      case 'Y': out += "?[0-9]??"; break;
+      case 'b': out += "?[a-z]?"; break;
+      case 'j': out += "?[0-9]?"; break;
+      case 'y': case 'm': case 'd': case 'h': case 'n': out += "[0-9]?"; break;
+      default:
+        if (const char* res = path_resource(t[j])) {
+          std::string dir = resource_dir(res);
+          if (!dir.empty() && dir[0] == '~') {
+            out += '~' + shell_quote_glob(dir.substr(1));
+          } else {
+            out += shell_quote_glob(dir);
+          }
+        } else {
+          out += '*';
+        }
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+// ======================================================================
+// Conventions
+
+int FILE_set_name(const char* name_in) {
+  filename.clear();
+  filename_type = 0;
+  upath_set = false;
+  upath.clear();
+  ext.clear();
+  std::string name = name_in != nullptr ? name_in : "none";
+  if (stricmp(name.c_str(), "none") == 0) {
+    conv.clear();
+    hconv.clear();
+    return 0;
+  }
+  if (name[0] == '@') {
+    set_template(name.substr(1), "");
+    min_size = 0;
+    return 1;
+  }
+  // Key settings ":c=value" follow the name.
+  std::size_t colon = name.find(':');
+  if (colon != std::string::npos) {
+    std::string base = name.substr(0, colon);
+    std::size_t p = colon;
+    while (p != std::string::npos) {
+      std::size_t q = name.find(':', p + 1);
+      std::string part = name.substr(p + 1, q == std::string::npos ? std::string::npos : q - p - 1);
+      if (part.size() >= 2 && part[1] == '=') {
+        FILE_set_key(static_cast<unsigned char>(part[0]), part.c_str() + 2);
+        MESS_print(level_debug_key, "KEY: %c = %s\n", part[0], part.c_str() + 2);
+      } else {
+        base += ':' + part;
+      }
+      p = q;
+    }
+    name = base;
+  }
+  std::ifstream in;
+  std::string used;
+  for (const std::string& candidate : conv_file_candidates()) {
+    in.open(candidate);
+    if (in.is_open()) {
+      used = candidate;
+      break;
+    }
+    in.clear();
+  }
+  if (!in.is_open()) {
+    std::vector<std::string> c = conv_file_candidates();
+    MESS_print(MESS_WARN, "FILE_set_name: No file name convention file: %s\n", c.empty() ? "" : c.front().c_str());
+    set_template(name, "");
+    min_size = 0;
+    return 0;
+  }
+  MESS_print(level_debug_conv, "Opening name convention file: %s\n", used.c_str());
+  std::string line;
+  while (std::getline(in, line)) {
+    if (line.size() > template_len) line.resize(template_len);
+    ConvLine cl;
+    if (!parse_conv_line(line, &cl)) continue;
+    if (stricmp(cl.name.c_str(), name.c_str()) == 0) {
+      MESS_print(MESS_DEBUG, "File name match for: %s\n", name.c_str());
+      set_template(cl.tmpl, cl.header);
+      min_size = cl.min_size;
+      return 1;
+    }
+    if (cl.name.size() < name.size() && strnicmp(cl.name.c_str(), name.c_str(), cl.name.size()) == 0) {
+      std::size_t us = name.find_last_of('_');
+      ext = us != std::string::npos && us >= cl.name.size() ? name.substr(us + 1) : name.substr(cl.name.size());
+      MESS_print(MESS_DEBUG, "File name partial match for: %s-%s ext: %s\n", cl.name.c_str(), name.c_str(),
+                 ext.c_str());
+      set_template(cl.tmpl, cl.header);
+      min_size = cl.min_size;
+      return 1;
+    }
+  }
+  MESS_print(MESS_DEBUG, "No file name conversion for: %s\n", name.c_str());
+  set_template(name, "");
+  min_size = 0;
+  return 0;
+}
+
+int FILE_set_date(const DateRec* date, char* name) {
+  try {
+    want_header = false;
+    return make_name(date, name);
+  } catch (const std::bad_alloc&) {
+    copy_out("", name);
+    return 0;
+  }
+}
+
+int FILE_hdr_set_date(const DateRec* date, char* name) {
+  try {
+    want_header = true;
+    int r = make_name(date, name);
+    want_header = false;
+    return r;
+  } catch (const std::bad_alloc&) {
+    want_header = false;
+    copy_out("", name);
+    return 0;
+  }
+}
+
+int FILE_set_key(int c, const char* text) {
+  if (c < 0 || c > 255) return 0;
+  std::string k = text != nullptr ? text : "";
+  if (k.size() > FILE_KEY_LEN - 1) k.resize(FILE_KEY_LEN - 1);
+  std::replace(k.begin(), k.end(), ' ', '_');
+  keys[static_cast<std::size_t>(c)] = k;
+  return 1;
+}
+
+char* FILE_get_key(int c, char* buffer) {
+  if (buffer == nullptr) return nullptr;
+  copy_out(c >= 0 && c <= 255 ? keys[static_cast<std::size_t>(c)] : std::string(), buffer, FILE_KEY_LEN);
+  return buffer;
+}
+
+int FILE_set_time(const DateRec* date) {
+  set = date != nullptr ? *date : unknown_date();
+  return 1;
+}
+
+int FILE_get_time(DateRec* date) {
+  if (date == nullptr) return 0;
+  *date = set;
+  return 1;
+}
+
+void FILE_reset_time() { set = unknown_date(); }
+
+void FILE_set_late_off(int seconds) { late_off = seconds; }
+int FILE_get_late_off() { return late_off > 0 ? late_off : default_period; }
+int FILE_get_offset() { return late_off < 1 ? 100000 : late_off; }
+void FILE_set_min_size(int bytes) { rmin_size = bytes; }
+int FILE_get_min_size() { return rmin_size != 0 ? rmin_size : min_size; }
+
+char* FILE_get_name_conv(char* text) {
+  if (text == nullptr) return nullptr;
+  std::string s = std::to_string(late_off) + " " + (conv.empty() ? "-" : conv) + " " + (hconv.empty() ? "-" : hconv);
+  copy_out(s, text);
+  return text;
+}
+
+int FILE_set_name_conv(const char* text) {
+  if (text == nullptr) return 0;
+  ConvLine cl;
+  std::size_t sp = std::string(text).find_first_of(" \t");
+  if (sp == std::string::npos) return 0;
+  if (!parse_conv_line("x " + std::string(text + sp), &cl)) return 0;
+  set_template(cl.tmpl == "-" ? "" : cl.tmpl, cl.header);
+  late_off = std::atoi(text);
+  filename.clear();
+  return 1;
+}
+
+void FILE_save_name_conv() {
+  saved = Saved{late_off, conv, hconv, filename, ext, upath, filename_type, min_size, upath_set};
+}
+
+void FILE_restore_name_conv() {
+  late_off = saved.late_off;
+  conv = saved.conv;
+  hconv = saved.hconv;
+  filename = saved.filename;
+  ext = saved.ext;
+  upath = saved.upath;
+  filename_type = saved.filename_type;
+  min_size = saved.min_size;
+  upath_set = saved.upath_set;
+}
+
+void FILE_set_def_hours(int hours) { def_hours = std::clamp(hours, -100000, 100000) * 3600; }
+
+// ======================================================================
+// Input file, file specifications and current files
+
+int FILE_set_current(const char* spec_in, char* name) {
+  try {
+    std::string spec = spec_in != nullptr ? spec_in : "";
+    if (ieq_prefix(spec, "cu")) spec.erase(0, 2);
+    if (spec.empty()) spec = "la";
+    std::size_t i = 0;
+    std::int64_t t = base_time(spec, &i);
+    t = apply_override(t);
+    int direction = -1;
+    std::int64_t off = 0;
+    if (read_offset(spec, &i, &off, &direction)) t += off;
+    if (i < spec.size() && (spec[i] == 'l' || spec[i] == 'L')) {
+      ++i;
+      if (i < spec.size() && (spec[i] == 'a' || spec[i] == 'A')) ++i;
+      int tries = 500;
+      if (i < spec.size() && spec[i] == '#') {
+        ++i;
+        long n = 0;
+        while (i < spec.size() && std::isdigit(static_cast<unsigned char>(spec[i]))) {
+          if (n < max_tries) n = n * 10 + (spec[i] - '0');
+          ++i;
+        }
+        tries = static_cast<int>(std::clamp(n, 1L, static_cast<long>(max_tries)));
+      }
+      std::int64_t found = find_latest(t, tries, direction);
+      if (found != missing) t = found;
+      int d2 = direction;
+      std::int64_t off2 = 0;
+      if (read_offset(spec, &i, &off2, &d2)) t += off2;
+    }
+    if (i < spec.size())
+      MESS_print(MESS_WARN, "Current file: ignored \"%.40s\"\n", spec.c_str() + i);
+    DateRec d = date_of(t);
+    make_name(&d, name);
+    filename_type = 0;
+    int period = FILE_get_late_off();
+    std::int64_t r = t - ((t % period) + period) % period;
+    return static_cast<int>(std::clamp<std::int64_t>(r, INT32_MIN, INT32_MAX));
+  } catch (const std::bad_alloc&) {
+    copy_out("", name);
+    return missing;
+  }
+}
+
+int FILE_set_file(const char* spec_in, char* name) {
+  try {
+    std::string spec = spec_in != nullptr ? spec_in : "";
+    file_date.year = file_date.month = file_date.day = file_date.hour = file_date.minute = missing;
+    if (stricmp(spec.c_str(), "exit") == 0) ZAV_exit(0);
+    if (is_current_spec(spec)) {
+      FILE_set_current(current_arg(spec).c_str(), name);
+      report_current(filename.c_str());
+      return 1;
+    }
+    std::size_t hash = spec.size() > 1 ? spec.find('#', 1) : std::string::npos;
+    if (hash != std::string::npos) {
+      std::string suffix = spec.substr(hash);
+      spec.resize(hash);
+      DateRec d = unknown_date();
+      std::size_t k = 0;
+      if (read_hash_date(suffix, &k, &d)) {
+        if (d.year >= 0) set.year = full_year(d.year);
+        if (d.month >= 0) set.month = d.month;
+        if (d.day >= 0) set.day = d.day;
+        if (d.hour >= 0) set.hour = d.hour;
+        if (d.minute >= 0) set.minute = d.minute;
+      } else {
+        MESS_print(MESS_WARN, "Date suffix not understood (#YYYYMMDDHHMM): %.40s\n", suffix.c_str());
+      }
+    }
+    auto take = [](int v) { return v >= 0 ? v : missing; };
+    file_date.year = take(set.year);
+    file_date.month = take(set.month);
+    file_date.day = take(set.day);
+    file_date.hour = take(set.hour);
+    file_date.minute = take(set.minute);
+    upath_set = false;
+    upath.clear();
+    if (!spec.empty() && spec[0] == '@') {
+      filename = spec.substr(1);
+      filename_type = 1;
+      copy_out(filename, name);
+      return 1;
+    }
+    const std::string& t = want_header ? hconv : conv;
+    if (is_stdio_name(spec) && !spec.empty()) {
+      filename = spec;
+      filename_type = 1;
+      copy_out(filename, name);
+      return 1;
+    }
+    if (is_stdio_template(t)) {
+      filename = "-";
+      filename_type = 1;
+      copy_out(filename, name);
+      return 1;
+    }
+    if (stricmp(spec.c_str(), "none") == 0) {
+      filename = "none";
+      filename_type = 1;
+      copy_out(filename, name);
+      return 0;
+    }
+    if (spec.empty() || spec[0] == '|' || t.empty() || (is_full(t) && is_full(spec))) {
+      filename = spec;
+      filename_type = 1;
+      extract_user_path(filename);
+      copy_out(filename, name);
+      return 1;
+    }
+    // Match the spec against the template, building the name as we go.
+    std::string out;
+    late_off = missing;
+    DateRec d = file_date;
+    d.julian = d.wday = d.second = missing;
+    bool full = is_full(spec);
+    std::size_t i = 0, j = 0;
+    bool after_path = false;
+    bool ended = false;
+    auto digits = [&](int n, int* v) {
+      if (j + n > spec.size()) return false;
+      int x = 0;
+      for (int k = 0; k < n; ++k) {
+        char ch = spec[j + k];
+        if (!std::isdigit(static_cast<unsigned char>(ch))) return false;
+        x = x * 10 + (ch - '0');
+      }
+      *v = x;
+      return true;
+    };
+    auto next_literal = [&](std::size_t from) {
+      std::string lit;
+      for (std::size_t k = from; k < t.size() && t[k] != '%' && t[k] != '*'; ++k)
+        if (t[k] != '{' && t[k] != '}') lit += t[k];
+      return lit;
+    };
+    auto text_to_literal = [&](std::size_t from) {
+      std::string lit = next_literal(from);
+      std::size_t end = lit.empty() ? spec.size() : spec.find(lit, j);
+      if (end == std::string::npos) end = spec.size();
+      std::string s = spec.substr(j, end - j);
+      j = end;
+      return s;
+    };
+    if (is_full(t) && !full) {
+      // A template that names its own directory: a bare name is looked for there.
+      std::size_t first_escape = t.find_first_of("%*");
+      std::size_t dir_end = t.find_last_of('/', first_escape == std::string::npos ? t.size() : first_escape);
+      if (dir_end != std::string::npos) {
+        out = t.substr(0, dir_end + 1);
+        i = dir_end + 1;
+      }
+    }
+    while (i < t.size() && !ended) {
+      char c = t[i];
+      MESS_print(MESS_DEBUG, "FILES:%s:%s:%s:%c:%s:%d\n", t.c_str() + i, spec.c_str() + std::min(j, spec.size()),
+                 out.c_str(), c, "", late_off);
+      if (c == '{' || c == '}') {
+        ++i;
+        continue;
+      }
+      if (c == '*') {
+        out.append(spec, j, std::string::npos);
+        j = spec.size();
+        i = t.size();
+        break;
+      }
+      if (c != '%' || (i + 1 < t.size() && t[i + 1] == '%')) {
+        char lit = c == ' ' ? '_' : c;
+        if (c == '%') ++i;
+        if (after_path && (c == '/' || c == ':')) {
+          out += lit;  // the separator after an inserted directory
+        } else if (j < spec.size()) {
+          out += spec[j++];
+        } else {
+          out += lit;  // the spec ended: complete the name from the template
+        }
+        after_path = false;
+        ++i;
+        continue;
+      }
+      after_path = false;
+      if (i + 1 < t.size() && t[i + 1] == '{') {
+        std::size_t close = t.find('}', i + 2);
+        if (close == std::string::npos) break;
+        std::string val = brace_value(t.substr(i + 2, close - i - 2));
+        i = close + 1;
+        if (full) {
+          std::string dir = leading_dirs(spec.substr(j), template_separators(t.substr(i)));
+          out += dir;
+          j += dir.size();
+        } else {
+          out += val;
+          after_path = true;
+        }
+        continue;
+      }
+      int step = 0;
+      std::size_t k = read_step(t, i, &step);
+      if (k >= t.size()) {
+        out.append(spec, j, std::string::npos);
+        j = spec.size();
+        break;
+      }
+      char e = t[k];
+      i = k + 1;
+      int n = step > 0 ? step : 1;
+      int v = 0;
+      bool ok = true;
+      switch (e) {
+        case 'Y':
+          if ((ok = digits(4, &v))) {
+            d.year = v;
+            out.append(spec, j, 4);
+            j += 4;
+          }
+          break;
+        case 'y':
+          if ((ok = digits(2, &v))) {
+            d.year = v < 50 ? 2000 + v : 1900 + v;
+            out.append(spec, j, 2);
+            j += 2;
+          }
+          break;
+        case 'b':
+          if ((ok = j + 3 <= spec.size())) {
+            int m = DATE_decode_month(spec.substr(j, 3).c_str());
+            if ((ok = m > 0)) {
+              d.month = m;
+              out.append(spec, j, 3);
+              j += 3;
+            }
+          }
+          break;
+        case 'm':
+        case 'd':
+        case 'h':
+        case 'n':
+          if ((ok = digits(2, &v))) {
+            if (e == 'm') d.month = v;
+            if (e == 'd') {
+              d.day = v;
+              limit_period(&late_off, 86400 * n);
+            }
+            if (e == 'h') {
+              d.hour = v;
+              limit_period(&late_off, 3600 * n);
+            }
+            if (e == 'n') {
+              d.minute = v;
+              limit_period(&late_off, 60 * n);
+            }
+            out.append(spec, j, 2);
+            j += 2;
+          }
+          break;
+        case 'j':
+          if ((ok = digits(3, &v))) {
+            d.julian = v;
+            limit_period(&late_off, 86400 * n);
+            out.append(spec, j, 3);
+            j += 3;
+          }
+          break;
+        case 'e': {
+          std::string s = text_to_literal(i);
+          if (ext.empty()) ext = s;
+          out += s;
+          break;
+        }
+        default:
+          if (const char* res = path_resource(e)) {
+            if (full) {
+              std::string rest = spec.substr(j);
+              std::string dir = leading_dirs(rest, template_separators(t.substr(i)));
+              out += dir;
+              j += dir.size();
+            } else {
+              out += resource_dir(res);
+              after_path = true;
+            }
+          } else {
+            out += text_to_literal(i);
+          }
+          break;
+      }
+      if (!ok) {
+        out.append(spec, j, std::string::npos);
+        j = spec.size();
+        ended = true;
+      }
+    }
+    if (j < spec.size()) out.append(spec, j, std::string::npos);
+    if (d.julian >= 1 && d.year >= 0) {
+      int m = 0, dd = 0;
+      if (DATE_julian_monday(d.year, d.julian, &m, &dd) != 0) {
+        d.month = m;
+        d.day = dd;
+      }
+    }
+    d.year = full_year(d.year);
+    if (d.year >= 0) {
+      d.second = 0;
+      if (d.month >= 1 && d.day >= 1) {
+        d.julian = julian_of(d.year, d.month, d.day);
+        d.wday = date_of(secs_of(d)).wday;
+      }
+    }
+    file_date = d;
+    filename = out;
+    filename_type = 1;
+    extract_user_path(filename);
+    copy_out(filename, name);
+    return 1;
+  } catch (const std::bad_alloc&) {
+    copy_out("", name);
+    return 0;
+  }
+}
+
+int FILE_get_file(const char* prompt, char* name) {
+  std::vector<std::string> names = positional_names();
+  if (!names.empty()) {
+    if (stricmp(names[0].c_str(), "list") == 0) {
+      FILE_list_file();
+      ZAV_exit(0);
+    }
+    FILE_set_file(names[0].c_str(), name);
+    bool ok = present(filename);
+    if (!ok && names.size() == 1) MESS_print(MESS_WARN, "File not found: %s\n", filename.c_str());
+    return ok ? 1 : 0;
+  }
+  const char* cur = RES_get("current");
+  if (cur != nullptr || FLAG_batch()) {
+    FILE_set_current(cur != nullptr ? cur : "la", name);
+    if (!present(filename)) {
+      MESS_print(MESS_WARN, "File not found: %s\n", filename.c_str());
+      ZAV_exit(10);
+    }
+    report_current(filename.c_str());
+    return 1;
+  }
+  MESS_print(MESS_PRINT, "List of available files:\n");
+  FILE_list_file();
+  MESS_print(MESS_PRINT, "\n");
+  int failures = 0;
+  while (true) {
+    char answer[80];
+    ZAV_prompts(prompt != nullptr ? prompt : "Enter the filename: ", answer, 79);
+    std::string a = answer;
+    if (stricmp(a.c_str(), "exit") == 0) ZAV_exit(0);
+    if (stricmp(a.c_str(), "list") == 0) {
+      FILE_list_file();
+      continue;
+    }
+    if (is_current_spec(a)) {
+      FILE_set_current(current_arg(a).c_str(), name);
+      report_current(filename.c_str());
+    } else {
+      FILE_set_file(a.c_str(), name);
+    }
+    if (present(filename)) {
+      copy_out(filename, name);
+      return 1;
+    }
+    MESS_print(MESS_WARN, "File not found: %s\n", filename.c_str());
+    if (++failures >= 4) ZAV_exit(10);
+  }
+}
+
+int FILE_get_date(DateRec* date) {
+  if (date == nullptr) return 0;
+  *date = file_date;
+  return 1;
+}
+
+char* FILE_get_filename(char* buffer) {
+  copy_out(filename, buffer);
+  return buffer;
+}
+
+const std::string& FILE_filename() { return filename; }
+
+void FILE_set_filename(const char* name) {
+  filename = name != nullptr ? name : "";
+  filename_type = 1;
+}
+
+// ======================================================================
+// Sequences
+
+int FILE_num_hour() {
+  const char* v = RES_get("num_hour");
+  if (v == nullptr || *v == '\0') return def_hours;
+  std::string s = v;
+  return parse_span(s.substr(0, s.find(',')));
+}
+
+int FILE_get_skip() {
+  const char* v = RES_get("num_hour");
+  if (v != nullptr) {
+    const char* comma = std::strchr(v, ',');
+    if (comma != nullptr) {
+      int s = parse_span(comma + 1);
+      if (s < 0) s = -s;
+      if (s > 0) return s;
+    }
+  }
+  return FILE_get_offset();
+}
+
+int FILE_first(const DateRec* date) {
+  files = positional_names();
+  if (!files.empty() && is_current_spec(files[0])) files.clear();
+  file_ind = 0;
+  numfile = static_cast<int>(files.size());
+  first_date = date != nullptr ? *date : file_date;
+  first_name = filename;
+  first_done = false;
+  num_hour = FILE_num_hour();
+  offset = FILE_get_offset();
+  skip = FILE_get_skip();
+  int q = skip / offset;
+  if (q > 0) offset *= q;
+  secs = num_hour < 0 ? ((num_hour + 1 - offset) / offset) * offset : 0;
+  nsecs = static_cast<int>(secs_of(first_date));
+  return 1;
+}
+
+int FILE_set_date_off(const DateRec* date, int seconds, char* name) {
+  DateRec base = date != nullptr ? *date : first_date;
+  std::int64_t t = secs_of(base) + seconds;
+  DateRec d = date_of(t);
+  nsecs = static_cast<int>(std::clamp<std::int64_t>(t, INT32_MIN, INT32_MAX));
+  return FILE_set_date(&d, name);
+}
+
+int FILE_get_next(char* name) {
+  if (files.size() > 1 || (files.size() == 1 && num_hour == 0)) {
+    if (file_ind >= files.size()) return 0;
+    FILE_set_file(files[file_ind++].c_str(), name);
+    return 1;
+  }
+  if (num_hour == 0) {
+    if (first_done) return 0;
+    first_done = true;
+    if (!first_name.empty()) {
+      filename = first_name;
+      copy_out(filename, name);
+    } else {
+      FILE_set_date(&first_date, name);
+    }
+    return 1;
+  }
+  if (num_hour > 0 && secs > num_hour) return 0;
+  if (num_hour < 0 && secs > 0) return 0;
+  FILE_set_date_off(&first_date, secs, name);
+  MESS_print(MESS_DEBUG, "NEXT: %d %d %d %d %d %s\n", file_date.year, file_date.month, file_date.day,
+             file_date.hour, secs, filename.c_str());
+  secs += offset;
+  return 1;
+}
+
+int FILE_get_num_file() {
+  if (files.size() > 1) return static_cast<int>(files.size()) - 1;
+  return num_hour;
+}
+
+int FILE_next_file(char* name) {
+  std::int64_t t = secs_of(first_date) + offset;
+  first_date = date_of(t);
+  return FILE_set_date(&first_date, name);
+}
+
+int FILE_prev_file(char* name) {
+  std::int64_t t = secs_of(first_date) - offset;
+  first_date = date_of(t);
+  return FILE_set_date(&first_date, name);
+}
+
+int FILE_get_nsecs() { return nsecs; }
+void FILE_set_nsecs(int seconds) { nsecs = seconds; }
+int FILE_get_num_hour() { return num_hour; }
+
+int FILE_list_file() {
+  if (conv.empty()) {
+    MESS_print(MESS_PRINT, "No file name convention selected\n");
+    return 0;
+  }
+  std::string pattern = listing_pattern(conv);
+  MESS_print(MESS_DEBUG, "SEARCH: %s\n", pattern.c_str());
+  std::string cmd = "ls -x " + pattern + " 2>/dev/null";
+  std::fflush(stdout);
+  int rc = std::system(cmd.c_str());
+  if (rc != 0) MESS_print(MESS_PRINT, "No files match %s\n", pattern.c_str());
+  return rc == 0 ? 1 : 0;
+}
+
+// ======================================================================
+// File services
+
+std::FILE* FILE_open(const char* name, const char* mode) {
+  if (name == nullptr || mode == nullptr) return nullptr;
+  std::string n = name;
+  if (is_stdio_name(n)) return mode[0] == 'r' ? stdin : stdout;
+  if (n[0] == '|') {
+    const char* pmode = mode[0] == 'r' ? "r" : "w";
+    std::fflush(nullptr);
+    std::FILE* f = ::popen(n.c_str() + 1, pmode);
+    if (f != nullptr) {
+      try {
+        pipes.insert(f);
+      } catch (const std::bad_alloc&) {
+        ::pclose(f);
+        return nullptr;
+      }
+    }
+    return f;
+  }
+  std::string path = expand_user(n);
+  if (mode[0] == 'w' || mode[0] == 'a') FILE_make_dir(path.c_str(), 1);
+  return std::fopen(path.c_str(), mode);
+}
+
+int FILE_close(std::FILE* f) {
+  if (f == nullptr) return 0;
+  if (f == stdin || f == stdout || f == stderr) return std::fflush(f);
+  auto it = pipes.find(f);
+  if (it != pipes.end()) {
+    pipes.erase(it);
+    return ::pclose(f);
+  }
+  return std::fclose(f);
+}
+
+int FILE_type(const char* name) {
+  if (name == nullptr || is_stdio_name(name)) return -1;
+  std::FILE* f = FILE_open(name, "r");
+  if (f == nullptr) {
+    const char* dash = std::strrchr(name, '-');
+    if (dash == nullptr || dash == name || name[0] == '|') return -1;
+    std::string shorter(name, static_cast<std::size_t>(dash - name));
+    f = FILE_open(shorter.c_str(), "r");
+    if (f == nullptr) return -1;
+  }
+  char head[11] = {0};
+  std::size_t n = std::fread(head, 1, 10, f);
+  FILE_close(f);
+  std::string h(head, n);
+  struct Magic {
+    const char* text;
+    int type;
+  };
+  static const Magic magics[] = {{"ZAVSFC", 11}, {"ZAVUPA", 12}, {"ZAVRAW", 5},
+                                 {"ZAVGRID", 6}, {"ZAVMETA", 8}, {"ZAVIMG", 9}};
+  for (const Magic& m : magics)
+    if (h.compare(0, std::strlen(m.text), m.text) == 0) return m.type;
+  return -1;
+}
+
+int FILE_overwrite(const char* name, int mode) {
+  if (name == nullptr || is_stdio_name(name) || !FILE_exist(name)) return 1;
+  int fp = FLAG_get(15);
+  if (fp >= 1 && fp <= 3) return fp;
+  if (FLAG_batch()) return 3;
+  std::string shown = name;
+  if (shown.size() > 200) shown = shown.substr(0, 200) + "...";
+  char prompt[300];
+  char answer[8];
+  if (mode == 1) {
+    std::snprintf(prompt, sizeof prompt, "%s: exists overwrite (Y,N,Use,Over): ", shown.c_str());
+    ZAV_prompts(prompt, answer, 7);
+    char a = static_cast<char>(std::toupper(static_cast<unsigned char>(answer[0])));
+    return (a == 'Y' || a == 'O') ? 1 : 3;
+  }
+  if (mode == 2) {
+    std::snprintf(prompt, sizeof prompt, "%s: exists overwrite (Y,N,Use,Over,App): ", shown.c_str());
+    ZAV_prompts(prompt, answer, 7);
+    char a = static_cast<char>(std::toupper(static_cast<unsigned char>(answer[0])));
+    if (a == 'Y' || a == 'O') return 1;
+    if (a == 'A') return 2;
+    return 3;
+  }
+  return 0;
+}
+
+int FILE_exist(const char* name) {
+  struct stat st;
+  return stat_of(name, &st) ? 1 : 0;
+}
+
+long FILE_size(const char* name) {
+  struct stat st;
+  if (!stat_of(name, &st)) return -1;
+  return static_cast<long>(st.st_size);
+}
+
+int FILE_modtime(const char* name) {
+  struct stat st;
+  if (!stat_of(name, &st)) return 0;
+  return static_cast<int>(st.st_mtime);
+}
+
+int FILE_delete(const char* name) {
+  if (name == nullptr || *name == '\0' || is_stdio_name(name)) return 0;
+  std::string path = expand_user(name);
+  return ::unlink(path.c_str()) == 0 ? 1 : 0;
+}
+
+int FILE_make_dir(const char* path_in, int skip_n) {
+  if (path_in == nullptr) return 0;
+  std::string path = expand_user(path_in);
+  std::replace(path.begin(), path.end(), '\\', '/');
+  std::vector<std::size_t> cuts;
+  for (std::size_t i = 1; i < path.size(); ++i)
+    if (path[i] == '/' && path[i - 1] != '/') cuts.push_back(i);
+  if (!path.empty() && path.back() != '/') cuts.push_back(path.size());
+  int keep = static_cast<int>(cuts.size()) - std::max(skip_n, 0);
+  for (int k = 0; k < keep; ++k) {
+    std::string dir = path.substr(0, cuts[static_cast<std::size_t>(k)]);
+    struct stat st;
+    if (::stat(dir.c_str(), &st) == 0) {
+      if (!S_ISDIR(st.st_mode)) return 0;
+      continue;
+    }
+    if (::mkdir(dir.c_str(), 0755) != 0 && errno != EEXIST) return 0;
+  }
+  return 1;
+}
+
+int FILE_is_dir(const char* name) {
+  struct stat st;
+  return stat_of(name, &st) && S_ISDIR(st.st_mode) ? 1 : 0;
+}
+
+int FILE_is_file(const char* name) {
+  struct stat st;
+  return stat_of(name, &st) && S_ISREG(st.st_mode) ? 1 : 0;
+}
+
+int FILE_is_fifo(const char* name) {
+  struct stat st;
+  return stat_of(name, &st) && S_ISFIFO(st.st_mode) ? 1 : 0;
+}
+
+int FILE_is_device(const char* name) {
+  struct stat st;
+  return stat_of(name, &st) && (S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode)) ? 1 : 0;
+}
+
+int FILE_is_stdio(const char* name) { return name != nullptr && is_stdio_name(name) ? 1 : 0; }
+
+int FILE_fullpath(const char* name) { return name != nullptr && is_full(name) ? 1 : 0; }
+
+std::string FILE_add_path(const std::string& directory, const std::string& name) {
+  if (is_stdio_name(name) || is_full(name) || name[0] == '|' || directory.empty()) return name;
+  return FILE_add_path_delim(directory) + name;
+}
+
+char* FILE_add_path(const char* directory, const char* name, char* result) {
+  if (result == nullptr) return nullptr;
+  try {
+    copy_out(FILE_add_path(std::string(directory != nullptr ? directory : ""), std::string(name != nullptr ? name : "")),
+             result);
+  } catch (const std::bad_alloc&) {
+    result[0] = '\0';
+  }
+  return result;
+}
+
 std::string FILE_add_path_delim(const std::string& path) {
   return (path.empty() || path.back() == '/') ? path : path + "/";
 }
-int FILE_set_time(const DateRec*) { return 1; }
+
+std::string FILE_add_user_path(const std::string& name) { return expand_user(name); }
+
+char* FILE_add_user_path(const char* name, char* result) {
+  if (result == nullptr) return nullptr;
+  try {
+    copy_out(expand_user(name != nullptr ? name : ""), result);
+  } catch (const std::bad_alloc&) {
+    result[0] = '\0';
+  }
+  return result;
+}

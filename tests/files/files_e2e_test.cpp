@@ -1,0 +1,136 @@
+// The input-file step of the real program: current and latest files, batch, the prompt.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "tests/support/run.h"
+
+namespace {
+
+class InputFile : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir = make_temp_dir("files_e2e");
+    conv = dir + "/name_conv";
+    write_file(conv, "sfc_cvt  " + dir + "/%Y%m%d%h.sfc  -  0\n");
+  }
+  // The environment of a clean site: no resource files, no leftovers from the user's shell.
+  std::map<std::string, std::string> env(const std::string& curtime = "199801051230") const {
+    std::map<std::string, std::string> e;
+    for (const char* v : {"zavfile", "zavcon", "zavdata", "zavnameconv", "zavcurrent", "zavbatch", "zavnumhour",
+                          "zavhour", "zavfilename", "zavmess", "zavinfile", "zavtz", "zavfile_path", "zavcon_path"})
+      e[v] = "";
+    e["zavdefault"] = dir;
+    e["zavcurtime"] = curtime;
+    return e;
+  }
+  void touch(const std::string& stamp) { write_file(dir + "/" + stamp + ".sfc", "ZAVSFC 1998 test data\n"); }
+  RunResult run(std::vector<std::string> args, const std::string& input = "") const {
+    args.insert(args.begin(), {"-nc", conv});
+    return run_stacont(args, input, env(), dir, 20);
+  }
+  std::string dir, conv;
+};
+
+TEST_F(InputFile, LatestHourlyFileIsFound) {
+  touch("1998010507");
+  touch("1998010509");
+  RunResult r = run({"-ba", "-me", "mess", "-cu", "la"});
+  EXPECT_NE(r.status, 10) << r.err;
+  EXPECT_NE(r.out.find("Current filename: " + dir + "/1998010509.sfc\n"), std::string::npos) << r.out;
+  // Batch mode alone looks for the latest file too.
+  r = run({"-ba", "-me", "mess"});
+  EXPECT_NE(r.out.find("Current filename: " + dir + "/1998010509.sfc\n"), std::string::npos) << r.out;
+}
+
+TEST_F(InputFile, LatestGivesUpAfterItsTries) {
+  touch("1998010507");  // five hours before 12:30
+  RunResult r = run({"-ba", "-me", "mess", "-cu", "la#3"});
+  EXPECT_EQ(r.status, 10);
+  EXPECT_NE(r.err.find("File not found: " + dir + "/1998010512.sfc\n"), std::string::npos) << r.err;
+  EXPECT_EQ(r.out.find("Current filename"), std::string::npos);
+  r = run({"-ba", "-me", "mess", "-cu", "la#6"});
+  EXPECT_NE(r.out.find("Current filename: " + dir + "/1998010507.sfc\n"), std::string::npos) << r.out;
+}
+
+TEST_F(InputFile, ShippedConventionsThroughFilePath) {
+  // The package's own convention file, found in file_path; data under con_path.
+  ::mkdir((dir + "/conv_dir").c_str(), 0755);
+  write_file(dir + "/conv_dir/name_conv", read_file(std::string(STACONT_DATA_DIR) + "/name_conv"));
+  touch("1998010511");
+  RunResult r = run_stacont({"-ba", "-me", "mess", "-fp", dir + "/conv_dir", "-cp", dir, "-cu", "-1la"}, "", env(),
+                            dir, 20);
+  EXPECT_NE(r.out.find("Current filename: " + dir + "/1998010511.sfc\n"), std::string::npos) << r.out << r.err;
+}
+
+struct PromptCase {
+  const char* input;
+  int status;
+  int not_found;  // "File not found" warnings
+};
+
+class Prompt : public InputFile, public ::testing::WithParamInterface<PromptCase> {};
+
+TEST_P(Prompt, Answers) {
+  touch("1998010509");
+  std::string input = GetParam().input;
+  for (std::size_t p; (p = input.find("DIR")) != std::string::npos;) input.replace(p, 3, dir);
+  RunResult r = run({}, input);
+  EXPECT_EQ(r.status, GetParam().status) << r.out << r.err;
+  int n = 0;
+  for (std::size_t p = 0; (p = r.err.find("File not found", p)) != std::string::npos; ++p) ++n;
+  EXPECT_EQ(n, GetParam().not_found) << r.err;
+  EXPECT_NE(r.out.find("List of available files:\n" + dir + "/1998010509.sfc"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("Enter the surface filename: "), std::string::npos);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, Prompt,
+                         ::testing::Values(PromptCase{"", 0, 0},                         // end of input
+                                           PromptCase{"exit\n", 0, 0},
+                                           PromptCase{"a\nb\nc\nd\ne\n", 10, 4},         // four failures
+                                           PromptCase{"nope\nlist\nDIR/1998010509.sfc\n", 0, 1},
+                                           PromptCase{"1998010509.sfc\n", 0, 0},         // bare name
+                                           PromptCase{"la\n", 0, 0},
+                                           PromptCase{"cu-1\ncu-3\n", 0, 1},
+                                           PromptCase{"%s%n%%\n%9999h\n", 0, 2}));
+
+TEST_F(InputFile, PositionalNames) {
+  touch("1998010509");
+  RunResult r = run({"list"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_NE(r.out.find(dir + "/1998010509.sfc"), std::string::npos) << r.out;
+  r = run({"-ba", dir + "/1998010509.sfc"});
+  EXPECT_NE(r.status, 10) << r.err;
+  EXPECT_EQ(r.err.find("File not found"), std::string::npos) << r.err;
+  r = run({"-ba", "1998010508.sfc"});
+  EXPECT_NE(r.err.find("File not found: " + dir + "/1998010508.sfc"), std::string::npos) << r.err;
+}
+
+// Hostile names and specifications end cleanly, never by a signal.
+TEST_F(InputFile, HostileInput) {
+  std::string big(10240, 'x');
+  std::vector<std::vector<std::string>> cases = {
+      {"-ba", big},
+      {"-ba", "-cu", big},
+      {"-ba", "-cu", "la#99999999999999999999"},
+      {"-ba", "-cu", "#" + big},
+      {"-ba", "%s%s%n%%{%9999999999h" + big},
+      {"-ba", "-cu", "-99999d99999:99999la#5"},
+  };
+  for (const auto& args : cases) {
+    RunResult r = run(args);
+    EXPECT_LT(r.status, 128) << args.back().substr(0, 40);
+    EXPECT_GE(r.status, 0);
+  }
+  RunResult r = run({}, big + "\n" + std::string(5000, '%') + "\n");
+  EXPECT_LT(r.status, 128);
+  // A convention pointing into directories that do not exist.
+  write_file(conv, "sfc_cvt  " + dir + "/no/such/dir/%Y%m%d%h.sfc  -  0\n");
+  r = run({"-ba", "-cu", "la#3"});
+  EXPECT_EQ(r.status, 10);
+}
+
+}  // namespace

@@ -1,0 +1,395 @@
+#include "files/files.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "config/flag.h"
+#include "config/mess.h"
+#include "config/resrc.h"
+#include "tests/support/run.h"
+
+namespace {
+
+DateRec date(int y, int mo, int d, int h, int mi = 0) {
+  DateRec r;
+  DATE_init(&r);
+  r.year = y;
+  r.month = mo;
+  r.day = d;
+  r.hour = h;
+  r.minute = mi;
+  r.second = 0;
+  return r;
+}
+
+std::string make(const DateRec& d) {
+  char name[FILE_NAME_MAX];
+  FILE_set_date(&d, name);
+  return name;
+}
+
+class Files : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    RES_clear();
+    FLAG_reset(-9999);
+    MESS_set(0, 0xFF);  // quiet: print, error and warn only
+    FILE_reset_time();
+    FILE_set_min_size(0);
+    for (int c = 0; c < 256; ++c) FILE_set_key(c, "");
+    unsetenv("zavcurtime");
+    dir = make_temp_dir("files");
+    write_file(dir + "/name_conv",
+               "# test conventions\n"
+               "sfc_grd_zav  %G/%y%m%d%h.zgrd  -  0\n"
+               "sfc_grd      %G/%y%m%d%h.%e    -  0\n"
+               "\n"
+               "hourly       " + dir + "/%Y%m%d%h.sfc   -  10\n"
+               "hdr          %D/%y%m%d%h.dat  %D/%y%m%d.hdr  0\n");
+    RES_put("name_conv", (dir + "/name_conv").c_str());
+  }
+  void TearDown() override { RES_clear(); }
+  std::string dir;
+};
+
+// ---- name making: one table of templates, dates, overrides, results and periods ----
+struct MakeCase {
+  const char* tmpl;
+  DateRec when;
+  int override_hour;  // -9999: none
+  const char* name;
+  int period;
+};
+
+class MakeName : public Files, public ::testing::WithParamInterface<MakeCase> {};
+
+TEST_P(MakeName, TemplateExpands) {
+  const MakeCase& c = GetParam();
+  ASSERT_EQ(FILE_set_name((std::string("@") + c.tmpl).c_str()), 1);
+  DateRec o;
+  DATE_init(&o);
+  o.hour = c.override_hour;
+  FILE_set_time(&o);
+  EXPECT_EQ(make(c.when), c.name);
+  EXPECT_EQ(FILE_get_late_off(), c.period);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, MakeName,
+    ::testing::Values(MakeCase{"%D/%y%m%d%h_sao", date(1998, 1, 5, 12), -9999, "./98010512_sao", 3600},
+                      MakeCase{"%3h", date(1998, 1, 5, 14), -9999, "12", 10800},
+                      MakeCase{"%h", date(1998, 1, 5, 14), -306, "15", 21600},
+                      MakeCase{"%h", date(1998, 1, 5, 8), -306, "09", 21600},
+                      MakeCase{"%h", date(1998, 1, 5, 8), 0, "00", 3600},
+                      MakeCase{"%Y%j", date(1998, 2, 5, 8), -9999, "1998036", 86400},
+                      MakeCase{"%b%d.%y", date(2005, 12, 31, 8), -9999, "dec31.05", 86400},
+                      MakeCase{"%h%15n", date(1998, 1, 5, 11, 47), -9999, "1145", 900},
+                      MakeCase{"a b{c}%%%x", date(1998, 1, 5, 11), -9999, "a_bc%0", 3600},
+                      MakeCase{"%Y%m%d%h", date(1998, 1, 5, -9999), -9999, "1998010500", 3600},
+                      MakeCase{"end%", date(1998, 1, 5, 1), -9999, "end%", 3600},
+                      MakeCase{"%99999999999h", date(1998, 1, 5, 1), -9999, "00", 3600}));
+
+TEST_F(Files, DatesOfTheNameAreRecorded) {
+  FILE_set_name("@%Y%m%d%h");
+  make(date(1998, 1, 5, 12, 47));
+  DateRec d;
+  FILE_get_date(&d);
+  EXPECT_EQ(d.year, 1998);
+  EXPECT_EQ(d.day, 5);
+  EXPECT_EQ(d.hour, 12);
+  EXPECT_EQ(d.minute, -9999);  // not in the template
+  EXPECT_EQ(d.julian, 5);
+}
+
+TEST_F(Files, PathEscapesKeysAndResources) {
+  RES_put("grid_path", "/data/grids/");
+  RES_put("variable", "temp");
+  FILE_set_name("@%G/%v_%2l_%{variable}_%{nothing}x");
+  FILE_set_key('v', "dew point");
+  FILE_set_key('l', "500");
+  EXPECT_EQ(make(date(1998, 1, 5, 12)), "/data/grids/dew_point_50_temp_x");
+  char key[FILE_KEY_LEN];
+  FILE_set_key('k', std::string(100, 'k').c_str());
+  EXPECT_EQ(std::string(FILE_get_key('k', key)).size(), 29u);
+}
+
+// ---- conventions ----
+TEST_F(Files, ConventionMatches) {
+  RES_put("grid_path", "/g");
+  EXPECT_EQ(FILE_set_name("SFC_GRD_ZAV"), 1);  // exact, any case, listed first
+  EXPECT_EQ(make(date(1998, 1, 5, 12)), "/g/98010512.zgrd");
+  EXPECT_EQ(FILE_set_name("sfc_grd_cdf"), 1);  // partial: extension "cdf"
+  EXPECT_EQ(make(date(1998, 1, 5, 12)), "/g/98010512.cdf");
+  EXPECT_EQ(FILE_set_name("hourly"), 1);
+  EXPECT_EQ(FILE_get_min_size(), 10);
+  FILE_set_min_size(3);
+  EXPECT_EQ(FILE_get_min_size(), 3);
+  EXPECT_EQ(FILE_set_name("unknown_thing"), 0);  // literal template
+  EXPECT_EQ(make(date(1998, 1, 5, 12)), "unknown_thing");
+  EXPECT_EQ(FILE_set_name("none"), 0);
+  EXPECT_EQ(FILE_set_name("@%h:v=t"), 1);  // '@' keeps the whole text
+  EXPECT_EQ(FILE_set_name("sfc_grd:v=temp:l=850"), 1);
+  char key[FILE_KEY_LEN];
+  EXPECT_STREQ(FILE_get_key('l', key), "850");
+}
+
+TEST_F(Files, HeaderTemplateAndNameConvRoundTrip) {
+  RES_put("data_path", "/d");
+  FILE_set_name("hdr");
+  char name[FILE_NAME_MAX];
+  DateRec d = date(1998, 1, 5, 12);
+  EXPECT_EQ(FILE_hdr_set_date(&d, name), 1);
+  EXPECT_STREQ(name, "/d/980105.hdr");
+  char text[FILE_NAME_MAX];
+  FILE_get_name_conv(text);
+  EXPECT_STREQ(text, "86400 %D/%y%m%d%h.dat %D/%y%m%d.hdr");
+  FILE_save_name_conv();
+  FILE_set_name("@other%h");
+  FILE_restore_name_conv();
+  EXPECT_EQ(make(d), "/d/98010512.dat");
+  FILE_set_name_conv("1800 x%h%n -");
+  EXPECT_EQ(FILE_get_late_off(), 1800);
+  EXPECT_EQ(make(d), "x1200");
+}
+
+TEST_F(Files, MissingConventionFileUsesTheName) {
+  RES_put("name_conv", (dir + "/absent").c_str());
+  EXPECT_EQ(FILE_set_name("sfc_cvt"), 0);
+  EXPECT_EQ(make(date(1998, 1, 5, 12)), "sfc_cvt");
+}
+
+// ---- user's file specifications ----
+struct SpecCase {
+  const char* tmpl;
+  const char* spec;
+  const char* name;
+  int year, month, day, hour;
+};
+
+class Spec : public Files, public ::testing::WithParamInterface<SpecCase> {};
+
+TEST_P(Spec, MatchesTemplate) {
+  const SpecCase& c = GetParam();
+  FILE_set_name((std::string("@") + c.tmpl).c_str());
+  char name[FILE_NAME_MAX];
+  EXPECT_EQ(FILE_set_file(c.spec, name), 1);
+  EXPECT_STREQ(name, c.name);
+  DateRec d;
+  FILE_get_date(&d);
+  EXPECT_EQ(d.year, c.year);
+  EXPECT_EQ(d.month, c.month);
+  EXPECT_EQ(d.day, c.day);
+  EXPECT_EQ(d.hour, c.hour);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, Spec,
+    ::testing::Values(SpecCase{"%D/%y%m%d%h_sao", "98010512_sao", "./98010512_sao", 1998, 1, 5, 12},
+                      SpecCase{"%D/%y%m%d%h_sao", "98010512", "./98010512_sao", 1998, 1, 5, 12},
+                      SpecCase{"%D/%y%m%d%h_sao", "/x/y/04123123_sao", "/x/y/04123123_sao", 2004, 12, 31, 23},
+                      SpecCase{"%D/%y%m%d%h_sao", "oops", "./oops", -9999, -9999, -9999, -9999},
+                      SpecCase{"%Y%j.%h", "1998036.07", "1998036.07", 1998, 2, 5, 7},
+                      SpecCase{"%b%d%y*", "feb0598whatever", "feb0598whatever", 1998, 2, 5, -9999},
+                      SpecCase{"%y%m%d%h", "@98010512", "98010512", -9999, -9999, -9999, -9999},
+                      SpecCase{"%y%m%d%h", "98010512#199901020304", "98010512", 1998, 1, 5, 12},
+                      SpecCase{"%y%m%d%h", "mine.txt#1999010203", "mine.txt", 1999, 1, 2, 3},
+                      SpecCase{"%h", "|cat x", "|cat x", -9999, -9999, -9999, -9999},
+                      SpecCase{"/d/%Y%m%d%h.sfc", "1998010509.sfc", "/d/1998010509.sfc", 1998, 1, 5, 9},
+                      SpecCase{"/d/%Y%m%d%h.sfc", "bogus", "/d/bogus", -9999, -9999, -9999, -9999}));
+
+TEST_F(Files, FullPathIsFollowedBySequence) {
+  FILE_set_name("@%D/%y%m%d%h_sao");
+  char name[FILE_NAME_MAX];
+  FILE_set_file("/data/sfc/98010512_sao", name);
+  DateRec d = date(1998, 1, 5, 13);
+  EXPECT_EQ(make(d), "/data/sfc/98010513_sao");
+  EXPECT_EQ(make(date(1998, 1, 5, 14)), "/data/sfc/98010514_sao");
+}
+
+// ---- current and latest files ----
+class Current : public Files {
+ protected:
+  void SetUp() override {
+    Files::SetUp();
+    setenv("zavcurtime", "199801051230", 1);
+    FILE_set_name("hourly");
+  }
+  void TearDown() override {
+    unsetenv("zavcurtime");
+    Files::TearDown();
+  }
+  void touch(const char* stamp, const std::string& text = "ZAVSFC 1998 data") {
+    write_file(dir + "/" + stamp + ".sfc", text);
+  }
+};
+
+TEST_F(Current, LatestSearchesBackByThePeriod) {
+  touch("1998010509");
+  touch("1998010511", "tiny");  // not above the minimum size of 10 bytes
+  char name[FILE_NAME_MAX];
+  int t = FILE_set_current("la", name);
+  EXPECT_EQ(std::string(name), dir + "/1998010509.sfc");
+  DateRec d = date(1998, 1, 5, 9);
+  EXPECT_EQ(t, DATE_num_sec(&d));
+  // Two tries (12 and 11 UTC) are not enough.
+  FILE_set_current("la#2", name);
+  EXPECT_EQ(std::string(name), dir + "/1998010512.sfc");
+  FILE_set_current("la#4", name);
+  EXPECT_EQ(std::string(name), dir + "/1998010509.sfc");
+}
+
+TEST_F(Current, BaseOffsetsAndOverride) {
+  char name[FILE_NAME_MAX];
+  FILE_set_current("-3", name);
+  EXPECT_EQ(std::string(name), dir + "/1998010509.sfc");
+  FILE_set_current("#1998010600+1d2:00", name);
+  EXPECT_EQ(std::string(name), dir + "/1998010702.sfc");
+  FILE_set_current("#19980106", name);
+  EXPECT_EQ(std::string(name), dir + "/1998010600.sfc");
+  DateRec o;
+  DATE_init(&o);
+  o.hour = 18;  // later than 12:30: yesterday's 18 UTC
+  FILE_set_time(&o);
+  FILE_set_current("cu", name);
+  EXPECT_EQ(std::string(name), dir + "/1998010418.sfc");
+  FILE_reset_time();
+  touch("1998010506");
+  FILE_set_current("la-1", name);  // the latest, then one hour before it
+  EXPECT_EQ(std::string(name), dir + "/1998010505.sfc");
+}
+
+// ---- sequences ----
+struct SeqCase {
+  const char* num_hour;
+  std::vector<int> hours;
+};
+
+class Sequence : public Files, public ::testing::WithParamInterface<SeqCase> {};
+
+TEST_P(Sequence, WalksTheSpan) {
+  FILE_set_name("@%h");
+  RES_put("num_hour", GetParam().num_hour);
+  DateRec start = date(1998, 1, 5, 12);
+  FILE_first(&start);
+  std::vector<int> got;
+  char name[FILE_NAME_MAX];
+  while (FILE_get_next(name) && got.size() < 50) got.push_back(std::atoi(name));
+  EXPECT_EQ(got, GetParam().hours);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, Sequence,
+                         ::testing::Values(SeqCase{"6", {12, 13, 14, 15, 16, 17, 18}},
+                                           SeqCase{"-6", {6, 7, 8, 9, 10, 11, 12}},
+                                           SeqCase{"12,3", {12, 15, 18, 21, 0}},
+                                           SeqCase{"-6,2", {6, 8, 10, 12}},
+                                           SeqCase{"0", {12}},
+                                           SeqCase{"1:30,0:30", {12, 13}}));
+
+TEST_F(Files, ExplicitListOfNames) {
+  FILE_set_name("@%y%m%d%h");
+  RES_new(50, "filename", "98010512\n98010518\n98010600", 21);
+  DateRec start = date(1998, 1, 5, 12);
+  FILE_first(&start);
+  EXPECT_EQ(FILE_get_num_file(), 2);
+  std::vector<std::string> got;
+  char name[FILE_NAME_MAX];
+  while (FILE_get_next(name)) got.emplace_back(name);
+  EXPECT_EQ(got, (std::vector<std::string>{"98010512", "98010518", "98010600"}));
+}
+
+// ---- file services ----
+TEST_F(Files, PipesTypesAndDirectories) {
+  std::FILE* f = FILE_open("|printf 'ZAVSFC piped'", "r");
+  ASSERT_NE(f, nullptr);
+  char buf[32] = {0};
+  ASSERT_NE(std::fgets(buf, sizeof buf, f), nullptr);
+  EXPECT_STREQ(buf, "ZAVSFC piped");
+  EXPECT_EQ(FILE_close(f), 0);
+  EXPECT_EQ(FILE_open("-", "r"), stdin);
+  EXPECT_EQ(FILE_open("stdout", "w"), stdout);
+
+  struct Magic {
+    const char* text;
+    int type;
+  };
+  for (Magic m : {Magic{"ZAVSFC 1998", 11}, Magic{"ZAVUPA", 12}, Magic{"ZAVRAW x", 5}, Magic{"ZAVGRID", 6},
+                  Magic{"ZAVMETA", 8}, Magic{"ZAVIMG", 9}, Magic{"ZAVGRI", -1}, Magic{"", -1}}) {
+    write_file(dir + "/typed", m.text);
+    EXPECT_EQ(FILE_type((dir + "/typed").c_str()), m.type) << m.text;
+  }
+  write_file(dir + "/base", "ZAVSFC");
+  EXPECT_EQ(FILE_type((dir + "/base-3").c_str()), 11);  // falls back to the name before '-'
+  EXPECT_EQ(FILE_type((dir + "/nothing").c_str()), -1);
+  EXPECT_EQ(FILE_type("|printf ZAVGRID"), 6);
+
+  std::string deep = dir + "/a/b/c/out.txt";
+  f = FILE_open(deep.c_str(), "w");
+  ASSERT_NE(f, nullptr);
+  FILE_close(f);
+  EXPECT_EQ(FILE_is_dir((dir + "/a/b/c").c_str()), 1);
+  EXPECT_EQ(FILE_is_file(deep.c_str()), 1);
+  EXPECT_EQ(FILE_size(deep.c_str()), 0);
+  EXPECT_EQ(FILE_delete(deep.c_str()), 1);
+  EXPECT_EQ(FILE_exist(deep.c_str()), 0);
+  EXPECT_EQ(FILE_size(deep.c_str()), -1);
+  EXPECT_EQ(FILE_make_dir((dir + "\\x\\y").c_str(), 0), 1);
+  EXPECT_EQ(FILE_is_dir((dir + "/x/y").c_str()), 1);
+
+  setenv("HOME", dir.c_str(), 1);
+  EXPECT_EQ(FILE_add_user_path(std::string("~/q")), dir + "/q");
+  f = FILE_open("~/home_file", "w");
+  ASSERT_NE(f, nullptr);
+  FILE_close(f);
+  EXPECT_EQ(FILE_exist((dir + "/home_file").c_str()), 1);
+}
+
+TEST_F(Files, PathHelpers) {
+  EXPECT_EQ(FILE_add_path(std::string("/d"), std::string("n")), "/d/n");
+  EXPECT_EQ(FILE_add_path(std::string("/d/"), std::string("/abs")), "/abs");
+  EXPECT_EQ(FILE_add_path(std::string("/d"), std::string("-")), "-");
+  EXPECT_EQ(FILE_add_path_delim(""), "");
+  EXPECT_EQ(FILE_add_path_delim("a/"), "a/");
+  EXPECT_EQ(FILE_fullpath("./x") + FILE_fullpath("~x") + FILE_fullpath("x"), 2);
+}
+
+TEST_F(Files, OverwriteDecisions) {
+  std::string f = dir + "/exists";
+  write_file(f, "x");
+  EXPECT_EQ(FILE_overwrite((dir + "/new").c_str(), 1), 1);
+  EXPECT_EQ(FILE_overwrite("-", 1), 1);
+  FLAG_set(15, 2);
+  EXPECT_EQ(FILE_overwrite(f.c_str(), 1), 2);
+  FLAG_set(15, -9999);
+  FLAG_set_batch(1);
+  EXPECT_EQ(FILE_overwrite(f.c_str(), 1), 3);
+  FLAG_set_batch(-9999);
+}
+
+// Hostile input: nothing crashes, names stay bounded in the caller's buffer.
+TEST_F(Files, HostileNames) {
+  std::string big(10240, 'x');
+  std::string esc;
+  for (int i = 0; i < 2000; ++i) esc += "%9{%";
+  char name[FILE_NAME_MAX];
+  for (const std::string& s : {big, esc, std::string("%%%%%n%"), big + "#19980105", "#" + big}) {
+    FILE_set_name(("@" + s).c_str());
+    DateRec d = date(1998, 1, 5, 12);
+    FILE_set_date(&d, name);
+    EXPECT_LT(std::string(name).size(), static_cast<std::size_t>(FILE_NAME_MAX));
+    FILE_set_name("@%D/%y%m%d%h_sao");
+    EXPECT_EQ(FILE_set_file(s.c_str(), name), 1);
+    FILE_set_name(s.c_str());
+    FILE_set_current(("la#3" + s).c_str(), name);
+  }
+  FILE_set_name(("@" + dir + "/no/such/dir/%h").c_str());
+  setenv("zavcurtime", "garbage", 1);
+  FILE_set_current("la#2", name);
+  EXPECT_EQ(FILE_open((dir + "/no/such/dir/x").c_str(), "r"), nullptr);
+}
+
+}  // namespace
