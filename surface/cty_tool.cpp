@@ -1,0 +1,474 @@
+#include "surface/cty_tool.h"
+
+#include <sys/stat.h>
+
+#include <cctype>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <new>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "config/mess.h"
+#include "config/resrc.h"
+#include "config/string.h"
+#include "plot/maptran.h"
+#include "surface/calc.h"
+
+namespace {
+
+constexpr int key_ident = 0;
+constexpr int key_wmo = 1;
+constexpr int key_loc = 2;
+
+constexpr int max_buckets = 4000;
+constexpr long bytes_per_line = 59;
+constexpr int default_prior = 10;
+// Half-width, in tenths of a degree, of the largest ring searched around a point.
+constexpr int max_ring = 49;
+
+struct DataBlock {
+  std::unique_ptr<std::max_align_t[]> memory;
+  std::size_t size;
+};
+
+Table cty_table;
+int store_mode = 0;
+int id_type = 0;
+int data_size = 0;
+CtyEnterFunc enter_func = nullptr;
+std::vector<DataBlock> blocks;
+void* last_found = nullptr;
+
+// Selection list from the resource "identifier", freed on every exit path.
+struct Selection {
+  int count = 0;
+  char** items = nullptr;
+  Selection() {
+    if (RES_getvals("identifier", &count, &items) <= 0 || !items) {
+      count = 0;
+      items = nullptr;
+    }
+  }
+  ~Selection() {
+    if (items) free_parsed_array(count, items);
+  }
+  Selection(const Selection&) = delete;
+  Selection& operator=(const Selection&) = delete;
+  bool all() const { return count == 0 || (count == 1 && items[0] && stricmp(items[0], "all") == 0); }
+};
+
+void format_wmo(char* out, std::size_t size, const CityRec& rec) {
+  std::snprintf(out, size, CTY_is_buoy(&rec) ? "b%05d" : "%05d", static_cast<int>(rec.wmo));
+}
+
+void key_identifier(const CityRec& rec, char out[12]) {
+  const bool call = CTY_has_call(&rec);
+  switch (id_type) {
+    case 1:
+      if (rec.wmo != CTY_NO_WMO)
+        std::snprintf(out, 12, "%05d", static_cast<int>(rec.wmo));
+      else
+        std::snprintf(out, 12, "%s", rec.id);
+      break;
+    case 2:
+      if (call)
+        std::snprintf(out, 12, "%s", rec.id);
+      else if (CTY_is_buoy(&rec))
+        std::snprintf(out, 12, "b%05d", static_cast<int>(rec.wmo));
+      else
+        wmo_to_id(rec.wmo, out);
+      break;
+    default:
+      if (call)
+        std::snprintf(out, 12, "%s", rec.id);
+      else
+        std::snprintf(out, 12, "%05d", static_cast<int>(rec.wmo));
+      break;
+  }
+}
+
+void location_key(char* out, std::size_t size, float lat10, float lon10) {
+  std::snprintf(out, size, "%5.0f%6.0f", static_cast<double>(lat10), static_cast<double>(lon10));
+}
+
+void*& data_of(void* record) {
+  if (store_mode == CTY_MODE_FULL) return static_cast<CityEntry*>(record)->data;
+  return static_cast<StationRec*>(record)->data;
+}
+
+void to_station(const void* record, StationRec* station) {
+  if (store_mode != CTY_MODE_FULL) {
+    std::memcpy(station, record, sizeof *station);
+    return;
+  }
+  const auto* entry = static_cast<const CityEntry*>(record);
+  std::memset(station, 0, sizeof *station);
+  key_identifier(entry->rec, station->id);
+  station->wmo = entry->rec.wmo;
+  MAP_tran(&station->x, &station->y, entry->rec.lat, entry->rec.lon);
+  station->elev = entry->rec.elev;
+  station->prior = entry->rec.prior;
+  station->data = entry->data;
+}
+
+bool all_digits(const char* s, int from, int to) {
+  for (int i = from; i < to; ++i)
+    if (!std::isdigit(static_cast<unsigned char>(s[i]))) return false;
+  return true;
+}
+
+void* search_record(const char* id) {
+  if (!id || cty_table.count == 0) return nullptr;
+  const std::size_t len = std::strlen(id);
+  if (len == 5 && all_digits(id, 0, 5)) {
+    if (std::atoi(id) == CTY_NO_WMO) return nullptr;
+    return TAB_search(&cty_table, key_wmo, id);
+  }
+  if (len == 5 && std::isupper(static_cast<unsigned char>(id[0])) && all_digits(id, 2, 5)) {
+    int wmo = CTY_NO_WMO;
+    if (id_to_wmo(id, &wmo) != 0 || wmo == CTY_NO_WMO) return nullptr;
+    char text[16];
+    std::snprintf(text, sizeof text, "%5.5d", wmo);
+    return TAB_search(&cty_table, key_wmo, text);
+  }
+  if (len == 6 && id[0] == 'b') return TAB_search(&cty_table, key_wmo, id);
+  return TAB_search(&cty_table, key_ident, id);
+}
+
+// ---- selection conditions ----
+
+bool prefix_nocase(std::string_view prefix, std::string_view text) {
+  if (prefix.size() > text.size()) return false;
+  for (std::size_t i = 0; i < prefix.size(); ++i)
+    if (std::tolower(static_cast<unsigned char>(prefix[i])) != std::tolower(static_cast<unsigned char>(text[i])))
+      return false;
+  return true;
+}
+
+bool equal_nocase(std::string_view a, std::string_view b) { return a.size() == b.size() && prefix_nocase(a, b); }
+
+bool parse_number(std::string_view text, double* value) {
+  if (text.empty() || text.size() > 63) return false;
+  char buffer[64];
+  std::memcpy(buffer, text.data(), text.size());
+  buffer[text.size()] = '\0';
+  char* end = nullptr;
+  const double v = std::strtod(buffer, &end);
+  if (end != buffer + text.size() || !std::isfinite(v)) return false;
+  *value = v;
+  return true;
+}
+
+// "lat lon radius" separated by blanks, '/', ';' or '_'.
+bool parse_circle(std::string_view text, double v[3]) {
+  int n = 0;
+  std::size_t pos = 0;
+  auto sep = [](char c) { return c == ' ' || c == '/' || c == ';' || c == '_' || c == '\t'; };
+  while (n < 3) {
+    while (pos < text.size() && sep(text[pos])) ++pos;
+    std::size_t end = pos;
+    while (end < text.size() && !sep(text[end])) ++end;
+    if (end == pos || !parse_number(text.substr(pos, end - pos), &v[n])) return false;
+    ++n;
+    pos = end;
+  }
+  while (pos < text.size() && sep(text[pos])) ++pos;
+  return pos == text.size();
+}
+
+bool compare(char op, double value, double limit) {
+  switch (op) {
+    case '=': return value == limit;
+    case '<': return value <= limit;
+    case '>': return value >= limit;
+  }
+  return false;
+}
+
+enum class Cond { holds, fails, unknown };
+
+Cond numeric(std::string_view rest, double value, bool usable) {
+  if (rest.empty()) return Cond::fails;
+  const char op = rest[0];
+  double limit;
+  if ((op != '=' && op != '<' && op != '>') || !parse_number(rest.substr(1), &limit)) return Cond::fails;
+  if (!usable) return Cond::fails;
+  return compare(op, value, limit) ? Cond::holds : Cond::fails;
+}
+
+Cond condition(std::string_view c, const CityRec& rec) {
+  auto starts = [&](const char* key) {
+    const std::size_t n = std::strlen(key);
+    return prefix_nocase(std::string_view(key, n), c);
+  };
+  auto after = [&](std::size_t n) { return c.substr(n); };
+  auto code_cond = [](std::string_view code, bool match) {
+    if (code.empty()) return Cond::fails;
+    return match ? Cond::holds : Cond::fails;
+  };
+
+  if (starts("NAME=")) {
+    const auto v = after(5);
+    return code_cond(v, prefix_nocase(v, rec.name));
+  }
+  if (starts("ST")) {
+    const auto v = starts("ST=") ? after(3) : after(2);
+    char both[16];
+    std::snprintf(both, sizeof both, "%2s_%2s", rec.state, rec.country);
+    return code_cond(v, equal_nocase(v, rec.state) || equal_nocase(v, both));
+  }
+  if (starts("CN")) {
+    const auto v = starts("CN=") ? after(3) : after(2);
+    return code_cond(v, equal_nocase(v, rec.country));
+  }
+  if (starts("ID=")) {
+    const auto v = after(3);
+    return code_cond(v, CTY_has_call(&rec) && equal_nocase(v, rec.id));
+  }
+  if (starts("RA<")) {
+    double circle[3];
+    if (!parse_circle(after(3), circle)) return Cond::fails;
+    const float d = calc_earth_dist(static_cast<float>(circle[0]), static_cast<float>(circle[1]), rec.lat, rec.lon);
+    return std::isfinite(d) && d != -9999.0f && static_cast<double>(d) <= static_cast<double>(static_cast<float>(circle[2]))
+               ? Cond::holds
+               : Cond::fails;
+  }
+  if (starts("LAT")) return numeric(after(3), rec.lat, true);
+  if (starts("LON")) return numeric(after(3), rec.lon, true);
+  if (starts("ELEV")) return numeric(after(4), rec.elev, rec.elev != -9999.0f);
+  if (starts("WMO")) return numeric(after(3), rec.wmo, rec.wmo != CTY_NO_WMO);
+  if (starts("P")) return numeric(after(1), rec.prior, true);
+  return Cond::unknown;
+}
+
+bool item_accepts(const char* item, const CityRec& rec) {
+  const std::size_t len = std::strlen(item);
+  if (len == 0) return false;
+  if (len == 5) {
+    char wmo[16];
+    std::snprintf(wmo, sizeof wmo, "%5.5d", static_cast<int>(rec.wmo));
+    if (rec.wmo != CTY_NO_WMO && std::strcmp(item, wmo) == 0) return true;
+  }
+  if (CTY_has_call(&rec) && stricmp(item, rec.id) == 0) return true;
+  if (len >= 5 && prefix_nocase(item, rec.name)) return true;
+
+  // Conditions are tried in order: the first one that decides, decides.
+  std::string_view rest(item, len);
+  while (!rest.empty()) {
+    const std::size_t colon = rest.find(':');
+    const std::string_view c = rest.substr(0, colon);
+    switch (condition(c, rec)) {
+      case Cond::holds: return true;
+      case Cond::fails: return false;
+      case Cond::unknown: break;
+    }
+    if (colon == std::string_view::npos) break;
+    rest.remove_prefix(colon + 1);
+  }
+  return false;
+}
+
+bool position_usable(const CityRec& rec) {
+  return std::isfinite(rec.lat) && std::isfinite(rec.lon) && rec.lat >= -90.0f && rec.lat <= 90.0f &&
+         rec.lon >= -360.0f && rec.lon <= 360.0f;
+}
+
+int bucket_count(int handle) {
+  struct stat st {};
+  if (fstat(handle, &st) != 0 || !S_ISREG(st.st_mode)) return max_buckets;
+  const long n = static_cast<long>(st.st_size) / bytes_per_line;
+  return static_cast<int>(n < 1 ? 1 : (n > max_buckets ? max_buckets : n));
+}
+
+// Enters one station; false when memory runs out.
+bool enter_station(const CityRec& rec, float x, float y) {
+  char ident[12];
+  key_identifier(rec, ident);
+  char wmo[16];
+  format_wmo(wmo, sizeof wmo, rec);
+  char loc[96];
+  location_key(loc, sizeof loc, rec.lat * 10.0f, rec.lon * 10.0f);
+
+  void* data = nullptr;
+  if (data_size > 0) {
+    const std::size_t units = (static_cast<std::size_t>(data_size) + sizeof(std::max_align_t) - 1) /
+                              sizeof(std::max_align_t);
+    blocks.push_back(DataBlock{std::make_unique<std::max_align_t[]>(units), static_cast<std::size_t>(data_size)});
+    data = blocks.back().memory.get();
+    if (enter_func) enter_func(data, &rec);
+  }
+
+  int status;
+  if (store_mode == CTY_MODE_FULL) {
+    CityEntry entry{rec, data};
+    status = TAB_enter(&cty_table, &entry, ident, wmo);
+  } else {
+    StationRec st;
+    std::memset(&st, 0, sizeof st);
+    std::memcpy(st.id, ident, sizeof st.id);
+    st.wmo = rec.wmo;
+    st.x = x;
+    st.y = y;
+    st.elev = rec.elev;
+    st.prior = rec.prior;
+    st.data = data;
+    status = store_mode == CTY_MODE_LOCATION ? TAB_enter(&cty_table, &st, ident, wmo, loc)
+                                             : TAB_enter(&cty_table, &st, ident, wmo);
+  }
+  if (status != 0 && data) blocks.pop_back();
+  return status == 0;
+}
+
+}  // namespace
+
+int CTY_get_prior() {
+  const char* text = RES_get("stat_prior");
+  if (text && std::isdigit(static_cast<unsigned char>(text[0]))) {
+    const long v = std::strtol(text, nullptr, 10);
+    return v > 99 ? 99 : static_cast<int>(v);
+  }
+  return default_prior;
+}
+
+int CTY_data_cmp(const CityRec* rec, int count, char** items) {
+  if (!rec || count <= 0 || !items) return 0;
+  for (int i = 0; i < count; ++i)
+    if (items[i] && item_accepts(items[i], *rec)) return i;
+  return -1;
+}
+
+int CTY_store(const char* file, int mode, const DomainRec* domain, int max_prior) {
+  CTY_clear();
+  if (mode < CTY_MODE_FULL || mode > CTY_MODE_LOCATION) {
+    MESS_print(MESS_ERROR, "CTY_store: Invalid storage mode %d\n", mode);
+    return -1;
+  }
+  if (max_prior == -9999) max_prior = CTY_get_prior();
+
+  const int handle = CTY_open_file(file);
+  if (handle < 0) return -1;
+  if (domain) MAP_domain(domain);
+  MESS_print(MESS_MESS, "Reading the city database file...\n");
+
+  store_mode = mode;
+  const int size = mode == CTY_MODE_FULL ? static_cast<int>(sizeof(CityEntry)) : static_cast<int>(sizeof(StationRec));
+  if (TAB_create(&cty_table, bucket_count(handle), size, mode == CTY_MODE_LOCATION ? 3 : 2) != 0) {
+    MESS_print(MESS_ERROR, "CTY_store: Unable to allocate the station table\n");
+    CTY_close(handle);
+    store_mode = 0;
+    return -1;
+  }
+
+  int bad = 0;
+  try {
+    Selection selection;
+    const bool everyone = selection.all();
+    CityRec rec;
+    int fields;
+    while ((fields = CTY_read(handle, &rec)) >= 0) {
+      if (fields < 7 || rec.prior < 0 || !position_usable(rec)) {
+        ++bad;
+        continue;
+      }
+      if (rec.prior > max_prior) continue;
+      if (!everyone && CTY_data_cmp(&rec, selection.count, selection.items) < 0) continue;
+      float x, y;
+      if (MAP_tran(&x, &y, rec.lat, rec.lon) == 0) continue;
+      if (!MAP_in_grid_domain(x, y)) continue;
+      if (!enter_station(rec, x, y)) throw std::bad_alloc();
+    }
+  } catch (const std::bad_alloc&) {
+    MESS_print(MESS_ERROR, "CTY_store: Out of memory after %d stations\n", cty_table.count);
+  }
+  CTY_close(handle);
+  if (bad > 0) MESS_print(MESS_WARN, "CTY_store: %d unreadable station lines skipped\n", bad);
+  MESS_print(MESS_DEBUG, "CTY_store: %d stations stored\n", cty_table.count);
+  return handle;
+}
+
+int CTY_search(const char* id, StationRec* station) {
+  void* record = search_record(id);
+  if (!record) return 0;
+  last_found = record;
+  if (station) to_station(record, station);
+  return 1;
+}
+
+int CTY_search_loc(StationRec* station, float lat, float lon) {
+  if (store_mode != CTY_MODE_LOCATION || cty_table.count == 0) return 0;
+  const float lat10 = lat * 10.0f;
+  const float lon10 = lon * 10.0f;
+  if (!std::isfinite(lat10) || !std::isfinite(lon10) || std::fabs(lat10) > 1e6f || std::fabs(lon10) > 1e6f)
+    return 0;
+  char key[96];
+  auto probe = [&](float a, float b) -> void* {
+    location_key(key, sizeof key, a, b);
+    return TAB_search(&cty_table, key_loc, key);
+  };
+  for (int r = 0; r <= max_ring; ++r) {
+    const auto fr = static_cast<float>(r);
+    for (int d = (r == 0 ? 0 : 1 - r); d <= r; ++d) {
+      const auto fd = static_cast<float>(d);
+      void* found = probe(lat10 + fr, lon10 + fd);
+      if (!found && r > 0) found = probe(lat10 + fd, lon10 + fr);
+      if (!found && r > 0) found = probe(lat10 - fr, lon10 + fd);
+      if (!found && r > 0) found = probe(lat10 + fd, lon10 - fr);
+      if (found) {
+        last_found = found;
+        if (station) to_station(found, station);
+        return 1;
+      }
+    }
+  }
+  return 0;
+}
+
+void CTY_data_size(int size) { data_size = size > 0 ? size : 0; }
+
+void CTY_enter_func(CtyEnterFunc func) { enter_func = func; }
+
+void* CTY_get_data(const char* id) {
+  if (id) {
+    void* record = search_record(id);
+    if (!record) return nullptr;
+    last_found = record;
+  }
+  return last_found ? data_of(last_found) : nullptr;
+}
+
+void* CTY_next_data(int restart) {
+  void* record = restart == 0 ? TAB_first(&cty_table) : TAB_next(&cty_table);
+  while (record && !data_of(record)) record = TAB_next(&cty_table);
+  return record ? data_of(record) : nullptr;
+}
+
+void CTY_clear_data(int keep) {
+  if (keep) {
+    for (DataBlock& b : blocks) std::memset(b.memory.get(), 0, b.size);
+    return;
+  }
+  if (store_mode != 0)
+    for (void* r = TAB_first(&cty_table); r; r = TAB_next(&cty_table)) data_of(r) = nullptr;
+  blocks.clear();
+  blocks.shrink_to_fit();
+}
+
+void CTY_clear() {
+  CTY_clear_data(0);
+  TAB_clear(&cty_table);
+  store_mode = 0;
+  last_found = nullptr;
+}
+
+Table* CTY_get_table() { return &cty_table; }
+
+int CTY_count() { return cty_table.count; }
+
+void CTY_set_id_type(int type) { id_type = (type >= 0 && type <= 2) ? type : 0; }
+
+int CTY_get_id_type() { return id_type; }
