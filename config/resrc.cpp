@@ -1,24 +1,973 @@
-// Placeholder until the resource store lands.
+// Resources: named settings from resource files, the environment and the command line.
+//
+// Every value is kept as text in one store (a list in insertion order, one node per name).
+// Sources are read from low to high precedence -- resource files, environment, command
+// line -- each replacing what came before; a final pass converts the values that act at
+// once (help, batch, message level, device, plot type, draw, file parameter, hour).
 #include "config/resrc.h"
 
-int RES_init(int, char**, const int*, const int*) { return 1; }
-int RES_decode(const char*, int, char**, ResDesc*) { return 1; }
-const char* RES_get(const char*) { return nullptr; }
-int RES_getval(const char*, void*, int) { return 0; }
-int RES_getvals(const char*, int* count, char*** list) {
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <new>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+#include "config/def_read.h"
+#include "config/flag.h"
+#include "config/mess.h"
+#include "config/mqueue.h"
+#include "config/string.h"
+#include "config/system.h"
+#include "files/date.h"
+#include "files/files.h"
+#include "plot/region.h"
+
+namespace {
+
+constexpr int missing = -9999;
+constexpr unsigned debug_level = 0x80000000u;
+constexpr const char* default_path = ".:/home/zav/etc:/usr/local/zav/etc";
+constexpr int prescan_name_len = 49;
+
+// Flags that conversions set.
+constexpr int flag_device = 2;
+constexpr int flag_plot_type = 11;
+constexpr int flag_file_param = 15;
+constexpr int flag_batch = 19;
+constexpr int flag_help = 20;
+
+// ---------------------------------------------------------------------------------------
+// The package's descriptor table, indexed by resource index.
+
+constexpr const char* domain_lines =
+    "               region=predefined region:\n"
+    "                  us,ne,at,se,mw,sp,nw,sw,etc\n"
+    "               proj=projection, clat=central latitude, clon=central longitude,\n"
+    "               nx,ny=number of gridpoints and dx,dy=grid spacing\n";
+constexpr const char* region_lines =
+    "               region=predefined region:\n"
+    "                  us,ne,at,se,mw,sp,nw,sw,etc\n"
+    "               proj=projection, clat=central latitude, clon=central longitude,\n"
+    "               nx,ny=number of gridpoints and dx,dy=grid spacing\n"
+    "               us,ne,at,se,mw,sp,nw,sw,var\n";
+constexpr const char* domain_usage = "region or [proj],clat,clon[,nx,ny][,dx,dy]";
+
+struct Entry {
+  int index;
+  ResDesc desc;
+};
+
+ResDesc keyed(const char* name, const char* env, const char* abbrev, int kind, const char* help,
+              const char* usage, const char* more = nullptr, int wide = 0) {
+  return ResDesc{name, env, abbrev, 0, kind, nullptr, nullptr, help, usage, more, wide};
+}
+
+ResDesc positional(const char* name, const char* env, int position, int kind, const char* help,
+                   const char* usage) {
+  return ResDesc{name, env, nullptr, position, kind, nullptr, nullptr, help, usage, nullptr, 0};
+}
+
+// Resources of the package that this program does not list keep their abbreviation as
+// usage and have no help text of their own.
+ResDesc other(const char* name, const char* abbrev, const char* usage, int kind = 6) {
+  return ResDesc{name, nullptr, abbrev, 0, kind, nullptr, nullptr, nullptr, usage, nullptr, 0};
+}
+
+std::array<ResDesc, RES_MAX_INDEX> make_package() {
+  static const std::string pd_usage = std::string("-pd ") + domain_usage;
+  static const std::string gd_usage = std::string("-gd ") + domain_usage;
+  static const std::string re_usage = std::string("-re ") + domain_usage;
+  const Entry entries[] = {
+      {2, keyed("background", "zavback", "bg", 6, "Background color", "-bg clr")},
+      {3, keyed("batch", "zavbatch", "ba", 22, "Run program in batch mode", "-ba")},
+      {4, other("bull_file", "bf", "-bf file")},
+      {6, keyed("city_file", "zavcity", "cf", 6, "City database file name", "-cf file")},
+      {8, keyed("color_clabel", "zavclrclab", "cocl", 6, "Fill label color", "-cocl clr")},
+      {9, keyed("color_cloud", "zavclrcld", "cocd", 6, "Cloud cover symbol colors", "-cocd clr")},
+      {10, keyed("color_cmap", "zavclrcmap", "cocm", 6, "Fill map color", "-cocm clr")},
+      {11, keyed("color_cont", "zavclrcont", "coco", 6, "Line contour color", "-coco clr")},
+      {13, keyed("color_data", "zavclrdata", "cod", 6, "Data plotting color", "-cod clr")},
+      {15, keyed("color_fill", "zavclrfill", "cof", 6, "Fill contour colors", "-cof clr[,...]")},
+      {16, keyed("color_front", "zavclrfront", "cofr", 6, "Front colors",
+                 "-cofr hclr,lclr,cclr,wclr,oclr,tclr")},
+      {17, keyed("color_grid", "zavclrgrid", "cogr", 6, "grid color", "-cogr clr")},
+      {18, other("color_hodo", "coh", "-coh clr")},
+      {19, other("color_hodtxt", "coht", "-coht clr")},
+      {20, keyed("color_label", "zavclrlab", "cola", 6, "Line label color", "-cola clr")},
+      {22, keyed("color_line", "zavclrln", "coln", 6, "Lat-lon line color", "-coln clr")},
+      {23, keyed("color_map", "zavclrmap", "com", 6, "line map color", "-com clr")},
+      {24, other("color_pop", "copp", "-copp clr")},
+      {25, other("color_sound", "cosd", "-cosd clr")},
+      {26, other("color_therm", "coth", "-coth clr")},
+      {27, keyed("color_table", "zavclrtbl", "ct", 6, "Color table file name", "-ct file")},
+      {28, keyed("color_text", "zavclrtext", "cot", 6, "Text color", "-cot clr")},
+      {29, other("color_thrmtxt", "cott", "-cott clr")},
+      {30, other("color_watch", "cowa", "-cowa clr")},
+      {31, keyed("color_wind", "zavclrwind", "cowd", 6, "Wind barb colors", "-cowd clr")},
+      {32, keyed("color_wx", "zavclrwx", "cowx", 6, "Weather symbol colors", "-cowx clr")},
+      {33, other("command", "cd", "-cd command")},
+      {34, positional("command", nullptr, 10, 21, nullptr, "command [arg...]")},
+      {35, keyed("con_base", "zavconbase", "cb", 5, "Color fill contour/vector base value", "-cb base")},
+      {37, keyed("con_interval", "zavconint", "in", 5, "Contour interval", "-in intrvl")},
+      {39, keyed("con_path", "zavcon", "cp", 8, "Converted data path", "-cp path")},
+      {40, keyed("current", "zavcurrent", "cu", 11, "Use current data file", "-cu [hour]")},
+      {41, keyed("data_path", "zavdata", "dp", 8, "Raw data path", "-dp path")},
+      {42, other("decode_hour", "dh", "-dh hour")},
+      {44, keyed("draw", "zavdraw", "dr", 10, "Draw components: text,data,sum,map,none", "-dr param[,...]")},
+      {46, keyed("device", "zavdevice", "de", 17, "Output device: d,p,q,w,m", "-de dev[,name]")},
+      {47, keyed("file_param", "zavfileparam", "pf", 16, "File parameters: use,calc,over,app", "-pf param")},
+      {48, keyed("file_path", "zavfile", "fp", 8, "File path", "-fp path")},
+      {49, positional("filename", nullptr, 1, 7, nullptr, "file")},
+      {50, positional("filename", "zavfilename", 10, 21, "Input file names", "file [file...]")},
+      {51, keyed("font_list", "zavfontlist", "fl", 6, "List of fonts to use", "-fl list")},
+      {52, other("forecast", "fc", "-fc time")},
+      {53, keyed("geometry", "zavgeometry", "ge", 6, "Window geometry", "-ge wxh+x+y")},
+      {54, other("grid_num", "gn", "-gn num")},
+      {55, keyed("grid_path", "zavgrid", "gp", 8, "Gridded data path", "-gp path")},
+      {56, other("grid_type", "gt", "-gt type", 2)},
+      {57, keyed("help", "zavhelp", "h", 23, "Print this help", "-h")},
+      {58, keyed("hour", "zavhour", "ho", 12, "Actual hour of the file", "-ho hour")},
+      {59, keyed("icon", "zavicon", "ic", 1, "Open window iconified", "-ic")},
+      {60, keyed("identifier", "zavident", "id", 6, "Specific station identifier", "-id ident")},
+      {63, keyed("image_path", "zavimage", "ip", 6, "Image file path", "-ip path")},
+      {64, keyed("in_file", "zavinfile", "if", 6, "Input data file type", "-if type")},
+      {65, other("ingestor", "di", "-di ingestor", 15)},
+      {66, other("input", "in", "-inp type")},
+      {69, keyed("label", "zavlabel", "la", 6, "Plot labels", "-la label")},
+      {70, other("level", "le", "-le level")},
+      {71, other("log_file", "lf", "-lf file")},
+      {72, keyed("map_file", "zavmap", "mf", 6, "Map database files", "-mf file[,file]")},
+      {73, keyed("message", "zavmess", "me", 9, "Message level to be displayed:", "-me level",
+                 "               none,print,error,warn,mess,out1,*out2,out3,out4,debug\n")},
+      {74, other("model", "mo", "-mo model")},
+      {76, keyed("name_conv", "zavnameconv", "nc", 14, "Naming convention file name", "-nc type")},
+      {78, keyed("num_hour", "zavnumhour", "nh", 6, "Number of hours to view", "-nh hour[,step]")},
+      {79, keyed("object_param", "zavobject", "oa", 6, "Objective analysis parameters",
+                 "-oa smooth[,radinf,pass,conv,min]", nullptr, 1)},
+      {80, keyed("out_file", "zavoutfile", "of", 6, "Output file type", "-of type")},
+      {81, other("output", "ou", "-ou type")},
+      {82, other("parameter", "pa", "-pa param")},
+      {84, keyed("plot_domain", "zavdomain", "pd", 20, "Output plot domain", pd_usage.c_str(), domain_lines, 1)},
+      {85, keyed("plot_format", "zavformat", "fm", 6, "Numeric format", "-fm format")},
+      {86, keyed("plot_param", "zavpltparam", "pp", 6, "Plot parameters", "-pp param")},
+      {88, keyed("plot_scale", "zavscale", "sc", 5, "Text and wind vector scale factor", "-sc scale")},
+      {89, keyed("plot_type", "zavplot", "pl", 18, "Plot type: cf,lcf,ln,dln,ndln,value,none", "-pl type")},
+      {90, other("product", "ph", "-ph product")},
+      {94, keyed("raw_path", "zavraw", "rp", 8, "Raw files path", "-rp path")},
+      {96, keyed("region", "zavregion", "re", 13, "Region to be used for plotting and gridding",
+                 re_usage.c_str(), region_lines, 1)},
+      {98, keyed("stat_prior", "zavprior", "pr", 2, "Priority of stations used in the plot", "-pr prior")},
+      {99, other("state", "st", "-st state")},
+      {100, other("table", "ta", "-ta", 1)},
+      {102, keyed("title", "zavtitle", "ti", 6, "Window title", "-ti title")},
+      {103, other("time", "ft", "-ft time")},
+      {104, positional("value", nullptr, 10, 21, nullptr, "value [value...]")},
+      {105, keyed("variable", "zavvar", "va", 6, "Variable to be plotted or contoured", "-va var")},
+      {106, keyed("watch_path", "zavwatch", "wp", 8, "Watch file data path", "-wp path")},
+      {107, other("window_num", "wn", "-wn num", 2)},
+      {110, keyed("grid_domain", "zavgrddomain", "gd", 20, "Grid domain", gd_usage.c_str(), domain_lines, 1)},
+      {112, keyed("text_path", "zavtext", "tp", 8, "Text file path", "-tp path")},
+      {113, keyed("model_path", "zavmpath", "mp", 8, "Model file path", "-mp path")},
+      {114, keyed("sat_path", "zavsat", "sp", 8, "Satellite file path", "-sp path")},
+  };
+  std::array<ResDesc, RES_MAX_INDEX> table{};
+  for (const auto& e : entries) table[static_cast<std::size_t>(e.index)] = e.desc;
+  return table;
+}
+
+const std::array<ResDesc, RES_MAX_INDEX>& package() {
+  static const std::array<ResDesc, RES_MAX_INDEX> table = make_package();
+  return table;
+}
+
+// ---------------------------------------------------------------------------------------
+// The store.
+
+struct ResNode {
+  int index = missing;
+  std::string name;
+  std::string value;
+  bool has_value = false;  // false: given without a value
+  int kind = 6;
+  std::unique_ptr<ResNode> next;
+};
+
+struct Store {
+  ResNode root_res;  // dummy head
+  ResNode* tail = &root_res;
+  std::unordered_map<std::string, ResNode*> by_name;
+
+  ResNode* find(const char* name) {
+    auto it = by_name.find(name);
+    return it == by_name.end() ? nullptr : it->second;
+  }
+  void clear() {
+    by_name.clear();
+    // Unlink one node at a time: a recursive release of a long list could exhaust the stack.
+    std::unique_ptr<ResNode> p = std::move(root_res.next);
+    while (p) p = std::move(p->next);
+    tail = &root_res;
+  }
+  ~Store() { clear(); }
+};
+
+Store store;
+
+// The program's descriptor table (ends with an entry whose name is null).
+std::vector<ResDesc> prog_table;
+int saved_argc = 0;
+char** saved_argv = nullptr;
+// Copies made for directory paths (kind 8); the set keeps each text once.
+std::unordered_set<std::string> path_copies;
+
+std::string base_name(const char* path) {
+  if (!path) return "";
+  const char* slash = std::strrchr(path, '/');
+  return slash ? slash + 1 : path;
+}
+
+bool starts_ci(std::string_view text, std::string_view word) {
+  return text.size() >= word.size() && strnicmp(text.data(), word.data(), word.size()) == 0;
+}
+
+bool is_letter(char c) { return std::isalpha(static_cast<unsigned char>(c)) != 0; }
+
+// "-x" or "--x" with a letter x: an option name rather than a value.
+bool is_option(const char* arg) {
+  if (arg[0] != '-') return false;
+  if (is_letter(arg[1])) return true;
+  return arg[1] == '-' && is_letter(arg[2]);
+}
+
+// Reads an optionally signed decimal number at p, clamped to the int range; advances p.
+bool read_int(const char*& p, int& out) {
+  const char* s = p;
+  if (*s == '+' || *s == '-') ++s;
+  if (!std::isdigit(static_cast<unsigned char>(*s))) return false;
+  errno = 0;
+  char* end = nullptr;
+  long v = std::strtol(p, &end, 10);
+  if (v > INT32_MAX) v = INT32_MAX;
+  if (v < INT32_MIN) v = INT32_MIN;
+  out = static_cast<int>(v);
+  p = end;
+  return true;
+}
+
+// Reads exactly n digits at text[pos] (within len) into out.
+bool read_digits(const char* text, std::size_t len, std::size_t pos, int n, int& out) {
+  if (pos + static_cast<std::size_t>(n) > len) return false;
+  int v = 0;
+  for (int i = 0; i < n; ++i) {
+    char c = text[pos + static_cast<std::size_t>(i)];
+    if (!std::isdigit(static_cast<unsigned char>(c))) return false;
+    v = v * 10 + (c - '0');
+  }
+  out = v;
+  return true;
+}
+
+// ---------------------------------------------------------------------------------------
+// Conversions that act on flags.
+
+int file_param_code(const char* text) {
+  static const struct {
+    const char* word;
+    int code;
+  } words[] = {{"use", 3}, {"over", 1}, {"calc", 1}, {"reuse", 3}, {"recalc", 1}, {"app", 2}};
+  for (const auto& w : words)
+    if (starts_ci(text, w.word)) return w.code;
+  return missing;
+}
+
+int plot_type_code(const char* text) {
+  static const struct {
+    const char* word;
+    int code;
+  } words[] = {{"raw", 0},   {"none", 99},   {"value", 17},  {"gvalue", 17}, {"cf", 15},     {"lcf", 16},
+               {"ln", 12},   {"dln", 13},    {"ndln", 14},   {"vect", 21},   {"barb", 22},   {"strm", 23},
+               {"stream", 23}, {"an", 54},   {"number", 54}, {"pm", 55},     {"stuve", 61},  {"skewt", 62},
+               {"ema", 63},  {"teph", 64},   {"rteph", 65},  {"hodo", 69}};
+  for (const auto& w : words)
+    if (stricmp(text, w.word) == 0) return w.code;
+  return missing;
+}
+
+void apply_draw(const char* text) {
+  static const struct {
+    const char* word;
+    int entry;
+  } words[] = {{"text_ul", 1}, {"text_uc", 2}, {"text_ur", 3}, {"text_ll", 4}, {"text_lc", 5},
+               {"text_lr", 6}, {"data", 7},    {"map", 8},     {"grid", 9},    {"sum", 10},
+               {"bord", 11}};
+  int count = 0;
+  char** items = nullptr;
+  if (parse_string(text, ',', &count, &items) < 0) return;
+  for (int i = 0; i < count; ++i) {
+    const char* item = items[i];
+    int on = 1;
+    if (*item == '+' || *item == '-') {
+      on = *item == '+';
+      ++item;
+    } else if (i == 0) {
+      FLAG_setplot(12, 0);
+    }
+    if (stricmp(item, "none") == 0) {
+      FLAG_setplot(12, !on);
+    } else if (stricmp(item, "all") == 0) {
+      FLAG_setplot(12, on);
+    } else if (stricmp(item, "text") == 0) {
+      FLAG_setplot(0, on);
+      FLAG_setplot(11, on);
+    } else {
+      for (const auto& w : words)
+        if (stricmp(item, w.word) == 0) FLAG_setplot(w.entry, on);
+    }
+  }
+  free_parsed_array(count, items);
+}
+
+void apply_device(const char* text, void* destination) {
+  const char* t = text ? text : "";
+  FLAG_set(flag_device, RES_set_device(t));
+  const char* comma = std::strchr(t, ',');
+  if (comma && destination) *static_cast<const char**>(destination) = comma + 1;
+}
+
+// ---------------------------------------------------------------------------------------
+// Companion loop program.
+
+bool loop_connected = false;
+
+void loop_send_set(const char* name, const char* value) {
+  if (!loop_connected) return;
+  char text[MQ_TEXT_LEN + 1];
+  std::snprintf(text, sizeof text, "set res %s %s", name, value ? value : "");
+  if (MQ_send(text) < 0) return;
+  char reply[MQ_TEXT_LEN + 1];
+  if (MQ_recv(reply) == -3) {
+    MESS_print(MESS_WARN, "ZAVloop not running!\n");
+    loop_connected = false;
+  }
+}
+
+void loop_query(const char* window, ResDesc* table) {
+  char* end = nullptr;
+  long key = std::strtol(window, &end, 10);
+  if (end == window || *end != '\0' || key == 0 || key > INT32_MAX || key < INT32_MIN ||
+      !MQ_open(static_cast<int>(key))) {
+    MESS_print(MESS_WARN, "ZAVloop window: %s not running or no message queue exists\n", window);
+    return;
+  }
+  if (MQ_connect(static_cast<int>(key)) < 0) {
+    MESS_print(MESS_WARN, "ZAVloop window: %s unable to connect\n", window);
+    MQ_close();
+    return;
+  }
+  loop_connected = true;
+  char text[MQ_TEXT_LEN + 1];
+  for (ResDesc* d = table; d->name; ++d) {
+    std::snprintf(text, sizeof text, "query res %s", d->name);
+    if (MQ_send(text) < 0) break;
+  }
+  int sets = 0;
+  bool gone = false;
+  for (ResDesc* d = table; d->name && !gone; ++d) {
+    int n = MQ_recv(text);
+    if (n == -3) {
+      MESS_print(MESS_WARN, "ZAVloop not running!\n");
+      gone = true;
+      break;
+    }
+    while (n > 0 && text[n - 1] == '\n') text[--n] = '\0';
+    if (n > 0 && text[0] != '!') {
+      RES_new(static_cast<int>(d - table), d->name, text, d->kind);
+    } else if (const char* v = RES_get(d->name)) {
+      std::snprintf(text, sizeof text, "set res %s %s", d->name, v);
+      if (MQ_send(text) == 1) ++sets;
+    }
+  }
+  for (int i = 0; i < sets && !gone; ++i)
+    if (MQ_recv(text) == -3) gone = true;
+  if (gone) {
+    loop_connected = false;
+    MQ_close();
+  }
+}
+
+void loop_quit() {
+  if (!loop_connected) return;
+  if (MQ_send("quit") == 1) {
+    char reply[MQ_TEXT_LEN + 1];
+    MQ_recv(reply);
+  }
+  MQ_close();
+  loop_connected = false;
+}
+
+// ---------------------------------------------------------------------------------------
+// Decoding steps.
+
+bool is_name_prefix(const std::string& name) {
+  return !name.empty() && name.size() <= 4 && strnicmp(name.c_str(), "name", name.size()) == 0;
+}
+
+bool is_default_name(const std::string& name) {
+  return starts_ci(name, "default") || starts_ci(name, "df");
+}
+
+// Options that decide which resource files are read, looked at before anything else.
+void prescan(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    const char* arg = argv[i];
+    if (!arg || arg[0] != '-' || !is_letter(arg[1])) continue;
+    const char* body = arg + 1;
+    const char* eq = std::strchr(body, '=');
+    std::size_t len = eq ? static_cast<std::size_t>(eq - body) : std::strlen(body);
+    std::string name(body, std::min<std::size_t>(len, prescan_name_len));
+    const char* value = nullptr;
+    if (eq)
+      value = eq + 1;
+    else if (i + 1 < argc && argv[i + 1] && !(argv[i + 1][0] == '-' && is_letter(argv[i + 1][1])))
+      value = argv[i + 1];
+    if (is_name_prefix(name)) {
+      RES_put("name", value);
+      if (value) DEF_name(value);
+    } else if (is_default_name(name)) {
+      RES_put("default", value);
+    }
+  }
+}
+
+void read_resource_files(ResDesc* table) {
+  const char* list_text = RES_get("default");
+  const ResNode* node = store.find("default");
+  if (!node || !node->has_value) list_text = default_path;
+  int count = 0;
+  char** entries = nullptr;
+  parse_string(list_text, ':', &count, &entries);
+  DEF_clr_tag();
+  std::vector<char> name(DEF_LINE_LEN), value(DEF_LINE_LEN);
+  for (int i = 0; i < count; ++i) {
+    const char* entry = entries[i];
+    if (entry[0] == '+') {
+      DEF_tag(entry + 1);
+      continue;
+    }
+    if (entry[0] == '#') {
+      loop_query(entry + 1, table);
+      continue;
+    }
+    if (DEF_open(entry) != 0) continue;
+    while (DEF_get(name.data(), value.data()) == 1) {
+      name.back() = '\0';
+      value.back() = '\0';
+      bool matched = false;
+      for (ResDesc* d = table; d->name; ++d) {
+        if (DEF_cmp(d->name, name.data()) != 1) continue;
+        RES_new(static_cast<int>(d - table), d->name, value.data(), d->kind);
+        MESS_print(debug_level, "RESRC: %s=%s\n", d->name, value.data());
+        matched = true;
+      }
+      if (!matched && DEF_valid(name.data()) == 1) {
+        std::vector<char> bare(DEF_LINE_LEN, '\0');
+        DEF_parse_name(name.data(), bare.data());
+        bare.back() = '\0';
+        if (bare[0]) RES_new(missing, bare.data(), value.data(), 6);
+      }
+    }
+    DEF_close();
+  }
+  free_parsed_array(count, entries);
+}
+
+void read_environment(ResDesc* table) {
+  std::string value;
+  for (ResDesc* d = table; d->name; ++d) {
+    value.clear();
+    if (DEF_env(d->name, d->env, value) == 1) RES_new(static_cast<int>(d - table), d->name, value.c_str(), d->kind);
+  }
+}
+
+// Looks an option name up: abbreviation, then long name, then a unique-enough prefix.
+ResDesc* lookup(ResDesc* table, const std::string& name) {
+  for (ResDesc* d = table; d->name; ++d)
+    if (d->abbrev && stricmp(d->abbrev, name.c_str()) == 0) return d;
+  for (ResDesc* d = table; d->name; ++d)
+    if (stricmp(d->name, name.c_str()) == 0) return d;
+  if (is_name_prefix(name) || is_default_name(name)) return nullptr;
+  for (ResDesc* d = table; d->name; ++d)
+    if (strnicmp(d->name, name.c_str(), name.size()) == 0) return d;
+  return nullptr;
+}
+
+void read_command_line(int argc, char** argv, ResDesc* table) {
+  int position = 0;
+  int list_items = 0;
+  for (int i = 1; i < argc; ++i) {
+    const char* arg = argv[i];
+    if (!arg || std::strcmp(arg, "--") == 0) continue;
+    if (!is_option(arg)) {
+      ++position;
+      ResDesc* target = nullptr;
+      for (ResDesc* d = table; d->name && !target; ++d)
+        if (!d->abbrev && d->position == position) target = d;
+      bool is_list = false;
+      for (ResDesc* d = table; d->name && !target; ++d) {
+        if (!d->abbrev && d->position == 10) {
+          target = d;
+          is_list = true;
+        }
+      }
+      if (!target) continue;
+      int index = static_cast<int>(target - table);
+      if (is_list && list_items++ > 0)
+        RES_append(index, target->name, arg, target->kind);
+      else
+        RES_new(index, target->name, arg, target->kind);
+      continue;
+    }
+    const char* body = arg + (arg[1] == '-' ? 2 : 1);
+    const char* eq = std::strchr(body, '=');
+    std::string name = eq ? std::string(body, static_cast<std::size_t>(eq - body)) : std::string(body);
+    const char* value = eq ? eq + 1 : nullptr;
+    bool from_next = false;
+    if (!eq && i + 1 < argc && argv[i + 1] && !is_option(argv[i + 1]) && std::strcmp(argv[i + 1], "--") != 0) {
+      value = argv[i + 1];
+      from_next = true;
+    }
+    ResDesc* d = lookup(table, name);
+    if (d && from_next && (d->kind == 1 || d->kind == 22 || d->kind == 23)) {
+      value = nullptr;
+      from_next = false;
+    }
+    if (from_next) ++i;
+    if (d) {
+      RES_new(static_cast<int>(d - table), d->name, value, d->kind);
+      loop_send_set(d->name, value);
+    } else {
+      RES_new(missing, name.c_str(), value, 6);
+      loop_send_set(name.c_str(), value);
+    }
+  }
+}
+
+void convert_all(ResDesc* table) {
+  int entries = 0;
+  while (table[entries].name) ++entries;
+  for (ResNode* n = store.root_res.next.get(); n; n = n->next.get()) {
+    if (n->index < 0 || n->index >= entries) continue;
+    ResDesc& d = table[n->index];
+    const char* text = n->has_value ? n->value.c_str() : nullptr;
+    if (n->kind == 21) {
+      if (d.value && d.count) parse_string(text, '\n', d.count, static_cast<char***>(d.value));
+      continue;
+    }
+    RES_conv_data(text, d.value, n->kind);
+  }
+}
+
+ResNode* put_node(int index, const char* name, int kind) {
+  ResNode* n = store.find(name);
+  if (!n) {
+    auto node = std::make_unique<ResNode>();
+    node->name = name;
+    n = node.get();
+    store.tail->next = std::move(node);
+    store.tail = n;
+    store.by_name.emplace(n->name, n);
+  }
+  n->index = index;
+  n->kind = kind;
+  return n;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------
+
+const ResDesc* RES_desc(int index) {
+  if (index <= 0 || index >= RES_MAX_INDEX) return nullptr;
+  const ResDesc& d = package()[static_cast<std::size_t>(index)];
+  return d.name ? &d : nullptr;
+}
+
+int RES_init(int argc, char** argv, const int* keyed_list, const int* positional_list) {
+  RES_clear();
+  try {
+    for (const int* list : {keyed_list, positional_list})
+      for (const int* p = list; p && *p; ++p)
+        if (const ResDesc* d = RES_desc(*p)) prog_table.push_back(*d);
+    prog_table.push_back(ResDesc{});
+  } catch (const std::bad_alloc&) {
+    prog_table.assign(1, ResDesc{});
+  }
+  FLAG_reset(missing);
+  FLAG_resetplot(1);
+  RES_decode(argc > 0 && argv ? argv[0] : "", argc, argv, prog_table.data());
+  if (const char* tz = std::getenv("zavtz")) DATE_set_TZ(tz);
+  return 1;
+}
+
+int RES_decode(const char* prog, int argc, char** argv, ResDesc* table) {
+  if (!table) return 0;
+  try {
+    RES_setCL(argc, argv);
+    DEF_prog(base_name(prog).c_str());
+    DEF_name("");
+    if (const char* df = std::getenv("zavdefault")) RES_put("default", df);
+    prescan(argc, argv);
+    read_resource_files(table);
+    read_environment(table);
+    read_command_line(argc, argv, table);
+    loop_quit();
+    convert_all(table);
+  } catch (const std::bad_alloc&) {
+    MESS_print(MESS_ERROR, "RES_decode: out of memory\n");
+    return 0;
+  }
+  return 1;
+}
+
+const char* RES_get(const char* name) {
+  if (!name) return nullptr;
+  const ResNode* n = store.find(name);
+  if (!n) return nullptr;
+  return n->has_value ? n->value.c_str() : "";
+}
+
+int RES_getval(const char* name, void* destination, int kind) {
+  if (!name) return 0;
+  const ResNode* n = store.find(name);
+  if (!n) return 0;
+  return RES_conv_data(n->has_value ? n->value.c_str() : nullptr, destination, kind);
+}
+
+int RES_getvals(const char* name, int* count, char*** list) {
   *count = 0;
   *list = nullptr;
-  return 0;
+  const ResNode* n = name ? store.find(name) : nullptr;
+  if (!n || !n->has_value) return 0;
+  if (parse_string(n->value.c_str(), n->kind == 21 ? '\n' : ',', count, list) < 0) {
+    *count = 0;
+    *list = nullptr;
+  }
+  return *count;
 }
-int RES_new(int, const char*, const char*, int) { return 1; }
-int RES_put(const char*, const char*) { return 1; }
-int RES_append(int, const char*, const char*, int) { return 1; }
-void RES_list() {}
-int RES_conv_data(const char*, void*, int) { return 0; }
-const char* RES_get_prog() { return ""; }
-char* RES_get_progname(char* buffer) { return buffer; }
-void RES_setCL(int, char**) {}
-void RES_help_print(const char*, const int*, const int*) {}
-void RES_help_item(int) {}
-int RES_set_device(const char*) { return 1; }
-void RES_clear() {}
+
+int RES_new(int index, const char* name, const char* text, int kind) {
+  if (!name) return 0;
+  ResNode* n = nullptr;
+  try {
+    n = put_node(index, name, kind);
+    if (text) {
+      n->value = text;
+      n->has_value = true;
+    } else {
+      n->value.clear();
+      n->has_value = false;
+    }
+  } catch (const std::bad_alloc&) {
+    if (n) {
+      n->value.clear();
+      n->has_value = false;
+    }
+    return 0;
+  }
+  return 1;
+}
+
+int RES_put(const char* name, const char* text) { return RES_new(missing, name, text, 6); }
+
+int RES_append(int index, const char* name, const char* text, int kind) {
+  if (!name) return 0;
+  ResNode* n = store.find(name);
+  if (!n || !n->has_value) return RES_new(index, name, text, kind);
+  if (!text) return 1;
+  try {
+    n->value += '\n';
+    n->value += text;
+  } catch (const std::bad_alloc&) {
+    return 0;
+  }
+  return 1;
+}
+
+void RES_list() {
+  for (const ResNode* n = store.root_res.next.get(); n; n = n->next.get()) {
+    if (n->has_value)
+      MESS_print(8, "%s: %s\n", n->name.c_str(), n->value.c_str());
+    else
+      MESS_print(8, "%s:\n", n->name.c_str());
+  }
+}
+
+int RES_decode_hour(const char* text, DateRec* date) {
+  DateRec d{missing, missing, missing, missing, missing, missing, missing, missing};
+  if (!text) {
+    if (date) *date = d;
+    return 0;
+  }
+  std::size_t len = std::strlen(text);
+  // The fixed-width forms are all digits, so that "3d12" or "-3d6" reach the day form.
+  bool digits = len > 0 && std::strspn(text, "0123456789") == len;
+  int v = 0;
+  if (text[0] == '#') {
+    if (read_digits(text, len, 1, 4, v)) {
+      d.year = v;
+      if (read_digits(text, len, 5, 2, v)) d.month = v;
+      if (read_digits(text, len, 7, 2, v)) d.day = v;
+      if (read_digits(text, len, 9, 2, v)) d.hour = v;
+      if (read_digits(text, len, 11, 2, v)) d.minute = v;
+    }
+  } else if (len == 6 && digits) {
+    if (read_digits(text, len, 0, 2, v)) {
+      d.month = v;
+      if (read_digits(text, len, 2, 2, v)) {
+        d.day = v;
+        if (read_digits(text, len, 4, 2, v)) d.hour = v;
+      }
+    }
+  } else if (len == 4 && digits) {
+    if (read_digits(text, len, 0, 2, v)) {
+      d.day = v;
+      if (read_digits(text, len, 2, 2, v)) d.hour = v;
+    }
+  } else if (len == 3 && digits) {
+    if (read_digits(text, len, 0, 1, v)) {
+      d.day = v;
+      if (read_digits(text, len, 1, 2, v)) d.hour = v;
+    }
+  } else if (std::strchr(text, 'd')) {
+    const char* p = text;
+    if (read_int(p, v)) {
+      d.day = v;
+      if (*p == 'd') {
+        ++p;
+        if (read_int(p, v)) {
+          d.hour = v;
+          if (*p == ':') {
+            ++p;
+            if (read_int(p, v)) d.minute = v;
+          }
+        }
+      }
+    }
+  } else if (text[0] == ':') {
+    const char* p = text + 1;
+    if (read_int(p, v)) d.minute = v;
+  } else if (text[0] == '-' && text[1] == ':') {
+    const char* p = text + 2;
+    if (read_int(p, v)) d.minute = v == INT32_MIN ? INT32_MAX : -v;
+  } else {
+    const char* p = text;
+    if (read_int(p, v)) {
+      d.hour = v;
+      if (*p == ':') {
+        ++p;
+        if (read_int(p, v)) d.minute = v;
+      }
+      if (text[0] == '-' && d.hour == 0) {
+        d.hour = missing;
+        if (d.minute != missing) d.minute = d.minute == INT32_MIN ? INT32_MAX : -d.minute;
+      }
+    }
+  }
+  if (date) *date = d;
+  return 1;
+}
+
+int RES_conv_data(const char* text, void* destination, int kind) {
+  switch (kind) {
+    case 1: {
+      int v = -1;
+      if (!text || stricmp(text, "true") == 0 || stricmp(text, "on") == 0 || stricmp(text, "yes") == 0)
+        v = 1;
+      else if (stricmp(text, "false") == 0 || stricmp(text, "off") == 0 || stricmp(text, "no") == 0)
+        v = 0;
+      if (v >= 0 && destination) *static_cast<int*>(destination) = v;
+      return 1;
+    }
+    case 11:
+    case 14:
+    case 15:
+      return 1;
+    case 21:
+      return 1;
+    case 22:
+      FLAG_set(flag_batch, 1);
+      if (!MESS_check_set()) MESS_set(0, 255);
+      return 1;
+    case 23:
+      FLAG_set(flag_help, 1);
+      return 1;
+    case 17:
+      apply_device(text, destination);
+      return 1;
+    default:
+      break;
+  }
+  if (!text) return 0;
+  switch (kind) {
+    case 2: {
+      if (!(std::isdigit(static_cast<unsigned char>(text[0])) || text[0] == '-' || text[0] == '+')) return 1;
+      long v = (text[1] == 'x' || text[1] == 'X') ? std::strtol(text, nullptr, 16) : std::strtol(text, nullptr, 10);
+      v = std::clamp<long>(v, INT32_MIN, INT32_MAX);
+      if (destination) *static_cast<int*>(destination) = static_cast<int>(v);
+      return 1;
+    }
+    case 3:
+      if (std::isdigit(static_cast<unsigned char>(text[0])) && destination)
+        *static_cast<short*>(destination) = static_cast<short>(std::clamp<long>(std::strtol(text, nullptr, 10), -32768, 32767));
+      return 1;
+    case 4:
+      if (std::isdigit(static_cast<unsigned char>(text[0])) && destination)
+        *static_cast<long*>(destination) = std::strtol(text, nullptr, 10);
+      return 1;
+    case 5: {
+      char* end = nullptr;
+      float v = std::strtof(text, &end);
+      if (end != text && destination) *static_cast<float*>(destination) = v;
+      return 1;
+    }
+    case 6:
+      if (destination) *static_cast<const char**>(destination) = text;
+      return 1;
+    case 7:
+      if (destination) std::snprintf(static_cast<char*>(destination), RES_TEXT_LEN, "%s", text);
+      return 1;
+    case 8: {
+      const char* result = "";
+      if (stricmp(text, "none") != 0) {
+        try {
+          result = path_copies.insert(FILE_add_path_delim(text)).first->c_str();
+        } catch (const std::bad_alloc&) {
+          return 0;
+        }
+      }
+      if (destination) *static_cast<const char**>(destination) = result;
+      return 1;
+    }
+    case 9:
+      MESS_set_str(text);
+      return 1;
+    case 10:
+      apply_draw(text);
+      return 1;
+    case 12: {
+      DateRec d;
+      RES_decode_hour(text, &d);
+      FILE_set_time(&d);
+      if (destination) *static_cast<DateRec*>(destination) = d;
+      return 1;
+    }
+    case 13:
+    case 20: {
+      DomainRec local;
+      DOM_init(&local);
+      DOM_decode(text, destination ? static_cast<DomainRec*>(destination) : &local);
+      return 1;
+    }
+    case 16: {
+      int code = file_param_code(text);
+      if (code != missing) FLAG_set(flag_file_param, code);
+      return 1;
+    }
+    case 18: {
+      int code = plot_type_code(text);
+      if (code != missing) FLAG_set(flag_plot_type, code);
+      return 1;
+    }
+    case 19: {
+      long long v = std::strtoll(text, nullptr, 10);
+      if (destination) *static_cast<std::int64_t*>(destination) = static_cast<std::int64_t>(v);
+      return 1;
+    }
+    default:
+      return 1;
+  }
+}
+
+const char* RES_get_prog() { return saved_argc > 0 && saved_argv && saved_argv[0] ? saved_argv[0] : ""; }
+
+char* RES_get_progname(char* buffer) {
+  std::string name = base_name(RES_get_prog());
+  if (!buffer) {
+    buffer = static_cast<char*>(std::malloc(name.size() + 1));
+    if (!buffer) return nullptr;
+    std::memcpy(buffer, name.c_str(), name.size() + 1);
+    return buffer;
+  }
+  std::snprintf(buffer, RES_TEXT_LEN, "%s", name.c_str());
+  return buffer;
+}
+
+void RES_setCL(int argc, char** argv) {
+  saved_argc = argc;
+  saved_argv = argv;
+}
+
+void RES_help_print(const char* program, const int* keyed_list, const int* positional_list) {
+  const char* prog = program ? program : "";
+  MESS_print(MESS_PRINT, "%s syntax (version:%s)\n", prog, ZAV_version());
+  MESS_print(MESS_PRINT, "   %s [options...]\n", prog);
+  MESS_print(MESS_PRINT, "Keyed options...\n");
+  MESS_print(MESS_PRINT, " %-10s  Resource/defaults file name\n", "-df file");
+  MESS_print(MESS_PRINT, " %-10s  Program name\n", "-na name");
+  for (const int* p = keyed_list; p && *p; ++p) RES_help_item(*p);
+  MESS_print(MESS_PRINT, "Positional options...\n");
+  for (const int* p = positional_list; p && *p; ++p) RES_help_item(*p);
+}
+
+void RES_help_item(int index) {
+  const ResDesc* d = RES_desc(index);
+  if (!d || !d->help) {
+    MESS_print(MESS_PRINT, "%d\n", index);
+    return;
+  }
+  const char* usage = d->usage ? d->usage : "";
+  if (d->wide) {
+    MESS_print(MESS_PRINT, " %-10s\n", usage);
+    MESS_print(MESS_PRINT, "             %s\n", d->help);
+  } else {
+    MESS_print(MESS_PRINT, " %-10s  %s\n", usage, d->help);
+  }
+  if (d->more) MESS_print(MESS_PRINT, "%s", d->more);
+}
+
+int RES_set_device(const char* text) {
+  switch (text ? text[0] : '\0') {
+    case 'P':
+    case 'p':
+      return 4;
+    case 'H':
+    case 'h':
+    case 'Q':
+    case 'q':
+      return 5;
+    case 'M':
+    case 'm':
+      return 3;
+    case 'W':
+    case 'w':
+      return 6;
+    default:
+      return 1;
+  }
+}
+
+void RES_clear() {
+  store.clear();
+  prog_table.clear();
+  path_copies.clear();
+}

@@ -1,9 +1,11 @@
 // Resources: named settings from resource files, the environment and the command line.
 #pragma once
 
+#include "files/date.h"
+
 struct ResDesc {
   const char* name;    // long name, the key used by all modules
-  const char* env;     // environment variable of its own
+  const char* env;     // environment variable of its own (null when none)
   const char* abbrev;  // command-line abbreviation; null for positional resources
   int position;        // positional resources: 1 = first argument only, 10 = all
   int kind;            // value kind, decides the conversion
@@ -11,8 +13,19 @@ struct ResDesc {
   int* count;          // number of list items for kind 21; null
   const char* help;    // help text, null when there is none
   const char* usage;   // usage text of the help listing
+  const char* more;    // further lines of the help entry, null when none
+  int wide;            // 1: the usage stands alone and the help text follows on its own line
 };
 
+// Descriptor indices run from 1 to RES_MAX_INDEX-1 (index lists end with 0).
+constexpr int RES_MAX_INDEX = 115;
+// Size of the buffers that kind 7 conversions and RES_get_progname fill (texts are truncated).
+constexpr int RES_TEXT_LEN = 256;
+
+// Destinations by kind (RES_conv_data): 1, 2, 9 int*; 3 short*; 4 long*; 5 float*;
+// 6, 8, 17 const char** (8: a module-owned copy ending in '/', 17: the output name after the
+// first comma); 7 char[RES_TEXT_LEN]; 12 DateRec*; 13, 20 DomainRec*; 19 int64*;
+// 21 char*** with the descriptor's count. Destinations may be null.
 int RES_init(int argc, char** argv, const int* keyed, const int* positional);
 int RES_decode(const char* prog, int argc, char** argv, ResDesc* table);
 const char* RES_get(const char* name);
@@ -24,6 +37,7 @@ int RES_append(int index, const char* name, const char* text, int kind);
 void RES_list();
 int RES_conv_data(const char* text, void* destination, int kind);
 const char* RES_get_prog();
+// Base name of argv[0] into buffer (RES_TEXT_LEN bytes), or into a malloc'd copy when null.
 char* RES_get_progname(char* buffer);
 void RES_setCL(int argc, char** argv);
 void RES_help_print(const char* program, const int* keyed, const int* positional);
@@ -31,3 +45,9 @@ void RES_help_item(int index);
 int RES_set_device(const char* text);
 // Frees the store and the descriptor table (for tests and a clean exit).
 void RES_clear();
+
+// The package descriptor of an index, null when the index names no resource.
+const ResDesc* RES_desc(int index);
+// Decodes an hour text (kind 12) into the year, month, day, hour and minute of date (the
+// other fields -9999, unset fields -9999); 0 for a null text, else 1.
+int RES_decode_hour(const char* text, DateRec* date);

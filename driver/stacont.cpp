@@ -1,2 +1,58 @@
 // Program entry of the surface data contouring program.
-int main() { return 0; }
+#include "config/flag.h"
+#include "config/mess.h"
+#include "config/resrc.h"
+#include "config/system.h"
+#include "driver/sfc_plt.h"
+#include "files/files.h"
+#include "plot/region.h"
+#include "surface/var_tool.h"
+
+namespace {
+
+constexpr int flag_input_kind = 14;
+constexpr int input_surface = 10;
+
+// Keyed resources this program accepts, in the order of the help listing.
+constexpr int keyed[] = {57, 3,  73, 48, 41, 39, 55, 94, 63, 106, 112, 113, 114, 6,  72,
+                         76, 64, 80, 47, 40, 58, 78, 60, 84, 110, 96,  98,  105, 79, 89,
+                         88, 85, 86, 44, 69, 37, 35, 51, 27, 28,  13,  23,  17,  22, 16,
+                         31, 9,  32, 10, 11, 15, 20, 8,  46, 102, 59,  2,   53,  0};
+// Positional resources: the input file names.
+constexpr int positional[] = {50, 0};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  RES_init(argc, argv, keyed, positional);
+  if (FLAG_help()) {
+    char name[RES_TEXT_LEN];
+    RES_get_progname(name);
+    MESS_print(MESS_PRINT, "%s: This program contours surface data\n", name);
+    RES_help_print(name, keyed, positional);
+    ZAV_exit(0);
+  }
+  SFC_cvt_in_file();
+  VAR_set_def_type(11);
+  MESS_print_prog("SURFACE DATA CONTOURING");
+  // Only surface input is handled here; front data belong to other programs.
+  if (FLAG_get(flag_input_kind) != input_surface) return 0;
+
+  // The input file (or sequence) and its date.
+  FILE_get_file("Enter the surface filename: ", nullptr);
+  SFC_set_date(nullptr);
+
+  // Domain loop: a domain, then variables plotted one after another, then the next
+  // domain. A domain from a resource or in batch mode answers once, so the program
+  // plots once and ends.
+  DomainRec domain;
+  DOM_init(&domain);
+  for (;;) {
+    const int r = DOM_prompt_region(&domain, 1);
+    if (r == -9999) continue;
+    if (r <= 0) break;
+    SFC_set_prompt_variable(1);
+    while (SFC_prompt_variable()) SFC_plot(&domain);
+  }
+  return 0;
+}

@@ -1,0 +1,69 @@
+// Process-wide integer flags and the plot-component switches.
+#include "config/flag.h"
+
+namespace {
+
+constexpr int batch_flag = 19;
+constexpr int help_flag = 20;
+
+std::int64_t flags[FLAG_NUM] = {};
+// Entry 0 = text labels (count of entries 1-6 that are on), 12 = sum of entries 0-11.
+int plot_it[FLAG_NUM_PLOT] = {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1};
+
+bool in_range(int index) { return index >= 0 && index < FLAG_NUM; }
+
+int clamp_int(std::int64_t v) {
+  if (v > INT32_MAX) return INT32_MAX;
+  if (v < INT32_MIN) return INT32_MIN;
+  return static_cast<int>(v);
+}
+
+}  // namespace
+
+int FLAG_get(int index) { return in_range(index) ? clamp_int(flags[index]) : 0; }
+
+std::int64_t FLAG_getl(int index) { return in_range(index) ? flags[index] : 0; }
+
+int FLAG_set(int index, int value) { return FLAG_setl(index, value); }
+
+int FLAG_setl(int index, std::int64_t value) {
+  if (!in_range(index)) return -1;
+  flags[index] = value;
+  return 1;
+}
+
+void FLAG_reset(int value) { FLAG_resetl(value); }
+
+void FLAG_resetl(std::int64_t value) {
+  for (auto& f : flags) f = value;
+}
+
+int FLAG_batch() { return flags[batch_flag] > 0; }
+
+void FLAG_set_batch(int value) { flags[batch_flag] = value; }
+
+int FLAG_help() { return flags[help_flag] > 0; }
+
+int FLAG_setplot(int index, int value) {
+  if (index < 0 || index >= FLAG_NUM_PLOT) return -1;
+  if (index == 12) {
+    for (int i = 0; i < 12; ++i) plot_it[i] = value;
+  } else if (index == 0) {
+    for (int i = 0; i <= 6; ++i) plot_it[i] = value;
+  } else {
+    plot_it[index] = value;
+  }
+  int text = 0;
+  for (int i = 1; i <= 6; ++i) text += plot_it[i] != 0;
+  plot_it[0] = text;
+  int sum = 0;
+  for (int i = 0; i < 12; ++i) sum += plot_it[i];
+  plot_it[12] = sum;
+  return 1;
+}
+
+int FLAG_getplot(int index) { return (index >= 0 && index < FLAG_NUM_PLOT) ? plot_it[index] : 0; }
+
+void FLAG_resetplot(int value) {
+  for (auto& p : plot_it) p = value;
+}

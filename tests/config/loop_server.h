@@ -1,0 +1,122 @@
+// A stand-in for the companion loop program, for tests: a forked child that serves one
+// client on a private System V message queue and logs every text it received.
+#pragma once
+
+#include <signal.h>
+#include <sys/ipc.h>
+#include <sys/msg.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <map>
+#include <string>
+#include <vector>
+
+class LoopServer {
+ public:
+  enum class Mode { normal, silent, vanish };
+
+  // Creates a fresh queue and forks the server; false when no queue could be made.
+  bool start(std::map<std::string, std::string> answers, Mode mode = Mode::normal) {
+    for (int i = 0; i < 200 && qid_ < 0; ++i) {
+      key_ = 0x53000000 + ((static_cast<int>(getpid()) & 0xFFFF) << 8) + i;
+      qid_ = msgget(key_, IPC_CREAT | IPC_EXCL | 0600);
+    }
+    if (qid_ < 0 || pipe(fds_) != 0) return false;
+    pid_ = fork();
+    if (pid_ == 0) {
+      close(fds_[0]);
+      serve(answers, mode);
+      _exit(0);
+    }
+    close(fds_[1]);
+    return pid_ > 0;
+  }
+
+  // A message placed on the queue before the client connects.
+  void put(long type, const char* text) {
+    Msg m{};
+    m.mtype = type;
+    std::strncpy(m.mtext, text, sizeof m.mtext - 1);
+    msgsnd(qid_, &m, std::strlen(m.mtext) + 1, IPC_NOWAIT);
+  }
+
+  int key() const { return key_; }
+
+  // Removes the queue (which ends the server) and returns the texts it received.
+  std::vector<std::string> stop() {
+    std::vector<std::string> log;
+    if (qid_ >= 0) msgctl(qid_, IPC_RMID, nullptr);
+    qid_ = -1;
+    if (pid_ > 0) {
+      std::string all;
+      char buf[4096];
+      ssize_t n;
+      while ((n = read(fds_[0], buf, sizeof buf)) > 0) all.append(buf, static_cast<std::size_t>(n));
+      close(fds_[0]);
+      waitpid(pid_, nullptr, 0);
+      pid_ = -1;
+      std::size_t start = 0, end;
+      while ((end = all.find('\n', start)) != std::string::npos) {
+        log.push_back(all.substr(start, end - start));
+        start = end + 1;
+      }
+    }
+    return log;
+  }
+
+  ~LoopServer() { stop(); }
+
+ private:
+  struct Msg {
+    long mtype;
+    char mtext[120];
+  };
+
+  void reply(long type, const std::string& text) {
+    Msg m{};
+    m.mtype = type;
+    std::strncpy(m.mtext, text.c_str(), sizeof m.mtext - 1);
+    msgsnd(qid_, &m, std::strlen(m.mtext) + 1, 0);
+  }
+
+  void serve(std::map<std::string, std::string>& answers, Mode mode) {
+    alarm(30);  // never outlive a broken test
+    std::string log;
+    Msg m{};
+    if (mode == Mode::silent) {
+      while (msgrcv(qid_, &m, sizeof m.mtext, 99, 0) >= 0 || errno == EINTR) {
+      }
+      _exit(0);
+    }
+    if (msgrcv(qid_, &m, sizeof m.mtext, 1, 0) < 0) _exit(0);
+    log += std::string("uid ") + m.mtext + "\n";
+    reply(2, "10");
+    while (msgrcv(qid_, &m, sizeof m.mtext, 10, 0) >= 0) {
+      std::string text = m.mtext;
+      log += text + "\n";
+      if (mode == Mode::vanish) {
+        msgctl(qid_, IPC_RMID, nullptr);
+        break;
+      }
+      if (text.rfind("query res ", 0) == 0) {
+        auto it = answers.find(text.substr(10));
+        reply(11, it == answers.end() ? "" : it->second);
+      } else if (text == "quit") {
+        reply(11, "bye");
+        break;
+      } else {
+        reply(11, "ok");
+      }
+    }
+    ssize_t rc = write(fds_[1], log.data(), log.size());
+    (void)rc;
+  }
+
+  int key_ = 0;
+  int qid_ = -1;
+  int fds_[2] = {-1, -1};
+  pid_t pid_ = -1;
+};
