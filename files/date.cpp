@@ -341,7 +341,8 @@ int DATE_make_seq(const DateRec* date, char* text) {
   int h = date->hour > 23 || date->hour < 0 ? 0 : date->hour;
   int mi = date->minute > 59 || date->minute < 0 ? 0 : date->minute;
   if (y > 9999) y = 9999;
-  std::snprintf(text, DATE_SEQ_LEN, "%4.4d%2.2d%2.2d%2.2d%2.2d", y, m, d, h, mi);
+  const std::string seq = fmt("%4.4d%2.2d%2.2d%2.2d%2.2d", y, m, d, h, mi);
+  std::snprintf(text, DATE_SEQ_LEN, "%s", seq.c_str());
   return 0;
 }
 
