@@ -142,11 +142,13 @@ void* search_record(const char* id) {
 
 // ---- selection conditions ----
 
+// Names are stored with '_' for blanks; a user may type either.
+int fold(char c) { return c == ' ' ? '_' : std::tolower(static_cast<unsigned char>(c)); }
+
 bool prefix_nocase(std::string_view prefix, std::string_view text) {
   if (prefix.size() > text.size()) return false;
   for (std::size_t i = 0; i < prefix.size(); ++i)
-    if (std::tolower(static_cast<unsigned char>(prefix[i])) != std::tolower(static_cast<unsigned char>(text[i])))
-      return false;
+    if (fold(prefix[i]) != fold(text[i])) return false;
   return true;
 }
 
@@ -246,8 +248,13 @@ Cond condition(std::string_view c, const CityRec& rec) {
   return Cond::unknown;
 }
 
-bool item_accepts(const char* item, const CityRec& rec) {
-  const std::size_t len = std::strlen(item);
+bool item_accepts(const char* raw, const CityRec& rec) {
+  std::string_view view(raw);
+  while (!view.empty() && std::isspace(static_cast<unsigned char>(view.front()))) view.remove_prefix(1);
+  while (!view.empty() && std::isspace(static_cast<unsigned char>(view.back()))) view.remove_suffix(1);
+  const std::string trimmed(view);
+  const char* item = trimmed.c_str();
+  const std::size_t len = trimmed.size();
   if (len == 0) return false;
   if (len == 5) {
     char wmo[16];
@@ -337,8 +344,11 @@ int CTY_get_prior() {
 
 int CTY_data_cmp(const CityRec* rec, int count, char** items) {
   if (!rec || count <= 0 || !items) return 0;
-  for (int i = 0; i < count; ++i)
-    if (items[i] && item_accepts(items[i], *rec)) return i;
+  try {
+    for (int i = 0; i < count; ++i)
+      if (items[i] && item_accepts(items[i], *rec)) return i;
+  } catch (const std::bad_alloc&) {
+  }
   return -1;
 }
 

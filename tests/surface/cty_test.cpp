@@ -168,7 +168,7 @@ INSTANTIATE_TEST_SUITE_P(
                       SelCase{"Lat>50:CN=US", false},   // the first condition fails: stop
                       SelCase{"CN=US:Lat>50", true},    // the first condition holds
                       SelCase{"what:CN=US", true},      // unknown words are passed over
-                      SelCase{"P=x", false}));
+                      SelCase{"P=x", false}, SelCase{" kden ", true}, SelCase{"Name=DENVER X", false}));
 
 TEST_P(Selection, Item) {
   CityRec r = parse("Denver CO US KDEN 1 39.8617 -104.6730 1655 72565 0");
@@ -189,6 +189,10 @@ TEST(SelectionMore, IndexOfFirstAcceptingItemMissingElevationAndExactRadius) {
   char on[64], inside[64];
   std::snprintf(on, sizeof on, "RA<40/-100/%.9g", dist);
   std::snprintf(inside, sizeof inside, "RA<40 -100 %.9g", std::nextafter(dist, 0.0f));
+  CityRec cos = parse("Colorado_Springs CO US KCOS 3 38.8 -104.7 1888 72466 0");
+  char spaced[] = "Name=colorado spr";
+  char* by_name[] = {spaced};
+  EXPECT_EQ(CTY_data_cmp(&cos, 1, by_name), 0);
   char* at_radius[] = {on};
   char* short_radius[] = {inside};
   EXPECT_EQ(CTY_data_cmp(&r, 1, at_radius), 0);
