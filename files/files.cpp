@@ -100,6 +100,13 @@ bool is_stdio_template(const std::string& t) { return t == "-" || t == "std" || 
 
 bool is_full(const std::string& name) { return !name.empty() && (name[0] == '/' || name[0] == '.' || name[0] == '~'); }
 
+int full_year(int y) {
+  if (y < 0) return y;
+  if (y < 50) return y + 2000;
+  if (y < 200) return y + 1900;
+  return y;
+}
+
 // Seconds of a date whose unknown time fields count as their start (day 1, hour 0...).
 std::int64_t secs_of(const DateRec& d) {
   DateRec c = d;
@@ -109,6 +116,8 @@ std::int64_t secs_of(const DateRec& d) {
   if (c.minute < 0) c.minute = 0;
   if (c.second < 0) c.second = 0;
   if (c.year == missing) c.year = 1970;
+  // Second counts are 32-bit: keep hostile years inside the range the calendar handles.
+  c.year = std::clamp(full_year(c.year), 1902, 2037);
   return DATE_num_sec(&c);
 }
 
@@ -118,13 +127,6 @@ DateRec date_of(std::int64_t seconds) {
   int s = static_cast<int>(seconds);
   DATE_get_gmdate(&s, &d);
   return d;
-}
-
-int full_year(int y) {
-  if (y < 0) return y;
-  if (y < 50) return y + 2000;
-  if (y < 200) return y + 1900;
-  return y;
 }
 
 // The directory a path escape stands for: the resource's value without its trailing
@@ -183,7 +185,8 @@ std::size_t read_step(const std::string& t, std::size_t i, int* step) {
     any = true;
     ++j;
   }
-  *step = any ? static_cast<int>(n) : 0;
+  // No field has more than 366 values: larger steps are capped.
+  *step = any ? static_cast<int>(std::min(n, 999L)) : 0;
   return j;
 }
 
@@ -209,8 +212,9 @@ int pick_field(int date_value, int override_value, int step, int* multiple) {
   return date_value - date_value % n;
 }
 
-void limit_period(int* period, int value) {
-  if (value <= 0) return;
+void limit_period(int* period, std::int64_t wide) {
+  if (wide <= 0) return;
+  int value = static_cast<int>(std::min<std::int64_t>(wide, INT32_MAX));
   if (*period == missing || *period > value) *period = value;
 }
 
@@ -300,7 +304,7 @@ std::string expand(const std::string& t, const DateRec& d, DateRec* used, int* p
         int v = pick_field(d.day, set.day, step, &mult);
         used->day = v;
         number(v, 2);
-        limit_period(period, 86400 * mult);
+        limit_period(period, std::int64_t{86400} * mult);
         break;
       }
       case 'j': {
@@ -308,21 +312,21 @@ std::string expand(const std::string& t, const DateRec& d, DateRec* used, int* p
         int v = pick_field(jd, set.julian, step, &mult);
         used->julian = v;
         number(v, 3);
-        limit_period(period, 86400 * mult);
+        limit_period(period, std::int64_t{86400} * mult);
         break;
       }
       case 'h': {
         int v = pick_field(d.hour, set.hour, step, &mult);
         used->hour = v;
         number(v, 2);
-        limit_period(period, 3600 * mult);
+        limit_period(period, std::int64_t{3600} * mult);
         break;
       }
       case 'n': {
         int v = pick_field(d.minute, set.minute, step, &mult);
         used->minute = v;
         number(v, 2);
-        limit_period(period, 60 * mult);
+        limit_period(period, std::int64_t{60} * mult);
         break;
       }
       case 'e':
@@ -387,8 +391,8 @@ void extract_user_path(const std::string& name) {
   MESS_print(level_debug_key, "Extracted path: %s\n", upath.c_str());
 }
 
-// Convention file name: the name_conv resource or "name_conv", in file_path; without
-// file_path the working directory and then the package data directory.
+// Convention file name: the name_conv resource or "name_conv", in file_path (the working
+// directory when file_path is not set), then in the package data directory.
 std::vector<std::string> conv_file_candidates() {
   const char* res = RES_get("name_conv");
   std::string name = (res != nullptr && *res != '\0') ? res : "name_conv";
@@ -398,11 +402,10 @@ std::vector<std::string> conv_file_candidates() {
     return list;
   }
   const char* fp = RES_get("file_path");
-  if (fp != nullptr && *fp != '\0' && stricmp(fp, "none") != 0) {
+  if (fp != nullptr && *fp != '\0' && stricmp(fp, "none") != 0)
     list.push_back(FILE_add_path(std::string(fp), name));
-    return list;
-  }
-  list.push_back(name);
+  else
+    list.push_back(name);
 #ifdef STACONT_DATA_DIR
   list.push_back(FILE_add_path(std::string(STACONT_DATA_DIR), name));
 #endif
@@ -1090,8 +1093,11 @@ int FILE_set_file(const char* spec_in, char* name) {
     }
     while (i < t.size() && !ended) {
       char c = t[i];
-      MESS_print(MESS_DEBUG, "FILES:%s:%s:%s:%c:%s:%d\n", t.c_str() + i, spec.c_str() + std::min(j, spec.size()),
-                 out.c_str(), c, "", late_off);
+      if (MESS_check(MESS_DEBUG)) {
+        const std::string here(1, c);
+        MESS_print(MESS_DEBUG, "FILES:%s:%s:%s:%s:%s:%d\n", t.c_str() + i, spec.c_str() + std::min(j, spec.size()),
+                   out.c_str(), here.c_str(), ext.c_str(), late_off);
+      }
       if (c == '{' || c == '}') {
         ++i;
         continue;
@@ -1177,15 +1183,15 @@ int FILE_set_file(const char* spec_in, char* name) {
             if (e == 'm') d.month = v;
             if (e == 'd') {
               d.day = v;
-              limit_period(&late_off, 86400 * n);
+              limit_period(&late_off, std::int64_t{86400} * n);
             }
             if (e == 'h') {
               d.hour = v;
-              limit_period(&late_off, 3600 * n);
+              limit_period(&late_off, std::int64_t{3600} * n);
             }
             if (e == 'n') {
               d.minute = v;
-              limit_period(&late_off, 60 * n);
+              limit_period(&late_off, std::int64_t{60} * n);
             }
             out.append(spec, j, 2);
             j += 2;
@@ -1194,7 +1200,7 @@ int FILE_set_file(const char* spec_in, char* name) {
         case 'j':
           if ((ok = digits(3, &v))) {
             d.julian = v;
-            limit_period(&late_off, 86400 * n);
+            limit_period(&late_off, std::int64_t{86400} * n);
             out.append(spec, j, 3);
             j += 3;
           }

@@ -92,7 +92,7 @@ INSTANTIATE_TEST_SUITE_P(
                       MakeCase{"a b{c}%%%x", date(1998, 1, 5, 11), -9999, "a_bc%0", 3600},
                       MakeCase{"%Y%m%d%h", date(1998, 1, 5, -9999), -9999, "1998010500", 3600},
                       MakeCase{"end%", date(1998, 1, 5, 1), -9999, "end%", 3600},
-                      MakeCase{"%99999999999h", date(1998, 1, 5, 1), -9999, "00", 3600}));
+                      MakeCase{"%99999999999h", date(1998, 1, 5, 1), -9999, "00", 999 * 3600}));
 
 TEST_F(Files, DatesOfTheNameAreRecorded) {
   FILE_set_name("@%Y%m%d%h");
@@ -386,6 +386,11 @@ TEST_F(Files, HostileNames) {
     FILE_set_name(s.c_str());
     FILE_set_current(("la#3" + s).c_str(), name);
   }
+  FILE_set_name("@%Y%m%d%h");
+  FILE_set_file("9999999999", name);  // year 9999
+  RES_put("num_hour", "-99999:99999,0:1");
+  FILE_first(nullptr);
+  for (int i = 0; i < 3 && FILE_get_next(name); ++i) EXPECT_EQ(std::string(name).size(), 10u);
   FILE_set_name(("@" + dir + "/no/such/dir/%h").c_str());
   setenv("zavcurtime", "garbage", 1);
   FILE_set_current("la#2", name);
