@@ -139,6 +139,14 @@ TEST_F(ResourceFilesTest, DefaultListFromEnvironmentAndOption) {
   EXPECT_EQ(get("file_path"), "/tmp/b");
   EXPECT_EQ(get("data_path"), "/data/stacont");
 
+  // Without a list the current directory comes first.
+  unsetenv("zavdefault");
+  const std::filesystem::path cwd = std::filesystem::current_path();
+  std::filesystem::current_path(other);
+  init({});
+  std::filesystem::current_path(cwd);
+  EXPECT_EQ(get("file_path"), "/from/other");
+
   const char* home = std::getenv("HOME");
   const std::string saved = home ? home : "";
   setenv("HOME", other.c_str(), 1);
