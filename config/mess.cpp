@@ -129,8 +129,11 @@ bool apply_item(char* item) {
     return true;
   }
   if (strnicmp(item, "line", 4) == 0) {
+    // "line:30", "line=30" and "lines 30" all name the page length.
+    const char* p = item + 4;
+    while (*p != '\0' && *p != '-' && (*p < '0' || *p > '9')) ++p;
     int n = 0;
-    if (std::strlen(item) > 5) std::sscanf(item + 5, "%d", &n);
+    std::sscanf(p, "%d", &n);
     max_lines = n < 1 ? default_max_lines : n;
     return true;
   }

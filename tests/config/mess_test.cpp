@@ -69,6 +69,10 @@ TEST_F(Mess, SetModesAndPriority) {
   EXPECT_EQ(MESS_set(9, 0xF000u), 1);
   EXPECT_TRUE(MESS_check(MESS_ERROR) && !MESS_check(MESS_WARN));
   EXPECT_EQ(MESS_set(3, 1), 0);  // unknown mode
+  for (auto [text, lines] : {std::pair{"line:30", 30}, {"lines=12", 12}, {"line:0", 22}, {"line", 22}}) {
+    MESS_set_str(text);
+    EXPECT_EQ(MESS_get_max_lines(), lines) << text;
+  }
 }
 
 TEST_F(Mess, RoutesByClassBannerAndNoneShowsNothing) {
