@@ -99,9 +99,10 @@ bool is_dir(const std::string& path) {
   return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+// Regular files and pipes only: a device such as /dev/zero would never end a line.
 bool is_file(const std::string& path) {
   struct stat st {};
-  return stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+  return stat(path.c_str(), &st) == 0 && (S_ISREG(st.st_mode) || S_ISFIFO(st.st_mode));
 }
 
 // Reads one line. Returns false at the end of the file. A line longer than max_line

@@ -214,6 +214,7 @@ TEST_F(DefReadTest, OpenFindsFilesInDirectoriesHomeAndCommands) {
   std::filesystem::create_directory(dir_ + "/empty");
   EXPECT_EQ(first_value(dir_ + "/empty"), "<none>");
   EXPECT_EQ(first_value(dir_ + "/no/such/file"), "<none>");
+  EXPECT_EQ(first_value("/dev/zero"), "<none>");
   EXPECT_EQ(first_value("|printf 'x piped\\n'"), "piped");
 
   const char* old_home = std::getenv("HOME");
