@@ -280,6 +280,19 @@ TEST_P(Sequence, WalksTheSpan) {
   char name[FILE_NAME_MAX];
   while (FILE_get_next(name) && got.size() < 50) got.push_back(std::atoi(name));
   EXPECT_EQ(got, GetParam().hours);
+  EXPECT_EQ(FILE_get_num_file(), FILE_num_hour());
+}
+
+TEST_F(Files, StepsAroundTheSequenceStart) {
+  FILE_set_name("@%d%h");
+  DateRec start = date(1998, 1, 5, 23);
+  FILE_first(&start);
+  char name[FILE_NAME_MAX];
+  FILE_next_file(name);
+  EXPECT_STREQ(name, "0600");
+  FILE_prev_file(name);
+  FILE_prev_file(name);
+  EXPECT_STREQ(name, "0522");
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, Sequence,
@@ -368,6 +381,12 @@ TEST_F(Files, OverwriteDecisions) {
   FLAG_set_batch(1);
   EXPECT_EQ(FILE_overwrite(f.c_str(), 1), 3);
   FLAG_set_batch(-9999);
+  // Answers at the prompt, one a line.
+  write_file(dir + "/answers", "y\nn\no\nU\na\nA\nx\n");
+  ASSERT_NE(std::freopen((dir + "/answers").c_str(), "r", stdin), nullptr);
+  for (int expected : {1, 3, 1, 3}) EXPECT_EQ(FILE_overwrite(f.c_str(), 1), expected);
+  for (int expected : {2, 2}) EXPECT_EQ(FILE_overwrite(f.c_str(), 2), expected);
+  EXPECT_EQ(FILE_overwrite(f.c_str(), 7), 0);
 }
 
 // Hostile input: nothing crashes, names stay bounded in the caller's buffer.
