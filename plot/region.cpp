@@ -219,9 +219,6 @@ bool complete_domain(DomainRec* d) {
       if (d->p3 != MISS && std::fabs(d->p3) >= 90.0f) return false;
       if (d->p4 != MISS && std::fabs(d->p4) >= 90.0f) return false;
       if (d->p3 != MISS && d->p3 == 0.0f && (d->p4 == MISS || d->p4 == 0.0f)) return false;
-      if (d->p3 != MISS && d->p4 != MISS && (d->p3 > 0.0f) != (d->p4 > 0.0f) && d->p3 != -d->p4) {
-        // Cones across the equator are allowed only when the latitudes differ.
-      }
       break;
     }
     case 9:

@@ -295,6 +295,44 @@ TEST_F(Region, BuiltInRegions) {
   EXPECT_EQ(DOM_get_def_region("xx", &d), 0);
 }
 
+// Random texts from the characters of domain texts: never a crash, only the defined
+// results, and every accepted domain can be made current and projected.
+TEST_F(Region, RandomTextsNeverCrash) {
+  const std::string alphabet = ",,,::..--0123456789eEnaifpslmoxyzgct ";
+  unsigned seed = 12345;
+  auto next = [&seed]() { return seed = seed * 1103515245u + 12345u, (seed >> 16) & 0x7FFF; };
+  int accepted = 0;
+  ::testing::internal::CaptureStderr();
+  ::testing::internal::CaptureStdout();
+  for (int i = 0; i < 20000; ++i) {
+    static const char* const seeds[] = {"lamb:25:-95:25:25,35,-95,50,40,0.8,0.8", "ps:e:60:-100,40,-100,25,17,1",
+                                        "sat:0:-75:421:1,0,-75,61,61,2.2", "moll,0,0,129,65,2.0,2.0", "39,-97"};
+    std::string t;
+    if (i % 2) {
+      const int len = static_cast<int>(next() % 40);
+      for (int k = 0; k < len; ++k) t += alphabet[next() % alphabet.size()];
+    } else {
+      t = seeds[next() % 5];
+      for (int k = static_cast<int>(next() % 3); k >= 0; --k) t[next() % t.size()] = alphabet[next() % alphabet.size()];
+    }
+    DomainRec d;
+    DOM_init(&d);
+    const int r = DOM_decode(t.c_str(), &d);
+    ASSERT_TRUE(r == 1 || r == 2 || r == -1 || r == -9999) << t;
+    if (r > 0) {
+      ++accepted;
+      MAP_domain(&d);
+      float x, y, lat, lon;
+      MAP_tran(&x, &y, d.clat, d.clon);
+      MAP_untran(&lat, &lon, x, y);
+      MAP_grid_untran(&x, &y, x, y);
+    }
+  }
+  ::testing::internal::GetCapturedStdout();
+  ::testing::internal::GetCapturedStderr();
+  EXPECT_GT(accepted, 1000);
+}
+
 // Every region of the shipped region file decodes, and its grid covers its centre.
 TEST_F(Region, ShippedRegionFileDecodes) {
   const std::string file = std::string(STACONT_DATA_DIR) + "/zav.reg";
