@@ -309,14 +309,9 @@ INSTANTIATE_TEST_SUITE_P(
         FlagCase{16, "junk", 15, -9999}, FlagCase{17, "p", 2, 4}, FlagCase{17, "PostScript,out.ps", 2, 4},
         FlagCase{17, "h", 2, 5}, FlagCase{17, "Q", 2, 5}, FlagCase{17, "meta", 2, 3}, FlagCase{17, "w", 2, 6},
         FlagCase{17, "d", 2, 1}, FlagCase{17, "", 2, 1}, FlagCase{17, nullptr, 2, 1},
-        FlagCase{18, "raw", 11, 0}, FlagCase{18, "NONE", 11, 99}, FlagCase{18, "value", 11, 17},
-        FlagCase{18, "gvalue", 11, 17}, FlagCase{18, "cf", 11, 15}, FlagCase{18, "lcf", 11, 16},
-        FlagCase{18, "ln", 11, 12}, FlagCase{18, "dln", 11, 13}, FlagCase{18, "ndln", 11, 14},
-        FlagCase{18, "vect", 11, 21}, FlagCase{18, "barb", 11, 22}, FlagCase{18, "strm", 11, 23},
-        FlagCase{18, "stream", 11, 23}, FlagCase{18, "an", 11, 54}, FlagCase{18, "number", 11, 54},
-        FlagCase{18, "pm", 11, 55}, FlagCase{18, "stuve", 11, 61}, FlagCase{18, "skewt", 11, 62},
-        FlagCase{18, "ema", 11, 63}, FlagCase{18, "teph", 11, 64}, FlagCase{18, "rteph", 11, 65},
-        FlagCase{18, "hodo", 11, 69}, FlagCase{18, "contour", 11, -9999}, FlagCase{23, nullptr, 20, 1},
+        FlagCase{18, "raw", 11, 0}, FlagCase{18, "NONE", 11, 99}, FlagCase{18, "gvalue", 11, 17},
+        FlagCase{18, "ndln", 11, 14}, FlagCase{18, "stream", 11, 23}, FlagCase{18, "number", 11, 54},
+        FlagCase{18, "rteph", 11, 65}, FlagCase{18, "contour", 11, -9999}, FlagCase{23, nullptr, 20, 1},
         FlagCase{22, nullptr, 19, 1}));
 
 TEST(ResConv, DeviceOutputName) {
@@ -444,23 +439,6 @@ TEST(ResHelp, ItemWithoutHelpPrintsIndex) {
   RES_help_item(88);
   EXPECT_EQ(testing::internal::GetCapturedStdout(),
             "65\n0\n500\n -sc scale   Text and wind vector scale factor\n");
-}
-
-TEST(ResDescTable, IndicesAreDistinctAndComplete) {
-  int count = 0;
-  for (int i = 0; i < RES_MAX_INDEX; ++i)
-    if (RES_desc(i)) ++count;
-  EXPECT_EQ(count, 87);  // 59 of this program and 28 more of the package
-  for (int i : keyed) {
-    if (!i) break;
-    ASSERT_NE(RES_desc(i), nullptr) << i;
-    EXPECT_NE(RES_desc(i)->abbrev, nullptr) << i;
-    EXPECT_NE(RES_desc(i)->help, nullptr) << i;
-  }
-  EXPECT_STREQ(RES_desc(66)->name, "input");
-  EXPECT_STREQ(RES_desc(66)->abbrev, "in");
-  EXPECT_EQ(RES_desc(50)->position, 10);
-  EXPECT_EQ(RES_desc(49)->position, 1);
 }
 
 // ---- companion loop program ---------------------------------------------------------
