@@ -471,8 +471,9 @@ int MAP_domain(const DomainRec* d) {
     st.tlat1 = is_miss(c.p3) ? (c.plat < 0.0f ? -60.0 : 60.0) : c.p3;
   } else if (c.proj == 4) {
     if (is_miss(c.p3)) {
-      st.tlat1 = 30.0;
-      st.tlat2 = 60.0;
+      const double sign = c.plat < 0.0f ? -1.0 : 1.0;
+      st.tlat1 = 30.0 * sign;
+      st.tlat2 = 60.0 * sign;
     } else {
       st.tlat1 = c.p3;
       st.tlat2 = is_miss(c.p4) ? c.p3 : c.p4;

@@ -212,13 +212,19 @@ bool complete_domain(DomainRec* d) {
   if (d->plon != MISS && std::fabs(d->plon) > 360.0f) return false;
   switch (d->proj) {
     case 1:
-      if (d->p3 != MISS && (std::fabs(d->p3) > 90.0f || d->p3 == 0.0f)) return false;
+      if (d->p3 != MISS) {
+        const float h = (d->plat != MISS ? d->plat : d->clat) < 0.0f ? -1.0f : 1.0f;
+        if (std::fabs(d->p3) > 90.0f || !(h * d->p3 > 0.0f)) return false;
+      }
       break;
     case 4: {
       // True latitudes at a pole or a cone on the equator have no Lambert cone.
       if (d->p3 != MISS && std::fabs(d->p3) >= 90.0f) return false;
       if (d->p4 != MISS && std::fabs(d->p4) >= 90.0f) return false;
-      if (d->p3 != MISS && d->p3 == 0.0f && (d->p4 == MISS || d->p4 == 0.0f)) return false;
+      // Both true latitudes lie in the hemisphere of the reference latitude.
+      const float h = (d->plat != MISS ? d->plat : d->clat) < 0.0f ? -1.0f : 1.0f;
+      if (d->p3 != MISS && !(h * d->p3 > 0.0f)) return false;
+      if (d->p3 != MISS && d->p4 != MISS && !(h * d->p4 > 0.0f)) return false;
       break;
     }
     case 9:

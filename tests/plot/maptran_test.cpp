@@ -609,6 +609,8 @@ std::vector<ProjCase> cases() {
       with("lamb_default", make(4, 40, -95), kLamb, -85, 89.9),
       with("lamb_tangent", make(4, 25, -95, 25, 25), kLamb25, -85, 89.9),
       with("lamb_south", make(4, -35, 150, -30, -60, -35, 150), kLambs, -89.9, 85),
+      // Unset true latitudes take 30 and 60 in the domain's own hemisphere.
+      with("lamb_south_default", make(4, -35, 150, MISS, MISS, -35, 150), kLambs, -89.9, 85),
       with("ortho", make(5, 40, -100), kOrtho, -90, 90, 40, -100, 85),
       with("gnom", make(6, 40, -100), kGnom, -90, 90, 40, -100, 80),
       with("moll", make(7, 0, -100, MISS, MISS, 0, -100, 25, 17, 10), kMoll, -89.9, 89.9),
