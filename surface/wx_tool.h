@@ -6,7 +6,9 @@
 // "IC" ice crystals, "A" hail, "F" fog, "H" haze, "K" smoke, "D" dust or sand, "BS" blowing
 // snow, "B" blowing; a single blank is no weather.
 #pragma once
+#include <algorithm>
 #include <cstddef>
+#include <iterator>
 
 // Writes the letter code of a WMO present-weather number (code table 4677); numbers outside
 // 0..99 give a blank. The text is truncated to the buffer. Returns 1 for a code in 0..99.
@@ -29,6 +31,15 @@ int WX_metar_weather(const char* metar, char (&text)[N]) {
 // Layers are taken in the order given; a single layer is returned as it stands.
 void WX_set_cloud_layers(int ncld, const char* cover_codes, const float* heights, char* cover,
                          float* height);
+
+// The same for a surface report (fields ncld, cld_cov and cld_hgt), taking at most as many
+// layers as the report holds.
+template <typename Report>
+void WX_set_cloud(const Report& report, char* cover, float* height) {
+  const int held = static_cast<int>(std::min(std::size(report.cld_cov), std::size(report.cld_hgt)));
+  WX_set_cloud_layers(std::clamp(static_cast<int>(report.ncld), 0, held), report.cld_cov, report.cld_hgt,
+                      cover, height);
+}
 
 // WMO cloud-height code (table 1600) of a height in feet; -9999 for a missing height.
 int SYN_ceiling_to_code(float height);

@@ -91,6 +91,23 @@ INSTANTIATE_TEST_SUITE_P(Reports, CloudLayers, ::testing::Values(
   Layers{"unknown cover after broken", "BM", {900, 4000}, 'B', 900},
   Layers{"five layers", "FSBOO", {500, 1500, 2500, 3500, 4500}, 'O', 2500}));
 
+TEST(CloudLayers, ReportLayersBoundedByTheRecord) {
+  struct {
+    float cld_hgt[5] = {2500, 6000, 1, 2, 3};
+    char cld_cov[5] = {'S', 'B', 'O', 'O', 'O'};
+    int ncld = 2;
+  } report;
+  char cover = '?';
+  float height = 0.0f;
+  WX_set_cloud(report, &cover, &height);
+  EXPECT_EQ(cover, 'B');
+  EXPECT_EQ(height, 6000);
+  report.ncld = 99;  // corrupt count: only the five layers held are read
+  WX_set_cloud(report, &cover, &height);
+  EXPECT_EQ(cover, 'O');
+  EXPECT_EQ(height, 6000);
+}
+
 struct Ceiling {
   float feet;
   int code;
