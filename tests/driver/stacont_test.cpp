@@ -172,10 +172,14 @@ INSTANTIATE_TEST_SUITE_P(Stacont, Banner,
                                            BannerCase{{"-me", "mess", "-ba"}, true}, BannerCase{{"-me", "warn"}, false},
                                            BannerCase{{"-in_file", "sfc,forfront"}, true}));
 
-TEST(Stacont, InputFromEnvironmentDecidesKind) {
+TEST(Stacont, InputKindFromEveryValue) {
   RunResult r = run({"-ba", "-me", "mess"}, {{"zavinfile", "front"}});
   EXPECT_EQ(r.status, 0);
   EXPECT_TRUE(same(r.out, banner));
+  // The last value wins: surface input goes on to ask for the input file.
+  r = run({"-if", "front,sfc"});
+  EXPECT_EQ(r.out.rfind(banner, 0), 0u);
+  EXPECT_GT(r.out.size(), std::strlen(banner));
 }
 
 // Hostile command lines: each must end normally, well within the time limit.
