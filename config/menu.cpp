@@ -111,7 +111,9 @@ int MENU_process(const char* title, const MenuEntry* menu, int type, const char*
   char word[MENU_ANSWER_LEN];
   for (;;) {
     word[0] = '\0';
-    ZAV_promptl(prompt ? prompt : "", word);
+    // Read a full-length word rather than a short one: the domain prompt lets users type
+    // explicit domain texts here, which are far longer than a menu keyword.
+    ZAV_prompts(prompt ? prompt : "", word, MENU_ANSWER_LEN - 1);
     if (std::string(word) == "?") {
       for (const MenuEntry* e : choices) MESS_print(level_print, "  %s\n", e->name ? e->name : "");
       continue;

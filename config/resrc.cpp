@@ -872,12 +872,11 @@ int RES_conv_data(const char* text, void* destination, int kind) {
       return 1;
     }
     case 13:
-    case 20: {
-      DomainRec local;
-      DOM_init(&local);
-      DOM_decode(text, destination ? static_cast<DomainRec*>(destination) : &local);
+    case 20:
+      // Without a destination there is nothing to fill: the domain prompt decodes (and
+      // validates) the text itself, and decoding here too would ask twice for "var".
+      if (destination) DOM_decode(text, static_cast<DomainRec*>(destination));
       return 1;
-    }
     case 16: {
       int code = file_param_code(text);
       if (code != missing) FLAG_set(flag_file_param, code);

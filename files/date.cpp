@@ -8,10 +8,10 @@
 #include <string>
 
 #include "config/mess.h"
+#include "surface/var_tool.h"
 
 // The variable module names the models; it is optional so that the date module can be
 // used (and tested) without it. Returns the model's name, or null / "" when unknown.
-const char* VAR_model(int model) __attribute__((weak));
 
 namespace {
 
@@ -189,7 +189,6 @@ std::string fhour(int hours, bool no_hour) {
 }
 
 const char* model_name(int model) {
-  if (!VAR_model) return nullptr;
   const char* name = VAR_model(model);
   return (name && *name) ? name : nullptr;
 }
@@ -608,7 +607,7 @@ int DATE_decode_label(const char* text, DateRec* date) {
 
 int DATE_set_TZ(const char* text) {
   if (!text || !*text) {
-    tz_str = "Z";
+    tz_str.assign(1, 'Z');  // not operator=(const char*): g++ 12 -O3 warns falsely (-Wrestrict)
     tz_off = 0;
     tz_pm = 0;
     return 1;

@@ -69,8 +69,8 @@ int DATE_decode_seq(const char* text, DateRec* date);
 // ---- labels (text of DATE_LABEL_LEN bytes; -1 when text or date is null) ----
 // " 5 JAN 98", "12Z  5 JAN 98", "1230Z  5 JAN 98", "12 PM EST  5 JAN 98" ...
 int DATE_make_label(const DateRec* date, char* text);
-// Forecast label with the model's name looked up by number (VAR_model(int), when the
-// variable module is linked): "12 hour MOD valid 12Z MON  5 JAN 98". Returns 0.
+// Forecast label with the model's name looked up by number (VAR_model of the
+// variable module): "12 hour MOD valid 12Z MON  5 JAN 98". Returns 0.
 int DATE_make_label_for_time(int time, int model, const DateRec* date, char* text);
 int DATE_make_label_for_time_mod(int time, const char* model_name, const DateRec* date, char* text);
 // The grid-file variant: base time in seconds, or null when unknown. 0, or -1 without

@@ -6,7 +6,7 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"
 bash scripts/install-deps.sh
 
-bash scripts/build.sh build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+bash scripts/build.sh build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSTACONT_BENCH=ON
 (cd build && ctest --output-on-failure -j"$(nproc)")
 
 bash scripts/build.sh build-sanitize -DCMAKE_BUILD_TYPE=Debug -DSTACONT_SANITIZE=ON
