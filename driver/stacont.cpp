@@ -2,6 +2,7 @@
 #include "config/flag.h"
 #include "config/mess.h"
 #include "config/resrc.h"
+#include "config/string.h"
 #include "config/system.h"
 #include "driver/sfc_plt.h"
 #include "files/files.h"
@@ -21,6 +22,15 @@ constexpr int keyed[] = {57, 3,  73, 48, 41, 39, 55, 94, 63, 106, 112, 113, 114,
 // Positional resources: the input file names.
 constexpr int positional[] = {50, 0};
 
+// Several input names, or a span of hours, make a sequence to animate.
+bool input_is_sequence() {
+  int count = 0;
+  char** names = nullptr;
+  RES_getvals("filename", &count, &names);
+  free_parsed_array(count, names);
+  return count > 1 || FILE_num_hour() != 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -38,8 +48,10 @@ int main(int argc, char** argv) {
   // Only surface input is handled here; front data belong to other programs.
   if (FLAG_get(flag_input_kind) != input_surface) return 0;
 
-  // The input file (or sequence) and its date.
-  FILE_get_file("Enter the surface filename: ", nullptr);
+  // The input file (or sequence) and its date. A single named file that is missing could
+  // only fail later when the plot opens it: end now, with the same status, before asking
+  // for a domain and a variable. Missing files of a sequence are skipped while plotting.
+  if (!FILE_get_file("Enter the surface filename: ", nullptr) && !input_is_sequence()) ZAV_exit(10);
   SFC_set_date(nullptr);
 
   // Domain loop: a domain, then variables plotted one after another, then the next
