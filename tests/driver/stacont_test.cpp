@@ -99,19 +99,8 @@ Positional options...
 
 const char* const banner = "      SURFACE DATA CONTOURING (Ver 5.60-LINUX-X11)\n\n";
 
-// Equality of long texts, reporting where they first differ.
-::testing::AssertionResult same(const std::string& got, const std::string& want) {
-  if (got == want) return ::testing::AssertionSuccess();
-  std::size_t i = 0;
-  while (i < got.size() && i < want.size() && got[i] == want[i]) ++i;
-  std::size_t from = i < 40 ? 0 : i - 40;
-  return ::testing::AssertionFailure() << "texts differ at " << i << " (sizes " << got.size() << ", " << want.size()
-                                       << ")\n got: ..." << got.substr(from, 100) << "\nwant: ..."
-                                       << want.substr(from, 100);
-}
-
 // Runs the program with no zav* variables of the caller and no resource files.
-RunResult run(const std::vector<std::string>& args, std::map<std::string, std::string> extra = {}) {
+RunResult run(std::vector<std::string> args, std::map<std::string, std::string> extra = {}) {
   std::map<std::string, std::string> env;
   for (char** e = environ; *e; ++e)
     if (std::strncmp(*e, "zav", 3) == 0) env[std::string(*e, std::strcspn(*e, "="))] = "";
@@ -121,137 +110,91 @@ RunResult run(const std::vector<std::string>& args, std::map<std::string, std::s
   return run_stacont(args, "", env, dir, 120);
 }
 
-struct HelpCase {
-  std::vector<std::string> args;
-  std::map<std::string, std::string> env;
-};
+using Args = std::vector<std::string>;
 
-class HelpListing : public ::testing::TestWithParam<HelpCase> {};
-
-TEST_P(HelpListing, PrintsListingAndExits) {
-  RunResult r = run(GetParam().args, GetParam().env);
-  EXPECT_EQ(r.status, 0);
-  EXPECT_TRUE(same(r.out, help_listing));
-  EXPECT_EQ(r.err, "");
-}
-
-INSTANTIATE_TEST_SUITE_P(Stacont, HelpListing,
-                         ::testing::Values(HelpCase{{"-h"}, {}}, HelpCase{{"-help"}, {}}, HelpCase{{"--he"}, {}},
-                                           HelpCase{{"-HeLp"}, {}}, HelpCase{{"-ba", "-h", "-va", "t"}, {}},
-                                           HelpCase{{}, {{"zavhelp", "1"}}},
-                                           HelpCase{{"-h"}, {{"zavdefault", "/nonexistent:+tag:"}}}));
-
-TEST(Stacont, QuietLevelsSilenceTheListing) {
-  RunResult r = run({"-me", "none", "-h"});
-  EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.out, "");
-}
-
-struct BannerCase {
-  std::vector<std::string> args;
-  bool shown;
-};
-
-class Banner : public ::testing::TestWithParam<BannerCase> {};
-
-// Front input ends the program right after the banner.
-TEST_P(Banner, ShownUnlessQuiet) {
-  std::vector<std::string> args = GetParam().args;
-  args.insert(args.end(), {"-if", "front"});
-  RunResult r = run(args);
-  EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.out, GetParam().shown ? banner : "");
-}
-
-INSTANTIATE_TEST_SUITE_P(Stacont, Banner,
-                         ::testing::Values(BannerCase{{}, true},
-                                           // Batch mode shows print, error and warn only...
-                                           BannerCase{{"-ba"}, false},
-                                           // ...unless the level was given.
-                                           BannerCase{{"-ba", "-me", "mess"}, true},
-                                           BannerCase{{"-me", "mess", "-ba"}, true}, BannerCase{{"-me", "warn"}, false},
-                                           BannerCase{{"-in_file", "sfc,forfront"}, true}));
-
-TEST(Stacont, InputKindFromEveryValue) {
-  RunResult r = run({"-ba", "-me", "mess"}, {{"zavinfile", "front"}});
-  EXPECT_EQ(r.status, 0);
-  EXPECT_TRUE(same(r.out, banner));
-  // The last value wins: surface input goes on to ask for the input file.
-  r = run({"-if", "front,sfc"});
+// Help, banner and the input kind: front input ends the program right after the banner.
+TEST(Stacont, HelpAndBanner) {
+  const struct {
+    Args args;
+    std::map<std::string, std::string> env;
+    const char* out;
+  } t[] = {
+      {{"-h"}, {}, help_listing},
+      {{"-help"}, {}, help_listing},
+      {{"--he"}, {}, help_listing},
+      {{"-HeLp"}, {}, help_listing},
+      {{"-ba", "-h", "-va", "t"}, {}, help_listing},
+      {{}, {{"zavhelp", "1"}}, help_listing},
+      {{"-h"}, {{"zavdefault", "/nonexistent:+tag:"}}, help_listing},
+      {{"-me", "none", "-h"}, {}, ""},
+      {{"-if", "front"}, {}, banner},
+      {{"-ba", "-if", "front"}, {}, ""},  // batch mode shows print, error and warn only...
+      {{"-ba", "-me", "mess", "-if", "front"}, {}, banner},  // ...unless the level was given
+      {{"-me", "mess", "-ba", "-if", "front"}, {}, banner},
+      {{"-me", "warn", "-if", "front"}, {}, ""},
+      {{"-in_file", "sfc,forfront"}, {}, banner},
+      {{"-ba", "-me", "mess"}, {{"zavinfile", "front"}}, banner},
+  };
+  for (const auto& e : t) {
+    SCOPED_TRACE(::testing::Message() << "case " << &e - t);
+    const RunResult r = run(e.args, e.env);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, e.out);
+    EXPECT_EQ(r.err, "");
+  }
+  // The last input value wins: surface input goes on to ask for the input file.
+  const RunResult r = run({"-if", "front,sfc"});
   EXPECT_EQ(r.out.rfind(banner, 0), 0u);
   EXPECT_GT(r.out.size(), std::strlen(banner));
 }
 
-// Hostile command lines: each must end normally, well within the time limit.
-struct HostileCase {
-  const char* label;
-  std::vector<std::string> (*make)();
-};
-
-class Hostile : public ::testing::TestWithParam<HostileCase> {};
-
-TEST_P(Hostile, NeitherCrashesNorHangs) {
-  std::vector<std::string> args = GetParam().make();
-  args.insert(args.end(), {"-if", "front"});
-  RunResult r = run(args);
-  EXPECT_EQ(r.status, 0) << r.err.substr(0, 500);
-  EXPECT_TRUE(same(r.out, banner));
-  // With help the listing comes out unchanged.
-  args.push_back("-h");
-  r = run(args);
-  EXPECT_EQ(r.status, 0) << r.err.substr(0, 500);
-  EXPECT_TRUE(same(r.out, help_listing));
+// Hostile command lines neither crash nor hang, and with help the listing comes out
+// unchanged.
+TEST(Stacont, HostileCommandLines) {
+  const std::string big(100 * 1024, 'x');  // one argument may hold at most 128 KiB on Linux
+  const std::string half(60 * 1024, 'x');
+  std::string draw, defaults;
+  for (int i = 0; i < 5000; ++i) draw += i % 2 ? "+map," : "-text_ul,";
+  for (int i = 0; i < 3000; ++i) defaults += "+t" + std::to_string(i) + ":/nonexistent" + std::to_string(i) + ":";
+  Args positional, unknown;
+  for (int i = 0; i < 10000; ++i) positional.push_back("file" + std::to_string(i));
+  for (int i = 0; i < 5000; ++i) unknown.push_back("-opt" + std::to_string(i) + "=" + std::to_string(i));
+  const std::vector<std::pair<const char*, Args>> t = {
+      {"lone dash", {"-"}},   {"double dash", {"--"}},       {"equals", {"="}},
+      {"dash equals", {"-="}}, {"double dash equals", {"--=x"}},
+      {"dashes", {"--", "--", "-", "--", "---", "-0"}},
+      {"big value", {"-va", big}},
+      {"big name", {"-" + big}},
+      {"big name and value", {"-" + half + "=" + half}},
+      {"big value after equals", {"-va=" + big}},
+      {"big texts", {"-la", big, "-ti", big, "-fm", big}},
+      {"big hour", {"-ho", big}},
+      {"huge hour number", {"-ho", std::string(50000, '9')}},
+      {"long hour date", {"-ho", "#" + std::string(5000, '1')}},
+      {"big draw", {"-dr", big}},
+      {"many draw words", {"-dr", draw}},
+      {"big plot type", {"-pl", big}},
+      {"big device", {"-de", "p," + big}},
+      {"big file parameter", {"-pf", big}},
+      {"big defaults list", {"-df", big}},
+      {"many defaults entries", {"-df", defaults}},
+      {"big loop window", {"-df", "#" + big}},
+      {"big title", {"-na", big}},
+      {"big negative number", {"-sc", "-" + big}},
+      {"many positional", positional},
+      {"many unknown options", unknown},
+  };
+  for (const auto& [label, hostile] : t) {
+    Args args = hostile;
+    args.insert(args.end(), {"-if", "front"});
+    RunResult r = run(args);
+    EXPECT_EQ(r.status, 0) << label << ": " << r.err.substr(0, 500);
+    EXPECT_EQ(r.out, banner) << label;
+    args.push_back("-h");
+    r = run(args);
+    EXPECT_EQ(r.status, 0) << label << ": " << r.err.substr(0, 500);
+    EXPECT_EQ(r.out, help_listing) << label;
+  }
 }
-
-// One argument may hold at most 128 KiB on Linux.
-const std::string big(100 * 1024, 'x');
-const std::string half(60 * 1024, 'x');
-
-using Args = std::vector<std::string>;
-
-INSTANTIATE_TEST_SUITE_P(
-    Stacont, Hostile,
-    ::testing::Values(
-        HostileCase{"LoneDash", [] { return Args{"-"}; }}, HostileCase{"DoubleDash", [] { return Args{"--"}; }},
-        HostileCase{"Equals", [] { return Args{"="}; }}, HostileCase{"DashEquals", [] { return Args{"-="}; }},
-        HostileCase{"DoubleDashEquals", [] { return Args{"--=x"}; }},
-        HostileCase{"Dashes", [] { return Args{"--", "--", "-", "--", "---", "-0"}; }},
-        HostileCase{"BigValue", [] { return Args{"-va", big}; }},
-        HostileCase{"BigName", [] { return Args{"-" + big}; }},
-        HostileCase{"BigNameAndValue", [] { return Args{"-" + half + "=" + half}; }},
-        HostileCase{"BigValueAfterEquals", [] { return Args{"-va=" + big}; }},
-        HostileCase{"BigTexts", [] { return Args{"-la", big, "-ti", big, "-fm", big}; }},
-        HostileCase{"BigHour", [] { return Args{"-ho", big}; }},
-        HostileCase{"HugeHourNumber", [] { return Args{"-ho", std::string(50000, '9')}; }},
-        HostileCase{"LongHourDate", [] { return Args{"-ho", "#" + std::string(5000, '1')}; }},
-        HostileCase{"BigDraw", [] { return Args{"-dr", big}; }},
-        HostileCase{"ManyDrawWords", [] {
-                      std::string s;
-                      for (int i = 0; i < 5000; ++i) s += i % 2 ? "+map," : "-text_ul,";
-                      return Args{"-dr", s};
-                    }},
-        HostileCase{"BigPlotType", [] { return Args{"-pl", big}; }},
-        HostileCase{"BigDevice", [] { return Args{"-de", "p," + big}; }},
-        HostileCase{"BigFileParam", [] { return Args{"-pf", big}; }},
-        HostileCase{"BigDefaultList", [] { return Args{"-df", big}; }},
-        HostileCase{"ManyDefaultEntries", [] {
-                      std::string s;
-                      for (int i = 0; i < 3000; ++i) s += "+t" + std::to_string(i) + ":/nonexistent" + std::to_string(i) + ":";
-                      return Args{"-df", s};
-                    }},
-        HostileCase{"BigLoopWindow", [] { return Args{"-df", "#" + big}; }},
-        HostileCase{"BigTitle", [] { return Args{"-na", big}; }},
-        HostileCase{"BigNegativeNumber", [] { return Args{"-sc", "-" + big}; }},
-        HostileCase{"ManyPositional", [] {
-                      Args v;
-                      for (int i = 0; i < 10000; ++i) v.push_back("file" + std::to_string(i));
-                      return v;
-                    }},
-        HostileCase{"ManyUnknownOptions", [] {
-                      Args v;
-                      for (int i = 0; i < 5000; ++i) v.push_back("-opt" + std::to_string(i) + "=" + std::to_string(i));
-                      return v;
-                    }}),
-    [](const ::testing::TestParamInfo<HostileCase>& info) { return std::string(info.param.label); });
 
 }  // namespace
