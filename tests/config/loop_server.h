@@ -2,7 +2,6 @@
 // client on a private System V message queue and logs every text it received.
 #pragma once
 
-#include <signal.h>
 #include <sys/ipc.h>
 #include <sys/msg.h>
 #include <sys/wait.h>
@@ -11,11 +10,13 @@
 #include <cerrno>
 #include <cstring>
 #include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
 class LoopServer {
  public:
+  // silent: never answers; vanish: removes its queue on the first request.
   enum class Mode { normal, silent, vanish };
 
   // Creates a fresh queue and forks the server; false when no queue could be made.
@@ -25,8 +26,7 @@ class LoopServer {
       qid_ = msgget(key_, IPC_CREAT | IPC_EXCL | 0600);
     }
     if (qid_ < 0 || pipe(fds_) != 0) return false;
-    pid_ = fork();
-    if (pid_ == 0) {
+    if ((pid_ = fork()) == 0) {
       close(fds_[0]);
       serve(answers, mode);
       _exit(0);
@@ -35,12 +35,11 @@ class LoopServer {
     return pid_ > 0;
   }
 
-  // A message placed on the queue before the client connects.
-  void put(long type, const char* text) {
-    Msg m{};
-    m.mtype = type;
-    std::strncpy(m.mtext, text, sizeof m.mtext - 1);
-    msgsnd(qid_, &m, std::strlen(m.mtext) + 1, IPC_NOWAIT);
+  // Places a message on the queue, as a server would.
+  void put(long type, const std::string& text, int flags = IPC_NOWAIT) {
+    Msg m{type, {}};
+    std::strncpy(m.mtext, text.c_str(), sizeof m.mtext - 1);
+    msgsnd(qid_, &m, std::strlen(m.mtext) + 1, flags);
   }
 
   int key() const { return key_; }
@@ -50,20 +49,15 @@ class LoopServer {
     std::vector<std::string> log;
     if (qid_ >= 0) msgctl(qid_, IPC_RMID, nullptr);
     qid_ = -1;
-    if (pid_ > 0) {
-      std::string all;
-      char buf[4096];
-      ssize_t n;
-      while ((n = read(fds_[0], buf, sizeof buf)) > 0) all.append(buf, static_cast<std::size_t>(n));
-      close(fds_[0]);
-      waitpid(pid_, nullptr, 0);
-      pid_ = -1;
-      std::size_t start = 0, end;
-      while ((end = all.find('\n', start)) != std::string::npos) {
-        log.push_back(all.substr(start, end - start));
-        start = end + 1;
-      }
-    }
+    if (pid_ <= 0) return log;
+    std::string all;
+    char buf[4096];
+    for (ssize_t n; (n = read(fds_[0], buf, sizeof buf)) > 0;) all.append(buf, static_cast<std::size_t>(n));
+    close(fds_[0]);
+    waitpid(pid_, nullptr, 0);
+    pid_ = -1;
+    std::istringstream lines(all);
+    for (std::string line; std::getline(lines, line);) log.push_back(line);
     return log;
   }
 
@@ -75,16 +69,8 @@ class LoopServer {
     char mtext[120];
   };
 
-  void reply(long type, const std::string& text) {
-    Msg m{};
-    m.mtype = type;
-    std::strncpy(m.mtext, text.c_str(), sizeof m.mtext - 1);
-    msgsnd(qid_, &m, std::strlen(m.mtext) + 1, 0);
-  }
-
-  void serve(std::map<std::string, std::string>& answers, Mode mode) {
+  void serve(const std::map<std::string, std::string>& answers, Mode mode) {
     alarm(30);  // never outlive a broken test
-    std::string log;
     Msg m{};
     if (mode == Mode::silent) {
       while (msgrcv(qid_, &m, sizeof m.mtext, 99, 0) >= 0 || errno == EINTR) {
@@ -92,10 +78,10 @@ class LoopServer {
       _exit(0);
     }
     if (msgrcv(qid_, &m, sizeof m.mtext, 1, 0) < 0) _exit(0);
-    log += std::string("uid ") + m.mtext + "\n";
-    reply(2, "10");
+    std::string log = std::string("uid ") + m.mtext + "\n";
+    put(2, "10", 0);
     while (msgrcv(qid_, &m, sizeof m.mtext, 10, 0) >= 0) {
-      std::string text = m.mtext;
+      const std::string text = m.mtext;
       log += text + "\n";
       if (mode == Mode::vanish) {
         msgctl(qid_, IPC_RMID, nullptr);
@@ -103,12 +89,10 @@ class LoopServer {
       }
       if (text.rfind("query res ", 0) == 0) {
         auto it = answers.find(text.substr(10));
-        reply(11, it == answers.end() ? "" : it->second);
-      } else if (text == "quit") {
-        reply(11, "bye");
-        break;
+        put(11, it == answers.end() ? "" : it->second, 0);
       } else {
-        reply(11, "ok");
+        put(11, text == "quit" ? "bye" : "ok", 0);
+        if (text == "quit") break;
       }
     }
     ssize_t rc = write(fds_[1], log.data(), log.size());

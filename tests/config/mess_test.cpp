@@ -14,51 +14,39 @@
 
 namespace {
 
-// In a death-test child: input on standard input and standard output joined to
-// standard error, which the death test matches.
-void child_io(const std::string& input) {
-  std::FILE* f = std::tmpfile();
-  std::fputs(input.c_str(), f);
-  std::rewind(f);
-  dup2(fileno(f), 0);
-  dup2(2, 1);
-  alarm(10);
-  FLAG_set_batch(0);
-}
+using testing::internal::CaptureStderr;
+using testing::internal::CaptureStdout;
+using testing::internal::GetCapturedStderr;
+using testing::internal::GetCapturedStdout;
 
 class Mess : public ::testing::Test {
  protected:
-  void SetUp() override { MESS_reset(); }
+  void SetUp() override {
+    MESS_reset();
+    dir_ = make_temp_dir("mess");
+    path_ = dir_ + "/run.log";
+  }
   void TearDown() override { MESS_reset(); }
+  std::string dir_, path_;
 };
 
-struct LevelCase {
-  const char* text;
-  unsigned expected;
-};
-
-class MessLevel : public Mess, public ::testing::WithParamInterface<LevelCase> {};
-
-TEST_P(MessLevel, FromResourceText) {
-  EXPECT_EQ(MESS_get(), 0xFFFFFu);
-  MESS_set_str(GetParam().text);
-  EXPECT_EQ(MESS_get(), GetParam().expected) << GetParam().text;
-  EXPECT_GT(MESS_check_set(), 0);
+TEST_F(Mess, LevelFromResourceText) {
+  const std::pair<const char*, unsigned> cases[] = {
+      {"none", 0u},         {"+debug", 0xF00FFFFFu}, {"warnb", 0x22u},  // second bit of print and warn groups
+      {"warn", 0xFFu},      {"WARN", 0xFFu},         {"debug", 0xFFFFFFFFu},
+      {"messages", 0xFFFu}, {"print,+out3", 0xF0000Fu}, {"-warn", 0xFFF3Fu},
+      {"out1c", 0x4444u},   {"none,+mess", 0xF00u},  {" warn , +debug", 0xF00000FFu},
+      {"mess,-printa", 0xFFEu}, {"bogus", 0xFFFFFu}};
+  for (auto [text, expected] : cases) {
+    MESS_reset();
+    ASSERT_EQ(MESS_get(), 0xFFFFFu);
+    MESS_set_str(text);
+    EXPECT_EQ(MESS_get(), expected) << text;
+    EXPECT_GT(MESS_check_set(), 0) << text;
+  }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, MessLevel,
-    ::testing::Values(LevelCase{"none", 0u}, LevelCase{"+debug", 0xF00FFFFFu},
-                      LevelCase{"warnb", 0x22u},  // second bit of the print and error/warn groups
-                      LevelCase{"warn", 0xFFu}, LevelCase{"debug", 0xFFFFFFFFu},
-                      LevelCase{"messages", 0xFFFu}, LevelCase{"print,+out3", 0xF0000Fu},
-                      LevelCase{"-warn", 0xFFF3Fu}, LevelCase{"out1c", 0x4444u},
-                      LevelCase{"error", 0x3Fu}, LevelCase{"+messd", 0xFFFFFu},
-                      LevelCase{"none,+mess", 0xF00u}, LevelCase{"WARN", 0xFFu},
-                      LevelCase{" warn , +debug", 0xF00000FFu}, LevelCase{"mess,-printa", 0xFFEu},
-                      LevelCase{"nopage,line:5", 0xFFFFFu}, LevelCase{"bogus", 0xFFFFFu}));
-
-TEST_F(Mess, SetModesAndPriority) {
+TEST_F(Mess, SetModesPriorityAndLines) {
   EXPECT_EQ(MESS_set(20, MESS_DEBUG), 1);  // low priority applies while nothing is explicit
   EXPECT_EQ(MESS_get(), 0xFFFFFFFFu);
   EXPECT_EQ(MESS_set(0, 255), 1);  // what batch mode does
@@ -76,8 +64,8 @@ TEST_F(Mess, SetModesAndPriority) {
 }
 
 TEST_F(Mess, RoutesByClassBannerAndNoneShowsNothing) {
-  testing::internal::CaptureStdout();
-  testing::internal::CaptureStderr();
+  CaptureStdout();
+  CaptureStderr();
   EXPECT_EQ(MESS_print(MESS_ERROR, "bad %s\n", "thing"), 1);
   EXPECT_EQ(MESS_print(0x800, "progress %d\n", 3), 1);
   EXPECT_EQ(MESS_print(MESS_DEBUG, "hidden\n"), 0);
@@ -85,97 +73,76 @@ TEST_F(Mess, RoutesByClassBannerAndNoneShowsNothing) {
   MESS_set_str("none");
   EXPECT_EQ(MESS_print(MESS_ERROR, "error hidden\n") + MESS_print(MESS_PRINT, "print hidden\n"), 0);
   MESS_print_prog("hidden");
-  EXPECT_EQ(testing::internal::GetCapturedStdout(),
-            "progress 3\n      SURFACE DATA CONTOURING (Ver 5.60-LINUX-X11)\n\n");
-  EXPECT_EQ(testing::internal::GetCapturedStderr(), "bad thing\n");
+  EXPECT_EQ(GetCapturedStdout(), "progress 3\n      SURFACE DATA CONTOURING (Ver 5.60-LINUX-X11)\n\n");
+  EXPECT_EQ(GetCapturedStderr(), "bad thing\n");
 }
 
-class MessLog : public Mess {
- protected:
-  void SetUp() override {
-    Mess::SetUp();
-    dir = make_temp_dir("mess");
-    path = dir + "/run.log";
-  }
-  std::string dir, path;
-};
-
-TEST_F(MessLog, DatedLogAndTerminal) {
-  testing::internal::CaptureStdout();
-  testing::internal::CaptureStderr();
+TEST_F(Mess, DatedLogAndTerminal) {
+  CaptureStdout();
+  CaptureStderr();
   char before[64], after[64];
   DATE_get_current_str(before);
-  ASSERT_EQ(MESS_set_str(("@fi:" + path).c_str()), 1);
+  ASSERT_EQ(MESS_set_str(("@fi:" + path_).c_str()), 1);
   EXPECT_EQ(MESS_print(MESS_PRINT, "first %d\n", 1), 1);
   EXPECT_EQ(MESS_print(MESS_WARN, "second\n"), 1);
   DATE_get_current_str(after);
   MESS_reset();
-  EXPECT_EQ(testing::internal::GetCapturedStdout(), "first 1\n");
-  EXPECT_EQ(testing::internal::GetCapturedStderr(), "second\n");
-  const std::string log = read_file(path);
-  const std::regex line("(.*) -- (first 1|second)\n");
-  auto it = std::sregex_iterator(log.begin(), log.end(), line);
-  int lines = 0;
-  for (; it != std::sregex_iterator(); ++it, ++lines) {
-    const std::string date = (*it)[1];
-    EXPECT_TRUE(date == before || date == after) << date;
-    EXPECT_FALSE(date.empty());
-  }
-  EXPECT_EQ(lines, 2) << log;
+  EXPECT_EQ(GetCapturedStdout(), "first 1\n");
+  EXPECT_EQ(GetCapturedStderr(), "second\n");
+  const std::string log = read_file(path_);
+  std::smatch m;
+  ASSERT_TRUE(std::regex_match(log, m, std::regex("(.+) -- first 1\n(.+) -- second\n"))) << log;
+  for (int i : {1, 2}) EXPECT_TRUE(m[i] == before || m[i] == after) << m[i];
 }
 
-TEST_F(MessLog, LogOnlyAppendAndTruncate) {
-  write_file(path, "old\n");
-  testing::internal::CaptureStdout();
-  MESS_set_str(("fi=" + path).c_str());  // any separator character
+TEST_F(Mess, LogOnlyAppendTruncateAndReopen) {
+  write_file(path_, "old\n");
+  CaptureStdout();
+  MESS_set_str(("fi=" + path_).c_str());  // any separator character
   EXPECT_EQ(MESS_print(MESS_PRINT, "only in file\n"), 0);
-  MESS_set_str(("+fi:" + path).c_str());
+  MESS_set_str(("+fi:" + path_).c_str());
   EXPECT_EQ(MESS_print(MESS_PRINT, "both\n"), 1);
   MESS_file_close();
-  EXPECT_EQ(testing::internal::GetCapturedStdout(), "both\n");
-  EXPECT_EQ(read_file(path), "old\nonly in file\nboth\n");
-  MESS_set_str(("-fi:" + path).c_str());
-  MESS_print(MESS_DEBUG, "not shown\n");
-  testing::internal::CaptureStdout();
+  EXPECT_EQ(read_file(path_), "old\nonly in file\nboth\n");
+  MESS_set_str(("-fi:" + path_).c_str());
   MESS_print(MESS_PRINT, "fresh\n");
-  testing::internal::GetCapturedStdout();
-  EXPECT_EQ(read_file(path), "fresh\n");
-}
-
-TEST_F(MessLog, OpenCloseAroundEveryMessage) {
-  testing::internal::CaptureStdout();
-  MESS_set_str(("dfi:" + path).c_str());
+  EXPECT_EQ(read_file(path_), "fresh\n");
+  MESS_set_str(("dfi:" + path_).c_str());  // opened and closed around every message
+  std::remove(path_.c_str());
   MESS_print(MESS_PRINT, "one\n");
-  EXPECT_EQ(read_file(path), "one\n");  // already on disk without closing anything
-  std::remove(path.c_str());
-  MESS_print(MESS_PRINT, "two\n");
-  EXPECT_EQ(read_file(path), "two\n");
-  EXPECT_EQ(testing::internal::GetCapturedStdout(), "one\ntwo\n");
+  EXPECT_EQ(read_file(path_), "one\n");
+  EXPECT_EQ(GetCapturedStdout(), "both\nfresh\none\n");
 }
 
-TEST_F(MessLog, UnopenableLogKeepsTerminal) {
-  testing::internal::CaptureStdout();
-  testing::internal::CaptureStderr();
-  MESS_set_str(("fi:" + dir + "/missing/run.log").c_str());
+TEST_F(Mess, UnopenableLogKeepsTerminalAndExtraCopy) {
+  CaptureStdout();
+  CaptureStderr();
+  MESS_set_str(("fi:" + dir_ + "/missing/run.log").c_str());
   EXPECT_EQ(MESS_print(MESS_PRINT, "still here\n"), 1);
-  EXPECT_EQ(testing::internal::GetCapturedStdout(), "still here\n");
-  EXPECT_NE(testing::internal::GetCapturedStderr().find("Cannot open log file"), std::string::npos);
-}
-
-TEST_F(MessLog, ExtraCopyFile) {
-  testing::internal::CaptureStdout();
-  ASSERT_EQ(MESS_file(path.c_str(), "w"), 1);
+  ASSERT_EQ(MESS_file(path_.c_str(), "w"), 1);
   MESS_print(MESS_PRINT, "copied %s\n", "text");
   MESS_print(MESS_DEBUG, "not shown, not copied\n");
   MESS_file_close();
   MESS_print(MESS_PRINT, "after close\n");
-  testing::internal::GetCapturedStdout();
-  EXPECT_EQ(read_file(path), "copied text\n");
-  EXPECT_EQ(MESS_file((path + "/under_a_file").c_str(), "w"), 0);
+  EXPECT_EQ(GetCapturedStdout(), "still here\ncopied text\nafter close\n");
+  EXPECT_NE(GetCapturedStderr().find("Cannot open log file"), std::string::npos);
+  EXPECT_EQ(read_file(path_), "copied text\n");
+  EXPECT_EQ(MESS_file((path_ + "/under_a_file").c_str(), "w"), 0);
 }
 
-// Pages after max_lines lines and consumes exactly one character per hold.
-TEST(MessPaging, HoldsAndWaitsForOneCharacter) {
+// In a death-test child: input on standard input, standard output joined to standard
+// error (which the death test matches), and an alarm so that a hang fails the test.
+void child_io(const std::string& input, int batch = 0) {
+  std::FILE* f = std::tmpfile();
+  std::fputs(input.c_str(), f);
+  std::rewind(f);
+  dup2(fileno(f), 0);
+  dup2(2, 1);
+  alarm(10);
+  FLAG_set_batch(batch);
+}
+
+TEST(MessPaging, HoldsForOneCharacterButNotInBatch) {
   EXPECT_EXIT(
       {
         child_io("\nleft over\n");
@@ -186,20 +153,14 @@ TEST(MessPaging, HoldsAndWaitsForOneCharacter) {
         std::exit(0);
       },
       ::testing::ExitedWithCode(0), "^line 1\nline 2\nline 3\nPress return to continue\nline 4\nrest=left over\n$");
-}
-
-TEST(MessPaging, NoHoldWhenOffOrBatch) {
-  for (int batch : {0, 1}) {
-    EXPECT_EXIT(
-        {
-          child_io("");
-          FLAG_set_batch(batch);
-          MESS_set_str(batch ? "page,line:2" : "nopage,line:2");
-          for (int i = 0; i < 4; ++i) MESS_print(MESS_PRINT, "x\n");
-          std::exit(0);
-        },
-        ::testing::ExitedWithCode(0), "^x\nx\nx\nx\n$");
-  }
+  EXPECT_EXIT(
+      {
+        child_io("", 1);
+        MESS_set_str("page,line:2");
+        for (int i = 0; i < 4; ++i) MESS_print(MESS_PRINT, "x\n");
+        std::exit(0);
+      },
+      ::testing::ExitedWithCode(0), "^x\nx\nx\nx\n$");
 }
 
 TEST(MessPaging, EndOfInputDoesNotHangAndErrorHoldsGoToStderr) {

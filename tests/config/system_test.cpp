@@ -33,30 +33,27 @@ struct PromptCase {
 class Prompt : public ::testing::TestWithParam<PromptCase> {};
 
 TEST_P(Prompt, AsksUntilAnswered) {
-  const PromptCase& c = GetParam();
   EXPECT_EXIT(
       {
-        child_io(c.input);
+        child_io(GetParam().input);
         std::printf("got=%d\n", ZAV_promptd("N? "));
         std::exit(0);
       },
-      ::testing::ExitedWithCode(0), c.output);
+      ::testing::ExitedWithCode(0), GetParam().output);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, Prompt,
     ::testing::Values(
-        PromptCase{"plain", "17\n", "^N\\? got=17\n$"},
-        PromptCase{"crlf_blanks", "  -3  \r\n", "^N\\? got=-3\n$"},
+        PromptCase{"crlf_blanks_no_newline", "  -3  \r", "^N\\? got=-3\n$"},
         PromptCase{"reask", "abc\n\n99999999999\n7\n", "^N\\? N\\? N\\? N\\? got=7\n$"},
-        PromptCase{"no_final_newline", "5", "^N\\? got=5\n$"},
         // The tail of an over-long line must not answer the next prompt.
         PromptCase{"overlong", std::string(100, 'x') + "12\n42\n",
                    "^N\\? Answer longer than 80 characters: the rest is ignored\nN\\? got=42\n$"},
-        PromptCase{"set_stores", "set variable t\n8\n", "^N\\? N\\? got=8\n$"},
+        PromptCase{"set_stores_and_asks_again", "set variable t\n8\n", "^N\\? N\\? got=8\n$"},
         PromptCase{"end_of_input", "", "^N\\? \nEnd of input: exiting\n$"},
         PromptCase{"end_after_bad", "what\n", "^N\\? N\\? \nEnd of input: exiting\n$"},
-        PromptCase{"exit", "exit\n5\n", "^N\\? $"}, PromptCase{"exit_upper", "EXIT now\n", "^N\\? $"}),
+        PromptCase{"exit", "EXIT now\n5\n", "^N\\? $"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Prompt, FloatAndWords) {
@@ -80,12 +77,12 @@ TEST(Prompt, FloatAndWords) {
 }
 
 TEST(SetCommand, StoresResourcesAndLists) {
-  EXPECT_EQ(ZAV_set_command("set zz_mess_a some value  "), 1);
-  EXPECT_STREQ(RES_get("zz_mess_a"), "some value");
-  EXPECT_EQ(ZAV_set_command("SET zz_mess_b=us"), 1);
-  EXPECT_STREQ(RES_get("zz_mess_b"), "us");
-  EXPECT_EQ(ZAV_set_command("set zz_mess_b = 12 13"), 1);
-  EXPECT_STREQ(RES_get("zz_mess_b"), "12 13");
+  EXPECT_EQ(ZAV_set_command("set zz_a some value  "), 1);
+  EXPECT_STREQ(RES_get("zz_a"), "some value");
+  EXPECT_EQ(ZAV_set_command("SET zz_b=us"), 1);
+  EXPECT_STREQ(RES_get("zz_b"), "us");
+  EXPECT_EQ(ZAV_set_command("set zz_b = 12 13"), 1);
+  EXPECT_STREQ(RES_get("zz_b"), "12 13");
   for (const char* answer : {"t", "settings", "exits", ""}) EXPECT_EQ(ZAV_set_command(answer), 0);
   EXPECT_EXIT(
       {
@@ -96,7 +93,7 @@ TEST(SetCommand, StoresResourcesAndLists) {
       ::testing::ExitedWithCode(0), "^N\\? N\\? Set resources\n(.*\n)*variable: t\n(.*\n)*\nN\\? $");
 }
 
-TEST(Timing, SleepAndElapse) {
+TEST(Process, TimingVersionPidAndMemory) {
   ZAV_init_time();
   EXPECT_EQ(ZAV_sleep(0.0f), -1);
   EXPECT_EQ(ZAV_sleep(-1.0f), -1);
@@ -106,11 +103,7 @@ TEST(Timing, SleepAndElapse) {
   EXPECT_LT(t, 2.0f);
   EXPECT_FLOAT_EQ(ZAV_sleep_time(), 0.05f);
   ZAV_init_time();
-  EXPECT_LT(ZAV_elapse_time(), 0.05f);
   EXPECT_EQ(ZAV_sleep_time(), 0.0f);
-}
-
-TEST(Process, VersionPidAndVirtualMemory) {
   EXPECT_STREQ(ZAV_version(), "5.60-LINUX-X11");
   EXPECT_EQ(ZAV_get_pid(), static_cast<int>(getpid()));
   std::FILE* f = std::fopen("/proc/self/statm", "r");
