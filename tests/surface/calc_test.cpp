@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <functional>
 
 namespace {
 
@@ -15,53 +14,50 @@ constexpr float kMiss = -9999.0f;
 float f_to_k(float f) { return (f - 32.0f) * 5.0f / 9.0f + 273.15f; }
 float k_to_f(float k) { return (k - 273.15f) * 9.0f / 5.0f + 32.0f; }
 
+// A formula's value, the value wanted and the tolerance; the expression is its own label.
+#define CASE(expr, want, tol) {#expr, expr, want, tol}
+
 TEST(Formula, EdgesAndReferenceValues) {
   const struct {
     const char* what;
-    std::function<float()> f;
-    float expected, tol;
+    float value, expected, tol;
   } cases[] = {
-      {"vapor_pr at freezing", [] { return vapor_pr(273.15f); }, 6.10f, 0.02f},
-      {"vapor_pr below 100 K", [] { return vapor_pr(50.0f); }, 0.0f, 0.0f},
-      {"vapor_pr negative", [] { return vapor_pr(-1.0f); }, kMiss, 0.0f},
-      {"temp_vapor_pr inverts vapor_pr", [] { return temp_vapor_pr(vapor_pr(288.15f)); }, 288.15f, 0.02f},
-      {"pot_temp 850 mb", [] { return pot_temp(300.0f, 850.0f); }, 314.27f, 0.02f},
-      {"pot_temp p = 0", [] { return pot_temp(300.0f, 0.0f); }, kMiss, 0.0f},
-      {"temp_on_dryad invalid gives 0", [] { return temp_on_dryad(-5.0f, 500.0f); }, 0.0f, 0.0f},
-      {"dew_temp clamps RH to 100", [] { return dew_temp(290.0f, 150.0f); }, 290.0f, 0.03f},
-      {"dew_temp clamps RH to 2", [] { return dew_temp(290.0f, 0.0f); }, dew_temp(290.0f, 2.0f), 0.0f},
-      {"mix_ratio 10 mb at 1000", [] { return mix_ratio(10.0f, 1000.0f); }, 6.2828f, 0.001f},
-      {"mix_ratio vapour above p", [] { return mix_ratio(373.0f, 500.0f); }, kMiss, 0.0f},
-      {"virt_temp w = 10", [] { return virt_temp(300.0f, 10.0f, 1000.0f); }, 301.827f, 0.001f},
+      CASE(vapor_pr(273.15f), 6.10f, 0.02f), CASE(vapor_pr(50.0f), 0.0f, 0.0f), CASE(vapor_pr(-1.0f), kMiss, 0.0f),
+      CASE(temp_vapor_pr(vapor_pr(288.15f)), 288.15f, 0.02f), CASE(pot_temp(300.0f, 850.0f), 314.27f, 0.02f),
+      CASE(pot_temp(300.0f, 0.0f), kMiss, 0.0f), CASE(temp_on_dryad(-5.0f, 500.0f), 0.0f, 0.0f),
+      // Relative humidity clamped to 2..100 %.
+      CASE(dew_temp(290.0f, 150.0f), 290.0f, 0.03f), CASE(dew_temp(290.0f, 0.0f), dew_temp(290.0f, 2.0f), 0.0f),
+      CASE(mix_ratio(10.0f, 1000.0f), 6.2828f, 0.001f), CASE(mix_ratio(373.0f, 500.0f), kMiss, 0.0f),
+      CASE(virt_temp(300.0f, 10.0f, 1000.0f), 301.827f, 0.001f),
       // Saturated: the level stays at p (the inverse vapour pressure is exact near 10 C).
-      {"lcl_pres T = Td keeps p", [] { return lcl_pres(283.15f, 283.15f, 950.0f); }, 950.0f, 0.0f},
-      {"lcl_pres p above 1100", [] { return lcl_pres(290.0f, 280.0f, 1101.0f); }, kMiss, 0.0f},
-      {"thetae_on_satad invalid gives 0", [] { return thetae_on_satad(0.0f, 1000.0f); }, 0.0f, 0.0f},
+      CASE(lcl_pres(283.15f, 283.15f, 950.0f), 950.0f, 0.0f), CASE(lcl_pres(290.0f, 280.0f, 1101.0f), kMiss, 0.0f),
+      CASE(thetae_on_satad(0.0f, 1000.0f), 0.0f, 0.0f),
       // Bolton (1980) eq. 43 gives 349.6 K for 303.15/293.15 K at 1000 mb.
-      {"eq_pot_temp near Bolton", [] { return eq_pot_temp(303.15f, 293.15f, 1000.0f); }, 349.6f, 4.0f},
-      {"temp_on_satad p above 2000", [] { return temp_on_satad(300.0f, 2001.0f); }, kMiss, 0.0f},
-      {"temp_on_satad tiny thetae ends at the bottom", [] { return temp_on_satad(1e-3f, 1000.0f); }, 133.16f, 0.1f},
+      CASE(eq_pot_temp(303.15f, 293.15f, 1000.0f), 349.6f, 4.0f),
+      // A tiny equivalent potential temperature ends the search at its bottom.
+      CASE(temp_on_satad(300.0f, 2001.0f), kMiss, 0.0f), CASE(temp_on_satad(1e-3f, 1000.0f), 133.16f, 0.1f),
       // Stull (2011): 20 C at 50 % gives a wet bulb of 13.7 C.
-      {"wet_bulb near Stull", [] { return wet_bulb(293.15f, dew_temp(293.15f, 50.0f), 1013.25f); }, 286.85f, 0.5f},
-      {"wet_bulb Td = 0", [] { return wet_bulb(293.15f, 0.0f, 1000.0f); }, 0.0f, 0.0f},
-      {"heat_index Td above T", [] { return heat_index(300.0f, 301.0f); }, kMiss, 0.0f},
-      {"heat_index mild uses simple form", [] { return k_to_f(heat_index(f_to_k(70.0f), f_to_k(70.0f))); }, 72.56f, 0.05f},
-      {"wind_chill calm returns T", [] { return wind_chill(260.0f, 1.9f); }, 260.0f, 0.0f},
-      {"wind_chill hot returns T", [] { return wind_chill(307.0f, 10.0f); }, 307.0f, 0.0f},
-      {"wind_chill_temp V = 40 uses 26", [] { return wind_chill_temp(260.0f, 40.0f); }, wind_chill_temp(260.0f, 26.0f), 0.0f},
-      {"wind_chill_temp2 never above T", [] { return wind_chill_temp2(300.0f, 0.0f); }, 300.0f, 0.0f},
-      {"pres_alt tropopause from above", [] { return pres_alt(226.32f); }, 11000.0f, 2.0f},
-      {"pres_alt tropopause from below", [] { return pres_alt(226.3199f); }, 11000.0f, 2.0f},
-      {"sfc_pr_alt Denver", [] { return sfc_pr_alt(1013.25f, 1609.0f); }, 835.0f, 1.0f},
-      {"sfc_pr_alt beyond the atmosphere", [] { return sfc_pr_alt(1013.25f, 50000.0f); }, kMiss, 0.0f},
-      {"interp_temp log midpoint", [] { return interp_temp(280.0f, 260.0f, 1000.0f, 250.0f, 500.0f); }, 270.0f, 1e-3f},
-      {"interp_temp missing T1", [] { return interp_temp(kMiss, 260.0f, 1000.0f, 500.0f, 700.0f); }, 260.0f, 0.0f},
-      {"earth_dist one degree", [] { return calc_earth_dist(40.0f, -100.0f, 41.0f, -100.0f); }, 111.2f, 0.5f},
-      {"earth_dist antipodes", [] { return calc_earth_dist(0.0f, 0.0f, 0.0f, 180.0f); }, 20016.0f, 1.0f}};
-  for (const auto& c : cases) EXPECT_NEAR(c.f(), c.expected, c.tol) << c.what;
+      CASE(wet_bulb(293.15f, dew_temp(293.15f, 50.0f), 1013.25f), 286.85f, 0.5f),
+      CASE(wet_bulb(293.15f, 0.0f, 1000.0f), 0.0f, 0.0f), CASE(heat_index(300.0f, 301.0f), kMiss, 0.0f),
+      // Mild: the simple form.
+      CASE(k_to_f(heat_index(f_to_k(70.0f), f_to_k(70.0f))), 72.56f, 0.05f),
+      // Calm or hot: the temperature itself; winds above 26 m/s count as 26.
+      CASE(wind_chill(260.0f, 1.9f), 260.0f, 0.0f), CASE(wind_chill(307.0f, 10.0f), 307.0f, 0.0f),
+      CASE(wind_chill_temp(260.0f, 40.0f), wind_chill_temp(260.0f, 26.0f), 0.0f),
+      CASE(wind_chill_temp2(300.0f, 0.0f), 300.0f, 0.0f),
+      // Both sides of the tropopause.
+      CASE(pres_alt(226.32f), 11000.0f, 2.0f), CASE(pres_alt(226.3199f), 11000.0f, 2.0f),
+      CASE(sfc_pr_alt(1013.25f, 1609.0f), 835.0f, 1.0f), CASE(sfc_pr_alt(1013.25f, 50000.0f), kMiss, 0.0f),
+      // Log-pressure midpoint; a missing temperature falls back on the other level.
+      CASE(interp_temp(280.0f, 260.0f, 1000.0f, 250.0f, 500.0f), 270.0f, 1e-3f),
+      CASE(interp_temp(kMiss, 260.0f, 1000.0f, 500.0f, 700.0f), 260.0f, 0.0f),
+      CASE(calc_earth_dist(40.0f, -100.0f, 41.0f, -100.0f), 111.2f, 0.5f),
+      CASE(calc_earth_dist(0.0f, 0.0f, 0.0f, 180.0f), 20016.0f, 1.0f)};
+  for (const auto& c : cases) EXPECT_NEAR(c.value, c.expected, c.tol) << c.what;
   for (float thetae : {1e-3f, 200.0f, 1000.0f, 1e6f, 3e38f})  // the adiabat search stays in range
     for (float p : {10.0f, 1000.0f, 2000.0f}) EXPECT_NEAR(temp_on_satad(thetae, p), 253.16f, 120.0f) << thetae;
 }
+#undef CASE
 
 // Every argument of every formula: a missing input gives a missing result (interp_temp's
 // temperatures excepted, which fall back on the other level).
@@ -82,8 +78,9 @@ TEST(Formula, MissingPassesThrough) {
     EXPECT_EQ(f(290.0f, kMiss, 900.0f), kMiss);
     EXPECT_EQ(f(290.0f, 280.0f, kMiss), kMiss);
   }
-  for (float v : {interp_temp(280.0f, 260.0f, kMiss, 500.0f, 700.0f), interp_temp(280.0f, 260.0f, 1000.0f, 500.0f, kMiss),
-                  calc_earth_dist(kMiss, 0.0f, 10.0f, 10.0f), calc_earth_dist(10.0f, 0.0f, 10.0f, kMiss)})
+  for (float v : {interp_temp(280.0f, 260.0f, kMiss, 500.0f, 700.0f),
+                  interp_temp(280.0f, 260.0f, 1000.0f, 500.0f, kMiss), calc_earth_dist(kMiss, 0.0f, 10.0f, 10.0f),
+                  calc_earth_dist(10.0f, 0.0f, 10.0f, kMiss)})
     EXPECT_EQ(v, kMiss);
 }
 

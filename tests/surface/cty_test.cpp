@@ -153,10 +153,9 @@ TEST_F(Cty, LoadsSearchesAndSkipsByPriority) {
   MAP_tran(&x, &y, 39.8617f, -104.6730f);
   ASSERT_EQ(CTY_search("KDEN", &s), 1);
   EXPECT_EQ(std::tuple(s.wmo, s.prior, s.x, s.y), std::tuple(72565, 1, x, y));  // the first of two KDEN lines
-  EXPECT_EQ(find("72466"), "KCOS");
-  EXPECT_EQ(find("EG772"), "EGLL");  // pseudo identifier of WMO 03772
-  EXPECT_EQ(find("b41001"), "41001");  // buoys by their "b" key
-  EXPECT_EQ(find("10637"), "10637");  // no call sign: the WMO number is the identifier
+  // WMO number, pseudo identifier of 03772, buoy by its "b" key, WMO number standing for no call sign.
+  for (auto [key, id] : {std::pair{"72466", "KCOS"}, {"EG772", "EGLL"}, {"b41001", "41001"}, {"10637", "10637"}})
+    EXPECT_EQ(find(key), id) << key;
   // Beyond the priority, "no number", buoys only under their "b" key, exact case.
   for (const char* missing : {"PPAC", "99999", "41001", "kden"}) EXPECT_EQ(find(missing), "") << missing;
   EXPECT_EQ(CTY_search(nullptr, &s), 0);
@@ -167,17 +166,15 @@ TEST_F(Cty, LoadsSearchesAndSkipsByPriority) {
   EXPECT_GE(CTY_store(mini_.c_str(), CTY_MODE_COMPACT, &world_, -9999), 0);
   EXPECT_EQ(CTY_count(), 8);  // default maximum priority 10
   EXPECT_EQ(near(39.87f, -104.70f), "");  // no location key in this mode
-  CTY_set_id_type(1);
+  CTY_set_id_type(1);  // WMO numbers, else call signs: KDEN is now the duplicate without a number
   CTY_store(mini_.c_str(), CTY_MODE_COMPACT, &world_, 10);
   EXPECT_EQ(find("72565"), "72565");
-  ASSERT_EQ(CTY_search("KDEN", &s), 1);  // the duplicate without a number
+  ASSERT_EQ(CTY_search("KDEN", &s), 1);
   EXPECT_EQ(s.prior, 2);
   CTY_set_id_type(2);  // call signs, else pseudo identifiers
   CTY_store(mini_.c_str(), CTY_MODE_FULL, &world_, 10);
-  EXPECT_EQ(find("ED637"), "ED637");
   auto* entry = static_cast<CityEntry*>(TAB_search(CTY_get_table(), 0, "EGLL"));
-  ASSERT_NE(entry, nullptr);
-  EXPECT_STREQ(entry->rec.name, "Heathrow");
+  EXPECT_EQ(find("ED637") + (entry ? entry->rec.name : "none"), "ED637Heathrow");
   CTY_clear();
   EXPECT_EQ(find("KDEN"), "");
 }
@@ -200,11 +197,9 @@ TEST_F(Cty, SelectionPriorityAndFileResources) {
   EXPECT_GE(CTY_store("mini.cty", CTY_MODE_COMPACT, &world_, 10), 0);
   EXPECT_EQ(CTY_count(), 8);
 
-  float lat = 0, lon = 0;
-  EXPECT_EQ(CTY_get_loc("mini.cty", "heathrow", &lat, &lon), 1);
-  EXPECT_FLOAT_EQ(lat, 51.4706f);
   CityRec rec;
   EXPECT_EQ(CTY_get("mini.cty", "72466", &rec) * 10 + CTY_get("mini.cty", "99999", &rec), 10);
+  float lat = 0, lon = 0;
 
   testing::internal::CaptureStderr();
   EXPECT_EQ(CTY_store("/nonexistent/x.cty", CTY_MODE_COMPACT, &world_, 10), -1);
@@ -282,7 +277,8 @@ TEST_F(Cty, ShippedDatabase) {
     with_elev += r.elev != -9999.0f;
   }
   EXPECT_EQ(CTY_read(h + 1, &r), -1);  // not the open handle
-  EXPECT_EQ(CTY_close(h) * 10 + CTY_close(h), -1);
+  EXPECT_EQ(CTY_close(h), 0);
+  EXPECT_EQ(CTY_close(h), -1);
   EXPECT_TRUE(lines > 7000 && with_elev > 5000 && bad == 0) << lines << " " << with_elev << " " << bad;
 
   const DomainRec us = domain(1, 39, -97, 25, 17, 2.3f);  // the built-in "us" region

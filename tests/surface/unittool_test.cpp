@@ -64,44 +64,36 @@ TEST(PackagedTable, EveryPairRoundTrips) {
       {"mb", "hPa", "Pa", "kPa", "in_Hg", "mm_Hg"}, {"m", "ft", "km", "mi", "nmi", "in", "mm", "cm", "100 ft"},
       {"sec", "s", "min", "hr"}, {"%", "okta", "tenths"}, {"W/m^2", "kW/m^2", "kcal/m^2/h"},
       {"g/kg", "kg/kg"}, {"deg", "rad"}};
-  int pairs = 0;
   for (const auto& g : groups)
     for (const std::string& a : g)
       for (const std::string& b : g) {
         if (a == b) continue;
-        if (bare(a) != bare(b)) {
-          EXPECT_TRUE(listed.count({bare(a), bare(b)})) << a << " -> " << b << " not listed";
-        }
+        EXPECT_TRUE(bare(a) == bare(b) || listed.count({bare(a), bare(b)})) << a << " -> " << b << " not listed";
         const float there = UNIT_cvt(a.c_str(), b.c_str(), 12.5f);
         const float tol = 1e-6f + 4e-6f * std::max(12.5f, std::fabs(there));
         EXPECT_NEAR(UNIT_cvt(b.c_str(), a.c_str(), there), 12.5f, tol) << a << " <-> " << b;
-        ++pairs;
       }
-  EXPECT_GT(pairs, 150);
 }
 
-class TableFile : public ::testing::Test {
- protected:
-  void SetUp() override { dir_ = make_temp_dir("units"); }
-  void table(const std::string& text) {
-    write_file(dir_ + "/units.lup", text);
-    use_table_dir(dir_);
-  }
-  std::string dir_;
-};
+const std::string kTableDir = make_temp_dir("units");
 
-TEST_F(TableFile, RemembersOnePairWithoutTheFile) {
+void table(const std::string& text) {
+  write_file(kTableDir + "/units.lup", text);
+  use_table_dir(kTableDir);
+}
+
+TEST(TableFile, RemembersOnePairWithoutTheFile) {
   table("# comment line\nF C *0.5-10\nC F *2+20\n");
   EXPECT_FLOAT_EQ(UNIT_cvt("F", "C", 40), 10);
-  std::remove((dir_ + "/units.lup").c_str());
+  std::remove((kTableDir + "/units.lup").c_str());
   EXPECT_FLOAT_EQ(UNIT_cvt("f", "c", 60), 20);  // remembered, case and all
   EXPECT_FLOAT_EQ(UNIT_cvt("100 ft", "ft", 2), 200);  // scales only: no file needed
   testing::internal::CaptureStderr();
   EXPECT_EQ(UNIT_cvt("C", "F", 1), 0.0f);
-  EXPECT_EQ(testing::internal::GetCapturedStderr(), "Unable to open units file: " + dir_ + "/units.lup\n");
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "Unable to open units file: " + kTableDir + "/units.lup\n");
 }
 
-TEST_F(TableFile, FirstMatchingLineInRequestedDirection) {
+TEST(TableFile, FirstMatchingLineInRequestedDirection) {
   table("C F *2\nF C +3\nF C *9\nF K -1.5\nF mb *7+1\n");
   EXPECT_FLOAT_EQ(UNIT_cvt("F", "C", 10), 13);     // offset only, the second F C ignored
   EXPECT_FLOAT_EQ(UNIT_cvt("F", "K", 10), 8.5f);   // negative offset
@@ -109,7 +101,7 @@ TEST_F(TableFile, FirstMatchingLineInRequestedDirection) {
   EXPECT_FLOAT_EQ(UNIT_cvt("K", "F", 10), 10);     // one way only
 }
 
-TEST_F(TableFile, CorruptTablesNeverCrash) {
+TEST(TableFile, CorruptTablesNeverCrash) {
   const std::string x10k(10240, 'x');
   const std::pair<std::string, float> cases[] = {  // table text, F -> C of 10
       {"", 10}, {"F\nF C\n\n   \nC\n", 10}, {"F C\nF C *2\n", 20}, {"F C *3", 30}, {"F C *3+1\r\n", 31},

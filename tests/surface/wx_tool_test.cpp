@@ -10,45 +10,38 @@
 
 namespace {
 
-TEST(WeatherText, WmoNumbers) {
-  const struct { int code; const char* text; } cases[] = {
+TEST(WeatherText, WmoNumbersAndMetarGroups) {
+  const std::pair<int, const char*> wmo[] = {
       {0, " "}, {4, "K"}, {13, " "}, {17, "T"}, {36, "BS"}, {49, "F"}, {56, "ZL-"}, {58, "L-R"}, {68, "R-L"}, {83, "RW-SW-"},
       {88, "IPW"}, {98, "TRWD"}, {99, "TRW+A"}, {100, " "}, {-1, " "}, {-9999, " "}};
-  for (const auto& c : cases) {
-    char text[20] = "junk";
-    WX_wmo_weather(c.code, text);
-    EXPECT_STREQ(text, c.text) << c.code;
+  char text[20];
+  for (auto [code, want] : wmo) {
+    WX_wmo_weather(code, text);
+    EXPECT_STREQ(text, want) << code;
   }
-}
-
-TEST(WeatherText, MetarGroups) {
-  const struct { const char* group; const char* text; } cases[] = {
+  std::string repeated;
+  for (int i = 0; i < 20000; ++i) repeated += "TSFZBLSH";
+  const std::pair<std::string, const char*> metar[] = {
       {"!-RA", "R-"}, {"+TSRA", "TR+"}, {"!FZRA", "ZR"}, {"-FZDZ", "ZL-"}, {"DRSN", "BS"}, {"MIFG", "F"},
       {"VCSH", ""}, {"TSVC", ""}, {"RASN", "R"}, {"-RA BR", "R-"}, {"-SHSN", "SW-"}, {"+TSSHRA", "TRW+"},
       {"SHGS", "IPW"}, {"PE", "IP"}, {"-SG", "SG-"}, {"HZ", "H"}, {"FU", "K"}, {"BLDU", "D"}, {"TSFG", "F"},
       {"-ra", "R-"}, {"", ""}, {"!", ""}, {"-", ""}, {"R", ""}, {"SH", ""}, {"UP", ""}, {"GR", ""},
-      {"RA+", "R+"}, {"--++-RA", "R-"}, {nullptr, ""}};
-  for (const auto& c : cases) {
-    char text[20] = "junk";
-    WX_metar_weather(c.group, text);
-    EXPECT_STREQ(text, c.text) << (c.group ? c.group : "(null)");
+      {"RA+", "R+"}, {"--++-RA", "R-"}, {repeated + "RA", "TZBRW"}, {std::string(100000, 'T'), ""},
+      {"+TS" + std::string(100000, 'S') + "RA", "T"}};  // "SS" ends the scan: a thunderstorm alone
+  for (const auto& [group, want] : metar) {
+    WX_metar_weather(group.c_str(), text);
+    EXPECT_STREQ(text, want) << group.substr(0, 20);
   }
+  WX_metar_weather(nullptr, text);
+  EXPECT_STREQ(text, "");
 }
 
-TEST(WeatherText, BoundedByBufferAndInput) {
-  char two[2], text[20];
+TEST(WeatherText, TruncatesToTheBuffer) {
+  char two[2];
   EXPECT_EQ(WX_wmo_weather(83, two, sizeof two), 1);
   EXPECT_STREQ(two, "R");
   EXPECT_EQ(WX_metar_weather("+TSSHRA", two, sizeof two), 1);
   EXPECT_STREQ(two, "T");
-  WX_metar_weather(("+TS" + std::string(100000, 'S') + "RA").c_str(), text);
-  EXPECT_STREQ(text, "T");  // "SS" ends the scan: a thunderstorm alone
-  WX_metar_weather(std::string(100000, 'T').c_str(), text);
-  EXPECT_STREQ(text, "");
-  std::string repeated;
-  for (int i = 0; i < 20000; ++i) repeated += "TSFZBLSH";
-  WX_metar_weather((repeated + "RA").c_str(), text);
-  EXPECT_STREQ(text, "TZBRW");
 }
 
 TEST(CloudLayers, CoverAndCeiling) {
