@@ -13,21 +13,13 @@
 
 #include "tests/support/run.h"
 
-namespace {
-
 using Lines = std::vector<std::pair<std::string, std::string>>;
 
 class DefRead : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = make_temp_dir("def_read");
-    DEF_prog("/usr/bin/stacont");
-    DEF_name(nullptr);
-    DEF_clr_tag();
-  }
+  void SetUp() override { DEF_prog("/usr/bin/stacont"); }
   void TearDown() override {
     std::filesystem::remove_all(dir_);
-    DEF_close();
     DEF_clr_tag();
     DEF_name(nullptr);
   }
@@ -50,20 +42,15 @@ class DefRead : public ::testing::Test {
     DEF_close();
     return out;
   }
-  std::string dir_;
+  std::string dir_ = make_temp_dir("def_read");
 };
 
 TEST_F(DefRead, LinesNamesAndQuotedValues) {
   EXPECT_EQ(read_all("# comment line\n\n   \t\nlonely\nFILE_PATH: /x\n*.label \"Surface  analysis\" trailing\n"
                      "stacont.title \"unterminated value  \nempty \"\"\n  # indented comment\ncrlf value\r\n"
                      "two words only here\nlast no_newline"),
-            (Lines{{"file_path", "/x"},
-                   {"*.label", "Surface  analysis"},
-                   {"stacont.title", "unterminated value  "},
-                   {"empty", ""},
-                   {"crlf", "value"},
-                   {"two", "words"},
-                   {"last", "no_newline"}}));
+            (Lines{{"file_path", "/x"}, {"*.label", "Surface  analysis"}, {"stacont.title", "unterminated value  "},
+                   {"empty", ""}, {"crlf", "value"}, {"two", "words"}, {"last", "no_newline"}}));
 }
 
 TEST_F(DefRead, ConditionalSections) {
@@ -77,25 +64,18 @@ TEST_F(DefRead, ConditionalSections) {
     Lines want;
     const char* warnings;
   } cases[] = {
-      {{}, if_else, {{"file_path", "/tmp/b"}}, ""},
-      {{"+test"}, if_else, {{"file_path", "/tmp/a"}}, ""},
-      {{"TEST"}, if_else, {{"file_path", "/tmp/a"}}, ""},
-      {{}, chain, {{"v", "other"}, {"after", "yes"}}, ""},
+      {{}, if_else, {{"file_path", "/tmp/b"}}, ""}, {{"+test"}, if_else, {{"file_path", "/tmp/a"}}, ""},
+      {{"TEST"}, if_else, {{"file_path", "/tmp/a"}}, ""}, {{}, chain, {{"v", "other"}, {"after", "yes"}}, ""},
       {{"three", "two"}, chain, {{"v", "2"}, {"after", "yes"}}, ""},
       {{"a"}, nested, {{"x", "a"}, {"x", "a-not-b"}, {"x", "a-again"}}, ""},
       {{"b"}, nested, {{"x", "not-a"}, {"x", "not-a-b"}}, ""},
-      {{"gone"},
-       "DEF local\nIF local\nx 1\nEND\nUNDEF gone\nIF gone\nx 2\nEND\nIF never\nDEF hidden\nEND\nIF hidden\nx 3\nEND\n",
-       {{"x", "1"}},
-       ""},
+      {{"gone"}, "DEF local\nIF local\nx 1\nEND\nUNDEF gone\nIF gone\nx 2\nEND\nIF never\nDEF hidden\nEND\nIF hidden\nx 3\nEND\n",
+       {{"x", "1"}}, ""},
       {{}, "if test\nx 1\n", {{"if", "test"}, {"x", "1"}}, ""},  // directives are upper case only
-      {{},
-       "ELIF x\nELSE\nEND\na 1\nIF x\nb 2\nEND\nEND\nc 3\n",
-       {{"a", "1"}, {"c", "3"}},
+      {{}, "ELIF x\nELSE\nEND\na 1\nIF x\nb 2\nEND\nEND\nc 3\n", {{"a", "1"}, {"c", "3"}},
        "DEF_get: elif without an if\nDEF_get: else without an if\nDEF_get: end without an if\n"
        "DEF_get: end without an if\n"},
-      {{}, "a 1\nIF x\nb 2\n", {{"a", "1"}}, "DEF_get: if without an end\n"},
-  };
+      {{}, "a 1\nIF x\nb 2\n", {{"a", "1"}}, "DEF_get: if without an end\n"}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.text);
     DEF_clr_tag();
@@ -143,53 +123,47 @@ TEST_F(DefRead, HostileFilesNeverCrash) {
 
 TEST_F(DefRead, OpenFindsFilesInDirectoriesHomeAndCommands) {
   char name[DEF_LINE_LEN], value[DEF_LINE_LEN];
-  auto first_value = [&](const char* path) -> std::string {
-    if (DEF_open(path) != 0) return "<none>";
+  auto first_value = [&](const std::string& path, const char* contents = nullptr) -> std::string {
+    if (contents) file(path, contents);
+    if (DEF_open(path == "<null>" ? nullptr : path.c_str()) != 0) return "<none>";
     std::string v = DEF_get(name, value) == 1 ? value : "<empty>";
     DEF_close();
     return v;
   };
-  const std::string d = dir_ + "/etc";
-  std::filesystem::create_directory(d);
-  file("etc/Zav.res", "x res\n");
-  EXPECT_EQ(first_value(d.c_str()), "res");
-  file("etc/.zavdef", "x zavdef\n");
-  EXPECT_EQ(first_value((d + "/").c_str()), "zavdef");
-  file("etc/zav.cfg", "x cfg\n");
-  EXPECT_EQ(first_value(d.c_str()), "cfg");
-  std::filesystem::create_directory(dir_ + "/empty");
-  EXPECT_EQ(first_value((dir_ + "/empty").c_str()), "<none>");
-  EXPECT_EQ(first_value((dir_ + "/no/such/file").c_str()), "<none>");
+  std::filesystem::create_directories(dir_ + "/etc");
+  const auto cwd = std::filesystem::current_path();
+  std::filesystem::current_path(dir_);  // relative paths from here; no path: ".zavdef" here
+  EXPECT_EQ(first_value("etc/Zav.res", "x res\n"), "res");
+  EXPECT_EQ(first_value("etc"), "res");
+  EXPECT_EQ(first_value("etc/.zavdef", "x zavdef\n"), "zavdef");
+  EXPECT_EQ(first_value("etc/"), "zavdef");
+  EXPECT_EQ(first_value("etc/zav.cfg", "x cfg\n"), "cfg");
+  EXPECT_EQ(first_value("etc"), "cfg");
+  EXPECT_EQ(first_value(dir_), "<none>");
+  EXPECT_EQ(first_value("no/such/file"), "<none>");
   EXPECT_EQ(first_value("/dev/zero"), "<none>");
   EXPECT_EQ(first_value("|printf 'x piped\\n'"), "piped");
+  EXPECT_EQ(first_value(".zavdef", "x here\n"), "here");
+  EXPECT_EQ(first_value(""), "here");
+  EXPECT_EQ(first_value("<null>"), "here");
   const std::string home = std::getenv("HOME") ? std::getenv("HOME") : "/";
   setenv("HOME", dir_.c_str(), 1);
   EXPECT_EQ(first_value("~/etc"), "cfg");
   setenv("HOME", home.c_str(), 1);
-  // No path: ".zavdef" in the current directory.
-  const auto cwd = std::filesystem::current_path();
-  std::filesystem::current_path(d);
-  EXPECT_EQ(first_value(""), "zavdef");
-  EXPECT_EQ(first_value(nullptr), "zavdef");
   std::filesystem::current_path(cwd);
   EXPECT_EQ(DEF_get(name, value), -1);
 }
 
 TEST_F(DefRead, PatternsForProgramAndTitle) {
   const struct {
-    const char* title;
-    const char* pattern;
-    int cmp;    // DEF_cmp(file_path, pattern)
-    int valid;  // DEF_valid(pattern)
-  } cases[] = {{"", "*.file_path", 1, 1},          {"", "stacont.file_path", 1, 1},
-               {"", "STACONT.file_path", 1, 1},    {"", "sfc.file_path", 0, 0},
-               {"", "*.*.file_path", 0, 0},        {"", "file_path", 1, 1},
-               {"", "*path", 1, 1},                {"", "stacont.*", 1, 1},
-               {"", "stacont.file_pat", 0, 1},     {"", "stacont.file_paths", 0, 1},
-               {"", "st*t.file_path", 1, 1},       {"stn", "stn.file_path", 1, 1},
-               {"stn", "stacont.file_path", 0, 0}, {"stn", "*.file_path", 1, 1},
-               {"+stn", "stacont.stn.file_path", 1, 1}, {"+stn", "*.*.file_path", 1, 1},
-               {"+stn", "*.file_path", 1, 1},      {"+stn", "*.stn.*", 1, 1},
+    const char *title, *pattern;
+    int cmp, valid;  // DEF_cmp(file_path, pattern), DEF_valid(pattern)
+  } cases[] = {{"", "*.file_path", 1, 1},           {"", "stacont.file_path", 1, 1}, {"", "STACONT.file_path", 1, 1},
+               {"", "sfc.file_path", 0, 0},         {"", "*.*.file_path", 0, 0},     {"", "file_path", 1, 1},
+               {"", "*path", 1, 1},                 {"", "stacont.*", 1, 1},         {"", "stacont.file_pat", 0, 1},
+               {"", "stacont.file_paths", 0, 1},    {"", "st*t.file_path", 1, 1},    {"stn", "stn.file_path", 1, 1},
+               {"stn", "stacont.file_path", 0, 0},  {"stn", "*.file_path", 1, 1},    {"+stn", "*.*.file_path", 1, 1},
+               {"+stn", "stacont.stn.file_path", 1, 1}, {"+stn", "*.file_path", 1, 1}, {"+stn", "*.stn.*", 1, 1},
                {"+stn", "stacont.file_path", 0, 0}, {"+stn", "*.other.file_path", 0, 0}};
   for (const auto& c : cases) {
     DEF_name(c.title);
@@ -215,16 +189,10 @@ TEST_F(DefRead, EnvironmentVariablesInOrder) {
   EXPECT_EQ(DEF_env("file_path", "zavfile", value), 0);
   EXPECT_EQ(value, "unchanged");
   const struct {
-    const char* set;  // variable set before the look-up (all earlier ones stay set)
-    const char* title;
-    const char* own;
-    const char* expect;
-  } steps[] = {{"zavfile_path", nullptr, "zavfile", "zavfile_path"},
-               {"zavfile", nullptr, "zavfile", "zavfile"},
-               {nullptr, nullptr, nullptr, "zavfile_path"},
-               {"zavstacont.file_path", nullptr, "zavfile", "zavstacont.file_path"},
-               {"zavstn.file_path", "stn", "zavfile", "zavstn.file_path"},
-               {"zavstacont.stn.file_path", "+stn", "zavfile", "zavstacont.stn.file_path"}};
+    const char *set, *title, *own, *expect;  // set: a variable added before the look-up
+  } steps[] = {{"zavfile_path", nullptr, "zavfile", "zavfile_path"}, {"zavfile", nullptr, "zavfile", "zavfile"},
+               {nullptr, nullptr, nullptr, "zavfile_path"}, {vars[0], nullptr, "zavfile", vars[0]},
+               {vars[1], "stn", "zavfile", vars[1]},         {vars[2], "+stn", "zavfile", vars[2]}};
   for (const auto& s : steps) {
     if (s.set) setenv(s.set, s.set, 1);
     DEF_name(s.title);
@@ -233,5 +201,3 @@ TEST_F(DefRead, EnvironmentVariablesInOrder) {
   }
   for (const char* v : vars) unsetenv(v);
 }
-
-}  // namespace

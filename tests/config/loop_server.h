@@ -2,7 +2,6 @@
 // client on a private System V message queue and logs every text it received.
 #pragma once
 
-#include <sys/ipc.h>
 #include <sys/msg.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -16,34 +15,25 @@
 
 class LoopServer {
  public:
-  // silent: never answers; vanish: removes its queue on the first request.
-  enum class Mode { normal, silent, vanish };
+  enum class Mode { normal, silent, vanish };  // silent: never answers; vanish: removes its queue
 
   // Creates a fresh queue and forks the server; false when no queue could be made.
-  bool start(std::map<std::string, std::string> answers, Mode mode = Mode::normal) {
+  bool start(const std::map<std::string, std::string>& answers, Mode mode = Mode::normal) {
     for (int i = 0; i < 200 && qid_ < 0; ++i) {
       key_ = 0x53000000 + ((static_cast<int>(getpid()) & 0xFFFF) << 8) + i;
       qid_ = msgget(key_, IPC_CREAT | IPC_EXCL | 0600);
     }
     if (qid_ < 0 || pipe(fds_) != 0) return false;
-    if ((pid_ = fork()) == 0) {
-      close(fds_[0]);
-      serve(answers, mode);
-      _exit(0);
-    }
+    if ((pid_ = fork()) == 0) serve(answers, mode);
     close(fds_[1]);
     return pid_ > 0;
   }
-
-  // Places a message on the queue, as a server would.
-  void put(long type, const std::string& text, int flags = IPC_NOWAIT) {
-    Msg m{type, {}};
+  void put(long type, const std::string& text) {  // a message on the queue, as a server sends it
+    struct { long mtype; char mtext[120]; } m{type, {}};
     std::strncpy(m.mtext, text.c_str(), sizeof m.mtext - 1);
-    msgsnd(qid_, &m, std::strlen(m.mtext) + 1, flags);
+    msgsnd(qid_, &m, std::strlen(m.mtext) + 1, IPC_NOWAIT);
   }
-
   int key() const { return key_; }
-
   // Removes the queue (which ends the server) and returns the texts it received.
   std::vector<std::string> stop() {
     std::vector<std::string> log;
@@ -60,47 +50,32 @@ class LoopServer {
     for (std::string line; std::getline(lines, line);) log.push_back(line);
     return log;
   }
-
   ~LoopServer() { stop(); }
 
  private:
-  struct Msg {
-    long mtype;
-    char mtext[120];
-  };
-
-  void serve(const std::map<std::string, std::string>& answers, Mode mode) {
+  [[noreturn]] void serve(const std::map<std::string, std::string>& answers, Mode mode) {
     alarm(30);  // never outlive a broken test
-    Msg m{};
-    if (mode == Mode::silent) {
+    struct { long mtype; char mtext[120]; } m{};
+    if (mode == Mode::silent)
       while (msgrcv(qid_, &m, sizeof m.mtext, 99, 0) >= 0 || errno == EINTR) {
       }
-      _exit(0);
-    }
-    if (msgrcv(qid_, &m, sizeof m.mtext, 1, 0) < 0) _exit(0);
-    std::string log = std::string("uid ") + m.mtext + "\n";
-    put(2, "10", 0);
-    while (msgrcv(qid_, &m, sizeof m.mtext, 10, 0) >= 0) {
-      const std::string text = m.mtext;
-      log += text + "\n";
-      if (mode == Mode::vanish) {
-        msgctl(qid_, IPC_RMID, nullptr);
-        break;
-      }
-      if (text.rfind("query res ", 0) == 0) {
-        auto it = answers.find(text.substr(10));
-        put(11, it == answers.end() ? "" : it->second, 0);
-      } else {
-        put(11, text == "quit" ? "bye" : "ok", 0);
-        if (text == "quit") break;
+    std::string log;
+    if (mode != Mode::silent && msgrcv(qid_, &m, sizeof m.mtext, 1, 0) >= 0) {
+      log = std::string("uid ") + m.mtext + "\n";
+      put(2, "10");
+      while (msgrcv(qid_, &m, sizeof m.mtext, 10, 0) >= 0) {
+        const std::string text = m.mtext;
+        log += text + "\n";
+        if (mode == Mode::vanish) msgctl(qid_, IPC_RMID, nullptr);
+        if (mode == Mode::vanish || text == "quit") put(11, "bye");
+        if (mode == Mode::vanish || text == "quit") break;
+        const auto it = text.rfind("query res ", 0) == 0 ? answers.find(text.substr(10)) : answers.end();
+        put(11, it != answers.end() ? it->second : text.rfind("query", 0) == 0 ? "" : "ok");
       }
     }
-    ssize_t rc = write(fds_[1], log.data(), log.size());
-    (void)rc;
+    _exit(write(fds_[1], log.data(), log.size()) < 0);
   }
 
-  int key_ = 0;
-  int qid_ = -1;
-  int fds_[2] = {-1, -1};
+  int key_ = 0, qid_ = -1, fds_[2] = {-1, -1};
   pid_t pid_ = -1;
 };

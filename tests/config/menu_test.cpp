@@ -8,33 +8,21 @@
 
 #include "tests/support/run.h"
 
-namespace {
-
 // Types: 0 the main listing, 1 a second listing that also holds "hidden".
 const MenuEntry menu[] = {
-    {"ret", "Return to main menu", 0, {1, 1, 0, 0}},
-    {"t", "Temperature", 1, {1, 1, 0, 0}},
-    {"td", "Dew point", 2, {1, 1, 0, 0}},
-    {"rh", "Relative humidity", 3, {1, 0, 0, 0}},
-    {"th", "Potential temperature", 4, {1, 0, 0, 0}},
-    {"-", "-", 0, {1, 0, 0, 0}},
-    {"wd", "Wind", 5, {1, 0, 0, 0}},
-    {"u", "U component", 6, {1, 0, 0, 0}},
-    {"v", "V component", 7, {1, 0, 0, 0}},
-    {"hidden", "Only in the second menu", 50, {0, 1, 0, 0}},
-    {"p", "Sea level pressure", 8, {1, 0, 0, 0}},
-    {"al", "Altimeter", 9, {1, 0, 0, 0}},
-    {"vis", "Visibility", 10, {1, 0, 0, 0}},
-    {"cig", "Ceiling", 11, {1, 0, 0, 0}},
-    {"cld", "Cloud cover", 12, {1, 0, 0, 0}},
-    {nullptr, nullptr, 0, {0, 0, 0, 0}},
-};
+    {"ret", "Return to main menu", 0, {1, 1, 0, 0}}, {"t", "Temperature", 1, {1, 1, 0, 0}},
+    {"td", "Dew point", 2, {1, 1, 0, 0}},            {"rh", "Relative humidity", 3, {1, 0, 0, 0}},
+    {"th", "Potential temperature", 4, {1, 0, 0, 0}}, {"-", "-", 0, {1, 0, 0, 0}},
+    {"wd", "Wind", 5, {1, 0, 0, 0}},                 {"u", "U component", 6, {1, 0, 0, 0}},
+    {"v", "V component", 7, {1, 0, 0, 0}},           {"hidden", "Only in the second menu", 50, {0, 1, 0, 0}},
+    {"p", "Sea level pressure", 8, {1, 0, 0, 0}},    {"al", "Altimeter", 9, {1, 0, 0, 0}},
+    {"vis", "Visibility", 10, {1, 0, 0, 0}},         {"cig", "Ceiling", 11, {1, 0, 0, 0}},
+    {"cld", "Cloud cover", 12, {1, 0, 0, 0}},        {nullptr, nullptr, 0, {0, 0, 0, 0}}};
 
 constexpr int all = MENU_EXIT | MENU_RETURN | MENU_HELP;
 
 class MenuTest : public ::testing::Test {
  protected:
-  void SetUp() override { dir_ = make_temp_dir("menu"); }
   // Answers the prompts of the next menu from text.
   void answers(const std::string& text) {
     write_file(dir_ + "/stdin", text);
@@ -51,7 +39,7 @@ class MenuTest : public ::testing::Test {
     const int v = MENU_process("\n        Variable Menu\n", menu, type, "Enter the variable: ", answer, flags);
     return {v, answer, testing::internal::GetCapturedStdout()};
   }
-  std::string dir_;
+  std::string dir_ = make_temp_dir("menu");
 };
 
 TEST_F(MenuTest, ThirteenRowsInTwoColumnsThenOneColumnAndFlagLines) {
@@ -92,26 +80,16 @@ TEST_F(MenuTest, Answers) {
     int type, flags, value;
     std::string answer;
   } cases[] = {
-      {"3\n", 0, all, 3, "Relative humidity"},
-      {"5\n", 0, all, 5, "Wind"},  // numbers skip the separator row
-      {"13\n", 0, all, -9999, "13"},
-      {"0\n", 0, all, 0, "Return to main menu"},
-      {"-1\n", 0, all, -1, "-1"},
-      {"-1\n", 0, MENU_RETURN, -9999, "-1"},
-      {"0\n", 0, 0, -9999, "0"},
-      {"99\n", 0, all, 99, "99"},
-      {"99\n", 0, MENU_EXIT, -9999, "99"},
-      {"VIS\n", 0, all, 10, "Visibility"},
-      {"ret\n", 0, all, 0, "Return to main menu"},
-      {"main\n", 0, MENU_RETURN, 0, "main"},
-      {"main\n", 0, MENU_EXIT, -9999, "main"},
-      {"hidden\n", 0, all, -9999, "hidden"},
-      {"hidden\n", 1, all, 50, "Only in the second menu"},
-      {domain + "\n", 0, all, -9999, domain},
-      {longest + "\n", 0, all, -9999, longest},
-      {"\n   \nt extra words\n", 0, all, 1, "Temperature"},
-      {"set variable td\n2\n", 0, all, 2, "Dew point"},
-  };
+      {"3\n", 0, all, 3, "Relative humidity"}, {"5\n", 0, all, 5, "Wind"},  // numbers skip the separator
+      {"13\n", 0, all, -9999, "13"},            {"0\n", 0, all, 0, "Return to main menu"},
+      {"-1\n", 0, all, -1, "-1"},               {"-1\n", 0, MENU_RETURN, -9999, "-1"},
+      {"0\n", 0, 0, -9999, "0"},                {"99\n", 0, all, 99, "99"},
+      {"99\n", 0, MENU_EXIT, -9999, "99"},      {"VIS\n", 0, all, 10, "Visibility"},
+      {"ret\n", 0, all, 0, "Return to main menu"}, {"main\n", 0, MENU_RETURN, 0, "main"},
+      {"main\n", 0, MENU_EXIT, -9999, "main"},  {"hidden\n", 0, all, -9999, "hidden"},
+      {"hidden\n", 1, all, 50, "Only in the second menu"}, {domain + "\n", 0, all, -9999, domain},
+      {longest + "\n", 0, all, -9999, longest}, {"\n   \nt extra words\n", 0, all, 1, "Temperature"},
+      {"set variable td\n2\n", 0, all, 2, "Dew point"}};
   for (const auto& c : cases) {
     const Result r = choose(c.input, c.type, c.flags);
     EXPECT_EQ(r.value, c.value) << c.input;
@@ -141,20 +119,12 @@ TEST_F(MenuTest, EndOfInputEndsTheProgramCleanly) {
 }
 
 TEST_F(MenuTest, SearchAbbreviationsAndChecks) {
-  EXPECT_EQ(MENU_search("t", menu), 1);
-  EXPECT_EQ(MENU_search("TD:extra", menu), 2);
-  EXPECT_EQ(MENU_search("Sea level pressure", menu), 8);
-  EXPECT_EQ(MENU_search("ret", menu), 0);
-  EXPECT_EQ(MENU_search("nothing", menu), -9999);
-  EXPECT_EQ(MENU_search(nullptr, menu), -9999);
-  EXPECT_STREQ(MENU_get_abbr(5, menu), "wd");
+  const std::pair<const char*, int> searches[] = {
+      {"t", 1}, {"TD:extra", 2}, {"Sea level pressure", 8}, {"ret", 0}, {"nothing", -9999}, {nullptr, -9999}};
+  for (auto [text, value] : searches) EXPECT_EQ(MENU_search(text, menu), value) << (text ? text : "null");
   EXPECT_STREQ(MENU_get_abbr(50, menu), "hidden");
   EXPECT_EQ(MENU_get_abbr(777, menu), nullptr);
-  EXPECT_EQ(MENU_check(1, menu, 0), 1);
-  EXPECT_EQ(MENU_check(50, menu, 0), 0);
-  EXPECT_EQ(MENU_check(50, menu, 1), 1);
-  EXPECT_EQ(MENU_check(1, menu, MENU_TYPES), 0);
+  EXPECT_EQ(MENU_check(1, menu, 0) + MENU_check(50, menu, 1), 2);
+  EXPECT_EQ(MENU_check(50, menu, 0) + MENU_check(1, menu, MENU_TYPES), 0);
   EXPECT_EQ(MENU_check(0, menu, 0), 0);  // separators and the return entry are no choices
 }
-
-}  // namespace

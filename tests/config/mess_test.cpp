@@ -4,15 +4,12 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <cstdio>
 #include <regex>
 #include <string>
 
 #include "config/flag.h"
 #include "files/date.h"
 #include "tests/support/run.h"
-
-namespace {
 
 using testing::internal::CaptureStderr;
 using testing::internal::CaptureStdout;
@@ -21,22 +18,17 @@ using testing::internal::GetCapturedStdout;
 
 class Mess : public ::testing::Test {
  protected:
-  void SetUp() override {
-    MESS_reset();
-    dir_ = make_temp_dir("mess");
-    path_ = dir_ + "/run.log";
-  }
+  void SetUp() override { MESS_reset(); }
   void TearDown() override { MESS_reset(); }
-  std::string dir_, path_;
+  std::string path_ = make_temp_dir("mess") + "/run.log";
 };
 
 TEST_F(Mess, LevelFromResourceText) {
   const std::pair<const char*, unsigned> cases[] = {
-      {"none", 0u},         {"+debug", 0xF00FFFFFu}, {"warnb", 0x22u},  // second bit of print and warn groups
-      {"warn", 0xFFu},      {"WARN", 0xFFu},         {"debug", 0xFFFFFFFFu},
-      {"messages", 0xFFFu}, {"print,+out3", 0xF0000Fu}, {"-warn", 0xFFF3Fu},
-      {"out1c", 0x4444u},   {"none,+mess", 0xF00u},  {" warn , +debug", 0xF00000FFu},
-      {"mess,-printa", 0xFFEu}, {"bogus", 0xFFFFFu}};
+      {"none", 0u},        {"+debug", 0xF00FFFFFu},  {"warnb", 0x22u}, {"warn", 0xFFu},          {"WARN", 0xFFu},
+      {"debug", ~0u},      {"messages", 0xFFFu},     {"-warn", 0xFFF3Fu}, {"print,+out3", 0xF0000Fu},
+      {"out1c", 0x4444u},  {"none,+mess", 0xF00u},   {" warn , +debug", 0xF00000FFu}, {"mess,-printa", 0xFFEu},
+      {"bogus", 0xFFFFFu}};  // warnb: only the second bit of the print, error and warn groups
   for (auto [text, expected] : cases) {
     MESS_reset();
     ASSERT_EQ(MESS_get(), 0xFFFFFu);
@@ -48,7 +40,7 @@ TEST_F(Mess, LevelFromResourceText) {
 
 TEST_F(Mess, SetModesPriorityAndLines) {
   EXPECT_EQ(MESS_set(20, MESS_DEBUG), 1);  // low priority applies while nothing is explicit
-  EXPECT_EQ(MESS_get(), 0xFFFFFFFFu);
+  EXPECT_EQ(MESS_get(), ~0u);
   EXPECT_EQ(MESS_set(0, 255), 1);  // what batch mode does
   EXPECT_EQ(MESS_check_set(), 1);
   EXPECT_EQ(MESS_set(21, MESS_DEBUG) + MESS_set(19, MESS_PRINT), 0);  // ignored once explicit
@@ -66,8 +58,7 @@ TEST_F(Mess, SetModesPriorityAndLines) {
 TEST_F(Mess, RoutesByClassBannerAndNoneShowsNothing) {
   CaptureStdout();
   CaptureStderr();
-  EXPECT_EQ(MESS_print(MESS_ERROR, "bad %s\n", "thing"), 1);
-  EXPECT_EQ(MESS_print(0x800, "progress %d\n", 3), 1);
+  EXPECT_EQ(MESS_print(MESS_ERROR, "bad %s\n", "thing") + MESS_print(0x800, "progress %d\n", 3), 2);
   EXPECT_EQ(MESS_print(MESS_DEBUG, "hidden\n"), 0);
   MESS_print_prog("SURFACE DATA CONTOURING");
   MESS_set_str("none");
@@ -83,8 +74,7 @@ TEST_F(Mess, DatedLogAndTerminal) {
   char before[64], after[64];
   DATE_get_current_str(before);
   ASSERT_EQ(MESS_set_str(("@fi:" + path_).c_str()), 1);
-  EXPECT_EQ(MESS_print(MESS_PRINT, "first %d\n", 1), 1);
-  EXPECT_EQ(MESS_print(MESS_WARN, "second\n"), 1);
+  EXPECT_EQ(MESS_print(MESS_PRINT, "first %d\n", 1) + MESS_print(MESS_WARN, "second\n"), 2);
   DATE_get_current_str(after);
   MESS_reset();
   EXPECT_EQ(GetCapturedStdout(), "first 1\n");
@@ -95,10 +85,11 @@ TEST_F(Mess, DatedLogAndTerminal) {
   for (int i : {1, 2}) EXPECT_TRUE(m[i] == before || m[i] == after) << m[i];
 }
 
-TEST_F(Mess, LogOnlyAppendTruncateAndReopen) {
+TEST_F(Mess, LogFilesAndExtraCopy) {
   write_file(path_, "old\n");
   CaptureStdout();
-  MESS_set_str(("fi=" + path_).c_str());  // any separator character
+  CaptureStderr();
+  MESS_set_str(("fi=" + path_).c_str());  // log only; any separator character
   EXPECT_EQ(MESS_print(MESS_PRINT, "only in file\n"), 0);
   MESS_set_str(("+fi:" + path_).c_str());
   EXPECT_EQ(MESS_print(MESS_PRINT, "both\n"), 1);
@@ -111,70 +102,52 @@ TEST_F(Mess, LogOnlyAppendTruncateAndReopen) {
   std::remove(path_.c_str());
   MESS_print(MESS_PRINT, "one\n");
   EXPECT_EQ(read_file(path_), "one\n");
-  EXPECT_EQ(GetCapturedStdout(), "both\nfresh\none\n");
-}
-
-TEST_F(Mess, UnopenableLogKeepsTerminalAndExtraCopy) {
-  CaptureStdout();
-  CaptureStderr();
-  MESS_set_str(("fi:" + dir_ + "/missing/run.log").c_str());
+  MESS_set_str(("fi:" + path_ + "/missing/run.log").c_str());
   EXPECT_EQ(MESS_print(MESS_PRINT, "still here\n"), 1);
   ASSERT_EQ(MESS_file(path_.c_str(), "w"), 1);
   MESS_print(MESS_PRINT, "copied %s\n", "text");
   MESS_print(MESS_DEBUG, "not shown, not copied\n");
   MESS_file_close();
-  MESS_print(MESS_PRINT, "after close\n");
-  EXPECT_EQ(GetCapturedStdout(), "still here\ncopied text\nafter close\n");
+  EXPECT_EQ(GetCapturedStdout(), "both\nfresh\none\nstill here\ncopied text\n");
   EXPECT_NE(GetCapturedStderr().find("Cannot open log file"), std::string::npos);
   EXPECT_EQ(read_file(path_), "copied text\n");
   EXPECT_EQ(MESS_file((path_ + "/under_a_file").c_str(), "w"), 0);
 }
 
-// In a death-test child: input on standard input, standard output joined to standard
-// error (which the death test matches), and an alarm so that a hang fails the test.
-void child_io(const std::string& input, int batch = 0) {
-  std::FILE* f = std::tmpfile();
-  std::fputs(input.c_str(), f);
-  std::rewind(f);
-  dup2(fileno(f), 0);
-  dup2(2, 1);
-  alarm(10);
-  FLAG_set_batch(batch);
-}
-
-TEST(MessPaging, HoldsForOneCharacterButNotInBatch) {
+// Runs body in a death-test child with the input on standard input and standard output
+// joined to standard error (which the death test matches); an alarm fails a hang.
+void expect_child_output(const char* input, int batch, void (*body)(), const char* output) {
   EXPECT_EXIT(
       {
-        child_io("\nleft over\n");
-        MESS_set_str("page,line:2");
-        for (int i = 1; i <= 4; ++i) MESS_print(MESS_PRINT, "line %d\n", i);
-        char rest[32] = "";
-        if (std::fgets(rest, sizeof rest, stdin)) std::printf("rest=%s", rest);
+        std::FILE* f = std::tmpfile();
+        std::fputs(input, f);
+        std::rewind(f);
+        dup2(fileno(f), 0);
+        dup2(2, 1);
+        alarm(10);
+        FLAG_set_batch(batch);
+        body();
         std::exit(0);
       },
-      ::testing::ExitedWithCode(0), "^line 1\nline 2\nline 3\nPress return to continue\nline 4\nrest=left over\n$");
-  EXPECT_EXIT(
-      {
-        child_io("", 1);
-        MESS_set_str("page,line:2");
-        for (int i = 0; i < 4; ++i) MESS_print(MESS_PRINT, "x\n");
-        std::exit(0);
-      },
-      ::testing::ExitedWithCode(0), "^x\nx\nx\nx\n$");
+      ::testing::ExitedWithCode(0), output);
 }
 
-TEST(MessPaging, EndOfInputDoesNotHangAndErrorHoldsGoToStderr) {
-  EXPECT_EXIT(
-      {
-        child_io("");
-        MESS_set_str("page,line:1");
-        for (int i = 0; i < 3; ++i) MESS_print(MESS_PRINT, "x\n");
-        std::fflush(stdout);
-        dup2(open("/dev/null", O_WRONLY), 1);  // only standard error reaches the matcher now
-        MESS_hold(MESS_ERROR | MESS_WARN, "Hold on\n");
-        std::exit(0);
-      },
-      ::testing::ExitedWithCode(0), "^x\nx\nPress return to continue\nx\nHold on\n$");
+TEST(MessPaging, HoldsForOneCharacterNotInBatchNorAtEndOfInput) {
+  expect_child_output("\nleft over\n", 0, [] {
+    MESS_set_str("page,line:2");
+    for (int i = 1; i <= 4; ++i) MESS_print(MESS_PRINT, "line %d\n", i);
+    char rest[32] = "";
+    if (std::fgets(rest, sizeof rest, stdin)) std::printf("rest=%s", rest);
+  }, "^line 1\nline 2\nline 3\nPress return to continue\nline 4\nrest=left over\n$");
+  expect_child_output("", 1, [] {
+    MESS_set_str("page,line:2");
+    for (int i = 0; i < 4; ++i) MESS_print(MESS_PRINT, "x\n");
+  }, "^x\nx\nx\nx\n$");
+  expect_child_output("", 0, [] {
+    MESS_set_str("page,line:1");
+    for (int i = 0; i < 3; ++i) MESS_print(MESS_PRINT, "x\n");
+    std::fflush(stdout);
+    dup2(open("/dev/null", O_WRONLY), 1);  // only standard error reaches the matcher now
+    MESS_hold(MESS_ERROR | MESS_WARN, "Hold on\n");
+  }, "^x\nx\nPress return to continue\nx\nHold on\n$");
 }
-
-}  // namespace

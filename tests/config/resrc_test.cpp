@@ -3,11 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <array>
-#include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <sstream>
-#include <string>
-#include <vector>
 
 #include "config/flag.h"
 #include "config/mess.h"
@@ -19,32 +17,35 @@
 
 extern char** environ;
 
-namespace {
-
 // The lists of the surface contouring program.
-constexpr int keyed[] = {57, 3,  73, 48, 41, 39, 55, 94, 63, 106, 112, 113, 114, 6,  72,
-                         76, 64, 80, 47, 40, 58, 78, 60, 84, 110, 96,  98,  105, 79, 89,
-                         88, 85, 86, 44, 69, 37, 35, 51, 27, 28,  13,  23,  17,  22, 16,
-                         31, 9,  32, 10, 11, 15, 20, 8,  46, 102, 59,  2,   53,  0};
+constexpr int keyed[] = {57, 3,  73, 48, 41, 39, 55, 94, 63, 106, 112, 113, 114, 6,  72, 76, 64, 80, 47, 40,
+                         58, 78, 60, 84, 110, 96, 98, 105, 79, 89, 88, 85, 86, 44, 69,  37, 35, 51, 27, 28,
+                         13, 23, 17, 22, 16, 31, 9,  32, 10, 11, 15, 20, 8,  46, 102, 59, 2,  53, 0};
 constexpr int positional[] = {50, 0};
+
+using V = std::vector<std::string>;
 
 class Resources : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::vector<std::string> names;
+    clear_environment();
+    setenv("zavdefault", dir_.c_str(), 1);  // no resource files until a test writes one
+  }
+  void TearDown() override {
+    clear_environment();
+    DATE_set_TZ(nullptr);
+    RES_clear();
+    MESS_reset();
+    std::filesystem::remove_all(dir_);
+  }
+  static void clear_environment() {
+    V names;
     for (char** e = environ; *e; ++e)
       if (std::strncmp(*e, "zav", 3) == 0) names.emplace_back(*e, std::strcspn(*e, "="));
     for (const auto& n : names) unsetenv(n.c_str());
-    dir_ = make_temp_dir("resrc");
-    setenv("zavdefault", dir_.c_str(), 1);  // an empty directory: no resource files
-  }
-  void TearDown() override {
-    unsetenv("zavdefault");
-    RES_clear();
-    MESS_reset();
   }
   // Decodes a command line of the program "stacont".
-  void init(std::vector<std::string> args) {
+  void init(V args) {
     args_ = std::move(args);
     args_.insert(args_.begin(), "/usr/bin/stacont");
     argv_.clear();
@@ -52,12 +53,16 @@ class Resources : public ::testing::Test {
     argv_.push_back(nullptr);
     RES_init(static_cast<int>(args_.size()), argv_.data(), keyed, positional);
   }
-  static std::string get(const char* name) {
-    const char* v = RES_get(name);
-    return v ? v : "<unset>";
+  static std::string get(const char* name) { return RES_get(name) ? RES_get(name) : "<unset>"; }
+  // The values of the resources after decoding the command line.
+  V values(V args, std::vector<const char*> names) {
+    init(std::move(args));
+    V out;
+    for (const char* n : names) out.push_back(get(n));
+    return out;
   }
-  std::string dir_;
-  std::vector<std::string> args_;
+  std::string dir_ = make_temp_dir("resrc");
+  V args_;
   std::vector<char*> argv_;
 };
 
@@ -67,24 +72,16 @@ TEST_F(Resources, CommandLineForms) {
     const char* name;
     const char* value;  // "<unset>" when the resource must not be there
   } cases[] = {
-      {{"-pd=us"}, "plot_domain", "us"}, {{"-pd", "us"}, "plot_domain", "us"},
-      {{"--pd", "us"}, "plot_domain", "us"}, {{"--pd=us"}, "plot_domain", "us"},
-      {{"-PD", "us"}, "plot_domain", "us"}, {{"-plot_dom", "us"}, "plot_domain", "us"},
-      {{"-va", "t"}, "variable", "t"}, {{"-variable", "t"}, "variable", "t"},
-      {{"-vari", "t"}, "variable", "t"}, {{"-va=a=b"}, "variable", "a=b"},
-      // "in" is the abbreviation of con_interval here; input is not accepted.
-      {{"-in", "4"}, "con_interval", "4"}, {{"-in", "4"}, "input", "<unset>"},
-      // A '-' followed by a non-letter is a value.
-      {{"-sc", "-2.5"}, "plot_scale", "-2.5"}, {{"-ho", "-0:30"}, "hour", "-0:30"},
-      // Without a value the resource is present with an empty text.
+      {{"-pd=us"}, "plot_domain", "us"}, {{"-pd", "us"}, "plot_domain", "us"}, {{"--pd", "us"}, "plot_domain", "us"},
+      {{"--pd=us"}, "plot_domain", "us"}, {{"-PD", "us"}, "plot_domain", "us"}, {{"-plot_dom", "us"}, "plot_domain", "us"},
+      {{"-va", "t"}, "variable", "t"}, {{"-variable", "t"}, "variable", "t"}, {{"-vari", "t"}, "variable", "t"},
+      {{"-va=a=b"}, "variable", "a=b"}, {{"-va", "t", "-variable", "td"}, "variable", "td"},  // the last one wins
+      {{"-in", "4"}, "con_interval", "4"}, {{"-in", "4"}, "input", "<unset>"},  // input is not accepted here
+      {{"-sc", "-2.5"}, "plot_scale", "-2.5"}, {{"-ho", "-0:30"}, "hour", "-0:30"},  // '-' and a non-letter
       {{"-va"}, "variable", ""}, {{"-va", "-pd", "us"}, "variable", ""}, {{"-va="}, "variable", ""},
-      {{"-va", "t", "-variable", "td"}, "variable", "td"},  // the last one given wins
-      // Unknown options are kept under the name as given.
       {{"-zork", "12"}, "zork", "12"}, {{"--Zork=1"}, "Zork", "1"}, {{"-zork", "-va", "t"}, "zork", ""},
       // Prefixes of "name" and "default" are not taken as prefixes of other names.
-      {{"-na", "x"}, "name_conv", "<unset>"}, {{"-na", "x"}, "name", "x"},
-      {{"-df", "/nonexistent"}, "default", "/nonexistent"}, {{"-df=/a:/b"}, "default", "/a:/b"},
-      // Positional arguments, "--" skipped, hostile shapes stay positional.
+      {{"-na", "x"}, "name_conv", "<unset>"}, {{"-na", "x"}, "name", "x"}, {{"-df=/a:/b"}, "default", "/a:/b"},
       {{"a", "--", "b"}, "filename", "a\nb"}, {{"-"}, "filename", "-"}, {{"-="}, "filename", "-="},
       {{"--=x"}, "filename", "--=x"}, {{"-5", "x"}, "filename", "-5\nx"},
       // Boolean, batch and help options never take the next argument.
@@ -157,63 +154,45 @@ TEST_F(Resources, MessageLevelsProgramNameAndHelpItem) {
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "65\n0\n500\n -sc scale   Text and wind vector scale factor\n");
 }
 
-// Converts the text into a destination that starts as 7 and shows "result:value"; for the
-// kinds that set a flag the value is the flag (and, for the device, the output name).
-std::string conv(int kind, const char* text) {
+// "result:value" after converting the text into a destination that starts as start; for
+// the kinds that set a flag, "/flag" follows.
+template <typename T>
+std::string conv(const char* text, int kind, T start) {
   FLAG_reset(-9999);
-  int i = 7;
-  short s = 7;
-  long l = 7;
-  float f = 7;
-  std::int64_t w = 7;
-  const char* p = "7";
-  char buf[RES_TEXT_LEN] = "7";
-  void* dest = kind <= 2 ? static_cast<void*>(&i) : kind == 3 ? static_cast<void*>(&s)
-             : kind == 4 ? static_cast<void*>(&l) : kind == 5 ? static_cast<void*>(&f)
-             : kind == 19 ? static_cast<void*>(&w) : kind == 7 ? static_cast<void*>(buf) : static_cast<void*>(&p);
-  const int rc = RES_conv_data(text, dest, kind);
-  std::ostringstream v;
-  switch (kind) {
-    case 1: case 2: v << i; break;
-    case 3: v << s; break;
-    case 4: v << l; break;
-    case 5: v << f; break;
-    case 7: v << buf; break;
-    case 16: v << FLAG_getl(15); break;
-    case 17: v << FLAG_getl(2) << ' ' << p; break;
-    case 18: v << FLAG_getl(11); break;
-    case 19: v << w; break;
-    case 22: v << FLAG_getl(19); break;
-    case 23: v << FLAG_getl(20); break;
-    default: v << (p == text ? "<same>" : p);
-  }
-  return std::to_string(rc) + ":" + v.str();
+  T value = start;
+  std::ostringstream out;
+  out << RES_conv_data(text, &value, kind) << ':' << value;
+  const int flag = kind == 16 ? 15 : kind == 17 ? 2 : kind == 18 ? 11 : kind == 22 ? 19 : kind == 23 ? 20 : -1;
+  if (flag >= 0) out << '/' << FLAG_getl(flag);
+  return out.str();
 }
 
 TEST(ResConv, ValueKinds) {
-  const std::string long_text(1000, 'y');
-  const struct {
-    int kind;
-    const char* text;
-    std::string expect;
-  } cases[] = {
-      {1, nullptr, "1:1"}, {1, "false", "1:0"}, {1, "OFF", "1:0"}, {1, "No", "1:0"}, {1, "TRUE", "1:1"},
-      {1, "on", "1:1"}, {1, "yes", "1:1"}, {1, "maybe", "1:7"},
-      {2, "42", "1:42"}, {2, "0x1F", "1:31"}, {2, "-12", "1:-12"}, {2, "abc", "1:7"},
-      {2, "99999999999999", "1:2147483647"}, {2, nullptr, "0:7"},
-      {3, "-3", "1:7"}, {3, "300", "1:300"}, {4, "123456", "1:123456"},  // shorts, longs: a leading digit
-      {5, "-2.5", "1:-2.5"}, {5, "x", "1:7"}, {19, "12345678901", "1:12345678901"},
-      {6, "abc", "1:<same>"}, {7, long_text.c_str(), "1:" + std::string(RES_TEXT_LEN - 1, 'y')},
-      {8, "/data", "1:/data/"}, {8, "/data/", "1:/data/"}, {8, "NONE", "1:"}, {8, nullptr, "0:7"},
-      {16, "use", "1:3"}, {16, "OVER", "1:1"}, {16, "calc", "1:1"}, {16, "reuse", "1:3"},
-      {16, "recalc", "1:1"}, {16, "app", "1:2"}, {16, "junk", "1:-9999"},
-      {17, "p", "1:4 7"}, {17, "PostScript,plot.ps", "1:4 plot.ps"}, {17, "h", "1:5 7"}, {17, "Q", "1:5 7"},
-      {17, "meta", "1:3 7"}, {17, "w", "1:6 7"}, {17, "d", "1:1 7"}, {17, "", "1:1 7"}, {17, nullptr, "1:1 7"},
-      {18, "raw", "1:0"}, {18, "NONE", "1:99"}, {18, "gvalue", "1:17"}, {18, "ndln", "1:14"},
-      {18, "stream", "1:23"}, {18, "number", "1:54"}, {18, "rteph", "1:65"}, {18, "contour", "1:-9999"},
-      {22, nullptr, "1:1"}, {23, nullptr, "1:1"}};
-  for (const auto& c : cases) EXPECT_EQ(conv(c.kind, c.text), c.expect) << c.kind << " " << (c.text ? c.text : "null");
+  const char* s = "7";
+  const std::pair<std::string, const char*> cases[] = {
+      {conv(nullptr, 1, 7), "1:1"}, {conv("false", 1, 7), "1:0"}, {conv("OFF", 1, 7), "1:0"},
+      {conv("No", 1, 7), "1:0"}, {conv("TRUE", 1, 7), "1:1"}, {conv("on", 1, 7), "1:1"},
+      {conv("yes", 1, 7), "1:1"}, {conv("maybe", 1, 7), "1:7"}, {conv("42", 2, 7), "1:42"},
+      {conv("0x1F", 2, 7), "1:31"}, {conv("-12", 2, 7), "1:-12"}, {conv("abc", 2, 7), "1:7"},
+      {conv("99999999999999", 2, 7), "1:2147483647"}, {conv(nullptr, 2, 7), "0:7"},
+      {conv("-3", 3, short{7}), "1:7"}, {conv("300", 3, short{7}), "1:300"},  // shorts, longs: a leading digit
+      {conv("123456", 4, 7L), "1:123456"}, {conv("-2.5", 5, 7.0f), "1:-2.5"}, {conv("x", 5, 7.0f), "1:7"},
+      {conv("12345678901", 19, std::int64_t{7}), "1:12345678901"}, {conv("abc", 6, s), "1:abc"},
+      {conv("/data", 8, s), "1:/data/"}, {conv("/data/", 8, s), "1:/data/"}, {conv("NONE", 8, s), "1:"},
+      {conv("use", 16, s), "1:7/3"}, {conv("OVER", 16, s), "1:7/1"}, {conv("calc", 16, s), "1:7/1"},
+      {conv("reuse", 16, s), "1:7/3"}, {conv("recalc", 16, s), "1:7/1"}, {conv("app", 16, s), "1:7/2"},
+      {conv("junk", 16, s), "1:7/-9999"}, {conv("p", 17, s), "1:7/4"}, {conv("PS,plot.ps", 17, s), "1:plot.ps/4"},
+      {conv("h", 17, s), "1:7/5"}, {conv("Q", 17, s), "1:7/5"}, {conv("meta", 17, s), "1:7/3"},
+      {conv("w", 17, s), "1:7/6"}, {conv("d", 17, s), "1:7/1"}, {conv("", 17, s), "1:7/1"},
+      {conv(nullptr, 17, s), "1:7/1"}, {conv("raw", 18, s), "1:7/0"}, {conv("NONE", 18, s), "1:7/99"},
+      {conv("gvalue", 18, s), "1:7/17"}, {conv("ndln", 18, s), "1:7/14"}, {conv("stream", 18, s), "1:7/23"},
+      {conv("number", 18, s), "1:7/54"}, {conv("rteph", 18, s), "1:7/65"}, {conv("contour", 18, s), "1:7/-9999"},
+      {conv(nullptr, 22, s), "1:7/1"}, {conv(nullptr, 23, s), "1:7/1"}};
+  for (const auto& [got, expect] : cases) EXPECT_EQ(got, expect);
   MESS_reset();
+  char buf[RES_TEXT_LEN];
+  RES_conv_data(std::string(1000, 'y').c_str(), buf, 7);
+  EXPECT_EQ(std::string(buf), std::string(RES_TEXT_LEN - 1, 'y'));
   EXPECT_EQ(RES_set_device("Hpgl"), 5);
   EXPECT_EQ(RES_set_device(nullptr), 1);
 }
@@ -265,6 +244,87 @@ TEST(ResConv, HourForms) {
   FILE_reset_time();
 }
 
+// ---- resource files, environment and command line together --------------------------
+
+const char* const zav_cfg =
+    "# site defaults\n"
+    "IF test\n*.file_path /tmp/a\nELSE\n*.file_path /tmp/b\nEND\n"
+    "stacont.data_path /data/stacont\nsfc.con_path /never\n*.*.grid_path /grid/plus\n"
+    "stn.variable t\nstacont.stn.variable td\n*.my_setting \"two words\"\nother.unknown_thing x\n"
+    "IF quiet\n*.batch\ttrue\nEND\n";
+
+TEST_F(Resources, FileTagsAndPatternsForProgramAndTitle) {
+  write_file(dir_ + "/zav.cfg", zav_cfg);
+  EXPECT_EQ(values({}, {"file_path", "data_path", "con_path", "grid_path", "variable", "my_setting", "unknown_thing"}),
+            (V{"/tmp/b", "/data/stacont", "<unset>", "<unset>", "<unset>", "two words", "<unset>"}));
+  EXPECT_EQ(FLAG_batch(), 0);
+  EXPECT_EQ(values({"-df", "+test:+quiet:" + dir_}, {"file_path"}), V{"/tmp/a"});
+  EXPECT_GT(FLAG_batch(), 0);  // file values are converted like options
+  EXPECT_EQ(values({"-df=+TEST:" + dir_ + "/zav.cfg"}, {"file_path"}), V{"/tmp/a"});
+  // A title replaces the program name; a '+' title keeps it: stacont.stn.resource.
+  EXPECT_EQ(values({"-na", "stn"}, {"variable", "data_path", "file_path", "grid_path", "name"}),
+            (V{"t", "<unset>", "/tmp/b", "<unset>", "stn"}));
+  EXPECT_EQ(values({"-na=+stn"}, {"variable", "grid_path", "data_path"}), (V{"td", "/grid/plus", "<unset>"}));
+}
+
+TEST_F(Resources, FileThenEnvironmentThenCommandLine) {
+  write_file(dir_ + "/zav.cfg", zav_cfg);
+  for (const char* name : {"zavfile_path", "zavfile", "zavstacont.file_path"}) {
+    setenv(name, name, 1);
+    EXPECT_EQ(values({}, {"file_path"}), V{name});
+  }
+  EXPECT_EQ(values({"-fp", "/cmd", "-df", "+test:" + dir_}, {"file_path"}), V{"/cmd"});
+  // The list of files from the environment, replaced by the option; later files win.
+  const std::string other = dir_ + "/other";
+  std::filesystem::create_directory(other);
+  write_file(other + "/.zavdef", "*.data_path /other/data\n");
+  clear_environment();
+  setenv("zavdefault", (dir_ + ":" + other).c_str(), 1);
+  EXPECT_EQ(values({}, {"file_path", "data_path"}), (V{"/tmp/b", "/other/data"}));
+  EXPECT_EQ(values({"-default", dir_}, {"data_path"}), V{"/data/stacont"});
+  unsetenv("zavdefault");  // without a list the current directory comes first
+  const std::filesystem::path cwd = std::filesystem::current_path();
+  std::filesystem::current_path(other);
+  EXPECT_EQ(values({}, {"data_path"}), V{"/other/data"});
+  std::filesystem::current_path(cwd);
+}
+
+TEST_F(Resources, MalformedFilesWarnAndTheNextFileStillCounts) {
+  write_file(dir_ + "/zav.cfg", zav_cfg);
+  const char bad[] = "ELSE\nEND\nIF x\n\0\0\xff\n*.con_path \"unterminated\n";
+  write_file(dir_ + "/bad", std::string(bad, sizeof bad - 1) + "*.data_path " + std::string(10240, 'x') + "\n");
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(values({"-df", dir_ + "/bad:" + dir_}, {"con_path", "data_path", "file_path"}),
+            (V{"<unset>", "/data/stacont", "/tmp/b"}));
+  const std::string err = testing::internal::GetCapturedStderr();
+  EXPECT_NE(err.find("DEF_get: else without an if\nDEF_get: end without an if\n"), std::string::npos) << err;
+}
+
+TEST_F(Resources, TimeZoneFromEnvironmentChangesLabels) {
+  DateRec d{1998, 1, 5, -9999, -9999, 17, -9999, -9999};
+  char text[DATE_LABEL_LEN];
+  for (auto [tz, label] : {std::pair{"+EST:-5", "12 PM EST  5 JAN 98"}, {"-EST:-5", "12 PM EST [17Z]  5 JAN 98"}}) {
+    setenv("zavtz", tz, 1);
+    init({});
+    DATE_make_label(&d, text);
+    EXPECT_STREQ(text, label);
+  }
+}
+
+// The program itself: "set" at the first prompt lists the store that the files, the
+// environment and the command line made; the end of input then ends it cleanly.
+TEST_F(Resources, SetAtThePromptListsTheStore) {
+  write_file(dir_ + "/zav.cfg", zav_cfg);
+  const std::map<std::string, std::string> env = {{"zavfile", ""},       {"zavfile_path", ""},
+                                                  {"zavdefault", ""},    {"zavstacont.file_path", ""},
+                                                  {"zavdata", "/env/d"}, {"zavtz", ""}};
+  const RunResult r = run_stacont({"-df", "+test:" + dir_, "-cp", "/cmd/con"}, "set\n", env, dir_, 30);
+  EXPECT_EQ(r.status, 0) << r.err;
+  for (const char* line : {"Set resources\n", "file_path: /tmp/a\n", "data_path: /env/d\n", "con_path: /cmd/con\n",
+                           "my_setting: two words\n", "End of input: exiting\n"})
+    EXPECT_NE(r.out.find(line), std::string::npos) << line << r.out;
+}
+
 // ---- companion loop program ---------------------------------------------------------
 
 TEST_F(Resources, LoopProgramSuppliesValues) {
@@ -308,5 +368,3 @@ TEST_F(Resources, LoopProgramAbsentSilentOrVanishing) {
   EXPECT_EQ(get("variable"), "t");
   MQ_set_timeout(100);
 }
-
-}  // namespace

@@ -5,8 +5,6 @@
 #include <string>
 #include <vector>
 
-namespace {
-
 struct Rec {
   int id;
   char text[13];
@@ -20,14 +18,13 @@ TEST(Tab, HandComputedBuckets) {
   const struct {
     const char* text;
     int buckets, bucket;
-  } cases[] = {{"", 100000, 0},        {"A", 100000, 65},      {"AB", 100000, 16771},
-               {"ABC", 100000, 18620}, {"KDEN", 100000, 10155}, {"KDEN", 4000, 2155},
-               {"KDEN", 7, 5},         {"\xff", 100000, 35176}, {"a\xe9" "b", 100000, 33903}};
+  } cases[] = {{"", 100000, 0},         {"A", 100000, 65},    {"AB", 100000, 16771}, {"ABC", 100000, 18620},
+               {"KDEN", 100000, 10155}, {"KDEN", 4000, 2155}, {"KDEN", 7, 5},        {"\xff", 100000, 35176},
+               {"a\xe9" "b", 100000, 33903}};
   for (const auto& c : cases) {
     Table t;
     ASSERT_EQ(TAB_create(&t, c.buckets, sizeof(Rec), 1), 0);
     EXPECT_EQ(TAB_key(&t, c.text), c.bucket) << c.text << " " << c.buckets;
-    TAB_clear(&t);
   }
 }
 
@@ -35,12 +32,10 @@ TEST(Tab, SameKeyTwiceBothFoundFirstWins) {
   Table t;
   ASSERT_EQ(TAB_create(&t, 16, sizeof(Rec), 2), 0);
   const Rec a{1, "first"}, b{2, "second"};
-  ASSERT_EQ(TAB_enter(&t, &a, "KDEN", "72565"), 0);
-  ASSERT_EQ(TAB_enter(&t, &b, "KDEN", "99999"), 0);
+  ASSERT_EQ(TAB_enter(&t, &a, "KDEN", "72565") + TAB_enter(&t, &b, "KDEN", "99999"), 0);
   void* found[4] = {};
   ASSERT_EQ(TAB_searches(&t, 0, "KDEN", found, 4), 2);
-  EXPECT_EQ(static_cast<Rec*>(found[0])->id, 1);
-  EXPECT_EQ(static_cast<Rec*>(found[1])->id, 2);
+  EXPECT_TRUE(static_cast<Rec*>(found[0])->id == 1 && static_cast<Rec*>(found[1])->id == 2);
   EXPECT_EQ(TAB_searches(&t, 0, "KDEN", found, 1), 1);  // max respected
   EXPECT_EQ(static_cast<Rec*>(TAB_search(&t, 0, "KDEN"))->id, 1);
   EXPECT_EQ(TAB_search(&t, 1, "72565"), found[0]);  // each key reaches the one shared copy
@@ -52,31 +47,26 @@ TEST(Tab, SameKeyTwiceBothFoundFirstWins) {
 TEST(Tab, CopiesRecordsAndWalksInInsertionOrder) {
   Table t;
   ASSERT_EQ(TAB_create(&t, 3, sizeof(Rec), 1), 0);  // few buckets: chains collide
-  std::vector<std::string> keys;
   for (int i = 0; i < 50; ++i) {
-    keys.push_back("K" + std::to_string(i * 7));
     Rec r{i, ""};
-    ASSERT_EQ(TAB_enter(&t, &r, keys.back().c_str()), 0);
+    ASSERT_EQ(TAB_enter(&t, &r, ("K" + std::to_string(i * 7)).c_str()), 0);
     r.id = -1;  // the table keeps its own copy
   }
-  EXPECT_EQ(t.count, 50);
   int expect = 0;
   for (void* p = TAB_first(&t); p; p = TAB_next(&t), ++expect) {
     EXPECT_EQ(static_cast<Rec*>(p)->id, expect);
-    EXPECT_EQ(TAB_search(&t, 0, keys[static_cast<std::size_t>(expect)].c_str()), p);
+    EXPECT_EQ(TAB_search(&t, 0, ("K" + std::to_string(expect * 7)).c_str()), p);
   }
-  EXPECT_EQ(expect, 50);
+  EXPECT_TRUE(expect == 50 && t.count == 50);
   TAB_clear(&t);
 }
 
 TEST(Tab, BadArgumentsAndClearedTables) {
   Table t;
-  EXPECT_EQ(TAB_create(&t, 0, 8, 1), -1);
-  EXPECT_EQ(TAB_create(&t, 8, 8, 0), -1);
-  EXPECT_EQ(TAB_create(nullptr, 8, 8, 1), -1);
+  EXPECT_EQ(TAB_create(&t, 0, 8, 1) + TAB_create(&t, 8, 8, 0) + TAB_create(nullptr, 8, 8, 1), -3);
   ASSERT_EQ(TAB_create(&t, 8, sizeof(Rec), 2), 0);
   const Rec a{1, "x"};
-  EXPECT_EQ(TAB_enter(&t, &a, "one"), -1);                // too few keys
+  EXPECT_EQ(TAB_enter(&t, &a, "one"), -1);                  // too few keys
   EXPECT_EQ(TAB_enter(&t, &a, "one", "two", "three"), -1);  // too many
   EXPECT_EQ(TAB_enter(&t, &a, "one", static_cast<const char*>(nullptr)), -1);
   EXPECT_EQ(t.count, 0);
@@ -84,8 +74,7 @@ TEST(Tab, BadArgumentsAndClearedTables) {
   EXPECT_EQ(TAB_search(&t, 2, "one"), nullptr);
   EXPECT_EQ(TAB_search(&t, 0, nullptr), nullptr);
   TAB_clear(&t);
-  EXPECT_EQ(TAB_search(&t, 0, "one"), nullptr);
-  EXPECT_EQ(TAB_first(&t), nullptr);
+  EXPECT_TRUE(TAB_search(&t, 0, "one") == nullptr && TAB_first(&t) == nullptr);
   EXPECT_EQ(TAB_enter(&t, &a, "one", "two"), -1);
 }
 
@@ -102,5 +91,3 @@ TEST(Tab, LongChainUnderOneKey) {
   EXPECT_EQ(*static_cast<int*>(all[n - 1]), n - 1);
   TAB_clear(&t);
 }
-
-}  // namespace
