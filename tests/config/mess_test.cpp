@@ -89,29 +89,28 @@ TEST_F(Mess, LogFilesAndExtraCopy) {
   write_file(path_, "old\n");
   CaptureStdout();
   CaptureStderr();
-  MESS_set_str(("fi=" + path_).c_str());  // log only; any separator character
-  EXPECT_EQ(MESS_print(MESS_PRINT, "only in file\n"), 0);
-  MESS_set_str(("+fi:" + path_).c_str());
-  EXPECT_EQ(MESS_print(MESS_PRINT, "both\n"), 1);
-  MESS_file_close();
-  EXPECT_EQ(read_file(path_), "old\nonly in file\nboth\n");
-  MESS_set_str(("-fi:" + path_).c_str());
-  MESS_print(MESS_PRINT, "fresh\n");
-  EXPECT_EQ(read_file(path_), "fresh\n");
-  MESS_set_str(("dfi:" + path_).c_str());  // opened and closed around every message
-  std::remove(path_.c_str());
-  MESS_print(MESS_PRINT, "one\n");
-  EXPECT_EQ(read_file(path_), "one\n");
+  const std::pair<std::string, const char*> steps[] = {  // setting, then the file after one message
+      {"fi=" + path_, "old\nm1\n"},  // log only, appended; any separator character
+      {"+fi:" + path_, "old\nm1\nm2\n"}, {"-fi:" + path_, "m3\n"}, {"dfi:" + path_, "m3\nm4\n"}};  // dfi: opened per message
+  int n = 0;
+  for (const auto& [setting, contents] : steps) {
+    MESS_set_str(setting.c_str());
+    ++n;
+    EXPECT_EQ(MESS_print(MESS_PRINT, "m%d\n", n), n == 1 ? 0 : 1);
+    EXPECT_EQ(read_file(path_), contents) << setting;
+  }
+  std::remove(path_.c_str());  // reopened for the next message
+  MESS_print(MESS_PRINT, "m5\n");
+  EXPECT_EQ(read_file(path_), "m5\n");
   MESS_set_str(("fi:" + path_ + "/missing/run.log").c_str());
   EXPECT_EQ(MESS_print(MESS_PRINT, "still here\n"), 1);
   ASSERT_EQ(MESS_file(path_.c_str(), "w"), 1);
   MESS_print(MESS_PRINT, "copied %s\n", "text");
   MESS_print(MESS_DEBUG, "not shown, not copied\n");
   MESS_file_close();
-  EXPECT_EQ(GetCapturedStdout(), "both\nfresh\none\nstill here\ncopied text\n");
+  EXPECT_EQ(GetCapturedStdout(), "m2\nm3\nm4\nm5\nstill here\ncopied text\n");
   EXPECT_NE(GetCapturedStderr().find("Cannot open log file"), std::string::npos);
   EXPECT_EQ(read_file(path_), "copied text\n");
-  EXPECT_EQ(MESS_file((path_ + "/under_a_file").c_str(), "w"), 0);
 }
 
 // Runs body in a death-test child with the input on standard input and standard output

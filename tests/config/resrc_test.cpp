@@ -1,10 +1,14 @@
 #include "config/resrc.h"
 
 #include <gtest/gtest.h>
+#include <sys/msg.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <array>
 #include <cstring>
 #include <filesystem>
+#include <map>
 #include <sstream>
 
 #include "config/flag.h"
@@ -12,7 +16,6 @@
 #include "config/mqueue.h"
 #include "config/string.h"
 #include "files/files.h"
-#include "tests/config/loop_server.h"
 #include "tests/support/run.h"
 
 extern char** environ;
@@ -100,17 +103,17 @@ TEST_F(Resources, FlagsListsAndStore) {
   init({"--he"});
   EXPECT_TRUE(FLAG_help() && !FLAG_batch());
   init({"one", "-va", "t", "two", "-of", "cdf,zav,,"});
-  int count = 0;
-  char** list = nullptr;
-  ASSERT_EQ(RES_getvals("filename", &count, &list), 2);  // positional names: a newline list
-  EXPECT_STREQ(list[0], "one");
-  EXPECT_STREQ(list[1], "two");
-  free_parsed_array(count, list);
-  ASSERT_EQ(RES_getvals("out_file", &count, &list), 2);  // every other kind: a comma list
-  EXPECT_STREQ(list[1], "zav");
-  free_parsed_array(count, list);
-  EXPECT_EQ(RES_getvals("region", &count, &list), 0);
-  EXPECT_EQ(list, nullptr);
+  const auto list_of = [](const char* name) {
+    int count = -1;
+    char** list = nullptr;
+    const int n = RES_getvals(name, &count, &list);
+    V items(list, list + count);
+    free_parsed_array(count, list);
+    return std::pair{n, items};
+  };
+  EXPECT_EQ(list_of("filename"), (std::pair{2, V{"one", "two"}}));  // positional names: a newline list
+  EXPECT_EQ(list_of("out_file"), (std::pair{2, V{"cdf", "zav"}}));  // every other kind: a comma list
+  EXPECT_EQ(list_of("region"), (std::pair{0, V{}}));
   // A name keeps its first position; a later value replaces it in place.
   RES_clear();
   RES_put("b", "1");
@@ -127,7 +130,7 @@ TEST_F(Resources, FlagsListsAndStore) {
 }
 
 TEST_F(Resources, ManyArgumentsStayLinear) {
-  std::vector<std::string> args;
+  V args;
   for (int i = 0; i < 20000; ++i) args.push_back(i % 2 ? "f" + std::to_string(i) : "-u" + std::to_string(i));
   init(args);
   EXPECT_EQ(get("u19998"), "f19999");
@@ -135,15 +138,13 @@ TEST_F(Resources, ManyArgumentsStayLinear) {
 }
 
 TEST_F(Resources, MessageLevelsProgramNameAndHelpItem) {
-  init({"-me", "warn"});
-  EXPECT_EQ(MESS_get(), 0xFFu);
-  MESS_reset();
-  init({"-me", "+debug"});
-  EXPECT_EQ(MESS_get(), 0xF00FFFFFu);
-  for (auto args : {std::vector<std::string>{"-me", "mess", "-ba"}, {"-ba", "-me", "mess"}}) {
+  const std::pair<V, unsigned> levels[] = {{{"-me", "warn"}, 0xFFu},      {{"-me", "+debug"}, 0xF00FFFFFu},
+                                            {{"-ba"}, 0xFFu},               {{"-me", "mess", "-ba"}, 0xFFFu},
+                                            {{"-ba", "-me", "mess"}, 0xFFFu}};  // batch keeps an explicit level
+  for (const auto& [args, level] : levels) {
     MESS_reset();
     init(args);
-    EXPECT_EQ(MESS_get(), 0xFFFu);  // an explicit level is kept by batch mode, whatever the order
+    EXPECT_EQ(MESS_get(), level) << testing::PrintToString(args);
   }
   EXPECT_STREQ(RES_get_prog(), "/usr/bin/stacont");
   char* copy = RES_get_progname(nullptr);
@@ -315,9 +316,8 @@ TEST_F(Resources, TimeZoneFromEnvironmentChangesLabels) {
 // environment and the command line made; the end of input then ends it cleanly.
 TEST_F(Resources, SetAtThePromptListsTheStore) {
   write_file(dir_ + "/zav.cfg", zav_cfg);
-  const std::map<std::string, std::string> env = {{"zavfile", ""},       {"zavfile_path", ""},
-                                                  {"zavdefault", ""},    {"zavstacont.file_path", ""},
-                                                  {"zavdata", "/env/d"}, {"zavtz", ""}};
+  const std::map<std::string, std::string> env = {{"zavfile", ""}, {"zavfile_path", ""}, {"zavdefault", ""},
+                                                  {"zavstacont.file_path", ""}, {"zavdata", "/env/d"}, {"zavtz", ""}};
   const RunResult r = run_stacont({"-df", "+test:" + dir_, "-cp", "/cmd/con"}, "set\n", env, dir_, 30);
   EXPECT_EQ(r.status, 0) << r.err;
   for (const char* line : {"Set resources\n", "file_path: /tmp/a\n", "data_path: /env/d\n", "con_path: /cmd/con\n",
@@ -327,23 +327,85 @@ TEST_F(Resources, SetAtThePromptListsTheStore) {
 
 // ---- companion loop program ---------------------------------------------------------
 
+// A stand-in for the companion loop program: a forked child that serves one client on a
+// private System V message queue and logs every text it received. silent: a queue that
+// nobody serves; vanish: the program removes its queue at the first request.
+class LoopServer {
+ public:
+  enum class Mode { normal, silent, vanish };
+  bool start(const std::map<std::string, std::string>& answers, Mode mode = Mode::normal) {
+    for (int i = 0; i < 200 && qid_ < 0; ++i) {
+      key_ = 0x53000000 + ((static_cast<int>(getpid()) & 0xFFFF) << 8) + i;
+      qid_ = msgget(key_, IPC_CREAT | IPC_EXCL | 0600);
+    }
+    if (qid_ < 0 || pipe(fds_) != 0) return false;
+    if (mode != Mode::silent && (pid_ = fork()) == 0) serve(answers, mode);
+    close(fds_[1]);
+    return mode == Mode::silent || pid_ > 0;
+  }
+  void put(long type, const std::string& text) {  // a message on the queue, as the program sends it
+    struct { long mtype; char mtext[MQ_TEXT_LEN]; } m{type, {}};
+    std::strncpy(m.mtext, text.c_str(), sizeof m.mtext - 1);
+    msgsnd(qid_, &m, std::strlen(m.mtext) + 1, IPC_NOWAIT);
+  }
+  int key() const { return key_; }
+  V stop() {  // removes the queue, which ends the server, and returns the texts it received
+    if (qid_ >= 0) msgctl(qid_, IPC_RMID, nullptr);
+    qid_ = -1;
+    std::string all;
+    char buf[4096];
+    for (ssize_t n; fds_[0] >= 0 && (n = read(fds_[0], buf, sizeof buf)) > 0;) all.append(buf, static_cast<std::size_t>(n));
+    if (fds_[0] >= 0) close(fds_[0]);
+    fds_[0] = -1;
+    if (pid_ > 0) waitpid(pid_, nullptr, 0);
+    pid_ = -1;
+    V log;
+    std::istringstream lines(all);
+    for (std::string line; std::getline(lines, line);) log.push_back(line);
+    return log;
+  }
+  ~LoopServer() { stop(); }
+
+ private:
+  [[noreturn]] void serve(const std::map<std::string, std::string>& answers, Mode mode) {
+    alarm(30);  // never outlive a broken test
+    struct { long mtype; char mtext[MQ_TEXT_LEN]; } m{};
+    std::string log;
+    if (msgrcv(qid_, &m, sizeof m.mtext, 1, 0) >= 0) {
+      log = std::string("uid ") + m.mtext + "\n";
+      put(2, "10");
+      while (msgrcv(qid_, &m, sizeof m.mtext, 10, 0) >= 0) {
+        const std::string text = m.mtext;
+        log += text + "\n";
+        if (mode == Mode::vanish) msgctl(qid_, IPC_RMID, nullptr);
+        if (mode == Mode::vanish || text == "quit") put(11, "bye");
+        if (mode == Mode::vanish || text == "quit") break;
+        const auto it = text.rfind("query res ", 0) == 0 ? answers.find(text.substr(10)) : answers.end();
+        put(11, it != answers.end() ? it->second : text.rfind("query", 0) == 0 ? "" : "ok");
+      }
+    }
+    _exit(write(fds_[1], log.data(), log.size()) < 0);
+  }
+  int key_ = 0, qid_ = -1, fds_[2] = {-1, -1};
+  pid_t pid_ = -1;
+};
+
 TEST_F(Resources, LoopProgramSuppliesValues) {
   LoopServer server;
   ASSERT_TRUE(server.start({{"variable", "t"}, {"plot_domain", "!none"}, {"region", "\n"}, {"label", "loop"}}));
+  server.put(2, "99");  // a stale connect reply that must not be taken as ours
   MQ_set_timeout(5);
   write_file(dir_ + "/.zavdef", "plot_domain us\n");
-  const std::string list = dir_ + ":#" + std::to_string(server.key());
-  init({"-df", list, "-la", "cmd", "x"});
-  EXPECT_EQ(get("variable"), "t");
-  EXPECT_EQ(get("plot_domain"), "us");
-  EXPECT_EQ(get("region"), "<unset>");
-  EXPECT_EQ(get("label"), "cmd");
-  const auto log = server.stop();
-  ASSERT_GE(log.size(), 4u);
+  const std::string list = dir_ + ":#" + std::to_string(server.key()), title(500, 'x');
+  EXPECT_EQ(values({"-df", list, "-la", "cmd", "-ti", title}, {"variable", "plot_domain", "region", "label"}),
+            (V{"t", "us", "<unset>", "cmd"}));
+  const V log = server.stop();
+  ASSERT_GE(log.size(), 5u);
+  EXPECT_EQ(log[0], "uid " + std::to_string(getuid()));
   EXPECT_EQ(log[1], "query res help");
-  // The file value is offered back, then every option, then the end.
-  EXPECT_EQ(std::vector<std::string>(log.end() - 4, log.end()),
-            (std::vector<std::string>{"set res plot_domain us", "set res df " + list, "set res label cmd", "quit"}));
+  // The file value is offered back, then every option (cut to the message size), then the end.
+  EXPECT_EQ(V(log.end() - 5, log.end()), (V{"set res plot_domain us", "set res df " + list, "set res label cmd",
+                                             ("set res title " + title).substr(0, MQ_TEXT_LEN - 1), "quit"}));
 }
 
 TEST_F(Resources, LoopProgramAbsentSilentOrVanishing) {

@@ -6,6 +6,7 @@
 
 #include <csignal>
 #include <string>
+#include <tuple>
 
 #include "config/resrc.h"
 
@@ -26,7 +27,6 @@ TEST(Prompt, AsksUntilAnsweredOrEnded) {
       {"abc\n\n99999999999\n7\n", "^N\\? N\\? N\\? N\\? got=7\n$"},
       // The tail of an over-long line must not answer the next prompt.
       {std::string(100, 'x') + "12\n42\n", "^N\\? Answer longer than 80 characters: the rest is ignored\nN\\? got=42\n$"},
-      {"set variable t\n8\n", "^N\\? N\\? got=8\n$"},
       {"", "^N\\? \nEnd of input: exiting\n$"},
       {"what\n", "^N\\? N\\? \nEnd of input: exiting\n$"},
       {"EXIT now\n5\n", "^N\\? $"},
@@ -60,12 +60,11 @@ TEST(Prompt, AsksUntilAnsweredOrEnded) {
 }
 
 TEST(SetCommand, StoresResources) {
-  EXPECT_EQ(ZAV_set_command("set zz_a some value  "), 1);
-  EXPECT_STREQ(RES_get("zz_a"), "some value");
-  EXPECT_EQ(ZAV_set_command("SET zz_b=us"), 1);
-  EXPECT_STREQ(RES_get("zz_b"), "us");
-  EXPECT_EQ(ZAV_set_command("set zz_b = 12 13"), 1);
-  EXPECT_STREQ(RES_get("zz_b"), "12 13");
+  for (auto [line, name, value] : {std::tuple{"set zz_a some value  ", "zz_a", "some value"},
+                                   {"SET zz_b=us", "zz_b", "us"}, {"set zz_b = 12 13", "zz_b", "12 13"}}) {
+    EXPECT_EQ(ZAV_set_command(line), 1);
+    EXPECT_STREQ(RES_get(name), value);
+  }
   for (const char* answer : {"t", "settings", "exits", ""}) EXPECT_EQ(ZAV_set_command(answer), 0);
 }
 
