@@ -17,8 +17,8 @@ class DefRead : public ::testing::Test {
  protected:
   void SetUp() override { DEF_prog("/usr/bin/stacont"); }
   void TearDown() override { std::filesystem::remove_all(dir_), DEF_clr_tag(), DEF_name(nullptr); }
-  // Every line the reader returns for the text, with the warnings printed meanwhile.
-  Lines read_all(const std::string& text, std::string* warnings = nullptr) {
+  // Every line the reader returns for the text; the warnings printed meanwhile in warnings_.
+  Lines read_all(const std::string& text) {
     Lines out;
     write_file(dir_ + "/r", text);
     EXPECT_EQ(DEF_open((dir_ + "/r").c_str()), 0);
@@ -28,12 +28,11 @@ class DefRead : public ::testing::Test {
       EXPECT_TRUE(std::strlen(name) < DEF_LINE_LEN && std::strlen(value) < DEF_LINE_LEN);
       out.emplace_back(name, value);
     }
-    const std::string err = testing::internal::GetCapturedStderr();
-    if (warnings) *warnings = err;
+    warnings_ = testing::internal::GetCapturedStderr();
     DEF_close();
     return out;
   }
-  std::string dir_ = make_temp_dir("def_read");
+  std::string dir_ = make_temp_dir("def_read"), warnings_;
 };
 
 TEST_F(DefRead, LinesNamesAndQuotedValues) {
@@ -60,7 +59,8 @@ TEST_F(DefRead, ConditionalSections) {
       {{"three", "two"}, chain, {{"v", "2"}, {"after", "yes"}}, ""},
       {{"a"}, nested, {{"x", "a"}, {"x", "a-not-b"}, {"x", "a-again"}}, ""},
       {{"b"}, nested, {{"x", "not-a"}, {"x", "not-a-b"}}, ""},
-      {{"gone"}, "DEF local\nIF local\nx 1\nEND\nUNDEF gone\nIF gone\nx 2\nEND\nIF never\nDEF hidden\nEND\nIF hidden\nx 3\nEND\n",
+      {{"gone"},
+       "DEF local\nIF local\nx 1\nEND\nUNDEF gone\nIF gone\nx 2\nEND\nIF never\nDEF hidden\nEND\nIF hidden\nx 3\nEND\n",
        {{"x", "1"}}, ""},
       {{}, "if test\nx 1\n", {{"if", "test"}, {"x", "1"}}, ""},  // directives are upper case only
       {{}, "ELIF x\nELSE\nEND\na 1\nIF x\nb 2\nEND\nEND\nc 3\n", {{"a", "1"}, {"c", "3"}},
@@ -71,9 +71,8 @@ TEST_F(DefRead, ConditionalSections) {
     SCOPED_TRACE(c.text);
     DEF_clr_tag();
     for (const char* t : c.tags) DEF_tag(t);
-    std::string warnings;
-    EXPECT_EQ(read_all(c.text, &warnings), c.want);
-    EXPECT_EQ(warnings, c.warnings);
+    EXPECT_EQ(read_all(c.text), c.want);
+    EXPECT_EQ(warnings_, c.warnings);
   }
   DEF_clr_tag();
   EXPECT_EQ(read_all("x 1\n"), (Lines{{"x", "1"}}));  // the open IF of the last file is gone
@@ -92,15 +91,13 @@ TEST_F(DefRead, HostileFilesNeverCrash) {
   text += "name_249 " + std::string(249 - 9, 'w') + "\n";  // exactly at the limit: kept
   const char binary[] = "nul\0byte value\n\x01\x02\xff\xfe \x80\x81\n\0\0\0\nIF\n\"\n\" \"\nEND\nafter 2\n";
   text.append(binary, sizeof binary - 1);
-  std::string warnings;
-  const Lines got = read_all(text, &warnings);
+  const Lines got = read_all(text);
   ASSERT_GE(got.size(), 3u);
-  EXPECT_EQ(got[0], (std::pair<std::string, std::string>{"before", "1"}));
+  EXPECT_EQ(got[0], Lines::value_type("before", "1"));
   EXPECT_EQ(got[1].second, std::string(240, 'w'));
-  EXPECT_EQ(got.back(), (std::pair<std::string, std::string>{"after", "2"}));
-  EXPECT_NE(warnings.find("DEF_get: line longer than 249 characters skipped: long_value vvv"), std::string::npos)
-      << warnings;
-  EXPECT_EQ(warnings.find("sneaky"), std::string::npos);
+  EXPECT_EQ(got.back(), Lines::value_type("after", "2"));
+  EXPECT_NE(warnings_.find("DEF_get: line longer than 249 characters skipped: long_value vvv"), std::string::npos);
+  EXPECT_EQ(warnings_.find("sneaky"), std::string::npos) << warnings_;
   // Random files: whatever comes back fits the buffers (checked in read_all).
   std::mt19937 rng(12345);
   const char letters[] = "IFELSDNU #\"\n\t\r:*.ab\0\xff";

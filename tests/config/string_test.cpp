@@ -37,9 +37,10 @@ TEST(TextEdits, InPlaceAndCompare) {
   const struct {
     char* (*edit)(char*);
     const char *input, *expected;
-  } cases[] = {{low_string, "AbC-1", "abc-1"},     {strip_x, "xaxxbx", "ab"},         {strip_escape, R"(a\,b\\c\)", R"(a,b\c)"},
-               {trim_string, "  ab \t  ", "  ab"}, {trim_cr_string, "ab \r\r", "ab "}, {wstrim_string, "a\rb\n  \r\n", "ab"},
-               {wstrim_string, "   ", ""},         {fill_blank, "a_b__c", "a b  c"}};
+  } cases[] = {{low_string, "AbC-1", "abc-1"},         {strip_x, "xaxxbx", "ab"},
+               {strip_escape, R"(a\,b\\c\)", R"(a,b\c)"}, {trim_string, "  ab \t  ", "  ab"},
+               {trim_cr_string, "ab \r\r", "ab "},      {wstrim_string, "a\rb\n  \r\n", "ab"},
+               {wstrim_string, "   ", ""},             {fill_blank, "a_b__c", "a b  c"}};
   for (const auto& c : cases) {
     std::string buffer = c.input;
     EXPECT_STREQ(c.edit(buffer.data()), c.expected) << c.input;

@@ -26,7 +26,8 @@ TEST(Prompt, AsksUntilAnsweredOrEnded) {
       {"  -3  \r", "^N\\? got=-3\n$"},
       {"abc\n\n99999999999\n7\n", "^N\\? N\\? N\\? N\\? got=7\n$"},
       // The tail of an over-long line must not answer the next prompt.
-      {std::string(100, 'x') + "12\n42\n", "^N\\? Answer longer than 80 characters: the rest is ignored\nN\\? got=42\n$"},
+      {std::string(100, 'x') + "12\n42\n",
+       "^N\\? Answer longer than 80 characters: the rest is ignored\nN\\? got=42\n$"},
       {"", "^N\\? \nEnd of input: exiting\n$"},
       {"what\n", "^N\\? N\\? \nEnd of input: exiting\n$"},
       {"EXIT now\n5\n", "^N\\? $"},
