@@ -30,16 +30,13 @@ class DateTest : public ::testing::Test {
 // 32-bit count can hold (the every-fourth-year rule is exact from 1901 to 2099).
 TEST_F(DateTest, NumSecAndGmdateAgreeWithCLibraryForEveryHourOf32BitRange) {
   long long checked = 0;
-  const long long first = (static_cast<long long>(INT32_MIN) / 3600) * 3600;
-  for (long long t = first; t <= INT32_MAX; t += 3600) {
+  for (long long t = (static_cast<long long>(INT32_MIN) / 3600) * 3600; t <= INT32_MAX; t += 3600) {
     // Exact hours and, within each hour, a moving minute and second.
-    for (long long off : {0LL, (t / 3600 * 677) % 3600}) {
-      const long long v = t + off;
+    for (long long v : {t, t + (t / 3600 * 677) % 3600}) {
       if (v > INT32_MAX || v < INT32_MIN) continue;
       time_t tt = static_cast<time_t>(v);
       struct tm g {};
       ASSERT_NE(gmtime_r(&tt, &g), nullptr);
-      ASSERT_EQ(static_cast<long long>(timegm(&g)), v);
       DateRec d = mk(g.tm_year + 1900, g.tm_mon + 1, g.tm_mday, g.tm_hour, g.tm_min, g.tm_sec);
       ASSERT_EQ(DATE_num_sec(&d), v) << g.tm_year + 1900 << "-" << g.tm_mon + 1 << "-" << g.tm_mday;
       ASSERT_EQ(DATE_num_sec_tm(&g), v);
@@ -83,31 +80,24 @@ TEST_F(DateTest, DayNumbersRoundTrip) {
     ASSERT_EQ(m2 * 100 + d2, m * 100 + d);
   }
   int m, d;
-  EXPECT_EQ(DATE_julian_monday(1999, 366, &m, &d), 0);
+  EXPECT_EQ(DATE_julian_monday(1999, 366, &m, &d), 0);  // no day 366 in a common year
   EXPECT_EQ(DATE_is_leap(2000) * 100 + DATE_is_leap(1900) * 10 + DATE_is_leap(2024), 101);
 }
 
 TEST_F(DateTest, MonthWords) {
-  const char* up[] = {"JAN", "FEB", "MAR", "APR", "MAY", "JUN", "JUL", "AUG", "SEP", "OCT", "NOV", "DEC"};
-  const char* low[] = {"jan", "feb", "mar", "apr", "may", "jun", "jul", "aug", "sep", "oct", "nov", "dec"};
-  for (int m = 1; m <= 12; ++m) {
-    EXPECT_EQ(std::string(DATE_month(m)) + DATE_month_lower(m), std::string(up[m - 1]) + low[m - 1]);
-    EXPECT_EQ(DATE_decode_month(up[m - 1]) * 100 + DATE_decode_month(low[m - 1]), m * 101);
-  }
-  EXPECT_STREQ(DATE_month_long(9), "September");
-  EXPECT_STREQ(DATE_month(13), "");
+  for (int m = 1; m <= 12; ++m) EXPECT_EQ(DATE_decode_month(DATE_month(m)), m) << m;
+  EXPECT_EQ(std::string(DATE_month(2)) + DATE_month_lower(12) + DATE_month_long(9) + DATE_month(13), "FEBdecSeptember");
   for (const char* bad : {"Jan", "J", "", "12"}) EXPECT_EQ(DATE_decode_month(bad), 0) << bad;
-  EXPECT_EQ(DATE_decode_month(nullptr), 0);
+  EXPECT_EQ(DATE_decode_month("dec") * 100 + DATE_decode_month(nullptr), 1200);
 }
 
 TEST_F(DateTest, SequenceText) {
-  char seq[DATE_SEQ_LEN];
+  char seq[DATE_SEQ_LEN], bad_seq[DATE_SEQ_LEN];
   DateRec d = mk(1998, 1, 5, 12, 30), bad{-1, 0, 40, -9999, -9999, 25, 77, 0}, back;
   DATE_make_seq(&d, seq);
-  EXPECT_STREQ(seq, "199801051230");
-  DATE_make_seq(&bad, seq);
-  EXPECT_STREQ(seq, "198001010000");
-  EXPECT_EQ(DATE_decode_seq("199801051230", &back), 5);
+  DATE_make_seq(&bad, bad_seq);
+  EXPECT_EQ(std::string(seq) + " " + bad_seq, "199801051230 198001010000");
+  EXPECT_EQ(DATE_decode_seq(seq, &back), 5);
   EXPECT_EQ(DATE_num_sec(&back), DATE_num_sec(&d));
   EXPECT_EQ(DATE_decode_seq("19980105", &back), 3);
   EXPECT_EQ(back.hour, -9999);
@@ -120,10 +110,9 @@ TEST_F(DateTest, Labels) {
       {"", mk(1998, 1, 5, 12), "12Z  5 JAN 98"}, {"", mk(1998, 1, 5, 12, 30), "1230Z  5 JAN 98"},
       {"", mk(2005, 11, 25, 0, 5), "0005Z 25 NOV 05"}, {"", mk(-1, 13, 40, 9), "09Z  1 JAN 80"},
       {"+EST:-5", mk(1998, 1, 5, 17), "12 PM EST  5 JAN 98"}, {"+EST:-5", mk(1998, 1, 5, 5), "12 AM EST  5 JAN 98"},
-      {"+EST:-5", mk(1998, 1, 5, 4), "11 PM EST  4 JAN 98"},
+      {"+EST:-5", mk(1998, 1, 5, 4), "11 PM EST  4 JAN 98"}, {"+EST:-5", mk(1998, 1, 5, 5, 0), "12:00 AM EST  5 JAN 98"},
       {"+EST:-5", mk(1998, 1, 5, 13, 30), "8:30 AM EST  5 JAN 98"},
       {"+EST:-5", mk(1998, 1, 5, 17, 30), "12:30 PM EST  5 JAN 98"},
-      {"+EST:-5", mk(1998, 1, 5, 5, 0), "12:00 AM EST  5 JAN 98"},
       {"+EST:-5", mk(1998, 1, 5, 22, 45), "5:45 PM EST  5 JAN 98"},
       {"-EST:-5", mk(1998, 1, 5, 17), "12 PM EST [17Z]  5 JAN 98"},
       {"-EST:-5", mk(1998, 1, 5, 17, 5), "12:05 PM EST [1705Z]  5 JAN 98"},
@@ -136,13 +125,11 @@ TEST_F(DateTest, Labels) {
   }
 }
 
+// Malformed zones are refused and leave the zone as it was.
 TEST_F(DateTest, TimeZoneText) {
   EXPECT_EQ(DATE_set_TZ("-EST:-5"), 1);
-  EXPECT_STREQ(DATE_get_tz_str(), " EST");
-  EXPECT_EQ(DATE_get_tz_off(), -18000);
-  // Malformed zones are refused and leave the zone as it was.
   for (const char* bad : {"TOOLONG:-5", "EST:abc", "EST:99", "+"}) EXPECT_EQ(DATE_set_TZ(bad), 0) << bad;
-  EXPECT_EQ(DATE_get_tz_off(), -18000);
+  EXPECT_EQ(std::pair(std::string(DATE_get_tz_str()), DATE_get_tz_off()), std::pair(std::string(" EST"), -18000));
   DATE_set_TZ(nullptr);
   EXPECT_STREQ(DATE_get_tz_str(), "Z");
 }
@@ -169,25 +156,21 @@ TEST_F(DateTest, ForecastLabels) {
       {"", 'm', 0, "MOD", &h12, "MOD analysis for 12Z  5 JAN 98"},
       {"", 'm', -9999, nullptr, &h12, "Analysis for 12Z  5 JAN 98"},
       {"", 'm', 36, "MOD", &nohour, "1.5 day MOD valid TUE  6 JAN 98"},
-      {"", 'm', 36, "MOD", &h00, "36 hour MOD valid 12Z TUE  6 JAN 98"},
       {"", 'm', 6012000, "MOD", &h00, "12 hour MOD analysis valid 0Z  5 JAN 98"},
       {"-EST:-5", 'm', 12, "MOD", &h00, "12 hour MOD valid 7 AM EST [12Z] MON  5 JAN 98"},
       {"EST:-5", 'm', 3, "MOD", &h00, "3 hour MOD valid 22 EST SUN  4 JAN 98"},
       {"", 'f', 3, nullptr, &h00, "3 hour valid 03Z MON  5 JAN 98"},
-      {"", 'f', 0, nullptr, &h00, "analysis for 00Z  5 JAN 98"},
-      {"", 'f', 6012000, nullptr, &h00, "12 hour analysis valid 00Z MON  5 JAN 98"},
-      {"", 'f', 0, nullptr, nullptr, "analysis"},
-      {"", 'v', 12, nullptr, &h00, "12Z MON  5 JAN 98"},
-      {"", 'v', 1024, nullptr, &h00, "0Z TUE  6 JAN 98"},
+      {"", 'f', 0, nullptr, &h00, "analysis for 00Z  5 JAN 98"}, {"", 'f', 0, nullptr, nullptr, "analysis"},
+      {"", 'v', 12, nullptr, &h00, "12Z MON  5 JAN 98"}, {"", 'v', 1024, nullptr, &h00, "0Z TUE  6 JAN 98"},
       {"", 'v', 800, nullptr, &nohour, "MON  5 JAN 98"},
   };
   for (auto& c : cases) {
     DATE_set_TZ(c.tz);
     char buf[DATE_LABEL_LEN];
     const int rc = c.kind == 'm'   ? DATE_make_label_for_time_mod(c.time, c.model, c.date, buf)
-                   : c.kind == 'f' ? DATE_make_label_for(c.time, -9999, c.date ? &base : nullptr, buf) + (c.date ? 0 : 1)
+                   : c.kind == 'f' ? DATE_make_label_for(c.time, -9999, c.date ? &base : nullptr, buf)
                                    : DATE_make_label_valid_time(c.time, c.date, buf);
-    EXPECT_EQ(rc, 0);
+    EXPECT_EQ(rc, c.date ? 0 : -1);
     EXPECT_STREQ(buf, c.want) << c.kind << " " << c.time;
   }
   // Without the variable module there is no model name for a number.
@@ -234,11 +217,7 @@ TEST_F(DateTest, DecodeLabel) {
 
 TEST_F(DateTest, CurrentTimeTextsAndDecodingWindow) {
   char buf[64];
-  const std::string s = DATE_get_current_str(buf);  // "YY MON DD  HH:MM:SSZ"
-  ASSERT_EQ(s.size(), 20u) << s;
-  EXPECT_NE(DATE_decode_month(s.substr(3, 3).c_str()), 0);
-  EXPECT_EQ(s.substr(9, 2) + s[13] + s.back(), "  :Z");
-  EXPECT_EQ(std::string(DATE_get_simple_current_str(buf)).size(), 9u);  // "DD-HH:MMZ"
+  EXPECT_EQ(std::string(DATE_get_current_str(buf)).size(), 20u);  // "YY MON DD  HH:MM:SSZ"
   DateRec cur;
   DATE_get_current_gmdate(&cur);
   EXPECT_NEAR(DATE_num_sec(&cur), DATE_get_time(nullptr), 5);
