@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 TEST(ParseString, SplitsKeepingEmptyItems) {
@@ -49,21 +50,18 @@ TEST(TextEdits, InPlaceAndCompare) {
 }
 
 TEST(SetNum, LabelFormats) {
-  const struct {
-    const char* spec;
-    float value;
-    const char* expected;
-  } cases[] = {{"5.3.0", 12.345f, " 12.3"},     // decimals 3-1-1
-               {"0.3.0", 1234.4f, "1234"},      // width 4 from the digits, no decimals
-               {"0.3.1", 1234.4f, "1234.4"},    // minimum decimals win
-               {"0.2.0", 0.0123f, "0.012"},     // width raised to the decimals
-               {"6.3.0", 0.0f, "     0"},       // zero counts as exponent 2
-               {"4.4.0", 0.000001f, " 0.0"},    // below 1e-5 is zero: 4-1-2 = 1
-               {"20.2.0", -5.0f, "     -5.0"},  // width capped at 9
-               {"3.2.0", -0.5f, "-0.50"},       // the text may exceed the width
-               {"0.1.0", 273.15f, "273"}, {"4.2.3", 1.0f, "1.000"}};
-  for (const auto& c : cases) {
+  const std::tuple<const char*, float, const char*> cases[] = {  // spec, value, text
+      {"5.3.0", 12.345f, " 12.3"},     // decimals 3-1-1
+      {"0.3.0", 1234.4f, "1234"},      // width 4 from the digits, no decimals
+      {"0.3.1", 1234.4f, "1234.4"},    // minimum decimals win
+      {"0.2.0", 0.0123f, "0.012"},     // width raised to the decimals
+      {"6.3.0", 0.0f, "     0"},       // zero counts as exponent 2
+      {"4.4.0", 0.000001f, " 0.0"},    // below 1e-5 is zero: 4-1-2 = 1
+      {"20.2.0", -5.0f, "     -5.0"},  // width capped at 9
+      {"3.2.0", -0.5f, "-0.50"},       // the text may exceed the width
+      {"0.1.0", 273.15f, "273"}, {"4.2.3", 1.0f, "1.000"}};
+  for (auto [spec, value, text] : cases) {
     char buffer[32];
-    EXPECT_STREQ(set_num(buffer, c.spec, c.value), c.expected) << c.spec << " " << c.value;
+    EXPECT_STREQ(set_num(buffer, spec, value), text) << spec << " " << value;
   }
 }
