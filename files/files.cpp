@@ -275,6 +275,13 @@ std::string expand(const std::string& t, const DateRec& d, DateRec* used, int* p
     char e = t[j];
     i = j;
     int mult = 1;
+    // A date field that also bounds the convention's period (unit seconds per step).
+    auto timed_field = [&](int value, int override_value, std::int32_t* used_field, int width, std::int64_t unit) {
+      const int v = pick_field(value, override_value, step, &mult);
+      *used_field = v;
+      number(v, width);
+      limit_period(period, unit * mult);
+    };
     switch (e) {
       case 'Y': {
         int v = pick_field(full_year(d.year), set.year, step, &mult);
@@ -300,35 +307,20 @@ std::string expand(const std::string& t, const DateRec& d, DateRec* used, int* p
         }
         break;
       }
-      case 'd': {
-        int v = pick_field(d.day, set.day, step, &mult);
-        used->day = v;
-        number(v, 2);
-        limit_period(period, std::int64_t{86400} * mult);
+      case 'd':
+        timed_field(d.day, set.day, &used->day, 2, 86400);
         break;
-      }
       case 'j': {
         int jd = d.julian >= 1 ? d.julian : julian_of(full_year(d.year), d.month, d.day);
-        int v = pick_field(jd, set.julian, step, &mult);
-        used->julian = v;
-        number(v, 3);
-        limit_period(period, std::int64_t{86400} * mult);
+        timed_field(jd, set.julian, &used->julian, 3, 86400);
         break;
       }
-      case 'h': {
-        int v = pick_field(d.hour, set.hour, step, &mult);
-        used->hour = v;
-        number(v, 2);
-        limit_period(period, std::int64_t{3600} * mult);
+      case 'h':
+        timed_field(d.hour, set.hour, &used->hour, 2, 3600);
         break;
-      }
-      case 'n': {
-        int v = pick_field(d.minute, set.minute, step, &mult);
-        used->minute = v;
-        number(v, 2);
-        limit_period(period, std::int64_t{60} * mult);
+      case 'n':
+        timed_field(d.minute, set.minute, &used->minute, 2, 60);
         break;
-      }
       case 'e':
         out += ext;
         break;
