@@ -1040,7 +1040,7 @@ int FILE_set_file(const char* spec_in, char* name) {
       copy_out(filename, name);
       return 1;
     }
-    // Match the spec against the template, building the name as we go.
+    // Match the user's file name against the template, building the name as we go.
     std::string out;
     late_off = missing;
     DateRec d = file_date;
@@ -1108,7 +1108,7 @@ int FILE_set_file(const char* spec_in, char* name) {
         } else if (j < spec.size()) {
           out += spec[j++];
         } else {
-          out += lit;  // the spec ended: complete the name from the template
+          out += lit;  // the user's name ended: complete the name from the template
         }
         after_path = false;
         ++i;
