@@ -1,8 +1,7 @@
 #include "surface/cty_read.h"
 
 #include <cctype>
-#include <cerrno>
-#include <climits>
+#include <cfloat>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -97,28 +96,24 @@ void copy_field(char* dest, std::size_t size, std::string_view text) {
   dest[n] = '\0';
 }
 
+// Overflow gives +-inf, as the C library's float conversion does; the loader
+// rejects unusable positions.
 bool parse_float(std::string_view token, float* value) {
-  if (token.empty() || token.size() > 64) return false;
-  char buffer[65];
-  std::memcpy(buffer, token.data(), token.size());
-  buffer[token.size()] = '\0';
-  char* end = nullptr;
-  errno = 0;
-  const float v = std::strtof(buffer, &end);
-  if (end != buffer + token.size()) return false;
-  *value = v;  // overflow gives +-inf; the loader rejects unusable positions
+  double v;
+  if (!CTY_parse_number(token, &v)) return false;
+  if (std::isfinite(v) && std::fabs(v) > FLT_MAX) v = std::copysign(HUGE_VAL, v);
+  *value = static_cast<float>(v);
   return true;
 }
 
+// Decimal digits with an optional sign only: "1e3", "0x10" and "12.0" are not integers here.
 bool parse_int(std::string_view token, std::int32_t* value) {
-  if (token.empty() || token.size() > 32) return false;
-  char buffer[33];
-  std::memcpy(buffer, token.data(), token.size());
-  buffer[token.size()] = '\0';
-  char* end = nullptr;
-  errno = 0;
-  const long v = std::strtol(buffer, &end, 10);
-  if (end != buffer + token.size() || errno == ERANGE || v < INT32_MIN || v > INT32_MAX) return false;
+  const std::size_t sign = !token.empty() && (token[0] == '+' || token[0] == '-') ? 1 : 0;
+  if (token.size() == sign || token.size() > 32) return false;
+  for (std::size_t i = sign; i < token.size(); ++i)
+    if (!std::isdigit(static_cast<unsigned char>(token[i]))) return false;
+  double v;
+  if (!CTY_parse_number(token, &v) || v < INT32_MIN || v > INT32_MAX) return false;
   *value = static_cast<std::int32_t>(v);
   return true;
 }
@@ -216,6 +211,20 @@ std::FILE* open_database(const char* name, std::string& used) {
   return nullptr;
 }
 
+// open_database with the warning for a file that is missing ("none" is silent).
+std::FILE* open_database_or_warn(const char* name) {
+  std::string used;
+  std::FILE* f = nullptr;
+  try {
+    f = open_database(name, used);
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+  if (!f && stricmp(used.c_str(), "none") != 0)
+    MESS_print(MESS_WARN, "CTY_open_file: Database file not found: %s\n", used.c_str());
+  return f;
+}
+
 struct ScopedFile {
   std::FILE* f;
   ~ScopedFile() {
@@ -223,16 +232,28 @@ struct ScopedFile {
   }
 };
 
-bool lat_lon_usable(float lat, float lon) {
-  return std::isfinite(lat) && std::isfinite(lon) && lat >= -90.0f && lat <= 90.0f && lon >= -360.0f &&
-         lon <= 360.0f;
-}
-
 }  // namespace
 
 bool CTY_has_call(const CityRec* rec) { return rec && rec->id[0] != '\0' && rec->id[1] != '-'; }
 
 bool CTY_is_buoy(const CityRec* rec) { return rec && std::strcmp(rec->country, "B_") == 0; }
+
+bool CTY_position_usable(const CityRec* rec) {
+  return rec && std::isfinite(rec->lat) && std::isfinite(rec->lon) && rec->lat >= -90.0f && rec->lat <= 90.0f &&
+         rec->lon >= -360.0f && rec->lon <= 360.0f;
+}
+
+bool CTY_parse_number(std::string_view token, double* value) {
+  if (token.empty() || token.size() > 63 || !value) return false;
+  char buffer[64];
+  std::memcpy(buffer, token.data(), token.size());
+  buffer[token.size()] = '\0';
+  char* end = nullptr;
+  const double v = std::strtod(buffer, &end);
+  if (end != buffer + token.size()) return false;
+  *value = v;
+  return true;
+}
 
 int CTY_parse_line(const char* line, int length, CityRec* rec) {
   if (!rec) return 0;
@@ -282,18 +303,8 @@ int CTY_parse_line(const char* line, int length, CityRec* rec) {
 
 int CTY_open_file(const char* name) {
   CTY_close(open_db.handle);
-  std::string used;
-  std::FILE* f = nullptr;
-  try {
-    f = open_database(name, used);
-  } catch (const std::bad_alloc&) {
-    return -1;
-  }
-  if (!f) {
-    if (stricmp(used.c_str(), "none") != 0)
-      MESS_print(MESS_WARN, "CTY_open_file: Database file not found: %s\n", used.c_str());
-    return -1;
-  }
+  std::FILE* f = open_database_or_warn(name);
+  if (!f) return -1;
   open_db.file = f;
   open_db.handle = fileno(f);
   return open_db.handle;
@@ -333,18 +344,8 @@ int CTY_close(int handle) {
 
 int CTY_get(const char* file, const char* id, CityRec* rec) {
   if (!id || !*id || !rec) return 0;
-  std::string used;
-  ScopedFile f{nullptr};
-  try {
-    f.f = open_database(file, used);
-  } catch (const std::bad_alloc&) {
-    return -1;
-  }
-  if (!f.f) {
-    if (stricmp(used.c_str(), "none") != 0)
-      MESS_print(MESS_WARN, "CTY_open_file: Database file not found: %s\n", used.c_str());
-    return -1;
-  }
+  ScopedFile f{open_database_or_warn(file)};
+  if (!f.f) return -1;
   MESS_print(MESS_MESS, "Searching the city database file for: %s ...\n", id);
   CityRec line;
   while (read_rec(f.f, &line) >= 0) {
@@ -365,7 +366,7 @@ int CTY_get_loc(const char* file, const char* id, float* lat, float* lon) {
   CityRec rec;
   const int found = CTY_get(file, id, &rec);
   if (found != 1) return found;
-  if (!lat_lon_usable(rec.lat, rec.lon)) return 0;
+  if (!CTY_position_usable(&rec)) return 0;
   if (lat) *lat = rec.lat;
   if (lon) *lon = rec.lon;
   return 1;

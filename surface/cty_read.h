@@ -6,6 +6,7 @@
 // e.g. "Denver_Intl CO US KDEN 1 39.8617 -104.6732 1656 72565 0".
 #pragma once
 #include <cstdint>
+#include <string_view>
 
 // Default database file name; the resource "city_file" names another one ("none"
 // disables the database).
@@ -34,6 +35,14 @@ struct CityRec {
 bool CTY_has_call(const CityRec* rec);
 // True when the record describes a buoy (country "B_").
 bool CTY_is_buoy(const CityRec* rec);
+// True when the record's latitude and longitude are finite and in range
+// (-90..90, -360..360).
+bool CTY_position_usable(const CityRec* rec);
+
+// Converts a whole token (at most 63 characters) by the C library's decimal rules;
+// false when anything is left over. Infinities and NaN convert: callers that need
+// finite values check.
+bool CTY_parse_number(std::string_view token, double* value);
 
 // File layer: one database file open at a time; handles are the stream's descriptor.
 // CTY_open_file resolves the name: null, empty or "sao.cty" take the resource
@@ -56,7 +65,8 @@ int CTY_parse_line(const char* line, int length, CityRec* rec);
 // Scans the database file for a station whose call sign, name or "%05d" WMO number
 // equals id (ignoring case). 1 found (rec filled), 0 not found, -1 no file.
 int CTY_get(const char* file, const char* id, CityRec* rec);
-// The position of that station; 1 found, 0 not found, -1 no file.
+// The position of that station; 1 found, 0 not found or its position unusable
+// (see CTY_position_usable), -1 no file.
 int CTY_get_loc(const char* file, const char* id, float* lat, float* lon);
 
 // WMO number -> identifier: a country prefix and the last three digits (last four

@@ -155,15 +155,7 @@ bool prefix_nocase(std::string_view prefix, std::string_view text) {
 bool equal_nocase(std::string_view a, std::string_view b) { return a.size() == b.size() && prefix_nocase(a, b); }
 
 bool parse_number(std::string_view text, double* value) {
-  if (text.empty() || text.size() > 63) return false;
-  char buffer[64];
-  std::memcpy(buffer, text.data(), text.size());
-  buffer[text.size()] = '\0';
-  char* end = nullptr;
-  const double v = std::strtod(buffer, &end);
-  if (end != buffer + text.size() || !std::isfinite(v)) return false;
-  *value = v;
-  return true;
+  return CTY_parse_number(text, value) && std::isfinite(*value);
 }
 
 // "lat lon radius" separated by blanks, '/', ';' or '_'.
@@ -280,11 +272,6 @@ bool item_accepts(const char* raw, const CityRec& rec) {
   return false;
 }
 
-bool position_usable(const CityRec& rec) {
-  return std::isfinite(rec.lat) && std::isfinite(rec.lon) && rec.lat >= -90.0f && rec.lat <= 90.0f &&
-         rec.lon >= -360.0f && rec.lon <= 360.0f;
-}
-
 int bucket_count(int handle) {
   struct stat st {};
   if (fstat(handle, &st) != 0 || !S_ISREG(st.st_mode)) return max_buckets;
@@ -381,7 +368,7 @@ int CTY_store(const char* file, int mode, const DomainRec* domain, int max_prior
     CityRec rec;
     int fields;
     while ((fields = CTY_read(handle, &rec)) >= 0) {
-      if (fields < 7 || rec.prior < 0 || !position_usable(rec)) {
+      if (fields < 7 || rec.prior < 0 || !CTY_position_usable(&rec)) {
         ++bad;
         continue;
       }
