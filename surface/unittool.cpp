@@ -45,11 +45,7 @@ bool same_units(std::string_view a, std::string_view b) {
 }
 
 bool same_name(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i)
-    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-      return false;
-  return true;
+  return a.size() == b.size() && strnicmp(a.data(), b.data(), a.size()) == 0;
 }
 
 std::string_view trim(std::string_view s) {
