@@ -124,9 +124,7 @@ bool forward(double lat, double lon, double& x, double& y) {
   const double lon0 = d.plon;
   if (is_map(d.proj)) {
     if (!std::isfinite(lat) || !std::isfinite(lon) || std::fabs(lat) > 90.0) return false;
-    if (std::fabs(lon) > 540.0) lon = std::fmod(lon, 360.0);
-    while (lon > 180.0) lon -= 360.0;
-    while (lon < -180.0) lon += 360.0;
+    lon = norm180(lon);
   }
   const double dlon = norm180(lon - lon0);
   switch (d.proj) {
