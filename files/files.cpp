@@ -87,6 +87,13 @@ void copy_out(const std::string& text, char* buffer, std::size_t size = FILE_NAM
   buffer[n] = '\0';
 }
 
+// The leading integer of text as atoi reads it, clamped to int: hostile
+// convention files must not overflow it.
+int leading_int(const char* text) {
+  const long v = std::strtol(text, nullptr, 10);
+  return static_cast<int>(std::clamp<long>(v, INT_MIN, INT_MAX));
+}
+
 bool ieq_prefix(const std::string& text, const char* prefix) {
   std::size_t n = std::strlen(prefix);
   return text.size() >= n && strnicmp(text.c_str(), prefix, n) == 0;
@@ -424,7 +431,7 @@ bool parse_conv_line(const std::string& line, ConvLine* out) {
   out->name = fields[0];
   out->tmpl = fields[1];
   out->header = fields.size() > 2 && fields[2] != "-" ? fields[2] : "";
-  out->min_size = fields.size() > 3 ? std::atoi(fields[3].c_str()) : 0;
+  out->min_size = fields.size() > 3 ? leading_int(fields[3].c_str()) : 0;
   return true;
 }
 
@@ -904,7 +911,7 @@ int FILE_set_name_conv(const char* text) {
   if (sp == std::string::npos) return 0;
   if (!parse_conv_line("x " + std::string(text + sp), &cl)) return 0;
   set_template(cl.tmpl == "-" ? "" : cl.tmpl, cl.header);
-  late_off = std::atoi(text);
+  late_off = leading_int(text);
   filename.clear();
   return 1;
 }
