@@ -302,6 +302,18 @@ std::vector<std::string> words(const std::string& line) {
   return out;
 }
 
+// Words of the next line that is neither blank nor a comment; false at the end.
+bool next_entry(std::FILE* f, std::vector<std::string>& w) {
+  std::string line;
+  while (read_line(f, line)) {
+    const std::string t = trimmed(line.c_str());
+    if (t.empty() || t[0] == '#') continue;
+    w = words(t);
+    return true;
+  }
+  return false;
+}
+
 std::string describe(const std::string& d, std::size_t max) {
   std::string out = d.substr(0, max);
   for (char& c : out) {
@@ -699,11 +711,8 @@ int DOM_search_file(const char* file, const char* name, char* result) {
   if (result) result[0] = '\0';
   FilePtr f = open_region_file(file);
   if (!f) return 0;
-  std::string line;
-  while (read_line(f.get(), line)) {
-    const std::string t = trimmed(line.c_str());
-    if (t.empty() || t[0] == '#') continue;
-    const std::vector<std::string> w = words(t);
+  std::vector<std::string> w;
+  while (next_entry(f.get(), w)) {
     std::string text;
     if (w.size() == 1) {
       if (name) continue;
@@ -728,11 +737,8 @@ int DOM_read_menu(const char* file) {
     return static_cast<int>(regions.size());
   }
   std::vector<RegionEntry> list;
-  std::string line;
-  while (read_line(f.get(), line) && list.size() < static_cast<std::size_t>(MAX_MENU - 1)) {
-    const std::string t = trimmed(line.c_str());
-    if (t.empty() || t[0] == '#') continue;
-    const std::vector<std::string> w = words(t);
+  std::vector<std::string> w;
+  while (list.size() < static_cast<std::size_t>(MAX_MENU - 1) && next_entry(f.get(), w)) {
     std::int32_t flag = 0;
     if (w.size() < 4 || !parse_int(w[2].c_str(), &flag) || flag == 0) continue;
     list.push_back({w[0], describe(w[1], 20), static_cast<int>(list.size()) + 1, flag});
@@ -751,12 +757,9 @@ int DOM_print_file(const char* file) {
   FilePtr f = open_region_file(file);
   if (!f) return 0;
   MESS_print(MESS_PRINT, " Abbr    Description\n");
-  std::string line;
+  std::vector<std::string> w;
   int n = 0;
-  while (read_line(f.get(), line)) {
-    const std::string t = trimmed(line.c_str());
-    if (t.empty() || t[0] == '#') continue;
-    const std::vector<std::string> w = words(t);
+  while (next_entry(f.get(), w)) {
     if (w.size() < 2) continue;
     MESS_print(MESS_PRINT, "%-8s %-50s\n", w[0].c_str(), describe(w[1], 50).c_str());
     ++n;
