@@ -1,10 +1,6 @@
 // Reader of resource (defaults) files: wildcard patterns and conditional sections.
 #include "config/def_read.h"
 
-#include <pwd.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
@@ -14,6 +10,7 @@
 #include <vector>
 
 #include "config/mess.h"
+#include "config/string.h"
 #include "files/files.h"
 
 namespace {
@@ -31,14 +28,8 @@ std::vector<std::string> tag;
 std::vector<int> match;
 int matches = 1;
 
-bool iequal(const std::string& a, const std::string& b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-         });
-}
-
 bool tag_defined(const char* t) {
-  return std::any_of(tag.begin(), tag.end(), [t](const std::string& s) { return iequal(s, t); });
+  return std::any_of(tag.begin(), tag.end(), [t](const std::string& s) { return stricmp(s.c_str(), t) == 0; });
 }
 
 void recompute() {
@@ -75,35 +66,8 @@ std::string program_part() {
   return prog_title;
 }
 
-std::string expand_home(const std::string& path) {
-  if (path.empty() || path[0] != '~') return path;
-  const std::size_t slash = path.find('/');
-  const std::string user = path.substr(1, slash == std::string::npos ? std::string::npos : slash - 1);
-  const char* home = nullptr;
-  if (user.empty()) {
-    home = std::getenv("HOME");
-    if (!home) {
-      const passwd* pw = getpwuid(getuid());
-      home = pw ? pw->pw_dir : nullptr;
-    }
-  } else {
-    const passwd* pw = getpwnam(user.c_str());
-    home = pw ? pw->pw_dir : nullptr;
-  }
-  if (!home) return path;
-  return std::string(home) + (slash == std::string::npos ? "" : path.substr(slash));
-}
-
-bool is_dir(const std::string& path) {
-  struct stat st {};
-  return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
 // Regular files and pipes only: a device such as /dev/zero would never end a line.
-bool is_file(const std::string& path) {
-  struct stat st {};
-  return stat(path.c_str(), &st) == 0 && (S_ISREG(st.st_mode) || S_ISFIFO(st.st_mode));
-}
+bool is_file(const std::string& path) { return FILE_is_file(path.c_str()) || FILE_is_fifo(path.c_str()); }
 
 // Reads one line. Returns false at the end of the file. A line longer than max_line
 // characters comes back with too_long set and only its first characters kept, so a
@@ -155,8 +119,8 @@ int DEF_open(const char* path) {
   DEF_close();
   std::string name = (path && *path) ? path : ".zavdef";
   if (name[0] != '|') {
-    name = expand_home(name);
-    if (is_dir(name)) {
+    name = FILE_add_user_path(name);
+    if (FILE_is_dir(name.c_str())) {
       if (name.back() != '/') name += '/';
       std::string found = name + "Zav.res";
       for (const char* f : {"zav.cfg", ".zavdef", "Zav.res"}) {
@@ -203,8 +167,7 @@ int DEF_get(char* name, char* value) {
       // Definitions inside a section that is skipped do not take effect.
       if (n == 2 && matches) {
         if (word == "UNDEF")
-          tag.erase(std::remove_if(tag.begin(), tag.end(), [&](const std::string& s) { return iequal(s, w2); }),
-                    tag.end());
+          std::erase_if(tag, [&](const std::string& s) { return stricmp(s.c_str(), w2) == 0; });
         else if (!tag_defined(w2) && static_cast<int>(tag.size()) < DEF_MAX_TAG)
           tag.emplace_back(w2);
       }
@@ -249,7 +212,7 @@ int DEF_get(char* name, char* value) {
       val = end ? std::string(q + 1, end) : std::string(q + 1);
     }
     std::string key = word;
-    for (char& c : key) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    low_string(key.data());
     if (!key.empty() && key.back() == ':') key.pop_back();
     if (key.empty()) continue;
     copy_out(name, key.c_str());
@@ -293,14 +256,7 @@ char* DEF_parse_name(const char* pattern, char* name) {
 
 int DEF_env(const char* resource, const char* own_variable, std::string& value) {
   if (!resource || !*resource) return 0;
-  std::string first;
-  if (prog_title.empty())
-    first = "zav" + prog_name + "." + resource;
-  else if (prog_title[0] == '+')
-    first = "zav" + prog_name + "." + prog_title.substr(1) + "." + resource;
-  else
-    first = "zav" + prog_title + "." + resource;
-  std::vector<std::string> names{first};
+  std::vector<std::string> names{"zav" + program_part() + "." + resource};
   if (own_variable && *own_variable) names.emplace_back(own_variable);
   names.push_back(std::string("zav") + resource);
   for (const std::string& n : names) {
