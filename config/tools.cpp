@@ -9,14 +9,12 @@ namespace {
 
 bool swapping = false;
 
-void reverse_bytes(void* value, std::size_t size) {
-  auto* bytes = static_cast<unsigned char*>(value);
-  std::reverse(bytes, bytes + size);
-}
-
-void reverse_each(void* values, int count, std::size_t size) {
+// Reverses the bytes of each of count values of size bytes when swapping is on.
+int swap_each(void* values, int count, std::size_t size) {
+  if (!swapping) return -1;
   auto* bytes = static_cast<unsigned char*>(values);
-  for (int i = 0; i < count; ++i) reverse_bytes(bytes + static_cast<std::size_t>(i) * size, size);
+  for (int i = 0; i < count; ++i, bytes += size) std::reverse(bytes, bytes + size);
+  return 1;
 }
 
 // Reads the rest of the current line into buffer (at most n characters, the excess
@@ -55,35 +53,15 @@ int swap_setup(int order) {
   return swapping ? 1 : 0;
 }
 
-int swap_short(void* value) {
-  if (!swapping) return -1;
-  reverse_bytes(value, 2);
-  return 1;
-}
+int swap_short(void* value) { return swap_each(value, 1, 2); }
 
-int swap_shorts(void* values, int count) {
-  if (!swapping) return -1;
-  reverse_each(values, count, 2);
-  return 1;
-}
+int swap_shorts(void* values, int count) { return swap_each(values, count, 2); }
 
-int swap_long(void* value) {
-  if (!swapping) return -1;
-  reverse_bytes(value, 4);
-  return 1;
-}
+int swap_long(void* value) { return swap_each(value, 1, 4); }
 
-int swap_longs(void* values, int count) {
-  if (!swapping) return -1;
-  reverse_each(values, count, 4);
-  return 1;
-}
+int swap_longs(void* values, int count) { return swap_each(values, count, 4); }
 
-int swap_double(void* value) {
-  if (!swapping) return -1;
-  reverse_bytes(value, 8);
-  return 1;
-}
+int swap_double(void* value) { return swap_each(value, 1, 8); }
 
 int fread_short_swap(std::int16_t* value, std::FILE* f) {
   const std::size_t n = std::fread(value, sizeof *value, 1, f);
