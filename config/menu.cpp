@@ -4,6 +4,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -102,8 +103,7 @@ void MENU_print(const char* title, const MenuEntry* menu, int type, int flags, .
 
 int MENU_process(const char* title, const MenuEntry* menu, int type, const char* prompt, char* answer,
                  int flags) {
-  MESS_print(level_print, "%s\n", title ? title : "");
-  print_entries(menu, type, flags);
+  MENU_print("%s", menu, type, flags, title ? title : "");
   const std::vector<const MenuEntry*> choices = choices_of(menu, type);
   const int count = static_cast<int>(choices.size());
   const int lowest = (flags & MENU_EXIT) ? -1 : (flags & MENU_RETURN) ? 0 : 1;
@@ -114,7 +114,7 @@ int MENU_process(const char* title, const MenuEntry* menu, int type, const char*
     // Read a full-length word rather than a short one: the domain prompt lets users type
     // explicit domain texts here, which are far longer than a menu keyword.
     ZAV_prompts(prompt ? prompt : "", word, MENU_ANSWER_LEN - 1);
-    if (std::string(word) == "?") {
+    if (std::strcmp(word, "?") == 0) {
       for (const MenuEntry* e : choices) MESS_print(level_print, "  %s\n", e->name ? e->name : "");
       continue;
     }
