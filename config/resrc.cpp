@@ -9,7 +9,6 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
-#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -54,12 +53,6 @@ constexpr const char* domain_lines =
     "                  us,ne,at,se,mw,sp,nw,sw,etc\n"
     "               proj=projection, clat=central latitude, clon=central longitude,\n"
     "               nx,ny=number of gridpoints and dx,dy=grid spacing\n";
-constexpr const char* region_lines =
-    "               region=predefined region:\n"
-    "                  us,ne,at,se,mw,sp,nw,sw,etc\n"
-    "               proj=projection, clat=central latitude, clon=central longitude,\n"
-    "               nx,ny=number of gridpoints and dx,dy=grid spacing\n"
-    "               us,ne,at,se,mw,sp,nw,sw,var\n";
 constexpr const char* domain_usage = "region or [proj],clat,clon[,nx,ny][,dx,dy]";
 
 struct Entry {
@@ -87,6 +80,7 @@ std::array<ResDesc, RES_MAX_INDEX> make_package() {
   static const std::string pd_usage = std::string("-pd ") + domain_usage;
   static const std::string gd_usage = std::string("-gd ") + domain_usage;
   static const std::string re_usage = std::string("-re ") + domain_usage;
+  static const std::string region_lines = std::string(domain_lines) + "               us,ne,at,se,mw,sp,nw,sw,var\n";
   const Entry entries[] = {
       {2, keyed("background", "zavback", "bg", 6, "Background color", "-bg clr")},
       {3, keyed("batch", "zavbatch", "ba", 22, "Run program in batch mode", "-ba")},
@@ -165,7 +159,7 @@ std::array<ResDesc, RES_MAX_INDEX> make_package() {
       {90, other("product", "ph", "-ph product")},
       {94, keyed("raw_path", "zavraw", "rp", 8, "Raw files path", "-rp path")},
       {96, keyed("region", "zavregion", "re", 13, "Region to be used for plotting and gridding",
-                 re_usage.c_str(), region_lines, 1)},
+                 re_usage.c_str(), region_lines.c_str(), 1)},
       {98, keyed("stat_prior", "zavprior", "pr", 2, "Priority of stations used in the plot", "-pr prior")},
       {99, other("state", "st", "-st state")},
       {100, other("table", "ta", "-ta", 1)},
@@ -254,7 +248,6 @@ bool read_int(const char*& p, int& out) {
   const char* s = p;
   if (*s == '+' || *s == '-') ++s;
   if (!std::isdigit(static_cast<unsigned char>(*s))) return false;
-  errno = 0;
   char* end = nullptr;
   long v = std::strtol(p, &end, 10);
   if (v > INT32_MAX) v = INT32_MAX;
@@ -349,16 +342,24 @@ void apply_device(const char* text, void* destination) {
 
 bool loop_connected = false;
 
+// Checks the result of a queue call. A loop program that is gone or does not answer ends
+// the exchange at once: every further request would only wait out its own timeout.
+bool loop_ok(int result) {
+  if (result >= 0) return true;
+  if (result == -3)
+    MESS_print(MESS_WARN, "ZAVloop not running!\n");
+  else if (result == -2)
+    MESS_print(MESS_WARN, "ZAVloop not answering\n");
+  MQ_close();
+  loop_connected = false;
+  return false;
+}
+
 void loop_send_set(const char* name, const char* value) {
   if (!loop_connected) return;
   char text[MQ_TEXT_LEN + 1];
   std::snprintf(text, sizeof text, "set res %s %s", name, value ? value : "");
-  if (MQ_send(text) < 0) return;
-  char reply[MQ_TEXT_LEN + 1];
-  if (MQ_recv(reply) == -3) {
-    MESS_print(MESS_WARN, "ZAVloop not running!\n");
-    loop_connected = false;
-  }
+  if (loop_ok(MQ_send(text))) loop_ok(MQ_recv(text));
 }
 
 void loop_query(const char* window, ResDesc* table) {
@@ -378,39 +379,30 @@ void loop_query(const char* window, ResDesc* table) {
   char text[MQ_TEXT_LEN + 1];
   for (ResDesc* d = table; d->name; ++d) {
     std::snprintf(text, sizeof text, "query res %s", d->name);
-    if (MQ_send(text) < 0) break;
+    if (!loop_ok(MQ_send(text))) return;
   }
   int sets = 0;
-  bool gone = false;
-  for (ResDesc* d = table; d->name && !gone; ++d) {
+  for (ResDesc* d = table; d->name; ++d) {
     int n = MQ_recv(text);
-    if (n == -3) {
-      MESS_print(MESS_WARN, "ZAVloop not running!\n");
-      gone = true;
-      break;
-    }
-    while (n > 0 && text[n - 1] == '\n') text[--n] = '\0';
-    if (n > 0 && text[0] != '!') {
+    if (!loop_ok(n)) return;
+    // An empty reply, or one that begins with '!' or a newline, holds no value.
+    if (n > 0 && text[0] != '!' && text[0] != '\n') {
+      while (n > 0 && text[n - 1] == '\n') text[--n] = '\0';
       RES_new(static_cast<int>(d - table), d->name, text, d->kind);
     } else if (const char* v = RES_get(d->name)) {
       std::snprintf(text, sizeof text, "set res %s %s", d->name, v);
-      if (MQ_send(text) == 1) ++sets;
+      if (!loop_ok(MQ_send(text))) return;
+      ++sets;
     }
   }
-  for (int i = 0; i < sets && !gone; ++i)
-    if (MQ_recv(text) == -3) gone = true;
-  if (gone) {
-    loop_connected = false;
-    MQ_close();
-  }
+  for (int i = 0; i < sets; ++i)
+    if (!loop_ok(MQ_recv(text))) return;
 }
 
 void loop_quit() {
   if (!loop_connected) return;
-  if (MQ_send("quit") == 1) {
-    char reply[MQ_TEXT_LEN + 1];
-    MQ_recv(reply);
-  }
+  char reply[MQ_TEXT_LEN + 1];
+  if (loop_ok(MQ_send("quit"))) loop_ok(MQ_recv(reply));
   MQ_close();
   loop_connected = false;
 }
@@ -801,7 +793,6 @@ int RES_conv_data(const char* text, void* destination, int kind) {
     case 11:
     case 14:
     case 15:
-      return 1;
     case 21:
       return 1;
     case 22:
