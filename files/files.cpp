@@ -797,8 +797,10 @@ int FILE_set_name(const char* name_in) {
   }
   std::ifstream in;
   std::string used;
-  for (const std::string& candidate : conv_file_candidates()) {
-    in.open(candidate);
+  const std::vector<std::string> candidates = conv_file_candidates();
+  for (const std::string& candidate : candidates) {
+    // "~" in file_path or name_conv is the user's home, as for every other file.
+    in.open(expand_user(candidate));
     if (in.is_open()) {
       used = candidate;
       break;
@@ -806,8 +808,8 @@ int FILE_set_name(const char* name_in) {
     in.clear();
   }
   if (!in.is_open()) {
-    std::vector<std::string> c = conv_file_candidates();
-    MESS_print(MESS_WARN, "FILE_set_name: No file name convention file: %s\n", c.empty() ? "" : c.front().c_str());
+    MESS_print(MESS_WARN, "FILE_set_name: No file name convention file: %s\n",
+               candidates.empty() ? "" : candidates.front().c_str());
     set_template(name, "");
     min_size = 0;
     return 0;
