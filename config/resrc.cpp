@@ -449,7 +449,7 @@ void read_resource_files(ResDesc* table) {
   char** entries = nullptr;
   parse_string(list_text, ':', &count, &entries);
   DEF_clr_tag();
-  std::vector<char> name(DEF_LINE_LEN), value(DEF_LINE_LEN);
+  std::vector<char> name(DEF_LINE_LEN), value(DEF_LINE_LEN), bare(DEF_LINE_LEN);
   for (int i = 0; i < count; ++i) {
     const char* entry = entries[i];
     if (entry[0] == '+') {
@@ -462,8 +462,6 @@ void read_resource_files(ResDesc* table) {
     }
     if (DEF_open(entry) != 0) continue;
     while (DEF_get(name.data(), value.data()) == 1) {
-      name.back() = '\0';
-      value.back() = '\0';
       bool matched = false;
       for (ResDesc* d = table; d->name; ++d) {
         if (DEF_cmp(d->name, name.data()) != 1) continue;
@@ -472,9 +470,7 @@ void read_resource_files(ResDesc* table) {
         matched = true;
       }
       if (!matched && DEF_valid(name.data()) == 1) {
-        std::vector<char> bare(DEF_LINE_LEN, '\0');
         DEF_parse_name(name.data(), bare.data());
-        bare.back() = '\0';
         if (bare[0]) RES_new(missing, bare.data(), value.data(), 6);
       }
     }
