@@ -49,9 +49,6 @@ int CTY_data_cmp(const CityRec* rec, int count, char** items);
 // (letter, any, three digits) is converted to its WMO number, "b" and five digits
 // is a buoy; anything else searches the identifier key. 1 and *station filled, or 0.
 int CTY_search(const char* id, StationRec* station);
-// Full record of a station (any mode: compact modes have only identifier, WMO,
-// elevation and priority to give). 1 or 0.
-int CTY_search_full(const char* id, CityEntry* entry);
 // Nearest station to a point within 4.9 degrees on the location key (mode 3). 1 or 0.
 int CTY_search_loc(StationRec* station, float lat, float lon);
 
