@@ -670,9 +670,15 @@ std::vector<std::string> positional_names() {
   int count = 0;
   char** list = nullptr;
   RES_getvals("filename", &count, &list);
+  struct Release {
+    int count;
+    char** list;
+    ~Release() {
+      if (list != nullptr) free_parsed_array(count, list);
+    }
+  } release{count, list};
   for (int i = 0; i < count; ++i)
     if (list[i] != nullptr && list[i][0] != '\0') out.emplace_back(list[i]);
-  if (list != nullptr) free_parsed_array(count, list);
   return out;
 }
 
