@@ -167,3 +167,10 @@ char* set_num(char* buffer, const char* spec, float value) {
   std::snprintf(buffer, 32, format, static_cast<double>(value));
   return buffer;
 }
+
+void copy_bounded(char* dest, std::size_t size, std::string_view text) {
+  if (dest == nullptr || size == 0) return;
+  const std::size_t n = text.size() < size - 1 ? text.size() : size - 1;
+  std::memcpy(dest, text.data(), n);
+  dest[n] = '\0';
+}

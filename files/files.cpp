@@ -81,10 +81,7 @@ std::set<std::FILE*> pipes;
 DateRec unknown_date() { return DateRec{missing, missing, missing, missing, missing, missing, missing, missing}; }
 
 void copy_out(const std::string& text, char* buffer, std::size_t size = FILE_NAME_MAX) {
-  if (buffer == nullptr || size == 0) return;
-  std::size_t n = std::min(text.size(), size - 1);
-  std::memcpy(buffer, text.data(), n);
-  buffer[n] = '\0';
+  copy_bounded(buffer, size, text);
 }
 
 // The leading integer of text as atoi reads it, clamped to int: hostile

@@ -90,12 +90,6 @@ bool is_separator(char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f' || c == '\0';
 }
 
-void copy_field(char* dest, std::size_t size, std::string_view text) {
-  const std::size_t n = text.size() < size - 1 ? text.size() : size - 1;
-  std::memcpy(dest, text.data(), n);
-  dest[n] = '\0';
-}
-
 // Overflow gives +-inf, as the C library's float conversion does; the loader
 // rejects unusable positions.
 bool parse_float(std::string_view token, float* value) {
@@ -271,10 +265,10 @@ int CTY_parse_line(const char* line, int length, CityRec* rec) {
     pos = end;
     bool ok = true;
     switch (fields) {
-      case 0: copy_field(rec->name, sizeof rec->name, token); break;
-      case 1: copy_field(rec->state, sizeof rec->state, token); break;
-      case 2: copy_field(rec->country, sizeof rec->country, token); break;
-      case 3: copy_field(rec->id, sizeof rec->id, token); break;
+      case 0: copy_bounded(rec->name, sizeof rec->name, token); break;
+      case 1: copy_bounded(rec->state, sizeof rec->state, token); break;
+      case 2: copy_bounded(rec->country, sizeof rec->country, token); break;
+      case 3: copy_bounded(rec->id, sizeof rec->id, token); break;
       case 4: ok = parse_priority(token, rec); break;
       case 5: ok = parse_float(token, &rec->lat); break;
       case 6: ok = parse_float(token, &rec->lon); break;

@@ -207,13 +207,6 @@ bool lookup(const std::string& from, const std::string& to, double& factor, doub
   return true;
 }
 
-void copy_bounded(char* dst, std::size_t size, std::string_view src) {
-  if (!dst || size == 0) return;
-  const std::size_t n = std::min(size - 1, src.size());
-  std::memcpy(dst, src.data(), n);
-  dst[n] = '\0';
-}
-
 float finish(double v) {
   if (!std::isfinite(v) || std::fabs(v) > 3.4e38) return kMiss;
   return static_cast<float>(v);

@@ -6,6 +6,8 @@
 #include <cstring>
 #include <string>
 
+#include "config/string.h"
+
 namespace {
 
 // Letter codes of WMO present-weather numbers 0..99 (code table 4677).
@@ -21,13 +23,6 @@ constexpr const char* kWmoText[100] = {
     "RW-", "RW",  "RW+", "RW-SW-", "RWSW", "SW-", "SW",  "IPW", "IPW",  "A",     // 80-89
     "A",   "R-",  "R",   "S-",   "S",     "TRW-", "TRW", "TRW+", "TRWD", "TRW+A", // 90-99
 };
-
-void copy_bounded(char* dst, std::size_t size, const std::string& src) {
-  if (!dst || size == 0) return;
-  const std::size_t n = std::min(size - 1, src.size());
-  std::memcpy(dst, src.data(), n);
-  dst[n] = '\0';
-}
 
 bool is_pair(const char* p, const char* pair) { return p[0] == pair[0] && p[1] == pair[1]; }
 
