@@ -1,0 +1,31 @@
+// Grid files: handles, type detection, the package grid format (text or binary values),
+// netCDF grid files, saving and reading back.
+#pragma once
+
+#include <cstdint>
+
+#include "analysis/grd_tool.h"
+
+struct GridInfo {
+  char label[40];
+  std::int32_t nx;
+  std::int32_t ny;
+  std::int32_t grid_type;  // 0 projection and domain, 1 coordinate arrays
+  DateRec date;
+};
+
+constexpr int GRD_MAX_FILES = 15;
+
+int GRD_chktype(const char* name);
+int GRD_open(const char* name, int mode, int* type);
+int GRD_putinfo(int handle, const GridInfo* info);
+int GRD_write(int handle, GridRec* grid, int flags, int* position);
+int GRD_getinfo(int handle, GridInfo* info);
+int GRD_read(int handle, GridRec* grid, int flags, int* position);
+int GRD_rewind(int handle);
+int GRD_close(int handle);
+// 1 saved, 0 not saved.
+int GRD_save_file(const char* name, GridRec* grid, const GridInfo* info, int format);
+// 1 when the grid was read from an existing file matching domain, else 0.
+int GRD_read_check(const char* name, GridRec* grid, GridInfo* info, int* type, const DomainRec* domain);
+void GRD_set_format(const char* format);

@@ -1,0 +1,83 @@
+// Grid records and grid operations: the record every gridded field travels in, the slot
+// table of 60 grids (slot = variable index), life cycle, header setting, values, scaling,
+// units, point coordinates and the evaluation of derived grid variables.
+#pragma once
+
+#include <cstdint>
+
+#include "files/date.h"
+#include "plot/region.h"
+
+struct GridInfo;
+
+struct GridRec {
+  std::int32_t type;     // model grid type; 2 for analysed fields
+  std::int32_t source;   // 0: slot empty; 1: analysed; else the originating centre
+  std::int32_t version;  // 1 once filled; 0 after a new domain
+  char label[50];        // date/time label
+  char datatype[70];     // description, e.g. "Latitude (deg)"
+  DateRec date;
+  std::int32_t model;
+  std::int32_t ltype;
+  std::int32_t level;
+  std::int32_t time;
+  std::int32_t var;
+  char units[16];
+  DomainRec domain;
+  float* values;  // nx*ny values, rows of nx, top row first; owned (GRD_alloc/GRD_free)
+};
+
+constexpr int GRD_MAX_SLOTS = 60;
+
+// ---- slot table and header setting ----
+GridRec* GRD_get_grid(int slot);
+GridRec* GRD_get_grids();
+void GRD_init_grids();
+void GRD_set_grid(int slot, const GridRec* grid);
+void GRD_set_grid_domain(int slot, const DomainRec* domain);
+void GRD_set_grid_date(int slot, const DateRec* date, const char* label);
+void GRD_set_grid_info(int slot, const char* datatype);
+const char* GRD_get_grid_info(int slot);
+void GRD_set_var(int slot);
+void GRD_make_datatype(GridRec* grid);
+// Prepares the grid-file information record: its date, its size from domain, position 0.
+void GRD_set_info(GridInfo* info, const DateRec* date, const DomainRec* domain);
+// Collects the argument grids of a derived variable (null-terminated grids list; consts
+// may be null). Returns the index where the walk stopped.
+int GRD_find_param_grids(int start, int count, int group, GridRec** grids, float* consts);
+void GRD_set_grid_factor(int factor);
+int GRD_get_grid_factor();
+
+// ---- life cycle ----
+void GRD_init(GridRec* grid);
+// Allocates nx*ny values; 1, or 0 after "GRD_alloc: No memory for grid field\n".
+int GRD_alloc(GridRec* grid);
+int GRD_alloc_grid(int slot);
+void GRD_free(GridRec* grid);
+void GRD_copy(GridRec* dst, const GridRec* src);
+void GRD_move(GridRec* dst, GridRec* src);
+void GRD_copy_info(GridRec* dst, const GridRec* src);
+
+// ---- values ----
+int GRD_maxmin(const GridRec* grid, float* max, float* min);
+float GRD_get_value(const GridRec* grid, float x, float y);
+float GRD_get_value_domain(const GridRec* grid, const DomainRec* domain, float* x, float* y);
+void GRD_print_value(const GridRec* grid, float x, float y);
+void GRD_print_value2(const GridRec* u, const GridRec* v, float x, float y);
+void GRD_scale(GridRec* grid, float factor);
+void GRD_offset(GridRec* grid, float add);
+int GRD_units(GridRec* grid, const char* units);
+float GRD_UVmax(const GridRec* u, const GridRec* v, float* max);
+int GRD_point_locate(GridRec* grid, const char* what);
+// Fills *X and *Y (reallocated with std::malloc, freed with std::free) with the map
+// coordinates in target of every grid point; -1 on failure.
+int GRD_proj_XY(const GridRec* grid, const DomainRec* target, float** X, float** Y);
+int GRD_calc_var();
+
+// ---- grid math (function table; evaluation arrives with the grid calculator) ----
+int GRD_is_math_func(const char* name);  // class code, 0 when not a grid function
+int GRD_is_plot_func(const char* name);
+int GRD_is_vect_func(const char* name);
+// Fills the output grid(s) from the null-terminated argument grids and constants;
+// non-zero on success.
+int GRD_math(const char* name, GridRec** out, GridRec** args, const float* consts);
