@@ -12,6 +12,7 @@
 #pragma once
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "files/date.h"
 
@@ -116,5 +117,13 @@ char* FILE_add_path(const char* directory, const char* name, char* result);
 std::string FILE_add_path(const std::string& directory, const std::string& name);
 // Appends '/' unless the path is empty or already ends with one.
 std::string FILE_add_path_delim(const std::string& path);
+// Package data files (variable, units, station, region files...): a name with a directory
+// part is used as given; otherwise it is looked for in the "file_path" directory (the
+// working directory when file_path is unset or "none") and then in the installed data
+// directory. FILE_data_candidates lists those places in order; FILE_open_data opens the
+// first regular file among them (read-only) and reports its path in *used (the first
+// candidate when none opens). Close with FILE_close.
+std::vector<std::string> FILE_data_candidates(const std::string& name);
+std::FILE* FILE_open_data(const std::string& name, std::string* used);
 char* FILE_add_user_path(const char* name, char* result);
 std::string FILE_add_user_path(const std::string& name);
