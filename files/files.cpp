@@ -391,21 +391,7 @@ void extract_user_path(const std::string& name) {
 // directory when file_path is not set), then in the package data directory.
 std::vector<std::string> conv_file_candidates() {
   const char* res = RES_get("name_conv");
-  std::string name = (res != nullptr && *res != '\0') ? res : "name_conv";
-  std::vector<std::string> list;
-  if (is_full(name)) {
-    list.push_back(name);
-    return list;
-  }
-  const char* fp = RES_get("file_path");
-  if (fp != nullptr && *fp != '\0' && stricmp(fp, "none") != 0)
-    list.push_back(FILE_add_path(std::string(fp), name));
-  else
-    list.push_back(name);
-#ifdef STACONT_DATA_DIR
-  list.push_back(FILE_add_path(std::string(STACONT_DATA_DIR), name));
-#endif
-  return list;
+  return FILE_data_candidates((res != nullptr && *res != '\0') ? res : "name_conv");
 }
 
 struct ConvLine {

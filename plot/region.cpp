@@ -22,10 +22,6 @@
 #include "plot/maptran.h"
 #include "surface/cty_read.h"
 
-#ifndef STACONT_DATA_DIR
-#define STACONT_DATA_DIR "data"
-#endif
-
 namespace {
 
 constexpr float MISS = -9999.0f;
@@ -240,20 +236,8 @@ bool complete_domain(DomainRec* d) {
 
 // Region-file candidates: a path as given, else file_path then the data directory.
 std::vector<std::string> region_paths(const char* file) {
-  std::vector<std::string> out;
-  if (!file || !*file) return out;
-  if (std::strchr(file, '/') || FILE_fullpath(file)) {
-    out.emplace_back(file);
-    return out;
-  }
-  const char* path = RES_get("file_path");
-  if (path && *path) {
-    out.push_back(FILE_add_path(std::string(path), std::string(file)));
-  } else {
-    out.emplace_back(file);
-  }
-  out.push_back(FILE_add_path(std::string(STACONT_DATA_DIR), std::string(file)));
-  return out;
+  if (!file || !*file) return {};
+  return FILE_data_candidates(file);
 }
 
 struct FileCloser {

@@ -184,25 +184,8 @@ std::FILE* open_database(const char* name, std::string& used) {
   used = file;
   if (stricmp(file.c_str(), "none") == 0) return nullptr;
 
-  const char* dir = RES_get("file_path");
-  std::string path = FILE_add_path(std::string(dir ? dir : ""), file);
-  used = path;
-  if (!FILE_is_dir(path.c_str())) {
-    if (std::FILE* f = FILE_open(path.c_str(), "r")) return f;
-  }
-#ifdef STACONT_DATA_DIR
-  // The installed copy serves when the search path has none.
-  if (!FILE_fullpath(file.c_str()) && file[0] != '|' && !FILE_is_stdio(file.c_str())) {
-    std::string installed = FILE_add_path(std::string(STACONT_DATA_DIR), file);
-    if (!FILE_is_dir(installed.c_str())) {
-      if (std::FILE* f = FILE_open(installed.c_str(), "r")) {
-        used = installed;
-        return f;
-      }
-    }
-  }
-#endif
-  return nullptr;
+  if (FILE_is_stdio(file.c_str())) return FILE_open(file.c_str(), "r");
+  return FILE_open_data(file, &used);
 }
 
 // open_database with the warning for a file that is missing ("none" is silent).

@@ -157,25 +157,9 @@ std::vector<std::string> fields(const std::string& line, std::size_t max_fields)
   return out_fields;
 }
 
-// The table is looked up in the file_path directory; without file_path in the working
-// directory and then the package data directory.
-std::FILE* open_table(std::string& path) {
-  const char* dir = RES_get("file_path");
-  if (dir && *dir && stricmp(dir, "none") != 0) {
-    path = FILE_add_path(std::string(dir), kTableName);
-    return FILE_open(path.c_str(), "r");
-  }
-  path = kTableName;
-  if (std::FILE* f = FILE_open(path.c_str(), "r")) return f;
-#ifdef STACONT_DATA_DIR
-  const std::string packaged = FILE_add_path(std::string(STACONT_DATA_DIR), kTableName);
-  if (std::FILE* f = FILE_open(packaged.c_str(), "r")) {
-    path = packaged;
-    return f;
-  }
-#endif
-  return nullptr;
-}
+// Found like every package data file: file_path (or the working directory), then the
+// installed data directory.
+std::FILE* open_table(std::string& path) { return FILE_open_data(kTableName, &path); }
 
 // Finds the conversion from one bare unit name to another in the table. Returns false when
 // the table cannot be opened; a pair that is not listed gives factor 1 and offset 0.
