@@ -51,14 +51,16 @@ void open_log(const char* name, const char* mode, int out) {
     MESS_print(MESS_ERROR, "No log file name given in message level\n");
     return;
   }
-  std::FILE* f = std::fopen(name, mode);
+  // "~" and "~user" mean home directories here as in every other file name.
+  const std::string path = FILE_add_user_path(std::string(name));
+  std::FILE* f = std::fopen(path.c_str(), mode);
   if (f == nullptr) {
     MESS_print(MESS_ERROR, "Cannot open log file %s\n", name);
     return;
   }
   if (out == 2) {
     std::fclose(f);
-    filename = name;
+    filename = path;
   } else {
     pfile = f;
   }
