@@ -8,13 +8,16 @@
 constexpr int CDF_MAX_DIMS = 8;
 
 // ---- datasets ----
-// mode 0 reads, 1 creates (clobbering). Returns the dataset id (also made current) or -1.
+// mode 0 reads, 1 creates (clobbering), 2 opens an existing dataset for writing (data
+// mode, e.g. to add records). Returns the dataset id (also made current) or -1.
 int CDF_open(const char* name, int mode);
 int CDF_close(int fd);
 void CDF_set_fd(int fd);
 int CDF_get_fd();
 int CDF_end_def();
-// 1: the library's errors are printed (verbose); 0: silent.
+// 1 (the default): failing library calls are reported as "CDF: <reason>\n" at warning
+// level; 0: silent. Name lookups (dimensions, variables, attributes) that find nothing
+// return -1 without a message either way.
 void CDF_print_errors(int verbose);
 
 // ---- dimensions and variables ----
@@ -24,6 +27,9 @@ int CDF_get_dim(const char* name);  // id or -1
 // Size of a dimension; a negative id means the unlimited dimension. -1 on failure.
 long CDF_get_dim_size(int dim);
 int CDF_get_var(const char* name);  // id or -1
+// Type (NC_ type code), rank and dimension ids (up to CDF_MAX_DIMS) of a variable; any
+// output may be null. 0, or -1 on failure.
+int CDF_inq_var(int var, int* type, int* rank, int* dims);
 // Variables over the dimension list dims[0..rank-1]; id or -1.
 int CDF_def_var(const char* name, int nc_type, int rank, const int* dims);
 int CDF_def_char_var(const char* name, int rank, const int* dims);
@@ -40,6 +46,12 @@ int CDF_put_att_short(int var, const char* name, short value);
 int CDF_get_glob_att(const char* name, char* buffer, std::size_t size);
 int CDF_get_glob_att_int(const char* name, int* value);
 int CDF_put_glob_att(const char* name, const char* text);
+int CDF_put_glob_att_short(const char* name, short value);
+// Attributes of a variable (or -1 for global ones): text NUL-terminated into buffer
+// (length returned), or the first value of a numeric attribute (0 returned); -1 when
+// absent or of the other kind.
+int CDF_get_att_text(int var, const char* name, char* buffer, std::size_t size);
+int CDF_get_att_float(int var, const char* name, float* value);
 int CDF_put_fill_att(int var, float fill);
 int CDF_put_long_fill_att(int var, int fill);
 int CDF_put_float_range_att(int var, float min, float max);

@@ -1,0 +1,416 @@
+// netCDF access through the library's current C interface. One dataset is current at a
+// time and one position (rank, start and count per dimension) serves every read and write.
+#include "analysis/cdf.h"
+
+#include <netcdf.h>
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "config/mess.h"
+
+namespace {
+
+int cur_fd = -1;
+int print_errors = 1;
+int pos_rank = 0;
+size_t pos_start[CDF_MAX_DIMS] = {};
+size_t pos_count[CDF_MAX_DIMS] = {1, 1, 1, 1, 1, 1, 1, 1};
+
+// Reports a failing library call when error printing is on; returns 0 for success, -1
+// otherwise, so callers can return its result directly.
+int check(int status) {
+  if (status == NC_NOERR) return 0;
+  if (print_errors) MESS_print(MESS_WARN, "CDF: %s\n", nc_strerror(status));
+  return -1;
+}
+
+// Lookups by name answer "absent" with -1 without a message: absence is an ordinary answer.
+bool absent(int status) {
+  return status == NC_ENOTVAR || status == NC_EBADDIM || status == NC_ENOTATT ||
+         status == NC_EBADNAME;
+}
+
+bool have_fd() { return cur_fd >= 0; }
+bool have_var(int var) { return cur_fd >= 0 && var >= 0; }
+
+int clamp_rank(int rank) { return std::clamp(rank, 0, CDF_MAX_DIMS); }
+
+int def_typed(const char* name, nc_type type, int rank, const int* dims) {
+  if (!have_fd() || name == nullptr || rank < 0 || rank > CDF_MAX_DIMS || (rank > 0 && dims == nullptr))
+    return -1;
+  int id = -1;
+  if (check(nc_def_var(cur_fd, name, type, rank, dims, &id)) != 0) return -1;
+  return id;
+}
+
+int put_text_att(int var, const char* name, const char* text) {
+  if (cur_fd < 0 || name == nullptr) return -1;
+  if (text == nullptr) text = "";
+  return check(nc_put_att_text(cur_fd, var, name, std::strlen(text), text));
+}
+
+}  // namespace
+
+// ---- datasets ----
+
+int CDF_open(const char* name, int mode) {
+  if (name == nullptr || *name == '\0') return -1;
+  int id = -1;
+  int status;
+  if (mode == 1)
+    status = nc_create(name, NC_CLOBBER, &id);
+  else if (mode == 2)
+    status = nc_open(name, NC_WRITE, &id);
+  else if (mode == 0)
+    status = nc_open(name, NC_NOWRITE, &id);
+  else
+    return -1;
+  if (check(status) != 0) return -1;
+  cur_fd = id;
+  return id;
+}
+
+int CDF_close(int fd) {
+  if (fd < 0) return -1;
+  if (fd == cur_fd) cur_fd = -1;
+  return check(nc_close(fd));
+}
+
+void CDF_set_fd(int fd) { cur_fd = fd; }
+int CDF_get_fd() { return cur_fd; }
+
+int CDF_end_def() {
+  if (!have_fd()) return -1;
+  return check(nc_enddef(cur_fd));
+}
+
+void CDF_print_errors(int verbose) { print_errors = verbose ? 1 : 0; }
+
+// ---- dimensions and variables ----
+
+int CDF_def_dim(const char* name, long size) {
+  if (!have_fd() || name == nullptr || size < 0) return -1;
+  int id = -1;
+  if (check(nc_def_dim(cur_fd, name, size == 0 ? NC_UNLIMITED : static_cast<size_t>(size), &id)) != 0)
+    return -1;
+  return id;
+}
+
+int CDF_get_dim(const char* name) {
+  if (!have_fd() || name == nullptr) return -1;
+  int id = -1;
+  int status = nc_inq_dimid(cur_fd, name, &id);
+  if (absent(status)) return -1;
+  return check(status) == 0 ? id : -1;
+}
+
+long CDF_get_dim_size(int dim) {
+  if (!have_fd()) return -1;
+  if (dim < 0) {
+    if (check(nc_inq_unlimdim(cur_fd, &dim)) != 0 || dim < 0) return -1;
+  }
+  size_t len = 0;
+  if (check(nc_inq_dimlen(cur_fd, dim, &len)) != 0) return -1;
+  return static_cast<long>(len);
+}
+
+int CDF_get_var(const char* name) {
+  if (!have_fd() || name == nullptr) return -1;
+  int id = -1;
+  int status = nc_inq_varid(cur_fd, name, &id);
+  if (absent(status)) return -1;
+  return check(status) == 0 ? id : -1;
+}
+
+int CDF_inq_var(int var, int* type, int* rank, int* dims) {
+  if (!have_var(var)) return -1;
+  nc_type t = NC_NAT;
+  int n = 0;
+  if (check(nc_inq_vartype(cur_fd, var, &t)) != 0 || check(nc_inq_varndims(cur_fd, var, &n)) != 0)
+    return -1;
+  if (type != nullptr) *type = t;
+  if (rank != nullptr) *rank = n;
+  if (dims != nullptr) {
+    int all[NC_MAX_VAR_DIMS];
+    if (check(nc_inq_vardimid(cur_fd, var, all)) != 0) return -1;
+    std::copy(all, all + std::min(n, CDF_MAX_DIMS), dims);
+  }
+  return 0;
+}
+
+int CDF_def_var(const char* name, int nc_type_code, int rank, const int* dims) {
+  return def_typed(name, static_cast<nc_type>(nc_type_code), rank, dims);
+}
+int CDF_def_char_var(const char* name, int rank, const int* dims) { return def_typed(name, NC_CHAR, rank, dims); }
+int CDF_def_byte_var(const char* name, int rank, const int* dims) { return def_typed(name, NC_BYTE, rank, dims); }
+int CDF_def_short_var(const char* name, int rank, const int* dims) { return def_typed(name, NC_SHORT, rank, dims); }
+int CDF_def_long_var(const char* name, int rank, const int* dims) { return def_typed(name, NC_INT, rank, dims); }
+int CDF_def_float_var(const char* name, int rank, const int* dims) { return def_typed(name, NC_FLOAT, rank, dims); }
+
+// ---- attributes ----
+
+int CDF_put_att_text(int var, const char* name, const char* text) {
+  if (var < 0) return -1;
+  return put_text_att(var, name, text);
+}
+
+int CDF_put_att_short(int var, const char* name, short value) {
+  if (!have_var(var) || name == nullptr) return -1;
+  return check(nc_put_att_short(cur_fd, var, name, NC_SHORT, 1, &value));
+}
+
+int CDF_get_att_text(int var, const char* name, char* buffer, std::size_t size) {
+  if (cur_fd < 0 || var < NC_GLOBAL || name == nullptr || buffer == nullptr || size == 0) return -1;
+  buffer[0] = '\0';
+  nc_type type = NC_NAT;
+  size_t len = 0;
+  int status = nc_inq_att(cur_fd, var, name, &type, &len);
+  if (absent(status)) return -1;
+  if (check(status) != 0 || type != NC_CHAR) return -1;
+  std::string text(len, '\0');
+  if (len > 0 && check(nc_get_att_text(cur_fd, var, name, text.data())) != 0) return -1;
+  text.resize(std::strlen(text.c_str()));  // writers may have stored a terminating NUL
+  size_t n = std::min(text.size(), size - 1);
+  std::memcpy(buffer, text.data(), n);
+  buffer[n] = '\0';
+  return static_cast<int>(n);
+}
+
+int CDF_get_att_float(int var, const char* name, float* value) {
+  if (cur_fd < 0 || var < NC_GLOBAL || name == nullptr || value == nullptr) return -1;
+  nc_type type = NC_NAT;
+  size_t len = 0;
+  int status = nc_inq_att(cur_fd, var, name, &type, &len);
+  if (absent(status)) return -1;
+  if (check(status) != 0 || type == NC_CHAR || len == 0) return -1;
+  std::vector<float> all(len);
+  if (check(nc_get_att_float(cur_fd, var, name, all.data())) != 0) return -1;
+  *value = all[0];
+  return 0;
+}
+
+int CDF_get_glob_att(const char* name, char* buffer, std::size_t size) {
+  return CDF_get_att_text(NC_GLOBAL, name, buffer, size);
+}
+
+int CDF_get_glob_att_int(const char* name, int* value) {
+  if (cur_fd < 0 || name == nullptr || value == nullptr) return -1;
+  nc_type type = NC_NAT;
+  size_t len = 0;
+  int status = nc_inq_att(cur_fd, NC_GLOBAL, name, &type, &len);
+  if (absent(status)) return -1;
+  if (check(status) != 0 || type == NC_CHAR || len == 0) return -1;
+  std::vector<int> all(len);
+  if (check(nc_get_att_int(cur_fd, NC_GLOBAL, name, all.data())) != 0) return -1;
+  *value = all[0];
+  return 0;
+}
+
+int CDF_put_glob_att(const char* name, const char* text) { return put_text_att(NC_GLOBAL, name, text); }
+
+int CDF_put_glob_att_short(const char* name, short value) {
+  if (cur_fd < 0 || name == nullptr) return -1;
+  return check(nc_put_att_short(cur_fd, NC_GLOBAL, name, NC_SHORT, 1, &value));
+}
+
+int CDF_put_fill_att(int var, float fill) {
+  if (!have_var(var)) return -1;
+  return check(nc_put_att_float(cur_fd, var, "_FillValue", NC_FLOAT, 1, &fill));
+}
+
+int CDF_put_long_fill_att(int var, int fill) {
+  if (!have_var(var)) return -1;
+  return check(nc_put_att_int(cur_fd, var, "_FillValue", NC_INT, 1, &fill));
+}
+
+int CDF_put_float_range_att(int var, float min, float max) {
+  if (!have_var(var)) return -1;
+  const float range[2] = {min, max};
+  return check(nc_put_att_float(cur_fd, var, "valid_range", NC_FLOAT, 2, range));
+}
+
+int CDF_put_long_range_att(int var, int min, int max) {
+  if (!have_var(var)) return -1;
+  const int range[2] = {min, max};
+  return check(nc_put_att_int(cur_fd, var, "valid_range", NC_INT, 2, range));
+}
+
+int CDF_put_base_att(int var, const char* name, const char* long_name, const char* units) {
+  if (!have_var(var)) return -1;
+  if (put_text_att(var, "name", name) != 0) return -1;
+  if (put_text_att(var, "long_name", long_name) != 0) return -1;
+  if (units != nullptr && put_text_att(var, "units", units) != 0) return -1;
+  return 0;
+}
+
+// ---- position ----
+
+void CDF_set_pos(int rank, const long* index) {
+  pos_rank = clamp_rank(rank);
+  for (int i = 0; i < CDF_MAX_DIMS; ++i) {
+    pos_start[i] = (i < pos_rank && index != nullptr && index[i] > 0) ? static_cast<size_t>(index[i]) : 0;
+    pos_count[i] = 1;
+  }
+}
+
+void CDF_set_range(int rank, const long* start, const long* count) {
+  pos_rank = clamp_rank(rank);
+  for (int i = 0; i < CDF_MAX_DIMS; ++i) {
+    bool in = i < pos_rank;
+    pos_start[i] = (in && start != nullptr && start[i] > 0) ? static_cast<size_t>(start[i]) : 0;
+    pos_count[i] = (in && count != nullptr && count[i] >= 0) ? static_cast<size_t>(count[i]) : 1;
+  }
+}
+
+void CDF_set_shape(int rank, const long* start) {
+  pos_rank = clamp_rank(rank);
+  for (int i = 0; i < pos_rank; ++i)
+    pos_start[i] = (start != nullptr && start[i] > 0) ? static_cast<size_t>(start[i]) : 0;
+}
+
+// ---- one value at the current position ----
+
+long CDF_get_long(int var) {
+  if (!have_var(var)) return -9999;
+  long value = -9999;
+  if (check(nc_get_var1_long(cur_fd, var, pos_start, &value)) != 0) return -9999;
+  return value;
+}
+
+float CDF_get_float(int var) {
+  if (!have_var(var)) return -9999.0f;
+  float value = -9999.0f;
+  if (check(nc_get_var1_float(cur_fd, var, pos_start, &value)) != 0) return -9999.0f;
+  return value;
+}
+
+double CDF_get_double(int var) {
+  if (!have_var(var)) return -9999.0;
+  double value = -9999.0;
+  if (check(nc_get_var1_double(cur_fd, var, pos_start, &value)) != 0) return -9999.0;
+  return value;
+}
+
+int CDF_get_byte(int var) {
+  if (!have_var(var)) return -1;
+  signed char value = 0;
+  if (check(nc_get_var1_schar(cur_fd, var, pos_start, &value)) != 0) return -1;
+  return value;
+}
+
+char CDF_get_char(int var) {
+  if (!have_var(var)) return ' ';
+  char value = ' ';
+  if (check(nc_get_var1_text(cur_fd, var, pos_start, &value)) != 0) return ' ';
+  return value;
+}
+
+int CDF_put_char(int var, char value) {
+  if (!have_var(var)) return -1;
+  return check(nc_put_var1_text(cur_fd, var, pos_start, &value));
+}
+
+int CDF_put_byte(int var, signed char value) {
+  if (!have_var(var)) return -1;
+  return check(nc_put_var1_schar(cur_fd, var, pos_start, &value));
+}
+
+int CDF_put_short(int var, short value) {
+  if (!have_var(var)) return -1;
+  return check(nc_put_var1_short(cur_fd, var, pos_start, &value));
+}
+
+int CDF_put_long(int var, int value) {
+  if (!have_var(var)) return -1;
+  return check(nc_put_var1_int(cur_fd, var, pos_start, &value));
+}
+
+int CDF_put_float(int var, float value) {
+  if (!have_var(var)) return -1;
+  return check(nc_put_var1_float(cur_fd, var, pos_start, &value));
+}
+
+// ---- the current range ----
+
+int CDF_get_byte_array(int var, signed char* values) {
+  if (!have_var(var) || values == nullptr) return -1;
+  return check(nc_get_vara_schar(cur_fd, var, pos_start, pos_count, values));
+}
+
+int CDF_get_float_array(int var, float* values) {
+  if (!have_var(var) || values == nullptr) return -1;
+  return check(nc_get_vara_float(cur_fd, var, pos_start, pos_count, values));
+}
+
+int CDF_get_double_array(int var, double* values) {
+  if (!have_var(var) || values == nullptr) return -1;
+  return check(nc_get_vara_double(cur_fd, var, pos_start, pos_count, values));
+}
+
+int CDF_put_byte_array(int var, const signed char* values) {
+  if (!have_var(var) || values == nullptr) return -1;
+  return check(nc_put_vara_schar(cur_fd, var, pos_start, pos_count, values));
+}
+
+int CDF_put_float_array(int var, const float* values) {
+  if (!have_var(var) || values == nullptr) return -1;
+  return check(nc_put_vara_float(cur_fd, var, pos_start, pos_count, values));
+}
+
+namespace {
+
+// Start and count for `length` characters along the last dimension of var from the
+// current position; the count is cut to what the dimension holds. Returns the rank, -1.
+int text_edges(int var, size_t length, size_t* start, size_t* count) {
+  int rank = 0;
+  int dims[CDF_MAX_DIMS];
+  if (CDF_inq_var(var, nullptr, &rank, dims) != 0 || rank < 1 || rank > CDF_MAX_DIMS) return -1;
+  size_t dim_len = 0;
+  if (check(nc_inq_dimlen(cur_fd, dims[rank - 1], &dim_len)) != 0) return -1;
+  for (int i = 0; i < rank; ++i) {
+    start[i] = pos_start[i];
+    count[i] = 1;
+  }
+  int unlimited = -1;
+  if (check(nc_inq_unlimdim(cur_fd, &unlimited)) != 0) return -1;
+  size_t first = start[rank - 1];
+  if (dims[rank - 1] == unlimited)
+    count[rank - 1] = length;
+  else
+    count[rank - 1] = first >= dim_len ? 0 : std::min(length, dim_len - first);
+  return rank;
+}
+
+}  // namespace
+
+int CDF_get_str(int var, int length, char* buffer) {
+  if (buffer == nullptr || length < 0) return -1;
+  buffer[0] = '\0';
+  if (!have_var(var)) return -1;
+  size_t start[CDF_MAX_DIMS];
+  size_t count[CDF_MAX_DIMS];
+  int rank = text_edges(var, static_cast<size_t>(length), start, count);
+  if (rank < 0) return -1;
+  size_t n = count[rank - 1];
+  if (n > 0 && check(nc_get_vara_text(cur_fd, var, start, count, buffer)) != 0) {
+    buffer[0] = '\0';
+    return -1;
+  }
+  buffer[n] = '\0';
+  return static_cast<int>(std::strlen(buffer));
+}
+
+int CDF_put_str(int var, int length, const char* text) {
+  if (!have_var(var) || text == nullptr || length < 0) return -1;
+  // The text goes with its terminating NUL when there is room for it.
+  size_t want = std::min(std::strlen(text) + 1, static_cast<size_t>(length));
+  size_t start[CDF_MAX_DIMS];
+  size_t count[CDF_MAX_DIMS];
+  int rank = text_edges(var, want, start, count);
+  if (rank < 0) return -1;
+  if (count[rank - 1] == 0) return 0;
+  return check(nc_put_vara_text(cur_fd, var, start, count, text));
+}
