@@ -206,11 +206,15 @@ void GRD_set_info(GridInfo* info, const DateRec* date, const DomainRec* domain) 
 
 int GRD_find_param_grids(int start, int count, int group, GridRec** list, float* consts) {
   if (count < 0) count = 1000;
+  if (count == 0) {
+    if (list) list[0] = nullptr;
+    return start;
+  }
   const int g = 10 * group;
   const int num = VAR_get_num();
   int found = 0;
   int i = start < 0 ? 0 : start;
-  for (; i < num && i < GRD_MAX_SLOTS && found < count; ++i) {
+  for (; i < num && i < GRD_MAX_SLOTS; ++i) {
     const int flag = VAR_get_flag(i);
     if (is_arg_flag(flag, g)) {
       if (consts && VAR_get_type(i) == 40) {
@@ -222,7 +226,8 @@ int GRD_find_param_grids(int start, int count, int group, GridRec** list, float*
         if (i > 0 && VAR_is_VECT(i - 1)) arg->var = GRD_get_grid(i - 1)->var;
         if (list) list[found] = arg;
       }
-      ++found;
+      // Stopping on the last wanted argument lets the caller carry on after it.
+      if (++found == count) break;
     } else if (flag < g && found > 0) {
       break;
     }
@@ -362,6 +367,15 @@ float GRD_get_value_domain(const GridRec* grid, const DomainRec* domain, float* 
   *x = column;
   *y = row;
   return GRD_get_value(grid, column, row);
+}
+
+int GRD_edit_value(GridRec* grid, float x, float y, float value) {
+  if (!has_values(grid) || !(x >= 0.0f) || !(y >= 0.0f)) return 0;
+  const double column = std::floor(x + 0.5), row = std::floor(y + 0.5);
+  if (column > grid->domain.nx - 1 || row > grid->domain.ny - 1) return 0;
+  grid->values[static_cast<std::size_t>(row) * static_cast<std::size_t>(grid->domain.nx) +
+               static_cast<std::size_t>(column)] = value;
+  return 1;
 }
 
 void GRD_print_value(const GridRec* grid, float x, float y) {

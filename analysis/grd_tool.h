@@ -43,14 +43,17 @@ void GRD_make_datatype(GridRec* grid);
 // Prepares the grid-file information record: its date, its size from domain, position 0.
 void GRD_set_info(GridInfo* info, const DateRec* date, const DomainRec* domain);
 // Collects the argument grids of a derived variable (null-terminated grids list; consts
-// may be null). Returns the index where the walk stopped.
+// may be null). A negative count means all. Returns the index of the last argument when
+// count arguments were found, else the index where the walk stopped (the first variable
+// of a shallower depth after an argument, or the number of variables).
 int GRD_find_param_grids(int start, int count, int group, GridRec** grids, float* consts);
 void GRD_set_grid_factor(int factor);
 int GRD_get_grid_factor();
 
 // ---- life cycle ----
 void GRD_init(GridRec* grid);
-// Allocates nx*ny values; 1, or 0 after "GRD_alloc: No memory for grid field\n".
+// Allocates nx*ny values (an array already held is resized, so the record must have been
+// through GRD_init); 1, or 0 after "GRD_alloc: No memory for grid field\n".
 int GRD_alloc(GridRec* grid);
 int GRD_alloc_grid(int slot);
 void GRD_free(GridRec* grid);
@@ -59,18 +62,25 @@ void GRD_move(GridRec* dst, GridRec* src);
 void GRD_copy_info(GridRec* dst, const GridRec* src);
 
 // ---- values ----
+// 0, or -1 without values; both results -9999.0 when no value is valid.
 int GRD_maxmin(const GridRec* grid, float* max, float* min);
 float GRD_get_value(const GridRec* grid, float x, float y);
 float GRD_get_value_domain(const GridRec* grid, const DomainRec* domain, float* x, float* y);
+// Sets the grid point nearest to grid coordinates (x, y); 1 when set, 0 outside the grid.
+int GRD_edit_value(GridRec* grid, float x, float y, float value);
 void GRD_print_value(const GridRec* grid, float x, float y);
 void GRD_print_value2(const GridRec* u, const GridRec* v, float x, float y);
 void GRD_scale(GridRec* grid, float factor);
 void GRD_offset(GridRec* grid, float add);
+// 0, or -1 without values (or when the units table cannot be read: values unchanged).
 int GRD_units(GridRec* grid, const char* units);
+// Largest speed (also in *max); -9999.0 when no point counts, -1 without values.
 float GRD_UVmax(const GridRec* u, const GridRec* v, float* max);
+// what: "lat", "lon", "projx", "projy". 0, or -1 without values or for another word.
 int GRD_point_locate(GridRec* grid, const char* what);
 // Fills *X and *Y (reallocated with std::malloc, freed with std::free) with the map
-// coordinates in target of every grid point; -1 on failure.
+// coordinates in target (null: the current domain) of every grid point; 0, or -1 on
+// failure (both arrays then null).
 int GRD_proj_XY(const GridRec* grid, const DomainRec* target, float** X, float** Y);
 int GRD_calc_var();
 
