@@ -297,17 +297,16 @@ void GRD_move(GridRec* dst, GridRec* src) {
 }
 
 void GRD_copy_info(GridRec* dst, const GridRec* src) {
-  if (!dst || !src) return;
-  if (dst != src) {
-    std::memcpy(dst->label, src->label, sizeof dst->label);
-    std::memcpy(dst->units, src->units, sizeof dst->units);
-    dst->date = src->date;
-    dst->domain = src->domain;
-    dst->source = src->source;
-    dst->version = src->version;
-    dst->model = src->model;
-    dst->type = src->type;
-  }
+  // A record is not its own copy: it would lose the array it owns.
+  if (!dst || !src || dst == src) return;
+  std::memcpy(dst->label, src->label, sizeof dst->label);
+  std::memcpy(dst->units, src->units, sizeof dst->units);
+  dst->date = src->date;
+  dst->domain = src->domain;
+  dst->source = src->source;
+  dst->version = src->version;
+  dst->model = src->model;
+  dst->type = src->type;
   dst->values = nullptr;
 }
 
@@ -541,6 +540,17 @@ int GRD_proj_XY(const GridRec* grid, const DomainRec* target, float** X, float**
   float* lat = *X;
   float* lon = *Y;
   std::size_t k = 0;
+  if (DOM_comp(&d, &to)) {
+    // Same plane: the grid's own positions, without a round trip through lat/lon.
+    for (int j = ny - 1; j >= 0; --j) {
+      const float y = static_cast<float>(yb + j * static_cast<double>(d.dy));
+      for (int i = 0; i < nx; ++i, ++k) {
+        lat[k] = static_cast<float>(x0 + i * static_cast<double>(d.dx));
+        lon[k] = y;
+      }
+    }
+    return 0;
+  }
   for (int j = ny - 1; j >= 0; --j) {
     const float y = static_cast<float>(yb + j * static_cast<double>(d.dy));
     for (int i = 0; i < nx; ++i, ++k)
