@@ -29,9 +29,11 @@ constexpr int IMISS = -9999;
 constexpr unsigned LEVEL_MATH = 3840;  // "Performing grid math" progress line
 constexpr int MAX_ARGS = 20;           // constants a grid function can take
 
-// The slot table; the first record's type marks it as not yet initialised.
+// The slot table, initialised on first use. A separate switch rather than a marker in
+// a record: a field read from a file may well carry a grid type of -9999.
 GridRec grids[GRD_MAX_SLOTS] = {
     GridRec{IMISS, 0, 0, {}, {}, DateRec{}, 0, 0, 0, 0, 0, {}, DomainRec{}, nullptr}};
+bool grids_ready = false;
 int grid_factor = 1;
 
 // Number of values of a grid whose size is sane, else 0.
@@ -97,6 +99,7 @@ void make_label(GridRec* g) {
 // ---- slot table and header setting ----
 
 void GRD_init_grids() {
+  grids_ready = true;
   for (GridRec& g : grids) {
     GRD_init(&g);
     g.version = 0;
@@ -107,7 +110,7 @@ void GRD_init_grids() {
 }
 
 GridRec* GRD_get_grids() {
-  if (grids[0].type == IMISS) GRD_init_grids();
+  if (!grids_ready) GRD_init_grids();
   return grids;
 }
 
