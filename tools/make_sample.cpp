@@ -251,8 +251,10 @@ double slp_field(double t, double lat, double lon) {
   const FrontGeom g = fronts(s, lat, lon);
   double p = highs(lat, lon) - depth / (1.0 + std::pow(g.r / 550.0, 2));
   // Troughs along the fronts kink the isobars, so the wind veers across a front.
-  if (g.aw > 0) p -= 2.0 * std::exp(-std::pow(g.dw / 90.0, 2)) * std::exp(-std::pow(g.aw / 900.0, 2));
-  if (g.ac > 0) p -= 2.5 * std::exp(-std::pow(g.dc / 90.0, 2)) * std::exp(-std::pow(g.ac / 1600.0, 2));
+  // They fade in away from the centre so the low keeps its central pressure.
+  const double start = 1.0 - std::exp(-std::pow(g.r / 250.0, 2));
+  if (g.aw > 0) p -= 2.0 * start * std::exp(-std::pow(g.dw / 90.0, 2)) * std::exp(-std::pow(g.aw / 900.0, 2));
+  if (g.ac > 0) p -= 2.5 * start * std::exp(-std::pow(g.dc / 90.0, 2)) * std::exp(-std::pow(g.ac / 1600.0, 2));
   return p;
 }
 
