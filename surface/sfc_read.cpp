@@ -1,0 +1,1177 @@
+// Surface data files: form detection, the two text forms, the netCDF report and station
+// forms, and the plot loop's one open file.
+#include "surface/sfc_read.h"
+
+#include <netcdf.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "analysis/cdf.h"
+#include "config/mess.h"
+#include "config/string.h"
+#include "driver/plt_tool.h"
+#include "plot/maptran.h"
+#include "plot/region.h"
+#include "surface/cty_tool.h"
+#include "surface/wx_tool.h"
+
+namespace {
+
+constexpr float kMiss = -9999.0f;
+constexpr int kIMiss = -9999;
+// Report lines are a few hundred characters; anything past this is discarded unread so
+// that a hostile file cannot make us hold an arbitrarily long line.
+constexpr std::size_t kMaxLine = 4096;
+constexpr std::size_t kCommentMax = 69;
+constexpr std::size_t kWxMax = 19;
+
+// ---- module state: one surface file at a time ----
+int form = 0;
+int access_mode = 0;
+FILE* stream = nullptr;
+int cdf_id = -1;
+int stat_num = 0;        // index of the last report read
+bool have_read = false;  // stat_num names a report that was read
+long last_offset = -1;   // where the last text report began
+long data_offset = 0;    // first report line (after the header)
+int next_line = 0;       // report index the text stream stands at
+DateRec file_date{kIMiss, kIMiss, kIMiss, kIMiss, kIMiss, kIMiss, kIMiss, kIMiss};
+int num_station = 0;
+float missing_val_f = kMiss;
+int missing_val_i = kIMiss;
+char missing_val_c = '\0';
+long remarks_len = 0;
+bool version = false;
+int metric_flag = 0, miss_dash_flag = 0, print_flag = 0;
+
+// A netCDF variable as found in the header; id -1 when absent or of an unusable shape.
+struct CdfVar {
+  int id = -1;
+  int type = 0;
+  int rank = 0;
+  long len[CDF_MAX_DIMS] = {};
+  float fill = NC_FILL_FLOAT;
+};
+
+// Report form.
+struct ReportVars {
+  CdfVar id, region, time, lat, lon, elev, t, td, tmax, tmin, tmax6, tmin6, psl, altim, spd, gust,
+      dir, vis, wx, zcl, cc, ptend, delp, precip, reftime, snow, sunshine, cloudtype, sst, wave_per,
+      wave_hgt, remarks;
+} rv;
+
+// Station form.
+struct StationVars {
+  CdfVar id, region, wx, cld, intdata, intname, intunit, fltdata, fltname, fltunit;
+} sv;
+
+// The plot loop's open file.
+int cvt_fd = -1;
+int cvt_num = 0;
+sfc_info info{};
+DateRec cvt_date{kIMiss, kIMiss, kIMiss, kIMiss, kIMiss, kIMiss, kIMiss, kIMiss};
+
+bool missing(float v) { return v == kMiss; }
+
+// ---- text scanning ----
+
+bool is_blank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; }
+bool is_digit(char c) { return c >= '0' && c <= '9'; }
+
+// A cursor over one report line.
+struct Scan {
+  const char* p;
+  const char* end;
+
+  bool done() const { return p >= end; }
+  char peek() const { return p < end ? *p : '\0'; }
+  void skip_blanks() {
+    while (p < end && is_blank(*p)) ++p;
+  }
+  // The next blank-separated token (empty at the end of the line).
+  std::string_view token() {
+    skip_blanks();
+    const char* b = p;
+    while (p < end && !is_blank(*p)) ++p;
+    return {b, static_cast<std::size_t>(p - b)};
+  }
+  void skip_token() {
+    while (p < end && !is_blank(*p)) ++p;
+  }
+  bool lit(char c) {
+    if (p < end && *p == c) {
+      ++p;
+      return true;
+    }
+    return false;
+  }
+  // A decimal number: sign, digits, optional fraction; no exponents, no "inf"/"nan", so
+  // hostile text can only give ordinary finite values. At most `width` characters.
+  bool number(double* value, bool fraction = true, std::size_t width = 64) {
+    const char* q = p;
+    const char* lim = std::min(end, p + width);
+    bool neg = false;
+    if (q < lim && (*q == '-' || *q == '+')) neg = *q++ == '-';
+    double v = 0.0;
+    int digits = 0;
+    while (q < lim && is_digit(*q)) v = v * 10.0 + (*q++ - '0'), ++digits;
+    if (fraction && q < lim && *q == '.' && q + 1 < lim && is_digit(q[1])) {
+      ++q;
+      double scale = 0.1;
+      while (q < lim && is_digit(*q)) v += (*q++ - '0') * scale, scale /= 10.0, ++digits;
+    }
+    if (digits == 0) return false;
+    *value = neg ? -v : v;
+    p = q;
+    return true;
+  }
+  // An integer of at most width characters (sign included) after optional blanks.
+  bool integer(int* value, std::size_t width = 12) {
+    skip_blanks();
+    double v = 0.0;
+    if (!number(&v, false, width) || std::fabs(v) > 2e9) return false;
+    *value = static_cast<int>(v);
+    return true;
+  }
+};
+
+// The whole token as a number; false for anything else (the field then stays missing).
+bool token_number(std::string_view t, double* value, bool fraction = true) {
+  Scan s{t.data(), t.data() + t.size()};
+  return !t.empty() && s.number(value, fraction) && s.done() && std::fabs(*value) < 1e9;
+}
+bool token_int(std::string_view t, int* value) {
+  double v = 0.0;
+  if (!token_number(t, &v, false)) return false;
+  *value = static_cast<int>(v);
+  return true;
+}
+
+bool token_end(const Scan& s) { return s.done() || is_blank(*s.p) || *s.p == '$'; }
+
+// Identifier: at most 10 characters; longer identifiers also give a WMO number.
+void set_id(sfc_report* r, std::string_view id) {
+  copy_bounded(r->id, sizeof r->id, id.substr(0, 10));
+  const std::size_t n = std::strlen(r->id);
+  if (n <= 4) return;
+  const char* q = r->id;
+  bool neg = false;
+  if (*q == '-' || *q == '+') neg = *q++ == '-';
+  long long v = 0;
+  while (is_digit(*q)) v = v * 10 + (*q++ - '0');
+  if (neg) v = -v;
+  r->wmo = (v > 2147483647LL || v < -2147483647LL) ? 0 : static_cast<int>(v);
+}
+
+// ---- value codes shared by the text forms ----
+
+void decode_wind(int w, bool long_form, sfc_report* r) {
+  if (w < 0) return;
+  if (long_form && w > 4999) {
+    r->wdir = static_cast<float>(w / 1000);
+    r->wspd = static_cast<float>(w % 1000);
+  } else {
+    r->wdir = static_cast<float>((w / 100) * 10);
+    r->wspd = static_cast<float>(w % 100);
+  }
+}
+
+float decode_alt(int a) {
+  if (a < 0) return kMiss;
+  if (a <= 500) return 30.0f + a / 100.0f;
+  if (a < 1000) return 20.0f + a / 100.0f;
+  return a / 100.0f;
+}
+
+float decode_slp3(int s, float alt, float temp) {
+  if (s < 0) return kMiss;
+  if (s >= 1000) return s / 10.0f;
+  if (s > 500) {
+    float v = 900.0f + s / 10.0f;
+    if ((!missing(alt) && alt > 30.7f) || (!missing(temp) && temp < -10.0f)) v += 100.0f;
+    return v;
+  }
+  float v = 1000.0f + s / 10.0f;
+  if (!missing(alt) && alt < 28.4f) v -= 100.0f;
+  return v;
+}
+
+float decode_slp2(int s) {
+  if (s < 0) return kMiss;
+  if (s >= 1000) return s / 10.0f;
+  if (s <= 500) return 1000.0f + s / 10.0f;
+  return 900.0f + s / 10.0f;
+}
+
+// An extreme temperature without a kind goes to the maximum for reports of the night and
+// morning hours, to the minimum otherwise.
+void set_extreme(sfc_report* r, float t) {
+  const int hour = file_date.hour;
+  if (hour < 10 || hour > 21)
+    r->maxt = t;
+  else
+    r->mint = t;
+}
+
+void set_ship_position(sfc_report* r, double lat10, double lon10) {
+  r->lat = static_cast<float>(lat10 / 10.0);
+  r->lon = static_cast<float>(lon10 / 10.0);
+  copy_bounded(r->region, sizeof r->region, "SHIP");
+  r->elev = 0.0f;
+}
+
+// ---- text form 3 ----
+
+// Cloud layers "25B,60:8"; "-99M" first is an unreported sky.
+void decode_clouds(std::string_view t, sfc_report* r) {
+  int n = 0;
+  std::size_t pos = 0;
+  while (pos <= t.size() && n < 5) {
+    std::size_t comma = t.find(',', pos);
+    std::string_view layer = t.substr(pos, comma == std::string_view::npos ? std::string_view::npos : comma - pos);
+    Scan s{layer.data(), layer.data() + layer.size()};
+    double h = 0.0;
+    if (!s.number(&h, true) || std::fabs(h) > 1e6) break;
+    s.lit(':');
+    if (s.done() || is_blank(*s.p)) break;
+    const char cover = *s.p;
+    if (cover == 'M' && n > 0) break;
+    r->cld_hgt[n] = h == -99.0 ? kMiss : static_cast<float>(h * 100.0);
+    r->cld_cov[n] = cover;
+    ++n;
+    if (comma == std::string_view::npos) break;
+    pos = comma + 1;
+  }
+  r->ncld = n;
+  if (n > 0 && r->cld_cov[0] == 'M') {
+    r->cld_hgt[0] = kMiss;
+    r->cld_cov[0] = ' ';
+    r->ncld = 0;
+  }
+}
+
+// One optional group after its letter; false when it does not match.
+bool group_number(Scan& s, float* out, double scale) {
+  double v = 0.0;
+  s.skip_blanks();
+  if (!s.number(&v) || !token_end(s) || std::fabs(v) > 1e9) return false;
+  *out = static_cast<float>(v / scale);
+  return true;
+}
+
+bool read_group(char letter, Scan& s, sfc_report* r) {
+  switch (letter) {
+    case '@': {
+      int t = 0;
+      if (!s.integer(&t, 8) || !token_end(s)) return false;
+      r->time = t;
+      return true;
+    }
+    case 'L': {
+      double lat = 0.0, lon = 0.0;
+      s.skip_blanks();
+      if (!s.number(&lat) || !s.lit(',') || !s.number(&lon) || !token_end(s)) return false;
+      if (std::fabs(lat) > 1e6 || std::fabs(lon) > 1e6) return false;
+      set_ship_position(r, lat, lon);
+      return true;
+    }
+    case 'P': {
+      if (s.done() || !is_digit(*s.p)) return false;
+      const int code = *s.p++ - '0';
+      s.skip_blanks();
+      double v = 0.0;
+      if (!s.number(&v) || !token_end(s) || std::fabs(v) > 1e6) return false;
+      r->ptype = code;
+      r->ptend = static_cast<float>(v / 10.0);
+      return true;
+    }
+    case 'Q': return group_number(s, &r->prec3, 100.0);
+    case 'r': return group_number(s, &r->prec6, 100.0);
+    case 'q': return group_number(s, &r->prec12, 100.0);
+    case 'R': return group_number(s, &r->prec24, 100.0);
+    case 'X': return group_number(s, &r->maxt, 1.0);
+    case 'x': return group_number(s, &r->maxt6, 1.0);
+    case 'N': return group_number(s, &r->mint, 1.0);
+    case 'n': return group_number(s, &r->mint6, 1.0);
+    case 'T': {
+      float t = kMiss;
+      if (!group_number(s, &t, 1.0)) return false;
+      set_extreme(r, t);
+      return true;
+    }
+    case 'S': return group_number(s, &r->scover, 1.0);
+    case 'C': {
+      if (s.end - s.p < 3 || std::any_of(s.p, s.p + 3, [](char c) { return is_blank(c) || c == '$'; }))
+        return false;
+      r->lcld = s.p[0], r->mcld = s.p[1], r->hcld = s.p[2];
+      s.p += 3;
+      return token_end(s);
+    }
+    case 'G': return group_number(s, &r->wgust, 1.0);
+    case 's': return group_number(s, &r->solar, 1.0);
+    case 't': return group_number(s, &r->sst, 1.0);
+    case 'p': return group_number(s, &r->wave_per, 1.0);
+    case 'h': return group_number(s, &r->wave_hgt, 1.0);
+    case '#': {
+      const char* b = s.p;
+      while (s.p < s.end && *s.p != '$') ++s.p;
+      std::string_view text(b, static_cast<std::size_t>(s.p - b));
+      while (!text.empty() && is_blank(text.back())) text.remove_suffix(1);
+      copy_bounded(r->comment, std::min(sizeof r->comment, kCommentMax + 1), text);
+      return true;
+    }
+    default: return false;
+  }
+}
+
+void read_text3(Scan& s, sfc_report* r) {
+  r->type = 1;
+  double v = 0.0;
+  int i = 0;
+  if (token_number(s.token(), &v) && v != -99.0) r->temp = static_cast<float>(v / 10.0);
+  if (token_number(s.token(), &v) && v != -99.0) r->dewp = static_cast<float>(v / 10.0);
+  if (token_int(s.token(), &i)) decode_wind(i, true, r);
+  if (token_int(s.token(), &i)) r->alt = decode_alt(i);
+  if (token_int(s.token(), &i)) r->slpr = decode_slp3(i, r->alt, r->temp);
+  if (token_number(s.token(), &v) && v != -99.0) r->vis = static_cast<float>(v);
+  if (std::string_view c = s.token(); !c.empty()) decode_clouds(c, r);
+  if (std::string_view w = s.token(); !w.empty()) {
+    copy_bounded(r->wx, kWxMax + 1, w);
+    if (r->wx[0] == '-') r->wx[0] = ' ';
+  }
+  static constexpr std::string_view kGroups = "@LPQrqRXxNnTSCGstph#";
+  for (char letter : kGroups) {
+    s.skip_blanks();
+    if (s.done() || *s.p == '$') break;
+    if (*s.p != letter) continue;
+    ++s.p;
+    if (!read_group(letter, s, r)) {
+      // A malformed group leaves its fields missing; go on after it.
+      while (!s.done() && !is_blank(*s.p) && *s.p != '$') ++s.p;
+    }
+  }
+}
+
+// ---- old text form 2 ----
+
+// Up to width characters other than stop, as "%[^.]" reads them (no blank skipping).
+bool scan_until(Scan& s, char stop, std::size_t width, std::string* out) {
+  const char* b = s.p;
+  while (s.p < s.end && *s.p != stop && static_cast<std::size_t>(s.p - b) < width) ++s.p;
+  out->assign(b, static_cast<std::size_t>(s.p - b));
+  return !out->empty();
+}
+
+bool skip_past_dot(Scan& s) {
+  while (!s.done() && *s.p != '.') ++s.p;
+  return s.lit('.');
+}
+
+// Precipitation "whole.hundredths." or a single number of hundredths.
+bool precip2(Scan& s, float* out) {
+  int whole = 0;
+  if (!s.integer(&whole) || !s.lit('.')) return false;
+  const char* b = s.p;
+  int hund = 0, digits = 0;
+  while (digits < 2 && !s.done() && is_digit(*s.p)) hund = hund * 10 + (*s.p++ - '0'), ++digits;
+  if (digits > 0 && s.lit('.')) {
+    *out = whole + hund / 100.0f;
+  } else {
+    s.p = b;
+    *out = whole / 100.0f;
+  }
+  return true;
+}
+
+void read_text2(Scan& s, sfc_report* r) {
+  r->type = 1;
+  int t = 0, td = 0, w = 0, a = 0;
+  if (!s.integer(&t, 3)) return;
+  if (t != -99) r->temp = static_cast<float>(t);
+  if (!s.lit('.') || !s.integer(&td, 3)) return;
+  if (td != -99) r->dewp = static_cast<float>(td);
+  if (!s.lit('.') || !s.integer(&w, 4)) return;
+  decode_wind(w, false, r);
+  if (!s.lit('.') || !s.integer(&a, 3)) return;
+  r->alt = decode_alt(a);
+  if (!s.lit('.')) return;
+
+  int slp = 0, vis = 0, hgt = 0;
+  if (!s.integer(&slp, 3)) return;
+  r->slpr = decode_slp2(slp);
+  if (!s.lit('.') || !s.integer(&vis, 3)) return;
+  if (vis != -99) r->vis = vis / 10.0f;
+  if (!s.lit('.') || !s.integer(&hgt, 3) || s.done()) return;
+  const char cover = *s.p++;
+  r->cld_hgt[0] = hgt == -99 ? kMiss : hgt * 100.0f;
+  if (cover != ' ' && cover != '.') {
+    r->cld_cov[0] = cover;
+    r->ncld = 1;
+  }
+  if (cover != '.' && !s.lit('.')) return;
+
+  std::string wx;
+  if (scan_until(s, '.', 9, &wx)) {
+    std::string_view text = wx;
+    while (!text.empty() && is_blank(text.front())) text.remove_prefix(1);
+    while (!text.empty() && is_blank(text.back())) text.remove_suffix(1);
+    if (!text.empty()) copy_bounded(r->wx, sizeof r->wx, text);
+  }
+  if (!s.lit('.')) return;
+
+  static constexpr std::string_view kGroups = "LPrRTSCG";
+  for (char letter : kGroups) {
+    s.skip_blanks();
+    if (s.done()) break;
+    if (*s.p != letter) continue;
+    ++s.p;
+    const char* start = s.p;
+    bool ok = false;
+    switch (letter) {
+      case 'L': {
+        int lat = 0, lon = 0;
+        ok = s.integer(&lat, 4) && s.lit('.') && s.integer(&lon, 5) && s.lit('.');
+        if (ok) set_ship_position(r, lat, lon);
+        break;
+      }
+      case 'P': {
+        int p = 0;
+        ok = s.integer(&p, 3) && s.lit('.') && p >= 0;
+        if (ok) r->ptend = (p % 100) / 10.0f * (p >= 500 ? -1.0f : 1.0f);
+        break;
+      }
+      case 'r': ok = precip2(s, &r->prec6); break;
+      case 'R': ok = precip2(s, &r->prec24); break;
+      case 'T': {
+        int x = 0;
+        ok = s.integer(&x) && s.lit('.');
+        if (ok) {
+          // The writer kept two digits: restore a lost hundreds digit from the temperature.
+          if (!missing(r->temp) && x < 30 && r->temp > 70.0f) x += 100;
+          else if (!missing(r->temp) && x >= 61 && x < 100 && r->temp < 30.0f) x -= 100;
+          set_extreme(r, static_cast<float>(x));
+        }
+        break;
+      }
+      case 'S': {
+        int x = 0;
+        ok = s.integer(&x) && s.lit('.');
+        if (ok) r->scover = static_cast<float>(x);
+        break;
+      }
+      case 'C': {
+        s.skip_blanks();
+        const char* b = s.p;
+        while (!s.done() && !is_blank(*s.p) && *s.p != '.' && s.p - b < 3) ++s.p;
+        const long n = s.p - b;
+        ok = n > 0 && s.lit('.');
+        if (ok) {
+          r->lcld = b[0];
+          r->mcld = n > 1 ? b[1] : ' ';
+          r->hcld = n > 2 ? b[2] : ' ';
+        }
+        break;
+      }
+      case 'G': {
+        int x = 0;
+        ok = s.integer(&x) && s.lit('.');
+        if (ok) r->wgust = static_cast<float>(x);
+        break;
+      }
+      default: break;
+    }
+    if (!ok) {
+      s.p = start;
+      if (!skip_past_dot(s)) break;
+    }
+  }
+}
+
+// ---- text lines ----
+
+// Reads one line (without its end); false at the end of the file with nothing read. The
+// part past kMaxLine is dropped; a NUL ends the usable text.
+bool read_line(std::string* line) {
+  line->clear();
+  bool any = false;
+  int c;
+  while ((c = getc_unlocked(stream)) != EOF) {
+    any = true;
+    if (c == '\n') break;
+    if (line->size() < kMaxLine) line->push_back(static_cast<char>(c));
+  }
+  if (const std::size_t z = line->find('\0'); z != std::string::npos) line->resize(z);
+  return any;
+}
+
+bool blank_line(const std::string& line) { return std::all_of(line.begin(), line.end(), is_blank); }
+
+// Reads the next report line (blank lines are not reports); sets its offset.
+bool next_report_line(std::string* line, long* offset) {
+  for (;;) {
+    *offset = std::ftell(stream);
+    if (!read_line(line)) return false;
+    if (!blank_line(*line)) return true;
+  }
+}
+
+bool text_form(int f) { return f == SFC_FORM_TEXT || f == SFC_FORM_OLD_TEXT || f == 1 || f == 4; }
+bool cdf_form(int f) { return f == SFC_FORM_CDF_STATION || f == SFC_FORM_CDF_REPORT; }
+
+bool text_rewind() {
+  if (!stream || std::fseek(stream, data_offset, SEEK_SET) != 0) return false;
+  std::clearerr(stream);
+  next_line = 0;
+  last_offset = -1;
+  return true;
+}
+
+int read_text(sfc_report* r, int mode, int* index) {
+  int n = *index;
+  if (n < 0) n = have_read ? stat_num + 1 : 0;
+  if (have_read && last_offset >= 0 && n == stat_num) {
+    if (std::fseek(stream, last_offset, SEEK_SET) != 0) return -1;
+    next_line = n;
+  } else if (n < next_line && !text_rewind()) {
+    return -1;
+  }
+  std::string line;
+  long offset = -1;
+  while (next_line < n) {
+    if (!next_report_line(&line, &offset)) return -1;
+    ++next_line;
+  }
+  if (!next_report_line(&line, &offset)) return -1;
+  ++next_line;
+  stat_num = n;
+  have_read = true;
+  last_offset = offset;
+  *index = n;
+
+  Scan s{line.data(), line.data() + line.size()};
+  s.skip_blanks();
+  const char* b = s.p;
+  // The old form reads at most ten characters as the identifier and the rest of a longer
+  // word as the next field; the newer form drops the rest of the word.
+  while (!s.done() && !is_blank(*s.p) && (form != SFC_FORM_OLD_TEXT || s.p - b < 10)) ++s.p;
+  std::string_view id(b, static_cast<std::size_t>(s.p - b));
+  if (id.empty()) return -1;
+  set_id(r, id);
+  if (mode == 1) return 0;
+  if (form == SFC_FORM_OLD_TEXT)
+    read_text2(s, r);
+  else
+    read_text3(s, r);
+  return 0;
+}
+
+// ---- netCDF ----
+
+// Makes our dataset current for a call sequence and gives the previous one back after.
+class CdfScope {
+ public:
+  explicit CdfScope(int fd, bool quiet = false) : saved_(CDF_get_fd()), quiet_(quiet) {
+    CDF_set_fd(fd);
+    if (quiet_) CDF_print_errors(0);
+  }
+  ~CdfScope() {
+    if (quiet_) CDF_print_errors(1);
+    CDF_set_fd(saved_);
+  }
+  CdfScope(const CdfScope&) = delete;
+  CdfScope& operator=(const CdfScope&) = delete;
+
+ private:
+  int saved_;
+  bool quiet_;
+};
+
+// Looks a variable up and records its shape; a variable of another kind or rank than
+// the reader expects is treated as absent. want_char: a text variable; min/max rank.
+CdfVar find_var(const char* name, bool want_char, int min_rank, int max_rank) {
+  CdfVar v;
+  const int id = CDF_get_var(name);
+  if (id < 0) return v;
+  int dims[CDF_MAX_DIMS] = {};
+  int type = 0, rank = 0;
+  if (CDF_inq_var(id, &type, &rank, dims) != 0 || rank < min_rank || rank > max_rank) return v;
+  const bool is_char = type == NC_CHAR;
+  const bool numeric = type == NC_BYTE || type == NC_SHORT || type == NC_INT || type == NC_FLOAT ||
+                       type == NC_DOUBLE || type == NC_UBYTE || type == NC_USHORT || type == NC_UINT ||
+                       type == NC_INT64 || type == NC_UINT64;
+  if (want_char ? !is_char : !numeric) return v;
+  for (int i = 0; i < rank; ++i) {
+    v.len[i] = CDF_get_dim_size(dims[i]);
+    if (v.len[i] < 0) return v;
+  }
+  float fill = 0.0f;
+  if (!want_char && CDF_get_att_float(id, "_FillValue", &fill) == 0) v.fill = fill;
+  v.id = id;
+  v.type = type;
+  v.rank = rank;
+  return v;
+}
+
+// A number of report r (element k along a second dimension); -9999.0 when absent,
+// unset or not finite.
+float get_num(const CdfVar& v, long r, long k = 0) {
+  if (v.id < 0 || r >= v.len[0] || (v.rank > 1 && k >= v.len[1]) || (v.rank == 1 && k > 0)) return kMiss;
+  const long pos[2] = {r, k};
+  CDF_set_pos(v.rank, pos);
+  const float x = CDF_get_float(v.id);
+  if (!std::isfinite(x) || x == v.fill || std::fabs(x) >= 1e30f) return kMiss;
+  return x;
+}
+
+// Text of report r, at most length characters, trailing blanks and NULs removed.
+std::string get_text(const CdfVar& v, long r, long length) {
+  if (v.id < 0 || r >= v.len[0] || v.rank != 2) return "";
+  length = std::min(length, v.len[1]);
+  if (length <= 0) return "";
+  std::vector<char> buf(static_cast<std::size_t>(length) + 1, '\0');
+  const long pos[2] = {r, 0};
+  CDF_set_pos(2, pos);
+  if (CDF_get_str(v.id, static_cast<int>(length), buf.data()) < 0) return "";
+  std::string text(buf.data());
+  while (!text.empty() && (is_blank(text.back()) || static_cast<unsigned char>(text.back()) < 32)) text.pop_back();
+  return text;
+}
+
+char get_char(const CdfVar& v, long r, long k) {
+  if (v.id < 0 || r >= v.len[0]) return '\0';
+  if (v.rank == 2 && k >= v.len[1]) return '\0';
+  const long pos[2] = {r, k};
+  CDF_set_pos(v.rank, pos);
+  return CDF_get_char(v.id);
+}
+
+float scaled(float v, float factor, float offset = 0.0f) { return missing(v) ? kMiss : v * factor + offset; }
+float to_f(float c) { return scaled(c, 9.0f / 5.0f, 32.0f); }
+
+std::string strip_leading(std::string s) {
+  const std::size_t b = s.find_first_not_of(" \t");
+  return b == std::string::npos ? "" : s.substr(b);
+}
+
+int getinfo_report(sfc_info* in) {
+  rv = ReportVars{};
+  long count = CDF_get_dim_size(-1);
+  int rec = CDF_get_dim("report");
+  if (rec < 0) rec = CDF_get_dim("ob");
+  if (count < 0) count = rec >= 0 ? CDF_get_dim_size(rec) : 0;
+  const int rl = CDF_get_dim("remarks_len");
+  remarks_len = rl >= 0 ? std::max(CDF_get_dim_size(rl), 0L) : 0;
+  rv.id = find_var("id", true, 2, 2);
+  rv.region = find_var("region", true, 2, 2);
+  rv.time = find_var("time", true, 2, 2);
+  if (rv.time.id < 0) rv.time = find_var("time", false, 1, 1);
+  rv.lat = find_var("lat", false, 1, 1);
+  rv.lon = find_var("lon", false, 1, 1);
+  rv.elev = find_var("elev", false, 1, 1);
+  rv.t = find_var("T", false, 1, 1);
+  rv.td = find_var("TD", false, 1, 1);
+  rv.tmax = find_var("Tmax", false, 1, 1);
+  rv.tmin = find_var("Tmin", false, 1, 1);
+  rv.tmax6 = find_var("Tmax6", false, 1, 1);
+  rv.tmin6 = find_var("Tmin6", false, 1, 1);
+  rv.psl = find_var("PSL", false, 1, 1);
+  rv.altim = find_var("ALTIM", false, 1, 1);
+  rv.spd = find_var("SPD", false, 1, 1);
+  rv.gust = find_var("GUST", false, 1, 1);
+  rv.dir = find_var("DIR", false, 1, 1);
+  rv.vis = find_var("VIS", false, 1, 1);
+  rv.wx = find_var("WX", false, 1, 1);
+  rv.zcl = find_var("ZCL", false, 2, 2);
+  rv.cc = find_var("CC", true, 2, 2);
+  rv.ptend = find_var("Ptend", true, 1, 1);
+  rv.delp = find_var("delP", false, 1, 1);
+  rv.precip = find_var("PRECIP", false, 1, 1);
+  rv.reftime = find_var("reftime_PRECIP", false, 1, 1);
+  rv.snow = find_var("SNOW", false, 1, 1);
+  rv.sunshine = find_var("sunshine", false, 1, 1);
+  rv.cloudtype = find_var("cloudtype", true, 2, 2);
+  rv.sst = find_var("SST", false, 1, 1);
+  rv.wave_per = find_var("wave_per", false, 1, 1);
+  rv.wave_hgt = find_var("wave_hgt", false, 1, 1);
+  rv.remarks = find_var("remarks", true, 2, 2);
+  num_station = static_cast<int>(std::clamp(count, 0L, 2147483647L));
+  in->count = num_station;
+  CDF_get_glob_att("filetime", in->label, sizeof in->label);
+  return 0;
+}
+
+int getinfo_station(sfc_info* in) {
+  sv = StationVars{};
+  long count = CDF_get_dim_size(-1);
+  const int st = CDF_get_dim("station");
+  if (count < 0) count = st >= 0 ? CDF_get_dim_size(st) : 0;
+  sv.id = find_var("id", true, 2, 2);
+  sv.region = find_var("region", true, 2, 2);
+  sv.wx = find_var("wx", true, 2, 2);
+  sv.cld = find_var("cld", true, 2, 2);
+  sv.intdata = find_var("intdata", false, 2, 2);
+  sv.intname = find_var("intname", true, 1, 2);
+  sv.intunit = find_var("intunit", true, 1, 2);
+  sv.fltdata = find_var("fltdata", false, 2, 2);
+  sv.fltname = find_var("fltname", true, 1, 2);
+  sv.fltunit = find_var("fltunit", true, 1, 2);
+  missing_val_f = kMiss;
+  missing_val_i = kIMiss;
+  missing_val_c = '\0';
+  float f = 0.0f;
+  if (CDF_get_att_float(NC_GLOBAL, "missing_val_f", &f) == 0) missing_val_f = f;
+  int i = 0;
+  if (CDF_get_glob_att_int("missing_val_i", &i) == 0) missing_val_i = i;
+  char c[8] = {};
+  if (CDF_get_glob_att("missing_val_c", c, sizeof c) > 0) {
+    missing_val_c = c[0];
+  } else if (CDF_get_glob_att_int("missing_val_c", &i) == 0) {
+    missing_val_c = static_cast<char>(i);
+  }
+  char buf[64];
+  version = CDF_get_glob_att("version", buf, sizeof buf) >= 0 || CDF_get_glob_att_int("version", &i) == 0;
+  num_station = static_cast<int>(std::clamp(count, 0L, 2147483647L));
+  in->count = num_station;
+  CDF_get_glob_att("datetime", in->label, sizeof in->label);
+  return 0;
+}
+
+void read_report_form(sfc_report* r, int mode, long n) {
+  copy_bounded(r->id, sizeof r->id, strip_leading(get_text(rv.id, n, 10)));
+  if (mode == 1) return;
+  const std::string region = get_text(rv.region, n, 12);
+  copy_bounded(r->region, sizeof r->region, region.empty() ? "US" : region);
+  r->lat = get_num(rv.lat, n);
+  r->lon = get_num(rv.lon, n);
+  r->elev = get_num(rv.elev, n);
+  if (mode == 2) {
+    r->wmo = kIMiss;
+    return;
+  }
+  if (rv.time.id >= 0) {
+    if (rv.time.type == NC_CHAR) {
+      const std::string t = strip_leading(get_text(rv.time, n, 32));
+      Scan s{t.data(), t.data() + t.size()};
+      int v = 0;
+      if (s.integer(&v, 10)) r->time = v;
+    } else if (const float v = get_num(rv.time, n); !missing(v)) {
+      r->time = static_cast<int>(v);
+    }
+  }
+  r->temp = to_f(get_num(rv.t, n));
+  r->dewp = to_f(get_num(rv.td, n));
+  r->maxt = to_f(get_num(rv.tmax, n));
+  r->mint = to_f(get_num(rv.tmin, n));
+  r->maxt6 = to_f(get_num(rv.tmax6, n));
+  r->mint6 = to_f(get_num(rv.tmin6, n));
+  r->slpr = get_num(rv.psl, n);
+  r->alt = scaled(get_num(rv.altim, n), 0.0295386f);
+  r->wspd = scaled(get_num(rv.spd, n), 1.944f);
+  r->wgust = scaled(get_num(rv.gust, n), 1.944f);
+  r->wdir = get_num(rv.dir, n);
+  r->vis = scaled(get_num(rv.vis, n), 0.62137f);
+  if (const float code = get_num(rv.wx, n); !missing(code) && code >= 0.0f && code < 100.0f)
+    WX_wmo_weather(static_cast<int>(code), r->wx);
+  const long layers = rv.cc.id >= 0 ? std::min(4L, rv.cc.len[1]) : 0L;
+  int ncld = 0;
+  for (long k = 0; k < layers; ++k) {
+    const char cover = get_char(rv.cc, n, k);
+    if (cover == '/' || cover == '\0' || is_blank(cover)) break;
+    r->cld_cov[ncld] = cover;
+    r->cld_hgt[ncld] = scaled(get_num(rv.zcl, n, k), 3.2808f);
+    ++ncld;
+  }
+  r->ncld = ncld;
+  if (rv.ptend.id >= 0) {
+    const char c = get_char(rv.ptend, n, 0);
+    if (is_digit(c)) r->ptype = c - '0';
+  }
+  r->ptend = get_num(rv.delp, n);
+  if (const float p = get_num(rv.precip, n); !missing(p)) {
+    if (get_num(rv.reftime, n) == 24.0f)
+      r->prec24 = p * 0.03937f;
+    else
+      r->prec6 = p * 0.03937f;
+  }
+  r->scover = scaled(get_num(rv.snow, n), 0.03937f);
+  r->solar = get_num(rv.sunshine, n);
+  if (rv.cloudtype.id >= 0) {
+    char types[3];
+    for (long k = 0; k < 3; ++k) {
+      const char c = get_char(rv.cloudtype, n, k);
+      types[k] = (c == '/' || c == '\0' || static_cast<unsigned char>(c) < 32) ? ' ' : c;
+    }
+    r->lcld = types[0], r->mcld = types[1], r->hcld = types[2];
+  }
+  r->sst = get_num(rv.sst, n);
+  r->wave_per = get_num(rv.wave_per, n);
+  r->wave_hgt = get_num(rv.wave_hgt, n);
+  const long rlen = std::min(remarks_len, static_cast<long>(sizeof r->comment) - 1);
+  copy_bounded(r->comment, sizeof r->comment, get_text(rv.remarks, n, rlen));
+}
+
+// Values of one row of a two-dimensional numeric variable (missing beyond its width).
+template <std::size_t N>
+std::array<double, N> get_row(const CdfVar& v, long r) {
+  std::array<double, N> out;
+  out.fill(kMiss);
+  if (v.id < 0 || r >= v.len[0]) return out;
+  const long width = std::min(static_cast<long>(N), v.len[1]);
+  if (width <= 0) return out;
+  const long start[2] = {r, 0};
+  const long count[2] = {1, width};
+  CDF_set_range(2, start, count);
+  if (CDF_get_double_array(v.id, out.data()) != 0) out.fill(kMiss);
+  for (long k = width; k < static_cast<long>(N); ++k) out[k] = kMiss;
+  return out;
+}
+
+char code_char(double code) {
+  if (!(code >= 33.0 && code <= 126.0) || static_cast<char>(code) == missing_val_c) return ' ';
+  return static_cast<char>(code);
+}
+
+void read_station_form(sfc_report* r, int mode, long n) {
+  copy_bounded(r->id, sizeof r->id, strip_leading(get_text(sv.id, n, 11)));
+  if (mode == 1) return;
+  copy_bounded(r->region, sizeof r->region, get_text(sv.region, n, 11));
+  const auto ints = get_row<13>(sv.intdata, n);
+  const auto flts = get_row<15>(sv.fltdata, n);
+  auto ival = [&](int k) {
+    const double v = ints[k];
+    if (v == kMiss || v == missing_val_i || !(std::fabs(v) < 2e9)) return kIMiss;
+    return static_cast<int>(v);
+  };
+  auto fval = [&](int k) {
+    const float v = static_cast<float>(flts[k]);
+    if (v == missing_val_f || !std::isfinite(v) || std::fabs(v) >= 1e30f) return kMiss;
+    return v;
+  };
+  r->lat = fval(0);
+  r->lon = fval(1);
+  if (!version && !missing(r->lon)) r->lon = -r->lon;
+  r->spare_time = ival(1);
+  if (const int e = ival(2); e != kIMiss) r->elev = static_cast<float>(e);
+  r->wmo = ival(3);
+  r->type = ival(4) == kIMiss ? 0 : ival(4);
+  if (mode == 2) return;
+  r->time = ival(0);
+  int ncld = 0;
+  for (int k = 0; k < 4; ++k) {
+    const int code = ival(9 + k);
+    const char cover = code == kIMiss ? ' ' : code_char(code);
+    if (cover == ' ') continue;
+    r->cld_cov[ncld] = cover;
+    const int h = ival(5 + k);
+    r->cld_hgt[ncld] = h == kIMiss ? kMiss : static_cast<float>(h);
+    ++ncld;
+  }
+  r->ncld = ncld;
+  r->vis = fval(2);
+  r->slpr = fval(3);
+  r->temp = fval(4);
+  r->dewp = fval(5);
+  r->wdir = fval(6);
+  r->wspd = fval(7);
+  r->wgust = fval(8);
+  r->alt = fval(9);
+  r->prec6 = fval(10);
+  r->prec24 = fval(11);
+  if (const float x = fval(12); !missing(x)) set_extreme(r, x);
+  r->scover = fval(13);
+  r->ptend = fval(14);
+  std::string wx = get_text(sv.wx, n, 11);
+  if (!wx.empty()) copy_bounded(r->wx, kWxMax + 1, wx);
+  if (sv.cld.id >= 0) {
+    char* types[3] = {&r->lcld, &r->mcld, &r->hcld};
+    for (long k = 0; k < 3; ++k) {
+      const char c = get_char(sv.cld, n, k);
+      *types[k] = (c == missing_val_c || static_cast<unsigned char>(c) < 32) ? ' ' : c;
+    }
+  }
+}
+
+int read_cdf(sfc_report* r, int mode, int* index) {
+  int n = *index;
+  if (n < 0) n = have_read ? stat_num + 1 : 0;
+  if (n >= num_station) return -1;
+  stat_num = n;
+  have_read = true;
+  *index = n;
+  CdfScope scope(cdf_id);
+  if (form == SFC_FORM_CDF_REPORT)
+    read_report_form(r, mode, n);
+  else
+    read_station_form(r, mode, n);
+  return r->id[0] ? 0 : -1;
+}
+
+void reset_position() {
+  stat_num = 0;
+  have_read = false;
+  last_offset = -1;
+  next_line = 0;
+}
+
+}  // namespace
+
+int SFC_chktype(const char* name) {
+  if (!name || !*name) return -1;
+  FILE* f = std::fopen(name, "r");
+  if (!f) return -1;
+  const int c = std::fgetc(f);
+  std::fclose(f);
+  switch (c) {
+    case ' ':
+    case '0':
+    case '1':
+    case '2': return SFC_FORM_OLD_TEXT;
+    case 'Z': return SFC_FORM_TEXT;
+    case 'C': {
+      const int saved = CDF_get_fd();
+      CDF_print_errors(0);
+      const int id = CDF_open(name, 0);
+      int result = -1;
+      if (id >= 0) {
+        result = CDF_get_dim("station") >= 0 ? SFC_FORM_CDF_STATION : SFC_FORM_CDF_REPORT;
+        CDF_close(id);
+      }
+      CDF_print_errors(1);
+      CDF_set_fd(saved);
+      return result;
+    }
+    default: return -1;
+  }
+}
+
+int SFC_open(const char* name, int mode, int* form_io) {
+  if (!name || !*name || !form_io || mode < 0 || mode > 2) return -1;
+  if (stream || cdf_id >= 0) SFC_close(-1);
+  int f = *form_io;
+  if (f == 0) {
+    if (mode == 1) return -1;
+    f = SFC_chktype(name);
+    if (f < 0) return -1;
+    *form_io = f;
+  }
+  reset_position();
+  DATE_init(&file_date);
+  data_offset = 0;
+  num_station = 0;
+  if (text_form(f)) {
+    if (mode == 2 && !text_form(SFC_chktype(name))) return -1;
+    stream = std::fopen(name, mode == 0 ? "r" : mode == 1 ? "w" : "a");
+    if (!stream) return -1;
+    if (mode == 0) {
+      // Header: the magic line and the label, or the label alone.
+      std::string line;
+      for (int k = f == SFC_FORM_OLD_TEXT || f == 1 ? 1 : 2; k > 0 && read_line(&line); --k) {
+      }
+      data_offset = std::ftell(stream);
+      if (data_offset < 0) data_offset = 0;
+    }
+    form = f;
+    access_mode = mode;
+    return fileno(stream);
+  }
+  if (cdf_form(f)) {
+    if (mode == 2) return -1;
+    const int saved = CDF_get_fd();
+    CDF_print_errors(0);
+    const int id = CDF_open(name, mode);
+    CDF_print_errors(1);
+    CDF_set_fd(saved);
+    if (id < 0) return -1;
+    cdf_id = id;
+    form = f;
+    access_mode = mode;
+    return id;
+  }
+  return -1;
+}
+
+int SFC_getinfo(int, sfc_info* in) {
+  if (!in) return -1;
+  copy_bounded(in->label, sizeof in->label, "");
+  DATE_init(&in->date);
+  in->count = kIMiss;
+  if (text_form(form) && stream) {
+    if (access_mode != 0) return 1;
+    const long here = std::ftell(stream);
+    std::rewind(stream);
+    std::string line;
+    if (form == SFC_FORM_TEXT) read_line(&line);
+    if (read_line(&line)) {
+      while (!line.empty() && line.back() == '\r') line.pop_back();
+      copy_bounded(in->label, sizeof in->label, line);
+    }
+    if (here >= 0) std::fseek(stream, here, SEEK_SET);
+    std::clearerr(stream);
+  } else if (cdf_form(form) && cdf_id >= 0) {
+    CdfScope scope(cdf_id, true);
+    if (form == SFC_FORM_CDF_REPORT)
+      getinfo_report(in);
+    else
+      getinfo_station(in);
+  } else {
+    return -1;
+  }
+  if (in->label[0]) DATE_decode_label(in->label, &in->date);
+  file_date = in->date;
+  return 0;
+}
+
+int SFC_read(int, sfc_report* report, int mode, int* index) {
+  if (!report) return -1;
+  SFC_initialize(report);
+  int dummy = -1;
+  if (!index) index = &dummy;
+  if (access_mode != 0) return -1;
+  if (text_form(form) && stream) return read_text(report, mode, index);
+  if (cdf_form(form) && cdf_id >= 0) return read_cdf(report, mode, index);
+  return -1;
+}
+
+int SFC_rewind(int) {
+  if (text_form(form) && stream) {
+    reset_position();
+    return text_rewind() ? 0 : -1;
+  }
+  if (cdf_form(form) && cdf_id >= 0) {
+    reset_position();
+    return 0;
+  }
+  return -1;
+}
+
+int SFC_close(int) {
+  int result = -1;
+  if (stream) {
+    result = std::fclose(stream) == 0 ? 0 : -1;
+    stream = nullptr;
+  } else if (cdf_id >= 0) {
+    const int saved = CDF_get_fd();
+    result = CDF_close(cdf_id) == 0 ? 0 : -1;
+    if (saved != cdf_id) CDF_set_fd(saved);
+    cdf_id = -1;
+  }
+  form = 0;
+  reset_position();
+  return result;
+}
+
+void SFC_initialize(sfc_report* r) {
+  if (!r) return;
+  std::memset(r, 0, sizeof *r);
+  r->type = 0;
+  r->wmo = kIMiss;
+  r->lat = r->lon = r->elev = kMiss;
+  r->spare_time = r->time = kIMiss;
+  for (int k = 0; k < 5; ++k) {
+    r->cld_hgt[k] = kMiss;
+    r->cld_cov[k] = ' ';
+  }
+  r->ncld = 0;
+  r->vis = kMiss;
+  r->wx[0] = ' ';
+  r->slpr = r->temp = r->dewp = r->wdir = r->wspd = r->wgust = r->alt = kMiss;
+  r->ptype = kIMiss;
+  r->ptend = r->prec3 = r->prec6 = r->prec12 = r->prec24 = kMiss;
+  r->spare = kIMiss;
+  r->cld_tot = r->lcld = r->mcld = r->hcld = ' ';
+  r->maxt = r->mint = r->maxt6 = r->mint6 = r->scover = r->solar = r->sst = kMiss;
+  r->wave_per = r->wave_hgt = kMiss;
+  r->flags = 0;
+}
+
+void SFC_check_valid(sfc_report* r) {
+  if (!r) return;
+  auto limit = [](float* v, float lo, float hi) {
+    if (*v < lo || *v > hi) *v = kMiss;
+  };
+  if (r->time > 2400) r->time = kIMiss;
+  for (float* v : {&r->temp, &r->dewp, &r->maxt, &r->mint, &r->maxt6, &r->mint6, &r->scover, &r->solar, &r->sst})
+    limit(v, -100.0f, 150.0f);
+  if (!missing(r->dewp) && !missing(r->temp) && r->dewp > r->temp) r->dewp = r->temp;
+  limit(&r->slpr, 900.0f, 1150.0f);
+  limit(&r->alt, 26.0f, 33.0f);
+  limit(&r->wdir, 0.0f, 360.0f);
+  limit(&r->wspd, 0.0f, 100.0f);
+  limit(&r->wgust, 0.0f, 150.0f);
+  limit(&r->vis, 0.0f, 150.0f);
+  for (float& h : r->cld_hgt) limit(&h, 0.0f, 35000.0f);
+  if (r->ptype > 9) r->ptype = kIMiss;
+  limit(&r->ptend, -10.0f, 10.0f);
+  limit(&r->prec3, 0.0f, 10.0f);
+  limit(&r->prec6, 0.0f, 15.0f);
+  limit(&r->prec12, 0.0f, 20.0f);
+  limit(&r->prec24, 0.0f, 20.0f);
+  limit(&r->wave_per, 0.0f, 10.0f);
+  limit(&r->wave_hgt, 0.0f, 20.0f);
+}
+
+void SFC_set_metric(int flag) { metric_flag = flag; }
+void SFC_set_miss_dash(int flag) { miss_dash_flag = flag; }
+void SFC_set_print(int flag) { print_flag = flag; }
+
+// ---- the plot loop's file ----
+
+int SFC_open_file(const char* name) {
+  if (cvt_fd >= 0) SFC_close_file();
+  int f = 0;
+  cvt_num = 0;
+  cvt_fd = SFC_open(name, 0, &f);
+  if (cvt_fd < 0) {
+    MESS_print(MESS_WARN, "SFC_open_file: Unable to open file:%s\n", name ? name : "");
+    return 0;
+  }
+  SFC_getinfo(cvt_fd, &info);
+  cvt_date = info.date;
+  PLT_label_up_right(info.label);
+  MESS_print(MESS_MESS, "Date: %s\n", info.label);
+  return 1;
+}
+
+int SFC_read_report(sfc_report* report, StationRec* station) {
+  if (cvt_fd < 0 || !report || !station) return -1;
+  int index = cvt_num;
+  if (SFC_read(cvt_fd, report, 0, &index) < 0) return -1;
+  ++cvt_num;
+  const bool own_position = !missing(report->lat) && !missing(report->lon);
+  if (CTY_search(report->id, station)) {
+    report->elev = station->elev;
+    if (own_position) MAP_tran(&station->x, &station->y, report->lat, report->lon);
+  } else if (!own_position) {
+    MESS_print(MESS_OUT1, "Not in database: %s\n", report->id);
+    return 0;
+  } else {
+    MAP_tran(&station->x, &station->y, report->lat, report->lon);
+    report->elev = 0.0f;
+    station->elev = 0.0f;
+    station->wmo = report->wmo == kIMiss ? 99999 : report->wmo;
+    station->prior = DOM_get_loc_prior();
+    station->data = nullptr;
+  }
+  copy_bounded(station->id, sizeof station->id, report->id);
+  return station->prior <= DOM_get_prior() ? 1 : 0;
+}
+
+void SFC_rewind_file() {
+  cvt_num = 0;
+  if (cvt_fd >= 0) SFC_rewind(cvt_fd);
+}
+
+void SFC_close_file() {
+  if (cvt_fd >= 0) SFC_close(cvt_fd);
+  cvt_fd = -1;
+  cvt_num = 0;
+}
+
+const sfc_info* SFC_get_file_info() { return &info; }
