@@ -1,0 +1,1010 @@
+// Grid files: type detection, the handle table, the package grid format (text or
+// big-endian binary values), netCDF grid files, saving one grid and reading one back.
+#include "analysis/grd_read.h"
+
+#include <netcdf.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "analysis/cdf.h"
+#include "config/flag.h"
+#include "config/mess.h"
+#include "config/resrc.h"
+#include "config/system.h"
+#include "files/date.h"
+#include "files/files.h"
+#include "plot/region.h"
+
+namespace {
+
+constexpr unsigned LEVEL_SAVE = 64;
+constexpr unsigned LEVEL_CHECK = 192;
+constexpr unsigned LEVEL_INFO = 3840;
+constexpr float MISSING = -9999.0f;
+// Largest grid accepted from a file: protects against absurd sizes in damaged headers.
+constexpr std::int64_t MAX_POINTS = 50'000'000;
+constexpr int STRING_LEN = 50;
+constexpr int CHKTYPE_BYTES = 200;
+
+// Projection codes of the domain record.
+constexpr int PROJ_PSTEREO = 1;
+constexpr int PROJ_LATLON = 2;
+constexpr int PROJ_MERC = 3;
+constexpr int PROJ_LAMB = 4;
+
+struct CdfVars {
+  int values = -1, proj = -1, lat1 = -1, lat2 = -1, lon1 = -1, lon2 = -1, dx = -1, dy = -1;
+  int x_coord = -1, y_coord = -1, datim = -1, info = -1;
+  int source = -1, version = -1, model = -1, type = -1, ltype = -1, level = -1, time = -1,
+      var = -1, nx = -1, ny = -1;
+};
+
+struct Handle {
+  bool used = false;
+  std::FILE* fp = nullptr;
+  bool is_std = false;
+  int type = 0;
+  int mode = 0;
+  int cdf = -1;
+  int coords = 0;  // 0 projection variables, 1 coordinate arrays
+  CdfVars vars;
+  int record = 0;
+  char label[40] = {};
+  DateRec date = {};
+  std::string name;
+  bool header_done = false;  // package header line consumed
+  long data_start = 0;       // offset of the first grid
+  bool binary4 = false;      // version-4 header announced binary values
+};
+
+Handle handles[GRD_MAX_FILES];
+std::string value_format = "%14.8e";
+
+Handle* get_handle(int handle) {
+  if (handle < 0 || handle >= GRD_MAX_FILES || !handles[handle].used) return nullptr;
+  return &handles[handle];
+}
+
+bool is_package(int type) { return type >= 1 && type <= 4; }
+bool is_grib(int type) { return type == 21 || type == 22; }
+
+void copy_text(char* dst, std::size_t size, const char* src) {
+  if (size == 0) return;
+  std::size_t n = 0;
+  if (src != nullptr)
+    while (n + 1 < size && src[n] != '\0') ++n;
+  if (n > 0) std::memcpy(dst, src, n);
+  dst[n] = '\0';
+}
+
+// One line without its newline; false at end of input. Over-long lines are cut to what
+// the caller can use, the rest of the line is skipped.
+bool read_line(std::FILE* fp, std::string& line, std::size_t limit = 4096) {
+  line.clear();
+  int c;
+  bool any = false;
+  while ((c = std::getc(fp)) != EOF) {
+    any = true;
+    if (c == '\n') return true;
+    if (line.size() < limit) line.push_back(static_cast<char>(c));
+  }
+  return any;
+}
+
+void strip_cr(std::string& line) {
+  if (!line.empty() && line.back() == '\r') line.pop_back();
+}
+
+bool parse_int(const char*& p, int* value) {
+  char* end = nullptr;
+  errno = 0;
+  long v = std::strtol(p, &end, 10);
+  if (end == p || errno == ERANGE || v < INT32_MIN || v > INT32_MAX) return false;
+  *value = static_cast<int>(v);
+  p = end;
+  return true;
+}
+
+bool parse_float(const char*& p, float* value) {
+  char* end = nullptr;
+  float v = std::strtof(p, &end);
+  if (end == p) return false;
+  *value = std::isfinite(v) ? v : MISSING;
+  p = end;
+  return true;
+}
+
+bool tell_ok(std::FILE* fp, long* pos) {
+  long p = std::ftell(fp);
+  if (p < 0) return false;
+  *pos = p;
+  return true;
+}
+
+// Bytes left after the current position, -1 when the stream cannot tell.
+long bytes_left(std::FILE* fp) {
+  long here = std::ftell(fp);
+  if (here < 0 || std::fseek(fp, 0, SEEK_END) != 0) return -1;
+  long end = std::ftell(fp);
+  if (std::fseek(fp, here, SEEK_SET) != 0 || end < here) return -1;
+  return end - here;
+}
+
+// ---- package format, reading ----
+
+// Reads the "ZAVGRID" header line when it has not been read yet.
+bool read_package_header(Handle& h) {
+  if (h.header_done || h.type == 1) {
+    h.header_done = true;
+    return true;
+  }
+  std::string line;
+  if (!read_line(h.fp, line) || line.compare(0, 7, "ZAVGRID") != 0) {
+    MESS_print(LEVEL_CHECK, "GRD_read: Not a grid file: %s\n", h.name.c_str());
+    return false;
+  }
+  h.binary4 = line.size() > 8 && line[7] == '4' && line[8] == 'B';
+  h.header_done = true;
+  if (!tell_ok(h.fp, &h.data_start)) h.data_start = -1;
+  return true;
+}
+
+// The header lines of one grid into grid (values untouched). 1 read, 0 clean end of
+// file before a grid, -1 damaged.
+int read_grid_header(Handle& h, GridRec* grid, bool* binary) {
+  std::string line;
+  if (!read_line(h.fp, line)) return 0;
+  strip_cr(line);
+  copy_text(grid->label, sizeof grid->label, line.c_str());
+  const char* what = h.name.c_str();
+
+  if (!read_line(h.fp, line)) {
+    MESS_print(LEVEL_CHECK, "GRD_read: Grid file ends inside a grid header: %s\n", what);
+    return -1;
+  }
+  strip_cr(line);
+  const char* p = line.c_str();
+  int code = 0;
+  if (!parse_int(p, &code) || *p != '-') {
+    MESS_print(LEVEL_CHECK, "GRD_read: Invalid grid type line in %s: %.60s\n", what, line.c_str());
+    return -1;
+  }
+  *binary = code == 3 || h.binary4;
+  copy_text(grid->datatype, sizeof grid->datatype, p + 1);
+
+  if (!read_line(h.fp, line)) {
+    MESS_print(LEVEL_CHECK, "GRD_read: Grid file ends inside a grid header: %s\n", what);
+    return -1;
+  }
+  strip_cr(line);
+  p = line.c_str();
+  int n[8];
+  for (int& v : n) {
+    if (!parse_int(p, &v)) {
+      MESS_print(LEVEL_CHECK, "GRD_read: Invalid grid description line in %s: %.60s\n", what, line.c_str());
+      return -1;
+    }
+  }
+  grid->source = n[0];
+  grid->version = n[1];
+  grid->model = n[2];
+  grid->type = n[3];
+  grid->ltype = n[4];
+  grid->level = n[5];
+  grid->time = n[6];
+  grid->var = n[7];
+  grid->units[0] = '\0';
+  if (*p == ':') {
+    ++p;
+    std::size_t len = 0;
+    while (p[len] != '\0' && !std::isspace(static_cast<unsigned char>(p[len]))) ++len;
+    std::string units(p, len);
+    copy_text(grid->units, sizeof grid->units, units.c_str());
+  }
+
+  if (!read_line(h.fp, line)) {
+    MESS_print(LEVEL_CHECK, "GRD_read: Grid file ends inside a grid header: %s\n", what);
+    return -1;
+  }
+  strip_cr(line);
+  DomainRec& d = grid->domain;
+  DOM_init(&d);
+  p = line.c_str();
+  bool ok = true;
+  if (line.compare(0, 2, "LL") == 0) {
+    d.proj = PROJ_LATLON;
+    p += 2;
+  } else if (line.compare(0, 2, "ME") == 0) {
+    d.proj = PROJ_MERC;
+    p += 2;
+  } else if (line.compare(0, 2, "PS") == 0) {
+    d.proj = PROJ_PSTEREO;
+    p += 2;
+    if (*p == ':') ok = parse_float(++p, &d.plon);
+  } else if (line.compare(0, 2, "LC") == 0) {
+    d.proj = PROJ_LAMB;
+    p += 2;
+    if (*p == ':') {
+      float f[5];
+      int count = 0;
+      while (ok && *p == ':' && count < 5) ok = parse_float(++p, &f[count++]);
+      if (ok && count == 1) {
+        d.plon = f[0];
+      } else if (ok && count == 5) {
+        d.plat = f[0];
+        d.plon = f[1];
+        d.p3 = f[2];
+        d.p4 = f[3];
+        d.p5 = f[4];
+      } else {
+        ok = false;
+      }
+    }
+  }
+  ok = ok && parse_float(p, &d.clat) && parse_float(p, &d.clon) && parse_float(p, &d.dx) &&
+       parse_float(p, &d.dy) && parse_int(p, &d.nx) && parse_int(p, &d.ny);
+  if (!ok) {
+    MESS_print(LEVEL_CHECK, "GRD_read: Invalid grid domain line in %s: %.60s\n", what, line.c_str());
+    return -1;
+  }
+  if (d.nx < 1 || d.ny < 1 || static_cast<std::int64_t>(d.nx) * d.ny > MAX_POINTS) {
+    MESS_print(LEVEL_CHECK, "GRD_read: Invalid grid size %d x %d in %s\n", d.nx, d.ny, what);
+    return -1;
+  }
+  return 1;
+}
+
+// Makes sure grid->values holds nx*ny values; old_points is the size the array had
+// (GRD_alloc reuses an existing array).
+bool ensure_values(GridRec* grid, std::int64_t old_points) {
+  std::int64_t points = static_cast<std::int64_t>(grid->domain.nx) * grid->domain.ny;
+  if (grid->values != nullptr && old_points == points) return true;
+  if (GRD_alloc(grid) != 0 && grid->values != nullptr) return true;
+  std::free(grid->values);  // never leave an array that does not match the header
+  grid->values = nullptr;
+  return false;
+}
+
+int read_package(Handle& h, GridRec* grid) {
+  if (!read_package_header(h)) return -1;
+  std::int64_t old_points = static_cast<std::int64_t>(grid->domain.nx) * grid->domain.ny;
+  GridRec head = *grid;
+  bool binary = false;
+  int got = read_grid_header(h, &head, &binary);
+  if (got == 0) {
+    MESS_print(LEVEL_CHECK, "GRD_read: No more grids in %s\n", h.name.c_str());
+    return -1;
+  }
+  if (got < 0) return -1;
+  std::int64_t points = static_cast<std::int64_t>(head.domain.nx) * head.domain.ny;
+  // A seekable file must hold at least the values it announces before any is allocated.
+  long left = bytes_left(h.fp);
+  std::int64_t least = binary ? 4 * points : 2 * points;
+  if (left >= 0 && left < least) {
+    MESS_print(LEVEL_CHECK, "GRD_read: Grid file too short for %d x %d values: %s\n", head.domain.nx,
+               head.domain.ny, h.name.c_str());
+    return -1;
+  }
+  *grid = head;
+  if (!ensure_values(grid, old_points)) return -1;
+  float* v = grid->values;
+  if (binary) {
+    std::vector<unsigned char> bytes;
+    const std::int64_t chunk = 1 << 16;
+    for (std::int64_t i = 0; i < points; i += chunk) {
+      std::int64_t n = std::min(chunk, points - i);
+      bytes.resize(static_cast<std::size_t>(4 * n));
+      if (std::fread(bytes.data(), 4, static_cast<std::size_t>(n), h.fp) != static_cast<std::size_t>(n)) {
+        MESS_print(LEVEL_CHECK, "GRD_read: Grid file too short for %d x %d values: %s\n", head.domain.nx,
+                   head.domain.ny, h.name.c_str());
+        return -1;
+      }
+      for (std::int64_t k = 0; k < n; ++k) {
+        const unsigned char* b = &bytes[static_cast<std::size_t>(4 * k)];
+        std::uint32_t u = (std::uint32_t{b[0]} << 24) | (std::uint32_t{b[1]} << 16) |
+                          (std::uint32_t{b[2]} << 8) | std::uint32_t{b[3]};
+        float f;
+        std::memcpy(&f, &u, sizeof f);
+        v[i + k] = std::isfinite(f) ? f : MISSING;
+      }
+    }
+    int c = std::getc(h.fp);
+    if (c != '\n' && c != EOF) std::ungetc(c, h.fp);
+  } else {
+    std::string line;
+    for (std::int64_t i = 0; i < points; ++i) {
+      if (!read_line(h.fp, line, 200)) {
+        MESS_print(LEVEL_CHECK, "GRD_read: Grid file too short for %d x %d values: %s\n", head.domain.nx,
+                   head.domain.ny, h.name.c_str());
+        return -1;
+      }
+      const char* p = line.c_str();
+      if (!parse_float(p, &v[i])) {
+        MESS_print(LEVEL_CHECK, "GRD_read: Invalid grid value %lld in %s: %.40s\n", static_cast<long long>(i + 1),
+                   h.name.c_str(), line.c_str());
+        return -1;
+      }
+    }
+  }
+  return 0;
+}
+
+// ---- package format, writing ----
+
+bool put_text(std::FILE* fp, const std::string& text) {
+  return std::fwrite(text.data(), 1, text.size(), fp) == text.size();
+}
+
+std::string fmt(const char* format, ...) __attribute__((format(printf, 1, 2)));
+std::string fmt(const char* format, ...) {
+  char buffer[512];
+  va_list args;
+  va_start(args, format);
+  int n = std::vsnprintf(buffer, sizeof buffer, format, args);
+  va_end(args);
+  if (n < 0) return std::string();
+  return std::string(buffer, std::min<std::size_t>(static_cast<std::size_t>(n), sizeof buffer - 1));
+}
+
+// Texts go on one line each: a newline inside would break the layout.
+std::string one_line(const char* text) {
+  std::string s = text;
+  std::replace(s.begin(), s.end(), '\n', ' ');
+  std::replace(s.begin(), s.end(), '\r', ' ');
+  return s;
+}
+
+std::string projection_tag(const DomainRec& d) {
+  switch (d.proj) {
+    case PROJ_LATLON: return "LL ";
+    case PROJ_MERC: return "ME ";
+    case PROJ_PSTEREO:
+      if (d.plon == MISSING || d.plon == d.clon) return "PS ";
+      return fmt("PS:%f ", d.plon);
+    case PROJ_LAMB:
+      if (d.p3 == MISSING) return d.plon == MISSING ? "LC " : fmt("LC:%f ", d.plon);
+      return fmt("LC:%f:%f:%f:%f:%f ", d.plat, d.plon, d.p3, d.p4, d.p5);
+    default: return "";
+  }
+}
+
+int write_package(Handle& h, GridRec* grid) {
+  const DomainRec& d = grid->domain;
+  bool binary = h.type == 3;
+  for (char* c = grid->units; *c != '\0'; ++c)
+    if (*c == ' ') *c = '_';
+  grid->units[sizeof grid->units - 1] = '\0';
+  grid->label[sizeof grid->label - 1] = '\0';
+  grid->datatype[sizeof grid->datatype - 1] = '\0';
+  std::string head = one_line(grid->label) + "\n" + (binary ? "3-" : "2-") + one_line(grid->datatype) + "\n";
+  head += fmt("%d %d %d %d %d %d %d %d", grid->source, grid->version, grid->model, grid->type, grid->ltype,
+              grid->level, grid->time, grid->var);
+  if (grid->units[0] != '\0') head += std::string(":") + grid->units;
+  head += "\n" + projection_tag(d);
+  head += fmt("%f %f %f %f %d %d\n", d.clat, d.clon, d.dx, d.dy, d.nx, d.ny);
+  if (!put_text(h.fp, head)) return -1;
+
+  const std::size_t points = static_cast<std::size_t>(d.nx) * static_cast<std::size_t>(d.ny);
+  const float* v = grid->values;
+  std::string out;
+  const std::size_t flush_at = 1 << 16;
+  if (binary) {
+    for (std::size_t i = 0; i < points; ++i) {
+      std::uint32_t u;
+      std::memcpy(&u, &v[i], sizeof u);
+      out.push_back(static_cast<char>(u >> 24));
+      out.push_back(static_cast<char>(u >> 16));
+      out.push_back(static_cast<char>(u >> 8));
+      out.push_back(static_cast<char>(u));
+      if (out.size() >= flush_at) {
+        if (!put_text(h.fp, out)) return -1;
+        out.clear();
+      }
+    }
+    out.push_back('\n');
+  } else {
+    char buffer[128];
+    for (std::size_t i = 0; i < points; ++i) {
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wformat-nonliteral"
+      int n = std::snprintf(buffer, sizeof buffer, value_format.c_str(), static_cast<double>(v[i]));
+#pragma GCC diagnostic pop
+      if (n < 0) return -1;
+      out.append(buffer, std::min<std::size_t>(static_cast<std::size_t>(n), sizeof buffer - 1));
+      out.push_back('\n');
+      if (out.size() >= flush_at) {
+        if (!put_text(h.fp, out)) return -1;
+        out.clear();
+      }
+    }
+  }
+  if (!put_text(h.fp, out)) return -1;
+  return std::ferror(h.fp) ? -1 : 0;
+}
+
+// ---- netCDF ----
+
+short to_short(std::int32_t v) { return static_cast<short>(std::clamp<std::int32_t>(v, -32768, 32767)); }
+
+void find_cdf_vars(Handle& h) {
+  CdfVars& v = h.vars;
+  v.values = CDF_get_var("values");
+  v.proj = CDF_get_var("proj");
+  v.lat1 = CDF_get_var("lat1");
+  v.lat2 = CDF_get_var("lat2");
+  v.lon1 = CDF_get_var("lon1");
+  v.lon2 = CDF_get_var("lon2");
+  v.dx = CDF_get_var("dx");
+  v.dy = CDF_get_var("dy");
+  v.x_coord = CDF_get_var("x_coord");
+  v.y_coord = CDF_get_var("y_coord");
+  v.datim = CDF_get_var("datim");
+  v.info = CDF_get_var("info");
+  v.source = CDF_get_var("source");
+  v.version = CDF_get_var("version");
+  v.model = CDF_get_var("model");
+  v.type = CDF_get_var("type");
+  v.ltype = CDF_get_var("ltype");
+  v.level = CDF_get_var("level");
+  v.time = CDF_get_var("time");
+  v.var = CDF_get_var("var");
+  v.nx = CDF_get_var("nx");
+  v.ny = CDF_get_var("ny");
+  h.coords = (v.proj < 0 && v.x_coord >= 0) ? 1 : 0;
+}
+
+int cdf_define(Handle& h, const GridInfo* info) {
+  const bool coords = info->grid_type == 1;
+  int grid = CDF_def_dim("grid", 0);
+  int x = CDF_def_dim("x", info->nx);
+  int y = CDF_def_dim("y", info->ny);
+  int slen = CDF_def_dim("string_len", STRING_LEN);
+  if (grid < 0 || x < 0 || y < 0 || slen < 0) return -1;
+  const int d3[3] = {grid, x, y};
+  const int d1[1] = {grid};
+  const int ds[2] = {grid, slen};
+  bool ok = true;
+  auto def = [&](int id, const char* name, const char* long_name, const char* units) {
+    if (id < 0 || CDF_put_base_att(id, name, long_name, units) != 0) ok = false;
+    return id;
+  };
+  CdfVars& v = h.vars;
+  v = CdfVars{};
+  v.values = def(CDF_def_float_var("values", 3, d3), "VALUES", "Grid values", nullptr);
+  if (ok && CDF_put_fill_att(v.values, MISSING) != 0) ok = false;
+  if (!coords) {
+    v.proj = def(CDF_def_short_var("proj", 1, d1), "PROJ", "Projection", nullptr);
+    v.lat1 = def(CDF_def_float_var("lat1", 1, d1), "CLAT", "Grid central latitude", "DEG");
+    v.lat2 = def(CDF_def_float_var("lat2", 1, d1), "LAT2", "Grid secondary latitude", "DEG");
+    v.lon1 = def(CDF_def_float_var("lon1", 1, d1), "CLON", "Grid central longitude", "DEG");
+    v.lon2 = def(CDF_def_float_var("lon2", 1, d1), "LON2", "Grid secondary longitude", "DEG");
+    v.dx = def(CDF_def_float_var("dx", 1, d1), "DX", "Grid spacing in X direction", "100 KM");
+    v.dy = def(CDF_def_float_var("dy", 1, d1), "DY", "Grid spacing in Y direction", "100 KM");
+  } else {
+    v.x_coord = def(CDF_def_float_var("x_coord", 3, d3), "X_COORD", "X coordinate gridpoint locations", "DEG");
+    if (ok && CDF_put_fill_att(v.x_coord, MISSING) != 0) ok = false;
+    v.y_coord = def(CDF_def_float_var("y_coord", 3, d3), "Y_COORD", "Y coordinate gridpoint locations", "DEG");
+    if (ok && CDF_put_fill_att(v.y_coord, MISSING) != 0) ok = false;
+  }
+  v.datim = def(CDF_def_char_var("datim", 2, ds), "DATETIME", "Grid date/time information", nullptr);
+  v.info = def(CDF_def_char_var("info", 2, ds), "INFO", "Grid variable information", nullptr);
+  v.source = def(CDF_def_short_var("source", 1, d1), "SOURCE", "Grid creation source", nullptr);
+  v.version = def(CDF_def_short_var("version", 1, d1), "VERSION", "Grid encoding version", nullptr);
+  v.model = def(CDF_def_short_var("model", 1, d1), "MODEL", "Model name", nullptr);
+  v.type = def(CDF_def_short_var("type", 1, d1), "TYPE", "Model grid type", nullptr);
+  v.ltype = def(CDF_def_short_var("ltype", 1, d1), "LTYPE", "Vertical level type", nullptr);
+  v.level = def(CDF_def_short_var("level", 1, d1), "LEVEL", "Vertical level value", nullptr);
+  v.time = def(CDF_def_short_var("time", 1, d1), "TIME", "Forecast time", "HOUR");
+  v.var = def(CDF_def_short_var("var", 1, d1), "VAR", "Grid variable type", nullptr);
+  v.nx = def(CDF_def_short_var("nx", 1, d1), "NX", "Gridpoints in X direction", nullptr);
+  v.ny = def(CDF_def_short_var("ny", 1, d1), "NY", "Gridpoints in Y direction", nullptr);
+  if (!ok) return -1;
+  const DateRec& t = info->date;
+  if (CDF_put_glob_att("source", "ZAV") != 0 || CDF_put_glob_att("version", "1.0") != 0 ||
+      CDF_put_glob_att_short("grid_type", to_short(info->grid_type)) != 0 ||
+      CDF_put_glob_att_short("year", to_short(t.year)) != 0 ||
+      CDF_put_glob_att_short("month", to_short(t.month)) != 0 ||
+      CDF_put_glob_att_short("day", to_short(t.day)) != 0 ||
+      CDF_put_glob_att_short("hour", to_short(t.hour)) != 0)
+    return -1;
+  h.coords = coords ? 1 : 0;
+  return CDF_end_def();
+}
+
+int cdf_write(Handle& h, GridRec* grid, int record) {
+  CDF_set_fd(h.cdf);
+  const DomainRec& d = grid->domain;
+  if (CDF_get_dim_size(CDF_get_dim("x")) != d.nx || CDF_get_dim_size(CDF_get_dim("y")) != d.ny) {
+    MESS_print(LEVEL_CHECK, "GRD_write: Grid size %d x %d does not fit the file: %s\n", d.nx, d.ny, h.name.c_str());
+    return -1;
+  }
+  const CdfVars& v = h.vars;
+  const long start[3] = {record, 0, 0};
+  const long count[3] = {1, d.nx, d.ny};
+  CDF_set_range(3, start, count);
+  if (CDF_put_float_array(v.values, grid->values) != 0) return -1;
+  const long pos2[2] = {record, 0};
+  CDF_set_pos(2, pos2);
+  grid->label[sizeof grid->label - 1] = '\0';
+  grid->datatype[sizeof grid->datatype - 1] = '\0';
+  if (CDF_put_str(v.datim, STRING_LEN, grid->label) != 0 || CDF_put_str(v.info, STRING_LEN, grid->datatype) != 0)
+    return -1;
+  const long pos1[1] = {record};
+  CDF_set_pos(1, pos1);
+  bool ok = true;
+  if (h.coords == 0) {
+    ok = CDF_put_short(v.proj, to_short(d.proj)) == 0 && CDF_put_float(v.lat1, d.clat) == 0 &&
+         CDF_put_float(v.lat2, d.plat) == 0 && CDF_put_float(v.lon1, d.clon) == 0 &&
+         CDF_put_float(v.lon2, d.plon) == 0 && CDF_put_float(v.dx, d.dx) == 0 && CDF_put_float(v.dy, d.dy) == 0;
+  }
+  ok = ok && CDF_put_short(v.source, to_short(grid->source)) == 0 &&
+       CDF_put_short(v.version, to_short(grid->version)) == 0 && CDF_put_short(v.model, to_short(grid->model)) == 0 &&
+       CDF_put_short(v.type, to_short(grid->type)) == 0 && CDF_put_short(v.ltype, to_short(grid->ltype)) == 0 &&
+       CDF_put_short(v.level, to_short(grid->level)) == 0 && CDF_put_short(v.time, to_short(grid->time)) == 0 &&
+       CDF_put_short(v.var, to_short(grid->var)) == 0 && CDF_put_short(v.nx, to_short(d.nx)) == 0 &&
+       CDF_put_short(v.ny, to_short(d.ny)) == 0;
+  return ok ? 0 : -1;
+}
+
+int cdf_read(Handle& h, GridRec* grid) {
+  CDF_set_fd(h.cdf);
+  const CdfVars& v = h.vars;
+  long records = CDF_get_dim_size(-1);
+  long nx = CDF_get_dim_size(CDF_get_dim("x"));
+  long ny = CDF_get_dim_size(CDF_get_dim("y"));
+  if (v.values < 0 || nx < 1 || ny < 1 || nx * ny > MAX_POINTS) {
+    MESS_print(LEVEL_CHECK, "GRD_read: Not a grid file: %s\n", h.name.c_str());
+    return -1;
+  }
+  if (h.record >= records) {
+    MESS_print(LEVEL_CHECK, "GRD_read: No more grids in %s\n", h.name.c_str());
+    return -1;
+  }
+  std::int64_t old_points = static_cast<std::int64_t>(grid->domain.nx) * grid->domain.ny;
+  const long r = h.record;
+  const long pos2[2] = {r, 0};
+  CDF_set_pos(2, pos2);
+  char text[STRING_LEN + 1];
+  CDF_get_str(v.datim, STRING_LEN, text);
+  copy_text(grid->label, sizeof grid->label, text);
+  CDF_get_str(v.info, STRING_LEN, text);
+  copy_text(grid->datatype, sizeof grid->datatype, text);
+  const long pos1[1] = {r};
+  CDF_set_pos(1, pos1);
+  auto get_int = [](int id) { return static_cast<std::int32_t>(CDF_get_long(id)); };
+  grid->source = get_int(v.source);
+  grid->version = get_int(v.version);
+  grid->model = get_int(v.model);
+  grid->type = get_int(v.type);
+  grid->ltype = get_int(v.ltype);
+  grid->level = get_int(v.level);
+  grid->time = get_int(v.time);
+  grid->var = get_int(v.var);
+  grid->units[0] = '\0';
+  DomainRec& d = grid->domain;
+  DOM_init(&d);
+  if (h.coords == 0) {
+    d.proj = get_int(v.proj);
+    d.clat = CDF_get_float(v.lat1);
+    d.plat = CDF_get_float(v.lat2);
+    d.clon = CDF_get_float(v.lon1);
+    d.plon = CDF_get_float(v.lon2);
+    d.dx = CDF_get_float(v.dx);
+    d.dy = CDF_get_float(v.dy);
+  }
+  d.nx = static_cast<std::int32_t>(nx);
+  d.ny = static_cast<std::int32_t>(ny);
+  DATE_decode_label(grid->label, &grid->date);
+  if (!ensure_values(grid, old_points)) return -1;
+  const long start[3] = {r, 0, 0};
+  const long count[3] = {1, nx, ny};
+  CDF_set_range(3, start, count);
+  if (CDF_get_float_array(v.values, grid->values) != 0) {
+    MESS_print(LEVEL_CHECK, "GRD_read: Unable to read grid values from %s\n", h.name.c_str());
+    return -1;
+  }
+  for (std::int64_t i = 0; i < nx * ny; ++i)
+    if (!std::isfinite(grid->values[i])) grid->values[i] = MISSING;
+  ++h.record;
+  return 0;
+}
+
+int open_cdf(Handle& h, const std::string& path, int mode) {
+  CDF_print_errors(0);
+  int fd = CDF_open(path.c_str(), mode);
+  CDF_print_errors(1);
+  if (fd < 0) return -1;
+  h.cdf = fd;
+  h.record = 0;
+  if (mode != 1) {
+    find_cdf_vars(h);
+    if (mode == 2) {
+      if (h.vars.values < 0) {  // not a grid file: adding to it would damage it
+        CDF_close(fd);
+        h.cdf = -1;
+        return -1;
+      }
+      long records = CDF_get_dim_size(-1);
+      h.record = records > 0 ? static_cast<int>(records) : 0;
+    }
+  }
+  return 0;
+}
+
+void release(Handle& h) { h = Handle{}; }
+
+}  // namespace
+
+int GRD_chktype(const char* name) {
+  if (name == nullptr || *name == '\0') return -1;
+  std::string path = FILE_add_user_path(std::string(name));
+  std::FILE* fp = std::fopen(path.c_str(), "rb");
+  if (fp == nullptr) return -1;
+  unsigned char b[CHKTYPE_BYTES];
+  std::size_t n = std::fread(b, 1, sizeof b, fp);
+  std::fclose(fp);
+  if (n == 0) return -1;
+  auto starts = [&](const char* magic) {
+    std::size_t len = std::strlen(magic);
+    return n >= len && std::memcmp(b, magic, len) == 0;
+  };
+  if (b[0] == ' ' || std::isdigit(b[0])) return 1;
+  if (starts("ZAVGRID4")) return 4;
+  if (starts("ZAVGRID")) return 2;
+  if (starts("CDF")) return 11;
+  if (starts("GRIB") || b[0] == '*' || b[0] == 1) return 21;
+  if (starts("GRID")) return 22;
+  static const char grib[] = "GRIB";
+  if (std::search(b, b + n, grib, grib + 4) != b + n) return 21;
+  return -1;
+}
+
+int GRD_open(const char* name, int mode, int* type) {
+  if (type == nullptr || mode < 0 || mode > 2) return -1;
+  const char* given = name != nullptr ? name : "";
+  const bool std_stream = *given == '\0' || FILE_is_stdio(given);
+  int slot = -1;
+  for (int i = 0; i < GRD_MAX_FILES; ++i)
+    if (!handles[i].used) {
+      slot = i;
+      break;
+    }
+  if (slot < 0) {
+    MESS_print(LEVEL_CHECK, "GRD_open: Too many grid files open\n");
+    return -1;
+  }
+  Handle& h = handles[slot];
+  try {
+    h = Handle{};
+    h.name = std_stream ? std::string(mode == 0 ? "stdin" : "stdout") : given;
+    if (std_stream) {
+      if (*type != 2 && *type != 3 && *type != 21) *type = 2;
+      if (mode == 2) return -1;
+      h.fp = mode == 0 ? stdin : stdout;
+      h.is_std = true;
+    } else {
+      std::string path = FILE_add_user_path(std::string(given));
+      if (*type == 0) {
+        if (mode != 0) return -1;
+        *type = GRD_chktype(given);
+        if (*type < 0) return -1;
+      }
+      if (is_package(*type) || is_grib(*type)) {
+        if (mode == 2) return -1;
+        if (mode == 1) FILE_make_dir(path.c_str(), 1);
+        h.fp = std::fopen(path.c_str(), mode == 0 ? "rb" : "wb");
+        if (h.fp == nullptr) return -1;
+      } else if (*type == 11) {
+        if (mode == 1) FILE_make_dir(path.c_str(), 1);
+        if (open_cdf(h, path, mode) != 0) return -1;
+      } else {
+        return -1;
+      }
+    }
+  } catch (const std::bad_alloc&) {
+    release(h);
+    return -1;
+  }
+  h.used = true;
+  h.type = *type;
+  h.mode = mode;
+  DATE_init(&h.date);
+  return slot;
+}
+
+int GRD_putinfo(int handle, const GridInfo* info) {
+  Handle* h = get_handle(handle);
+  if (h == nullptr || info == nullptr || h->mode == 0) return -1;
+  copy_text(h->label, sizeof h->label, info->label);
+  h->date = info->date;
+  if (h->type == 2 || h->type == 3) {
+    if (std::fputs("ZAVGRID\n", h->fp) == EOF) return -1;
+    h->header_done = true;
+    return 0;
+  }
+  if (h->type == 11) {
+    CDF_set_fd(h->cdf);
+    if (h->mode == 2) return h->vars.values >= 0 ? 0 : -1;  // the dataset is already defined
+    if (info->nx < 1 || info->ny < 1) return -1;
+    return cdf_define(*h, info);
+  }
+  return h->type == 1 ? 0 : -1;
+}
+
+int GRD_write(int handle, GridRec* grid, int /*flags*/, int* position) {
+  Handle* h = get_handle(handle);
+  if (h == nullptr || grid == nullptr || grid->values == nullptr || h->mode == 0) return -1;
+  if (grid->domain.nx < 1 || grid->domain.ny < 1) return -1;
+  if (h->type == 1 || h->type == 2 || h->type == 3) {
+    try {
+      return write_package(*h, grid);
+    } catch (const std::bad_alloc&) {
+      return -1;
+    }
+  }
+  if (h->type == 11) {
+    int record = h->mode == 2 ? h->record : (position != nullptr && *position >= 0 ? *position : 0);
+    if (cdf_write(*h, grid, record) != 0) return -1;
+    if (position != nullptr) *position = record;
+    h->record = record + 1;
+    return 0;
+  }
+  return -1;
+}
+
+int GRD_getinfo(int handle, GridInfo* info) {
+  Handle* h = get_handle(handle);
+  if (h == nullptr || info == nullptr || h->mode != 0) return -1;
+  info->label[0] = '\0';
+  info->nx = info->ny = -9999;
+  info->grid_type = 0;
+  DATE_init(&info->date);
+  if (h->type == 11) {
+    CDF_set_fd(h->cdf);
+    info->nx = static_cast<std::int32_t>(CDF_get_dim_size(CDF_get_dim("x")));
+    info->ny = static_cast<std::int32_t>(CDF_get_dim_size(CDF_get_dim("y")));
+    int gt = 0;
+    info->grid_type = CDF_get_glob_att_int("grid_type", &gt) == 0 ? gt : h->coords;
+    int y = -9999, m = -9999, d = -9999, hr = -9999;
+    CDF_get_glob_att_int("year", &y);
+    CDF_get_glob_att_int("month", &m);
+    CDF_get_glob_att_int("day", &d);
+    CDF_get_glob_att_int("hour", &hr);
+    if (y != -9999 && m >= 1 && m <= 12 && d >= 1 && d <= 31 && hr >= 0 && hr <= 23) {
+      DateRec t;
+      DATE_init(&t);
+      t.year = y;
+      t.month = m;
+      t.day = d;
+      t.hour = hr;
+      t.minute = 0;
+      t.second = 0;
+      int sec = DATE_num_sec(&t);
+      DATE_get_gmdate(&sec, &info->date);
+    }
+    if (CDF_get_dim_size(-1) > 0) {
+      const long pos2[2] = {0, 0};
+      CDF_set_pos(2, pos2);
+      char text[STRING_LEN + 1];
+      CDF_get_str(h->vars.datim, STRING_LEN, text);
+      copy_text(info->label, sizeof info->label, text);
+    }
+    h->record = 0;
+  } else if (is_package(h->type)) {
+    if (!h->is_std) {
+      if (std::fseek(h->fp, 0, SEEK_SET) != 0) return -1;
+      h->header_done = false;
+    }
+    if (!read_package_header(*h)) return -1;
+    long here = 0;
+    if (h->is_std || !tell_ok(h->fp, &here)) {
+      // A pipe cannot go back: the first grid stays unread and the label unknown.
+      copy_text(h->label, sizeof h->label, "");
+      return 0;
+    }
+    GridRec head{};
+    GRD_init(&head);
+    bool binary = false;
+    int got = read_grid_header(*h, &head, &binary);
+    std::fseek(h->fp, here, SEEK_SET);
+    if (got <= 0) return -1;
+    copy_text(info->label, sizeof info->label, head.label);
+    info->nx = head.domain.nx;
+    info->ny = head.domain.ny;
+    DATE_decode_label(head.label, &info->date);
+  } else {
+    return -1;  // GRIB headers are reported when the grid is read
+  }
+  copy_text(h->label, sizeof h->label, info->label);
+  h->date = info->date;
+  return 0;
+}
+
+int GRD_read(int handle, GridRec* grid, int /*flags*/, int* position) {
+  Handle* h = get_handle(handle);
+  if (h == nullptr || grid == nullptr || h->mode != 0) return -1;
+  if (is_grib(h->type)) {
+    MESS_print(LEVEL_CHECK, "GRD_read: GRIB files are not supported\n");
+    return -1;
+  }
+  int record = h->record;
+  int result = -1;
+  try {
+    if (h->type == 11)
+      result = cdf_read(*h, grid);
+    else if (is_package(h->type)) {
+      result = read_package(*h, grid);
+      if (result == 0) {
+        DATE_decode_label(grid->label, &grid->date);
+        ++h->record;
+      }
+    }
+  } catch (const std::bad_alloc&) {
+    result = -1;
+  }
+  if (result == 0 && position != nullptr) *position = record;
+  return result;
+}
+
+int GRD_rewind(int handle) {
+  Handle* h = get_handle(handle);
+  if (h == nullptr) return -1;
+  h->record = 0;
+  if (h->type == 11) return 0;
+  if (h->is_std || h->fp == nullptr) return -1;
+  if (h->header_done && h->data_start >= 0 && h->type != 1)
+    return std::fseek(h->fp, h->data_start, SEEK_SET) == 0 ? 0 : -1;
+  h->header_done = false;
+  return std::fseek(h->fp, 0, SEEK_SET) == 0 ? 0 : -1;
+}
+
+int GRD_close(int handle) {
+  Handle* h = get_handle(handle);
+  if (h == nullptr) return -1;
+  int result = 0;
+  if (h->fp != nullptr) {
+    if (h->is_std) {
+      if (h->mode != 0 && (std::fflush(h->fp) != 0 || std::ferror(h->fp))) result = -1;
+    } else {
+      if (h->mode != 0 && std::ferror(h->fp)) result = -1;
+      if (std::fclose(h->fp) != 0) result = -1;
+    }
+  }
+  if (h->cdf >= 0 && CDF_close(h->cdf) != 0) result = -1;
+  release(*h);
+  return result;
+}
+
+int GRD_save_file(const char* name, GridRec* grid, const GridInfo* info, int format) {
+  if (format == 0) return 0;
+  if (grid == nullptr || info == nullptr) return 0;
+  try {
+    const char* grid_path = RES_get("grid_path");
+    std::string file = FILE_add_path(std::string(grid_path != nullptr ? grid_path : ""),
+                                     std::string(name != nullptr ? name : ""));
+    const char* shown = file.c_str();
+    int answer = FILE_overwrite(shown, 1);
+    int mode;
+    if (answer == 0 || answer == 1) {
+      mode = 1;
+    } else if (answer == 2) {
+      mode = 2;
+    } else {
+      MESS_print(LEVEL_SAVE, "GRD_save_file: Unable to overwrite grid file: %s\n", shown);
+      return 0;
+    }
+    int type = format;
+    int handle = GRD_open(shown, mode, &type);
+    if (handle < 0) {
+      if (mode == 1)
+        MESS_print(LEVEL_SAVE, "GRD_save_file: Unable to create grid file: %s\n", shown);
+      else
+        MESS_print(LEVEL_SAVE, "GRD_save_file: Unable to open grid file: %s\n", shown);
+      return 0;
+    }
+    const bool to_std = handles[handle].is_std;
+    MESS_print(LEVEL_INFO, mode == 1 ? "Creating grid file: %s\n" : "Appending to grid file: %s\n", shown);
+    int position = 0;
+    bool ok = GRD_putinfo(handle, info) == 0;
+    ok = GRD_write(handle, grid, 0, &position) == 0 && ok;
+    ok = GRD_close(handle) == 0 && ok;
+    if (!ok) {
+      if (mode == 1) {
+        // Never leave a partial file behind.
+        if (!to_std) ::unlink(FILE_add_user_path(file).c_str());
+        MESS_print(LEVEL_SAVE, "GRD_save_file: Unable to create grid file: %s\n", shown);
+      } else {
+        MESS_print(LEVEL_SAVE, "GRD_save_file: Unable to append to grid file: %s\n", shown);
+      }
+      return 0;
+    }
+    return 1;
+  } catch (const std::bad_alloc&) {
+    MESS_print(LEVEL_SAVE, "GRD_save_file: Unable to create grid file: %s\n", name != nullptr ? name : "");
+    return 0;
+  }
+}
+
+int GRD_read_check(const char* name, GridRec* grid, GridInfo* info, int* type, const DomainRec* domain) {
+  if (name == nullptr || *name == '\0' || grid == nullptr || info == nullptr || type == nullptr) return 0;
+  try {
+    const char* grid_path = RES_get("grid_path");
+    std::string file = FILE_add_path(std::string(grid_path != nullptr ? grid_path : ""), std::string(name));
+    const char* shown = file.c_str();
+    if (FILE_is_stdio(shown) || !FILE_exist(shown) || FLAG_get(15) == 1) return 0;
+    if (FLAG_get(15) == 0 && !FLAG_batch()) {
+      std::string prompt = std::string(shown).substr(0, 200) + ": exists overwrite (Y/N): ";
+      char answer[8] = {};
+      ZAV_prompts(prompt.c_str(), answer, 7);
+      if (answer[0] == 'Y' || answer[0] == 'y') return 0;
+    }
+    *type = 0;
+    int handle = GRD_open(shown, 0, type);
+    if (handle < 0) {
+      MESS_print(LEVEL_CHECK, "GRD_read_check: Grid file does not exist: %s\n", shown);
+      return 0;
+    }
+    // Read into a record of its own: the slot changes only when the grid can be used.
+    GridRec got_grid = *grid;
+    got_grid.values = nullptr;
+    got_grid.source = 0;
+    GRD_getinfo(handle, info);
+    int position = 0;
+    int got = GRD_read(handle, &got_grid, 0, &position);
+    GRD_close(handle);
+    if (got == 0 && domain != nullptr && DOM_comp(&got_grid.domain, domain)) {
+      std::free(grid->values);
+      *grid = got_grid;
+      return 1;
+    }
+    if (got == 0)
+      MESS_print(LEVEL_CHECK, "GRD_read_check: %s file does not correspond to selected region\n", shown);
+    std::free(got_grid.values);
+    grid->source = 0;
+    return 0;
+  } catch (const std::bad_alloc&) {
+    return 0;
+  }
+}
+
+void GRD_set_format(const char* format) {
+  if (format == nullptr || *format == '\0') {
+    value_format = "%14.8e";
+    return;
+  }
+  // Exactly one floating conversion with flags, width and precision; "%%" allowed.
+  int conversions = 0;
+  bool ok = std::strlen(format) < 60;
+  for (const char* p = format; ok && *p != '\0'; ++p) {
+    if (*p != '%') continue;
+    if (p[1] == '%') {
+      ++p;
+      continue;
+    }
+    ++p;
+    while (*p != '\0' && std::strchr("-+ #0", *p) != nullptr) ++p;
+    while (std::isdigit(static_cast<unsigned char>(*p))) ++p;
+    if (*p == '.') {
+      ++p;
+      while (std::isdigit(static_cast<unsigned char>(*p))) ++p;
+    }
+    if (*p == '\0' || std::strchr("eEfFgGaA", *p) == nullptr) ok = false;
+    ++conversions;
+  }
+  if (!ok || conversions != 1) {
+    MESS_print(LEVEL_CHECK, "GRD_set_format: Invalid grid value format: %s\n", format);
+    return;
+  }
+  value_format = format;
+}
