@@ -82,6 +82,8 @@ std::string VAR_make_datalevel(int ltype, int level);
 int VAR_dec_format(VarRec* var, const char* text);
 // Decodes a name into the record (type, number, ensemble forms); 1 when decoded.
 int VAR_dec_var(VarRec* var, const char* name);
+// Parameter number of a variable-list abbreviation (the text before a '-'); 0 when none.
+int VAR_search_var_num(const char* name);
 
 // ---- labels ----
 // Label of a variable: level text, description (or abbreviation), " (units)".
