@@ -78,7 +78,8 @@ void component(Ctx& c, bool to_grid, bool u) {
   if (to_grid) dir = MAP_dir_adj(dir, c.d.x, c.d.y);
   if (!present(dir)) return;
   const double a = dir * kDegToRad;
-  c.d.val1 = static_cast<float>(-c.r.wspd * kKnotToMs * (u ? std::sin(a) : std::cos(a)));
+  // Adding zero turns the -0 of a calm wind into 0.
+  c.d.val1 = static_cast<float>(-c.r.wspd * kKnotToMs * (u ? std::sin(a) : std::cos(a)) + 0.0);
 }
 
 void wind(Ctx& c) {
@@ -121,16 +122,14 @@ void pres(Ctx& c) {
 }
 
 void weather(Ctx& c) {
-  const std::string_view wx = field(c.r.wx, sizeof c.r.wx);
-  if (!wx.empty() && std::isdigit(static_cast<unsigned char>(wx[0]))) {
-    WX_wmo_weather(std::atoi(c.r.wx), c.d.text);
-  } else if (!wx.empty() && wx[0] == '!') {
-    char metar[sizeof c.r.wx + 1];
-    copy_bounded(metar, sizeof metar, wx);
-    WX_metar_weather(metar, c.d.text);
-  } else {
+  char wx[sizeof c.r.wx + 1];
+  copy_bounded(wx, sizeof wx, field(c.r.wx, sizeof c.r.wx));
+  if (std::isdigit(static_cast<unsigned char>(wx[0])))
+    WX_wmo_weather(static_cast<int>(std::min(std::strtol(wx, nullptr, 10), 1000L)), c.d.text);
+  else if (wx[0] == '!')
+    WX_metar_weather(wx, c.d.text);
+  else
     set_text(c.d, wx);
-  }
   switch (c.d.text[0]) {
     case 'S': c.d.val1 = 3; break;
     case 'Z': c.d.val1 = 2; break;

@@ -215,7 +215,7 @@ TEST_F(SfcTool, CloudsAndFlightCategory) {
 TEST_F(SfcTool, WeatherClassesAndHighWinds) {
   const struct { const char* wx; const char* text; float cls; } t[] = {
       {"95", "TRW-", 1}, {"71", "S-", 3}, {"!-SN", "S-", 3}, {"!FZRA", "ZR", 2}, {"!BR", "H", 0},
-      {"F", "F", 0}, {" ", " ", 0}, {"", "", 0}, {"ZL-", "ZL-", 2}};
+      {"F", "F", 0}, {" ", " ", 0}, {"", "", 0}, {"ZL-", "ZL-", 2}, {"99999999999999999999999", " ", 0}};
   sfc_report r = report();
   for (const auto& e : t) {
     std::strcpy(r.wx, e.wx);
