@@ -39,6 +39,10 @@ void DATA_inc_num_stats(int n);
 void DATA_print();
 void DATA_free();
 void DATA_new_grid();
+// Capacity of the station arrays (800 after DATA_init, grown by 400).
+int DATA_get_limit();
+// 1 once the grids of the current file were computed.
+int DATA_get_grid();
 
 // ---- gridding ----
 int DATA_setup_grid(DataDesc* desc);

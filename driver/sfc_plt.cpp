@@ -1,22 +1,53 @@
 // Surface plot loop: input kind, file date, variable prompt and the plot over files.
 #include "driver/sfc_plt.h"
 
+#include <algorithm>
+#include <cstring>
 #include <string>
 #include <string_view>
 
+#include "analysis/grd_read.h"
+#include "analysis/grd_tool.h"
+#include "analysis/object.h"
 #include "config/flag.h"
+#include "config/mess.h"
 #include "config/resrc.h"
 #include "config/string.h"
+#include "config/system.h"
+#include "driver/data.h"
+#include "driver/data_plt.h"
+#include "driver/plt_tool.h"
 #include "files/files.h"
+#include "graphics/gks_loop.h"
+#include "graphics/gks_tran.h"
+#include "plot/map.h"
+#include "surface/cty_tool.h"
+#include "surface/raw_tool.h"
+#include "surface/sfc_read.h"
+#include "surface/sfc_tool.h"
+#include "surface/var_tool.h"
 
 namespace {
 
 constexpr int flag_input_kind = 14;
+constexpr int flag_grid_format = 17;
+constexpr int flag_var_setup = 7;
 constexpr int input_surface = 10;
 constexpr int input_fronts = 11;
+constexpr int refresh_seconds = 60;
+constexpr std::size_t var_str_len = 96;
 
+DataDesc data{};
+DomainRec domain{};
 // The requested date: the first date of the file sequence.
 DateRec file_date{-9999, -9999, -9999, -9999, -9999, -9999, -9999, -9999};
+sfc_report report{};
+std::string var_str;
+int variable_prompt = 1;
+int refresh = 0;
+int fsecs = 0;
+int pmsecs = 0;
+bool var_file_opened = false;
 
 bool contains_ci(std::string_view text, std::string_view word) {
   if (word.size() > text.size()) return false;
@@ -25,18 +56,78 @@ bool contains_ci(std::string_view text, std::string_view word) {
   return false;
 }
 
+bool starts_ci(const char* text, const char* word) { return strnicmp(text, word, std::strlen(word)) == 0; }
+
+// Calls f with every non-empty value of a list resource.
+template <typename F>
+void for_each_value(const char* resource, F f) {
+  int count = 0;
+  char** values = nullptr;
+  RES_getvals(resource, &count, &values);
+  for (int i = 0; i < count; ++i)
+    if (values[i] != nullptr && *values[i] != '\0') f(values[i]);
+  if (values != nullptr) free_parsed_array(count, values);
+}
+
+// Image dumps are requested through out_file too; they are the plot manager's.
+bool is_image_value(const char* v) { return starts_ci(v, "gif") || starts_ci(v, "png"); }
+
+// The convention after a format word of n characters and its separator, or fallback
+// when nothing follows.
+const char* convention_after(const char* v, std::size_t n, const char* fallback) {
+  return std::strlen(v) > n ? v + n : fallback;
+}
+
+void set_var_keys(int i) {
+  FILE_set_key('v', VAR_get_name(i));
+  FILE_set_key('l', VAR_get_level_key(i).c_str());
+  FILE_set_key('f', VAR_get_time_key(i).c_str());
+}
+
+// Adapters between the descriptor's generic callbacks and the surface reader.
+int read_report_cb(void* r, StationRec* station) { return SFC_read_report(static_cast<sfc_report*>(r), station); }
+void rewind_cb(DataDesc*) { SFC_rewind_file(); }
+int get_data_cb(void* r, VarRec* var, RawDataRec* value) {
+  return SFC_get_data(static_cast<const sfc_report*>(r), var, value);
+}
+
+void fill_descriptor() {
+  data.frame = 0;
+  data.date = file_date;
+  data.model = -9999;
+  data.raw_out = SFC_raw_out_file;
+  data.grid_out = SFC_grd_out_file;
+  data.plot_domain = domain;
+  data.report = &report;
+  data.get_var = SFC_get_var;
+  data.read_report = read_report_cb;
+  data.rewind = rewind_cb;
+  data.get_data = get_data_cb;
+  data.plot_data = SFC_plot_data;
+  data.grid_data = SFC_grid_data;
+  data.callback = SFC_callback;
+}
+
+// Records the time and modification time of the file just opened.
+void note_file(const char* name) {
+  pmsecs = FILE_modtime(name);
+  DateRec date;
+  FILE_get_date(&date);
+  // A name that does not follow the convention carries no date: the file's own label does.
+  const sfc_info* info = SFC_get_file_info();
+  if (date.year == -9999 && info != nullptr) date = info->date;
+  data.date = date;
+  fsecs = SFC_round_time(DATE_num_sec(&date), FILE_get_late_off());
+}
+
 }  // namespace
 
 int SFC_cvt_in_file() {
   std::string conv = "sfc_cvt";
   int kind = input_surface;
   for (const char* resource : {"input", "in_file"}) {
-    int count = 0;
-    char** values = nullptr;
-    RES_getvals(resource, &count, &values);
-    for (int i = 0; i < count; ++i) {
-      std::string_view v = values[i];
-      if (v.empty()) continue;
+    for_each_value(resource, [&](const char* value) {
+      const std::string_view v = value;
       if (contains_ci(v, "forfront")) {
         kind = input_fronts;
         conv = "frf_dat";
@@ -49,8 +140,7 @@ int SFC_cvt_in_file() {
       } else {
         conv = v;
       }
-    }
-    if (values) free_parsed_array(count, values);
+    });
   }
   // Only the last value counts, so the convention is selected once (one warning at most
   // when the convention file is missing).
@@ -66,13 +156,238 @@ void SFC_set_date(const DateRec* date) {
     FILE_get_date(&file_date);
 }
 
-// Placeholders of the variable loop and the plot: no variable yet, nothing drawn.
-namespace {
-int variable_prompt = 1;
-}  // namespace
+int SFC_round_time(int seconds, int late_off) {
+  if (late_off < 1) return seconds;
+  return late_off * (seconds / late_off);
+}
+
+// ---- variable loop ----
 
 void SFC_set_prompt_variable(int flag) { variable_prompt = flag; }
 
-int SFC_prompt_variable() { return 0; }
+int SFC_prompt_variable() {
+  if (!var_file_opened) {
+    VAR_open_file(nullptr);
+    var_file_opened = true;
+  }
+  VAR_read_menu();
+  for (;;) {
+    if (!variable_prompt) return 0;
+    const char* given = RES_get("variable");
+    const bool from_resource = given != nullptr && *given != '\0';
+    if (from_resource) {
+      var_str.assign(given, std::min(std::strlen(given), var_str_len));
+      variable_prompt = 0;
+    } else {
+      char answer[128] = "";
+      const int r = VAR_menu("\n        Variable Menu\n", "Enter the variable: ", answer, 3);
+      if (FLAG_batch()) variable_prompt = 0;
+      if (r == 0) return 0;
+      if (r < 0 && r != -9999) ZAV_exit(0);
+      var_str.assign(answer, std::min(std::strlen(answer), var_str_len));
+    }
+    FLAG_set(flag_var_setup, 1);
+    const int result = VAR_setup(nullptr, var_str.c_str());
+    DATA_new_grid();
+    // A specification that yields no variable is asked for again at an interactive
+    // prompt; from a resource or in batch mode the variable loop ends.
+    if (result != 0 || from_resource || FLAG_batch()) return result;
+  }
+}
 
-void SFC_plot(const DomainRec*) {}
+// ---- plot ----
+
+void SFC_plot_param() {
+  refresh = 0;
+  for_each_value("plot_param", [](const char* v) {
+    if (stricmp(v, "refresh") == 0) refresh = 1;
+  });
+}
+
+int SFC_get_refresh() { return refresh; }
+
+void SFC_plot(const DomainRec* dom) {
+  if (dom == nullptr) return;
+  domain = *dom;
+  const bool reentry = gchk_graphics() != 0;
+  if (reentry) {
+    PLT_reset(DOM_aspect(&domain));
+    MAP_setup(&domain);
+  } else {
+    SFC_plot_param();
+    PLT_open(DOM_aspect(&domain));
+    PLT_set_callback(SFC_callback);
+    PLT_set_zoom_func(SFC_plot);
+    PLT_set_resize_func(SFC_plot);
+    if (refresh) PLT_set_refresh_func(refresh_seconds, SFC_plot_refresh);
+    MAP_setup(&domain);
+    CTY_data_size(120);
+    CTY_store("sao.cty", CTY_MODE_LOCATION, &domain, 7);
+  }
+  CTY_clear_data(1);
+  DATA_plot_init();
+  fill_descriptor();
+
+  FILE_first(&file_date);
+  MAP_fill_cont(0);
+  const bool sequence = FILE_get_num_file() != 0;
+  int f = 0;
+  char name[FILE_NAME_MAX] = "";
+  while (FILE_get_next(name)) {
+    GPH_trans(2);
+    if (sequence) {
+      gcreate_frame(f);
+      gselect_frame(f);
+    }
+    if (!SFC_open_file(name)) {
+      if (!sequence) PLT_exit(10);
+      continue;
+    }
+    note_file(name);
+    data.frame = f;
+    SFC_plot_frame();
+    SFC_close_file();
+    if (sequence) {
+      gdisplay_frame(f);
+      DATA_new_grid();
+    }
+    PLT_dump(f);
+    ++f;
+  }
+  if (sequence) gset_looping(1);
+  if (reentry) return;
+
+  PLT_close();
+  const int n = std::min(VAR_get_num(), VAR_MAX);
+  for (int i = 0; i < n; ++i)
+    if (VAR_is_type_GRID(i)) GRD_free(GRD_get_grid(i));
+  CTY_clear_data(0);
+  CTY_clear();
+}
+
+void SFC_plot_frame() {
+  DATA_fit_grid(&data);
+  DATA_plot_start();
+  for (int i = 0; i < std::min(VAR_get_num(), VAR_MAX);) {
+    const int j = std::max(DATA_plot_raw(DATA_plot_grid(i, &data), &data), i);
+    DATA_plot_map(j);
+    DATA_plot_control(j, &domain);
+    i = j + 1;
+  }
+  DATA_plot_end();
+}
+
+void SFC_grid_data(DataDesc* desc) {
+  if (DATA_setup_grid(desc)) {
+    OBJ_set_filter(1.0F);
+    OBJ_set_rad_inf(3.0F);
+    DATA_get_data(desc);
+    DATA_object_analyze();
+  }
+  GRD_calc_var();
+  DATA_save_grid(desc);
+  DATA_free();
+}
+
+int SFC_plot_data(int index, DataDesc*) {
+  if (stricmp(VAR_get_name(index), "front") != 0) return 0;
+  MESS_print(MESS_WARN, "SFC_plot_data: Fronts cannot be drawn: no fronts layer in this build\n");
+  return 1;
+}
+
+// ---- output selection ----
+
+int SFC_grd_out_file() {
+  FILE_set_name("sfc_grd");
+  int code = 0;
+  bool convention = false;
+  for_each_value("out_file", [&](const char* v) {
+    // "raw..." asks for station values only (the raw-output selection reads it).
+    if (stricmp(v, "none") == 0 || is_image_value(v) || starts_ci(v, "raw")) return;
+    if (starts_ci(v, "zavb")) {
+      code = 3;
+      FILE_set_name(convention_after(v, 5, "sfc_grd_zav"));
+    } else if (starts_ci(v, "zav")) {
+      code = 2;
+      FILE_set_name(convention_after(v, 4, "sfc_grd_zav"));
+    } else if (starts_ci(v, "cdf")) {
+      code = 11;
+      FILE_set_name(convention_after(v, 4, "sfc_grd_cdf"));
+    } else {
+      FILE_set_name(v);
+      convention = true;
+    }
+  });
+  if (code == 0 && convention) code = 2;
+  if (code == 0) return 0;
+  FLAG_set(flag_grid_format, code);
+  return code;
+}
+
+int SFC_raw_out_file() {
+  FILE_set_name("sfc_raw");
+  int accepted = 0;
+  for_each_value("out_file", [&](const char* v) {
+    // Grid formats ("cdf...", "zavb...") and image dumps are not station-value requests.
+    if (stricmp(v, "none") == 0 || is_image_value(v) || starts_ci(v, "cdf") || starts_ci(v, "zavb")) return;
+    if (starts_ci(v, "zav") || starts_ci(v, "raw"))
+      FILE_set_name(convention_after(v, 4, "sfc_raw"));
+    else
+      FILE_set_name(v);
+    accepted = 1;
+  });
+  return accepted;
+}
+
+// ---- events ----
+
+int SFC_callback(const char* event, float x, float y) {
+  if (event == nullptr) return 0;
+  PLT_print_values(event, x, y);
+  PLT_plot_zoom(event, x, y);
+  PLT_plot_resize(event);
+  if (std::strcmp(event, "s-Alt") != 0 || FILE_get_num_file() != 0 || VAR_get_num() != 1) return 0;
+  // Save the displayed grid under the grid-output convention (package format by default).
+  FILE_save_name_conv();
+  int format = SFC_grd_out_file();
+  if (format == 0) format = 2;
+  set_var_keys(0);
+  char name[FILE_NAME_MAX] = "";
+  FILE_set_date(&file_date, name);
+  GridRec* grid = GRD_get_grid(0);
+  GridInfo info{};
+  GRD_set_info(&info, &file_date, &grid->domain);
+  GRD_save_file(name, grid, &info, format);
+  FILE_restore_name_conv();
+  return 1;
+}
+
+void SFC_plot_refresh() {
+  char name[FILE_NAME_MAX] = "";
+  const int secs = FILE_set_current(nullptr, name);
+  const int modtime = FILE_modtime(name);
+  MESS_print(0x10000000u, "File: %d %s\n", secs, name);
+  const bool new_hour = secs != fsecs;
+  if ((!new_hour && modtime == pmsecs) || !SFC_open_file(name)) return;
+  SFC_set_date(nullptr);
+  // The refreshed frame is labelled with the date of the file it shows.
+  data.date = file_date;
+  fsecs = secs;
+  pmsecs = modtime;
+  DATA_new_grid();
+  const int n = gget_num_images();
+  if (n < 1) {
+    gclear_frame(-3);
+  } else if (new_hour) {
+    for (int i = 0; i + 1 < n; ++i) gcopy_frame(i, i + 1);
+    gcreate_frame(n - 1);
+    gselect_frame(n - 1);
+  } else {
+    gselect_frame(n - 1);
+    gclear_frame(n - 1);
+  }
+  MESS_print(MESS_PRINT, "plot frame\n");
+  SFC_plot_frame();
+  SFC_close_file();
+  if (n >= 1) gdisplay_frame(new_hour ? n - 1 : -3);
+}

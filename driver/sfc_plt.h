@@ -4,6 +4,8 @@
 #include "files/date.h"
 #include "plot/region.h"
 
+struct DataDesc;
+
 // Chooses the input naming convention and the input kind (flag 14: 10 surface, 11 fronts)
 // from the "input" and "in_file" resources.
 int SFC_cvt_in_file();
@@ -12,9 +14,31 @@ int SFC_cvt_in_file();
 // is null, from the date of the file module's current file (FILE_get_date).
 void SFC_set_date(const DateRec* date);
 
-// Variable loop and plot (placeholders until the plot loop lands).
 void SFC_set_prompt_variable(int flag);
 // The next variable; 0 when there is none (end of the variable loop).
 int SFC_prompt_variable();
-// Plots the current variable list over the domain for every selected file.
+// Plots the current variable list over the domain for every selected file. Also the zoom
+// and resize function of the plot manager: re-entered while the plot is open.
 void SFC_plot(const DomainRec* domain);
+// Draws one frame from the open file.
+void SFC_plot_frame();
+// Replots when the current file changed (the window's refresh timer).
+void SFC_plot_refresh();
+// Reads "refresh" from the plot_param resource.
+void SFC_plot_param();
+int SFC_get_refresh();
+
+// Descriptor callbacks.
+// Selects the grid-output naming convention from out_file; the grid file format code
+// (2 package text, 3 package binary, 11 netCDF), also set as flag 17, or 0 for none.
+int SFC_grd_out_file();
+// Selects the raw-output naming convention from out_file; 1 when station values are to
+// be written.
+int SFC_raw_out_file();
+void SFC_grid_data(DataDesc* desc);
+int SFC_plot_data(int index, DataDesc* desc);
+int SFC_callback(const char* event, float x, float y);
+
+// A file time in seconds rounded down to a multiple of the late offset (truncating
+// toward zero; an offset below 1 leaves the time as it is).
+int SFC_round_time(int seconds, int late_off);

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <initializer_list>
 #include <map>
 #include <string>
 #include <vector>
@@ -198,11 +199,17 @@ TEST(Stacont, HostileCommandLines) {
 }
 
 // A single named input file that is missing ends the program with status 10 before any
-// domain or variable is asked for; in a sequence the missing hours are only skipped.
+// domain or variable is asked for; in a sequence the missing hours are reported and skipped.
 TEST(Stacont, MissingInputFile) {
   const std::string data = make_temp_dir("stacont-data");
   write_file(data + "/1998010512.sfc", "ZAVSFC\n");
   const std::string missing = "File not found: " + data + "/1998010513.sfc\n";
+  // Hours of a sequence that cannot be opened are reported and skipped.
+  auto skipped = [&](std::initializer_list<int> hours) {
+    std::string s;
+    for (int h : hours) s += "SFC_open_file: Unable to open file:" + data + "/19980105" + std::to_string(h) + ".sfc\n";
+    return s;
+  };
   const struct {
     Args args;
     int status;
@@ -210,8 +217,8 @@ TEST(Stacont, MissingInputFile) {
   } t[] = {
       {{"-ba", "-cp", data, "1998010513.sfc"}, 10, missing},
       {{"-cp", data, "1998010513.sfc"}, 10, missing},
-      {{"-ba", "-cp", data, "1998010513.sfc", "-nh", "2", "-pd", "us", "-va", "t"}, 0, missing},
-      {{"-ba", "-cp", data, "1998010513.sfc", "1998010512.sfc", "-pd", "us", "-va", "t"}, 0, ""},
+      {{"-ba", "-cp", data, "1998010513.sfc", "-nh", "2", "-pd", "us", "-va", "t"}, 0, missing + skipped({13, 14, 15})},
+      {{"-ba", "-cp", data, "1998010513.sfc", "1998010512.sfc", "-pd", "us", "-va", "t"}, 0, skipped({13})},
       {{"-ba", "-cp", data, "1998010512.sfc", "-pd", "us", "-va", "t"}, 0, ""},
   };
   for (const auto& e : t) {

@@ -1,0 +1,290 @@
+// Data-plot framework: station arrays and gridding. All access to the data goes through
+// the descriptor's callbacks, so the same engine serves any station data source.
+#include "driver/data.h"
+
+#include <algorithm>
+#include <array>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "analysis/grd_read.h"
+#include "analysis/grd_tool.h"
+#include "analysis/object.h"
+#include "config/mess.h"
+#include "config/string.h"
+#include "files/files.h"
+#include "plot/maptran.h"
+#include "surface/cty_tool.h"
+#include "surface/raw_tool.h"
+#include "surface/var_tool.h"
+
+namespace {
+
+constexpr int default_limit = 800;
+constexpr int grow_step = 400;
+constexpr int observed_model = -9999;
+
+std::vector<float> x, y, z;
+std::array<std::vector<float>, VAR_MAX> u, v;
+int num_stats = 0;
+int num_field = 0;
+int dimension = 0;
+int limit = 0;
+VarRec* var = nullptr;
+int grid = 0;
+// Slots whose grid was read back from an existing file for the current file; they are
+// not written out again.
+std::array<bool, VAR_MAX> from_file{};
+
+bool valid_field(int field) { return field >= 0 && field < VAR_MAX; }
+
+// Grows every array to hold station; false when memory ran out.
+bool grow_to(int station) {
+  if (station < limit) return true;
+  int new_limit = limit;
+  while (station >= new_limit) new_limit += grow_step;
+  try {
+    x.resize(new_limit);
+    if (dimension > 1) y.resize(new_limit);
+    if (dimension > 2) z.resize(new_limit);
+    for (int k = 0; k < VAR_MAX; ++k) {
+      if (!u[k].empty()) u[k].resize(new_limit, -9999.0F);
+      if (!v[k].empty()) v[k].resize(new_limit, -9999.0F);
+    }
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  limit = new_limit;
+  MESS_print(MESS_MESS, "Increasing arrays to %d\n", limit);
+  return true;
+}
+
+// File-name keys of variable i: 'v' name, 'l' level, 'f' forecast time.
+void set_var_keys(int i) {
+  FILE_set_key('v', VAR_get_name(i));
+  FILE_set_key('l', VAR_get_level_key(i).c_str());
+  FILE_set_key('f', VAR_get_time_key(i).c_str());
+}
+
+}  // namespace
+
+// ---- data sets ----
+
+void DATA_init(int size, int dim) {
+  limit = size < 1 ? default_limit : size;
+  dimension = dim < 1 ? 1 : (dim > 3 ? 3 : dim);
+  var = VAR_get_vars();
+  OBJ_initialize();
+  for (int k = 0; k < VAR_MAX; ++k) {
+    std::vector<float>().swap(u[k]);
+    std::vector<float>().swap(v[k]);
+  }
+  try {
+    x.assign(limit, 0.0F);
+    y.assign(dimension > 1 ? limit : 0, 0.0F);
+    z.assign(dimension > 2 ? limit : 0, 0.0F);
+  } catch (const std::bad_alloc&) {
+    x.clear();
+    y.clear();
+    z.clear();
+    limit = 0;
+  }
+  num_stats = 0;
+  num_field = 0;
+}
+
+void DATA_add_field(int index, const VarRec* variable) {
+  if (!valid_field(index)) return;
+  if (var == nullptr) var = VAR_get_vars();
+  if (variable != nullptr && variable != &var[index]) var[index] = *variable;
+  try {
+    u[index].assign(limit, -9999.0F);
+    v[index].assign(limit, -9999.0F);
+  } catch (const std::bad_alloc&) {
+    std::vector<float>().swap(u[index]);
+    std::vector<float>().swap(v[index]);
+    return;
+  }
+  if (index + 1 > num_field) num_field = index + 1;
+}
+
+int DATA_chk_field(int index) { return valid_field(index) && !u[index].empty() ? 1 : 0; }
+
+void DATA_add_loc(int station, float px, float py, float pz) {
+  if (station < 0 || !grow_to(station)) return;
+  x[station] = px;
+  if (dimension > 1) y[station] = py;
+  if (dimension > 2) z[station] = pz;
+}
+
+void DATA_add_raw(int station, int field, const RawDataRec* value) {
+  if (station < 0 || station >= limit || !valid_field(field) || value == nullptr) return;
+  if (!u[field].empty()) u[field][station] = value->val1;
+  if (!v[field].empty()) v[field][station] = value->val2;
+  if (station + 1 > num_stats) num_stats = station + 1;
+}
+
+int DATA_get_raw(int station, int field, RawDataRec* value) {
+  if (value == nullptr || station < 0 || station >= num_stats || field < 0 || field >= num_field) return 0;
+  value->x = x[station];
+  value->y = dimension > 1 ? y[station] : -9999.0F;
+  value->kind = var != nullptr ? var[field].type : -9999;
+  copy_bounded(value->text, sizeof value->text, var != nullptr ? var[field].name : "");
+  value->val1 = u[field].empty() ? -9999.0F : u[field][station];
+  value->val2 = v[field].empty() ? -9999.0F : v[field][station];
+  return 1;
+}
+
+int DATA_get_num_stats() { return num_stats; }
+
+void DATA_inc_num_stats(int n) {
+  if (n > 0 && num_stats + n <= limit) num_stats += n;
+}
+
+void DATA_print() {
+  for (int s = 0; s < num_stats; ++s)
+    MESS_print(MESS_PRINT, "%f %f = %f %f\n", x[s], dimension > 1 ? y[s] : 0.0F,
+               u[0].empty() ? -9999.0F : u[0][s], v[0].empty() ? -9999.0F : v[0][s]);
+}
+
+void DATA_free() {
+  std::vector<float>().swap(x);
+  std::vector<float>().swap(y);
+  std::vector<float>().swap(z);
+  for (int k = 0; k < VAR_MAX; ++k) {
+    std::vector<float>().swap(u[k]);
+    std::vector<float>().swap(v[k]);
+  }
+  num_stats = 0;
+  num_field = 0;
+  limit = 0;
+}
+
+void DATA_new_grid() {
+  grid = 0;
+  for (int k = 0; k < GRD_MAX_SLOTS; ++k) GRD_get_grid(k)->source = 0;
+}
+
+int DATA_get_limit() { return limit; }
+int DATA_get_grid() { return grid; }
+
+// ---- gridding ----
+
+int DATA_setup_grid(DataDesc* desc) {
+  if (desc == nullptr) return 0;
+  FILE_save_name_conv();
+  DATA_init(default_limit, 2);
+  from_file.fill(false);
+
+  DomainRec grid_domain;
+  if (DOM_get_grid_domain(&grid_domain) < 1) grid_domain = desc->plot_domain;
+  desc->grid_domain = grid_domain;
+  GRD_set_grid_domain(0, &grid_domain);
+  // The analysis grid as the slots get it (refined by the grid factor): an existing grid
+  // file must match this one.
+  const DomainRec wanted = GRD_get_grid(0)->domain;
+
+  if (desc->grid_out != nullptr) desc->grid_out();
+
+  int compute = 0;
+  const int model = desc->model == observed_model ? 1 : desc->model;
+  const int n = VAR_get_num();
+  for (int i = 0; i < n && i < VAR_MAX; ++i) {
+    if (!VAR_is_type_GRID(i)) continue;
+    set_var_keys(i);
+    OBJ_decode_format(VAR_get_format(i));
+    char name[FILE_NAME_MAX] = "";
+    FILE_set_date(&desc->date, name);
+    GridRec* g = GRD_get_grid(i);
+    GridInfo info{};
+    int type = 0;
+    if (GRD_read_check(name, g, &info, &type, &wanted)) {
+      from_file[i] = true;
+      continue;
+    }
+    if ((VAR_is_REG(i) || VAR_is_SUBREG(i)) && desc->get_var != nullptr) desc->get_var(VAR_get_var(i));
+    GRD_set_grid_info(i, VAR_make_var_datatype(i).c_str());
+    GRD_set_var(i);
+    char label[DATE_LABEL_LEN] = "";
+    DATE_make_label_for_time(VAR_get_time(i), model, &desc->date, label);
+    GRD_set_grid_date(i, &desc->date, label);
+    if (VAR_is_fit_GRID(i)) {
+      DATA_add_field(i, VAR_get_var(i));
+      // Values of the previous file go first: a new domain may change the size.
+      GRD_free(g);
+      GRD_set_grid_domain(i, &grid_domain);
+      if (GRD_alloc(g)) compute = 1;
+    }
+  }
+  FILE_restore_name_conv();
+  return compute;
+}
+
+int DATA_get_data(DataDesc* desc) {
+  if (desc == nullptr || desc->read_report == nullptr) return 0;
+  if (desc->rewind != nullptr) desc->rewind(desc);
+  MESS_print(MESS_MESS, "Reading in data from converted file...\n");
+  StationRec station{};
+  RawDataRec value{};
+  int s = 0;
+  for (;;) {
+    const int r = desc->read_report(desc->report, &station);
+    if (r < 0) break;
+    if (r == 0) continue;
+    float gx = -9999.0F, gy = -9999.0F;
+    MAP_domain_tran(&desc->plot_domain, &desc->grid_domain, &gx, &gy, station.x, station.y);
+    DATA_add_loc(s, gx, gy);
+    if (s >= limit) break;  // the arrays could not grow
+    for (int j = 0; j < num_field; ++j) {
+      if (!DATA_chk_field(j)) continue;
+      RAW_data_init(&value);
+      if (desc->get_data != nullptr) desc->get_data(desc->report, &var[j], &value);
+      DATA_add_raw(s, j, &value);
+    }
+    if (s + 1 > num_stats) num_stats = s + 1;
+    ++s;
+  }
+  return s;
+}
+
+int DATA_object_analyze() {
+  std::array<float*, VAR_MAX> data{};
+  for (int k = 0; k < num_field; ++k) data[k] = u[k].empty() ? nullptr : u[k].data();
+  if (x.empty() || y.empty()) return -1;
+  return OBJ_analyze(x.data(), y.data(), data.data(), num_stats, num_field, GRD_get_grids());
+}
+
+int DATA_fit_grid(DataDesc* desc) {
+  if (desc == nullptr) return grid;
+  const int n = VAR_get_num();
+  for (int i = 0; i < n && i < VAR_MAX && grid == 0; ++i) {
+    if (!VAR_is_fit_GRID(i)) continue;
+    if (desc->grid_data != nullptr) desc->grid_data(desc);
+    grid = 1;
+  }
+  return grid;
+}
+
+int DATA_save_grid(DataDesc* desc) {
+  if (desc == nullptr || desc->grid_out == nullptr) return 0;
+  FILE_save_name_conv();
+  const int format = desc->grid_out();
+  int saved = 0;
+  if (format != 0) {
+    for (int i = std::min(VAR_get_num(), VAR_MAX) - 1; i >= 0; --i) {
+      if (!VAR_is_type_GRID(i) || from_file[i]) continue;
+      GridRec* g = GRD_get_grid(i);
+      // A grid that could not be computed (no values) has nothing to write.
+      if (g->values == nullptr) continue;
+      set_var_keys(i);
+      GridInfo info{};
+      GRD_set_info(&info, &desc->date, &g->domain);
+      char name[FILE_NAME_MAX] = "";
+      FILE_set_date(&desc->date, name);
+      saved += GRD_save_file(name, g, &info, format);
+    }
+  }
+  FILE_restore_name_conv();
+  return saved;
+}

@@ -1,0 +1,266 @@
+#include "driver/data.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+
+#include "analysis/grd_tool.h"
+#include "config/flag.h"
+#include "config/mess.h"
+#include "config/resrc.h"
+#include "driver/data_plt.h"
+#include "driver/sfc_plt.h"
+#include "files/files.h"
+#include "plot/maptran.h"
+#include "surface/cty_tool.h"
+#include "surface/raw_tool.h"
+#include "surface/var_tool.h"
+#include "tests/support/run.h"
+
+namespace {
+
+RawDataRec value(float a, float b) {
+  RawDataRec r;
+  RAW_data_init(&r);
+  r.val1 = a;
+  r.val2 = b;
+  return r;
+}
+
+class Data : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    RES_clear();
+    FLAG_reset(-9999);
+    MESS_set(0, 0xFF);
+  }
+  void TearDown() override {
+    DATA_free();
+    RES_clear();
+  }
+};
+
+// ---- station arrays ----
+
+TEST_F(Data, ArraysGrowBy400AndKeepTheirValues) {
+  MESS_set(0, 0xFFF);
+  DATA_init(0, 2);
+  EXPECT_EQ(DATA_get_limit(), 800);
+  VarRec rec{};
+  VAR_data_init(&rec);
+  DATA_add_field(0, &rec);
+  testing::internal::CaptureStdout();
+  for (int s = 0; s < 800; ++s) {
+    DATA_add_loc(s, static_cast<float>(s), static_cast<float>(-s));
+    RawDataRec r = value(static_cast<float>(s), 1.0F);
+    DATA_add_raw(s, 0, &r);
+  }
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+  const struct {
+    int station;
+    const char* message;
+    int limit;
+  } steps[] = {{800, "Increasing arrays to 1200\n", 1200}, {1199, "", 1200}, {1200, "Increasing arrays to 1600\n", 1600}};
+  for (const auto& step : steps) {
+    testing::internal::CaptureStdout();
+    DATA_add_loc(step.station, 7.0F, 8.0F);
+    RawDataRec r = value(9.0F, 10.0F);
+    DATA_add_raw(step.station, 0, &r);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), step.message) << step.station;
+    EXPECT_EQ(DATA_get_limit(), step.limit);
+  }
+  EXPECT_EQ(DATA_get_num_stats(), 1201);
+  RawDataRec out{};
+  ASSERT_EQ(DATA_get_raw(799, 0, &out), 1);
+  EXPECT_EQ(out.x, 799.0F);
+  EXPECT_EQ(out.y, -799.0F);
+  EXPECT_EQ(out.val1, 799.0F);
+  ASSERT_EQ(DATA_get_raw(1200, 0, &out), 1);
+  EXPECT_EQ(out.val2, 10.0F);
+  // A station skipped while growing has no value of its own.
+  ASSERT_EQ(DATA_get_raw(1000, 0, &out), 1);
+  EXPECT_EQ(out.val1, -9999.0F);
+}
+
+TEST_F(Data, GetRawOnlyInsideStationsAndFields) {
+  DATA_init(10, 2);
+  VarRec rec{};
+  VAR_data_init(&rec);
+  DATA_add_field(0, &rec);
+  DATA_add_field(2, &rec);
+  for (int s = 0; s < 3; ++s) {
+    DATA_add_loc(s, 1.0F + s, 2.0F);
+    RawDataRec r = value(10.0F * s, 5.0F);
+    DATA_add_raw(s, 0, &r);
+    DATA_add_raw(s, 2, &r);
+  }
+  EXPECT_EQ(DATA_chk_field(0), 1);
+  EXPECT_EQ(DATA_chk_field(1), 0);
+  EXPECT_EQ(DATA_chk_field(60), 0);
+  const struct {
+    int station, field, result;
+    float val1;
+  } cases[] = {{-1, 0, 0, 0}, {3, 0, 0, 0}, {0, 3, 0, 0}, {0, -1, 0, 0},
+               {2, 0, 1, 20.0F}, {2, 2, 1, 20.0F}, {1, 1, 1, -9999.0F}};
+  for (const auto& c : cases) {
+    RawDataRec out{};
+    EXPECT_EQ(DATA_get_raw(c.station, c.field, &out), c.result) << c.station << "," << c.field;
+    if (c.result) {
+      EXPECT_EQ(out.val1, c.val1) << c.station << "," << c.field;
+    }
+  }
+  DATA_inc_num_stats(2);
+  EXPECT_EQ(DATA_get_num_stats(), 5);
+  DATA_inc_num_stats(100);  // beyond the capacity
+  EXPECT_EQ(DATA_get_num_stats(), 5);
+}
+
+// ---- gridding through a fake data source ----
+
+struct FakeSource {
+  DomainRec domain{};
+  int next = 0;
+  int reads = 0;
+  int gets = 0;
+  std::string grid_conv;
+  int grid_format = 0;
+};
+FakeSource src;
+
+// Stations on every third grid point of the domain, with a report to skip in between;
+// every station reports 50.0.
+constexpr int lattice = 3;
+int station_count() { return ((src.domain.nx + lattice - 1) / lattice) * ((src.domain.ny + lattice - 1) / lattice); }
+
+int fake_read(void*, StationRec* st) {
+  ++src.reads;
+  const int per_row = (src.domain.nx + lattice - 1) / lattice;
+  const int k = src.next++;
+  if (k >= 2 * station_count()) return -1;
+  if (k % 2 == 1) return 0;
+  const int s = k / 2;
+  MAP_domain(&src.domain);
+  MAP_grid_tran(&st->x, &st->y, static_cast<float>((s % per_row) * lattice), static_cast<float>((s / per_row) * lattice));
+  return 1;
+}
+void fake_rewind(DataDesc*) { src.next = 0; }
+int fake_get(void*, VarRec*, RawDataRec* v) {
+  ++src.gets;
+  v->val1 = 50.0F;
+  return 1;
+}
+int fake_grid_out() {
+  FILE_set_name(src.grid_conv.c_str());
+  return src.grid_format;
+}
+
+class Gridding : public Data {
+ protected:
+  void SetUp() override {
+    Data::SetUp();
+    dir = make_temp_dir("data");
+    ASSERT_EQ(DOM_get_def_region("us", &src.domain), 1);
+    src = FakeSource{src.domain, 0, 0, 0, "@" + dir + "/%Y%m%d%h_%v.grd", 0};
+    ASSERT_EQ(VAR_setup(nullptr, "temp"), 1);
+    DATA_new_grid();
+    desc = DataDesc{};
+    desc.model = -9999;
+    desc.date = {1998, 1, 5, 5, 1, 12, 0, 0};
+    desc.plot_domain = src.domain;
+    desc.grid_out = fake_grid_out;
+    desc.read_report = fake_read;
+    desc.rewind = fake_rewind;
+    desc.get_data = fake_get;
+    desc.grid_data = SFC_grid_data;
+  }
+  std::string dir;
+  DataDesc desc{};
+};
+
+TEST_F(Gridding, StationsAreReadAndAnalysed) {
+  ASSERT_EQ(DATA_setup_grid(&desc), 1);
+  EXPECT_EQ(DOM_comp(&desc.grid_domain, &src.domain), 1);
+  EXPECT_EQ(DATA_get_data(&desc), station_count());
+  EXPECT_EQ(DATA_get_num_stats(), station_count());
+  EXPECT_EQ(src.gets, station_count());
+  EXPECT_EQ(src.reads, 2 * station_count() + 1);
+  EXPECT_EQ(DATA_object_analyze(), 0);
+  const GridRec* g = GRD_get_grid(0);
+  ASSERT_NE(g->values, nullptr);
+  EXPECT_EQ(g->source, 1);
+  EXPECT_EQ(g->domain.nx, src.domain.nx);
+  // Every grid point lies within reach of a station of the constant field.
+  for (int k = 0; k < g->domain.nx * g->domain.ny; ++k) ASSERT_NEAR(g->values[k], 50.0F, 1e-3F) << k;
+  // Observed data name model 1 in the grid's date label.
+  char label[DATE_LABEL_LEN];
+  DATE_make_label_for_time(VAR_get_time(0), 1, &desc.date, label);
+  EXPECT_STREQ(g->label, label);
+}
+
+TEST_F(Gridding, ExistingGridFileIsReadInsteadOfComputed) {
+  src.grid_format = 2;
+  FLAG_set(15, 3);  // use existing files
+  SFC_grid_data(&desc);
+  const std::string file = dir + "/1998010512_temp.grd";
+  const std::string written = read_file(file);
+  ASSERT_NE(written.find("ZAVGRID"), std::string::npos);
+  EXPECT_GT(src.gets, 0);
+
+  DATA_new_grid();
+  EXPECT_EQ(GRD_get_grid(0)->source, 0);
+  src.reads = src.gets = 0;
+  SFC_grid_data(&desc);
+  EXPECT_EQ(src.reads, 0);
+  EXPECT_EQ(src.gets, 0);
+  EXPECT_EQ(read_file(file), written);
+  const GridRec* g = GRD_get_grid(0);
+  ASSERT_NE(g->values, nullptr);
+  EXPECT_NE(g->source, 0);
+  EXPECT_NEAR(g->values[g->domain.nx * 3 + 3], 50.0F, 1e-3F);
+}
+
+TEST_F(Gridding, FitRunsTheGridCallbackOncePerFile) {
+  EXPECT_EQ(DATA_fit_grid(&desc), 1);
+  EXPECT_EQ(DATA_get_grid(), 1);
+  const int reads = src.reads;
+  EXPECT_GT(reads, 0);
+  DATA_fit_grid(&desc);
+  EXPECT_EQ(src.reads, reads);
+  DATA_new_grid();
+  DATA_fit_grid(&desc);
+  EXPECT_EQ(src.reads, 2 * reads);
+}
+
+// ---- which variables a grid or station plot consumes ----
+
+TEST_F(Data, PlotsConsumeVectorPairsAndStationRuns) {
+  const struct {
+    const char* spec;
+    int first;
+    bool station;  // DATA_plot_raw instead of DATA_plot_grid
+    int last;
+  } cases[] = {
+      {"uwnd[:vect],vwnd[:vect],temp", 0, false, 1},
+      {"uwnd[:vect],vwnd[:vect],temp", 2, false, 2},
+      {"wind<uwndg,vwndg>[knt:vect],temp", 0, false, 2},
+      {"temp,wind<uwndg,vwndg>[knt:vect]", 1, false, 3},
+      {"temp,dewp", 0, false, 0},
+      {"temp[:data],dewp[:data]", 0, true, 0},
+      {"stn{temp[:data],dewp[:data]},temp[:data]", 0, true, 0},
+      {"stn{temp[:data],dewp[:data]},temp[:data]", 1, true, 2},
+      {"temp[:data]", 1, true, 1},  // beyond the last variable
+      {"temp", 0, true, 0},          // a grid variable is no station plot
+  };
+  DataDesc desc{};
+  desc.model = -9999;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::Message() << c.spec << " from " << c.first);
+    ASSERT_EQ(VAR_setup(nullptr, c.spec), 1);
+    DATA_plot_init();
+    DATA_plot_start();
+    EXPECT_EQ(c.station ? DATA_plot_raw(c.first, &desc) : DATA_plot_grid(c.first, &desc), c.last);
+  }
+}
+
+}  // namespace

@@ -1,0 +1,135 @@
+#include "driver/sfc_plt.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "config/flag.h"
+#include "config/mess.h"
+#include "config/resrc.h"
+#include "files/files.h"
+#include "tests/support/run.h"
+
+namespace {
+
+class OutFile : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    RES_clear();
+    FLAG_reset(-9999);
+    MESS_set(0, 0xFF);
+    const std::string dir = make_temp_dir("sfcplt");
+    // Each convention names a file after itself, so the name made shows which one is active.
+    write_file(dir + "/name_conv",
+               "sfc_grd_zav  T_zav  -  0\n"
+               "sfc_grd_cdf  T_cdf  -  0\n"
+               "sfc_grd      T_grd  -  0\n"
+               "sfc_raw      T_raw  -  0\n"
+               "mygrid       T_my   -  0\n");
+    RES_put("name_conv", (dir + "/name_conv").c_str());
+  }
+  void TearDown() override { RES_clear(); }
+  static std::string active_name() {
+    DateRec d{1998, 1, 5, 5, 1, 12, 0, 0};
+    char name[FILE_NAME_MAX] = "";
+    FILE_set_date(&d, name);
+    return name;
+  }
+};
+
+TEST_F(OutFile, SelectsGridAndStationOutput) {
+  const struct {
+    const char* out_file;
+    int code;  // grid format code (flag 17 stays unset for 0)
+    const char* grid_name;
+    int raw;
+    const char* raw_name;
+  } cases[] = {
+      {"cdf", 11, "T_cdf", 0, "T_raw"},
+      {"cdf:mygrid", 11, "T_my", 0, "T_raw"},
+      {"CDF", 11, "T_cdf", 0, "T_raw"},
+      {"zavb", 3, "T_zav", 0, "T_raw"},
+      {"zavb=mygrid", 3, "T_my", 0, "T_raw"},
+      {"zav", 2, "T_zav", 1, "T_raw"},
+      {"zav:mygrid", 2, "T_my", 1, "T_my"},
+      {"mygrid", 2, "T_my", 1, "T_my"},
+      {"none", 0, "T_grd", 0, "T_raw"},
+      {"gif", 0, "T_grd", 0, "T_raw"},
+      {"gif:loop_%i,png", 0, "T_grd", 0, "T_raw"},
+      {"raw", 0, "T_grd", 1, "T_raw"},
+      {"raw:mygrid", 0, "T_grd", 1, "T_my"},
+      {"cdf,zavb", 3, "T_zav", 0, "T_raw"},
+      {"none,cdf,raw", 11, "T_cdf", 1, "T_raw"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.out_file);
+    RES_put("out_file", c.out_file);
+    FLAG_set(17, -9999);
+    EXPECT_EQ(SFC_grd_out_file(), c.code);
+    EXPECT_EQ(active_name(), c.grid_name);
+    EXPECT_EQ(FLAG_get(17), c.code == 0 ? -9999 : c.code);
+    EXPECT_EQ(SFC_raw_out_file(), c.raw);
+    EXPECT_EQ(active_name(), c.raw_name);
+  }
+}
+
+TEST_F(OutFile, NothingSelectedWithoutTheResource) {
+  FLAG_set(17, 5);
+  EXPECT_EQ(SFC_grd_out_file(), 0);
+  EXPECT_EQ(FLAG_get(17), 5);
+  EXPECT_EQ(SFC_raw_out_file(), 0);
+}
+
+TEST(FileTime, RoundsDownToTheLateOffset) {
+  const int t1147 = 11 * 3600 + 47 * 60;
+  const struct {
+    int seconds, late_off, rounded;
+  } cases[] = {{t1147, 3600, 11 * 3600},   {t1147, 1800, 11 * 3600 + 1800}, {t1147, 60, t1147},
+               {11 * 3600, 3600, 11 * 3600}, {-5400, 3600, -3600},            {t1147, 0, t1147},
+               {886680420, 10800, 886680000}};
+  for (const auto& c : cases) EXPECT_EQ(SFC_round_time(c.seconds, c.late_off), c.rounded) << c.seconds << " " << c.late_off;
+}
+
+// The whole program: a batch plot writes one analysed netCDF grid per hour.
+TEST(SfcPlot, BatchRunWritesNetcdfGrids) {
+  const std::string dir = make_temp_dir("sfcplot");
+  const std::string reports =
+      "KDEN 350 200 2710 998 123 10.0 50B - @1200\n"
+      "KORD 300 250 3615 000 150 10.0 50B - @1200\n"
+      "KSTL 420 300 2020 010 170 10.0 50B - @1200\n"
+      "KDFW 600 500 1810 990 090 10.0 50B - @1200\n";
+  write_file(dir + "/1998010512.sfc", "ZAVSFC\n12Z  5 JAN 98\n" + reports);
+  write_file(dir + "/1998010513.sfc", "ZAVSFC\n13Z  5 JAN 98\n" + reports);
+  const std::map<std::string, std::string> env = {{"zavfile", ""}, {"zavdomain", ""}, {"zavvariable", ""},
+                                                  {"zavout_file", ""}, {"zavfile_path", ""}};
+  const std::vector<std::string> base = {"-ba", "-cp", dir, "-gp", dir, "-pd", "us", "-va", "temp"};
+  auto args = [&](std::vector<std::string> extra) {
+    std::vector<std::string> a = base;
+    a.insert(a.end(), extra.begin(), extra.end());
+    return a;
+  };
+
+  RunResult r = run_stacont(args({"-of", "cdf", "1998010512.sfc"}), "", env, dir);
+  ASSERT_EQ(r.status, 0) << r.err;
+  RunResult dump = run_program("/usr/bin/ncdump", {"-v", "info,nx,ny,values", dir + "/1998010512_sfc.nc"});
+  ASSERT_EQ(dump.status, 0) << dump.err;
+  EXPECT_NE(dump.out.find("x = 25 ;"), std::string::npos);
+  EXPECT_NE(dump.out.find("y = 17 ;"), std::string::npos);
+  EXPECT_NE(dump.out.find("\"Temperature (F)\""), std::string::npos);
+  // Analysed values lie between the coldest and warmest station.
+  const std::string values = dump.out.substr(dump.out.find("values ="));
+  EXPECT_NE(values.find("42."), std::string::npos);
+  for (const char* outside : {" 29.", " 61.", " 100."}) EXPECT_EQ(values.find(outside), std::string::npos) << outside;
+
+  // A sequence of two hours writes two grids; "none" writes nothing.
+  r = run_stacont(args({"-of", "cdf", "-nh", "1", "1998010512.sfc"}), "", env, dir);
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(run_program("/usr/bin/ncdump", {"-h", dir + "/1998010513_sfc.nc"}).status, 0);
+  r = run_stacont(args({"-of", "none", "-ho", "#199801051400", "1998010513.sfc"}), "", env, dir);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(FILE_exist((dir + "/1998010514_sfc.nc").c_str()), 0);
+}
+
+}  // namespace
