@@ -1,0 +1,117 @@
+// Objective analysis: the neighbourhood search against the plain loop over all stations.
+//   small: 2,000 stations on the 25x17 "us" grid
+//   large: 50,000 stations on a 400x300 grid
+// both with 3 passes and 2 variables, radius 3 grid intervals.
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <cmath>
+#include <random>
+#include <vector>
+
+#include "analysis/grd_tool.h"
+#include "analysis/object.h"
+#include "config/mess.h"
+#include "plot/maptran.h"
+#include "plot/region.h"
+
+namespace {
+
+constexpr int NUM_VAR = 2;
+
+struct Setup {
+  std::vector<float> x, y;
+  std::vector<std::vector<float>> data;
+  DomainRec domain{};
+};
+
+// Stations spread over the domain and a margin around it, smooth values with a few gaps.
+Setup make_setup(const char* domain_text, int stations) {
+  MESS_set(0, MESS_PRINT);
+  Setup s;
+  DOM_decode(domain_text, &s.domain);
+  MAP_domain(&s.domain);
+  float lim[4];
+  MAP_get_limits(lim);
+  std::mt19937 gen(20261205);
+  std::uniform_real_distribution<float> u(-0.05f, 1.05f);
+  s.data.assign(NUM_VAR, std::vector<float>(static_cast<std::size_t>(stations)));
+  for (int k = 0; k < stations; ++k) {
+    const float fx = u(gen), fy = u(gen);
+    s.x.push_back(lim[0] + fx * (lim[1] - lim[0]));
+    s.y.push_back(lim[2] + fy * (lim[3] - lim[2]));
+    s.data[0][static_cast<std::size_t>(k)] = 280.0f + 15.0f * std::sin(6.0f * fx) * std::cos(4.0f * fy);
+    s.data[1][static_cast<std::size_t>(k)] = (k % 50 == 0) ? -9999.0f : 1000.0f + 8.0f * fx - 5.0f * fy * fy;
+  }
+  return s;
+}
+
+const Setup& small_case() {
+  static const Setup s = make_setup("ps:-97,39,-97,25,17,2.3,2.3", 2000);
+  return s;
+}
+
+const Setup& large_case() {
+  static const Setup s = make_setup("ps:-97,39,-97,400,300,0.14,0.14", 50000);
+  return s;
+}
+
+// One analysis on fresh copies of the inputs; the grids are returned in values.
+void run_once(const Setup& s, bool fast, std::vector<std::vector<float>>& values) {
+  std::vector<float> x = s.x, y = s.y;
+  std::vector<std::vector<float>> data = s.data;
+  std::vector<GridRec> grids(GRD_MAX_SLOTS);
+  float* ptrs[NUM_VAR];
+  values.assign(NUM_VAR, std::vector<float>(static_cast<std::size_t>(s.domain.nx) * s.domain.ny));
+  for (int k = 0; k < NUM_VAR; ++k) {
+    grids[k] = GridRec{};
+    grids[k].domain = s.domain;
+    grids[k].values = values[k].data();
+    ptrs[k] = data[k].data();
+  }
+  OBJ_initialize();
+  OBJ_set_filter(1.0f);
+  OBJ_set_rad_inf(3.0f);
+  OBJ_set_num_pass(3);
+  const int n = static_cast<int>(x.size());
+  if (fast)
+    OBJ_analyze(x.data(), y.data(), ptrs, n, NUM_VAR, grids.data());
+  else
+    OBJ_analyze_direct(x.data(), y.data(), ptrs, n, NUM_VAR, grids.data());
+}
+
+double max_rel_diff(const std::vector<std::vector<float>>& a, const std::vector<std::vector<float>>& b) {
+  double worst = 0.0;
+  for (std::size_t k = 0; k < a.size(); ++k)
+    for (std::size_t p = 0; p < a[k].size(); ++p) {
+      if ((a[k][p] == -9999.0f) != (b[k][p] == -9999.0f)) return 1.0;
+      const double d = std::fabs(static_cast<double>(a[k][p]) - b[k][p]);
+      worst = std::max(worst, d / std::max(1.0, std::fabs(static_cast<double>(b[k][p]))));
+    }
+  return worst;
+}
+
+void run_bench(benchmark::State& state, const Setup& s, bool fast) {
+  std::vector<std::vector<float>> values;
+  for (auto _ : state) {
+    run_once(s, fast, values);
+    benchmark::DoNotOptimize(values.data());
+  }
+  if (!fast) {
+    std::vector<std::vector<float>> other;
+    run_once(s, true, other);
+    state.counters["max_rel_diff"] = max_rel_diff(other, values);
+  }
+}
+
+void BM_small_fast(benchmark::State& state) { run_bench(state, small_case(), true); }
+void BM_small_direct(benchmark::State& state) { run_bench(state, small_case(), false); }
+void BM_large_fast(benchmark::State& state) { run_bench(state, large_case(), true); }
+void BM_large_direct(benchmark::State& state) { run_bench(state, large_case(), false); }
+
+BENCHMARK(BM_small_fast)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_small_direct)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_large_fast)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_large_direct)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+}  // namespace

@@ -1,0 +1,399 @@
+#include "analysis/object.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "analysis/grd_tool.h"
+#include "config/mess.h"
+#include "config/resrc.h"
+#include "plot/maptran.h"
+#include "plot/region.h"
+
+using testing::internal::CaptureStderr;
+using testing::internal::CaptureStdout;
+using testing::internal::GetCapturedStderr;
+using testing::internal::GetCapturedStdout;
+
+namespace {
+
+constexpr float MISS = -9999.0f;
+
+// Latitude-longitude grid with unit spacing whose map coordinates are exact in float:
+// column c lies at x = c - (nx-1)/2, row r at y = (ny-1)/2 - r.
+DomainRec unit_domain(int nx, int ny) {
+  DomainRec d;
+  DOM_init(&d);
+  d.proj = 2;
+  d.plat = d.plon = d.clat = d.clon = 0.0f;
+  d.nx = nx;
+  d.ny = ny;
+  d.dx = d.dy = 1.0f;
+  return d;
+}
+
+// Stations given in grid coordinates, values per field, and the slot grids.
+struct Case {
+  DomainRec dom;
+  std::vector<float> x, y;              // map positions (overwritten by the analysis)
+  std::vector<std::vector<float>> data; // per field
+  std::vector<std::vector<float>> values;
+  std::vector<GridRec> grids = std::vector<GridRec>(GRD_MAX_SLOTS);
+  std::vector<float*> ptrs;
+
+  Case(int nx, int ny, int nfield) : dom(unit_domain(nx, ny)), data(nfield), values(nfield) {
+    for (int k = 0; k < nfield; ++k) {
+      GridRec& g = grids[static_cast<std::size_t>(k)];
+      g = GridRec{};
+      g.domain = dom;
+      values[k].assign(static_cast<std::size_t>(nx) * ny, 12345.0f);
+      g.values = values[k].data();
+      std::snprintf(g.datatype, sizeof g.datatype, "Field %d", k + 1);
+    }
+    std::snprintf(grids[0].label, sizeof grids[0].label, "12Z 05 DEC 2026");
+  }
+  void add(float col, float row, std::vector<float> v) {
+    x.push_back(col - (dom.nx - 1) / 2.0f);
+    y.push_back((dom.ny - 1) / 2.0f - row);
+    for (std::size_t k = 0; k < data.size(); ++k) data[k].push_back(v[k]);
+  }
+  int run(bool fast = true) {
+    ptrs.assign(GRD_MAX_SLOTS, nullptr);
+    for (std::size_t k = 0; k < data.size(); ++k) ptrs[k] = data[k].data();
+    const int n = static_cast<int>(x.size());
+    return fast ? OBJ_analyze(x.data(), y.data(), ptrs.data(), n, static_cast<int>(data.size()), grids.data())
+                : OBJ_analyze_direct(x.data(), y.data(), ptrs.data(), n, static_cast<int>(data.size()),
+                                     grids.data());
+  }
+  float at(int k, int col, int row) const {
+    return values[static_cast<std::size_t>(k)][static_cast<std::size_t>(row) * dom.nx + col];
+  }
+};
+
+class ObjTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    MESS_reset();
+    MESS_set(0, MESS_PRINT);  // quiet unless a test asks for output
+    for (const char* r : {"object_param", "plot_param"}) RES_put(r, nullptr);
+    OBJ_initialize();
+    MAP_domain(nullptr);
+  }
+  void TearDown() override {
+    for (const char* r : {"object_param", "plot_param"}) RES_put(r, nullptr);
+    MESS_reset();
+  }
+};
+
+struct Params {
+  float filter, rad;
+  int pass;
+  float conv;
+  int min;
+};
+
+Params params() {
+  Params p{};
+  float miss = 0;
+  int factor = 0;
+  OBJ_get_params(&p.filter, &p.rad, &p.pass, &p.conv, &miss, &p.min, &factor);
+  return p;
+}
+
+TEST_F(ObjTest, ObjectParamValuesAndLimits) {
+  const struct {
+    const char* text;
+    Params want;
+    bool warns;
+  } rows[] = {
+      {"2,5,3,0.5,2", {2, 5, 3, 0.5f, 2}, false},
+      {",,2", {1.5f, 3, 2, 0.2f, 1}, false},          // empty values keep filter and radius
+      {"0,-1,0,1.0,0", {1, 1000, 1, 0.2f, 1}, false}, // out of range -> table values
+      {"-3,2,5,0.005,2.9", {1, 2, 1, 0.2f, 2}, false},
+      {" 4 , 6 ,4,0.01,3", {4, 6, 4, 0.01f, 3}, false},
+      {"x1,2,2.5,y", {1, 2, 1, 0.2f, 1}, true},
+      {"nan,inf", {1, 1000, 1, 0.2f, 1}, true},
+  };
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.text);
+    OBJ_initialize();
+    OBJ_set_filter(1.5f);
+    OBJ_set_rad_inf(3.0f);
+    MESS_set(0, MESS_WARN);
+    RES_put("object_param", r.text);
+    CaptureStderr();
+    OBJ_decode_params();
+    EXPECT_EQ(!GetCapturedStderr().empty(), r.warns);
+    const Params p = params();
+    EXPECT_FLOAT_EQ(p.filter, r.want.filter);
+    EXPECT_FLOAT_EQ(p.rad, r.want.rad);
+    EXPECT_EQ(p.pass, r.want.pass);
+    EXPECT_FLOAT_EQ(p.conv, r.want.conv);
+    EXPECT_EQ(p.min, r.want.min);
+  }
+}
+
+TEST_F(ObjTest, PlotParamAndFormatItems) {
+  const struct {
+    const char* plot_param;
+    const char* format;
+    float rad, miss;
+    int factor;
+  } rows[] = {
+      {"gridx2", nullptr, 6, MISS, 2},
+      {"fill,GRIDX=3,miss=0", nullptr, 9, 0, 3},
+      {"gridx", nullptr, 3, MISS, 1},         // no number: the factor stays, radius times it
+      {"gridx0,gridxq", nullptr, 3, MISS, 1},  // reported, factor unchanged
+      {"miss-5.5", nullptr, 3, -5.5f, 1},
+      {nullptr, "cont:miss=7", 3, 7, 1},
+      {nullptr, "MISS12:fill", 3, 12, 1},
+      {nullptr, "missing", 3, MISS, 1},
+      {"missx", "miss=2", 3, 2, 1},
+  };
+  for (const auto& r : rows) {
+    SCOPED_TRACE(std::string(r.plot_param ? r.plot_param : "") + "|" + (r.format ? r.format : ""));
+    OBJ_initialize();
+    OBJ_set_rad_inf(3.0f);
+    RES_put("plot_param", r.plot_param);
+    OBJ_decode_format(r.format);
+    OBJ_decode_params();
+    float rad = 0, miss = 0;
+    int factor = 0;
+    OBJ_get_params(nullptr, &rad, nullptr, nullptr, &miss, nullptr, &factor);
+    EXPECT_FLOAT_EQ(rad, r.rad);
+    EXPECT_FLOAT_EQ(miss, r.miss);
+    EXPECT_EQ(factor, r.factor);
+  }
+  MESS_set(0, MESS_WARN);
+  CaptureStderr();
+  OBJ_decode_format("miss=abc");
+  RES_put("plot_param", "gridx-2");
+  OBJ_decode_params();
+  EXPECT_EQ(GetCapturedStderr(),
+            "OBJ_decode_format: Invalid missing value substitute \"miss=abc\"\n"
+            "OBJ_decode_params: Invalid grid factor \"gridx-2\"\n");
+}
+
+TEST_F(ObjTest, NothingToAnalyse) {
+  Case c(5, 5, 1);
+  c.add(2, 2, {1});
+  float* none[2] = {nullptr, nullptr};
+  EXPECT_EQ(OBJ_analyze(c.x.data(), c.y.data(), none, 1, 2, c.grids.data()), -1);
+  EXPECT_EQ(OBJ_analyze(c.x.data(), c.y.data(), none, 1, 0, c.grids.data()), -1);
+  EXPECT_EQ(c.at(0, 0, 0), 12345.0f);
+  EXPECT_EQ(c.grids[0].source, 0);
+  EXPECT_EQ(c.x[0], 0.0f);  // positions untouched
+}
+
+TEST_F(ObjTest, FirstPassWeightsRadiusAndHeader) {
+  for (bool fast : {true, false}) {
+    OBJ_initialize();
+    OBJ_set_filter(2.0f);
+    OBJ_set_rad_inf(1.5f);
+    Case c(7, 5, 1);
+    c.add(2, 2, {10});
+    c.add(3, 2, {20});
+    ASSERT_EQ(c.run(fast), 0);
+    // (2,2): d2 = 0 and 1 -> (10 + 20 e^-0.5) / (1 + e^-0.5)
+    const double w = std::exp(-0.5);
+    EXPECT_FLOAT_EQ(c.at(0, 2, 2), static_cast<float>((10 + 20 * w) / (1 + w)));
+    EXPECT_FLOAT_EQ(c.at(0, 3, 3), static_cast<float>((10 * std::exp(-1.0) + 20 * w) / (std::exp(-1.0) + w)));
+    EXPECT_EQ(c.at(0, 6, 2), MISS);  // nearest station 3 columns away
+    EXPECT_EQ(c.at(0, 0, 0), MISS);
+    // Positions come back as grid coordinates.
+    EXPECT_EQ(c.x[1], 3.0f);
+    EXPECT_EQ(c.y[1], 2.0f);
+    const GridRec& g = c.grids[0];
+    EXPECT_EQ(g.source, 1);
+    EXPECT_EQ(g.version, 1);
+    EXPECT_EQ(g.model, 1);
+    EXPECT_EQ(g.type, 2);
+  }
+}
+
+TEST_F(ObjTest, MinimumStationsAndTinyValues) {
+  OBJ_set_rad_inf(1.1f);
+  OBJ_set_min_sta(3);
+  Case c(5, 5, 2);
+  c.add(1, 1, {1, 5e-11f});
+  c.add(2, 1, {2, 5e-11f});
+  c.add(3, 1, {MISS, 5e-11f});
+  ASSERT_EQ(c.run(), 0);
+  // (2,1) sees three stations but the first field only two values.
+  EXPECT_EQ(c.at(0, 2, 1), MISS);
+  EXPECT_EQ(c.at(1, 2, 1), 0.0f);
+  EXPECT_FALSE(std::signbit(c.at(1, 2, 1)));
+  EXPECT_EQ(c.at(1, 1, 1), MISS);  // two in range
+
+  OBJ_set_min_sta(1);
+  Case d(5, 5, 1);
+  d.add(2, 2, {5e-11f});
+  ASSERT_EQ(d.run(), 0);
+  EXPECT_EQ(d.at(0, 2, 2), 0.0f);
+}
+
+TEST_F(ObjTest, MissingSubstituteReachesCallerOnlyForStationsInRange) {
+  OBJ_set_rad_inf(1.0f);
+  OBJ_decode_format("miss=0");
+  Case c(5, 5, 2);
+  c.add(2, 2, {MISS, 4});
+  c.add(2, 3, {8, MISS});
+  c.add(40, 40, {MISS, MISS});  // beyond every grid point's reach
+  ASSERT_EQ(c.run(), 0);
+  EXPECT_EQ(c.data[0][0], 0.0f);
+  EXPECT_EQ(c.data[1][1], 0.0f);
+  EXPECT_EQ(c.data[0][2], MISS);
+  EXPECT_EQ(c.data[1][2], MISS);
+  EXPECT_EQ(c.at(0, 2, 1), 0.0f);  // only the substituted station in range
+  EXPECT_EQ(c.at(1, 2, 4), 0.0f);
+}
+
+TEST_F(ObjTest, OnePassQuietMessages) {
+  MESS_set(0, MESS_MESS);
+  Case c(5, 5, 2);
+  c.add(2, 2, {1, 2});
+  CaptureStdout();
+  ASSERT_EQ(c.run(), 0);
+  EXPECT_EQ(GetCapturedStdout(), "Fitting to grid...\n   Data field [1] = Field 1\n   Data field [2] = Field 2\n");
+}
+
+TEST_F(ObjTest, DiagnosticsResidualsAndPasses) {
+  MESS_set(0, MESS_OUT4);
+  RES_put("object_param", "1,2.5,2,0.5,1");
+  Case c(5, 5, 2);
+  c.add(2, 2, {10, MISS});
+  c.add(2.5f, 2, {20, MISS});
+  c.add(-1, 2, {30, MISS});  // outside the grid: contributes, no residual
+  CaptureStdout();
+  ASSERT_EQ(c.run(), 0);
+  const std::string out = GetCapturedStdout();
+  const std::string head =
+      "Fitting to grid...\n"
+      "   Data field [1] = Field 1\n"
+      "   Data field [2] = Field 2\n"
+      "Time and date are            = 12Z 05 DEC 2026\n"
+      "Number of stations           =    3 stats\n"
+      "Number of passes             =    2\n"
+      "Filter parameter             =    1.0000 cm**2\n"
+      "Convergence parameter        =    0.5000\n"
+      "Radius of influence          =    2.50 grids\n"
+      "Minimum stations at gridpt   =    1 stats\n\n"
+      "Pass: 1...\n"
+      "Computing residuals...\n"
+      "RMS Error for field 1: ";
+  ASSERT_EQ(out.substr(0, head.size()), head);
+  EXPECT_NE(out.find("RMS Error for field 2: no stations\nPass: 2...\nComputing residuals...\n"),
+            std::string::npos);
+  EXPECT_EQ(out.find("field 3"), std::string::npos);
+  float filter = 0;
+  OBJ_get_params(&filter, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
+  EXPECT_FLOAT_EQ(filter, 0.5f);  // reduced for the second pass
+  EXPECT_EQ(c.at(1, 2, 2), MISS);
+  // The outside station weighs in at column 0 (distance 1) but not at column 2.
+  EXPECT_GT(c.at(0, 0, 2), 20.0f);
+}
+
+// Residual RMS values printed after each pass fall as passes sharpen the fit.
+TEST_F(ObjTest, FurtherPassesReduceResiduals) {
+  MESS_set(0, MESS_OUT3);
+  RES_put("object_param", "4,3,4,0.3,1");
+  Case c(21, 21, 1);
+  std::mt19937 gen(7);
+  std::uniform_real_distribution<float> u(0.0f, 20.0f);
+  for (int s = 0; s < 300; ++s) {
+    const float col = u(gen), row = u(gen);
+    c.add(col, row, {std::sin(col * 0.5f) * 10.0f + row});
+  }
+  CaptureStdout();
+  ASSERT_EQ(c.run(), 0);
+  const std::string out = GetCapturedStdout();
+  std::vector<double> rms;
+  for (std::size_t at = out.find("field 1: "); at != std::string::npos; at = out.find("field 1: ", at + 1))
+    rms.push_back(std::stod(out.substr(at + 9)));
+  ASSERT_EQ(rms.size(), 4u);
+  for (std::size_t k = 1; k < rms.size(); ++k) EXPECT_LT(rms[k], rms[k - 1]);
+}
+
+struct RandomCase {
+  int nx, ny, nst, nfield, passes, min;
+  float rad, filter, miss_frac, subst;
+  std::uint32_t seed;
+};
+
+class FastEqualsDirect : public ObjTest, public testing::WithParamInterface<RandomCase> {};
+
+TEST_P(FastEqualsDirect, SameGrids) {
+  const RandomCase& rc = GetParam();
+  std::mt19937 gen(rc.seed);
+  std::uniform_real_distribution<float> pos(-3.0f, 1.0f);
+  std::uniform_real_distribution<float> unit(0.0f, 1.0f);
+  Case a(rc.nx, rc.ny, rc.nfield);
+  for (int s = 0; s < rc.nst; ++s) {
+    // A few stations well outside the grid, the rest spread over it and its margin.
+    const float col = unit(gen) * (rc.nx + 4) - 2 + (s % 97 == 0 ? 50.0f : 0.0f);
+    const float row = unit(gen) * (rc.ny + 4) - 2 + (s % 89 == 0 ? pos(gen) * 30 : 0.0f);
+    std::vector<float> v(static_cast<std::size_t>(rc.nfield));
+    for (int k = 0; k < rc.nfield; ++k)
+      v[static_cast<std::size_t>(k)] = unit(gen) < rc.miss_frac ? MISS : 280.0f + 10 * std::sin(col * 0.2f + k) + row * 0.3f;
+    a.add(col, row, v);
+  }
+  Case b = a;
+  for (int k = 0; k < rc.nfield; ++k) b.grids[k].values = b.values[k].data();
+  for (Case* c : {&a, &b}) {
+    OBJ_initialize();
+    OBJ_set_filter(rc.filter);
+    OBJ_set_rad_inf(rc.rad);
+    OBJ_set_num_pass(rc.passes);
+    OBJ_set_converg(0.4f);
+    OBJ_set_min_sta(rc.min);
+    OBJ_set_miss_val(rc.subst);
+    ASSERT_EQ(c->run(c == &a), 0);
+  }
+  int compared = 0;
+  for (int k = 0; k < rc.nfield; ++k) {
+    for (std::size_t p = 0; p < a.values[k].size(); ++p) {
+      const float fa = a.values[k][p], fb = b.values[k][p];
+      if (fb == MISS) {
+        ASSERT_EQ(fa, MISS) << "field " << k << " point " << p;
+      } else {
+        ASSERT_NEAR(fa, fb, 1e-5 * std::max(1.0f, std::fabs(fb))) << "field " << k << " point " << p;
+        ++compared;
+      }
+    }
+    EXPECT_EQ(a.data[k], b.data[k]);
+  }
+  EXPECT_GT(compared, 0);
+  EXPECT_EQ(a.x, b.x);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Random, FastEqualsDirect,
+    testing::Values(RandomCase{25, 17, 400, 1, 1, 1, 3.0f, 1.0f, 0.0f, MISS, 1},
+                    RandomCase{40, 30, 900, 2, 2, 2, 2.5f, 2.0f, 0.1f, MISS, 2},
+                    RandomCase{31, 23, 600, 3, 3, 3, 4.0f, 5.0f, 0.2f, 0.0f, 3},
+                    RandomCase{145, 140, 1500, 2, 3, 1, 3.0f, 1.0f, 0.05f, MISS, 4},  // threaded
+                    RandomCase{30, 20, 300, 1, 2, 1, 1000.0f, 50.0f, 0.1f, MISS, 5},  // radius spans the grid
+                    RandomCase{30, 20, 2000, 2, 2, 1, 0.6f, 0.5f, 0.3f, -1.0f, 6}));    // radius below a spacing
+
+// A zoomed view of the caller's domain survives the analysis.
+TEST_F(ObjTest, CallerDomainAndViewRestored) {
+  DomainRec caller = unit_domain(11, 11);
+  caller.clat = 10.0f;
+  MAP_domain(&caller);
+  MAP_set_view(-1.0f, 2.0f, 8.0f, 12.0f);
+  Case c(5, 5, 1);
+  c.add(2, 2, {3});
+  ASSERT_EQ(c.run(), 0);
+  EXPECT_EQ(c.at(0, 2, 2), 3.0f);
+  float lim[4];
+  MAP_get_limits(lim);
+  EXPECT_EQ(lim[0], -1.0f);
+  EXPECT_EQ(lim[3], 12.0f);
+  EXPECT_EQ(MAP_get_clat(), 10.0f);
+}
+
+}  // namespace
