@@ -351,9 +351,10 @@ void read_text3(Scan& s, sfc_report* r) {
     s.skip_blanks();
     if (s.done() || *s.p == '$') break;
     if (*s.p != letter) continue;
-    ++s.p;
+    const char* start = ++s.p;
     if (!read_group(letter, s, r)) {
-      // A malformed group leaves its fields missing; go on after it.
+      // A malformed group leaves its fields missing; go on after its word.
+      s.p = start;
       while (!s.done() && !is_blank(*s.p) && *s.p != '$') ++s.p;
     }
   }
@@ -905,7 +906,9 @@ int read_cdf(sfc_report* r, int mode, int* index) {
   stat_num = n;
   have_read = true;
   *index = n;
-  CdfScope scope(cdf_id);
+  // Shapes were checked with the header; what still fails (a truncated file) reads as
+  // missing values rather than a message for every value of every report.
+  CdfScope scope(cdf_id, true);
   if (form == SFC_FORM_CDF_REPORT)
     read_report_form(r, mode, n);
   else
