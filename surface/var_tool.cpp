@@ -302,7 +302,7 @@ const char* time_kind_word(int kind) {
 
 // Reads an hour at the front of s: "12", "12hr", "12h", "2d", "2day", "1e", "1.5day",
 // "d2", "e1". Returns the number of characters used, 0 when s does not start with one.
-std::size_t read_hours(std::string_view s, int* hours) {
+std::size_t read_hours(std::string_view s, int* hours, bool suffix = true) {
   std::size_t i = 0;
   int mult = 1, add = 0;
   if (!s.empty() && (s[0] == 'd' || s[0] == 'D' || s[0] == 'e' || s[0] == 'E') && s.size() > 1 &&
@@ -319,7 +319,7 @@ std::size_t read_hours(std::string_view s, int* hours) {
     ++i;
   }
   if (i == digits) return 0;
-  if (mult == 1) {
+  if (mult == 1 && suffix) {
     std::string_view rest = s.substr(i);
     auto starts = [&](std::string_view w) { return rest.size() >= w.size() && ieq(rest.substr(0, w.size()), w); };
     if (starts(".5day")) {
@@ -353,8 +353,9 @@ std::string option_text(const char* name) {
 int dec_time_text(std::string_view text, int* time, int depth) {
   const std::string t = trim(text);
   if (t.empty()) {
+    // The program's time option, when one is set, is the default time.
     const std::string opt = depth == 0 ? option_text("time") : std::string();
-    if (!opt.empty() && dec_time_text(opt, time, depth + 1)) return 0;
+    if (!opt.empty() && dec_time_text(opt, time, depth + 1)) return 2;
     *time = missing;
     return 0;
   }
@@ -382,16 +383,21 @@ int dec_time_text(std::string_view text, int* time, int depth) {
   // A period: end hour, "-", start hour and the kind word.
   int start = 0;
   const std::string_view rest = std::string_view(t).substr(n + 1);
-  const std::size_t m = read_hours(rest, &start);
-  if (m == 0) return 0;
-  const std::string_view word = rest.substr(m);
-  int kind = 2;
-  if (!word.empty()) {
-    kind = 0;
+  auto kind_of = [](std::string_view word) {
+    if (word.empty()) return 2;
     for (const TimeKind& k : time_kinds)
-      if (ieq(word, k.word)) kind = k.kind;
-    if (kind == 0) return 0;
+      if (ieq(word, k.word)) return k.kind;
+    return 0;
+  };
+  std::size_t m = read_hours(rest, &start);
+  if (m == 0) return 0;
+  int kind = kind_of(rest.substr(m));
+  if (kind == 0) {
+    // "12-6dif": the kind word, not a day suffix, follows the start hour.
+    m = read_hours(rest, &start, false);
+    kind = kind_of(rest.substr(m));
   }
+  if (kind == 0) return 0;
   if (start > end || end > 999) return 0;
   *time = kind * 1000000 + (end - start) * 1000 + end;
   return 2;
@@ -476,7 +482,7 @@ int dec_level_text(std::string_view text, int* ltype, int* lvl, int depth) {
   const std::string t = trim(text);
   if (t.empty()) {
     const std::string opt = depth == 0 ? option_text("level") : std::string();
-    if (!opt.empty() && dec_level_text(opt, ltype, lvl, depth + 1)) return 0;
+    if (!opt.empty() && dec_level_text(opt, ltype, lvl, depth + 1)) return 1;
     *ltype = missing;
     *lvl = missing;
     return 0;
@@ -876,9 +882,12 @@ void split_item(const std::vector<std::string>& f, VarRec* r, std::string* name,
   r->level = b.level;
   r->lkind = b.lkind;
   int t = 0;
-  if (f.size() > 2 && VAR_dec_time(f[0].c_str(), &t)) {
-    r->time = t;
-    r->tkind = 2;
+  // An empty time field keeps the inherited time ("::temp").
+  if (f.size() > 2 && (f[0].empty() || VAR_dec_time(f[0].c_str(), &t))) {
+    if (!f[0].empty()) {
+      r->time = t;
+      r->tkind = 2;
+    }
     int lt = 0, lv = 0;
     const int k = VAR_dec_level(f[1].c_str(), &lt, &lv);
     if (k) {

@@ -112,6 +112,19 @@ TEST_F(Var, TimeLevelNameItem) {
   EXPECT_EQ(VAR_get_level_key(0), "0");
 }
 
+TEST_F(Var, ProgramTimeAndLevelOptions) {
+  RES_put("time", "2d");
+  RES_put("level", "500mb");
+  ASSERT_EQ(VAR_setup(nullptr, "dewp,anal:sfc:rhum,time:level:dewp,::rhum"), 1);
+  const int expected[][3] = {{48, 100, 500}, {0, 1, 0}, {48, 100, 500}, {48, 100, 500}};
+  ASSERT_EQ(VAR_get_num(), 4);
+  for (int i = 0; i < 4; ++i) {
+    EXPECT_EQ(VAR_get_time(i), expected[i][0]) << i;
+    EXPECT_EQ(VAR_get_var(i)->ltype, expected[i][1]) << i;
+    EXPECT_EQ(VAR_get_var(i)->level, expected[i][2]) << i;
+  }
+}
+
 TEST_F(Var, ItemFieldsGiveUnitsTypeAndFormat) {
   ASSERT_EQ(VAR_setup(nullptr, "dewp:C:cf:in=5"), 1);
   EXPECT_STREQ(VAR_get_units(0), "C");
@@ -388,7 +401,7 @@ INSTANTIATE_TEST_SUITE_P(
                       TimeCase{"1e", 2, 36}, TimeCase{"1.5day", 2, 36}, TimeCase{"d2", 2, 48}, TimeCase{"e1", 2, 36},
                       TimeCase{"anal", 2, 0}, TimeCase{"INIT", 2, 0}, TimeCase{"in", 2, 0},
                       TimeCase{"miss", 2, -9999}, TimeCase{"12hr-6acc", 2, 4006012}, TimeCase{"24-0max", 2, 6024024},
-                      TimeCase{"12-6", 2, 2006012}, TimeCase{"12-0avg", 2, 3012012}, TimeCase{"36-12uavg", 2, 23024036},
+                      TimeCase{"12-6", 2, 2006012}, TimeCase{"12-0avg", 2, 3012012}, TimeCase{"12-6dif", 2, 5006012}, TimeCase{"36-12uavg", 2, 23024036},
                       TimeCase{"6-12acc", 0, 12345}, TimeCase{"temp", 0, 12345}, TimeCase{"dewp", 0, 12345},
                       TimeCase{"12xyz", 0, 12345}, TimeCase{"12-6foo", 0, 12345}, TimeCase{"99999999999", 0, 12345}));
 
