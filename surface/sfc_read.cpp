@@ -524,6 +524,8 @@ bool next_report_line(std::string* line, long* offset) {
 }
 
 bool text_form(int f) { return f == SFC_FORM_TEXT || f == SFC_FORM_OLD_TEXT || f == 1 || f == 4; }
+// The writer's variants 1 and 4 read as the old form and the "ZAVSFC" form.
+bool old_text(int f) { return f == SFC_FORM_OLD_TEXT || f == 1; }
 bool cdf_form(int f) { return f == SFC_FORM_CDF_STATION || f == SFC_FORM_CDF_REPORT; }
 
 bool text_rewind() {
@@ -561,12 +563,12 @@ int read_text(sfc_report* r, int mode, int* index) {
   const char* b = s.p;
   // The old form reads at most ten characters as the identifier and the rest of a longer
   // word as the next field; the newer form drops the rest of the word.
-  while (!s.done() && !is_blank(*s.p) && (form != SFC_FORM_OLD_TEXT || s.p - b < 10)) ++s.p;
+  while (!s.done() && !is_blank(*s.p) && (!old_text(form) || s.p - b < 10)) ++s.p;
   std::string_view id(b, static_cast<std::size_t>(s.p - b));
   if (id.empty()) return -1;
   set_id(r, id);
   if (mode == 1) return 0;
-  if (form == SFC_FORM_OLD_TEXT)
+  if (old_text(form))
     read_text2(s, r);
   else
     read_text3(s, r);
@@ -975,7 +977,7 @@ int SFC_open(const char* name, int mode, int* form_io) {
     if (mode == 0) {
       // Header: the magic line and the label, or the label alone.
       std::string line;
-      for (int k = f == SFC_FORM_OLD_TEXT || f == 1 ? 1 : 2; k > 0 && read_line(&line); --k) {
+      for (int k = old_text(f) ? 1 : 2; k > 0 && read_line(&line); --k) {
       }
       data_offset = std::ftell(stream);
       if (data_offset < 0) data_offset = 0;
@@ -1010,7 +1012,7 @@ int SFC_getinfo(int, sfc_info* in) {
     const long here = std::ftell(stream);
     std::rewind(stream);
     std::string line;
-    if (form == SFC_FORM_TEXT) read_line(&line);
+    if (!old_text(form)) read_line(&line);
     if (read_line(&line)) {
       while (!line.empty() && line.back() == '\r') line.pop_back();
       copy_bounded(in->label, sizeof in->label, line);
