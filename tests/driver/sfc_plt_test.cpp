@@ -130,6 +130,13 @@ TEST(SfcPlot, BatchRunWritesNetcdfGrids) {
   r = run_stacont(args({"-of", "none", "-ho", "#199801051400", "1998010513.sfc"}), "", env, dir);
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(FILE_exist((dir + "/1998010514_sfc.nc").c_str()), 0);
+
+  // A single file that exists but is no surface file ends the plot with status 10.
+  write_file(dir + "/1998010515.sfc", "#!/bin/sh\n");
+  r = run_stacont(args({"-of", "cdf", "1998010515.sfc"}), "", env, dir);
+  EXPECT_EQ(r.status, 10);
+  EXPECT_EQ(r.err, "SFC_open_file: Unable to open file:" + dir + "/1998010515.sfc\n");
+  EXPECT_EQ(FILE_exist((dir + "/1998010515_sfc.nc").c_str()), 0);
 }
 
 }  // namespace
