@@ -50,6 +50,10 @@ int def_type = 11;
 bool parse_stop = false;  // a fatal error ended the parse
 bool table_full = false;  // the 60 records are used; further items are ignored
 std::vector<std::string> expanding;  // names whose definitions are being expanded
+// Expansions allowed in one specification: definitions that fan out into one another
+// without making records must not run for ever.
+constexpr int EXPANSIONS_MAX = 1000;
+int expansions = 0;
 
 // Program variable file.
 struct FileEntry {
@@ -911,6 +915,11 @@ bool being_expanded(const std::string& name) {
   return false;
 }
 
+// Bracketed parameters are for what is plotted; function arguments are only computed.
+void ignored_params(const std::string& name, const std::string& params) {
+  MESS_print(MESS_WARN, "Parameters [%s] of %s inside a function are ignored\n", params.c_str(), name.c_str());
+}
+
 // A variable item: directive, macro from the variable file, or a variable.
 void process_var(const std::string& item, const std::string& params, bool has_params) {
   std::vector<std::string> f = split(item, ':');
@@ -940,12 +949,18 @@ void process_var(const std::string& item, const std::string& params, bool has_pa
   if (!literal && !being_expanded(name)) {
     const std::string def = VAR_lookup(name.c_str());
     if (!def.empty()) {
+      if (++expansions > EXPANSIONS_MAX) {
+        MESS_print(MESS_ERROR, "Too many named variables expanded (more than %d)\n", EXPANSIONS_MAX);
+        parse_stop = true;
+        return;
+      }
       if (!push_base(Base{top_base().type, tmp.time, tmp.tkind, tmp.ltype, tmp.level, tmp.lkind})) return;
       expanding.push_back(name);
       const int first = varnum;
       process(def);
       expanding.pop_back();
       pop_base();
+      if (has_params && plevel > 0) ignored_params(name, params);
       // Units, type and format given with the name apply to what it expanded to.
       for (int i = first; i < varnum; ++i) {
         VarRec* r = &var[i];
@@ -966,7 +981,7 @@ void process_var(const std::string& item, const std::string& params, bool has_pa
     if (plevel == 0)
       apply_params(r, params);
     else
-      MESS_print(MESS_WARN, "Parameters [%s] of %s inside a function are ignored\n", params.c_str(), name.c_str());
+      ignored_params(name, params);
   }
 }
 
@@ -1260,6 +1275,7 @@ int VAR_setup(const char* file, const char* spec) {
   parse_stop = false;
   table_full = false;
   expanding.clear();
+  expansions = 0;
   for (Base& b : base) b = Base{missing, missing, missing, missing, missing, missing};
   base_ind = -1;
   Base b0{plot_type_option(), missing, 0, missing, missing, 0};

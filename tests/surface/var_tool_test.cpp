@@ -261,6 +261,21 @@ TEST_F(Var, HostileSpecifications) {
   EXPECT_LE(VAR_get_num(), 10);
 }
 
+TEST_F(Var, DefinitionsThatFanOutStop) {
+  std::string file;
+  for (int level = 1; level < 5; ++level) {
+    std::string def;
+    for (int k = 0; k < 10; ++k) def += (k ? ",m" : "m") + std::to_string(level + 1);
+    file += "m" + std::to_string(level) + " Fan 1 " + def + "\n";
+  }
+  file += "m5 Empty 1 ()\n";
+  write_file(dir_ + "/fan.var", file);
+  ASSERT_EQ(VAR_open_file("fan.var"), 1);
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(VAR_setup(nullptr, "m1"), 0);
+  EXPECT_NE(testing::internal::GetCapturedStderr().find("Too many named variables expanded"), std::string::npos);
+}
+
 // ---- keyword tables ----
 
 struct TypeCase {
