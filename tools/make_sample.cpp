@@ -283,14 +283,14 @@ double temperature(const Site& site, double t, double lat, double lon) {
   const Synoptic s = synoptic(t);
   const FrontGeom g = fronts(s, lat, lon);
   const Regions r = regions(g);
-  double T = 78.0 - 1.55 * (lat - 20.0);
+  double T = 74.0 - 1.45 * (lat - 20.0);
   if (lat > 35.0) T += 7.0 * std::exp(-std::pow((lon + 124.0) / 4.0, 2));  // Pacific coast
   T -= (site.ship ? 0.0 : 0.008 * site.elev);
   const double k = clamp01(-g.dc / 800.0);
   T += r.near * (13.0 * r.warm - 4.0 * r.ne - (8.0 + 5.0 * k) * r.behind - 13.0 * r.nw);
   // Diurnal cycle on local solar time, damped under the overcast of the system, at sea.
   const double lst = std::fmod(t + lon / 15.0 + 48.0, 24.0);
-  double amp = site.ship ? 1.5 : 9.0;
+  double amp = site.ship ? 1.5 : (lat < 27.0 ? 6.0 : 9.0);  // islands and coasts of the south
   amp *= 1.0 - 0.6 * r.near * (r.warm + r.ne);
   if (lon < -104.0 && !site.ship) amp += 3.0;  // dry air of the West
   T += amp * std::cos(2.0 * kPi * (lst - 15.0) / 24.0);

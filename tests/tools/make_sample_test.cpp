@@ -244,6 +244,11 @@ TEST_F(MakeSample, SeriesIsPhysicallyConsistent) {
         EXPECT_NEAR(sfc_pr_alt(static_cast<float>(a * 33.8639), static_cast<float>(z)), p_sfc, 0.5) << e.id;
         ++checked_alt;
       }
+      // Tendency codes 0-3 mean a higher pressure than three hours before, 5-8 a lower one.
+      const double code = e.num("ptype"), change = e.num("ptend");
+      if (code != kMiss) {
+        EXPECT_EQ(code < 4 ? 1 : (code == 4 ? 0 : -1), (change > 0) - (change < 0)) << e.id << " P" << code;
+      }
       const std::string& wx = e.str("wx");
       if (t != kMiss && wx.rfind("S", 0) == 0) { EXPECT_LE(t, 36.0) << e.id; ++snow; }
       if (t != kMiss && wx.rfind("TRW", 0) == 0) { EXPECT_GE(t, 50.0) << e.id; ++thunder; }
