@@ -168,8 +168,10 @@ int read_grid_header(Handle& h, GridRec* grid, bool* binary) {
   strip_cr(line);
   copy_text(grid->label, sizeof grid->label, line.c_str());
   const char* what = h.name.c_str();
+  const bool blank_label = line.find_first_not_of(" \t") == std::string::npos;
 
   if (!read_line(h.fp, line)) {
+    if (blank_label) return 0;  // blank lines after the last grid
     MESS_print(LEVEL_CHECK, "GRD_read: Grid file ends inside a grid header: %s\n", what);
     return -1;
   }

@@ -197,7 +197,12 @@ TEST_F(GridFiles, TextLayoutAndRoundTrip) {
 TEST_F(GridFiles, FormatEmptyUnitsAndSeveralGrids) {
   GridRec g = make_grid(make_domain(3, 2, 1), "");
   GRD_set_format("%8.2f");
-  GRD_set_format("%s");  // rejected: keeps the last good format
+  for (const char* bad : {"%s", "%f %f", "%d", "no conversion", "%8.2f%n"}) {
+    testing::internal::CaptureStderr();
+    GRD_set_format(bad);  // rejected: keeps the last good format
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              std::string("GRD_set_format: Invalid grid value format: ") + bad + "\n");
+  }
   const std::string path = dir_ + "/two.grd";
   int type = 2;
   int h = GRD_open(path.c_str(), 1, &type);
@@ -498,6 +503,7 @@ INSTANTIATE_TEST_SUITE_P(
     Table, GridHostile,
     ::testing::Values(
         HostileCase{"HeaderOnly", "ZAVGRID\n", "GRD_read: No more grids in "},
+        HostileCase{"BlankLineOnly", "ZAVGRID\n\n", "GRD_read: No more grids in "},
         HostileCase{"CutHeader", "ZAVGRID\nlabel\n2-T\n", "GRD_read: Grid file ends inside a grid header: "},
         HostileCase{"BadTypeLine", "ZAVGRID\nlabel\nxx\n1\n", "GRD_read: Invalid grid type line in "},
         HostileCase{"BadNumbers", "ZAVGRID\nlabel\n2-T\n1 1 x\nLL 1 1 1 1 1 1\n1\n",
@@ -534,4 +540,32 @@ TEST_F(GridFiles, HandleTableHoldsFifteenFiles) {
   int h = GRD_open("-", 0, &type);  // standard streams carry package grids
   EXPECT_EQ(type, 2);
   EXPECT_EQ(GRD_close(h), 0);
+}
+
+TEST_F(GridFiles, EveryTruncationFailsCleanly) {
+  GridRec g = make_grid(make_domain(4, 3, 2));
+  g.domain.p3 = 25.0f;
+  for (int format : {2, 3, 11}) {
+    const std::string path = dir_ + "/full";
+    ASSERT_EQ(save(path, g, format), 1);
+    const std::string text = read_file(path);
+    // Binary grids end in a newline the reader does not need; a text grid cut inside its
+    // last value line still reads (a final line without newline is accepted). The netCDF
+    // library does not notice missing record data, so there only a cut header must fail.
+    std::size_t complete = text.size() - 1;
+    if (format == 2) complete = text.rfind('\n', text.size() - 2) + 3;  // past "\n-5"
+    for (std::size_t n = 1; n < text.size(); ++n) {
+      write_file(dir_ + "/cut", text.substr(0, n));
+      GridRec back;
+      GRD_init(&back);
+      int r = read_first(dir_ + "/cut", &back);
+      if (format != 11) {
+        EXPECT_EQ(r, n >= complete ? 0 : -1) << format << " at " << n;
+      } else if (n < 1000) {
+        EXPECT_EQ(r, -1) << n;
+      }
+      GRD_free(&back);
+    }
+  }
+  GRD_free(&g);
 }
