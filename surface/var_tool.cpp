@@ -341,7 +341,7 @@ std::size_t read_hours(std::string_view s, int* hours, bool suffix = true) {
     }
   }
   const long h = v * mult + add;
-  if (h > 1000000) return 0;
+  if (h >= 1000000) return 0;  // larger codes are periods
   *hours = static_cast<int>(h);
   return i;
 }
@@ -1520,7 +1520,7 @@ int VAR_dec_var(VarRec* v, const char* name_in) {
         member.erase(0, 1);
       }
       int n = 0;
-      if (parse_uint(member, &n) && n < 1000) {
+      if ((member.empty() && sign == 'c') || (parse_uint(member, &n) && n < 1000)) {
         ens = sign == '-' ? 19320000 + 1000 * n : sign == '+' ? 19340000 + 1000 * n : 19300000;
         rest = name.substr(close + 1);
       }

@@ -200,7 +200,7 @@ TEST_F(Var, EnsembleAndNumberedNames) {
     const char* name;
   } cases[] = {
       {"+ens[+3]temp", 19343011, "ens[+3]temp"}, {"+ens[-2]dewp", 19322017, "ens[-2]dewp"},
-      {"+ens[4]temp", 19300011, "ens[4]temp"},   {"+ensmean[]rhum", 19000052, "ensmean[]rhum"},
+      {"+ens[4]temp", 19300011, "ens[4]temp"},   {"+ens[c]temp", 19300011, "ens[c]temp"},   {"+ensmean[]rhum", 19000052, "ensmean[]rhum"},
       {"+ensdev[]temp", 19001011, "ensdev[]temp"}, {"11", 11, "Temperature"},
       {"+temp-2", 11, "temp-2"},                 {"nosuchvar", 0, "nosuchvar"},
   };
