@@ -244,22 +244,18 @@ struct PassSpec {
   float kappa;
   float subst;  // substitute for missing station values, or MISS
   int min_sta;
+  const float* const* src;  // per field: station values or residuals
 };
 
 // Accumulates one station into the sums of every field. touched marks stations whose
 // missing values were substituted (written back after the pass).
-inline void add_station(const PassSpec& p, Field* fields, int nf, Sums* sums, int s, double w,
-                        char* touched) {
+template <bool First>
+inline void add_station(const PassSpec& p, int nf, Sums* sums, int s, double w, char* touched) {
   for (int f = 0; f < nf; ++f) {
-    float v;
-    if (p.first) {
-      v = fields[f].data[s];
-      if (v == MISS && p.subst != MISS) {
-        v = p.subst;
-        touched[s] = 1;
-      }
-    } else {
-      v = fields[f].resid[static_cast<std::size_t>(s)];
+    float v = p.src[f][s];
+    if (First && v == MISS && p.subst != MISS) {
+      v = p.subst;
+      touched[s] = 1;
     }
     if (v == MISS) continue;
     sums[f].s += static_cast<double>(v) * w;
@@ -291,7 +287,10 @@ void pass_direct(const Geometry& g, const PassSpec& p, Field* fields, int nf, ch
       for (int s = 0; s < g.n; ++s) {
         double w = 0.0;
         if (!station_weight(g, s, i, j, p.kappa, &w)) continue;
-        add_station(p, fields, nf, sums.data(), s, w, touched);
+        if (p.first)
+          add_station<true>(p, nf, sums.data(), s, w, touched);
+        else
+          add_station<false>(p, nf, sums.data(), s, w, touched);
       }
       store_point(p, fields, nf, sums.data(), static_cast<std::size_t>(j) * g.nx + i);
     }
@@ -377,6 +376,7 @@ inline void merge_visit(const int* a, const int* a_end, const int* b, const int*
 // One grid row. The stations that can reach the row are taken in station order and each
 // is added to the sums of the row's points within its reach, so every point sees its
 // stations in the same order as in the plain loop.
+template <bool First>
 void fast_row(const Geometry& g, const Buckets& b, const PassSpec& p, Field* fields, int nf,
               Scratch& sc, int j) {
   const int b0 = clamp_index((j - b.ry - b.y0) / b.hy, b.nby);
@@ -402,7 +402,7 @@ void fast_row(const Geometry& g, const Buckets& b, const PassSpec& p, Field* fie
     for (int i = i0; i <= i1; ++i) {
       double w = 0.0;
       if (station_weight(g, s, i, j, p.kappa, &w))
-        add_station(p, fields, nf, sums + static_cast<std::size_t>(i) * nf, s, w, touched);
+        add_station<First>(p, nf, sums + static_cast<std::size_t>(i) * nf, s, w, touched);
     }
   });
   const std::size_t row = static_cast<std::size_t>(j) * g.nx;
@@ -436,7 +436,10 @@ class FastPass {
     for (;;) {
       const int j = next_row_.fetch_add(1);
       if (j >= g_.ny) return;
-      fast_row(g_, b_, p, fields, nf, sc, j);
+      if (p.first)
+        fast_row<true>(g_, b_, p, fields, nf, sc, j);
+      else
+        fast_row<false>(g_, b_, p, fields, nf, sc, j);
     }
   }
 
@@ -615,8 +618,10 @@ int analyze(float* x, float* y, float** data, int num_stats, int num_var, GridRe
     }
   };
 
+  std::array<const float*, GRD_MAX_SLOTS> src{};
+  for (int f = 0; f < nf; ++f) src[static_cast<std::size_t>(f)] = fields[static_cast<std::size_t>(f)].data;
   MESS_print(LEVEL_PASS, "Pass: %d...\n", 1);
-  run_pass(PassSpec{true, filter, miss_val, min_sta});
+  run_pass(PassSpec{true, filter, miss_val, min_sta, src.data()});
   if (subst) {
     // Stations within reach of a grid point take the substitute in the caller's arrays.
     for (int s = 0; s < n; ++s) {
@@ -644,7 +649,9 @@ int analyze(float* x, float* y, float** data, int num_stats, int num_var, GridRe
   for (int pass = 2; pass <= num_pass; ++pass) {
     MESS_print(LEVEL_PASS, "Pass: %d...\n", pass);
     filter *= converg;
-    run_pass(PassSpec{false, filter, MISS, min_sta});
+    for (int f = 0; f < nf; ++f)
+      src[static_cast<std::size_t>(f)] = fields[static_cast<std::size_t>(f)].resid.data();
+    run_pass(PassSpec{false, filter, MISS, min_sta, src.data()});
     compute_residuals(geo, fields.data(), nf);
   }
   return 0;
