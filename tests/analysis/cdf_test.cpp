@@ -137,19 +137,3 @@ TEST_F(Cdf, FailingCallsAreReportedOnlyWhenAsked) {
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
   CDF_close(CDF_get_fd());
 }
-
-TEST_F(Cdf, OpenForWritingAddsRecords) {
-  make();
-  CDF_close(CDF_get_fd());
-  ASSERT_GE(CDF_open(path_.c_str(), 2), 0);
-  const long p[2] = {4, 2};
-  CDF_set_pos(2, p);
-  ASSERT_EQ(CDF_put_float(CDF_get_var("t"), 8.5f), 0);
-  CDF_close(CDF_get_fd());
-  ASSERT_GE(CDF_open(path_.c_str(), 0), 0);
-  EXPECT_EQ(CDF_get_dim_size(-1), 5);
-  CDF_set_pos(2, p);
-  EXPECT_EQ(CDF_get_float(CDF_get_var("t")), 8.5f);
-  CDF_close(CDF_get_fd());
-  EXPECT_EQ(CDF_open(path_.c_str(), 5), -1);
-}
