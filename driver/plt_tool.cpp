@@ -57,9 +57,6 @@ PltDomainFunc zoom_func = nullptr;
 PltDomainFunc resize_func = nullptr;
 PltRefreshFunc refresh_func = nullptr;
 int refresh_period = 0;
-// Panel view size from the last complete panel text: width, height, left, bottom.
-std::array<float, 4> view_size{1.0F, 1.0F, 0.0F, 0.0F};
-
 // Calls f with every value of a list resource.
 template <typename F>
 void for_each_value(const char* resource, F f) {
@@ -233,7 +230,7 @@ int PLT_panel_decode(const char* text) {
     y = 1.0F - (y + 1.0F) / rows;
   }
   if (got != 4) return 0;
-  view_size = {w, h, x, y};
+  GPH_set_view_size(w, h, x, y);
   return 1;
 }
 

@@ -11,6 +11,9 @@ constexpr int flag_device = 2;
 bool graphics_open = false;
 int cur_trans = 0;
 int ws_type = 0;
+float sizex = 1.0F, sizey = 1.0F, offx = 0.0F, offy = 0.0F;
+// NDC extent of the display space; the longer side is 1.
+float xvp = 1.0F, yvp = 1.0F;
 }  // namespace
 
 int gchk_graphics() { return graphics_open ? 1 : 0; }
@@ -48,3 +51,17 @@ void GPH_end(int) {
 }
 
 int GPH_trans(int n) { return gsel_norm_tran(n); }
+
+void GPH_set_view_size(float sx, float sy, float ox, float oy) {
+  sizex = sx;
+  sizey = sy;
+  offx = ox;
+  offy = oy;
+}
+
+void GPH_get_view_size(float view[4]) {
+  view[0] = offx * xvp;
+  view[1] = (offx + sizex) * xvp;
+  view[2] = offy * yvp;
+  view[3] = (offy + sizey) * yvp;
+}

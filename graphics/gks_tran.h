@@ -17,3 +17,7 @@ int GPH_panel(int ws_id, int type, const float panel[4], float aspect);
 void GPH_hold(int type);
 void GPH_end(int ws_id);
 int GPH_trans(int n);
+// Part of the page the plot uses (fractions): width, height, left and bottom offsets.
+void GPH_set_view_size(float sizex, float sizey, float offx, float offy);
+// x from, x to, y from, y to of the view in NDC.
+void GPH_get_view_size(float view[4]);

@@ -1,0 +1,106 @@
+#include "driver/plt_tool.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "analysis/grd_tool.h"
+#include "config/flag.h"
+#include "config/mess.h"
+#include "config/resrc.h"
+#include "graphics/gks_tran.h"
+
+namespace {
+
+class Plt : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    RES_clear();
+    FLAG_reset(-9999);
+    MESS_set(0, 0xFF);
+    PLT_set_label_type(0);
+    PLT_init_labels();
+  }
+  void TearDown() override { RES_clear(); }
+};
+
+TEST_F(Plt, PanelTextsSetTheViewSize) {
+  const struct {
+    const char* text;
+    int result;
+    float view[4];  // x from, x to, y from, y to
+  } cases[] = {
+      {"2x2+1+0", 1, {0.5F, 1.0F, 0.5F, 1.0F}},  // upper-right quarter
+      {"3x2+0+1", 1, {0.0F, 1.0F / 3, 0.0F, 0.5F}},
+      {"0.5x0.25+0.25+0.1", 1, {0.25F, 0.75F, 0.1F, 0.35F}},
+      {"20x20+0+0", 1, {0.0F, 0.125F, 0.875F, 1.0F}},  // at most 8 columns and rows
+      {"2x2", 0, {0.0F, 0.125F, 0.875F, 1.0F}},        // incomplete: view unchanged
+      {"panel", 0, {0.0F, 0.125F, 0.875F, 1.0F}},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(PLT_panel_decode(c.text), c.result) << c.text;
+    float v[4];
+    GPH_get_view_size(v);
+    for (int k = 0; k < 4; ++k) EXPECT_NEAR(v[k], c.view[k], 1e-6F) << c.text << " " << k;
+  }
+}
+
+TEST_F(Plt, LabelsKeepTheirSlotsAndLimits) {
+  const std::string l69(69, 'a'), l70(70, 'b');
+  PLT_label_up_left("Temperature");
+  PLT_label_low_right(l69.c_str());
+  PLT_label_up_right(l70.c_str());  // too long: dropped, not cut
+  EXPECT_STREQ(PLT_get_label(0, 0), "Temperature");
+  EXPECT_EQ(PLT_get_label(5, 0), l69);
+  EXPECT_STREQ(PLT_get_label(2, 0), "");
+  EXPECT_STREQ(PLT_get_label(6, 0), "");
+  EXPECT_EQ(PLT_next_overlay(), 1);
+  PLT_label_up_left("Dew point");
+  EXPECT_STREQ(PLT_get_label(0, 1), "Dew point");
+  EXPECT_STREQ(PLT_get_label(0, 0), "Temperature");
+  for (int n = 2; n <= 5; ++n) EXPECT_EQ(PLT_next_overlay(), n);
+  EXPECT_EQ(PLT_next_overlay(), -1);
+  PLT_init_labels();
+  EXPECT_STREQ(PLT_get_label(0, 0), "");
+  EXPECT_EQ(PLT_get_overlay(), 0);
+}
+
+TEST_F(Plt, NegativeLabelTypeJoinsOverlays) {
+  PLT_set_label_type(-1);
+  PLT_label_up_left("Temperature (F)");
+  PLT_next_overlay();
+  EXPECT_EQ(PLT_get_label_type(), -2);
+  PLT_label_up_left("Dew point (F)");
+  PLT_next_overlay();
+  PLT_label_up_left(std::string(40, 'x').c_str());  // the joined label would pass 60
+  EXPECT_STREQ(PLT_get_label(0, 0), "Temperature (F) Dew point (F)");
+  EXPECT_STREQ(PLT_get_label(0, 1), "");
+  EXPECT_EQ(PLT_reset(1.0F), PLT_is_off() ? -1 : 0);
+  EXPECT_EQ(PLT_get_label_type(), -1);
+}
+
+TEST_F(Plt, PlotParametersAndDumps) {
+  RES_put("plot_param", "FULL,gridx3,min_size=-1,gif:loop_%i");
+  PLT_set_view_offset(0.06F);
+  PLT_param_decode();
+  EXPECT_EQ(PLT_get_view_offset(), 0.0F);
+  EXPECT_EQ(GRD_get_grid_factor(), 3);
+  EXPECT_EQ(PLT_get_dump(), 2);
+  RES_put("plot_param", "gridx1");
+  RES_put("out_file", "cdf,png");
+  PLT_param_decode();
+  EXPECT_EQ(GRD_get_grid_factor(), 1);
+  EXPECT_EQ(PLT_get_dump(), 4);
+  // Plot type "none" opens nothing.
+  FLAG_set(11, 99);
+  EXPECT_EQ(PLT_open(1.0F), -1);
+  EXPECT_EQ(gchk_graphics(), 0);
+  EXPECT_EQ(PLT_close(), -1);
+  FLAG_set(11, -9999);
+  EXPECT_EQ(PLT_open(1.0F), 0);
+  EXPECT_EQ(gchk_graphics(), 1);
+  EXPECT_EQ(PLT_close(), 0);
+  EXPECT_EQ(gchk_graphics(), 0);
+}
+
+}  // namespace
