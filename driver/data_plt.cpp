@@ -14,6 +14,7 @@
 #include "config/resrc.h"
 #include "config/string.h"
 #include "driver/plt_tool.h"
+#include "files/files.h"
 #include "graphics/colors.h"
 #include "graphics/gks_tran.h"
 #include "plot/map.h"
@@ -231,9 +232,15 @@ int DATA_plot_raw(int i, DataDesc* desc) {
   if (!VAR_is_REG(i))
     while (last + 1 < n && !VAR_is_REG(last + 1)) ++last;
   MESS_print(0x40000000u, "PLOT--BEG: %d END: %d\n", i, last);
-  if (desc != nullptr && desc->raw_out != nullptr && desc->raw_out() && !raw_warned) {
-    raw_warned = true;
-    MESS_print(MESS_WARN, "DATA_plot_raw: Station-value output is not available: %s\n", VAR_get_name(i));
+  if (desc != nullptr && desc->raw_out != nullptr) {
+    // The selection changes the active naming convention, which the file sequence needs.
+    FILE_save_name_conv();
+    const int raw = desc->raw_out();
+    FILE_restore_name_conv();
+    if (raw && !raw_warned) {
+      raw_warned = true;
+      MESS_print(MESS_WARN, "DATA_plot_raw: Station-value output is not available: %s\n", VAR_get_name(i));
+    }
   }
   // The station values themselves are drawn by the station-plot layer (markers, circles
   // of plt_dist nautical miles, values in the run's attributes at the given scale).

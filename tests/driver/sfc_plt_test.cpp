@@ -124,8 +124,10 @@ TEST(SfcPlot, BatchRunWritesNetcdfGrids) {
   for (const char* outside : {" 29.", " 61.", " 100."}) EXPECT_EQ(values.find(outside), std::string::npos) << outside;
 
   // A sequence of two hours writes two grids; "none" writes nothing.
-  r = run_stacont(args({"-of", "cdf", "-nh", "1", "1998010512.sfc"}), "", env, dir);
+  // Station values in the same run leave the input files' convention in place.
+  r = run_stacont(args({"-va", "tvals,temp", "-of", "cdf,raw", "-nh", "1", "1998010512.sfc"}), "", env, dir);
   ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.err.find("SFC_open_file"), std::string::npos) << r.err;
   EXPECT_EQ(run_program("/usr/bin/ncdump", {"-h", dir + "/1998010513_sfc.nc"}).status, 0);
   r = run_stacont(args({"-of", "none", "-ho", "#199801051400", "1998010513.sfc"}), "", env, dir);
   EXPECT_EQ(r.status, 0) << r.err;
