@@ -43,12 +43,12 @@ VarRec var[VAR_MAX];
 int varnum = 0;
 Base base[BASE_MAX];
 int base_ind = -1;
-int level = -1;   // nesting level of the base stack in use
-int plevel = 0;   // function depth
-int vlevel = 0;   // group/vector depth
+int level = -1;  // nesting level of the base stack in use
+int plevel = 0;  // function depth
+int vlevel = 0;  // group/vector depth
 int def_type = 11;
-bool parse_stop = false;  // a fatal error ended the parse
-bool table_full = false;  // the 60 records are used; further items are ignored
+bool parse_stop = false;             // a fatal error ended the parse
+bool table_full = false;             // the 60 records are used; further items are ignored
 std::vector<std::string> expanding;  // names whose definitions are being expanded
 // Expansions allowed in one specification: definitions that fan out into one another
 // without making records must not run for ever.
@@ -193,22 +193,22 @@ struct TypeWord {
   int code;
 };
 constexpr TypeWord type_words[] = {
-    {"data", 1},   {"value", 2},   {"text", 3},   {"mark", 4},    {"mk", 4},      {"map", 6},
-    {"frame", 7},  {"panel", 8},   {"cont", 11},  {"ln", 12},     {"dln", 13},    {"ndln", 14},
-    {"cf", 15},    {"lcf", 16},    {"gvalue", 17}, {"wind", 20},  {"vect", 21},   {"barb", 22},
-    {"strm", 23},  {"track", 23},  {"plot", 30},  {"cloud", 31},  {"wbarb", 32},  {"cbarb", 33},
-    {"dbarb", 34}, {"vbarb", 35},  {"symb", 36},  {"wx", 36},     {"line", 37},
+    {"data", 1},   {"value", 2},  {"text", 3},    {"mark", 4},   {"mk", 4},     {"map", 6},
+    {"frame", 7},  {"panel", 8},  {"cont", 11},   {"ln", 12},    {"dln", 13},   {"ndln", 14},
+    {"cf", 15},    {"lcf", 16},   {"gvalue", 17}, {"wind", 20},  {"vect", 21},  {"barb", 22},
+    {"strm", 23},  {"track", 23}, {"plot", 30},   {"cloud", 31}, {"wbarb", 32}, {"cbarb", 33},
+    {"dbarb", 34}, {"vbarb", 35}, {"symb", 36},   {"wx", 36},    {"line", 37},
 };
 struct TypeName {
   int code;
   const char* name;
 };
 constexpr TypeName type_names[] = {
-    {1, "data"},   {2, "value"},   {3, "text"},   {4, "mark"},   {5, "int"},     {6, "map"},
-    {7, "frame"},  {8, "panel"},   {10, "grid"},  {11, "cont"},  {12, "lcont"},  {13, "dln"},
-    {14, "ndln"},  {15, "fcont"},  {16, "bcont"}, {17, "gvalue"}, {20, "wind"},  {21, "vect"},
-    {22, "barb"},  {23, "strm"},   {30, "plot"},  {31, "cloud"}, {32, "wbarb"},  {33, "cbarb"},
-    {34, "dbarb"}, {35, "vbarb"},  {36, "symb"},  {37, "line"},  {40, "const"},
+    {1, "data"},   {2, "value"},  {3, "text"},   {4, "mark"},    {5, "int"},    {6, "map"},
+    {7, "frame"},  {8, "panel"},  {10, "grid"},  {11, "cont"},   {12, "lcont"}, {13, "dln"},
+    {14, "ndln"},  {15, "fcont"}, {16, "bcont"}, {17, "gvalue"}, {20, "wind"},  {21, "vect"},
+    {22, "barb"},  {23, "strm"},  {30, "plot"},  {31, "cloud"},  {32, "wbarb"}, {33, "cbarb"},
+    {34, "dbarb"}, {35, "vbarb"}, {36, "symb"},  {37, "line"},   {40, "const"},
 };
 
 // Named levels: keyword, level type, short form printed back (null: not the preferred
@@ -294,7 +294,7 @@ struct TimeKind {
   int kind;
 };
 constexpr TimeKind time_kinds[] = {
-    {"rng", 2}, {"avg", 3}, {"acc", 4}, {"dif", 5}, {"max", 6},
+    {"rng", 2}, {"avg", 3},   {"acc", 4},  {"dif", 5},   {"max", 6},
     {"min", 7}, {"iavg", 13}, {"var", 18}, {"uavg", 23},
 };
 
@@ -446,8 +446,7 @@ int dec_numeric_level(const std::string& t, int* ltype, int* lvl) {
   const LevelUnit* unit = nullptr;
   for (const LevelUnit& u : level_units) {
     const std::size_t n = std::strlen(u.unit);
-    if (low.size() > n && low.compare(low.size() - n, n, u.unit) == 0 &&
-        (!unit || n > std::strlen(unit->unit)))
+    if (low.size() > n && low.compare(low.size() - n, n, u.unit) == 0 && (!unit || n > std::strlen(unit->unit)))
       unit = &u;
   }
   if (!unit) return 0;
@@ -725,7 +724,10 @@ bool condition_holds(const std::string& cond) {
       const std::string t = trim(test);
       const std::string key = lower(t.substr(0, 3));
       const std::string pattern = t.size() > 3 ? t.substr(3) : std::string();
-      const std::string* text = key == "mo=" ? &model_str : key == "ft=" ? &time_str : key == "le=" ? &level_str : nullptr;
+      const std::string* text = key == "mo="   ? &model_str
+                                : key == "ft=" ? &time_str
+                                : key == "le=" ? &level_str
+                                               : nullptr;
       if (!text || !VAR_menu_display(pattern.c_str(), text->c_str())) {
         all = false;
         break;
@@ -794,8 +796,7 @@ void set_text(char* dst, std::size_t size, std::string_view text) { copy_bounded
 
 VarRec* new_record() {
   if (varnum >= VAR_MAX) {
-    if (!table_full)
-      MESS_print(MESS_WARN, "Too many variables: only %d are kept, the rest is ignored\n", VAR_MAX);
+    if (!table_full) MESS_print(MESS_WARN, "Too many variables: only %d are kept, the rest is ignored\n", VAR_MAX);
     table_full = true;
     return nullptr;
   }
@@ -1187,7 +1188,8 @@ int VAR_open_file(const char* name) {
   std::string used;
   std::FILE* f = FILE_open_data(file, &used);
   if (!f) {
-    MESS_print(MESS_WARN, "VAR_open_file: Unable to open var file: %s\n", used.empty() ? file.c_str() : used.c_str());
+    MESS_print(MESS_WARN, "VAR_open_file: Unable to open var file: %s\n",
+               used.empty() ? file.c_str() : used.c_str());
     var_file.clear();
     file_entries.clear();
     menu_items.clear();
@@ -1207,7 +1209,8 @@ int VAR_read_menu() {
   for (const FileEntry& e : file_entries) {
     if (!condition_holds(e.cond)) continue;
     if (static_cast<int>(menu_items.size()) >= MENU_MAX) {
-      if (!warned) MESS_print(MESS_WARN, "VAR_read_menu: more than %d menu entries, the rest are left out\n", MENU_MAX);
+      if (!warned)
+        MESS_print(MESS_WARN, "VAR_read_menu: more than %d menu entries, the rest are left out\n", MENU_MAX);
       warned = true;
       continue;
     }
@@ -1224,7 +1227,8 @@ int VAR_menu(const char* title, const char* prompt, char* answer, int mode) {
   std::vector<MenuEntry> menu;
   menu.push_back(MenuEntry{"main", "Return to main menu", 0, {1, 1, 1, 1}});
   for (std::size_t k = 0; k < menu_items.size(); ++k)
-    menu.push_back(MenuEntry{menu_items[k].abbr.c_str(), menu_items[k].desc.c_str(), static_cast<int>(k + 1), {1, 1, 1, 1}});
+    menu.push_back(
+        MenuEntry{menu_items[k].abbr.c_str(), menu_items[k].desc.c_str(), static_cast<int>(k + 1), {1, 1, 1, 1}});
   menu.push_back(MenuEntry{nullptr, nullptr, 0, {0, 0, 0, 0}});
   char buf[MENU_ANSWER_LEN];
   for (;;) {

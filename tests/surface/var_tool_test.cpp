@@ -65,7 +65,8 @@ std::vector<Rec> records() {
 
 std::string describe(const std::vector<Rec>& recs) {
   std::string s;
-  for (const Rec& r : recs) s += std::string(r.name) + "/" + std::to_string(r.flag) + "/" + std::to_string(r.type) + " ";
+  for (const Rec& r : recs)
+    s += std::string(r.name) + "/" + std::to_string(r.flag) + "/" + std::to_string(r.type) + " ";
   return s;
 }
 
@@ -146,27 +147,23 @@ TEST_P(Grammar, Records) {
 
 INSTANTIATE_TEST_SUITE_P(
     Specs, Grammar,
-    ::testing::Values(
-        GrammarCase{"+temp,dewp", "temp/0/11 dewp/0/11 "},
-        GrammarCase{"add(+temp,dewp)", "add/2/10 temp/10/10 dewp/10/10 "},
-        GrammarCase{"foo(dewp)", "foo/2/11 dewp/10/10 "},
-        GrammarCase{"add(dewp,mul(dewp,#2))", "add/2/10 dewp/10/10 mul/12/10 dewp/20/10 #2/20/40 "},
-        GrammarCase{"wind<uwnd,vwnd>", "wind/6/10 uwnd/1/10 vwnd/1/10 "},
-        GrammarCase{"wind<uwnd,vwnd>[knt:vect]", "wind/6/21 uwnd/1/10 vwnd/1/10 "},
-        GrammarCase{"g{dewp,rhum}", "g/5/11 dewp/1/10 rhum/1/10 "},
-        GrammarCase{"grad(dewp)", "grad/2/11 grad/8/11 dewp/10/10 "},
-        GrammarCase{"v<grad(dewp)>", "v/6/10 grad/3/10 grad/9/10 dewp/11/10 "},
-        GrammarCase{"wind(uwnd,vwnd)", "wind/2/20 uwnd/10/10 vwnd/10/10 "},
-        GrammarCase{"map:ba=1,dewp,panel:2x2+1+1,frame,plot", "map/4/6 dewp/0/11 panel/4/8 frame/4/7 plot/4/30 "},
-        GrammarCase{" dewp , , rhum ", "dewp/0/11 rhum/0/11 "},
-        GrammarCase{"a\\,b", "a,b/0/11 "},
-        GrammarCase{"(dewp,rhum)", "dewp/0/11 rhum/0/11 "},
-        GrammarCase{"tempc", "temp/0/11 "},
-        GrammarCase{"+tempc", "tempc/0/11 "},
-        GrammarCase{"tdw", "temp/0/11 dewp/0/13 "},
-        GrammarCase{"aa", "aa/0/11 "},
-        GrammarCase{"cont", "temp/0/11 dewp/0/11 "},
-        GrammarCase{"add(tempc,dewp)", "add/2/10 temp/10/10 dewp/10/10 "}));
+    ::testing::Values(GrammarCase{"+temp,dewp", "temp/0/11 dewp/0/11 "},
+                      GrammarCase{"add(+temp,dewp)", "add/2/10 temp/10/10 dewp/10/10 "},
+                      GrammarCase{"foo(dewp)", "foo/2/11 dewp/10/10 "},
+                      GrammarCase{"add(dewp,mul(dewp,#2))", "add/2/10 dewp/10/10 mul/12/10 dewp/20/10 #2/20/40 "},
+                      GrammarCase{"wind<uwnd,vwnd>", "wind/6/10 uwnd/1/10 vwnd/1/10 "},
+                      GrammarCase{"wind<uwnd,vwnd>[knt:vect]", "wind/6/21 uwnd/1/10 vwnd/1/10 "},
+                      GrammarCase{"g{dewp,rhum}", "g/5/11 dewp/1/10 rhum/1/10 "},
+                      GrammarCase{"grad(dewp)", "grad/2/11 grad/8/11 dewp/10/10 "},
+                      GrammarCase{"v<grad(dewp)>", "v/6/10 grad/3/10 grad/9/10 dewp/11/10 "},
+                      GrammarCase{"wind(uwnd,vwnd)", "wind/2/20 uwnd/10/10 vwnd/10/10 "},
+                      GrammarCase{"map:ba=1,dewp,panel:2x2+1+1,frame,plot",
+                                  "map/4/6 dewp/0/11 panel/4/8 frame/4/7 plot/4/30 "},
+                      GrammarCase{" dewp , , rhum ", "dewp/0/11 rhum/0/11 "}, GrammarCase{"a\\,b", "a,b/0/11 "},
+                      GrammarCase{"(dewp,rhum)", "dewp/0/11 rhum/0/11 "}, GrammarCase{"tempc", "temp/0/11 "},
+                      GrammarCase{"+tempc", "tempc/0/11 "}, GrammarCase{"tdw", "temp/0/11 dewp/0/13 "},
+                      GrammarCase{"aa", "aa/0/11 "}, GrammarCase{"cont", "temp/0/11 dewp/0/11 "},
+                      GrammarCase{"add(tempc,dewp)", "add/2/10 temp/10/10 dewp/10/10 "}));
 
 TEST_F(Var, MacroExpansionKeepsUnitsAndInheritsTimeAndLevel) {
   ASSERT_EQ(VAR_setup(nullptr, "12:500mb:tempc"), 1);
@@ -199,10 +196,15 @@ TEST_F(Var, EnsembleAndNumberedNames) {
     int var;
     const char* name;
   } cases[] = {
-      {"+ens[+3]temp", 19343011, "ens[+3]temp"}, {"+ens[-2]dewp", 19322017, "ens[-2]dewp"},
-      {"+ens[4]temp", 19300011, "ens[4]temp"},   {"+ens[c]temp", 19300011, "ens[c]temp"},   {"+ensmean[]rhum", 19000052, "ensmean[]rhum"},
-      {"+ensdev[]temp", 19001011, "ensdev[]temp"}, {"11", 11, "Temperature"},
-      {"+temp-2", 11, "temp-2"},                 {"nosuchvar", 0, "nosuchvar"},
+      {"+ens[+3]temp", 19343011, "ens[+3]temp"},
+      {"+ens[-2]dewp", 19322017, "ens[-2]dewp"},
+      {"+ens[4]temp", 19300011, "ens[4]temp"},
+      {"+ens[c]temp", 19300011, "ens[c]temp"},
+      {"+ensmean[]rhum", 19000052, "ensmean[]rhum"},
+      {"+ensdev[]temp", 19001011, "ensdev[]temp"},
+      {"11", 11, "Temperature"},
+      {"+temp-2", 11, "temp-2"},
+      {"nosuchvar", 0, "nosuchvar"},
   };
   for (const Case& c : cases) {
     ASSERT_EQ(VAR_setup(nullptr, c.spec), 1) << c.spec;
@@ -234,7 +236,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(BadCase{"dewp,add(dewp", "Unmatched ()\n", 1}, BadCase{"g{dewp", "Unmatched ()\n", 0},
                       BadCase{"w<uwnd,vwnd", "Unmatched <>\n", 0}, BadCase{"dewp[C", "Unmatched []\n", 0},
                       BadCase{"dewp)", "Unmatched ()\n", 0}, BadCase{"add(dewp<x)", "Unmatched <>\n", 1},
-                      BadCase{"add(dewp)[C", "Unmatched []\n", 0}, BadCase{"", "Unable to determine variables\n", 0},
+                      BadCase{"add(dewp)[C", "Unmatched []\n", 0},
+                      BadCase{"", "Unable to determine variables\n", 0},
                       BadCase{"a(b(c(d(e(f(g(h(i(j(k(l(dewp))))))))))))", "nested too deeply", 9}));
 
 TEST_F(Var, HostileSpecifications) {
@@ -300,9 +303,10 @@ INSTANTIATE_TEST_SUITE_P(
                       TypeCase{"cf", 15, "fcont"}, TypeCase{"lcf", 16, "bcont"}, TypeCase{"gvalue", 17, "gvalue"},
                       TypeCase{"wind", 20, "wind"}, TypeCase{"vect", 21, "vect"}, TypeCase{"barb", 22, "barb"},
                       TypeCase{"strm", 23, "strm"}, TypeCase{"track", 23, "strm"}, TypeCase{"plot", 30, "plot"},
-                      TypeCase{"cloud", 31, "cloud"}, TypeCase{"wbarb", 32, "wbarb"}, TypeCase{"cbarb", 33, "cbarb"},
-                      TypeCase{"dbarb", 34, "dbarb"}, TypeCase{"vbarb", 35, "vbarb"}, TypeCase{"symb", 36, "symb"},
-                      TypeCase{"wx", 36, "symb"}, TypeCase{"line", 37, "line"}, TypeCase{"grid", -1, "----"}));
+                      TypeCase{"cloud", 31, "cloud"}, TypeCase{"wbarb", 32, "wbarb"},
+                      TypeCase{"cbarb", 33, "cbarb"}, TypeCase{"dbarb", 34, "dbarb"},
+                      TypeCase{"vbarb", 35, "vbarb"}, TypeCase{"symb", 36, "symb"}, TypeCase{"wx", 36, "symb"},
+                      TypeCase{"line", 37, "line"}, TypeCase{"grid", -1, "----"}));
 
 TEST(VarKeywords, PrintedOnlyCodes) {
   EXPECT_STREQ(VAR_print_type(5), "int");
@@ -315,13 +319,13 @@ TEST(VarKeywords, NamedLevels) {
   const struct {
     const char* word;
     int ltype;
-  } words[] = {{"none", 0},        {"snd", 0},        {"sfc", 1},        {"sf", 1},         {"sea", 1},
-               {"se", 1},          {"frz", 4},        {"lcl", 5},        {"mwnd", 6},       {"trop", 7},
-               {"sl", 102},        {"whole", 200},    {"top_frz", 204},  {"gcld_bot", 206}, {"gcld_top", 207},
+  } words[] = {{"none", 0},        {"snd", 0},         {"sfc", 1},         {"sf", 1},         {"sea", 1},
+               {"se", 1},          {"frz", 4},         {"lcl", 5},         {"mwnd", 6},       {"trop", 7},
+               {"sl", 102},        {"whole", 200},     {"top_frz", 204},   {"gcld_bot", 206}, {"gcld_top", 207},
                {"blcld_bot", 209}, {"blcld_top", 210}, {"blcld_lyr", 211}, {"lcld_bot", 212}, {"lcld_top", 213},
-               {"lcld_lyr", 214},  {"cld_ceil", 215}, {"mcld_bot", 222}, {"mcld_top", 223}, {"mcld_lyr", 224},
-               {"hcld_bot", 232},  {"hcld_top", 233}, {"hcld_lyr", 234}, {"conv_bot", 242}, {"conv_top", 243},
-               {"conv_lyr", 244},  {"wbzero", 245},   {"maxepot", 246},  {"equilib", 247},  {"sconv_bot", 248},
+               {"lcld_lyr", 214},  {"cld_ceil", 215},  {"mcld_bot", 222},  {"mcld_top", 223}, {"mcld_lyr", 224},
+               {"hcld_bot", 232},  {"hcld_top", 233},  {"hcld_lyr", 234},  {"conv_bot", 242}, {"conv_top", 243},
+               {"conv_lyr", 244},  {"wbzero", 245},    {"maxepot", 246},   {"equilib", 247},  {"sconv_bot", 248},
                {"sconv_top", 249}, {"dconv_bot", 251}, {"dconv_top", 252}, {"sclw_bot", 253}, {"sclw_top", 254}};
   for (const auto& w : words) {
     int lt = 0, lv = 1;
@@ -360,27 +364,26 @@ TEST_P(NumericLevels, DecodeAndPrint) {
   EXPECT_EQ(VAR_make_datalevel(lt, lv), c.label);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Forms, NumericLevels,
-    ::testing::Values(LevelCase{"500mb", 100, 500, "500mb", "500 mb"},
-                      LevelCase{"850-500mb", 101, 8500500, "850-500mb", "850-500 mb"},
-                      LevelCase{"1500m", 103, 1500, "1500m", "1500 m"},
-                      LevelCase{"1000ft", 190, 1000, "1000ft", "1000 ft"},
-                      LevelCase{"10m_ag", 105, 10, "10m_ag", "10 m AG"},
-                      LevelCase{"0-3000M_AG", 106, 3000, "0-3000m_ag", "0-3000 m AG"},
-                      LevelCase{"500ft_ag", 192, 500, "500ft_ag", "500 ft AG"},
-                      LevelCase{"30mb_ag", 115, 30, "30mb_ag", "30 mb AG"},
-                      LevelCase{"30+30mb_ag", 116, 300060, "30-60mb_ag", "30-60 mb AG"},
-                      LevelCase{"sfc-30mb", 116, 30, "sfc-30mb", "0-30 mb AG"},
-                      LevelCase{"0.98sig", 107, 9800, "0.98sig", "0.98 sigma"},
-                      LevelCase{"0.5-0.9sig", 108, 500090, "0.50-0.90sig", "0.50-0.90 sigma"},
-                      LevelCase{"0.75eta", 119, 7500, "0.75eta", "0.75 eta"},
-                      LevelCase{"10lev", 109, 10, "10lev", "Level 10"},
-                      LevelCase{"2pv", 117, 2, "2pv", "2*10^-6 Km2/kgs"},
-                      LevelCase{"320K", 113, 320, "320K", "320 K"},
-                      LevelCase{"10cm_bg", 111, 10, "10cm_bg", "10 cm BG"},
-                      LevelCase{"sfc[2]", 1, 2, "sfc[2]", "Surface[2]"},
-                      LevelCase{"sfc[2]-30mb", 1, 20030, "sfc[2]-30mb", "Surface[2]-30 mb"}));
+INSTANTIATE_TEST_SUITE_P(Forms, NumericLevels,
+                         ::testing::Values(LevelCase{"500mb", 100, 500, "500mb", "500 mb"},
+                                           LevelCase{"850-500mb", 101, 8500500, "850-500mb", "850-500 mb"},
+                                           LevelCase{"1500m", 103, 1500, "1500m", "1500 m"},
+                                           LevelCase{"1000ft", 190, 1000, "1000ft", "1000 ft"},
+                                           LevelCase{"10m_ag", 105, 10, "10m_ag", "10 m AG"},
+                                           LevelCase{"0-3000M_AG", 106, 3000, "0-3000m_ag", "0-3000 m AG"},
+                                           LevelCase{"500ft_ag", 192, 500, "500ft_ag", "500 ft AG"},
+                                           LevelCase{"30mb_ag", 115, 30, "30mb_ag", "30 mb AG"},
+                                           LevelCase{"30+30mb_ag", 116, 300060, "30-60mb_ag", "30-60 mb AG"},
+                                           LevelCase{"sfc-30mb", 116, 30, "sfc-30mb", "0-30 mb AG"},
+                                           LevelCase{"0.98sig", 107, 9800, "0.98sig", "0.98 sigma"},
+                                           LevelCase{"0.5-0.9sig", 108, 500090, "0.50-0.90sig", "0.50-0.90 sigma"},
+                                           LevelCase{"0.75eta", 119, 7500, "0.75eta", "0.75 eta"},
+                                           LevelCase{"10lev", 109, 10, "10lev", "Level 10"},
+                                           LevelCase{"2pv", 117, 2, "2pv", "2*10^-6 Km2/kgs"},
+                                           LevelCase{"320K", 113, 320, "320K", "320 K"},
+                                           LevelCase{"10cm_bg", 111, 10, "10cm_bg", "10 cm BG"},
+                                           LevelCase{"sfc[2]", 1, 2, "sfc[2]", "Surface[2]"},
+                                           LevelCase{"sfc[2]-30mb", 1, 20030, "sfc[2]-30mb", "Surface[2]-30 mb"}));
 
 TEST(VarKeywords, BadLevelsAndUnknownTypes) {
   for (const char* bad : {"abc", "mb", "12", "5-mb", "1-2pv", "sfc[", "sfc[x]", "99999-1mb", "1.2.3sig"}) {
@@ -410,15 +413,18 @@ TEST_P(Times, Decode) {
   EXPECT_EQ(t, GetParam().time) << GetParam().text;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Forms, Times,
-    ::testing::Values(TimeCase{"12", 2, 12}, TimeCase{"12hr", 2, 12}, TimeCase{"2d", 2, 48}, TimeCase{"2day", 2, 48},
-                      TimeCase{"1e", 2, 36}, TimeCase{"1.5day", 2, 36}, TimeCase{"d2", 2, 48}, TimeCase{"e1", 2, 36},
-                      TimeCase{"anal", 2, 0}, TimeCase{"INIT", 2, 0}, TimeCase{"in", 2, 0},
-                      TimeCase{"miss", 2, -9999}, TimeCase{"12hr-6acc", 2, 4006012}, TimeCase{"24-0max", 2, 6024024},
-                      TimeCase{"12-6", 2, 2006012}, TimeCase{"12-0avg", 2, 3012012}, TimeCase{"12-6dif", 2, 5006012}, TimeCase{"36-12uavg", 2, 23024036},
-                      TimeCase{"6-12acc", 0, 12345}, TimeCase{"temp", 0, 12345}, TimeCase{"dewp", 0, 12345},
-                      TimeCase{"12xyz", 0, 12345}, TimeCase{"12-6foo", 0, 12345}, TimeCase{"99999999999", 0, 12345}));
+INSTANTIATE_TEST_SUITE_P(Forms, Times,
+                         ::testing::Values(TimeCase{"12", 2, 12}, TimeCase{"12hr", 2, 12}, TimeCase{"2d", 2, 48},
+                                           TimeCase{"2day", 2, 48}, TimeCase{"1e", 2, 36},
+                                           TimeCase{"1.5day", 2, 36}, TimeCase{"d2", 2, 48}, TimeCase{"e1", 2, 36},
+                                           TimeCase{"anal", 2, 0}, TimeCase{"INIT", 2, 0}, TimeCase{"in", 2, 0},
+                                           TimeCase{"miss", 2, -9999}, TimeCase{"12hr-6acc", 2, 4006012},
+                                           TimeCase{"24-0max", 2, 6024024}, TimeCase{"12-6", 2, 2006012},
+                                           TimeCase{"12-0avg", 2, 3012012}, TimeCase{"12-6dif", 2, 5006012},
+                                           TimeCase{"36-12uavg", 2, 23024036}, TimeCase{"6-12acc", 0, 12345},
+                                           TimeCase{"temp", 0, 12345}, TimeCase{"dewp", 0, 12345},
+                                           TimeCase{"12xyz", 0, 12345}, TimeCase{"12-6foo", 0, 12345},
+                                           TimeCase{"99999999999", 0, 12345}));
 
 TEST(VarKeywords, TimeTexts) {
   EXPECT_EQ(VAR_time(12), "12hr");
@@ -517,14 +523,16 @@ TEST_P(Patterns, Match) {
       << GetParam().pattern << " / " << GetParam().text;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    All, Patterns,
-    ::testing::Values(PatternCase{"eta", "eta", 1}, PatternCase{"eta", "ETA", 1}, PatternCase{"eta", "etax", 0},
-                      PatternCase{"eta|ngm", "ngm", 1}, PatternCase{"~eta", "ngm", 1}, PatternCase{"~eta", "eta", 0},
-                      PatternCase{"e?a", "eta", 1}, PatternCase{"e.a", "eaa", 1}, PatternCase{"e*", "eta32", 1},
-                      PatternCase{"*32", "eta32", 1}, PatternCase{"*a", "banana", 1}, PatternCase{"[0-9]", "7", 1},
-                      PatternCase{"[0-9][0-9]", "7x", 0}, PatternCase{"[abc]t", "bt", 1}, PatternCase{"", "eta", 0},
-                      PatternCase{"*", "", 0}, PatternCase{"1[02]|~*", "12", 1}, PatternCase{"e*a*z", "etaz", 1}));
+INSTANTIATE_TEST_SUITE_P(All, Patterns,
+                         ::testing::Values(PatternCase{"eta", "eta", 1}, PatternCase{"eta", "ETA", 1},
+                                           PatternCase{"eta", "etax", 0}, PatternCase{"eta|ngm", "ngm", 1},
+                                           PatternCase{"~eta", "ngm", 1}, PatternCase{"~eta", "eta", 0},
+                                           PatternCase{"e?a", "eta", 1}, PatternCase{"e.a", "eaa", 1},
+                                           PatternCase{"e*", "eta32", 1}, PatternCase{"*32", "eta32", 1},
+                                           PatternCase{"*a", "banana", 1}, PatternCase{"[0-9]", "7", 1},
+                                           PatternCase{"[0-9][0-9]", "7x", 0}, PatternCase{"[abc]t", "bt", 1},
+                                           PatternCase{"", "eta", 0}, PatternCase{"*", "", 0},
+                                           PatternCase{"1[02]|~*", "12", 1}, PatternCase{"e*a*z", "etaz", 1}));
 
 TEST_F(Var, BatchMenuAnswer) {
   FLAG_set_batch(1);
@@ -593,13 +601,13 @@ TEST_F(Var, ShippedVariableFileDefinesEverySurfaceVariable) {
   ASSERT_EQ(VAR_open_file((std::string(STACONT_DATA_DIR) + "/stacont.var").c_str()), 1);
   EXPECT_GE(VAR_read_menu(), 40);
   EXPECT_LE(VAR_read_menu(), 49);
-  const char* names[] = {"city", "temp", "ttd", "dewp", "dewd", "wdir", "wspd", "wgst", "wind", "wbrb", "wbrbc",
-                         "hwind", "uwnd", "vwnd", "uwndg", "vwndg", "alt", "pralt", "pres", "elev", "wx", "vis",
-                         "cldcl", "cldclc", "cldcv", "nlcld", "ptend", "prec3", "prec6", "prec12", "prec24", "prec",
-                         "extt", "maxt6", "maxt24", "mint6", "mint24", "maxt", "mint", "snwdp", "lcld", "mcld",
-                         "hcld", "solar", "sst", "wavper", "wavhgt", "vpres", "svpres", "wchilt", "wchill",
-                         "wchill2", "wchilf", "heat", "humit", "mrat", "smrat", "shum", "rhum", "wetblb", "thetaw",
-                         "thetae", "thetav", "theta", "vtemp", "fr"};
+  const char* names[] = {
+      "city",  "temp",   "ttd",    "dewp",   "dewd",   "wdir",   "wspd",   "wgst",    "wind",   "wbrb",  "wbrbc",
+      "hwind", "uwnd",   "vwnd",   "uwndg",  "vwndg",  "alt",    "pralt",  "pres",    "elev",   "wx",    "vis",
+      "cldcl", "cldclc", "cldcv",  "nlcld",  "ptend",  "prec3",  "prec6",  "prec12",  "prec24", "prec",  "extt",
+      "maxt6", "maxt24", "mint6",  "mint24", "maxt",   "mint",   "snwdp",  "lcld",    "mcld",   "hcld",  "solar",
+      "sst",   "wavper", "wavhgt", "vpres",  "svpres", "wchilt", "wchill", "wchill2", "wchilf", "heat",  "humit",
+      "mrat",  "smrat",  "shum",   "rhum",   "wetblb", "thetaw", "thetae", "thetav",  "theta",  "vtemp", "fr"};
   for (const char* n : names) {
     EXPECT_NE(VAR_lookup(n), "") << n;
     EXPECT_GT(VAR_search_var_num(n), 0) << n;
