@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstring>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -14,6 +16,8 @@
 #include "config/resrc.h"
 #include "driver/plt_tool.h"
 #include "tests/support/run.h"
+
+extern char** environ;
 
 namespace {
 
@@ -672,5 +676,39 @@ TEST(VarRecords, CopyInitAndAccessorsOutOfRange) {
   EXPECT_STREQ(VAR_get_name(-1), "");
   EXPECT_EQ(VAR_get_type(VAR_MAX), -9999);
 }
+
+// ---- the program's variable prompt ----
+
+struct PromptCase {
+  std::vector<std::string> args;
+  const char* input;
+  const char* expected;  // in standard output
+};
+
+class Prompt : public ::testing::TestWithParam<PromptCase> {};
+
+TEST_P(Prompt, RealProgram) {
+  const std::string dir = make_temp_dir("varprompt");
+  write_file(dir + "/my.var", "tt  Own  1  dewp[C]\n");
+  std::map<std::string, std::string> env;
+  for (char** e = environ; *e; ++e)
+    if (std::strncmp(*e, "zav", 3) == 0) env[std::string(*e, std::strcspn(*e, "="))] = "";
+  env["zavdefault"] = dir + "/no-resource-files";
+  env["DISPLAY"] = "";
+  std::vector<std::string> args = GetParam().args;
+  args.push_back(std::string(STACONT_DATA_DIR) + "/sample/2026031412.sfc");
+  const RunResult r = run_stacont(args, GetParam().input, env, dir);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find(GetParam().expected), std::string::npos) << r.out;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Menu, Prompt,
+    ::testing::Values(
+        PromptCase{{"-region", "us"}, "list\n0\n", " Abbr    Description\ntemp     Temperature    "},
+        PromptCase{{"-ba", "-me", "+debug", "-dev", "ps,x.ps", "-region", "us"}, "", "Var: 0 -- V: temp       U:  "},
+        PromptCase{{"-ba", "-me", "+debug", "-dev", "ps,x.ps", "-region", "us", "-va", "fi:my.var:tt"},
+                   "",
+                   "V: dewp       U: C          FH:   -9999"}));
 
 }  // namespace
