@@ -3,6 +3,7 @@
 // parameter numbers, sources and model names.
 #include "surface/var_tool.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdarg>
 #include <cstdio>
@@ -54,6 +55,9 @@ std::vector<std::string> expanding;  // names whose definitions are being expand
 // without making records must not run for ever.
 constexpr int EXPANSIONS_MAX = 1000;
 int expansions = 0;
+// Warnings about one specification: a hostile text must not flood the terminal.
+constexpr int NOTES_MAX = 5;
+int notes = 0;
 
 // Program variable file.
 struct FileEntry {
@@ -792,6 +796,16 @@ bool match_alternative(std::string_view p, std::string_view t) {
 
 // ---------------------------------------------------------------- parsing
 
+void note(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+void note(const char* fmt, ...) {
+  if (++notes > NOTES_MAX) return;
+  va_list ap;
+  va_start(ap, fmt);
+  MESS_vprint(MESS_WARN, fmt, ap);
+  va_end(ap);
+  if (notes == NOTES_MAX) MESS_print(MESS_WARN, "Further warnings about this specification are left out\n");
+}
+
 void set_text(char* dst, std::size_t size, std::string_view text) { copy_bounded(dst, size, text); }
 
 VarRec* new_record() {
@@ -900,7 +914,7 @@ void split_item(const std::vector<std::string>& f, VarRec* r, std::string* name,
       r->level = lv;
       r->lkind = k;
     } else if (!f[1].empty()) {
-      MESS_print(MESS_WARN, "Unknown level: %s\n", f[1].c_str());
+      note("Unknown level: %.80s\n", f[1].c_str());
     }
     *name = f[2];
     *rest = 3;
@@ -918,7 +932,7 @@ bool being_expanded(const std::string& name) {
 
 // Bracketed parameters are for what is plotted; function arguments are only computed.
 void ignored_params(const std::string& name, const std::string& params) {
-  MESS_print(MESS_WARN, "Parameters [%s] of %s inside a function are ignored\n", params.c_str(), name.c_str());
+  note("Parameters [%.80s] of %.80s inside a function are ignored\n", params.c_str(), name.c_str());
 }
 
 // A variable item: directive, macro from the variable file, or a variable.
@@ -942,7 +956,7 @@ void process_var(const std::string& item, const std::string& params, bool has_pa
   std::size_t rest = 0;
   split_item(f, &tmp, &name, &rest);
   if (name.empty()) {
-    MESS_print(MESS_WARN, "Missing variable name in: %s\n", item.c_str());
+    note("Missing variable name in: %.80s\n", item.c_str());
     return;
   }
   const bool literal = name[0] == '+';
@@ -1136,13 +1150,13 @@ void process(std::string_view text) {
       // Text after a closing bracket belongs to no item.
       std::size_t end = i;
       while (end < n && text[end] != ',') ++end;
-      MESS_print(MESS_WARN, "Ignored text in variable specification: %.*s\n", static_cast<int>(end - i),
-                 text.data() + i);
+      note("Ignored text in variable specification: %.*s\n", static_cast<int>(std::min<std::size_t>(end - i, 80)),
+           text.data() + i);
       i = end;
     }
     if (c == '[') {
       if (item.empty())
-        MESS_print(MESS_WARN, "Parameters [%s] without a variable are ignored\n", params.c_str());
+        note("Parameters [%.80s] without a variable are ignored\n", params.c_str());
       else
         process_var(item, params, true);
     } else if (item.empty() && c == '(') {
@@ -1280,6 +1294,7 @@ int VAR_setup(const char* file, const char* spec) {
   table_full = false;
   expanding.clear();
   expansions = 0;
+  notes = 0;
   for (Base& b : base) b = Base{missing, missing, missing, missing, missing, missing};
   base_ind = -1;
   Base b0{plot_type_option(), missing, 0, missing, missing, 0};

@@ -256,6 +256,14 @@ TEST_F(Var, HostileSpecifications) {
   ASSERT_EQ(VAR_setup(nullptr, many.c_str()), 1);
   EXPECT_NE(testing::internal::GetCapturedStderr().find("Too many variables"), std::string::npos);
   EXPECT_EQ(VAR_get_num(), VAR_MAX);
+  // Repeated mistakes give a few warnings, not one per mistake.
+  std::string stray;
+  for (int i = 0; i < 20000; ++i) stray += "[x],";
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(VAR_setup(nullptr, stray.c_str()), 0);
+  const std::string err = testing::internal::GetCapturedStderr();
+  EXPECT_LT(err.size(), 1000u);
+  EXPECT_NE(err.find("Further warnings about this specification are left out\n"), std::string::npos);
   // Deep unmatched nesting.
   const std::string open(100000, '(');
   testing::internal::CaptureStderr();
@@ -706,7 +714,8 @@ INSTANTIATE_TEST_SUITE_P(
     Menu, Prompt,
     ::testing::Values(
         PromptCase{{"-region", "us"}, "list\n0\n", " Abbr    Description\ntemp     Temperature    "},
-        PromptCase{{"-ba", "-me", "+debug", "-dev", "ps,x.ps", "-region", "us"}, "", "Var: 0 -- V: temp       U:  "},
+        PromptCase{
+            {"-ba", "-me", "+debug", "-dev", "ps,x.ps", "-region", "us"}, "", "Var: 0 -- V: temp       U:  "},
         PromptCase{{"-ba", "-me", "+debug", "-dev", "ps,x.ps", "-region", "us", "-va", "fi:my.var:tt"},
                    "",
                    "V: dewp       U: C          FH:   -9999"}));
