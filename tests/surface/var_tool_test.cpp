@@ -256,6 +256,11 @@ TEST_F(Var, HostileSpecifications) {
   ASSERT_EQ(VAR_setup(nullptr, many.c_str()), 1);
   EXPECT_NE(testing::internal::GetCapturedStderr().find("Too many variables"), std::string::npos);
   EXPECT_EQ(VAR_get_num(), VAR_MAX);
+  // An impossible variable file name: the specification is still decoded by name.
+  testing::internal::CaptureStderr();
+  ASSERT_EQ(VAR_setup(nullptr, ("fi:" + std::string(200000, 'f') + ":dewp").c_str()), 1);
+  testing::internal::GetCapturedStderr();
+  EXPECT_STREQ(VAR_get_name(0), "dewp");
   // Repeated mistakes give a few warnings, not one per mistake.
   std::string stray;
   for (int i = 0; i < 20000; ++i) stray += "[x],";
