@@ -389,11 +389,20 @@ int write_package(Handle& h, GridRec* grid) {
   grid->units[sizeof grid->units - 1] = '\0';
   grid->label[sizeof grid->label - 1] = '\0';
   grid->datatype[sizeof grid->datatype - 1] = '\0';
-  std::string head = one_line(grid->label) + "\n" + (binary ? "3-" : "2-") + one_line(grid->datatype) + "\n";
+  // Appended piece by piece: g++ 12 at -O3 misreads "text" + std::string as an overlapping copy.
+  std::string head = one_line(grid->label);
+  head += '\n';
+  head += binary ? "3-" : "2-";
+  head += one_line(grid->datatype);
+  head += '\n';
   head += fmt("%d %d %d %d %d %d %d %d", grid->source, grid->version, grid->model, grid->type, grid->ltype,
               grid->level, grid->time, grid->var);
-  if (grid->units[0] != '\0') head += std::string(":") + grid->units;
-  head += "\n" + projection_tag(d);
+  if (grid->units[0] != '\0') {
+    head += ':';
+    head += grid->units;
+  }
+  head += '\n';
+  head += projection_tag(d);
   head += fmt("%f %f %f %f %d %d\n", d.clat, d.clon, d.dx, d.dy, d.nx, d.ny);
   if (!put_text(h.fp, head)) return -1;
 

@@ -173,9 +173,11 @@ TEST_F(DateTest, ForecastLabels) {
     EXPECT_EQ(rc, c.date ? 0 : -1);
     EXPECT_STREQ(buf, c.want) << c.kind << " " << c.time;
   }
-  // Without the variable module there is no model name for a number.
+  // Model names come from the model list; a number it does not name gives none.
   char buf[DATE_LABEL_LEN];
   DATE_make_label_for_time(12, 1, &h00, buf);
+  EXPECT_STREQ(buf, "12 hour Objective analysis valid 12Z MON  5 JAN 98");
+  DATE_make_label_for_time(12, 31999, &h00, buf);
   EXPECT_STREQ(buf, "12 hour valid 12Z MON  5 JAN 98");
   EXPECT_EQ(DATE_make_label(nullptr, buf), -1);
 }

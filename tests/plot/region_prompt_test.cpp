@@ -58,7 +58,9 @@ TEST(DomainLoop, DomainsFromOptions) {
 TEST(DomainLoop, InteractivePrompt) {
   const struct { const char* input; int prompts, invalid; const char* shown; } t[] = {
       {"bogus,,\nnan,0\n1,2,3,4,5,6,7,8,9\nxyz\nfoo:bar\n", 5, 5, ""},  // five invalid answers end the loop
-      {"us\n39,-97\n", 3, 0, "\n        Region Menu\n"},  // asked again after each domain; end of input ends
+      // Asked again after each domain's variable loop ("0" returns from the variable menu);
+      // end of input ends.
+      {"us\n0\n39,-97\n0\n", 3, 0, "\n        Region Menu\n"},
       {"0\n", 1, 0, "United States"},                    // "Return to previous menu"
       {"exit\n", 1, 0, ""},
       {"list\n", 2, 0, "\nconus    CONUS Lambert"},  // the region file, then the prompt again
