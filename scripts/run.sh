@@ -18,4 +18,4 @@ echo
 echo "Grid files in $out:"
 ls -l "$out"
 echo
-ncdump -h "$out/2026031412_sfc.nc"
+ncdump -h "$out/2026031412_temp.nc"

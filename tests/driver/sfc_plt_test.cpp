@@ -113,7 +113,7 @@ TEST(SfcPlot, BatchRunWritesNetcdfGrids) {
 
   RunResult r = run_stacont(args({"-of", "cdf", "1998010512.sfc"}), "", env, dir);
   ASSERT_EQ(r.status, 0) << r.err;
-  RunResult dump = run_program("/usr/bin/ncdump", {"-v", "info,nx,ny,values", dir + "/1998010512_sfc.nc"});
+  RunResult dump = run_program("/usr/bin/ncdump", {"-v", "info,nx,ny,values", dir + "/1998010512_temp.nc"});
   ASSERT_EQ(dump.status, 0) << dump.err;
   EXPECT_NE(dump.out.find("x = 25 ;"), std::string::npos);
   EXPECT_NE(dump.out.find("y = 17 ;"), std::string::npos);
@@ -128,17 +128,17 @@ TEST(SfcPlot, BatchRunWritesNetcdfGrids) {
   r = run_stacont(args({"-va", "tvals,temp", "-of", "cdf,raw", "-nh", "1", "1998010512.sfc"}), "", env, dir);
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.err.find("SFC_open_file"), std::string::npos) << r.err;
-  EXPECT_EQ(run_program("/usr/bin/ncdump", {"-h", dir + "/1998010513_sfc.nc"}).status, 0);
+  EXPECT_EQ(run_program("/usr/bin/ncdump", {"-h", dir + "/1998010513_temp.nc"}).status, 0);
   r = run_stacont(args({"-of", "none", "-ho", "#199801051400", "1998010513.sfc"}), "", env, dir);
   EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(FILE_exist((dir + "/1998010514_sfc.nc").c_str()), 0);
+  EXPECT_EQ(FILE_exist((dir + "/1998010514_temp.nc").c_str()), 0);
 
   // A single file that exists but is no surface file ends the plot with status 10.
   write_file(dir + "/1998010515.sfc", "#!/bin/sh\n");
   r = run_stacont(args({"-of", "cdf", "1998010515.sfc"}), "", env, dir);
   EXPECT_EQ(r.status, 10);
   EXPECT_EQ(r.err, "SFC_open_file: Unable to open file:" + dir + "/1998010515.sfc\n");
-  EXPECT_EQ(FILE_exist((dir + "/1998010515_sfc.nc").c_str()), 0);
+  EXPECT_EQ(FILE_exist((dir + "/1998010515_temp.nc").c_str()), 0);
 }
 
 }  // namespace

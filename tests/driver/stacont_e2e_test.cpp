@@ -163,7 +163,7 @@ TEST_F(StacontE2E, NetcdfGridHasTheLayoutAndTheAnalysedValues) {
   ASSERT_FALSE(ref.values.empty());
   const RunResult r = run("cdf", dir_ + "/grids");
   ASSERT_EQ(r.status, 0) << r.err;
-  const std::string file = dir_ + "/grids/2026031412_sfc.nc";
+  const std::string file = dir_ + "/grids/2026031412_temp.nc";
   EXPECT_NE(r.out.find("Fitting to grid...\n"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("Creating grid file: " + file + "\n"), std::string::npos) << r.out;
 
@@ -176,7 +176,7 @@ TEST_F(StacontE2E, NetcdfGridHasTheLayoutAndTheAnalysedValues) {
     if (units) s += std::string("\t\t") + name + ":units = \"" + units + "\" ;\n";
     return s;
   };
-  std::string want = "netcdf \\2026031412_sfc {\ndimensions:\n\tgrid = UNLIMITED ; // (1 currently)\n\tx = " +
+  std::string want = "netcdf \\2026031412_temp {\ndimensions:\n\tgrid = UNLIMITED ; // (1 currently)\n\tx = " +
                      std::to_string(ref.domain.nx) + " ;\n\ty = " + std::to_string(ref.domain.ny) +
                      " ;\n\tstring_len = 50 ;\nvariables:\n" +
                      var("float", "values", "grid, x, y", "VALUES", "Grid values", nullptr) +
@@ -225,7 +225,7 @@ TEST_F(StacontE2E, PackageGridFilesReadBackEqual) {
     const std::string out = dir_ + "/" + of;
     const RunResult r = run(of, out);
     ASSERT_EQ(r.status, 0) << of << r.err;
-    const std::string file = out + "/2026031412_sfc.grd";
+    const std::string file = out + "/2026031412_temp.grd";
     const std::string bytes = read_file(file);
     ASSERT_EQ(bytes.rfind("ZAVGRID\n", 0), 0u) << of;
     int type = 0;
@@ -258,7 +258,7 @@ TEST_F(StacontE2E, ExistingGridIsReusedWithFileParameterUse) {
   const std::string out = dir_ + "/grids";
   const RunResult first = run("cdf", out);
   ASSERT_EQ(first.status, 0) << first.err;
-  const std::string file = out + "/2026031412_sfc.nc";
+  const std::string file = out + "/2026031412_temp.nc";
   const std::vector<float> written = ncdump_values(file, "values");
   ASSERT_FALSE(written.empty());
   const RunResult again = run("cdf", out, {"-pf", "use"});
@@ -280,14 +280,14 @@ TEST_F(StacontE2E, HourSequenceWritesOneGridPerHour) {
   std::vector<std::string> names;
   for (const auto& e : fs::directory_iterator(out)) names.push_back(e.path().filename().string());
   std::sort(names.begin(), names.end());
-  const std::vector<std::string> want = {"2026031412_sfc.nc", "2026031413_sfc.nc", "2026031414_sfc.nc",
-                                         "2026031415_sfc.nc", "2026031416_sfc.nc", "2026031417_sfc.nc",
-                                         "2026031418_sfc.nc"};
+  const std::vector<std::string> want = {"2026031412_temp.nc", "2026031413_temp.nc", "2026031414_temp.nc",
+                                         "2026031415_temp.nc", "2026031416_temp.nc", "2026031417_temp.nc",
+                                         "2026031418_temp.nc"};
   EXPECT_EQ(names, want);
   // The first hour of the sequence is the same analysis as the single file.
-  expect_close(ncdump_values(out + "/2026031412_sfc.nc", "values"), reference_->values, 1e-4);
+  expect_close(ncdump_values(out + "/2026031412_temp.nc", "values"), reference_->values, 1e-4);
   // Hours differ: the sequence does not write one file seven times.
-  EXPECT_NE(ncdump_values(out + "/2026031418_sfc.nc", "values"), ncdump_values(out + "/2026031412_sfc.nc", "values"));
+  EXPECT_NE(ncdump_values(out + "/2026031418_temp.nc", "values"), ncdump_values(out + "/2026031412_temp.nc", "values"));
 }
 
 TEST_F(StacontE2E, UnwritableGridPathIsReportedAndLeavesNoFile) {
@@ -301,7 +301,7 @@ TEST_F(StacontE2E, UnwritableGridPathIsReportedAndLeavesNoFile) {
   for (const std::string& gp : paths) {
     for (const char* of : {"cdf", "zav"}) {
       const RunResult r = run(of, gp);
-      const std::string file = gp + (std::strcmp(of, "cdf") == 0 ? "/2026031412_sfc.nc" : "/2026031412_sfc.grd");
+      const std::string file = gp + (std::strcmp(of, "cdf") == 0 ? "/2026031412_temp.nc" : "/2026031412_temp.grd");
       EXPECT_EQ(r.status, 0) << r.err;
       EXPECT_NE(r.err.find("GRD_save_file: Unable to create grid file: " + file + "\n"), std::string::npos)
           << gp << " " << of << "\n" << r.out << r.err;
@@ -334,7 +334,7 @@ TEST_F(StacontE2E, InstalledProgramFindsItsData) {
   EXPECT_NE(r.out.find("Current filename: " + prefix + "/zav/data/sample/" + kHourFile + "\n"), std::string::npos)
       << r.out;
   EXPECT_NE(r.out.find("Date: 12Z 14 MAR 26\n"), std::string::npos) << r.out;
-  expect_close(ncdump_values(elsewhere + "/grids/2026031412_sfc.nc", "values"), reference_->values, 1e-4);
+  expect_close(ncdump_values(elsewhere + "/grids/2026031412_temp.nc", "values"), reference_->values, 1e-4);
 }
 
 }  // namespace
