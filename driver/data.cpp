@@ -60,13 +60,6 @@ bool grow_to(int station) {
   return true;
 }
 
-// File-name keys of variable i: 'v' name, 'l' level, 'f' forecast time.
-void set_var_keys(int i) {
-  FILE_set_key('v', VAR_get_name(i));
-  FILE_set_key('l', VAR_get_level_key(i).c_str());
-  FILE_set_key('f', VAR_get_time_key(i).c_str());
-}
-
 }  // namespace
 
 // ---- data sets ----
@@ -169,6 +162,12 @@ void DATA_new_grid() {
 int DATA_get_limit() { return limit; }
 int DATA_get_grid() { return grid; }
 
+void DATA_set_var_keys(int i) {
+  FILE_set_key('v', VAR_get_name(i));
+  FILE_set_key('l', VAR_get_level_key(i).c_str());
+  FILE_set_key('f', VAR_get_time_key(i).c_str());
+}
+
 // ---- gridding ----
 
 int DATA_setup_grid(DataDesc* desc) {
@@ -192,7 +191,7 @@ int DATA_setup_grid(DataDesc* desc) {
   const int n = VAR_get_num();
   for (int i = 0; i < n && i < VAR_MAX; ++i) {
     if (!VAR_is_type_GRID(i)) continue;
-    set_var_keys(i);
+    DATA_set_var_keys(i);
     OBJ_decode_format(VAR_get_format(i));
     char name[FILE_NAME_MAX] = "";
     FILE_set_date(&desc->date, name);
@@ -277,7 +276,7 @@ int DATA_save_grid(DataDesc* desc) {
       GridRec* g = GRD_get_grid(i);
       // A grid that could not be computed (no values) has nothing to write.
       if (g->values == nullptr) continue;
-      set_var_keys(i);
+      DATA_set_var_keys(i);
       GridInfo info{};
       GRD_set_info(&info, &desc->date, &g->domain);
       char name[FILE_NAME_MAX] = "";

@@ -43,6 +43,9 @@ void DATA_new_grid();
 int DATA_get_limit();
 // 1 once the grids of the current file were computed.
 int DATA_get_grid();
+// File-name keys of variable i for grid and raw file names: 'v' name, 'l' level, 'f'
+// forecast time.
+void DATA_set_var_keys(int i);
 
 // ---- gridding ----
 int DATA_setup_grid(DataDesc* desc);

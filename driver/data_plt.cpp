@@ -155,16 +155,10 @@ int DATA_plot_vect(int i, char* units, const char*, DataDesc* desc) {
   return last;
 }
 
-int DATA_plot_bar() {
-  // The colour bar is defined by the contour layer; none is defined yet.
-  if (bar) return -1;
-  return -1;
-}
-
-int DATA_plot_vect_bar() {
-  if (vbar) return -1;
-  return -1;
-}
+// The colour bar and the vector key are defined by the contour and vector layers; until
+// those draw, neither is ever defined.
+int DATA_plot_bar() { return -1; }
+int DATA_plot_vect_bar() { return -1; }
 
 int DATA_plot_grid(int i, DataDesc* desc) {
   if (i < 0 || i >= num_vars()) return i;

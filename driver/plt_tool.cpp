@@ -57,17 +57,6 @@ PltDomainFunc zoom_func = nullptr;
 PltDomainFunc resize_func = nullptr;
 PltRefreshFunc refresh_func = nullptr;
 int refresh_period = 0;
-// Calls f with every value of a list resource.
-template <typename F>
-void for_each_value(const char* resource, F f) {
-  int count = 0;
-  char** items = nullptr;
-  RES_getvals(resource, &count, &items);
-  for (int i = 0; i < count; ++i)
-    if (items[i] != nullptr && *items[i] != '\0') f(items[i]);
-  if (items != nullptr) free_parsed_array(count, items);
-}
-
 bool word_is(const char* item, const char* word) { return stricmp(item, word) == 0; }
 bool starts(const char* item, const char* word) { return strnicmp(item, word, std::strlen(word)) == 0; }
 
@@ -165,6 +154,15 @@ void apply_param(const char* item) {
 
 }  // namespace
 
+void PLT_for_each_value(const char* resource, const std::function<void(const char*)>& f) {
+  int count = 0;
+  char** items = nullptr;
+  RES_getvals(resource, &count, &items);
+  for (int i = 0; i < count; ++i)
+    if (items[i] != nullptr && *items[i] != '\0') f(items[i]);
+  if (items != nullptr) free_parsed_array(count, items);
+}
+
 // ---- workstation ----
 
 int PLT_is_off() { return (FLAG_getplot(12) == 0 || FLAG_get(flag_plot_type) == plot_none) ? 1 : 0; }
@@ -172,8 +170,8 @@ int PLT_is_off() { return (FLAG_getplot(12) == 0 || FLAG_get(flag_plot_type) == 
 int PLT_get_work_type() { return wk_type; }
 
 void PLT_param_decode() {
-  for_each_value("plot_param", apply_param);
-  for_each_value("out_file", [](const char* o) {
+  PLT_for_each_value("plot_param", apply_param);
+  PLT_for_each_value("out_file", [](const char* o) {
     const bool gif = strnicmp(o, "gif", 3) == 0, png = strnicmp(o, "png", 3) == 0;
     if (gif || png) PLT_set_dump(gif ? 2 : 4, std::strlen(o) > 4 ? o + 4 : nullptr);
   });

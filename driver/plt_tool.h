@@ -3,6 +3,8 @@
 // callbacks and image dumps.
 #pragma once
 
+#include <functional>
+
 #include "files/date.h"
 
 // ---- workstation ----
@@ -18,6 +20,8 @@ int PLT_is_off();
 int PLT_get_work_type();
 // Applies the plot_param words that tune plotting.
 void PLT_param_decode();
+// Calls f with every non-empty value of a comma-separated list resource.
+void PLT_for_each_value(const char* resource, const std::function<void(const char*)>& f);
 
 // ---- panels and view ----
 // "WxH+X+Y": a grid of W x H panels (W > 1) or fractions of the page. 1 when all four

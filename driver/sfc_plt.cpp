@@ -58,17 +58,6 @@ bool contains_ci(std::string_view text, std::string_view word) {
 
 bool starts_ci(const char* text, const char* word) { return strnicmp(text, word, std::strlen(word)) == 0; }
 
-// Calls f with every non-empty value of a list resource.
-template <typename F>
-void for_each_value(const char* resource, F f) {
-  int count = 0;
-  char** values = nullptr;
-  RES_getvals(resource, &count, &values);
-  for (int i = 0; i < count; ++i)
-    if (values[i] != nullptr && *values[i] != '\0') f(values[i]);
-  if (values != nullptr) free_parsed_array(count, values);
-}
-
 // Image dumps are requested through out_file too; they are the plot manager's.
 bool is_image_value(const char* v) { return starts_ci(v, "gif") || starts_ci(v, "png"); }
 
@@ -76,12 +65,6 @@ bool is_image_value(const char* v) { return starts_ci(v, "gif") || starts_ci(v, 
 // when nothing follows.
 const char* convention_after(const char* v, std::size_t n, const char* fallback) {
   return std::strlen(v) > n ? v + n : fallback;
-}
-
-void set_var_keys(int i) {
-  FILE_set_key('v', VAR_get_name(i));
-  FILE_set_key('l', VAR_get_level_key(i).c_str());
-  FILE_set_key('f', VAR_get_time_key(i).c_str());
 }
 
 // Adapters between the descriptor's generic callbacks and the surface reader.
@@ -126,7 +109,7 @@ int SFC_cvt_in_file() {
   std::string conv = "sfc_cvt";
   int kind = input_surface;
   for (const char* resource : {"input", "in_file"}) {
-    for_each_value(resource, [&](const char* value) {
+    PLT_for_each_value(resource, [&](const char* value) {
       const std::string_view v = value;
       if (contains_ci(v, "forfront")) {
         kind = input_fronts;
@@ -189,7 +172,7 @@ int SFC_prompt_variable() {
     FLAG_set(flag_var_setup, 1);
     const int result = VAR_setup(nullptr, var_str.c_str());
     DATA_new_grid();
-    // A specification that yields no variable is asked for again at an interactive
+    // A variable request that yields no variable is asked for again at an interactive
     // prompt; from a resource or in batch mode the variable loop ends.
     if (result != 0 || from_resource || FLAG_batch()) return result;
   }
@@ -199,7 +182,7 @@ int SFC_prompt_variable() {
 
 void SFC_plot_param() {
   refresh = 0;
-  for_each_value("plot_param", [](const char* v) {
+  PLT_for_each_value("plot_param", [](const char* v) {
     if (stricmp(v, "refresh") == 0) refresh = 1;
   });
 }
@@ -301,7 +284,7 @@ int SFC_grd_out_file() {
   FILE_set_name("sfc_grd");
   int code = 0;
   bool convention = false;
-  for_each_value("out_file", [&](const char* v) {
+  PLT_for_each_value("out_file", [&](const char* v) {
     // "raw..." asks for station values only (the raw-output selection reads it).
     if (stricmp(v, "none") == 0 || is_image_value(v) || starts_ci(v, "raw")) return;
     if (starts_ci(v, "zavb")) {
@@ -327,7 +310,7 @@ int SFC_grd_out_file() {
 int SFC_raw_out_file() {
   FILE_set_name("sfc_raw");
   int accepted = 0;
-  for_each_value("out_file", [&](const char* v) {
+  PLT_for_each_value("out_file", [&](const char* v) {
     // Grid formats ("cdf...", "zavb...") and image dumps are not station-value requests.
     if (stricmp(v, "none") == 0 || is_image_value(v) || starts_ci(v, "cdf") || starts_ci(v, "zavb")) return;
     if (starts_ci(v, "zav") || starts_ci(v, "raw"))
@@ -351,7 +334,7 @@ int SFC_callback(const char* event, float x, float y) {
   FILE_save_name_conv();
   int format = SFC_grd_out_file();
   if (format == 0) format = 2;
-  set_var_keys(0);
+  DATA_set_var_keys(0);
   char name[FILE_NAME_MAX] = "";
   FILE_set_date(&file_date, name);
   GridRec* grid = GRD_get_grid(0);
