@@ -8,6 +8,7 @@
 #include <array>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <string_view>
@@ -76,7 +77,6 @@ struct StationVars {
 int cvt_fd = -1;
 int cvt_num = 0;
 sfc_info info{};
-DateRec cvt_date{kIMiss, kIMiss, kIMiss, kIMiss, kIMiss, kIMiss, kIMiss, kIMiss};
 
 bool missing(float v) { return v == kMiss; }
 
@@ -161,13 +161,9 @@ void set_id(sfc_report* r, std::string_view id) {
   copy_bounded(r->id, sizeof r->id, id.substr(0, 10));
   const std::size_t n = std::strlen(r->id);
   if (n <= 4) return;
-  const char* q = r->id;
-  bool neg = false;
-  if (*q == '-' || *q == '+') neg = *q++ == '-';
-  long long v = 0;
-  while (is_digit(*q)) v = v * 10 + (*q++ - '0');
-  if (neg) v = -v;
-  r->wmo = (v > 2147483647LL || v < -2147483647LL) ? 0 : static_cast<int>(v);
+  // Ten characters at most, so the number always fits a long.
+  const long v = std::strtol(r->id, nullptr, 10);
+  r->wmo = (v > 2147483647L || v < -2147483647L) ? 0 : static_cast<int>(v);
 }
 
 // ---- value codes shared by the text forms ----
@@ -461,10 +457,11 @@ void read_text2(Scan& s, sfc_report* r) {
         }
         break;
       }
-      case 'S': {
+      case 'S':
+      case 'G': {
         int x = 0;
         ok = s.integer(&x) && s.lit('.');
-        if (ok) r->scover = static_cast<float>(x);
+        if (ok) (letter == 'S' ? r->scover : r->wgust) = static_cast<float>(x);
         break;
       }
       case 'C': {
@@ -478,12 +475,6 @@ void read_text2(Scan& s, sfc_report* r) {
           r->mcld = n > 1 ? b[1] : ' ';
           r->hcld = n > 2 ? b[2] : ' ';
         }
-        break;
-      }
-      case 'G': {
-        int x = 0;
-        ok = s.integer(&x) && s.lit('.');
-        if (ok) r->wgust = static_cast<float>(x);
         break;
       }
       default: break;
@@ -940,16 +931,11 @@ int SFC_chktype(const char* name) {
     case '2': return SFC_FORM_OLD_TEXT;
     case 'Z': return SFC_FORM_TEXT;
     case 'C': {
-      const int saved = CDF_get_fd();
-      CDF_print_errors(0);
+      CdfScope scope(CDF_get_fd(), true);
       const int id = CDF_open(name, 0);
-      int result = -1;
-      if (id >= 0) {
-        result = CDF_get_dim("station") >= 0 ? SFC_FORM_CDF_STATION : SFC_FORM_CDF_REPORT;
-        CDF_close(id);
-      }
-      CDF_print_errors(1);
-      CDF_set_fd(saved);
+      if (id < 0) return -1;
+      const int result = CDF_get_dim("station") >= 0 ? SFC_FORM_CDF_STATION : SFC_FORM_CDF_REPORT;
+      CDF_close(id);
       return result;
     }
     default: return -1;
@@ -988,11 +974,8 @@ int SFC_open(const char* name, int mode, int* form_io) {
   }
   if (cdf_form(f)) {
     if (mode == 2) return -1;
-    const int saved = CDF_get_fd();
-    CDF_print_errors(0);
+    CdfScope scope(CDF_get_fd(), true);  // quiet, and the current dataset stays current
     const int id = CDF_open(name, mode);
-    CDF_print_errors(1);
-    CDF_set_fd(saved);
     if (id < 0) return -1;
     cdf_id = id;
     form = f;
@@ -1138,7 +1121,6 @@ int SFC_open_file(const char* name) {
     return 0;
   }
   SFC_getinfo(cvt_fd, &info);
-  cvt_date = info.date;
   PLT_label_up_right(info.label);
   MESS_print(MESS_MESS, "Date: %s\n", info.label);
   return 1;
