@@ -87,8 +87,6 @@ void wind(Ctx& c) {
   c.d.val2 = c.r.wspd;
 }
 
-void cloud(const sfc_report& r, char* cover, float* height) { WX_set_cloud(r, cover, height); }
-
 bool clear_sky(char cover) { return cover == 'C' || cover == '0'; }
 
 // Hours of the variable's period: the middle three digits of its time code.
@@ -160,7 +158,7 @@ void visibility(Ctx& c) {
 void ceiling(Ctx& c) {
   char cover = ' ';
   float h = kMiss;
-  cloud(c.r, &cover, &h);
+  WX_set_cloud(c.r, &cover, &h);
   if (clear_sky(cover)) c.d.val1 = 500;
   else if (present(h)) c.d.val1 = h / 100.0f;
   if (present(c.d.val1)) std::snprintf(c.d.text, sizeof c.d.text, "%.0f", c.d.val1);
@@ -170,7 +168,7 @@ void ceiling(Ctx& c) {
 void ceiling_code(Ctx& c) {
   char cover = ' ';
   float h = kMiss;
-  cloud(c.r, &cover, &h);
+  WX_set_cloud(c.r, &cover, &h);
   if (clear_sky(cover)) c.d.val1 = 9;
   else if (present(h)) c.d.val1 = static_cast<float>(SYN_ceiling_to_code(h));
 }
@@ -178,7 +176,7 @@ void ceiling_code(Ctx& c) {
 void cover(Ctx& c) {
   char cv = ' ';
   float h = kMiss;
-  cloud(c.r, &cv, &h);
+  WX_set_cloud(c.r, &cv, &h);
   switch (cv) {
     case 'C': c.d.val1 = 0; break;
     case 'S': c.d.val1 = 33; break;
@@ -231,12 +229,11 @@ void extreme(Ctx& c, float six, float day) {
 void flight(Ctx& c) {
   char cv = ' ';
   float h = kMiss;
-  cloud(c.r, &cv, &h);
+  WX_set_cloud(c.r, &cv, &h);
   const bool counts = cv == 'B' || cv == 'O' || (cv >= '0' && cv <= '5');
-  const float ceil = counts && present(h) ? h : kMiss;
-  const float vis = present(c.r.vis) ? c.r.vis : kMiss;
-  if (cv == ' ' && !present(vis)) return;
-  const bool has_ceil = present(ceil), has_vis = present(vis);
+  const bool has_ceil = counts && present(h), has_vis = present(c.r.vis);
+  const float ceil = h, vis = c.r.vis;
+  if (cv == ' ' && !has_vis) return;
   if ((has_ceil && ceil < 1000) || (has_vis && vis < 3)) {
     c.d.val1 = 2;
     set_text(c.d, "IFR");
