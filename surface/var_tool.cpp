@@ -1,4 +1,4 @@
-// Variable specifications: the variable table, the specification parser, keyword tables,
+// Variable requests: the variable table, the parser of the request text, keyword tables,
 // the program's variable file (menu and named definitions) and the list files that give
 // parameter numbers, sources and model names.
 #include "surface/var_tool.h"
@@ -51,11 +51,11 @@ int def_type = 11;
 bool parse_stop = false;             // a fatal error ended the parse
 bool table_full = false;             // the 60 records are used; further items are ignored
 std::vector<std::string> expanding;  // names whose definitions are being expanded
-// Expansions allowed in one specification: definitions that fan out into one another
+// Expansions allowed in one request: definitions that fan out into one another
 // without making records must not run for ever.
 constexpr int EXPANSIONS_MAX = 1000;
 int expansions = 0;
-// Warnings about one specification: a hostile text must not flood the terminal.
+// Warnings about one request: a hostile text must not flood the terminal.
 constexpr int NOTES_MAX = 5;
 int notes = 0;
 
@@ -798,15 +798,15 @@ bool match_alternative(std::string_view p, std::string_view t) {
 
 void note(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 void note(const char* fmt, ...) {
-  if (++notes > NOTES_MAX) return;
+  if (++notes > NOTES_MAX) {
+    if (notes == NOTES_MAX + 1) MESS_print(MESS_WARN, "Further warnings about this specification are left out\n");
+    return;
+  }
   va_list ap;
   va_start(ap, fmt);
   MESS_vprint(MESS_WARN, fmt, ap);
   va_end(ap);
-  if (notes == NOTES_MAX) MESS_print(MESS_WARN, "Further warnings about this specification are left out\n");
 }
-
-void set_text(char* dst, std::size_t size, std::string_view text) { copy_bounded(dst, size, text); }
 
 VarRec* new_record() {
   if (varnum >= VAR_MAX) {
@@ -844,7 +844,7 @@ void append_format(VarRec* r, const std::string& text) {
   std::string f = r->format;
   if (!f.empty()) f += ':';
   f += text;
-  set_text(r->format, sizeof r->format, f);
+  copy_bounded(r->format, sizeof r->format, f);
 }
 
 // Bracketed parameters: units, plot type (only when no program-wide plot type forces
@@ -857,7 +857,7 @@ void apply_params(VarRec* r, const std::string& params) {
     append_format(r, join(p, 0, ':'));
     return;
   }
-  set_text(r->units, sizeof r->units, p[0]);
+  copy_bounded(r->units, sizeof r->units, p[0]);
   std::size_t next = 1;
   const int opt = plot_type_option();
   if (p.size() > 1 && VAR_dec_type(p[1].c_str()) >= 0) {
@@ -870,7 +870,7 @@ void apply_params(VarRec* r, const std::string& params) {
 // Fields after the name in an item: units, plot type, format.
 void apply_fields(VarRec* r, const std::vector<std::string>& f, std::size_t from) {
   if (from >= f.size()) return;
-  set_text(r->units, sizeof r->units, f[from]);
+  copy_bounded(r->units, sizeof r->units, f[from]);
   std::size_t next = from + 1;
   if (next < f.size() && VAR_dec_type(f[next].c_str()) >= 0) {
     VAR_dec_format(r, f[next].c_str());
@@ -945,7 +945,7 @@ void process_var(const std::string& item, const std::string& params, bool has_pa
     if (!r) return;
     r->type = dtype;
     r->flag = 10 * plevel + 4;
-    set_text(r->name, sizeof r->name, lower(f[0]));
+    copy_bounded(r->name, sizeof r->name, lower(f[0]));
     append_format(r, join(f, 1, ':'));
     if (has_params) apply_params(r, params);
     return;
@@ -1171,7 +1171,18 @@ void process(std::string_view text) {
   }
 }
 
-std::string level_label(int ltype, int lvl) { return VAR_make_datalevel(ltype, lvl); }
+// A label: the level text first when the label style shows levels, " (units)" last.
+std::string label(int ltype, int lvl, const std::string& body, const char* units) {
+  const int style = PLT_get_label_type();
+  std::string s;
+  if (style >= -1 && style <= 1) {
+    s = VAR_make_datalevel(ltype, lvl);
+    if (!s.empty()) s += ' ';
+  }
+  s += body;
+  if (units && *units) s += format_text(" (%s)", units);
+  return s;
+}
 
 // Description of the list entry of a var number (mod 1000), abbreviation when short.
 std::string var_text(int num, bool short_form) {
@@ -1218,7 +1229,6 @@ int VAR_open_file(const char* name) {
 int VAR_read_menu() {
   menu_items.clear();
   if (var_file.empty()) return 0;
-  file_entries = read_entries(var_file);
   bool warned = false;
   for (const FileEntry& e : file_entries) {
     if (!condition_holds(e.cond)) continue;
@@ -1496,7 +1506,7 @@ int VAR_dec_format(VarRec* v, const char* text) {
 int VAR_dec_var(VarRec* v, const char* name_in) {
   if (!v || !name_in) return 0;
   std::string name = trim(name_in);
-  set_text(v->name, sizeof v->name, name);
+  copy_bounded(v->name, sizeof v->name, name);
   if (!name.empty() && name[0] == '#') {
     v->type = 40;
     return 1;
@@ -1552,7 +1562,7 @@ int VAR_dec_var(VarRec* v, const char* name_in) {
   if (parse_uint(base_name, &number)) {
     e = list_by_number(number);
     if (e) {
-      set_text(v->name, sizeof v->name, e->desc);
+      copy_bounded(v->name, sizeof v->name, e->desc);
     } else {
       v->var = number + ens;
       return 0;
@@ -1582,33 +1592,15 @@ int VAR_search_var_num(const char* name) {
 // ====================================================================== labels
 
 std::string VAR_make_datatype(int /*time*/, int ltype, int lvl, int num, const char* units) {
-  const int style = PLT_get_label_type();
-  std::string s;
-  if (style >= -1 && style <= 1) {
-    s = level_label(ltype, lvl);
-    if (!s.empty()) s += ' ';
-  }
-  s += var_text(num, style < 0);
-  if (units && *units) s += format_text(" (%s)", units);
-  return s;
+  return label(ltype, lvl, var_text(num, PLT_get_label_type() < 0), units);
 }
 
 std::string VAR_make_var_datatype(int i) {
   if (!valid_index(i)) return std::string();
   const VarRec& r = var[i];
   if (r.type == 40) return r.name;
-  if (r.var == 0 || r.var == missing) {
-    // Not in the variable list: its own name stands for it.
-    const int style = PLT_get_label_type();
-    std::string s;
-    if (style >= -1 && style <= 1) {
-      s = level_label(r.ltype, r.level);
-      if (!s.empty()) s += ' ';
-    }
-    s += r.name;
-    if (r.units[0]) s += format_text(" (%s)", r.units);
-    return s;
-  }
+  // Not in the variable list: its own name stands for it.
+  if (r.var == 0 || r.var == missing) return label(r.ltype, r.level, r.name, r.units);
   return VAR_make_datatype(r.time, r.ltype, r.level, r.var, r.units);
 }
 
@@ -1627,15 +1619,7 @@ std::string VAR_make_var_form_datatype(int i) {
     if (!args.empty()) args += ", ";
     args += var[j].type == 40 ? std::string(var[j].name + 1) : var_text(var[j].var, true);
   }
-  std::string s;
-  const int style = PLT_get_label_type();
-  if (style >= -1 && style <= 1) {
-    s = level_label(r.ltype, r.level);
-    if (!s.empty()) s += ' ';
-  }
-  s += std::string(r.name) + "(" + args + ")";
-  if (r.units[0]) s += format_text(" (%s)", r.units);
-  return s;
+  return label(r.ltype, r.level, std::string(r.name) + "(" + args + ")", r.units);
 }
 
 std::string VAR_str(int num) { return var_text(num, false); }

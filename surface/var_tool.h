@@ -1,4 +1,4 @@
-// Variable specifications: the variable table filled from the user's specification, the
+// Variable requests: the variable table filled from the user's variable text, the
 // keyword tables of plot types, levels and times, the program's variable file (menu and
 // named definitions) and the variable list, source and model name files.
 #pragma once
@@ -38,7 +38,7 @@ int VAR_read_menu();
 // bytes); the menu's result (0 none, negative exit/-9999 as the package menu).
 int VAR_menu(const char* title, const char* prompt, char* answer, int mode);
 int VAR_print_file();
-// Parses a specification into the table; 1 when at least one record has a role >= 0.
+// Parses a variable text into the table; 1 when at least one record has a role >= 0.
 int VAR_setup(const char* file, const char* spec);
 // Definition of a named variable of the variable file, or empty when none.
 std::string VAR_lookup(const char* name);
