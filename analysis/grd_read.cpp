@@ -2,7 +2,6 @@
 // big-endian binary values), netCDF grid files, saving one grid and reading one back.
 #include "analysis/grd_read.h"
 
-#include <netcdf.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -15,12 +14,14 @@
 #include <cstring>
 #include <new>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "analysis/cdf.h"
 #include "config/flag.h"
 #include "config/mess.h"
 #include "config/resrc.h"
+#include "config/string.h"
 #include "config/system.h"
 #include "files/date.h"
 #include "files/files.h"
@@ -79,13 +80,10 @@ Handle* get_handle(int handle) {
 bool is_package(int type) { return type >= 1 && type <= 4; }
 bool is_grib(int type) { return type == 21 || type == 22; }
 
-void copy_text(char* dst, std::size_t size, const char* src) {
-  if (size == 0) return;
-  std::size_t n = 0;
-  if (src != nullptr)
-    while (n + 1 < size && src[n] != '\0') ++n;
-  if (n > 0) std::memcpy(dst, src, n);
-  dst[n] = '\0';
+// A fixed text field that may lack its terminator.
+template <std::size_t N>
+std::string_view field_text(const char (&field)[N]) {
+  return std::string_view(field, strnlen(field, N));
 }
 
 // One line without its newline; false at end of input. Over-long lines are cut to what
@@ -166,7 +164,7 @@ int read_grid_header(Handle& h, GridRec* grid, bool* binary) {
   std::string line;
   if (!read_line(h.fp, line)) return 0;
   strip_cr(line);
-  copy_text(grid->label, sizeof grid->label, line.c_str());
+  copy_bounded(grid->label, sizeof grid->label, line);
   const char* what = h.name.c_str();
   const bool blank_label = line.find_first_not_of(" \t") == std::string::npos;
 
@@ -183,7 +181,7 @@ int read_grid_header(Handle& h, GridRec* grid, bool* binary) {
     return -1;
   }
   *binary = code == 3 || h.binary4;
-  copy_text(grid->datatype, sizeof grid->datatype, p + 1);
+  copy_bounded(grid->datatype, sizeof grid->datatype, p + 1);
 
   if (!read_line(h.fp, line)) {
     MESS_print(LEVEL_CHECK, "GRD_read: Grid file ends inside a grid header: %s\n", what);
@@ -211,8 +209,7 @@ int read_grid_header(Handle& h, GridRec* grid, bool* binary) {
     ++p;
     std::size_t len = 0;
     while (p[len] != '\0' && !std::isspace(static_cast<unsigned char>(p[len]))) ++len;
-    std::string units(p, len);
-    copy_text(grid->units, sizeof grid->units, units.c_str());
+    copy_bounded(grid->units, sizeof grid->units, std::string_view(p, len));
   }
 
   if (!read_line(h.fp, line)) {
@@ -588,9 +585,9 @@ int cdf_read(Handle& h, GridRec* grid) {
   CDF_set_pos(2, pos2);
   char text[STRING_LEN + 1];
   CDF_get_str(v.datim, STRING_LEN, text);
-  copy_text(grid->label, sizeof grid->label, text);
+  copy_bounded(grid->label, sizeof grid->label, text);
   CDF_get_str(v.info, STRING_LEN, text);
-  copy_text(grid->datatype, sizeof grid->datatype, text);
+  copy_bounded(grid->datatype, sizeof grid->datatype, text);
   const long pos1[1] = {r};
   CDF_set_pos(1, pos1);
   auto get_int = [](int id) { return static_cast<std::int32_t>(CDF_get_long(id)); };
@@ -737,7 +734,7 @@ int GRD_open(const char* name, int mode, int* type) {
 int GRD_putinfo(int handle, const GridInfo* info) {
   Handle* h = get_handle(handle);
   if (h == nullptr || info == nullptr || h->mode == 0) return -1;
-  copy_text(h->label, sizeof h->label, info->label);
+  copy_bounded(h->label, sizeof h->label, field_text(info->label));
   h->date = info->date;
   if (h->type == 2 || h->type == 3) {
     if (std::fputs("ZAVGRID\n", h->fp) == EOF) return -1;
@@ -809,7 +806,7 @@ int GRD_getinfo(int handle, GridInfo* info) {
       CDF_set_pos(2, pos2);
       char text[STRING_LEN + 1];
       CDF_get_str(h->vars.datim, STRING_LEN, text);
-      copy_text(info->label, sizeof info->label, text);
+      copy_bounded(info->label, sizeof info->label, text);
     }
     h->record = 0;
   } else if (is_package(h->type)) {
@@ -821,7 +818,7 @@ int GRD_getinfo(int handle, GridInfo* info) {
     long here = 0;
     if (h->is_std || !tell_ok(h->fp, &here)) {
       // A pipe cannot go back: the first grid stays unread and the label unknown.
-      copy_text(h->label, sizeof h->label, "");
+      copy_bounded(h->label, sizeof h->label, "");
       return 0;
     }
     GridRec head{};
@@ -830,14 +827,14 @@ int GRD_getinfo(int handle, GridInfo* info) {
     int got = read_grid_header(*h, &head, &binary);
     std::fseek(h->fp, here, SEEK_SET);
     if (got <= 0) return -1;
-    copy_text(info->label, sizeof info->label, head.label);
+    copy_bounded(info->label, sizeof info->label, field_text(head.label));
     info->nx = head.domain.nx;
     info->ny = head.domain.ny;
     DATE_decode_label(head.label, &info->date);
   } else {
     return -1;  // GRIB headers are reported when the grid is read
   }
-  copy_text(h->label, sizeof h->label, info->label);
+  copy_bounded(h->label, sizeof h->label, field_text(info->label));
   h->date = info->date;
   return 0;
 }
