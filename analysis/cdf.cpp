@@ -52,6 +52,21 @@ int put_text_att(int var, const char* name, const char* text) {
   return check(nc_put_att_text(cur_fd, var, name, std::strlen(text), text));
 }
 
+// The first value of a numeric attribute, converted by get; -1 when absent or text.
+template <class T>
+int first_number(int var, const char* name, T* value, int (*get)(int, int, const char*, T*)) {
+  if (cur_fd < 0 || var < NC_GLOBAL || name == nullptr || value == nullptr) return -1;
+  nc_type type = NC_NAT;
+  size_t len = 0;
+  int status = nc_inq_att(cur_fd, var, name, &type, &len);
+  if (absent(status)) return -1;
+  if (check(status) != 0 || type == NC_CHAR || len == 0) return -1;
+  std::vector<T> all(len);
+  if (check(get(cur_fd, var, name, all.data())) != 0) return -1;
+  *value = all[0];
+  return 0;
+}
+
 }  // namespace
 
 // ---- datasets ----
@@ -180,16 +195,7 @@ int CDF_get_att_text(int var, const char* name, char* buffer, std::size_t size) 
 }
 
 int CDF_get_att_float(int var, const char* name, float* value) {
-  if (cur_fd < 0 || var < NC_GLOBAL || name == nullptr || value == nullptr) return -1;
-  nc_type type = NC_NAT;
-  size_t len = 0;
-  int status = nc_inq_att(cur_fd, var, name, &type, &len);
-  if (absent(status)) return -1;
-  if (check(status) != 0 || type == NC_CHAR || len == 0) return -1;
-  std::vector<float> all(len);
-  if (check(nc_get_att_float(cur_fd, var, name, all.data())) != 0) return -1;
-  *value = all[0];
-  return 0;
+  return first_number(var, name, value, nc_get_att_float);
 }
 
 int CDF_get_glob_att(const char* name, char* buffer, std::size_t size) {
@@ -197,16 +203,7 @@ int CDF_get_glob_att(const char* name, char* buffer, std::size_t size) {
 }
 
 int CDF_get_glob_att_int(const char* name, int* value) {
-  if (cur_fd < 0 || name == nullptr || value == nullptr) return -1;
-  nc_type type = NC_NAT;
-  size_t len = 0;
-  int status = nc_inq_att(cur_fd, NC_GLOBAL, name, &type, &len);
-  if (absent(status)) return -1;
-  if (check(status) != 0 || type == NC_CHAR || len == 0) return -1;
-  std::vector<int> all(len);
-  if (check(nc_get_att_int(cur_fd, NC_GLOBAL, name, all.data())) != 0) return -1;
-  *value = all[0];
-  return 0;
+  return first_number(NC_GLOBAL, name, value, nc_get_att_int);
 }
 
 int CDF_put_glob_att(const char* name, const char* text) { return put_text_att(NC_GLOBAL, name, text); }
