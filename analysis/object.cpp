@@ -92,8 +92,8 @@ void decode_miss_item(const char* item, const char* who) {
   miss_val = static_cast<float>(v);
 }
 
+// item has no leading blanks.
 bool starts_with(const char* item, const char* word) {
-  while (is_blank(*item)) ++item;
   return strnicmp(item, word, std::strlen(word)) == 0;
 }
 
@@ -126,7 +126,7 @@ void decode_plot_param() {
   free_parsed_array(count, items);
 }
 
-// Keeps the table's limits; anything outside them takes the table's value.
+// Parameters outside their accepted ranges fall back to the defaults.
 void limit_params() {
   if (!(filter > 0.0f) || !std::isfinite(filter)) filter = DEF_FILTER;
   if (!(rad_inf > 0.0f) || !std::isfinite(rad_inf)) rad_inf = DEF_RAD_INF;
@@ -139,47 +139,36 @@ void bad_object_value(const char* text) {
   MESS_print(MESS_WARN, "OBJ_decode_params: Invalid object_param value \"%s\"\n", text);
 }
 
+// A real value of "object_param": empty keeps the current value, a bad one is reported and
+// takes the default.
+void read_object_value(const char* item, float* target, float def) {
+  if (only_blanks(item)) return;
+  double v = 0.0;
+  if (parse_number(item, &v)) {
+    *target = static_cast<float>(std::clamp(v, -3.0e38, 3.0e38));
+  } else {
+    bad_object_value(item);
+    *target = def;
+  }
+}
+
 void decode_object_param() {
   const char* text = RES_get("object_param");
   if (text == nullptr || only_blanks(text)) return;
   int count = 0;
   char** items = nullptr;
   if (parse_string(text, ',', &count, &items) <= 0) return;
-  double v = 0.0;
-  if (count > 0 && !only_blanks(items[0])) {
-    if (parse_number(items[0], &v)) {
-      filter = static_cast<float>(std::clamp(v, -3.0e38, 3.0e38));
-    } else {
-      bad_object_value(items[0]);
-      filter = DEF_FILTER;
-    }
-  }
-  if (count > 1 && !only_blanks(items[1])) {
-    if (parse_number(items[1], &v)) {
-      rad_inf = static_cast<float>(std::clamp(v, -3.0e38, 3.0e38));
-    } else {
-      bad_object_value(items[1]);
-      rad_inf = DEF_RAD_INF;
-    }
-  }
+  if (count > 0) read_object_value(items[0], &filter, DEF_FILTER);
+  if (count > 1) read_object_value(items[1], &rad_inf, DEF_RAD_INF);
   if (count > 2 && !only_blanks(items[2])) {
-    int n = 0;
-    if (parse_int(items[2], &n)) {
-      num_pass = n;
-    } else {
+    if (!parse_int(items[2], &num_pass)) {
       bad_object_value(items[2]);
       num_pass = DEF_NUM_PASS;
     }
   }
-  if (count > 3 && !only_blanks(items[3])) {
-    if (parse_number(items[3], &v)) {
-      converg = static_cast<float>(std::clamp(v, -3.0e38, 3.0e38));
-    } else {
-      bad_object_value(items[3]);
-      converg = DEF_CONVERG;
-    }
-  }
+  if (count > 3) read_object_value(items[3], &converg, DEF_CONVERG);
   if (count > 4 && !only_blanks(items[4])) {
+    double v = 0.0;
     if (parse_number(items[4], &v)) {
       min_sta = static_cast<int>(std::clamp(std::trunc(v), -1.0e9, 1.0e9));
     } else {
