@@ -38,7 +38,8 @@ std::string dump(const sfc_report& r) {
   for (auto [name, m] : ints)
     if (r.*m != (m == &R::type || m == &R::ncld ? 0 : -9999)) add(name, std::to_string(r.*m));
   for (int k = 0; k < 5; ++k)
-    if (r.cld_cov[k] != ' ' || r.cld_hgt[k] != M) add(("c" + std::to_string(k)).c_str(), num(r.cld_hgt[k]) + "/" + r.cld_cov[k]);
+    if (r.cld_cov[k] != ' ' || r.cld_hgt[k] != M)
+      add(("c" + std::to_string(k)).c_str(), num(r.cld_hgt[k]) + "/" + r.cld_cov[k]);
   if (std::strcmp(r.wx, " ") != 0) add("wx", r.wx);
   const std::pair<const char*, float R::*> floats[] = {{"lat", &R::lat}, {"lon", &R::lon}, {"elev", &R::elev},
       {"vis", &R::vis}, {"slpr", &R::slpr}, {"temp", &R::temp}, {"dewp", &R::dewp}, {"wdir", &R::wdir},
@@ -118,7 +119,8 @@ TEST_F(Sfc, TextFormLines) {
   const struct {
     std::string line, expected, label = "12Z  5 JAN 98";
   } cases[] = {
-      {"KDEN 455 -12 2715 992 132 10.0", "id=KDEN type=1 vis=10 slpr=1013.2 temp=45.5 dewp=-1.2 wdir=270 wspd=15 alt=29.92"},
+      {"KDEN 455 -12 2715 992 132 10.0",
+       "id=KDEN type=1 vis=10 slpr=1013.2 temp=45.5 dewp=-1.2 wdir=270 wspd=15 alt=29.92"},
       {"KDEN -99 -99 275105 12 980 0.25", "id=KDEN type=1 vis=0.25 slpr=998 wdir=275 wspd=105 alt=30.12"},
       {"KDEN 100 0 -999 500 980 -99", "id=KDEN type=1 slpr=1098 temp=10 dewp=0 alt=35"},
       {"KDEN 100 0 0 501 980 1", "id=KDEN type=1 vis=1 slpr=998 temp=10 dewp=0 wdir=0 wspd=0 alt=25.01"},
@@ -143,7 +145,8 @@ TEST_F(Sfc, TextFormLines) {
       {E + " T71", "id=KDEN type=1 maxt=71", "06Z  5 JAN 98"},
       {E + " T-5", "id=KDEN type=1 mint=-5", "SFC 1200Z  5 JAN 98"},
   };
-  for (const auto& c : cases) EXPECT_EQ(read_all("ZAVSFC\n" + c.label + "\n" + c.line + "\n"), std::vector{c.expected}) << c.line;
+  for (const auto& c : cases)
+    EXPECT_EQ(read_all("ZAVSFC\n" + c.label + "\n" + c.line + "\n"), std::vector{c.expected}) << c.line;
 }
 
 // Every optional group, each with the fields it sets.
@@ -153,7 +156,8 @@ struct Group {
 };
 const std::vector<Group> kGroups = {
     {"@1253", [](auto& r) { return r.time == 1253; }},
-    {"L397,-1048", [](auto& r) { return r.lat == 39.7f && r.lon == -104.8f && std::string(r.region) == "SHIP" && r.elev == 0; }},
+    {"L397,-1048",
+     [](auto& r) { return r.lat == 39.7f && r.lon == -104.8f && std::string(r.region) == "SHIP" && r.elev == 0; }},
     {"P2 15", [](auto& r) { return r.ptype == 2 && r.ptend == 1.5f; }},
     {"Q12", [](auto& r) { return r.prec3 == 0.12f; }},
     {"r25", [](auto& r) { return r.prec6 == 0.25f; }},

@@ -76,7 +76,14 @@ class SfcTool : public ::testing::Test {
 };
 
 // Value 1, value 2, text and default units of every variable; kind selects the report.
-struct Row { const char* name; float v1, v2; const char* text; const char* units; float tol = 0; int kind = 0, ltype = N, time = N; };
+struct Row {
+  const char* name;
+  float v1, v2;
+  const char* text;
+  const char* units;
+  float tol = 0;
+  int kind = 0, ltype = N, time = N;
+};
 
 const Row kRows[] = {
     {"city", M, M, "KOKC", ""}, {"temp", 68, M, "", "F"}, {"ttd", 68, 50, "", "F"}, {"dewp", 50, M, "", "F"},
@@ -218,10 +225,10 @@ TEST_F(SfcTool, GridRelativeWind) {
   r.wdir = 180;  // a south wind here points 120 degrees on the map
   for (float speed : {15.0f, M}) {
     r.wspd = speed;
-    for (auto [name, expected] : {std::pair{"uwndg", -6.682249f}, {"vwndg", 3.858f}, {"uwnd", 0.0f}, {"vwnd", 7.716f}}) {
+    for (auto [name, want] : {std::pair{"uwndg", -6.682249f}, {"vwndg", 3.858f}, {"uwnd", 0.0f}, {"vwnd", 7.716f}}) {
       VarRec v = var(name);
       ASSERT_EQ(SFC_get_data(&r, &v, &data), 1);
-      EXPECT_NEAR(data.val1, speed == M ? M : expected, 1e-3) << name;
+      EXPECT_NEAR(data.val1, speed == M ? M : want, 1e-3) << name;
     }
   }
 }

@@ -65,7 +65,7 @@ class Var : public ::testing::Test {
 std::string roles() {
   std::string s;
   for (int i = 0; i < VAR_get_num(); ++i)
-    s += std::string(VAR_get_name(i)) + "/" + std::to_string(VAR_get_flag(i)) + "/" + std::to_string(VAR_get_type(i)) + " ";
+    s += VAR_get_name(i) + ("/" + std::to_string(VAR_get_flag(i))) + "/" + std::to_string(VAR_get_type(i)) + " ";
   return s;
 }
 
@@ -96,8 +96,7 @@ TEST_F(Var, FirstRecordOfEachRequest) {
       {"+ens[c]temp", "ens[c]temp||11|0|19300011|-9999|-9999/-9999|"},
       {"+ensmean[]rhum", "ensmean[]rhum||11|0|19000052|-9999|-9999/-9999|"},
       {"+ensdev[]temp", "ensdev[]temp||11|0|19001011|-9999|-9999/-9999|"},
-      {"11", "Temperature||11|0|11|-9999|-9999/-9999|"},
-      {"+temp-2", "temp-2||11|0|11|-9999|-9999/-9999|"},
+      {"11", "Temperature||11|0|11|-9999|-9999/-9999|"}, {"+temp-2", "temp-2||11|0|11|-9999|-9999/-9999|"},
       {"nosuchvar", "nosuchvar||11|0|0|-9999|-9999/-9999|"},
   };
   for (const auto& c : cases) {
