@@ -44,30 +44,6 @@ std::size_t point_count(const GridRec* g) {
 
 bool has_values(const GridRec* g) { return g && g->values && point_count(g) > 0; }
 
-// Saves the current map domain and its view limits and puts both back on scope exit,
-// so a zoomed view of the caller survives a detour through a grid's domain.
-class DomainGuard {
- public:
-  DomainGuard() {
-    MAP_get_domain(&domain_);
-    MAP_get_limits(limits_);
-  }
-  ~DomainGuard() {
-    MAP_domain(&domain_);
-    float now[4];
-    MAP_get_limits(now);
-    if (std::memcmp(now, limits_, sizeof now) != 0)
-      MAP_set_view(limits_[0], limits_[1], limits_[2], limits_[3]);
-  }
-  DomainGuard(const DomainGuard&) = delete;
-  DomainGuard& operator=(const DomainGuard&) = delete;
-  const DomainRec& domain() const { return domain_; }
-
- private:
-  DomainRec domain_{};
-  float limits_[4]{};
-};
-
 // The part of a grid function name before the first '-'.
 std::string base_name(const char* name) {
   if (!name) return {};
@@ -95,6 +71,22 @@ void make_label(GridRec* g) {
 }
 
 }  // namespace
+
+GRD_DomainGuard::GRD_DomainGuard() {
+  MAP_get_domain(&domain_);
+  MAP_get_limits(limits_);
+}
+
+GRD_DomainGuard::~GRD_DomainGuard() {
+  if (domain_.proj == IMISS) {
+    MAP_domain(nullptr);
+    return;
+  }
+  MAP_domain(&domain_);
+  float now[4];
+  MAP_get_limits(now);
+  if (std::memcmp(now, limits_, sizeof now) != 0) MAP_set_view(limits_[0], limits_[1], limits_[2], limits_[3]);
+}
 
 // ---- slot table and header setting ----
 
@@ -360,7 +352,7 @@ float GRD_get_value_domain(const GridRec* grid, const DomainRec* domain, float* 
   if (!grid || !x || !y) return MISS;
   float gx = MISS, gy = MISS, column = MISS, row = MISS;
   {
-    DomainGuard guard;
+    GRD_DomainGuard guard;
     const DomainRec& from = (domain && domain->proj != IMISS) ? *domain : guard.domain();
     MAP_domain_tran(&from, &grid->domain, &gx, &gy, *x, *y);
     MAP_domain(&grid->domain);
@@ -479,7 +471,7 @@ int GRD_point_locate(GridRec* grid, const char* what) {
   copy_bounded(grid->units, sizeof grid->units, kind == LAT || kind == LON ? "deg" : "");
   grid->var = 0;
 
-  DomainGuard guard;
+  GRD_DomainGuard guard;
   const DomainRec& d = grid->domain;
   MAP_domain(&d);
   float xc = 0.0f, yc = 0.0f;
@@ -531,7 +523,7 @@ int GRD_proj_XY(const GridRec* grid, const DomainRec* target, float** X, float**
     MESS_print(MESS_WARN, "GRD_proj_XY: Unable to allocate grid arrays\n");
     return -1;
   }
-  DomainGuard guard;
+  GRD_DomainGuard guard;
   const DomainRec to = (target && target->proj != IMISS) ? *target : guard.domain();
   const DomainRec& d = grid->domain;
   MAP_domain(&d);

@@ -84,6 +84,22 @@ int GRD_point_locate(GridRec* grid, const char* what);
 int GRD_proj_XY(const GridRec* grid, const DomainRec* target, float** X, float** Y);
 int GRD_calc_var();
 
+// Saves the current map domain and its view limits and puts both back when it goes out of
+// scope (an unset domain stays unset), so a zoomed view of the caller survives a detour
+// through a grid's domain.
+class GRD_DomainGuard {
+ public:
+  GRD_DomainGuard();
+  ~GRD_DomainGuard();
+  GRD_DomainGuard(const GRD_DomainGuard&) = delete;
+  GRD_DomainGuard& operator=(const GRD_DomainGuard&) = delete;
+  const DomainRec& domain() const { return domain_; }
+
+ private:
+  DomainRec domain_{};
+  float limits_[4]{};
+};
+
 // ---- grid math (function table; evaluation arrives with the grid calculator) ----
 int GRD_is_math_func(const char* name);  // class code, 0 when not a grid function
 int GRD_is_plot_func(const char* name);

@@ -477,13 +477,10 @@ void compute_residuals(const Geometry& g, Field* fields, int nf) {
   }
 }
 
-// Station map positions -> grid coordinates of domain, restoring the caller's domain
-// (and a zoomed view of it) afterwards.
+// Station map positions -> grid coordinates of domain; the caller's domain (and a zoomed
+// view of it) is current again afterwards.
 void to_grid_coords(const DomainRec& domain, float* x, float* y, int n) {
-  DomainRec saved{};
-  MAP_get_domain(&saved);
-  float view[4];
-  MAP_get_limits(view);
+  GRD_DomainGuard guard;
   MAP_domain(&domain);
   for (int s = 0; s < n; ++s) {
     float col = MISS, row = MISS;
@@ -491,15 +488,6 @@ void to_grid_coords(const DomainRec& domain, float* x, float* y, int n) {
     x[s] = col;
     y[s] = row;
   }
-  if (saved.proj == -9999) {
-    MAP_domain(nullptr);
-    return;
-  }
-  MAP_domain(&saved);
-  float now[4];
-  MAP_get_limits(now);
-  if (now[0] != view[0] || now[1] != view[1] || now[2] != view[2] || now[3] != view[3])
-    MAP_set_view(view[0], view[1], view[2], view[3]);
 }
 
 // A fixed text field that may lack its terminator.
