@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 
 #include "analysis/grd_tool.h"
 #include "config/flag.h"
@@ -45,37 +46,32 @@ TEST_F(Plt, PanelTextsSetTheViewSize) {
   }
 }
 
+// Labels of 69 characters are kept, longer ones dropped (not cut); six overlays.
 TEST_F(Plt, LabelsKeepTheirSlotsAndLimits) {
   const std::string l69(69, 'a'), l70(70, 'b');
   PLT_label_up_left("Temperature");
   PLT_label_low_right(l69.c_str());
-  PLT_label_up_right(l70.c_str());  // too long: dropped, not cut
-  EXPECT_STREQ(PLT_get_label(0, 0), "Temperature");
-  EXPECT_EQ(PLT_get_label(5, 0), l69);
-  EXPECT_STREQ(PLT_get_label(2, 0), "");
-  EXPECT_STREQ(PLT_get_label(6, 0), "");
+  PLT_label_up_right(l70.c_str());
   EXPECT_EQ(PLT_next_overlay(), 1);
   PLT_label_up_left("Dew point");
-  EXPECT_STREQ(PLT_get_label(0, 1), "Dew point");
-  EXPECT_STREQ(PLT_get_label(0, 0), "Temperature");
+  for (const auto& [pos, over, text] : {std::tuple{0, 0, "Temperature"}, {5, 0, l69.c_str()}, {2, 0, ""},
+                                        {6, 0, ""}, {0, 1, "Dew point"}})
+    EXPECT_STREQ(PLT_get_label(pos, over), text) << pos << "," << over;
   for (int n = 2; n <= 5; ++n) EXPECT_EQ(PLT_next_overlay(), n);
   EXPECT_EQ(PLT_next_overlay(), -1);
   PLT_init_labels();
   EXPECT_STREQ(PLT_get_label(0, 0), "");
-  EXPECT_EQ(PLT_get_overlay(), 0);
-}
-
-TEST_F(Plt, NegativeLabelTypeJoinsOverlays) {
+  // A negative label type joins the overlays' labels into overlay 0, within 60 characters.
   PLT_set_label_type(-1);
   PLT_label_up_left("Temperature (F)");
   PLT_next_overlay();
   EXPECT_EQ(PLT_get_label_type(), -2);
   PLT_label_up_left("Dew point (F)");
   PLT_next_overlay();
-  PLT_label_up_left(std::string(40, 'x').c_str());  // the joined label would pass 60
+  PLT_label_up_left(std::string(40, 'x').c_str());
   EXPECT_STREQ(PLT_get_label(0, 0), "Temperature (F) Dew point (F)");
   EXPECT_STREQ(PLT_get_label(0, 1), "");
-  EXPECT_EQ(PLT_reset(1.0F), PLT_is_off() ? -1 : 0);
+  PLT_reset(1.0F);
   EXPECT_EQ(PLT_get_label_type(), -1);
 }
 
@@ -92,15 +88,13 @@ TEST_F(Plt, PlotParametersAndDumps) {
   EXPECT_EQ(GRD_get_grid_factor(), 1);
   EXPECT_EQ(PLT_get_dump(), 4);
   // Plot type "none" opens nothing.
-  FLAG_set(11, 99);
-  EXPECT_EQ(PLT_open(1.0F), -1);
-  EXPECT_EQ(gchk_graphics(), 0);
-  EXPECT_EQ(PLT_close(), -1);
-  FLAG_set(11, -9999);
-  EXPECT_EQ(PLT_open(1.0F), 0);
-  EXPECT_EQ(gchk_graphics(), 1);
-  EXPECT_EQ(PLT_close(), 0);
-  EXPECT_EQ(gchk_graphics(), 0);
+  for (const auto& [type, result, open] : {std::tuple{99, -1, 0}, {-9999, 0, 1}}) {
+    FLAG_set(11, type);
+    EXPECT_EQ(PLT_open(1.0F), result);
+    EXPECT_EQ(gchk_graphics(), open);
+    EXPECT_EQ(PLT_close(), result);
+    EXPECT_EQ(gchk_graphics(), 0);
+  }
 }
 
 }  // namespace

@@ -6,6 +6,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+extern char** environ;
+
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
@@ -130,4 +132,13 @@ std::string read_file(const std::string& path) {
 void write_file(const std::string& path, const std::string& text) {
   std::ofstream out(path, std::ios::binary);
   out << text;
+}
+
+std::map<std::string, std::string> clean_env(const std::string& resource_dir) {
+  std::map<std::string, std::string> env;
+  for (char** e = environ; *e; ++e)
+    if (std::strncmp(*e, "zav", 3) == 0) env[std::string(*e, std::strcspn(*e, "="))] = "";
+  env["zavdefault"] = resource_dir;
+  env["DISPLAY"] = "";
+  return env;
 }

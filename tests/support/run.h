@@ -23,6 +23,11 @@ RunResult run_stacont(const std::vector<std::string>& args, const std::string& s
                       const std::map<std::string, std::string>& env = {},
                       const std::string& cwd = "", int timeout_s = 30);
 
+// An environment for run_program/run_stacont that removes every zav* variable of the
+// caller and the display, and reads resource files from resource_dir (which may not
+// exist), so the user's settings cannot leak into a run.
+std::map<std::string, std::string> clean_env(const std::string& resource_dir);
+
 // A fresh empty directory under $TMPDIR (or /tmp).
 std::string make_temp_dir(const std::string& tag);
 std::string read_file(const std::string& path);
