@@ -891,16 +891,13 @@ int main(int argc, char** argv) {
       return 1;
     }
   }
-  static const char* const kMonths[] = {"JAN", "FEB", "MAR"};
   long reports = 0;
   for (int hour = 0; hour < kHours; ++hour) {
     char name[32], label[32];
     std::snprintf(name, sizeof name, "20260314%02d.sfc", hour);
-    std::snprintf(label, sizeof label, "%2.2dZ %2d %3s %2.2d", hour, 14, kMonths[2], 26);
+    std::snprintf(label, sizeof label, "%02dZ 14 MAR 26\n", hour);
     const std::string path = dir + "/" + name;
-    std::string text = "ZAVSFC\n";
-    text += label;
-    text += "\n";
+    std::string text = std::string("ZAVSFC\n") + label;
     for (const Site& s : sites) {
       const Report r = make_report(s, hour);
       if (!r.present) continue;
@@ -909,8 +906,11 @@ int main(int argc, char** argv) {
       ++reports;
     }
     FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f || std::fwrite(text.data(), 1, text.size(), f) != text.size() || std::fclose(f) != 0) {
+    bool ok = f != nullptr && std::fwrite(text.data(), 1, text.size(), f) == text.size();
+    if (f != nullptr && std::fclose(f) != 0) ok = false;
+    if (!ok) {
       std::fprintf(stderr, "make_sample: cannot write %s\n", path.c_str());
+      if (vals) std::fclose(vals);
       return 1;
     }
   }
