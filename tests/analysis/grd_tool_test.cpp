@@ -230,17 +230,17 @@ class GridMapTest : public testing::Test {
 };
 
 TEST_F(GridMapTest, PointLocateMatchesInverseTransform) {
-  const char* labels[] = {"Latitude (deg)", "Longitude (deg)", "Projection X", "Projection Y"};
-  const char* words[] = {"lat", "lon", "projx", "projy"};
+  const char* const cases[][3] = {
+      {"lat", "Latitude (deg)", "deg"}, {"lon", "Longitude (deg)", "deg"}, {"projx", "Projection X", ""},
+      {"projy", "Projection Y", ""}};
   for (int w = 0; w < 4; ++w) {
     std::vector<float> v(63, 1.0f);
     v[10] = kMiss;
     TestGrid t(9, 7, v, &dom);
-    ASSERT_EQ(GRD_point_locate(&t.g, words[w]), 0);
-    EXPECT_EQ(t.g.values[10], kMiss);
-    EXPECT_EQ(t.g.var, 0);
-    EXPECT_STREQ(t.g.units, w < 2 ? "deg" : "");
-    EXPECT_STREQ(t.g.datatype, labels[w]);
+    ASSERT_EQ(GRD_point_locate(&t.g, cases[w][0]), 0);
+    EXPECT_EQ(std::vector<float>({t.g.values[10], static_cast<float>(t.g.var)}), std::vector<float>({kMiss, 0}));
+    EXPECT_STREQ(t.g.datatype, cases[w][1]);
+    EXPECT_STREQ(t.g.units, cases[w][2]);
     for (int k = 0; k < 63; ++k) {
       if (k == 10) continue;
       float xy[2], ll[2];
@@ -248,15 +248,14 @@ TEST_F(GridMapTest, PointLocateMatchesInverseTransform) {
       MAP_domain(&dom);
       ASSERT_EQ(MAP_untran(&ll[0], &ll[1], xy[0], xy[1]), 1);
       MAP_domain(&map);
-      EXPECT_NEAR(t.g.values[k], w < 2 ? ll[w] : xy[w - 2], 1e-3) << words[w] << " " << k;
+      EXPECT_NEAR(t.g.values[k], w < 2 ? ll[w] : xy[w - 2], 1e-3) << cases[w][0] << " " << k;
     }
     if (w == 0) {
       EXPECT_NEAR(t.g.values[3 * 9 + 4], 38, 1e-4);  // the centre point
     }
   }
-  TestGrid c(9, 7, std::vector<float>(63, 0.0f), &dom);
   testing::internal::CaptureStderr();
-  EXPECT_EQ(GRD_point_locate(&c.g, "height"), -1);
+  EXPECT_EQ(GRD_point_locate(GRD_get_grid(0), "height"), -1);
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "GRD_point_locate: Unknown coordinate: height\n");
 }
 
@@ -333,22 +332,22 @@ TEST(GridCalc, ArgumentWalk) {
 TEST(GridCalc, UnavailableFunctionLeavesSlotEmpty) {
   ASSERT_EQ(VAR_setup(nullptr, "add(temp,dewp)"), 1);
   const DomainRec dom = make_domain(1, 45, -100, 3, 3, 2);
-  for (bool with_values : {true, false}) {
+  const std::pair<bool, const char*> cases[] = {{true, "GRD_math: Math function not available: add\n"},
+                                                {false, "GRD_math: Invalid grids\n"}};
+  for (const auto& [with_values, message] : cases) {
     for (int s = 0; s < 3; ++s) {
       GRD_free(GRD_get_grid(s));
       GRD_set_grid_domain(s, &dom);
       GRD_set_var(s);
-      if (s > 0) GRD_get_grid(s)->source = 1;
+      GRD_get_grid(s)->source = s > 0 ? 1 : 0;
       if (s > 0 && with_values) {
         ASSERT_EQ(GRD_alloc_grid(s), 1);
       }
     }
     testing::internal::CaptureStderr();
     EXPECT_EQ(GRD_calc_var(), 1);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(),
-              with_values ? "GRD_math: Math function not available: add\n" : "GRD_math: Invalid grids\n");
-    EXPECT_EQ(GRD_get_grid(0)->values, nullptr);
-    EXPECT_EQ(GRD_get_grid(0)->source, 0);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), message);
+    EXPECT_EQ(std::vector<long>({GRD_get_grid(0)->values != nullptr, GRD_get_grid(0)->source}), std::vector<long>({0, 0}));
     EXPECT_EQ(GRD_get_grid(1)->values != nullptr, with_values);  // arguments untouched
   }
   for (int s = 0; s < 3; ++s) GRD_free(GRD_get_grid(s));
