@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <numeric>
 #include <vector>
 
 #include "analysis/grd_read.h"
@@ -19,77 +20,57 @@
 namespace {
 
 constexpr float kMiss = -9999.0f;
+using Floats = std::vector<float>;
 
 DomainRec make_domain(int proj, float clat, float clon, int nx, int ny, float d) {
-  DomainRec r;
-  DOM_init(&r);
-  r.proj = proj;
-  r.clat = clat;
-  r.clon = clon;
-  r.nx = nx;
-  r.ny = ny;
-  r.dx = r.dy = d;
-  return r;
+  return {proj, kMiss, kMiss, kMiss, kMiss, kMiss, kMiss, kMiss, clat, clon, d, d, nx, ny, 0};
 }
 
 // A record that owns its values for the test's lifetime.
 struct TestGrid {
   GridRec g;
-  TestGrid(int nx, int ny, const std::vector<float>& values, const DomainRec* domain = nullptr) {
-    std::memset(&g, 0, sizeof g);
+  TestGrid(int nx, int ny, const Floats& values, const DomainRec* domain = nullptr) {
     GRD_init(&g);
     g.domain = domain ? *domain : make_domain(2, 40, -100, nx, ny, 1);
     EXPECT_EQ(GRD_alloc(&g), 1);
     std::copy(values.begin(), values.end(), g.values);
   }
   ~TestGrid() { GRD_free(&g); }
-  std::vector<float> vals() const { return {g.values, g.values + g.domain.nx * g.domain.ny}; }
+  Floats vals() const { return {g.values, g.values + g.domain.nx * g.domain.ny}; }
 };
 
 TEST(GridValues, BilinearMaxMinAndMissingValues) {
-  const struct {
-    float x, y, expected;
-    int missing_index;  // -1: none
-  } cases[] = {{0, 0, 0, -1}, {1.5f, 0.5f, 6.5f, -1}, {0.25f, 1.75f, 17.75f, -1},
-               // Last column exactly: the right-hand neighbours are the point itself.
-               {2, 1, 12, -1}, {2, 0.5f, 7, -1},
-               // Just beyond the last column / row, before the first, not a number.
-               {2.01f, 0, kMiss, -1}, {0, 2.01f, kMiss, -1}, {-0.001f, 0, kMiss, -1}, {0, -0.001f, kMiss, -1},
-               {NAN, 0, kMiss, -1},
-               // Last row interpolates along x only.
-               {0.5f, 2, 20.5f, -1}, {2, 2, 22, -1},
-               // A missing corner spoils the value even with weight 0.
-               {0, 0, kMiss, 4}, {1, 1, kMiss, 5}, {0.5f, 2, kMiss, 7}, {2, 0, kMiss, 5}, {2, 0, 2, 4}};
+  const struct { float x, y, expected; int missing_index; } cases[] = {  // index -1: none missing
+      {1.5f, 0.5f, 6.5f, -1}, {0.25f, 1.75f, 17.75f, -1},
+      // Last column exactly: the right-hand neighbours are the point itself; last row: along x only.
+      {2, 0.5f, 7, -1}, {0.5f, 2, 20.5f, -1}, {2, 2, 22, -1},
+      // Just beyond the last column / row, before the first, not a number.
+      {2.01f, 0, kMiss, -1}, {0, 2.01f, kMiss, -1}, {-0.001f, 0, kMiss, -1}, {NAN, 0, kMiss, -1},
+      // A missing corner spoils the value even with weight 0.
+      {0, 0, kMiss, 4}, {0.5f, 2, kMiss, 7}, {2, 0, kMiss, 5}, {2, 0, 2, 4}};
   for (const auto& c : cases) {
-    std::vector<float> v = {0, 1, 2, 10, 11, 12, 20, 21, 22};  // 10 * row + column
+    Floats v = {0, 1, 2, 10, 11, 12, 20, 21, 22};  // 10 * row + column
     if (c.missing_index >= 0) v[c.missing_index] = kMiss;
     TestGrid t(3, 3, v);
     EXPECT_FLOAT_EQ(GRD_get_value(&t.g, c.x, c.y), c.expected) << c.x << "," << c.y << " " << c.missing_index;
   }
 
-  const struct {
-    std::vector<float> v;
-    float hi, lo;
-  } extremes[] = {{{kMiss, kMiss, 5, 3, 7, kMiss}, 7, 3},
-                  {{kMiss, -2, kMiss, -8, kMiss, kMiss}, -2, -8},
-                  {{kMiss, kMiss, kMiss, kMiss, kMiss, kMiss}, kMiss, kMiss}};
+  const struct { Floats v; float hi, lo; } extremes[] = {{{kMiss, kMiss, 5, 3, 7, kMiss}, 7, 3},
+                                                         {{kMiss, -2, kMiss, -8, kMiss, kMiss}, -2, -8},
+                                                         {Floats(6, kMiss), kMiss, kMiss}};
   for (const auto& c : extremes) {
     TestGrid t(3, 2, c.v);
     float hi = 0, lo = 0;
-    EXPECT_EQ(GRD_maxmin(&t.g, &hi, &lo), 0);
-    EXPECT_EQ(std::vector<float>({hi, lo}), std::vector<float>({c.hi, c.lo}));
+    EXPECT_EQ(Floats({static_cast<float>(GRD_maxmin(&t.g, &hi, &lo)), hi, lo}), Floats({0, c.hi, c.lo}));
   }
   // Without values (or without a sane size): failure results, and nothing touches the record.
   GridRec g;
   GRD_init(&g);
-  g.domain = make_domain(2, 40, -100, 3, 3, 1);
   float hi = 1, lo = 1, m = 0;
-  EXPECT_EQ(GRD_maxmin(&g, &hi, &lo), -1);
-  EXPECT_EQ(std::vector<float>({hi, lo}), std::vector<float>({kMiss, kMiss}));
-  EXPECT_EQ(GRD_get_value(&g, 1, 1), kMiss);
-  EXPECT_EQ(GRD_units(&g, "C"), -1);
-  EXPECT_EQ(GRD_UVmax(&g, &g, &m), -1.0f);
-  for (const auto& s : {std::pair{0, 5}, {-3, 4}, {-9999, 2}, {100000, 100000}}) {
+  EXPECT_EQ(Floats({static_cast<float>(GRD_maxmin(&g, &hi, &lo)), hi, lo}), Floats({-1, kMiss, kMiss}));
+  EXPECT_EQ(Floats({GRD_get_value(&g, 1, 1), static_cast<float>(GRD_units(&g, "C")), GRD_UVmax(&g, &g, &m)}),
+            Floats({kMiss, -1, -1}));
+  for (const auto& s : {std::pair{0, 5}, {-3, 4}, {100000, 100000}}) {
     g.domain = make_domain(2, 0, 0, s.first, s.second, 1);
     testing::internal::CaptureStderr();
     EXPECT_EQ(GRD_alloc(&g), 0);
@@ -99,43 +80,38 @@ TEST(GridValues, BilinearMaxMinAndMissingValues) {
 }
 
 TEST(GridValues, EditScaleOffsetAndUVmax) {
-  TestGrid t(3, 2, std::vector<float>(6, 0.0f));
+  TestGrid t(3, 2, Floats(6, 0.0f));
   const float edits[][3] = {{1.4f, 0.6f, 1}, {2.49f, 1.49f, 1}, {2.5f, 0, 0}, {-0.1f, 0, 0}, {0, 1.5f, 0}};
   for (const auto& e : edits) EXPECT_EQ(GRD_edit_value(&t.g, e[0], e[1], 9), e[2]) << e[0] << "," << e[1];
-  EXPECT_EQ(t.vals(), (std::vector<float>{0, 0, 0, 0, 9, 9}));
+  EXPECT_EQ(t.vals(), Floats({0, 0, 0, 0, 9, 9}));
 
   TestGrid s(2, 2, {1, kMiss, -3, 4});
   GRD_scale(&s.g, 2);
   GRD_offset(&s.g, 1);
-  EXPECT_EQ(s.vals(), (std::vector<float>{3, kMiss, -5, 9}));
+  EXPECT_EQ(s.vals(), Floats({3, kMiss, -5, 9}));
 
   TestGrid u(2, 2, {0, 3, kMiss, 1}), v(2, 2, {100, 4, 50, 1}), z(2, 2, {0, 0, kMiss, 0});
   float m = 0;
-  EXPECT_EQ(std::vector<float>({GRD_UVmax(&u.g, &v.g, &m), m}), std::vector<float>({5, 5}));  // u = 0 is no wind
-  EXPECT_EQ(std::vector<float>({GRD_UVmax(&z.g, &v.g, &m), m}), std::vector<float>({kMiss, kMiss}));
+  EXPECT_EQ(Floats({GRD_UVmax(&u.g, &v.g, &m), m}), Floats({5, 5}));  // u = 0 is no wind
+  EXPECT_EQ(Floats({GRD_UVmax(&z.g, &v.g, &m), m}), Floats({kMiss, kMiss}));
 }
 
 TEST(GridLifeCycle, CopyInfoMoveAndFree) {
   const DomainRec dom = make_domain(4, 35, -95, 4, 3, 2.5f);
-  TestGrid src(4, 3, std::vector<float>(12, 1.5f), &dom);
+  TestGrid src(4, 3, Floats(12, 1.5f), &dom);
   src.g.type = 2;
-  src.g.source = src.g.version = src.g.model = 1;
+  src.g.source = 1;
   std::strcpy(src.g.units, "F");
   GridRec dst;
   GRD_init(&dst);
   dst.time = 12;
   std::strcpy(dst.datatype, "mine");
   GRD_copy_info(&dst, &src.g);
-  EXPECT_EQ(dst.values, nullptr);
-  EXPECT_STREQ(dst.units, "F");
-  EXPECT_EQ(std::vector<int>({dst.type, dst.source, dst.version, dst.model, dst.time}),
-            std::vector<int>({2, 1, 1, 1, 12}));
-  EXPECT_EQ(DOM_comp(&dst.domain, &dom), 1);
-  EXPECT_STREQ(dst.datatype, "mine");  // left as it was
-
+  EXPECT_EQ(std::vector<int>({dst.values == nullptr, dst.type, dst.source, dst.time, DOM_comp(&dst.domain, &dom)}),
+            std::vector<int>({1, 2, 1, 12, 1}));
+  EXPECT_EQ(std::string(dst.units) + "|" + dst.datatype, "F|mine");  // the description is left as it was
   GRD_move(&dst, &src.g);
-  EXPECT_EQ(src.g.values, nullptr);
-  ASSERT_NE(dst.values, nullptr);
+  ASSERT_TRUE(src.g.values == nullptr && dst.values != nullptr);
   EXPECT_EQ(dst.values[11], 1.5f);
   GRD_free(&dst);
   EXPECT_EQ(std::vector<long>({dst.values != nullptr, dst.source, dst.domain.nx}), std::vector<long>({0, 0, -9999}));
@@ -143,8 +119,7 @@ TEST(GridLifeCycle, CopyInfoMoveAndFree) {
 
 TEST(GridSlots, TableHeaderAndGridFactor) {
   GridRec* table = GRD_get_grids();
-  EXPECT_EQ(table + 59, GRD_get_grid(59));
-  EXPECT_EQ(table[7].var, -9999);
+  EXPECT_TRUE(table + 59 == GRD_get_grid(59) && table[7].var == -9999);
   testing::internal::CaptureStderr();
   EXPECT_EQ(GRD_get_grid(60), nullptr);
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "GRD_get_grid: Invalid grid slot: 60\n");
@@ -155,11 +130,11 @@ TEST(GridSlots, TableHeaderAndGridFactor) {
   EXPECT_EQ(GRD_get_grid_factor(), 2);
   GRD_set_grid_domain(3, &dom);
   GRD_set_grid_factor(1);
-  EXPECT_EQ(std::vector<int>({table[3].source, table[3].version, table[3].domain.nx, table[3].domain.ny}),
-            std::vector<int>({0, 0, 49, 33}));
-  EXPECT_EQ(std::vector<float>({table[3].domain.dx, table[3].domain.dy}), std::vector<float>({0.6f, 0.6f}));
+  const DomainRec& d3 = table[3].domain;
+  EXPECT_EQ(Floats({1.0f * table[3].source, 1.0f * table[3].version, 1.0f * d3.nx, 1.0f * d3.ny, d3.dx, d3.dy}),
+            Floats({0, 0, 49, 33, 0.6f, 0.6f}));
   GRD_set_grid_domain(3, &dom);
-  EXPECT_EQ(table[3].domain.nx, 25);
+  EXPECT_EQ(d3.nx, 25);
 
   GRD_set_grid_info(3, "A very long description that does not fit into the seventy byte data type field");
   EXPECT_EQ(std::strlen(GRD_get_grid_info(3)), 69u);
@@ -195,24 +170,20 @@ TEST(GridUnits, FahrenheitToCelsiusRewritesLabel) {
   TestGrid t(2, 2, {32, 212, kMiss, 50});
   std::strcpy(t.g.units, "F");
   std::strcpy(t.g.datatype, "Temperature (F)");
-  EXPECT_EQ(GRD_units(&t.g, "C"), 0);
-  EXPECT_EQ(GRD_units(&t.g, ""), 0);  // no target: nothing changes
-  for (int k : {0, 1, 3}) EXPECT_NEAR(t.g.values[k], (std::vector<float>{0, 100, 0, 10})[k], 1e-4);
+  EXPECT_EQ(GRD_units(&t.g, "C") + GRD_units(&t.g, ""), 0);  // no target: nothing changes
+  for (int k : {0, 1, 3}) EXPECT_NEAR(t.g.values[k], Floats({0, 100, 0, 10})[k], 1e-4);
   EXPECT_EQ(t.g.values[2], kMiss);
-  EXPECT_STREQ(t.g.units, "C");
-  EXPECT_STREQ(t.g.datatype, "Temperature (C)");
+  EXPECT_EQ(std::string(t.g.units) + "|" + t.g.datatype, "C|Temperature (C)");
 }
 
 class GridMapTest : public testing::Test {
  protected:
-  // A Lambert grid over the central United States (odd sizes: the centre is a point),
-  // looked at from a polar-stereographic map.
+  // A Lambert grid over the central United States looked at from a polar-stereographic map.
   DomainRec dom = make_domain(4, 38, -97, 9, 7, 1.5f);
-  DomainRec map;
+  DomainRec map = make_domain(1, 60, -150, 5, 5, 2);
   void SetUp() override {
     dom.p3 = dom.p4 = 25;
     dom.plon = -95;
-    map = make_domain(1, 60, -150, 5, 5, 2);
     MAP_domain(&map);
     MAP_get_domain(&map);
   }
@@ -221,37 +192,29 @@ class GridMapTest : public testing::Test {
     MAP_get_domain(&now);
     EXPECT_EQ(DOM_comp(&now, &map), 1) << "current domain not restored";
   }
-  // Map position of grid point (i, j) in the grid's own plane.
-  void point(int i, int j, float* x, float* y) {
+  // Position of grid point k in the grid's own plane and its latitude and longitude.
+  void point(int k, float* xy, float* ll) {
     MAP_domain(&dom);
-    MAP_grid_tran(x, y, static_cast<float>(i), static_cast<float>(j));
+    MAP_grid_tran(&xy[0], &xy[1], static_cast<float>(k % 9), static_cast<float>(k / 9));
+    EXPECT_EQ(MAP_untran(&ll[0], &ll[1], xy[0], xy[1]), 1);
     MAP_domain(&map);
   }
 };
 
 TEST_F(GridMapTest, PointLocateMatchesInverseTransform) {
-  const char* const cases[][3] = {
-      {"lat", "Latitude (deg)", "deg"}, {"lon", "Longitude (deg)", "deg"}, {"projx", "Projection X", ""},
-      {"projy", "Projection Y", ""}};
+  const char* const cases[][3] = {{"lat", "Latitude (deg)", "deg"}, {"lon", "Longitude (deg)", "deg"},
+                                  {"projx", "Projection X", ""}, {"projy", "Projection Y", ""}};
   for (int w = 0; w < 4; ++w) {
-    std::vector<float> v(63, 1.0f);
+    Floats v(63, 1.0f);
     v[10] = kMiss;
     TestGrid t(9, 7, v, &dom);
     ASSERT_EQ(GRD_point_locate(&t.g, cases[w][0]), 0);
-    EXPECT_EQ(std::vector<float>({t.g.values[10], static_cast<float>(t.g.var)}), std::vector<float>({kMiss, 0}));
-    EXPECT_STREQ(t.g.datatype, cases[w][1]);
-    EXPECT_STREQ(t.g.units, cases[w][2]);
+    EXPECT_EQ(t.g.var, 0);
+    EXPECT_EQ(std::string(t.g.datatype) + "|" + t.g.units, std::string(cases[w][1]) + "|" + cases[w][2]);
     for (int k = 0; k < 63; ++k) {
-      if (k == 10) continue;
       float xy[2], ll[2];
-      point(k % 9, k / 9, &xy[0], &xy[1]);
-      MAP_domain(&dom);
-      ASSERT_EQ(MAP_untran(&ll[0], &ll[1], xy[0], xy[1]), 1);
-      MAP_domain(&map);
-      EXPECT_NEAR(t.g.values[k], w < 2 ? ll[w] : xy[w - 2], 1e-3) << cases[w][0] << " " << k;
-    }
-    if (w == 0) {
-      EXPECT_NEAR(t.g.values[3 * 9 + 4], 38, 1e-4);  // the centre point
+      point(k, xy, ll);
+      EXPECT_NEAR(t.g.values[k], k == 10 ? kMiss : w < 2 ? ll[w] : xy[w - 2], 1e-3) << cases[w][0] << " " << k;
     }
   }
   testing::internal::CaptureStderr();
@@ -260,46 +223,33 @@ TEST_F(GridMapTest, PointLocateMatchesInverseTransform) {
 }
 
 TEST_F(GridMapTest, ProjXYAndValueAtMapPositionOfAnotherDomain) {
-  std::vector<float> v(63);
-  for (int k = 0; k < 63; ++k) v[k] = static_cast<float>(k);
+  Floats v(63);
+  std::iota(v.begin(), v.end(), 0.0f);
   TestGrid t(9, 7, v, &dom);
-  float* X = nullptr;
-  float* Y = nullptr;
-  for (const DomainRec* target : {&dom, &dom, &map}) {  // earlier arrays are released
+  float *X = nullptr, *Y = nullptr, xy[2], ll[2], x, y;
+  for (const DomainRec* target : {&dom, &map}) {  // the earlier arrays are released
     ASSERT_EQ(GRD_proj_XY(&t.g, target, &X, &Y), 0);
     for (int k = 0; k < 63; ++k) {
-      float gx, gy, x, y;
-      point(k % 9, k / 9, &gx, &gy);
-      ASSERT_EQ(MAP_domain_tran(&dom, target, &x, &y, gx, gy), 1);
-      EXPECT_NEAR(X[k], x, 2e-3) << k;
-      EXPECT_NEAR(Y[k], y, 2e-3) << k;
+      point(k, xy, ll);
+      ASSERT_EQ(MAP_domain_tran(&dom, target, &x, &y, xy[0], xy[1]), 1);
+      EXPECT_LT(std::hypot(X[k] - x, Y[k] - y), 2e-3) << k;
     }
   }
   std::free(X);
   std::free(Y);
-
-  float gx, gy, x, y;
-  point(2, 3, &gx, &gy);
-  MAP_domain_tran(&dom, &map, &x, &y, gx, gy);
-  EXPECT_NEAR(GRD_get_value_domain(&t.g, nullptr, &x, &y), 29.0f, 2e-3);  // current map
-  EXPECT_NEAR(x, 2, 1e-3);
-  EXPECT_NEAR(y, 3, 1e-3);
-  x = gx;
-  y = gy;
-  EXPECT_NEAR(GRD_get_value_domain(&t.g, &dom, &x, &y), 29.0f, 2e-3);  // the grid's own
+  point(2 + 3 * 9, xy, ll);
+  MAP_domain_tran(&dom, &map, &x, &y, xy[0], xy[1]);
+  EXPECT_NEAR(GRD_get_value_domain(&t.g, nullptr, &x, &y), 29.0f, 2e-3);  // at a position of the current map
+  EXPECT_LT(std::hypot(x - 2, y - 3), 1e-3);  // in the grid's own coordinates
 }
 
 TEST(GridMath, FunctionClasses) {
-  const struct {
-    const char* name;
-    int math, plot, vect;
-  } cases[] = {{"add-temp", 10, 0, 0}, {"ADD", 10, 0, 0},  {"wchill2", 10, 0, 0}, {"wind", 20, 1, 0},
-               {"vect-1", 21, 1, 0},   {"strm", 23, 1, 0}, {"vdiff-x", 0, 0, 1},  {"smooth", 0, 0, 0},
-               {"-add", 0, 0, 0},      {"addx", 0, 0, 0}};
+  const struct { const char* name; int math, plot, vect; } cases[] = {
+      {"add-temp", 10, 0, 0}, {"ADD", 10, 0, 0}, {"wchill2", 10, 0, 0}, {"wind", 20, 1, 0}, {"vect-1", 21, 1, 0},
+      {"strm", 23, 1, 0}, {"vdiff-x", 0, 0, 1}, {"smooth", 0, 0, 0}, {"-add", 0, 0, 0}, {"addx", 0, 0, 0}};
   for (const auto& c : cases) {
-    EXPECT_EQ(GRD_is_math_func(c.name), c.math) << c.name;
-    EXPECT_EQ(GRD_is_plot_func(c.name), c.plot) << c.name;
-    EXPECT_EQ(GRD_is_vect_func(c.name), c.vect) << c.name;
+    EXPECT_EQ(std::vector<int>({GRD_is_math_func(c.name), GRD_is_plot_func(c.name), GRD_is_vect_func(c.name)}),
+              std::vector<int>({c.math, c.plot, c.vect})) << c.name;
   }
   EXPECT_EQ(GRD_is_math_func(nullptr), 0);
 }
@@ -308,13 +258,11 @@ TEST(GridCalc, ArgumentWalk) {
   ASSERT_EQ(VAR_setup(nullptr, "mul(temp,#2.5)"), 1);
   ASSERT_EQ(VAR_get_num(), 3);
   GridRec* list[8];
-  float consts[8];
-  std::fill(consts, consts + 8, kMiss);
-  EXPECT_EQ(GRD_find_param_grids(1, -1, 1, list, consts), 3);  // the end of the list
+  Floats consts(8, kMiss);
+  EXPECT_EQ(GRD_find_param_grids(1, -1, 1, list, consts.data()), 3);  // the end of the list
   EXPECT_EQ(std::vector<GridRec*>(list, list + 3), std::vector<GridRec*>({GRD_get_grid(1), nullptr, nullptr}));
-  EXPECT_FLOAT_EQ(consts[1], 2.5f);
-  EXPECT_EQ(consts[2], kMiss);
-  EXPECT_EQ(GRD_find_param_grids(1, 1, 1, list, consts), 1);  // with a count: the last one taken
+  EXPECT_EQ(Floats(consts.begin() + 1, consts.begin() + 3), Floats({2.5f, kMiss}));
+  EXPECT_EQ(GRD_find_param_grids(1, 1, 1, list, consts.data()), 1);  // with a count: the last one taken
   EXPECT_EQ(list[1], nullptr);
 
   // Vector components take the vector's number; the walk ends at the next top-level item.
@@ -324,8 +272,7 @@ TEST(GridCalc, ArgumentWalk) {
   GRD_get_grid(2)->var = 2;
   EXPECT_EQ(GRD_find_param_grids(0, 2, 0, list, nullptr), 2);
   EXPECT_EQ(std::vector<GridRec*>(list, list + 3), std::vector<GridRec*>({GRD_get_grid(1), GRD_get_grid(2), nullptr}));
-  EXPECT_EQ(GRD_get_grid(1)->var, 77);
-  EXPECT_EQ(GRD_get_grid(2)->var, 2);
+  EXPECT_EQ(std::vector<int>({GRD_get_grid(1)->var, GRD_get_grid(2)->var}), std::vector<int>({77, 2}));
   EXPECT_EQ(GRD_find_param_grids(1, -1, 0, list, nullptr), 4);
 }
 
@@ -347,8 +294,9 @@ TEST(GridCalc, UnavailableFunctionLeavesSlotEmpty) {
     testing::internal::CaptureStderr();
     EXPECT_EQ(GRD_calc_var(), 1);
     EXPECT_EQ(testing::internal::GetCapturedStderr(), message);
-    EXPECT_EQ(std::vector<long>({GRD_get_grid(0)->values != nullptr, GRD_get_grid(0)->source}), std::vector<long>({0, 0}));
-    EXPECT_EQ(GRD_get_grid(1)->values != nullptr, with_values);  // arguments untouched
+    // The result slot stays empty; the arguments are untouched.
+    EXPECT_EQ(std::vector<long>({GRD_get_grid(0)->values != nullptr, GRD_get_grid(0)->source,
+                                 GRD_get_grid(1)->values != nullptr}), std::vector<long>({0, 0, with_values}));
   }
   for (int s = 0; s < 3; ++s) GRD_free(GRD_get_grid(s));
 }
