@@ -2,14 +2,11 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <cstring>
 #include <map>
 #include <string>
 #include <vector>
 
 #include "tests/support/run.h"
-
-extern char** environ;
 
 namespace {
 
@@ -23,9 +20,8 @@ class InputFile : public ::testing::Test {
   void touch(const std::string& stamp) { write_file(dir + "/" + stamp + ".sfc", "ZAVSFC 1998 test data\n"); }
   // A clean site: no resource files, nothing from the user's shell, a fixed current time.
   RunResult run(std::vector<std::string> args, const std::string& input = "", bool own_conv = true) const {
-    std::map<std::string, std::string> env{{"zavdefault", dir}, {"zavcurtime", "199801051230"}};
-    for (char** e = environ; *e; ++e)
-      if (std::strncmp(*e, "zav", 3) == 0) env.try_emplace(std::string(*e, std::strcspn(*e, "=")), "");
+    std::map<std::string, std::string> env = clean_env(dir);
+    env["zavcurtime"] = "199801051230";
     if (own_conv) args.insert(args.begin(), {"-nc", conv});
     return run_stacont(args, input, env, dir, 20);
   }

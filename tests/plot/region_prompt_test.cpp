@@ -2,14 +2,11 @@
 // and the interactive region prompt with its exits.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <map>
 #include <string>
 #include <vector>
 
 #include "tests/support/run.h"
-
-extern char** environ;
 
 namespace {
 
@@ -23,11 +20,7 @@ RunResult run(std::vector<std::string> args, const std::string& in = "") {
   const std::string dir = make_temp_dir("domloop");
   write_file(dir + "/in.sfc", "ZAVSFC\n");
   // Nothing from the user's environment or resource files may answer a prompt.
-  std::map<std::string, std::string> env;
-  for (char** e = environ; *e; ++e)
-    if (std::strncmp(*e, "zav", 3) == 0) env[std::string(*e, std::strcspn(*e, "="))] = "";
-  env["zavdefault"] = dir;
-  env["DISPLAY"] = "";
+  const std::map<std::string, std::string> env = clean_env(dir);
   args.insert(args.begin(), {"-fp", std::string(STACONT_DATA_DIR) + "/"});
   args.push_back(dir + "/in.sfc");
   return run_stacont(args, in, env, dir, 30);
