@@ -196,30 +196,10 @@ class GridMapTest : public testing::Test {
   }
 };
 
-TEST_F(GridMapTest, PointLocateMatchesInverseTransform) {
-  const char* const cases[][3] = {{"lat", "Latitude (deg)", "deg"}, {"lon", "Longitude (deg)", "deg"},
-                                  {"projx", "Projection X", ""}, {"projy", "Projection Y", ""}};
-  for (int w = 0; w < 4; ++w) {
-    Floats v(63, 1.0f);
-    v[10] = kMiss;
-    TestGrid t(9, 7, v, &dom);
-    ASSERT_EQ(GRD_point_locate(&t.g, cases[w][0]), 0);
-    EXPECT_EQ(t.g.var, 0);
-    EXPECT_EQ(std::string(t.g.datatype) + "|" + t.g.units, std::string(cases[w][1]) + "|" + cases[w][2]);
-    for (int k = 0; k < 63; ++k) {
-      float xy[2], ll[2];
-      point(k, xy, ll);
-      EXPECT_NEAR(t.g.values[k], k == 10 ? kMiss : w < 2 ? ll[w] : xy[w - 2], 1e-3) << cases[w][0] << " " << k;
-    }
-  }
-  testing::internal::CaptureStderr();
-  EXPECT_EQ(GRD_point_locate(GRD_get_grid(0), "height"), -1);
-  EXPECT_EQ(testing::internal::GetCapturedStderr(), "GRD_point_locate: Unknown coordinate: height\n");
-}
-
-TEST_F(GridMapTest, ProjXYAndValueAtMapPositionOfAnotherDomain) {
+TEST_F(GridMapTest, CoordinatesAndValuesMatchTheMapTransforms) {
   Floats v(63);
   std::iota(v.begin(), v.end(), 0.0f);
+  v[10] = kMiss;
   TestGrid t(9, 7, v, &dom);
   float *X = nullptr, *Y = nullptr, xy[2], ll[2], x, y;
   for (const DomainRec* target : {&dom, &map}) {  // the earlier arrays are released
@@ -236,6 +216,21 @@ TEST_F(GridMapTest, ProjXYAndValueAtMapPositionOfAnotherDomain) {
   MAP_domain_tran(&dom, &map, &x, &y, xy[0], xy[1]);
   EXPECT_NEAR(GRD_get_value_domain(&t.g, nullptr, &x, &y), 29.0f, 2e-3);  // at a position of the current map
   EXPECT_LT(std::hypot(x - 2, y - 3), 1e-3);  // in the grid's own coordinates
+
+  const char* const cases[][3] = {{"lat", "Latitude (deg)", "deg"}, {"lon", "Longitude (deg)", "deg"},
+                                  {"projx", "Projection X", ""}, {"projy", "Projection Y", ""}};
+  for (int w = 0; w < 4; ++w) {  // each call replaces the values; missing points stay missing
+    ASSERT_EQ(GRD_point_locate(&t.g, cases[w][0]), 0);
+    EXPECT_EQ(std::string(t.g.datatype) + "|" + t.g.units + "|" + std::to_string(t.g.var),
+              std::string(cases[w][1]) + "|" + cases[w][2] + "|0");
+    for (int k = 0; k < 63; ++k) {
+      point(k, xy, ll);
+      EXPECT_NEAR(t.g.values[k], k == 10 ? kMiss : w < 2 ? ll[w] : xy[w - 2], 1e-3) << cases[w][0] << " " << k;
+    }
+  }
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(GRD_point_locate(GRD_get_grid(0), "height"), -1);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "GRD_point_locate: Unknown coordinate: height\n");
 }
 
 TEST(GridMath, FunctionClasses) {
