@@ -202,7 +202,12 @@ int DATA_setup_grid(DataDesc* desc) {
       from_file[i] = true;
       continue;
     }
-    if ((VAR_is_REG(i) || VAR_is_SUBREG(i)) && desc->get_var != nullptr) desc->get_var(VAR_get_var(i));
+    if ((VAR_is_REG(i) || VAR_is_SUBREG(i)) && desc->get_var != nullptr) {
+      // A mistyped name would otherwise give a silently empty grid. Names the data source
+      // does not announce but the variable list knows (var number > 0) are still computed.
+      VarRec* v = VAR_get_var(i);
+      if (desc->get_var(v) == 0 && v->var <= 0) MESS_print(MESS_WARN, "Unknown variable: %s\n", v->name);
+    }
     GRD_set_grid_info(i, VAR_make_var_datatype(i).c_str());
     GRD_set_var(i);
     char label[DATE_LABEL_LEN] = "";

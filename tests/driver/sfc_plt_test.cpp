@@ -104,6 +104,10 @@ TEST(SfcPlot, BatchRunWritesNetcdfGrids) {
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(FILE_exist((dir + "/1998010514_temp.nc").c_str()), 0);
 
+  // A mistyped name is reported; a name the list knows but the reader does not announce is not.
+  r = run({"-va", "tmep,hwind", "-of", "none", "1998010512.sfc"});
+  EXPECT_EQ(r.err, "Unknown variable: tmep\n");
+
   // A single file that exists but is no surface file ends the plot with status 10.
   write_file(dir + "/1998010515.sfc", "#!/bin/sh\n");
   r = run({"-of", "cdf", "1998010515.sfc"});
