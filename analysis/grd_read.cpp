@@ -17,12 +17,12 @@
 #include <string_view>
 #include <vector>
 
-#include "analysis/cdf.h"
+#include "files/cdf.h"
 #include "config/flag.h"
 #include "config/mess.h"
 #include "config/resrc.h"
 #include "config/string.h"
-#include "config/system.h"
+#include "config/prompt.h"
 #include "files/date.h"
 #include "files/files.h"
 #include "plot/region.h"

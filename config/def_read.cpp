@@ -11,7 +11,7 @@
 
 #include "config/mess.h"
 #include "config/string.h"
-#include "files/files.h"
+#include "config/fileio.h"
 
 namespace {
 

@@ -5,6 +5,72 @@
 constexpr int FLAG_NUM = 30;
 constexpr int FLAG_NUM_PLOT = 13;
 
+// The flags the program uses, and their values.
+constexpr int FLAG_DEVICE = 2;  // output device: a workstation type, WS_*
+constexpr int FLAG_DOMAIN = 5;  // result of the last domain text decoded
+constexpr int FLAG_VAR_CHOSEN = 7;  // 1: a variable was chosen at the prompt
+constexpr int FLAG_PLOT_TYPE = 11;  // the plot_type option, PLOT_*
+constexpr int FLAG_INPUT_KIND = 14;  // INPUT_*
+constexpr int FLAG_FILE_PARAM = 15;  // FILE_PARAM_*
+constexpr int FLAG_GRID_FORMAT = 17;  // grid output format (the grid file module's codes)
+constexpr int FLAG_BATCH = 19;  // 1 in batch mode
+constexpr int FLAG_HELP = 20;  // 1 when help was asked for
+
+// Workstation types (the device option's letters d, m, p, h/q, w).
+constexpr int WS_X11 = 1;  // a window of its own
+constexpr int WS_META = 3;  // metafile
+constexpr int WS_PS = 4;  // PostScript
+constexpr int WS_HPGL = 5;  // HPGL
+constexpr int WS_XDRAW = 6;  // another program's window
+
+constexpr int INPUT_SURFACE = 10;  // surface observations
+constexpr int INPUT_FRONTS = 11;  // front bulletins
+
+constexpr int FILE_PARAM_OVER = 1;  // recompute and overwrite output files
+constexpr int FILE_PARAM_APPEND = 2;
+constexpr int FILE_PARAM_USE = 3;  // reuse output files that exist
+
+// Plot and data types: the plot_type flag and the variable records share these codes.
+constexpr int PLOT_RAW = 0;  // station values without analysis
+constexpr int PLOT_DATA = 1;
+constexpr int PLOT_VALUE = 2;
+constexpr int PLOT_TEXT = 3;
+constexpr int PLOT_MARK = 4;
+constexpr int PLOT_INT = 5;
+constexpr int PLOT_MAP = 6;
+constexpr int PLOT_FRAME = 7;
+constexpr int PLOT_PANEL = 8;
+constexpr int PLOT_GRID = 10;  // 10-23: gridded types
+constexpr int PLOT_CONT = 11;
+constexpr int PLOT_LCONT = 12;  // contour lines ("ln")
+constexpr int PLOT_DLN = 13;  // dashed contour lines
+constexpr int PLOT_NDLN = 14;  // contour lines, negative ones dashed
+constexpr int PLOT_FCONT = 15;  // colour-filled contours ("cf")
+constexpr int PLOT_BCONT = 16;  // colour fill with lines ("lcf")
+constexpr int PLOT_GVALUE = 17;  // grid values
+constexpr int PLOT_WIND = 20;  // 20-23: vector types
+constexpr int PLOT_VECT = 21;
+constexpr int PLOT_BARB = 22;
+constexpr int PLOT_STRM = 23;
+constexpr int PLOT_PLOT = 30;  // 30-37: station plot types
+constexpr int PLOT_CLOUD = 31;
+constexpr int PLOT_WBARB = 32;
+constexpr int PLOT_CBARB = 33;
+constexpr int PLOT_DBARB = 34;
+constexpr int PLOT_VBARB = 35;
+constexpr int PLOT_SYMB = 36;
+constexpr int PLOT_LINE = 37;
+constexpr int PLOT_CONST = 40;
+constexpr int PLOT_AN = 54;
+constexpr int PLOT_PM = 55;
+constexpr int PLOT_STUVE = 61;
+constexpr int PLOT_SKEWT = 62;
+constexpr int PLOT_EMA = 63;
+constexpr int PLOT_TEPH = 64;
+constexpr int PLOT_RTEPH = 65;
+constexpr int PLOT_HODO = 69;
+constexpr int PLOT_NONE = 99;
+
 int FLAG_get(int index);
 std::int64_t FLAG_getl(int index);
 int FLAG_set(int index, int value);

@@ -10,7 +10,7 @@
 
 #include "config/mess.h"
 #include "config/string.h"
-#include "config/system.h"
+#include "config/prompt.h"
 
 namespace {
 

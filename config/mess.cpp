@@ -1,15 +1,17 @@
 // Messages with a bit-mask level, log files and paging.
 #include "config/mess.h"
 
+#include <cctype>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <string>
 
+#include "config/fileio.h"
 #include "config/flag.h"
 #include "config/string.h"
 #include "config/system.h"
-#include "files/date.h"
-#include "files/files.h"
 
 namespace {
 
@@ -27,6 +29,22 @@ std::string filename;
 std::FILE* ofile = nullptr;
 
 bool to_stderr(unsigned level) { return (level & 0xF0u) != 0; }
+
+// The time stamp of dated log lines, "YY MON DD  HH:MM:SSZ" in UTC, as the date labels
+// write it.
+void log_stamp(std::FILE* log) {
+  const std::time_t now = std::time(nullptr);
+  std::tm utc{};
+  char text[32] = "";
+  if (gmtime_r(&now, &utc) != nullptr && std::strftime(text, sizeof text, "%y %b %d  %H:%M:%SZ", &utc) > 0)
+    for (int i = 3; i < 6; ++i) text[i] = static_cast<char>(std::toupper(static_cast<unsigned char>(text[i])));
+  std::fputs(text, log);
+  std::fputs(" -- ", log);
+}
+
+// The extra copy file may be a command pipe: close it when the program ends, however it
+// ends, so the command sees the end of its input.
+void close_copy_at_exit() { MESS_file_close(); }
 
 // The mask itself and every bit below its highest one.
 unsigned fill_below(unsigned mask) {
@@ -189,12 +207,7 @@ int MESS_vprint(unsigned level, const char* format, va_list args) {
   std::FILE* log = pfile;
   if (mess_out == 2 && !filename.empty()) log = std::fopen(filename.c_str(), "a");
   if (log != nullptr) {
-    if (mess_out == -1) {
-      char date[64] = "";
-      DATE_get_current_str(date);
-      std::fputs(date, log);
-      std::fputs(" -- ", log);
-    }
+    if (mess_out == -1) log_stamp(log);
     std::fputs(text.c_str(), log);
     if (log == pfile)
       std::fflush(log);
@@ -272,6 +285,8 @@ int MESS_file(const char* name, const char* mode) {
   MESS_file_close();
   if (name == nullptr) return 0;
   ofile = FILE_open(name, mode != nullptr ? mode : "w");
+  static const bool registered = std::atexit(close_copy_at_exit) == 0;
+  (void)registered;
   return ofile != nullptr ? 1 : 0;
 }
 

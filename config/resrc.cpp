@@ -26,10 +26,8 @@
 #include "config/mess.h"
 #include "config/mqueue.h"
 #include "config/string.h"
+#include "config/fileio.h"
 #include "config/system.h"
-#include "files/date.h"
-#include "files/files.h"
-#include "plot/region.h"
 
 namespace {
 
@@ -37,6 +35,10 @@ constexpr int missing = -9999;
 constexpr unsigned debug_level = 0x80000000u;
 constexpr const char* default_path = ".:/home/zav/etc:/usr/local/zav/etc";
 constexpr int prescan_name_len = 49;
+constexpr int max_kind = 24;
+
+// Conversions of kinds whose values belong to higher modules, registered by them.
+std::array<RES_converter, max_kind> converters{};
 
 // Flags that conversions set.
 constexpr int flag_device = 2;
@@ -241,33 +243,6 @@ bool is_option(const char* arg) {
   if (arg[0] != '-') return false;
   if (is_letter(arg[1])) return true;
   return arg[1] == '-' && is_letter(arg[2]);
-}
-
-// Reads an optionally signed decimal number at p, clamped to the int range; advances p.
-bool read_int(const char*& p, int& out) {
-  const char* s = p;
-  if (*s == '+' || *s == '-') ++s;
-  if (!std::isdigit(static_cast<unsigned char>(*s))) return false;
-  char* end = nullptr;
-  long v = std::strtol(p, &end, 10);
-  if (v > INT32_MAX) v = INT32_MAX;
-  if (v < INT32_MIN) v = INT32_MIN;
-  out = static_cast<int>(v);
-  p = end;
-  return true;
-}
-
-// Reads exactly n digits at text[pos] (within len) into out.
-bool read_digits(const char* text, std::size_t len, std::size_t pos, int n, int& out) {
-  if (pos + static_cast<std::size_t>(n) > len) return false;
-  int v = 0;
-  for (int i = 0; i < n; ++i) {
-    char c = text[pos + static_cast<std::size_t>(i)];
-    if (!std::isdigit(static_cast<unsigned char>(c))) return false;
-    v = v * 10 + (c - '0');
-  }
-  out = v;
-  return true;
 }
 
 // ---------------------------------------------------------------------------------------
@@ -603,7 +578,6 @@ int RES_init(int argc, char** argv, const int* keyed_list, const int* positional
   FLAG_reset(missing);
   FLAG_resetplot(1);
   RES_decode(argc > 0 && argv ? argv[0] : "", argc, argv, prog_table.data());
-  if (const char* tz = std::getenv("zavtz")) DATE_set_TZ(tz);
   return 1;
 }
 
@@ -700,79 +674,8 @@ void RES_list() {
   }
 }
 
-int RES_decode_hour(const char* text, DateRec* date) {
-  DateRec d{missing, missing, missing, missing, missing, missing, missing, missing};
-  if (!text) {
-    if (date) *date = d;
-    return 0;
-  }
-  std::size_t len = std::strlen(text);
-  // The fixed-width forms are all digits, so that "3d12" or "-3d6" reach the day form.
-  bool digits = len > 0 && std::strspn(text, "0123456789") == len;
-  int v = 0;
-  if (text[0] == '#') {
-    if (read_digits(text, len, 1, 4, v)) {
-      d.year = v;
-      if (read_digits(text, len, 5, 2, v)) d.month = v;
-      if (read_digits(text, len, 7, 2, v)) d.day = v;
-      if (read_digits(text, len, 9, 2, v)) d.hour = v;
-      if (read_digits(text, len, 11, 2, v)) d.minute = v;
-    }
-  } else if (len == 6 && digits) {
-    if (read_digits(text, len, 0, 2, v)) {
-      d.month = v;
-      if (read_digits(text, len, 2, 2, v)) {
-        d.day = v;
-        if (read_digits(text, len, 4, 2, v)) d.hour = v;
-      }
-    }
-  } else if (len == 4 && digits) {
-    if (read_digits(text, len, 0, 2, v)) {
-      d.day = v;
-      if (read_digits(text, len, 2, 2, v)) d.hour = v;
-    }
-  } else if (len == 3 && digits) {
-    if (read_digits(text, len, 0, 1, v)) {
-      d.day = v;
-      if (read_digits(text, len, 1, 2, v)) d.hour = v;
-    }
-  } else if (std::strchr(text, 'd')) {
-    const char* p = text;
-    if (read_int(p, v)) {
-      d.day = v;
-      if (*p == 'd') {
-        ++p;
-        if (read_int(p, v)) {
-          d.hour = v;
-          if (*p == ':') {
-            ++p;
-            if (read_int(p, v)) d.minute = v;
-          }
-        }
-      }
-    }
-  } else if (text[0] == ':') {
-    const char* p = text + 1;
-    if (read_int(p, v)) d.minute = v;
-  } else if (text[0] == '-' && text[1] == ':') {
-    const char* p = text + 2;
-    if (read_int(p, v)) d.minute = v == INT32_MIN ? INT32_MAX : -v;
-  } else {
-    const char* p = text;
-    if (read_int(p, v)) {
-      d.hour = v;
-      if (*p == ':') {
-        ++p;
-        if (read_int(p, v)) d.minute = v;
-      }
-      if (text[0] == '-' && d.hour == 0) {
-        d.hour = missing;
-        if (d.minute != missing) d.minute = d.minute == INT32_MIN ? INT32_MAX : -d.minute;
-      }
-    }
-  }
-  if (date) *date = d;
-  return 1;
+void RES_set_converter(int kind, RES_converter convert) {
+  if (kind >= 0 && kind < max_kind) converters[static_cast<std::size_t>(kind)] = convert;
 }
 
 int RES_conv_data(const char* text, void* destination, int kind) {
@@ -851,18 +754,12 @@ int RES_conv_data(const char* text, void* destination, int kind) {
     case 10:
       apply_draw(text);
       return 1;
-    case 12: {
-      DateRec d;
-      RES_decode_hour(text, &d);
-      FILE_set_time(&d);
-      if (destination) *static_cast<DateRec*>(destination) = d;
-      return 1;
-    }
+    case 12:
+      // The hour belongs to the file module, which registers its conversion.
+      return converters[12] != nullptr ? converters[12](text, destination) : 1;
     case 13:
     case 20:
-      // Without a destination there is nothing to fill: the domain prompt decodes (and
-      // validates) the text itself, and decoding here too would ask twice for "var".
-      if (destination) DOM_decode(text, static_cast<DomainRec*>(destination));
+      // Domains are decoded (and validated) by the domain prompt itself.
       return 1;
     case 16: {
       int code = file_param_code(text);

@@ -1,8 +1,6 @@
 // Resources: named settings from resource files, the environment and the command line.
 #pragma once
 
-#include "files/date.h"
-
 struct ResDesc {
   const char* name;    // long name, the key used by all modules
   const char* env;     // environment variable of its own (null when none)
@@ -24,8 +22,9 @@ constexpr int RES_TEXT_LEN = 256;
 
 // Destinations by kind (RES_conv_data): 1, 2, 9 int*; 3 short*; 4 long*; 5 float*;
 // 6, 8, 17 const char** (8: a module-owned copy ending in '/', 17: the output name after the
-// first comma); 7 char[RES_TEXT_LEN]; 12 DateRec*; 13, 20 DomainRec*; 19 int64*;
-// 21 char*** with the descriptor's count. Destinations may be null.
+// first comma); 7 char[RES_TEXT_LEN]; 12 whatever its registered conversion fills; 19
+// int64*; 21 char*** with the descriptor's count. Destinations may be null. Kinds 13 and
+// 20 (domains) are not converted here: the domain prompt decodes them.
 int RES_init(int argc, char** argv, const int* keyed, const int* positional);
 int RES_decode(const char* prog, int argc, char** argv, ResDesc* table);
 const char* RES_get(const char* name);
@@ -48,6 +47,9 @@ void RES_clear();
 
 // The package descriptor of an index, null when the index names no resource.
 const ResDesc* RES_desc(int index);
-// Decodes an hour text (kind 12) into the year, month, day, hour and minute of date (the
-// other fields -9999, unset fields -9999); 0 for a null text, else 1.
-int RES_decode_hour(const char* text, DateRec* date);
+
+// Values of some kinds are owned by higher modules (kind 12, the hour, by the file
+// module): such a module registers the conversion of its kind here, and RES_conv_data
+// hands it every non-null text of that kind. Unregistered, the kind converts to nothing.
+using RES_converter = int (*)(const char* text, void* destination);
+void RES_set_converter(int kind, RES_converter convert);

@@ -22,6 +22,7 @@
 #include "plot/maptran.h"
 #include "plot/region.h"
 #include "surface/cty_tool.h"
+#include "surface/var_tool.h"
 
 namespace {
 
@@ -43,7 +44,6 @@ std::array<std::size_t, positions> label_ind{};
 int overlay = 0;
 int num_over = 0;
 int over_base = 0;
-int lab_type = 0;
 DateRec label_date{-9999, -9999, -9999, -9999, -9999, -9999, -9999, -9999};
 int fhour = -9999;
 int full_lab = 0;
@@ -79,7 +79,7 @@ void set_label(int position, const char* text) {
   if (text == nullptr || overlay < 0) return;
   const std::size_t len = std::strlen(text);
   if (len > static_cast<std::size_t>(PLT_LABEL_LEN)) return;
-  if (lab_type < 0 && overlay >= 1) {
+  if (VAR_get_label_type() < 0 && overlay >= 1) {
     std::string& base = labels[position][0];
     if (base.size() + 1 + len <= joined_len) base = base + " " + text;
     return;
@@ -188,8 +188,9 @@ int PLT_open(float aspect) {
 
 int PLT_reset(float aspect) {
   dis_view = view_off;
-  if (lab_type < 0) lab_type = -1;
-  if (lab_type > 0) lab_type = 1;
+  const int lab_type = VAR_get_label_type();
+  if (lab_type < 0) VAR_set_label_type(-1);
+  if (lab_type > 0) VAR_set_label_type(1);
   if (PLT_is_off()) return -1;
   return GPH_reset(work_id, wk_type, dis_view.data(), aspect);
 }
@@ -282,8 +283,9 @@ void PLT_label_for_time(int time) { fhour = time; }
 int PLT_next_overlay() {
   if (overlay + 1 >= overlays) return -1;
   ++overlay;
-  if (lab_type > 0) ++lab_type;
-  if (lab_type < 0) --lab_type;
+  const int lab_type = VAR_get_label_type();
+  if (lab_type > 0) VAR_set_label_type(lab_type + 1);
+  if (lab_type < 0) VAR_set_label_type(lab_type - 1);
   for (int p = 0; p < positions; ++p) label_ind[p] = labels[p][0].size();
   num_over = std::max(num_over, overlay);
   return overlay;
@@ -300,8 +302,9 @@ void PLT_set_overlay_base(int n) {
 }
 void PLT_set_num_overlay(int n) { num_over = n < 0 ? -n : std::max(num_over, n); }
 int PLT_get_num_overlay() { return num_over; }
-void PLT_set_label_type(int type) { lab_type = type; }
-int PLT_get_label_type() { return lab_type; }
+// The label style is kept by the variable module, whose labels follow it.
+void PLT_set_label_type(int type) { VAR_set_label_type(type); }
+int PLT_get_label_type() { return VAR_get_label_type(); }
 
 void PLT_init_labels() {
   for (auto& row : labels)

@@ -21,6 +21,7 @@
 #include "graphics/gks_loop.h"
 #include "graphics/gks_tran.h"
 #include "plot/map.h"
+#include "surface/cty_read.h"
 #include "surface/cty_tool.h"
 #include "surface/raw_tool.h"
 #include "surface/sfc_read.h"
@@ -67,6 +68,13 @@ const char* convention_after(const char* v, std::size_t n, const char* fallback)
   return std::strlen(v) > n ? v + n : fallback;
 }
 
+// Opens the plot's surface file; its date label becomes the upper-right label.
+bool open_file(const char* name) {
+  if (!SFC_open_file(name)) return false;
+  PLT_label_up_right(SFC_get_file_info()->label);
+  return true;
+}
+
 // Adapters between the descriptor's generic callbacks and the surface reader.
 int read_report_cb(void* r, StationRec* station) { return SFC_read_report(static_cast<sfc_report*>(r), station); }
 void rewind_cb(DataDesc*) { SFC_rewind_file(); }
@@ -104,6 +112,13 @@ void note_file(const char* name) {
 }
 
 }  // namespace
+
+void SFC_connect() {
+  RES_set_converter(12, FILE_conv_hour);
+  DATE_set_model_lookup(VAR_model);
+  VAR_set_grid_funcs(GRD_is_math_func, GRD_is_vect_func);
+  DOM_set_station_lookup(CTY_get_loc);
+}
 
 int SFC_cvt_in_file() {
   std::string conv = "sfc_cvt";
@@ -222,7 +237,7 @@ void SFC_plot(const DomainRec* dom) {
       gcreate_frame(f);
       gselect_frame(f);
     }
-    if (!SFC_open_file(name)) {
+    if (!open_file(name)) {
       if (!sequence) PLT_exit(10);
       continue;
     }
@@ -351,7 +366,7 @@ void SFC_plot_refresh() {
   const int modtime = FILE_modtime(name);
   MESS_print(0x10000000u, "File: %d %s\n", secs, name);
   const bool new_hour = secs != fsecs;
-  if ((!new_hour && modtime == pmsecs) || !SFC_open_file(name)) return;
+  if ((!new_hour && modtime == pmsecs) || !open_file(name)) return;
   SFC_set_date(nullptr);
   // The refreshed frame is labelled with the date of the file it shows.
   data.date = file_date;

@@ -6,6 +6,12 @@
 
 struct DataDesc;
 
+// Lower modules ask higher ones through callbacks: the file module converts the hour
+// resource, the variable module names models for the date labels, the grid module tells
+// the variable parser its function names, and the station database places "id:" domain
+// centres. Registers them all; call it before the resources are read.
+void SFC_connect();
+
 // Chooses the input naming convention and the input kind (flag 14: 10 surface, 11 fronts)
 // from the "input" and "in_file" resources.
 int SFC_cvt_in_file();

@@ -1,10 +1,13 @@
 // Program entry of the surface data contouring program.
+#include <cstdlib>
+
 #include "config/flag.h"
 #include "config/mess.h"
 #include "config/resrc.h"
 #include "config/string.h"
 #include "config/system.h"
 #include "driver/sfc_plt.h"
+#include "files/date.h"
 #include "files/files.h"
 #include "plot/region.h"
 #include "surface/var_tool.h"
@@ -34,7 +37,9 @@ bool input_is_sequence() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  SFC_connect();
   RES_init(argc, argv, keyed, positional);
+  if (const char* tz = std::getenv("zavtz")) DATE_set_TZ(tz);
   if (FLAG_help()) {
     char name[RES_TEXT_LEN];
     RES_get_progname(name);

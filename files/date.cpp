@@ -8,12 +8,11 @@
 #include <string>
 
 #include "config/mess.h"
-#include "surface/var_tool.h"
-
-// The variable module names the models; it is optional so that the date module can be
-// used (and tested) without it. Returns the model's name, or null / "" when unknown.
 
 namespace {
+
+// Names of models, registered by the module that reads the model list.
+DATE_model_lookup model_lookup = nullptr;
 
 constexpr int kMiss = -9999;
 
@@ -189,13 +188,15 @@ std::string fhour(int hours, bool no_hour) {
 }
 
 const char* model_name(int model) {
-  const char* name = VAR_model(model);
+  const char* name = model_lookup != nullptr ? model_lookup(model) : nullptr;
   return (name && *name) ? name : nullptr;
 }
 
 int year2(int year) { return norm_year(year) % 100; }
 
 }  // namespace
+
+void DATE_set_model_lookup(DATE_model_lookup lookup) { model_lookup = lookup; }
 
 void DATE_init(DateRec* date) {
   if (date) *date = DateRec{kMiss, kMiss, kMiss, kMiss, kMiss, kMiss, kMiss, kMiss};

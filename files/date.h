@@ -27,6 +27,12 @@ constexpr int DATE_SEQ_LEN = 13;
 
 void DATE_init(DateRec* date);
 
+// Model names for the forecast labels come from the module that reads the model list,
+// which registers its lookup here (null or "" for an unknown number). Without one the
+// labels carry no model name.
+using DATE_model_lookup = const char* (*)(int model);
+void DATE_set_model_lookup(DATE_model_lookup lookup);
+
 // ---- seconds and broken-down dates ----
 // Normalises the record in place (year 98 -> 1998, 5 -> 2005, out-of-range fields reset)
 // and returns the seconds since 1970 in 32-bit arithmetic (every fourth year is leap:
@@ -69,8 +75,8 @@ int DATE_decode_seq(const char* text, DateRec* date);
 // ---- labels (text of DATE_LABEL_LEN bytes; -1 when text or date is null) ----
 // " 5 JAN 98", "12Z  5 JAN 98", "1230Z  5 JAN 98", "12 PM EST  5 JAN 98" ...
 int DATE_make_label(const DateRec* date, char* text);
-// Forecast label with the model's name looked up by number (VAR_model of the
-// variable module): "12 hour MOD valid 12Z MON  5 JAN 98". Returns 0.
+// Forecast label with the model's name looked up by number (through the registered
+// lookup): "12 hour MOD valid 12Z MON  5 JAN 98". Returns 0.
 int DATE_make_label_for_time(int time, int model, const DateRec* date, char* text);
 int DATE_make_label_for_time_mod(int time, const char* model_name, const DateRec* date, char* text);
 // The grid-file variant: base time in seconds, or null when unknown. 0, or -1 without

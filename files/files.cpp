@@ -1,9 +1,6 @@
 // File naming conventions, file selection and file services.
 #include "files/files.h"
 
-#include <pwd.h>
-#include <sys/stat.h>
-#include <sys/types.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -16,14 +13,15 @@
 #include <cstring>
 #include <fstream>
 #include <new>
-#include <set>
 #include <string>
 #include <vector>
 
+#include "config/datafile.h"
 #include "config/flag.h"
 #include "config/mess.h"
 #include "config/resrc.h"
 #include "config/string.h"
+#include "config/prompt.h"
 #include "config/system.h"
 
 namespace {
@@ -75,8 +73,6 @@ struct Saved {
 };
 Saved saved{default_period, "", "", "", "", "", 0, 0, false};
 
-// Streams opened with popen: they must be closed with pclose.
-std::set<std::FILE*> pipes;
 
 DateRec unknown_date() { return DateRec{missing, missing, missing, missing, missing, missing, missing, missing}; }
 
@@ -96,13 +92,11 @@ bool ieq_prefix(const std::string& text, const char* prefix) {
   return text.size() >= n && strnicmp(text.c_str(), prefix, n) == 0;
 }
 
-bool is_stdio_name(const std::string& name) {
-  return name.empty() || name == "-" || name == "std" || name == "stdn" || name == "stdin" || name == "stdout";
-}
+bool is_stdio_name(const std::string& name) { return FILE_is_stdio(name.c_str()) != 0; }
 
 bool is_stdio_template(const std::string& t) { return t == "-" || t == "std" || t == "stdn"; }
 
-bool is_full(const std::string& name) { return !name.empty() && (name[0] == '/' || name[0] == '.' || name[0] == '~'); }
+bool is_full(const std::string& name) { return FILE_fullpath(name.c_str()) != 0; }
 
 int full_year(int y) {
   if (y < 0) return y;
@@ -613,36 +607,11 @@ bool is_current_spec(const std::string& s) {
 
 std::string current_arg(const std::string& s) { return ieq_prefix(s, "cu") ? s.substr(2) : s; }
 
-std::string expand_user(const std::string& name) {
-  if (name.empty() || name[0] != '~') return name;
-  std::size_t slash = name.find('/');
-  std::string user = name.substr(1, slash == std::string::npos ? std::string::npos : slash - 1);
-  std::string rest = slash == std::string::npos ? "" : name.substr(slash);
-  const char* home = nullptr;
-  if (user.empty()) {
-    home = std::getenv("HOME");
-    if (home == nullptr || *home == '\0') {
-      if (const passwd* pw = getpwuid(getuid())) home = pw->pw_dir;
-    }
-  } else if (user.size() < 256) {
-    if (const passwd* pw = getpwnam(user.c_str())) home = pw->pw_dir;
-  }
-  if (home == nullptr) return name;
-  return std::string(home) + rest;
-}
-
-bool stat_of(const char* name, struct stat* st) {
-  if (name == nullptr || *name == '\0') return false;
-  std::string path = expand_user(name);
-  return ::stat(path.c_str(), st) == 0;
-}
-
 // Present for the input prompt: an existing file, a standard stream or a pipe.
 bool present(const std::string& name) {
   if (name.empty()) return false;
   if (is_stdio_name(name) || name[0] == '|') return true;
-  struct stat st;
-  return stat_of(name.c_str(), &st);
+  return FILE_exist(name.c_str());
 }
 
 void report_current(const char* name) { MESS_print(MESS_MESS, "Current filename: %s\n", name); }
@@ -744,6 +713,33 @@ std::string listing_pattern(const std::string& t) {
   return out;
 }
 
+// Reads an optionally signed decimal number at p, clamped to the int range; advances p.
+bool read_int(const char*& p, int& out) {
+  const char* s = p;
+  if (*s == '+' || *s == '-') ++s;
+  if (!std::isdigit(static_cast<unsigned char>(*s))) return false;
+  char* end = nullptr;
+  long v = std::strtol(p, &end, 10);
+  if (v > INT32_MAX) v = INT32_MAX;
+  if (v < INT32_MIN) v = INT32_MIN;
+  out = static_cast<int>(v);
+  p = end;
+  return true;
+}
+
+// Reads exactly n digits at text[pos] (within len) into out.
+bool read_digits(const char* text, std::size_t len, std::size_t pos, int n, int& out) {
+  if (pos + static_cast<std::size_t>(n) > len) return false;
+  int v = 0;
+  for (int i = 0; i < n; ++i) {
+    char c = text[pos + static_cast<std::size_t>(i)];
+    if (!std::isdigit(static_cast<unsigned char>(c))) return false;
+    v = v * 10 + (c - '0');
+  }
+  out = v;
+  return true;
+}
+
 }  // namespace
 
 // ======================================================================
@@ -789,7 +785,7 @@ int FILE_set_name(const char* name_in) {
   const std::vector<std::string> candidates = conv_file_candidates();
   for (const std::string& candidate : candidates) {
     // "~" in file_path or name_conv is the user's home, as for every other file.
-    in.open(expand_user(candidate));
+    in.open(FILE_add_user_path(candidate));
     if (in.is_open()) {
       used = candidate;
       break;
@@ -867,6 +863,89 @@ char* FILE_get_key(int c, char* buffer) {
   if (buffer == nullptr) return nullptr;
   copy_out(c >= 0 && c <= 255 ? keys[static_cast<std::size_t>(c)] : std::string(), buffer, FILE_KEY_LEN);
   return buffer;
+}
+
+int FILE_decode_hour(const char* text, DateRec* date) {
+  DateRec d{missing, missing, missing, missing, missing, missing, missing, missing};
+  if (!text) {
+    if (date) *date = d;
+    return 0;
+  }
+  std::size_t len = std::strlen(text);
+  // The fixed-width forms are all digits, so that "3d12" or "-3d6" reach the day form.
+  bool digits = len > 0 && std::strspn(text, "0123456789") == len;
+  int v = 0;
+  if (text[0] == '#') {
+    if (read_digits(text, len, 1, 4, v)) {
+      d.year = v;
+      if (read_digits(text, len, 5, 2, v)) d.month = v;
+      if (read_digits(text, len, 7, 2, v)) d.day = v;
+      if (read_digits(text, len, 9, 2, v)) d.hour = v;
+      if (read_digits(text, len, 11, 2, v)) d.minute = v;
+    }
+  } else if (len == 6 && digits) {
+    if (read_digits(text, len, 0, 2, v)) {
+      d.month = v;
+      if (read_digits(text, len, 2, 2, v)) {
+        d.day = v;
+        if (read_digits(text, len, 4, 2, v)) d.hour = v;
+      }
+    }
+  } else if (len == 4 && digits) {
+    if (read_digits(text, len, 0, 2, v)) {
+      d.day = v;
+      if (read_digits(text, len, 2, 2, v)) d.hour = v;
+    }
+  } else if (len == 3 && digits) {
+    if (read_digits(text, len, 0, 1, v)) {
+      d.day = v;
+      if (read_digits(text, len, 1, 2, v)) d.hour = v;
+    }
+  } else if (std::strchr(text, 'd')) {
+    const char* p = text;
+    if (read_int(p, v)) {
+      d.day = v;
+      if (*p == 'd') {
+        ++p;
+        if (read_int(p, v)) {
+          d.hour = v;
+          if (*p == ':') {
+            ++p;
+            if (read_int(p, v)) d.minute = v;
+          }
+        }
+      }
+    }
+  } else if (text[0] == ':') {
+    const char* p = text + 1;
+    if (read_int(p, v)) d.minute = v;
+  } else if (text[0] == '-' && text[1] == ':') {
+    const char* p = text + 2;
+    if (read_int(p, v)) d.minute = v == INT32_MIN ? INT32_MAX : -v;
+  } else {
+    const char* p = text;
+    if (read_int(p, v)) {
+      d.hour = v;
+      if (*p == ':') {
+        ++p;
+        if (read_int(p, v)) d.minute = v;
+      }
+      if (text[0] == '-' && d.hour == 0) {
+        d.hour = missing;
+        if (d.minute != missing) d.minute = d.minute == INT32_MIN ? INT32_MAX : -d.minute;
+      }
+    }
+  }
+  if (date) *date = d;
+  return 1;
+}
+
+int FILE_conv_hour(const char* text, void* destination) {
+  DateRec d;
+  const int r = FILE_decode_hour(text, &d);
+  FILE_set_time(&d);
+  if (destination) *static_cast<DateRec*>(destination) = d;
+  return r;
 }
 
 int FILE_set_time(const DateRec* date) {
@@ -1432,40 +1511,6 @@ int FILE_list_file() {
 // ======================================================================
 // File services
 
-std::FILE* FILE_open(const char* name, const char* mode) {
-  if (name == nullptr || mode == nullptr) return nullptr;
-  std::string n = name;
-  if (is_stdio_name(n)) return mode[0] == 'r' ? stdin : stdout;
-  if (n[0] == '|') {
-    const char* pmode = mode[0] == 'r' ? "r" : "w";
-    std::fflush(nullptr);
-    std::FILE* f = ::popen(n.c_str() + 1, pmode);
-    if (f != nullptr) {
-      try {
-        pipes.insert(f);
-      } catch (const std::bad_alloc&) {
-        ::pclose(f);
-        return nullptr;
-      }
-    }
-    return f;
-  }
-  std::string path = expand_user(n);
-  if (mode[0] == 'w' || mode[0] == 'a') FILE_make_dir(path.c_str(), 1);
-  return std::fopen(path.c_str(), mode);
-}
-
-int FILE_close(std::FILE* f) {
-  if (f == nullptr) return 0;
-  if (f == stdin || f == stdout || f == stderr) return std::fflush(f);
-  auto it = pipes.find(f);
-  if (it != pipes.end()) {
-    pipes.erase(it);
-    return ::pclose(f);
-  }
-  return std::fclose(f);
-}
-
 int FILE_type(const char* name) {
   if (name == nullptr || is_stdio_name(name)) return -1;
   std::FILE* f = FILE_open(name, "r");
@@ -1515,138 +1560,4 @@ int FILE_overwrite(const char* name, int mode) {
     return 3;
   }
   return 0;
-}
-
-int FILE_exist(const char* name) {
-  struct stat st;
-  return stat_of(name, &st) ? 1 : 0;
-}
-
-long FILE_size(const char* name) {
-  struct stat st;
-  if (!stat_of(name, &st)) return -1;
-  return static_cast<long>(st.st_size);
-}
-
-int FILE_modtime(const char* name) {
-  struct stat st;
-  if (!stat_of(name, &st)) return 0;
-  return static_cast<int>(st.st_mtime);
-}
-
-int FILE_delete(const char* name) {
-  if (name == nullptr || *name == '\0' || is_stdio_name(name)) return 0;
-  std::string path = expand_user(name);
-  return ::unlink(path.c_str()) == 0 ? 1 : 0;
-}
-
-int FILE_make_dir(const char* path_in, int skip_n) {
-  if (path_in == nullptr) return 0;
-  std::string path = expand_user(path_in);
-  std::replace(path.begin(), path.end(), '\\', '/');
-  std::vector<std::size_t> cuts;
-  for (std::size_t i = 1; i < path.size(); ++i)
-    if (path[i] == '/' && path[i - 1] != '/') cuts.push_back(i);
-  if (!path.empty() && path.back() != '/') cuts.push_back(path.size());
-  int keep = static_cast<int>(cuts.size()) - std::max(skip_n, 0);
-  for (int k = 0; k < keep; ++k) {
-    std::string dir = path.substr(0, cuts[static_cast<std::size_t>(k)]);
-    struct stat st;
-    if (::stat(dir.c_str(), &st) == 0) {
-      if (!S_ISDIR(st.st_mode)) return 0;
-      continue;
-    }
-    if (::mkdir(dir.c_str(), 0755) != 0 && errno != EEXIST) return 0;
-  }
-  return 1;
-}
-
-int FILE_is_dir(const char* name) {
-  struct stat st;
-  return stat_of(name, &st) && S_ISDIR(st.st_mode) ? 1 : 0;
-}
-
-int FILE_is_file(const char* name) {
-  struct stat st;
-  return stat_of(name, &st) && S_ISREG(st.st_mode) ? 1 : 0;
-}
-
-int FILE_is_fifo(const char* name) {
-  struct stat st;
-  return stat_of(name, &st) && S_ISFIFO(st.st_mode) ? 1 : 0;
-}
-
-int FILE_is_device(const char* name) {
-  struct stat st;
-  return stat_of(name, &st) && (S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode)) ? 1 : 0;
-}
-
-int FILE_is_stdio(const char* name) { return name != nullptr && is_stdio_name(name) ? 1 : 0; }
-
-int FILE_fullpath(const char* name) { return name != nullptr && is_full(name) ? 1 : 0; }
-
-std::string FILE_add_path(const std::string& directory, const std::string& name) {
-  if (is_stdio_name(name) || is_full(name) || name[0] == '|' || directory.empty()) return name;
-  return FILE_add_path_delim(directory) + name;
-}
-
-char* FILE_add_path(const char* directory, const char* name, char* result) {
-  if (result == nullptr) return nullptr;
-  try {
-    copy_out(FILE_add_path(std::string(directory != nullptr ? directory : ""), std::string(name != nullptr ? name : "")),
-             result);
-  } catch (const std::bad_alloc&) {
-    result[0] = '\0';
-  }
-  return result;
-}
-
-std::string FILE_add_path_delim(const std::string& path) {
-  return (path.empty() || path.back() == '/') ? path : path + "/";
-}
-
-std::vector<std::string> FILE_data_candidates(const std::string& name) {
-  std::vector<std::string> list;
-  if (name.empty()) return list;
-  if (name.find('/') != std::string::npos || FILE_fullpath(name.c_str()) || name[0] == '|') {
-    list.push_back(name);
-    return list;
-  }
-  const char* fp = RES_get("file_path");
-  if (fp != nullptr && *fp != '\0' && stricmp(fp, "none") != 0)
-    list.push_back(FILE_add_path(std::string(fp), name));
-  else
-    list.push_back(name);
-#ifdef STACONT_DATA_DIR
-  list.push_back(FILE_add_path(std::string(STACONT_DATA_DIR), name));
-#endif
-  return list;
-}
-
-std::FILE* FILE_open_data(const std::string& name, std::string* used) {
-  try {
-    const std::vector<std::string> list = FILE_data_candidates(name);
-    for (const std::string& path : list) {
-      if (path[0] != '|' && FILE_is_dir(path.c_str())) continue;
-      if (std::FILE* f = FILE_open(path.c_str(), "r")) {
-        if (used != nullptr) *used = path;
-        return f;
-      }
-    }
-    if (used != nullptr) *used = list.empty() ? name : list.front();
-  } catch (const std::bad_alloc&) {
-  }
-  return nullptr;
-}
-
-std::string FILE_add_user_path(const std::string& name) { return expand_user(name); }
-
-char* FILE_add_user_path(const char* name, char* result) {
-  if (result == nullptr) return nullptr;
-  try {
-    copy_out(expand_user(name != nullptr ? name : ""), result);
-  } catch (const std::bad_alloc&) {
-    result[0] = '\0';
-  }
-  return result;
 }

@@ -1,10 +1,11 @@
-// File naming conventions, file selection and file services.
+// File naming conventions and file selection.
 //
 // One naming convention is active at a time: a template from the naming-convention file
 // ("name_conv", looked up in file_path) turns a date and a few keys into a path. The same
 // module finds the current or latest file, walks sequences of files over a span of hours,
 // asks for the input file, opens files (standard streams, "|command" pipes, "~user"
-// paths) and recognises file types by their magic.
+// paths) and recognises file types by their magic. The file services themselves
+// (FILE_open and the path questions) are in config/fileio.h.
 //
 // Output name buffers (char* name / result arguments) must hold FILE_NAME_MAX bytes; a
 // null buffer is allowed wherever only the module state is wanted. Longer names are
@@ -14,9 +15,9 @@
 #include <string>
 #include <vector>
 
+#include "config/fileio.h"
 #include "files/date.h"
 
-constexpr int FILE_NAME_MAX = 1024;
 // Keys: 256 of them, indexed by a character, at most FILE_KEY_LEN-1 characters each.
 constexpr int FILE_KEY_LEN = 30;
 
@@ -37,6 +38,12 @@ char* FILE_get_key(int c, char* buffer);
 // given, negative codes -(Q*100+P) round to a multiple of P and add Q; -9999 = none.
 // A null date resets the record.
 int FILE_set_time(const DateRec* date);
+// Decodes an hour text (the "hour" resource) into the year, month, day, hour and minute of
+// date (unset fields -9999); 0 for a null text, else 1.
+int FILE_decode_hour(const char* text, DateRec* date);
+// The resource conversion of the hour: decodes the text, makes it the override record
+// and copies it into a DateRec destination when one is given. Registered for kind 12.
+int FILE_conv_hour(const char* text, void* destination);
 int FILE_get_time(DateRec* date);
 void FILE_reset_time();
 void FILE_set_late_off(int seconds);
@@ -86,44 +93,8 @@ int FILE_get_num_hour();
 // Lists the files that match the active template ("ls -x").
 int FILE_list_file();
 
-// ---- file services ----
-// Opens a file, a standard stream ("-", "std", "stdn", "stdin", "stdout") or a
-// "|command" pipe; "~" and "~user" are expanded and missing directories are made for
-// modes 'w' and 'a'. Null when it cannot be opened.
-std::FILE* FILE_open(const char* name, const char* mode);
-// Closes a stream from FILE_open (pipes with pclose, standard streams only flushed).
-int FILE_close(std::FILE* f);
+// ---- file types ----
 // 11 "ZAVSFC", 12 "ZAVUPA", 5 "ZAVRAW", 6 "ZAVGRID", 8 "ZAVMETA", 9 "ZAVIMG", else -1.
 int FILE_type(const char* name);
 // 1 write, 2 append, 3 use the existing file; 0 for an unknown mode at the prompt.
 int FILE_overwrite(const char* name, int mode);
-int FILE_exist(const char* name);
-// Size in bytes, -1 when the file does not exist.
-long FILE_size(const char* name);
-// Modification time in seconds, 0 when the file does not exist.
-int FILE_modtime(const char* name);
-int FILE_delete(const char* name);
-// Makes every missing directory of path (mode 0755), leaving out the last `skip`
-// components (skip 1 for a file name). 1 on success.
-int FILE_make_dir(const char* path, int skip);
-int FILE_is_dir(const char* name);
-int FILE_is_file(const char* name);
-int FILE_is_fifo(const char* name);
-int FILE_is_device(const char* name);
-int FILE_is_stdio(const char* name);
-// 1 for a name beginning with '/', '.' or '~'.
-int FILE_fullpath(const char* name);
-char* FILE_add_path(const char* directory, const char* name, char* result);
-std::string FILE_add_path(const std::string& directory, const std::string& name);
-// Appends '/' unless the path is empty or already ends with one.
-std::string FILE_add_path_delim(const std::string& path);
-// Package data files (variable, units, station, region files...): a name with a directory
-// part is used as given; otherwise it is looked for in the "file_path" directory (the
-// working directory when file_path is unset or "none") and then in the installed data
-// directory. FILE_data_candidates lists those places in order; FILE_open_data opens the
-// first regular file among them (read-only) and reports its path in *used (the first
-// candidate when none opens). Close with FILE_close.
-std::vector<std::string> FILE_data_candidates(const std::string& name);
-std::FILE* FILE_open_data(const std::string& name, std::string* used);
-char* FILE_add_user_path(const char* name, char* result);
-std::string FILE_add_user_path(const std::string& name);

@@ -12,15 +12,16 @@
 #include <string>
 #include <vector>
 
+#include "config/datafile.h"
 #include "config/flag.h"
 #include "config/menu.h"
 #include "config/mess.h"
 #include "config/resrc.h"
 #include "config/string.h"
+#include "config/prompt.h"
 #include "config/system.h"
 #include "files/files.h"
 #include "plot/maptran.h"
-#include "surface/cty_read.h"
 
 namespace {
 
@@ -150,6 +151,8 @@ struct IdCache {
   float lon = MISS;
 };
 IdCache* id_cache = nullptr;
+// Station positions come from the station database, whose module registers its lookup.
+DOM_station_lookup station_lookup = nullptr;
 
 bool station_location(const char* token, float* lat, float* lon) {
   const std::string t = trimmed(token);
@@ -159,15 +162,17 @@ bool station_location(const char* token, float* lat, float* lon) {
     return id_cache->found;
   }
   std::string rest = t.substr(3);
-  std::string file = CTY_DEFAULT_FILE;
+  std::string file;  // empty: the station database in use
   const std::size_t colon = rest.rfind(':');
-  if (colon != std::string::npos) {
+  const bool file_given = colon != std::string::npos;
+  if (file_given) {
     file = rest.substr(0, colon);
     rest = rest.substr(colon + 1);
   }
   float la = MISS, lo = MISS;
   // A station is found only with a usable position.
-  const bool ok = !rest.empty() && !file.empty() && CTY_get_loc(file.c_str(), rest.c_str(), &la, &lo) == 1;
+  const bool ok = station_lookup != nullptr && !rest.empty() && !(file_given && file.empty()) &&
+                  station_lookup(file_given ? file.c_str() : nullptr, rest.c_str(), &la, &lo) == 1;
   if (id_cache) {
     id_cache->token = t;
     id_cache->found = ok;
@@ -750,6 +755,8 @@ int DOM_print_file(const char* file) {
   }
   return n;
 }
+
+void DOM_set_station_lookup(DOM_station_lookup lookup) { station_lookup = lookup; }
 
 int DOM_get_def_region(const char* name, DomainRec* domain) {
   if (!name || !domain) return 0;

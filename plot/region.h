@@ -20,6 +20,30 @@ struct DomainRec {
   std::int32_t ext;
 };
 
+// Projection codes of DomainRec::proj.
+constexpr int PROJ_PS = 1;  // polar stereographic
+constexpr int PROJ_LL = 2;  // latitude-longitude
+constexpr int PROJ_MERC = 3;  // Mercator
+constexpr int PROJ_LAMB = 4;  // Lambert conformal
+constexpr int PROJ_ORTHO = 5;  // orthographic
+constexpr int PROJ_GNOM = 6;  // gnomonic
+constexpr int PROJ_MOLL = 7;  // Mollweide
+constexpr int PROJ_LAMBAZ = 8;  // Lambert azimuthal equal-area
+constexpr int PROJ_SAT = 9;  // satellite view
+constexpr int PROJ_XY = 20;  // diagrams: plain x-y
+constexpr int PROJ_XLOGY = 22;  // x and logarithmic y (also "vert")
+constexpr int PROJ_HODO = 23;  // hodograph
+constexpr int PROJ_CAT = 24;
+constexpr int PROJ_XP = 25;
+constexpr int PROJ_SKEWT = 40;  // skew-T log-p (also "therm")
+constexpr int PROJ_STUVE = 41;
+constexpr int PROJ_EMA = 42;  // emagram
+constexpr int PROJ_TEPH = 43;  // tephigram
+constexpr int PROJ_RTEPH = 44;  // rotated tephigram
+constexpr int PROJ_ZOOM = 50;  // a zoom of the current domain
+constexpr int PROJ_SIZE = 51;  // a plain picture size
+constexpr int PROJ_PIX = 99;  // pixels
+
 // Longest domain text or region-file line kept (longer lines are cut).
 constexpr int DOM_TEXT_LEN = 500;
 
@@ -86,3 +110,9 @@ int DOM_search_file(const char* file, const char* name, char* result);
 int DOM_print_file(const char* file);
 // Built-in regions us, ne, at, se, mw, sp, nw, sw and var (asks for the centre); 1 found.
 int DOM_get_def_region(const char* name, DomainRec* domain);
+
+// "id:STN" and "id:FILE:STN" in a domain text stand for a station's position: the station
+// database registers the lookup (file null for the database in use; 1 when found with a
+// usable position). Without one no station is found.
+using DOM_station_lookup = int (*)(const char* file, const char* id, float* lat, float* lon);
+void DOM_set_station_lookup(DOM_station_lookup lookup);

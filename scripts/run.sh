@@ -5,7 +5,8 @@ set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"
 bash scripts/install-deps.sh
-bash scripts/build.sh build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSTACONT_TESTS=OFF
+bash scripts/build.sh build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSTACONT_TESTS=OFF -DSTACONT_BENCH=OFF \
+  -DSTACONT_SANITIZE=OFF -DSTACONT_WERROR=ON
 
 out="${1:-$root/build/sample-grids}"
 mkdir -p "$out"

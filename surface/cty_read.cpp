@@ -10,10 +10,11 @@
 #include <string>
 #include <string_view>
 
+#include "config/datafile.h"
 #include "config/mess.h"
 #include "config/resrc.h"
 #include "config/string.h"
-#include "files/files.h"
+#include "config/fileio.h"
 
 namespace {
 

@@ -14,10 +14,9 @@
 #include <string_view>
 #include <vector>
 
-#include "analysis/cdf.h"
+#include "files/cdf.h"
 #include "config/mess.h"
 #include "config/string.h"
-#include "driver/plt_tool.h"
 #include "plot/maptran.h"
 #include "plot/region.h"
 #include "surface/cty_tool.h"
@@ -1121,7 +1120,6 @@ int SFC_open_file(const char* name) {
     return 0;
   }
   SFC_getinfo(cvt_fd, &info);
-  PLT_label_up_right(info.label);
   MESS_print(MESS_MESS, "Date: %s\n", info.label);
   return 1;
 }

@@ -14,13 +14,12 @@
 #include <string_view>
 #include <vector>
 
-#include "analysis/grd_tool.h"
+#include "config/datafile.h"
 #include "config/flag.h"
 #include "config/menu.h"
 #include "config/mess.h"
 #include "config/resrc.h"
 #include "config/string.h"
-#include "driver/plt_tool.h"
 #include "files/files.h"
 
 namespace {
@@ -34,6 +33,12 @@ constexpr int VARLIST_MAX = 750;
 constexpr std::size_t FILE_LINE_MAX = 4096;
 constexpr std::size_t FILE_ENTRIES_MAX = 5000;
 constexpr int PLOT_TYPE_FLAG = 11;
+
+// The label style (see VAR_set_label_type).
+int lab_type = 0;
+// Grid functions are the grid module's: it registers how to recognise their names.
+int (*grid_func_class)(const char* name) = nullptr;
+int (*grid_vect_func)(const char* name) = nullptr;
 
 // Values inherited by the items of one nesting level.
 struct Base {
@@ -1022,7 +1027,7 @@ void process_nested(char open, const std::string& item, std::string_view args, c
   apply_fields(r, f, rest);
   if (has_params && plevel == 0) apply_params(r, params);
   const Base inherited = base_of(*r);
-  if (open == '(' && GRD_is_vect_func(name.c_str())) {
+  if (open == '(' && grid_vect_func != nullptr && grid_vect_func(name.c_str())) {
     MESS_print(MESS_DEBUG, "VECT FUNC: %s\n", name.c_str());
     const VarRec copy = *r;
     VarRec* second = new_record();
@@ -1173,7 +1178,7 @@ void process(std::string_view text) {
 
 // A label: the level text first when the label style shows levels, " (units)" last.
 std::string label(int ltype, int lvl, const std::string& body, const char* units) {
-  const int style = PLT_get_label_type();
+  const int style = lab_type;
   std::string s;
   if (style >= -1 && style <= 1) {
     s = VAR_make_datalevel(ltype, lvl);
@@ -1341,10 +1346,10 @@ void VAR_param_decode() {
   if (RES_getvals("plot_param", &count, &list) <= 0) return;
   for (int k = 0; k < count; ++k) {
     const std::string w = lower(trim(list[k] ? list[k] : "")).substr(0, 4);
-    if (w == "labm") PLT_set_label_type(-2);
-    if (w == "labs") PLT_set_label_type(-1);
-    if (w == "labn") PLT_set_label_type(0);
-    if (w == "labc") PLT_set_label_type(1);
+    if (w == "labm") lab_type = -2;
+    if (w == "labs") lab_type = -1;
+    if (w == "labn") lab_type = 0;
+    if (w == "labc") lab_type = 1;
   }
   free_parsed_array(count, list);
 }
@@ -1517,7 +1522,7 @@ int VAR_dec_var(VarRec* v, const char* name_in) {
   const bool opt_grid = in_range(opt, 12, 17) || in_range(opt, 21, 23);
   int type = missing;
   int func = 0;
-  if (kind == 2 || kind == 3 || kind == 8 || kind == 9) func = GRD_is_math_func(name.c_str());
+  if (kind == 2 || kind == 3 || kind == 8 || kind == 9) func = grid_func_class != nullptr ? grid_func_class(name.c_str()) : 0;
   if (kind == 6)
     type = in_range(opt, 10, 23) ? opt : 10;
   else if (func > 0)
@@ -1592,7 +1597,7 @@ int VAR_search_var_num(const char* name) {
 // ====================================================================== labels
 
 std::string VAR_make_datatype(int /*time*/, int ltype, int lvl, int num, const char* units) {
-  return label(ltype, lvl, var_text(num, PLT_get_label_type() < 0), units);
+  return label(ltype, lvl, var_text(num, lab_type < 0), units);
 }
 
 std::string VAR_make_var_datatype(int i) {
@@ -1638,6 +1643,14 @@ const char* VAR_model(int model) {
     read_named_numbers("mod_name.lup", &models, true, 79);
   }
   return named_number(models, model);
+}
+
+void VAR_set_label_type(int type) { lab_type = type; }
+int VAR_get_label_type() { return lab_type; }
+
+void VAR_set_grid_funcs(int (*func_class)(const char* name), int (*vect_func)(const char* name)) {
+  grid_func_class = func_class;
+  grid_vect_func = vect_func;
 }
 
 // ====================================================================== predicates

@@ -94,6 +94,16 @@ std::string VAR_str(int var);
 // Names of a data source and a model for labels; null when unknown.
 const char* VAR_source(int source);
 const char* VAR_model(int model);
+// The label style: -2 minimal, -1 simple (short names), 0 normal, 1 complete; the levels
+// show from -1 to 1. Set by the plot parameters "labm", "labs", "labn", "labc"
+// (VAR_param_decode); the plot manager counts it up with each overlay.
+void VAR_set_label_type(int type);
+int VAR_get_label_type();
+
+// Grid functions ("add(t,td)", "grad(p)") are the grid module's: it registers the
+// recognisers of their names, a class code (0 not a grid function) and whether the
+// function has two output components. Without them no name is a grid function.
+void VAR_set_grid_funcs(int (*func_class)(const char* name), int (*vect_func)(const char* name));
 
 // ---- predicates on record i ----
 int VAR_is_REG(int i);

@@ -523,7 +523,7 @@ Report make_report(const Site& site, int hour) {
   // Weather, visibility, clouds.
   const double q = u01(k, hour, 30);
   double vis = 10.0;
-  std::string wx;
+  const char* wx = "";  // literals only
   using P = std::pair<int, char>;
   std::vector<P> cl;
   auto hft = [&](double hundreds) { return 100 * std::max(1, static_cast<int>(std::lround(hundreds))); };
@@ -586,13 +586,13 @@ Report make_report(const Site& site, int hour) {
         cl = {P(-9999, 'C')};
         ctype = "000";
       }
-      if (wx.empty() && dep < 1.5 && spd <= 5 && (lst < 9.0 || lst > 22.0) && !site.ship) {
+      if (*wx == '\0' && dep < 1.5 && spd <= 5 && (lst < 9.0 || lst > 22.0) && !site.ship) {
         wx = "F";
         vis = 0.5 + 2.0 * q;
-      } else if (wx.empty() && !site.ship && lon < -104.0 && u01(k, hour, 31) < 0.06) {
+      } else if (*wx == '\0' && !site.ship && lon < -104.0 && u01(k, hour, 31) < 0.06) {
         wx = "H";
         vis = 5.0 + 2.0 * q;
-      } else if (wx.empty()) {
+      } else if (*wx == '\0') {
         vis = 10.0 - (c > 0.6 ? 3.0 * q : 0.0);
       }
       break;

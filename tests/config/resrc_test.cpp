@@ -17,7 +17,6 @@
 #include "config/mess.h"
 #include "config/mqueue.h"
 #include "config/string.h"
-#include "files/files.h"
 #include "tests/support/run.h"
 
 extern char** environ;
@@ -38,7 +37,6 @@ class Resources : public ::testing::Test {
   }
   void TearDown() override {
     clear_environment();
-    DATE_set_TZ(nullptr);
     RES_clear();
     MESS_reset();
     std::filesystem::remove_all(dir_);
@@ -208,28 +206,22 @@ TEST(ResConv, DrawWords) {
   }
 }
 
-TEST(ResConv, HourForms) {
-  constexpr int M = -9999;
-  const std::pair<const char*, std::array<int, 5>> cases[] = {  // year, month, day, hour, minute
-      {"#199801051230", {1998, 1, 5, 12, 30}}, {"#1998010512", {1998, 1, 5, 12, M}}, {"#1998", {1998, M, M, M, M}},
-      {"#1998x105", {1998, M, 5, M, M}},       {"#ab", {M, M, M, M, M}},             {"010512", {M, 1, 5, 12, M}},
-      {"0512", {M, M, 5, 12, M}},              {"512", {M, M, 5, 12, M}},            {"3d12:00", {M, M, 3, 12, 0}},
-      {"3d12", {M, M, 3, 12, M}},              {"-3d6", {M, M, -3, 6, M}},           {":30", {M, M, M, M, 30}},
-      {"-:30", {M, M, M, M, -30}},             {"12:30", {M, M, M, 12, 30}},         {"12", {M, M, M, 12, M}},
-      {"-0:30", {M, M, M, M, -30}},            {"-1:30", {M, M, M, -1, 30}},         {"", {M, M, M, M, M}},
-      {"zz", {M, M, M, M, M}},                 {"99999999999999:5", {M, M, M, 2147483647, 5}}};
-  for (const auto& [text, expect] : cases) {
-    DateRec d;
-    ASSERT_EQ(RES_decode_hour(text, &d), 1);
-    EXPECT_EQ((std::array<int, 5>{d.year, d.month, d.day, d.hour, d.minute}), expect) << text;
-    EXPECT_TRUE(d.second == M && d.julian == M) << text;
-  }
-  DateRec d;
-  EXPECT_EQ(RES_decode_hour(nullptr, &d) + RES_conv_data(nullptr, &d, 12), 0);
-  EXPECT_EQ(RES_conv_data("3d12:00", &d, 12), 1);  // handed on to the file module
-  FILE_get_time(&d);
-  EXPECT_EQ((std::array<int, 3>{d.day, d.hour, d.minute}), (std::array<int, 3>{3, 12, 0}));
-  FILE_reset_time();
+// The hour is converted by the module that registers the conversion: the text reaches it
+// whole, a null text does not.
+TEST(ResConv, RegisteredConversionOfTheHour) {
+  static std::string seen;
+  RES_set_converter(12, [](const char* text, void* destination) {
+    seen = text;
+    *static_cast<int*>(destination) = 7;
+    return 1;
+  });
+  int value = 0;
+  EXPECT_EQ(RES_conv_data(nullptr, &value, 12), 0);
+  EXPECT_EQ(RES_conv_data("3d12:00", &value, 12), 1);
+  EXPECT_EQ(seen + ":" + std::to_string(value), "3d12:00:7");
+  RES_set_converter(12, nullptr);
+  EXPECT_EQ(RES_conv_data("12", &value, 12), 1);  // unregistered: nothing converted
+  EXPECT_EQ(value, 7);
 }
 
 // ---- resource files, environment and command line together --------------------------
@@ -268,7 +260,6 @@ TEST_F(Resources, FileThenEnvironmentThenCommandLine) {
   std::filesystem::create_directory(other);
   write_file(other + "/.zavdef", "*.data_path /other/data\n");
   clear_environment();
-  setenv("zavtz", "-EST:-5", 1);  // the zone of the labels
   const char bad[] = "ELSE\nEND\nIF x\n\0\0\xff\n*.con_path \"unterminated\n";  // a broken file does no harm
   write_file(dir_ + "/bad", std::string(bad, sizeof bad - 1) + "*.data_path " + std::string(10240, 'x') + "\n");
   setenv("zavdefault", (dir_ + "/bad:" + dir_ + ":" + other).c_str(), 1);
@@ -276,10 +267,6 @@ TEST_F(Resources, FileThenEnvironmentThenCommandLine) {
   EXPECT_EQ(values({}, {"file_path", "data_path", "con_path"}), (V{"/tmp/b", "/other/data", "<unset>"}));
   const std::string err = testing::internal::GetCapturedStderr();
   EXPECT_NE(err.find("DEF_get: else without an if\nDEF_get: end without an if\n"), std::string::npos) << err;
-  DateRec d{1998, 1, 5, -9999, -9999, 17, -9999, -9999};
-  char text[DATE_LABEL_LEN];
-  DATE_make_label(&d, text);
-  EXPECT_STREQ(text, "12 PM EST [17Z]  5 JAN 98");
   EXPECT_EQ(values({"-default", dir_}, {"data_path"}), V{"/data/stacont"});
   unsetenv("zavdefault");  // without a list the current directory comes first
   const std::filesystem::path cwd = std::filesystem::current_path();

@@ -1,3 +1,4 @@
+#include "config/prompt.h"
 #include "config/system.h"
 
 #include <gtest/gtest.h>

@@ -173,11 +173,16 @@ TEST_F(DateTest, ForecastLabels) {
     EXPECT_EQ(rc, c.date ? 0 : -1);
     EXPECT_STREQ(buf, c.want) << c.kind << " " << c.time;
   }
-  // Model names come from the model list; a number it does not name gives none.
+  // Model names come from the registered lookup; a number it does not name gives none,
+  // and so does every number without a lookup.
   char buf[DATE_LABEL_LEN];
+  DATE_set_model_lookup([](int model) { return model == 1 ? "Objective analysis" : ""; });
   DATE_make_label_for_time(12, 1, &h00, buf);
   EXPECT_STREQ(buf, "12 hour Objective analysis valid 12Z MON  5 JAN 98");
   DATE_make_label_for_time(12, 31999, &h00, buf);
+  EXPECT_STREQ(buf, "12 hour valid 12Z MON  5 JAN 98");
+  DATE_set_model_lookup(nullptr);
+  DATE_make_label_for_time(12, 1, &h00, buf);
   EXPECT_STREQ(buf, "12 hour valid 12Z MON  5 JAN 98");
   EXPECT_EQ(DATE_make_label(nullptr, buf), -1);
 }

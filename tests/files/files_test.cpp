@@ -278,4 +278,29 @@ TEST_F(Files, HostileNames) {
   FILE_set_current("la#2", name);
 }
 
+TEST(FileHour, HourFormsAndTheOverrideRecord) {
+  constexpr int M = -9999;
+  const std::pair<const char*, std::array<int, 5>> cases[] = {  // year, month, day, hour, minute
+      {"#199801051230", {1998, 1, 5, 12, 30}}, {"#1998010512", {1998, 1, 5, 12, M}}, {"#1998", {1998, M, M, M, M}},
+      {"#1998x105", {1998, M, 5, M, M}},       {"#ab", {M, M, M, M, M}},             {"010512", {M, 1, 5, 12, M}},
+      {"0512", {M, M, 5, 12, M}},              {"512", {M, M, 5, 12, M}},            {"3d12:00", {M, M, 3, 12, 0}},
+      {"3d12", {M, M, 3, 12, M}},              {"-3d6", {M, M, -3, 6, M}},           {":30", {M, M, M, M, 30}},
+      {"-:30", {M, M, M, M, -30}},             {"12:30", {M, M, M, 12, 30}},         {"12", {M, M, M, 12, M}},
+      {"-0:30", {M, M, M, M, -30}},            {"-1:30", {M, M, M, -1, 30}},         {"", {M, M, M, M, M}},
+      {"zz", {M, M, M, M, M}},                 {"99999999999999:5", {M, M, M, 2147483647, 5}}};
+  for (const auto& [text, expect] : cases) {
+    DateRec d;
+    ASSERT_EQ(FILE_decode_hour(text, &d), 1);
+    EXPECT_EQ((std::array<int, 5>{d.year, d.month, d.day, d.hour, d.minute}), expect) << text;
+    EXPECT_TRUE(d.second == M && d.julian == M) << text;
+  }
+  DateRec d;
+  RES_set_converter(12, FILE_conv_hour);  // as the program registers it
+  EXPECT_EQ(FILE_decode_hour(nullptr, &d) + RES_conv_data(nullptr, &d, 12), 0);
+  EXPECT_EQ(RES_conv_data("3d12:00", &d, 12), 1);  // handed on to the file module
+  FILE_get_time(&d);
+  EXPECT_EQ((std::array<int, 3>{d.day, d.hour, d.minute}), (std::array<int, 3>{3, 12, 0}));
+  FILE_reset_time();
+}
+
 }  // namespace

@@ -1,6 +1,9 @@
 // Domain texts, region files, built-in regions, priorities and domain comparison.
 #include <gtest/gtest.h>
 
+#include <strings.h>
+
+#include <cstring>
 #include <sstream>
 #include <string>
 #include <utility>
@@ -28,10 +31,17 @@ class Region : public ::testing::Test {
     // built-in table (the data directory's region file is still a fallback).
     RES_put("file_path", (dir_ + "/").c_str());
     RES_put("stat_prior", nullptr);
-    write_file(dir_ + "/stations.cty",
-               "Denver_Intl CO US KDEN 1 39.8617 -104.6732 1656 72565 0\n"
-               "Oslo_Gardermoen __ NO ENGM 2 60.2028 11.0839 208 01384 0\n");
+    // Station positions come from the lookup the station database registers; here one
+    // that knows two stations of one file (any case, as the database matches them).
+    DOM_set_station_lookup([](const char* file, const char* id, float* lat, float* lon) {
+      if (file == nullptr || std::strcmp(file, "stations.cty") != 0) return -1;
+      if (strcasecmp(id, "kden") == 0) *lat = 39.8617f, *lon = -104.6732f;
+      else if (strcasecmp(id, "engm") == 0) *lat = 60.2028f, *lon = 11.0839f;
+      else return 0;
+      return 1;
+    });
   }
+  void TearDown() override { DOM_set_station_lookup(nullptr); }
   static int decode(const std::string& text, DomainRec* d) {
     DOM_init(d);
     ::testing::internal::CaptureStderr();

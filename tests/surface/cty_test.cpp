@@ -14,6 +14,7 @@
 
 #include "config/resrc.h"
 #include "plot/maptran.h"
+#include "plot/region.h"
 #include "surface/calc.h"
 #include "surface/cty_read.h"
 #include "tests/support/run.h"
@@ -194,6 +195,29 @@ TEST_F(Cty, SelectionPriorityAndFileResources) {
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "CTY_open_file: Database file not found: /nonexistent/x.cty\n"
                                                     "CTY_open_file: Database file not found: " + dir_ + "\n");
   EXPECT_EQ(CTY_count(), 0);
+}
+
+// The database places "id:" domain centres once registered with the domain module, as
+// the program registers it: a named file or the database in use ("city_file").
+TEST_F(Cty, StationsCentreDomains) {
+  DOM_set_station_lookup(CTY_get_loc);
+  RES_put("city_file", mini_.c_str());
+  const std::tuple<std::string, int, float, float> cases[] = {
+      {"id:" + mini_ + ":kcos", 1, 38.8058f, -104.7008f}, {"lamb,id:KDEN,50,40,0.8", 1, 39.8617f, -104.6730f},
+      {"id:" + mini_ + ":NOPE", -1, 0, 0}, {"id:/nonexistent.cty:KDEN", -1, 0, 0}};
+  for (const auto& [text, result, lat, lon] : cases) {
+    DomainRec d;
+    DOM_init(&d);
+    testing::internal::CaptureStderr();
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(DOM_decode(text.c_str(), &d), result) << text;
+    testing::internal::GetCapturedStdout();
+    testing::internal::GetCapturedStderr();
+    if (result == 1) {
+      EXPECT_TRUE(d.clat == lat && d.clon == lon) << text << " " << d.clat << " " << d.clon;
+    }
+  }
+  DOM_set_station_lookup(nullptr);
 }
 
 TEST_F(Cty, DataBlocks) {

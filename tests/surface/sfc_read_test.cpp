@@ -11,7 +11,6 @@
 #include <string>
 #include <vector>
 
-#include "driver/plt_tool.h"
 #include "plot/maptran.h"
 #include "surface/cty_tool.h"
 #include "tests/support/run.h"
@@ -305,7 +304,7 @@ TEST_F(Sfc, WrappersPlaceReports) {
   ASSERT_EQ(SFC_open_file(file("w", "ZAVSFC\n12Z  5 JAN 98\nKDEN 455 300 2715 992 132 10.0 25B -\nXXXX 455\nSHIP9 "
                                     "1 1 1 1 1 1 -99M - L100,-1500\nKBDU 1 1 1 1 1 1 -99M - L400,-1050\n").c_str()),
             1);
-  EXPECT_EQ(PLT_get_label_up_right() + std::to_string(SFC_get_file_info()->date.day), "12Z  5 JAN 985");
+  EXPECT_EQ(SFC_get_file_info()->label + std::to_string(SFC_get_file_info()->date.day), "12Z  5 JAN 985");
   // (result, id, latitude, longitude) of each report: XXXX is skipped, KBDU's priority 6 is beyond the domain's 5.
   const std::tuple<int, const char*, float, float> placed[] = {
       {1, "KDEN", 39.8617f, -104.6730f}, {0, "XXXX", 0, 0}, {1, "SHIP9", 10, -150}, {0, "KBDU", 40, -105},

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstring>
 #include <sstream>
 #include <tuple>
 #include <string>
@@ -13,10 +14,21 @@
 #include "config/flag.h"
 #include "config/menu.h"
 #include "config/resrc.h"
-#include "driver/plt_tool.h"
+#include "files/date.h"
 #include "tests/support/run.h"
 
 namespace {
+
+// The grid module's function names, as far as these tests use them: the parser only
+// asks the recognisers that are registered with it.
+int test_func_class(const char* name) {
+  const std::string n(name, std::strcspn(name, "-"));
+  if (n == "wind") return 20;
+  if (n == "vect") return 21;
+  if (n == "strm" || n == "stream") return 23;
+  return n == "add" || n == "mul" || n == "sub" ? 10 : 0;
+}
+int test_vect_func(const char* name) { return std::strcmp(name, "grad") == 0 || std::strcmp(name, "vdiff") == 0; }
 
 const char* const kVarFile =
     "# test variables\n"
@@ -39,7 +51,8 @@ class Var : public ::testing::Test {
     RES_put("file_path", dir_.c_str());
     FLAG_reset(-9999);
     FLAG_set_batch(0);
-    PLT_set_label_type(0);
+    VAR_set_label_type(0);
+    VAR_set_grid_funcs(test_func_class, test_vect_func);
     VAR_set_model_str("");
     VAR_set_time_str("");
     VAR_set_level_str("");
@@ -322,14 +335,23 @@ TEST_F(Var, Labels) {
   EXPECT_EQ(VAR_make_var_form_datatype(0), "Surface add(dewp, 2) (C)");
   EXPECT_EQ(std::string(VAR_model(70)) + "|" + VAR_source(7), "Spectral model|US NWS NCEP");
   EXPECT_EQ(VAR_model(12345), nullptr);
+  // The model list names the models of the date labels, as the program registers it.
+  DATE_set_model_lookup(VAR_model);
+  char buf[DATE_LABEL_LEN];
+  const DateRec h00{1998, 1, 5, -9999, -9999, 0, -9999, -9999};
+  DATE_make_label_for_time(12, 1, &h00, buf);
+  EXPECT_STREQ(buf, "12 hour Objective analysis valid 12Z MON  5 JAN 98");
+  DATE_make_label_for_time(12, 31999, &h00, buf);
+  EXPECT_STREQ(buf, "12 hour valid 12Z MON  5 JAN 98");
+  DATE_set_model_lookup(nullptr);
   // Label styles from the plot parameters: the first four letters, any case.
   const struct { const char* words; int style; const char* label; } cases[] = {
       {"labmin", -2, "temp (C)"}, {"x,LABSIMP", -1, "500 mb temp (C)"}, {"labcomp,other", 1, "500 mb Temperature (C)"}};
   for (const auto& c : cases) {
-    PLT_set_label_type(7);
+    VAR_set_label_type(7);
     RES_put("plot_param", c.words);
     VAR_param_decode();
-    EXPECT_EQ(PLT_get_label_type(), c.style) << c.words;
+    EXPECT_EQ(VAR_get_label_type(), c.style) << c.words;
     EXPECT_EQ(VAR_make_datatype(0, 100, 500, 11, "C"), c.label) << c.words;
   }
 }

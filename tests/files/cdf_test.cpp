@@ -1,4 +1,4 @@
-#include "analysis/cdf.h"
+#include "files/cdf.h"
 
 #include <gtest/gtest.h>
 #include <netcdf.h>

@@ -1,6 +1,6 @@
 // netCDF access through the library's current C interface. One dataset is current at a
 // time and one position (rank, start and count per dimension) serves every read and write.
-#include "analysis/cdf.h"
+#include "files/cdf.h"
 
 #include <netcdf.h>
 

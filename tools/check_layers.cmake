@@ -1,0 +1,81 @@
+# Checks that includes only go down the layers of cmake/layers.cmake:
+#   cmake -DSOURCE_DIR=<tree> -P tools/check_layers.cmake
+# Every module of the program may include headers of its own layer and of the layers its
+# layer uses; a test under tests/<dir>/ may include what the module it tests may. Each
+# offending include is printed as "<file>:<line>: <layer> includes <header> (<layer>)";
+# the script fails when there is one. The layer table is read from the tree checked.
+cmake_minimum_required(VERSION 3.24)
+if(NOT SOURCE_DIR)
+  set(SOURCE_DIR "${CMAKE_CURRENT_LIST_DIR}/..")
+endif()
+get_filename_component(SOURCE_DIR "${SOURCE_DIR}" ABSOLUTE)
+include("${SOURCE_DIR}/cmake/layers.cmake")
+
+# Layers only use known layers below themselves: none reaches itself.
+foreach(layer IN LISTS STACONT_LAYERS)
+  foreach(used IN LISTS STACONT_LAYER_${layer}_USES)
+    if(NOT used IN_LIST STACONT_LAYERS)
+      message(FATAL_ERROR "layer ${layer} uses the unknown layer ${used}")
+    endif()
+  endforeach()
+  stacont_layer_reach(${layer} reach_${layer})
+  if(layer IN_LIST reach_${layer})
+    message(FATAL_ERROR "layer ${layer} uses itself through ${reach_${layer}}")
+  endif()
+endforeach()
+
+set(dirs "")
+foreach(layer IN LISTS STACONT_LAYERS)
+  foreach(entry IN LISTS STACONT_LAYER_${layer}_MODULES)
+    string(REGEX REPLACE "/.*" "" top "${entry}")
+    list(APPEND dirs "${top}")
+  endforeach()
+endforeach()
+list(REMOVE_DUPLICATES dirs)
+
+set(globs "")
+foreach(dir IN LISTS dirs)
+  list(APPEND globs "${SOURCE_DIR}/${dir}/*.cpp" "${SOURCE_DIR}/${dir}/*.h" "${SOURCE_DIR}/tests/${dir}/*.cpp")
+endforeach()
+file(GLOB files RELATIVE "${SOURCE_DIR}" ${globs})
+list(SORT files)
+
+set(bad 0)
+set(checked 0)
+foreach(file IN LISTS files)
+  # The module whose layer governs the file: the file's own module, or for a test the
+  # module it tests (the longest "<dir>/<prefix>" of its name that is a module).
+  string(REGEX REPLACE "\\.(cpp|h)$" "" module "${file}")
+  if(module MATCHES "^tests/")
+    string(REGEX REPLACE "^tests/" "" module "${module}")
+    string(REGEX REPLACE "_test$" "" module "${module}")
+    while(NOT EXISTS "${SOURCE_DIR}/${module}.cpp" AND NOT EXISTS "${SOURCE_DIR}/${module}.h"
+          AND module MATCHES "_[^/]*$")
+      string(REGEX REPLACE "_[^_/]*$" "" module "${module}")
+    endwhile()
+  endif()
+  stacont_module_layer("${module}" layer)
+  if(NOT layer)
+    continue()
+  endif()
+  set(allowed ${layer} ${reach_${layer}})
+  math(EXPR checked "${checked} + 1")
+  file(STRINGS "${SOURCE_DIR}/${file}" lines REGEX "^[ \t]*#[ \t]*include[ \t]*\"")
+  file(STRINGS "${SOURCE_DIR}/${file}" all_lines)
+  foreach(line IN LISTS lines)
+    string(REGEX REPLACE "^[ \t]*#[ \t]*include[ \t]*\"([^\"]+)\".*" "\\1" header "${line}")
+    string(REGEX REPLACE "\\.h$" "" target "${header}")
+    stacont_module_layer("${target}" target_layer)
+    if(target_layer AND NOT target_layer IN_LIST allowed)
+      list(FIND all_lines "${line}" at)
+      math(EXPR at "${at} + 1")
+      message("${file}:${at}: ${layer} includes ${header} (${target_layer})")
+      math(EXPR bad "${bad} + 1")
+    endif()
+  endforeach()
+endforeach()
+
+if(bad GREATER 0)
+  message(FATAL_ERROR "${bad} include(s) of a higher layer")
+endif()
+message(STATUS "layers: ${checked} files, every include goes down")
