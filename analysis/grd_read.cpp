@@ -20,6 +20,7 @@
 #include "files/cdf.h"
 #include "config/flag.h"
 #include "config/mess.h"
+#include "config/missing.h"
 #include "config/resrc.h"
 #include "config/string.h"
 #include "config/prompt.h"
@@ -32,7 +33,6 @@ namespace {
 constexpr unsigned LEVEL_SAVE = 64;
 constexpr unsigned LEVEL_CHECK = 192;
 constexpr unsigned LEVEL_INFO = 3840;
-constexpr float MISSING = -9999.0f;
 // Largest grid accepted from a file: protects against absurd sizes in damaged headers.
 constexpr std::int64_t MAX_POINTS = 50'000'000;
 constexpr int STRING_LEN = 50;
@@ -77,8 +77,8 @@ Handle* get_handle(int handle) {
   return &handles[handle];
 }
 
-bool is_package(int type) { return type >= 1 && type <= 4; }
-bool is_grib(int type) { return type == 21 || type == 22; }
+bool is_package(int type) { return type >= GRD_FILE_PLAIN && type <= GRD_FILE_V4; }
+bool is_grib(int type) { return type == GRD_FILE_GRIB || type == GRD_FILE_GRID; }
 
 // A fixed text field that may lack its terminator.
 template <std::size_t N>
@@ -143,7 +143,7 @@ long bytes_left(std::FILE* fp) {
 
 // Reads the "ZAVGRID" header line when it has not been read yet.
 bool read_package_header(Handle& h) {
-  if (h.header_done || h.type == 1) {
+  if (h.header_done || h.type == GRD_FILE_PLAIN) {
     h.header_done = true;
     return true;
   }
@@ -380,7 +380,7 @@ std::string projection_tag(const DomainRec& d) {
 
 int write_package(Handle& h, GridRec* grid) {
   const DomainRec& d = grid->domain;
-  bool binary = h.type == 3;
+  bool binary = h.type == GRD_FILE_BINARY;
   for (char* c = grid->units; *c != '\0'; ++c)
     if (*c == ' ') *c = '_';
   grid->units[sizeof grid->units - 1] = '\0';
@@ -667,14 +667,14 @@ int GRD_chktype(const char* name) {
     std::size_t len = std::strlen(magic);
     return n >= len && std::memcmp(b, magic, len) == 0;
   };
-  if (b[0] == ' ' || std::isdigit(b[0])) return 1;
-  if (starts("ZAVGRID4")) return 4;
-  if (starts("ZAVGRID")) return 2;
-  if (starts("CDF")) return 11;
-  if (starts("GRIB") || b[0] == '*' || b[0] == 1) return 21;
-  if (starts("GRID")) return 22;
+  if (b[0] == ' ' || std::isdigit(b[0])) return GRD_FILE_PLAIN;
+  if (starts("ZAVGRID4")) return GRD_FILE_V4;
+  if (starts("ZAVGRID")) return GRD_FILE_TEXT;
+  if (starts("CDF")) return GRD_FILE_CDF;
+  if (starts("GRIB") || b[0] == '*' || b[0] == 1) return GRD_FILE_GRIB;
+  if (starts("GRID")) return GRD_FILE_GRID;
   static const char grib[] = "GRIB";
-  if (std::search(b, b + n, grib, grib + 4) != b + n) return 21;
+  if (std::search(b, b + n, grib, grib + 4) != b + n) return GRD_FILE_GRIB;
   return -1;
 }
 
@@ -697,7 +697,7 @@ int GRD_open(const char* name, int mode, int* type) {
     h = Handle{};
     h.name = std_stream ? std::string(mode == 0 ? "stdin" : "stdout") : given;
     if (std_stream) {
-      if (*type != 2 && *type != 3 && *type != 21) *type = 2;
+      if (*type != GRD_FILE_TEXT && *type != GRD_FILE_BINARY && *type != GRD_FILE_GRIB) *type = GRD_FILE_TEXT;
       if (mode == 2) return -1;
       h.fp = mode == 0 ? stdin : stdout;
       h.is_std = true;
@@ -713,7 +713,7 @@ int GRD_open(const char* name, int mode, int* type) {
         if (mode == 1) FILE_make_dir(path.c_str(), 1);
         h.fp = std::fopen(path.c_str(), mode == 0 ? "rb" : "wb");
         if (h.fp == nullptr) return -1;
-      } else if (*type == 11) {
+      } else if (*type == GRD_FILE_CDF) {
         if (mode == 1) FILE_make_dir(path.c_str(), 1);
         if (open_cdf(h, path, mode) != 0) return -1;
       } else {
@@ -736,32 +736,32 @@ int GRD_putinfo(int handle, const GridInfo* info) {
   if (h == nullptr || info == nullptr || h->mode == 0) return -1;
   copy_bounded(h->label, sizeof h->label, field_text(info->label));
   h->date = info->date;
-  if (h->type == 2 || h->type == 3) {
+  if (h->type == GRD_FILE_TEXT || h->type == GRD_FILE_BINARY) {
     if (std::fputs("ZAVGRID\n", h->fp) == EOF) return -1;
     h->header_done = true;
     return 0;
   }
-  if (h->type == 11) {
+  if (h->type == GRD_FILE_CDF) {
     CDF_set_fd(h->cdf);
     if (h->mode == 2) return h->vars.values >= 0 ? 0 : -1;  // the dataset is already defined
     if (info->nx < 1 || info->ny < 1) return -1;
     return cdf_define(*h, info);
   }
-  return h->type == 1 ? 0 : -1;
+  return h->type == GRD_FILE_PLAIN ? 0 : -1;
 }
 
 int GRD_write(int handle, GridRec* grid, int /*flags*/, int* position) {
   Handle* h = get_handle(handle);
   if (h == nullptr || grid == nullptr || grid->values == nullptr || h->mode == 0) return -1;
   if (grid->domain.nx < 1 || grid->domain.ny < 1) return -1;
-  if (h->type == 1 || h->type == 2 || h->type == 3) {
+  if (h->type == GRD_FILE_PLAIN || h->type == GRD_FILE_TEXT || h->type == GRD_FILE_BINARY) {
     try {
       return write_package(*h, grid);
     } catch (const std::bad_alloc&) {
       return -1;
     }
   }
-  if (h->type == 11) {
+  if (h->type == GRD_FILE_CDF) {
     int record = h->mode == 2 ? h->record : (position != nullptr && *position >= 0 ? *position : 0);
     if (cdf_write(*h, grid, record) != 0) return -1;
     if (position != nullptr) *position = record;
@@ -775,21 +775,21 @@ int GRD_getinfo(int handle, GridInfo* info) {
   Handle* h = get_handle(handle);
   if (h == nullptr || info == nullptr || h->mode != 0) return -1;
   info->label[0] = '\0';
-  info->nx = info->ny = -9999;
+  info->nx = info->ny = MISSING_INT;
   info->grid_type = 0;
   DATE_init(&info->date);
-  if (h->type == 11) {
+  if (h->type == GRD_FILE_CDF) {
     CDF_set_fd(h->cdf);
     info->nx = static_cast<std::int32_t>(CDF_get_dim_size(CDF_get_dim("x")));
     info->ny = static_cast<std::int32_t>(CDF_get_dim_size(CDF_get_dim("y")));
     int gt = 0;
     info->grid_type = CDF_get_glob_att_int("grid_type", &gt) == 0 ? gt : h->coords;
-    int y = -9999, m = -9999, d = -9999, hr = -9999;
+    int y = MISSING_INT, m = MISSING_INT, d = MISSING_INT, hr = MISSING_INT;
     CDF_get_glob_att_int("year", &y);
     CDF_get_glob_att_int("month", &m);
     CDF_get_glob_att_int("day", &d);
     CDF_get_glob_att_int("hour", &hr);
-    if (y != -9999 && m >= 1 && m <= 12 && d >= 1 && d <= 31 && hr >= 0 && hr <= 23) {
+    if (y != MISSING_INT && m >= 1 && m <= 12 && d >= 1 && d <= 31 && hr >= 0 && hr <= 23) {
       DateRec t;
       DATE_init(&t);
       t.year = y;
@@ -849,7 +849,7 @@ int GRD_read(int handle, GridRec* grid, int /*flags*/, int* position) {
   int record = h->record;
   int result = -1;
   try {
-    if (h->type == 11)
+    if (h->type == GRD_FILE_CDF)
       result = cdf_read(*h, grid);
     else if (is_package(h->type)) {
       result = read_package(*h, grid);
@@ -869,9 +869,9 @@ int GRD_rewind(int handle) {
   Handle* h = get_handle(handle);
   if (h == nullptr) return -1;
   h->record = 0;
-  if (h->type == 11) return 0;
+  if (h->type == GRD_FILE_CDF) return 0;
   if (h->is_std || h->fp == nullptr) return -1;
-  if (h->header_done && h->data_start >= 0 && h->type != 1)
+  if (h->header_done && h->data_start >= 0 && h->type != GRD_FILE_PLAIN)
     return std::fseek(h->fp, h->data_start, SEEK_SET) == 0 ? 0 : -1;
   h->header_done = false;
   return std::fseek(h->fp, 0, SEEK_SET) == 0 ? 0 : -1;
@@ -950,8 +950,8 @@ int GRD_read_check(const char* name, GridRec* grid, GridInfo* info, int* type, c
     const char* grid_path = RES_get("grid_path");
     std::string file = FILE_add_path(std::string(grid_path != nullptr ? grid_path : ""), std::string(name));
     const char* shown = file.c_str();
-    if (FILE_is_stdio(shown) || !FILE_exist(shown) || FLAG_get(15) == 1) return 0;
-    if (FLAG_get(15) == 0 && !FLAG_batch()) {
+    if (FILE_is_stdio(shown) || !FILE_exist(shown) || FLAG_get(FLAG_FILE_PARAM) == FILE_PARAM_OVER) return 0;
+    if (FLAG_get(FLAG_FILE_PARAM) == 0 && !FLAG_batch()) {
       std::string prompt = std::string(shown).substr(0, 200) + ": exists overwrite (Y/N): ";
       char answer[8] = {};
       ZAV_prompts(prompt.c_str(), answer, 7);

@@ -16,6 +16,15 @@ struct GridInfo {
 
 constexpr int GRD_MAX_FILES = 15;
 
+// Grid file types; the package and netCDF types are also the grid output formats.
+constexpr int GRD_FILE_PLAIN = 1;  // plain text values without a header line
+constexpr int GRD_FILE_TEXT = 2;  // package grid, text values
+constexpr int GRD_FILE_BINARY = 3;  // package grid, binary values
+constexpr int GRD_FILE_V4 = 4;  // package grid of the older version (read only)
+constexpr int GRD_FILE_CDF = 11;  // netCDF
+constexpr int GRD_FILE_GRIB = 21;
+constexpr int GRD_FILE_GRID = 22;  // "GRID" files (read only)
+
 int GRD_chktype(const char* name);
 int GRD_open(const char* name, int mode, int* type);
 int GRD_putinfo(int handle, const GridInfo* info);

@@ -15,6 +15,7 @@
 
 #include "analysis/grd_read.h"
 #include "config/mess.h"
+#include "config/missing.h"
 #include "config/string.h"
 #include "files/date.h"
 #include "plot/maptran.h"
@@ -24,15 +25,13 @@
 
 namespace {
 
-constexpr float MISS = -9999.0f;
-constexpr int IMISS = -9999;
 constexpr unsigned LEVEL_MATH = 3840;  // "Performing grid math" progress line
 constexpr int MAX_ARGS = 20;           // constants a grid function can take
 
 // The slot table, initialised on first use. A separate switch rather than a marker in
 // a record: a field read from a file may well carry a grid type of -9999.
 GridRec grids[GRD_MAX_SLOTS] = {
-    GridRec{IMISS, 0, 0, {}, {}, DateRec{}, 0, 0, 0, 0, 0, {}, DomainRec{}, nullptr}};
+    GridRec{MISSING_INT, 0, 0, {}, {}, DateRec{}, 0, 0, 0, 0, 0, {}, DomainRec{}, nullptr}};
 bool grids_ready = false;
 int grid_factor = 1;
 
@@ -78,7 +77,7 @@ GRD_DomainGuard::GRD_DomainGuard() {
 }
 
 GRD_DomainGuard::~GRD_DomainGuard() {
-  if (domain_.proj == IMISS) {
+  if (domain_.proj == MISSING_INT) {
     MAP_domain(nullptr);
     return;
   }
@@ -95,7 +94,7 @@ void GRD_init_grids() {
   for (GridRec& g : grids) {
     GRD_init(&g);
     g.version = 0;
-    g.date = DateRec{IMISS, IMISS, IMISS, IMISS, IMISS, IMISS, IMISS, IMISS};
+    g.date = DateRec{MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT};
     g.units[0] = '\0';
     DOM_init(&g.domain);
   }
@@ -136,7 +135,7 @@ void GRD_set_grid_domain(int slot, const DomainRec* domain) {
   g->domain = *domain;
   const int f = grid_factor;
   DomainRec& d = g->domain;
-  if (f == 1 || d.nx == IMISS || d.ny == IMISS || d.dx == MISS || d.dy == MISS) return;
+  if (f == 1 || d.nx == MISSING_INT || d.ny == MISSING_INT || d.dx == MISSING || d.dy == MISSING) return;
   const std::int64_t nx = (static_cast<std::int64_t>(d.nx) - 1) * f + 1;
   const std::int64_t ny = (static_cast<std::int64_t>(d.ny) - 1) * f + 1;
   if (nx > std::numeric_limits<std::int32_t>::max() || ny > std::numeric_limits<std::int32_t>::max()) {
@@ -192,10 +191,10 @@ void GRD_set_info(GridInfo* info, const DateRec* date, const DomainRec* domain) 
     char text[DATE_LABEL_LEN];
     if (DATE_make_label(date, text) == 0) copy_bounded(info->label, sizeof info->label, text);
   } else {
-    info->date = DateRec{IMISS, IMISS, IMISS, IMISS, IMISS, IMISS, IMISS, IMISS};
+    info->date = DateRec{MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT};
   }
-  info->nx = domain ? domain->nx : IMISS;
-  info->ny = domain ? domain->ny : IMISS;
+  info->nx = domain ? domain->nx : MISSING_INT;
+  info->ny = domain ? domain->ny : MISSING_INT;
   info->grid_type = 0;
 }
 
@@ -214,7 +213,7 @@ int GRD_find_param_grids(int start, int count, int group, GridRec** list, float*
     if (is_arg_flag(flag, g)) {
       if (consts && VAR_get_type(i) == 40) {
         const char* name = VAR_get_name(i);
-        consts[found] = (name && name[0]) ? std::strtof(name + 1, nullptr) : MISS;
+        consts[found] = (name && name[0]) ? std::strtof(name + 1, nullptr) : MISSING;
         if (list) list[found] = nullptr;
       } else {
         GridRec* arg = GRD_get_grid(i);
@@ -246,10 +245,10 @@ void GRD_init(GridRec* grid) {
   grid->label[0] = '\0';
   grid->datatype[0] = '\0';
   grid->model = 0;
-  grid->ltype = IMISS;
-  grid->level = IMISS;
-  grid->time = IMISS;
-  grid->var = IMISS;
+  grid->ltype = MISSING_INT;
+  grid->level = MISSING_INT;
+  grid->time = MISSING_INT;
+  grid->var = MISSING_INT;
   grid->values = nullptr;
 }
 
@@ -308,17 +307,17 @@ void GRD_copy_info(GridRec* dst, const GridRec* src) {
 // ---- values ----
 
 int GRD_maxmin(const GridRec* grid, float* max, float* min) {
-  float hi = MISS, lo = MISS;
+  float hi = MISSING, lo = MISSING;
   int result = -1;
   if (has_values(grid)) {
     result = 0;
     const std::size_t n = point_count(grid);
     std::size_t k = 0;
-    while (k < n && grid->values[k] == MISS) ++k;
+    while (k < n && grid->values[k] == MISSING) ++k;
     if (k < n) hi = lo = grid->values[k];
     for (; k < n; ++k) {
       const float v = grid->values[k];
-      if (v == MISS) continue;
+      if (v == MISSING) continue;
       if (v > hi)
         hi = v;
       else if (v < lo)
@@ -331,11 +330,11 @@ int GRD_maxmin(const GridRec* grid, float* max, float* min) {
 }
 
 float GRD_get_value(const GridRec* grid, float x, float y) {
-  if (!has_values(grid)) return MISS;
+  if (!has_values(grid)) return MISSING;
   const int nx = grid->domain.nx, ny = grid->domain.ny;
   const double xlim = nx - 0.9999, ylim = ny - 0.9999;
   // Written so that a NaN position also counts as outside.
-  if (!(x >= 0.0f) || !(y >= 0.0f) || x > xlim || y > ylim) return MISS;
+  if (!(x >= 0.0f) || !(y >= 0.0f) || x > xlim || y > ylim) return MISSING;
   const int i = static_cast<int>(x), j = static_cast<int>(y);
   const float* row = grid->values + static_cast<std::size_t>(j) * static_cast<std::size_t>(nx);
   const bool right = i + 1 <= xlim, down = j + 1 <= ylim;
@@ -343,17 +342,17 @@ float GRD_get_value(const GridRec* grid, float x, float y) {
   const float c10 = right ? row[i + 1] : c00;
   const float c01 = down ? row[nx + i] : c00;
   const float c11 = right && down ? row[nx + i + 1] : c00;
-  if (c00 == MISS || c10 == MISS || c01 == MISS || c11 == MISS) return MISS;
+  if (c00 == MISSING || c10 == MISSING || c01 == MISSING || c11 == MISSING) return MISSING;
   const float fx = x - static_cast<float>(i), fy = y - static_cast<float>(j);
   return c00 * (1.0f - fy) * (1.0f - fx) + fx * (1.0f - fy) * c10 + fy * (1.0f - fx) * c01 + fy * fx * c11;
 }
 
 float GRD_get_value_domain(const GridRec* grid, const DomainRec* domain, float* x, float* y) {
-  if (!grid || !x || !y) return MISS;
-  float gx = MISS, gy = MISS, column = MISS, row = MISS;
+  if (!grid || !x || !y) return MISSING;
+  float gx = MISSING, gy = MISSING, column = MISSING, row = MISSING;
   {
     GRD_DomainGuard guard;
-    const DomainRec& from = (domain && domain->proj != IMISS) ? *domain : guard.domain();
+    const DomainRec& from = (domain && domain->proj != MISSING_INT) ? *domain : guard.domain();
     MAP_domain_tran(&from, &grid->domain, &gx, &gy, *x, *y);
     MAP_domain(&grid->domain);
     MAP_grid_untran(&column, &row, gx, gy);
@@ -374,7 +373,7 @@ int GRD_edit_value(GridRec* grid, float x, float y, float value) {
 
 void GRD_print_value(const GridRec* grid, float x, float y) {
   const float v = GRD_get_value(grid, x, y);
-  if (v == MISS)
+  if (v == MISSING)
     MESS_print(MESS_PRINT, "Grid: %6.2f,%6.2f\n", x, y);
   else
     MESS_print(MESS_PRINT, "Grid: %6.2f,%6.2f = %6.2f\n", x, y, v);
@@ -386,13 +385,13 @@ void GRD_print_value2(const GridRec* u, const GridRec* v, float x, float y) {
   char part[64];
   std::snprintf(part, sizeof part, "Grid: %6.2f,%6.2f", x, y);
   text = part;
-  if (a == MISS) {
+  if (a == MISSING) {
     text += " = ";
   } else {
     std::snprintf(part, sizeof part, " = %6.2f", a);
     text += part;
   }
-  if (b != MISS) {
+  if (b != MISSING) {
     std::snprintf(part, sizeof part, ",%6.2f", b);
     text += part;
   }
@@ -403,14 +402,14 @@ void GRD_scale(GridRec* grid, float factor) {
   if (!has_values(grid)) return;
   const std::size_t n = point_count(grid);
   for (std::size_t k = 0; k < n; ++k)
-    if (grid->values[k] != MISS) grid->values[k] *= factor;
+    if (grid->values[k] != MISSING) grid->values[k] *= factor;
 }
 
 void GRD_offset(GridRec* grid, float add) {
   if (!has_values(grid)) return;
   const std::size_t n = point_count(grid);
   for (std::size_t k = 0; k < n; ++k)
-    if (grid->values[k] != MISS) grid->values[k] += add;
+    if (grid->values[k] != MISSING) grid->values[k] += add;
 }
 
 int GRD_units(GridRec* grid, const char* units) {
@@ -434,18 +433,18 @@ int GRD_units(GridRec* grid, const char* units) {
 
 float GRD_UVmax(const GridRec* u, const GridRec* v, float* max) {
   if (!has_values(u) || !has_values(v) || point_count(u) != point_count(v)) {
-    if (max) *max = MISS;
+    if (max) *max = MISSING;
     return -1.0f;
   }
   const std::size_t n = point_count(u);
   double best = -1.0;
   for (std::size_t k = 0; k < n; ++k) {
     const float a = u->values[k], b = v->values[k];
-    if (a == MISS || b == MISS || a == 0.0f || b == 0.0f) continue;
+    if (a == MISSING || b == MISSING || a == 0.0f || b == 0.0f) continue;
     const double s = static_cast<double>(a) * a + static_cast<double>(b) * b;
     if (s > best) best = s;
   }
-  const float result = best < 0.0 ? MISS : static_cast<float>(std::sqrt(best));
+  const float result = best < 0.0 ? MISSING : static_cast<float>(std::sqrt(best));
   if (max) *max = result;
   return result;
 }
@@ -483,11 +482,11 @@ int GRD_point_locate(GridRec* grid, const char* what) {
     const float y = static_cast<float>(y0 - j * static_cast<double>(d.dy));
     float* row = grid->values + static_cast<std::size_t>(j) * static_cast<std::size_t>(nx);
     for (int i = 0; i < nx; ++i) {
-      if (row[i] == MISS) continue;
+      if (row[i] == MISSING) continue;
       const float x = static_cast<float>(x0 + i * static_cast<double>(d.dx));
-      float lat = MISS, lon = MISS;
+      float lat = MISSING, lon = MISSING;
       MAP_untran(&lat, &lon, x, y);
-      if (lon != MISS) {
+      if (lon != MISSING) {
         if (lon < -180.0f)
           lon += 360.0f;
         else if (lon > 180.0f)
@@ -524,7 +523,7 @@ int GRD_proj_XY(const GridRec* grid, const DomainRec* target, float** X, float**
     return -1;
   }
   GRD_DomainGuard guard;
-  const DomainRec to = (target && target->proj != IMISS) ? *target : guard.domain();
+  const DomainRec to = (target && target->proj != MISSING_INT) ? *target : guard.domain();
   const DomainRec& d = grid->domain;
   MAP_domain(&d);
   float xc = 0.0f, yc = 0.0f;
@@ -553,8 +552,8 @@ int GRD_proj_XY(const GridRec* grid, const DomainRec* target, float** X, float**
   }
   MAP_domain(&to);
   for (k = 0; k < n; ++k) {
-    if (lat[k] == MISS || lon[k] == MISS) {
-      lat[k] = lon[k] = MISS;
+    if (lat[k] == MISSING || lon[k] == MISSING) {
+      lat[k] = lon[k] = MISSING;
       continue;
     }
     const float la = lat[k], lo = lon[k];
@@ -589,7 +588,7 @@ int GRD_calc_var() {
       const bool vect = VAR_is_FUNC_VECT(v + 1) || VAR_is_SUBFUNC_VECT(v + 1);
       if (vect && v + 2 >= GRD_MAX_SLOTS) continue;
       GridRec* outs[3] = {out, vect ? GRD_get_grid(v + 1) : nullptr, nullptr};
-      for (float& c : consts) c = MISS;
+      for (float& c : consts) c = MISSING;
       GRD_find_param_grids(vect ? v + 2 : v + 1, -1, g, args, consts);
       MESS_print(LEVEL_MATH, "Performing grid math: %s\n", name ? name : "");
       if (GRD_math(name, outs, args, consts)) {
@@ -641,7 +640,7 @@ int GRD_is_vect_func(const char* name) { return name_in(base_name(name), {"grad"
 int GRD_math(const char* name, GridRec** out, GridRec** args, const float* consts) {
   bool valid = out && out[0] && args;
   for (int k = 0; valid && k < MAX_ARGS; ++k) {
-    const bool constant = consts && consts[k] != MISS;
+    const bool constant = consts && consts[k] != MISSING;
     if (!args[k] && !constant) break;
     if (args[k] && !args[k]->values && !constant) valid = false;
   }

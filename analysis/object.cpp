@@ -24,13 +24,13 @@
 
 #include "analysis/grd_tool.h"
 #include "config/mess.h"
+#include "config/missing.h"
 #include "config/resrc.h"
 #include "config/string.h"
 #include "plot/maptran.h"
 
 namespace {
 
-constexpr float MISS = -9999.0f;
 constexpr unsigned LEVEL_FIT = 3840;
 constexpr unsigned LEVEL_PASS = 0xf00000;
 constexpr unsigned LEVEL_DIAG = 0xf000000;
@@ -45,7 +45,7 @@ float filter = DEF_FILTER;
 float rad_inf = DEF_RAD_INF;
 int num_pass = DEF_NUM_PASS;
 float converg = DEF_CONVERG;
-float miss_val = MISS;
+float miss_val = MISSING;
 int min_sta = 1;
 int grid_factor = 1;
 
@@ -231,7 +231,7 @@ inline float tiny_to_zero(float v) { return std::fabs(v) < 1e-10f ? 0.0f : v; }
 struct PassSpec {
   bool first;
   float kappa;
-  float subst;  // substitute for missing station values, or MISS
+  float subst;  // substitute for missing station values, or MISSING
   int min_sta;
   const float* const* src;  // per field: station values or residuals
 };
@@ -242,11 +242,11 @@ template <bool First>
 inline void add_station(const PassSpec& p, int nf, Sums* sums, int s, double w, char* touched) {
   for (int f = 0; f < nf; ++f) {
     float v = p.src[f][s];
-    if (First && v == MISS && p.subst != MISS) {
+    if (First && v == MISSING && p.subst != MISSING) {
       v = p.subst;
       touched[s] = 1;
     }
-    if (v == MISS) continue;
+    if (v == MISSING) continue;
     sums[f].s += static_cast<double>(v) * w;
     sums[f].w += w;
     sums[f].n += 1;
@@ -258,10 +258,10 @@ inline void store_point(const PassSpec& p, Field* fields, int nf, const Sums* su
   for (int f = 0; f < nf; ++f) {
     float& g = fields[f].grid[at];
     if (sums[f].w == 0.0 || sums[f].n < p.min_sta) {
-      g = MISS;
+      g = MISSING;
     } else if (p.first) {
       g = tiny_to_zero(static_cast<float>(sums[f].s / sums[f].w));
-    } else if (g != MISS) {
+    } else if (g != MISSING) {
       g = tiny_to_zero(static_cast<float>(static_cast<double>(g) + sums[f].s / sums[f].w));
     }
   }
@@ -447,7 +447,7 @@ void compute_residuals(const Geometry& g, Field* fields, int nf) {
     fd.count = 0;
     for (int s = 0; s < g.n; ++s) {
       float& r = fd.resid[static_cast<std::size_t>(s)];
-      r = MISS;
+      r = MISSING;
       const float xs = g.x[s], ys = g.y[s];
       if (!(xs >= 0.0f && ys >= 0.0f && xs <= static_cast<float>(g.nx - 1) &&
             ys <= static_cast<float>(g.ny - 1)))
@@ -459,7 +459,7 @@ void compute_residuals(const Geometry& g, Field* fields, int nf) {
       const std::size_t at = static_cast<std::size_t>(j) * g.nx + i;
       const float g00 = fd.grid[at], g10 = fd.grid[at + 1];
       const float g01 = fd.grid[at + g.nx], g11 = fd.grid[at + g.nx + 1];
-      if (v == MISS || g00 == MISS || g10 == MISS || g01 == MISS || g11 == MISS) continue;
+      if (v == MISSING || g00 == MISSING || g10 == MISSING || g01 == MISSING || g11 == MISSING) continue;
       const double fx = xs - static_cast<float>(i), fy = ys - static_cast<float>(j);
       const double a = (1.0 - fx) * (1.0 - fy) * g00 + fx * (1.0 - fy) * g10 +
                        (1.0 - fx) * fy * g01 + fx * fy * g11;
@@ -483,7 +483,7 @@ void to_grid_coords(const DomainRec& domain, float* x, float* y, int n) {
   GRD_DomainGuard guard;
   MAP_domain(&domain);
   for (int s = 0; s < n; ++s) {
-    float col = MISS, row = MISS;
+    float col = MISSING, row = MISSING;
     MAP_grid_untran(&col, &row, x[s], y[s]);
     x[s] = col;
     y[s] = row;
@@ -560,7 +560,7 @@ int analyze(float* x, float* y, float** data, int num_stats, int num_var, GridRe
   // Fast-path storage; when it cannot be had the plain loop does the work.
   Buckets buckets;
   std::vector<Scratch> scratch;
-  const bool subst = miss_val != MISS;
+  const bool subst = miss_val != MISSING;
   if (fast) {
     try {
       if (build_buckets(geo, radius, &buckets)) {
@@ -610,13 +610,13 @@ int analyze(float* x, float* y, float** data, int num_stats, int num_var, GridRe
       }
       if (!hit) continue;
       for (Field& fd : fields)
-        if (fd.data[s] == MISS) fd.data[s] = miss_val;
+        if (fd.data[s] == MISSING) fd.data[s] = miss_val;
     }
   }
   if (num_pass == 1 && !MESS_check(LEVEL_PASS)) return 0;
 
   try {
-    for (Field& fd : fields) fd.resid.assign(static_cast<std::size_t>(n), MISS);
+    for (Field& fd : fields) fd.resid.assign(static_cast<std::size_t>(n), MISSING);
   } catch (const std::bad_alloc&) {
     for (Field& fd : fields) std::vector<float>().swap(fd.resid);
     MESS_print(192, "OBJ_analyze: No memory for residual data\n");
@@ -628,7 +628,7 @@ int analyze(float* x, float* y, float** data, int num_stats, int num_var, GridRe
     filter *= converg;
     for (int f = 0; f < nf; ++f)
       src[static_cast<std::size_t>(f)] = fields[static_cast<std::size_t>(f)].resid.data();
-    run_pass(PassSpec{false, filter, MISS, min_sta, src.data()});
+    run_pass(PassSpec{false, filter, MISSING, min_sta, src.data()});
     compute_residuals(geo, fields.data(), nf);
   }
   return 0;
@@ -641,7 +641,7 @@ void OBJ_initialize() {
   rad_inf = DEF_RAD_INF;
   num_pass = DEF_NUM_PASS;
   converg = DEF_CONVERG;
-  miss_val = MISS;
+  miss_val = MISSING;
   min_sta = 1;
   grid_factor = 1;
 }

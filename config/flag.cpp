@@ -3,9 +3,6 @@
 
 namespace {
 
-constexpr int batch_flag = 19;
-constexpr int help_flag = 20;
-
 std::int64_t flags[FLAG_NUM] = {};
 // Entry 0 = text labels (count of entries 1-6 that are on), 12 = sum of entries 0-11.
 int plot_it[FLAG_NUM_PLOT] = {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1};
@@ -38,27 +35,27 @@ void FLAG_resetl(std::int64_t value) {
   for (auto& f : flags) f = value;
 }
 
-int FLAG_batch() { return flags[batch_flag] > 0; }
+int FLAG_batch() { return flags[FLAG_BATCH] > 0; }
 
-void FLAG_set_batch(int value) { flags[batch_flag] = value; }
+void FLAG_set_batch(int value) { flags[FLAG_BATCH] = value; }
 
-int FLAG_help() { return flags[help_flag] > 0; }
+int FLAG_help() { return flags[FLAG_HELP] > 0; }
 
 int FLAG_setplot(int index, int value) {
   if (index < 0 || index >= FLAG_NUM_PLOT) return -1;
-  if (index == 12) {
-    for (int i = 0; i < 12; ++i) plot_it[i] = value;
-  } else if (index == 0) {
-    for (int i = 0; i <= 6; ++i) plot_it[i] = value;
+  if (index == DRAW_ALL) {
+    for (int i = 0; i < DRAW_ALL; ++i) plot_it[i] = value;
+  } else if (index == DRAW_TEXT) {
+    for (int i = DRAW_TEXT; i <= DRAW_TEXT_LR; ++i) plot_it[i] = value;
   } else {
     plot_it[index] = value;
   }
   int text = 0;
-  for (int i = 1; i <= 6; ++i) text += plot_it[i] != 0;
-  plot_it[0] = text;
+  for (int i = DRAW_TEXT_UL; i <= DRAW_TEXT_LR; ++i) text += plot_it[i] != 0;
+  plot_it[DRAW_TEXT] = text;
   int sum = 0;
-  for (int i = 0; i < 12; ++i) sum += plot_it[i];
-  plot_it[12] = sum;
+  for (int i = 0; i < DRAW_ALL; ++i) sum += plot_it[i];
+  plot_it[DRAW_ALL] = sum;
   return 1;
 }
 

@@ -16,6 +16,21 @@ constexpr int FLAG_GRID_FORMAT = 17;  // grid output format (the grid file modul
 constexpr int FLAG_BATCH = 19;  // 1 in batch mode
 constexpr int FLAG_HELP = 20;  // 1 when help was asked for
 
+// Plot components (FLAG_setplot): the draw option's words.
+constexpr int DRAW_TEXT = 0;  // all labels; its value counts the positions 1-6 that are on
+constexpr int DRAW_TEXT_UL = 1;  // 1-6: upper left, centre, right; lower left, centre, right
+constexpr int DRAW_TEXT_UC = 2;
+constexpr int DRAW_TEXT_UR = 3;
+constexpr int DRAW_TEXT_LL = 4;
+constexpr int DRAW_TEXT_LC = 5;
+constexpr int DRAW_TEXT_LR = 6;
+constexpr int DRAW_DATA = 7;
+constexpr int DRAW_MAP = 8;
+constexpr int DRAW_GRID = 9;
+constexpr int DRAW_SUM = 10;
+constexpr int DRAW_BORD = 11;  // the border
+constexpr int DRAW_ALL = 12;  // everything; its value is the sum of 0-11
+
 // Workstation types (the device option's letters d, m, p, h/q, w).
 constexpr int WS_X11 = 1;  // a window of its own
 constexpr int WS_META = 3;  // metafile
@@ -61,6 +76,7 @@ constexpr int PLOT_VBARB = 35;
 constexpr int PLOT_SYMB = 36;
 constexpr int PLOT_LINE = 37;
 constexpr int PLOT_CONST = 40;
+constexpr int PLOT_FILL = 52;  // colour fill of another program's making; drawn as PLOT_FCONT
 constexpr int PLOT_AN = 54;
 constexpr int PLOT_PM = 55;
 constexpr int PLOT_STUVE = 61;

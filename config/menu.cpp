@@ -9,13 +9,13 @@
 #include <vector>
 
 #include "config/mess.h"
+#include "config/missing.h"
 #include "config/string.h"
 #include "config/prompt.h"
 
 namespace {
 
 constexpr unsigned level_print = 0xF;
-constexpr int missing = -9999;
 const char* const exit_text = "Exit program";
 const char* const main_text = "Return to main menu";
 
@@ -157,17 +157,17 @@ int MENU_process(const char* title, const MenuEntry* menu, int type, const char*
       return e->value;
     }
   }
-  return missing;
+  return MISSING_INT;
 }
 
 int MENU_search(const char* text, const MenuEntry* menu) {
-  if (!text || !menu) return missing;
+  if (!text || !menu) return MISSING_INT;
   std::string key = text;
   const std::size_t colon = key.find(':');
   if (colon != std::string::npos) key.resize(colon);
   for (const MenuEntry* e = menu; e->abbr; ++e)
     if (same(key.c_str(), e->abbr) || same(key.c_str(), e->name)) return e->value;
-  return missing;
+  return MISSING_INT;
 }
 
 const char* MENU_get_abbr(int value, const MenuEntry* menu) {

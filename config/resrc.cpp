@@ -4,6 +4,7 @@
 // Sources are read from low to high precedence -- resource files, environment, command
 // line -- each replacing what came before; a final pass converts the values that act at
 // once (help, batch, message level, device, plot type, draw, file parameter, hour).
+#include "config/missing.h"
 #include "config/resrc.h"
 
 #include <algorithm>
@@ -31,7 +32,6 @@
 
 namespace {
 
-constexpr int missing = -9999;
 constexpr unsigned debug_level = 0x80000000u;
 constexpr const char* default_path = ".:/home/zav/etc:/usr/local/zav/etc";
 constexpr int prescan_name_len = 49;
@@ -40,12 +40,6 @@ constexpr int max_kind = 24;
 // Conversions of kinds whose values belong to higher modules, registered by them.
 std::array<RES_converter, max_kind> converters{};
 
-// Flags that conversions set.
-constexpr int flag_device = 2;
-constexpr int flag_plot_type = 11;
-constexpr int flag_file_param = 15;
-constexpr int flag_batch = 19;
-constexpr int flag_help = 20;
 
 // ---------------------------------------------------------------------------------------
 // The package's descriptor table, indexed by resource index.
@@ -190,7 +184,7 @@ const std::array<ResDesc, RES_MAX_INDEX>& package() {
 // The store.
 
 struct ResNode {
-  int index = missing;
+  int index = MISSING_INT;
   std::string name;
   std::string value;
   bool has_value = false;  // false: given without a value
@@ -252,32 +246,36 @@ int file_param_code(const char* text) {
   static const struct {
     const char* word;
     int code;
-  } words[] = {{"use", 3}, {"over", 1}, {"calc", 1}, {"reuse", 3}, {"recalc", 1}, {"app", 2}};
+  } words[] = {{"use", FILE_PARAM_USE},     {"over", FILE_PARAM_OVER},   {"calc", FILE_PARAM_OVER},
+               {"reuse", FILE_PARAM_USE},   {"recalc", FILE_PARAM_OVER}, {"app", FILE_PARAM_APPEND}};
   for (const auto& w : words)
     if (starts_ci(text, w.word)) return w.code;
-  return missing;
+  return MISSING_INT;
 }
 
 int plot_type_code(const char* text) {
   static const struct {
     const char* word;
     int code;
-  } words[] = {{"raw", 0},   {"none", 99},   {"value", 17},  {"gvalue", 17}, {"cf", 15},     {"lcf", 16},
-               {"ln", 12},   {"dln", 13},    {"ndln", 14},   {"vect", 21},   {"barb", 22},   {"strm", 23},
-               {"stream", 23}, {"an", 54},   {"number", 54}, {"pm", 55},     {"stuve", 61},  {"skewt", 62},
-               {"ema", 63},  {"teph", 64},   {"rteph", 65},  {"hodo", 69}};
+  } words[] = {{"raw", PLOT_RAW},     {"none", PLOT_NONE},   {"value", PLOT_GVALUE}, {"gvalue", PLOT_GVALUE},
+               {"cf", PLOT_FCONT},    {"lcf", PLOT_BCONT},   {"ln", PLOT_LCONT},     {"dln", PLOT_DLN},
+               {"ndln", PLOT_NDLN},   {"vect", PLOT_VECT},   {"barb", PLOT_BARB},    {"strm", PLOT_STRM},
+               {"stream", PLOT_STRM}, {"an", PLOT_AN},       {"number", PLOT_AN},    {"pm", PLOT_PM},
+               {"stuve", PLOT_STUVE}, {"skewt", PLOT_SKEWT}, {"ema", PLOT_EMA},      {"teph", PLOT_TEPH},
+               {"rteph", PLOT_RTEPH}, {"hodo", PLOT_HODO}};
   for (const auto& w : words)
     if (stricmp(text, w.word) == 0) return w.code;
-  return missing;
+  return MISSING_INT;
 }
 
 void apply_draw(const char* text) {
   static const struct {
     const char* word;
     int entry;
-  } words[] = {{"text_ul", 1}, {"text_uc", 2}, {"text_ur", 3}, {"text_ll", 4}, {"text_lc", 5},
-               {"text_lr", 6}, {"data", 7},    {"map", 8},     {"grid", 9},    {"sum", 10},
-               {"bord", 11}};
+  } words[] = {{"text_ul", DRAW_TEXT_UL}, {"text_uc", DRAW_TEXT_UC}, {"text_ur", DRAW_TEXT_UR},
+               {"text_ll", DRAW_TEXT_LL}, {"text_lc", DRAW_TEXT_LC}, {"text_lr", DRAW_TEXT_LR},
+               {"data", DRAW_DATA},       {"map", DRAW_MAP},         {"grid", DRAW_GRID},
+               {"sum", DRAW_SUM},         {"bord", DRAW_BORD}};
   int count = 0;
   char** items = nullptr;
   if (parse_string(text, ',', &count, &items) < 0) return;
@@ -288,15 +286,15 @@ void apply_draw(const char* text) {
       on = *item == '+';
       ++item;
     } else if (i == 0) {
-      FLAG_setplot(12, 0);
+      FLAG_setplot(DRAW_ALL, 0);
     }
     if (stricmp(item, "none") == 0) {
-      FLAG_setplot(12, !on);
+      FLAG_setplot(DRAW_ALL, !on);
     } else if (stricmp(item, "all") == 0) {
-      FLAG_setplot(12, on);
+      FLAG_setplot(DRAW_ALL, on);
     } else if (stricmp(item, "text") == 0) {
-      FLAG_setplot(0, on);
-      FLAG_setplot(11, on);
+      FLAG_setplot(DRAW_TEXT, on);
+      FLAG_setplot(DRAW_BORD, on);
     } else {
       for (const auto& w : words)
         if (stricmp(item, w.word) == 0) FLAG_setplot(w.entry, on);
@@ -307,7 +305,7 @@ void apply_draw(const char* text) {
 
 void apply_device(const char* text, void* destination) {
   const char* t = text ? text : "";
-  FLAG_set(flag_device, RES_set_device(t));
+  FLAG_set(FLAG_DEVICE, RES_set_device(t));
   const char* comma = std::strchr(t, ',');
   if (comma && destination) *static_cast<const char**>(destination) = comma + 1;
 }
@@ -446,7 +444,7 @@ void read_resource_files(ResDesc* table) {
       }
       if (!matched && DEF_valid(name.data()) == 1) {
         DEF_parse_name(name.data(), bare.data());
-        if (bare[0]) RES_new(missing, bare.data(), value.data(), 6);
+        if (bare[0]) RES_new(MISSING_INT, bare.data(), value.data(), 6);
       }
     }
     DEF_close();
@@ -519,7 +517,7 @@ void read_command_line(int argc, char** argv, ResDesc* table) {
       RES_new(static_cast<int>(d - table), d->name, value, d->kind);
       loop_send_set(d->name, value);
     } else {
-      RES_new(missing, name.c_str(), value, 6);
+      RES_new(MISSING_INT, name.c_str(), value, 6);
       loop_send_set(name.c_str(), value);
     }
   }
@@ -575,7 +573,7 @@ int RES_init(int argc, char** argv, const int* keyed_list, const int* positional
   } catch (const std::bad_alloc&) {
     prog_table.assign(1, ResDesc{});
   }
-  FLAG_reset(missing);
+  FLAG_reset(MISSING_INT);
   FLAG_resetplot(1);
   RES_decode(argc > 0 && argv ? argv[0] : "", argc, argv, prog_table.data());
   return 1;
@@ -649,7 +647,7 @@ int RES_new(int index, const char* name, const char* text, int kind) {
   return 1;
 }
 
-int RES_put(const char* name, const char* text) { return RES_new(missing, name, text, 6); }
+int RES_put(const char* name, const char* text) { return RES_new(MISSING_INT, name, text, 6); }
 
 int RES_append(int index, const char* name, const char* text, int kind) {
   if (!name) return 0;
@@ -695,11 +693,11 @@ int RES_conv_data(const char* text, void* destination, int kind) {
     case 21:
       return 1;
     case 22:
-      FLAG_set(flag_batch, 1);
+      FLAG_set(FLAG_BATCH, 1);
       if (!MESS_check_set()) MESS_set(0, 255);
       return 1;
     case 23:
-      FLAG_set(flag_help, 1);
+      FLAG_set(FLAG_HELP, 1);
       return 1;
     case 17:
       apply_device(text, destination);
@@ -763,12 +761,12 @@ int RES_conv_data(const char* text, void* destination, int kind) {
       return 1;
     case 16: {
       int code = file_param_code(text);
-      if (code != missing) FLAG_set(flag_file_param, code);
+      if (code != MISSING_INT) FLAG_set(FLAG_FILE_PARAM, code);
       return 1;
     }
     case 18: {
       int code = plot_type_code(text);
-      if (code != missing) FLAG_set(flag_plot_type, code);
+      if (code != MISSING_INT) FLAG_set(FLAG_PLOT_TYPE, code);
       return 1;
     }
     case 19: {
@@ -832,20 +830,20 @@ int RES_set_device(const char* text) {
   switch (text ? text[0] : '\0') {
     case 'P':
     case 'p':
-      return 4;
+      return WS_PS;
     case 'H':
     case 'h':
     case 'Q':
     case 'q':
-      return 5;
+      return WS_HPGL;
     case 'M':
     case 'm':
-      return 3;
+      return WS_META;
     case 'W':
     case 'w':
-      return 6;
+      return WS_XDRAW;
     default:
-      return 1;
+      return WS_X11;
   }
 }
 

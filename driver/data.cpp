@@ -12,6 +12,7 @@
 #include "analysis/grd_tool.h"
 #include "analysis/object.h"
 #include "config/mess.h"
+#include "config/missing.h"
 #include "config/string.h"
 #include "files/files.h"
 #include "plot/maptran.h"
@@ -23,7 +24,6 @@ namespace {
 
 constexpr int default_limit = 800;
 constexpr int grow_step = 400;
-constexpr int observed_model = -9999;
 
 std::vector<float> x, y, z;
 std::array<std::vector<float>, VAR_MAX> u, v;
@@ -49,8 +49,8 @@ bool grow_to(int station) {
     if (dimension > 1) y.resize(new_limit);
     if (dimension > 2) z.resize(new_limit);
     for (int k = 0; k < VAR_MAX; ++k) {
-      if (!u[k].empty()) u[k].resize(new_limit, -9999.0F);
-      if (!v[k].empty()) v[k].resize(new_limit, -9999.0F);
+      if (!u[k].empty()) u[k].resize(new_limit, MISSING);
+      if (!v[k].empty()) v[k].resize(new_limit, MISSING);
     }
   } catch (const std::bad_alloc&) {
     return false;
@@ -92,8 +92,8 @@ void DATA_add_field(int index, const VarRec* variable) {
   if (var == nullptr) var = VAR_get_vars();
   if (variable != nullptr && variable != &var[index]) var[index] = *variable;
   try {
-    u[index].assign(limit, -9999.0F);
-    v[index].assign(limit, -9999.0F);
+    u[index].assign(limit, MISSING);
+    v[index].assign(limit, MISSING);
   } catch (const std::bad_alloc&) {
     std::vector<float>().swap(u[index]);
     std::vector<float>().swap(v[index]);
@@ -121,11 +121,11 @@ void DATA_add_raw(int station, int field, const RawDataRec* value) {
 int DATA_get_raw(int station, int field, RawDataRec* value) {
   if (value == nullptr || station < 0 || station >= num_stats || field < 0 || field >= num_field) return 0;
   value->x = x[station];
-  value->y = dimension > 1 ? y[station] : -9999.0F;
-  value->kind = var != nullptr ? var[field].type : -9999;
+  value->y = dimension > 1 ? y[station] : MISSING;
+  value->kind = var != nullptr ? var[field].type : MISSING_INT;
   copy_bounded(value->text, sizeof value->text, var != nullptr ? var[field].name : "");
-  value->val1 = u[field].empty() ? -9999.0F : u[field][station];
-  value->val2 = v[field].empty() ? -9999.0F : v[field][station];
+  value->val1 = u[field].empty() ? MISSING : u[field][station];
+  value->val2 = v[field].empty() ? MISSING : v[field][station];
   return 1;
 }
 
@@ -138,7 +138,7 @@ void DATA_inc_num_stats(int n) {
 void DATA_print() {
   for (int s = 0; s < num_stats; ++s)
     MESS_print(MESS_PRINT, "%f %f = %f %f\n", x[s], dimension > 1 ? y[s] : 0.0F,
-               u[0].empty() ? -9999.0F : u[0][s], v[0].empty() ? -9999.0F : v[0][s]);
+               u[0].empty() ? MISSING : u[0][s], v[0].empty() ? MISSING : v[0][s]);
 }
 
 void DATA_free() {
@@ -187,7 +187,7 @@ int DATA_setup_grid(DataDesc* desc) {
   if (desc->grid_out != nullptr) desc->grid_out();
 
   int compute = 0;
-  const int model = desc->model == observed_model ? 1 : desc->model;
+  const int model = desc->model == MISSING_INT ? 1 : desc->model;  // observed data: model 1
   const int n = VAR_get_num();
   for (int i = 0; i < n && i < VAR_MAX; ++i) {
     if (!VAR_is_type_GRID(i)) continue;
@@ -236,7 +236,7 @@ int DATA_get_data(DataDesc* desc) {
     const int r = desc->read_report(desc->report, &station);
     if (r < 0) break;
     if (r == 0) continue;
-    float gx = -9999.0F, gy = -9999.0F;
+    float gx = MISSING, gy = MISSING;
     MAP_domain_tran(&desc->plot_domain, &desc->grid_domain, &gx, &gy, station.x, station.y);
     DATA_add_loc(s, gx, gy);
     if (s >= limit) break;  // the arrays could not grow

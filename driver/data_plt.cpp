@@ -22,8 +22,6 @@
 
 namespace {
 
-constexpr int flag_plot_type = 11;
-
 int panel = 0;
 int vfunc = 0;
 int plt_site = 0;
@@ -39,7 +37,7 @@ AttribRec wx_attr{};
 float scale = 1.0F;
 bool raw_warned = false;
 
-bool is_vect_type(int t) { return t >= 20 && t <= 23; }
+bool is_vect_type(int t) { return t >= PLOT_WIND && t <= PLOT_STRM; }
 int num_vars() { return std::min(VAR_get_num(), VAR_MAX); }
 
 void label_grid(int i, bool vect) {
@@ -54,8 +52,8 @@ void label_grid(int i, bool vect) {
 }  // namespace
 
 void DATA_plot_init() {
-  const int t = FLAG_get(flag_plot_type);
-  fill = (t == 15 || t == 16 || t == 52) ? 1 : 0;
+  const int t = FLAG_get(FLAG_PLOT_TYPE);
+  fill = (t == PLOT_FCONT || t == PLOT_BCONT || t == PLOT_FILL) ? 1 : 0;
   map = 0;
   bool any_panel = false;
   for (int i = 0; i < num_vars(); ++i) {

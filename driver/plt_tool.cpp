@@ -14,6 +14,7 @@
 #include "analysis/grd_tool.h"
 #include "config/flag.h"
 #include "config/mess.h"
+#include "config/missing.h"
 #include "config/resrc.h"
 #include "config/string.h"
 #include "config/system.h"
@@ -26,8 +27,6 @@
 
 namespace {
 
-constexpr int flag_plot_type = 11;
-constexpr int plot_none = 99;
 constexpr int positions = 6;
 constexpr int overlays = 6;
 // Joined labels (negative label type) stay within this length.
@@ -44,8 +43,8 @@ std::array<std::size_t, positions> label_ind{};
 int overlay = 0;
 int num_over = 0;
 int over_base = 0;
-DateRec label_date{-9999, -9999, -9999, -9999, -9999, -9999, -9999, -9999};
-int fhour = -9999;
+DateRec label_date{MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT};
+int fhour = MISSING_INT;
 int full_lab = 0;
 int border = 0;
 int bar = 0;
@@ -165,7 +164,7 @@ void PLT_for_each_value(const char* resource, const std::function<void(const cha
 
 // ---- workstation ----
 
-int PLT_is_off() { return (FLAG_getplot(12) == 0 || FLAG_get(flag_plot_type) == plot_none) ? 1 : 0; }
+int PLT_is_off() { return (FLAG_getplot(DRAW_ALL) == 0 || FLAG_get(FLAG_PLOT_TYPE) == PLOT_NONE) ? 1 : 0; }
 
 int PLT_get_work_type() { return wk_type; }
 
@@ -182,7 +181,7 @@ int PLT_open(float aspect) {
   dis_view = view_off;
   if (PLT_is_off()) return -1;
   GPH_setup(work_id, wk_type, dis_view.data(), aspect);
-  wk_type = FLAG_get(2);
+  wk_type = FLAG_get(FLAG_DEVICE);
   return 0;
 }
 
@@ -198,7 +197,7 @@ int PLT_reset(float aspect) {
 int PLT_close() {
   // Detaching into the background keeps a window up after a batch command returns;
   // without a window there is nothing to keep, so batch jobs end in the foreground.
-  if (FLAG_get(flag_plot_type) == plot_none) return -1;
+  if (FLAG_get(FLAG_PLOT_TYPE) == PLOT_NONE) return -1;
   if (!gchk_graphics()) {
     PLT_init_labels();
     return -1;

@@ -11,6 +11,7 @@
 #include "analysis/object.h"
 #include "config/flag.h"
 #include "config/mess.h"
+#include "config/missing.h"
 #include "config/resrc.h"
 #include "config/string.h"
 #include "config/system.h"
@@ -30,18 +31,13 @@
 
 namespace {
 
-constexpr int flag_input_kind = 14;
-constexpr int flag_grid_format = 17;
-constexpr int flag_var_setup = 7;
-constexpr int input_surface = 10;
-constexpr int input_fronts = 11;
 constexpr int refresh_seconds = 60;
 constexpr std::size_t var_str_len = 96;
 
 DataDesc data{};
 DomainRec domain{};
 // The requested date: the first date of the file sequence.
-DateRec file_date{-9999, -9999, -9999, -9999, -9999, -9999, -9999, -9999};
+DateRec file_date{MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT};
 sfc_report report{};
 std::string var_str;
 int variable_prompt = 1;
@@ -85,7 +81,7 @@ int get_data_cb(void* r, VarRec* var, RawDataRec* value) {
 void fill_descriptor() {
   data.frame = 0;
   data.date = file_date;
-  data.model = -9999;
+  data.model = MISSING_INT;
   data.raw_out = SFC_raw_out_file;
   data.grid_out = SFC_grd_out_file;
   data.plot_domain = domain;
@@ -106,7 +102,7 @@ void note_file(const char* name) {
   FILE_get_date(&date);
   // A name that does not follow the convention carries no date: the file's own label does.
   const sfc_info* info = SFC_get_file_info();
-  if (date.year == -9999 && info != nullptr) date = info->date;
+  if (date.year == MISSING_INT && info != nullptr) date = info->date;
   data.date = date;
   fsecs = SFC_round_time(DATE_num_sec(&date), FILE_get_late_off());
 }
@@ -122,18 +118,18 @@ void SFC_connect() {
 
 int SFC_cvt_in_file() {
   std::string conv = "sfc_cvt";
-  int kind = input_surface;
+  int kind = INPUT_SURFACE;
   for (const char* resource : {"input", "in_file"}) {
     PLT_for_each_value(resource, [&](const char* value) {
       const std::string_view v = value;
       if (contains_ci(v, "forfront")) {
-        kind = input_fronts;
+        kind = INPUT_FRONTS;
         conv = "frf_dat";
       } else if (contains_ci(v, "front")) {
-        kind = input_fronts;
+        kind = INPUT_FRONTS;
         conv = "frt_dat";
       } else if (contains_ci(v, "sfc")) {
-        kind = input_surface;
+        kind = INPUT_SURFACE;
         conv = v;
       } else {
         conv = v;
@@ -143,7 +139,7 @@ int SFC_cvt_in_file() {
   // Only the last value counts, so the convention is selected once (one warning at most
   // when the convention file is missing).
   FILE_set_name(conv.c_str());
-  FLAG_set(flag_input_kind, kind);
+  FLAG_set(FLAG_INPUT_KIND, kind);
   return kind;
 }
 
@@ -181,10 +177,10 @@ int SFC_prompt_variable() {
       const int r = VAR_menu("\n        Variable Menu\n", "Enter the variable: ", answer, 3);
       if (FLAG_batch()) variable_prompt = 0;
       if (r == 0) return 0;
-      if (r < 0 && r != -9999) ZAV_exit(0);
+      if (r < 0 && r != MISSING_INT) ZAV_exit(0);
       var_str.assign(answer, std::min(std::strlen(answer), var_str_len));
     }
-    FLAG_set(flag_var_setup, 1);
+    FLAG_set(FLAG_VAR_CHOSEN, 1);
     const int result = VAR_setup(nullptr, var_str.c_str());
     DATA_new_grid();
     // A variable request that yields no variable is asked for again at an interactive
@@ -303,22 +299,22 @@ int SFC_grd_out_file() {
     // "raw..." asks for station values only (the raw-output selection reads it).
     if (stricmp(v, "none") == 0 || is_image_value(v) || starts_ci(v, "raw")) return;
     if (starts_ci(v, "zavb")) {
-      code = 3;
+      code = GRD_FILE_BINARY;
       FILE_set_name(convention_after(v, 5, "sfc_grd_zav"));
     } else if (starts_ci(v, "zav")) {
-      code = 2;
+      code = GRD_FILE_TEXT;
       FILE_set_name(convention_after(v, 4, "sfc_grd_zav"));
     } else if (starts_ci(v, "cdf")) {
-      code = 11;
+      code = GRD_FILE_CDF;
       FILE_set_name(convention_after(v, 4, "sfc_grd_cdf"));
     } else {
       FILE_set_name(v);
       convention = true;
     }
   });
-  if (code == 0 && convention) code = 2;
+  if (code == 0 && convention) code = GRD_FILE_TEXT;
   if (code == 0) return 0;
-  FLAG_set(flag_grid_format, code);
+  FLAG_set(FLAG_GRID_FORMAT, code);
   return code;
 }
 
@@ -348,7 +344,7 @@ int SFC_callback(const char* event, float x, float y) {
   // Save the displayed grid under the grid-output convention (package format by default).
   FILE_save_name_conv();
   int format = SFC_grd_out_file();
-  if (format == 0) format = 2;
+  if (format == 0) format = GRD_FILE_TEXT;
   DATA_set_var_keys(0);
   char name[FILE_NAME_MAX] = "";
   FILE_set_date(&file_date, name);

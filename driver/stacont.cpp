@@ -3,6 +3,7 @@
 
 #include "config/flag.h"
 #include "config/mess.h"
+#include "config/missing.h"
 #include "config/resrc.h"
 #include "config/string.h"
 #include "config/system.h"
@@ -13,9 +14,6 @@
 #include "surface/var_tool.h"
 
 namespace {
-
-constexpr int flag_input_kind = 14;
-constexpr int input_surface = 10;
 
 // Keyed resources this program accepts, in the order of the help listing.
 constexpr int keyed[] = {57, 3,  73, 48, 41, 39, 55, 94, 63, 106, 112, 113, 114, 6,  72,
@@ -51,7 +49,7 @@ int main(int argc, char** argv) {
   VAR_set_def_type(11);
   MESS_print_prog("SURFACE DATA CONTOURING");
   // Only surface input is handled here; front data belong to other programs.
-  if (FLAG_get(flag_input_kind) != input_surface) return 0;
+  if (FLAG_get(FLAG_INPUT_KIND) != INPUT_SURFACE) return 0;
 
   // The input file (or sequence) and its date. A single named file that is missing could
   // only fail later when the plot opens it: end now, with the same status, before asking
@@ -66,7 +64,7 @@ int main(int argc, char** argv) {
   DOM_init(&domain);
   for (;;) {
     const int r = DOM_prompt_region(&domain, 1);
-    if (r == -9999) continue;
+    if (r == MISSING_INT) continue;
     if (r <= 0) break;
     SFC_set_prompt_variable(1);
     while (SFC_prompt_variable()) SFC_plot(&domain);

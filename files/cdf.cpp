@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "config/mess.h"
+#include "config/missing.h"
 
 namespace {
 
@@ -271,23 +272,23 @@ void CDF_set_shape(int rank, const long* start) {
 // ---- one value at the current position ----
 
 long CDF_get_long(int var) {
-  if (!have_var(var)) return -9999;
-  long value = -9999;
-  if (check(nc_get_var1_long(cur_fd, var, pos_start, &value)) != 0) return -9999;
+  if (!have_var(var)) return MISSING_INT;
+  long value = MISSING_INT;
+  if (check(nc_get_var1_long(cur_fd, var, pos_start, &value)) != 0) return MISSING_INT;
   return value;
 }
 
 float CDF_get_float(int var) {
-  if (!have_var(var)) return -9999.0f;
-  float value = -9999.0f;
-  if (check(nc_get_var1_float(cur_fd, var, pos_start, &value)) != 0) return -9999.0f;
+  if (!have_var(var)) return MISSING;
+  float value = MISSING;
+  if (check(nc_get_var1_float(cur_fd, var, pos_start, &value)) != 0) return MISSING;
   return value;
 }
 
 double CDF_get_double(int var) {
-  if (!have_var(var)) return -9999.0;
-  double value = -9999.0;
-  if (check(nc_get_var1_double(cur_fd, var, pos_start, &value)) != 0) return -9999.0;
+  if (!have_var(var)) return MISSING;
+  double value = MISSING;
+  if (check(nc_get_var1_double(cur_fd, var, pos_start, &value)) != 0) return MISSING;
   return value;
 }
 

@@ -8,13 +8,13 @@
 #include <string>
 
 #include "config/mess.h"
+#include "config/missing.h"
 
 namespace {
 
 // Names of models, registered by the module that reads the model list.
 DATE_model_lookup model_lookup = nullptr;
 
-constexpr int kMiss = -9999;
 
 const char* const month_up[12] = {"JAN", "FEB", "MAR", "APR", "MAY", "JUN",
                                   "JUL", "AUG", "SEP", "OCT", "NOV", "DEC"};
@@ -36,7 +36,7 @@ int range_pre = -15;
 int range_post = 10;
 int range_want = 0;
 
-DateRec to_struct_rec{kMiss, kMiss, kMiss, kMiss, kMiss, kMiss, kMiss, kMiss};
+DateRec to_struct_rec{MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT};
 struct tm tm_rec {};
 
 __attribute__((format(printf, 1, 2))) std::string fmt(const char* format, ...) {
@@ -166,12 +166,12 @@ struct FcTime {
   int kind = 0;
   int a = 0;
   int b = 0;
-  int shown = kMiss;
+  int shown = MISSING_INT;
 };
 
 FcTime decode_time(int time) {
   FcTime f;
-  if (time == kMiss) return f;
+  if (time == MISSING_INT) return f;
   f.kind = time >= 1000000 ? time / 1000000 : 0;
   f.a = (time % 1000000) / 1000;
   f.b = time % 1000;
@@ -199,17 +199,17 @@ int year2(int year) { return norm_year(year) % 100; }
 void DATE_set_model_lookup(DATE_model_lookup lookup) { model_lookup = lookup; }
 
 void DATE_init(DateRec* date) {
-  if (date) *date = DateRec{kMiss, kMiss, kMiss, kMiss, kMiss, kMiss, kMiss, kMiss};
+  if (date) *date = DateRec{MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT};
 }
 
 int DATE_num_sec(DateRec* date) {
-  if (!date) return kMiss;
+  if (!date) return MISSING_INT;
   normalise(*date);
   return wrap32(seconds_of(*date));
 }
 
 int DATE_num_sec_tm(const struct tm* tm) {
-  if (!tm) return kMiss;
+  if (!tm) return MISSING_INT;
   DateRec d{tm->tm_year + 1900, tm->tm_mon + 1, tm->tm_mday, tm->tm_yday + 1, tm->tm_wday,
             tm->tm_hour,        tm->tm_min,     tm->tm_sec};
   return DATE_num_sec(&d);
@@ -363,13 +363,13 @@ int DATE_decode_seq(const char* text, DateRec* date) {
 int DATE_make_label(const DateRec* date, char* text) {
   if (!date || !text) return -1;
   DateRec d = *date;
-  if (d.month == kMiss) return put_text(text, fmt("%2.2d", year2(d.year)));
+  if (d.month == MISSING_INT) return put_text(text, fmt("%2.2d", year2(d.year)));
   if (d.month < 1 || d.month > 12) d.month = 1;
-  if (d.day == kMiss) return put_text(text, fmt("%3s %2.2d", DATE_month(d.month), year2(d.year)));
+  if (d.day == MISSING_INT) return put_text(text, fmt("%3s %2.2d", DATE_month(d.month), year2(d.year)));
   if (d.day < 1 || d.day > 31) d.day = 1;
-  if (d.hour == kMiss) return put_text(text, fmt("%2d %3s %2.2d", d.day, DATE_month(d.month), year2(d.year)));
+  if (d.hour == MISSING_INT) return put_text(text, fmt("%2d %3s %2.2d", d.day, DATE_month(d.month), year2(d.year)));
 
-  const bool has_minute = d.minute != kMiss;
+  const bool has_minute = d.minute != MISSING_INT;
   DateRec utc = d;
   normalise(utc);
   DateRec shown = utc;
@@ -399,7 +399,7 @@ int DATE_fhour_label(char* text, int hours, int no_hour) {
     s = fmt("%d day", hours / 24);
   } else if (no_hour && hours > 60 && hours % 24 == 12) {
     s = fmt("%d.5 day", hours / 24);
-  } else if (hours != 0 && hours != kMiss) {
+  } else if (hours != 0 && hours != MISSING_INT) {
     s = fmt("%d hour", hours);
   }
   return put_text(text, s);
@@ -413,10 +413,10 @@ int DATE_make_label_for_time_mod(int time, const char* model_name_text, const Da
   if (!date || !text) return -1;
   const bool has_model = model_name_text && *model_name_text;
   const FcTime f = decode_time(time);
-  const bool no_hour = date->hour == kMiss;
+  const bool no_hour = date->hour == MISSING_INT;
 
   std::string s = fhour(f.shown, no_hour);
-  if (f.shown != 0 && f.shown != kMiss) s += ' ';
+  if (f.shown != 0 && f.shown != MISSING_INT) s += ' ';
   if (has_model) s += model_name_text;
 
   DateRec d = *date;
@@ -425,7 +425,7 @@ int DATE_make_label_for_time_mod(int time, const char* model_name_text, const Da
   if (d.month < 1 || d.month > 12) d.month = 1;
   if (d.year < 0) d.year = 1980;
 
-  if (f.kind == 0 && (f.shown == 0 || f.shown == kMiss)) {
+  if (f.kind == 0 && (f.shown == 0 || f.shown == MISSING_INT)) {
     append_joined(s, has_model ? " analysis for " : "Analysis for ");
     char label[DATE_LABEL_LEN];
     DATE_make_label(&d, label);
@@ -463,7 +463,7 @@ int DATE_make_label_for(int time, int model, const int* seconds, char* text) {
   const FcTime f = decode_time(time);
   const char* name = model_name(model);
   std::string s = fhour(f.shown, false);
-  if (f.shown != 0 && f.shown != kMiss) s += ' ';
+  if (f.shown != 0 && f.shown != MISSING_INT) s += ' ';
   if (name) s += name;
   if (!seconds) {
     if (f.shown == 0) append_joined(s, " analysis");
@@ -477,7 +477,7 @@ int DATE_make_label_for(int time, int model, const int* seconds, char* text) {
   const std::string h = hour_text(v.hour, -1, v_utc.hour, v_utc.minute, true);
   if (f.a >= 6 && f.b == 0) {
     append_joined(s, " analysis valid");
-  } else if (f.shown != 0 && f.shown != kMiss) {
+  } else if (f.shown != 0 && f.shown != MISSING_INT) {
     append_joined(s, " valid");
   } else {
     append_joined(s, " analysis for");
@@ -492,9 +492,9 @@ int DATE_make_label_for(int time, int model, const int* seconds, char* text) {
 
 int DATE_make_label_valid_time(int time, const DateRec* date, char* text) {
   if (!date || !text) return -1;
-  int hours = time == kMiss ? 0 : time % 1000;
+  int hours = time == MISSING_INT ? 0 : time % 1000;
   if (hours == 800 || hours == 900) hours = 0;
-  const bool no_hour = date->hour == kMiss;
+  const bool no_hour = date->hour == MISSING_INT;
   DateRec utc = *date;
   normalise(utc);
   const long long base = seconds_of(utc) + 3600LL * hours;
@@ -523,7 +523,7 @@ int DATE_format_label(char* text, const char* format, int time, const char* extr
     if (!*p) break;
     switch (*p) {
       case 'F':
-        s += fhour(decode_time(time).shown, d.hour == kMiss);
+        s += fhour(decode_time(time).shown, d.hour == MISSING_INT);
         break;
       case 'f':
         s += fmt("%d", time);
@@ -532,22 +532,22 @@ int DATE_format_label(char* text, const char* format, int time, const char* extr
         if (extra) s += extra;
         break;
       case 'y':
-        if (d.year != kMiss) s += fmt("%2.2d", year2(d.year));
+        if (d.year != MISSING_INT) s += fmt("%2.2d", year2(d.year));
         break;
       case 'm':
-        if (d.month != kMiss) s += fmt("%2.2d", d.month);
+        if (d.month != MISSING_INT) s += fmt("%2.2d", d.month);
         break;
       case 'M':
         s += DATE_month(d.month);
         break;
       case 'd':
-        if (d.day != kMiss) s += fmt("%2.2d", d.day);
+        if (d.day != MISSING_INT) s += fmt("%2.2d", d.day);
         break;
       case 'h':
-        if (d.hour != kMiss) s += fmt("%2.2d", d.hour);
+        if (d.hour != MISSING_INT) s += fmt("%2.2d", d.hour);
         break;
       case 'n':
-        if (d.minute != kMiss) s += fmt("%2.2d", d.minute);
+        if (d.minute != MISSING_INT) s += fmt("%2.2d", d.minute);
         break;
       default:
         s += *p;
@@ -569,24 +569,24 @@ int DATE_decode_label(const char* text, DateRec* date) {
 
   if (std::sscanf(text, "%2dZ %2d %3s %2d", &h, &d, mw, &y) == 4 && month_ok()) {
     n = 4;
-    mi = kMiss;
-    sec = kMiss;
+    mi = MISSING_INT;
+    sec = MISSING_INT;
   } else if (len >= 15 && std::sscanf(text + len - 15, "%2d%2dZ %2d %3s %2d", &h, &mi, &d, mw, &y) == 5 &&
              month_ok()) {
     n = 5;
-    sec = kMiss;
+    sec = MISSING_INT;
     if (text[len - 15] == ' ' && std::sscanf(text + len - 14, "%1d%2d", &h, &mi) != 2) n = 0;
   } else if (len >= 19 && std::sscanf(text + len - 19, "%2d:%2d:%2dZ %2d %3s %2d", &h, &mi, &sec, &d, mw, &y) == 6 &&
              month_ok()) {
     n = 6;
   } else if (len >= 13 && std::sscanf(text + len - 13, "%2dZ %2d %3s %2d", &h, &d, mw, &y) == 4 && month_ok()) {
     n = 4;
-    mi = kMiss;
-    sec = kMiss;
+    mi = MISSING_INT;
+    sec = MISSING_INT;
   } else if (std::sscanf(text, "%2d %2d %2d %2d", &y, &mo, &d, &h) == 4) {
     n = 4;
-    mi = kMiss;
-    sec = kMiss;
+    mi = MISSING_INT;
+    sec = MISSING_INT;
   }
   if (n == 0) return 0;
   if (y < 50)
@@ -693,8 +693,8 @@ int DATE_chk_range(int hhmm) {
 }
 
 DateRec* DATE_to_struct(int year, int month, int day, int hour, int minute) {
-  to_struct_rec = DateRec{year, month, day, kMiss, kMiss, hour, minute, 0};
-  if (month >= 1 && month <= 12 && day >= 1 && day <= 31 && year != kMiss) {
+  to_struct_rec = DateRec{year, month, day, MISSING_INT, MISSING_INT, hour, minute, 0};
+  if (month >= 1 && month <= 12 && day >= 1 && day <= 31 && year != MISSING_INT) {
     DATE_monday_julian(year, month, day, &to_struct_rec.julian);
     to_struct_rec.wday = weekday(year, month, day);
   }

@@ -18,7 +18,6 @@ struct DateRec {
   std::int32_t second;  // 0-59
 };
 
-constexpr int DATE_MISSING = -9999;
 // Output buffers of the label functions must hold DATE_LABEL_LEN bytes; longer results
 // (long model names or label formats) are truncated to DATE_LABEL_LEN-1 characters.
 constexpr int DATE_LABEL_LEN = 256;

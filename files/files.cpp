@@ -19,6 +19,7 @@
 #include "config/datafile.h"
 #include "config/flag.h"
 #include "config/mess.h"
+#include "config/missing.h"
 #include "config/resrc.h"
 #include "config/string.h"
 #include "config/prompt.h"
@@ -26,7 +27,6 @@
 
 namespace {
 
-constexpr int missing = -9999;
 constexpr std::size_t template_len = 160;  // templates and convention-file lines
 constexpr int default_period = 3600;
 constexpr int max_tries = 100000;  // bound on "la#N" so a hostile N cannot spin for hours
@@ -43,8 +43,8 @@ int late_off = default_period;
 int min_size = 0;
 int rmin_size = 0;
 std::array<std::string, 256> keys;
-DateRec set{missing, missing, missing, missing, missing, missing, missing, missing};
-DateRec file_date{missing, missing, missing, missing, missing, missing, missing, missing};
+DateRec set{MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT};
+DateRec file_date{MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT};
 // Directories of a full path the user gave: they stand in for the path escapes so
 // further files of a sequence are looked for beside the given one.
 std::string upath;
@@ -52,7 +52,7 @@ bool upath_set = false;
 bool want_header = false;
 
 // ---- the file sequence ----
-DateRec first_date{missing, missing, missing, missing, missing, missing, missing, missing};
+DateRec first_date{MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT};
 int num_hour = 0;
 int offset = default_period;
 int skip = 0;
@@ -74,7 +74,7 @@ struct Saved {
 Saved saved{default_period, "", "", "", "", "", 0, 0, false};
 
 
-DateRec unknown_date() { return DateRec{missing, missing, missing, missing, missing, missing, missing, missing}; }
+DateRec unknown_date() { return DateRec{MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT}; }
 
 void copy_out(const std::string& text, char* buffer, std::size_t size = FILE_NAME_MAX) {
   copy_bounded(buffer, size, text);
@@ -113,7 +113,7 @@ std::int64_t secs_of(const DateRec& d) {
   if (c.hour < 0) c.hour = 0;
   if (c.minute < 0) c.minute = 0;
   if (c.second < 0) c.second = 0;
-  if (c.year == missing) c.year = 1970;
+  if (c.year == MISSING_INT) c.year = 1970;
   // Second counts are 32-bit: keep hostile years inside the range the calendar handles.
   c.year = std::clamp(full_year(c.year), 1902, 2037);
   return DATE_num_sec(&c);
@@ -196,30 +196,30 @@ int pick_field(int date_value, int override_value, int step, int* multiple) {
     *multiple = n;
     return override_value - override_value % n;
   }
-  if (override_value != missing) {
+  if (override_value != MISSING_INT) {
     int code = -override_value;
     int q = code / 100;
     int p = code % 100;
     if (p < 1) p = 1;
     *multiple = p;
-    if (date_value < 0) return missing;
+    if (date_value < 0) return MISSING_INT;
     return date_value - date_value % p + q;
   }
   *multiple = n;
-  if (date_value < 0) return missing;
+  if (date_value < 0) return MISSING_INT;
   return date_value - date_value % n;
 }
 
 void limit_period(int* period, std::int64_t wide) {
   if (wide <= 0) return;
   int value = static_cast<int>(std::min<std::int64_t>(wide, INT32_MAX));
-  if (*period == missing || *period > value) *period = value;
+  if (*period == MISSING_INT || *period > value) *period = value;
 }
 
 int julian_of(int year, int month, int day) {
-  if (year < 0 || month < 1 || month > 12 || day < 1) return missing;
-  int j = missing;
-  if (DATE_monday_julian(year, month, day, &j) == 0) return missing;
+  if (year < 0 || month < 1 || month > 12 || day < 1) return MISSING_INT;
+  int j = MISSING_INT;
+  if (DATE_monday_julian(year, month, day, &j) == 0) return MISSING_INT;
   return j;
 }
 
@@ -418,7 +418,7 @@ void set_template(const std::string& t, const std::string& h) {
   hconv = h.substr(0, template_len);
   DateRec probe = unknown_date();
   DateRec used = unknown_date();
-  late_off = missing;
+  late_off = MISSING_INT;
   expand(conv, probe, &used, &late_off);
 }
 
@@ -435,12 +435,12 @@ int make_name(const DateRec* date, char* name) {
     copy_out(filename, name);
     return 1;
   }
-  late_off = missing;
+  late_off = MISSING_INT;
   DateRec d = date != nullptr ? *date : file_date;
   DateRec used = file_date;
-  used.year = used.month = used.day = used.hour = used.minute = missing;
-  used.julian = used.wday = missing;
-  if (d.year == missing && !filename.empty()) {
+  used.year = used.month = used.day = used.hour = used.minute = MISSING_INT;
+  used.julian = used.wday = MISSING_INT;
+  if (d.year == MISSING_INT && !filename.empty()) {
     file_date = used;
     copy_out(filename, name);
     return 0;
@@ -454,7 +454,7 @@ int make_name(const DateRec* date, char* name) {
     }
   }
   if (used.julian < 0) used.julian = julian_of(used.year, used.month, used.day);
-  used.second = used.year >= 0 ? 0 : missing;
+  used.second = used.year >= 0 ? 0 : MISSING_INT;
   if (used.year >= 0 && used.month >= 1 && used.day >= 1) used.wday = date_of(secs_of(used)).wday;
   file_date = used;
   filename = std::move(out);
@@ -594,7 +594,7 @@ std::int64_t find_latest(std::int64_t t, int tries, int dir) {
     step = FILE_get_offset();
     t += static_cast<std::int64_t>(dir) * step;
   }
-  return missing;
+  return MISSING_INT;
 }
 
 bool is_current_spec(const std::string& s) {
@@ -866,7 +866,7 @@ char* FILE_get_key(int c, char* buffer) {
 }
 
 int FILE_decode_hour(const char* text, DateRec* date) {
-  DateRec d{missing, missing, missing, missing, missing, missing, missing, missing};
+  DateRec d{MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT};
   if (!text) {
     if (date) *date = d;
     return 0;
@@ -931,8 +931,8 @@ int FILE_decode_hour(const char* text, DateRec* date) {
         if (read_int(p, v)) d.minute = v;
       }
       if (text[0] == '-' && d.hour == 0) {
-        d.hour = missing;
-        if (d.minute != missing) d.minute = d.minute == INT32_MIN ? INT32_MAX : -d.minute;
+        d.hour = MISSING_INT;
+        if (d.minute != MISSING_INT) d.minute = d.minute == INT32_MIN ? INT32_MAX : -d.minute;
       }
     }
   }
@@ -1032,7 +1032,7 @@ int FILE_set_current(const char* spec_in, char* name) {
         tries = static_cast<int>(std::clamp(n, 1L, static_cast<long>(max_tries)));
       }
       std::int64_t found = find_latest(t, tries, direction);
-      if (found != missing) t = found;
+      if (found != MISSING_INT) t = found;
       int d2 = direction;
       std::int64_t off2 = 0;
       if (read_offset(spec, &i, &off2, &d2)) t += off2;
@@ -1047,14 +1047,14 @@ int FILE_set_current(const char* spec_in, char* name) {
     return static_cast<int>(std::clamp<std::int64_t>(r, INT32_MIN, INT32_MAX));
   } catch (const std::bad_alloc&) {
     copy_out("", name);
-    return missing;
+    return MISSING_INT;
   }
 }
 
 int FILE_set_file(const char* spec_in, char* name) {
   try {
     std::string spec = spec_in != nullptr ? spec_in : "";
-    file_date.year = file_date.month = file_date.day = file_date.hour = file_date.minute = missing;
+    file_date.year = file_date.month = file_date.day = file_date.hour = file_date.minute = MISSING_INT;
     if (stricmp(spec.c_str(), "exit") == 0) ZAV_exit(0);
     if (is_current_spec(spec)) {
       FILE_set_current(current_arg(spec).c_str(), name);
@@ -1077,7 +1077,7 @@ int FILE_set_file(const char* spec_in, char* name) {
         MESS_print(MESS_WARN, "Date suffix not understood (#YYYYMMDDHHMM): %.40s\n", suffix.c_str());
       }
     }
-    auto take = [](int v) { return v >= 0 ? v : missing; };
+    auto take = [](int v) { return v >= 0 ? v : MISSING_INT; };
     file_date.year = take(set.year);
     file_date.month = take(set.month);
     file_date.day = take(set.day);
@@ -1119,9 +1119,9 @@ int FILE_set_file(const char* spec_in, char* name) {
     }
     // Match the user's file name against the template, building the name as we go.
     std::string out;
-    late_off = missing;
+    late_off = MISSING_INT;
     DateRec d = file_date;
-    d.julian = d.wday = d.second = missing;
+    d.julian = d.wday = d.second = MISSING_INT;
     bool full = is_full(spec);
     std::size_t i = 0, j = 0;
     bool after_path = false;
@@ -1538,9 +1538,9 @@ int FILE_type(const char* name) {
 
 int FILE_overwrite(const char* name, int mode) {
   if (name == nullptr || is_stdio_name(name) || !FILE_exist(name)) return 1;
-  int fp = FLAG_get(15);
-  if (fp >= 1 && fp <= 3) return fp;
-  if (FLAG_batch()) return 3;
+  int fp = FLAG_get(FLAG_FILE_PARAM);
+  if (fp >= FILE_PARAM_OVER && fp <= FILE_PARAM_USE) return fp;
+  if (FLAG_batch()) return FILE_PARAM_USE;
   std::string shown = name;
   if (shown.size() > 200) shown = shown.substr(0, 200) + "...";
   char prompt[300];

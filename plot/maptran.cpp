@@ -13,11 +13,11 @@
 #include <vector>
 
 #include "config/mess.h"
+#include "config/missing.h"
 #include "config/string.h"
 
 namespace {
 
-constexpr double MISS = -9999.0;
 constexpr double R = 63.7122;
 constexpr double PI = 3.14159265358979323846;
 constexpr double RAD = PI / 180.0;
@@ -29,9 +29,9 @@ constexpr double DEF_SAT_RAD = 421.61;
 // Everything a transform depends on; MAP_domain_tran saves and restores it whole so
 // that a zoomed view of the caller survives.
 struct State {
-  DomainRec domain{-9999, -9999, -9999, -9999, -9999, -9999, -9999, -9999,
-                   -9999, -9999, -9999, -9999, -9999, -9999, 0};
-  double limits[4] = {MISS, MISS, MISS, MISS};
+  DomainRec domain{MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT,
+                   MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, 0};
+  double limits[4] = {MISSING, MISSING, MISSING, MISSING};
   double tlat1 = 30.0;
   double tlat2 = 60.0;
   double sat_rad = DEF_SAT_RAD;
@@ -40,8 +40,8 @@ struct State {
   double earth_ratio = POL_RAD / EQ_RAD;
   double earth_ratio2 = (POL_RAD / EQ_RAD) * (POL_RAD / EQ_RAD);
   // Lazily computed constants: -9999 means "recompute".
-  double xfactor = MISS;   // pstereo k, lamb F
-  double sat_ratio = MISS;  // R / sat_rad
+  double xfactor = MISSING;   // pstereo k, lamb F
+  double sat_ratio = MISSING;  // R / sat_rad
   double hemi = 1.0;        // hemisphere sign of pstereo and lamb
   double lamb_n = 1.0;      // cone constant
 };
@@ -53,8 +53,8 @@ std::vector<unsigned char> plot_cells;
 int plot_nx = 0;
 int plot_ny = 0;
 
-bool is_miss(double v) { return v == MISS; }
-bool is_map(int proj) { return proj >= 1 && proj <= 9; }
+bool is_miss(double v) { return v == MISSING; }
+bool is_map(int proj) { return proj >= PROJ_PS && proj <= PROJ_SAT; }
 
 // Longitude difference into [-180, 180]; huge values are reduced without looping.
 double norm180(double v) {
@@ -65,8 +65,8 @@ double norm180(double v) {
 }
 
 void clear_cache() {
-  st.xfactor = MISS;
-  st.sat_ratio = MISS;
+  st.xfactor = MISSING;
+  st.sat_ratio = MISSING;
 }
 
 double plat_or(double fallback) {
@@ -76,12 +76,12 @@ double plat_or(double fallback) {
 void compute_constants() {
   const DomainRec& d = st.domain;
   switch (d.proj) {
-    case 1: {
+    case PROJ_PS: {
       st.hemi = d.plat >= 0.0f ? -1.0 : 1.0;
       st.xfactor = R * (1.0 - st.hemi * std::sin(st.tlat1 * RAD));
       break;
     }
-    case 4: {
+    case PROJ_LAMB: {
       double h = d.plat >= 0.0f ? 1.0 : -1.0;
       st.hemi = h;
       // Both true latitudes are taken in the domain's hemisphere so the cone opens
@@ -112,8 +112,8 @@ void ensure_constants() {
 }
 
 bool fail2(float* a, float* b) {
-  *a = static_cast<float>(MISS);
-  *b = static_cast<float>(MISS);
+  *a = MISSING;
+  *b = MISSING;
   return false;
 }
 
@@ -128,7 +128,7 @@ bool forward(double lat, double lon, double& x, double& y) {
   }
   const double dlon = norm180(lon - lon0);
   switch (d.proj) {
-    case 1: {
+    case PROJ_PS: {
       const double h = st.hemi;
       if (h * lat > 75.0) lat = 75.0 * h;
       const double r = st.xfactor * std::tan((90.0 + h * lat) / 2.0 * RAD);
@@ -136,11 +136,11 @@ bool forward(double lat, double lon, double& x, double& y) {
       y = h * r * std::cos(dlon * RAD);
       return true;
     }
-    case 2:
+    case PROJ_LL:
       x = dlon;
       y = lat;
       return true;
-    case 3: {
+    case PROJ_MERC: {
       x = R * (lon - lon0) * RAD;
       while (x > PI * R) x -= 2.0 * PI * R;
       while (x < -PI * R) x += 2.0 * PI * R;
@@ -148,7 +148,7 @@ bool forward(double lat, double lon, double& x, double& y) {
       y = -R * std::log(std::tan((45.0 - lat / 2.0) * RAD));
       return true;
     }
-    case 4: {
+    case PROJ_LAMB: {
       const double h = st.hemi;
       const double n = st.lamb_n;
       if (h > 0.0 && lat < -89.0) lat = -89.0;
@@ -158,17 +158,17 @@ bool forward(double lat, double lon, double& x, double& y) {
       y = -h * rho * std::cos(n * dlon * RAD);
       return true;
     }
-    case 5:
-    case 6:
-    case 8: {
+    case PROJ_ORTHO:
+    case PROJ_GNOM:
+    case PROJ_LAMBAZ: {
       const double sp0 = std::sin(lat0 * RAD), cp0 = std::cos(lat0 * RAD);
       const double sp = std::sin(lat * RAD), cp = std::cos(lat * RAD);
       const double sl = std::sin(dlon * RAD), cl = std::cos(dlon * RAD);
       const double cosc = sp0 * sp + cp0 * cp * cl;
       double k = 1.0;
-      if (d.proj == 5) {
+      if (d.proj == PROJ_ORTHO) {
         if (cosc < 0.0) return false;
-      } else if (d.proj == 6) {
+      } else if (d.proj == PROJ_GNOM) {
         // The gnomonic plane runs to infinity at the horizon; stop a little short.
         if (cosc < 0.01) return false;
         k = 1.0 / cosc;
@@ -180,7 +180,7 @@ bool forward(double lat, double lon, double& x, double& y) {
       y = R * k * (cp0 * sp - sp0 * cp * cl);
       return true;
     }
-    case 7: {
+    case PROJ_MOLL: {
       const double phi = lat * RAD;
       const double target = PI * std::sin(phi);
       double theta = phi;
@@ -194,7 +194,7 @@ bool forward(double lat, double lon, double& x, double& y) {
       y = R * std::sin(theta / 2.0);
       return true;
     }
-    case 9: {
+    case PROJ_SAT: {
       double psi = lat * RAD;
       double r = R;
       if (d.ext) {
@@ -218,26 +218,26 @@ bool forward(double lat, double lon, double& x, double& y) {
       return true;
     }
     // Diagram coordinates: first input -> x, second -> y.
-    case 99:
+    case PROJ_PIX:
       x = lat;
       y = -lon;
       return true;
-    case 22:
-    case 42:
+    case PROJ_XLOGY:
+    case PROJ_EMA:
       if (!(lon > 0.0)) return false;
       x = lat;
       y = -std::log(lon);
       return true;
-    case 41:
+    case PROJ_STUVE:
       if (!(lon > 0.0)) return false;
       x = lat;
       y = -std::pow(lon, 0.285714);
       return true;
-    case 23:
+    case PROJ_HODO:
       x = lon * std::sin(lat * RAD);
       y = lon * std::cos(lat * RAD);
       return true;
-    case 40: {
+    case PROJ_SKEWT: {
       // Skew T - log p: temperature (C), pressure (hPa); isotherms at 45 degrees.
       if (!(lon > 0.0)) return false;
       const double z = 40.0 * std::log(1000.0 / lon);
@@ -245,14 +245,14 @@ bool forward(double lat, double lon, double& x, double& y) {
       y = z;
       return true;
     }
-    case 43:
-    case 44: {
+    case PROJ_TEPH:
+    case PROJ_RTEPH: {
       // Tephigram: temperature against the logarithm of potential temperature.
       if (!(lon > 0.0) || lat <= -273.15) return false;
       const double theta = (lat + 273.15) * std::pow(1000.0 / lon, 0.285714);
       const double a = lat;
       const double b = 100.0 * std::log(theta / 273.15);
-      if (d.proj == 43) {
+      if (d.proj == PROJ_TEPH) {
         x = a;
         y = b;
       } else {
@@ -297,10 +297,10 @@ bool azimuthal_inverse(double x, double y, double& lat, double& lon) {
   const double lat0 = plat_or(0.0);
   const double rho = std::hypot(x, y);
   double c;
-  if (proj == 5) {
+  if (proj == PROJ_ORTHO) {
     if (rho > R * (1.0 + 1e-12)) return false;
     c = std::asin(std::min(1.0, rho / R));
-  } else if (proj == 6) {
+  } else if (proj == PROJ_GNOM) {
     c = std::atan(rho / R);
     if (std::cos(c) < 0.01) return false;
   } else {
@@ -324,23 +324,23 @@ bool inverse(double x, double y, double& lat, double& lon) {
   const double lon0 = d.plon;
   if (!std::isfinite(x) || !std::isfinite(y)) return false;
   switch (d.proj) {
-    case 1: {
+    case PROJ_PS: {
       const double h = st.hemi;
       lon = (x == 0.0 && y == 0.0) ? lon0 : lon0 + std::atan2(x, h * y) * DEG;
       lon = norm180(lon);
       lat = h * (2.0 * std::atan(std::hypot(x, y) / st.xfactor) * DEG - 90.0);
       return true;
     }
-    case 2:
+    case PROJ_LL:
       if (std::fabs(y) > 90.0) return false;
       lon = norm180(x + lon0);
       lat = y;
       return true;
-    case 3:
+    case PROJ_MERC:
       lon = norm180(lon0 + x / (R * RAD));
       lat = 90.0 - 2.0 * std::atan(1.0 / std::exp(y / R)) * DEG;
       return true;
-    case 4: {
+    case PROJ_LAMB: {
       const double h = st.hemi, n = st.lamb_n;
       const double theta = std::atan2(x, -h * y) * DEG;
       if (std::fabs(theta / n) > 180.0 + 1e-9) return false;
@@ -348,11 +348,11 @@ bool inverse(double x, double y, double& lat, double& lon) {
       lon = norm180(theta / n + lon0);
       return true;
     }
-    case 5:
-    case 6:
-    case 8:
+    case PROJ_ORTHO:
+    case PROJ_GNOM:
+    case PROJ_LAMBAZ:
       return azimuthal_inverse(x, y, lat, lon);
-    case 7: {
+    case PROJ_MOLL: {
       const double sh = y / R;
       if (sh < -1.0 || sh > 1.0) return false;
       const double half = std::asin(sh);
@@ -371,7 +371,7 @@ bool inverse(double x, double y, double& lat, double& lon) {
       lon = norm180(lon0 + dl);
       return true;
     }
-    case 9: {
+    case PROJ_SAT: {
       const double s = st.sat_rad;
       double u = x / s, v = y / s;
       if (d.p4 == 1.0f) {
@@ -381,33 +381,33 @@ bool inverse(double x, double y, double& lat, double& lon) {
       }
       return sat_inverse(u, v, lat, lon);
     }
-    case 99:
+    case PROJ_PIX:
       lat = x;
       lon = -y;
       return true;
-    case 22:
-    case 42:
+    case PROJ_XLOGY:
+    case PROJ_EMA:
       lat = x;
       lon = std::exp(-y);
       return true;
-    case 41:
+    case PROJ_STUVE:
       if (y > 0.0) return false;
       lat = x;
       lon = std::pow(-y, 1.0 / 0.285714);
       return true;
-    case 23:
+    case PROJ_HODO:
       lat = std::atan2(x, y) * DEG;
       if (lat < 0.0) lat += 360.0;
       lon = std::hypot(x, y);
       return true;
-    case 40:
+    case PROJ_SKEWT:
       lat = x - y;
       lon = 1000.0 / std::exp(y / 40.0);
       return true;
-    case 43:
-    case 44: {
+    case PROJ_TEPH:
+    case PROJ_RTEPH: {
       double a = x, b = y;
-      if (d.proj == 44) {
+      if (d.proj == PROJ_RTEPH) {
         a = (x + y) * std::sqrt(0.5);
         b = (y - x) * std::sqrt(0.5);
       }
@@ -439,25 +439,25 @@ int MAP_proj_str(const char* name) {
     int code;
   };
   static const Entry table[] = {
-      {"ll", 2},     {"lat", 2},   {"polar", 1}, {"ps", 1},     {"sat", 9},    {"lamb", 4},
-      {"lc", 4},     {"la", 8},    {"gn", 6},    {"or", 5},     {"mo", 7},     {"me", 3},
-      {"pix", 99},   {"xy", 20},   {"xlogy", 22}, {"xlogp", 22}, {"cat", 24},  {"skewt", 40},
-      {"ema", 42},   {"teph", 43}, {"rteph", 44}, {"therm", 40}, {"stuve", 41}, {"hodo", 23},
-      {"vert", 22},
+      {"ll", PROJ_LL},         {"lat", PROJ_LL},     {"polar", PROJ_PS},    {"ps", PROJ_PS},       {"sat", PROJ_SAT},
+      {"lamb", PROJ_LAMB},     {"lc", PROJ_LAMB},    {"la", PROJ_LAMBAZ},   {"gn", PROJ_GNOM},     {"or", PROJ_ORTHO},
+      {"mo", PROJ_MOLL},       {"me", PROJ_MERC},    {"pix", PROJ_PIX},     {"xy", PROJ_XY},       {"xlogy", PROJ_XLOGY},
+      {"xlogp", PROJ_XLOGY},   {"cat", PROJ_CAT},    {"skewt", PROJ_SKEWT}, {"ema", PROJ_EMA},     {"teph", PROJ_TEPH},
+      {"rteph", PROJ_RTEPH},   {"therm", PROJ_SKEWT}, {"stuve", PROJ_STUVE}, {"hodo", PROJ_HODO},  {"vert", PROJ_XLOGY},
   };
   for (const Entry& e : table) {
     if (strnicmp(name, e.prefix, std::strlen(e.prefix)) == 0) return e.code;
   }
-  if (stricmp(name, "xp") == 0) return 25;
-  if (strnicmp(name, "zoom", 4) == 0) return 50;
-  if (strnicmp(name, "size", 4) == 0) return 51;
-  if (stricmp(name, "miss") == 0) return -9999;
+  if (stricmp(name, "xp") == 0) return PROJ_XP;
+  if (strnicmp(name, "zoom", 4) == 0) return PROJ_ZOOM;
+  if (strnicmp(name, "size", 4) == 0) return PROJ_SIZE;
+  if (stricmp(name, "miss") == 0) return MISSING_INT;
   return -1;
 }
 
 int MAP_domain(const DomainRec* d) {
   if (!d) {
-    st.domain.proj = -9999;
+    st.domain.proj = MISSING_INT;
     clear_cache();
     return -1;
   }
@@ -465,9 +465,9 @@ int MAP_domain(const DomainRec* d) {
   DomainRec& c = st.domain;
   if (is_miss(c.plat)) c.plat = c.clat;
   if (is_miss(c.plon)) c.plon = c.clon;
-  if (c.proj == 1) {
+  if (c.proj == PROJ_PS) {
     st.tlat1 = is_miss(c.p3) ? (c.plat < 0.0f ? -60.0 : 60.0) : c.p3;
-  } else if (c.proj == 4) {
+  } else if (c.proj == PROJ_LAMB) {
     if (is_miss(c.p3)) {
       const double sign = c.plat < 0.0f ? -1.0 : 1.0;
       st.tlat1 = 30.0 * sign;
@@ -476,7 +476,7 @@ int MAP_domain(const DomainRec* d) {
       st.tlat1 = c.p3;
       st.tlat2 = is_miss(c.p4) ? c.p3 : c.p4;
     }
-  } else if (c.proj == 9) {
+  } else if (c.proj == PROJ_SAT) {
     st.sat_rad = (is_miss(c.p3) || !(c.p3 > R)) ? DEF_SAT_RAD : c.p3;
     st.sat_rad2 = st.sat_rad * st.sat_rad;
     st.sat_rad4 = st.sat_rad2 * st.sat_rad2;
@@ -494,10 +494,10 @@ void MAP_get_domain(DomainRec* d) {
 
 void MAP_set_limits() {
   const DomainRec& d = st.domain;
-  const double hx = (d.nx == -9999 || is_miss(d.dx)) ? 0.0 : (d.nx - 1) * 0.5 * d.dx;
-  const double hy = (d.ny == -9999 || is_miss(d.dy)) ? 0.0 : (d.ny - 1) * 0.5 * d.dy;
-  if (d.proj == -9999) {
-    for (double& l : st.limits) l = MISS;
+  const double hx = (d.nx == MISSING_INT || is_miss(d.dx)) ? 0.0 : (d.nx - 1) * 0.5 * d.dx;
+  const double hy = (d.ny == MISSING_INT || is_miss(d.dy)) ? 0.0 : (d.ny - 1) * 0.5 * d.dy;
+  if (d.proj == MISSING_INT) {
+    for (double& l : st.limits) l = MISSING;
     return;
   }
   float xc = 0.0f, yc = 0.0f;
@@ -532,12 +532,12 @@ void MAP_set_limits() {
 void MAP_print_domain() { DOM_print(MESS_PRINT, &st.domain); }
 
 int MAP_tran(float* x, float* y, float lat, float lon) {
-  if (st.domain.proj == -9999) {
+  if (st.domain.proj == MISSING_INT) {
     *x = lat;
     *y = lon;
     return 1;
   }
-  if (lat == MISS || lon == MISS) return fail2(x, y);
+  if (lat == MISSING || lon == MISSING) return fail2(x, y);
   ensure_constants();
   double fx = 0.0, fy = 0.0;
   if (!forward(lat, lon, fx, fy) || !std::isfinite(fx) || !std::isfinite(fy)) return fail2(x, y);
@@ -547,12 +547,12 @@ int MAP_tran(float* x, float* y, float lat, float lon) {
 }
 
 int MAP_untran(float* lat, float* lon, float x, float y) {
-  if (st.domain.proj == -9999) {
+  if (st.domain.proj == MISSING_INT) {
     *lat = x;
     *lon = y;
     return 1;
   }
-  if (x == MISS || y == MISS) return fail2(lat, lon);
+  if (x == MISSING || y == MISSING) return fail2(lat, lon);
   ensure_constants();
   double la = 0.0, lo = 0.0;
   if (!inverse(x, y, la, lo) || !std::isfinite(la) || !std::isfinite(lo)) return fail2(lat, lon);
@@ -566,7 +566,7 @@ int MAP_tran_center(float* x, float* y) { return MAP_tran(x, y, st.domain.clat, 
 int MAP_tran_ep(float* x, float* y) { return MAP_tran(x, y, st.domain.plat, st.domain.plon); }
 
 int MAP_grid_tran(float* x, float* y, float column, float row) {
-  if (column == MISS) {
+  if (column == MISSING) {
     fail2(x, y);
     return -1;
   }
@@ -576,7 +576,7 @@ int MAP_grid_tran(float* x, float* y, float column, float row) {
 }
 
 int MAP_grid_untran(float* column, float* row, float x, float y) {
-  if (x == MISS || st.domain.dx == 0.0f || st.domain.dy == 0.0f) {
+  if (x == MISSING || st.domain.dx == 0.0f || st.domain.dy == 0.0f) {
     fail2(column, row);
     return -1;
   }
@@ -586,12 +586,12 @@ int MAP_grid_untran(float* column, float* row, float x, float y) {
 }
 
 int MAP_in_domain(float x, float y) {
-  if (st.domain.proj == -9999) return 1;
+  if (st.domain.proj == MISSING_INT) return 1;
   return x >= st.limits[0] && x <= st.limits[1] && y >= st.limits[2] && y <= st.limits[3];
 }
 
 int MAP_in_grid_domain(float x, float y) {
-  if (st.domain.proj == -9999) return 1;
+  if (st.domain.proj == MISSING_INT) return 1;
   const double wx = is_miss(st.domain.dx) ? 0.0 : 3.0 * std::fabs(st.domain.dx);
   const double wy = is_miss(st.domain.dy) ? 0.0 : 3.0 * std::fabs(st.domain.dy);
   return x >= st.limits[0] - wx && x <= st.limits[1] + wx && y >= st.limits[2] - wy &&
@@ -621,7 +621,7 @@ int MAP_domain_tran(const DomainRec* from, const DomainRec* to, float* x_out, fl
 
 int MAP_offset(float* x, float* y, float x0, float y0, float direction, float distance_km) {
   float lat = 0.0f, lon = 0.0f;
-  if (direction == MISS || distance_km == MISS || !MAP_untran(&lat, &lon, x0, y0)) return fail2(x, y);
+  if (direction == MISSING || distance_km == MISSING || !MAP_untran(&lat, &lon, x0, y0)) return fail2(x, y);
   const double coslat = std::max(std::cos(lat * RAD), 1e-6);
   double nlat = lat + distance_km * std::cos(direction * RAD) / 111.195;
   double nlon = lon + distance_km * std::sin(direction * RAD) / (111.195 * coslat);
@@ -639,13 +639,13 @@ int MAP_offset(float* x, float* y, float x0, float y0, float direction, float di
 
 float MAP_factor(float lat) {
   switch (st.domain.proj) {
-    case 1: {
+    case PROJ_PS: {
       ensure_constants();
       const double k = is_miss(st.domain.p3) ? 1.866 : 1.0 + std::sin(std::fabs(st.tlat1) * RAD);
       const double s = (st.hemi < 0.0 ? 1.0 : -1.0) * std::sin(lat * RAD);
       return static_cast<float>(k / (1.0 + s));
     }
-    case 4:
+    case PROJ_LAMB:
       return is_miss(st.domain.p5) ? 1.0f : st.domain.p5;
     default:
       return 1.0f;
@@ -673,7 +673,7 @@ void MAP_set_view(float x_min, float x_max, float y_min, float y_max) {
 }
 
 void MAP_proj_coord(float tlat1, float tlat2) {
-  if (st.domain.proj != 4) return;
+  if (st.domain.proj != PROJ_LAMB) return;
   st.domain.p3 = tlat1;
   st.domain.p4 = tlat2;
   st.tlat1 = tlat1;
@@ -693,17 +693,17 @@ void MAP_proj(int code) {
 }
 
 float MAP_dir_adj(float direction, float x, float y) {
-  if (direction == MISS) return direction;
+  if (direction == MISSING) return direction;
   switch (st.domain.proj) {
-    case 1:
+    case PROJ_PS:
       ensure_constants();
       return static_cast<float>(direction - rotation_ps(x, y));
-    case 4:
+    case PROJ_LAMB:
       ensure_constants();
       return static_cast<float>(direction - std::atan2(x, -st.hemi * y) * DEG);
-    case 9: {
+    case PROJ_SAT: {
       float x1 = 0.0f, y1 = 0.0f;
-      if (!MAP_offset(&x1, &y1, x, y, direction, 1.0f)) return static_cast<float>(MISS);
+      if (!MAP_offset(&x1, &y1, x, y, direction, 1.0f)) return static_cast<float>(MISSING);
       return static_cast<float>(std::atan2(x1 - x, y1 - y) * DEG);
     }
     default:
@@ -712,12 +712,12 @@ float MAP_dir_adj(float direction, float x, float y) {
 }
 
 float MAP_undir_adj(float direction, float x, float y) {
-  if (direction == MISS) return direction;
+  if (direction == MISSING) return direction;
   switch (st.domain.proj) {
-    case 1:
+    case PROJ_PS:
       ensure_constants();
       return static_cast<float>(direction + rotation_ps(x, y));
-    case 4:
+    case PROJ_LAMB:
       ensure_constants();
       return static_cast<float>(direction + std::atan2(x, -st.hemi * y) * DEG);
     default:
@@ -726,14 +726,14 @@ float MAP_undir_adj(float direction, float x, float y) {
 }
 
 float MAP_uvdir_adj(float, float, float x, float y) {
-  if (st.domain.proj != 1) return 0.0f;
+  if (st.domain.proj != PROJ_PS) return 0.0f;
   ensure_constants();
   return static_cast<float>(-rotation_ps(x, y));
 }
 
 float MAP_dir(float x0, float y0, float x1, float y1) {
   double d = std::atan2(x1 - x0, y1 - y0) * DEG;
-  if (st.domain.proj == 1) {
+  if (st.domain.proj == PROJ_PS) {
     ensure_constants();
     d += rotation_ps(x0, y0);
   }

@@ -16,6 +16,7 @@
 #include "config/flag.h"
 #include "config/menu.h"
 #include "config/mess.h"
+#include "config/missing.h"
 #include "config/resrc.h"
 #include "config/string.h"
 #include "config/prompt.h"
@@ -25,8 +26,6 @@
 
 namespace {
 
-constexpr float MISS = -9999.0f;
-constexpr int IMISS = -9999;
 constexpr const char* DEF_REGION_FILE = "zav.reg";
 constexpr unsigned LEVEL_DEBUG = 0x40000000u;
 constexpr unsigned LEVEL_FILE = 0x80000000u;
@@ -68,7 +67,7 @@ constexpr DefRegion def_regions[] = {
     {"at", "Mid Atlantic", 37.0f, -82.0f, 0.9f},    {"se", "Southeast", 31.0f, -88.0f, 1.1f},
     {"mw", "Midwest", 43.0f, -93.0f, 1.1f},         {"sp", "Southern Plains", 32.5f, -100.0f, 1.2f},
     {"nw", "Northwest", 44.0f, -112.0f, 1.0f},      {"sw", "Southwest", 37.0f, -112.0f, 1.0f},
-    {"var", "Variable center", MISS, MISS, 1.2f},
+    {"var", "Variable center", MISSING, MISSING, 1.2f},
 };
 
 // ---- numbers ----
@@ -106,7 +105,7 @@ std::string trimmed(const char* s) {
   return t.substr(b, e - b + 1);
 }
 
-bool is_map_code(int proj) { return proj >= 1 && proj <= 9; }
+bool is_map_code(int proj) { return proj >= PROJ_PS && proj <= PROJ_SAT; }
 
 // ---- projection token: NAME[:e][:plat[:plon[:p3[:p4[:p5[:p6]]]]]] ----
 
@@ -122,7 +121,7 @@ bool parse_proj(const char* token, DomainRec* d) {
     start = c + 1;
   }
   const int code = DOM_proj_str(parts[0].c_str());
-  if (code == -1 || code == IMISS || parts[0].empty()) return false;
+  if (code == -1 || code == MISSING_INT || parts[0].empty()) return false;
   d->proj = code;
   std::size_t i = 1;
   if (parts.size() == 2 && stricmp(parts[1].c_str(), "e") != 0) {
@@ -147,8 +146,8 @@ bool parse_proj(const char* token, DomainRec* d) {
 struct IdCache {
   std::string token;
   bool found = false;
-  float lat = MISS;
-  float lon = MISS;
+  float lat = MISSING;
+  float lon = MISSING;
 };
 IdCache* id_cache = nullptr;
 // Station positions come from the station database, whose module registers its lookup.
@@ -169,7 +168,7 @@ bool station_location(const char* token, float* lat, float* lon) {
     file = rest.substr(0, colon);
     rest = rest.substr(colon + 1);
   }
-  float la = MISS, lo = MISS;
+  float la = MISSING, lo = MISSING;
   // A station is found only with a usable position.
   const bool ok = station_lookup != nullptr && !rest.empty() && !(file_given && file.empty()) &&
                   station_lookup(file_given ? file.c_str() : nullptr, rest.c_str(), &la, &lo) == 1;
@@ -191,12 +190,12 @@ bool starts_id(const char* token) {
 
 // Defaults of the shorter templates, then the checks that keep the domain usable.
 bool complete_domain(DomainRec* d) {
-  if (d->proj == IMISS) d->proj = 1;
-  if (d->proj == 51) return d->nx >= 1 && d->ny >= 1 && d->nx <= MAX_POINTS && d->ny <= MAX_POINTS;
-  if (d->nx == IMISS) d->nx = 25;
-  if (d->ny == IMISS) d->ny = 17;
-  if (d->dx == MISS) d->dx = d->proj == 50 ? 1.0f : 1.2f;
-  if (d->dy == MISS) d->dy = d->dx;
+  if (d->proj == MISSING_INT) d->proj = PROJ_PS;
+  if (d->proj == PROJ_SIZE) return d->nx >= 1 && d->ny >= 1 && d->nx <= MAX_POINTS && d->ny <= MAX_POINTS;
+  if (d->nx == MISSING_INT) d->nx = 25;
+  if (d->ny == MISSING_INT) d->ny = 17;
+  if (d->dx == MISSING) d->dx = d->proj == PROJ_ZOOM ? 1.0f : 1.2f;
+  if (d->dy == MISSING) d->dy = d->dx;
 
   if (d->nx < 1 || d->ny < 1 || d->nx > MAX_POINTS || d->ny > MAX_POINTS) return false;
   if (static_cast<long long>(d->nx) * d->ny > MAX_CELLS) return false;
@@ -207,29 +206,29 @@ bool complete_domain(DomainRec* d) {
   }
   if (!is_map_code(d->proj)) return true;
 
-  if (d->clat == MISS || d->clon == MISS) return false;
+  if (d->clat == MISSING || d->clon == MISSING) return false;
   if (std::fabs(d->clat) > 90.0f || std::fabs(d->clon) > 360.0f) return false;
-  if (d->plat != MISS && std::fabs(d->plat) > 90.0f) return false;
-  if (d->plon != MISS && std::fabs(d->plon) > 360.0f) return false;
+  if (d->plat != MISSING && std::fabs(d->plat) > 90.0f) return false;
+  if (d->plon != MISSING && std::fabs(d->plon) > 360.0f) return false;
   switch (d->proj) {
-    case 1:
-      if (d->p3 != MISS) {
-        const float h = (d->plat != MISS ? d->plat : d->clat) < 0.0f ? -1.0f : 1.0f;
+    case PROJ_PS:
+      if (d->p3 != MISSING) {
+        const float h = (d->plat != MISSING ? d->plat : d->clat) < 0.0f ? -1.0f : 1.0f;
         if (std::fabs(d->p3) > 90.0f || !(h * d->p3 > 0.0f)) return false;
       }
       break;
-    case 4: {
+    case PROJ_LAMB: {
       // True latitudes at a pole or a cone on the equator have no Lambert cone.
-      if (d->p3 != MISS && std::fabs(d->p3) >= 90.0f) return false;
-      if (d->p4 != MISS && std::fabs(d->p4) >= 90.0f) return false;
+      if (d->p3 != MISSING && std::fabs(d->p3) >= 90.0f) return false;
+      if (d->p4 != MISSING && std::fabs(d->p4) >= 90.0f) return false;
       // Both true latitudes lie in the hemisphere of the reference latitude.
-      const float h = (d->plat != MISS ? d->plat : d->clat) < 0.0f ? -1.0f : 1.0f;
-      if (d->p3 != MISS && !(h * d->p3 > 0.0f)) return false;
-      if (d->p3 != MISS && d->p4 != MISS && !(h * d->p4 > 0.0f)) return false;
+      const float h = (d->plat != MISSING ? d->plat : d->clat) < 0.0f ? -1.0f : 1.0f;
+      if (d->p3 != MISSING && !(h * d->p3 > 0.0f)) return false;
+      if (d->p3 != MISSING && d->p4 != MISSING && !(h * d->p4 > 0.0f)) return false;
       break;
     }
-    case 9:
-      if (d->p3 != MISS && !(d->p3 > 1.01f * MAP_EARTH_RAD && d->p3 < 1.0e6f)) return false;
+    case PROJ_SAT:
+      if (d->p3 != MISSING && !(d->p3 > 1.01f * MAP_EARTH_RAD && d->p3 < 1.0e6f)) return false;
       break;
     default:
       break;
@@ -374,7 +373,7 @@ int decode_region(const std::string& token, DomainRec* out, int depth) {
     if (file.empty()) return -1;
     if (name.empty()) {
       if (DOM_read_menu(file.c_str()) < 1 || menu_file.empty()) return -1;
-      return IMISS;
+      return MISSING_INT;
     }
     return resolve(file.c_str(), name.c_str());
   }
@@ -391,9 +390,9 @@ int decode_region(const std::string& token, DomainRec* out, int depth) {
 }
 
 int decode_impl(const char* text, DomainRec* out, int depth) {
-  if (!text) return IMISS;
+  if (!text) return MISSING_INT;
   const std::string t = trimmed(text);
-  if (t.empty() || stricmp(t.c_str(), "miss") == 0) return IMISS;
+  if (t.empty() || stricmp(t.c_str(), "miss") == 0) return MISSING_INT;
   if (t.size() > 4 * static_cast<std::size_t>(DOM_TEXT_LEN)) return -1;
 
   int count = 0;
@@ -446,7 +445,7 @@ int decode_impl(const char* text, DomainRec* out, int depth) {
       MESS_print(LEVEL_DEBUG, "%s", "14 reg:REG\n");
       *out = r;
     }
-    if (res == 2 || res == IMISS) return res;
+    if (res == 2 || res == MISSING_INT) return res;
   }
   return -1;
 }
@@ -493,7 +492,7 @@ int ask_menu(char* answer) {
 
 void DOM_init(DomainRec* d) {
   if (!d) return;
-  *d = DomainRec{IMISS, MISS, MISS, MISS, MISS, MISS, MISS, MISS, MISS, MISS, MISS, MISS, IMISS, IMISS, 0};
+  *d = DomainRec{MISSING_INT, MISSING, MISSING, MISSING, MISSING, MISSING, MISSING, MISSING, MISSING, MISSING, MISSING, MISSING, MISSING_INT, MISSING_INT, 0};
 }
 
 int DOM_proj_str(const char* name) { return MAP_proj_str(name); }
@@ -519,7 +518,7 @@ int DOM_set_params(int count, char** tokens, DomainRec* d, int f1, int f2, int f
           if (!station_location(tok, &d->clat, &d->clon)) return 5;
           if (fields[k] == DOM_CLAT && k + 1 < 8 && fields[k + 1] == DOM_CLON) ++k;
           if (fields[k] == DOM_ID) {
-            d->proj = 1;
+            d->proj = PROJ_PS;
           }
         } else if (fields[k] == DOM_ID || !parse_float(tok, &d->clat)) {
           return 5;
@@ -557,17 +556,17 @@ int DOM_decode(const char* text, DomainRec* domain) {
   } catch (const std::exception&) {
     r = -1;
   }
-  FLAG_set(5, r);
+  FLAG_set(FLAG_DOMAIN, r);
   if (r == -1) {
     MESS_print(MESS_WARN, "DOM_decode: Invalid plot domain\n");
     return -1;
   }
-  if (r == IMISS) return r;
+  if (r == MISSING_INT) return r;
   if (domain) *domain = d;
   char key[FILE_KEY_LEN];
   std::snprintf(key, sizeof key, "%s", trimmed(text).c_str());
   FILE_set_key(114, key);
-  if (d.ny != IMISS && d.dy != MISS) DOM_set_base_prior((d.ny - 1) * d.dy);
+  if (d.ny != MISSING_INT && d.dy != MISSING) DOM_set_base_prior((d.ny - 1) * d.dy);
   return r;
 }
 
@@ -575,37 +574,37 @@ void DOM_print(unsigned level, const DomainRec* d) {
   if (!d) return;
   const char* name;
   switch (d->proj) {
-    case 1: name = "pstereo"; break;
-    case 2: name = "latlon"; break;
-    case 3: name = "merc"; break;
-    case 4: name = "lamb"; break;
-    case 5: name = "ortho"; break;
-    case 6: name = "gnom"; break;
-    case 7: name = "moll"; break;
-    case 8: name = "lambaz"; break;
-    case 9: name = "sat"; break;
-    case 20: name = "xy"; break;
-    case 21: name = "xz"; break;
-    case 22: name = "xlogp"; break;
-    case 23: name = "polar"; break;
-    case 24: name = "cat"; break;
-    case 25: name = "xp"; break;
-    case 40: name = "skewt"; break;
-    case 41: name = "stuve"; break;
-    case 42: name = "ema"; break;
-    case 43: name = "teph"; break;
-    case 44: name = "rteph"; break;
-    case 50: name = "zoom"; break;
-    case 51: name = "size"; break;
-    case 99: name = "pixel"; break;
-    case IMISS: name = "miss"; break;
+    case PROJ_PS: name = "pstereo"; break;
+    case PROJ_LL: name = "latlon"; break;
+    case PROJ_MERC: name = "merc"; break;
+    case PROJ_LAMB: name = "lamb"; break;
+    case PROJ_ORTHO: name = "ortho"; break;
+    case PROJ_GNOM: name = "gnom"; break;
+    case PROJ_MOLL: name = "moll"; break;
+    case PROJ_LAMBAZ: name = "lambaz"; break;
+    case PROJ_SAT: name = "sat"; break;
+    case PROJ_XY: name = "xy"; break;
+    case PROJ_XZ: name = "xz"; break;
+    case PROJ_XLOGY: name = "xlogp"; break;
+    case PROJ_HODO: name = "polar"; break;
+    case PROJ_CAT: name = "cat"; break;
+    case PROJ_XP: name = "xp"; break;
+    case PROJ_SKEWT: name = "skewt"; break;
+    case PROJ_STUVE: name = "stuve"; break;
+    case PROJ_EMA: name = "ema"; break;
+    case PROJ_TEPH: name = "teph"; break;
+    case PROJ_RTEPH: name = "rteph"; break;
+    case PROJ_ZOOM: name = "zoom"; break;
+    case PROJ_SIZE: name = "size"; break;
+    case PROJ_PIX: name = "pixel"; break;
+    case MISSING_INT: name = "miss"; break;
     default: name = "unknown"; break;
   }
   std::string out = name;
   if (d->ext) out += ":e";
   char buf[64];
   for (float v : {d->plat, d->plon, d->p3, d->p4, d->p5}) {
-    if (v == MISS) {
+    if (v == MISSING) {
       out += ":";
     } else {
       std::snprintf(buf, sizeof buf, ":%3.3f", v);
@@ -620,10 +619,10 @@ void DOM_print(unsigned level, const DomainRec* d) {
 
 int DOM_comp_proj(const DomainRec* a, const DomainRec* b) {
   if (!a || !b) return 0;
-  const float alat = a->plat == MISS ? a->clat : a->plat;
-  const float blat = b->plat == MISS ? b->clat : b->plat;
-  const float alon = a->plon == MISS ? a->clon : a->plon;
-  const float blon = b->plon == MISS ? b->clon : b->plon;
+  const float alat = a->plat == MISSING ? a->clat : a->plat;
+  const float blat = b->plat == MISSING ? b->clat : b->plat;
+  const float alon = a->plon == MISSING ? a->clon : a->plon;
+  const float blon = b->plon == MISSING ? b->clon : b->plon;
   return a->proj == b->proj && alat == blat && alon == blon && a->p3 == b->p3 && a->p4 == b->p4 &&
          a->p5 == b->p5 && a->p6 == b->p6 && a->p7 == b->p7 && a->ext == b->ext;
 }
@@ -765,10 +764,10 @@ int DOM_get_def_region(const char* name, DomainRec* domain) {
     if (stricmp(n.c_str(), r.name) != 0) continue;
     DomainRec d;
     DOM_init(&d);
-    d.proj = 1;
+    d.proj = PROJ_PS;
     d.clat = r.clat;
     d.clon = r.clon;
-    if (r.clat == MISS) {
+    if (r.clat == MISSING) {
       float lat, lon;
       do {
         lat = ZAV_promptf("Enter the central latitude: ");
@@ -834,7 +833,7 @@ int DOM_prompt_region(DomainRec* domain, int mode) {
     const std::string a = trimmed(answer);
     if (v == -1) ZAV_exit(0);
     if (v == 0) return 0;
-    if (v == IMISS) {
+    if (v == MISSING_INT) {
       if (stricmp(a.c_str(), "list") == 0) {
         DOM_print_file(menu_file.empty() ? DEF_REGION_FILE : menu_file.c_str());
         continue;

@@ -31,6 +31,7 @@ constexpr int PROJ_MOLL = 7;  // Mollweide
 constexpr int PROJ_LAMBAZ = 8;  // Lambert azimuthal equal-area
 constexpr int PROJ_SAT = 9;  // satellite view
 constexpr int PROJ_XY = 20;  // diagrams: plain x-y
+constexpr int PROJ_XZ = 21;
 constexpr int PROJ_XLOGY = 22;  // x and logarithmic y (also "vert")
 constexpr int PROJ_HODO = 23;  // hodograph
 constexpr int PROJ_CAT = 24;

@@ -12,6 +12,7 @@
 
 #include "config/datafile.h"
 #include "config/mess.h"
+#include "config/missing.h"
 #include "config/resrc.h"
 #include "config/string.h"
 #include "config/fileio.h"
@@ -134,10 +135,10 @@ bool parse_priority(std::string_view token, CityRec* rec) {
 
 void clear_rec(CityRec* rec) {
   std::memset(rec, 0, sizeof *rec);
-  rec->prior = -9999;
-  rec->lat = -9999.0f;
-  rec->lon = -9999.0f;
-  rec->elev = -9999.0f;
+  rec->prior = MISSING_INT;
+  rec->lat = MISSING;
+  rec->lon = MISSING;
+  rec->elev = MISSING;
   rec->wmo = CTY_NO_WMO;
 }
 
@@ -259,17 +260,17 @@ int CTY_parse_line(const char* line, int length, CityRec* rec) {
       case 7:
         ok = parse_float(token, &rec->elev);
         if (ok && (!std::isfinite(rec->elev) || rec->elev > elev_missing_above || rec->elev < -1000.0f))
-          rec->elev = -9999.0f;
+          rec->elev = MISSING;
         break;
       case 8: ok = parse_int(token, &rec->wmo); break;
       case 9: ok = parse_int(token, &rec->extra); break;
     }
     if (!ok) {
       // Leave the field that failed and everything after it at its empty value.
-      if (fields == 4) rec->prior = -9999;
-      if (fields == 5) rec->lat = -9999.0f;
-      if (fields == 6) rec->lon = -9999.0f;
-      if (fields == 7) rec->elev = -9999.0f;
+      if (fields == 4) rec->prior = MISSING_INT;
+      if (fields == 5) rec->lat = MISSING;
+      if (fields == 6) rec->lon = MISSING;
+      if (fields == 7) rec->elev = MISSING;
       if (fields == 8) rec->wmo = CTY_NO_WMO;
       if (fields == 9) rec->extra = 0;
       break;

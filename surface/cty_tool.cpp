@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "config/mess.h"
+#include "config/missing.h"
 #include "config/resrc.h"
 #include "config/string.h"
 #include "plot/maptran.h"
@@ -228,13 +229,13 @@ Cond condition(std::string_view c, const CityRec& rec) {
     double circle[3];
     if (!parse_circle(after(3), circle)) return Cond::fails;
     const float d = calc_earth_dist(static_cast<float>(circle[0]), static_cast<float>(circle[1]), rec.lat, rec.lon);
-    return std::isfinite(d) && d != -9999.0f && static_cast<double>(d) <= static_cast<double>(static_cast<float>(circle[2]))
+    return std::isfinite(d) && d != MISSING && static_cast<double>(d) <= static_cast<double>(static_cast<float>(circle[2]))
                ? Cond::holds
                : Cond::fails;
   }
   if (starts("LAT")) return numeric(after(3), rec.lat, true);
   if (starts("LON")) return numeric(after(3), rec.lon, true);
-  if (starts("ELEV")) return numeric(after(4), rec.elev, rec.elev != -9999.0f);
+  if (starts("ELEV")) return numeric(after(4), rec.elev, rec.elev != MISSING);
   if (starts("WMO")) return numeric(after(3), rec.wmo, rec.wmo != CTY_NO_WMO);
   if (starts("P")) return numeric(after(1), rec.prior, true);
   return Cond::unknown;
@@ -345,7 +346,7 @@ int CTY_store(const char* file, int mode, const DomainRec* domain, int max_prior
     MESS_print(MESS_ERROR, "CTY_store: Invalid storage mode %d\n", mode);
     return -1;
   }
-  if (max_prior == -9999) max_prior = CTY_get_prior();
+  if (max_prior == MISSING_INT) max_prior = CTY_get_prior();
 
   const int handle = CTY_open_file(file);
   if (handle < 0) return -1;

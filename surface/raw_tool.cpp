@@ -1,9 +1,11 @@
 // Station data values.
 #include "surface/raw_tool.h"
 
+#include "config/missing.h"
+
 void RAW_data_init_val(RawDataRec* data) {
-  data->val1 = -9999.0F;
-  data->val2 = -9999.0F;
+  data->val1 = MISSING;
+  data->val2 = MISSING;
   data->text[0] = '\0';
 }
 

@@ -16,6 +16,7 @@
 
 #include "files/cdf.h"
 #include "config/mess.h"
+#include "config/missing.h"
 #include "config/string.h"
 #include "plot/maptran.h"
 #include "plot/region.h"
@@ -24,8 +25,6 @@
 
 namespace {
 
-constexpr float kMiss = -9999.0f;
-constexpr int kIMiss = -9999;
 // Report lines are a few hundred characters; anything past this is discarded unread so
 // that a hostile file cannot make us hold an arbitrarily long line.
 constexpr std::size_t kMaxLine = 4096;
@@ -42,10 +41,10 @@ bool have_read = false;  // stat_num names a report that was read
 long last_offset = -1;   // where the last text report began
 long data_offset = 0;    // first report line (after the header)
 int next_line = 0;       // report index the text stream stands at
-DateRec file_date{kIMiss, kIMiss, kIMiss, kIMiss, kIMiss, kIMiss, kIMiss, kIMiss};
+DateRec file_date{MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT};
 int num_station = 0;
-float missing_val_f = kMiss;
-int missing_val_i = kIMiss;
+float missing_val_f = MISSING;
+int missing_val_i = MISSING_INT;
 char missing_val_c = '\0';
 long remarks_len = 0;
 bool version = false;
@@ -77,7 +76,7 @@ int cvt_fd = -1;
 int cvt_num = 0;
 sfc_info info{};
 
-bool missing(float v) { return v == kMiss; }
+bool missing(float v) { return v == MISSING; }
 
 // ---- text scanning ----
 
@@ -179,14 +178,14 @@ void decode_wind(int w, bool long_form, sfc_report* r) {
 }
 
 float decode_alt(int a) {
-  if (a < 0) return kMiss;
+  if (a < 0) return MISSING;
   if (a <= 500) return 30.0f + a / 100.0f;
   if (a < 1000) return 20.0f + a / 100.0f;
   return a / 100.0f;
 }
 
 float decode_slp3(int s, float alt, float temp) {
-  if (s < 0) return kMiss;
+  if (s < 0) return MISSING;
   if (s >= 1000) return s / 10.0f;
   if (s > 500) {
     float v = 900.0f + s / 10.0f;
@@ -199,7 +198,7 @@ float decode_slp3(int s, float alt, float temp) {
 }
 
 float decode_slp2(int s) {
-  if (s < 0) return kMiss;
+  if (s < 0) return MISSING;
   if (s >= 1000) return s / 10.0f;
   if (s <= 500) return 1000.0f + s / 10.0f;
   return 900.0f + s / 10.0f;
@@ -238,7 +237,7 @@ void decode_clouds(std::string_view t, sfc_report* r) {
     if (s.done() || is_blank(*s.p)) break;
     const char cover = *s.p;
     if (cover == 'M' && n > 0) break;
-    r->cld_hgt[n] = h == -99.0 ? kMiss : static_cast<float>(h * 100.0);
+    r->cld_hgt[n] = h == -99.0 ? MISSING : static_cast<float>(h * 100.0);
     r->cld_cov[n] = cover;
     ++n;
     if (comma == std::string_view::npos) break;
@@ -246,7 +245,7 @@ void decode_clouds(std::string_view t, sfc_report* r) {
   }
   r->ncld = n;
   if (n > 0 && r->cld_cov[0] == 'M') {
-    r->cld_hgt[0] = kMiss;
+    r->cld_hgt[0] = MISSING;
     r->cld_cov[0] = ' ';
     r->ncld = 0;
   }
@@ -296,7 +295,7 @@ bool read_group(char letter, Scan& s, sfc_report* r) {
     case 'N': return group_number(s, &r->mint, 1.0);
     case 'n': return group_number(s, &r->mint6, 1.0);
     case 'T': {
-      float t = kMiss;
+      float t = MISSING;
       if (!group_number(s, &t, 1.0)) return false;
       set_extreme(r, t);
       return true;
@@ -406,7 +405,7 @@ void read_text2(Scan& s, sfc_report* r) {
   if (vis != -99) r->vis = vis / 10.0f;
   if (!s.lit('.') || !s.integer(&hgt, 3) || s.done()) return;
   const char cover = *s.p++;
-  r->cld_hgt[0] = hgt == -99 ? kMiss : hgt * 100.0f;
+  r->cld_hgt[0] = hgt == -99 ? MISSING : hgt * 100.0f;
   if (cover != ' ' && cover != '.') {
     r->cld_cov[0] = cover;
     r->ncld = 1;
@@ -615,11 +614,11 @@ CdfVar find_var(const char* name, bool want_char, int min_rank, int max_rank) {
 // A number of report r (element k along a second dimension); -9999.0 when absent,
 // unset or not finite.
 float get_num(const CdfVar& v, long r, long k = 0) {
-  if (v.id < 0 || r >= v.len[0] || (v.rank > 1 && k >= v.len[1]) || (v.rank == 1 && k > 0)) return kMiss;
+  if (v.id < 0 || r >= v.len[0] || (v.rank > 1 && k >= v.len[1]) || (v.rank == 1 && k > 0)) return MISSING;
   const long pos[2] = {r, k};
   CDF_set_pos(v.rank, pos);
   const float x = CDF_get_float(v.id);
-  if (!std::isfinite(x) || x == v.fill || std::fabs(x) >= 1e30f) return kMiss;
+  if (!std::isfinite(x) || x == v.fill || std::fabs(x) >= 1e30f) return MISSING;
   return x;
 }
 
@@ -645,7 +644,7 @@ char get_char(const CdfVar& v, long r, long k) {
   return CDF_get_char(v.id);
 }
 
-float scaled(float v, float factor, float offset = 0.0f) { return missing(v) ? kMiss : v * factor + offset; }
+float scaled(float v, float factor, float offset = 0.0f) { return missing(v) ? MISSING : v * factor + offset; }
 float to_f(float c) { return scaled(c, 9.0f / 5.0f, 32.0f); }
 
 std::string strip_leading(std::string s) {
@@ -715,8 +714,8 @@ int getinfo_station(sfc_info* in) {
   sv.fltdata = find_var("fltdata", false, 2, 2);
   sv.fltname = find_var("fltname", true, 1, 2);
   sv.fltunit = find_var("fltunit", true, 1, 2);
-  missing_val_f = kMiss;
-  missing_val_i = kIMiss;
+  missing_val_f = MISSING;
+  missing_val_i = MISSING_INT;
   missing_val_c = '\0';
   float f = 0.0f;
   if (CDF_get_att_float(NC_GLOBAL, "missing_val_f", &f) == 0) missing_val_f = f;
@@ -745,7 +744,7 @@ void read_report_form(sfc_report* r, int mode, long n) {
   r->lon = get_num(rv.lon, n);
   r->elev = get_num(rv.elev, n);
   if (mode == 2) {
-    r->wmo = kIMiss;
+    r->wmo = MISSING_INT;
     return;
   }
   if (rv.time.id >= 0) {
@@ -814,15 +813,15 @@ void read_report_form(sfc_report* r, int mode, long n) {
 template <std::size_t N>
 std::array<double, N> get_row(const CdfVar& v, long r) {
   std::array<double, N> out;
-  out.fill(kMiss);
+  out.fill(MISSING);
   if (v.id < 0 || r >= v.len[0]) return out;
   const long width = std::min(static_cast<long>(N), v.len[1]);
   if (width <= 0) return out;
   const long start[2] = {r, 0};
   const long count[2] = {1, width};
   CDF_set_range(2, start, count);
-  if (CDF_get_double_array(v.id, out.data()) != 0) out.fill(kMiss);
-  for (long k = width; k < static_cast<long>(N); ++k) out[k] = kMiss;
+  if (CDF_get_double_array(v.id, out.data()) != 0) out.fill(MISSING);
+  for (long k = width; k < static_cast<long>(N); ++k) out[k] = MISSING;
   return out;
 }
 
@@ -839,31 +838,31 @@ void read_station_form(sfc_report* r, int mode, long n) {
   const auto flts = get_row<15>(sv.fltdata, n);
   auto ival = [&](int k) {
     const double v = ints[k];
-    if (v == kMiss || v == missing_val_i || !(std::fabs(v) < 2e9)) return kIMiss;
+    if (v == MISSING || v == missing_val_i || !(std::fabs(v) < 2e9)) return MISSING_INT;
     return static_cast<int>(v);
   };
   auto fval = [&](int k) {
     const float v = static_cast<float>(flts[k]);
-    if (v == missing_val_f || !std::isfinite(v) || std::fabs(v) >= 1e30f) return kMiss;
+    if (v == missing_val_f || !std::isfinite(v) || std::fabs(v) >= 1e30f) return MISSING;
     return v;
   };
   r->lat = fval(0);
   r->lon = fval(1);
   if (!version && !missing(r->lon)) r->lon = -r->lon;
   r->spare_time = ival(1);
-  if (const int e = ival(2); e != kIMiss) r->elev = static_cast<float>(e);
+  if (const int e = ival(2); e != MISSING_INT) r->elev = static_cast<float>(e);
   r->wmo = ival(3);
-  r->type = ival(4) == kIMiss ? 0 : ival(4);
+  r->type = ival(4) == MISSING_INT ? 0 : ival(4);
   if (mode == 2) return;
   r->time = ival(0);
   int ncld = 0;
   for (int k = 0; k < 4; ++k) {
     const int code = ival(9 + k);
-    const char cover = code == kIMiss ? ' ' : code_char(code);
+    const char cover = code == MISSING_INT ? ' ' : code_char(code);
     if (cover == ' ') continue;
     r->cld_cov[ncld] = cover;
     const int h = ival(5 + k);
-    r->cld_hgt[ncld] = h == kIMiss ? kMiss : static_cast<float>(h);
+    r->cld_hgt[ncld] = h == MISSING_INT ? MISSING : static_cast<float>(h);
     ++ncld;
   }
   r->ncld = ncld;
@@ -988,7 +987,7 @@ int SFC_getinfo(int, sfc_info* in) {
   if (!in) return -1;
   copy_bounded(in->label, sizeof in->label, "");
   DATE_init(&in->date);
-  in->count = kIMiss;
+  in->count = MISSING_INT;
   if (text_form(form) && stream) {
     if (access_mode != 0) return 1;
     const long here = std::ftell(stream);
@@ -1058,32 +1057,32 @@ void SFC_initialize(sfc_report* r) {
   if (!r) return;
   std::memset(r, 0, sizeof *r);
   r->type = 0;
-  r->wmo = kIMiss;
-  r->lat = r->lon = r->elev = kMiss;
-  r->spare_time = r->time = kIMiss;
+  r->wmo = MISSING_INT;
+  r->lat = r->lon = r->elev = MISSING;
+  r->spare_time = r->time = MISSING_INT;
   for (int k = 0; k < 5; ++k) {
-    r->cld_hgt[k] = kMiss;
+    r->cld_hgt[k] = MISSING;
     r->cld_cov[k] = ' ';
   }
   r->ncld = 0;
-  r->vis = kMiss;
+  r->vis = MISSING;
   r->wx[0] = ' ';
-  r->slpr = r->temp = r->dewp = r->wdir = r->wspd = r->wgust = r->alt = kMiss;
-  r->ptype = kIMiss;
-  r->ptend = r->prec3 = r->prec6 = r->prec12 = r->prec24 = kMiss;
-  r->spare = kIMiss;
+  r->slpr = r->temp = r->dewp = r->wdir = r->wspd = r->wgust = r->alt = MISSING;
+  r->ptype = MISSING_INT;
+  r->ptend = r->prec3 = r->prec6 = r->prec12 = r->prec24 = MISSING;
+  r->spare = MISSING_INT;
   r->cld_tot = r->lcld = r->mcld = r->hcld = ' ';
-  r->maxt = r->mint = r->maxt6 = r->mint6 = r->scover = r->solar = r->sst = kMiss;
-  r->wave_per = r->wave_hgt = kMiss;
+  r->maxt = r->mint = r->maxt6 = r->mint6 = r->scover = r->solar = r->sst = MISSING;
+  r->wave_per = r->wave_hgt = MISSING;
   r->flags = 0;
 }
 
 void SFC_check_valid(sfc_report* r) {
   if (!r) return;
   auto limit = [](float* v, float lo, float hi) {
-    if (*v < lo || *v > hi) *v = kMiss;
+    if (*v < lo || *v > hi) *v = MISSING;
   };
-  if (r->time > 2400) r->time = kIMiss;
+  if (r->time > 2400) r->time = MISSING_INT;
   for (float* v : {&r->temp, &r->dewp, &r->maxt, &r->mint, &r->maxt6, &r->mint6, &r->scover, &r->solar, &r->sst})
     limit(v, -100.0f, 150.0f);
   if (!missing(r->dewp) && !missing(r->temp) && r->dewp > r->temp) r->dewp = r->temp;
@@ -1094,7 +1093,7 @@ void SFC_check_valid(sfc_report* r) {
   limit(&r->wgust, 0.0f, 150.0f);
   limit(&r->vis, 0.0f, 150.0f);
   for (float& h : r->cld_hgt) limit(&h, 0.0f, 35000.0f);
-  if (r->ptype > 9) r->ptype = kIMiss;
+  if (r->ptype > 9) r->ptype = MISSING_INT;
   limit(&r->ptend, -10.0f, 10.0f);
   limit(&r->prec3, 0.0f, 10.0f);
   limit(&r->prec6, 0.0f, 15.0f);
@@ -1140,7 +1139,7 @@ int SFC_read_report(sfc_report* report, StationRec* station) {
     MAP_tran(&station->x, &station->y, report->lat, report->lon);
     report->elev = 0.0f;
     station->elev = 0.0f;
-    station->wmo = report->wmo == kIMiss ? 99999 : report->wmo;
+    station->wmo = report->wmo == MISSING_INT ? CTY_NO_WMO : report->wmo;
     station->prior = DOM_get_loc_prior();
     station->data = nullptr;
   }

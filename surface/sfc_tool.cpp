@@ -11,6 +11,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "config/missing.h"
 #include "config/string.h"
 #include "plot/maptran.h"
 #include "surface/calc.h"
@@ -22,15 +23,14 @@
 
 namespace {
 
-constexpr float kMiss = -9999.0f;
 constexpr double kAltToMb = 33.85399;  // inches of mercury (altimeter) -> mb
 constexpr double kKnotToMs = 0.5144;
 constexpr double kDegToRad = 0.017453292519943295;
 
-bool present(float v) { return v != kMiss; }
+bool present(float v) { return v != MISSING; }
 
-float f_to_k(float f) { return present(f) ? static_cast<float>((f - 32.0) * 5.0 / 9.0 + 273.15) : kMiss; }
-float knt_to_ms(float v) { return present(v) ? static_cast<float>(v * kKnotToMs) : kMiss; }
+float f_to_k(float f) { return present(f) ? static_cast<float>((f - 32.0) * 5.0 / 9.0 + 273.15) : MISSING; }
+float knt_to_ms(float v) { return present(v) ? static_cast<float>(v * kKnotToMs) : MISSING; }
 
 // One derivation: the report, the variable and the value record, with the report's fields
 // in the units the formulas take.
@@ -48,12 +48,12 @@ using Compute = void (*)(Ctx&);
 
 // Formulas are called only with every input present, so no formula's own treatment of an
 // out-of-range argument (some answer 0) can turn a missing input into a number.
-float call(float (*fn)(float), float a) { return present(a) ? fn(a) : kMiss; }
+float call(float (*fn)(float), float a) { return present(a) ? fn(a) : MISSING; }
 float call(float (*fn)(float, float), float a, float b) {
-  return present(a) && present(b) ? fn(a, b) : kMiss;
+  return present(a) && present(b) ? fn(a, b) : MISSING;
 }
 float call(float (*fn)(float, float, float), float a, float b, float c) {
-  return present(a) && present(b) && present(c) ? fn(a, b, c) : kMiss;
+  return present(a) && present(b) && present(c) ? fn(a, b, c) : MISSING;
 }
 
 void set_text(RawDataRec& d, std::string_view text) { copy_bounded(d.text, sizeof d.text, text); }
@@ -90,7 +90,7 @@ void wind(Ctx& c) {
 bool clear_sky(char cover) { return cover == 'C' || cover == '0'; }
 
 // Hours of the variable's period: the middle three digits of its time code.
-int period(const VarRec& var) { return var.time == -9999 ? -1 : var.time / 1000 % 1000; }
+int period(const VarRec& var) { return var.time == MISSING_INT ? -1 : var.time / 1000 % 1000; }
 
 void alt(Ctx& c) {
   const float a = c.r.alt;
@@ -157,7 +157,7 @@ void visibility(Ctx& c) {
 
 void ceiling(Ctx& c) {
   char cover = ' ';
-  float h = kMiss;
+  float h = MISSING;
   WX_set_cloud(c.r, &cover, &h);
   if (clear_sky(cover)) c.d.val1 = 500;
   else if (present(h)) c.d.val1 = h / 100.0f;
@@ -167,7 +167,7 @@ void ceiling(Ctx& c) {
 // A clear sky is code 9 of the cloud-height table ("no clouds").
 void ceiling_code(Ctx& c) {
   char cover = ' ';
-  float h = kMiss;
+  float h = MISSING;
   WX_set_cloud(c.r, &cover, &h);
   if (clear_sky(cover)) c.d.val1 = 9;
   else if (present(h)) c.d.val1 = static_cast<float>(SYN_ceiling_to_code(h));
@@ -175,7 +175,7 @@ void ceiling_code(Ctx& c) {
 
 void cover(Ctx& c) {
   char cv = ' ';
-  float h = kMiss;
+  float h = MISSING;
   WX_set_cloud(c.r, &cv, &h);
   switch (cv) {
     case 'C': c.d.val1 = 0; break;
@@ -228,7 +228,7 @@ void extreme(Ctx& c, float six, float day) {
 // With no cloud report and no visibility there is nothing to categorise.
 void flight(Ctx& c) {
   char cv = ' ';
-  float h = kMiss;
+  float h = MISSING;
   WX_set_cloud(c.r, &cv, &h);
   const bool counts = cv == 'B' || cv == 'O' || (cv >= '0' && cv <= '5');
   const bool has_ceil = counts && present(h), has_vis = present(c.r.vis);
@@ -380,7 +380,7 @@ int SFC_get_data(const sfc_report* report, VarRec* var, RawDataRec* data) {
   if (!e) return 0;
   set_default_units(*var, e->units);
 
-  const float alt_mb = present(report->alt) ? static_cast<float>(report->alt * kAltToMb) : kMiss;
+  const float alt_mb = present(report->alt) ? static_cast<float>(report->alt * kAltToMb) : MISSING;
   Ctx c{*report, *var, *data, f_to_k(report->temp), f_to_k(report->dewp), knt_to_ms(report->wspd),
         call(sfc_pr_alt, alt_mb, report->elev)};
   e->fn(c);

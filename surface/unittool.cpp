@@ -12,13 +12,13 @@
 
 #include "config/datafile.h"
 #include "config/mess.h"
+#include "config/missing.h"
 #include "config/resrc.h"
 #include "config/string.h"
 #include "config/fileio.h"
 
 namespace {
 
-constexpr float kMiss = -9999.0f;
 constexpr std::size_t kNameMax = 14;   // longest unit text remembered / from-unit in the table
 constexpr std::size_t kLineMax = 1024; // longer table lines are cut (the rest is skipped)
 constexpr const char* kTableName = "units.lup";
@@ -193,14 +193,14 @@ bool lookup(const std::string& from, const std::string& to, double& factor, doub
 }
 
 float finish(double v) {
-  if (!std::isfinite(v) || std::fabs(v) > 3.4e38) return kMiss;
+  if (!std::isfinite(v) || std::fabs(v) > 3.4e38) return MISSING;
   return static_cast<float>(v);
 }
 
 }  // namespace
 
 float UNIT_cvt(const char* from, const char* to, float value) {
-  if (value == kMiss) return value;
+  if (value == MISSING) return value;
   const std::string_view f = from ? from : "";
   const std::string_view t = to ? to : "";
   if (same_units(f, t) || (!f.empty() && t.empty())) return value;

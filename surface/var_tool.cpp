@@ -18,13 +18,13 @@
 #include "config/flag.h"
 #include "config/menu.h"
 #include "config/mess.h"
+#include "config/missing.h"
 #include "config/resrc.h"
 #include "config/string.h"
 #include "files/files.h"
 
 namespace {
 
-constexpr int missing = -9999;
 constexpr int BASE_MAX = 10;
 constexpr int MENU_MAX = 49;
 constexpr int VARLIST_MAX = 750;
@@ -32,7 +32,6 @@ constexpr int VARLIST_MAX = 750;
 // kept from it: enough for any real file, bounded against hostile ones.
 constexpr std::size_t FILE_LINE_MAX = 4096;
 constexpr std::size_t FILE_ENTRIES_MAX = 5000;
-constexpr int PLOT_TYPE_FLAG = 11;
 
 // The label style (see VAR_set_label_type).
 int lab_type = 0;
@@ -52,7 +51,7 @@ int base_ind = -1;
 int level = -1;  // nesting level of the base stack in use
 int plevel = 0;  // function depth
 int vlevel = 0;  // group/vector depth
-int def_type = 11;
+int def_type = PLOT_CONT;
 bool parse_stop = false;             // a fatal error ended the parse
 bool table_full = false;             // the 60 records are used; further items are ignored
 std::vector<std::string> expanding;  // names whose definitions are being expanded
@@ -191,7 +190,7 @@ std::string format_text(const char* fmt, ...) {
   return buf;
 }
 
-int plot_type_option() { return FLAG_get(PLOT_TYPE_FLAG); }
+int plot_type_option() { return FLAG_get(FLAG_PLOT_TYPE); }
 bool in_range(int v, int lo, int hi) { return v >= lo && v <= hi; }
 bool valid_index(int i) { return i >= 0 && i < varnum; }
 
@@ -202,22 +201,24 @@ struct TypeWord {
   int code;
 };
 constexpr TypeWord type_words[] = {
-    {"data", 1},   {"value", 2},  {"text", 3},    {"mark", 4},   {"mk", 4},     {"map", 6},
-    {"frame", 7},  {"panel", 8},  {"cont", 11},   {"ln", 12},    {"dln", 13},   {"ndln", 14},
-    {"cf", 15},    {"lcf", 16},   {"gvalue", 17}, {"wind", 20},  {"vect", 21},  {"barb", 22},
-    {"strm", 23},  {"track", 23}, {"plot", 30},   {"cloud", 31}, {"wbarb", 32}, {"cbarb", 33},
-    {"dbarb", 34}, {"vbarb", 35}, {"symb", 36},   {"wx", 36},    {"line", 37},
+    {"data", PLOT_DATA},   {"value", PLOT_VALUE}, {"text", PLOT_TEXT},     {"mark", PLOT_MARK},   {"mk", PLOT_MARK},
+    {"map", PLOT_MAP},     {"frame", PLOT_FRAME}, {"panel", PLOT_PANEL},   {"cont", PLOT_CONT},   {"ln", PLOT_LCONT},
+    {"dln", PLOT_DLN},     {"ndln", PLOT_NDLN},   {"cf", PLOT_FCONT},      {"lcf", PLOT_BCONT},   {"gvalue", PLOT_GVALUE},
+    {"wind", PLOT_WIND},   {"vect", PLOT_VECT},   {"barb", PLOT_BARB},     {"strm", PLOT_STRM},   {"track", PLOT_STRM},
+    {"plot", PLOT_PLOT},   {"cloud", PLOT_CLOUD}, {"wbarb", PLOT_WBARB},   {"cbarb", PLOT_CBARB}, {"dbarb", PLOT_DBARB},
+    {"vbarb", PLOT_VBARB}, {"symb", PLOT_SYMB},   {"wx", PLOT_SYMB},       {"line", PLOT_LINE},
 };
 struct TypeName {
   int code;
   const char* name;
 };
 constexpr TypeName type_names[] = {
-    {1, "data"},   {2, "value"},  {3, "text"},   {4, "mark"},    {5, "int"},    {6, "map"},
-    {7, "frame"},  {8, "panel"},  {10, "grid"},  {11, "cont"},   {12, "lcont"}, {13, "dln"},
-    {14, "ndln"},  {15, "fcont"}, {16, "bcont"}, {17, "gvalue"}, {20, "wind"},  {21, "vect"},
-    {22, "barb"},  {23, "strm"},  {30, "plot"},  {31, "cloud"},  {32, "wbarb"}, {33, "cbarb"},
-    {34, "dbarb"}, {35, "vbarb"}, {36, "symb"},  {37, "line"},   {40, "const"},
+    {PLOT_DATA, "data"},   {PLOT_VALUE, "value"},  {PLOT_TEXT, "text"},   {PLOT_MARK, "mark"},     {PLOT_INT, "int"},
+    {PLOT_MAP, "map"},     {PLOT_FRAME, "frame"},  {PLOT_PANEL, "panel"}, {PLOT_GRID, "grid"},     {PLOT_CONT, "cont"},
+    {PLOT_LCONT, "lcont"}, {PLOT_DLN, "dln"},      {PLOT_NDLN, "ndln"},   {PLOT_FCONT, "fcont"},   {PLOT_BCONT, "bcont"},
+    {PLOT_GVALUE, "gvalue"}, {PLOT_WIND, "wind"},  {PLOT_VECT, "vect"},   {PLOT_BARB, "barb"},     {PLOT_STRM, "strm"},
+    {PLOT_PLOT, "plot"},   {PLOT_CLOUD, "cloud"},  {PLOT_WBARB, "wbarb"}, {PLOT_CBARB, "cbarb"},   {PLOT_DBARB, "dbarb"},
+    {PLOT_VBARB, "vbarb"}, {PLOT_SYMB, "symb"},    {PLOT_LINE, "line"},   {PLOT_CONST, "const"},
 };
 
 // Named levels: keyword, level type, short form printed back (null: not the preferred
@@ -369,12 +370,12 @@ int dec_time_text(std::string_view text, int* time, int depth) {
     // The program's time option, when one is set, is the default time.
     const std::string opt = depth == 0 ? option_text("time") : std::string();
     if (!opt.empty() && dec_time_text(opt, time, depth + 1)) return 2;
-    *time = missing;
+    *time = MISSING_INT;
     return 0;
   }
   if (ieq(t, "time")) {
     const std::string opt = depth == 0 ? option_text("time") : std::string();
-    if (opt.empty() || !dec_time_text(opt, time, depth + 1)) *time = missing;
+    if (opt.empty() || !dec_time_text(opt, time, depth + 1)) *time = MISSING_INT;
     return 2;
   }
   if (ieq(t, "anal") || ieq(t, "init") || ieq(t, "in")) {
@@ -382,7 +383,7 @@ int dec_time_text(std::string_view text, int* time, int depth) {
     return 2;
   }
   if (ieq(t, "miss")) {
-    *time = missing;
+    *time = MISSING_INT;
     return 2;
   }
   int end = 0;
@@ -495,17 +496,17 @@ int dec_level_text(std::string_view text, int* ltype, int* lvl, int depth) {
   if (t.empty()) {
     const std::string opt = depth == 0 ? option_text("level") : std::string();
     if (!opt.empty() && dec_level_text(opt, ltype, lvl, depth + 1)) return 1;
-    *ltype = missing;
-    *lvl = missing;
+    *ltype = MISSING_INT;
+    *lvl = MISSING_INT;
     return 0;
   }
   if (ieq(t, "level")) {
     const std::string opt = depth == 0 ? option_text("level") : std::string();
-    if (opt.empty() || !dec_level_text(opt, ltype, lvl, depth + 1)) *ltype = *lvl = missing;
+    if (opt.empty() || !dec_level_text(opt, ltype, lvl, depth + 1)) *ltype = *lvl = MISSING_INT;
     return 1;
   }
   if (ieq(t, "miss")) {
-    *ltype = *lvl = missing;
+    *ltype = *lvl = MISSING_INT;
     return 1;
   }
   for (const LevelWord& w : level_words)
@@ -611,12 +612,12 @@ void read_varfile() {
       const std::vector<std::string> tok = tokens(line, 2, &rest);
       if (tok.size() < 2 || tok[0][0] == '#') continue;
       ListEntry e{};
-      e.num = missing;
-      for (int& p : e.param) p = missing;
+      e.num = MISSING_INT;
+      for (int& p : e.param) p = MISSING_INT;
       const std::vector<std::string> nums = split(tok[0], ',');
       if (!parse_int(nums[0], &e.num)) continue;
       for (std::size_t k = 1; k < nums.size() && k <= 4; ++k)
-        if (!parse_int(nums[k], &e.param[k - 1])) e.param[k - 1] = missing;
+        if (!parse_int(nums[k], &e.param[k - 1])) e.param[k - 1] = MISSING_INT;
       e.abbr = tok[1].substr(0, 9);
       e.desc = rest.substr(0, 49);
       var_list.push_back(std::move(e));
@@ -866,7 +867,7 @@ void apply_params(VarRec* r, const std::string& params) {
   std::size_t next = 1;
   const int opt = plot_type_option();
   if (p.size() > 1 && VAR_dec_type(p[1].c_str()) >= 0) {
-    if (opt == missing || opt == 99) r->type = VAR_dec_type(p[1].c_str());
+    if (opt == MISSING_INT || opt == PLOT_NONE) r->type = VAR_dec_type(p[1].c_str());
     next = 2;
   }
   append_format(r, join(p, next, ':'));
@@ -899,7 +900,7 @@ void process(std::string_view text);
 // Time, level and name of an item; the fields after the name start at *rest.
 void split_item(const std::vector<std::string>& f, VarRec* r, std::string* name, std::size_t* rest) {
   const Base& b = top_base();
-  r->type = missing;
+  r->type = MISSING_INT;
   r->time = b.time;
   r->tkind = b.tkind;
   r->ltype = b.ltype;
@@ -1263,7 +1264,7 @@ int VAR_menu(const char* title, const char* prompt, char* answer, int mode) {
   for (;;) {
     buf[0] = '\0';
     const int v = MENU_process(title ? title : "", menu.data(), 0, prompt ? prompt : "", buf, mode);
-    if (v == missing && stricmp(trim(buf).c_str(), "list") == 0) {
+    if (v == MISSING_INT && stricmp(trim(buf).c_str(), "list") == 0) {
       VAR_print_file();
       continue;
     }
@@ -1310,9 +1311,9 @@ int VAR_setup(const char* file, const char* spec) {
   expanding.clear();
   expansions = 0;
   notes = 0;
-  for (Base& b : base) b = Base{missing, missing, missing, missing, missing, missing};
+  for (Base& b : base) b = Base{MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT};
   base_ind = -1;
-  Base b0{plot_type_option(), missing, 0, missing, missing, 0};
+  Base b0{plot_type_option(), MISSING_INT, 0, MISSING_INT, MISSING_INT, 0};
   b0.tkind = VAR_dec_time("", &b0.time);
   b0.lkind = VAR_dec_level("", &b0.ltype, &b0.level);
   push_base(b0);
@@ -1380,16 +1381,16 @@ int VAR_get_num() { return varnum; }
 const char* VAR_get_name(int i) { return i >= 0 && i < VAR_MAX ? var[i].name : ""; }
 const char* VAR_get_units(int i) { return i >= 0 && i < VAR_MAX ? var[i].units : ""; }
 const char* VAR_get_format(int i) { return i >= 0 && i < VAR_MAX ? var[i].format : ""; }
-int VAR_get_time(int i) { return i >= 0 && i < VAR_MAX ? var[i].time : missing; }
-int VAR_get_type(int i) { return i >= 0 && i < VAR_MAX ? var[i].type : missing; }
-int VAR_get_flag(int i) { return i >= 0 && i < VAR_MAX ? var[i].flag : missing; }
+int VAR_get_time(int i) { return i >= 0 && i < VAR_MAX ? var[i].time : MISSING_INT; }
+int VAR_get_type(int i) { return i >= 0 && i < VAR_MAX ? var[i].type : MISSING_INT; }
+int VAR_get_flag(int i) { return i >= 0 && i < VAR_MAX ? var[i].flag : MISSING_INT; }
 std::string VAR_get_time_key(int i) { return std::to_string(VAR_get_time(i)); }
-std::string VAR_get_level_key(int i) { return std::to_string(i >= 0 && i < VAR_MAX ? var[i].level : missing); }
+std::string VAR_get_level_key(int i) { return std::to_string(i >= 0 && i < VAR_MAX ? var[i].level : MISSING_INT); }
 
 void VAR_copy(VarRec* dst, const VarRec* src) {
   if (!dst || !src) return;
   *dst = *src;
-  dst->type = missing;
+  dst->type = MISSING_INT;
   dst->name[0] = '\0';
   dst->format[0] = '\0';
 }
@@ -1397,12 +1398,12 @@ void VAR_copy(VarRec* dst, const VarRec* src) {
 void VAR_data_init(VarRec* v) {
   if (!v) return;
   std::memset(v, 0, sizeof *v);
-  v->type = missing;
-  v->var = missing;
-  for (int& p : v->param) p = missing;
-  v->time = missing;
-  v->ltype = missing;
-  v->level = missing;
+  v->type = MISSING_INT;
+  v->var = MISSING_INT;
+  for (int& p : v->param) p = MISSING_INT;
+  v->time = MISSING_INT;
+  v->ltype = MISSING_INT;
+  v->level = MISSING_INT;
 }
 
 void VAR_init() {
@@ -1440,7 +1441,7 @@ const char* VAR_print_type(int type) {
 }
 
 int VAR_dec_level(const char* text, int* ltype, int* lvl) {
-  int lt = missing, lv = missing;
+  int lt = MISSING_INT, lv = MISSING_INT;
   const int k = dec_level_text(text ? text : "", &lt, &lv, 0);
   if (k || !text || !*text) {
     if (ltype) *ltype = lt;
@@ -1450,15 +1451,15 @@ int VAR_dec_level(const char* text, int* ltype, int* lvl) {
 }
 
 int VAR_dec_time(const char* text, int* time) {
-  int t = missing;
+  int t = MISSING_INT;
   const int k = dec_time_text(text ? text : "", &t, 0);
   if ((k || !text || !*text) && time) *time = t;
   return k;
 }
 
 std::string VAR_level(int ltype, int lvl) {
-  if (ltype == missing) return "miss";
-  if (ltype == 1 && lvl != 0 && lvl != missing) {
+  if (ltype == MISSING_INT) return "miss";
+  if (ltype == 1 && lvl != 0 && lvl != MISSING_INT) {
     if (lvl >= LAYER_SCALE) return format_text("sfc[%d]-%dmb", lvl / LAYER_SCALE, lvl % LAYER_SCALE);
     return format_text("sfc[%d]", lvl);
   }
@@ -1467,7 +1468,7 @@ std::string VAR_level(int ltype, int lvl) {
 }
 
 std::string VAR_time(int time) {
-  if (time == missing) return "miss";
+  if (time == MISSING_INT) return "miss";
   if (time < 1000000) return format_text("%dhr", time);
   const int end = time % 1000, len = time / 1000 % 1000, kind = time / 1000000;
   std::string s = format_text("%dhr-%d", end, end - len);
@@ -1479,8 +1480,8 @@ std::string VAR_time(int time) {
 }
 
 std::string VAR_make_datalevel(int ltype, int lvl) {
-  if (ltype == missing || ltype == 0) return std::string();
-  if (ltype == 1 && lvl != 0 && lvl != missing) {
+  if (ltype == MISSING_INT || ltype == 0) return std::string();
+  if (ltype == 1 && lvl != 0 && lvl != MISSING_INT) {
     if (lvl >= LAYER_SCALE) return format_text("Surface[%d]-%d mb", lvl / LAYER_SCALE, lvl % LAYER_SCALE);
     return format_text("Surface[%d]", lvl);
   }
@@ -1501,8 +1502,9 @@ int VAR_dec_format(VarRec* v, const char* text) {
     }
   }
   const int opt = plot_type_option();
-  if ((v->type == 20 || v->type == 21 || v->type == 23 || v->type == 30) && opt != missing && opt != 99) {
-    v->type = 11;
+  if ((v->type == PLOT_WIND || v->type == PLOT_VECT || v->type == PLOT_STRM || v->type == PLOT_PLOT) && opt != MISSING_INT &&
+      opt != PLOT_NONE) {
+    v->type = PLOT_CONT;
     if (result == 0) result = 1;
   }
   return result;
@@ -1513,25 +1515,25 @@ int VAR_dec_var(VarRec* v, const char* name_in) {
   std::string name = trim(name_in);
   copy_bounded(v->name, sizeof v->name, name);
   if (!name.empty() && name[0] == '#') {
-    v->type = 40;
+    v->type = PLOT_CONST;
     return 1;
   }
   const int kind = v->flag % 10;
   const int opt = plot_type_option();
   const int parent = top_base().type;
-  const bool opt_grid = in_range(opt, 12, 17) || in_range(opt, 21, 23);
-  int type = missing;
+  const bool opt_grid = in_range(opt, PLOT_LCONT, PLOT_GVALUE) || in_range(opt, PLOT_VECT, PLOT_STRM);
+  int type = MISSING_INT;
   int func = 0;
   if (kind == 2 || kind == 3 || kind == 8 || kind == 9) func = grid_func_class != nullptr ? grid_func_class(name.c_str()) : 0;
   if (kind == 6)
-    type = in_range(opt, 10, 23) ? opt : 10;
+    type = in_range(opt, PLOT_GRID, PLOT_STRM) ? opt : PLOT_GRID;
   else if (func > 0)
-    type = in_range(opt, 10, 23) ? opt : func;
-  else if (in_range(parent, 10, 23))
-    type = opt_grid ? opt : 10;
+    type = in_range(opt, PLOT_GRID, PLOT_STRM) ? opt : func;
+  else if (in_range(parent, PLOT_GRID, PLOT_STRM))
+    type = opt_grid ? opt : PLOT_GRID;
   else if (opt_grid)
     type = opt;
-  if (type == missing) type = v->type != missing ? v->type : def_type;
+  if (type == MISSING_INT) type = v->type != MISSING_INT ? v->type : def_type;
   v->type = type;
 
   // Ensemble products: prefix before the variable name.
@@ -1603,9 +1605,9 @@ std::string VAR_make_datatype(int /*time*/, int ltype, int lvl, int num, const c
 std::string VAR_make_var_datatype(int i) {
   if (!valid_index(i)) return std::string();
   const VarRec& r = var[i];
-  if (r.type == 40) return r.name;
+  if (r.type == PLOT_CONST) return r.name;
   // Not in the variable list: its own name stands for it.
-  if (r.var == 0 || r.var == missing) return label(r.ltype, r.level, r.name, r.units);
+  if (r.var == 0 || r.var == MISSING_INT) return label(r.ltype, r.level, r.name, r.units);
   return VAR_make_datatype(r.time, r.ltype, r.level, r.var, r.units);
 }
 
@@ -1622,7 +1624,7 @@ std::string VAR_make_var_form_datatype(int i) {
   for (; j < varnum && var[j].flag / 10 > depth; ++j) {
     if (var[j].flag / 10 != depth + 1) continue;
     if (!args.empty()) args += ", ";
-    args += var[j].type == 40 ? std::string(var[j].name + 1) : var_text(var[j].var, true);
+    args += var[j].type == PLOT_CONST ? std::string(var[j].name + 1) : var_text(var[j].var, true);
   }
   return label(r.ltype, r.level, std::string(r.name) + "(" + args + ")", r.units);
 }
@@ -1656,10 +1658,10 @@ void VAR_set_grid_funcs(int (*func_class)(const char* name), int (*vect_func)(co
 // ====================================================================== predicates
 
 namespace {
-int role(int i) { return valid_index(i) ? var[i].flag : missing; }
-int kind(int i) { return valid_index(i) ? var[i].flag % 10 : missing; }
-int type_of(int i) { return valid_index(i) ? var[i].type : missing; }
-bool grid_type(int i) { return in_range(type_of(i), 10, 23); }
+int role(int i) { return valid_index(i) ? var[i].flag : MISSING_INT; }
+int kind(int i) { return valid_index(i) ? var[i].flag % 10 : MISSING_INT; }
+int type_of(int i) { return valid_index(i) ? var[i].type : MISSING_INT; }
+bool grid_type(int i) { return in_range(type_of(i), PLOT_GRID, PLOT_STRM); }
 }  // namespace
 
 int VAR_is_REG(int i) { return kind(i) == 0; }
@@ -1681,24 +1683,24 @@ int VAR_is_SUBCALC(int i) { return valid_index(i) && kind(i) < 2; }
 // vectors (kinds 0 and 1), the same records as VAR_is_SUBCALC; functions are computed
 // from those grids afterwards.
 int VAR_is_CALC(int i) { return VAR_is_SUBCALC(i); }
-int VAR_is_DATA(int i) { return valid_index(i) && role(i) <= 10 && !in_range(type_of(i), 20, 23); }
-int VAR_is_PANEL(int i) { return valid_index(i) && type_of(i) == 8; }
-int VAR_is_FRAME(int i) { return valid_index(i) && type_of(i) == 7; }
-int VAR_is_type_MAP(int i) { return valid_index(i) && type_of(i) == 6; }
+int VAR_is_DATA(int i) { return valid_index(i) && role(i) <= 10 && !in_range(type_of(i), PLOT_WIND, PLOT_STRM); }
+int VAR_is_PANEL(int i) { return valid_index(i) && type_of(i) == PLOT_PANEL; }
+int VAR_is_FRAME(int i) { return valid_index(i) && type_of(i) == PLOT_FRAME; }
+int VAR_is_type_MAP(int i) { return valid_index(i) && type_of(i) == PLOT_MAP; }
 int VAR_is_type_PLOT(int i) {
   const int t = type_of(i);
-  return valid_index(i) && t != 6 && t != 7 && t != 8 && !in_range(t, 10, 23);
+  return valid_index(i) && t != PLOT_MAP && t != PLOT_FRAME && t != PLOT_PANEL && !in_range(t, PLOT_GRID, PLOT_STRM);
 }
 int VAR_is_type_GRID(int i) { return grid_type(i) && kind(i) < 4; }
-int VAR_is_type_CONT(int i) { return in_range(type_of(i), 10, 17); }
-int VAR_is_type_VECT(int i) { return in_range(type_of(i), 20, 23); }
+int VAR_is_type_CONT(int i) { return in_range(type_of(i), PLOT_GRID, PLOT_GVALUE); }
+int VAR_is_type_VECT(int i) { return in_range(type_of(i), PLOT_WIND, PLOT_STRM); }
 int VAR_is_plot_PLOT(int i) { return VAR_is_PLOT(i) && VAR_is_type_PLOT(i); }
 int VAR_is_plot_VECT(int i) { return role(i) <= 9 && VAR_is_VECT(i); }
 int VAR_is_plot_FUNC(int i) { return role(i) <= 9 && VAR_is_FUNC(i); }
 int VAR_is_plot_FUNC_VECT(int i) { return role(i) <= 9 && VAR_is_FUNC_VECT(i); }
 int VAR_is_plot_GRID(int i) { return VAR_is_PLOT(i) && grid_type(i); }
-int VAR_is_subplot_GRID(int i) { return VAR_is_SUBPLOT(i) && in_range(type_of(i), 11, 23); }
-int VAR_is_plot_CONT(int i) { return in_range(type_of(i), 11, 17); }
+int VAR_is_subplot_GRID(int i) { return VAR_is_SUBPLOT(i) && in_range(type_of(i), PLOT_CONT, PLOT_STRM); }
+int VAR_is_plot_CONT(int i) { return in_range(type_of(i), PLOT_CONT, PLOT_GVALUE); }
 int VAR_is_calc_GRID(int i) { return (VAR_is_FUNC(i) || VAR_is_SUBFUNC(i)) && grid_type(i); }
 int VAR_is_fit_GRID(int i) { return VAR_is_CALC(i) && grid_type(i); }
 int VAR_is_get_GRID(int i) { return valid_index(i) && !VAR_is_FUNC(i) && grid_type(i); }

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string>
 
+#include "config/missing.h"
 #include "config/string.h"
 
 namespace {
@@ -121,7 +122,7 @@ int WX_metar_weather(const char* metar, char* text, std::size_t size) {
 void WX_set_cloud_layers(int ncld, const char* cover_codes, const float* heights, char* cover,
                          float* height) {
   char cv = ' ';
-  float h = -9999.0f;
+  float h = MISSING;
   if (ncld == 1 && cover_codes && heights) {
     cv = cover_codes[0];
     h = heights[0];
@@ -147,7 +148,7 @@ void WX_set_cloud_layers(int ncld, const char* cover_codes, const float* heights
         cv = 'X';
       } else if (cv < '2') {
         cv = 'C';
-        h = -9999.0f;
+        h = MISSING;
       }
     }
   }
@@ -156,7 +157,7 @@ void WX_set_cloud_layers(int ncld, const char* cover_codes, const float* heights
 }
 
 int SYN_ceiling_to_code(float height) {
-  if (height == -9999.0f) return -9999;
+  if (height == MISSING) return MISSING_INT;
   static constexpr float kLimit[9] = {164, 328, 656, 984, 1968, 3281, 4921, 6562, 8202};
   int code = 0;
   while (code < 9 && height >= kLimit[code]) ++code;
