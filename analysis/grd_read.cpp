@@ -30,9 +30,9 @@
 
 namespace {
 
-constexpr unsigned LEVEL_SAVE = 64;
-constexpr unsigned LEVEL_CHECK = 192;
-constexpr unsigned LEVEL_INFO = 3840;
+constexpr unsigned LEVEL_SAVE = MESS_WARN & MESS_C;
+constexpr unsigned LEVEL_CHECK = MESS_WARN;
+constexpr unsigned LEVEL_INFO = MESS_MESS;
 // Largest grid accepted from a file: protects against absurd sizes in damaged headers.
 constexpr std::int64_t MAX_POINTS = 50'000'000;
 constexpr int STRING_LEN = 50;

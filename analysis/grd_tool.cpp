@@ -25,7 +25,7 @@
 
 namespace {
 
-constexpr unsigned LEVEL_MATH = 3840;  // "Performing grid math" progress line
+constexpr unsigned LEVEL_MATH = MESS_MESS;  // "Performing grid math" progress line
 constexpr int MAX_ARGS = 20;           // constants a grid function can take
 
 // The slot table, initialised on first use. A separate switch rather than a marker in

@@ -31,9 +31,9 @@
 
 namespace {
 
-constexpr unsigned LEVEL_FIT = 3840;
-constexpr unsigned LEVEL_PASS = 0xf00000;
-constexpr unsigned LEVEL_DIAG = 0xf000000;
+constexpr unsigned LEVEL_FIT = MESS_MESS;
+constexpr unsigned LEVEL_PASS = MESS_OUT3;
+constexpr unsigned LEVEL_DIAG = MESS_OUT4;
 
 constexpr float DEF_FILTER = 1.0f;
 constexpr float DEF_RAD_INF = 1000.0f;
@@ -619,7 +619,7 @@ int analyze(float* x, float* y, float** data, int num_stats, int num_var, GridRe
     for (Field& fd : fields) fd.resid.assign(static_cast<std::size_t>(n), MISSING);
   } catch (const std::bad_alloc&) {
     for (Field& fd : fields) std::vector<float>().swap(fd.resid);
-    MESS_print(192, "OBJ_analyze: No memory for residual data\n");
+    MESS_print(MESS_WARN, "OBJ_analyze: No memory for residual data\n");
     return -1;
   }
   compute_residuals(geo, fields.data(), nf);

@@ -15,7 +15,6 @@
 
 namespace {
 
-constexpr unsigned level_warn = 0xC0;
 constexpr int max_line = DEF_LINE_LEN - 1;  // characters of a line that the reader keeps
 constexpr int level_open = 1;               // conditional level states
 constexpr int level_none = 0;
@@ -159,7 +158,7 @@ int DEF_get(char* name, char* value) {
     const int n = std::sscanf(text, "%249s %249s", w1, w2);
     if (n < 1 || w1[0] == '#') continue;
     if (too_long) {
-      MESS_print(level_warn, "DEF_get: line longer than %d characters skipped: %.40s...\n", max_line, text);
+      MESS_print(MESS_WARN, "DEF_get: line longer than %d characters skipped: %.40s...\n", max_line, text);
       continue;
     }
     const std::string word = w1;
@@ -180,7 +179,7 @@ int DEF_get(char* name, char* value) {
     }
     if (word == "ELIF" || word == "ELSE") {
       if (match.empty()) {
-        MESS_print(level_warn, word == "ELIF" ? "DEF_get: elif without an if\n" : "DEF_get: else without an if\n");
+        MESS_print(MESS_WARN, word == "ELIF" ? "DEF_get: elif without an if\n" : "DEF_get: else without an if\n");
         continue;
       }
       int& top = match.back();
@@ -193,7 +192,7 @@ int DEF_get(char* name, char* value) {
     }
     if (word == "END") {
       if (match.empty())
-        MESS_print(level_warn, "DEF_get: end without an if\n");
+        MESS_print(MESS_WARN, "DEF_get: end without an if\n");
       else
         match.pop_back();
       recompute();
@@ -219,7 +218,7 @@ int DEF_get(char* name, char* value) {
     copy_out(value, val.c_str());
     return 1;
   }
-  if (!match.empty()) MESS_print(level_warn, "DEF_get: if without an end\n");
+  if (!match.empty()) MESS_print(MESS_WARN, "DEF_get: if without an end\n");
   match.clear();
   matches = 1;
   return -1;

@@ -15,7 +15,6 @@
 
 namespace {
 
-constexpr unsigned level_print = 0xF;
 const char* const exit_text = "Exit program";
 const char* const main_text = "Return to main menu";
 
@@ -51,11 +50,11 @@ void print_entries(const MenuEntry* menu, int type, int flags) {
   auto cell = [&](int i, bool left) {
     const char* name = rows[i]->name ? rows[i]->name : "";
     if (is_separator(*rows[i]))
-      MESS_print(level_print, left ? " --------------------               " : " --------------------\n");
+      MESS_print(MESS_PRINT, left ? " --------------------               " : " --------------------\n");
     else if (left)
-      MESS_print(level_print, " %2d: %-30s ", number[i], name);
+      MESS_print(MESS_PRINT, " %2d: %-30s ", number[i], name);
     else
-      MESS_print(level_print, " %2d: %-30s\n", number[i], name);
+      MESS_print(MESS_PRINT, " %2d: %-30s\n", number[i], name);
   };
   if (n <= MENU_ONE_COLUMN) {
     for (int i = 0; i < n; ++i) cell(i, false);
@@ -70,16 +69,16 @@ void print_entries(const MenuEntry* menu, int type, int flags) {
       }
     }
   }
-  if (flags & MENU_HELP) MESS_print(level_print, " 99: Help                          \n");
+  if (flags & MENU_HELP) MESS_print(MESS_PRINT, " 99: Help                          \n");
   if ((flags & MENU_EXIT) && (flags & MENU_RETURN)) {
-    MESS_print(level_print, "  0: %-30s ", return_name(menu));
-    MESS_print(level_print, " -1: Exit program                  \n");
+    MESS_print(MESS_PRINT, "  0: %-30s ", return_name(menu));
+    MESS_print(MESS_PRINT, " -1: Exit program                  \n");
   } else if (flags & MENU_EXIT) {
-    MESS_print(level_print, "  0: Exit program                  \n");
+    MESS_print(MESS_PRINT, "  0: Exit program                  \n");
   } else if (flags & MENU_RETURN) {
-    MESS_print(level_print, "  0: %-30s\n", return_name(menu));
+    MESS_print(MESS_PRINT, "  0: %-30s\n", return_name(menu));
   }
-  MESS_print(level_print, "\n");
+  MESS_print(MESS_PRINT, "\n");
 }
 
 void copy_answer(char* answer, const char* text) {
@@ -94,10 +93,10 @@ void MENU_print(const char* title, const MenuEntry* menu, int type, int flags, .
   if (title) {
     va_list args;
     va_start(args, flags);
-    MESS_vprint(level_print, title, args);
+    MESS_vprint(MESS_PRINT, title, args);
     va_end(args);
   }
-  MESS_print(level_print, "\n");
+  MESS_print(MESS_PRINT, "\n");
   print_entries(menu, type, flags);
 }
 
@@ -115,7 +114,7 @@ int MENU_process(const char* title, const MenuEntry* menu, int type, const char*
     // explicit domain texts here, which are far longer than a menu keyword.
     ZAV_prompts(prompt ? prompt : "", word, MENU_ANSWER_LEN - 1);
     if (std::strcmp(word, "?") == 0) {
-      for (const MenuEntry* e : choices) MESS_print(level_print, "  %s\n", e->name ? e->name : "");
+      for (const MenuEntry* e : choices) MESS_print(MESS_PRINT, "  %s\n", e->name ? e->name : "");
       continue;
     }
     break;

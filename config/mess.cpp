@@ -15,7 +15,7 @@
 
 namespace {
 
-constexpr unsigned default_level = 0xFFFFFu;
+constexpr unsigned default_level = MESS_PRINT | MESS_ERROR | MESS_WARN | MESS_MESS | MESS_OUT1 | MESS_OUT2;
 constexpr int default_max_lines = 22;
 
 unsigned mess_level = default_level;

@@ -12,6 +12,12 @@ constexpr unsigned MESS_OUT2 = 0xF0000u;
 constexpr unsigned MESS_OUT3 = 0xF00000u;
 constexpr unsigned MESS_OUT4 = 0xF000000u;
 constexpr unsigned MESS_DEBUG = 0xF0000000u;
+// One bit of every class (the last letters a-d of the level words): a detail level of its
+// own, such as MESS_DEBUG & MESS_C (0x40000000).
+constexpr unsigned MESS_A = 0x11111111u;
+constexpr unsigned MESS_B = 0x22222222u;
+constexpr unsigned MESS_C = 0x44444444u;
+constexpr unsigned MESS_D = 0x88888888u;
 
 // Prints when level & mess_level is nonzero; 1 when the text reached the terminal.
 int MESS_print(unsigned level, const char* format, ...) __attribute__((format(printf, 2, 3)));

@@ -130,9 +130,9 @@ int ZAV_set_command(const char* line) {
   const char* name_end = p;
   while (*name_end != '\0' && *name_end != '=' && *name_end != ' ' && *name_end != '\t') ++name_end;
   if (name_end == p) {
-    MESS_print(0x800, "Set resources\n");
+    MESS_print(MESS_MESS & MESS_D, "Set resources\n");
     RES_list();
-    MESS_print(0x800, "\n");
+    MESS_print(MESS_MESS & MESS_D, "\n");
     return 1;
   }
   const std::string name(p, name_end);

@@ -32,7 +32,7 @@
 
 namespace {
 
-constexpr unsigned debug_level = 0x80000000u;
+constexpr unsigned debug_level = MESS_DEBUG & MESS_D;
 constexpr const char* default_path = ".:/home/zav/etc:/usr/local/zav/etc";
 constexpr int prescan_name_len = 49;
 constexpr int max_kind = 24;
@@ -666,9 +666,9 @@ int RES_append(int index, const char* name, const char* text, int kind) {
 void RES_list() {
   for (const ResNode* n = store.root_res.next.get(); n; n = n->next.get()) {
     if (n->has_value)
-      MESS_print(8, "%s: %s\n", n->name.c_str(), n->value.c_str());
+      MESS_print(MESS_PRINT & MESS_D, "%s: %s\n", n->name.c_str(), n->value.c_str());
     else
-      MESS_print(8, "%s:\n", n->name.c_str());
+      MESS_print(MESS_PRINT & MESS_D, "%s:\n", n->name.c_str());
   }
 }
 
@@ -694,7 +694,7 @@ int RES_conv_data(const char* text, void* destination, int kind) {
       return 1;
     case 22:
       FLAG_set(FLAG_BATCH, 1);
-      if (!MESS_check_set()) MESS_set(0, 255);
+      if (!MESS_check_set()) MESS_set(0, MESS_PRINT | MESS_ERROR | MESS_WARN);
       return 1;
     case 23:
       FLAG_set(FLAG_HELP, 1);

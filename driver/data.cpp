@@ -163,9 +163,9 @@ int DATA_get_limit() { return limit; }
 int DATA_get_grid() { return grid; }
 
 void DATA_set_var_keys(int i) {
-  FILE_set_key('v', VAR_get_name(i));
-  FILE_set_key('l', VAR_get_level_key(i).c_str());
-  FILE_set_key('f', VAR_get_time_key(i).c_str());
+  FILE_set_key(FILE_KEY_VAR, VAR_get_name(i));
+  FILE_set_key(FILE_KEY_LEVEL, VAR_get_level_key(i).c_str());
+  FILE_set_key(FILE_KEY_TIME, VAR_get_time_key(i).c_str());
 }
 
 // ---- gridding ----

@@ -192,7 +192,7 @@ int DATA_plot_grid(int i, DataDesc* desc) {
   if (vect) DATA_plot_vect_bar();
   label_grid(i, vect);
   last = std::clamp(last, i, num_vars() - 1);
-  MESS_print(0x40000000u, "GRID--BEG: %d END: %d\n", i, last);
+  MESS_print(MESS_DEBUG & MESS_C, "GRID--BEG: %d END: %d\n", i, last);
   return last;
 }
 
@@ -223,7 +223,7 @@ int DATA_plot_raw(int i, DataDesc* desc) {
   int last = i;
   if (!VAR_is_REG(i))
     while (last + 1 < n && !VAR_is_REG(last + 1)) ++last;
-  MESS_print(0x40000000u, "PLOT--BEG: %d END: %d\n", i, last);
+  MESS_print(MESS_DEBUG & MESS_C, "PLOT--BEG: %d END: %d\n", i, last);
   if (desc != nullptr && desc->raw_out != nullptr) {
     // The selection changes the active naming convention, which the file sequence needs.
     FILE_save_name_conv();

@@ -360,7 +360,7 @@ void SFC_plot_refresh() {
   char name[FILE_NAME_MAX] = "";
   const int secs = FILE_set_current(nullptr, name);
   const int modtime = FILE_modtime(name);
-  MESS_print(0x10000000u, "File: %d %s\n", secs, name);
+  MESS_print(MESS_DEBUG & MESS_A, "File: %d %s\n", secs, name);
   const bool new_hour = secs != fsecs;
   if ((!new_hour && modtime == pmsecs) || !open_file(name)) return;
   SFC_set_date(nullptr);

@@ -627,7 +627,7 @@ int DATE_set_TZ(const char* text) {
   int n = std::sscanf(p, "%4[^:]:%f", name, &off);
   const bool has_colon = std::strchr(p, ':') != nullptr;
   if (n < 1 || (n == 1 && has_colon) || !std::isfinite(off) || std::fabs(off) > 24.0f) {
-    MESS_print(0xC0, "DATE_set_TZ: invalid time zone: %s\n", text);
+    MESS_print(MESS_WARN, "DATE_set_TZ: invalid time zone: %s\n", text);
     return 0;
   }
   tz_pm = pm;
@@ -688,7 +688,7 @@ int DATE_chk_range(int hhmm) {
   const int begin = 60 * range_pre;
   const int end = 60 * range_post;
   const int ok = diff >= begin && diff <= end ? 1 : 0;
-  MESS_print(0x40000000, "%d %d %d-%d = %d\n", hhmm, diff, begin, end, ok);
+  MESS_print(MESS_DEBUG & MESS_C, "%d %d %d-%d = %d\n", hhmm, diff, begin, end, ok);
   return ok;
 }
 

@@ -30,8 +30,8 @@ namespace {
 constexpr std::size_t template_len = 160;  // templates and convention-file lines
 constexpr int default_period = 3600;
 constexpr int max_tries = 100000;  // bound on "la#N" so a hostile N cannot spin for hours
-constexpr unsigned level_debug_conv = 0x10000000u;
-constexpr unsigned level_debug_key = 0x80000000u;
+constexpr unsigned level_debug_conv = MESS_DEBUG & MESS_A;
+constexpr unsigned level_debug_key = MESS_DEBUG & MESS_D;
 
 // ---- module state: the active convention ----
 std::string conv;      // file-name template

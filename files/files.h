@@ -20,6 +20,12 @@
 
 // Keys: 256 of them, indexed by a character, at most FILE_KEY_LEN-1 characters each.
 constexpr int FILE_KEY_LEN = 30;
+// Keys the program sets: the variable, level and forecast-time keys of grid names, and
+// the domain text of the last domain decoded.
+constexpr int FILE_KEY_VAR = 'v';
+constexpr int FILE_KEY_LEVEL = 'l';
+constexpr int FILE_KEY_TIME = 'f';
+constexpr int FILE_KEY_DOMAIN = 'r';
 
 // ---- conventions ----
 // Selects a convention ("sfc_cvt", "sfc_grd_cdf", "@literal/%Y%m%d%h", "name:v=t:l=500").

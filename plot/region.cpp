@@ -27,8 +27,8 @@
 namespace {
 
 constexpr const char* DEF_REGION_FILE = "zav.reg";
-constexpr unsigned LEVEL_DEBUG = 0x40000000u;
-constexpr unsigned LEVEL_FILE = 0x80000000u;
+constexpr unsigned LEVEL_DEBUG = MESS_DEBUG & MESS_C;
+constexpr unsigned LEVEL_FILE = MESS_DEBUG & MESS_D;
 constexpr int MAX_MENU = 20;  // entry 0 is the return item
 constexpr int MAX_DEPTH = 4;  // region entries that name other regions
 
@@ -565,7 +565,7 @@ int DOM_decode(const char* text, DomainRec* domain) {
   if (domain) *domain = d;
   char key[FILE_KEY_LEN];
   std::snprintf(key, sizeof key, "%s", trimmed(text).c_str());
-  FILE_set_key(114, key);
+  FILE_set_key(FILE_KEY_DOMAIN, key);
   if (d.ny != MISSING_INT && d.dy != MISSING) DOM_set_base_prior((d.ny - 1) * d.dy);
   return r;
 }
