@@ -104,22 +104,10 @@ void strip_cr(std::string& line) {
   if (!line.empty() && line.back() == '\r') line.pop_back();
 }
 
-bool parse_int(const char*& p, int* value) {
-  char* end = nullptr;
-  errno = 0;
-  long v = std::strtol(p, &end, 10);
-  if (end == p || errno == ERANGE || v < INT32_MIN || v > INT32_MAX) return false;
-  *value = static_cast<int>(v);
-  p = end;
-  return true;
-}
-
-bool parse_float(const char*& p, float* value) {
-  char* end = nullptr;
-  float v = std::strtof(p, &end);
-  if (end == p) return false;
-  *value = std::isfinite(v) ? v : MISSING;
-  p = end;
+// A grid value: values too large for a float are as good as missing.
+bool read_value(const char*& p, float* value) {
+  if (!scan_float(p, value)) return false;
+  if (!std::isfinite(*value)) *value = MISSING;
   return true;
 }
 
@@ -176,7 +164,7 @@ int read_grid_header(Handle& h, GridRec* grid, bool* binary) {
   strip_cr(line);
   const char* p = line.c_str();
   int code = 0;
-  if (!parse_int(p, &code) || *p != '-') {
+  if (!scan_int(p, &code) || *p != '-') {
     MESS_print(LEVEL_CHECK, "GRD_read: Invalid grid type line in %s: %.60s\n", what, line.c_str());
     return -1;
   }
@@ -191,7 +179,7 @@ int read_grid_header(Handle& h, GridRec* grid, bool* binary) {
   p = line.c_str();
   int n[8];
   for (int& v : n) {
-    if (!parse_int(p, &v)) {
+    if (!scan_int(p, &v)) {
       MESS_print(LEVEL_CHECK, "GRD_read: Invalid grid description line in %s: %.60s\n", what, line.c_str());
       return -1;
     }
@@ -230,14 +218,14 @@ int read_grid_header(Handle& h, GridRec* grid, bool* binary) {
   } else if (line.compare(0, 2, "PS") == 0) {
     d.proj = PROJ_PSTEREO;
     p += 2;
-    if (*p == ':') ok = parse_float(++p, &d.plon);
+    if (*p == ':') ok = scan_float(++p, &d.plon);
   } else if (line.compare(0, 2, "LC") == 0) {
     d.proj = PROJ_LAMB;
     p += 2;
     if (*p == ':') {
       float f[5];
       int count = 0;
-      while (ok && *p == ':' && count < 5) ok = parse_float(++p, &f[count++]);
+      while (ok && *p == ':' && count < 5) ok = scan_float(++p, &f[count++]);
       if (ok && count == 1) {
         d.plon = f[0];
       } else if (ok && count == 5) {
@@ -251,8 +239,8 @@ int read_grid_header(Handle& h, GridRec* grid, bool* binary) {
       }
     }
   }
-  ok = ok && parse_float(p, &d.clat) && parse_float(p, &d.clon) && parse_float(p, &d.dx) &&
-       parse_float(p, &d.dy) && parse_int(p, &d.nx) && parse_int(p, &d.ny);
+  ok = ok && scan_float(p, &d.clat) && scan_float(p, &d.clon) && scan_float(p, &d.dx) &&
+       scan_float(p, &d.dy) && scan_int(p, &d.nx) && scan_int(p, &d.ny);
   if (!ok) {
     MESS_print(LEVEL_CHECK, "GRD_read: Invalid grid domain line in %s: %.60s\n", what, line.c_str());
     return -1;
@@ -329,7 +317,7 @@ int read_package(Handle& h, GridRec* grid) {
         return -1;
       }
       const char* p = line.c_str();
-      if (!parse_float(p, &v[i])) {
+      if (!read_value(p, &v[i])) {
         MESS_print(LEVEL_CHECK, "GRD_read: Invalid grid value %lld in %s: %.40s\n", static_cast<long long>(i + 1),
                    h.name.c_str(), line.c_str());
         return -1;

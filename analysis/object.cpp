@@ -58,34 +58,12 @@ bool only_blanks(const char* s) {
   return *s == '\0';
 }
 
-// A whole token holding one finite number (blanks around it allowed).
-bool parse_number(const char* text, double* out) {
-  if (text == nullptr || only_blanks(text)) return false;
-  char* end = nullptr;
-  errno = 0;
-  const double v = std::strtod(text, &end);
-  if (end == text || errno == ERANGE || !std::isfinite(v) || !only_blanks(end)) return false;
-  *out = v;
-  return true;
-}
-
-bool parse_int(const char* text, int* out) {
-  if (text == nullptr || only_blanks(text)) return false;
-  char* end = nullptr;
-  errno = 0;
-  const long v = std::strtol(text, &end, 10);
-  if (end == text || errno == ERANGE || !only_blanks(end) || v < -2147483647L || v > 2147483647L)
-    return false;
-  *out = static_cast<int>(v);
-  return true;
-}
-
 // "miss=<number>" or "miss<number>".
 void decode_miss_item(const char* item, const char* who) {
   const char* p = item + 4;
   if (*p == '=') ++p;
   double v = 0.0;
-  if (!parse_number(p, &v) || std::fabs(v) > 3.0e38) {
+  if (!parse_double(p, &v) || std::fabs(v) > 3.0e38) {
     MESS_print(MESS_WARN, "%s: Invalid missing value substitute \"%s\"\n", who, item);
     return;
   }
@@ -144,7 +122,7 @@ void bad_object_value(const char* text) {
 void read_object_value(const char* item, float* target, float def) {
   if (only_blanks(item)) return;
   double v = 0.0;
-  if (parse_number(item, &v)) {
+  if (parse_double(item, &v)) {
     *target = static_cast<float>(std::clamp(v, -3.0e38, 3.0e38));
   } else {
     bad_object_value(item);
@@ -169,7 +147,7 @@ void decode_object_param() {
   if (count > 3) read_object_value(items[3], &converg, DEF_CONVERG);
   if (count > 4 && !only_blanks(items[4])) {
     double v = 0.0;
-    if (parse_number(items[4], &v)) {
+    if (parse_double(items[4], &v)) {
       min_sta = static_cast<int>(std::clamp(std::trunc(v), -1.0e9, 1.0e9));
     } else {
       bad_object_value(items[4]);

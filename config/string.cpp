@@ -3,10 +3,14 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
+#include <cfloat>
+#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 namespace {
 
@@ -173,4 +177,85 @@ void copy_bounded(char* dest, std::size_t size, std::string_view text) {
   const std::size_t n = text.size() < size - 1 ? text.size() : size - 1;
   std::memcpy(dest, text.data(), n);
   dest[n] = '\0';
+}
+
+bool scan_int(const char*& p, int* value) {
+  if (p == nullptr) return false;
+  const char* s = p;
+  while (is_blank(*s)) ++s;
+  if (*s == '+' || *s == '-') ++s;
+  if (!std::isdigit(static_cast<unsigned char>(*s))) return false;
+  char* end = nullptr;
+  const long long v = std::strtoll(p, &end, 10);  // saturates; the clamp below does the rest
+  if (value != nullptr) *value = static_cast<int>(std::clamp<long long>(v, INT_MIN, INT_MAX));
+  p = end;
+  return true;
+}
+
+bool scan_float(const char*& p, float* value) {
+  if (p == nullptr) return false;
+  char* end = nullptr;
+  const float v = std::strtof(p, &end);
+  if (end == p) return false;
+  // strtof also reads "inf", "nan" and hexadecimal numbers: only decimal numbers count.
+  const char* s = p;
+  while (is_blank(*s)) ++s;
+  if (*s == '+' || *s == '-') ++s;
+  if (!(std::isdigit(static_cast<unsigned char>(*s)) || (*s == '.' && std::isdigit(static_cast<unsigned char>(s[1])))))
+    return false;
+  if ((s[0] == '0' && (s[1] == 'x' || s[1] == 'X'))) return false;
+  if (value != nullptr) *value = v;
+  p = end;
+  return true;
+}
+
+namespace {
+
+// The text without blanks around it, or an empty view when only blanks remain.
+std::string_view trimmed_token(std::string_view text) {
+  while (!text.empty() && (is_blank(text.front()) || text.front() == '\n' || text.front() == '\r')) text.remove_prefix(1);
+  while (!text.empty() && (is_blank(text.back()) || text.back() == '\n' || text.back() == '\r')) text.remove_suffix(1);
+  return text;
+}
+
+}  // namespace
+
+bool parse_int(std::string_view text, int* value) {
+  text = trimmed_token(text);
+  std::size_t i = !text.empty() && (text[0] == '+' || text[0] == '-') ? 1 : 0;
+  if (i == text.size() || text.size() > 64) return false;
+  for (std::size_t k = i; k < text.size(); ++k)
+    if (!std::isdigit(static_cast<unsigned char>(text[k]))) return false;
+  const std::string copy(text);
+  errno = 0;
+  const long long v = std::strtoll(copy.c_str(), nullptr, 10);
+  if (errno == ERANGE || v < INT_MIN || v > INT_MAX) return false;
+  if (value != nullptr) *value = static_cast<int>(v);
+  return true;
+}
+
+bool parse_double(std::string_view text, double* value) {
+  text = trimmed_token(text);
+  if (text.empty() || text.size() > 64) return false;
+  const std::string copy(text);
+  const char* p = copy.c_str();
+  float check = 0.0f;
+  if (!scan_float(p, &check)) return false;  // a decimal number stands there
+  char* end = nullptr;
+  errno = 0;
+  const double v = std::strtod(copy.c_str(), &end);
+  if (*end != '\0' || errno == ERANGE || !std::isfinite(v)) return false;
+  if (value != nullptr) *value = v;
+  return true;
+}
+
+bool parse_float(std::string_view text, float* value) {
+  double v = 0.0;
+  if (!parse_double(text, &v) || std::fabs(v) > static_cast<double>(FLT_MAX)) return false;
+  if (value != nullptr) *value = static_cast<float>(v);
+  return true;
+}
+
+bool starts_with_ci(std::string_view text, std::string_view prefix) {
+  return text.size() >= prefix.size() && strnicmp(text.data(), prefix.data(), prefix.size()) == 0;
 }

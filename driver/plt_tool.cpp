@@ -67,11 +67,9 @@ const char* value_after(const char* item, const char* word) {
 
 // An integer from a whole token, or fallback.
 int to_int(const char* text, int fallback) {
-  if (text == nullptr || *text == '\0') return fallback;
-  char* end = nullptr;
-  const long v = std::strtol(text, &end, 10);
-  if (end == text || v < -1000000000L || v > 1000000000L) return fallback;
-  return static_cast<int>(v);
+  int v = 0;
+  if (text == nullptr || !scan_int(text, &v) || v < -1000000000 || v > 1000000000) return fallback;
+  return v;
 }
 
 void set_label(int position, const char* text) {

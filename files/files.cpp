@@ -80,11 +80,11 @@ void copy_out(const std::string& text, char* buffer, std::size_t size = FILE_NAM
   copy_bounded(buffer, size, text);
 }
 
-// The leading integer of text as atoi reads it, clamped to int: hostile
-// convention files must not overflow it.
+// The leading integer of text as atoi reads it (0 when there is none), clamped to int:
+// hostile convention files must not overflow it.
 int leading_int(const char* text) {
-  const long v = std::strtol(text, nullptr, 10);
-  return static_cast<int>(std::clamp<long>(v, INT_MIN, INT_MAX));
+  int v = 0;
+  return scan_int(text, &v) ? v : 0;
 }
 
 bool ieq_prefix(const std::string& text, const char* prefix) {
@@ -713,20 +713,6 @@ std::string listing_pattern(const std::string& t) {
   return out;
 }
 
-// Reads an optionally signed decimal number at p, clamped to the int range; advances p.
-bool read_int(const char*& p, int& out) {
-  const char* s = p;
-  if (*s == '+' || *s == '-') ++s;
-  if (!std::isdigit(static_cast<unsigned char>(*s))) return false;
-  char* end = nullptr;
-  long v = std::strtol(p, &end, 10);
-  if (v > INT32_MAX) v = INT32_MAX;
-  if (v < INT32_MIN) v = INT32_MIN;
-  out = static_cast<int>(v);
-  p = end;
-  return true;
-}
-
 // Reads exactly n digits at text[pos] (within len) into out.
 bool read_digits(const char* text, std::size_t len, std::size_t pos, int n, int& out) {
   if (pos + static_cast<std::size_t>(n) > len) return false;
@@ -903,32 +889,32 @@ int FILE_decode_hour(const char* text, DateRec* date) {
     }
   } else if (std::strchr(text, 'd')) {
     const char* p = text;
-    if (read_int(p, v)) {
+    if (scan_int(p, &v)) {
       d.day = v;
       if (*p == 'd') {
         ++p;
-        if (read_int(p, v)) {
+        if (scan_int(p, &v)) {
           d.hour = v;
           if (*p == ':') {
             ++p;
-            if (read_int(p, v)) d.minute = v;
+            if (scan_int(p, &v)) d.minute = v;
           }
         }
       }
     }
   } else if (text[0] == ':') {
     const char* p = text + 1;
-    if (read_int(p, v)) d.minute = v;
+    if (scan_int(p, &v)) d.minute = v;
   } else if (text[0] == '-' && text[1] == ':') {
     const char* p = text + 2;
-    if (read_int(p, v)) d.minute = v == INT32_MIN ? INT32_MAX : -v;
+    if (scan_int(p, &v)) d.minute = v == INT32_MIN ? INT32_MAX : -v;
   } else {
     const char* p = text;
-    if (read_int(p, v)) {
+    if (scan_int(p, &v)) {
       d.hour = v;
       if (*p == ':') {
         ++p;
-        if (read_int(p, v)) d.minute = v;
+        if (scan_int(p, &v)) d.minute = v;
       }
       if (text[0] == '-' && d.hour == 0) {
         d.hour = MISSING_INT;

@@ -70,33 +70,6 @@ constexpr DefRegion def_regions[] = {
     {"var", "Variable center", MISSING, MISSING, 1.2f},
 };
 
-// ---- numbers ----
-
-bool blank_only(const char* p) {
-  while (*p == ' ' || *p == '\t') ++p;
-  return *p == '\0';
-}
-
-bool parse_float(const char* s, float* out) {
-  if (!s) return false;
-  char* end = nullptr;
-  errno = 0;
-  const double v = std::strtod(s, &end);
-  if (end == s || !blank_only(end) || !std::isfinite(v) || std::fabs(v) > 1e30) return false;
-  *out = static_cast<float>(v);
-  return true;
-}
-
-bool parse_int(const char* s, std::int32_t* out) {
-  if (!s) return false;
-  char* end = nullptr;
-  errno = 0;
-  const long v = std::strtol(s, &end, 10);
-  if (end == s || !blank_only(end) || errno == ERANGE || v < INT_MIN || v > INT_MAX) return false;
-  *out = static_cast<std::int32_t>(v);
-  return true;
-}
-
 std::string trimmed(const char* s) {
   std::string t(s ? s : "");
   const auto b = t.find_first_not_of(" \t\r\n");

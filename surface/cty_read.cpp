@@ -94,25 +94,6 @@ bool is_separator(char c) {
 
 // Overflow gives +-inf, as the C library's float conversion does; the loader
 // rejects unusable positions.
-bool parse_float(std::string_view token, float* value) {
-  double v;
-  if (!CTY_parse_number(token, &v)) return false;
-  if (std::isfinite(v) && std::fabs(v) > FLT_MAX) v = std::copysign(HUGE_VAL, v);
-  *value = static_cast<float>(v);
-  return true;
-}
-
-// Decimal digits with an optional sign only: "1e3", "0x10" and "12.0" are not integers here.
-bool parse_int(std::string_view token, std::int32_t* value) {
-  const std::size_t sign = !token.empty() && (token[0] == '+' || token[0] == '-') ? 1 : 0;
-  if (token.size() == sign || token.size() > 32) return false;
-  for (std::size_t i = sign; i < token.size(); ++i)
-    if (!std::isdigit(static_cast<unsigned char>(token[i]))) return false;
-  double v;
-  if (!CTY_parse_number(token, &v) || v < INT32_MIN || v > INT32_MAX) return false;
-  *value = static_cast<std::int32_t>(v);
-  return true;
-}
 
 // "3", "*3", "3*" or "*3*": the digits give the priority, the stars are flags.
 bool parse_priority(std::string_view token, CityRec* rec) {

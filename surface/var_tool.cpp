@@ -148,19 +148,6 @@ bool parse_uint(std::string_view s, int* value) {
   return true;
 }
 
-// A whole-token integer, optionally signed, that fits an int.
-bool parse_int(std::string_view s, int* value) {
-  bool neg = false;
-  if (!s.empty() && (s[0] == '-' || s[0] == '+')) {
-    neg = s[0] == '-';
-    s.remove_prefix(1);
-  }
-  int v = 0;
-  if (!parse_uint(s, &v)) return false;
-  *value = neg ? -v : v;
-  return true;
-}
-
 // A whole-token non-negative decimal number ("0.995", ".5", "12").
 bool parse_decimal(std::string_view s, double* value) {
   if (s.empty() || s.size() > 12) return false;
