@@ -70,11 +70,6 @@ void decode_miss_item(const char* item, const char* who) {
   miss_val = static_cast<float>(v);
 }
 
-// item has no leading blanks.
-bool starts_with(const char* item, const char* word) {
-  return strnicmp(item, word, std::strlen(word)) == 0;
-}
-
 const char* skip_blanks(const char* s) {
   while (is_blank(*s)) ++s;
   return s;
@@ -86,9 +81,9 @@ void decode_plot_param() {
   if (RES_getvals("plot_param", &count, &items) <= 0) return;
   for (int i = 0; i < count; ++i) {
     const char* item = skip_blanks(items[i]);
-    if (starts_with(item, "miss")) {
+    if (starts_with_ci(item, "miss")) {
       decode_miss_item(item, "OBJ_decode_params");
-    } else if (starts_with(item, "gridx")) {
+    } else if (starts_with_ci(item, "gridx")) {
       const char* p = item + 5;
       if (!only_blanks(p)) {
         if (*p == '=') ++p;
@@ -648,7 +643,7 @@ void OBJ_decode_format(const char* format) {
   if (parse_string(format, ':', &count, &items) <= 0) return;
   for (int i = 0; i < count; ++i) {
     const char* item = skip_blanks(items[i]);
-    if (starts_with(item, "miss")) decode_miss_item(item, "OBJ_decode_format");
+    if (starts_with_ci(item, "miss")) decode_miss_item(item, "OBJ_decode_format");
   }
   free_parsed_array(count, items);
 }

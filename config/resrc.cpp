@@ -226,10 +226,6 @@ std::string base_name(const char* path) {
   return slash ? slash + 1 : path;
 }
 
-bool starts_ci(std::string_view text, std::string_view word) {
-  return text.size() >= word.size() && strnicmp(text.data(), word.data(), word.size()) == 0;
-}
-
 bool is_letter(char c) { return std::isalpha(static_cast<unsigned char>(c)) != 0; }
 
 // "-x" or "--x" with a letter x: an option name rather than a value.
@@ -249,7 +245,7 @@ int file_param_code(const char* text) {
   } words[] = {{"use", FILE_PARAM_USE},     {"over", FILE_PARAM_OVER},   {"calc", FILE_PARAM_OVER},
                {"reuse", FILE_PARAM_USE},   {"recalc", FILE_PARAM_OVER}, {"app", FILE_PARAM_APPEND}};
   for (const auto& w : words)
-    if (starts_ci(text, w.word)) return w.code;
+    if (starts_with_ci(text, w.word)) return w.code;
   return MISSING_INT;
 }
 
@@ -388,7 +384,7 @@ bool is_name_prefix(const std::string& name) {
 }
 
 bool is_default_name(const std::string& name) {
-  return starts_ci(name, "default") || starts_ci(name, "df");
+  return starts_with_ci(name, "default") || starts_with_ci(name, "df");
 }
 
 // Options that decide which resource files are read, looked at before anything else.

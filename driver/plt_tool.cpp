@@ -57,7 +57,6 @@ PltDomainFunc resize_func = nullptr;
 PltRefreshFunc refresh_func = nullptr;
 int refresh_period = 0;
 bool word_is(const char* item, const char* word) { return stricmp(item, word) == 0; }
-bool starts(const char* item, const char* word) { return strnicmp(item, word, std::strlen(word)) == 0; }
 
 // The value after a word and its one separator character ("over=2:3" -> "2:3").
 const char* value_after(const char* item, const char* word) {
@@ -122,28 +121,28 @@ void apply_param(const char* item) {
     CTY_set_id_type(1);
   } else if (word_is(item, "cod_wmo")) {
     CTY_set_id_type(2);
-  } else if (starts(item, "tz") && std::strlen(item) > 2) {
+  } else if (starts_with_ci(item, "tz") && std::strlen(item) > 2) {
     DATE_set_TZ(item + 3);
-  } else if (starts(item, "over") && (v = value_after(item, "over")) != nullptr) {
+  } else if (starts_with_ci(item, "over") && (v = value_after(item, "over")) != nullptr) {
     int b = 0, n = 0;
     const int got = std::sscanf(v, "%d:%d", &b, &n);
     if (got >= 1) PLT_set_overlay_base(b);
     if (got >= 2) PLT_set_num_overlay(n);
-  } else if (starts(item, "gridx")) {
+  } else if (starts_with_ci(item, "gridx")) {
     GRD_set_grid_factor(to_int(item + 5, 0));
-  } else if (starts(item, "plt_grid")) {
+  } else if (starts_with_ci(item, "plt_grid")) {
     v = value_after(item, "plt_grid");
     MAP_set_plot_limit(v != nullptr ? to_int(v, 1) : 1);
-  } else if (starts(item, "loc_pr") && (v = value_after(item, "loc_pr")) != nullptr) {
+  } else if (starts_with_ci(item, "loc_pr") && (v = value_after(item, "loc_pr")) != nullptr) {
     DOM_set_loc_prior(to_int(v, 0));
-  } else if (starts(item, "vp_size") && (v = value_after(item, "vp_size")) != nullptr) {
+  } else if (starts_with_ci(item, "vp_size") && (v = value_after(item, "vp_size")) != nullptr) {
     PLT_panel_decode(v);
-  } else if (starts(item, "min_size") && (v = value_after(item, "min_size")) != nullptr) {
+  } else if (starts_with_ci(item, "min_size") && (v = value_after(item, "min_size")) != nullptr) {
     const int n = to_int(v, -1);
     if (n >= 0) FILE_set_min_size(n);
-  } else if (starts(item, "grdfmt") && (v = value_after(item, "grdfmt")) != nullptr) {
+  } else if (starts_with_ci(item, "grdfmt") && (v = value_after(item, "grdfmt")) != nullptr) {
     GRD_set_format(v);
-  } else if (!starts(item, "gif_")) {
+  } else if (!starts_with_ci(item, "gif_")) {
     dump_word(item);
   }
   // The remaining words tune the drawing layers, which read them themselves.

@@ -53,10 +53,8 @@ bool contains_ci(std::string_view text, std::string_view word) {
   return false;
 }
 
-bool starts_ci(const char* text, const char* word) { return strnicmp(text, word, std::strlen(word)) == 0; }
-
 // Image dumps are requested through out_file too; they are the plot manager's.
-bool is_image_value(const char* v) { return starts_ci(v, "gif") || starts_ci(v, "png"); }
+bool is_image_value(const char* v) { return starts_with_ci(v, "gif") || starts_with_ci(v, "png"); }
 
 // The convention after a format word of n characters and its separator, or fallback
 // when nothing follows.
@@ -297,14 +295,14 @@ int SFC_grd_out_file() {
   bool convention = false;
   PLT_for_each_value("out_file", [&](const char* v) {
     // "raw..." asks for station values only (the raw-output selection reads it).
-    if (stricmp(v, "none") == 0 || is_image_value(v) || starts_ci(v, "raw")) return;
-    if (starts_ci(v, "zavb")) {
+    if (stricmp(v, "none") == 0 || is_image_value(v) || starts_with_ci(v, "raw")) return;
+    if (starts_with_ci(v, "zavb")) {
       code = GRD_FILE_BINARY;
       FILE_set_name(convention_after(v, 5, "sfc_grd_zav"));
-    } else if (starts_ci(v, "zav")) {
+    } else if (starts_with_ci(v, "zav")) {
       code = GRD_FILE_TEXT;
       FILE_set_name(convention_after(v, 4, "sfc_grd_zav"));
-    } else if (starts_ci(v, "cdf")) {
+    } else if (starts_with_ci(v, "cdf")) {
       code = GRD_FILE_CDF;
       FILE_set_name(convention_after(v, 4, "sfc_grd_cdf"));
     } else {
@@ -323,8 +321,8 @@ int SFC_raw_out_file() {
   int accepted = 0;
   PLT_for_each_value("out_file", [&](const char* v) {
     // Grid formats ("cdf...", "zavb...") and image dumps are not station-value requests.
-    if (stricmp(v, "none") == 0 || is_image_value(v) || starts_ci(v, "cdf") || starts_ci(v, "zavb")) return;
-    if (starts_ci(v, "zav") || starts_ci(v, "raw"))
+    if (stricmp(v, "none") == 0 || is_image_value(v) || starts_with_ci(v, "cdf") || starts_with_ci(v, "zavb")) return;
+    if (starts_with_ci(v, "zav") || starts_with_ci(v, "raw"))
       FILE_set_name(convention_after(v, 4, "sfc_raw"));
     else
       FILE_set_name(v);

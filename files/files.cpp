@@ -87,11 +87,6 @@ int leading_int(const char* text) {
   return scan_int(text, &v) ? v : 0;
 }
 
-bool ieq_prefix(const std::string& text, const char* prefix) {
-  std::size_t n = std::strlen(prefix);
-  return text.size() >= n && strnicmp(text.c_str(), prefix, n) == 0;
-}
-
 bool is_stdio_name(const std::string& name) { return FILE_is_stdio(name.c_str()) != 0; }
 
 bool is_stdio_template(const std::string& t) { return t == "-" || t == "std" || t == "stdn"; }
@@ -600,12 +595,12 @@ std::int64_t find_latest(std::int64_t t, int tries, int dir) {
 bool is_current_spec(const std::string& s) {
   if (s.empty()) return false;
   if (s[0] == '#') return true;
-  if (!(ieq_prefix(s, "cu") || ieq_prefix(s, "la"))) return false;
+  if (!(starts_with_ci(s, "cu") || starts_with_ci(s, "la"))) return false;
   if (s.size() == 2) return true;
   return std::strchr("#+-0123456789:lL", s[2]) != nullptr;
 }
 
-std::string current_arg(const std::string& s) { return ieq_prefix(s, "cu") ? s.substr(2) : s; }
+std::string current_arg(const std::string& s) { return starts_with_ci(s, "cu") ? s.substr(2) : s; }
 
 // Present for the input prompt: an existing file, a standard stream or a pipe.
 bool present(const std::string& name) {
@@ -996,7 +991,7 @@ void FILE_set_def_hours(int hours) { def_hours = std::clamp(hours, -100000, 1000
 int FILE_set_current(const char* spec_in, char* name) {
   try {
     std::string spec = spec_in != nullptr ? spec_in : "";
-    if (ieq_prefix(spec, "cu")) spec.erase(0, 2);
+    if (starts_with_ci(spec, "cu")) spec.erase(0, 2);
     if (spec.empty()) spec = "la";
     std::size_t i = 0;
     std::int64_t t = base_time(spec, &i);

@@ -446,11 +446,11 @@ int MAP_proj_str(const char* name) {
       {"rteph", PROJ_RTEPH},   {"therm", PROJ_SKEWT}, {"stuve", PROJ_STUVE}, {"hodo", PROJ_HODO},  {"vert", PROJ_XLOGY},
   };
   for (const Entry& e : table) {
-    if (strnicmp(name, e.prefix, std::strlen(e.prefix)) == 0) return e.code;
+    if (starts_with_ci(name, e.prefix)) return e.code;
   }
   if (stricmp(name, "xp") == 0) return PROJ_XP;
-  if (strnicmp(name, "zoom", 4) == 0) return PROJ_ZOOM;
-  if (strnicmp(name, "size", 4) == 0) return PROJ_SIZE;
+  if (starts_with_ci(name, "zoom")) return PROJ_ZOOM;
+  if (starts_with_ci(name, "size")) return PROJ_SIZE;
   if (stricmp(name, "miss") == 0) return MISSING_INT;
   return -1;
 }
