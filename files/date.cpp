@@ -62,12 +62,8 @@ void append_joined(std::string& s, const std::string& piece) {
     s += piece;
 }
 
-int norm_year(int year) {
-  if (year < 0) year = 1980;
-  if (year < 50) year += 2000;
-  if (year < 200) year += 1900;
-  return year;
-}
+// An unset year counts as 1980, the start of the package's time.
+int norm_year(int year) { return year < 0 ? 1980 : DATE_full_year(year); }
 
 // Normalisation shared by the second count and the labels. Missing (negative) clock
 // fields count as the start of the day, so a date without hour means its 00 UTC.
@@ -197,6 +193,13 @@ int year2(int year) { return norm_year(year) % 100; }
 }  // namespace
 
 void DATE_set_model_lookup(DATE_model_lookup lookup) { model_lookup = lookup; }
+
+int DATE_full_year(int year) {
+  if (year < 0) return year;
+  if (year < 50) return year + 2000;
+  if (year < 200) return year + 1900;
+  return year;
+}
 
 void DATE_init(DateRec* date) {
   if (date) *date = DateRec{MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT};

@@ -48,6 +48,10 @@ int DATE_get_time(int* t);
 struct tm* DATE_get_gmtime(const int* seconds);
 struct tm* DATE_get_localtime(const int* seconds);
 
+// The two-digit-year rule: a year below 50 is 20xx, one below 200 is 19xx (1900 + a
+// C library year count); other years, and negative (unset) ones, stay as they are.
+int DATE_full_year(int year);
+
 // ---- day numbers ----
 // Day number with 1970-01-01 = 1 (every fourth year leap); the inverse walks the
 // Gregorian calendar. DATE_days_date returns 1.

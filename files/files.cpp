@@ -93,13 +93,6 @@ bool is_stdio_template(const std::string& t) { return t == "-" || t == "std" || 
 
 bool is_full(const std::string& name) { return FILE_fullpath(name.c_str()) != 0; }
 
-int full_year(int y) {
-  if (y < 0) return y;
-  if (y < 50) return y + 2000;
-  if (y < 200) return y + 1900;
-  return y;
-}
-
 // Seconds of a date whose unknown time fields count as their start (day 1, hour 0...).
 std::int64_t secs_of(const DateRec& d) {
   DateRec c = d;
@@ -110,7 +103,7 @@ std::int64_t secs_of(const DateRec& d) {
   if (c.second < 0) c.second = 0;
   if (c.year == MISSING_INT) c.year = 1970;
   // Second counts are 32-bit: keep hostile years inside the range the calendar handles.
-  c.year = std::clamp(full_year(c.year), 1902, 2037);
+  c.year = std::clamp(DATE_full_year(c.year), 1902, 2037);
   return DATE_num_sec(&c);
 }
 
@@ -277,13 +270,13 @@ std::string expand(const std::string& t, const DateRec& d, DateRec* used, int* p
     };
     switch (e) {
       case 'Y': {
-        int v = pick_field(full_year(d.year), set.year, step, &mult);
+        int v = pick_field(DATE_full_year(d.year), set.year, step, &mult);
         used->year = v;
         number(v, 4);
         break;
       }
       case 'y': {
-        int v = pick_field(full_year(d.year), set.year, step, &mult);
+        int v = pick_field(DATE_full_year(d.year), set.year, step, &mult);
         used->year = v;
         number(v < 0 ? v : v % 100, 2);
         break;
@@ -304,7 +297,7 @@ std::string expand(const std::string& t, const DateRec& d, DateRec* used, int* p
         timed_field(d.day, set.day, &used->day, 2, 86400);
         break;
       case 'j': {
-        int jd = d.julian >= 1 ? d.julian : julian_of(full_year(d.year), d.month, d.day);
+        int jd = d.julian >= 1 ? d.julian : julian_of(DATE_full_year(d.year), d.month, d.day);
         timed_field(jd, set.julian, &used->julian, 3, 86400);
         break;
       }
@@ -542,7 +535,7 @@ std::int64_t base_time(const std::string& spec, std::size_t* i) {
     int now = DATE_get_time(nullptr);
     return now;
   }
-  d.year = full_year(d.year);
+  d.year = DATE_full_year(d.year);
   return secs_of(d);
 }
 
@@ -559,7 +552,7 @@ std::int64_t apply_override(std::int64_t base) {
   std::int64_t back = 0;
   if (set.hour >= 0 && set.hour > b.hour) back += 86400;
   if (set.minute >= 0 && set.minute > b.minute) back += 3600;
-  if (set.year >= 0) b.year = full_year(set.year);
+  if (set.year >= 0) b.year = DATE_full_year(set.year);
   if (set.month >= 1) b.month = set.month;
   if (set.day >= 1) b.day = set.day;
   if (set.hour >= 0) b.hour = set.hour;
@@ -1049,7 +1042,7 @@ int FILE_set_file(const char* spec_in, char* name) {
       DateRec d = unknown_date();
       std::size_t k = 0;
       if (read_hash_date(suffix, &k, &d)) {
-        if (d.year >= 0) set.year = full_year(d.year);
+        if (d.year >= 0) set.year = DATE_full_year(d.year);
         if (d.month >= 0) set.month = d.month;
         if (d.day >= 0) set.day = d.day;
         if (d.hour >= 0) set.hour = d.hour;
@@ -1291,7 +1284,7 @@ int FILE_set_file(const char* spec_in, char* name) {
         d.day = dd;
       }
     }
-    d.year = full_year(d.year);
+    d.year = DATE_full_year(d.year);
     if (d.year >= 0) {
       d.second = 0;
       if (d.month >= 1 && d.day >= 1) {
