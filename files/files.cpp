@@ -160,20 +160,72 @@ std::string key_value(unsigned char c, int step) {
   return k;
 }
 
-// Reads an escape at t[i] == '%': sets step (0 when none given) and returns the index
-// of the escape letter (t.size() when the template ends).
-std::size_t read_step(const std::string& t, std::size_t i, int* step) {
-  std::size_t j = i + 1;
-  long n = 0;
-  bool any = false;
-  while (j < t.size() && std::isdigit(static_cast<unsigned char>(t[j]))) {
-    if (n < 100000) n = n * 10 + (t[j] - '0');
-    any = true;
-    ++j;
+// One piece of a file-name template. The braces of "{...}" groups are no pieces: every
+// reader of templates skips them.
+struct Piece {
+  enum Kind {
+    Text,    // one character of the name ("%%" stands for '%')
+    Brace,   // "%{name}": the value of the resource name
+    Escape,  // '%', an optional step (digits) and the escape character
+    Stray,   // '%' and digits with no escape character after them (the end or a '%')
+    Open,    // "%{name" without its '}'
+  };
+  Kind kind = Text;
+  char c = 0;            // Text: the character; Escape: the escape character
+  int step = 0;          // Escape: the step, 0 when none is given
+  std::string_view name; // Brace: the name between the braces
+  std::size_t at = 0;    // where the piece begins in the template
+  std::size_t next = 0;  // where the piece after it begins
+};
+
+// Walks template t from position from, handing each piece to visit until it returns
+// false. Steps above 999 are capped: no date field has more than 366 values.
+template <typename Visit>
+void walk_template(std::string_view t, std::size_t from, Visit visit) {
+  for (std::size_t i = from; i < t.size();) {
+    Piece p;
+    p.at = i;
+    const char c = t[i];
+    if (c == '{' || c == '}') {
+      ++i;
+      continue;
+    }
+    if (c != '%' || (i + 1 < t.size() && t[i + 1] == '%')) {
+      p.kind = Piece::Text;
+      p.c = c;
+      p.next = i + (c == '%' ? 2 : 1);
+    } else if (i + 1 < t.size() && t[i + 1] == '{') {
+      const std::size_t close = t.find('}', i + 2);
+      if (close == std::string_view::npos) {
+        p.kind = Piece::Open;
+        p.next = t.size();
+      } else {
+        p.kind = Piece::Brace;
+        p.name = t.substr(i + 2, close - i - 2);
+        p.next = close + 1;
+      }
+    } else {
+      std::size_t j = i + 1;
+      long n = 0;
+      bool any = false;
+      while (j < t.size() && std::isdigit(static_cast<unsigned char>(t[j]))) {
+        if (n < 100000) n = n * 10 + (t[j] - '0');
+        any = true;
+        ++j;
+      }
+      p.step = any ? static_cast<int>(std::min(n, 999L)) : 0;
+      if (j >= t.size() || t[j] == '%') {
+        p.kind = Piece::Stray;
+        p.next = j;
+      } else {
+        p.kind = Piece::Escape;
+        p.c = t[j];
+        p.next = j + 1;
+      }
+    }
+    if (!visit(p)) return;
+    i = p.next;
   }
-  // No field has more than 366 values: larger steps are capped.
-  *step = any ? static_cast<int>(std::min(n, 999L)) : 0;
-  return j;
 }
 
 // Chooses a date field through the override record and rounds it; period_unit gets the
@@ -220,74 +272,62 @@ std::string expand(const std::string& t, const DateRec& d, DateRec* used, int* p
       out += "00";
       return;
     }
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "%*.*d", width, width, value);
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "%0*d", width, value);
     out += buf;
   };
-  for (std::size_t i = 0; i < t.size(); ++i) {
-    char c = t[i];
-    if (c == ' ') {
-      out += '_';
-      continue;
+  walk_template(t, 0, [&](const Piece& p) {
+    if (p.kind == Piece::Text) {
+      out += p.c == ' ' ? '_' : p.c;
+      return true;
     }
-    if (c == '{' || c == '}') continue;
-    if (c != '%') {
-      out += c;
-      continue;
+    if (p.kind == Piece::Brace) {
+      out += brace_value(std::string(p.name));
+      return true;
     }
-    if (i + 1 < t.size() && t[i + 1] == '%') {
-      out += '%';
-      ++i;
-      continue;
+    // Not an escape: keep the text as it stands ("%{" of an unclosed brace dropped).
+    if (p.kind == Piece::Open) {
+      out.append(t, p.at + 2, std::string::npos);
+      return false;
     }
-    if (i + 1 < t.size() && t[i + 1] == '{') {
-      std::size_t close = t.find('}', i + 2);
-      if (close == std::string::npos) {
-        out.append(t, i + 2, std::string::npos);
-        break;
-      }
-      out += brace_value(t.substr(i + 2, close - i - 2));
-      i = close;
-      continue;
+    if (p.kind == Piece::Stray) {
+      out.append(t, p.at, p.next - p.at);
+      return true;
     }
-    int step = 0;
-    std::size_t j = read_step(t, i, &step);
-    if (j >= t.size() || !std::isalpha(static_cast<unsigned char>(t[j]))) {
-      // Not an escape: keep the text as it stands.
-      out.append(t, i, j - i);
-      i = j - 1;
-      continue;
+    if (!std::isalpha(static_cast<unsigned char>(p.c))) {
+      out.append(t, p.at, p.next - 1 - p.at);
+      if (p.c == ' ') out += '_';
+      else if (p.c != '{' && p.c != '}') out += p.c;
+      return true;
     }
-    char e = t[j];
-    i = j;
     int mult = 1;
     // A date field that also bounds the convention's period (unit seconds per step).
     auto timed_field = [&](int value, int override_value, std::int32_t* used_field, int width, std::int64_t unit) {
-      const int v = pick_field(value, override_value, step, &mult);
+      const int v = pick_field(value, override_value, p.step, &mult);
       *used_field = v;
       number(v, width);
       limit_period(period, unit * mult);
     };
-    switch (e) {
+    switch (p.c) {
       case 'Y': {
-        int v = pick_field(DATE_full_year(d.year), set.year, step, &mult);
+        int v = pick_field(DATE_full_year(d.year), set.year, p.step, &mult);
         used->year = v;
         number(v, 4);
         break;
       }
       case 'y': {
-        int v = pick_field(DATE_full_year(d.year), set.year, step, &mult);
+        int v = pick_field(DATE_full_year(d.year), set.year, p.step, &mult);
         used->year = v;
         number(v < 0 ? v : v % 100, 2);
         break;
       }
       case 'm':
       case 'b': {
-        int v = pick_field(d.month, set.month, step, &mult);
+        int v = pick_field(d.month, set.month, p.step, &mult);
         used->month = v;
-        if (e == 'm' || v < 0)
+        if (p.c == 'm' || v < 0) {
           number(v, 2);
-        else {
+        } else {
           const char* m = DATE_month_lower(v);
           out += (m != nullptr && *m != '\0') ? std::string(m).substr(0, 3) : std::string("00");
         }
@@ -311,13 +351,14 @@ std::string expand(const std::string& t, const DateRec& d, DateRec* used, int* p
         out += ext;
         break;
       default:
-        if (const char* res = path_resource(e))
+        if (const char* res = path_resource(p.c))
           out += resource_dir(res);
         else
-          out += key_value(static_cast<unsigned char>(e), step);
+          out += key_value(static_cast<unsigned char>(p.c), p.step);
         break;
     }
-  }
+    return true;
+  });
   return out;
 }
 
@@ -326,19 +367,13 @@ std::string expand(const std::string& t, const DateRec& d, DateRec* used, int* p
 // accounts for.
 int template_separators(const std::string& t) {
   std::size_t from = 0;
-  for (std::size_t i = 0; i + 1 < t.size(); ++i) {
-    if (t[i] != '%') continue;
-    if (t[i + 1] == '%') {
-      ++i;
-      continue;
+  walk_template(t, 0, [&](const Piece& p) {
+    if (p.kind == Piece::Brace || (p.kind == Piece::Escape && path_resource(p.c) != nullptr)) {
+      from = p.next;
+      return false;
     }
-    int step = 0;
-    std::size_t j = read_step(t, i, &step);
-    if (j < t.size() && (path_resource(t[j]) != nullptr || t[j] == '{')) {
-      from = j + 1;
-      break;
-    }
-  }
+    return true;
+  });
   int n = 0;
   for (std::size_t i = from; i < t.size(); ++i)
     if (t[i] == '/' || t[i] == ':') ++n;
@@ -657,36 +692,29 @@ std::string shell_quote_glob(const std::string& s) {
 // The template turned into a shell pattern for listing.
 std::string listing_pattern(const std::string& t) {
   std::string out;
-  for (std::size_t i = 0; i < t.size(); ++i) {
-    char c = t[i];
-    if (c == '{' || c == '}') continue;
-    if (c != '%') {
-      out += shell_quote_glob(std::string(1, c == ' ' ? '_' : c));
-      continue;
+  walk_template(t, 0, [&](const Piece& p) {
+    switch (p.kind) {
+      case Piece::Text:
+        out += p.c == '%' ? std::string("%") : shell_quote_glob(std::string(1, p.c == ' ' ? '_' : p.c));
+        return true;
+      case Piece::Brace:
+        out += '*';
+        return true;
+      case Piece::Open:
+        out += '*';
+        return false;
+      case Piece::Stray:
+        return p.next < t.size();
+      case Piece::Escape:
+        break;
     }
-    if (i + 1 < t.size() && t[i + 1] == '%') {
-      out += '%';
-      ++i;
-      continue;
-    }
-    if (i + 1 < t.size() && t[i + 1] == '{') {
-      std::size_t close = t.find('}', i + 2);
-      out += '*';
-      if (close == std::string::npos) break;
-      i = close;
-      continue;
-    }
-    int step = 0;
-    std::size_t j = read_step(t, i, &step);
-    if (j >= t.size()) break;
-    i = j;
-    switch (t[j]) {
+    switch (p.c) {
       case 'Y': out += "?[0-9]??"; break;
       case 'b': out += "?[a-z]?"; break;
       case 'j': out += "?[0-9]?"; break;
       case 'y': case 'm': case 'd': case 'h': case 'n': out += "[0-9]?"; break;
       default:
-        if (const char* res = path_resource(t[j])) {
+        if (const char* res = path_resource(p.c)) {
           std::string dir = resource_dir(res);
           if (!dir.empty() && dir[0] == '~') {
             out += '~' + shell_quote_glob(dir.substr(1));
@@ -697,7 +725,8 @@ std::string listing_pattern(const std::string& t) {
           out += '*';
         }
     }
-  }
+    return true;
+  });
   return out;
 }
 
@@ -712,6 +741,216 @@ bool read_digits(const char* text, std::size_t len, std::size_t pos, int n, int&
   }
   out = v;
   return true;
+}
+
+// "name#YYYYMMDDHHMM": the date suffix fixes fields of the override record.
+void take_date_suffix(std::string* spec) {
+  const std::size_t hash = spec->size() > 1 ? spec->find('#', 1) : std::string::npos;
+  if (hash == std::string::npos) return;
+  const std::string suffix = spec->substr(hash);
+  spec->resize(hash);
+  DateRec d = unknown_date();
+  std::size_t k = 0;
+  if (!read_hash_date(suffix, &k, &d)) {
+    MESS_print(MESS_WARN, "Date suffix not understood (#YYYYMMDDHHMM): %.40s\n", suffix.c_str());
+    return;
+  }
+  if (d.year >= 0) set.year = DATE_full_year(d.year);
+  if (d.month >= 0) set.month = d.month;
+  if (d.day >= 0) set.day = d.day;
+  if (d.hour >= 0) set.hour = d.hour;
+  if (d.minute >= 0) set.minute = d.minute;
+}
+
+// Names that are used as they stand, not matched against template t: "@literal", the
+// standard streams, "none" (result 0), pipes, and full paths for a template that is a
+// full path itself. True when spec was one; filename is then set.
+bool name_as_given(const std::string& spec, const std::string& t, int* result) {
+  if (!spec.empty() && spec[0] == '@') {
+    filename = spec.substr(1);
+  } else if (is_stdio_name(spec) && !spec.empty()) {
+    filename = spec;
+  } else if (is_stdio_template(t)) {
+    filename = "-";
+  } else if (stricmp(spec.c_str(), "none") == 0) {
+    filename = "none";
+    *result = 0;
+  } else if (spec.empty() || spec[0] == '|' || t.empty() || (is_full(t) && is_full(spec))) {
+    filename = spec;
+  } else {
+    return false;
+  }
+  return true;
+}
+
+// Matches the user's file name spec against template t, building the name as it goes:
+// date fields read from the name go into *d, and the template completes a name the user
+// cut short. Also sets late_off from the fields the name holds.
+std::string match_template(const std::string& spec, const std::string& t, DateRec* d) {
+  std::string out;
+  late_off = MISSING_INT;
+  d->julian = d->wday = d->second = MISSING_INT;
+  const bool full = is_full(spec);
+  std::size_t j = 0;  // position in spec
+  bool after_path = false;
+  auto digits = [&](int n, int* v) {
+    if (j + n > spec.size()) return false;
+    int x = 0;
+    for (int k = 0; k < n; ++k) {
+      char ch = spec[j + k];
+      if (!std::isdigit(static_cast<unsigned char>(ch))) return false;
+      x = x * 10 + (ch - '0');
+    }
+    *v = x;
+    return true;
+  };
+  // The user's text up to the template's next literal text (from template position from).
+  auto text_to_literal = [&](std::size_t from) {
+    std::string lit;
+    for (std::size_t k = from; k < t.size() && t[k] != '%' && t[k] != '*'; ++k)
+      if (t[k] != '{' && t[k] != '}') lit += t[k];
+    std::size_t end = lit.empty() ? spec.size() : spec.find(lit, j);
+    if (end == std::string::npos) end = spec.size();
+    std::string s = spec.substr(j, end - j);
+    j = end;
+    return s;
+  };
+  // The user's own directories stand in for a path escape the template goes on after.
+  auto user_dirs = [&](std::size_t after) {
+    std::string dir = leading_dirs(spec.substr(j), template_separators(t.substr(after)));
+    j += dir.size();
+    return dir;
+  };
+  std::size_t start = 0;
+  if (is_full(t) && !full) {
+    // A template that names its own directory: a bare name is looked for there.
+    const std::size_t first_escape = t.find_first_of("%*");
+    const std::size_t dir_end = t.find_last_of('/', first_escape == std::string::npos ? t.size() : first_escape);
+    if (dir_end != std::string::npos) {
+      out = t.substr(0, dir_end + 1);
+      start = dir_end + 1;
+    }
+  }
+  walk_template(t, start, [&](const Piece& p) {
+    if (MESS_check(MESS_DEBUG)) {
+      const std::string here(1, t[p.at]);
+      MESS_print(MESS_DEBUG, "FILES:%s:%s:%s:%s:%s:%d\n", t.c_str() + p.at, spec.c_str() + std::min(j, spec.size()),
+                 out.c_str(), here.c_str(), ext.c_str(), late_off);
+    }
+    if (p.kind == Piece::Text && p.c == '*') return false;  // the rest of the name is the user's
+    if (p.kind == Piece::Text) {
+      const char lit = p.c == ' ' ? '_' : p.c;
+      if (after_path && (p.c == '/' || p.c == ':'))
+        out += lit;  // the separator after an inserted directory
+      else if (j < spec.size())
+        out += spec[j++];
+      else
+        out += lit;  // the user's name ended: complete the name from the template
+      after_path = false;
+      return true;
+    }
+    after_path = false;
+    if (p.kind == Piece::Open || (p.kind == Piece::Stray && p.next >= t.size())) return false;
+    if (p.kind == Piece::Stray) {
+      out += text_to_literal(p.next);
+      return true;
+    }
+    if (p.kind == Piece::Brace) {
+      if (full) {
+        out += user_dirs(p.next);
+      } else {
+        out += brace_value(std::string(p.name));
+        after_path = true;
+      }
+      return true;
+    }
+    const int n = p.step > 0 ? p.step : 1;
+    int v = 0;
+    bool ok = true;
+    auto take_digits = [&](int width, std::int32_t* field, std::int64_t unit) {
+      if (!(ok = digits(width, &v))) return;
+      *field = v;
+      if (unit > 0) limit_period(&late_off, unit * n);
+      out.append(spec, j, static_cast<std::size_t>(width));
+      j += static_cast<std::size_t>(width);
+    };
+    switch (p.c) {
+      case 'Y':
+        take_digits(4, &d->year, 0);
+        break;
+      case 'y':
+        take_digits(2, &d->year, 0);
+        if (ok) d->year = v < 50 ? 2000 + v : 1900 + v;
+        break;
+      case 'b':
+        if ((ok = j + 3 <= spec.size())) {
+          const int m = DATE_decode_month(spec.substr(j, 3).c_str());
+          if ((ok = m > 0)) {
+            d->month = m;
+            out.append(spec, j, 3);
+            j += 3;
+          }
+        }
+        break;
+      case 'm':
+        take_digits(2, &d->month, 0);
+        break;
+      case 'd':
+        take_digits(2, &d->day, 86400);
+        break;
+      case 'h':
+        take_digits(2, &d->hour, 3600);
+        break;
+      case 'n':
+        take_digits(2, &d->minute, 60);
+        break;
+      case 'j':
+        take_digits(3, &d->julian, 86400);
+        break;
+      case 'e': {
+        const std::string e = text_to_literal(p.next);
+        if (ext.empty()) ext = e;
+        out += e;
+        break;
+      }
+      default:
+        if (const char* res = path_resource(p.c)) {
+          if (full) {
+            out += user_dirs(p.next);
+          } else {
+            out += resource_dir(res);
+            after_path = true;
+          }
+        } else {
+          out += text_to_literal(p.next);
+        }
+        break;
+    }
+    return ok;  // a field that does not match ends the matching
+  });
+  if (j < spec.size()) out.append(spec, j, std::string::npos);
+  return out;
+}
+
+// The date a matched name gives: month and day from a day of the year, the full year,
+// and the day of the year and weekday once the date is complete.
+DateRec complete_date(DateRec d) {
+  if (d.julian >= 1 && d.year >= 0) {
+    int m = 0, dd = 0;
+    if (DATE_julian_monday(d.year, d.julian, &m, &dd) != 0) {
+      d.month = m;
+      d.day = dd;
+    }
+  }
+  d.year = DATE_full_year(d.year);
+  if (d.year >= 0) {
+    d.second = 0;
+    if (d.month >= 1 && d.day >= 1) {
+      d.julian = julian_of(d.year, d.month, d.day);
+      d.wday = date_of(secs_of(d)).wday;
+    }
+  }
+  return d;
 }
 
 }  // namespace
@@ -1035,22 +1274,7 @@ int FILE_set_file(const char* spec_in, char* name) {
       report_current(filename.c_str());
       return 1;
     }
-    std::size_t hash = spec.size() > 1 ? spec.find('#', 1) : std::string::npos;
-    if (hash != std::string::npos) {
-      std::string suffix = spec.substr(hash);
-      spec.resize(hash);
-      DateRec d = unknown_date();
-      std::size_t k = 0;
-      if (read_hash_date(suffix, &k, &d)) {
-        if (d.year >= 0) set.year = DATE_full_year(d.year);
-        if (d.month >= 0) set.month = d.month;
-        if (d.day >= 0) set.day = d.day;
-        if (d.hour >= 0) set.hour = d.hour;
-        if (d.minute >= 0) set.minute = d.minute;
-      } else {
-        MESS_print(MESS_WARN, "Date suffix not understood (#YYYYMMDDHHMM): %.40s\n", suffix.c_str());
-      }
-    }
+    take_date_suffix(&spec);
     auto take = [](int v) { return v >= 0 ? v : MISSING_INT; };
     file_date.year = take(set.year);
     file_date.month = take(set.month);
@@ -1059,245 +1283,17 @@ int FILE_set_file(const char* spec_in, char* name) {
     file_date.minute = take(set.minute);
     upath_set = false;
     upath.clear();
-    if (!spec.empty() && spec[0] == '@') {
-      filename = spec.substr(1);
-      filename_type = 1;
-      copy_out(filename, name);
-      return 1;
-    }
     const std::string& t = want_header ? hconv : conv;
-    if (is_stdio_name(spec) && !spec.empty()) {
-      filename = spec;
-      filename_type = 1;
-      copy_out(filename, name);
-      return 1;
+    int result = 1;
+    if (!name_as_given(spec, t, &result)) {
+      DateRec d = file_date;
+      filename = match_template(spec, t, &d);
+      file_date = complete_date(d);
     }
-    if (is_stdio_template(t)) {
-      filename = "-";
-      filename_type = 1;
-      copy_out(filename, name);
-      return 1;
-    }
-    if (stricmp(spec.c_str(), "none") == 0) {
-      filename = "none";
-      filename_type = 1;
-      copy_out(filename, name);
-      return 0;
-    }
-    if (spec.empty() || spec[0] == '|' || t.empty() || (is_full(t) && is_full(spec))) {
-      filename = spec;
-      filename_type = 1;
-      extract_user_path(filename);
-      copy_out(filename, name);
-      return 1;
-    }
-    // Match the user's file name against the template, building the name as we go.
-    std::string out;
-    late_off = MISSING_INT;
-    DateRec d = file_date;
-    d.julian = d.wday = d.second = MISSING_INT;
-    bool full = is_full(spec);
-    std::size_t i = 0, j = 0;
-    bool after_path = false;
-    bool ended = false;
-    auto digits = [&](int n, int* v) {
-      if (j + n > spec.size()) return false;
-      int x = 0;
-      for (int k = 0; k < n; ++k) {
-        char ch = spec[j + k];
-        if (!std::isdigit(static_cast<unsigned char>(ch))) return false;
-        x = x * 10 + (ch - '0');
-      }
-      *v = x;
-      return true;
-    };
-    auto next_literal = [&](std::size_t from) {
-      std::string lit;
-      for (std::size_t k = from; k < t.size() && t[k] != '%' && t[k] != '*'; ++k)
-        if (t[k] != '{' && t[k] != '}') lit += t[k];
-      return lit;
-    };
-    auto text_to_literal = [&](std::size_t from) {
-      std::string lit = next_literal(from);
-      std::size_t end = lit.empty() ? spec.size() : spec.find(lit, j);
-      if (end == std::string::npos) end = spec.size();
-      std::string s = spec.substr(j, end - j);
-      j = end;
-      return s;
-    };
-    if (is_full(t) && !full) {
-      // A template that names its own directory: a bare name is looked for there.
-      std::size_t first_escape = t.find_first_of("%*");
-      std::size_t dir_end = t.find_last_of('/', first_escape == std::string::npos ? t.size() : first_escape);
-      if (dir_end != std::string::npos) {
-        out = t.substr(0, dir_end + 1);
-        i = dir_end + 1;
-      }
-    }
-    while (i < t.size() && !ended) {
-      char c = t[i];
-      if (MESS_check(MESS_DEBUG)) {
-        const std::string here(1, c);
-        MESS_print(MESS_DEBUG, "FILES:%s:%s:%s:%s:%s:%d\n", t.c_str() + i, spec.c_str() + std::min(j, spec.size()),
-                   out.c_str(), here.c_str(), ext.c_str(), late_off);
-      }
-      if (c == '{' || c == '}') {
-        ++i;
-        continue;
-      }
-      if (c == '*') {
-        out.append(spec, j, std::string::npos);
-        j = spec.size();
-        i = t.size();
-        break;
-      }
-      if (c != '%' || (i + 1 < t.size() && t[i + 1] == '%')) {
-        char lit = c == ' ' ? '_' : c;
-        if (c == '%') ++i;
-        if (after_path && (c == '/' || c == ':')) {
-          out += lit;  // the separator after an inserted directory
-        } else if (j < spec.size()) {
-          out += spec[j++];
-        } else {
-          out += lit;  // the user's name ended: complete the name from the template
-        }
-        after_path = false;
-        ++i;
-        continue;
-      }
-      after_path = false;
-      if (i + 1 < t.size() && t[i + 1] == '{') {
-        std::size_t close = t.find('}', i + 2);
-        if (close == std::string::npos) break;
-        std::string val = brace_value(t.substr(i + 2, close - i - 2));
-        i = close + 1;
-        if (full) {
-          std::string dir = leading_dirs(spec.substr(j), template_separators(t.substr(i)));
-          out += dir;
-          j += dir.size();
-        } else {
-          out += val;
-          after_path = true;
-        }
-        continue;
-      }
-      int step = 0;
-      std::size_t k = read_step(t, i, &step);
-      if (k >= t.size()) {
-        out.append(spec, j, std::string::npos);
-        j = spec.size();
-        break;
-      }
-      char e = t[k];
-      i = k + 1;
-      int n = step > 0 ? step : 1;
-      int v = 0;
-      bool ok = true;
-      switch (e) {
-        case 'Y':
-          if ((ok = digits(4, &v))) {
-            d.year = v;
-            out.append(spec, j, 4);
-            j += 4;
-          }
-          break;
-        case 'y':
-          if ((ok = digits(2, &v))) {
-            d.year = v < 50 ? 2000 + v : 1900 + v;
-            out.append(spec, j, 2);
-            j += 2;
-          }
-          break;
-        case 'b':
-          if ((ok = j + 3 <= spec.size())) {
-            int m = DATE_decode_month(spec.substr(j, 3).c_str());
-            if ((ok = m > 0)) {
-              d.month = m;
-              out.append(spec, j, 3);
-              j += 3;
-            }
-          }
-          break;
-        case 'm':
-        case 'd':
-        case 'h':
-        case 'n':
-          if ((ok = digits(2, &v))) {
-            if (e == 'm') d.month = v;
-            if (e == 'd') {
-              d.day = v;
-              limit_period(&late_off, std::int64_t{86400} * n);
-            }
-            if (e == 'h') {
-              d.hour = v;
-              limit_period(&late_off, std::int64_t{3600} * n);
-            }
-            if (e == 'n') {
-              d.minute = v;
-              limit_period(&late_off, std::int64_t{60} * n);
-            }
-            out.append(spec, j, 2);
-            j += 2;
-          }
-          break;
-        case 'j':
-          if ((ok = digits(3, &v))) {
-            d.julian = v;
-            limit_period(&late_off, std::int64_t{86400} * n);
-            out.append(spec, j, 3);
-            j += 3;
-          }
-          break;
-        case 'e': {
-          std::string s = text_to_literal(i);
-          if (ext.empty()) ext = s;
-          out += s;
-          break;
-        }
-        default:
-          if (const char* res = path_resource(e)) {
-            if (full) {
-              std::string rest = spec.substr(j);
-              std::string dir = leading_dirs(rest, template_separators(t.substr(i)));
-              out += dir;
-              j += dir.size();
-            } else {
-              out += resource_dir(res);
-              after_path = true;
-            }
-          } else {
-            out += text_to_literal(i);
-          }
-          break;
-      }
-      if (!ok) {
-        out.append(spec, j, std::string::npos);
-        j = spec.size();
-        ended = true;
-      }
-    }
-    if (j < spec.size()) out.append(spec, j, std::string::npos);
-    if (d.julian >= 1 && d.year >= 0) {
-      int m = 0, dd = 0;
-      if (DATE_julian_monday(d.year, d.julian, &m, &dd) != 0) {
-        d.month = m;
-        d.day = dd;
-      }
-    }
-    d.year = DATE_full_year(d.year);
-    if (d.year >= 0) {
-      d.second = 0;
-      if (d.month >= 1 && d.day >= 1) {
-        d.julian = julian_of(d.year, d.month, d.day);
-        d.wday = date_of(secs_of(d)).wday;
-      }
-    }
-    file_date = d;
-    filename = out;
     filename_type = 1;
-    extract_user_path(filename);
+    if (result == 1 && (spec.empty() || spec[0] != '@')) extract_user_path(filename);
     copy_out(filename, name);
-    return 1;
+    return result;
   } catch (const std::bad_alloc&) {
     copy_out("", name);
     return 0;
