@@ -39,10 +39,6 @@ constexpr int STRING_LEN = 50;
 constexpr int CHKTYPE_BYTES = 200;
 
 // Projection codes of the domain record.
-constexpr int PROJ_PSTEREO = 1;
-constexpr int PROJ_LATLON = 2;
-constexpr int PROJ_MERC = 3;
-constexpr int PROJ_LAMB = 4;
 
 struct CdfVars {
   int values = -1, proj = -1, lat1 = -1, lat2 = -1, lon1 = -1, lon2 = -1, dx = -1, dy = -1;
@@ -148,42 +144,13 @@ bool read_package_header(Handle& h) {
 
 // The header lines of one grid into grid (values untouched). 1 read, 0 clean end of
 // file before a grid, -1 damaged.
-int read_grid_header(Handle& h, GridRec* grid, bool* binary) {
-  std::string line;
-  if (!read_line(h.fp, line)) return 0;
-  strip_cr(line);
-  copy_bounded(grid->label, sizeof grid->label, line);
-  const char* what = h.name.c_str();
-  const bool blank_label = line.find_first_not_of(" \t") == std::string::npos;
-
-  if (!read_line(h.fp, line)) {
-    if (blank_label) return 0;  // blank lines after the last grid
-    MESS_print(LEVEL_CHECK, "GRD_read: Grid file ends inside a grid header: %s\n", what);
-    return -1;
-  }
-  strip_cr(line);
+// The description line: source, version, model, type, level type, level, time and
+// variable, then ":units".
+bool read_grid_description(const std::string& line, GridRec* grid) {
   const char* p = line.c_str();
-  int code = 0;
-  if (!scan_int(p, &code) || *p != '-') {
-    MESS_print(LEVEL_CHECK, "GRD_read: Invalid grid type line in %s: %.60s\n", what, line.c_str());
-    return -1;
-  }
-  *binary = code == 3 || h.binary4;
-  copy_bounded(grid->datatype, sizeof grid->datatype, p + 1);
-
-  if (!read_line(h.fp, line)) {
-    MESS_print(LEVEL_CHECK, "GRD_read: Grid file ends inside a grid header: %s\n", what);
-    return -1;
-  }
-  strip_cr(line);
-  p = line.c_str();
   int n[8];
-  for (int& v : n) {
-    if (!scan_int(p, &v)) {
-      MESS_print(LEVEL_CHECK, "GRD_read: Invalid grid description line in %s: %.60s\n", what, line.c_str());
-      return -1;
-    }
-  }
+  for (int& v : n)
+    if (!scan_int(p, &v)) return false;
   grid->source = n[0];
   grid->version = n[1];
   grid->model = n[2];
@@ -199,49 +166,88 @@ int read_grid_header(Handle& h, GridRec* grid, bool* binary) {
     while (p[len] != '\0' && !std::isspace(static_cast<unsigned char>(p[len]))) ++len;
     copy_bounded(grid->units, sizeof grid->units, std::string_view(p, len));
   }
+  return true;
+}
 
-  if (!read_line(h.fp, line)) {
-    MESS_print(LEVEL_CHECK, "GRD_read: Grid file ends inside a grid header: %s\n", what);
-    return -1;
-  }
-  strip_cr(line);
-  DomainRec& d = grid->domain;
-  DOM_init(&d);
-  p = line.c_str();
+// The domain line: a projection tag ("LL", "ME", "PS[:plon]", "LC[:plon]" or
+// "LC:plat:plon:p3:p4:p5"), centre, spacings and size.
+bool read_grid_domain(const std::string& line, DomainRec* d) {
+  DOM_init(d);
+  const char* p = line.c_str();
   bool ok = true;
   if (line.compare(0, 2, "LL") == 0) {
-    d.proj = PROJ_LATLON;
+    d->proj = PROJ_LL;
     p += 2;
   } else if (line.compare(0, 2, "ME") == 0) {
-    d.proj = PROJ_MERC;
+    d->proj = PROJ_MERC;
     p += 2;
   } else if (line.compare(0, 2, "PS") == 0) {
-    d.proj = PROJ_PSTEREO;
+    d->proj = PROJ_PS;
     p += 2;
-    if (*p == ':') ok = scan_float(++p, &d.plon);
+    if (*p == ':') ok = scan_float(++p, &d->plon);
   } else if (line.compare(0, 2, "LC") == 0) {
-    d.proj = PROJ_LAMB;
+    d->proj = PROJ_LAMB;
     p += 2;
     if (*p == ':') {
       float f[5];
       int count = 0;
       while (ok && *p == ':' && count < 5) ok = scan_float(++p, &f[count++]);
       if (ok && count == 1) {
-        d.plon = f[0];
+        d->plon = f[0];
       } else if (ok && count == 5) {
-        d.plat = f[0];
-        d.plon = f[1];
-        d.p3 = f[2];
-        d.p4 = f[3];
-        d.p5 = f[4];
+        d->plat = f[0];
+        d->plon = f[1];
+        d->p3 = f[2];
+        d->p4 = f[3];
+        d->p5 = f[4];
       } else {
         ok = false;
       }
     }
   }
-  ok = ok && scan_float(p, &d.clat) && scan_float(p, &d.clon) && scan_float(p, &d.dx) &&
-       scan_float(p, &d.dy) && scan_int(p, &d.nx) && scan_int(p, &d.ny);
-  if (!ok) {
+  return ok && scan_float(p, &d->clat) && scan_float(p, &d->clon) && scan_float(p, &d->dx) &&
+         scan_float(p, &d->dy) && scan_int(p, &d->nx) && scan_int(p, &d->ny);
+}
+
+// Reads the four header lines of a grid: label, type and data type, description, domain.
+// 1 read, 0 at the end of the file, -1 for a damaged header (reported).
+int read_grid_header(Handle& h, GridRec* grid, bool* binary) {
+  std::string line;
+  if (!read_line(h.fp, line)) return 0;
+  strip_cr(line);
+  copy_bounded(grid->label, sizeof grid->label, line);
+  const char* what = h.name.c_str();
+  const bool blank_label = line.find_first_not_of(" \t") == std::string::npos;
+  // The next header line; false at the end of the file, reported unless the blank lines
+  // after the last grid end it.
+  auto next_line = [&](bool may_end) {
+    if (!read_line(h.fp, line)) {
+      if (!(may_end && blank_label))
+        MESS_print(LEVEL_CHECK, "GRD_read: Grid file ends inside a grid header: %s\n", what);
+      return false;
+    }
+    strip_cr(line);
+    return true;
+  };
+
+  if (!next_line(true)) return blank_label ? 0 : -1;
+  const char* p = line.c_str();
+  int code = 0;
+  if (!scan_int(p, &code) || *p != '-') {
+    MESS_print(LEVEL_CHECK, "GRD_read: Invalid grid type line in %s: %.60s\n", what, line.c_str());
+    return -1;
+  }
+  *binary = code == GRD_FILE_BINARY || h.binary4;
+  copy_bounded(grid->datatype, sizeof grid->datatype, p + 1);
+
+  if (!next_line(false)) return -1;
+  if (!read_grid_description(line, grid)) {
+    MESS_print(LEVEL_CHECK, "GRD_read: Invalid grid description line in %s: %.60s\n", what, line.c_str());
+    return -1;
+  }
+  if (!next_line(false)) return -1;
+  DomainRec& d = grid->domain;
+  if (!read_grid_domain(line, &d)) {
     MESS_print(LEVEL_CHECK, "GRD_read: Invalid grid domain line in %s: %.60s\n", what, line.c_str());
     return -1;
   }
@@ -354,9 +360,9 @@ std::string one_line(const char* text) {
 
 std::string projection_tag(const DomainRec& d) {
   switch (d.proj) {
-    case PROJ_LATLON: return "LL ";
+    case PROJ_LL: return "LL ";
     case PROJ_MERC: return "ME ";
-    case PROJ_PSTEREO:
+    case PROJ_PS:
       if (d.plon == MISSING || d.plon == d.clon) return "PS ";
       return fmt("PS:%f ", d.plon);
     case PROJ_LAMB:

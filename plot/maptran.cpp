@@ -117,107 +117,10 @@ bool fail2(float* a, float* b) {
   return false;
 }
 
-// Forward map projections; (x, y) in plane units, false when not visible.
-bool forward(double lat, double lon, double& x, double& y) {
+// Diagram coordinates: first input -> x, second -> y.
+bool forward_diagram(double lat, double lon, double& x, double& y) {
   const DomainRec& d = st.domain;
-  const double lat0 = plat_or(0.0);
-  const double lon0 = d.plon;
-  if (is_map(d.proj)) {
-    if (!std::isfinite(lat) || !std::isfinite(lon) || std::fabs(lat) > 90.0) return false;
-    lon = norm180(lon);
-  }
-  const double dlon = norm180(lon - lon0);
   switch (d.proj) {
-    case PROJ_PS: {
-      const double h = st.hemi;
-      if (h * lat > 75.0) lat = 75.0 * h;
-      const double r = st.xfactor * std::tan((90.0 + h * lat) / 2.0 * RAD);
-      x = r * std::sin(dlon * RAD);
-      y = h * r * std::cos(dlon * RAD);
-      return true;
-    }
-    case PROJ_LL:
-      x = dlon;
-      y = lat;
-      return true;
-    case PROJ_MERC: {
-      x = R * (lon - lon0) * RAD;
-      while (x > PI * R) x -= 2.0 * PI * R;
-      while (x < -PI * R) x += 2.0 * PI * R;
-      lat = std::clamp(lat, -89.9, 89.9);
-      y = -R * std::log(std::tan((45.0 - lat / 2.0) * RAD));
-      return true;
-    }
-    case PROJ_LAMB: {
-      const double h = st.hemi;
-      const double n = st.lamb_n;
-      if (h > 0.0 && lat < -89.0) lat = -89.0;
-      if (h < 0.0 && lat > 89.0) lat = 89.0;
-      const double rho = R * st.xfactor * std::pow(std::tan((45.0 - h * lat / 2.0) * RAD), n);
-      x = rho * std::sin(n * dlon * RAD);
-      y = -h * rho * std::cos(n * dlon * RAD);
-      return true;
-    }
-    case PROJ_ORTHO:
-    case PROJ_GNOM:
-    case PROJ_LAMBAZ: {
-      const double sp0 = std::sin(lat0 * RAD), cp0 = std::cos(lat0 * RAD);
-      const double sp = std::sin(lat * RAD), cp = std::cos(lat * RAD);
-      const double sl = std::sin(dlon * RAD), cl = std::cos(dlon * RAD);
-      const double cosc = sp0 * sp + cp0 * cp * cl;
-      double k = 1.0;
-      if (d.proj == PROJ_ORTHO) {
-        if (cosc < 0.0) return false;
-      } else if (d.proj == PROJ_GNOM) {
-        // The gnomonic plane runs to infinity at the horizon; stop a little short.
-        if (cosc < 0.01) return false;
-        k = 1.0 / cosc;
-      } else {
-        if (cosc <= -1.0 + 1e-12) return false;
-        k = std::sqrt(2.0 / (1.0 + cosc));
-      }
-      x = R * k * cp * sl;
-      y = R * k * (cp0 * sp - sp0 * cp * cl);
-      return true;
-    }
-    case PROJ_MOLL: {
-      const double phi = lat * RAD;
-      const double target = PI * std::sin(phi);
-      double theta = phi;
-      for (int i = 0; i < 15; ++i) {
-        const double delta = -(theta + std::sin(theta) - target) / (std::cos(theta) + 1.0);
-        if (!std::isfinite(delta)) break;
-        theta += delta;
-        if (std::fabs(delta) < 1e-10) break;
-      }
-      x = std::fabs(lat) > 89.99 ? 0.0 : R * (dlon / 90.0) * std::cos(theta / 2.0);
-      y = R * std::sin(theta / 2.0);
-      return true;
-    }
-    case PROJ_SAT: {
-      double psi = lat * RAD;
-      double r = R;
-      if (d.ext) {
-        psi = std::atan(std::tan(lat * RAD) * st.earth_ratio2);
-        const double c = std::cos(psi);
-        r = POL_RAD / std::sqrt(1.0 - (1.0 - st.earth_ratio2) * c * c);
-      }
-      const double s = st.sat_rad;
-      const double cl = std::cos(dlon * RAD), sl = std::sin(dlon * RAD);
-      const double cps = std::cos(psi), sps = std::sin(psi);
-      if (cl * cps < st.sat_ratio) return false;
-      const double dd = s - r * cl * cps;
-      double u = r * sl * cps / dd;
-      double v = r * sps / std::sqrt(r * r * sl * sl * cps * cps + dd * dd);
-      if (d.p4 == 1.0f) {
-        u = std::atan(u);
-        v = std::atan(v);
-      }
-      x = s * u;
-      y = s * v;
-      return true;
-    }
-    // Diagram coordinates: first input -> x, second -> y.
     case PROJ_PIX:
       x = lat;
       y = -lon;
@@ -269,6 +172,121 @@ bool forward(double lat, double lon, double& x, double& y) {
   }
 }
 
+// The azimuthal projections about (lat0, 0): orthographic, gnomonic, equal-area.
+bool forward_azimuthal(double lat0, double lat, double dlon, double& x, double& y) {
+  const int proj = st.domain.proj;
+  const double sp0 = std::sin(lat0 * RAD), cp0 = std::cos(lat0 * RAD);
+  const double sp = std::sin(lat * RAD), cp = std::cos(lat * RAD);
+  const double sl = std::sin(dlon * RAD), cl = std::cos(dlon * RAD);
+  const double cosc = sp0 * sp + cp0 * cp * cl;
+  double k = 1.0;
+  if (proj == PROJ_ORTHO) {
+    if (cosc < 0.0) return false;
+  } else if (proj == PROJ_GNOM) {
+    // The gnomonic plane runs to infinity at the horizon; stop a little short.
+    if (cosc < 0.01) return false;
+    k = 1.0 / cosc;
+  } else {
+    if (cosc <= -1.0 + 1e-12) return false;
+    k = std::sqrt(2.0 / (1.0 + cosc));
+  }
+  x = R * k * cp * sl;
+  y = R * k * (cp0 * sp - sp0 * cp * cl);
+  return true;
+}
+
+// The satellite view: scan tangents (or angles) of the point seen from the satellite.
+bool forward_sat(double lat, double dlon, double& x, double& y) {
+  const DomainRec& d = st.domain;
+  double psi = lat * RAD;
+  double r = R;
+  if (d.ext) {
+    psi = std::atan(std::tan(lat * RAD) * st.earth_ratio2);
+    const double c = std::cos(psi);
+    r = POL_RAD / std::sqrt(1.0 - (1.0 - st.earth_ratio2) * c * c);
+  }
+  const double s = st.sat_rad;
+  const double cl = std::cos(dlon * RAD), sl = std::sin(dlon * RAD);
+  const double cps = std::cos(psi), sps = std::sin(psi);
+  if (cl * cps < st.sat_ratio) return false;
+  const double dd = s - r * cl * cps;
+  double u = r * sl * cps / dd;
+  double v = r * sps / std::sqrt(r * r * sl * sl * cps * cps + dd * dd);
+  if (d.p4 == 1.0f) {
+    u = std::atan(u);
+    v = std::atan(v);
+  }
+  x = s * u;
+  y = s * v;
+  return true;
+}
+
+// Forward map projections; (x, y) in plane units, false when not visible.
+bool forward(double lat, double lon, double& x, double& y) {
+  const DomainRec& d = st.domain;
+  const double lat0 = plat_or(0.0);
+  const double lon0 = d.plon;
+  if (is_map(d.proj)) {
+    if (!std::isfinite(lat) || !std::isfinite(lon) || std::fabs(lat) > 90.0) return false;
+    lon = norm180(lon);
+  }
+  const double dlon = norm180(lon - lon0);
+  switch (d.proj) {
+    case PROJ_PS: {
+      const double h = st.hemi;
+      if (h * lat > 75.0) lat = 75.0 * h;
+      const double r = st.xfactor * std::tan((90.0 + h * lat) / 2.0 * RAD);
+      x = r * std::sin(dlon * RAD);
+      y = h * r * std::cos(dlon * RAD);
+      return true;
+    }
+    case PROJ_LL:
+      x = dlon;
+      y = lat;
+      return true;
+    case PROJ_MERC: {
+      x = R * (lon - lon0) * RAD;
+      while (x > PI * R) x -= 2.0 * PI * R;
+      while (x < -PI * R) x += 2.0 * PI * R;
+      lat = std::clamp(lat, -89.9, 89.9);
+      y = -R * std::log(std::tan((45.0 - lat / 2.0) * RAD));
+      return true;
+    }
+    case PROJ_LAMB: {
+      const double h = st.hemi;
+      const double n = st.lamb_n;
+      if (h > 0.0 && lat < -89.0) lat = -89.0;
+      if (h < 0.0 && lat > 89.0) lat = 89.0;
+      const double rho = R * st.xfactor * std::pow(std::tan((45.0 - h * lat / 2.0) * RAD), n);
+      x = rho * std::sin(n * dlon * RAD);
+      y = -h * rho * std::cos(n * dlon * RAD);
+      return true;
+    }
+    case PROJ_ORTHO:
+    case PROJ_GNOM:
+    case PROJ_LAMBAZ:
+      return forward_azimuthal(lat0, lat, dlon, x, y);
+    case PROJ_MOLL: {
+      const double phi = lat * RAD;
+      const double target = PI * std::sin(phi);
+      double theta = phi;
+      for (int i = 0; i < 15; ++i) {
+        const double delta = -(theta + std::sin(theta) - target) / (std::cos(theta) + 1.0);
+        if (!std::isfinite(delta)) break;
+        theta += delta;
+        if (std::fabs(delta) < 1e-10) break;
+      }
+      x = std::fabs(lat) > 89.99 ? 0.0 : R * (dlon / 90.0) * std::cos(theta / 2.0);
+      y = R * std::sin(theta / 2.0);
+      return true;
+    }
+    case PROJ_SAT:
+      return forward_sat(lat, dlon, x, y);
+    default:
+      return forward_diagram(lat, lon, x, y);
+  }
+}
+
 // Intersection of the viewing ray through scan tangents (u, v) with the earth.
 bool sat_inverse(double u, double v, double& lat, double& lon) {
   const double s = st.sat_rad;
@@ -317,6 +335,52 @@ bool azimuthal_inverse(double x, double y, double& lat, double& lon) {
   lat = std::asin(std::clamp(cc * sp0 + y * sc * cp0 / rho, -1.0, 1.0)) * DEG;
   lon = norm180(st.domain.plon + std::atan2(x * sc, rho * cp0 * cc - y * sp0 * sc) * DEG);
   return true;
+}
+
+bool inverse_diagram(double x, double y, double& lat, double& lon) {
+  const DomainRec& d = st.domain;
+  switch (d.proj) {
+    case PROJ_PIX:
+      lat = x;
+      lon = -y;
+      return true;
+    case PROJ_XLOGY:
+    case PROJ_EMA:
+      lat = x;
+      lon = std::exp(-y);
+      return true;
+    case PROJ_STUVE:
+      if (y > 0.0) return false;
+      lat = x;
+      lon = std::pow(-y, 1.0 / 0.285714);
+      return true;
+    case PROJ_HODO:
+      lat = std::atan2(x, y) * DEG;
+      if (lat < 0.0) lat += 360.0;
+      lon = std::hypot(x, y);
+      return true;
+    case PROJ_SKEWT:
+      lat = x - y;
+      lon = 1000.0 / std::exp(y / 40.0);
+      return true;
+    case PROJ_TEPH:
+    case PROJ_RTEPH: {
+      double a = x, b = y;
+      if (d.proj == PROJ_RTEPH) {
+        a = (x + y) * std::sqrt(0.5);
+        b = (y - x) * std::sqrt(0.5);
+      }
+      const double theta = 273.15 * std::exp(b / 100.0);
+      if (a <= -273.15) return false;
+      lat = a;
+      lon = 1000.0 / std::pow(theta / (a + 273.15), 1.0 / 0.285714);
+      return true;
+    }
+    default:
+      lat = x;
+      lon = y;
+      return true;
+  }
 }
 
 bool inverse(double x, double y, double& lat, double& lon) {
@@ -381,46 +445,8 @@ bool inverse(double x, double y, double& lat, double& lon) {
       }
       return sat_inverse(u, v, lat, lon);
     }
-    case PROJ_PIX:
-      lat = x;
-      lon = -y;
-      return true;
-    case PROJ_XLOGY:
-    case PROJ_EMA:
-      lat = x;
-      lon = std::exp(-y);
-      return true;
-    case PROJ_STUVE:
-      if (y > 0.0) return false;
-      lat = x;
-      lon = std::pow(-y, 1.0 / 0.285714);
-      return true;
-    case PROJ_HODO:
-      lat = std::atan2(x, y) * DEG;
-      if (lat < 0.0) lat += 360.0;
-      lon = std::hypot(x, y);
-      return true;
-    case PROJ_SKEWT:
-      lat = x - y;
-      lon = 1000.0 / std::exp(y / 40.0);
-      return true;
-    case PROJ_TEPH:
-    case PROJ_RTEPH: {
-      double a = x, b = y;
-      if (d.proj == PROJ_RTEPH) {
-        a = (x + y) * std::sqrt(0.5);
-        b = (y - x) * std::sqrt(0.5);
-      }
-      const double theta = 273.15 * std::exp(b / 100.0);
-      if (a <= -273.15) return false;
-      lat = a;
-      lon = 1000.0 / std::pow(theta / (a + 273.15), 1.0 / 0.285714);
-      return true;
-    }
     default:
-      lat = x;
-      lon = y;
-      return true;
+      return inverse_diagram(x, y, lat, lon);
   }
 }
 
