@@ -264,8 +264,7 @@ bool ensure_values(GridRec* grid, std::int64_t old_points) {
   std::int64_t points = static_cast<std::int64_t>(grid->domain.nx) * grid->domain.ny;
   if (grid->values != nullptr && old_points == points) return true;
   if (GRD_alloc(grid) != 0 && grid->values != nullptr) return true;
-  std::free(grid->values);  // never leave an array that does not match the header
-  grid->values = nullptr;
+  GRD_free_values(grid);  // never leave an array that does not match the header
   return false;
 }
 
@@ -966,13 +965,13 @@ int GRD_read_check(const char* name, GridRec* grid, GridInfo* info, int* type, c
     int got = GRD_read(handle, &got_grid, 0, &position);
     GRD_close(handle);
     if (got == 0 && domain != nullptr && DOM_comp(&got_grid.domain, domain)) {
-      std::free(grid->values);
+      GRD_free_values(grid);
       *grid = got_grid;
       return 1;
     }
     if (got == 0)
       MESS_print(LEVEL_CHECK, "GRD_read_check: %s file does not correspond to selected region\n", shown);
-    std::free(got_grid.values);
+    GRD_free_values(&got_grid);
     grid->source = 0;
     return 0;
   } catch (const std::bad_alloc&) {

@@ -272,10 +272,15 @@ int GRD_alloc(GridRec* grid) {
 
 int GRD_alloc_grid(int slot) { return GRD_alloc(GRD_get_grid(slot)); }
 
-void GRD_free(GridRec* grid) {
+void GRD_free_values(GridRec* grid) {
   if (!grid) return;
   std::free(grid->values);
   grid->values = nullptr;
+}
+
+void GRD_free(GridRec* grid) {
+  if (!grid) return;
+  GRD_free_values(grid);
   grid->source = 0;
   DOM_init(&grid->domain);
 }
@@ -582,7 +587,7 @@ int GRD_calc_var() {
       const char* name = VAR_get_name(v);
       MESS_print(MESS_DEBUG, "GRIDMATH: %d %d %s\n", v, VAR_get_flag(v), name ? name : "");
       // The slot's old array (if any) belongs to the previous field of this variable.
-      std::free(out->values);
+      GRD_free_values(out);
       GRD_copy_info(out, GRD_get_grid(v + 1));
       GRD_make_datatype(out);
       const bool vect = VAR_is_FUNC_VECT(v + 1) || VAR_is_SUBFUNC_VECT(v + 1);
@@ -603,8 +608,7 @@ int GRD_calc_var() {
         // A field that could not be computed leaves its slot empty.
         for (GridRec* o : outs) {
           if (!o) continue;
-          std::free(o->values);
-          o->values = nullptr;
+          GRD_free_values(o);
           o->source = 0;
         }
       }

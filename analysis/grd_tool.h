@@ -56,7 +56,11 @@ void GRD_init(GridRec* grid);
 // through GRD_init); 1, or 0 after "GRD_alloc: No memory for grid field\n".
 int GRD_alloc(GridRec* grid);
 int GRD_alloc_grid(int slot);
+// Releases the values (and marks the grid empty: source 0, domain unset).
 void GRD_free(GridRec* grid);
+// Releases the values alone, keeping the header. Every array of values is released through
+// these two, so none is freed behind the owner's back.
+void GRD_free_values(GridRec* grid);
 void GRD_copy(GridRec* dst, const GridRec* src);
 void GRD_move(GridRec* dst, GridRec* src);
 void GRD_copy_info(GridRec* dst, const GridRec* src);
