@@ -6,14 +6,6 @@
 
 #include "analysis/grd_tool.h"
 
-struct GridInfo {
-  char label[40];
-  std::int32_t nx;
-  std::int32_t ny;
-  std::int32_t grid_type;  // 0 projection and domain, 1 coordinate arrays
-  DateRec date;
-};
-
 constexpr int GRD_MAX_FILES = 15;
 
 // Grid file types; the package and netCDF types are also the grid output formats.

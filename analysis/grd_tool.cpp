@@ -13,7 +13,6 @@
 #include <limits>
 #include <string>
 
-#include "analysis/grd_read.h"
 #include "config/mess.h"
 #include "config/missing.h"
 #include "config/string.h"

@@ -8,8 +8,6 @@
 #include "files/date.h"
 #include "plot/region.h"
 
-struct GridInfo;
-
 struct GridRec {
   std::int32_t type;     // model grid type; 2 for analysed fields
   std::int32_t source;   // 0: slot empty; 1: analysed; else the originating centre
@@ -25,6 +23,15 @@ struct GridRec {
   char units[16];
   DomainRec domain;
   float* values;  // nx*ny values, rows of nx, top row first; owned (GRD_alloc/GRD_free)
+};
+
+// The header a grid file keeps of each grid (GRD_set_info fills it from a grid).
+struct GridInfo {
+  char label[40];
+  std::int32_t nx;
+  std::int32_t ny;
+  std::int32_t grid_type;  // 0 projection and domain, 1 coordinate arrays
+  DateRec date;
 };
 
 constexpr int GRD_MAX_SLOTS = 60;

@@ -8,8 +8,10 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <cstdio>
 #include <cstring>
 #include <new>
+#include <string>
 #include <vector>
 
 #include "config/mess.h"
@@ -806,4 +808,79 @@ int MAP_plot_grid(float x, float y) {
   if (plot_cells[static_cast<std::size_t>(cell)]) return 0;
   plot_cells[static_cast<std::size_t>(cell)] = 1;
   return 1;
+}
+
+// ---- domain records ----
+
+void DOM_init(DomainRec* d) {
+  if (!d) return;
+  *d = DomainRec{MISSING_INT, MISSING, MISSING, MISSING, MISSING, MISSING, MISSING, MISSING, MISSING, MISSING, MISSING, MISSING, MISSING_INT, MISSING_INT, 0};
+}
+
+void DOM_print(unsigned level, const DomainRec* d) {
+  if (!d) return;
+  const char* name;
+  switch (d->proj) {
+    case PROJ_PS: name = "pstereo"; break;
+    case PROJ_LL: name = "latlon"; break;
+    case PROJ_MERC: name = "merc"; break;
+    case PROJ_LAMB: name = "lamb"; break;
+    case PROJ_ORTHO: name = "ortho"; break;
+    case PROJ_GNOM: name = "gnom"; break;
+    case PROJ_MOLL: name = "moll"; break;
+    case PROJ_LAMBAZ: name = "lambaz"; break;
+    case PROJ_SAT: name = "sat"; break;
+    case PROJ_XY: name = "xy"; break;
+    case PROJ_XZ: name = "xz"; break;
+    case PROJ_XLOGY: name = "xlogp"; break;
+    case PROJ_HODO: name = "polar"; break;
+    case PROJ_CAT: name = "cat"; break;
+    case PROJ_XP: name = "xp"; break;
+    case PROJ_SKEWT: name = "skewt"; break;
+    case PROJ_STUVE: name = "stuve"; break;
+    case PROJ_EMA: name = "ema"; break;
+    case PROJ_TEPH: name = "teph"; break;
+    case PROJ_RTEPH: name = "rteph"; break;
+    case PROJ_ZOOM: name = "zoom"; break;
+    case PROJ_SIZE: name = "size"; break;
+    case PROJ_PIX: name = "pixel"; break;
+    case MISSING_INT: name = "miss"; break;
+    default: name = "unknown"; break;
+  }
+  std::string out = name;
+  if (d->ext) out += ":e";
+  char buf[64];
+  for (float v : {d->plat, d->plon, d->p3, d->p4, d->p5}) {
+    if (v == MISSING) {
+      out += ":";
+    } else {
+      std::snprintf(buf, sizeof buf, ":%3.3f", v);
+      out += buf;
+    }
+  }
+  char tail[256];
+  std::snprintf(tail, sizeof tail, ",%3.3f,%3.3f,%d,%d,%4.4f,%4.4f\n", d->clat, d->clon, d->nx, d->ny, d->dx, d->dy);
+  out += tail;
+  MESS_print(level, "%s", out.c_str());
+}
+
+int DOM_comp_proj(const DomainRec* a, const DomainRec* b) {
+  if (!a || !b) return 0;
+  const float alat = a->plat == MISSING ? a->clat : a->plat;
+  const float blat = b->plat == MISSING ? b->clat : b->plat;
+  const float alon = a->plon == MISSING ? a->clon : a->plon;
+  const float blon = b->plon == MISSING ? b->clon : b->plon;
+  return a->proj == b->proj && alat == blat && alon == blon && a->p3 == b->p3 && a->p4 == b->p4 &&
+         a->p5 == b->p5 && a->p6 == b->p6 && a->p7 == b->p7 && a->ext == b->ext;
+}
+
+int DOM_comp(const DomainRec* a, const DomainRec* b) {
+  if (!DOM_comp_proj(a, b)) return 0;
+  return a->clat == b->clat && a->clon == b->clon && a->dx == b->dx && a->dy == b->dy && a->nx == b->nx &&
+         a->ny == b->ny;
+}
+
+float DOM_aspect(const DomainRec* d) {
+  if (!d || d->nx < 2 || d->ny < 2) return 1.0f;
+  return static_cast<float>(d->nx - 1) / static_cast<float>(d->ny - 1);
 }

@@ -3,8 +3,63 @@
 // station thinning. Angles are degrees; latitude precedes longitude in every call.
 // Plane units are centimetres at 1:10,000,000 (degrees for latlon); R = 63.7122.
 #pragma once
+#include <cstdint>
 
-#include "plot/region.h"
+// A domain: the projection with its parameters, the centre, the grid spacings in
+// projection-plane units and the grid size.
+struct DomainRec {
+  std::int32_t proj;
+  float plat;
+  float plon;
+  float p3;
+  float p4;
+  float p5;
+  float p6;
+  float p7;
+  float clat;
+  float clon;
+  float dx;
+  float dy;
+  std::int32_t nx;
+  std::int32_t ny;
+  std::int32_t ext;
+};
+
+// Projection codes of DomainRec::proj.
+constexpr int PROJ_PS = 1;  // polar stereographic
+constexpr int PROJ_LL = 2;  // latitude-longitude
+constexpr int PROJ_MERC = 3;  // Mercator
+constexpr int PROJ_LAMB = 4;  // Lambert conformal
+constexpr int PROJ_ORTHO = 5;  // orthographic
+constexpr int PROJ_GNOM = 6;  // gnomonic
+constexpr int PROJ_MOLL = 7;  // Mollweide
+constexpr int PROJ_LAMBAZ = 8;  // Lambert azimuthal equal-area
+constexpr int PROJ_SAT = 9;  // satellite view
+constexpr int PROJ_XY = 20;  // diagrams: plain x-y
+constexpr int PROJ_XZ = 21;
+constexpr int PROJ_XLOGY = 22;  // x and logarithmic y (also "vert")
+constexpr int PROJ_HODO = 23;  // hodograph
+constexpr int PROJ_CAT = 24;
+constexpr int PROJ_XP = 25;
+constexpr int PROJ_SKEWT = 40;  // skew-T log-p (also "therm")
+constexpr int PROJ_STUVE = 41;
+constexpr int PROJ_EMA = 42;  // emagram
+constexpr int PROJ_TEPH = 43;  // tephigram
+constexpr int PROJ_RTEPH = 44;  // rotated tephigram
+constexpr int PROJ_ZOOM = 50;  // a zoom of the current domain
+constexpr int PROJ_SIZE = 51;  // a plain picture size
+constexpr int PROJ_PIX = 99;  // pixels
+
+void DOM_init(DomainRec* domain);
+// "name[:e]:plat:plon:p3:p4:p5,clat,clon,nx,ny,dx,dy" at the message level.
+void DOM_print(unsigned level, const DomainRec* domain);
+// Same domain (unset plat/plon count as the centre); 1 or 0.
+int DOM_comp(const DomainRec* a, const DomainRec* b);
+// Same projection and projection parameters; 1 or 0.
+int DOM_comp_proj(const DomainRec* a, const DomainRec* b);
+// (nx-1)/(ny-1), 1.0 when either count is below 2.
+float DOM_aspect(const DomainRec* domain);
+
 
 // Earth radius in plane units (6371.22 km at 1:10,000,000).
 constexpr float MAP_EARTH_RAD = 63.7122f;

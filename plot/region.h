@@ -1,49 +1,8 @@
-// Domain records, domain texts, region files and the region prompt.
+// Domain texts, region files and the region prompt (the domain record itself is in
+// plot/maptran.h).
 #pragma once
-#include <cstdint>
 
-struct DomainRec {
-  std::int32_t proj;
-  float plat;
-  float plon;
-  float p3;
-  float p4;
-  float p5;
-  float p6;
-  float p7;
-  float clat;
-  float clon;
-  float dx;
-  float dy;
-  std::int32_t nx;
-  std::int32_t ny;
-  std::int32_t ext;
-};
-
-// Projection codes of DomainRec::proj.
-constexpr int PROJ_PS = 1;  // polar stereographic
-constexpr int PROJ_LL = 2;  // latitude-longitude
-constexpr int PROJ_MERC = 3;  // Mercator
-constexpr int PROJ_LAMB = 4;  // Lambert conformal
-constexpr int PROJ_ORTHO = 5;  // orthographic
-constexpr int PROJ_GNOM = 6;  // gnomonic
-constexpr int PROJ_MOLL = 7;  // Mollweide
-constexpr int PROJ_LAMBAZ = 8;  // Lambert azimuthal equal-area
-constexpr int PROJ_SAT = 9;  // satellite view
-constexpr int PROJ_XY = 20;  // diagrams: plain x-y
-constexpr int PROJ_XZ = 21;
-constexpr int PROJ_XLOGY = 22;  // x and logarithmic y (also "vert")
-constexpr int PROJ_HODO = 23;  // hodograph
-constexpr int PROJ_CAT = 24;
-constexpr int PROJ_XP = 25;
-constexpr int PROJ_SKEWT = 40;  // skew-T log-p (also "therm")
-constexpr int PROJ_STUVE = 41;
-constexpr int PROJ_EMA = 42;  // emagram
-constexpr int PROJ_TEPH = 43;  // tephigram
-constexpr int PROJ_RTEPH = 44;  // rotated tephigram
-constexpr int PROJ_ZOOM = 50;  // a zoom of the current domain
-constexpr int PROJ_SIZE = 51;  // a plain picture size
-constexpr int PROJ_PIX = 99;  // pixels
+#include "plot/maptran.h"
 
 // Longest domain text or region-file line kept (longer lines are cut).
 constexpr int DOM_TEXT_LEN = 500;
@@ -63,7 +22,6 @@ enum DomField {
   DOM_REG,
 };
 
-void DOM_init(DomainRec* domain);
 // Decodes a domain text: 1 a domain was defined, 2 a region reference was resolved,
 // -9999 null/empty/"miss" (or a region file loaded as the menu), -1 invalid after
 // "DOM_decode: Invalid plot domain".
@@ -74,14 +32,6 @@ int DOM_set_params(int count, char** tokens, DomainRec* domain, int f1, int f2 =
                    int f7 = DOM_END, int f8 = DOM_END);
 // Projection name -> code (case-insensitive prefix); -1 unknown, -9999 for "miss".
 int DOM_proj_str(const char* name);
-// "name[:e]:plat:plon:p3:p4:p5,clat,clon,nx,ny,dx,dy" at the message level.
-void DOM_print(unsigned level, const DomainRec* domain);
-// Same domain (unset plat/plon count as the centre); 1 or 0.
-int DOM_comp(const DomainRec* a, const DomainRec* b);
-// Same projection and projection parameters; 1 or 0.
-int DOM_comp_proj(const DomainRec* a, const DomainRec* b);
-// (nx-1)/(ny-1), 1.0 when either count is below 2.
-float DOM_aspect(const DomainRec* domain);
 // Decodes the first of grid_domain, region, plot_domain that is set; 0 when none is.
 int DOM_get_grid_domain(DomainRec* domain);
 // plot_domain (modes 1, 3, 4), else region, else (mode 4) the region file's first entry.
