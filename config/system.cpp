@@ -16,6 +16,7 @@ namespace {
 
 timeval start_time{};
 double sleep_total = 0.0;
+int run_status = ZAV_STATUS_OK;
 
 }  // namespace
 
@@ -25,6 +26,12 @@ void ZAV_exit(int status) {
   std::fflush(nullptr);
   std::exit(status);
 }
+
+void ZAV_fail(int status) {
+  if (run_status == ZAV_STATUS_OK) run_status = status;
+}
+
+int ZAV_status() { return run_status; }
 
 void ZAV_init_time() {
   gettimeofday(&start_time, nullptr);

@@ -232,7 +232,7 @@ void SFC_plot(const DomainRec* dom) {
       gselect_frame(f);
     }
     if (!open_file(name)) {
-      if (!sequence) PLT_exit(10);
+      if (!sequence) PLT_exit(ZAV_STATUS_INPUT);
       continue;
     }
     note_file(name);

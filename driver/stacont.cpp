@@ -54,7 +54,7 @@ int main(int argc, char** argv) {
   // The input file (or sequence) and its date. A single named file that is missing could
   // only fail later when the plot opens it: end now, with the same status, before asking
   // for a domain and a variable. Missing files of a sequence are skipped while plotting.
-  if (!FILE_get_file("Enter the surface filename: ", nullptr) && !input_is_sequence()) ZAV_exit(10);
+  if (!FILE_get_file("Enter the surface filename: ", nullptr) && !input_is_sequence()) ZAV_exit(ZAV_STATUS_INPUT);
   SFC_set_date(nullptr);
 
   // Domain loop: a domain, then variables plotted one after another, then the next
@@ -69,5 +69,5 @@ int main(int argc, char** argv) {
     SFC_set_prompt_variable(1);
     while (SFC_prompt_variable()) SFC_plot(&domain);
   }
-  return 0;
+  return ZAV_status();
 }

@@ -1317,7 +1317,7 @@ int FILE_get_file(const char* prompt, char* name) {
     FILE_set_current(cur != nullptr ? cur : "la", name);
     if (!present(filename)) {
       MESS_print(MESS_WARN, "File not found: %s\n", filename.c_str());
-      ZAV_exit(10);
+      ZAV_exit(ZAV_STATUS_INPUT);
     }
     report_current(filename.c_str());
     return 1;
@@ -1346,7 +1346,7 @@ int FILE_get_file(const char* prompt, char* name) {
       return 1;
     }
     MESS_print(MESS_WARN, "File not found: %s\n", filename.c_str());
-    if (++failures >= 4) ZAV_exit(10);
+    if (++failures >= 4) ZAV_exit(ZAV_STATUS_INPUT);
   }
 }
 

@@ -697,7 +697,7 @@ int DOM_prompt_region(DomainRec* domain, int mode) {
     const int r = DOM_decode(v, domain);
     if (r == -1) {
       MESS_print(MESS_ERROR, "Invalid domain\n");
-      ZAV_exit(43);
+      ZAV_exit(ZAV_STATUS_DOMAIN);
     }
     if (r > 0) {
       prompt_region = 0;
@@ -720,7 +720,7 @@ int DOM_prompt_region(DomainRec* domain, int mode) {
     if (!regions.empty()) r = decode_entry(0, domain);
     if (r == -1) {
       MESS_print(MESS_ERROR, "Invalid domain\n");
-      ZAV_exit(43);
+      ZAV_exit(ZAV_STATUS_DOMAIN);
     }
     prompt_region = 0;
     return r;
