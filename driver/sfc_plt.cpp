@@ -224,6 +224,7 @@ void SFC_plot(const DomainRec* dom) {
   MAP_fill_cont(0);
   const bool sequence = FILE_get_num_file() != 0;
   int f = 0;
+  int readable = 0;
   char name[FILE_NAME_MAX] = "";
   while (FILE_get_next(name)) {
     GPH_trans(2);
@@ -235,6 +236,7 @@ void SFC_plot(const DomainRec* dom) {
       if (!sequence) PLT_exit(ZAV_STATUS_INPUT);
       continue;
     }
+    ++readable;
     note_file(name);
     data.frame = f;
     SFC_plot_frame();
@@ -247,6 +249,11 @@ void SFC_plot(const DomainRec* dom) {
     ++f;
   }
   if (sequence) gset_looping(1);
+  // Missing hours of a sequence are skipped; a sequence without a single one is a failure.
+  if (sequence && readable == 0) {
+    MESS_print(MESS_WARN, "No surface file of the sequence could be read\n");
+    ZAV_fail(ZAV_STATUS_INPUT);
+  }
   if (reentry) return;
 
   PLT_close();

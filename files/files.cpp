@@ -13,6 +13,7 @@
 #include <cstring>
 #include <fstream>
 #include <new>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -29,7 +30,8 @@ namespace {
 
 constexpr std::size_t template_len = 160;  // templates and convention-file lines
 constexpr int default_period = 3600;
-constexpr int max_tries = 100000;  // bound on "la#N" so a hostile N cannot spin for hours
+constexpr int max_tries = 100000;
+constexpr int max_span = 8784 * 3600;  // one leap year of hours, in seconds  // bound on "la#N" so a hostile N cannot spin for hours
 constexpr unsigned level_debug_conv = MESS_DEBUG & MESS_A;
 constexpr unsigned level_debug_key = MESS_DEBUG & MESS_D;
 
@@ -62,6 +64,7 @@ int numfile = 0;
 std::vector<std::string> files;
 std::size_t file_ind = 0;
 std::string first_name;
+std::string last_in_sequence;  // the name of the sequence's previous hour
 bool first_done = false;
 int def_hours = 0;
 
@@ -932,6 +935,94 @@ std::string match_template(const std::string& spec, const std::string& t, DateRe
   return out;
 }
 
+// A name the user gave that names a file that exists is used as it stands: the template
+// only reads the date out of it. Pipes, standard streams and "@" names have their own rules.
+bool names_existing_file(const std::string& spec) {
+  if (spec.empty() || spec[0] == '|' || spec[0] == '@' || is_stdio_name(spec)) return false;
+  return FILE_exist(spec.c_str()) && !FILE_is_dir(spec.c_str());
+}
+
+// Reads the date fields of template t out of an existing file's name: the template's
+// text after its directories is matched against the end of the name. Fields the name
+// does not hold are left as they are in *d; false when the name does not fit the template.
+bool read_date_from_name(const std::string& name, const std::string& t, DateRec* d) {
+  std::string pattern;
+  std::vector<char> fields;  // the escape of each capture group
+  auto literal = [&](char c) {
+    if (std::strchr("\\^$.|?*+()[]{}", c) != nullptr) pattern += '\\';
+    pattern += c;
+  };
+  // A directory escape stands for any directories, or none when the name has no more.
+  bool after_dir = false;
+  walk_template(t, 0, [&](const Piece& p) {
+    const bool dir = after_dir;
+    after_dir = false;
+    if (dir && p.kind == Piece::Text && p.c == '/') {
+      pattern += "(?:.*/)?";
+      return true;
+    }
+    if (dir) pattern += ".*";
+    switch (p.kind) {
+      case Piece::Text:
+        if (p.c == '*')
+          pattern += ".*";
+        else
+          literal(p.c == ' ' ? '_' : p.c);
+        return true;
+      case Piece::Brace:
+        after_dir = true;
+        return true;
+      case Piece::Stray:
+      case Piece::Open:
+        for (std::size_t k = p.at; k < p.next; ++k) literal(t[k]);
+        return true;
+      case Piece::Escape:
+        break;
+    }
+    const char* group = nullptr;
+    switch (p.c) {
+      case 'Y': group = "([0-9]{4})"; break;
+      case 'y': case 'm': case 'd': case 'h': case 'n': group = "([0-9]{2})"; break;
+      case 'j': group = "([0-9]{3})"; break;
+      case 'b': group = "([A-Za-z]{3})"; break;
+      default:
+        if (path_resource(p.c) != nullptr)
+          after_dir = true;
+        else
+          pattern += "[^/]*";
+        return true;
+    }
+    pattern += group;
+    fields.push_back(p.c);
+    return true;
+  });
+  if (after_dir) pattern += ".*";
+  std::smatch m;
+  try {
+    if (name.size() > static_cast<std::size_t>(FILE_NAME_MAX) ||
+        !std::regex_match(name, m, std::regex("(?:.*/)?" + pattern)))
+      return false;
+  } catch (const std::regex_error&) {
+    return false;
+  }
+  for (std::size_t k = 0; k < fields.size(); ++k) {
+    const std::string v = m[k + 1].str();
+    const int n = std::atoi(v.c_str());
+    switch (fields[k]) {
+      case 'Y': d->year = n; break;
+      case 'y': d->year = n < 50 ? 2000 + n : 1900 + n; break;
+      case 'm': d->month = n; break;
+      case 'b': d->month = DATE_decode_month(v.c_str()); break;
+      case 'd': d->day = n; break;
+      case 'h': d->hour = n; break;
+      case 'n': d->minute = n; break;
+      case 'j': d->julian = n; break;
+      default: break;
+    }
+  }
+  return true;
+}
+
 // The date a matched name gives: month and day from a day of the year, the full year,
 // and the day of the year and weekday once the date is complete.
 DateRec complete_date(DateRec d) {
@@ -1285,6 +1376,22 @@ int FILE_set_file(const char* spec_in, char* name) {
     upath.clear();
     const std::string& t = want_header ? hconv : conv;
     int result = 1;
+    if (names_existing_file(spec)) {
+      filename = spec;
+      DateRec d = file_date;
+      d.julian = d.wday = d.second = MISSING_INT;
+      read_date_from_name(spec, t, &d);
+      file_date = complete_date(d);
+      filename_type = 1;
+      // Further files of a sequence are looked for beside this one.
+      const int n = t.empty() ? 0 : template_separators(t);
+      if (n > 0 && spec.find('/') != std::string::npos) {
+        upath = leading_dirs(spec, n);
+        upath_set = true;
+      }
+      copy_out(filename, name);
+      return 1;
+    }
     if (!name_as_given(spec, t, &result)) {
       DateRec d = file_date;
       filename = match_template(spec, t, &d);
@@ -1316,6 +1423,9 @@ int FILE_get_file(const char* prompt, char* name) {
   if (cur != nullptr || FLAG_batch()) {
     FILE_set_current(cur != nullptr ? cur : "la", name);
     if (!present(filename)) {
+      // The first hour of a span may be missing like any other: the plot skips (and
+      // reports) it.
+      if (FILE_num_hour() != 0) return 0;
       MESS_print(MESS_WARN, "File not found: %s\n", filename.c_str());
       ZAV_exit(ZAV_STATUS_INPUT);
     }
@@ -1375,7 +1485,13 @@ int FILE_num_hour() {
   const char* v = RES_get("num_hour");
   if (v == nullptr || *v == '\0') return def_hours;
   std::string s = v;
-  return parse_span(s.substr(0, s.find(',')));
+  const int span = parse_span(s.substr(0, s.find(',')));
+  // A year of hourly files is the most anyone views at once; more is a slip of the keys.
+  if (std::abs(static_cast<long>(span)) <= max_span) return span;
+  static bool told = false;
+  if (!told) MESS_print(MESS_WARN, "Number of hours %s is more than a year: %d hours are viewed\n", s.c_str(), max_span / 3600);
+  told = true;
+  return span < 0 ? -max_span : max_span;
 }
 
 int FILE_get_skip() {
@@ -1398,6 +1514,7 @@ int FILE_first(const DateRec* date) {
   numfile = static_cast<int>(files.size());
   first_date = date != nullptr ? *date : file_date;
   first_name = filename;
+  last_in_sequence.clear();
   first_done = false;
   num_hour = FILE_num_hour();
   offset = FILE_get_offset();
@@ -1437,6 +1554,12 @@ int FILE_get_next(char* name) {
   if (num_hour > 0 && secs > num_hour) return 0;
   if (num_hour < 0 && secs > 0) return 0;
   FILE_set_date_off(&first_date, secs, name);
+  if (!last_in_sequence.empty() && filename == last_in_sequence) {
+    // Fixed date fields (the hour option) make every step the same file: stop there.
+    MESS_print(MESS_WARN, "Every hour of the sequence is the file %s: it is read once\n", filename.c_str());
+    return 0;
+  }
+  last_in_sequence = filename;
   MESS_print(MESS_DEBUG, "NEXT: %d %d %d %d %d %s\n", file_date.year, file_date.month, file_date.day,
              file_date.hour, secs, filename.c_str());
   secs += offset;

@@ -3,6 +3,7 @@
 #include "surface/sfc_read.h"
 
 #include <netcdf.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
@@ -14,10 +15,11 @@
 #include <string_view>
 #include <vector>
 
-#include "files/cdf.h"
+#include "config/fileio.h"
 #include "config/mess.h"
 #include "config/missing.h"
 #include "config/string.h"
+#include "files/cdf.h"
 #include "plot/maptran.h"
 #include "plot/region.h"
 #include "surface/cty_tool.h"
@@ -36,6 +38,9 @@ int form = 0;
 int access_mode = 0;
 FILE* stream = nullptr;
 int cdf_id = -1;
+// Input that cannot be read twice (a command's output, standard input) is copied to a file
+// of its own first: reports are read by position and the netCDF library needs a file.
+std::string spool;
 int stat_num = 0;        // index of the last report read
 bool have_read = false;  // stat_num names a report that was read
 long last_offset = -1;   // where the last text report began
@@ -916,9 +921,50 @@ void reset_position() {
 
 }  // namespace
 
-int SFC_chktype(const char* name) {
-  if (!name || !*name) return -1;
-  FILE* f = std::fopen(name, "r");
+namespace {
+
+// Most a command or standard input may hand over as one surface file.
+constexpr long max_spool_bytes = 256L << 20;
+
+void drop_spool() {
+  if (!spool.empty()) ::unlink(spool.c_str());
+  spool.clear();
+}
+
+// The path to read name from: "~" names with the home directory; "|command" and the
+// standard input copied to a temporary file (empty when that fails, reported).
+std::string readable_path(const char* name) {
+  const std::string n = name;
+  if (n[0] != '|' && !FILE_is_stdio(name)) return FILE_add_user_path(n);
+  drop_spool();
+  std::FILE* in = FILE_open(name, "r");
+  if (in == nullptr) return std::string();
+  const char* dir = std::getenv("TMPDIR");
+  std::string path = std::string(dir != nullptr && *dir != '\0' ? dir : "/tmp") + "/stacont_sfcXXXXXX";
+  const int fd = ::mkstemp(path.data());
+  std::FILE* out = fd >= 0 ? ::fdopen(fd, "w") : nullptr;
+  bool ok = out != nullptr;
+  long total = 0;
+  char buffer[65536];
+  for (std::size_t n_read; ok && (n_read = std::fread(buffer, 1, sizeof buffer, in)) > 0;) {
+    total += static_cast<long>(n_read);
+    ok = total <= max_spool_bytes && std::fwrite(buffer, 1, n_read, out) == n_read;
+  }
+  if (out != nullptr && std::fclose(out) != 0) ok = false;
+  if (out == nullptr && fd >= 0) ::close(fd);
+  FILE_close(in);
+  if (!ok) {
+    MESS_print(MESS_WARN, "SFC_open: Unable to read the surface data of %s\n", name);
+    if (fd >= 0) ::unlink(path.c_str());
+    return std::string();
+  }
+  spool = path;
+  return path;
+}
+
+// The form of the surface file at path, or -1.
+int form_of(const std::string& path) {
+  FILE* f = std::fopen(path.c_str(), "r");
   if (!f) return -1;
   const int c = std::fgetc(f);
   std::fclose(f);
@@ -930,9 +976,15 @@ int SFC_chktype(const char* name) {
     case 'Z': return SFC_FORM_TEXT;
     case 'C': {
       CdfScope scope(CDF_get_fd(), true);
-      const int id = CDF_open(name, 0);
+      const int id = CDF_open(path.c_str(), 0);
       if (id < 0) return -1;
-      const int result = CDF_get_dim("station") >= 0 ? SFC_FORM_CDF_STATION : SFC_FORM_CDF_REPORT;
+      // A netCDF file is a surface file only with the station dimension or report identifiers:
+      // a grid file is not one.
+      int result = -1;
+      if (CDF_get_dim("station") >= 0)
+        result = SFC_FORM_CDF_STATION;
+      else if (CDF_get_var("id") >= 0)
+        result = SFC_FORM_CDF_REPORT;
       CDF_close(id);
       return result;
     }
@@ -940,13 +992,27 @@ int SFC_chktype(const char* name) {
   }
 }
 
+}  // namespace
+
+int SFC_chktype(const char* name) {
+  if (!name || !*name) return -1;
+  if (stream || cdf_id >= 0) return form_of(readable_path(name));  // leaves the open file's copy
+  const std::string path = readable_path(name);
+  const int f = path.empty() ? -1 : form_of(path);
+  drop_spool();
+  return f;
+}
+
 int SFC_open(const char* name, int mode, int* form_io) {
   if (!name || !*name || !form_io || mode < 0 || mode > 2) return -1;
   if (stream || cdf_id >= 0) SFC_close(-1);
   int f = *form_io;
+  // Reading takes every name form the input prompt accepts; writing goes to a file.
+  const std::string path = mode == 0 ? readable_path(name) : FILE_add_user_path(std::string(name));
+  if (path.empty()) return -1;
   if (f == 0) {
     if (mode == 1) return -1;
-    f = SFC_chktype(name);
+    f = form_of(path);
     if (f < 0) return -1;
     *form_io = f;
   }
@@ -955,8 +1021,8 @@ int SFC_open(const char* name, int mode, int* form_io) {
   data_offset = 0;
   num_station = 0;
   if (text_form(f)) {
-    if (mode == 2 && !text_form(SFC_chktype(name))) return -1;
-    stream = std::fopen(name, mode == 0 ? "r" : mode == 1 ? "w" : "a");
+    if (mode == 2 && !text_form(form_of(path))) return -1;
+    stream = std::fopen(path.c_str(), mode == 0 ? "r" : mode == 1 ? "w" : "a");
     if (!stream) return -1;
     if (mode == 0) {
       // Header: the magic line and the label, or the label alone.
@@ -973,7 +1039,7 @@ int SFC_open(const char* name, int mode, int* form_io) {
   if (cdf_form(f)) {
     if (mode == 2) return -1;
     CdfScope scope(CDF_get_fd(), true);  // quiet, and the current dataset stays current
-    const int id = CDF_open(name, mode);
+    const int id = CDF_open(path.c_str(), mode);
     if (id < 0) return -1;
     cdf_id = id;
     form = f;
@@ -1050,6 +1116,7 @@ int SFC_close(int) {
   }
   form = 0;
   reset_position();
+  drop_spool();
   return result;
 }
 
@@ -1119,6 +1186,15 @@ int SFC_open_file(const char* name) {
     return 0;
   }
   SFC_getinfo(cvt_fd, &info);
+  // Without its date a file cannot name its grids nor label its plot.
+  if (info.date.year == MISSING_INT || info.date.month == MISSING_INT || info.date.day == MISSING_INT) {
+    if (info.label[0] == '\0')
+      MESS_print(MESS_WARN, "SFC_open_file: No date line in surface file: %s\n", name);
+    else
+      MESS_print(MESS_WARN, "SFC_open_file: Date line \"%s\" is not a date in surface file: %s\n", info.label, name);
+    SFC_close_file();
+    return 0;
+  }
   MESS_print(MESS_MESS, "Date: %s\n", info.label);
   return 1;
 }

@@ -108,11 +108,12 @@ TEST(SfcPlot, BatchRunWritesNetcdfGrids) {
   r = run({"-va", "tmep,hwind", "-of", "none", "1998010512.sfc"});
   EXPECT_EQ(r.err, "Unknown variable: tmep\n");
 
-  // A single file that exists but is no surface file ends the plot with status 10.
+  // A single file that exists but is no surface file ends the plot with status 10 (a name
+  // that exists is used as given).
   write_file(dir + "/1998010515.sfc", "#!/bin/sh\n");
   r = run({"-of", "cdf", "1998010515.sfc"});
   EXPECT_EQ(r.status, 10);
-  EXPECT_EQ(r.err, "SFC_open_file: Unable to open file:" + dir + "/1998010515.sfc\n");
+  EXPECT_EQ(r.err, "SFC_open_file: Unable to open file:1998010515.sfc\n");
 }
 
 }  // namespace

@@ -185,10 +185,11 @@ TEST(Stacont, HostileCommandLines) {
 }
 
 // A single named input file that is missing ends the program with status 10 before any
-// domain or variable is asked for; in a sequence the missing hours are reported and skipped.
+// domain or variable is asked for; in a sequence the missing hours are reported and skipped,
+// and a sequence without a single readable hour ends with status 10.
 TEST(Stacont, MissingInputFile) {
   const std::string data = make_temp_dir("stacont-data");
-  write_file(data + "/1998010512.sfc", "ZAVSFC\n");
+  write_file(data + "/1998010512.sfc", "ZAVSFC\n12Z  5 JAN 98\n");
   const std::string missing = "File not found: " + data + "/1998010513.sfc\n";
   // Hours of a sequence that cannot be opened are reported and skipped.
   auto skipped = [&](std::initializer_list<int> hours) {
@@ -203,7 +204,10 @@ TEST(Stacont, MissingInputFile) {
   } t[] = {
       {{"-ba", "-cp", data, "1998010513.sfc"}, 10, missing},
       {{"-cp", data, "1998010513.sfc"}, 10, missing},
-      {{"-ba", "-cp", data, "1998010513.sfc", "-nh", "2", "-pd", "us", "-va", "t"}, 0, missing + skipped({13, 14, 15})},
+      {{"-ba", "-cp", data, "1998010513.sfc", "-nh", "2", "-pd", "us", "-va", "t"}, 10,
+       missing + skipped({13, 14, 15}) + "No surface file of the sequence could be read\n"},
+      {{"-ba", "-cp", data, "1998010511.sfc", "-nh", "2", "-pd", "us", "-va", "t"}, 0,
+       "File not found: " + data + "/1998010511.sfc\n" + skipped({11, 13})},
       {{"-ba", "-cp", data, "1998010513.sfc", "1998010512.sfc", "-pd", "us", "-va", "t"}, 0, skipped({13})},
       {{"-ba", "-cp", data, "1998010512.sfc", "-pd", "us", "-va", "t"}, 0, ""},
   };

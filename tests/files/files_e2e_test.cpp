@@ -17,7 +17,9 @@ class InputFile : public ::testing::Test {
     conv = dir + "/name_conv";
     write_file(conv, "sfc_cvt  " + dir + "/%Y%m%d%h.sfc  -  0\n");
   }
-  void touch(const std::string& stamp) { write_file(dir + "/" + stamp + ".sfc", "ZAVSFC 1998 test data\n"); }
+  void touch(const std::string& stamp) {
+    write_file(dir + "/" + stamp + ".sfc", "ZAVSFC\n" + stamp.substr(8, 2) + "Z  5 JAN 98\n");
+  }
   // A clean site: no resource files, nothing from the user's shell, a fixed current time.
   RunResult run(std::vector<std::string> args, const std::string& input = "", bool own_conv = true) const {
     std::map<std::string, std::string> env = clean_env(dir);

@@ -18,7 +18,7 @@ int count(const std::string& text, const std::string& what) {
 
 RunResult run(std::vector<std::string> args, const std::string& in = "") {
   const std::string dir = make_temp_dir("domloop");
-  write_file(dir + "/in.sfc", "ZAVSFC\n");
+  write_file(dir + "/in.sfc", "ZAVSFC\n12Z  5 JAN 98\n");
   // Nothing from the user's environment or resource files may answer a prompt.
   const std::map<std::string, std::string> env = clean_env(dir);
   args.insert(args.begin(), {"-fp", std::string(STACONT_DATA_DIR) + "/"});
