@@ -59,11 +59,28 @@ const char* kind_name(int type) {
   }
 }
 
+// The file a writer would make: the device string's first field, else the device's
+// environment variable, else its default name.
+std::string output_name(int type, const char* device_string) {
+  std::string name = field(device_string, 0);
+  const char* env = nullptr;
+  if (name.empty()) {
+    if (type == WS_PS) {
+      env = std::getenv("zavps_print");
+      if (env == nullptr || *env == '\0') env = std::getenv("PSPRINT");
+    } else {
+      env = std::getenv(type == WS_HPGL ? "zavhp_out" : "zavmeta_out");
+    }
+    if (env != nullptr && *env != '\0') name = env;
+  }
+  if (name.empty()) name = type == WS_PS ? "zav.ps" : type == WS_HPGL ? "zav.hpgl" : "zav.meta";
+  return name;
+}
+
 // Surfaces of the file devices on their default pages: PostScript letter in points,
 // HPGL 10.5 by 8 inches in plotter units, the metafile's 1000 by 800 units. The window
 // size is one more than the surface, as a window of n pixels spans n-1 units.
 int rec_open(int type, const char* device_string) {
-  const std::string name = field(device_string, 0);
   switch (type) {
     case WS_PS:
       gset_win_size(757.0F, 577.0F);
@@ -77,9 +94,8 @@ int rec_open(int type, const char* device_string) {
       break;
   }
   MESS_print(MESS_WARN, "gopen_ws: %s output is not available: %s is not written\n", kind_name(type),
-             name.empty() ? "no file" : name.c_str());
-  const float size[2] = {0.0F, 0.0F};
-  keep(GDEV_OPEN, type, size, 0, device_string);
+             output_name(type, device_string).c_str());
+  keep(GDEV_OPEN, type, nullptr, 0, device_string);
   return 0;
 }
 

@@ -39,8 +39,6 @@ std::FILE* err_file = nullptr;
 
 int win_type = 0;
 bool graphics_open = false;
-// GPH_begin opened the workstation (it opens it at most once).
-bool ws_open = false;
 int ws_id = 1;
 bool display_optional = false;
 // The type came from the batch default rather than from the user.
@@ -326,7 +324,6 @@ int GPH_begin(int, const char* device_string, int type) {
       ZAV_exit(4);
     }
   }
-  ws_open = true;
   return 0;
 }
 
@@ -394,7 +391,6 @@ void GPH_end(int ws) {
   gdeactivate_ws(ws);
   gclose_ws(ws);
   gclose_gks();
-  ws_open = false;
   // A batch default stays a default: the next plot may again go without a display.
   if (!type_defaulted && win_type > 0) FLAG_set(FLAG_DEVICE, win_type);
 }

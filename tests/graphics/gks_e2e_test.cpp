@@ -53,6 +53,10 @@ TEST_F(KernelE2E, FileDevicesCompleteTheRun) {
     EXPECT_TRUE(grid_written()) << dev;
     EXPECT_FALSE(fs::exists(dir_ + "/plot.out"));
   }
+  // Without a name the message names the file a writer would make.
+  env_["PSPRINT"] = "";
+  const RunResult r = run({"-de", "p"});
+  EXPECT_EQ(r.err, "gopen_ws: PostScript output is not available: zav.ps is not written\n");
 }
 
 // A window asked for without a display ends the run with status 4 before anything is
