@@ -15,45 +15,45 @@
 #include <vector>
 
 struct GksDevice {
-  const char* name;
+  const char* name = nullptr;
   // Opens the output for workstation type `type`. device_string holds the fields after
   // the device letter, separated by commas (file or display first, then options); it may
   // be empty. The device sets its surface with gset_win_size and gset_win_offset. Returns
   // 0, or -1 after its own message (gerr_printf under "gopen_ws").
-  int (*open)(int type, const char* device_string);
+  int (*open)(int type, const char* device_string) = nullptr;
   // Closes the output; 0, or -1 when nothing was open.
-  int (*close)();
+  int (*close)() = nullptr;
   // Device set-up for a kernel mode of ginit_plot (0 window, 1 window redraw, 2
   // PostScript, 3 HPGL, 4 metafile, 10 new window size).
-  void (*init)(int mode);
+  void (*init)(int mode) = nullptr;
   // Clears the whole surface to the background (gclear_ws).
-  void (*clear)();
+  void (*clear)() = nullptr;
   // The current viewport in device units: xmin, ymin, xmax, ymax (y up for print units,
   // pixel rows for window types). The device clips everything after it to this.
-  void (*clip)(const float rect[4]);
+  void (*clip)(const float rect[4]) = nullptr;
   // A change of kernel state named by its object code (gks_obj.h): transformations
   // (arg: number; values: xmin, ymin, xmax, ymax), colours (arg: index, -1 the
   // background; values: red, green, blue; returns the pixel, or -1 when the colour cannot
   // be had), attributes (arg: integer value, or values[0] the float value). Returns 0 (or
   // the pixel), or -1 when the device refuses the change after its own message.
-  int (*state)(int code, int arg, const float* values, int count);
+  int (*state)(int code, int arg, const float* values, int count) = nullptr;
   // Primitives: n points as x, y pairs, in world coordinates of the current
   // transformation and in device units (clamped to the device range).
-  void (*polyline)(int n, const float* world, const float* dev);
-  void (*fill_area)(int n, const float* world, const float* dev);
+  void (*polyline)(int n, const float* world, const float* dev) = nullptr;
+  void (*fill_area)(int n, const float* world, const float* dev) = nullptr;
   // A whole polymarker as one record (text metafiles). When null the kernel draws the
   // shapes: marker_begin once, then marker_shape for each stroke of each marker.
-  void (*polymarker)(int n, const float* world);
-  void (*marker_begin)(int n);
+  void (*polymarker)(int n, const float* world) = nullptr;
+  void (*marker_begin)(int n) = nullptr;
   // One stroke of a marker: nv vertices in device units (a single vertex: one point).
   // shadow: a drop-shadow copy, drawn in the screen's black.
-  void (*marker_shape)(int nv, const float* dev, int shadow);
+  void (*marker_shape)(int nv, const float* dev, int shadow) = nullptr;
   // A string at a world position.
-  void (*text)(float x, float y, const char* string);
+  void (*text)(float x, float y, const char* string) = nullptr;
   // Fills a world rectangle (xmin, xmax, ymin, ymax) with the background; dev holds its
   // corners in device units (xmin, ymin, xmax, ymax).
-  void (*clear_region)(const float world[4], const float dev[4]);
-  void (*message)(const char* text);
+  void (*clear_region)(const float world[4], const float dev[4]) = nullptr;
+  void (*message)(const char* text) = nullptr;
 };
 
 // The device of a workstation type (the recording device until a writer is registered);
@@ -86,7 +86,7 @@ struct GksCall {
 // The calls kept since the last gdev_clear_calls, oldest first. The log keeps at most
 // GDEV_MAX_CALLS calls (a long batch run must not grow without bound); later ones are only
 // counted.
-constexpr std::size_t GDEV_MAX_CALLS = 200000;
+constexpr std::size_t GDEV_MAX_CALLS = 50000;
 const std::vector<GksCall>& gdev_calls();
 long gdev_dropped_calls();
 void gdev_clear_calls();

@@ -95,3 +95,16 @@ TEST_F(Line, PolylinesInDeviceUnitsAndWhollyOutsideNotDrawn) {
 }
 
 }  // namespace
+
+namespace {
+
+// A long run without a writer keeps a bounded log of what it drew and counts the rest.
+TEST_F(Line, RecordedCallsAreBounded) {
+  open(WS_PS);
+  const float l[4] = {0, 0, 1, 1};
+  for (std::size_t i = 0; i < GDEV_MAX_CALLS + 10; ++i) ASSERT_EQ(gpolyline(2, l), 0);
+  EXPECT_EQ(gdev_calls().size(), GDEV_MAX_CALLS);
+  EXPECT_EQ(gdev_dropped_calls(), 10);
+}
+
+}  // namespace
