@@ -119,35 +119,34 @@ TEST_F(Colors, MalformedTables) {
   const struct { std::string text; int colors; std::string err; } t[] = {
       {"# a comment\n 0 red 1 0 0\r\nblue #0000FF\n  \n3 white 1.0 1.0 1.0\n", 3, ""},
       {"red 255 0 0\nneg -0.1 0 0\nok .5 .5 .5\n", 1,
-       "F line 1: colour fractions must lie from 0 to 1: red 255 0 0\n"
-       "F line 2: colour fractions must lie from 0 to 1: neg -0.1 0 0\n"},
+       "@ line 1: colour fractions must lie from 0 to 1: red 255 0 0\n"
+       "@ line 2: colour fractions must lie from 0 to 1: neg -0.1 0 0\n"},
       {"red 1 0\ngreen one 1 0\nblue 0 0 1 extra words\n", 1,
-       "F line 1: not a name and three colour fractions: red 1 0\n"
-       "F line 2: not a name and three colour fractions: green one 1 0\n"},
+       "@ line 1: not a name and three colour fractions: red 1 0\n"
+       "@ line 2: not a name and three colour fractions: green one 1 0\n"},
       {"red #ff00\nred #ff00zz\n7\n", 0,
-       "F line 1: colour is not #rrggbb: red #ff00\nF line 2: colour is not #rrggbb: red #ff00zz\n"
-       "F line 3: not a name and three colour fractions: 7\n"},
+       "@ line 1: colour is not #rrggbb: red #ff00\n@ line 2: colour is not #rrggbb: red #ff00zz\n"
+       "@ line 3: not a name and three colour fractions: 7\n"},
       {"averyveryverylongcolourname 1 0 0\n", 0,
-       "F line 1: colour name longer than 19 characters: averyveryverylongcolourname\n"},
-      {std::string(10240, 'x') + "\nred 1 0 0\n", 1, "F line 1: line longer than 100 characters\n"},
+       "@ line 1: colour name longer than 19 characters: averyveryverylongcolourname\n"},
+      {std::string(10240, 'x') + "\nred 1 0 0\n", 1, "@ line 1: line longer than 100 characters\n"},
       {junk, 0,
-       "F line 1: not a line of text\nF line 2: not a line of text\nF line 3: not a line of text\n"
-       "F is not a colour table\n"},
+       "@ line 1: not a line of text\n@ line 2: not a line of text\n@ line 3: not a line of text\n"
+       "@ is not a colour table\n"},
       {std::string(10, 'z') + "\n" + std::string(10, 'z') + "\nz\nz\nz\nz\nz\nz\nz\nz\nok 0 0 0\n", 1,
-       "F line 1: not a name and three colour fractions: zzzzzzzzzz\n"
-       "F line 2: not a name and three colour fractions: zzzzzzzzzz\n"
-       "F line 3: not a name and three colour fractions: z\nF line 4: not a name and three colour fractions: z\n"
-       "F line 5: not a name and three colour fractions: z\nF: 5 more lines could not be read\n"},
-      {many, 256, "F: more than 256 colours, the rest is ignored\n"},
+       "@ line 1: not a name and three colour fractions: zzzzzzzzzz\n"
+       "@ line 2: not a name and three colour fractions: zzzzzzzzzz\n"
+       "@ line 3: not a name and three colour fractions: z\n@ line 4: not a name and three colour fractions: z\n"
+       "@ line 5: not a name and three colour fractions: z\n@: 5 more lines could not be read\n"},
+      {many, 256, "@: more than 256 colours, the rest is ignored\n"},
   };
   const std::string file = dir_ + "/bad.clr";
   for (const auto& c : t) {
     write_file(file, c.text);
     CaptureStderr();
     EXPECT_EQ(CLR_read_table(file.c_str()), c.colors) << c.text.substr(0, 30);
-    std::string want = c.err;
-    for (std::size_t p = 0; (p = want.find('F', p)) != std::string::npos && (p == 0 || want[p - 1] == '\n');)
-      want.replace(p, 1, "CLR_read_table: " + file), p += file.size();
+    std::string want;  // '@' stands for the routine and the file
+    for (const char ch : c.err) want += ch == '@' ? "CLR_read_table: " + file : std::string(1, ch);
     EXPECT_EQ(GetCapturedStderr(), want) << c.text.substr(0, 30);
   }
   // A missing file is reported and skipped; later files still load.
