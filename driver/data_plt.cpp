@@ -16,7 +16,7 @@
 #include "driver/plt_tool.h"
 #include "files/files.h"
 #include "graphics/colors.h"
-#include "graphics/gks_tran.h"
+#include "graphics/gks_tool.h"
 #include "plot/map.h"
 #include "surface/var_tool.h"
 

@@ -19,7 +19,7 @@
 #include "config/string.h"
 #include "config/system.h"
 #include "files/files.h"
-#include "graphics/gks_tran.h"
+#include "graphics/gks_tool.h"
 #include "plot/maptran.h"
 #include "plot/region.h"
 #include "surface/cty_tool.h"

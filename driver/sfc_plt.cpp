@@ -20,7 +20,7 @@
 #include "driver/plt_tool.h"
 #include "files/files.h"
 #include "graphics/gks_loop.h"
-#include "graphics/gks_tran.h"
+#include "graphics/gks_tool.h"
 #include "plot/map.h"
 #include "surface/cty_read.h"
 #include "surface/cty_tool.h"

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "graphics/gks_tran.h"
+#include "graphics/gks_tool.h"
 #include "plot/maptran.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include "config/flag.h"
 #include "config/mess.h"
 #include "config/resrc.h"
-#include "graphics/gks_tran.h"
+#include "graphics/gks_tool.h"
 
 namespace {
 
@@ -62,7 +62,8 @@ TEST_F(Plt, PlotParametersAndDumps) {
   RES_put("plot_param", "gridx1"), RES_put("out_file", "cdf,png");
   PLT_param_decode();
   EXPECT_EQ(std::tuple(GRD_get_grid_factor(), PLT_get_dump()), std::tuple(1, 4));
-  // Plot type "none" opens nothing.
+  // Plot type "none" opens nothing. A file device needs neither a display nor an answer.
+  FLAG_set(FLAG_DEVICE, WS_PS);
   for (const auto& [type, result, open] : {std::tuple{99, -1, 0}, {-9999, 0, 1}}) {
     FLAG_set(11, type);
     EXPECT_EQ((std::tuple{PLT_open(1.0F), gchk_graphics()}), std::tuple(result, open));

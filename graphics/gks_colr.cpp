@@ -1,0 +1,141 @@
+// Device colours and the background.
+#include "graphics/gks_colr.h"
+
+#include <array>
+#include <cctype>
+#include <cmath>
+#include <string>
+
+#include "config/mess.h"
+#include "config/resrc.h"
+#include "config/string.h"
+#include "graphics/colors.h"
+#include "graphics/gks_dev.h"
+#include "graphics/gks_obj.h"
+#include "graphics/gks_tool.h"
+
+namespace {
+
+struct DevColor {
+  int pixel = -1;
+  float r = 0.0F, g = 0.0F, b = 0.0F;
+};
+
+std::array<DevColor, GKS_BACKGROUND_SLOT + 1> colors;
+std::string background_name;
+bool inverse = false;
+
+int slot(int index) { return index == GKS_BACKGROUND ? GKS_BACKGROUND_SLOT : index; }
+bool in_table(int index) { return index >= GKS_BACKGROUND && index <= GKS_BACKGROUND_SLOT; }
+float fraction(float v) { return v < 0.0F ? 0.0F : v > 1.0F ? 1.0F : v; }
+
+// Print colours: black, white and gray in their plain, bold and thick forms.
+float print_level(int index) {
+  const int k = (index - GKS_PRINT_FIRST) / 3;
+  return k == 0 ? 0.0F : k == 1 ? 1.0F : 0.7F;
+}
+
+// Shown in messages: a user's text cut short, with control bytes as '?'.
+std::string printable(const std::string& s) {
+  std::string out = s.substr(0, 40);
+  for (char& c : out)
+    if (!std::isprint(static_cast<unsigned char>(c))) c = '?';
+  return out;
+}
+
+}  // namespace
+
+int gis_valid_colr(int index) {
+  return (in_table(index) || (index >= GKS_PRINT_FIRST && index <= GKS_PRINT_LAST)) ? 1 : 0;
+}
+
+int gset_colr_rep(int, int index, const float rgb[3]) {
+  if (!in_table(index)) return gerr_printf("gset_colr_rep", "invalid color index: %d\n", index);
+  if (rgb == nullptr || !std::isfinite(rgb[0]) || !std::isfinite(rgb[1]) || !std::isfinite(rgb[2]))
+    return gerr_printf("gset_colr_rep", "invalid color for index %d\n", index);
+  const float c[3] = {fraction(rgb[0]), fraction(rgb[1]), fraction(rgb[2])};
+  DevColor& d = colors[slot(index)];
+  d.r = c[0], d.g = c[1], d.b = c[2];
+  // Without a device the colour waits in the table: the device gets every colour when it
+  // opens and its plot is reset.
+  const GksDevice* dev = gdev_cur();
+  if (dev == nullptr) return -1;
+  const int pixel = dev->state != nullptr ? dev->state(GOBJ_COLR, index, c, 3) : slot(index);
+  if (pixel < 0) return -1;
+  d.pixel = pixel;
+  if (!gtype_is_META()) gnew_obj(GOBJ_COLR, index, sizeof c, c);
+  return 0;
+}
+
+int gget_color_ind(int index) { return in_table(index) ? colors[slot(index)].pixel : -1; }
+
+int gget_color_rgb(int index, float* r, float* g, float* b) {
+  float c[3];
+  if (in_table(index)) {
+    const DevColor& d = colors[slot(index)];
+    c[0] = d.r, c[1] = d.g, c[2] = d.b;
+  } else if (index >= GKS_PRINT_FIRST && index <= GKS_PRINT_LAST) {
+    c[0] = c[1] = c[2] = print_level(index);
+  } else {
+    return -1;
+  }
+  if (r != nullptr) *r = c[0];
+  if (g != nullptr) *g = c[1];
+  if (b != nullptr) *b = c[2];
+  return 0;
+}
+
+int gget_color_rgb256(int index, int* r, int* g, int* b) {
+  float c[3];
+  if (gget_color_rgb(index, &c[0], &c[1], &c[2]) != 0) return -1;
+  if (r != nullptr) *r = static_cast<int>(c[0] * 255.0F + 0.5F);
+  if (g != nullptr) *g = static_cast<int>(c[1] * 255.0F + 0.5F);
+  if (b != nullptr) *b = static_cast<int>(c[2] * 255.0F + 0.5F);
+  return 0;
+}
+
+void gclear_colors() {
+  for (DevColor& d : colors) d.pixel = -1;
+}
+
+int gsetter_colr(const char* routine, int index, int* stored) {
+  if (!gchk_graphics()) return gerr_printf(routine, "GKS not opened\n");
+  if (!gis_valid_colr(index)) return gerr_printf(routine, "invalid color index: %d\n", index);
+  int s = index;
+  if (gtype_is_WIN_PIX()) {
+    if (index >= GKS_PRINT_FIRST) s = 1;
+    if (gget_color_ind(s) < 0) return gerr_printf(routine, "color index not initialized\n");
+  }
+  *stored = s;
+  return 0;
+}
+
+int ginit_background() {
+  std::string name = background_name;
+  if (name.empty()) {
+    const char* res = RES_get("background");
+    if (res != nullptr) name = res;
+  }
+  const float def = inverse ? 1.0F : 0.0F;
+  float c[3] = {def, def, def};
+  const bool is_default = name.empty() || stricmp(name.c_str(), "none") == 0 || stricmp(name.c_str(), "def") == 0 ||
+                          stricmp(name.c_str(), "over") == 0;
+  if (!is_default) {
+    const int i = CLR_get_ind(name.c_str());
+    bool found = false;
+    if (i >= GKS_PRINT_FIRST && i <= GKS_PRINT_LAST) {
+      found = gget_color_rgb(i, &c[0], &c[1], &c[2]) == 0;
+    } else if (i >= 0) {
+      found = CLR_get_rgb(i, &c[0], &c[1], &c[2]) == 0;
+    }
+    if (!found) {
+      MESS_print(MESS_WARN, "ginit_background: Unknown background colour: %s\n", printable(name).c_str());
+      c[0] = c[1] = c[2] = def;
+    }
+  }
+  return gset_colr_rep(1, GKS_BACKGROUND, c);
+}
+
+void gset_background(const char* name) { background_name = name != nullptr ? name : ""; }
+void gset_inverse(int on) { inverse = on != 0; }
+int gget_inverse() { return inverse ? 1 : 0; }

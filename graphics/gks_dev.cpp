@@ -1,0 +1,274 @@
+// Output devices: the table of devices by workstation type, the recording device, and
+// the window device's connection to the display.
+#include "graphics/gks_dev.h"
+
+#include <X11/Xlib.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <new>
+#include <string>
+
+#include "config/flag.h"
+#include "config/mess.h"
+#include "graphics/gks_colr.h"
+#include "graphics/gks_obj.h"
+#include "graphics/gks_tool.h"
+#include "graphics/gks_tran.h"
+
+namespace {
+
+std::vector<GksCall> calls;
+long dropped = 0;
+
+void keep(int code, int arg, const float* values, int count, const char* text = nullptr) {
+  if (calls.size() >= GDEV_MAX_CALLS) {
+    ++dropped;
+    return;
+  }
+  try {
+    GksCall c{code, arg, {}, text != nullptr ? text : ""};
+    if (values != nullptr && count > 0) c.values.assign(values, values + count);
+    calls.push_back(std::move(c));
+  } catch (const std::bad_alloc&) {
+    ++dropped;
+  }
+}
+
+// The first field of a device string (a file or display name) and the second.
+std::string field(const char* device_string, int index) {
+  std::string s = device_string != nullptr ? device_string : "";
+  for (int i = 0; i < index; ++i) {
+    const std::size_t comma = s.find(',');
+    if (comma == std::string::npos) return {};
+    s = s.substr(comma + 1);
+  }
+  return s.substr(0, s.find(','));
+}
+
+// ---- recording device ----
+
+const char* kind_name(int type) {
+  switch (type) {
+    case WS_PS:
+      return "PostScript";
+    case WS_HPGL:
+      return "HPGL";
+    default:
+      return "metafile";
+  }
+}
+
+// The file a writer would make: the device string's first field, else the device's
+// environment variable, else its default name.
+std::string output_name(int type, const char* device_string) {
+  std::string name = field(device_string, 0);
+  const char* env = nullptr;
+  if (name.empty()) {
+    if (type == WS_PS) {
+      env = std::getenv("zavps_print");
+      if (env == nullptr || *env == '\0') env = std::getenv("PSPRINT");
+    } else {
+      env = std::getenv(type == WS_HPGL ? "zavhp_out" : "zavmeta_out");
+    }
+    if (env != nullptr && *env != '\0') name = env;
+  }
+  if (name.empty()) name = type == WS_PS ? "zav.ps" : type == WS_HPGL ? "zav.hpgl" : "zav.meta";
+  return name;
+}
+
+// Surfaces of the file devices on their default pages: PostScript letter in points,
+// HPGL 10.5 by 8 inches in plotter units, the metafile's 1000 by 800 units. The window
+// size is one more than the surface, as a window of n pixels spans n-1 units.
+int rec_open(int type, const char* device_string) {
+  switch (type) {
+    case WS_PS:
+      gset_win_size(757.0F, 577.0F);
+      break;
+    case WS_HPGL:
+      gset_win_size(10151.0F, 7613.5F);
+      gset_win_offset(10.0F, 10.0F);
+      break;
+    default:
+      gset_win_size(1001.0F, 801.0F);
+      break;
+  }
+  MESS_print(MESS_WARN, "gopen_ws: %s output is not available: %s is not written\n", kind_name(type),
+             output_name(type, device_string).c_str());
+  keep(GDEV_OPEN, type, nullptr, 0, device_string);
+  return 0;
+}
+
+int rec_close() {
+  keep(GDEV_CLOSE, gget_win_type(), nullptr, 0);
+  return 0;
+}
+
+void rec_init(int mode) { keep(GDEV_INIT, mode, nullptr, 0); }
+void rec_clear() { keep(GDEV_CLEAR, 0, nullptr, 0); }
+void rec_clip(const float rect[4]) { keep(GDEV_CLIP, 0, rect, 4); }
+
+int rec_state(int code, int arg, const float* values, int count) {
+  keep(code, arg, values, count);
+  // Every colour is "allocated": its pixel is its slot.
+  if (code == GOBJ_COLR) return arg < 0 ? GKS_BACKGROUND_SLOT : arg;
+  return 0;
+}
+
+void rec_polyline(int n, const float*, const float* dev) { keep(GOBJ_LINE, n, dev, 2 * n); }
+void rec_fill(int n, const float*, const float* dev) { keep(GOBJ_FILL, n, dev, 2 * n); }
+void rec_mark_begin(int n) { keep(GDEV_MARK_BEGIN, n, nullptr, 0); }
+void rec_mark_shape(int nv, const float* dev, int shadow) {
+  keep(shadow ? GDEV_MARK_SHADOW : GDEV_MARK_SHAPE, nv, dev, 2 * nv);
+}
+void rec_text(float x, float y, const char* s) {
+  const float p[2] = {x, y};
+  keep(GOBJ_TEXT, 0, p, 2, s);
+}
+void rec_clear_region(const float*, const float dev[4]) { keep(GOBJ_CLEAR, 0, dev, 4); }
+void rec_message(const char* text) { keep(GOBJ_MESSAGE, 0, nullptr, 0, text); }
+
+const GksDevice recorder{
+    .name = "recorder",
+    .open = rec_open,
+    .close = rec_close,
+    .init = rec_init,
+    .clear = rec_clear,
+    .clip = rec_clip,
+    .state = rec_state,
+    .polyline = rec_polyline,
+    .fill_area = rec_fill,
+    .polymarker = nullptr,
+    .marker_begin = rec_mark_begin,
+    .marker_shape = rec_mark_shape,
+    .text = rec_text,
+    .clear_region = rec_clear_region,
+    .message = rec_message,
+};
+
+// ---- window device ----
+
+// The connection to the display. The window itself and its drawing arrive with the X11
+// writer; until then a window workstation records its calls like the file devices.
+Display* display = nullptr;
+
+int win_open(int type, const char* device_string) {
+  if (type == WS_XDRAW) {
+    std::string params = field(device_string, 1);
+    if (params.empty()) {
+      const char* env = std::getenv("zavwindow");
+      if (env == nullptr || *env == '\0') env = std::getenv("WINDOW");
+      if (env != nullptr) params = env;
+    }
+    if (params.empty()) return gerr_printf("gopen_ws", "window parameters not specified\n");
+  }
+  const std::string name = field(device_string, 0);
+  display = XOpenDisplay(name.empty() ? nullptr : name.c_str());
+  if (display == nullptr) {
+    if (!gget_display_optional()) return gerr_printf("gopen_ws", "unable to connect to display\n");
+    MESS_print(MESS_MESS, "gopen_ws: no display: the plot is drawn into nothing\n");
+  } else {
+    MESS_print(MESS_WARN, "gopen_ws: the window device is not available: nothing is shown\n");
+  }
+  gset_win_size(640.0F, 512.0F);
+  keep(GDEV_OPEN, type, nullptr, 0, device_string);
+  return 0;
+}
+
+int win_close() {
+  if (display != nullptr) XCloseDisplay(display);
+  display = nullptr;
+  return rec_close();
+}
+
+const GksDevice window{
+    .name = "window",
+    .open = win_open,
+    .close = win_close,
+    .init = rec_init,
+    .clear = rec_clear,
+    .clip = rec_clip,
+    .state = rec_state,
+    .polyline = rec_polyline,
+    .fill_area = rec_fill,
+    .polymarker = nullptr,
+    .marker_begin = rec_mark_begin,
+    .marker_shape = rec_mark_shape,
+    .text = rec_text,
+    .clear_region = rec_clear_region,
+    .message = rec_message,
+};
+
+// ---- device table ----
+
+struct Slot {
+  int type;
+  const GksDevice* builtin;
+  const GksDevice* plugged;
+};
+
+Slot devices[] = {
+    {WS_X11, &window, nullptr}, {WS_META, &recorder, nullptr}, {WS_PS, &recorder, nullptr},
+    {WS_HPGL, &recorder, nullptr}, {WS_XDRAW, &window, nullptr},
+};
+
+Slot* slot_of(int type) {
+  for (Slot& s : devices)
+    if (s.type == type) return &s;
+  return nullptr;
+}
+
+}  // namespace
+
+const GksDevice* gdev_get(int type) {
+  const Slot* s = slot_of(type);
+  if (s == nullptr) return nullptr;
+  return s->plugged != nullptr ? s->plugged : s->builtin;
+}
+
+const GksDevice* gdev_register(int type, const GksDevice* device) {
+  Slot* s = slot_of(type);
+  if (s == nullptr) return nullptr;
+  const GksDevice* previous = gdev_get(type);
+  s->plugged = device;
+  return previous;
+}
+
+const GksDevice* gdev_cur() { return gchk_graphics() ? gdev_get(gget_win_type()) : nullptr; }
+
+const std::vector<GksCall>& gdev_calls() { return calls; }
+long gdev_dropped_calls() { return dropped; }
+void gdev_clear_calls() {
+  calls.clear();
+  dropped = 0;
+}
+
+// ---- helpers for the kernel modules ----
+
+int gdev_finite(int n, const float* points) {
+  if (points == nullptr) return 0;
+  for (int i = 0; i < 2 * n; ++i)
+    if (!std::isfinite(points[i])) return 0;
+  return 1;
+}
+
+bool gdev_points(int n, const float* world, std::vector<float>* dev) {
+  try {
+    dev->resize(2 * static_cast<std::size_t>(n));
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  for (int i = 0; i < n; ++i) {
+    (*dev)[2 * i] = xW_dev(world[2 * i]);
+    (*dev)[2 * i + 1] = yW_dev(world[2 * i + 1]);
+  }
+  return true;
+}
+
+int gdev_state(int code, int arg, const float* values, int count) {
+  const GksDevice* dev = gdev_cur();
+  const int r = (dev != nullptr && dev->state != nullptr) ? dev->state(code, arg, values, count) : 0;
+  if (r < 0) return -1;
+  if (!gtype_is_META()) gnew_obj(code, arg, count > 0 ? count * sizeof(float) : 0, values);
+  return r;
+}

@@ -1,0 +1,553 @@
+// Graphics kernel: the workstation and the GPH_ plotting layer.
+#include "graphics/gks_tool.h"
+
+#include <cmath>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "config/fileio.h"
+#include "config/flag.h"
+#include "config/mess.h"
+#include "config/missing.h"
+#include "config/prompt.h"
+#include "config/resrc.h"
+#include "config/string.h"
+#include "config/system.h"
+#include "graphics/colors.h"
+#include "graphics/gks_colr.h"
+#include "graphics/gks_dev.h"
+#include "graphics/gks_fill.h"
+#include "graphics/gks_line.h"
+#include "graphics/gks_loop.h"
+#include "graphics/gks_mark.h"
+#include "graphics/gks_obj.h"
+#include "graphics/gks_text.h"
+#include "graphics/gks_tran.h"
+
+namespace {
+
+constexpr double pi = 3.14159265358979323846;
+
+// Error stream: open after gopen_gks; a named error file, or the messages' error level.
+bool err_open = false;
+std::FILE* err_file = nullptr;
+
+int win_type = 0;
+bool graphics_open = false;
+int ws_id = 1;
+bool display_optional = false;
+// The type came from the batch default rather than from the user.
+bool type_defaulted = false;
+std::string prog_name = "X11_Graph";
+std::string win_title = "X11_Graph";
+
+float sizex = 1.0F, sizey = 1.0F, offx = 0.0F, offy = 0.0F;
+// NDC extent of the display space; the longer side is 1.
+float xvp = 1.0F, yvp = 1.0F;
+std::string def_font;
+
+std::string vformat(const char* format, va_list args) {
+  if (format == nullptr) return {};
+  va_list copy;
+  va_copy(copy, args);
+  const int n = std::vsnprintf(nullptr, 0, format, copy);
+  va_end(copy);
+  if (n <= 0) return {};
+  try {
+    std::string s(static_cast<std::size_t>(n) + 1, '\0');
+    std::vsnprintf(s.data(), s.size(), format, args);
+    s.resize(static_cast<std::size_t>(n));
+    return s;
+  } catch (const std::bad_alloc&) {
+    return {};
+  }
+}
+
+// The device string of a device specification: everything after the first comma.
+std::string device_rest(const char* spec) {
+  if (spec == nullptr) return {};
+  const char* comma = std::strchr(spec, ',');
+  if (comma == nullptr) return {};
+  std::string rest = comma + 1;
+  while (!rest.empty() && (rest.back() == ' ' || rest.back() == '\t' || rest.back() == '\n')) rest.pop_back();
+  std::size_t b = 0;
+  while (b < rest.size() && (rest[b] == ' ' || rest[b] == '\t')) ++b;
+  return rest.substr(b);
+}
+
+int init_mode(int type) {
+  switch (type) {
+    case WS_PS:
+      return 2;
+    case WS_HPGL:
+      return 3;
+    case WS_META:
+      return 4;
+    default:
+      return 0;
+  }
+}
+
+bool is_set(float v) { return v != MISSING && std::isfinite(v); }
+bool is_set(int v) { return v != MISSING_INT; }
+
+int draw_circle(float x, float y, float r, bool fill) {
+  float pts[74];
+  for (int k = 0; k <= 36; ++k) {
+    const double a = k * 10.0 * pi / 180.0;
+    pts[2 * k] = x + static_cast<float>(r * std::cos(a));
+    pts[2 * k + 1] = y + static_cast<float>(r * std::sin(a));
+  }
+  return fill ? gfill_area(37, pts) : gpolyline(37, pts);
+}
+
+int draw_rect(float x1, float y1, float x2, float y2, bool fill) {
+  const float pts[10] = {x1, y1, x2, y1, x2, y2, x1, y2, x1, y1};
+  return fill ? gfill_area(5, pts) : gpolyline(5, pts);
+}
+
+}  // namespace
+
+// ---- kernel errors ----
+
+int gopen_gks(const char* name, int) {
+  if (err_file != nullptr) FILE_close(err_file);
+  err_file = nullptr;
+  if (name != nullptr && *name != '\0') {
+    err_file = FILE_open(name, "w");
+    if (err_file == nullptr) return -1;
+  }
+  err_open = true;
+  return 0;
+}
+
+int gclose_gks() {
+  if (err_file != nullptr) FILE_close(err_file);
+  err_file = nullptr;
+  err_open = false;
+  return 0;
+}
+
+int gerr_printf(const char* routine, const char* format, ...) {
+  if (!err_open) return -1;
+  va_list args;
+  va_start(args, format);
+  const std::string text = vformat(format, args);
+  va_end(args);
+  const char* r = routine != nullptr ? routine : "";
+  if (err_file != nullptr) {
+    std::fprintf(err_file, "%s: %s", r, text.c_str());
+    std::fflush(err_file);
+  } else {
+    MESS_print(MESS_ERROR, "%s: %s", r, text.c_str());
+  }
+  return -1;
+}
+
+// ---- workstation type ----
+
+int gget_win_type() { return win_type; }
+void gset_win_type(int type) { win_type = type; }
+int gtype_is_WIN() { return win_type == WS_X11 ? 1 : 0; }
+int gtype_is_PIX() { return win_type == WS_XDRAW ? 1 : 0; }
+int gtype_is_WIN_PIX() { return (win_type == WS_X11 || win_type == WS_XDRAW) ? 1 : 0; }
+int gtype_is_PS() { return win_type == WS_PS ? 1 : 0; }
+int gtype_is_HPGL() { return win_type == WS_HPGL ? 1 : 0; }
+int gtype_is_META() { return win_type == WS_META ? 1 : 0; }
+
+int gdevice_setup(const char* spec, char* rest, std::size_t size) {
+  const std::string tail = device_rest(spec);
+  if (rest != nullptr) copy_bounded(rest, size, tail);
+  std::string first = spec != nullptr ? spec : "";
+  first = first.substr(0, first.find(','));
+  return RES_set_device(first.c_str());
+}
+
+void gset_display_optional(int on) { display_optional = on != 0; }
+int gget_display_optional() { return display_optional ? 1 : 0; }
+
+void gset_prog_name(const char* name) { prog_name = name != nullptr ? name : ""; }
+const char* gget_prog_name() { return prog_name.c_str(); }
+void gset_win_title(const char* title) { win_title = title != nullptr ? title : ""; }
+const char* gget_win_title() { return win_title.c_str(); }
+
+// ---- opening and closing ----
+
+int gopen_ws(int, const char* device_string, int type) {
+  if (graphics_open) return gerr_printf("gopen_ws", "workstation already open\n");
+  if (type == WS_PS) {
+    const char* p = std::getenv("zavprint");
+    if (p != nullptr && stricmp(p, "hpgl") == 0) type = WS_HPGL;
+  }
+  const GksDevice* dev = gdev_get(type);
+  if (dev == nullptr) return gerr_printf("gopen_ws", "invalid workstation type: %d\n", type);
+  const int previous = win_type;
+  win_type = type;
+  gset_cache(0);
+  gset_win_offset(0.0F, 0.0F);
+  gclear_colors();
+  if (dev->open != nullptr && dev->open(type, device_string != nullptr ? device_string : "") < 0) {
+    win_type = previous;
+    return -1;
+  }
+  graphics_open = true;
+  ginit_objs();
+  ginit_plot(init_mode(type));
+  ginit_background();
+  return 0;
+}
+
+int gclose_ws(int) {
+  if (!graphics_open) return -1;
+  // Frame pictures live on the window only; the table goes with the workstation.
+  gdelete_all_frames();
+  const GksDevice* dev = gdev_cur();
+  const int r = (dev != nullptr && dev->close != nullptr) ? dev->close() : 0;
+  if (gtype_is_WIN()) gclear_objs();
+  gset_win_size(0.0F, 0.0F);
+  graphics_open = false;
+  return r < 0 ? -1 : 0;
+}
+
+int gactivate_ws(int) { return 0; }
+int gdeactivate_ws(int) { return 0; }
+int gemergency_close_gks() { return 0; }
+
+int gchk_graphics() { return graphics_open ? 1 : 0; }
+
+int gclear_ws(int, int) {
+  if (!graphics_open) return -1;
+  const GksDevice* dev = gdev_cur();
+  if (dev->clear != nullptr) dev->clear();
+  // A window starts its picture again; a file keeps what it has written, and its
+  // attribute records must keep matching the kernel's state.
+  if (gtype_is_WIN()) {
+    gclear_objs();
+    ginit_plot(-1);
+  }
+  return 0;
+}
+
+void ginit_plot(int mode) {
+  greset_text();
+  greset_line();
+  greset_marker();
+  greset_fill();
+  const GksDevice* dev = gdev_cur();
+  if (mode != -1) {
+    ginit_tran(mode);
+    ginit_text(mode);
+    ginit_line(mode);
+    ginit_marker(mode);
+    ginit_fill(mode);
+  }
+  if (dev != nullptr && dev->init != nullptr) dev->init(mode);
+}
+
+// ---- drawing-list entries ----
+
+int gclear_region(const float rect[4]) {
+  if (!graphics_open) return gerr_printf("gclear_region", "GKS not opened\n");
+  if (rect == nullptr || !gdev_finite(2, rect)) return gerr_printf("gclear_region", "invalid rectangle\n");
+  const float dev[4] = {xW_dev(rect[0]), yW_dev(rect[2]), xW_dev(rect[1]), yW_dev(rect[3])};
+  if (!gtype_is_META()) gnew_obj(GOBJ_CLEAR, 0, 4 * sizeof(float), rect);
+  const GksDevice* d = gdev_cur();
+  if (d->clear_region != nullptr) d->clear_region(rect, dev);
+  return 0;
+}
+
+int gmessage(int flag, const char* text) {
+  if (!graphics_open || text == nullptr) return -1;
+  gnew_obj(GOBJ_MESSAGE, flag, std::strlen(text) + 1, text);
+  const GksDevice* d = gdev_cur();
+  if (d->message != nullptr) d->message(text);
+  return 0;
+}
+
+// ---- plotting layer: opening and closing ----
+
+int GPH_setup(int ws, int, float panel[4], float aspect) {
+  const std::string device = device_rest(RES_get("device"));
+  // The "draw" resource is read by the plot layers themselves.
+  int type = FLAG_get(FLAG_DEVICE);
+  type_defaulted = false;
+  if (type < 1) {
+    type = FLAG_batch() ? WS_X11 : 0;
+    type_defaulted = type == WS_X11;
+  }
+  display_optional = type_defaulted;
+  GPH_set_win_title();
+  CLR_read_table(nullptr);
+  GPH_begin(ws, device.c_str(), type);
+  return GPH_reset(ws, win_type, panel, aspect);
+}
+
+void GPH_set_win_title() {
+  char own[RES_TEXT_LEN] = "";
+  RES_get_progname(own);
+  const char* name = RES_get("name");
+  const bool named = name != nullptr && *name != '\0';
+  gset_prog_name(named ? name : own);
+  const char* title = RES_get("title");
+  if (title != nullptr && *title != '\0')
+    gset_win_title(title);
+  else if (named)
+    gset_win_title(name[0] == '+' ? name + 1 : name);
+  else
+    gset_win_title(own);
+}
+
+int GPH_begin(int, const char* device_string, int type) {
+  // The kernel's own error file of an earlier run must not be taken for this run's.
+  if (FILE_exist("zavgks.err")) FILE_delete("zavgks.err");
+  ws_id = 1;
+  std::string device = device_string != nullptr ? device_string : "";
+  if (type == 0) {
+    char answer[82] = "";
+    ZAV_prompts("Display (D) or Postscript (P): ", answer, 80);
+    type = RES_set_device(answer);
+    FLAG_set(FLAG_DEVICE, type);
+    if (device.empty()) device = device_rest(answer);
+  }
+  if (!graphics_open) {
+    if (gopen_gks(nullptr, 0) != 0) {
+      MESS_print(MESS_ERROR, "GPH_begin: Error opening Kernel System\n");
+      ZAV_exit(4);
+    }
+    if (gopen_ws(ws_id, device.c_str(), type) != 0) {
+      MESS_print(MESS_ERROR, "GPH_begin: Error opening workstation\n");
+      ZAV_exit(4);
+    }
+  }
+  return 0;
+}
+
+int GPH_reset(int ws, int type, float panel[4], float aspect) {
+  if (!graphics_open) return -1;
+  gclear_ws(ws, 1);
+  ginq_maxview(&xvp, &yvp);
+  const float page[4] = {0.0F, xvp, 0.0F, yvp};
+  gset_ws_win(ws, page);
+  gset_vp(1, page);
+  gset_win(1, page);
+  GPH_panel(ws, type, panel, aspect);
+  for (int i = 0; i < CLR_get_num(); ++i) {
+    float rgb[3];
+    if (CLR_get_rgb(i, &rgb[0], &rgb[1], &rgb[2]) == 0) gset_colr_rep(ws, i, rgb);
+  }
+  GPH_text_font(nullptr);
+  return 0;
+}
+
+int GPH_panel(int, int, float panel[4], float aspect) {
+  float m[4] = {0.0F, 0.0F, 0.0F, 0.0F};
+  if (panel != nullptr)
+    for (int i = 0; i < 4; ++i) m[i] = std::isfinite(panel[i]) ? panel[i] : 0.0F;
+  const float x0 = (sizex * m[0] + offx) * xvp, x1 = (sizex + offx - sizex * m[1]) * xvp;
+  const float y0 = (sizey * m[2] + offy) * yvp, y1 = (sizey + offy - sizey * m[3]) * yvp;
+  const float w = x1 - x0, h = y1 - y0;
+  if (!(w > 0.0F && h > 0.0F)) {
+    MESS_print(MESS_WARN, "GPH_panel: the margins leave no room for the plot\n");
+    return -1;
+  }
+  float ax = sizex * xvp, ay = sizey * yvp;
+  if (aspect != 0.0F && std::isfinite(aspect)) {
+    ax = std::fabs(aspect);
+    ay = 1.0F;
+  }
+  float nw = w, nh = h;
+  if (ax > 0.0F && ay > 0.0F) {
+    if (ay / h > ax / w) {
+      nw = h * ax / ay;
+    } else {
+      nh = w * ay / ax;
+    }
+  }
+  const float cx = (x0 + x1) / 2.0F, cy = (y0 + y1) / 2.0F;
+  const float rect[4] = {cx - nw / 2.0F, cx + nw / 2.0F, cy - nh / 2.0F, cy + nh / 2.0F};
+  for (int n : {2, 3}) {
+    gset_win(n, rect);
+    gset_vp(n, rect);
+  }
+  GPH_line_attr(nullptr);
+  GPH_fill_attr(nullptr);
+  GPH_mark_attr(nullptr, 1.0F);
+  GPH_text_attr(nullptr, 1.0F);
+  if (panel != nullptr)
+    for (int i = 0; i < 4; ++i) panel[i] = rect[i];
+  return 0;
+}
+
+void GPH_hold(int) {
+  // The window device serves the user here; the file devices have nothing to wait for.
+}
+
+void GPH_end(int ws) {
+  gdeactivate_ws(ws);
+  gclose_ws(ws);
+  gclose_gks();
+  // A batch default stays a default: the next plot may again go without a display.
+  if (!type_defaulted && win_type > 0) FLAG_set(FLAG_DEVICE, win_type);
+}
+
+// ---- plotting layer: view ----
+
+void GPH_set_view_size(float sx, float sy, float ox, float oy) {
+  sizex = sx;
+  sizey = sy;
+  offx = ox;
+  offy = oy;
+}
+
+void GPH_get_view_size(float view[4]) {
+  if (view == nullptr) return;
+  view[0] = offx * xvp;
+  view[1] = (offx + sizex) * xvp;
+  view[2] = offy * yvp;
+  view[3] = (offy + sizey) * yvp;
+}
+
+float GPH_get_vert_win_size() { return yvp; }
+
+int GPH_win(int n, const float rect[4]) { return gset_win(n, rect); }
+int GPH_view(int n, const float rect[4]) { return gset_vp(n, rect); }
+int GPH_trans(int n) { return gsel_norm_tran(n); }
+
+int GPH_get_win(int n, float rect[4]) {
+  int error = 0;
+  float t[8];
+  if (rect == nullptr || ginq_norm_tran(n, &error, t) != 0) return -1;
+  for (int i = 0; i < 4; ++i) rect[i] = t[i];
+  return 0;
+}
+
+int GPH_get_view(int n, float rect[4]) {
+  int error = 0;
+  float t[8];
+  if (rect == nullptr || ginq_norm_tran(n, &error, t) != 0) return -1;
+  for (int i = 0; i < 4; ++i) rect[i] = t[4 + i];
+  return 0;
+}
+
+void GPH_print_view(const float rect[4]) {
+  if (rect != nullptr) MESS_print(MESS_PRINT, "%5.2f %5.2f %5.2f %5.2f\n", rect[0], rect[1], rect[2], rect[3]);
+}
+
+// ---- plotting layer: drawing ----
+
+int GPH_line(float x1, float y1, float x2, float y2) {
+  const float pts[4] = {x1, y1, x2, y2};
+  return gpolyline(2, pts);
+}
+
+int GPH_rect(float x1, float y1, float x2, float y2) { return draw_rect(x1, y1, x2, y2, false); }
+int GPH_frect(float x1, float y1, float x2, float y2) { return draw_rect(x1, y1, x2, y2, true); }
+
+int GPH_border(const float rect[4]) {
+  if (rect == nullptr) return -1;
+  return draw_rect(rect[0], rect[2], rect[1], rect[3], false);
+}
+
+int GPH_circle(float x, float y, float r) { return draw_circle(x, y, r, false); }
+int GPH_fcircle(float x, float y, float r) { return draw_circle(x, y, r, true); }
+
+int GPH_mark(float x, float y) {
+  const float pt[2] = {x, y};
+  return gpolymarker(1, pt);
+}
+
+int GPH_pprint(const float position[2], const char* text) { return gtext(position, text); }
+
+int GPH_printf(float x, float y, const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  const std::string text = vformat(format, args);
+  va_end(args);
+  const float position[2] = {x, y};
+  return gtext(position, text.c_str());
+}
+
+int GPH_pprintf(const float position[2], const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  const std::string text = vformat(format, args);
+  va_end(args);
+  return gtext(position, text.c_str());
+}
+
+int GPH_text_rotate(float degrees) {
+  const double a = degrees * pi / 180.0;
+  return gset_char_up_vec(static_cast<float>(std::sin(a)), static_cast<float>(std::cos(a)));
+}
+
+int GPH_text_align(int horizontal, int vertical) { return gset_text_align(horizontal, vertical); }
+void GPH_get_text_align(int* horizontal, int* vertical) { ginq_text_align(horizontal, vertical); }
+
+void GPH_set_def_font(const char* name) { def_font = name != nullptr ? name : ""; }
+
+int GPH_text_font(const char* name) {
+  const char* n = (name != nullptr && *name != '\0') ? name : def_font.c_str();
+  return gset_fontprec(*n != '\0' ? gget_font_index(n) : 1, 2);
+}
+
+// ---- plotting layer: attribute bundles ----
+
+int GPH_line_attr(const AttribRec* attr) {
+  if (attr == nullptr) {
+    gset_linetype(1);
+    return gset_linewidth(0.0F);
+  }
+  if (attr->color >= 0) gset_line_colr_ind(attr->color);
+  if (is_set(attr->style)) gset_linetype(attr->style);
+  if (is_set(attr->width)) gset_linewidth(attr->width);
+  return 0;
+}
+
+int GPH_fill_attr(const AttribRec* attr) {
+  if (attr == nullptr) return gset_fill_int_style(1);
+  if (attr->color >= 0) gset_fill_colr_ind(attr->color);
+  if (attr->fill == 0) {
+    gset_fill_int_style(1);
+  } else if (is_set(attr->fill)) {
+    gset_fill_int_style(2);
+    gset_fill_style_ind(attr->fill);
+  }
+  return 0;
+}
+
+int GPH_mark_attr(const AttribRec* attr, float scale) {
+  if (attr == nullptr) return gset_marker_width(0.0F);
+  if (attr->color >= 0) gset_marker_colr_ind(attr->color);
+  if (is_set(attr->style)) gset_marker_type(attr->style);
+  if (is_set(attr->size))
+    gset_marker_size(attr->size * scale);
+  else if (scale > 0.0F)
+    gset_marker_size(scale);
+  if (is_set(attr->width)) gset_marker_width(attr->width);
+  return 0;
+}
+
+int GPH_text_attr(const AttribRec* attr, float height) {
+  if (attr == nullptr) {
+    gset_text_width(0.0F);
+    gset_expan(1.0F);
+    return -1;
+  }
+  if (attr->color >= 0) gset_text_colr_ind(attr->color);
+  gset_char_ht(is_set(attr->size) ? attr->size * height : height);
+  if (is_set(attr->width)) gset_text_width(attr->width);
+  if (is_set(attr->expansion)) gset_expan(attr->expansion);
+  if (is_set(attr->font)) gset_fontprec(attr->font, 2);
+  gset_space(0.25F);
+  return 0;
+}
+
+int GPH_set_color(int index, float r, float g, float b) {
+  const float rgb[3] = {r, g, b};
+  return gset_colr_rep(1, index, rgb);
+}

@@ -1,0 +1,116 @@
+// Graphics kernel: the workstation (one output device at a time), its type and error
+// stream, and above it the GPH_ plotting layer that the plot manager and the plot layers
+// call: opening and closing the device, panels, attribute bundles, rectangles, circles,
+// markers and formatted text.
+#pragma once
+#include <cstddef>
+
+#include "graphics/colors.h"
+
+// ---- kernel errors ----
+
+// Opens the named error file for writing, or uses the standard error stream when name is
+// null or empty; 0 on success. size is not used.
+int gopen_gks(const char* name, int size);
+int gclose_gks();
+// "routine: " and the formatted text, at the error level or into the error file; nothing
+// when no error stream is open. Returns -1 so callers can return it.
+int gerr_printf(const char* routine, const char* format, ...) __attribute__((format(printf, 2, 3)));
+
+// ---- workstation type ----
+
+int gget_win_type();
+void gset_win_type(int type);
+int gtype_is_WIN();
+int gtype_is_PIX();
+int gtype_is_WIN_PIX();
+int gtype_is_PS();
+int gtype_is_HPGL();
+int gtype_is_META();
+
+// The type of a device specification "letter[,device string]"; the device string is
+// copied to rest (size bytes; may be null).
+int gdevice_setup(const char* spec, char* rest, std::size_t size);
+
+// A window workstation may open without a display: set by the batch default, so that an
+// unattended run that only writes grids does not need an X server. The window then draws
+// into nothing.
+void gset_display_optional(int on);
+int gget_display_optional();
+
+// Program name and window title (device headers and window names use them).
+void gset_prog_name(const char* name);
+const char* gget_prog_name();
+void gset_win_title(const char* title);
+const char* gget_win_title();
+
+// ---- opening and closing ----
+
+int gopen_ws(int ws_id, const char* device_string, int type);
+int gclose_ws(int ws_id);
+int gactivate_ws(int ws_id);
+int gdeactivate_ws(int ws_id);
+int gemergency_close_gks();
+// 1 when a workstation is open.
+int gchk_graphics();
+int gclear_ws(int ws_id, int flag);
+// -1: reset the attributes only; otherwise the kernel mode (0 window, 1 window redraw, 2
+// PostScript, 3 HPGL, 4 metafile).
+void ginit_plot(int mode);
+
+// ---- drawing-list entries of the kernel ----
+
+// Fills a world rectangle (xmin, xmax, ymin, ymax) with the background.
+int gclear_region(const float rect[4]);
+// A status text for the workstation.
+int gmessage(int flag, const char* text);
+
+// ---- plotting layer ----
+
+// panel: left, right, bottom, top margins of the view area (fractions); overwritten with
+// the fitted rectangle (xmin, xmax, ymin, ymax) by GPH_setup, GPH_reset and GPH_panel.
+int GPH_setup(int ws_id, int type, float panel[4], float aspect);
+void GPH_set_win_title();
+int GPH_begin(int ws_id, const char* device_string, int type);
+int GPH_reset(int ws_id, int type, float panel[4], float aspect);
+int GPH_panel(int ws_id, int type, float panel[4], float aspect);
+void GPH_hold(int type);
+void GPH_end(int ws_id);
+
+// Part of the page the plot uses (fractions): width, height, left and bottom offsets.
+void GPH_set_view_size(float sizex, float sizey, float offx, float offy);
+// x from, x to, y from, y to of the view in NDC.
+void GPH_get_view_size(float view[4]);
+float GPH_get_vert_win_size();
+
+// Transformations in the caller's order (xmin, xmax, ymin, ymax).
+int GPH_win(int n, const float rect[4]);
+int GPH_view(int n, const float rect[4]);
+int GPH_trans(int n);
+int GPH_get_win(int n, float rect[4]);
+int GPH_get_view(int n, float rect[4]);
+void GPH_print_view(const float rect[4]);
+
+int GPH_line(float x1, float y1, float x2, float y2);
+int GPH_rect(float x1, float y1, float x2, float y2);
+int GPH_frect(float x1, float y1, float x2, float y2);
+int GPH_border(const float rect[4]);
+int GPH_circle(float x, float y, float r);
+int GPH_fcircle(float x, float y, float r);
+int GPH_mark(float x, float y);
+
+int GPH_pprint(const float position[2], const char* text);
+int GPH_printf(float x, float y, const char* format, ...) __attribute__((format(printf, 3, 4)));
+int GPH_pprintf(const float position[2], const char* format, ...) __attribute__((format(printf, 2, 3)));
+int GPH_text_rotate(float degrees);
+int GPH_text_align(int horizontal, int vertical);
+void GPH_get_text_align(int* horizontal, int* vertical);
+void GPH_set_def_font(const char* name);
+int GPH_text_font(const char* name);
+
+// Attribute bundles; a null record resets (see the .cpp).
+int GPH_line_attr(const AttribRec* attr);
+int GPH_fill_attr(const AttribRec* attr);
+int GPH_mark_attr(const AttribRec* attr, float scale);
+int GPH_text_attr(const AttribRec* attr, float height);
+int GPH_set_color(int index, float r, float g, float b);

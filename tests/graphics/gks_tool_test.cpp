@@ -1,0 +1,220 @@
+#include "graphics/gks_tool.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "graphics/gks_fill.h"
+#include "graphics/gks_line.h"
+#include "graphics/gks_mark.h"
+#include "graphics/gks_text.h"
+#include "tests/graphics/gks_fixture.h"
+#include "tests/support/run.h"
+
+namespace {
+
+using testing::internal::CaptureStderr;
+using testing::internal::GetCapturedStderr;
+
+using Tool = GksTest;
+
+float panel_none[4] = {0, 0, 0, 0};
+
+TEST_F(Tool, DeviceSpecifications) {
+  const struct { const char* spec; int type; const char* rest; } t[] = {
+      {"p,plot.ps", WS_PS, "plot.ps"}, {"h", WS_HPGL, ""},         {"Q,plot.hp,pcl", WS_HPGL, "plot.hp,pcl"},
+      {"m,a.meta,cgm", WS_META, "a.meta,cgm"}, {"w,,1:640x512:0", WS_XDRAW, ",1:640x512:0"},
+      {"D", WS_X11, ""},             {"", WS_X11, ""},             {",x", WS_X11, "x"},
+  };
+  for (const auto& c : t) {
+    char rest[64] = "?";
+    EXPECT_EQ(gdevice_setup(c.spec, rest, sizeof rest), c.type) << c.spec;
+    EXPECT_STREQ(rest, c.rest) << c.spec;
+  }
+}
+
+// Set-up takes the device from the resource, opens the workstation, and lays out the page;
+// the end records the type for the next plot.
+TEST_F(Tool, SetupOpensTheChosenDeviceAndEndRecordsIt) {
+  RES_put("device", "p,plot.ps");
+  FLAG_set(FLAG_DEVICE, WS_PS);
+  RES_put("title", "Surface_analysis");
+  float view[4] = {0, 0, 0.06F, 0.06F};
+  CaptureStderr();
+  ASSERT_EQ(GPH_setup(1, 0, view, 0.0F), 0);
+  EXPECT_EQ(GetCapturedStderr(), "gopen_ws: PostScript output is not available: plot.ps is not written\n");
+  EXPECT_EQ(gchk_graphics(), 1);
+  EXPECT_EQ(gget_win_type(), WS_PS);
+  EXPECT_STREQ(gget_win_title(), "Surface_analysis");
+  ASSERT_FALSE(calls(GDEV_OPEN).empty());
+  EXPECT_EQ(calls(GDEV_OPEN)[0].text, "plot.ps");
+  // Page: 756 by 576 points; the view keeps 6 % of the height above and below and the
+  // page's aspect, so it loses 6 % of the width on either side.
+  const float yvp = 576.0F / 756.0F;
+  EXPECT_FLOAT_EQ(GPH_get_vert_win_size(), yvp);
+  const std::vector<float> fitted = {0.06F, 0.94F, yvp * 0.06F, yvp * 0.94F};
+  for (int k = 0; k < 4; ++k) EXPECT_NEAR(view[k], fitted[k], 1e-6) << k;
+  // Every colour of the table went to the device.
+  EXPECT_EQ(static_cast<int>(calls(GOBJ_COLR).size()), CLR_get_num() + 1);  // and the background
+  GPH_end(1);
+  EXPECT_EQ(gchk_graphics(), 0);
+  EXPECT_EQ(FLAG_get(FLAG_DEVICE), WS_PS);
+  // zavprint=hpgl sends PostScript to the plotter.
+  setenv("zavprint", "HPGL", 1);
+  CaptureStderr();
+  GPH_setup(1, 0, view, 0.0F);
+  GetCapturedStderr();
+  EXPECT_EQ(gget_win_type(), WS_HPGL);
+  GPH_end(1);
+  unsetenv("zavprint");
+}
+
+// A window asked for without a display ends the program with status 4 and the kernel's
+// messages; a batch run that asked for nothing draws into nothing instead.
+TEST_F(Tool, WindowWithoutADisplay) {
+  testing::FLAGS_gtest_death_test_style = "threadsafe";
+  float view[4] = {0, 0, 0, 0};
+  RES_put("device", "d,:77");
+  FLAG_set(FLAG_DEVICE, WS_X11);
+  EXPECT_EXIT(GPH_setup(1, 0, view, 1.0F), testing::ExitedWithCode(4),
+              "^gopen_ws: unable to connect to display\nGPH_begin: Error opening workstation\n$");
+  RES_put("device", "w");
+  FLAG_set(FLAG_DEVICE, WS_XDRAW);
+  unsetenv("zavwindow"), unsetenv("WINDOW");
+  EXPECT_EXIT(GPH_setup(1, 0, view, 1.0F), testing::ExitedWithCode(4),
+              "^gopen_ws: window parameters not specified\nGPH_begin: Error opening workstation\n$");
+  RES_put("device", "");
+  FLAG_set(FLAG_DEVICE, -9999);
+  FLAG_set_batch(1);
+  const char* display = std::getenv("DISPLAY");
+  const std::string saved = display != nullptr ? display : "";
+  setenv("DISPLAY", ":77", 1);
+  CaptureStderr();
+  EXPECT_EQ(GPH_setup(1, 0, view, 1.0F), 0);
+  EXPECT_EQ(GetCapturedStderr(), "");
+  EXPECT_EQ((std::vector{gchk_graphics(), gget_win_type()}), (std::vector{1, WS_X11}));
+  GPH_end(1);
+  EXPECT_EQ(FLAG_get(FLAG_DEVICE), -9999);  // still the default for the next plot
+  if (display != nullptr) setenv("DISPLAY", saved.c_str(), 1);
+  else unsetenv("DISPLAY");
+}
+
+// Panels: the view area less its margins, fitted to the aspect and centred; on a page of
+// 1 by 0.75 (800 by 600 pixels).
+TEST_F(Tool, PanelsFitTheAspect) {
+  open(WS_X11);
+  gset_win_size(801, 601);
+  float yvp = 0;
+  GPH_reset(1, 1, panel_none, 0);
+  yvp = GPH_get_vert_win_size();
+  ASSERT_FLOAT_EQ(yvp, 0.75F);
+  const struct { float size[4]; float margins[4]; float aspect; float rect[4]; } t[] = {
+      {{1, 1, 0, 0}, {0, 0, 0, 0}, 0, {0, 1, 0, 0.75F}},                   // the page's own aspect
+      {{1, 1, 0, 0}, {0, 0, 0.06F, 0.06F}, 0, {0.06F, 0.94F, 0.045F, 0.705F}},
+      {{1, 1, 0, 0}, {0, 0, 0, 0}, 2, {0, 1, 0.125F, 0.625F}},             // wide: width limits
+      {{1, 1, 0, 0}, {0, 0, 0, 0}, 0.5F, {0.3125F, 0.6875F, 0, 0.75F}},    // tall: height limits
+      {{0.5F, 0.5F, 0.5F, 0.5F}, {0, 0, 0, 0}, 1, {0.5625F, 0.9375F, 0.375F, 0.75F}},  // upper-right quarter
+  };
+  for (const auto& c : t) {
+    GPH_set_view_size(c.size[0], c.size[1], c.size[2], c.size[3]);
+    float p[4] = {c.margins[0], c.margins[1], c.margins[2], c.margins[3]};
+    ASSERT_EQ(GPH_panel(1, 1, p, c.aspect), 0);
+    for (int k = 0; k < 4; ++k) EXPECT_NEAR(p[k], c.rect[k], 1e-6) << c.aspect << " " << k;
+    float w[4], v[4];
+    GPH_get_win(2, w), GPH_get_view(3, v);
+    EXPECT_EQ(std::vector<float>(w, w + 4), std::vector<float>(p, p + 4));
+    EXPECT_EQ(std::vector<float>(v, v + 4), std::vector<float>(p, p + 4));
+  }
+  GPH_set_view_size(1, 1, 0, 0);
+  float none[4] = {0.6F, 0.6F, 0, 0};
+  CaptureStderr();
+  EXPECT_EQ(GPH_panel(1, 1, none, 0), -1);
+  EXPECT_EQ(GetCapturedStderr(), "GPH_panel: the margins leave no room for the plot\n");
+}
+
+TEST_F(Tool, ShapesAndTextReachTheDevice) {
+  open(WS_PS);
+  const float r[4] = {0, 10, 0, 10};
+  gset_win(1, r);
+  gsel_norm_tran(1);
+  GPH_rect(1, 2, 3, 4);
+  GPH_frect(1, 2, 3, 4);
+  GPH_circle(5, 5, 2);
+  GPH_mark(5, 5);
+  GPH_printf(1, 2, "%s %03d", "Temp", 7);
+  const float pos[2] = {3, 4};
+  GPH_pprintf(pos, "%.1f", 2.25);
+  const std::vector<GksCall> lines = calls(GOBJ_LINE);
+  ASSERT_EQ(lines.size(), 2U);
+  ASSERT_EQ(lines[0].arg, 5);
+  const float ox = xW_ps(0), k = xW_ps(1) - ox;
+  const std::vector<float> corners = {1, 2, 3, 2, 3, 4, 1, 4, 1, 2};
+  for (int i = 0; i < 10; i += 2) {
+    EXPECT_NEAR(lines[0].values[i], xW_ps(corners[i]), 1e-3);
+    EXPECT_NEAR(lines[0].values[i + 1], yW_ps(corners[i + 1]), 1e-3);
+  }
+  EXPECT_EQ(lines[1].arg, 37);  // every 10 degrees, closed
+  for (int i = 0; i < 37; ++i)
+    EXPECT_NEAR(std::hypot(lines[1].values[2 * i] - xW_ps(5), lines[1].values[2 * i + 1] - yW_ps(5)), 2 * k, 1e-2);
+  EXPECT_EQ(calls(GOBJ_FILL).size(), 1U);
+  EXPECT_EQ(calls(GDEV_MARK_BEGIN).size(), 1U);
+  const std::vector<GksCall> texts = calls(GOBJ_TEXT);
+  ASSERT_EQ(texts.size(), 2U);
+  EXPECT_EQ(texts[0].text, "Temp 007");
+  EXPECT_EQ(texts[1].text, "2.2");
+  EXPECT_EQ(texts[1].values, (std::vector<float>{3, 4}));
+  gclear_region(r);
+  gmessage(0, "Labels");
+  EXPECT_EQ(calls(GOBJ_CLEAR).size(), 1U);
+  ASSERT_EQ(calls(GOBJ_MESSAGE).size(), 1U);
+  EXPECT_EQ(calls(GOBJ_MESSAGE)[0].text, "Labels");
+}
+
+TEST_F(Tool, AttributeBundles) {
+  open(WS_PS);
+  AttribRec a;
+  ATTRIB_init(&a);
+  ATTRIB_parse("co=red:wi=2:st=dsh:fi=hat:h1.5", &a);
+  GPH_line_attr(&a);
+  EXPECT_EQ((std::vector<float>{float(gget_line_colr()), float(gget_line_type()), gget_line_width()}),
+            (std::vector<float>{float(CLR_get_ind("red")), 2, 2}));
+  GPH_fill_attr(&a);
+  EXPECT_EQ((std::vector{gget_fill_int_style(), gget_fill_style_ind()}), (std::vector{2, 9}));
+  a.fill = 0;
+  GPH_fill_attr(&a);
+  EXPECT_EQ(gget_fill_int_style(), 1);
+  a.style = 4;
+  GPH_mark_attr(&a, 2.0F);
+  EXPECT_EQ((std::vector<float>{float(gget_marker_type()), gget_marker_size(), gget_marker_width()}),
+            (std::vector<float>{4, 3, 2}));
+  EXPECT_EQ(GPH_text_attr(&a, 0.02F), 0);
+  EXPECT_FLOAT_EQ(gget_char_ht(), 0.03F);
+  EXPECT_EQ(gget_text_colr(), CLR_get_ind("red"));
+  // No record: solid lines of the thinnest width (1.0 on PostScript), solid fill.
+  GPH_line_attr(nullptr), GPH_fill_attr(nullptr);
+  EXPECT_EQ((std::vector<float>{float(gget_line_type()), gget_line_width(), float(gget_fill_int_style())}),
+            (std::vector<float>{1, 1, 1}));
+  EXPECT_EQ(GPH_text_attr(nullptr, 1.0F), -1);
+  EXPECT_FLOAT_EQ(gget_expan(), 1.0F);
+}
+
+TEST_F(Tool, WindowTitleAndErrorStream) {
+  RES_put("name", "+ruc");
+  GPH_set_win_title();
+  EXPECT_STREQ(gget_prog_name(), "+ruc");
+  EXPECT_STREQ(gget_win_title(), "ruc");
+  // Without an error stream kernel errors are silent; a named error file receives them.
+  gclose_gks();
+  CaptureStderr();
+  EXPECT_EQ(gsel_norm_tran(9), -1);
+  EXPECT_EQ(GetCapturedStderr(), "");
+  const std::string file = make_temp_dir("gks") + "/zavgks.err";
+  ASSERT_EQ(gopen_gks(file.c_str(), 0), 0);
+  gsel_norm_tran(9);
+  gclose_gks();
+  EXPECT_EQ(read_file(file), "gsel_norm_tran: invalid transformation number: 9\n");
+}
+
+}  // namespace
