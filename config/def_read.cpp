@@ -25,14 +25,38 @@ std::string prog_name = "Zav";
 std::string prog_title;
 std::vector<std::string> tag;
 std::vector<int> match;
+// Sections that are not taken among the open ones: kept as the sections open and close,
+// so that deep nesting costs no more per line than shallow.
+int closed = 0;
 int matches = 1;
 
 bool tag_defined(const char* t) {
   return std::any_of(tag.begin(), tag.end(), [t](const std::string& s) { return stricmp(s.c_str(), t) == 0; });
 }
 
-void recompute() {
-  matches = std::all_of(match.begin(), match.end(), [](int m) { return m == level_open; }) ? 1 : 0;
+void push_section(int state) {
+  match.push_back(state);
+  if (state != level_open) ++closed;
+  matches = closed == 0 ? 1 : 0;
+}
+
+void set_top(int state) {
+  if (match.back() != level_open) --closed;
+  match.back() = state;
+  if (state != level_open) ++closed;
+  matches = closed == 0 ? 1 : 0;
+}
+
+void pop_section() {
+  if (match.back() != level_open) --closed;
+  match.pop_back();
+  matches = closed == 0 ? 1 : 0;
+}
+
+void clear_sections() {
+  match.clear();
+  closed = 0;
+  matches = 1;
 }
 
 // '*' matches any run of characters; everything else one character, ignoring case
@@ -139,8 +163,7 @@ int DEF_open(const char* path) {
 void DEF_close() {
   if (def_file) FILE_close(def_file);
   def_file = nullptr;
-  match.clear();
-  matches = 1;
+  clear_sections();
 }
 
 int DEF_get(char* name, char* value) {
@@ -173,8 +196,7 @@ int DEF_get(char* name, char* value) {
       continue;
     }
     if (word == "IF") {
-      match.push_back(n == 2 && tag_defined(w2) ? level_open : level_none);
-      recompute();
+      push_section(n == 2 && tag_defined(w2) ? level_open : level_none);
       continue;
     }
     if (word == "ELIF" || word == "ELSE") {
@@ -182,20 +204,18 @@ int DEF_get(char* name, char* value) {
         MESS_print(MESS_WARN, word == "ELIF" ? "DEF_get: elif without an if\n" : "DEF_get: else without an if\n");
         continue;
       }
-      int& top = match.back();
+      const int top = match.back();
       if (top != level_none)
-        top = level_closed;
+        set_top(level_closed);
       else if (word == "ELSE" || (n == 2 && tag_defined(w2)))
-        top = level_open;
-      recompute();
+        set_top(level_open);
       continue;
     }
     if (word == "END") {
       if (match.empty())
         MESS_print(MESS_WARN, "DEF_get: end without an if\n");
       else
-        match.pop_back();
-      recompute();
+        pop_section();
       continue;
     }
     if (n < 2 || !matches) continue;
@@ -219,8 +239,7 @@ int DEF_get(char* name, char* value) {
     return 1;
   }
   if (!match.empty()) MESS_print(MESS_WARN, "DEF_get: if without an end\n");
-  match.clear();
-  matches = 1;
+  clear_sections();
   return -1;
 }
 

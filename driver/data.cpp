@@ -23,6 +23,8 @@
 namespace {
 
 constexpr int default_limit = 800;
+// Time codes of periods: kind x 1000000 + length x 1000 + end hour.
+constexpr int period_kind = 1000000;
 constexpr int grow_step = 400;
 
 std::vector<float> x, y, z;
@@ -58,6 +60,13 @@ bool grow_to(int station) {
   limit = new_limit;
   MESS_print(MESS_MESS, "Increasing arrays to %d\n", limit);
   return true;
+}
+
+// The time a label shows: a period of observed data (the maximum of the last 24 hours)
+// ends at the observation, not 24 hours after it as a forecast period would.
+int label_time(int time, int model) {
+  if (model != MISSING_INT || time == MISSING_INT || time < 2 * period_kind) return time;
+  return time - time % 1000;
 }
 
 }  // namespace
@@ -211,7 +220,8 @@ int DATA_setup_grid(DataDesc* desc) {
     GRD_set_grid_info(i, VAR_make_var_datatype(i).c_str());
     GRD_set_var(i);
     char label[DATE_LABEL_LEN] = "";
-    DATE_make_label_for_time(VAR_get_time(i), model, &desc->date, label);
+    DATE_make_label_for_time_len(label_time(VAR_get_time(i), desc->model), model, &desc->date, label,
+                                 static_cast<int>(sizeof GridRec::label) - 1);
     GRD_set_grid_date(i, &desc->date, label);
     if (VAR_is_fit_GRID(i)) {
       DATA_add_field(i, VAR_get_var(i));

@@ -62,6 +62,41 @@ const char* convention_after(const char* v, std::size_t n, const char* fallback)
   return std::strlen(v) > n ? v + n : fallback;
 }
 
+// The variables of a request that the surface data and the variable list both do not
+// know would give empty grids; plots that are not built yet would give nothing: such a
+// request is refused with one message, and a batch run ends with a failure status.
+const char* unavailable_plot(int i, bool raw_output) {
+  if (VAR_is_FUNC(i) || VAR_is_SUBFUNC(i)) return "grid math";
+  if (VAR_is_type_VECT(i)) return "wind barbs, vectors and streamlines";
+  // Station values can be written to station-value files already.
+  if (VAR_is_plot_PLOT(i) && !raw_output) return "station plots";
+  return nullptr;
+}
+
+bool request_can_be_made() {
+  const int n = std::min(VAR_get_num(), VAR_MAX);
+  for (int i = 0; i < n; ++i) {
+    if (!(VAR_is_REG(i) || VAR_is_SUBREG(i))) continue;
+    VarRec copy = *VAR_get_var(i);
+    if (SFC_get_var(&copy) == 0 && copy.var <= 0) {
+      MESS_print(MESS_WARN, "Unknown variable: %s\n", copy.name);
+      ZAV_fail(ZAV_STATUS_VARIABLE);
+      return false;
+    }
+  }
+  FILE_save_name_conv();
+  const bool raw_output = SFC_raw_out_file() != 0;
+  FILE_restore_name_conv();
+  for (int i = 0; i < n; ++i) {
+    if (const char* what = unavailable_plot(i, raw_output)) {
+      MESS_print(MESS_WARN, "Not available yet: %s (%s)\n", var_str.c_str(), what);
+      ZAV_fail(ZAV_STATUS_NOT_AVAILABLE);
+      return false;
+    }
+  }
+  return true;
+}
+
 // Opens the plot's surface file; its date label becomes the upper-right label.
 bool open_file(const char* name) {
   if (!SFC_open_file(name)) return false;
@@ -179,8 +214,9 @@ int SFC_prompt_variable() {
       var_str.assign(answer, std::min(std::strlen(answer), var_str_len));
     }
     FLAG_set(FLAG_VAR_CHOSEN, 1);
-    const int result = VAR_setup(nullptr, var_str.c_str());
+    int result = VAR_setup(nullptr, var_str.c_str());
     DATA_new_grid();
+    if (result != 0 && !request_can_be_made()) result = 0;
     // A variable request that yields no variable is asked for again at an interactive
     // prompt; from a resource or in batch mode the variable loop ends.
     if (result != 0 || from_resource || FLAG_batch()) return result;

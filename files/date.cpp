@@ -1,6 +1,7 @@
 // Date record, seconds since 1970, labels and the display time zone.
 #include "files/date.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
@@ -9,6 +10,7 @@
 
 #include "config/mess.h"
 #include "config/missing.h"
+#include "config/string.h"
 
 namespace {
 
@@ -410,6 +412,27 @@ int DATE_fhour_label(char* text, int hours, int no_hour) {
 
 int DATE_make_label_for_time(int time, int model, const DateRec* date, char* text) {
   return DATE_make_label_for_time_mod(time, model_name(model), date, text);
+}
+
+int DATE_make_label_for_time_len(int time, int model, const DateRec* date, char* text, int max_len) {
+  if (!date || !text) return -1;
+  char label[DATE_LABEL_LEN];
+  int r = DATE_make_label_for_time(time, model, date, label);
+  if (static_cast<int>(std::strlen(label)) > max_len) r = DATE_make_label_for_time_mod(time, nullptr, date, label);
+  if (static_cast<int>(std::strlen(label)) > max_len) {
+    // The weekday, " SAT", is the last word but three of the valid time.
+    std::string s = label;
+    for (const char* day : {" SUN ", " MON ", " TUE ", " WED ", " THU ", " FRI ", " SAT "}) {
+      const std::size_t at = s.find(day);
+      if (at != std::string::npos) {
+        s.erase(at, 4);
+        break;
+      }
+    }
+    copy_bounded(label, sizeof label, s);
+  }
+  copy_bounded(text, static_cast<std::size_t>(std::max(max_len, 0)) + 1, label);
+  return r;
 }
 
 int DATE_make_label_for_time_mod(int time, const char* model_name_text, const DateRec* date, char* text) {

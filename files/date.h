@@ -82,6 +82,9 @@ int DATE_make_label(const DateRec* date, char* text);
 // lookup): "12 hour MOD valid 12Z MON  5 JAN 98". Returns 0.
 int DATE_make_label_for_time(int time, int model, const DateRec* date, char* text);
 int DATE_make_label_for_time_mod(int time, const char* model_name, const DateRec* date, char* text);
+// The same for a field of max_len characters: a label that does not fit leaves out what
+// loses least, first the model's name, then the day of the week, and only then is cut.
+int DATE_make_label_for_time_len(int time, int model, const DateRec* date, char* text, int max_len);
 // The grid-file variant: base time in seconds, or null when unknown. 0, or -1 without
 // a base time.
 int DATE_make_label_for(int time, int model, const int* seconds, char* text);

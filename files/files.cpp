@@ -1445,6 +1445,12 @@ int FILE_get_file(const char* prompt, char* name) {
       FILE_list_file();
       continue;
     }
+    if (a == "?" || stricmp(a.c_str(), "help") == 0) {
+      MESS_print(MESS_PRINT,
+                 "A file name, a date of the naming convention (YYYYMMDDHH or a part of it), \"la\" for the"
+                 " latest file, \"list\" for the files there are, or \"exit\"\n");
+      continue;
+    }
     if (is_current_spec(a)) {
       FILE_set_current(current_arg(a).c_str(), name);
       report_current(filename.c_str());

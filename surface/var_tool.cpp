@@ -882,6 +882,18 @@ bool is_directive(const std::string& name, int* type) {
   return false;
 }
 
+// Time codes of periods: kind x 1000000 + length x 1000 + end hour, kind 2 (a range)
+// when no kind word is given.
+constexpr int PERIOD_KIND = 1000000;
+bool is_period(int time) { return time != MISSING_INT && time >= 2 * PERIOD_KIND; }
+
+// The user's period with the kind of the definition's when the user named none.
+int merged_period(int user, int defined) {
+  int kind = user / PERIOD_KIND;
+  if (kind == 2 && is_period(defined)) kind = defined / PERIOD_KIND;
+  return kind * PERIOD_KIND + user % PERIOD_KIND;
+}
+
 void process(std::string_view text);
 
 // Time, level and name of an item; the fields after the name start at *rest.
@@ -969,10 +981,12 @@ void process_var(const std::string& item, const std::string& params, bool has_pa
       expanding.pop_back();
       pop_base();
       if (has_params && plevel > 0) ignored_params(name, params);
-      // Units, type and format given with the name apply to what it expanded to.
+      // Units, type and format given with the name apply to what it expanded to, and so
+      // does a period the user gave ("6-0:sfc:mint": the 6-hour minimum, not the file's 24).
       for (int i = first; i < varnum; ++i) {
         VarRec* r = &var[i];
         if (r->flag / 10 != plevel || r->flag % 10 == 4) continue;
+        if (tmp.tkind == 2 && is_period(tmp.time)) r->time = merged_period(tmp.time, r->time);
         apply_fields(r, f, rest);
         if (has_params && plevel == 0) apply_params(r, params);
       }

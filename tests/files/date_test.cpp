@@ -187,6 +187,29 @@ TEST_F(DateTest, ForecastLabels) {
   EXPECT_EQ(DATE_make_label(nullptr, buf), -1);
 }
 
+// Labels for a field of limited width leave out what loses least: the model's name, then
+// the weekday, and are cut only after that.
+TEST_F(DateTest, LabelsFitTheirField) {
+  DATE_set_model_lookup([](int model) { return model == 1 ? "Objective analysis" : ""; });
+  const DateRec h12 = mk(2026, 3, 14, 12);
+  const struct { int time, width; const char* want; } cases[] = {
+      {12, 60, "12 hour Objective analysis valid 0Z SUN 15 MAR 26"},
+      {12, 49, "12 hour Objective analysis valid 0Z SUN 15 MAR 26"},
+      {12, 48, "12 hour valid 0Z SUN 15 MAR 26"},
+      {6024000, 49, "24 hour Analysis valid 12Z 14 MAR 26"},
+      {0, 45, "Objective analysis analysis for 12Z 14 MAR 26"},
+      {0, 44, "Analysis for 12Z 14 MAR 26"},
+      {12, 26, "12 hour valid 0Z 15 MAR 26"},
+      {12, 20, "12 hour valid 0Z 15 "},
+  };
+  for (const auto& c : cases) {
+    char buf[DATE_LABEL_LEN];
+    DATE_make_label_for_time_len(c.time, 1, &h12, buf, c.width);
+    EXPECT_STREQ(buf, c.want) << c.time << " in " << c.width;
+  }
+  DATE_set_model_lookup(nullptr);
+}
+
 TEST_F(DateTest, FormatLabel) {
   char buf[DATE_LABEL_LEN];
   DateRec d = mk(1998, 1, 5, 12, 30), nohour = mk(1998, 1, 5);

@@ -76,6 +76,18 @@ TEST_F(InputFile, PromptAnswers) {
   }
 }
 
+// "?" at the file prompt explains what the prompt takes; it is not a file that is missing.
+TEST_F(InputFile, QuestionMarkExplainsThePrompt) {
+  touch("1998010509");
+  const RunResult r = run({}, "?\nexit\n");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.err.find("File not found"), std::string::npos) << r.err;
+  EXPECT_NE(r.out.find("A file name, a date of the naming convention (YYYYMMDDHH or a part of it), \"la\" for the "
+                       "latest file, \"list\" for the files there are, or \"exit\"\n"),
+            std::string::npos)
+      << r.out;
+}
+
 TEST_F(InputFile, PositionalNames) {
   touch("1998010509");
   RunResult r = run({"-ba", dir + "/1998010509.sfc"});

@@ -42,7 +42,8 @@ const char* const kVarFile =
     "etaonly  Eta_only          mo=eta|ngm  temp\n"
     "notruc   Not_ruc           mo=~ruc     temp\n"
     "sfc12    Sfc_at_12         ft=12&le=sfc,mo=avn  temp\n"
-    "never    Never             0  temp\n";
+    "never    Never             0  temp\n"
+    "mint     Minimum_24_h      0  24hr-0min:sfc:mint\n";
 
 class Var : public ::testing::Test {
  protected:
@@ -324,6 +325,17 @@ TEST_F(Var, ShippedVariableFileDefinesEverySurfaceVariable) {
       "lcld mcld hcld solar sst wavper wavhgt vpres svpres wchilt wchill wchill2 wchilf heat humit mrat smrat shum "
       "rhum wetblb thetaw thetae thetav theta vtemp fr");
   for (std::string n; names >> n;) EXPECT_TRUE(VAR_lookup(n.c_str()) != "" && VAR_search_var_num(n.c_str()) > 0) << n;
+}
+
+// A period given with a named variable wins over the variable file's; the kind word of
+// the definition stays when the user gives none.
+TEST_F(Var, PeriodGivenWithANamedVariableWins) {
+  const std::pair<const char*, int> cases[] = {
+      {"mint", 7024024}, {"6-0:sfc:mint", 7006006}, {"12hr-0max:sfc:mint", 6012012}, {"12:sfc:mint", 7024024}};
+  for (const auto& [request, time] : cases) {
+    ASSERT_EQ(VAR_setup(nullptr, request), 1) << request;
+    EXPECT_EQ(VAR_get_time(0), time) << request;
+  }
 }
 
 TEST_F(Var, Labels) {

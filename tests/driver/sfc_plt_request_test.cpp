@@ -1,0 +1,81 @@
+// Variable requests as a forecaster types them: misspelt names, plots that are not built
+// yet, and the labels of period variables.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "tests/support/run.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+const std::string kData = STACONT_DATA_DIR;
+
+class Request : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = make_temp_dir("sfc_plt_request");
+    env_ = clean_env(dir_ + "/no-resource-files");
+  }
+  // The 12 UTC sample over the United States into dir_/grids; args add to that.
+  RunResult run(std::vector<std::string> args, const std::string& input = "") {
+    const std::vector<std::string> common = {"-fp", kData, "-if", "sfc_sample", "-cu", "#2026031412", "-pd", "us",
+                                             "-of", "cdf", "-gp", dir_ + "/grids"};
+    args.insert(args.end(), common.begin(), common.end());
+    return run_stacont(args, input, env_, dir_, 60);
+  }
+  int grids() const {
+    return fs::exists(dir_ + "/grids") ? static_cast<int>(std::distance(fs::directory_iterator(dir_ + "/grids"), {}))
+                                       : 0;
+  }
+  std::string dir_;
+  std::map<std::string, std::string> env_;
+};
+
+// A misspelt variable writes nothing: in batch mode the run fails, at the prompt the
+// forecaster is asked again.
+TEST_F(Request, UnknownVariableWritesNothing) {
+  RunResult r = run({"-ba", "-va", "tmep"});
+  EXPECT_EQ(r.status, 20);
+  EXPECT_EQ(r.err, "Unknown variable: tmep\n");
+  EXPECT_EQ(grids(), 0);
+  r = run({"-de", "p," + dir_ + "/plot.ps"}, "foo\ntemp\n\n");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.err.rfind("Unknown variable: foo\n", 0), 0u) << r.err;
+  EXPECT_EQ(r.err.find("Unknown variable", 1), std::string::npos) << r.err;
+  EXPECT_EQ(grids(), 1);
+  EXPECT_TRUE(fs::exists(dir_ + "/grids/2026031412_temp.nc"));
+  EXPECT_FALSE(fs::exists(dir_ + "/grids/2026031412_foo.nc"));
+}
+
+// Menu entries whose plots are not built yet say so in one line and make nothing; a batch
+// run ends with status 21.
+TEST_F(Request, PlotsNotAvailableYetSaySo) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"wind", "station plots"}, {"wx", "station plots"}, {"city", "station plots"},
+      {"tvals", "station plots"}, {"vort", "grid math"}, {"mconv", "grid math"},
+      {"thewnd", "wind barbs, vectors and streamlines"}};
+  for (const auto& [name, what] : cases) {
+    const RunResult r = run({"-ba", "-va", name});
+    EXPECT_EQ(r.status, 21) << name;
+    EXPECT_EQ(r.err, std::string("Not available yet: ") + name + " (" + what + ")\n");
+    EXPECT_EQ(grids(), 0) << name;
+  }
+}
+
+// The 24-hour extremes of observations are valid at the observation time, and their label
+// fits the grid's label field.
+TEST_F(Request, PeriodLabelsEndAtTheObservation) {
+  for (const char* name : {"maxt", "mint"}) {
+    const RunResult r = run({"-ba", "-va", name});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const RunResult dump =
+        run_program("/usr/bin/env", {"ncdump", "-v", "datim", dir_ + "/grids/2026031412_" + name + ".nc"});
+    EXPECT_NE(dump.out.find("\"24 hour Analysis valid 12Z 14 MAR 26\""), std::string::npos) << dump.out;
+  }
+}
+
+}  // namespace
