@@ -180,6 +180,12 @@ TEST(ResConv, ValueKinds) {
       {conv("gvalue", 18, s), "1:7/17"}, {conv("ndln", 18, s), "1:7/14"}, {conv("stream", 18, s), "1:7/23"},
       {conv("number", 18, s), "1:7/54"}, {conv("rteph", 18, s), "1:7/65"}, {conv("contour", 18, s), "1:7/-9999"},
       {conv(nullptr, 22, s), "1:7/1"}, {conv(nullptr, 23, s), "1:7/1"}};
+  // Every plot type word of the option, as the help lists them first.
+  const std::pair<const char*, int> words[] = {
+      {"cf", 15},  {"lcf", 16}, {"ln", 12},   {"dln", 13},    {"ndln", 14},  {"value", 17}, {"none", 99},
+      {"vect", 21}, {"barb", 22}, {"strm", 23}, {"an", 54},    {"pm", 55},    {"stuve", 61}, {"skewt", 62},
+      {"ema", 63},  {"teph", 64}, {"hodo", 69}, {"CF", 15}};
+  for (const auto& [word, code] : words) EXPECT_EQ(conv(word, 18, s), "1:7/" + std::to_string(code)) << word;
   for (const auto& [got, expect] : cases) EXPECT_EQ(got, expect);
   MESS_reset();
   char buf[RES_TEXT_LEN];
@@ -196,7 +202,9 @@ TEST(ResConv, DrawWords) {
       {"-text_ul,-SUM", {5, 0, 1, 1, 1, 1, 1, 1, 1, 1, 0, 1, 14}},
       {"none,+grid,+bord", {0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 1, 2}},
       {"text_lr,text_ll,+all,-map", {6, 1, 1, 1, 1, 1, 1, 1, 0, 1, 1, 1, 16}},
-      {"+bogus,-", {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1}}};
+      {"+bogus,-", {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1}},
+      {"text", {6, 1, 1, 1, 1, 1, 1, 0, 0, 0, 0, 1, 13}},  // the labels and the border
+      {"-text", {0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 0, 4}}};
   for (const auto& [text, expect] : cases) {
     FLAG_resetplot(1);
     RES_conv_data(text, nullptr, 10);

@@ -137,7 +137,8 @@ TEST_F(DateTest, TimeZoneText) {
 TEST_F(DateTest, ForecastHourTexts) {
   const struct { int hours, no_hour; const char* want; } cases[] = {
       {901, 0, "1 month"}, {805, 0, "5 day"}, {12, 1, "0.5 day"}, {36, 1, "1.5 day"}, {60, 1, "2.5 day"},
-      {72, 1, "3 day"}, {84, 1, "3.5 day"}, {66, 1, "66 hour"}, {36, 0, "36 hour"}, {0, 1, ""}, {-9999, 0, ""}};
+      {72, 1, "3 day"}, {84, 1, "3.5 day"}, {66, 1, "66 hour"}, {36, 0, "36 hour"}, {0, 1, ""}, {-9999, 0, ""},
+      {900, 0, "100 day"}, {801, 0, "1 day"}, {800, 0, "800 hour"}, {902, 1, "2 month"}};
   for (auto& c : cases) {
     char buf[DATE_LABEL_LEN] = "junk";
     DATE_fhour_label(buf, c.hours, c.no_hour);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -168,6 +169,18 @@ TEST_F(Files, CurrentAndLatestFiles) {
   FILE_set_time(&o);  // later than 12:30: yesterday's 18 UTC
   FILE_set_current("cu", name);
   EXPECT_EQ(std::string(name), dir + "/1998010418.sfc");
+  const DateRec day20{-9999, -9999, 20, -9999, -9999, 12, -9999, -9999};
+  FILE_set_time(&day20);  // a day later than the 5th: the 20th of the month before
+  FILE_set_current("cu", name);
+  EXPECT_EQ(std::string(name), dir + "/1997122012.sfc");
+  // The latest file is looked for as far back as 500 hours by default.
+  FILE_reset_time();
+  std::remove((dir + "/1998010509.sfc").c_str());
+  write_file(dir + "/1998010108.sfc", "ZAVSFC 1998 data");  // 100 hours before 12 UTC on the 5th
+  FILE_set_current("la", name);
+  EXPECT_EQ(std::string(name), dir + "/1998010108.sfc");
+  FILE_set_current("la#100", name);
+  EXPECT_EQ(std::string(name), dir + "/1998010512.sfc");  // 100 tries end an hour short: the start
 }
 
 // ---- sequences ----

@@ -136,4 +136,15 @@ TEST(NwsCharts, HeatIndexWithinTolerance) {
   std::printf("heat index: max |error| %.2f F at RH <= 75 %%, %.2f F above\n", worst[0], worst[1]);
 }
 
+// The regression takes over from the simple estimate once that reaches 77 F: at 78 F and
+// 50 % the estimate is 77.5 F and the regression 78.3 F; at 76 F and 70 % the estimate,
+// 76.95 F, stands.
+TEST(HeatIndex, RegressionFromASimpleEstimateOf77) {
+  const ChartPoint points[] = {{78, 50, 78.34f}, {76, 70, 76.95f}, {79, 45, 78.69f}};
+  for (const ChartPoint& c : points) {
+    const float t = f_to_k(c.t_f);
+    EXPECT_NEAR(k_to_f(heat_index(t, dew_for_rh(t, c.x))), c.chart, 0.05f) << c.t_f << " F, " << c.x << " %";
+  }
+}
+
 }  // namespace

@@ -109,6 +109,9 @@ TEST_F(Sfc, TextFormLines) {
        "id=KDEN type=1 vis=10 slpr=1013.2 temp=45.5 dewp=-1.2 wdir=270 wspd=15 alt=29.92"},
       {"KDEN -99 -99 275105 12 980 0.25", "id=KDEN type=1 vis=0.25 slpr=998 wdir=275 wspd=105 alt=30.12"},
       {"KDEN 100 0 -999 500 980 -99", "id=KDEN type=1 slpr=1098 temp=10 dewp=0 alt=35"},
+      // Above 30.70 inches the three digits 980 are 1098.0 mb; at 30.70 they are 998.0.
+      {"KDEN 100 0 -999 70 980 -99", "id=KDEN type=1 slpr=998 temp=10 dewp=0 alt=30.7"},
+      {"KDEN 100 0 -999 71 980 -99", "id=KDEN type=1 slpr=1098 temp=10 dewp=0 alt=30.71"},
       {"KDEN 100 0 0 501 980 1", "id=KDEN type=1 vis=1 slpr=998 temp=10 dewp=0 wdir=0 wspd=0 alt=25.01"},
       {"KDEN -150 0 3605 -99 980 1", "id=KDEN type=1 vis=1 slpr=1098 temp=-15 dewp=0 wdir=360 wspd=5"},
       {"KDEN 100 0 3605 820 50 1", "id=KDEN type=1 vis=1 slpr=905 temp=10 dewp=0 wdir=360 wspd=5 alt=28.2"},
@@ -129,6 +132,9 @@ TEST_F(Sfc, TextFormLines) {
       {E + " #" + std::string(120, 'c') + " $ G35", "id=KDEN type=1 comment=" + std::string(69, 'c')},
       {E + " T71", "id=KDEN type=1 maxt=71", "06Z  5 JAN 98"},
       {E + " T-5", "id=KDEN type=1 mint=-5", "SFC 1200Z  5 JAN 98"},
+      {E + " T40", "id=KDEN type=1 mint=40", "21Z  5 JAN 98"},  // up to 21 UTC a minimum, then maxima
+      {E + " T40", "id=KDEN type=1 maxt=40", "22Z  5 JAN 98"},
+      {E + " T40", "id=KDEN type=1 mint=40", "10Z  5 JAN 98"}, {E + " T40", "id=KDEN type=1 maxt=40", "09Z  5 JAN 98"},
       {E + " @1253 L397,-1048 P2 15 Q12 r25 q130 R205 X55.5 x54.0 N-3.5 n-2.0 S4.0 C52/ G 35 s120 t12.5 p 8 h2.5 #RK",
        "id=KDEN region=SHIP type=1 time=1253 ptype=2 lat=39.7 lon=-104.8 elev=0 wgust=35 ptend=1.5 prec3=0.12 "
        "prec6=0.25 prec12=1.3 prec24=2.05 maxt=55.5 mint=-3.5 maxt6=54 mint6=-2 scover=4 solar=120 sst=12.5 "

@@ -152,7 +152,8 @@ TEST_F(SfcTool, CloudsAndFlightCategory) {
       {{{'O', 3000}}, 6, 30, 5, 100, 1, "MVFR"},    {{{'O', 3100}}, 5.5f, 31, 5, 100, 0, "VFR"},
       {{{'O', 3100}}, 3, 31, 5, 100, 1, "MVFR"},    {{{'B', 6000}}, 2.5f, 60, 7, 67, 2, "IFR"},
       {{{'4', 700}}, 10, 7, 3, 0.5f, 2, "IFR"},     {{{'X', 100}}, 0.25f, 1, 0, 100, 2, "IFR"},
-      {{{'F', 2000}}, 10, 20, 5, M, 0, "VFR"},      {{}, M, M, M, M, M, ""}};
+      {{{'F', 2000}}, 10, 20, 5, M, 0, "VFR"},      {{}, M, M, M, M, M, ""},
+      {{}, 5, M, M, M, 1, "MVFR"} /* five miles is still marginal */, {{}, 5.01f, M, M, M, 0, "VFR"}};
   for (const auto& e : t) {
     sfc_report r = report();
     clouds(r, e.layers);
