@@ -14,6 +14,7 @@
 #include "config/mess.h"
 #include "config/missing.h"
 #include "config/string.h"
+#include "config/system.h"
 #include "files/files.h"
 #include "plot/maptran.h"
 #include "surface/cty_tool.h"
@@ -203,11 +204,11 @@ int DATA_setup_grid(DataDesc* desc) {
     DATA_set_var_keys(i);
     OBJ_decode_format(VAR_get_format(i));
     char name[FILE_NAME_MAX] = "";
-    FILE_set_date(&desc->date, name);
+    const bool named = desc->date.year != MISSING_INT && FILE_set_date(&desc->date, name) != 0;
     GridRec* g = GRD_get_grid(i);
     GridInfo info{};
     int type = 0;
-    if (GRD_read_check(name, g, &info, &type, &wanted)) {
+    if (named && GRD_read_check(name, g, &info, &type, &wanted)) {
       from_file[i] = true;
       continue;
     }
@@ -295,7 +296,12 @@ int DATA_save_grid(DataDesc* desc) {
       GridInfo info{};
       GRD_set_info(&info, &desc->date, &g->domain);
       char name[FILE_NAME_MAX] = "";
-      FILE_set_date(&desc->date, name);
+      // Grid files are named by their hour: without a date every hour would get one name.
+      if (desc->date.year == MISSING_INT || FILE_set_date(&desc->date, name) == 0) {
+        MESS_print(MESS_WARN, "DATA_save_grid: No date to name the grid file of %s\n", VAR_get_name(i));
+        ZAV_fail(ZAV_STATUS_OUTPUT);
+        continue;
+      }
       saved += GRD_save_file(name, g, &info, format);
     }
   }

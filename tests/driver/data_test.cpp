@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include <string>
 #include <tuple>
 
@@ -9,6 +11,7 @@
 #include "config/flag.h"
 #include "config/mess.h"
 #include "config/resrc.h"
+#include "config/system.h"
 #include "driver/data_plt.h"
 #include "driver/sfc_plt.h"
 #include "files/files.h"
@@ -143,6 +146,18 @@ TEST_F(Gridding, ExistingGridFileIsReadInsteadOfComputed) {
   const GridRec* g = GRD_get_grid(0);
   ASSERT_NE(g->values, nullptr);
   EXPECT_NEAR(g->values[g->domain.nx * 3 + 3], 50.0F, 1e-3F);
+}
+
+// Grid files are named by their hour: without a date no grid file is written (every hour
+// would get the same name) and the run's status says so.
+TEST_F(Gridding, GridsWithoutADateAreNotWritten) {
+  src.grid_format = 2;
+  desc.date.year = -9999;
+  testing::internal::CaptureStderr();
+  SFC_grid_data(&desc);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "DATA_save_grid: No date to name the grid file of temp\n");
+  EXPECT_TRUE(std::filesystem::is_empty(dir));
+  EXPECT_EQ(ZAV_status(), ZAV_STATUS_OUTPUT);
 }
 
 TEST_F(Gridding, FitRunsTheGridCallbackOncePerFile) {
