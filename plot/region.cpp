@@ -40,7 +40,10 @@ constexpr float MAX_SPACING = 1000.0f;
 constexpr float MAX_DIAGRAM = 1.0e7f;
 
 int base_prior = 3;
-int loc_prior = 4;
+// Reports that are not in the station database but carry their own position are ships,
+// buoys and other platforms: few, and often the only reports over the sea, so maps of
+// every size keep them.
+int loc_prior = 1;
 int prompt_region = 1;
 std::string region_name;
 
