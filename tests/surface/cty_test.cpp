@@ -174,6 +174,30 @@ TEST_F(Cty, LoadsSearchesAndSkipsByPriority) {
   EXPECT_EQ(find("ED637") + find("EGLL"), "ED637EGLL");
 }
 
+// Stations of the database that a load leaves out (outside the domain, beyond the maximum
+// priority, not selected) are still known, under the keys a search uses; others are not.
+TEST_F(Cty, KnownStationsBeyondTheLoad) {
+  const DomainRec colorado = domain(1, 39.5f, -105.0f, 5, 5, 0.5f);
+  RES_put("identifier", "ST=CO,EGLL,KCOS");
+  EXPECT_GE(CTY_store(mini_.c_str(), CTY_MODE_LOCATION, &colorado, 3), 0);
+  EXPECT_EQ(CTY_count(), 3);  // both KDEN lines and KCOS: KBDU's priority is 6
+  const struct { const char* id; int known; } t[] = {
+      {"KDEN", 1}, {"KCOS", 1}, {"72466", 1},  // stored
+      {"KBDU", 1}, {"PPAC", 1},                // beyond the maximum priority
+      {"EGLL", 1}, {"EG772", 1}, {"03772", 1}, {"b41001", 1}, {"10637", 1},  // outside the domain
+      {"41001", 0}, {"99999", 0}, {"QQQQ", 0}, {"kden", 0}, {"", 0}, {nullptr, 0}};
+  for (const auto& e : t) EXPECT_EQ(CTY_known(e.id), e.known) << (e.id ? e.id : "null");
+  RES_put("identifier", "KCOS");
+  CTY_store(mini_.c_str(), CTY_MODE_COMPACT, &world_, 10);
+  EXPECT_EQ(CTY_known("KBDU") + CTY_known("EGLL"), 2);  // not selected
+  CTY_clear();
+  EXPECT_EQ(CTY_known("KDEN"), 0);
+  testing::internal::CaptureStderr();
+  CTY_store("/nonexistent/x.cty", CTY_MODE_COMPACT, &world_, 10);
+  testing::internal::GetCapturedStderr();
+  EXPECT_EQ(CTY_known("KDEN"), 0);
+}
+
 TEST_F(Cty, SelectionPriorityAndFileResources) {
   RES_put("identifier", "ST=CO,EGLL");
   CTY_store(mini_.c_str(), CTY_MODE_COMPACT, &world_, 10);
