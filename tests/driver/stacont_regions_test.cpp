@@ -115,4 +115,19 @@ TEST(SparseAnalysis, WarnsOnceAndNamesTheOption) {
   EXPECT_NE(a.run.err.find(" that report it; -pr 9 keeps every station\n"), std::string::npos) << a.run.err;
 }
 
+// An interactive Midwest run plotting twice: the sample's stations outside the domain are
+// in the database and not named; two stations it does not know are named once, together.
+TEST(StationsNotInTheDatabase, NamedOnceWithTheirNumber) {
+  const std::string dir = make_temp_dir("regions_unknown");
+  write_file(dir + "/2026031418.sfc", read_file(kData + "/sample/2026031418.sfc") +
+                                          "QQQB 455 300 2715 992 132 10.0 25B -\n"
+                                          "QQQA 455 300 2715 992 132 10.0 25B -\n");
+  const RunResult r = run_stacont({"-fp", kData, "-pd", "mw", dir + "/2026031418.sfc"}, "temp\ntemp\n0\n",
+                                  clean_env(dir + "/no-resource-files"), dir, 60);
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(count(r.out, "Enter the variable: "), 3);
+  EXPECT_EQ(count(r.out + r.err, "Not in database"), 1) << r.out.substr(0, 2000);
+  EXPECT_NE(r.out.find("Not in database: 2 stations: QQQA QQQB\n"), std::string::npos);
+}
+
 }  // namespace
