@@ -17,6 +17,7 @@
 #include "config/system.h"
 #include "files/files.h"
 #include "plot/maptran.h"
+#include "plot/region.h"
 #include "surface/cty_tool.h"
 #include "surface/raw_tool.h"
 #include "surface/var_tool.h"
@@ -39,6 +40,14 @@ int grid = 0;
 // Slots whose grid was read back from an existing file for the current file; they are
 // not written out again.
 std::array<bool, VAR_MAX> from_file{};
+// Reports of the current file that the domain's station priority left out although they
+// have a value of the field: the stations a lower priority would add to its analysis.
+std::array<int, VAR_MAX> left_out{};
+// The domain last warned about a sparse analysis: one warning a domain, not one a file.
+DomainRec sparse_warned{};
+bool sparse_warned_set = false;
+// The station priority that keeps every station.
+constexpr int every_station_prior = 9;
 
 bool valid_field(int field) { return field >= 0 && field < VAR_MAX; }
 
@@ -95,6 +104,7 @@ void DATA_init(int size, int dim) {
   }
   num_stats = 0;
   num_field = 0;
+  left_out.fill(0);
 }
 
 void DATA_add_field(int index, const VarRec* variable) {
@@ -244,9 +254,21 @@ int DATA_get_data(DataDesc* desc) {
   RawDataRec value{};
   int s = 0;
   for (;;) {
+    // A report that cannot be placed leaves the record as it is: no priority.
+    station = StationRec{};
     const int r = desc->read_report(desc->report, &station);
     if (r < 0) break;
-    if (r == 0) continue;
+    if (r == 0) {
+      if (station.prior > DOM_get_prior()) {
+        for (int j = 0; j < num_field; ++j) {
+          if (!DATA_chk_field(j) || desc->get_data == nullptr) continue;
+          RAW_data_init(&value);
+          desc->get_data(desc->report, &var[j], &value);
+          if (value.val1 != MISSING) ++left_out[j];
+        }
+      }
+      continue;
+    }
     float gx = MISSING, gy = MISSING;
     MAP_domain_tran(&desc->plot_domain, &desc->grid_domain, &gx, &gy, station.x, station.y);
     DATA_add_loc(s, gx, gy);
@@ -267,7 +289,29 @@ int DATA_object_analyze() {
   std::array<float*, VAR_MAX> data{};
   for (int k = 0; k < num_field; ++k) data[k] = u[k].empty() ? nullptr : u[k].data();
   if (x.empty() || y.empty()) return -1;
-  return OBJ_analyze(x.data(), y.data(), data.data(), num_stats, num_field, GRD_get_grids());
+  const int r = OBJ_analyze(x.data(), y.data(), data.data(), num_stats, num_field, GRD_get_grids());
+  if (r == 0) {
+    for (int k = 0; k < num_field; ++k)
+      if (data[k] != nullptr) DATA_check_sparse(GRD_get_grid(k), left_out[k]);
+  }
+  return r;
+}
+
+void DATA_check_sparse(const GridRec* g, int stations_left_out) {
+  // The map's priority leaves the lesser stations out; where they are all that reports,
+  // most of the grid stays empty, and only the user can decide to keep them. Where no
+  // station was left out, more stations would not help, and nothing is said.
+  if (g == nullptr || g->values == nullptr || g->domain.nx < 1 || g->domain.ny < 1 || stations_left_out < 1) return;
+  if (sparse_warned_set && DOM_comp(&sparse_warned, &g->domain)) return;
+  const long n = static_cast<long>(g->domain.nx) * g->domain.ny;
+  const long missing = std::count(g->values, g->values + n, MISSING);
+  if (2 * missing <= n) return;
+  sparse_warned = g->domain;
+  sparse_warned_set = true;
+  MESS_print(MESS_WARN,
+             "%ld%% of the grid has no analysis: this domain uses only stations of priority %d or better "
+             "and leaves out %d that report it; -pr %d keeps every station\n",
+             (200 * missing + n) / (2 * n), DOM_get_prior(), stations_left_out, every_station_prior);
 }
 
 int DATA_fit_grid(DataDesc* desc) {

@@ -5,6 +5,7 @@
 #include "files/date.h"
 #include "plot/region.h"
 
+struct GridRec;
 struct StationRec;
 struct VarRec;
 struct RawDataRec;
@@ -50,6 +51,10 @@ void DATA_set_var_keys(int i);
 // ---- gridding ----
 int DATA_setup_grid(DataDesc* desc);
 int DATA_get_data(DataDesc* desc);
+// Analyses the station values into the grid slots, then checks each analysed grid.
 int DATA_object_analyze();
+// Warns once a domain when more than half of the analysed grid is missing while the
+// domain's station priority left out stations_left_out reports with a value of it.
+void DATA_check_sparse(const GridRec* grid, int stations_left_out);
 int DATA_fit_grid(DataDesc* desc);
 int DATA_save_grid(DataDesc* desc);

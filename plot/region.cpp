@@ -30,6 +30,7 @@ constexpr const char* DEF_REGION_FILE = "zav.reg";
 constexpr unsigned LEVEL_DEBUG = MESS_DEBUG & MESS_C;
 constexpr unsigned LEVEL_FILE = MESS_DEBUG & MESS_D;
 constexpr int MAX_MENU = 20;  // entry 0 is the return item
+constexpr int MAX_ATTEMPTS = 5;  // answers at the region prompt before it gives up
 constexpr int MAX_DEPTH = 4;  // region entries that name other regions
 
 // Bounds that keep a domain usable: beyond them grids would not fit in memory or
@@ -40,9 +41,19 @@ constexpr float MAX_SPACING = 1000.0f;
 constexpr float MAX_DIAGRAM = 1.0e7f;
 
 int base_prior = 3;
-int loc_prior = 4;
+// Reports that are not in the station database but carry their own position are ships,
+// buoys and other platforms: few, and often the only reports over the sea, so maps of
+// every size keep them.
+int loc_prior = 1;
 int prompt_region = 1;
 std::string region_name;
+// The domain a resource gave at the prompt, and the decoding result: the grid domain
+// taken from the same resource reuses it, since decoding "var" again would ask for its
+// centre again (at every file of a sequence).
+DomainRec resource_domain;
+int resource_result = 0;
+// A grid domain text found invalid: it is decoded again for every file, but said once.
+std::string bad_grid_domain;
 
 struct RegionEntry {
   std::string abbr;  // as in the file (looked up whole, shown cut to 5 characters)
@@ -430,11 +441,33 @@ int menu_value_entry(int value) {
   return -1;
 }
 
+// DOM_decode without its message, for the region prompt, which reports the mistake
+// itself: one mistake, one message.
+int decode_quiet(const char* text, DomainRec* domain) {
+  DomainRec d;
+  DOM_init(&d);
+  int r;
+  try {
+    r = decode_impl(text, &d, 0);
+  } catch (const std::exception&) {
+    r = -1;
+  }
+  FLAG_set(FLAG_DOMAIN, r);
+  if (r == -1) return -1;
+  if (r == MISSING_INT) return r;
+  if (domain) *domain = d;
+  char key[FILE_KEY_LEN];
+  std::snprintf(key, sizeof key, "%s", trimmed(text).c_str());
+  FILE_set_key(FILE_KEY_DOMAIN, key);
+  if (d.ny != MISSING_INT && d.dy != MISSING) DOM_set_base_prior((d.ny - 1) * d.dy);
+  return r;
+}
+
 // Decodes menu entry i (by its abbreviation in the menu's own file).
 int decode_entry(std::size_t i, DomainRec* domain) {
   std::string text = regions[i].abbr;
   if (!menu_file.empty() && menu_file != DEF_REGION_FILE) text = menu_file + ":" + regions[i].abbr;
-  const int r = DOM_decode(text.c_str(), domain);
+  const int r = decode_quiet(text.c_str(), domain);
   if (r > 0) region_name = regions[i].abbr;
   return r;
 }
@@ -516,32 +549,27 @@ int DOM_set_params(int count, char** tokens, DomainRec* d, int f1, int f2, int f
 }
 
 int DOM_decode(const char* text, DomainRec* domain) {
-  DomainRec d;
-  DOM_init(&d);
-  int r;
-  try {
-    r = decode_impl(text, &d, 0);
-  } catch (const std::exception&) {
-    r = -1;
-  }
-  FLAG_set(FLAG_DOMAIN, r);
-  if (r == -1) {
-    MESS_print(MESS_WARN, "DOM_decode: Invalid plot domain\n");
-    return -1;
-  }
-  if (r == MISSING_INT) return r;
-  if (domain) *domain = d;
-  char key[FILE_KEY_LEN];
-  std::snprintf(key, sizeof key, "%s", trimmed(text).c_str());
-  FILE_set_key(FILE_KEY_DOMAIN, key);
-  if (d.ny != MISSING_INT && d.dy != MISSING) DOM_set_base_prior((d.ny - 1) * d.dy);
+  const int r = decode_quiet(text, domain);
+  if (r == -1) MESS_print(MESS_WARN, "DOM_decode: Invalid plot domain\n");
   return r;
 }
 
 int DOM_get_grid_domain(DomainRec* domain) {
   for (const char* name : {"grid_domain", "region", "plot_domain"}) {
     const char* v = RES_get(name);
-    if (v && *v) return DOM_decode(v, domain);
+    if (!v || !*v) continue;
+    if (resource_result > 0 && trimmed(v) == region_name) {
+      if (domain) *domain = resource_domain;
+      return resource_result;
+    }
+    if (bad_grid_domain == v) return decode_quiet(v, domain);
+    const int r = DOM_decode(v, domain);
+    if (r == -1) {
+      // The plot goes on with the plot domain; a batch job must still see the mistake.
+      bad_grid_domain = v;
+      ZAV_fail(ZAV_STATUS_DOMAIN);
+    }
+    return r;
   }
   return 0;
 }
@@ -694,7 +722,7 @@ int DOM_prompt_region(DomainRec* domain, int mode) {
   const auto from_resource = [&](const char* name) -> int {
     const char* v = RES_get(name);
     if (!v || !*v) return 0;
-    const int r = DOM_decode(v, domain);
+    const int r = decode_quiet(v, domain);
     if (r == -1) {
       MESS_print(MESS_ERROR, "Invalid domain\n");
       ZAV_exit(ZAV_STATUS_DOMAIN);
@@ -702,6 +730,10 @@ int DOM_prompt_region(DomainRec* domain, int mode) {
     if (r > 0) {
       prompt_region = 0;
       region_name = trimmed(v);
+      if (domain) {
+        resource_domain = *domain;
+        resource_result = r;
+      }
     }
     return r;
   };
@@ -726,7 +758,7 @@ int DOM_prompt_region(DomainRec* domain, int mode) {
     return r;
   }
 
-  for (int attempt = 0; attempt < 5; ++attempt) {
+  for (int attempt = 0; attempt < MAX_ATTEMPTS; ++attempt) {
     char answer[DOM_TEXT_LEN + 1];
     answer[0] = '\0';
     const int v = ask_menu(answer);
@@ -738,7 +770,7 @@ int DOM_prompt_region(DomainRec* domain, int mode) {
         DOM_print_file(menu_file.empty() ? DEF_REGION_FILE : menu_file.c_str());
         continue;
       }
-      const int r = DOM_decode(a.c_str(), domain);
+      const int r = decode_quiet(a.c_str(), domain);
       if (r == -1) {
         MESS_print(MESS_WARN, "Invalid domain\n");
         continue;
@@ -755,5 +787,9 @@ int DOM_prompt_region(DomainRec* domain, int mode) {
     }
     return r;
   }
+  // The program ends here as after an invalid domain from a resource: a script that fed
+  // it wrong answers must see the failure.
+  MESS_print(MESS_ERROR, "No valid domain after %d answers: giving up\n", MAX_ATTEMPTS);
+  ZAV_fail(ZAV_STATUS_DOMAIN);
   return -1;
 }

@@ -11,6 +11,7 @@
 #include <new>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 #include "config/mess.h"
@@ -44,6 +45,10 @@ int data_size = 0;
 CtyEnterFunc enter_func = nullptr;
 std::vector<DataBlock> blocks;
 void* last_found = nullptr;
+// Identifier and WMO keys of the database's stations that the last load left out (outside
+// the domain, of a lower priority or not selected): a report from one of them is not from
+// an unknown station.
+std::unordered_set<std::string> left_out[2];
 
 // Selection list from the resource "identifier", freed on every exit path.
 struct Selection {
@@ -123,22 +128,47 @@ bool all_digits(const char* s, int from, int to) {
   return true;
 }
 
-void* search_record(const char* id) {
-  if (!id || cty_table.count == 0) return nullptr;
+// The key a report identifier is looked up under and its text: WMO numbers, pseudo
+// identifiers and buoys on the WMO key, anything else on the identifier key. False when
+// the identifier can name no station.
+bool lookup_key(const char* id, int* key, std::string* text) {
+  if (!id) return false;
   const std::size_t len = std::strlen(id);
+  *key = key_wmo;
   if (len == 5 && all_digits(id, 0, 5)) {
-    if (std::atoi(id) == CTY_NO_WMO) return nullptr;
-    return TAB_search(&cty_table, key_wmo, id);
+    if (std::atoi(id) == CTY_NO_WMO) return false;
+    *text = id;
+    return true;
   }
   if (len == 5 && std::isupper(static_cast<unsigned char>(id[0])) && all_digits(id, 2, 5)) {
     int wmo = CTY_NO_WMO;
-    if (id_to_wmo(id, &wmo) != 0 || wmo == CTY_NO_WMO) return nullptr;
-    char text[16];
-    std::snprintf(text, sizeof text, "%5.5d", wmo);
-    return TAB_search(&cty_table, key_wmo, text);
+    if (id_to_wmo(id, &wmo) != 0 || wmo == CTY_NO_WMO) return false;
+    char wmo_text[16];
+    std::snprintf(wmo_text, sizeof wmo_text, "%5.5d", wmo);
+    *text = wmo_text;
+    return true;
   }
-  if (len == 6 && id[0] == 'b') return TAB_search(&cty_table, key_wmo, id);
-  return TAB_search(&cty_table, key_ident, id);
+  if (len != 6 || id[0] != 'b') *key = key_ident;
+  *text = id;
+  return true;
+}
+
+void* search_record(const char* id) {
+  if (cty_table.count == 0) return nullptr;
+  int key = 0;
+  std::string text;
+  if (!lookup_key(id, &key, &text)) return nullptr;
+  return TAB_search(&cty_table, key, text.c_str());
+}
+
+void note_left_out(const CityRec& rec) {
+  char ident[12];
+  key_identifier(rec, ident);
+  left_out[key_ident].insert(ident);
+  if (rec.wmo == CTY_NO_WMO) return;
+  char wmo[16];
+  format_wmo(wmo, sizeof wmo, rec);
+  left_out[key_wmo].insert(wmo);
 }
 
 // ---- selection conditions ----
@@ -373,11 +403,12 @@ int CTY_store(const char* file, int mode, const DomainRec* domain, int max_prior
         ++bad;
         continue;
       }
-      if (rec.prior > max_prior) continue;
-      if (!everyone && CTY_data_cmp(&rec, selection.count, selection.items) < 0) continue;
       float x, y;
-      if (MAP_tran(&x, &y, rec.lat, rec.lon) == 0) continue;
-      if (!MAP_in_grid_domain(x, y)) continue;
+      if (rec.prior > max_prior || (!everyone && CTY_data_cmp(&rec, selection.count, selection.items) < 0) ||
+          MAP_tran(&x, &y, rec.lat, rec.lon) == 0 || !MAP_in_grid_domain(x, y)) {
+        note_left_out(rec);
+        continue;
+      }
       if (!enter_station(rec, x, y)) throw std::bad_alloc();
     }
   } catch (const std::bad_alloc&) {
@@ -387,6 +418,13 @@ int CTY_store(const char* file, int mode, const DomainRec* domain, int max_prior
   if (bad > 0) MESS_print(MESS_WARN, "CTY_store: %d unreadable station lines skipped\n", bad);
   MESS_print(MESS_DEBUG, "CTY_store: %d stations stored\n", cty_table.count);
   return handle;
+}
+
+int CTY_known(const char* id) {
+  if (search_record(id)) return 1;
+  int key = 0;
+  std::string text;
+  return lookup_key(id, &key, &text) && left_out[key].count(text) ? 1 : 0;
 }
 
 int CTY_search(const char* id, StationRec* station) {
@@ -459,6 +497,7 @@ void CTY_clear_data(int keep) {
 void CTY_clear() {
   CTY_clear_data(0);
   TAB_clear(&cty_table);
+  for (auto& keys : left_out) keys.clear();
   store_mode = 0;
   last_found = nullptr;
 }

@@ -49,6 +49,9 @@ int CTY_data_cmp(const CityRec* rec, int count, char** items);
 // (letter, any, three digits) is converted to its WMO number, "b" and five digits
 // is a buoy; anything else searches the identifier key. 1 and *station filled, or 0.
 int CTY_search(const char* id, StationRec* station);
+// 1 when id names a station of the database that was last loaded, stored or not (outside
+// the domain, of a lower priority, not selected), else 0.
+int CTY_known(const char* id);
 // Nearest station to a point within 4.9 degrees on the location key (mode 3). 1 or 0.
 int CTY_search_loc(StationRec* station, float lat, float lon);
 

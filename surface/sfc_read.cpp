@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -1176,6 +1177,34 @@ void SFC_set_print(int flag) { print_flag = flag; }
 
 // ---- the plot loop's file ----
 
+namespace {
+
+// Stations that the station database does not know, reporting without a position. They
+// are named once a run, together, when a file has been read: the same stations report
+// every hour, and every plot reads the file again.
+constexpr std::size_t kUnknownListed = 10;
+std::set<std::string> unknown_named;  // already named in this run
+std::set<std::string> unknown_new;    // found since
+
+void name_unknown() {
+  if (unknown_new.empty()) return;
+  std::string list;
+  std::size_t n = 0;
+  for (const std::string& id : unknown_new) {
+    if (n++ == kUnknownListed) {
+      list += " ...";
+      break;
+    }
+    list += " " + id;
+  }
+  const std::size_t count = unknown_new.size();
+  MESS_print(MESS_OUT1, "Not in database: %zu station%s:%s\n", count, count == 1 ? "" : "s", list.c_str());
+  unknown_named.insert(unknown_new.begin(), unknown_new.end());
+  unknown_new.clear();
+}
+
+}  // namespace
+
 int SFC_open_file(const char* name) {
   if (cvt_fd >= 0) SFC_close_file();
   int f = 0;
@@ -1202,14 +1231,19 @@ int SFC_open_file(const char* name) {
 int SFC_read_report(sfc_report* report, StationRec* station) {
   if (cvt_fd < 0 || !report || !station) return -1;
   int index = cvt_num;
-  if (SFC_read(cvt_fd, report, 0, &index) < 0) return -1;
+  if (SFC_read(cvt_fd, report, 0, &index) < 0) {
+    name_unknown();
+    return -1;
+  }
   ++cvt_num;
   const bool own_position = !missing(report->lat) && !missing(report->lon);
   if (CTY_search(report->id, station)) {
     report->elev = station->elev;
     if (own_position) MAP_tran(&station->x, &station->y, report->lat, report->lon);
   } else if (!own_position) {
-    MESS_print(MESS_OUT1, "Not in database: %s\n", report->id);
+    // A station of the database outside the domain (or left out by the selection) is
+    // not reported: only stations the database does not know at all are.
+    if (!CTY_known(report->id) && !unknown_named.count(report->id)) unknown_new.insert(report->id);
     return 0;
   } else {
     MAP_tran(&station->x, &station->y, report->lat, report->lon);
@@ -1229,6 +1263,7 @@ void SFC_rewind_file() {
 }
 
 void SFC_close_file() {
+  name_unknown();
   if (cvt_fd >= 0) SFC_close(cvt_fd);
   cvt_fd = -1;
   cvt_num = 0;

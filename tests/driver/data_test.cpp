@@ -2,10 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
-
 #include <string>
 #include <tuple>
+#include <vector>
 
 #include "analysis/grd_tool.h"
 #include "config/flag.h"
@@ -16,6 +17,7 @@
 #include "driver/sfc_plt.h"
 #include "files/files.h"
 #include "plot/maptran.h"
+#include "plot/region.h"
 #include "surface/cty_tool.h"
 #include "surface/raw_tool.h"
 #include "surface/var_tool.h"
@@ -166,6 +168,74 @@ TEST_F(Gridding, FitRunsTheGridCallbackOncePerFile) {
   DATA_new_grid();
   DATA_fit_grid(&desc);
   EXPECT_EQ(src.reads, 2 * reads);
+}
+
+// The stations of the first grid row have priority 1, all others 9: the domain's
+// priority (3) leaves those out, and most of the grid gets no analysis.
+int sparse_read(void*, StationRec* st) {
+  ++src.reads;
+  const int k = src.next++;
+  if (k >= station_count()) return -1;
+  MAP_domain(&src.domain);
+  MAP_grid_tran(&st->x, &st->y, static_cast<float>(k % per_row() * 3), static_cast<float>(k / per_row() * 3));
+  st->prior = k < per_row() ? 1 : 9;
+  return st->prior <= DOM_get_prior() ? 1 : 0;
+}
+
+TEST_F(Gridding, SparseAnalysisSaysHowToKeepMoreStationsOnceADomain) {
+  desc.read_report = sparse_read;
+  DOM_set_prior(3);
+  auto analyse = [&] {
+    src.next = 0;
+    DATA_setup_grid(&desc);
+    const int kept = DATA_get_data(&desc);
+    testing::internal::CaptureStderr();
+    DATA_object_analyze();
+    return std::to_string(kept) + "|" + testing::internal::GetCapturedStderr();
+  };
+  const std::string first = analyse();
+  const GridRec* g = GRD_get_grid(0);
+  const int n = g->domain.nx * g->domain.ny;
+  int missing = 0;
+  for (int k = 0; k < n; ++k) missing += g->values[k] == -9999.0F;
+  ASSERT_GT(2 * missing, n);
+  EXPECT_EQ(first, std::to_string(per_row()) + "|" + std::to_string((200 * missing + n) / (2 * n)) +
+                       "% of the grid has no analysis: this domain uses only stations of priority 3 or better and "
+                       "leaves out " + std::to_string(station_count() - per_row()) +
+                       " that report it; -pr 9 keeps every station\n");
+  EXPECT_EQ(analyse(), std::to_string(per_row()) + "|");  // the next file of the same domain
+  DOM_set_prior(9);
+  EXPECT_EQ(analyse(), std::to_string(station_count()) + "|");  // nothing left out
+}
+
+// The share is of the whole grid, more than half is needed, and nothing is said when no
+// station with a value was left out.
+TEST(SparseGrid, WarnsAboveHalfWhenStationsWereLeftOut) {
+  DOM_set_prior(2);
+  std::vector<float> values(8, 1.0F);
+  GridRec g{};
+  DOM_init(&g.domain);
+  g.domain.proj = 2, g.domain.clat = 10, g.domain.clon = 20, g.domain.nx = 4, g.domain.ny = 2;
+  g.domain.dx = g.domain.dy = 1.0F;
+  g.values = values.data();
+  const struct { int missing, left_out, nx; const char* said; } t[] = {
+      {4, 5, 4, ""},  // half
+      {5, 0, 4, ""},  // no station left out
+      {5, 7, 4, "63% of the grid has no analysis: this domain uses only stations of priority 2 or better and leaves "
+                "out 7 that report it; -pr 9 keeps every station\n"},
+      {8, 7, 4, ""},  // the same domain again
+      {8, 1, 2, "100% of the grid has no analysis: this domain uses only stations of priority 2 or better and "
+                "leaves out 1 that report it; -pr 9 keeps every station\n"}};  // another domain (2 x 4)
+  for (const auto& e : t) {
+    std::fill(values.begin(), values.end(), 1.0F);
+    std::fill(values.begin(), values.begin() + e.missing, -9999.0F);
+    g.domain.nx = e.nx, g.domain.ny = 8 / e.nx;
+    testing::internal::CaptureStderr();
+    DATA_check_sparse(&g, e.left_out);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), e.said) << e.missing << " " << e.left_out;
+  }
+  DATA_check_sparse(nullptr, 1);
+  DOM_set_prior(3);
 }
 
 // ---- which variables a grid or station plot consumes ----

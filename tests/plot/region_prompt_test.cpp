@@ -32,7 +32,7 @@ TEST(DomainLoop, DomainsFromOptions) {
                           Args{"-re", "1e99,0"}, Args{"-pd", std::string(5000, ',')}}) {
     const RunResult r = run(bad);
     EXPECT_EQ(r.status, 43) << bad[1].substr(0, 20);
-    EXPECT_NE(r.err.find("DOM_decode: Invalid plot domain\nInvalid domain\n"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err, "Invalid domain\n") << bad[1].substr(0, 20);  // one mistake, one message
   }
   for (const char* d : {"us", "conus", "39,-97", "lamb:25:-95:25:25,35,-95,50,40,0.8,0.8"}) {
     const RunResult r = run({"-pd", d, "-va", "t", "-ba"});
@@ -49,22 +49,47 @@ TEST(DomainLoop, DomainsFromOptions) {
 }
 
 TEST(DomainLoop, InteractivePrompt) {
-  const struct { const char* input; int prompts, invalid; const char* shown; } t[] = {
-      {"bogus,,\nnan,0\n1,2,3,4,5,6,7,8,9\nxyz\nfoo:bar\n", 5, 5, ""},  // five invalid answers end the loop
+  const std::string invalid = "Invalid domain\n";
+  const std::string give_up = "No valid domain after 5 answers: giving up\n";
+  const struct { const char* input; int status, prompts; std::string err; const char* shown; } t[] = {
+      // Five invalid answers end the program with the status of an invalid domain; each
+      // answer gets one message.
+      {"bogus,,\nnan,0\n1,2,3,4,5,6,7,8,9\nxyz\nfoo:bar\n", 43, 5,
+       invalid + invalid + invalid + invalid + invalid + give_up, ""},
+      {"bogus\nbogus\nbogus\nbogus\nus\n0\n", 0, 6, invalid + invalid + invalid + invalid, ""},  // the fifth is good
       // Asked again after each domain's variable loop ("0" returns from the variable menu);
       // end of input ends.
-      {"us\n0\n39,-97\n0\n", 3, 0, "\n        Region Menu\n"},
-      {"0\n", 1, 0, "United States"},                    // "Return to previous menu"
-      {"exit\n", 1, 0, ""},
-      {"list\n", 2, 0, "\nconus    CONUS Lambert"},  // the region file, then the prompt again
+      {"us\n0\n39,-97\n0\n", 0, 3, "", "\n        Region Menu\n"},
+      {"0\n", 0, 1, "", "United States"},                    // "Return to previous menu"
+      {"exit\n", 0, 1, "", ""},
+      {"list\n", 0, 2, "", "\nconus    CONUS Lambert"},  // the region file, then the prompt again
   };
   for (const auto& e : t) {
     const RunResult r = run({}, e.input);
-    EXPECT_EQ(r.status, 0) << e.input;
+    EXPECT_EQ(r.status, e.status) << e.input;
     EXPECT_EQ(count(r.out, "Enter the region: "), e.prompts) << e.input;
-    EXPECT_EQ(count(r.err, "Invalid domain\n"), e.invalid) << e.input;
+    EXPECT_EQ(r.err, e.err) << e.input;
     EXPECT_NE(r.out.find(e.shown), std::string::npos) << e.input;
   }
+}
+
+// A wrong grid domain is said once, however often it is decoded (once a plot here), and
+// decides the exit status; the plot goes on with the plot domain.
+TEST(DomainLoop, InvalidGridDomainIsSaidOnce) {
+  const RunResult r = run({"-pd", "us", "-gd", "bogus", "-de", "p," + make_temp_dir("domloop_ps") + "/out.ps"},
+                          "t\nt\n0\n");
+  EXPECT_EQ(r.status, 43);
+  EXPECT_EQ(r.err, "DOM_decode: Invalid plot domain\n");
+  EXPECT_EQ(count(r.out, "Enter the variable: "), 3);
+}
+
+// The centre of "var" is asked once, not again when the grid domain is taken from the
+// same option.
+TEST(DomainLoop, VariableCentreIsAskedOnce) {
+  const RunResult r = run({"-pd", "var", "-va", "t", "-ba"}, "39\n-97\n");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(count(r.out, "Enter the central latitude: "), 1) << r.out;
+  EXPECT_EQ(count(r.out, "Enter the central longitude: "), 1);
 }
 
 }  // namespace

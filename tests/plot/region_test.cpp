@@ -230,7 +230,7 @@ TEST_F(Region, StationPriority) {
   DomainRec d;
   decode("us", &d);  // (17-1) * 2.3 = 36.8
   EXPECT_EQ(DOM_get_prior(), 2);
-  EXPECT_EQ(DOM_get_loc_prior(), 4);
+  EXPECT_EQ(DOM_get_loc_prior(), 1);  // ships and buoys are kept on every map
 }
 
 TEST_F(Region, ResourcesForTheGridDomain) {
@@ -261,6 +261,15 @@ TEST_F(Region, BuiltInRegions) {
               std::vector<float>({1, e.clat, e.clon, e.clon, e.dx, e.dx, 25, 17})) << e.name;
   }
   EXPECT_EQ(DOM_get_def_region("xx", &d), 0);
+  // The shipped region file defines the same regions (so what is checked of its regions,
+  // their station coverage among them, holds for the built-in ones).
+  const std::string file = std::string(STACONT_DATA_DIR) + "/zav.reg";
+  for (const auto& e : t) {
+    DomainRec from_file;
+    ASSERT_EQ(DOM_get_def_region(e.name, &d), 1);
+    ASSERT_EQ(decode(file + ":" + e.name, &from_file), 2) << e.name;
+    EXPECT_EQ(DOM_comp(&d, &from_file), 1) << e.name;
+  }
 }
 
 // Every region of the shipped region file decodes, and its grid covers its centre.

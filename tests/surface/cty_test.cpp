@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -173,6 +174,30 @@ TEST_F(Cty, LoadsSearchesAndSkipsByPriority) {
   EXPECT_EQ(find("ED637") + find("EGLL"), "ED637EGLL");
 }
 
+// Stations of the database that a load leaves out (outside the domain, beyond the maximum
+// priority, not selected) are still known, under the keys a search uses; others are not.
+TEST_F(Cty, KnownStationsBeyondTheLoad) {
+  const DomainRec colorado = domain(1, 39.5f, -105.0f, 5, 5, 0.5f);
+  RES_put("identifier", "ST=CO,EGLL,KCOS");
+  EXPECT_GE(CTY_store(mini_.c_str(), CTY_MODE_LOCATION, &colorado, 3), 0);
+  EXPECT_EQ(CTY_count(), 3);  // both KDEN lines and KCOS: KBDU's priority is 6
+  const struct { const char* id; int known; } t[] = {
+      {"KDEN", 1}, {"KCOS", 1}, {"72466", 1},  // stored
+      {"KBDU", 1}, {"PPAC", 1},                // beyond the maximum priority
+      {"EGLL", 1}, {"EG772", 1}, {"03772", 1}, {"b41001", 1}, {"10637", 1},  // outside the domain
+      {"41001", 0}, {"99999", 0}, {"QQQQ", 0}, {"kden", 0}, {"", 0}, {nullptr, 0}};
+  for (const auto& e : t) EXPECT_EQ(CTY_known(e.id), e.known) << (e.id ? e.id : "null");
+  RES_put("identifier", "KCOS");
+  CTY_store(mini_.c_str(), CTY_MODE_COMPACT, &world_, 10);
+  EXPECT_EQ(CTY_known("KBDU") + CTY_known("EGLL"), 2);  // not selected
+  CTY_clear();
+  EXPECT_EQ(CTY_known("KDEN"), 0);
+  testing::internal::CaptureStderr();
+  CTY_store("/nonexistent/x.cty", CTY_MODE_COMPACT, &world_, 10);
+  testing::internal::GetCapturedStderr();
+  EXPECT_EQ(CTY_known("KDEN"), 0);
+}
+
 TEST_F(Cty, SelectionPriorityAndFileResources) {
   RES_put("identifier", "ST=CO,EGLL");
   CTY_store(mini_.c_str(), CTY_MODE_COMPACT, &world_, 10);
@@ -286,14 +311,52 @@ TEST_F(Cty, ShippedDatabase) {
   EXPECT_EQ(find("KJFK") + find("EGLL") + near(39.86f, -104.67f), "KJFKKDEN");
   CTY_store(kDatabase.c_str(), CTY_MODE_LOCATION, &us, 2);
   const int us_top = CTY_count();
+  // The main airports show on the large maps.
+  for (const char* hub : {"KORD", "KJFK", "KATL", "KLAX", "KMIA"}) EXPECT_EQ(find(hub), hub);
 
   const DomainRec eu = domain(4, 50, 10, 31, 25, 1.0f);  // Lambert conformal, true latitudes 30 and 60
   ASSERT_GE(CTY_store(kDatabase.c_str(), CTY_MODE_LOCATION, &eu, 7), 0);
   const int eu_count = CTY_count();
   EXPECT_EQ(find("EGLL") + find("EDDF") + find("KDEN"), "EGLLEDDF");
-  EXPECT_TRUE(us_count > 2000 && eu_count > 800 && us_top > 50 && us_top < 300);
+  EXPECT_TRUE(us_count > 2000 && eu_count > 800 && us_top > 300 && us_top < 1000);
   std::printf("%s: %d stations; loaded: us %d (priority <= 2: %d), europe %d\n", kDatabase.c_str(), lines, us_count,
               us_top, eu_count);
+}
+
+// The priorities cover the land evenly at every level: each station of priority 6 or
+// better lies within 200 km of a station of priority 1, 120 km of one of priority 2 or
+// better, then 60, 40 and 25 km. A map keeps the levels whose spacing lies well inside its
+// analysis radius, so its own stations leave few more holes than all of them would.
+TEST(ShippedDatabase, EveryLevelCoversTheStations) {
+  struct Station {
+    float lat, lon;
+    int prior;
+  };
+  std::vector<Station> all;
+  const int h = CTY_open(kDatabase.c_str());
+  ASSERT_GE(h, 0);
+  CityRec r;
+  while (CTY_read(h, &r) >= 0)
+    if (r.prior <= 6) all.push_back({r.lat, r.lon, r.prior});
+  CTY_close(h);
+  ASSERT_GT(all.size(), 5000u);
+  std::sort(all.begin(), all.end(), [](const Station& a, const Station& b) { return a.lat < b.lat; });
+  const float spacing_km[] = {200, 120, 60, 40, 25};
+  for (int p = 1; p <= 5; ++p) {
+    const float km = spacing_km[p - 1];
+    const float band = km / 111.0f + 0.01f;
+    int uncovered = 0;
+    for (const Station& s : all) {
+      bool covered = false;
+      auto it = std::lower_bound(all.begin(), all.end(), s.lat - band,
+                                 [](const Station& a, float lat) { return a.lat < lat; });
+      for (; it != all.end() && it->lat <= s.lat + band && !covered; ++it)
+        covered = it->prior <= p && calc_earth_dist(s.lat, s.lon, it->lat, it->lon) <= km;
+      if (!covered && ++uncovered <= 3) ADD_FAILURE() << "priority " << p << ": none within " << km << " km of "
+                                                      << s.lat << " " << s.lon;
+    }
+    EXPECT_EQ(uncovered, 0) << "priority " << p;
+  }
 }
 
 }  // namespace

@@ -330,13 +330,48 @@ TEST_F(Sfc, WrappersPlaceReports) {
   EXPECT_STREQ(r.id, "KDEN");
   const std::string out = testing::internal::GetCapturedStdout();
   EXPECT_NE(out.find("Date: 12Z  5 JAN 98\n"), std::string::npos) << out;
-  EXPECT_NE(out.find("Not in database: XXXX\n"), std::string::npos) << out;
+  EXPECT_NE(out.find("Not in database: 1 station: XXXX\n"), std::string::npos) << out;
   SFC_close_file();
   EXPECT_EQ(SFC_read_report(&r, &st), -1);
   testing::internal::CaptureStderr();
   EXPECT_EQ(SFC_open_file((dir_ + "/missing").c_str()), 0);
   EXPECT_NE(testing::internal::GetCapturedStderr().find("SFC_open_file: Unable to open file:" + dir_ + "/missing\n"),
             std::string::npos);
+}
+
+// Reports of stations that the database does not know and that carry no position are
+// named together, once a run; database stations outside the domain are not named at all.
+TEST_F(Sfc, UnknownStationsAreNamedOnce) {
+  DomainRec colorado;
+  DOM_init(&colorado);
+  colorado.proj = 1, colorado.clat = 39.5f, colorado.clon = -105.0f, colorado.nx = colorado.ny = 5;
+  colorado.dx = colorado.dy = 0.5f;
+  ASSERT_GE(CTY_store(file("two.cty", "Denver               CO US KDEN      1  39.8617 -104.6730  1655 72565 0\n"
+                                      "Heathrow             -- GB EGLL      1  51.4706   -0.4619    25 03772 0\n")
+                          .c_str(), CTY_MODE_COMPACT, &colorado, 7), 0);
+  DOM_set_prior(5);
+  const std::string head = "ZAVSFC\n12Z  5 JAN 98\n";
+  auto read_all = [&](const std::string& name, const std::string& ids) {
+    std::string text = head;
+    for (std::size_t i = 0; i < ids.size(); i += 5) text += ids.substr(i, 4) + " 455 300 2715 992 132 10.0 25B -\n";
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(SFC_open_file(file(name, text).c_str()), 1);
+    sfc_report r;
+    StationRec st{};
+    int placed = 0, code;
+    while ((code = SFC_read_report(&r, &st)) >= 0) placed += code;
+    SFC_rewind_file();  // the same file read again (the next plot) names nothing new
+    while (SFC_read_report(&r, &st) >= 0) {
+    }
+    SFC_close_file();
+    const std::string out = testing::internal::GetCapturedStdout();
+    return std::to_string(placed) + "|" + out.substr(out.find('\n') + 1);  // after "Date: ..."
+  };
+  EXPECT_EQ(read_all("a", "KDEN EGLL UNKB UNKA UNKB EGLL"), "1|Not in database: 2 stations: UNKA UNKB\n");
+  EXPECT_EQ(read_all("b", "UNKA UNKC KDEN"), "1|Not in database: 1 station: UNKC\n");  // the next hour
+  EXPECT_EQ(read_all("c", "UNKA EGLL"), "0|");
+  EXPECT_EQ(read_all("d", "U001 U002 U003 U004 U005 U006 U007 U008 U009 U010 U011 U012"),
+            "0|Not in database: 12 stations: U001 U002 U003 U004 U005 U006 U007 U008 U009 U010 ...\n");
 }
 
 }  // namespace

@@ -1,0 +1,134 @@
+// End-to-end runs over the bundled regions with the sample's 18 UTC observations: the
+// stations a region keeps by default cover it nearly as well as all of them, ships and
+// buoys are kept, and a sparse analysis says how to keep more stations.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "tests/support/run.h"
+
+namespace {
+
+const std::string kData = STACONT_DATA_DIR;
+const std::string kSparse = "% of the grid has no analysis: this domain uses only stations of priority ";
+
+// Every region of the shipped region file (the built-in regions are the same as its
+// entries of the same names; "var" is asked for its centre).
+std::vector<std::string> regions() {
+  std::vector<std::string> names;
+  std::istringstream in(read_file(kData + "/zav.reg"));
+  for (std::string line, name; std::getline(in, line);)
+    if (!line.empty() && line[0] != '#' && std::istringstream(line) >> name) names.push_back(name);
+  return names;
+}
+
+struct Analysis {
+  RunResult run;
+  int points = 0;   // grid points
+  int missing = 0;  // of them without a value
+  std::vector<float> values;
+  double missing_pct() const { return points > 0 ? 100.0 * missing / points : 100.0; }
+};
+
+// The program in batch mode on the sample, and the grid it wrote as ncdump shows it.
+Analysis analyse(const std::string& region, const std::string& var, const std::vector<std::string>& more = {}) {
+  const std::string dir = make_temp_dir("regions");
+  std::vector<std::string> args = {"-ba", "-fp", kData, "-if", "sfc_sample", "-cu", "#2026031418", "-pd", region,
+                                   "-va", var, "-of", "cdf", "-gp", dir};
+  args.insert(args.end(), more.begin(), more.end());
+  Analysis a;
+  a.run = run_stacont(args, "39\n-97\n", clean_env(dir + "/no-resource-files"), dir, 60);
+  const std::string file = dir + "/" + (more.empty() || more[0] != "-nh" ? "2026031418" : "2026031419") + "_" + var +
+                           ".nc";
+  const std::string out = run_program("/usr/bin/env", {"ncdump", "-v", "values", file}).out;
+  const std::size_t at = out.find(" values =", out.find("\ndata:"));
+  if (at == std::string::npos) return a;
+  std::string body = out.substr(at + 9);
+  body = body.substr(0, body.find(';'));
+  for (char& c : body)
+    if (c == ',') c = ' ';
+  std::istringstream words(body);
+  for (std::string w; words >> w; ++a.points) {
+    if (w == "_")
+      ++a.missing;
+    else
+      a.values.push_back(std::stof(w));
+  }
+  return a;
+}
+
+int count(const std::string& text, const std::string& what) {
+  int n = 0;
+  for (auto p = text.find(what); p != std::string::npos; p = text.find(what, p + 1)) ++n;
+  return n;
+}
+
+class RegionCoverage : public ::testing::TestWithParam<std::string> {};
+
+// At most 3 percentage points more of the grid missing than with every station (-pr 9).
+TEST_P(RegionCoverage, DefaultStationsCoverAlmostAsWellAsAll) {
+  const Analysis def = analyse(GetParam(), "temp");
+  const Analysis all = analyse(GetParam(), "temp", {"-pr", "9"});
+  ASSERT_EQ(def.run.status, 0) << def.run.err;
+  ASSERT_EQ(all.run.status, 0) << all.run.err;
+  ASSERT_GT(def.points, 0) << def.run.err;
+  ASSERT_EQ(def.points, all.points);
+  std::printf("%-6s missing: default %5.1f%%, -pr 9 %5.1f%%, difference %4.1f\n", GetParam().c_str(),
+              def.missing_pct(), all.missing_pct(), def.missing_pct() - all.missing_pct());
+  EXPECT_LE(def.missing_pct() - all.missing_pct(), 3.0) << GetParam();
+  // With every station kept there is nothing more to keep, so nothing to say.
+  EXPECT_EQ(all.run.err.find(kSparse), std::string::npos) << all.run.err;
+}
+
+INSTANTIATE_TEST_SUITE_P(Sample18Utc, RegionCoverage, ::testing::ValuesIn(regions()),
+                         [](const ::testing::TestParamInfo<std::string>& p) { return p.param; });
+
+TEST(RegionList, HoldsTheRegionsOfTheMenuAndTheNamedOnes) {
+  const std::vector<std::string> names = regions();
+  EXPECT_EQ(names.size(), 23u);
+  for (const char* name : {"us", "ne", "at", "se", "mw", "sp", "nw", "sw", "conus", "can", "gulf", "var"})
+    EXPECT_NE(std::find(names.begin(), names.end(), name), names.end()) << name;
+}
+
+// Ships and buoys report the sea temperature; they are kept on every map.
+TEST(GulfSeaTemperature, ShipsAndBuoysAreAnalysed) {
+  const Analysis a = analyse("gulf", "sst");
+  ASSERT_EQ(a.run.status, 0) << a.run.err;
+  EXPECT_GT(a.values.size(), 150u) << a.missing << " of " << a.points << " missing";
+  for (float v : a.values) EXPECT_TRUE(v > 20.0f && v < 30.0f) << v;  // degrees Celsius, the Gulf in March
+  // No station that reports it was left out: nothing to say about priorities.
+  EXPECT_EQ(a.run.err.find(kSparse), std::string::npos) << a.run.err;
+}
+
+// The North Atlantic keeps priority 1 only, and most of it is sea: one warning for the two
+// hours of the run, naming the priority and the option.
+TEST(SparseAnalysis, WarnsOnceAndNamesTheOption) {
+  const Analysis a = analyse("natl", "temp", {"-nh", "1"});
+  ASSERT_EQ(a.run.status, 0) << a.run.err;
+  EXPECT_GT(a.missing_pct(), 50.0);
+  EXPECT_EQ(count(a.run.err, kSparse), 1) << a.run.err;
+  EXPECT_NE(a.run.err.find(kSparse + "1 or better and leaves out "), std::string::npos) << a.run.err;
+  EXPECT_NE(a.run.err.find(" that report it; -pr 9 keeps every station\n"), std::string::npos) << a.run.err;
+}
+
+// An interactive Midwest run plotting twice: the sample's stations outside the domain are
+// in the database and not named; two stations it does not know are named once, together.
+TEST(StationsNotInTheDatabase, NamedOnceWithTheirNumber) {
+  const std::string dir = make_temp_dir("regions_unknown");
+  write_file(dir + "/2026031418.sfc", read_file(kData + "/sample/2026031418.sfc") +
+                                          "QQQB 455 300 2715 992 132 10.0 25B -\n"
+                                          "QQQA 455 300 2715 992 132 10.0 25B -\n");
+  const RunResult r = run_stacont({"-fp", kData, "-pd", "mw", "-de", "p," + dir + "/mw.ps", dir + "/2026031418.sfc"},
+                                  "temp\ntemp\n0\n",
+                                  clean_env(dir + "/no-resource-files"), dir, 60);
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(count(r.out, "Enter the variable: "), 3);
+  EXPECT_EQ(count(r.out + r.err, "Not in database"), 1) << r.out.substr(0, 2000);
+  EXPECT_NE(r.out.find("Not in database: 2 stations: QQQA QQQB\n"), std::string::npos);
+}
+
+}  // namespace
