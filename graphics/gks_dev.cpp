@@ -1,22 +1,52 @@
-// Output devices: the table of devices by workstation type, the recording device, and
-// the window device's connection to the display.
+// Output devices: the workstation state and error stream, the table of devices by
+// workstation type, the recording device, and the window device's connection to the
+// display.
 #include "graphics/gks_dev.h"
 
 #include <X11/Xlib.h>
 
 #include <cmath>
+#include <cstdarg>
+#include <cstdio>
 #include <cstdlib>
 #include <new>
 #include <string>
 
+#include "config/fileio.h"
 #include "config/flag.h"
 #include "config/mess.h"
-#include "graphics/gks_colr.h"
-#include "graphics/gks_obj.h"
-#include "graphics/gks_tool.h"
-#include "graphics/gks_tran.h"
 
 namespace {
+
+// Error stream: open after gopen_gks; a named error file, or the messages' error level.
+bool err_open = false;
+std::FILE* err_file = nullptr;
+
+int win_type = 0;
+bool graphics_open = false;
+bool display_optional = false;
+std::string prog_name = "X11_Graph";
+std::string win_title = "X11_Graph";
+
+// The device surface and its offset, device units.
+float win_width = 0.0F, win_height = 0.0F, win_x = 0.0F, win_y = 0.0F;
+
+std::string vformat(const char* format, va_list args) {
+  if (format == nullptr) return {};
+  va_list copy;
+  va_copy(copy, args);
+  const int n = std::vsnprintf(nullptr, 0, format, copy);
+  va_end(copy);
+  if (n <= 0) return {};
+  try {
+    std::string s(static_cast<std::size_t>(n) + 1, '\0');
+    std::vsnprintf(s.data(), s.size(), format, args);
+    s.resize(static_cast<std::size_t>(n));
+    return s;
+  } catch (const std::bad_alloc&) {
+    return {};
+  }
+}
 
 std::vector<GksCall> calls;
 long dropped = 0;
@@ -220,6 +250,86 @@ Slot* slot_of(int type) {
 
 }  // namespace
 
+// ---- kernel errors ----
+
+int gopen_gks(const char* name, int) {
+  if (err_file != nullptr) FILE_close(err_file);
+  err_file = nullptr;
+  if (name != nullptr && *name != '\0') {
+    err_file = FILE_open(name, "w");
+    if (err_file == nullptr) return -1;
+  }
+  err_open = true;
+  return 0;
+}
+
+int gclose_gks() {
+  if (err_file != nullptr) FILE_close(err_file);
+  err_file = nullptr;
+  err_open = false;
+  return 0;
+}
+
+int gerr_printf(const char* routine, const char* format, ...) {
+  if (!err_open) return -1;
+  va_list args;
+  va_start(args, format);
+  const std::string text = vformat(format, args);
+  va_end(args);
+  const char* r = routine != nullptr ? routine : "";
+  if (err_file != nullptr) {
+    std::fprintf(err_file, "%s: %s", r, text.c_str());
+    std::fflush(err_file);
+  } else {
+    MESS_print(MESS_ERROR, "%s: %s", r, text.c_str());
+  }
+  return -1;
+}
+
+// ---- workstation type and state ----
+
+int gget_win_type() { return win_type; }
+void gset_win_type(int type) { win_type = type; }
+int gtype_is_WIN() { return win_type == WS_X11 ? 1 : 0; }
+int gtype_is_PIX() { return win_type == WS_XDRAW ? 1 : 0; }
+int gtype_is_WIN_PIX() { return (win_type == WS_X11 || win_type == WS_XDRAW) ? 1 : 0; }
+int gtype_is_PS() { return win_type == WS_PS ? 1 : 0; }
+int gtype_is_HPGL() { return win_type == WS_HPGL ? 1 : 0; }
+int gtype_is_META() { return win_type == WS_META ? 1 : 0; }
+
+int gchk_graphics() { return graphics_open ? 1 : 0; }
+void gdev_set_open(int on) { graphics_open = on != 0; }
+
+void gset_display_optional(int on) { display_optional = on != 0; }
+int gget_display_optional() { return display_optional ? 1 : 0; }
+
+void gset_prog_name(const char* name) { prog_name = name != nullptr ? name : ""; }
+const char* gget_prog_name() { return prog_name.c_str(); }
+void gset_win_title(const char* title) { win_title = title != nullptr ? title : ""; }
+const char* gget_win_title() { return win_title.c_str(); }
+
+void gset_win_size(float width, float height) {
+  win_width = std::isfinite(width) && width > 0.0F ? width : 0.0F;
+  win_height = std::isfinite(height) && height > 0.0F ? height : 0.0F;
+}
+
+void gget_win_size(float* width, float* height) {
+  if (width != nullptr) *width = win_width;
+  if (height != nullptr) *height = win_height;
+}
+
+void gset_win_offset(float x, float y) {
+  win_x = std::isfinite(x) ? x : 0.0F;
+  win_y = std::isfinite(y) ? y : 0.0F;
+}
+
+void gget_win_offset(float* x, float* y) {
+  if (x != nullptr) *x = win_x;
+  if (y != nullptr) *y = win_y;
+}
+
+// ---- devices ----
+
 const GksDevice* gdev_get(int type) {
   const Slot* s = slot_of(type);
   if (s == nullptr) return nullptr;
@@ -250,25 +360,4 @@ int gdev_finite(int n, const float* points) {
   for (int i = 0; i < 2 * n; ++i)
     if (!std::isfinite(points[i])) return 0;
   return 1;
-}
-
-bool gdev_points(int n, const float* world, std::vector<float>* dev) {
-  try {
-    dev->resize(2 * static_cast<std::size_t>(n));
-  } catch (const std::bad_alloc&) {
-    return false;
-  }
-  for (int i = 0; i < n; ++i) {
-    (*dev)[2 * i] = xW_dev(world[2 * i]);
-    (*dev)[2 * i + 1] = yW_dev(world[2 * i + 1]);
-  }
-  return true;
-}
-
-int gdev_state(int code, int arg, const float* values, int count) {
-  const GksDevice* dev = gdev_cur();
-  const int r = (dev != nullptr && dev->state != nullptr) ? dev->state(code, arg, values, count) : 0;
-  if (r < 0) return -1;
-  if (!gtype_is_META()) gnew_obj(code, arg, count > 0 ? count * sizeof(float) : 0, values);
-  return r;
 }

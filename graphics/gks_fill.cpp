@@ -6,7 +6,6 @@
 #include "graphics/gks_colr.h"
 #include "graphics/gks_dev.h"
 #include "graphics/gks_obj.h"
-#include "graphics/gks_tool.h"
 #include "graphics/gks_tran.h"
 
 namespace {

@@ -12,7 +12,6 @@
 #include "graphics/gks_colr.h"
 #include "graphics/gks_dev.h"
 #include "graphics/gks_obj.h"
-#include "graphics/gks_tool.h"
 
 namespace {
 
