@@ -146,8 +146,14 @@ struct GksDevice {
   // One stroke of a marker: nv vertices in device units (a single vertex: one point).
   // shadow: a drop-shadow copy, drawn in the screen's black.
   void (*marker_shape)(int nv, const float* dev, int shadow) = nullptr;
-  // A string at a world position.
+  // A whole string at a world position as one record (text metafiles). When null the
+  // kernel draws the string with its stroke font: text_begin once, then text_stroke for
+  // each connected stroke of each glyph.
   void (*text)(float x, float y, const char* string) = nullptr;
+  void (*text_begin)(float x, float y, const char* string) = nullptr;
+  // One connected stroke of a glyph: nv vertices in device units (at least 2). shadow: a
+  // drop-shadow copy, drawn in the screen's black.
+  void (*text_stroke)(int nv, const float* dev, int shadow) = nullptr;
   // Fills a world rectangle (xmin, xmax, ymin, ymax) with the background; dev holds its
   // corners in device units (xmin, ymin, xmax, ymax).
   void (*clear_region)(const float world[4], const float dev[4]) = nullptr;
@@ -159,6 +165,9 @@ struct GksDevice {
 const GksDevice* gdev_get(int type);
 // Plugs device in for type (null: back to the built-in device); returns the previous one.
 const GksDevice* gdev_register(int type, const GksDevice* device);
+// Makes device the built-in device of type (the workstation module installs the file
+// writers so).
+void gdev_set_builtin(int type, const GksDevice* device);
 // The device of the open workstation, null when none is open.
 const GksDevice* gdev_cur();
 
@@ -173,6 +182,8 @@ constexpr int GDEV_INIT = 6;
 constexpr int GDEV_MARK_BEGIN = 41;
 constexpr int GDEV_MARK_SHAPE = 42;
 constexpr int GDEV_MARK_SHADOW = 48;
+constexpr int GDEV_TEXT_STROKE = 51;
+constexpr int GDEV_TEXT_SHADOW = 52;
 
 struct GksCall {
   int code;
@@ -191,3 +202,66 @@ void gdev_clear_calls();
 
 // 1 when all n points (x, y pairs) are finite numbers.
 int gdev_finite(int n, const float* points);
+// The built-in recording device (tests plug it in for a type to see what a device gets).
+const GksDevice* gdev_recorder();
+
+// The output stream of a file device: a file, a file appended to ("+name") or the input
+// of a print command ("|command"), written through a buffer of its own so that numbers
+// are formatted without the C library's printf machinery on the hot paths. A stream that
+// cannot be written (a full disk, a broken pipe, a command that fails) is reported when
+// it closes, and the partial output is taken away again: a new file is removed, an
+// appended one cut back to its old length.
+class GksStream {
+ public:
+  GksStream() = default;
+  GksStream(const GksStream&) = delete;
+  GksStream& operator=(const GksStream&) = delete;
+  ~GksStream();
+
+  // Opens name and prints "Spooling to: %s\n", "Appending to: %s\n" or "Creating: %s\n"
+  // (creating: the format given instead, when one is). False (with a message under
+  // routine) when it cannot be opened.
+  bool open(const std::string& name, const char* routine, const char* creating = nullptr);
+  bool is_open() const { return file_ != nullptr; }
+  bool appending() const { return append_; }
+  bool is_pipe() const { return pipe_; }
+  // Flushes and closes; 0, or -1 after a message under routine when anything written was
+  // lost (the output is then removed as described above). -1 when nothing was open.
+  int close(const char* routine);
+  // Closes without a message and removes what was written (a device that failed to
+  // open after its stream did).
+  void discard();
+
+  void put(char c) {
+    if (n_ == sizeof buf_) flush();
+    buf_[n_++] = c;
+  }
+  void write(const char* s, std::size_t n);
+  void str(const char* s);
+  // value as printf's "%.<decimals>f" (decimals 0 to 6) writes it.
+  void fixed(double value, int decimals);
+  void integer(long value);
+  void printf(const char* format, ...) __attribute__((format(printf, 2, 3)));
+  // 16-bit big-endian word (binary metafiles).
+  void word(int value);
+  void flush();
+  // Bytes written so far (through the buffer).
+  long written() const { return written_ + static_cast<long>(n_); }
+
+ private:
+  std::FILE* file_ = nullptr;
+  bool pipe_ = false;
+  bool append_ = false;
+  bool failed_ = false;
+  int error_ = 0;
+  std::string name_;
+  long old_size_ = 0;
+  long written_ = 0;
+  std::size_t n_ = 0;
+  char buf_[1 << 16];
+};
+
+// Writes value as printf's "%.<decimals>f" would into out (at least 48 bytes); the length.
+int gdev_format_fixed(char* out, double value, int decimals);
+// The comma-separated field `index` of a device string ("" when there is none).
+std::string gdev_field(const char* device_string, int index);

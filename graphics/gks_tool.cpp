@@ -22,10 +22,13 @@
 #include "graphics/gks_colr.h"
 #include "graphics/gks_dev.h"
 #include "graphics/gks_fill.h"
+#include "graphics/gks_hpgl.h"
 #include "graphics/gks_line.h"
 #include "graphics/gks_loop.h"
 #include "graphics/gks_mark.h"
+#include "graphics/gks_meta.h"
 #include "graphics/gks_obj.h"
+#include "graphics/gks_ps.h"
 #include "graphics/gks_text.h"
 #include "graphics/gks_tran.h"
 
@@ -225,9 +228,13 @@ void replay(const GksObj& o) {
 }
 
 // The kernel's modules meet here, at the top of the layer: the object list replays
-// through this module, so it learns its replay function before any workstation opens.
+// through this module, and the file writers become the devices of their types, before
+// any workstation opens.
 const bool wired = [] {
   gobj_set_replay(replay);
+  gdev_set_builtin(WS_PS, gps_device());
+  gdev_set_builtin(WS_HPGL, ghpgl_device());
+  gdev_set_builtin(WS_META, gmeta_device());
   return true;
 }();
 
@@ -265,6 +272,7 @@ int gopen_ws(int, const char* device_string, int type) {
   gdev_set_open(1);
   ginit_objs();
   ginit_plot(init_mode(type));
+  gsetup_fonts();
   ginit_background();
   return 0;
 }
@@ -312,26 +320,6 @@ void ginit_plot(int mode) {
     ginit_fill(mode);
   }
   if (dev != nullptr && dev->init != nullptr) dev->init(mode);
-}
-
-// ---- drawing-list entries ----
-
-int gclear_region(const float rect[4]) {
-  if (!gchk_graphics()) return gerr_printf("gclear_region", "GKS not opened\n");
-  if (rect == nullptr || !gdev_finite(2, rect)) return gerr_printf("gclear_region", "invalid rectangle\n");
-  const float dev[4] = {xW_dev(rect[0]), yW_dev(rect[2]), xW_dev(rect[1]), yW_dev(rect[3])};
-  if (!gtype_is_META()) gnew_obj(GOBJ_CLEAR, 0, 4 * sizeof(float), rect);
-  const GksDevice* d = gdev_cur();
-  if (d->clear_region != nullptr) d->clear_region(rect, dev);
-  return 0;
-}
-
-int gmessage(int flag, const char* text) {
-  if (!gchk_graphics() || text == nullptr) return -1;
-  gnew_obj(GOBJ_MESSAGE, flag, std::strlen(text) + 1, text);
-  const GksDevice* d = gdev_cur();
-  if (d->message != nullptr) d->message(text);
-  return 0;
 }
 
 // ---- plotting layer: opening and closing ----

@@ -7,6 +7,7 @@
 
 #include "graphics/colors.h"
 #include "graphics/gks_dev.h"
+#include "graphics/gks_tran.h"
 
 // ---- workstation type ----
 
@@ -25,13 +26,6 @@ int gclear_ws(int ws_id, int flag);
 // -1: reset the attributes only; otherwise the kernel mode (0 window, 1 window redraw, 2
 // PostScript, 3 HPGL, 4 metafile).
 void ginit_plot(int mode);
-
-// ---- drawing-list entries of the kernel ----
-
-// Fills a world rectangle (xmin, xmax, ymin, ymax) with the background.
-int gclear_region(const float rect[4]);
-// A status text for the workstation.
-int gmessage(int flag, const char* text);
 
 // ---- plotting layer ----
 

@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cmath>
+#include <cstring>
 #include <new>
 
 #include "config/missing.h"
@@ -351,4 +352,24 @@ int gpts_in_win(int n, const float* points) {
   const float wx0 = std::fmin(cur_wn[XMIN], cur_wn[XMAX]), wx1 = std::fmax(cur_wn[XMIN], cur_wn[XMAX]);
   const float wy0 = std::fmin(cur_wn[YMIN], cur_wn[YMAX]), wy1 = std::fmax(cur_wn[YMIN], cur_wn[YMAX]);
   return (x1 >= wx0 && x0 <= wx1 && y1 >= wy0 && y0 <= wy1) ? 1 : 0;
+}
+
+// ---- drawing-list entries ----
+
+int gclear_region(const float rect[4]) {
+  if (!gchk_graphics()) return gerr_printf("gclear_region", "GKS not opened\n");
+  if (rect == nullptr || !gdev_finite(2, rect)) return gerr_printf("gclear_region", "invalid rectangle\n");
+  const float dev[4] = {xW_dev(rect[0]), yW_dev(rect[2]), xW_dev(rect[1]), yW_dev(rect[3])};
+  if (!gtype_is_META()) gnew_obj(GOBJ_CLEAR, 0, 4 * sizeof(float), rect);
+  const GksDevice* d = gdev_cur();
+  if (d->clear_region != nullptr) d->clear_region(rect, dev);
+  return 0;
+}
+
+int gmessage(int flag, const char* text) {
+  if (!gchk_graphics() || text == nullptr) return -1;
+  gnew_obj(GOBJ_MESSAGE, flag, std::strlen(text) + 1, text);
+  const GksDevice* d = gdev_cur();
+  if (d->message != nullptr) d->message(text);
+  return 0;
 }

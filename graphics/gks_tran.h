@@ -81,3 +81,10 @@ bool gdev_points(int n, const float* world, std::vector<float>* dev);
 
 // 1 when the bounding box of the n points (x, y pairs) overlaps the current window.
 int gpts_in_win(int n, const float* points);
+
+// ---- drawing-list entries of the kernel ----
+
+// Fills a world rectangle (xmin, xmax, ymin, ymax) with the background.
+int gclear_region(const float rect[4]);
+// A status text for the workstation.
+int gmessage(int flag, const char* text);
