@@ -154,7 +154,7 @@ void hp_polyline(int n, const float*, const float* dev) {
   coord('U', dev[0], dev[1]);
   for (int i = 1; i < n; ++i) {
     coord('D', dev[2 * i], dev[2 * i + 1]);
-    if (i % points_per_line == 0) out.put('\n');
+    if ((i + 1) % points_per_line == 0 && i + 1 < n) out.put('\n');
   }
   out.put('\n');
 }
@@ -166,7 +166,7 @@ void hp_fill(int n, const float*, const float* dev) {
   out.str("PM0;");
   for (int i = 1; i < n; ++i) {
     coord('D', dev[2 * i], dev[2 * i + 1]);
-    if (i % points_per_line == 0) out.put('\n');
+    if ((i + 1) % points_per_line == 0 && i + 1 < n) out.put('\n');
   }
   out.str("PM1;PM2;FP;\n");
 }
@@ -186,7 +186,7 @@ void hp_text_stroke(int nv, const float* dev, int) {
   coord('U', dev[0], dev[1]);
   for (int i = 1; i < nv; ++i) {
     coord('D', dev[2 * i], dev[2 * i + 1]);
-    if (i % text_points_per_line == 0) out.put('\n');
+    if ((i + 1) % text_points_per_line == 0 && i + 1 < nv) out.put('\n');
   }
   out.put('\n');
 }

@@ -131,7 +131,7 @@ TEST_F(Ps, EpsDeclaresTheBoxItsDrawingLiesIn) {
     // three of its sides.
     const std::vector<int> box = pic.dark_box(0, 0, pic.width - 1, pic.height - 1);
     const int touching = (box[0] <= 2) + (box[1] <= 2) + (box[2] >= pic.width - 3) + (box[3] >= pic.height - 3);
-    EXPECT_EQ(touching, 3) << c.options;
+    EXPECT_GE(touching, 3) << c.options;
   }
 }
 
