@@ -153,8 +153,9 @@ Converted convert(const std::vector<Glyph>& glyphs, double tol) {
       for (const Pt& p : s) {
         int x = static_cast<int>(std::lround((p.x - x0) * sx));
         int y = static_cast<int>(std::lround(baseline + (base - p.y) * scale));
-        if (y < 0 || y > 254) ++out.clipped;
-        f.push_back({std::clamp(x, 0, max_x), std::clamp(y, 0, 254)});
+        if (y < 0 || y > 253) ++out.clipped;
+        // 254 ends the codes of a font file, so no y may take it.
+        f.push_back({std::clamp(x, 0, max_x), std::clamp(y, 0, 253)});
       }
       std::vector<bool> keep(f.size(), tol <= 0);
       keep.front() = keep.back() = true;
@@ -188,7 +189,10 @@ int main(int argc, char** argv) {
   }
   const std::string src = argv[1], dst = argv[2];
   std::ostringstream list;
-  list << "# Stroke fonts converted from the public-domain Hershey glyphs by tools/make_fonts.cpp.\n"
+  list << "# Stroke fonts converted from the Hershey glyphs by tools/make_fonts.cpp.\n"
+       << "# The Hershey Fonts were originally created by Dr. A. V. Hershey while working at the\n"
+       << "# U. S. National Bureau of Standards. The format of the Font data they were converted\n"
+       << "# from was originally created by James Hurt, Cognition, Inc. (see README.md).\n"
        << "# One font a line: name and file; font 1 is the default.\n";
   for (const Source& s : sources) {
     const std::vector<Glyph> glyphs = read_jhf(src + "/" + s.file);

@@ -193,8 +193,16 @@ TEST_F(Strokes, PackageFontsHeightsAndAlignments) {
   unsetenv("zavdefault");
   setenv("zavdefault", (dir_ + "/none").c_str(), 1);
   open(WS_PS);
-  ASSERT_GE(gget_num_fonts(), 6);
+  ASSERT_EQ(gget_num_fonts(), 9);
   EXPECT_EQ(std::string(gget_font_name(1)), "modern");
+  // Every font of the list loads.
+  CaptureStderr();
+  for (int f = gget_num_fonts(); f >= 1; --f) {
+    EXPECT_EQ(gset_fontprec(f, 2), 0);
+    EXPECT_EQ(gget_font_type(), 1) << gget_font_name(f);
+    EXPECT_GE(gget_glyph_start('A'), 0) << gget_font_name(f);
+  }
+  EXPECT_EQ(GetCapturedStderr(), "");
   const float h = 0.2F;
   for (int f = 1; f <= 6; ++f) {
     SCOPED_TRACE(gget_font_name(f));
