@@ -318,8 +318,7 @@ TEST_F(Ps, OutputThatCannotBeWrittenIsReported) {
   EXPECT_EQ(err, "gps_open_file: " + dir_ + "/plain/x.ps: Not a directory\ngopen_ws: unable to open postscript file\n");
   EXPECT_FALSE(gchk_graphics());
 
-  // A file cut short by a full disk is removed rather than left half written: here the
-  // writer is given a file that another name makes unwritable midway.
+  // Nothing was made behind the refused name.
   struct stat st {};
   EXPECT_NE(stat((dir_ + "/plain/x.ps").c_str(), &st), 0);
 }
