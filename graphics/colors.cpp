@@ -19,7 +19,6 @@
 #include "graphics/gks_colr.h"
 #include "graphics/gks_fill.h"
 #include "graphics/gks_text.h"
-#include "graphics/gks_tool.h"
 
 namespace {
 
@@ -420,7 +419,8 @@ int CLR_add(const char* name, float r, float g, float b) {
   e.red = clamp(r), e.green = clamp(g), e.blue = clamp(b);
   colors.push_back(e);
   const int index = static_cast<int>(colors.size()) - 1;
-  GPH_set_color(index, e.red, e.green, e.blue);
+  const float rgb[3] = {e.red, e.green, e.blue};
+  gset_colr_rep(1, index, rgb);
   return index;
 }
 
@@ -445,6 +445,35 @@ void CLR_clear_table() {
   colors.clear();
   num_fill = 0;
 }
+
+// ---- background ----
+
+int ginit_background() {
+  std::string name = gget_background();
+  if (name.empty()) {
+    const char* res = RES_get("background");
+    if (res != nullptr) name = res;
+  }
+  const float def = gget_inverse() ? 1.0F : 0.0F;
+  float c[3] = {def, def, def};
+  const bool is_default = name.empty() || stricmp(name.c_str(), "none") == 0 || stricmp(name.c_str(), "def") == 0 ||
+                          stricmp(name.c_str(), "over") == 0;
+  if (!is_default) {
+    const int i = CLR_get_ind(name.c_str());
+    bool found = false;
+    if (i >= GKS_PRINT_FIRST && i <= GKS_PRINT_LAST) {
+      found = gget_color_rgb(i, &c[0], &c[1], &c[2]) == 0;
+    } else if (i >= 0) {
+      found = CLR_get_rgb(i, &c[0], &c[1], &c[2]) == 0;
+    }
+    if (!found) {
+      MESS_print(MESS_WARN, "ginit_background: Unknown background colour: %s\n", printable(name.substr(0, 40)).c_str());
+      c[0] = c[1] = c[2] = def;
+    }
+  }
+  return gset_colr_rep(1, GKS_BACKGROUND, c);
+}
+
 
 // ---- attribute strings ----
 

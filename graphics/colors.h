@@ -39,6 +39,10 @@ int CLR_get_num();
 int CLR_get_num_fill();
 void CLR_clear_table();
 
+// The background colour named by gset_background (gks_colr.h), else the resource
+// "background", else black (white with inverse colours); defined as index -1.
+int ginit_background();
+
 // Every field unset.
 void ATTRIB_init(AttribRec* attrib);
 // Applies an attribute string ("red:wi=2:st=dsh") over record; fields that cannot be read

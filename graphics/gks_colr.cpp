@@ -2,17 +2,11 @@
 #include "graphics/gks_colr.h"
 
 #include <array>
-#include <cctype>
 #include <cmath>
 #include <string>
 
-#include "config/mess.h"
-#include "config/resrc.h"
-#include "config/string.h"
-#include "graphics/colors.h"
 #include "graphics/gks_dev.h"
 #include "graphics/gks_obj.h"
-#include "graphics/gks_tool.h"
 
 namespace {
 
@@ -33,14 +27,6 @@ float fraction(float v) { return v < 0.0F ? 0.0F : v > 1.0F ? 1.0F : v; }
 float print_level(int index) {
   const int k = (index - GKS_PRINT_FIRST) / 3;
   return k == 0 ? 0.0F : k == 1 ? 1.0F : 0.7F;
-}
-
-// Shown in messages: a user's text cut short, with control bytes as '?'.
-std::string printable(const std::string& s) {
-  std::string out = s.substr(0, 40);
-  for (char& c : out)
-    if (!std::isprint(static_cast<unsigned char>(c))) c = '?';
-  return out;
 }
 
 }  // namespace
@@ -110,32 +96,7 @@ int gsetter_colr(const char* routine, int index, int* stored) {
   return 0;
 }
 
-int ginit_background() {
-  std::string name = background_name;
-  if (name.empty()) {
-    const char* res = RES_get("background");
-    if (res != nullptr) name = res;
-  }
-  const float def = inverse ? 1.0F : 0.0F;
-  float c[3] = {def, def, def};
-  const bool is_default = name.empty() || stricmp(name.c_str(), "none") == 0 || stricmp(name.c_str(), "def") == 0 ||
-                          stricmp(name.c_str(), "over") == 0;
-  if (!is_default) {
-    const int i = CLR_get_ind(name.c_str());
-    bool found = false;
-    if (i >= GKS_PRINT_FIRST && i <= GKS_PRINT_LAST) {
-      found = gget_color_rgb(i, &c[0], &c[1], &c[2]) == 0;
-    } else if (i >= 0) {
-      found = CLR_get_rgb(i, &c[0], &c[1], &c[2]) == 0;
-    }
-    if (!found) {
-      MESS_print(MESS_WARN, "ginit_background: Unknown background colour: %s\n", printable(name).c_str());
-      c[0] = c[1] = c[2] = def;
-    }
-  }
-  return gset_colr_rep(1, GKS_BACKGROUND, c);
-}
-
 void gset_background(const char* name) { background_name = name != nullptr ? name : ""; }
+const char* gget_background() { return background_name.c_str(); }
 void gset_inverse(int on) { inverse = on != 0; }
 int gget_inverse() { return inverse ? 1 : 0; }

@@ -1,13 +1,9 @@
 // Device colours: the colour of every index as the device knows it (0-255, the
 // background -1 in slot 256), the print colours 500-508 and the background.
+// The index constants (GKS_BACKGROUND, GKS_PRINT_FIRST, ...) are in gks_dev.h.
 #pragma once
 
-constexpr int GKS_NUM_COLORS = 256;
-constexpr int GKS_BACKGROUND = -1;
-// The background is kept in the slot after the last colour.
-constexpr int GKS_BACKGROUND_SLOT = 256;
-constexpr int GKS_PRINT_FIRST = 500;
-constexpr int GKS_PRINT_LAST = 508;
+#include "graphics/gks_dev.h"
 
 // -1 to 256 and the print colours 500 to 508.
 int gis_valid_colr(int index);
@@ -26,9 +22,9 @@ void gclear_colors();
 // pixel). Print colours are drawn with colour 1 on the window devices.
 int gsetter_colr(const char* routine, int index, int* stored);
 
-// The background colour named by gset_background, else the resource "background", else
-// black (white with inverse colours); defined as index -1.
-int ginit_background();
+// The background colour's name as given to gset_background ("" when none); ginit_background
+// (colors.h) resolves it through the colour table.
 void gset_background(const char* name);
+const char* gget_background();
 void gset_inverse(int on);
 int gget_inverse();

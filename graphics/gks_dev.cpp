@@ -1,22 +1,59 @@
-// Output devices: the table of devices by workstation type, the recording device, and
-// the window device's connection to the display.
+// Output devices: the workstation state and error stream, the table of devices by
+// workstation type, the recording device, and the window device's connection to the
+// display.
 #include "graphics/gks_dev.h"
 
 #include <X11/Xlib.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <cmath>
+#include <csignal>
+#include <cstdarg>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <new>
 #include <string>
 
+#include "config/fileio.h"
 #include "config/flag.h"
 #include "config/mess.h"
-#include "graphics/gks_colr.h"
-#include "graphics/gks_obj.h"
-#include "graphics/gks_tool.h"
-#include "graphics/gks_tran.h"
+#include "config/system.h"
 
 namespace {
+
+// Error stream: open after gopen_gks; a named error file, or the messages' error level.
+bool err_open = false;
+std::FILE* err_file = nullptr;
+
+int win_type = 0;
+bool graphics_open = false;
+bool display_optional = false;
+std::string prog_name = "X11_Graph";
+std::string win_title = "X11_Graph";
+
+// The device surface and its offset, device units.
+float win_width = 0.0F, win_height = 0.0F, win_x = 0.0F, win_y = 0.0F;
+
+std::string vformat(const char* format, va_list args) {
+  if (format == nullptr) return {};
+  va_list copy;
+  va_copy(copy, args);
+  const int n = std::vsnprintf(nullptr, 0, format, copy);
+  va_end(copy);
+  if (n <= 0) return {};
+  try {
+    std::string s(static_cast<std::size_t>(n) + 1, '\0');
+    std::vsnprintf(s.data(), s.size(), format, args);
+    s.resize(static_cast<std::size_t>(n));
+    return s;
+  } catch (const std::bad_alloc&) {
+    return {};
+  }
+}
 
 std::vector<GksCall> calls;
 long dropped = 0;
@@ -35,16 +72,7 @@ void keep(int code, int arg, const float* values, int count, const char* text = 
   }
 }
 
-// The first field of a device string (a file or display name) and the second.
-std::string field(const char* device_string, int index) {
-  std::string s = device_string != nullptr ? device_string : "";
-  for (int i = 0; i < index; ++i) {
-    const std::size_t comma = s.find(',');
-    if (comma == std::string::npos) return {};
-    s = s.substr(comma + 1);
-  }
-  return s.substr(0, s.find(','));
-}
+std::string field(const char* device_string, int index) { return gdev_field(device_string, index); }
 
 // ---- recording device ----
 
@@ -125,6 +153,9 @@ void rec_text(float x, float y, const char* s) {
   const float p[2] = {x, y};
   keep(GOBJ_TEXT, 0, p, 2, s);
 }
+void rec_text_stroke(int nv, const float* dev, int shadow) {
+  keep(shadow ? GDEV_TEXT_SHADOW : GDEV_TEXT_STROKE, nv, dev, 2 * nv);
+}
 void rec_clear_region(const float*, const float dev[4]) { keep(GOBJ_CLEAR, 0, dev, 4); }
 void rec_message(const char* text) { keep(GOBJ_MESSAGE, 0, nullptr, 0, text); }
 
@@ -141,7 +172,9 @@ const GksDevice recorder{
     .polymarker = nullptr,
     .marker_begin = rec_mark_begin,
     .marker_shape = rec_mark_shape,
-    .text = rec_text,
+    .text = nullptr,
+    .text_begin = rec_text,
+    .text_stroke = rec_text_stroke,
     .clear_region = rec_clear_region,
     .message = rec_message,
 };
@@ -194,7 +227,9 @@ const GksDevice window{
     .polymarker = nullptr,
     .marker_begin = rec_mark_begin,
     .marker_shape = rec_mark_shape,
-    .text = rec_text,
+    .text = nullptr,
+    .text_begin = rec_text,
+    .text_stroke = rec_text_stroke,
     .clear_region = rec_clear_region,
     .message = rec_message,
 };
@@ -220,6 +255,86 @@ Slot* slot_of(int type) {
 
 }  // namespace
 
+// ---- kernel errors ----
+
+int gopen_gks(const char* name, int) {
+  if (err_file != nullptr) FILE_close(err_file);
+  err_file = nullptr;
+  if (name != nullptr && *name != '\0') {
+    err_file = FILE_open(name, "w");
+    if (err_file == nullptr) return -1;
+  }
+  err_open = true;
+  return 0;
+}
+
+int gclose_gks() {
+  if (err_file != nullptr) FILE_close(err_file);
+  err_file = nullptr;
+  err_open = false;
+  return 0;
+}
+
+int gerr_printf(const char* routine, const char* format, ...) {
+  if (!err_open) return -1;
+  va_list args;
+  va_start(args, format);
+  const std::string text = vformat(format, args);
+  va_end(args);
+  const char* r = routine != nullptr ? routine : "";
+  if (err_file != nullptr) {
+    std::fprintf(err_file, "%s: %s", r, text.c_str());
+    std::fflush(err_file);
+  } else {
+    MESS_print(MESS_ERROR, "%s: %s", r, text.c_str());
+  }
+  return -1;
+}
+
+// ---- workstation type and state ----
+
+int gget_win_type() { return win_type; }
+void gset_win_type(int type) { win_type = type; }
+int gtype_is_WIN() { return win_type == WS_X11 ? 1 : 0; }
+int gtype_is_PIX() { return win_type == WS_XDRAW ? 1 : 0; }
+int gtype_is_WIN_PIX() { return (win_type == WS_X11 || win_type == WS_XDRAW) ? 1 : 0; }
+int gtype_is_PS() { return win_type == WS_PS ? 1 : 0; }
+int gtype_is_HPGL() { return win_type == WS_HPGL ? 1 : 0; }
+int gtype_is_META() { return win_type == WS_META ? 1 : 0; }
+
+int gchk_graphics() { return graphics_open ? 1 : 0; }
+void gdev_set_open(int on) { graphics_open = on != 0; }
+
+void gset_display_optional(int on) { display_optional = on != 0; }
+int gget_display_optional() { return display_optional ? 1 : 0; }
+
+void gset_prog_name(const char* name) { prog_name = name != nullptr ? name : ""; }
+const char* gget_prog_name() { return prog_name.c_str(); }
+void gset_win_title(const char* title) { win_title = title != nullptr ? title : ""; }
+const char* gget_win_title() { return win_title.c_str(); }
+
+void gset_win_size(float width, float height) {
+  win_width = std::isfinite(width) && width > 0.0F ? width : 0.0F;
+  win_height = std::isfinite(height) && height > 0.0F ? height : 0.0F;
+}
+
+void gget_win_size(float* width, float* height) {
+  if (width != nullptr) *width = win_width;
+  if (height != nullptr) *height = win_height;
+}
+
+void gset_win_offset(float x, float y) {
+  win_x = std::isfinite(x) ? x : 0.0F;
+  win_y = std::isfinite(y) ? y : 0.0F;
+}
+
+void gget_win_offset(float* x, float* y) {
+  if (x != nullptr) *x = win_x;
+  if (y != nullptr) *y = win_y;
+}
+
+// ---- devices ----
+
 const GksDevice* gdev_get(int type) {
   const Slot* s = slot_of(type);
   if (s == nullptr) return nullptr;
@@ -232,6 +347,11 @@ const GksDevice* gdev_register(int type, const GksDevice* device) {
   const GksDevice* previous = gdev_get(type);
   s->plugged = device;
   return previous;
+}
+
+void gdev_set_builtin(int type, const GksDevice* device) {
+  Slot* s = slot_of(type);
+  if (s != nullptr && device != nullptr) s->builtin = device;
 }
 
 const GksDevice* gdev_cur() { return gchk_graphics() ? gdev_get(gget_win_type()) : nullptr; }
@@ -252,23 +372,250 @@ int gdev_finite(int n, const float* points) {
   return 1;
 }
 
-bool gdev_points(int n, const float* world, std::vector<float>* dev) {
-  try {
-    dev->resize(2 * static_cast<std::size_t>(n));
-  } catch (const std::bad_alloc&) {
+const GksDevice* gdev_recorder() { return &recorder; }
+
+std::string gdev_field(const char* device_string, int index) {
+  std::string s = device_string != nullptr ? device_string : "";
+  for (int i = 0; i < index; ++i) {
+    const std::size_t comma = s.find(',');
+    if (comma == std::string::npos) return {};
+    s = s.substr(comma + 1);
+  }
+  return s.substr(0, s.find(','));
+}
+
+// ---- output streams of the file devices ----
+
+namespace {
+
+// A broken pipe must show as a write error of the stream, not end the program.
+struct sigaction old_pipe_action;
+int pipes_open = 0;
+
+void ignore_sigpipe(bool on) {
+  if (on) {
+    if (pipes_open++ == 0) {
+      struct sigaction ign {};
+      ign.sa_handler = SIG_IGN;
+      sigemptyset(&ign.sa_mask);
+      sigaction(SIGPIPE, &ign, &old_pipe_action);
+    }
+  } else if (pipes_open > 0 && --pipes_open == 0) {
+    sigaction(SIGPIPE, &old_pipe_action, nullptr);
+  }
+}
+
+}  // namespace
+
+GksStream::~GksStream() {
+  if (file_ != nullptr) discard();
+}
+
+bool GksStream::open(const std::string& name, const char* routine, const char* creating) {
+  if (file_ != nullptr) discard();
+  failed_ = false;
+  error_ = 0;
+  written_ = 0;
+  n_ = 0;
+  pipe_ = !name.empty() && name[0] == '|';
+  append_ = !name.empty() && name[0] == '+';
+  name_ = (pipe_ || append_) ? name.substr(1) : name;
+  old_size_ = 0;
+  if (name_.empty()) {
+    MESS_print(MESS_ERROR, "%s: no output file named\n", routine);
     return false;
   }
-  for (int i = 0; i < n; ++i) {
-    (*dev)[2 * i] = xW_dev(world[2 * i]);
-    (*dev)[2 * i + 1] = yW_dev(world[2 * i + 1]);
+  if (pipe_) {
+    MESS_print(MESS_MESS, "Spooling to: %s\n", name_.c_str());
+    ignore_sigpipe(true);
+    file_ = FILE_open(name.c_str(), "w");
+    if (file_ == nullptr) ignore_sigpipe(false);
+  } else {
+    if (append_)
+      MESS_print(MESS_MESS, "Appending to: %s\n", name_.c_str());
+    else if (creating != nullptr)
+      MESS_print(MESS_MESS, creating, name_.c_str());
+    else
+      MESS_print(MESS_MESS, "Creating: %s\n", name_.c_str());
+    if (append_) old_size_ = FILE_size(name_.c_str());
+    if (old_size_ < 0) old_size_ = 0;
+    errno = 0;
+    file_ = FILE_open(name_.c_str(), append_ ? "a" : "w");
+  }
+  if (file_ == nullptr) {
+    const int e = errno;
+    MESS_print(MESS_ERROR, "%s: %s: %s\n", routine, name_.c_str(), e != 0 ? std::strerror(e) : "cannot be opened");
+    pipe_ = append_ = false;
+    return false;
   }
   return true;
 }
 
-int gdev_state(int code, int arg, const float* values, int count) {
-  const GksDevice* dev = gdev_cur();
-  const int r = (dev != nullptr && dev->state != nullptr) ? dev->state(code, arg, values, count) : 0;
-  if (r < 0) return -1;
-  if (!gtype_is_META()) gnew_obj(code, arg, count > 0 ? count * sizeof(float) : 0, values);
-  return r;
+void GksStream::flush() {
+  if (n_ == 0 || file_ == nullptr) {
+    n_ = 0;
+    return;
+  }
+  if (!failed_ && std::fwrite(buf_, 1, n_, file_) != n_) {
+    failed_ = true;
+    error_ = errno;
+  }
+  written_ += static_cast<long>(n_);
+  n_ = 0;
+}
+
+void GksStream::write(const char* s, std::size_t n) {
+  if (n >= sizeof buf_ - n_) {
+    flush();
+    if (n >= sizeof buf_) {
+      if (file_ != nullptr && !failed_ && std::fwrite(s, 1, n, file_) != n) {
+        failed_ = true;
+        error_ = errno;
+      }
+      written_ += static_cast<long>(n);
+      return;
+    }
+  }
+  std::memcpy(buf_ + n_, s, n);
+  n_ += n;
+}
+
+void GksStream::str(const char* s) { write(s, std::strlen(s)); }
+
+void GksStream::fixed(double value, int decimals) {
+  if (sizeof buf_ - n_ < 64) flush();
+  n_ += static_cast<std::size_t>(gdev_format_fixed(buf_ + n_, value, decimals));
+}
+
+void GksStream::integer(long value) {
+  char tmp[24];
+  int k = 0;
+  const bool neg = value < 0;
+  unsigned long v = neg ? 0UL - static_cast<unsigned long>(value) : static_cast<unsigned long>(value);
+  do {
+    tmp[k++] = static_cast<char>('0' + v % 10);
+    v /= 10;
+  } while (v != 0);
+  if (neg) put('-');
+  while (k > 0) put(tmp[--k]);
+}
+
+void GksStream::printf(const char* format, ...) {
+  char small[512];
+  va_list args;
+  va_start(args, format);
+  va_list copy;
+  va_copy(copy, args);
+  const int n = std::vsnprintf(small, sizeof small, format, args);
+  va_end(args);
+  if (n < 0) {
+    va_end(copy);
+    return;
+  }
+  if (static_cast<std::size_t>(n) < sizeof small) {
+    va_end(copy);
+    write(small, static_cast<std::size_t>(n));
+    return;
+  }
+  std::string big = vformat(format, copy);
+  va_end(copy);
+  write(big.data(), big.size());
+}
+
+void GksStream::word(int value) {
+  put(static_cast<char>((value >> 8) & 0xFF));
+  put(static_cast<char>(value & 0xFF));
+}
+
+int GksStream::close(const char* routine) {
+  if (file_ == nullptr) return -1;
+  flush();
+  if (!failed_ && std::fflush(file_) != 0) {
+    failed_ = true;
+    error_ = errno;
+  }
+  if (!failed_ && std::ferror(file_)) failed_ = true;
+  const int status = FILE_close(file_);
+  file_ = nullptr;
+  if (pipe_) ignore_sigpipe(false);
+  bool bad = failed_;
+  std::string why = error_ != 0 ? std::strerror(error_) : "write error";
+  if (!bad && status != 0) {
+    bad = true;
+    if (pipe_) {
+      why = WIFEXITED(status) ? "the command ended with status " + std::to_string(WEXITSTATUS(status))
+                              : "the command was ended by a signal";
+    } else {
+      why = std::strerror(errno);
+    }
+  }
+  if (!bad) return 0;
+  if (pipe_) {
+    MESS_print(MESS_ERROR, "%s: the output to the command %s was not delivered: %s\n", routine, name_.c_str(),
+               why.c_str());
+  } else {
+    MESS_print(MESS_ERROR, "%s: unable to write %s: %s\n", routine, name_.c_str(), why.c_str());
+    struct stat st {};
+    if (::stat(name_.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+      // Nothing half-written stays behind: a new file goes, an appended one is cut back.
+      if (append_ && old_size_ > 0) {
+        if (::truncate(name_.c_str(), old_size_) != 0) FILE_delete(name_.c_str());
+      } else {
+        FILE_delete(name_.c_str());
+      }
+    }
+  }
+  ZAV_fail(ZAV_STATUS_OUTPUT);
+  return -1;
+}
+
+void GksStream::discard() {
+  if (file_ == nullptr) return;
+  n_ = 0;
+  FILE_close(file_);
+  file_ = nullptr;
+  if (pipe_) {
+    ignore_sigpipe(false);
+    return;
+  }
+  struct stat st {};
+  if (::stat(name_.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+    if (append_) {
+      if (::truncate(name_.c_str(), old_size_) != 0) FILE_delete(name_.c_str());
+    } else {
+      FILE_delete(name_.c_str());
+    }
+  }
+}
+
+int gdev_format_fixed(char* out, double value, int decimals) {
+  static const double scale[] = {1, 10, 100, 1000, 10000, 100000, 1000000};
+  if (decimals < 0) decimals = 0;
+  if (decimals > 6) decimals = 6;
+  const double a = std::fabs(value);
+  const double r = a * scale[decimals];
+  // Values near a rounding tie or beyond the integer range are left to the C library, so
+  // that the result is always printf's.
+  const double frac = r - std::floor(r);
+  if (!(r < 9.0e15) || std::fabs(frac - 0.5) < 1.0e-6) {
+    const int n = std::snprintf(out, 48, "%.*f", decimals, value);
+    return n < 0 ? 0 : n;
+  }
+  unsigned long long v = static_cast<unsigned long long>(r + 0.5);
+  char tmp[32];
+  int k = 0;
+  for (int d = 0; d < decimals; ++d) {
+    tmp[k++] = static_cast<char>('0' + v % 10);
+    v /= 10;
+  }
+  if (decimals > 0) tmp[k++] = '.';
+  do {
+    tmp[k++] = static_cast<char>('0' + v % 10);
+    v /= 10;
+  } while (v != 0);
+  int n = 0;
+  if (std::signbit(value)) out[n++] = '-';
+  while (k > 0) out[n++] = tmp[--k];
+  out[n] = '\0';
+  return n;
 }

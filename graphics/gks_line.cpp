@@ -7,7 +7,6 @@
 #include "graphics/gks_colr.h"
 #include "graphics/gks_dev.h"
 #include "graphics/gks_obj.h"
-#include "graphics/gks_tool.h"
 #include "graphics/gks_tran.h"
 
 namespace {
@@ -42,7 +41,8 @@ int gpolyline(int n, const float* points) {
   if (n < 2 || n > max_points || points == nullptr) return gerr_printf("gpolyline", "invalid number of points: %d\n", n);
   if (!gdev_finite(n, points)) return gerr_printf("gpolyline", "invalid point coordinates\n");
   if (!gpts_in_win(n, points)) return 0;
-  std::vector<float> dev;
+  // Reused from call to call: a plot draws many short lines, each needing this buffer.
+  static std::vector<float> dev;
   if (!gdev_points(n, points, &dev)) return gerr_printf("gpolyline", "malloc error\n");
   if (!gtype_is_META()) gnew_obj(GOBJ_LINE, n, 2 * sizeof(float) * static_cast<std::size_t>(n), points);
   const GksDevice* d = gdev_cur();

@@ -8,7 +8,6 @@
 #include "graphics/gks_dev.h"
 #include "graphics/gks_obj.h"
 #include "graphics/gks_text.h"
-#include "graphics/gks_tool.h"
 #include "graphics/gks_tran.h"
 
 namespace {

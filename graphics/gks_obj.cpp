@@ -1,18 +1,10 @@
 // The object list: recording and replay of kernel calls, and segments.
 #include "graphics/gks_obj.h"
 
-#include <cstring>
 #include <new>
 
-#include "graphics/gks_colr.h"
 #include "graphics/gks_dev.h"
 #include "graphics/gks_evnt.h"
-#include "graphics/gks_fill.h"
-#include "graphics/gks_line.h"
-#include "graphics/gks_mark.h"
-#include "graphics/gks_text.h"
-#include "graphics/gks_tool.h"
-#include "graphics/gks_tran.h"
 
 namespace {
 
@@ -26,126 +18,13 @@ long generation = 0;
 
 constexpr long poll_every = 500;
 
-// The record's data as floats (at least `need` of them), or null when it is too short.
-const float* floats(const GksObj& o, std::vector<float>& buf, std::size_t need) {
-  if (o.data.size() < need * sizeof(float)) return nullptr;
-  buf.resize(o.data.size() / sizeof(float));
-  std::memcpy(buf.data(), o.data.data(), buf.size() * sizeof(float));
-  return buf.data();
-}
+GksReplayFunc replay_func = nullptr;
 
-void replay(const GksObj& o, std::vector<float>& buf) {
-  const std::size_t n = o.arg > 0 ? static_cast<std::size_t>(o.arg) : 0;
-  const float* f = nullptr;
-  switch (o.type) {
-    case GOBJ_MESSAGE:
-      if (!o.data.empty() && o.data.back() == '\0') gmessage(o.arg, reinterpret_cast<const char*>(o.data.data()));
-      break;
-    case GOBJ_WS_VP:
-      if ((f = floats(o, buf, 4))) gset_ws_vp(1, f);
-      break;
-    case GOBJ_WS_WIN:
-      if ((f = floats(o, buf, 4))) gset_ws_win(1, f);
-      break;
-    case GOBJ_TRAN:
-      gsel_norm_tran(o.arg);
-      break;
-    case GOBJ_VP:
-      if ((f = floats(o, buf, 4))) gset_vp(o.arg, f);
-      break;
-    case GOBJ_WIN:
-      if ((f = floats(o, buf, 4))) gset_win(o.arg, f);
-      break;
-    case GOBJ_COLR:
-      if ((f = floats(o, buf, 3))) gset_colr_rep(1, o.arg, f);
-      break;
-    case GOBJ_CLEAR:
-      if ((f = floats(o, buf, 4))) gclear_region(f);
-      break;
-    case GOBJ_LINE:
-      if ((f = floats(o, buf, 2 * n))) gpolyline(o.arg, f);
-      break;
-    case GOBJ_LTYPE:
-      gset_linetype(o.arg);
-      break;
-    case GOBJ_LWIDTH:
-      if ((f = floats(o, buf, 1))) gset_linewidth(f[0]);
-      break;
-    case GOBJ_LCOLR:
-      gset_line_colr_ind(o.arg);
-      break;
-    case GOBJ_LBOLD:
-      if ((f = floats(o, buf, 1))) gset_line_print_bold(f[0]);
-      break;
-    case GOBJ_MARK:
-      if ((f = floats(o, buf, 2 * n))) gpolymarker(o.arg, f);
-      break;
-    case GOBJ_MTYPE:
-      gset_marker_type(o.arg);
-      break;
-    case GOBJ_MSIZE:
-      if ((f = floats(o, buf, 1))) gset_marker_size(f[0]);
-      break;
-    case GOBJ_MCOLR:
-      gset_marker_colr_ind(o.arg);
-      break;
-    case GOBJ_MWIDTH:
-      if ((f = floats(o, buf, 1))) gset_marker_width(f[0]);
-      break;
-    case GOBJ_TEXT:
-      if (o.data.size() > 2 * sizeof(float) && o.data.back() == '\0') {
-        float pos[2];
-        std::memcpy(pos, o.data.data(), sizeof pos);
-        gtext(pos, reinterpret_cast<const char*>(o.data.data() + sizeof pos));
-      }
-      break;
-    case GOBJ_TSPACE:
-      if ((f = floats(o, buf, 1))) gset_space(f[0]);
-      break;
-    case GOBJ_TCSPACE:
-      if ((f = floats(o, buf, 1))) gset_char_space(f[0]);
-      break;
-    case GOBJ_TEXPAN:
-      if ((f = floats(o, buf, 1))) gset_expan(f[0]);
-      break;
-    case GOBJ_TCOLR:
-      gset_text_colr_ind(o.arg);
-      break;
-    case GOBJ_THEIGHT:
-      if ((f = floats(o, buf, 1))) gset_char_ht(f[0]);
-      break;
-    case GOBJ_TUP:
-      if ((f = floats(o, buf, 2))) gset_char_up_vec(f[0], f[1]);
-      break;
-    case GOBJ_TFONT:
-      if ((f = floats(o, buf, 1))) gset_fontprec(o.arg, static_cast<int>(f[0]));
-      break;
-    case GOBJ_TALIGN:
-      if ((f = floats(o, buf, 1))) gset_text_align(o.arg, static_cast<int>(f[0]));
-      break;
-    case GOBJ_TWIDTH:
-      if ((f = floats(o, buf, 1))) gset_text_width(f[0]);
-      break;
-    case GOBJ_FILL:
-      if ((f = floats(o, buf, 2 * n))) gfill_area(o.arg, f);
-      break;
-    case GOBJ_FSTYLE:
-      gset_fill_int_style(o.arg);
-      break;
-    case GOBJ_FINDEX:
-      gset_fill_style_ind(o.arg);
-      break;
-    case GOBJ_FCOLR:
-      gset_fill_colr_ind(o.arg);
-      break;
-    case GOBJ_FSOLID:
-      gset_fill_print_solid(o.arg);
-      break;
-    case GOBJ_FUNC:
-      if (o.func != nullptr) o.func(o.data.empty() ? nullptr : o.data.data());
-      break;
-    default:  // segment marks and codes of later writers
-      break;
+void replay(const GksObj& o) {
+  if (o.type == GOBJ_FUNC) {
+    if (o.func != nullptr) o.func(o.data.empty() ? nullptr : o.data.data());
+  } else if (replay_func != nullptr) {
+    replay_func(o);
   }
 }
 
@@ -270,9 +149,8 @@ int gobj_redraw_funcs() {
   walk.swap(objs);
   const long gen = generation;
   int count = 0;
-  std::vector<float> buf;
   for (const GksObj& o : walk) {
-    replay(o, buf);
+    replay(o);
     ++count;
   }
   // Recording was off, so nothing was added; give the list back unless a replayed
@@ -280,6 +158,16 @@ int gobj_redraw_funcs() {
   if (gen == generation) objs.swap(walk);
   gset_redraw(was);
   return count;
+}
+
+void gobj_set_replay(GksReplayFunc function) { replay_func = function; }
+
+int gdev_state(int code, int arg, const float* values, int count) {
+  const GksDevice* dev = gdev_cur();
+  const int r = (dev != nullptr && dev->state != nullptr) ? dev->state(code, arg, values, count) : 0;
+  if (r < 0) return -1;
+  if (!gtype_is_META()) gnew_obj(code, arg, count > 0 ? count * sizeof(float) : 0, values);
+  return r;
 }
 
 const std::list<GksObj>& gobj_list() { return objs; }

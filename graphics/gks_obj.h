@@ -1,50 +1,18 @@
 // The object list: every kernel call can be recorded with a private copy of its data and
 // replayed later (onto a redrawn window, into a PostScript file or a metafile). The codes
-// below name the calls in the list and also the state changes a device receives
+// that name the calls in the list (GOBJ_) are those of the devices' state changes
 // (gks_dev.h), so one table serves recording, replay and the devices.
+//
+// The list sits below the modules whose calls it records: replay hands each record to
+// the replay function that the workstation module registers (gobj_set_replay), which
+// makes the kernel call again.
 #pragma once
 #include <cstddef>
 #include <list>
 #include <vector>
 
-constexpr int GOBJ_MESSAGE = 5;
-constexpr int GOBJ_WS_VP = 10;
-constexpr int GOBJ_WS_WIN = 11;
-constexpr int GOBJ_TRAN = 15;
-constexpr int GOBJ_VP = 16;
-constexpr int GOBJ_WIN = 17;
-constexpr int GOBJ_COLR = 20;
-constexpr int GOBJ_CLEAR = 25;
-constexpr int GOBJ_LINE = 30;
-constexpr int GOBJ_LTYPE = 33;
-constexpr int GOBJ_LWIDTH = 34;
-constexpr int GOBJ_LCOLR = 35;
-constexpr int GOBJ_LBOLD = 36;
-constexpr int GOBJ_MARK = 40;
-constexpr int GOBJ_MTYPE = 43;
-constexpr int GOBJ_MSIZE = 44;
-constexpr int GOBJ_MCOLR = 45;
-constexpr int GOBJ_MWIDTH = 46;
-constexpr int GOBJ_TEXT = 50;
-constexpr int GOBJ_TSPACE = 53;
-constexpr int GOBJ_TCSPACE = 54;
-constexpr int GOBJ_TEXPAN = 55;
-constexpr int GOBJ_TCOLR = 56;
-constexpr int GOBJ_THEIGHT = 57;
-constexpr int GOBJ_TUP = 58;
-constexpr int GOBJ_TFONT = 59;
-constexpr int GOBJ_TALIGN = 60;
-constexpr int GOBJ_TWIDTH = 61;
-constexpr int GOBJ_FILL = 70;
-constexpr int GOBJ_FSTYLE = 73;
-constexpr int GOBJ_FINDEX = 74;
-constexpr int GOBJ_FCOLR = 75;
-constexpr int GOBJ_FSOLID = 76;
-constexpr int GOBJ_SEG_BEGIN = 81;
-constexpr int GOBJ_SEG_END = 82;
-// Device only (metafiles): a segment deleted.
-constexpr int GOBJ_SEG_DELETE = 83;
-constexpr int GOBJ_FUNC = 999;
+#include "graphics/gks_dev.h"
+
 
 // A function recorded with gset_redraw_func, called with its recorded data on replay.
 using GksRedrawFunc = void (*)(const void* data);
@@ -82,6 +50,15 @@ void gdel_seg_objs(int n);
 // Replays the list through the kernel calls with recording off; returns the number of
 // records replayed.
 int gobj_redraw_funcs();
+// The function that makes the kernel call of one record again (GOBJ_FUNC records are
+// called here); records of codes it does not know are skipped.
+using GksReplayFunc = void (*)(const GksObj& object);
+void gobj_set_replay(GksReplayFunc function);
+
+// A state change for the device and the object list: on a metafile it goes to the device
+// only; otherwise the device gets it and, when it accepts, it is recorded as an object
+// (data: the values). Returns the device's answer (0 without a device), -1 when refused.
+int gdev_state(int code, int arg, const float* values, int count);
 // The list itself and the number of calls counted since the workstation opened.
 const std::list<GksObj>& gobj_list();
 long gget_num_objects();

@@ -1,18 +1,26 @@
 // Text attributes and gtext.
 #include "graphics/gks_text.h"
 
+#include <array>
 #include <cctype>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <map>
+#include <new>
 #include <string>
 #include <vector>
 
+#include "config/datafile.h"
+#include "config/fileio.h"
+#include "config/mess.h"
+#include "config/resrc.h"
 #include "config/string.h"
 #include "graphics/gks_colr.h"
 #include "graphics/gks_dev.h"
 #include "graphics/gks_obj.h"
-#include "graphics/gks_tool.h"
+#include "graphics/gks_tran.h"
 
 namespace {
 
@@ -31,8 +39,165 @@ int drop_shadow = 0;
 int drop_color = 0;
 
 std::string font_list_text;
-// Font names of the font list, filled by the font loader; index i is font i + 1.
-std::vector<std::string> font_names;
+
+struct FontEntry {
+  std::string name;  // up to 9 characters
+  std::string file;  // up to 105 characters
+};
+// The font list; entry i is font i + 1.
+std::vector<FontEntry> fonts;
+
+struct Font {
+  std::vector<unsigned char> db;
+  std::array<int, 256> start{};
+  std::array<int, 256> width{};
+};
+Font empty_font() {
+  Font f;
+  f.start.fill(-1);
+  f.width.fill(0);
+  return f;
+}
+Font font = empty_font();
+int font_type = 0;
+// Fonts read before, by file name: labels switch fonts often.
+std::map<std::string, Font> loaded;
+
+constexpr std::size_t max_name = 9;
+constexpr std::size_t max_file = 105;
+constexpr int blank_width = 40;
+constexpr int lines_per_list_file = 40;
+constexpr int entries_per_fi_file = 10;
+
+// Vertical offsets of the alignments: normal, top, cap, half, base, bottom.
+constexpr int vertical_offset[6] = {-35, -160, -140, -85, -35, 0};
+
+void clear_font() {
+  font.db.clear();
+  font.start.fill(-1);
+  font.width.fill(0);
+  font_type = 0;
+}
+
+std::string trimmed(std::string s) {
+  std::size_t b = 0, e = s.size();
+  while (b < e && std::isspace(static_cast<unsigned char>(s[b]))) ++b;
+  while (e > b && std::isspace(static_cast<unsigned char>(s[e - 1]))) --e;
+  return s.substr(b, e - b);
+}
+
+// Whitespace-separated tokens of a font file, read as decimal integers.
+class Tokens {
+ public:
+  explicit Tokens(std::FILE* f) : f_(f) {}
+  bool next(std::string& t) {
+    t.clear();
+    int c = 0;
+    while ((c = std::getc(f_)) != EOF && std::isspace(c)) {
+    }
+    while (c != EOF && !std::isspace(c)) {
+      if (t.size() < 32) t.push_back(static_cast<char>(c));
+      c = std::getc(f_);
+    }
+    return !t.empty();
+  }
+  bool number(int* v) {
+    std::string t;
+    return next(t) && parse_int(t, v);
+  }
+
+ private:
+  std::FILE* f_;
+};
+
+// Reads a stroke font; an empty string when it is good, else why not.
+std::string parse_font(std::FILE* f, Font& out) {
+  Tokens tok(f);
+  out.db.clear();
+  out.start.fill(-1);
+  out.width.fill(0);
+  int v = 0;
+  if (!tok.number(&v)) return "no font data";
+  const bool labels = v != 255;
+  std::string skip;
+  if (labels) {
+    if (!tok.next(skip)) return "no font data";
+  } else {
+    out.db.push_back(255);
+  }
+  bool cut = false;
+  for (;;) {
+    if (!tok.number(&v)) return "the vertex codes do not end with 254";
+    if (v == 254) break;
+    if (v < 0 || v > 255) return "vertex code out of range: " + std::to_string(v);
+    if (out.db.size() < GKS_FONT_STORE)
+      out.db.push_back(static_cast<unsigned char>(v));
+    else
+      cut = true;
+    if (v == 255 && labels && !tok.next(skip)) return "the vertex codes do not end with 254";
+  }
+  if (out.db.size() < GKS_FONT_STORE) out.db.push_back(255);
+  if (cut) out.db.back() = 255;
+  for (int c = 0; c < 256; ++c) {
+    if (!tok.number(&v)) return "fewer than 256 glyph positions";
+    if (v < -1 || v >= static_cast<int>(out.db.size())) v = -1;
+    out.start[c] = v;
+  }
+  for (int c = 0; c < 256; ++c) {
+    if (out.start[c] < 0) continue;
+    int w = 0;
+    for (std::size_t i = static_cast<std::size_t>(out.start[c]); i + 1 < out.db.size() && out.db[i] < 254; i += 2) {
+      const int x = out.db[i] >= 128 ? out.db[i] - 128 : out.db[i];
+      w = x > w ? x : w;
+    }
+    out.width[c] = w;
+  }
+  out.width[' '] = blank_width;
+  return "";
+}
+
+void add_font(const std::string& name, const std::string& file) {
+  if (static_cast<int>(fonts.size()) >= GKS_MAX_FONTS) return;
+  fonts.push_back({name.substr(0, max_name), file.substr(0, max_file)});
+}
+
+// "name rest of line" a line; at most 40 lines (or "name file" pairs, at most 10).
+void read_list_file(std::FILE* f, bool pairs) {
+  char line[512];
+  int n = 0;
+  while (std::fgets(line, sizeof line, f) != nullptr) {
+    const std::size_t len = std::strlen(line);
+    if (len > 0 && line[len - 1] != '\n' && !std::feof(f)) {
+      int c = 0;
+      while ((c = std::getc(f)) != EOF && c != '\n') {
+      }
+    }
+    const std::string t = trimmed(line);
+    if (t.empty() || t[0] == '#') continue;
+    std::size_t sp = 0;
+    while (sp < t.size() && !std::isspace(static_cast<unsigned char>(t[sp]))) ++sp;
+    std::string rest = trimmed(t.substr(sp));
+    if (pairs) rest = rest.substr(0, rest.find_first_of(" \t"));
+    if (rest.empty()) continue;
+    add_font(t.substr(0, sp), rest);
+    if (++n >= (pairs ? entries_per_fi_file : lines_per_list_file)) break;
+  }
+}
+
+int load_current() {
+  if (fonts.empty()) return read_font("modern.fnt");
+  const int i = font_ind >= 1 && font_ind <= static_cast<int>(fonts.size()) ? font_ind : 1;
+  return read_font(fonts[static_cast<std::size_t>(i - 1)].file.c_str());
+}
+
+int advance(int c, float expansion) {
+  const float space = text_space * 100.0F;
+  if (text_char_space > 0.0F) return static_cast<int>((space + 100.0F) * text_char_space * expansion);
+  if (font.start[c] < 0) return static_cast<int>((space + blank_width) * expansion);
+  return static_cast<int>((static_cast<float>(font.width[c]) + space) * expansion);
+}
+
+std::vector<float> stroke;
 
 bool open_or_say(const char* routine) {
   if (gchk_graphics()) return true;
@@ -107,13 +272,15 @@ int gset_text_colr_ind(int index) {
 
 int gset_fontprec(int font, int precision) {
   if (!open_or_say("gset_fontprec")) return -1;
-  if (font < 1 || (!font_names.empty() && font > static_cast<int>(font_names.size())))
+  if (font < 1 || (!fonts.empty() && font > static_cast<int>(fonts.size())))
     return gerr_printf("gset_fontprec", "invalid font id: %d\n", font);
   if (font == font_ind && precision == font_prec) return 0;
   const float p = static_cast<float>(precision);
   if (gdev_state(GOBJ_TFONT, font, &p, 1) < 0) return -1;
+  const bool changed = font != font_ind;
   font_ind = font;
   font_prec = precision;
+  if (changed && !fonts.empty()) load_current();
   return 0;
 }
 
@@ -176,8 +343,8 @@ int gget_font_index(const char* name) {
     const long v = std::strtol(name, nullptr, 10);
     return v > 0 && v < 100000 ? static_cast<int>(v) : 1;
   }
-  for (std::size_t i = 0; i < font_names.size(); ++i)
-    if (stricmp(font_names[i].c_str(), name) == 0) return static_cast<int>(i) + 1;
+  for (std::size_t i = 0; i < fonts.size(); ++i)
+    if (stricmp(fonts[i].name.c_str(), name) == 0) return static_cast<int>(i) + 1;
   return 1;
 }
 
@@ -198,6 +365,167 @@ int gtext(const float position[2], const char* string) {
     }
   }
   const GksDevice* dev = gdev_cur();
-  if (dev->text != nullptr) dev->text(position[0], position[1], string);
+  if (dev->text != nullptr) {
+    dev->text(position[0], position[1], string);
+    return 0;
+  }
+  return text(string, position[0], position[1]);
+}
+
+int gtext_width(const char* string) {
+  if (string == nullptr) return 0;
+  const std::size_t n = std::strlen(string);
+  float w = 0.0F;
+  const float space = text_space * 100.0F;
+  for (std::size_t i = 0; i < n; ++i) {
+    const int c = static_cast<unsigned char>(string[i]);
+    const bool last = i + 1 == n;
+    if (text_char_space > 0.0F) {
+      w += last ? text_char_space * 100.0F : (space + 100.0F) * text_char_space;
+    } else if (font.start[c] >= 0 || c == ' ') {
+      // Characters without a glyph are skipped when drawn, so they take no room here.
+      w += static_cast<float>(font.width[c]) + (last ? 0.0F : space);
+    }
+  }
+  return static_cast<int>(w);
+}
+
+int text(const char* string, float x, float y) {
+  const GksDevice* dev = gdev_cur();
+  if (dev == nullptr || string == nullptr) return -1;
+  if (dev->text_begin != nullptr) dev->text_begin(x, y, string);
+  if (dev->text_stroke == nullptr) return 0;
+  const float w = static_cast<float>(gtext_width(string));
+  int p0 = 0;
+  if (horiz_align == 2) p0 = -static_cast<int>(w * text_expan / 2.0F);
+  if (horiz_align == 3) p0 = -static_cast<int>(w * text_expan);
+  const float d = static_cast<float>(vertical_offset[vert_align >= 0 && vert_align <= 5 ? vert_align : 0]);
+  const float s = text_height / 105.0F;
+  const bool window = gtype_is_WIN_PIX() != 0;
+  const int depth = window ? drop_shadow : 0;
+  auto flush = [&](int shadow) {
+    if (stroke.size() >= 4) dev->text_stroke(static_cast<int>(stroke.size() / 2), stroke.data(), shadow);
+    stroke.clear();
+  };
+  // Copies: the shadow ones first, shifted right and down by k pixels, then the string.
+  for (int copy = 0; copy <= depth; ++copy) {
+    const bool shadow = copy < depth;
+    const float shift = shadow ? static_cast<float>(copy) : 0.0F;
+    float p = static_cast<float>(p0);
+    for (const char* c = string; *c != '\0'; ++c) {
+      const int code = static_cast<unsigned char>(*c);
+      const int start = font.start[code];
+      if (start < 0) {
+        if (code == ' ') p += static_cast<float>(advance(code, text_expan));
+        continue;
+      }
+      stroke.clear();
+      for (std::size_t i = static_cast<std::size_t>(start); i + 1 < font.db.size() && font.db[i] < 254; i += 2) {
+        const int gx = font.db[i], gy = font.db[i + 1];
+        const bool move = gx >= 128;
+        const float u = ((move ? gx - 128 : gx) * text_expan + p) * s;
+        const float v = (static_cast<float>(gy) + d) * s;
+        float dx = xW_dev(x + u * upy + v * upx), dy = yW_dev(y - u * upx + v * upy);
+        if (window) {
+          dx = std::trunc(dx + 0.5F) + shift;
+          dy = std::trunc(dy + 0.5F) + shift;
+        }
+        if (move) flush(shadow ? 1 : 0);
+        try {
+          stroke.push_back(dx);
+          stroke.push_back(dy);
+        } catch (const std::bad_alloc&) {
+          stroke.clear();
+          return gerr_printf("text", "malloc error\n");
+        }
+      }
+      flush(shadow ? 1 : 0);
+      p += static_cast<float>(advance(code, text_expan));
+    }
+  }
   return 0;
 }
+
+int gsetup_fonts() {
+  fonts.clear();
+  std::string list = font_list_text;
+  if (list.empty()) {
+    const char* res = RES_get("font_list");
+    if (res != nullptr) list = trimmed(res);
+  }
+  if (list.empty()) {
+    std::string used;
+    std::FILE* f = FILE_open_data("zav.fnl", &used);
+    if (f != nullptr) {
+      read_list_file(f, false);
+      FILE_close(f);
+    }
+  } else if (list.compare(0, 3, "fi:") == 0) {
+    const std::string name = trimmed(list.substr(3));
+    std::string used;
+    std::FILE* f = FILE_open_data(name, &used);
+    if (f == nullptr) {
+      MESS_print(MESS_ERROR, "gsetup_fonts: unable to load font list file: %s\n", name.c_str());
+    } else {
+      read_list_file(f, true);
+      FILE_close(f);
+    }
+  } else {
+    std::size_t start = 0;
+    while (start <= list.size()) {
+      std::size_t comma = list.find(',', start);
+      if (comma == std::string::npos) comma = list.size();
+      const std::string file = trimmed(list.substr(start, comma - start));
+      if (!file.empty()) add_font("", file);
+      start = comma + 1;
+    }
+  }
+  return load_current();
+}
+
+int read_font(const char* name) {
+  clear_font();
+  if (name == nullptr || *name == '\0') return -1;
+  if (!gchk_graphics()) return -1;
+  if (name[0] == '#') {
+    // Server fonts belong to the window device; without one there is none to load.
+    return gerr_printf("read_font", "unable to load font: %s\n", name + 1);
+  }
+  std::string used;
+  std::FILE* f = FILE_open_data(name, &used);
+  if (f == nullptr) return gerr_printf("read_font", "unable to load font file: %s\n", name);
+  auto it = loaded.find(used);
+  if (it != loaded.end()) {
+    FILE_close(f);
+    font = it->second;
+    font_type = 1;
+    return 0;
+  }
+  Font parsed;
+  const std::string why = parse_font(f, parsed);
+  FILE_close(f);
+  if (!why.empty()) {
+    MESS_print(MESS_WARN, "read_font: %s: %s\n", used.c_str(), why.c_str());
+    return gerr_printf("read_font", "unable to load font file: %s\n", name);
+  }
+  font = parsed;
+  font_type = 1;
+  try {
+    loaded[used] = parsed;
+  } catch (const std::bad_alloc&) {
+  }
+  return 0;
+}
+
+int gget_num_fonts() { return static_cast<int>(fonts.size()); }
+const char* gget_font_name(int index) {
+  return index >= 1 && index <= static_cast<int>(fonts.size()) ? fonts[static_cast<std::size_t>(index - 1)].name.c_str()
+                                                                : "";
+}
+const char* gget_font_file(int index) {
+  return index >= 1 && index <= static_cast<int>(fonts.size()) ? fonts[static_cast<std::size_t>(index - 1)].file.c_str()
+                                                                : "";
+}
+int gget_font_type() { return font_type; }
+int gget_glyph_width(int code) { return code >= 0 && code < 256 ? font.width[code] : 0; }
+int gget_glyph_start(int code) { return code >= 0 && code < 256 ? font.start[code] : -1; }

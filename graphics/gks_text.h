@@ -1,7 +1,17 @@
-// Text of the kernel: the text attributes and gtext. Every setter passes only changes on
-// to the device; strings go to the device's text hook (the stroke renderer draws through
-// the same entry once fonts are loaded).
+// Text of the kernel: the text attributes, the font list, stroke fonts and the stroke
+// renderer. Every setter passes only changes on to the device. Strings are drawn with the
+// current stroke font on every device (a text metafile keeps the string itself), so that
+// labels look the same in the window, on paper and on a plotter.
+//
+// Stroke font file (text, whitespace-separated decimal numbers): either 255 and the vertex
+// codes directly, or a header of a number and a name, the vertex codes, and after each
+// glyph's closing 255 a label; 254 ends the codes; then 256 numbers, the position of each
+// character's first code in the store (-1: no glyph). A glyph is byte pairs (x, y) ended
+// by 255: x below 128 draws to (x, y), x from 128 to 253 moves to (x - 128, y). Font units
+// put the baseline at y = 35, half height at 85, capitals at 140 and the top at 160; 105
+// units (baseline to capital height) are the character height.
 #pragma once
+#include <cstddef>
 
 // Alignment codes: horizontal 0 normal, 1 left, 2 centre, 3 right; vertical 0 normal,
 // 1 top, 2 cap, 3 half, 4 base, 5 bottom.
@@ -43,3 +53,27 @@ int gget_font_index(const char* name);
 
 // Draws a string at a world position (x, y).
 int gtext(const float position[2], const char* string);
+// The stroke renderer: draws string at (x, y) with the loaded font on the open device.
+int text(const char* string, float x, float y);
+
+// Builds the font list (gset_font_list, else the resource "font_list", else the file
+// "zav.fnl"; "fi:file" names a list file, anything else is a comma-separated list of font
+// files) and loads the current font.
+int gsetup_fonts();
+// Loads a font file (found along file_path); 0, or -1 after a message (the store is then
+// empty: strings draw nothing but still advance over blanks).
+int read_font(const char* name);
+// The font list: its size and the name and file of entry index (from 1; "" when none).
+int gget_num_fonts();
+const char* gget_font_name(int index);
+const char* gget_font_file(int index);
+// The loaded font: 1 stroke, 2 server font, 0 none; the width of a character in font
+// units (0 without a glyph, 40 for a blank) and its first code in the store (-1: none).
+int gget_font_type();
+int gget_glyph_width(int code);
+int gget_glyph_start(int code);
+// Font units of a string as the renderer lays it out (before expansion).
+int gtext_width(const char* string);
+
+constexpr std::size_t GKS_FONT_STORE = 15000;
+constexpr int GKS_MAX_FONTS = 40;

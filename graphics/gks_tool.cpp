@@ -22,10 +22,13 @@
 #include "graphics/gks_colr.h"
 #include "graphics/gks_dev.h"
 #include "graphics/gks_fill.h"
+#include "graphics/gks_hpgl.h"
 #include "graphics/gks_line.h"
 #include "graphics/gks_loop.h"
 #include "graphics/gks_mark.h"
+#include "graphics/gks_meta.h"
 #include "graphics/gks_obj.h"
+#include "graphics/gks_ps.h"
 #include "graphics/gks_text.h"
 #include "graphics/gks_tran.h"
 
@@ -33,18 +36,9 @@ namespace {
 
 constexpr double pi = 3.14159265358979323846;
 
-// Error stream: open after gopen_gks; a named error file, or the messages' error level.
-bool err_open = false;
-std::FILE* err_file = nullptr;
-
-int win_type = 0;
-bool graphics_open = false;
 int ws_id = 1;
-bool display_optional = false;
 // The type came from the batch default rather than from the user.
 bool type_defaulted = false;
-std::string prog_name = "X11_Graph";
-std::string win_title = "X11_Graph";
 
 float sizex = 1.0F, sizey = 1.0F, offx = 0.0F, offy = 0.0F;
 // NDC extent of the display space; the longer side is 1.
@@ -111,54 +105,142 @@ int draw_rect(float x1, float y1, float x2, float y2, bool fill) {
   return fill ? gfill_area(5, pts) : gpolyline(5, pts);
 }
 
+// The record's data as floats (at least `need` of them), or null when it is too short.
+const float* floats(const GksObj& o, std::vector<float>& buf, std::size_t need) {
+  if (o.data.size() < need * sizeof(float)) return nullptr;
+  buf.resize(o.data.size() / sizeof(float));
+  std::memcpy(buf.data(), o.data.data(), buf.size() * sizeof(float));
+  return buf.data();
+}
+
+// Makes the kernel call of one recorded object again.
+void replay(const GksObj& o) {
+  static std::vector<float> buf;
+  const std::size_t n = o.arg > 0 ? static_cast<std::size_t>(o.arg) : 0;
+  const float* f = nullptr;
+  switch (o.type) {
+    case GOBJ_MESSAGE:
+      if (!o.data.empty() && o.data.back() == '\0') gmessage(o.arg, reinterpret_cast<const char*>(o.data.data()));
+      break;
+    case GOBJ_WS_VP:
+      if ((f = floats(o, buf, 4))) gset_ws_vp(1, f);
+      break;
+    case GOBJ_WS_WIN:
+      if ((f = floats(o, buf, 4))) gset_ws_win(1, f);
+      break;
+    case GOBJ_TRAN:
+      gsel_norm_tran(o.arg);
+      break;
+    case GOBJ_VP:
+      if ((f = floats(o, buf, 4))) gset_vp(o.arg, f);
+      break;
+    case GOBJ_WIN:
+      if ((f = floats(o, buf, 4))) gset_win(o.arg, f);
+      break;
+    case GOBJ_COLR:
+      if ((f = floats(o, buf, 3))) gset_colr_rep(1, o.arg, f);
+      break;
+    case GOBJ_CLEAR:
+      if ((f = floats(o, buf, 4))) gclear_region(f);
+      break;
+    case GOBJ_LINE:
+      if ((f = floats(o, buf, 2 * n))) gpolyline(o.arg, f);
+      break;
+    case GOBJ_LTYPE:
+      gset_linetype(o.arg);
+      break;
+    case GOBJ_LWIDTH:
+      if ((f = floats(o, buf, 1))) gset_linewidth(f[0]);
+      break;
+    case GOBJ_LCOLR:
+      gset_line_colr_ind(o.arg);
+      break;
+    case GOBJ_LBOLD:
+      if ((f = floats(o, buf, 1))) gset_line_print_bold(f[0]);
+      break;
+    case GOBJ_MARK:
+      if ((f = floats(o, buf, 2 * n))) gpolymarker(o.arg, f);
+      break;
+    case GOBJ_MTYPE:
+      gset_marker_type(o.arg);
+      break;
+    case GOBJ_MSIZE:
+      if ((f = floats(o, buf, 1))) gset_marker_size(f[0]);
+      break;
+    case GOBJ_MCOLR:
+      gset_marker_colr_ind(o.arg);
+      break;
+    case GOBJ_MWIDTH:
+      if ((f = floats(o, buf, 1))) gset_marker_width(f[0]);
+      break;
+    case GOBJ_TEXT:
+      if (o.data.size() > 2 * sizeof(float) && o.data.back() == '\0') {
+        float pos[2];
+        std::memcpy(pos, o.data.data(), sizeof pos);
+        gtext(pos, reinterpret_cast<const char*>(o.data.data() + sizeof pos));
+      }
+      break;
+    case GOBJ_TSPACE:
+      if ((f = floats(o, buf, 1))) gset_space(f[0]);
+      break;
+    case GOBJ_TCSPACE:
+      if ((f = floats(o, buf, 1))) gset_char_space(f[0]);
+      break;
+    case GOBJ_TEXPAN:
+      if ((f = floats(o, buf, 1))) gset_expan(f[0]);
+      break;
+    case GOBJ_TCOLR:
+      gset_text_colr_ind(o.arg);
+      break;
+    case GOBJ_THEIGHT:
+      if ((f = floats(o, buf, 1))) gset_char_ht(f[0]);
+      break;
+    case GOBJ_TUP:
+      if ((f = floats(o, buf, 2))) gset_char_up_vec(f[0], f[1]);
+      break;
+    case GOBJ_TFONT:
+      if ((f = floats(o, buf, 1))) gset_fontprec(o.arg, static_cast<int>(f[0]));
+      break;
+    case GOBJ_TALIGN:
+      if ((f = floats(o, buf, 1))) gset_text_align(o.arg, static_cast<int>(f[0]));
+      break;
+    case GOBJ_TWIDTH:
+      if ((f = floats(o, buf, 1))) gset_text_width(f[0]);
+      break;
+    case GOBJ_FILL:
+      if ((f = floats(o, buf, 2 * n))) gfill_area(o.arg, f);
+      break;
+    case GOBJ_FSTYLE:
+      gset_fill_int_style(o.arg);
+      break;
+    case GOBJ_FINDEX:
+      gset_fill_style_ind(o.arg);
+      break;
+    case GOBJ_FCOLR:
+      gset_fill_colr_ind(o.arg);
+      break;
+    case GOBJ_FSOLID:
+      gset_fill_print_solid(o.arg);
+      break;
+    default:  // segment marks and codes of later writers
+      break;
+  }
+}
+
+// The kernel's modules meet here, at the top of the layer: the object list replays
+// through this module, and the file writers become the devices of their types, before
+// any workstation opens.
+const bool wired = [] {
+  gobj_set_replay(replay);
+  gdev_set_builtin(WS_PS, gps_device());
+  gdev_set_builtin(WS_HPGL, ghpgl_device());
+  gdev_set_builtin(WS_META, gmeta_device());
+  return true;
+}();
+
 }  // namespace
 
-// ---- kernel errors ----
-
-int gopen_gks(const char* name, int) {
-  if (err_file != nullptr) FILE_close(err_file);
-  err_file = nullptr;
-  if (name != nullptr && *name != '\0') {
-    err_file = FILE_open(name, "w");
-    if (err_file == nullptr) return -1;
-  }
-  err_open = true;
-  return 0;
-}
-
-int gclose_gks() {
-  if (err_file != nullptr) FILE_close(err_file);
-  err_file = nullptr;
-  err_open = false;
-  return 0;
-}
-
-int gerr_printf(const char* routine, const char* format, ...) {
-  if (!err_open) return -1;
-  va_list args;
-  va_start(args, format);
-  const std::string text = vformat(format, args);
-  va_end(args);
-  const char* r = routine != nullptr ? routine : "";
-  if (err_file != nullptr) {
-    std::fprintf(err_file, "%s: %s", r, text.c_str());
-    std::fflush(err_file);
-  } else {
-    MESS_print(MESS_ERROR, "%s: %s", r, text.c_str());
-  }
-  return -1;
-}
-
 // ---- workstation type ----
-
-int gget_win_type() { return win_type; }
-void gset_win_type(int type) { win_type = type; }
-int gtype_is_WIN() { return win_type == WS_X11 ? 1 : 0; }
-int gtype_is_PIX() { return win_type == WS_XDRAW ? 1 : 0; }
-int gtype_is_WIN_PIX() { return (win_type == WS_X11 || win_type == WS_XDRAW) ? 1 : 0; }
-int gtype_is_PS() { return win_type == WS_PS ? 1 : 0; }
-int gtype_is_HPGL() { return win_type == WS_HPGL ? 1 : 0; }
-int gtype_is_META() { return win_type == WS_META ? 1 : 0; }
 
 int gdevice_setup(const char* spec, char* rest, std::size_t size) {
   const std::string tail = device_rest(spec);
@@ -168,49 +250,42 @@ int gdevice_setup(const char* spec, char* rest, std::size_t size) {
   return RES_set_device(first.c_str());
 }
 
-void gset_display_optional(int on) { display_optional = on != 0; }
-int gget_display_optional() { return display_optional ? 1 : 0; }
-
-void gset_prog_name(const char* name) { prog_name = name != nullptr ? name : ""; }
-const char* gget_prog_name() { return prog_name.c_str(); }
-void gset_win_title(const char* title) { win_title = title != nullptr ? title : ""; }
-const char* gget_win_title() { return win_title.c_str(); }
-
 // ---- opening and closing ----
 
 int gopen_ws(int, const char* device_string, int type) {
-  if (graphics_open) return gerr_printf("gopen_ws", "workstation already open\n");
+  if (gchk_graphics()) return gerr_printf("gopen_ws", "workstation already open\n");
   if (type == WS_PS) {
     const char* p = std::getenv("zavprint");
     if (p != nullptr && stricmp(p, "hpgl") == 0) type = WS_HPGL;
   }
   const GksDevice* dev = gdev_get(type);
   if (dev == nullptr) return gerr_printf("gopen_ws", "invalid workstation type: %d\n", type);
-  const int previous = win_type;
-  win_type = type;
+  const int previous = gget_win_type();
+  gset_win_type(type);
   gset_cache(0);
   gset_win_offset(0.0F, 0.0F);
   gclear_colors();
   if (dev->open != nullptr && dev->open(type, device_string != nullptr ? device_string : "") < 0) {
-    win_type = previous;
+    gset_win_type(previous);
     return -1;
   }
-  graphics_open = true;
+  gdev_set_open(1);
   ginit_objs();
   ginit_plot(init_mode(type));
+  gsetup_fonts();
   ginit_background();
   return 0;
 }
 
 int gclose_ws(int) {
-  if (!graphics_open) return -1;
+  if (!gchk_graphics()) return -1;
   // Frame pictures live on the window only; the table goes with the workstation.
   gdelete_all_frames();
   const GksDevice* dev = gdev_cur();
   const int r = (dev != nullptr && dev->close != nullptr) ? dev->close() : 0;
   if (gtype_is_WIN()) gclear_objs();
   gset_win_size(0.0F, 0.0F);
-  graphics_open = false;
+  gdev_set_open(0);
   return r < 0 ? -1 : 0;
 }
 
@@ -218,10 +293,8 @@ int gactivate_ws(int) { return 0; }
 int gdeactivate_ws(int) { return 0; }
 int gemergency_close_gks() { return 0; }
 
-int gchk_graphics() { return graphics_open ? 1 : 0; }
-
 int gclear_ws(int, int) {
-  if (!graphics_open) return -1;
+  if (!gchk_graphics()) return -1;
   const GksDevice* dev = gdev_cur();
   if (dev->clear != nullptr) dev->clear();
   // A window starts its picture again; a file keeps what it has written, and its
@@ -249,26 +322,6 @@ void ginit_plot(int mode) {
   if (dev != nullptr && dev->init != nullptr) dev->init(mode);
 }
 
-// ---- drawing-list entries ----
-
-int gclear_region(const float rect[4]) {
-  if (!graphics_open) return gerr_printf("gclear_region", "GKS not opened\n");
-  if (rect == nullptr || !gdev_finite(2, rect)) return gerr_printf("gclear_region", "invalid rectangle\n");
-  const float dev[4] = {xW_dev(rect[0]), yW_dev(rect[2]), xW_dev(rect[1]), yW_dev(rect[3])};
-  if (!gtype_is_META()) gnew_obj(GOBJ_CLEAR, 0, 4 * sizeof(float), rect);
-  const GksDevice* d = gdev_cur();
-  if (d->clear_region != nullptr) d->clear_region(rect, dev);
-  return 0;
-}
-
-int gmessage(int flag, const char* text) {
-  if (!graphics_open || text == nullptr) return -1;
-  gnew_obj(GOBJ_MESSAGE, flag, std::strlen(text) + 1, text);
-  const GksDevice* d = gdev_cur();
-  if (d->message != nullptr) d->message(text);
-  return 0;
-}
-
 // ---- plotting layer: opening and closing ----
 
 int GPH_setup(int ws, int, float panel[4], float aspect) {
@@ -280,11 +333,11 @@ int GPH_setup(int ws, int, float panel[4], float aspect) {
     type = FLAG_batch() ? WS_X11 : 0;
     type_defaulted = type == WS_X11;
   }
-  display_optional = type_defaulted;
+  gset_display_optional(type_defaulted ? 1 : 0);
   GPH_set_win_title();
   CLR_read_table(nullptr);
   GPH_begin(ws, device.c_str(), type);
-  return GPH_reset(ws, win_type, panel, aspect);
+  return GPH_reset(ws, gget_win_type(), panel, aspect);
 }
 
 void GPH_set_win_title() {
@@ -314,7 +367,7 @@ int GPH_begin(int, const char* device_string, int type) {
     FLAG_set(FLAG_DEVICE, type);
     if (device.empty()) device = device_rest(answer);
   }
-  if (!graphics_open) {
+  if (!gchk_graphics()) {
     if (gopen_gks(nullptr, 0) != 0) {
       MESS_print(MESS_ERROR, "GPH_begin: Error opening Kernel System\n");
       ZAV_exit(4);
@@ -328,7 +381,7 @@ int GPH_begin(int, const char* device_string, int type) {
 }
 
 int GPH_reset(int ws, int type, float panel[4], float aspect) {
-  if (!graphics_open) return -1;
+  if (!gchk_graphics()) return -1;
   gclear_ws(ws, 1);
   ginq_maxview(&xvp, &yvp);
   const float page[4] = {0.0F, xvp, 0.0F, yvp};
@@ -392,7 +445,7 @@ void GPH_end(int ws) {
   gclose_ws(ws);
   gclose_gks();
   // A batch default stays a default: the next plot may again go without a display.
-  if (!type_defaulted && win_type > 0) FLAG_set(FLAG_DEVICE, win_type);
+  if (!type_defaulted && gget_win_type() > 0) FLAG_set(FLAG_DEVICE, gget_win_type());
 }
 
 // ---- plotting layer: view ----

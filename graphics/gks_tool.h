@@ -1,48 +1,19 @@
-// Graphics kernel: the workstation (one output device at a time), its type and error
-// stream, and above it the GPH_ plotting layer that the plot manager and the plot layers
+// Graphics kernel: opening and closing the workstation (one output device at a time;
+// its type, state and error stream are in gks_dev.h), and above it the GPH_ plotting layer that the plot manager and the plot layers
 // call: opening and closing the device, panels, attribute bundles, rectangles, circles,
 // markers and formatted text.
 #pragma once
 #include <cstddef>
 
 #include "graphics/colors.h"
-
-// ---- kernel errors ----
-
-// Opens the named error file for writing, or uses the standard error stream when name is
-// null or empty; 0 on success. size is not used.
-int gopen_gks(const char* name, int size);
-int gclose_gks();
-// "routine: " and the formatted text, at the error level or into the error file; nothing
-// when no error stream is open. Returns -1 so callers can return it.
-int gerr_printf(const char* routine, const char* format, ...) __attribute__((format(printf, 2, 3)));
+#include "graphics/gks_dev.h"
+#include "graphics/gks_tran.h"
 
 // ---- workstation type ----
-
-int gget_win_type();
-void gset_win_type(int type);
-int gtype_is_WIN();
-int gtype_is_PIX();
-int gtype_is_WIN_PIX();
-int gtype_is_PS();
-int gtype_is_HPGL();
-int gtype_is_META();
 
 // The type of a device specification "letter[,device string]"; the device string is
 // copied to rest (size bytes; may be null).
 int gdevice_setup(const char* spec, char* rest, std::size_t size);
-
-// A window workstation may open without a display: set by the batch default, so that an
-// unattended run that only writes grids does not need an X server. The window then draws
-// into nothing.
-void gset_display_optional(int on);
-int gget_display_optional();
-
-// Program name and window title (device headers and window names use them).
-void gset_prog_name(const char* name);
-const char* gget_prog_name();
-void gset_win_title(const char* title);
-const char* gget_win_title();
 
 // ---- opening and closing ----
 
@@ -51,19 +22,10 @@ int gclose_ws(int ws_id);
 int gactivate_ws(int ws_id);
 int gdeactivate_ws(int ws_id);
 int gemergency_close_gks();
-// 1 when a workstation is open.
-int gchk_graphics();
 int gclear_ws(int ws_id, int flag);
 // -1: reset the attributes only; otherwise the kernel mode (0 window, 1 window redraw, 2
 // PostScript, 3 HPGL, 4 metafile).
 void ginit_plot(int mode);
-
-// ---- drawing-list entries of the kernel ----
-
-// Fills a world rectangle (xmin, xmax, ymin, ymax) with the background.
-int gclear_region(const float rect[4]);
-// A status text for the workstation.
-int gmessage(int flag, const char* text);
 
 // ---- plotting layer ----
 

@@ -3,11 +3,12 @@
 
 #include <array>
 #include <cmath>
+#include <cstring>
+#include <new>
 
 #include "config/missing.h"
 #include "graphics/gks_dev.h"
 #include "graphics/gks_obj.h"
-#include "graphics/gks_tool.h"
 
 namespace {
 
@@ -28,8 +29,6 @@ Rect6 wkvp{};
 // x, y, xmax, ymax, width, height (device units, y up from the bottom of the surface)
 Rect6 plt{};
 std::array<float, 2> wkwn_plt{0.0F, 0.0F};
-
-float win_width = 0.0F, win_height = 0.0F, win_x = 0.0F, win_y = 0.0F;
 
 // From the caller's order xmin, xmax, ymin, ymax.
 Rect6 from_caller(const float r[4]) { return {r[0], r[2], r[1], r[3], r[1] - r[0], r[3] - r[2]}; }
@@ -56,6 +55,8 @@ void set_scale() { wn_vp = {ratio(cur_vp[WIDTH], cur_wn[WIDTH]), ratio(cur_vp[HE
 // viewport, at its lower-left corner.
 void compute_plot() {
   const float dx = wkvp[WIDTH], dy = wkvp[HEIGHT], wx = wkwn[WIDTH], wy = wkwn[HEIGHT];
+  float win_x = 0.0F, win_y = 0.0F;
+  gget_win_offset(&win_x, &win_y);
   const float x0 = win_x + wkvp[XMIN], y0 = win_y + wkvp[YMIN];
   float pw = 0.0F, ph = 0.0F;
   if (dx > 0.0F && dy > 0.0F && wx > 0.0F && wy > 0.0F) {
@@ -75,7 +76,11 @@ void compute_plot() {
 float y_up(float yn) { return (yn - wkwn[YMIN]) * wkwn_plt[1] + plt[YMIN]; }
 float x_dev(float xn) { return (xn - wkwn[XMIN]) * wkwn_plt[0] + plt[XMIN]; }
 // Window devices count pixel rows from the top.
-float flip(float y) { return (win_height - 1.0F) - y; }
+float flip(float y) {
+  float height = 0.0F;
+  gget_win_size(nullptr, &height);
+  return (height - 1.0F) - y;
+}
 
 // Integer part, as the clip rectangle rounds.
 int ipart(float v) { return static_cast<int>(clamp(v, 1.0e6F)); }
@@ -150,27 +155,9 @@ int set_rect(const char* routine, int code, int n, const float rect[4], std::arr
 
 // ---- surface ----
 
-void gset_win_size(float width, float height) {
-  win_width = std::isfinite(width) && width > 0.0F ? width : 0.0F;
-  win_height = std::isfinite(height) && height > 0.0F ? height : 0.0F;
-}
-
-void gget_win_size(float* width, float* height) {
-  if (width != nullptr) *width = win_width;
-  if (height != nullptr) *height = win_height;
-}
-
-void gset_win_offset(float x, float y) {
-  win_x = std::isfinite(x) ? x : 0.0F;
-  win_y = std::isfinite(y) ? y : 0.0F;
-}
-
-void gget_win_offset(float* x, float* y) {
-  if (x != nullptr) *x = win_x;
-  if (y != nullptr) *y = win_y;
-}
-
 void ginq_disp_space_size(float* width, float* height) {
+  float win_width = 0.0F, win_height = 0.0F;
+  gget_win_size(&win_width, &win_height);
   if (width != nullptr) *width = win_width > 1.0F ? win_width - 1.0F : 0.0F;
   if (height != nullptr) *height = win_height > 1.0F ? win_height - 1.0F : 0.0F;
 }
@@ -341,6 +328,19 @@ float yW_trans(int from, int to, float y) {
   return ratio(yn - tv[YMIN], ratio(tv[HEIGHT], tw[HEIGHT])) + tw[YMIN];
 }
 
+bool gdev_points(int n, const float* world, std::vector<float>* dev) {
+  try {
+    dev->resize(2 * static_cast<std::size_t>(n));
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  for (int i = 0; i < n; ++i) {
+    (*dev)[2 * i] = xW_dev(world[2 * i]);
+    (*dev)[2 * i + 1] = yW_dev(world[2 * i + 1]);
+  }
+  return true;
+}
+
 int gpts_in_win(int n, const float* points) {
   if (n <= 0 || points == nullptr) return 0;
   float x0 = points[0], x1 = points[0], y0 = points[1], y1 = points[1];
@@ -352,4 +352,24 @@ int gpts_in_win(int n, const float* points) {
   const float wx0 = std::fmin(cur_wn[XMIN], cur_wn[XMAX]), wx1 = std::fmax(cur_wn[XMIN], cur_wn[XMAX]);
   const float wy0 = std::fmin(cur_wn[YMIN], cur_wn[YMAX]), wy1 = std::fmax(cur_wn[YMIN], cur_wn[YMAX]);
   return (x1 >= wx0 && x0 <= wx1 && y1 >= wy0 && y0 <= wy1) ? 1 : 0;
+}
+
+// ---- drawing-list entries ----
+
+int gclear_region(const float rect[4]) {
+  if (!gchk_graphics()) return gerr_printf("gclear_region", "GKS not opened\n");
+  if (rect == nullptr || !gdev_finite(2, rect)) return gerr_printf("gclear_region", "invalid rectangle\n");
+  const float dev[4] = {xW_dev(rect[0]), yW_dev(rect[2]), xW_dev(rect[1]), yW_dev(rect[3])};
+  if (!gtype_is_META()) gnew_obj(GOBJ_CLEAR, 0, 4 * sizeof(float), rect);
+  const GksDevice* d = gdev_cur();
+  if (d->clear_region != nullptr) d->clear_region(rect, dev);
+  return 0;
+}
+
+int gmessage(int flag, const char* text) {
+  if (!gchk_graphics() || text == nullptr) return -1;
+  gnew_obj(GOBJ_MESSAGE, flag, std::strlen(text) + 1, text);
+  const GksDevice* d = gdev_cur();
+  if (d->message != nullptr) d->message(text);
+  return 0;
 }

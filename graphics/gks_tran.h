@@ -6,6 +6,9 @@
 // them as xmin, ymin, xmax, ymax, width, height. Device units are pixels (y down) on the
 // window types and print units (y up) on the file types.
 #pragma once
+#include <vector>
+
+#include "graphics/gks_dev.h"
 
 constexpr int GKS_NUM_TRANS = 6;
 // Device coordinates are clamped to these ranges, so device calls never receive values
@@ -13,12 +16,7 @@ constexpr int GKS_NUM_TRANS = 6;
 constexpr float GKS_PIXEL_LIMIT = 30000.0f;
 constexpr float GKS_PRINT_LIMIT = 100000.0f;
 
-// Device surface (the window size) in device units, and its offset.
-void gset_win_size(float width, float height);
-void gget_win_size(float* width, float* height);
-void gset_win_offset(float x, float y);
-void gget_win_offset(float* x, float* y);
-// The surface as width-1 by height-1 units.
+// The surface (gset_win_size, gks_dev.h) as width-1 by height-1 units.
 void ginq_disp_space_size(float* width, float* height);
 // The NDC extent of the surface: the longer side 1.0.
 void ginq_maxview(float* xmax, float* ymax);
@@ -78,5 +76,15 @@ float ydev_W(float y);
 float xW_trans(int from, int to, float x);
 float yW_trans(int from, int to, float y);
 
+// The n world points in device units of the open type; false when memory is short.
+bool gdev_points(int n, const float* world, std::vector<float>* dev);
+
 // 1 when the bounding box of the n points (x, y pairs) overlaps the current window.
 int gpts_in_win(int n, const float* points);
+
+// ---- drawing-list entries of the kernel ----
+
+// Fills a world rectangle (xmin, xmax, ymin, ymax) with the background.
+int gclear_region(const float rect[4]);
+// A status text for the workstation.
+int gmessage(int flag, const char* text);

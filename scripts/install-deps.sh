@@ -7,6 +7,8 @@ packages=(
   libgtest-dev googletest libbenchmark-dev
   libnetcdf-dev netcdf-bin
   libpng-dev zlib1g-dev libx11-dev
+  # The tests look at the PostScript and HPGL output through these; the build needs neither.
+  ghostscript hp2xx
 )
 
 missing=()

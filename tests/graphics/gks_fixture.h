@@ -36,6 +36,7 @@ class GksTest : public ::testing::Test {
     gset_display_optional(0);
     gset_redraw(0);
     CLR_clear_table();
+    for (int type : {WS_META, WS_PS, WS_HPGL}) gdev_register(type, nullptr);
   }
 
  public:
@@ -43,6 +44,7 @@ class GksTest : public ::testing::Test {
   // display), with the package colour table defined, and forgets the calls so far.
   static void open(int type, const char* device = "") {
     gset_display_optional(1);
+    if (type == WS_META || type == WS_PS || type == WS_HPGL) gdev_register(type, gdev_recorder());
     testing::internal::CaptureStderr();
     ASSERT_EQ(gopen_ws(1, device, type), 0);
     testing::internal::GetCapturedStderr();

@@ -7,11 +7,14 @@
 #include <vector>
 
 #include "tests/graphics/gks_fixture.h"
+#include "tests/support/run.h"
 
 namespace {
 
 using testing::internal::CaptureStderr;
 using testing::internal::GetCapturedStderr;
+using testing::internal::CaptureStdout;
+using testing::internal::GetCapturedStdout;
 
 using Text = GksTest;
 
@@ -46,6 +49,259 @@ TEST_F(Text, AttributesAreCheckedAndPassedOnOnce) {
   EXPECT_EQ(gget_font_index("3"), 3);
   EXPECT_EQ(gget_font_index("roman"), 1);
   EXPECT_EQ(gget_font_index(""), 1);
+}
+
+// ---- stroke fonts ----
+
+// A workstation on the recording PostScript device whose world coordinates are print
+// units divided by 576: the unit square spans 576 units.
+class Strokes : public GksTest {
+ protected:
+  void SetUp() override {
+    GksTest::SetUp();
+    dir_ = make_temp_dir("gks_text");
+    setenv("zavdefault", (dir_ + "/none").c_str(), 1);
+  }
+  void TearDown() override {
+    gset_font_list(nullptr);
+    GksTest::TearDown();
+  }
+  // A font file with the given glyphs (code, vertex codes).
+  std::string font(const std::vector<std::pair<int, std::vector<int>>>& glyphs) {
+    std::string codes = "1 test\n", starts;
+    std::vector<int> start(256, -1);
+    int pos = 0;
+    for (const auto& [code, v] : glyphs) {
+      start[code] = pos;
+      for (int x : v) codes += std::to_string(x) + " ";
+      codes += "255 g\n";
+      pos += static_cast<int>(v.size()) + 1;
+    }
+    codes += "254\n";
+    for (int x : start) codes += std::to_string(x) + " ";
+    const std::string path = dir_ + "/t" + std::to_string(++n_) + ".fnt";
+    write_file(path, codes + "\n");
+    return path;
+  }
+  void open_with(const std::string& list) {
+    gset_font_list(list.c_str());
+    open(WS_PS);
+  }
+  // Every stroke point drawn since the last clear, in world units.
+  static std::vector<std::pair<float, float>> points(int code = GDEV_TEXT_STROKE) {
+    std::vector<std::pair<float, float>> out;
+    for (const GksCall& c : calls(code))
+      for (std::size_t i = 0; i + 1 < c.values.size(); i += 2) out.push_back({c.values[i] / 576, c.values[i + 1] / 576});
+    return out;
+  }
+  // xmin, ymin, xmax, ymax of the points.
+  static std::vector<float> extent() {
+    std::vector<float> b = {1e9F, 1e9F, -1e9F, -1e9F};
+    for (const auto& [x, y] : points()) b = {std::min(b[0], x), std::min(b[1], y), std::max(b[2], x), std::max(b[3], y)};
+    return b;
+  }
+  // Opens the recording PostScript device without swallowing the messages of opening.
+  static void open_raw() {
+    gdev_register(WS_PS, gdev_recorder());
+    ASSERT_EQ(gopen_ws(1, "", WS_PS), 0);
+  }
+  std::string dir_;
+  int n_ = 0;
+};
+
+TEST_F(Strokes, GlyphVertexLandsWhereTheHeightSays) {
+  // A stroke from the baseline at x 0 to (50, 140).
+  open_with(font({{'A', {128, 35, 50, 140}}}));
+  gset_char_ht(1.0F);
+  gset_text_align(0, 4);
+  const float origin[2] = {0, 0};
+  gtext(origin, "A");
+  auto p = points();
+  ASSERT_EQ(p.size(), 2U);
+  EXPECT_NEAR(p[1].first, 50.0F / 105, 1e-5);
+  EXPECT_NEAR(p[1].second, 1.0F, 1e-5);
+  // Up vector (1, 0): the text runs downwards.
+  gdev_clear_calls();
+  gset_char_up_vec(1, 0);
+  gtext(origin, "A");
+  p = points();
+  ASSERT_EQ(p.size(), 2U);
+  EXPECT_NEAR(p[1].first, 1.0F, 1e-5);
+  EXPECT_NEAR(p[1].second, -50.0F / 105, 1e-5);
+}
+
+TEST_F(Strokes, CentreAlignmentOfAWidthOf101) {
+  open_with(font({{'W', {128, 35, 101, 35}}}));
+  gset_char_ht(1.05F);  // one font unit is 0.01
+  gset_text_align(2, 4);
+  const float origin[2] = {0, 0};
+  gtext(origin, "W");
+  const auto p = points();
+  ASSERT_EQ(p.size(), 2U);
+  EXPECT_NEAR(p[0].first, -0.50F, 1e-5);
+  EXPECT_NEAR(p[1].first, 0.51F, 1e-5);
+}
+
+// Blanks and pitch: proportional advances by the glyph width and the word spacing,
+// fixed pitch by (spacing + 100) x char spacing; a character without a glyph is skipped.
+TEST_F(Strokes, Spacing) {
+  open_with(font({{'I', {128, 35, 10, 140}}}));
+  gset_char_ht(1.05F);
+  const float origin[2] = {0, 0};
+  auto starts = [&](const char* s) {
+    gdev_clear_calls();
+    gtext(origin, s);
+    std::vector<float> x;
+    for (const GksCall& c : calls(GDEV_TEXT_STROKE)) x.push_back(std::round(c.values[0] / 576 * 100));
+    return x;
+  };
+  EXPECT_EQ(starts("II"), (std::vector<float>{0, 35}));          // 10 + 25
+  EXPECT_EQ(starts("I I"), (std::vector<float>{0, 100}));        // 35 + blank 65
+  EXPECT_EQ(starts("I~I"), (std::vector<float>{0, 35}));         // no glyph for ~
+  gset_expan(2.0F);
+  EXPECT_EQ(starts("II"), (std::vector<float>{0, 70}));
+  gset_expan(1.0F);
+  gset_char_space(1.0F);
+  EXPECT_EQ(starts("II"), (std::vector<float>{0, 125}));
+  EXPECT_EQ(starts("I I"), (std::vector<float>{0, 250}));
+}
+
+TEST_F(Strokes, DropShadowOnTheWindowOnly) {
+  gset_font_list(font({{'I', {128, 35, 10, 140}}}).c_str());
+  open(WS_X11);
+  gset_font_drop(2);
+  const float origin[2] = {0.5F, 0.5F};
+  gtext(origin, "II");
+  EXPECT_EQ(calls(GDEV_TEXT_SHADOW).size(), 4U);  // two copies of two glyphs
+  EXPECT_EQ(calls(GDEV_TEXT_STROKE).size(), 2U);
+  const auto s = calls(GDEV_TEXT_SHADOW), t = calls(GDEV_TEXT_STROKE);
+  EXPECT_EQ(s[2].values[0] - s[0].values[0], 1.0F);  // the second copy one pixel right and down
+  EXPECT_EQ(s[2].values[1] - s[0].values[1], 1.0F);
+  EXPECT_EQ(t[0].values[0], s[0].values[0]);
+  gset_font_drop(0);
+  gclose_ws(1);
+  gset_font_drop(2);
+  open(WS_PS);
+  gtext(origin, "II");
+  EXPECT_EQ(calls(GDEV_TEXT_SHADOW).size(), 0U);
+  gset_font_drop(0);
+}
+
+// Every font of the package's list draws a capital as high as the character height, and
+// the nine alignments put the capital where they say.
+TEST_F(Strokes, PackageFontsHeightsAndAlignments) {
+  unsetenv("zavdefault");
+  setenv("zavdefault", (dir_ + "/none").c_str(), 1);
+  open(WS_PS);
+  ASSERT_EQ(gget_num_fonts(), 9);
+  EXPECT_EQ(std::string(gget_font_name(1)), "modern");
+  // Every font of the list loads.
+  CaptureStderr();
+  for (int f = gget_num_fonts(); f >= 1; --f) {
+    EXPECT_EQ(gset_fontprec(f, 2), 0);
+    EXPECT_EQ(gget_font_type(), 1) << gget_font_name(f);
+    EXPECT_GE(gget_glyph_start('A'), 0) << gget_font_name(f);
+  }
+  EXPECT_EQ(GetCapturedStderr(), "");
+  const float h = 0.2F;
+  for (int f = 1; f <= 6; ++f) {
+    SCOPED_TRACE(gget_font_name(f));
+    ASSERT_EQ(gset_fontprec(f, 2), 0);
+    ASSERT_GT(gget_glyph_width('H'), 40);
+    gset_char_ht(h);
+    const float origin[2] = {0.5F, 0.5F};
+    const float w = gget_glyph_width('H') * h / 105;
+    for (int ha : {1, 2, 3})
+      for (int va : {1, 2, 3, 4, 5}) {
+        SCOPED_TRACE(std::to_string(ha) + "," + std::to_string(va));
+        gset_text_align(ha, va);
+        gdev_clear_calls();
+        gtext(origin, "H");
+        const std::vector<float> b = extent();
+        EXPECT_NEAR(b[3] - b[1], h, 0.01F * h);  // the capital's height
+        const float bottom[6] = {0, -125, -105, -50, 0, 35};
+        EXPECT_NEAR(b[1], 0.5F + bottom[va] * h / 105, 0.002F);
+        const float left = ha == 1 ? 0.0F : ha == 2 ? -w / 2 : -w;
+        EXPECT_NEAR(b[0], 0.5F + left, 0.004F);
+      }
+    // Turned by 90 degrees (up to the left), the capital runs along -x.
+    gset_text_align(1, 4);
+    gset_char_up_vec(-1, 0);
+    gdev_clear_calls();
+    const float origin2[2] = {0.5F, 0.5F};
+    gtext(origin2, "H");
+    const std::vector<float> b = extent();
+    EXPECT_NEAR(b[2] - b[0], h, 0.01F * h);
+    EXPECT_NEAR(b[2], 0.5F, 0.002F);
+    EXPECT_NEAR(b[1], 0.5F, 0.002F);
+    gset_char_up_vec(0, 1);
+  }
+  // "3" with only the listed fonts: found as a number, refused when it is beyond them.
+  EXPECT_EQ(gget_font_index("triplex"), 3);
+  EXPECT_EQ(gget_font_index("GREEK"), 6);
+  EXPECT_EQ(gget_font_index("99"), 99);
+  CaptureStderr();
+  EXPECT_EQ(gset_fontprec(99, 2), -1);
+  EXPECT_EQ(GetCapturedStderr(), "gset_fontprec: invalid font id: 99\n");
+}
+
+TEST_F(Strokes, FontListsAndBadFonts) {
+  const std::string good = font({{'I', {128, 35, 10, 140}}});
+  write_file(dir_ + "/list", "one " + good + "\ntwo " + dir_ + "/none.fnt\n");
+  gset_font_list(("fi:" + dir_ + "/list").c_str());
+  open(WS_PS);
+  EXPECT_EQ(gget_num_fonts(), 2);
+  EXPECT_EQ(gget_font_index("two"), 2);
+  EXPECT_EQ(gget_font_index("3"), 3);
+  CaptureStderr();
+  EXPECT_EQ(gset_fontprec(3, 2), -1);
+  EXPECT_EQ(gset_fontprec(2, 2), 0);
+  EXPECT_EQ(GetCapturedStderr(),
+            "gset_fontprec: invalid font id: 3\nread_font: unable to load font file: " + dir_ + "/none.fnt\n");
+  // Without a font nothing is drawn, but a blank still advances.
+  gdev_clear_calls();
+  const float origin[2] = {0, 0};
+  gtext(origin, "I I");
+  EXPECT_EQ(calls(GDEV_TEXT_STROKE).size(), 0U);
+  gclose_ws(1);
+  gset_font_list(("fi:" + dir_ + "/nolist").c_str());
+  MESS_reset();
+  CaptureStderr();
+  open_raw();
+  // The list is reported; the default font still comes from the package's data.
+  EXPECT_NE(GetCapturedStderr().find("gsetup_fonts: unable to load font list file: " + dir_ + "/nolist\n"),
+            std::string::npos);
+  EXPECT_EQ(gget_font_type(), 1);
+  gclose_ws(1);
+  // Broken font files are refused with a reason; none crashes the reader.
+  const std::string bad[] = {"", "1 x 1 2 3", "1 x 300 2 255 y 254", "255 1 2 255 254 0", "1 x junk",
+                             "1 x 128 35 10 140 255 y 254 " + std::string(3000, '9'),
+                             "255 " + [] { std::string s; for (int i = 0; i < 20000; ++i) s += "1 "; return s; }() + "254"};
+  for (const std::string& b : bad) {
+    write_file(dir_ + "/bad.fnt", b);
+    gset_font_list((dir_ + "/bad.fnt").c_str());
+    CaptureStderr();
+    CaptureStdout();
+    open_raw();
+    EXPECT_NE(GetCapturedStderr().find("read_font: unable to load font file: " + dir_ + "/bad.fnt\n"),
+              std::string::npos)
+        << b.substr(0, 40);
+    GetCapturedStdout();
+    gtext(origin, "I");
+    gclose_ws(1);
+  }
+  // A font longer than the store is cut at 15000 bytes; its glyphs up to there work.
+  std::string big = "1 x 128 35 10 140 255 g ";
+  for (int i = 0; i < 8000; ++i) big += "1 1 ";
+  big += "255 h 254 ";
+  for (int c = 0; c < 256; ++c) big += c == 'I' ? "0 " : c == 'J' ? "5 " : "-1 ";
+  write_file(dir_ + "/big.fnt", big);
+  gset_font_list((dir_ + "/big.fnt").c_str());
+  open(WS_PS);
+  EXPECT_EQ(gget_font_type(), 1);
+  EXPECT_EQ(gget_glyph_width('I'), 10);
+  gtext(origin, "IJ");
+  EXPECT_GE(calls(GDEV_TEXT_STROKE).size(), 1U);
 }
 
 }  // namespace

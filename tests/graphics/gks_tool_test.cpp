@@ -38,6 +38,9 @@ TEST_F(Tool, DeviceSpecifications) {
 // Set-up takes the device from the resource, opens the workstation, and lays out the page;
 // the end records the type for the next plot.
 TEST_F(Tool, SetupOpensTheChosenDeviceAndEndRecordsIt) {
+  // The recording devices stand in for the writers: this is about the plotting layer.
+  gdev_register(WS_PS, gdev_recorder());
+  gdev_register(WS_HPGL, gdev_recorder());
   RES_put("device", "p,plot.ps");
   FLAG_set(FLAG_DEVICE, WS_PS);
   RES_put("title", "Surface_analysis");

@@ -1,0 +1,357 @@
+// The HPGL writer.
+#include "graphics/gks_hpgl.h"
+
+#include <cctype>
+#include <cmath>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "config/mess.h"
+#include "config/string.h"
+#include "graphics/gks_colr.h"
+#include "graphics/gks_fill.h"
+#include "graphics/gks_line.h"
+#include "graphics/gks_mark.h"
+#include "graphics/gks_ps.h"
+#include "graphics/gks_text.h"
+#include "graphics/gks_tran.h"
+
+namespace {
+
+GksStream out;
+int pcl = 1;
+int pr_rot = 0;
+float pr_scale = 1.0F;
+float base_width = 0.2F;
+bool pr_color = false;
+float sx = 10.5F, sy = 8.0F;
+
+// What was last written: -1 before anything.
+int cur_type = 1;
+float cur_width = -1.0F;
+int cur_screen = 0;  // 0 "SV;", 1 white, 2 gray
+float cur_fill = -1.0F;
+
+constexpr int points_per_line = 10;
+constexpr int text_points_per_line = 30;
+
+constexpr float plotter_units = 1015.0F;
+
+bool is_print(int index) { return index >= GKS_PRINT_FIRST && index <= GKS_PRINT_LAST; }
+
+void coord(char pen, float x, float y) {
+  out.put('P');
+  out.put(pen);
+  out.fixed(x, 0);
+  out.put(',');
+  out.fixed(y, 0);
+  out.put(';');
+}
+
+std::string output_name(const char* device_string) {
+  std::string name = gdev_field(device_string, 0);
+  if (name.empty()) {
+    const char* env = std::getenv("zavhp_out");
+    if (env != nullptr) name = env;
+  }
+  return name.empty() ? "zav.hpgl" : name;
+}
+
+void option(const std::string& opt) {
+  const char* o = opt.c_str();
+  const char* v = nullptr;
+  float w = 0.0F, h = 0.0F;
+  if (stricmp(o, "pcl") == 0) {
+    pcl = 1;
+  } else if (stricmp(o, "nopcl") == 0) {
+    pcl = 0;
+  } else if (stricmp(o, "lj") == 0) {
+    pcl = 2;
+  } else if (stricmp(o, "port") == 0) {
+    pr_rot = 90;
+  } else if (stricmp(o, "land") == 0) {
+    pr_rot = 0;
+  } else if ((v = gps_option_value(o, "rot")) != nullptr) {
+    int r = 0;
+    if (parse_int(v, &r)) ghpgl_set_rotate(r);
+  } else if ((v = gps_option_value(o, "scale")) != nullptr) {
+    float s = 0.0F;
+    if (parse_float(v, &s) && s > 0.0F && s <= 100.0F) pr_scale = s;
+  } else if ((v = gps_option_value(o, "lwidth")) != nullptr) {
+    float b = 0.0F;
+    if (parse_float(v, &b) && b > 0.0F && b <= 10.0F) base_width = b;
+  } else if (gps_page_size(o, true, &w, &h)) {
+    sx = w, sy = h;
+  } else if (!opt.empty()) {
+    MESS_print(MESS_WARN, "gopen_ws: unknown HPGL option: %s\n", o);
+  }
+}
+
+void options(const std::string& list) {
+  std::size_t start = 0;
+  while (start <= list.size()) {
+    std::size_t comma = list.find(',', start);
+    if (comma == std::string::npos) comma = list.size();
+    std::string opt = list.substr(start, comma - start);
+    while (!opt.empty() && std::isspace(static_cast<unsigned char>(opt.back()))) opt.pop_back();
+    std::size_t b = 0;
+    while (b < opt.size() && std::isspace(static_cast<unsigned char>(opt[b]))) ++b;
+    option(opt.substr(b));
+    start = comma + 1;
+  }
+}
+
+int hp_open(int, const char* device_string) {
+  ghpgl_init();
+  if (ghpgl_open_file(output_name(device_string).c_str()) != 0)
+    return gerr_printf("gopen_ws", "unable to open HPGL file\n");
+  const char* env = std::getenv("zavhp_param");
+  if (env != nullptr) options(env);
+  const std::string ds = device_string != nullptr ? device_string : "";
+  const std::size_t comma = ds.find(',');
+  if (comma != std::string::npos) options(ds.substr(comma + 1));
+  const float w = (sx - 0.5F) * plotter_units * pr_scale, h = (sy - 0.5F) * plotter_units * pr_scale;
+  gset_win_size(w + 1.0F, h + 1.0F);
+  gset_win_offset(10.0F, 10.0F);
+  gps_place(w, h, 10.15F, 10.0F, "zavhp_geometry", nullptr);
+  ghpgl_init_file();
+  return 0;
+}
+
+int hp_close() { return ghpgl_close_file(); }
+
+void hp_clip(const float r[4]) {
+  out.str("IW ");
+  out.fixed(r[0] - 0.1F, 0);
+  out.put(',');
+  out.fixed(r[1] - 0.1F, 0);
+  out.put(',');
+  out.fixed(r[2] + 0.1F, 0);
+  out.put(',');
+  out.fixed(r[3] + 0.1F, 0);
+  out.str(";\n");
+}
+
+int hp_state(int code, int arg, const float* values, int count) {
+  if (code == GOBJ_COLR && values != nullptr && count >= 3) {
+    // The gray levels of the fills are those of the PostScript writer.
+    gps_set_color_rep(arg, values[0], values[1], values[2]);
+    return arg < 0 ? GKS_BACKGROUND_SLOT : arg;
+  }
+  return 0;
+}
+
+void line_attributes(int color, float width, int type) {
+  ghpgl_set_width(color, width);
+  ghpgl_set_color(color);
+  ghpgl_set_type(type);
+}
+
+void hp_polyline(int n, const float*, const float* dev) {
+  line_attributes(gget_line_colr(), gget_line_width(), gget_line_type());
+  coord('U', dev[0], dev[1]);
+  for (int i = 1; i < n; ++i) {
+    coord('D', dev[2 * i], dev[2 * i + 1]);
+    if ((i + 1) % points_per_line == 0 && i + 1 < n) out.put('\n');
+  }
+  out.put('\n');
+}
+
+void hp_fill(int n, const float*, const float* dev) {
+  if (gget_fill_int_style() == 2 && gget_fill_style_ind() == 10) return;  // the clear pattern
+  ghpgl_set_fill_color(gget_fill_colr());
+  coord('U', dev[0], dev[1]);
+  out.str("PM0;");
+  for (int i = 1; i < n; ++i) {
+    coord('D', dev[2 * i], dev[2 * i + 1]);
+    if ((i + 1) % points_per_line == 0 && i + 1 < n) out.put('\n');
+  }
+  out.str("PM1;PM2;FP;\n");
+}
+
+void hp_marker_begin(int) { line_attributes(gget_marker_colr(), gget_marker_width(), 1); }
+
+void hp_marker_shape(int nv, const float* dev, int) {
+  coord('U', dev[0], dev[1]);
+  if (nv == 1) coord('D', dev[0], dev[1]);
+  for (int i = 1; i < nv; ++i) coord('D', dev[2 * i], dev[2 * i + 1]);
+  out.put('\n');
+}
+
+void hp_text_begin(float, float, const char*) { line_attributes(gget_text_colr(), gget_text_width(), 1); }
+
+void hp_text_stroke(int nv, const float* dev, int) {
+  coord('U', dev[0], dev[1]);
+  for (int i = 1; i < nv; ++i) {
+    coord('D', dev[2 * i], dev[2 * i + 1]);
+    if ((i + 1) % text_points_per_line == 0 && i + 1 < nv) out.put('\n');
+  }
+  out.put('\n');
+}
+
+void hp_clear_region(const float*, const float d[4]) {
+  ghpgl_set_fill_color(GKS_BACKGROUND);
+  coord('U', d[0], d[1]);
+  out.str("PM0;");
+  coord('D', d[2], d[1]);
+  coord('D', d[2], d[3]);
+  coord('D', d[0], d[3]);
+  out.str("PM1;PM2;FP;\n");
+}
+
+const GksDevice device{
+    .name = "HPGL",
+    .open = hp_open,
+    .close = hp_close,
+    .init = nullptr,
+    .clear = nullptr,
+    .clip = hp_clip,
+    .state = hp_state,
+    .polyline = hp_polyline,
+    .fill_area = hp_fill,
+    .polymarker = nullptr,
+    .marker_begin = hp_marker_begin,
+    .marker_shape = hp_marker_shape,
+    .text = nullptr,
+    .text_begin = hp_text_begin,
+    .text_stroke = hp_text_stroke,
+    .clear_region = hp_clear_region,
+    .message = nullptr,
+};
+
+}  // namespace
+
+const GksDevice* ghpgl_device() { return &device; }
+
+int ghpgl_open_file(const char* name) {
+  if (name == nullptr || !out.open(name, "ghpgl_open_file")) return -1;
+  if (std::getenv("PSCOLOR") != nullptr) pr_color = true;
+  return 0;
+}
+
+void ghpgl_init() {
+  pcl = 1;
+  pr_rot = 0;
+  pr_scale = 1.0F;
+  base_width = 0.2F;
+  pr_color = false;
+  sx = 10.5F, sy = 8.0F;
+  cur_type = 1;
+  cur_width = -1.0F;
+  cur_screen = 0;
+  cur_fill = -1.0F;
+}
+
+void ghpgl_init_file() {
+  cur_type = 1;
+  cur_screen = 0;
+  cur_fill = -1.0F;
+  cur_width = base_width;
+  if (!out.appending()) {
+    if (pcl == 1 || pcl == 2) out.str("\033E\033%1B\033&l1O\n");
+    out.str("IN;SP1;PA;\n");
+    if (pcl == 2) out.str("RO90;\n");
+    if (pr_rot == 90 || pr_rot == 180 || pr_rot == 270) out.printf("RO%d;\n", pr_rot);
+  }
+  out.str("PW");
+  out.fixed(base_width, 1);
+  out.str(";SV;LT;\n");
+}
+
+int ghpgl_close_file() {
+  if (!out.is_open()) return -1;
+  if (!out.appending()) {
+    out.str("SP;PG;\n");
+    if (pcl != 0) out.str("\033%0A\033E");
+  }
+  if (out.close("ghpgl_close_file") != 0) return -1;
+  MESS_print(MESS_MESS, "Created HPGL file\n");
+  return 0;
+}
+
+int ghpgl_printf(const char* format, ...) {
+  if (!out.is_open()) return -1;
+  char buf[1024];
+  va_list args;
+  va_start(args, format);
+  const int n = std::vsnprintf(buf, sizeof buf, format, args);
+  va_end(args);
+  if (n < 0) return -1;
+  out.write(buf, static_cast<std::size_t>(n) < sizeof buf ? static_cast<std::size_t>(n) : sizeof buf - 1);
+  return n;
+}
+
+void ghpgl_move(float x, float y) { ghpgl_move_abs(xW_ps(x), yW_ps(y)); }
+void ghpgl_line(float x, float y) { ghpgl_line_abs(xW_ps(x), yW_ps(y)); }
+void ghpgl_move_abs(float x, float y) {
+  if (out.is_open()) coord('U', x, y);
+}
+void ghpgl_line_abs(float x, float y) {
+  if (out.is_open()) coord('D', x, y);
+}
+
+void ghpgl_set_width(int color, float width) {
+  if (!out.is_open() || !std::isfinite(width)) return;
+  if (width == 0.0F) width = 1.0F;
+  const int k = is_print(color) ? (color - GKS_PRINT_FIRST) % 3 : 0;
+  const float w = base_width * width * (k == 1 ? 2.0F : k == 2 ? 4.0F : gget_line_print_bold());
+  if (w == cur_width) return;
+  cur_width = w;
+  out.str("PW");
+  out.fixed(w, 1);
+  out.str(";\n");
+}
+
+void ghpgl_set_color(int index) {
+  if (!out.is_open()) return;
+  const int screen = !is_print(index) ? 0 : (index - GKS_PRINT_FIRST) / 3;
+  if (screen == cur_screen) return;
+  cur_screen = screen;
+  static const char* const text[] = {"SV;\n", "SV1,0;\n", "SV1,30;\n"};
+  out.str(text[screen]);
+}
+
+void ghpgl_set_fill_color(int index) {
+  if (!out.is_open()) return;
+  // -2: solid, -3: the background, otherwise the shading level.
+  float level = 0.0F;
+  if (gget_fill_print_solid())
+    level = -2.0F;
+  else if (index == GKS_BACKGROUND)
+    level = -3.0F;
+  else
+    level = std::round(100.0F - 100.0F * gps_get_gray(index));
+  if (level == cur_fill) return;
+  cur_fill = level;
+  if (level == -2.0F) {
+    out.str("FT1;\n");
+  } else if (level == -3.0F) {
+    out.str("FT10,0;\n");
+  } else {
+    out.str("FT10,");
+    out.fixed(level, 0);
+    out.str(";\n");
+  }
+}
+
+void ghpgl_set_type(int type) {
+  if (!out.is_open() || type == cur_type) return;
+  static const char* const types[] = {"LT;\n", "LT2,5,1;\n", "LT5,8,1;\n", "LT6,10,1;\n", "LT2,1,1;\n"};
+  if (type < 1 || type > 5) return;
+  out.str(types[type - 1]);
+  cur_type = type;
+}
+
+void ghpgl_set_pcl(int mode) { pcl = mode >= 0 && mode <= 2 ? mode : 1; }
+void ghpgl_set_rotate(int degrees) {
+  const int d = ((degrees % 360) + 360) % 360;
+  pr_rot = d;
+}
+void ghpgl_set_scale(float scale) {
+  if (std::isfinite(scale) && scale > 0.0F) pr_scale = scale;
+}
+void ghpgl_set_base_width(float width) {
+  if (std::isfinite(width) && width > 0.0F) base_width = width;
+}

@@ -1,0 +1,695 @@
+// The metafile writer and reader.
+#include "graphics/gks_meta.h"
+
+#include <cctype>
+#include <cmath>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <string>
+#include <vector>
+
+#include "config/fileio.h"
+#include "config/mess.h"
+#include "config/string.h"
+#include "graphics/gks_colr.h"
+#include "graphics/gks_fill.h"
+#include "graphics/gks_line.h"
+#include "graphics/gks_mark.h"
+#include "graphics/gks_obj.h"
+#include "graphics/gks_ps.h"
+#include "graphics/gks_text.h"
+#include "graphics/gks_tran.h"
+
+namespace {
+
+GksStream out;
+int meta_type = GMETA_TEXT;
+// The record being written (reused, so that records cost no allocation).
+std::string rec;
+
+// CGM polylines hold at most this many points an element (their parameters must stay
+// within one partition of 32766 bytes).
+constexpr int cgm_max_points = 8000;
+
+// ---- records ----
+
+void add(const char* s) { rec += s; }
+void add_int(long v) {
+  char b[24];
+  std::snprintf(b, sizeof b, "%ld", v);
+  rec += b;
+}
+void add_f(double v) {
+  char b[64];
+  rec.append(b, static_cast<std::size_t>(gdev_format_fixed(b, v, 6)));
+}
+
+// A CGM element; parameters of 31 bytes or more take the long form, in partitions.
+void cgm_element(int cls, int id, const char* data, std::size_t len) {
+  const int head = (cls << 12) | (id << 5);
+  if (len < 31) {
+    out.word(head | static_cast<int>(len));
+  } else {
+    out.word(head | 31);
+    while (len > 32766) {
+      out.word(0x8000 | 32766);
+      out.write(data, 32766);
+      data += 32766;
+      len -= 32766;
+    }
+    out.word(static_cast<int>(len));
+  }
+  out.write(data, len);
+  if (len % 2 != 0) out.put('\0');
+}
+
+// Ends the record: written as it is to a text metafile, as an escape element to CGM.
+void emit() {
+  if (meta_type == GMETA_TEXT) {
+    out.write(rec.data(), rec.size());
+  } else {
+    std::string e;
+    e.reserve(rec.size() + 2);
+    e.push_back(static_cast<char>((GMETA_ESCAPE_ID >> 8) & 0xFF));
+    e.push_back(static_cast<char>(GMETA_ESCAPE_ID & 0xFF));
+    e += rec;
+    cgm_element(6, 1, e.data(), e.size());
+  }
+  rec.clear();
+}
+
+void rect_record(const char* key, int n, const float* v) {
+  add(key);
+  add(" ");
+  add_int(n);
+  for (int i = 0; i < 4; ++i) {
+    add(" ");
+    add_f(v[i]);
+  }
+  add("\n");
+  emit();
+}
+
+void int_record(const char* key, int v) {
+  add(key);
+  add(" ");
+  add_int(v);
+  add("\n");
+  emit();
+}
+
+void float_record(const char* key, float v) {
+  add(key);
+  add(" ");
+  add_f(v);
+  add("\n");
+  emit();
+}
+
+// "PL %d " and the points, "\n   " after every fourth; the polymarker record ends without
+// a newline when its count is a multiple of four.
+void points_record(const char* key, int n, const float* world, bool final_newline) {
+  add(key);
+  add(" ");
+  add_int(n);
+  add(" ");
+  for (int i = 0; i < n; ++i) {
+    add_f(world[2 * i]);
+    add(",");
+    add_f(world[2 * i + 1]);
+    add(" ");
+    if ((i + 1) % 4 == 0) add("\n   ");
+    if (rec.size() > 60000 && meta_type == GMETA_TEXT) {
+      out.write(rec.data(), rec.size());
+      rec.clear();
+    }
+  }
+  if (final_newline) add("\n");
+  emit();
+}
+
+void cgm_points(const float* dev, int n) {
+  for (int i = 0; i < n; ++i) gcgm_ps_point(dev[2 * i], dev[2 * i + 1]);
+}
+
+// ---- device hooks ----
+
+std::string output_name(const char* device_string) {
+  std::string name = gdev_field(device_string, 0);
+  if (name.empty()) {
+    const char* env = std::getenv("zavmeta_out");
+    if (env != nullptr) name = env;
+  }
+  return name.empty() ? (meta_type == GMETA_CGM ? "zav.cgm" : "zav.meta") : name;
+}
+
+int meta_open(int, const char* device_string) {
+  meta_type = GMETA_TEXT;
+  for (int i = 1;; ++i) {
+    const std::string opt = gdev_field(device_string, i);
+    if (opt.empty() && gdev_field(device_string, i + 1).empty()) break;
+    if (stricmp(opt.c_str(), "cgm") == 0)
+      meta_type = GMETA_CGM;
+    else if (stricmp(opt.c_str(), "zav") == 0)
+      meta_type = GMETA_TEXT;
+    else if (!opt.empty())
+      MESS_print(MESS_WARN, "gopen_ws: unknown metafile option: %s\n", opt.c_str());
+    if (i > 100) break;
+  }
+  gset_win_size(1001.0F, 801.0F);
+  gset_win_offset(0.0F, 0.0F);
+  gps_place(1000.0F, 800.0F, 100.0F, 0.0F, "zavmeta_geometry", nullptr);
+  if (gmeta_open_file(output_name(device_string).c_str()) != 0)
+    return gerr_printf("gopen_ws", "unable to open metafile\n");
+  gmeta_init_file();
+  return 0;
+}
+
+int meta_close() { return gmeta_close_file(); }
+
+void meta_clip(const float r[4]) {
+  if (meta_type != GMETA_CGM) return;
+  gcgm_control(3, 5, 8, 0);
+  gcgm_ps_point(r[0], r[1]);
+  gcgm_ps_point(r[2], r[3]);
+}
+
+int meta_state(int code, int arg, const float* v, int count) {
+  auto f = [&](int i) { return (v != nullptr && i < count) ? v[i] : 0.0F; };
+  switch (code) {
+    case GOBJ_WS_WIN:
+      if (count >= 4) rect_record("WS_WIN", arg, v);
+      break;
+    case GOBJ_WS_VP:
+      if (count >= 4) rect_record("WS_VP", arg, v);
+      break;
+    case GOBJ_WIN:
+      if (count >= 4) rect_record("WIN", arg, v);
+      break;
+    case GOBJ_VP:
+      if (count >= 4) rect_record("VP", arg, v);
+      break;
+    case GOBJ_TRAN:
+      int_record("TR", arg);
+      break;
+    case GOBJ_COLR:
+      add("CLR 1 ");
+      add_int(arg);
+      for (int i = 0; i < 3; ++i) add(" "), add_f(f(i));
+      add("\n");
+      emit();
+      return arg < 0 ? GKS_BACKGROUND_SLOT : arg;
+    case GOBJ_LTYPE:
+      int_record("PL_TYPE", arg);
+      break;
+    case GOBJ_LWIDTH:
+      float_record("PL_LW", f(0));
+      break;
+    case GOBJ_LCOLR:
+      int_record("PL_CLR", arg);
+      break;
+    case GOBJ_LBOLD:
+      float_record("PL_BOLD", f(0));
+      break;
+    case GOBJ_MTYPE:
+      int_record("PM_TYPE", arg);
+      break;
+    case GOBJ_MSIZE:
+      float_record("PM_SIZE", f(0));
+      break;
+    case GOBJ_MWIDTH:
+      float_record("PM_WDTH", f(0));
+      break;
+    case GOBJ_MCOLR:
+      int_record("PM_CLR", arg);
+      break;
+    case GOBJ_FSTYLE:
+      int_record("FA_INT", arg);
+      break;
+    case GOBJ_FINDEX:
+      int_record("FA_ST", arg);
+      break;
+    case GOBJ_FCOLR:
+      int_record("FA_CLR", arg);
+      break;
+    case GOBJ_FSOLID:
+      int_record("FA_SOLID", arg);
+      break;
+    case GOBJ_TCOLR:
+      int_record("TE_CLR", arg);
+      break;
+    case GOBJ_THEIGHT:
+      float_record("TE_HGHT", f(0));
+      break;
+    case GOBJ_TEXPAN:
+      float_record("TE_EXP", f(0));
+      break;
+    case GOBJ_TWIDTH:
+      float_record("TE_WDTH", f(0));
+      break;
+    case GOBJ_TSPACE:
+      float_record("TE_SPC", f(0));
+      break;
+    case GOBJ_TCSPACE:
+      float_record("TE_CSPC", f(0));
+      break;
+    case GOBJ_TUP:
+      add("TE_UP ");
+      add_f(f(0));
+      add(",");
+      add_f(f(1));
+      add("\n");
+      emit();
+      break;
+    case GOBJ_TALIGN:
+      add("TE_ALGN ");
+      add_int(arg);
+      add(" ");
+      add_int(static_cast<long>(f(0)));
+      add("\n");
+      emit();
+      break;
+    case GOBJ_TFONT:
+      add("TE_FNT ");
+      add_int(arg);
+      add(" ");
+      add_int(static_cast<long>(f(0)));
+      add("\n");
+      emit();
+      break;
+    case GOBJ_SEG_BEGIN:
+      int_record("SEG_CR", arg);
+      break;
+    case GOBJ_SEG_END:
+      int_record("SEG_CL", arg);
+      break;
+    case GOBJ_SEG_DELETE:
+      int_record("SEG_DE", arg);
+      break;
+    default:
+      break;
+  }
+  return 0;
+}
+
+void meta_polyline(int n, const float* world, const float* dev) {
+  if (meta_type == GMETA_CGM) {
+    // Long lines go as several elements that share their end points.
+    for (int start = 0; start < n - 1; start += cgm_max_points - 1) {
+      const int count = std::min(cgm_max_points, n - start);
+      gcgm_control(4, 1, 31, 4 * count);
+      cgm_points(dev + 2 * start, count);
+    }
+  }
+  points_record("PL", n, world, true);
+}
+
+void meta_fill(int n, const float* world, const float*) { points_record("FA", n, world, true); }
+
+void meta_polymarker(int n, const float* world) { points_record("PM", n, world, n % 4 != 0); }
+
+void meta_text(float x, float y, const char* s) {
+  add("TE ");
+  add_f(x);
+  add(",");
+  add_f(y);
+  add(" ");
+  // One record a line: a line break inside the string would end it early.
+  for (const char* p = s; *p != '\0'; ++p) rec.push_back((*p == '\n' || *p == '\r') ? ' ' : *p);
+  add("\n");
+  emit();
+}
+
+void meta_clear_region(const float w[4], const float*) {
+  const float v[4] = {w[0], w[2], w[1], w[3]};
+  add("CLR_REG");
+  for (float x : v) add(" "), add_f(x);
+  add("\n");
+  emit();
+}
+
+void meta_message(const char* text) {
+  add("ME ");
+  for (const char* p = text; *p != '\0'; ++p) rec.push_back((*p == '\n' || *p == '\r') ? ' ' : *p);
+  add("\n");
+  emit();
+}
+
+const GksDevice device{
+    .name = "metafile",
+    .open = meta_open,
+    .close = meta_close,
+    .init = nullptr,
+    .clear = nullptr,
+    .clip = meta_clip,
+    .state = meta_state,
+    .polyline = meta_polyline,
+    .fill_area = meta_fill,
+    .polymarker = meta_polymarker,
+    .marker_begin = nullptr,
+    .marker_shape = nullptr,
+    .text = meta_text,
+    .text_begin = nullptr,
+    .text_stroke = nullptr,
+    .clear_region = meta_clear_region,
+    .message = meta_message,
+};
+
+// ---- reading ----
+
+// Bytes of a metafile, from a file or from the text of an escape element.
+class Source {
+ public:
+  explicit Source(std::FILE* f) : f_(f) {}
+  Source(const char* p, std::size_t n) : p_(p), e_(p + n) {}
+  int get() {
+    if (f_ != nullptr) return std::getc(f_);
+    return p_ < e_ ? static_cast<unsigned char>(*p_++) : EOF;
+  }
+  void unget(int c) {
+    if (c == EOF) return;
+    if (f_ != nullptr)
+      std::ungetc(c, f_);
+    else
+      --p_;
+  }
+
+ private:
+  std::FILE* f_ = nullptr;
+  const char* p_ = nullptr;
+  const char* e_ = nullptr;
+};
+
+class Replay {
+ public:
+  explicit Replay(const char* path) : path_(path) {}
+
+  // Records until the end of the source.
+  void records(Source& s) {
+    std::string key;
+    while (token(s, key, 64)) {
+      if (!record(s, key)) {
+        ++bad_;
+        skip_line(s);
+      }
+    }
+  }
+
+  void report() const {
+    if (bad_ > 0) MESS_print(MESS_WARN, "gread_metafile: %s: %d records could not be read\n", path_, bad_);
+  }
+
+ private:
+  static bool space(int c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v'; }
+
+  static bool token(Source& s, std::string& t, std::size_t max) {
+    t.clear();
+    int c = 0;
+    while ((c = s.get()) != EOF && space(c)) {
+    }
+    if (c == EOF) return false;
+    while (c != EOF && !space(c)) {
+      if (t.size() < max) t.push_back(static_cast<char>(c));
+      c = s.get();
+    }
+    s.unget(c);
+    return true;
+  }
+
+  static void skip_line(Source& s) {
+    int c = 0;
+    while ((c = s.get()) != EOF && c != '\n') {
+    }
+  }
+
+  static bool read_int(Source& s, int* v) {
+    std::string t;
+    return token(s, t, 32) && parse_int(t, v);
+  }
+
+  static bool read_float(Source& s, float* v) {
+    std::string t;
+    return token(s, t, 64) && parse_float(t, v);
+  }
+
+  // "x,y"
+  static bool read_point(Source& s, float* x, float* y) {
+    std::string t;
+    if (!token(s, t, 128)) return false;
+    const std::size_t comma = t.find(',');
+    return comma != std::string::npos && parse_float(std::string_view(t).substr(0, comma), x) &&
+           parse_float(std::string_view(t).substr(comma + 1), y);
+  }
+
+  // xmin, ymin, xmax, ymax in the file; xmin, xmax, ymin, ymax for the kernel.
+  static bool read_rect(Source& s, float r[4]) {
+    float v[4];
+    for (float& x : v)
+      if (!read_float(s, &x)) return false;
+    r[0] = v[0], r[1] = v[2], r[2] = v[1], r[3] = v[3];
+    return true;
+  }
+
+  bool read_points(Source& s, int n) {
+    pts_.clear();
+    for (int i = 0; i < n; ++i) {
+      float x = 0.0F, y = 0.0F;
+      if (!read_point(s, &x, &y)) return false;
+      pts_.push_back(x);
+      pts_.push_back(y);
+    }
+    return true;
+  }
+
+  bool record(Source& s, const std::string& k) {
+    int a = 0, b = 0;
+    float f = 0.0F, g = 0.0F;
+    float r[4];
+    const char* key = k.c_str();
+    if (k == "WS_WIN") return read_int(s, &a) && read_rect(s, r);
+    if (k == "WS_VP" || k == "ME") {
+      skip_line(s);
+      return true;
+    }
+    if (k == "WIN" || k == "VP") {
+      if (!read_int(s, &a) || !read_rect(s, r)) return false;
+      (k == "WIN" ? gset_win : gset_vp)(a, r);
+      return true;
+    }
+    if (k == "TR") return read_int(s, &a) && (gsel_norm_tran(a), true);
+    if (k == "CLR") {
+      float rgb[3];
+      if (!read_int(s, &a) || !read_int(s, &b) || !read_float(s, &rgb[0]) || !read_float(s, &rgb[1]) ||
+          !read_float(s, &rgb[2]))
+        return false;
+      gset_colr_rep(1, b, rgb);
+      return true;
+    }
+    if (k == "CLR_REG") return read_rect(s, r) && (gclear_region(r), true);
+    if (k == "PL" || k == "FA" || k == "PM") {
+      // A count beyond what the file can hold is not believed: the points themselves must
+      // be there.
+      if (!read_int(s, &a) || a < 0 || !read_points(s, a)) return false;
+      if (k == "PL")
+        gpolyline(a, pts_.data());
+      else if (k == "FA")
+        gfill_area(a, pts_.data());
+      else
+        gpolymarker(a, pts_.data());
+      return true;
+    }
+    if (k == "TE") {
+      if (!read_point(s, &f, &g)) return false;
+      // One blank, then the string: at most 100 characters, the rest of the line dropped.
+      int c = s.get();
+      if (c != ' ') s.unget(c);
+      std::string text;
+      while ((c = s.get()) != EOF && c != '\n')
+        if (text.size() < 100) text.push_back(static_cast<char>(c));
+      const float pos[2] = {f, g};
+      gtext(pos, text.c_str());
+      return true;
+    }
+    if (std::strcmp(key, "TE_UP") == 0) return read_point(s, &f, &g) && (gset_char_up_vec(f, g), true);
+    if (std::strcmp(key, "TE_ALGN") == 0) return read_int(s, &a) && read_int(s, &b) && (gset_text_align(a, b), true);
+    if (std::strcmp(key, "TE_FNT") == 0) return read_int(s, &a) && read_int(s, &b) && (gset_fontprec(a, b), true);
+    static const struct {
+      const char* key;
+      int (*set)(int);
+    } ints[] = {{"PL_TYPE", gset_linetype},      {"PL_CLR", gset_line_colr_ind},   {"PM_TYPE", gset_marker_type},
+                {"PM_CLR", gset_marker_colr_ind}, {"FA_INT", gset_fill_int_style}, {"FA_ST", gset_fill_style_ind},
+                {"FA_CLR", gset_fill_colr_ind},   {"FA_SOLID", gset_fill_print_solid}, {"TE_CLR", gset_text_colr_ind},
+                {"SEG_CR", gcreate_seg},          {"SEG_CL", gclose_seg},            {"SEG_DE", gdel_seg}};
+    for (const auto& e : ints)
+      if (std::strcmp(key, e.key) == 0) return read_int(s, &a) && (e.set(a), true);
+    static const struct {
+      const char* key;
+      int (*set)(float);
+    } floats[] = {{"PL_LW", gset_linewidth},    {"PL_BOLD", gset_line_print_bold}, {"PM_SIZE", gset_marker_size},
+                  {"PM_WDTH", gset_marker_width}, {"TE_HGHT", gset_char_ht},        {"TE_EXP", gset_expan},
+                  {"TE_WDTH", gset_text_width},  {"TE_SPC", gset_space},           {"TE_CSPC", gset_char_space}};
+    for (const auto& e : floats)
+      if (std::strcmp(key, e.key) == 0) return read_float(s, &f) && (e.set(f), true);
+    // Keywords of later versions are skipped with their line.
+    skip_line(s);
+    return true;
+  }
+
+  const char* path_;
+  int bad_ = 0;
+  std::vector<float> pts_;
+};
+
+// The escape elements of a binary metafile hold the records; everything else is for
+// viewers. False when the file is not CGM after all.
+bool replay_cgm(std::FILE* f, Replay& replay) {
+  std::string params;
+  for (;;) {
+    const int hi = std::getc(f);
+    if (hi == EOF) return true;
+    const int lo = std::getc(f);
+    if (lo == EOF) return false;
+    const int word = (hi << 8) | lo;
+    const int cls = word >> 12, id = (word >> 5) & 0x7F;
+    params.clear();
+    const bool keep = cls == 6 && id == 1;
+    // Short form: the length in the word; long form: partitions, each with its length
+    // and a flag for one more.
+    bool more = (word & 0x1F) == 31;
+    long len = more ? 0 : (word & 0x1F);
+    for (;;) {
+      if (more) {
+        const int a = std::getc(f), b = std::getc(f);
+        if (a == EOF || b == EOF) return false;
+        more = (a & 0x80) != 0;
+        len = ((a & 0x7F) << 8) | b;
+      }
+      for (long i = 0; i < len; ++i) {
+        const int c = std::getc(f);
+        if (c == EOF) return false;
+        if (keep && params.size() < (1U << 30)) params.push_back(static_cast<char>(c));
+      }
+      if (!more) {
+        if (len % 2 != 0 && std::getc(f) == EOF) return false;
+        break;
+      }
+    }
+    if (cls == 6 && id == 1 && params.size() >= 2 &&
+        ((static_cast<unsigned char>(params[0]) << 8) | static_cast<unsigned char>(params[1])) == GMETA_ESCAPE_ID) {
+      Source s(params.data() + 2, params.size() - 2);
+      replay.records(s);
+    }
+  }
+}
+
+}  // namespace
+
+const GksDevice* gmeta_device() { return &device; }
+
+int gmeta_open_file(const char* name) {
+  if (name == nullptr || !out.open(name, "gmeta_open_file", "Creating metafile: %s\n")) return -1;
+  rec.clear();
+  return 0;
+}
+
+void gmeta_init_file() {
+  if (out.appending()) return;
+  if (meta_type == GMETA_TEXT) {
+    out.str("ZAVMETA\n");
+    out.printf("#Title: ZAV Graphics Display: %s\n", gget_win_title());
+    out.str("#Creator: ZAV Metafile Processor-1.0\n");
+    const std::time_t now = std::time(nullptr);
+    char date[64] = "";
+    if (ctime_r(&now, date) == nullptr) copy_bounded(date, sizeof date, "\n");
+    out.printf("#CreationDate: %s", date);
+    return;
+  }
+  gcgm_control(0, 1, 0, 0);  // BEGIN METAFILE, no name
+  gcgm_control(1, 1, 2, 0);  // METAFILE VERSION 1
+  out.word(1);
+  gcgm_control(1, 2, 11, 0);  // METAFILE DESCRIPTION
+  out.put(10);
+  out.str("ZAVCGM-1.0");
+  out.put('\0');
+  gcgm_control(1, 11, 6, 0);  // METAFILE ELEMENT LIST: the drawing-plus-control set
+  out.word(1);
+  out.word(-1);
+  out.word(1);
+  gcgm_control(1, 9, 1, 0);  // MAXIMUM COLOUR INDEX
+  out.put(static_cast<char>(255));
+  out.put('\0');
+  gcgm_control(2, 6, 8, 0);  // VDC EXTENT
+  out.word(0);
+  out.word(0);
+  out.word(10000);
+  out.word(8000);
+  gcgm_control(0, 3, 0, 0);  // BEGIN PICTURE
+  gcgm_control(0, 4, 0, 0);  // BEGIN PICTURE BODY
+}
+
+int gmeta_close_file() {
+  if (!out.is_open()) return -1;
+  if (meta_type == GMETA_CGM && !out.appending()) gcgm_control(0, 5, 0, 0);  // END PICTURE
+  if (out.close("gmeta_close_file") != 0) return -1;
+  MESS_print(MESS_MESS, "Created metafile\n");
+  return 0;
+}
+
+int gmeta_printf(const char* format, ...) {
+  if (!out.is_open() || meta_type != GMETA_TEXT) return -1;
+  char buf[1024];
+  va_list args;
+  va_start(args, format);
+  const int n = std::vsnprintf(buf, sizeof buf, format, args);
+  va_end(args);
+  if (n < 0) return -1;
+  out.write(buf, static_cast<std::size_t>(n) < sizeof buf ? static_cast<std::size_t>(n) : sizeof buf - 1);
+  return n;
+}
+
+void gmeta_set_type(int kind) { meta_type = kind == GMETA_CGM ? GMETA_CGM : GMETA_TEXT; }
+int gmeta_get_type() { return meta_type; }
+
+void gcgm_control(int element_class, int element, int length, int extra) {
+  if (!out.is_open()) return;
+  out.word(((element_class & 0xF) << 12) | ((element & 0x7F) << 5) | (length & 0x1F));
+  if ((length & 0x1F) == 31 || extra != 0) out.word(extra);
+}
+
+void gcgm_point(float x, float y) { gcgm_ps_point(xW_ps(x), yW_ps(y)); }
+
+void gcgm_ps_point(float x, float y) {
+  auto clamp16 = [](float v) {
+    const float r = std::round(v);
+    return static_cast<int>(r < -32768.0F ? -32768.0F : r > 32767.0F ? 32767.0F : r);
+  };
+  out.word(clamp16(x));
+  out.word(clamp16(y));
+}
+
+int gread_metafile(const char* path) {
+  if (!gchk_graphics()) return gerr_printf("gread_metafile", "GKS not opened\n");
+  std::FILE* f = path != nullptr ? FILE_open(path, "r") : nullptr;
+  if (f == nullptr) {
+    MESS_print(MESS_ERROR, "gread_metafile: Unable to open image file: %s\n", path != nullptr ? path : "");
+    return -1;
+  }
+  Replay replay(path);
+  const int c0 = std::getc(f), c1 = std::getc(f);
+  if (c0 == 0x00 && c1 == 0x20) {
+    if (!replay_cgm(f, replay)) MESS_print(MESS_WARN, "gread_metafile: %s: the binary metafile ends early\n", path);
+  } else {
+    // The first line is the header.
+    int c = c1;
+    if (c0 != '\n')
+      while (c != EOF && c != '\n') c = std::getc(f);
+    Source s(f);
+    replay.records(s);
+  }
+  FILE_close(f);
+  replay.report();
+  return 0;
+}

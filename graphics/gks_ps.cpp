@@ -1,0 +1,662 @@
+// The PostScript writer.
+#include "graphics/gks_ps.h"
+
+#include <array>
+#include <cctype>
+#include <cmath>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <string>
+
+#include "config/mess.h"
+#include "config/resrc.h"
+#include "config/string.h"
+#include "graphics/gks_colr.h"
+#include "graphics/gks_fill.h"
+#include "graphics/gks_line.h"
+#include "graphics/gks_mark.h"
+#include "graphics/gks_text.h"
+#include "graphics/gks_tran.h"
+
+namespace {
+
+GksStream out;
+bool pr_color = false;
+bool pr_rev = false;
+bool pr_eps = false;
+int pr_port = 0;
+float pr_scale = 1.0F;
+float base_width = 1.0F;
+// Page in inches and the surface in points.
+float sx = 11.0F, sy = 8.5F;
+float surf_w = 756.0F, surf_h = 576.0F;
+
+// What was last written: line type, effective width, gray level (-1 after an RGB
+// colour) and the index of the last RGB colour.
+int cur_type = 1;
+float cur_width = 1.0F;
+float cur_gray = 0.0F;
+int ps_col_ind = -1;
+// Fill patterns defined in this output so far (bit per pattern index).
+unsigned long patterns_defined = 0;
+
+struct Rgb {
+  float r = 0.0F, g = 0.0F, b = 0.0F;
+};
+std::array<Rgb, GKS_BACKGROUND_SLOT + 1> colors;
+
+// Points of a stroke before it is stroked and begun again, so that no path grows
+// beyond what small printers hold.
+constexpr int text_points_per_path = 30;
+
+int slot(int index) { return index == GKS_BACKGROUND ? GKS_BACKGROUND_SLOT : index; }
+bool in_table(int index) { return index >= GKS_BACKGROUND && index <= GKS_BACKGROUND_SLOT; }
+bool is_print(int index) { return index >= GKS_PRINT_FIRST && index <= GKS_PRINT_LAST; }
+float print_gray(int index) {
+  const int k = (index - GKS_PRINT_FIRST) / 3;
+  return k == 0 ? 0.0F : k == 1 ? 1.0F : 0.7F;
+}
+
+void point(float x, float y, const char* op) {
+  out.fixed(x, 2);
+  out.put(' ');
+  out.fixed(y, 2);
+  out.put(' ');
+  out.str(op);
+}
+
+void path(int n, const float* dev) {
+  point(dev[0], dev[1], "mv\n");
+  for (int i = 1; i < n; ++i) point(dev[2 * i], dev[2 * i + 1], "ln\n");
+}
+
+void set_gray(float g, const char* text) {
+  if (g == cur_gray) return;
+  out.str(text);
+  cur_gray = g;
+  ps_col_ind = -1;
+}
+
+void write_rgb(int index) {
+  if (ps_col_ind == index && cur_gray == -1.0F) return;
+  Rgb c;
+  if (in_table(index)) {
+    c = colors[slot(index)];
+  } else if (is_print(index)) {
+    c.r = c.g = c.b = print_gray(index);
+  }
+  out.fixed(c.r, 2);
+  out.put(' ');
+  out.fixed(c.g, 2);
+  out.put(' ');
+  out.fixed(c.b, 2);
+  out.str(" setrgbcolor\n");
+  ps_col_ind = index;
+  cur_gray = -1.0F;
+}
+
+// ---- device hooks ----
+
+std::string output_name(const char* device_string) {
+  std::string name = gdev_field(device_string, 0);
+  if (name.empty()) {
+    const char* env = std::getenv("zavps_print");
+    if (env == nullptr || *env == '\0') env = std::getenv("PSPRINT");
+    if (env != nullptr) name = env;
+  }
+  return name.empty() ? "zav.ps" : name;
+}
+
+void option(const std::string& opt) {
+  const char* o = opt.c_str();
+  float w = 0.0F, h = 0.0F;
+  const char* v = nullptr;
+  if (stricmp(o, "port") == 0) {
+    pr_port = 1;
+  } else if (stricmp(o, "land") == 0) {
+    pr_port = 0;
+  } else if (stricmp(o, "eps") == 0) {
+    pr_eps = true;
+  } else if (stricmp(o, "noeps") == 0) {
+    pr_eps = false;
+  } else if (stricmp(o, "color") == 0) {
+    pr_color = true;
+    gset_inverse(1);
+  } else if (stricmp(o, "gray") == 0) {
+    pr_color = false;
+  } else if (stricmp(o, "rev") == 0 || stricmp(o, "reverse") == 0) {
+    pr_rev = true;
+  } else if ((v = gps_option_value(o, "scale")) != nullptr) {
+    float s = 0.0F;
+    if (parse_float(v, &s) && s > 0.0F && s <= 100.0F) gps_set_scale(s);
+  } else if ((v = gps_option_value(o, "lwidth")) != nullptr) {
+    int n = 0;
+    if (parse_int(v, &n) && n > 0 && n <= 100) gps_set_base_width(static_cast<float>(n));
+  } else if (gps_page_size(o, false, &w, &h)) {
+    sx = w, sy = h;
+  } else if (!opt.empty()) {
+    MESS_print(MESS_WARN, "gopen_ws: unknown PostScript option: %s\n", o);
+  }
+}
+
+void options(const std::string& list) {
+  std::size_t start = 0;
+  while (start <= list.size()) {
+    std::size_t comma = list.find(',', start);
+    if (comma == std::string::npos) comma = list.size();
+    std::string opt = list.substr(start, comma - start);
+    while (!opt.empty() && std::isspace(static_cast<unsigned char>(opt.back()))) opt.pop_back();
+    std::size_t b = 0;
+    while (b < opt.size() && std::isspace(static_cast<unsigned char>(opt[b]))) ++b;
+    option(opt.substr(b));
+    start = comma + 1;
+  }
+}
+
+int ps_open(int, const char* device_string) {
+  gps_init();
+  if (gps_open_file(output_name(device_string).c_str()) != 0)
+    return gerr_printf("gopen_ws", "unable to open postscript file\n");
+  const char* env = std::getenv("zavps_param");
+  if (env != nullptr) options(env);
+  const std::string ds = device_string != nullptr ? device_string : "";
+  const std::size_t comma = ds.find(',');
+  if (comma != std::string::npos) options(ds.substr(comma + 1));
+  gps_set_size((sx - 0.5F) * 72.0F, (sy - 0.5F) * 72.0F);
+  gset_win_offset(0.0F, 0.0F);
+  gps_init_file();
+  gps_place(surf_w, surf_h, 0.72F, 0.0F, "zavps_geometry", "PSGEOMETRY");
+  return 0;
+}
+
+int ps_close() { return gps_close_file(); }
+
+void ps_clip(const float r[4]) {
+  out.str("initclip\nnp\n");
+  point(r[0] - 0.1F, r[1] - 0.1F, "mv\n");
+  point(r[0] - 0.1F, r[3] + 0.1F, "ln\n");
+  point(r[2] + 0.1F, r[3] + 0.1F, "ln\n");
+  point(r[2] + 0.1F, r[1] - 0.1F, "ln\n");
+  out.str("cp\nclip\n");
+}
+
+int ps_state(int code, int arg, const float* values, int count) {
+  if (code == GOBJ_COLR && values != nullptr && count >= 3) {
+    gps_set_color_rep(arg, values[0], values[1], values[2]);
+    return slot(arg);
+  }
+  return 0;
+}
+
+void line_attributes(int color, float width, int type) {
+  gps_set_width(color, width);
+  gps_set_color(color);
+  gps_set_type(type);
+}
+
+void ps_polyline(int n, const float*, const float* dev) {
+  out.str("%%PL:");
+  out.integer(n);
+  out.put('\n');
+  line_attributes(gget_line_colr(), gget_line_width(), gget_line_type());
+  out.str("np\n");
+  path(n, dev);
+  out.str("stroke\n");
+}
+
+// A pattern as an uncoloured PostScript pattern of 8 by 8 points, defined the first time
+// the output uses it; the fill colour paints its set pixels.
+void define_pattern(int index) {
+  if (patterns_defined & (1UL << index)) return;
+  patterns_defined |= 1UL << index;
+  const unsigned char* rows = gget_fill_pattern(index);
+  out.printf("/zavpat%d << /PatternType 1 /PaintType 2 /TilingType 1 /BBox [0 0 8 8] /XStep 8 /YStep 8\n", index);
+  out.str("/PaintProc { pop 8 8 true [1 0 0 -1 0 8] <");
+  for (int r = 0; r < 8; ++r) {
+    // The patterns keep their leftmost pixel in the lowest bit; PostScript in the highest.
+    unsigned v = rows[r], m = 0;
+    for (int b = 0; b < 8; ++b)
+      if (v & (1U << b)) m |= 0x80U >> b;
+    out.printf("%02x", m);
+  }
+  out.str("> imagemask } >> matrix makepattern def\n");
+}
+
+void ps_fill(int n, const float*, const float* dev) {
+  const int pattern = gget_fill_int_style() == 2 ? gget_fill_style_ind() : 0;
+  const unsigned char* rows = gget_fill_pattern(pattern);
+  bool empty = true, full = true;
+  for (int r = 0; rows != nullptr && r < 8; ++r) empty = empty && rows[r] == 0, full = full && rows[r] == 0xFF;
+  if (empty) return;
+  out.str("%%FA:");
+  out.integer(n);
+  out.put('\n');
+  if (!full) define_pattern(pattern);
+  out.str("np\n");
+  path(n, dev);
+  out.str("cp\n");
+  const int color = gget_fill_colr();
+  if (full) {
+    gps_set_fill_color(color);
+    out.str("fill\n");
+    return;
+  }
+  // The pattern's colour space lasts only for this fill.
+  out.str("gsave ");
+  if (pr_color) {
+    Rgb c;
+    if (in_table(color)) c = colors[slot(color)];
+    else if (is_print(color)) c.r = c.g = c.b = print_gray(color);
+    out.str("[/Pattern /DeviceRGB] setcolorspace ");
+    out.fixed(c.r, 2);
+    out.put(' ');
+    out.fixed(c.g, 2);
+    out.put(' ');
+    out.fixed(c.b, 2);
+  } else {
+    out.str("[/Pattern /DeviceGray] setcolorspace ");
+    out.fixed(gget_fill_print_solid() ? 0.0F : gps_get_gray(color), 3);
+  }
+  out.printf(" zavpat%d setcolor fill grestore\n", pattern);
+}
+
+void ps_marker_begin(int n) {
+  out.str("%%PM:");
+  out.integer(n);
+  out.put('\n');
+  line_attributes(gget_marker_colr(), gget_marker_width(), 1);
+}
+
+void ps_marker_shape(int nv, const float* dev, int) {
+  out.str("np\n");
+  if (nv == 1) {
+    // One device point: a dot a hundredth of an inch long, as a zero-length line shows
+    // nothing with butt caps.
+    point(dev[0], dev[1], "mv\n");
+    point(dev[0] + 0.72F, dev[1], "ln\n");
+  } else {
+    path(nv, dev);
+  }
+  out.str("stroke\n");
+}
+
+void ps_text_begin(float x, float y, const char* s) {
+  out.printf("%%%%TE:%f %f ", x, y);
+  // A comment ends at the line: control characters must not break it.
+  for (const char* p = s; *p != '\0'; ++p) out.put(static_cast<unsigned char>(*p) < 0x20 ? '?' : *p);
+  out.put('\n');
+  line_attributes(gget_text_colr(), gget_text_width(), 1);
+}
+
+void ps_text_stroke(int nv, const float* dev, int) {
+  out.str("np\n");
+  point(dev[0], dev[1], "mv\n");
+  for (int i = 1; i < nv; ++i) {
+    point(dev[2 * i], dev[2 * i + 1], "ln\n");
+    if (i % text_points_per_path == 0 && i + 1 < nv) {
+      out.str("stroke\nnp\n");
+      point(dev[2 * i], dev[2 * i + 1], "mv\n");
+    }
+  }
+  out.str("stroke\n");
+}
+
+void ps_clear_region(const float*, const float d[4]) {
+  out.str("%%CLR\nnp\n");
+  point(d[0], d[1], "mv\n");
+  point(d[2], d[1], "ln\n");
+  point(d[2], d[3], "ln\n");
+  point(d[0], d[3], "ln\n");
+  out.str("cp\n");
+  gps_set_fill_color(GKS_BACKGROUND);
+  out.str("fill\n");
+}
+
+void ps_message(const char* text) {
+  out.str("%%Message: ");
+  for (const char* p = text; *p != '\0'; ++p) out.put(static_cast<unsigned char>(*p) < 0x20 ? '?' : *p);
+  out.put('\n');
+}
+
+const GksDevice device{
+    .name = "PostScript",
+    .open = ps_open,
+    .close = ps_close,
+    .init = nullptr,
+    .clear = nullptr,
+    .clip = ps_clip,
+    .state = ps_state,
+    .polyline = ps_polyline,
+    .fill_area = ps_fill,
+    .polymarker = nullptr,
+    .marker_begin = ps_marker_begin,
+    .marker_shape = ps_marker_shape,
+    .text = nullptr,
+    .text_begin = ps_text_begin,
+    .text_stroke = ps_text_stroke,
+    .clear_region = ps_clear_region,
+    .message = ps_message,
+};
+
+}  // namespace
+
+const GksDevice* gps_device() { return &device; }
+
+int gps_open_file(const char* name) {
+  if (name == nullptr || !out.open(name, "gps_open_file")) return -1;
+  if (std::getenv("PSCOLOR") != nullptr) pr_color = true;
+  patterns_defined = 0;
+  return 0;
+}
+
+void gps_init() {
+  cur_gray = 0.0F;
+  ps_col_ind = -1;
+  cur_width = 1.0F;
+  cur_type = 1;
+  pr_color = false;
+  pr_rev = false;
+  pr_eps = false;
+  pr_port = 0;
+  pr_scale = 1.0F;
+  base_width = 1.0F;
+  sx = 11.0F;
+  sy = 8.5F;
+}
+
+void gps_init_file() {
+  cur_gray = 0.0F;
+  ps_col_ind = -1;
+  cur_width = 1.0F;
+  cur_type = 1;
+  const char* title = gget_win_title();
+  if (out.appending()) {
+    out.str(pr_color ? "0 0 0 setrgbcolor\n" : "0 setgray\n");
+    out.str("1 dot lw\n[] 0 setdash\n");
+    out.printf("%%%%ZAV Plot: %s\n", title);
+    return;
+  }
+  if (pr_eps) {
+    // The box holds the surface as it lies on the page: turned by 90 degrees in landscape.
+    const int w = static_cast<int>(std::ceil(surf_w * pr_scale - 0.001F));
+    const int h = static_cast<int>(std::ceil(surf_h * pr_scale - 0.001F));
+    out.str("%!PS-Adobe-3.0 EPSF-3.0\n");
+    out.printf("%%%%BoundingBox: 0 0 %d %d\n", pr_port == 1 ? w : h, pr_port == 1 ? h : w);
+  } else {
+    out.str("%!PS-Adobe-1.0\n");
+  }
+  out.printf("%%%%Title: ZAV Graphics Display: %s\n", title);
+  out.str("%%Creator: ZAV Postscript Processor-2.0\n");
+  const std::time_t now = std::time(nullptr);
+  char date[64] = "";
+  if (ctime_r(&now, date) == nullptr) copy_bounded(date, sizeof date, "\n");
+  out.printf("%%%%CreationDate: %s", date);
+  out.str("%%EndComments\n%%Postscript initialization\n");
+  if (!pr_eps) out.str("30 dict begin\n/saveobj save def\n");
+  out.str("/inch {72 mul} def\n/dot {.33 mul} def\n/mv {moveto} def\n/ln {lineto} def\n");
+  out.str("/lw {setlinewidth} def\n/np {newpath} def\n/cp {closepath} def\n");
+  if (pr_port == 0) {
+    out.str("90 rotate\n");
+    // An EPS is moved up by its own (scaled) height, so that it starts at the box's
+    // corner; a page keeps a quarter-inch margin.
+    if (pr_eps)
+      out.printf("0. inch -%.2f inch translate\n", surf_h * pr_scale / 72.0F);
+    else
+      out.printf(".25 inch -%.2f inch translate\n", sy - 0.25F);
+  } else if (!pr_eps) {
+    out.str(".25 inch .25 inch translate\n");
+  }
+  out.str(pr_color ? "0 0 0 setrgbcolor\n" : "0 setgray\n");
+  out.str("2 setlinejoin\n1 dot lw\n[] 0 setdash\n");
+  if (pr_scale != 1.0F) out.printf("%.2f %.2f scale\n", pr_scale, pr_scale);
+  out.str("%%Begin plot\n");
+  out.printf("%%%%ZAV Plot: %s\n", title);
+}
+
+int gps_close_file() {
+  if (!out.is_open()) return -1;
+  out.str("%%End of plot\n");
+  if (!out.appending()) {
+    if (!pr_eps) out.str("saveobj restore\n");
+    out.str("showpage\n");
+    if (!pr_eps) out.str("end\n");
+    out.str("%%EOF\n");
+  }
+  if (out.close("gps_close_file") != 0) return -1;
+  MESS_print(MESS_MESS, "Created Postscript file\n");
+  return 0;
+}
+
+int gps_printf(const char* format, ...) {
+  if (!out.is_open()) return -1;
+  char small[1024];
+  va_list args;
+  va_start(args, format);
+  const int n = std::vsnprintf(small, sizeof small, format, args);
+  va_end(args);
+  if (n < 0) return -1;
+  if (static_cast<std::size_t>(n) < sizeof small) {
+    out.write(small, static_cast<std::size_t>(n));
+  } else {
+    std::string big(static_cast<std::size_t>(n) + 1, '\0');
+    va_start(args, format);
+    std::vsnprintf(big.data(), big.size(), format, args);
+    va_end(args);
+    out.write(big.data(), static_cast<std::size_t>(n));
+  }
+  return n;
+}
+
+void gps_move(float x, float y) { gps_move_abs(xW_ps(x), yW_ps(y)); }
+void gps_line(float x, float y) { gps_line_abs(xW_ps(x), yW_ps(y)); }
+void gps_move_abs(float x, float y) {
+  if (out.is_open()) point(x, y, "mv\n");
+}
+void gps_line_abs(float x, float y) {
+  if (out.is_open()) point(x, y, "ln\n");
+}
+
+void gps_set_width(int color, float width) {
+  if (!out.is_open() || !std::isfinite(width)) return;
+  const int k = is_print(color) ? (color - GKS_PRINT_FIRST) % 3 : 0;
+  if (k == 1 || k == 2) {
+    const int w = static_cast<int>((k == 1 ? 2.0F : 4.0F) * base_width * width);
+    if (static_cast<float>(w) == cur_width) return;
+    cur_width = static_cast<float>(w);
+    out.integer(w);
+    out.str(" dot lw\n");
+    return;
+  }
+  const float w = width * base_width * gget_line_print_bold();
+  if (w == cur_width) return;
+  cur_width = w;
+  out.fixed(w, 1);
+  out.str(" dot lw\n");
+}
+
+void gps_set_color(int index) {
+  if (!out.is_open()) return;
+  if (is_print(index)) {
+    const int k = (index - GKS_PRINT_FIRST) / 3;
+    if (k == 0) set_gray(0.0F, "0 setgray\n");
+    else if (k == 1) set_gray(1.0F, "1 setgray\n");
+    else set_gray(0.7F, ".7 setgray\n");
+  } else if (pr_color) {
+    write_rgb(index);
+  } else {
+    set_gray(0.0F, "0 setgray\n");
+  }
+}
+
+void gps_set_fill_color(int index) {
+  if (!out.is_open()) return;
+  if (pr_color) {
+    write_rgb(index);
+  } else if (gget_fill_print_solid()) {
+    set_gray(0.0F, "0 setgray\n");
+  } else if (index == GKS_BACKGROUND) {
+    set_gray(1.0F, "1 setgray\n");
+  } else {
+    // Written every time: a fill states its own gray.
+    const float g = gps_get_gray(index);
+    out.fixed(g, 3);
+    out.str(" setgray\n");
+    cur_gray = g;
+    ps_col_ind = -1;
+  }
+}
+
+void gps_set_type(int type) {
+  if (!out.is_open() || type == cur_type) return;
+  static const char* const dashes[] = {"[] 0 setdash\n", "[6] 0 setdash\n", "[3 6] 0 setdash\n",
+                                       "[6 6 3 6] 0 setdash\n", "[2] 0 setdash\n"};
+  if (type < 1 || type > 5) return;
+  out.str(dashes[type - 1]);
+  cur_type = type;
+}
+
+void gps_set_color_rep(int index, float r, float g, float b) {
+  if (!in_table(index)) return;
+  colors[slot(index)] = Rgb{r, g, b};
+}
+
+float gps_get_gray(int index) {
+  if (is_print(index)) return print_gray(index);
+  if (!in_table(index)) return 0.0F;
+  const Rgb& c = colors[slot(index)];
+  const float g = (0.9F * c.r + c.g + 0.8F * c.b) / 2.7F;
+  return pr_rev ? 1.0F - g : g;
+}
+
+void gps_set_size(float width, float height) {
+  surf_w = std::isfinite(width) && width > 0.0F ? width : 0.0F;
+  surf_h = std::isfinite(height) && height > 0.0F ? height : 0.0F;
+  gset_win_size(surf_w + 1.0F, surf_h + 1.0F);
+}
+
+void gps_set_base_width(float width) {
+  if (std::isfinite(width) && width > 0.0F) base_width = width;
+}
+void gps_set_EPS(int on) { pr_eps = on != 0; }
+void gps_set_orient(int port) { pr_port = port != 0 ? 1 : 0; }
+void gps_set_scale(float scale) {
+  if (std::isfinite(scale) && scale > 0.0F) pr_scale = scale;
+}
+void gps_set_colorPS(int on) { pr_color = on != 0; }
+int gps_get_colorPS() { return pr_color ? 1 : 0; }
+void gps_set_reverse(int on) { pr_rev = on != 0; }
+
+int gps_image(int width, int height, const unsigned char* pixels, int x0, int y0) {
+  if (!out.is_open() || pixels == nullptr || width <= 0 || height <= 0) return -1;
+  int vp[4];
+  if (gget_gviewport(vp) != 0) return -1;
+  const int vw = vp[2] > 0 ? vp[2] : 1, vh = vp[3] > 0 ? vp[3] : 1;
+  out.printf("gsave\n%d %d translate\n%d %d scale\n/picstr %d string def\n", vp[0], vp[1], vw, vh,
+             pr_color ? 3 * vw : vw);
+  out.printf("%d %d 8 [ %d 0 0 %d 0 %d ]\n{ currentfile picstr readhexstring pop }\n", vw, vh, vw, -vh, vh);
+  out.str(pr_color ? "false 3 colorimage\n" : "image\n");
+  int samples = 0;
+  for (int row = 0; row < vh; ++row) {
+    for (int col = 0; col < vw; ++col) {
+      const int ix = col - x0, iy = row - y0;
+      const bool inside = ix >= 0 && iy >= 0 && ix < width && iy < height;
+      const int index = inside ? pixels[static_cast<std::size_t>(iy) * static_cast<std::size_t>(width) +
+                                        static_cast<std::size_t>(ix)]
+                               : -1;
+      if (pr_color) {
+        if (index < 0) {
+          out.str("FFFFFF");
+        } else {
+          const Rgb& c = colors[slot(index)];
+          out.printf("%02X%02X%02X", static_cast<int>(c.r * 255.0F + 0.5F), static_cast<int>(c.g * 255.0F + 0.5F),
+                     static_cast<int>(c.b * 255.0F + 0.5F));
+        }
+      } else if (index < 0) {
+        out.str("FF");
+      } else {
+        out.printf("%02X", index);
+      }
+      if (++samples % 80 == 0) out.put('\n');
+    }
+    if (samples % 80 != 0) out.put('\n');
+    samples = 0;
+  }
+  out.str("grestore\n");
+  return 0;
+}
+
+// ---- shared by the file devices ----
+
+int gps_page_size(const char* option, bool roll, float* width, float* height) {
+  static const struct {
+    const char* name;
+    float w, h;
+  } pages[] = {{"letter", 11.0F, 8.5F},  {"legal", 14.0F, 8.5F},  {"11x17", 17.0F, 11.0F}, {"a4", 11.69F, 8.26F},
+               {"a3", 16.54F, 11.69F},   {"a2", 23.39F, 16.54F},  {"a1", 33.11F, 23.39F},  {"b4", 14.33F, 10.12F},
+               {"b3", 20.27F, 14.33F},   {"b2", 28.66F, 20.27F},  {"b1", 40.55F, 28.66F},  {"ansid", 34.0F, 22.0F}};
+  if (option == nullptr) return 0;
+  for (const auto& p : pages)
+    if (stricmp(option, p.name) == 0) {
+      *width = p.w, *height = p.h;
+      return 1;
+    }
+  if (roll && stricmp(option, "roll") == 0) {
+    *width = 23.5F, *height = 22.0F;
+    return 1;
+  }
+  const char* v = gps_option_value(option, "sz");
+  float w = 0.0F, h = 0.0F;
+  // A page of a few hundredths of an inch or of more than a hundred feet is a typing error.
+  if (v != nullptr && std::sscanf(v, "%fx%f", &w, &h) == 2 && w > 0.6F && h > 0.6F && w < 1200.0F && h < 1200.0F) {
+    *width = w, *height = h;
+    return 1;
+  }
+  return 0;
+}
+
+const char* gps_option_value(const char* option, const char* keyword) {
+  const std::size_t n = std::char_traits<char>::length(keyword);
+  if (option == nullptr || strnicmp(option, keyword, n) != 0 || option[n] == '\0') return nullptr;
+  return option + n + 1;
+}
+
+void gps_place(float width, float height, float unit, float add, const char* env1, const char* env2) {
+  const char* g = RES_get("geometry");
+  if (g == nullptr || *g == '\0') g = std::getenv(env1);
+  if ((g == nullptr || *g == '\0') && env2 != nullptr) g = std::getenv(env2);
+  float w = width, h = height, x = add, y = add;
+  if (g != nullptr && (*g == 'P' || *g == 'p')) {
+    float fw = 1.0F, fh = 1.0F, ox = 0.0F, oy = 0.0F;
+    std::sscanf(g + 1, "%fx%f+%f+%f", &fw, &fh, &ox, &oy);
+    if (!std::isfinite(fw) || !std::isfinite(fh) || !std::isfinite(ox) || !std::isfinite(oy) || fw <= 0.0F ||
+        fh <= 0.0F) {
+      MESS_print(MESS_WARN, "gopen_ws: unusable geometry: %s\n", g);
+      fw = fh = 1.0F, ox = oy = 0.0F;
+    }
+    if (fw > 1.0F) {
+      // A grid of fw by fh panels; ox, oy count panels from the top left.
+      fw = std::fmin(std::fmax(fw, 1.0F), 8.0F);
+      fh = std::fmin(std::fmax(fh, 1.0F), 8.0F);
+      ox = ox / fw;
+      oy = 1.0F - (oy + 1.0F) / fh;
+      fw = 1.0F / fw;
+      fh = 1.0F / fh;
+    }
+    x = width * ox + add, y = height * oy + add;
+    w = width * std::fmin(fw, 1.0F), h = height * std::fmin(fh, 1.0F);
+  } else if (g != nullptr && *g != '\0') {
+    int pw = 0, ph = 0, px = 0, py = 0;
+    const int n = std::sscanf(g, "%dx%d%d%d", &pw, &ph, &px, &py);
+    if (n >= 2 && pw > 0 && ph > 0) {
+      w = std::fmin(static_cast<float>(pw) * unit, width);
+      h = std::fmin(static_cast<float>(ph) * unit, height);
+      if (n == 4) x = static_cast<float>(px) * unit + add, y = static_cast<float>(py) * unit + add;
+    } else if (std::sscanf(g, "%d%d", &px, &py) == 2) {
+      x = static_cast<float>(px) * unit + add, y = static_cast<float>(py) * unit + add;
+    }
+  }
+  gset_win_size(w + 1.0F, h + 1.0F);
+  gset_win_offset(x, y);
+}

@@ -1,0 +1,137 @@
+#include "graphics/gks_hpgl.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "config/mess.h"
+#include "config/system.h"
+#include "tests/graphics/gks_fixture.h"
+#include "tests/graphics/gks_pattern.h"
+#include "tests/graphics/gks_render.h"
+#include "tests/support/run.h"
+
+namespace {
+
+using testing::internal::CaptureStderr;
+using testing::internal::CaptureStdout;
+using testing::internal::GetCapturedStderr;
+using testing::internal::GetCapturedStdout;
+
+class Hpgl : public GksTest {
+ protected:
+  void SetUp() override {
+    GksTest::SetUp();
+    dir_ = make_temp_dir("gks_hpgl");
+    for (const char* v : {"zavhp_param", "zavhp_geometry", "PSCOLOR", "zavhp_out"}) unsetenv(v);
+    setenv("zavdefault", (dir_ + "/none").c_str(), 1);
+    MESS_set(0, 0);
+  }
+  std::string make(const std::string& name, const std::string& options, void (*draw)()) {
+    const std::string path = dir_ + "/" + name;
+    EXPECT_EQ(gopen_ws(1, (path + options).c_str(), WS_HPGL), 0);
+    draw();
+    EXPECT_EQ(gclose_ws(1), 0);
+    return path;
+  }
+  std::string dir_;
+};
+
+void nothing() {}
+
+TEST_F(Hpgl, PclWrapperAndPlainStreams) {
+  std::string h = read_file(make("a.hpgl", "", nothing));
+  EXPECT_EQ(h.rfind("\033E\033%1B\033&l1O\nIN;SP1;PA;\nPW0.2;SV;LT;\nIW ", 0), 0U) << h;
+  EXPECT_EQ(h.substr(h.size() - 13), "SP;PG;\n\033%0A\033E");
+  h = read_file(make("b.hpgl", ",nopcl,rot=180", nothing));
+  EXPECT_EQ(h.rfind("IN;SP1;PA;\nRO180;\nPW0.2;SV;LT;\n", 0), 0U) << h;
+  EXPECT_EQ(h.substr(h.size() - 7), "SP;PG;\n");
+  h = read_file(make("c.hpgl", ",lj,lwidth=0.35", nothing));
+  EXPECT_EQ(h.rfind("\033E\033%1B\033&l1O\nIN;SP1;PA;\nRO90;\nPW0.3;SV;LT;\n", 0), 0U) << h;
+  float w = 0, hh = 0, x = 0, y = 0;
+  EXPECT_EQ(gopen_ws(1, (dir_ + "/d.hpgl").c_str(), WS_HPGL), 0);
+  gget_win_size(&w, &hh);
+  gget_win_offset(&x, &y);
+  EXPECT_EQ((std::vector<float>{w, hh, x, y}), (std::vector<float>{10151, 7613.5F, 10, 10}));
+  gclose_ws(1);
+}
+
+TEST_F(Hpgl, LinesFillsAndAttributes) {
+  const std::string h = read_file(make("l.hpgl", ",nopcl", [] {
+    const float l[4] = {0.1F, 0.1F, 0.2F, 0.1F};
+    gset_linetype(3);
+    gset_line_colr_ind(507);
+    gpolyline(2, l);
+    std::vector<float> many;
+    for (int i = 0; i < 12; ++i) many.push_back(0.01F * i), many.push_back(0.5F);
+    gset_linetype(1);
+    gset_line_colr_ind(1);
+    gpolyline(12, many.data());
+    const float white[3] = {1, 1, 1};
+    gset_colr_rep(1, 40, white);
+    gset_fill_colr_ind(40);
+    const float p[6] = {0.1F, 0.1F, 0.2F, 0.1F, 0.2F, 0.2F};
+    gfill_area(3, p);
+  }));
+  // Type 3, a bold gray pen twice the base width, moves and draws in plotter units (the
+  // unit square is 7613 units from the offset of 10).
+  EXPECT_NE(h.find("PW0.4;\nSV1,30;\nLT5,8,1;\nPU771,771;PD1532,771;\n"), std::string::npos) << h;
+  // Ten points a line.
+  EXPECT_NE(h.find("PW0.2;\nSV;\nLT;\nPU10,3816;PD86,3816;"), std::string::npos) << h;
+  EXPECT_NE(h.find("PD695,3816;\nPD771,3816;PD847,3816;\n"), std::string::npos) << h;
+  EXPECT_NE(h.find("FT10,0;\nPU771,771;PM0;PD1532,771;PD1532,1532;PM1;PM2;FP;\n"), std::string::npos) << h;
+}
+
+// The test page through hp2xx at its true size: everything where it was drawn.
+TEST_F(Hpgl, TestPageRendersWhereItWasDrawn) {
+  const std::string path = make("page.hpgl", ",nopcl", pattern::draw);
+  const Picture pic = render_hpgl(path, 50);
+  ASSERT_GT(pic.width, 300);
+  // The picture spans the page border: NDC 0..1 across and 0..0.74 up.
+  auto at = [&](float x, float y) {
+    return std::pair{static_cast<int>(std::lround(x * (pic.width - 1))),
+                     static_cast<int>(std::lround((0.74F - y) / 0.74F * (pic.height - 1)))};
+  };
+  // 10150 plotter units at 40 a millimetre and 50 dots an inch.
+  EXPECT_NEAR(pic.width, 10150 / 40.0 / 25.4 * 50, 6);
+  auto dark = [&](float x, float y) {
+    const auto [c, r] = at(x, y);
+    return pic.count_dark(c - 1, r - 1, c + 1, r + 1) > 0;
+  };
+  auto fraction = [&](const float r[4]) {
+    auto [c0, r0] = at(r[0] + 0.01F, r[3] - 0.01F);
+    auto [c1, r1] = at(r[1] - 0.01F, r[2] + 0.01F);
+    return static_cast<double>(pic.count_dark(c0, r0, c1, r1)) / ((c1 - c0 + 1) * (r1 - r0 + 1));
+  };
+  EXPECT_TRUE(dark(0.25F, pattern::line_y));
+  EXPECT_FALSE(dark(0.25F, pattern::line_y + 0.03F));
+  EXPECT_TRUE(dark(pattern::marks[0][0], pattern::marks[0][1]));
+  EXPECT_FALSE(dark(pattern::marks[2][0], pattern::marks[2][1]));
+  for (const float* r : {pattern::solid, pattern::hatch, pattern::vbars, pattern::cross})
+    EXPECT_GT(fraction(r), 0.2) << r[0] << "," << r[2];
+  const float gap[4] = {0.71F, 0.74F, 0.42F, 0.48F};
+  EXPECT_EQ(fraction(gap), 0.0);
+  // Text: "HT" stands on its baseline and is as high as asked.
+  const auto [c0, r0] = at(pattern::text_x, pattern::text_y);
+  const std::vector<int> box = pic.dark_box(c0 - 10, r0 - 40, c0 + 60, r0 + 5);
+  const double height = pattern::text_h / 0.74 * (pic.height - 1);
+  EXPECT_NEAR(box[0], c0, 2);
+  EXPECT_NEAR(box[3], r0, 2);
+  EXPECT_NEAR(box[3] - box[1], height, 2.5);
+}
+
+TEST_F(Hpgl, FullDiskIsReported) {
+  MESS_reset();
+  CaptureStdout();
+  CaptureStderr();
+  EXPECT_EQ(gopen_ws(1, "/dev/full", WS_HPGL), 0);
+  pattern::draw();
+  EXPECT_EQ(gclose_ws(1), -1);
+  EXPECT_EQ(GetCapturedStderr(), "ghpgl_close_file: unable to write /dev/full: No space left on device\n");
+  EXPECT_EQ(GetCapturedStdout().find("Created HPGL file"), std::string::npos);
+}
+
+}  // namespace

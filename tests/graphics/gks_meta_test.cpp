@@ -1,0 +1,201 @@
+#include "graphics/gks_meta.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "config/mess.h"
+#include "graphics/gks_obj.h"
+#include "tests/graphics/gks_fixture.h"
+#include "tests/graphics/gks_pattern.h"
+#include "tests/support/run.h"
+
+namespace {
+
+using testing::internal::CaptureStderr;
+using testing::internal::CaptureStdout;
+using testing::internal::GetCapturedStderr;
+using testing::internal::GetCapturedStdout;
+
+class Meta : public GksTest {
+ protected:
+  void SetUp() override {
+    GksTest::SetUp();
+    dir_ = make_temp_dir("gks_meta");
+    for (const char* v : {"zavps_param", "PSGEOMETRY", "zavps_geometry", "PSCOLOR", "zavhp_param", "zavmeta_out"})
+      unsetenv(v);
+    setenv("zavdefault", (dir_ + "/none").c_str(), 1);
+    MESS_set(0, 0);
+  }
+  std::string dir_;
+};
+
+// Everything after the creation date, which is the only line that differs between runs.
+std::string after_date(const std::string& text, const std::string& date_key) {
+  const std::size_t p = text.find(date_key);
+  if (p == std::string::npos) return text;
+  return text.substr(text.find('\n', p) + 1);
+}
+
+TEST_F(Meta, TextRecords) {
+  const std::string path = dir_ + "/a.meta";
+  ASSERT_EQ(gopen_ws(1, path.c_str(), WS_META), 0);
+  const float page[4] = {0, 1, 0, 0.5F};
+  gset_win(2, page);
+  gsel_norm_tran(2);
+  gsel_norm_tran(2);
+  const float pts[10] = {0.1F, 0.2F, 0.3F, 0.4F, 0.5F, 0.25F, 0.75F, 0.125F, 1, 0};
+  gset_line_colr_ind(5);
+  gset_line_colr_ind(5);
+  gpolyline(5, pts);
+  gpolymarker(4, pts);
+  gset_fill_int_style(2);
+  gset_fill_style_ind(9);
+  gfill_area(3, pts);
+  gset_char_up_vec(3, 4);
+  gset_text_align(2, 5);
+  const float pos[2] = {0.5F, 0.25F};
+  gtext(pos, "Surface analysis");
+  const float r[4] = {0.1F, 0.2F, 0.3F, 0.4F};
+  gclear_region(r);
+  gcreate_seg(7);
+  gclose_seg(7);
+  gmessage(0, "hello");
+  gclose_ws(1);
+  const std::string m = read_file(path);
+  EXPECT_EQ(m.rfind("ZAVMETA\n#Title: ZAV Graphics Display: X11_Graph\n#Creator: ZAV Metafile Processor-1.0\n"
+                    "#CreationDate: ",
+                    0),
+            0U);
+  EXPECT_EQ(after_date(m, "#CreationDate"),
+            "CLR 1 -1 0.000000 0.000000 0.000000\n"
+            "WIN 2 0.000000 0.000000 1.000000 0.500000\n"
+            "TR 2\n"
+            "PL_CLR 5\n"
+            "PL 5 0.100000,0.200000 0.300000,0.400000 0.500000,0.250000 0.750000,0.125000 \n"
+            "   1.000000,0.000000 \n"
+            "PM 4 0.100000,0.200000 0.300000,0.400000 0.500000,0.250000 0.750000,0.125000 \n"
+            "   FA_INT 2\n"
+            "FA_ST 9\n"
+            "FA 3 0.100000,0.200000 0.300000,0.400000 0.500000,0.250000 \n"
+            "TE_UP 0.600000,0.800000\n"
+            "TE_ALGN 2 5\n"
+            "TE 0.500000,0.250000 Surface analysis\n"
+            "CLR_REG 0.100000 0.300000 0.200000 0.400000\n"
+            "SEG_CR 7\n"
+            "SEG_CL 7\n"
+            "ME hello\n");
+}
+
+TEST_F(Meta, BinaryCommandWords) {
+  const std::string path = dir_ + "/a.cgm";
+  ASSERT_EQ(gopen_ws(1, (path + ",cgm").c_str(), WS_META), 0);
+  gdev_clear_calls();
+  const float pts[6] = {0, 0, 0.5F, 0.5F, 1, 0};
+  gpolyline(3, pts);
+  gclose_ws(1);
+  const std::string b = read_file(path);
+  const std::string header("\x00\x20"                                  // BEGIN METAFILE
+                           "\x10\x22\x00\x01"                          // METAFILE VERSION 1
+                           "\x10\x4b\x0aZAVCGM-1.0\x00"                 // METAFILE DESCRIPTION
+                           "\x11\x66\x00\x01\xff\xff\x00\x01"          // METAFILE ELEMENT LIST
+                           "\x11\x21\xff\x00"                          // MAXIMUM COLOUR INDEX
+                           "\x20\xc8\x00\x00\x00\x00\x27\x10\x1f\x40"  // VDC EXTENT
+                           "\x00\x60\x00\x80"                          // BEGIN PICTURE, BODY
+                           "\x30\xa8\x00\x00\x00\x00\x03\x20\x03\x20",  // CLIP RECTANGLE 0,0 800,800
+                           52);
+  ASSERT_EQ(b.substr(0, header.size()), header);
+  // The polyline: class 4, element 1, long form, 12 bytes: three points in print units.
+  const std::string line("\x40\x3f\x00\x0c\x00\x00\x00\x00\x01\x90\x01\x90\x03\x20\x00\x00", 16);
+  EXPECT_NE(b.find(line), std::string::npos);
+  EXPECT_EQ(b.substr(b.size() - 2), std::string("\x00\xa0", 2));  // END PICTURE
+  // Each kernel call rides along in an escape element with its text record.
+  EXPECT_NE(b.find(std::string("\x60\x3f", 2)), std::string::npos);
+  EXPECT_NE(b.find("ZVPL 3 0.000000,0.000000 0.500000,0.500000 1.000000,0.000000 \n"), std::string::npos);
+}
+
+// The test page written to a metafile (either form) and replayed onto PostScript or HPGL
+// gives what drawing it there directly gives, byte for byte after the date line.
+TEST_F(Meta, ReplayGivesTheSameOutputAsDrawing) {
+  struct {
+    int type;
+    const char* ext;
+    const char* date;
+  } const targets[] = {{WS_PS, "ps", "%%CreationDate"}, {WS_HPGL, "hpgl", "IN;"}};
+  for (const char* form : {"", ",cgm"}) {
+    const std::string meta = dir_ + "/page.meta";
+    ASSERT_EQ(gopen_ws(1, (meta + form).c_str(), WS_META), 0);
+    pattern::draw_page();
+    gclose_ws(1);
+    for (const auto& t : targets) {
+      const std::string direct = dir_ + "/direct." + t.ext, replayed = dir_ + "/replayed." + t.ext;
+      ASSERT_EQ(gopen_ws(1, direct.c_str(), t.type), 0);
+      pattern::draw();
+      gclose_ws(1);
+      ASSERT_EQ(gopen_ws(1, replayed.c_str(), t.type), 0);
+      pattern::setup();
+      CaptureStderr();
+      EXPECT_EQ(gread_metafile(meta.c_str()), 0);
+      EXPECT_EQ(GetCapturedStderr(), "");
+      gclose_ws(1);
+      const std::string a = read_file(direct), b = read_file(replayed);
+      ASSERT_GT(a.size(), 800U);
+      EXPECT_TRUE(after_date(a, t.date) == after_date(b, t.date)) << form << " onto " << t.ext;
+    }
+  }
+}
+
+TEST_F(Meta, ReplayWithoutAFileOrAWorkstation) {
+  MESS_reset();
+  CaptureStderr();
+  EXPECT_EQ(gread_metafile("x.meta"), -1);
+  EXPECT_EQ(GetCapturedStderr(), "gread_metafile: GKS not opened\n");
+  open(WS_PS);
+  CaptureStderr();
+  EXPECT_EQ(gread_metafile((dir_ + "/missing.meta").c_str()), -1);
+  EXPECT_EQ(GetCapturedStderr(), "gread_metafile: Unable to open image file: " + dir_ + "/missing.meta\n");
+}
+
+// Broken and hostile metafiles are read as far as they make sense and never crash.
+TEST_F(Meta, MalformedMetafilesAreSurvived) {
+  MESS_reset();
+  open(WS_PS);
+  const std::string bad = dir_ + "/bad.meta";
+  write_file(bad,
+             "ZAVMETA\n"
+             "PL 999999999 0.1,0.1 0.2,0.2\n"
+             "PL -5\n"
+             "TR x\n"
+             "PL_CLR 3\n"
+             "UNKNOWN_KEYWORD_TOO_LONG 1 2 3\n"
+             "PL 2 0.1,0.1 0.9,0.9\n"
+             "TE 0.5,0.5 " + std::string(5000, 'a') + "\n"
+             "WIN 9 0 0 1 1\n"
+             "CLR 1 300 0.5 0.5 0.5\n"
+             "FA 3 0.1,0.1 0.2,nan 0.3,0.1\n");
+  CaptureStderr();
+  EXPECT_EQ(gread_metafile(bad.c_str()), 0);
+  const std::string err = GetCapturedStderr();
+  EXPECT_NE(err.find("gread_metafile: " + bad + ": "), std::string::npos) << err;
+  const std::vector<GksCall> lines = calls(GOBJ_LINE);
+  ASSERT_EQ(lines.size(), 1U);  // only the good polyline
+  EXPECT_EQ(calls(GOBJ_LCOLR).size(), 1U);
+  ASSERT_EQ(calls(GOBJ_TEXT).size(), 1U);
+  EXPECT_EQ(calls(GOBJ_TEXT)[0].text, std::string(100, 'a'));  // at most 100 characters
+  // Random bytes, with and without the binary header.
+  std::mt19937 rng(7);
+  for (int k = 0; k < 20; ++k) {
+    std::string junk = k % 2 ? std::string("\x00\x20", 2) : "ZAVMETA\n";
+    for (int i = 0; i < 3000; ++i) junk.push_back(static_cast<char>(rng() & 0xFF));
+    write_file(bad, junk);
+    CaptureStderr();
+    gread_metafile(bad.c_str());
+    GetCapturedStderr();
+  }
+  EXPECT_TRUE(gchk_graphics());
+}
+
+}  // namespace

@@ -1,0 +1,408 @@
+#include "graphics/gks_ps.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "config/mess.h"
+#include "config/resrc.h"
+#include "config/system.h"
+#include "tests/graphics/gks_fixture.h"
+#include "tests/graphics/gks_pattern.h"
+#include "tests/graphics/gks_render.h"
+#include "tests/support/run.h"
+
+namespace {
+
+using testing::internal::CaptureStderr;
+using testing::internal::CaptureStdout;
+using testing::internal::GetCapturedStderr;
+using testing::internal::GetCapturedStdout;
+
+class Ps : public GksTest {
+ protected:
+  void SetUp() override {
+    GksTest::SetUp();
+    dir_ = make_temp_dir("gks_ps");
+    for (const char* v : {"zavps_param", "zavps_geometry", "PSGEOMETRY", "PSCOLOR", "zavps_print", "PSPRINT"})
+      unsetenv(v);
+    setenv("zavdefault", (dir_ + "/none").c_str(), 1);
+    MESS_set(0, 0);
+  }
+  // Opens the real PostScript writer on dir/name with options, runs draw, closes.
+  std::string make(const std::string& name, const std::string& options, const std::function<void()>& draw) {
+    const std::string path = dir_ + "/" + name;
+    EXPECT_EQ(gopen_ws(1, (path + options).c_str(), WS_PS), 0);
+    draw();
+    EXPECT_EQ(gclose_ws(1), 0);
+    return path;
+  }
+  std::string dir_;
+};
+
+std::vector<std::string> lines(const std::string& text) {
+  std::vector<std::string> out;
+  std::size_t start = 0;
+  while (start < text.size()) {
+    std::size_t nl = text.find('\n', start);
+    if (nl == std::string::npos) nl = text.size();
+    out.push_back(text.substr(start, nl - start));
+    start = nl + 1;
+  }
+  return out;
+}
+
+// The prolog of a landscape letter page, line by line; the date line is checked by form.
+TEST_F(Ps, PrologAndTrailerOfALandscapePage) {
+  const std::string ps = read_file(make("a.ps", "", [] {}));
+  const std::vector<std::string> l = lines(ps);
+  const std::vector<std::string> head = {"%!PS-Adobe-1.0",
+                                         "%%Title: ZAV Graphics Display: X11_Graph",
+                                         "%%Creator: ZAV Postscript Processor-2.0",
+                                         "",
+                                         "%%EndComments",
+                                         "%%Postscript initialization",
+                                         "30 dict begin",
+                                         "/saveobj save def",
+                                         "/inch {72 mul} def",
+                                         "/dot {.33 mul} def",
+                                         "/mv {moveto} def",
+                                         "/ln {lineto} def",
+                                         "/lw {setlinewidth} def",
+                                         "/np {newpath} def",
+                                         "/cp {closepath} def",
+                                         "90 rotate",
+                                         ".25 inch -8.25 inch translate",
+                                         "0 setgray",
+                                         "2 setlinejoin",
+                                         "1 dot lw",
+                                         "[] 0 setdash",
+                                         "%%Begin plot",
+                                         "%%ZAV Plot: X11_Graph",
+                                         "initclip",
+                                         "np",
+                                         "-0.10 -0.10 mv",
+                                         "-0.10 576.10 ln",
+                                         "576.10 576.10 ln",
+                                         "576.10 -0.10 ln",
+                                         "cp",
+                                         "clip"};
+  ASSERT_GT(l.size(), head.size());
+  for (std::size_t i = 0; i < head.size(); ++i) {
+    if (i == 3)
+      EXPECT_EQ(l[i].rfind("%%CreationDate: ", 0), 0U) << l[i];
+    else
+      EXPECT_EQ(l[i], head[i]) << i;
+  }
+  const std::string tail = "%%End of plot\nsaveobj restore\nshowpage\nend\n%%EOF\n";
+  EXPECT_EQ(ps.substr(ps.size() - tail.size()), tail);
+  float w = 0, h = 0;
+  EXPECT_EQ(gopen_ws(1, (dir_ + "/b.ps").c_str(), WS_PS), 0);
+  gget_win_size(&w, &h);
+  EXPECT_EQ(w, 757.0F);  // a surface of 756 by 576 points
+  EXPECT_EQ(h, 577.0F);
+}
+
+TEST_F(Ps, EpsDeclaresTheBoxItsDrawingLiesIn) {
+  struct {
+    const char* options;
+    const char* box;
+    int w, h;
+  } const cases[] = {
+      {",eps,port", "%%BoundingBox: 0 0 756 576", 756, 576},
+      {",eps", "%%BoundingBox: 0 0 576 756", 576, 756},
+      {",eps,a4,port,scale=0.5", "%%BoundingBox: 0 0 403 280", 403, 280},
+  };
+  for (const auto& c : cases) {
+    const std::string path = make("p.eps", c.options, pattern::draw);
+    const std::string ps = read_file(path);
+    EXPECT_EQ(ps.rfind("%!PS-Adobe-3.0 EPSF-3.0\n" + std::string(c.box) + "\n", 0), 0U) << c.options;
+    EXPECT_EQ(ps.find("saveobj"), std::string::npos);
+    const Picture pic = render_ps(path, true);
+    ASSERT_EQ(pic.width, c.w) << c.options;
+    ASSERT_EQ(pic.height, c.h) << c.options;
+    // The page border (the whole surface but its top) lies inside the box, touching
+    // three of its sides.
+    const std::vector<int> box = pic.dark_box(0, 0, pic.width - 1, pic.height - 1);
+    const int touching = (box[0] <= 2) + (box[1] <= 2) + (box[2] >= pic.width - 3) + (box[3] >= pic.height - 3);
+    EXPECT_GE(touching, 3) << c.options;
+  }
+}
+
+// Pixel positions of a page point (NDC) on a rendered page at 72 dpi.
+using Map = std::function<std::pair<int, int>(float, float)>;
+
+void check_pattern(const Picture& pic, const Map& at, const std::string& what) {
+  auto dark = [&](float x, float y) {
+    const auto [c, r] = at(x, y);
+    return pic.count_dark(c - 1, r - 1, c + 1, r + 1) > 0;
+  };
+  auto fraction = [&](const float r[4]) {
+    auto [c0, r0] = at(r[0] + 0.01F, r[3] - 0.01F);
+    auto [c1, r1] = at(r[1] - 0.01F, r[2] + 0.01F);
+    if (c0 > c1) std::swap(c0, c1);
+    if (r0 > r1) std::swap(r0, r1);
+    return static_cast<double>(pic.count_dark(c0, r0, c1, r1)) / ((c1 - c0 + 1) * (r1 - r0 + 1));
+  };
+  // The thick line, with white above it; the dashed line with gaps.
+  EXPECT_TRUE(dark(0.25F, pattern::line_y)) << what;
+  EXPECT_FALSE(dark(0.25F, pattern::line_y + 0.02F)) << what;
+  int on = 0, n = 0;
+  for (float x = 0.06F; x < 0.44F; x += 0.002F, ++n) {
+    const auto [c, r] = at(x, pattern::dash_y);
+    on += pic.count_dark(c, r - 1, c, r + 1) > 0 ? 1 : 0;
+  }
+  EXPECT_GT(on, n / 4) << what;
+  EXPECT_LT(on, 9 * n / 10) << what;
+  // Solid, banded, barred and cross-hatched fills, and white around them.
+  EXPECT_GT(fraction(pattern::solid), 0.98) << what;
+  for (const float* r : {pattern::hatch, pattern::vbars, pattern::cross}) {
+    EXPECT_GT(fraction(r), 0.2) << what << " " << r[0] << "," << r[2];
+    EXPECT_LT(fraction(r), 0.8) << what << " " << r[0] << "," << r[2];
+  }
+  const float gap[4] = {0.71F, 0.74F, 0.42F, 0.48F};
+  EXPECT_EQ(fraction(gap), 0.0) << what;
+  // A plus marker is dark at its centre, a circle is not; the circle's ring is.
+  EXPECT_TRUE(dark(pattern::marks[0][0], pattern::marks[0][1])) << what;
+  EXPECT_FALSE(dark(pattern::marks[2][0], pattern::marks[2][1])) << what;
+}
+
+TEST_F(Ps, TestPageRendersWhereItWasDrawn) {
+  // A landscape page: turned by 90 degrees, a quarter inch from the edges.
+  const std::string page = make("page.ps", "", pattern::draw);
+  const Picture pic = render_ps(page, false);
+  ASSERT_EQ(pic.width, 612);
+  ASSERT_EQ(pic.height, 792);
+  check_pattern(pic, [](float x, float y) {
+    return std::pair{static_cast<int>(std::lround(594 - y * 756)), static_cast<int>(std::lround(774 - x * 756))};
+  }, "landscape");
+  // The same page unturned as an EPS.
+  const std::string eps = make("page.eps", ",eps,port", pattern::draw);
+  const Picture e = render_ps(eps, true);
+  const Map at = [](float x, float y) {
+    return std::pair{static_cast<int>(std::lround(x * 756)), static_cast<int>(std::lround(576 - y * 756))};
+  };
+  check_pattern(e, at, "eps");
+  // Text: "HT" at base alignment, 0.06 high: its capitals stand on the baseline and reach
+  // the height.
+  const auto [c0, r0] = at(pattern::text_x, pattern::text_y);
+  const std::vector<int> box = e.dark_box(c0 - 10, r0 - 60, c0 + 80, r0 + 10);
+  const int height = static_cast<int>(std::lround(pattern::text_h * 756));
+  EXPECT_NEAR(box[0], c0, 2);
+  EXPECT_NEAR(box[3], r0, 2);
+  EXPECT_NEAR(box[3] - box[1], height, 2);
+}
+
+TEST_F(Ps, AttributesAreWrittenOnlyOnChange) {
+  const std::string ps = read_file(make("t.ps", "", [] {
+    gset_linetype(2);
+    gset_linetype(2);
+    const float l[4] = {0.1F, 0.1F, 0.2F, 0.2F};
+    gpolyline(2, l);
+    gpolyline(2, l);
+    gset_linetype(3);
+    gpolyline(2, l);
+  }));
+  auto count = [&](const std::string& s) {
+    int n = 0;
+    for (std::size_t p = ps.find(s); p != std::string::npos; p = ps.find(s, p + 1)) ++n;
+    return n;
+  };
+  EXPECT_EQ(count("[6] 0 setdash\n"), 1);
+  EXPECT_EQ(count("[3 6] 0 setdash\n"), 1);
+  EXPECT_EQ(count("%%PL:2\nnp\n"), 1);
+  EXPECT_NE(ps.find("%%PL:2\n[3 6] 0 setdash\nnp\n"), std::string::npos);
+}
+
+// Gray fills follow the colour's gray level; reverse turns it round; colour mode writes RGB.
+TEST_F(Ps, GrayReverseAndColourFills) {
+  const float white[3] = {1, 1, 1};
+  auto fill = [&] {
+    gset_colr_rep(1, 40, white);
+    const float red[3] = {1, 0, 0};
+    gset_colr_rep(1, 41, red);
+    const float p[6] = {0.1F, 0.1F, 0.2F, 0.1F, 0.2F, 0.2F};
+    gset_fill_colr_ind(40);
+    gfill_area(3, p);
+    gset_fill_colr_ind(41);
+    gfill_area(3, p);
+  };
+  std::string ps = read_file(make("g.ps", "", fill));
+  EXPECT_NE(ps.find("cp\n1.000 setgray\nfill\n"), std::string::npos);
+  EXPECT_NE(ps.find("cp\n0.333 setgray\nfill\n"), std::string::npos);  // (0.9·1)/2.7
+  ps = read_file(make("r.ps", ",rev", fill));
+  EXPECT_NE(ps.find("cp\n0.000 setgray\nfill\n"), std::string::npos);
+  EXPECT_NE(ps.find("cp\n0.667 setgray\nfill\n"), std::string::npos);
+  ps = read_file(make("c.ps", ",color", fill));
+  EXPECT_NE(ps.find("0 0 0 setrgbcolor\n2 setlinejoin"), std::string::npos);
+  EXPECT_NE(ps.find("cp\n1.00 1.00 1.00 setrgbcolor\nfill\n"), std::string::npos);
+  EXPECT_NE(ps.find("cp\n1.00 0.00 0.00 setrgbcolor\nfill\n"), std::string::npos);
+}
+
+TEST_F(Ps, PrintColoursAndWidths) {
+  const std::string ps = read_file(make("w.ps", ",lwidth=2", [] {
+    const float l[4] = {0.1F, 0.1F, 0.2F, 0.2F};
+    for (int c : {501, 502, 506, 503}) {
+      gset_line_colr_ind(c);
+      gset_linewidth(1.5F);
+      gpolyline(2, l);
+    }
+  }));
+  EXPECT_NE(ps.find("%%PL:2\n6 dot lw\nnp\n"), std::string::npos);          // bold: 2·2·1.5
+  EXPECT_NE(ps.find("%%PL:2\n12 dot lw\nnp\n"), std::string::npos);         // thick: 4·2·1.5
+  EXPECT_NE(ps.find("%%PL:2\n3.0 dot lw\n.7 setgray\nnp\n"), std::string::npos);
+  EXPECT_NE(ps.find("%%PL:2\n1 setgray\nnp\n"), std::string::npos);
+}
+
+TEST_F(Ps, AppendingAddsAPlotWithoutANewProlog) {
+  const std::string path = make("p.ps", "", [] {});
+  const std::string first = read_file(path);
+  EXPECT_EQ(gopen_ws(1, ("+" + path).c_str(), WS_PS), 0);
+  gclose_ws(1);
+  const std::string both = read_file(path);
+  ASSERT_EQ(both.rfind(first, 0), 0U);
+  const std::string added = both.substr(first.size());
+  EXPECT_EQ(added.rfind("0 setgray\n1 dot lw\n[] 0 setdash\n%%ZAV Plot: X11_Graph\ninitclip\n", 0), 0U) << added;
+  EXPECT_EQ(added.substr(added.size() - 14), "%%End of plot\n");
+  EXPECT_EQ(added.find("%!PS"), std::string::npos);
+}
+
+TEST_F(Ps, PipesToAPrintCommand) {
+  const std::string out = dir_ + "/piped.ps";
+  EXPECT_EQ(gopen_ws(1, ("|cat > " + out).c_str(), WS_PS), 0);
+  pattern::draw();
+  EXPECT_EQ(gclose_ws(1), 0);
+  EXPECT_EQ(read_file(out).rfind("%!PS-Adobe-1.0\n", 0), 0U);
+  render_ps(out, false);
+}
+
+// A full disk, a failing print command and a path through a file are reported; nothing
+// half-written stays and no success is claimed.
+TEST_F(Ps, OutputThatCannotBeWrittenIsReported) {
+  MESS_reset();
+  CaptureStdout();
+  CaptureStderr();
+  EXPECT_EQ(gopen_ws(1, "/dev/full", WS_PS), 0);
+  pattern::draw();
+  EXPECT_EQ(gclose_ws(1), -1);
+  std::string err = GetCapturedStderr();
+  std::string out = GetCapturedStdout();
+  EXPECT_EQ(err, "gps_close_file: unable to write /dev/full: No space left on device\n");
+  EXPECT_EQ(out.find("Created Postscript file"), std::string::npos) << out;
+  EXPECT_EQ(ZAV_status(), ZAV_STATUS_OUTPUT);
+
+  CaptureStdout();
+  CaptureStderr();
+  EXPECT_EQ(gopen_ws(1, "|cat > /dev/null; exit 3", WS_PS), 0);
+  pattern::draw();
+  EXPECT_EQ(gclose_ws(1), -1);
+  err = GetCapturedStderr();
+  out = GetCapturedStdout();
+  EXPECT_EQ(err,
+            "gps_close_file: the output to the command cat > /dev/null; exit 3 was not delivered: the command ended "
+            "with status 3\n");
+  EXPECT_EQ(out.find("Created"), std::string::npos);
+
+  write_file(dir_ + "/plain", "x");
+  CaptureStdout();
+  CaptureStderr();
+  EXPECT_EQ(gopen_ws(1, (dir_ + "/plain/x.ps").c_str(), WS_PS), -1);
+  err = GetCapturedStderr();
+  GetCapturedStdout();
+  EXPECT_EQ(err, "gps_open_file: " + dir_ + "/plain/x.ps: Not a directory\ngopen_ws: unable to open postscript file\n");
+  EXPECT_FALSE(gchk_graphics());
+
+  // Nothing was made behind the refused name.
+  struct stat st {};
+  EXPECT_NE(stat((dir_ + "/plain/x.ps").c_str(), &st), 0);
+}
+
+TEST_F(Ps, GeometryPlacesThePlot) {
+  setenv("PSGEOMETRY", "P2x2+1+0", 1);
+  EXPECT_EQ(gopen_ws(1, (dir_ + "/g.ps").c_str(), WS_PS), 0);
+  float w = 0, h = 0, x = 0, y = 0;
+  gget_win_size(&w, &h);
+  gget_win_offset(&x, &y);
+  EXPECT_EQ((std::vector<float>{w, h, x, y}), (std::vector<float>{379, 289, 378, 288}));  // upper right quarter
+  gclose_ws(1);
+  setenv("PSGEOMETRY", "500x400+100+50", 1);
+  EXPECT_EQ(gopen_ws(1, (dir_ + "/g.ps").c_str(), WS_PS), 0);
+  gget_win_size(&w, &h);
+  gget_win_offset(&x, &y);
+  EXPECT_NEAR(w, 361, 0.01);
+  EXPECT_NEAR(h, 289, 0.01);
+  EXPECT_NEAR(x, 72, 0.01);
+  EXPECT_NEAR(y, 36, 0.01);
+  gclose_ws(1);
+}
+
+TEST_F(Ps, PageSizesAndOptions) {
+  struct {
+    const char* option;
+    float w, h;
+  } const pages[] = {{"letter", 11, 8.5F}, {"legal", 14, 8.5F}, {"11x17", 17, 11}, {"a4", 11.69F, 8.26F},
+                     {"a3", 16.54F, 11.69F}, {"a2", 23.39F, 16.54F}, {"a1", 33.11F, 23.39F}, {"b4", 14.33F, 10.12F},
+                     {"b3", 20.27F, 14.33F}, {"b2", 28.66F, 20.27F}, {"b1", 40.55F, 28.66F}, {"ansid", 34, 22},
+                     {"sz=5x4", 5, 4}, {"SZ:7.5x3", 7.5F, 3}};
+  for (const auto& p : pages) {
+    float w = 0, h = 0;
+    EXPECT_EQ(gps_page_size(p.option, false, &w, &h), 1) << p.option;
+    EXPECT_EQ(w, p.w) << p.option;
+    EXPECT_EQ(h, p.h) << p.option;
+  }
+  float w = 0, h = 0;
+  EXPECT_EQ(gps_page_size("roll", false, &w, &h), 0);
+  EXPECT_EQ(gps_page_size("roll", true, &w, &h), 1);
+  EXPECT_EQ(gps_page_size("sz=0x0", false, &w, &h), 0);
+  EXPECT_EQ(gps_page_size("sz=axb", false, &w, &h), 0);
+  setenv("zavps_param", "a4,port", 1);
+  const std::string ps = read_file(make("o.ps", ",land", [] {}));
+  EXPECT_NE(ps.find("90 rotate\n.25 inch -8.01 inch translate\n"), std::string::npos);
+  float ww = 0, hh = 0;
+  gget_win_size(&ww, &hh);
+}
+
+// The fast number formatting writes what printf writes.
+TEST(PsNumbers, FixedFormattingIsPrintfs) {
+  const double values[] = {0,       -0.0,     0.004,    0.005,   0.015,   0.125,    1.005,     2.675,  -0.001,
+                           -1.5,    99.995,   123.456,  756.1,   -0.1,    1e-9,     99999.995, 1e15,   -123456.789,
+                           0.3333,  2.5,      3.5,      0.45,    1.0e6,   576.10001};
+  for (double v : values)
+    for (int d : {0, 1, 2, 3, 6}) {
+      char a[64], b[64];
+      std::snprintf(a, sizeof a, "%.*f", d, v);
+      const int n = gdev_format_fixed(b, v, d);
+      EXPECT_EQ(std::string(b, static_cast<std::size_t>(n)), a) << v << " " << d;
+    }
+  // A sweep of float coordinates as the writers see them.
+  for (int i = -200000; i <= 200000; i += 7) {
+    const float v = static_cast<float>(i) / 137.0F;
+    char a[64], b[64];
+    std::snprintf(a, sizeof a, "%.2f", v);
+    const int n = gdev_format_fixed(b, v, 2);
+    ASSERT_EQ(std::string(b, static_cast<std::size_t>(n)), a) << v;
+  }
+}
+
+TEST_F(Ps, ImagesFillTheViewport) {
+  const std::string ps = read_file(make("i.ps", "", [] {
+    // Without a workstation window of the page's shape the unit square is 576 points.
+    const float vp[4] = {0, 3.0F / 576, 0, 1.5F / 576};
+    gset_vp(1, vp);
+    gsel_norm_tran(1);
+    const unsigned char px[2] = {1, 2};
+    EXPECT_EQ(gps_image(2, 1, px, 1, 0), 0);
+  }));
+  EXPECT_NE(ps.find("gsave\n0 0 translate\n4 3 scale\n/picstr 4 string def\n4 3 8 [ 4 0 0 -3 0 3 ]\n"
+                    "{ currentfile picstr readhexstring pop }\nimage\nFF0102FF\nFFFFFFFF\nFFFFFFFF\ngrestore\n"),
+            std::string::npos)
+      << ps;
+}
+
+}  // namespace

@@ -1,0 +1,110 @@
+// Renders PostScript with Ghostscript and HPGL with hp2xx into PNG files and reads them
+// back, so that tests look at the pictures the writers make.
+#pragma once
+#include <gtest/gtest.h>
+#include <png.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "tests/support/run.h"
+
+struct Picture {
+  int width = 0, height = 0;
+  std::vector<unsigned char> rgb;  // rows from the top
+  bool dark(int x, int y) const {
+    if (x < 0 || y < 0 || x >= width || y >= height) return false;
+    const unsigned char* p = &rgb[3 * (static_cast<std::size_t>(y) * width + x)];
+    return p[0] + p[1] + p[2] < 3 * 128;
+  }
+  // Dark pixels in the rectangle x0..x1, y0..y1 (inclusive, rows from the top).
+  int count_dark(int x0, int y0, int x1, int y1) const {
+    int n = 0;
+    for (int y = y0; y <= y1; ++y)
+      for (int x = x0; x <= x1; ++x) n += dark(x, y) ? 1 : 0;
+    return n;
+  }
+  // Bounding box of the dark pixels in a rectangle: x0, y0, x1, y1; all -1 when none.
+  std::vector<int> dark_box(int x0, int y0, int x1, int y1) const {
+    std::vector<int> b = {-1, -1, -1, -1};
+    for (int y = y0; y <= y1; ++y)
+      for (int x = x0; x <= x1; ++x)
+        if (dark(x, y)) {
+          if (b[0] < 0 || x < b[0]) b[0] = x;
+          if (b[1] < 0 || y < b[1]) b[1] = y;
+          if (x > b[2]) b[2] = x;
+          if (y > b[3]) b[3] = y;
+        }
+    return b;
+  }
+};
+
+struct PngBytes {
+  std::string data;
+  std::size_t pos = 0;
+};
+
+inline void png_bytes(png_structp png, png_bytep out, png_size_t n) {
+  auto* b = static_cast<PngBytes*>(png_get_io_ptr(png));
+  if (b->pos + n > b->data.size()) png_error(png, "short file");
+  std::memcpy(out, b->data.data() + b->pos, n);
+  b->pos += n;
+}
+
+inline Picture read_png(const std::string& path) {
+  Picture pic;
+  PngBytes bytes{read_file(path), 0};
+  if (bytes.data.size() < 8) return pic;
+  png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  png_infop info = png_create_info_struct(png);
+  if (setjmp(png_jmpbuf(png))) {
+    png_destroy_read_struct(&png, &info, nullptr);
+    return Picture{};
+  }
+  png_set_read_fn(png, &bytes, png_bytes);
+  png_read_info(png, info);
+  png_set_expand(png);
+  png_set_strip_16(png);
+  png_set_strip_alpha(png);
+  png_set_gray_to_rgb(png);
+  png_read_update_info(png, info);
+  pic.width = static_cast<int>(png_get_image_width(png, info));
+  pic.height = static_cast<int>(png_get_image_height(png, info));
+  pic.rgb.resize(3 * static_cast<std::size_t>(pic.width) * pic.height);
+  std::vector<png_bytep> rows(pic.height);
+  for (int y = 0; y < pic.height; ++y) rows[y] = &pic.rgb[3 * static_cast<std::size_t>(y) * pic.width];
+  png_read_image(png, rows.data());
+  png_destroy_read_struct(&png, &info, nullptr);
+  return pic;
+}
+
+// Renders a PostScript file on a letter page (or an EPS cropped to its bounding box) at
+// dpi; the run must end without an error and without anything on standard error.
+inline Picture render_ps(const std::string& ps, bool eps, int dpi = 72) {
+  const std::string png = ps + ".png";
+  std::vector<std::string> args = {"-dSAFER", "-dBATCH", "-dNOPAUSE", "-sDEVICE=png16m", "-r" + std::to_string(dpi),
+                                   "-sOutputFile=" + png};
+  if (eps)
+    args.push_back("-dEPSCrop");
+  else
+    args.insert(args.end(), {"-sPAPERSIZE=letter", "-dFIXEDMEDIA"});
+  args.push_back(ps);
+  const RunResult r = run_program("/usr/bin/gs", args, "", {}, "", 60);
+  EXPECT_EQ(r.status, 0) << r.out << r.err;
+  EXPECT_EQ(r.out.find("Error"), std::string::npos) << r.out;
+  EXPECT_EQ(r.err, "");
+  return read_png(png);
+}
+
+// Renders HPGL with hp2xx at its true size (40 plotter units a millimetre) at dpi.
+inline Picture render_hpgl(const std::string& hpgl, int dpi = 72) {
+  const std::string png = hpgl + ".png";
+  const RunResult r =
+      run_program("/usr/bin/hp2xx", {"-q", "-t", "-m", "png", "-d", std::to_string(dpi), "-f", png, hpgl}, "", {}, "", 60);
+  EXPECT_EQ(r.status, 0) << r.out << r.err;
+  EXPECT_EQ(r.err.find("rror"), std::string::npos) << r.err;
+  EXPECT_EQ(r.err.find("invalid"), std::string::npos) << r.err;
+  return read_png(png);
+}
