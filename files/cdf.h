@@ -10,7 +10,13 @@ constexpr int CDF_MAX_DIMS = 8;
 // ---- datasets ----
 // mode 0 reads, 1 creates (clobbering), 2 opens an existing dataset for writing (data
 // mode, e.g. to add records). Returns the dataset id (also made current) or -1.
+// An existing file is handed to the library only when it is a regular file and, in the
+// classic formats, when every count and size its header claims fits the file's size:
+// damaged headers make the library crash or allocate without bound.
 int CDF_open(const char* name, int mode);
+// Why the last CDF_open failed: "damaged file: ..." for a header that does not fit its
+// file, else the system's or the library's reason; "" after a success.
+const char* CDF_open_error();
 int CDF_close(int fd);
 void CDF_set_fd(int fd);
 int CDF_get_fd();

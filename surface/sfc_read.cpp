@@ -931,7 +931,11 @@ int SFC_chktype(const char* name) {
     case 'C': {
       CdfScope scope(CDF_get_fd(), true);
       const int id = CDF_open(name, 0);
-      if (id < 0) return -1;
+      if (id < 0) {
+        // Quiet as the library is here, the file's fault must still be told.
+        MESS_print(MESS_WARN, "SFC_chktype: Unable to read netCDF file %s: %s\n", name, CDF_open_error());
+        return -1;
+      }
       const int result = CDF_get_dim("station") >= 0 ? SFC_FORM_CDF_STATION : SFC_FORM_CDF_REPORT;
       CDF_close(id);
       return result;
