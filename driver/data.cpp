@@ -14,6 +14,7 @@
 #include "config/mess.h"
 #include "config/missing.h"
 #include "config/string.h"
+#include "config/system.h"
 #include "files/files.h"
 #include "plot/maptran.h"
 #include "surface/cty_tool.h"
@@ -286,7 +287,10 @@ int DATA_save_grid(DataDesc* desc) {
       GRD_set_info(&info, &desc->date, &g->domain);
       char name[FILE_NAME_MAX] = "";
       FILE_set_date(&desc->date, name);
-      saved += GRD_save_file(name, g, &info, format);
+      if (GRD_save_file(name, g, &info, format))
+        ++saved;
+      else
+        ZAV_fail(ZAV_STATUS_OUTPUT);  // the reason is printed; a batch job must see it too
     }
   }
   FILE_restore_name_conv();
