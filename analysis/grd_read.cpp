@@ -19,6 +19,7 @@
 #include <string_view>
 #include <vector>
 
+#include "analysis/grd_cf.h"
 #include "files/cdf.h"
 #include "config/flag.h"
 #include "config/mess.h"
@@ -65,6 +66,10 @@ struct Handle {
   bool header_done = false;  // package header line consumed
   long data_start = 0;       // offset of the first grid
   bool binary4 = false;      // version-4 header announced binary values
+  bool cf = false;           // a CF grid file (GRD_FILE_CF layout)
+  GrdCfFile cf_vars;
+  GridInfo cf_info{};        // kept from GRD_putinfo: a CF file is defined with its first grid
+  bool cf_defined = false;
   std::string temp;          // a netCDF file being created: written here, renamed when complete
   std::string target;
   bool failed = false;       // a write to it failed
@@ -672,8 +677,9 @@ int open_cdf(Handle& h, const std::string& path, int mode) {
   h.record = 0;
   if (mode != 1) {
     find_cdf_vars(h);
+    h.cf = GRD_cf_find(&h.cf_vars) == 0;
     if (mode == 2) {
-      if (h.vars.values < 0) {  // not a grid file: adding to it would damage it
+      if (h.vars.values < 0 || h.cf) {  // not a grid file of this layout: adding to it would damage it
         CDF_close(fd);
         h.cdf = -1;
         return -1;
@@ -768,9 +774,11 @@ int GRD_open(const char* name, int mode, int* type) {
         if (mode == 1) FILE_make_dir(path.c_str(), 1);
         h.fp = std::fopen(path.c_str(), mode == 0 ? "rb" : "wb");
         if (h.fp == nullptr) return -1;
-      } else if (*type == GRD_FILE_CDF) {
+      } else if (*type == GRD_FILE_CDF || *type == GRD_FILE_CF) {
+        if (*type == GRD_FILE_CF && mode == 2) return -1;  // a CF file holds the grid it was made for
         if (mode == 1) FILE_make_dir(path.c_str(), 1);
         if (open_cdf(h, path, mode) != 0) return -1;
+        if (mode == 0) *type = GRD_FILE_CDF;
       } else {
         return -1;
       }
@@ -794,6 +802,11 @@ int GRD_putinfo(int handle, const GridInfo* info) {
   if (h->type == GRD_FILE_TEXT || h->type == GRD_FILE_BINARY) {
     if (std::fputs("ZAVGRID\n", h->fp) == EOF) return -1;
     h->header_done = true;
+    return 0;
+  }
+  if (h->type == GRD_FILE_CF) {
+    if (info->nx < 1 || info->ny < 1) return -1;
+    h->cf_info = *info;
     return 0;
   }
   if (h->type == GRD_FILE_CDF) {
@@ -821,6 +834,27 @@ int GRD_write(int handle, GridRec* grid, int /*flags*/, int* position) {
       return -1;
     }
   }
+  if (h->type == GRD_FILE_CF) {
+    CDF_set_fd(h->cdf);
+    const int record = position != nullptr && *position >= 0 ? *position : 0;
+    bool ok = true;
+    try {
+      if (!h->cf_defined) {
+        ok = GRD_cf_define(&h->cf_info, grid, &h->cf_vars) == 0;
+        h->cf_defined = true;
+      }
+      ok = ok && GRD_cf_write(h->cf_vars, grid, record) == 0;
+    } catch (const std::bad_alloc&) {
+      ok = false;
+    }
+    if (!ok) {
+      h->failed = true;
+      return -1;
+    }
+    if (position != nullptr) *position = record;
+    h->record = record + 1;
+    return 0;
+  }
   if (h->type == GRD_FILE_CDF) {
     int record = h->mode == 2 ? h->record : (position != nullptr && *position >= 0 ? *position : 0);
     if (cdf_write(*h, grid, record) != 0) {
@@ -841,7 +875,12 @@ int GRD_getinfo(int handle, GridInfo* info) {
   info->nx = info->ny = MISSING_INT;
   info->grid_type = 0;
   DATE_init(&info->date);
-  if (h->type == GRD_FILE_CDF) {
+  if (h->type == GRD_FILE_CDF && h->cf) {
+    CDF_set_fd(h->cdf);
+    if (GRD_cf_info(h->cf_vars, info->label, &info->nx, &info->ny) != 0) return -1;
+    DATE_decode_label(info->label, &info->date);
+    h->record = 0;
+  } else if (h->type == GRD_FILE_CDF) {
     CDF_set_fd(h->cdf);
     info->nx = static_cast<std::int32_t>(CDF_get_dim_size(CDF_get_dim("x")));
     info->ny = static_cast<std::int32_t>(CDF_get_dim_size(CDF_get_dim("y")));
@@ -912,7 +951,11 @@ int GRD_read(int handle, GridRec* grid, int /*flags*/, int* position) {
   int record = h->record;
   int result = -1;
   try {
-    if (h->type == GRD_FILE_CDF) {
+    if (h->type == GRD_FILE_CDF && h->cf) {
+      CDF_set_fd(h->cdf);
+      result = GRD_cf_read(h->cf_vars, h->record, grid);
+      if (result == 0) ++h->record;
+    } else if (h->type == GRD_FILE_CDF) {
       result = cdf_read(*h, grid);
     } else if (is_package(h->type)) {
       result = read_package(*h, grid);
@@ -932,7 +975,7 @@ int GRD_rewind(int handle) {
   Handle* h = get_handle(handle);
   if (h == nullptr) return -1;
   h->record = 0;
-  if (h->type == GRD_FILE_CDF) return 0;
+  if (h->type == GRD_FILE_CDF || h->type == GRD_FILE_CF) return 0;
   if (h->is_std || h->fp == nullptr) return -1;
   if (h->header_done && h->data_start >= 0 && h->type != GRD_FILE_PLAIN)
     return std::fseek(h->fp, h->data_start, SEEK_SET) == 0 ? 0 : -1;

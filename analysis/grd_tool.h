@@ -32,6 +32,7 @@ struct GridInfo {
   std::int32_t ny;
   std::int32_t grid_type;  // 0 projection and domain, 1 coordinate arrays
   DateRec date;
+  char name[20];  // the grid's variable: names its values in a CF grid file ("" gives "grid_values")
 };
 
 constexpr int GRD_MAX_SLOTS = 60;

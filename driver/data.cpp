@@ -285,6 +285,7 @@ int DATA_save_grid(DataDesc* desc) {
       DATA_set_var_keys(i);
       GridInfo info{};
       GRD_set_info(&info, &desc->date, &g->domain);
+      copy_bounded(info.name, sizeof info.name, VAR_get_name(i));
       char name[FILE_NAME_MAX] = "";
       FILE_set_date(&desc->date, name);
       if (GRD_save_file(name, g, &info, format))

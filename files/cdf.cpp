@@ -400,6 +400,7 @@ int CDF_def_byte_var(const char* name, int rank, const int* dims) { return def_t
 int CDF_def_short_var(const char* name, int rank, const int* dims) { return def_typed(name, NC_SHORT, rank, dims); }
 int CDF_def_long_var(const char* name, int rank, const int* dims) { return def_typed(name, NC_INT, rank, dims); }
 int CDF_def_float_var(const char* name, int rank, const int* dims) { return def_typed(name, NC_FLOAT, rank, dims); }
+int CDF_def_double_var(const char* name, int rank, const int* dims) { return def_typed(name, NC_DOUBLE, rank, dims); }
 
 // ---- attributes ----
 
@@ -411,6 +412,21 @@ int CDF_put_att_text(int var, const char* name, const char* text) {
 int CDF_put_att_short(int var, const char* name, short value) {
   if (!have_var(var) || name == nullptr) return -1;
   return check(nc_put_att_short(cur_fd, var, name, NC_SHORT, 1, &value));
+}
+
+int CDF_put_att_int(int var, const char* name, int value) {
+  if (!have_var(var) || name == nullptr) return -1;
+  return check(nc_put_att_int(cur_fd, var, name, NC_INT, 1, &value));
+}
+
+int CDF_put_att_float(int var, const char* name, float value) {
+  if (!have_var(var) || name == nullptr) return -1;
+  return check(nc_put_att_float(cur_fd, var, name, NC_FLOAT, 1, &value));
+}
+
+int CDF_put_att_double(int var, const char* name, int count, const double* values) {
+  if (!have_var(var) || name == nullptr || count < 1 || values == nullptr) return -1;
+  return check(nc_put_att_double(cur_fd, var, name, NC_DOUBLE, static_cast<size_t>(count), values));
 }
 
 int CDF_get_att_text(int var, const char* name, char* buffer, std::size_t size) {
@@ -433,6 +449,8 @@ int CDF_get_att_text(int var, const char* name, char* buffer, std::size_t size) 
 int CDF_get_att_float(int var, const char* name, float* value) {
   return first_number(var, name, value, nc_get_att_float);
 }
+
+int CDF_get_att_int(int var, const char* name, int* value) { return first_number(var, name, value, nc_get_att_int); }
 
 int CDF_get_glob_att(const char* name, char* buffer, std::size_t size) {
   return CDF_get_att_text(NC_GLOBAL, name, buffer, size);
@@ -591,6 +609,11 @@ int CDF_put_byte_array(int var, const signed char* values) {
 int CDF_put_float_array(int var, const float* values) {
   if (!have_var(var) || values == nullptr) return -1;
   return check(nc_put_vara_float(cur_fd, var, pos_start, pos_count, values));
+}
+
+int CDF_put_double_array(int var, const double* values) {
+  if (!have_var(var) || values == nullptr) return -1;
+  return check(nc_put_vara_double(cur_fd, var, pos_start, pos_count, values));
 }
 
 namespace {

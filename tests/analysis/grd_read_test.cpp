@@ -35,7 +35,7 @@ struct Grid : GridRec {
 };
 
 GridInfo make_info(const GridRec& g) {
-  GridInfo info{{}, g.domain.nx, g.domain.ny, 0, {1998, 1, 5, -9999, -9999, 12, -9999, -9999}};
+  GridInfo info{{}, g.domain.nx, g.domain.ny, 0, {1998, 1, 5, -9999, -9999, 12, -9999, -9999}, "temp"};
   std::snprintf(info.label, sizeof info.label, "%.39s", g.label);
   return info;
 }

@@ -282,7 +282,7 @@ TEST_F(StacontE2E, DamagedNetcdfSurfaceFileIsReported) {
 TEST_F(StacontE2E, FailedGridWriteLeavesADeviceNodeInPlace) {
   const std::string out = dir_ + "/grids";
   fs::create_directories(out);
-  for (const char* of : {"cdf", "zav"}) {
+  for (const char* of : {"cdf", "zav", "cf"}) {
     const std::string node = out + (std::strcmp(of, "zav") == 0 ? "/2026031412_temp.grd" : "/2026031412_temp.nc");
     if (::mknod(node.c_str(), S_IFCHR | 0666, makedev(1, 7)) != 0 && errno != EEXIST) GTEST_SKIP() << "mknod not permitted";
     const RunResult r = run(of, out, {"-pf", "over"});
