@@ -26,7 +26,6 @@ constexpr unsigned LEVEL_CHECK = MESS_WARN;
 // Projection-plane units are centimetres at 1:10,000,000: one unit is 100 km.
 constexpr double METRES_PER_UNIT = 1.0e5;
 constexpr double PI = 3.14159265358979323846;
-constexpr std::int64_t MAX_POINTS = 50'000'000;
 constexpr const char* RECORD_NAME = "grid_record";
 constexpr const char* MAPPING_NAME = "crs";
 
@@ -308,7 +307,7 @@ int GRD_cf_define(const GridInfo* info, const GridRec* grid, GrdCfFile* file) {
     MESS_print(LEVEL_CHECK, "GRD_write: A CF grid file needs a map projection, not projection %d\n", d.proj);
     return -1;
   }
-  if (d.nx < 1 || d.ny < 1 || static_cast<std::int64_t>(d.nx) * d.ny > MAX_POINTS) return -1;
+  if (d.nx < 1 || d.ny < 1 || static_cast<std::int64_t>(d.nx) * d.ny > GRD_MAX_FILE_POINTS) return -1;
   GRD_DomainGuard guard;
   MAP_domain(&d);
   DomainRec current;
@@ -391,7 +390,7 @@ int GRD_cf_read(const GrdCfFile& file, int record, GridRec* grid) {
   CDF_get_att_text(r, "units", head.units, sizeof head.units);
   // The values must be laid out as the header says: (time, y, x) of nx by ny points.
   int rank = 0, dims[CDF_MAX_DIMS] = {};
-  ok = ok && d.nx >= 1 && d.ny >= 1 && static_cast<std::int64_t>(d.nx) * d.ny <= MAX_POINTS &&
+  ok = ok && d.nx >= 1 && d.ny >= 1 && static_cast<std::int64_t>(d.nx) * d.ny <= GRD_MAX_FILE_POINTS &&
        CDF_inq_var(file.data, nullptr, &rank, dims) == 0 && rank == 3 && CDF_get_dim_size(dims[1]) == d.ny &&
        CDF_get_dim_size(dims[2]) == d.nx && CDF_get_dim_size(dims[0]) > record;
   if (!ok) {

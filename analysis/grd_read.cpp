@@ -36,8 +36,6 @@ namespace {
 constexpr unsigned LEVEL_SAVE = MESS_WARN & MESS_C;
 constexpr unsigned LEVEL_CHECK = MESS_WARN;
 constexpr unsigned LEVEL_INFO = MESS_MESS;
-// Largest grid accepted from a file: protects against absurd sizes in damaged headers.
-constexpr std::int64_t MAX_POINTS = 50'000'000;
 constexpr int STRING_LEN = 50;
 constexpr int CHKTYPE_BYTES = 200;
 
@@ -261,7 +259,7 @@ int read_grid_header(Handle& h, GridRec* grid, bool* binary) {
     MESS_print(LEVEL_CHECK, "GRD_read: Invalid grid domain line in %s: %.60s\n", what, line.c_str());
     return -1;
   }
-  if (d.nx < 1 || d.ny < 1 || static_cast<std::int64_t>(d.nx) * d.ny > MAX_POINTS) {
+  if (d.nx < 1 || d.ny < 1 || static_cast<std::int64_t>(d.nx) * d.ny > GRD_MAX_FILE_POINTS) {
     MESS_print(LEVEL_CHECK, "GRD_read: Invalid grid size %d x %d in %s\n", d.nx, d.ny, what);
     return -1;
   }
@@ -574,7 +572,7 @@ int cdf_read(Handle& h, GridRec* grid) {
   long records = CDF_get_dim_size(-1);
   long nx = CDF_get_dim_size(CDF_get_dim("x"));
   long ny = CDF_get_dim_size(CDF_get_dim("y"));
-  if (v.values < 0 || nx < 1 || ny < 1 || nx * ny > MAX_POINTS) {
+  if (v.values < 0 || nx < 1 || ny < 1 || nx * ny > GRD_MAX_FILE_POINTS) {
     MESS_print(LEVEL_CHECK, "GRD_read: Not a grid file: %s\n", h.name.c_str());
     return -1;
   }

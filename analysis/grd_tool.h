@@ -36,6 +36,8 @@ struct GridInfo {
 };
 
 constexpr int GRD_MAX_SLOTS = 60;
+// Largest grid accepted from a file: protects against absurd sizes in damaged headers.
+constexpr std::int64_t GRD_MAX_FILE_POINTS = 50'000'000;
 
 // ---- slot table and header setting ----
 GridRec* GRD_get_grid(int slot);
