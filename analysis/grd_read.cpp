@@ -2,6 +2,7 @@
 // big-endian binary values), netCDF grid files, saving one grid and reading one back.
 #include "analysis/grd_read.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -12,11 +13,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <new>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "analysis/grd_cf.h"
 #include "files/cdf.h"
 #include "config/flag.h"
 #include "config/mess.h"
@@ -33,8 +36,6 @@ namespace {
 constexpr unsigned LEVEL_SAVE = MESS_WARN & MESS_C;
 constexpr unsigned LEVEL_CHECK = MESS_WARN;
 constexpr unsigned LEVEL_INFO = MESS_MESS;
-// Largest grid accepted from a file: protects against absurd sizes in damaged headers.
-constexpr std::int64_t MAX_POINTS = 50'000'000;
 constexpr int STRING_LEN = 50;
 constexpr int CHKTYPE_BYTES = 200;
 
@@ -63,6 +64,13 @@ struct Handle {
   bool header_done = false;  // package header line consumed
   long data_start = 0;       // offset of the first grid
   bool binary4 = false;      // version-4 header announced binary values
+  bool cf = false;           // a CF grid file (GRD_FILE_CF layout)
+  GrdCfFile cf_vars;
+  GridInfo cf_info{};        // kept from GRD_putinfo: a CF file is defined with its first grid
+  bool cf_defined = false;
+  std::string temp;          // a netCDF file being created: written here, renamed when complete
+  std::string target;
+  bool failed = false;       // a write to it failed
 };
 
 Handle handles[GRD_MAX_FILES];
@@ -251,7 +259,7 @@ int read_grid_header(Handle& h, GridRec* grid, bool* binary) {
     MESS_print(LEVEL_CHECK, "GRD_read: Invalid grid domain line in %s: %.60s\n", what, line.c_str());
     return -1;
   }
-  if (d.nx < 1 || d.ny < 1 || static_cast<std::int64_t>(d.nx) * d.ny > MAX_POINTS) {
+  if (d.nx < 1 || d.ny < 1 || static_cast<std::int64_t>(d.nx) * d.ny > GRD_MAX_FILE_POINTS) {
     MESS_print(LEVEL_CHECK, "GRD_read: Invalid grid size %d x %d in %s\n", d.nx, d.ny, what);
     return -1;
   }
@@ -564,7 +572,7 @@ int cdf_read(Handle& h, GridRec* grid) {
   long records = CDF_get_dim_size(-1);
   long nx = CDF_get_dim_size(CDF_get_dim("x"));
   long ny = CDF_get_dim_size(CDF_get_dim("y"));
-  if (v.values < 0 || nx < 1 || ny < 1 || nx * ny > MAX_POINTS) {
+  if (v.values < 0 || nx < 1 || ny < 1 || nx * ny > GRD_MAX_FILE_POINTS) {
     MESS_print(LEVEL_CHECK, "GRD_read: Not a grid file: %s\n", h.name.c_str());
     return -1;
   }
@@ -621,17 +629,55 @@ int cdf_read(Handle& h, GridRec* grid) {
   return 0;
 }
 
+// A new netCDF file is written under a temporary name beside its destination and renamed
+// onto it when complete: the library removes a file whose creation fails, and it must
+// remove nothing that was there (a file of an earlier run, a device node named as the
+// output). Only a regular file, or a link to one, is replaced. The temporary name, or "".
+std::string cdf_temp_name(const std::string& path, std::string* target) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  *target = path;
+  const fs::file_status there = fs::symlink_status(path, ec);
+  if (fs::exists(there)) {
+    if (fs::is_symlink(there)) {
+      const fs::path real = fs::canonical(path, ec);
+      if (ec || !fs::is_regular_file(real, ec)) return "";
+      *target = real.string();
+    } else if (!fs::is_regular_file(there)) {
+      return "";
+    }
+  }
+  const fs::path dest(*target);
+  const fs::path dir = dest.has_parent_path() ? dest.parent_path() : fs::path(".");
+  std::string templ = (dir / ("." + dest.filename().string() + ".XXXXXX")).string();
+  const int fd = ::mkstemp(templ.data());
+  if (fd < 0) return "";
+  ::close(fd);
+  ::unlink(templ.c_str());  // the library creates it anew, with the usual permissions
+  return templ;
+}
+
 int open_cdf(Handle& h, const std::string& path, int mode) {
+  std::string name = path;
+  if (mode == 1) {
+    h.temp = cdf_temp_name(path, &h.target);
+    if (h.temp.empty()) return -1;
+    name = h.temp;
+  }
   CDF_print_errors(0);
-  int fd = CDF_open(path.c_str(), mode);
+  int fd = CDF_open(name.c_str(), mode);
   CDF_print_errors(1);
-  if (fd < 0) return -1;
+  if (fd < 0) {
+    if (mode == 1) ::unlink(h.temp.c_str());
+    return -1;
+  }
   h.cdf = fd;
   h.record = 0;
   if (mode != 1) {
     find_cdf_vars(h);
+    h.cf = GRD_cf_find(&h.cf_vars) == 0;
     if (mode == 2) {
-      if (h.vars.values < 0) {  // not a grid file: adding to it would damage it
+      if (h.vars.values < 0 || h.cf) {  // not a grid file of this layout: adding to it would damage it
         CDF_close(fd);
         h.cdf = -1;
         return -1;
@@ -644,6 +690,26 @@ int open_cdf(Handle& h, const std::string& path, int mode) {
 }
 
 void release(Handle& h) { h = Handle{}; }
+
+// Why an existing grid file that GRD_open refused cannot be used (type: what GRD_open
+// made of it). The user must learn what is wrong with the file, since it is kept.
+void report_unusable(const char* shown, int type) {
+  const std::string path = FILE_add_user_path(std::string(shown));
+  std::FILE* fp = std::fopen(path.c_str(), "rb");
+  if (fp == nullptr) {
+    const int err = errno;
+    if (err == ENOENT)
+      MESS_print(LEVEL_CHECK, "GRD_read_check: Grid file does not exist: %s\n", shown);
+    else
+      MESS_print(LEVEL_CHECK, "GRD_read_check: Unable to read grid file: %s: %s\n", shown, std::strerror(err));
+    return;
+  }
+  std::fclose(fp);
+  if (type == GRD_FILE_CDF)
+    MESS_print(LEVEL_CHECK, "GRD_read_check: Unable to read grid file: %s: %s\n", shown, CDF_open_error());
+  else
+    MESS_print(LEVEL_CHECK, "GRD_read_check: Not a grid file of a known type: %s\n", shown);
+}
 
 }  // namespace
 
@@ -706,9 +772,11 @@ int GRD_open(const char* name, int mode, int* type) {
         if (mode == 1) FILE_make_dir(path.c_str(), 1);
         h.fp = std::fopen(path.c_str(), mode == 0 ? "rb" : "wb");
         if (h.fp == nullptr) return -1;
-      } else if (*type == GRD_FILE_CDF) {
+      } else if (*type == GRD_FILE_CDF || *type == GRD_FILE_CF) {
+        if (*type == GRD_FILE_CF && mode == 2) return -1;  // a CF file holds the grid it was made for
         if (mode == 1) FILE_make_dir(path.c_str(), 1);
         if (open_cdf(h, path, mode) != 0) return -1;
+        if (mode == 0) *type = GRD_FILE_CDF;
       } else {
         return -1;
       }
@@ -734,19 +802,29 @@ int GRD_putinfo(int handle, const GridInfo* info) {
     h->header_done = true;
     return 0;
   }
+  if (h->type == GRD_FILE_CF) {
+    if (info->nx < 1 || info->ny < 1) return -1;
+    h->cf_info = *info;
+    return 0;
+  }
   if (h->type == GRD_FILE_CDF) {
     CDF_set_fd(h->cdf);
     if (h->mode == 2) return h->vars.values >= 0 ? 0 : -1;  // the dataset is already defined
     if (info->nx < 1 || info->ny < 1) return -1;
-    return cdf_define(*h, info);
+    if (cdf_define(*h, info) == 0) return 0;
+    h->failed = true;
+    return -1;
   }
   return h->type == GRD_FILE_PLAIN ? 0 : -1;
 }
 
 int GRD_write(int handle, GridRec* grid, int /*flags*/, int* position) {
   Handle* h = get_handle(handle);
-  if (h == nullptr || grid == nullptr || grid->values == nullptr || h->mode == 0) return -1;
-  if (grid->domain.nx < 1 || grid->domain.ny < 1) return -1;
+  if (h == nullptr || h->mode == 0) return -1;
+  if (grid == nullptr || grid->values == nullptr || grid->domain.nx < 1 || grid->domain.ny < 1) {
+    h->failed = true;  // a new netCDF file without its grid is not kept
+    return -1;
+  }
   if (h->type == GRD_FILE_PLAIN || h->type == GRD_FILE_TEXT || h->type == GRD_FILE_BINARY) {
     try {
       return write_package(*h, grid);
@@ -754,9 +832,33 @@ int GRD_write(int handle, GridRec* grid, int /*flags*/, int* position) {
       return -1;
     }
   }
+  if (h->type == GRD_FILE_CF) {
+    CDF_set_fd(h->cdf);
+    const int record = position != nullptr && *position >= 0 ? *position : 0;
+    bool ok = true;
+    try {
+      if (!h->cf_defined) {
+        ok = GRD_cf_define(&h->cf_info, grid, &h->cf_vars) == 0;
+        h->cf_defined = true;
+      }
+      ok = ok && GRD_cf_write(h->cf_vars, grid, record) == 0;
+    } catch (const std::bad_alloc&) {
+      ok = false;
+    }
+    if (!ok) {
+      h->failed = true;
+      return -1;
+    }
+    if (position != nullptr) *position = record;
+    h->record = record + 1;
+    return 0;
+  }
   if (h->type == GRD_FILE_CDF) {
     int record = h->mode == 2 ? h->record : (position != nullptr && *position >= 0 ? *position : 0);
-    if (cdf_write(*h, grid, record) != 0) return -1;
+    if (cdf_write(*h, grid, record) != 0) {
+      h->failed = true;
+      return -1;
+    }
     if (position != nullptr) *position = record;
     h->record = record + 1;
     return 0;
@@ -771,7 +873,12 @@ int GRD_getinfo(int handle, GridInfo* info) {
   info->nx = info->ny = MISSING_INT;
   info->grid_type = 0;
   DATE_init(&info->date);
-  if (h->type == GRD_FILE_CDF) {
+  if (h->type == GRD_FILE_CDF && h->cf) {
+    CDF_set_fd(h->cdf);
+    if (GRD_cf_info(h->cf_vars, info->label, &info->nx, &info->ny) != 0) return -1;
+    DATE_decode_label(info->label, &info->date);
+    h->record = 0;
+  } else if (h->type == GRD_FILE_CDF) {
     CDF_set_fd(h->cdf);
     info->nx = static_cast<std::int32_t>(CDF_get_dim_size(CDF_get_dim("x")));
     info->ny = static_cast<std::int32_t>(CDF_get_dim_size(CDF_get_dim("y")));
@@ -842,9 +949,13 @@ int GRD_read(int handle, GridRec* grid, int /*flags*/, int* position) {
   int record = h->record;
   int result = -1;
   try {
-    if (h->type == GRD_FILE_CDF)
+    if (h->type == GRD_FILE_CDF && h->cf) {
+      CDF_set_fd(h->cdf);
+      result = GRD_cf_read(h->cf_vars, h->record, grid);
+      if (result == 0) ++h->record;
+    } else if (h->type == GRD_FILE_CDF) {
       result = cdf_read(*h, grid);
-    else if (is_package(h->type)) {
+    } else if (is_package(h->type)) {
       result = read_package(*h, grid);
       if (result == 0) {
         DATE_decode_label(grid->label, &grid->date);
@@ -862,7 +973,7 @@ int GRD_rewind(int handle) {
   Handle* h = get_handle(handle);
   if (h == nullptr) return -1;
   h->record = 0;
-  if (h->type == GRD_FILE_CDF) return 0;
+  if (h->type == GRD_FILE_CDF || h->type == GRD_FILE_CF) return 0;
   if (h->is_std || h->fp == nullptr) return -1;
   if (h->header_done && h->data_start >= 0 && h->type != GRD_FILE_PLAIN)
     return std::fseek(h->fp, h->data_start, SEEK_SET) == 0 ? 0 : -1;
@@ -883,6 +994,14 @@ int GRD_close(int handle) {
     }
   }
   if (h->cdf >= 0 && CDF_close(h->cdf) != 0) result = -1;
+  if (!h->temp.empty()) {
+    // A complete new netCDF file takes its place; an incomplete one goes.
+    if (result == 0 && !h->failed && std::rename(h->temp.c_str(), h->target.c_str()) != 0) result = -1;
+    if (result != 0 || h->failed) {
+      ::unlink(h->temp.c_str());
+      result = -1;
+    }
+  }
   release(*h);
   return result;
 }
@@ -906,6 +1025,9 @@ int GRD_save_file(const char* name, GridRec* grid, const GridInfo* info, int for
       return 0;
     }
     int type = format;
+    const std::string real = FILE_add_user_path(file);
+    struct stat before {};
+    const bool existed = ::lstat(real.c_str(), &before) == 0;
     int handle = GRD_open(shown, mode, &type);
     if (handle < 0) {
       if (mode == 1)
@@ -915,6 +1037,10 @@ int GRD_save_file(const char* name, GridRec* grid, const GridInfo* info, int for
       return 0;
     }
     const bool to_std = handles[handle].is_std;
+    // The file this run created, if it did: the only thing a failed write may remove.
+    struct stat created {};
+    const bool ours = mode == 1 && !to_std && !existed && ::lstat(real.c_str(), &created) == 0 &&
+                      S_ISREG(created.st_mode);
     MESS_print(LEVEL_INFO, mode == 1 ? "Creating grid file: %s\n" : "Appending to grid file: %s\n", shown);
     int position = 0;
     bool ok = GRD_putinfo(handle, info) == 0;
@@ -922,8 +1048,12 @@ int GRD_save_file(const char* name, GridRec* grid, const GridInfo* info, int for
     ok = GRD_close(handle) == 0 && ok;
     if (!ok) {
       if (mode == 1) {
-        // Never leave a partial file behind.
-        if (!to_std) ::unlink(FILE_add_user_path(file).c_str());
+        // Never leave a partial file behind, but remove nothing else: a path that existed
+        // (a device, a link, a file kept by the user) or has been replaced stays.
+        struct stat now {};
+        if (ours && ::lstat(real.c_str(), &now) == 0 && S_ISREG(now.st_mode) && now.st_dev == created.st_dev &&
+            now.st_ino == created.st_ino)
+          ::unlink(real.c_str());
         MESS_print(LEVEL_SAVE, "GRD_save_file: Unable to create grid file: %s\n", shown);
       } else {
         MESS_print(LEVEL_SAVE, "GRD_save_file: Unable to append to grid file: %s\n", shown);
@@ -953,16 +1083,17 @@ int GRD_read_check(const char* name, GridRec* grid, GridInfo* info, int* type, c
     *type = 0;
     int handle = GRD_open(shown, 0, type);
     if (handle < 0) {
-      MESS_print(LEVEL_CHECK, "GRD_read_check: Grid file does not exist: %s\n", shown);
+      report_unusable(shown, *type);
       return 0;
     }
     // Read into a record of its own: the slot changes only when the grid can be used.
     GridRec got_grid = *grid;
     got_grid.values = nullptr;
     got_grid.source = 0;
-    GRD_getinfo(handle, info);
     int position = 0;
-    int got = GRD_read(handle, &got_grid, 0, &position);
+    // A header that cannot be read has been reported; reading the grid would say it again.
+    // (GRIB headers are read with the grid.)
+    int got = GRD_getinfo(handle, info) == 0 || is_grib(*type) ? GRD_read(handle, &got_grid, 0, &position) : -1;
     GRD_close(handle);
     if (got == 0 && domain != nullptr && DOM_comp(&got_grid.domain, domain)) {
       GRD_free_values(grid);
@@ -971,6 +1102,8 @@ int GRD_read_check(const char* name, GridRec* grid, GridInfo* info, int* type, c
     }
     if (got == 0)
       MESS_print(LEVEL_CHECK, "GRD_read_check: %s file does not correspond to selected region\n", shown);
+    else
+      MESS_print(LEVEL_CHECK, "GRD_read_check: No grid can be read from grid file: %s\n", shown);
     GRD_free_values(&got_grid);
     grid->source = 0;
     return 0;

@@ -14,6 +14,8 @@ constexpr int GRD_FILE_TEXT = 2;  // package grid, text values
 constexpr int GRD_FILE_BINARY = 3;  // package grid, binary values
 constexpr int GRD_FILE_V4 = 4;  // package grid of the older version (read only)
 constexpr int GRD_FILE_CDF = 11;  // netCDF
+// netCDF following the CF conventions (written; read back as netCDF, type 11)
+constexpr int GRD_FILE_CF = 12;
 constexpr int GRD_FILE_GRIB = 21;
 constexpr int GRD_FILE_GRID = 22;  // "GRID" files (read only)
 

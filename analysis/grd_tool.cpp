@@ -195,6 +195,7 @@ void GRD_set_info(GridInfo* info, const DateRec* date, const DomainRec* domain) 
   info->nx = domain ? domain->nx : MISSING_INT;
   info->ny = domain ? domain->ny : MISSING_INT;
   info->grid_type = 0;
+  info->name[0] = '\0';
 }
 
 int GRD_find_param_grids(int start, int count, int group, GridRec** list, float* consts) {

@@ -32,9 +32,12 @@ struct GridInfo {
   std::int32_t ny;
   std::int32_t grid_type;  // 0 projection and domain, 1 coordinate arrays
   DateRec date;
+  char name[20];  // the grid's variable: names its values in a CF grid file ("" gives "grid_values")
 };
 
 constexpr int GRD_MAX_SLOTS = 60;
+// Largest grid accepted from a file: protects against absurd sizes in damaged headers.
+constexpr std::int64_t GRD_MAX_FILE_POINTS = 50'000'000;
 
 // ---- slot table and header setting ----
 GridRec* GRD_get_grid(int slot);

@@ -339,6 +339,7 @@ int DATA_save_grid(DataDesc* desc) {
       DATA_set_var_keys(i);
       GridInfo info{};
       GRD_set_info(&info, &desc->date, &g->domain);
+      copy_bounded(info.name, sizeof info.name, VAR_get_name(i));
       char name[FILE_NAME_MAX] = "";
       // Grid files are named by their hour: without a date every hour would get one name.
       if (desc->date.year == MISSING_INT || FILE_set_date(&desc->date, name) == 0) {
@@ -346,7 +347,10 @@ int DATA_save_grid(DataDesc* desc) {
         ZAV_fail(ZAV_STATUS_OUTPUT);
         continue;
       }
-      saved += GRD_save_file(name, g, &info, format);
+      if (GRD_save_file(name, g, &info, format))
+        ++saved;
+      else
+        ZAV_fail(ZAV_STATUS_OUTPUT);  // the reason is printed; a batch job must see it too
     }
   }
   FILE_restore_name_conv();

@@ -2,6 +2,7 @@
 #include "driver/sfc_plt.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
 #include <string>
 #include <string_view>
@@ -55,6 +56,12 @@ bool contains_ci(std::string_view text, std::string_view word) {
 
 // Image dumps are requested through out_file too; they are the plot manager's.
 bool is_image_value(const char* v) { return starts_with_ci(v, "gif") || starts_with_ci(v, "png"); }
+
+// "cf" alone or with a separator and a convention ("cf:name"): a CF netCDF grid. Longer
+// words beginning with "cf" stay convention names.
+bool is_cf_value(const char* v) {
+  return starts_with_ci(v, "cf") && (v[2] == '\0' || !std::isalnum(static_cast<unsigned char>(v[2])));
+}
 
 // The convention after a format word of n characters and its separator, or fallback
 // when nothing follows.
@@ -348,6 +355,9 @@ int SFC_grd_out_file() {
     } else if (starts_with_ci(v, "cdf")) {
       code = GRD_FILE_CDF;
       FILE_set_name(convention_after(v, 4, "sfc_grd_cdf"));
+    } else if (is_cf_value(v)) {
+      code = GRD_FILE_CF;
+      FILE_set_name(convention_after(v, 3, "sfc_grd_cf"));
     } else {
       FILE_set_name(v);
       convention = true;
@@ -364,7 +374,9 @@ int SFC_raw_out_file() {
   int accepted = 0;
   PLT_for_each_value("out_file", [&](const char* v) {
     // Grid formats ("cdf...", "zavb...") and image dumps are not station-value requests.
-    if (stricmp(v, "none") == 0 || is_image_value(v) || starts_with_ci(v, "cdf") || starts_with_ci(v, "zavb")) return;
+    if (stricmp(v, "none") == 0 || is_image_value(v) || starts_with_ci(v, "cdf") || starts_with_ci(v, "zavb") ||
+        is_cf_value(v))
+      return;
     if (starts_with_ci(v, "zav") || starts_with_ci(v, "raw"))
       FILE_set_name(convention_after(v, 4, "sfc_raw"));
     else
@@ -392,6 +404,7 @@ int SFC_callback(const char* event, float x, float y) {
   GridRec* grid = GRD_get_grid(0);
   GridInfo info{};
   GRD_set_info(&info, &file_date, &grid->domain);
+  copy_bounded(info.name, sizeof info.name, VAR_get_name(0));
   GRD_save_file(name, grid, &info, format);
   FILE_restore_name_conv();
   return 1;

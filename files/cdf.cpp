@@ -3,8 +3,11 @@
 #include "files/cdf.h"
 
 #include <netcdf.h>
+#include <sys/stat.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -70,10 +73,237 @@ int first_number(int var, const char* name, T* value, int (*get)(int, int, const
 
 }  // namespace
 
+// ---- the header check ----
+
+namespace {
+
+std::string open_error;  // why the last CDF_open failed ("" after a success)
+
+// Reads the header of a classic netCDF file (formats 1, 2 and 5) from a stream of known
+// size. Every count the header claims is checked against what the rest of the file can
+// hold before it is believed, so a damaged header is found in time bounded by the file
+// size and without allocating by its claims.
+class HeaderCheck {
+ public:
+  HeaderCheck(std::FILE* fp, unsigned long long size) : fp_(fp), size_(size) {}
+
+  // "" when the header fits the file, else what is wrong.
+  std::string run();
+
+ private:
+  struct Var {
+    unsigned long long begin = 0;
+    unsigned long long bytes = 0;  // one record of a record variable, all of a fixed one
+    bool record = false;
+  };
+
+  unsigned long long left() const { return size_ - pos_; }
+  bool fail(const std::string& why) {
+    if (why_.empty()) why_ = why;
+    return false;
+  }
+  bool read(unsigned char* out, std::size_t n) {
+    if (n > left()) return fail("the file ends inside its header");
+    if (std::fread(out, 1, n, fp_) != n) return fail("the file cannot be read");
+    pos_ += n;
+    return true;
+  }
+  bool skip(unsigned long long n) {
+    if (n > left()) return fail("the file ends inside its header");
+    if (std::fseek(fp_, static_cast<long>(pos_ + n), SEEK_SET) != 0) return fail("the file cannot be read");
+    pos_ += n;
+    return true;
+  }
+  bool number(unsigned width, unsigned long long* value) {
+    unsigned char b[8];
+    if (!read(b, width)) return false;
+    *value = 0;
+    for (unsigned i = 0; i < width; ++i) *value = (*value << 8) | b[i];
+    return true;
+  }
+  // A count of items each taking at least item_bytes: more than the rest of the file can
+  // hold means a damaged header.
+  bool count(const char* what, unsigned long long* n, unsigned long long item_bytes) {
+    if (!number(wide_, n)) return false;
+    if (*n > left() / item_bytes)
+      return fail("the header claims " + std::to_string(*n) + " " + what + ", more than a file of " +
+                  std::to_string(size_) + " bytes can hold");
+    return true;
+  }
+  bool name(const char* what);
+  bool list_tag(unsigned want, bool* present);
+  bool attributes();
+  bool type_size(unsigned long long type, unsigned* bytes) {
+    static const unsigned sizes[] = {0, 1, 1, 2, 4, 4, 8, 1, 2, 4, 8, 8};
+    const unsigned long long last = version_ == 5 ? 11 : 6;
+    if (type < 1 || type > last) return fail("the header names an unknown value type " + std::to_string(type));
+    *bytes = sizes[type];
+    return true;
+  }
+
+  std::FILE* fp_;
+  unsigned long long size_;
+  unsigned long long pos_ = 0;
+  unsigned version_ = 1;
+  unsigned wide_ = 4;  // counts and sizes: 8 bytes in format 5
+  std::string why_;
+};
+
+// A name: its length, then the characters padded to four bytes.
+bool HeaderCheck::name(const char* what) {
+  unsigned long long n = 0;
+  if (!number(wide_, &n)) return false;
+  if (n == 0 || n > NC_MAX_NAME)
+    return fail(std::string("the header gives a ") + what + " name of " + std::to_string(n) + " characters");
+  return skip((n + 3) / 4 * 4);
+}
+
+// A list begins with its tag and count; an absent list has zeros in both.
+bool HeaderCheck::list_tag(unsigned want, bool* present) {
+  unsigned long long tag = 0;
+  if (!number(4, &tag)) return false;
+  if (tag != 0 && tag != want) return fail("the header has an invalid list tag " + std::to_string(tag));
+  *present = tag != 0;
+  return true;
+}
+
+bool HeaderCheck::attributes() {
+  bool present = false;
+  if (!list_tag(0x0C, &present)) return false;
+  unsigned long long n = 0;
+  // The smallest attribute: name length, a 4-byte name, type and count.
+  if (!count("attributes", &n, 2 * wide_ + 8)) return false;
+  if (!present && n != 0) return fail("the header has an attribute count without a list");
+  for (unsigned long long i = 0; i < n; ++i) {
+    unsigned long long type = 0, values = 0;
+    unsigned bytes = 0;
+    if (!name("attribute") || !number(4, &type) || !type_size(type, &bytes)) return false;
+    if (!count("attribute values", &values, bytes)) return false;
+    if (!skip((values * bytes + 3) / 4 * 4)) return false;
+  }
+  return true;
+}
+
+std::string HeaderCheck::run() {
+  unsigned char magic[4];
+  if (!read(magic, 4)) return why_;
+  version_ = magic[3];
+  if (version_ != 1 && version_ != 2 && version_ != 5)
+    return "the header gives an unknown format version " + std::to_string(version_);
+  wide_ = version_ == 5 ? 8 : 4;
+  const unsigned offset_bytes = version_ == 1 ? 4 : 8;
+  const unsigned long long streaming = version_ == 5 ? ~0ULL : 0xFFFFFFFFULL;
+  unsigned long long records = 0;
+  if (!number(wide_, &records)) return why_;
+
+  bool present = false;
+  unsigned long long ndims = 0;
+  if (!list_tag(0x0A, &present) || !count("dimensions", &ndims, 2 * wide_ + 4)) return why_;
+  if (!present && ndims != 0) return "the header has a dimension count without a list";
+  std::vector<unsigned long long> lengths;  // 0: the unlimited dimension
+  lengths.reserve(ndims);
+  int unlimited = 0;
+  for (unsigned long long i = 0; i < ndims; ++i) {
+    unsigned long long length = 0;
+    if (!name("dimension") || !number(wide_, &length)) return why_;
+    if (length == 0 && ++unlimited > 1) return "the header has more than one unlimited dimension";
+    lengths.push_back(length);
+  }
+  if (!attributes()) return why_;
+
+  unsigned long long nvars = 0;
+  if (!list_tag(0x0B, &present) || !count("variables", &nvars, 4 * wide_ + 12 + offset_bytes)) return why_;
+  if (!present && nvars != 0) return "the header has a variable count without a list";
+  std::vector<Var> vars;
+  vars.reserve(nvars);
+  for (unsigned long long i = 0; i < nvars; ++i) {
+    Var v;
+    unsigned long long rank = 0, type = 0, vsize = 0;
+    unsigned bytes = 0;
+    if (!name("variable") || !count("dimensions of a variable", &rank, wide_)) return why_;
+    if (rank > NC_MAX_VAR_DIMS) return "the header gives a variable " + std::to_string(rank) + " dimensions";
+    unsigned long long elements = 1;
+    bool overflow = false;
+    for (unsigned long long k = 0; k < rank; ++k) {
+      unsigned long long id = 0;
+      if (!number(wide_, &id)) return why_;
+      if (id >= ndims) return "the header refers to dimension " + std::to_string(id) + " of " + std::to_string(ndims);
+      if (lengths[id] == 0) {
+        if (k != 0) return "the header uses the unlimited dimension other than first";
+        v.record = true;
+        continue;
+      }
+      overflow = overflow || __builtin_mul_overflow(elements, lengths[id], &elements);
+    }
+    if (!attributes() || !number(4, &type) || !type_size(type, &bytes) || !number(wide_, &vsize) ||
+        !number(offset_bytes, &v.begin))
+      return why_;
+    if (overflow || __builtin_mul_overflow(elements, static_cast<unsigned long long>(bytes), &v.bytes) ||
+        v.bytes > size_)
+      return "the header claims a variable larger than the file of " + std::to_string(size_) + " bytes";
+    vars.push_back(v);
+  }
+
+  // The data: every fixed variable lies wholly inside the file, and the first byte of the
+  // last record it claims, so a header cannot promise more records than the file holds.
+  const unsigned long long header_end = pos_;
+  unsigned long long record_bytes = 0;
+  int record_vars = 0;
+  for (const Var& v : vars)
+    if (v.record) {
+      ++record_vars;
+      record_bytes += (v.bytes + 3) / 4 * 4;
+    }
+  if (record_vars == 1)
+    for (const Var& v : vars)
+      if (v.record) record_bytes = v.bytes;  // a lone record variable is not padded
+  for (const Var& v : vars) {
+    if (v.begin < header_end || v.begin > size_)
+      return "the header places data at byte " + std::to_string(v.begin) + " of a file of " + std::to_string(size_) +
+             " bytes";
+    if (!v.record && v.bytes > size_ - v.begin)
+      return "the file of " + std::to_string(size_) + " bytes is too short for the data its header describes";
+    if (v.record && records != streaming && records > 0 && v.bytes > 0 &&
+        (v.begin == size_ || records - 1 > (size_ - v.begin - 1) / std::max(record_bytes, 1ULL)))
+      return "the header claims " + std::to_string(records) + " records, more than the file of " +
+             std::to_string(size_) + " bytes holds";
+  }
+  return "";
+}
+
+// An existing file to be opened: a regular file, and one whose classic header fits it.
+// Files in other forms (netCDF-4) are left to the library.
+std::string check_file(const char* name) {
+  std::FILE* fp = std::fopen(name, "rb");
+  if (fp == nullptr) return std::strerror(errno);
+  struct stat st {};
+  std::string why;
+  unsigned char magic[3] = {};
+  if (fstat(fileno(fp), &st) != 0 || !S_ISREG(st.st_mode)) {
+    why = "not a regular file";
+  } else if (std::fread(magic, 1, 3, fp) == 3 && std::memcmp(magic, "CDF", 3) == 0) {
+    std::rewind(fp);
+    why = HeaderCheck(fp, static_cast<unsigned long long>(st.st_size)).run();
+    if (!why.empty()) why = "damaged file: " + why;
+  }
+  std::fclose(fp);
+  return why;
+}
+
+}  // namespace
+
 // ---- datasets ----
 
 int CDF_open(const char* name, int mode) {
+  open_error.clear();
   if (name == nullptr || *name == '\0') return -1;
+  if (mode == 0 || mode == 2) {
+    open_error = check_file(name);
+    if (!open_error.empty()) {
+      if (print_errors) MESS_print(MESS_WARN, "CDF: Unable to open %s: %s\n", name, open_error.c_str());
+      return -1;
+    }
+  }
   int id = -1;
   int status;
   if (mode == 1)
@@ -84,10 +314,15 @@ int CDF_open(const char* name, int mode) {
     status = nc_open(name, NC_NOWRITE, &id);
   else
     return -1;
-  if (check(status) != 0) return -1;
+  if (check(status) != 0) {
+    open_error = nc_strerror(status);
+    return -1;
+  }
   cur_fd = id;
   return id;
 }
+
+const char* CDF_open_error() { return open_error.c_str(); }
 
 int CDF_close(int fd) {
   if (fd < 0) return -1;
@@ -165,6 +400,7 @@ int CDF_def_byte_var(const char* name, int rank, const int* dims) { return def_t
 int CDF_def_short_var(const char* name, int rank, const int* dims) { return def_typed(name, NC_SHORT, rank, dims); }
 int CDF_def_long_var(const char* name, int rank, const int* dims) { return def_typed(name, NC_INT, rank, dims); }
 int CDF_def_float_var(const char* name, int rank, const int* dims) { return def_typed(name, NC_FLOAT, rank, dims); }
+int CDF_def_double_var(const char* name, int rank, const int* dims) { return def_typed(name, NC_DOUBLE, rank, dims); }
 
 // ---- attributes ----
 
@@ -176,6 +412,21 @@ int CDF_put_att_text(int var, const char* name, const char* text) {
 int CDF_put_att_short(int var, const char* name, short value) {
   if (!have_var(var) || name == nullptr) return -1;
   return check(nc_put_att_short(cur_fd, var, name, NC_SHORT, 1, &value));
+}
+
+int CDF_put_att_int(int var, const char* name, int value) {
+  if (!have_var(var) || name == nullptr) return -1;
+  return check(nc_put_att_int(cur_fd, var, name, NC_INT, 1, &value));
+}
+
+int CDF_put_att_float(int var, const char* name, float value) {
+  if (!have_var(var) || name == nullptr) return -1;
+  return check(nc_put_att_float(cur_fd, var, name, NC_FLOAT, 1, &value));
+}
+
+int CDF_put_att_double(int var, const char* name, int count, const double* values) {
+  if (!have_var(var) || name == nullptr || count < 1 || values == nullptr) return -1;
+  return check(nc_put_att_double(cur_fd, var, name, NC_DOUBLE, static_cast<size_t>(count), values));
 }
 
 int CDF_get_att_text(int var, const char* name, char* buffer, std::size_t size) {
@@ -198,6 +449,8 @@ int CDF_get_att_text(int var, const char* name, char* buffer, std::size_t size) 
 int CDF_get_att_float(int var, const char* name, float* value) {
   return first_number(var, name, value, nc_get_att_float);
 }
+
+int CDF_get_att_int(int var, const char* name, int* value) { return first_number(var, name, value, nc_get_att_int); }
 
 int CDF_get_glob_att(const char* name, char* buffer, std::size_t size) {
   return CDF_get_att_text(NC_GLOBAL, name, buffer, size);
@@ -356,6 +609,11 @@ int CDF_put_byte_array(int var, const signed char* values) {
 int CDF_put_float_array(int var, const float* values) {
   if (!have_var(var) || values == nullptr) return -1;
   return check(nc_put_vara_float(cur_fd, var, pos_start, pos_count, values));
+}
+
+int CDF_put_double_array(int var, const double* values) {
+  if (!have_var(var) || values == nullptr) return -1;
+  return check(nc_put_vara_double(cur_fd, var, pos_start, pos_count, values));
 }
 
 namespace {

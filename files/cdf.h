@@ -10,7 +10,13 @@ constexpr int CDF_MAX_DIMS = 8;
 // ---- datasets ----
 // mode 0 reads, 1 creates (clobbering), 2 opens an existing dataset for writing (data
 // mode, e.g. to add records). Returns the dataset id (also made current) or -1.
+// An existing file is handed to the library only when it is a regular file and, in the
+// classic formats, when every count and size its header claims fits the file's size:
+// damaged headers make the library crash or allocate without bound.
 int CDF_open(const char* name, int mode);
+// Why the last CDF_open failed: "damaged file: ..." for a header that does not fit its
+// file, else the system's or the library's reason; "" after a success.
+const char* CDF_open_error();
 int CDF_close(int fd);
 void CDF_set_fd(int fd);
 int CDF_get_fd();
@@ -37,11 +43,16 @@ int CDF_def_byte_var(const char* name, int rank, const int* dims);
 int CDF_def_short_var(const char* name, int rank, const int* dims);
 int CDF_def_long_var(const char* name, int rank, const int* dims);
 int CDF_def_float_var(const char* name, int rank, const int* dims);
+int CDF_def_double_var(const char* name, int rank, const int* dims);
 
 // ---- attributes ----
 // Text attributes are stored without a terminating NUL. -1 on failure.
 int CDF_put_att_text(int var, const char* name, const char* text);
 int CDF_put_att_short(int var, const char* name, short value);
+int CDF_put_att_int(int var, const char* name, int value);
+int CDF_put_att_float(int var, const char* name, float value);
+// count values (at least 1).
+int CDF_put_att_double(int var, const char* name, int count, const double* values);
 // Global attributes: text into buffer of size (NUL-terminated), -1 when absent.
 int CDF_get_glob_att(const char* name, char* buffer, std::size_t size);
 int CDF_get_glob_att_int(const char* name, int* value);
@@ -52,6 +63,7 @@ int CDF_put_glob_att_short(const char* name, short value);
 // absent or of the other kind.
 int CDF_get_att_text(int var, const char* name, char* buffer, std::size_t size);
 int CDF_get_att_float(int var, const char* name, float* value);
+int CDF_get_att_int(int var, const char* name, int* value);
 int CDF_put_fill_att(int var, float fill);
 int CDF_put_long_fill_att(int var, int fill);
 int CDF_put_float_range_att(int var, float min, float max);
@@ -82,6 +94,7 @@ int CDF_get_float_array(int var, float* values);
 int CDF_get_double_array(int var, double* values);
 int CDF_put_byte_array(int var, const signed char* values);
 int CDF_put_float_array(int var, const float* values);
+int CDF_put_double_array(int var, const double* values);
 // length characters along the last dimension from the current position's start; the
 // text is NUL-terminated in buffer (which must hold length + 1 bytes).
 int CDF_get_str(int var, int length, char* buffer);

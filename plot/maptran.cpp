@@ -24,8 +24,8 @@ constexpr double R = 63.7122;
 constexpr double PI = 3.14159265358979323846;
 constexpr double RAD = PI / 180.0;
 constexpr double DEG = 180.0 / PI;
-constexpr double EQ_RAD = 63.78137;   // equatorial radius (ellipsoidal satellite view)
-constexpr double POL_RAD = 63.56752;  // polar radius
+constexpr double EQ_RAD = MAP_EQ_RAD;
+constexpr double POL_RAD = MAP_POL_RAD;
 constexpr double DEF_SAT_RAD = 421.61;
 
 // Everything a transform depends on; MAP_domain_tran saves and restores it whole so
@@ -708,6 +708,13 @@ void MAP_proj_coord(float tlat1, float tlat2) {
   st.tlat2 = tlat2;
   clear_cache();
 }
+
+void MAP_get_true_lats(float* tlat1, float* tlat2) {
+  if (tlat1) *tlat1 = static_cast<float>(st.tlat1);
+  if (tlat2) *tlat2 = static_cast<float>(st.tlat2);
+}
+
+float MAP_get_sat_rad() { return static_cast<float>(st.sat_rad); }
 
 void MAP_coord(float plat, float plon) {
   st.domain.plat = plat;

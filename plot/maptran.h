@@ -63,6 +63,9 @@ float DOM_aspect(const DomainRec* domain);
 
 // Earth radius in plane units (6371.22 km at 1:10,000,000).
 constexpr float MAP_EARTH_RAD = 63.7122f;
+// Equatorial and polar radii of the ellipsoid of the satellite view ("e"), plane units.
+constexpr double MAP_EQ_RAD = 63.78137;
+constexpr double MAP_POL_RAD = 63.56752;
 
 // Projection name -> code by case-insensitive prefix (-1 unknown or null).
 int MAP_proj_str(const char* name);
@@ -117,6 +120,11 @@ void MAP_get_up_left(float* x_min, float* y_max);
 void MAP_set_view(float x_min, float x_max, float y_min, float y_max);
 // Lambert only: sets p3, p4 and the true latitudes.
 void MAP_proj_coord(float tlat1, float tlat2);
+// The true latitudes the current domain is projected with (pstereo: the first; lamb:
+// both), as MAP_domain settled them from the domain's parameters.
+void MAP_get_true_lats(float* tlat1, float* tlat2);
+// Distance of the satellite of a sat domain from the earth's centre, plane units.
+float MAP_get_sat_rad();
 // Sets plat and plon; clears the cached projection constants.
 void MAP_coord(float plat, float plon);
 // Sets the projection code; clears the cached projection constants.

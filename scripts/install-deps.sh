@@ -6,6 +6,7 @@ packages=(
   g++ cmake make pkg-config
   libgtest-dev googletest libbenchmark-dev
   libnetcdf-dev netcdf-bin
+  python3-netcdf4 python3-pyproj
   libpng-dev zlib1g-dev libx11-dev
   # The tests look at the PostScript and HPGL output through these; the build needs neither.
   ghostscript hp2xx

@@ -978,7 +978,11 @@ int form_of(const std::string& path) {
     case 'C': {
       CdfScope scope(CDF_get_fd(), true);
       const int id = CDF_open(path.c_str(), 0);
-      if (id < 0) return -1;
+      if (id < 0) {
+        // Quiet as the library is here, the file's fault must still be told.
+        MESS_print(MESS_WARN, "SFC_chktype: Unable to read netCDF file %s: %s\n", path.c_str(), CDF_open_error());
+        return -1;
+      }
       // A netCDF file is a surface file only with the station dimension or report identifiers:
       // a grid file is not one.
       int result = -1;

@@ -1,6 +1,8 @@
 #include "analysis/grd_read.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -33,7 +35,7 @@ struct Grid : GridRec {
 };
 
 GridInfo make_info(const GridRec& g) {
-  GridInfo info{{}, g.domain.nx, g.domain.ny, 0, {1998, 1, 5, -9999, -9999, 12, -9999, -9999}};
+  GridInfo info{{}, g.domain.nx, g.domain.ny, 0, {1998, 1, 5, -9999, -9999, 12, -9999, -9999}, "temp"};
   std::snprintf(info.label, sizeof info.label, "%.39s", g.label);
   return info;
 }
@@ -347,4 +349,78 @@ TEST_F(GridFiles, EveryTruncationFailsCleanly) {
       }
     }
   }
+}
+
+// An existing grid file that cannot be used is named with what is wrong with it, never as
+// missing; a damaged netCDF header (13 bytes, or a dimension count of 0x43000000 in 85
+// bytes) is refused before the library sees it, and the file is kept as it was.
+TEST_F(GridFiles, ReadCheckSaysWhatIsWrongWithAnExistingFile) {
+  const DomainRec d = make_domain(1, 4, 3);
+  std::string absurd = std::string("CDF\x01\0\0\0\0\0\0\0\x0a\x43\0\0\0", 16) + std::string(69, 'x');
+  const std::string path = dir_ + "/old.nc";
+  const struct { std::string bytes, message; } cases[] = {
+      {absurd.substr(0, 13),
+       "GRD_read_check: Unable to read grid file: " + path + ": damaged file: the file ends inside its header\n"},
+      {absurd, "GRD_read_check: Unable to read grid file: " + path +
+                   ": damaged file: the header claims 1124073472 dimensions, more than a file of 85 bytes can hold\n"},
+      {"garbage", "GRD_read_check: Not a grid file of a known type: " + path + "\n"},
+      {"ZAVGRID\nlabel\n2-T\n", "GRD_read: Grid file ends inside a grid header: " + path +
+                                    "\nGRD_read_check: No grid can be read from grid file: " + path + "\n"},
+  };
+  FLAG_set(15, 3);  // use existing files
+  for (const auto& c : cases) {
+    write_file(path, c.bytes);
+    Grid slot;
+    GridInfo info{};
+    int type = 0;
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(GRD_read_check(path.c_str(), &slot, &info, &type, &d), 0);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), c.message);
+    EXPECT_EQ(slot.values, nullptr);
+    EXPECT_EQ(read_file(path), c.bytes);
+  }
+  if (geteuid() != 0) {  // permissions do not stop the superuser
+    write_file(path, "ZAVGRID\n");
+    std::filesystem::permissions(path, std::filesystem::perms::none);
+    Grid slot;
+    GridInfo info{};
+    int type = 0;
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(GRD_read_check(path.c_str(), &slot, &info, &type, &d), 0);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "GRD_read_check: Unable to read grid file: " + path + ": Permission denied\n");
+  }
+}
+
+// A failed write removes the file only when this save created it as a regular file: a
+// device node named as the output (here one with the numbers of /dev/full, where every
+// write fails) is left in place, and so is a file that existed.
+TEST_F(GridFiles, FailedWriteRemovesOnlyTheFileItCreated) {
+  Grid g(make_domain(2, 30, 20));
+  // A netCDF file of an earlier run survives a failed overwrite whole: the new file is
+  // made beside it and takes its place only when complete.
+  const std::string kept = dir_ + "/kept.nc";
+  ASSERT_EQ(save(kept, g, 11), 1);
+  const std::string before = read_file(kept);
+  GridRec empty = g;
+  empty.values = nullptr;
+  EXPECT_EQ(save(kept, empty, 11), 0);
+  EXPECT_EQ(read_file(kept), before);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_), {}), 1);  // no temporary file left
+
+  const std::string node = dir_ + "/full";
+  if (::mknod(node.c_str(), S_IFCHR | 0666, makedev(1, 7)) != 0) GTEST_SKIP() << "mknod not permitted here";
+  for (int format : {2, 3, 11}) {
+    SCOPED_TRACE(format);
+    EXPECT_EQ(save(node, g, format), 0);
+    EXPECT_EQ(err_.substr(err_.rfind("GRD_save_file")), "GRD_save_file: Unable to create grid file: " + node + "\n");
+    struct stat st {};
+    ASSERT_EQ(::lstat(node.c_str(), &st), 0) << "the device node was removed";
+    EXPECT_TRUE(S_ISCHR(st.st_mode) && st.st_rdev == makedev(1, 7));
+  }
+  // A link to the device: the link stays too.
+  const std::string link = dir_ + "/link.grd";
+  std::filesystem::create_symlink(node, link);
+  EXPECT_EQ(save(link, g, 2), 0);
+  EXPECT_TRUE(std::filesystem::is_symlink(link));
 }

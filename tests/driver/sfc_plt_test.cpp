@@ -20,7 +20,7 @@ class OutFile : public ::testing::Test {
     RES_clear(), FLAG_reset(-9999), MESS_set(0, 0xFF);
     const std::string dir = make_temp_dir("sfcplt");
     // Each convention names a file after itself, so the name made shows which one is active.
-    write_file(dir + "/name_conv", "sfc_grd_zav T_zav - 0\nsfc_grd_cdf T_cdf - 0\nsfc_grd T_grd - 0\n"
+    write_file(dir + "/name_conv", "sfc_grd_zav T_zav - 0\nsfc_grd_cdf T_cdf - 0\nsfc_grd_cf T_cf - 0\nsfc_grd T_grd - 0\n"
                                    "sfc_raw T_raw - 0\nmygrid T_my - 0\n");
     RES_put("name_conv", (dir + "/name_conv").c_str());
   }
@@ -39,6 +39,9 @@ TEST_F(OutFile, SelectsGridAndStationOutput) {
       {"cdf", 11, "T_cdf", 0, "T_raw"},
       {"cdf:mygrid", 11, "T_my", 0, "T_raw"},
       {"CDF", 11, "T_cdf", 0, "T_raw"},
+      {"cf", 12, "T_cf", 0, "T_raw"},  // the CF form: never a station-value request
+      {"CF:mygrid", 12, "T_my", 0, "T_raw"},
+      {"cfgrid", 2, "cfgrid", 1, "cfgrid"},  // a longer word is a convention name (undefined here)
       {"zavb", 3, "T_zav", 0, "T_raw"},
       {"zavb=mygrid", 3, "T_my", 0, "T_raw"},
       {"zav", 2, "T_zav", 1, "T_raw"},

@@ -1,9 +1,13 @@
 // End-to-end runs of the program: grid files in every output format checked against an
 // analysis worked out here from the analysis formula, reuse of existing grids, file
-// sequences, unwritable grid paths, and the installed program.
+// sequences, unwritable grid paths, damaged existing files, device nodes named as output,
+// and the installed program.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
@@ -13,6 +17,7 @@
 
 #include "analysis/grd_read.h"
 #include "analysis/grd_tool.h"
+#include "config/system.h"
 #include "plot/region.h"
 #include "tests/support/run.h"
 
@@ -223,12 +228,71 @@ TEST_F(StacontE2E, UnwritableGridPathIsReportedAndLeavesNoFile) {
   for (const char* of : {"cdf", "zav"}) {
     const RunResult r = run(of, gp);
     const std::string file = gp + (std::strcmp(of, "cdf") == 0 ? "/2026031412_temp.nc" : "/2026031412_temp.grd");
-    EXPECT_EQ(r.status, 0) << r.err;
+    // The run ends with the status that tells a batch job its output is missing.
+    EXPECT_EQ(r.status, ZAV_STATUS_OUTPUT) << r.err;
     EXPECT_NE(r.err.find("GRD_save_file: Unable to create grid file: " + file + "\n"), std::string::npos)
         << of << "\n" << r.out << r.err;
     EXPECT_EQ(r.out.find("Creating grid file"), std::string::npos) << r.out;
     EXPECT_FALSE(fs::exists(file));
   }
+}
+
+// An existing grid file that is damaged is kept under -pf use (the batch default), the
+// run says what is wrong with it and ends with the output status: a batch job must see that
+// its grid was not written. A netCDF header claiming 0x43000000 dimensions in 13 bytes
+// made the program loop before the header was checked.
+TEST_F(StacontE2E, DamagedExistingGridFileIsNamedAndFailsTheRun) {
+  const std::string out = dir_ + "/grids", nc = out + "/2026031412_temp.nc", grd = out + "/2026031412_temp.grd";
+  fs::create_directories(out);
+  const std::string absurd("CDF\x01\0\0\0\0\0\0\0\x0a\x43", 13);
+  const struct { const char* of; std::string file, bytes, message; } cases[] = {
+      {"cdf", nc, absurd,
+       "GRD_read_check: Unable to read grid file: " + nc + ": damaged file: the file ends inside its header\n"},
+      {"cdf", nc, "not a grid", "GRD_read_check: Not a grid file of a known type: " + nc + "\n"},
+      {"zav", grd, "ZAVGRID\nlabel\n2-T\n", "GRD_read_check: No grid can be read from grid file: " + grd + "\n"},
+  };
+  for (const auto& c : cases) {
+    write_file(c.file, c.bytes);
+    const RunResult r = run(c.of, out, {});
+    EXPECT_EQ(r.status, ZAV_STATUS_OUTPUT) << r.err;
+    EXPECT_NE(r.err.find(c.message + "GRD_save_file: Unable to overwrite grid file: " + c.file + "\n"), std::string::npos)
+        << r.err;
+    EXPECT_EQ(r.err.find("does not exist"), std::string::npos) << r.err;
+    EXPECT_EQ(read_file(c.file), c.bytes);
+    fs::remove(c.file);
+  }
+}
+
+// A surface file whose netCDF header claims an absurd dimension count (85 bytes) crashed
+// the program inside the library; it is reported as damaged and the run ends with the
+// input status.
+TEST_F(StacontE2E, DamagedNetcdfSurfaceFileIsReported) {
+  std::string bytes = std::string("CDF\x01\0\0\0\0\0\0\0\x0a\x43\0\0\0", 16) + std::string(69, '\x01');
+  const std::string file = dir_ + "/bad.nc";
+  write_file(file, bytes);
+  const RunResult r = run_stacont({"-ba", "-fp", kData, "-pd", kStationsDomain, "-va", "temp", file}, "", env_, dir_, 60);
+  EXPECT_EQ(r.status, ZAV_STATUS_INPUT) << r.err;
+  EXPECT_EQ(r.err, "SFC_chktype: Unable to read netCDF file " + file +
+                       ": damaged file: the header claims 1124073472 dimensions, more than a file of 85 bytes can hold\n"
+                       "SFC_open_file: Unable to open file:" + file + "\n");
+}
+
+// With -pf over and a grid file name that is a device node (the numbers of /dev/full,
+// where every write fails), the failed write leaves the node alone.
+TEST_F(StacontE2E, FailedGridWriteLeavesADeviceNodeInPlace) {
+  const std::string out = dir_ + "/grids";
+  fs::create_directories(out);
+  for (const char* of : {"cdf", "zav", "cf"}) {
+    const std::string node = out + (std::strcmp(of, "zav") == 0 ? "/2026031412_temp.grd" : "/2026031412_temp.nc");
+    if (::mknod(node.c_str(), S_IFCHR | 0666, makedev(1, 7)) != 0 && errno != EEXIST) GTEST_SKIP() << "mknod not permitted";
+    const RunResult r = run(of, out, {"-pf", "over"});
+    EXPECT_EQ(r.status, ZAV_STATUS_OUTPUT) << of << r.err;
+    EXPECT_NE(r.err.find("GRD_save_file: Unable to create grid file: " + node + "\n"), std::string::npos) << r.err;
+    struct stat st {};
+    ASSERT_EQ(::lstat(node.c_str(), &st), 0) << of << ": the device node was removed";
+    EXPECT_TRUE(S_ISCHR(st.st_mode) && st.st_rdev == makedev(1, 7)) << of;
+  }
+  EXPECT_EQ(std::distance(fs::directory_iterator(out), {}), 2);  // no temporary file left either
 }
 
 // The installed program finds its data through the resource file written at install

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -246,12 +248,22 @@ TEST_F(Sfc, NetcdfReportForm) {
     EXPECT_EQ(at(0, 2), "id=KDEN region=US lat=39.86 lon=-104.67 elev=1655");
     EXPECT_EQ(at(2), "");
     EXPECT_EQ(SFC_rewind(0) + SFC_close(0), 0);
-    // Cut short: whatever still opens reads without a crash or a flood of messages.
-    const std::string whole = read_file(nc);
+    // Cut short: a header that no longer fits its file is refused with one message that
+    // says so; data cut inside the last record reads without a crash or a flood of messages.
+    const std::string whole = read_file(nc), f = dir_ + "/f";
     for (size_t cut : {whole.size() / 2, whole.size() - 7, size_t{40}}) {
       testing::internal::CaptureStderr();
-      read_all(whole.substr(0, cut));
-      EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+      const std::vector<std::string> got = read_all(whole.substr(0, cut));
+      const std::string err = testing::internal::GetCapturedStderr();
+      if (cut == whole.size() - 7) {
+        EXPECT_EQ(err, "");
+        EXPECT_EQ(got.size(), 2u);
+      } else {
+        EXPECT_EQ(err.rfind("SFC_chktype: Unable to read netCDF file " + f + ": damaged file: the header claims ", 0), 0u)
+            << err;
+        EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+        EXPECT_TRUE(got.empty());
+      }
     }
   }
 }
