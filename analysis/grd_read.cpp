@@ -1006,13 +1006,25 @@ int GRD_close(int handle) {
   return result;
 }
 
+namespace {
+
+// A grid file's name completed with the grid directory, unless the naming convention has
+// already put it in front (its %G): "-gp out" must write out/..., not out/out/...
+std::string grid_file_name(const std::string& name) {
+  const char* path = RES_get("grid_path");
+  std::string dir = path != nullptr ? path : "";
+  while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
+  if (!dir.empty() && dir != "." && name.compare(0, dir.size() + 1, dir + "/") == 0) return name;
+  return FILE_add_path(std::string(path != nullptr ? path : ""), name);
+}
+
+}  // namespace
+
 int GRD_save_file(const char* name, GridRec* grid, const GridInfo* info, int format) {
   if (format == 0) return 0;
   if (grid == nullptr || info == nullptr) return 0;
   try {
-    const char* grid_path = RES_get("grid_path");
-    std::string file = FILE_add_path(std::string(grid_path != nullptr ? grid_path : ""),
-                                     std::string(name != nullptr ? name : ""));
+    const std::string file = grid_file_name(name != nullptr ? name : "");
     const char* shown = file.c_str();
     int answer = FILE_overwrite(shown, 1);
     int mode;
@@ -1070,8 +1082,7 @@ int GRD_save_file(const char* name, GridRec* grid, const GridInfo* info, int for
 int GRD_read_check(const char* name, GridRec* grid, GridInfo* info, int* type, const DomainRec* domain) {
   if (name == nullptr || *name == '\0' || grid == nullptr || info == nullptr || type == nullptr) return 0;
   try {
-    const char* grid_path = RES_get("grid_path");
-    std::string file = FILE_add_path(std::string(grid_path != nullptr ? grid_path : ""), std::string(name));
+    const std::string file = grid_file_name(name);
     const char* shown = file.c_str();
     if (FILE_is_stdio(shown) || !FILE_exist(shown) || FLAG_get(FLAG_FILE_PARAM) == FILE_PARAM_OVER) return 0;
     if (FLAG_get(FLAG_FILE_PARAM) == 0 && !FLAG_batch()) {

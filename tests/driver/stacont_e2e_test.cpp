@@ -156,6 +156,17 @@ TEST_F(StacontE2E, NetcdfGridHasTheLayoutAndTheAnalysedValues) {
   expect_close(ncdump_values(file, "lon1"), {-106.0f}, 1e-6);
 }
 
+// A relative grid path names the folder the grids go to, as an absolute one does; reading
+// back finds them there too.
+TEST_F(StacontE2E, RelativeGridPathIsTheFolder) {
+  RunResult r = run("cdf", "grids");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(fs::exists(dir_ + "/grids/2026031412_temp.nc"));
+  EXPECT_FALSE(fs::exists(dir_ + "/grids/grids"));
+  r = run("cdf", "grids", {"-pf", "use"});
+  EXPECT_EQ(r.out.find("Fitting to grid..."), std::string::npos) << r.out;
+}
+
 // The date labels follow the time zone given in zavtz.
 TEST_F(StacontE2E, LabelsInTheTimeZoneOfZavtz) {
   env_["zavtz"] = "-EST:-5";
