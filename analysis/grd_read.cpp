@@ -45,7 +45,7 @@ struct CdfVars {
   int values = -1, proj = -1, lat1 = -1, lat2 = -1, lon1 = -1, lon2 = -1, dx = -1, dy = -1;
   int x_coord = -1, y_coord = -1, datim = -1, info = -1;
   int source = -1, version = -1, model = -1, type = -1, ltype = -1, level = -1, time = -1,
-      var = -1, nx = -1, ny = -1;
+      var = -1, nx = -1, ny = -1, time_code = -1;
 };
 
 struct Handle {
@@ -467,11 +467,15 @@ void find_cdf_vars(Handle& h) {
   v.ltype = CDF_get_var("ltype");
   v.level = CDF_get_var("level");
   v.time = CDF_get_var("time");
+  v.time_code = CDF_get_var("time_code");
   v.var = CDF_get_var("var");
   v.nx = CDF_get_var("nx");
   v.ny = CDF_get_var("ny");
   h.coords = (v.proj < 0 && v.x_coord >= 0) ? 1 : 0;
 }
+
+// The hours a time code stands for: a period's end hour, any other code as it is.
+int forecast_hours(int time) { return time != MISSING_INT && time >= 1000000 ? time % 1000 : time; }
 
 int cdf_define(Handle& h, const GridInfo* info) {
   const bool coords = info->grid_type == 1;
@@ -518,6 +522,9 @@ int cdf_define(Handle& h, const GridInfo* info) {
   v.var = def(CDF_def_short_var("var", 1, d1), "VAR", "Grid variable type", nullptr);
   v.nx = def(CDF_def_short_var("nx", 1, d1), "NX", "Gridpoints in X direction", nullptr);
   v.ny = def(CDF_def_short_var("ny", 1, d1), "NY", "Gridpoints in Y direction", nullptr);
+  // Periods (the 24-hour maximum) have codes beyond a short: kind x 1000000 + length x 1000 +
+  // end hour. "time" holds their end hour, "time_code" the whole code.
+  v.time_code = def(CDF_def_long_var("time_code", 1, d1), "TIME_CODE", "Forecast time code", nullptr);
   if (!ok) return -1;
   const DateRec& t = info->date;
   if (CDF_put_glob_att("source", "ZAV") != 0 || CDF_put_glob_att("version", "1.0") != 0 ||
@@ -560,7 +567,8 @@ int cdf_write(Handle& h, GridRec* grid, int record) {
   ok = ok && CDF_put_short(v.source, to_short(grid->source)) == 0 &&
        CDF_put_short(v.version, to_short(grid->version)) == 0 && CDF_put_short(v.model, to_short(grid->model)) == 0 &&
        CDF_put_short(v.type, to_short(grid->type)) == 0 && CDF_put_short(v.ltype, to_short(grid->ltype)) == 0 &&
-       CDF_put_short(v.level, to_short(grid->level)) == 0 && CDF_put_short(v.time, to_short(grid->time)) == 0 &&
+       CDF_put_short(v.level, to_short(grid->level)) == 0 && CDF_put_short(v.time, to_short(forecast_hours(grid->time))) == 0 &&
+       CDF_put_long(v.time_code, grid->time) == 0 &&
        CDF_put_short(v.var, to_short(grid->var)) == 0 && CDF_put_short(v.nx, to_short(d.nx)) == 0 &&
        CDF_put_short(v.ny, to_short(d.ny)) == 0;
   return ok ? 0 : -1;
@@ -598,7 +606,7 @@ int cdf_read(Handle& h, GridRec* grid) {
   grid->type = get_int(v.type);
   grid->ltype = get_int(v.ltype);
   grid->level = get_int(v.level);
-  grid->time = get_int(v.time);
+  grid->time = get_int(v.time_code >= 0 ? v.time_code : v.time);
   grid->var = get_int(v.var);
   grid->units[0] = '\0';
   DomainRec& d = grid->domain;

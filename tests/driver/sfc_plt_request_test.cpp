@@ -75,6 +75,12 @@ TEST_F(Request, PeriodLabelsEndAtTheObservation) {
     const RunResult dump =
         run_program("/usr/bin/env", {"ncdump", "-v", "datim", dir_ + "/grids/2026031412_" + name + ".nc"});
     EXPECT_NE(dump.out.find("\"24 hour Analysis valid 12Z 14 MAR 26\""), std::string::npos) << dump.out;
+    // The period's end hour in "time", its whole code (the maximum or minimum of 24 hours
+    // ending there) in "time_code".
+    const RunResult times =
+        run_program("/usr/bin/env", {"ncdump", "-v", "time,time_code", dir_ + "/grids/2026031412_" + name + ".nc"});
+    const std::string code = std::string(name) == "maxt" ? "6024024" : "7024024";
+    EXPECT_NE(times.out.find(" time = 24 ;\n\n time_code = " + code + " ;"), std::string::npos) << times.out;
   }
 }
 

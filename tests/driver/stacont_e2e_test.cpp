@@ -138,14 +138,15 @@ TEST_F(StacontE2E, NetcdfGridHasTheLayoutAndTheAnalysedValues) {
                           "\tfloat dx(grid) ;\n\tfloat dy(grid) ;\n\tchar datim(grid, string_len) ;\n"
                           "\tchar info(grid, string_len) ;\n\tshort source(grid) ;\n\tshort version(grid) ;\n"
                           "\tshort model(grid) ;\n\tshort type(grid) ;\n\tshort ltype(grid) ;\n\tshort level(grid) ;\n"
-                          "\tshort time(grid) ;\n\tshort var(grid) ;\n\tshort nx(grid) ;\n\tshort ny(grid) ;\n\n"
+                          "\tshort time(grid) ;\n\tshort var(grid) ;\n\tshort nx(grid) ;\n\tshort ny(grid) ;\n"
+                          "\tint time_code(grid) ;\n\n"
                           "// global attributes:\n\t\t:source = \"ZAV\" ;\n\t\t:version = \"1.0\" ;\n"
                           "\t\t:grid_type = 0s ;\n\t\t:year = 2026s ;\n\t\t:month = 3s ;\n\t\t:day = 14s ;\n"
                           "\t\t:hour = 12s ;\n}\n");
   // Every variable has a name and a long name; the fill value and units decide how readers take values.
   int long_names = 0;
   for (std::size_t p = 0; (p = h.out.find(":long_name = \"", p + 1)) != std::string::npos;) ++long_names;
-  EXPECT_EQ(long_names, 20);
+  EXPECT_EQ(long_names, 21);
   for (const char* a : {"\t\tvalues:name = \"VALUES\" ;\n\t\tvalues:long_name = \"Grid values\" ;\n"
                         "\t\tvalues:_FillValue = -9999.f ;\n",
                         "\t\tlat1:units = \"DEG\" ;\n", "\t\tdx:units = \"100 KM\" ;\n", "\t\ttime:units = \"HOUR\" ;\n"})
