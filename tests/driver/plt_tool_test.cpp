@@ -1,4 +1,5 @@
 #include "driver/plt_tool.h"
+#include "driver/plt_labl.h"
 
 #include <gtest/gtest.h>
 
