@@ -75,6 +75,24 @@ std::string fhour_text(bool no_hour) {
   return text;
 }
 
+// The valid day of the label date and forecast time, without the hour ("SUN 15 MAR 26").
+std::string valid_day() {
+  DateRec valid = label_date;
+  if (valid.hour != MISSING_INT) {
+    // The hours of a forecast time code are its last three digits (800 and 900 mark days
+    // and months, which shift nothing here), as the valid-time label takes them.
+    int hours = fhour == MISSING_INT ? 0 : fhour % 1000;
+    if (hours == 800 || hours == 900) hours = 0;
+    DateRec base = label_date;
+    const int secs = DATE_num_sec(&base) + 3600 * hours;
+    DATE_get_gmdate(&secs, &valid);
+    valid.hour = valid.minute = valid.second = MISSING_INT;
+  }
+  char text[DATE_LABEL_LEN] = "";
+  DATE_make_label_valid_time(0, &valid, text);
+  return text;
+}
+
 // Width of a label in world units at the current text attributes.
 float text_width(const std::string& text, float height) {
   if (text.empty()) return 0.0F;
@@ -264,12 +282,11 @@ std::string PLT_label_format(const char* format) {
         if (dated && DATE_make_label(&label_date, text) == 0) out += text;
         break;
       case 'V':
-      case 'W': {
-        DateRec d = label_date;
-        if (*p == 'W') d.hour = d.minute = MISSING_INT;
-        if (dated && DATE_make_label_valid_time(fhour, &d, text) == 0) out += text;
+        if (dated && DATE_make_label_valid_time(fhour, &label_date, text) == 0) out += text;
         break;
-      }
+      case 'W':
+        if (dated) out += valid_day();
+        break;
       case 'y':
         if (dated) out += two_digits(DATE_full_year(label_date.year) % 100);
         break;

@@ -167,7 +167,7 @@ void apply_param(const char* item) {
   } else if (word_is(item, "cod_wmo")) {
     CTY_set_id_type(2);
   } else if ((v = value_of(item, "tz")) != nullptr) {
-    if (!DATE_set_TZ(v)) bad_value(item, "tz=[+|-]NAME:hours");
+    DATE_set_TZ(v);  // which names what it cannot read
   } else if ((v = value_of(item, "over")) != nullptr) {
     const int got = std::sscanf(v, "%d:%d", &n, &m);
     if (got < 1 || n < 0 || (got == 2 && m < 0)) {
