@@ -51,7 +51,10 @@ void set_label(int position, const char* text) {
   if (PLT_get_label_type() < 0 && overlay >= 1) {
     std::string& base = labels[position][0];
     const std::size_t len = std::strlen(text);
-    if (base.size() + 1 + len <= static_cast<std::size_t>(PLT_JOINED_LEN)) base.append(" ").append(text);
+    if (base.empty())
+      base = text;
+    else if (base.size() + 1 + len <= static_cast<std::size_t>(PLT_JOINED_LEN))
+      base.append(" ").append(text);
     return;
   }
   labels[position][overlay] = text;

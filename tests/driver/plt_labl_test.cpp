@@ -105,6 +105,9 @@ TEST_F(Labels, NegativeLabelTypeJoinsOverlays) {
   EXPECT_STREQ(PLT_get_label(0, 1), "");
   PLT_label_up_left(std::string(30, 'y').c_str());  // 29 + 1 + 30 = 60: still fits
   EXPECT_EQ(std::string(PLT_get_label(0, 0)).size(), 60u);
+  // Joined into an empty overlay-0 label the text stands alone.
+  PLT_label_up_center("Valid"), PLT_label_low_center("");
+  EXPECT_STREQ(PLT_get_label(1, 0), "Valid");
   PLT_reset(1.0F);  // no workstation: only the label type
   EXPECT_EQ(PLT_get_label_type(), -1);
   PLT_set_label_type(4);
