@@ -26,6 +26,7 @@
 #include "plot/maptran.h"
 #include "plot/region.h"
 #include "surface/cty_tool.h"
+#include "surface/var_tool.h"
 #include "tests/support/run.h"
 
 namespace {
@@ -364,6 +365,27 @@ TEST_F(Events, LocationQuery) {
   char want[128];
   std::snprintf(want, sizeof want, "Lat:  40.00 Lon: -100.00 XY: %6.2f %6.2f Pixel: -9999.00 -9999.00\n", x, y);
   EXPECT_EQ(GetCapturedStdout(), want);
+}
+
+// "v-Alt" names the nearest station (none here) and the value of each grid at the
+// pointer; "e-Alt" belongs to a single grid and file only.
+TEST_F(Events, ValueQueryPrintsTheGridsAtThePointer) {
+  ASSERT_EQ(VAR_setup(nullptr, "temp"), 1);
+  GRD_set_grid_domain(0, &us_);
+  ASSERT_EQ(GRD_alloc_grid(0), 1);
+  GridRec* g = GRD_get_grid(0);
+  for (int k = 0; k < g->domain.nx * g->domain.ny; ++k) g->values[k] = 42.0F;
+  float x = 0, y = 0;
+  MAP_grid_tran(&x, &y, 3.0F, 4.0F);
+  EXPECT_EQ(PLT_print_values("B1-P", x, y), 0);
+  CaptureStdout();
+  EXPECT_EQ(PLT_print_values("v-Alt", x, y), 1);
+  float lat = 0, lon = 0;
+  MAP_untran(&lat, &lon, x, y);
+  char want[160];
+  std::snprintf(want, sizeof want, "Id: - Lat: %6.2f Lon: %7.2f Var:   temp - Grid:   3.00,  4.00 =  42.00\n", lat, lon);
+  EXPECT_EQ(GetCapturedStdout(), want);
+  GRD_free(g);
 }
 
 // ---- image dumps ----
