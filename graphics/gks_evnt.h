@@ -17,3 +17,22 @@ GksRefreshFunc gget_refresh_callback(int* seconds);
 int gcheck_event();
 // Blocks for the next event.
 int gwait_event();
+
+// ---- window settings the plot manager passes on ----
+// Rubber band while the user drags a box: 0 none, 1 line, 2 box.
+void gset_rubber_band(int mode);
+int gget_rubber_band();
+// Cursor shape: 0 normal, 3 looping, 4 stopped, 6 waiting for input, 8 busy.
+void gset_cursor(int shape);
+int gget_cursor();
+// Shows the picture drawn so far in the window.
+void gupdate_window();
+// Backing pixmap mode of a window drawn into another program's drawable: 1 clear,
+// 2 new, 9 kill.
+void gset_pix_mode(int mode);
+int gget_pix_mode();
+// Read-write colour cells and a private colour map.
+void gset_rw_colors(int on);
+int gget_rw_colors();
+void gset_local_cmap(int on);
+int gget_local_cmap();

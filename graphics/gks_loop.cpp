@@ -8,6 +8,7 @@ constexpr int max_frames = 128;
 int num_images = 0;
 int cur_frame = -1;
 int looping = 0;
+int loop_title = 1;
 }  // namespace
 
 int gcreate_frame(int n) {
@@ -43,3 +44,5 @@ int gget_num_images() { return num_images; }
 int gget_cur_frame() { return cur_frame; }
 void gset_looping(int on) { looping = on; }
 int gget_looping() { return looping; }
+void gset_loop_title(int on) { loop_title = on; }
+int gget_loop_title() { return loop_title; }

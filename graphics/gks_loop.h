@@ -13,3 +13,6 @@ int gget_num_images();
 int gget_cur_frame();
 void gset_looping(int on);
 int gget_looping();
+// Frame numbers in the window title while looping (on by default).
+void gset_loop_title(int on);
+int gget_loop_title();

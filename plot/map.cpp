@@ -25,3 +25,20 @@ void MAP_fill_cont(int on) { fill_cont = on; }
 int MAP_get_fill_cont() { return fill_cont; }
 
 void MAP_set_format(const char* attributes) { map_format = attributes != nullptr ? attributes : ""; }
+
+namespace {
+int lat_dot = 0, lat_extra = 0;
+float latln = 0.0F, lonln = 0.0F;
+}  // namespace
+
+void MAP_latlon(int dot, int extra, float dlat, float dlon) {
+  lat_dot = dot;
+  lat_extra = extra;
+  latln = dlat;
+  lonln = dlon;
+}
+
+void MAP_get_latlon(float* dlat, float* dlon) {
+  if (dlat != nullptr) *dlat = latln;
+  if (dlon != nullptr) *dlon = lonln;
+}

@@ -12,3 +12,7 @@ void MAP_fill_cont(int on);
 int MAP_get_fill_cont();
 // Attribute string overriding the default map attributes (null or empty: none).
 void MAP_set_format(const char* attributes);
+// Latitude-longitude lines: cross marks every `dot` degrees, extra labels every `extra`
+// degrees (0: none), lines every dlat and dlon degrees (0: no lines).
+void MAP_latlon(int dot, int extra, float dlat, float dlon);
+void MAP_get_latlon(float* dlat, float* dlon);
