@@ -1162,7 +1162,8 @@ void tick(const View& v, float lat0, float lon0, float lat1, float lon1) {
   float p[4];
   if (!MAP_tran(&p[0], &p[1], lat0, lon0) || !MAP_tran(&p[2], &p[3], lat1, lon1)) return;
   if (std::hypot(p[2] - p[0], p[3] - p[1]) >= 5.0f) return;
-  if (!inside(v, p[0], p[1]) && !inside(v, p[2], p[3])) return;
+  auto in_clip = [&](float x, float y) { return x >= v.clip[0] && x <= v.clip[1] && y >= v.clip[2] && y <= v.clip[3]; };
+  if (!in_clip(p[0], p[1]) && !in_clip(p[2], p[3])) return;
   gpolyline(2, p);
 }
 
