@@ -424,11 +424,6 @@ std::set<std::string> reported_missing;
 std::map<std::string, MapOverlayFunc> overlay_funcs;
 long drawn_lines = 0, projected_points = 0;
 
-// Reused drawing buffers: a frame draws thousands of lines, none of which allocates.
-std::vector<float> line_buf;
-std::vector<float> poly_a;
-std::vector<double> ring_u, ring_v, plane_buf;
-
 // ---------------------------------------------------------------- the view
 
 // What one drawing needs of the domain: the projection, the window of transformation 2,
@@ -560,10 +555,11 @@ bool clip_segment(float x0, float y0, float x1, float y1, const float c[4], floa
 }
 
 // Collects the points of a line and draws the parts inside the clip rectangle, each as one
-// polyline.
+// polyline. One buffer serves all the lines of a map file; it is the object's own, as the
+// kernel may serve window events (and so a redraw) inside a drawing call.
 class LineOut {
  public:
-  explicit LineOut(const float clip[4]) : clip_(clip) { line_buf.clear(); }
+  explicit LineOut(const float clip[4]) : clip_(clip) { buf_.reserve(1024); }
   ~LineOut() { end(); }
   LineOut(const LineOut&) = delete;
   LineOut& operator=(const LineOut&) = delete;
@@ -576,7 +572,7 @@ class LineOut {
     if (!clip_segment(px_, py_, x, y, clip_, &t0, &t1)) {
       flush();
     } else {
-      if (line_buf.empty()) push(px_ + t0 * (x - px_), py_ + t0 * (y - py_));
+      if (buf_.empty()) push(px_ + t0 * (x - px_), py_ + t0 * (y - py_));
       if (t1 >= 1.0f) {
         push(x, y);
       } else {
@@ -592,18 +588,19 @@ class LineOut {
   }
 
  private:
-  static void push(float x, float y) {
-    line_buf.push_back(x);
-    line_buf.push_back(y);
+  void push(float x, float y) {
+    buf_.push_back(x);
+    buf_.push_back(y);
   }
   void flush() {
-    if (line_buf.size() >= 4) {
-      gpolyline(static_cast<int>(line_buf.size() / 2), line_buf.data());
+    if (buf_.size() >= 4) {
+      gpolyline(static_cast<int>(buf_.size() / 2), buf_.data());
       ++drawn_lines;
     }
-    line_buf.clear();
+    buf_.clear();
   }
   const float* clip_;
+  std::vector<float> buf_;
   bool have_ = false;
   float px_ = 0.0f, py_ = 0.0f;
 };
@@ -699,24 +696,28 @@ void clip_side(const std::vector<double>& in, std::vector<double>* out, int axis
   }
 }
 
-std::vector<double> fill_a, fill_b;
+// Buffers of the filled areas of one map file, reused from area to area.
+struct FillBuffers {
+  std::vector<double> ring, moved, a, b, plane;
+  std::vector<float> out;
+};
 
-void fill_plane(std::vector<double>& poly, const View& v) {
-  clip_side(poly, &fill_a, 0, v.clip[0], 1.0);
-  clip_side(fill_a, &fill_b, 0, v.clip[1], -1.0);
-  clip_side(fill_b, &fill_a, 1, v.clip[2], 1.0);
-  clip_side(fill_a, &fill_b, 1, v.clip[3], -1.0);
-  if (fill_b.size() < 6) return;
-  poly_a.assign(fill_b.begin(), fill_b.end());
-  gfill_area(static_cast<int>(poly_a.size() / 2), poly_a.data());
+void fill_plane(FillBuffers& f, const View& v) {
+  clip_side(f.plane, &f.a, 0, v.clip[0], 1.0);
+  clip_side(f.a, &f.b, 0, v.clip[1], -1.0);
+  clip_side(f.b, &f.a, 1, v.clip[2], 1.0);
+  clip_side(f.a, &f.b, 1, v.clip[3], -1.0);
+  if (f.b.size() < 6) return;
+  f.out.assign(f.b.begin(), f.b.end());
+  gfill_area(static_cast<int>(f.out.size() / 2), f.out.data());
   ++drawn_lines;
 }
 
 // Filled area of one line on a projection whose x runs with longitude: the ring is
 // unwrapped in longitude, closed over the pole when it goes round it, cut at the seam in
 // longitude (every copy one turn over that reaches the map), and projected.
-void fill_cyl(const MapData& d, const Piece& p, const View& v) {
-  std::vector<double>& ring = ring_u;
+void fill_cyl(const MapData& d, const Piece& p, const View& v, FillBuffers& f) {
+  std::vector<double>& ring = f.ring;
   ring.clear();
   double u = norm180(d.lon[p.first] - v.plon), lat_sum = 0.0;
   for (std::uint32_t i = p.first; i < p.first + p.count; ++i) {
@@ -737,19 +738,20 @@ void fill_cyl(const MapData& d, const Piece& p, const View& v) {
   const double eps = 1e-3;
   for (int k = static_cast<int>(std::ceil((-180.0 - umax) / 360.0)); k <= static_cast<int>(std::floor((180.0 - umin) / 360.0));
        ++k) {
-    ring_v.assign(ring.begin(), ring.end());
-    for (std::size_t i = 0; i < ring_v.size(); i += 2) ring_v[i] += 360.0 * k;
-    clip_side(ring_v, &fill_a, 0, -180.0 + eps, 1.0);
-    clip_side(fill_a, &fill_b, 0, 180.0 - eps, -1.0);
-    const std::size_t n = fill_b.size() / 2;
+    f.moved.assign(ring.begin(), ring.end());
+    for (std::size_t i = 0; i < f.moved.size(); i += 2) f.moved[i] += 360.0 * k;
+    clip_side(f.moved, &f.a, 0, -180.0 + eps, 1.0);
+    clip_side(f.a, &f.b, 0, 180.0 - eps, -1.0);
+    const std::vector<double>& cut = f.b;
+    const std::size_t n = cut.size() / 2;
     if (n < 3) continue;
     // Projected with edges no longer than 2 degrees, so that the cut along the seam and the
     // closing edge over the pole follow the curved edge of the map.
-    std::vector<double>& plane = plane_buf;
+    std::vector<double>& plane = f.plane;
     plane.clear();
     for (std::size_t i = 0; i < n; ++i) {
       const std::size_t j = (i + 1) % n;
-      const double u0 = fill_b[2 * i], v0 = fill_b[2 * i + 1], u1 = fill_b[2 * j], v1 = fill_b[2 * j + 1];
+      const double u0 = cut[2 * i], v0 = cut[2 * i + 1], u1 = cut[2 * j], v1 = cut[2 * j + 1];
       const int steps = std::max(1, static_cast<int>(std::ceil(std::max(std::fabs(u1 - u0), std::fabs(v1 - v0)) / 2.0)));
       for (int s = 0; s < steps; ++s) {
         const double t = static_cast<double>(s) / steps;
@@ -760,15 +762,15 @@ void fill_cyl(const MapData& d, const Piece& p, const View& v) {
         }
       }
     }
-    fill_plane(plane, v);
+    fill_plane(f, v);
   }
 }
 
 // Filled area of one line on the other projections. On the orthographic one a hidden
 // point is moved onto the rim of the globe along its direction, so that an area that runs
 // round the back is cut along the rim; elsewhere hidden points are left out.
-void fill_other(const MapData& d, const Piece& p, const View& v) {
-  std::vector<double>& plane = ring_u;
+void fill_other(const MapData& d, const Piece& p, const View& v, FillBuffers& f) {
+  std::vector<double>& plane = f.plane;
   plane.clear();
   const double r = MAP_EARTH_RAD;
   for (std::uint32_t i = p.first; i < p.first + p.count; ++i) {
@@ -788,7 +790,7 @@ void fill_other(const MapData& d, const Piece& p, const View& v) {
       }
     }
   }
-  if (plane.size() >= 6) fill_plane(plane, v);
+  if (plane.size() >= 6) fill_plane(f, v);
 }
 
 // ---------------------------------------------------------------- drawing a file
@@ -798,6 +800,7 @@ int draw_data(const MapData& d, bool filled) {
   if (!make_view(&v) || !is_map_proj(v.proj)) return 0;
   const long before = drawn_lines;
   if (filled) {
+    FillBuffers buffers;
     const int land = gget_fill_colr();
     bool water = false;
     for (const Piece& p : d.pieces) {
@@ -807,9 +810,9 @@ int draw_data(const MapData& d, bool filled) {
         gset_fill_colr_ind(water ? GKS_BACKGROUND : land);
       }
       if (is_cyl(v.proj))
-        fill_cyl(d, p, v);
+        fill_cyl(d, p, v, buffers);
       else
-        fill_other(d, p, v);
+        fill_other(d, p, v, buffers);
     }
     if (water) gset_fill_colr_ind(land);
   } else {
@@ -821,18 +824,19 @@ int draw_data(const MapData& d, bool filled) {
   return static_cast<int>(drawn_lines - before);
 }
 
+// The first regular file among the places a data file is looked for ("" when none); commands
+// ("|...") are not map data.
+std::string find_data_file(const std::string& name, struct stat* st) {
+  for (const std::string& c : FILE_data_candidates(name))
+    if (!c.empty() && c[0] != '|' && ::stat(c.c_str(), st) == 0 && S_ISREG(st->st_mode)) return c;
+  return "";
+}
+
 // The data of a map file: from the cache while the file is unchanged, else read (and a
 // damaged file reported, once a reading). Null when the file is missing.
-std::shared_ptr<const MapData> load_map(const std::string& name, std::string* used) {
-  std::string path;
+std::shared_ptr<const MapData> load_map(const std::string& name) {
   struct stat st {};
-  for (const std::string& c : FILE_data_candidates(name)) {
-    if (!c.empty() && c[0] != '|' && ::stat(c.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
-      path = c;
-      break;
-    }
-  }
-  *used = path;
+  const std::string path = find_data_file(name, &st);
   if (path.empty()) return nullptr;
   const long long mtime = static_cast<long long>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec;
   auto it = cache.find(path);
@@ -1029,14 +1033,9 @@ int overlay(const char* kind, const char* rest, const char* message) {
   if (it != overlay_funcs.end() && it->second != nullptr) {
     r = it->second(file.c_str(), colour.c_str(), x, y);
   } else if (std::strcmp(kind, "mf") == 0) {
-    std::string path = file;
-    for (const std::string& c : FILE_data_candidates(file)) {
-      struct stat st {};
-      if (::stat(c.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
-        path = c;
-        break;
-      }
-    }
+    struct stat st {};
+    std::string path = find_data_file(file, &st);
+    if (path.empty()) path = file;
     r = gread_metafile(path.c_str());
   } else {
     MESS_print(MESS_WARN, "MAP_process: %s overlays are not available in this version: %s\n",
@@ -1396,8 +1395,7 @@ int MAP_process(const char* item_in) {
     default_attributes("color_cmap", "black", "", &a);
   else
     default_attributes("color_map", "red", "", &a);
-  std::string used;
-  const std::shared_ptr<const MapData> data = load_map(name, &used);
+  const std::shared_ptr<const MapData> data = load_map(name);
   if (data == nullptr) {
     if (reported_missing.insert(name).second) MESS_print(MESS_ERROR, "MAP_process: Map file not found: %s\n", name.c_str());
     return -1;

@@ -744,6 +744,30 @@ TEST_F(MapTest, LambertMeridiansStopShortOfThePole) {
   EXPECT_NEAR(closest, r80, 0.01);
 }
 
+// Diagrams: lines across the panel every dlat in x and dlon in y, numbered outside it on
+// the page.
+TEST_F(MapTest, DiagramLines) {
+  setup(domain(PROJ_XY, 0.0f, 0.0f, 11, 6, 1.0f));
+  const float rect[4] = {0.0f, 10.0f, 0.0f, 5.0f};
+  GPH_win(2, rect);
+  gdev_clear_calls();
+  EXPECT_EQ(MAP_lines(2.0f, 1.0f), 1);
+  const auto lines = drawn();
+  ASSERT_EQ(lines.size(), 12u);
+  int vertical = 0, horizontal = 0;
+  for (const Drawn& d : lines) {
+    ASSERT_EQ(d.pts.size(), 2u);
+    if (near(d.pts[0].first, d.pts[1].first) && near(d.length(0), 5.0)) ++vertical;
+    if (near(d.pts[0].second, d.pts[1].second) && near(d.length(0), 10.0)) ++horizontal;
+  }
+  EXPECT_EQ(vertical, 6);
+  EXPECT_EQ(horizontal, 6);
+  std::vector<std::string> l = labels();
+  ASSERT_EQ(l.size(), 12u);
+  EXPECT_NE(std::find(l.begin(), l.end(), "10"), l.end());
+  EXPECT_NE(std::find(l.begin(), l.end(), "4.0"), l.end());
+}
+
 // ---------------------------------------------------------------- circles
 
 TEST_F(MapTest, CircleOf100Kilometres) {
