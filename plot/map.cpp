@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
 #include <map>
 #include <memory>
 #include <set>
@@ -65,6 +66,17 @@ constexpr long kKindLake = 2;
 constexpr long kKindPond = 4;
 // Nesting of "fi:" list files (a list naming itself must end).
 constexpr int kMaxListDepth = 8;
+
+// Nothing throws out of the module: a run short of memory loses a map item, with a message.
+template <class F>
+int guard(const char* routine, F&& f) {
+  try {
+    return f();
+  } catch (const std::exception& e) {
+    MESS_print(MESS_ERROR, "%s: %s\n", routine, e.what());
+    return -1;
+  }
+}
 
 bool is_map_proj(int proj) { return proj >= 1 && proj <= 9; }
 
@@ -1258,8 +1270,18 @@ int MAP_setup(const DomainRec* domain) {
   return set;
 }
 
-void MAP_file(const char* list) { map_name = list != nullptr ? list : ""; }
-void MAP_set_format(const char* attributes) { map_format = attributes != nullptr ? attributes : ""; }
+void MAP_file(const char* list) {
+  guard("MAP_file", [&] {
+    map_name = list != nullptr ? list : "";
+    return 0;
+  });
+}
+void MAP_set_format(const char* attributes) {
+  guard("MAP_set_format", [&] {
+    map_format = attributes != nullptr ? attributes : "";
+    return 0;
+  });
+}
 void MAP_fill_cont(int on) { fill_cont = on; }
 int MAP_get_fill_cont() { return fill_cont; }
 
@@ -1292,7 +1314,10 @@ float MAP_get_hor() {
 
 void MAP_set_overlay_func(const char* kind, MapOverlayFunc func) {
   if (kind == nullptr) return;
-  overlay_funcs[kind] = func;
+  guard("MAP_set_overlay_func", [&] {
+    overlay_funcs[kind] = func;
+    return 0;
+  });
 }
 
 void MAP_clear_cache() {
@@ -1307,7 +1332,9 @@ void MAP_get_counts(long* lines, long* points) {
   projected_points = 0;
 }
 
-int MAP_draw(int mask) {
+namespace {
+
+int draw_impl(int mask) {
   if (FLAG_getplot(DRAW_MAP) == 0) return 0;
   over = mask;
   GPH_trans(2);
@@ -1333,7 +1360,7 @@ int MAP_draw(int mask) {
   return 1;
 }
 
-int MAP_process(const char* item_in) {
+int process_impl(const char* item_in) {
   if (item_in == nullptr || *item_in == '\0') return 0;
   const char* p = item_in;
   int bit = 4;
@@ -1409,7 +1436,7 @@ int MAP_process(const char* item_in) {
   return 1;
 }
 
-int MAP_map(std::FILE* stream) {
+int map_impl(std::FILE* stream) {
   if (stream == nullptr) return -1;
   std::string bytes, error;
   MapData d;
@@ -1422,7 +1449,7 @@ int MAP_map(std::FILE* stream) {
   return draw_data(d, false);
 }
 
-int MAP_lines(float dlat, float dlon) {
+int lines_impl(float dlat, float dlon) {
   if (dlat == MISSING || dlon == MISSING) return -1;
   View v;
   if (!make_view(&v)) return 0;
@@ -1436,7 +1463,7 @@ int MAP_lines(float dlat, float dlon) {
   return 1;
 }
 
-int MAP_draw_circle(float x, float y, float r) {
+int circle_impl(float x, float y, float r) {
   View v;
   if (!make_view(&v)) return 0;
   LineOut out(v.clip);
@@ -1449,3 +1476,11 @@ int MAP_draw_circle(float x, float y, float r) {
   }
   return 1;
 }
+
+}  // namespace
+
+int MAP_draw(int mask) { return guard("MAP_draw", [&] { return draw_impl(mask); }); }
+int MAP_process(const char* item) { return guard("MAP_process", [&] { return process_impl(item); }); }
+int MAP_map(std::FILE* stream) { return guard("MAP_map", [&] { return map_impl(stream); }); }
+int MAP_lines(float dlat, float dlon) { return guard("MAP_lines", [&] { return lines_impl(dlat, dlon); }); }
+int MAP_draw_circle(float x, float y, float r) { return guard("MAP_draw_circle", [&] { return circle_impl(x, y, r); }); }
