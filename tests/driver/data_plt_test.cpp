@@ -124,6 +124,7 @@ class Frames : public ::testing::Test {
  protected:
   void SetUp() override {
     RES_clear(), FLAG_reset(-9999), FLAG_resetplot(1), MESS_set(0, 0xFF), PLT_init_labels(), PLT_set_label_type(0);
+    FLAG_setplot(DRAW_MAP, 0);  // these frames are about the data and panels: no map under them
     dir_ = make_temp_dir("data_plt_frames");
     path_ = dir_ + "/frame.meta";
     FLAG_set(FLAG_DEVICE, WS_META);
