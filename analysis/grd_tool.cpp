@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "config/flag.h"
 #include "config/mess.h"
 #include "config/missing.h"
 #include "config/string.h"
@@ -216,7 +217,7 @@ int GRD_find_param_grids(int start, int count, int group, GridRec** list, float*
   for (; i < num && i < GRD_MAX_SLOTS; ++i) {
     const int flag = VAR_get_flag(i);
     if (is_arg_flag(flag, g)) {
-      if (consts && VAR_get_type(i) == 40) {
+      if (consts && VAR_get_type(i) == PLOT_CONST) {
         const char* name = VAR_get_name(i);
         consts[found] = (name && name[0]) ? std::strtof(name + 1, nullptr) : MISSING;
         if (list) list[found] = nullptr;
@@ -1041,7 +1042,11 @@ int GRD_math_setup(const char* name, GridRec** out, int nout, GridRec** args, co
     if (!has_values(g) || (like && !same_size(g, like))) return 0;
     const int var = VAR_search_var_num(base_name(name).c_str());
     if (var) g->var = var;
-    if (label) copy_bounded(g->datatype, sizeof g->datatype, label);
+    // Arithmetic keeps the description of what it works on.
+    if (label)
+      copy_bounded(g->datatype, sizeof g->datatype, label);
+    else if (like && like != g && like->datatype[0])
+      std::memcpy(g->datatype, like->datatype, sizeof g->datatype);
     if (units) {
       copy_bounded(g->units, sizeof g->units, units);
       UNIT_change(g->datatype, units);
