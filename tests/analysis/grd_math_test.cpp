@@ -351,15 +351,43 @@ TEST(GridMath, PointFunctions) {
   GridRec* bad[2] = {&empty, nullptr};
   GridRec* one[2] = {&a.g, nullptr};
   GridRec* out1[2] = {&out.g, nullptr};
+  DomainRec wide = d;
+  wide.nx = 4;
+  Grid other(wide);
+  GridRec* mixed[3] = {&a.g, &other.g, nullptr};
   const struct { const char* name; GridRec** args; const char* message; } errors[] = {
       {"frob", one, "GRD_math: Math function not available: frob\n"},
       {"add", bad, "GRD_math: Invalid grids\n"},
-      {"add", one, "GRD_math: Invalid grids\n"}};
+      {"add", one, "GRD_math: Invalid grids\n"},
+      {"add", mixed, "GRD_math: Invalid grids\n"}};  // grids of two sizes
   for (const auto& e : errors) {
     testing::internal::CaptureStderr();
     EXPECT_EQ(GRD_math(e.name, out1, e.args, nullptr), 0);
     EXPECT_EQ(testing::internal::GetCapturedStderr(), e.message) << e.name;
   }
+}
+
+// Smoothing keeps missing points missing and spreads a spike 1-2-1; winds from speed and
+// direction.
+TEST(GridMath, SmoothAndWindComponents) {
+  DomainRec d = domain_of(PROJ_XY, kMiss, kMiss, kMiss, kMiss, 0, 0, 3, 1.0f);
+  Grid f(d), out(d);
+  for (int k = 0; k < 9; ++k) f.g.values[k] = k == 4 ? 16.0f : 0.0f;
+  f.g.values[8] = kMiss;
+  GridRec* args[2] = {&f.g, nullptr};
+  GridRec* outs[2] = {&out.g, nullptr};
+  ASSERT_NE(GRD_math("smooth", outs, args, nullptr), 0);
+  EXPECT_FLOAT_EQ(out.at(1, 1), 16.0f * 4 / 15);  // the missing corner carries no weight
+  EXPECT_FLOAT_EQ(out.at(0, 0), 16.0f / 9);
+  EXPECT_EQ(out.at(2, 2), kMiss);
+
+  Grid spd(d), dir(d);
+  for (int k = 0; k < 9; ++k) spd.g.values[k] = 10.0f, dir.g.values[k] = 270.0f;  // from the west
+  GridRec* sd[3] = {&spd.g, &dir.g, nullptr};
+  ASSERT_NE(GRD_math("uwnd", outs, sd, nullptr), 0);
+  EXPECT_FLOAT_EQ(out.at(1, 1), 10.0f);
+  ASSERT_NE(GRD_math("vwnd", outs, sd, nullptr), 0);
+  EXPECT_NEAR(out.at(1, 1), 0.0f, 1e-5);
 }
 
 // Meteorological quantities take their arguments in the grids' units.
