@@ -1186,6 +1186,9 @@ struct ArgReader {
       scale[k] = static_cast<double>(one) - zero;
     }
   }
+  bool as_is(int k) const {
+    return args && k < n && args[k] && args[k]->values && scale[k] == 1.0 && offset[k] == 0.0;
+  }
   double operator()(int k, std::size_t point) const {
     const float v = GRD_get_math_val(k, args, consts, point);
     return v == MISSING ? NaN : v * scale[k] + offset[k];
@@ -1298,7 +1301,12 @@ int math_points(const MathFunc& fn, const std::string& f, GridRec** out, GridRec
 struct ArgGrid {
   GridRec grid{};
   std::vector<float> values;
-  ArgGrid(const GridRec* like, const ArgReader& arg, int k) {
+  // A grid argument taken as it is shares its values (writable only with a copy).
+  ArgGrid(const GridRec* like, const ArgReader& arg, int k, bool copy) {
+    if (!copy && arg.as_is(k)) {
+      grid = *arg.args[k];
+      return;
+    }
     grid = *like;
     values.resize(point_count(like));
     for (std::size_t p = 0; p < values.size(); ++p) {
@@ -1338,7 +1346,8 @@ int math_derivative(const std::string& f, GridRec** out, GridRec** args, const f
   const ArgReader arg(args, consts, nargs, fn.arg_units);
   std::vector<ArgGrid> g;
   g.reserve(static_cast<std::size_t>(nargs));
-  for (int k = 0; k < nargs; ++k) g.emplace_back(like, arg, k);
+  // Flux convergence scales its components in place.
+  for (int k = 0; k < nargs; ++k) g.emplace_back(like, arg, k, f == "vconv");
   GridRec* a = &g[0].grid;
   GridRec* b = nargs > 1 ? &g[1].grid : nullptr;
   GridRec* c = nargs > 2 ? &g[2].grid : nullptr;
@@ -1352,7 +1361,7 @@ int math_derivative(const std::string& f, GridRec** out, GridRec** args, const f
     if (rc == 0) GRD_scale(out[0], -1.0f);
   } else if (f == "vconv") {
     // Flux convergence -div(sV): the components carry the scalar.
-    for (std::size_t p = 0; p < g[0].values.size(); ++p) {
+    for (std::size_t p = 0; p < point_count(a); ++p) {
       const float s = c->values[p];
       for (GridRec* w : {a, b})
         w->values[p] = (s == MISSING || w->values[p] == MISSING) ? MISSING : w->values[p] * s;
@@ -1442,7 +1451,7 @@ int math_special(const std::string& f, GridRec** out, GridRec** args, const floa
 int math_vector(const std::string& f, GridRec** out, GridRec** args, const float* consts, int nargs) {
   if (f == "grad") {
     const ArgReader arg(args, consts, nargs, {});
-    ArgGrid s(out[0], arg, 0);
+    ArgGrid s(out[0], arg, 0, false);
     return GRD_dx(&s.grid, out[0]) == 0 && GRD_dy(&s.grid, out[1]) == 0;
   }
   const ArgReader arg(args, consts, nargs, {});
