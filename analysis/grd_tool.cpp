@@ -1391,7 +1391,9 @@ int math_special(const std::string& f, GridRec** out, GridRec** args, const floa
   std::vector<float> res(n, MISSING);
   if (f == "smooth") {
     // 1-2-1 in both directions over the valid neighbours; a missing point stays missing.
-    const int passes = nargs > 1 && consts && consts[1] != MISSING ? std::clamp(static_cast<int>(consts[1]), 1, 100) : 1;
+    // Passes from the second argument, 1 to 100 (a silly or absent count gives 1).
+    const float want = nargs > 1 && consts ? consts[1] : 1.0f;
+    const int passes = want >= 1.0f ? (want <= 100.0f ? static_cast<int>(want) : 100) : 1;
     const int nx = o->domain.nx, ny = o->domain.ny;
     for (std::size_t k = 0; k < n; ++k) res[k] = std::isnan(arg(0, k)) ? MISSING : static_cast<float>(arg(0, k));
     std::vector<float> src;
