@@ -405,18 +405,34 @@ void flush_run(Run* run, const Corners& pos, int nx) {
   run->band = -1;
 }
 
+int trace_pass(const GridRec* grid, const Corners& pos, bool fill, bool lines);
+
+// Fill with lines fills every band first and draws the lines over all of it, so that no
+// later cell paints over half the width of a line.
 int trace(const GridRec* grid, int type) {
   const int nx = grid->domain.nx, ny = grid->domain.ny;
   if (grid->values == nullptr || nx < 2 || ny < 2 || num_cont <= 0) return -1;
   Corners pos;
   if (!grid_positions(grid, &pos)) return -1;
-  const float* v = grid->values;
-  const bool explicit_levels = !cont_value.empty();
-  const bool fill = is_fill_type(type), lines = has_lines(type);
-  const float limit = cell_limit();
-  const int levels = explicit_levels ? static_cast<int>(cont_value.size()) : num_cont;
   cur_band = -2;
   cur_dashed = -1;
+  if (is_fill_type(type)) trace_pass(grid, pos, true, false);
+  if (has_lines(type)) {
+    if (trace_hook == nullptr) {
+      AttribRec a = ln_cont_attr;
+      GPH_line_attr(&a);
+    }
+    trace_pass(grid, pos, false, true);
+  }
+  return 0;
+}
+
+int trace_pass(const GridRec* grid, const Corners& pos, bool fill, bool lines) {
+  const int nx = grid->domain.nx, ny = grid->domain.ny;
+  const float* v = grid->values;
+  const bool explicit_levels = !cont_value.empty();
+  const float limit = cell_limit();
+  const int levels = explicit_levels ? static_cast<int>(cont_value.size()) : num_cont;
   Level L, U;
   Cell cell;
   Run run;
@@ -494,7 +510,7 @@ int trace(const GridRec* grid, int type) {
     }
   }
   flush_run(&run, pos, nx);
-  if (draw_grid_cells && trace_hook == nullptr) {
+  if (lines && draw_grid_cells && trace_hook == nullptr) {
     for (int r = 0; r < ny; ++r)
       for (int i = 0; i + 1 < nx; ++i) {
         const std::size_t a = static_cast<std::size_t>(r) * nx + i;
@@ -540,6 +556,11 @@ struct Box {
 std::vector<Box> placed;
 
 bool box_free(const Box& b) {
+  // A text cut by the edge of the map cannot be read.
+  float w[4];
+  MAP_get_window(w);
+  if (w[1] > w[0] && w[3] > w[2] && (b.x0 < w[0] || b.x1 > w[1] || b.y0 < w[2] || b.y1 > w[3]))
+    return false;
   for (const Box& p : placed)
     if (b.x0 < p.x1 && p.x0 < b.x1 && b.y0 < p.y1 && p.y0 < b.y1) return false;
   return true;
@@ -672,10 +693,6 @@ int CONT_draw_contour(const GridRec* grid) {
   if (grid == nullptr || grid->values == nullptr) return -1;
   if (fill_attrib.empty()) CONT_set_fill_colors(nullptr, 0);
   if (num_cont <= 0 && CONT_set_cont_ext(grid) != 0) return -1;
-  if (trace_hook == nullptr) {
-    AttribRec a = ln_cont_attr;
-    GPH_line_attr(&a);
-  }
   return trace(grid, cont_type);
 }
 
@@ -1177,6 +1194,9 @@ std::vector<Extreme> find_extremes(const GridRec* grid, const Corners& pos) {
     for (int i = 0; i < nx; ++i) {
       const float z = v[static_cast<std::size_t>(r) * nx + i];
       if (z == MISSING || (set(min_cut) && z < min_cut) || (set(max_cut) && z > max_cut)) continue;
+      // On the grid's edge half the neighbourhood is unknown: a field still rising out of
+      // the grid would be marked as a high there.
+      if (r == 0 || i == 0 || r == ny - 1 || i == nx - 1) continue;
       bool high = true, low = true;
       int missing = 0;
       for (int b = std::max(0, r - R); b <= std::min(ny - 1, r + R) && (high || low); ++b)
@@ -1207,20 +1227,24 @@ int CONT_draw_maxmin(const GridRec* grid) {
   Corners pos;
   if (!grid_positions(grid, &pos)) return -1;
   const float mh = map_height();
-  const float hb = 0.02F * mh * scale, hs = 0.015F * mh * scale;
+  // The letters stand out from the line labels: a third larger than the rule's 0.02 of
+  // the map height, and bold.
+  const float hb = 0.03F * mh * scale, hs = 0.015F * mh * scale;
   AttribRec a = label_attr();
   for (const Extreme& e : find_extremes(grid, pos)) {
     const std::string val = format_value("3.3.0", e.value);
     const float w = std::max(text_width(val, hs), text_width("H", hb));
-    const Box box = {e.x - w / 2, e.y - 0.02F * mh - hs, e.x + w / 2, e.y + hb / 2};
+    const Box box = {e.x - w / 2, e.y - 0.5F * hb - 1.2F * hs, e.x + w / 2, e.y + 0.6F * hb};
     if (!box_free(box)) continue;
     placed.push_back(box);
     GPH_text_attr(&a, hb);
     GPH_text_align(2, 3);
     const float p[2] = {e.x, e.y};
+    gset_text_width(3.0F);
     GPH_pprint(p, e.high ? "H" : "L");
+    gset_text_width(set(a.width) ? a.width : 0.0F);
     GPH_text_attr(&a, hs);
-    const float q[2] = {e.x, e.y - 0.02F * mh};
+    const float q[2] = {e.x, e.y - 0.5F * hb - 0.6F * hs};
     GPH_pprint(q, val.c_str());
   }
   return 0;
@@ -1416,13 +1440,15 @@ int CONT_draw_bar(int, const char* title) {
   GPH_text_attr(&ta, th);
   GPH_text_align(2, 4);
   const int every = n / 15 + 1;
+  float last_right = -1.0e9F;  // right end of the last label: none is written over another
   for (int i = 0; i < n; ++i) {
     const float level = explicit_levels ? cont_value[static_cast<std::size_t>(i)] : blo + static_cast<float>(i) * step;
     const float bx0 = x0 + static_cast<float>(i) * bw, bx1 = bx0 + bw;
+    const int box_entry = (entry + i) % color_num();
     bar_drawn.levels.push_back(level);
-    bar_drawn.colors.push_back(entry);
-    if (fill && !fill_attrib.empty() && fill_attrib[static_cast<std::size_t>(entry)].color != -1) {
-      AttribRec fa = fill_attrib[static_cast<std::size_t>(entry)];
+    bar_drawn.colors.push_back(box_entry);
+    if (fill && !fill_attrib.empty() && fill_attrib[static_cast<std::size_t>(box_entry)].color != -1) {
+      AttribRec fa = fill_attrib[static_cast<std::size_t>(box_entry)];
       GPH_fill_attr(&fa);
       GPH_frect(bx0, ymid, bx1, y1);
     }
@@ -1434,16 +1460,16 @@ int CONT_draw_bar(int, const char* title) {
     }
     if (i % every == 0) {
       GPH_text_attr(&ta, th);
+      char buf[40];
       const std::string s = i < kMaxLevels && !cont_label[static_cast<std::size_t>(i)].empty()
                                 ? cont_label[static_cast<std::size_t>(i)]
-                                : [&] {
-                                    char buf[40];
-                                    return std::string(set_num(buf, "2.2.0", level));
-                                  }();
+                                : std::string(set_num(buf, "2.2.0", level));
+      const float w = text_width(s, th);
+      if (bx0 - w / 2 < last_right) continue;
+      last_right = bx0 + w / 2 + 0.3F * th;
       const float p[2] = {bx0, y0};
       GPH_pprint(p, s.c_str());
     }
-    entry = explicit_levels ? (entry + 1) % color_num() : (entry + 1) % color_num();
   }
   if (!explicit_levels) {
     char buf[40];
@@ -1452,7 +1478,7 @@ int CONT_draw_bar(int, const char* title) {
                               : std::string(set_num(buf, "2.2.0", blo + static_cast<float>(n) * step));
     GPH_text_attr(&ta, th);
     const float p[2] = {x1, y0};
-    GPH_pprint(p, s.c_str());
+    if (x1 - text_width(s, th) / 2 >= last_right) GPH_pprint(p, s.c_str());
   }
   GPH_line_attr(&ta);
   GPH_rect(x0, ymid, x1, y1);
