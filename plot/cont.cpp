@@ -533,13 +533,20 @@ float map_height() {
   return v > 0.0F ? v : 1.0F;
 }
 
+// Numbers are centred on their place: padding blanks would shift them.
+std::string trimmed(const char* text) {
+  std::string s = text;
+  const std::size_t a = s.find_first_not_of(' '), b = s.find_last_not_of(' ');
+  return a == std::string::npos ? std::string() : s.substr(a, b - a + 1);
+}
+
 std::string format_value(const char* spec, float value) {
   char buf[64];
   if (!num_form.empty()) {
     std::snprintf(buf, sizeof buf, num_form.c_str(), static_cast<double>(value));
-    return buf;
+    return trimmed(buf);
   }
-  return set_num(buf, spec, value);
+  return trimmed(set_num(buf, spec, value));
 }
 
 std::string level_text(int k, float level) {
@@ -958,8 +965,11 @@ int CONT_set_fill_colors(const char* given, int explicit_list) {
   std::vector<AttribRec> entries;
   std::vector<float> levels;
   std::vector<std::string> labels;
-  if (!list.empty() && list.find(',') == std::string::npos && list.find('-') == std::string::npos &&
-      list.find(':') == std::string::npos) {
+  int ra, rb;
+  const std::size_t dash_at = list.find('-', 1);
+  const bool range = dash_at != std::string::npos && parse_int(list.substr(0, dash_at), &ra) &&
+                     parse_int(list.substr(dash_at + 1), &rb);
+  if (!list.empty() && list.find(',') == std::string::npos && list.find(':') == std::string::npos && !range) {
     // A contour level file: one entry a line.
     std::string used;
     std::FILE* f = FILE_open_data(list, &used);
@@ -1463,7 +1473,7 @@ int CONT_draw_bar(int, const char* title) {
       char buf[40];
       const std::string s = i < kMaxLevels && !cont_label[static_cast<std::size_t>(i)].empty()
                                 ? cont_label[static_cast<std::size_t>(i)]
-                                : std::string(set_num(buf, "2.2.0", level));
+                                : trimmed(set_num(buf, "2.2.0", level));
       const float w = text_width(s, th);
       if (bx0 - w / 2 < last_right) continue;
       last_right = bx0 + w / 2 + 0.3F * th;
@@ -1475,7 +1485,7 @@ int CONT_draw_bar(int, const char* title) {
     char buf[40];
     const std::string s = n < kMaxLevels && !cont_label[static_cast<std::size_t>(n)].empty()
                               ? cont_label[static_cast<std::size_t>(n)]
-                              : std::string(set_num(buf, "2.2.0", blo + static_cast<float>(n) * step));
+                              : trimmed(set_num(buf, "2.2.0", blo + static_cast<float>(n) * step));
     GPH_text_attr(&ta, th);
     const float p[2] = {x1, y0};
     if (x1 - text_width(s, th) / 2 >= last_right) GPH_pprint(p, s.c_str());
