@@ -106,13 +106,15 @@ BENCHMARK(BM_ContourToPostScript)->ArgName("type")->Arg(PLOT_LCONT)->Arg(PLOT_FC
 
 void BM_GmtGrdcontourProcess(benchmark::State& state) {
   const std::string nc = tmp("cont_bench_grid.nc"), ps = tmp("cont_bench_gmt.ps");
+  // GMT keeps a history file in its working directory: not in the source tree.
+  const std::string in_tmp = "cd " + tmp("") + " && ";
   // The grid once, before timing: the same nodes and values as above.
-  const std::string make = "gmt grdmath -R0/10/0/10 -I0.01 X SIN Y COS ADD = " + nc + " > /dev/null 2>&1";
+  const std::string make = in_tmp + "gmt grdmath -R0/10/0/10 -I0.01 X SIN Y COS ADD = " + nc + " > /dev/null 2>&1";
   if (std::system(make.c_str()) != 0) {
     state.SkipWithError("gmt is not available");
     return;
   }
-  const std::string cmd = "gmt grdcontour " + nc + " -C0.2 -L-1.9/1.9 -JX15c -P > " + ps + " 2>/dev/null";
+  const std::string cmd = in_tmp + "gmt grdcontour " + nc + " -C0.2 -L-1.9/1.9 -JX15c -P > " + ps + " 2>/dev/null";
   for (auto _ : state)
     if (std::system(cmd.c_str()) != 0) state.SkipWithError("grdcontour failed");
   state.counters["bytes"] = static_cast<double>(file_size(ps));

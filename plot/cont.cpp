@@ -407,6 +407,23 @@ void flush_run(Run* run, const Corners& pos, int nx) {
 
 int trace_pass(const GridRec* grid, const Corners& pos, bool fill, bool lines);
 
+// The cell named by the environment variable "gridloc" ("column,row"; -1 when none): its
+// corners and crossings are printed, to see why a line runs as it does.
+int diag_col = -1, diag_row = -1;
+
+void diag_cell(const Cell& cell, int k0, int k1) {
+  std::printf("GRIDPOINT: %f %f %f %f\n", static_cast<double>(cell.z[0]), static_cast<double>(cell.z[1]),
+              static_cast<double>(cell.z[2]), static_cast<double>(cell.z[3]));
+  Level lv;
+  for (int k = k0; k <= k1; ++k) {
+    const float c = level_at(k);
+    compute_dz(cell, c, &lv);
+    std::printf("level %g: fractions %g %g %g %g, %d sides, total %g\n", static_cast<double>(c),
+                static_cast<double>(lv.t[0]), static_cast<double>(lv.t[1]), static_cast<double>(lv.t[2]),
+                static_cast<double>(lv.t[3]), lv.n, static_cast<double>(lv.total));
+  }
+}
+
 // Fill with lines fills every band first and draws the lines over all of it, so that no
 // later cell paints over half the width of a line.
 int trace(const GridRec* grid, int type) {
@@ -416,6 +433,8 @@ int trace(const GridRec* grid, int type) {
   if (!grid_positions(grid, &pos)) return -1;
   cur_band = -2;
   cur_dashed = -1;
+  const char* loc = std::getenv("gridloc");
+  if (loc == nullptr || std::sscanf(loc, "%d,%d", &diag_col, &diag_row) != 2) diag_col = diag_row = -1;
   if (is_fill_type(type)) trace_pass(grid, pos, true, false);
   if (has_lines(type)) {
     if (trace_hook == nullptr) {
@@ -461,6 +480,10 @@ int trace_pass(const GridRec* grid, const Corners& pos, bool fill, bool lines) {
       if (!explicit_levels) {
         k0 = std::max(0, static_cast<int>(std::floor((zmin - conlo) / intrvl)) - 1);
         k1 = std::min(levels - 1, static_cast<int>(std::floor((zmax - conlo) / intrvl)) + 1);
+      }
+      if (i == diag_col && r == diag_row) {
+        diag_cell(cell, k0, k1);
+        diag_col = -1;  // once, not again in the second pass
       }
       if (fill) {
         // Bands [lo, hi) that hold part of the cell.

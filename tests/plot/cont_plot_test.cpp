@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <algorithm>
 #include <cstdio>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -46,6 +48,7 @@ class ContPlot : public ::testing::Test {
   // Draws with the setup's state into a PostScript file and returns its texts.
   std::vector<Text> draw_ps(bool bar = false) {
     const std::string ps = make_temp_dir("cont_plot") + "/c.ps";
+    last_ps_ = ps;
     MESS_set(0, 0);
     gopen_gks(nullptr, 0);
     EXPECT_EQ(gopen_ws(1, (ps + ",color").c_str(), WS_PS), 0);
@@ -64,6 +67,7 @@ class ContPlot : public ::testing::Test {
     return ps_texts(ps);
   }
   GridRec grid_{};
+  std::string last_ps_;
 };
 
 TEST_F(ContPlot, FillListInterpolatesLevelsAndAValueOnALevelTakesTheBandAbove) {
@@ -210,6 +214,38 @@ TEST_F(ContPlot, ColourBarLabelsAreTheFillLevels) {
     last_x = t.x;
   }
   EXPECT_EQ(got, (std::vector<float>{0, 5, 10, 15, 20, 25, 30, 35, 40, 45, 50, 55}));
+}
+
+}  // namespace
+
+namespace {
+
+float slope(int i, int) { return 10.0F * static_cast<float>(i - 4); }  // -40 .. 40
+
+// With negative levels dashed, every dashed line lies left of every solid one.
+TEST_F(ContPlot, NegativeLevelsDashed) {
+  make(9, 4, slope);
+  CONT_format_decode_type("ndln:in=10:lab=0");
+  CONT_set_cont_ext(&grid_);
+  draw_ps();
+  const std::string ps = read_file(last_ps_);
+  std::istringstream in(ps);
+  bool dashed = false, in_line = false;
+  float max_dashed = -1e9F, min_solid = 1e9F;
+  int n_dashed = 0, n_solid = 0;
+  for (std::string line; std::getline(in, line);) {
+    if (line.find("setdash") != std::string::npos) dashed = line.rfind("[]", 0) != 0;
+    if (line.rfind("%%PL:2", 0) == 0) in_line = true;
+    if (in_line && line.size() > 3 && line.compare(line.size() - 3, 3, " mv") == 0) {
+      const float x = std::stof(line);
+      if (dashed) max_dashed = std::max(max_dashed, x), ++n_dashed;
+      else min_solid = std::min(min_solid, x), ++n_solid;
+      in_line = false;
+    }
+  }
+  EXPECT_EQ(n_dashed, 9);  // -30, -20, -10 on three rows of cells
+  EXPECT_EQ(n_solid, 15);  // 0 .. 40, the last along the right edge
+  EXPECT_LT(max_dashed, min_solid);
 }
 
 }  // namespace
