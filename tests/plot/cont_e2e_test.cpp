@@ -80,3 +80,32 @@ TEST(ContE2E, SamplePressureMapAtFifteenUtc) {
 }
 
 }  // namespace
+
+namespace {
+
+// At the prompt the range is shown and the interval and the kind of contours are asked
+// for; the answers decide what is drawn.
+TEST(ContE2E, InteractiveIntervalAndTypeAnswers) {
+  const std::string dir = make_temp_dir("cont_prompt"), ps = dir + "/i.ps";
+  const RunResult r = run_stacont({"-fp", kData, "-pd", "mw", "-de", "p," + ps, kData + "/sample/2026031418.sfc"},
+                                  "temp\n5\nl\n0\n", clean_env(dir + "/none"), dir, 60);
+  ASSERT_EQ(r.status, 0) << r.err;
+  const std::size_t max = r.out.find("Maximum value: "), min = r.out.find("Minimum value: "),
+                    in = r.out.find("Enter the contour interval: "), type = r.out.find("Color fill (C) or Line (L) contours: ");
+  ASSERT_NE(max, std::string::npos);
+  EXPECT_LT(max, min);
+  EXPECT_LT(min, in);
+  EXPECT_LT(in, type);
+  const std::string text = read_file(ps);
+  EXPECT_EQ(text.find("%%FA"), std::string::npos);  // lines: nothing filled
+  // Labels every second level of 5: multiples of 10 only.
+  int labels = 0;
+  for (const PsText& t : ps_texts(ps))
+    if (is_number(t.s) && t.s.find('.') == std::string::npos && std::stoi(t.s) % 5 == 0) {
+      EXPECT_EQ(std::stoi(t.s) % 10, 0) << t.s;
+      ++labels;
+    }
+  EXPECT_GT(labels, 3);
+}
+
+}  // namespace
