@@ -282,6 +282,14 @@ double median(std::vector<double> v) {
   return n % 2 != 0 ? v[n / 2] : 0.5 * (v[n / 2 - 1] + v[n / 2]);
 }
 
+// True when the file begins as an encapsulated PostScript file does.
+bool is_eps(const std::string& path) {
+  std::ifstream f(path);
+  std::string first;
+  std::getline(f, first);
+  return first.rfind("%!PS-Adobe-", 0) == 0 && first.find("EPSF") != std::string::npos;
+}
+
 long file_size(const std::string& path) {
   std::error_code ec;
   const auto n = std::filesystem::file_size(path, ec);
@@ -306,6 +314,7 @@ void BM_StacontJob(benchmark::State& state) {
     wall.push_back(t.wall);
     cpu.push_back(t.cpu);
   }
+  if (!is_eps(s.dir + "/stacont.eps")) state.SkipWithError("stacont wrote no EPS file");
   state.counters["wall_s"] = median(wall);
   state.counters["cpu_s"] = median(cpu);
   state.counters["eps_bytes"] = static_cast<double>(file_size(s.dir + "/stacont.eps"));
@@ -334,6 +343,8 @@ void BM_StacontVsGrads(benchmark::State& state) {
     grads_wall.push_back(g.wall);
     grads_cpu.push_back(g.cpu);
   }
+  if (!is_eps(s.dir + "/stacont.eps") || !is_eps(s.dir + "/grads.eps"))
+    state.SkipWithError(("an EPS file is missing; see " + s.dir).c_str());
   const double ow = median(ours_wall), oc = median(ours_cpu), gw = median(grads_wall), gc = median(grads_cpu);
   state.counters["stations"] = static_cast<double>(s.stations);
   state.counters["stacont_wall_s"] = ow;
