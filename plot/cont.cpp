@@ -407,6 +407,23 @@ void flush_run(Run* run, const Corners& pos, int nx) {
 
 int trace_pass(const GridRec* grid, const Corners& pos, bool fill, bool lines);
 
+// The cell named by the environment variable "gridloc" ("column,row"; -1 when none): its
+// corners and crossings are printed, to see why a line runs as it does.
+int diag_col = -1, diag_row = -1;
+
+void diag_cell(const Cell& cell, int k0, int k1) {
+  std::printf("GRIDPOINT: %f %f %f %f\n", static_cast<double>(cell.z[0]), static_cast<double>(cell.z[1]),
+              static_cast<double>(cell.z[2]), static_cast<double>(cell.z[3]));
+  Level lv;
+  for (int k = k0; k <= k1; ++k) {
+    const float c = level_at(k);
+    compute_dz(cell, c, &lv);
+    std::printf("level %g: fractions %g %g %g %g, %d sides, total %g\n", static_cast<double>(c),
+                static_cast<double>(lv.t[0]), static_cast<double>(lv.t[1]), static_cast<double>(lv.t[2]),
+                static_cast<double>(lv.t[3]), lv.n, static_cast<double>(lv.total));
+  }
+}
+
 // Fill with lines fills every band first and draws the lines over all of it, so that no
 // later cell paints over half the width of a line.
 int trace(const GridRec* grid, int type) {
@@ -416,6 +433,8 @@ int trace(const GridRec* grid, int type) {
   if (!grid_positions(grid, &pos)) return -1;
   cur_band = -2;
   cur_dashed = -1;
+  const char* loc = std::getenv("gridloc");
+  if (loc == nullptr || std::sscanf(loc, "%d,%d", &diag_col, &diag_row) != 2) diag_col = diag_row = -1;
   if (is_fill_type(type)) trace_pass(grid, pos, true, false);
   if (has_lines(type)) {
     if (trace_hook == nullptr) {
@@ -461,6 +480,10 @@ int trace_pass(const GridRec* grid, const Corners& pos, bool fill, bool lines) {
       if (!explicit_levels) {
         k0 = std::max(0, static_cast<int>(std::floor((zmin - conlo) / intrvl)) - 1);
         k1 = std::min(levels - 1, static_cast<int>(std::floor((zmax - conlo) / intrvl)) + 1);
+      }
+      if (i == diag_col && r == diag_row) {
+        diag_cell(cell, k0, k1);
+        diag_col = -1;  // once, not again in the second pass
       }
       if (fill) {
         // Bands [lo, hi) that hold part of the cell.
@@ -533,13 +556,20 @@ float map_height() {
   return v > 0.0F ? v : 1.0F;
 }
 
+// Numbers are centred on their place: padding blanks would shift them.
+std::string trimmed(const char* text) {
+  std::string s = text;
+  const std::size_t a = s.find_first_not_of(' '), b = s.find_last_not_of(' ');
+  return a == std::string::npos ? std::string() : s.substr(a, b - a + 1);
+}
+
 std::string format_value(const char* spec, float value) {
   char buf[64];
   if (!num_form.empty()) {
     std::snprintf(buf, sizeof buf, num_form.c_str(), static_cast<double>(value));
-    return buf;
+    return trimmed(buf);
   }
-  return set_num(buf, spec, value);
+  return trimmed(set_num(buf, spec, value));
 }
 
 std::string level_text(int k, float level) {
@@ -958,8 +988,11 @@ int CONT_set_fill_colors(const char* given, int explicit_list) {
   std::vector<AttribRec> entries;
   std::vector<float> levels;
   std::vector<std::string> labels;
-  if (!list.empty() && list.find(',') == std::string::npos && list.find('-') == std::string::npos &&
-      list.find(':') == std::string::npos) {
+  int ra, rb;
+  const std::size_t dash_at = list.find('-', 1);
+  const bool range = dash_at != std::string::npos && parse_int(list.substr(0, dash_at), &ra) &&
+                     parse_int(list.substr(dash_at + 1), &rb);
+  if (!list.empty() && list.find(',') == std::string::npos && list.find(':') == std::string::npos && !range) {
     // A contour level file: one entry a line.
     std::string used;
     std::FILE* f = FILE_open_data(list, &used);
@@ -1463,7 +1496,7 @@ int CONT_draw_bar(int, const char* title) {
       char buf[40];
       const std::string s = i < kMaxLevels && !cont_label[static_cast<std::size_t>(i)].empty()
                                 ? cont_label[static_cast<std::size_t>(i)]
-                                : std::string(set_num(buf, "2.2.0", level));
+                                : trimmed(set_num(buf, "2.2.0", level));
       const float w = text_width(s, th);
       if (bx0 - w / 2 < last_right) continue;
       last_right = bx0 + w / 2 + 0.3F * th;
@@ -1475,7 +1508,7 @@ int CONT_draw_bar(int, const char* title) {
     char buf[40];
     const std::string s = n < kMaxLevels && !cont_label[static_cast<std::size_t>(n)].empty()
                               ? cont_label[static_cast<std::size_t>(n)]
-                              : std::string(set_num(buf, "2.2.0", blo + static_cast<float>(n) * step));
+                              : trimmed(set_num(buf, "2.2.0", blo + static_cast<float>(n) * step));
     GPH_text_attr(&ta, th);
     const float p[2] = {x1, y0};
     if (x1 - text_width(s, th) / 2 >= last_right) GPH_pprint(p, s.c_str());
