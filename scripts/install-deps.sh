@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
 # Installs, from Debian and only when missing, everything the build and the tests need.
+# With the argument "bench" it also installs what the benchmarks compare against.
 set -euo pipefail
 
 packages=(
@@ -11,6 +12,10 @@ packages=(
   # The tests look at the PostScript and HPGL output through these; the build needs neither.
   ghostscript hp2xx
 )
+if [ "${1:-}" = bench ]; then
+  # The end-to-end benchmark times GrADS doing the same job next to ours.
+  packages+=(grads)
+fi
 
 missing=()
 for p in "${packages[@]}"; do
