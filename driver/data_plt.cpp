@@ -274,7 +274,7 @@ int DATA_plot_vect(int i, char* units, const char* format, DataDesc* desc) {
     }
   }
   VECT_plot_setup(desc->frame, i, grids[0], grids[1], &desc->plot_domain, desc->callback);
-  VECT_draw();
+  VECT_draw(grids[0], grids[1]);
   return last;
 }
 

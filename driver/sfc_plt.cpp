@@ -73,10 +73,9 @@ const char* convention_after(const char* v, std::size_t n, const char* fallback)
 }
 
 // The variables of a request that the surface data and the variable list both do not
-// know would give empty grids; plots that are not built yet would give nothing: such a
+// know would give empty grids; station plots, not built yet, would give nothing: such a
 // request is refused with one message, and a batch run ends with a failure status.
 const char* unavailable_plot(int i, bool raw_output) {
-  if (VAR_is_type_VECT(i)) return "wind barbs, vectors and streamlines";
   // Station values can be written to station-value files already.
   if (VAR_is_plot_PLOT(i) && !raw_output) return "station plots";
   return nullptr;

@@ -1,9 +1,488 @@
-// Vectors, streamlines and wind barbs. The vector layer is not built yet: its entry
-// points draw nothing.
+// Vectors and wind barbs of gridded and station winds, and the vector key.
 #include "plot/vect_plt.h"
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+#include "analysis/grd_tool.h"
+#include "config/flag.h"
+#include "config/mess.h"
+#include "config/missing.h"
+#include "config/prompt.h"
+#include "config/resrc.h"
+#include "config/string.h"
+#include "graphics/colors.h"
+#include "graphics/gks_colr.h"
+#include "graphics/gks_fill.h"
+#include "graphics/gks_line.h"
+#include "graphics/gks_tool.h"
+#include "plot/cont.h"
+#include "plot/maptran.h"
 
-void VECT_set_format(int, const char*) {}
-int VECT_plot_setup(int, int, GridRec*, GridRec*, const DomainRec*, VectCallback) { return 0; }
-int VECT_draw() { return -1; }
-int VECT_get_vect() { return 0; }
-int VECT_draw_vect() { return -1; }
+namespace {
+
+constexpr double kDeg = 57.295779513082195;    // degrees per radian
+constexpr double kRad = 0.017453292519943334;  // radians per degree
+
+bool set(float f) { return f != MISSING; }
+
+std::vector<std::string> split(const char* text, char delimiter) {
+  std::vector<std::string> out;
+  std::string cur;
+  for (const char* c = text; *c != '\0'; ++c) {
+    if (*c == delimiter) out.push_back(cur), cur.clear();
+    else if (*c != ' ' && *c != '\t') cur += *c;
+  }
+  out.push_back(cur);
+  return out;
+}
+
+// Per-plot settings; VECT_init resets them.
+int vect_type = MISSING_INT;
+bool type_explicit = false;
+float scale = 1.0F;
+float arrow_scale = 1.0F;
+int xskip = 1, yskip = 1;
+float intrvl = MISSING, base = MISSING, min_cut = MISSING, max_cut = MISSING;
+bool uvgrid = false;
+float grid_max = MISSING;
+int plt_vect = 0;
+float vect_size = 1.0F;
+AttribRec line_attr;
+std::string attr_format;
+
+void line(float x0, float y0, float x1, float y1) {
+  const float p[4] = {x0, y0, x1, y1};
+  gpolyline(2, p);
+}
+
+const char* foreground() { return gget_inverse() ? "black" : "white"; }
+
+// The largest speed of the pair, counting points where one component is exactly 0 (a
+// pure westerly has v = 0 everywhere).
+float max_speed(const GridRec* u, const GridRec* v) {
+  const std::size_t n = static_cast<std::size_t>(u->domain.nx) * static_cast<std::size_t>(u->domain.ny);
+  float best = MISSING;
+  for (std::size_t k = 0; k < n; ++k) {
+    const float a = u->values[k], b = v->values[k];
+    if (a == MISSING || b == MISSING) continue;
+    const float s = std::sqrt(a * a + b * b);
+    if (!set(best) || s > best) best = s;
+  }
+  return best;
+}
+
+bool valid_pair(const GridRec* u, const GridRec* v) {
+  return u != nullptr && v != nullptr && u->values != nullptr && v->values != nullptr && u->domain.nx > 0 &&
+         u->domain.ny > 0 && u->domain.nx == v->domain.nx && u->domain.ny == v->domain.ny;
+}
+
+// Map position of every grid point (rows top first), as the contour layer places them.
+bool grid_positions(const GridRec* g, std::vector<float>* X, std::vector<float>* Y, float* spacing) {
+  const int nx = g->domain.nx, ny = g->domain.ny;
+  const std::size_t n = static_cast<std::size_t>(nx) * static_cast<std::size_t>(ny);
+  DomainRec cur;
+  MAP_get_domain(&cur);
+  X->assign(n, 0.0F);
+  Y->assign(n, 0.0F);
+  *spacing = 1.0F;
+  if (cur.proj == MISSING_INT) {
+    for (int r = 0; r < ny; ++r)
+      for (int i = 0; i < nx; ++i) {
+        (*X)[static_cast<std::size_t>(r) * nx + i] = static_cast<float>(i);
+        (*Y)[static_cast<std::size_t>(r) * nx + i] = static_cast<float>(ny - 1 - r);
+      }
+    return true;
+  }
+  if (DOM_comp(&g->domain, &cur) != 0) {
+    for (int r = 0; r < ny; ++r)
+      for (int i = 0; i < nx; ++i) {
+        float x, y;
+        MAP_grid_tran(&x, &y, static_cast<float>(i), static_cast<float>(r));
+        (*X)[static_cast<std::size_t>(r) * nx + i] = x;
+        (*Y)[static_cast<std::size_t>(r) * nx + i] = y;
+      }
+  } else {
+    float* px = nullptr;
+    float* py = nullptr;
+    if (GRD_proj_XY(g, nullptr, &px, &py) != 0 || px == nullptr || py == nullptr) {
+      std::free(px);
+      std::free(py);
+      MESS_print(MESS_ERROR, "VECT_draw: Unable to allocate grid arrays\n");
+      return false;
+    }
+    std::copy(px, px + n, X->begin());
+    std::copy(py, py + n, Y->begin());
+    std::free(px);
+    std::free(py);
+  }
+  if (nx > 1) {
+    const float dx = (*X)[1] - (*X)[0], dy = (*Y)[1] - (*Y)[0];
+    if (set((*X)[1]) && set((*X)[0])) *spacing = std::sqrt(dx * dx + dy * dy);
+  } else if (ny > 1) {
+    const float dx = (*X)[nx] - (*X)[0], dy = (*Y)[nx] - (*Y)[0];
+    if (set((*X)[nx]) && set((*X)[0])) *spacing = std::sqrt(dx * dx + dy * dy);
+  }
+  return true;
+}
+
+// Colour of a speed from the contour fill colours when an interval is set.
+void speed_colour(float speed) {
+  if (!set(intrvl) || intrvl <= 0.0F) return;
+  const int colours = CONT_get_num_colors();
+  if (colours <= 0) return;
+  const float b = set(base) ? base : 0.0F;
+  int k = static_cast<int>(std::floor((speed - b) / intrvl));
+  k = std::clamp(k, 0, colours - 1);
+  AttribRec a;
+  if (CONT_get_fill_attrib_ind(k, &a) >= 0 && a.color >= 0) gset_line_colr_ind(a.color), gset_fill_colr_ind(a.color);
+}
+
+}  // namespace
+
+// ---- conversions ----
+
+int vect2wind(float u, float v, float* direction, float* speed) {
+  if (u == MISSING || v == MISSING) {
+    *direction = *speed = MISSING;
+    return -1;
+  }
+  const double s = std::sqrt(static_cast<double>(u) * u + static_cast<double>(v) * v);
+  *speed = static_cast<float>(s);
+  if (s < 0.01) {
+    *direction = 0.0F;
+    return 0;
+  }
+  double d = std::atan2(-static_cast<double>(u), -static_cast<double>(v)) * kDeg;
+  if (d < 0.0) d += 360.0;
+  *direction = static_cast<float>(d);
+  return 0;
+}
+
+int wind2vect(float direction, float speed, float* u, float* v) {
+  if (direction == MISSING || speed == MISSING) {
+    *u = *v = MISSING;
+    return -1;
+  }
+  const double d = direction * kRad;
+  *u = static_cast<float>(-speed * std::sin(d));
+  *v = static_cast<float>(-speed * std::cos(d));
+  return 0;
+}
+
+// ---- single symbols ----
+
+int WIND_vect(float x, float y, float direction, float speed, float scl, float head) {
+  if (speed == 0.0F || speed == MISSING || direction == MISSING) return -1;
+  const double d = direction * kRad;
+  const float u = static_cast<float>(-speed * std::sin(d)), v = static_cast<float>(-speed * std::cos(d));
+  const float tx = x + scl * u, ty = y + scl * v;
+  line(x, y, tx, ty);
+  if (head > 0.0F) {
+    const float h = 0.2F * head * scl;
+    line(tx, ty, tx - h * u + h * v, ty - h * v - h * u);
+    line(tx, ty, tx - h * u - h * v, ty - h * v + h * u);
+  }
+  return 0;
+}
+
+int WIND_vect_map(float x, float y, float direction, float speed, float scl, float head) {
+  if (direction == MISSING) return -1;
+  return WIND_vect(x, y, MAP_dir_adj(direction, x, y), speed, scl, head);
+}
+
+int WIND_barb(float x, float y, float direction, float speed, float size, float offset) {
+  if (direction == MISSING || speed == MISSING || speed <= 0.0F) return -1;
+  speed = std::min(speed, 300.0F);
+  gset_fill_int_style(1);
+  const double d = direction * kRad;
+  const float ax = static_cast<float>(std::sin(d)), ay = static_cast<float>(std::cos(d));  // along the shaft
+  const float sx = ay, sy = -ax;                                                           // to the barb side
+  auto at = [&](float along, float side, float* p) {
+    p[0] = x + along * size * ax + side * size * sx;
+    p[1] = y + along * size * ay + side * size * sy;
+  };
+  float p[8];
+  at(offset / (size != 0.0F ? size : 1.0F), 0.0F, p);
+  at(1.0F, 0.0F, p + 2);
+  gpolyline(2, p);
+  const float s = speed + 0.01F;
+  const int pennants = static_cast<int>(std::floor((s + 2.0F) / 50.0F));
+  const float r = s + 2.0F - 50.0F * static_cast<float>(pennants);
+  const int full = static_cast<int>(std::floor(r / 10.0F));
+  const bool half = static_cast<int>(std::floor(r / 5.0F)) % 2 == 1;
+  if (pennants == 0 && full == 0) {
+    if (half) {
+      at(0.88F, 0.0F, p);
+      at(0.94F, 0.25F, p + 2);
+      gpolyline(2, p);
+    }
+    return 0;
+  }
+  for (int i = 0; i < pennants; ++i) {
+    const float f = 0.12F * static_cast<float>(i);
+    at(1.0F - f, 0.0F, p);
+    at(1.0F - f, 0.5F, p + 2);
+    at(0.88F - f, 0.0F, p + 4);
+    at(1.0F - f, 0.0F, p + 6);
+    gfill_area(3, p);
+    gpolyline(4, p);
+  }
+  int k = pennants > 0 ? pennants : -1;
+  for (int j = 0; j < full; ++j, ++k) {
+    const float f = 0.12F * static_cast<float>(k);
+    at(0.88F - f, 0.0F, p);
+    at(1.0F - f, 0.5F, p + 2);
+    gpolyline(2, p);
+  }
+  if (half) {
+    const float f = 0.12F * static_cast<float>(k);
+    at(0.88F - f, 0.0F, p);
+    at(0.94F - f, 0.25F, p + 2);
+    gpolyline(2, p);
+  }
+  return 0;
+}
+
+int WIND_barb_map(float x, float y, float direction, float speed, float size, float offset) {
+  if (direction == MISSING) return -1;
+  return WIND_barb(x, y, MAP_dir_adj(direction, x, y), speed, size, offset);
+}
+
+int WIND_track(int ticks, float x, float y, float direction, float length, float width) {
+  if (direction == MISSING || length == MISSING) return -1;
+  const double d = direction * kRad;
+  // Along the flow: towards where the air goes.
+  const float ax = static_cast<float>(-std::sin(d)), ay = static_cast<float>(-std::cos(d));
+  line(x, y, x + length * ax, y + length * ay);
+  const float w = 0.2F * width;
+  for (int i = 1; i <= ticks; ++i) {
+    const float t = length * static_cast<float>(i) / static_cast<float>(ticks + 1);
+    const float cx = x + t * ax, cy = y + t * ay;
+    line(cx - w * ay, cy + w * ax, cx + w * ay, cy - w * ax);
+  }
+  return 0;
+}
+
+// ---- settings ----
+
+void VECT_init() {
+  if (!type_explicit) vect_type = MISSING_INT;
+  intrvl = base = min_cut = max_cut = MISSING;
+  scale = 1.0F;
+  arrow_scale = 1.0F;
+  xskip = yskip = 1;
+  uvgrid = false;
+  grid_max = MISSING;
+  plt_vect = 0;
+  vect_size = 1.0F;
+  attr_format.clear();
+}
+
+void VECT_set_type(int type) {
+  vect_type = type;
+  type_explicit = type != MISSING_INT;
+}
+
+int VECT_get_type() { return vect_type; }
+void VECT_set_scale(float s) { scale = s > 0.0F ? s : 1.0F; }
+void VECT_set_skip(int x, int y) { xskip = std::max(1, x), yskip = std::max(1, y); }
+void VECT_set_cuts(float minimum, float maximum) { min_cut = minimum, max_cut = maximum; }
+void VECT_set_uvgrid(int on) { uvgrid = on != 0; }
+
+void VECT_format_decode_type(const char* format) {
+  if (format == nullptr) return;
+  for (const std::string& item : split(format, ':')) {
+    const char* f = item.c_str();
+    float val;
+    int n;
+    if (item == "vect") vect_type = PLOT_VECT;
+    else if (item == "stream" || item == "strm") vect_type = PLOT_STRM;
+    else if (item == "barb") vect_type = PLOT_BARB;
+    else if (item == "vbar") plt_vect = 1;
+    else if (starts_with_ci(f, "sk=") && parse_int(f + 3, &n)) xskip = yskip = std::max(1, n);
+    else if (starts_with_ci(f, "sc=") && parse_float(f + 3, &val)) scale = val > 0.0F ? val : 1.0F;
+    else if (starts_with_ci(f, "ss=") && parse_float(f + 3, &val)) arrow_scale = val > 0.0F ? val : 1.0F;
+    else if (starts_with_ci(f, "in=") && parse_float(f + 3, &val)) intrvl = val;
+    else if (starts_with_ci(f, "cb=") && parse_float(f + 3, &val)) base = val;
+    else if (starts_with_ci(f, "mn=") && parse_float(f + 3, &val)) min_cut = val;
+    else if (starts_with_ci(f, "mx=") && parse_float(f + 3, &val)) max_cut = val;
+  }
+}
+
+void VECT_format_decode_attrib(const char* format) {
+  if (format == nullptr) return;
+  for (const std::string& item : split(format, ':')) {
+    const char* f = item.c_str();
+    float val;
+    int n;
+    if (starts_with_ci(f, "co=")) {
+      const int c = CLR_get_ind(f + 3);
+      if (c >= 0) line_attr.color = c;
+    } else if (starts_with_ci(f, "wi=") && parse_float(f + 3, &val)) {
+      line_attr.width = val;
+    } else if (starts_with_ci(f, "st=") && parse_int(f + 3, &n)) {
+      line_attr.style = n;
+    }
+  }
+}
+
+void VECT_param_decode(const char* param) {
+  if (param == nullptr) return;
+  for (const std::string& item : split(param, ',')) {
+    const char* f = item.c_str();
+    if (item == "vect" || item == "vbar") {
+      plt_vect = 1;
+    } else if (item == "uvgrid") {
+      uvgrid = true;
+    } else if (item == "uvew") {
+      uvgrid = false;
+    } else if (starts_with_ci(f, "strm_sc")) {
+      float val = 0.0F;
+      arrow_scale = item.size() > 8 && parse_float(f + 8, &val) && val > 0.0F ? val : 1.0F;
+    } else if (starts_with_ci(f, "wv_skip")) {
+      int a = 0, b = 0;
+      const int got = std::sscanf(f + 7, "%d:%d", &a, &b);
+      if (got == 1) VECT_set_skip(a, a);
+      else if (got == 2) VECT_set_skip(a, b);
+    } else if (item == "bar") {
+      CONT_set_bar(3);
+    } else if (item == "nobar") {
+      CONT_set_bar(-2);
+    }
+  }
+}
+
+void VECT_set_format(int type, const char* format) {
+  VECT_init();
+  if (!type_explicit && type >= PLOT_VECT && type <= PLOT_STRM) vect_type = type;
+  if (format != nullptr) attr_format = format;
+  VECT_format_decode_type(format);
+}
+
+int VECT_prompt_type() {
+  if (vect_type == MISSING_INT || vect_type == PLOT_CONT || vect_type == PLOT_WIND) {
+    const int opt = FLAG_get(FLAG_PLOT_TYPE);
+    if (opt >= PLOT_VECT && opt <= PLOT_STRM) vect_type = opt;
+    else if (opt == PLOT_NONE) vect_type = PLOT_NONE;
+    else if (FLAG_batch()) vect_type = PLOT_VECT;
+  }
+  if (vect_type == PLOT_NONE || (vect_type >= PLOT_VECT && vect_type <= PLOT_STRM)) return vect_type;
+  char answer[81];
+  if (ZAV_prompts("Vectors (V) or Streamlines (S): ", answer, 80) == nullptr) return vect_type = PLOT_VECT;
+  const std::string a = answer;
+  if (a == "none") vect_type = PLOT_NONE;
+  else if (a == "vect") vect_type = PLOT_VECT;
+  else if (a == "barb") vect_type = PLOT_BARB;
+  else if (a == "stream" || a == "strm") vect_type = PLOT_STRM;
+  else if (!a.empty() && std::strchr("SsYy", a[0]) != nullptr) vect_type = PLOT_STRM;
+  else if (!a.empty() && (a[0] == 'B' || a[0] == 'b')) vect_type = PLOT_BARB;
+  else vect_type = PLOT_VECT;
+  return vect_type;
+}
+
+int VECT_plot_setup(int, int, GridRec* u, GridRec* v, const DomainRec*, VectCallback) {
+  if (FLAG_get(FLAG_PLOT_TYPE) == PLOT_NONE) {
+    vect_type = PLOT_NONE;
+    return -1;
+  }
+  const std::string keep = attr_format;
+  VECT_format_decode_type(RES_get("plot_format"));
+  VECT_param_decode(RES_get("plot_param"));
+  int count = 0;
+  char** list = nullptr;
+  if (RES_getvals("con_base", &count, &list) > 0 || count > 0) {
+    for (int i = 0; i < count; ++i) {
+      float f;
+      if (list[i][0] == '>' && parse_float(list[i] + 1, &f)) min_cut = f;
+      else if (list[i][0] == '<' && parse_float(list[i] + 1, &f)) max_cut = f;
+      else if (parse_float(list[i], &f)) base = f;
+    }
+    free_parsed_array(count, list);
+  }
+  float ps = 0.0F;
+  const char* sres = RES_get("plot_scale");
+  if (sres != nullptr && parse_float(sres, &ps)) scale = ps > 0.0F ? ps : 1.0F;
+  const char* skip = RES_get("wv_skip");
+  if (skip != nullptr) VECT_param_decode((std::string("wv_skip") + skip).c_str());
+  if (VECT_prompt_type() == PLOT_NONE) return -1;
+  if (!valid_pair(u, v)) return -1;
+  grid_max = max_speed(u, v);
+  MESS_print(MESS_MESS, "Plotting wind vectors\n\n");
+  return 0;
+}
+
+int VECT_draw(const GridRec* u, const GridRec* v) {
+  if (FLAG_getplot(DRAW_DATA) == 0 || vect_type == PLOT_NONE) return -1;
+  if (u == nullptr || v == nullptr) {
+    MESS_print(MESS_ERROR, "VECT_draw: Invalid grids\n");
+    return -1;
+  }
+  if (!valid_pair(u, v)) {
+    MESS_print(MESS_ERROR, "VECT_draw: Invalid grid arrays\n");
+    return -1;
+  }
+  if (!set(grid_max)) grid_max = max_speed(u, v);
+  if (!set(grid_max) || grid_max <= 0.0F) return -1;
+  const int nx = u->domain.nx, ny = u->domain.ny;
+  std::vector<float> X, Y;
+  float spacing = 1.0F;
+  if (!grid_positions(u, &X, &Y, &spacing)) return -1;
+  vect_size = set(base) && base > 0.0F ? grid_max / base * scale : scale;
+  vect_size *= spacing;
+  ATTRIB_init(&line_attr);
+  line_attr.color = CLR_get_ind(foreground());
+  if (line_attr.color < 0) line_attr.color = MISSING_INT;
+  ATTRIB_get("color_cont", "", &line_attr);
+  VECT_format_decode_attrib(attr_format.c_str());
+  AttribRec a = line_attr;
+  GPH_line_attr(&a);
+  if (set(line_attr.color)) gset_fill_colr_ind(line_attr.color);
+  const int type = vect_type == PLOT_BARB ? PLOT_BARB : PLOT_VECT;
+  int drawn = 0;
+  for (int r = 0; r < ny; r += yskip)
+    for (int i = 0; i < nx; i += xskip) {
+      const std::size_t k = static_cast<std::size_t>(r) * nx + i;
+      const float uu = u->values[k], vv = v->values[k];
+      if (uu == MISSING || vv == MISSING) continue;
+      const float x = X[k], y = Y[k];
+      if (!set(x) || !set(y)) continue;
+      float dir, spd;
+      vect2wind(uu, vv, &dir, &spd);
+      if (uvgrid) {
+        // Components along the grid's axes: the true direction first, then the map's.
+        dir = MAP_undir_adj(dir, x, y);
+      }
+      if ((set(min_cut) && spd <= min_cut) || (set(max_cut) && spd >= max_cut)) continue;
+      if (set(intrvl)) speed_colour(spd);
+      dir = MAP_dir_adj(dir, x, y);
+      const int res = type == PLOT_BARB ? WIND_barb(x, y, dir, spd, vect_size, 0.0F)
+                                        : WIND_vect(x, y, dir, spd / grid_max, vect_size, 1.0F);
+      if (res == 0) ++drawn;
+    }
+  return drawn > 0 ? 0 : -1;
+}
+
+int VECT_get_vect() { return plt_vect > 0 && vect_type == PLOT_VECT && set(grid_max) ? 1 : 0; }
+
+int VECT_draw_vect() {
+  if (VECT_get_vect() < 1) return -1;
+  float win[4], view[4];
+  if (GPH_get_win(2, win) != 0 || GPH_get_view(2, view) != 0 || win[1] == win[0]) return -1;
+  const float len = vect_size * (view[1] - view[0]) / (win[1] - win[0]);
+  const float h = 0.015F * (view[3] - view[2]);
+  const float x1 = view[1] - 0.01F, y = view[3] - 1.5F * h;
+  AttribRec a = line_attr;
+  GPH_line_attr(&a);
+  WIND_vect(x1 - len, y, 270.0F, 1.0F, len, 1.0F);
+  char num[40];
+  set_num(num, "5.3.1", grid_max);
+  GPH_text_attr(&a, h);
+  GPH_text_align(3, 3);
+  const float p[2] = {x1 - len - 0.01F, y};
+  GPH_pprintf(p, "MAX VECTOR: %s m/s", num);
+  return 0;
+}
