@@ -3,6 +3,7 @@
 // panels) are settled here; contours, vectors, station values and map outlines are drawn
 // by their own layers through their entry points.
 #include "driver/data_plt.h"
+#include <cstring>
 
 #include <algorithm>
 #include <cmath>
@@ -260,6 +261,10 @@ int DATA_plot_vect(int i, char* units, const char* format, DataDesc* desc) {
   PLT_label_date(&desc->date);
   PLT_label_for_time(VAR_get_time(i));
   VECT_set_format(VAR_get_type(vect_owner >= 0 ? vect_owner : i), format);
+  // Station winds analysed as components along the map's axes must be turned back before
+  // the map turns them again.
+  const char* first = VAR_get_name(i);
+  VECT_set_uvgrid(first != nullptr && (std::strcmp(first, "uwndg") == 0 || std::strcmp(first, "vwndg") == 0));
   GridRec* grids[3] = {nullptr, nullptr, nullptr};
   // With both components found the search ends on the second; otherwise it ends one past
   // the last variable it looked at.
