@@ -313,19 +313,6 @@ TEST_P(Westerly, ArrowsFollowTheLatitudeCircles) {
   // A window with room round the grid so that no arrow is clipped.
   const float mx = 0.2F * (w[1] - w[0]), my = 0.2F * (w[3] - w[2]);
   w[0] -= mx, w[1] += mx, w[2] -= my, w[3] += my;
-  // A window with room round the grid so that no arrow is clipped.
-  const float mx = 0.2F * (w[1] - w[0]), my = 0.2F * (w[3] - w[2]);
-  w[0] -= mx, w[1] += mx, w[2] -= my, w[3] += my;
-  {
-    double e = 0; int wi=0,wr=0;
-    for (int r = 0; r < d.ny; ++r) for (int i = 0; i < d.nx; ++i) {
-      float gx, gy; MAP_grid_tran(&gx, &gy, (float)i, (float)r);
-      float dd, sp; vect2wind(grids[0].values[r*d.nx+i], grids[1].values[r*d.nx+i], &dd, &sp);
-      double t = MAP_dir_adj(270.0F, gx, gy); double df = std::fabs(std::fmod(dd - t + 540.0, 360.0) - 180.0);
-      if (df > e) e = df, wi=i, wr=r;
-    }
-    printf("DIAG analysed-vs-exact worst %g at %d %d\n", e, wi, wr);
-  }
   GPH_win(2, w);
   GPH_trans(2);
   gdev_clear_calls();
