@@ -46,6 +46,7 @@ bool type_explicit = false;
 float scale = 1.0F;
 float arrow_scale = 1.0F;
 int xskip = 1, yskip = 1;
+bool skip_set = false;
 float intrvl = MISSING, base = MISSING, min_cut = MISSING, max_cut = MISSING;
 bool uvgrid = false;
 float grid_max = MISSING;
@@ -275,6 +276,7 @@ void VECT_init() {
   scale = 1.0F;
   arrow_scale = 1.0F;
   xskip = yskip = 1;
+  skip_set = false;
   uvgrid = false;
   grid_max = MISSING;
   plt_vect = 0;
@@ -289,7 +291,7 @@ void VECT_set_type(int type) {
 
 int VECT_get_type() { return vect_type; }
 void VECT_set_scale(float s) { scale = s > 0.0F ? s : 1.0F; }
-void VECT_set_skip(int x, int y) { xskip = std::max(1, x), yskip = std::max(1, y); }
+void VECT_set_skip(int x, int y) { xskip = std::max(1, x), yskip = std::max(1, y), skip_set = true; }
 void VECT_set_cuts(float minimum, float maximum) { min_cut = minimum, max_cut = maximum; }
 void VECT_set_uvgrid(int on) { uvgrid = on != 0; }
 
@@ -303,7 +305,7 @@ void VECT_format_decode_type(const char* format) {
     else if (item == "stream" || item == "strm") vect_type = PLOT_STRM;
     else if (item == "barb") vect_type = PLOT_BARB;
     else if (item == "vbar") plt_vect = 1;
-    else if (starts_with_ci(f, "sk=") && parse_int(f + 3, &n)) xskip = yskip = std::max(1, n);
+    else if (starts_with_ci(f, "sk=") && parse_int(f + 3, &n)) VECT_set_skip(n, n);
     else if (starts_with_ci(f, "sc=") && parse_float(f + 3, &val)) scale = val > 0.0F ? val : 1.0F;
     else if (starts_with_ci(f, "ss=") && parse_float(f + 3, &val)) arrow_scale = val > 0.0F ? val : 1.0F;
     else if (starts_with_ci(f, "in=") && parse_float(f + 3, &val)) intrvl = val;
@@ -409,6 +411,8 @@ int VECT_plot_setup(int, int, GridRec* u, GridRec* v, const DomainRec*, VectCall
   const char* skip = RES_get("wv_skip");
   if (skip != nullptr) VECT_param_decode((std::string("wv_skip") + skip).c_str());
   if (VECT_prompt_type() == PLOT_NONE) return -1;
+  // A barb is a grid length long: on every point the barbs of neighbours would cross.
+  if (vect_type == PLOT_BARB && !skip_set) xskip = yskip = 2;
   if (!valid_pair(u, v)) return -1;
   grid_max = max_speed(u, v);
   MESS_print(MESS_MESS, "Plotting wind vectors\n\n");

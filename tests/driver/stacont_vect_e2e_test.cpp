@@ -1,0 +1,65 @@
+// End-to-end runs that draw analysed winds: barbs over sea-level pressure contours, and
+// vectors over a filled field, rendered by Ghostscript and checked by their pixels.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "tests/graphics/gks_render.h"
+#include "tests/support/run.h"
+
+namespace {
+
+const std::string kData = STACONT_DATA_DIR;
+
+// Pixels of a clear blue (the barbs' colour) on a page.
+int blue(const Picture& p) {
+  int n = 0;
+  for (std::size_t k = 0; k + 2 < p.rgb.size(); k += 3)
+    n += p.rgb[k + 2] > 180 && p.rgb[k] < 100 && p.rgb[k + 1] < 140 ? 1 : 0;
+  return n;
+}
+
+class VectE2E : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = make_temp_dir("stacont_vect");
+    env_ = clean_env(dir_ + "/no-resource-files");
+  }
+  // The sample's 12 UTC hour over the United States as a colour PostScript page, rendered.
+  Picture page(const std::string& vars, const std::string& name) {
+    const std::string ps = dir_ + "/" + name + ".ps";
+    const RunResult r = run_stacont({"-ba", "-fp", kData, "-if", "sfc_sample", "-cu", "#2026031412", "-pd", "us",
+                                     "-va", vars, "-of", "none", "-de", "p," + ps + ",color"},
+                                    "", env_, dir_, 120);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    const RunResult g = run_program("/usr/bin/gs",
+                                    {"-dSAFER", "-dBATCH", "-dNOPAUSE", "-sDEVICE=png16m", "-r72",
+                                     "-sOutputFile=" + ps + ".png", ps},
+                                    "", {}, "", 120);
+    EXPECT_EQ(g.status, 0) << g.err;
+    return read_png(ps + ".png");
+  }
+  std::string dir_;
+  std::map<std::string, std::string> env_;
+};
+
+TEST_F(VectE2E, BarbsOverPressureContours) {
+  const Picture with = page("pralt[:ln],wind<uwndg,vwndg>[knt:barb:co=blue]", "barbs");
+  const Picture without = page("pralt[:ln]", "plain");
+  EXPECT_EQ(blue(without), 0);
+  // Every other grid point of the 25 by 17 grid carries a barb of a few dozen pixels.
+  EXPECT_GT(blue(with), 1500);
+  EXPECT_LT(blue(with), 20000);
+}
+
+TEST_F(VectE2E, VectorsOverAFilledField) {
+  const Picture p = page("thewnd", "thewnd");
+  int dark = 0;
+  for (std::size_t k = 0; k + 2 < p.rgb.size(); k += 3) dark += p.rgb[k] + p.rgb[k + 1] + p.rgb[k + 2] < 200 ? 1 : 0;
+  EXPECT_GT(dark, 5000);
+}
+
+}  // namespace
