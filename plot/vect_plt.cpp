@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 #include "analysis/grd_tool.h"
 #include "config/flag.h"
@@ -54,6 +55,15 @@ int plt_vect = 0;
 float vect_size = 1.0F;
 AttribRec line_attr;
 std::string attr_format;
+
+// Streamlines: the map position of every grid point, and how often each half-skip cell
+// has been entered (the last counter takes every position off the grid).
+struct StreamState {
+  std::vector<float> X, Y;
+  std::vector<int> count;
+  float base = 1.0F;
+};
+StreamState stream;
 
 void line(float x0, float y0, float x1, float y1) {
   const float p[4] = {x0, y0, x1, y1};
@@ -140,6 +150,52 @@ void speed_colour(float speed) {
   k = std::clamp(k, 0, colours - 1);
   AttribRec a;
   if (CONT_get_fill_attrib_ind(k, &a) >= 0 && a.color >= 0) gset_line_colr_ind(a.color), gset_fill_colr_ind(a.color);
+}
+
+
+// Map position of a fractional grid position (column, rows counted upwards).
+bool stream_pos(int nx, int ny, float px, float py, float* x, float* y) {
+  // Lines along an edge wander off it by rounding alone.
+  constexpr float slack = 1e-3F;
+  if (!(px >= -slack) || !(py >= -slack) || px > static_cast<float>(nx - 1) + slack ||
+      py > static_cast<float>(ny - 1) + slack)
+    return false;
+  px = std::clamp(px, 0.0F, static_cast<float>(nx - 1));
+  py = std::clamp(py, 0.0F, static_cast<float>(ny - 1));
+  const int i = std::min(static_cast<int>(px), std::max(0, nx - 2)), j = std::min(static_cast<int>(py), std::max(0, ny - 2));
+  const float fx = nx > 1 ? px - static_cast<float>(i) : 0.0F, fy = ny > 1 ? py - static_cast<float>(j) : 0.0F;
+  auto at = [&](const std::vector<float>& A, int c, int r) {
+    return A[static_cast<std::size_t>(ny - 1 - r) * nx + std::min(c, nx - 1)];
+  };
+  const int j1 = std::min(j + 1, ny - 1), i1 = std::min(i + 1, nx - 1);
+  const float c[4][2] = {{at(stream.X, i, j), at(stream.Y, i, j)},
+                         {at(stream.X, i1, j), at(stream.Y, i1, j)},
+                         {at(stream.X, i, j1), at(stream.Y, i, j1)},
+                         {at(stream.X, i1, j1), at(stream.Y, i1, j1)}};
+  for (const auto& q : c)
+    if (!set(q[0]) || !set(q[1])) return false;
+  *x = (1 - fx) * (1 - fy) * c[0][0] + fx * (1 - fy) * c[1][0] + (1 - fx) * fy * c[2][0] + fx * fy * c[3][0];
+  *y = (1 - fx) * (1 - fy) * c[0][1] + fx * (1 - fy) * c[1][1] + (1 - fx) * fy * c[2][1] + fx * fy * c[3][1];
+  return true;
+}
+
+// The flow at a grid position along the grid's axes; false where it is missing.
+bool stream_flow(const GridRec* u, const GridRec* v, float px, float py, float* fu, float* fv) {
+  const int ny = u->domain.ny;
+  px = std::clamp(px, 0.0F, static_cast<float>(u->domain.nx - 1));
+  const float row = std::clamp(static_cast<float>(ny - 1) - py, 0.0F, static_cast<float>(ny - 1));
+  float a = GRD_get_value(u, px, row), b = GRD_get_value(v, px, row);
+  if (a == MISSING || b == MISSING) return false;
+  if (!uvgrid) {
+    // Earth-relative components: turned to the map's axes at the point.
+    float x, y, dir, spd;
+    if (stream_pos(u->domain.nx, ny, px, py, &x, &y) && vect2wind(a, b, &dir, &spd) == 0 && spd >= 0.01F) {
+      const float turned = MAP_dir_adj(dir, x, y);
+      if (turned != dir) wind2vect(turned, spd, &a, &b);
+    }
+  }
+  *fu = a, *fv = b;
+  return true;
 }
 
 }  // namespace
@@ -419,6 +475,41 @@ int VECT_plot_setup(int, int, GridRec* u, GridRec* v, const DomainRec*, VectCall
   return 0;
 }
 
+namespace {
+
+// Seeds on the skip lattice in four sweeps, each starting from the corner the flow comes
+// from, so that lines grow downstream into empty cells.
+int draw_streamlines(const GridRec* u, const GridRec* v, std::vector<float> X, std::vector<float> Y) {
+  const int nx = u->domain.nx, ny = u->domain.ny;
+  stream.X = std::move(X);
+  stream.Y = std::move(Y);
+  stream.count.assign(static_cast<std::size_t>(nx) * static_cast<std::size_t>(ny) * 4 + 1, 0);
+  stream.base = set(base) && base > 0.0F ? base : 1.0F;
+  const int steps = static_cast<int>(4.0F * static_cast<float>(nx) * scale);
+  int drawn = 0;
+  for (int sweep = 0; sweep < 4; ++sweep) {
+    const bool east = sweep < 2, north = sweep % 2 == 0;
+    for (int ci = 0; ci < nx; ++ci) {
+      const int i = east ? ci : nx - 1 - ci;
+      if (i % xskip != 0) continue;
+      for (int cr = 0; cr < ny; ++cr) {
+        // Rows counted upwards: "ascending" runs from the bottom of the map.
+        const int up = north ? cr : ny - 1 - cr;
+        const int r = ny - 1 - up;
+        if (r % yskip != 0) continue;
+        float fu, fv;
+        if (!stream_flow(u, v, static_cast<float>(i), static_cast<float>(up), &fu, &fv)) continue;
+        // A component of exactly 0 goes with the sweep of its positive side.
+        if ((fu >= 0.0F) != east || (fv >= 0.0F) != north) continue;
+        drawn += VECT_stream(u, v, i, r, steps);
+      }
+    }
+  }
+  return drawn;
+}
+
+}  // namespace
+
 int VECT_draw(const GridRec* u, const GridRec* v) {
   if (FLAG_getplot(DRAW_DATA) == 0 || vect_type == PLOT_NONE) return -1;
   if (u == nullptr || v == nullptr) {
@@ -445,6 +536,7 @@ int VECT_draw(const GridRec* u, const GridRec* v) {
   AttribRec a = line_attr;
   GPH_line_attr(&a);
   if (set(line_attr.color)) gset_fill_colr_ind(line_attr.color);
+  if (vect_type == PLOT_STRM) return draw_streamlines(u, v, std::move(X), std::move(Y)) > 0 ? 0 : -1;
   const int type = vect_type == PLOT_BARB ? PLOT_BARB : PLOT_VECT;
   int drawn = 0;
   for (int r = 0; r < ny; r += yskip)
@@ -468,6 +560,67 @@ int VECT_draw(const GridRec* u, const GridRec* v) {
       if (res == 0) ++drawn;
     }
   return drawn > 0 ? 0 : -1;
+}
+
+int VECT_stream(const GridRec* u, const GridRec* v, int column, int row, int steps) {
+  if (!valid_pair(u, v)) return 0;
+  const int nx = u->domain.nx, ny = u->domain.ny;
+  const std::size_t cells = static_cast<std::size_t>(nx) * static_cast<std::size_t>(ny) * 4 + 1;
+  if (stream.count.size() != cells) stream.count.assign(cells, 0);
+  if (stream.X.size() != static_cast<std::size_t>(nx) * ny) {
+    float spacing;
+    if (!grid_positions(u, &stream.X, &stream.Y, &spacing)) return 0;
+  }
+  const int every = std::max(1, static_cast<int>(10.0F * arrow_scale));
+  const float head = 4.0F * arrow_scale;
+  float px = static_cast<float>(column), py = static_cast<float>(ny - 1 - row);
+  float fu = 0.0F, fv = 0.0F;
+  bool have = stream_flow(u, v, px, py, &fu, &fv);
+  long cell_prev = -1;
+  int stay = 0, drawn = 0;
+  float prev_dir = MISSING, prev_map_dir = 0.0F, prev_x = 0.0F, prev_y = 0.0F, prev_len = 0.0F;
+  int k = 0;
+  for (; k < steps; ++k) {
+    long cell = static_cast<long>(2 * nx) * static_cast<long>(2.0F * py / static_cast<float>(yskip) + 0.0001F) +
+                static_cast<long>(2.0F * px / static_cast<float>(xskip) + 0.0001F);
+    if (cell < 0 || cell >= static_cast<long>(cells) - 1) cell = static_cast<long>(cells) - 1;
+    if (cell != cell_prev) {
+      ++stream.count[static_cast<std::size_t>(cell)];
+      cell_prev = cell;
+      stay = 0;
+    } else {
+      ++stay;
+    }
+    if (stay > 6 * xskip) break;
+    if (stream.count[static_cast<std::size_t>(cell)] > stream.base && (k == 0 || k > 5)) break;
+    if (!have) break;
+    const float spd = std::sqrt(fu * fu + fv * fv);
+    if (spd < 0.001F) break;
+    float dir = spd < 0.01F ? 0.0F : static_cast<float>(std::atan2(-fu, -fv) * kDeg);
+    if (dir < 0.0F) dir += 360.0F;
+    if (k > 0 && set(prev_dir)) {
+      const float turn = std::fabs(dir - prev_dir);
+      if (turn > 120.0F && turn < 240.0F) break;
+    }
+    const float nxp = px + fu / (4.0F * spd), nyp = py + fv / (4.0F * spd);
+    float x0, y0, x1, y1;
+    if (!stream_pos(nx, ny, px, py, &x0, &y0) || !stream_pos(nx, ny, nxp, nyp, &x1, &y1)) break;
+    const float dx = x1 - x0, dy = y1 - y0, len = std::sqrt(dx * dx + dy * dy);
+    float mdir = static_cast<float>(std::atan2(-dx, -dy) * kDeg);
+    if (mdir < 0.0F) mdir += 360.0F;
+    const bool cut = (set(min_cut) && spd <= min_cut) || (set(max_cut) && spd >= max_cut);
+    if (!cut && len > 0.0F) {
+      if (set(intrvl)) speed_colour(spd);
+      WIND_vect(x0, y0, mdir, 1.0F, len, k % every == every - 1 ? head : 0.0F);
+      ++drawn;
+    }
+    prev_dir = dir, prev_map_dir = mdir, prev_x = x0, prev_y = y0, prev_len = len;
+    px = nxp, py = nyp;
+    have = stream_flow(u, v, px, py, &fu, &fv);
+  }
+  // A line that stopped short ends in a head on its last segment.
+  if (k > 0 && k < steps && drawn > 0 && prev_len > 0.0F) WIND_vect(prev_x, prev_y, prev_map_dir, 1.0F, prev_len, head);
+  return drawn;
 }
 
 int VECT_get_vect() { return plt_vect > 0 && vect_type == PLOT_VECT && set(grid_max) ? 1 : 0; }

@@ -50,6 +50,10 @@ int VECT_prompt_type();
 int VECT_plot_setup(int frame, int index, GridRec* u, GridRec* v, const DomainRec* domain, VectCallback callback);
 // Draws the vector layer of the grids; -1 when nothing was drawn.
 int VECT_draw(const GridRec* u, const GridRec* v);
+// One streamline from grid point (column, row; row 0 the top row) of at most steps
+// quarter-cell steps, through the occupancy counters of the last VECT_draw; the number of
+// segments drawn.
+int VECT_stream(const GridRec* u, const GridRec* v, int column, int row, int steps);
 // Settings that tests and the station plot set directly.
 void VECT_set_scale(float scale);
 void VECT_set_skip(int x, int y);

@@ -266,6 +266,86 @@ TEST_F(Layer, InvalidGrids) {
   EXPECT_NE(out.find("VECT_draw: Invalid grid arrays\n"), std::string::npos);
 }
 
+// Streamlines of analytic fields on a 21 × 21 grid without a map.
+class Stream : public Vect {
+ protected:
+  void make(float (*fu)(float, float), float (*fv)(float, float)) {
+    GRD_init(&u_);
+    GRD_init(&v_);
+    for (GridRec* g : {&u_, &v_}) {
+      DOM_init(&g->domain);
+      g->domain.nx = g->domain.ny = 21;
+      ASSERT_EQ(GRD_alloc(g), 1);
+    }
+    for (int r = 0; r < 21; ++r)
+      for (int i = 0; i < 21; ++i) {
+        const float y = static_cast<float>(20 - r), x = static_cast<float>(i);
+        u_.values[r * 21 + i] = fu(x, y), v_.values[r * 21 + i] = fv(x, y);
+      }
+    const float win[4] = {-1.0F, 21.0F, -1.0F, 21.0F};
+    GPH_win(2, win);
+    GPH_trans(2);
+    FLAG_set(FLAG_BATCH, 1);
+    VECT_set_format(PLOT_STRM, "strm");
+    ASSERT_EQ(VECT_plot_setup(0, 0, &u_, &v_, nullptr, nullptr), 0);
+    gdev_clear_calls();
+    ASSERT_EQ(VECT_draw(&u_, &v_), 0);
+    // Back to grid units: the unit calibration of the fixture over this window.
+    for (const GksCall& c : calls(GOBJ_LINE)) {
+      std::vector<float> p = c.values;
+      for (std::size_t k = 0; k < p.size(); ++k) p[k] = -1.0F + 22.0F * p[k];
+      segments_.push_back(p);
+    }
+  }
+  void TearDown() override {
+    GRD_free(&u_);
+    GRD_free(&v_);
+    Vect::TearDown();
+  }
+  GridRec u_, v_;
+  std::vector<std::vector<float>> segments_;
+};
+
+TEST_F(Stream, UniformFlowGivesStraightEvenlySpacedLines) {
+  make([](float, float) { return 10.0F; }, [](float, float) { return 0.0F; });
+  std::vector<float> rows;
+  int shafts = 0;
+  for (const auto& p : segments_) {
+    ASSERT_EQ(p.size(), 4U);
+    if (p[2] - p[0] < 0.2F) continue;  // head strokes run back from the tip
+    EXPECT_NEAR(p[1], p[3], 1e-4);
+    ++shafts;
+    if (std::find_if(rows.begin(), rows.end(), [&](float y) { return std::fabs(y - p[1]) < 1e-3; }) == rows.end())
+      rows.push_back(p[1]);
+  }
+  // One line a row, from the west edge to the east edge in quarter steps: no two share a row.
+  std::sort(rows.begin(), rows.end());
+  ASSERT_EQ(rows.size(), 21U);
+  for (std::size_t k = 1; k < rows.size(); ++k) EXPECT_NEAR(rows[k] - rows[k - 1], 1.0F, 1e-3);
+  // 80 quarter steps a line, the last drawn again with the closing head.
+  EXPECT_EQ(shafts, 21 * 81);
+}
+
+TEST_F(Stream, RotatingFlowGivesClosedLoopsRoundTheCentre) {
+  make([](float, float y) { return -(y - 10.0F); }, [](float x, float) { return x - 10.0F; });
+  ASSERT_FALSE(segments_.empty());
+  // Every band of radius is gone round the whole way: 36 sectors of 10 degrees each met.
+  for (float band : {3.0F, 5.0F, 7.0F}) {
+    std::vector<bool> met(36, false);
+    for (const auto& p : segments_) {
+      const float x0 = p[0] - 10.0F, y0 = p[1] - 10.0F, x1 = p[2] - 10.0F, y1 = p[3] - 10.0F;
+      const float r0 = std::hypot(x0, y0), r1 = std::hypot(x1, y1);
+      if (std::fabs(std::hypot(x1 - x0, y1 - y0) - 0.25F) < 0.01F) {  // shafts, not heads
+        EXPECT_LT(std::fabs(r1 - r0), 0.05F) << r0;
+      }
+      if (r0 < band || r0 >= band + 1.0F) continue;
+      const double a = std::atan2(y0, x0) * 57.29577951308232 + 180.0;
+      met[static_cast<std::size_t>(std::min(35, static_cast<int>(a / 10.0)))] = true;
+    }
+    EXPECT_EQ(std::count(met.begin(), met.end(), true), 36) << band;
+  }
+}
+
 // A uniform westerly of 20 m/s reported by scattered stations as components along the
 // map's axes, analysed onto the domain's grid and drawn as arrows: every arrow runs along
 // its latitude circle.
