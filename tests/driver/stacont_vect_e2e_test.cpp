@@ -2,6 +2,7 @@
 // vectors over a filled field, rendered by Ghostscript and checked by their pixels.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <map>
 #include <string>
 #include <vector>
@@ -60,6 +61,25 @@ TEST_F(VectE2E, VectorsOverAFilledField) {
   int dark = 0;
   for (std::size_t k = 0; k + 2 < p.rgb.size(); k += 3) dark += p.rgb[k] + p.rgb[k + 1] + p.rgb[k + 2] < 200 ? 1 : 0;
   EXPECT_GT(dark, 5000);
+}
+
+// "vbar" asks for the key: an arrow of the strongest wind and its speed at the upper right.
+TEST_F(VectE2E, VectorKeyNamesTheStrongestWind) {
+  page("wind<uwndg,vwndg>[knt:vect:vbar]", "key");
+  const std::string ps = read_file(dir_ + "/key.ps");
+  const std::size_t at = ps.find("%%TE:");
+  ASSERT_NE(at, std::string::npos);
+  float x = 0, y = 0;
+  char text[64] = "";
+  bool found = false;
+  for (std::size_t k = ps.find("%%TE:"); k != std::string::npos; k = ps.find("%%TE:", k + 1))
+    if (std::sscanf(ps.c_str() + k, "%%%%TE:%f %f MAX VECTOR: %63[^\n]", &x, &y, text) == 3) {
+      found = true;
+      break;
+    }
+  ASSERT_TRUE(found);
+  EXPECT_GT(x, 0.8F);
+  EXPECT_STREQ(text, "22.4 m/s");
 }
 
 }  // namespace
