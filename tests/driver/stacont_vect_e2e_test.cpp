@@ -82,4 +82,23 @@ TEST_F(VectE2E, VectorKeyNamesTheStrongestWind) {
   EXPECT_STREQ(text, "22.4 m/s");
 }
 
+// A wind whose kind is not given asks for it; the answer decides what is drawn: a barb is
+// a handful of strokes a grid point, a streamline hundreds of short ones.
+TEST_F(VectE2E, PromptForTheVectorType) {
+  std::map<std::string, std::size_t> strokes;
+  for (const std::string answer : {"none", "b", "s"}) {
+    const std::string ps = dir_ + "/" + answer + ".ps";
+    const RunResult r = run_stacont({"-fp", kData, "-pd", "mw", "-de", "p," + ps, kData + "/sample/2026031418.sfc"},
+                                    "wind<uwndg,vwndg>[:wind]\n" + answer + "\n0\n", env_, dir_, 60);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("Vectors (V) or Streamlines (S): "), std::string::npos);
+    const std::string text = read_file(ps);
+    for (std::size_t k = text.find(" ln\n"); k != std::string::npos; k = text.find(" ln\n", k + 1)) ++strokes[answer];
+  }
+  // "none" draws the map alone.
+  const std::size_t map = strokes["none"];
+  EXPECT_GT(strokes["b"], map + 100);
+  EXPECT_GT(strokes["s"] - map, 3 * (strokes["b"] - map));
+}
+
 }  // namespace
