@@ -315,6 +315,9 @@ int DATA_plot_grid(int i, DataDesc* desc) {
       last = DATA_plot_vect(i, nullptr, nullptr, desc);
     }
     vect = true;
+  } else if (VAR_is_plot_FUNC(i) && VAR_is_type_CONT(i)) {
+    // A derived field; its arguments were only computed for it.
+    last = DATA_plot_cont(i, desc);
   } else if (VAR_is_plot_GRID(i)) {
     if (is_vect_type(type)) {
       last = DATA_plot_vect(i, VAR_get_var(i)->units, VAR_get_format(i), desc);

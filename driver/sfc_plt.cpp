@@ -79,7 +79,6 @@ bool is_front(int i) { return stricmp(VAR_get_name(i), "front") == 0; }
 // know would give empty grids; plots that are not built yet would give nothing: such a
 // request is refused with one message, and a batch run ends with a failure status.
 const char* unavailable_plot(int i, bool raw_output) {
-  if (VAR_is_FUNC(i) || VAR_is_SUBFUNC(i)) return "grid math";
   if (VAR_is_type_VECT(i)) return "wind barbs, vectors and streamlines";
   // Station values can be written to station-value files already.
   if (VAR_is_plot_PLOT(i) && !raw_output) return "station plots";
@@ -89,7 +88,9 @@ const char* unavailable_plot(int i, bool raw_output) {
 bool request_can_be_made() {
   const int n = std::min(VAR_get_num(), VAR_MAX);
   for (int i = 0; i < n; ++i) {
-    if (!(VAR_is_REG(i) || VAR_is_SUBREG(i)) || is_front(i)) continue;
+    // Constants of grid functions ("#2.5") are no station variables; fronts come from the
+    // bulletins.
+    if (!(VAR_is_REG(i) || VAR_is_SUBREG(i)) || VAR_get_type(i) == PLOT_CONST || is_front(i)) continue;
     VarRec copy = *VAR_get_var(i);
     if (SFC_get_var(&copy) == 0 && copy.var <= 0) {
       MESS_print(MESS_WARN, "Unknown variable: %s\n", copy.name);
