@@ -21,6 +21,7 @@
 #include "config/fileio.h"
 #include "config/flag.h"
 #include "config/mess.h"
+#include "config/string.h"
 #include "config/system.h"
 
 namespace {
@@ -37,23 +38,6 @@ std::string win_title = "X11_Graph";
 
 // The device surface and its offset, device units.
 float win_width = 0.0F, win_height = 0.0F, win_x = 0.0F, win_y = 0.0F;
-
-std::string vformat(const char* format, va_list args) {
-  if (format == nullptr) return {};
-  va_list copy;
-  va_copy(copy, args);
-  const int n = std::vsnprintf(nullptr, 0, format, copy);
-  va_end(copy);
-  if (n <= 0) return {};
-  try {
-    std::string s(static_cast<std::size_t>(n) + 1, '\0');
-    std::vsnprintf(s.data(), s.size(), format, args);
-    s.resize(static_cast<std::size_t>(n));
-    return s;
-  } catch (const std::bad_alloc&) {
-    return {};
-  }
-}
 
 std::vector<GksCall> calls;
 long dropped = 0;
@@ -279,7 +263,7 @@ int gerr_printf(const char* routine, const char* format, ...) {
   if (!err_open) return -1;
   va_list args;
   va_start(args, format);
-  const std::string text = vformat(format, args);
+  const std::string text = format_va(format, args);
   va_end(args);
   const char* r = routine != nullptr ? routine : "";
   if (err_file != nullptr) {
@@ -517,7 +501,7 @@ void GksStream::printf(const char* format, ...) {
     write(small, static_cast<std::size_t>(n));
     return;
   }
-  std::string big = vformat(format, copy);
+  std::string big = format_va(format, copy);
   va_end(copy);
   write(big.data(), big.size());
 }

@@ -1,6 +1,7 @@
 // The object list: recording and replay of kernel calls, and segments.
 #include "graphics/gks_obj.h"
 
+#include <cmath>
 #include <new>
 
 #include "graphics/gks_dev.h"
@@ -168,6 +169,15 @@ int gdev_state(int code, int arg, const float* values, int count) {
   if (r < 0) return -1;
   if (!gtype_is_META()) gnew_obj(code, arg, count > 0 ? count * sizeof(float) : 0, values);
   return r;
+}
+
+int gdev_set_float(const char* routine, int code, float value, float* store, const char* invalid, bool nonnegative) {
+  if (!gchk_graphics()) return gerr_printf(routine, "GKS not opened\n");
+  if (!std::isfinite(value) || (nonnegative && value < 0.0F)) return gerr_printf(routine, invalid, value);
+  if (value == *store) return 0;
+  if (gdev_state(code, 0, &value, 1) < 0) return -1;
+  *store = value;
+  return 0;
 }
 
 const std::list<GksObj>& gobj_list() { return objs; }

@@ -59,6 +59,10 @@ void gobj_set_replay(GksReplayFunc function);
 // only; otherwise the device gets it and, when it accepts, it is recorded as an object
 // (data: the values). Returns the device's answer (0 without a device), -1 when refused.
 int gdev_state(int code, int arg, const float* values, int count);
+// Sets a float attribute: refused with the routine's invalid message (a format taking the
+// value) when not finite or, if nonnegative, below 0; passed on to the device only when it
+// changes, and stored once the device took it. 0, or -1 after a message.
+int gdev_set_float(const char* routine, int code, float value, float* store, const char* invalid, bool nonnegative);
 // The list itself and the number of calls counted since the workstation opened.
 const std::list<GksObj>& gobj_list();
 long gget_num_objects();

@@ -45,23 +45,6 @@ float sizex = 1.0F, sizey = 1.0F, offx = 0.0F, offy = 0.0F;
 float xvp = 1.0F, yvp = 1.0F;
 std::string def_font;
 
-std::string vformat(const char* format, va_list args) {
-  if (format == nullptr) return {};
-  va_list copy;
-  va_copy(copy, args);
-  const int n = std::vsnprintf(nullptr, 0, format, copy);
-  va_end(copy);
-  if (n <= 0) return {};
-  try {
-    std::string s(static_cast<std::size_t>(n) + 1, '\0');
-    std::vsnprintf(s.data(), s.size(), format, args);
-    s.resize(static_cast<std::size_t>(n));
-    return s;
-  } catch (const std::bad_alloc&) {
-    return {};
-  }
-}
-
 // The device string of a device specification: everything after the first comma.
 std::string device_rest(const char* spec) {
   if (spec == nullptr) return {};
@@ -519,7 +502,7 @@ int GPH_pprint(const float position[2], const char* text) { return gtext(positio
 int GPH_printf(float x, float y, const char* format, ...) {
   va_list args;
   va_start(args, format);
-  const std::string text = vformat(format, args);
+  const std::string text = format_va(format, args);
   va_end(args);
   const float position[2] = {x, y};
   return gtext(position, text.c_str());
@@ -528,7 +511,7 @@ int GPH_printf(float x, float y, const char* format, ...) {
 int GPH_pprintf(const float position[2], const char* format, ...) {
   va_list args;
   va_start(args, format);
-  const std::string text = vformat(format, args);
+  const std::string text = format_va(format, args);
   va_end(args);
   return gtext(position, text.c_str());
 }
