@@ -1,23 +1,36 @@
-// Data-plot framework, plotting half. The order of the layers and the way variables are
-// consumed (vector pairs, runs of station variables plotted together, panels) are settled
-// here; contours, vectors, station values and map outlines are drawn by their own layers,
-// which arrive with the graphics: until then those steps set labels only.
+// Data-plot framework, plotting half. The order of the layers of a frame and the way
+// variables are consumed (vector pairs, runs of station variables plotted together,
+// panels) are settled here; contours, vectors, station values and map outlines are drawn
+// by their own layers through their entry points.
 #include "driver/data_plt.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <string>
 
 #include "analysis/grd_tool.h"
 #include "config/flag.h"
 #include "config/mess.h"
+#include "config/missing.h"
 #include "config/resrc.h"
 #include "config/string.h"
+#include "driver/plt_labl.h"
 #include "driver/plt_tool.h"
 #include "files/files.h"
 #include "graphics/colors.h"
+#include "graphics/gks_colr.h"
+#include "graphics/gks_fill.h"
+#include "graphics/gks_line.h"
+#include "graphics/gks_mark.h"
 #include "graphics/gks_tool.h"
+#include "plot/cont.h"
 #include "plot/map.h"
+#include "plot/maptran.h"
+#include "plot/vect_plt.h"
+#include "surface/cty_tool.h"
+#include "surface/raw_plt.h"
+#include "surface/raw_tool.h"
 #include "surface/var_tool.h"
 
 namespace {
@@ -35,10 +48,30 @@ AttribRec wind_attr{};
 AttribRec cld_attr{};
 AttribRec wx_attr{};
 float scale = 1.0F;
-bool raw_warned = false;
+// The variable whose vectors DATA_plot_vect draws (it may start at the next variable).
+int vect_owner = -1;
+
+constexpr float km_per_nautical_mile = 1.852F;
+// Circles round the stations are drawn from this radius (nautical miles) up.
+constexpr int min_circle = 10;
 
 bool is_vect_type(int t) { return t >= PLOT_WIND && t <= PLOT_STRM; }
 int num_vars() { return std::min(VAR_get_num(), VAR_MAX); }
+
+// The attributes of a station variable of plot type t.
+const AttribRec* attrib_for(int t) {
+  if (t >= PLOT_WBARB && t <= PLOT_VBARB) return &wind_attr;
+  if (t == PLOT_CLOUD) return &cld_attr;
+  if (t == PLOT_SYMB) return &wx_attr;
+  return &data_attr;
+}
+
+// The resource's attributes over the default; a default colour the colour table does not
+// name is left out (the device's first colour draws) rather than reported on every plot.
+void attrib_get(const char* resource, const char* def, AttribRec* attrib) {
+  ATTRIB_init(attrib);
+  ATTRIB_get(resource, CLR_get_ind(def) >= 0 ? def : "", attrib);
+}
 
 void label_grid(int i, bool vect) {
   if (!VAR_is_LABEL(i)) return;
@@ -47,6 +80,72 @@ void label_grid(int i, bool vect) {
   else
     PLT_label_up_left(GRD_get_grid_info(i));
   PLT_next_overlay();
+}
+
+// A circle of radius_km round a point of the plane: 49 points at bearings 0, 7.5, ...,
+// 360 degrees.
+void circle(float x, float y, float radius_km) {
+  float pts[2 * 49];
+  int n = 0;
+  for (int k = 0; k <= 48; ++k) {
+    float px = MISSING, py = MISSING;
+    if (!MAP_offset(&px, &py, x, y, 7.5F * static_cast<float>(k), radius_km) || px == MISSING) continue;
+    pts[2 * n] = px;
+    pts[2 * n + 1] = py;
+    ++n;
+  }
+  if (n >= 2) gpolyline(n, pts);
+}
+
+// Draws the stations of one run of station variables, first to last.
+void plot_stations(int first, int last, DataDesc* desc, bool raw) {
+  const AttribRec* attrib = attrib_for(VAR_get_type(first));
+  RAW_plot_init(attrib, scale);
+  MAP_plot_grid_init();
+  gset_fill_print_solid(1);
+  if (desc->rewind != nullptr) desc->rewind(desc);
+  StationRec station{};
+  RawDataRec rec{};
+  for (int r; (r = desc->read_report(desc->report, &station)) >= 0;) {
+    if (r == 0) continue;
+    RAW_data_init(&rec);
+    // The overlap grid keeps one station of each place on the map.
+    if (!MAP_plot_grid(station.x, station.y)) continue;
+    rec.x = station.x;
+    rec.y = station.y;
+    CTY_get_data(station.id);
+    if (raw) RAW_save_station(&station);
+    if (plt_dist >= min_circle) {
+      GPH_line_attr(nullptr);
+      GPH_line_attr(&data_attr);
+      circle(station.x, station.y, static_cast<float>(plt_dist) * km_per_nautical_mile);
+    }
+    if (plt_site) {
+      AttribRec plus;
+      ATTRIB_init(&plus);
+      plus.color = data_attr.color;
+      plus.style = 2;
+      plus.size = 4.0F;
+      GPH_mark_attr(&plus, 1.0F);
+      GPH_mark(station.x, station.y);
+    }
+    for (int k = first; k <= last; ++k) {
+      if (!VAR_is_type_PLOT(k)) continue;
+      // A run's later variables keep the attributes of the one before when they share
+      // its type.
+      if (k != first && VAR_get_type(k) != VAR_get_type(k - 1)) attrib = attrib_for(VAR_get_type(k));
+      RAW_data_init_val(&rec);
+      rec.attrib = *attrib;
+      VarRec* var = VAR_get_var(k);
+      if (desc->get_data != nullptr) desc->get_data(desc->report, var, &rec);
+      copy_bounded(rec.format, sizeof rec.format, VAR_get_format(k));
+      if (raw) RAW_save_data(&rec);
+      RAW_set_var_string(&rec, VAR_get_name(k));
+      RAW_plot_data(&rec);
+    }
+    if (raw) RAW_save_end();
+  }
+  gset_fill_print_solid(0);
 }
 
 }  // namespace
@@ -61,18 +160,27 @@ void DATA_plot_init() {
     if (VAR_is_PANEL(i)) any_panel = true;
   }
   if (map == 0 && any_panel) map = -1;
-  // Colours from the colour resources are resolved by the attribute layer with the
-  // graphics; the records start unset.
-  for (AttribRec* a : {&data_attr, &wind_attr, &cld_attr, &wx_attr}) ATTRIB_init(a);
+  // Station symbols drawn in white on a dark screen are drawn in black on a light one.
+  const bool light = gget_inverse() != 0;
+  attrib_get("color_data", "green", &data_attr);
+  attrib_get("color_wind", light ? "black" : "white", &wind_attr);
+  attrib_get("color_cloud", light ? "black" : "white", &cld_attr);
+  attrib_get("color_wx", light ? "brown" : "yellow", &wx_attr);
   scale = 1.0F;
-  float s = 0.0F;
   const char* text = RES_get("plot_scale");
-  if (text != nullptr && *text != '\0' && RES_getval("plot_scale", &s, 5) > 0 && s > 0.0F) scale = s;
+  float s = 0.0F;
+  if (text != nullptr && *text != '\0') {
+    if (parse_float(text, &s) && s > 0.0F && s <= 100.0F)
+      scale = s;
+    else
+      MESS_print(MESS_WARN, "DATA_plot_init: Invalid plot scale: %s (a number above 0, at most 100)\n", text);
+  }
 }
 
 void DATA_new_frame() {
   PLT_set_overlay(0);
   PLT_set_bar(0);
+  PLT_set_vect_key(0);
   bar = 0;
   vbar = 0;
 }
@@ -91,7 +199,8 @@ void DATA_map_overlay() {
 void DATA_plot_start() {
   GPH_trans(2);
   DATA_new_frame();
-  DATA_map_underlay();
+  // A frame that begins with a panel draws its map in that panel, not across the page.
+  if (!(num_vars() > 0 && VAR_is_PANEL(0))) DATA_map_underlay();
   panel = 0;
 }
 
@@ -129,14 +238,22 @@ int DATA_plot_control(int i, const DomainRec* domain) {
 }
 
 int DATA_plot_cont(int i, DataDesc* desc) {
-  if (desc != nullptr) PLT_label_date(&desc->date);
+  if (desc == nullptr) return i;
+  PLT_label_date(&desc->date);
   PLT_label_for_time(VAR_get_time(i));
+  GridRec* grid = GRD_get_grid(i);
+  CONT_plot_setup(desc->frame, i, grid, &desc->plot_domain, desc->callback);
+  const int t = CONT_get_type();
+  if (t == PLOT_FCONT || t == PLOT_BCONT || t == PLOT_FILL) fill = 1;
+  CONT_draw(grid);
   return i;
 }
 
-int DATA_plot_vect(int i, char* units, const char*, DataDesc* desc) {
-  if (desc != nullptr) PLT_label_date(&desc->date);
+int DATA_plot_vect(int i, char* units, const char* format, DataDesc* desc) {
+  if (desc == nullptr) return i;
+  PLT_label_date(&desc->date);
   PLT_label_for_time(VAR_get_time(i));
+  VECT_set_format(VAR_get_type(vect_owner >= 0 ? vect_owner : i), format);
   GridRec* grids[3] = {nullptr, nullptr, nullptr};
   // With both components found the search ends on the second; otherwise it ends one past
   // the last variable it looked at.
@@ -150,19 +267,39 @@ int DATA_plot_vect(int i, char* units, const char*, DataDesc* desc) {
       copy_bounded(units, sizeof(VarRec::units), grids[0]->units);
     }
   }
+  VECT_plot_setup(desc->frame, i, grids[0], grids[1], &desc->plot_domain, desc->callback);
+  VECT_draw();
   return last;
 }
 
-// The colour bar and the vector key are defined by the contour and vector layers; until
-// those draw, neither is ever defined.
-int DATA_plot_bar() { return -1; }
-int DATA_plot_vect_bar() { return -1; }
+int DATA_plot_bar() {
+  if (bar || CONT_get_bar() < 1) return -1;
+  bar = 1;
+  GPH_trans(1);
+  const int drawn = CONT_draw_bar(1, "");
+  GPH_trans(2);
+  if (drawn < 0) return -1;
+  PLT_set_bar(1);
+  return 0;
+}
+
+int DATA_plot_vect_bar() {
+  if (vbar || VECT_get_vect() < 1) return -1;
+  vbar = 1;
+  GPH_trans(1);
+  const int drawn = VECT_draw_vect();
+  GPH_trans(2);
+  if (drawn < 0) return -1;
+  PLT_set_vect_key(1);
+  return 0;
+}
 
 int DATA_plot_grid(int i, DataDesc* desc) {
   if (i < 0 || i >= num_vars()) return i;
   const int type = VAR_get_type(i);
   int last = i;
   bool vect = false;
+  vect_owner = i;
   if (VAR_is_plot_VECT(i) && is_vect_type(type)) {
     last = DATA_plot_vect(i + 1, VAR_get_var(i)->units, VAR_get_format(i), desc);
     vect = true;
@@ -186,8 +323,10 @@ int DATA_plot_grid(int i, DataDesc* desc) {
       last = DATA_plot_cont(i, desc);
     }
   } else {
+    vect_owner = -1;
     return i;
   }
+  vect_owner = -1;
   DATA_plot_bar();
   if (vect) DATA_plot_vect_bar();
   label_grid(i, vect);
@@ -205,9 +344,9 @@ void DATA_plot_raw_label(int first, int last, DataDesc* desc) {
       PLT_label_date(&desc->date);
       char label[DATE_LABEL_LEN] = "";
       DATE_make_label_for_time(VAR_get_time(k), desc->model, &desc->date, label);
+      PLT_label_for_time(VAR_get_time(k));
       PLT_label_up_right(label);
     }
-    PLT_label_for_time(VAR_get_time(k));
     PLT_next_overlay();
   }
 }
@@ -224,20 +363,20 @@ int DATA_plot_raw(int i, DataDesc* desc) {
   if (!VAR_is_REG(i))
     while (last + 1 < n && !VAR_is_REG(last + 1)) ++last;
   MESS_print(MESS_DEBUG & MESS_C, "PLOT--BEG: %d END: %d\n", i, last);
-  if (desc != nullptr && desc->raw_out != nullptr) {
+  if (desc == nullptr || desc->read_report == nullptr) return last;
+  bool raw = false;
+  if (desc->raw_out != nullptr) {
     // The selection changes the active naming convention, which the file sequence needs.
     FILE_save_name_conv();
-    const int raw = desc->raw_out();
+    const bool wanted = desc->raw_out() != 0;
+    raw = wanted && RAW_date_open(&desc->date) != 0;
     FILE_restore_name_conv();
-    if (raw && !raw_warned) {
-      raw_warned = true;
-      MESS_print(MESS_WARN, "DATA_plot_raw: Station-value output is not available: %s\n", VAR_get_name(i));
-    }
+    if (wanted && !raw) return last;
   }
-  // The station values themselves are drawn by the station-plot layer (markers, circles
-  // of plt_dist nautical miles, values in the run's attributes at the given scale).
+  plot_stations(i, last, desc, raw);
   DATA_plot_raw_label(i, last, desc);
   DATA_plot_bar();
+  if (raw) RAW_close_file();
   return last;
 }
 
@@ -247,3 +386,5 @@ void DATA_set_dist(int radius) { plt_dist = radius; }
 int DATA_get_map_mode() { return map; }
 int DATA_get_fill() { return fill; }
 int DATA_get_panel() { return panel; }
+float DATA_get_scale() { return scale; }
+const AttribRec* DATA_get_attrib(int type) { return attrib_for(type); }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "driver/data.h"
+#include "graphics/colors.h"
 
 // Once per plot: fill mode, map mode, attributes and scale from the resources.
 void DATA_plot_init();
@@ -35,3 +36,7 @@ void DATA_set_dist(int radius);
 int DATA_get_map_mode();
 int DATA_get_fill();
 int DATA_get_panel();
+// Text and symbol scale (plot_scale), and the attributes of a station variable of plot
+// type t (wind, cloud, weather or data).
+float DATA_get_scale();
+const AttribRec* DATA_get_attrib(int type);

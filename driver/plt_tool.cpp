@@ -1,25 +1,37 @@
-// Plot manager. The workstation underneath draws nothing until the device drivers
-// arrive: opening, frames, labels and dumps keep their state and order so that the plot
-// loop and batch jobs run their full course (grids and raw files are written).
+// Plot manager: the workstation of a plot, the plot parameters, panels, window events and
+// image dumps.
 #include "driver/plt_tool.h"
 
 #include <algorithm>
 #include <array>
+#include <cctype>
+#include <cmath>
+#include <cstdarg>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <string>
 
 #include "analysis/grd_read.h"
 #include "analysis/grd_tool.h"
+#include "config/fileio.h"
 #include "config/flag.h"
 #include "config/mess.h"
 #include "config/missing.h"
+#include "config/prompt.h"
 #include "config/resrc.h"
 #include "config/string.h"
 #include "config/system.h"
+#include "driver/plt_labl.h"
 #include "files/files.h"
+#include "graphics/gks_colr.h"
+#include "graphics/gks_evnt.h"
+#include "graphics/gks_loop.h"
+#include "graphics/gks_obj.h"
+#include "graphics/gks_ps.h"
+#include "graphics/gks_text.h"
 #include "graphics/gks_tool.h"
+#include "plot/cont.h"
+#include "plot/map.h"
 #include "plot/maptran.h"
 #include "plot/region.h"
 #include "surface/cty_tool.h"
@@ -27,125 +39,310 @@
 
 namespace {
 
-constexpr int positions = 6;
-constexpr int overlays = 6;
-// Joined labels (negative label type) stay within this length.
-constexpr std::size_t joined_len = 60;
-
 const int work_id = 1;
 int wk_type = 0;
-float view_offset = 0.06F;
-std::array<float, 4> view_off{0.0F, 0.0F, 0.06F, 0.06F};
+// Room below and above the plot for the labels.
+constexpr float default_offset = 0.06F;
+float view_offset = default_offset;
+// left, right, bottom, top
+std::array<float, 4> view_off{0.0F, 0.0F, default_offset, default_offset};
 std::array<float, 4> dis_view = view_off;
 
-std::array<std::array<std::string, overlays>, positions> labels;
-std::array<std::size_t, positions> label_ind{};
-int overlay = 0;
-int num_over = 0;
-int over_base = 0;
-DateRec label_date{MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT};
-int fhour = MISSING_INT;
-int full_lab = 0;
-int border = 0;
-int bar = 0;
+// PostScript words that the device's own opening resets: applied once it is open.
+bool ps_color = false;
+bool ps_rev = false;
+
+// Zoom: depth, the domain before the first zoom, the first corner of the box.
+int zoom = 0;
+DomainRec unzoomed{};
+bool box_started = false;
+float box_x = 0.0F, box_y = 0.0F;
+
 int dump = 0;
 std::string dump_file;
+int gif_mode = 0;
 
 PltEventFunc event_func = nullptr;
 PltDomainFunc zoom_func = nullptr;
 PltDomainFunc resize_func = nullptr;
 PltRefreshFunc refresh_func = nullptr;
 int refresh_period = 0;
+
+// Limits that keep hostile parameters from asking for absurd amounts of work.
+constexpr int max_grid_factor = 10;
+constexpr int max_shadow = 10;
+
 bool word_is(const char* item, const char* word) { return stricmp(item, word) == 0; }
 
-// The value after a word and its one separator character ("over=2:3" -> "2:3").
-const char* value_after(const char* item, const char* word) {
+// The value of "word", its one separator character and the value ("over=2:3" gives
+// "2:3", "vp_size:2x2+1+0" gives "2x2+1+0"); null when item is not that word with a
+// value. The separator is any character that cannot continue the word.
+const char* value_of(const char* item, const char* word) {
   const std::size_t n = std::strlen(word);
-  return std::strlen(item) > n ? item + n + 1 : nullptr;
+  if (!starts_with_ci(item, word) || item[n] == '\0') return nullptr;
+  const unsigned char sep = static_cast<unsigned char>(item[n]);
+  if (std::isalnum(sep) || sep == '_') return nullptr;
+  return item + n + 1;
 }
 
-// An integer from a whole token, or fallback.
-int to_int(const char* text, int fallback) {
-  int v = 0;
-  if (text == nullptr || !scan_int(text, &v) || v < -1000000000 || v > 1000000000) return fallback;
-  return v;
+void bad_value(const char* item, const char* form) {
+  MESS_print(MESS_WARN, "PLT_param_decode: Bad plot parameter: %s (%s)\n", item, form);
 }
 
-void set_label(int position, const char* text) {
-  if (text == nullptr || overlay < 0) return;
-  const std::size_t len = std::strlen(text);
-  if (len > static_cast<std::size_t>(PLT_LABEL_LEN)) return;
-  if (VAR_get_label_type() < 0 && overlay >= 1) {
-    std::string& base = labels[position][0];
-    if (base.size() + 1 + len <= joined_len) base = base + " " + text;
-    return;
+// "A[:B]" as numbers: one value sets both; false for anything else.
+bool float_pair(const char* text, float* a, float* b) {
+  const std::string s = text;
+  const std::size_t colon = s.find(':');
+  if (colon == std::string::npos) {
+    if (!parse_float(s, a)) return false;
+    *b = *a;
+    return true;
   }
-  labels[position][overlay] = text;
+  return parse_float(s.substr(0, colon), a) && parse_float(s.substr(colon + 1), b);
 }
 
-// Applies one dump word ("gif", "gif:name", "png:name"...); false when it is not one.
+bool int_pair(const char* text, int* a, int* b) {
+  const std::string s = text;
+  const std::size_t colon = s.find(':');
+  if (colon == std::string::npos) {
+    if (!parse_int(s, a)) return false;
+    *b = *a;
+    return true;
+  }
+  return parse_int(s.substr(0, colon), a) && parse_int(s.substr(colon + 1), b);
+}
+
+// Applies one dump word ("gif", "gif:name", "png=name"...); false when it is not one.
 bool dump_word(const char* item) {
   static const struct {
     const char* word;
     int kind;
   } kinds[] = {{"gif", 2}, {"png", 4}, {"img", 3}, {"xwd", 1}};
   for (const auto& k : kinds) {
-    const std::size_t n = std::strlen(k.word);
-    if (strnicmp(item, k.word, n) != 0) continue;
-    if (item[n] == '\0') {
+    if (word_is(item, k.word)) {
       PLT_set_dump(k.kind, nullptr);
       return true;
     }
-    if (item[n] == ':') {
-      PLT_set_dump(k.kind, item[n + 1] != '\0' ? item + n + 1 : nullptr);
+    if (const char* v = value_of(item, k.word)) {
+      PLT_set_dump(k.kind, v);
       return true;
     }
   }
   return false;
 }
 
+// "lalo=dlat[:dlon[:dot[:extra]]]"
+void latlon_word(const char* item, const char* v) {
+  float dlat = 0.0F, dlon = 0.0F;
+  int dot = 0, extra = 0;
+  const int got = std::sscanf(v, "%f:%f:%d:%d", &dlat, &dlon, &dot, &extra);
+  if (got < 2) dlon = dlat;
+  if (got < 1 || !std::isfinite(dlat) || !std::isfinite(dlon) || dlat < 0.0F || dlon < 0.0F || dlat > 90.0F ||
+      dlon > 180.0F || dot < 0 || extra < 0) {
+    bad_value(item, "lalo=dlat[:dlon[:dot[:extra]]], degrees");
+    return;
+  }
+  MAP_latlon(dot, extra, dlat, dlon);
+}
+
 void apply_param(const char* item) {
   const char* v = nullptr;
+  int n = 0, m = 0;
+  float a = 0.0F, b = 0.0F;
   if (word_is(item, "full")) {
     PLT_set_view_offset(0.0F);
   } else if (word_is(item, "fullab")) {
     PLT_set_view_offset(0.0F);
-    full_lab = 1;
+    PLT_set_full_lab(1);
   } else if (word_is(item, "nopage")) {
     MESS_set_page(0);
   } else if (word_is(item, "page")) {
     MESS_set_page(1);
+  } else if (word_is(item, "noredraw")) {
+    gset_redraw(0);
   } else if (word_is(item, "id")) {
     CTY_set_id_type(0);
   } else if (word_is(item, "wmo")) {
     CTY_set_id_type(1);
   } else if (word_is(item, "cod_wmo")) {
     CTY_set_id_type(2);
-  } else if (starts_with_ci(item, "tz") && std::strlen(item) > 2) {
-    DATE_set_TZ(item + 3);
-  } else if (starts_with_ci(item, "over") && (v = value_after(item, "over")) != nullptr) {
-    int b = 0, n = 0;
-    const int got = std::sscanf(v, "%d:%d", &b, &n);
-    if (got >= 1) PLT_set_overlay_base(b);
-    if (got >= 2) PLT_set_num_overlay(n);
+  } else if ((v = value_of(item, "tz")) != nullptr) {
+    DATE_set_TZ(v);  // which names what it cannot read
+  } else if ((v = value_of(item, "over")) != nullptr) {
+    const int got = std::sscanf(v, "%d:%d", &n, &m);
+    if (got < 1 || n < 0 || (got == 2 && m < 0)) {
+      bad_value(item, "over=base[:number], overlays 0-5");
+    } else {
+      PLT_set_overlay_base(n);
+      if (got == 2) PLT_set_num_overlay(m);
+    }
+  } else if ((v = value_of(item, "lalo")) != nullptr) {
+    latlon_word(item, v);
   } else if (starts_with_ci(item, "gridx")) {
-    GRD_set_grid_factor(to_int(item + 5, 0));
-  } else if (starts_with_ci(item, "plt_grid")) {
-    v = value_after(item, "plt_grid");
-    MAP_set_plot_limit(v != nullptr ? to_int(v, 1) : 1);
-  } else if (starts_with_ci(item, "loc_pr") && (v = value_after(item, "loc_pr")) != nullptr) {
-    DOM_set_loc_prior(to_int(v, 0));
-  } else if (starts_with_ci(item, "vp_size") && (v = value_after(item, "vp_size")) != nullptr) {
+    const char* f = item + 5;
+    if (*f != '\0' && !std::isdigit(static_cast<unsigned char>(*f))) ++f;
+    if (!parse_int(f, &n) || n < 1)
+      bad_value(item, "gridx followed by a factor of 1 or more");
+    else if (n > max_grid_factor)
+      bad_value(item, "the grid factor is at most 10");
+    else
+      GRD_set_grid_factor(n);
+  } else if ((v = value_of(item, "plt_skip")) != nullptr) {
+    if (!int_pair(v, &n, &m) || n < 1 || m < 1)
+      bad_value(item, "plt_skip=x[:y], 1 or more");
+    else
+      CONT_set_skip(n, m);
+  } else if ((v = value_of(item, "plt_off")) != nullptr) {
+    if (!float_pair(v, &a, &b))
+      bad_value(item, "plt_off=x[:y]");
+    else
+      CONT_set_plot_offset(a, b);
+  } else if (word_is(item, "plt_grid")) {
+    MAP_set_plot_limit(1);
+  } else if ((v = value_of(item, "plt_grid")) != nullptr) {
+    if (!parse_int(v, &n) || n < 0)
+      bad_value(item, "plt_grid[=n]");
+    else
+      MAP_set_plot_limit(n);
+  } else if ((v = value_of(item, "loc_pr")) != nullptr) {
+    if (!parse_int(v, &n))
+      bad_value(item, "loc_pr=priority");
+    else
+      DOM_set_loc_prior(n);
+  } else if ((v = value_of(item, "vp_size")) != nullptr) {
     PLT_panel_decode(v);
-  } else if (starts_with_ci(item, "min_size") && (v = value_after(item, "min_size")) != nullptr) {
-    const int n = to_int(v, -1);
-    if (n >= 0) FILE_set_min_size(n);
-  } else if (starts_with_ci(item, "grdfmt") && (v = value_after(item, "grdfmt")) != nullptr) {
+  } else if ((v = value_of(item, "font")) != nullptr) {
+    if (*v == '\0')
+      bad_value(item, "font=name");
+    else
+      GPH_set_def_font(v);
+  } else if (word_is(item, "gif_inter")) {
+    gif_mode = 1;
+  } else if (word_is(item, "gif_norm")) {
+    gif_mode = 0;
+  } else if (word_is(item, "gif_trans")) {
+    gif_mode = 2;
+  } else if (word_is(item, "inv")) {
+    gset_inverse(1);
+  } else if (word_is(item, "lcmap")) {
+    gset_local_colormap(1);
+  } else if (word_is(item, "nolcmap")) {
+    gset_local_colormap(0);
+  } else if (word_is(item, "rwclr")) {
+    gset_rw_colors(1);
+  } else if (word_is(item, "norwclr")) {
+    gset_rw_colors(0);
+  } else if (word_is(item, "nolooptitle")) {
+    gset_loop_title(0);
+  } else if (word_is(item, "pscolor")) {
+    ps_color = true;
+    gset_inverse(1);
+  } else if (word_is(item, "psrev")) {
+    ps_rev = true;
+  } else if (word_is(item, "clear")) {
+    gset_pix_mode(1);
+  } else if (word_is(item, "new")) {
+    gset_pix_mode(2);
+  } else if (word_is(item, "kill")) {
+    gset_pix_mode(9);
+  } else if (word_is(item, "bar")) {
+    CONT_set_bar(2);
+  } else if ((v = value_of(item, "bar")) != nullptr) {
+    if (std::sscanf(v, "%f:%f", &a, &b) != 2 || !std::isfinite(a) || !std::isfinite(b) || !(a < b)) {
+      bad_value(item, "bar=low:high");
+    } else {
+      CONT_set_bar(2);
+      CONT_set_bar_range(a, b);
+    }
+  } else if (word_is(item, "nobar")) {
+    CONT_set_bar(-2);
+  } else if (word_is(item, "nohdr") || (v = value_of(item, "max_bad")) != nullptr) {
+    // GRIB header files and the GRIB bad-value limit: this program reads no GRIB files.
+  } else if (word_is(item, "shadow")) {
+    gset_font_drop(4);
+  } else if ((v = value_of(item, "shadow")) != nullptr) {
+    if (!parse_int(v, &n) || n > max_shadow)
+      bad_value(item, "shadow[=n], at most 10");
+    else
+      gset_font_drop(n < 1 ? 4 : n);
+  } else if ((v = value_of(item, "min_size")) != nullptr) {
+    if (!parse_int(v, &n))
+      bad_value(item, "min_size=bytes");
+    else if (n >= 0)
+      FILE_set_min_size(n);
+  } else if ((v = value_of(item, "grdfmt")) != nullptr) {
     GRD_set_format(v);
-  } else if (!starts_with_ci(item, "gif_")) {
+  } else {
     dump_word(item);
   }
-  // The remaining words tune the drawing layers, which read them themselves.
+  // Any other word is another layer's (the station plots and the refresh read the same
+  // resource).
+}
+
+// One image of a frame under name; the writers of the image formats are not built yet.
+int write_image(int kind, const std::string& name) {
+  static const char* const formats[] = {"", "xdump", "GIF", "IMG", "PNG"};
+  MESS_print(MESS_WARN, "PLT_dump: %s files cannot be written yet: %s\n", formats[kind], name.c_str());
+  ZAV_fail(ZAV_STATUS_NOT_AVAILABLE);
+  return 0;
+}
+
+int mouse_adapter(int, const char* name, float x, float y) {
+  return event_func != nullptr ? event_func(name, x, y) : 0;
+}
+
+// Runs f(domain) under the busy cursor.
+void busy(PltDomainFunc f, const DomainRec* domain) {
+  if (f == nullptr) return;
+  const int cursor = gget_cursor();
+  gset_cursor(8);
+  f(domain);
+  gset_cursor(cursor);
+}
+
+void print_domain(const char* title, const DomainRec* domain) {
+  MESS_print(MESS_MESS & MESS_B, "%s", title);
+  DOM_print(MESS_MESS & MESS_A, domain);
+}
+
+// The domain of a zoom box with corners (x0, y0) and (x1, y1) of the current domain's
+// plane; false when the box cannot be a domain.
+bool zoom_domain(float x0, float y0, float x1, float y1, DomainRec* d) {
+  MAP_get_domain(d);
+  if (d->nx < 2 || d->ny < 2) return false;
+  const float w = std::fabs(x1 - x0), h = std::fabs(y1 - y0);
+  if (d->proj >= PROJ_PS && d->proj <= PROJ_SAT) {
+    // A map keeps its grid: the box centre becomes the centre and the spacing grows to
+    // take in the whole box.
+    float lat = MISSING, lon = MISSING;
+    if (!MAP_untran(&lat, &lon, (x0 + x1) / 2.0F, (y0 + y1) / 2.0F)) return false;
+    const float spacing = std::max(w / static_cast<float>(d->nx - 1), h / static_cast<float>(d->ny - 1));
+    if (!(spacing > 0.0F)) return false;
+    const float scale = d->dx > 0.0F ? d->dy / d->dx : 1.0F;
+    d->clat = lat;
+    d->clon = lon;
+    d->dx = spacing;
+    d->dy = spacing * scale;
+    DOM_set_base_prior(static_cast<float>(d->ny - 1) * d->dy);
+    return true;
+  }
+  // Diagrams: the box itself is the new extent, from its lower-left corner.
+  float lat0 = MISSING, lon0 = MISSING, lat1 = MISSING, lon1 = MISSING;
+  if (!MAP_untran(&lat0, &lon0, std::min(x0, x1), std::min(y0, y1)) ||
+      !MAP_untran(&lat1, &lon1, std::max(x0, x1), std::max(y0, y1)))
+    return false;
+  d->clat = lat0;
+  d->clon = lon0;
+  d->dx = (lon1 - lon0) / static_cast<float>(d->nx - 1);
+  d->dy = (lat1 - lat0) / static_cast<float>(d->ny - 1);
+  return d->dx != 0.0F && d->dy != 0.0F;
+}
+
+// The station data text of a station-value variable at a station: its data block.
+std::string station_text(const StationRec& station) {
+  if (station.data == nullptr) return {};
+  const char* p = static_cast<const char*>(station.data);
+  return std::string(p, strnlen(p, 120));
 }
 
 }  // namespace
@@ -159,6 +356,16 @@ void PLT_for_each_value(const char* resource, const std::function<void(const cha
   if (items != nullptr) free_parsed_array(count, items);
 }
 
+int PLT_mess(const char* format, ...) {
+  if (format == nullptr) return -1;
+  char text[256];
+  va_list args;
+  va_start(args, format);
+  std::vsnprintf(text, sizeof text, format, args);
+  va_end(args);
+  return gmessage(0, text);
+}
+
 // ---- workstation ----
 
 int PLT_is_off() { return (FLAG_getplot(DRAW_ALL) == 0 || FLAG_get(FLAG_PLOT_TYPE) == PLOT_NONE) ? 1 : 0; }
@@ -168,41 +375,56 @@ int PLT_get_work_type() { return wk_type; }
 void PLT_param_decode() {
   PLT_for_each_value("plot_param", apply_param);
   PLT_for_each_value("out_file", [](const char* o) {
-    const bool gif = strnicmp(o, "gif", 3) == 0, png = strnicmp(o, "png", 3) == 0;
+    const bool gif = starts_with_ci(o, "gif"), png = starts_with_ci(o, "png");
     if (gif || png) PLT_set_dump(gif ? 2 : 4, std::strlen(o) > 4 ? o + 4 : nullptr);
   });
 }
 
 int PLT_open(float aspect) {
+  // The whole page, unless the parameters give a view size: panels of an earlier plot
+  // leave theirs behind.
+  GPH_set_view_size(1.0F, 1.0F, 0.0F, 0.0F);
   PLT_param_decode();
   dis_view = view_off;
   if (PLT_is_off()) return -1;
   GPH_setup(work_id, wk_type, dis_view.data(), aspect);
-  wk_type = FLAG_get(FLAG_DEVICE);
+  wk_type = gget_win_type();
+  if (wk_type == WS_PS && (ps_color || ps_rev)) {
+    // The device's options start from its defaults when it opens; these two change how
+    // the colours already defined print, so they are defined again.
+    if (ps_color) gps_set_colorPS(1);
+    if (ps_rev) gps_set_reverse(1);
+    dis_view = view_off;
+    GPH_reset(work_id, wk_type, dis_view.data(), aspect);
+  }
   return 0;
 }
 
 int PLT_reset(float aspect) {
   dis_view = view_off;
-  const int lab_type = VAR_get_label_type();
-  if (lab_type < 0) VAR_set_label_type(-1);
-  if (lab_type > 0) VAR_set_label_type(1);
+  const int lab_type = PLT_get_label_type();
+  if (lab_type < 0) PLT_set_label_type(-1);
+  if (lab_type > 0) PLT_set_label_type(1);
   if (PLT_is_off()) return -1;
   return GPH_reset(work_id, wk_type, dis_view.data(), aspect);
 }
 
 int PLT_close() {
-  // Detaching into the background keeps a window up after a batch command returns;
-  // without a window there is nothing to keep, so batch jobs end in the foreground.
-  if (FLAG_get(FLAG_PLOT_TYPE) == PLOT_NONE) return -1;
-  if (!gchk_graphics()) {
+  if (PLT_is_off() || !gchk_graphics()) {
     PLT_init_labels();
     return -1;
+  }
+  // A window asked for in a batch job stays up after the command returns: the job goes
+  // on in the background. Files and windows without a display have nothing to wait for.
+  if (FLAG_batch() && wk_type == WS_X11 && !gget_display_optional() && dump == 0 && !ZAV_back_proc()) {
+    MESS_print(MESS_ERROR, "PLT_close: Unable to run in the background\n");
+    PLT_exit(ZAV_STATUS_DETACH);
   }
   GPH_trans(2);
   if (dump == 0) GPH_hold(wk_type);
   GPH_end(work_id);
   PLT_init_labels();
+  zoom = 0;
   return 0;
 }
 
@@ -211,35 +433,64 @@ void PLT_exit(int status) {
   ZAV_exit(status);
 }
 
+void PLT_new_page() {
+  if (gchk_graphics() && !gtype_is_WIN_PIX()) gclear_ws(work_id, 1);
+}
+
 // ---- panels and view ----
 
 int PLT_panel_decode(const char* text) {
-  if (text == nullptr) return 0;
+  if (text == nullptr || *text == '\0') return 0;
   float w = 1.0F, h = 1.0F, x = 0.0F, y = 0.0F;
   const int got = std::sscanf(text, "%fx%f+%f+%f", &w, &h, &x, &y);
-  if (w > 1.0F) {
-    const float cols = std::clamp(w, 1.0F, 8.0F), rows = std::clamp(h, 1.0F, 8.0F);
-    w = 1.0F / cols;
-    h = 1.0F / rows;
-    x = x / cols;
-    y = 1.0F - (y + 1.0F) / rows;
+  const auto refuse = [text](const char* why) {
+    MESS_print(MESS_WARN, "PLT_panel_decode: Invalid view size: %s (%s)\n", text, why);
+    return 0;
+  };
+  if (got != 4) return refuse("WxH+X+Y: columns x rows + column + row, or fractions of the page");
+  if (!std::isfinite(w) || !std::isfinite(h) || !std::isfinite(x) || !std::isfinite(y))
+    return refuse("numbers expected");
+  if (w > 1.0F || h > 1.0F) {
+    // A grid of panels, X the column and Y the row from the top.
+    const int cols = static_cast<int>(std::clamp(w, 1.0F, 8.0F)), rows = static_cast<int>(std::clamp(h, 1.0F, 8.0F));
+    if (x < 0.0F || y < 0.0F || x > static_cast<float>(cols - 1) || y > static_cast<float>(rows - 1))
+      return refuse("the panel lies outside the layout");
+    w = 1.0F / static_cast<float>(cols);
+    h = 1.0F / static_cast<float>(rows);
+    x = x / static_cast<float>(cols);
+    y = 1.0F - (y + 1.0F) / static_cast<float>(rows);
+  } else {
+    constexpr float slack = 1e-4F;
+    if (!(w > 0.0F) || !(h > 0.0F) || x < 0.0F || y < 0.0F || x + w > 1.0F + slack || y + h > 1.0F + slack)
+      return refuse("the view lies outside the page");
   }
-  if (got != 4) return 0;
   GPH_set_view_size(w, h, x, y);
   return 1;
 }
 
 int PLT_panel(float aspect) {
+  if (aspect == 0.0F) {
+    const float w = dis_view[1] - dis_view[0], h = dis_view[3] - dis_view[2];
+    if (gchk_graphics() && w > 0.0F && h > 0.0F) aspect = w / h;
+  }
   dis_view = view_off;
+  if (!gchk_graphics()) return -1;
   return GPH_panel(work_id, wk_type, dis_view.data(), aspect);
 }
 
 void PLT_set_view_offset(float v) {
+  if (!std::isfinite(v) || v < 0.0F || v >= 0.5F) return;
   view_offset = v;
   view_off = {0.0F, 0.0F, v, v};
 }
 
-void PLT_set_view_offsets(float left, float bottom, float right, float top) { view_off = {left, right, bottom, top}; }
+void PLT_set_view_offsets(float left, float bottom, float right, float top) {
+  for (float v : {left, bottom, right, top})
+    if (!std::isfinite(v) || v < 0.0F) return;
+  if (left + right >= 1.0F || bottom + top >= 1.0F) return;
+  view_off = {left, right, bottom, top};
+}
+
 float PLT_get_view_offset() { return view_offset; }
 void PLT_get_view_offsets(float view[4]) {
   for (int i = 0; i < 4; ++i) view[i] = view_off[i];
@@ -247,107 +498,149 @@ void PLT_get_view_offsets(float view[4]) {
 void PLT_get_view(float view[4]) {
   for (int i = 0; i < 4; ++i) view[i] = dis_view[i];
 }
-void PLT_border(int flag) { border = flag; }
-void PLT_set_bar(int flag) { bar = flag; }
-int PLT_bar() {
-  if (bar) return 0;
-  bar = 1;
-  return 1;
-}
 
-// ---- labels ----
+// ---- zoom ----
 
-void PLT_label_up_left(const char* text) { set_label(0, text); }
-void PLT_label_up_center(const char* text) { set_label(1, text); }
-void PLT_label_up_right(const char* text) { set_label(2, text); }
-void PLT_label_low_left(const char* text) { set_label(3, text); }
-void PLT_label_low_center(const char* text) { set_label(4, text); }
-void PLT_label_low_right(const char* text) { set_label(5, text); }
-
-const char* PLT_get_label_up_right() { return PLT_get_label(2, overlay); }
-
-const char* PLT_get_label(int position, int n) {
-  if (position < 0 || position >= positions || n < 0 || n >= overlays) return "";
-  return labels[position][n].c_str();
-}
-
-void PLT_label_date(const DateRec* date) {
-  if (date != nullptr) label_date = *date;
-}
-void PLT_label_for_time(int time) { fhour = time; }
-
-int PLT_next_overlay() {
-  if (overlay + 1 >= overlays) return -1;
-  ++overlay;
-  const int lab_type = VAR_get_label_type();
-  if (lab_type > 0) VAR_set_label_type(lab_type + 1);
-  if (lab_type < 0) VAR_set_label_type(lab_type - 1);
-  for (int p = 0; p < positions; ++p) label_ind[p] = labels[p][0].size();
-  num_over = std::max(num_over, overlay);
-  return overlay;
-}
-
-void PLT_set_overlay(int n) {
-  overlay = std::min(n, overlays - 1);
-  num_over = std::max(num_over, overlay);
-}
-int PLT_get_overlay() { return overlay; }
-void PLT_set_overlay_base(int n) {
-  over_base = std::min(n, overlays - 1);
-  num_over = std::max(num_over, over_base);
-}
-void PLT_set_num_overlay(int n) { num_over = n < 0 ? -n : std::max(num_over, n); }
-int PLT_get_num_overlay() { return num_over; }
-// The label style is kept by the variable module, whose labels follow it.
-void PLT_set_label_type(int type) { VAR_set_label_type(type); }
-int PLT_get_label_type() { return VAR_get_label_type(); }
-
-void PLT_init_labels() {
-  for (auto& row : labels)
-    for (auto& l : row) l.clear();
-  label_ind.fill(0);
-  overlay = 0;
-  num_over = 0;
-  over_base = 0;
-  bar = 0;
-}
-
-void PLT_labels() {
-  // Label text is drawn with the stroke fonts; until they arrive the labels of the frame
-  // stay in the table for the next frame to replace.
-}
+void PLT_set_zoom(int depth) { zoom = std::max(depth, 0); }
+int PLT_get_zoom() { return zoom; }
 
 // ---- callbacks and events ----
 
-void PLT_set_callback(PltEventFunc f) { event_func = f; }
+void PLT_set_callback(PltEventFunc f) {
+  event_func = f;
+  gset_mouse_callback(f != nullptr ? mouse_adapter : nullptr);
+}
+PltEventFunc PLT_get_callback() { return event_func; }
 void PLT_set_zoom_func(PltDomainFunc f) { zoom_func = f; }
 void PLT_set_resize_func(PltDomainFunc f) { resize_func = f; }
 void PLT_set_refresh_func(int seconds, PltRefreshFunc f) {
-  refresh_period = seconds;
+  refresh_period = f != nullptr && seconds > 0 ? seconds : 0;
   refresh_func = f;
+  gset_refresh_callback(refresh_period, refresh_period > 0 ? PLT_plot_refresh : nullptr);
 }
 int PLT_get_refresh_period() { return refresh_period; }
 
-// Mouse and key events come from the window device only.
-int PLT_print_values(const char*, float, float) { return 0; }
-int PLT_print_location(const char*, float, float) { return 0; }
-int PLT_plot_zoom(const char*, float, float) { return 0; }
+int PLT_print_location(const char* event, float x, float y) {
+  if (event == nullptr || std::strcmp(event, "v-Alt") != 0) return 0;
+  float lat = MISSING, lon = MISSING;
+  MAP_untran(&lat, &lon, x, y);
+  const float px = gchk_graphics() ? xW_p(x) : MISSING, py = gchk_graphics() ? yW_p(y) : MISSING;
+  MESS_print(MESS_PRINT & MESS_D, "Lat: %6.2f Lon: %7.2f XY: %6.2f %6.2f Pixel: %6.2f %6.2f\n", lat, lon, x, y, px, py);
+  return 1;
+}
+
+int PLT_print_values(const char* event, float x, float y) {
+  if (event == nullptr) return 0;
+  const bool query = std::strcmp(event, "v-Alt") == 0, edit = std::strcmp(event, "e-Alt") == 0;
+  if (!query && !edit) return 0;
+  const int n = std::min(VAR_get_num(), VAR_MAX);
+  if (edit) {
+    // Editing is for one grid on the screen, not for a sequence or an overlay.
+    if (FILE_get_num_file() != 0 || n != 1 || !VAR_is_type_GRID(0)) return 0;
+    GridRec* grid = GRD_get_grid(0);
+    float column = x, row = y;
+    GRD_get_value_domain(grid, nullptr, &column, &row);
+    char answer[82] = "";
+    float value = 0.0F;
+    if (ZAV_prompts("Enter the new grid value: ", answer, 80) == nullptr || !parse_float(answer, &value)) return 1;
+    if (GRD_edit_value(grid, column, row, value)) GRD_print_value(grid, column, row);
+    return 1;
+  }
+  float lat = MISSING, lon = MISSING;
+  MAP_untran(&lat, &lon, x, y);
+  StationRec station{};
+  const bool found = CTY_search_loc(&station, lat, lon) != 0;
+  float slat = lat, slon = lon;
+  if (found) MAP_untran(&slat, &slon, station.x, station.y);
+  MESS_print(MESS_PRINT, "Id: %s Lat: %6.2f Lon: %7.2f ", found ? station.id : "-", slat, slon);
+  for (int i = 0; i < n; ++i) {
+    const char* name = VAR_get_name(i);
+    if (name != nullptr && *name != '\0')
+      MESS_print(MESS_PRINT, "Var: %6.6s - ", name);
+    else
+      MESS_print(MESS_PRINT, "Var: #%5d - ", VAR_get_var(i)->var);
+    float column = x, row = y;
+    if (VAR_is_type_GRID(i) && VAR_is_type_VECT(i) && i + 1 < n) {
+      GRD_get_value_domain(GRD_get_grid(i), nullptr, &column, &row);
+      GRD_print_value2(GRD_get_grid(i), GRD_get_grid(i + 1), column, row);
+      ++i;
+    } else if (VAR_is_type_GRID(i)) {
+      GRD_get_value_domain(GRD_get_grid(i), nullptr, &column, &row);
+      GRD_print_value(GRD_get_grid(i), column, row);
+    } else {
+      MESS_print(MESS_PRINT, "= %s\n", found ? station_text(station).c_str() : "");
+    }
+  }
+  return 1;
+}
+
+int PLT_plot_zoom(const char* event, float x, float y) {
+  if (event == nullptr) return 0;
+  if (std::strcmp(event, "B1-P-Shft") == 0) {
+    box_started = true;
+    box_x = x;
+    box_y = y;
+    gset_rubber_band(2);
+    return 1;
+  }
+  if (std::strcmp(event, "B1-R") == 0) {
+    if (!box_started) return 0;
+    box_started = false;
+    gset_rubber_band(0);
+    if (x == box_x || y == box_y) return 1;
+    DomainRec current{}, next{};
+    MAP_get_domain(&current);
+    if (!zoom_domain(box_x, box_y, x, y, &next)) return 1;
+    if (zoom == 0) unzoomed = current;
+    ++zoom;
+    print_domain("New domain: ", &next);
+    busy(zoom_func, &next);
+    GPH_trans(2);
+    gupdate_window();
+    return 1;
+  }
+  if (std::strcmp(event, "u-Alt") == 0) {
+    if (zoom == 0) return 0;
+    print_domain("Original domain: ", &unzoomed);
+    const DomainRec original = unzoomed;
+    busy(zoom_func, &original);
+    zoom = 0;
+    GPH_trans(2);
+    gupdate_window();
+    return 1;
+  }
+  if (std::strcmp(event, "r-Alt") == 0) {
+    DomainRec current{};
+    MAP_get_domain(&current);
+    busy(zoom_func, &current);
+    GPH_trans(2);
+    gupdate_window();
+    return 1;
+  }
+  return 0;
+}
 
 int PLT_plot_resize(const char* event) {
   if (event == nullptr || std::strcmp(event, "size") != 0 || resize_func == nullptr) return 0;
-  DomainRec domain;
+  DomainRec domain{};
   MAP_get_domain(&domain);
-  resize_func(&domain);
+  busy(resize_func, &domain);
   return 1;
 }
 
 void PLT_plot_refresh() {
-  if (refresh_func != nullptr) refresh_func();
+  if (refresh_func == nullptr) return;
+  const int cursor = gget_cursor();
+  gset_cursor(8);
+  refresh_func();
+  gset_cursor(cursor);
+  gupdate_window();
 }
 
 // ---- image dumps ----
 
 void PLT_set_dump(int kind, const char* name) {
+  if (kind < 0 || kind > 4) return;
   dump = kind;
   if (name != nullptr && *name != '\0')
     dump_file = name;
@@ -356,8 +649,43 @@ void PLT_set_dump(int kind, const char* name) {
 }
 
 int PLT_get_dump() { return dump; }
+const char* PLT_get_dump_file() { return dump_file.c_str(); }
+int PLT_get_gif_mode() { return gif_mode; }
 
-int PLT_dump(int) {
-  // Frame pictures exist only with the window device; nothing to write yet.
-  return 0;
+std::string PLT_dump_name(const char* frame_key) {
+  DateRec date;
+  FILE_get_date(&date);
+  FILE_save_name_conv();
+  FILE_set_name(dump_file.c_str());
+  FILE_set_key('i', frame_key);
+  FILE_set_key('p', gget_win_title());
+  char name[FILE_NAME_MAX] = "";
+  FILE_set_date(&date, name);
+  const char* dir = RES_get("image_path");
+  std::string path = FILE_add_path(dir != nullptr && stricmp(dir, "none") != 0 ? dir : "", name);
+  FILE_restore_name_conv();
+  return path;
+}
+
+int PLT_dump(int frame) {
+  if (dump == 0 || !gchk_graphics()) return 0;
+  char key[16];
+  const int frames = gget_num_images();
+  int written = 0;
+  if (frame == -4 && frames >= 2) {
+    for (int i = 0; i < frames; ++i) {
+      std::snprintf(key, sizeof key, "%2.2d", i);
+      const std::string name = PLT_dump_name(key);
+      gselect_frame(i);
+      written += write_image(dump, name);
+    }
+    return written;
+  }
+  if (frames > 0) {
+    std::snprintf(key, sizeof key, "%2.2d", std::max(frame >= 0 ? frame : gget_cur_frame(), 0));
+    const std::string name = PLT_dump_name(key);
+    if (frame >= 0) gselect_frame(frame);
+    return write_image(dump, name);
+  }
+  return write_image(dump, PLT_dump_name("win"));
 }

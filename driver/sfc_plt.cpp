@@ -18,10 +18,13 @@
 #include "config/system.h"
 #include "driver/data.h"
 #include "driver/data_plt.h"
+#include "driver/plt_labl.h"
 #include "driver/plt_tool.h"
 #include "files/files.h"
 #include "graphics/gks_loop.h"
 #include "graphics/gks_tool.h"
+#include "plot/cont.h"
+#include "plot/frt_plt.h"
 #include "plot/map.h"
 #include "surface/cty_read.h"
 #include "surface/cty_tool.h"
@@ -104,9 +107,11 @@ bool request_can_be_made() {
   return true;
 }
 
-// Opens the plot's surface file; its date label becomes the upper-right label.
+// Opens the plot's surface file; its date label becomes the upper-right label of the
+// frame's first overlay (the overlays of the frame before are not the new frame's).
 bool open_file(const char* name) {
   if (!SFC_open_file(name)) return false;
+  PLT_set_overlay(0);
   PLT_label_up_right(SFC_get_file_info()->label);
   return true;
 }
@@ -274,6 +279,7 @@ void SFC_plot(const DomainRec* dom) {
     if (sequence) {
       gcreate_frame(f);
       gselect_frame(f);
+      PLT_new_page();
     }
     if (!open_file(name)) {
       if (!sequence) PLT_exit(ZAV_STATUS_INPUT);
@@ -333,7 +339,14 @@ void SFC_grid_data(DataDesc* desc) {
 
 int SFC_plot_data(int index, DataDesc*) {
   if (stricmp(VAR_get_name(index), "front") != 0) return 0;
-  MESS_print(MESS_WARN, "SFC_plot_data: Fronts cannot be drawn: no fronts layer in this build\n");
+  // Fronts come from the bulletin of the plot's date, not from the surface reports.
+  FILE_save_name_conv();
+  FILE_set_name("frt_dat");
+  char name[FILE_NAME_MAX] = "";
+  FILE_set_date(&file_date, name);
+  FRT_set_date(&file_date);
+  FRT_plot_file(name);
+  FILE_restore_name_conv();
   return 1;
 }
 
@@ -393,6 +406,7 @@ int SFC_callback(const char* event, float x, float y) {
   PLT_print_values(event, x, y);
   PLT_plot_zoom(event, x, y);
   PLT_plot_resize(event);
+  CONT_flash_value(event, x, y);
   if (std::strcmp(event, "s-Alt") != 0 || FILE_get_num_file() != 0 || VAR_get_num() != 1) return 0;
   // Save the displayed grid under the grid-output convention (package format by default).
   FILE_save_name_conv();

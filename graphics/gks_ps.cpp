@@ -41,6 +41,13 @@ float cur_gray = 0.0F;
 int ps_col_ind = -1;
 // Fill patterns defined in this output so far (bit per pattern index).
 unsigned long patterns_defined = 0;
+// Pages: whether anything was drawn on the current one, the pages begun, the last clip
+// (a new page starts without one) and whether the one-page warning was given.
+bool page_marked = false;
+int page_count = 1;
+float clip_rect[4] = {0.0F, 0.0F, 0.0F, 0.0F};
+bool clip_set = false;
+bool one_page_told = false;
 
 struct Rgb {
   float r = 0.0F, g = 0.0F, b = 0.0F;
@@ -95,6 +102,29 @@ void write_rgb(int index) {
   out.str(" setrgbcolor\n");
   ps_col_ind = index;
   cur_gray = -1.0F;
+}
+
+// The placement, colour, line state and scale every page starts with (a new page
+// begins without them); the writer's record of what was written follows.
+void page_setup() {
+  cur_gray = 0.0F;
+  ps_col_ind = -1;
+  cur_width = 1.0F;
+  cur_type = 1;
+  if (pr_port == 0) {
+    out.str("90 rotate\n");
+    // An EPS is moved up by its own (scaled) height, so that it starts at the box's
+    // corner; a page keeps a quarter-inch margin.
+    if (pr_eps)
+      out.printf("0. inch -%.2f inch translate\n", surf_h * pr_scale / 72.0F);
+    else
+      out.printf(".25 inch -%.2f inch translate\n", sy - 0.25F);
+  } else if (!pr_eps) {
+    out.str(".25 inch .25 inch translate\n");
+  }
+  out.str(pr_color ? "0 0 0 setrgbcolor\n" : "0 setgray\n");
+  out.str("2 setlinejoin\n1 dot lw\n[] 0 setdash\n");
+  if (pr_scale != 1.0F) out.printf("%.2f %.2f scale\n", pr_scale, pr_scale);
 }
 
 // ---- device hooks ----
@@ -173,13 +203,39 @@ int ps_open(int, const char* device_string) {
 
 int ps_close() { return gps_close_file(); }
 
+
+
 void ps_clip(const float r[4]) {
+  for (int i = 0; i < 4; ++i) clip_rect[i] = r[i];
+  clip_set = true;
   out.str("initclip\nnp\n");
   point(r[0] - 0.1F, r[1] - 0.1F, "mv\n");
   point(r[0] - 0.1F, r[3] + 0.1F, "ln\n");
   point(r[2] + 0.1F, r[3] + 0.1F, "ln\n");
   point(r[2] + 0.1F, r[1] - 0.1F, "ln\n");
   out.str("cp\nclip\n");
+}
+
+// Clearing paper is taking the next sheet: a page that holds a drawing is shown and a
+// new one begun, placed and clipped as the last one was; a blank page stays as it is.
+// An EPS holds one page, and appended plots belong to the page they are appended to:
+// those draw on over what is there.
+void ps_clear() {
+  if (!out.is_open() || !page_marked) return;
+  if (pr_eps || out.appending()) {
+    if (!one_page_told) MESS_print(MESS_WARN, "gclear_ws: %s holds one page: the next plot is drawn over this one\n",
+                                   pr_eps ? "an EPS file" : "an appended plot");
+    one_page_told = true;
+    return;
+  }
+  ++page_count;
+  out.str("%%End of page\nshowpage\n");
+  page_setup();
+  if (clip_set) {
+    const float r[4] = {clip_rect[0], clip_rect[1], clip_rect[2], clip_rect[3]};
+    ps_clip(r);
+  }
+  page_marked = false;
 }
 
 int ps_state(int code, int arg, const float* values, int count) {
@@ -197,6 +253,7 @@ void line_attributes(int color, float width, int type) {
 }
 
 void ps_polyline(int n, const float*, const float* dev) {
+  page_marked = true;
   out.str("%%PL:");
   out.integer(n);
   out.put('\n');
@@ -230,6 +287,7 @@ void ps_fill(int n, const float*, const float* dev) {
   bool empty = true, full = true;
   for (int r = 0; rows != nullptr && r < 8; ++r) empty = empty && rows[r] == 0, full = full && rows[r] == 0xFF;
   if (empty) return;
+  page_marked = true;
   out.str("%%FA:");
   out.integer(n);
   out.put('\n');
@@ -263,6 +321,7 @@ void ps_fill(int n, const float*, const float* dev) {
 }
 
 void ps_marker_begin(int n) {
+  page_marked = true;
   out.str("%%PM:");
   out.integer(n);
   out.put('\n');
@@ -283,6 +342,7 @@ void ps_marker_shape(int nv, const float* dev, int) {
 }
 
 void ps_text_begin(float x, float y, const char* s) {
+  page_marked = true;
   out.printf("%%%%TE:%f %f ", x, y);
   // A comment ends at the line: control characters must not break it.
   for (const char* p = s; *p != '\0'; ++p) out.put(static_cast<unsigned char>(*p) < 0x20 ? '?' : *p);
@@ -304,6 +364,7 @@ void ps_text_stroke(int nv, const float* dev, int) {
 }
 
 void ps_clear_region(const float*, const float d[4]) {
+  page_marked = true;
   out.str("%%CLR\nnp\n");
   point(d[0], d[1], "mv\n");
   point(d[2], d[1], "ln\n");
@@ -325,7 +386,7 @@ const GksDevice device{
     .open = ps_open,
     .close = ps_close,
     .init = nullptr,
-    .clear = nullptr,
+    .clear = ps_clear,
     .clip = ps_clip,
     .state = ps_state,
     .polyline = ps_polyline,
@@ -348,6 +409,10 @@ int gps_open_file(const char* name) {
   if (name == nullptr || !out.open(name, "gps_open_file")) return -1;
   if (std::getenv("PSCOLOR") != nullptr) pr_color = true;
   patterns_defined = 0;
+  page_marked = false;
+  page_count = 1;
+  clip_set = false;
+  one_page_told = false;
   return 0;
 }
 
@@ -397,23 +462,12 @@ void gps_init_file() {
   if (!pr_eps) out.str("30 dict begin\n/saveobj save def\n");
   out.str("/inch {72 mul} def\n/dot {.33 mul} def\n/mv {moveto} def\n/ln {lineto} def\n");
   out.str("/lw {setlinewidth} def\n/np {newpath} def\n/cp {closepath} def\n");
-  if (pr_port == 0) {
-    out.str("90 rotate\n");
-    // An EPS is moved up by its own (scaled) height, so that it starts at the box's
-    // corner; a page keeps a quarter-inch margin.
-    if (pr_eps)
-      out.printf("0. inch -%.2f inch translate\n", surf_h * pr_scale / 72.0F);
-    else
-      out.printf(".25 inch -%.2f inch translate\n", sy - 0.25F);
-  } else if (!pr_eps) {
-    out.str(".25 inch .25 inch translate\n");
-  }
-  out.str(pr_color ? "0 0 0 setrgbcolor\n" : "0 setgray\n");
-  out.str("2 setlinejoin\n1 dot lw\n[] 0 setdash\n");
-  if (pr_scale != 1.0F) out.printf("%.2f %.2f scale\n", pr_scale, pr_scale);
+  page_setup();
   out.str("%%Begin plot\n");
   out.printf("%%%%ZAV Plot: %s\n", title);
 }
+
+int gps_get_pages() { return out.is_open() ? page_count : 0; }
 
 int gps_close_file() {
   if (!out.is_open()) return -1;
@@ -550,6 +604,7 @@ void gps_set_reverse(int on) { pr_rev = on != 0; }
 
 int gps_image(int width, int height, const unsigned char* pixels, int x0, int y0) {
   if (!out.is_open() || pixels == nullptr || width <= 0 || height <= 0) return -1;
+  page_marked = true;
   int vp[4];
   if (gget_gviewport(vp) != 0) return -1;
   const int vw = vp[2] > 0 ? vp[2] : 1, vh = vp[3] > 0 ? vp[3] : 1;

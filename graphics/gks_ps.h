@@ -20,6 +20,10 @@ void gps_init_file();
 // Writes the trailer and closes the stream: 0, or -1 when nothing was open or the output
 // could not be written.
 int gps_close_file();
+// Pages begun in the open output: clearing the workstation (gclear_ws) after something
+// was drawn shows the page and begins the next one; EPS and appended output keep one.
+// 0 when no output is open.
+int gps_get_pages();
 int gps_printf(const char* format, ...) __attribute__((format(printf, 1, 2)));
 // World coordinates of the current transformation, and print units.
 void gps_move(float x, float y);

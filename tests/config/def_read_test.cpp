@@ -84,20 +84,22 @@ TEST_F(DefRead, TagsAreLimitedToTen) {
   EXPECT_EQ(read_all("DEF eleven\nIF eleven\nx 1\nEND\nIF t9\ny 2\nEND\n"), (Lines{{"y", "2"}}));
 }
 
-// Deep nesting costs no more per line than shallow: 100,000 sections open and close in
-// well under a second (they took minutes when every line looked at all open sections).
+// Deep nesting costs no more per line than shallow: 300,000 sections open and close in
+// seconds even under the sanitizers (looking at every open section for each line took
+// four seconds for 100,000 of them in an optimised build, and grows with the square).
 TEST_F(DefRead, DeepNestingIsLinear) {
+  constexpr int depth = 300000;
   DEF_tag("on");
   std::string text;
-  for (int i = 0; i < 100000; ++i) text += i % 2 ? "IF on\n" : "IF off\nx 0\nELIF on\n";
+  for (int i = 0; i < depth; ++i) text += i % 2 ? "IF on\n" : "IF off\nx 0\nELIF on\n";
   text += "deep 1\n";
-  for (int i = 0; i < 100000; ++i) text += "END\n";
+  for (int i = 0; i < depth; ++i) text += "END\n";
   text += "IF off\nskipped 1\nELSE\nshallow 2\nEND\n";
   const auto start = std::chrono::steady_clock::now();
   const Lines got = read_all(text);
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   EXPECT_EQ(got, (Lines{{"deep", "1"}, {"shallow", "2"}}));
-  EXPECT_LT(seconds, 1.0);
+  EXPECT_LT(seconds, 20.0);
 }
 
 TEST_F(DefRead, HostileFilesNeverCrash) {

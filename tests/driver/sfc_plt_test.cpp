@@ -10,6 +10,7 @@
 #include "config/mess.h"
 #include "config/resrc.h"
 #include "files/files.h"
+#include "surface/var_tool.h"
 #include "tests/support/run.h"
 
 namespace {
@@ -64,6 +65,27 @@ TEST_F(OutFile, SelectsGridAndStationOutput) {
     EXPECT_EQ(SFC_raw_out_file(), c.raw);
     EXPECT_EQ(active_name(), c.raw_name);
   }
+}
+
+// A variable named "front" is drawn from the fronts bulletin of the plot's date, under the
+// fronts convention, and the input's convention is back afterwards; other variables are
+// the framework's.
+TEST_F(OutFile, FrontsComeFromTheBulletinOfTheDate) {
+  RES_put("name_conv", (std::string(STACONT_DATA_DIR) + "/name_conv").c_str());
+  RES_put("text_path", "/data/fronts");
+  ASSERT_EQ(VAR_setup(nullptr, "FRONT,temp"), 1);
+  const DateRec d{2026, 3, 14, 73, 6, 12, 0, 0};
+  SFC_set_date(&d);
+  FILE_set_name("sfc_raw");
+  char before[FILE_NAME_MAX * 2] = "", after[FILE_NAME_MAX * 2] = "";
+  FILE_get_name_conv(before);
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(SFC_plot_data(0, nullptr), 1);
+  EXPECT_EQ(SFC_plot_data(1, nullptr), 0);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "FRT_plot_file: Fronts cannot be drawn yet: /data/fronts/2026031412.frt\n");
+  FILE_get_name_conv(after);
+  EXPECT_STREQ(after, before);
 }
 
 TEST(FileTime, RoundsDownToTheLateOffset) {

@@ -405,4 +405,70 @@ TEST_F(Ps, ImagesFillTheViewport) {
       << ps;
 }
 
+// Clearing the workstation after a drawing shows the page and begins the next one placed
+// and clipped like the first; clearing a blank page adds none. Ghostscript shows each page
+// with its own drawing in the same place.
+TEST_F(Ps, ClearingAfterADrawingBeginsANewPage) {
+  const std::string path = make("pages.ps", "", [] {
+    gclear_ws(1, 1);  // nothing drawn yet: still the first page
+    EXPECT_EQ(gps_get_pages(), 1);
+    for (int page = 0; page < 3; ++page) {
+      // Page k: a horizontal line at height 0.2 + 0.1 k, from x 0.2 to 0.8.
+      const float y = 0.2F + 0.1F * static_cast<float>(page);
+      const float pts[4] = {0.2F, y, 0.8F, y};
+      gpolyline(2, pts);
+      gclear_ws(1, 1);
+    }
+    EXPECT_EQ(gps_get_pages(), 4);
+  });
+  const std::string ps = read_file(path);
+  const std::vector<std::string> l = lines(ps);
+  int showpages = 0, rotations = 0, clips = 0;
+  for (const std::string& line : l) {
+    showpages += line == "showpage" ? 1 : 0;
+    rotations += line == "90 rotate" ? 1 : 0;
+    clips += line == "initclip" ? 1 : 0;
+  }
+  // Three pages with a line, a fourth blank one begun by the last clear; each page is
+  // placed and clipped again.
+  EXPECT_EQ(showpages, 4);
+  EXPECT_EQ(rotations, 4);
+  EXPECT_GE(clips, 4);
+  EXPECT_NE(ps.find("%%End of page\nshowpage\n90 rotate\n.25 inch -8.25 inch translate\n0 setgray\n"),
+            std::string::npos);
+  const std::string prefix = path + ".page";
+  const RunResult r = run_program("/usr/bin/gs", {"-dSAFER", "-dBATCH", "-dNOPAUSE", "-sDEVICE=png16m", "-r72",
+                                                  "-sPAPERSIZE=letter", "-dFIXEDMEDIA",
+                                                  "-sOutputFile=" + prefix + "%d.png", path});
+  ASSERT_EQ(r.status, 0) << r.err;
+  for (int page = 0; page < 3; ++page) {
+    const Picture p = read_png(prefix + std::to_string(page + 1) + ".png");
+    ASSERT_GT(p.width, 0);
+    // The plot lies on its side: NDC y is the column from the right, x the row from the
+    // bottom; the unit square of NDC is 576 points (the page's height) on a side.
+    const std::vector<int> box = p.dark_box(0, 0, p.width - 1, p.height - 1);
+    const float y = 0.2F + 0.1F * static_cast<float>(page);
+    EXPECT_NEAR(box[0], 594.0F - 576.0F * y, 2.0F) << page;
+    EXPECT_NEAR(box[1], 774.0F - 576.0F * 0.8F, 2.0F) << page;
+    EXPECT_NEAR(box[3], 774.0F - 576.0F * 0.2F, 2.0F) << page;
+  }
+}
+
+// An EPS holds one page: a second plot is drawn over the first, and that is said once.
+TEST_F(Ps, EpsKeepsOnePage) {
+  MESS_set(0, MESS_WARN);
+  CaptureStderr();
+  const std::string path = make("one.eps", ",eps", [] {
+    for (int k = 0; k < 3; ++k) {
+      const float pts[4] = {0.2F, 0.2F, 0.8F, 0.2F};
+      gpolyline(2, pts);
+      gclear_ws(1, 1);
+    }
+    EXPECT_EQ(gps_get_pages(), 1);
+  });
+  EXPECT_EQ(GetCapturedStderr(), "gclear_ws: an EPS file holds one page: the next plot is drawn over this one\n");
+  const std::string ps = read_file(path);
+  EXPECT_EQ(ps.find("showpage"), ps.rfind("showpage"));
+}
+
 }  // namespace

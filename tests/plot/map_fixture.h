@@ -1,0 +1,177 @@
+// Shared set-up of the map background tests: a PostScript workstation on the recording
+// device with the map panel laid out, domains, map files written by the tests, and the
+// lines and labels the map drew, in the map's own plane coordinates.
+#pragma once
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "config/missing.h"
+#include "plot/map.h"
+#include "plot/maptran.h"
+#include "tests/graphics/gks_fixture.h"
+#include "tests/support/run.h"
+
+// One drawn polyline or filled area, as plane points.
+struct Drawn {
+  std::vector<std::pair<double, double>> pts;
+  double length(std::size_t i) const {
+    return std::hypot(pts[i + 1].first - pts[i].first, pts[i + 1].second - pts[i].second);
+  }
+};
+
+// A map file's lines: points as latitude-longitude pairs; a latitude of -9999 is a pen-up.
+using MapPoints = std::vector<std::pair<float, float>>;
+
+class MapTest : public GksTest {
+ protected:
+  void SetUp() override {
+    GksTest::SetUp();
+    open(WS_PS);
+    const float vp[4] = {0.02f, 0.98f, 0.02f, 0.74f};
+    GPH_view(2, vp);
+    MAP_clear_cache();
+    MAP_file(nullptr);
+    MAP_set_format(nullptr);
+    MAP_fill_cont(0);
+    MAP_latlon(0, 0, 0.0f, 0.0f);
+    dir_ = make_temp_dir("map");
+    RES_put("file_path", dir_.c_str());
+  }
+  void TearDown() override {
+    MAP_domain(nullptr);
+    MAP_latlon(0, 0, 0.0f, 0.0f);
+    GksTest::TearDown();
+  }
+
+ public:
+  static DomainRec domain(int proj, float clat, float clon, int nx, int ny, float dx, float plat = MISSING,
+                          float plon = MISSING) {
+    DomainRec d;
+    DOM_init(&d);
+    d.proj = proj, d.clat = clat, d.clon = clon, d.nx = nx, d.ny = ny, d.dx = d.dy = dx;
+    d.plat = plat, d.plon = plon;
+    return d;
+  }
+  // The "us" region: polar stereographic true at 60N, centred at 39N 97W.
+  static DomainRec us() { return domain(PROJ_PS, 39.0f, -97.0f, 25, 17, 2.3f, MISSING, -97.0f); }
+  // A domain whose map is h plane units high.
+  static DomainRec of_height(float h) { return domain(PROJ_PS, 40.0f, -100.0f, 25, 17, h / 16.0f); }
+
+  // Sets up a domain and forgets the calls so far.
+  static void setup(const DomainRec& d) {
+    MAP_setup(&d);
+    gdev_clear_calls();
+  }
+
+  std::string path(const std::string& name) const { return dir_ + "/" + name; }
+  void write(const std::string& name, const std::string& bytes) const { write_file(path(name), bytes); }
+
+  // The binary form: records of points (pen-ups included) and a closing record.
+  static std::string binary(const std::vector<MapPoints>& records, bool end_record = true) {
+    std::string s;
+    auto u16 = [&](int v) { s += static_cast<char>((v >> 8) & 0xFF), s += static_cast<char>(v & 0xFF); };
+    auto u32 = [&](std::uint32_t v) {
+      for (int k = 24; k >= 0; k -= 8) s += static_cast<char>((v >> k) & 0xFF);
+    };
+    auto f32 = [&](float f) {
+      std::uint32_t u;
+      std::memcpy(&u, &f, 4);
+      u32(u);
+    };
+    for (const MapPoints& r : records) {
+      u16(static_cast<int>(r.size()));
+      for (int k = 0; k < 4; ++k) f32(0.0f);
+      u32(7);
+      for (const auto& [lat, lon] : r) f32(lat), f32(lon);
+    }
+    if (end_record) {
+      u16(0);
+      for (int k = 0; k < 5; ++k) u32(0);
+    }
+    return s;
+  }
+  static std::string text(const std::vector<MapPoints>& records) {
+    std::string s;
+    char buf[96];
+    for (const MapPoints& r : records) {
+      std::snprintf(buf, sizeof buf, "%zu 0 0 0 0 1\n", r.size());
+      s += buf;
+      for (const auto& [lat, lon] : r) {
+        std::snprintf(buf, sizeof buf, "%g %g\n", lat, lon);
+        s += buf;
+      }
+    }
+    return s + "0 0 0 0 0 0\n";
+  }
+  // The drawn polylines (code GOBJ_LINE) or filled areas (GOBJ_FILL) in plane units.
+  static std::vector<Drawn> drawn(int code = GOBJ_LINE) {
+    std::vector<Drawn> out;
+    GPH_trans(2);
+    for (const GksCall& c : gdev_calls()) {
+      if (c.code != code) continue;
+      Drawn d;
+      for (std::size_t i = 0; i + 1 < c.values.size(); i += 2) d.pts.emplace_back(xdev_W(c.values[i]), ydev_W(c.values[i + 1]));
+      out.push_back(std::move(d));
+    }
+    return out;
+  }
+  static std::vector<std::string> labels() {
+    std::vector<std::string> out;
+    for (const GksCall& c : gdev_calls())
+      if (c.code == GOBJ_TEXT) out.push_back(c.text);
+    return out;
+  }
+  // Texts with their plane positions.
+  static std::vector<std::pair<std::string, std::pair<double, double>>> placed_labels() {
+    std::vector<std::pair<std::string, std::pair<double, double>>> out;
+    GPH_trans(2);
+    for (const GksCall& c : gdev_calls())
+      if (c.code == GOBJ_TEXT) out.push_back({c.text, {c.values[0], c.values[1]}});
+    return out;
+  }
+
+ protected:
+  std::string dir_;
+};
+
+// ---- projections written out for the tests (sphere of radius 63.7122 plane units) ----
+
+constexpr double kR = 63.7122;
+constexpr double kD = 3.14159265358979323846 / 180.0;
+
+inline double wrap180(double v) {
+  while (v > 180.0) v -= 360.0;
+  while (v < -180.0) v += 360.0;
+  return v;
+}
+
+// Polar stereographic, north pole, true at 60N.
+inline std::pair<double, double> ps_north(double lat, double lon, double lon0) {
+  const double k = kR * (1.0 + std::sin(60.0 * kD));
+  const double r = k * std::tan((90.0 - lat) / 2.0 * kD);
+  return {r * std::sin((lon - lon0) * kD), -r * std::cos((lon - lon0) * kD)};
+}
+// Mollweide as this system scales it: theta + sin(theta) = pi sin(lat), x = R (dlon/90)
+// cos(theta/2), y = R sin(theta/2).
+inline std::pair<double, double> mollweide(double lat, double lon, double lon0) {
+  const double target = 3.14159265358979323846 * std::sin(lat * kD);
+  double t = lat * kD;
+  for (int i = 0; i < 60 && std::fabs(std::cos(t) + 1.0) > 1e-12; ++i) t -= (t + std::sin(t) - target) / (1.0 + std::cos(t));
+  return {kR * wrap180(lon - lon0) / 90.0 * std::cos(t / 2.0), kR * std::sin(t / 2.0)};
+}
+inline std::pair<double, double> mercator(double lat, double lon, double lon0) {
+  return {kR * wrap180(lon - lon0) * kD, kR * std::log(std::tan((45.0 + lat / 2.0) * kD))};
+}
+// Orthographic; the second value of the result is false for the far side.
+inline std::pair<double, double> orthographic(double lat, double lon, double lat0, double lon0, bool* seen) {
+  const double p = lat * kD, l = (lon - lon0) * kD, p0 = lat0 * kD;
+  *seen = std::sin(p0) * std::sin(p) + std::cos(p0) * std::cos(p) * std::cos(l) >= 0.0;
+  return {kR * std::cos(p) * std::sin(l), kR * (std::cos(p0) * std::sin(p) - std::sin(p0) * std::cos(p) * std::cos(l))};
+}
