@@ -356,7 +356,8 @@ void ghold() {
       if (frames && looping) {
         gset_cursor(3);
         gloop_sleep();
-        if (input_mode == 1 || input_mode == 2) show_next();
+        // The user may have stopped the loop (or released the plot) during the dwell.
+      if (looping && (input_mode == 1 || input_mode == 2)) show_next();
       } else {
         gset_cursor(frames ? 4 : 6);
         if (gcheck_event() > 0 || input_mode != 1) idle = 0;
@@ -369,7 +370,8 @@ void ghold() {
     } else if (looping) {
       gset_cursor(3);
       gloop_sleep();
-      if (input_mode == 1 || input_mode == 2) show_next();
+      // The user may have stopped the loop (or released the plot) during the dwell.
+      if (looping && (input_mode == 1 || input_mode == 2)) show_next();
     } else {
       gset_cursor(4);
       gwait_event();

@@ -211,7 +211,8 @@ void set_name(const std::string& name) {
   if (dpy() == nullptr || top == 0 || win_type_open != WS_X11) return;
   XStoreName(dpy(), top, name.c_str());
   XSetIconName(dpy(), top, name.c_str());
-  XFlush(dpy());
+  // Other programs (the loop program, a user's tools) read the name at once.
+  XSync(dpy(), False);
 }
 
 // A 48 by 48 icon of three nested closed lines, as a contour map looks from afar.

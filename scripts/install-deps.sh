@@ -10,6 +10,8 @@ packages=(
   libpng-dev zlib1g-dev libx11-dev
   # The tests look at the PostScript and HPGL output through these; the build needs neither.
   ghostscript hp2xx
+  # The window tests run their own X server and act as the user through XTEST or xdotool.
+  xvfb x11-xkb-utils xkb-data libxtst-dev xdotool
 )
 
 missing=()
