@@ -625,6 +625,9 @@ int PLT_plot_resize(const char* event) {
   DomainRec domain{};
   MAP_get_domain(&domain);
   busy(resize_func, &domain);
+  // The plot drawn anew for the new size is shown at once, not at the next exposure.
+  GPH_trans(2);
+  gupdate_window();
   return 1;
 }
 

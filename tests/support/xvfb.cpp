@@ -306,6 +306,11 @@ void press_button(Display* d, unsigned button, bool release) {
   XSync(d, False);
 }
 
+void hold_key(Display* d, const char* keysym, bool down) {
+  XTestFakeKeyEvent(d, XKeysymToKeycode(d, XStringToKeysym(keysym)), down ? True : False, CurrentTime);
+  XSync(d, False);
+}
+
 void release_button(Display* d, unsigned button) {
   XTestFakeButtonEvent(d, button, False, CurrentTime);
   XSync(d, False);

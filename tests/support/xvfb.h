@@ -81,6 +81,8 @@ void pointer_to(Display* d, Window w, int x, int y);
 // A key by its keysym name ("Return", "z"), with Alt (Mod1) and/or Shift held.
 void press_key(Display* d, const char* keysym, bool alt = false, bool shift = false);
 void press_button(Display* d, unsigned button, bool release = true);
+// Holds a key down (a modifier during a drag) or lets it go.
+void hold_key(Display* d, const char* keysym, bool down);
 void release_button(Display* d, unsigned button);
 // Sends the client message of format 8 with first byte code, as the loop program does.
 void send_client(Display* d, Window w, int code);
