@@ -109,12 +109,15 @@ void DisplayCloser::operator()(Display* d) const {
 }
 
 Display* dpy() { return connection_alive ? display.get() : nullptr; }
+Display* abandoned = nullptr;
 
 // The connection is gone or must not be used again: every resource is forgotten.
 void abandon() {
   connection_alive = false;
   if (fatal_hook != nullptr) fatal_hook();
-  (void)display.release();
+  // Kept, not closed: closing would make requests on a connection that must not be used.
+  // Held here so that it is still reachable (a leak checker at exit would count it).
+  abandoned = display.release();
 }
 
 int on_error(Display* d, XErrorEvent* e) {
