@@ -3,6 +3,7 @@
 // units, point coordinates and the evaluation of derived grid variables.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "files/date.h"
@@ -114,10 +115,37 @@ class GRD_DomainGuard {
   float limits_[4]{};
 };
 
-// ---- grid math (function table; evaluation arrives with the grid calculator) ----
+// ---- grid math ----
 int GRD_is_math_func(const char* name);  // class code, 0 when not a grid function
 int GRD_is_plot_func(const char* name);
 int GRD_is_vect_func(const char* name);
-// Fills the output grid(s) from the null-terminated argument grids and constants;
-// non-zero on success.
+// Fills the output grid(s) (two for vector functions) from the argument grids and the
+// parallel constants (up to 20, -9999.0 for none; a constant stands where its grid is
+// null); non-zero on success. Temperatures come out in K.
 int GRD_math(const char* name, GridRec** out, GridRec** args, const float* consts);
+// Makes nout outputs ready for nargs arguments: each position needs a grid with values or
+// a constant, and all grids one size; outputs take the first grid's header when they have
+// none of that size, and units (with label as datatype) when units is given. 1, else 0.
+int GRD_math_setup(const char* name, GridRec** out, int nout, GridRec** args, const float* consts, int nargs,
+                   const char* units, const char* label);
+// Argument index at a point: the grid's value, else the constant.
+float GRD_get_math_val(int index, GridRec** args, const float* consts, std::size_t point);
+// Arguments up to the first position with neither a grid nor a constant (at most 20).
+int GRD_find_num_data(GridRec** args, const float* consts);
+
+// Derivatives: per 100 km on the earth (map factors applied), so m/s winds give 1e-5 /s.
+// Centred differences, one-sided at the edges and next to missing points; a missing
+// point gives -9999.0. Outputs are allocated (with the input's header) when they have no
+// values. 0, or -1 without input values or output memory.
+int GRD_dx(GridRec* in, GridRec* out);
+int GRD_dy(GridRec* in, GridRec* out);  // positive northward
+int GRD_vorticity(GridRec* u, GridRec* v, GridRec* out);
+// Convergence, times s point by point when s is given.
+int GRD_converge(GridRec* u, GridRec* v, GridRec* out, GridRec* s);
+int GRD_advection(GridRec* u, GridRec* v, GridRec* s, GridRec* out);
+int GRD_deformation1(GridRec* u, GridRec* v, GridRec* out);  // stretching
+int GRD_deformation2(GridRec* u, GridRec* v, GridRec* out);  // minus the shearing
+int GRD_laplacian(GridRec* in, GridRec* out);
+// Combines every value with the Coriolis parameter (1e-5 /s): "add", "sub", "sub-",
+// "mul", "div", "div-". 0, or -1 without values or for another operation.
+int GRD_coriolis(GridRec* grid, const char* operation);

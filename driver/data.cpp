@@ -11,6 +11,7 @@
 #include "analysis/grd_read.h"
 #include "analysis/grd_tool.h"
 #include "analysis/object.h"
+#include "config/flag.h"
 #include "config/mess.h"
 #include "config/missing.h"
 #include "config/string.h"
@@ -222,7 +223,7 @@ int DATA_setup_grid(DataDesc* desc) {
       from_file[i] = true;
       continue;
     }
-    if ((VAR_is_REG(i) || VAR_is_SUBREG(i)) && desc->get_var != nullptr) {
+    if ((VAR_is_REG(i) || VAR_is_SUBREG(i)) && VAR_get_type(i) != PLOT_CONST && desc->get_var != nullptr) {
       // A mistyped name would otherwise give a silently empty grid. Names the data source
       // does not announce but the variable list knows (var number > 0) are still computed.
       VarRec* v = VAR_get_var(i);
@@ -276,6 +277,9 @@ int DATA_get_data(DataDesc* desc) {
     for (int j = 0; j < num_field; ++j) {
       if (!DATA_chk_field(j)) continue;
       RAW_data_init(&value);
+      // Grid-relative winds turn at the station's place on the (current) plot map.
+      value.x = station.x;
+      value.y = station.y;
       if (desc->get_data != nullptr) desc->get_data(desc->report, &var[j], &value);
       DATA_add_raw(s, j, &value);
     }
@@ -330,6 +334,8 @@ int DATA_save_grid(DataDesc* desc) {
   FILE_save_name_conv();
   const int format = desc->grid_out();
   int saved = 0;
+  // The arguments of derived fields repeat names ("dx" of several fields): one file each.
+  std::vector<std::string> written;
   if (format != 0) {
     for (int i = std::min(VAR_get_num(), VAR_MAX) - 1; i >= 0; --i) {
       if (!VAR_is_type_GRID(i) || from_file[i]) continue;
@@ -347,6 +353,11 @@ int DATA_save_grid(DataDesc* desc) {
         ZAV_fail(ZAV_STATUS_OUTPUT);
         continue;
       }
+      if (std::find(written.begin(), written.end(), name) != written.end()) {
+        MESS_print(MESS_DEBUG, "DATA_save_grid: %s written already\n", name);
+        continue;
+      }
+      written.emplace_back(name);
       if (GRD_save_file(name, g, &info, format))
         ++saved;
       else

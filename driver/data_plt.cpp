@@ -243,6 +243,12 @@ int DATA_plot_cont(int i, DataDesc* desc) {
   PLT_label_for_time(VAR_get_time(i));
   GridRec* grid = GRD_get_grid(i);
   CONT_plot_setup(desc->frame, i, grid, &desc->plot_domain, desc->callback);
+  void (*const place[6])(const char*) = {PLT_label_up_left, PLT_label_up_center, PLT_label_up_right,
+                                         PLT_label_low_left, PLT_label_low_center, PLT_label_low_right};
+  // The framework names the variable and its time above the map; the contour layer adds its
+  // levels and range below it when it draws.
+  for (int p = 3; p < 6 && FLAG_getplot(DRAW_DATA) != 0; ++p)
+    if (*CONT_get_frame_label(p) != '\0') place[p](CONT_get_frame_label(p));
   const int t = CONT_get_type();
   if (t == PLOT_FCONT || t == PLOT_BCONT || t == PLOT_FILL) fill = 1;
   CONT_draw(grid);
@@ -276,6 +282,10 @@ int DATA_plot_bar() {
   if (bar || CONT_get_bar() < 1) return -1;
   bar = 1;
   GPH_trans(1);
+  float view[4], size[4];
+  PLT_get_view(view);
+  GPH_get_view_size(size);
+  CONT_set_bar_view(view, size[2], PLT_get_full_lab());
   const int drawn = CONT_draw_bar(1, "");
   GPH_trans(2);
   if (drawn < 0) return -1;
@@ -315,6 +325,9 @@ int DATA_plot_grid(int i, DataDesc* desc) {
       last = DATA_plot_vect(i, nullptr, nullptr, desc);
     }
     vect = true;
+  } else if (VAR_is_plot_FUNC(i) && VAR_is_type_CONT(i)) {
+    // A derived field; its arguments were only computed for it.
+    last = DATA_plot_cont(i, desc);
   } else if (VAR_is_plot_GRID(i)) {
     if (is_vect_type(type)) {
       last = DATA_plot_vect(i, VAR_get_var(i)->units, VAR_get_format(i), desc);

@@ -2,6 +2,7 @@
 // time and one position (rank, start and count per dimension) serves every read and write.
 #include "files/cdf.h"
 
+#include <dlfcn.h>
 #include <netcdf.h>
 #include <sys/stat.h>
 
@@ -10,10 +11,144 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "config/mess.h"
 #include "config/missing.h"
+
+namespace {
+
+// The library is loaded at the first netCDF call rather than at start-up: with the HDF5,
+// HTTP and TLS libraries it depends on, loading it takes a run that reads and writes no
+// netCDF file about a quarter of its time.
+struct NetcdfApi {
+  decltype(&::nc_close) nc_close = nullptr;
+  decltype(&::nc_create) nc_create = nullptr;
+  decltype(&::nc_def_dim) nc_def_dim = nullptr;
+  decltype(&::nc_def_var) nc_def_var = nullptr;
+  decltype(&::nc_enddef) nc_enddef = nullptr;
+  decltype(&::nc_get_att_float) nc_get_att_float = nullptr;
+  decltype(&::nc_get_att_int) nc_get_att_int = nullptr;
+  decltype(&::nc_get_att_text) nc_get_att_text = nullptr;
+  decltype(&::nc_get_var1_double) nc_get_var1_double = nullptr;
+  decltype(&::nc_get_var1_float) nc_get_var1_float = nullptr;
+  decltype(&::nc_get_var1_long) nc_get_var1_long = nullptr;
+  decltype(&::nc_get_var1_schar) nc_get_var1_schar = nullptr;
+  decltype(&::nc_get_var1_text) nc_get_var1_text = nullptr;
+  decltype(&::nc_get_vara_double) nc_get_vara_double = nullptr;
+  decltype(&::nc_get_vara_float) nc_get_vara_float = nullptr;
+  decltype(&::nc_get_vara_schar) nc_get_vara_schar = nullptr;
+  decltype(&::nc_get_vara_text) nc_get_vara_text = nullptr;
+  decltype(&::nc_inq_att) nc_inq_att = nullptr;
+  decltype(&::nc_inq_dimid) nc_inq_dimid = nullptr;
+  decltype(&::nc_inq_dimlen) nc_inq_dimlen = nullptr;
+  decltype(&::nc_inq_unlimdim) nc_inq_unlimdim = nullptr;
+  decltype(&::nc_inq_vardimid) nc_inq_vardimid = nullptr;
+  decltype(&::nc_inq_varid) nc_inq_varid = nullptr;
+  decltype(&::nc_inq_varndims) nc_inq_varndims = nullptr;
+  decltype(&::nc_inq_vartype) nc_inq_vartype = nullptr;
+  decltype(&::nc_open) nc_open = nullptr;
+  decltype(&::nc_put_att_double) nc_put_att_double = nullptr;
+  decltype(&::nc_put_att_float) nc_put_att_float = nullptr;
+  decltype(&::nc_put_att_int) nc_put_att_int = nullptr;
+  decltype(&::nc_put_att_short) nc_put_att_short = nullptr;
+  decltype(&::nc_put_att_text) nc_put_att_text = nullptr;
+  decltype(&::nc_put_var1_float) nc_put_var1_float = nullptr;
+  decltype(&::nc_put_var1_int) nc_put_var1_int = nullptr;
+  decltype(&::nc_put_var1_schar) nc_put_var1_schar = nullptr;
+  decltype(&::nc_put_var1_short) nc_put_var1_short = nullptr;
+  decltype(&::nc_put_var1_text) nc_put_var1_text = nullptr;
+  decltype(&::nc_put_vara_double) nc_put_vara_double = nullptr;
+  decltype(&::nc_put_vara_float) nc_put_vara_float = nullptr;
+  decltype(&::nc_put_vara_schar) nc_put_vara_schar = nullptr;
+  decltype(&::nc_put_vara_text) nc_put_vara_text = nullptr;
+  decltype(&::nc_strerror) nc_strerror = nullptr;
+};
+
+// Calls every member with its symbol name.
+template <class Visit>
+void each(NetcdfApi& a, Visit v) {
+  v("nc_close", a.nc_close);
+  v("nc_create", a.nc_create);
+  v("nc_def_dim", a.nc_def_dim);
+  v("nc_def_var", a.nc_def_var);
+  v("nc_enddef", a.nc_enddef);
+  v("nc_get_att_float", a.nc_get_att_float);
+  v("nc_get_att_int", a.nc_get_att_int);
+  v("nc_get_att_text", a.nc_get_att_text);
+  v("nc_get_var1_double", a.nc_get_var1_double);
+  v("nc_get_var1_float", a.nc_get_var1_float);
+  v("nc_get_var1_long", a.nc_get_var1_long);
+  v("nc_get_var1_schar", a.nc_get_var1_schar);
+  v("nc_get_var1_text", a.nc_get_var1_text);
+  v("nc_get_vara_double", a.nc_get_vara_double);
+  v("nc_get_vara_float", a.nc_get_vara_float);
+  v("nc_get_vara_schar", a.nc_get_vara_schar);
+  v("nc_get_vara_text", a.nc_get_vara_text);
+  v("nc_inq_att", a.nc_inq_att);
+  v("nc_inq_dimid", a.nc_inq_dimid);
+  v("nc_inq_dimlen", a.nc_inq_dimlen);
+  v("nc_inq_unlimdim", a.nc_inq_unlimdim);
+  v("nc_inq_vardimid", a.nc_inq_vardimid);
+  v("nc_inq_varid", a.nc_inq_varid);
+  v("nc_inq_varndims", a.nc_inq_varndims);
+  v("nc_inq_vartype", a.nc_inq_vartype);
+  v("nc_open", a.nc_open);
+  v("nc_put_att_double", a.nc_put_att_double);
+  v("nc_put_att_float", a.nc_put_att_float);
+  v("nc_put_att_int", a.nc_put_att_int);
+  v("nc_put_att_short", a.nc_put_att_short);
+  v("nc_put_att_text", a.nc_put_att_text);
+  v("nc_put_var1_float", a.nc_put_var1_float);
+  v("nc_put_var1_int", a.nc_put_var1_int);
+  v("nc_put_var1_schar", a.nc_put_var1_schar);
+  v("nc_put_var1_short", a.nc_put_var1_short);
+  v("nc_put_var1_text", a.nc_put_var1_text);
+  v("nc_put_vara_double", a.nc_put_vara_double);
+  v("nc_put_vara_float", a.nc_put_vara_float);
+  v("nc_put_vara_schar", a.nc_put_vara_schar);
+  v("nc_put_vara_text", a.nc_put_vara_text);
+  v("nc_strerror", a.nc_strerror);
+}
+
+// Status of every call when the library cannot be loaded; outside the library's own codes.
+constexpr int kNotLoaded = -1000;
+
+template <class R, class... A>
+void stub(R (*&f)(A...)) {
+  f = [](A...) -> R {
+    if constexpr (std::is_same_v<R, const char*>)
+      return "netCDF library not loaded";
+    else
+      return kNotLoaded;
+  };
+}
+
+NetcdfApi load() {
+  NetcdfApi a;
+  std::string why;
+  if (void* handle = dlopen(STACONT_NETCDF_LIBRARY, RTLD_NOW | RTLD_GLOBAL); handle != nullptr) {
+    each(a, [&](const char* name, auto& f) {
+      f = reinterpret_cast<std::remove_reference_t<decltype(f)>>(dlsym(handle, name));
+      if (f == nullptr && why.empty()) why = std::string(name) + " is missing from " + STACONT_NETCDF_LIBRARY;
+    });
+    if (why.empty()) return a;
+  } else {
+    const char* error = dlerror();
+    why = error != nullptr ? error : STACONT_NETCDF_LIBRARY;
+  }
+  MESS_print(MESS_ERROR, "CDF: Unable to load the netCDF library: %s\n", why.c_str());
+  each(a, [](const char*, auto& f) { stub(f); });
+  return a;
+}
+
+const NetcdfApi& api() {
+  static const NetcdfApi a = load();
+  return a;
+}
+
+}  // namespace
 
 namespace {
 
@@ -27,7 +162,7 @@ size_t pos_count[CDF_MAX_DIMS] = {1, 1, 1, 1, 1, 1, 1, 1};
 // otherwise, so callers can return its result directly.
 int check(int status) {
   if (status == NC_NOERR) return 0;
-  if (print_errors) MESS_print(MESS_WARN, "CDF: %s\n", nc_strerror(status));
+  if (print_errors) MESS_print(MESS_WARN, "CDF: %s\n", api().nc_strerror(status));
   return -1;
 }
 
@@ -46,14 +181,14 @@ int def_typed(const char* name, nc_type type, int rank, const int* dims) {
   if (!have_fd() || name == nullptr || rank < 0 || rank > CDF_MAX_DIMS || (rank > 0 && dims == nullptr))
     return -1;
   int id = -1;
-  if (check(nc_def_var(cur_fd, name, type, rank, dims, &id)) != 0) return -1;
+  if (check(api().nc_def_var(cur_fd, name, type, rank, dims, &id)) != 0) return -1;
   return id;
 }
 
 int put_text_att(int var, const char* name, const char* text) {
   if (cur_fd < 0 || name == nullptr) return -1;
   if (text == nullptr) text = "";
-  return check(nc_put_att_text(cur_fd, var, name, std::strlen(text), text));
+  return check(api().nc_put_att_text(cur_fd, var, name, std::strlen(text), text));
 }
 
 // The first value of a numeric attribute, converted by get; -1 when absent or text.
@@ -62,7 +197,7 @@ int first_number(int var, const char* name, T* value, int (*get)(int, int, const
   if (cur_fd < 0 || var < NC_GLOBAL || name == nullptr || value == nullptr) return -1;
   nc_type type = NC_NAT;
   size_t len = 0;
-  int status = nc_inq_att(cur_fd, var, name, &type, &len);
+  int status = api().nc_inq_att(cur_fd, var, name, &type, &len);
   if (absent(status)) return -1;
   if (check(status) != 0 || type == NC_CHAR || len == 0) return -1;
   std::vector<T> all(len);
@@ -307,15 +442,15 @@ int CDF_open(const char* name, int mode) {
   int id = -1;
   int status;
   if (mode == 1)
-    status = nc_create(name, NC_CLOBBER, &id);
+    status = api().nc_create(name, NC_CLOBBER, &id);
   else if (mode == 2)
-    status = nc_open(name, NC_WRITE, &id);
+    status = api().nc_open(name, NC_WRITE, &id);
   else if (mode == 0)
-    status = nc_open(name, NC_NOWRITE, &id);
+    status = api().nc_open(name, NC_NOWRITE, &id);
   else
     return -1;
   if (check(status) != 0) {
-    open_error = nc_strerror(status);
+    open_error = api().nc_strerror(status);
     return -1;
   }
   cur_fd = id;
@@ -327,7 +462,7 @@ const char* CDF_open_error() { return open_error.c_str(); }
 int CDF_close(int fd) {
   if (fd < 0) return -1;
   if (fd == cur_fd) cur_fd = -1;
-  return check(nc_close(fd));
+  return check(api().nc_close(fd));
 }
 
 void CDF_set_fd(int fd) { cur_fd = fd; }
@@ -335,7 +470,7 @@ int CDF_get_fd() { return cur_fd; }
 
 int CDF_end_def() {
   if (!have_fd()) return -1;
-  return check(nc_enddef(cur_fd));
+  return check(api().nc_enddef(cur_fd));
 }
 
 void CDF_print_errors(int verbose) { print_errors = verbose ? 1 : 0; }
@@ -345,7 +480,7 @@ void CDF_print_errors(int verbose) { print_errors = verbose ? 1 : 0; }
 int CDF_def_dim(const char* name, long size) {
   if (!have_fd() || name == nullptr || size < 0) return -1;
   int id = -1;
-  if (check(nc_def_dim(cur_fd, name, size == 0 ? NC_UNLIMITED : static_cast<size_t>(size), &id)) != 0)
+  if (check(api().nc_def_dim(cur_fd, name, size == 0 ? NC_UNLIMITED : static_cast<size_t>(size), &id)) != 0)
     return -1;
   return id;
 }
@@ -353,7 +488,7 @@ int CDF_def_dim(const char* name, long size) {
 int CDF_get_dim(const char* name) {
   if (!have_fd() || name == nullptr) return -1;
   int id = -1;
-  int status = nc_inq_dimid(cur_fd, name, &id);
+  int status = api().nc_inq_dimid(cur_fd, name, &id);
   if (absent(status)) return -1;
   return check(status) == 0 ? id : -1;
 }
@@ -361,17 +496,17 @@ int CDF_get_dim(const char* name) {
 long CDF_get_dim_size(int dim) {
   if (!have_fd()) return -1;
   if (dim < 0) {
-    if (check(nc_inq_unlimdim(cur_fd, &dim)) != 0 || dim < 0) return -1;
+    if (check(api().nc_inq_unlimdim(cur_fd, &dim)) != 0 || dim < 0) return -1;
   }
   size_t len = 0;
-  if (check(nc_inq_dimlen(cur_fd, dim, &len)) != 0) return -1;
+  if (check(api().nc_inq_dimlen(cur_fd, dim, &len)) != 0) return -1;
   return static_cast<long>(len);
 }
 
 int CDF_get_var(const char* name) {
   if (!have_fd() || name == nullptr) return -1;
   int id = -1;
-  int status = nc_inq_varid(cur_fd, name, &id);
+  int status = api().nc_inq_varid(cur_fd, name, &id);
   if (absent(status)) return -1;
   return check(status) == 0 ? id : -1;
 }
@@ -380,13 +515,13 @@ int CDF_inq_var(int var, int* type, int* rank, int* dims) {
   if (!have_var(var)) return -1;
   nc_type t = NC_NAT;
   int n = 0;
-  if (check(nc_inq_vartype(cur_fd, var, &t)) != 0 || check(nc_inq_varndims(cur_fd, var, &n)) != 0)
+  if (check(api().nc_inq_vartype(cur_fd, var, &t)) != 0 || check(api().nc_inq_varndims(cur_fd, var, &n)) != 0)
     return -1;
   if (type != nullptr) *type = t;
   if (rank != nullptr) *rank = n;
   if (dims != nullptr) {
     int all[NC_MAX_VAR_DIMS];
-    if (check(nc_inq_vardimid(cur_fd, var, all)) != 0) return -1;
+    if (check(api().nc_inq_vardimid(cur_fd, var, all)) != 0) return -1;
     std::copy(all, all + std::min(n, CDF_MAX_DIMS), dims);
   }
   return 0;
@@ -411,22 +546,22 @@ int CDF_put_att_text(int var, const char* name, const char* text) {
 
 int CDF_put_att_short(int var, const char* name, short value) {
   if (!have_var(var) || name == nullptr) return -1;
-  return check(nc_put_att_short(cur_fd, var, name, NC_SHORT, 1, &value));
+  return check(api().nc_put_att_short(cur_fd, var, name, NC_SHORT, 1, &value));
 }
 
 int CDF_put_att_int(int var, const char* name, int value) {
   if (!have_var(var) || name == nullptr) return -1;
-  return check(nc_put_att_int(cur_fd, var, name, NC_INT, 1, &value));
+  return check(api().nc_put_att_int(cur_fd, var, name, NC_INT, 1, &value));
 }
 
 int CDF_put_att_float(int var, const char* name, float value) {
   if (!have_var(var) || name == nullptr) return -1;
-  return check(nc_put_att_float(cur_fd, var, name, NC_FLOAT, 1, &value));
+  return check(api().nc_put_att_float(cur_fd, var, name, NC_FLOAT, 1, &value));
 }
 
 int CDF_put_att_double(int var, const char* name, int count, const double* values) {
   if (!have_var(var) || name == nullptr || count < 1 || values == nullptr) return -1;
-  return check(nc_put_att_double(cur_fd, var, name, NC_DOUBLE, static_cast<size_t>(count), values));
+  return check(api().nc_put_att_double(cur_fd, var, name, NC_DOUBLE, static_cast<size_t>(count), values));
 }
 
 int CDF_get_att_text(int var, const char* name, char* buffer, std::size_t size) {
@@ -434,11 +569,11 @@ int CDF_get_att_text(int var, const char* name, char* buffer, std::size_t size) 
   buffer[0] = '\0';
   nc_type type = NC_NAT;
   size_t len = 0;
-  int status = nc_inq_att(cur_fd, var, name, &type, &len);
+  int status = api().nc_inq_att(cur_fd, var, name, &type, &len);
   if (absent(status)) return -1;
   if (check(status) != 0 || type != NC_CHAR) return -1;
   std::string text(len, '\0');
-  if (len > 0 && check(nc_get_att_text(cur_fd, var, name, text.data())) != 0) return -1;
+  if (len > 0 && check(api().nc_get_att_text(cur_fd, var, name, text.data())) != 0) return -1;
   text.resize(std::strlen(text.c_str()));  // writers may have stored a terminating NUL
   size_t n = std::min(text.size(), size - 1);
   std::memcpy(buffer, text.data(), n);
@@ -447,46 +582,46 @@ int CDF_get_att_text(int var, const char* name, char* buffer, std::size_t size) 
 }
 
 int CDF_get_att_float(int var, const char* name, float* value) {
-  return first_number(var, name, value, nc_get_att_float);
+  return first_number(var, name, value, api().nc_get_att_float);
 }
 
-int CDF_get_att_int(int var, const char* name, int* value) { return first_number(var, name, value, nc_get_att_int); }
+int CDF_get_att_int(int var, const char* name, int* value) { return first_number(var, name, value, api().nc_get_att_int); }
 
 int CDF_get_glob_att(const char* name, char* buffer, std::size_t size) {
   return CDF_get_att_text(NC_GLOBAL, name, buffer, size);
 }
 
 int CDF_get_glob_att_int(const char* name, int* value) {
-  return first_number(NC_GLOBAL, name, value, nc_get_att_int);
+  return first_number(NC_GLOBAL, name, value, api().nc_get_att_int);
 }
 
 int CDF_put_glob_att(const char* name, const char* text) { return put_text_att(NC_GLOBAL, name, text); }
 
 int CDF_put_glob_att_short(const char* name, short value) {
   if (cur_fd < 0 || name == nullptr) return -1;
-  return check(nc_put_att_short(cur_fd, NC_GLOBAL, name, NC_SHORT, 1, &value));
+  return check(api().nc_put_att_short(cur_fd, NC_GLOBAL, name, NC_SHORT, 1, &value));
 }
 
 int CDF_put_fill_att(int var, float fill) {
   if (!have_var(var)) return -1;
-  return check(nc_put_att_float(cur_fd, var, "_FillValue", NC_FLOAT, 1, &fill));
+  return check(api().nc_put_att_float(cur_fd, var, "_FillValue", NC_FLOAT, 1, &fill));
 }
 
 int CDF_put_long_fill_att(int var, int fill) {
   if (!have_var(var)) return -1;
-  return check(nc_put_att_int(cur_fd, var, "_FillValue", NC_INT, 1, &fill));
+  return check(api().nc_put_att_int(cur_fd, var, "_FillValue", NC_INT, 1, &fill));
 }
 
 int CDF_put_float_range_att(int var, float min, float max) {
   if (!have_var(var)) return -1;
   const float range[2] = {min, max};
-  return check(nc_put_att_float(cur_fd, var, "valid_range", NC_FLOAT, 2, range));
+  return check(api().nc_put_att_float(cur_fd, var, "valid_range", NC_FLOAT, 2, range));
 }
 
 int CDF_put_long_range_att(int var, int min, int max) {
   if (!have_var(var)) return -1;
   const int range[2] = {min, max};
-  return check(nc_put_att_int(cur_fd, var, "valid_range", NC_INT, 2, range));
+  return check(api().nc_put_att_int(cur_fd, var, "valid_range", NC_INT, 2, range));
 }
 
 int CDF_put_base_att(int var, const char* name, const char* long_name, const char* units) {
@@ -527,93 +662,93 @@ void CDF_set_shape(int rank, const long* start) {
 long CDF_get_long(int var) {
   if (!have_var(var)) return MISSING_INT;
   long value = MISSING_INT;
-  if (check(nc_get_var1_long(cur_fd, var, pos_start, &value)) != 0) return MISSING_INT;
+  if (check(api().nc_get_var1_long(cur_fd, var, pos_start, &value)) != 0) return MISSING_INT;
   return value;
 }
 
 float CDF_get_float(int var) {
   if (!have_var(var)) return MISSING;
   float value = MISSING;
-  if (check(nc_get_var1_float(cur_fd, var, pos_start, &value)) != 0) return MISSING;
+  if (check(api().nc_get_var1_float(cur_fd, var, pos_start, &value)) != 0) return MISSING;
   return value;
 }
 
 double CDF_get_double(int var) {
   if (!have_var(var)) return MISSING;
   double value = MISSING;
-  if (check(nc_get_var1_double(cur_fd, var, pos_start, &value)) != 0) return MISSING;
+  if (check(api().nc_get_var1_double(cur_fd, var, pos_start, &value)) != 0) return MISSING;
   return value;
 }
 
 int CDF_get_byte(int var) {
   if (!have_var(var)) return -1;
   signed char value = 0;
-  if (check(nc_get_var1_schar(cur_fd, var, pos_start, &value)) != 0) return -1;
+  if (check(api().nc_get_var1_schar(cur_fd, var, pos_start, &value)) != 0) return -1;
   return value;
 }
 
 char CDF_get_char(int var) {
   if (!have_var(var)) return ' ';
   char value = ' ';
-  if (check(nc_get_var1_text(cur_fd, var, pos_start, &value)) != 0) return ' ';
+  if (check(api().nc_get_var1_text(cur_fd, var, pos_start, &value)) != 0) return ' ';
   return value;
 }
 
 int CDF_put_char(int var, char value) {
   if (!have_var(var)) return -1;
-  return check(nc_put_var1_text(cur_fd, var, pos_start, &value));
+  return check(api().nc_put_var1_text(cur_fd, var, pos_start, &value));
 }
 
 int CDF_put_byte(int var, signed char value) {
   if (!have_var(var)) return -1;
-  return check(nc_put_var1_schar(cur_fd, var, pos_start, &value));
+  return check(api().nc_put_var1_schar(cur_fd, var, pos_start, &value));
 }
 
 int CDF_put_short(int var, short value) {
   if (!have_var(var)) return -1;
-  return check(nc_put_var1_short(cur_fd, var, pos_start, &value));
+  return check(api().nc_put_var1_short(cur_fd, var, pos_start, &value));
 }
 
 int CDF_put_long(int var, int value) {
   if (!have_var(var)) return -1;
-  return check(nc_put_var1_int(cur_fd, var, pos_start, &value));
+  return check(api().nc_put_var1_int(cur_fd, var, pos_start, &value));
 }
 
 int CDF_put_float(int var, float value) {
   if (!have_var(var)) return -1;
-  return check(nc_put_var1_float(cur_fd, var, pos_start, &value));
+  return check(api().nc_put_var1_float(cur_fd, var, pos_start, &value));
 }
 
 // ---- the current range ----
 
 int CDF_get_byte_array(int var, signed char* values) {
   if (!have_var(var) || values == nullptr) return -1;
-  return check(nc_get_vara_schar(cur_fd, var, pos_start, pos_count, values));
+  return check(api().nc_get_vara_schar(cur_fd, var, pos_start, pos_count, values));
 }
 
 int CDF_get_float_array(int var, float* values) {
   if (!have_var(var) || values == nullptr) return -1;
-  return check(nc_get_vara_float(cur_fd, var, pos_start, pos_count, values));
+  return check(api().nc_get_vara_float(cur_fd, var, pos_start, pos_count, values));
 }
 
 int CDF_get_double_array(int var, double* values) {
   if (!have_var(var) || values == nullptr) return -1;
-  return check(nc_get_vara_double(cur_fd, var, pos_start, pos_count, values));
+  return check(api().nc_get_vara_double(cur_fd, var, pos_start, pos_count, values));
 }
 
 int CDF_put_byte_array(int var, const signed char* values) {
   if (!have_var(var) || values == nullptr) return -1;
-  return check(nc_put_vara_schar(cur_fd, var, pos_start, pos_count, values));
+  return check(api().nc_put_vara_schar(cur_fd, var, pos_start, pos_count, values));
 }
 
 int CDF_put_float_array(int var, const float* values) {
   if (!have_var(var) || values == nullptr) return -1;
-  return check(nc_put_vara_float(cur_fd, var, pos_start, pos_count, values));
+  return check(api().nc_put_vara_float(cur_fd, var, pos_start, pos_count, values));
 }
 
 int CDF_put_double_array(int var, const double* values) {
   if (!have_var(var) || values == nullptr) return -1;
-  return check(nc_put_vara_double(cur_fd, var, pos_start, pos_count, values));
+  return check(api().nc_put_vara_double(cur_fd, var, pos_start, pos_count, values));
 }
 
 namespace {
@@ -625,13 +760,13 @@ int text_edges(int var, size_t length, size_t* start, size_t* count) {
   int dims[CDF_MAX_DIMS];
   if (CDF_inq_var(var, nullptr, &rank, dims) != 0 || rank < 1 || rank > CDF_MAX_DIMS) return -1;
   size_t dim_len = 0;
-  if (check(nc_inq_dimlen(cur_fd, dims[rank - 1], &dim_len)) != 0) return -1;
+  if (check(api().nc_inq_dimlen(cur_fd, dims[rank - 1], &dim_len)) != 0) return -1;
   for (int i = 0; i < rank; ++i) {
     start[i] = pos_start[i];
     count[i] = 1;
   }
   int unlimited = -1;
-  if (check(nc_inq_unlimdim(cur_fd, &unlimited)) != 0) return -1;
+  if (check(api().nc_inq_unlimdim(cur_fd, &unlimited)) != 0) return -1;
   size_t first = start[rank - 1];
   if (dims[rank - 1] == unlimited)
     count[rank - 1] = length;
@@ -651,7 +786,7 @@ int CDF_get_str(int var, int length, char* buffer) {
   int rank = text_edges(var, static_cast<size_t>(length), start, count);
   if (rank < 0) return -1;
   size_t n = count[rank - 1];
-  if (n > 0 && check(nc_get_vara_text(cur_fd, var, start, count, buffer)) != 0) {
+  if (n > 0 && check(api().nc_get_vara_text(cur_fd, var, start, count, buffer)) != 0) {
     buffer[0] = '\0';
     return -1;
   }
@@ -668,5 +803,5 @@ int CDF_put_str(int var, int length, const char* text) {
   int rank = text_edges(var, want, start, count);
   if (rank < 0) return -1;
   if (count[rank - 1] == 0) return 0;
-  return check(nc_put_vara_text(cur_fd, var, start, count, text));
+  return check(api().nc_put_vara_text(cur_fd, var, start, count, text));
 }

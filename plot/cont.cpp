@@ -1,20 +1,1388 @@
-// Contour plotting. The contour layer is not built yet: its entry points keep the
-// settings the plot manager gives them and draw nothing.
+// Contour plotting: tracing cell by cell, colour fill by bands, labels, highs and lows and
+// the colour bar.
 #include "plot/cont.h"
 
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "analysis/grd_read.h"
+#include "analysis/grd_tool.h"
+#include "config/datafile.h"
+#include "config/fileio.h"
+#include "config/flag.h"
+#include "config/mess.h"
 #include "config/missing.h"
+#include "config/prompt.h"
+#include "config/resrc.h"
+#include "config/string.h"
+#include "config/system.h"
+#include "graphics/gks_colr.h"
+#include "graphics/gks_fill.h"
+#include "graphics/gks_line.h"
+#include "graphics/gks_text.h"
+#include "graphics/gks_tool.h"
+#include "graphics/gks_tran.h"
+#include "plot/map.h"
+#include "plot/maptran.h"
+#include "surface/var_tool.h"
 
 namespace {
+
+constexpr int kMaxLevels = 256;
+constexpr int kMaxVars = 60;
+constexpr float kLastBand = 1.0e6F;  // width of the band above the last explicit level
+
+bool set(float v) { return v != MISSING; }
+bool set(int v) { return v != MISSING_INT; }
+
+// ---- plot state ----
 int cont_type = MISSING_INT;
+float intrvl = MISSING;
+float base = MISSING;
+std::string format;
+std::string num_form;
+std::vector<float> cont_value;  // explicit levels, empty when none
+std::array<std::string, kMaxLevels> cont_label;
+float min_cut = MISSING, max_cut = MISSING;
+float scale = 1.0F;
+int dash = 0;
+float grid_min = MISSING, grid_max = MISSING;
+int label_skip = 2, ext_radius = 2;
+int x_skip = 1, y_skip = 1;
+float x_off = 0.0F, y_off = 0.0F;
+int x_label_space = MISSING_INT, y_label_space = MISSING_INT;
+int fill_pat = MISSING_INT;
+int over = 0;
+std::vector<AttribRec> fill_attrib;
+bool color_fill_set = false;
+float bar_max = MISSING, bar_min = MISSING;
 int plt_bar = 0;
-float bar_min = MISSING, bar_max = MISSING;
-int skip_x = 1, skip_y = 1;
-float off_x = 0.0F, off_y = 0.0F;
+int mapcon = 0;
+int rot_label = 0;
+float max_line_fact = -2.0F;
+int draw_grid_cells = 0;
+int cont_types[kMaxVars], dashs[kMaxVars];
+float intrvls[kMaxVars], bases[kMaxVars];
+bool remembered[kMaxVars] = {};
+AttribRec ln_cont_attr;
+std::string ln_attr_text;  // attribute items of the format ("co=", "wi=", "st=", "fp=")
+std::array<std::string, 6> frame_labels;
+
+// Derived levels.
+float conlo = MISSING, conhi = MISSING, cbase = MISSING;
+int num_cont = 0;
+
+// Colour bar geometry as the plot manager gives it, and the boxes last drawn.
+float bar_view[4] = {0.0F, 1.0F, 0.0F, 1.0F};
+float bar_bottom = 0.0F;
+int bar_labels_inside = 0;
+struct BarDrawn {
+  bool drawn = false;
+  float x0 = 0, x1 = 0, y0 = 0, y1 = 0;
+  int boxes = 0;
+  float lo = 0, step = 0;
+  std::vector<float> levels;  // explicit levels of the boxes
+  std::vector<int> colors;    // fill index of each box
+} bar_drawn;
+
+ContTraceHook trace_hook = nullptr;
+
+const char* const kBuiltinColors[] = {"Magenta", "LMagenta", "Blue",   "LBlue", "Cyan",  "LCyan", "Green", "LGreen",
+                                      "Brown",   "Yellow",   "Red",    "LRed",  "DGray", "LGray", "White"};
+
+int color_num() { return std::max<int>(1, static_cast<int>(fill_attrib.size())); }
+bool is_fill_type(int t) { return t == PLOT_FCONT || t == PLOT_BCONT; }
+bool has_lines(int t) { return t == PLOT_LCONT || t == PLOT_BCONT; }
+
+// Colour entry of the band whose lower level is `low` (non-explicit levels).
+int band_color(float low) {
+  if (!set(intrvl) || intrvl <= 0.0F) return 0;
+  const long k = static_cast<long>(std::floor((low - cbase) / intrvl + 0.01F));
+  const long n = color_num();
+  return static_cast<int>(((k % n) + n) % n);
+}
+
+// ---- tracing: one cell ----
+// Corners: 0 lower left, 1 lower right, 2 upper left, 3 upper right. Sides: 0 bottom
+// (0->1), 1 left (0->2), 2 top (2->3), 3 right (1->3).
+constexpr int kSideA[4] = {0, 0, 2, 1};
+constexpr int kSideB[4] = {1, 2, 3, 3};
+
+struct Cell {
+  float z[4];
+  float x[4];
+  float y[4];
+};
+
+struct Level {
+  float c = 0;
+  int n = 0;              // crossed sides: 0, 2 or 4
+  bool crossed[4] = {};   // per side
+  float px[4], py[4];     // crossing point per side
+  float t[4];             // fraction per side
+  int partner[4] = {-1, -1, -1, -1};
+  float total = 0;        // saddle measure
+};
+
+int proj_code = MISSING_INT;  // projection of the map the corners are in
+
+// The point at fraction t between two corners, with the seam of global maps mended.
+void int_xy(float* p, float x1, float y1, float x2, float y2, float t) {
+  if (proj_code == PROJ_LL) {
+    if (x2 - x1 > 50.0F) x2 -= 360.0F;
+    else if (x1 - x2 > 50.0F) x2 += 360.0F;
+  } else if (proj_code == PROJ_MERC) {
+    constexpr float w = 400.31555892808814F;
+    if (x2 - x1 > w / 2) x2 -= w;
+    else if (x1 - x2 > w / 2) x2 += w;
+  } else if (proj_code == PROJ_MOLL && (x1 < 0.0F) != (x2 < 0.0F) && std::fabs(x2 - x1) > 10.0F) {
+    auto width = [](float y) { return 254.852F * std::sqrt(std::max(0.0F, 1.0F - (y / 63.713F) * (y / 63.713F))); };
+    if (x1 < 0.0F) x1 += width(y1);
+    else x2 += width(y2);
+  }
+  p[0] = x1 + t * (x2 - x1);
+  p[1] = y1 + t * (y2 - y1);
+}
+
+// Crossings of level c (a corner equal to c lies above it).
+void compute_dz(const Cell& cell, float c, Level* lv) {
+  lv->c = c;
+  lv->n = 0;
+  int sides[4];
+  for (int s = 0; s < 4; ++s) {
+    const float a = cell.z[kSideA[s]], b = cell.z[kSideB[s]];
+    lv->crossed[s] = (a >= c) != (b >= c);
+    lv->partner[s] = -1;
+    if (!lv->crossed[s]) {
+      lv->t[s] = a == b ? -3.0F : -2.0F;
+      continue;
+    }
+    const float t = std::clamp((c - a) / (b - a), 0.0F, 1.0F);
+    lv->t[s] = t;
+    float p[2];
+    int_xy(p, cell.x[kSideA[s]], cell.y[kSideA[s]], cell.x[kSideB[s]], cell.y[kSideB[s]], t);
+    lv->px[s] = p[0];
+    lv->py[s] = p[1];
+    sides[lv->n++] = s;
+  }
+  auto tt = [&](int s) { return lv->crossed[s] ? lv->t[s] : 0.0F; };
+  lv->total = tt(0) + tt(1) + (1.0F - tt(2)) + (1.0F - tt(3));
+  auto pair = [&](int a, int b) { lv->partner[a] = b, lv->partner[b] = a; };
+  if (lv->n == 2) {
+    pair(sides[0], sides[1]);
+  } else if (lv->n == 4) {
+    // A saddle: the measure decides which pair of opposite corners the lines cut off.
+    if (lv->total >= 2.0F) pair(3, 0), pair(2, 1);
+    else pair(2, 3), pair(0, 1);
+  }
+}
+
+// ---- output of traced pieces ----
+int cur_band = -2;      // fill entry set on the device
+int cur_dashed = -1;    // line type state on the device
+float cur_lo = 0, cur_hi = 0;
+
+void emit(int kind, int n, const float* pts) {
+  if (trace_hook != nullptr) {
+    trace_hook(kind, n, pts, cur_lo, cur_hi);
+    return;
+  }
+  CONT_draw_lines(kind, n, pts);
+}
+
+bool lambert_gap(const float* a, const float* b) {
+  return proj_code == PROJ_LAMB && std::fabs(a[0] - b[0]) >= 50.0F;
+}
+
+void use_line(float level) {
+  if (trace_hook != nullptr) {
+    cur_lo = cur_hi = level;
+    return;
+  }
+  const int dashed = dash == 1 || (dash == -1 && level < 0.0F) ? 1 : 0;
+  if (dashed != cur_dashed) {
+    gset_linetype(dashed ? 2 : (set(ln_cont_attr.style) ? ln_cont_attr.style : 1));
+    cur_dashed = dashed;
+  }
+}
+
+void use_band(int entry, float lo, float hi) {
+  cur_lo = lo;
+  cur_hi = hi;
+  if (trace_hook != nullptr || entry == cur_band) return;
+  cur_band = entry;
+  AttribRec a = fill_attrib[static_cast<std::size_t>(entry)];
+  if (set(fill_pat)) a.fill = fill_pat;
+  GPH_fill_attr(&a);
+}
+
+void draw_level_lines(const Level& lv) {
+  if (lv.n < 2) return;
+  use_line(lv.c);
+  for (int s = 0; s < 4; ++s) {
+    const int p = lv.partner[s];
+    if (!lv.crossed[s] || p < s) continue;
+    const float seg[4] = {lv.px[s], lv.py[s], lv.px[p], lv.py[p]};
+    if (seg[0] == seg[2] && seg[1] == seg[3]) continue;  // a touch at a corner
+    if (lambert_gap(seg, seg + 2)) continue;
+    emit(PLOT_LCONT, 2, seg);
+  }
+}
+
+// The polygons of the part of the cell between levels lo (crossings in L) and hi (in U):
+// a walk round the perimeter that follows the level lines where it leaves the band.
+void band_polygons(const Cell& cell, const Level& L, const Level& U) {
+  struct Node {
+    float x, y;
+    int level;  // -1 corner, 0 lower, 1 upper
+    int side;
+    bool in_after;
+  };
+  Node nodes[12];
+  int count = 0;
+  bool above_l = cell.z[0] >= L.c, above_u = cell.z[0] >= U.c;
+  // Counter-clockwise: corner 0, side 0, corner 1, side 3, corner 3, side 2 backwards,
+  // corner 2, side 1 backwards.
+  constexpr int corner_of[4] = {0, 1, 3, 2};
+  constexpr int side_of[4] = {0, 3, 2, 1};
+  constexpr bool forward[4] = {true, true, false, false};
+  bool any = false;
+  for (int e = 0; e < 4; ++e) {
+    const int k = corner_of[e];
+    above_l = cell.z[k] >= L.c;
+    above_u = cell.z[k] >= U.c;
+    nodes[count++] = {cell.x[k], cell.y[k], -1, -1, above_l && !above_u};
+    const int s = side_of[e];
+    int order[2] = {-1, -1}, m = 0;
+    if (L.crossed[s]) order[m++] = 0;
+    if (U.crossed[s]) order[m++] = 1;
+    if (m == 2) {
+      const float tl = forward[e] ? L.t[s] : 1.0F - L.t[s];
+      const float tu = forward[e] ? U.t[s] : 1.0F - U.t[s];
+      if (tu < tl) std::swap(order[0], order[1]);
+    }
+    for (int i = 0; i < m; ++i) {
+      const Level& lv = order[i] == 0 ? L : U;
+      (order[i] == 0 ? above_l : above_u) = !(order[i] == 0 ? above_l : above_u);
+      nodes[count++] = {lv.px[s], lv.py[s], order[i], s, above_l && !above_u};
+      any = true;
+    }
+  }
+  if (!any) {
+    if (nodes[0].in_after) {
+      const float quad[8] = {cell.x[0], cell.y[0], cell.x[1], cell.y[1], cell.x[3], cell.y[3], cell.x[2], cell.y[2]};
+      emit(PLOT_FCONT, 4, quad);
+    }
+    return;
+  }
+  auto find = [&](int level, int side) {
+    for (int i = 0; i < count; ++i)
+      if (nodes[i].level == level && nodes[i].side == side) return i;
+    return -1;
+  };
+  bool used[12] = {};
+  for (int start = 0; start < count; ++start) {
+    if (nodes[start].level < 0 || !nodes[start].in_after || used[start]) continue;
+    float poly[32];
+    int n = 0;
+    int cur = start;
+    for (int guard = 0; guard < 8; ++guard) {
+      used[cur] = true;
+      int j = cur;
+      do {
+        if (n < 16) poly[2 * n] = nodes[j].x, poly[2 * n + 1] = nodes[j].y, ++n;
+        j = (j + 1) % count;
+      } while (!(nodes[j].level >= 0 && !nodes[j].in_after) && j != cur);
+      if (n < 16) poly[2 * n] = nodes[j].x, poly[2 * n + 1] = nodes[j].y, ++n;
+      const Level& lv = nodes[j].level == 0 ? L : U;
+      const int next = find(nodes[j].level, lv.partner[nodes[j].side]);
+      if (next < 0 || next == start) break;
+      cur = next;
+    }
+    if (n >= 3) emit(PLOT_FCONT, n, poly);
+  }
+}
+
+// ---- tracing: the grid ----
+struct Corners {
+  std::vector<float> X, Y;  // map position of every grid point (rows top first)
+  bool separable = false;   // x depends on the column alone and y on the row alone
+};
+
+bool grid_positions(const GridRec* grid, Corners* c) {
+  const int nx = grid->domain.nx, ny = grid->domain.ny;
+  const std::size_t n = static_cast<std::size_t>(nx) * static_cast<std::size_t>(ny);
+  DomainRec cur;
+  MAP_get_domain(&cur);
+  proj_code = MISSING_INT;
+  c->X.assign(n, 0.0F);
+  c->Y.assign(n, 0.0F);
+  if (cur.proj == MISSING_INT || !set(cur.proj)) {
+    // No map: grid coordinates, rows counted from the bottom.
+    for (int r = 0; r < ny; ++r)
+      for (int i = 0; i < nx; ++i) {
+        c->X[static_cast<std::size_t>(r) * nx + i] = static_cast<float>(i);
+        c->Y[static_cast<std::size_t>(r) * nx + i] = static_cast<float>(ny - 1 - r);
+      }
+    c->separable = true;
+    return true;
+  }
+  proj_code = cur.proj;
+  if (DOM_comp(&grid->domain, &cur) != 0) {
+    std::vector<float> xs(static_cast<std::size_t>(nx)), ys(static_cast<std::size_t>(ny));
+    for (int i = 0; i < nx; ++i) {
+      float x, y;
+      MAP_grid_tran(&x, &y, static_cast<float>(i), 0.0F);
+      xs[static_cast<std::size_t>(i)] = x;
+    }
+    for (int r = 0; r < ny; ++r) {
+      float x, y;
+      MAP_grid_tran(&x, &y, 0.0F, static_cast<float>(r));
+      ys[static_cast<std::size_t>(r)] = y;
+    }
+    for (int r = 0; r < ny; ++r)
+      for (int i = 0; i < nx; ++i) {
+        c->X[static_cast<std::size_t>(r) * nx + i] = xs[static_cast<std::size_t>(i)];
+        c->Y[static_cast<std::size_t>(r) * nx + i] = ys[static_cast<std::size_t>(r)];
+      }
+    c->separable = true;
+    return true;
+  }
+  float* X = nullptr;
+  float* Y = nullptr;
+  if (GRD_proj_XY(grid, nullptr, &X, &Y) != 0 || X == nullptr || Y == nullptr) {
+    std::free(X);
+    std::free(Y);
+    MESS_print(MESS_ERROR, "CONT_draw_contours: Unable to allocate grid arrays\n");
+    return false;
+  }
+  std::copy(X, X + n, c->X.begin());
+  std::copy(Y, Y + n, c->Y.begin());
+  std::free(X);
+  std::free(Y);
+  c->separable = false;
+  return true;
+}
+
+float level_at(int k) {
+  if (!cont_value.empty()) return cont_value[static_cast<std::size_t>(k)];
+  return conlo + static_cast<float>(k) * intrvl;
+}
+
+float cell_limit() {
+  if (max_line_fact < 0.0F) return -max_line_fact * static_cast<float>(color_num());
+  if (max_line_fact > 0.0F) return max_line_fact;
+  return 10000.0F;
+}
+
+// A run of whole cells of one band along a row, filled as one polygon.
+struct Run {
+  int band = -1;
+  float lo = 0, hi = 0;
+  int row = -1, first = -1, last = -1;
+};
+
+void flush_run(Run* run, const Corners& pos, int nx) {
+  if (run->band < 0) return;
+  use_band(run->band, run->lo, run->hi);
+  const std::size_t top = static_cast<std::size_t>(run->row) * nx, bot = top + nx;
+  if (pos.separable) {
+    const float q[8] = {pos.X[bot + run->first], pos.Y[bot], pos.X[bot + run->last + 1], pos.Y[bot],
+                        pos.X[top + run->last + 1], pos.Y[top], pos.X[top + run->first], pos.Y[top]};
+    emit(PLOT_FCONT, 4, q);
+  } else {
+    std::vector<float> q;
+    for (int i = run->first; i <= run->last + 1; ++i) q.push_back(pos.X[bot + i]), q.push_back(pos.Y[bot + i]);
+    for (int i = run->last + 1; i >= run->first; --i) q.push_back(pos.X[top + i]), q.push_back(pos.Y[top + i]);
+    emit(PLOT_FCONT, static_cast<int>(q.size() / 2), q.data());
+  }
+  run->band = -1;
+}
+
+int trace_pass(const GridRec* grid, const Corners& pos, bool fill, bool lines);
+
+// The cell named by the environment variable "gridloc" ("column,row"; -1 when none): its
+// corners and crossings are printed, to see why a line runs as it does.
+int diag_col = -1, diag_row = -1;
+
+void diag_cell(const Cell& cell, int k0, int k1) {
+  std::printf("GRIDPOINT: %f %f %f %f\n", static_cast<double>(cell.z[0]), static_cast<double>(cell.z[1]),
+              static_cast<double>(cell.z[2]), static_cast<double>(cell.z[3]));
+  Level lv;
+  for (int k = k0; k <= k1; ++k) {
+    const float c = level_at(k);
+    compute_dz(cell, c, &lv);
+    std::printf("level %g: fractions %g %g %g %g, %d sides, total %g\n", static_cast<double>(c),
+                static_cast<double>(lv.t[0]), static_cast<double>(lv.t[1]), static_cast<double>(lv.t[2]),
+                static_cast<double>(lv.t[3]), lv.n, static_cast<double>(lv.total));
+  }
+}
+
+// Fill with lines fills every band first and draws the lines over all of it, so that no
+// later cell paints over half the width of a line.
+int trace(const GridRec* grid, int type) {
+  const int nx = grid->domain.nx, ny = grid->domain.ny;
+  if (grid->values == nullptr || nx < 2 || ny < 2 || num_cont <= 0) return -1;
+  Corners pos;
+  if (!grid_positions(grid, &pos)) return -1;
+  cur_band = -2;
+  cur_dashed = -1;
+  const char* loc = std::getenv("gridloc");
+  if (loc == nullptr || std::sscanf(loc, "%d,%d", &diag_col, &diag_row) != 2) diag_col = diag_row = -1;
+  if (is_fill_type(type)) trace_pass(grid, pos, true, false);
+  if (has_lines(type)) {
+    if (trace_hook == nullptr) {
+      AttribRec a = ln_cont_attr;
+      GPH_line_attr(&a);
+    }
+    trace_pass(grid, pos, false, true);
+  }
+  return 0;
+}
+
+int trace_pass(const GridRec* grid, const Corners& pos, bool fill, bool lines) {
+  const int nx = grid->domain.nx, ny = grid->domain.ny;
+  const float* v = grid->values;
+  const bool explicit_levels = !cont_value.empty();
+  const float limit = cell_limit();
+  const int levels = explicit_levels ? static_cast<int>(cont_value.size()) : num_cont;
+  Level L, U;
+  Cell cell;
+  Run run;
+  for (int r = 0; r + 1 < ny; ++r) {
+    flush_run(&run, pos, nx);
+    for (int i = 0; i + 1 < nx; ++i) {
+      const std::size_t top = static_cast<std::size_t>(r) * nx + i, bot = top + nx;
+      const std::size_t idx[4] = {bot, bot + 1, top, top + 1};
+      bool skip = false;
+      for (int k = 0; k < 4; ++k) {
+        cell.z[k] = v[idx[k]];
+        cell.x[k] = pos.X[idx[k]];
+        cell.y[k] = pos.Y[idx[k]];
+        skip = skip || cell.z[k] == MISSING || cell.x[k] == MISSING;
+      }
+      const float zmin = std::min({cell.z[0], cell.z[1], cell.z[2], cell.z[3]});
+      const float zmax = std::max({cell.z[0], cell.z[1], cell.z[2], cell.z[3]});
+      if (!skip && !explicit_levels && (zmax - zmin) / intrvl > limit) skip = true;
+      if (!skip && set(min_cut) && min_cut > zmax) skip = true;
+      if (skip) {
+        flush_run(&run, pos, nx);
+        continue;
+      }
+      // The range of levels that can matter to this cell.
+      int k0 = 0, k1 = levels - 1;
+      if (!explicit_levels) {
+        k0 = std::max(0, static_cast<int>(std::floor((zmin - conlo) / intrvl)) - 1);
+        k1 = std::min(levels - 1, static_cast<int>(std::floor((zmax - conlo) / intrvl)) + 1);
+      }
+      if (i == diag_col && r == diag_row) {
+        diag_cell(cell, k0, k1);
+        diag_col = -1;  // once, not again in the second pass
+      }
+      if (fill) {
+        // Bands [lo, hi) that hold part of the cell.
+        int first = -1, nb = 0;
+        for (int k = k0; k <= k1; ++k) {
+          float lo = level_at(k);
+          float hi = explicit_levels ? (k + 1 < levels ? cont_value[static_cast<std::size_t>(k + 1)] : lo + kLastBand)
+                                     : lo + intrvl;
+          if (set(min_cut)) lo = std::max(lo, min_cut);
+          if (set(max_cut)) hi = std::min(hi, max_cut);
+          if (lo >= hi || zmin >= hi || zmax < lo) continue;
+          const int entry = explicit_levels ? k % color_num() : band_color(level_at(k));
+          if (fill_attrib[static_cast<std::size_t>(entry)].color == -1) {
+            nb += 2;  // not filled: ends any run
+            continue;
+          }
+          if (nb == 0) first = k;
+          ++nb;
+          if (zmin >= lo && zmax < hi) {
+            // The whole cell lies in the band: extend the run.
+            if (run.band == entry && run.row == r && run.last == i - 1 && run.lo == lo) {
+              run.last = i;
+            } else {
+              flush_run(&run, pos, nx);
+              run = {entry, lo, hi, r, i, i};
+            }
+            continue;
+          }
+          flush_run(&run, pos, nx);
+          compute_dz(cell, lo, &L);
+          compute_dz(cell, hi, &U);
+          use_band(entry, lo, hi);
+          band_polygons(cell, L, U);
+        }
+        (void)first;
+        if (nb != 1) flush_run(&run, pos, nx);
+      }
+      if (lines && zmin != zmax) {
+        for (int k = k0; k <= k1; ++k) {
+          const float c = level_at(k);
+          if (c <= zmin || c > zmax) continue;
+          if ((set(min_cut) && c < min_cut) || (set(max_cut) && c > max_cut)) continue;
+          compute_dz(cell, c, &U);
+          draw_level_lines(U);
+        }
+      }
+    }
+  }
+  flush_run(&run, pos, nx);
+  if (lines && draw_grid_cells && trace_hook == nullptr) {
+    for (int r = 0; r < ny; ++r)
+      for (int i = 0; i + 1 < nx; ++i) {
+        const std::size_t a = static_cast<std::size_t>(r) * nx + i;
+        const float seg[4] = {pos.X[a], pos.Y[a], pos.X[a + 1], pos.Y[a + 1]};
+        gpolyline(2, seg);
+      }
+    for (int i = 0; i < nx; ++i)
+      for (int r = 0; r + 1 < ny; ++r) {
+        const std::size_t a = static_cast<std::size_t>(r) * nx + i;
+        const float seg[4] = {pos.X[a], pos.Y[a], pos.X[a + nx], pos.Y[a + nx]};
+        gpolyline(2, seg);
+      }
+  }
+  return 0;
+}
+
+// ---- text helpers ----
+float map_height() {
+  const float v = MAP_get_vert();
+  return v > 0.0F ? v : 1.0F;
+}
+
+// Numbers are centred on their place: padding blanks would shift them.
+std::string trimmed(const char* text) {
+  std::string s = text;
+  const std::size_t a = s.find_first_not_of(' '), b = s.find_last_not_of(' ');
+  return a == std::string::npos ? std::string() : s.substr(a, b - a + 1);
+}
+
+std::string format_value(const char* spec, float value) {
+  char buf[64];
+  if (!num_form.empty()) {
+    std::snprintf(buf, sizeof buf, num_form.c_str(), static_cast<double>(value));
+    return trimmed(buf);
+  }
+  return trimmed(set_num(buf, spec, value));
+}
+
+std::string level_text(int k, float level) {
+  if (k >= 0 && k < kMaxLevels && !cont_label[static_cast<std::size_t>(k)].empty())
+    return cont_label[static_cast<std::size_t>(k)];
+  return format_value("1.2.0", level);
+}
+
+// Boxes of the texts placed in this plot (world coordinates), so that none is written
+// over another.
+struct Box {
+  float x0, y0, x1, y1;
+};
+std::vector<Box> placed;
+
+bool box_free(const Box& b) {
+  // A text cut by the edge of the map cannot be read.
+  float w[4];
+  MAP_get_window(w);
+  if (w[1] > w[0] && w[3] > w[2] && (b.x0 < w[0] || b.x1 > w[1] || b.y0 < w[2] || b.y1 > w[3]))
+    return false;
+  for (const Box& p : placed)
+    if (b.x0 < p.x1 && p.x0 < b.x1 && b.y0 < p.y1 && p.y0 < b.y1) return false;
+  return true;
+}
+
+float text_width(const std::string& s, float height) {
+  const float w = static_cast<float>(gtext_width(s.c_str())) * height / 105.0F;
+  return w > 0.0F ? w : 0.6F * height * static_cast<float>(s.size());
+}
+
+// Attributes of a resource over a default colour; a colour table without the default's
+// name leaves the colour as it is, quietly.
+AttribRec attr_of(const char* resource, const char* colour) {
+  AttribRec a;
+  ATTRIB_init(&a);
+  a.color = CLR_get_ind(colour);
+  if (a.color < 0) a.color = MISSING_INT;
+  ATTRIB_get(resource, "", &a);
+  return a;
+}
+
+const char* foreground() { return gget_inverse() ? "black" : "white"; }
+
+AttribRec label_attr() {
+  const bool fill = is_fill_type(cont_type);
+  return attr_of(fill ? "color_clabel" : "color_label", fill ? "black" : foreground());
+}
+
+// ---- levels and the setup ----
+
+bool resource_set(const char* name) {
+  const char* v = RES_get(name);
+  return v != nullptr && *v != '\0';
+}
+
+void decode_label_type(const char* p) {
+  std::vector<int> nums;
+  while (*p != '\0' && nums.size() < 4) {
+    int n;
+    if (!scan_int(p, &n)) break;
+    nums.push_back(n);
+    if (*p == '.' || *p == ':') ++p;
+    else break;
+  }
+  if (nums.empty()) return;
+  if (nums.size() == 1) {
+    label_skip = nums[0] / 10;
+    ext_radius = nums[0] % 10;
+  } else {
+    label_skip = nums[0];
+    ext_radius = nums[1];
+  }
+  if (nums.size() >= 3) x_label_space = y_label_space = nums[2];
+  if (nums.size() >= 4) y_label_space = nums[3];
+}
+
+float item_float(const std::string& item, std::size_t at) {
+  float f = MISSING;
+  parse_float(item.c_str() + at, &f);
+  return f;
+}
+
 }  // namespace
 
-int CONT_plot_setup(int, int, GridRec*, const DomainRec*, ContCallback) { return 0; }
-int CONT_draw(GridRec*) { return -1; }
+// ---- tracing interface ----
+
+void CONT_set_trace_hook(ContTraceHook hook) { trace_hook = hook; }
+void CONT_grid(int on) { draw_grid_cells = on; }
+int CONT_draw_grid() { return draw_grid_cells; }
+void CONT_set_max_line_fact(float factor) { max_line_fact = factor; }
+
+int CONT_draw_lines(int kind, int n, const float* points) {
+  if (n < 2 || points == nullptr) return -1;
+  if (kind == PLOT_LCONT) return gpolyline(n, points);
+  if (cur_band >= 0 && fill_attrib[static_cast<std::size_t>(cur_band)].color == -1) return -1;
+  return gfill_area(n, points);
+}
+
+float CONT_calc_intrvl(int count, float maximum, float minimum) {
+  const float r = (maximum - minimum) / static_cast<float>(count == 0 ? 1 : count);
+  // Rounded up to one significant digit of the decade r lies in.
+  auto up = [r](double unit) { return static_cast<float>(std::ceil(static_cast<double>(r) / unit - 1e-6) * unit); };
+  if (r >= 1000.0F) return up(1000.0);
+  if (r >= 100.0F) return up(100.0);
+  if (r >= 10.0F) return up(10.0);
+  if (r >= 1.0F) return up(1.0);
+  if (r >= 0.1F) return up(0.1);
+  if (r >= 0.01F) return up(0.01);
+  if (r >= 0.001F) return up(0.001);
+  if (r >= 0.0001F) return up(0.0001);
+  return r != 0.0F ? r : 1.0F;
+}
+
+int CONT_set_cont_ext(const GridRec* grid) {
+  if (!set(grid_max) || !set(grid_min)) {
+    if (grid == nullptr || GRD_maxmin(grid, &grid_max, &grid_min) != 0 || !set(grid_max)) return -1;
+  }
+  const float b = set(base) ? base : 0.0F;
+  if (!cont_value.empty()) {
+    conlo = cont_value.front();
+    conhi = cont_value.back();
+    num_cont = static_cast<int>(cont_value.size());
+    cbase = set(base) ? base : conlo;
+    return 0;
+  }
+  if (!set(intrvl)) {
+    const char* r = RES_get("con_interval");
+    if (r != nullptr && *r != '\0') parse_float(r, &intrvl);
+  }
+  if ((!set(intrvl) || intrvl <= 0.0F) && cont_type != PLOT_GVALUE) {
+    num_cont = color_num() - 1;
+    intrvl = CONT_calc_intrvl(color_num() - 1, grid_max, grid_min);
+  }
+  if (!set(intrvl) || intrvl <= 0.0F) return -1;
+  conlo = std::floor((grid_min - b) / intrvl) * intrvl + b;
+  conhi = std::floor((grid_max - b) / intrvl + 1.0F) * intrvl + b;
+  if (grid_max < grid_min) conlo = grid_max, conhi = grid_min;
+  num_cont = static_cast<int>((conhi - conlo + 0.01F) / intrvl);
+  cbase = set(base) ? base : conlo;
+  return 0;
+}
+
+void CONT_get_cont_ext(float* low, float* high, int* count) {
+  if (low != nullptr) *low = conlo;
+  if (high != nullptr) *high = conhi;
+  if (count != nullptr) *count = num_cont;
+}
+
+int CONT_draw_contour(const GridRec* grid) {
+  if (grid == nullptr || grid->values == nullptr) return -1;
+  if (fill_attrib.empty()) CONT_set_fill_colors(nullptr, 0);
+  if (num_cont <= 0 && CONT_set_cont_ext(grid) != 0) return -1;
+  return trace(grid, cont_type);
+}
+
+// ---- settings ----
+
+void CONT_init() {
+  cont_type = MISSING_INT;
+  intrvl = base = MISSING;
+  format.clear();
+  num_form.clear();
+  cont_value.clear();
+  for (auto& l : cont_label) l.clear();
+  min_cut = max_cut = MISSING;
+  scale = 1.0F;
+  dash = 0;
+  grid_min = grid_max = MISSING;
+  label_skip = 2;
+  ext_radius = 2;
+  x_label_space = y_label_space = MISSING_INT;
+  fill_pat = MISSING_INT;
+  over = 0;
+  fill_attrib.clear();
+  color_fill_set = false;
+  conlo = conhi = cbase = MISSING;
+  num_cont = 0;
+  ln_attr_text.clear();
+  ln_cont_attr = attr_of("color_cont", foreground());
+  for (auto& l : frame_labels) l.clear();
+}
+
+void CONT_set_format(int type) {
+  dash = 0;
+  switch (type) {
+    case PLOT_DLN: cont_type = PLOT_LCONT, dash = 1; break;
+    case PLOT_NDLN: cont_type = PLOT_LCONT, dash = -1; break;
+    case PLOT_LCONT: case PLOT_FCONT: case PLOT_BCONT: case PLOT_GVALUE: cont_type = type; break;
+    case PLOT_FILL: cont_type = PLOT_FCONT; break;
+    default: break;
+  }
+}
+
+void CONT_format_decode_type(const char* text) {
+  if (text == nullptr) return;
+  std::string f = text;
+  std::size_t at = 0;
+  while (at <= f.size()) {
+    std::size_t end = f.find(':', at);
+    if (end == std::string::npos) end = f.size();
+    std::string item = f.substr(at, end - at);
+    // Items whose value holds ':' take the rest they need.
+    auto take_next = [&]() {
+      if (end < f.size()) {
+        const std::size_t e2 = f.find(':', end + 1);
+        const std::size_t stop = e2 == std::string::npos ? f.size() : e2;
+        item += ":" + f.substr(end + 1, stop - end - 1);
+        end = stop;
+      }
+    };
+    auto is = [&](const char* k) { return stricmp(item.c_str(), k) == 0; };
+    auto key = [&](const char* k) { return starts_with_ci(item, k); };
+    if (is("value") || is("gvalue")) cont_type = PLOT_GVALUE;
+    else if (is("cf")) cont_type = PLOT_FCONT;
+    else if (is("lcf")) cont_type = PLOT_BCONT;
+    else if (is("ln")) cont_type = PLOT_LCONT, dash = 0;
+    else if (is("dln")) cont_type = PLOT_LCONT, dash = 1;
+    else if (is("ndln")) cont_type = PLOT_LCONT, dash = -1;
+    else if (is("nolr")) FLAG_setplot(6, 0);
+    else if (is("bar")) plt_bar = 3;
+    else if (is("nobar")) plt_bar = -2;
+    else if (is("rlab")) rot_label = 1;
+    else if (is("hlab")) rot_label = 0;
+    else if (key("in=")) intrvl = item_float(item, 3);
+    else if (key("cb=")) base = item_float(item, 3);
+    else if (key("mn=")) min_cut = item_float(item, 3);
+    else if (key("mx=")) max_cut = item_float(item, 3);
+    else if (key("sc=")) scale = item_float(item, 3);
+    else if (key("xy=")) {
+      float dx = 0, dy = 0;
+      if (std::sscanf(item.c_str() + 3, "%f %f", &dx, &dy) >= 1) x_off = dx * 0.012F, y_off = dy * 0.02F;
+    } else if (key("sk=")) {
+      take_next();
+      int a = 1, b = 1;
+      const int n = std::sscanf(item.c_str() + 3, "%d:%d", &a, &b);
+      if (n == 1) b = a;
+      if (n >= 1) x_skip = std::max(1, a), y_skip = std::max(1, b);
+    } else if (key("cof=")) {
+      // The fill list runs to the end of the format: its entries hold ':' themselves.
+      const std::string list = f.substr(at + 4);
+      CONT_set_fill_colors(list.c_str(), 1);
+      break;
+    } else if (key("fi=")) {
+      fill_pat = ATTR_parse_fill_pat(item.c_str() + 3);
+    } else if (key("lab=")) {
+      decode_label_type(item.c_str() + 4);
+    } else if (key("labs")) {
+      frame_labels[1] = "";  // label type -1 is the plot manager's
+    } else if (!item.empty() && item[0] == '%') {
+      num_form = item;
+    } else if (key("co=") || key("wi=") || key("st=") || key("fp=")) {
+      AttribRec a;
+      ATTRIB_init(&a);
+      std::string attr = item;
+      if (key("co=")) attr = item.substr(3);
+      ATTRIB_parse(attr.c_str(), &a);
+      ATTRIB_update(&ln_cont_attr, &a);
+    }
+    at = end + 1;
+  }
+}
+
+void CONT_param_decode(const char* param) {
+  if (param == nullptr) return;
+  int count = 0;
+  char** list = nullptr;
+  parse_string(param, ',', &count, &list);
+  for (int i = 0; i < count; ++i) {
+    const char* it = list[i];
+    auto key = [&](const char* k) { return starts_with_ci(it, k) && std::strlen(it) > std::strlen(k); };
+    if (key("fill")) fill_pat = ATTR_parse_fill_pat(it + 5);
+    else if (key("lab") && !starts_with_ci(it, "labs")) decode_label_type(it + 4);
+    else if (stricmp(it, "rlab") == 0) rot_label = 1;
+    else if (stricmp(it, "hlab") == 0) rot_label = 0;
+    else if (key("maxl")) parse_float(it + 5, &max_line_fact);
+    else if (key("conmin")) parse_float(it + 7, &min_cut);
+    else if (key("conmax")) parse_float(it + 7, &max_cut);
+    else if (stricmp(it, "grid") == 0) draw_grid_cells = 1;
+    else if (stricmp(it, "mapcon") == 0) mapcon = 1;
+    else if (stricmp(it, "conmap") == 0) mapcon = 0;
+  }
+  free_parsed_array(count, list);
+}
+
+int CONT_prompt_type() {
+  const int program = FLAG_get(FLAG_PLOT_TYPE);
+  if (program == PLOT_DLN || program == PLOT_NDLN) {
+    cont_type = PLOT_LCONT;
+    dash = program == PLOT_DLN ? 1 : -1;
+  } else if (program == PLOT_LCONT || program == PLOT_FCONT || program == PLOT_BCONT || program == PLOT_GVALUE ||
+             program == PLOT_NONE) {
+    cont_type = program;
+  }
+  if (set(cont_type)) return cont_type;
+  if (FLAG_batch()) return cont_type = PLOT_FCONT;
+  char answer[82] = "";
+  ZAV_prompts("Color fill (C) or Line (L) contours: ", answer, 80);
+  auto is = [&](const char* k) { return stricmp(answer, k) == 0; };
+  if (is("none")) cont_type = PLOT_NONE;
+  else if (is("value") || is("gvalue")) cont_type = PLOT_GVALUE;
+  else if (is("cf")) cont_type = PLOT_FCONT;
+  else if (is("lcf")) cont_type = PLOT_BCONT;
+  else if (is("dln")) cont_type = PLOT_LCONT, dash = 1;
+  else if (is("ndln")) cont_type = PLOT_LCONT, dash = -1;
+  else if (std::strchr("CcYy", answer[0]) != nullptr && answer[0] != '\0') cont_type = PLOT_FCONT;
+  else cont_type = PLOT_LCONT;
+  return cont_type;
+}
+
+void CONT_set_type(int type) { cont_type = type == PLOT_FILL ? PLOT_FCONT : type; }
 int CONT_get_type() { return cont_type; }
+void CONT_set_intrvl(float interval) { intrvl = interval; }
+float CONT_get_intrvl() { return intrvl; }
+void CONT_set_base(float b) { base = b; }
+float CONT_get_base() { return base; }
+void CONT_set_range(float minimum, float maximum) {
+  grid_min = minimum;
+  grid_max = maximum;
+}
+void CONT_set_cutoff(float upper, float lower) {
+  if (set(upper)) max_cut = upper;
+  if (set(lower)) min_cut = lower;
+}
+int CONT_set_values(int count, const float* values) {
+  if (color_fill_set || values == nullptr) return 0;
+  cont_value.assign(values, values + std::clamp(count, 0, kMaxLevels));
+  if (cont_value.empty()) return 0;
+  if (cont_value.size() >= 2) intrvl = cont_value[1] - cont_value[0];
+  CONT_set_range(cont_value.front(), cont_value.back());
+  return 1;
+}
+void CONT_reset_values() { cont_value.clear(); }
+int CONT_get_values(float* values, int size) {
+  const int n = std::min<int>(size, static_cast<int>(cont_value.size()));
+  for (int i = 0; i < n; ++i) values[i] = cont_value[static_cast<std::size_t>(i)];
+  return static_cast<int>(cont_value.size());
+}
+int CONT_get_num_cont() { return num_cont; }
+void CONT_set_dash(int mode) { dash = mode; }
+void CONT_set_label_type(int skip, int radius) {
+  label_skip = skip;
+  ext_radius = radius;
+}
+void CONT_set_label_space(int x, int y) {
+  x_label_space = x;
+  y_label_space = y;
+}
+void CONT_set_scale(float s) { scale = s > 0.0F ? s : 1.0F; }
+void CONT_set_fill_pat(int pattern) { fill_pat = pattern; }
+int CONT_get_fill_pat() { return fill_pat; }
+void CONT_set_over(int o) { over = o; }
+int CONT_get_mapcon() { return mapcon; }
+
+// ---- fill colours ----
+
+namespace {
+
+int decode_fill_color(const std::string& item, std::vector<AttribRec>* out, std::vector<float>* levels,
+                      std::vector<std::string>* labels) {
+  const std::size_t dash_at = item.find('-');
+  if (dash_at != std::string::npos && dash_at > 0 && item.find(':') == std::string::npos) {
+    int a, b;
+    if (parse_int(item.substr(0, dash_at).c_str(), &a) && parse_int(item.substr(dash_at + 1).c_str(), &b)) {
+      const int step = a <= b ? 1 : -1;
+      for (int c = a;; c += step) {
+        AttribRec r;
+        ATTRIB_init(&r);
+        r.color = c;
+        r.fill = 0;
+        out->push_back(r);
+        levels->push_back(MISSING);
+        labels->emplace_back();
+        if (c == b || out->size() >= kMaxLevels) break;
+      }
+      return 1;
+    }
+  }
+  std::string attr = item, label;
+  const std::size_t la = attr.find(":la=");
+  if (la != std::string::npos) {
+    label = attr.substr(la + 4);
+    const std::size_t stop = label.find(':');
+    if (stop != std::string::npos) attr.erase(la, 4 + stop), label.resize(stop);
+    else attr.resize(la);
+  }
+  float level = MISSING;
+  const std::size_t colon = attr.find(':');
+  if (colon != std::string::npos) {
+    float f;
+    if (parse_float(attr.substr(0, colon).c_str(), &f)) {
+      level = f;
+      if (label.empty()) label = attr.substr(0, colon);
+      attr = attr.substr(colon + 1);
+    }
+  }
+  AttribRec r;
+  ATTRIB_init(&r);
+  r.fill = 0;
+  ATTRIB_parse(attr.c_str(), &r);
+  out->push_back(r);
+  levels->push_back(level);
+  labels->push_back(label);
+  return 1;
+}
+
+}  // namespace
+
+int CONT_set_fill_colors(const char* given, int explicit_list) {
+  std::string list = given != nullptr ? given : "";
+  const char* res = RES_get("color_fill");
+  if (res != nullptr && *res != '\0' && stricmp(res, "miss") != 0 && !(!explicit_list && starts_with_ci(res, "def")))
+    list = res;
+  else if (!explicit_list && starts_with_ci(list, "def"))
+    list.clear();
+  std::vector<AttribRec> entries;
+  std::vector<float> levels;
+  std::vector<std::string> labels;
+  int ra, rb;
+  const std::size_t dash_at = list.find('-', 1);
+  const bool range = dash_at != std::string::npos && parse_int(list.substr(0, dash_at), &ra) &&
+                     parse_int(list.substr(dash_at + 1), &rb);
+  if (!list.empty() && list.find(',') == std::string::npos && list.find(':') == std::string::npos && !range) {
+    // A contour level file: one entry a line.
+    std::string used;
+    std::FILE* f = FILE_open_data(list, &used);
+    if (f == nullptr) {
+      MESS_print(MESS_ERROR, "CONT_set_fill_colors: Unable to read contour level file: %s\n", list.c_str());
+    } else {
+      char line[82];
+      while (std::fgets(line, sizeof line, f) != nullptr && entries.size() < kMaxLevels) {
+        std::string s = line;
+        while (!s.empty() && (s.back() == '\n' || s.back() == '\r' || s.back() == ' ')) s.pop_back();
+        if (s.empty() || s[0] == '@' || s[0] == '#') continue;
+        decode_fill_color(s, &entries, &levels, &labels);
+      }
+      FILE_close(f);
+    }
+  } else if (!list.empty()) {
+    int count = 0;
+    char** items = nullptr;
+    parse_string(list.c_str(), ',', &count, &items);
+    for (int i = 0; i < count && entries.size() < kMaxLevels; ++i)
+      if (items[i][0] != '\0') decode_fill_color(items[i], &entries, &levels, &labels);
+    free_parsed_array(count, items);
+  }
+  if (entries.empty()) {
+    const int n = CLR_get_num_fill();
+    if (n > 0) {
+      const int first = CLR_get_num() - n;
+      for (int i = 0; i < n; ++i) {
+        AttribRec r;
+        ATTRIB_init(&r);
+        r.color = first + i, r.fill = 0;
+        entries.push_back(r);
+      }
+    } else {
+      for (const char* name : kBuiltinColors) {
+        AttribRec r;
+        ATTRIB_init(&r);
+        r.color = CLR_get_ind(name), r.fill = 0;
+        entries.push_back(r);
+      }
+    }
+    levels.assign(entries.size(), MISSING);
+    labels.assign(entries.size(), "");
+  }
+  fill_attrib = entries;
+  color_fill_set = true;
+  // Entries without a level between two with levels share the distance evenly.
+  bool any_level = false;
+  for (std::size_t i = 0; i < levels.size(); ++i) {
+    if (!set(levels[i])) continue;
+    any_level = true;
+    std::size_t j = i + 1;
+    while (j < levels.size() && !set(levels[j])) ++j;
+    if (j < levels.size() && j > i + 1)
+      for (std::size_t k = i + 1; k < j; ++k)
+        levels[k] = levels[i] + (levels[j] - levels[i]) * static_cast<float>(k - i) / static_cast<float>(j - i);
+  }
+  if (any_level) {
+    std::vector<float> v;
+    for (std::size_t i = 0; i < levels.size(); ++i) {
+      if (!set(levels[i])) continue;
+      if (v.size() < kMaxLevels) cont_label[v.size()] = labels[i];
+      v.push_back(levels[i]);
+    }
+    cont_value = v;
+    if (v.size() >= 2) intrvl = v[1] - v[0];
+    // Entries before the first level have no band: the list starts at the first level.
+    std::size_t first = 0;
+    while (first < levels.size() && !set(levels[first])) ++first;
+    fill_attrib.erase(fill_attrib.begin(), fill_attrib.begin() + static_cast<long>(first));
+  }
+  return color_num();
+}
+
+void CONT_set_fill_attribs(const AttribRec* attribs) {
+  if (attribs == nullptr) return;
+  fill_attrib.clear();
+  for (int i = 0; i < kMaxLevels && attribs[i].color >= -1; ++i) fill_attrib.push_back(attribs[i]);
+  color_fill_set = !fill_attrib.empty();
+}
+
+int CONT_get_fill_attrib_ind(int index, AttribRec* attrib) {
+  if (index < 0 || index >= static_cast<int>(fill_attrib.size()) || attrib == nullptr) return -1;
+  *attrib = fill_attrib[static_cast<std::size_t>(index)];
+  return index;
+}
+
+int CONT_get_num_colors() { return static_cast<int>(fill_attrib.size()); }
+void CONT_reset_fill_set() { color_fill_set = false; }
+const char* CONT_get_label(int index) {
+  return index >= 0 && index < kMaxLevels ? cont_label[static_cast<std::size_t>(index)].c_str() : "";
+}
+
+int CONT_get_fill_attrib(AttribRec* attrib, float value) {
+  if (attrib == nullptr) return -1;
+  ATTRIB_init(attrib);
+  attrib->color = -1;
+  if (!set(value) || fill_attrib.empty() || (set(min_cut) && value < min_cut) || (set(max_cut) && value > max_cut))
+    return -1;
+  int entry;
+  if (!cont_value.empty()) {
+    if (value < cont_value.front()) return -1;
+    entry = static_cast<int>(std::upper_bound(cont_value.begin(), cont_value.end(), value) - cont_value.begin()) - 1;
+    entry %= color_num();
+  } else {
+    if (!set(intrvl) || intrvl <= 0.0F) return -1;
+    entry = band_color(value);
+  }
+  *attrib = fill_attrib[static_cast<std::size_t>(entry)];
+  return entry;
+}
+
+// ---- setup and drawing ----
+
+int CONT_plot_setup(int overlay, int index, GridRec* grid, const DomainRec* domain, ContCallback) {
+  if (FLAG_get(FLAG_PLOT_TYPE) == PLOT_NONE) {
+    cont_type = PLOT_NONE;
+    return -1;
+  }
+  CONT_init();
+  GRD_DomainGuard keep;
+  (void)domain;
+  const bool slot = index >= 0 && index < kMaxVars;
+  if (slot && index < VAR_get_num()) CONT_set_format(VAR_get_type(index));
+  if (overlay > 0 && slot && remembered[index]) {
+    cont_type = cont_types[index];
+    intrvl = intrvls[index];
+    dash = dashs[index];
+    base = bases[index];
+  }
+  if (slot && index < VAR_get_num()) CONT_format_decode_type(VAR_get_format(index));
+  CONT_format_decode_type(RES_get("plot_format"));
+  CONT_param_decode(RES_get("plot_param"));
+  if (!color_fill_set) CONT_set_fill_colors(nullptr, 0);
+  if (grid == nullptr || grid->values == nullptr) return -1;
+  MESS_print(MESS_MESS, "Contouring data for %s\n\n", grid->datatype);
+  GRD_maxmin(grid, &grid_max, &grid_min);
+  if (cont_type != PLOT_GVALUE && !set(intrvl) && cont_value.empty() && !FLAG_batch() && !resource_set("con_interval")) {
+    MESS_print(MESS_PRINT, "Maximum value: %f\n", static_cast<double>(grid_max));
+    MESS_print(MESS_PRINT, "Minimum value: %f\n\n", static_cast<double>(grid_min));
+    intrvl = std::max(0.0F, ZAV_promptf("Enter the contour interval: "));
+  }
+  if (!cont_value.empty() && plt_bar != -2) plt_bar = std::max(plt_bar, 3);
+  int count = 0;
+  char** list = nullptr;
+  if (RES_getvals("con_base", &count, &list) > 0 || count > 0) {
+    for (int i = 0; i < count; ++i) {
+      float f;
+      if (list[i][0] == '>' && parse_float(list[i] + 1, &f)) min_cut = base = f;
+      else if (list[i][0] == '<' && parse_float(list[i] + 1, &f)) max_cut = f;
+      else if (parse_float(list[i], &f)) base = f;
+    }
+    free_parsed_array(count, list);
+  }
+  float ps = 0.0F;
+  const char* sres = RES_get("plot_scale");
+  if (sres != nullptr && parse_float(sres, &ps)) scale = ps > 0.0F ? ps : 1.0F;
+  CONT_format_decode_type(RES_get("plot_format"));
+  CONT_prompt_type();
+  if (cont_type == PLOT_NONE) return -1;
+  if (intrvl == 0.0F) intrvl = MISSING;
+  CONT_set_cont_ext(grid);
+  if (is_fill_type(cont_type)) MAP_fill_cont(1);
+  if (is_fill_type(cont_type) && plt_bar == 0) plt_bar = 1;
+  // Frame labels.
+  char lo[40], hi[40];
+  frame_labels[0] = grid->datatype;
+  frame_labels[2] = grid->label;
+  frame_labels[5] = std::string("LO: ") + set_num(lo, "5.3.1", grid_min) + "  HI: " + set_num(hi, "5.3.1", grid_max);
+  if (!cont_value.empty()) {
+    std::string t = "LEVELS: ";
+    char b[40];
+    for (std::size_t i = 0; i < cont_value.size() && t.size() <= 74; ++i)
+      t += (i > 0 ? "," : "") + std::string(set_num(b, "1.1.1", cont_value[i]));
+    frame_labels[3] = t;
+  } else if (cont_type != PLOT_GVALUE && set(intrvl)) {
+    char b[40];
+    frame_labels[3] = std::string("INTERVAL: ") + set_num(b, "5.1.1", intrvl);
+  }
+  if (overlay == 0 && slot) {
+    remembered[index] = true;
+    cont_types[index] = cont_type;
+    intrvls[index] = intrvl;
+    dashs[index] = dash;
+    bases[index] = base;
+  }
+  return 0;
+}
+
+const char* CONT_get_frame_label(int position) {
+  return position >= 0 && position < 6 ? frame_labels[static_cast<std::size_t>(position)].c_str() : "";
+}
+
+namespace {
+
+int draw_values(const GridRec* grid) {
+  const int nx = grid->domain.nx, ny = grid->domain.ny;
+  Corners pos;
+  if (!grid_positions(grid, &pos)) return -1;
+  const float h = 0.015F * map_height() * scale;
+  AttribRec t = label_attr();
+  GPH_text_attr(&t, h);
+  GPH_text_align(2, 3);
+  const bool colour = !cont_value.empty() || (set(intrvl) && intrvl > 0.0F);
+  for (int r = 0; r < ny; r += y_skip)
+    for (int i = 0; i < nx; i += x_skip) {
+      const std::size_t k = static_cast<std::size_t>(r) * nx + i;
+      const float v = grid->values[k];
+      if (v == MISSING || pos.X[k] == MISSING) continue;
+      if (colour) {
+        AttribRec a;
+        if (CONT_get_fill_attrib(&a, v) >= 0 && a.color >= 0) gset_text_colr_ind(a.color);
+        else GPH_text_attr(&t, h);
+      }
+      const std::string s = format_value("1.1.0", v);
+      const float p[2] = {pos.X[k] + x_off * MAP_get_hor(), pos.Y[k] + y_off * map_height()};
+      GPH_pprint(p, s.c_str());
+    }
+  return 0;
+}
+
+struct Extreme {
+  float x, y, value;
+  bool high;
+};
+
+std::vector<Extreme> find_extremes(const GridRec* grid, const Corners& pos) {
+  std::vector<Extreme> out;
+  const int nx = grid->domain.nx, ny = grid->domain.ny, R = ext_radius;
+  const float* v = grid->values;
+  for (int r = 0; r < ny; ++r)
+    for (int i = 0; i < nx; ++i) {
+      const float z = v[static_cast<std::size_t>(r) * nx + i];
+      if (z == MISSING || (set(min_cut) && z < min_cut) || (set(max_cut) && z > max_cut)) continue;
+      // On the grid's edge half the neighbourhood is unknown: a field still rising out of
+      // the grid would be marked as a high there.
+      if (r == 0 || i == 0 || r == ny - 1 || i == nx - 1) continue;
+      bool high = true, low = true;
+      int missing = 0;
+      for (int b = std::max(0, r - R); b <= std::min(ny - 1, r + R) && (high || low); ++b)
+        for (int a = std::max(0, i - R); a <= std::min(nx - 1, i + R) && (high || low); ++a) {
+          if (a == i && b == r) continue;
+          const float w = v[static_cast<std::size_t>(b) * nx + a];
+          if (w == MISSING) {
+            ++missing;
+            continue;
+          }
+          if (w >= z) high = false;
+          if (w <= z) low = false;
+        }
+      if (missing >= 2 || !(high || low)) continue;
+      const std::size_t k = static_cast<std::size_t>(r) * nx + i;
+      if (pos.X[k] == MISSING) continue;
+      out.push_back({pos.X[k], pos.Y[k], z, high});
+    }
+  return out;
+}
+
+}  // namespace
+
+int CONT_draw_maxmin(const GridRec* grid) {
+  if (grid == nullptr || grid->values == nullptr || ext_radius <= 0 || FLAG_getplot(6) == 0) return -1;
+  const char* lc = RES_get("color_label");
+  if (lc != nullptr && stricmp(lc, "off") == 0) return -1;
+  Corners pos;
+  if (!grid_positions(grid, &pos)) return -1;
+  const float mh = map_height();
+  // The letters stand out from the line labels: a third larger than the rule's 0.02 of
+  // the map height, and bold.
+  const float hb = 0.03F * mh * scale, hs = 0.015F * mh * scale;
+  AttribRec a = label_attr();
+  for (const Extreme& e : find_extremes(grid, pos)) {
+    const std::string val = format_value("3.3.0", e.value);
+    const float w = std::max(text_width(val, hs), text_width("H", hb));
+    const Box box = {e.x - w / 2, e.y - 0.5F * hb - 1.2F * hs, e.x + w / 2, e.y + 0.6F * hb};
+    if (!box_free(box)) continue;
+    placed.push_back(box);
+    GPH_text_attr(&a, hb);
+    GPH_text_align(2, 3);
+    const float p[2] = {e.x, e.y};
+    gset_text_width(3.0F);
+    GPH_pprint(p, e.high ? "H" : "L");
+    gset_text_width(set(a.width) ? a.width : 0.0F);
+    GPH_text_attr(&a, hs);
+    const float q[2] = {e.x, e.y - 0.5F * hb - 0.6F * hs};
+    GPH_pprint(q, val.c_str());
+  }
+  return 0;
+}
+
+int CONT_draw_labels(const GridRec* grid) {
+  if (grid == nullptr || grid->values == nullptr || label_skip <= 0 || num_cont <= 0) return -1;
+  const int nx = grid->domain.nx, ny = grid->domain.ny;
+  Corners pos;
+  if (!grid_positions(grid, &pos)) return -1;
+  const int xs = set(x_label_space) && x_label_space > 0 ? x_label_space : std::max(1, nx / 5);
+  const int ys = set(y_label_space) && y_label_space > 0 ? y_label_space : std::max(1, ny / 5);
+  const float h = 0.015F * map_height() * scale;
+  const bool explicit_levels = !cont_value.empty();
+  const int levels = explicit_levels ? static_cast<int>(cont_value.size()) : num_cont;
+  const float limit = max_line_fact > 0.0F ? max_line_fact * static_cast<float>(color_num()) : 10000.0F;
+  AttribRec a = label_attr();
+  GPH_text_attr(&a, h);
+  GPH_text_align(2, 3);
+  GPH_text_rotate(rot_label ? 90.0F : 0.0F);
+  // Labels of one level keep a distance of a fifth of the map from each other.
+  const float spacing = 0.2F * std::min(map_height(), MAP_get_hor() > 0.0F ? MAP_get_hor() : map_height());
+  std::vector<std::vector<std::pair<float, float>>> done(static_cast<std::size_t>(std::max(levels, 1)));
+  Cell cell;
+  Level lv;
+  for (int r = 0; r + 1 < ny; ++r)
+    for (int i = 0; i + 1 < nx; ++i) {
+      if ((i - over) % xs != 0 && (r - over) % ys != 0) continue;
+      const std::size_t top = static_cast<std::size_t>(r) * nx + i, bot = top + nx;
+      const std::size_t idx[4] = {bot, bot + 1, top, top + 1};
+      bool skip = false;
+      for (int k = 0; k < 4; ++k) {
+        cell.z[k] = grid->values[idx[k]];
+        cell.x[k] = pos.X[idx[k]];
+        cell.y[k] = pos.Y[idx[k]];
+        skip = skip || cell.z[k] == MISSING || cell.x[k] == MISSING;
+      }
+      if (skip) continue;
+      const float dx = cell.x[1] - cell.x[0], dy = cell.y[1] - cell.y[0];
+      if (h * h > (dx * dx + dy * dy) * static_cast<float>(xs * ys)) continue;
+      const float zmin = std::min({cell.z[0], cell.z[1], cell.z[2], cell.z[3]});
+      const float zmax = std::max({cell.z[0], cell.z[1], cell.z[2], cell.z[3]});
+      if (!explicit_levels && set(intrvl) && (zmax - zmin) / intrvl > limit) continue;
+      for (int k = 0; k < levels; k += label_skip) {
+        const float c = level_at(k);
+        if (c <= zmin || c > zmax) continue;
+        if ((set(min_cut) && c < min_cut) || (set(max_cut) && c > max_cut)) continue;
+        compute_dz(cell, c, &lv);
+        if (lv.n != 2) continue;
+        int s0 = -1;
+        for (int s = 0; s < 4 && s0 < 0; ++s)
+          if (lv.crossed[s]) s0 = s;
+        const int s1 = lv.partner[s0];
+        const float mx = 0.5F * (lv.px[s0] + lv.px[s1]), my = 0.5F * (lv.py[s0] + lv.py[s1]);
+        bool near = false;
+        for (const auto& p : done[static_cast<std::size_t>(k)])
+          near = near || std::hypot(p.first - mx, p.second - my) < spacing;
+        if (near) continue;
+        const std::string s = level_text(k, c);
+        const float w = text_width(s, h) + 0.4F * h;
+        const Box box = rot_label ? Box{mx - 0.7F * h, my - w / 2, mx + 0.7F * h, my + w / 2}
+                                  : Box{mx - w / 2, my - 0.7F * h, mx + w / 2, my + 0.7F * h};
+        if (!box_free(box)) continue;
+        placed.push_back(box);
+        done[static_cast<std::size_t>(k)].emplace_back(mx, my);
+        // The label interrupts its line: a box in the colour beneath.
+        AttribRec under;
+        if (is_fill_type(cont_type) && CONT_get_fill_attrib(&under, c) >= 0 && under.color >= 0) {
+          GPH_fill_attr(&under);
+          const float q[8] = {box.x0, box.y0, box.x1, box.y0, box.x1, box.y1, box.x0, box.y1};
+          gfill_area(4, q);
+        } else if (!is_fill_type(cont_type)) {
+          const float rect[4] = {box.x0, box.x1, box.y0, box.y1};
+          gclear_region(rect);
+        }
+        GPH_text_attr(&a, h);
+        const float p[2] = {mx, my};
+        GPH_pprint(p, s.c_str());
+      }
+    }
+  GPH_text_rotate(0.0F);
+  return 0;
+}
+
+int CONT_draw(GridRec* grid) {
+  if (FLAG_getplot(DRAW_DATA) == 0) return -1;
+  if (grid == nullptr) {
+    MESS_print(MESS_ERROR | MESS_WARN, "CONT_draw: Invalid grids\n");
+    return -1;
+  }
+  if (grid->values == nullptr) {
+    MESS_print(MESS_ERROR | MESS_WARN, "CONT_draw: Invalid grid arrays\n");
+    return -1;
+  }
+  if (cont_type == PLOT_NONE || !set(cont_type)) return -1;
+  placed.clear();
+  if (cont_type == PLOT_GVALUE) return draw_values(grid);
+  if (CONT_draw_contour(grid) != 0) return -1;
+  // Highs and lows claim their places before the line labels.
+  CONT_draw_maxmin(grid);
+  CONT_draw_labels(grid);
+  return 0;
+}
+
+// ---- colour bar ----
 
 void CONT_set_bar(int mode) { plt_bar = mode; }
 int CONT_get_bar() { return plt_bar; }
@@ -26,23 +1394,178 @@ void CONT_get_bar_range(float* low, float* high) {
   if (low != nullptr) *low = bar_min;
   if (high != nullptr) *high = bar_max;
 }
-int CONT_draw_bar(int, const char*) { return -1; }
+void CONT_set_bar_view(const float view[4], float bottom, int labels_inside) {
+  for (int i = 0; i < 4; ++i) bar_view[i] = view[i];
+  bar_bottom = bottom;
+  bar_labels_inside = labels_inside;
+}
+
+int CONT_draw_bar(int, const char* title) {
+  bar_drawn.drawn = false;
+  if (FLAG_getplot(DRAW_DATA) == 0) return -1;
+  AttribRec ta = attr_of("color_text", foreground()), la = attr_of("color_cont", foreground());
+  float hi = set(bar_max) ? bar_max : grid_max, lo = set(bar_max) ? bar_min : grid_min;
+  float step = intrvl;
+  if (!set(step)) {
+    const char* r = RES_get("con_interval");
+    if (r != nullptr) parse_float(r, &step);
+  }
+  float b = base;
+  int count = 0;
+  char** list = nullptr;
+  RES_getvals("con_base", &count, &list);
+  for (int i = 0; i < count; ++i) {
+    float f;
+    if (list[i][0] == '>' && parse_float(list[i] + 1, &f)) {
+      if (!set(bar_max)) lo = b = f;
+    } else if (list[i][0] == '<' && parse_float(list[i] + 1, &f)) {
+      if (!set(bar_max)) hi = f;
+    } else if (parse_float(list[i], &f)) {
+      b = f;
+    }
+  }
+  if (list != nullptr) free_parsed_array(count, list);
+  float blo, bhi;
+  int n;
+  const bool explicit_levels = !cont_value.empty();
+  if (explicit_levels) {
+    blo = cont_value.front();
+    n = static_cast<int>(cont_value.size());
+    step = n >= 2 ? cont_value[1] - cont_value[0] : 1.0F;
+    bhi = cont_value.back();
+  } else {
+    if (!set(hi) || !set(lo)) return -1;
+    if (!set(step) || step <= 0.0F) step = CONT_calc_intrvl(color_num() - 1, hi, lo);
+    const float bb = set(b) ? b : 0.0F;
+    blo = std::floor((lo - bb) / step) * step + bb;
+    bhi = std::floor((hi - bb) / step + 1.0F) * step + bb;
+    if (hi < lo) blo = hi, bhi = lo;
+    n = static_cast<int>((bhi - blo + 0.01F) / step);
+  }
+  if (n > 200 || n <= 0 || step == 0.0F || !set(step)) return -1;
+  const float colour_base = set(b) ? b : blo;
+  const float xmin = bar_view[0], xmax = bar_view[1], ymin = bar_view[2];
+  float h = 0.035F;
+  float y0, y1;
+  if (bar_labels_inside) {
+    y0 = ymin + 0.15F * h;
+    y1 = ymin + h;
+  } else {
+    h = std::min(0.035F, ymin - bar_bottom);
+    if (h < 0.01F) return -1;
+    y0 = ymin - h;
+    y1 = ymin - 0.15F * h;
+  }
+  const float x0 = xmin + 0.03F * (xmax - xmin), x1 = 0.5F * (xmin + xmax);
+  const float bw = (x1 - x0) / static_cast<float>(n);
+  const float ymid = 0.5F * (y0 + y1);
+  int entry = 0;
+  if (!explicit_levels) {
+    const long k = static_cast<long>(std::floor((blo - colour_base) / step + 0.01F));
+    entry = static_cast<int>(((k % color_num()) + color_num()) % color_num());
+  }
+  bar_drawn = {};
+  bar_drawn.x0 = x0, bar_drawn.x1 = x1, bar_drawn.y0 = ymid, bar_drawn.y1 = y1;
+  bar_drawn.boxes = n, bar_drawn.lo = blo, bar_drawn.step = step;
+  const bool fill = is_fill_type(cont_type) || cont_type == PLOT_GVALUE;
+  const bool lines = has_lines(cont_type);
+  const float th = 0.35F * (y1 - y0);
+  GPH_text_attr(&ta, th);
+  GPH_text_align(2, 4);
+  const int every = n / 15 + 1;
+  float last_right = -1.0e9F;  // right end of the last label: none is written over another
+  for (int i = 0; i < n; ++i) {
+    const float level = explicit_levels ? cont_value[static_cast<std::size_t>(i)] : blo + static_cast<float>(i) * step;
+    const float bx0 = x0 + static_cast<float>(i) * bw, bx1 = bx0 + bw;
+    const int box_entry = (entry + i) % color_num();
+    bar_drawn.levels.push_back(level);
+    bar_drawn.colors.push_back(box_entry);
+    if (fill && !fill_attrib.empty() && fill_attrib[static_cast<std::size_t>(box_entry)].color != -1) {
+      AttribRec fa = fill_attrib[static_cast<std::size_t>(box_entry)];
+      GPH_fill_attr(&fa);
+      GPH_frect(bx0, ymid, bx1, y1);
+    }
+    if (lines && i + 1 < n) {
+      GPH_line_attr(&la);
+      if (dash == 1 || (dash == -1 && level + step < 0.0F)) gset_linetype(2);
+      GPH_line(bx1, ymid, bx1, y1);
+      gset_linetype(1);
+    }
+    if (i % every == 0) {
+      GPH_text_attr(&ta, th);
+      char buf[40];
+      const std::string s = i < kMaxLevels && !cont_label[static_cast<std::size_t>(i)].empty()
+                                ? cont_label[static_cast<std::size_t>(i)]
+                                : trimmed(set_num(buf, "2.2.0", level));
+      const float w = text_width(s, th);
+      if (bx0 - w / 2 < last_right) continue;
+      last_right = bx0 + w / 2 + 0.3F * th;
+      const float p[2] = {bx0, y0};
+      GPH_pprint(p, s.c_str());
+    }
+  }
+  if (!explicit_levels) {
+    char buf[40];
+    const std::string s = n < kMaxLevels && !cont_label[static_cast<std::size_t>(n)].empty()
+                              ? cont_label[static_cast<std::size_t>(n)]
+                              : trimmed(set_num(buf, "2.2.0", blo + static_cast<float>(n) * step));
+    GPH_text_attr(&ta, th);
+    const float p[2] = {x1, y0};
+    if (x1 - text_width(s, th) / 2 >= last_right) GPH_pprint(p, s.c_str());
+  }
+  GPH_line_attr(&ta);
+  GPH_rect(x0, ymid, x1, y1);
+  if (title != nullptr && *title != '\0') {
+    GPH_text_align(1, 4);
+    const float p[2] = {xmax, y0 - 0.01F};
+    GPH_pprint(p, title);
+  }
+  bar_drawn.drawn = true;
+  return 0;
+}
+
+float CONT_get_bar_value(float x, float y) {
+  if (!bar_drawn.drawn || x < bar_drawn.x0 || x > bar_drawn.x1 || y < bar_drawn.y0 || y > bar_drawn.y1) return MISSING;
+  const float f = (x - bar_drawn.x0) / (bar_drawn.x1 - bar_drawn.x0) * static_cast<float>(bar_drawn.boxes);
+  const int i = std::clamp(static_cast<int>(f), 0, bar_drawn.boxes - 1);
+  return bar_drawn.levels[static_cast<std::size_t>(i)];
+}
 
 void CONT_set_skip(int x, int y) {
-  skip_x = x;
-  skip_y = y;
+  x_skip = std::max(1, x);
+  y_skip = std::max(1, y);
 }
 void CONT_get_skip(int* x, int* y) {
-  if (x != nullptr) *x = skip_x;
-  if (y != nullptr) *y = skip_y;
+  if (x != nullptr) *x = x_skip;
+  if (y != nullptr) *y = y_skip;
 }
 void CONT_set_plot_offset(float x, float y) {
-  off_x = x;
-  off_y = y;
+  x_off = x;
+  y_off = y;
 }
 void CONT_get_plot_offset(float* x, float* y) {
-  if (x != nullptr) *x = off_x;
-  if (y != nullptr) *y = off_y;
+  if (x != nullptr) *x = x_off;
+  if (y != nullptr) *y = y_off;
 }
 
-int CONT_flash_value(const char*, float, float) { return 0; }
+int CONT_flash_value(const char* event, float x, float y) {
+  if (event == nullptr || std::strcmp(event, "f-Alt") != 0 || !bar_drawn.drawn) return 0;
+  const float px = xW_trans(gget_norm_tran(), 1, x), py = yW_trans(gget_norm_tran(), 1, y);
+  if (px < bar_drawn.x0 || px > bar_drawn.x1 || py < bar_drawn.y0 || py > bar_drawn.y1) return 0;
+  const int i = std::clamp(static_cast<int>((px - bar_drawn.x0) / (bar_drawn.x1 - bar_drawn.x0) *
+                                            static_cast<float>(bar_drawn.boxes)),
+                           0, bar_drawn.boxes - 1);
+  const int entry = bar_drawn.colors[static_cast<std::size_t>(i)];
+  if (entry < 0 || entry >= static_cast<int>(fill_attrib.size())) return 0;
+  const int colour = fill_attrib[static_cast<std::size_t>(entry)].color;
+  float rgb[3], back[3];
+  if (colour < 0 || gget_color_rgb(colour, &rgb[0], &rgb[1], &rgb[2]) != 0) return 0;
+  if (gget_color_rgb(-1, &back[0], &back[1], &back[2]) != 0) back[0] = back[1] = back[2] = 0.0F;
+  for (int k = 0; k < 4; ++k) {
+    gset_colr_rep(1, colour, back);
+    ZAV_sleep(0.5F);
+    gset_colr_rep(1, colour, rgb);
+    ZAV_sleep(0.5F);
+  }
+  return 1;
+}

@@ -680,6 +680,35 @@ float MAP_factor(float lat) {
   }
 }
 
+float MAP_point_scale(float lat) {
+  if (is_miss(lat) || !(std::fabs(lat) <= 90.0f)) return MISSING;
+  const double phi = lat * RAD;
+  double m = 1.0;
+  switch (st.domain.proj) {
+    case PROJ_PS: {
+      ensure_constants();
+      const double den = R * (1.0 - st.hemi * std::sin(phi));
+      m = den > 0.0 ? st.xfactor / den : -1.0;
+      break;
+    }
+    case PROJ_LAMB: {
+      ensure_constants();
+      const double c = std::cos(phi);
+      const double t = std::tan((45.0 - st.hemi * lat / 2.0) * RAD);
+      m = (c > 1e-12 && t > 0.0) ? st.lamb_n * st.xfactor * std::pow(t, st.lamb_n) / c : -1.0;
+      break;
+    }
+    case PROJ_MERC: {
+      const double c = std::cos(phi);
+      m = c > 1e-12 ? 1.0 / c : -1.0;
+      break;
+    }
+    default:
+      break;
+  }
+  return (m > 0.0 && std::isfinite(m)) ? static_cast<float>(m) : MISSING;
+}
+
 int MAP_get_proj() { return st.domain.proj; }
 float MAP_get_clat() { return st.domain.clat; }
 float MAP_get_clon() { return st.domain.clon; }

@@ -108,6 +108,11 @@ int MAP_domain_tran(const DomainRec* from, const DomainRec* to, float* x_out, fl
 int MAP_offset(float* x, float* y, float x0, float y0, float direction, float distance_km);
 // Map scale factor used by grid derivatives.
 float MAP_factor(float lat);
+// True scale of the current conformal projection at latitude lat: plane length over the
+// length on the earth (both in plane units), 1 at the true latitude. Polar stereographic,
+// Lambert conformal and Mercator depend on latitude alone; other projections give 1.
+// -9999.0 where the scale is infinite (a pole the projection cannot show).
+float MAP_point_scale(float lat);
 
 // Accessors of the current domain.
 int MAP_get_proj();

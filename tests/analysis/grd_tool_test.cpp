@@ -264,11 +264,12 @@ TEST(GridCalc, ArgumentWalk) {
   EXPECT_EQ(GRD_find_param_grids(1, -1, 0, list, nullptr), 4);
 }
 
-TEST(GridCalc, UnavailableFunctionLeavesSlotEmpty) {
+// A derived variable is computed from its argument slots; without argument values its
+// slot stays empty.
+TEST(GridCalc, DerivedVariableFromArgumentSlots) {
   ASSERT_EQ(VAR_setup(nullptr, "add(temp,dewp)"), 1);
   const DomainRec dom = make_domain(1, 45, -100, 3, 3, 2);
-  const std::pair<bool, const char*> cases[] = {{true, "GRD_math: Math function not available: add\n"},
-                                                {false, "GRD_math: Invalid grids\n"}};
+  const std::pair<bool, const char*> cases[] = {{true, ""}, {false, "GRD_math: Invalid grids\n"}};
   for (const auto& [with_values, message] : cases) {
     for (int s = 0; s < 3; ++s) {
       GRD_free(GRD_get_grid(s));
@@ -277,14 +278,19 @@ TEST(GridCalc, UnavailableFunctionLeavesSlotEmpty) {
       GRD_get_grid(s)->source = s > 0 ? 1 : 0;
       if (s > 0 && with_values) {
         ASSERT_EQ(GRD_alloc_grid(s), 1);
+        for (int k = 0; k < 9; ++k) GRD_get_grid(s)->values[k] = static_cast<float>(s * 10 + k);
       }
     }
+    if (with_values) GRD_get_grid(2)->values[4] = kMiss;
     testing::internal::CaptureStderr();
     EXPECT_EQ(GRD_calc_var(), 1);
     EXPECT_EQ(testing::internal::GetCapturedStderr(), message);
-    // The result slot stays empty; the arguments are untouched.
-    EXPECT_EQ(std::vector<long>({GRD_get_grid(0)->values != nullptr, GRD_get_grid(0)->source,
-                                 GRD_get_grid(1)->values != nullptr}), std::vector<long>({0, 0, with_values}));
+    const GridRec* out = GRD_get_grid(0);
+    EXPECT_EQ(std::vector<long>({out->values != nullptr, out->source, GRD_get_grid(1)->values != nullptr}),
+              std::vector<long>({with_values, with_values, with_values}));
+    if (with_values) {
+      EXPECT_EQ(Floats(out->values, out->values + 5), Floats({30, 32, 34, 36, kMiss}));
+    }
   }
   for (int s = 0; s < 3; ++s) GRD_free(GRD_get_grid(s));
 }

@@ -56,7 +56,7 @@ TEST_F(Request, UnknownVariableWritesNothing) {
 TEST_F(Request, PlotsNotAvailableYetSaySo) {
   const std::pair<const char*, const char*> cases[] = {
       {"wind", "station plots"}, {"wx", "station plots"}, {"city", "station plots"},
-      {"tvals", "station plots"}, {"vort", "grid math"}, {"mconv", "grid math"},
+      {"tvals", "station plots"},
       {"thewnd", "wind barbs, vectors and streamlines"}};
   for (const auto& [name, what] : cases) {
     const RunResult r = run({"-ba", "-va", name});

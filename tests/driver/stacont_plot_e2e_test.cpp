@@ -93,7 +93,7 @@ class PlotE2E : public ::testing::Test {
   // map background: these pages are about what the plot manager places round the data.
   RunResult run(const std::string& device, std::vector<std::string> extra = {}, int hours = 0) {
     std::vector<std::string> args = {"-ba", "-fp", kData, "-if", "sfc_sample", "-cu", "#2026031412", "-pd", "us",
-                                     "-va", "temp", "-of", "none", "-de", device, "-dr=-map"};
+                                     "-va", "temp", "-of", "none", "-de", device, "-dr=-map,-data"};
     if (hours > 0) args.insert(args.end(), {"-nh", std::to_string(hours)});
     args.insert(args.end(), extra.begin(), extra.end());
     return run_stacont(args, "", env_, dir_, 120);
@@ -178,7 +178,7 @@ TEST_F(PlotE2E, PanelVariablesShareThePage) {
   const std::string ps = dir_ + "/panels.ps";
   const RunResult r =
       run_stacont({"-ba", "-fp", kData, "-if", "sfc_sample", "-cu", "#2026031412", "-pd", "us", "-va",
-                   "panel[3x2+0+1],temp,panel[3x2+2+0],dewp", "-of", "none", "-de", "p," + ps, "-dr=-map"},
+                   "panel[3x2+0+1],temp,panel[3x2+2+0],dewp", "-of", "none", "-de", "p," + ps, "-dr=-map,-data"},
                   "", env_, dir_, 120);
   ASSERT_EQ(r.status, 0) << r.err;
   const std::vector<std::vector<Label>> labels = ps_labels(read_file(ps));
@@ -233,7 +233,7 @@ TEST_F(PlotE2E, HourSequenceWritesAPagePerHour) {
 // Components switched off are not drawn; a text colour of none hides the labels.
 TEST_F(PlotE2E, DrawComponentsAndTextColour) {
   const std::string ps = dir_ + "/parts.ps";
-  RunResult r = run("p," + ps, {"-dr=-map,-text_ur,-bord"});
+  RunResult r = run("p," + ps, {"-dr=-map,-data,-text_ur,-bord"});
   ASSERT_EQ(r.status, 0) << r.err;
   std::vector<std::vector<Label>> labels = ps_labels(read_file(ps));
   ASSERT_EQ(labels.size(), 1u);

@@ -123,7 +123,7 @@ TEST(StationsNotInTheDatabase, NamedOnceWithTheirNumber) {
                                           "QQQB 455 300 2715 992 132 10.0 25B -\n"
                                           "QQQA 455 300 2715 992 132 10.0 25B -\n");
   const RunResult r = run_stacont({"-fp", kData, "-pd", "mw", "-de", "p," + dir + "/mw.ps", dir + "/2026031418.sfc"},
-                                  "temp\ntemp\n0\n",
+                                  "temp\n5\nc\ntemp\n5\nc\n0\n",
                                   clean_env(dir + "/no-resource-files"), dir, 60);
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(count(r.out, "Enter the variable: "), 3);

@@ -128,7 +128,7 @@ TEST_F(KernelE2E, WindowWithoutDisplayEndsWithStatus4) {
 
 // At a prompt the device is asked for; an answer with a file name picks that file.
 TEST_F(KernelE2E, DevicePrompt) {
-  RunResult r = run({}, "p," + dir_ + "/x.ps\n", false);
+  RunResult r = run({}, "p," + dir_ + "/x.ps\n5\nc\n", false);
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_NE(r.out.find("Display (D) or Postscript (P): "), std::string::npos) << r.out;
   EXPECT_EQ(read_file(dir_ + "/x.ps").rfind("%!PS-Adobe-1.0\n", 0), 0U);

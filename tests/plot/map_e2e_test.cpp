@@ -72,7 +72,7 @@ class MapE2E : public ::testing::Test {
 
 TEST_F(MapE2E, UnitedStatesPageShowsTheMap) {
   const std::string ps = dir_ + "/us.ps";
-  const RunResult r = run({"-pd", "us", "-va", "temp", "-me", "mess"}, ps);
+  const RunResult r = run({"-pd", "us", "-va", "temp", "-me", "mess", "-dr=-data"}, ps);
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_NE(r.out.find("Map: zav.map\n"), std::string::npos) << r.out;
   const std::string text = read_file(ps);
@@ -115,7 +115,7 @@ TEST_F(MapE2E, UnitedStatesPageShowsTheMap) {
 
   // Without the map component the same places are blank.
   const std::string bare = dir_ + "/bare.ps";
-  ASSERT_EQ(run({"-pd", "us", "-va", "temp", "-dr=-map"}, bare).status, 0);
+  ASSERT_EQ(run({"-pd", "us", "-va", "temp", "-dr=-map,-data"}, bare).status, 0);
   const Picture none = render_ps(bare, false, kDpi);
   EXPECT_FALSE(dark_near(none, at(41.0, -106.5)));
   EXPECT_FALSE(dark_near(none, at(49.0, -100.0)));
@@ -126,7 +126,7 @@ TEST_F(MapE2E, UnitedStatesPageShowsTheMap) {
 // line over the seam that were drawn across the map would leave ink outside it.
 TEST_F(MapE2E, MollweideWorldStaysInsideItsEllipse) {
   const std::string ps = dir_ + "/moll.ps";
-  const RunResult r = run({"-pd", "moll", "-va", "temp", "-me", "mess", "-dr=-bord"}, ps);  // no frame: lines only
+  const RunResult r = run({"-pd", "moll", "-va", "temp", "-me", "mess", "-dr=-bord,-data"}, ps);  // no frame: lines only
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_NE(r.out.find("Map: cont.map\nMap: country.map\n"), std::string::npos) << r.out;
   const Picture pic = render_ps(ps, false, kDpi);

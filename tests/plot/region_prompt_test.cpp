@@ -77,7 +77,7 @@ TEST(DomainLoop, InteractivePrompt) {
 // decides the exit status; the plot goes on with the plot domain.
 TEST(DomainLoop, InvalidGridDomainIsSaidOnce) {
   const RunResult r = run({"-pd", "us", "-gd", "bogus", "-de", "p," + make_temp_dir("domloop_ps") + "/out.ps"},
-                          "t\nt\n0\n");
+                          "t\n5\nc\nt\n5\nc\n0\n");
   EXPECT_EQ(r.status, 43);
   EXPECT_EQ(r.err, "DOM_decode: Invalid plot domain\n");
   EXPECT_EQ(count(r.out, "Enter the variable: "), 3);

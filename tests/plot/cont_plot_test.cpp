@@ -1,0 +1,251 @@
+// Contour plotting: plot formats, fill colour lists and the colour of a value, and what a
+// contour page shows (labels apart from each other, highs and lows, the colour bar's
+// levels), read from the texts of the PostScript written.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <algorithm>
+#include <cstdio>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "analysis/grd_tool.h"
+#include "config/flag.h"
+#include "config/mess.h"
+#include "config/missing.h"
+#include "config/resrc.h"
+#include "graphics/colors.h"
+#include "graphics/gks_dev.h"
+#include "graphics/gks_tool.h"
+#include "plot/cont.h"
+#include "plot/maptran.h"
+#include "tests/plot/cont_texts.h"
+#include "tests/support/run.h"
+
+namespace {
+
+class ContPlot : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    RES_clear();
+    FLAG_reset(MISSING_INT);
+    FLAG_resetplot(1);
+    MAP_domain(nullptr);
+    CLR_read_table(STACONT_DATA_DIR "/zav.clr");
+    CONT_init();
+    GRD_init(&grid_);
+  }
+  void TearDown() override { GRD_free(&grid_); }
+  void make(int nx, int ny, float (*f)(int, int)) {
+    DOM_init(&grid_.domain);
+    grid_.domain.nx = nx, grid_.domain.ny = ny;
+    ASSERT_EQ(GRD_alloc(&grid_), 1);
+    for (int r = 0; r < ny; ++r)
+      for (int i = 0; i < nx; ++i) grid_.values[r * nx + i] = f(i, ny - 1 - r);
+  }
+  using Text = PsText;
+  // Draws with the setup's state into a PostScript file and returns its texts.
+  std::vector<Text> draw_ps(bool bar = false) {
+    const std::string ps = make_temp_dir("cont_plot") + "/c.ps";
+    last_ps_ = ps;
+    MESS_set(0, 0);
+    gopen_gks(nullptr, 0);
+    EXPECT_EQ(gopen_ws(1, (ps + ",color").c_str(), WS_PS), 0);
+    const float win[4] = {0.0F, static_cast<float>(grid_.domain.nx - 1), 0.0F, static_cast<float>(grid_.domain.ny - 1)};
+    const float view[4] = {0.1F, 0.9F, 0.15F, 0.7F};
+    GPH_win(2, win);
+    GPH_view(2, view);
+    GPH_trans(2);
+    CONT_draw(&grid_);
+    if (bar) {
+      GPH_trans(1);
+      CONT_set_bar_view(view, 0.0F, 0);
+      EXPECT_EQ(CONT_draw_bar(1, ""), 0);
+    }
+    gclose_ws(1);
+    return ps_texts(ps);
+  }
+  GridRec grid_{};
+  std::string last_ps_;
+};
+
+TEST_F(ContPlot, FillListInterpolatesLevelsAndAValueOnALevelTakesTheBandAbove) {
+  CONT_set_fill_colors("0:red,10:blue,green,30:yellow", 1);
+  float v[8];
+  ASSERT_EQ(CONT_get_values(v, 8), 4);
+  EXPECT_EQ(std::vector<float>(v, v + 4), (std::vector<float>{0, 10, 20, 30}));
+  AttribRec a;
+  EXPECT_EQ(CONT_get_fill_attrib(&a, 20.0F), 2);
+  EXPECT_EQ(a.color, CLR_get_ind("green"));
+  EXPECT_EQ(CONT_get_fill_attrib(&a, 9.99F), 0);
+  EXPECT_EQ(CONT_get_fill_attrib(&a, 99.0F), 3);
+  EXPECT_EQ(CONT_get_fill_attrib(&a, -0.5F), -1);
+  EXPECT_EQ(a.color, -1);
+  EXPECT_EQ(CONT_get_fill_attrib(&a, MISSING), -1);
+  EXPECT_STREQ(CONT_get_label(1), "10");
+}
+
+TEST_F(ContPlot, ColourRangesAndLabelsOfTheList) {
+  EXPECT_EQ(CONT_set_fill_colors("2-6", 1), 5);
+  for (int i = 0; i < 5; ++i) {
+    AttribRec a;
+    ASSERT_EQ(CONT_get_fill_attrib_ind(i, &a), i);
+    EXPECT_EQ(a.color, 2 + i);
+  }
+  CONT_init();
+  EXPECT_EQ(CONT_set_fill_colors("6-4", 1), 3);
+  CONT_init();
+  CONT_set_fill_colors("5:red:la=cold,15:blue", 1);
+  EXPECT_STREQ(CONT_get_label(0), "cold");
+  EXPECT_STREQ(CONT_get_label(1), "15");
+}
+
+TEST_F(ContPlot, LevelFileAndItsAbsence) {
+  const std::string dir = make_temp_dir("cont_levels");
+  write_file(dir + "/levels.txt", "# pressure\n@ note\n1000:blue\n1010:white\n1020:red\n");
+  CONT_set_fill_colors((dir + "/levels.txt").c_str(), 1);
+  float v[4];
+  EXPECT_EQ(CONT_get_values(v, 4), 3);
+  EXPECT_EQ(v[2], 1020.0F);
+  CONT_init();
+  testing::internal::CaptureStderr();
+  CONT_set_fill_colors((dir + "/none.txt").c_str(), 1);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "CONT_set_fill_colors: Unable to read contour level file: " + dir + "/none.txt\n");
+  EXPECT_EQ(CONT_get_num_colors(), 15);  // the built-in list
+}
+
+TEST_F(ContPlot, FormatItemsSetTypeLevelsAndColoursCycle) {
+  CONT_set_fill_colors(nullptr, 0);
+  CONT_format_decode_type("cf:in=5:cb=2");
+  EXPECT_EQ(CONT_get_type(), PLOT_FCONT);
+  EXPECT_EQ(CONT_get_intrvl(), 5.0F);
+  EXPECT_EQ(CONT_get_base(), 2.0F);
+  make(3, 3, [](int i, int j) { return 10.0F * static_cast<float>(i + j); });  // 0 .. 40
+  ASSERT_EQ(CONT_set_cont_ext(&grid_), 0);
+  float lo, hi;
+  int n;
+  CONT_get_cont_ext(&lo, &hi, &n);
+  EXPECT_EQ(std::tuple(lo, hi, n), std::tuple(-3.0F, 42.0F, 9));
+  AttribRec a;
+  EXPECT_EQ(CONT_get_fill_attrib(&a, 2.0F), 0);   // band 2-7
+  EXPECT_EQ(CONT_get_fill_attrib(&a, 7.0F), 1);   // band 7-12
+  EXPECT_EQ(CONT_get_fill_attrib(&a, 1.9F), 14);  // band -3-2, the last of 15 colours
+  EXPECT_EQ(CONT_get_fill_attrib(&a, 77.0F), 0);  // 15 bands on: the colours come round
+  for (const char* f : {"lcf", "ln", "value", "dln"}) {
+    CONT_format_decode_type(f);
+    EXPECT_EQ(CONT_get_type(), std::string(f) == "lcf" ? PLOT_BCONT
+                               : std::string(f) == "value" ? PLOT_GVALUE
+                                                            : PLOT_LCONT)
+        << f;
+  }
+}
+
+TEST_F(ContPlot, BatchRunsFillWhenNothingChoseAType) {
+  FLAG_set_batch(1);
+  EXPECT_EQ(CONT_prompt_type(), PLOT_FCONT);
+  CONT_init();
+  FLAG_set(FLAG_PLOT_TYPE, PLOT_NDLN);
+  EXPECT_EQ(CONT_prompt_type(), PLOT_LCONT);
+  FLAG_set_batch(0);
+}
+
+float peak(int i, int j) { return i == 3 && j == 3 ? 10.0F : 0.0F; }
+float twin(int i, int j) { return (i == 3 || i == 4) && j == 3 ? 10.0F : 0.0F; }
+float pit(int i, int j) { return i == 4 && j == 2 ? -7.0F : 1.0F; }
+
+TEST_F(ContPlot, HighsAndLowsAreStrictExtremes) {
+  auto marks = [&](float (*f)(int, int)) {
+    CONT_init();
+    make(8, 7, f);
+    CONT_set_type(PLOT_LCONT);
+    CONT_set_intrvl(100.0F);  // no lines to label
+    CONT_set_cont_ext(&grid_);
+    std::string s;
+    for (const Text& t : draw_ps()) s += t.s + " ";
+    GRD_free(&grid_);
+    return s;
+  };
+  EXPECT_EQ(marks(peak), "H 10.0 ");
+  EXPECT_EQ(marks(pit), "L -7.00 ");
+  EXPECT_EQ(marks(twin), "");  // a point equal to its neighbour is neither
+}
+
+float waves(int i, int j) { return 10.0F * (std::sin(static_cast<float>(i) / 4.0F) + std::cos(static_cast<float>(j) / 3.0F)); }
+
+TEST_F(ContPlot, LineLabelsStandApartOnTheirLevels) {
+  make(61, 41, waves);
+  CONT_set_type(PLOT_BCONT);
+  CONT_set_intrvl(2.0F);
+  CONT_set_label_type(1, 0);
+  CONT_set_label_space(3, 3);
+  CONT_set_cont_ext(&grid_);
+  const std::vector<Text> texts = draw_ps();
+  ASSERT_GT(texts.size(), 20U);
+  // Label height: 0.015 of the map's 40 units.
+  const float h = 0.6F;
+  for (std::size_t a = 0; a < texts.size(); ++a) {
+    const float level = std::stof(texts[a].s);
+    EXPECT_EQ(std::fmod(level, 2.0F), 0.0F) << texts[a].s;
+    for (std::size_t b = a + 1; b < texts.size(); ++b) {
+      const float w = 0.5F * h * static_cast<float>(texts[a].s.size() + texts[b].s.size()) * 0.5F;
+      EXPECT_TRUE(std::fabs(texts[a].x - texts[b].x) >= w || std::fabs(texts[a].y - texts[b].y) >= h)
+          << texts[a].s << " at " << texts[a].x << "," << texts[a].y << " and " << texts[b].s << " at " << texts[b].x
+          << "," << texts[b].y;
+    }
+  }
+}
+
+TEST_F(ContPlot, ColourBarLabelsAreTheFillLevels) {
+  make(5, 5, [](int i, int j) { return 3.0F + 6.0F * static_cast<float>(i + j); });  // 3 .. 51
+  CONT_set_fill_colors(nullptr, 0);
+  CONT_set_type(PLOT_FCONT);
+  CONT_set_intrvl(5.0F);
+  CONT_set_base(0.0F);
+  CONT_set_label_type(0, 0);
+  CONT_set_range(3.0F, 51.0F);
+  CONT_set_cont_ext(&grid_);
+  std::vector<float> got;
+  float last_x = -1.0F;
+  for (const Text& t : draw_ps(true)) {
+    got.push_back(std::stof(t.s));
+    EXPECT_GT(t.x, last_x) << t.s;  // left to right along the bar
+    last_x = t.x;
+  }
+  EXPECT_EQ(got, (std::vector<float>{0, 5, 10, 15, 20, 25, 30, 35, 40, 45, 50, 55}));
+}
+
+}  // namespace
+
+namespace {
+
+float slope(int i, int) { return 10.0F * static_cast<float>(i - 4); }  // -40 .. 40
+
+// With negative levels dashed, every dashed line lies left of every solid one.
+TEST_F(ContPlot, NegativeLevelsDashed) {
+  make(9, 4, slope);
+  CONT_format_decode_type("ndln:in=10:lab=0");
+  CONT_set_cont_ext(&grid_);
+  draw_ps();
+  const std::string ps = read_file(last_ps_);
+  std::istringstream in(ps);
+  bool dashed = false, in_line = false;
+  float max_dashed = -1e9F, min_solid = 1e9F;
+  int n_dashed = 0, n_solid = 0;
+  for (std::string line; std::getline(in, line);) {
+    if (line.find("setdash") != std::string::npos) dashed = line.rfind("[]", 0) != 0;
+    if (line.rfind("%%PL:2", 0) == 0) in_line = true;
+    if (in_line && line.size() > 3 && line.compare(line.size() - 3, 3, " mv") == 0) {
+      const float x = std::stof(line);
+      if (dashed) max_dashed = std::max(max_dashed, x), ++n_dashed;
+      else min_solid = std::min(min_solid, x), ++n_solid;
+      in_line = false;
+    }
+  }
+  EXPECT_EQ(n_dashed, 9);  // -30, -20, -10 on three rows of cells
+  EXPECT_EQ(n_solid, 15);  // 0 .. 40, the last along the right edge
+  EXPECT_LT(max_dashed, min_solid);
+}
+
+}  // namespace
