@@ -57,6 +57,8 @@ class WindowE2E : public ::testing::Test {
     if (xvfb_program().empty()) GTEST_SKIP() << "Xvfb is not installed: the window runs cannot be tested";
     server_ = std::make_unique<Xvfb>();
     ASSERT_TRUE(server_->ok()) << server_->why();
+    // A window that went away under the test is a failed expectation, not the test's end.
+    XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
     me_ = XOpenDisplay(server_->display().c_str());
     ASSERT_NE(me_, nullptr);
     dir_ = make_temp_dir("stacont_window");
@@ -250,7 +252,8 @@ TEST_F(WindowE2E, SixHourFramesMatchPostScript) {
 // grid position it names; after Alt-z at that point the same grid position lies at the
 // window's centre. The interactive run ends on Return.
 TEST_F(WindowE2E, ValueQueryAndZoom) {
-  std::vector<std::string> a = args("x", {"-ti", "Query", "-of", "zav", "-gp", dir_});
+  // Interactive: every value the program would ask for is given.
+  std::vector<std::string> a = args("x", {"-ti", "Query", "-of", "zav", "-gp", dir_, "-pl", "ln", "-in", "5"});
   // Its answers are read as they come: standard output line by line.
   a.insert(a.begin(), {"-oL", STACONT_BINARY});
   Background run("/usr/bin/stdbuf", a, env_, dir_);
@@ -347,7 +350,7 @@ int ink(const XPicture& p, int x0, int y0, int x1, int y1) {
 // A resize draws the plot anew at the new size; a box dragged with shift and button 1
 // zooms the map into it, Alt-u goes back to the whole domain pixel for pixel.
 TEST_F(WindowE2E, ResizeAndZoomBoxDrawAnew) {
-  std::vector<std::string> a = args("x", {"-ti", "Replot", "-of", "none"});
+  std::vector<std::string> a = args("x", {"-ti", "Replot", "-of", "none", "-pl", "ln", "-in", "5"});
   a.insert(a.begin(), {"-oL", STACONT_BINARY});
   Background run("/usr/bin/stdbuf", a, env_, dir_);
   const Window w = find_window(me_, "Replot");
