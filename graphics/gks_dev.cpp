@@ -1,9 +1,7 @@
 // Output devices: the workstation state and error stream, the table of devices by
-// workstation type, the recording device, and the window device's connection to the
-// display.
+// workstation type and the recording device.
 #include "graphics/gks_dev.h"
 
-#include <X11/Xlib.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -163,61 +161,6 @@ const GksDevice recorder{
     .message = rec_message,
 };
 
-// ---- window device ----
-
-// The connection to the display. The window itself and its drawing arrive with the X11
-// writer; until then a window workstation records its calls like the file devices.
-Display* display = nullptr;
-
-int win_open(int type, const char* device_string) {
-  if (type == WS_XDRAW) {
-    std::string params = field(device_string, 1);
-    if (params.empty()) {
-      const char* env = std::getenv("zavwindow");
-      if (env == nullptr || *env == '\0') env = std::getenv("WINDOW");
-      if (env != nullptr) params = env;
-    }
-    if (params.empty()) return gerr_printf("gopen_ws", "window parameters not specified\n");
-  }
-  const std::string name = field(device_string, 0);
-  display = XOpenDisplay(name.empty() ? nullptr : name.c_str());
-  if (display == nullptr) {
-    if (!gget_display_optional()) return gerr_printf("gopen_ws", "unable to connect to display\n");
-    MESS_print(MESS_MESS, "gopen_ws: no display: the plot is drawn into nothing\n");
-  } else {
-    MESS_print(MESS_WARN, "gopen_ws: the window device is not available: nothing is shown\n");
-  }
-  gset_win_size(640.0F, 512.0F);
-  keep(GDEV_OPEN, type, nullptr, 0, device_string);
-  return 0;
-}
-
-int win_close() {
-  if (display != nullptr) XCloseDisplay(display);
-  display = nullptr;
-  return rec_close();
-}
-
-const GksDevice window{
-    .name = "window",
-    .open = win_open,
-    .close = win_close,
-    .init = rec_init,
-    .clear = rec_clear,
-    .clip = rec_clip,
-    .state = rec_state,
-    .polyline = rec_polyline,
-    .fill_area = rec_fill,
-    .polymarker = nullptr,
-    .marker_begin = rec_mark_begin,
-    .marker_shape = rec_mark_shape,
-    .text = nullptr,
-    .text_begin = rec_text,
-    .text_stroke = rec_text_stroke,
-    .clear_region = rec_clear_region,
-    .message = rec_message,
-};
-
 // ---- device table ----
 
 struct Slot {
@@ -227,8 +170,8 @@ struct Slot {
 };
 
 Slot devices[] = {
-    {WS_X11, &window, nullptr}, {WS_META, &recorder, nullptr}, {WS_PS, &recorder, nullptr},
-    {WS_HPGL, &recorder, nullptr}, {WS_XDRAW, &window, nullptr},
+    {WS_X11, &recorder, nullptr}, {WS_META, &recorder, nullptr}, {WS_PS, &recorder, nullptr},
+    {WS_HPGL, &recorder, nullptr}, {WS_XDRAW, &recorder, nullptr},
 };
 
 Slot* slot_of(int type) {
@@ -294,7 +237,11 @@ int gget_display_optional() { return display_optional ? 1 : 0; }
 
 void gset_prog_name(const char* name) { prog_name = name != nullptr ? name : ""; }
 const char* gget_prog_name() { return prog_name.c_str(); }
-void gset_win_title(const char* title) { win_title = title != nullptr ? title : ""; }
+void gset_win_title(const char* title) {
+  win_title = title != nullptr ? title : "";
+  const GksDevice* dev = gdev_cur();
+  if (dev != nullptr && dev->title != nullptr) dev->title(win_title.c_str());
+}
 const char* gget_win_title() { return win_title.c_str(); }
 
 void gset_win_size(float width, float height) {

@@ -5,7 +5,6 @@
 #include <new>
 
 #include "graphics/gks_dev.h"
-#include "graphics/gks_evnt.h"
 
 namespace {
 
@@ -20,6 +19,9 @@ long generation = 0;
 constexpr long poll_every = 500;
 
 GksReplayFunc replay_func = nullptr;
+int (*poll_func)() = nullptr;
+bool redrawn = false;
+constexpr long poll_replay_every = 200;
 
 void replay(const GksObj& o) {
   if (o.type == GOBJ_FUNC) {
@@ -49,7 +51,7 @@ void ginit_objs() {
 }
 
 void* gnew_obj(int type, int arg, std::size_t size, const void* data) {
-  if (++num_objects % poll_every == 0) gcheck_event();
+  if (++num_objects % poll_every == 0 && poll_func != nullptr) poll_func();
   if (!redraw) return nullptr;
   GksObj* o = append(type, arg);
   if (o == nullptr || size == 0 || data == nullptr) return nullptr;
@@ -150,9 +152,14 @@ int gobj_redraw_funcs() {
   walk.swap(objs);
   const long gen = generation;
   int count = 0;
+  redrawn = false;
   for (const GksObj& o : walk) {
     replay(o);
-    ++count;
+    // An event handler that drew the plot anew ends this replay.
+    if (++count % poll_replay_every == 0 && poll_func != nullptr) {
+      poll_func();
+      if (redrawn) break;
+    }
   }
   // Recording was off, so nothing was added; give the list back unless a replayed
   // function emptied it.
@@ -162,6 +169,9 @@ int gobj_redraw_funcs() {
 }
 
 void gobj_set_replay(GksReplayFunc function) { replay_func = function; }
+void gobj_set_poll(int (*function)()) { poll_func = function; }
+void gset_redrawn(int on) { redrawn = on != 0; }
+int gget_redrawn() { return redrawn ? 1 : 0; }
 
 int gdev_state(int code, int arg, const float* values, int count) {
   const GksDevice* dev = gdev_cur();
