@@ -12,7 +12,9 @@ set(STACONT_LAYER_runtime_USES "")
 set(STACONT_LAYER_files_MODULES files)
 set(STACONT_LAYER_files_USES runtime)
 # Graphics kernel and devices: the bottom of the drawing half, on runtime services alone.
-set(STACONT_LAYER_graphics_MODULES graphics)
+# Weather symbols drawn by name need nothing more, and both the station plots and the
+# fronts draw them.
+set(STACONT_LAYER_graphics_MODULES graphics plot/wx_symb)
 set(STACONT_LAYER_graphics_USES runtime)
 # Geography: projections, domains and regions.
 set(STACONT_LAYER_geography_MODULES plot/maptran plot/region)

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdarg>
 #include <cerrno>
 #include <cfloat>
 #include <climits>
@@ -10,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <string>
 
 namespace {
@@ -258,4 +260,21 @@ bool parse_float(std::string_view text, float* value) {
 
 bool starts_with_ci(std::string_view text, std::string_view prefix) {
   return text.size() >= prefix.size() && strnicmp(text.data(), prefix.data(), prefix.size()) == 0;
+}
+
+std::string format_va(const char* format, va_list args) {
+  if (format == nullptr) return {};
+  va_list copy;
+  va_copy(copy, args);
+  const int n = std::vsnprintf(nullptr, 0, format, copy);
+  va_end(copy);
+  if (n <= 0) return {};
+  try {
+    std::string s(static_cast<std::size_t>(n) + 1, '\0');
+    std::vsnprintf(s.data(), s.size(), format, args);
+    s.resize(static_cast<std::size_t>(n));
+    return s;
+  } catch (const std::bad_alloc&) {
+    return {};
+  }
 }

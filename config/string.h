@@ -1,6 +1,8 @@
 // Small text utilities shared by every reader of text records.
 #pragma once
+#include <cstdarg>
 #include <cstddef>
+#include <string>
 #include <string_view>
 
 // Splits text at delimiter into a list; list[i] point into one private copy.
@@ -37,6 +39,9 @@ bool parse_double(std::string_view text, double* value);
 bool scan_int(const char*& p, int* value);
 bool scan_float(const char*& p, float* value);
 bool starts_with_ci(std::string_view text, std::string_view prefix);
+// A printf-style format and its arguments as a string of any length; empty when the
+// format is null, prints nothing, or the memory for it cannot be had.
+std::string format_va(const char* format, va_list args) __attribute__((format(printf, 1, 0)));
 
 // Formats value for labels by the "w.s.m" spec into buffer (at least 32 bytes).
 char* set_num(char* buffer, const char* spec, float value);

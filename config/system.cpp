@@ -68,7 +68,9 @@ int ZAV_back_proc() {
     close(null_fd);
     return 0;
   }
-  if (pid > 0) std::exit(0);
+  // The parent leaves without running exit handlers: the child shares its connections
+  // (the window's X11 socket above all), which a clean shutdown here would close or use.
+  if (pid > 0) _exit(0);
   std::signal(SIGINT, SIG_DFL);
   dup2(null_fd, 0);
   dup2(null_fd, 1);

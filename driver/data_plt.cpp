@@ -244,6 +244,9 @@ int DATA_plot_cont(int i, DataDesc* desc) {
   PLT_label_for_time(VAR_get_time(i));
   GridRec* grid = GRD_get_grid(i);
   CONT_plot_setup(desc->frame, i, grid, &desc->plot_domain, desc->callback);
+  // A style chosen in the format joins the overlays' labels from here on; an overlay that
+  // already counts its way from -1 keeps counting.
+  if (CONT_get_label_style() < 0 && PLT_get_label_type() >= 0) PLT_set_label_type(CONT_get_label_style());
   void (*const place[6])(const char*) = {PLT_label_up_left, PLT_label_up_center, PLT_label_up_right,
                                          PLT_label_low_left, PLT_label_low_center, PLT_label_low_right};
   // The framework names the variable and its time above the map; the contour layer adds its

@@ -225,9 +225,9 @@ void apply_param(const char* item) {
   } else if (word_is(item, "inv")) {
     gset_inverse(1);
   } else if (word_is(item, "lcmap")) {
-    gset_local_cmap(1);
+    gset_local_colormap(1);
   } else if (word_is(item, "nolcmap")) {
-    gset_local_cmap(0);
+    gset_local_colormap(0);
   } else if (word_is(item, "rwclr")) {
     gset_rw_colors(1);
   } else if (word_is(item, "norwclr")) {
@@ -625,6 +625,9 @@ int PLT_plot_resize(const char* event) {
   DomainRec domain{};
   MAP_get_domain(&domain);
   busy(resize_func, &domain);
+  // The plot drawn anew for the new size is shown at once, not at the next exposure.
+  GPH_trans(2);
+  gupdate_window();
   return 1;
 }
 

@@ -72,6 +72,9 @@ const char* convention_after(const char* v, std::size_t n, const char* fallback)
   return std::strlen(v) > n ? v + n : fallback;
 }
 
+// Fronts are drawn from the bulletins, not from the surface reports.
+bool is_front(int i) { return stricmp(VAR_get_name(i), "front") == 0; }
+
 // The variables of a request that the surface data and the variable list both do not
 // know would give empty grids; station plots, not built yet, would give nothing: such a
 // request is refused with one message, and a batch run ends with a failure status.
@@ -84,8 +87,9 @@ const char* unavailable_plot(int i, bool raw_output) {
 bool request_can_be_made() {
   const int n = std::min(VAR_get_num(), VAR_MAX);
   for (int i = 0; i < n; ++i) {
-    // Constants of grid functions ("#2.5") are no station variables.
-    if (!(VAR_is_REG(i) || VAR_is_SUBREG(i)) || VAR_get_type(i) == PLOT_CONST) continue;
+    // Constants of grid functions ("#2.5") are no station variables; fronts come from the
+    // bulletins.
+    if (!(VAR_is_REG(i) || VAR_is_SUBREG(i)) || VAR_get_type(i) == PLOT_CONST || is_front(i)) continue;
     VarRec copy = *VAR_get_var(i);
     if (SFC_get_var(&copy) == 0 && copy.var <= 0) {
       MESS_print(MESS_WARN, "Unknown variable: %s\n", copy.name);
@@ -97,6 +101,7 @@ bool request_can_be_made() {
   const bool raw_output = SFC_raw_out_file() != 0;
   FILE_restore_name_conv();
   for (int i = 0; i < n; ++i) {
+    if (is_front(i)) continue;
     if (const char* what = unavailable_plot(i, raw_output)) {
       MESS_print(MESS_WARN, "Not available yet: %s (%s)\n", var_str.c_str(), what);
       ZAV_fail(ZAV_STATUS_NOT_AVAILABLE);
@@ -337,7 +342,7 @@ void SFC_grid_data(DataDesc* desc) {
 }
 
 int SFC_plot_data(int index, DataDesc*) {
-  if (stricmp(VAR_get_name(index), "front") != 0) return 0;
+  if (!is_front(index)) return 0;
   // Fronts come from the bulletin of the plot's date, not from the surface reports.
   FILE_save_name_conv();
   FILE_set_name("frt_dat");
@@ -346,6 +351,12 @@ int SFC_plot_data(int index, DataDesc*) {
   FRT_set_date(&file_date);
   FRT_plot_file(name);
   FILE_restore_name_conv();
+  // The bulletin names what it shows: its own labels take the variable's place.
+  if (*FRT_get_label_up_left() != '\0') {
+    PLT_label_up_left(FRT_get_label_up_left());
+    PLT_label_up_right(FRT_get_label_up_right());
+    PLT_next_overlay();
+  }
   return 1;
 }
 

@@ -17,6 +17,7 @@
 #include "config/resrc.h"
 #include "config/string.h"
 #include "graphics/gks_colr.h"
+#include "graphics/gks_dev.h"
 #include "graphics/gks_fill.h"
 #include "graphics/gks_text.h"
 
@@ -454,6 +455,12 @@ int ginit_background() {
     const char* res = RES_get("background");
     if (res != nullptr) name = res;
   }
+  const GksDevice* dev = gdev_cur();
+  if (name.empty() && dev != nullptr && dev->setting != nullptr) {
+    // The display's own default for the program.
+    const char* def = dev->setting("background");
+    if (def != nullptr) name = def;
+  }
   const float def = gget_inverse() ? 1.0F : 0.0F;
   float c[3] = {def, def, def};
   const bool is_default = name.empty() || stricmp(name.c_str(), "none") == 0 || stricmp(name.c_str(), "def") == 0 ||
@@ -466,6 +473,8 @@ int ginit_background() {
     } else if (i >= 0) {
       found = CLR_get_rgb(i, &c[0], &c[1], &c[2]) == 0;
     }
+    // A colour name the display knows.
+    if (!found && i < 0 && dev != nullptr && dev->parse_color != nullptr) found = dev->parse_color(name.c_str(), c) != 0;
     if (!found) {
       MESS_print(MESS_WARN, "ginit_background: Unknown background colour: %s\n", printable(name.substr(0, 40)).c_str());
       c[0] = c[1] = c[2] = def;

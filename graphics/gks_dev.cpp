@@ -1,9 +1,7 @@
 // Output devices: the workstation state and error stream, the table of devices by
-// workstation type, the recording device, and the window device's connection to the
-// display.
+// workstation type and the recording device.
 #include "graphics/gks_dev.h"
 
-#include <X11/Xlib.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -21,6 +19,7 @@
 #include "config/fileio.h"
 #include "config/flag.h"
 #include "config/mess.h"
+#include "config/string.h"
 #include "config/system.h"
 
 namespace {
@@ -37,23 +36,6 @@ std::string win_title = "X11_Graph";
 
 // The device surface and its offset, device units.
 float win_width = 0.0F, win_height = 0.0F, win_x = 0.0F, win_y = 0.0F;
-
-std::string vformat(const char* format, va_list args) {
-  if (format == nullptr) return {};
-  va_list copy;
-  va_copy(copy, args);
-  const int n = std::vsnprintf(nullptr, 0, format, copy);
-  va_end(copy);
-  if (n <= 0) return {};
-  try {
-    std::string s(static_cast<std::size_t>(n) + 1, '\0');
-    std::vsnprintf(s.data(), s.size(), format, args);
-    s.resize(static_cast<std::size_t>(n));
-    return s;
-  } catch (const std::bad_alloc&) {
-    return {};
-  }
-}
 
 std::vector<GksCall> calls;
 long dropped = 0;
@@ -179,61 +161,6 @@ const GksDevice recorder{
     .message = rec_message,
 };
 
-// ---- window device ----
-
-// The connection to the display. The window itself and its drawing arrive with the X11
-// writer; until then a window workstation records its calls like the file devices.
-Display* display = nullptr;
-
-int win_open(int type, const char* device_string) {
-  if (type == WS_XDRAW) {
-    std::string params = field(device_string, 1);
-    if (params.empty()) {
-      const char* env = std::getenv("zavwindow");
-      if (env == nullptr || *env == '\0') env = std::getenv("WINDOW");
-      if (env != nullptr) params = env;
-    }
-    if (params.empty()) return gerr_printf("gopen_ws", "window parameters not specified\n");
-  }
-  const std::string name = field(device_string, 0);
-  display = XOpenDisplay(name.empty() ? nullptr : name.c_str());
-  if (display == nullptr) {
-    if (!gget_display_optional()) return gerr_printf("gopen_ws", "unable to connect to display\n");
-    MESS_print(MESS_MESS, "gopen_ws: no display: the plot is drawn into nothing\n");
-  } else {
-    MESS_print(MESS_WARN, "gopen_ws: the window device is not available: nothing is shown\n");
-  }
-  gset_win_size(640.0F, 512.0F);
-  keep(GDEV_OPEN, type, nullptr, 0, device_string);
-  return 0;
-}
-
-int win_close() {
-  if (display != nullptr) XCloseDisplay(display);
-  display = nullptr;
-  return rec_close();
-}
-
-const GksDevice window{
-    .name = "window",
-    .open = win_open,
-    .close = win_close,
-    .init = rec_init,
-    .clear = rec_clear,
-    .clip = rec_clip,
-    .state = rec_state,
-    .polyline = rec_polyline,
-    .fill_area = rec_fill,
-    .polymarker = nullptr,
-    .marker_begin = rec_mark_begin,
-    .marker_shape = rec_mark_shape,
-    .text = nullptr,
-    .text_begin = rec_text,
-    .text_stroke = rec_text_stroke,
-    .clear_region = rec_clear_region,
-    .message = rec_message,
-};
-
 // ---- device table ----
 
 struct Slot {
@@ -243,8 +170,8 @@ struct Slot {
 };
 
 Slot devices[] = {
-    {WS_X11, &window, nullptr}, {WS_META, &recorder, nullptr}, {WS_PS, &recorder, nullptr},
-    {WS_HPGL, &recorder, nullptr}, {WS_XDRAW, &window, nullptr},
+    {WS_X11, &recorder, nullptr}, {WS_META, &recorder, nullptr}, {WS_PS, &recorder, nullptr},
+    {WS_HPGL, &recorder, nullptr}, {WS_XDRAW, &recorder, nullptr},
 };
 
 Slot* slot_of(int type) {
@@ -279,7 +206,7 @@ int gerr_printf(const char* routine, const char* format, ...) {
   if (!err_open) return -1;
   va_list args;
   va_start(args, format);
-  const std::string text = vformat(format, args);
+  const std::string text = format_va(format, args);
   va_end(args);
   const char* r = routine != nullptr ? routine : "";
   if (err_file != nullptr) {
@@ -310,7 +237,11 @@ int gget_display_optional() { return display_optional ? 1 : 0; }
 
 void gset_prog_name(const char* name) { prog_name = name != nullptr ? name : ""; }
 const char* gget_prog_name() { return prog_name.c_str(); }
-void gset_win_title(const char* title) { win_title = title != nullptr ? title : ""; }
+void gset_win_title(const char* title) {
+  win_title = title != nullptr ? title : "";
+  const GksDevice* dev = gdev_cur();
+  if (dev != nullptr && dev->title != nullptr) dev->title(win_title.c_str());
+}
 const char* gget_win_title() { return win_title.c_str(); }
 
 void gset_win_size(float width, float height) {
@@ -517,7 +448,7 @@ void GksStream::printf(const char* format, ...) {
     write(small, static_cast<std::size_t>(n));
     return;
   }
-  std::string big = vformat(format, copy);
+  std::string big = format_va(format, copy);
   va_end(copy);
   write(big.data(), big.size());
 }

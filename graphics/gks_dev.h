@@ -158,6 +158,13 @@ struct GksDevice {
   // corners in device units (xmin, ymin, xmax, ymax).
   void (*clear_region)(const float world[4], const float dev[4]) = nullptr;
   void (*message)(const char* text) = nullptr;
+  // The window's name follows the title (gset_win_title).
+  void (*title)(const char* title) = nullptr;
+  // A colour name the device knows itself (the display's colour names): 1 with rgb set.
+  int (*parse_color)(const char* name, float rgb[3]) = nullptr;
+  // The device's own default of a setting (the display's defaults for the program); null
+  // when it has none.
+  const char* (*setting)(const char* name) = nullptr;
 };
 
 // The device of a workstation type (the recording device until a writer is registered);

@@ -1,38 +1,46 @@
-// Events of the window device and the callbacks that higher modules register for them.
-// The kernel serves events only inside its own calls; without a window there are none.
+// Events of the window: exposure, mapping, focus, resizing, the client messages of a
+// companion program, and the user's keys, buttons and pointer motion while a plot is held,
+// with the rubber band of interactive selection. Higher modules register a callback for
+// the user's actions; the kernel serves events only inside its own calls (every 500th
+// recorded call, while holding, and when the plot code polls with gcheck_event).
+//
+// This header also brings the window device, the frames and the zoom (gks_x11.h,
+// gks_loop.h, gks_zoom.h), which the callers of the window use together.
 #pragma once
+#include <X11/Xlib.h>
+
+#include "graphics/gks_loop.h"
+#include "graphics/gks_x11.h"
+#include "graphics/gks_zoom.h"
 
 // Mouse and key callback: event kind (2 key or "size", 3 button), event name, and a world
-// position (for "size": the new width and height).
+// position of the current transformation (for "size": the new width and height).
 using GksMouseFunc = int (*)(int kind, const char* name, float x, float y);
-// Called every `seconds` while the window holds a plot.
-using GksRefreshFunc = void (*)();
-
 void gset_mouse_callback(GksMouseFunc function);
 GksMouseFunc gget_mouse_callback();
-void gset_refresh_callback(int seconds, GksRefreshFunc function);
-GksRefreshFunc gget_refresh_callback(int* seconds);
 
-// Processes pending events; the number of events that were not user input.
-int gcheck_event();
-// Blocks for the next event.
-int gwait_event();
+// Interprets one event of the window; 1 when it was user input (a key, a button, motion).
+int gprocess_x11_event(XEvent* event);
+// Back to no rubber band (the kernel's state is reset).
+void ginit_events();
 
-// ---- window settings the plot manager passes on ----
-// Rubber band while the user drags a box: 0 none, 1 line, 2 box.
-void gset_rubber_band(int mode);
+// Rubber band drawn while a button is held: 0 none, 1 a line from the press point, 3
+// constrained cross-hair lines, anything else a rectangle.
+void gset_rubber_band(int type);
 int gget_rubber_band();
-// Cursor shape: 0 normal, 3 looping, 4 stopped, 6 waiting for input, 8 busy.
-void gset_cursor(int shape);
-int gget_cursor();
-// Shows the picture drawn so far in the window.
-void gupdate_window();
-// Backing pixmap mode of a window drawn into another program's drawable: 1 clear,
-// 2 new, 9 kill.
-void gset_pix_mode(int mode);
-int gget_pix_mode();
-// Read-write colour cells and a private colour map.
-void gset_rw_colors(int on);
-int gget_rw_colors();
-void gset_local_cmap(int on);
-int gget_local_cmap();
+// Limits of the band's end: two world corners x1, y1, x2, y2 (null: none).
+void gset_rubber_band_limits(const float* rect);
+// Up to three anchors (world x, y pairs); constraint 1 keeps the anchor's y, 2 its x.
+void gset_rubber_band_points(const float* points, int n, int constraint);
+
+// What the window needs from the kernel above it: resetting the transformations for a new
+// window size (ginit_plot) and writing the object list to a metafile.
+void gset_event_hooks(void (*init_plot)(int mode), int (*print_meta)());
+
+// Image files of the window (Alt-g GIF, Alt-x XWD): a writer saves the current drawing
+// target to path and returns 1 on success. Without one the key reports that the format
+// is not available.
+constexpr int GKS_IMAGE_GIF = 1;
+constexpr int GKS_IMAGE_XWD = 2;
+using GksImageWriter = int (*)(const char* path);
+void gset_image_writer(int format, GksImageWriter writer);

@@ -89,29 +89,11 @@ void option(const std::string& opt) {
   }
 }
 
-void options(const std::string& list) {
-  std::size_t start = 0;
-  while (start <= list.size()) {
-    std::size_t comma = list.find(',', start);
-    if (comma == std::string::npos) comma = list.size();
-    std::string opt = list.substr(start, comma - start);
-    while (!opt.empty() && std::isspace(static_cast<unsigned char>(opt.back()))) opt.pop_back();
-    std::size_t b = 0;
-    while (b < opt.size() && std::isspace(static_cast<unsigned char>(opt[b]))) ++b;
-    option(opt.substr(b));
-    start = comma + 1;
-  }
-}
-
 int hp_open(int, const char* device_string) {
   ghpgl_init();
   if (ghpgl_open_file(output_name(device_string).c_str()) != 0)
     return gerr_printf("gopen_ws", "unable to open HPGL file\n");
-  const char* env = std::getenv("zavhp_param");
-  if (env != nullptr) options(env);
-  const std::string ds = device_string != nullptr ? device_string : "";
-  const std::size_t comma = ds.find(',');
-  if (comma != std::string::npos) options(ds.substr(comma + 1));
+  gps_device_options("zavhp_param", device_string, option);
   const float w = (sx - 0.5F) * plotter_units * pr_scale, h = (sy - 0.5F) * plotter_units * pr_scale;
   gset_win_size(w + 1.0F, h + 1.0F);
   gset_win_offset(10.0F, 10.0F);

@@ -25,15 +25,6 @@ constexpr unsigned char dash_dot[] = {2, 2};
 // More points than any plot draws in one line; beyond it a count is taken for garbage.
 constexpr int max_points = 50000000;
 
-int set_float(const char* routine, int code, float value, float& store, const char* invalid) {
-  if (!gchk_graphics()) return gerr_printf(routine, "GKS not opened\n");
-  if (!std::isfinite(value) || value < 0.0F) return gerr_printf(routine, invalid, value);
-  if (value == store) return 0;
-  if (gdev_state(code, 0, &value, 1) < 0) return -1;
-  store = value;
-  return 0;
-}
-
 }  // namespace
 
 int gpolyline(int n, const float* points) {
@@ -62,7 +53,7 @@ int gset_linetype(int type) {
 int gset_linewidth(float width) {
   // PostScript draws a width of 0 as its thinnest line; a width of 1 is the same there.
   if (gtype_is_PS() && width == 0.0F) width = 1.0F;
-  return set_float("gset_linewidth", GOBJ_LWIDTH, width, line_width, "invalid line width: %f\n");
+  return gdev_set_float("gset_linewidth", GOBJ_LWIDTH, width, &line_width, "invalid line width: %f\n", true);
 }
 
 int gset_line_colr_ind(int index) {
@@ -76,7 +67,7 @@ int gset_line_colr_ind(int index) {
 
 int gset_line_print_bold(float factor) {
   if (std::isfinite(factor) && factor < 1.0F) factor = 1.0F;
-  return set_float("gset_line_print_bold", GOBJ_LBOLD, factor, print_bold, "invalid print bold factor: %f\n");
+  return gdev_set_float("gset_line_print_bold", GOBJ_LBOLD, factor, &print_bold, "invalid print bold factor: %f\n", true);
 }
 
 void greset_line() {

@@ -87,15 +87,6 @@ void draw_marker(int type, float x, float y, float h, float s) {
   }
 }
 
-int set_float(const char* routine, int code, float value, float& store, const char* invalid) {
-  if (!gchk_graphics()) return gerr_printf(routine, "GKS not opened\n");
-  if (!std::isfinite(value) || value < 0.0F) return gerr_printf(routine, invalid, value);
-  if (value == store) return 0;
-  if (gdev_state(code, 0, &value, 1) < 0) return -1;
-  store = value;
-  return 0;
-}
-
 }  // namespace
 
 int gpolymarker(int n, const float* points) {
@@ -139,11 +130,11 @@ int gset_marker_type(int type) {
 }
 
 int gset_marker_size(float size) {
-  return set_float("gset_marker_size", GOBJ_MSIZE, size, marker_height, "invalid marker size: %f\n");
+  return gdev_set_float("gset_marker_size", GOBJ_MSIZE, size, &marker_height, "invalid marker size: %f\n", true);
 }
 
 int gset_marker_width(float width) {
-  return set_float("gset_marker_width", GOBJ_MWIDTH, width, marker_width, "invalid marker width: %f\n");
+  return gdev_set_float("gset_marker_width", GOBJ_MWIDTH, width, &marker_width, "invalid marker width: %f\n", true);
 }
 
 int gset_marker_colr_ind(int index) {

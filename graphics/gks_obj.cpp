@@ -1,10 +1,10 @@
 // The object list: recording and replay of kernel calls, and segments.
 #include "graphics/gks_obj.h"
 
+#include <cmath>
 #include <new>
 
 #include "graphics/gks_dev.h"
-#include "graphics/gks_evnt.h"
 
 namespace {
 
@@ -19,6 +19,9 @@ long generation = 0;
 constexpr long poll_every = 500;
 
 GksReplayFunc replay_func = nullptr;
+int (*poll_func)() = nullptr;
+bool redrawn = false;
+constexpr long poll_replay_every = 200;
 
 void replay(const GksObj& o) {
   if (o.type == GOBJ_FUNC) {
@@ -48,7 +51,7 @@ void ginit_objs() {
 }
 
 void* gnew_obj(int type, int arg, std::size_t size, const void* data) {
-  if (++num_objects % poll_every == 0) gcheck_event();
+  if (++num_objects % poll_every == 0 && poll_func != nullptr) poll_func();
   if (!redraw) return nullptr;
   GksObj* o = append(type, arg);
   if (o == nullptr || size == 0 || data == nullptr) return nullptr;
@@ -149,9 +152,14 @@ int gobj_redraw_funcs() {
   walk.swap(objs);
   const long gen = generation;
   int count = 0;
+  redrawn = false;
   for (const GksObj& o : walk) {
     replay(o);
-    ++count;
+    // An event handler that drew the plot anew ends this replay.
+    if (++count % poll_replay_every == 0 && poll_func != nullptr) {
+      poll_func();
+      if (redrawn) break;
+    }
   }
   // Recording was off, so nothing was added; give the list back unless a replayed
   // function emptied it.
@@ -161,6 +169,9 @@ int gobj_redraw_funcs() {
 }
 
 void gobj_set_replay(GksReplayFunc function) { replay_func = function; }
+void gobj_set_poll(int (*function)()) { poll_func = function; }
+void gset_redrawn(int on) { redrawn = on != 0; }
+int gget_redrawn() { return redrawn ? 1 : 0; }
 
 int gdev_state(int code, int arg, const float* values, int count) {
   const GksDevice* dev = gdev_cur();
@@ -168,6 +179,15 @@ int gdev_state(int code, int arg, const float* values, int count) {
   if (r < 0) return -1;
   if (!gtype_is_META()) gnew_obj(code, arg, count > 0 ? count * sizeof(float) : 0, values);
   return r;
+}
+
+int gdev_set_float(const char* routine, int code, float value, float* store, const char* invalid, bool nonnegative) {
+  if (!gchk_graphics()) return gerr_printf(routine, "GKS not opened\n");
+  if (!std::isfinite(value) || (nonnegative && value < 0.0F)) return gerr_printf(routine, invalid, value);
+  if (value == *store) return 0;
+  if (gdev_state(code, 0, &value, 1) < 0) return -1;
+  *store = value;
+  return 0;
 }
 
 const std::list<GksObj>& gobj_list() { return objs; }

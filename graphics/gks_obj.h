@@ -47,18 +47,27 @@ int gcreate_seg(int n);
 int gclose_seg(int n);
 int gdel_seg(int n);
 void gdel_seg_objs(int n);
-// Replays the list through the kernel calls with recording off; returns the number of
-// records replayed.
+// Replays the list through the kernel calls with recording off (stopping early when an
+// event handler sets the "redrawn" mark); returns the number of records replayed.
 int gobj_redraw_funcs();
 // The function that makes the kernel call of one record again (GOBJ_FUNC records are
 // called here); records of codes it does not know are skipped.
 using GksReplayFunc = void (*)(const GksObj& object);
 void gobj_set_replay(GksReplayFunc function);
+// The window's event service, polled every 500th call and every 200th replayed record.
+void gobj_set_poll(int (*function)());
+// The "redrawn" mark: set when the plot has been drawn anew, which ends a replay early.
+void gset_redrawn(int on);
+int gget_redrawn();
 
 // A state change for the device and the object list: on a metafile it goes to the device
 // only; otherwise the device gets it and, when it accepts, it is recorded as an object
 // (data: the values). Returns the device's answer (0 without a device), -1 when refused.
 int gdev_state(int code, int arg, const float* values, int count);
+// Sets a float attribute: refused with the routine's invalid message (a format taking the
+// value) when not finite or, if nonnegative, below 0; passed on to the device only when it
+// changes, and stored once the device took it. 0, or -1 after a message.
+int gdev_set_float(const char* routine, int code, float value, float* store, const char* invalid, bool nonnegative);
 // The list itself and the number of calls counted since the workstation opened.
 const std::list<GksObj>& gobj_list();
 long gget_num_objects();

@@ -171,29 +171,11 @@ void option(const std::string& opt) {
   }
 }
 
-void options(const std::string& list) {
-  std::size_t start = 0;
-  while (start <= list.size()) {
-    std::size_t comma = list.find(',', start);
-    if (comma == std::string::npos) comma = list.size();
-    std::string opt = list.substr(start, comma - start);
-    while (!opt.empty() && std::isspace(static_cast<unsigned char>(opt.back()))) opt.pop_back();
-    std::size_t b = 0;
-    while (b < opt.size() && std::isspace(static_cast<unsigned char>(opt[b]))) ++b;
-    option(opt.substr(b));
-    start = comma + 1;
-  }
-}
-
 int ps_open(int, const char* device_string) {
   gps_init();
   if (gps_open_file(output_name(device_string).c_str()) != 0)
     return gerr_printf("gopen_ws", "unable to open postscript file\n");
-  const char* env = std::getenv("zavps_param");
-  if (env != nullptr) options(env);
-  const std::string ds = device_string != nullptr ? device_string : "";
-  const std::size_t comma = ds.find(',');
-  if (comma != std::string::npos) options(ds.substr(comma + 1));
+  gps_device_options("zavps_param", device_string, option);
   gps_set_size((sx - 0.5F) * 72.0F, (sy - 0.5F) * 72.0F);
   gset_win_offset(0.0F, 0.0F);
   gps_init_file();
@@ -675,6 +657,26 @@ const char* gps_option_value(const char* option, const char* keyword) {
   const std::size_t n = std::char_traits<char>::length(keyword);
   if (option == nullptr || strnicmp(option, keyword, n) != 0 || option[n] == '\0') return nullptr;
   return option + n + 1;
+}
+
+void gps_device_options(const char* env, const char* device_string, void (*option)(const std::string&)) {
+  const auto each = [option](const std::string& list) {
+    std::size_t start = 0;
+    while (start <= list.size()) {
+      std::size_t comma = list.find(',', start);
+      if (comma == std::string::npos) comma = list.size();
+      std::size_t b = start, e = comma;
+      while (b < e && std::isspace(static_cast<unsigned char>(list[b]))) ++b;
+      while (e > b && std::isspace(static_cast<unsigned char>(list[e - 1]))) --e;
+      option(list.substr(b, e - b));
+      start = comma + 1;
+    }
+  };
+  const char* defaults = env != nullptr ? std::getenv(env) : nullptr;
+  if (defaults != nullptr) each(defaults);
+  const std::string ds = device_string != nullptr ? device_string : "";
+  const std::size_t comma = ds.find(',');
+  if (comma != std::string::npos) each(ds.substr(comma + 1));
 }
 
 void gps_place(float width, float height, float unit, float add, const char* env1, const char* env2) {

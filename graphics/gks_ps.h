@@ -7,6 +7,8 @@
 // read the same way.
 #pragma once
 
+#include <string>
+
 #include "graphics/gks_dev.h"
 
 // The device record of the writer.
@@ -58,6 +60,10 @@ int gps_page_size(const char* option, bool roll, float* width, float* height);
 // The value after a keyword and one separator character ("scale=2" gives "2"); null when
 // the option does not begin with the keyword.
 const char* gps_option_value(const char* option, const char* keyword);
+// Hands each comma-separated option, trimmed, to option: first those of the environment
+// variable env (defaults of the site or user), then those after the device string's first
+// comma, so that the command line wins.
+void gps_device_options(const char* env, const char* device_string, void (*option)(const std::string&));
 // Places a surface of width by height units on the page by the "geometry" resource, else
 // the first environment variable of env1, env2 that is set: "P" fractions or pixel sizes
 // times unit, plus add to the position. Sets the kernel's window size and offset.

@@ -205,36 +205,27 @@ bool open_or_say(const char* routine) {
   return false;
 }
 
-int set_float(const char* routine, int code, float value, float& store, const char* invalid, bool positive) {
-  if (!open_or_say(routine)) return -1;
-  if (!std::isfinite(value) || (positive && value < 0.0F)) return gerr_printf(routine, invalid, value);
-  if (value == store) return 0;
-  if (gdev_state(code, 0, &value, 1) < 0) return -1;
-  store = value;
-  return 0;
-}
-
 }  // namespace
 
 int gset_char_ht(float height) {
-  return set_float("gset_char_ht", GOBJ_THEIGHT, height, text_height, "invalid character height: %f\n", true);
+  return gdev_set_float("gset_char_ht", GOBJ_THEIGHT, height, &text_height, "invalid character height: %f\n", true);
 }
 
 int gset_expan(float expansion) {
-  return set_float("gset_expan", GOBJ_TEXPAN, expansion, text_expan, "invalid expansion factor: %f\n", true);
+  return gdev_set_float("gset_expan", GOBJ_TEXPAN, expansion, &text_expan, "invalid expansion factor: %f\n", true);
 }
 
 int gset_text_width(float width) {
   if (gtype_is_PS() && width == 0.0F) width = 1.0F;
-  return set_float("gset_text_width", GOBJ_TWIDTH, width, text_width, "invalid text width: %f\n", true);
+  return gdev_set_float("gset_text_width", GOBJ_TWIDTH, width, &text_width, "invalid text width: %f\n", true);
 }
 
 int gset_space(float space) {
-  return set_float("gset_space", GOBJ_TSPACE, space, text_space, "invalid word spacing: %f\n", false);
+  return gdev_set_float("gset_space", GOBJ_TSPACE, space, &text_space, "invalid word spacing: %f\n", false);
 }
 
 int gset_char_space(float space) {
-  return set_float("gset_char_space", GOBJ_TCSPACE, space, text_char_space, "invalid character spacing: %f\n", false);
+  return gdev_set_float("gset_char_space", GOBJ_TCSPACE, space, &text_char_space, "invalid character spacing: %f\n", false);
 }
 
 int gset_text_align(int horizontal, int vertical) {

@@ -21,6 +21,7 @@
 #include "graphics/colors.h"
 #include "graphics/gks_colr.h"
 #include "graphics/gks_dev.h"
+#include "graphics/gks_evnt.h"
 #include "graphics/gks_fill.h"
 #include "graphics/gks_hpgl.h"
 #include "graphics/gks_line.h"
@@ -31,6 +32,8 @@
 #include "graphics/gks_ps.h"
 #include "graphics/gks_text.h"
 #include "graphics/gks_tran.h"
+#include "graphics/gks_x11.h"
+#include "graphics/gks_zoom.h"
 
 namespace {
 
@@ -44,23 +47,6 @@ float sizex = 1.0F, sizey = 1.0F, offx = 0.0F, offy = 0.0F;
 // NDC extent of the display space; the longer side is 1.
 float xvp = 1.0F, yvp = 1.0F;
 std::string def_font;
-
-std::string vformat(const char* format, va_list args) {
-  if (format == nullptr) return {};
-  va_list copy;
-  va_copy(copy, args);
-  const int n = std::vsnprintf(nullptr, 0, format, copy);
-  va_end(copy);
-  if (n <= 0) return {};
-  try {
-    std::string s(static_cast<std::size_t>(n) + 1, '\0');
-    std::vsnprintf(s.data(), s.size(), format, args);
-    s.resize(static_cast<std::size_t>(n));
-    return s;
-  } catch (const std::bad_alloc&) {
-    return {};
-  }
-}
 
 // The device string of a device specification: everything after the first comma.
 std::string device_rest(const char* spec) {
@@ -227,14 +213,75 @@ void replay(const GksObj& o) {
   }
 }
 
+// Replays the object list into a file device (type 4 or 3) and comes back to the window.
+int print_objects(int type) {
+  const bool ps = type == WS_PS;
+  const char* routine = ps ? "gobj_print_plot" : "gobj_print_meta";
+  if (gobj_list().empty()) {
+    MESS_print(MESS_WARN, ps ? "%s: No redraw data to make Postscript file from\n"
+                             : "%s: No redraw data to make metafile from\n",
+               routine);
+    return 0;
+  }
+  const char* name = std::getenv(ps ? "zavps_print" : "METAOUT");
+  if (ps && (name == nullptr || *name == '\0')) name = std::getenv("PSPRINT");
+  if (name == nullptr || *name == '\0') name = ps ? "zav.ps" : "zav.meta";
+  const int type_was = gget_win_type();
+  const int cursor_was = gset_cursor_type(8);
+  const int redraw_was = gget_redraw();
+  float w = 0.0F, h = 0.0F, ox = 0.0F, oy = 0.0F;
+  gget_win_size(&w, &h);
+  gget_win_offset(&ox, &oy);
+  gset_win_type(type);
+  const int opened = ps ? gps_open_file(name) : gmeta_open_file(name);
+  int result = 0;
+  if (opened != 0) {
+    result = gerr_printf(ps ? "gprint_plot" : "gprint_meta", ps ? "unable to open postscript file\n" : "unable to open metafile\n");
+  } else {
+    gset_win_offset(0.0F, 0.0F);
+    if (ps) {
+      gps_init();
+      gps_init_file();
+      gset_win_size(757.0F, 577.0F);
+      ginit_plot(2);
+    } else {
+      gmeta_init_file();
+      gset_win_size(1001.0F, 801.0F);
+      ginit_plot(4);
+    }
+    gset_redraw(0);
+    gobj_redraw_funcs();
+    if ((ps ? gps_close_file() : gmeta_close_file()) != 0) result = -1;
+  }
+  gset_win_type(type_was);
+  gset_win_size(w, h);
+  gset_win_offset(ox, oy);
+  gset_redraw(redraw_was);
+  // The window's attributes and its transformations on the window's own surface again.
+  ginit_plot(-1);
+  ginit_tran(10);
+  gset_cursor_type(cursor_was);
+  gcheck_event();
+  gbell(50);
+  return result;
+}
+
 // The kernel's modules meet here, at the top of the layer: the object list replays
-// through this module, and the file writers become the devices of their types, before
-// any workstation opens.
+// through this module, the file writers and the window become the devices of their
+// types, and the window modules are joined to the services they call upwards, before any
+// workstation opens.
 const bool wired = [] {
   gobj_set_replay(replay);
   gdev_set_builtin(WS_PS, gps_device());
   gdev_set_builtin(WS_HPGL, ghpgl_device());
   gdev_set_builtin(WS_META, gmeta_device());
+  gdev_set_builtin(WS_X11, gx11_device());
+  gdev_set_builtin(WS_XDRAW, gx11_device());
+  gobj_set_poll(gcheck_event);
+  gx11_set_event_handler(gprocess_x11_event);
+  gx11_set_fatal_hook(gforget_frames);
+  gloop_set_zoom_display(gzoom_display_frame);
+  gset_event_hooks(ginit_plot, gobj_print_meta);
   return true;
 }();
 
@@ -271,9 +318,16 @@ int gopen_ws(int, const char* device_string, int type) {
   }
   gdev_set_open(1);
   ginit_objs();
+  greset_zoom();
   ginit_plot(init_mode(type));
   gsetup_fonts();
   ginit_background();
+  if (type == WS_XDRAW && gget_pix_mode() == 1) gx11_clear(gget_base_window());
+  if (type == WS_X11 || type == WS_XDRAW) {
+    gsync();
+    gcheck_event();
+    gset_cursor(8);
+  }
   return 0;
 }
 
@@ -282,6 +336,7 @@ int gclose_ws(int) {
   // Frame pictures live on the window only; the table goes with the workstation.
   gdelete_all_frames();
   const GksDevice* dev = gdev_cur();
+  greset_zoom();
   const int r = (dev != nullptr && dev->close != nullptr) ? dev->close() : 0;
   if (gtype_is_WIN()) gclear_objs();
   gset_win_size(0.0F, 0.0F);
@@ -313,6 +368,7 @@ void ginit_plot(int mode) {
   greset_fill();
   const GksDevice* dev = gdev_cur();
   if (mode != -1) {
+    ginit_loop();
     ginit_tran(mode);
     ginit_text(mode);
     ginit_line(mode);
@@ -320,7 +376,33 @@ void ginit_plot(int mode) {
     ginit_fill(mode);
   }
   if (dev != nullptr && dev->init != nullptr) dev->init(mode);
+  if (mode == 0) {
+    // Errors of opening the window are its own business; from here on they are reported.
+    gx11_error_flag();
+    gx11_set_error_print(1);
+    if (gtype_is_PIX()) gset_rw_colors(0);
+  }
+  if (mode == 0 || mode == 1) ginit_events();
 }
+
+int gobj_redraw_plot() {
+  if (!gget_redraw() || !gtype_is_WIN() || gget_display() == nullptr) return 0;
+  gresize_window(0, 0);
+  const int cursor = gset_cursor_type(8);
+  gset_draw_window(gget_base_window());
+  ginit_plot(1);
+  const int n = gobj_redraw_funcs();
+  gset_redraw(1);
+  gset_cache(1);
+  gupdate_window();
+  gset_cursor_type(cursor);
+  gcheck_event();
+  gset_redrawn(1);
+  return n;
+}
+
+int gobj_print_plot() { return print_objects(WS_PS); }
+int gobj_print_meta() { return print_objects(WS_META); }
 
 // ---- plotting layer: opening and closing ----
 
@@ -436,8 +518,13 @@ int GPH_panel(int, int, float panel[4], float aspect) {
   return 0;
 }
 
-void GPH_hold(int) {
-  // The window device serves the user here; the file devices have nothing to wait for.
+void GPH_hold(int type) {
+  gupdate_window();
+  if (type != WS_X11 || !gtype_is_WIN()) return;
+  // A window that a batch run opened by default was not asked for: nobody is there to
+  // release it, so the run goes on at once.
+  if (FLAG_batch() && gget_display_optional()) return;
+  ghold();
 }
 
 void GPH_end(int ws) {
@@ -519,7 +606,7 @@ int GPH_pprint(const float position[2], const char* text) { return gtext(positio
 int GPH_printf(float x, float y, const char* format, ...) {
   va_list args;
   va_start(args, format);
-  const std::string text = vformat(format, args);
+  const std::string text = format_va(format, args);
   va_end(args);
   const float position[2] = {x, y};
   return gtext(position, text.c_str());
@@ -528,7 +615,7 @@ int GPH_printf(float x, float y, const char* format, ...) {
 int GPH_pprintf(const float position[2], const char* format, ...) {
   va_list args;
   va_start(args, format);
-  const std::string text = vformat(format, args);
+  const std::string text = format_va(format, args);
   va_end(args);
   return gtext(position, text.c_str());
 }

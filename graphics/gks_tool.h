@@ -27,6 +27,13 @@ int gclear_ws(int ws_id, int flag);
 // PostScript, 3 HPGL, 4 metafile).
 void ginit_plot(int mode);
 
+// The object list replayed onto the window (only while recording is on), into a
+// PostScript file (zavps_print, else PSPRINT, else "zav.ps") or into a metafile (METAOUT,
+// else "zav.meta"). The number of records replayed; -1 when the file cannot be opened.
+int gobj_redraw_plot();
+int gobj_print_plot();
+int gobj_print_meta();
+
 // ---- plotting layer ----
 
 // panel: left, right, bottom, top margins of the view area (fractions); overwritten with

@@ -73,6 +73,8 @@ bool remembered[kMaxVars] = {};
 AttribRec ln_cont_attr;
 std::string ln_attr_text;  // attribute items of the format ("co=", "wi=", "st=", "fp=")
 std::array<std::string, 6> frame_labels;
+// The plot label style the format asked for ("labs": -1); 0 leaves the plot manager's.
+int frame_label_type = 0;
 
 // Derived levels.
 float conlo = MISSING, conhi = MISSING, cbase = MISSING;
@@ -751,6 +753,7 @@ void CONT_init() {
   ln_attr_text.clear();
   ln_cont_attr = attr_of("color_cont", foreground());
   for (auto& l : frame_labels) l.clear();
+  frame_label_type = 0;
 }
 
 void CONT_set_format(int type) {
@@ -818,7 +821,7 @@ void CONT_format_decode_type(const char* text) {
     } else if (key("lab=")) {
       decode_label_type(item.c_str() + 4);
     } else if (key("labs")) {
-      frame_labels[1] = "";  // label type -1 is the plot manager's
+      frame_label_type = -1;
     } else if (!item.empty() && item[0] == '%') {
       num_form = item;
     } else if (key("co=") || key("wi=") || key("st=") || key("fp=")) {
@@ -923,6 +926,8 @@ void CONT_set_fill_pat(int pattern) { fill_pat = pattern; }
 int CONT_get_fill_pat() { return fill_pat; }
 void CONT_set_over(int o) { over = o; }
 int CONT_get_mapcon() { return mapcon; }
+
+int CONT_get_label_style() { return frame_label_type; }
 
 // ---- fill colours ----
 

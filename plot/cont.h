@@ -80,6 +80,9 @@ void CONT_set_fill_pat(int pattern);
 int CONT_get_fill_pat();
 void CONT_set_over(int over);
 int CONT_get_mapcon();
+// The plot label style the format chose (-1 for "labs"), 0 when it chose none: the plot
+// manager owns the style, so the framework passes it on.
+int CONT_get_label_style();
 
 // ---- fill colours ----
 // Decides the fill list: the resource "color_fill", else list (null: the colour table's

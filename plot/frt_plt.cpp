@@ -1,21 +1,677 @@
-// Fronts. The fronts layer is not built yet: a fronts file is reported once a run.
+// Fronts from coded bulletins. The bulletin is read whole and parsed into fronts, centres
+// and storms first; the centres need all their section's entries before the thinning, and
+// drawing fronts before centres keeps the letters on top.
 #include "plot/frt_plt.h"
 
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <exception>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "analysis/spline.h"
+#include "config/fileio.h"
+#include "config/missing.h"
 #include "config/mess.h"
+#include "config/resrc.h"
+#include "config/string.h"
+#include "graphics/colors.h"
+#include "graphics/gks_fill.h"
+#include "graphics/gks_line.h"
+#include "graphics/gks_text.h"
+#include "graphics/gks_tool.h"
+#include "plot/map.h"
+#include "plot/maptran.h"
+#include "plot/wx_symb.h"
 
 namespace {
-DateRec frt_date{};
-bool refused = false;
+
+// A joined data line (a line and its continuations) keeps at most this many characters.
+constexpr std::size_t kRecordLen = 500;
+// Bulletins are a few kilobytes; a file far larger is read in part.
+constexpr std::size_t kMaxFileBytes = 4u << 20;
+// Fronts are drawn in pieces of this many projection units, a symbol on every fourth.
+constexpr float kStep = 0.5f;
+
+DateRec frt_date{MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT};
+
+struct Options {
+  bool labels = true;
+  bool barb = false;
+  float radius = 5.0f;
+  int hour = 0;
+};
+Options opt;
+
+std::string label_ul, label_ur;
+
+enum class Kind { Cold, Warm, Occluded, Stationary, Trough };
+
+struct Front {
+  Kind kind;
+  std::vector<float> lat, lon;
+};
+
+struct Centre {
+  bool high;
+  float pres, lat, lon;
+};
+
+struct Storm {
+  bool hurricane;
+  std::string name;
+  float lat, lon;
+};
+
+struct Bulletin {
+  std::vector<Front> fronts;
+  std::vector<Centre> centres;
+  std::vector<Storm> storms;
+};
+
+// Attribute slots of "color_front".
+enum Slot { kHigh, kLow, kCold, kWarm, kOccluded, kTrough, kStorm, kSlots };
+const char* const kDefaultColour[kSlots] = {"blue", "red", "blue", "red", "magenta", "brown", "red"};
+// Fronts and letters are drawn bolder than the map under them.
+constexpr const char* kDefaultMore = ":wi=2";
+
+std::vector<std::string> split(std::string_view s) {
+  std::vector<std::string> w;
+  std::size_t i = 0;
+  while (i < s.size()) {
+    while (i < s.size() && std::isspace(static_cast<unsigned char>(s[i]))) ++i;
+    const std::size_t start = i;
+    while (i < s.size() && !std::isspace(static_cast<unsigned char>(s[i]))) ++i;
+    if (i > start) w.emplace_back(s.substr(start, i - start));
+  }
+  return w;
+}
+
+// Printable form of text from a possibly damaged file, for messages.
+std::string shown(std::string_view w, std::size_t max = 40) {
+  std::string s;
+  for (const char c : w.substr(0, max)) s += std::isprint(static_cast<unsigned char>(c)) ? c : '?';
+  if (w.size() > max) s += "...";
+  return s;
+}
+
+bool upper_eq(const std::string& w, const char* key) { return stricmp(w.c_str(), key) == 0; }
+
+std::string fmt2(int a, int b) {
+  char buf[16];
+  std::snprintf(buf, sizeof buf, "%2.2d%2.2d", a, b);
+  return buf;
+}
+
+// The analysis must be valid at the plot's time: day, hour and minute; day and hour; or the
+// synoptic hour (a multiple of 3) at or before it.
+bool date_matches(const std::string& word, std::string* wanted) {
+  const int day = frt_date.day, hour = frt_date.hour;
+  const int minute = frt_date.minute == MISSING_INT ? 0 : frt_date.minute;
+  if (day == MISSING_INT || hour == MISSING_INT) return true;
+  *wanted = fmt2(day, hour) + fmt2(minute, 0).substr(0, 2);
+  std::string w = word;
+  if (!w.empty() && (w.back() == 'Z' || w.back() == 'z')) w.pop_back();
+  return w == *wanted || w == fmt2(day, hour) || w == fmt2(day, hour / 3 * 3) + "00";
+}
+
+bool begins_with_digit(const std::string& line) {
+  const std::size_t p = line.find_first_not_of(" \t");
+  return p != std::string::npos && std::isdigit(static_cast<unsigned char>(line[p]));
+}
+
+// "12HR", "24HR": the key of a forecast section.
+bool is_hour_key(const std::string& w) {
+  if (w.size() < 3 || !starts_with_ci(std::string_view(w).substr(w.size() - 2), "HR")) return false;
+  return std::all_of(w.begin(), w.end() - 2, [](char c) { return std::isdigit(static_cast<unsigned char>(c)); });
+}
+
+bool holds_valid(const std::vector<std::string>& words) {
+  return std::any_of(words.begin(), words.end(), [](const std::string& w) { return upper_eq(w, "VALID"); });
+}
+
+// Appends a continuation to a record, cutting at a blank so that no group is cut in two.
+void append_cut(std::string* record, const std::string& more, bool* cut) {
+  std::string joined = record->empty() ? more : *record + " " + more;
+  if (joined.size() > kRecordLen) {
+    std::size_t end = joined.find_last_of(" \t", kRecordLen);
+    joined.resize(end == std::string::npos ? 0 : end);
+    *cut = true;
+  }
+  *record = joined;
+}
+
+// ---------------------------------------------------------------- parsing
+
+bool number_word(const std::string& w, float* value) {
+  static const char* const kUnits[] = {"ZERO",    "ONE",     "TWO",       "THREE",    "FOUR",     "FIVE",   "SIX",
+                                       "SEVEN",   "EIGHT",   "NINE",      "TEN",      "ELEVEN",   "TWELVE", "THIRTEEN",
+                                       "FOURTEEN", "FIFTEEN", "SIXTEEN", "SEVENTEEN", "EIGHTEEN", "NINETEEN"};
+  static const char* const kTens[] = {"TWENTY", "THIRTY", "FORTY", "FIFTY", "SIXTY", "SEVENTY", "EIGHTY", "NINETY"};
+  for (int i = 0; i < 20; ++i)
+    if (upper_eq(w, kUnits[i])) return *value = static_cast<float>(i), true;
+  for (int i = 0; i < 8; ++i)
+    if (upper_eq(w, kTens[i])) return *value = static_cast<float>(20 + 10 * i), true;
+  return parse_float(w, value) && *value >= 0.0f && *value < 1000.0f;
+}
+
+void report_group(const char* kind, const std::string& group) {
+  MESS_print(MESS_WARN, "FRT_plot_file: Bad position group in %s line: %s\n", kind, shown(group).c_str());
+}
+
+// Position groups from words[i] on, until one does not decode.
+void read_groups(const std::vector<std::string>& words, std::size_t i, Front* f) {
+  for (; i < words.size(); ++i) {
+    float lat = 0.0f, lon = 0.0f;
+    if (!decode_latlon(words[i].c_str(), &lat, &lon)) {
+      report_group(words[0].c_str(), words[i]);
+      return;
+    }
+    f->lat.push_back(lat);
+    f->lon.push_back(lon);
+  }
+}
+
+void read_centres(const std::vector<std::string>& words, bool high, Bulletin* b) {
+  for (std::size_t i = 1; i < words.size(); ++i) {
+    float pres = 0.0f;
+    if (!parse_float(words[i], &pres)) {
+      MESS_print(MESS_WARN, "FRT_plot_file: Bad pressure in %s line: %s\n", words[0].c_str(), shown(words[i]).c_str());
+      return;
+    }
+    // A stray position group where a pressure belongs is passed over.
+    if (pres > 1050.0f) continue;
+    float lat = 0.0f, lon = 0.0f;
+    if (i + 1 >= words.size()) {
+      MESS_print(MESS_WARN, "FRT_plot_file: Pressure without a position in %s line: %s\n", words[0].c_str(),
+                 shown(words[i]).c_str());
+      return;
+    }
+    if (!decode_latlon(words[++i].c_str(), &lat, &lon)) {
+      report_group(words[0].c_str(), words[i]);
+      return;
+    }
+    b->centres.push_back({high, pres, lat, lon});
+  }
+}
+
+// "HURRICANE name PSN position" and "TROPICAL STORM name PSN position": the name runs to
+// PSN; the position may go on over the following lines.
+void read_storm(const std::vector<std::string>& records, std::size_t* r, std::vector<std::string> words, bool hurricane,
+                std::size_t first, Bulletin* b) {
+  std::size_t i = first;
+  std::string name;
+  for (; i < words.size() && !upper_eq(words[i], "PSN"); ++i) name += (name.empty() ? "" : " ") + words[i];
+  if (i >= words.size()) {
+    MESS_print(MESS_WARN, "FRT_plot_file: Storm without a position: %s\n", shown(name, 60).c_str());
+    return;
+  }
+  ++i;
+  float lat = MISSING, lon = MISSING;
+  for (;;) {
+    std::size_t next = i;
+    lat = lon = MISSING;
+    if (FRT_decode_locate(words, &next, &lat, &lon) == 0 || (lat != MISSING && lon != MISSING) || *r + 1 >= records.size())
+      break;
+    const std::vector<std::string> more = split(records[++*r]);
+    words.insert(words.end(), more.begin(), more.end());
+  }
+  if (lat == MISSING || lon == MISSING || std::fabs(lat) > 90.0f) {
+    MESS_print(MESS_WARN, "FRT_plot_file: Storm %s without a position\n", shown(name, 60).c_str());
+    return;
+  }
+  b->storms.push_back({hurricane, name, lat, lon});
+}
+
+void parse_records(const std::vector<std::string>& records, Bulletin* b) {
+  for (std::size_t r = 0; r < records.size(); ++r) {
+    const std::vector<std::string> words = split(records[r]);
+    if (words.empty()) continue;
+    const std::string& k = words[0];
+    if (upper_eq(k, "HIGHS") || upper_eq(k, "LOWS")) {
+      read_centres(words, upper_eq(k, "HIGHS"), b);
+    } else if (upper_eq(k, "COLD") || upper_eq(k, "WARM") || upper_eq(k, "OCFNT") || upper_eq(k, "STNRY") ||
+               upper_eq(k, "TROF")) {
+      Front f;
+      f.kind = upper_eq(k, "COLD")    ? Kind::Cold
+               : upper_eq(k, "WARM")  ? Kind::Warm
+               : upper_eq(k, "OCFNT") ? Kind::Occluded
+               : upper_eq(k, "STNRY") ? Kind::Stationary
+                                      : Kind::Trough;
+      // Fronts carry an intensity word before their positions; a front written without one
+      // is taken as it is.
+      std::size_t i = 1;
+      if (f.kind != Kind::Trough && i < words.size() && !std::isdigit(static_cast<unsigned char>(words[i][0]))) ++i;
+      read_groups(words, i, &f);
+      b->fronts.push_back(std::move(f));
+    } else if (upper_eq(k, "HURRICANE")) {
+      read_storm(records, &r, words, true, 1, b);
+    } else if (upper_eq(k, "TROPICAL") && words.size() > 1 && upper_eq(words[1], "STORM")) {
+      read_storm(records, &r, words, false, 2, b);
+    } else {
+      MESS_print(MESS_DEBUG, "FRT_plot_file: Line not used: %s\n", shown(records[r], 60).c_str());
+    }
+  }
+}
+
+// Reads the file and gathers the data lines of the section asked for. False when the
+// file cannot be read.
+bool read_bulletin(const char* path, Bulletin* b, bool* found) {
+  std::FILE* f = FILE_open(path, "r");
+  if (f == nullptr) return false;
+  std::string text;
+  char buf[8192];
+  std::size_t n = 0;
+  while (text.size() < kMaxFileBytes && (n = std::fread(buf, 1, sizeof buf, f)) > 0) text.append(buf, n);
+  FILE_close(f);
+  if (text.size() >= kMaxFileBytes) {
+    MESS_print(MESS_WARN, "FRT_plot_file: File too large, read in part: %s\n", path);
+    text.resize(kMaxFileBytes);
+  }
+  char key[16];
+  std::snprintf(key, sizeof key, opt.hour == 0 ? "VALID" : "%dHR", opt.hour);
+  std::vector<std::string> records;
+  bool in_section = false, cut = false;
+  std::size_t pos = 0;
+  while (pos < text.size()) {
+    std::size_t end = text.find('\n', pos);
+    if (end == std::string::npos) end = text.size();
+    std::string line = text.substr(pos, std::min(end - pos, kRecordLen + 1));
+    pos = end + 1;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.size() > kRecordLen) append_cut(&line, "", &cut);
+    const std::vector<std::string> words = split(line);
+    if (!in_section) {
+      if (words.empty() || !upper_eq(words[0], key)) continue;
+      std::string wanted;
+      const std::string group = words.size() > 1 ? words[1] : "";
+      if (opt.hour == 0 && !date_matches(group, &wanted)) {
+        MESS_print(MESS_WARN, "FRT_plot_file: Invalid date in file: %s != %s\n", shown(group).c_str(), wanted.c_str());
+        continue;
+      }
+      in_section = *found = true;
+      continue;
+    }
+    if (!words.empty() && (holds_valid(words) || is_hour_key(words[0]))) break;
+    if (words.empty()) continue;
+    if (begins_with_digit(line) && !records.empty())
+      append_cut(&records.back(), line, &cut);
+    else
+      records.push_back(line);
+  }
+  if (cut) MESS_print(MESS_WARN, "FRT_plot_file: Lines longer than %zu characters cut in %s\n", kRecordLen, path);
+  if (!*found) MESS_print(MESS_WARN, "FRT_plot_file: No %s section in file: %s\n", key, path);
+  parse_records(records, b);
+  return true;
+}
+
+// ---------------------------------------------------------------- drawing
+
+struct Style {
+  AttribRec a[kSlots];
+  AttribRec label;
+  int fill = 0;  // fill style of the symbols
+  float scale = 1.0f;
+  float unit = 1.0f;  // vertical map size times the scale
+  float clip[4] = {0, 0, 0, 0};
+};
+
+bool off(const AttribRec& a) { return a.color == -1; }
+
+void read_style(Style* st) {
+  int count = 0;
+  char** list = nullptr;
+  RES_getvals("color_front", &count, &list);
+  for (int s = 0; s < kSlots; ++s) {
+    ATTRIB_init(&st->a[s]);
+    // A colour table without the default colour draws in the current colour.
+    const std::string def = CLR_get_ind(kDefaultColour[s]) >= 0 ? std::string(kDefaultColour[s]) + kDefaultMore : "wi=2";
+    ATTRIB_parse(def.c_str(), &st->a[s]);
+    if (s < count && list[s] != nullptr && list[s][0] != '\0') ATTRIB_parse(list[s], &st->a[s]);
+  }
+  free_parsed_array(count, list);
+  ATTRIB_init(&st->label);
+  ATTRIB_parse(CLR_get_ind("black") >= 0 ? "black:wi=1" : "wi=1", &st->label);
+  AttribRec data;
+  ATTRIB_init(&data);
+  RES_getvals("color_data", &count, &list);
+  if (count > 0 && list[0] != nullptr && list[0][0] != '\0') {
+    ATTRIB_parse(list[0], &data);
+    if (data.fill != MISSING_INT) st->fill = data.fill;
+  }
+  free_parsed_array(count, list);
+  float p = 1.0f;
+  const char* sc = RES_get("plot_scale");
+  if (sc == nullptr || !parse_float(sc, &p) || !(p > 0.0f)) p = 1.0f;
+  st->scale = p;
+  st->unit = MAP_get_vert() * p;
+  float win[4];
+  MAP_get_window(win);
+  const float mx = 0.1f * (win[1] - win[0]), my = 0.1f * (win[3] - win[2]);
+  st->clip[0] = win[0] - mx, st->clip[1] = win[1] + mx, st->clip[2] = win[2] - my, st->clip[3] = win[3] + my;
+}
+
+// a - b in degrees of longitude, -180..180.
+float lon_diff(float a, float b) {
+  float d = std::fmod(a - b, 360.0f);
+  if (d > 180.0f) d -= 360.0f;
+  if (d < -180.0f) d += 360.0f;
+  return d;
+}
+
+// Which side of a front its symbols go: to the right of its direction (-1) or the left
+// (+1). Cold fronts (and occluded and stationary ones) have theirs to the south of a front
+// lying west-east and to the east of one lying north-south, whichever way the bulletin
+// lists the points. A warm front lying west-east moves north into the cold air, so its
+// half-discs go to the north.
+int side_of(const Front& f) {
+  const float dlat = f.lat.back() - f.lat.front();
+  const float east = lon_diff(f.lon.back(), f.lon.front());  // positive when it runs east
+  if (std::fabs(east) > std::fabs(dlat)) {
+    const int side = east > 0.0f ? -1 : 1;
+    return f.kind == Kind::Warm ? -side : side;
+  }
+  return dlat > 0.0f ? -1 : 1;
+}
+
+void set_fill(const AttribRec& a, int fill) {
+  AttribRec f = a;
+  f.fill = fill;
+  GPH_fill_attr(&f);
+}
+
+// Triangle (cold) or half-disc (warm) on the segment from (x0, y0) to (x1, y1).
+void draw_symbol(bool triangle, int side, float p, float x0, float y0, float x1, float y1) {
+  const float mx = 0.5f * (x0 + x1), my = 0.5f * (y0 + y1);
+  const float bx = p * (x1 - x0), by = p * (y1 - y0);  // half the base
+  const float nx = -by * static_cast<float>(side), ny = bx * static_cast<float>(side);  // the side, as long
+  if (triangle) {
+    const float pts[6] = {mx - bx, my - by, mx + 1.5f * nx, my + 1.5f * ny, mx + bx, my + by};
+    gfill_area(3, pts);
+    return;
+  }
+  static const float kCos[7] = {-1.0f, -0.866f, -0.5f, 0.0f, 0.5f, 0.866f, 1.0f};
+  static const float kSin[7] = {0.0f, 0.5f, 0.866f, 1.0f, 0.866f, 0.5f, 0.0f};
+  float pts[14];
+  for (int k = 0; k < 7; ++k) {
+    pts[2 * k] = mx + kCos[k] * bx + kSin[k] * nx;
+    pts[2 * k + 1] = my + kCos[k] * by + kSin[k] * ny;
+  }
+  gfill_area(7, pts);
+}
+
+// Draws runs of segments as polylines; a segment far outside the map breaks the run.
+class Runs {
+ public:
+  explicit Runs(const float clip[4]) : clip_(clip) {}
+  ~Runs() { flush(); }
+  Runs(const Runs&) = delete;
+  Runs& operator=(const Runs&) = delete;
+  void segment(float x0, float y0, float x1, float y1, const AttribRec& a) {
+    const bool outside = (x0 < clip_[0] && x1 < clip_[0]) || (x0 > clip_[1] && x1 > clip_[1]) ||
+                         (y0 < clip_[2] && y1 < clip_[2]) || (y0 > clip_[3] && y1 > clip_[3]);
+    if (outside || off(a)) {
+      flush();
+      return;
+    }
+    if (pts_.empty() || a.color != colour_ || pts_[pts_.size() - 2] != x0 || pts_.back() != y0) {
+      flush();
+      GPH_line_attr(&a);
+      colour_ = a.color;
+      pts_ = {x0, y0};
+    }
+    pts_.push_back(x1);
+    pts_.push_back(y1);
+  }
+  void flush() {
+    if (pts_.size() >= 4) gpolyline(static_cast<int>(pts_.size() / 2), pts_.data());
+    pts_.clear();
+  }
+
+ private:
+  const float* clip_;
+  std::vector<float> pts_;
+  int colour_ = MISSING_INT;
+};
+
+void draw_front(const Front& f, const Style& st) {
+  if (f.lat.size() < 2) return;
+  std::vector<float> x, y;
+  for (std::size_t i = 0; i < f.lat.size(); ++i) {
+    float px = 0.0f, py = 0.0f;
+    if (!MAP_tran(&px, &py, f.lat[i], f.lon[i])) continue;
+    if (!x.empty() && px == x.back() && py == y.back()) continue;
+    x.push_back(px);
+    y.push_back(py);
+  }
+  const int n = static_cast<int>(x.size());
+  if (n < 2) return;
+  std::vector<float> s(x.size()), y2x, y2y;
+  SPLINE_create2(n, x.data(), y.data(), s.data(), &y2x, &y2y);
+  const float length = s.back();
+  if (length + 0.02f < kStep) return;
+  std::vector<float> cx, cy;
+  for (int k = 0; kStep * static_cast<float>(k) <= length + 0.02f; ++k) {
+    float px = 0.0f, py = 0.0f;
+    SPLINE_interp2(n, y2x, y2y, x.data(), y.data(), s.data(), &px, &py, std::min(kStep * static_cast<float>(k), length));
+    cx.push_back(px);
+    cy.push_back(py);
+  }
+  if (kStep * static_cast<float>(cx.size() - 1) < length - 1e-4f) {
+    float px = 0.0f, py = 0.0f;
+    SPLINE_interp2(n, y2x, y2y, x.data(), y.data(), s.data(), &px, &py, length);
+    cx.push_back(px);
+    cy.push_back(py);
+  }
+  const int side = side_of(f);
+  const AttribRec& cold = st.a[kCold];
+  const AttribRec& warm = st.a[kWarm];
+  const AttribRec& own = f.kind == Kind::Cold       ? cold
+                         : f.kind == Kind::Warm     ? warm
+                         : f.kind == Kind::Occluded ? st.a[kOccluded]
+                         : f.kind == Kind::Trough   ? st.a[kTrough]
+                                                    : cold;
+  Runs runs(st.clip);
+  int symbols = 0;
+  for (std::size_t i = 0; i + 1 < cx.size(); ++i) {
+    if (f.kind == Kind::Trough && i % 2 == 1) {
+      runs.flush();
+      continue;
+    }
+    // Stationary fronts alternate cold and warm pieces of four segments.
+    const bool warm_piece = f.kind == Kind::Stationary && (i / 4) % 2 == 1;
+    const AttribRec& a = f.kind == Kind::Stationary ? (warm_piece ? warm : cold) : own;
+    runs.segment(cx[i], cy[i], cx[i + 1], cy[i + 1], a);
+    if (!opt.barb || i % 4 != 2 || f.kind == Kind::Trough || off(a)) continue;
+    const float* c = st.clip;
+    if (cx[i] < c[0] || cx[i] > c[1] || cy[i] < c[2] || cy[i] > c[3]) continue;
+    bool triangle = f.kind == Kind::Cold;
+    int s_side = side;
+    if (f.kind == Kind::Occluded) triangle = symbols % 2 == 0;
+    if (f.kind == Kind::Stationary) {
+      triangle = !warm_piece;
+      if (warm_piece) s_side = -side;
+    }
+    ++symbols;
+    set_fill(a, st.fill);
+    draw_symbol(triangle, s_side, st.scale, cx[i], cy[i], cx[i + 1], cy[i + 1]);
+  }
+}
+
+// A high gives way to another high within the radius with the same or a higher pressure,
+// a low to another low with the same or a lower one.
+std::vector<Centre> thin(const std::vector<Centre>& all, float radius) {
+  std::vector<Centre> kept;
+  for (std::size_t i = 0; i < all.size(); ++i) {
+    const Centre& c = all[i];
+    bool drop = false;
+    for (std::size_t j = 0; j < all.size() && !drop; ++j) {
+      const Centre& o = all[j];
+      if (j == i || o.high != c.high) continue;
+      if (std::fabs(o.lat - c.lat) > radius || std::fabs(lon_diff(o.lon, c.lon)) > radius) continue;
+      drop = c.high ? o.pres >= c.pres : o.pres <= c.pres;
+    }
+    if (!drop) kept.push_back(c);
+  }
+  return kept;
+}
+
+void draw_centres(const std::vector<Centre>& centres, const Style& st) {
+  for (const Centre& c : thin(centres, opt.radius)) {
+    const AttribRec& a = st.a[c.high ? kHigh : kLow];
+    if (off(a)) continue;
+    float x = 0.0f, y = 0.0f;
+    if (!MAP_tran(&x, &y, c.lat, c.lon)) continue;
+    GPH_text_attr(&a, 0.03f * st.unit);
+    GPH_printf(x, y, "%s", c.high ? "H" : "L");
+    if (!opt.labels) continue;
+    GPH_text_attr(off(st.label) ? &a : &st.label, 0.018f * st.unit);
+    GPH_printf(x, y - 0.03f * st.unit, "%1.0f", c.pres);
+  }
+}
+
+void draw_storms(const std::vector<Storm>& storms, const Style& st) {
+  const AttribRec& a = st.a[kStorm];
+  if (off(a)) return;
+  for (const Storm& s : storms) {
+    float x = 0.0f, y = 0.0f;
+    if (!MAP_tran(&x, &y, s.lat, s.lon)) continue;
+    GPH_line_attr(&a);
+    WX_symb(s.hurricane ? "@+" : "@", x, y, 0.035f * st.unit);
+    GPH_text_attr(&a, 0.018f * st.unit);
+    GPH_printf(x, y - 0.03f * st.unit, "%s", s.name.c_str());
+  }
+}
+
+void make_labels() {
+  char date[DATE_LABEL_LEN] = "";
+  char text[DATE_LABEL_LEN + 40];
+  label_ul = "Frontal positions";
+  if (opt.hour == 0) {
+    DATE_make_label(&frt_date, date);
+    std::snprintf(text, sizeof text, "NCEP analysis for %s", date);
+  } else {
+    DATE_make_label_valid_time(opt.hour, &frt_date, date);
+    std::snprintf(text, sizeof text, "%d hr NCEP forecast valid %s", opt.hour, date);
+  }
+  label_ur = text;
+}
+
+int plot_file(const char* path) {
+  label_ul.clear();
+  label_ur.clear();
+  FRT_plot_param();
+  const char* p = path != nullptr ? path : "";
+  Bulletin b;
+  bool found = false;
+  if (!read_bulletin(p, &b, &found)) {
+    MESS_print(MESS_ERROR, "FRT_plot_file: Unable to open front file: %s\n", p);
+    return 0;
+  }
+  if (!found) return 1;
+  make_labels();
+  Style st;
+  read_style(&st);
+  int horizontal = 0, vertical = 0;
+  GPH_get_text_align(&horizontal, &vertical);
+  GPH_text_align(2, 3);
+  for (const Front& f : b.fronts) draw_front(f, st);
+  draw_storms(b.storms, st);
+  draw_centres(b.centres, st);
+  GPH_text_align(horizontal, vertical);
+  GPH_line_attr(nullptr);
+  GPH_fill_attr(nullptr);
+  GPH_text_attr(nullptr, 0.0f);
+  MESS_print(MESS_MESS, "FRT_plot_file: %zu fronts, %zu centres, %zu storms from %s\n", b.fronts.size(), b.centres.size(),
+             b.storms.size(), p);
+  return 1;
+}
+
 }  // namespace
 
 void FRT_set_date(const DateRec* date) {
   if (date != nullptr) frt_date = *date;
 }
 
-int FRT_plot_file(const char* name) {
-  if (!refused) {
-    refused = true;
-    MESS_print(MESS_WARN, "FRT_plot_file: Fronts cannot be drawn yet: %s\n", name != nullptr ? name : "");
+void FRT_plot_param() {
+  opt = Options{};
+  int count = 0;
+  char** list = nullptr;
+  if (RES_getvals("plot_param", &count, &list) <= 0) return;
+  for (int i = 0; i < count; ++i) {
+    std::string item = list[i] != nullptr ? list[i] : "";
+    item.erase(0, item.find_first_not_of(" \t"));
+    if (stricmp(item.c_str(), "noprlab") == 0) {
+      opt.labels = false;
+    } else if (stricmp(item.c_str(), "barb") == 0) {
+      opt.barb = true;
+    } else if (starts_with_ci(item, "prrad") && item.size() > 6) {
+      float r = 0.0f;
+      if (parse_float(std::string_view(item).substr(6), &r) && r >= 0.0f)
+        opt.radius = r;
+      else
+        MESS_print(MESS_WARN, "FRT_plot_param: Invalid radius \"%s\"\n", item.c_str());
+    } else if (starts_with_ci(item, "hour") && item.size() > 5) {
+      int h = 0;
+      if (parse_int(std::string_view(item).substr(5), &h) && h >= 0 && h < 1000)
+        opt.hour = h;
+      else
+        MESS_print(MESS_WARN, "FRT_plot_param: Invalid hour \"%s\"\n", item.c_str());
+    }
   }
-  return -1;
+  free_parsed_array(count, list);
+}
+
+int FRT_plot_file(const char* path) {
+  try {
+    return plot_file(path);
+  } catch (const std::exception& e) {
+    MESS_print(MESS_ERROR, "FRT_plot_file: %s\n", e.what());
+    return 0;
+  }
+}
+
+const char* FRT_get_label_up_left() { return label_ul.c_str(); }
+const char* FRT_get_label_up_right() { return label_ur.c_str(); }
+
+int decode_latlon(const char* group, float* lat, float* lon) {
+  if (group == nullptr || std::strlen(group) != 5) return 0;
+  for (int i = 0; i < 5; ++i)
+    if (!std::isdigit(static_cast<unsigned char>(group[i]))) return 0;
+  const int la = (group[0] - '0') * 10 + (group[1] - '0');
+  const int lo = (group[2] - '0') * 100 + (group[3] - '0') * 10 + (group[4] - '0');
+  if (la > 90 || lo > 360) return 0;
+  if (lat != nullptr) *lat = static_cast<float>(la);
+  if (lon != nullptr) *lon = -static_cast<float>(lo);
+  return 1;
+}
+
+int FRT_decode_locate(const std::vector<std::string>& words, std::size_t* next, float* lat, float* lon) {
+  std::size_t i = next != nullptr ? *next : 0;
+  float run = 0.0f, scale = 1.0f;
+  for (; i < words.size(); ++i) {
+    const std::string& w = words[i];
+    float v = 0.0f;
+    if (upper_eq(w, "HUNDRED")) {
+      run *= 100.0f;
+    } else if (upper_eq(w, "POINT")) {
+      scale = 0.1f;
+    } else if (upper_eq(w, "NORTH") || upper_eq(w, "SOUTH")) {
+      if (lat != nullptr) *lat = upper_eq(w, "NORTH") ? run : -run;
+      run = 0.0f, scale = 1.0f;
+    } else if (upper_eq(w, "WEST") || upper_eq(w, "EAST")) {
+      if (lon != nullptr) *lon = upper_eq(w, "WEST") ? -run : run;
+      run = 0.0f, scale = 1.0f;
+    } else if (number_word(w, &v)) {
+      run += scale * v;
+    } else {
+      break;
+    }
+  }
+  if (next != nullptr) *next = i;
+  return i < words.size() ? 0 : -1;
 }

@@ -11,6 +11,8 @@ packages=(
   libpng-dev zlib1g-dev libx11-dev
   # The tests look at the PostScript and HPGL output through these; the build needs neither.
   ghostscript hp2xx
+  # The window tests run their own X server and act as the user through XTEST or xdotool.
+  xvfb x11-xkb-utils xkb-data libxtst-dev xdotool
 )
 if [ "${1:-}" = bench ]; then
   # The end-to-end benchmark times GrADS doing the same job next to ours.

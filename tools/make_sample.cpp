@@ -11,6 +11,9 @@
 // a hash of (station, hour, purpose), so the output is the same byte for byte on every
 // run and does not depend on the order in which values are computed.
 //
+// Beside each hour's surface file goes the hour's coded frontal-position bulletin
+// (20260314hh.frt): the low, the highs and the warm and cold fronts of the model.
+//
 // With --values, <outdir>/values.txt lists per file and report the values a reader
 // must decode from each line (already rounded as the encoding rounds them).
 
@@ -811,6 +814,125 @@ std::string encode(const Site& site, const Report& r, int hour) {
   return out;
 }
 
+// ---------------------------------------------------------------- frontal positions
+// The coded frontal-position bulletin of hour t: the pressure centres where the smooth
+// sea-level field has its extremes, and the warm and cold fronts along the model's own
+// front lines, as five-digit groups of whole degrees (latitude, longitude west).
+
+std::string group(double lat, double lon) {
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%02ld%03ld", std::lround(lat), std::lround(-lon));
+  return buf;
+}
+
+struct Centre {
+  double p, lat, lon;
+};
+
+// Extremes of the field on a quarter-degree grid over the sample's part of the world: the
+// deepest minimum (the cyclone) and every maximum that is the highest point within four
+// degrees (the anticyclones), highest first.
+void centres(double t, Centre* low, std::vector<Centre>* highs) {
+  constexpr double kLat0 = 15.0, kLat1 = 68.0, kLon0 = -150.0, kLon1 = -45.0, kStep = 0.25;
+  const int ny = static_cast<int>((kLat1 - kLat0) / kStep) + 1, nx = static_cast<int>((kLon1 - kLon0) / kStep) + 1;
+  std::vector<double> p(static_cast<std::size_t>(nx) * ny);
+  auto at = [&](int i, int j) -> double& { return p[static_cast<std::size_t>(j) * nx + i]; };
+  for (int j = 0; j < ny; ++j)
+    for (int i = 0; i < nx; ++i) at(i, j) = slp_field(t, kLat0 + kStep * j, kLon0 + kStep * i);
+  *low = {1e9, 0, 0};
+  highs->clear();
+  const int w = static_cast<int>(4.0 / kStep);
+  for (int j = 0; j < ny; ++j)
+    for (int i = 0; i < nx; ++i) {
+      const double v = at(i, j);
+      if (v < low->p) *low = {v, kLat0 + kStep * j, kLon0 + kStep * i};
+      if (i < w || j < w || i >= nx - w || j >= ny - w) continue;
+      bool top = true;
+      for (int dj = -w; dj <= w && top; ++dj)
+        for (int di = -w; di <= w && top; ++di)
+          if ((di != 0 || dj != 0) && at(i + di, j + dj) >= v) top = false;
+      if (top) highs->push_back({v, kLat0 + kStep * j, kLon0 + kStep * i});
+    }
+  std::sort(highs->begin(), highs->end(), [](const Centre& a, const Centre& b) { return a.p > b.p; });
+}
+
+// Whole-degree points on a front: in every stretch of `spacing` km along it from the low
+// out to `length` km, the lattice point closest to the front line.
+std::vector<std::string> front_groups(const Synoptic& s, bool warm, double length, double spacing) {
+  std::vector<std::string> out = {group(s.lat_low, s.lon_low)};
+  const int stretches = static_cast<int>(length / spacing);
+  std::vector<double> best(static_cast<std::size_t>(stretches) + 1, 1e9);
+  std::vector<std::string> pick(best.size());
+  for (int lat = static_cast<int>(s.lat_low) - 20; lat <= static_cast<int>(s.lat_low) + 20; ++lat)
+    for (int lon = static_cast<int>(s.lon_low) - 30; lon <= static_cast<int>(s.lon_low) + 30; ++lon) {
+      const FrontGeom g = fronts(s, lat, lon);
+      const double along = warm ? g.aw : g.ac, across = std::fabs(warm ? g.dw : g.dc);
+      const int k = static_cast<int>(std::floor((along - 0.5 * spacing) / spacing)) + 1;
+      if (along < 0.5 * spacing || k > stretches) continue;
+      if (across < best[static_cast<std::size_t>(k)]) {
+        best[static_cast<std::size_t>(k)] = across;
+        pick[static_cast<std::size_t>(k)] = group(lat, lon);
+      }
+    }
+  for (std::size_t k = 1; k < pick.size(); ++k)
+    if (!pick[k].empty() && pick[k] != out.back()) out.push_back(pick[k]);
+  return out;
+}
+
+// A data line of words, wrapped at 80 characters; continuation lines begin with a group.
+std::string wrapped(const std::vector<std::string>& words) {
+  std::string out, line;
+  for (const std::string& w : words) {
+    if (!line.empty() && line.size() + 1 + w.size() > 80) {
+      out += line + "\n";
+      line.clear();
+    }
+    line += (line.empty() ? "" : " ") + w;
+  }
+  return out + line + "\n";
+}
+
+std::string section(double t) {
+  Centre low;
+  std::vector<Centre> highs;
+  centres(t, &low, &highs);
+  const Synoptic s = synoptic(t);
+  std::vector<std::string> h = {"HIGHS"};
+  for (const Centre& c : highs) {
+    h.push_back(std::to_string(std::lround(c.p)));
+    h.push_back(group(c.lat, c.lon));
+  }
+  std::string out = wrapped(h);
+  out += wrapped({"LOWS", std::to_string(std::lround(low.p)), group(low.lat, low.lon)});
+  std::vector<std::string> warm = {"WARM", "WK"}, cold = {"COLD", "MDT"};
+  for (const std::string& g : front_groups(s, true, 1200.0, 250.0)) warm.push_back(g);
+  for (const std::string& g : front_groups(s, false, 1500.0, 250.0)) cold.push_back(g);
+  return out + wrapped(warm) + wrapped(cold);
+}
+
+// The analysis of hour `hour` of 14 March 2026 and forecasts for 12 and 24 hours later.
+std::string bulletin(int hour) {
+  static const char* const kDays[] = {"SAT", "SUN"};
+  char buf[96];
+  std::string out = "CODED SURFACE FRONTAL POSITIONS\nSYNTHETIC SAMPLE CYCLONE\n";
+  std::snprintf(buf, sizeof buf, "%02d00Z SAT MAR 14 2026\n\nVALID 14%02d00Z\n", hour, hour);
+  out += buf + section(hour);
+  for (const int ahead : {12, 24}) {
+    const int valid = hour + ahead;
+    std::snprintf(buf, sizeof buf, "%dHR PROG VALID %02d%02d00Z %s\n", ahead, 14 + valid / 24, valid % 24, kDays[valid / 24]);
+    out += buf + section(hour + ahead);
+  }
+  return out;
+}
+
+bool write_text(const std::string& path, const std::string& text) {
+  FILE* f = std::fopen(path.c_str(), "wb");
+  bool ok = f != nullptr && std::fwrite(text.data(), 1, text.size(), f) == text.size();
+  if (f != nullptr && std::fclose(f) != 0) ok = false;
+  if (!ok) std::fprintf(stderr, "make_sample: cannot write %s\n", path.c_str());
+  return ok;
+}
+
 std::string fmtf(float v, const char* fmt) {
   if (v == kMiss) return "-9999";
   char buf[32];
@@ -905,11 +1027,9 @@ int main(int argc, char** argv) {
       if (vals) std::fputs(values_line(name, s, r).c_str(), vals);
       ++reports;
     }
-    FILE* f = std::fopen(path.c_str(), "wb");
-    bool ok = f != nullptr && std::fwrite(text.data(), 1, text.size(), f) == text.size();
-    if (f != nullptr && std::fclose(f) != 0) ok = false;
-    if (!ok) {
-      std::fprintf(stderr, "make_sample: cannot write %s\n", path.c_str());
+    char frt[32];
+    std::snprintf(frt, sizeof frt, "20260314%02d.frt", hour);
+    if (!write_text(path, text) || !write_text(dir + "/" + frt, bulletin(hour))) {
       if (vals) std::fclose(vals);
       return 1;
     }
@@ -918,6 +1038,6 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "make_sample: cannot write %s/values.txt\n", dir.c_str());
     return 1;
   }
-  std::printf("make_sample: %zu stations, %ld reports in %d files\n", sites.size(), reports, kHours);
+  std::printf("make_sample: %zu stations, %ld reports in %d files, %d bulletins\n", sites.size(), reports, kHours, kHours);
   return 0;
 }

@@ -83,7 +83,7 @@ TEST_F(OutFile, FrontsComeFromTheBulletinOfTheDate) {
   EXPECT_EQ(SFC_plot_data(0, nullptr), 1);
   EXPECT_EQ(SFC_plot_data(1, nullptr), 0);
   EXPECT_EQ(testing::internal::GetCapturedStderr(),
-            "FRT_plot_file: Fronts cannot be drawn yet: /data/fronts/2026031412.frt\n");
+            "FRT_plot_file: Unable to open front file: /data/fronts/2026031412.frt\n");
   FILE_get_name_conv(after);
   EXPECT_STREQ(after, before);
 }

@@ -9,6 +9,7 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tests/graphics/gks_render.h"
@@ -106,6 +107,21 @@ TEST(ContE2E, InteractiveIntervalAndTypeAnswers) {
       ++labels;
     }
   EXPECT_GT(labels, 3);
+}
+
+// "labs" in the format gives the variable's own description above the map instead of the
+// grid's, as a plot label style set for the whole plot would.
+TEST(ContE2E, LabsFormatNamesTheVariable) {
+  const std::string dir = make_temp_dir("cont_labs");
+  for (const auto& [format, label] : {std::pair<std::string, std::string>{"ln", "Temperature (F)"}, {"ln:labs", "temp (F)"}}) {
+    const std::string meta = dir + "/l.meta";
+    const RunResult r = run_stacont({"-ba", "-fp", kData, "-pd", "us", "-va", "temp", "-fm", format, "-of", "none",
+                                     "-dr=-map", "-de", "m," + meta, kData + "/sample/2026031412.sfc"},
+                                    "", clean_env(dir + "/none"), dir, 60);
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string text = read_file(meta);
+    EXPECT_NE(text.find(" " + label + "\n"), std::string::npos) << format;
+  }
 }
 
 }  // namespace

@@ -99,16 +99,19 @@ std::string compare(const sfc_report& r, const Expected& e) {
   return diff.str();
 }
 
-// The bundled files are exactly what the generator makes, and the reader gets back every value.
+// The bundled files (observations and bulletins) are exactly what the generator makes, and the
+// reader gets back every value.
 TEST_F(MakeSample, ReproducesTheBundledFilesAndEveryValueReadsBack) {
   ASSERT_EQ(result_.status, 0) << result_.err;
-  EXPECT_EQ(result_.out, "make_sample: 2020 stations, 47973 reports in 24 files\n");
+  EXPECT_EQ(result_.out, "make_sample: 2020 stations, 47973 reports in 24 files, 24 bulletins\n");
   ASSERT_EQ(by_file_.size(), 24u);
   long bad = 0;
   for (int h = 0; h < 24; ++h) {
     const std::string made = read_file(dir_ + "/" + file_name(h));
     EXPECT_GT(made.size(), 100000u);
     EXPECT_TRUE(made == read_file(kDataDir + "/sample/" + file_name(h))) << file_name(h);
+    const std::string frt = file_name(h).substr(0, 10) + ".frt";
+    EXPECT_EQ(read_file(dir_ + "/" + frt), read_file(kDataDir + "/sample/" + frt)) << frt;
     const std::vector<Expected>& want = by_file_[file_name(h)];
     int form = 0;
     const int fd = SFC_open((kDataDir + "/sample/" + file_name(h)).c_str(), 0, &form);

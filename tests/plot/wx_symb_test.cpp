@@ -1,0 +1,260 @@
+// Weather symbols and the sky-cover circle: the symbol file (the bundled one and damaged
+// ones), prefix matching, placement by the text alignment, the extents of every bundled
+// symbol, a rendered symbol sheet, and the cover codes.
+#include "plot/wx_symb.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "graphics/gks_fill.h"
+#include "graphics/gks_line.h"
+#include "graphics/gks_text.h"
+#include "tests/graphics/gks_fixture.h"
+#include "tests/graphics/gks_render.h"
+#include "tests/support/run.h"
+
+namespace {
+
+using testing::internal::CaptureStderr;
+using testing::internal::GetCapturedStderr;
+
+const std::string kData = STACONT_DATA_DIR;
+
+// Points of the drawn lines and areas in world coordinates of transformation 1 (NDC here).
+struct Drawn {
+  int lines = 0, fills = 0;
+  float x0 = 1e9f, x1 = -1e9f, y0 = 1e9f, y1 = -1e9f;
+};
+Drawn drawn() {
+  Drawn d;
+  for (const GksCall& c : gdev_calls()) {
+    if (c.code != GOBJ_LINE && c.code != GOBJ_FILL) continue;
+    (c.code == GOBJ_LINE ? d.lines : d.fills)++;
+    for (std::size_t i = 0; i + 1 < c.values.size(); i += 2) {
+      const float x = xdev_W(c.values[i]), y = ydev_W(c.values[i + 1]);
+      d.x0 = std::min(d.x0, x), d.x1 = std::max(d.x1, x), d.y0 = std::min(d.y0, y), d.y1 = std::max(d.y1, y);
+    }
+  }
+  return d;
+}
+
+class WxSymb : public GksTest {
+ protected:
+  void SetUp() override {
+    GksTest::SetUp();
+    open(WS_PS);
+    const float page[4] = {0, 1, 0, 0.74f};
+    gset_win(1, page);
+    gset_vp(1, page);
+    gsel_norm_tran(1);
+    gset_text_align(0, 0);
+    dir_ = make_temp_dir("wx_symb");
+    CaptureStderr();
+    WX_symb_file((kData + "/wx.smb").c_str());
+    GetCapturedStderr();
+  }
+  std::string dir_;
+};
+
+// Every symbol of the bundled file draws inside its box and reaches across most of it.
+TEST_F(WxSymb, BundledSymbolsStayInTheirBoxes) {
+  ASSERT_GE(WX_symb_count(), 40);
+  ASSERT_LE(WX_symb_count(), WX_SYMB_MAX);
+  const float x = 0.3f, y = 0.2f, size = 0.1f, eps = 1e-4f;
+  for (int i = 0; i < WX_symb_count(); ++i) {
+    const std::string name = WX_symb_name(i);
+    gdev_clear_calls();
+    ASSERT_EQ(WX_symb(name.c_str(), x, y, size), 1) << name;
+    const Drawn d = drawn();
+    EXPECT_GT(d.lines + d.fills, 0) << name;
+    EXPECT_GE(d.x0, x - eps) << name;
+    EXPECT_LE(d.x1, x + size + eps) << name;
+    EXPECT_GE(d.y0, y - eps) << name;
+    EXPECT_LE(d.y1, y + size + eps) << name;
+    EXPECT_GT(std::max(d.x1 - d.x0, d.y1 - d.y0), 0.5f * size) << name;
+    // The first entry that begins a code wins: no name is hidden behind an earlier one.
+    for (int j = 0; j < i; ++j) EXPECT_NE(name.rfind(WX_symb_name(j), 0), 0u) << name << " behind " << WX_symb_name(j);
+  }
+}
+
+// The first symbol whose name begins the code (case ignored) is drawn; blank and unknown
+// codes draw nothing. Alignment moves the symbol's box.
+TEST_F(WxSymb, MatchingAndAlignment) {
+  const struct { const char* code; int drawn; } codes[] = {
+      {"TRW+A", 1}, {"trw-", 1}, {"R-", 1}, {"L-F", 1}, {"ZR", 1}, {"S+", 1}, {"@+", 1}, {"@", 1},
+      {"", 0},      {" ", 0},    {"   ", 0}, {"Q", 0},   {"-", 0}};
+  for (const auto& c : codes) EXPECT_EQ(WX_symb(c.code, 0.5f, 0.5f, 0.1f), c.drawn) << c.code;
+  EXPECT_EQ(WX_symb(nullptr, 0.5f, 0.5f, 0.1f), 0);
+  const struct { int h, v; float dx, dy; } aligns[] = {{0, 0, 0, 0}, {1, 5, 0, 0}, {2, 3, -0.05f, -0.05f},
+                                                       {3, 1, -0.1f, -0.1f}, {3, 2, -0.1f, -0.1f}, {2, 4, -0.05f, 0}};
+  for (const auto& a : aligns) {
+    gset_text_align(a.h, a.v);
+    gdev_clear_calls();
+    WX_symb("F", 0.5f, 0.5f, 0.1f);  // fog: three lines from x 0.1 to 0.9, y 0.25 to 0.75
+    const Drawn d = drawn();
+    EXPECT_NEAR(d.x0, 0.51f + a.dx, 1e-4f) << a.h << a.v;
+    EXPECT_NEAR(d.y0, 0.525f + a.dy, 1e-4f) << a.h << a.v;
+  }
+}
+
+// A damaged file is reported entry by entry; what reads still draws, and a missing file
+// draws nothing.
+TEST_F(WxSymb, DamagedFilesAreReported) {
+  const std::string path = dir_ + "/bad.smb";
+  std::string many;
+  for (int i = 0; i < 25; ++i) many += " 0." + std::to_string(i % 10) + ",0.5";
+  write_file(path, std::string("# comment $ line\n"
+                               "GOOD 0,0 1,1 L 0,1 1,0 1,1 F $\n"
+                               "BADPT 0,0 0.5;0.5 1,1 L $\n"
+                               "FAR 0,0 5,5 1,1 L $\n"
+                               "ANAMELONGERTHAN14 0,0 1,1 L $\n"
+                               "MANY") + many + " L $\n" + "GLUED 0,0 1,1 L$\n" + "JUNK \x01\xff\x7f 0,0 1,1 L $\n" +
+                         "OPEN 0,0 1,1 L");
+  CaptureStderr();
+  EXPECT_EQ(WX_symb_file(path.c_str()), 7);
+  const std::string err = GetCapturedStderr();
+  for (const std::string& m : {"WX_symb_file: Bad point in symbol BADPT of " + path + ": 0.5;0.5\n",
+                               "WX_symb_file: Point outside the symbol box in symbol FAR of " + path + ": 5,5\n",
+                               "WX_symb_file: Symbol name longer than 14 characters in " + path + ": ANAMELONGERTHAN14\n",
+                               "WX_symb_file: More than 20 points in a stroke of symbol MANY in " + path + "\n",
+                               "WX_symb_file: Symbol OPEN in " + path + " has no end ($)\n"})
+    EXPECT_NE(err.find(m), std::string::npos) << m << "\n" << err;
+  const struct { const char* code; int lines, fills; } draws[] = {
+      {"GOOD", 1, 1}, {"BADPT", 1, 0}, {"FAR", 1, 0}, {"MANY", 1, 0}, {"GLUED", 1, 0}, {"JUNK", 1, 0}, {"OPEN", 1, 0}};
+  for (const auto& c : draws) {
+    gdev_clear_calls();
+    EXPECT_EQ(WX_symb(c.code, 0.1f, 0.1f, 0.1f), 1) << c.code;
+    const Drawn d = drawn();
+    EXPECT_EQ(d.lines, c.lines) << c.code;
+    EXPECT_EQ(d.fills, c.fills) << c.code;
+  }
+  EXPECT_EQ(WX_symb("ANAMELONGERTHAN14", 0.1f, 0.1f, 0.1f), 0);
+
+  std::string flood;
+  for (int i = 0; i < 120; ++i) flood += "S" + std::to_string(i) + " 0,0 1,1 L $\n";
+  write_file(path, flood);
+  CaptureStderr();
+  EXPECT_EQ(WX_symb_file(path.c_str()), WX_SYMB_MAX);
+  EXPECT_EQ(GetCapturedStderr(), "WX_symb_file: More than 100 symbols in " + path + "; the rest are left out\n");
+
+  CaptureStderr();
+  EXPECT_EQ(WX_symb_file((dir_ + "/none.smb").c_str()), 0);
+  EXPECT_EQ(GetCapturedStderr(), "WX_symb_file: Unable to open file: " + dir_ + "/none.smb\n");
+  gdev_clear_calls();
+  EXPECT_EQ(WX_symb("R", 0.1f, 0.1f, 0.1f), 0);
+  EXPECT_TRUE(gdev_calls().empty());
+}
+
+// Sky cover: the fills and lines of each code, all inside the circle.
+TEST_F(WxSymb, SkyCoverCircle) {
+  const float cx = 0.5f, cy = 0.4f, r = 0.1f;
+  const struct { char code; int lines, fills; float fill_x0, fill_x1, fill_y0, fill_y1; } cases[] = {
+      {'0', 1, 0, 0, 0, 0, 0},         {'C', 1, 0, 0, 0, 0, 0},         {'1', 2, 0, 0, 0, 0, 0},
+      {'2', 1, 1, 0.5f, 0.6f, 0.4f, 0.5f}, {'3', 2, 1, 0.5f, 0.6f, 0.4f, 0.5f}, {'4', 1, 1, 0.5f, 0.6f, 0.3f, 0.5f},
+      {'5', 2, 1, 0.5f, 0.6f, 0.3f, 0.5f}, {'6', 1, 1, 0.4f, 0.6f, 0.3f, 0.5f}, {'B', 1, 1, 0.4f, 0.6f, 0.3f, 0.5f},
+      {'7', 1, 2, 0.4f, 0.6f, 0.303407f, 0.496593f}, {'8', 1, 1, 0.4f, 0.6f, 0.3f, 0.5f}, {'9', 3, 0, 0, 0, 0, 0},
+      {'Q', 2, 0, 0, 0, 0, 0},         {'\0', 2, 0, 0, 0, 0, 0}};
+  for (const auto& c : cases) {
+    gdev_clear_calls();
+    EXPECT_EQ(WX_cloud(c.code, cx, cy, r), 1);
+    int lines = 0, fills = 0;
+    float fx0 = 1, fx1 = 0, fy0 = 1, fy1 = 0;
+    for (const GksCall& call : gdev_calls()) {
+      if (call.code == GOBJ_LINE) ++lines;
+      if (call.code != GOBJ_FILL) continue;
+      ++fills;
+      for (std::size_t i = 0; i + 1 < call.values.size(); i += 2) {
+        const float x = xdev_W(call.values[i]), y = ydev_W(call.values[i + 1]);
+        fx0 = std::min(fx0, x), fx1 = std::max(fx1, x), fy0 = std::min(fy0, y), fy1 = std::max(fy1, y);
+      }
+    }
+    EXPECT_EQ(lines, c.lines) << c.code;
+    EXPECT_EQ(fills, c.fills) << c.code;
+    if (c.fills == 0) continue;
+    EXPECT_NEAR(fx0, c.fill_x0, 1e-4f) << c.code;
+    EXPECT_NEAR(fx1, c.fill_x1, 1e-4f) << c.code;
+    EXPECT_NEAR(fy0, c.fill_y0, 1e-4f) << c.code;
+    EXPECT_NEAR(fy1, c.fill_y1, 1e-4f) << c.code;
+  }
+  // "7" leaves a vertical band through the centre open.
+  gdev_clear_calls();
+  WX_cloud('7', cx, cy, r);
+  for (const GksCall& call : calls(GOBJ_FILL)) {
+    bool right = false, left = false;
+    for (std::size_t i = 0; i + 1 < call.values.size(); i += 2) {
+      const float x = xdev_W(call.values[i]) - cx;
+      right |= x > 1e-4f, left |= x < -1e-4f;
+    }
+    EXPECT_NE(right, left);
+  }
+}
+
+// The sheet of every bundled symbol, rendered: each cell shows its symbol, and nothing lies
+// outside the symbols' boxes but their names.
+class WxSheet : public GksTest {};
+
+TEST_F(WxSheet, RenderedSheetShowsEverySymbolInItsBox) {
+  const std::string dir = make_temp_dir("wx_sheet");
+  for (const char* v : {"zavps_param", "zavps_geometry", "PSGEOMETRY", "PSCOLOR", "zavps_print", "PSPRINT"}) unsetenv(v);
+  setenv("zavdefault", (dir + "/none").c_str(), 1);
+  const std::string path = dir + "/wx_sheet.eps";
+  ASSERT_EQ(gopen_ws(1, (path + ",eps,port").c_str(), WS_PS), 0);
+  float xvp = 1, yvp = 1;
+  ginq_maxview(&xvp, &yvp);
+  const float ws[4] = {0, xvp, 0, yvp};
+  gset_ws_win(1, ws);
+  gset_win(1, ws);
+  gset_vp(1, ws);
+  gsel_norm_tran(1);
+  gset_line_colr_ind(500);
+  gset_text_colr_ind(500);
+  gset_linewidth(1.0f);
+  gset_text_align(0, 0);
+  CaptureStderr();
+  WX_symb_file((kData + "/wx.smb").c_str());
+  GetCapturedStderr();
+  const int n = WX_symb_count(), cols = 9;
+  const int rows = (n + cols - 1) / cols;
+  const float cell = std::min(xvp / cols, yvp / rows), size = 0.55f * cell;
+  struct Box { float x, y; };
+  std::vector<Box> boxes;
+  for (int i = 0; i < n; ++i) {
+    const float x = cell * (i % cols) + 0.225f * cell, y = yvp - cell * (i / cols + 1) + 0.3f * cell;
+    boxes.push_back({x, y});
+    WX_symb(WX_symb_name(i), x, y, size);
+    gset_char_ht(0.1f * cell);
+    gset_text_align(2, 0);
+    const float at[2] = {x + size / 2, y - 0.2f * cell};
+    gtext(at, WX_symb_name(i));
+    gset_text_align(0, 0);
+  }
+  ASSERT_EQ(gclose_ws(1), 0);
+  const int dpi = 150;
+  const Picture pic = render_ps(path, true, dpi);
+  ASSERT_GT(pic.width, 0);
+  auto px = [&](float x) { return static_cast<int>(std::lround(x / xvp * pic.width)); };
+  auto py = [&](float y) { return static_cast<int>(std::lround((1.0f - y / yvp) * pic.height)); };
+  std::vector<char> inside(static_cast<std::size_t>(pic.width) * pic.height, 0);
+  const int margin = 3;
+  for (int i = 0; i < n; ++i) {
+    const Box& b = boxes[static_cast<std::size_t>(i)];
+    const int x0 = px(b.x) - margin, x1 = px(b.x + size) + margin, y0 = py(b.y + size) - margin, y1 = py(b.y) + margin;
+    EXPECT_GT(pic.count_dark(x0, y0, x1, y1), 20) << WX_symb_name(i);
+    // The name's band below the box.
+    const int t0 = py(b.y - 0.05f * cell), t1 = py(b.y - 0.25f * cell);
+    for (int y = std::max(0, y0); y <= std::min(pic.height - 1, t1); ++y)
+      for (int x = std::max(0, x0 - 20); x <= std::min(pic.width - 1, x1 + 20); ++x)
+        if ((x >= x0 && x <= x1 && y <= y1) || y >= t0) inside[static_cast<std::size_t>(y) * pic.width + x] = 1;
+  }
+  int stray = 0;
+  for (int y = 0; y < pic.height; ++y)
+    for (int x = 0; x < pic.width; ++x)
+      if (pic.dark(x, y) && !inside[static_cast<std::size_t>(y) * pic.width + x]) ++stray;
+  EXPECT_EQ(stray, 0);
+}
+
+}  // namespace

@@ -1,0 +1,328 @@
+#include "tests/support/xvfb.h"
+
+#include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+#include <fcntl.h>
+#include <png.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <thread>
+
+namespace {
+
+double seconds_since(std::chrono::steady_clock::time_point t) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - t).count();
+}
+
+void sleep_ms(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+// A child keeps none of the test's descriptors but those named (a pipe a test reads to
+// its end must not stay open in a server that outlives the test).
+void close_other_fds(int keep) {
+  rlimit lim{};
+  const int max = getrlimit(RLIMIT_NOFILE, &lim) == 0 && lim.rlim_cur < 65536 ? static_cast<int>(lim.rlim_cur) : 1024;
+  for (int fd = 3; fd < max; ++fd)
+    if (fd != keep) close(fd);
+}
+
+}  // namespace
+
+std::string xvfb_program() {
+  for (const char* p : {"/usr/bin/Xvfb", "/usr/local/bin/Xvfb"})
+    if (access(p, X_OK) == 0) return p;
+  return "";
+}
+
+Xvfb::Xvfb(int depth, const std::string& size) {
+  const char* old = std::getenv("DISPLAY");
+  had_display_ = old != nullptr;
+  if (old != nullptr) old_display_ = old;
+  const std::string program = xvfb_program();
+  if (program.empty()) {
+    why_ = "Xvfb is not installed (scripts/install-deps.sh installs it)";
+    return;
+  }
+  int fds[2];
+  if (pipe(fds) != 0) {
+    why_ = "no pipe";
+    return;
+  }
+  const std::string screen = size + "x" + std::to_string(depth);
+  const pid_t pid = fork();
+  if (pid == 0) {
+    const int null_fd = open("/dev/null", O_RDWR);
+    dup2(null_fd, 0), dup2(null_fd, 1), dup2(null_fd, 2);
+    close(fds[0]);
+    close_other_fds(fds[1]);
+    // The server ends with the test that started it, however the test ends.
+    prctl(PR_SET_PDEATHSIG, SIGTERM);
+    // The server picks a free display number and writes it to the pipe when it is ready.
+    const std::string fd = std::to_string(fds[1]);
+    execl(program.c_str(), program.c_str(), "-displayfd", fd.c_str(), "-screen", "0", screen.c_str(), "-nolisten",
+          "tcp", "-noreset", static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  close(fds[1]);
+  std::string number;
+  pollfd p{fds[0], POLLIN, 0};
+  const auto start = std::chrono::steady_clock::now();
+  while (seconds_since(start) < 20.0) {
+    if (poll(&p, 1, 200) > 0) {
+      char c;
+      const ssize_t n = read(fds[0], &c, 1);
+      if (n <= 0) break;
+      if (c == '\n') break;
+      number += c;
+    }
+  }
+  close(fds[0]);
+  if (number.empty()) {
+    kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
+    why_ = "Xvfb did not start";
+    return;
+  }
+  pid_ = pid;
+  display_ = ":" + number;
+  setenv("DISPLAY", display_.c_str(), 1);
+}
+
+void Xvfb::stop() {
+  if (pid_ > 0) {
+    kill(pid_, SIGTERM);
+    int status = 0;
+    for (int i = 0; i < 100 && waitpid(pid_, &status, WNOHANG) == 0; ++i) sleep_ms(20);
+    if (waitpid(pid_, &status, WNOHANG) == 0) {
+      kill(pid_, SIGKILL);
+      waitpid(pid_, &status, 0);
+    }
+    pid_ = -1;
+  }
+}
+
+Xvfb::~Xvfb() {
+  stop();
+  if (had_display_)
+    setenv("DISPLAY", old_display_.c_str(), 1);
+  else
+    unsetenv("DISPLAY");
+}
+
+Background::Background(const std::string& program, const std::vector<std::string>& args,
+                       const std::map<std::string, std::string>& env, const std::string& cwd) {
+  dir_ = make_temp_dir("bg");
+  const std::string out = dir_ + "/out", err = dir_ + "/err";
+  std::vector<std::string> store{program};
+  store.insert(store.end(), args.begin(), args.end());
+  std::vector<char*> argv;
+  for (auto& a : store) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  pid_ = fork();
+  if (pid_ == 0) {
+    const int in = open("/dev/null", O_RDONLY);
+    const int o = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const int e = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    dup2(in, 0), dup2(o, 1), dup2(e, 2);
+    close_other_fds(-1);
+    for (const auto& [k, v] : env) {
+      if (v.empty())
+        unsetenv(k.c_str());
+      else
+        setenv(k.c_str(), v.c_str(), 1);
+    }
+    if (!cwd.empty() && chdir(cwd.c_str()) != 0) _exit(126);
+    execv(program.c_str(), argv.data());
+    _exit(127);
+  }
+}
+
+bool Background::running() {
+  if (done_ || pid_ <= 0) return false;
+  int status = 0;
+  if (waitpid(pid_, &status, WNOHANG) == pid_) {
+    done_ = true;
+    status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    return false;
+  }
+  return true;
+}
+
+RunResult Background::wait(int timeout_s) {
+  const auto start = std::chrono::steady_clock::now();
+  while (running() && seconds_since(start) < timeout_s) sleep_ms(20);
+  if (running()) {
+    kill(pid_, SIGKILL);
+    int status = 0;
+    waitpid(pid_, &status, 0);
+    done_ = true;
+    status_ = 128 + SIGKILL;
+  }
+  RunResult r;
+  r.status = status_;
+  r.out = read_file(dir_ + "/out");
+  r.err = read_file(dir_ + "/err");
+  return r;
+}
+
+std::string Background::output() const { return read_file(dir_ + "/out"); }
+
+Background::~Background() {
+  if (running()) wait(0);
+}
+
+// ---- the test's own connection ----
+
+std::string window_name(Display* d, Window w) {
+  char* raw = nullptr;
+  std::string name;
+  if (XFetchName(d, w, &raw) != 0 && raw != nullptr) {
+    name = raw;
+    XFree(raw);
+  }
+  return name;
+}
+
+Window find_window(Display* d, const std::string& prefix, double timeout_s) {
+  const auto start = std::chrono::steady_clock::now();
+  do {
+    Window root = 0, parent = 0, *children = nullptr;
+    unsigned n = 0;
+    if (XQueryTree(d, DefaultRootWindow(d), &root, &parent, &children, &n) != 0) {
+      for (unsigned i = 0; i < n; ++i) {
+        XWindowAttributes a{};
+        if (XGetWindowAttributes(d, children[i], &a) == 0 || a.map_state != IsViewable) continue;
+        if (window_name(d, children[i]).rfind(prefix, 0) == 0) {
+          const Window found = children[i];
+          XFree(children);
+          return found;
+        }
+      }
+      if (children != nullptr) XFree(children);
+    }
+    sleep_ms(50);
+  } while (seconds_since(start) < timeout_s);
+  return 0;
+}
+
+bool wait_for_name(Display* d, Window w, const std::string& name, double timeout_s) {
+  const auto start = std::chrono::steady_clock::now();
+  do {
+    if (window_name(d, w) == name) return true;
+    sleep_ms(20);
+  } while (seconds_since(start) < timeout_s);
+  return false;
+}
+
+XPicture grab(Display* d, Drawable w) {
+  XPicture p;
+  Window root = 0;
+  int x = 0, y = 0;
+  unsigned width = 0, height = 0, border = 0, depth = 0;
+  if (XGetGeometry(d, w, &root, &x, &y, &width, &height, &border, &depth) == 0) return p;
+  XImage* img = XGetImage(d, w, 0, 0, width, height, AllPlanes, ZPixmap);
+  if (img == nullptr) return p;
+  p.width = static_cast<int>(width), p.height = static_cast<int>(height);
+  p.rgb.resize(static_cast<std::size_t>(p.width) * p.height);
+  Visual* v = DefaultVisual(d, DefaultScreen(d));
+  auto shift = [](unsigned long mask) {
+    int s = 0;
+    while (mask != 0 && !(mask & 1)) mask >>= 1, ++s;
+    return s;
+  };
+  const int rs = shift(v->red_mask), gs = shift(v->green_mask), bs = shift(v->blue_mask);
+  for (int yy = 0; yy < p.height; ++yy)
+    for (int xx = 0; xx < p.width; ++xx) {
+      const unsigned long px = XGetPixel(img, xx, yy);
+      const unsigned r = static_cast<unsigned>((px & v->red_mask) >> rs) & 0xFF;
+      const unsigned g = static_cast<unsigned>((px & v->green_mask) >> gs) & 0xFF;
+      const unsigned b = static_cast<unsigned>((px & v->blue_mask) >> bs) & 0xFF;
+      p.rgb[static_cast<std::size_t>(yy) * p.width + xx] = (r << 16) | (g << 8) | b;
+    }
+  XDestroyImage(img);
+  return p;
+}
+
+bool save_png(const XPicture& p, const std::string& path) {
+  std::FILE* f = std::fopen(path.c_str(), "wb");
+  if (f == nullptr) return false;
+  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  png_infop info = png_create_info_struct(png);
+  if (setjmp(png_jmpbuf(png))) {
+    png_destroy_write_struct(&png, &info);
+    std::fclose(f);
+    return false;
+  }
+  png_init_io(png, f);
+  png_set_IHDR(png, info, static_cast<png_uint_32>(p.width), static_cast<png_uint_32>(p.height), 8, PNG_COLOR_TYPE_RGB,
+               PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+  png_write_info(png, info);
+  std::vector<unsigned char> row(3 * static_cast<std::size_t>(p.width));
+  for (int y = 0; y < p.height; ++y) {
+    for (int x = 0; x < p.width; ++x) {
+      const unsigned c = p.at(x, y);
+      row[3 * x] = static_cast<unsigned char>(c >> 16), row[3 * x + 1] = static_cast<unsigned char>(c >> 8),
+      row[3 * x + 2] = static_cast<unsigned char>(c);
+    }
+    png_write_row(png, row.data());
+  }
+  png_write_end(png, nullptr);
+  png_destroy_write_struct(&png, &info);
+  return std::fclose(f) == 0;
+}
+
+void pointer_to(Display* d, Window w, int x, int y) {
+  Window child = 0;
+  int rx = 0, ry = 0;
+  XTranslateCoordinates(d, w, DefaultRootWindow(d), x, y, &rx, &ry, &child);
+  XTestFakeMotionEvent(d, DefaultScreen(d), rx, ry, CurrentTime);
+  XSync(d, False);
+}
+
+void press_key(Display* d, const char* keysym, bool alt, bool shift) {
+  const KeyCode alt_code = XKeysymToKeycode(d, XK_Alt_L);
+  const KeyCode shift_code = XKeysymToKeycode(d, XK_Shift_L);
+  const KeyCode key = XKeysymToKeycode(d, XStringToKeysym(keysym));
+  if (alt) XTestFakeKeyEvent(d, alt_code, True, CurrentTime);
+  if (shift) XTestFakeKeyEvent(d, shift_code, True, CurrentTime);
+  XTestFakeKeyEvent(d, key, True, CurrentTime);
+  XTestFakeKeyEvent(d, key, False, CurrentTime);
+  if (shift) XTestFakeKeyEvent(d, shift_code, False, CurrentTime);
+  if (alt) XTestFakeKeyEvent(d, alt_code, False, CurrentTime);
+  XSync(d, False);
+}
+
+void press_button(Display* d, unsigned button, bool release) {
+  XTestFakeButtonEvent(d, button, True, CurrentTime);
+  if (release) XTestFakeButtonEvent(d, button, False, CurrentTime);
+  XSync(d, False);
+}
+
+void hold_key(Display* d, const char* keysym, bool down) {
+  XTestFakeKeyEvent(d, XKeysymToKeycode(d, XStringToKeysym(keysym)), down ? True : False, CurrentTime);
+  XSync(d, False);
+}
+
+void release_button(Display* d, unsigned button) {
+  XTestFakeButtonEvent(d, button, False, CurrentTime);
+  XSync(d, False);
+}
+
+void send_client(Display* d, Window w, int code) {
+  XEvent ev{};
+  ev.xclient.type = ClientMessage;
+  ev.xclient.window = w;
+  ev.xclient.message_type = 62;
+  ev.xclient.format = 8;
+  ev.xclient.data.b[0] = static_cast<char>(code);
+  XSendEvent(d, w, False, NoEventMask, &ev);
+  XSync(d, False);
+}

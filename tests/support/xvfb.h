@@ -1,0 +1,88 @@
+// A private X server for the window tests, programs run beside the test, and the test's
+// own look at the server: windows found by name, their pictures read back, and keys and
+// pointer actions sent through the XTEST extension as a user would make them.
+#pragma once
+#include <X11/Xlib.h>
+#include <sys/types.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "tests/support/run.h"
+
+// Xvfb on a free display number of its own (the server chooses it), with one screen of
+// the given depth; DISPLAY points at it while the object lives and is restored after.
+class Xvfb {
+ public:
+  explicit Xvfb(int depth = 24, const std::string& size = "1280x1024");
+  ~Xvfb();
+  Xvfb(const Xvfb&) = delete;
+  Xvfb& operator=(const Xvfb&) = delete;
+  bool ok() const { return pid_ > 0; }
+  const std::string& display() const { return display_; }
+  const std::string& why() const { return why_; }
+  // Stops the server (the programs still connected to it lose their display).
+  void stop();
+
+ private:
+  pid_t pid_ = -1;
+  std::string display_;
+  std::string why_;
+  std::string old_display_;
+  bool had_display_ = false;
+};
+
+// The path of the Xvfb program, "" when it is not installed.
+std::string xvfb_program();
+
+// A program running beside the test; its output goes to files read when it ends.
+class Background {
+ public:
+  Background(const std::string& program, const std::vector<std::string>& args,
+             const std::map<std::string, std::string>& env = {}, const std::string& cwd = "");
+  ~Background();
+  Background(const Background&) = delete;
+  Background& operator=(const Background&) = delete;
+  bool running();
+  // Waits at most timeout_s seconds; the program is killed then (status 128+9).
+  RunResult wait(int timeout_s);
+  // What the program has written to its standard output so far.
+  std::string output() const;
+  pid_t pid() const { return pid_; }
+
+ private:
+  pid_t pid_ = -1;
+  std::string dir_;
+  int status_ = -1;
+  bool done_ = false;
+};
+
+// ---- the test's own connection ----
+
+struct XPicture {
+  int width = 0, height = 0;
+  std::vector<unsigned> rgb;  // 0xRRGGBB, rows from the top
+  unsigned at(int x, int y) const { return rgb[static_cast<std::size_t>(y) * width + x]; }
+  bool empty() const { return rgb.empty(); }
+};
+
+// A top-level window whose name begins with prefix; 0 when none appears within timeout_s.
+Window find_window(Display* d, const std::string& prefix, double timeout_s = 20.0);
+std::string window_name(Display* d, Window w);
+// Waits until the window's name equals name; false after timeout_s.
+bool wait_for_name(Display* d, Window w, const std::string& name, double timeout_s = 10.0);
+// The picture of a drawable (a window or a pixmap) as RGB (TrueColor visuals).
+XPicture grab(Display* d, Drawable w);
+// Saves a picture as a PNG file (to look at what the tests see).
+bool save_png(const XPicture& p, const std::string& path);
+// Moves the pointer to x, y of the window, and presses keys or buttons through XTEST.
+void pointer_to(Display* d, Window w, int x, int y);
+// A key by its keysym name ("Return", "z"), with Alt (Mod1) and/or Shift held.
+void press_key(Display* d, const char* keysym, bool alt = false, bool shift = false);
+void press_button(Display* d, unsigned button, bool release = true);
+// Holds a key down (a modifier during a drag) or lets it go.
+void hold_key(Display* d, const char* keysym, bool down);
+void release_button(Display* d, unsigned button);
+// Sends the client message of format 8 with first byte code, as the loop program does.
+void send_client(Display* d, Window w, int code);
