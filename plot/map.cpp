@@ -227,6 +227,23 @@ std::string format(const char* fmt, long a, long b = 0, long c = 0) {
   return buf;
 }
 
+// Adds a point read from a file. A point that is no position, or one too many for a map,
+// takes its record back and says why (false).
+bool add_point(Builder& b, MapData* d, float lat, float lon, long i, long rec) {
+  if (!good_point(lat, lon)) {
+    b.abandon_record();
+    d->error = format("point %ld of record %ld is not a latitude and longitude", i + 1, rec);
+    return false;
+  }
+  b.point(lat, lon);
+  if (b.full()) {
+    b.abandon_record();
+    d->error = format("it holds more than %ld points", static_cast<long>(kMaxPoints));
+    return false;
+  }
+  return true;
+}
+
 // Text form. The buffer ends with a NUL (the reader adds it).
 bool header_text(const char*& p, long* count, long* kind) {
   char* end = nullptr;
@@ -284,17 +301,7 @@ void parse_text(const std::string& bytes, MapData* d) {
       }
       p = end;
       const auto la = static_cast<float>(lat), lo = static_cast<float>(lon);
-      if (!good_point(la, lo)) {
-        b.abandon_record();
-        d->error = format("point %ld of record %ld is not a latitude and longitude", i + 1, rec);
-        return;
-      }
-      b.point(la, lo);
-      if (b.full()) {
-        b.abandon_record();
-        d->error = format("it holds more than %ld points", static_cast<long>(kMaxPoints));
-        return;
-      }
+      if (!add_point(b, d, la, lo, i, rec)) return;
     }
     b.end_record();
   }
@@ -343,17 +350,7 @@ void parse_binary(const std::string& bytes, MapData* d) {
     b.begin_record(kind);
     for (long i = 0; i < n; ++i, pos += 8) {
       const float la = befloat(data + pos), lo = befloat(data + pos + 4);
-      if (!good_point(la, lo)) {
-        b.abandon_record();
-        d->error = format("point %ld of record %ld is not a latitude and longitude", i + 1, rec);
-        return;
-      }
-      b.point(la, lo);
-      if (b.full()) {
-        b.abandon_record();
-        d->error = format("it holds more than %ld points", static_cast<long>(kMaxPoints));
-        return;
-      }
+      if (!add_point(b, d, la, lo, i, rec)) return;
     }
     b.end_record();
   }
