@@ -13,11 +13,7 @@
 #include "config/resrc.h"
 #include "plot/maptran.h"
 #include "plot/region.h"
-
-using testing::internal::CaptureStderr;
-using testing::internal::CaptureStdout;
-using testing::internal::GetCapturedStderr;
-using testing::internal::GetCapturedStdout;
+#include "tests/support/capture.h"
 
 namespace {
 

@@ -10,12 +10,8 @@
 #include <string>
 
 #include "config/flag.h"
+#include "tests/support/capture.h"
 #include "tests/support/run.h"
-
-using testing::internal::CaptureStderr;
-using testing::internal::CaptureStdout;
-using testing::internal::GetCapturedStderr;
-using testing::internal::GetCapturedStdout;
 
 class Mess : public ::testing::Test {
  protected:

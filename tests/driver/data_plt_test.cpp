@@ -22,14 +22,10 @@
 #include "surface/cty_tool.h"
 #include "surface/raw_tool.h"
 #include "surface/var_tool.h"
+#include "tests/support/capture.h"
 #include "tests/support/run.h"
 
 namespace {
-
-using testing::internal::CaptureStderr;
-using testing::internal::CaptureStdout;
-using testing::internal::GetCapturedStderr;
-using testing::internal::GetCapturedStdout;
 
 // ---- attributes and scale ----
 

@@ -13,12 +13,10 @@
 #include "config/resrc.h"
 #include "driver/plt_tool.h"
 #include "graphics/gks_tool.h"
+#include "tests/support/capture.h"
 #include "tests/support/run.h"
 
 namespace {
-
-using testing::internal::CaptureStderr;
-using testing::internal::GetCapturedStderr;
 
 class Labels : public ::testing::Test {
  protected:

@@ -27,14 +27,11 @@
 #include "plot/region.h"
 #include "surface/cty_tool.h"
 #include "surface/var_tool.h"
+#include "tests/support/capture.h"
+#include "tests/support/near.h"
 #include "tests/support/run.h"
 
 namespace {
-
-using testing::internal::CaptureStderr;
-using testing::internal::CaptureStdout;
-using testing::internal::GetCapturedStderr;
-using testing::internal::GetCapturedStdout;
 
 class Plt : public ::testing::Test {
  protected:
@@ -52,8 +49,8 @@ std::vector<float> view_size() {
 }
 
 void expect_near(const std::vector<float>& got, const std::vector<float>& want, const std::string& what) {
-  ASSERT_EQ(got.size(), want.size()) << what;
-  for (std::size_t k = 0; k < got.size(); ++k) EXPECT_NEAR(got[k], want[k], 1e-6F) << what << " " << k;
+  SCOPED_TRACE(what);
+  expect_all_near(got, want, 1e-6);
 }
 
 // ---- panels ----
@@ -224,10 +221,7 @@ TEST_F(Plt, OpenFitsTheViewAndForgetsEarlierPanels) {
   // A metafile page of 1000 by 800 units: 1 by 0.7998 NDC, 0.06 of it kept free below and
   // above; a 2:1 plot is as wide as the page and centred in the rest.
   const float yvp = GPH_get_vert_win_size();
-  EXPECT_NEAR(v[0], 0.0F, 1e-6F);
-  EXPECT_NEAR(v[1], 1.0F, 1e-6F);
-  EXPECT_NEAR(v[3] - v[2], 0.5F, 1e-6F);
-  EXPECT_NEAR((v[2] + v[3]) / 2, yvp / 2, 1e-6F);
+  expect_near({v[0], v[1], v[3] - v[2], (v[2] + v[3]) / 2}, {0.0F, 1.0F, 0.5F, yvp / 2}, "view");
   // Panels keep the plot's aspect.
   PLT_panel_decode("2x1+1+0");
   ASSERT_EQ(PLT_panel(0.0F), 0);

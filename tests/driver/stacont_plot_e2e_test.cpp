@@ -48,21 +48,6 @@ const Label* find(const std::vector<Label>& labels, const std::string& text) {
   return nullptr;
 }
 
-// Every page of a PostScript file rendered on letter paper at 72 dpi.
-std::vector<Picture> render_pages(const std::string& ps) {
-  const std::string prefix = ps + ".page";
-  const RunResult r = run_program("/usr/bin/gs",
-                                  {"-dSAFER", "-dBATCH", "-dNOPAUSE", "-sDEVICE=png16m", "-r72", "-sPAPERSIZE=letter",
-                                   "-dFIXEDMEDIA", "-sOutputFile=" + prefix + "%02d.png", ps},
-                                  "", {}, "", 120);
-  EXPECT_EQ(r.status, 0) << r.out << r.err;
-  EXPECT_EQ(r.err, "");
-  std::vector<Picture> pages;
-  for (int n = 1; fs::exists(prefix + (n < 10 ? "0" : "") + std::to_string(n) + ".png"); ++n)
-    pages.push_back(read_png(prefix + (n < 10 ? "0" : "") + std::to_string(n) + ".png"));
-  return pages;
-}
-
 // The plot lies on its side on the letter page: a quarter inch from the edges, 756 points
 // for one NDC unit. Page position (NDC) to pixel column and row at 72 dpi.
 int col(float y) { return static_cast<int>(594.0F - 756.0F * y + 0.5F); }
@@ -122,7 +107,7 @@ TEST_F(PlotE2E, LabelEscapesAtTheSixPlaces) {
   ASSERT_EQ(r.status, 0) << r.err;
   const std::vector<std::vector<Label>> labels = ps_labels(read_file(ps));
   ASSERT_EQ(labels.size(), 1u);
-  const std::vector<Picture> pages = render_pages(ps);
+  const std::vector<Picture> pages = render_ps_pages(ps);
   ASSERT_EQ(pages.size(), 1u);
   const Picture& page = pages[0];
   // The map is as wide as the page: the labels stand 1 % in from its edges and in its
@@ -159,7 +144,7 @@ TEST_F(PlotE2E, ViewSizesAndPanelsLandOnTheirPartOfThePage) {
     const std::string ps = dir_ + "/view.ps";
     const RunResult r = run("p," + ps, {"-pp", c.param});
     ASSERT_EQ(r.status, 0) << r.err;
-    const std::vector<Picture> pages = render_pages(ps);
+    const std::vector<Picture> pages = render_ps_pages(ps);
     ASSERT_EQ(pages.size(), 1u);
     const Picture& p = pages[0];
     const int all = p.count_dark(0, 0, p.width - 1, p.height - 1);
@@ -190,7 +175,7 @@ TEST_F(PlotE2E, PanelVariablesShareThePage) {
   EXPECT_LT(t->y, 0.5F * kPageTop);
   EXPECT_GT(d->x, 2.0F / 3);
   EXPECT_GT(d->y, 0.5F * kPageTop);
-  const Picture p = render_pages(ps).at(0);
+  const Picture p = render_ps_pages(ps).at(0);
   const int all = p.count_dark(0, 0, p.width - 1, p.height - 1);
   EXPECT_EQ(dark_in(p, 0.0F, 1.0F / 3, 0.0F, 0.5F * kPageTop) + dark_in(p, 2.0F / 3, 1.0F, 0.5F * kPageTop, kPageTop),
             all);
@@ -204,7 +189,7 @@ TEST_F(PlotE2E, HourSequenceWritesAPagePerHour) {
   const RunResult r = run("p," + ps, {}, 5);
   ASSERT_EQ(r.status, 0) << r.err;
   const std::vector<std::vector<Label>> labels = ps_labels(read_file(ps));
-  const std::vector<Picture> pages = render_pages(ps);
+  const std::vector<Picture> pages = render_ps_pages(ps);
   ASSERT_EQ(labels.size(), 6u);
   ASSERT_EQ(pages.size(), 6u);
   for (int h = 0; h < 6; ++h) {
@@ -239,11 +224,11 @@ TEST_F(PlotE2E, DrawComponentsAndTextColour) {
   ASSERT_EQ(labels.size(), 1u);
   ASSERT_EQ(labels[0].size(), 1u);
   EXPECT_EQ(labels[0][0].text, "Temperature (F)");
-  Picture p = render_pages(ps).at(0);
+  Picture p = render_ps_pages(ps).at(0);
   EXPECT_EQ(p.count_dark(0, 0, p.width - 1, p.height - 1), dark_at(p, labels[0][0], -1, 0.3F));
   r = run("p," + ps, {"-cot", "none"});
   ASSERT_EQ(r.status, 0) << r.err;
-  p = render_pages(ps).at(0);
+  p = render_ps_pages(ps).at(0);
   EXPECT_EQ(p.count_dark(0, 0, p.width - 1, p.height - 1), 0);
 }
 
@@ -267,7 +252,7 @@ TEST_F(PlotE2E, BadParametersAndLabelsAreNamedAndThePlotIsMade) {
     EXPECT_NE(find(page, "Temperature (F)"), nullptr);
     EXPECT_NE(find(page, "% "), nullptr);
   }
-  EXPECT_EQ(render_pages(ps).size(), 2u);
+  EXPECT_EQ(render_ps_pages(ps).size(), 2u);
 }
 
 // Image dumps name their files through the convention; until the image writers exist the
@@ -279,7 +264,7 @@ TEST_F(PlotE2E, ImageDumpsSayTheyCannotBeWrittenYet) {
   // PostScript has no frames: the frame key is "win".
   EXPECT_EQ(r.err, "PLT_dump: GIF files cannot be written yet: " + dir_ + "/img/loop_win\n" +
                        "PLT_dump: GIF files cannot be written yet: " + dir_ + "/img/loop_win\n");
-  EXPECT_EQ(render_pages(ps).size(), 2u);
+  EXPECT_EQ(render_ps_pages(ps).size(), 2u);
 }
 
 }  // namespace

@@ -36,12 +36,7 @@ class VectE2E : public ::testing::Test {
                                     "", env_, dir_, 120);
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.err, "");
-    const RunResult g = run_program("/usr/bin/gs",
-                                    {"-dSAFER", "-dBATCH", "-dNOPAUSE", "-sDEVICE=png16m", "-r72",
-                                     "-sOutputFile=" + ps + ".png", ps},
-                                    "", {}, "", 120);
-    EXPECT_EQ(g.status, 0) << g.err;
-    return read_png(ps + ".png");
+    return render_ps(ps, false);
   }
   std::string dir_;
   std::map<std::string, std::string> env_;

@@ -1,6 +1,6 @@
 // End-to-end runs of the program on its window, under an X server of the test's own: the
 // frames of an hour sequence against the same hours on PostScript, the value query and
-// the zoom as the user gives them, a resize, and runs without a display.
+// the zoom as the user gives them, and a resize.
 #include <gtest/gtest.h>  // first: Xlib's macros clash with GoogleTest's names
 
 #include <X11/Xlib.h>
@@ -152,19 +152,6 @@ Match best_match(const XPicture& w, const Picture& page, Area area = {}) {
   return best;
 }
 
-std::vector<Picture> render_pages(const std::string& ps) {
-  const std::string prefix = ps + ".page";
-  const RunResult r = run_program("/usr/bin/gs",
-                                  {"-dSAFER", "-dBATCH", "-dNOPAUSE", "-sDEVICE=png16m", "-r72", "-sPAPERSIZE=letter",
-                                   "-dFIXEDMEDIA", "-sOutputFile=" + prefix + "%02d.png", ps},
-                                  "", {}, "", 120);
-  EXPECT_EQ(r.status, 0) << r.out << r.err;
-  std::vector<Picture> pages;
-  for (int n = 1; fs::exists(prefix + (n < 10 ? "0" : "") + std::to_string(n) + ".png"); ++n)
-    pages.push_back(read_png(prefix + (n < 10 ? "0" : "") + std::to_string(n) + ".png"));
-  return pages;
-}
-
 void save_rgb(const XPicture& p, const std::string& path) {
   if (!save_png(p, path)) ADD_FAILURE() << "cannot write " << path;
 }
@@ -178,7 +165,7 @@ TEST_F(WindowE2E, SixHourFramesMatchPostScript) {
   std::vector<std::string> a = args("p," + ps, common);
   RunResult r = run_stacont(a, "", env_, dir_, 120);
   ASSERT_EQ(r.status, 0) << r.err;
-  const std::vector<Picture> pages = render_pages(ps);
+  const std::vector<Picture> pages = render_ps_pages(ps);
   ASSERT_EQ(pages.size(), 6u);
 
   a = args("x", common);
@@ -417,23 +404,6 @@ TEST_F(WindowE2E, ResizeAndZoomBoxDrawAnew) {
   press_key(me_, "Return");
   const RunResult r = run.wait(60);
   EXPECT_EQ(r.status, 0) << r.err;
-}
-
-// A window device without a display, or with DISPLAY naming no server, reports it and the
-// program ends with status 4 and no core; the file devices do not need one.
-TEST_F(WindowE2E, NoDisplay) {
-  for (const std::string display : {"", ":97"}) {
-    SCOPED_TRACE(display);
-    std::map<std::string, std::string> env = env_;
-    env["DISPLAY"] = display;
-    const RunResult r = run_stacont(args("x", {"-ba", "-of", "none"}), "", env, dir_, 60);
-    EXPECT_EQ(r.status, 4);
-    EXPECT_NE(r.err.find("gopen_ws: unable to connect to display\n"), std::string::npos) << r.err;
-    EXPECT_FALSE(fs::exists(dir_ + "/core"));
-    const RunResult p = run_stacont(args("p," + dir_ + "/nodisplay.ps", {"-ba", "-of", "none"}), "", env, dir_, 60);
-    EXPECT_EQ(p.status, 0) << p.err;
-    EXPECT_GT(fs::file_size(dir_ + "/nodisplay.ps"), 1000u);
-  }
 }
 
 }  // namespace

@@ -11,14 +11,10 @@
 #include "config/mess.h"
 #include "config/missing.h"
 #include "config/resrc.h"
+#include "tests/support/capture.h"
 #include "tests/support/run.h"
 
 namespace {
-
-using testing::internal::CaptureStderr;
-using testing::internal::CaptureStdout;
-using testing::internal::GetCapturedStderr;
-using testing::internal::GetCapturedStdout;
 
 const std::string kTable = STACONT_DATA_DIR "/zav.clr";
 

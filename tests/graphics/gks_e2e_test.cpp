@@ -110,15 +110,17 @@ TEST_F(KernelE2E, UnwritableOutputIsReported) {
   EXPECT_EQ(read_file(dir_ + "/piped.ps").rfind("%!PS-Adobe-1.0\n", 0), 0U);
 }
 
-// A window asked for without a display ends the run with status 4 before anything is
-// analysed.
+// A window asked for without a display, or with DISPLAY naming no server, ends the run
+// with status 4 before anything is analysed.
 TEST_F(KernelE2E, WindowWithoutDisplayEndsWithStatus4) {
-  const struct { std::vector<std::string> args; std::string err; } t[] = {
-      {{"-de", "d"}, "gopen_ws: unable to connect to display\n"},
-      {{"-de", "d,:77"}, "gopen_ws: unable to connect to display\n"},
-      {{"-de", "w"}, "gopen_ws: window parameters not specified\n"},
+  const struct { std::vector<std::string> args; std::string err, display; } t[] = {
+      {{"-de", "d"}, "gopen_ws: unable to connect to display\n", ""},
+      {{"-de", "d"}, "gopen_ws: unable to connect to display\n", ":97"},
+      {{"-de", "d,:77"}, "gopen_ws: unable to connect to display\n", ""},
+      {{"-de", "w"}, "gopen_ws: window parameters not specified\n", ""},
   };
   for (const auto& c : t) {
+    env_["DISPLAY"] = c.display;
     const RunResult r = run(c.args);
     EXPECT_EQ(r.status, 4) << c.args[1];
     EXPECT_EQ(r.err, c.err + "GPH_begin: Error opening workstation\n") << c.args[1];

@@ -5,13 +5,9 @@
 #include <unistd.h>
 
 #include "graphics/gks_evnt.h"
+#include "tests/support/capture.h"
 #include <X11/Xatom.h>
 #include <X11/keysym.h>
-
-using testing::internal::CaptureStderr;
-using testing::internal::CaptureStdout;
-using testing::internal::GetCapturedStderr;
-using testing::internal::GetCapturedStdout;
 
 namespace {
 

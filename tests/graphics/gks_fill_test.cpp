@@ -6,11 +6,9 @@
 #include <vector>
 
 #include "tests/graphics/gks_fixture.h"
+#include "tests/support/capture.h"
 
 namespace {
-
-using testing::internal::CaptureStderr;
-using testing::internal::GetCapturedStderr;
 
 using Fill = GksTest;
 

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,7 @@
 #include "graphics/gks_obj.h"
 #include "graphics/gks_tool.h"
 #include "graphics/gks_tran.h"
+#include "tests/support/run.h"
 
 class GksTest : public ::testing::Test {
  protected:
@@ -63,6 +65,30 @@ class GksTest : public ::testing::Test {
       if (c.code == code) out.push_back(c);
     return out;
   }
+};
+
+// The file writers' tests: a folder of their own, none of the user's writer settings or
+// resource files, and no messages.
+class WriterTest : public GksTest {
+ protected:
+  void SetUp() override {
+    GksTest::SetUp();
+    dir_ = make_temp_dir("gks_writer");
+    for (const char* v : {"zavps_param", "zavps_geometry", "PSGEOMETRY", "PSCOLOR", "zavps_print", "PSPRINT",
+                          "zavhp_param", "zavhp_geometry", "zavhp_out", "zavmeta_out"})
+      unsetenv(v);
+    setenv("zavdefault", (dir_ + "/none").c_str(), 1);
+    MESS_set(0, 0);
+  }
+  // Opens the writer of type on dir/name with options, runs draw, closes; the file's path.
+  std::string make(int type, const std::string& name, const std::string& options, const std::function<void()>& draw) {
+    const std::string path = dir_ + "/" + name;
+    EXPECT_EQ(gopen_ws(1, (path + options).c_str(), type), 0);
+    draw();
+    EXPECT_EQ(gclose_ws(1), 0);
+    return path;
+  }
+  std::string dir_;
 };
 
 inline const int kTypes[] = {WS_X11, WS_META, WS_PS, WS_HPGL, WS_XDRAW};

@@ -12,32 +12,16 @@
 #include "tests/graphics/gks_fixture.h"
 #include "tests/graphics/gks_pattern.h"
 #include "tests/graphics/gks_render.h"
+#include "tests/support/capture.h"
 #include "tests/support/run.h"
 
 namespace {
 
-using testing::internal::CaptureStderr;
-using testing::internal::CaptureStdout;
-using testing::internal::GetCapturedStderr;
-using testing::internal::GetCapturedStdout;
-
-class Hpgl : public GksTest {
+class Hpgl : public WriterTest {
  protected:
-  void SetUp() override {
-    GksTest::SetUp();
-    dir_ = make_temp_dir("gks_hpgl");
-    for (const char* v : {"zavhp_param", "zavhp_geometry", "PSCOLOR", "zavhp_out"}) unsetenv(v);
-    setenv("zavdefault", (dir_ + "/none").c_str(), 1);
-    MESS_set(0, 0);
+  std::string make(const std::string& name, const std::string& options, const std::function<void()>& draw) {
+    return WriterTest::make(WS_HPGL, name, options, draw);
   }
-  std::string make(const std::string& name, const std::string& options, void (*draw)()) {
-    const std::string path = dir_ + "/" + name;
-    EXPECT_EQ(gopen_ws(1, (path + options).c_str(), WS_HPGL), 0);
-    draw();
-    EXPECT_EQ(gclose_ws(1), 0);
-    return path;
-  }
-  std::string dir_;
 };
 
 void nothing() {}

@@ -7,11 +7,9 @@
 #include <vector>
 
 #include "tests/graphics/gks_fixture.h"
+#include "tests/support/capture.h"
 
 namespace {
-
-using testing::internal::CaptureStderr;
-using testing::internal::GetCapturedStderr;
 
 using Line = GksTest;
 

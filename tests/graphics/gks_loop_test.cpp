@@ -4,9 +4,7 @@
 #include <chrono>
 
 #include "graphics/gks_loop.h"
-
-using testing::internal::CaptureStdout;
-using testing::internal::GetCapturedStdout;
+#include "tests/support/capture.h"
 
 namespace {
 

@@ -8,11 +8,9 @@
 
 #include "graphics/gks_text.h"
 #include "tests/graphics/gks_fixture.h"
+#include "tests/support/capture.h"
 
 namespace {
-
-using testing::internal::CaptureStderr;
-using testing::internal::GetCapturedStderr;
 
 using Mark = GksTest;
 using Strokes = std::vector<std::vector<float>>;

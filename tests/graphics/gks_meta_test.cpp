@@ -11,27 +11,12 @@
 #include "graphics/gks_obj.h"
 #include "tests/graphics/gks_fixture.h"
 #include "tests/graphics/gks_pattern.h"
+#include "tests/support/capture.h"
 #include "tests/support/run.h"
 
 namespace {
 
-using testing::internal::CaptureStderr;
-using testing::internal::CaptureStdout;
-using testing::internal::GetCapturedStderr;
-using testing::internal::GetCapturedStdout;
-
-class Meta : public GksTest {
- protected:
-  void SetUp() override {
-    GksTest::SetUp();
-    dir_ = make_temp_dir("gks_meta");
-    for (const char* v : {"zavps_param", "PSGEOMETRY", "zavps_geometry", "PSCOLOR", "zavhp_param", "zavmeta_out"})
-      unsetenv(v);
-    setenv("zavdefault", (dir_ + "/none").c_str(), 1);
-    MESS_set(0, 0);
-  }
-  std::string dir_;
-};
+using Meta = WriterTest;
 
 // Everything after the creation date, which is the only line that differs between runs.
 std::string after_date(const std::string& text, const std::string& date_key) {

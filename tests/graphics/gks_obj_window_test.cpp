@@ -6,9 +6,7 @@
 
 #include "graphics/gks_x11.h"
 #include "tests/graphics/gks_render.h"
-
-using testing::internal::CaptureStderr;
-using testing::internal::GetCapturedStderr;
+#include "tests/support/capture.h"
 
 namespace {
 
@@ -63,10 +61,7 @@ TEST_F(ObjWindow, ReplaysOnTheWindowAndIntoFiles) {
   float w = 0, h = 0;
   gget_win_size(&w, &h);
   EXPECT_EQ((std::vector{w, h}), (std::vector{640.0F, 512.0F}));
-  const RunResult r = run_program("/usr/bin/gs", {"-dSAFER", "-dBATCH", "-dNOPAUSE", "-sDEVICE=png16m", "-r72",
-                                                  "-sPAPERSIZE=letter", "-sOutputFile=" + ps + ".png", ps});
-  ASSERT_EQ(r.status, 0) << r.err;
-  const Picture page = read_png(ps + ".png");
+  const Picture page = render_ps(ps, false);
   ASSERT_EQ(page.width, 612);
   // The page lies on its side: the box fills a block in the page's middle.
   EXPECT_GT(page.count_dark(0, 0, page.width - 1, page.height - 1), 500);

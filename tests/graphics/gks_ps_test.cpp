@@ -16,34 +16,16 @@
 #include "tests/graphics/gks_fixture.h"
 #include "tests/graphics/gks_pattern.h"
 #include "tests/graphics/gks_render.h"
+#include "tests/support/capture.h"
 #include "tests/support/run.h"
 
 namespace {
 
-using testing::internal::CaptureStderr;
-using testing::internal::CaptureStdout;
-using testing::internal::GetCapturedStderr;
-using testing::internal::GetCapturedStdout;
-
-class Ps : public GksTest {
+class Ps : public WriterTest {
  protected:
-  void SetUp() override {
-    GksTest::SetUp();
-    dir_ = make_temp_dir("gks_ps");
-    for (const char* v : {"zavps_param", "zavps_geometry", "PSGEOMETRY", "PSCOLOR", "zavps_print", "PSPRINT"})
-      unsetenv(v);
-    setenv("zavdefault", (dir_ + "/none").c_str(), 1);
-    MESS_set(0, 0);
-  }
-  // Opens the real PostScript writer on dir/name with options, runs draw, closes.
   std::string make(const std::string& name, const std::string& options, const std::function<void()>& draw) {
-    const std::string path = dir_ + "/" + name;
-    EXPECT_EQ(gopen_ws(1, (path + options).c_str(), WS_PS), 0);
-    draw();
-    EXPECT_EQ(gclose_ws(1), 0);
-    return path;
+    return WriterTest::make(WS_PS, name, options, draw);
   }
-  std::string dir_;
 };
 
 std::vector<std::string> lines(const std::string& text) {
@@ -285,42 +267,32 @@ TEST_F(Ps, PipesToAPrintCommand) {
 // A full disk, a failing print command and a path through a file are reported; nothing
 // half-written stays and no success is claimed.
 TEST_F(Ps, OutputThatCannotBeWrittenIsReported) {
-  MESS_reset();
-  CaptureStdout();
-  CaptureStderr();
-  EXPECT_EQ(gopen_ws(1, "/dev/full", WS_PS), 0);
-  pattern::draw();
-  EXPECT_EQ(gclose_ws(1), -1);
-  std::string err = GetCapturedStderr();
-  std::string out = GetCapturedStdout();
-  EXPECT_EQ(err, "gps_close_file: unable to write /dev/full: No space left on device\n");
-  EXPECT_EQ(out.find("Created Postscript file"), std::string::npos) << out;
-  EXPECT_EQ(ZAV_status(), ZAV_STATUS_OUTPUT);
-
-  CaptureStdout();
-  CaptureStderr();
-  EXPECT_EQ(gopen_ws(1, "|cat > /dev/null; exit 3", WS_PS), 0);
-  pattern::draw();
-  EXPECT_EQ(gclose_ws(1), -1);
-  err = GetCapturedStderr();
-  out = GetCapturedStdout();
-  EXPECT_EQ(err,
-            "gps_close_file: the output to the command cat > /dev/null; exit 3 was not delivered: the command ended "
-            "with status 3\n");
-  EXPECT_EQ(out.find("Created"), std::string::npos);
-
   write_file(dir_ + "/plain", "x");
-  CaptureStdout();
-  CaptureStderr();
-  EXPECT_EQ(gopen_ws(1, (dir_ + "/plain/x.ps").c_str(), WS_PS), -1);
-  err = GetCapturedStderr();
-  GetCapturedStdout();
-  EXPECT_EQ(err, "gps_open_file: " + dir_ + "/plain/x.ps: Not a directory\ngopen_ws: unable to open postscript file\n");
+  const std::string through = dir_ + "/plain/x.ps";
+  const struct { std::string name; int open; std::string err; } t[] = {
+      {"/dev/full", 0, "gps_close_file: unable to write /dev/full: No space left on device\n"},
+      {"|cat > /dev/null; exit 3", 0,
+       "gps_close_file: the output to the command cat > /dev/null; exit 3 was not delivered: the command ended "
+       "with status 3\n"},
+      {through, -1, "gps_open_file: " + through + ": Not a directory\ngopen_ws: unable to open postscript file\n"},
+  };
+  for (const auto& c : t) {
+    MESS_reset();
+    CaptureStdout();
+    CaptureStderr();
+    ASSERT_EQ(gopen_ws(1, c.name.c_str(), WS_PS), c.open);
+    if (c.open == 0) {
+      pattern::draw();
+      EXPECT_EQ(gclose_ws(1), -1);
+      EXPECT_EQ(ZAV_status(), ZAV_STATUS_OUTPUT);
+    }
+    EXPECT_EQ(GetCapturedStderr(), c.err);
+    EXPECT_EQ(GetCapturedStdout().find("Created"), std::string::npos);
+  }
   EXPECT_FALSE(gchk_graphics());
-
   // Nothing was made behind the refused name.
   struct stat st {};
-  EXPECT_NE(stat((dir_ + "/plain/x.ps").c_str(), &st), 0);
+  EXPECT_NE(stat(through.c_str(), &st), 0);
 }
 
 TEST_F(Ps, GeometryPlacesThePlot) {
@@ -335,10 +307,7 @@ TEST_F(Ps, GeometryPlacesThePlot) {
   EXPECT_EQ(gopen_ws(1, (dir_ + "/g.ps").c_str(), WS_PS), 0);
   gget_win_size(&w, &h);
   gget_win_offset(&x, &y);
-  EXPECT_NEAR(w, 361, 0.01);
-  EXPECT_NEAR(h, 289, 0.01);
-  EXPECT_NEAR(x, 72, 0.01);
-  EXPECT_NEAR(y, 36, 0.01);
+  EXPECT_EQ((std::vector<float>{w, h, x, y}), (std::vector<float>{361, 289, 72, 36}));
   gclose_ws(1);
 }
 
@@ -364,8 +333,6 @@ TEST_F(Ps, PageSizesAndOptions) {
   setenv("zavps_param", "a4,port", 1);
   const std::string ps = read_file(make("o.ps", ",land", [] {}));
   EXPECT_NE(ps.find("90 rotate\n.25 inch -8.01 inch translate\n"), std::string::npos);
-  float ww = 0, hh = 0;
-  gget_win_size(&ww, &hh);
 }
 
 // The fast number formatting writes what printf writes.
@@ -436,14 +403,10 @@ TEST_F(Ps, ClearingAfterADrawingBeginsANewPage) {
   EXPECT_GE(clips, 4);
   EXPECT_NE(ps.find("%%End of page\nshowpage\n90 rotate\n.25 inch -8.25 inch translate\n0 setgray\n"),
             std::string::npos);
-  const std::string prefix = path + ".page";
-  const RunResult r = run_program("/usr/bin/gs", {"-dSAFER", "-dBATCH", "-dNOPAUSE", "-sDEVICE=png16m", "-r72",
-                                                  "-sPAPERSIZE=letter", "-dFIXEDMEDIA",
-                                                  "-sOutputFile=" + prefix + "%d.png", path});
-  ASSERT_EQ(r.status, 0) << r.err;
+  const std::vector<Picture> pages = render_ps_pages(path);
+  ASSERT_EQ(pages.size(), 4u);
   for (int page = 0; page < 3; ++page) {
-    const Picture p = read_png(prefix + std::to_string(page + 1) + ".png");
-    ASSERT_GT(p.width, 0);
+    const Picture& p = pages[page];
     // The plot lies on its side: NDC y is the column from the right, x the row from the
     // bottom; the unit square of NDC is 576 points (the page's height) on a side.
     const std::vector<int> box = p.dark_box(0, 0, p.width - 1, p.height - 1);

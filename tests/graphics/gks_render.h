@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -96,6 +97,22 @@ inline Picture render_ps(const std::string& ps, bool eps, int dpi = 72) {
   EXPECT_EQ(r.out.find("Error"), std::string::npos) << r.out;
   EXPECT_EQ(r.err, "");
   return read_png(png);
+}
+
+// Every page of a PostScript file rendered on letter paper at 72 dpi, in order.
+inline std::vector<Picture> render_ps_pages(const std::string& ps) {
+  const std::string prefix = ps + ".page";
+  const RunResult r = run_program("/usr/bin/gs",
+                                  {"-dSAFER", "-dBATCH", "-dNOPAUSE", "-sDEVICE=png16m", "-r72", "-sPAPERSIZE=letter",
+                                   "-dFIXEDMEDIA", "-sOutputFile=" + prefix + "%03d.png", ps},
+                                  "", {}, "", 120);
+  EXPECT_EQ(r.status, 0) << r.out << r.err;
+  EXPECT_EQ(r.err, "");
+  std::vector<Picture> pages;
+  char name[16];
+  for (int n = 1; std::snprintf(name, sizeof name, "%03d.png", n), std::filesystem::exists(prefix + name); ++n)
+    pages.push_back(read_png(prefix + name));
+  return pages;
 }
 
 // Renders HPGL with hp2xx at its true size (40 plotter units a millimetre) at dpi.

@@ -7,14 +7,11 @@
 #include <vector>
 
 #include "tests/graphics/gks_fixture.h"
+#include "tests/support/capture.h"
+#include "tests/support/near.h"
 #include "tests/support/run.h"
 
 namespace {
-
-using testing::internal::CaptureStderr;
-using testing::internal::GetCapturedStderr;
-using testing::internal::CaptureStdout;
-using testing::internal::GetCapturedStdout;
 
 using Text = GksTest;
 
@@ -118,16 +115,14 @@ TEST_F(Strokes, GlyphVertexLandsWhereTheHeightSays) {
   gtext(origin, "A");
   auto p = points();
   ASSERT_EQ(p.size(), 2U);
-  EXPECT_NEAR(p[1].first, 50.0F / 105, 1e-5);
-  EXPECT_NEAR(p[1].second, 1.0F, 1e-5);
+  expect_all_near(std::vector{p[1].first, p[1].second}, {50.0 / 105, 1.0}, 1e-5);
   // Up vector (1, 0): the text runs downwards.
   gdev_clear_calls();
   gset_char_up_vec(1, 0);
   gtext(origin, "A");
   p = points();
   ASSERT_EQ(p.size(), 2U);
-  EXPECT_NEAR(p[1].first, 1.0F, 1e-5);
-  EXPECT_NEAR(p[1].second, -50.0F / 105, 1e-5);
+  expect_all_near(std::vector{p[1].first, p[1].second}, {1.0, -50.0 / 105}, 1e-5);
 }
 
 TEST_F(Strokes, CentreAlignmentOfAWidthOf101) {
@@ -138,8 +133,7 @@ TEST_F(Strokes, CentreAlignmentOfAWidthOf101) {
   gtext(origin, "W");
   const auto p = points();
   ASSERT_EQ(p.size(), 2U);
-  EXPECT_NEAR(p[0].first, -0.50F, 1e-5);
-  EXPECT_NEAR(p[1].first, 0.51F, 1e-5);
+  expect_all_near(std::vector{p[0].first, p[1].first}, {-0.50, 0.51}, 1e-5);
 }
 
 // Blanks and pitch: proportional advances by the glyph width and the word spacing,
@@ -232,8 +226,7 @@ TEST_F(Strokes, PackageFontsHeightsAndAlignments) {
     gtext(origin2, "H");
     const std::vector<float> b = extent();
     EXPECT_NEAR(b[2] - b[0], h, 0.01F * h);
-    EXPECT_NEAR(b[2], 0.5F, 0.002F);
-    EXPECT_NEAR(b[1], 0.5F, 0.002F);
+    expect_all_near(std::vector{b[2], b[1]}, {0.5, 0.5}, 0.002);
     gset_char_up_vec(0, 1);
   }
   // "3" with only the listed fonts: found as a number, refused when it is beyond them.

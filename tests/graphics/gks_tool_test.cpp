@@ -11,12 +11,10 @@
 #include "graphics/gks_mark.h"
 #include "graphics/gks_text.h"
 #include "tests/graphics/gks_fixture.h"
+#include "tests/support/capture.h"
 #include "tests/support/run.h"
 
 namespace {
-
-using testing::internal::CaptureStderr;
-using testing::internal::GetCapturedStderr;
 
 using Tool = GksTest;
 

@@ -7,11 +7,9 @@
 #include <tuple>
 
 #include "tests/graphics/gks_fixture.h"
+#include "tests/support/capture.h"
 
 namespace {
-
-using testing::internal::CaptureStderr;
-using testing::internal::GetCapturedStderr;
 
 // The workstation window as GPH_reset sets it: the device's NDC extent.
 void page() {

@@ -8,14 +8,10 @@
 
 #include "graphics/gks_loop.h"
 #include "graphics/gks_x11.h"
+#include "tests/support/capture.h"
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
 #include <X11/keysym.h>
-
-using testing::internal::CaptureStderr;
-using testing::internal::CaptureStdout;
-using testing::internal::GetCapturedStderr;
-using testing::internal::GetCapturedStdout;
 
 namespace {
 

@@ -72,6 +72,12 @@ class MapTest : public GksTest {
 
   std::string path(const std::string& name) const { return dir_ + "/" + name; }
   void write(const std::string& name, const std::string& bytes) const { write_file(path(name), bytes); }
+  // Writes a map file and makes it the whole map list over the domain d.
+  void map_only(const std::string& name, const std::string& bytes, const DomainRec& d) const {
+    write(name, bytes);
+    setup(d);
+    MAP_file(name.c_str());
+  }
 
   // The binary form: records of points (pen-ups included) and a closing record.
   static std::string binary(const std::vector<MapPoints>& records, bool end_record = true) {

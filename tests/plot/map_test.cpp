@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -63,17 +64,16 @@ TEST_F(MapTest, TextAndBinaryFormsDrawTheSameLines) {
     EXPECT_EQ(draw(), std::string("Map: ") + name + "\n");
     results.push_back(drawn());
   }
-  ASSERT_EQ(results[0].size(), 3u);
   const std::vector<std::vector<std::pair<double, double>>> want = {
       {{10, 10}, {10.5, 10}, {10.5, 10.5}}, {{30, 30}, {30.5, 30}}, {{-40, -40}, {-40.5, -40.5}}};
   for (const auto& r : results) {
     ASSERT_EQ(r.size(), want.size());
     for (std::size_t i = 0; i < want.size(); ++i) {
       ASSERT_EQ(r[i].pts.size(), want[i].size()) << i;
-      for (std::size_t k = 0; k < want[i].size(); ++k) {
-        EXPECT_TRUE(near(r[i].pts[k].first, want[i][k].first, 0.01)) << i << " " << k << " " << r[i].pts[k].first;
-        EXPECT_TRUE(near(r[i].pts[k].second, want[i][k].second, 0.01)) << i << " " << k;
-      }
+      for (std::size_t k = 0; k < want[i].size(); ++k)
+        EXPECT_TRUE(near(r[i].pts[k].first, want[i][k].first, 0.01) &&
+                    near(r[i].pts[k].second, want[i][k].second, 0.01))
+            << i << " " << k;
     }
   }
 }
@@ -83,9 +83,7 @@ TEST_F(MapTest, TextAndBinaryFormsDrawTheSameLines) {
 TEST_F(MapTest, EndRecordPenUpsAndRecordsEndLines) {
   std::string bytes = binary({{{0, 0}, {0, 0.5f}, {PEN, PEN}, {5, 5}, {PEN, PEN}, {1, 1}, {1, 1.5f}}, {{2, 2}, {2, 2.5f}}});
   bytes += binary({{{50, 50}, {50, 50.5f}}});  // after the end record: never read
-  write("e.map", bytes);
-  setup(globe());
-  MAP_file("e.map");
+  map_only("e.map", bytes, globe());
   EXPECT_EQ(draw(), "Map: e.map\n");
   const auto lines = drawn();
   ASSERT_EQ(lines.size(), 3u);
@@ -96,9 +94,7 @@ TEST_F(MapTest, EndRecordPenUpsAndRecordsEndLines) {
 
 // Segments longer than a degree follow their parallel or meridian on every projection.
 TEST_F(MapTest, LongSegmentsFollowTheirParallel) {
-  write("p.map", binary({{{49.0f, -123.0f}, {49.0f, -95.0f}}}));
-  setup(us());
-  MAP_file("p.map");
+  map_only("p.map", binary({{{49.0f, -123.0f}, {49.0f, -95.0f}}}), us());
   draw();
   const auto lines = drawn();
   ASSERT_EQ(lines.size(), 1u);
@@ -205,9 +201,7 @@ TEST_F(MapTest, FilesAreReadOnceAndAgainWhenChanged) {
   const std::string a = binary({steps(10.0f, 0.0f, 1.0f)});
   const std::string b = binary({steps(11.0f, 0.0f, 1.0f)});
   ASSERT_EQ(a.size(), b.size());
-  write("c.map", a);
-  setup(globe());
-  MAP_file("c.map");
+  map_only("c.map", a, globe());
   draw();
   EXPECT_TRUE(near(drawn()[0].pts[0].second, 10.0));
   // Same size and time stamp: the cached lines.
@@ -265,9 +259,7 @@ TEST_F(MapTest, PrefixesAgainstTheMask) {
 }
 
 TEST_F(MapTest, MapComponentOffDrawsNothing) {
-  write("a.map", binary({steps(10.0f, 0.0f, 1.0f)}));
-  setup(globe());
-  MAP_file("a.map");
+  map_only("a.map", binary({steps(10.0f, 0.0f, 1.0f)}), globe());
   MAP_latlon(0, 0, 30.0f, 30.0f);
   FLAG_setplot(DRAW_MAP, 0);
   EXPECT_EQ(draw(), "");
@@ -321,9 +313,7 @@ TEST_F(MapTest, SizeConditions) {
 
 // A file name that merely looks like a condition is a file name.
 TEST_F(MapTest, NamesThatLookLikeConditions) {
-  write("s-5.map", binary({steps(40.0f, -100.0f, -99.0f)}));
-  setup(of_height(40.0f));
-  MAP_file("s-5.map");
+  map_only("s-5.map", binary({steps(40.0f, -100.0f, -99.0f)}), of_height(40.0f));
   EXPECT_EQ(draw(), "Map: s-5.map\n");
   EXPECT_EQ(drawn().size(), 1u);
 }
@@ -362,39 +352,33 @@ TEST_F(MapTest, DefaultListsAndTheResource) {
 
 TEST_F(MapTest, AttributesOfMapFiles) {
   write("a.map", binary({steps(10.0f, 0.0f, 1.0f)}));
-  setup(globe());
-  const int red = CLR_get_ind("red"), blue = CLR_get_ind("blue"), black = CLR_get_ind("black");
-  const int green = CLR_get_ind("green");
-  auto colour_of_line = [&]() {
-    int c = -9999;
+  auto colour_of_line = [] {
+    int c = -1;
     for (const GksCall& k : gdev_calls()) {
       if (k.code == GOBJ_LCOLR) c = k.arg;
       if (k.code == GOBJ_LINE) return c;
     }
     return -2;
   };
-  MAP_file("a.map");
-  draw();
-  EXPECT_EQ(colour_of_line(), red);
-  gdev_clear_calls();
-  MAP_file("a.map:blue:wi=2");
-  draw();
-  EXPECT_EQ(colour_of_line(), blue);
-  MAP_file("a.map");
-  MAP_set_format("green");
-  gdev_clear_calls();
-  draw();
-  EXPECT_EQ(colour_of_line(), green);
+  // The list item's colour, then the format's, then black under filled continents, then
+  // the resource.
+  const struct { const char* item; const char* format; int fill; const char* res; const char* colour; } t[] = {
+      {"a.map", nullptr, 0, nullptr, "red"},   {"a.map:blue:wi=2", nullptr, 0, nullptr, "blue"},
+      {"a.map", "green", 0, nullptr, "green"}, {"a.map", nullptr, 1, nullptr, "black"},
+      {"a.map", nullptr, 0, "blue", "blue"},
+  };
+  for (const auto& c : t) {
+    SCOPED_TRACE(c.item);
+    setup(globe());
+    MAP_file(c.item);
+    MAP_set_format(c.format);
+    MAP_fill_cont(c.fill);
+    if (c.res != nullptr) RES_put("color_map", c.res);
+    draw();
+    EXPECT_EQ(colour_of_line(), CLR_get_ind(c.colour));
+  }
   MAP_set_format(nullptr);
-  MAP_fill_cont(1);
-  gdev_clear_calls();
-  draw();
-  EXPECT_EQ(colour_of_line(), black);
   MAP_fill_cont(0);
-  RES_put("color_map", "blue");
-  gdev_clear_calls();
-  draw();
-  EXPECT_EQ(colour_of_line(), blue);
   // No colour: nothing drawn, but the file is still looked for.
   MAP_file("a.map:none,nosuch.map:none");
   gdev_clear_calls();
@@ -403,11 +387,9 @@ TEST_F(MapTest, AttributesOfMapFiles) {
   EXPECT_NE(out.find("Map file not found: nosuch.map"), std::string::npos);
 }
 
-int seen_x = 0, seen_y = 0, seen_calls = 0;
-std::string seen_file, seen_colour;
+std::string seen;  // what the overlay callback was given, one line a call
 int fake_overlay(const char* file, const char* colour, int x, int y) {
-  seen_file = file, seen_colour = colour, seen_x = x, seen_y = y;
-  ++seen_calls;
+  seen += std::string(file) + "|" + colour + "|" + std::to_string(x) + "|" + std::to_string(y) + "\n";
   return 0;
 }
 
@@ -427,22 +409,11 @@ TEST_F(MapTest, Overlays) {
   EXPECT_EQ(drawn().size(), 1u);
   MAP_set_overlay_func("im", fake_overlay);
   MAP_set_overlay_func("if", fake_overlay);
-  MAP_file("im:sat.png:white:10:20");
-  draw();
-  EXPECT_EQ(seen_file, "sat.png");
-  EXPECT_EQ(seen_colour, "white");
-  EXPECT_EQ(seen_x, 10);
-  EXPECT_EQ(seen_y, 20);
-  MAP_file("if:logo.png::5:6");
-  draw();
-  EXPECT_EQ(seen_file, "logo.png");
-  EXPECT_EQ(seen_colour, "");
-  EXPECT_EQ(seen_x, 5);
-  EXPECT_EQ(seen_y, 6);
-  MAP_file("im:plain.png");
-  draw();
-  EXPECT_EQ(seen_file, "plain.png");
-  EXPECT_EQ(seen_calls, 3);
+  for (const char* item : {"im:sat.png:white:10:20", "if:logo.png::5:6", "im:plain.png"}) {
+    MAP_file(item);
+    draw();
+  }
+  EXPECT_EQ(seen, "sat.png|white|10|20\nlogo.png||5|6\nplain.png||0|0\n");
   MAP_set_overlay_func("im", nullptr);
   MAP_set_overlay_func("if", nullptr);
   // A metafile is replayed through the kernel, onto the map's transformation.
@@ -461,9 +432,7 @@ TEST_F(MapTest, Overlays) {
 // A coastline over the date line on the latitude-longitude map: two pieces, one ending at
 // the right edge, one starting at the left edge; no segment across the map.
 TEST_F(MapTest, DateLineOnTheLatLonMap) {
-  write("d.map", binary({{{10.0f, 179.0f}, {10.0f, 179.6f}, {10.0f, -179.6f}, {10.0f, -179.0f}}}));
-  setup(globe());
-  MAP_file("d.map");
+  map_only("d.map", binary({{{10.0f, 179.0f}, {10.0f, 179.6f}, {10.0f, -179.6f}, {10.0f, -179.0f}}}), globe());
   draw();
   const auto lines = drawn();
   ASSERT_EQ(lines.size(), 2u);
@@ -512,9 +481,7 @@ TEST_F(MapTest, SeamOnOtherProjections) {
 // Points on the far side of the globe break the line; it is never joined across the gap.
 TEST_F(MapTest, HiddenPointsBreakLines) {
   // Along the equator all the way round, seen from above 40N 100W.
-  write("e.map", binary({steps(0.0f, -180.0f, 179.5f)}));
-  setup(domain(PROJ_ORTHO, 40.0f, -100.0f, 65, 65, 2.0f));
-  MAP_file("e.map");
+  map_only("e.map", binary({steps(0.0f, -180.0f, 179.5f)}), domain(PROJ_ORTHO, 40.0f, -100.0f, 65, 65, 2.0f));
   draw();
   // The near side from 180 to 10W, and again from 170E on; the far side is not joined.
   const auto lines = drawn();
@@ -625,30 +592,21 @@ TEST_F(MapTest, FilledAreas) {
 // ---------------------------------------------------------------- latitude-longitude lines
 
 TEST_F(MapTest, LatLonLabels) {
-  write("none.map", binary({}));
-  setup(globe(-150.0f));
-  MAP_file("none.map");
+  map_only("none.map", binary({}), globe(-150.0f));
   MAP_latlon(0, 0, 30.0f, 90.0f);
   draw();
   std::vector<std::string> l = labels();
   std::sort(l.begin(), l.end());
   EXPECT_EQ(l, (std::vector<std::string>{"30N", "30S", "60N", "60S", "90E", "90W", "DL", "EQ", "PM"}));
   // Latitudes at the left edge, one hundredth of the width in; longitudes at the bottom.
+  const std::map<std::string, std::pair<double, double>> want = {
+      {"EQ", {-180.0 + 3.6, 0.0}}, {"PM", {150.0, -90.0 + 3.6}}, {"90W", {60.0, -90.0 + 3.6}},
+      {"DL", {-30.0, -90.0 + 3.6}}};
   for (const auto& [t, pos] : placed_labels()) {
-    if (t == "EQ") {
-      EXPECT_NEAR(pos.first, -180.0 + 3.6, 1e-3);
-      EXPECT_NEAR(pos.second, 0.0, 1e-3);
-    }
-    if (t == "PM") {
-      EXPECT_NEAR(pos.first, 150.0, 1e-3);
-      EXPECT_NEAR(pos.second, -90.0 + 3.6, 1e-3);
-    }
-    if (t == "90W") {
-      EXPECT_NEAR(pos.first, 60.0, 1e-3);
-    }
-    if (t == "DL") {
-      EXPECT_NEAR(pos.first, -30.0, 1e-3);
-    }
+    const auto w = want.find(t);
+    if (w == want.end()) continue;
+    EXPECT_NEAR(pos.first, w->second.first, 1e-3) << t;
+    EXPECT_NEAR(pos.second, w->second.second, 1e-3) << t;
   }
   // The line colour: magenta, dash-dotted.
   bool magenta = false, style4 = false;
@@ -666,9 +624,7 @@ TEST_F(MapTest, LatLonLabels) {
 }
 
 TEST_F(MapTest, ExtraLabelsAndCrossMarks) {
-  write("none.map", binary({}));
-  setup(globe());
-  MAP_file("none.map");
+  map_only("none.map", binary({}), globe());
   MAP_latlon(0, 30, 30.0f, 90.0f);
   draw();
   // On each latitude line: longitudes -135, -105, ... 165 (half a line spacing off the
@@ -731,9 +687,7 @@ TEST_F(MapTest, MissingSpacing) {
 // On the Lambert cone the meridians stop short of the apex, at the last line below 89N.
 TEST_F(MapTest, LambertMeridiansStopShortOfThePole) {
   DomainRec d = domain(PROJ_LAMB, 70.0f, -100.0f, 41, 41, 2.0f, 45.0f, -100.0f);
-  write("none.map", binary({}));
-  setup(d);
-  MAP_file("none.map");
+  map_only("none.map", binary({}), d);
   MAP_latlon(0, 0, 10.0f, 30.0f);
   draw();
   float ax = 0, ay = 0, px = 0, py = 0;

@@ -19,6 +19,7 @@
 #include "graphics/gks_tool.h"
 #include "plot/maptran.h"
 #include "plot/vect_plt.h"
+#include "tests/support/near.h"
 
 namespace {
 
@@ -47,6 +48,8 @@ class Vect : public ::testing::Test {
     gdev_clear_calls();
   }
   void TearDown() override {
+    GRD_free(&u_);
+    GRD_free(&v_);
     gclose_ws(1);
     gclose_gks();
     gdev_register(WS_META, nullptr);
@@ -62,7 +65,26 @@ class Vect : public ::testing::Test {
       }
     return out;
   }
+  // Wind components on an nx by ny grid without a map, freed by the fixture.
+  void alloc_uv(int nx, int ny) {
+    for (GridRec* g : {&u_, &v_}) {
+      GRD_init(g);
+      DOM_init(&g->domain);
+      g->domain.nx = nx, g->domain.ny = ny;
+      ASSERT_EQ(GRD_alloc(g), 1);
+    }
+  }
+  // Draws the grids as plot type over the window, keeping only what the drawing sends.
+  void draw_over(const float win[4], int type, const char* format) {
+    GPH_win(2, win);
+    GPH_trans(2);
+    FLAG_set(FLAG_BATCH, 1);
+    VECT_set_format(type, format);
+    ASSERT_EQ(VECT_plot_setup(0, 0, &u_, &v_, nullptr, nullptr), 0);
+    gdev_clear_calls();
+  }
   float x0_ = 0, y0_ = 0, sx_ = 1, sy_ = 1;
+  GridRec u_{}, v_{};
 };
 
 struct BarbCase {
@@ -87,12 +109,7 @@ TEST_P(Barb, SegmentsByKind) {
   }
   ASSERT_EQ(res, 0);
   ASSERT_FALSE(lines.empty());
-  const auto& shaft = lines[0].values;
-  ASSERT_EQ(shaft.size(), 4U);
-  EXPECT_NEAR(shaft[0], 0.0F, 1e-5);
-  EXPECT_NEAR(shaft[1], 0.0F, 1e-5);
-  EXPECT_NEAR(shaft[2], 0.0F, 1e-5);
-  EXPECT_NEAR(shaft[3], 1.0F, 1e-5);
+  expect_all_near(lines[0].values, {0, 0, 0, 1}, 1e-5);  // the shaft
   std::vector<float> full, half;
   int outlines = 0;
   for (std::size_t i = 1; i < lines.size(); ++i) {
@@ -121,10 +138,8 @@ TEST_P(Barb, SegmentsByKind) {
     EXPECT_NEAR(fills[i].values[2], 0.5F, 1e-4);
     EXPECT_NEAR(fills[i].values[5], 0.88F - 0.12F * static_cast<float>(i), 1e-4);
   }
-  ASSERT_EQ(full.size(), c.full.size());
-  for (std::size_t i = 0; i < full.size(); ++i) EXPECT_NEAR(full[i], c.full[i], 1e-4) << i;
-  ASSERT_EQ(half.size(), c.half.size());
-  for (std::size_t i = 0; i < half.size(); ++i) EXPECT_NEAR(half[i], c.half[i], 1e-4) << i;
+  expect_all_near(full, c.full, 1e-4);
+  expect_all_near(half, c.half, 1e-4);
 }
 
 INSTANTIATE_TEST_SUITE_P(Knots, Barb,
@@ -144,8 +159,7 @@ TEST_F(Vect, WesterlyBarbPointsWestWithBarbsNorth) {
   ASSERT_EQ(WIND_barb(0.5F, 0.5F, 270.0F, 10.0F, 0.2F, 0.0F), 0);
   const auto lines = calls(GOBJ_LINE);
   ASSERT_EQ(lines.size(), 2U);
-  EXPECT_NEAR(lines[0].values[2], 0.3F, 1e-5);
-  EXPECT_NEAR(lines[0].values[3], 0.5F, 1e-5);
+  expect_all_near(lines[0].values, {0.5, 0.5, 0.3, 0.5}, 1e-5);
   EXPECT_NEAR(lines[1].values[3], 0.6F, 1e-5);
 }
 
@@ -198,31 +212,14 @@ class Layer : public Vect {
  protected:
   void SetUp() override {
     Vect::SetUp();
-    GRD_init(&u_);
-    GRD_init(&v_);
-    for (GridRec* g : {&u_, &v_}) {
-      DOM_init(&g->domain);
-      g->domain.nx = 5, g->domain.ny = 4;
-      ASSERT_EQ(GRD_alloc(g), 1);
-    }
+    alloc_uv(5, 4);
     for (int k = 0; k < 20; ++k) u_.values[k] = 10.0F, v_.values[k] = 0.0F;
     u_.values[7] = 30.0F;
     const float win[4] = {-1.0F, 5.0F, -1.0F, 4.0F};
-    GPH_win(2, win);
-    GPH_trans(2);
-    FLAG_set(FLAG_BATCH, 1);
-    VECT_set_format(PLOT_VECT, "vect");
-    ASSERT_EQ(VECT_plot_setup(0, 0, &u_, &v_, nullptr, nullptr), 0);
-    gdev_clear_calls();
-  }
-  void TearDown() override {
-    GRD_free(&u_);
-    GRD_free(&v_);
-    Vect::TearDown();
+    draw_over(win, PLOT_VECT, "vect");
   }
   // Arrows drawn (three strokes each).
   int arrows() { return static_cast<int>(calls(GOBJ_LINE).size()) / 3; }
-  GridRec u_, v_;
 };
 
 TEST_F(Layer, EveryPointAnArrowScaledToTheStrongest) {
@@ -270,25 +267,14 @@ TEST_F(Layer, InvalidGrids) {
 class Stream : public Vect {
  protected:
   void make(float (*fu)(float, float), float (*fv)(float, float)) {
-    GRD_init(&u_);
-    GRD_init(&v_);
-    for (GridRec* g : {&u_, &v_}) {
-      DOM_init(&g->domain);
-      g->domain.nx = g->domain.ny = 21;
-      ASSERT_EQ(GRD_alloc(g), 1);
-    }
+    alloc_uv(21, 21);
     for (int r = 0; r < 21; ++r)
       for (int i = 0; i < 21; ++i) {
         const float y = static_cast<float>(20 - r), x = static_cast<float>(i);
         u_.values[r * 21 + i] = fu(x, y), v_.values[r * 21 + i] = fv(x, y);
       }
     const float win[4] = {-1.0F, 21.0F, -1.0F, 21.0F};
-    GPH_win(2, win);
-    GPH_trans(2);
-    FLAG_set(FLAG_BATCH, 1);
-    VECT_set_format(PLOT_STRM, "strm");
-    ASSERT_EQ(VECT_plot_setup(0, 0, &u_, &v_, nullptr, nullptr), 0);
-    gdev_clear_calls();
+    draw_over(win, PLOT_STRM, "strm");
     ASSERT_EQ(VECT_draw(&u_, &v_), 0);
     // Back to grid units: the unit calibration of the fixture over this window.
     for (const GksCall& c : calls(GOBJ_LINE)) {
@@ -297,12 +283,6 @@ class Stream : public Vect {
       segments_.push_back(p);
     }
   }
-  void TearDown() override {
-    GRD_free(&u_);
-    GRD_free(&v_);
-    Vect::TearDown();
-  }
-  GridRec u_, v_;
   std::vector<std::vector<float>> segments_;
 };
 

@@ -15,12 +15,10 @@
 #include "graphics/gks_text.h"
 #include "tests/graphics/gks_fixture.h"
 #include "tests/graphics/gks_render.h"
+#include "tests/support/capture.h"
 #include "tests/support/run.h"
 
 namespace {
-
-using testing::internal::CaptureStderr;
-using testing::internal::GetCapturedStderr;
 
 const std::string kData = STACONT_DATA_DIR;
 
