@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/program.h"
 #include "tests/support/run.h"
 
 namespace {
@@ -14,12 +15,8 @@ namespace {
 namespace fs = std::filesystem;
 const std::string kData = STACONT_DATA_DIR;
 
-class Request : public ::testing::Test {
+class Request : public ProgramTest {
  protected:
-  void SetUp() override {
-    dir_ = make_temp_dir("sfc_plt_request");
-    env_ = clean_env(dir_ + "/no-resource-files");
-  }
   // The 12 UTC sample over the United States into dir_/grids; args add to that.
   RunResult run(std::vector<std::string> args, const std::string& input = "") {
     const std::vector<std::string> common = {"-fp", kData, "-if", "sfc_sample", "-cu", "#2026031412", "-pd", "us",
@@ -31,8 +28,6 @@ class Request : public ::testing::Test {
     return fs::exists(dir_ + "/grids") ? static_cast<int>(std::distance(fs::directory_iterator(dir_ + "/grids"), {}))
                                        : 0;
   }
-  std::string dir_;
-  std::map<std::string, std::string> env_;
 };
 
 // A misspelt variable writes nothing: in batch mode the run fails, at the prompt the

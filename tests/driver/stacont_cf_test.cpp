@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "config/system.h"
+#include "tests/support/program.h"
 #include "tests/support/run.h"
 
 namespace {
@@ -92,12 +93,8 @@ LatLon us_point(int i, int j) {
   return {90.0 - 2.0 * std::atan(std::hypot(x, y) / k) * 180.0 / kPi, -97.0 + std::atan2(x, -y) * 180.0 / kPi};
 }
 
-class StacontCf : public ::testing::Test {
+class StacontCf : public ProgramTest {
  protected:
-  void SetUp() override {
-    dir_ = make_temp_dir("stacont_cf");
-    env_ = clean_env(dir_ + "/no-resource-files");
-  }
   void TearDown() override { fs::remove_all(dir_); }
   RunResult run(const std::string& domain, const std::string& out, std::vector<std::string> extra = {}) {
     std::vector<std::string> args = {"-ba", "-me", "mess", "-fp", kData, "-if", "sfc_sample", "-cu", "#2026031412",
@@ -105,8 +102,6 @@ class StacontCf : public ::testing::Test {
     args.insert(args.end(), extra.begin(), extra.end());
     return run_stacont(args, "", env_, dir_, 120);
   }
-  std::string dir_;
-  std::map<std::string, std::string> env_;
 };
 
 // The main job with the CF form: every hour's file opens in the standard reader, with

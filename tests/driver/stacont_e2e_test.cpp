@@ -19,6 +19,7 @@
 #include "analysis/grd_tool.h"
 #include "config/system.h"
 #include "plot/region.h"
+#include "tests/support/program.h"
 #include "tests/support/run.h"
 
 namespace {
@@ -86,11 +87,10 @@ std::vector<float> expected_analysis() {
   return grid;
 }
 
-class StacontE2E : public ::testing::Test {
+class StacontE2E : public ProgramTest {
  protected:
   void SetUp() override {
-    dir_ = make_temp_dir("stacont_e2e");
-    env_ = clean_env(dir_ + "/no-resource-files");
+    ProgramTest::SetUp();
     write_file(dir_ + "/" + kHourFile, kStationsFile);
   }
   // The temperature analysis of the four stations; every station kept (-pr 9).
@@ -102,8 +102,6 @@ class StacontE2E : public ::testing::Test {
     return run_stacont(args, "", env_, dir_, 60);
   }
   static inline const std::vector<float> reference_ = expected_analysis();
-  std::string dir_;
-  std::map<std::string, std::string> env_;
 };
 
 void expect_close(const std::vector<float>& got, const std::vector<float>& want, double rel) {

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/program.h"
 #include "tests/support/run.h"
 
 namespace {
@@ -17,12 +18,8 @@ namespace fs = std::filesystem;
 const std::string kSource = STACONT_SOURCE_DIR;
 const std::string kData = STACONT_DATA_DIR;
 
-class Input : public ::testing::Test {
+class Input : public ProgramTest {
  protected:
-  void SetUp() override {
-    dir_ = make_temp_dir("stacont_input");
-    env_ = clean_env(dir_ + "/no-resource-files");
-  }
   // A batch temperature analysis over the United States into dir_/grids.
   RunResult run(std::vector<std::string> args, const std::string& cwd, const std::string& input = "") {
     const std::vector<std::string> common = {"-ba", "-pd", "us", "-va", "temp", "-of", "cdf", "-gp", dir_ + "/grids"};
@@ -36,8 +33,6 @@ class Input : public ::testing::Test {
     std::sort(names.begin(), names.end());
     return names;
   }
-  std::string dir_;
-  std::map<std::string, std::string> env_;
 };
 
 // A named file that exists is read as it stands, relative or not, and a sequence starts

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "tests/graphics/gks_render.h"
+#include "tests/support/program.h"
 #include "tests/support/run.h"
 
 namespace {
@@ -68,12 +69,8 @@ int dark_at(const Picture& p, const Label& l, int align, float width) {
   return dark_in(p, x0, x0 + width, l.y - 0.007F, l.y + 0.02F);
 }
 
-class PlotE2E : public ::testing::Test {
+class PlotE2E : public ProgramTest {
  protected:
-  void SetUp() override {
-    dir_ = make_temp_dir("stacont_plot");
-    env_ = clean_env(dir_ + "/no-resource-files");
-  }
   // A batch plot of the sample's temperature over the United States at 12 UTC, without the
   // map background: these pages are about what the plot manager places round the data.
   RunResult run(const std::string& device, std::vector<std::string> extra = {}, int hours = 0) {
@@ -83,8 +80,6 @@ class PlotE2E : public ::testing::Test {
     args.insert(args.end(), extra.begin(), extra.end());
     return run_stacont(args, "", env_, dir_, 120);
   }
-  std::string dir_;
-  std::map<std::string, std::string> env_;
 };
 
 const char* const kSixLabels = "ul:Surface_%D,uc:%y%m%d_%h%%,ur:%b_%d,ll:Valid_%W,lc:Valid_%V,lr:#_%q%";

@@ -61,12 +61,6 @@ Analysis analyse(const std::string& region, const std::string& var, const std::v
   return a;
 }
 
-int count(const std::string& text, const std::string& what) {
-  int n = 0;
-  for (auto p = text.find(what); p != std::string::npos; p = text.find(what, p + 1)) ++n;
-  return n;
-}
-
 class RegionCoverage : public ::testing::TestWithParam<std::string> {};
 
 // At most 3 percentage points more of the grid missing than with every station (-pr 9).
@@ -110,7 +104,7 @@ TEST(SparseAnalysis, WarnsOnceAndNamesTheOption) {
   const Analysis a = analyse("natl", "temp", {"-nh", "1"});
   ASSERT_EQ(a.run.status, 0) << a.run.err;
   EXPECT_GT(a.missing_pct(), 50.0);
-  EXPECT_EQ(count(a.run.err, kSparse), 1) << a.run.err;
+  EXPECT_EQ(count_of(a.run.err, kSparse), 1) << a.run.err;
   EXPECT_NE(a.run.err.find(kSparse + "1 or better and leaves out "), std::string::npos) << a.run.err;
   EXPECT_NE(a.run.err.find(" that report it; -pr 9 keeps every station\n"), std::string::npos) << a.run.err;
 }
@@ -126,8 +120,8 @@ TEST(StationsNotInTheDatabase, NamedOnceWithTheirNumber) {
                                   "temp\n5\nc\ntemp\n5\nc\n0\n",
                                   clean_env(dir + "/no-resource-files"), dir, 60);
   ASSERT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(count(r.out, "Enter the variable: "), 3);
-  EXPECT_EQ(count(r.out + r.err, "Not in database"), 1) << r.out.substr(0, 2000);
+  EXPECT_EQ(count_of(r.out, "Enter the variable: "), 3);
+  EXPECT_EQ(count_of(r.out + r.err, "Not in database"), 1) << r.out.substr(0, 2000);
   EXPECT_NE(r.out.find("Not in database: 2 stations: QQQA QQQB\n"), std::string::npos);
 }
 

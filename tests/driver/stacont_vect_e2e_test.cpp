@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "tests/graphics/gks_render.h"
+#include "tests/support/program.h"
 #include "tests/support/run.h"
 
 namespace {
@@ -22,12 +23,8 @@ int blue(const Picture& p) {
   return n;
 }
 
-class VectE2E : public ::testing::Test {
+class VectE2E : public ProgramTest {
  protected:
-  void SetUp() override {
-    dir_ = make_temp_dir("stacont_vect");
-    env_ = clean_env(dir_ + "/no-resource-files");
-  }
   // The sample's 12 UTC hour over the United States as a colour PostScript page, rendered.
   Picture page(const std::string& vars, const std::string& name) {
     const std::string ps = dir_ + "/" + name + ".ps";
@@ -38,8 +35,6 @@ class VectE2E : public ::testing::Test {
     EXPECT_EQ(r.err, "");
     return render_ps(ps, false);
   }
-  std::string dir_;
-  std::map<std::string, std::string> env_;
 };
 
 TEST_F(VectE2E, BarbsOverPressureContours) {

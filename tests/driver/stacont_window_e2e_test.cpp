@@ -248,18 +248,13 @@ TEST_F(WindowE2E, ValueQueryAndZoom) {
   ASSERT_NE(w, 0u);
   // Keys reach the plot once its hold waits for them: a query is repeated until the
   // program answers it.
-  auto count = [&] {
-    const std::string out = run.output();
-    std::size_t n = 0;
-    for (std::size_t at = out.find("Grid: "); at != std::string::npos; at = out.find("Grid: ", at + 1)) ++n;
-    return n;
-  };
+  auto count = [&] { return count_of(run.output(), "Grid: "); };
   // Before the hold, keys are not the plot's: the first query is repeated until answered
   // (all its answers name the same place); later ones are answered once each.
   std::vector<std::string> answers;
   auto query = [&](int x, int y, bool first) {
     pointer_to(me_, w, x, y);
-    const std::size_t before = count();
+    const int before = count();
     for (int tries = 0; tries < (first ? 40 : 1) && count() == before; ++tries) {
       press_key(me_, "v", true);
       for (int i = 0; i < (first ? 20 : 400) && count() == before; ++i) sleep_ms(50);
@@ -344,13 +339,8 @@ TEST_F(WindowE2E, ResizeAndZoomBoxDrawAnew) {
   ASSERT_NE(w, 0u);
   // Waits until the program has printed text n times in all, or gives up.
   auto wait_for = [&](const std::string& text, int n) {
-    for (int i = 0; i < 200; ++i) {
-      const std::string out = run.output();
-      int found = 0;
-      for (std::size_t at = out.find(text); at != std::string::npos; at = out.find(text, at + 1)) ++found;
-      if (found >= n) return true;
-      sleep_ms(50);
-    }
+    for (int i = 0; i < 200; ++i, sleep_ms(50))
+      if (count_of(run.output(), text) >= n) return true;
     return false;
   };
   // The hold waits for the user once a query is answered.

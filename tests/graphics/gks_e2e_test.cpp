@@ -7,18 +7,15 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/program.h"
 #include "tests/support/run.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-class KernelE2E : public ::testing::Test {
+class KernelE2E : public ProgramTest {
  protected:
-  void SetUp() override {
-    dir_ = make_temp_dir("gks_e2e");
-    env_ = clean_env(dir_ + "/no-resource-files");
-  }
   // One hour of the sample, analysed onto the US domain and written as netCDF to grids/.
   RunResult run(std::vector<std::string> extra, const std::string& input = "", bool batch = true) {
     std::vector<std::string> args = {"-fp", STACONT_DATA_DIR, "-if", "sfc_sample", "-cu", "#2026031412", "-pd", "us",
@@ -28,8 +25,6 @@ class KernelE2E : public ::testing::Test {
     return run_stacont(args, input, env_, dir_, 60);
   }
   bool grid_written() const { return fs::exists(dir_ + "/grids/2026031412_temp.nc"); }
-  std::string dir_;
-  std::map<std::string, std::string> env_;
 };
 
 // Without a device and without a display a batch run draws into nothing, quietly, and

@@ -191,14 +191,9 @@ TEST_F(Ps, AttributesAreWrittenOnlyOnChange) {
     gset_linetype(3);
     gpolyline(2, l);
   }));
-  auto count = [&](const std::string& s) {
-    int n = 0;
-    for (std::size_t p = ps.find(s); p != std::string::npos; p = ps.find(s, p + 1)) ++n;
-    return n;
-  };
-  EXPECT_EQ(count("[6] 0 setdash\n"), 1);
-  EXPECT_EQ(count("[3 6] 0 setdash\n"), 1);
-  EXPECT_EQ(count("%%PL:2\nnp\n"), 1);
+  EXPECT_EQ(count_of(ps, "[6] 0 setdash\n"), 1);
+  EXPECT_EQ(count_of(ps, "[3 6] 0 setdash\n"), 1);
+  EXPECT_EQ(count_of(ps, "%%PL:2\nnp\n"), 1);
   EXPECT_NE(ps.find("%%PL:2\n[3 6] 0 setdash\nnp\n"), std::string::npos);
 }
 
@@ -389,18 +384,11 @@ TEST_F(Ps, ClearingAfterADrawingBeginsANewPage) {
     EXPECT_EQ(gps_get_pages(), 4);
   });
   const std::string ps = read_file(path);
-  const std::vector<std::string> l = lines(ps);
-  int showpages = 0, rotations = 0, clips = 0;
-  for (const std::string& line : l) {
-    showpages += line == "showpage" ? 1 : 0;
-    rotations += line == "90 rotate" ? 1 : 0;
-    clips += line == "initclip" ? 1 : 0;
-  }
   // Three pages with a line, a fourth blank one begun by the last clear; each page is
   // placed and clipped again.
-  EXPECT_EQ(showpages, 4);
-  EXPECT_EQ(rotations, 4);
-  EXPECT_GE(clips, 4);
+  EXPECT_EQ(count_of(ps, "\nshowpage\n"), 4);
+  EXPECT_EQ(count_of(ps, "\n90 rotate\n"), 4);
+  EXPECT_GE(count_of(ps, "\ninitclip\n"), 4);
   EXPECT_NE(ps.find("%%End of page\nshowpage\n90 rotate\n.25 inch -8.25 inch translate\n0 setgray\n"),
             std::string::npos);
   const std::vector<Picture> pages = render_ps_pages(path);

@@ -10,12 +10,6 @@
 
 namespace {
 
-int count(const std::string& text, const std::string& what) {
-  int n = 0;
-  for (auto p = text.find(what); p != std::string::npos; p = text.find(what, p + 1)) ++n;
-  return n;
-}
-
 RunResult run(std::vector<std::string> args, const std::string& in = "") {
   const std::string dir = make_temp_dir("domloop");
   write_file(dir + "/in.sfc", "ZAVSFC\n12Z  5 JAN 98\n");
@@ -67,7 +61,7 @@ TEST(DomainLoop, InteractivePrompt) {
   for (const auto& e : t) {
     const RunResult r = run({}, e.input);
     EXPECT_EQ(r.status, e.status) << e.input;
-    EXPECT_EQ(count(r.out, "Enter the region: "), e.prompts) << e.input;
+    EXPECT_EQ(count_of(r.out, "Enter the region: "), e.prompts) << e.input;
     EXPECT_EQ(r.err, e.err) << e.input;
     EXPECT_NE(r.out.find(e.shown), std::string::npos) << e.input;
   }
@@ -80,7 +74,7 @@ TEST(DomainLoop, InvalidGridDomainIsSaidOnce) {
                           "t\n5\nc\nt\n5\nc\n0\n");
   EXPECT_EQ(r.status, 43);
   EXPECT_EQ(r.err, "DOM_decode: Invalid plot domain\n");
-  EXPECT_EQ(count(r.out, "Enter the variable: "), 3);
+  EXPECT_EQ(count_of(r.out, "Enter the variable: "), 3);
 }
 
 // The centre of "var" is asked once, not again when the grid domain is taken from the
@@ -88,8 +82,8 @@ TEST(DomainLoop, InvalidGridDomainIsSaidOnce) {
 TEST(DomainLoop, VariableCentreIsAskedOnce) {
   const RunResult r = run({"-pd", "var", "-va", "t", "-ba"}, "39\n-97\n");
   EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(count(r.out, "Enter the central latitude: "), 1) << r.out;
-  EXPECT_EQ(count(r.out, "Enter the central longitude: "), 1);
+  EXPECT_EQ(count_of(r.out, "Enter the central latitude: "), 1) << r.out;
+  EXPECT_EQ(count_of(r.out, "Enter the central longitude: "), 1);
 }
 
 }  // namespace

@@ -15,34 +15,37 @@ extern char** environ;
 #include <fstream>
 #include <sstream>
 
+[[noreturn]] void exec_child(const std::string& program, const std::vector<std::string>& args,
+                             const std::map<std::string, std::string>& env, const std::string& cwd) {
+  std::vector<std::string> store{program};
+  store.insert(store.end(), args.begin(), args.end());
+  std::vector<char*> argv;
+  for (auto& a : store) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  for (const auto& [k, v] : env) {
+    if (v.empty())
+      unsetenv(k.c_str());
+    else
+      setenv(k.c_str(), v.c_str(), 1);
+  }
+  if (!cwd.empty() && chdir(cwd.c_str()) != 0) _exit(126);
+  execv(program.c_str(), argv.data());
+  _exit(127);
+}
+
 RunResult run_program(const std::string& program, const std::vector<std::string>& args,
                       const std::string& stdin_text, const std::map<std::string, std::string>& env,
                       const std::string& cwd, int timeout_s) {
   RunResult result;
   int in_pipe[2], out_pipe[2], err_pipe[2];
   if (pipe(in_pipe) != 0 || pipe(out_pipe) != 0 || pipe(err_pipe) != 0) return result;
-  std::vector<std::string> argv_store;
-  argv_store.push_back(program);
-  argv_store.insert(argv_store.end(), args.begin(), args.end());
-  std::vector<char*> argv;
-  for (auto& a : argv_store) argv.push_back(a.data());
-  argv.push_back(nullptr);
-
   pid_t pid = fork();
   if (pid == 0) {
     dup2(in_pipe[0], 0);
     dup2(out_pipe[1], 1);
     dup2(err_pipe[1], 2);
     for (int fd : {in_pipe[0], in_pipe[1], out_pipe[0], out_pipe[1], err_pipe[0], err_pipe[1]}) close(fd);
-    for (const auto& [k, v] : env) {
-      if (v.empty())
-        unsetenv(k.c_str());
-      else
-        setenv(k.c_str(), v.c_str(), 1);
-    }
-    if (!cwd.empty() && chdir(cwd.c_str()) != 0) _exit(126);
-    execv(program.c_str(), argv.data());
-    _exit(127);
+    exec_child(program, args, env, cwd);
   }
   close(in_pipe[0]);
   close(out_pipe[1]);
@@ -132,6 +135,12 @@ std::string read_file(const std::string& path) {
 void write_file(const std::string& path, const std::string& text) {
   std::ofstream out(path, std::ios::binary);
   out << text;
+}
+
+int count_of(const std::string& text, const std::string& what) {
+  int n = 0;
+  for (auto p = text.find(what); p != std::string::npos && !what.empty(); p = text.find(what, p + 1)) ++n;
+  return n;
 }
 
 std::map<std::string, std::string> clean_env(const std::string& resource_dir) {

@@ -18,6 +18,11 @@ RunResult run_program(const std::string& program, const std::vector<std::string>
                       const std::map<std::string, std::string>& env = {},
                       const std::string& cwd = "", int timeout_s = 30);
 
+// In a child process: sets env (an empty value removes a variable), enters cwd and runs
+// program with args; never returns (status 126: no such folder, 127: no such program).
+[[noreturn]] void exec_child(const std::string& program, const std::vector<std::string>& args,
+                             const std::map<std::string, std::string>& env, const std::string& cwd);
+
 // Runs the built stacont binary.
 RunResult run_stacont(const std::vector<std::string>& args, const std::string& stdin_text = "",
                       const std::map<std::string, std::string>& env = {},
@@ -31,4 +36,6 @@ std::map<std::string, std::string> clean_env(const std::string& resource_dir);
 // A fresh empty directory under $TMPDIR (or /tmp).
 std::string make_temp_dir(const std::string& tag);
 std::string read_file(const std::string& path);
+// How often what occurs in text (overlapping occurrences counted).
+int count_of(const std::string& text, const std::string& what);
 void write_file(const std::string& path, const std::string& text);

@@ -121,11 +121,6 @@ Background::Background(const std::string& program, const std::vector<std::string
                        const std::map<std::string, std::string>& env, const std::string& cwd) {
   dir_ = make_temp_dir("bg");
   const std::string out = dir_ + "/out", err = dir_ + "/err";
-  std::vector<std::string> store{program};
-  store.insert(store.end(), args.begin(), args.end());
-  std::vector<char*> argv;
-  for (auto& a : store) argv.push_back(a.data());
-  argv.push_back(nullptr);
   pid_ = fork();
   if (pid_ == 0) {
     const int in = open("/dev/null", O_RDONLY);
@@ -133,15 +128,7 @@ Background::Background(const std::string& program, const std::vector<std::string
     const int e = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     dup2(in, 0), dup2(o, 1), dup2(e, 2);
     close_other_fds(-1);
-    for (const auto& [k, v] : env) {
-      if (v.empty())
-        unsetenv(k.c_str());
-      else
-        setenv(k.c_str(), v.c_str(), 1);
-    }
-    if (!cwd.empty() && chdir(cwd.c_str()) != 0) _exit(126);
-    execv(program.c_str(), argv.data());
-    _exit(127);
+    exec_child(program, args, env, cwd);
   }
 }
 
