@@ -64,6 +64,8 @@ const char* kind_name(int type) {
       return "PostScript";
     case WS_HPGL:
       return "HPGL";
+    case WS_RASTER:
+      return "raster";
     default:
       return "metafile";
   }
@@ -171,7 +173,7 @@ struct Slot {
 
 Slot devices[] = {
     {WS_X11, &recorder, nullptr}, {WS_META, &recorder, nullptr}, {WS_PS, &recorder, nullptr},
-    {WS_HPGL, &recorder, nullptr}, {WS_XDRAW, &recorder, nullptr},
+    {WS_HPGL, &recorder, nullptr}, {WS_XDRAW, &recorder, nullptr}, {WS_RASTER, &recorder, nullptr},
 };
 
 Slot* slot_of(int type) {
@@ -228,6 +230,7 @@ int gtype_is_WIN_PIX() { return (win_type == WS_X11 || win_type == WS_XDRAW) ? 1
 int gtype_is_PS() { return win_type == WS_PS ? 1 : 0; }
 int gtype_is_HPGL() { return win_type == WS_HPGL ? 1 : 0; }
 int gtype_is_META() { return win_type == WS_META ? 1 : 0; }
+int gtype_is_RASTER() { return win_type == WS_RASTER ? 1 : 0; }
 
 int gchk_graphics() { return graphics_open ? 1 : 0; }
 void gdev_set_open(int on) { graphics_open = on != 0; }

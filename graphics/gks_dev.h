@@ -37,6 +37,8 @@ int gtype_is_WIN_PIX();
 int gtype_is_PS();
 int gtype_is_HPGL();
 int gtype_is_META();
+// PNG, PDF or SVG pages (gks_cairo.h): print units with y upwards, in pixels.
+int gtype_is_RASTER();
 
 // 1 when a workstation is open; gdev_set_open is for the module that opens and closes it.
 int gchk_graphics();
