@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "config/mess.h"
@@ -295,6 +296,8 @@ const char* extension(Format f) { return f == Format::pdf ? "pdf" : f == Format:
 
 int cairo_open(int, const char* device_string) {
   opt = Options{};
+  // The window's look, so also the window's switch to a light background.
+  if (std::getenv("zavinverse") != nullptr) gset_inverse(1);
   gps_device_options("zavraster_param", device_string, option);
   name = gdev_field(device_string, 0);
   Format f = opt.format;
@@ -343,6 +346,7 @@ int cairo_open(int, const char* device_string) {
   }
   // A window of n pixels spans n - 1 units.
   gset_win_size(static_cast<float>(width), static_cast<float>(height));
+  gdev_set_pixel_scale(static_cast<float>(scale));
   gset_win_offset(0.0F, 0.0F);
   open_now = true;
   if (!memory)
@@ -354,6 +358,7 @@ int cairo_open(int, const char* device_string) {
 int cairo_close() {
   if (!open_now) return -1;
   open_now = false;
+  gdev_set_pixel_scale(1.0F);
   if (page_marked || pages_done == 0) end_page();
   cr.reset();
   int result = write_failed ? -1 : 0;

@@ -17,7 +17,7 @@
 // Pages: clearing the workstation after something was drawn begins a new page. A PDF
 // holds every page. PNG and SVG write a file a page: one page goes to the name given;
 // with several they are numbered, "hour.png" giving "hour_01.png", "hour_02.png", ...
-// Line widths, dashes and pattern cells grow with pictures larger than 800 by 600.
+// Line widths, dashes, markers and pattern cells grow with pictures larger than 800 by 600.
 #pragma once
 
 #include <cstdint>

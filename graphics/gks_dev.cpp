@@ -36,6 +36,7 @@ std::string win_title = "X11_Graph";
 
 // The device surface and its offset, device units.
 float win_width = 0.0F, win_height = 0.0F, win_x = 0.0F, win_y = 0.0F;
+float pixel_scale = 1.0F;
 
 std::vector<GksCall> calls;
 long dropped = 0;
@@ -261,6 +262,9 @@ void gset_win_offset(float x, float y) {
   win_x = std::isfinite(x) ? x : 0.0F;
   win_y = std::isfinite(y) ? y : 0.0F;
 }
+
+void gdev_set_pixel_scale(float scale) { pixel_scale = std::isfinite(scale) && scale > 0.0F ? scale : 1.0F; }
+float gdev_get_pixel_scale() { return pixel_scale; }
 
 void gget_win_offset(float* x, float* y) {
   if (x != nullptr) *x = win_x;

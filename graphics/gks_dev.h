@@ -63,6 +63,11 @@ void gget_win_size(float* width, float* height);
 void gset_win_offset(float x, float y);
 void gget_win_offset(float* x, float* y);
 
+// Device units of a window pixel for the sizes the kernel gives in pixels (markers): 1,
+// except on a raster device whose picture is larger than the window's.
+void gdev_set_pixel_scale(float scale);
+float gdev_get_pixel_scale();
+
 // ---- codes shared by the devices and the object list ----
 
 // Colour indices: 0-255 the colour table, -1 the background (kept in the slot after the
