@@ -31,12 +31,13 @@ constexpr int DRAW_SUM = 10;
 constexpr int DRAW_BORD = 11;  // the border
 constexpr int DRAW_ALL = 12;  // everything; its value is the sum of 0-11
 
-// Workstation types (the device option's letters d, m, p, h/q, w).
+// Workstation types (the device option's letters d, m, p, h/q, w, r).
 constexpr int WS_X11 = 1;  // a window of its own
 constexpr int WS_META = 3;  // metafile
 constexpr int WS_PS = 4;  // PostScript
 constexpr int WS_HPGL = 5;  // HPGL
 constexpr int WS_XDRAW = 6;  // another program's window
+constexpr int WS_RASTER = 7;  // PNG, PDF or SVG pages drawn without a display
 
 constexpr int INPUT_SURFACE = 10;  // surface observations
 constexpr int INPUT_FRONTS = 11;  // front bulletins

@@ -114,7 +114,7 @@ std::array<ResDesc, RES_MAX_INDEX> make_package() {
       {41, keyed("data_path", "zavdata", "dp", 8, "Raw data path", "-dp path")},
       {42, other("decode_hour", "dh", "-dh hour")},
       {44, keyed("draw", "zavdraw", "dr", 10, "Draw components: text,data,sum,map,none", "-dr param[,...]")},
-      {46, keyed("device", "zavdevice", "de", 17, "Output device: d,p,q,w,m", "-de dev[,name]")},
+      {46, keyed("device", "zavdevice", "de", 17, "Output device: d,p,q,w,m,r,png,pdf,svg", "-de dev[,name]")},
       {47, keyed("file_param", "zavfileparam", "pf", 16, "File parameters: use,calc,over,app", "-pf param")},
       {48, keyed("file_path", "zavfile", "fp", 8, "File path", "-fp path")},
       {49, positional("filename", nullptr, 1, 7, nullptr, "file")},
@@ -823,7 +823,17 @@ void RES_help_item(int index) {
 }
 
 int RES_set_device(const char* text) {
+  // The raster formats by name ("png", "pdf", "svg" as the whole first field) before the
+  // letters: a "p" alone still means PostScript.
+  if (text != nullptr) {
+    const std::size_t n = std::strcspn(text, ",");
+    for (const char* word : {"png", "pdf", "svg"})
+      if (n == 3 && strnicmp(text, word, 3) == 0) return WS_RASTER;
+  }
   switch (text ? text[0] : '\0') {
+    case 'R':
+    case 'r':
+      return WS_RASTER;
     case 'P':
     case 'p':
       return WS_PS;

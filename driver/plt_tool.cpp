@@ -23,6 +23,7 @@
 #include "config/system.h"
 #include "driver/plt_labl.h"
 #include "files/files.h"
+#include "graphics/gks_cairo.h"
 #include "graphics/gks_colr.h"
 #include "graphics/gks_evnt.h"
 #include "graphics/gks_loop.h"
@@ -60,6 +61,11 @@ float box_x = 0.0F, box_y = 0.0F;
 
 int dump = 0;
 std::string dump_file;
+// Without a display the window draws into nothing: frames dumped as PNG are then drawn on
+// a raster workstation in memory, at the window's size, and written from there. The
+// device flag it replaced comes back when the plot closes.
+bool raster_dumps = false;
+int device_flag_was = 0;
 int gif_mode = 0;
 
 PltEventFunc event_func = nullptr;
@@ -279,8 +285,34 @@ void apply_param(const char* item) {
   // resource).
 }
 
+// A frame of a run without a display, from the raster workstation's page.
+int raster_image(const std::string& name) {
+  if (graster_write_png(name.c_str()) != 0) {
+    MESS_print(MESS_WARN, "PLT_dump: Unable to write PNG file: %s\n", name.c_str());
+    return 0;
+  }
+  MESS_print(MESS_MESS, "Wrote PNG file: %s\n", name.c_str());
+  return 1;
+}
+
+// Swaps a window without a display for the raster workstation when PNG frames are dumped.
+void raster_for_dumps(float aspect) {
+  if (wk_type != WS_X11 || dump != 4 || gwin_has_display() || !graster_available()) return;
+  device_flag_was = FLAG_get(FLAG_DEVICE);
+  gclose_ws(work_id);
+  if (gopen_ws(work_id, ",mem", WS_RASTER) != 0) {
+    gopen_ws(work_id, "", WS_X11);
+    return;
+  }
+  wk_type = WS_RASTER;
+  raster_dumps = true;
+  dis_view = view_off;
+  GPH_reset(work_id, wk_type, dis_view.data(), aspect);
+}
+
 // One image of a frame under name; the writers of the image formats are not built yet.
 int write_image(int kind, const std::string& name) {
+  if (raster_dumps) return raster_image(name);
   static const char* const formats[] = {"", "xdump", "GIF", "IMG", "PNG"};
   MESS_print(MESS_WARN, "PLT_dump: %s files cannot be written yet: %s\n", formats[kind], name.c_str());
   ZAV_fail(ZAV_STATUS_NOT_AVAILABLE);
@@ -389,6 +421,7 @@ int PLT_open(float aspect) {
   if (PLT_is_off()) return -1;
   GPH_setup(work_id, wk_type, dis_view.data(), aspect);
   wk_type = gget_win_type();
+  raster_for_dumps(aspect);
   if (wk_type == WS_PS && (ps_color || ps_rev)) {
     // The device's options start from its defaults when it opens; these two change how
     // the colours already defined print, so they are defined again.
@@ -423,6 +456,10 @@ int PLT_close() {
   GPH_trans(2);
   if (dump == 0) GPH_hold(wk_type);
   GPH_end(work_id);
+  if (raster_dumps) {
+    FLAG_set(FLAG_DEVICE, device_flag_was);
+    raster_dumps = false;
+  }
   PLT_init_labels();
   zoom = 0;
   return 0;
@@ -684,7 +721,7 @@ int PLT_dump(int frame) {
     }
     return written;
   }
-  if (frames > 0) {
+  if (frames > 0 || (raster_dumps && frame >= 0)) {
     std::snprintf(key, sizeof key, "%2.2d", std::max(frame >= 0 ? frame : gget_cur_frame(), 0));
     const std::string name = PLT_dump_name(key);
     if (frame >= 0) gselect_frame(frame);

@@ -36,6 +36,7 @@ std::string win_title = "X11_Graph";
 
 // The device surface and its offset, device units.
 float win_width = 0.0F, win_height = 0.0F, win_x = 0.0F, win_y = 0.0F;
+float pixel_scale = 1.0F;
 
 std::vector<GksCall> calls;
 long dropped = 0;
@@ -64,6 +65,8 @@ const char* kind_name(int type) {
       return "PostScript";
     case WS_HPGL:
       return "HPGL";
+    case WS_RASTER:
+      return "raster";
     default:
       return "metafile";
   }
@@ -171,7 +174,7 @@ struct Slot {
 
 Slot devices[] = {
     {WS_X11, &recorder, nullptr}, {WS_META, &recorder, nullptr}, {WS_PS, &recorder, nullptr},
-    {WS_HPGL, &recorder, nullptr}, {WS_XDRAW, &recorder, nullptr},
+    {WS_HPGL, &recorder, nullptr}, {WS_XDRAW, &recorder, nullptr}, {WS_RASTER, &recorder, nullptr},
 };
 
 Slot* slot_of(int type) {
@@ -228,6 +231,7 @@ int gtype_is_WIN_PIX() { return (win_type == WS_X11 || win_type == WS_XDRAW) ? 1
 int gtype_is_PS() { return win_type == WS_PS ? 1 : 0; }
 int gtype_is_HPGL() { return win_type == WS_HPGL ? 1 : 0; }
 int gtype_is_META() { return win_type == WS_META ? 1 : 0; }
+int gtype_is_RASTER() { return win_type == WS_RASTER ? 1 : 0; }
 
 int gchk_graphics() { return graphics_open ? 1 : 0; }
 void gdev_set_open(int on) { graphics_open = on != 0; }
@@ -258,6 +262,9 @@ void gset_win_offset(float x, float y) {
   win_x = std::isfinite(x) ? x : 0.0F;
   win_y = std::isfinite(y) ? y : 0.0F;
 }
+
+void gdev_set_pixel_scale(float scale) { pixel_scale = std::isfinite(scale) && scale > 0.0F ? scale : 1.0F; }
+float gdev_get_pixel_scale() { return pixel_scale; }
 
 void gget_win_offset(float* x, float* y) {
   if (x != nullptr) *x = win_x;

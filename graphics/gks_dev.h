@@ -37,6 +37,8 @@ int gtype_is_WIN_PIX();
 int gtype_is_PS();
 int gtype_is_HPGL();
 int gtype_is_META();
+// PNG, PDF or SVG pages (gks_cairo.h): print units with y upwards, in pixels.
+int gtype_is_RASTER();
 
 // 1 when a workstation is open; gdev_set_open is for the module that opens and closes it.
 int gchk_graphics();
@@ -60,6 +62,11 @@ void gset_win_size(float width, float height);
 void gget_win_size(float* width, float* height);
 void gset_win_offset(float x, float y);
 void gget_win_offset(float* x, float* y);
+
+// Device units of a window pixel for the sizes the kernel gives in pixels (markers): 1,
+// except on a raster device whose picture is larger than the window's.
+void gdev_set_pixel_scale(float scale);
+float gdev_get_pixel_scale();
 
 // ---- codes shared by the devices and the object list ----
 

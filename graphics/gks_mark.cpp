@@ -19,12 +19,13 @@ int marker_color = 1;
 
 constexpr int max_points = 50000000;
 
-// Device units of a marker of size 1: 10 pixels, 10 × 0.72 points, 10 × 10.15 plotter
-// units; the metafile draws no shapes and counts like the window.
+// Device units of a marker of size 1: 10 pixels (of the window: a large raster picture
+// has more), 10 × 0.72 points, 10 × 10.15 plotter units; the metafile draws no shapes and
+// counts like the window.
 float unit_size() {
   if (gtype_is_PS()) return 7.2F;
   if (gtype_is_HPGL()) return 101.5F;
-  return 10.0F;
+  return 10.0F * gdev_get_pixel_scale();
 }
 
 const GksDevice* device = nullptr;

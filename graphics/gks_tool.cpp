@@ -20,6 +20,7 @@
 #include "config/system.h"
 #include "graphics/colors.h"
 #include "graphics/gks_colr.h"
+#include "graphics/gks_cairo.h"
 #include "graphics/gks_dev.h"
 #include "graphics/gks_evnt.h"
 #include "graphics/gks_fill.h"
@@ -68,6 +69,8 @@ int init_mode(int type) {
       return 3;
     case WS_META:
       return 4;
+    case WS_RASTER:
+      return 5;
     default:
       return 0;
   }
@@ -275,6 +278,7 @@ const bool wired = [] {
   gdev_set_builtin(WS_PS, gps_device());
   gdev_set_builtin(WS_HPGL, ghpgl_device());
   gdev_set_builtin(WS_META, gmeta_device());
+  gdev_set_builtin(WS_RASTER, gcairo_device());
   gdev_set_builtin(WS_X11, gx11_device());
   gdev_set_builtin(WS_XDRAW, gx11_device());
   gobj_set_poll(gcheck_event);
@@ -403,6 +407,7 @@ int gobj_redraw_plot() {
 
 int gobj_print_plot() { return print_objects(WS_PS); }
 int gobj_print_meta() { return print_objects(WS_META); }
+int gwin_has_display() { return gget_display() != nullptr ? 1 : 0; }
 
 // ---- plotting layer: opening and closing ----
 

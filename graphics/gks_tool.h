@@ -33,6 +33,8 @@ void ginit_plot(int mode);
 int gobj_redraw_plot();
 int gobj_print_plot();
 int gobj_print_meta();
+// 1 when the window workstation is on a display (a window without one draws into nothing).
+int gwin_has_display();
 
 // ---- plotting layer ----
 

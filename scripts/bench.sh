@@ -2,7 +2,8 @@
 # Installs what is missing (GrADS included), builds, and runs the end-to-end benchmark: the
 # batch job that analyses the sample hour over the "us" domain and draws colour fill, line
 # contours and the map to EPS, timed next to GrADS doing the same. Extra arguments go to
-# the benchmark (for example --benchmark_filter=Grads).
+# the benchmark (for example --benchmark_filter=Grads). Then the raster benchmark: the main
+# job's pressure page to PNG through the raster device against PostScript plus Ghostscript.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"
@@ -10,3 +11,4 @@ bash scripts/install-deps.sh bench
 bash scripts/build.sh build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSTACONT_TESTS=ON -DSTACONT_BENCH=ON \
   -DSTACONT_SANITIZE=OFF -DSTACONT_WERROR=ON
 ./build/bench/e2e_bench "$@"
+./build/bench/raster_bench

@@ -8,9 +8,9 @@ packages=(
   libgtest-dev googletest libbenchmark-dev
   libnetcdf-dev netcdf-bin
   python3-netcdf4 python3-pyproj
-  libpng-dev zlib1g-dev libx11-dev
-  # The tests look at the PostScript and HPGL output through these; the build needs neither.
-  ghostscript hp2xx
+  libpng-dev zlib1g-dev libx11-dev libcairo2-dev
+  # The tests look at the PostScript, HPGL and SVG output through these; the build needs none.
+  ghostscript hp2xx librsvg2-bin
   # The window tests run their own X server and act as the user through XTEST or xdotool.
   xvfb x11-xkb-utils xkb-data libxtst-dev xdotool
 )

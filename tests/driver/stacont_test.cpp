@@ -87,7 +87,7 @@ Keyed options...
  -cof clr[,...]  Fill contour colors
  -cola clr   Line label color
  -cocl clr   Fill label color
- -de dev[,name]  Output device: d,p,q,w,m
+ -de dev[,name]  Output device: d,p,q,w,m,r,png,pdf,svg
  -ti title   Window title
  -ic         Open window iconified
  -bg clr     Background color

@@ -1,0 +1,603 @@
+// The raster device: PNG, PDF and SVG pages drawn with Cairo.
+#include "graphics/gks_cairo.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "config/mess.h"
+#include "config/resrc.h"
+#include "config/string.h"
+
+#ifdef STACONT_HAVE_CAIRO
+
+#include <cairo-pdf.h>
+#include <cairo-svg.h>
+#include <cairo.h>
+
+#include <array>
+#include <memory>
+
+#include "graphics/gks_colr.h"
+#include "graphics/gks_fill.h"
+#include "graphics/gks_line.h"
+#include "graphics/gks_mark.h"
+#include "graphics/gks_ps.h"
+#include "graphics/gks_text.h"
+
+namespace {
+
+enum class Format { png, pdf, svg };
+
+constexpr int default_width = 640, default_height = 512;
+constexpr int min_side = 16, max_side = 16384;
+
+struct SurfaceFree {
+  void operator()(cairo_surface_t* s) const { cairo_surface_destroy(s); }
+};
+struct ContextFree {
+  void operator()(cairo_t* c) const { cairo_destroy(c); }
+};
+struct PatternFree {
+  void operator()(cairo_pattern_t* p) const { cairo_pattern_destroy(p); }
+};
+using Surface = std::unique_ptr<cairo_surface_t, SurfaceFree>;
+using Context = std::unique_ptr<cairo_t, ContextFree>;
+using Pattern = std::unique_ptr<cairo_pattern_t, PatternFree>;
+
+// Options of the device string, gathered before the page is made.
+struct Options {
+  Format format = Format::png;
+  bool format_given = false;
+  int width = 0, height = 0;
+  bool memory = false;
+  bool antialias = true;
+  float width_factor = 1.0F;
+};
+Options opt;
+
+bool open_now = false;
+Format format = Format::png;
+bool memory = false;
+bool antialias = true;
+int width = default_width, height = default_height;
+// Device units per window pixel for line widths, dashes and pattern cells.
+double scale = 1.0;
+float width_factor = 1.0F;
+std::string name;
+
+Surface surface;
+Context cr;
+// A PDF goes to its stream page after page; an SVG page is made in memory.
+GksStream pdf_out;
+std::string svg_bytes;
+
+bool page_marked = false;
+int pages_done = 0;
+// The first finished PNG or SVG page waits here until it is known whether more follow:
+// a single page keeps the name given, several are numbered.
+std::string pending;
+bool write_failed = false;
+
+struct Rgb {
+  double r = 0.0, g = 0.0, b = 0.0;
+};
+std::array<Rgb, GKS_BACKGROUND_SLOT + 1> colors;
+
+bool clip_set = false;
+double clip_box[4] = {0.0, 0.0, 0.0, 0.0};
+
+std::array<Pattern, GKS_NUM_PATTERNS> patterns;
+
+int slot(int index) { return index == GKS_BACKGROUND ? GKS_BACKGROUND_SLOT : index; }
+
+// Device units (print units: y upwards, pixel centres at whole numbers) to Cairo's
+// coordinates (y downwards, pixel centres at halves).
+double cx(float x) { return static_cast<double>(x) + 0.5; }
+double cy(float y) { return static_cast<double>(height) - 0.5 - static_cast<double>(y); }
+
+// Print colours are drawn like the window draws them: in colour 1.
+void set_color(int index) {
+  if (index >= GKS_PRINT_FIRST && index <= GKS_PRINT_LAST) index = 1;
+  const Rgb& c = (index >= GKS_BACKGROUND && index <= GKS_BACKGROUND_SLOT) ? colors[slot(index)] : colors[1];
+  cairo_set_source_rgb(cr.get(), c.r, c.g, c.b);
+}
+
+// A width of 0 or 1 is the window's thin line of one pixel.
+double line_width(float w) {
+  const double base = std::isfinite(w) && w > 1.0F ? w : 1.0;
+  return base * width_factor * scale;
+}
+
+void path(int n, const float* dev) {
+  cairo_move_to(cr.get(), cx(dev[0]), cy(dev[1]));
+  for (int i = 1; i < n; ++i) cairo_line_to(cr.get(), cx(dev[2 * i]), cy(dev[2 * i + 1]));
+}
+
+void stroke(int n, const float* dev, int color, float w, int type) {
+  cairo_t* c = cr.get();
+  set_color(color);
+  cairo_set_line_width(c, line_width(w));
+  const unsigned char* d = nullptr;
+  const int nd = gget_dash(type, &d);
+  double dashes[4];
+  for (int i = 0; i < nd && i < 4; ++i) dashes[i] = d[i] * scale;
+  cairo_set_dash(c, dashes, nd, 0.0);
+  path(n, dev);
+  cairo_stroke(c);
+}
+
+void apply_clip() {
+  cairo_t* c = cr.get();
+  cairo_reset_clip(c);
+  if (!clip_set) return;
+  cairo_rectangle(c, clip_box[0], clip_box[1], clip_box[2] - clip_box[0], clip_box[3] - clip_box[1]);
+  cairo_clip(c);
+}
+
+void paint_background() {
+  cairo_t* c = cr.get();
+  cairo_save(c);
+  cairo_reset_clip(c);
+  set_color(GKS_BACKGROUND);
+  cairo_paint(c);
+  cairo_restore(c);
+}
+
+cairo_status_t to_string(void* closure, const unsigned char* data, unsigned int length) {
+  static_cast<std::string*>(closure)->append(reinterpret_cast<const char*>(data), length);
+  return CAIRO_STATUS_SUCCESS;
+}
+
+cairo_status_t to_stream(void* closure, const unsigned char* data, unsigned int length) {
+  static_cast<GksStream*>(closure)->write(reinterpret_cast<const char*>(data), length);
+  return CAIRO_STATUS_SUCCESS;
+}
+
+// The first drawing of a page. A PDF page gets its background only now: a page that
+// stays blank after the last clear must not become an extra page.
+void mark() {
+  if (page_marked) return;
+  if (format == Format::pdf) paint_background();
+  page_marked = true;
+}
+
+bool begin_page() {
+  if (format == Format::svg) {
+    svg_bytes.clear();
+    surface.reset(cairo_svg_surface_create_for_stream(to_string, &svg_bytes, width, height));
+    // Pixels, so that an SVG viewer shows it at the size of the PNG.
+    if (cairo_surface_status(surface.get()) == CAIRO_STATUS_SUCCESS)
+      cairo_svg_surface_set_document_unit(surface.get(), CAIRO_SVG_UNIT_PX);
+  } else if (format == Format::png) {
+    surface.reset(cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height));
+  }
+  if (!surface || cairo_surface_status(surface.get()) != CAIRO_STATUS_SUCCESS) return false;
+  cr.reset(cairo_create(surface.get()));
+  if (cairo_status(cr.get()) != CAIRO_STATUS_SUCCESS) return false;
+  cairo_set_antialias(cr.get(), antialias ? CAIRO_ANTIALIAS_DEFAULT : CAIRO_ANTIALIAS_NONE);
+  cairo_set_line_join(cr.get(), CAIRO_LINE_JOIN_BEVEL);
+  if (format != Format::pdf) paint_background();
+  apply_clip();
+  page_marked = false;
+  return true;
+}
+
+bool write_file(const std::string& file, const std::string& bytes) {
+  GksStream out;
+  if (!out.open(file, "gclose_ws", format == Format::png ? "Creating PNG file: %s\n" : "Creating SVG file: %s\n"))
+    return false;
+  out.write(bytes.data(), bytes.size());
+  return out.close("gclose_ws") == 0;
+}
+
+void deliver(std::string bytes) {
+  ++pages_done;
+  if (pages_done == 1) {
+    pending = std::move(bytes);
+    return;
+  }
+  if (!pending.empty()) {
+    write_failed |= !write_file(graster_page_name(name, 1), pending);
+    pending.clear();
+  }
+  write_failed |= !write_file(graster_page_name(name, pages_done), bytes);
+}
+
+// Finishes the page on its way out; a memory page is only dropped.
+void end_page() {
+  if (!cr) return;
+  if (memory) {
+    ++pages_done;
+    return;
+  }
+  if (format == Format::pdf) {
+    if (!page_marked) paint_background();
+    cairo_show_page(cr.get());
+    ++pages_done;
+    return;
+  }
+  std::string bytes;
+  if (format == Format::png) {
+    cairo_surface_flush(surface.get());
+    if (cairo_surface_write_to_png_stream(surface.get(), to_string, &bytes) != CAIRO_STATUS_SUCCESS) bytes.clear();
+  } else {
+    cr.reset();
+    cairo_surface_finish(surface.get());
+    bytes = std::move(svg_bytes);
+    svg_bytes.clear();
+  }
+  if (bytes.empty()) {
+    MESS_print(MESS_ERROR, "gclose_ws: the page could not be made: %s\n", name.c_str());
+    write_failed = true;
+    ++pages_done;
+    return;
+  }
+  deliver(std::move(bytes));
+}
+
+// ---- options ----
+
+bool parse_size(const char* text, int* w, int* h) {
+  int a = 0, b = 0;
+  char tail = '\0';
+  if (std::sscanf(text, "%dx%d%c", &a, &b, &tail) != 2) return false;
+  if (a < min_side || b < min_side || a > max_side || b > max_side) {
+    MESS_print(MESS_WARN, "gopen_ws: raster size %s outside %d to %d pixels a side: not used\n", text, min_side,
+               max_side);
+    return true;
+  }
+  *w = a, *h = b;
+  return true;
+}
+
+bool has_extension(const std::string& file, const char* ext) {
+  const std::size_t dot = file.rfind('.');
+  const std::size_t slash = file.rfind('/');
+  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return false;
+  return stricmp(file.c_str() + dot + 1, ext) == 0;
+}
+
+void option(const std::string& text) {
+  const char* o = text.c_str();
+  const char* v = nullptr;
+  if (stricmp(o, "png") == 0) {
+    opt.format = Format::png, opt.format_given = true;
+  } else if (stricmp(o, "pdf") == 0) {
+    opt.format = Format::pdf, opt.format_given = true;
+  } else if (stricmp(o, "svg") == 0) {
+    opt.format = Format::svg, opt.format_given = true;
+  } else if (stricmp(o, "inv") == 0 || stricmp(o, "inverse") == 0) {
+    gset_inverse(1);
+  } else if (stricmp(o, "mem") == 0) {
+    opt.memory = true;
+  } else if (stricmp(o, "noaa") == 0) {
+    opt.antialias = false;
+  } else if (stricmp(o, "aa") == 0) {
+    opt.antialias = true;
+  } else if ((v = gps_option_value(o, "lwidth")) != nullptr) {
+    float f = 0.0F;
+    if (parse_float(v, &f) && f >= 0.1F && f <= 20.0F)
+      opt.width_factor = f;
+    else
+      MESS_print(MESS_WARN, "gopen_ws: line width factor %s outside 0.1 to 20: not used\n", v);
+  } else if ((v = gps_option_value(o, "sz")) != nullptr && parse_size(v, &opt.width, &opt.height)) {
+  } else if (parse_size(o, &opt.width, &opt.height)) {
+  } else if (!text.empty()) {
+    MESS_print(MESS_WARN, "gopen_ws: unknown raster option: %s\n", o);
+  }
+}
+
+const char* extension(Format f) { return f == Format::pdf ? "pdf" : f == Format::svg ? "svg" : "png"; }
+
+// ---- device hooks ----
+
+int cairo_open(int, const char* device_string) {
+  opt = Options{};
+  // The window's look, so also the window's switch to a light background.
+  if (std::getenv("zavinverse") != nullptr) gset_inverse(1);
+  gps_device_options("zavraster_param", device_string, option);
+  name = gdev_field(device_string, 0);
+  Format f = opt.format;
+  if (!opt.format_given) {
+    const char* dev = RES_get("device");
+    const std::string word = dev != nullptr ? gdev_field(dev, 0) : "";
+    if (has_extension(name, "pdf") || stricmp(word.c_str(), "pdf") == 0) f = Format::pdf;
+    else if (has_extension(name, "svg") || stricmp(word.c_str(), "svg") == 0) f = Format::svg;
+    if (has_extension(name, "png")) f = Format::png;
+  }
+  format = f;
+  memory = opt.memory;
+  if (memory) format = Format::png;
+  if (name.empty()) name = std::string("zav.") + extension(format);
+  width = opt.width, height = opt.height;
+  if (width == 0) {
+    // The window's size when the user gave one.
+    const char* g = RES_get("geometry");
+    int w = 0, h = 0;
+    if (g != nullptr && std::sscanf(g, "%dx%d", &w, &h) == 2 && w >= min_side && h >= min_side && w <= max_side &&
+        h <= max_side)
+      width = w, height = h;
+    else
+      width = default_width, height = default_height;
+  }
+  antialias = opt.antialias;
+  width_factor = opt.width_factor;
+  scale = std::max(1.0, std::min(width / 800.0, height / 600.0));
+  clip_set = false;
+  page_marked = false;
+  pages_done = 0;
+  pending.clear();
+  write_failed = false;
+  surface.reset();
+  cr.reset();
+  if (format == Format::pdf) {
+    if (!pdf_out.open(name, "gopen_ws", "Creating PDF file: %s\n"))
+      return gerr_printf("gopen_ws", "unable to open PDF file\n");
+    surface.reset(cairo_pdf_surface_create_for_stream(to_stream, &pdf_out, width, height));
+  }
+  if (!begin_page()) {
+    cr.reset();
+    surface.reset();
+    if (format == Format::pdf) pdf_out.discard();
+    return gerr_printf("gopen_ws", "unable to make a raster page of %d by %d\n", width, height);
+  }
+  // A window of n pixels spans n - 1 units.
+  gset_win_size(static_cast<float>(width), static_cast<float>(height));
+  gdev_set_pixel_scale(static_cast<float>(scale));
+  gset_win_offset(0.0F, 0.0F);
+  open_now = true;
+  if (!memory)
+    MESS_print(MESS_MESS, "Raster output: %s, %s, %d by %d\n", name.c_str(),
+               format == Format::pdf ? "PDF" : format == Format::svg ? "SVG" : "PNG", width, height);
+  return 0;
+}
+
+int cairo_close() {
+  if (!open_now) return -1;
+  open_now = false;
+  gdev_set_pixel_scale(1.0F);
+  if (page_marked || pages_done == 0) end_page();
+  cr.reset();
+  int result = write_failed ? -1 : 0;
+  if (format == Format::pdf && surface && !memory) {
+    cairo_surface_finish(surface.get());
+    const bool bad = cairo_surface_status(surface.get()) != CAIRO_STATUS_SUCCESS;
+    surface.reset();
+    if (pdf_out.close("gclose_ws") != 0 || bad) result = -1;
+  } else if (!pending.empty()) {
+    if (!write_file(name, pending)) result = -1;
+  }
+  pending.clear();
+  surface.reset();
+  for (Pattern& p : patterns) p.reset();
+  if (result == 0 && !memory)
+    MESS_print(MESS_MESS, "Created %s file%s\n", extension(format), pages_done > 1 && format != Format::pdf ? "s" : "");
+  return result;
+}
+
+void cairo_clear() {
+  if (!cr || !page_marked) return;
+  if (memory) {
+    paint_background();
+    page_marked = false;
+    ++pages_done;
+    return;
+  }
+  end_page();
+  if (!begin_page()) {
+    MESS_print(MESS_ERROR, "gclear_ws: unable to begin a new raster page\n");
+    write_failed = true;
+  }
+}
+
+// The current viewport: whole pixels, as the window clips.
+void cairo_clip(const float r[4]) {
+  const double x0 = std::floor(r[0] + 0.5), x1 = std::floor(r[2] + 0.5);
+  const double y0 = std::floor(r[1] + 0.5), y1 = std::floor(r[3] + 0.5);
+  clip_box[0] = x0;
+  clip_box[2] = std::max(x0, x1 + 1.0);
+  clip_box[1] = height - 1.0 - y1;
+  clip_box[3] = std::max(clip_box[1], height - y0);
+  clip_set = true;
+  if (cr) apply_clip();
+}
+
+int cairo_state(int code, int arg, const float* values, int count) {
+  if (code != GOBJ_COLR || values == nullptr || count < 3) return 0;
+  if (arg < GKS_BACKGROUND || arg > GKS_BACKGROUND_SLOT) return -1;
+  colors[slot(arg)] = Rgb{values[0], values[1], values[2]};
+  // A background set before anything is drawn is the page's.
+  if (arg == GKS_BACKGROUND && cr && !page_marked && format != Format::pdf) paint_background();
+  return slot(arg);
+}
+
+void cairo_polyline(int n, const float*, const float* dev) {
+  if (!cr) return;
+  mark();
+  cairo_set_line_cap(cr.get(), CAIRO_LINE_CAP_BUTT);
+  stroke(n, dev, gget_line_colr(), gget_line_width(), gget_line_type());
+}
+
+// Pattern index as an 8 by 8 mask repeated from the page's top-left corner, as the
+// window lays its stipples; cells grow with the picture.
+cairo_pattern_t* mask_of(int index) {
+  Pattern& p = patterns[static_cast<std::size_t>(index)];
+  if (p) return p.get();
+  Surface s(cairo_image_surface_create(CAIRO_FORMAT_A8, 8, 8));
+  if (cairo_surface_status(s.get()) != CAIRO_STATUS_SUCCESS) return nullptr;
+  cairo_surface_flush(s.get());
+  unsigned char* data = cairo_image_surface_get_data(s.get());
+  const int stride = cairo_image_surface_get_stride(s.get());
+  const unsigned char* rows = gget_fill_pattern(index);
+  for (int y = 0; y < 8; ++y)
+    for (int x = 0; x < 8; ++x) data[y * stride + x] = (rows[y] >> x) & 1U ? 255 : 0;
+  cairo_surface_mark_dirty(s.get());
+  p.reset(cairo_pattern_create_for_surface(s.get()));
+  cairo_pattern_set_extend(p.get(), CAIRO_EXTEND_REPEAT);
+  cairo_pattern_set_filter(p.get(), CAIRO_FILTER_NEAREST);
+  cairo_matrix_t m;
+  cairo_matrix_init_scale(&m, 1.0 / scale, 1.0 / scale);
+  cairo_pattern_set_matrix(p.get(), &m);
+  return p.get();
+}
+
+void cairo_fill(int n, const float*, const float* dev) {
+  if (!cr) return;
+  const int pattern = gget_fill_int_style() == 2 ? gget_fill_style_ind() : 0;
+  const unsigned char* rows = gget_fill_pattern(pattern);
+  if (rows == nullptr) return;
+  bool empty = true, full = true;
+  for (int r = 0; r < 8; ++r) empty = empty && rows[r] == 0, full = full && rows[r] == 0xFF;
+  if (empty) return;
+  mark();
+  cairo_t* c = cr.get();
+  set_color(gget_fill_colr());
+  path(n, dev);
+  cairo_close_path(c);
+  if (full) {
+    // The outline too, as the window fills: neighbouring areas meet without a seam.
+    cairo_fill_preserve(c);
+    cairo_set_dash(c, nullptr, 0, 0.0);
+    cairo_set_line_width(c, 1.0);
+    cairo_stroke(c);
+    return;
+  }
+  cairo_pattern_t* mask = mask_of(pattern);
+  cairo_save(c);
+  cairo_clip(c);
+  if (mask != nullptr) cairo_mask(c, mask);
+  cairo_restore(c);
+}
+
+void cairo_marker_begin(int) {
+  if (!cr) return;
+  mark();
+  cairo_set_line_cap(cr.get(), CAIRO_LINE_CAP_BUTT);
+}
+
+void cairo_marker_shape(int nv, const float* dev, int) {
+  if (!cr) return;
+  if (nv == 1) {
+    // One device point: the pixel.
+    set_color(gget_marker_colr());
+    cairo_rectangle(cr.get(), cx(dev[0]) - 0.5, cy(dev[1]) - 0.5, 1.0, 1.0);
+    cairo_fill(cr.get());
+    return;
+  }
+  stroke(nv, dev, gget_marker_colr(), gget_marker_width(), 1);
+}
+
+void cairo_text_begin(float, float, const char*) {
+  if (!cr) return;
+  mark();
+  // Round ends keep thin strokes of small letters legible.
+  cairo_set_line_cap(cr.get(), CAIRO_LINE_CAP_ROUND);
+}
+
+void cairo_text_stroke(int nv, const float* dev, int) {
+  if (!cr) return;
+  cairo_set_line_join(cr.get(), CAIRO_LINE_JOIN_ROUND);
+  stroke(nv, dev, gget_text_colr(), gget_text_width(), 1);
+  cairo_set_line_join(cr.get(), CAIRO_LINE_JOIN_BEVEL);
+}
+
+void cairo_clear_region(const float*, const float d[4]) {
+  if (!cr) return;
+  mark();
+  const double x0 = cx(std::min(d[0], d[2])) - 0.5, x1 = cx(std::max(d[0], d[2])) + 0.5;
+  const double y0 = cy(std::max(d[1], d[3])) - 0.5, y1 = cy(std::min(d[1], d[3])) + 0.5;
+  set_color(GKS_BACKGROUND);
+  cairo_rectangle(cr.get(), x0, y0, x1 - x0, y1 - y0);
+  cairo_fill(cr.get());
+}
+
+const GksDevice device{
+    .name = "raster",
+    .open = cairo_open,
+    .close = cairo_close,
+    .init = nullptr,
+    .clear = cairo_clear,
+    .clip = cairo_clip,
+    .state = cairo_state,
+    .polyline = cairo_polyline,
+    .fill_area = cairo_fill,
+    .polymarker = nullptr,
+    .marker_begin = cairo_marker_begin,
+    .marker_shape = cairo_marker_shape,
+    .text = nullptr,
+    .text_begin = cairo_text_begin,
+    .text_stroke = cairo_text_stroke,
+    .clear_region = cairo_clear_region,
+    .message = nullptr,
+};
+
+}  // namespace
+
+const GksDevice* gcairo_device() { return &device; }
+int graster_available() { return 1; }
+
+int graster_page(int* w, int* h, std::vector<std::uint32_t>* argb) {
+  if (!open_now || !surface || format != Format::png || argb == nullptr) return -1;
+  cairo_surface_flush(surface.get());
+  const unsigned char* data = cairo_image_surface_get_data(surface.get());
+  const int stride = cairo_image_surface_get_stride(surface.get());
+  if (data == nullptr) return -1;
+  argb->resize(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
+  for (int y = 0; y < height; ++y) {
+    const auto* row = reinterpret_cast<const std::uint32_t*>(data + static_cast<std::ptrdiff_t>(y) * stride);
+    for (int x = 0; x < width; ++x)
+      (*argb)[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x)] =
+          row[x] | 0xFF000000U;
+  }
+  if (w != nullptr) *w = width;
+  if (h != nullptr) *h = height;
+  return 0;
+}
+
+int graster_write_png(const char* file) {
+  if (file == nullptr || !open_now || !surface || format != Format::png) return -1;
+  cairo_surface_flush(surface.get());
+  std::string bytes;
+  if (cairo_surface_write_to_png_stream(surface.get(), to_string, &bytes) != CAIRO_STATUS_SUCCESS) {
+    MESS_print(MESS_ERROR, "graster_write_png: the page could not be made: %s\n", file);
+    return -1;
+  }
+  GksStream out;
+  if (!out.open(file, "graster_write_png", "Creating PNG file: %s\n")) return -1;
+  out.write(bytes.data(), bytes.size());
+  return out.close("graster_write_png") == 0 ? 0 : -1;
+}
+
+int graster_get_pages() { return open_now ? pages_done + (page_marked ? 1 : 0) : 0; }
+
+#else  // built without Cairo
+
+namespace {
+
+int cairo_open(int, const char*) {
+  return gerr_printf("gopen_ws", "raster output (PNG, PDF, SVG) is not available: built without Cairo\n");
+}
+
+const GksDevice device{.name = "raster", .open = cairo_open};
+
+}  // namespace
+
+const GksDevice* gcairo_device() { return &device; }
+int graster_available() { return 0; }
+int graster_page(int*, int*, std::vector<std::uint32_t>*) { return -1; }
+int graster_write_png(const char*) { return -1; }
+int graster_get_pages() { return 0; }
+
+#endif
+
+std::string graster_page_name(const std::string& file, int n) {
+  char number[16];
+  std::snprintf(number, sizeof number, "_%02d", n);
+  const std::size_t dot = file.rfind('.');
+  const std::size_t slash = file.rfind('/');
+  if (dot == std::string::npos || dot == 0 || (slash != std::string::npos && dot <= slash + 1)) return file + number;
+  return file.substr(0, dot) + number + file.substr(dot);
+}

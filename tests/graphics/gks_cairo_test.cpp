@@ -1,0 +1,225 @@
+// The raster device: pixels of lines, dashes, pattern fills and clipping on the page,
+// the size and format options, page numbering, and outputs that cannot be written.
+#include "graphics/gks_cairo.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "graphics/gks_fill.h"
+#include "graphics/gks_line.h"
+#include "tests/graphics/gks_fixture.h"
+#include "tests/graphics/gks_render.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::uint32_t kWhite = 0xFFFFFFFF, kRed = 0xFFFF0000, kBlue = 0xFF0000FF;
+
+class CairoTest : public GksTest {
+ protected:
+  void SetUp() override {
+    GksTest::SetUp();
+    if (!graster_available()) GTEST_SKIP() << "built without Cairo";
+    dir_ = make_temp_dir("gks_cairo");
+  }
+  void TearDown() override {
+    GksTest::TearDown();
+    gset_inverse(0);
+  }
+  // A 200 by 100 page, white ("inv"), whose transformation 1 spans it: world x 0..1 and
+  // y 0..99/199 are device units 0..199 and 0..99.
+  void open_page(const std::string& device) {
+    open(WS_RASTER, device.c_str());
+    const float ws[4] = {0.0F, 1.0F, 0.0F, 99.0F / 199.0F};
+    gset_ws_win(1, ws);
+    gset_win(1, ws);
+    gset_vp(1, ws);
+    gsel_norm_tran(1);
+    const float red[3] = {1, 0, 0}, blue[3] = {0, 0, 1};
+    gset_colr_rep(1, 200, red);
+    gset_colr_rep(1, 201, blue);
+  }
+  std::vector<std::uint32_t> page() {
+    int w = 0, h = 0;
+    std::vector<std::uint32_t> px;
+    EXPECT_EQ(graster_page(&w, &h, &px), 0);
+    EXPECT_EQ(w, 200);
+    EXPECT_EQ(h, 100);
+    return px;
+  }
+  static float wy(int row) { return static_cast<float>(99 - row) / 199.0F; }
+  static float wx(int col) { return static_cast<float>(col) / 199.0F; }
+  std::string dir_;
+};
+
+std::uint32_t at(const std::vector<std::uint32_t>& px, int x, int y) { return px[static_cast<std::size_t>(y) * 200 + x]; }
+
+TEST_F(CairoTest, ThinLineCoversItsPixelRowOnly) {
+  open_page(dir_ + "/a.png,200x100,inv");
+  gset_line_colr_ind(200);
+  const float line[4] = {wx(10), wy(40), wx(190), wy(40)};
+  ASSERT_EQ(gpolyline(2, line), 0);
+  const auto px = page();
+  EXPECT_EQ(at(px, 100, 40), kRed);
+  EXPECT_EQ(at(px, 100, 39), kWhite);
+  EXPECT_EQ(at(px, 100, 41), kWhite);
+  EXPECT_EQ(at(px, 5, 40), kWhite);
+}
+
+TEST_F(CairoTest, DashesFollowTheLineType) {
+  open_page(dir_ + "/a.png,200x100,inv");
+  gset_line_colr_ind(200);
+  gset_linetype(2);  // 6 on, 6 off
+  const float line[4] = {wx(0), wy(50), wx(199), wy(50)};
+  gpolyline(2, line);
+  const auto px = page();
+  std::string runs;
+  // Pixel centres are at the halves: a dash from 0 covers half of pixel 0, all of 1 to
+  // 5 and half of 6 (antialiased: neither colour).
+  for (int x = 0; x < 48; ++x) runs += at(px, x, 50) == kRed ? '#' : at(px, x, 50) == kWhite ? '.' : '~';
+  EXPECT_EQ(runs, "~#####~.....~#####~.....~#####~.....~#####~.....") << runs;
+}
+
+TEST_F(CairoTest, PatternFillPaintsSetBitsOnlyAndClipStopsAtTheViewport) {
+  open_page(dir_ + "/a.png,200x100,inv");
+  gset_fill_colr_ind(201);
+  gset_fill_int_style(2);
+  gset_fill_style_ind(8);  // rows ff ff 00 00 repeated
+  // The viewport ends at column 100: the rest of the area is not painted.
+  const float vp[4] = {0.0F, wx(100), 0.0F, 99.0F / 199.0F};
+  gset_vp(1, vp);
+  gset_win(1, vp);
+  const float area[10] = {wx(0), wy(0), wx(199), wy(0), wx(199), wy(99), wx(0), wy(99), wx(0), wy(0)};
+  gfill_area(5, area);
+  const auto px = page();
+  for (int y = 8; y < 16; ++y) EXPECT_EQ(at(px, 50, y), (y % 4) < 2 ? kBlue : kWhite) << y;
+  EXPECT_EQ(at(px, 100, 8), kBlue);
+  EXPECT_EQ(at(px, 101, 8), kWhite);
+  EXPECT_EQ(at(px, 150, 8), kWhite);
+}
+
+// One page keeps the name given; several are numbered, and a clear before anything is
+// drawn begins no page.
+TEST_F(CairoTest, PngPagesAreNumberedOnlyWhenThereAreSeveral) {
+  open_page(dir_ + "/one.png,200x100");
+  gclear_ws(1, 1);
+  gset_line_colr_ind(200);
+  const float line[4] = {0.1F, 0.1F, 0.9F, 0.4F};
+  gpolyline(2, line);
+  ASSERT_EQ(gclose_ws(1), 0);
+  EXPECT_TRUE(fs::exists(dir_ + "/one.png"));
+  EXPECT_FALSE(fs::exists(dir_ + "/one_01.png"));
+  EXPECT_EQ(read_png(dir_ + "/one.png").width, 200);
+
+  open_page(dir_ + "/hour.png,200x100");
+  for (int i = 0; i < 3; ++i) {
+    gclear_ws(1, 1);
+    gpolyline(2, line);
+  }
+  EXPECT_EQ(graster_get_pages(), 3);
+  ASSERT_EQ(gclose_ws(1), 0);
+  for (const char* f : {"hour_01.png", "hour_02.png", "hour_03.png"}) {
+    const Picture p = read_png(dir_ + "/" + f);
+    EXPECT_EQ(p.width, 200) << f;
+    EXPECT_EQ(p.height, 100) << f;
+  }
+  EXPECT_FALSE(fs::exists(dir_ + "/hour.png"));
+  EXPECT_FALSE(fs::exists(dir_ + "/hour_04.png"));
+}
+
+TEST_F(CairoTest, PdfHoldsEveryPageAndSvgIsOneDocumentAPage) {
+  open_page(dir_ + "/p.pdf,200x100");
+  const float line[4] = {0.1F, 0.1F, 0.9F, 0.4F};
+  for (int i = 0; i < 3; ++i) {
+    gclear_ws(1, 1);
+    gpolyline(2, line);
+  }
+  gclear_ws(1, 1);  // a last blank page is no page
+  ASSERT_EQ(gclose_ws(1), 0);
+  const std::string pdf = read_file(dir_ + "/p.pdf");
+  ASSERT_EQ(pdf.rfind("%PDF", 0), 0u);
+  const std::regex page_object("/Type /Page[^s]");
+  EXPECT_EQ(std::distance(std::sregex_iterator(pdf.begin(), pdf.end(), page_object), std::sregex_iterator()), 3);
+
+  open_page(dir_ + "/s,svg,200x100");
+  gpolyline(2, line);
+  ASSERT_EQ(gclose_ws(1), 0);
+  const std::string svg = read_file(dir_ + "/s");
+  EXPECT_NE(svg.find("<svg"), std::string::npos);
+  EXPECT_NE(svg.find("width=\"200px\""), std::string::npos) << svg.substr(0, 300);
+}
+
+struct SizeCase {
+  const char* device;
+  const char* geometry;
+  float width, height;
+  const char* warning;
+};
+
+class CairoSizeTest : public CairoTest, public ::testing::WithParamInterface<SizeCase> {};
+
+TEST_P(CairoSizeTest, SizeFromOptionGeometryOrWindowDefault) {
+  const SizeCase& c = GetParam();
+  if (c.geometry != nullptr) RES_put("geometry", c.geometry);
+  testing::internal::CaptureStderr();
+  ASSERT_EQ(gopen_ws(1, (dir_ + "/s.png" + c.device).c_str(), WS_RASTER), 0);
+  const std::string err = testing::internal::GetCapturedStderr();
+  float w = 0, h = 0;
+  gget_win_size(&w, &h);
+  EXPECT_EQ(w, c.width);
+  EXPECT_EQ(h, c.height);
+  if (c.warning != nullptr) EXPECT_NE(err.find(c.warning), std::string::npos) << err;
+  else EXPECT_EQ(err, "");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sizes, CairoSizeTest,
+    ::testing::Values(SizeCase{"", nullptr, 640, 512, nullptr}, SizeCase{",1200x900", nullptr, 1200, 900, nullptr},
+                      SizeCase{",sz=300x200", "800x600+10+10", 300, 200, nullptr},
+                      SizeCase{"", "800x600+10+10", 800, 600, nullptr},
+                      SizeCase{",5x5", nullptr, 640, 512, "raster size 5x5 outside 16 to 16384"},
+                      SizeCase{",bigger", nullptr, 640, 512, "unknown raster option: bigger"}));
+
+TEST(RasterDevice, DeviceWordsAndLetter) {
+  EXPECT_EQ(RES_set_device("png"), WS_RASTER);
+  EXPECT_EQ(RES_set_device("PDF,plot.pdf"), WS_RASTER);
+  EXPECT_EQ(RES_set_device("svg"), WS_RASTER);
+  EXPECT_EQ(RES_set_device("r,x.png"), WS_RASTER);
+  EXPECT_EQ(RES_set_device("p"), WS_PS);
+  EXPECT_EQ(RES_set_device("pngx"), WS_PS);
+  EXPECT_EQ(RES_set_device("s"), WS_X11);
+}
+
+TEST(RasterDevice, PageNames) {
+  EXPECT_EQ(graster_page_name("hour.png", 1), "hour_01.png");
+  EXPECT_EQ(graster_page_name("out/hour.svg", 24), "out/hour_24.svg");
+  EXPECT_EQ(graster_page_name("dir.d/plot", 3), "dir.d/plot_03");
+  EXPECT_EQ(graster_page_name(".png", 2), ".png_02");
+  EXPECT_EQ(graster_page_name("p", 100), "p_100");
+}
+
+TEST_F(CairoTest, OutputsThatCannotBeWritten) {
+  // A directory that cannot be made: its parent is a file.
+  write_file(dir_ + "/file", "");
+  const std::string pdf = dir_ + "/file/p.pdf", png = dir_ + "/file/p.png";
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(gopen_ws(1, pdf.c_str(), WS_RASTER), -1);
+  EXPECT_NE(testing::internal::GetCapturedStderr().find("gopen_ws: unable to open PDF file"), std::string::npos);
+  EXPECT_FALSE(gchk_graphics());
+  // A PNG is written when its page ends: the close reports it.
+  ASSERT_EQ(gopen_ws(1, png.c_str(), WS_RASTER), 0);
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(gclose_ws(1), -1);
+  EXPECT_NE(testing::internal::GetCapturedStderr().find(png), std::string::npos);
+  // Without an open page there is nothing to give.
+  int w = 0, h = 0;
+  std::vector<std::uint32_t> px;
+  EXPECT_EQ(graster_page(&w, &h, &px), -1);
+  EXPECT_EQ(graster_write_png((dir_ + "/x.png").c_str()), -1);
+}
+
+}  // namespace
