@@ -897,6 +897,33 @@ void CONT_set_cutoff(float upper, float lower) {
   if (set(upper)) max_cut = upper;
   if (set(lower)) min_cut = lower;
 }
+
+void CONT_read_base(float* base, float* lower, float* upper, bool above_sets_base) {
+  int count = 0;
+  char** list = nullptr;
+  RES_getvals("con_base", &count, &list);
+  for (int i = 0; i < count; ++i) {
+    const char* item = list[i];
+    float f;
+    if (item[0] == '>') {
+      if (lower != nullptr && parse_float(item + 1, &f)) {
+        *lower = f;
+        if (above_sets_base) *base = f;
+      }
+    } else if (item[0] == '<') {
+      if (upper != nullptr && parse_float(item + 1, &f)) *upper = f;
+    } else if (parse_float(item, &f)) {
+      *base = f;
+    }
+  }
+  if (list != nullptr) free_parsed_array(count, list);
+}
+
+void CONT_read_scale(float* scale) {
+  float s = 0.0F;
+  const char* text = RES_get("plot_scale");
+  if (text != nullptr && parse_float(text, &s)) *scale = s > 0.0F ? s : 1.0F;
+}
 int CONT_set_values(int count, const float* values) {
   if (color_fill_set || values == nullptr) return 0;
   cont_value.assign(values, values + std::clamp(count, 0, kMaxLevels));
@@ -1141,20 +1168,8 @@ int CONT_plot_setup(int overlay, int index, GridRec* grid, const DomainRec* doma
     intrvl = std::max(0.0F, ZAV_promptf("Enter the contour interval: "));
   }
   if (!cont_value.empty() && plt_bar != -2) plt_bar = std::max(plt_bar, 3);
-  int count = 0;
-  char** list = nullptr;
-  if (RES_getvals("con_base", &count, &list) > 0 || count > 0) {
-    for (int i = 0; i < count; ++i) {
-      float f;
-      if (list[i][0] == '>' && parse_float(list[i] + 1, &f)) min_cut = base = f;
-      else if (list[i][0] == '<' && parse_float(list[i] + 1, &f)) max_cut = f;
-      else if (parse_float(list[i], &f)) base = f;
-    }
-    free_parsed_array(count, list);
-  }
-  float ps = 0.0F;
-  const char* sres = RES_get("plot_scale");
-  if (sres != nullptr && parse_float(sres, &ps)) scale = ps > 0.0F ? ps : 1.0F;
+  CONT_read_base(&base, &min_cut, &max_cut, true);
+  CONT_read_scale(&scale);
   CONT_format_decode_type(RES_get("plot_format"));
   CONT_prompt_type();
   if (cont_type == PLOT_NONE) return -1;
@@ -1416,20 +1431,9 @@ int CONT_draw_bar(int, const char* title) {
     if (r != nullptr) parse_float(r, &step);
   }
   float b = base;
-  int count = 0;
-  char** list = nullptr;
-  RES_getvals("con_base", &count, &list);
-  for (int i = 0; i < count; ++i) {
-    float f;
-    if (list[i][0] == '>' && parse_float(list[i] + 1, &f)) {
-      if (!set(bar_max)) lo = b = f;
-    } else if (list[i][0] == '<' && parse_float(list[i] + 1, &f)) {
-      if (!set(bar_max)) hi = f;
-    } else if (parse_float(list[i], &f)) {
-      b = f;
-    }
-  }
-  if (list != nullptr) free_parsed_array(count, list);
+  // A range of the bar's own outranks the cuts.
+  const bool own = set(bar_max);
+  CONT_read_base(&b, own ? nullptr : &lo, own ? nullptr : &hi, true);
   float blo, bhi;
   int n;
   const bool explicit_levels = !cont_value.empty();
