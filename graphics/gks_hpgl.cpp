@@ -255,13 +255,10 @@ int ghpgl_close_file() {
 
 int ghpgl_printf(const char* format, ...) {
   if (!out.is_open()) return -1;
-  char buf[1024];
   va_list args;
   va_start(args, format);
-  const int n = std::vsnprintf(buf, sizeof buf, format, args);
+  const int n = out.vprintf(format, args);
   va_end(args);
-  if (n < 0) return -1;
-  out.write(buf, static_cast<std::size_t>(n) < sizeof buf ? static_cast<std::size_t>(n) : sizeof buf - 1);
   return n;
 }
 
