@@ -25,7 +25,7 @@ ImgRec plot_picture() {
       const double v = std::sin(x * 0.01) * 2.0 + std::cos(y * 0.013) * 2.0 + 3.5;
       std::uint32_t c = bands[static_cast<int>(v) % 7];
       if (std::fabs(v - std::round(v)) < 0.03) c = 0xFFFFFF;  // contour lines
-      if ((x + 3 * y) % 97 == 0) c = 0xFF00FF;                 // map outlines
+      if ((x + 3 * y) % 97 == 0) c = 0xFF00FF;                // map outlines
       px[static_cast<std::size_t>(y) * w + x] = 0xFF000000u | c;
     }
   ImgRec image;

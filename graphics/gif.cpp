@@ -201,8 +201,7 @@ bool lzw_decode(const std::vector<unsigned char>& data, int code_size, std::size
   while (out->size() < count) {
     if (bitpos + static_cast<std::size_t>(width) > total_bits) return false;
     int code = 0;
-    for (int b = 0; b < width; ++b, ++bitpos)
-      code |= ((data[bitpos / 8] >> (bitpos % 8)) & 1) << b;
+    for (int b = 0; b < width; ++b, ++bitpos) code |= ((data[bitpos / 8] >> (bitpos % 8)) & 1) << b;
     if (code == clear) {
       width = code_size + 1;
       next = clear + 2;
@@ -352,7 +351,10 @@ int GIF_read_stream(std::FILE* f, ImgRec* image) {
     std::vector<ImgColor> colors = global;
     if (ipacked & 0x80) r.table(2 << (ipacked & 7), &colors);
     const int code_size = r.byte();
-    if (r.eof || w <= 0 || h <= 0 || static_cast<long>(w) * h > (1L << 26) || code_size < 2 || code_size > 11 || colors.empty()) break;
+    if (r.eof || w <= 0 || h <= 0 ||
+        static_cast<unsigned long long>(w) * static_cast<unsigned long long>(h) > IMG_MAX_BYTES || code_size < 2 ||
+        code_size > 11 || colors.empty())
+      break;
     const std::vector<unsigned char> data = r.blocks();
     std::vector<unsigned char> pixels;
     const std::size_t count = static_cast<std::size_t>(w) * h;

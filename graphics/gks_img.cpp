@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
-#include <memory>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <unordered_map>
 
@@ -15,10 +15,10 @@
 #include "config/missing.h"
 #include "config/resrc.h"
 #include "graphics/colors.h"
+#include "graphics/gif.h"
 #include "graphics/gks_colr.h"
 #include "graphics/gks_tran.h"
 #include "graphics/gks_x11.h"
-#include "graphics/gif.h"
 #include "graphics/png.h"
 #include "graphics/xdump.h"
 

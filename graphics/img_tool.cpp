@@ -16,8 +16,6 @@ namespace {
 
 constexpr std::size_t ZAV_PIECE = 10000;  // input bytes of one zlib stream
 constexpr std::size_t ZAV_OUT = 12000;    // output buffer of one stream
-// Larger images than this are hostile or broken files, not pictures.
-constexpr long MAX_SIDE = 32767;
 
 unsigned char mask_byte(std::uint32_t pixel, std::uint32_t mask) {
   if (mask == 0) return 0;
@@ -178,8 +176,8 @@ void IMG_init(ImgRec* image) {
   image->type = 0;
   image->version = 1;
   image->date_label.clear();
-  image->date = DateRec{MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT,
-                        MISSING_INT};
+  image->date =
+      DateRec{MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT};
   image->info.clear();
   image->width = image->height = image->depth = 0;
   image->res_x = image->res_y = image->off_x = image->off_y = 0.0f;
@@ -416,7 +414,9 @@ int IMG_read_zav_stream(std::FILE* f, ImgRec* image) {
   } else {
     sized = decode_size_line(line, image);
   }
-  if (!sized || image->width <= 0 || image->height <= 0 || image->width > MAX_SIDE || image->height > MAX_SIDE) {
+  if (!sized || image->width <= 0 || image->height <= 0 || image->width > IMG_MAX_SIDE ||
+      image->height > IMG_MAX_SIDE ||
+      static_cast<unsigned long long>(image->width) * static_cast<unsigned long long>(image->height) > IMG_MAX_BYTES) {
     MESS_print(MESS_ERROR, "IMG_read_zav: Invalid image size: %s\n", line.c_str());
     return -1;
   }

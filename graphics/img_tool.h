@@ -18,6 +18,10 @@ struct ImgColor {
   float blue;
 };
 
+// Larger pictures than these are broken or hostile files: readers refuse them.
+constexpr long IMG_MAX_SIDE = 32767;
+constexpr unsigned long long IMG_MAX_BYTES = 1ull << 28;
+
 // Source codes of ImgRec::source.
 constexpr int IMG_SOURCE_CAPTURE = 0;
 constexpr int IMG_SOURCE_ZAV = 50;
@@ -90,4 +94,3 @@ int IMG_read_zav_stream(std::FILE* f, ImgRec* image);
 // stands when the file cannot be opened (0 then).
 using ImgStreamReader = int (*)(std::FILE* f, ImgRec* image);
 int IMG_read_path(const char* path, ImgRec* image, ImgStreamReader reader, const std::string& open_error);
-

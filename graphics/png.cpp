@@ -66,7 +66,8 @@ bool read_png(std::FILE* f, ImgRec* image, PngRead* r) {
   png_uint_32 w = 0, h = 0;
   int depth = 0, type = 0, interlace = 0;
   png_get_IHDR(r->png, r->info, &w, &h, &depth, &type, &interlace, nullptr, nullptr);
-  if (w == 0 || h == 0 || w > 32767 || h > 32767) png_error(r->png, "image size out of range");
+  if (w == 0 || h == 0 || w > IMG_MAX_SIDE || h > IMG_MAX_SIDE || 4ull * w * h > IMG_MAX_BYTES)
+    png_error(r->png, "image size out of range");
   const bool mapped = type == PNG_COLOR_TYPE_PALETTE;
   if (mapped) {
     if (depth < 8) png_set_packing(r->png);

@@ -29,9 +29,31 @@ std::uint32_t get32(const unsigned char* p) {
 }
 
 enum Field {
-  F_HEADER_SIZE, F_FILE_VERSION, F_PIXMAP_FORMAT, F_PIXMAP_DEPTH, F_PIXMAP_WIDTH, F_PIXMAP_HEIGHT, F_XOFFSET, F_BYTE_ORDER,
-  F_BITMAP_UNIT, F_BITMAP_BIT_ORDER, F_BITMAP_PAD, F_BITS_PER_PIXEL, F_BYTES_PER_LINE, F_VISUAL_CLASS, F_RED_MASK, F_GREEN_MASK,
-  F_BLUE_MASK, F_BITS_PER_RGB, F_COLORMAP_ENTRIES, F_NCOLORS, F_WINDOW_WIDTH, F_WINDOW_HEIGHT, F_WINDOW_X, F_WINDOW_Y, F_WINDOW_BDRWIDTH
+  F_HEADER_SIZE,
+  F_FILE_VERSION,
+  F_PIXMAP_FORMAT,
+  F_PIXMAP_DEPTH,
+  F_PIXMAP_WIDTH,
+  F_PIXMAP_HEIGHT,
+  F_XOFFSET,
+  F_BYTE_ORDER,
+  F_BITMAP_UNIT,
+  F_BITMAP_BIT_ORDER,
+  F_BITMAP_PAD,
+  F_BITS_PER_PIXEL,
+  F_BYTES_PER_LINE,
+  F_VISUAL_CLASS,
+  F_RED_MASK,
+  F_GREEN_MASK,
+  F_BLUE_MASK,
+  F_BITS_PER_RGB,
+  F_COLORMAP_ENTRIES,
+  F_NCOLORS,
+  F_WINDOW_WIDTH,
+  F_WINDOW_HEIGHT,
+  F_WINDOW_X,
+  F_WINDOW_Y,
+  F_WINDOW_BDRWIDTH
 };
 
 constexpr std::uint32_t PSEUDO_COLOR = 3;
@@ -48,32 +70,31 @@ int XWD_write(const char* path, const ImgRec* image) {
   }
   const std::uint32_t ncolors = static_cast<std::uint32_t>(image->colors.size());
   const std::uint32_t order = static_cast<std::uint32_t>(image->byte_order);
-  const std::array<std::uint32_t, XWD_HEADER_WORDS> header = {
-      static_cast<std::uint32_t>(100 + image->info.size() + 1),
-      XWD_VERSION,
-      Z_PIXMAP,
-      static_cast<std::uint32_t>(image->depth),
-      static_cast<std::uint32_t>(image->width),
-      static_cast<std::uint32_t>(image->height),
-      0,
-      order,
-      32,
-      order,
-      32,
-      static_cast<std::uint32_t>(image->bits_per_pixel),
-      static_cast<std::uint32_t>(image->bytes_per_line),
-      image->color_mapped ? PSEUDO_COLOR : TRUE_COLOR,
-      image->red_mask,
-      image->green_mask,
-      image->blue_mask,
-      8,
-      ncolors,
-      ncolors,
-      static_cast<std::uint32_t>(image->width),
-      static_cast<std::uint32_t>(image->height),
-      0,
-      0,
-      0};
+  const std::array<std::uint32_t, XWD_HEADER_WORDS> header = {static_cast<std::uint32_t>(100 + image->info.size() + 1),
+                                                              XWD_VERSION,
+                                                              Z_PIXMAP,
+                                                              static_cast<std::uint32_t>(image->depth),
+                                                              static_cast<std::uint32_t>(image->width),
+                                                              static_cast<std::uint32_t>(image->height),
+                                                              0,
+                                                              order,
+                                                              32,
+                                                              order,
+                                                              32,
+                                                              static_cast<std::uint32_t>(image->bits_per_pixel),
+                                                              static_cast<std::uint32_t>(image->bytes_per_line),
+                                                              image->color_mapped ? PSEUDO_COLOR : TRUE_COLOR,
+                                                              image->red_mask,
+                                                              image->green_mask,
+                                                              image->blue_mask,
+                                                              8,
+                                                              ncolors,
+                                                              ncolors,
+                                                              static_cast<std::uint32_t>(image->width),
+                                                              static_cast<std::uint32_t>(image->height),
+                                                              0,
+                                                              0,
+                                                              0};
   std::vector<unsigned char> bytes;
   for (const std::uint32_t v : header) put32(&bytes, v);
   bool ok = write_all(f, bytes, "Unable to write dump file header\n");
@@ -132,9 +153,11 @@ int XWD_read_stream(std::FILE* f, ImgRec* image) {
     MESS_print(MESS_ERROR, "Incorrect depth: %u > %d\n", depth, max_depth);
     return 0;
   }
-  const std::uint32_t bpp = h[F_BITS_PER_PIXEL], w = h[F_PIXMAP_WIDTH], ht = h[F_PIXMAP_HEIGHT], bpl = h[F_BYTES_PER_LINE];
+  const std::uint32_t bpp = h[F_BITS_PER_PIXEL], w = h[F_PIXMAP_WIDTH], ht = h[F_PIXMAP_HEIGHT],
+                      bpl = h[F_BYTES_PER_LINE];
   const bool bpp_ok = bpp == 1 || bpp == 4 || bpp == 8 || bpp == 16 || bpp == 24 || bpp == 32;
-  if (!bpp_ok || depth == 0 || depth > 32 || w == 0 || ht == 0 || w > 32767 || ht > 32767 ||
+  if (!bpp_ok || depth == 0 || depth > 32 || w == 0 || ht == 0 || w > IMG_MAX_SIDE || ht > IMG_MAX_SIDE ||
+      static_cast<std::uint64_t>(bpl) * ht > IMG_MAX_BYTES ||
       static_cast<std::uint64_t>(bpl) * 8 < static_cast<std::uint64_t>(w) * bpp || bpl > w * 4 + 64 ||
       h[F_NCOLORS] > 65536 || h[F_PIXMAP_FORMAT] != Z_PIXMAP) {
     MESS_print(MESS_ERROR, "XWD file header is not valid.\n");

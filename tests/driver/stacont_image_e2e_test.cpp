@@ -34,8 +34,8 @@ class ImageE2E : public ::testing::Test {
   void TearDown() override { server_.reset(); }
 
   RunResult run(std::vector<std::string> extra) {
-    std::vector<std::string> a = {"-ba", "-fp", kData, "-if", "sfc_sample", "-cu", "#2026031412", "-pd", "us",
-                                  "-va", "temp", "-de", "x", "-ge", "640x480+0+0", "-of", "none", "-ip", dir_};
+    std::vector<std::string> a = {"-ba",  "-fp", kData, "-if", "sfc_sample",  "-cu", "#2026031412", "-pd", "us", "-va",
+                                  "temp", "-de", "x",   "-ge", "640x480+0+0", "-of", "none",        "-ip", dir_};
     a.insert(a.end(), extra.begin(), extra.end());
     return run_stacont(a, "", env_, dir_, 120);
   }

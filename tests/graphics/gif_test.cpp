@@ -85,7 +85,8 @@ CodeWalk walk_codes(const std::vector<unsigned char>& file, std::size_t at) {
   const int code_size = file[at++];
   std::vector<unsigned char> data;
   for (int n = file[at++]; n > 0; n = file[at++]) {
-    data.insert(data.end(), file.begin() + static_cast<std::ptrdiff_t>(at), file.begin() + static_cast<std::ptrdiff_t>(at) + n);
+    data.insert(data.end(), file.begin() + static_cast<std::ptrdiff_t>(at),
+                file.begin() + static_cast<std::ptrdiff_t>(at) + n);
     at += static_cast<std::size_t>(n);
   }
   CodeWalk w;

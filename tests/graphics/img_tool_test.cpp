@@ -61,8 +61,8 @@ TEST_P(Zav, RoundTrip) {
   const std::string path = make_temp_dir("zav") + "/pic.zav";
   ASSERT_EQ(IMG_write(path.c_str(), &image, c.compress), 1);
   const std::string text = bytes_of(path);
-  const std::string head = std::string(c.compress ? "ZAVIMGZ\n" : "ZAVIMG\n") +
-                           "12Z 14 MAR 26\nTemperature [sample]\n" + c.line + "\n";
+  const std::string head =
+      std::string(c.compress ? "ZAVIMGZ\n" : "ZAVIMG\n") + "12Z 14 MAR 26\nTemperature [sample]\n" + c.line + "\n";
   EXPECT_EQ(text.substr(0, head.size()), head);
   if (!c.compress) {
     EXPECT_EQ(text.size(), head.size() + 120u * 90u);
@@ -131,7 +131,9 @@ TEST(ZavBody, CompressesInPiecesOfTenThousandBytes) {
 
 // Other pictures are stored one byte a pixel: the mean of the colours for 32 bits.
 TEST(ZavBody, DirectColourBecomesGrayLevels) {
-  const ImgRec image = argb_image(3, 1, [](int x, int) { return std::array<unsigned, 3>{0xFF0000, 0x30C060, 0xFFFFFF}[x]; });
+  const ImgRec image = argb_image(3, 1, [](int x, int) {
+    return std::array<unsigned, 3>{0xFF0000, 0x30C060, 0xFFFFFF}[x];
+  });
   const std::string path = make_temp_dir("zav") + "/gray.zav";
   ASSERT_EQ(IMG_write(path.c_str(), &image, 1), 1);  // never compressed
   const std::string file = bytes_of(path);
@@ -139,7 +141,9 @@ TEST(ZavBody, DirectColourBecomesGrayLevels) {
 }
 
 TEST(Xwd, HeaderNamesThePictureAndImageMagickReadsIt) {
-  const ImgRec image = argb_image(33, 17, [](int x, int y) { return static_cast<unsigned>(x * 7) << 16 | static_cast<unsigned>(y * 13) << 8 | 0x40; });
+  const ImgRec image = argb_image(33, 17, [](int x, int y) {
+    return static_cast<unsigned>(x * 7) << 16 | static_cast<unsigned>(y * 13) << 8 | 0x40;
+  });
   const std::string path = make_temp_dir("xwd") + "/plot.xwd";
   ASSERT_EQ(XWD_write(path.c_str(), &image), 1);
   const std::string b = bytes_of(path);
@@ -157,7 +161,9 @@ TEST(Xwd, HeaderNamesThePictureAndImageMagickReadsIt) {
 }
 
 TEST(Png, PaletteFileOfThePicture) {
-  const ImgRec image = argb_image(41, 23, [](int x, int y) { return (x + y) % 5 == 0 ? 0xFFFF00u : x < 20 ? 0x2040FFu : 0u; });
+  const ImgRec image = argb_image(41, 23, [](int x, int y) {
+    return (x + y) % 5 == 0 ? 0xFFFF00u : x < 20 ? 0x2040FFu : 0u;
+  });
   const std::string path = make_temp_dir("png") + "/plot.png";
   ASSERT_EQ(PNG_write(path.c_str(), &image), 1);
   const Decoded d = magick_decode(path);
