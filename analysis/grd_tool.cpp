@@ -74,6 +74,15 @@ void make_label(GridRec* g) {
   copy_bounded(g->label, sizeof g->label, text);
 }
 
+// A named variable whose description states its units ("Temperature advection (C/h)") is
+// scaled into them by its definition: the operator's own units ("/s") no longer hold.
+void take_description(GridRec* g, const std::string& description) {
+  const std::size_t open = description.rfind('(');
+  if (open == std::string::npos || open == 0 || description.back() != ')') return;
+  copy_bounded(g->units, sizeof g->units, std::string_view(description).substr(open + 1, description.size() - open - 2));
+  copy_bounded(g->datatype, sizeof g->datatype, description);
+}
+
 }  // namespace
 
 GRD_DomainGuard::GRD_DomainGuard() {
@@ -604,6 +613,7 @@ int GRD_calc_var() {
       MESS_print(LEVEL_MATH, "Performing grid math: %s\n", name ? name : "");
       if (GRD_math(name, outs, args, consts)) {
         GRD_units(out, VAR_get_units(v));
+        if (*VAR_get_units(v) == '\0') take_description(out, VAR_get_description(v));
         make_label(out);
         if (vect) {
           GRD_units(outs[1], VAR_get_units(v + 1));

@@ -3,7 +3,7 @@
 # and links only the layers it uses directly (and through them what those use); calls only
 # go down. A module may include the headers of its own layer and of the layers its layer
 # reaches that way, never one above. tools/check_layers.cmake checks the includes.
-set(STACONT_LAYERS runtime files graphics geography surface analysis plot driver)
+set(STACONT_LAYERS runtime files graphics geography image surface analysis plot driver)
 
 # Runtime services: resources, messages, prompts, menus, tables, file and process services.
 set(STACONT_LAYER_runtime_MODULES config)
@@ -19,6 +19,11 @@ set(STACONT_LAYER_graphics_USES runtime)
 # Geography: projections, domains and regions.
 set(STACONT_LAYER_geography_MODULES plot/maptran plot/region)
 set(STACONT_LAYER_geography_USES files)
+# Image files: the image record places a picture on the earth with a domain, so the
+# readers and writers of GIF, PNG, XWD and the package format, the capture of the window
+# and the image overlays sit above the projections.
+set(STACONT_LAYER_image_MODULES graphics/img_tool graphics/gif graphics/png graphics/xdump graphics/gks_img)
+set(STACONT_LAYER_image_USES graphics geography)
 # Surface data: surface files, variables, units, derivations, stations, weather codes.
 set(STACONT_LAYER_surface_MODULES surface)
 set(STACONT_LAYER_surface_USES files graphics geography)
@@ -27,7 +32,7 @@ set(STACONT_LAYER_analysis_MODULES analysis)
 set(STACONT_LAYER_analysis_USES surface)
 # Plot layers: contours, vectors, map background, fronts.
 set(STACONT_LAYER_plot_MODULES plot)
-set(STACONT_LAYER_plot_USES analysis)
+set(STACONT_LAYER_plot_USES analysis image)
 # Driver and plot manager.
 set(STACONT_LAYER_driver_MODULES driver)
 set(STACONT_LAYER_driver_USES plot)

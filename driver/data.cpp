@@ -80,6 +80,13 @@ int label_time(int time, int model) {
   return time - time % 1000;
 }
 
+// A function of two output components ("grad", "vdiff"): the next record holds the second.
+bool two_components(int i) {
+  if (i + 1 >= VAR_get_num() || i + 1 >= GRD_MAX_SLOTS) return false;
+  const int kind = VAR_get_flag(i + 1) % 10;
+  return kind == 8 || kind == 9;
+}
+
 }  // namespace
 
 // ---- data sets ----
@@ -213,13 +220,15 @@ int DATA_setup_grid(DataDesc* desc) {
   for (int i = 0; i < n && i < VAR_MAX; ++i) {
     if (!VAR_is_type_GRID(i)) continue;
     DATA_set_var_keys(i);
+    // Their components are filed under names of their own: always computed again.
+    const bool two = two_components(i);
     OBJ_decode_format(VAR_get_format(i));
     char name[FILE_NAME_MAX] = "";
     const bool named = desc->date.year != MISSING_INT && FILE_set_date(&desc->date, name) != 0;
     GridRec* g = GRD_get_grid(i);
     GridInfo info{};
     int type = 0;
-    if (named && GRD_read_check(name, g, &info, &type, &wanted)) {
+    if (named && !two && GRD_read_check(name, g, &info, &type, &wanted)) {
       from_file[i] = true;
       continue;
     }
@@ -336,32 +345,44 @@ int DATA_save_grid(DataDesc* desc) {
   int saved = 0;
   // The arguments of derived fields repeat names ("dx" of several fields): one file each.
   std::vector<std::string> written;
+  auto save = [&](int i, GridRec* g, const std::string& var) {
+    DATA_set_var_keys(i);
+    FILE_set_key(FILE_KEY_VAR, var.c_str());
+    GridInfo info{};
+    GRD_set_info(&info, &desc->date, &g->domain);
+    copy_bounded(info.name, sizeof info.name, var);
+    char name[FILE_NAME_MAX] = "";
+    // Grid files are named by their hour: without a date every hour would get one name.
+    if (desc->date.year == MISSING_INT || FILE_set_date(&desc->date, name) == 0) {
+      MESS_print(MESS_WARN, "DATA_save_grid: No date to name the grid file of %s\n", var.c_str());
+      ZAV_fail(ZAV_STATUS_OUTPUT);
+      return;
+    }
+    if (std::find(written.begin(), written.end(), name) != written.end()) {
+      MESS_print(MESS_DEBUG, "DATA_save_grid: %s written already\n", name);
+      return;
+    }
+    written.emplace_back(name);
+    if (GRD_save_file(name, g, &info, format))
+      ++saved;
+    else
+      ZAV_fail(ZAV_STATUS_OUTPUT);  // the reason is printed; a batch job must see it too
+  };
   if (format != 0) {
     for (int i = std::min(VAR_get_num(), VAR_MAX) - 1; i >= 0; --i) {
       if (!VAR_is_type_GRID(i) || from_file[i]) continue;
       GridRec* g = GRD_get_grid(i);
       // A grid that could not be computed (no values) has nothing to write.
       if (g->values == nullptr) continue;
-      DATA_set_var_keys(i);
-      GridInfo info{};
-      GRD_set_info(&info, &desc->date, &g->domain);
-      copy_bounded(info.name, sizeof info.name, VAR_get_name(i));
-      char name[FILE_NAME_MAX] = "";
-      // Grid files are named by their hour: without a date every hour would get one name.
-      if (desc->date.year == MISSING_INT || FILE_set_date(&desc->date, name) == 0) {
-        MESS_print(MESS_WARN, "DATA_save_grid: No date to name the grid file of %s\n", VAR_get_name(i));
-        ZAV_fail(ZAV_STATUS_OUTPUT);
-        continue;
+      const std::string var = VAR_get_name(i);
+      GridRec* second = two_components(i) ? GRD_get_grid(i + 1) : nullptr;
+      if (second == nullptr) {
+        save(i, g, var);
+      } else if (second->values != nullptr) {
+        // Two components, each a grid of its own named as the wind's are: "ugrad", "vgrad".
+        save(i, second, "v" + var);
+        save(i, g, "u" + var);
       }
-      if (std::find(written.begin(), written.end(), name) != written.end()) {
-        MESS_print(MESS_DEBUG, "DATA_save_grid: %s written already\n", name);
-        continue;
-      }
-      written.emplace_back(name);
-      if (GRD_save_file(name, g, &info, format))
-        ++saved;
-      else
-        ZAV_fail(ZAV_STATUS_OUTPUT);  // the reason is printed; a batch job must see it too
     }
   }
   FILE_restore_name_conv();

@@ -25,7 +25,9 @@
 #include "files/files.h"
 #include "graphics/gks_cairo.h"
 #include "graphics/gks_colr.h"
+#include "graphics/gif.h"
 #include "graphics/gks_evnt.h"
+#include "graphics/gks_img.h"
 #include "graphics/gks_loop.h"
 #include "graphics/gks_obj.h"
 #include "graphics/gks_ps.h"
@@ -61,8 +63,8 @@ float box_x = 0.0F, box_y = 0.0F;
 
 int dump = 0;
 std::string dump_file;
-// Without a display the window draws into nothing: frames dumped as PNG are then drawn on
-// a raster workstation in memory, at the window's size, and written from there. The
+// Without a display the window draws into nothing: dumped frames are then drawn on a
+// raster workstation in memory, at the window's size, and captured from there. The
 // device flag it replaced comes back when the plot closes.
 bool raster_dumps = false;
 int device_flag_was = 0;
@@ -224,10 +226,13 @@ void apply_param(const char* item) {
       GPH_set_def_font(v);
   } else if (word_is(item, "gif_inter")) {
     gif_mode = 1;
+    GIF_set_interlace(1);
   } else if (word_is(item, "gif_norm")) {
     gif_mode = 0;
+    GIF_set_interlace(0);
   } else if (word_is(item, "gif_trans")) {
     gif_mode = 2;
+    GIF_set_transparent(1);
   } else if (word_is(item, "inv")) {
     gset_inverse(1);
   } else if (word_is(item, "lcmap")) {
@@ -285,19 +290,9 @@ void apply_param(const char* item) {
   // resource).
 }
 
-// A frame of a run without a display, from the raster workstation's page.
-int raster_image(const std::string& name) {
-  if (graster_write_png(name.c_str()) != 0) {
-    MESS_print(MESS_WARN, "PLT_dump: Unable to write PNG file: %s\n", name.c_str());
-    return 0;
-  }
-  MESS_print(MESS_MESS, "Wrote PNG file: %s\n", name.c_str());
-  return 1;
-}
-
-// Swaps a window without a display for the raster workstation when PNG frames are dumped.
+// Swaps a window without a display for the raster workstation when frames are dumped.
 void raster_for_dumps(float aspect) {
-  if (wk_type != WS_X11 || dump != 4 || gwin_has_display() || !graster_available()) return;
+  if (wk_type != WS_X11 || dump == 0 || gwin_has_display() || !graster_available()) return;
   device_flag_was = FLAG_get(FLAG_DEVICE);
   gclose_ws(work_id);
   if (gopen_ws(work_id, ",mem", WS_RASTER) != 0) {
@@ -310,13 +305,32 @@ void raster_for_dumps(float aspect) {
   GPH_reset(work_id, wk_type, dis_view.data(), aspect);
 }
 
-// One image of a frame under name; the writers of the image formats are not built yet.
+// One image of the frame on show under name.
 int write_image(int kind, const std::string& name) {
-  if (raster_dumps) return raster_image(name);
   static const char* const formats[] = {"", "xdump", "GIF", "IMG", "PNG"};
-  MESS_print(MESS_WARN, "PLT_dump: %s files cannot be written yet: %s\n", formats[kind], name.c_str());
-  ZAV_fail(ZAV_STATUS_NOT_AVAILABLE);
-  return 0;
+  int ok = 0;
+  switch (kind) {
+    case 2:
+      ok = GIF_dump(name.c_str());
+      break;
+    case 3: {
+      const std::string info = std::string(PLT_get_label(0, 0)) + " [" + PLT_get_label(5, 0) + "]";
+      IMG_set_dump_info(info.c_str(), PLT_get_label(2, 0), view_offset <= 0.7F);
+      ok = IMG_dump(name.c_str());
+      break;
+    }
+    case 4:
+      ok = PNG_dump(name.c_str());
+      break;
+    default:
+      ok = XWD_dump(name.c_str());
+      break;
+  }
+  if (ok)
+    MESS_print(MESS_MESS, "Wrote %s file: %s\n", formats[kind], name.c_str());
+  else
+    MESS_print(MESS_WARN, "PLT_dump: Unable to write %s file: %s\n", formats[kind], name.c_str());
+  return ok;
 }
 
 int mouse_adapter(int, const char* name, float x, float y) {
@@ -416,6 +430,8 @@ int PLT_open(float aspect) {
   // The whole page, unless the parameters give a view size: panels of an earlier plot
   // leave theirs behind.
   GPH_set_view_size(1.0F, 1.0F, 0.0F, 0.0F);
+  gset_image_writer(GKS_IMAGE_GIF, GIF_dump);
+  gset_image_writer(GKS_IMAGE_XWD, XWD_dump);
   PLT_param_decode();
   dis_view = view_off;
   if (PLT_is_off()) return -1;

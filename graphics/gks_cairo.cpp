@@ -557,6 +557,12 @@ int graster_page(int* w, int* h, std::vector<std::uint32_t>* argb) {
   return 0;
 }
 
+std::uint32_t graster_background() {
+  const Rgb& c = colors[GKS_BACKGROUND_SLOT];
+  const auto byte = [](double v) { return static_cast<std::uint32_t>(std::lround(std::clamp(v, 0.0, 1.0) * 255.0)); };
+  return 0xFF000000U | byte(c.r) << 16 | byte(c.g) << 8 | byte(c.b);
+}
+
 int graster_write_png(const char* file) {
   if (file == nullptr || !open_now || !surface || format != Format::png) return -1;
   cairo_surface_flush(surface.get());
@@ -588,6 +594,7 @@ const GksDevice device{.name = "raster", .open = cairo_open};
 const GksDevice* gcairo_device() { return &device; }
 int graster_available() { return 0; }
 int graster_page(int*, int*, std::vector<std::uint32_t>*) { return -1; }
+std::uint32_t graster_background() { return 0xFF000000U; }
 int graster_write_png(const char*) { return -1; }
 int graster_get_pages() { return 0; }
 

@@ -35,6 +35,8 @@ int graster_available();
 // The current page of an open raster workstation as width, height and pixels (rows from
 // the top, 0xAARRGGBB with alpha 0xFF); -1 when no PNG or memory page is open.
 int graster_page(int* width, int* height, std::vector<std::uint32_t>* argb);
+// The page's background colour as 0xAARRGGBB (the colour a transparent dump leaves out).
+std::uint32_t graster_background();
 // Writes the current page as a PNG file; 0, or -1 after a message.
 int graster_write_png(const char* name);
 // Pages finished so far in the open output (0 when none is open).

@@ -439,25 +439,30 @@ void GksStream::integer(long value) {
 }
 
 void GksStream::printf(const char* format, ...) {
-  char small[512];
   va_list args;
   va_start(args, format);
+  vprintf(format, args);
+  va_end(args);
+}
+
+int GksStream::vprintf(const char* format, va_list args) {
+  char small[512];
   va_list copy;
   va_copy(copy, args);
   const int n = std::vsnprintf(small, sizeof small, format, args);
-  va_end(args);
   if (n < 0) {
     va_end(copy);
-    return;
+    return -1;
   }
   if (static_cast<std::size_t>(n) < sizeof small) {
     va_end(copy);
     write(small, static_cast<std::size_t>(n));
-    return;
+    return n;
   }
   std::string big = format_va(format, copy);
   va_end(copy);
   write(big.data(), big.size());
+  return n;
 }
 
 void GksStream::word(int value) {

@@ -13,6 +13,7 @@
 // it opens no file and keeps every call it receives (gdev_calls), so plots run their full
 // course and tests can see what a device would have drawn.
 #pragma once
+#include <cstdarg>
 #include <cstddef>
 #include <string>
 #include <vector>
@@ -256,6 +257,8 @@ class GksStream {
   void fixed(double value, int decimals);
   void integer(long value);
   void printf(const char* format, ...) __attribute__((format(printf, 2, 3)));
+  // The characters written, or -1 when the format fails.
+  int vprintf(const char* format, va_list args) __attribute__((format(printf, 2, 0)));
   // 16-bit big-endian word (binary metafiles).
   void word(int value);
   void flush();

@@ -33,6 +33,9 @@ int cur_type = 1;
 float cur_width = -1.0F;
 int cur_screen = 0;  // 0 "SV;", 1 white, 2 gray
 float cur_fill = -1.0F;
+// The fill is white (the paper): drawn with the white pen, defined once a file.
+bool fill_white = false;
+bool white_pen = false;
 
 constexpr int points_per_line = 10;
 constexpr int text_points_per_line = 30;
@@ -141,16 +144,28 @@ void hp_polyline(int n, const float*, const float* dev) {
   out.put('\n');
 }
 
-void hp_fill(int n, const float*, const float* dev) {
-  if (gget_fill_int_style() == 2 && gget_fill_style_ind() == 10) return;  // the clear pattern
-  ghpgl_set_fill_color(gget_fill_colr());
+// White is pen 2 made white and filled solid: a shading of 0% comes out in the pen's black
+// on some renderers, and pen 0 paints nothing there. A printer of two pens takes pen 2 as
+// pen 0, its white.
+void polygon(int n, const float* dev) {
+  if (fill_white) {
+    if (!white_pen) out.str("PC2,255,255,255;");
+    white_pen = true;
+    out.str("SP2;");
+  }
   coord('U', dev[0], dev[1]);
   out.str("PM0;");
   for (int i = 1; i < n; ++i) {
     coord('D', dev[2 * i], dev[2 * i + 1]);
     if ((i + 1) % points_per_line == 0 && i + 1 < n) out.put('\n');
   }
-  out.str("PM1;PM2;FP;\n");
+  out.str(fill_white ? "PM1;PM2;FP;SP1;\n" : "PM1;PM2;FP;\n");
+}
+
+void hp_fill(int n, const float*, const float* dev) {
+  if (gget_fill_int_style() == 2 && gget_fill_style_ind() == 10) return;  // the clear pattern
+  ghpgl_set_fill_color(gget_fill_colr());
+  polygon(n, dev);
 }
 
 void hp_marker_begin(int) { line_attributes(gget_marker_colr(), gget_marker_width(), 1); }
@@ -175,12 +190,8 @@ void hp_text_stroke(int nv, const float* dev, int) {
 
 void hp_clear_region(const float*, const float d[4]) {
   ghpgl_set_fill_color(GKS_BACKGROUND);
-  coord('U', d[0], d[1]);
-  out.str("PM0;");
-  coord('D', d[2], d[1]);
-  coord('D', d[2], d[3]);
-  coord('D', d[0], d[3]);
-  out.str("PM1;PM2;FP;\n");
+  const float corners[8] = {d[0], d[1], d[2], d[1], d[2], d[3], d[0], d[3]};
+  polygon(4, corners);
 }
 
 const GksDevice device{
@@ -224,12 +235,14 @@ void ghpgl_init() {
   cur_width = -1.0F;
   cur_screen = 0;
   cur_fill = -1.0F;
+  fill_white = false;
 }
 
 void ghpgl_init_file() {
   cur_type = 1;
   cur_screen = 0;
   cur_fill = -1.0F;
+  white_pen = false;
   cur_width = base_width;
   if (!out.appending()) {
     if (pcl == 1 || pcl == 2) out.str("\033E\033%1B\033&l1O\n");
@@ -255,13 +268,10 @@ int ghpgl_close_file() {
 
 int ghpgl_printf(const char* format, ...) {
   if (!out.is_open()) return -1;
-  char buf[1024];
   va_list args;
   va_start(args, format);
-  const int n = std::vsnprintf(buf, sizeof buf, format, args);
+  const int n = out.vprintf(format, args);
   va_end(args);
-  if (n < 0) return -1;
-  out.write(buf, static_cast<std::size_t>(n) < sizeof buf ? static_cast<std::size_t>(n) : sizeof buf - 1);
   return n;
 }
 
@@ -297,7 +307,7 @@ void ghpgl_set_color(int index) {
 
 void ghpgl_set_fill_color(int index) {
   if (!out.is_open()) return;
-  // -2: solid, -3: the background, otherwise the shading level.
+  // -2: solid, -3: white (the background, or no shading at all), otherwise the shading level.
   float level = 0.0F;
   if (gget_fill_print_solid())
     level = -2.0F;
@@ -305,12 +315,12 @@ void ghpgl_set_fill_color(int index) {
     level = -3.0F;
   else
     level = std::round(100.0F - 100.0F * gps_get_gray(index));
+  if (level == 0.0F) level = -3.0F;
+  fill_white = level == -3.0F;
   if (level == cur_fill) return;
   cur_fill = level;
-  if (level == -2.0F) {
+  if (level == -2.0F || level == -3.0F) {
     out.str("FT1;\n");
-  } else if (level == -3.0F) {
-    out.str("FT10,0;\n");
   } else {
     out.str("FT10,");
     out.fixed(level, 0);

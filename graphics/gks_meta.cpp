@@ -109,6 +109,39 @@ void float_record(const char* key, float v) {
   emit();
 }
 
+// The records of one number: the kernel's state code, the keyword, and the call that
+// replays it (exactly one of the two setters).
+struct NumberRecord {
+  int code;
+  const char* key;
+  int (*set_int)(int);
+  int (*set_float)(float);
+};
+constexpr NumberRecord number_records[] = {
+    {GOBJ_TRAN, "TR", gsel_norm_tran, nullptr},
+    {GOBJ_LTYPE, "PL_TYPE", gset_linetype, nullptr},
+    {GOBJ_LWIDTH, "PL_LW", nullptr, gset_linewidth},
+    {GOBJ_LCOLR, "PL_CLR", gset_line_colr_ind, nullptr},
+    {GOBJ_LBOLD, "PL_BOLD", nullptr, gset_line_print_bold},
+    {GOBJ_MTYPE, "PM_TYPE", gset_marker_type, nullptr},
+    {GOBJ_MSIZE, "PM_SIZE", nullptr, gset_marker_size},
+    {GOBJ_MWIDTH, "PM_WDTH", nullptr, gset_marker_width},
+    {GOBJ_MCOLR, "PM_CLR", gset_marker_colr_ind, nullptr},
+    {GOBJ_FSTYLE, "FA_INT", gset_fill_int_style, nullptr},
+    {GOBJ_FINDEX, "FA_ST", gset_fill_style_ind, nullptr},
+    {GOBJ_FCOLR, "FA_CLR", gset_fill_colr_ind, nullptr},
+    {GOBJ_FSOLID, "FA_SOLID", gset_fill_print_solid, nullptr},
+    {GOBJ_TCOLR, "TE_CLR", gset_text_colr_ind, nullptr},
+    {GOBJ_THEIGHT, "TE_HGHT", nullptr, gset_char_ht},
+    {GOBJ_TEXPAN, "TE_EXP", nullptr, gset_expan},
+    {GOBJ_TWIDTH, "TE_WDTH", nullptr, gset_text_width},
+    {GOBJ_TSPACE, "TE_SPC", nullptr, gset_space},
+    {GOBJ_TCSPACE, "TE_CSPC", nullptr, gset_char_space},
+    {GOBJ_SEG_BEGIN, "SEG_CR", gcreate_seg, nullptr},
+    {GOBJ_SEG_END, "SEG_CL", gclose_seg, nullptr},
+    {GOBJ_SEG_DELETE, "SEG_DE", gdel_seg, nullptr},
+};
+
 // "PL %d " and the points, "\n   " after every fourth; the polymarker record ends without
 // a newline when its count is a multiple of four.
 void points_record(const char* key, int n, const float* world, bool final_newline) {
@@ -179,6 +212,14 @@ void meta_clip(const float r[4]) {
 
 int meta_state(int code, int arg, const float* v, int count) {
   auto f = [&](int i) { return (v != nullptr && i < count) ? v[i] : 0.0F; };
+  for (const NumberRecord& r : number_records) {
+    if (r.code != code) continue;
+    if (r.set_int != nullptr)
+      int_record(r.key, arg);
+    else
+      float_record(r.key, f(0));
+    return 0;
+  }
   switch (code) {
     case GOBJ_WS_WIN:
       if (count >= 4) rect_record("WS_WIN", arg, v);
@@ -192,9 +233,6 @@ int meta_state(int code, int arg, const float* v, int count) {
     case GOBJ_VP:
       if (count >= 4) rect_record("VP", arg, v);
       break;
-    case GOBJ_TRAN:
-      int_record("TR", arg);
-      break;
     case GOBJ_COLR:
       add("CLR 1 ");
       add_int(arg);
@@ -202,60 +240,6 @@ int meta_state(int code, int arg, const float* v, int count) {
       add("\n");
       emit();
       return arg < 0 ? GKS_BACKGROUND_SLOT : arg;
-    case GOBJ_LTYPE:
-      int_record("PL_TYPE", arg);
-      break;
-    case GOBJ_LWIDTH:
-      float_record("PL_LW", f(0));
-      break;
-    case GOBJ_LCOLR:
-      int_record("PL_CLR", arg);
-      break;
-    case GOBJ_LBOLD:
-      float_record("PL_BOLD", f(0));
-      break;
-    case GOBJ_MTYPE:
-      int_record("PM_TYPE", arg);
-      break;
-    case GOBJ_MSIZE:
-      float_record("PM_SIZE", f(0));
-      break;
-    case GOBJ_MWIDTH:
-      float_record("PM_WDTH", f(0));
-      break;
-    case GOBJ_MCOLR:
-      int_record("PM_CLR", arg);
-      break;
-    case GOBJ_FSTYLE:
-      int_record("FA_INT", arg);
-      break;
-    case GOBJ_FINDEX:
-      int_record("FA_ST", arg);
-      break;
-    case GOBJ_FCOLR:
-      int_record("FA_CLR", arg);
-      break;
-    case GOBJ_FSOLID:
-      int_record("FA_SOLID", arg);
-      break;
-    case GOBJ_TCOLR:
-      int_record("TE_CLR", arg);
-      break;
-    case GOBJ_THEIGHT:
-      float_record("TE_HGHT", f(0));
-      break;
-    case GOBJ_TEXPAN:
-      float_record("TE_EXP", f(0));
-      break;
-    case GOBJ_TWIDTH:
-      float_record("TE_WDTH", f(0));
-      break;
-    case GOBJ_TSPACE:
-      float_record("TE_SPC", f(0));
-      break;
-    case GOBJ_TCSPACE:
-      float_record("TE_CSPC", f(0));
-      break;
     case GOBJ_TUP:
       add("TE_UP ");
       add_f(f(0));
@@ -265,29 +249,13 @@ int meta_state(int code, int arg, const float* v, int count) {
       emit();
       break;
     case GOBJ_TALIGN:
-      add("TE_ALGN ");
-      add_int(arg);
-      add(" ");
-      add_int(static_cast<long>(f(0)));
-      add("\n");
-      emit();
-      break;
     case GOBJ_TFONT:
-      add("TE_FNT ");
+      add(code == GOBJ_TALIGN ? "TE_ALGN " : "TE_FNT ");
       add_int(arg);
       add(" ");
       add_int(static_cast<long>(f(0)));
       add("\n");
       emit();
-      break;
-    case GOBJ_SEG_BEGIN:
-      int_record("SEG_CR", arg);
-      break;
-    case GOBJ_SEG_END:
-      int_record("SEG_CL", arg);
-      break;
-    case GOBJ_SEG_DELETE:
-      int_record("SEG_DE", arg);
       break;
     default:
       break;
@@ -479,7 +447,6 @@ class Replay {
       (k == "WIN" ? gset_win : gset_vp)(a, r);
       return true;
     }
-    if (k == "TR") return read_int(s, &a) && (gsel_norm_tran(a), true);
     if (k == "CLR") {
       float rgb[3];
       if (!read_int(s, &a) || !read_int(s, &b) || !read_float(s, &rgb[0]) || !read_float(s, &rgb[1]) ||
@@ -516,23 +483,11 @@ class Replay {
     if (std::strcmp(key, "TE_UP") == 0) return read_point(s, &f, &g) && (gset_char_up_vec(f, g), true);
     if (std::strcmp(key, "TE_ALGN") == 0) return read_int(s, &a) && read_int(s, &b) && (gset_text_align(a, b), true);
     if (std::strcmp(key, "TE_FNT") == 0) return read_int(s, &a) && read_int(s, &b) && (gset_fontprec(a, b), true);
-    static const struct {
-      const char* key;
-      int (*set)(int);
-    } ints[] = {{"PL_TYPE", gset_linetype},      {"PL_CLR", gset_line_colr_ind},   {"PM_TYPE", gset_marker_type},
-                {"PM_CLR", gset_marker_colr_ind}, {"FA_INT", gset_fill_int_style}, {"FA_ST", gset_fill_style_ind},
-                {"FA_CLR", gset_fill_colr_ind},   {"FA_SOLID", gset_fill_print_solid}, {"TE_CLR", gset_text_colr_ind},
-                {"SEG_CR", gcreate_seg},          {"SEG_CL", gclose_seg},            {"SEG_DE", gdel_seg}};
-    for (const auto& e : ints)
-      if (std::strcmp(key, e.key) == 0) return read_int(s, &a) && (e.set(a), true);
-    static const struct {
-      const char* key;
-      int (*set)(float);
-    } floats[] = {{"PL_LW", gset_linewidth},    {"PL_BOLD", gset_line_print_bold}, {"PM_SIZE", gset_marker_size},
-                  {"PM_WDTH", gset_marker_width}, {"TE_HGHT", gset_char_ht},        {"TE_EXP", gset_expan},
-                  {"TE_WDTH", gset_text_width},  {"TE_SPC", gset_space},           {"TE_CSPC", gset_char_space}};
-    for (const auto& e : floats)
-      if (std::strcmp(key, e.key) == 0) return read_float(s, &f) && (e.set(f), true);
+    for (const NumberRecord& e : number_records) {
+      if (std::strcmp(key, e.key) != 0) continue;
+      if (e.set_int != nullptr) return read_int(s, &a) && (e.set_int(a), true);
+      return read_float(s, &f) && (e.set_float(f), true);
+    }
     // Keywords of later versions are skipped with their line.
     skip_line(s);
     return true;
@@ -640,13 +595,10 @@ int gmeta_close_file() {
 
 int gmeta_printf(const char* format, ...) {
   if (!out.is_open() || meta_type != GMETA_TEXT) return -1;
-  char buf[1024];
   va_list args;
   va_start(args, format);
-  const int n = std::vsnprintf(buf, sizeof buf, format, args);
+  const int n = out.vprintf(format, args);
   va_end(args);
-  if (n < 0) return -1;
-  out.write(buf, static_cast<std::size_t>(n) < sizeof buf ? static_cast<std::size_t>(n) : sizeof buf - 1);
   return n;
 }
 

@@ -95,8 +95,36 @@ struct BarDrawn {
 
 ContTraceHook trace_hook = nullptr;
 
-const char* const kBuiltinColors[] = {"Magenta", "LMagenta", "Blue",   "LBlue", "Cyan",  "LCyan", "Green", "LGreen",
-                                      "Brown",   "Yellow",   "Red",    "LRed",  "DGray", "LGray", "White"};
+// Cold to warm, as a forecaster reads a temperature field; neither end is white or grey,
+// which would read as missing data.
+const char* const kBuiltinColors[] = {"DBlue", "Blue",   "LBlue", "Cyan",   "DCyan", "DGreen", "Green",
+                                      "LGreen", "Yellow", "Gold",  "Orange", "Red",   "DRed"};
+// The fill list is the built-in one.
+bool builtin_fill = false;
+
+std::vector<AttribRec> builtin_entries() {
+  std::vector<AttribRec> out;
+  for (const char* name : kBuiltinColors) {
+    AttribRec r;
+    ATTRIB_init(&r);
+    r.color = CLR_get_ind(name), r.fill = 0;
+    out.push_back(r);
+  }
+  return out;
+}
+
+// Fewer bands than built-in colours take colours spread over the whole list, so that the
+// warmest band is red however many bands the field has.
+void spread_builtin(int bands) {
+  if (!builtin_fill) return;
+  const std::vector<AttribRec> all = builtin_entries();
+  fill_attrib = all;
+  const int n = static_cast<int>(all.size());
+  if (bands < 2 || bands >= n) return;
+  fill_attrib.clear();
+  for (int j = 0; j < bands; ++j)
+    fill_attrib.push_back(all[static_cast<std::size_t>(std::lround(static_cast<double>(j) * (n - 1) / (bands - 1)))]);
+}
 
 int color_num() { return std::max<int>(1, static_cast<int>(fill_attrib.size())); }
 bool is_fill_type(int t) { return t == PLOT_FCONT || t == PLOT_BCONT; }
@@ -702,6 +730,7 @@ int CONT_set_cont_ext(const GridRec* grid) {
     const char* r = RES_get("con_interval");
     if (r != nullptr && *r != '\0') parse_float(r, &intrvl);
   }
+  spread_builtin(0);
   if ((!set(intrvl) || intrvl <= 0.0F) && cont_type != PLOT_GVALUE) {
     num_cont = color_num() - 1;
     intrvl = CONT_calc_intrvl(color_num() - 1, grid_max, grid_min);
@@ -712,6 +741,8 @@ int CONT_set_cont_ext(const GridRec* grid) {
   if (grid_max < grid_min) conlo = grid_max, conhi = grid_min;
   num_cont = static_cast<int>((conhi - conlo + 0.01F) / intrvl);
   cbase = set(base) ? base : conlo;
+  // A base of the user's puts the colours where the user counts them from.
+  if (!set(base)) spread_builtin(num_cont);
   return 0;
 }
 
@@ -748,6 +779,7 @@ void CONT_init() {
   over = 0;
   fill_attrib.clear();
   color_fill_set = false;
+  builtin_fill = false;
   conlo = conhi = cbase = MISSING;
   num_cont = 0;
   ln_attr_text.clear();
@@ -897,6 +929,33 @@ void CONT_set_cutoff(float upper, float lower) {
   if (set(upper)) max_cut = upper;
   if (set(lower)) min_cut = lower;
 }
+
+void CONT_read_base(float* base, float* lower, float* upper, bool above_sets_base) {
+  int count = 0;
+  char** list = nullptr;
+  RES_getvals("con_base", &count, &list);
+  for (int i = 0; i < count; ++i) {
+    const char* item = list[i];
+    float f;
+    if (item[0] == '>') {
+      if (lower != nullptr && parse_float(item + 1, &f)) {
+        *lower = f;
+        if (above_sets_base) *base = f;
+      }
+    } else if (item[0] == '<') {
+      if (upper != nullptr && parse_float(item + 1, &f)) *upper = f;
+    } else if (parse_float(item, &f)) {
+      *base = f;
+    }
+  }
+  if (list != nullptr) free_parsed_array(count, list);
+}
+
+void CONT_read_scale(float* scale) {
+  float s = 0.0F;
+  const char* text = RES_get("plot_scale");
+  if (text != nullptr && parse_float(text, &s)) *scale = s > 0.0F ? s : 1.0F;
+}
 int CONT_set_values(int count, const float* values) {
   if (color_fill_set || values == nullptr) return 0;
   cont_value.assign(values, values + std::clamp(count, 0, kMaxLevels));
@@ -993,6 +1052,7 @@ int CONT_set_fill_colors(const char* given, int explicit_list) {
   std::vector<AttribRec> entries;
   std::vector<float> levels;
   std::vector<std::string> labels;
+  bool builtin = false;
   int ra, rb;
   const std::size_t dash_at = list.find('-', 1);
   const bool range = dash_at != std::string::npos && parse_int(list.substr(0, dash_at), &ra) &&
@@ -1032,17 +1092,14 @@ int CONT_set_fill_colors(const char* given, int explicit_list) {
         entries.push_back(r);
       }
     } else {
-      for (const char* name : kBuiltinColors) {
-        AttribRec r;
-        ATTRIB_init(&r);
-        r.color = CLR_get_ind(name), r.fill = 0;
-        entries.push_back(r);
-      }
+      entries = builtin_entries();
+      builtin = true;
     }
     levels.assign(entries.size(), MISSING);
     labels.assign(entries.size(), "");
   }
   fill_attrib = entries;
+  builtin_fill = builtin;
   color_fill_set = true;
   // Entries without a level between two with levels share the distance evenly.
   bool any_level = false;
@@ -1077,6 +1134,7 @@ void CONT_set_fill_attribs(const AttribRec* attribs) {
   fill_attrib.clear();
   for (int i = 0; i < kMaxLevels && attribs[i].color >= -1; ++i) fill_attrib.push_back(attribs[i]);
   color_fill_set = !fill_attrib.empty();
+  builtin_fill = false;
 }
 
 int CONT_get_fill_attrib_ind(int index, AttribRec* attrib) {
@@ -1141,20 +1199,8 @@ int CONT_plot_setup(int overlay, int index, GridRec* grid, const DomainRec* doma
     intrvl = std::max(0.0F, ZAV_promptf("Enter the contour interval: "));
   }
   if (!cont_value.empty() && plt_bar != -2) plt_bar = std::max(plt_bar, 3);
-  int count = 0;
-  char** list = nullptr;
-  if (RES_getvals("con_base", &count, &list) > 0 || count > 0) {
-    for (int i = 0; i < count; ++i) {
-      float f;
-      if (list[i][0] == '>' && parse_float(list[i] + 1, &f)) min_cut = base = f;
-      else if (list[i][0] == '<' && parse_float(list[i] + 1, &f)) max_cut = f;
-      else if (parse_float(list[i], &f)) base = f;
-    }
-    free_parsed_array(count, list);
-  }
-  float ps = 0.0F;
-  const char* sres = RES_get("plot_scale");
-  if (sres != nullptr && parse_float(sres, &ps)) scale = ps > 0.0F ? ps : 1.0F;
+  CONT_read_base(&base, &min_cut, &max_cut, true);
+  CONT_read_scale(&scale);
   CONT_format_decode_type(RES_get("plot_format"));
   CONT_prompt_type();
   if (cont_type == PLOT_NONE) return -1;
@@ -1416,20 +1462,9 @@ int CONT_draw_bar(int, const char* title) {
     if (r != nullptr) parse_float(r, &step);
   }
   float b = base;
-  int count = 0;
-  char** list = nullptr;
-  RES_getvals("con_base", &count, &list);
-  for (int i = 0; i < count; ++i) {
-    float f;
-    if (list[i][0] == '>' && parse_float(list[i] + 1, &f)) {
-      if (!set(bar_max)) lo = b = f;
-    } else if (list[i][0] == '<' && parse_float(list[i] + 1, &f)) {
-      if (!set(bar_max)) hi = f;
-    } else if (parse_float(list[i], &f)) {
-      b = f;
-    }
-  }
-  if (list != nullptr) free_parsed_array(count, list);
+  // A range of the bar's own outranks the cuts.
+  const bool own = set(bar_max);
+  CONT_read_base(&b, own ? nullptr : &lo, own ? nullptr : &hi, true);
   float blo, bhi;
   int n;
   const bool explicit_levels = !cont_value.empty();

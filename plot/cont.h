@@ -67,6 +67,11 @@ void CONT_set_base(float base);
 float CONT_get_base();
 void CONT_set_range(float minimum, float maximum);
 void CONT_set_cutoff(float upper, float lower);
+// The "con_base" resource, a list: "<v" sets the upper cut, ">v" the lower cut (and the base
+// too when above_sets_base), a plain number the base. A null cut leaves its entries unread.
+void CONT_read_base(float* base, float* lower, float* upper, bool above_sets_base);
+// The "plot_scale" resource into scale when it holds a number (0 or less counts as 1).
+void CONT_read_scale(float* scale);
 // Explicit levels (at most 256); 0 when refused (the fill list is already decided).
 int CONT_set_values(int count, const float* values);
 void CONT_reset_values();

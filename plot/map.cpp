@@ -34,6 +34,7 @@
 #include "config/string.h"
 #include "graphics/colors.h"
 #include "graphics/gks_fill.h"
+#include "graphics/gks_img.h"
 #include "graphics/gks_line.h"
 #include "graphics/gks_meta.h"
 #include "graphics/gks_text.h"
@@ -1046,9 +1047,11 @@ int overlay(const char* kind, const char* rest, const char* message) {
     std::string path = find_data_file(file, &st);
     if (path.empty()) path = file;
     r = gread_metafile(path.c_str());
+  } else if (std::strcmp(kind, "rf") != 0) {
+    r = goverlay_image_file(file.c_str(), colour.c_str(), x, y);
   } else {
-    MESS_print(MESS_WARN, "MAP_process: %s overlays are not available in this version: %s\n",
-               std::strcmp(kind, "rf") == 0 ? "Station-value" : "Image", file.c_str());
+    MESS_print(MESS_WARN, "MAP_process: %s overlays are not available in this version: %s\n", "Station-value",
+               file.c_str());
     r = -1;
   }
   GPH_trans(2);

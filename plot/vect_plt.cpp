@@ -450,20 +450,9 @@ int VECT_plot_setup(int, int, GridRec* u, GridRec* v, const DomainRec*, VectCall
   const std::string keep = attr_format;
   VECT_format_decode_type(RES_get("plot_format"));
   VECT_param_decode(RES_get("plot_param"));
-  int count = 0;
-  char** list = nullptr;
-  if (RES_getvals("con_base", &count, &list) > 0 || count > 0) {
-    for (int i = 0; i < count; ++i) {
-      float f;
-      if (list[i][0] == '>' && parse_float(list[i] + 1, &f)) min_cut = f;
-      else if (list[i][0] == '<' && parse_float(list[i] + 1, &f)) max_cut = f;
-      else if (parse_float(list[i], &f)) base = f;
-    }
-    free_parsed_array(count, list);
-  }
-  float ps = 0.0F;
-  const char* sres = RES_get("plot_scale");
-  if (sres != nullptr && parse_float(sres, &ps)) scale = ps > 0.0F ? ps : 1.0F;
+  // A minimum speed is a cut only: the base of the speed colours stays.
+  CONT_read_base(&base, &min_cut, &max_cut, false);
+  CONT_read_scale(&scale);
   const char* skip = RES_get("wv_skip");
   if (skip != nullptr) VECT_param_decode((std::string("wv_skip") + skip).c_str());
   if (VECT_prompt_type() == PLOT_NONE) return -1;

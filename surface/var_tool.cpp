@@ -46,6 +46,8 @@ struct Base {
 
 VarRec var[VAR_MAX];
 int varnum = 0;
+// The variable-file description ("_" as blanks) of the entry each record was expanded from.
+std::string descriptions[VAR_MAX];
 Base base[BASE_MAX];
 int base_ind = -1;
 int level = -1;  // nesting level of the base stack in use
@@ -711,6 +713,15 @@ std::string shown_description(const std::string& desc) {
   return d;
 }
 
+// The entry of the variable file that defines name; null when none does.
+const FileEntry* find_entry(const char* name) {
+  if (name && *name)
+    for (const FileEntry& e : file_entries)
+      if (e.abbr == name && !e.def.empty()) return &e;
+  MESS_print(MESS_DEBUG, "VAR_lookup: not found\n");
+  return nullptr;
+}
+
 // Whether a menu condition lets the entry show for the current model, time and level.
 bool condition_holds(const std::string& cond) {
   if (cond == "1") return true;
@@ -807,6 +818,7 @@ VarRec* new_record() {
     table_full = true;
     return nullptr;
   }
+  descriptions[varnum].clear();
   VarRec* r = &var[varnum++];
   VAR_data_init(r);
   return r;
@@ -967,8 +979,10 @@ void process_var(const std::string& item, const std::string& params, bool has_pa
   const bool literal = name[0] == '+';
   if (literal) name.erase(0, 1);
   if (!literal && !being_expanded(name)) {
-    const std::string def = VAR_lookup(name.c_str());
-    if (!def.empty()) {
+    const FileEntry* entry = find_entry(name.c_str());
+    if (entry != nullptr) {
+      const std::string def = entry->def;
+      const std::string desc = shown_description(entry->desc);
       if (++expansions > EXPANSIONS_MAX) {
         MESS_print(MESS_ERROR, "Too many named variables expanded (more than %d)\n", EXPANSIONS_MAX);
         parse_stop = true;
@@ -983,9 +997,11 @@ void process_var(const std::string& item, const std::string& params, bool has_pa
       if (has_params && plevel > 0) ignored_params(name, params);
       // Units, type and format given with the name apply to what it expanded to, and so
       // does a period the user gave ("6-0:sfc:mint": the 6-hour minimum, not the file's 24).
+      // The description goes with what the name stands for.
       for (int i = first; i < varnum; ++i) {
         VarRec* r = &var[i];
         if (r->flag / 10 != plevel || r->flag % 10 == 4) continue;
+        descriptions[i] = desc;
         if (tmp.tkind == 2 && is_period(tmp.time)) r->time = merged_period(tmp.time, r->time);
         apply_fields(r, f, rest);
         if (has_params && plevel == 0) apply_params(r, params);
@@ -1335,12 +1351,11 @@ int VAR_setup(const char* file, const char* spec) {
 }
 
 std::string VAR_lookup(const char* name) {
-  if (name && *name)
-    for (const FileEntry& e : file_entries)
-      if (e.abbr == name && !e.def.empty()) return e.def;
-  MESS_print(MESS_DEBUG, "VAR_lookup: not found\n");
-  return std::string();
+  const FileEntry* e = find_entry(name);
+  return e != nullptr ? e->def : std::string();
 }
+
+std::string VAR_get_description(int i) { return valid_index(i) ? descriptions[i] : std::string(); }
 
 void VAR_param_decode() {
   int count = 0;

@@ -56,6 +56,9 @@ VarRec* VAR_get_var(int i);
 int VAR_get_num();
 const char* VAR_get_name(int i);
 const char* VAR_get_units(int i);
+// The description of the variable-file entry record i was expanded from ("_" shown as
+// blanks); empty when the record was written out.
+std::string VAR_get_description(int i);
 const char* VAR_get_format(int i);
 int VAR_get_time(int i);
 int VAR_get_type(int i);

@@ -10,6 +10,7 @@
 #include <map>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "tests/support/run.h"
@@ -59,10 +60,17 @@ class DerivedFields : public ::testing::Test {
   static void SetUpTestSuite() {
     dir_ = make_temp_dir("stacont_math");
     const auto env = clean_env(dir_ + "/no-resource-files");
-    for (const char* v : {"vort", "div", "mconv", "tadv", "fgen", "uvspd"}) {
+    for (const auto& [v, spec] : std::map<std::string, std::string>{{"vort", "vort"},
+                                                                   {"div", "div"},
+                                                                   {"mconv", "mconv"},
+                                                                   {"tadv", "tadv"},
+                                                                   {"fgen", "fgen"},
+                                                                   {"uvspd", "uvspd"},
+                                                                   {"grad", "grad(temp)"}}) {
       const std::string out = dir_ + "/" + v;
+      fs::create_directories(out);
       const RunResult r = run_stacont({"-ba", "-fp", kData, "-if", "sfc_sample", "-cu", "#2026031418", "-pd", "us",
-                                       "-va", v, "-of", "cf", "-gp", out},
+                                       "-va", spec, "-of", "cf", "-gp", out, "-de", "m," + out + "/plot.meta", "-dr=-map"},
                                       "", env, dir_, 180);
       status_[v] = r.status;
       err_[v] = r.err;
@@ -109,6 +117,30 @@ TEST_F(DerivedFields, TemperatureAdvectionAndFrontogenesisAroundTheFronts) {
   const Field fgen = field("fgen", "mul");
   EXPECT_GT(fgen.at(kLowLat, kLowLon), 0.5);
   EXPECT_GT(fgen.at(39.6, -92.0), 0.2);
+}
+
+// A scaled field is labelled, above the map and in its grid file, with the units its
+// definition scales to rather than the operator's own.
+TEST_F(DerivedFields, ScaledFieldsNameTheirOwnUnits) {
+  for (const auto& [var, label, units] : {std::tuple{"tadv", "Temperature advection (C/h)", "C/h"},
+                                          std::tuple{"fgen", "Frontogenesis (K/100km/3h)", "K/100km/3h"}}) {
+    const std::string meta = read_file(dir_ + "/" + var + "/plot.meta");
+    EXPECT_NE(meta.find(std::string(" ") + label + "\n"), std::string::npos) << var;
+    EXPECT_EQ(meta.find("(/s)"), std::string::npos) << var;
+    const RunResult r = run_program("/usr/bin/ncdump", {"-h", dir_ + "/" + var + "/2026031418_mul.nc"});
+    EXPECT_NE(r.out.find(std::string("mul:units = \"") + units + "\""), std::string::npos) << r.out;
+  }
+}
+
+// Both components of a gradient are written, each a grid of its own as the wind's are:
+// the temperature falls towards the north over the plains.
+TEST_F(DerivedFields, GradientWritesBothComponents) {
+  const Field u = field("grad", "ugrad"), v = field("grad", "vgrad");
+  ASSERT_EQ(u.v.size(), 425u);
+  ASSERT_EQ(v.v.size(), 425u);
+  EXPECT_NE(u.v, v.v);
+  EXPECT_LT(v.at(37.0, -97.0), -0.5);
+  EXPECT_FALSE(fs::exists(dir_ + "/grad/2026031418_grad.nc"));
 }
 
 // The analysed wind speed is the length of the analysed components, in knots; a point

@@ -66,7 +66,43 @@ TEST_F(Hpgl, LinesFillsAndAttributes) {
   // Ten points a line.
   EXPECT_NE(h.find("PW0.2;\nSV;\nLT;\nPU10,3816;PD86,3816;"), std::string::npos) << h;
   EXPECT_NE(h.find("PD695,3816;\nPD771,3816;PD847,3816;\n"), std::string::npos) << h;
-  EXPECT_NE(h.find("FT10,0;\nPU771,771;PM0;PD1532,771;PD1532,1532;PM1;PM2;FP;\n"), std::string::npos) << h;
+  // White is a pen made white and filled solid, the black pen taken back after.
+  EXPECT_NE(h.find("FT1;\nPC2,255,255,255;SP2;PU771,771;PM0;PD1532,771;PD1532,1532;PM1;PM2;FP;SP1;\n"),
+            std::string::npos)
+      << h;
+}
+
+// Label boxes cleared to the background and white fills stay white through hp2xx inside a
+// black square.
+TEST_F(Hpgl, WhiteFillsAndClearedBoxesRenderWhite) {
+  const std::string path = make("white.hpgl", ",nopcl", [] {
+    const float black[3] = {0, 0, 0}, white[3] = {1, 1, 1};
+    gset_colr_rep(1, 40, black);
+    gset_colr_rep(1, 41, white);
+    // hp2xx sizes its picture by the lines: a frame round everything.
+    const float frame[10] = {0.05F, 0.05F, 0.45F, 0.05F, 0.45F, 0.45F, 0.05F, 0.45F, 0.05F, 0.05F};
+    gpolyline(5, frame);
+    gset_fill_colr_ind(40);
+    const float square[8] = {0.1F, 0.1F, 0.4F, 0.1F, 0.4F, 0.4F, 0.1F, 0.4F};
+    gfill_area(4, square);
+    const float box[4] = {0.13F, 0.22F, 0.13F, 0.22F};
+    gclear_region(box);
+    gset_fill_colr_ind(41);
+    const float patch[8] = {0.28F, 0.28F, 0.37F, 0.28F, 0.37F, 0.37F, 0.28F, 0.37F};
+    gfill_area(4, patch);
+  });
+  // The picture is the frame's extent, 0.05 to 0.45 both ways.
+  const Picture pic = render_hpgl(path, 50);
+  ASSERT_GT(pic.width, 100);
+  auto dark = [&](float x0, float x1, float y0, float y1) {
+    auto col = [&](float x) { return static_cast<int>(std::lround((x - 0.05F) / 0.4F * (pic.width - 1))); };
+    auto row = [&](float y) { return static_cast<int>(std::lround((0.45F - y) / 0.4F * (pic.height - 1))); };
+    const int c0 = col(x0), c1 = col(x1), r0 = row(y1), r1 = row(y0);
+    return static_cast<double>(pic.count_dark(c0, r0, c1, r1)) / ((c1 - c0 + 1) * (r1 - r0 + 1));
+  };
+  EXPECT_GT(dark(0.24F, 0.26F, 0.12F, 0.38F), 0.99);
+  EXPECT_EQ(dark(0.14F, 0.21F, 0.14F, 0.21F), 0.0);
+  EXPECT_EQ(dark(0.29F, 0.36F, 0.29F, 0.36F), 0.0);
 }
 
 // The test page through hp2xx at its true size: everything where it was drawn.

@@ -113,7 +113,7 @@ TEST_F(ContPlot, LevelFileAndItsAbsence) {
   CONT_set_fill_colors((dir + "/none.txt").c_str(), 1);
   EXPECT_EQ(testing::internal::GetCapturedStderr(),
             "CONT_set_fill_colors: Unable to read contour level file: " + dir + "/none.txt\n");
-  EXPECT_EQ(CONT_get_num_colors(), 15);  // the built-in list
+  EXPECT_EQ(CONT_get_num_colors(), 13);  // the built-in list
 }
 
 TEST_F(ContPlot, FormatItemsSetTypeLevelsAndColoursCycle) {
@@ -131,14 +131,31 @@ TEST_F(ContPlot, FormatItemsSetTypeLevelsAndColoursCycle) {
   AttribRec a;
   EXPECT_EQ(CONT_get_fill_attrib(&a, 2.0F), 0);   // band 2-7
   EXPECT_EQ(CONT_get_fill_attrib(&a, 7.0F), 1);   // band 7-12
-  EXPECT_EQ(CONT_get_fill_attrib(&a, 1.9F), 14);  // band -3-2, the last of 15 colours
-  EXPECT_EQ(CONT_get_fill_attrib(&a, 77.0F), 0);  // 15 bands on: the colours come round
+  EXPECT_EQ(CONT_get_fill_attrib(&a, 1.9F), 12);  // band -3-2, the last of 13 colours
+  EXPECT_EQ(CONT_get_fill_attrib(&a, 67.0F), 0);  // 13 bands on: the colours come round
   for (const char* f : {"lcf", "ln", "value", "dln"}) {
     CONT_format_decode_type(f);
     EXPECT_EQ(CONT_get_type(), std::string(f) == "lcf" ? PLOT_BCONT
                                : std::string(f) == "value" ? PLOT_GVALUE
                                                             : PLOT_LCONT)
         << f;
+  }
+}
+
+// The built-in colours run cold to warm over the bands a field has, however many.
+TEST_F(ContPlot, DefaultColoursRunColdToWarmOverTheBands) {
+  make(3, 3, [](int i, int j) { return 10.0F * static_cast<float>(i + j); });  // 0 .. 40
+  for (float interval : {MISSING, 5.0F, 10.0F, 20.0F}) {
+    CONT_init();
+    CONT_set_fill_colors(nullptr, 0);
+    CONT_set_type(PLOT_FCONT);
+    CONT_set_intrvl(interval);
+    ASSERT_EQ(CONT_set_cont_ext(&grid_), 0);
+    AttribRec cold, warm;
+    CONT_get_fill_attrib(&cold, 0.0F);
+    CONT_get_fill_attrib(&warm, 40.0F);
+    EXPECT_EQ(cold.color, CLR_get_ind("DBlue")) << interval;
+    EXPECT_EQ(warm.color, CLR_get_ind("DRed")) << interval;
   }
 }
 

@@ -403,9 +403,7 @@ TEST_F(MapTest, Overlays) {
             "Map-rawfile: obs.raw\n"
             "Map-image: logo.png::5:6\n"
             "Map: a.map\n"
-            "MAP_process: Image overlays are not available in this version: sat.png\n"
-            "MAP_process: Station-value overlays are not available in this version: obs.raw\n"
-            "MAP_process: Image overlays are not available in this version: logo.png\n");
+            "MAP_process: Station-value overlays are not available in this version: obs.raw\n");
   EXPECT_EQ(drawn().size(), 1u);
   MAP_set_overlay_func("im", fake_overlay);
   MAP_set_overlay_func("if", fake_overlay);

@@ -1,0 +1,411 @@
+#include "graphics/gks_img.h"
+
+#include <X11/Xutil.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <unordered_map>
+
+#include "config/fileio.h"
+#include "config/mess.h"
+#include "config/missing.h"
+#include "config/resrc.h"
+#include "graphics/colors.h"
+#include "graphics/gks_cairo.h"
+#include "graphics/gks_dev.h"
+#include "graphics/gif.h"
+#include "graphics/gks_colr.h"
+#include "graphics/gks_tran.h"
+#include "graphics/gks_x11.h"
+#include "graphics/png.h"
+#include "graphics/xdump.h"
+
+namespace {
+
+int save_type = 0;
+std::string dump_info;
+std::string dump_date;
+int dump_domain = 0;
+
+struct XImageFree {
+  void operator()(XImage* i) const {
+    if (i != nullptr) XDestroyImage(i);
+  }
+};
+using XImagePtr = std::unique_ptr<XImage, XImageFree>;
+
+std::string window_name(Display* d, Window w) {
+  char* name = nullptr;
+  std::string out;
+  if (w != 0 && XFetchName(d, w, &name) != 0 && name != nullptr) out = name;
+  if (name != nullptr) XFree(name);
+  return out.empty() ? "xwdump" : out;
+}
+
+Colormap window_colormap(Display* d) {
+  XWindowAttributes a{};
+  if (gget_top_window() != 0 && XGetWindowAttributes(d, gget_top_window(), &a) != 0) return a.colormap;
+  return DefaultColormap(d, DefaultScreen(d));
+}
+
+// The colours of a colour-mapped visual's pixels (DirectColor: each mask stepped by its
+// lowest bit), as fractions with near-white rounded up.
+void query_colormap(Display* d, Visual* v, ImgRec* image) {
+  const int n = v->map_entries;
+  std::vector<XColor> cells(static_cast<std::size_t>(n));
+  for (int i = 0; i < n; ++i) {
+    unsigned long pixel = static_cast<unsigned long>(i);
+    if (v->c_class == DirectColor) {
+      const auto step = [i](unsigned long mask) { return (mask & (~mask + 1)) * static_cast<unsigned long>(i) & mask; };
+      pixel = step(v->red_mask) | step(v->green_mask) | step(v->blue_mask);
+    }
+    cells[static_cast<std::size_t>(i)].pixel = pixel;
+  }
+  XQueryColors(d, window_colormap(d), cells.data(), n);
+  image->colors.resize(static_cast<std::size_t>(n));
+  const auto frac = [](unsigned short c) {
+    const float f = static_cast<float>(c) / 65535.0f;
+    return f > 0.99f ? 1.0f : f;
+  };
+  for (int i = 0; i < n; ++i) {
+    const XColor& c = cells[static_cast<std::size_t>(i)];
+    image->colors[static_cast<std::size_t>(i)] = {frac(c.red), frac(c.green), frac(c.blue)};
+  }
+  image->num_colors = n;
+  image->color_mapped = 1;
+}
+
+int dump(const char* path, int (*writer)(const char*, const ImgRec*)) {
+  ImgRec image;
+  IMG_init(&image);
+  if (gget_image(&image) == 0) return 0;
+  return writer(path, &image);
+}
+
+int write_zav(const char* path, const ImgRec* image) { return IMG_write(path, image, 0); }
+
+int display_depth(int mode) {
+  if (gget_display() != nullptr) return gget_depth();
+  return mode == 1 ? 32 : 0;
+}
+
+// The window pixel of an 8-bit colour on a direct-colour visual.
+unsigned long compose(const Visual* v, const unsigned char rgb[3]) {
+  const auto part = [](unsigned long mask, unsigned char c) -> unsigned long {
+    if (mask == 0) return 0;
+    int shift = 0;
+    while (((mask >> shift) & 1ul) == 0) ++shift;
+    const unsigned long bits = mask >> shift;
+    return ((static_cast<unsigned long>(c) * bits + 127) / 255) << shift;
+  };
+  return part(v->red_mask, rgb[0]) | part(v->green_mask, rgb[1]) | part(v->blue_mask, rgb[2]);
+}
+
+// Resamples an image that carries a domain onto the viewport of the current map: every
+// viewport pixel takes the image pixel at the same place on the earth (nearest), or the
+// transparent pixel where the image has none.
+bool reproject(const ImgRec* image, const std::vector<unsigned long>& in, unsigned long transparent, int vw, int vh,
+               int vx, int vy, std::vector<unsigned long>* out) {
+  DomainRec map;
+  MAP_get_domain(&map);
+  if (map.proj == MISSING_INT || map.proj >= PROJ_XY) return false;
+  const std::size_t n = static_cast<std::size_t>(vw) * vh;
+  std::vector<float> lat(n, MISSING), lon(n, MISSING);
+  for (int j = 0; j < vh; ++j) {
+    for (int i = 0; i < vw; ++i) {
+      const std::size_t k = static_cast<std::size_t>(j) * vw + i;
+      const float x = xp_W(static_cast<float>(vx + i) + 0.5f), y = yp_W(static_cast<float>(vy + j) + 0.5f);
+      if (!MAP_untran(&lat[k], &lon[k], x, y)) lat[k] = MISSING;
+    }
+  }
+  MAP_domain(&image->domain);
+  out->assign(n, transparent);
+  for (std::size_t k = 0; k < n; ++k) {
+    float x = 0.0f, y = 0.0f, col = 0.0f, row = 0.0f;
+    if (lat[k] == MISSING || !MAP_tran(&x, &y, lat[k], lon[k]) || MAP_grid_untran(&col, &row, x, y) < 0) continue;
+    const long c = std::lround(col), r = std::lround(row);
+    if (c < 0 || r < 0 || c >= image->width || r >= image->height) continue;
+    (*out)[k] = in[static_cast<std::size_t>(r) * image->width + static_cast<std::size_t>(c)];
+  }
+  MAP_domain(&map);
+  return true;
+}
+
+std::string find_image(const char* path) {
+  if (std::FILE* f = std::fopen(path, "rb")) {
+    std::fclose(f);
+    return path;
+  }
+  const char* dir = RES_get("image_path");
+  if (dir == nullptr || *dir == '\0' || std::strcmp(dir, "none") == 0) return path;
+  return FILE_add_path(std::string(dir), std::string(path));
+}
+
+unsigned long transparent_pixel(Display* d, const char* name) {
+  if (name == nullptr || *name == '\0') return gget_background_pixel();
+  const int index = CLR_get_ind(name);
+  if (index >= 0 && index < 256) {
+    const int pixel = gget_color_ind(index);
+    if (pixel >= 0) return static_cast<unsigned long>(pixel);
+  }
+  XColor c{};
+  const Colormap cmap = window_colormap(d);
+  if (XParseColor(d, cmap, name, &c) != 0 && XAllocColor(d, cmap, &c) != 0) return c.pixel;
+  return gget_background_pixel();
+}
+
+}  // namespace
+
+int gget_image(ImgRec* image) {
+  if (gtype_is_RASTER()) {
+    // A run without a display draws its frames on the raster workstation.
+    int w = 0, h = 0;
+    std::vector<std::uint32_t> argb;
+    if (graster_page(&w, &h, &argb) != 0 || IMG_from_argb(image, w, h, argb.data(), "xwdump") == 0) return 0;
+    image->depth = 24;
+    image->transparent = static_cast<long>(graster_background());
+    return 1;
+  }
+  Display* d = gget_display();
+  const Drawable target = gget_draw_window();
+  if (d == nullptr || target == 0) return 0;
+  Window root = 0;
+  int x = 0, y = 0;
+  unsigned w = 0, h = 0, border = 0, depth = 0;
+  if (XGetGeometry(d, target, &root, &x, &y, &w, &h, &border, &depth) == 0) {
+    MESS_print(MESS_ERROR, "gget_image: Can't get target window attributes\n");
+    return 0;
+  }
+  XImage* raw = nullptr;
+  gx11_trapped([&] { raw = XGetImage(d, target, 0, 0, w, h, AllPlanes, ZPixmap); });
+  XImagePtr ximg(raw);
+  if (!ximg) {
+    MESS_print(MESS_ERROR, "gget_image: Unable to get image at %ux%u+%d+%d\n", w, h, 0, 0);
+    return 0;
+  }
+  const std::string name = window_name(d, gget_top_window());
+  Visual* v = gget_visual();
+  const bool true_color = v != nullptr && v->c_class == TrueColor;
+  if (true_color && ximg->bits_per_pixel == 32 && v->red_mask == 0xFF0000 && v->green_mask == 0xFF00 &&
+      v->blue_mask == 0xFF) {
+    // The common screen: the same record the off-screen raster gives.
+    std::vector<std::uint32_t> argb(static_cast<std::size_t>(w) * h);
+    for (unsigned j = 0; j < h; ++j) {
+      const unsigned char* p = reinterpret_cast<const unsigned char*>(ximg->data) +
+                               static_cast<std::size_t>(j) * static_cast<std::size_t>(ximg->bytes_per_line);
+      for (unsigned i = 0; i < w; ++i, p += 4) {
+        argb[static_cast<std::size_t>(j) * w + i] =
+            ximg->byte_order == MSBFirst
+                ? (std::uint32_t{p[0]} << 24 | std::uint32_t{p[1]} << 16 | std::uint32_t{p[2]} << 8 | p[3])
+                : (std::uint32_t{p[3]} << 24 | std::uint32_t{p[2]} << 16 | std::uint32_t{p[1]} << 8 | p[0]);
+      }
+    }
+    // The pad byte is no colour: opaque, as the raster's pixels are.
+    for (std::uint32_t& p : argb) p |= 0xFF000000u;
+    IMG_from_argb(image, static_cast<int>(w), static_cast<int>(h), argb.data(), name.c_str());
+    image->depth = ximg->depth;
+    image->transparent = static_cast<long>(gget_background_pixel() | 0xFF000000ul);
+    return 1;
+  } else {
+    IMG_init(image);
+    image->info = name;
+    image->width = static_cast<int>(w);
+    image->height = static_cast<int>(h);
+    image->depth = ximg->depth;
+    image->bits_per_pixel = ximg->bits_per_pixel;
+    image->bytes_per_line = ximg->bytes_per_line;
+    image->byte_order = ximg->byte_order == MSBFirst ? IMG_MSB_FIRST : IMG_LSB_FIRST;
+    image->red_mask = static_cast<std::uint32_t>(ximg->red_mask != 0 || v == nullptr ? ximg->red_mask : v->red_mask);
+    image->green_mask =
+        static_cast<std::uint32_t>(ximg->green_mask != 0 || v == nullptr ? ximg->green_mask : v->green_mask);
+    image->blue_mask =
+        static_cast<std::uint32_t>(ximg->blue_mask != 0 || v == nullptr ? ximg->blue_mask : v->blue_mask);
+    const std::size_t size = static_cast<std::size_t>(ximg->bytes_per_line) * h;
+    image->data.assign(reinterpret_cast<unsigned char*>(ximg->data),
+                       reinterpret_cast<unsigned char*>(ximg->data) + size);
+    if (!true_color && v != nullptr) query_colormap(d, v, image);
+  }
+  image->transparent = static_cast<long>(gget_background_pixel());
+  return 1;
+}
+
+int GIF_dump(const char* path) { return dump(path, GIF_write); }
+int PNG_dump(const char* path) { return dump(path, PNG_write); }
+int XWD_dump(const char* path) { return dump(path, XWD_write); }
+
+void IMG_set_dump_info(const char* info, const char* date_label, int with_domain) {
+  dump_info = info != nullptr ? info : "";
+  dump_date = date_label != nullptr ? date_label : "";
+  dump_domain = with_domain;
+}
+
+int IMG_dump(const char* path) {
+  ImgRec image;
+  IMG_init(&image);
+  if (gget_image(&image) == 0) return 0;
+  image.info = dump_info;
+  image.date_label = dump_date;
+  DomainRec d;
+  MAP_get_domain(&d);
+  if (dump_domain && d.proj != MISSING_INT && d.nx > 1 && d.ny > 1 && image.width > 1 && image.height > 1) {
+    d.dx *= static_cast<float>(d.nx - 1) / static_cast<float>(image.width - 1);
+    d.dy *= static_cast<float>(d.ny - 1) / static_cast<float>(image.height - 1);
+    d.nx = image.width;
+    d.ny = image.height;
+    image.domain = d;
+  }
+  return write_zav(path, &image);
+}
+
+void gset_save_image_type(int type) { save_type = type; }
+int gget_save_image_type() { return save_type; }
+
+int gsave_image_file(const char* path) {
+  if (save_type == GKS_SAVE_GIF) return GIF_dump(path);
+  if (save_type == GKS_SAVE_PNG) return PNG_dump(path);
+  return XWD_dump(path);
+}
+
+int IMG_read(const char* path, ImgRec* image, int mode) {
+  std::FILE* f = std::fopen(path, "rb");
+  if (f == nullptr) {
+    MESS_print(MESS_ERROR, "IMG_read: Unable to open image file: %s\n", path);
+    return 0;
+  }
+  char magic[6] = {};
+  long start = 0;
+  std::size_t got = std::fread(magic, 1, sizeof magic, f);
+  if (got >= 3 && std::memcmp(magic, "** ", 3) == 0) {
+    // A comment line before the picture.
+    std::fseek(f, 0, SEEK_SET);
+    int c = 0;
+    while ((c = std::fgetc(f)) != EOF && c != '\n') {
+    }
+    start = std::ftell(f);
+    got = std::fread(magic, 1, sizeof magic, f);
+  }
+  IMG_init(image);
+  const int depth = display_depth(mode);
+  std::fseek(f, start, SEEK_SET);
+  int r = 0;
+  if (got >= 3 && std::memcmp(magic, "GIF", 3) == 0) {
+    r = GIF_read_stream(f, image);
+  } else if (got >= 4 && std::memcmp(magic + 1, "PNG", 3) == 0) {
+    r = PNG_read_stream(f, image);
+  } else if (got >= 3 && std::memcmp(magic, "ZAV", 3) == 0) {
+    r = IMG_read_zav_stream(f, image);
+  } else {
+    image->depth = depth;
+    r = XWD_read_stream(f, image);
+  }
+  std::fclose(f);
+  return r;
+}
+
+int gsetup_image_colors(const ImgRec* image, unsigned long transparent, std::vector<unsigned long>* pixels) {
+  Display* d = gget_display();
+  Visual* v = gget_visual();
+  if (d == nullptr || v == nullptr) return 0;
+  XColor tc{};
+  tc.pixel = transparent;
+  XQueryColor(d, window_colormap(d), &tc);
+  const int tr = tc.red >> 8, tg = tc.green >> 8, tb = tc.blue >> 8;
+  const bool direct = v->c_class == TrueColor || v->c_class == DirectColor;
+  std::unordered_map<std::uint32_t, unsigned long> mapped;
+  pixels->resize(static_cast<std::size_t>(image->width) * image->height);
+  std::size_t k = 0;
+  for (int y = 0; y < image->height; ++y) {
+    for (int x = 0; x < image->width; ++x, ++k) {
+      const std::uint32_t raw = IMG_get_pixel(image, x, y);
+      auto it = mapped.find(raw);
+      if (it == mapped.end()) {
+        unsigned char rgb[3];
+        IMG_pixel_rgb(image, raw, rgb);
+        unsigned long pixel = transparent;
+        if (std::abs(rgb[0] - tr) + std::abs(rgb[1] - tg) + std::abs(rgb[2] - tb) > 6) {
+          if (direct) {
+            pixel = compose(v, rgb);
+          } else {
+            const int index = galloc_colr(-1, rgb[0] / 255.0f, rgb[1] / 255.0f, rgb[2] / 255.0f);
+            const int p = index >= 0 ? gget_color_ind(index) : -1;
+            pixel = p >= 0 ? static_cast<unsigned long>(p) : transparent;
+          }
+        }
+        it = mapped.emplace(raw, pixel).first;
+      }
+      (*pixels)[k] = it->second;
+    }
+  }
+  return 1;
+}
+
+int goverlay_image_file(const char* path, const char* transparent, int x, int y) {
+  Display* d = gget_display();
+  const Drawable target = gget_draw_window();
+  if (d == nullptr || target == 0) return 0;
+  ImgRec image;
+  const std::string file = find_image(path);
+  if (IMG_read(file.c_str(), &image, 0) <= 0) return -1;
+  const unsigned long clear = transparent_pixel(d, transparent);
+  std::vector<unsigned long> pixels;
+  if (!gsetup_image_colors(&image, clear, &pixels)) return 0;
+  short vp[4] = {};
+  gget_xviewport(vp);
+  int w = image.width, h = image.height, x0 = 0, y0 = 0;
+  std::vector<unsigned long> placed;
+  // The part of the viewport inside the picture.
+  const int left = std::max<int>(vp[0], 0), top = std::max<int>(vp[1], 0);
+  const int right = std::min(vp[0] + vp[2], gget_pix_width()), bottom = std::min(vp[1] + vp[3], gget_pix_height());
+  // Only the map panel (transformation 2) has the map's coordinates.
+  if (IMG_has_domain(&image) && gget_norm_tran() == 2 && right > left && bottom > top &&
+      reproject(&image, pixels, clear, right - left, bottom - top, left, top, &placed)) {
+    pixels.swap(placed);
+    w = right - left;
+    h = bottom - top;
+    x0 = left;
+    y0 = top;
+  } else {
+    x0 = x >= 0 ? vp[0] + x : vp[0] + vp[2] - w + x;
+    y0 = y >= 0 ? vp[1] + y : vp[1] + vp[3] - h + y;
+  }
+  const int depth = gget_depth();
+  Visual* v = gget_visual();
+  XImagePtr ximg(XCreateImage(d, v, static_cast<unsigned>(depth), ZPixmap, 0, nullptr, static_cast<unsigned>(w),
+                              static_cast<unsigned>(h), 32, 0));
+  XImagePtr mimg(XCreateImage(d, v, 1, XYBitmap, 0, nullptr, static_cast<unsigned>(w), static_cast<unsigned>(h), 8, 0));
+  if (!ximg || !mimg) return 0;
+  std::vector<char> data(static_cast<std::size_t>(ximg->bytes_per_line) * h);
+  std::vector<char> bits(static_cast<std::size_t>(mimg->bytes_per_line) * h, 0);
+  ximg->data = data.data();
+  mimg->data = bits.data();
+  for (int j = 0; j < h; ++j) {
+    for (int i = 0; i < w; ++i) {
+      const unsigned long p = pixels[static_cast<std::size_t>(j) * w + i];
+      XPutPixel(ximg.get(), i, j, p);
+      XPutPixel(mimg.get(), i, j, p != clear ? 1 : 0);
+    }
+  }
+  PixmapOwner mask(d, XCreatePixmap(d, target, static_cast<unsigned>(w), static_cast<unsigned>(h), 1));
+  GC mgc = XCreateGC(d, mask.get(), 0, nullptr);
+  // A bitmap's set bits are drawn in the foreground.
+  XSetForeground(d, mgc, 1);
+  XSetBackground(d, mgc, 0);
+  XPutImage(d, mask.get(), mgc, mimg.get(), 0, 0, 0, 0, static_cast<unsigned>(w), static_cast<unsigned>(h));
+  XFreeGC(d, mgc);
+  GC gc = XCreateGC(d, target, 0, nullptr);
+  XSetClipMask(d, gc, mask.get());
+  XSetClipOrigin(d, gc, x0, y0);
+  XPutImage(d, target, gc, ximg.get(), 0, 0, x0, y0, static_cast<unsigned>(w), static_cast<unsigned>(h));
+  XFreeGC(d, gc);
+  // The buffers are ours, not Xlib's.
+  ximg->data = nullptr;
+  mimg->data = nullptr;
+  gupdate_window();
+  return 1;
+}
+
+int gread_image_file(const char* path) { return goverlay_image_file(path, "", 0, 0); }
