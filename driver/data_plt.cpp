@@ -141,7 +141,7 @@ void plot_stations(int first, int last, DataDesc* desc, bool raw) {
       if (!VAR_is_type_PLOT(k)) continue;
       // A run's later variables keep the attributes of the one before when they share
       // its type.
-      if (k != first && VAR_get_type(k) != VAR_get_type(k - 1)) attrib = attrib_for(VAR_get_type(k));
+      if (k == first || VAR_get_type(k) != VAR_get_type(k - 1)) attrib = attrib_for(VAR_get_type(k));
       RAW_data_init_val(&rec);
       rec.attrib = *attrib;
       VarRec* var = VAR_get_var(k);

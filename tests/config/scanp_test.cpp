@@ -55,7 +55,7 @@ INSTANTIATE_TEST_SUITE_P(
                       IntCase{"   42", "%5D", 1, 42, 5},        // blank-padded
                       IntCase{"  -7  x", "%5D", 1, -7, 5},      // blanks on both sides
                       IntCase{"-", "%d", 0, -1, 0},             // a lone minus is no number
-                      IntCase{"  -  ", "%!-!5D", 1, MISSING_INT, 5},  // padded marker
+                      IntCase{"  -  ", "%5!-!D", 1, MISSING_INT, 5},  // padded marker
                       IntCase{"x", "%!-!d", 0, -1, 0},          // neither number nor marker
                       IntCase{"abc 5", "%*s %d", 2, 5, 5}));    // skipped field still matches
 

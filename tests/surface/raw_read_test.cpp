@@ -168,7 +168,9 @@ TEST_F(RawRead, DamagedFiles) {
     EXPECT_EQ(RAW_getinfo(h, nullptr, nullptr, 0), c.info) << c.bytes.substr(0, 60);
     RawDataRec d;
     RAW_data_init(&d);
-    if (c.info >= 0) EXPECT_EQ(RAW_read(h, &d, 0, 0), c.read) << c.bytes.substr(0, 60);
+    if (c.info >= 0) {
+      EXPECT_EQ(RAW_read(h, &d, 0, 0), c.read) << c.bytes.substr(0, 60);
+    }
     const std::string err = GetCapturedStderr();
     EXPECT_NE(err.find(c.message), std::string::npos) << err;
     RAW_close(h);
