@@ -6,6 +6,7 @@
 #include <cctype>
 #include <cstdio>
 #include <cstring>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -56,16 +57,11 @@ std::string underscores_to_blanks(std::string s) {
   return s;
 }
 
-// The whitespace-separated tokens of text.
+// The blank-separated tokens of text.
 std::vector<std::string> tokens(const std::string& text) {
   std::vector<std::string> out;
-  std::size_t i = 0;
-  while (i < text.size()) {
-    while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
-    const std::size_t start = i;
-    while (i < text.size() && !std::isspace(static_cast<unsigned char>(text[i]))) ++i;
-    if (i > start) out.push_back(text.substr(start, i - start));
-  }
+  std::istringstream in(text);
+  for (std::string w; in >> w;) out.push_back(w);
   return out;
 }
 

@@ -111,6 +111,22 @@ std::string value_format(const char* format) {
   return "";
 }
 
+// Blanks (and the given separators) inside a token would split it when the file is read
+// back: they become '_', which the reader turns back into blanks where texts are kept.
+std::string token_of(std::string t, const char* separators = " \t") {
+  for (char& c : t)
+    if (std::strchr(separators, c) != nullptr && c != '\0') c = '_';
+  return t;
+}
+
+// The start of a data line: identifier ("-" when there is none), latitude, longitude.
+std::string line_head(const char* id, float lat, float lon) {
+  char head[80];
+  std::snprintf(head, sizeof head, "%s %6.2f %7.2f", token_of(id != nullptr && *id != '\0' ? id : "-").c_str(),
+                static_cast<double>(lat), static_cast<double>(lon));
+  return head;
+}
+
 }  // namespace
 
 void RAW_data_init_val(RawDataRec* data) {
@@ -282,9 +298,7 @@ void RAW_value_token(char* text, std::size_t size, const RawDataRec* d) {
       std::string t = d->text;
       t.erase(t.find_last_not_of(" \t") + 1);
       t.erase(0, t.find_first_not_of(" \t"));
-      for (char& c : t)
-        if (c == ' ' || c == '\t') c = '_';
-      if (!t.empty()) copy_bounded(text, size, t);
+      if (!t.empty()) copy_bounded(text, size, token_of(t));
       return;
     }
     case PLOT_WIND:
@@ -348,10 +362,7 @@ void RAW_putinfo(const char* label, const char* line, int count, const char* con
   }
   // Blanks inside a part would end the field's token when the list is read back.
   auto part = [](const char* const* list, int i) {
-    std::string t = list != nullptr && list[i] != nullptr ? list[i] : "";
-    for (char& c : t)
-      if (c == ' ' || c == '\t' || c == ':') c = '_';
-    return t;
+    return token_of(list != nullptr && list[i] != nullptr ? list[i] : "", " \t:");
   };
   std::fprintf(raw_file, "ZAVRAW\n%s\n!%s\nid lat lon\n", label ? label : "", line ? line : "");
   for (int i = 0; i < count; ++i)
@@ -362,10 +373,7 @@ void RAW_putinfo(const char* label, const char* line, int count, const char* con
 
 int RAW_write(const char* id, float lat, float lon, const RawDataRec* values, int count) {
   if (raw_file == nullptr) return -1;
-  std::string t = id != nullptr && *id != '\0' ? id : "-";
-  for (char& c : t)
-    if (c == ' ') c = '_';
-  std::fprintf(raw_file, "%s %6.2f %7.2f", t.c_str(), static_cast<double>(lat), static_cast<double>(lon));
+  std::fputs(line_head(id, lat, lon).c_str(), raw_file);
   char token[80];
   for (int i = 0; i < count && values != nullptr; ++i) {
     RAW_value_token(token, sizeof token, &values[i]);
@@ -379,13 +387,7 @@ int RAW_save_station(const StationRec* station) {
   if (raw_file == nullptr || station == nullptr) return -1;
   float lat = MISSING, lon = MISSING;
   MAP_untran(&lat, &lon, station->x, station->y);
-  std::string id = station->id[0] != '\0' ? station->id : "-";
-  for (char& c : id)
-    if (c == ' ') c = '_';
-  char head[80];
-  std::snprintf(head, sizeof head, "%s %6.2f %7.2f", id.c_str(), static_cast<double>(lat),
-                static_cast<double>(lon));
-  raw_line = head;
+  raw_line = line_head(station->id, lat, lon);
   line_open = true;
   return 0;
 }
