@@ -67,7 +67,9 @@ bool number_format(const char* f, char* conv) {
       continue;
     }
     ++p;
-    if (*p == 'z') ++p;
+    // 'z' (no leading zero) only as the format's second character, where it is taken out
+    // before printing.
+    if (*p == 'z' && p == f + 1) ++p;
     while (*p != '\0' && std::strchr("-+ 0#", *p) != nullptr) ++p;
     int digits = 0;
     while (std::isdigit(static_cast<unsigned char>(*p))) ++p, ++digits;

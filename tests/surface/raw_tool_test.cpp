@@ -70,7 +70,7 @@ TEST(RawFormat, CutsMarkersTextsAndSkips) {
 // Formats that would let printf read arguments that are not there, and unknown fields,
 // are reported and change nothing.
 TEST(RawFormat, BadFieldsAreReportedAndLeftOut) {
-  for (const char* bad : {"%s", "%d%d", "%n", "%.99999f", "fm=%c", "zz=1", "bogus", "xy=1", "xy=1+2x",
+  for (const char* bad : {"%s", "%d%d", "%n", "%.99999f", "fm=%c", "fm=T%z.1f", "zz=1", "bogus", "xy=1", "xy=1+2x",
                           "mk=nothing", "sc=x", "ta=l", "sk=0"}) {
     RawFormat f;
     RAW_format_init(&f, nullptr);
