@@ -5,6 +5,7 @@
 #include <cctype>
 #include <cmath>
 #include <cstring>
+#include <set>
 #include <string>
 #include <string_view>
 
@@ -50,8 +51,11 @@ void set_offset(RawFormat* s, float x, float y) {
   s->halign = x < 0.0F ? RAW_ALIGN_RIGHT : x > 0.0F ? RAW_ALIGN_LEFT : RAW_ALIGN_CENTER;
 }
 
+// A format is read again for every station: each bad field is named once a run.
+std::set<std::string> reported;
+
 bool bad(const std::string& field) {
-  MESS_print(MESS_WARN, "RAW_parse_format: Bad field: %.60s\n", field.c_str());
+  if (reported.insert(field).second) MESS_print(MESS_WARN, "RAW_parse_format: Bad field: %.60s\n", field.c_str());
   return false;
 }
 

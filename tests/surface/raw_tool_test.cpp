@@ -77,6 +77,10 @@ TEST(RawFormat, BadFieldsAreReportedAndLeftOut) {
     CaptureStderr();
     EXPECT_EQ(RAW_parse_format(&f, (std::string("ur:") + bad).c_str()), 0) << bad;
     EXPECT_EQ(GetCapturedStderr(), std::string("RAW_parse_format: Bad field: ") + bad + "\n");
+    // Read again for the next station, the field is not named again.
+    CaptureStderr();
+    RAW_parse_format(&f, bad);
+    EXPECT_EQ(GetCapturedStderr(), "") << bad;
     EXPECT_STREQ(f.cformat, "") << bad;
     EXPECT_EQ(f.halign, 1) << bad;  // the good field before it still applies
   }
