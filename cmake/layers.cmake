@@ -3,7 +3,7 @@
 # and links only the layers it uses directly (and through them what those use); calls only
 # go down. A module may include the headers of its own layer and of the layers its layer
 # reaches that way, never one above. tools/check_layers.cmake checks the includes.
-set(STACONT_LAYERS runtime files graphics geography image surface analysis plot driver)
+set(STACONT_LAYERS runtime files graphics geography image surface analysis plot stations driver)
 
 # Runtime services: resources, messages, prompts, menus, tables, file and process services.
 set(STACONT_LAYER_runtime_MODULES config)
@@ -33,9 +33,14 @@ set(STACONT_LAYER_analysis_USES surface)
 # Plot layers: contours, vectors, map background, fronts.
 set(STACONT_LAYER_plot_MODULES plot)
 set(STACONT_LAYER_plot_USES analysis image)
+# Station values drawn at the stations: numbers and texts, but also barbs, arrows and
+# tracks, which the vector layer draws; hence above the plot layers. The raw files and the
+# format language stay with the surface data.
+set(STACONT_LAYER_stations_MODULES surface/raw_plt)
+set(STACONT_LAYER_stations_USES plot)
 # Driver and plot manager.
 set(STACONT_LAYER_driver_MODULES driver)
-set(STACONT_LAYER_driver_USES plot)
+set(STACONT_LAYER_driver_USES stations)
 
 # The layer of a module ("plot/map", "config/resrc"): the layer that names the module
 # itself, else the one that names its directory; empty when none does.

@@ -10,7 +10,6 @@ constexpr int ZAV_STATUS_DETACH = 1;  // detaching into the background failed
 constexpr int ZAV_STATUS_DEVICE = 4;  // the graphics device cannot be opened
 constexpr int ZAV_STATUS_INPUT = 10;  // the input file is missing or cannot be read
 constexpr int ZAV_STATUS_VARIABLE = 20;  // a variable that is unknown was asked for in batch mode
-constexpr int ZAV_STATUS_NOT_AVAILABLE = 21;  // a plot this program cannot make yet was asked for
 constexpr int ZAV_STATUS_OUTPUT = 30;  // requested output could not be written
 constexpr int ZAV_STATUS_DOMAIN = 43;  // an invalid domain, or no valid answer at the domain prompt
 

@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "analysis/grd_tool.h"
 #include "config/flag.h"
@@ -18,6 +19,7 @@
 #include "config/string.h"
 #include "driver/plt_labl.h"
 #include "driver/plt_tool.h"
+#include "files/date.h"
 #include "files/files.h"
 #include "graphics/colors.h"
 #include "graphics/gks_colr.h"
@@ -103,6 +105,9 @@ void plot_stations(int first, int last, DataDesc* desc, bool raw) {
   const AttribRec* attrib = attrib_for(VAR_get_type(first));
   RAW_plot_init(attrib, scale);
   MAP_plot_grid_init();
+  RAW_footprint_begin();
+  for (int k = first; k <= last; ++k)
+    if (VAR_is_type_PLOT(k)) RAW_footprint_add(VAR_get_format(k), VAR_get_type(k));
   gset_fill_print_solid(1);
   if (desc->rewind != nullptr) desc->rewind(desc);
   StationRec station{};
@@ -112,6 +117,8 @@ void plot_stations(int first, int last, DataDesc* desc, bool raw) {
     RAW_data_init(&rec);
     // The overlap grid keeps one station of each place on the map.
     if (!MAP_plot_grid(station.x, station.y)) continue;
+    // Nor may one station's values cover another's.
+    if (!RAW_plot_room(station.x, station.y)) continue;
     rec.x = station.x;
     rec.y = station.y;
     CTY_get_data(station.id);
@@ -134,10 +141,11 @@ void plot_stations(int first, int last, DataDesc* desc, bool raw) {
       if (!VAR_is_type_PLOT(k)) continue;
       // A run's later variables keep the attributes of the one before when they share
       // its type.
-      if (k != first && VAR_get_type(k) != VAR_get_type(k - 1)) attrib = attrib_for(VAR_get_type(k));
+      if (k == first || VAR_get_type(k) != VAR_get_type(k - 1)) attrib = attrib_for(VAR_get_type(k));
       RAW_data_init_val(&rec);
       rec.attrib = *attrib;
       VarRec* var = VAR_get_var(k);
+      rec.kind = VAR_get_type(k);
       if (desc->get_data != nullptr) desc->get_data(desc->report, var, &rec);
       copy_bounded(rec.format, sizeof rec.format, VAR_get_format(k));
       if (raw) RAW_save_data(&rec);
@@ -147,6 +155,26 @@ void plot_stations(int first, int last, DataDesc* desc, bool raw) {
     if (raw) RAW_save_end();
   }
   gset_fill_print_solid(0);
+}
+
+// The raw file's header: the date and a field of each station variable of the run.
+void raw_header(int first, int last, const DataDesc* desc) {
+  char label[DATE_LABEL_LEN];
+  DATE_make_label(&desc->date, label);
+  std::vector<std::string> names, units, descriptions;
+  for (int k = first; k <= last; ++k) {
+    if (!VAR_is_type_PLOT(k)) continue;
+    names.emplace_back(VAR_get_name(k));
+    units.emplace_back(VAR_get_units(k));
+    descriptions.emplace_back(VAR_print_type(VAR_get_type(k)));
+  }
+  std::vector<const char*> n, u, d;
+  for (std::size_t k = 0; k < names.size(); ++k) {
+    n.push_back(names[k].c_str());
+    u.push_back(units[k].c_str());
+    d.push_back(descriptions[k].c_str());
+  }
+  RAW_putinfo(label, "Surface station values", static_cast<int>(n.size()), n.data(), u.data(), d.data());
 }
 
 }  // namespace
@@ -393,6 +421,7 @@ int DATA_plot_raw(int i, DataDesc* desc) {
     raw = wanted && RAW_date_open(&desc->date) != 0;
     FILE_restore_name_conv();
     if (wanted && !raw) return last;
+    if (raw) raw_header(i, last, desc);
   }
   plot_stations(i, last, desc, raw);
   DATA_plot_raw_label(i, last, desc);

@@ -328,8 +328,10 @@ int write_image(int kind, const std::string& name) {
   }
   if (ok)
     MESS_print(MESS_MESS, "Wrote %s file: %s\n", formats[kind], name.c_str());
-  else
+  else {
     MESS_print(MESS_WARN, "PLT_dump: Unable to write %s file: %s\n", formats[kind], name.c_str());
+    ZAV_fail(ZAV_STATUS_OUTPUT);
+  }
   return ok;
 }
 

@@ -76,13 +76,8 @@ const char* convention_after(const char* v, std::size_t n, const char* fallback)
 bool is_front(int i) { return stricmp(VAR_get_name(i), "front") == 0; }
 
 // The variables of a request that the surface data and the variable list both do not
-// know would give empty grids; station plots, not built yet, would give nothing: such a
-// request is refused with one message, and a batch run ends with a failure status.
-const char* unavailable_plot(int i, bool raw_output) {
-  // Station values can be written to station-value files already.
-  if (VAR_is_plot_PLOT(i) && !raw_output) return "station plots";
-  return nullptr;
-}
+// know would give empty grids: such a request is refused with one message, and a batch
+// run ends with a failure status.
 
 bool request_can_be_made() {
   const int n = std::min(VAR_get_num(), VAR_MAX);
@@ -94,17 +89,6 @@ bool request_can_be_made() {
     if (SFC_get_var(&copy) == 0 && copy.var <= 0) {
       MESS_print(MESS_WARN, "Unknown variable: %s\n", copy.name);
       ZAV_fail(ZAV_STATUS_VARIABLE);
-      return false;
-    }
-  }
-  FILE_save_name_conv();
-  const bool raw_output = SFC_raw_out_file() != 0;
-  FILE_restore_name_conv();
-  for (int i = 0; i < n; ++i) {
-    if (is_front(i)) continue;
-    if (const char* what = unavailable_plot(i, raw_output)) {
-      MESS_print(MESS_WARN, "Not available yet: %s (%s)\n", var_str.c_str(), what);
-      ZAV_fail(ZAV_STATUS_NOT_AVAILABLE);
       return false;
     }
   }

@@ -1,27 +1,35 @@
-// Station values drawn at the stations, and the raw station-data files the same values
-// are written to. The station-plot drawing and the raw files come with the station-value
-// layer; until then values draw nothing and no raw file is opened.
+// Station values drawn at the stations: numbers, texts, markers, sky-cover circles, wind
+// barbs and arrows, tracks, weather symbols and lines, placed round the station by the
+// station-plot format of each value (surface/raw_tool.h), and raw files drawn back.
+//
+// Sizes are fractions of the map's vertical size V times the format's scale.
 #pragma once
 
 #include "files/date.h"
 #include "graphics/colors.h"
 #include "surface/raw_tool.h"
 
-struct StationRec;
-
-// ---- drawing ----
-// Starts a station plot with the attributes of its first variable and the text scale.
+// Starts a station plot with the attributes of its first variable and the text scale;
+// reads the "plot_param" entries that concern station plots.
 void RAW_plot_init(const AttribRec* attrib, float scale);
+// The default attributes of the values that follow.
+void RAW_set_attribs(const AttribRec* attrib);
+void RAW_init_attrib(AttribRec* attrib);
+// The "plot_param" entries "skip", "text", "mark", "cld", "line", "ybar", "xy=x:y" and the
+// position words (applied to every value as defaults).
+void RAW_plot_param(const char* param);
 // Draws one value at its station; 0 when drawn, -1 when skipped.
 int RAW_plot_data(RawDataRec* data);
-// The label text of a value, "name=" and the value, kept for the value queries of the
-// window.
-void RAW_set_var_string(RawDataRec* data, const char* name);
 
-// ---- raw station-data files ----
-// Opens the raw file named for date; 1 when open, 0 when it cannot be (said once).
-int RAW_date_open(const DateRec* date);
-void RAW_save_station(const StationRec* station);
-void RAW_save_data(const RawDataRec* data);
-void RAW_save_end();
-void RAW_close_file();
+// ---- room on the map ----
+// Station models must not overprint each other: a run of station variables has one
+// footprint (the union of the places its formats put values) and a station is drawn only
+// where its footprint overlaps none drawn before.
+void RAW_footprint_begin();
+void RAW_footprint_add(const char* format, int kind);
+// 1 (and the place taken) when the footprint at (x, y) is free.
+int RAW_plot_room(float x, float y);
+
+// Draws field `field` of a raw file with a station-plot format over the current map; the
+// number of values drawn, -1 when the file cannot be read.
+int RAW_plot_file(const char* name, int field, const char* format, const AttribRec* attrib);

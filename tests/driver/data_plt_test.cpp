@@ -114,7 +114,11 @@ int fake_read(void*, StationRec* st) {
 void fake_rewind(DataDesc*) { src.next = 0; }
 int fake_get(void*, VarRec*, RawDataRec* v) { return ++src.gets, v->val1 = 50.0F, 1; }
 int no_raw() { return 0; }
-int want_raw() { return 1; }
+// Station values asked for in a file that cannot be made (a directory below a device).
+int want_raw() {
+  FILE_set_name("@/dev/null/none/%Y%m%d%h.raw");
+  return 1;
+}
 
 class Frames : public ::testing::Test {
  protected:

@@ -1,5 +1,5 @@
-// Variable requests as a forecaster types them: misspelt names, plots that are not built
-// yet, and the labels of period variables.
+// Variable requests as a forecaster types them: misspelt names and the labels of period
+// variables.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -44,20 +44,6 @@ TEST_F(Request, UnknownVariableWritesNothing) {
   EXPECT_EQ(grids(), 1);
   EXPECT_TRUE(fs::exists(dir_ + "/grids/2026031412_temp.nc"));
   EXPECT_FALSE(fs::exists(dir_ + "/grids/2026031412_foo.nc"));
-}
-
-// Menu entries whose plots are not built yet say so in one line and make nothing; a batch
-// run ends with status 21.
-TEST_F(Request, PlotsNotAvailableYetSaySo) {
-  const std::pair<const char*, const char*> cases[] = {
-      {"wind", "station plots"}, {"wx", "station plots"}, {"city", "station plots"},
-      {"tvals", "station plots"}};
-  for (const auto& [name, what] : cases) {
-    const RunResult r = run({"-ba", "-va", name});
-    EXPECT_EQ(r.status, 21) << name;
-    EXPECT_EQ(r.err, std::string("Not available yet: ") + name + " (" + what + ")\n");
-    EXPECT_EQ(grids(), 0) << name;
-  }
 }
 
 // The 24-hour extremes of observations are valid at the observation time, and their label

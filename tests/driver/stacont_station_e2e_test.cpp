@@ -1,0 +1,297 @@
+// The station model of the 12 UTC sample over the United States, end to end: the raw file
+// the run writes holds the sample's observations and reads back into the same file, the
+// values are drawn in their corners round the stations (the texts of a metafile), no two
+// station models overprint, and the rendered page shows them.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "config/flag.h"
+#include "config/missing.h"
+#include "config/resrc.h"
+#include "plot/maptran.h"
+#include "plot/region.h"
+#include "surface/raw_read.h"
+#include "surface/var_tool.h"
+#include "tests/graphics/gks_render.h"
+#include "tests/support/run.h"
+
+namespace {
+
+const std::string kData = STACONT_DATA_DIR;
+
+struct Text {
+  float x, y, height;
+  int halign;
+  std::string text;
+};
+
+// The texts of a text metafile with their height and horizontal alignment.
+std::vector<Text> texts(const std::string& meta) {
+  std::vector<Text> out;
+  std::istringstream in(meta);
+  std::string line;
+  float height = 0;
+  int h = 0, v = 0;
+  while (std::getline(in, line)) {
+    float x = 0, y = 0;
+    char s[100] = "";
+    if (std::sscanf(line.c_str(), "TE_HGHT %f", &height) == 1) continue;
+    if (std::sscanf(line.c_str(), "TE_ALGN %d %d", &h, &v) == 2) continue;
+    if (std::sscanf(line.c_str(), "TE %f,%f %99[^\n]", &x, &y, s) == 3) out.push_back({x, y, height, h, s});
+  }
+  return out;
+}
+
+class StationE2E : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = make_temp_dir("stacont_station");
+    env_ = clean_env(dir_ + "/no-resource-files");
+  }
+  RunResult run(const std::vector<std::string>& extra) {
+    std::vector<std::string> args = {"-ba", "-fp", kData, "-if", "sfc_sample", "-cu", "#2026031412", "-pd", "us",
+                                     "-va", "stmod"};
+    args.insert(args.end(), extra.begin(), extra.end());
+    return run_stacont(args, "", env_, dir_, 120);
+  }
+  std::string dir_;
+  std::map<std::string, std::string> env_;
+};
+
+struct Station {
+  std::string id;
+  float lat, lon;
+  std::vector<RawDataRec> values;
+};
+
+TEST_F(StationE2E, RawFileTextsAndRoom) {
+  const RunResult r = run({"-of", "raw", "-rp", dir_, "-de", "m," + dir_ + "/plot.meta"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.err, "");
+  const std::string raw = dir_ + "/2026031412_sfc.raw";
+
+  // The file read back: the header names the eight values of the station model.
+  const int h = RAW_open(raw.c_str());
+  ASSERT_GE(h, 0);
+  char second[80];
+  ASSERT_EQ(RAW_getinfo(h, nullptr, second, sizeof second), 11);
+  const char* names[] = {"cldcv", "wind", "temp", "dewp", "pralt", "ptend", "wx", "vis"};
+  std::vector<int> kinds;
+  for (int k = 0; k < 8; ++k) {
+    EXPECT_STREQ(RAW_get_field(h, k + 3)->name, names[k]);
+    kinds.push_back(VAR_dec_type(RAW_get_field(h, k + 3)->description));
+  }
+  std::vector<Station> stations;
+  for (int i = 0;; ++i) {
+    Station s;
+    s.values.resize(8);
+    int got = 0;
+    for (int k = 0; k < 8; ++k) got = RAW_read(h, &s.values[static_cast<std::size_t>(k)], k, i);
+    if (got != 1) break;
+    s.id = RAW_get_id(h), s.lat = s.values[0].x, s.lon = s.values[0].y;
+    stations.push_back(s);
+  }
+  RAW_close(h);
+  ASSERT_GT(stations.size(), 40U);
+
+  // Written again from what was read, the file is the same byte for byte.
+  const std::string file = read_file(raw);
+  std::vector<std::string> units, descs;
+  std::vector<const char*> n, u, d;
+  {
+    const int g = RAW_open(raw.c_str());
+    RAW_getinfo(g, nullptr, nullptr, 0);
+    for (int k = 0; k < 8; ++k) units.emplace_back(RAW_get_field(g, k + 3)->units), descs.emplace_back(RAW_get_field(g, k + 3)->description);
+    RAW_close(g);
+  }
+  for (int k = 0; k < 8; ++k) n.push_back(names[k]), u.push_back(units[static_cast<std::size_t>(k)].c_str()), d.push_back(descs[static_cast<std::size_t>(k)].c_str());
+  testing::internal::CaptureStdout();
+  ASSERT_EQ(RAW_file_open((dir_ + "/again.raw").c_str()), 1);
+  const std::size_t l1 = file.find('\n') + 1, l2 = file.find('\n', l1);
+  RAW_putinfo(file.substr(l1, l2 - l1).c_str(), second, 8, n.data(), u.data(), d.data());
+  for (Station& s : stations) {
+    for (int k = 0; k < 8; ++k) {
+      RawDataRec& v = s.values[static_cast<std::size_t>(k)];
+      // Numbers go back as the tokens they were read from; winds as direction and speed.
+      if (kinds[static_cast<std::size_t>(k)] == PLOT_CBARB) v.kind = PLOT_CBARB;
+      else if (v.kind != PLOT_TEXT) v.kind = PLOT_DATA;
+    }
+    RAW_write(s.id.c_str(), s.lat, s.lon, s.values.data(), 8);
+  }
+  RAW_close_file();
+  testing::internal::GetCapturedStdout();
+  EXPECT_EQ(read_file(dir_ + "/again.raw"), file);
+
+  // The values are the sample's observations: temperature and dew point (tenths of F),
+  // wind (direction in tens of degrees and speed), coded sea-level pressure and visibility.
+  std::map<std::string, std::vector<std::string>> sample;
+  {
+    std::istringstream in(read_file(kData + "/sample/2026031412.sfc"));
+    std::string line;
+    while (std::getline(in, line)) {
+      std::istringstream w(line);
+      std::vector<std::string> t;
+      for (std::string x; w >> x;) t.push_back(x);
+      if (t.size() > 7) sample[t[0]] = t;
+    }
+  }
+  int checked = 0;
+  for (const Station& s : stations) {
+    ASSERT_TRUE(sample.count(s.id)) << s.id;
+    const std::vector<std::string>& t = sample[s.id];
+    const auto tenths = [](const std::string& x) { return std::stoi(x) == -99 ? MISSING : std::stoi(x) / 10.0F; };
+    const float temp = tenths(t[1]), dewp = tenths(t[2]);
+    const RawDataRec* v = s.values.data();
+    if (temp != MISSING) {
+      EXPECT_NEAR(v[2].val1, temp, 0.5F) << s.id;
+    } else {
+      EXPECT_EQ(v[2].val1, MISSING) << s.id;
+    }
+    if (dewp != MISSING) {
+      EXPECT_NEAR(v[3].val1, dewp, 0.5F) << s.id;
+    }
+    const int w = std::stoi(t[3]);
+    if (w >= 0 && w < 10000) {
+      EXPECT_EQ(v[1].val1, static_cast<float>(w / 100 * 10)) << s.id;
+      EXPECT_EQ(v[1].val2, static_cast<float>(w % 100)) << s.id;
+    }
+    const int p = std::stoi(t[5]);
+    char coded[8];
+    std::snprintf(coded, sizeof coded, "%03d", p);
+    if (p >= 0 && p < 1000) {
+      EXPECT_STREQ(v[4].text, coded) << s.id;
+    }
+    if (t[6] != "-99") {
+      EXPECT_NEAR(v[7].val1, std::stof(t[6]), std::stof(t[6]) >= 3 ? 0.5F : 0.05F) << s.id;
+    }
+    ++checked;
+  }
+  EXPECT_EQ(checked, static_cast<int>(stations.size()));
+
+  // The texts round each station: temperature upper left and dew point lower left (both
+  // ending left of the station), coded pressure upper right and the tendency to the right.
+  RES_put("file_path", kData.c_str());
+  DomainRec dom;
+  ASSERT_EQ(DOM_get_def_region("us", &dom), 1);
+  MAP_domain(&dom);
+  const float vert = static_cast<float>(dom.ny - 1) * dom.dy;
+  const std::vector<Text> all = texts(read_file(dir_ + "/plot.meta"));
+  std::vector<Text> values;
+  for (const Text& t : all)
+    if (std::fabs(t.height - 0.0135F * vert) < 1e-3F) values.push_back(t);
+  ASSERT_GT(values.size(), 4 * stations.size());
+  auto drawn = [&](float x, float y, int halign, const std::string& text) {
+    for (const Text& t : values)
+      if (std::fabs(t.x - x) < 0.05F && std::fabs(t.y - y) < 0.05F && t.halign == halign && t.text == text) return true;
+    return false;
+  };
+  int placed = 0;
+  for (const Station& s : stations) {
+    float x = 0, y = 0;
+    ASSERT_GE(MAP_tran(&x, &y, s.lat, s.lon), 0);
+    const RawDataRec* v = s.values.data();
+    char text[16];
+    if (v[2].val1 != MISSING) {
+      std::snprintf(text, sizeof text, "%1.0f", static_cast<double>(v[2].val1));
+      EXPECT_TRUE(drawn(x - 0.012F * vert, y + 0.02F * vert, 3, text)) << s.id << " temperature " << text;
+    }
+    if (v[3].val1 != MISSING) {
+      std::snprintf(text, sizeof text, "%1.0f", static_cast<double>(v[3].val1));
+      EXPECT_TRUE(drawn(x - 0.012F * vert, y - 0.02F * vert, 3, text)) << s.id << " dew point " << text;
+    }
+    if (v[4].text[0] != '\0') {
+      EXPECT_TRUE(drawn(x + 0.012F * vert, y + 0.02F * vert, 1, v[4].text)) << s.id;
+    }
+    if (v[5].val1 != MISSING) {
+      std::snprintf(text, sizeof text, "%+.1f", static_cast<double>(v[5].val1));
+      EXPECT_TRUE(drawn(x + 0.012F * vert, y, 1, text)) << s.id << " tendency " << text;
+    }
+    ++placed;
+  }
+  EXPECT_EQ(placed, static_cast<int>(stations.size()));
+
+  // No text of one station model covers another's: characters are at least 0.6 of their
+  // height wide.
+  auto box = [](const Text& t, float b[4]) {
+    const float w = 0.6F * t.height * static_cast<float>(t.text.size());
+    b[0] = t.halign == 3 ? t.x - w : t.halign == 2 ? t.x - w / 2 : t.x;
+    b[1] = b[0] + w;
+    b[2] = t.y - 0.4F * t.height;
+    b[3] = t.y + 0.4F * t.height;
+  };
+  for (std::size_t i = 0; i < values.size(); ++i)
+    for (std::size_t j = i + 1; j < values.size(); ++j) {
+      float a[4], b[4];
+      box(values[i], a), box(values[j], b);
+      EXPECT_FALSE(a[0] < b[1] && b[0] < a[1] && a[2] < b[3] && b[2] < a[3])
+          << values[i].text << " at " << values[i].x << "," << values[i].y << " and " << values[j].text << " at "
+          << values[j].x << "," << values[j].y;
+    }
+}
+
+// The page as printed: green values, dark barbs and brown weather symbols.
+TEST_F(StationE2E, RenderedPage) {
+  const std::string ps = dir_ + "/model.ps";
+  const RunResult r = run({"-of", "none", "-pp", "pscolor", "-de", "p," + ps + ",color"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  const RunResult g = run_program("/usr/bin/gs",
+                                  {"-dSAFER", "-dBATCH", "-dNOPAUSE", "-sDEVICE=png16m", "-r100",
+                                   "-sOutputFile=" + ps + ".png", ps},
+                                  "", {}, "", 120);
+  ASSERT_EQ(g.status, 0) << g.err;
+  const Picture p = read_png(ps + ".png");
+  int green = 0, brown = 0, black = 0;
+  for (std::size_t k = 0; k + 2 < p.rgb.size(); k += 3) {
+    const int cr = p.rgb[k], cg = p.rgb[k + 1], cb = p.rgb[k + 2];
+    green += cr < 60 && cg > 150 && cb < 60;
+    brown += cr > 120 && cr < 190 && cg > 60 && cg < 120 && cb < 60;
+    black += cr + cg + cb < 60;
+  }
+  EXPECT_GT(green, 5000);  // numbers and cloud circles of some 70 stations
+  EXPECT_GT(brown, 50);    // the few stations with weather
+  EXPECT_GT(black, 2000);  // barbs
+}
+
+// Single-value station plots: each writes its values to the raw file and draws more than
+// the map alone (sea-surface temperatures: none in the sample).
+TEST_F(StationE2E, SingleValuePlots) {
+  auto plot = [&](const std::string& v) {
+    const RunResult r = run_stacont({"-ba", "-fp", kData, "-if", "sfc_sample", "-cu", "#2026031412", "-pd", "us",
+                                     "-va", v, "-of", "raw:@" + dir_ + "/" + v + ".raw", "-de",
+                                     "m," + dir_ + "/" + v + ".meta"},
+                                    "", env_, dir_, 120);
+    EXPECT_EQ(r.status, 0) << v << ": " << r.err;
+    EXPECT_EQ(r.err, "") << v;
+    return read_file(dir_ + "/" + v + ".meta").size();
+  };
+  const std::size_t map_alone = plot("sst_s");
+  for (const char* v : {"wind", "temp_s", "vis_s", "wx_s", "cldcv_s", "city_s", "fr_s", "ptend_s"}) {
+    EXPECT_GT(plot(v), map_alone + 1000) << v;
+    std::istringstream in(read_file(dir_ + "/" + v + ".raw"));
+    int lines = 0, values = 0;
+    bool data = false;
+    for (std::string line; std::getline(in, line);) {
+      std::istringstream w(line);
+      std::vector<std::string> t;
+      for (std::string x; w >> x;) t.push_back(x);
+      if (!data) {
+        data = line == "$";
+        continue;
+      }
+      ASSERT_EQ(t.size(), 4U) << line;
+      ++lines;
+      values += t[3] != "-";
+    }
+    EXPECT_GT(lines, 40) << v;
+    EXPECT_GT(values, std::string(v) == "wx_s" ? 5 : 30) << v;
+  }
+}
+
+}  // namespace
