@@ -51,6 +51,8 @@ bool skip_set = false;
 float intrvl = MISSING, base = MISSING, min_cut = MISSING, max_cut = MISSING;
 bool uvgrid = false;
 float grid_max = MISSING;
+// The units of the grids drawn, for the key: winds are often drawn in knots.
+std::string grid_units = "m/s";
 int plt_vect = 0;
 float vect_size = 1.0F;
 AttribRec line_attr;
@@ -335,6 +337,7 @@ void VECT_init() {
   skip_set = false;
   uvgrid = false;
   grid_max = MISSING;
+  grid_units = "m/s";
   plt_vect = 0;
   vect_size = 1.0F;
   attr_format.clear();
@@ -460,6 +463,7 @@ int VECT_plot_setup(int, int, GridRec* u, GridRec* v, const DomainRec*, VectCall
   if (vect_type == PLOT_BARB && !skip_set) xskip = yskip = 2;
   if (!valid_pair(u, v)) return -1;
   grid_max = max_speed(u, v);
+  if (u->units[0] != '\0') grid_units.assign(u->units, strnlen(u->units, sizeof u->units));
   MESS_print(MESS_MESS, "Plotting wind vectors\n\n");
   return 0;
 }
@@ -629,6 +633,6 @@ int VECT_draw_vect() {
   GPH_text_attr(&a, h);
   GPH_text_align(3, 3);
   const float p[2] = {x1 - len - 0.01F, y};
-  GPH_pprintf(p, "MAX VECTOR: %s m/s", num);
+  GPH_pprintf(p, "MAX VECTOR: %s %s", num, grid_units.c_str());
   return 0;
 }

@@ -53,7 +53,8 @@ TEST_F(VectE2E, VectorsOverAFilledField) {
   EXPECT_GT(dark, 5000);
 }
 
-// "vbar" asks for the key: an arrow of the strongest wind and its speed at the upper right.
+// "vbar" asks for the key: an arrow of the strongest wind and its speed, in the units the
+// winds are drawn in, at the upper right.
 TEST_F(VectE2E, VectorKeyNamesTheStrongestWind) {
   page("wind<uwndg,vwndg>[knt:vect:vbar]", "key");
   const std::string ps = read_file(dir_ + "/key.ps");
@@ -69,7 +70,7 @@ TEST_F(VectE2E, VectorKeyNamesTheStrongestWind) {
     }
   ASSERT_TRUE(found);
   EXPECT_GT(x, 0.8F);
-  EXPECT_STREQ(text, "22.4 m/s");
+  EXPECT_STREQ(text, "22.4 knt");
 }
 
 // A wind whose kind is not given asks for it; the answer decides what is drawn: a barb is
