@@ -9,8 +9,9 @@ packages=(
   libnetcdf-dev netcdf-bin
   python3-netcdf4 python3-pyproj
   libpng-dev zlib1g-dev libx11-dev libcairo2-dev
-  # The tests look at the PostScript, HPGL and SVG output through these; the build needs none.
-  ghostscript hp2xx librsvg2-bin
+  # The tests look at the PostScript, HPGL, SVG and image output through these; the build
+  # needs none.
+  ghostscript hp2xx librsvg2-bin imagemagick
   # The window tests run their own X server and act as the user through XTEST or xdotool.
   xvfb x11-xkb-utils xkb-data libxtst-dev xdotool
 )
