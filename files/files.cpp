@@ -15,6 +15,7 @@
 #include <new>
 #include <regex>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "config/datafile.h"
@@ -1610,6 +1611,111 @@ int FILE_list_file() {
 // ======================================================================
 // File services
 
+namespace {
+
+// ---- kinds of text by their first lines ----
+
+bool text_blank(unsigned char c) { return c <= ' ' || c >= 0x7f; }
+bool text_digit(char c) { return c >= '0' && c <= '9'; }
+bool text_upper(char c) { return c >= 'A' && c <= 'Z'; }
+bool text_digits(std::string_view s) { return !s.empty() && std::all_of(s.begin(), s.end(), text_digit); }
+
+std::vector<std::string_view> text_words(std::string_view s) {
+  std::vector<std::string_view> w;
+  std::size_t p = 0;
+  while (p < s.size() && w.size() < 8) {
+    while (p < s.size() && text_blank(static_cast<unsigned char>(s[p]))) ++p;
+    std::size_t e = p;
+    while (e < s.size() && !text_blank(static_cast<unsigned char>(s[e]))) ++e;
+    if (e > p) w.push_back(s.substr(p, e - p));
+    p = e;
+  }
+  return w;
+}
+
+// "SAUS70 KWBC 011200" with an optional indicator: a WMO bulletin heading.
+bool wmo_heading(const std::vector<std::string_view>& w) {
+  if (w.size() < 3 || w.size() > 4 || (w[0].size() != 6 && w[0].size() != 4) || w[1].size() != 4 || w[2].size() != 6)
+    return false;
+  const std::string_view t = w[0];
+  return std::all_of(t.begin(), t.begin() + 4, text_upper) && (t.size() == 4 || (text_digit(t[4]) && text_digit(t[5]))) &&
+         std::all_of(w[1].begin(), w[1].end(), text_upper) && text_digits(w[2]);
+}
+
+// [METAR|SPECI] [COR] CCCC ddhhmmZ: the start of a report.
+bool report_line(const std::vector<std::string_view>& w) {
+  std::size_t k = 0;
+  if (k < w.size() && (w[k] == "METAR" || w[k] == "SPECI")) ++k;
+  if (k < w.size() && w[k] == "COR") ++k;
+  if (k + 1 >= w.size() || w[k].size() != 4 || !text_upper(w[k][0])) return false;
+  const std::string_view t = w[k + 1];
+  return (t.size() == 7 && t[6] == 'Z' && text_digits(t.substr(0, 6))) || t == "NIL" || t == "NIL=";
+}
+
+// "2019/07/01 11:56"
+bool dated_line(std::string_view s) {
+  return s.size() == 16 && s[4] == '/' && s[7] == '/' && s[10] == ' ' && s[13] == ':' && text_digits(s.substr(0, 4)) &&
+         text_digits(s.substr(5, 2)) && text_digits(s.substr(8, 2)) && text_digits(s.substr(11, 2)) &&
+         text_digits(s.substr(14, 2));
+}
+
+// A header of a table: at least four comma-separated names and nothing else.
+bool table_header(std::string_view s) {
+  std::size_t fields = 1;
+  for (const char c : s) {
+    if (c == ',') {
+      ++fields;
+    } else if (!(std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == ' ' || c == '"' || c == '.' ||
+                 c == '(' || c == ')' || c == '-' || c == '/' || c == '\r')) {
+      return false;
+    }
+  }
+  return fields >= 4 && std::any_of(s.begin(), s.end(), [](char c) { return std::isalpha(static_cast<unsigned char>(c)); });
+}
+
+bool front_keyword(std::string_view w) {
+  return w == "HIGHS" || w == "LOWS" || w == "COLD" || w == "WARM" || w == "STNRY" || w == "OCFNT" || w == "TROF";
+}
+
+}  // namespace
+
+int FILE_text_kind(const char* head, std::size_t size) {
+  if (head == nullptr) return -1;
+  const std::string_view text(head, size);
+  // The first non-blank lines, at most this many, decide.
+  constexpr std::size_t kLines = 40;
+  std::vector<std::string_view> lines;
+  bool framed = false;
+  std::size_t p = 0;
+  while (p < text.size() && lines.size() < kLines) {
+    std::size_t e = p;
+    while (e < text.size() && text[e] != '\n' && text[e] != '\r') ++e;
+    std::string_view line = text.substr(p, e - p);
+    p = e + 1;
+    if (line.find('\x01') != std::string_view::npos) framed = true;
+    while (!line.empty() && text_blank(static_cast<unsigned char>(line.front()))) line.remove_prefix(1);
+    while (!line.empty() && text_blank(static_cast<unsigned char>(line.back()))) line.remove_suffix(1);
+    if (!line.empty()) lines.push_back(line);
+  }
+  bool valid = false, fronts = false, heading = false, report = false;
+  for (std::size_t k = 0; k < lines.size(); ++k) {
+    const std::vector<std::string_view> w = text_words(lines[k]);
+    if (w.empty()) continue;
+    if (w[0] == "VALID" && w.size() > 1 && w[1].size() >= 6 && text_digits(w[1].substr(0, 6))) valid = true;
+    if (front_keyword(w[0])) fronts = true;
+    if (lines[k].find("FRONTAL POSITIONS") != std::string_view::npos) fronts = valid = true;
+    if (wmo_heading(w)) heading = true;
+    if (report_line(w)) report = true;
+    if (k == 0 && dated_line(lines[k]) && lines.size() > 1 && report_line(text_words(lines[1])))
+      return FILE_METAR_HOURLY;
+    if (k < 20 && !heading && !report && table_header(lines[k])) return FILE_STATION_TABLE;
+  }
+  if (valid && fronts) return FILE_FRONT_BULLETIN;
+  if ((heading || framed) && report) return FILE_METAR_COLLECTION;
+  if (report) return FILE_METAR_LINES;
+  return -1;
+}
+
 int FILE_type(const char* name) {
   if (name == nullptr || is_stdio_name(name)) return -1;
   std::FILE* f = FILE_open(name, "r");
@@ -1620,10 +1726,11 @@ int FILE_type(const char* name) {
     f = FILE_open(shorter.c_str(), "r");
     if (f == nullptr) return -1;
   }
-  char head[11] = {0};
-  std::size_t n = std::fread(head, 1, 10, f);
+  // Enough of the start of the file for the first few dozen lines of text.
+  char head[8192];
+  const std::size_t n = std::fread(head, 1, sizeof head, f);
   FILE_close(f);
-  std::string h(head, n);
+  const std::string_view h(head, n);
   struct Magic {
     const char* text;
     int type;
@@ -1631,8 +1738,8 @@ int FILE_type(const char* name) {
   static const Magic magics[] = {{"ZAVSFC", 11}, {"ZAVUPA", 12}, {"ZAVRAW", 5},
                                  {"ZAVGRID", 6}, {"ZAVMETA", 8}, {"ZAVIMG", 9}};
   for (const Magic& m : magics)
-    if (h.compare(0, std::strlen(m.text), m.text) == 0) return m.type;
-  return -1;
+    if (h.substr(0, std::strlen(m.text)) == m.text) return m.type;
+  return FILE_text_kind(head, n);
 }
 
 int FILE_overwrite(const char* name, int mode) {

@@ -100,7 +100,16 @@ int FILE_get_num_hour();
 int FILE_list_file();
 
 // ---- file types ----
-// 11 "ZAVSFC", 12 "ZAVUPA", 5 "ZAVRAW", 6 "ZAVGRID", 8 "ZAVMETA", 9 "ZAVIMG", else -1.
+// Kinds of text files recognised by their content, as data feeds deliver them.
+constexpr int FILE_METAR_COLLECTION = 20;  // WMO bulletins of METAR / SPECI reports
+constexpr int FILE_METAR_HOURLY = 21;      // "YYYY/MM/DD HH:MM" lines, each before a report
+constexpr int FILE_METAR_LINES = 22;       // reports one a line
+constexpr int FILE_STATION_TABLE = 23;     // comma-separated station observations with a header
+constexpr int FILE_FRONT_BULLETIN = 24;    // coded surface frontal positions
+// 11 "ZAVSFC", 12 "ZAVUPA", 5 "ZAVRAW", 6 "ZAVGRID", 8 "ZAVMETA", 9 "ZAVIMG" by their
+// magic; else one of the kinds above by the first lines of text; else -1.
 int FILE_type(const char* name);
+// The kind of text from its first lines (one of the kinds above), or -1.
+int FILE_text_kind(const char* head, std::size_t size);
 // 1 write, 2 append, 3 use the existing file; 0 for an unknown mode at the prompt.
 int FILE_overwrite(const char* name, int mode);

@@ -21,9 +21,12 @@
 #include "config/missing.h"
 #include "config/string.h"
 #include "files/cdf.h"
+#include "files/files.h"
 #include "plot/maptran.h"
 #include "plot/region.h"
 #include "surface/cty_tool.h"
+#include "surface/obs_csv.h"
+#include "surface/obs_read.h"
 #include "surface/wx_tool.h"
 
 namespace {
@@ -55,6 +58,14 @@ char missing_val_c = '\0';
 long remarks_len = 0;
 bool version = false;
 int metric_flag = 0, miss_dash_flag = 0, print_flag = 0;
+
+// Files read whole at opening (report collections, station tables, bulletins): the reports
+// of the hour chosen and that hour.
+struct ReportFile {
+  std::vector<sfc_report> reports;
+  DateRec date{MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT};
+  ObsStats stats;
+} report_file;
 
 // A netCDF variable as found in the header; id -1 when absent or of an unusable shape.
 struct CdfVar {
@@ -913,6 +924,28 @@ int read_cdf(sfc_report* r, int mode, int* index) {
   return r->id[0] ? 0 : -1;
 }
 
+bool report_form(int f) { return f == SFC_FORM_REPORTS || f == SFC_FORM_TABLE || f == SFC_FORM_BULLETIN; }
+
+int read_reports(sfc_report* r, int mode, int* index) {
+  int n = *index;
+  if (n < 0) n = have_read ? stat_num + 1 : 0;
+  if (n >= static_cast<int>(report_file.reports.size())) return -1;
+  stat_num = n;
+  have_read = true;
+  *index = n;
+  const sfc_report& from = report_file.reports[static_cast<std::size_t>(n)];
+  if (mode == 0) {
+    *r = from;
+    return 0;
+  }
+  std::memcpy(r->id, from.id, sizeof r->id);
+  if (mode == 2) {
+    std::memcpy(r->region, from.region, sizeof r->region);
+    r->lat = from.lat, r->lon = from.lon, r->elev = from.elev, r->wmo = from.wmo, r->type = from.type;
+  }
+  return 0;
+}
+
 void reset_position() {
   stat_num = 0;
   have_read = false;
@@ -963,8 +996,201 @@ std::string readable_path(const char* name) {
   return path;
 }
 
+// ---- files read whole: report collections, station tables, bulletins ----
+
+// Most text such a file may hold: a feed's collection of an hour is a few megabytes.
+constexpr std::size_t max_report_bytes = 256u << 20;
+
+bool read_whole(const std::string& path, std::string* text) {
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  if (f == nullptr) return false;
+  char buffer[65536];
+  std::size_t n = 0;
+  bool ok = true;
+  while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) {
+    if (text->size() + n > max_report_bytes) {
+      ok = false;
+      break;
+    }
+    text->append(buffer, n);
+  }
+  if (std::ferror(f)) ok = false;
+  std::fclose(f);
+  return ok;
+}
+
+bool date_known(const DateRec& d) {
+  return d.year != MISSING_INT && d.month != MISSING_INT && d.day != MISSING_INT && d.hour != MISSING_INT;
+}
+
+// The fields of from that date does not have.
+void fill_missing(DateRec* date, const DateRec& from) {
+  if (date->year == MISSING_INT) date->year = from.year;
+  if (date->month == MISSING_INT) date->month = from.month;
+  if (date->day == MISSING_INT) date->day = from.day;
+  if (date->hour == MISSING_INT) date->hour = from.hour;
+}
+
+int two_digits(std::string_view s, std::size_t k) { return (s[k] - '0') * 10 + (s[k + 1] - '0'); }
+
+// A date in a file's name, as feeds and archives name their files: "metar_20190701_1200.txt",
+// "asos_2019070112.csv", "fronts_20210628-18z.txt": eight digits of year, month and day,
+// optionally an hour after a '_', '-' or 'T'.
+bool name_date(const char* name, DateRec* date) {
+  std::string_view base = name;
+  if (const std::size_t slash = base.rfind('/'); slash != std::string_view::npos) base.remove_prefix(slash + 1);
+  for (std::size_t p = 0; p < base.size(); ++p) {
+    if (!is_digit(base[p]) || (p > 0 && is_digit(base[p - 1]))) continue;
+    std::size_t e = p;
+    while (e < base.size() && is_digit(base[e])) ++e;
+    if (e - p < 8) continue;
+    const int year = two_digits(base, p) * 100 + two_digits(base, p + 2);
+    const int month = two_digits(base, p + 4), day = two_digits(base, p + 6);
+    if (year < 1900 || year > 2099 || month < 1 || month > 12 || day < 1 || day > 31) continue;
+    std::string_view hour_digits = base.substr(p + 8, e - p - 8);
+    if (hour_digits.empty() && e + 2 < base.size() + 1 && e < base.size() &&
+        (base[e] == '_' || base[e] == '-' || base[e] == 'T')) {
+      std::size_t h = e + 1;
+      while (h < base.size() && is_digit(base[h])) ++h;
+      hour_digits = base.substr(e + 1, h - e - 1);
+    }
+    DATE_init(date);
+    date->year = year, date->month = month, date->day = day;
+    if ((hour_digits.size() == 2 || hour_digits.size() == 4) && two_digits(hour_digits, 0) <= 23)
+      date->hour = two_digits(hour_digits, 0);
+    return true;
+  }
+  return false;
+}
+
+// The year and month of data of a day of the month, from when the file was written: the
+// month of its modification time, or the month before for a day later than that.
+void date_from_modtime(const std::string& path, DateRec* date) {
+  const int mtime = FILE_modtime(path.c_str());
+  if (mtime <= 0) return;
+  DateRec m;
+  DATE_get_gmdate(&mtime, &m);
+  int year = m.year, month = m.month;
+  if (date->day != MISSING_INT && date->day > m.day + 1 && --month == 0) month = 12, --year;
+  if (date->year == MISSING_INT) date->year = year;
+  if (date->month == MISSING_INT) date->month = month;
+}
+
+// The valid time of a frontal bulletin: "VALID 062818Z" (month, day, hour) as bulletins are
+// written today, or the day-hour-minute form "VALID 281800Z". The heading's day, when the
+// bulletin has one, tells the two apart where both would read.
+bool bulletin_date(std::string_view text, DateRec* date) {
+  int heading_day = MISSING_INT;
+  std::size_t p = 0;
+  while (p < text.size()) {
+    std::size_t e = text.find('\n', p);
+    if (e == std::string_view::npos) e = text.size();
+    Scan line{text.data() + p, text.data() + e};
+    p = e + 1;
+    const std::string_view first = line.token();
+    const std::string_view second = line.token();
+    const std::string_view third = line.token();
+    if (first.size() == 6 && third.size() == 6 && std::all_of(third.begin(), third.end(), is_digit))
+      heading_day = two_digits(third, 0);
+    if (first != "VALID" || second.size() < 6 || !std::all_of(second.begin(), second.begin() + 6, is_digit)) continue;
+    const int a = two_digits(second, 0), b = two_digits(second, 2), c = two_digits(second, 4);
+    const bool mdh = a >= 1 && a <= 12 && b >= 1 && b <= 31 && c <= 23;
+    const bool dhm = a >= 1 && a <= 31 && b <= 23 && c <= 59;
+    if (!mdh && !dhm) return false;
+    const bool use_mdh = mdh && (!dhm || heading_day == MISSING_INT || heading_day == b || heading_day != a);
+    DATE_init(date);
+    if (use_mdh) {
+      date->month = a, date->day = b, date->hour = c, date->minute = 0;
+    } else {
+      date->day = a, date->hour = b, date->minute = c;
+    }
+    return true;
+  }
+  return false;
+}
+
+// Stations the database knows under another call sign: the station tables of the US
+// networks name their stations by three letters, the database by the four of ICAO.
+void known_call_signs(std::vector<sfc_report>* reports) {
+  for (sfc_report& r : *reports) {
+    if (std::strlen(r.id) != 3 || CTY_known(r.id)) continue;
+    const std::string icao = std::string("K") + r.id;
+    if (CTY_known(icao.c_str())) copy_bounded(r.id, sizeof r.id, icao);
+  }
+}
+
+// Reads a report file, a station table or a bulletin whole and keeps the reports of the
+// hour it is opened for. False after a message when nothing can be read from it.
+bool open_report_file(const char* name, const std::string& path, int f) {
+  report_file.reports.clear();
+  report_file.stats = ObsStats{};
+  DATE_init(&report_file.date);
+  std::string text;
+  if (!read_whole(path, &text)) {
+    MESS_print(MESS_WARN, "SFC_open: Unable to read %s (more than %zu MB, or a read error)\n", name,
+               max_report_bytes >> 20);
+    return false;
+  }
+  // The hour asked for: the date the naming convention gave, then the one in the name.
+  DateRec want, named;
+  FILE_get_date(&want);
+  want.minute = want.second = 0;
+  if (name_date(name, &named)) fill_missing(&want, named);
+  if (f == SFC_FORM_BULLETIN) {
+    DateRec valid;
+    if (!bulletin_date(text, &valid)) {
+      MESS_print(MESS_WARN, "SFC_open: No VALID line in frontal bulletin %s\n", name);
+      return false;
+    }
+    fill_missing(&want, valid);
+    date_from_modtime(path, &want);
+    report_file.date = want;
+    return true;
+  }
+  std::vector<ObsRec> obs;
+  ObsStats& stats = report_file.stats;
+  if (f == SFC_FORM_TABLE) {
+    CsvStats csv;
+    if (!CSV_read(text, name, &obs, &csv)) return false;
+    stats.lines = csv.rows;
+    stats.reports = csv.used;
+    stats.skipped = csv.bad_rows;
+    std::vector<std::string_view> ids;
+    for (const ObsRec& o : obs) ids.emplace_back(o.r.id);
+    std::sort(ids.begin(), ids.end());
+    stats.stations = static_cast<long>(std::unique(ids.begin(), ids.end()) - ids.begin());
+  } else {
+    OBS_read_reports(text, &obs, &stats);
+  }
+  if (!date_known(want)) {
+    DateRec found;
+    if (!OBS_file_hour(obs, want.year, want.month, &found)) {
+      MESS_print(MESS_WARN, "SFC_open: No observation with a time in %s\n", name);
+      return false;
+    }
+    fill_missing(&want, found);
+    date_from_modtime(path, &want);
+  }
+  report_file.date = want;
+  report_file.reports = OBS_choose(obs, want, &stats);
+  known_call_signs(&report_file.reports);
+  for (const sfc_report& r : report_file.reports)
+    if (missing(r.lat) && !CTY_known(r.id)) ++stats.not_in_db;
+  // One line a file even in batch runs: a report that is not plotted is never lost silently.
+  MESS_print(MESS_PRINT, "%s\n", OBS_summary(name, want, stats).c_str());
+  return true;
+}
+
 // The form of the surface file at path, or -1.
 int form_of(const std::string& path) {
+  switch (FILE_type(path.c_str())) {
+    case FILE_METAR_COLLECTION:
+    case FILE_METAR_HOURLY:
+    case FILE_METAR_LINES: return SFC_FORM_REPORTS;
+    case FILE_STATION_TABLE: return SFC_FORM_TABLE;
+    case FILE_FRONT_BULLETIN: return SFC_FORM_BULLETIN;
+    default: break;
+  }
   FILE* f = std::fopen(path.c_str(), "r");
   if (!f) return -1;
   const int c = std::fgetc(f);
@@ -1001,7 +1227,7 @@ int form_of(const std::string& path) {
 
 int SFC_chktype(const char* name) {
   if (!name || !*name) return -1;
-  if (stream || cdf_id >= 0) return form_of(readable_path(name));  // leaves the open file's copy
+  if (stream || cdf_id >= 0 || report_form(form)) return form_of(readable_path(name));  // leaves the open file's copy
   const std::string path = readable_path(name);
   const int f = path.empty() ? -1 : form_of(path);
   drop_spool();
@@ -1010,7 +1236,7 @@ int SFC_chktype(const char* name) {
 
 int SFC_open(const char* name, int mode, int* form_io) {
   if (!name || !*name || !form_io || mode < 0 || mode > 2) return -1;
-  if (stream || cdf_id >= 0) SFC_close(-1);
+  if (stream || cdf_id >= 0 || report_form(form)) SFC_close(-1);
   int f = *form_io;
   // Reading takes every name form the input prompt accepts; writing goes to a file.
   const std::string path = mode == 0 ? readable_path(name) : FILE_add_user_path(std::string(name));
@@ -1040,6 +1266,12 @@ int SFC_open(const char* name, int mode, int* form_io) {
     form = f;
     access_mode = mode;
     return fileno(stream);
+  }
+  if (report_form(f)) {
+    if (mode != 0 || !open_report_file(name, path, f)) return -1;
+    form = f;
+    access_mode = mode;
+    return 0;
   }
   if (cdf_form(f)) {
     if (mode == 2) return -1;
@@ -1077,6 +1309,14 @@ int SFC_getinfo(int, sfc_info* in) {
       getinfo_report(in);
     else
       getinfo_station(in);
+  } else if (report_form(form)) {
+    // The hour chosen at opening: its label is made, not read.
+    in->date = report_file.date;
+    char label[DATE_LABEL_LEN];
+    if (DATE_make_label(&in->date, label) >= 0) copy_bounded(in->label, sizeof in->label, label);
+    in->count = static_cast<std::int32_t>(report_file.reports.size());
+    file_date = in->date;
+    return 0;
   } else {
     return -1;
   }
@@ -1093,6 +1333,7 @@ int SFC_read(int, sfc_report* report, int mode, int* index) {
   if (access_mode != 0) return -1;
   if (text_form(form) && stream) return read_text(report, mode, index);
   if (cdf_form(form) && cdf_id >= 0) return read_cdf(report, mode, index);
+  if (report_form(form)) return read_reports(report, mode, index);
   return -1;
 }
 
@@ -1101,7 +1342,7 @@ int SFC_rewind(int) {
     reset_position();
     return text_rewind() ? 0 : -1;
   }
-  if (cdf_form(form) && cdf_id >= 0) {
+  if ((cdf_form(form) && cdf_id >= 0) || report_form(form)) {
     reset_position();
     return 0;
   }
@@ -1118,7 +1359,11 @@ int SFC_close(int) {
     result = CDF_close(cdf_id) == 0 ? 0 : -1;
     if (saved != cdf_id) CDF_set_fd(saved);
     cdf_id = -1;
+  } else if (report_form(form)) {
+    result = 0;
   }
+  report_file.reports.clear();
+  report_file.reports.shrink_to_fit();
   form = 0;
   reset_position();
   drop_spool();
@@ -1274,3 +1519,5 @@ void SFC_close_file() {
 }
 
 const sfc_info* SFC_get_file_info() { return &info; }
+
+int SFC_get_form() { return cvt_fd >= 0 ? form : 0; }

@@ -69,6 +69,15 @@ constexpr int SFC_FORM_OLD_TEXT = 2;
 constexpr int SFC_FORM_TEXT = 3;
 constexpr int SFC_FORM_CDF_STATION = 11;
 constexpr int SFC_FORM_CDF_REPORT = 12;
+// Files as data feeds and services deliver them (read only): METAR and SPECI reports (a
+// WMO bulletin collection, an hourly file or reports one a line), station tables (CSV),
+// and a coded frontal bulletin, which holds no reports but dates the plot of its fronts.
+// They are read whole at opening and give the reports of one hour: the hour of the date
+// that the file naming convention gave, else the date in the file's name, else the
+// latest well-reported hour of the file.
+constexpr int SFC_FORM_REPORTS = 20;
+constexpr int SFC_FORM_TABLE = 23;
+constexpr int SFC_FORM_BULLETIN = 24;
 
 // Form code of a file from its first character, or -1.
 int SFC_chktype(const char* name);
@@ -98,3 +107,5 @@ void SFC_rewind_file();
 void SFC_close_file();
 // Information of the open file (date label, date, count).
 const sfc_info* SFC_get_file_info();
+// The form of the open file (0 when none is open).
+int SFC_get_form();

@@ -1,0 +1,463 @@
+// Report files read line by line into observations, and one report per station chosen for
+// an hour. The three report file kinds are read by the same loop: bulletin headings,
+// "METAR"/"SPECI" lines and date lines only change what the report lines after them are.
+#include "surface/obs_read.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <unordered_map>
+#include <utility>
+
+#include "config/mess.h"
+#include "config/missing.h"
+
+namespace {
+
+// A report joined from its lines keeps at most this much text.
+constexpr std::size_t kMaxReport = 2048;
+// Groups named in the summary.
+constexpr std::size_t kNamedGroups = 3;
+// An hour's report is the one nearest the hour within the hour before it and ten minutes
+// after it.
+constexpr int kBefore = 3600;
+constexpr int kAfter = 600;
+
+bool digit(char c) { return c >= '0' && c <= '9'; }
+bool upper(char c) { return c >= 'A' && c <= 'Z'; }
+bool blank(unsigned char c) { return c <= ' ' || c >= 0x7f; }
+
+std::string_view trim(std::string_view s) {
+  while (!s.empty() && blank(static_cast<unsigned char>(s.front()))) s.remove_prefix(1);
+  while (!s.empty() && blank(static_cast<unsigned char>(s.back()))) s.remove_suffix(1);
+  return s;
+}
+
+// The groups of a line, at most max of them.
+std::vector<std::string_view> words(std::string_view s, std::size_t max) {
+  std::vector<std::string_view> w;
+  std::size_t p = 0;
+  while (p < s.size() && w.size() < max) {
+    while (p < s.size() && blank(static_cast<unsigned char>(s[p]))) ++p;
+    std::size_t e = p;
+    while (e < s.size() && !blank(static_cast<unsigned char>(s[e]))) ++e;
+    if (e > p) w.push_back(s.substr(p, e - p));
+    p = e;
+  }
+  return w;
+}
+
+bool all_digits(std::string_view s) { return !s.empty() && std::all_of(s.begin(), s.end(), digit); }
+
+// "SAUS70 KWBC 011200" with an optional "RRA", "CCA", "AAB" or "COR".
+struct Heading {
+  bool is = false;
+  bool metar = false, speci = false, corrected = false;
+  int day = MISSING_INT;
+};
+
+Heading heading(const std::vector<std::string_view>& w) {
+  Heading h;
+  if (w.size() < 3 || w.size() > 4) return h;
+  const std::string_view t = w[0], o = w[1], d = w[2];
+  // T1T2A1A2ii; the number ii is left out of some collectives' headings ("SAEW KAWN 011200").
+  if ((t.size() != 6 && t.size() != 4) || !std::all_of(t.begin(), t.begin() + 4, upper) ||
+      (t.size() == 6 && (!digit(t[4]) || !digit(t[5]))))
+    return h;
+  if (o.size() != 4 || !std::all_of(o.begin(), o.end(), upper)) return h;
+  if (d.size() != 6 || !all_digits(d)) return h;
+  if (w.size() == 4) {
+    const std::string_view b = w[3];
+    if (b != "COR" && (b.size() != 3 || !std::all_of(b.begin(), b.end(), upper))) return h;
+    h.corrected = b == "COR" || b.substr(0, 2) == "CC" || b.substr(0, 2) == "AA";
+  }
+  h.is = true;
+  h.metar = t.substr(0, 2) == "SA";
+  h.speci = t.substr(0, 2) == "SP";
+  return h;
+}
+
+// "2019/07/01 11:56": the date of the report on the next line.
+bool date_line(std::string_view s, DateRec* date) {
+  if (s.size() != 16 || s[4] != '/' || s[7] != '/' || s[10] != ' ' || s[13] != ':') return false;
+  const int idx[] = {0, 1, 2, 3, 5, 6, 8, 9, 11, 12, 14, 15};
+  for (int k : idx)
+    if (!digit(s[static_cast<std::size_t>(k)])) return false;
+  auto two = [&](int k) { return (s[static_cast<std::size_t>(k)] - '0') * 10 + (s[static_cast<std::size_t>(k + 1)] - '0'); };
+  DATE_init(date);
+  date->year = two(0) * 100 + two(2);
+  date->month = two(5);
+  date->day = two(8);
+  date->hour = two(11);
+  date->minute = two(14);
+  return date->month >= 1 && date->month <= 12 && date->day >= 1 && date->day <= 31 && date->hour <= 23 &&
+         date->minute <= 59;
+}
+
+bool station_word(std::string_view s) {
+  return s.size() == 4 && upper(s[0]) && std::all_of(s.begin() + 1, s.end(), [](char c) { return upper(c) || digit(c); });
+}
+
+bool time_word(std::string_view s) { return (s.size() == 7 && s[6] == 'Z' && all_digits(s.substr(0, 6))); }
+
+// A line that begins a report: [METAR|SPECI] [COR] CCCC ddhhmmZ ..., or CCCC NIL.
+bool report_start(const std::vector<std::string_view>& w) {
+  std::size_t k = 0;
+  if (k < w.size() && (w[k] == "METAR" || w[k] == "SPECI")) ++k;
+  if (k < w.size() && w[k] == "COR") ++k;
+  if (k + 1 >= w.size() || !station_word(w[k])) return false;
+  const std::string_view next = w[k + 1];
+  return time_word(next) || next == "NIL" || next == "NIL=";
+}
+
+// Seconds of a day and time of the month given; -1 when the date is not one.
+int secs_of(int year, int month, int day, int hour, int minute) {
+  if (year == MISSING_INT || month == MISSING_INT || day == MISSING_INT || hour == MISSING_INT) return MTR_NO_TIME;
+  DateRec d;
+  DATE_init(&d);
+  d.year = year, d.month = month, d.day = day, d.hour = hour, d.minute = minute == MISSING_INT ? 0 : minute;
+  d.second = 0;
+  return DATE_num_sec(&d);
+}
+
+int days_in(int year, int month) {
+  static const int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  if (month == 2 && year % 4 == 0 && (year % 100 != 0 || year % 400 == 0)) return 29;
+  return kDays[(month - 1 + 12) % 12];
+}
+
+// The year and month of a report's day, near a reference day of the month given: a report
+// of the 30th in a bulletin of the 1st is of the month before.
+void month_of(int day, int ref_day, int* year, int* month) {
+  if (*year == MISSING_INT || *month == MISSING_INT || ref_day == MISSING_INT) return;
+  if (day - ref_day > 15) {
+    if (--*month == 0) *month = 12, --*year;
+  } else if (ref_day - day > 15) {
+    if (++*month == 13) *month = 1, ++*year;
+  }
+}
+
+struct Reader {
+  std::vector<ObsRec>* out = nullptr;
+  ObsStats* stats = nullptr;
+  // The bulletin being read.
+  bool other_kind = false, bulletin_corrected = false, bulletin_speci = false;
+  DateRec dated{};  // the date line before the report, year -9999 when none
+  std::string pending;
+  bool open = false;  // the pending report is not yet ended by '='
+  MtrGroups groups;
+
+  void finish() {
+    if (pending.empty()) return;
+    ObsRec obs;
+    groups.bad = 0;
+    groups.names.clear();
+    const bool speci_word = pending.compare(0, 5, "SPECI") == 0 || pending.compare(0, 5, "METAR") == 0;
+    const int result = MTR_decode(pending, &obs, &groups);
+    ++stats->lines;
+    if (result == MTR_NIL) {
+      ++stats->nil;
+    } else if (result == MTR_NOT_REPORT) {
+      skip(pending);
+    } else {
+      if (!speci_word && bulletin_speci) obs.kind = MTR_SPECIAL;
+      if (bulletin_corrected) obs.corrected = 1;
+      if (dated.year != MISSING_INT) {
+        // The date line dates the report; where the two disagree the date line is right.
+        obs.secs = obs.day == dated.day ? secs_of(dated.year, dated.month, obs.day, obs.hour, obs.minute)
+                                        : secs_of(dated.year, dated.month, dated.day, dated.hour, dated.minute);
+      }
+      obs.order = static_cast<std::int32_t>(out->size());
+      out->push_back(obs);
+      ++stats->reports;
+      stats->bad_groups += groups.bad;
+      for (const std::string& g : groups.names) ++stats->bad_names[g];
+    }
+    pending.clear();
+    open = false;
+    DATE_init(&dated);
+  }
+
+  void append(std::string_view s) {
+    if (pending.size() >= kMaxReport) return;
+    if (!pending.empty()) pending += ' ';
+    pending.append(s.substr(0, kMaxReport - std::min(kMaxReport, pending.size())));
+  }
+
+  // One line of text, without its end; may hold the end of one report and more.
+  void line(std::string_view raw) {
+    // SOH and ETX frame a bulletin: the start or end of one ends the report before.
+    for (const char c : raw)
+      if (c == '\x01' || c == '\x03') {
+        finish();
+        other_kind = bulletin_corrected = bulletin_speci = false;
+      }
+    const bool indented = !raw.empty() && blank(static_cast<unsigned char>(raw[0]));
+    std::string_view s = trim(raw);
+    while (!s.empty()) {
+      const std::size_t eq = s.find('=');
+      const std::string_view part = trim(s.substr(0, eq));
+      s = eq == std::string_view::npos ? std::string_view() : trim(s.substr(eq + 1));
+      piece(part, indented, eq != std::string_view::npos);
+    }
+  }
+
+  void piece(std::string_view s, bool indented, bool ended) {
+    // A report that runs on into the next without its "=": "... Q1018 METAR MDPC 011200Z".
+    const std::vector<std::string_view> all = words(s, 64);
+    for (std::size_t k = 1; k + 2 < all.size(); ++k) {
+      if ((all[k] == "METAR" || all[k] == "SPECI") && station_word(all[k + 1]) && time_word(all[k + 2])) {
+        const std::size_t at = static_cast<std::size_t>(all[k].data() - s.data());
+        piece(trim(s.substr(0, at)), indented, true);
+        piece(s.substr(at), false, ended);
+        return;
+      }
+    }
+    const std::vector<std::string_view> w = words(s, 8);
+    if (w.empty()) {
+      if (ended) finish();
+      return;
+    }
+    DateRec d;
+    if (date_line(s, &d)) {
+      finish();
+      dated = d;
+      return;
+    }
+    if (const Heading h = heading(w); h.is) {
+      finish();
+      other_kind = !h.metar && !h.speci;
+      bulletin_speci = h.speci;
+      bulletin_corrected = h.corrected;
+      return;
+    }
+    // The sequence number of a bulletin.
+    if (w.size() == 1 && all_digits(w[0]) && w[0].size() <= 4 && !(open && indented)) {
+      finish();
+      return;
+    }
+    if ((w[0] == "METAR" || w[0] == "SPECI") && (w.size() == 1 || (w.size() == 2 && all_digits(w[1])))) {
+      finish();
+      bulletin_speci = w[0] == "SPECI";
+      return;
+    }
+    if (other_kind) {
+      skip(s);
+      return;
+    }
+    if (w.size() == 1 && w[0] == "NIL") {
+      // A bulletin that holds no reports.
+      finish();
+      ++stats->nil;
+      return;
+    }
+    if (report_start(w)) {
+      finish();
+      append(s);
+      open = !ended;
+      if (ended) finish();
+      return;
+    }
+    if (open) {
+      append(s);
+      if (ended) finish();
+      return;
+    }
+    finish();
+    skip(s);
+  }
+
+  void skip(std::string_view s) {
+    ++stats->skipped;
+    std::string shown(s.substr(0, 80));
+    for (char& c : shown)
+      if (blank(static_cast<unsigned char>(c))) c = ' ';
+    MESS_print(MESS_DEBUG, "Not a report: %s\n", shown.c_str());
+  }
+};
+
+// Lines end at LF, CR LF, CR CR LF or a lone CR.
+template <typename F>
+void each_line(std::string_view text, F&& f) {
+  std::size_t p = 0;
+  while (p < text.size()) {
+    std::size_t e = p;
+    while (e < text.size() && text[e] != '\n' && text[e] != '\r') ++e;
+    f(text.substr(p, e - p));
+    if (e < text.size() && text[e] == '\r') {
+      while (e < text.size() && text[e] == '\r') ++e;
+      if (e < text.size() && text[e] == '\n') ++e;
+    } else if (e < text.size()) {
+      ++e;
+    }
+    p = e;
+  }
+}
+
+// Observation time in seconds, dated in the month of the hour asked for when the report
+// gives only its day.
+int obs_secs(const ObsRec& o, const DateRec& want) {
+  if (o.secs != MTR_NO_TIME) return o.secs;
+  if (o.day == MISSING_INT || o.hour == MISSING_INT) return MTR_NO_TIME;
+  int y = want.year, m = want.month;
+  month_of(o.day, want.day, &y, &m);
+  if (y == MISSING_INT || o.day > days_in(y, m)) return MTR_NO_TIME;
+  return secs_of(y, m, o.day, o.hour, o.minute);
+}
+
+// Nearer the hour first; at equal distance the earlier (before the hour) report.
+bool nearer(int a, int b, int hour) {
+  const int da = std::abs(a - hour), db = std::abs(b - hour);
+  return da != db ? da < db : a < b;
+}
+
+}  // namespace
+
+void OBS_read_reports(std::string_view text, std::vector<ObsRec>* out, ObsStats* stats) {
+  if (out == nullptr || stats == nullptr) return;
+  Reader reader;
+  reader.out = out;
+  reader.stats = stats;
+  DATE_init(&reader.dated);
+  each_line(text, [&reader](std::string_view l) { reader.line(l); });
+  reader.finish();
+  std::vector<std::string_view> ids;
+  ids.reserve(out->size());
+  for (const ObsRec& o : *out) ids.emplace_back(o.r.id);
+  std::sort(ids.begin(), ids.end());
+  stats->stations = static_cast<long>(std::unique(ids.begin(), ids.end()) - ids.begin());
+}
+
+int OBS_file_hour(const std::vector<ObsRec>& obs, int year, int month, DateRec* date) {
+  if (date == nullptr) return 0;
+  // Reports that carry only their day are dated near the day most of them have, in the
+  // month given or, when none is, in a month of 31 days whose name is not told.
+  std::unordered_map<int, long> days;
+  for (const ObsRec& o : obs)
+    if (o.secs == MTR_NO_TIME && o.day != MISSING_INT) ++days[o.day];
+  int ref_day = MISSING_INT;
+  long most = 0;
+  for (const auto& [day, n] : days)
+    if (n > most || (n == most && day < ref_day)) ref_day = day, most = n;
+  const bool dated = year != MISSING_INT && month != MISSING_INT;
+  DateRec ref;
+  DATE_init(&ref);
+  ref.year = dated ? year : 2000;
+  ref.month = dated ? month : 1;
+  ref.day = ref_day;
+  // Routine reports by the hour they stand for: 11:51 and 12:05 stand for 12 UTC.
+  std::unordered_map<int, long> count;
+  for (const ObsRec& o : obs) {
+    if (o.kind != MTR_ROUTINE) continue;
+    const int t = obs_secs(o, ref);
+    if (t == MTR_NO_TIME) continue;
+    const int floor = t - ((t % 3600) + 3600) % 3600;
+    ++count[t - floor <= kAfter ? floor : floor + 3600];
+  }
+  if (count.empty()) return 0;
+  long best = 0;
+  for (const auto& [key, n] : count) best = std::max(best, n);
+  // The latest hour that is well reported.
+  int chosen = 0;
+  bool found = false;
+  for (const auto& [key, n] : count)
+    if (2 * n >= best && (!found || key > chosen)) chosen = key, found = true;
+  DATE_get_gmdate(&chosen, date);
+  date->minute = 0;
+  date->second = 0;
+  if (!dated && most > 0) date->year = date->month = MISSING_INT;
+  return 1;
+}
+
+std::vector<sfc_report> OBS_choose(const std::vector<ObsRec>& obs, const DateRec& date, ObsStats* stats) {
+  std::vector<sfc_report> chosen;
+  DateRec want = date;
+  want.minute = 0;
+  want.second = 0;
+  const int hour = secs_of(want.year, want.month, want.day, want.hour, 0);
+  if (hour == MTR_NO_TIME) return chosen;
+  struct Best {
+    std::size_t index;  // into obs
+    int secs;
+  };
+  std::unordered_map<std::string, Best> best;
+  std::vector<std::string> first_order;
+  long duplicates = 0, corrections = 0;
+  for (std::size_t k = 0; k < obs.size(); ++k) {
+    const ObsRec& o = obs[k];
+    const int t = obs_secs(o, want);
+    if (t == MTR_NO_TIME || t < hour - kBefore || t > hour + kAfter) continue;
+    const std::string id = o.r.id;
+    auto it = best.find(id);
+    if (it == best.end()) {
+      best.emplace(id, Best{k, t});
+      first_order.push_back(id);
+      continue;
+    }
+    Best& b = it->second;
+    const ObsRec& cur = obs[b.index];
+    if (t == b.secs && o.kind == cur.kind) {
+      // The same observation again: a repeat, a correction, or a later version.
+      if (o.text_hash == cur.text_hash) {
+        ++duplicates;
+      } else if (o.corrected && !cur.corrected) {
+        ++corrections;
+        b.index = k;
+      } else if (!o.corrected && cur.corrected) {
+        ++duplicates;  // the uncorrected report sent again after its correction
+      } else {
+        ++duplicates;
+        b.index = k;
+      }
+      continue;
+    }
+    const bool better = o.kind != cur.kind ? o.kind == MTR_ROUTINE : nearer(t, b.secs, hour);
+    if (better) b = Best{k, t};
+  }
+  chosen.reserve(first_order.size());
+  long specials = 0;
+  for (const std::string& id : first_order) {
+    const ObsRec& o = obs[best[id].index];
+    if (o.kind == MTR_SPECIAL) ++specials;
+    chosen.push_back(o.r);
+  }
+  if (stats != nullptr) {
+    stats->duplicates = duplicates;
+    stats->corrections = corrections;
+    stats->specials = specials;
+    stats->chosen = static_cast<long>(chosen.size());
+  }
+  return chosen;
+}
+
+std::string OBS_summary(const char* name, const DateRec& date, const ObsStats& s) {
+  char buf[512];
+  std::string text = name != nullptr ? name : "";
+  std::snprintf(buf, sizeof buf, ": %ld report lines, %ld stations, %ld reports for %02d UTC", s.lines, s.stations,
+                s.chosen, date.hour == MISSING_INT ? 0 : date.hour);
+  text += buf;
+  if (s.specials > 0) {
+    std::snprintf(buf, sizeof buf, " (%ld special)", s.specials);
+    text += buf;
+  }
+  std::snprintf(buf, sizeof buf, "; %ld duplicates, %ld corrections, %ld NIL", s.duplicates, s.corrections, s.nil);
+  text += buf;
+  if (s.skipped > 0) {
+    std::snprintf(buf, sizeof buf, ", %ld lines of other text skipped", s.skipped);
+    text += buf;
+  }
+  std::snprintf(buf, sizeof buf, "; %ld not in the database; groups not understood: %ld", s.not_in_db, s.bad_groups);
+  text += buf;
+  if (!s.bad_names.empty()) {
+    std::vector<std::pair<long, std::string>> by_count;
+    for (const auto& [group, n] : s.bad_names) by_count.emplace_back(-n, group);
+    std::sort(by_count.begin(), by_count.end());
+    text += " (most common:";
+    for (std::size_t k = 0; k < by_count.size() && k < kNamedGroups; ++k) {
+      std::snprintf(buf, sizeof buf, "%s %s x%ld", k ? "," : "", by_count[k].second.c_str(), -by_count[k].first);
+      text += buf;
+    }
+    text += ")";
+  }
+  return text;
+}
