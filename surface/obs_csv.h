@@ -3,17 +3,20 @@
 // skipped), then one observation a row. Columns are found by their names, in any case and
 // whatever their order and punctuation ("station_id", "stationId" and "Station ID" are one
 // name); unknown columns are ignored. The unit of a value comes from its column's name
-// ("tmpf" F, "temp_c" C); an altimeter or sea-level pressure is taken as hPa or inches of
-// mercury by its size. Fields are separated by commas (semicolons or tabs when the header
-// has no comma), may be quoted ("a,b", doubled quotes inside), lines end in LF or CR LF.
+// ("tmpf" F, "temp_c" C, a temperature without a unit C); an altimeter or sea-level
+// pressure is taken as inches of mercury, hPa, kPa or Pa by its size. Fields are separated
+// by commas (semicolons or tabs when the header has none), may be quoted ("a,b", doubled
+// quotes inside), and lines end in LF or CR LF.
 //
 // Missing values: an empty field, "M", "NaN", "null", "None", "NA", "N/A", "-", "///",
-// -999 and -9999 (and lower). A trace of precipitation or snow ("T") is stored as 0.001 in.
+// -999, and -9999 or below. A trace of precipitation or snow ("T") is stored as 0.001 in.
 // Times: "YYYY-MM-DD HH:MM[:SS]" (also with 'T', '/' between the date's parts, a final
 // "Z" / "UTC" / "GMT" or a "+hh:mm" offset), "YYYYMMDDHHMM[SS]", or seconds since 1970.
+// The one-hour precipitation has no place in the surface record and is not kept.
+//
 // When a row gives the relative humidity and the temperature but no dew point, the dew point
 // is derived from them. A raw report column (METAR text) is decoded to fill what the other
-// columns leave missing.
+// columns leave missing; it also tells SPECI and COR when the table has no report type.
 #pragma once
 
 #include <string_view>
@@ -39,5 +42,6 @@ int CSV_is_table(std::string_view head);
 // SPECI; secs set from the row's date and time; position from the row when it has one, else
 // missing; order the number of the row after the header, from 1). Returns 1, or 0 after a
 // warning naming the columns it looked for when the header has no station or no time
-// column. stats may be null; when given it is overwritten.
+// column. stats may be null; when given it is overwritten. out may be null: rows are then
+// only counted.
 int CSV_read(std::string_view text, const char* name, std::vector<ObsRec>* out, CsvStats* stats);
