@@ -49,6 +49,8 @@ int refresh = 0;
 int fsecs = 0;
 int pmsecs = 0;
 bool var_file_opened = false;
+// The file the frame being drawn comes from.
+std::string frame_file;
 
 bool contains_ci(std::string_view text, std::string_view word) {
   if (word.size() > text.size()) return false;
@@ -71,6 +73,10 @@ bool is_cf_value(const char* v) {
 const char* convention_after(const char* v, std::size_t n, const char* fallback) {
   return std::strlen(v) > n ? v + n : fallback;
 }
+
+// "sfc" alone or "sfc:name": the reports of each hour written as a surface file under the
+// input convention or the one named. Convention names that begin "sfc_" stay names.
+bool is_sfc_value(const char* v) { return starts_with_ci(v, "sfc") && (v[3] == '\0' || v[3] == ':'); }
 
 // Fronts are drawn from the bulletins, not from the surface reports.
 bool is_front(int i) { return stricmp(VAR_get_name(i), "front") == 0; }
@@ -99,6 +105,7 @@ bool request_can_be_made() {
 // frame's first overlay (the overlays of the frame before are not the new frame's).
 bool open_file(const char* name) {
   if (!SFC_open_file(name)) return false;
+  frame_file = name;
   PLT_set_overlay(0);
   PLT_label_up_right(SFC_get_file_info()->label);
   return true;
@@ -138,6 +145,22 @@ void note_file(const char* name) {
   if (date.year == MISSING_INT && info != nullptr) date = info->date;
   data.date = date;
   fsecs = SFC_round_time(DATE_num_sec(&date), FILE_get_late_off());
+}
+
+// With "-of sfc" the reports of the frame's hour are written as a surface file, an hourly
+// archive of what the feed delivered.
+void save_reports() {
+  std::string convention;
+  PLT_for_each_value("out_file", [&](const char* v) {
+    if (is_sfc_value(v)) convention = v[3] == ':' && v[4] != '\0' ? v + 4 : "sfc_cvt";
+  });
+  if (convention.empty()) return;
+  FILE_save_name_conv();
+  FILE_set_name(convention.c_str());
+  char name[FILE_NAME_MAX] = "";
+  FILE_set_date(&data.date, name);
+  FILE_restore_name_conv();
+  SFC_write_file(name);
 }
 
 }  // namespace
@@ -275,6 +298,7 @@ void SFC_plot(const DomainRec* dom) {
     }
     ++readable;
     note_file(name);
+    save_reports();
     data.frame = f;
     SFC_plot_frame();
     SFC_close_file();
@@ -327,14 +351,21 @@ void SFC_grid_data(DataDesc* desc) {
 
 int SFC_plot_data(int index, DataDesc*) {
   if (!is_front(index)) return 0;
-  // Fronts come from the bulletin of the plot's date, not from the surface reports.
-  FILE_save_name_conv();
-  FILE_set_name("frt_dat");
-  char name[FILE_NAME_MAX] = "";
-  FILE_set_date(&file_date, name);
-  FRT_set_date(&file_date);
-  FRT_plot_file(name);
-  FILE_restore_name_conv();
+  if (SFC_get_form() == SFC_FORM_BULLETIN) {
+    // The input is a bulletin itself: it is drawn, at its own valid time.
+    FRT_set_date(&SFC_get_file_info()->date);
+    FRT_plot_file(frame_file.c_str());
+  } else {
+    // Fronts come from the bulletin of the frame's date, not from the surface reports.
+    const DateRec& date = data.date.year > 0 ? data.date : file_date;
+    FILE_save_name_conv();
+    FILE_set_name("frt_dat");
+    char name[FILE_NAME_MAX] = "";
+    FILE_set_date(&date, name);
+    FRT_set_date(&date);
+    FRT_plot_file(name);
+    FILE_restore_name_conv();
+  }
   // The bulletin names what it shows: its own labels take the variable's place.
   if (*FRT_get_label_up_left() != '\0') {
     PLT_label_up_left(FRT_get_label_up_left());
@@ -351,8 +382,9 @@ int SFC_grd_out_file() {
   int code = 0;
   bool convention = false;
   PLT_for_each_value("out_file", [&](const char* v) {
-    // "raw..." asks for station values only (the raw-output selection reads it).
-    if (stricmp(v, "none") == 0 || is_image_value(v) || starts_with_ci(v, "raw")) return;
+    // "raw..." asks for station values only (the raw-output selection reads it), "sfc" for
+    // the reports themselves.
+    if (stricmp(v, "none") == 0 || is_image_value(v) || starts_with_ci(v, "raw") || is_sfc_value(v)) return;
     if (starts_with_ci(v, "zavb")) {
       code = GRD_FILE_BINARY;
       FILE_set_name(convention_after(v, 5, "sfc_grd_zav"));
@@ -382,7 +414,7 @@ int SFC_raw_out_file() {
   PLT_for_each_value("out_file", [&](const char* v) {
     // Grid formats ("cdf...", "zavb...") and image dumps are not station-value requests.
     if (stricmp(v, "none") == 0 || is_image_value(v) || starts_with_ci(v, "cdf") || starts_with_ci(v, "zavb") ||
-        is_cf_value(v))
+        is_cf_value(v) || is_sfc_value(v))
       return;
     if (starts_with_ci(v, "zav") || starts_with_ci(v, "raw"))
       FILE_set_name(convention_after(v, 4, "sfc_raw"));

@@ -42,36 +42,22 @@ DateRec frt_date{MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT
 struct Options {
   bool labels = true;
   bool barb = false;
-  float radius = 5.0f;
+  // The national analysis lists the centres its analysts chose: every one is drawn unless
+  // a radius is asked for.
+  float radius = 0.0f;
   int hour = 0;
 };
 Options opt;
 
 std::string label_ul, label_ur;
+// The time group of the first section read, for the label when the plot has no date.
+std::string section_group;
 
-enum class Kind { Cold, Warm, Occluded, Stationary, Trough };
-
-struct Front {
-  Kind kind;
-  std::vector<float> lat, lon;
-};
-
-struct Centre {
-  bool high;
-  float pres, lat, lon;
-};
-
-struct Storm {
-  bool hurricane;
-  std::string name;
-  float lat, lon;
-};
-
-struct Bulletin {
-  std::vector<Front> fronts;
-  std::vector<Centre> centres;
-  std::vector<Storm> storms;
-};
+using Kind = FrtKind;
+using Front = FrtFront;
+using Centre = FrtCentre;
+using Storm = FrtStorm;
+using Bulletin = FrtBulletin;
 
 // Attribute slots of "color_front".
 enum Slot { kHigh, kLow, kCold, kWarm, kOccluded, kTrough, kStorm, kSlots };
@@ -107,16 +93,30 @@ std::string fmt2(int a, int b) {
   return buf;
 }
 
-// The analysis must be valid at the plot's time: day, hour and minute; day and hour; or the
-// synoptic hour (a multiple of 3) at or before it.
-bool date_matches(const std::string& word, std::string* wanted) {
-  const int day = frt_date.day, hour = frt_date.hour;
-  const int minute = frt_date.minute == MISSING_INT ? 0 : frt_date.minute;
-  if (day == MISSING_INT || hour == MISSING_INT) return true;
-  *wanted = fmt2(day, hour) + fmt2(minute, 0).substr(0, 2);
+bool date_set() { return frt_date.day != MISSING_INT && frt_date.hour != MISSING_INT; }
+
+std::string without_z(const std::string& word) {
   std::string w = word;
   if (!w.empty() && (w.back() == 'Z' || w.back() == 'z')) w.pop_back();
-  return w == *wanted || w == fmt2(day, hour) || w == fmt2(day, hour / 3 * 3) + "00";
+  return w;
+}
+
+// The analysis must be valid at the plot's time. Its group reads month, day and hour
+// ("062818Z", today's bulletins) or day, hour and minute ("141200Z", also "1412Z"); either
+// reading matches the plot's time exactly or at the synoptic hour (a multiple of 3) at or
+// before it. A plot without a date takes every analysis.
+bool date_matches(const std::string& word, std::string* wanted) {
+  if (!date_set()) return true;
+  const int month = frt_date.month, day = frt_date.day, hour = frt_date.hour;
+  const int minute = frt_date.minute == MISSING_INT ? 0 : frt_date.minute;
+  const int synoptic = hour / 3 * 3;
+  const std::string ddhhmm = fmt2(day, hour) + fmt2(minute, 0).substr(0, 2);
+  const bool with_month = month >= 1 && month <= 12;
+  const std::string mmddhh = with_month ? fmt2(month, day) + fmt2(hour, 0).substr(0, 2) : "";
+  *wanted = with_month ? mmddhh + " or " + ddhhmm : ddhhmm;
+  const std::string w = without_z(word);
+  if (w == ddhhmm || w == fmt2(day, hour) || w == fmt2(day, synoptic) + "00") return true;
+  return with_month && (w == mmddhh || w == fmt2(month, day) + fmt2(synoptic, 0).substr(0, 2));
 }
 
 bool begins_with_digit(const std::string& line) {
@@ -176,27 +176,54 @@ void read_groups(const std::vector<std::string>& words, std::size_t i, Front* f)
   }
 }
 
-void read_centres(const std::vector<std::string>& words, bool high, Bulletin* b) {
-  for (std::size_t i = 1; i < words.size(); ++i) {
-    float pres = 0.0f;
-    if (!parse_float(words[i], &pres)) {
-      MESS_print(MESS_WARN, "FRT_plot_file: Bad pressure in %s line: %s\n", words[0].c_str(), shown(words[i]).c_str());
-      return;
-    }
-    // A stray position group where a pressure belongs is passed over.
-    if (pres > 1050.0f) continue;
-    float lat = 0.0f, lon = 0.0f;
-    if (i + 1 >= words.size()) {
-      MESS_print(MESS_WARN, "FRT_plot_file: Pressure without a position in %s line: %s\n", words[0].c_str(),
-                 shown(words[i]).c_str());
-      return;
-    }
-    if (!decode_latlon(words[++i].c_str(), &lat, &lon)) {
-      report_group(words[0].c_str(), words[i]);
-      return;
-    }
-    b->centres.push_back({high, pres, lat, lon});
+// A pressure: three digits from 850 or four from 1000 to 1090 (arctic highs pass 1050),
+// never with a leading zero, which only a position has.
+bool pressure_word(const std::string& w, float* pres) {
+  if ((w.size() != 3 && w.size() != 4) || w[0] == '0') return false;
+  int v = 0;
+  for (const char c : w) {
+    if (!std::isdigit(static_cast<unsigned char>(c))) return false;
+    v = 10 * v + (c - '0');
   }
+  if (w.size() == 3 ? v < 850 : v > 1090) return false;
+  *pres = static_cast<float>(v);
+  return true;
+}
+
+// Pressure and position pairs; a position without a pressure before it is a centre of
+// unknown pressure. Every group that is neither is reported and passed over.
+void read_centres(const std::vector<std::string>& words, bool high, Bulletin* b) {
+  const char* kind = words[0].c_str();
+  float pending = MISSING;
+  std::size_t pending_at = 0;
+  const auto lost = [&] {
+    if (pending != MISSING)
+      MESS_print(MESS_WARN, "FRT_plot_file: Pressure without a position in %s line: %s\n", kind,
+                 shown(words[pending_at]).c_str());
+  };
+  for (std::size_t i = 1; i < words.size(); ++i) {
+    float pres = 0.0f, lat = 0.0f, lon = 0.0f;
+    bool is_pres = pressure_word(words[i], &pres);
+    const bool is_pos = decode_latlon(words[i].c_str(), &lat, &lon) == 1;
+    // A low-resolution position at 10 N ("1045") reads as a pressure too: after a pressure
+    // it is that pressure's position, unless a group that can only be a position follows.
+    if (is_pres && is_pos && pending != MISSING) {
+      float p = 0.0f;
+      is_pres = i + 1 < words.size() && !pressure_word(words[i + 1], &p) &&
+                decode_latlon(words[i + 1].c_str(), nullptr, nullptr) == 1;
+    }
+    if (is_pres) {
+      lost();
+      pending = pres;
+      pending_at = i;
+    } else if (is_pos) {
+      b->centres.push_back({high, pending, lat, lon});
+      pending = MISSING;
+    } else {
+      MESS_print(MESS_WARN, "FRT_plot_file: Bad group in %s line: %s\n", kind, shown(words[i]).c_str());
+    }
+  }
+  lost();
 }
 
 // "HURRICANE name PSN position" and "TROPICAL STORM name PSN position": the name runs to
@@ -227,6 +254,13 @@ void read_storm(const std::vector<std::string>& records, std::size_t* r, std::ve
   b->storms.push_back({hurricane, name, lat, lon});
 }
 
+std::size_t distinct_points(const Front& f) {
+  std::size_t n = 0;
+  for (std::size_t i = 0; i < f.lat.size(); ++i)
+    if (i == 0 || f.lat[i] != f.lat[i - 1] || f.lon[i] != f.lon[i - 1]) ++n;
+  return n;
+}
+
 void parse_records(const std::vector<std::string>& records, Bulletin* b) {
   for (std::size_t r = 0; r < records.size(); ++r) {
     const std::vector<std::string> words = split(records[r]);
@@ -237,16 +271,18 @@ void parse_records(const std::vector<std::string>& records, Bulletin* b) {
     } else if (upper_eq(k, "COLD") || upper_eq(k, "WARM") || upper_eq(k, "OCFNT") || upper_eq(k, "STNRY") ||
                upper_eq(k, "TROF")) {
       Front f;
-      f.kind = upper_eq(k, "COLD")    ? Kind::Cold
-               : upper_eq(k, "WARM")  ? Kind::Warm
-               : upper_eq(k, "OCFNT") ? Kind::Occluded
-               : upper_eq(k, "STNRY") ? Kind::Stationary
-                                      : Kind::Trough;
-      // Fronts carry an intensity word before their positions; a front written without one
-      // is taken as it is.
+      f.kind = upper_eq(k, "COLD")    ? FRT_COLD
+               : upper_eq(k, "WARM")  ? FRT_WARM
+               : upper_eq(k, "OCFNT") ? FRT_OCCLUDED
+               : upper_eq(k, "STNRY") ? FRT_STATIONARY
+                                      : FRT_TROUGH;
+      // Intensity words (WK, MDT, STG, DIFFUSE, FRONTOGENESIS, ...) may stand before the
+      // positions; high-resolution bulletins have none.
       std::size_t i = 1;
-      if (f.kind != Kind::Trough && i < words.size() && !std::isdigit(static_cast<unsigned char>(words[i][0]))) ++i;
+      while (i < words.size() && !std::isdigit(static_cast<unsigned char>(words[i][0]))) ++i;
       read_groups(words, i, &f);
+      if (distinct_points(f) < 2)
+        MESS_print(MESS_WARN, "FRT_plot_file: %s line with fewer than two positions\n", shown(k).c_str());
       b->fronts.push_back(std::move(f));
     } else if (upper_eq(k, "HURRICANE")) {
       read_storm(records, &r, words, true, 1, b);
@@ -258,9 +294,9 @@ void parse_records(const std::vector<std::string>& records, Bulletin* b) {
   }
 }
 
-// Reads the file and gathers the data lines of the section asked for. False when the
-// file cannot be read.
-bool read_bulletin(const char* path, Bulletin* b, bool* found) {
+// Reads the file and gathers the data lines of the section asked for (of every analysis
+// section when the plot has no date). False when the file cannot be read.
+bool read_bulletin(const char* path, Bulletin* b) {
   std::FILE* f = FILE_open(path, "r");
   if (f == nullptr) return false;
   std::string text;
@@ -274,6 +310,8 @@ bool read_bulletin(const char* path, Bulletin* b, bool* found) {
   }
   char key[16];
   std::snprintf(key, sizeof key, opt.hour == 0 ? "VALID" : "%dHR", opt.hour);
+  const bool every = opt.hour == 0 && !date_set();
+  section_group.clear();
   std::vector<std::string> records;
   bool in_section = false, cut = false;
   std::size_t pos = 0;
@@ -285,26 +323,33 @@ bool read_bulletin(const char* path, Bulletin* b, bool* found) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
     if (line.size() > kRecordLen) append_cut(&line, "", &cut);
     const std::vector<std::string> words = split(line);
-    if (!in_section) {
-      if (words.empty() || !upper_eq(words[0], key)) continue;
-      std::string wanted;
-      const std::string group = words.size() > 1 ? words[1] : "";
-      if (opt.hour == 0 && !date_matches(group, &wanted)) {
-        MESS_print(MESS_WARN, "FRT_plot_file: Invalid date in file: %s != %s\n", shown(group).c_str(), wanted.c_str());
+    if (words.empty()) continue;
+    if (in_section) {
+      if (words[0] != "$$" && !holds_valid(words) && !is_hour_key(words[0])) {
+        if (begins_with_digit(line) && !records.empty())
+          append_cut(&records.back(), line, &cut);
+        else
+          records.push_back(line);
         continue;
       }
-      in_section = *found = true;
+      in_section = false;
+      if (!every) break;
+    }
+    // Headings, sequence numbers and other sections are passed over.
+    if (!upper_eq(words[0], key)) continue;
+    std::string wanted;
+    const std::string group = words.size() > 1 ? words[1] : "";
+    if (opt.hour == 0 && !date_matches(group, &wanted)) {
+      MESS_print(MESS_WARN, "FRT_plot_file: Invalid date in file: %s != %s\n", shown(group).c_str(), wanted.c_str());
       continue;
     }
-    if (!words.empty() && (holds_valid(words) || is_hour_key(words[0]))) break;
-    if (words.empty()) continue;
-    if (begins_with_digit(line) && !records.empty())
-      append_cut(&records.back(), line, &cut);
-    else
-      records.push_back(line);
+    if (!b->found) section_group = group;
+    in_section = b->found = true;
+    // A continuation never reaches back into the section before.
+    records.emplace_back();
   }
   if (cut) MESS_print(MESS_WARN, "FRT_plot_file: Lines longer than %zu characters cut in %s\n", kRecordLen, path);
-  if (!*found) MESS_print(MESS_WARN, "FRT_plot_file: No %s section in file: %s\n", key, path);
+  if (!b->found) MESS_print(MESS_WARN, "FRT_plot_file: No %s section in file: %s\n", key, path);
   parse_records(records, b);
   return true;
 }
@@ -318,6 +363,7 @@ struct Style {
   float scale = 1.0f;
   float unit = 1.0f;  // vertical map size times the scale
   float clip[4] = {0, 0, 0, 0};
+  float window[4] = {0, 0, 0, 0};  // the map's window: centres beyond it are left out
 };
 
 bool off(const AttribRec& a) { return a.color == -1; }
@@ -352,6 +398,7 @@ void read_style(Style* st) {
   float win[4];
   MAP_get_window(win);
   const float mx = 0.1f * (win[1] - win[0]), my = 0.1f * (win[3] - win[2]);
+  std::copy(win, win + 4, st->window);
   st->clip[0] = win[0] - mx, st->clip[1] = win[1] + mx, st->clip[2] = win[2] - my, st->clip[3] = win[3] + my;
 }
 
@@ -373,7 +420,7 @@ int side_of(const Front& f) {
   const float east = lon_diff(f.lon.back(), f.lon.front());  // positive when it runs east
   if (std::fabs(east) > std::fabs(dlat)) {
     const int side = east > 0.0f ? -1 : 1;
-    return f.kind == Kind::Warm ? -side : side;
+    return f.kind == FRT_WARM ? -side : side;
   }
   return dlat > 0.0f ? -1 : 1;
 }
@@ -453,46 +500,52 @@ void draw_front(const Front& f, const Style& st) {
   std::vector<float> s(x.size()), y2x, y2y;
   SPLINE_create2(n, x.data(), y.data(), s.data(), &y2x, &y2y);
   const float length = s.back();
-  if (length + 0.02f < kStep) return;
   std::vector<float> cx, cy;
-  for (int k = 0; kStep * static_cast<float>(k) <= length + 0.02f; ++k) {
-    float px = 0.0f, py = 0.0f;
-    SPLINE_interp2(n, y2x, y2y, x.data(), y.data(), s.data(), &px, &py, std::min(kStep * static_cast<float>(k), length));
-    cx.push_back(px);
-    cy.push_back(py);
-  }
-  if (kStep * static_cast<float>(cx.size() - 1) < length - 1e-4f) {
-    float px = 0.0f, py = 0.0f;
-    SPLINE_interp2(n, y2x, y2y, x.data(), y.data(), s.data(), &px, &py, length);
-    cx.push_back(px);
-    cy.push_back(py);
+  if (length + 0.02f < kStep) {
+    // A front shorter than one piece still shows, as the line from its first point to its
+    // last.
+    cx = {x.front(), x.back()};
+    cy = {y.front(), y.back()};
+  } else {
+    for (int k = 0; kStep * static_cast<float>(k) <= length + 0.02f; ++k) {
+      float px = 0.0f, py = 0.0f;
+      SPLINE_interp2(n, y2x, y2y, x.data(), y.data(), s.data(), &px, &py, std::min(kStep * static_cast<float>(k), length));
+      cx.push_back(px);
+      cy.push_back(py);
+    }
+    if (kStep * static_cast<float>(cx.size() - 1) < length - 1e-4f) {
+      float px = 0.0f, py = 0.0f;
+      SPLINE_interp2(n, y2x, y2y, x.data(), y.data(), s.data(), &px, &py, length);
+      cx.push_back(px);
+      cy.push_back(py);
+    }
   }
   const int side = side_of(f);
   const AttribRec& cold = st.a[kCold];
   const AttribRec& warm = st.a[kWarm];
-  const AttribRec& own = f.kind == Kind::Cold       ? cold
-                         : f.kind == Kind::Warm     ? warm
-                         : f.kind == Kind::Occluded ? st.a[kOccluded]
-                         : f.kind == Kind::Trough   ? st.a[kTrough]
-                                                    : cold;
+  const AttribRec& own = f.kind == FRT_COLD       ? cold
+                         : f.kind == FRT_WARM     ? warm
+                         : f.kind == FRT_OCCLUDED ? st.a[kOccluded]
+                         : f.kind == FRT_TROUGH   ? st.a[kTrough]
+                                                  : cold;
   Runs runs(st.clip);
   int symbols = 0;
   for (std::size_t i = 0; i + 1 < cx.size(); ++i) {
-    if (f.kind == Kind::Trough && i % 2 == 1) {
+    if (f.kind == FRT_TROUGH && i % 2 == 1) {
       runs.flush();
       continue;
     }
     // Stationary fronts alternate cold and warm pieces of four segments.
-    const bool warm_piece = f.kind == Kind::Stationary && (i / 4) % 2 == 1;
-    const AttribRec& a = f.kind == Kind::Stationary ? (warm_piece ? warm : cold) : own;
+    const bool warm_piece = f.kind == FRT_STATIONARY && (i / 4) % 2 == 1;
+    const AttribRec& a = f.kind == FRT_STATIONARY ? (warm_piece ? warm : cold) : own;
     runs.segment(cx[i], cy[i], cx[i + 1], cy[i + 1], a);
-    if (!opt.barb || i % 4 != 2 || f.kind == Kind::Trough || off(a)) continue;
+    if (!opt.barb || i % 4 != 2 || f.kind == FRT_TROUGH || off(a)) continue;
     const float* c = st.clip;
     if (cx[i] < c[0] || cx[i] > c[1] || cy[i] < c[2] || cy[i] > c[3]) continue;
-    bool triangle = f.kind == Kind::Cold;
+    bool triangle = f.kind == FRT_COLD;
     int s_side = side;
-    if (f.kind == Kind::Occluded) triangle = symbols % 2 == 0;
-    if (f.kind == Kind::Stationary) {
+    if (f.kind == FRT_OCCLUDED) triangle = symbols % 2 == 0;
+    if (f.kind == FRT_STATIONARY) {
       triangle = !warm_piece;
       if (warm_piece) s_side = -side;
     }
@@ -503,8 +556,10 @@ void draw_front(const Front& f, const Style& st) {
 }
 
 // A high gives way to another high within the radius with the same or a higher pressure,
-// a low to another low with the same or a lower one.
+// a low to another low with the same or a lower one; a centre without a pressure gives way
+// to any of its kind there that has one. A radius of 0 keeps every centre.
 std::vector<Centre> thin(const std::vector<Centre>& all, float radius) {
+  if (!(radius > 0.0f)) return all;
   std::vector<Centre> kept;
   for (std::size_t i = 0; i < all.size(); ++i) {
     const Centre& c = all[i];
@@ -513,24 +568,59 @@ std::vector<Centre> thin(const std::vector<Centre>& all, float radius) {
       const Centre& o = all[j];
       if (j == i || o.high != c.high) continue;
       if (std::fabs(o.lat - c.lat) > radius || std::fabs(lon_diff(o.lon, c.lon)) > radius) continue;
-      drop = c.high ? o.pres >= c.pres : o.pres <= c.pres;
+      if (o.pres == MISSING) continue;
+      drop = c.pres == MISSING || (c.high ? o.pres >= c.pres : o.pres <= c.pres);
     }
     if (!drop) kept.push_back(c);
   }
   return kept;
 }
 
+// A letter whose place is beyond the map would leave its value alone on the map's edge.
+bool on_map(float x, float y, const Style& st) {
+  return x >= st.window[0] && x <= st.window[1] && y >= st.window[2] && y <= st.window[3];
+}
+
+// Whether each value goes over its letter: under it, unless another letter stands there
+// and the place over it is free (two centres a degree apart keep both values readable).
+// The letters are looked up in order of x, a bounded number of neighbours each.
+std::vector<bool> values_over(const std::vector<std::pair<float, float>>& at, float unit) {
+  const float half_width = 0.045f * unit, reach = 0.024f * unit, offset = 0.03f * unit;
+  std::vector<std::size_t> by_x(at.size());
+  for (std::size_t i = 0; i < at.size(); ++i) by_x[i] = i;
+  std::sort(by_x.begin(), by_x.end(), [&](std::size_t a, std::size_t b) { return at[a].first < at[b].first; });
+  const auto blocked = [&](std::size_t i, float y) {
+    auto k = std::lower_bound(by_x.begin(), by_x.end(), at[i].first - half_width,
+                              [&](std::size_t a, float x) { return at[a].first < x; });
+    for (int looked = 0; k != by_x.end() && at[*k].first <= at[i].first + half_width && looked < 32; ++k, ++looked)
+      if (*k != i && std::fabs(at[*k].second - y) < reach) return true;
+    return false;
+  };
+  std::vector<bool> over(at.size());
+  for (std::size_t i = 0; i < at.size(); ++i)
+    over[i] = blocked(i, at[i].second - offset) && !blocked(i, at[i].second + offset);
+  return over;
+}
+
 void draw_centres(const std::vector<Centre>& centres, const Style& st) {
+  std::vector<Centre> shown_centres;
+  std::vector<std::pair<float, float>> at;
   for (const Centre& c : thin(centres, opt.radius)) {
-    const AttribRec& a = st.a[c.high ? kHigh : kLow];
-    if (off(a)) continue;
     float x = 0.0f, y = 0.0f;
-    if (!MAP_tran(&x, &y, c.lat, c.lon)) continue;
+    if (off(st.a[c.high ? kHigh : kLow]) || !MAP_tran(&x, &y, c.lat, c.lon) || !on_map(x, y, st)) continue;
+    shown_centres.push_back(c);
+    at.emplace_back(x, y);
+  }
+  const std::vector<bool> over = values_over(at, st.unit);
+  for (std::size_t i = 0; i < at.size(); ++i) {
+    const Centre& c = shown_centres[i];
+    const AttribRec& a = st.a[c.high ? kHigh : kLow];
+    const auto [x, y] = at[i];
     GPH_text_attr(&a, 0.03f * st.unit);
     GPH_printf(x, y, "%s", c.high ? "H" : "L");
-    if (!opt.labels) continue;
+    if (!opt.labels || c.pres == MISSING) continue;
     GPH_text_attr(off(st.label) ? &a : &st.label, 0.018f * st.unit);
-    GPH_printf(x, y - 0.03f * st.unit, "%1.0f", c.pres);
+    GPH_printf(x, y + (over[i] ? 0.03f : -0.03f) * st.unit, "%1.0f", c.pres);
   }
 }
 
@@ -539,7 +629,7 @@ void draw_storms(const std::vector<Storm>& storms, const Style& st) {
   if (off(a)) return;
   for (const Storm& s : storms) {
     float x = 0.0f, y = 0.0f;
-    if (!MAP_tran(&x, &y, s.lat, s.lon)) continue;
+    if (!MAP_tran(&x, &y, s.lat, s.lon) || !on_map(x, y, st)) continue;
     GPH_line_attr(&a);
     WX_symb(s.hurricane ? "@+" : "@", x, y, 0.035f * st.unit);
     GPH_text_attr(&a, 0.018f * st.unit);
@@ -551,7 +641,18 @@ void make_labels() {
   char date[DATE_LABEL_LEN] = "";
   char text[DATE_LABEL_LEN + 40];
   label_ul = "Frontal positions";
-  if (opt.hour == 0) {
+  if (opt.hour == 0 && !date_set()) {
+    // The plot has no date: the bulletin's own time, read as today's month-day-hour form.
+    const std::string w = without_z(section_group);
+    const bool digits =
+        w.size() == 6 && std::all_of(w.begin(), w.end(), [](char c) { return std::isdigit(static_cast<unsigned char>(c)); });
+    const auto two = [&](std::size_t i) { return (w[i] - '0') * 10 + (w[i + 1] - '0'); };
+    const int mm = digits ? two(0) : 0, dd = digits ? two(2) : 0, hh = digits ? two(4) : 99;
+    if (mm >= 1 && mm <= 12 && dd >= 1 && dd <= 31 && hh <= 23)
+      std::snprintf(text, sizeof text, "NCEP analysis for %dZ %d %s", hh, dd, DATE_month(mm));
+    else
+      std::snprintf(text, sizeof text, "NCEP analysis for %s", shown(section_group, 20).c_str());
+  } else if (opt.hour == 0) {
     DATE_make_label(&frt_date, date);
     std::snprintf(text, sizeof text, "NCEP analysis for %s", date);
   } else {
@@ -567,12 +668,11 @@ int plot_file(const char* path) {
   FRT_plot_param();
   const char* p = path != nullptr ? path : "";
   Bulletin b;
-  bool found = false;
-  if (!read_bulletin(p, &b, &found)) {
+  if (!read_bulletin(p, &b)) {
     MESS_print(MESS_ERROR, "FRT_plot_file: Unable to open front file: %s\n", p);
     return 0;
   }
-  if (!found) return 1;
+  if (!b.found) return 1;
   make_labels();
   Style st;
   read_style(&st);
@@ -635,18 +735,39 @@ int FRT_plot_file(const char* path) {
   }
 }
 
+int FRT_read_file(const char* path, FrtBulletin* bulletin) {
+  if (bulletin == nullptr) return 0;
+  *bulletin = FrtBulletin{};
+  try {
+    FRT_plot_param();
+    if (read_bulletin(path != nullptr ? path : "", bulletin)) return 1;
+    MESS_print(MESS_ERROR, "FRT_plot_file: Unable to open front file: %s\n", path != nullptr ? path : "");
+  } catch (const std::exception& e) {
+    MESS_print(MESS_ERROR, "FRT_plot_file: %s\n", e.what());
+  }
+  return 0;
+}
+
 const char* FRT_get_label_up_left() { return label_ul.c_str(); }
 const char* FRT_get_label_up_right() { return label_ur.c_str(); }
 
 int decode_latlon(const char* group, float* lat, float* lon) {
-  if (group == nullptr || std::strlen(group) != 5) return 0;
-  for (int i = 0; i < 5; ++i)
+  if (group == nullptr) return 0;
+  const std::size_t n = std::strlen(group);
+  // Latitude digits and tenths: LLOO and LLOOO in whole degrees, LLLOOOO in tenths.
+  const std::size_t lat_digits = n == 7 ? 3 : 2;
+  if (n != 4 && n != 5 && n != 7) return 0;
+  int la = 0, lo = 0;
+  for (std::size_t i = 0; i < n; ++i) {
     if (!std::isdigit(static_cast<unsigned char>(group[i]))) return 0;
-  const int la = (group[0] - '0') * 10 + (group[1] - '0');
-  const int lo = (group[2] - '0') * 100 + (group[3] - '0') * 10 + (group[4] - '0');
-  if (la > 90 || lo > 360) return 0;
-  if (lat != nullptr) *lat = static_cast<float>(la);
-  if (lon != nullptr) *lon = -static_cast<float>(lo);
+    int& v = i < lat_digits ? la : lo;
+    v = 10 * v + (group[i] - '0');
+  }
+  // Dividing the whole numbers gives the float nearest the written value ("396" 39.6f).
+  const int per_degree = n == 7 ? 10 : 1;
+  if (la > 90 * per_degree || lo > 360 * per_degree) return 0;
+  if (lat != nullptr) *lat = static_cast<float>(la) / static_cast<float>(per_degree);
+  if (lon != nullptr) *lon = -static_cast<float>(lo) / static_cast<float>(per_degree);
   return 1;
 }
 

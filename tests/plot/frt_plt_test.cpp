@@ -19,11 +19,17 @@
 
 namespace {
 
+// LLOO and LLOOO in whole degrees, LLLOOOO in tenths (the values of the real bulletins'
+// first high, 3961069 and 40107 in the two resolutions, and 3750773 and 3877).
 TEST(FrtGroups, PositionGroups) {
   const struct { const char* group; int ok; float lat, lon; } cases[] = {
-      {"40100", 1, 40, -100}, {"05090", 1, 5, -90}, {"00000", 1, 0, 0}, {"90360", 1, 90, -360}, {"4010", 0, 0, 0},
-      {"401000", 0, 0, 0},    {"40a00", 0, 0, 0},   {"91100", 0, 0, 0}, {"40361", 0, 0, 0},     {"", 0, 0, 0},
-      {"40100Z", 0, 0, 0},    {" 4010", 0, 0, 0},   {"-4010", 0, 0, 0}};
+      {"40100", 1, 40, -100},        {"05090", 1, 5, -90},          {"00000", 1, 0, 0},         {"90360", 1, 90, -360},
+      {"4010", 1, 40, -10},          {"3877", 1, 38, -77},          {"0000", 1, 0, 0},          {"3961069", 1, 39.6f, -106.9f},
+      {"3750773", 1, 37.5f, -77.3f}, {"9003600", 1, 90, -360},     {"0000001", 1, 0, -0.1f},   {"9013600", 0, 0, 0},
+      {"9003601", 0, 0, 0},          {"401000", 0, 0, 0},           {"40100000", 0, 0, 0},      {"401", 0, 0, 0},
+      {"40a00", 0, 0, 0},            {"91100", 0, 0, 0},            {"40361", 0, 0, 0},         {"9110", 0, 0, 0},
+      {"", 0, 0, 0},                 {"40100Z", 0, 0, 0},           {" 4010", 0, 0, 0},         {"-4010", 0, 0, 0},
+      {"396106.", 0, 0, 0}};
   for (const auto& c : cases) {
     float lat = 0, lon = 0;
     EXPECT_EQ(decode_latlon(c.group, &lat, &lon), c.ok) << c.group;
@@ -133,25 +139,61 @@ class Frt : public MapTest {
   DateRec date_{};
 };
 
-// Two highs within 5 degrees keep the higher; equal ones both go; lows keep the lower; a
-// number above 1050 where a pressure belongs is passed over; the letters sit on the centres
-// with their pressure 0.03 map heights below.
+// Every centre the bulletin lists is drawn; "prrad" thins: two highs within the radius keep
+// the higher (equal ones both go), lows the lower, a centre without a pressure gives way
+// to one with. A position without a pressure before it is a centre drawn without a value;
+// a pressure is three digits from 850 or four up to 1090, and a low-resolution position at
+// 10N that reads as a pressure is the position of the pressure before it unless a group
+// that can only be a position follows. The letters sit on the centres with their pressure
+// 0.03 map heights below.
 TEST_F(Frt, PressureCentresAndTheirThinning) {
   const float u = MAP_get_vert();
-  const struct { const char* data; const char* params; std::vector<std::string> texts; } cases[] = {
-      {"HIGHS 1030 40100 1024 42098 1020 30080\n", "", {"H", "1030", "H", "1020"}},
-      {"HIGHS 1024 40100 1024 42098\n", "", {}},
-      {"LOWS 990 40100 1000 42098 1004 30080\n", "", {"L", "990", "L", "1004"}},
-      {"HIGHS 1030 40100 1024 42098\n", "prrad=1.5", {"H", "1030", "H", "1024"}},
-      {"HIGHS 1030 40100 1024 42098\n", "noprlab,prrad:1", {"H", "H"}},
-      {"HIGHS 40100 1030 40100\nLOWS 1030 40100\n", "", {"H", "1030", "L", "1030"}},
-      {"HIGHS 1030 40100\n1020 30080\n", "", {"H", "1030", "H", "1020"}},
+  const std::string none;
+  const std::string lost = "FRT_plot_file: Pressure without a position in LOWS line: ";
+  const struct { bool wide; const char* data; const char* params; std::vector<std::string> texts; std::string err; } cases[] = {
+      {false, "HIGHS 1030 40100 1024 42098 1020 30080\n", "", {"H", "1030", "H", "1024", "H", "1020"}, none},
+      {false, "HIGHS 1030 40100 1024 42098 1020 30080\n", "prrad=5", {"H", "1030", "H", "1020"}, none},
+      {false, "HIGHS 1024 40100 1024 42098\n", "prrad=5", {}, none},
+      {false, "LOWS 990 40100 1000 42098 1004 30080\n", "prrad=5", {"L", "990", "L", "1004"}, none},
+      {false, "HIGHS 1030 40100 1024 42098\n", "prrad=1.5", {"H", "1030", "H", "1024"}, none},
+      {false, "HIGHS 1030 40100 1024 42098\n", "noprlab,prrad:1", {"H", "H"}, none},
+      {false, "LOWS 44090 990 45091\n", "prrad=5", {"L", "990"}, none},
+      {false, "LOWS 44090 45091\n", "prrad=5", {"L", "L"}, none},
+      {false, "HIGHS 40100 1030 40100\nLOWS 1030 40100\n", "", {"H", "H", "1030", "L", "1030"}, none},
+      {false, "LOWS 1015 4400823 4071080 1018 3641046\n", "", {"L", "1015", "L", "L", "1018"}, none},
+      {false, "HIGHS 1030 40100\n1020 30080\n", "", {"H", "1030", "H", "1020"}, none},
+      {false, "HIGHS 1056 4501200 1090 40120 850 3090\n", "", {"H", "1056", "H", "1090", "H", "850"}, none},
+      {false, "HIGHS 1030 40100 1020 60040\n", "", {"H", "1030"}, none},  // 60N 40W: beyond the map
+      {true, "LOWS 1009 1045 1012 2030\n", "", {"L", "1009", "L", "1012"}, none},
+      {true, "LOWS 1008 1050\n", "", {"L", "1008"}, none},
+      {false, "LOWS 1016 1017 4510934\n", "", {"L", "1017"}, lost + "1016\n"},
+      {true, "LOWS 1091 849 0995 40100 1000\n", "", {"L", "L", "L"}, "FRT_plot_file: Bad group in LOWS line: 849\n" + lost + "1000\n"},
   };
+  // A map from the tropics (10N 45W, 20N 30W) to the United States.
+  const DomainRec wide = domain(PROJ_PS, 25, -70, 25, 17, 6.0f);
   for (const auto& c : cases) {
+    setup(c.wide ? wide : us());
     RES_put("plot_param", c.params);
-    plot(analysis(c.data));
+    EXPECT_EQ(plot(analysis(c.data)), c.err) << c.data;
     EXPECT_EQ(texts(), c.texts) << c.data << c.params;
   }
+  // Where the groups put them: 10N 45W and 20N 30W; 1091 (10N 91W), 849 (bad: three
+  // digits), 09N 95W and 40N 100W.
+  const struct { const char* data; std::vector<std::pair<float, float>> at; } places[] = {
+      {"LOWS 1009 1045 1012 2030\n", {{10, -45}, {20, -30}}},
+      {"LOWS 1091 0995 40100\n", {{10, -91}, {9, -95}, {40, -100}}}};
+  for (const auto& c : places) {
+    setup(wide);
+    plot(analysis(c.data), "noprlab");
+    const auto placed = placed_labels();
+    ASSERT_EQ(placed.size(), c.at.size()) << c.data;
+    for (std::size_t i = 0; i < placed.size(); ++i) {
+      const auto want = plane(c.at[i].first, c.at[i].second);
+      EXPECT_NEAR(placed[i].second.first, want.first, 1e-3) << c.data << i;
+      EXPECT_NEAR(placed[i].second.second, want.second, 1e-3) << c.data << i;
+    }
+  }
+  setup(us());
   RES_put("plot_param", "");
   plot(analysis("HIGHS 1030 40100\n"));
   const auto placed = placed_labels();
@@ -162,16 +204,26 @@ TEST_F(Frt, PressureCentresAndTheirThinning) {
   EXPECT_NEAR(placed[1].second.second, at.second - 0.03 * u, 1e-3);
   EXPECT_EQ(FRT_get_label_up_left(), std::string("Frontal positions"));
   EXPECT_EQ(FRT_get_label_up_right(), std::string("NCEP analysis for 1200Z 14 MAR 26"));
+  // Two highs 1.1 degrees apart (the real bulletin's over Colorado): the northern one's
+  // value would cover the other letter and goes over its own.
+  plot(analysis("HIGHS 1022 3961069 1020 3851069\n"));
+  const auto pair = placed_labels();
+  ASSERT_EQ(texts(), (std::vector<std::string>{"H", "1022", "H", "1020"}));
+  EXPECT_NEAR(pair[1].second.second, plane(39.6f, -106.9f).second + 0.03 * u, 1e-3);
+  EXPECT_NEAR(pair[3].second.second, plane(38.5f, -106.9f).second - 0.03 * u, 1e-3);
 }
 
-// The analysis must be valid at the plot's time: exactly, by day and hour, or at the
-// synoptic hour before it; a section of another time is skipped with a message.
+// The analysis must be valid at the plot's time (14 March 26), its group read as month,
+// day, hour or as day, hour, minute: exactly, by day and hour, or at the synoptic hour
+// before it; a section of another time is skipped with a message.
 TEST_F(Frt, SectionDates) {
   const std::string data = "HIGHS 1030 40100\n";
   const struct { int hour, minute; const char* group; bool drawn; } cases[] = {
-      {12, 0, "141200Z", true}, {12, 0, "1412Z", true},   {12, 0, "141200", true},  {13, 0, "141200Z", true},
-      {14, 30, "141200Z", true}, {14, 30, "141430Z", true}, {15, 0, "141200Z", false}, {12, 0, "131200Z", false},
-      {12, 0, "", false}};
+      {12, 0, "141200Z", true},   {12, 0, "1412Z", true},     {12, 0, "141200", true},    {13, 0, "141200Z", true},
+      {14, 30, "141200Z", true},  {14, 30, "141430Z", true},  {15, 0, "141200Z", false},  {12, 0, "131200Z", false},
+      {12, 0, "", false},         {12, 0, "031412Z", true},   {12, 0, "031412", true},    {14, 0, "031412Z", true},
+      {15, 0, "031412Z", false},  {12, 0, "041412Z", false},  {12, 0, "031312Z", false},  {12, 30, "031412Z", true},
+      {12, 0, "0314Z", false}};
   for (const auto& c : cases) {
     date_.hour = c.hour, date_.minute = c.minute;
     FRT_set_date(&date_);
@@ -179,7 +231,8 @@ TEST_F(Frt, SectionDates) {
     EXPECT_EQ(placed_labels().empty(), !c.drawn) << c.hour << " " << c.group;
     if (c.drawn) continue;
     char want[128];
-    std::snprintf(want, sizeof want, "FRT_plot_file: Invalid date in file: %s != 14%02d%02d\n", c.group, c.hour, c.minute);
+    std::snprintf(want, sizeof want, "FRT_plot_file: Invalid date in file: %s != 0314%02d or 14%02d%02d\n", c.group, c.hour,
+                  c.hour, c.minute);
     EXPECT_EQ(err, std::string(want) + "FRT_plot_file: No VALID section in file: " + path("b.frt") + "\n");
     EXPECT_EQ(FRT_get_label_up_left(), std::string(""));
   }
@@ -189,8 +242,38 @@ TEST_F(Frt, SectionDates) {
   FRT_set_date(&date_);
   const std::string err = plot("VALID 140900Z\nHIGHS 1010 30080\nVALID 141200Z\nLOWS 990 40100\n12HR PROG VALID 150000Z\n"
                                "HIGHS 1030 40090\n");
-  EXPECT_EQ(err, "FRT_plot_file: Invalid date in file: 140900Z != 141200\n");
+  EXPECT_EQ(err, "FRT_plot_file: Invalid date in file: 140900Z != 031412 or 141200\n");
   EXPECT_EQ(texts(), (std::vector<std::string>{"L", "990"}));
+}
+
+// Today's bulletins: sequence number, WMO heading and free text before the section, lines
+// of blanks, CR LF line ends, "$$" closing the section. A plot without a date takes every
+// analysis section (not the forecasts) and labels itself with the first one's time.
+TEST_F(Frt, HeadingsAndSectionsOfAnUndatedPlot) {
+  const std::string bulletin = "\x01\r\n178 \r\nASUS02 KWBC 281800\r\nCODSUS\r\n \r\nCODED SURFACE FRONTAL POSITIONS\r\n"
+                               "342 PM EDT MON JUN 28 2021\r\n \r\nVALID 062818Z\r\nHIGHS 1022 3961069 1020\r\n"
+                               "3851069\r\n  \r\n$$\r\nLOWS 990 40100\r\n\x03";
+  date_ = DateRec{2021, 6, 28, 179, 1, 18, 0, 0};
+  FRT_set_date(&date_);
+  EXPECT_EQ(plot(bulletin), "");
+  EXPECT_EQ(texts(), (std::vector<std::string>{"H", "1022", "H", "1020"}));
+  EXPECT_EQ(FRT_get_label_up_right(), std::string("NCEP analysis for 1800Z 28 JUN 21"));
+
+  const std::string two = bulletin + "\nVALID 062821Z\nLOWS 995 45090\n12HR PROG VALID 062906Z\nHIGHS 1020 30080\n";
+  const struct { DateRec date; std::vector<std::string> texts; const char* label; } cases[] = {
+      {date_, {"H", "1022", "H", "1020"}, "NCEP analysis for 1800Z 28 JUN 21"},
+      {DateRec{2021, 6, 28, 179, 1, 21, MISSING_INT, 0}, {"L", "995"}, "NCEP analysis for 21Z 28 JUN 21"},
+      {DateRec{MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT},
+       {"H", "1022", "H", "1020", "L", "995"},
+       "NCEP analysis for 18Z 28 JUN"}};
+  for (const auto& c : cases) {
+    FRT_set_date(&c.date);
+    const std::string err = plot(two);
+    EXPECT_EQ(texts(), c.texts) << c.label;
+    EXPECT_EQ(FRT_get_label_up_right(), std::string(c.label));
+  }
+  plot("VALID 141200Z\nHIGHS 1030 40100\n");
+  EXPECT_EQ(FRT_get_label_up_right(), std::string("NCEP analysis for 141200Z"));
 }
 
 // The forecast section of the hour asked for, with its own labels.
@@ -214,12 +297,13 @@ TEST_F(Frt, ForecastSection) {
   EXPECT_EQ(GetCapturedStderr(), "FRT_plot_param: Invalid hour \"hour=x\"\nFRT_plot_param: Invalid radius \"prrad=-1\"\n");
 }
 
-// Fronts are smooth curves through their points, in their colours, drawn only when at
-// least 0.48 plane units long; without "barb" they are plain lines.
+// Fronts, with or without intensity words, are smooth curves through their points in their
+// colours; without "barb" they are plain lines.
 TEST_F(Frt, FrontLinesAndColours) {
   const struct { const char* data; const char* colour; } cases[] = {
       {"COLD MDT 45090 40090 35092\n", "blue"}, {"WARM WK 40100 40095 39090\n", "red"},
-      {"OCFNT 45095 47090 45086\n", "magenta"}};
+      {"OCFNT 45095 47090 45086\n", "magenta"}, {"COLD 4500900 4000900 3500920\n", "blue"},
+      {"COLD STG DIFFUSE FRONTOGENESIS 4590 4090 3592\n", "blue"}};
   for (const auto& c : cases) {
     plot(analysis(c.data));
     const std::vector<Shape> lines = of(GOBJ_LINE);
@@ -232,18 +316,29 @@ TEST_F(Frt, FrontLinesAndColours) {
       EXPECT_NEAR(std::hypot(l.pts[i + 1].first - l.pts[i].first, l.pts[i + 1].second - l.pts[i].second), 0.5, 0.1) << i;
     float lat = 0, lon = 0;
     const std::vector<std::string> w = words(c.data);
-    ASSERT_EQ(decode_latlon(w[1].c_str(), &lat, &lon) || decode_latlon(w[2].c_str(), &lat, &lon), 1);
+    std::size_t k = 1;  // past the intensity words
+    while (!std::isdigit(static_cast<unsigned char>(w[k][0]))) ++k;
+    ASSERT_EQ(decode_latlon(w[k].c_str(), &lat, &lon), 1);
     const auto first = plane(lat, lon);
     EXPECT_NEAR(l.pts.front().first, first.first, 1e-4);
     EXPECT_NEAR(l.pts.front().second, first.second, 1e-4);
   }
-  // A group repeated and the short fronts: 80N 100W to 80N 101W is 0.18 units long.
+  // A group repeated and the short fronts: 80N 100W to 80N 101W is 0.18 units long, less
+  // than a piece, and shows as the straight line between its ends; a front of one place
+  // has nothing to show and is reported.
   setup(domain(PROJ_PS, 75, -100, 25, 17, 1.0f));
-  plot(analysis("COLD 80100 80101\nWARM 80100 80100\nTROF 80100 80103\nSTNRY 76100 76100 76100 77100\n"));
+  EXPECT_EQ(plot(analysis("COLD 80100 80101\nWARM 80100 80100\nTROF 80100 80103\nSTNRY 76100 76100 76100 77100\n")),
+            "FRT_plot_file: WARM line with fewer than two positions\n");
   const std::vector<Shape> lines = of(GOBJ_LINE);
-  ASSERT_EQ(lines.size(), 2u);
-  EXPECT_EQ(lines[0].colour, CLR_get_ind("brown"));
-  EXPECT_EQ(lines[1].colour, CLR_get_ind("blue"));
+  ASSERT_EQ(lines.size(), 3u);
+  EXPECT_EQ(lines[0].colour, CLR_get_ind("blue"));
+  ASSERT_EQ(lines[0].pts.size(), 2u);
+  for (int i = 0; i < 2; ++i) {
+    EXPECT_NEAR(lines[0].pts[i].first, plane(80, -100 - i).first, 1e-4);
+    EXPECT_NEAR(lines[0].pts[i].second, plane(80, -100 - i).second, 1e-4);
+  }
+  EXPECT_EQ(lines[1].colour, CLR_get_ind("brown"));
+  EXPECT_EQ(lines[2].colour, CLR_get_ind("blue"));
 }
 
 // With "barb": symbols on every fourth piece, filled in the front's colour; cold-front
@@ -314,7 +409,7 @@ TEST_F(Frt, OccludedStationaryAndTroughs) {
     }
   }
 
-  plot(analysis("TROF 40110 40100 40090\n"), "barb");
+  plot(analysis("TROF WK 40110 40100 40090\n"), "barb");
   EXPECT_TRUE(of(GOBJ_FILL).empty());
   const std::vector<Shape> dashes = of(GOBJ_LINE);
   ASSERT_GE(dashes.size(), 10u);
@@ -333,13 +428,13 @@ TEST_F(Frt, OccludedStationaryAndTroughs) {
 TEST_F(Frt, TropicalCyclonesAndColoursOff) {
   const float u = MAP_get_vert();
   plot(analysis("HURRICANE ANDREW PSN TWENTY FIVE POINT FIVE NORTH\nEIGHTY WEST\n"
-                "TROPICAL STORM BOB PSN THIRTY NORTH SEVENTY WEST MOVING NE\nHURRICANE NOBODY\n"
+                "TROPICAL STORM BOB PSN THIRTY NORTH SEVENTY FIVE WEST MOVING NE\nHURRICANE NOBODY\n"
                 "TROPICAL DEPRESSION TWO PSN TEN NORTH FIFTY WEST\nHIGHS 1030 40100\n"));
   const auto placed = placed_labels();
   ASSERT_EQ(placed.size(), 4u);
   EXPECT_EQ(placed[0].first, "ANDREW");
   EXPECT_EQ(placed[1].first, "BOB");
-  const auto andrew = plane(25.5f, -80), bob = plane(30, -70);
+  const auto andrew = plane(25.5f, -80), bob = plane(30, -75);
   EXPECT_NEAR(placed[0].second.second, andrew.second - 0.03 * u, 1e-3);
   EXPECT_NEAR(placed[1].second.first, bob.first, 1e-3);
   const std::vector<Shape> fills = of(GOBJ_FILL);
@@ -370,20 +465,24 @@ TEST_F(Frt, DamagedBulletins) {
   for (int i = 0; i < 4096; ++i) junk += static_cast<char>((i * 7919 + 13) % 256);
   const struct { std::string text; std::string err; int lines, texts; } cases[] = {
       {analysis("COLD MDT 40100 4O099 39098\nHIGHS 1030 40100\n"),
-       "FRT_plot_file: Bad position group in COLD line: 4O099\n", 0, 2},
+       "FRT_plot_file: Bad position group in COLD line: 4O099\nFRT_plot_file: COLD line with fewer than two positions\n", 0,
+       2},
       {analysis("COLD MDT 40100 35098 380"), "FRT_plot_file: Bad position group in COLD line: 380\n", 1, 0},
       {analysis("HIGHS 1030 40100 1020\nLOWS X 40100\nLOWS 990 4010X\n"),
-       "FRT_plot_file: Pressure without a position in HIGHS line: 1020\nFRT_plot_file: Bad pressure in LOWS line: X\n"
-       "FRT_plot_file: Bad position group in LOWS line: 4010X\n",
-       0, 2},
+       "FRT_plot_file: Pressure without a position in HIGHS line: 1020\nFRT_plot_file: Bad group in LOWS line: X\n"
+       "FRT_plot_file: Bad group in LOWS line: 4010X\nFRT_plot_file: Pressure without a position in LOWS line: 990\n",
+       0, 3},
       {analysis(huge + "\nHIGHS 1030 40100\n"),
-       "FRT_plot_file: Lines longer than 500 characters cut in " + std::string() + "@\n", 0, 2},
+       "FRT_plot_file: Lines longer than 500 characters cut in @\nFRT_plot_file: COLD line with fewer than two positions\n", 0,
+       2},
       {analysis("COLD MDT 40100\n" + std::string(600, '3') + "\nWARM 40100 40090\n"),
-       "FRT_plot_file: Lines longer than 500 characters cut in @\n", 1, 0},
+       "FRT_plot_file: Lines longer than 500 characters cut in @\nFRT_plot_file: COLD line with fewer than two positions\n", 1,
+       0},
       {junk, "FRT_plot_file: No VALID section in file: @\n", 0, 0},
       {analysis(junk + "\nHIGHS 1030 40100\n"), "*", 0, 2},
       {"", "FRT_plot_file: No VALID section in file: @\n", 0, 0},
-      {"VALID", "FRT_plot_file: Invalid date in file:  != 141200\nFRT_plot_file: No VALID section in file: @\n", 0, 0},
+      {"VALID", "FRT_plot_file: Invalid date in file:  != 031412 or 141200\nFRT_plot_file: No VALID section in file: @\n", 0,
+       0},
   };
   for (const auto& c : cases) {
     std::string err = plot(c.text);

@@ -176,11 +176,11 @@ TEST(FrtProgram, FrontVariableDrawsTheBulletin) {
   EXPECT_GT(count(p1, true), 2 * count(p0, true));
   EXPECT_GT(count(p1, false), 2 * count(p0, false));
 
-  write_file(dir + "/2026031412.frt", "VALID 141200Z\nCOLD MDT 41091 39093 3809\n\x01\x02\xff\nLOWS 991 41091\n" +
+  write_file(dir + "/2026031412.frt", "VALID 141200Z\nCOLD MDT 41091 39093 380\n\x01\x02\xff\nLOWS 991 41091\n" +
                                           std::string(20000, 'x') + "\n");
   const RunResult damaged = run(dir, "barb", dir + "/damaged.ps");
   EXPECT_EQ(damaged.status, 0) << damaged.err;
-  EXPECT_NE(damaged.err.find("FRT_plot_file: Bad position group in COLD line: 3809\n"), std::string::npos) << damaged.err;
+  EXPECT_NE(damaged.err.find("FRT_plot_file: Bad position group in COLD line: 380\n"), std::string::npos) << damaged.err;
   EXPECT_NE(read_file(dir + "/damaged.ps").find(" L\n"), std::string::npos);
 }
 
