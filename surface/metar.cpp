@@ -426,6 +426,7 @@ struct Decoder {
   // surface temperature and state ("W19/S2", "W///S5"), station and sea-level pressure
   // ("QFE 774.7", "QFF1008").
   bool extra(std::string_view s) {
+    if (s.size() < 3 || std::string_view("RWQ").find(s[0]) == std::string_view::npos) return false;
     if (starts(s, "RF") && s.find('/') != std::string_view::npos) return true;
     if (starts(s, "RE") && all_slashes(s.substr(2))) return true;
     if (s.size() >= 6 && s[0] == 'W' && (s.find("/S") != std::string_view::npos || s.find("/H") != std::string_view::npos)) {
@@ -446,13 +447,14 @@ struct Decoder {
 
   // Trend forecasts and colour states: not observations.
   static bool trend(std::string_view s) {
+    if (s.size() < 5 || std::string_view("NTBIPFA").find(s[0]) == std::string_view::npos) return false;
     return s == "NOSIG" || s == "TEMPO" || s == "BECMG" || s == "INTER" || starts(s, "PROB") ||
            ((starts(s, "FM") || starts(s, "TL") || starts(s, "AT")) && s.size() >= 6 && all_digits(s.substr(2)));
   }
   // Colour states of military aerodromes, alone or run together ("BLU+BLU+", "BLACKAMB").
   static bool colour_state(std::string_view s) {
     static constexpr std::string_view kColours[] = {"BLACK", "BLU", "WHT", "GRN", "YLO1", "YLO2", "YLO", "AMB", "RED"};
-    if (s.empty()) return false;
+    if (s.size() < 3 || std::string_view("BWGYAR").find(s[0]) == std::string_view::npos) return false;
     while (!s.empty()) {
       const auto* c = std::find_if(std::begin(kColours), std::end(kColours), [&](std::string_view k) { return starts(s, k); });
       if (c == std::end(kColours)) return false;

@@ -33,9 +33,10 @@ std::string_view trim(std::string_view s) {
   return s;
 }
 
-// The groups of a line, at most max of them.
-std::vector<std::string_view> words(std::string_view s, std::size_t max) {
-  std::vector<std::string_view> w;
+// The groups of a line, at most max of them, into w.
+void words(std::string_view s, std::size_t max, std::vector<std::string_view>* out) {
+  std::vector<std::string_view>& w = *out;
+  w.clear();
   std::size_t p = 0;
   while (p < s.size() && w.size() < max) {
     while (p < s.size() && blank(static_cast<unsigned char>(s[p]))) ++p;
@@ -44,7 +45,6 @@ std::vector<std::string_view> words(std::string_view s, std::size_t max) {
     if (e > p) w.push_back(s.substr(p, e - p));
     p = e;
   }
-  return w;
 }
 
 bool all_digits(std::string_view s) { return !s.empty() && std::all_of(s.begin(), s.end(), digit); }
@@ -146,6 +146,7 @@ struct Reader {
   std::string pending;
   bool open = false;  // the pending report is not yet ended by '='
   MtrGroups groups;
+  std::vector<std::string_view> line_words;
 
   void finish() {
     if (pending.empty()) return;
@@ -204,16 +205,16 @@ struct Reader {
 
   void piece(std::string_view s, bool indented, bool ended) {
     // A report that runs on into the next without its "=": "... Q1018 METAR MDPC 011200Z".
-    const std::vector<std::string_view> all = words(s, 64);
-    for (std::size_t k = 1; k + 2 < all.size(); ++k) {
-      if ((all[k] == "METAR" || all[k] == "SPECI") && station_word(all[k + 1]) && time_word(all[k + 2])) {
-        const std::size_t at = static_cast<std::size_t>(all[k].data() - s.data());
+    std::vector<std::string_view>& w = line_words;
+    words(s, 64, &w);
+    for (std::size_t k = 1; k + 2 < w.size(); ++k) {
+      if ((w[k] == "METAR" || w[k] == "SPECI") && station_word(w[k + 1]) && time_word(w[k + 2])) {
+        const std::size_t at = static_cast<std::size_t>(w[k].data() - s.data());
         piece(trim(s.substr(0, at)), indented, true);
         piece(s.substr(at), false, ended);
         return;
       }
     }
-    const std::vector<std::string_view> w = words(s, 8);
     if (w.empty()) {
       if (ended) finish();
       return;
@@ -245,7 +246,7 @@ struct Reader {
       skip(s);
       return;
     }
-    if (w.size() == 1 && w[0] == "NIL") {
+    if (w.size() == 1 && w[0] == "NIL" && !open) {
       // A bulletin that holds no reports.
       finish();
       ++stats->nil;

@@ -3,10 +3,12 @@
 #include "surface/sfc_read.h"
 
 #include <netcdf.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -92,6 +94,7 @@ struct StationVars {
 int cvt_fd = -1;
 int cvt_num = 0;
 sfc_info info{};
+std::string open_name;  // the name the open file was opened by
 
 bool missing(float v) { return v == MISSING; }
 
@@ -186,7 +189,8 @@ void set_id(sfc_report* r, std::string_view id) {
 void decode_wind(int w, bool long_form, sfc_report* r) {
   if (w < 0) return;
   if (long_form && w > 4999) {
-    r->wdir = static_cast<float>(w / 1000);
+    // A direction beyond 360 (written 990) is a variable wind: its speed without a direction.
+    if (w / 1000 <= 360) r->wdir = static_cast<float>(w / 1000);
     r->wspd = static_cast<float>(w % 1000);
   } else {
     r->wdir = static_cast<float>((w / 100) * 10);
@@ -321,7 +325,9 @@ bool read_group(char letter, Scan& s, sfc_report* r) {
     case 'C': {
       if (s.end - s.p < 3 || std::any_of(s.p, s.p + 3, [](char c) { return is_blank(c) || c == '$'; }))
         return false;
-      r->lcld = s.p[0], r->mcld = s.p[1], r->hcld = s.p[2];
+      // A solidus is a type not observed, as the writer puts it for a blank.
+      auto type = [](char c) { return c == '/' ? ' ' : c; };
+      r->lcld = type(s.p[0]), r->mcld = type(s.p[1]), r->hcld = type(s.p[2]);
       s.p += 3;
       return token_end(s);
     }
@@ -1459,6 +1465,7 @@ int SFC_open_file(const char* name) {
   int f = 0;
   cvt_num = 0;
   cvt_fd = SFC_open(name, 0, &f);
+  open_name = name ? name : "";
   if (cvt_fd < 0) {
     MESS_print(MESS_WARN, "SFC_open_file: Unable to open file:%s\n", name ? name : "");
     return 0;
@@ -1521,3 +1528,178 @@ void SFC_close_file() {
 const sfc_info* SFC_get_file_info() { return &info; }
 
 int SFC_get_form() { return cvt_fd >= 0 ? form : 0; }
+
+// ---- writing the "ZAVSFC" form ----
+
+namespace {
+
+// Tenths of a degree F; -99 marks a missing value, so a temperature that would be written
+// as -99 is written a tenth lower.
+std::string tenths_f(float f) {
+  if (missing(f)) return "-99";
+  long t = std::lround(f * 10.0);
+  if (t == -99) t = -100;
+  return std::to_string(t);
+}
+
+// The direction written for a wind of variable direction (read back as none).
+constexpr int kVariableWind = 990;
+
+std::string wind_text(const sfc_report& r) {
+  if (missing(r.wspd) || r.wspd < 0) return "-999";
+  const int speed = static_cast<int>(std::min(std::lround(r.wspd), 999L));
+  const bool variable = missing(r.wdir) || r.wdir < 0 || r.wdir > 360;
+  const int dir = variable ? kVariableWind : static_cast<int>(r.wdir);
+  char buf[24];
+  if (speed >= 100 || variable)
+    std::snprintf(buf, sizeof buf, "%03d%03d", dir / 5 * 5, speed);
+  else
+    std::snprintf(buf, sizeof buf, "%04d", dir / 10 * 100 + speed);
+  return buf;
+}
+
+std::string alt_text(float a) {
+  if (missing(a) || a <= 0.0f) return "-99";
+  return std::to_string(std::lround(a * 100.0) % 1000);
+}
+
+std::string slp_text(float p) {
+  if (missing(p) || p <= 0.0f) return "-99";
+  const long tenths = std::lround(p * 10.0);
+  return std::to_string(p >= 950.0f && p <= 1050.0f ? tenths % 1000 : tenths);
+}
+
+std::string vis_text(float v) {
+  if (missing(v) || v < 0.0f) return "-99";
+  char buf[32];
+  std::snprintf(buf, sizeof buf, v >= 5.0f ? "%.1f" : "%.2f", v);
+  return buf;
+}
+
+std::string cloud_text(const sfc_report& r) {
+  const int n = std::clamp(static_cast<int>(r.ncld), 0, 5);
+  if (n == 0) return "-99M";
+  std::string text;
+  for (int k = 0; k < n; ++k) {
+    if (k > 0) text += ',';
+    const float h = r.cld_hgt[k];
+    text += !missing(h) ? std::to_string(std::lround(h / 100.0)) : "-99";
+    const char c = r.cld_cov[k];
+    if (c >= '0' && c <= '9') text += ':';
+    text += c == ' ' || c == '\0' ? 'M' : c;
+  }
+  return text;
+}
+
+void put_group(std::string* line, char letter, float v, const char* format, double scale = 1.0) {
+  if (missing(v)) return;
+  char buf[64];
+  std::snprintf(buf, sizeof buf, format, v * scale);
+  *line += ' ';
+  *line += letter;
+  *line += buf;
+}
+
+// One report line of the "ZAVSFC" form.
+std::string report_line(const sfc_report& r) {
+  std::string line = r.id[0] ? std::string(r.id, strnlen(r.id, sizeof r.id)) : "?";
+  line += ' ' + tenths_f(r.temp) + ' ' + tenths_f(r.dewp) + ' ' + wind_text(r) + ' ' + alt_text(r.alt) + ' ' +
+          slp_text(r.slpr) + ' ' + vis_text(r.vis) + ' ' + cloud_text(r) + ' ';
+  std::string wx(r.wx, strnlen(r.wx, std::min(sizeof r.wx, kWxMax + 1)));
+  while (!wx.empty() && is_blank(wx.back())) wx.pop_back();
+  while (!wx.empty() && is_blank(wx.front())) wx.erase(0, 1);
+  for (char& c : wx)
+    if (is_blank(c) || c == '$') c = '_';
+  line += wx.empty() ? "-" : wx;
+  char buf[64];
+  if (r.time != MISSING_INT && r.time >= 0 && r.time <= 2400) {
+    std::snprintf(buf, sizeof buf, " @%4.4d", static_cast<int>(r.time));
+    line += buf;
+  }
+  if (!missing(r.lat) && !missing(r.lon)) {
+    std::snprintf(buf, sizeof buf, " L%1.0f,%1.0f", r.lat * 10.0, r.lon * 10.0);
+    line += buf;
+  }
+  if (!missing(r.ptend)) {
+    // A change without its characteristic is rising, steady or falling.
+    const int code = r.ptype >= 0 && r.ptype <= 9 ? r.ptype : r.ptend > 0.0f ? 2 : r.ptend < 0.0f ? 7 : 4;
+    std::snprintf(buf, sizeof buf, " P%d%3.0f", code, r.ptend * 10.0);
+    line += buf;
+  }
+  put_group(&line, 'Q', r.prec3, "%.0f", 100.0);
+  put_group(&line, 'r', r.prec6, "%.0f", 100.0);
+  put_group(&line, 'q', r.prec12, "%.0f", 100.0);
+  put_group(&line, 'R', r.prec24, "%.0f", 100.0);
+  put_group(&line, 'X', r.maxt, "%2.1f");
+  put_group(&line, 'x', r.maxt6, "%2.1f");
+  put_group(&line, 'N', r.mint, "%2.1f");
+  put_group(&line, 'n', r.mint6, "%2.1f");
+  put_group(&line, 'S', r.scover, "%2.1f");
+  if (r.lcld != ' ' || r.mcld != ' ' || r.hcld != ' ') {
+    auto type = [](char c) { return c == ' ' || c == '\0' || c == '$' || is_blank(c) ? '/' : c; };
+    line += " C";
+    line += type(r.lcld);
+    line += type(r.mcld);
+    line += type(r.hcld);
+  }
+  put_group(&line, 'G', r.wgust, "%3.0f");
+  put_group(&line, 's', r.solar, "%3.0f");
+  put_group(&line, 't', r.sst, "%2.1f");
+  put_group(&line, 'p', r.wave_per, "%2.0f");
+  put_group(&line, 'h', r.wave_hgt, "%2.1f");
+  if (r.comment[0]) {
+    std::string c(r.comment, strnlen(r.comment, std::min(sizeof r.comment, kCommentMax)));
+    for (char& ch : c)
+      if (ch == '$' || ch == '\n' || ch == '\r') ch = ' ';
+    line += " #" + c;
+  }
+  line += " $\n";
+  return line;
+}
+
+bool same_file(const char* a, const char* b) {
+  struct stat sa{}, sb{};
+  return ::stat(a, &sa) == 0 && ::stat(b, &sb) == 0 && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
+}  // namespace
+
+int SFC_write_file(const char* name) {
+  if (name == nullptr || *name == '\0' || cvt_fd < 0) return -1;
+  if (same_file(name, open_name.c_str())) {
+    MESS_print(MESS_WARN, "SFC_write_file: %s is the file being read: not written\n", name);
+    return -1;
+  }
+  // The reports go to a new file that replaces the old one only when it is whole, so a full
+  // disk or a killed run never leaves half an hour in place of a good archive.
+  const std::string path = FILE_add_user_path(std::string(name));
+  FILE_make_dir(path.c_str(), 1);
+  const std::string part = path + ".part";
+  std::FILE* out = std::fopen(part.c_str(), "w");
+  if (out == nullptr) {
+    MESS_print(MESS_WARN, "SFC_write_file: Unable to write %s: %s\n", name, std::strerror(errno));
+    return -1;
+  }
+  bool ok = std::fprintf(out, "ZAVSFC\n%s\n", info.label) > 0;
+  int count = 0;
+  sfc_report r;
+  for (int index = 0; ok; ++index) {
+    int at = index;
+    if (SFC_read(cvt_fd, &r, 0, &at) < 0) break;
+    const std::string line = report_line(r);
+    ok = std::fwrite(line.data(), 1, line.size(), out) == line.size();
+    ++count;
+  }
+  SFC_rewind(cvt_fd);
+  cvt_num = 0;
+  ok = std::fflush(out) == 0 && ok;
+  ok = std::fclose(out) == 0 && ok;
+  if (!ok || std::rename(part.c_str(), path.c_str()) != 0) {
+    MESS_print(MESS_WARN, "SFC_write_file: Unable to write %s: %s\n", name, std::strerror(errno));
+    ::unlink(part.c_str());
+    return -1;
+  }
+  MESS_print(MESS_MESS, "Surface file written: %s (%d reports)\n", name, count);
+  return count;
+}
+

@@ -109,3 +109,8 @@ void SFC_close_file();
 const sfc_info* SFC_get_file_info();
 // The form of the open file (0 when none is open).
 int SFC_get_form();
+// Writes every report of the open file to a surface file of the "ZAVSFC" form (an hourly
+// archive that reads back to the same values, to the resolution of that form). The old
+// file is replaced only by a whole new one. Returns the number of reports written, or -1
+// after a message.
+int SFC_write_file(const char* name);

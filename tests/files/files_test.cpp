@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -217,6 +218,29 @@ TEST_F(Files, StepsAndExplicitLists) {
   std::vector<std::string> got;
   while (FILE_get_next(name)) got.emplace_back(name);
   EXPECT_EQ(got, (std::vector<std::string>{"98010512", "98010518", "98010600"}));
+}
+
+// Files as data feeds deliver them, known by their first lines, whatever they are named.
+TEST(FileTextKind, FeedsAreKnownByTheirFirstLines) {
+  const std::pair<const char*, int> cases[] = {
+      {"\x01\r\r\n455 \r\r\nSAUS70 KWBC 011200 RRA\r\r\nMETAR\r\r\nKRCM 011155Z AUTO 00000KT=", FILE_METAR_COLLECTION},
+      {"SAEW KAWN 011200\nMETAR EGLL 011150Z 27010KT 9999 FEW020 15/10 Q1015=", FILE_METAR_COLLECTION},
+      {"2019/07/01 11:56\nKDEN 011156Z 00000KT 10SM CLR 21/20 A3005\n", FILE_METAR_HOURLY},
+      {"KDEN 011156Z 00000KT 10SM CLR 21/20 A3005\nKBOS 011154Z 27010KT 10SM FEW250 25/15 A3000\n", FILE_METAR_LINES},
+      {"SPECI KDEN 011206Z 00000KT 2SM BR OVC004 21/20 A3005\n", FILE_METAR_LINES},
+      {"station,valid,lon,lat,tmpf,dwpf\nYUM,1993-03-12 06:00,-114.6,32.6,73.9,32.0\n", FILE_STATION_TABLE},
+      {"No errors\nNo warnings\n5 ms\ndata source=metars\n2 results\n"
+       "raw_text,station_id,observation_time,latitude,longitude,temp_c\n",
+       FILE_STATION_TABLE},
+      {"178 \nASUS02 KWBC 281800\nCODSUS\n \nCODED SURFACE FRONTAL POSITIONS\nVALID 062818Z\nHIGHS 1022 3961069\n",
+       FILE_FRONT_BULLETIN},
+      {"VALID 121200Z\nHIGHS 1030 40100\nLOWS 1000 45090\n", FILE_FRONT_BULLETIN},
+      {"12Z 14 MAR 26\nKDEN  45. 30.2715.992.132. 100. 25B.\n", -1},
+      {"station,valid\n", -1},
+      {"just some text\nwith lines\n", -1},
+      {"", -1},
+  };
+  for (const auto& [text, kind] : cases) EXPECT_EQ(FILE_text_kind(text, std::strlen(text)), kind) << text;
 }
 
 // ---- file services ----

@@ -116,6 +116,17 @@ RunResult run_stacont(const std::vector<std::string>& args, const std::string& s
   return run_program(STACONT_BINARY, args, stdin_text, env, cwd, timeout_s);
 }
 
+std::string real_data(const std::string& name) {
+  std::vector<std::string> dirs;
+  if (const char* env = std::getenv("STACONT_REALDATA"); env != nullptr && *env != '\0') dirs.emplace_back(env);
+  dirs.push_back(std::string(STACONT_SOURCE_DIR) + "/../shared/realdata");
+  for (const std::string& dir : dirs) {
+    const std::string path = dir + "/" + name;
+    if (std::ifstream(path).good()) return path;
+  }
+  return "";
+}
+
 std::string make_temp_dir(const std::string& tag) {
   const char* base = std::getenv("TMPDIR");
   std::string templ = std::string(base && *base ? base : "/tmp") + "/stacont-" + tag + "-XXXXXX";

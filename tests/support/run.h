@@ -33,6 +33,11 @@ RunResult run_stacont(const std::vector<std::string>& args, const std::string& s
 // exist), so the user's settings cannot leak into a run.
 std::map<std::string, std::string> clean_env(const std::string& resource_dir);
 
+// The path of one of the real observation files kept beside the project (the folder
+// "shared/realdata" next to the source tree, or the one $STACONT_REALDATA names); "" when
+// it is not there, and the tests that need it are then skipped.
+std::string real_data(const std::string& name);
+
 // A fresh empty directory under $TMPDIR (or /tmp).
 std::string make_temp_dir(const std::string& tag);
 std::string read_file(const std::string& path);

@@ -140,7 +140,7 @@ TEST_F(Sfc, TextFormLines) {
       {E + " @1253 L397,-1048 P2 15 Q12 r25 q130 R205 X55.5 x54.0 N-3.5 n-2.0 S4.0 C52/ G 35 s120 t12.5 p 8 h2.5 #RK",
        "id=KDEN region=SHIP type=1 time=1253 ptype=2 lat=39.7 lon=-104.8 elev=0 wgust=35 ptend=1.5 prec3=0.12 "
        "prec6=0.25 prec12=1.3 prec24=2.05 maxt=55.5 mint=-3.5 maxt6=54 mint6=-2 scover=4 solar=120 sst=12.5 "
-       "wave_per=8 wave_hgt=2.5 lcld=5 mcld=2 hcld=/ comment=RK"},
+       "wave_per=8 wave_hgt=2.5 lcld=5 mcld=2 comment=RK"},
   };
   for (const auto& c : cases)
     EXPECT_EQ(read_all("ZAVSFC\n" + c.label + "\n" + c.line + "\n"), std::vector{c.expected}) << c.line;

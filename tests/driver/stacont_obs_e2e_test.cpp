@@ -1,0 +1,186 @@
+// Real observations end to end: a feed's METAR collection of an hour drawn and analysed,
+// files found by naming conventions over a directory, every surface variable computed
+// from the reports, the hourly archive read back, and files that cannot be used refused.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <fstream>
+#include <map>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "tests/support/program.h"
+#include "tests/support/run.h"
+
+namespace {
+
+const std::string kData = STACONT_DATA_DIR;
+
+class ObsE2E : public ProgramTest {
+ protected:
+  // The real file copied into the test's folder under name ("" to keep its own).
+  std::string real(const std::string& file, const std::string& name = "") {
+    const std::string from = real_data(file);
+    if (from.empty()) return "";
+    const std::string to = dir_ + "/" + (name.empty() ? file : name);
+    write_file(to, read_file(from));
+    return to;
+  }
+  RunResult run(std::vector<std::string> args, const std::map<std::string, std::string>& more = {}) {
+    args.insert(args.begin(), {"-ba", "-fp", kData, "-pd", "us", "-pr", "9"});
+    std::map<std::string, std::string> env = env_;
+    for (const auto& [k, v] : more) env[k] = v;
+    return run_stacont(args, "", env, dir_, 120);
+  }
+  // Station values of a raw file: id -> the fields' texts.
+  std::map<std::string, std::vector<std::string>> raw_values(const std::string& path) {
+    std::map<std::string, std::vector<std::string>> out;
+    std::istringstream in(read_file(path));
+    std::string line;
+    bool body = false;
+    while (std::getline(in, line)) {
+      if (line == "$") {
+        body = true;
+        continue;
+      }
+      if (!body) continue;
+      std::istringstream w(line);
+      std::string id, lat, lon;
+      w >> id >> lat >> lon;
+      std::vector<std::string> v;
+      for (std::string x; w >> x;) v.push_back(x);
+      out[id] = v;
+    }
+    return out;
+  }
+};
+
+// The 00 UTC collection of 12 December 2019 as a feed delivers it, given by name: one
+// summary line, and the analysis agrees with the stations it comes from (the arctic high
+// over the Ohio valley).
+TEST_F(ObsE2E, RealHourIsAnalysedAndDrawn) {
+  const std::string file = real("metar_20191212_0000.txt");
+  if (file.empty()) GTEST_SKIP() << "real observations not found";
+  const RunResult r = run({"-va", "pralt", "-of", "cf", "-gp", dir_, file, "-de", "png," + dir_ + "/slp.png,800x600"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.err, "");
+  EXPECT_TRUE(std::regex_search(r.out, std::regex(R"(metar_20191212_0000\.txt: \d+ report lines, \d+ stations, \d+ reports for 00 UTC)")))
+      << r.out;
+  EXPECT_EQ(count_of(r.out, "report lines"), 1);
+  // The grid near Columbus, Ohio, against the sea-level pressure KCMH reported (SLP354 in
+  // its remarks: 1035.4 mb), and near Boise, Idaho (KBOI: SLP193, 1019.3 mb).
+  const RunResult py = run_program("/usr/bin/python3", {"-c", R"(
+import sys, netCDF4, numpy
+ds = netCDF4.Dataset(sys.argv[1])
+lat, lon, v = ds['lat'][:], ds['lon'][:], ds['pralt'][:].squeeze()
+for la, lo in ((40.0, -82.9), (43.6, -116.2)):
+    d = (lat - la) ** 2 + ((lon - lo) * numpy.cos(numpy.radians(la))) ** 2
+    j, i = numpy.unravel_index(numpy.argmin(d), d.shape)
+    print('%.1f' % v[j, i])
+)", dir_ + "/2019121200_pralt.nc"});
+  ASSERT_EQ(py.status, 0) << py.err;
+  std::istringstream values(py.out);
+  double columbus = 0, boise = 0;
+  values >> columbus >> boise;
+  EXPECT_NEAR(columbus, 1035.4, 2.0);
+  EXPECT_NEAR(boise, 1019.3, 3.0);
+  // The picture holds the colour fill of the whole range, not a blank map.
+  const RunResult colours = run_program("/usr/bin/env", {"convert", dir_ + "/slp.png", "-format", "%k", "info:"});
+  EXPECT_GT(std::stoi(colours.out), 15) << colours.out;
+}
+
+// A directory of hourly collections found by the naming convention: the latest file, and a
+// sequence whose missing hours are skipped.
+TEST_F(ObsE2E, NamingConventionFindsHourlyCollections) {
+  if (real("metar_20190701_1200.txt").empty() || real("metar_20191212_0000.txt").empty())
+    GTEST_SKIP() << "real observations not found";
+  const std::map<std::string, std::string> now = {{"zavcurtime", "201912120317"}};
+  RunResult r = run({"-dp", dir_, "-if", "metar", "-cu", "la", "-va", "temp", "-de", "png," + dir_ + "/la.png"}, now);
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("metar_20191212_0000.txt: "), std::string::npos) << r.out;
+
+  r = run({"-dp", dir_, "-if", "metar", "-cu", "#2019070110", "-nh", "3", "-va", "temp", "-de",
+           "png," + dir_ + "/seq.png"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(count_of(r.out, "report lines"), 1) << r.out;
+  EXPECT_NE(r.out.find("reports for 12 UTC"), std::string::npos) << r.out;
+}
+
+// Every surface variable from the real reports: each has values at many stations.
+TEST_F(ObsE2E, EverySurfaceVariableComesFromTheReports) {
+  const std::string file = real("metar_20190701_1200.txt");
+  if (file.empty()) GTEST_SKIP() << "real observations not found";
+  // Of the about 730 stations a map of the United States has room for, at least these have
+  // a value (a fine July morning: gusts and rain are rare; station pressure and theta-e need
+  // the station's elevation, which the database has for most).
+  const std::vector<std::pair<std::string, std::vector<std::pair<std::string, int>>>> runs = {
+      {"a{temp[:value],dewp[:value],rhum[:value],thetae[:value],wspd[:value],wgst[:value]}",
+       {{"temp", 600}, {"dewp", 600}, {"rhum", 600}, {"thetae", 300}, {"wspd", 600}, {"wgst", 15}}},
+      {"b{wdir[:value],alt[:value],pres[:value],pralt[:value],ptend[:value],vis[:value]}",
+       {{"wdir", 550}, {"alt", 550}, {"pres", 400}, {"pralt", 600}, {"ptend", 300}, {"vis", 550}}},
+      {"c{cldcl[:value],cldcv[:value],fr[:value],wx[:value],prec6[:value],maxt6[:value]}",
+       {{"cldcl", 550}, {"cldcv", 500}, {"fr", 550}, {"wx", 600}, {"prec6", 20}, {"maxt6", 300}}},
+  };
+  for (const auto& [var, want] : runs) {
+    const std::string raw_dir = dir_ + "/raw_" + var.substr(0, 1);
+    const RunResult r = run({"-va", var, "-of", "raw", "-rp", raw_dir, file, "-de", "png," + dir_ + "/v.png"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const auto values = raw_values(raw_dir + "/2019070112_sfc.raw");
+    for (std::size_t k = 0; k < want.size(); ++k) {
+      int present = 0;
+      for (const auto& [id, v] : values) present += k < v.size() && v[k] != "-";
+      EXPECT_GE(present, want[k].second) << want[k].first;
+    }
+  }
+}
+
+// The reports of an hour written with -of sfc read back to the same station values.
+TEST_F(ObsE2E, HourlyArchiveReadsBackToTheSameValues) {
+  const std::string file = real("metar_20190701_1200.txt");
+  if (file.empty()) GTEST_SKIP() << "real observations not found";
+  const std::string var = "a{temp[:value:%.2f],dewp[:value:%.2f],wspd[:value],alt[:value:%.3f],pralt[:value:%.2f]}";
+  RunResult r = run({"-va", var, "-of", "sfc,raw", "-cp", dir_ + "/arc", "-rp", dir_ + "/r1", file, "-de",
+                     "png," + dir_ + "/a.png"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  r = run({"-va", var, "-of", "raw", "-rp", dir_ + "/r2", dir_ + "/arc/2019070112.sfc", "-de", "png," + dir_ + "/b.png"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  const auto a = raw_values(dir_ + "/r1/2019070112_sfc.raw");
+  const auto b = raw_values(dir_ + "/r2/2019070112_sfc.raw");
+  ASSERT_GT(a.size(), 600u);
+  ASSERT_EQ(a.size(), b.size());
+  // The archive keeps a tenth of a degree F, whole knots, hundredths of an inch and tenths
+  // of a millibar: the values agree to that (a pressure from an altimeter in hectopascals
+  // to half a hundredth of an inch, 0.17 mb).
+  const double tolerance[] = {0.06, 0.06, 0.51, 0.006, 0.18};
+  int compared = 0;
+  for (const auto& [id, v] : a) {
+    const auto& w = b.at(id);
+    ASSERT_EQ(v.size(), w.size()) << id;
+    for (std::size_t k = 0; k < v.size(); ++k) {
+      ASSERT_EQ(v[k] == "-", w[k] == "-") << id << " field " << k;
+      if (v[k] == "-") continue;
+      EXPECT_NEAR(std::stod(v[k]), std::stod(w[k]), tolerance[k]) << id << " field " << k;
+      ++compared;
+    }
+  }
+  EXPECT_GT(compared, 3500);
+  // The archive is not written over the file it was read from.
+  r = run({"-va", "temp", "-of", "sfc", "-cp", dir_ + "/arc", dir_ + "/arc/2019070112.sfc", "-de", "png," + dir_ + "/c.png"});
+  EXPECT_NE(r.err.find("is the file being read: not written"), std::string::npos) << r.err;
+}
+
+// Files that hold nothing usable are refused with a reason and the input status.
+TEST_F(ObsE2E, UnusableFilesAreRefusedWithAReason) {
+  write_file(dir_ + "/reports.txt", "SAUS70 KWBC 011200\nMETAR\nKAAA NIL=\n");
+  RunResult r = run({"-va", "temp", dir_ + "/reports.txt", "-de", "png," + dir_ + "/x.png"});
+  EXPECT_EQ(r.status, 10);
+  EXPECT_NE(r.err.find("No observation with a time in"), std::string::npos) << r.err;
+  write_file(dir_ + "/table.csv", "name,when,value,other\nx,1,2,3\n");
+  r = run({"-va", "temp", dir_ + "/table.csv", "-de", "png," + dir_ + "/y.png"});
+  EXPECT_EQ(r.status, 10);
+  EXPECT_NE(r.err.find("station"), std::string::npos) << r.err;
+}
+
+}  // namespace

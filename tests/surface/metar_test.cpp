@@ -1,0 +1,128 @@
+// METAR and SPECI reports decoded group by group: a table of real-shaped reports and what
+// each group means (tests/surface/data/metar_cases.txt), read by one parameterised test.
+#include "surface/metar.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "config/missing.h"
+
+namespace {
+
+struct Case {
+  std::string report;
+  std::map<std::string, std::string> want;
+  std::string source;
+};
+
+// Failures name the report, not the bytes of the record.
+void PrintTo(const Case& c, std::ostream* os) { *os << c.report; }
+
+std::string trim(const std::string& s) {
+  const std::size_t b = s.find_first_not_of(' ');
+  const std::size_t e = s.find_last_not_of(' ');
+  return b == std::string::npos ? "" : s.substr(b, e - b + 1);
+}
+
+std::vector<Case> cases() {
+  std::vector<Case> out;
+  std::ifstream in(std::string(STACONT_SOURCE_DIR) + "/tests/surface/data/metar_cases.txt");
+  std::string line;
+  while (std::getline(in, line)) {
+    if (line.empty() || line[0] == '#') continue;
+    std::vector<std::string> part;
+    std::stringstream s(line);
+    for (std::string p; std::getline(s, p, '|');) part.push_back(trim(p));
+    if (part.size() != 3) continue;
+    Case c{part[0], {}, part[2]};
+    std::stringstream w(part[1]);
+    for (std::string kv; w >> kv;) c.want[kv.substr(0, kv.find('='))] = kv.substr(kv.find('=') + 1);
+    out.push_back(c);
+  }
+  return out;
+}
+
+std::string layers(const sfc_report& r) {
+  std::string s;
+  for (int k = 0; k < r.ncld; ++k) {
+    if (k) s += ',';
+    s += r.cld_cov[k];
+    s += r.cld_hgt[k] == MISSING ? "-" : std::to_string(static_cast<int>(r.cld_hgt[k]));
+  }
+  return s.empty() ? "-" : s;
+}
+
+std::string chars(char a, char b, char c) {
+  std::string s{a, b, c};
+  for (char& ch : s)
+    if (ch == ' ') ch = '_';
+  return s;
+}
+
+class Metar : public ::testing::TestWithParam<Case> {};
+
+TEST_P(Metar, GroupsMeanWhatTheFormatSays) {
+  const Case& c = GetParam();
+  ObsRec obs;
+  MtrGroups groups;
+  const int result = MTR_decode(c.report, &obs, &groups);
+  const sfc_report& r = obs.r;
+  const std::map<std::string, float> numbers = {
+      {"temp", r.temp},     {"dewp", r.dewp},   {"wdir", r.wdir},     {"wspd", r.wspd},     {"wgust", r.wgust},
+      {"alt", r.alt},       {"slpr", r.slpr},   {"vis", r.vis},       {"ptend", r.ptend},   {"prec3", r.prec3},
+      {"prec6", r.prec6},   {"prec24", r.prec24}, {"maxt", r.maxt},   {"mint", r.mint},     {"maxt6", r.maxt6},
+      {"mint6", r.mint6},   {"scover", r.scover}, {"sst", r.sst},     {"solar", r.solar}};
+  for (const auto& [field, want] : c.want) {
+    SCOPED_TRACE(field + " of " + c.report + " (" + c.source + ")");
+    if (const auto n = numbers.find(field); n != numbers.end()) {
+      if (want == "-") {
+        EXPECT_EQ(n->second, MISSING);
+      } else {
+        EXPECT_NEAR(n->second, std::stod(want), 0.006);
+      }
+    } else if (field == "cld") {
+      EXPECT_EQ(layers(r), want);
+    } else if (field == "tot") {
+      EXPECT_EQ(std::string(1, r.cld_tot), want);
+    } else if (field == "wx") {
+      EXPECT_EQ(r.wx[0] == ' ' ? std::string("-") : std::string(r.wx), want);
+    } else if (field == "ctype") {
+      EXPECT_EQ(chars(r.lcld, r.mcld, r.hcld), want);
+    } else if (field == "ptype") {
+      EXPECT_EQ(r.ptype, std::stoi(want));
+    } else if (field == "time") {
+      EXPECT_EQ(r.time, std::stoi(want));
+    } else if (field == "kind") {
+      EXPECT_EQ(obs.kind, std::stoi(want));
+    } else if (field == "cor") {
+      EXPECT_EQ(obs.corrected, std::stoi(want));
+    } else if (field == "bad") {
+      EXPECT_EQ(groups.bad, std::stoi(want));
+    } else if (field == "result") {
+      EXPECT_EQ(result, want == "N" ? MTR_NIL : want == "X" ? MTR_NOT_REPORT : MTR_DECODED);
+    } else {
+      ADD_FAILURE() << "unknown field in the table: " << field;
+    }
+  }
+  if (!c.want.count("result")) {
+    EXPECT_EQ(result, MTR_DECODED) << c.report;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, Metar, ::testing::ValuesIn(cases()));
+
+TEST(Metar, TableIsRead) { EXPECT_GE(cases().size(), 30u); }
+
+// Repeats of a report sent with other blanks and line breaks are the same report.
+TEST(Metar, TextHashIgnoresSpacingAndTheEnd) {
+  EXPECT_EQ(MTR_text_hash("KXXX 011153Z 18010KT  10SM\n     CLR="), MTR_text_hash("KXXX 011153Z 18010KT 10SM CLR"));
+  EXPECT_NE(MTR_text_hash("KXXX 011153Z 18010KT 10SM CLR"), MTR_text_hash("KXXX 011153Z 18011KT 10SM CLR"));
+}
+
+}  // namespace
