@@ -1514,6 +1514,16 @@ int FILE_get_skip() {
   return FILE_get_offset();
 }
 
+namespace {
+
+bool holds_hours(const std::string& name) {
+  const int kind = FILE_type(name.c_str());
+  return kind == FILE_METAR_COLLECTION || kind == FILE_METAR_HOURLY || kind == FILE_METAR_LINES ||
+         kind == FILE_STATION_TABLE;
+}
+
+}  // namespace
+
 int FILE_first(const DateRec* date) {
   files = positional_names();
   if (!files.empty() && is_current_spec(files[0])) files.clear();
@@ -1560,6 +1570,17 @@ int FILE_get_next(char* name) {
   }
   if (num_hour > 0 && secs > num_hour) return 0;
   if (num_hour < 0 && secs > 0) return 0;
+  if (files.size() == 1 && first_date.year != MISSING_INT && holds_hours(first_name)) {
+    // A file of reports or a station table holds every hour it covers: each step of the
+    // sequence is that file at the step's hour, which its reader takes from file_date.
+    const std::int64_t t = secs_of(first_date) + secs;
+    file_date = date_of(t);
+    nsecs = static_cast<int>(std::clamp<std::int64_t>(t, INT32_MIN, INT32_MAX));
+    filename = first_name;
+    copy_out(filename, name);
+    secs += offset;
+    return 1;
+  }
   FILE_set_date_off(&first_date, secs, name);
   if (!last_in_sequence.empty() && filename == last_in_sequence) {
     // Fixed date fields (the hour option) make every step the same file: stop there.

@@ -434,8 +434,8 @@ std::vector<sfc_report> OBS_choose(const std::vector<ObsRec>& obs, const DateRec
 std::string OBS_summary(const char* name, const DateRec& date, const ObsStats& s) {
   char buf[512];
   std::string text = name != nullptr ? name : "";
-  std::snprintf(buf, sizeof buf, ": %ld report lines, %ld stations, %ld reports for %02d UTC", s.lines, s.stations,
-                s.chosen, date.hour == MISSING_INT ? 0 : date.hour);
+  std::snprintf(buf, sizeof buf, ": %ld %s, %ld stations, %ld reports for %02d UTC", s.lines,
+                s.table ? "rows" : "report lines", s.stations, s.chosen, date.hour == MISSING_INT ? 0 : date.hour);
   text += buf;
   if (s.specials > 0) {
     std::snprintf(buf, sizeof buf, " (%ld special)", s.specials);

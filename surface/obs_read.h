@@ -19,6 +19,7 @@
 
 // What reading and choosing found in one file, for its summary line.
 struct ObsStats {
+  bool table = false;    // the file is a station table: its lines are rows
   long lines = 0;        // report lines (collections: reports; tables: rows)
   long reports = 0;      // observations decoded
   long nil = 0;          // NIL reports

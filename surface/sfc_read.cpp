@@ -1158,6 +1158,7 @@ bool open_report_file(const char* name, const std::string& path, int f) {
   if (f == SFC_FORM_TABLE) {
     CsvStats csv;
     if (!CSV_read(text, name, &obs, &csv)) return false;
+    stats.table = true;
     stats.lines = csv.rows;
     stats.reports = csv.used;
     stats.skipped = csv.bad_rows;

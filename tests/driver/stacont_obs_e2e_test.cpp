@@ -108,6 +108,35 @@ TEST_F(ObsE2E, NamingConventionFindsHourlyCollections) {
   EXPECT_NE(r.out.find("reports for 12 UTC"), std::string::npos) << r.out;
 }
 
+// A station table of eleven hours: one file read for each hour of a sequence, and the same
+// rows split into hourly files found by the naming convention.
+TEST_F(ObsE2E, StationTableHoursAndHourlyTables) {
+  const std::string file = real("SFC_obs.csv");
+  if (file.empty()) GTEST_SKIP() << "real observations not found";
+  RunResult r = run({"-va", "temp", file + "#1993031210", "-nh", "2", "-de", "png," + dir_ + "/t.png,400x300"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  for (const char* h : {"10", "11", "12"})
+    EXPECT_TRUE(std::regex_search(r.out, std::regex(std::string(R"(SFC_obs\.csv: 9938 rows, \d+ stations, \d+ reports for )") + h + " UTC")))
+        << r.out;
+  for (const char* page : {"/t_01.png", "/t_02.png", "/t_03.png"}) EXPECT_FALSE(read_file(dir_ + page).empty()) << page;
+
+  // The header and the rows of each hour 10 to 12 UTC in a file of its own.
+  std::istringstream in(read_file(file));
+  std::string header, line;
+  std::getline(in, header);
+  std::map<std::string, std::string> hours;
+  while (std::getline(in, line)) {
+    const std::string hour = line.substr(line.find(',') + 12, 2);  // "1993-03-12 10:..."
+    if (hour >= "10" && hour <= "12") hours[hour] += line + "\n";
+  }
+  for (const auto& [hour, rows] : hours) write_file(dir_ + "/asos_19930312" + hour + ".csv", header + "\n" + rows);
+  r = run({"-dp", dir_, "-if", "asos_csv", "-cu", "la", "-va", "temp", "-de", "png," + dir_ + "/la.png"},
+          {{"zavcurtime", "199303121530"}});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("asos_1993031212.csv: "), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("reports for 12 UTC"), std::string::npos) << r.out;
+}
+
 // Every surface variable from the real reports: each has values at many stations.
 TEST_F(ObsE2E, EverySurfaceVariableComesFromTheReports) {
   const std::string file = real("metar_20190701_1200.txt");
