@@ -4,10 +4,6 @@
 // in turn so that both see the same machine load.
 #include <benchmark/benchmark.h>
 
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -17,10 +13,9 @@
 #include <string>
 #include <vector>
 
+#include "bench/process.h"
 #include "surface/obs_csv.h"
 #include "surface/obs_read.h"
-
-extern char** environ;
 
 namespace {
 
@@ -73,27 +68,6 @@ void BM_station_table(benchmark::State& state) {
 }
 BENCHMARK(BM_station_table)->Unit(benchmark::kMillisecond);
 
-// Runs argv with its output thrown away; the processor seconds (user and system) of the
-// child, or -1 when it failed.
-double cpu_of(const std::vector<std::string>& argv) {
-  std::vector<char*> args;
-  for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-  args.push_back(nullptr);
-  posix_spawn_file_actions_t fa;
-  posix_spawn_file_actions_init(&fa);
-  posix_spawn_file_actions_addopen(&fa, 1, "/dev/null", O_WRONLY, 0);
-  posix_spawn_file_actions_addopen(&fa, 2, "/dev/null", O_WRONLY, 0);
-  pid_t pid = 0;
-  const int rc = posix_spawnp(&pid, args[0], &fa, nullptr, args.data(), environ);
-  posix_spawn_file_actions_destroy(&fa);
-  if (rc != 0) return -1.0;
-  int status = 0;
-  rusage use{};
-  if (wait4(pid, &status, 0, &use) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) return -1.0;
-  return static_cast<double>(use.ru_utime.tv_sec + use.ru_stime.tv_sec) +
-         static_cast<double>(use.ru_utime.tv_usec + use.ru_stime.tv_usec) * 1e-6;
-}
-
 double median(std::vector<double> v) {
   std::sort(v.begin(), v.end());
   return v.empty() ? 0.0 : v[v.size() / 2];
@@ -118,8 +92,8 @@ void BM_RealHourToPng(benchmark::State& state) {
   const std::string sample = std::string(STACONT_SOURCE_DIR) + "/data/sample/2026031412.sfc";
   std::vector<double> a, b;
   for (auto _ : state) {
-    const double s = cpu_of(job(sample));
-    const double r = cpu_of(job(real));
+    const double s = run_quiet(job(sample)).cpu;
+    const double r = run_quiet(job(real)).cpu;
     if (s < 0 || r < 0) {
       state.SkipWithError("a run failed");
       break;

@@ -6,9 +6,6 @@
 // (PostScript + Ghostscript over raster: above 1 means the raster device is faster).
 #include <benchmark/benchmark.h>
 
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -18,30 +15,14 @@
 #include <string>
 #include <vector>
 
-extern char** environ;
+#include "bench/process.h"
 
 namespace {
 
 const std::string kSourceDir = STACONT_SOURCE_DIR;
 
-// Runs argv with its output thrown away; the wall-clock seconds, or -1 when it failed.
-double run(const std::vector<std::string>& argv) {
-  std::vector<char*> args;
-  for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-  args.push_back(nullptr);
-  posix_spawn_file_actions_t fa;
-  posix_spawn_file_actions_init(&fa);
-  posix_spawn_file_actions_addopen(&fa, 1, "/dev/null", O_WRONLY, 0);
-  posix_spawn_file_actions_addopen(&fa, 2, "/dev/null", O_WRONLY, 0);
-  const auto start = std::chrono::steady_clock::now();
-  pid_t pid = 0;
-  const int rc = posix_spawnp(&pid, args[0], &fa, nullptr, args.data(), environ);
-  posix_spawn_file_actions_destroy(&fa);
-  if (rc != 0) return -1.0;
-  int status = 0;
-  if (waitpid(pid, &status, 0) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) return -1.0;
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
+// The wall-clock seconds of a run, or -1 when it failed.
+double run(const std::vector<std::string>& argv) { return run_quiet(argv).wall; }
 
 std::vector<std::string> job(const std::string& device) {
   return {STACONT_BINARY, "-ba", "-fp", kSourceDir + "/data", "-if", "sfc_sample", "-cu", "#2026031412", "-pd", "us",
