@@ -92,12 +92,22 @@ for la, lo in ((40.0, -82.9), (43.6, -116.2)):
 }
 
 // A directory of hourly collections found by the naming convention: the latest file, and a
-// sequence whose missing hours are skipped.
+// sequence whose missing hours are skipped; a feed's cycle file, named by its hour alone and
+// dated by its date lines.
 TEST_F(ObsE2E, NamingConventionFindsHourlyCollections) {
+  write_file(dir_ + "/12Z.TXT",
+             "2019/07/01 11:53\nKDEN 011153Z 00000KT 10SM CLR 21/10 A3005\n\n"
+             "2019/07/01 11:56\nKBOS 011156Z 27010KT 10SM FEW250 25/15 A3000\n\n"
+             "2019/07/01 12:53\nKORD 011253Z 18005KT 10SM CLR 23/17 A2998\n");
+  RunResult r = run({"-dp", dir_, "-if", "metar_cycle", "-cu", "la", "-va", "temp", "-de", "png," + dir_ + "/c.png"},
+                    {{"zavcurtime", "201907011330"}});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("12Z.TXT: 3 report lines, 3 stations, 2 reports for 12 UTC"), std::string::npos) << r.out;
+
   if (real("metar_20190701_1200.txt").empty() || real("metar_20191212_0000.txt").empty())
     GTEST_SKIP() << "real observations not found";
   const std::map<std::string, std::string> now = {{"zavcurtime", "201912120317"}};
-  RunResult r = run({"-dp", dir_, "-if", "metar", "-cu", "la", "-va", "temp", "-de", "png," + dir_ + "/la.png"}, now);
+  r = run({"-dp", dir_, "-if", "metar", "-cu", "la", "-va", "temp", "-de", "png," + dir_ + "/la.png"}, now);
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_NE(r.out.find("metar_20191212_0000.txt: "), std::string::npos) << r.out;
 
