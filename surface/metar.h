@@ -34,6 +34,10 @@ constexpr int MTR_NIL = 2;  // "NIL": the station sent no report
 
 // Observation time not known as a date.
 constexpr int MTR_NO_TIME = -2147483647 - 1;
+// Observations are dated in these years: the package counts seconds in 32 bits, and an hour
+// either side of a date must still be counted.
+constexpr int MTR_FIRST_YEAR = 1902;
+constexpr int MTR_LAST_YEAR = 2037;
 
 // One observation as read from a collection, an hourly file or a station table, with what
 // choosing one report per station and hour needs beyond its values.

@@ -548,7 +548,8 @@ int month_days(int year, int month) {
 }
 
 bool from_seconds(long long secs, ObsTime* t) {
-  if (secs < 100000000LL || secs > 2147483647LL) return false;
+  // The last second of the last year observations are dated in (2037).
+  if (secs < 100000000LL || secs > 2145916799LL) return false;
   const int s = static_cast<int>(secs);
   DateRec d;
   DATE_get_gmdate(&s, &d);
@@ -558,7 +559,7 @@ bool from_seconds(long long secs, ObsTime* t) {
 
 bool from_date(int year, int month, int day, int hour, int minute, int second, int offset_min, ObsTime* t) {
   // The package counts seconds in 32 bits with every fourth year leap.
-  if (year < 1902 || year > 2037 || month < 1 || month > 12 || day < 1 || day > month_days(year, month) ||
+  if (year < MTR_FIRST_YEAR || year > MTR_LAST_YEAR || month < 1 || month > 12 || day < 1 || day > month_days(year, month) ||
       hour > 23 || minute > 59 || second > 60)
     return false;
   DateRec d{year, month, day, MISSING_INT, MISSING_INT, hour, minute, std::min(second, 59)};

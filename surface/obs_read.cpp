@@ -90,8 +90,8 @@ bool date_line(std::string_view s, DateRec* date) {
   date->day = two(8);
   date->hour = two(11);
   date->minute = two(14);
-  return date->month >= 1 && date->month <= 12 && date->day >= 1 && date->day <= 31 && date->hour <= 23 &&
-         date->minute <= 59;
+  return date->year >= MTR_FIRST_YEAR && date->year <= MTR_LAST_YEAR && date->month >= 1 && date->month <= 12 &&
+         date->day >= 1 && date->day <= 31 && date->hour <= 23 && date->minute <= 59;
 }
 
 bool station_word(std::string_view s) {
@@ -110,9 +110,12 @@ bool report_start(const std::vector<std::string_view>& w) {
   return time_word(next) || next == "NIL" || next == "NIL=";
 }
 
-// Seconds of a day and time of the month given; -1 when the date is not one.
+// Seconds of a day and time of the month given; MTR_NO_TIME when the date is not one the
+// package can count.
 int secs_of(int year, int month, int day, int hour, int minute) {
-  if (year == MISSING_INT || month == MISSING_INT || day == MISSING_INT || hour == MISSING_INT) return MTR_NO_TIME;
+  if (year < MTR_FIRST_YEAR || year > MTR_LAST_YEAR || month == MISSING_INT || day == MISSING_INT ||
+      hour == MISSING_INT)
+    return MTR_NO_TIME;
   DateRec d;
   DATE_init(&d);
   d.year = year, d.month = month, d.day = day, d.hour = hour, d.minute = minute == MISSING_INT ? 0 : minute;
@@ -347,23 +350,25 @@ int OBS_file_hour(const std::vector<ObsRec>& obs, int year, int month, DateRec* 
   ref.month = dated ? month : 1;
   ref.day = ref_day;
   // Routine reports by the hour they stand for: 11:51 and 12:05 stand for 12 UTC.
-  std::unordered_map<int, long> count;
+  std::unordered_map<long long, long> count;
   for (const ObsRec& o : obs) {
     if (o.kind != MTR_ROUTINE) continue;
-    const int t = obs_secs(o, ref);
+    const long long t = obs_secs(o, ref);
     if (t == MTR_NO_TIME) continue;
-    const int floor = t - ((t % 3600) + 3600) % 3600;
+    const long long floor = t - ((t % 3600) + 3600) % 3600;
     ++count[t - floor <= kAfter ? floor : floor + 3600];
   }
   if (count.empty()) return 0;
   long best = 0;
   for (const auto& [key, n] : count) best = std::max(best, n);
   // The latest hour that is well reported.
-  int chosen = 0;
+  long long chosen = 0;
   bool found = false;
   for (const auto& [key, n] : count)
     if (2 * n >= best && (!found || key > chosen)) chosen = key, found = true;
-  DATE_get_gmdate(&chosen, date);
+  // Dates are of the years the package counts, so an hour after one still fits.
+  const int secs = static_cast<int>(chosen);
+  DATE_get_gmdate(&secs, date);
   date->minute = 0;
   date->second = 0;
   if (!dated && most > 0) date->year = date->month = MISSING_INT;

@@ -1052,7 +1052,7 @@ bool name_date(const char* name, DateRec* date) {
     if (e - p < 8) continue;
     const int year = two_digits(base, p) * 100 + two_digits(base, p + 2);
     const int month = two_digits(base, p + 4), day = two_digits(base, p + 6);
-    if (year < 1900 || year > 2099 || month < 1 || month > 12 || day < 1 || day > 31) continue;
+    if (year < MTR_FIRST_YEAR || year > MTR_LAST_YEAR || month < 1 || month > 12 || day < 1 || day > 31) continue;
     std::string_view hour_digits = base.substr(p + 8, e - p - 8);
     if (hour_digits.empty() && e + 2 < base.size() + 1 && e < base.size() &&
         (base[e] == '_' || base[e] == '-' || base[e] == 'T')) {

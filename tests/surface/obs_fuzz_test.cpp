@@ -1,0 +1,522 @@
+// Hostile files for the readers of real observation files: seeded mutations of hand-made and
+// real METAR collections, hourly files, reports one a line, station tables and frontal
+// bulletins (flipped and hostile bytes, truncation mid-line and mid-group, lines deleted,
+// repeated and swapped, 100 KB lines and groups, huge numbers, group-shaped garbage, other
+// line ends), read by every reader the program runs on them. None may crash (the sanitizer
+// build aborts), take long, give a negative count, keep a report without an identifier or
+// with a value neither missing nor finite, or refuse a file without saying why.
+//
+// STACONT_FUZZ_COUNT sets the number of inputs (a few hundred by default), STACONT_FUZZ_FIRST
+// the index of the first, STACONT_FUZZ_PROGRAM the number of whole-program runs;
+// STACONT_FUZZ_SAVE names a file that holds each input while it is read, so that the one
+// that brought a sanitizer down is left there. Input i is the same on every run.
+#include <gtest/gtest.h>
+#include <utime.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <random>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "config/mess.h"
+#include "files/files.h"
+#include "surface/metar.h"
+#include "surface/obs_csv.h"
+#include "surface/obs_read.h"
+#include "surface/sfc_read.h"
+#include "tests/support/run.h"
+
+namespace {
+
+long env_count(const char* name, long fallback) {
+  const char* v = std::getenv(name);
+  return v && *v ? std::strtol(v, nullptr, 10) : fallback;
+}
+
+// ---- mutations ----
+
+// Values and groups that readers must refuse or bound: overflowing numbers, groups of every
+// report part with impossible values, table missing-value markers and dates, front groups.
+const std::vector<std::string> kTokens = {
+    "99999999999999999999", "-99999999999999999999", "1e999", "-1e999", "-0", "nan", "inf", "-inf", "2147483648",
+    "-2147483649", "4294967296", "0x7fffffff", "-9999", "-99999", "", "=", "$$", "\"", "\"\"", ",,,,", ";", "\t",
+    "999999KT", "9999999G999KT", "99999G99999MPS", "VRB999KT", "/////KT", "999V999", "M99/M99", "M999/M999", "99/",
+    "/M99", "A99999", "A0000", "Q99999", "Q0000", "SLP999", "SLPNO", "T99999999", "T1999", "10999", "21999",
+    "499999999", "59999", "P9999", "69999", "79999", "4/999", "8/999", "1/0SM", "0/0SM", "M1/4SM", "P6SM",
+    "99999/99999SM", "R99/////", "R09L/P9999FT", "VV///", "VV999", "BKN999", "OVC///", "FEW000CB", "+TSRAGRPLSNFZDZ",
+    "RMK", "NOSIG", "TEMPO", "BECMG", "COR", "AUTO", "NIL", "NIL=", "METAR", "SPECI", "999999Z", "000000Z", "320000Z",
+    "012460Z", "SAUS70 KWBC 999999", "SAXX99 XXXX 000000 RRZ", "0000/00/00 00:00", "2019/00/99 99:99",
+    "9999/99/99 99:99", "1969/12/31 23:59", "2038/01/19 03:15", "station,valid,tmpf,dwpf,alti",
+    "raw_text,station_id,observation_time,temp_c", "9999-99-99 99:99", "0000-00-00T00:00Z", "2019-07-01T12:00+99:99",
+    "99999999999999", "-2147483648", "1e30", "3.5e38", "-3.5e38", "1e-999", "M", "NaN", "null", "T", "N/A",
+    "VALID 000000Z", "VALID 999999Z", "VALID 009999Z", "VALID 0628", "12HR PROG VALID 999999Z", "9999999", "99999",
+    "9999", "0000000", "HIGHS", "LOWS", "COLD", "WARM", "OCFNT", "STNRY", "TROF", "HURRICANE X PSN",
+    "NINETY NINE THOUSAND NORTH"};
+
+std::vector<std::string> split_lines(const std::string& s) {
+  std::vector<std::string> out;
+  std::size_t p = 0;
+  while (p < s.size()) {
+    std::size_t e = s.find('\n', p);
+    e = e == std::string::npos ? s.size() : e + 1;
+    out.push_back(s.substr(p, e - p));
+    p = e;
+  }
+  return out;
+}
+
+std::string join(const std::vector<std::string>& lines) {
+  std::string s;
+  for (const std::string& l : lines) s += l;
+  return s;
+}
+
+// One to four mutations of s.
+std::string mutate(std::string s, std::mt19937_64& rng) {
+  auto pick = [&](std::size_t n) { return n == 0 ? std::size_t{0} : static_cast<std::size_t>(rng() % n); };
+  auto token_at = [&](std::size_t p, std::size_t* end) {  // the group around p
+    auto sep = [](char c) { return c == ' ' || c == '\n' || c == '\r' || c == ','; };
+    while (p > 0 && !sep(s[p - 1])) --p;
+    std::size_t e = p;
+    while (e < s.size() && !sep(s[e])) ++e;
+    *end = e;
+    return p;
+  };
+  static const char hostile[] = {'\0', '\x01', '\x03', '\r', '\n', '\t', '\x7f', '\x80',
+                                 '\xff', '\xc3', ' ',    '=',    ',',    '"',    '/',    '-'};
+  const std::size_t rounds = 1 + pick(4);
+  for (std::size_t k = 0; k < rounds; ++k) {
+    std::vector<std::string> lines;
+    switch (pick(15)) {
+      case 0:  // bit flips
+        for (std::size_t n = 1 + pick(8); n > 0 && !s.empty(); --n)
+          s[pick(s.size())] ^= static_cast<char>(1u << pick(8));
+        break;
+      case 1:  // hostile bytes in place
+        for (std::size_t n = 1 + pick(8); n > 0 && !s.empty(); --n) s[pick(s.size())] = hostile[pick(sizeof hostile)];
+        break;
+      case 2:  // truncation anywhere
+        s.resize(pick(s.size() + 1));
+        break;
+      case 3:  // lines deleted
+        lines = split_lines(s);
+        for (std::size_t n = 1 + pick(3); n > 0 && !lines.empty(); --n) lines.erase(lines.begin() + pick(lines.size()));
+        s = join(lines);
+        break;
+      case 4: {  // a line repeated, sometimes many times
+        lines = split_lines(s);
+        if (lines.empty()) break;
+        const std::size_t at = pick(lines.size()), times = pick(4) == 0 && lines[at].size() < 1000 ? 200 : 1 + pick(3);
+        lines.insert(lines.begin() + at, times, lines[at]);
+        s = join(lines);
+        break;
+      }
+      case 5:  // lines swapped or shuffled
+        lines = split_lines(s);
+        if (pick(4) == 0) {
+          std::shuffle(lines.begin(), lines.end(), rng);
+        } else if (!lines.empty()) {
+          std::swap(lines[pick(lines.size())], lines[pick(lines.size())]);
+        }
+        s = join(lines);
+        break;
+      case 6: {  // a 100 KB line
+        lines = split_lines(s);
+        const std::string& t = kTokens[pick(kTokens.size())];
+        std::string line;
+        while (line.size() < 100000) line += pick(2) ? t + " " : std::string(1, static_cast<char>('A' + pick(26)));
+        lines.insert(lines.begin() + pick(lines.size() + 1), line + "\n");
+        s = join(lines);
+        break;
+      }
+      case 7: {  // a group replaced by a hostile one
+        if (s.empty()) break;
+        std::size_t e = 0;
+        const std::size_t b = token_at(pick(s.size()), &e);
+        s.replace(b, e - b, kTokens[pick(kTokens.size())]);
+        break;
+      }
+      case 8: {  // a hostile line
+        lines = split_lines(s);
+        lines.insert(lines.begin() + pick(lines.size() + 1), kTokens[pick(kTokens.size())] + "\n");
+        s = join(lines);
+        break;
+      }
+      case 9: {  // other line ends
+        static const char* ends[] = {"\r", "\r\n", "\r\r\n", "\n\n", "\n\r"};
+        const std::string end = ends[pick(5)];
+        std::string t;
+        for (const char c : s) t += c == '\n' ? end : std::string(1, c);
+        s = t;
+        break;
+      }
+      case 10: {  // a 100 KB group
+        std::size_t e = 0;
+        const std::size_t b = s.empty() ? 0 : token_at(pick(s.size()), &e);
+        s.replace(b, e - b, std::string(100000, "9AZ/-"[pick(5)]));
+        break;
+      }
+      case 11:  // random bytes inserted
+        for (std::size_t n = 1 + pick(16), at = pick(s.size() + 1); n > 0; --n)
+          s.insert(at, 1, static_cast<char>(rng()));
+        break;
+      case 12:  // nothing, or only the first lines (a header, headings)
+        lines = split_lines(s);
+        lines.resize(std::min(lines.size(), pick(4)));
+        s = join(lines);
+        break;
+      case 13: {  // a few groups with random digits, or numbers of any size in their place
+        for (std::size_t n = 1 + pick(4); n > 0 && !s.empty(); --n) {
+          std::size_t e = 0;
+          const std::size_t b = token_at(pick(s.size()), &e);
+          if (pick(2)) {
+            for (std::size_t c = b; c < e; ++c)
+              if (s[c] >= '0' && s[c] <= '9') s[c] = static_cast<char>('0' + pick(10));
+          } else {
+            const char* sign = pick(2) ? "-" : "";
+            s.replace(b, e - b, sign + std::to_string(pick(1000)) + "." + std::to_string(pick(1000)) + "e" +
+                                    std::to_string(static_cast<int>(pick(100)) - 50));
+          }
+        }
+        break;
+      }
+      default:  // a hostile group inserted mid-group
+        s.insert(pick(s.size() + 1), kTokens[pick(kTokens.size())]);
+        break;
+    }
+  }
+  return s;
+}
+
+// ---- seeds ----
+
+struct Seed {
+  const char* kind;
+  std::string text;
+  std::string real;  // the real file windows of which are taken instead, when it exists
+};
+
+std::vector<Seed> seeds() {
+  return {
+      {"collection",
+       "\x01\r\r\n455 \r\r\nSAUS70 KWBC 011200\r\r\nMETAR\r\r\n"
+       "KDEN 011153Z 00000KT 10SM FEW080 SCT200 21/20 A3005 RMK AO2 SLP101 60000 T02060200 10272 20189 51012=\r\r\n"
+       "KBOS 011154Z 18012G22KT 2SM -RA BR BKN008 OVC015 18/17 A2992 RMK AO2 SLP132 P0002\r\r\n"
+       "     T01780172=\r\r\nKSEA 011156Z 00000KT 1/4SM FG VV002 12/12 A3001 RMK AO2 8/9// 4/012=\r\r\n"
+       "KXYZ 011155Z NIL=\r\r\n\x03\x01\r\r\n456 \r\r\nSAUS70 KWBC 011200 CCA\r\r\n"
+       "KDEN 011153Z COR 27015G25KT 3/4SM +TSRA SCT020CB 20/19 A3004 RMK AO2 PK WND 27030/1140=\r\r\n"
+       "SPECI KORD 011210Z 9999 R28L/P6000FT M1/4SM FZFG OVC001 M05/M06 Q1015 NOSIG=\r\r\n"
+       "SA KABC 011200 CLR 10\r\r\n\x03\x01\r\r\n457 \r\r\nSACN31 CWAO 011200\r\r\n"
+       "METAR CYYZ 011200Z 27008G18KT 6SM OVC040 18/M01 A2988 RMK SC8 SLP120=\r\r\n"
+       "EGLL 011150Z 24008KT 200V280 9999 FEW030 17/10 Q1015 TEMPO 4000 SHRA=\r\r\n\x03",
+       real_data("metar_20191212_0000.txt")},
+      {"collection", "", real_data("metar_20190701_1200.txt")},
+      {"hourly",
+       "2019/07/01 11:56\nKDEN 011156Z 00000KT 10SM FEW080 21/20 A3005 RMK AO2 SLP101 T02060200\n"
+       "2019/07/01 11:53\nKBOS 011153Z 18012G22KT 2SM -RA BR BKN008 18/17 A2992 RMK AO2 60012 70034\n"
+       "2019/07/01 12:10\nKBOS 011210Z COR 18014KT 3SM RA OVC010 18/17 A2991\n"
+       "2019/06/30 23:56\nEGLL 302350Z 24008KT 9999 FEW030 17/10 Q1015\n",
+       ""},
+      {"lines",
+       "METAR KDEN 011153Z 00000KT 10SM FEW080 21/20 A3005 RMK AO2 SLP101 T02060200 10272 20189 51012=\n"
+       "SPECI KBOS 011210Z COR 18012G22KT 2SM -RA BR BKN008 OVC015 18/17 A2992 RMK AO2\n"
+       "EGLL 011150Z AUTO 24008KT 9999 NCD 17/10 Q1015 NOSIG\nRJTT 011200Z 36005MPS CAVOK 25/20 Q1008\n"
+       "KSEA 011156Z 00000KT 1 1/2SM BR VV002 12/12 A3001 RMK AO2 SNOW 4/012 6//// 7////\n",
+       ""},
+      {"table",
+       "station,valid,lon,lat,tmpf,dwpf,relh,drct,sknt,p01i,alti,mslp,vsby,gust,skyc1,skyl1,wxcodes\n"
+       "DEN,2019-07-01 12:00,-104.65,39.85,69.8,68.0,95,0,0,0.01,30.05,1010.1,10,,FEW,8000,-RA BR\n"
+       "BOS,2019-07-01 11:54,-71.02,42.37,64.4,62.6,94,180,12,T,29.92,M,2,22,BKN,800,RA\n"
+       "SEA,2019-07-01 11:56:00,-122.31,47.44,,53.6,100,M,M,,30.01,,0.25,,VV,200,FG\n",
+       real_data("SFC_obs.csv")},
+      {"table",
+       "No errors\nNo warnings\n6 ms\ndata source=metars\n3 results\n"
+       "raw_text,station_id,observation_time,latitude,longitude,temp_c,dewpoint_c,wind_dir_degrees,wind_speed_kt,"
+       "wind_gust_kt,visibility_statute_mi,altim_in_hg,sea_level_pressure_mb,wx_string,sky_cover,cloud_base_ft_agl,"
+       "sky_cover,cloud_base_ft_agl,metar_type,elevation_m\n"
+       "KDEN 011153Z 00000KT 10SM FEW080 21/20 A3005 RMK AO2 SLP101,KDEN,2019-07-01T11:53:00Z,39.85,-104.65,20.6,20.0,"
+       "0,0,,10.0,30.05,1010.1,,FEW,8000,,,METAR,1656.0\n"
+       "SPECI KBOS 011210Z 18012G22KT 2SM -RA BR BKN008 18/17 A2992,KBOS,2019-07-01T12:10:00Z,42.37,-71.02,18.0,17.0,"
+       "180,12,22,2.0,29.92,,-RA BR,BKN,800,,,SPECI,6.0\n"
+       "KSEA 011156Z 00000KT 1/4SM FG VV002 12/12 A3001,KSEA,2019-07-01T11:56:00Z,47.44,-122.31,12.0,12.0,0,0,,0.25,"
+       "30.01,,FG,OVX,,,,METAR,131.0\n",
+       ""},
+      {"table",
+       "icaoId;obsTime;temp;dewp;wdir;wspd;altim;rawOb;lat;lon\n"
+       "KDEN;1561981980;20.6;20;VRB;3;1017.6;\"KDEN 011153Z VRB03KT 10SM -RA BR FEW080 21/20 A3005\";39.85;-104.65\n"
+       "CYYZ;1561982400;18;null;270;8;1012.0;\"SPECI CYYZ 011200Z 27008G18KT 6SM OVC040 18/M01 A2988\";43.68;-79.63\n"
+       "\"K\"\"Q\";201907011200;NaN;N/A;-;///;-999;\"\";;\n",
+       ""},
+      {"bulletin",
+       "178 \nASUS02 KWBC 281800\nCODSUS\n \nCODED SURFACE FRONTAL POSITIONS\n \nVALID 062818Z\n"
+       "HIGHS 1022 3961069 1020 3851069\nLOWS 1016 4510934 1002 3441145 995 6450443\n"
+       "COLD 4510934 4400940 4300950\nWARM WK 4510934 4520920\nSTNRY 3241005 3191010\n"
+       "TROF 2971023 2831018\n$$\n",
+       real_data("WPC_sfc_fronts_lowres_20210628_1800.txt")},
+  };
+}
+
+// A line-aligned window of a real file (a table keeps its header line).
+std::string window(const std::string& text, bool table, std::mt19937_64& rng) {
+  if (text.size() < 20000) return text;
+  std::size_t b = rng() % text.size();
+  b = text.find('\n', b);
+  b = b == std::string::npos ? 0 : b + 1;
+  std::size_t e = text.find('\n', std::min(text.size(), b + 1000 + rng() % 12000));
+  e = e == std::string::npos ? text.size() : e + 1;
+  const std::string head = table ? text.substr(0, text.find('\n') + 1) : "";
+  return head + text.substr(b, e - b);
+}
+
+// ---- checks ----
+
+constexpr float kMissing = -9999.0f;
+
+bool terminated(const char* s, std::size_t n) { return std::memchr(s, '\0', n) != nullptr; }
+
+// What is wrong with a report ("" when nothing is).
+std::string fault(const sfc_report& r) {
+  if (!terminated(r.id, sizeof r.id) || !r.id[0]) return "no identifier";
+  if (!terminated(r.region, sizeof r.region) || !terminated(r.wx, sizeof r.wx) ||
+      !terminated(r.comment, sizeof r.comment))
+    return "unterminated text";
+  using R = sfc_report;
+  static const std::pair<const char*, float R::*> values[] = {{"lat", &R::lat}, {"lon", &R::lon}, {"elev", &R::elev},
+      {"vis", &R::vis}, {"slpr", &R::slpr}, {"temp", &R::temp}, {"dewp", &R::dewp}, {"wdir", &R::wdir},
+      {"wspd", &R::wspd}, {"wgust", &R::wgust}, {"alt", &R::alt}, {"ptend", &R::ptend}, {"prec3", &R::prec3},
+      {"prec6", &R::prec6}, {"prec12", &R::prec12}, {"prec24", &R::prec24}, {"maxt", &R::maxt}, {"mint", &R::mint},
+      {"maxt6", &R::maxt6}, {"mint6", &R::mint6}, {"scover", &R::scover}, {"solar", &R::solar}, {"sst", &R::sst},
+      {"wave_per", &R::wave_per}, {"wave_hgt", &R::wave_hgt}};
+  for (const auto& [name, m] : values)
+    if (r.*m != kMissing && !std::isfinite(r.*m)) return std::string(name) + " " + std::to_string(r.*m);
+  for (int k = 0; k < 5; ++k)
+    if (r.cld_hgt[k] != kMissing && !std::isfinite(r.cld_hgt[k])) return "cloud height";
+  if (r.ncld < 0 || r.ncld > 5) return "ncld " + std::to_string(r.ncld);
+  if (r.time != -9999 && (r.time < 0 || r.time > 2359 || r.time % 100 > 59)) return "time " + std::to_string(r.time);
+  return "";
+}
+
+std::string fault(const ObsRec& o) {
+  if (o.day != -9999 && (o.day < 1 || o.day > 31)) return "day " + std::to_string(o.day);
+  if (o.hour != -9999 && (o.hour < 0 || o.hour > 23)) return "hour " + std::to_string(o.hour);
+  if (o.minute != -9999 && (o.minute < 0 || o.minute > 59)) return "minute " + std::to_string(o.minute);
+  if (o.kind != MTR_ROUTINE && o.kind != MTR_SPECIAL) return "kind " + std::to_string(o.kind);
+  return fault(o.r);
+}
+
+bool counts_sane(const ObsStats& s) {
+  for (const long n : {s.lines, s.reports, s.nil, s.skipped, s.duplicates, s.corrections, s.specials, s.stations,
+                       s.chosen, s.not_in_db, s.bad_groups})
+    if (n < 0) return false;
+  return true;
+}
+
+// The names the program may be given: the date in a name dates the file, the rest is taken
+// from the modification time.
+const char* const kNames[] = {"obs.txt", "metar_20190701_1200.txt", "asos_2019070112.csv", "x_99999999_99.txt",
+                              "fronts_20210628-18z.txt", "metar_20191231_2359999.txt", "00000000T00",
+                              "metar_20991231.txt"};
+const long long kTimes[] = {1561982400, 0, 1, 2147483647, 4102444800LL, -86400};
+
+// The readers' messages go to a file rather than a captured standard error, where a
+// sanitizer's report would be lost with the process: listen(path) starts, heard() returns
+// what was said since.
+void listen(const std::string& path) {
+  MESS_set_out(0);
+  MESS_file(path.c_str(), "w");
+}
+std::string heard(const std::string& path) {
+  MESS_file_close();
+  MESS_set_out(1);
+  return read_file(path);
+}
+
+// Reads one input through every reader, as a file of the name given or one of kNames; the
+// faults found.
+std::vector<std::string> read_everything(const std::string& text, const std::string& dir, std::mt19937_64& rng,
+                                         const std::string& name = "") {
+  std::vector<std::string> faults;
+  auto fail = [&](const std::string& what) { faults.push_back(what); };
+  const int kind = FILE_text_kind(text.data(), std::min<std::size_t>(text.size(), 8192));
+  if (kind != -1 && (kind < FILE_METAR_COLLECTION || kind > FILE_FRONT_BULLETIN)) fail("kind " + std::to_string(kind));
+
+  // One report a line, as the lines file reader and the raw column give them.
+  std::size_t p = 0;
+  for (int n = 0; n < 300 && p < text.size(); ++n) {
+    std::size_t e = text.find('\n', p);
+    e = e == std::string::npos ? text.size() : e;
+    ObsRec o;
+    MtrGroups g;
+    const int got = MTR_decode(std::string_view(text).substr(p, e - p), &o, &g);
+    if (got != MTR_NOT_REPORT && got != MTR_DECODED && got != MTR_NIL) fail("MTR_decode " + std::to_string(got));
+    if (got == MTR_DECODED && !fault(o).empty()) fail("MTR_decode: " + fault(o));
+    if (g.bad < 0) fail("bad groups");
+    MTR_text_hash(std::string_view(text).substr(p, e - p));
+    p = e + 1;
+  }
+
+  std::vector<ObsRec> obs;
+  ObsStats stats;
+  OBS_read_reports(text, &obs, &stats);
+  const int csv = CSV_is_table(std::string_view(text).substr(0, 8192));
+  CsvStats cs;
+  const std::size_t before = obs.size();
+  listen(dir + "/said");
+  const int read = CSV_read(text, "fuzz.csv", &obs, &cs);
+  const std::string said = heard(dir + "/said");
+  if (read == 0 && said.empty()) fail("CSV_read refused silently");
+  if (csv != 0 && csv != 1) fail("CSV_is_table " + std::to_string(csv));
+  if (cs.rows != cs.used + cs.bad_rows + cs.long_rows || cs.used < 0 || cs.bad_rows < 0 || cs.long_rows < 0 ||
+      cs.raw < 0 || cs.bad_values < 0)
+    fail("CSV counts");
+  if (static_cast<long>(obs.size() - before) != cs.used) fail("CSV rows used and kept differ");
+  for (const ObsRec& o : obs)
+    if (const std::string f = fault(o); !f.empty()) fail("read: " + f + " (" + o.r.id + ")");
+
+  DateRec date;
+  const bool dated = rng() % 2;
+  if (OBS_file_hour(obs, dated ? 2019 : -9999, dated ? 7 : -9999, &date)) {
+    if (date.hour < 0 || date.hour > 23 || (date.day != -9999 && (date.day < 1 || date.day > 31)))
+      fail("file hour " + std::to_string(date.day) + " " + std::to_string(date.hour));
+    const std::vector<sfc_report> chosen = OBS_choose(obs, date, &stats);
+    if (chosen.size() > obs.size()) fail("more chosen than read");
+    for (const sfc_report& r : chosen)
+      if (const std::string f = fault(r); !f.empty()) fail("chosen: " + f);
+    if (OBS_summary("fuzz.txt", date, stats).empty()) fail("empty summary");
+  }
+  if (!counts_sane(stats)) fail("negative count");
+
+  // The program's way: a file in a folder, named and dated, opened and read whole.
+  const std::string path = dir + "/" + (name.empty() ? kNames[rng() % std::size(kNames)] : name);
+  write_file(path, text);
+  const auto when = [&] { return static_cast<time_t>(kTimes[rng() % std::size(kTimes)]); };
+  const struct utimbuf times{when(), when()};
+  utime(path.c_str(), &times);
+  listen(dir + "/said");
+  int form = 0;
+  const int h = SFC_open(path.c_str(), 0, &form);
+  std::vector<std::string> read_faults;
+  if (h >= 0) {
+    sfc_info info{};
+    if (SFC_getinfo(h, &info) != 0 && form != SFC_FORM_TEXT && form != SFC_FORM_OLD_TEXT)
+      read_faults.push_back("SFC_getinfo");
+    if (!terminated(info.label, sizeof info.label)) read_faults.push_back("label");
+    sfc_report r;
+    for (int i = 0; i < 200000 && SFC_read(h, &r, 0, &i) == 0; ++i)
+      if (const std::string f = fault(r); !f.empty() && form >= SFC_FORM_REPORTS)
+        read_faults.push_back("SFC_read: " + f);
+    SFC_close(h);
+  }
+  const std::string opened = heard(dir + "/said");
+  for (const std::string& f : read_faults) fail(f);
+  if (h < 0 && form >= SFC_FORM_REPORTS && opened.empty())
+    fail("SFC_open refused form " + std::to_string(form) + " silently");
+  std::remove(path.c_str());
+  return faults;
+}
+
+class ObsFuzz : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    seeds_ = seeds();
+    for (const Seed& s : seeds_) real_.push_back(s.real.empty() ? "" : read_file(s.real));
+  }
+  void TearDown() override { SFC_close(-1); }
+  // Input i into text and the kind of its seed; false when its seed is a real file that is
+  // not there.
+  static bool input(long i, std::mt19937_64& rng, std::string* text, std::string* kind) {
+    const std::size_t k = static_cast<std::size_t>(i) % seeds_.size();
+    *kind = seeds_[k].kind;
+    const bool from_real = !real_[k].empty() && (seeds_[k].text.empty() || rng() % 2);
+    // The whole real file now and then when a number of inputs is asked for.
+    const bool whole = std::getenv("STACONT_FUZZ_COUNT") && i % 97 == 96;
+    const std::string seed = !from_real ? seeds_[k].text : whole ? real_[k] : window(real_[k], *kind == "table", rng);
+    *text = mutate(seed, rng);
+    return !seed.empty();
+  }
+  static inline std::vector<Seed> seeds_;
+  static inline std::vector<std::string> real_;
+  std::string dir_ = make_temp_dir("obs_fuzz");
+};
+
+TEST_F(ObsFuzz, MutatedFilesReadSafely) {
+  const long count = env_count("STACONT_FUZZ_COUNT", 300), first = env_count("STACONT_FUZZ_FIRST", 0);
+  const char* save = std::getenv("STACONT_FUZZ_SAVE");
+  std::map<std::string, long> per_kind;
+  double slowest = 0;
+  for (long i = first; i < first + count; ++i) {
+    std::mt19937_64 rng(0x5eed0000u + static_cast<std::uint64_t>(i));
+    std::string text, kind;
+    if (!input(i, rng, &text, &kind)) continue;
+    if (save) write_file(save, text), write_file(std::string(save) + ".meta", std::to_string(i) + " " + kind + "\n");
+    const auto t0 = std::chrono::steady_clock::now();
+    const std::vector<std::string> faults = read_everything(text, dir_, rng);
+    const double took = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    slowest = std::max(slowest, took);
+    ++per_kind[kind];
+    // Two seconds, and a little more for a whole real file of megabytes (sanitizer build).
+    EXPECT_LT(took, 2.0 + 3e-6 * static_cast<double>(text.size())) << "input " << i << " (" << kind << ")";
+    for (const std::string& f : faults) ADD_FAILURE() << "input " << i << " (" << kind << "): " << f;
+  }
+  std::string line;
+  for (const auto& [kind, n] : per_kind) line += " " + kind + " " + std::to_string(n);
+  std::printf("inputs:%s; slowest %.3f s\n", line.c_str(), slowest);
+}
+
+// The whole program on mutated files: a picture, or a message and the status of an
+// unreadable input (10) or another refusal; never a signal, a sanitizer's report or a hang.
+TEST_F(ObsFuzz, ProgramOnMutatedFiles) {
+  const long count = env_count("STACONT_FUZZ_PROGRAM", 3), first = env_count("STACONT_FUZZ_FIRST", 0);
+  const char* save = std::getenv("STACONT_FUZZ_SAVE");
+  const auto env = clean_env(dir_ + "/no-resource-files");
+  std::map<int, long> statuses;
+  for (long i = first; i < first + count; ++i) {
+    std::mt19937_64 rng(0x9e0f0000u + static_cast<std::uint64_t>(i));
+    std::string text, kind;
+    if (!input(i, rng, &text, &kind)) continue;
+    const std::string name = kNames[rng() % std::size(kNames)];
+    write_file(dir_ + "/" + name, text);
+    const RunResult run = run_stacont(
+        {"-ba", "-fp", STACONT_DATA_DIR, "-pd", "us", "-va", "pralt", name, "-de", "png," + dir_ + "/out.png"}, "",
+        env, dir_, 60);
+    const bool bad = run.status >= 128 || run.err.find("Sanitizer") != std::string::npos ||
+                     run.err.find("runtime error") != std::string::npos ||
+                     (run.status != 0 && run.out.empty() && run.err.empty());
+    if (bad && save) write_file(std::string(save) + "." + std::to_string(i) + "-" + name, text);
+    EXPECT_FALSE(bad) << "input " << i << " (" << kind << ", " << name << "): status " << run.status << "\n"
+                      << run.err.substr(0, 2000);
+    std::remove((dir_ + "/" + name).c_str());
+    ++statuses[run.status];
+  }
+  std::printf("program runs:");
+  for (const auto& [status, n] : statuses) std::printf(" status %d x %ld", status, n);
+  std::printf("\n");
+}
+
+// The inputs that once brought a reader down, kept in tests/surface/data/fuzz (the
+// bulletins, *.frt, are drawn by the fronts' test); STACONT_FUZZ_DIR reads another folder.
+TEST_F(ObsFuzz, SavedInputsReadSafely) {
+  const char* other = std::getenv("STACONT_FUZZ_DIR");
+  const std::string dir = other ? other : STACONT_SOURCE_DIR "/tests/surface/data/fuzz";
+  std::error_code ec;
+  for (const auto& entry : std::filesystem::directory_iterator(dir, ec)) {
+    if (entry.path().extension() == ".frt") continue;
+    const std::string text = read_file(entry.path());
+    for (std::uint64_t seed = 0; seed <= 8; ++seed) {  // under its own name, then others, dated and timed
+      std::mt19937_64 rng(seed);
+      for (const std::string& f : read_everything(text, dir_, rng, seed == 0 ? entry.path().filename().string() : ""))
+        ADD_FAILURE() << entry.path() << ": " << f;
+    }
+  }
+}
+
+}  // namespace
