@@ -28,6 +28,7 @@
 #include "plot/map.h"
 #include "surface/cty_read.h"
 #include "surface/cty_tool.h"
+#include "surface/obs_read.h"
 #include "surface/raw_tool.h"
 #include "surface/sfc_read.h"
 #include "surface/sfc_tool.h"
@@ -170,6 +171,7 @@ void SFC_connect() {
   DATE_set_model_lookup(VAR_model);
   VAR_set_grid_funcs(GRD_is_math_func, GRD_is_vect_func);
   DOM_set_station_lookup(CTY_get_loc);
+  SFC_set_report_reader(OBS_read_file);
 }
 
 int SFC_cvt_in_file() {

@@ -6,11 +6,18 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <string>
 #include <unordered_map>
 #include <utility>
 
+#include "config/fileio.h"
 #include "config/mess.h"
 #include "config/missing.h"
+#include "config/string.h"
+#include "files/files.h"
+#include "surface/cty_tool.h"
+#include "surface/obs_csv.h"
 
 namespace {
 
@@ -315,6 +322,134 @@ bool nearer(int a, int b, int hour) {
   return da != db ? da < db : a < b;
 }
 
+// ---- whole files: the hour they are read for ----
+
+// Most text such a file may hold: a feed's collection of an hour is a few megabytes.
+constexpr std::size_t max_report_bytes = 256u << 20;
+
+bool read_whole(const std::string& path, std::string* text) {
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  if (f == nullptr) return false;
+  char buffer[65536];
+  std::size_t n = 0;
+  bool ok = true;
+  while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) {
+    if (text->size() + n > max_report_bytes) {
+      ok = false;
+      break;
+    }
+    text->append(buffer, n);
+  }
+  if (std::ferror(f)) ok = false;
+  std::fclose(f);
+  return ok;
+}
+
+bool date_known(const DateRec& d) {
+  return d.year != MISSING_INT && d.month != MISSING_INT && d.day != MISSING_INT && d.hour != MISSING_INT;
+}
+
+// The fields of from that date does not have.
+void fill_missing(DateRec* date, const DateRec& from) {
+  if (date->year == MISSING_INT) date->year = from.year;
+  if (date->month == MISSING_INT) date->month = from.month;
+  if (date->day == MISSING_INT) date->day = from.day;
+  if (date->hour == MISSING_INT) date->hour = from.hour;
+}
+
+int two_digits(std::string_view s, std::size_t k) { return (s[k] - '0') * 10 + (s[k + 1] - '0'); }
+
+// A date in a file's name, as feeds and archives name their files: "metar_20190701_1200.txt",
+// "asos_2019070112.csv", "fronts_20210628-18z.txt": eight digits of year, month and day,
+// optionally an hour after a '_', '-' or 'T'.
+bool name_date(const char* name, DateRec* date) {
+  std::string_view base = name;
+  if (const std::size_t slash = base.rfind('/'); slash != std::string_view::npos) base.remove_prefix(slash + 1);
+  for (std::size_t p = 0; p < base.size(); ++p) {
+    if (!digit(base[p]) || (p > 0 && digit(base[p - 1]))) continue;
+    std::size_t e = p;
+    while (e < base.size() && digit(base[e])) ++e;
+    if (e - p < 8) continue;
+    const int year = two_digits(base, p) * 100 + two_digits(base, p + 2);
+    const int month = two_digits(base, p + 4), day = two_digits(base, p + 6);
+    if (year < MTR_FIRST_YEAR || year > MTR_LAST_YEAR || month < 1 || month > 12 || day < 1 || day > 31) continue;
+    std::string_view hour_digits = base.substr(p + 8, e - p - 8);
+    if (hour_digits.empty() && e + 2 < base.size() + 1 && e < base.size() &&
+        (base[e] == '_' || base[e] == '-' || base[e] == 'T')) {
+      std::size_t h = e + 1;
+      while (h < base.size() && digit(base[h])) ++h;
+      hour_digits = base.substr(e + 1, h - e - 1);
+    }
+    DATE_init(date);
+    date->year = year, date->month = month, date->day = day;
+    if ((hour_digits.size() == 2 || hour_digits.size() == 4) && two_digits(hour_digits, 0) <= 23)
+      date->hour = two_digits(hour_digits, 0);
+    return true;
+  }
+  return false;
+}
+
+// The year and month of data of a day of the month, from when the file was written: the
+// month of its modification time, or the month before for a day later than that.
+void date_from_modtime(const std::string& path, DateRec* date) {
+  const int mtime = FILE_modtime(path.c_str());
+  if (mtime <= 0) return;
+  DateRec m;
+  DATE_get_gmdate(&mtime, &m);
+  int year = m.year, month = m.month;
+  if (date->day != MISSING_INT && date->day > m.day + 1 && --month == 0) month = 12, --year;
+  if (date->year == MISSING_INT) date->year = year;
+  if (date->month == MISSING_INT) date->month = month;
+}
+
+// The valid time of a frontal bulletin: "VALID 062818Z" (month, day, hour) as bulletins are
+// written today, or the day-hour-minute form "VALID 281800Z". The heading's day, when the
+// bulletin has one, tells the two apart where both would read.
+bool bulletin_date(std::string_view text, DateRec* date) {
+  int heading_day = MISSING_INT;
+  std::vector<std::string_view> w;
+  std::size_t p = 0;
+  while (p < text.size()) {
+    std::size_t e = text.find('\n', p);
+    if (e == std::string_view::npos) e = text.size();
+    words(text.substr(p, e - p), 3, &w);
+    p = e + 1;
+    if (w.size() == 3 && w[0].size() == 6 && w[2].size() == 6 && all_digits(w[2])) heading_day = two_digits(w[2], 0);
+    if (w.size() < 2 || w[0] != "VALID" || w[1].size() < 6 || !all_digits(w[1].substr(0, 6))) continue;
+    const int a = two_digits(w[1], 0), b = two_digits(w[1], 2), c = two_digits(w[1], 4);
+    const bool mdh = a >= 1 && a <= 12 && b >= 1 && b <= 31 && c <= 23;
+    const bool dhm = a >= 1 && a <= 31 && b <= 23 && c <= 59;
+    if (!mdh && !dhm) return false;
+    const bool use_mdh = mdh && (!dhm || heading_day == MISSING_INT || heading_day == b || heading_day != a);
+    DATE_init(date);
+    if (use_mdh) {
+      date->month = a, date->day = b, date->hour = c, date->minute = 0;
+    } else {
+      date->day = a, date->hour = b, date->minute = c;
+    }
+    return true;
+  }
+  return false;
+}
+
+// Stations the database knows under another call sign: the station tables of the US
+// networks name their stations by three letters, the database by the four of ICAO.
+void known_call_signs(std::vector<sfc_report>* reports) {
+  for (sfc_report& r : *reports) {
+    if (std::strlen(r.id) != 3 || CTY_known(r.id)) continue;
+    const std::string icao = std::string("K") + r.id;
+    if (CTY_known(icao.c_str())) copy_bounded(r.id, sizeof r.id, icao);
+  }
+}
+
+long count_stations(const std::vector<ObsRec>& obs) {
+  std::vector<std::string_view> ids;
+  ids.reserve(obs.size());
+  for (const ObsRec& o : obs) ids.emplace_back(o.r.id);
+  std::sort(ids.begin(), ids.end());
+  return static_cast<long>(std::unique(ids.begin(), ids.end()) - ids.begin());
+}
+
 }  // namespace
 
 void OBS_read_reports(std::string_view text, std::vector<ObsRec>* out, ObsStats* stats) {
@@ -325,11 +460,7 @@ void OBS_read_reports(std::string_view text, std::vector<ObsRec>* out, ObsStats*
   DATE_init(&reader.dated);
   each_line(text, [&reader](std::string_view l) { reader.line(l); });
   reader.finish();
-  std::vector<std::string_view> ids;
-  ids.reserve(out->size());
-  for (const ObsRec& o : *out) ids.emplace_back(o.r.id);
-  std::sort(ids.begin(), ids.end());
-  stats->stations = static_cast<long>(std::unique(ids.begin(), ids.end()) - ids.begin());
+  stats->stations = count_stations(*out);
 }
 
 int OBS_file_hour(const std::vector<ObsRec>& obs, int year, int month, DateRec* date) {
@@ -467,3 +598,60 @@ std::string OBS_summary(const char* name, const DateRec& date, const ObsStats& s
   }
   return text;
 }
+
+bool OBS_read_file(const char* name, const char* path, int form, std::vector<sfc_report>* reports, DateRec* date) {
+  if (name == nullptr || path == nullptr || reports == nullptr || date == nullptr) return false;
+  std::string text;
+  if (!read_whole(path, &text)) {
+    MESS_print(MESS_WARN, "SFC_open: Unable to read %s (more than %zu MB, or a read error)\n", name,
+               max_report_bytes >> 20);
+    return false;
+  }
+  // The hour asked for: the date the naming convention gave, then the one in the name.
+  DateRec want, named;
+  FILE_get_date(&want);
+  want.minute = want.second = 0;
+  if (name_date(name, &named)) fill_missing(&want, named);
+  if (form == SFC_FORM_BULLETIN) {
+    DateRec valid;
+    if (!bulletin_date(text, &valid)) {
+      MESS_print(MESS_WARN, "SFC_open: No VALID line in frontal bulletin %s\n", name);
+      return false;
+    }
+    fill_missing(&want, valid);
+    date_from_modtime(path, &want);
+    *date = want;
+    return true;
+  }
+  std::vector<ObsRec> obs;
+  ObsStats stats;
+  if (form == SFC_FORM_TABLE) {
+    CsvStats csv;
+    if (!CSV_read(text, name, &obs, &csv)) return false;
+    stats.table = true;
+    stats.lines = csv.rows;
+    stats.reports = csv.used;
+    stats.skipped = csv.bad_rows;
+    stats.stations = count_stations(obs);
+  } else {
+    OBS_read_reports(text, &obs, &stats);
+  }
+  if (!date_known(want)) {
+    DateRec found;
+    if (!OBS_file_hour(obs, want.year, want.month, &found)) {
+      MESS_print(MESS_WARN, "SFC_open: No observation with a time in %s\n", name);
+      return false;
+    }
+    fill_missing(&want, found);
+    date_from_modtime(path, &want);
+  }
+  *date = want;
+  *reports = OBS_choose(obs, want, &stats);
+  known_call_signs(reports);
+  for (const sfc_report& r : *reports)
+    if (r.lat == MISSING && !CTY_known(r.id)) ++stats.not_in_db;
+  // One line a file even in batch runs: a report that is not plotted is never lost silently.
+  MESS_print(MESS_PRINT, "%s\n", OBS_summary(name, want, stats).c_str());
+  return true;
+}
+

@@ -49,6 +49,14 @@ int OBS_file_hour(const std::vector<ObsRec>& obs, int year, int month, DateRec* 
 // minute is ignored) and returns them in the order of their stations' first reports.
 std::vector<sfc_report> OBS_choose(const std::vector<ObsRec>& obs, const DateRec& date, ObsStats* stats);
 
+// Reads a file of reports, a station table or a frontal bulletin (form SFC_FORM_REPORTS,
+// SFC_FORM_TABLE or SFC_FORM_BULLETIN) from path and keeps the reports of the hour it is
+// read for into reports and that hour into date: the hour of the date the naming convention
+// gave, else the date in the file's name, else the latest well-reported hour of the file (a
+// bulletin: its valid time). Prints the file's summary line (name is the name the user gave).
+// False after a message when nothing can be read. Registered with the surface files.
+bool OBS_read_file(const char* name, const char* path, int form, std::vector<sfc_report>* reports, DateRec* date);
+
 // The summary line of a file: "name: 18462 report lines, 5183 stations, 1987 reports for
 // 12 UTC; ...".
 std::string OBS_summary(const char* name, const DateRec& date, const ObsStats& stats);

@@ -27,8 +27,6 @@
 #include "plot/maptran.h"
 #include "plot/region.h"
 #include "surface/cty_tool.h"
-#include "surface/obs_csv.h"
-#include "surface/obs_read.h"
 #include "surface/wx_tool.h"
 
 namespace {
@@ -61,12 +59,12 @@ long remarks_len = 0;
 bool version = false;
 int metric_flag = 0, miss_dash_flag = 0, print_flag = 0;
 
-// Files read whole at opening (report collections, station tables, bulletins): the reports
-// of the hour chosen and that hour.
+// Files read whole at opening (report collections, station tables, bulletins): the reader
+// the module that reads them registers, the reports of the hour chosen and that hour.
 struct ReportFile {
+  SfcReportReader reader = nullptr;
   std::vector<sfc_report> reports;
   DateRec date{MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT};
-  ObsStats stats;
 } report_file;
 
 // A netCDF variable as found in the header; id -1 when absent or of an unusable shape.
@@ -1002,192 +1000,6 @@ std::string readable_path(const char* name) {
   return path;
 }
 
-// ---- files read whole: report collections, station tables, bulletins ----
-
-// Most text such a file may hold: a feed's collection of an hour is a few megabytes.
-constexpr std::size_t max_report_bytes = 256u << 20;
-
-bool read_whole(const std::string& path, std::string* text) {
-  std::FILE* f = std::fopen(path.c_str(), "rb");
-  if (f == nullptr) return false;
-  char buffer[65536];
-  std::size_t n = 0;
-  bool ok = true;
-  while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) {
-    if (text->size() + n > max_report_bytes) {
-      ok = false;
-      break;
-    }
-    text->append(buffer, n);
-  }
-  if (std::ferror(f)) ok = false;
-  std::fclose(f);
-  return ok;
-}
-
-bool date_known(const DateRec& d) {
-  return d.year != MISSING_INT && d.month != MISSING_INT && d.day != MISSING_INT && d.hour != MISSING_INT;
-}
-
-// The fields of from that date does not have.
-void fill_missing(DateRec* date, const DateRec& from) {
-  if (date->year == MISSING_INT) date->year = from.year;
-  if (date->month == MISSING_INT) date->month = from.month;
-  if (date->day == MISSING_INT) date->day = from.day;
-  if (date->hour == MISSING_INT) date->hour = from.hour;
-}
-
-int two_digits(std::string_view s, std::size_t k) { return (s[k] - '0') * 10 + (s[k + 1] - '0'); }
-
-// A date in a file's name, as feeds and archives name their files: "metar_20190701_1200.txt",
-// "asos_2019070112.csv", "fronts_20210628-18z.txt": eight digits of year, month and day,
-// optionally an hour after a '_', '-' or 'T'.
-bool name_date(const char* name, DateRec* date) {
-  std::string_view base = name;
-  if (const std::size_t slash = base.rfind('/'); slash != std::string_view::npos) base.remove_prefix(slash + 1);
-  for (std::size_t p = 0; p < base.size(); ++p) {
-    if (!is_digit(base[p]) || (p > 0 && is_digit(base[p - 1]))) continue;
-    std::size_t e = p;
-    while (e < base.size() && is_digit(base[e])) ++e;
-    if (e - p < 8) continue;
-    const int year = two_digits(base, p) * 100 + two_digits(base, p + 2);
-    const int month = two_digits(base, p + 4), day = two_digits(base, p + 6);
-    if (year < MTR_FIRST_YEAR || year > MTR_LAST_YEAR || month < 1 || month > 12 || day < 1 || day > 31) continue;
-    std::string_view hour_digits = base.substr(p + 8, e - p - 8);
-    if (hour_digits.empty() && e + 2 < base.size() + 1 && e < base.size() &&
-        (base[e] == '_' || base[e] == '-' || base[e] == 'T')) {
-      std::size_t h = e + 1;
-      while (h < base.size() && is_digit(base[h])) ++h;
-      hour_digits = base.substr(e + 1, h - e - 1);
-    }
-    DATE_init(date);
-    date->year = year, date->month = month, date->day = day;
-    if ((hour_digits.size() == 2 || hour_digits.size() == 4) && two_digits(hour_digits, 0) <= 23)
-      date->hour = two_digits(hour_digits, 0);
-    return true;
-  }
-  return false;
-}
-
-// The year and month of data of a day of the month, from when the file was written: the
-// month of its modification time, or the month before for a day later than that.
-void date_from_modtime(const std::string& path, DateRec* date) {
-  const int mtime = FILE_modtime(path.c_str());
-  if (mtime <= 0) return;
-  DateRec m;
-  DATE_get_gmdate(&mtime, &m);
-  int year = m.year, month = m.month;
-  if (date->day != MISSING_INT && date->day > m.day + 1 && --month == 0) month = 12, --year;
-  if (date->year == MISSING_INT) date->year = year;
-  if (date->month == MISSING_INT) date->month = month;
-}
-
-// The valid time of a frontal bulletin: "VALID 062818Z" (month, day, hour) as bulletins are
-// written today, or the day-hour-minute form "VALID 281800Z". The heading's day, when the
-// bulletin has one, tells the two apart where both would read.
-bool bulletin_date(std::string_view text, DateRec* date) {
-  int heading_day = MISSING_INT;
-  std::size_t p = 0;
-  while (p < text.size()) {
-    std::size_t e = text.find('\n', p);
-    if (e == std::string_view::npos) e = text.size();
-    Scan line{text.data() + p, text.data() + e};
-    p = e + 1;
-    const std::string_view first = line.token();
-    const std::string_view second = line.token();
-    const std::string_view third = line.token();
-    if (first.size() == 6 && third.size() == 6 && std::all_of(third.begin(), third.end(), is_digit))
-      heading_day = two_digits(third, 0);
-    if (first != "VALID" || second.size() < 6 || !std::all_of(second.begin(), second.begin() + 6, is_digit)) continue;
-    const int a = two_digits(second, 0), b = two_digits(second, 2), c = two_digits(second, 4);
-    const bool mdh = a >= 1 && a <= 12 && b >= 1 && b <= 31 && c <= 23;
-    const bool dhm = a >= 1 && a <= 31 && b <= 23 && c <= 59;
-    if (!mdh && !dhm) return false;
-    const bool use_mdh = mdh && (!dhm || heading_day == MISSING_INT || heading_day == b || heading_day != a);
-    DATE_init(date);
-    if (use_mdh) {
-      date->month = a, date->day = b, date->hour = c, date->minute = 0;
-    } else {
-      date->day = a, date->hour = b, date->minute = c;
-    }
-    return true;
-  }
-  return false;
-}
-
-// Stations the database knows under another call sign: the station tables of the US
-// networks name their stations by three letters, the database by the four of ICAO.
-void known_call_signs(std::vector<sfc_report>* reports) {
-  for (sfc_report& r : *reports) {
-    if (std::strlen(r.id) != 3 || CTY_known(r.id)) continue;
-    const std::string icao = std::string("K") + r.id;
-    if (CTY_known(icao.c_str())) copy_bounded(r.id, sizeof r.id, icao);
-  }
-}
-
-// Reads a report file, a station table or a bulletin whole and keeps the reports of the
-// hour it is opened for. False after a message when nothing can be read from it.
-bool open_report_file(const char* name, const std::string& path, int f) {
-  report_file.reports.clear();
-  report_file.stats = ObsStats{};
-  DATE_init(&report_file.date);
-  std::string text;
-  if (!read_whole(path, &text)) {
-    MESS_print(MESS_WARN, "SFC_open: Unable to read %s (more than %zu MB, or a read error)\n", name,
-               max_report_bytes >> 20);
-    return false;
-  }
-  // The hour asked for: the date the naming convention gave, then the one in the name.
-  DateRec want, named;
-  FILE_get_date(&want);
-  want.minute = want.second = 0;
-  if (name_date(name, &named)) fill_missing(&want, named);
-  if (f == SFC_FORM_BULLETIN) {
-    DateRec valid;
-    if (!bulletin_date(text, &valid)) {
-      MESS_print(MESS_WARN, "SFC_open: No VALID line in frontal bulletin %s\n", name);
-      return false;
-    }
-    fill_missing(&want, valid);
-    date_from_modtime(path, &want);
-    report_file.date = want;
-    return true;
-  }
-  std::vector<ObsRec> obs;
-  ObsStats& stats = report_file.stats;
-  if (f == SFC_FORM_TABLE) {
-    CsvStats csv;
-    if (!CSV_read(text, name, &obs, &csv)) return false;
-    stats.table = true;
-    stats.lines = csv.rows;
-    stats.reports = csv.used;
-    stats.skipped = csv.bad_rows;
-    std::vector<std::string_view> ids;
-    for (const ObsRec& o : obs) ids.emplace_back(o.r.id);
-    std::sort(ids.begin(), ids.end());
-    stats.stations = static_cast<long>(std::unique(ids.begin(), ids.end()) - ids.begin());
-  } else {
-    OBS_read_reports(text, &obs, &stats);
-  }
-  if (!date_known(want)) {
-    DateRec found;
-    if (!OBS_file_hour(obs, want.year, want.month, &found)) {
-      MESS_print(MESS_WARN, "SFC_open: No observation with a time in %s\n", name);
-      return false;
-    }
-    fill_missing(&want, found);
-    date_from_modtime(path, &want);
-  }
-  report_file.date = want;
-  report_file.reports = OBS_choose(obs, want, &stats);
-  known_call_signs(&report_file.reports);
-  for (const sfc_report& r : report_file.reports)
-    if (missing(r.lat) && !CTY_known(r.id)) ++stats.not_in_db;
-  // One line a file even in batch runs: a report that is not plotted is never lost silently.
-  MESS_print(MESS_PRINT, "%s\n", OBS_summary(name, want, stats).c_str());
-  return true;
-}
-
 // The form of the surface file at path, or -1.
 int form_of(const std::string& path) {
   switch (FILE_type(path.c_str())) {
@@ -1275,7 +1087,14 @@ int SFC_open(const char* name, int mode, int* form_io) {
     return fileno(stream);
   }
   if (report_form(f)) {
-    if (mode != 0 || !open_report_file(name, path, f)) return -1;
+    if (mode != 0) return -1;
+    report_file.reports.clear();
+    DATE_init(&report_file.date);
+    if (report_file.reader == nullptr) {
+      MESS_print(MESS_WARN, "SFC_open: No reader of this kind of file: %s\n", name);
+      return -1;
+    }
+    if (!report_file.reader(name, path.c_str(), f, &report_file.reports, &report_file.date)) return -1;
     form = f;
     access_mode = mode;
     return 0;
@@ -1529,6 +1348,8 @@ void SFC_close_file() {
 const sfc_info* SFC_get_file_info() { return &info; }
 
 int SFC_get_form() { return cvt_fd >= 0 ? form : 0; }
+
+void SFC_set_report_reader(SfcReportReader reader) { report_file.reader = reader; }
 
 // ---- writing the "ZAVSFC" form ----
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "files/date.h"
 
@@ -109,6 +110,13 @@ void SFC_close_file();
 const sfc_info* SFC_get_file_info();
 // The form of the open file (0 when none is open).
 int SFC_get_form();
+
+// Files read whole at opening are read by a module above this one, which registers its
+// reader: it keeps the reports of the hour the file is read for into reports and that hour
+// into date, or says why not and returns false (name as the user gave it, path the file).
+using SfcReportReader = bool (*)(const char* name, const char* path, int form, std::vector<sfc_report>* reports,
+                                 DateRec* date);
+void SFC_set_report_reader(SfcReportReader reader);
 // Writes every report of the open file to a surface file of the "ZAVSFC" form (an hourly
 // archive that reads back to the same values, to the resolution of that form). The old
 // file is replaced only by a whole new one. Returns the number of reports written, or -1

@@ -427,6 +427,7 @@ std::vector<std::string> read_everything(const std::string& text, const std::str
 class ObsFuzz : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
+    SFC_set_report_reader(OBS_read_file);
     seeds_ = seeds();
     for (const Seed& s : seeds_) real_.push_back(s.real.empty() ? "" : read_file(s.real));
   }
