@@ -300,6 +300,12 @@ int DATE_monday_julian(int year, int month, int day, int* julian) {
 
 int DATE_is_leap(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0 ? 1 : 0; }
 
+int DATE_month_days(int year, int month) {
+  if (month < 1 || month > 12) return 0;
+  const int* cum = cum_days[DATE_is_leap(year)];
+  return cum[month] - cum[month - 1];
+}
+
 const char* DATE_month(int month) { return month >= 1 && month <= 12 ? month_up[month - 1] : ""; }
 const char* DATE_month_lower(int month) { return month >= 1 && month <= 12 ? month_low[month - 1] : ""; }
 const char* DATE_month_long(int month) { return month >= 1 && month <= 12 ? month_full[month - 1] : ""; }

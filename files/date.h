@@ -61,6 +61,8 @@ int DATE_days_date(int days, int* year, int* month, int* day);
 int DATE_julian_monday(int year, int julian, int* month, int* day);
 int DATE_monday_julian(int year, int month, int day, int* julian);
 int DATE_is_leap(int year);
+// Days of a month (1-12) of the year; 0 outside 1-12.
+int DATE_month_days(int year, int month);
 
 // ---- month words ----
 const char* DATE_month(int month);        // "JAN" ... "DEC", "" outside 1-12

@@ -1641,45 +1641,6 @@ bool text_digit(char c) { return c >= '0' && c <= '9'; }
 bool text_upper(char c) { return c >= 'A' && c <= 'Z'; }
 bool text_digits(std::string_view s) { return !s.empty() && std::all_of(s.begin(), s.end(), text_digit); }
 
-std::vector<std::string_view> text_words(std::string_view s) {
-  std::vector<std::string_view> w;
-  std::size_t p = 0;
-  while (p < s.size() && w.size() < 8) {
-    while (p < s.size() && text_blank(static_cast<unsigned char>(s[p]))) ++p;
-    std::size_t e = p;
-    while (e < s.size() && !text_blank(static_cast<unsigned char>(s[e]))) ++e;
-    if (e > p) w.push_back(s.substr(p, e - p));
-    p = e;
-  }
-  return w;
-}
-
-// "SAUS70 KWBC 011200" with an optional indicator: a WMO bulletin heading.
-bool wmo_heading(const std::vector<std::string_view>& w) {
-  if (w.size() < 3 || w.size() > 4 || (w[0].size() != 6 && w[0].size() != 4) || w[1].size() != 4 || w[2].size() != 6)
-    return false;
-  const std::string_view t = w[0];
-  return std::all_of(t.begin(), t.begin() + 4, text_upper) && (t.size() == 4 || (text_digit(t[4]) && text_digit(t[5]))) &&
-         std::all_of(w[1].begin(), w[1].end(), text_upper) && text_digits(w[2]);
-}
-
-// [METAR|SPECI] [COR] CCCC ddhhmmZ: the start of a report.
-bool report_line(const std::vector<std::string_view>& w) {
-  std::size_t k = 0;
-  if (k < w.size() && (w[k] == "METAR" || w[k] == "SPECI")) ++k;
-  if (k < w.size() && w[k] == "COR") ++k;
-  if (k + 1 >= w.size() || w[k].size() != 4 || !text_upper(w[k][0])) return false;
-  const std::string_view t = w[k + 1];
-  return (t.size() == 7 && t[6] == 'Z' && text_digits(t.substr(0, 6))) || t == "NIL" || t == "NIL=";
-}
-
-// "2019/07/01 11:56"
-bool dated_line(std::string_view s) {
-  return s.size() == 16 && s[4] == '/' && s[7] == '/' && s[10] == ' ' && s[13] == ':' && text_digits(s.substr(0, 4)) &&
-         text_digits(s.substr(5, 2)) && text_digits(s.substr(8, 2)) && text_digits(s.substr(11, 2)) &&
-         text_digits(s.substr(14, 2));
-}
-
 // A header of a table: at least four comma-separated names and nothing else.
 bool table_header(std::string_view s) {
   std::size_t fields = 1;
@@ -1700,6 +1661,59 @@ bool front_keyword(std::string_view w) {
 
 }  // namespace
 
+void FILE_line_words(std::string_view line, std::size_t max, std::vector<std::string_view>* words) {
+  words->clear();
+  std::size_t p = 0;
+  while (p < line.size() && words->size() < max) {
+    while (p < line.size() && text_blank(static_cast<unsigned char>(line[p]))) ++p;
+    std::size_t e = p;
+    while (e < line.size() && !text_blank(static_cast<unsigned char>(line[e]))) ++e;
+    if (e > p) words->push_back(line.substr(p, e - p));
+    p = e;
+  }
+}
+
+bool FILE_bulletin_heading(const std::vector<std::string_view>& w) {
+  if (w.size() < 3 || w.size() > 4) return false;
+  const std::string_view t = w[0], o = w[1], d = w[2];
+  // T1T2A1A2ii; the number ii is left out of some collectives' headings ("SAEW KAWN 011200").
+  if ((t.size() != 6 && t.size() != 4) || !std::all_of(t.begin(), t.begin() + 4, text_upper) ||
+      (t.size() == 6 && (!text_digit(t[4]) || !text_digit(t[5]))))
+    return false;
+  if (o.size() != 4 || !std::all_of(o.begin(), o.end(), text_upper) || d.size() != 6 || !text_digits(d)) return false;
+  if (w.size() == 3) return true;
+  const std::string_view b = w[3];
+  return b == "COR" || (b.size() == 3 && std::all_of(b.begin(), b.end(), text_upper));
+}
+
+bool FILE_report_start(const std::vector<std::string_view>& w) {
+  std::size_t k = 0;
+  if (k < w.size() && (w[k] == "METAR" || w[k] == "SPECI")) ++k;
+  if (k < w.size() && w[k] == "COR") ++k;
+  if (k + 1 >= w.size()) return false;
+  const std::string_view id = w[k], t = w[k + 1];
+  if (id.size() != 4 || !text_upper(id[0]) ||
+      !std::all_of(id.begin() + 1, id.end(), [](char c) { return text_upper(c) || text_digit(c); }))
+    return false;
+  return (t.size() == 7 && t[6] == 'Z' && text_digits(t.substr(0, 6))) || t == "NIL" || t == "NIL=";
+}
+
+bool FILE_date_line(std::string_view s, DateRec* date) {
+  if (s.size() != 16 || s[4] != '/' || s[7] != '/' || s[10] != ' ' || s[13] != ':' || !text_digits(s.substr(0, 4)) ||
+      !text_digits(s.substr(5, 2)) || !text_digits(s.substr(8, 2)) || !text_digits(s.substr(11, 2)) ||
+      !text_digits(s.substr(14, 2)))
+    return false;
+  auto two = [&](std::size_t k) { return (s[k] - '0') * 10 + (s[k + 1] - '0'); };
+  DATE_init(date);
+  date->year = two(0) * 100 + two(2);
+  date->month = two(5);
+  date->day = two(8);
+  date->hour = two(11);
+  date->minute = two(14);
+  return date->month >= 1 && date->month <= 12 && date->day >= 1 && date->day <= 31 && date->hour <= 23 &&
+         date->minute <= 59;
+}
+
 int FILE_text_kind(const char* head, std::size_t size) {
   if (head == nullptr) return -1;
   const std::string_view text(head, size);
@@ -1719,16 +1733,20 @@ int FILE_text_kind(const char* head, std::size_t size) {
     if (!line.empty()) lines.push_back(line);
   }
   bool valid = false, fronts = false, heading = false, report = false;
+  std::vector<std::string_view> w;
+  DateRec date;
   for (std::size_t k = 0; k < lines.size(); ++k) {
-    const std::vector<std::string_view> w = text_words(lines[k]);
+    FILE_line_words(lines[k], 8, &w);
     if (w.empty()) continue;
     if (w[0] == "VALID" && w.size() > 1 && w[1].size() >= 6 && text_digits(w[1].substr(0, 6))) valid = true;
     if (front_keyword(w[0])) fronts = true;
     if (lines[k].find("FRONTAL POSITIONS") != std::string_view::npos) fronts = valid = true;
-    if (wmo_heading(w)) heading = true;
-    if (report_line(w)) report = true;
-    if (k == 0 && dated_line(lines[k]) && lines.size() > 1 && report_line(text_words(lines[1])))
-      return FILE_METAR_HOURLY;
+    if (FILE_bulletin_heading(w)) heading = true;
+    if (FILE_report_start(w)) report = true;
+    if (k == 0 && FILE_date_line(lines[k], &date) && lines.size() > 1) {
+      FILE_line_words(lines[1], 8, &w);
+      if (FILE_report_start(w)) return FILE_METAR_HOURLY;
+    }
     if (k < 20 && !heading && !report && table_header(lines[k])) return FILE_STATION_TABLE;
   }
   if (valid && fronts) return FILE_FRONT_BULLETIN;

@@ -13,6 +13,7 @@
 #pragma once
 #include <cstdio>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "config/fileio.h"
@@ -111,5 +112,18 @@ constexpr int FILE_FRONT_BULLETIN = 24;    // coded surface frontal positions
 int FILE_type(const char* name);
 // The kind of text from its first lines (one of the kinds above), or -1.
 int FILE_text_kind(const char* head, std::size_t size);
+
+// ---- lines of report files, as the kinds above are told apart and read ----
+// The groups of a line into words, at most max of them: blanks, control characters and
+// bytes beyond ASCII separate them.
+void FILE_line_words(std::string_view line, std::size_t max, std::vector<std::string_view>* words);
+// A WMO bulletin heading: "SAUS70 KWBC 011200" with an optional indicator ("RRA", "CCA",
+// "COR"); the number after the four letters may be left out ("SAEW KAWN 011200").
+bool FILE_bulletin_heading(const std::vector<std::string_view>& words);
+// The start of a report: [METAR|SPECI] [COR] CCCC ddhhmmZ ..., or CCCC NIL.
+bool FILE_report_start(const std::vector<std::string_view>& words);
+// A date line of an hourly file, "2019/07/01 11:56", into date (year, month, day, hour,
+// minute); false for anything else.
+bool FILE_date_line(std::string_view line, DateRec* date);
 // 1 write, 2 append, 3 use the existing file; 0 for an unknown mode at the prompt.
 int FILE_overwrite(const char* name, int mode);

@@ -542,11 +542,6 @@ bool read_digits(std::string_view s, std::size_t* i, std::size_t min, std::size_
   return true;
 }
 
-int month_days(int year, int month) {
-  static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  return month == 2 && year % 4 == 0 ? 29 : kDays[month - 1];
-}
-
 bool from_seconds(long long secs, ObsTime* t) {
   // The last second of the last year observations are dated in (2037).
   if (secs < 100000000LL || secs > 2145916799LL) return false;
@@ -559,7 +554,8 @@ bool from_seconds(long long secs, ObsTime* t) {
 
 bool from_date(int year, int month, int day, int hour, int minute, int second, int offset_min, ObsTime* t) {
   // The package counts seconds in 32 bits with every fourth year leap.
-  if (year < MTR_FIRST_YEAR || year > MTR_LAST_YEAR || month < 1 || month > 12 || day < 1 || day > month_days(year, month) ||
+  if (year < MTR_FIRST_YEAR || year > MTR_LAST_YEAR || month < 1 || month > 12 || day < 1 ||
+      day > DATE_month_days(year, month) ||
       hour > 23 || minute > 59 || second > 60)
     return false;
   DateRec d{year, month, day, MISSING_INT, MISSING_INT, hour, minute, std::min(second, 59)};

@@ -31,7 +31,6 @@ constexpr int kBefore = 3600;
 constexpr int kAfter = 600;
 
 bool digit(char c) { return c >= '0' && c <= '9'; }
-bool upper(char c) { return c >= 'A' && c <= 'Z'; }
 bool blank(unsigned char c) { return c <= ' ' || c >= 0x7f; }
 
 std::string_view trim(std::string_view s) {
@@ -40,81 +39,27 @@ std::string_view trim(std::string_view s) {
   return s;
 }
 
-// The groups of a line, at most max of them, into w.
-void words(std::string_view s, std::size_t max, std::vector<std::string_view>* out) {
-  std::vector<std::string_view>& w = *out;
-  w.clear();
-  std::size_t p = 0;
-  while (p < s.size() && w.size() < max) {
-    while (p < s.size() && blank(static_cast<unsigned char>(s[p]))) ++p;
-    std::size_t e = p;
-    while (e < s.size() && !blank(static_cast<unsigned char>(s[e]))) ++e;
-    if (e > p) w.push_back(s.substr(p, e - p));
-    p = e;
-  }
-}
-
 bool all_digits(std::string_view s) { return !s.empty() && std::all_of(s.begin(), s.end(), digit); }
 
-// "SAUS70 KWBC 011200" with an optional "RRA", "CCA", "AAB" or "COR".
+// What a bulletin heading says of the reports after it.
 struct Heading {
   bool is = false;
   bool metar = false, speci = false, corrected = false;
-  int day = MISSING_INT;
 };
 
 Heading heading(const std::vector<std::string_view>& w) {
   Heading h;
-  if (w.size() < 3 || w.size() > 4) return h;
-  const std::string_view t = w[0], o = w[1], d = w[2];
-  // T1T2A1A2ii; the number ii is left out of some collectives' headings ("SAEW KAWN 011200").
-  if ((t.size() != 6 && t.size() != 4) || !std::all_of(t.begin(), t.begin() + 4, upper) ||
-      (t.size() == 6 && (!digit(t[4]) || !digit(t[5]))))
-    return h;
-  if (o.size() != 4 || !std::all_of(o.begin(), o.end(), upper)) return h;
-  if (d.size() != 6 || !all_digits(d)) return h;
-  if (w.size() == 4) {
-    const std::string_view b = w[3];
-    if (b != "COR" && (b.size() != 3 || !std::all_of(b.begin(), b.end(), upper))) return h;
-    h.corrected = b == "COR" || b.substr(0, 2) == "CC" || b.substr(0, 2) == "AA";
-  }
+  if (!FILE_bulletin_heading(w)) return h;
   h.is = true;
-  h.metar = t.substr(0, 2) == "SA";
-  h.speci = t.substr(0, 2) == "SP";
+  h.corrected = w.size() == 4 && (w[3] == "COR" || w[3].substr(0, 2) == "CC" || w[3].substr(0, 2) == "AA");
+  h.metar = w[0].substr(0, 2) == "SA";
+  h.speci = w[0].substr(0, 2) == "SP";
   return h;
 }
 
 // "2019/07/01 11:56": the date of the report on the next line.
 bool date_line(std::string_view s, DateRec* date) {
-  if (s.size() != 16 || s[4] != '/' || s[7] != '/' || s[10] != ' ' || s[13] != ':') return false;
-  const int idx[] = {0, 1, 2, 3, 5, 6, 8, 9, 11, 12, 14, 15};
-  for (int k : idx)
-    if (!digit(s[static_cast<std::size_t>(k)])) return false;
-  auto two = [&](int k) { return (s[static_cast<std::size_t>(k)] - '0') * 10 + (s[static_cast<std::size_t>(k + 1)] - '0'); };
-  DATE_init(date);
-  date->year = two(0) * 100 + two(2);
-  date->month = two(5);
-  date->day = two(8);
-  date->hour = two(11);
-  date->minute = two(14);
-  return date->year >= MTR_FIRST_YEAR && date->year <= MTR_LAST_YEAR && date->month >= 1 && date->month <= 12 &&
-         date->day >= 1 && date->day <= 31 && date->hour <= 23 && date->minute <= 59;
-}
-
-bool station_word(std::string_view s) {
-  return s.size() == 4 && upper(s[0]) && std::all_of(s.begin() + 1, s.end(), [](char c) { return upper(c) || digit(c); });
-}
-
-bool time_word(std::string_view s) { return (s.size() == 7 && s[6] == 'Z' && all_digits(s.substr(0, 6))); }
-
-// A line that begins a report: [METAR|SPECI] [COR] CCCC ddhhmmZ ..., or CCCC NIL.
-bool report_start(const std::vector<std::string_view>& w) {
-  std::size_t k = 0;
-  if (k < w.size() && (w[k] == "METAR" || w[k] == "SPECI")) ++k;
-  if (k < w.size() && w[k] == "COR") ++k;
-  if (k + 1 >= w.size() || !station_word(w[k])) return false;
-  const std::string_view next = w[k + 1];
-  return time_word(next) || next == "NIL" || next == "NIL=";
+  return FILE_date_line(s, date) && date->year >= MTR_FIRST_YEAR && date->year <= MTR_LAST_YEAR;
 }
 
 // Seconds of a day and time of the month given; MTR_NO_TIME when the date is not one the
@@ -128,12 +73,6 @@ int secs_of(int year, int month, int day, int hour, int minute) {
   d.year = year, d.month = month, d.day = day, d.hour = hour, d.minute = minute == MISSING_INT ? 0 : minute;
   d.second = 0;
   return DATE_num_sec(&d);
-}
-
-int days_in(int year, int month) {
-  static const int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  if (month == 2 && year % 4 == 0 && (year % 100 != 0 || year % 400 == 0)) return 29;
-  return kDays[(month - 1 + 12) % 12];
 }
 
 // The year and month of a report's day, near a reference day of the month given: a report
@@ -163,7 +102,8 @@ struct Reader {
     ObsRec obs;
     groups.bad = 0;
     groups.names.clear();
-    const bool speci_word = pending.compare(0, 5, "SPECI") == 0 || pending.compare(0, 5, "METAR") == 0;
+    // A report's own METAR or SPECI word says its kind, over the bulletin's.
+    const bool own_kind = pending.compare(0, 5, "SPECI") == 0 || pending.compare(0, 5, "METAR") == 0;
     const int result = MTR_decode(pending, &obs, &groups);
     ++stats->lines;
     if (result == MTR_NIL) {
@@ -171,7 +111,7 @@ struct Reader {
     } else if (result == MTR_NOT_REPORT) {
       skip(pending);
     } else {
-      if (!speci_word && bulletin_speci) obs.kind = MTR_SPECIAL;
+      if (!own_kind && bulletin_speci) obs.kind = MTR_SPECIAL;
       if (bulletin_corrected) obs.corrected = 1;
       if (dated.year != MISSING_INT) {
         // The date line dates the report; where the two disagree the date line is right.
@@ -216,9 +156,10 @@ struct Reader {
   void piece(std::string_view s, bool indented, bool ended) {
     // A report that runs on into the next without its "=": "... Q1018 METAR MDPC 011200Z".
     std::vector<std::string_view>& w = line_words;
-    words(s, 64, &w);
+    FILE_line_words(s, 64, &w);
     for (std::size_t k = 1; k + 2 < w.size(); ++k) {
-      if ((w[k] == "METAR" || w[k] == "SPECI") && station_word(w[k + 1]) && time_word(w[k + 2])) {
+      // (a station's "NIL" there is one of the report's groups, not a report of its own)
+      if ((w[k] == "METAR" || w[k] == "SPECI") && w[k + 2].size() == 7 && FILE_report_start({w[k], w[k + 1], w[k + 2]})) {
         const std::size_t at = static_cast<std::size_t>(w[k].data() - s.data());
         piece(trim(s.substr(0, at)), indented, true);
         piece(s.substr(at), false, ended);
@@ -262,7 +203,7 @@ struct Reader {
       ++stats->nil;
       return;
     }
-    if (report_start(w)) {
+    if (FILE_report_start(w)) {
       finish();
       append(s);
       open = !ended;
@@ -312,7 +253,7 @@ int obs_secs(const ObsRec& o, const DateRec& want) {
   if (o.day == MISSING_INT || o.hour == MISSING_INT) return MTR_NO_TIME;
   int y = want.year, m = want.month;
   month_of(o.day, want.day, &y, &m);
-  if (y == MISSING_INT || o.day > days_in(y, m)) return MTR_NO_TIME;
+  if (y == MISSING_INT || o.day > DATE_month_days(y, m)) return MTR_NO_TIME;
   return secs_of(y, m, o.day, o.hour, o.minute);
 }
 
@@ -412,7 +353,7 @@ bool bulletin_date(std::string_view text, DateRec* date) {
   while (p < text.size()) {
     std::size_t e = text.find('\n', p);
     if (e == std::string_view::npos) e = text.size();
-    words(text.substr(p, e - p), 3, &w);
+    FILE_line_words(text.substr(p, e - p), 3, &w);
     p = e + 1;
     if (w.size() == 3 && w[0].size() == 6 && w[2].size() == 6 && all_digits(w[2])) heading_day = two_digits(w[2], 0);
     if (w.size() < 2 || w[0] != "VALID" || w[1].size() < 6 || !all_digits(w[1].substr(0, 6))) continue;

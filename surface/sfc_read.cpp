@@ -1496,9 +1496,15 @@ int SFC_write_file(const char* name) {
   // disk or a killed run never leaves half an hour in place of a good archive.
   const std::string path = FILE_add_user_path(std::string(name));
   FILE_make_dir(path.c_str(), 1);
-  const std::string part = path + ".part";
-  std::FILE* out = std::fopen(part.c_str(), "w");
+  // A name of its own beside the target, so that two runs writing the same hour never share it.
+  std::string part = path + ".XXXXXX";
+  const int fd = ::mkstemp(part.data());
+  std::FILE* out = fd >= 0 ? ::fdopen(fd, "w") : nullptr;
   if (out == nullptr) {
+    if (fd >= 0) {
+      ::close(fd);
+      ::unlink(part.c_str());
+    }
     MESS_print(MESS_WARN, "SFC_write_file: Unable to write %s: %s\n", name, std::strerror(errno));
     return -1;
   }
