@@ -23,14 +23,10 @@
 #include "plot/wx_symb.h"
 #include "tests/plot/map_fixture.h"
 #include "tests/support/capture.h"
+#include "tests/support/mutate.h"
 #include "tests/support/run.h"
 
 namespace {
-
-long env_count(const char* name, long fallback) {
-  const char* v = std::getenv(name);
-  return v && *v ? std::strtol(v, nullptr, 10) : fallback;
-}
 
 // Groups a bulletin reader must refuse or bound.
 const std::vector<std::string> kTokens = {
@@ -41,73 +37,6 @@ const std::vector<std::string> kTokens = {
     "PSN", "HURRICANE ALEX PSN", "HURRICANE PSN NINETY NINE THOUSAND NORTH ONE MILLION WEST",
     "PSN POINT POINT POINT NORTH", "HUNDRED HUNDRED HUNDRED THOUSAND", "NORTH", "SOUTH", "EAST", "WEST",
     "POINT FIVE", "CODED SURFACE FRONTAL POSITIONS", "ASUS02 KWBC 999999", "\x01", "\x03", ""};
-
-std::vector<std::string> split_lines(const std::string& s) {
-  std::vector<std::string> out;
-  for (std::size_t p = 0; p < s.size();) {
-    std::size_t e = s.find('\n', p);
-    e = e == std::string::npos ? s.size() : e + 1;
-    out.push_back(s.substr(p, e - p));
-    p = e;
-  }
-  return out;
-}
-
-// One to four mutations of s: flipped and hostile bytes, truncation, lines deleted, repeated,
-// swapped or 100 KB long, groups replaced by hostile ones, 100 KB long or with random digits,
-// other line ends.
-std::string mutate(std::string s, std::mt19937_64& rng) {
-  auto pick = [&](std::size_t n) { return n == 0 ? std::size_t{0} : static_cast<std::size_t>(rng() % n); };
-  static const char hostile[] = {'\0', '\x01', '\x03', '\r', '\n', '\t', '\x7f', '\x80', '\xff', ' ', '-', '.'};
-  for (std::size_t k = 0, rounds = 1 + pick(4); k < rounds; ++k) {
-    std::vector<std::string> lines = split_lines(s);
-    const std::size_t at = pick(lines.size() + 1);
-    std::size_t b = pick(s.size() + 1), e = b;  // a group
-    while (b > 0 && s[b - 1] != ' ' && s[b - 1] != '\n') --b;
-    while (e < s.size() && s[e] != ' ' && s[e] != '\n') ++e;
-    const std::string& token = kTokens[pick(kTokens.size())];
-    switch (pick(13)) {
-      case 0:
-        for (std::size_t n = 1 + pick(8); n > 0 && !s.empty(); --n)
-          s[pick(s.size())] ^= static_cast<char>(1u << pick(8));
-        continue;
-      case 1:
-        for (std::size_t n = 1 + pick(8); n > 0 && !s.empty(); --n) s[pick(s.size())] = hostile[pick(sizeof hostile)];
-        continue;
-      case 2: s.resize(pick(s.size() + 1)); continue;
-      case 3: if (at < lines.size()) lines.erase(lines.begin() + at); break;
-      case 4:
-        if (at < lines.size())
-          lines.insert(lines.begin() + at, pick(4) || lines[at].size() > 1000 ? 1 + pick(3) : 300, lines[at]);
-        break;
-      case 5: if (!lines.empty()) std::swap(lines[pick(lines.size())], lines[pick(lines.size())]); break;
-      case 6: {
-        std::string line = lines.empty() ? "COLD" : lines[pick(lines.size())].substr(0, 6);
-        while (line.size() < 100000) line += " " + (pick(2) ? token : std::to_string(pick(10000000)));
-        lines.insert(lines.begin() + at, line + "\n");
-        break;
-      }
-      case 7: s.replace(b, e - b, token); continue;
-      case 8: lines.insert(lines.begin() + at, token + "\n"); break;
-      case 9: {
-        static const char* ends[] = {"\r", "\r\n", "\r\r\n", "\n\n"};
-        std::string t;
-        for (const char c : s) t += c == '\n' ? std::string(ends[pick(4)]) : std::string(1, c);
-        s = t;
-        continue;
-      }
-      case 10: s.replace(b, e - b, std::string(100000, "9 A"[pick(3)])); continue;
-      case 11:  // the digits of a group at random
-        for (std::size_t c = b; c < e; ++c)
-          if (s[c] >= '0' && s[c] <= '9') s[c] = static_cast<char>('0' + pick(10));
-        continue;
-      default: s.insert(pick(s.size() + 1), token); continue;
-    }
-    s.clear();
-    for (const std::string& l : lines) s += l;
-  }
-  return s;
-}
 
 bool finite(float v) { return std::isfinite(v); }
 
@@ -176,7 +105,7 @@ TEST_F(FrtFuzz, MutatedBulletinsDrawSafely) {
   const char* save = std::getenv("STACONT_FUZZ_SAVE");
   for (long i = first; i < first + count; ++i) {
     std::mt19937_64 rng(0xf407u + static_cast<std::uint64_t>(i));
-    const std::string text = mutate(seeds[static_cast<std::size_t>(i) % seeds.size()], rng);
+    const std::string text = mutate(seeds[static_cast<std::size_t>(i) % seeds.size()], rng, kTokens);
     if (save) write_file(save, text), write_file(std::string(save) + ".meta", std::to_string(i) + " bulletin\n");
     const DateRec& date = kDates[rng() % std::size(kDates)];
     const std::string fault = draw(text, date, kParams[rng() % std::size(kParams)]);
