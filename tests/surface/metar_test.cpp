@@ -98,6 +98,8 @@ TEST_P(Metar, GroupsMeanWhatTheFormatSays) {
       EXPECT_EQ(r.ptype, std::stoi(want));
     } else if (field == "time") {
       EXPECT_EQ(r.time, std::stoi(want));
+    } else if (field == "type") {
+      EXPECT_EQ(r.type, std::stoi(want));
     } else if (field == "kind") {
       EXPECT_EQ(obs.kind, std::stoi(want));
     } else if (field == "cor") {
