@@ -22,6 +22,36 @@ bool is_blank(char c) { return c == ' ' || c == '\t'; }
 
 }  // namespace
 
+char number_format_conversion(std::string_view format, std::string_view conversions) {
+  if (format.size() > kNumberFormatLength) return 0;
+  char found = 0;
+  const std::size_t n = format.size();
+  auto digit = [&](std::size_t i) { return i < n && std::isdigit(static_cast<unsigned char>(format[i])) != 0; };
+  // Digits at i, at most two and at most kNumberFormatField; i moves past them.
+  auto field = [&](std::size_t& i) {
+    int value = 0, count = 0;
+    for (; digit(i); ++i, ++count) value = value * 10 + (format[i] - '0');
+    return count <= 2 && value <= kNumberFormatField;
+  };
+  for (std::size_t i = 0; i < n; ++i) {
+    if (format[i] != '%') continue;
+    if (i + 1 < n && format[i + 1] == '%') {
+      ++i;
+      continue;
+    }
+    if (found != 0) return 0;
+    ++i;
+    int flags = 0;
+    for (; i < n && std::strchr("-+ #0", format[i]) != nullptr && format[i] != '\0'; ++i)
+      if (++flags > kNumberFormatFlags) return 0;
+    if (!field(i)) return 0;
+    if (i < n && format[i] == '.' && !field(++i)) return 0;
+    if (i >= n || format[i] == '\0' || conversions.find(format[i]) == std::string_view::npos) return 0;
+    found = format[i];
+  }
+  return found;
+}
+
 // The list and the copy of the text share one block: the pointers first, the text
 // after them. Callers may reorder the pointers freely, and one free releases all.
 int parse_string(const char* text, char delimiter, int* count, char*** list) {

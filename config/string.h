@@ -43,5 +43,24 @@ bool starts_with_ci(std::string_view text, std::string_view prefix);
 // format is null, prints nothing, or the memory for it cannot be had.
 std::string format_va(const char* format, va_list args) __attribute__((format(printf, 1, 0)));
 
+// A number format a user gives (contour labels, station values, grid files) is checked
+// before it reaches printf: literal text ("%%" for a percent sign) round exactly one
+// conversion of at most kNumberFormatFlags flags from "-+ #0", a width and a precision of
+// at most two digits and kNumberFormatField each, and a conversion character from
+// conversions (kFloatConversions, kNumberConversions); the whole at most
+// kNumberFormatLength characters. Anything else (%n, %s, '*', length modifiers, a second
+// conversion) could read or write memory that is not there, or spin on a huge width.
+// Returns the conversion character, or 0 for a format that must not be used.
+// A float shows no more than 9 significant digits, so 40 places cover every use; the
+// longest number printed, -FLT_MAX by "%.40f", then takes 81 characters, and with the
+// literal text every result fits a buffer of 160 bytes.
+inline constexpr int kNumberFormatFlags = 5;
+inline constexpr int kNumberFormatField = 40;
+inline constexpr std::size_t kNumberFormatLength = 64;
+inline constexpr std::size_t kNumberFormatBuffer = 160;
+inline constexpr const char* kFloatConversions = "feEgG";
+inline constexpr const char* kNumberConversions = "feEgGdi";
+char number_format_conversion(std::string_view format, std::string_view conversions);
+
 // Formats value for labels by the "w.s.m" spec into buffer (at least 32 bytes).
 char* set_num(char* buffer, const char* spec, float value);

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -37,6 +38,11 @@ namespace {
 constexpr int kMaxLevels = 256;
 constexpr int kMaxVars = 60;
 constexpr float kLastBand = 1.0e6F;  // width of the band above the last explicit level
+// More levels than this over the field's range come from a slip (1e-30 for 1e-3): the
+// lines would paint the map solid and take minutes. Such an interval gives way to the
+// automatic one.
+constexpr int kMaxIntervalLevels = 1000;
+constexpr int kMaxBarBoxes = 200;
 
 bool set(float v) { return v != MISSING; }
 bool set(int v) { return v != MISSING_INT; }
@@ -130,12 +136,60 @@ int color_num() { return std::max<int>(1, static_cast<int>(fill_attrib.size()));
 bool is_fill_type(int t) { return t == PLOT_FCONT || t == PLOT_BCONT; }
 bool has_lines(int t) { return t == PLOT_LCONT || t == PLOT_BCONT; }
 
+// Colour entry of a band that lies `bands` intervals above the colour base: the colours
+// cycle. In double with fmod, since a value far from the base counts more bands than an
+// integer holds.
+int cycle_entry(double bands) {
+  const double k = std::floor(bands + 0.01);
+  if (!std::isfinite(k)) return 0;
+  const double n = color_num();
+  double e = std::fmod(k, n);
+  if (e < 0.0) e += n;
+  return std::clamp(static_cast<int>(e), 0, color_num() - 1);
+}
+
 // Colour entry of the band whose lower level is `low` (non-explicit levels).
 int band_color(float low) {
   if (!set(intrvl) || intrvl <= 0.0F) return 0;
-  const long k = static_cast<long>(std::floor((low - cbase) / intrvl + 0.01F));
-  const long n = color_num();
-  return static_cast<int>(((k % n) + n) % n);
+  return cycle_entry((static_cast<double>(low) - cbase) / intrvl);
+}
+
+// The levels base + k * step that cover lo to hi: the first at or below lo, the last above
+// hi, and their count. False when the numbers give no finite span or more than max_count
+// levels, before any of it becomes an integer.
+struct LevelSpan {
+  float low = 0.0F, high = 0.0F;
+  int count = 0;
+};
+
+bool level_span(float lo, float hi, float base, float step, int max_count, LevelSpan* span) {
+  if (!std::isfinite(step) || step <= 0.0F || !std::isfinite(lo) || !std::isfinite(hi) || !std::isfinite(base))
+    return false;
+  const double s = step;
+  // The same levels counted from the base's remainder: a base far from the field would
+  // swallow the field's digits.
+  const double b = std::fabs(static_cast<double>(base)) >= s ? std::fmod(static_cast<double>(base), s) : base;
+  double first = 0.0, last = 0.0, count = 0.0;
+  if (hi < lo) {
+    first = hi, last = lo;
+    count = std::floor((last - first + 0.01) / s);
+  } else {
+    const double k0 = std::floor((lo - b) / s), k1 = std::floor((hi - b) / s) + 1.0;
+    first = k0 * s + b, last = k1 * s + b;
+    count = k1 - k0;
+  }
+  if (!(count >= 0.0 && count <= max_count) || !std::isfinite(first) || !std::isfinite(last)) return false;
+  span->low = static_cast<float>(first);
+  span->high = static_cast<float>(last);
+  span->count = static_cast<int>(count);
+  return true;
+}
+
+// The index of the level at or below z, held to -1 ... levels so that it converts to an
+// integer for any interval.
+int level_index(float z, int levels) {
+  const double k = std::floor((static_cast<double>(z) - conlo) / intrvl);
+  return std::isnan(k) ? -1 : static_cast<int>(std::clamp(k, -1.0, static_cast<double>(levels)));
 }
 
 // ---- tracing: one cell ----
@@ -508,8 +562,8 @@ int trace_pass(const GridRec* grid, const Corners& pos, bool fill, bool lines) {
       // The range of levels that can matter to this cell.
       int k0 = 0, k1 = levels - 1;
       if (!explicit_levels) {
-        k0 = std::max(0, static_cast<int>(std::floor((zmin - conlo) / intrvl)) - 1);
-        k1 = std::min(levels - 1, static_cast<int>(std::floor((zmax - conlo) / intrvl)) + 1);
+        k0 = std::max(0, level_index(zmin, levels) - 1);
+        k1 = std::min(levels - 1, level_index(zmax, levels) + 1);
       }
       if (i == diag_col && r == diag_row) {
         diag_cell(cell, k0, k1);
@@ -594,7 +648,7 @@ std::string trimmed(const char* text) {
 }
 
 std::string format_value(const char* spec, float value) {
-  char buf[64];
+  char buf[kNumberFormatBuffer];
   if (!num_form.empty()) {
     std::snprintf(buf, sizeof buf, num_form.c_str(), static_cast<double>(value));
     return trimmed(buf);
@@ -677,6 +731,19 @@ void decode_label_type(const char* p) {
   if (nums.size() >= 4) y_label_space = nums[3];
 }
 
+// A format is decoded again for every frame: each bad number format and each refused
+// interval is named once a run.
+std::set<std::string> reported_formats;
+std::set<float> reported_intervals;
+
+void bad_number_format(const std::string& item, const std::string& format) {
+  if (reported_formats.insert(item).second)
+    MESS_print(MESS_WARN,
+               "CONT_format_decode_type: Bad number format \"%.64s\" in \"%.120s\": one floating-point "
+               "conversion such as %%.1f expected, default format used\n",
+               item.c_str(), format.c_str());
+}
+
 float item_float(const std::string& item, std::size_t at) {
   float f = MISSING;
   parse_float(item.c_str() + at, &f);
@@ -731,15 +798,32 @@ int CONT_set_cont_ext(const GridRec* grid) {
     if (r != nullptr && *r != '\0') parse_float(r, &intrvl);
   }
   spread_builtin(0);
+  num_cont = 0;
+  // A field holding an infinity has no levels.
+  if (!std::isfinite(grid_min) || !std::isfinite(grid_max)) return -1;
+  LevelSpan span;
+  if (set(intrvl) && !(intrvl <= 0.0F) && !level_span(grid_min, grid_max, b, intrvl, kMaxIntervalLevels, &span)) {
+    const char* instead = cont_type == PLOT_GVALUE ? "values not coloured" : "automatic interval used";
+    if (!std::isfinite(intrvl))
+      MESS_print(MESS_WARN, "CONT_set_cont_ext: Contour interval %g is no number: %s\n", static_cast<double>(intrvl),
+                 instead);
+    else if (reported_intervals.insert(intrvl).second)
+      MESS_print(MESS_WARN, "CONT_set_cont_ext: Contour interval %g gives more than %d levels from %g to %g: %s\n",
+                 static_cast<double>(intrvl), kMaxIntervalLevels, static_cast<double>(grid_min),
+                 static_cast<double>(grid_max), instead);
+    intrvl = MISSING;
+  }
   if ((!set(intrvl) || intrvl <= 0.0F) && cont_type != PLOT_GVALUE) {
     num_cont = color_num() - 1;
     intrvl = CONT_calc_intrvl(color_num() - 1, grid_max, grid_min);
   }
-  if (!set(intrvl) || intrvl <= 0.0F) return -1;
-  conlo = std::floor((grid_min - b) / intrvl) * intrvl + b;
-  conhi = std::floor((grid_max - b) / intrvl + 1.0F) * intrvl + b;
-  if (grid_max < grid_min) conlo = grid_max, conhi = grid_min;
-  num_cont = static_cast<int>((conhi - conlo + 0.01F) / intrvl);
+  if (!set(intrvl) || intrvl <= 0.0F || !level_span(grid_min, grid_max, b, intrvl, kMaxIntervalLevels, &span)) {
+    intrvl = MISSING;
+    return -1;
+  }
+  conlo = span.low;
+  conhi = span.high;
+  num_cont = span.count;
   cbase = set(base) ? base : conlo;
   // A base of the user's puts the colours where the user counts them from.
   if (!set(base)) spread_builtin(num_cont);
@@ -855,7 +939,10 @@ void CONT_format_decode_type(const char* text) {
     } else if (key("labs")) {
       frame_label_type = -1;
     } else if (!item.empty() && item[0] == '%') {
-      num_form = item;
+      if (number_format_conversion(item, kFloatConversions) != 0)
+        num_form = item;
+      else
+        bad_number_format(item, f);
     } else if (key("co=") || key("wi=") || key("st=") || key("fp=")) {
       AttribRec a;
       ATTRIB_init(&a);
@@ -1465,24 +1552,21 @@ int CONT_draw_bar(int, const char* title) {
   // A range of the bar's own outranks the cuts.
   const bool own = set(bar_max);
   CONT_read_base(&b, own ? nullptr : &lo, own ? nullptr : &hi, true);
-  float blo, bhi;
+  float blo;
   int n;
   const bool explicit_levels = !cont_value.empty();
   if (explicit_levels) {
     blo = cont_value.front();
     n = static_cast<int>(cont_value.size());
     step = n >= 2 ? cont_value[1] - cont_value[0] : 1.0F;
-    bhi = cont_value.back();
   } else {
     if (!set(hi) || !set(lo)) return -1;
     if (!set(step) || step <= 0.0F) step = CONT_calc_intrvl(color_num() - 1, hi, lo);
-    const float bb = set(b) ? b : 0.0F;
-    blo = std::floor((lo - bb) / step) * step + bb;
-    bhi = std::floor((hi - bb) / step + 1.0F) * step + bb;
-    if (hi < lo) blo = hi, bhi = lo;
-    n = static_cast<int>((bhi - blo + 0.01F) / step);
+    LevelSpan span;
+    if (!level_span(lo, hi, set(b) ? b : 0.0F, step, kMaxBarBoxes, &span)) return -1;
+    blo = span.low, n = span.count;
   }
-  if (n > 200 || n <= 0 || step == 0.0F || !set(step)) return -1;
+  if (n > kMaxBarBoxes || n <= 0 || step == 0.0F || !set(step)) return -1;
   const float colour_base = set(b) ? b : blo;
   const float xmin = bar_view[0], xmax = bar_view[1], ymin = bar_view[2];
   float h = 0.035F;
@@ -1500,10 +1584,7 @@ int CONT_draw_bar(int, const char* title) {
   const float bw = (x1 - x0) / static_cast<float>(n);
   const float ymid = 0.5F * (y0 + y1);
   int entry = 0;
-  if (!explicit_levels) {
-    const long k = static_cast<long>(std::floor((blo - colour_base) / step + 0.01F));
-    entry = static_cast<int>(((k % color_num()) + color_num()) % color_num());
-  }
+  if (!explicit_levels) entry = cycle_entry((static_cast<double>(blo) - colour_base) / step);
   bar_drawn = {};
   bar_drawn.x0 = x0, bar_drawn.x1 = x1, bar_drawn.y0 = ymid, bar_drawn.y1 = y1;
   bar_drawn.boxes = n, bar_drawn.lo = blo, bar_drawn.step = step;
@@ -1564,11 +1645,21 @@ int CONT_draw_bar(int, const char* title) {
   return 0;
 }
 
-float CONT_get_bar_value(float x, float y) {
-  if (!bar_drawn.drawn || x < bar_drawn.x0 || x > bar_drawn.x1 || y < bar_drawn.y0 || y > bar_drawn.y1) return MISSING;
+namespace {
+// The box of the drawn bar under page position x, y; -1 off the bar (or on a bar squeezed
+// to no width).
+int bar_box(float x, float y) {
+  if (!bar_drawn.drawn || !(x >= bar_drawn.x0 && x <= bar_drawn.x1 && y >= bar_drawn.y0 && y <= bar_drawn.y1) ||
+      !(bar_drawn.x1 > bar_drawn.x0))
+    return -1;
   const float f = (x - bar_drawn.x0) / (bar_drawn.x1 - bar_drawn.x0) * static_cast<float>(bar_drawn.boxes);
-  const int i = std::clamp(static_cast<int>(f), 0, bar_drawn.boxes - 1);
-  return bar_drawn.levels[static_cast<std::size_t>(i)];
+  return static_cast<int>(std::clamp(f, 0.0F, static_cast<float>(bar_drawn.boxes - 1)));
+}
+}  // namespace
+
+float CONT_get_bar_value(float x, float y) {
+  const int i = bar_box(x, y);
+  return i < 0 ? MISSING : bar_drawn.levels[static_cast<std::size_t>(i)];
 }
 
 void CONT_set_skip(int x, int y) {
@@ -1591,10 +1682,8 @@ void CONT_get_plot_offset(float* x, float* y) {
 int CONT_flash_value(const char* event, float x, float y) {
   if (event == nullptr || std::strcmp(event, "f-Alt") != 0 || !bar_drawn.drawn) return 0;
   const float px = xW_trans(gget_norm_tran(), 1, x), py = yW_trans(gget_norm_tran(), 1, y);
-  if (px < bar_drawn.x0 || px > bar_drawn.x1 || py < bar_drawn.y0 || py > bar_drawn.y1) return 0;
-  const int i = std::clamp(static_cast<int>((px - bar_drawn.x0) / (bar_drawn.x1 - bar_drawn.x0) *
-                                            static_cast<float>(bar_drawn.boxes)),
-                           0, bar_drawn.boxes - 1);
+  const int i = bar_box(px, py);
+  if (i < 0) return 0;
   const int entry = bar_drawn.colors[static_cast<std::size_t>(i)];
   if (entry < 0 || entry >= static_cast<int>(fill_attrib.size())) return 0;
   const int colour = fill_attrib[static_cast<std::size_t>(entry)].color;

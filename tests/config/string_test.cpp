@@ -65,3 +65,30 @@ TEST(SetNum, LabelFormats) {
     EXPECT_STREQ(set_num(buffer, spec, value), text) << spec << " " << value;
   }
 }
+
+TEST(NumberFormat, OneBoundedConversionOfTheKindAsked) {
+  const std::string long_text(60, 'x');
+  const struct {
+    std::string format;
+    char floating;  // result for kFloatConversions
+    char number;    // result for kNumberConversions
+  } cases[] = {
+      {"%.1f", 'f', 'f'},     {"%14.8e", 'e', 'e'},   {"%-+ #0G", 'G', 'G'},  {"T=%5.1f%%", 'f', 'f'},
+      {"%%%g%%", 'g', 'g'},   {"%40.40E", 'E', 'E'},  {"%0040f", 'f', 'f'},   // flags "00", width 40
+      {"%d", 0, 'd'},         {"%03i", 0, 'i'},                               // integers where asked for
+      {"abc", 0, 0},          {"%%", 0, 0},           {"", 0, 0},             // no conversion
+      {"%", 0, 0},            {"%.1", 0, 0},          {"%-+ #0-f", 0, 0},     // cut off, six flags
+      {"%n", 0, 0},           {"%n%n%n", 0, 0},       {"%s%s%s", 0, 0},       // write or read memory
+      {"%*d", 0, 0},          {"%.*f", 0, 0},         {"%1$f", 0, 0},         // take other arguments
+      {"%f%f", 0, 0},         {"%f %d", 0, 0},        {"%a", 0, 0},           // two, or not of the kind
+      {"%x", 0, 0},           {"%c", 0, 0},           {"%p", 0, 0},           {"%'f", 0, 0},
+      {"%lf", 0, 0},          {"%Lf", 0, 0},          {"%hd", 0, 0},          {"%zd", 0, 0},  // length modifiers
+      {"%999999999f", 0, 0},  {"%41f", 0, 0},         {"%.41f", 0, 0},        {"%100f", 0, 0},  // beyond 40
+      {long_text + "%.1f", 'f', 'f'},  {long_text + "%.12f", 0, 0},           // 64 characters at most
+      {std::string("%f\0%n", 5), 0, 0},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(number_format_conversion(c.format, kFloatConversions), c.floating) << c.format;
+    EXPECT_EQ(number_format_conversion(c.format, kNumberConversions), c.number) << c.format;
+  }
+}

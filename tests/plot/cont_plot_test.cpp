@@ -142,6 +142,56 @@ TEST_F(ContPlot, FormatItemsSetTypeLevelsAndColoursCycle) {
   }
 }
 
+// A number format of the plot format prints the values when it holds one floating-point
+// conversion; anything else (memory written or read, a width that spins) is named once and
+// the values are drawn as without it.
+TEST_F(ContPlot, NumberFormatsAreCheckedBeforeUse) {
+  make(3, 3, [](int i, int j) { return 1.25F * static_cast<float>(i + j); });  // 0 .. 5
+  auto texts = [&](const std::string& format, std::string* err) {
+    CONT_init();
+    MESS_reset();
+    testing::internal::CaptureStderr();
+    CONT_format_decode_type(format.c_str());
+    *err = testing::internal::GetCapturedStderr();
+    std::vector<std::string> out;
+    for (const Text& t : draw_ps()) out.push_back(t.s);
+    return out;
+  };
+  std::string err;
+  const std::vector<std::string> plain = texts("value", &err);
+  ASSERT_EQ(plain.size(), 9U);
+  auto bad = [](const std::string& item, const std::string& format) {
+    return "CONT_format_decode_type: Bad number format \"" + item + "\" in \"" + format +
+           "\": one floating-point conversion such as %.1f expected, default format used\n";
+  };
+  const struct {
+    std::string format;
+    std::string message;  // empty: the format is used
+  } cases[] = {{"value:%n%n%n", bad("%n%n%n", "value:%n%n%n")},
+               {"value:%n%n%n", ""},  // named once a run
+               {"value:%s%s%s:sc=1", bad("%s%s%s", "value:%s%s%s:sc=1")},
+               {"value:%*d", bad("%*d", "value:%*d")},
+               {"value:%999999999f", bad("%999999999f", "value:%999999999f")},
+               {"value:%n", bad("%n", "value:%n")},
+               {"value:%d", bad("%d", "value:%d")},
+               {"value:%.2f", ""},
+               {"value:%+.1e%%", ""}};
+  for (const auto& c : cases) {
+    const std::vector<std::string> got = texts(c.format, &err);
+    EXPECT_EQ(err, c.message) << c.format;
+    if (c.format == "value:%.2f") {
+      std::vector<std::string> sorted = got;
+      std::sort(sorted.begin(), sorted.end());
+      EXPECT_EQ(sorted,
+                (std::vector<std::string>{"0.00", "1.25", "1.25", "2.50", "2.50", "2.50", "3.75", "3.75", "5.00"}));
+    } else if (c.format == "value:%+.1e%%") {
+      EXPECT_EQ(std::count(got.begin(), got.end(), "+1.2e+00%"), 2);  // 1.25 to even
+    } else {
+      EXPECT_EQ(got, plain) << c.format;
+    }
+  }
+}
+
 // The built-in colours run cold to warm over the bands a field has, however many.
 TEST_F(ContPlot, DefaultColoursRunColdToWarmOverTheBands) {
   make(3, 3, [](int i, int j) { return 10.0F * static_cast<float>(i + j); });  // 0 .. 40
