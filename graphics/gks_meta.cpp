@@ -1,6 +1,7 @@
 // The metafile writer and reader.
 #include "graphics/gks_meta.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstdarg>
@@ -109,38 +110,52 @@ void float_record(const char* key, float v) {
   emit();
 }
 
-// The records of one number: the kernel's state code, the keyword, and the call that
-// replays it (exactly one of the two setters).
+// The records of one number: the kernel's state code, the keyword, the call that replays
+// it (exactly one of the two setters) and, for a float, the values a replayed file may
+// give (the setters take any finite value; a file is not trusted that far). Integers are
+// checked by their setters.
 struct NumberRecord {
   int code;
   const char* key;
   int (*set_int)(int);
   int (*set_float)(float);
+  double lo, hi;
 };
+// Widths in device dots or pixels, sizes in marker units, spacings in font cells,
+// heights in world units.
 constexpr NumberRecord number_records[] = {
-    {GOBJ_TRAN, "TR", gsel_norm_tran, nullptr},
-    {GOBJ_LTYPE, "PL_TYPE", gset_linetype, nullptr},
-    {GOBJ_LWIDTH, "PL_LW", nullptr, gset_linewidth},
-    {GOBJ_LCOLR, "PL_CLR", gset_line_colr_ind, nullptr},
-    {GOBJ_LBOLD, "PL_BOLD", nullptr, gset_line_print_bold},
-    {GOBJ_MTYPE, "PM_TYPE", gset_marker_type, nullptr},
-    {GOBJ_MSIZE, "PM_SIZE", nullptr, gset_marker_size},
-    {GOBJ_MWIDTH, "PM_WDTH", nullptr, gset_marker_width},
-    {GOBJ_MCOLR, "PM_CLR", gset_marker_colr_ind, nullptr},
-    {GOBJ_FSTYLE, "FA_INT", gset_fill_int_style, nullptr},
-    {GOBJ_FINDEX, "FA_ST", gset_fill_style_ind, nullptr},
-    {GOBJ_FCOLR, "FA_CLR", gset_fill_colr_ind, nullptr},
-    {GOBJ_FSOLID, "FA_SOLID", gset_fill_print_solid, nullptr},
-    {GOBJ_TCOLR, "TE_CLR", gset_text_colr_ind, nullptr},
-    {GOBJ_THEIGHT, "TE_HGHT", nullptr, gset_char_ht},
-    {GOBJ_TEXPAN, "TE_EXP", nullptr, gset_expan},
-    {GOBJ_TWIDTH, "TE_WDTH", nullptr, gset_text_width},
-    {GOBJ_TSPACE, "TE_SPC", nullptr, gset_space},
-    {GOBJ_TCSPACE, "TE_CSPC", nullptr, gset_char_space},
-    {GOBJ_SEG_BEGIN, "SEG_CR", gcreate_seg, nullptr},
-    {GOBJ_SEG_END, "SEG_CL", gclose_seg, nullptr},
-    {GOBJ_SEG_DELETE, "SEG_DE", gdel_seg, nullptr},
+    {GOBJ_TRAN, "TR", gsel_norm_tran, nullptr, 0, 0},
+    {GOBJ_LTYPE, "PL_TYPE", gset_linetype, nullptr, 0, 0},
+    {GOBJ_LWIDTH, "PL_LW", nullptr, gset_linewidth, 0, 1000},
+    {GOBJ_LCOLR, "PL_CLR", gset_line_colr_ind, nullptr, 0, 0},
+    {GOBJ_LBOLD, "PL_BOLD", nullptr, gset_line_print_bold, 0, 100},
+    {GOBJ_MTYPE, "PM_TYPE", gset_marker_type, nullptr, 0, 0},
+    {GOBJ_MSIZE, "PM_SIZE", nullptr, gset_marker_size, 0, 1000},
+    {GOBJ_MWIDTH, "PM_WDTH", nullptr, gset_marker_width, 0, 1000},
+    {GOBJ_MCOLR, "PM_CLR", gset_marker_colr_ind, nullptr, 0, 0},
+    {GOBJ_FSTYLE, "FA_INT", gset_fill_int_style, nullptr, 0, 0},
+    {GOBJ_FINDEX, "FA_ST", gset_fill_style_ind, nullptr, 0, 0},
+    {GOBJ_FCOLR, "FA_CLR", gset_fill_colr_ind, nullptr, 0, 0},
+    {GOBJ_FSOLID, "FA_SOLID", gset_fill_print_solid, nullptr, 0, 0},
+    {GOBJ_TCOLR, "TE_CLR", gset_text_colr_ind, nullptr, 0, 0},
+    {GOBJ_THEIGHT, "TE_HGHT", nullptr, gset_char_ht, 0, 1e6},
+    {GOBJ_TEXPAN, "TE_EXP", nullptr, gset_expan, 0, 100},
+    {GOBJ_TWIDTH, "TE_WDTH", nullptr, gset_text_width, 0, 1000},
+    {GOBJ_TSPACE, "TE_SPC", nullptr, gset_space, -100, 100},
+    {GOBJ_TCSPACE, "TE_CSPC", nullptr, gset_char_space, -100, 100},
+    {GOBJ_SEG_BEGIN, "SEG_CR", gcreate_seg, nullptr, 0, 0},
+    {GOBJ_SEG_END, "SEG_CL", gclose_seg, nullptr, 0, 0},
+    {GOBJ_SEG_DELETE, "SEG_DE", gdel_seg, nullptr, 0, 0},
 };
+
+// Bounds of what a replayed file may ask for: coordinates (world units of any
+// transformation, far beyond any map), points of one record, bytes of one escape element
+// (a record of the most points with room to spare).
+constexpr double max_coordinate = 1e9;
+constexpr int max_points = 1 << 20;
+constexpr std::size_t max_escape_bytes = std::size_t{48} << 20;
+// Out-of-range records named one by one; the rest only counted.
+constexpr int named_skips = 5;
 
 // "PL %d " and the points, "\n   " after every fourth; the polymarker record ends without
 // a newline when its count is a multiple of four.
@@ -351,9 +366,109 @@ class Source {
   const char* e_ = nullptr;
 };
 
+// The kernel's attributes, transformations and colours as they were before a replay, put
+// back after it: a metafile that only sets attributes, or that ends before it sets them
+// back itself, must not change what is drawn after it.
+class Attributes {
+ public:
+  Attributes()
+      : line_type_(gget_line_type()),
+        line_colr_(gget_line_colr()),
+        line_width_(gget_line_width()),
+        line_bold_(gget_line_print_bold()),
+        marker_type_(gget_marker_type()),
+        marker_colr_(gget_marker_colr()),
+        marker_size_(gget_marker_size()),
+        marker_width_(gget_marker_width()),
+        fill_style_(gget_fill_int_style()),
+        fill_index_(gget_fill_style_ind()),
+        fill_colr_(gget_fill_colr()),
+        fill_solid_(gget_fill_print_solid()),
+        text_colr_(gget_text_colr()),
+        font_(gget_font()),
+        font_prec_(gget_font_prec()),
+        text_height_(gget_char_ht()),
+        text_expan_(gget_expan()),
+        text_width_(gget_text_width()),
+        text_space_(gget_space()),
+        text_char_space_(gget_char_space()),
+        tran_(gget_norm_tran()) {
+    gget_char_up_vec(&up_[0], &up_[1]);
+    ginq_text_align(&align_[0], &align_[1]);
+    int error = 0;
+    for (int n = 0; n < GKS_NUM_TRANS; ++n) ginq_norm_tran(n, &error, trans_[n]);
+  }
+
+  // Called before the replay defines colour index; the first value is the one kept.
+  void colour(int index) {
+    for (const Colour& c : colours_)
+      if (c.index == index) return;
+    Colour c{index, {}};
+    if (index >= GKS_BACKGROUND && index <= 256 && gget_color_rgb(index, &c.rgb[0], &c.rgb[1], &c.rgb[2]) == 0)
+      colours_.push_back(c);
+  }
+
+  void restore() const {
+    for (const Colour& c : colours_) {
+      float now[3];
+      if (gget_color_rgb(c.index, &now[0], &now[1], &now[2]) == 0 &&
+          (now[0] != c.rgb[0] || now[1] != c.rgb[1] || now[2] != c.rgb[2]))
+        gset_colr_rep(1, c.index, c.rgb);
+    }
+    // Selected first: the device clips once, to the viewport it had.
+    gsel_norm_tran(tran_);
+    int error = 0;
+    for (int n = 0; n < GKS_NUM_TRANS; ++n) {
+      float now[8];
+      if (ginq_norm_tran(n, &error, now) != 0) continue;
+      if (!std::equal(now, now + 4, trans_[n])) gset_win(n, trans_[n]);
+      if (!std::equal(now + 4, now + 8, trans_[n] + 4)) gset_vp(n, trans_[n] + 4);
+    }
+    gset_linetype(line_type_);
+    gset_linewidth(line_width_);
+    gset_line_colr_ind(line_colr_);
+    gset_line_print_bold(line_bold_);
+    gset_marker_type(marker_type_);
+    gset_marker_size(marker_size_);
+    gset_marker_width(marker_width_);
+    gset_marker_colr_ind(marker_colr_);
+    gset_fill_int_style(fill_style_);
+    gset_fill_style_ind(fill_index_);
+    gset_fill_colr_ind(fill_colr_);
+    gset_fill_print_solid(fill_solid_);
+    gset_text_colr_ind(text_colr_);
+    gset_fontprec(font_, font_prec_);
+    gset_char_ht(text_height_);
+    gset_expan(text_expan_);
+    gset_text_width(text_width_);
+    gset_space(text_space_);
+    gset_char_space(text_char_space_);
+    gset_char_up_vec(up_[0], up_[1]);
+    gset_text_align(align_[0], align_[1]);
+  }
+
+ private:
+  struct Colour {
+    int index;
+    float rgb[3];
+  };
+  int line_type_, line_colr_;
+  float line_width_, line_bold_;
+  int marker_type_, marker_colr_;
+  float marker_size_, marker_width_;
+  int fill_style_, fill_index_, fill_colr_, fill_solid_;
+  int text_colr_, font_, font_prec_;
+  float text_height_, text_expan_, text_width_, text_space_, text_char_space_;
+  float up_[2] = {0, 1};
+  int align_[2] = {0, 0};
+  int tran_;
+  float trans_[GKS_NUM_TRANS][8] = {};
+  std::vector<Colour> colours_;
+};
+
 class Replay {
  public:
-  explicit Replay(const char* path) : path_(path) {}
+  Replay(const char* path, Attributes* saved) : path_(path), saved_(saved) {}
 
   // Records until the end of the source.
   void records(Source& s) {
@@ -366,8 +481,14 @@ class Replay {
     }
   }
 
+  // An escape element too large to be one of ours.
+  void oversized() { ++bad_; }
+
   void report() const {
     if (bad_ > 0) MESS_print(MESS_WARN, "gread_metafile: %s: %d records could not be read\n", path_, bad_);
+    if (refused_ > named_skips)
+      MESS_print(MESS_WARN, "gread_metafile: %s: %d more records out of range skipped\n", path_,
+                 refused_ - named_skips);
   }
 
  private:
@@ -432,6 +553,23 @@ class Replay {
     return true;
   }
 
+  // True when every value lies in lo..hi; otherwise the record is skipped with its line
+  // (the first few named) and false.
+  bool within(Source& s, const char* what, const float* v, int n, double lo, double hi) {
+    for (int i = 0; i < n; ++i) {
+      if (v[i] >= lo && v[i] <= hi) continue;
+      if (++refused_ <= named_skips)
+        MESS_print(MESS_WARN, "gread_metafile: %s: %s %g is out of range (%.10g to %.10g): record skipped\n", path_, what,
+                   static_cast<double>(v[i]), lo, hi);
+      skip_line(s);
+      return false;
+    }
+    return true;
+  }
+  bool coordinates(Source& s, const char* key, const float* v, int n) {
+    return within(s, key, v, n, -max_coordinate, max_coordinate);
+  }
+
   bool record(Source& s, const std::string& k) {
     int a = 0, b = 0;
     float f = 0.0F, g = 0.0F;
@@ -444,7 +582,7 @@ class Replay {
     }
     if (k == "WIN" || k == "VP") {
       if (!read_int(s, &a) || !read_rect(s, r)) return false;
-      (k == "WIN" ? gset_win : gset_vp)(a, r);
+      if (coordinates(s, key, r, 4)) (k == "WIN" ? gset_win : gset_vp)(a, r);
       return true;
     }
     if (k == "CLR") {
@@ -452,14 +590,23 @@ class Replay {
       if (!read_int(s, &a) || !read_int(s, &b) || !read_float(s, &rgb[0]) || !read_float(s, &rgb[1]) ||
           !read_float(s, &rgb[2]))
         return false;
+      if (!within(s, key, rgb, 3, 0.0, 1.0)) return true;
+      saved_->colour(b);
       gset_colr_rep(1, b, rgb);
       return true;
     }
-    if (k == "CLR_REG") return read_rect(s, r) && (gclear_region(r), true);
+    if (k == "CLR_REG") {
+      if (!read_rect(s, r)) return false;
+      if (coordinates(s, key, r, 4)) gclear_region(r);
+      return true;
+    }
     if (k == "PL" || k == "FA" || k == "PM") {
-      // A count beyond what the file can hold is not believed: the points themselves must
-      // be there.
-      if (!read_int(s, &a) || a < 0 || !read_points(s, a)) return false;
+      if (!read_int(s, &a)) return false;
+      const float count = static_cast<float>(a);
+      if (!within(s, key, &count, 1, 0, max_points)) return true;
+      // A count beyond what the file holds is not believed: the points must be there.
+      if (!read_points(s, a)) return false;
+      if (!coordinates(s, key, pts_.data(), 2 * a)) return true;
       if (k == "PL")
         gpolyline(a, pts_.data());
       else if (k == "FA")
@@ -470,23 +617,31 @@ class Replay {
     }
     if (k == "TE") {
       if (!read_point(s, &f, &g)) return false;
+      const float pos[2] = {f, g};
+      if (!coordinates(s, key, pos, 2)) return true;
       // One blank, then the string: at most 100 characters, the rest of the line dropped.
       int c = s.get();
       if (c != ' ') s.unget(c);
       std::string text;
       while ((c = s.get()) != EOF && c != '\n')
         if (text.size() < 100) text.push_back(static_cast<char>(c));
-      const float pos[2] = {f, g};
       gtext(pos, text.c_str());
       return true;
     }
-    if (std::strcmp(key, "TE_UP") == 0) return read_point(s, &f, &g) && (gset_char_up_vec(f, g), true);
+    if (std::strcmp(key, "TE_UP") == 0) {
+      if (!read_point(s, &f, &g)) return false;
+      const float up[2] = {f, g};
+      if (coordinates(s, key, up, 2)) gset_char_up_vec(f, g);
+      return true;
+    }
     if (std::strcmp(key, "TE_ALGN") == 0) return read_int(s, &a) && read_int(s, &b) && (gset_text_align(a, b), true);
     if (std::strcmp(key, "TE_FNT") == 0) return read_int(s, &a) && read_int(s, &b) && (gset_fontprec(a, b), true);
     for (const NumberRecord& e : number_records) {
       if (std::strcmp(key, e.key) != 0) continue;
       if (e.set_int != nullptr) return read_int(s, &a) && (e.set_int(a), true);
-      return read_float(s, &f) && (e.set_float(f), true);
+      if (!read_float(s, &f)) return false;
+      if (within(s, key, &f, 1, e.lo, e.hi)) e.set_float(f);
+      return true;
     }
     // Keywords of later versions are skipped with their line.
     skip_line(s);
@@ -494,23 +649,31 @@ class Replay {
   }
 
   const char* path_;
+  Attributes* saved_;
   int bad_ = 0;
+  int refused_ = 0;
   std::vector<float> pts_;
 };
 
+// How a binary metafile ended.
+enum class CgmEnd { complete, no_end, cut };
+
 // The escape elements of a binary metafile hold the records; everything else is for
-// viewers. False when the file is not CGM after all.
-bool replay_cgm(std::FILE* f, Replay& replay) {
+// viewers. A complete file ends with END METAFILE (content appended after one, by a
+// writer that appends, ends with another).
+CgmEnd replay_cgm(std::FILE* f, Replay& replay) {
   std::string params;
+  bool ended = false;
   for (;;) {
     const int hi = std::getc(f);
-    if (hi == EOF) return true;
+    if (hi == EOF) return ended ? CgmEnd::complete : CgmEnd::no_end;
     const int lo = std::getc(f);
-    if (lo == EOF) return false;
+    if (lo == EOF) return CgmEnd::cut;
     const int word = (hi << 8) | lo;
     const int cls = word >> 12, id = (word >> 5) & 0x7F;
     params.clear();
-    const bool keep = cls == 6 && id == 1;
+    const bool escape = cls == 6 && id == 1;
+    bool keep = escape;
     // Short form: the length in the word; long form: partitions, each with its length
     // and a flag for one more.
     bool more = (word & 0x1F) == 31;
@@ -518,21 +681,29 @@ bool replay_cgm(std::FILE* f, Replay& replay) {
     for (;;) {
       if (more) {
         const int a = std::getc(f), b = std::getc(f);
-        if (a == EOF || b == EOF) return false;
+        if (a == EOF || b == EOF) return CgmEnd::cut;
         more = (a & 0x80) != 0;
         len = ((a & 0x7F) << 8) | b;
       }
       for (long i = 0; i < len; ++i) {
         const int c = std::getc(f);
-        if (c == EOF) return false;
-        if (keep && params.size() < (1U << 30)) params.push_back(static_cast<char>(c));
+        if (c == EOF) return CgmEnd::cut;
+        if (!keep) continue;
+        if (params.size() < max_escape_bytes) {
+          params.push_back(static_cast<char>(c));
+        } else {
+          keep = false;
+          params.clear();
+          replay.oversized();
+        }
       }
       if (!more) {
-        if (len % 2 != 0 && std::getc(f) == EOF) return false;
+        if (len % 2 != 0 && std::getc(f) == EOF) return CgmEnd::cut;
         break;
       }
     }
-    if (cls == 6 && id == 1 && params.size() >= 2 &&
+    ended = cls == 0 && id == 2;
+    if (keep && params.size() >= 2 &&
         ((static_cast<unsigned char>(params[0]) << 8) | static_cast<unsigned char>(params[1])) == GMETA_ESCAPE_ID) {
       Source s(params.data() + 2, params.size() - 2);
       replay.records(s);
@@ -587,7 +758,11 @@ void gmeta_init_file() {
 
 int gmeta_close_file() {
   if (!out.is_open()) return -1;
-  if (meta_type == GMETA_CGM && !out.appending()) gcgm_control(0, 5, 0, 0);  // END PICTURE
+  if (meta_type == GMETA_CGM) {
+    if (!out.appending()) gcgm_control(0, 5, 0, 0);  // END PICTURE
+    // Also after appended content: a reader knows the file whole by its last element.
+    gcgm_control(0, 2, 0, 0);  // END METAFILE
+  }
   if (out.close("gmeta_close_file") != 0) return -1;
   MESS_print(MESS_MESS, "Created metafile\n");
   return 0;
@@ -616,6 +791,7 @@ void gcgm_point(float x, float y) { gcgm_ps_point(xW_ps(x), yW_ps(y)); }
 void gcgm_ps_point(float x, float y) {
   auto clamp16 = [](float v) {
     const float r = std::round(v);
+    if (std::isnan(r)) return 0;
     return static_cast<int>(r < -32768.0F ? -32768.0F : r > 32767.0F ? 32767.0F : r);
   };
   out.word(clamp16(x));
@@ -629,10 +805,16 @@ int gread_metafile(const char* path) {
     MESS_print(MESS_ERROR, "gread_metafile: Unable to open image file: %s\n", path != nullptr ? path : "");
     return -1;
   }
-  Replay replay(path);
+  Attributes saved;
+  Replay replay(path, &saved);
   const int c0 = std::getc(f), c1 = std::getc(f);
   if (c0 == 0x00 && c1 == 0x20) {
-    if (!replay_cgm(f, replay)) MESS_print(MESS_WARN, "gread_metafile: %s: the binary metafile ends early\n", path);
+    // What there is is drawn; a file cut short is said to be.
+    const CgmEnd end = replay_cgm(f, replay);
+    if (end == CgmEnd::no_end)
+      MESS_print(MESS_WARN, "gread_metafile: %s: truncated CGM (no END METAFILE)\n", path);
+    else if (end == CgmEnd::cut)
+      MESS_print(MESS_WARN, "gread_metafile: %s: truncated CGM (cut inside an element)\n", path);
   } else {
     // The first line is the header.
     int c = c1;
@@ -642,6 +824,7 @@ int gread_metafile(const char* path) {
     replay.records(s);
   }
   FILE_close(f);
+  saved.restore();
   replay.report();
   return 0;
 }

@@ -190,11 +190,23 @@ int load_current() {
   return read_font(fonts[static_cast<std::size_t>(i - 1)].file.c_str());
 }
 
+// Whole font units, truncated as the layout counts them. Attributes are only checked for
+// being finite, so spacings and expansions of any size reach here: the arithmetic is done
+// in double and bounded before it becomes an integer.
+constexpr double max_units = 1.0e9;
+int units(double v) {
+  if (std::isnan(v)) return 0;
+  if (v > max_units) return static_cast<int>(max_units);
+  if (v < -max_units) return -static_cast<int>(max_units);
+  return static_cast<int>(v);
+}
+
 int advance(int c, float expansion) {
-  const float space = text_space * 100.0F;
-  if (text_char_space > 0.0F) return static_cast<int>((space + 100.0F) * text_char_space * expansion);
-  if (font.start[c] < 0) return static_cast<int>((space + blank_width) * expansion);
-  return static_cast<int>((static_cast<float>(font.width[c]) + space) * expansion);
+  const double space = static_cast<double>(text_space) * 100.0;
+  const double e = expansion;
+  if (text_char_space > 0.0F) return units((space + 100.0) * text_char_space * e);
+  if (font.start[c] < 0) return units((space + blank_width) * e);
+  return units((font.width[c] + space) * e);
 }
 
 std::vector<float> stroke;
@@ -310,6 +322,7 @@ void gget_char_up_vec(float* x, float* y) {
 }
 int gget_text_colr() { return text_color; }
 int gget_font() { return font_ind; }
+int gget_font_prec() { return font_prec; }
 
 int gset_font_drop(int depth) {
   // A shadow deeper than a few pixels is no longer a shadow; keep the loop bounded.
@@ -366,19 +379,19 @@ int gtext(const float position[2], const char* string) {
 int gtext_width(const char* string) {
   if (string == nullptr) return 0;
   const std::size_t n = std::strlen(string);
-  float w = 0.0F;
-  const float space = text_space * 100.0F;
+  double w = 0.0;
+  const double space = static_cast<double>(text_space) * 100.0, pitch = text_char_space;
   for (std::size_t i = 0; i < n; ++i) {
     const int c = static_cast<unsigned char>(string[i]);
     const bool last = i + 1 == n;
     if (text_char_space > 0.0F) {
-      w += last ? text_char_space * 100.0F : (space + 100.0F) * text_char_space;
+      w += last ? pitch * 100.0 : (space + 100.0) * pitch;
     } else if (font.start[c] >= 0 || c == ' ') {
       // Characters without a glyph are skipped when drawn, so they take no room here.
-      w += static_cast<float>(font.width[c]) + (last ? 0.0F : space);
+      w += font.width[c] + (last ? 0.0 : space);
     }
   }
-  return static_cast<int>(w);
+  return units(w);
 }
 
 int text(const char* string, float x, float y) {
@@ -386,10 +399,10 @@ int text(const char* string, float x, float y) {
   if (dev == nullptr || string == nullptr) return -1;
   if (dev->text_begin != nullptr) dev->text_begin(x, y, string);
   if (dev->text_stroke == nullptr) return 0;
-  const float w = static_cast<float>(gtext_width(string));
+  const double w = gtext_width(string);
   int p0 = 0;
-  if (horiz_align == 2) p0 = -static_cast<int>(w * text_expan / 2.0F);
-  if (horiz_align == 3) p0 = -static_cast<int>(w * text_expan);
+  if (horiz_align == 2) p0 = -units(w * text_expan / 2.0);
+  if (horiz_align == 3) p0 = -units(w * text_expan);
   const float d = static_cast<float>(vertical_offset[vert_align >= 0 && vert_align <= 5 ? vert_align : 0]);
   const float s = text_height / 105.0F;
   const bool window = gtype_is_WIN_PIX() != 0;

@@ -37,6 +37,7 @@ float gget_char_space();
 void gget_char_up_vec(float* x, float* y);
 int gget_text_colr();
 int gget_font();
+int gget_font_prec();
 
 // Drop shadow of text and markers on the window devices (0: none).
 int gset_font_drop(int depth);

@@ -3,12 +3,18 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <functional>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "config/mess.h"
+#include "graphics/gks_fill.h"
+#include "graphics/gks_line.h"
+#include "graphics/gks_mark.h"
 #include "graphics/gks_obj.h"
+#include "graphics/gks_text.h"
+#include "graphics/gks_tran.h"
 #include "tests/graphics/gks_fixture.h"
 #include "tests/graphics/gks_pattern.h"
 #include "tests/support/capture.h"
@@ -96,7 +102,7 @@ TEST_F(Meta, BinaryCommandWords) {
   // The polyline: class 4, element 1, long form, 12 bytes: three points in print units.
   const std::string line("\x40\x3f\x00\x0c\x00\x00\x00\x00\x01\x90\x01\x90\x03\x20\x00\x00", 16);
   EXPECT_NE(b.find(line), std::string::npos);
-  EXPECT_EQ(b.substr(b.size() - 2), std::string("\x00\xa0", 2));  // END PICTURE
+  EXPECT_EQ(b.substr(b.size() - 4), std::string("\x00\xa0\x00\x40", 4));  // END PICTURE, END METAFILE
   // Each kernel call rides along in an escape element with its text record.
   EXPECT_NE(b.find(std::string("\x60\x3f", 2)), std::string::npos);
   EXPECT_NE(b.find("ZVPL 3 0.000000,0.000000 0.500000,0.500000 1.000000,0.000000 \n"), std::string::npos);
@@ -119,6 +125,8 @@ TEST_F(Meta, ReplayGivesTheSameOutputAsDrawing) {
       const std::string direct = dir_ + "/direct." + t.ext, replayed = dir_ + "/replayed." + t.ext;
       ASSERT_EQ(gopen_ws(1, direct.c_str(), t.type), 0);
       pattern::draw();
+      // A replay leaves the transformation as it found it.
+      gsel_norm_tran(0);
       gclose_ws(1);
       ASSERT_EQ(gopen_ws(1, replayed.c_str(), t.type), 0);
       pattern::setup();
@@ -167,7 +175,10 @@ TEST_F(Meta, MalformedMetafilesAreSurvived) {
   EXPECT_NE(err.find("gread_metafile: " + bad + ": "), std::string::npos) << err;
   const std::vector<GksCall> lines = calls(GOBJ_LINE);
   ASSERT_EQ(lines.size(), 1U);  // only the good polyline
-  EXPECT_EQ(calls(GOBJ_LCOLR).size(), 1U);
+  // The file's line colour, then the one before the replay put back.
+  ASSERT_EQ(calls(GOBJ_LCOLR).size(), 2U);
+  EXPECT_EQ(calls(GOBJ_LCOLR)[0].arg, 3);
+  EXPECT_EQ(calls(GOBJ_LCOLR)[1].arg, 1);
   ASSERT_EQ(calls(GOBJ_TEXT).size(), 1U);
   EXPECT_EQ(calls(GOBJ_TEXT)[0].text, std::string(100, 'a'));  // at most 100 characters
   // Random bytes, with and without the binary header.
@@ -181,6 +192,154 @@ TEST_F(Meta, MalformedMetafilesAreSurvived) {
     GetCapturedStderr();
   }
   EXPECT_TRUE(gchk_graphics());
+}
+
+// Every number a replayed record gives is checked against what the attribute can take:
+// a record out of range is skipped with a message naming it (the first five; the rest
+// counted), and the records after it are drawn.
+struct HostileCase {
+  const char* name;
+  std::string records;  // after the header line
+  std::string message;  // the whole of the standard error, "@" standing for the path
+  std::size_t texts;    // strings drawn
+};
+
+void PrintTo(const HostileCase& c, std::ostream* os) { *os << c.name; }
+
+class HostileRecords : public WriterTest, public ::testing::WithParamInterface<HostileCase> {};
+
+TEST_P(HostileRecords, AreSkippedWithAMessage) {
+  const HostileCase& c = GetParam();
+  MESS_reset();
+  open(WS_PS);
+  const std::string path = dir_ + "/" + c.name + ".meta";
+  write_file(path, "ZAVMETA\n" + c.records + "PL 2 0.1,0.1 0.9,0.9\n");
+  CaptureStderr();
+  EXPECT_EQ(gread_metafile(path.c_str()), 0);
+  std::string expected = c.message;
+  for (std::size_t p = 0; (p = expected.find('@', p)) != std::string::npos; p += path.size())
+    expected.replace(p, 1, path);
+  EXPECT_EQ(GetCapturedStderr(), expected);
+  EXPECT_EQ(calls(GOBJ_LINE).size(), 1U);
+  EXPECT_EQ(calls(GOBJ_TEXT).size(), c.texts);
+}
+
+std::string skipped(const char* what, const char* range) {
+  return std::string("gread_metafile: @: ") + what + " is out of range (" + range + "): record skipped\n";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Meta, HostileRecords,
+    ::testing::Values(
+        HostileCase{"expansion", "TE_EXP 1e30\nTE 0.5,0.5 AB\n", skipped("TE_EXP 1e+30", "0 to 100"), 1},
+        HostileCase{"char_space", "TE_CSPC 3e38\nTE 0.5,0.5 AB\n", skipped("TE_CSPC 3e+38", "-100 to 100"), 1},
+        HostileCase{"word_space", "TE_SPC 4294967297\nTE 0.5,0.5 AB\n", skipped("TE_SPC 4.29497e+09", "-100 to 100"),
+                    1},
+        HostileCase{"height", "TE_HGHT -1\n", skipped("TE_HGHT -1", "0 to 1000000"), 0},
+        HostileCase{"line_width", "PL_LW 1e20\n", skipped("PL_LW 1e+20", "0 to 1000"), 0},
+        HostileCase{"marker_size", "PM_SIZE 5e9\n", skipped("PM_SIZE 5e+09", "0 to 1000"), 0},
+        HostileCase{"colour", "CLR 1 5 2 0 0\n", skipped("CLR 2", "0 to 1"), 0},
+        HostileCase{"window", "WIN 1 0 0 1e30 1\n", skipped("WIN 1e+30", "-1000000000 to 1000000000"), 0},
+        HostileCase{"position", "TE 1e20,0 AB\n", skipped("TE 1e+20", "-1000000000 to 1000000000"), 0},
+        HostileCase{"up", "TE_UP 0,-3e38\n", skipped("TE_UP -3e+38", "-1000000000 to 1000000000"), 0},
+        // The count is refused before any point is read; its points are skipped with it.
+        HostileCase{"count", "PL 2000000 0.1,0.1 0.2,0.2\n", skipped("PL 2e+06", "0 to 1048576"), 0},
+        HostileCase{"point", "FA 3 0.1,0.1 0.2,5e9 0.3,0.1\n", skipped("FA 5e+09", "-1000000000 to 1000000000"), 0},
+        HostileCase{"many", "TE_EXP 1e30\nTE_EXP 1e30\nTE_EXP 1e30\nTE_EXP 1e30\nTE_EXP 1e30\nTE_EXP 1e30\nTE_EXP 1e30\n",
+                    skipped("TE_EXP 1e+30", "0 to 100") + skipped("TE_EXP 1e+30", "0 to 100") +
+                        skipped("TE_EXP 1e+30", "0 to 100") + skipped("TE_EXP 1e+30", "0 to 100") +
+                        skipped("TE_EXP 1e+30", "0 to 100") +
+                        "gread_metafile: @: 2 more records out of range skipped\n",
+                    0},
+        // Not numbers at all (parse_float refuses what does not fit a float).
+        HostileCase{"malformed", "TE_EXP abc\nTE_SPC 1e39\n", "gread_metafile: @: 2 records could not be read\n", 0}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// A metafile of attributes alone changes nothing drawn after it: the replay puts back
+// every attribute, transformation and colour it changed.
+TEST_F(Meta, ReplayPutsBackWhatItChanged) {
+  struct Attribute {
+    const char* record;
+    std::function<std::vector<float>()> value;
+  };
+  const std::vector<Attribute> table = {
+      {"PL_LW 5\n", [] { return std::vector{gget_line_width()}; }},
+      {"PL_TYPE 3\n", [] { return std::vector{static_cast<float>(gget_line_type())}; }},
+      {"PL_CLR 3\n", [] { return std::vector{static_cast<float>(gget_line_colr())}; }},
+      {"PM_SIZE 4\n", [] { return std::vector{gget_marker_size()}; }},
+      {"FA_INT 2\n", [] { return std::vector{static_cast<float>(gget_fill_int_style())}; }},
+      {"TE_UP 1,0\n",
+       [] {
+         float x = 0, y = 0;
+         gget_char_up_vec(&x, &y);
+         return std::vector{x, y};
+       }},
+      {"TE_EXP 2\n", [] { return std::vector{gget_expan()}; }},
+      {"TE_HGHT 0.3\n", [] { return std::vector{gget_char_ht()}; }},
+      {"TE_ALGN 2 3\n",
+       [] {
+         int h = 0, v = 0;
+         ginq_text_align(&h, &v);
+         return std::vector{static_cast<float>(h), static_cast<float>(v)};
+       }},
+      {"TR 2\n", [] { return std::vector{static_cast<float>(gget_norm_tran())}; }},
+      {"WIN 2 0 0 10 10\n",
+       [] {
+         std::vector<float> t(8);
+         int e = 0;
+         ginq_norm_tran(2, &e, t.data());
+         return t;
+       }},
+      {"CLR 1 7 0.1 0.2 0.3\n",
+       [] {
+         std::vector<float> c(3);
+         gget_color_rgb(7, &c[0], &c[1], &c[2]);
+         return c;
+       }},
+  };
+  open(WS_PS);
+  const std::string path = dir_ + "/attributes.meta";
+  for (const Attribute& a : table) {
+    const std::vector<float> before = a.value();
+    write_file(path, std::string("ZAVMETA\n") + a.record);
+    CaptureStderr();
+    EXPECT_EQ(gread_metafile(path.c_str()), 0);
+    EXPECT_EQ(GetCapturedStderr(), "");
+    EXPECT_EQ(a.value(), before) << a.record;
+  }
+}
+
+// The binary form ends with END METAFILE; a file cut at an element boundary or inside an
+// element is said to be, naming the file, and what it holds is drawn.
+TEST_F(Meta, TruncatedCgmIsReported) {
+  MESS_reset();
+  const std::string whole = dir_ + "/whole.cgm";
+  ASSERT_EQ(gopen_ws(1, (whole + ",cgm").c_str(), WS_META), 0);
+  const float pts[4] = {0.1F, 0.1F, 0.9F, 0.9F};
+  gpolyline(2, pts);
+  gclose_ws(1);
+  const std::string b = read_file(whole);
+  ASSERT_EQ(b.substr(b.size() - 2), std::string("\x00\x40", 2));
+  const struct {
+    const char* name;
+    std::size_t keep;
+    const char* message;
+  } cases[] = {
+      {"whole", b.size(), ""},
+      {"no_end", b.size() - 2, "truncated CGM (no END METAFILE)"},   // as written before: END PICTURE last
+      {"inside", b.size() - 3, "truncated CGM (cut inside an element)"},  // half of END PICTURE
+  };
+  open(WS_PS);
+  for (const auto& c : cases) {
+    const std::string path = dir_ + "/" + c.name + ".cgm";
+    write_file(path, b.substr(0, c.keep));
+    gdev_clear_calls();
+    CaptureStderr();
+    EXPECT_EQ(gread_metafile(path.c_str()), 0);
+    EXPECT_EQ(GetCapturedStderr(),
+              *c.message != '\0' ? "gread_metafile: " + path + ": " + c.message + "\n" : std::string());
+    EXPECT_EQ(calls(GOBJ_LINE).size(), 1U) << c.name;
+  }
 }
 
 }  // namespace

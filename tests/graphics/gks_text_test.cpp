@@ -160,6 +160,39 @@ TEST_F(Strokes, Spacing) {
   EXPECT_EQ(starts("I I"), (std::vector<float>{0, 250}));
 }
 
+// Attributes are only checked for being finite: spacings and expansions of any size lay
+// out bounded, whole font units (at most 1e9 either way) and draw finite strokes.
+TEST_F(Strokes, ExtremeAttributesStayBounded) {
+  struct Case {
+    float expansion, space, char_space;
+    int align;
+    int width;  // of "II": glyphs 10 wide, word spacing x 100 between them
+  } const cases[] = {
+      {1.0F, 0.25F, 0.0F, 3, 45},                  // 10 + 25 + 10
+      {1e30F, 0.25F, 0.0F, 3, 45},                 // expansion is not in the width
+      {1e30F, 0.25F, 0.0F, 2, 45},                 // ... but in the offset of centring
+      {1.0F, 4294967297.0F, 0.0F, 3, 1000000000},  // 10 + 4.3e11 + 10, bounded
+      {1.0F, -4294967297.0F, 0.0F, 2, -1000000000},
+      {1.0F, 0.25F, 3e38F, 3, 1000000000},  // fixed pitch (25 + 100) x 3e38
+      {3e38F, 3e38F, 3e38F, 2, 1000000000},
+  };
+  open_with(font({{'I', {128, 35, 10, 140}}}));
+  gset_char_ht(1.05F);
+  const float origin[2] = {0.5F, 0.5F};
+  for (const Case& c : cases) {
+    gset_expan(c.expansion);
+    gset_space(c.space);
+    gset_char_space(c.char_space);
+    gset_text_align(c.align, 4);
+    EXPECT_EQ(gtext_width("II"), c.width) << c.expansion << " " << c.space << " " << c.char_space;
+    gdev_clear_calls();
+    gtext(origin, "II");
+    EXPECT_EQ(calls(GDEV_TEXT_STROKE).size(), 2U);
+    for (const GksCall& k : calls(GDEV_TEXT_STROKE))
+      for (float v : k.values) EXPECT_TRUE(std::isfinite(v));
+  }
+}
+
 TEST_F(Strokes, DropShadowOnTheWindowOnly) {
   gset_font_list(font({{'I', {128, 35, 10, 140}}}).c_str());
   open(WS_X11);
