@@ -21,6 +21,7 @@
 
 #include "analysis/grd_cf.h"
 #include "files/cdf.h"
+#include "config/fileio.h"
 #include "config/flag.h"
 #include "config/mess.h"
 #include "config/missing.h"
@@ -68,8 +69,7 @@ struct Handle {
   GrdCfFile cf_vars;
   GridInfo cf_info{};        // kept from GRD_putinfo: a CF file is defined with its first grid
   bool cf_defined = false;
-  std::string temp;          // a netCDF file being created: written here, renamed when complete
-  std::string target;
+  FileOutput out;            // a file being created: put in place when complete (FILE_open_temp)
   bool failed = false;       // a write to it failed
 };
 
@@ -423,12 +423,10 @@ int write_package(Handle& h, GridRec* grid) {
     }
     out.push_back('\n');
   } else {
-    char buffer[128];
+    // value_format passed number_format_conversion: one number, at most 160 characters.
+    char buffer[kNumberFormatBuffer];
     for (std::size_t i = 0; i < points; ++i) {
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wformat-nonliteral"
       int n = std::snprintf(buffer, sizeof buffer, value_format.c_str(), static_cast<double>(v[i]));
-#pragma GCC diagnostic pop
       if (n < 0) return -1;
       out.append(buffer, std::min<std::size_t>(static_cast<std::size_t>(n), sizeof buffer - 1));
       out.push_back('\n');
@@ -637,46 +635,20 @@ int cdf_read(Handle& h, GridRec* grid) {
   return 0;
 }
 
-// A new netCDF file is written under a temporary name beside its destination and renamed
-// onto it when complete: the library removes a file whose creation fails, and it must
-// remove nothing that was there (a file of an earlier run, a device node named as the
-// output). Only a regular file, or a link to one, is replaced. The temporary name, or "".
-std::string cdf_temp_name(const std::string& path, std::string* target) {
-  namespace fs = std::filesystem;
-  std::error_code ec;
-  *target = path;
-  const fs::file_status there = fs::symlink_status(path, ec);
-  if (fs::exists(there)) {
-    if (fs::is_symlink(there)) {
-      const fs::path real = fs::canonical(path, ec);
-      if (ec || !fs::is_regular_file(real, ec)) return "";
-      *target = real.string();
-    } else if (!fs::is_regular_file(there)) {
-      return "";
-    }
-  }
-  const fs::path dest(*target);
-  const fs::path dir = dest.has_parent_path() ? dest.parent_path() : fs::path(".");
-  std::string templ = (dir / ("." + dest.filename().string() + ".XXXXXX")).string();
-  const int fd = ::mkstemp(templ.data());
-  if (fd < 0) return "";
-  ::close(fd);
-  ::unlink(templ.c_str());  // the library creates it anew, with the usual permissions
-  return templ;
-}
-
 int open_cdf(Handle& h, const std::string& path, int mode) {
   std::string name = path;
   if (mode == 1) {
-    h.temp = cdf_temp_name(path, &h.target);
-    if (h.temp.empty()) return -1;
-    name = h.temp;
+    // The library writes by name, and removes a file whose creation fails: it gets a new
+    // file beside the destination, renamed onto it when complete, so that nothing that was
+    // there is lost (a file of an earlier run; a device node is refused).
+    if (!FILE_open_temp(path.c_str(), &h.out, FILE_OUT_BY_NAME)) return -1;
+    name = h.out.temp;
   }
   CDF_print_errors(0);
   int fd = CDF_open(name.c_str(), mode);
   CDF_print_errors(1);
   if (fd < 0) {
-    if (mode == 1) ::unlink(h.temp.c_str());
+    if (mode == 1) FILE_abandon(&h.out);
     return -1;
   }
   h.cdf = fd;
@@ -777,12 +749,15 @@ int GRD_open(const char* name, int mode, int* type) {
       }
       if (is_package(*type) || is_grib(*type)) {
         if (mode == 2) return -1;
-        if (mode == 1) FILE_make_dir(path.c_str(), 1);
-        h.fp = std::fopen(path.c_str(), mode == 0 ? "rb" : "wb");
+        if (mode == 1) {
+          if (!FILE_open_temp(path.c_str(), &h.out)) return -1;
+          h.fp = h.out.fp;
+        } else {
+          h.fp = std::fopen(path.c_str(), "rb");
+        }
         if (h.fp == nullptr) return -1;
       } else if (*type == GRD_FILE_CDF || *type == GRD_FILE_CF) {
         if (*type == GRD_FILE_CF && mode == 2) return -1;  // a CF file holds the grid it was made for
-        if (mode == 1) FILE_make_dir(path.c_str(), 1);
         if (open_cdf(h, path, mode) != 0) return -1;
         if (mode == 0) *type = GRD_FILE_CDF;
       } else {
@@ -834,11 +809,13 @@ int GRD_write(int handle, GridRec* grid, int /*flags*/, int* position) {
     return -1;
   }
   if (h->type == GRD_FILE_PLAIN || h->type == GRD_FILE_TEXT || h->type == GRD_FILE_BINARY) {
+    int result = -1;
     try {
-      return write_package(*h, grid);
+      result = write_package(*h, grid);
     } catch (const std::bad_alloc&) {
-      return -1;
     }
+    if (result != 0) h->failed = true;  // a cut grid file is not put in place
+    return result;
   }
   if (h->type == GRD_FILE_CF) {
     CDF_set_fd(h->cdf);
@@ -996,17 +973,19 @@ int GRD_close(int handle) {
   if (h->fp != nullptr) {
     if (h->is_std) {
       if (h->mode != 0 && (std::fflush(h->fp) != 0 || std::ferror(h->fp))) result = -1;
-    } else {
-      if (h->mode != 0 && std::ferror(h->fp)) result = -1;
-      if (std::fclose(h->fp) != 0) result = -1;
+    } else if (h->fp == h->out.fp) {
+      if (h->failed) result = -1;
+    } else if (std::fclose(h->fp) != 0) {
+      result = -1;
     }
   }
   if (h->cdf >= 0 && CDF_close(h->cdf) != 0) result = -1;
-  if (!h->temp.empty()) {
-    // A complete new netCDF file takes its place; an incomplete one goes.
-    if (result == 0 && !h->failed && std::rename(h->temp.c_str(), h->target.c_str()) != 0) result = -1;
-    if (result != 0 || h->failed) {
-      ::unlink(h->temp.c_str());
+  if (h->out.fp != nullptr || !h->out.temp.empty()) {
+    // A complete new file takes its place; an incomplete one goes, and the old one stays.
+    if (result == 0 && !h->failed) {
+      if (!FILE_commit(&h->out)) result = -1;
+    } else {
+      FILE_abandon(&h->out);
       result = -1;
     }
   }
@@ -1045,9 +1024,6 @@ int GRD_save_file(const char* name, GridRec* grid, const GridInfo* info, int for
       return 0;
     }
     int type = format;
-    const std::string real = FILE_add_user_path(file);
-    struct stat before {};
-    const bool existed = ::lstat(real.c_str(), &before) == 0;
     int handle = GRD_open(shown, mode, &type);
     if (handle < 0) {
       if (mode == 1)
@@ -1056,11 +1032,6 @@ int GRD_save_file(const char* name, GridRec* grid, const GridInfo* info, int for
         MESS_print(LEVEL_SAVE, "GRD_save_file: Unable to open grid file: %s\n", shown);
       return 0;
     }
-    const bool to_std = handles[handle].is_std;
-    // The file this run created, if it did: the only thing a failed write may remove.
-    struct stat created {};
-    const bool ours = mode == 1 && !to_std && !existed && ::lstat(real.c_str(), &created) == 0 &&
-                      S_ISREG(created.st_mode);
     MESS_print(LEVEL_INFO, mode == 1 ? "Creating grid file: %s\n" : "Appending to grid file: %s\n", shown);
     int position = 0;
     bool ok = GRD_putinfo(handle, info) == 0;
@@ -1068,12 +1039,7 @@ int GRD_save_file(const char* name, GridRec* grid, const GridInfo* info, int for
     ok = GRD_close(handle) == 0 && ok;
     if (!ok) {
       if (mode == 1) {
-        // Never leave a partial file behind, but remove nothing else: a path that existed
-        // (a device, a link, a file kept by the user) or has been replaced stays.
-        struct stat now {};
-        if (ours && ::lstat(real.c_str(), &now) == 0 && S_ISREG(now.st_mode) && now.st_dev == created.st_dev &&
-            now.st_ino == created.st_ino)
-          ::unlink(real.c_str());
+        // The new file was written beside the old one and is gone again: nothing cut is left.
         MESS_print(LEVEL_SAVE, "GRD_save_file: Unable to create grid file: %s\n", shown);
       } else {
         MESS_print(LEVEL_SAVE, "GRD_save_file: Unable to append to grid file: %s\n", shown);
@@ -1136,27 +1102,8 @@ void GRD_set_format(const char* format) {
     value_format = "%14.8e";
     return;
   }
-  // Exactly one floating conversion with flags, width and precision; "%%" allowed.
-  int conversions = 0;
-  bool ok = std::strlen(format) < 60;
-  for (const char* p = format; ok && *p != '\0'; ++p) {
-    if (*p != '%') continue;
-    if (p[1] == '%') {
-      ++p;
-      continue;
-    }
-    ++p;
-    while (*p != '\0' && std::strchr("-+ #0", *p) != nullptr) ++p;
-    while (std::isdigit(static_cast<unsigned char>(*p))) ++p;
-    if (*p == '.') {
-      ++p;
-      while (std::isdigit(static_cast<unsigned char>(*p))) ++p;
-    }
-    if (*p == '\0' || std::strchr("eEfFgGaA", *p) == nullptr) ok = false;
-    ++conversions;
-  }
-  if (!ok || conversions != 1) {
-    MESS_print(LEVEL_CHECK, "GRD_set_format: Invalid grid value format: %s\n", format);
+  if (number_format_conversion(format, kFloatConversions) == 0) {
+    MESS_print(LEVEL_CHECK, "GRD_set_format: Invalid grid value format: %.64s\n", format);
     return;
   }
   value_format = format;

@@ -42,3 +42,53 @@ std::string FILE_add_path_delim(const std::string& path);
 // writes at most FILE_NAME_MAX bytes.
 char* FILE_add_user_path(const char* name, char* result);
 std::string FILE_add_user_path(const std::string& name);
+
+// ---- Outputs written whole or not at all ----
+//
+// A regular file (new, or replacing one, through a link too) is written under a temporary
+// name beside it, in the same directory so that the rename is atomic, and put in place by
+// FILE_commit only when every write and the close succeeded: until then, and whenever
+// anything failed, the old file stays as it was and no cut file is left. A replaced file
+// keeps its permissions; a new one gets 0666 less the umask, as any created file.
+// Standard output, "|command" pipes and devices or FIFOs that are there already are written
+// directly; their failures count the same. Usage:
+//   FileOutput out;
+//   if (!FILE_open_temp(name, &out)) ...report FILE_output_error(&out)...
+//   ...write to out.fp...
+//   if (!FILE_commit(&out)) ...report FILE_output_error(&out)...
+struct FileSink;
+
+enum FileOutputKind : int {
+  FILE_OUT_TEMP = 0,  // a temporary file renamed onto the target
+  FILE_OUT_DIRECT,    // a device or FIFO that is there already
+  FILE_OUT_STDIO,     // standard output
+  FILE_OUT_PIPE,      // the input of a command
+};
+
+// Flags of FILE_open_temp.
+constexpr int FILE_OUT_APPEND = 1;   // keep what the file holds and add to it
+constexpr int FILE_OUT_BY_NAME = 2;  // no stream: a library creates out->temp by its name (only files)
+
+struct FileOutput {
+  std::FILE* fp = nullptr;  // where to write; null with FILE_OUT_BY_NAME
+  std::string name;         // as given, for messages
+  std::string target;       // the file put in place (links followed)
+  std::string temp;         // the temporary file; "" when written directly
+  int kind = FILE_OUT_TEMP;
+  int error = 0;            // errno of the first failure, 0 when none is known
+  int status = -1;          // a failed command's wait status
+  unsigned perms = 0;       // permissions the new file gets
+  FileSink* sink = nullptr;
+};
+
+// Opens name ("~" expanded, missing directories made) for writing as described above.
+// 1 when open; 0 after a failure, with out->error set and nothing left behind.
+int FILE_open_temp(const char* name, FileOutput* out, int flags = 0);
+// Flushes and closes; the temporary file takes the target's place. 1 on success; 0 when
+// anything written was lost: the temporary file is removed and the target left as it was.
+int FILE_commit(FileOutput* out);
+// Closes and removes the temporary file, leaving the target as it was (an output that
+// failed for a reason of the caller's own). A write that had failed sets out->error.
+void FILE_abandon(FileOutput* out);
+// Why the output failed: the system's text for the error, or what became of the command.
+std::string FILE_output_error(const FileOutput* out);

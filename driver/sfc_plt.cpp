@@ -161,7 +161,7 @@ void save_reports() {
   char name[FILE_NAME_MAX] = "";
   FILE_set_date(&data.date, name);
   FILE_restore_name_conv();
-  SFC_write_file(name);
+  if (SFC_write_file(name) < 0) ZAV_fail(ZAV_STATUS_OUTPUT);  // the reason is printed
 }
 
 }  // namespace

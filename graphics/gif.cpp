@@ -4,6 +4,7 @@
 #include <array>
 #include <vector>
 
+#include "config/fileio.h"
 #include "config/mess.h"
 
 namespace {
@@ -250,9 +251,9 @@ void GIF_set_transparent(int on) { GIF_transparent = on != 0; }
 int GIF_get_transparent() { return GIF_transparent; }
 
 int GIF_write(const char* path, const ImgRec* image) {
-  std::FILE* f = std::fopen(path, "wb");
-  if (f == nullptr) {
-    MESS_print(MESS_ERROR, "Unable to open GIF file\n");
+  FileOutput file;
+  if (!FILE_open_temp(path, &file)) {
+    MESS_print(MESS_ERROR, "GIF_write: Unable to open GIF file %s: %s\n", path, FILE_output_error(&file).c_str());
     return 0;
   }
   std::vector<unsigned char> palette, index;
@@ -304,10 +305,12 @@ int GIF_write(const char* path, const ImgRec* image) {
   }
   lzw_encode(ordered, code_size, &out);
   out.push_back(0x3B);
-  bool ok = std::fwrite(out.data(), 1, out.size(), f) == out.size();
-  if (std::fclose(f) != 0) ok = false;
-  if (!ok) MESS_print(MESS_ERROR, "Unable to write GIF file\n");
-  return ok ? 1 : 0;
+  std::fwrite(out.data(), 1, out.size(), file.fp);
+  if (!FILE_commit(&file)) {
+    MESS_print(MESS_ERROR, "GIF_write: Unable to write GIF file %s: %s\n", path, FILE_output_error(&file).c_str());
+    return 0;
+  }
+  return 1;
 }
 
 int GIF_read_stream(std::FILE* f, ImgRec* image) {
@@ -351,6 +354,7 @@ int GIF_read_stream(std::FILE* f, ImgRec* image) {
     std::vector<ImgColor> colors = global;
     if (ipacked & 0x80) r.table(2 << (ipacked & 7), &colors);
     const int code_size = r.byte();
+    if (!r.eof && !IMG_size_allowed("GIF_read", w, h)) return 0;
     if (r.eof || w <= 0 || h <= 0 ||
         static_cast<unsigned long long>(w) * static_cast<unsigned long long>(h) > IMG_MAX_BYTES || code_size < 2 ||
         code_size > 11 || colors.empty())

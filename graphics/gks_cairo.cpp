@@ -10,6 +10,7 @@
 #include "config/mess.h"
 #include "config/resrc.h"
 #include "config/string.h"
+#include "config/system.h"
 
 #ifdef STACONT_HAVE_CAIRO
 
@@ -232,6 +233,7 @@ void end_page() {
   if (bytes.empty()) {
     MESS_print(MESS_ERROR, "gclose_ws: the page could not be made: %s\n", name.c_str());
     write_failed = true;
+    ZAV_fail(ZAV_STATUS_OUTPUT);
     ++pages_done;
     return;
   }
@@ -390,6 +392,7 @@ void cairo_clear() {
   if (!begin_page()) {
     MESS_print(MESS_ERROR, "gclear_ws: unable to begin a new raster page\n");
     write_failed = true;
+    ZAV_fail(ZAV_STATUS_OUTPUT);
   }
 }
 
@@ -569,6 +572,7 @@ int graster_write_png(const char* file) {
   std::string bytes;
   if (cairo_surface_write_to_png_stream(surface.get(), to_string, &bytes) != CAIRO_STATUS_SUCCESS) {
     MESS_print(MESS_ERROR, "graster_write_png: the page could not be made: %s\n", file);
+    ZAV_fail(ZAV_STATUS_OUTPUT);
     return -1;
   }
   GksStream out;

@@ -2,13 +2,8 @@
 // workstation type and the recording device.
 #include "graphics/gks_dev.h"
 
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cmath>
-#include <csignal>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -324,33 +319,12 @@ std::string gdev_field(const char* device_string, int index) {
 
 // ---- output streams of the file devices ----
 
-namespace {
-
-// A broken pipe must show as a write error of the stream, not end the program.
-struct sigaction old_pipe_action;
-int pipes_open = 0;
-
-void ignore_sigpipe(bool on) {
-  if (on) {
-    if (pipes_open++ == 0) {
-      struct sigaction ign {};
-      ign.sa_handler = SIG_IGN;
-      sigemptyset(&ign.sa_mask);
-      sigaction(SIGPIPE, &ign, &old_pipe_action);
-    }
-  } else if (pipes_open > 0 && --pipes_open == 0) {
-    sigaction(SIGPIPE, &old_pipe_action, nullptr);
-  }
-}
-
-}  // namespace
-
 GksStream::~GksStream() {
-  if (file_ != nullptr) discard();
+  if (out_.fp != nullptr) discard();
 }
 
 bool GksStream::open(const std::string& name, const char* routine, const char* creating) {
-  if (file_ != nullptr) discard();
+  if (out_.fp != nullptr) discard();
   failed_ = false;
   error_ = 0;
   written_ = 0;
@@ -358,31 +332,23 @@ bool GksStream::open(const std::string& name, const char* routine, const char* c
   pipe_ = !name.empty() && name[0] == '|';
   append_ = !name.empty() && name[0] == '+';
   name_ = (pipe_ || append_) ? name.substr(1) : name;
-  old_size_ = 0;
   if (name_.empty()) {
     MESS_print(MESS_ERROR, "%s: no output file named\n", routine);
+    ZAV_fail(ZAV_STATUS_OUTPUT);
     return false;
   }
-  if (pipe_) {
+  if (pipe_)
     MESS_print(MESS_MESS, "Spooling to: %s\n", name_.c_str());
-    ignore_sigpipe(true);
-    file_ = FILE_open(name.c_str(), "w");
-    if (file_ == nullptr) ignore_sigpipe(false);
-  } else {
-    if (append_)
-      MESS_print(MESS_MESS, "Appending to: %s\n", name_.c_str());
-    else if (creating != nullptr)
-      MESS_print(MESS_MESS, creating, name_.c_str());
-    else
-      MESS_print(MESS_MESS, "Creating: %s\n", name_.c_str());
-    if (append_) old_size_ = FILE_size(name_.c_str());
-    if (old_size_ < 0) old_size_ = 0;
-    errno = 0;
-    file_ = FILE_open(name_.c_str(), append_ ? "a" : "w");
-  }
-  if (file_ == nullptr) {
-    const int e = errno;
-    MESS_print(MESS_ERROR, "%s: %s: %s\n", routine, name_.c_str(), e != 0 ? std::strerror(e) : "cannot be opened");
+  else if (append_)
+    MESS_print(MESS_MESS, "Appending to: %s\n", name_.c_str());
+  else if (creating != nullptr)
+    MESS_print(MESS_MESS, creating, name_.c_str());
+  else
+    MESS_print(MESS_MESS, "Creating: %s\n", name_.c_str());
+  // A file is written beside its target and put in place when complete (FILE_open_temp).
+  if (!FILE_open_temp(pipe_ ? name.c_str() : name_.c_str(), &out_, append_ ? FILE_OUT_APPEND : 0)) {
+    MESS_print(MESS_ERROR, "%s: %s: %s\n", routine, name_.c_str(), FILE_output_error(&out_).c_str());
+    ZAV_fail(ZAV_STATUS_OUTPUT);
     pipe_ = append_ = false;
     return false;
   }
@@ -390,11 +356,11 @@ bool GksStream::open(const std::string& name, const char* routine, const char* c
 }
 
 void GksStream::flush() {
-  if (n_ == 0 || file_ == nullptr) {
+  if (n_ == 0 || out_.fp == nullptr) {
     n_ = 0;
     return;
   }
-  if (!failed_ && std::fwrite(buf_, 1, n_, file_) != n_) {
+  if (!failed_ && std::fwrite(buf_, 1, n_, out_.fp) != n_) {
     failed_ = true;
     error_ = errno;
   }
@@ -406,7 +372,7 @@ void GksStream::write(const char* s, std::size_t n) {
   if (n >= sizeof buf_ - n_) {
     flush();
     if (n >= sizeof buf_) {
-      if (file_ != nullptr && !failed_ && std::fwrite(s, 1, n, file_) != n) {
+      if (out_.fp != nullptr && !failed_ && std::fwrite(s, 1, n, out_.fp) != n) {
         failed_ = true;
         error_ = errno;
       }
@@ -471,64 +437,30 @@ void GksStream::word(int value) {
 }
 
 int GksStream::close(const char* routine) {
-  if (file_ == nullptr) return -1;
+  if (out_.fp == nullptr) return -1;
   flush();
-  if (!failed_ && std::fflush(file_) != 0) {
-    failed_ = true;
-    error_ = errno;
+  // The old file stays whole unless everything reached the new one.
+  bool ok = false;
+  if (failed_) {
+    FILE_abandon(&out_);
+    if (out_.error == 0) out_.error = error_;
+  } else {
+    ok = FILE_commit(&out_) != 0;
   }
-  if (!failed_ && std::ferror(file_)) failed_ = true;
-  const int status = FILE_close(file_);
-  file_ = nullptr;
-  if (pipe_) ignore_sigpipe(false);
-  bool bad = failed_;
-  std::string why = error_ != 0 ? std::strerror(error_) : "write error";
-  if (!bad && status != 0) {
-    bad = true;
-    if (pipe_) {
-      why = WIFEXITED(status) ? "the command ended with status " + std::to_string(WEXITSTATUS(status))
-                              : "the command was ended by a signal";
-    } else {
-      why = std::strerror(errno);
-    }
-  }
-  if (!bad) return 0;
-  if (pipe_) {
+  if (ok) return 0;
+  const std::string why = FILE_output_error(&out_);
+  if (pipe_)
     MESS_print(MESS_ERROR, "%s: the output to the command %s was not delivered: %s\n", routine, name_.c_str(),
                why.c_str());
-  } else {
+  else
     MESS_print(MESS_ERROR, "%s: unable to write %s: %s\n", routine, name_.c_str(), why.c_str());
-    struct stat st {};
-    if (::stat(name_.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
-      // Nothing half-written stays behind: a new file goes, an appended one is cut back.
-      if (append_ && old_size_ > 0) {
-        if (::truncate(name_.c_str(), old_size_) != 0) FILE_delete(name_.c_str());
-      } else {
-        FILE_delete(name_.c_str());
-      }
-    }
-  }
   ZAV_fail(ZAV_STATUS_OUTPUT);
   return -1;
 }
 
 void GksStream::discard() {
-  if (file_ == nullptr) return;
   n_ = 0;
-  FILE_close(file_);
-  file_ = nullptr;
-  if (pipe_) {
-    ignore_sigpipe(false);
-    return;
-  }
-  struct stat st {};
-  if (::stat(name_.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
-    if (append_) {
-      if (::truncate(name_.c_str(), old_size_) != 0) FILE_delete(name_.c_str());
-    } else {
-      FILE_delete(name_.c_str());
-    }
-  }
+  FILE_abandon(&out_);
 }
 
 int gdev_format_fixed(char* out, double value, int decimals) {

@@ -18,6 +18,8 @@
 #include <string>
 #include <vector>
 
+#include "config/fileio.h"
+
 // ---- kernel errors ----
 
 // Opens the named error file for writing, or uses the standard error stream when name is
@@ -224,8 +226,8 @@ const GksDevice* gdev_recorder();
 // of a print command ("|command"), written through a buffer of its own so that numbers
 // are formatted without the C library's printf machinery on the hot paths. A stream that
 // cannot be written (a full disk, a broken pipe, a command that fails) is reported when
-// it closes, and the partial output is taken away again: a new file is removed, an
-// appended one cut back to its old length.
+// it closes; a file is written beside its target and put in place only when complete, so
+// a failed output leaves the old file as it was (FILE_open_temp).
 class GksStream {
  public:
   GksStream() = default;
@@ -237,14 +239,15 @@ class GksStream {
   // (creating: the format given instead, when one is). False (with a message under
   // routine) when it cannot be opened.
   bool open(const std::string& name, const char* routine, const char* creating = nullptr);
-  bool is_open() const { return file_ != nullptr; }
+  bool is_open() const { return out_.fp != nullptr; }
   bool appending() const { return append_; }
   bool is_pipe() const { return pipe_; }
   // Flushes and closes; 0, or -1 after a message under routine when anything written was
-  // lost (the output is then removed as described above). -1 when nothing was open.
+  // lost (the old file then stays as it was). -1 when nothing was open. A failure opening
+  // or writing counts for the exit status of the run (ZAV_fail).
   int close(const char* routine);
-  // Closes without a message and removes what was written (a device that failed to
-  // open after its stream did).
+  // Closes without a message and drops what was written (a device that failed to open
+  // after its stream did).
   void discard();
 
   void put(char c) {
@@ -266,13 +269,12 @@ class GksStream {
   long written() const { return written_ + static_cast<long>(n_); }
 
  private:
-  std::FILE* file_ = nullptr;
+  FileOutput out_;
   bool pipe_ = false;
   bool append_ = false;
   bool failed_ = false;
   int error_ = 0;
   std::string name_;
-  long old_size_ = 0;
   long written_ = 0;
   std::size_t n_ = 0;
   char buf_[1 << 16];

@@ -461,7 +461,9 @@ int GPH_begin(int, const char* device_string, int type) {
     }
     if (gopen_ws(ws_id, device.c_str(), type) != 0) {
       MESS_print(MESS_ERROR, "GPH_begin: Error opening workstation\n");
-      ZAV_exit(4);
+      // An output file that cannot be made has counted already (status 30), and the run
+      // ends with its first failure.
+      ZAV_exit(ZAV_status() != 0 ? ZAV_status() : ZAV_STATUS_DEVICE);
     }
   }
   return 0;

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <unordered_map>
 
+#include "config/fileio.h"
 #include "config/mess.h"
 #include "config/missing.h"
 #include "plot/region.h"
@@ -322,11 +323,12 @@ int IMG_reduce(const ImgRec* image, std::vector<unsigned char>* palette, std::ve
 }
 
 int IMG_write(const char* path, const ImgRec* image, int compress) {
-  std::FILE* f = std::fopen(path, "wb");
-  if (f == nullptr) {
-    MESS_print(MESS_ERROR, "IMG_write: Unable to open image file: %s\n", path);
+  FileOutput file;
+  if (!FILE_open_temp(path, &file)) {
+    MESS_print(MESS_ERROR, "IMG_write: Unable to open image file %s: %s\n", path, FILE_output_error(&file).c_str());
     return 0;
   }
+  std::FILE* f = file.fp;
   std::fputs(compress ? "ZAVIMGZ\n" : "ZAVIMG\n", f);
   put_line(f, image->date_label);
   put_line(f, image->info);
@@ -380,9 +382,25 @@ int IMG_write(const char* path, const ImgRec* image, int compress) {
       ok = std::fwrite(row.data(), 1, row.size(), f) == row.size();
     }
   }
-  if (std::fclose(f) != 0) ok = false;
-  if (!ok) MESS_print(MESS_ERROR, "IMG_write: Unable to write image file: %s\n", path);
-  return ok ? 1 : 0;
+  if (ok)
+    ok = FILE_commit(&file) != 0;
+  else
+    FILE_abandon(&file);
+  if (!ok) {
+    MESS_print(MESS_ERROR, "IMG_write: Unable to write image file %s: %s\n", path,
+               file.error != 0 ? FILE_output_error(&file).c_str() : "the image could not be compressed");
+    return 0;
+  }
+  return 1;
+}
+
+bool IMG_size_allowed(const char* reader, long long width, long long height) {
+  if (width <= 0 || height <= 0 || static_cast<unsigned long long>(width) * static_cast<unsigned long long>(height) <=
+                                        IMG_MAX_PIXELS)
+    return true;
+  MESS_print(MESS_ERROR, "%s: Image of %lld x %lld pixels is larger than %llu pixels: refused\n", reader, width, height,
+             IMG_MAX_PIXELS);
+  return false;
 }
 
 int IMG_read_zav_stream(std::FILE* f, ImgRec* image) {
@@ -414,6 +432,7 @@ int IMG_read_zav_stream(std::FILE* f, ImgRec* image) {
   } else {
     sized = decode_size_line(line, image);
   }
+  if (sized && !IMG_size_allowed("IMG_read_zav", image->width, image->height)) return -1;
   if (!sized || image->width <= 0 || image->height <= 0 || image->width > IMG_MAX_SIDE ||
       image->height > IMG_MAX_SIDE ||
       static_cast<unsigned long long>(image->width) * static_cast<unsigned long long>(image->height) > IMG_MAX_BYTES) {

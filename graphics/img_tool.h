@@ -21,6 +21,14 @@ struct ImgColor {
 // Larger pictures than these are broken or hostile files: readers refuse them.
 constexpr long IMG_MAX_SIDE = 32767;
 constexpr unsigned long long IMG_MAX_BYTES = 1ull << 28;
+// Pictures of more pixels than this are refused from their headers, before any pixel is
+// read: a map overlay shows a few hundred thousand, and a small compressed file can claim
+// a picture that takes minutes and gigabytes to decode and convert.
+constexpr unsigned long long IMG_MAX_PIXELS = 50000000ull;
+
+// True when a picture of width by height pixels may be read; otherwise false after a
+// message naming the reader.
+bool IMG_size_allowed(const char* reader, long long width, long long height);
 
 // Source codes of ImgRec::source.
 constexpr int IMG_SOURCE_CAPTURE = 0;

@@ -6,6 +6,7 @@
 #include <ctime>
 #include <vector>
 
+#include "config/fileio.h"
 #include "config/mess.h"
 
 namespace {
@@ -17,6 +18,13 @@ void png_error_fn(png_structp png, png_const_charp text) {
 
 void png_warning_fn(png_structp, png_const_charp text) { MESS_print(MESS_DEBUG, "PNG: %s\n", text); }
 
+// A write keeps the library's complaint for its own message, which names the file (and a
+// failed write's reason first).
+void png_write_error_fn(png_structp png, png_const_charp text) {
+  if (auto* why = static_cast<std::string*>(png_get_error_ptr(png))) *why = text != nullptr ? text : "";
+  png_longjmp(png, 1);
+}
+
 // Everything the write touches across setjmp lives here, outside the protected frame.
 struct PngWrite {
   png_structp png = nullptr;
@@ -24,6 +32,7 @@ struct PngWrite {
   std::vector<unsigned char> palette, index;
   std::vector<png_bytep> rows;
   std::string title, created;
+  std::string why;  // the library's complaint
 };
 
 bool write_png(std::FILE* f, const ImgRec* image, PngWrite* w) {
@@ -66,6 +75,7 @@ bool read_png(std::FILE* f, ImgRec* image, PngRead* r) {
   png_uint_32 w = 0, h = 0;
   int depth = 0, type = 0, interlace = 0;
   png_get_IHDR(r->png, r->info, &w, &h, &depth, &type, &interlace, nullptr, nullptr);
+  if (!IMG_size_allowed("PNG_read", w, h)) return false;
   if (w == 0 || h == 0 || w > IMG_MAX_SIDE || h > IMG_MAX_SIDE || 4ull * w * h > IMG_MAX_BYTES)
     png_error(r->png, "image size out of range");
   const bool mapped = type == PNG_COLOR_TYPE_PALETTE;
@@ -115,9 +125,9 @@ bool read_png(std::FILE* f, ImgRec* image, PngRead* r) {
 }  // namespace
 
 int PNG_write(const char* path, const ImgRec* image) {
-  std::FILE* f = std::fopen(path, "wb");
-  if (f == nullptr) {
-    MESS_print(MESS_ERROR, "Unable to open PNG file\n");
+  FileOutput file;
+  if (!FILE_open_temp(path, &file)) {
+    MESS_print(MESS_ERROR, "PNG_write: Unable to open PNG file %s: %s\n", path, FILE_output_error(&file).c_str());
     return 0;
   }
   PngWrite w;
@@ -134,13 +144,23 @@ int PNG_write(const char* path, const ImgRec* image) {
   w.created = created;
   // The library checks the version it was built against; the interface used is that of
   // its 1.2 releases.
-  w.png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, png_error_fn, png_warning_fn);
+  w.png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &w.why, png_write_error_fn, png_warning_fn);
   if (w.png != nullptr) w.info = png_create_info_struct(w.png);
-  bool ok = w.info != nullptr && image->width > 0 && image->height > 0 && write_png(f, image, &w);
+  const bool ok = w.info != nullptr && image->width > 0 && image->height > 0 && write_png(file.fp, image, &w);
   png_destroy_write_struct(&w.png, &w.info);
-  if (std::fclose(f) != 0) ok = false;
-  if (!ok) MESS_print(MESS_ERROR, "Unable to write PNG file\n");
-  return ok ? 1 : 0;
+  if (!ok) {
+    FILE_abandon(&file);
+    MESS_print(MESS_ERROR, "PNG_write: Unable to write PNG file %s: %s\n", path,
+               file.error != 0 ? FILE_output_error(&file).c_str()
+               : w.why.empty() ? "the image could not be encoded"
+                               : w.why.c_str());
+    return 0;
+  }
+  if (!FILE_commit(&file)) {
+    MESS_print(MESS_ERROR, "PNG_write: Unable to write PNG file %s: %s\n", path, FILE_output_error(&file).c_str());
+    return 0;
+  }
+  return 1;
 }
 
 int PNG_read_stream(std::FILE* f, ImgRec* image) {

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <vector>
 
+#include "config/fileio.h"
 #include "config/mess.h"
 
 namespace {
@@ -63,11 +64,12 @@ constexpr std::uint32_t Z_PIXMAP = 2;
 }  // namespace
 
 int XWD_write(const char* path, const ImgRec* image) {
-  std::FILE* f = std::fopen(path, "wb");
-  if (f == nullptr) {
-    MESS_print(MESS_ERROR, "Unable to open dump file\n");
+  FileOutput file;
+  if (!FILE_open_temp(path, &file)) {
+    MESS_print(MESS_ERROR, "XWD_write: Unable to open dump file %s: %s\n", path, FILE_output_error(&file).c_str());
     return 0;
   }
+  std::FILE* f = file.fp;
   const std::uint32_t ncolors = static_cast<std::uint32_t>(image->colors.size());
   const std::uint32_t order = static_cast<std::uint32_t>(image->byte_order);
   const std::array<std::uint32_t, XWD_HEADER_WORDS> header = {static_cast<std::uint32_t>(100 + image->info.size() + 1),
@@ -123,11 +125,17 @@ int XWD_write(const char* path, const ImgRec* image) {
       ok = false;
     }
   }
-  if (std::fclose(f) != 0 && ok) {
-    MESS_print(MESS_ERROR, "Unable to write to XWD file.\n");
-    ok = false;
+  if (!ok) {
+    FILE_abandon(&file);
+    if (file.error != 0)
+      MESS_print(MESS_ERROR, "XWD_write: Unable to write dump file %s: %s\n", path, FILE_output_error(&file).c_str());
+    return 0;
   }
-  return ok ? 1 : 0;
+  if (!FILE_commit(&file)) {
+    MESS_print(MESS_ERROR, "XWD_write: Unable to write dump file %s: %s\n", path, FILE_output_error(&file).c_str());
+    return 0;
+  }
+  return 1;
 }
 
 int XWD_read_stream(std::FILE* f, ImgRec* image) {
@@ -169,14 +177,21 @@ int XWD_read_stream(std::FILE* f, ImgRec* image) {
     return 0;
   }
   image->info.assign(name.data(), strnlen(name.data(), name.size()));
-  image->colors.resize(h[F_NCOLORS]);
-  for (ImgColor& c : image->colors) {
-    unsigned char e[16];
+  // Colour entries of 12 bytes, as XWD_write writes them: pixel (32 bits), red, green,
+  // blue (16 bits each), flags, a pad byte. The pixel value says which colour of the table
+  // the entry is; tables hold at most 65536 colours.
+  image->colors.assign(h[F_NCOLORS], ImgColor{});
+  for (std::uint32_t i = 0; i < h[F_NCOLORS]; ++i) {
+    unsigned char e[12];
     if (std::fread(e, 1, sizeof e, f) != sizeof e) {
       MESS_print(MESS_ERROR, "Unable to read color map from dump file.\n");
       IMG_free(image);
       return 0;
     }
+    const std::uint32_t pixel = get32(e);
+    const std::size_t at = pixel < 65536 ? pixel : i;
+    if (at >= image->colors.size()) image->colors.resize(at + 1, ImgColor{});
+    ImgColor& c = image->colors[at];
     c.red = static_cast<float>(e[4] << 8 | e[5]) / 65535.0f;
     c.green = static_cast<float>(e[6] << 8 | e[7]) / 65535.0f;
     c.blue = static_cast<float>(e[8] << 8 | e[9]) / 65535.0f;
@@ -188,7 +203,7 @@ int XWD_read_stream(std::FILE* f, ImgRec* image) {
   image->bytes_per_line = static_cast<int>(bpl);
   image->byte_order = h[F_BYTE_ORDER] != 0 ? IMG_MSB_FIRST : IMG_LSB_FIRST;
   image->color_mapped = h[F_VISUAL_CLASS] == TRUE_COLOR || h[F_VISUAL_CLASS] == 5 ? 0 : 1;
-  image->num_colors = static_cast<int>(h[F_NCOLORS]);
+  image->num_colors = static_cast<int>(image->colors.size());
   if (!image->color_mapped) image->colors.clear();
   image->red_mask = h[F_RED_MASK];
   image->green_mask = h[F_GREEN_MASK];

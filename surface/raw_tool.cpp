@@ -14,6 +14,7 @@
 #include "config/mess.h"
 #include "config/missing.h"
 #include "config/string.h"
+#include "config/system.h"
 #include "files/files.h"
 #include "graphics/gks_text.h"
 #include "plot/maptran.h"
@@ -23,6 +24,8 @@
 namespace {
 
 // The raw output file and the line being built.
+// The raw file being written: put in place whole when it closes (FILE_open_temp).
+FileOutput raw_out;
 std::FILE* raw_file = nullptr;
 std::string raw_line;
 bool line_open = false;
@@ -59,33 +62,24 @@ bool bad(const std::string& field) {
   return false;
 }
 
-// A C format for one number: text, one conversion of flags, width, precision and one of
-// "feEgGdi" (a 'z' after the '%' drops leading zeros), text; "%%" anywhere. Nothing else
-// reaches printf, so a user's format can never read an argument that is not there.
+// A C format for one number, floating or integer (number_format_conversion); a 'z' as the
+// format's second character drops leading zeros and is taken out before printing. Nothing
+// else reaches printf, so a user's format can never touch an argument that is not there.
 bool number_format(const char* f, char* conv) {
-  int conversions = 0;
-  for (const char* p = f; *p != '\0'; ++p) {
-    if (*p != '%') continue;
-    if (p[1] == '%') {
-      ++p;
-      continue;
-    }
-    ++p;
-    // 'z' (no leading zero) only as the format's second character, where it is taken out
-    // before printing.
-    if (*p == 'z' && p == f + 1) ++p;
-    while (*p != '\0' && std::strchr("-+ 0#", *p) != nullptr) ++p;
-    int digits = 0;
-    while (std::isdigit(static_cast<unsigned char>(*p))) ++p, ++digits;
-    if (*p == '.') {
-      ++p;
-      while (std::isdigit(static_cast<unsigned char>(*p))) ++p, ++digits;
-    }
-    if (digits > 4 || *p == '\0' || std::strchr("feEgGdi", *p) == nullptr) return false;
-    *conv = *p;
-    ++conversions;
+  std::string_view format(f);
+  std::string without_z;
+  if (format.size() > 1 && format[0] == '%' && format[1] == 'z') {
+    without_z = std::string(format).erase(1, 1);
+    format = without_z;
   }
-  return conversions == 1;
+  *conv = number_format_conversion(format, kNumberConversions);
+  return *conv != 0;
+}
+
+void bad_format(const std::string& field) {
+  if (reported.insert(field).second)
+    MESS_print(MESS_WARN, "RAW_parse_format: Bad field: %.64s: one number conversion such as %%.1f or %%d expected\n",
+               field.c_str());
 }
 
 bool read_float(const std::string& text, float* v) { return parse_float(text, v); }
@@ -199,7 +193,7 @@ int RAW_parse_format(RawFormat* s, const char* text) {
           set_text(s->cformat, sizeof s->cformat, fm);
           kind = PLOT_VALUE;
         } else {
-          bad(field);
+          bad_format(field);
         }
       } else if (key.empty()) {
         const int t = VAR_dec_type(field.c_str());
@@ -337,14 +331,15 @@ int RAW_file_open(const char* name) {
   if (name == nullptr || *name == '\0') return 0;
   MESS_print(MESS_MESS, "Opening raw file: %s\n", name);
   const bool existed = FILE_exist(name) != 0 && FILE_is_stdio(name) == 0;
-  raw_file = FILE_open(name, "w");
-  if (raw_file == nullptr) {
+  if (!FILE_open_temp(name, &raw_out)) {
     MESS_print(MESS_ERROR,
-               existed ? "RAW_date_open: Unable to overwrite raw file: %s\n"
-                       : "RAW_date_open: Unable to create raw file: %s\n",
-               name);
+               existed ? "RAW_file_open: Unable to overwrite raw file %s: %s\n"
+                       : "RAW_file_open: Unable to create raw file %s: %s\n",
+               name, FILE_output_error(&raw_out).c_str());
+    ZAV_fail(ZAV_STATUS_OUTPUT);
     return 0;
   }
+  raw_file = raw_out.fp;
   return 1;
 }
 
@@ -353,6 +348,7 @@ int RAW_date_open(const DateRec* date) {
   name[0] = '\0';
   if (date == nullptr || !FILE_set_date(date, name) || name[0] == '\0') {
     MESS_print(MESS_ERROR, "RAW_date_open: Unable to create raw file: %s\n", name);
+    ZAV_fail(ZAV_STATUS_OUTPUT);
     RAW_close_file();
     return 0;
   }
@@ -415,10 +411,15 @@ int RAW_save_end() {
   return 0;
 }
 
-void RAW_close_file() {
-  if (raw_file != nullptr) FILE_close(raw_file);
+int RAW_close_file() {
+  if (raw_file == nullptr) return 0;
   raw_file = nullptr;
   line_open = false;
+  if (FILE_commit(&raw_out)) return 0;
+  MESS_print(MESS_ERROR, "RAW_close_file: Unable to write raw file %s: %s\n", raw_out.name.c_str(),
+             FILE_output_error(&raw_out).c_str());
+  ZAV_fail(ZAV_STATUS_OUTPUT);
+  return -1;
 }
 
 void RAW_set_var_string(RawDataRec* data, const char* name) {

@@ -72,7 +72,8 @@ void RAW_data_to_string(char* text, std::size_t size, const RawDataRec* data, co
 // "dir,speed" for winds.
 void RAW_value_token(char* text, std::size_t size, const RawDataRec* data);
 // Opens the raw file named for date by the active naming convention (resource
-// "raw_path"); 1 when open. Failures are reported and leave raw output off.
+// "raw_path"); 1 when open. Failures are reported, counted for the exit status, and
+// leave raw output off.
 int RAW_date_open(const DateRec* date);
 // Opens a named raw file for writing; 1 when open.
 int RAW_file_open(const char* name);
@@ -86,7 +87,9 @@ int RAW_write(const char* id, float lat, float lon, const RawDataRec* values, in
 int RAW_save_station(const StationRec* station);
 int RAW_save_data(const RawDataRec* data);
 int RAW_save_end();
-void RAW_close_file();
+// Closes the raw file and puts it in place; -1 (reported, and counted for the exit status)
+// when it could not be written whole: an old file of the name then stays as it was.
+int RAW_close_file();
 // "name=" and the value: the text the value queries of the window show.
 void RAW_set_var_string(RawDataRec* data, const char* name);
 const char* RAW_get_var_string();

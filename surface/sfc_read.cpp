@@ -1002,12 +1002,28 @@ std::string readable_path(const char* name) {
 
 // The form of the surface file at path, or -1.
 int form_of(const std::string& path) {
-  switch (FILE_type(path.c_str())) {
+  const int kind = FILE_type(path.c_str());
+  switch (kind) {
     case FILE_METAR_COLLECTION:
     case FILE_METAR_HOURLY:
     case FILE_METAR_LINES: return SFC_FORM_REPORTS;
     case FILE_STATION_TABLE: return SFC_FORM_TABLE;
     case FILE_FRONT_BULLETIN: return SFC_FORM_BULLETIN;
+    // The package's other files begin with the same letter as a surface file: read as one,
+    // a raw file of station values would be analysed into nonsense.
+    case 5:
+    case 6:
+    case 8:
+    case 9:
+    case 12: {
+      const char* what = kind == 5   ? "a raw file of station values"
+                         : kind == 6 ? "a grid file"
+                         : kind == 8 ? "a metafile"
+                         : kind == 9 ? "an image file"
+                                     : "an upper-air file";
+      MESS_print(MESS_ERROR, "SFC_open: %s is %s, not a surface file\n", path.c_str(), what);
+      return -1;
+    }
     default: break;
   }
   FILE* f = std::fopen(path.c_str(), "r");
@@ -1494,20 +1510,12 @@ int SFC_write_file(const char* name) {
   }
   // The reports go to a new file that replaces the old one only when it is whole, so a full
   // disk or a killed run never leaves half an hour in place of a good archive.
-  const std::string path = FILE_add_user_path(std::string(name));
-  FILE_make_dir(path.c_str(), 1);
-  // A name of its own beside the target, so that two runs writing the same hour never share it.
-  std::string part = path + ".XXXXXX";
-  const int fd = ::mkstemp(part.data());
-  std::FILE* out = fd >= 0 ? ::fdopen(fd, "w") : nullptr;
-  if (out == nullptr) {
-    if (fd >= 0) {
-      ::close(fd);
-      ::unlink(part.c_str());
-    }
-    MESS_print(MESS_WARN, "SFC_write_file: Unable to write %s: %s\n", name, std::strerror(errno));
+  FileOutput file;
+  if (!FILE_open_temp(name, &file)) {
+    MESS_print(MESS_WARN, "SFC_write_file: Unable to write %s: %s\n", name, FILE_output_error(&file).c_str());
     return -1;
   }
+  std::FILE* out = file.fp;
   bool ok = std::fprintf(out, "ZAVSFC\n%s\n", info.label) > 0;
   int count = 0;
   sfc_report r;
@@ -1520,11 +1528,8 @@ int SFC_write_file(const char* name) {
   }
   SFC_rewind(cvt_fd);
   cvt_num = 0;
-  ok = std::fflush(out) == 0 && ok;
-  ok = std::fclose(out) == 0 && ok;
-  if (!ok || std::rename(part.c_str(), path.c_str()) != 0) {
-    MESS_print(MESS_WARN, "SFC_write_file: Unable to write %s: %s\n", name, std::strerror(errno));
-    ::unlink(part.c_str());
+  if (!FILE_commit(&file)) {
+    MESS_print(MESS_WARN, "SFC_write_file: Unable to write %s: %s\n", name, FILE_output_error(&file).c_str());
     return -1;
   }
   MESS_print(MESS_MESS, "Surface file written: %s (%d reports)\n", name, count);

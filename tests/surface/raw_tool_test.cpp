@@ -48,6 +48,8 @@ INSTANTIATE_TEST_SUITE_P(
                       FormatCase{"xy=-4+0:data", PLOT_DATA, 3, 3, -0.048F, 0, 1, ""},
                       FormatCase{"xy=1 -1", 0, 1, 3, 0.012F, -0.02F, 1, ""},
                       FormatCase{"cbarb:fm=%z.2f", PLOT_VALUE, 2, 3, 0, 0, 1, "%z.2f"},
+                      FormatCase{"%-40.40e", PLOT_VALUE, 2, 3, 0, 0, 1, "%-40.40e"},  // the widest allowed
+                      FormatCase{"%+05d", PLOT_VALUE, 2, 3, 0, 0, 1, "%+05d"},
                       FormatCase{"wx", PLOT_SYMB, 2, 3, 0, 0, 1, ""}));
 
 TEST(RawFormat, CutsMarkersTextsAndSkips) {
@@ -67,16 +69,26 @@ TEST(RawFormat, CutsMarkersTextsAndSkips) {
   EXPECT_EQ(RAW_marker("nothing"), 0);
 }
 
-// Formats that would let printf read arguments that are not there, and unknown fields,
-// are reported and change nothing.
+// Formats that would let printf read or write arguments that are not there or spin on a
+// huge width, and unknown fields, are reported and change nothing.
 TEST(RawFormat, BadFieldsAreReportedAndLeftOut) {
-  for (const char* bad : {"%s", "%d%d", "%n", "%.99999f", "fm=%c", "fm=T%z.1f", "zz=1", "bogus", "xy=1", "xy=1+2x",
-                          "mk=nothing", "sc=x", "ta=l", "sk=0"}) {
+  const std::string number = ": one number conversion such as %.1f or %d expected";
+  const struct {
+    const char* field;
+    std::string why;
+  } cases[] = {{"%s", number},       {"%d%d", number},     {"%n", number},      {"%.99999f", number},
+               {"%n%n%n", number},   {"%s%s%s", number},   {"%*d", number},     {"%999999999f", number},
+               {"%41d", number},     {"%.41f", number},    {"%lf", number},     {"fm=%c", number},
+               {"fm=T%z.1f", number}, {"zz=1", ""},        {"bogus", ""},       {"xy=1", ""},
+               {"xy=1+2x", ""},      {"mk=nothing", ""},   {"sc=x", ""},        {"ta=l", ""},
+               {"sk=0", ""}};
+  for (const auto& c : cases) {
+    const char* bad = c.field;
     RawFormat f;
     RAW_format_init(&f, nullptr);
     CaptureStderr();
     EXPECT_EQ(RAW_parse_format(&f, (std::string("ur:") + bad).c_str()), 0) << bad;
-    EXPECT_EQ(GetCapturedStderr(), std::string("RAW_parse_format: Bad field: ") + bad + "\n");
+    EXPECT_EQ(GetCapturedStderr(), std::string("RAW_parse_format: Bad field: ") + bad + c.why + "\n");
     // Read again for the next station, the field is not named again.
     CaptureStderr();
     RAW_parse_format(&f, bad);

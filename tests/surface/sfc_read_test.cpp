@@ -102,6 +102,17 @@ TEST_F(Sfc, DetectsFormFromFirstCharacter) {
   EXPECT_EQ(SFC_chktype((dir_ + "/none").c_str()) + SFC_chktype(nullptr), -2);
   int form = 0;
   EXPECT_EQ(SFC_open(file("k", "Kxx").c_str(), 0, &form), -1);
+  // The package's other files begin with "Z" too: they are named, not analysed.
+  const std::pair<std::string, std::string> others[] = {
+      {"ZAVRAW\n12Z 14 MAR 26\nid lat lon\ntemp:F:value\n$\nKEVV 38.04 -87.53 57\n", "a raw file of station values"},
+      {"ZAVGRID\n", "a grid file"}, {"ZAVMETA\n", "a metafile"}, {"ZAVIMG\n", "an image file"},
+      {"ZAVUPA\n", "an upper-air file"}};
+  for (const auto& [text, what] : others) {
+    const std::string path = file("o", text);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(SFC_open(path.c_str(), 0, &form), -1) << what;
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "SFC_open: " + path + " is " + what + ", not a surface file\n");
+  }
 }
 
 TEST_F(Sfc, TextFormLines) {

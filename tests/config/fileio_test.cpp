@@ -1,0 +1,200 @@
+// Outputs written whole or not at all: the old file stays byte for byte whatever fails,
+// and no temporary file is left in the directory.
+#include "config/fileio.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "tests/support/run.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kOld = "the old file, which must survive\n";
+
+std::vector<std::string> listing(const std::string& dir) {
+  std::vector<std::string> names;
+  for (const auto& e : fs::directory_iterator(dir)) names.push_back(e.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// A full disk without the superuser's help: the file size limit makes every write past it
+// fail with EFBIG once the signal it would send is ignored.
+void limit_file_size(rlim_t bytes) {
+  signal(SIGXFSZ, SIG_IGN);
+  const rlimit limit{bytes, bytes};
+  setrlimit(RLIMIT_FSIZE, &limit);
+}
+
+// Opens, writes `bytes` bytes of 'x' and commits, in a child (limits and signals stay
+// there); the outcome on standard error as "open=<0|1> commit=<0|1> <reason>".
+void write_in_child(const std::string& name, int flags, std::size_t bytes, rlim_t limit) {
+  if (limit > 0) limit_file_size(limit);
+  FileOutput out;
+  if (!FILE_open_temp(name.c_str(), &out, flags)) {
+    std::fprintf(stderr, "open=0 %s\n", FILE_output_error(&out).c_str());
+    std::exit(0);
+  }
+  const std::string data(bytes, 'x');
+  std::fwrite(data.data(), 1, data.size(), out.fp);
+  const int ok = FILE_commit(&out);
+  std::fprintf(stderr, "open=1 commit=%d %s\n", ok, ok ? "" : FILE_output_error(&out).c_str());
+  std::exit(0);
+}
+
+struct Case {
+  const char* what;
+  std::function<void(const std::string& dir)> setup;  // makes what is there before
+  std::string name;                                     // relative to the directory
+  int flags;
+  std::size_t bytes;
+  rlim_t limit;           // file size limit in the writer, 0 none
+  std::string outcome;    // what the writer reports
+  std::string after;      // the regular file (a link followed) afterwards; "-" none
+  std::vector<std::string> files;  // the directory afterwards
+};
+
+void old_file(const std::string& dir) { write_file(dir + "/out", kOld); }
+
+class FileOutputTest : public ::testing::TestWithParam<Case> {};
+
+TEST_P(FileOutputTest, KeepsTheOldFileWholeAndLeavesNothing) {
+  const Case& c = GetParam();
+  const std::string dir = make_temp_dir("fileio");
+  c.setup(dir);
+  const std::string name = c.name[0] == '/' || c.name[0] == '|' ? c.name : dir + "/" + c.name;
+  EXPECT_EXIT(write_in_child(name, c.flags, c.bytes, c.limit), ::testing::ExitedWithCode(0),
+              "^" + c.outcome + "\n$");
+  const std::string file = dir + "/out";
+  if (c.after == "-")
+    EXPECT_FALSE(fs::exists(fs::symlink_status(file)));
+  else if (fs::is_regular_file(file))
+    EXPECT_EQ(read_file(file), c.after);
+  else  // a device, a directory, a link to a device: still there
+    EXPECT_TRUE(fs::exists(fs::symlink_status(file)));
+  EXPECT_EQ(listing(dir), c.files);
+  fs::remove_all(dir);
+}
+
+const std::string k100k(100000, 'x');
+
+INSTANTIATE_TEST_SUITE_P(
+    Outputs, FileOutputTest,
+    ::testing::Values(
+        Case{"new", [](const std::string&) {}, "out", 0, 5, 0, "open=1 commit=1 ", "xxxxx", {"out"}},
+        Case{"replaced", old_file, "out", 0, 5, 0, "open=1 commit=1 ", "xxxxx", {"out"}},
+        Case{"appended", old_file, "out", FILE_OUT_APPEND, 3, 0, "open=1 commit=1 ", kOld + "xxx", {"out"}},
+        Case{"missing directories are made", [](const std::string&) {}, "a/b/out", 0, 2, 0, "open=1 commit=1 ", "-",
+             {"a"}},
+        // 100000 bytes against a limit of 4096: the temporary file cannot grow, the old one stays.
+        Case{"full disk", old_file, "out", 0, 100000, 4096, "open=1 commit=0 File too large", kOld, {"out"}},
+        Case{"full disk, appending", old_file, "out", FILE_OUT_APPEND, 100000, 4096,
+             "open=1 commit=0 File too large", kOld, {"out"}},
+        Case{"full disk, new file", [](const std::string&) {}, "out", 0, 100000, 4096,
+             "open=1 commit=0 File too large", "-", {}},
+        Case{"a link to /dev/full is written, and stays",
+             [](const std::string& dir) { fs::create_symlink("/dev/full", dir + "/out"); }, "out", 0, 10, 0,
+             "open=1 commit=0 No space left on device", "", {"out"}},
+        Case{"a link to a file replaces the file, not the link",
+             [](const std::string& dir) {
+               write_file(dir + "/real", kOld);
+               fs::create_symlink("real", dir + "/out");
+             },
+             "out", 0, 4, 0, "open=1 commit=1 ", "xxxx", {"out", "real"}},
+        Case{"a directory", [](const std::string& dir) { fs::create_directory(dir + "/out"); }, "out", 0, 1, 0,
+             "open=0 Is a directory", "", {"out"}},
+        Case{"a directory that cannot be made", old_file, "out/sub/x", 0, 1, 0, "open=0 Not a directory", kOld,
+             {"out"}},
+        Case{"a library writing by name is refused a device",
+             [](const std::string& dir) { fs::create_symlink("/dev/null", dir + "/out"); }, "out", FILE_OUT_BY_NAME,
+             0, 0, "open=0 File exists", "", {"out"}},
+        Case{"a command that fails", old_file, "|cat >/dev/null; exit 3", 0, 100, 0,
+             "open=1 commit=0 the command ended with status 3", kOld, {"out"}}),
+    [](const ::testing::TestParamInfo<Case>& info) {
+      std::string n = info.param.what;
+      for (char& ch : n)
+        if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
+      return n;
+    });
+
+// Permissions: a new file gets 0666 less the umask, a replaced one keeps its own.
+TEST(FileOutput, PermissionsOfNewAndReplacedFiles) {
+  const std::string dir = make_temp_dir("fileio_mode");
+  const mode_t old_mask = ::umask(027);
+  FileOutput out;
+  ASSERT_TRUE(FILE_open_temp((dir + "/new").c_str(), &out));
+  ASSERT_TRUE(FILE_commit(&out));
+  write_file(dir + "/kept", kOld);
+  ::chmod((dir + "/kept").c_str(), 0604);
+  ASSERT_TRUE(FILE_open_temp((dir + "/kept").c_str(), &out));
+  ASSERT_TRUE(FILE_commit(&out));
+  ::umask(old_mask);
+  struct stat a {}, b {};
+  ASSERT_EQ(::stat((dir + "/new").c_str(), &a), 0);
+  ASSERT_EQ(::stat((dir + "/kept").c_str(), &b), 0);
+  EXPECT_EQ(a.st_mode & 07777, 0640U);
+  EXPECT_EQ(b.st_mode & 07777, 0604U);
+  EXPECT_EQ(read_file(dir + "/kept"), "");
+  fs::remove_all(dir);
+}
+
+// Given up by the caller: the old file stays, the temporary file goes; a library that
+// writes by name gets a temporary name that commit renames into place.
+TEST(FileOutput, AbandonAndWritingByName) {
+  const std::string dir = make_temp_dir("fileio_abandon");
+  write_file(dir + "/out", kOld);
+  FileOutput out;
+  ASSERT_TRUE(FILE_open_temp((dir + "/out").c_str(), &out));
+  std::fputs("half", out.fp);
+  FILE_abandon(&out);
+  EXPECT_EQ(read_file(dir + "/out"), kOld);
+  EXPECT_EQ(listing(dir), std::vector<std::string>{"out"});
+
+  ASSERT_TRUE(FILE_open_temp((dir + "/out").c_str(), &out, FILE_OUT_BY_NAME));
+  EXPECT_EQ(out.fp, nullptr);
+  ASSERT_EQ(out.temp.rfind(dir + "/.out.", 0), 0U) << out.temp;
+  write_file(out.temp, "made by name");
+  ASSERT_TRUE(FILE_commit(&out));
+  EXPECT_EQ(read_file(dir + "/out"), "made by name");
+  EXPECT_EQ(listing(dir), std::vector<std::string>{"out"});
+  fs::remove_all(dir);
+}
+
+// A read-only directory, or file, stops anyone but the superuser, who is told so by the skip.
+TEST(FileOutput, ReadOnlyDirectory) {
+  const std::string dir = make_temp_dir("fileio_ro");
+  write_file(dir + "/out", kOld);
+  ::chmod(dir.c_str(), 0555);
+  if (::access(dir.c_str(), W_OK) == 0) {
+    ::chmod(dir.c_str(), 0755);
+    fs::remove_all(dir);
+    GTEST_SKIP() << "a read-only directory does not stop this user (the superuser)";
+  }
+  FileOutput out;
+  EXPECT_FALSE(FILE_open_temp((dir + "/out").c_str(), &out));
+  EXPECT_EQ(FILE_output_error(&out), "Permission denied");
+  ::chmod(dir.c_str(), 0755);
+  // Nor is a read-only file in a writable directory replaced.
+  ::chmod((dir + "/out").c_str(), 0444);
+  EXPECT_FALSE(FILE_open_temp((dir + "/out").c_str(), &out));
+  EXPECT_EQ(FILE_output_error(&out), "Permission denied");
+  EXPECT_EQ(read_file(dir + "/out"), kOld);
+  EXPECT_EQ(listing(dir), std::vector<std::string>{"out"});
+  fs::remove_all(dir);
+}
+
+}  // namespace
