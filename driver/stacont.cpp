@@ -1,5 +1,7 @@
 // Program entry of the surface data contouring program.
+#include <cstdio>
 #include <cstdlib>
+#include <string>
 
 #include "config/flag.h"
 #include "config/mess.h"
@@ -32,6 +34,35 @@ bool input_is_sequence() {
   return count > 1 || FILE_num_hour() != 0;
 }
 
+// Window and raster sides the devices draw; outside them they fall back to their default
+// size, which the user must hear of.
+constexpr int kMinSide = 16, kMaxSide = 16384;
+
+void check_geometry() {
+  const char* g = RES_get("geometry");
+  if (g == nullptr || *g == '\0' || *g == 'P' || *g == 'p' || *g == '+' || *g == '-') return;
+  long w = 0, h = 0;
+  if (std::sscanf(g, "%ldx%ld", &w, &h) != 2) {
+    MESS_print(MESS_WARN, "Window geometry %.40s is not WIDTHxHEIGHT[+X+Y]: the default size 640 x 512 is used\n", g);
+  } else if (w < kMinSide || h < kMinSide || w > kMaxSide || h > kMaxSide) {
+    MESS_print(MESS_WARN,
+               "Window geometry %.40s: a side of %d to %d pixels is accepted: the default size 640 x 512 is used\n", g,
+               kMinSide, kMaxSide);
+  } else {
+    return;
+  }
+  RES_put("geometry", "");
+}
+
+// The variable loop keeps VAR_REQUEST_MAX characters of a request: a longer one is refused
+// whole rather than cut into another request. Batch mode ends; at a terminal the variable
+// is asked for.
+void refuse_long_request() {
+  if (VAR_check_request(RES_get("variable"))) return;
+  if (FLAG_batch()) ZAV_exit(ZAV_STATUS_VARIABLE);
+  RES_put("variable", "");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -45,6 +76,8 @@ int main(int argc, char** argv) {
     RES_help_print(name, keyed, positional);
     ZAV_exit(0);
   }
+  check_geometry();
+  refuse_long_request();
   SFC_cvt_in_file();
   VAR_set_def_type(11);
   MESS_print_prog("SURFACE DATA CONTOURING");

@@ -157,15 +157,19 @@ bool fraction_ok(float v) { return v >= 0.0F && v <= 1.0F; }
 
 // Reads one line of at most max_line characters (the rest of a longer line is skipped
 // and *too_long set); false at the end of the file.
-bool read_line(std::FILE* f, std::string& line, bool* too_long, bool* binary) {
+bool read_line(std::FILE* f, std::string& line, bool* too_long, bool* binary, bool* ended) {
   line.clear();
   *too_long = false;
   *binary = false;
+  *ended = false;
   int c = 0;
   bool any = false;
   while ((c = std::fgetc(f)) != EOF) {
     any = true;
-    if (c == '\n') break;
+    if (c == '\n') {
+      *ended = true;
+      break;
+    }
     if (c == '\0' || (c < 0x20 && c != '\t' && c != '\r')) *binary = true;
     if (line.size() < max_line + 1)
       line.push_back(static_cast<char>(c));
@@ -182,10 +186,14 @@ class TableReader {
 
   void read(std::FILE* f) {
     std::string line;
-    bool too_long = false, binary = false;
+    bool too_long = false, binary = false, line_ended = true;
     bool ended = false;
-    while (read_line(f, line, &too_long, &binary)) {
+    while (read_line(f, line, &too_long, &binary, &line_ended)) {
       ++line_no_;
+      // Editors end every line: a last line without its end is a file cut short, and its
+      // entry may hold a cut number.
+      if (!line_ended && !binary && stricmp(trim(line).c_str(), "END") != 0)
+        warn("the file ends in the middle of this line (cut short?)", trim(line));
       if (binary) {
         warn("not a line of text");
         if (++junk_ >= 3 && read_ == 0) {
@@ -213,6 +221,8 @@ class TableReader {
       entry(t);
     }
     if (count_fill_ && !ended) num_fill = colors.empty() ? 0 : static_cast<int>(colors.size()) - 1;
+    if (read_ == 0 && junk_ < 3)
+      MESS_print(MESS_WARN, "CLR_read_table: %s holds no colours\n", printable(path_).c_str());
     if (warnings_ > max_warnings)
       MESS_print(MESS_WARN, "CLR_read_table: %s: %d more lines could not be read\n", printable(path_).c_str(),
                  warnings_ - max_warnings);

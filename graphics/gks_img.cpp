@@ -108,8 +108,9 @@ unsigned long compose(const Visual* v, const unsigned char rgb[3]) {
 // Resamples an image that carries a domain onto the viewport of the current map: every
 // viewport pixel takes the image pixel at the same place on the earth (nearest), or the
 // transparent pixel where the image has none.
-bool reproject(const ImgRec* image, const std::vector<unsigned long>& in, unsigned long transparent, int vw, int vh,
-               int vx, int vy, std::vector<unsigned long>* out) {
+template <class PixelAt>
+bool reproject(const ImgRec* image, PixelAt&& pixel_at, unsigned long transparent, int vw, int vh, int vx, int vy,
+               std::vector<unsigned long>* out) {
   DomainRec map;
   MAP_get_domain(&map);
   if (map.proj == MISSING_INT || map.proj >= PROJ_XY) return false;
@@ -129,11 +130,49 @@ bool reproject(const ImgRec* image, const std::vector<unsigned long>& in, unsign
     if (lat[k] == MISSING || !MAP_tran(&x, &y, lat[k], lon[k]) || MAP_grid_untran(&col, &row, x, y) < 0) continue;
     const long c = std::lround(col), r = std::lround(row);
     if (c < 0 || r < 0 || c >= image->width || r >= image->height) continue;
-    (*out)[k] = in[static_cast<std::size_t>(r) * image->width + static_cast<std::size_t>(c)];
+    (*out)[k] = pixel_at(static_cast<int>(c), static_cast<int>(r));
   }
   MAP_domain(&map);
   return true;
 }
+
+// The window pixel of each raw image pixel, found or allocated once per distinct value:
+// only the pixels that are shown are ever asked for.
+class ColourMap {
+ public:
+  ColourMap(const ImgRec* image, unsigned long transparent) : image_(image), transparent_(transparent) {
+    Display* d = gget_display();
+    v_ = gget_visual();
+    XColor tc{};
+    tc.pixel = transparent;
+    XQueryColor(d, window_colormap(d), &tc);
+    tr_ = tc.red >> 8, tg_ = tc.green >> 8, tb_ = tc.blue >> 8;
+    direct_ = v_->c_class == TrueColor || v_->c_class == DirectColor;
+  }
+  unsigned long at(int x, int y) {
+    const std::uint32_t raw = IMG_get_pixel(image_, x, y);
+    auto it = mapped_.find(raw);
+    if (it == mapped_.end()) it = mapped_.emplace(raw, convert(raw)).first;
+    return it->second;
+  }
+
+ private:
+  unsigned long convert(std::uint32_t raw) const {
+    unsigned char rgb[3];
+    IMG_pixel_rgb(image_, raw, rgb);
+    if (std::abs(rgb[0] - tr_) + std::abs(rgb[1] - tg_) + std::abs(rgb[2] - tb_) <= 6) return transparent_;
+    if (direct_) return compose(v_, rgb);
+    const int index = galloc_colr(-1, rgb[0] / 255.0f, rgb[1] / 255.0f, rgb[2] / 255.0f);
+    const int p = index >= 0 ? gget_color_ind(index) : -1;
+    return p >= 0 ? static_cast<unsigned long>(p) : transparent_;
+  }
+  const ImgRec* image_;
+  unsigned long transparent_;
+  Visual* v_ = nullptr;
+  int tr_ = 0, tg_ = 0, tb_ = 0;
+  bool direct_ = false;
+  std::unordered_map<std::uint32_t, unsigned long> mapped_;
+};
 
 std::string find_image(const char* path) {
   if (std::FILE* f = std::fopen(path, "rb")) {
@@ -299,6 +338,20 @@ int IMG_read(const char* path, ImgRec* image, int mode) {
   } else if (got >= 3 && std::memcmp(magic, "ZAV", 3) == 0) {
     r = IMG_read_zav_stream(f, image);
   } else {
+    // The XWD reader reads the pixels right after the header: its size is checked here
+    // first (width and height are the 5th and 6th big-endian words).
+    unsigned char head[24];
+    if (std::fread(head, 1, sizeof head, f) == sizeof head) {
+      const auto word = [&](int i) {
+        return static_cast<long long>(std::uint32_t{head[4 * i]} << 24 | std::uint32_t{head[4 * i + 1]} << 16 |
+                                      std::uint32_t{head[4 * i + 2]} << 8 | head[4 * i + 3]);
+      };
+      if (!IMG_size_allowed("XWD_read", word(4), word(5))) {
+        std::fclose(f);
+        return 0;
+      }
+    }
+    std::fseek(f, start, SEEK_SET);
     image->depth = depth;
     r = XWD_read_stream(f, image);
   }
@@ -307,70 +360,65 @@ int IMG_read(const char* path, ImgRec* image, int mode) {
 }
 
 int gsetup_image_colors(const ImgRec* image, unsigned long transparent, std::vector<unsigned long>* pixels) {
-  Display* d = gget_display();
-  Visual* v = gget_visual();
-  if (d == nullptr || v == nullptr) return 0;
-  XColor tc{};
-  tc.pixel = transparent;
-  XQueryColor(d, window_colormap(d), &tc);
-  const int tr = tc.red >> 8, tg = tc.green >> 8, tb = tc.blue >> 8;
-  const bool direct = v->c_class == TrueColor || v->c_class == DirectColor;
-  std::unordered_map<std::uint32_t, unsigned long> mapped;
+  if (gget_display() == nullptr || gget_visual() == nullptr) return 0;
+  ColourMap colours(image, transparent);
   pixels->resize(static_cast<std::size_t>(image->width) * image->height);
   std::size_t k = 0;
-  for (int y = 0; y < image->height; ++y) {
-    for (int x = 0; x < image->width; ++x, ++k) {
-      const std::uint32_t raw = IMG_get_pixel(image, x, y);
-      auto it = mapped.find(raw);
-      if (it == mapped.end()) {
-        unsigned char rgb[3];
-        IMG_pixel_rgb(image, raw, rgb);
-        unsigned long pixel = transparent;
-        if (std::abs(rgb[0] - tr) + std::abs(rgb[1] - tg) + std::abs(rgb[2] - tb) > 6) {
-          if (direct) {
-            pixel = compose(v, rgb);
-          } else {
-            const int index = galloc_colr(-1, rgb[0] / 255.0f, rgb[1] / 255.0f, rgb[2] / 255.0f);
-            const int p = index >= 0 ? gget_color_ind(index) : -1;
-            pixel = p >= 0 ? static_cast<unsigned long>(p) : transparent;
-          }
-        }
-        it = mapped.emplace(raw, pixel).first;
-      }
-      (*pixels)[k] = it->second;
-    }
-  }
+  for (int y = 0; y < image->height; ++y)
+    for (int x = 0; x < image->width; ++x, ++k) (*pixels)[k] = colours.at(x, y);
   return 1;
 }
+
+std::string gfind_image_file(const char* path) { return find_image(path != nullptr ? path : ""); }
 
 int goverlay_image_file(const char* path, const char* transparent, int x, int y) {
   Display* d = gget_display();
   const Drawable target = gget_draw_window();
-  if (d == nullptr || target == 0) return 0;
+  if (d == nullptr || target == 0 || gget_visual() == nullptr) return 0;
   ImgRec image;
   const std::string file = find_image(path);
   if (IMG_read(file.c_str(), &image, 0) <= 0) return -1;
   const unsigned long clear = transparent_pixel(d, transparent);
-  std::vector<unsigned long> pixels;
-  if (!gsetup_image_colors(&image, clear, &pixels)) return 0;
+  ColourMap colours(&image, clear);
   short vp[4] = {};
   gget_xviewport(vp);
-  int w = image.width, h = image.height, x0 = 0, y0 = 0;
-  std::vector<unsigned long> placed;
+  const long long pic_w = gget_pix_width(), pic_h = gget_pix_height();
+  // Only what falls on the picture is converted and drawn: a large image over a small
+  // window costs no more than the window.
+  int w = 0, h = 0, x0 = 0, y0 = 0;
+  std::vector<unsigned long> pixels;
   // The part of the viewport inside the picture.
   const int left = std::max<int>(vp[0], 0), top = std::max<int>(vp[1], 0);
-  const int right = std::min(vp[0] + vp[2], gget_pix_width()), bottom = std::min(vp[1] + vp[3], gget_pix_height());
+  const int right = static_cast<int>(std::min<long long>(vp[0] + vp[2], pic_w)),
+            bottom = static_cast<int>(std::min<long long>(vp[1] + vp[3], pic_h));
   // Only the map panel (transformation 2) has the map's coordinates.
   if (IMG_has_domain(&image) && gget_norm_tran() == 2 && right > left && bottom > top &&
-      reproject(&image, pixels, clear, right - left, bottom - top, left, top, &placed)) {
-    pixels.swap(placed);
+      reproject(&image, [&](int c, int r) { return colours.at(c, r); }, clear, right - left, bottom - top, left, top,
+                &pixels)) {
     w = right - left;
     h = bottom - top;
     x0 = left;
     y0 = top;
   } else {
-    x0 = x >= 0 ? vp[0] + x : vp[0] + vp[2] - w + x;
-    y0 = y >= 0 ? vp[1] + y : vp[1] + vp[3] - h + y;
+    // Offsets come from the user: placed in 64 bits, so that no offset wraps around.
+    const long long iw = image.width, ih = image.height;
+    const long long px = x >= 0 ? vp[0] + static_cast<long long>(x) : vp[0] + vp[2] - iw + x;
+    const long long py = y >= 0 ? vp[1] + static_cast<long long>(y) : vp[1] + vp[3] - ih + y;
+    const long long cx0 = std::max(px, 0LL), cy0 = std::max(py, 0LL);
+    const long long cx1 = std::min(px + iw, pic_w), cy1 = std::min(py + ih, pic_h);
+    if (cx1 <= cx0 || cy1 <= cy0) {
+      MESS_print(MESS_ERROR, "goverlay_image_file: Image %s at offset %d,%d lies wholly off the picture: not drawn\n",
+                 path, x, y);
+      return -1;
+    }
+    w = static_cast<int>(cx1 - cx0);
+    h = static_cast<int>(cy1 - cy0);
+    x0 = static_cast<int>(cx0);
+    y0 = static_cast<int>(cy0);
+    const int sx = static_cast<int>(cx0 - px), sy = static_cast<int>(cy0 - py);
+    pixels.resize(static_cast<std::size_t>(w) * h);
+    for (int j = 0; j < h; ++j)
+      for (int i = 0; i < w; ++i) pixels[static_cast<std::size_t>(j) * w + i] = colours.at(sx + i, sy + j);
   }
   const int depth = gget_depth();
   Visual* v = gget_visual();

@@ -1,6 +1,7 @@
 // The window's picture as an image record, the image dumps of the plot manager and the
 // window keys, reading any image file, and images drawn over the picture (map overlays).
 #pragma once
+#include <string>
 #include <vector>
 
 #include "graphics/img_tool.h"
@@ -40,4 +41,7 @@ int gsetup_image_colors(const ImgRec* image, unsigned long transparent, std::vec
 // that carries a domain is drawn where it lies on the current map instead. 1, 0 without a
 // display, -1 when the file cannot be read.
 int goverlay_image_file(const char* path, const char* transparent, int x, int y);
+// The file an overlay of path reads: path itself when it exists, else path along the
+// resource "image_path".
+std::string gfind_image_file(const char* path);
 int gread_image_file(const char* path);

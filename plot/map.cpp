@@ -23,6 +23,7 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "config/datafile.h"
@@ -46,9 +47,7 @@ namespace {
 constexpr double kPi = 3.14159265358979323846;
 constexpr double kRad = kPi / 180.0;
 constexpr float kPenUp = -9999.0f;
-// A map file larger than this is refused: outline files are a few megabytes at most, and a
-// mistaken or hostile file must not take the memory of the run.
-constexpr long kMaxFileBytes = 64L << 20;
+constexpr long kMaxFileBytes = MAP_MAX_FILE_BYTES;
 // The header's count is a 16-bit signed number.
 constexpr long kMaxRecordPoints = 32767;
 // Points per chunk: small enough that a coastline along the domain's edge is mostly
@@ -429,8 +428,21 @@ int fill_cont = 0;
 int over = 7;  // the mask of the current MAP_draw
 int reg_found = 1;
 int list_depth = 0;
+// Items of the list of the current MAP_draw (list files included), and those left out.
+bool drawing = false;
+int items_seen = 0;
+std::vector<std::string> items_dropped;
+// The last spacing found too close, said once.
+float warned_dlat = 0.0f, warned_dlon = 0.0f;
 std::map<std::string, CacheEntry> cache;
 std::set<std::string> reported_missing;
+// Messages about refused overlay files and dropped list items, said once a run: the map is
+// drawn more than once a frame, and once every frame.
+std::set<std::string> reported_refused;
+// Overlays that failed, with the time and size of their file then: the map is drawn more
+// than once a frame, and an overlay is tried again (and its fault told again) only when
+// its file has changed.
+std::map<std::string, std::pair<long long, long long>> failed_overlays;
 std::map<std::string, MapOverlayFunc> overlay_funcs;
 long drawn_lines = 0, projected_points = 0;
 
@@ -1022,6 +1034,23 @@ bool lalo_attributes(const char* own) {
   return true;
 }
 
+// The readers of overlays read their files whole: only a regular file of at most
+// MAP_MAX_FILE_BYTES is handed to them (a missing one is left to them to report).
+bool overlay_file_ok(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) return true;
+  std::string why;
+  if (!S_ISREG(st.st_mode))
+    why = "is not a regular file";
+  else if (st.st_size > MAP_MAX_FILE_BYTES)
+    why = format("is larger than %ld bytes", MAP_MAX_FILE_BYTES);
+  else
+    return true;
+  const std::string message = "MAP_process: " + path + " " + why + ": left out\n";
+  if (reported_refused.insert(message).second) MESS_print(MESS_ERROR, "%s", message.c_str());
+  return false;
+}
+
 int overlay(const char* kind, const char* rest, const char* message) {
   MESS_print(MESS_MESS, message, rest);
   // "file[:colour:x:y]" or "file::x:y".
@@ -1042,13 +1071,29 @@ int overlay(const char* kind, const char* rest, const char* message) {
   int r = 0;
   if (it != overlay_funcs.end() && it->second != nullptr) {
     r = it->second(file.c_str(), colour.c_str(), x, y);
-  } else if (std::strcmp(kind, "mf") == 0) {
-    struct stat st {};
-    std::string path = find_data_file(file, &st);
-    if (path.empty()) path = file;
-    r = gread_metafile(path.c_str());
   } else if (std::strcmp(kind, "rf") != 0) {
-    r = goverlay_image_file(file.c_str(), colour.c_str(), x, y);
+    const bool meta = std::strcmp(kind, "mf") == 0;
+    struct stat st {};
+    std::string path = meta ? find_data_file(file, &st) : gfind_image_file(file.c_str());
+    if (path.empty()) path = file;
+    std::pair<long long, long long> stamp{-1, -1};
+    if (::stat(path.c_str(), &st) == 0)
+      stamp = {static_cast<long long>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec,
+               static_cast<long long>(st.st_size)};
+    const std::string key = std::string(kind) + ":" + rest;
+    const auto failed = failed_overlays.find(key);
+    if (failed != failed_overlays.end() && failed->second == stamp) {
+      r = -1;
+    } else {
+      if (!overlay_file_ok(path))
+        r = -1;
+      else
+        r = meta ? gread_metafile(path.c_str()) : goverlay_image_file(path.c_str(), colour.c_str(), x, y);
+      if (r < 0)
+        failed_overlays[key] = stamp;
+      else
+        failed_overlays.erase(key);
+    }
   } else {
     MESS_print(MESS_WARN, "MAP_process: %s overlays are not available in this version: %s\n", "Station-value",
                file.c_str());
@@ -1189,13 +1234,19 @@ void lines_map(const View& v, float dlat, float dlon) {
   if (dlat > 0.0f) {
     // Each latitude from one side of the seam to the other, every 2.5 degrees.
     const double from = v.plon - 180.0 + 1e-3, to = v.plon + 180.0 - 1e-3;
-    auto one = [&](float lat) { grid_line(v, true, lat, from, to, 2.5, lat_label(lat)); };
+    // Lines wholly outside the map's box (3 degrees wider than the window) are not projected.
+    auto one = [&](float lat) {
+      if (lat >= v.box.lat0 && lat <= v.box.lat1) grid_line(v, true, lat, from, to, 2.5, lat_label(lat));
+    };
     for (float lat = 0.0f; lat < 90.0f; lat += dlat) one(lat);
     for (float lat = -dlat; lat > -90.0f; lat -= dlat) one(lat);
   }
   if (dlon > 0.0f) {
     const double step = dlat > 0.0f ? dlat / std::ceil(dlat / 2.5) : 2.5;
-    auto one = [&](float lon) { grid_line(v, false, lon, -lat_end, lat_end, step, lon_label(lon)); };
+    auto one = [&](float lon) {
+      if (v.box.lon_half >= 180.0f || std::fabs(norm180(lon - v.box.lon_mid)) <= v.box.lon_half)
+        grid_line(v, false, lon, -lat_end, lat_end, step, lon_label(lon));
+    };
     for (float lon = 0.0f; lon <= 180.0f; lon += dlon) one(lon);
     for (float lon = -dlon; lon > -180.0f; lon -= dlon) one(lon);
   }
@@ -1323,6 +1374,8 @@ void MAP_set_overlay_func(const char* kind, MapOverlayFunc func) {
 void MAP_clear_cache() {
   cache.clear();
   reported_missing.clear();
+  reported_refused.clear();
+  failed_overlays.clear();
 }
 
 void MAP_get_counts(long* lines, long* points) {
@@ -1352,7 +1405,24 @@ int draw_impl(int mask) {
     list = america ? "zav.map" : "cont.map,country.map";
   }
   reg_found = 1;
+  drawing = true;
+  items_seen = 0;
+  items_dropped.clear();
   for (const std::string& item : split_list(list)) MAP_process(item.c_str());
+  drawing = false;
+  if (!items_dropped.empty()) {
+    std::string names;
+    for (const std::string& d : items_dropped) {
+      if (names.size() > 200) {
+        names += ",...";
+        break;
+      }
+      names += (names.empty() ? "" : ",") + d;
+    }
+    const std::string message =
+        format("MAP_draw: More than %ld map items: %ld left out: ", MAP_MAX_ITEMS, static_cast<long>(items_dropped.size())) + names + "\n";
+    if (reported_refused.insert(message).second) MESS_print(MESS_WARN, "%s", message.c_str());
+  }
   float dlat = 0.0f, dlon = 0.0f;
   MAP_get_latlon(&dlat, &dlon);
   if ((mask & 4) != 0 && dlat > 0.0f && lalo_attributes(nullptr)) MAP_lines(dlat, dlon);
@@ -1376,6 +1446,11 @@ int process_impl(const char* item_in) {
   }
   if ((over & bit) == 0) return 0;
   if (reg_found != 1 && reg_found != 2) return 0;
+  // Every item costs a drawing over the whole map: a thousand of them take minutes.
+  if (drawing && ++items_seen > MAP_MAX_ITEMS) {
+    items_dropped.emplace_back(item_in);
+    return 0;
+  }
   if (strnicmp(p, "fi:", 3) == 0) return process_list_file(p + 3);
   if (!size_conditions(p, vert_size())) return 0;
   if (*p == '\0') return 0;
@@ -1453,10 +1528,24 @@ int lines_impl(float dlat, float dlon) {
   if (dlat == MISSING || dlon == MISSING) return -1;
   View v;
   if (!make_view(&v)) return 0;
-  if (is_map_proj(v.proj))
+  if (is_map_proj(v.proj)) {
+    // Each line costs hundreds of projected points: spacings of hundredths of a degree
+    // would take minutes and fill the map with ink.
+    const double lines = (dlat > 0.0f ? 180.0 / dlat : 0.0) + (dlon > 0.0f ? 360.0 / dlon : 0.0);
+    if (lines > MAP_MAX_GRID_LINES) {
+      const float s = auto_spacing();
+      if (dlat != warned_dlat || dlon != warned_dlon)
+        MESS_print(MESS_WARN,
+                   "MAP_lines: Lines every %g by %g degrees would be %.0f lines, more than %d: drawn every %g "
+                   "degrees\n",
+                   dlat, dlon, lines, MAP_MAX_GRID_LINES, s);
+      warned_dlat = dlat, warned_dlon = dlon;
+      dlat = dlon = s;
+    }
     lines_map(v, dlat, dlon);
-  else
+  } else {
     lines_diagram(v, dlat, dlon);
+  }
   GPH_text_align(0, 0);
   GPH_line_attr(nullptr);
   GPH_text_attr(nullptr, 0.0f);

@@ -33,6 +33,18 @@
 
 #include "plot/region.h"
 
+// Every file the map list reads (map files, list files, metafiles and images over the
+// map) is refused beyond this size, and must be a regular file: outline files are a few
+// megabytes at most, and a mistaken or hostile file (a device that never ends) must not
+// hold the run or take its memory.
+constexpr long MAP_MAX_FILE_BYTES = 64L << 20;
+// Items of one map list, those of its list files included: more are left out, with a
+// message naming them.
+constexpr int MAP_MAX_ITEMS = 64;
+// Latitude-longitude lines around the globe (180 / dlat + 360 / dlon): closer spacings
+// are drawn at the spacing that suits the map instead, with a message.
+constexpr int MAP_MAX_GRID_LINES = 720;
+
 // Makes domain current and sets transformation 2's window to its plot limits; selects it.
 int MAP_setup(const DomainRec* domain);
 // Draws the map items selected by mask: 1 "-" items, 2 "+" items, 4 unprefixed items. With

@@ -136,6 +136,9 @@ struct IdCache {
 IdCache* id_cache = nullptr;
 // Station positions come from the station database, whose module registers its lookup.
 DOM_station_lookup station_lookup = nullptr;
+// The refusal of a prompting domain in batch mode is said once, though the domain is tried
+// more than once.
+bool batch_centre_said = false;
 
 bool station_location(const char* token, float* lat, float* lon) {
   const std::string t = trimmed(token);
@@ -695,6 +698,16 @@ int DOM_get_def_region(const char* name, DomainRec* domain) {
     d.proj = PROJ_PS;
     d.clat = r.clat;
     d.clon = r.clon;
+    if (r.clat == MISSING && FLAG_batch()) {
+      // Batch runs never wait on their input: the domain is refused like any invalid one.
+      if (!batch_centre_said)
+        MESS_print(MESS_ERROR,
+                   "Domain %s asks for its centre at a prompt, which batch mode never shows: give a domain with its "
+                   "centre instead\n",
+                   r.name);
+      batch_centre_said = true;
+      return 0;
+    }
     if (r.clat == MISSING) {
       float lat, lon;
       do {

@@ -169,7 +169,11 @@ int read_file(const char* name) {
     text.resize(kMaxFileBytes);
   }
   symbols = parse(text, used);
-  MESS_print(MESS_MESS, "WX_symb_file: %zu symbols from %s\n", symbols.size(), used.c_str());
+  // Every symbol asked for would then be left out without a word at each station.
+  if (symbols.empty())
+    MESS_print(MESS_WARN, "WX_symb_file: No symbols in %s: weather symbols are not drawn\n", used.c_str());
+  else
+    MESS_print(MESS_MESS, "WX_symb_file: %zu symbols from %s\n", symbols.size(), used.c_str());
   return static_cast<int>(symbols.size());
 }
 

@@ -21,6 +21,7 @@
 #include "config/missing.h"
 #include "config/resrc.h"
 #include "config/string.h"
+#include "config/system.h"
 #include "files/files.h"
 
 namespace {
@@ -1307,11 +1308,22 @@ int VAR_print_file() {
   return static_cast<int>(entries.size());
 }
 
+int VAR_check_request(const char* spec) {
+  const std::size_t n = spec != nullptr ? std::strlen(spec) : 0;
+  if (n <= VAR_REQUEST_MAX) return 1;
+  // A request cut short would be parsed into something the user did not ask for.
+  MESS_print(MESS_ERROR, "VAR_setup: Variable request of %zu characters is longer than %zu: %.40s...\n", n,
+             VAR_REQUEST_MAX, spec);
+  if (FLAG_batch()) ZAV_fail(ZAV_STATUS_VARIABLE);
+  return 0;
+}
+
 int VAR_setup(const char* file, const char* spec) {
   VAR_param_decode();
   VAR_init();
   std::string_view text = spec ? spec : "";
   if (file && *file) VAR_open_file(file);
+  if (!VAR_check_request(spec)) return 0;
   if (text.size() >= 3 && ieq(text.substr(0, 3), "fi:")) {
     text.remove_prefix(3);
     const std::size_t colon = text.find(':');
@@ -1346,7 +1358,10 @@ int VAR_setup(const char* file, const char* spec) {
     VAR_print(&var[i]);
     if (var[i].flag >= 0) good = 1;
   }
-  if (!good) MESS_print(MESS_WARN, "Unable to determine variables\n");
+  if (!good) {
+    MESS_print(MESS_WARN, "Unable to determine variables\n");
+    if (FLAG_batch()) ZAV_fail(ZAV_STATUS_VARIABLE);
+  }
   return good;
 }
 

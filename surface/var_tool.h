@@ -3,6 +3,7 @@
 // named definitions) and the variable list, source and model name files.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -38,7 +39,14 @@ int VAR_read_menu();
 // bytes); the menu's result (0 none, negative exit/-9999 as the package menu).
 int VAR_menu(const char* title, const char* prompt, char* answer, int mode);
 int VAR_print_file();
-// Parses a variable text into the table; 1 when at least one record has a role >= 0.
+// Longest variable request a user may give (the prompt's line holds no more).
+constexpr std::size_t VAR_REQUEST_MAX = 96;
+// 1 when the request fits VAR_REQUEST_MAX (or is null); otherwise 0 after a message, and in
+// batch mode the run's status becomes 20.
+int VAR_check_request(const char* spec);
+// Parses a variable text into the table; 1 when at least one record has a role >= 0. A
+// request longer than VAR_REQUEST_MAX, or one that yields no variable, is refused with a
+// message (and in batch mode the run's status becomes 20).
 int VAR_setup(const char* file, const char* spec);
 // Definition of a named variable of the variable file, or empty when none.
 std::string VAR_lookup(const char* name);

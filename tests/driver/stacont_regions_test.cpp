@@ -26,6 +26,14 @@ std::vector<std::string> regions() {
   return names;
 }
 
+// The regions a batch run can draw: "var" asks for its centre at a prompt, which batch
+// mode refuses (stacont_hostile_input_test).
+std::vector<std::string> batch_regions() {
+  std::vector<std::string> names = regions();
+  names.erase(std::remove(names.begin(), names.end(), "var"), names.end());
+  return names;
+}
+
 struct Analysis {
   RunResult run;
   int points = 0;   // grid points
@@ -41,7 +49,7 @@ Analysis analyse(const std::string& region, const std::string& var, const std::v
                                    "-va", var, "-of", "cdf", "-gp", dir};
   args.insert(args.end(), more.begin(), more.end());
   Analysis a;
-  a.run = run_stacont(args, "39\n-97\n", clean_env(dir + "/no-resource-files"), dir, 60);
+  a.run = run_stacont(args, "", clean_env(dir + "/no-resource-files"), dir, 60);
   const std::string file = dir + "/" + (more.empty() || more[0] != "-nh" ? "2026031418" : "2026031419") + "_" + var +
                            ".nc";
   const std::string out = run_program("/usr/bin/env", {"ncdump", "-v", "values", file}).out;
@@ -78,7 +86,7 @@ TEST_P(RegionCoverage, DefaultStationsCoverAlmostAsWellAsAll) {
   EXPECT_EQ(all.run.err.find(kSparse), std::string::npos) << all.run.err;
 }
 
-INSTANTIATE_TEST_SUITE_P(Sample18Utc, RegionCoverage, ::testing::ValuesIn(regions()),
+INSTANTIATE_TEST_SUITE_P(Sample18Utc, RegionCoverage, ::testing::ValuesIn(batch_regions()),
                          [](const ::testing::TestParamInfo<std::string>& p) { return p.param; });
 
 TEST(RegionList, HoldsTheRegionsOfTheMenuAndTheNamedOnes) {

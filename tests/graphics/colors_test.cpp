@@ -122,9 +122,13 @@ TEST_F(Colors, MalformedTables) {
        "@ line 2: not a name and three colour fractions: green one 1 0\n"},
       {"red #ff00\nred #ff00zz\n7\n", 0,
        "@ line 1: colour is not #rrggbb: red #ff00\n@ line 2: colour is not #rrggbb: red #ff00zz\n"
-       "@ line 3: not a name and three colour fractions: 7\n"},
+       "@ line 3: not a name and three colour fractions: 7\n@ holds no colours\n"},
       {"averyveryverylongcolourname 1 0 0\n", 0,
-       "@ line 1: colour name longer than 19 characters: averyveryverylongcolourname\n"},
+       "@ line 1: colour name longer than 19 characters: averyveryverylongcolourname\n@ holds no colours\n"},
+      // A table cut short is said to be, and one without colours too.
+      {"a 1 0 0\nb 0 0 0.5", 2, "@ line 2: the file ends in the middle of this line (cut short?): b 0 0 0.5\n"},
+      {"a 1 0 0\nEND", 1, ""},
+      {"# nothing but comments\n", 0, "@ holds no colours\n"},
       {std::string(10240, 'x') + "\nred 1 0 0\n", 1, "@ line 1: line longer than 100 characters\n"},
       {junk, 0,
        "@ line 1: not a line of text\n@ line 2: not a line of text\n@ line 3: not a line of text\n"

@@ -10,6 +10,10 @@
 #include "graphics/gif.h"
 #include "graphics/png.h"
 #include "graphics/xdump.h"
+#include <zlib.h>
+
+#include <string>
+#include <utility>
 #include "tests/graphics/img_files.h"
 
 namespace {
@@ -112,6 +116,62 @@ TEST_F(Capture, OverlayLeavesTheTransparentColourOut) {
     }
   EXPECT_EQ(changed, 0);
   EXPECT_EQ(goverlay_image_file((dir_ + "/none.png").c_str(), "", 0, 0), -1);
+  // Hanging over the picture's left edge by 5 columns: the part on the picture is drawn.
+  ASSERT_EQ(goverlay_image_file(path.c_str(), "", -5 - vp[0] - vp[2] + 20, 30), 1);
+  const XPicture left = picture();
+  for (int x = 0; x < 5; ++x) EXPECT_EQ(left.at(x, vp[1] + 32), 0xFFFF00u) << x;
+  EXPECT_EQ(left.at(5, vp[1] + 32), after.at(5, vp[1] + 32));
+  // Wholly off the picture, even at offsets whose sums overflow: told, and nothing drawn.
+  for (const auto& [x, y] : {std::pair{0, 2147483647}, std::pair{-2147483647 - 1, 0}, std::pair{2147483647, -5}}) {
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(goverlay_image_file(path.c_str(), "", x, y), -1);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "goverlay_image_file: Image " + path + " at offset " +
+                                                          std::to_string(x) + "," + std::to_string(y) +
+                                                          " lies wholly off the picture: not drawn\n");
+  }
+  EXPECT_TRUE(picture().rgb == left.rgb);
+}
+
+// Pictures of more pixels than the limit are refused from their headers, whatever their
+// format: the files below hold nothing but a header claiming 8000 x 8000 pixels.
+TEST(ImageLimit, HeadersBeyondThePixelLimitAreRefused) {
+  const std::string dir = make_temp_dir("img_limit");
+  const auto be32 = [](std::uint32_t v) {
+    return std::string{static_cast<char>(v >> 24), static_cast<char>(v >> 16), static_cast<char>(v >> 8),
+                       static_cast<char>(v)};
+  };
+  std::string ihdr = "IHDR" + be32(8000) + be32(8000) + std::string("\x08\x03\0\0\0", 5);
+  const auto chunk = [&](const std::string& body) {
+    return be32(static_cast<std::uint32_t>(body.size() - 4)) + body +
+           be32(static_cast<std::uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(body.data()), body.size())));
+  };
+  const std::string png = std::string("\x89PNG\r\n\x1a\n", 8) + chunk(ihdr) + chunk(std::string("PLTE\0\0\0", 7)) + chunk("IDAT") +
+                          chunk("IEND");
+  std::string xwd = be32(105) + be32(7) + be32(2) + be32(8) + be32(8000) + be32(8000);
+  for (int i = 6; i < 25; ++i) xwd += be32(0);
+  const std::string gif = std::string("GIF89a\x40\x1f\x40\x1f\x80\0\0\0\0\0\xff\xff\xff,\0\0\0\0\x40\x1f\x40\x1f\0\x02"
+                                      "\x02\x4c\x01\0;", 35);
+  const struct {
+    const char* file;
+    std::string bytes, message;
+  } cases[] = {
+      {"a.gif", gif, "GIF_read: Image of 8000 x 8000 pixels is larger than 50000000 pixels: refused\n"},
+      {"a.png", png, "PNG_read: Image of 8000 x 8000 pixels is larger than 50000000 pixels: refused\n"},
+      {"a.zav", "ZAVIMG\n\n\n8000 8000\n", "IMG_read_zav: Image of 8000 x 8000 pixels is larger than 50000000 pixels: refused\n"},
+      {"a.xwd", xwd, "XWD_read: Image of 8000 x 8000 pixels is larger than 50000000 pixels: refused\n"}};
+  for (const auto& c : cases) {
+    write_file(dir + "/" + c.file, c.bytes);
+    ImgRec image;
+    testing::internal::CaptureStderr();
+    EXPECT_LE(IMG_read((dir + "/" + c.file).c_str(), &image, 1), 0) << c.file;
+    EXPECT_EQ(testing::internal::GetCapturedStderr().substr(0, c.message.size()), c.message) << c.file;
+    EXPECT_TRUE(image.data.empty()) << c.file;
+  }
+  // The limit itself: 10000 x 5000 pixels may be read, one column more may not.
+  EXPECT_TRUE(IMG_size_allowed("t", 10000, 5000));
+  testing::internal::CaptureStderr();
+  EXPECT_FALSE(IMG_size_allowed("t", 10001, 5000));
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "t: Image of 10001 x 5000 pixels is larger than 50000000 pixels: refused\n");
 }
 
 }  // namespace

@@ -675,6 +675,40 @@ TEST_F(MapTest, LaloItems) {
   EXPECT_TRUE(labels().empty());
 }
 
+// Work that has no bound in what the user writes is bounded: lines closer than the map can
+// show are drawn at the map's own spacing, a list draws its first items, and a file that
+// never ends is not read.
+TEST_F(MapTest, UnboundedWorkIsBounded) {
+  map_only("none.map", binary({}), globe());
+  MAP_latlon(0, 0, 0.01f, 0.01f);
+  EXPECT_EQ(draw(),
+            "Map: none.map\n"
+            "MAP_lines: Lines every 0.01 by 0.01 degrees would be 54000 lines, more than 720: drawn every 30 degrees\n");
+  // Five latitudes and at most twelve meridians are labelled, 30 degrees apart.
+  const std::vector<std::string> l = labels();
+  EXPECT_LE(l.size(), 17u);
+  for (const char* t : {"EQ", "30N", "60S", "120E", "150W"}) EXPECT_NE(std::find(l.begin(), l.end(), t), l.end()) << t;
+  // Said once for the same spacing; 180 / 0.25 = 720 latitudes alone are drawn as asked.
+  EXPECT_EQ(draw(), "Map: none.map\n");
+  MAP_latlon(0, 0, 0.25f, 0.0f);
+  EXPECT_EQ(draw(), "Map: none.map\n");
+  MAP_latlon(0, 0, 0.0f, 0.0f);
+
+  std::string list = "lalo:60";
+  for (int i = 1; i < 1000; ++i) list += ",lalo:60";
+  MAP_file(list.c_str());
+  const std::string out = draw();
+  EXPECT_EQ(count_of(out, "Map-lalo: 60.0,60.0\n"), MAP_MAX_ITEMS);
+  EXPECT_NE(out.find("MAP_draw: More than 64 map items: 936 left out: lalo:60,lalo:60,"), std::string::npos) << out;
+  EXPECT_LT(out.size(), 64 * 20 + 400u);
+  // Items of other masks, and region items that select none, take no room.
+  MAP_file(("+a.map," + list.substr(0, 8 * 64 - 1)).c_str());
+  EXPECT_EQ(count_of(draw(5), "MAP_draw: More than"), 0);
+
+  MAP_file("mf:/dev/zero");
+  EXPECT_EQ(draw(), "Map-metafile: /dev/zero\nMAP_process: /dev/zero is not a regular file: left out\n");
+}
+
 TEST_F(MapTest, MissingSpacing) {
   setup(globe());
   EXPECT_EQ(MAP_lines(MISSING, 10.0f), -1);

@@ -78,9 +78,9 @@ TEST(DomainLoop, InvalidGridDomainIsSaidOnce) {
 }
 
 // The centre of "var" is asked once, not again when the grid domain is taken from the
-// same option.
+// same option (at a terminal: batch mode refuses a domain that asks).
 TEST(DomainLoop, VariableCentreIsAskedOnce) {
-  const RunResult r = run({"-pd", "var", "-va", "t", "-ba"}, "39\n-97\n");
+  const RunResult r = run({"-pd", "var", "-va", "t"}, "39\n-97\n");
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(count_of(r.out, "Enter the central latitude: "), 1) << r.out;
   EXPECT_EQ(count_of(r.out, "Enter the central longitude: "), 1);

@@ -101,6 +101,17 @@ TEST_F(WxSymb, MatchingAndAlignment) {
 
 // A damaged file is reported entry by entry; what reads still draws, and a missing file
 // draws nothing.
+// A file without a single symbol would leave every weather symbol out without a word.
+TEST_F(WxSymb, FileWithoutSymbolsIsReported) {
+  const std::string path = dir_ + "/none.smb";
+  for (const std::string& text : {std::string(""), std::string("# only a comment $\n\n")}) {
+    write_file(path, text);
+    CaptureStderr();
+    EXPECT_EQ(WX_symb_file(path.c_str()), 0);
+    EXPECT_EQ(GetCapturedStderr(), "WX_symb_file: No symbols in " + path + ": weather symbols are not drawn\n");
+  }
+}
+
 TEST_F(WxSymb, DamagedFilesAreReported) {
   const std::string path = dir_ + "/bad.smb";
   std::string many;
