@@ -14,6 +14,8 @@ packages=(
   ghostscript hp2xx librsvg2-bin imagemagick
   # The window tests run their own X server and act as the user through XTEST or xdotool.
   xvfb x11-xkb-utils xkb-data libxtst-dev xdotool
+  # The fuzz targets of the readers (scripts/fuzz.sh) are built with clang's libFuzzer.
+  clang
 )
 if [ "${1:-}" = bench ]; then
   # The end-to-end benchmark times GrADS doing the same job next to ours.

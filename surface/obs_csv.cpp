@@ -256,8 +256,7 @@ bool split_row(std::string_view text, std::size_t pos, char delim, std::size_t* 
     for (const char c : {delim, '\n', '\r'}) state.stop[static_cast<unsigned char>(c)] = true;
     state.stop_delim = delim;
   }
-  const auto& stop = state.stop;
-  auto ends = [&stop](char c) { return stop[static_cast<unsigned char>(c)]; };
+  auto ends = [](char c) { return state.stop[static_cast<unsigned char>(c)]; };
   std::size_t i = pos;
   for (;;) {
     std::string_view field;

@@ -1,0 +1,40 @@
+// Weather symbol files (WX_symb_file, then symbols drawn by name) and, for an odd first
+// byte, colour tables (CLR_read_table, then names looked up and defined on the device).
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "graphics/colors.h"
+#include "graphics/gks_colr.h"
+#include "plot/wx_symb.h"
+#include "tests/fuzz/fuzz_support.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  fuzz::init();
+  fuzz::open_recorder();
+  if (size == 0) return 0;
+  const std::string text = fuzz::text(data + 1, size - 1);
+  if (data[0] % 2 == 0) {
+    const std::string path = fuzz::write_file("fuzz.smb", text);
+    const int count = WX_symb_file(path.c_str());
+    for (int i = 0; i < count && i < 8; ++i) {
+      const char* name = WX_symb_name(i);
+      if (name) WX_symb(name, 0.5f, 0.5f, 0.05f);
+    }
+    WX_symb("rain", 0.5f, 0.5f, 0.05f);
+  } else {
+    const std::string path = fuzz::write_file("fuzz.clr", text);
+    CLR_clear_table();
+    CLR_read_table(path.c_str());
+    for (int i = 0; i < CLR_get_num() && i < 300; ++i) {
+      float c[3];
+      if (CLR_get_rgb(i, &c[0], &c[1], &c[2]) == 0) gset_colr_rep(1, i, c);
+      CLR_get_ind(CLR_get_name(i));
+    }
+    CLR_get_ind("red");
+    CLR_get_ind("#ff8000");
+    CLR_clear_table();
+    CLR_read_table(STACONT_DATA_DIR "/zav.clr");
+  }
+  return 0;
+}
