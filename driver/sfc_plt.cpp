@@ -37,7 +37,7 @@
 namespace {
 
 constexpr int refresh_seconds = 60;
-constexpr std::size_t var_str_len = 96;
+constexpr std::size_t var_str_len = VAR_REQUEST_MAX;
 
 DataDesc data{};
 DomainRec domain{};

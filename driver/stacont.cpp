@@ -12,6 +12,7 @@
 #include "driver/sfc_plt.h"
 #include "files/date.h"
 #include "files/files.h"
+#include "graphics/gks_cairo.h"
 #include "plot/region.h"
 #include "surface/var_tool.h"
 
@@ -36,7 +37,7 @@ bool input_is_sequence() {
 
 // Window and raster sides the devices draw; outside them they fall back to their default
 // size, which the user must hear of.
-constexpr int kMinSide = 16, kMaxSide = 16384;
+constexpr int kMinSide = GRASTER_MIN_SIDE, kMaxSide = GRASTER_MAX_SIDE;
 
 void check_geometry() {
   const char* g = RES_get("geometry");

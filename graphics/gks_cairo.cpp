@@ -33,7 +33,7 @@ namespace {
 enum class Format { png, pdf, svg };
 
 constexpr int default_width = 640, default_height = 512;
-constexpr int min_side = 16, max_side = 16384;
+constexpr int min_side = GRASTER_MIN_SIDE, max_side = GRASTER_MAX_SIDE;
 
 struct SurfaceFree {
   void operator()(cairo_surface_t* s) const { cairo_surface_destroy(s); }

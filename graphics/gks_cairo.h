@@ -26,6 +26,10 @@
 
 #include "graphics/gks_dev.h"
 
+// Sides of a raster page (and of the geometry the user gives for it), in pixels: smaller
+// pages show nothing, larger ones take gigabytes.
+constexpr int GRASTER_MIN_SIDE = 16, GRASTER_MAX_SIDE = 16384;
+
 // The device record (a device that refuses to open when the program is built without
 // Cairo).
 const GksDevice* gcairo_device();
