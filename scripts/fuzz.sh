@@ -41,15 +41,17 @@ fi
 
 run_one() {
   local t="$1" seconds="$2"
-  local bin="build-fuzz/tests/fuzz/${t}_fuzz"
-  local work="build-fuzz/corpus/$t" found="build-fuzz/findings/$t" log="build-fuzz/logs/$t.log"
+  # Full paths: a target works in a folder of its own, so that the files its inputs name
+  # stay out of the tree.
+  local bin="$PWD/build-fuzz/tests/fuzz/${t}_fuzz"
+  local work="$PWD/build-fuzz/corpus/$t" found="$PWD/build-fuzz/findings/$t" log="$PWD/build-fuzz/logs/$t.log"
   rm -rf "$found"
   mkdir -p "$work" "$found" build-fuzz/logs
   local args=(-max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -max_len="${max_len[$t]:-8192}"
               -artifact_prefix="$found/" -print_final_stats=1 -close_fd_mask=1)
-  [ -f "tests/fuzz/$t.dict" ] && args+=(-dict="tests/fuzz/$t.dict")
+  [ -f "tests/fuzz/$t.dict" ] && args+=(-dict="$PWD/tests/fuzz/$t.dict")
   local seeds=()
-  [ -d "tests/fuzz/corpus/$t" ] && seeds+=("tests/fuzz/corpus/$t")
+  [ -d "tests/fuzz/corpus/$t" ] && seeds+=("$PWD/tests/fuzz/corpus/$t")
   # libFuzzer stops at its first finding; the loop goes on for the time left, so that one
   # finding does not hide the others.
   local end=$((SECONDS + seconds))

@@ -2,6 +2,8 @@
 
 #include <unistd.h>
 
+#include <cerrno>
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -18,6 +20,15 @@
 #include "graphics/gks_tran.h"
 
 extern char** environ;
+
+// Inputs also name commands ("|command" wherever a file name is taken): a fuzzer must never
+// run what it made up, so the process's own popen and system refuse every command.
+extern "C" std::FILE* popen(const char*, const char*) {
+  errno = EPERM;
+  return nullptr;
+}
+extern "C" int pclose(std::FILE*) { return -1; }
+extern "C" int system(const char* command) { return command == nullptr ? 0 : -1; }
 
 namespace fuzz {
 namespace {
@@ -49,6 +60,9 @@ void init() {
   state.dir = std::string(base) + "/stacont_fuzz_" + std::to_string(getpid());
   std::filesystem::create_directories(state.dir);
   std::atexit(remove_dir);
+  // Inputs name files to write (a message log, a directory to make): relative names land in
+  // the process's folder, never in the tree the fuzzer was started from.
+  if (chdir(state.dir.c_str()) != 0) std::abort();
   setenv("zavdefault", (state.dir + "/no_resources").c_str(), 1);
   RES_clear();
   FLAG_reset(-9999);
