@@ -22,15 +22,6 @@ constexpr int kKeyed[] = {57, 3,  73, 48, 41, 39, 55, 94, 63, 106, 112, 113, 114
                           13, 23, 17, 22, 16, 31, 9,  32, 10, 11, 15, 20, 8,  46, 102, 59, 2,  53, 0};
 constexpr int kPositional[] = {50, 0};
 
-void restore() {
-  RES_clear();
-  FLAG_reset(-9999);
-  FLAG_set(FLAG_BATCH, 1);
-  MESS_reset();
-  MESS_set_out(0);
-  RES_put("file_path", STACONT_DATA_DIR);
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -53,8 +44,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         free_parsed_array(count, list);
       }
     }
-    setenv("zavdefault", (fuzz::dir() + "/no_resources").c_str(), 1);
-    restore();
+    fuzz::reset();
   } else {
     const std::string path = fuzz::write_file("name_conv", text);
     RES_put("name_conv", path.c_str());

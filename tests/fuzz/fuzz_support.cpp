@@ -63,6 +63,10 @@ void init() {
   // Inputs name files to write (a message log, a directory to make): relative names land in
   // the process's folder, never in the tree the fuzzer was started from.
   if (chdir(state.dir.c_str()) != 0) std::abort();
+  reset();
+}
+
+void reset() {
   setenv("zavdefault", (state.dir + "/no_resources").c_str(), 1);
   RES_clear();
   FLAG_reset(-9999);

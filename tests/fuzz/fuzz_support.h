@@ -13,6 +13,8 @@ namespace fuzz {
 // printed, batch mode (nothing prompts), no resource files or naming conventions of the
 // user, file_path on the package data directory, a temporary folder in /dev/shm.
 void init();
+// The state init leaves, again: after a target has read resources of its own.
+void reset();
 
 // Writes bytes to a file of that name in the process's folder; its path.
 std::string write_file(const char* name, const std::uint8_t* data, std::size_t size);
