@@ -27,6 +27,7 @@
 #include "plot/maptran.h"
 #include "plot/region.h"
 #include "surface/cty_tool.h"
+#include "surface/sfc_check.h"
 #include "surface/wx_tool.h"
 
 namespace {
@@ -93,6 +94,7 @@ int cvt_fd = -1;
 int cvt_num = 0;
 sfc_info info{};
 std::string open_name;  // the name the open file was opened by
+std::vector<int> kept;  // the reports of the open file that the plot loop reads, in file order
 
 bool missing(float v) { return v == MISSING; }
 
@@ -1294,6 +1296,44 @@ void name_unknown() {
   unknown_new.clear();
 }
 
+// Where a report stands, as SFC_read_report places it, in degrees (-9999 when it cannot be
+// placed).
+void place(const sfc_report& r, float* lat, float* lon) {
+  *lat = *lon = MISSING;
+  if (!missing(r.lat) && !missing(r.lon)) {
+    *lat = r.lat, *lon = r.lon;
+    return;
+  }
+  StationRec station{};
+  if (CTY_search(r.id, &station) && MAP_untran(lat, lon, station.x, station.y) == 0) *lat = *lon = MISSING;
+}
+
+// Reads the open file once to check it: values outside the gross limits are counted and
+// listed, duplicate and conflicting reports resolved; what stays is the list of reports the
+// plot loop reads. One line each for the checks that found something.
+void check_file() {
+  kept.clear();
+  SFC_limits_setup();
+  SfcLimitStats limits;
+  std::vector<SfcDupEntry> entries;
+  sfc_report r;
+  for (int n = 0;; ++n) {
+    int index = n;
+    if (SFC_read(cvt_fd, &r, 0, &index) < 0) break;
+    SFC_limits_apply(&r, &limits);
+    float lat = MISSING, lon = MISSING;
+    place(r, &lat, &lon);
+    entries.push_back(SFC_dup_entry(r, lat, lon, info.date.hour, info.date.minute));
+  }
+  SfcDupStats dups;
+  const std::vector<char> keep = SFC_resolve_duplicates(entries, &dups);
+  for (std::size_t i = 0; i < keep.size(); ++i)
+    if (keep[i]) kept.push_back(static_cast<int>(i));
+  if (limits.dropped > 0) MESS_print(MESS_PRINT, "%s\n", SFC_limits_summary(limits).c_str());
+  if (dups.dropped > 0) MESS_print(MESS_PRINT, "%s\n", SFC_duplicates_summary(dups).c_str());
+  SFC_rewind(cvt_fd);
+}
+
 }  // namespace
 
 int SFC_open_file(const char* name) {
@@ -1317,17 +1357,19 @@ int SFC_open_file(const char* name) {
     return 0;
   }
   MESS_print(MESS_MESS, "Date: %s\n", info.label);
+  check_file();
   return 1;
 }
 
 int SFC_read_report(sfc_report* report, StationRec* station) {
   if (cvt_fd < 0 || !report || !station) return -1;
-  int index = cvt_num;
-  if (SFC_read(cvt_fd, report, 0, &index) < 0) {
+  int index = cvt_num < static_cast<int>(kept.size()) ? kept[static_cast<std::size_t>(cvt_num)] : -1;
+  if (index < 0 || SFC_read(cvt_fd, report, 0, &index) < 0) {
     name_unknown();
     return -1;
   }
   ++cvt_num;
+  SFC_limits_apply(report, nullptr);  // counted and listed when the file was opened
   const bool own_position = !missing(report->lat) && !missing(report->lon);
   if (CTY_search(report->id, station)) {
     report->elev = station->elev;
@@ -1359,6 +1401,8 @@ void SFC_close_file() {
   if (cvt_fd >= 0) SFC_close(cvt_fd);
   cvt_fd = -1;
   cvt_num = 0;
+  kept.clear();
+  kept.shrink_to_fit();
 }
 
 const sfc_info* SFC_get_file_info() { return &info; }

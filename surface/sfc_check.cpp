@@ -1,0 +1,488 @@
+// Gross limits and duplicate resolution for the reports of one surface file.
+#include "surface/sfc_check.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <numeric>
+#include <string_view>
+#include <unordered_map>
+
+#include "config/datafile.h"
+#include "config/fileio.h"
+#include "config/mess.h"
+#include "config/missing.h"
+#include "config/resrc.h"
+#include "config/string.h"
+#include "surface/sfc_read.h"
+#include "surface/unittool.h"
+
+namespace {
+
+constexpr std::size_t kLineMax = 1024;  // longer table lines are cut
+constexpr int kMaxLimits = 200;         // a table is a few dozen lines; the rest is ignored
+
+// How a limit reaches its values.
+enum class Access { value, layers, code, excess };
+
+// A variable the table may name: its member of the report and the units a table may give
+// its limits in, the report's own first. The units table converts among them; names it does
+// not list it would pass through unconverted, so a table may use these only.
+struct Field {
+  const char* name;
+  Access access;
+  float sfc_report::*member;
+  const char* units;
+};
+
+constexpr const char* kTemp = "F C K";
+constexpr const char* kPressure = "mb hPa kPa Pa in_Hg mm_Hg";
+constexpr const char* kSpeed = "kt kts knt m/s mph km/h";
+constexpr const char* kDepth = "in mm cm";
+
+constexpr Field kFields[] = {
+    {"temp", Access::value, &sfc_report::temp, kTemp},
+    {"dewp", Access::value, &sfc_report::dewp, kTemp},
+    // The dew point's excess over the temperature: a difference of temperatures.
+    {"dewp-temp", Access::excess, &sfc_report::dewp, kTemp},
+    {"maxt", Access::value, &sfc_report::maxt, kTemp},
+    {"mint", Access::value, &sfc_report::mint, kTemp},
+    {"maxt6", Access::value, &sfc_report::maxt6, kTemp},
+    {"mint6", Access::value, &sfc_report::mint6, kTemp},
+    {"sst", Access::value, &sfc_report::sst, "C F K"},
+    {"slpr", Access::value, &sfc_report::slpr, kPressure},
+    {"alt", Access::value, &sfc_report::alt, "in_Hg mm_Hg mb hPa kPa Pa"},
+    {"ptend", Access::value, &sfc_report::ptend, kPressure},
+    {"ptype", Access::code, nullptr, "code"},
+    {"wdir", Access::value, &sfc_report::wdir, "deg"},
+    {"wspd", Access::value, &sfc_report::wspd, kSpeed},
+    {"wgust", Access::value, &sfc_report::wgust, kSpeed},
+    {"vis", Access::value, &sfc_report::vis, "mi km m nmi ft"},
+    {"cld_hgt", Access::layers, nullptr, "ft m km"},
+    {"prec3", Access::value, &sfc_report::prec3, kDepth},
+    {"prec6", Access::value, &sfc_report::prec6, kDepth},
+    {"prec12", Access::value, &sfc_report::prec12, kDepth},
+    {"prec24", Access::value, &sfc_report::prec24, kDepth},
+    {"scover", Access::value, &sfc_report::scover, kDepth},
+    {"solar", Access::value, &sfc_report::solar, "min hr s sec"},
+    {"wave_per", Access::value, &sfc_report::wave_per, "s sec min"},
+    {"wave_hgt", Access::value, &sfc_report::wave_hgt, "m ft"},
+};
+
+struct Limit {
+  const Field* field;
+  float low;   // in the report's units; MISSING: no lower limit
+  float high;  // likewise
+  std::string units;       // the table's units, for the listing
+  std::string low_text;    // the limits as the table wrote them
+  std::string high_text;
+};
+
+// ---- module state ----
+struct Limits {
+  std::vector<Limit> limits;
+  bool on = false;
+  bool loaded = false;
+  std::string name;  // the name the limits were loaded by
+} lim;
+
+bool missing(float v) { return v == MISSING; }
+
+// The report's own units of a field (the first of its list).
+std::string own_units(const Field& f) {
+  const std::string_view u = f.units;
+  return std::string(u.substr(0, u.find(' ')));
+}
+
+// Whether units are among those a field's limits may be given in.
+bool allowed_units(const Field& f, std::string_view units) {
+  std::string_view list = f.units;
+  while (!list.empty()) {
+    const std::size_t sp = list.find(' ');
+    const std::string_view u = list.substr(0, sp);
+    if (u.size() == units.size() && strnicmp(u.data(), units.data(), u.size()) == 0) return true;
+    list = sp == std::string_view::npos ? std::string_view() : list.substr(sp + 1);
+  }
+  return false;
+}
+
+// Limits are read in one set of units and compared in another: a value that prints as the
+// limit is at the limit.
+float slack(float limit) { return 1e-5f * std::max(1.0f, std::fabs(limit)); }
+bool below(float v, float low) { return !missing(low) && v < low - slack(low); }
+bool above(float v, float high) { return !missing(high) && v > high + slack(high); }
+
+std::string_view trim(std::string_view s) {
+  while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front()))) s.remove_prefix(1);
+  while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back()))) s.remove_suffix(1);
+  return s;
+}
+
+std::vector<std::string_view> words(std::string_view s) {
+  std::vector<std::string_view> out;
+  for (std::size_t i = 0; i < s.size();) {
+    while (i < s.size() && std::isspace(static_cast<unsigned char>(s[i]))) ++i;
+    const std::size_t b = i;
+    while (i < s.size() && !std::isspace(static_cast<unsigned char>(s[i]))) ++i;
+    if (i > b) out.push_back(s.substr(b, i - b));
+  }
+  return out;
+}
+
+// A plain decimal number (no "inf", "nan" or hex), or "-" for no limit (MISSING).
+bool limit_number(std::string_view w, float* out) {
+  if (w == "-") {
+    *out = MISSING;
+    return true;
+  }
+  const std::string t(w);
+  for (char c : t)
+    if (!std::isdigit(static_cast<unsigned char>(c)) && c != '.' && c != '-' && c != '+') return false;
+  char* end = nullptr;
+  const double v = std::strtod(t.c_str(), &end);
+  if (end != t.c_str() + t.size() || !std::isfinite(v) || std::fabs(v) > 1e7) return false;
+  *out = static_cast<float>(v);
+  return true;
+}
+
+// A limit converted from the table's units to the report's; a difference (the excess of the
+// dew point) without the offset of the scales.
+float to_report_units(const Field& f, const std::string& from, float v) {
+  if (missing(v)) return v;
+  const std::string to = own_units(f);
+  if (f.access != Access::excess) return UNIT_cvt(from.c_str(), to.c_str(), v);
+  return v * (UNIT_cvt(from.c_str(), to.c_str(), 1.0f) - UNIT_cvt(from.c_str(), to.c_str(), 0.0f));
+}
+
+const Field* find_field(std::string_view name) {
+  for (const Field& f : kFields)
+    if (name.size() == std::strlen(f.name) && strnicmp(name.data(), f.name, name.size()) == 0) return &f;
+  return nullptr;
+}
+
+bool read_line(std::FILE* f, std::string& line) {
+  line.clear();
+  int c;
+  while ((c = std::fgetc(f)) != EOF && c != '\n')
+    if (line.size() < kLineMax) line.push_back(static_cast<char>(c));
+  return c != EOF || !line.empty();
+}
+
+void drop(const sfc_report& r, const Limit& l, float value, SfcLimitStats* stats, std::size_t index) {
+  if (stats == nullptr) return;
+  ++stats->dropped;
+  ++stats->fields[index].second;
+  const char* units = l.units.c_str();
+  if (l.field->access == Access::excess) {
+    const float dewp = UNIT_cvt("F", units, r.dewp), temp = UNIT_cvt("F", units, r.temp);
+    MESS_print(MESS_MESS, "Gross limit: %s dewp %g %s is %.1f %s above temp %g %s (limit %s %s)\n", r.id,
+               static_cast<double>(dewp), units, static_cast<double>(dewp - temp), units, static_cast<double>(temp),
+               units, l.high_text.c_str(), units);
+    return;
+  }
+  const float shown = UNIT_cvt(own_units(*l.field).c_str(), units, value);
+  const bool low = below(value, l.low);
+  MESS_print(MESS_MESS, "Gross limit: %s %s %g %s %s %s %s\n", r.id, l.field->name, static_cast<double>(shown),
+             units, low ? "below" : "above", low ? l.low_text.c_str() : l.high_text.c_str(), units);
+}
+
+}  // namespace
+
+int SFC_limits_load(const char* name) {
+  lim.limits.clear();
+  lim.on = false;
+  lim.loaded = true;
+  lim.name = name != nullptr ? name : "";
+  if (name == nullptr || *name == '\0') name = SFC_LIMITS_TABLE;
+  if (stricmp(name, "none") == 0 || stricmp(name, "off") == 0) return 0;
+  std::string path;
+  std::FILE* f = FILE_open_data(name, &path);
+  if (f == nullptr) {
+    MESS_print(MESS_WARN, "Gross limits: Unable to open %s: values are not checked\n", path.c_str());
+    return -1;
+  }
+  std::string line;
+  int number = 0;
+  while (read_line(f, line)) {
+    ++number;
+    std::string_view text = line;
+    if (const std::size_t hash = text.find('#'); hash != std::string_view::npos) text = text.substr(0, hash);
+    text = trim(text);
+    if (text.empty()) continue;
+    const std::vector<std::string_view> w = words(text);
+    const Field* field = w.empty() ? nullptr : find_field(w[0]);
+    Limit l{field, MISSING, MISSING, w.size() > 3 ? std::string(w[3]) : (field ? own_units(*field) : std::string()),
+            w.size() > 1 ? std::string(w[1]) : "", w.size() > 2 ? std::string(w[2]) : ""};
+    const char* why = nullptr;
+    if (field == nullptr)
+      why = "unknown variable";
+    else if (w.size() < 3 || w.size() > 4)
+      why = "expected: variable low high [units]";
+    else if (!limit_number(w[1], &l.low) || !limit_number(w[2], &l.high))
+      why = "a limit is not a number or '-'";
+    else if (!missing(l.low) && !missing(l.high) && l.low > l.high)
+      why = "low limit above high limit";
+    else if (!allowed_units(*field, l.units))
+      why = "units not known for this variable";
+    else if (lim.limits.size() >= static_cast<std::size_t>(kMaxLimits))
+      why = "too many limits";
+    if (why != nullptr) {
+      const std::string shown(text.substr(0, std::min<std::size_t>(text.size(), 60)));
+      MESS_print(MESS_WARN, "Gross limits: %s line %d ignored (%s): %s\n", path.c_str(), number, why, shown.c_str());
+      continue;
+    }
+    l.low = to_report_units(*field, l.units, l.low);
+    l.high = to_report_units(*field, l.units, l.high);
+    lim.limits.push_back(std::move(l));
+  }
+  FILE_close(f);
+  lim.on = !lim.limits.empty();
+  return static_cast<int>(lim.limits.size());
+}
+
+void SFC_limits_setup() {
+  const char* res = RES_get("limit_file");
+  const std::string name = res != nullptr ? res : "";
+  if (lim.loaded && name == lim.name) return;
+  SFC_limits_load(name.c_str());
+}
+
+int SFC_limits_on() { return lim.on ? 1 : 0; }
+
+int SFC_limits_apply(sfc_report* r, SfcLimitStats* stats) {
+  if (r == nullptr || !lim.on) return 0;
+  if (stats != nullptr && stats->fields.size() != lim.limits.size()) {
+    stats->fields.clear();
+    for (const Limit& l : lim.limits) stats->fields.emplace_back(l.field->name, 0L);
+  }
+  int dropped = 0;
+  for (std::size_t i = 0; i < lim.limits.size(); ++i) {
+    const Limit& l = lim.limits[i];
+    auto check = [&](float* v) {
+      if (missing(*v) || (!below(*v, l.low) && !above(*v, l.high))) return;
+      drop(*r, l, *v, stats, i);
+      *v = MISSING;
+      ++dropped;
+    };
+    switch (l.field->access) {
+      case Access::value:
+        check(&(r->*(l.field->member)));
+        break;
+      case Access::layers:
+        for (float& h : r->cld_hgt) check(&h);
+        break;
+      case Access::code:
+        if (r->ptype != MISSING_INT) {
+          float code = static_cast<float>(r->ptype);
+          check(&code);
+          if (missing(code)) r->ptype = MISSING_INT;
+        }
+        break;
+      case Access::excess:
+        // A dew point above the temperature: the temperature passed its own limits, and dew
+        // point sensors are the ones that drift, so the dew point goes.
+        if (!missing(r->dewp) && !missing(r->temp) && (below(r->dewp - r->temp, l.low) || above(r->dewp - r->temp, l.high))) {
+          drop(*r, l, r->dewp, stats, i);
+          r->dewp = MISSING;
+          ++dropped;
+        }
+        break;
+    }
+  }
+  return dropped;
+}
+
+std::string SFC_limits_summary(const SfcLimitStats& s) {
+  char buf[64];
+  std::snprintf(buf, sizeof buf, "Gross limits: %ld value%s dropped", s.dropped, s.dropped == 1 ? "" : "s");
+  std::string text = buf;
+  // A variable may stand on several lines of the table: one count each.
+  std::vector<std::pair<std::string, long>> merged;
+  for (const auto& [name, n] : s.fields) {
+    if (n == 0) continue;
+    auto it = std::find_if(merged.begin(), merged.end(), [&](const auto& m) { return m.first == name; });
+    if (it == merged.end())
+      merged.emplace_back(name, n);
+    else
+      it->second += n;
+  }
+  const char* sep = ": ";
+  for (const auto& [name, n] : merged) {
+    text += sep + name + " " + std::to_string(n);
+    sep = ", ";
+  }
+  return text;
+}
+
+// ---- duplicates ----
+
+SfcDupEntry SFC_dup_entry(const sfc_report& r, float lat, float lon, int hour, int minute) {
+  SfcDupEntry e;
+  copy_bounded(e.id, sizeof e.id, r.id);
+  e.lat = lat;
+  e.lon = lon;
+  e.time = r.time;
+  e.minutes = SFC_minutes_from_hour(r.time, hour, minute);
+  e.temp = r.temp, e.dewp = r.dewp, e.slpr = r.slpr, e.alt = r.alt, e.wspd = r.wspd;
+  for (float v : {r.temp, r.dewp, r.slpr, r.alt, r.wspd, r.wdir, r.vis})
+    if (!missing(v)) ++e.values;
+  return e;
+}
+
+int SFC_minutes_from_hour(int hhmm, int hour, int minute) {
+  if (hhmm == MISSING_INT || hhmm < 0 || hhmm > 2400 || hhmm % 100 > 59 || hour == MISSING_INT) return 0;
+  int d = (hhmm / 100) * 60 + hhmm % 100 - hour * 60 - (minute == MISSING_INT ? 0 : minute);
+  while (d > 720) d -= 1440;
+  while (d < -720) d += 1440;
+  return d;
+}
+
+namespace {
+
+// Two reports of one station: the one nearer the hour; of two as near, the one before the
+// hour (the routine report a few minutes before the hour stands for the hour); of two of the
+// same time, the later in the file (a correction comes after what it corrects).
+bool nearer(const SfcDupEntry& a, std::size_t ia, const SfcDupEntry& b, std::size_t ib) {
+  const int da = std::abs(a.minutes), db = std::abs(b.minutes);
+  if (da != db) return da < db;
+  if (a.minutes != b.minutes) return a.minutes < b.minutes;
+  return ia > ib;
+}
+
+// Values two reports may differ by and still be the same observation: about a degree Celsius,
+// a hectopascal and its altimeter setting, and the wind that two anemometers of one airfield
+// give in gusty air. (A few hundredths on top: the values come converted and rounded.)
+bool agree(const SfcDupEntry& a, const SfcDupEntry& b) {
+  auto close = [](float x, float y, float tolerance) {
+    return missing(x) || missing(y) || std::fabs(x - y) <= tolerance * 1.01f;
+  };
+  return close(a.temp, b.temp, 2.0f) && close(a.dewp, b.dewp, 2.0f) && close(a.slpr, b.slpr, 1.0f) &&
+         close(a.alt, b.alt, 0.03f) && close(a.wspd, b.wspd, 10.0f);
+}
+
+// The same report again (a resend in another bulletin, a file holding an hour twice).
+bool same_report(const SfcDupEntry& a, const SfcDupEntry& b) {
+  return a.time == b.time && a.values == b.values && a.temp == b.temp && a.dewp == b.dewp && a.slpr == b.slpr &&
+         a.alt == b.alt && a.wspd == b.wspd;
+}
+
+constexpr double kSamePlaceKm = 1.0;
+constexpr double kKmPerDegree = 111.195;
+
+double distance_km(const SfcDupEntry& a, const SfcDupEntry& b) {
+  const double rad = 3.14159265358979323846 / 180.0;
+  const double dlat = (a.lat - b.lat) * kKmPerDegree;
+  double dlon = std::fabs(a.lon - b.lon);
+  if (dlon > 180.0) dlon = 360.0 - dlon;
+  dlon *= kKmPerDegree * std::cos(0.5 * (a.lat + b.lat) * rad);
+  return std::sqrt(dlat * dlat + dlon * dlon);
+}
+
+std::string hhmm(int time) {
+  if (time == MISSING_INT) return "the hour";
+  char b[16];
+  std::snprintf(b, sizeof b, "%04d", time);
+  return b;
+}
+
+std::size_t root(std::vector<std::size_t>& parent, std::size_t i) {
+  while (parent[i] != i) i = parent[i] = parent[parent[i]];
+  return i;
+}
+
+}  // namespace
+
+// What a forecaster expects of a map: every station once, with the observation of the
+// map's hour. A station that reported twice (a special report, a resend, a correction) keeps
+// the report nearest the hour, a correction replacing what it corrects. Two identifiers at
+// one place (a station known by two names, or a report placed on another station) are the
+// same observation twice when their values agree: both stay, as the station database lists
+// both. When they disagree, one of them is wrong and averaging the two would hide it, so the
+// one nearest the hour stays (of two as near, the fuller report, then the first in the file).
+std::vector<char> SFC_resolve_duplicates(const std::vector<SfcDupEntry>& e, SfcDupStats* stats) {
+  const std::size_t n = e.size();
+  std::vector<char> keep(n, 1);
+  SfcDupStats s;
+  // One report per identifier.
+  std::unordered_map<std::string_view, std::size_t> best;
+  std::unordered_map<std::string_view, long> count;
+  best.reserve(n);
+  for (std::size_t i = 0; i < n; ++i) {
+    const std::string_view id = e[i].id;
+    if (id.empty()) continue;
+    auto [it, fresh] = best.emplace(id, i);
+    if (fresh) continue;
+    std::size_t& j = it->second;
+    if (same_report(e[i], e[j])) {
+      // The same report sent twice: nothing to resolve. The later stays, as it would if it
+      // corrected something the comparison does not look at.
+      keep[j] = 0;
+      j = i;
+      continue;
+    }
+    ++count[id];
+    const std::size_t loser = nearer(e[i], i, e[j], j) ? j : i;
+    keep[loser] = 0;
+    j = loser == j ? i : j;
+    MESS_print(MESS_MESS, "Duplicate: %s report of %s set aside for the one of %s\n", e[i].id, hhmm(e[loser].time).c_str(),
+               hhmm(e[j].time).c_str());
+    ++s.dropped;
+  }
+  for (const auto& [id, extra] : count) {
+    ++s.stations;
+    s.reports += extra + 1;
+  }
+  // Different identifiers at one place: a sweep in latitude finds the neighbours.
+  std::vector<std::size_t> placed;
+  for (std::size_t i = 0; i < n; ++i)
+    if (keep[i] && !missing(e[i].lat) && !missing(e[i].lon) && std::fabs(e[i].lat) <= 90.0f) placed.push_back(i);
+  std::sort(placed.begin(), placed.end(), [&](std::size_t a, std::size_t b) { return e[a].lat < e[b].lat; });
+  std::vector<std::size_t> parent(n);
+  std::iota(parent.begin(), parent.end(), std::size_t{0});
+  std::vector<char> grouped(n, 0);
+  const double band = kSamePlaceKm / kKmPerDegree;
+  for (std::size_t a = 0; a < placed.size(); ++a)
+    for (std::size_t b = a + 1; b < placed.size() && e[placed[b]].lat - e[placed[a]].lat <= band; ++b) {
+      const SfcDupEntry &x = e[placed[a]], &y = e[placed[b]];
+      if (std::strcmp(x.id, y.id) == 0 || distance_km(x, y) > kSamePlaceKm) continue;
+      parent[root(parent, placed[a])] = root(parent, placed[b]);
+      grouped[placed[a]] = grouped[placed[b]] = 1;
+    }
+  std::unordered_map<std::size_t, std::vector<std::size_t>> groups;
+  for (std::size_t i : placed)
+    if (grouped[i]) groups[root(parent, i)].push_back(i);
+  for (auto& [r, members] : groups) {
+    bool same = true;
+    for (std::size_t a = 0; a < members.size() && same; ++a)
+      for (std::size_t b = a + 1; b < members.size() && same; ++b) same = agree(e[members[a]], e[members[b]]);
+    if (same) continue;
+    std::sort(members.begin(), members.end());
+    std::size_t winner = members.front();
+    for (std::size_t i : members) {
+      const SfcDupEntry &x = e[i], &w = e[winner];
+      const int dx = std::abs(x.minutes), dw = std::abs(w.minutes);
+      if (dx < dw || (dx == dw && x.values > w.values)) winner = i;
+    }
+    for (std::size_t i : members) {
+      if (i == winner) continue;
+      keep[i] = 0;
+      ++s.dropped;
+      MESS_print(MESS_MESS, "Same place: %s report of %s set aside for %s of %s (values differ)\n", e[i].id,
+                 hhmm(e[i].time).c_str(), e[winner].id, hhmm(e[winner].time).c_str());
+    }
+    ++s.stations;
+    s.reports += static_cast<long>(members.size());
+  }
+  if (stats != nullptr) *stats = s;
+  return keep;
+}
+
+std::string SFC_duplicates_summary(const SfcDupStats& s) {
+  char buf[128];
+  std::snprintf(buf, sizeof buf, "Duplicates: %ld reports of %ld station%s resolved by time, %ld set aside", s.reports,
+                s.stations, s.stations == 1 ? "" : "s", s.dropped);
+  return buf;
+}

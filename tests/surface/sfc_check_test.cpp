@@ -1,0 +1,234 @@
+// Checks of the reports as the plot loop reads a file: gross limits value by value in every
+// text form (tests/surface/data/limits_cases.txt), duplicate and conflicting reports
+// (duplicate_cases.txt), and tables that users write.
+#include "surface/sfc_check.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "config/mess.h"
+#include "surface/cty_tool.h"
+#include "surface/obs_read.h"
+#include "surface/sfc_read.h"
+#include "tests/support/capture.h"
+#include "tests/support/run.h"
+
+namespace {
+
+const std::string kCases = std::string(STACONT_SOURCE_DIR) + "/tests/surface/data/";
+
+std::string trim(std::string s) {
+  s.erase(0, s.find_first_not_of(" \t"));
+  s.erase(s.find_last_not_of(" \t\r") + 1);
+  return s;
+}
+
+std::vector<std::string> split(const std::string& line, char sep) {
+  std::vector<std::string> out;
+  std::istringstream in(line);
+  for (std::string f; std::getline(in, f, sep);) out.push_back(trim(f));
+  return out;
+}
+
+// One variable of a report as text ("M" when missing).
+std::string field(const sfc_report& r, const std::string& name) {
+  float v = -9999.0f;
+  const std::pair<const char*, float sfc_report::*> floats[] = {
+      {"temp", &sfc_report::temp},     {"dewp", &sfc_report::dewp},     {"slpr", &sfc_report::slpr},
+      {"alt", &sfc_report::alt},       {"wspd", &sfc_report::wspd},     {"wdir", &sfc_report::wdir},
+      {"wgust", &sfc_report::wgust},   {"vis", &sfc_report::vis},       {"ptend", &sfc_report::ptend},
+      {"prec24", &sfc_report::prec24}, {"maxt", &sfc_report::maxt},     {"sst", &sfc_report::sst},
+      {"wave_hgt", &sfc_report::wave_hgt}};
+  for (const auto& [n, m] : floats)
+    if (name == n) v = r.*m;
+  if (name == "cld_hgt") v = r.cld_hgt[0];
+  if (name == "ptype") v = r.ptype == -9999 ? -9999.0f : static_cast<float>(r.ptype);
+  if (v == -9999.0f) return "M";
+  char b[32];
+  std::snprintf(b, sizeof b, "%g", static_cast<double>(v));
+  return b;
+}
+
+// The reports the plot loop reads from file, and what opening it printed.
+struct Read {
+  std::vector<sfc_report> reports;
+  std::string out;
+};
+
+Read read_file_checked(const std::string& path) {
+  Read r;
+  CaptureStdout();
+  if (SFC_open_file(path.c_str())) {
+    sfc_report report;
+    StationRec station{};
+    while (SFC_read_report(&report, &station) >= 0) r.reports.push_back(report);
+    SFC_close_file();
+  }
+  r.out = GetCapturedStdout();
+  return r;
+}
+
+// The lines of text that begin with prefix, joined ("-" when none).
+std::string lines_of(const std::string& text, const std::string& prefix) {
+  std::string found;
+  std::istringstream in(text);
+  for (std::string l; std::getline(in, l);)
+    if (l.rfind(prefix, 0) == 0) found += (found.empty() ? "" : "\n") + l;
+  return found.empty() ? "-" : found;
+}
+
+class SfcCheck : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    SFC_set_report_reader(OBS_read_file);
+    MESS_set(0, MESS_WARN);  // the count lines and warnings, not the listings
+    ASSERT_EQ(SFC_limits_load(""), 25);  // the shipped table, every line of it
+  }
+  void TearDown() override {
+    MESS_reset();
+    SFC_limits_load("");
+    CTY_clear();
+  }
+  std::string file(const std::string& name, const std::string& text) {
+    write_file(dir_ + "/" + name, text);
+    return dir_ + "/" + name;
+  }
+  // A netCDF file of the report form holding one report: the variables given as "name=value"
+  // words, the others missing.
+  std::string cdf(const std::string& values) {
+    std::string data;
+    for (const char* var : {"T", "TD", "DIR", "SPD", "PSL", "ALTIM"}) {
+      std::string v = "-9999";
+      std::istringstream words(values);
+      for (std::string w; words >> w;)
+        if (w.rfind(std::string(var) + "=", 0) == 0) v = w.substr(w.find('=') + 1);
+      data += std::string(var) + " = " + v + " ; ";
+    }
+    const std::string cdl = file("r.cdl",
+                                 "netcdf r {\ndimensions:\n report = UNLIMITED ; id_len = 10 ;\nvariables:\n"
+                                 " char id(report, id_len) ; float lat(report) ; float lon(report) ;\n"
+                                 " float T(report) ; float TD(report) ; float DIR(report) ; float SPD(report) ;\n"
+                                 " float PSL(report) ; float ALTIM(report) ;\n :filetime = \"12Z 14 MAR 26\" ;\n"
+                                 "data:\n id = \"KXYZ\" ; lat = 40 ; lon = -100 ; " + data + "\n}\n");
+    const std::string nc = dir_ + "/r.nc";
+    EXPECT_EQ(run_program("/bin/sh", {"-c", "ncgen -o '" + nc + "' '" + cdl + "'"}).status, 0) << cdl;
+    return nc;
+  }
+  std::string dir_ = make_temp_dir("sfc_check");
+};
+
+TEST_F(SfcCheck, LimitsPerVariableAndForm) {
+  std::ifstream in(kCases + "limits_cases.txt");
+  ASSERT_TRUE(in) << "limits_cases.txt";
+  int cases = 0;
+  for (std::string line; std::getline(in, line);) {
+    if (line.empty() || line[0] == '#') continue;
+    const std::vector<std::string> f = split(line, '|');
+    ASSERT_EQ(f.size(), 5u) << line;
+    std::string path;
+    if (f[0] == "zavsfc")
+      path = file("h.sfc", "ZAVSFC\n12Z 14 MAR 26\n" + f[1] + " $\n");
+    else if (f[0] == "old")
+      path = file("h.sfc", "12Z 14 MAR 26\n" + f[1] + "\n");
+    else if (f[0] == "metar")
+      path = file("2026031412.txt", f[1] + "\n");
+    else if (f[0] == "cdf")
+      path = cdf(f[1]);
+    else if (f[0] == "csv")
+      path = file("2026031412.csv", "station,valid,lon,lat,tmpf,dwpf,drct,sknt,gust,alti,mslp,vsby\n" + f[1] + "\n");
+    else
+      FAIL() << "unknown form: " << line;
+    const Read r = read_file_checked(path);
+    ASSERT_EQ(r.reports.size(), 1u) << line << "\n" << r.out;
+    EXPECT_EQ(field(r.reports[0], f[2]), f[3]) << line;
+    EXPECT_EQ(lines_of(r.out, "Gross limits:"), f[4]) << line;
+    ++cases;
+  }
+  EXPECT_EQ(cases, 76);
+}
+
+TEST_F(SfcCheck, DuplicatesResolvedByTime) {
+  std::ifstream in(kCases + "duplicate_cases.txt");
+  ASSERT_TRUE(in) << "duplicate_cases.txt";
+  struct Case {
+    std::string title, lines, kept, line;
+  };
+  std::vector<Case> cases;
+  for (std::string l; std::getline(in, l);) {
+    if (l.empty() || l[0] == '#') continue;
+    if (l.rfind("== ", 0) == 0)
+      cases.push_back({l.substr(3), "", "", ""});
+    else if (cases.empty())
+      FAIL() << "a report before the first case: " << l;
+    else if (l.rfind("kept: ", 0) == 0)
+      cases.back().kept = l.substr(6);
+    else if (l.rfind("line: ", 0) == 0)
+      cases.back().line = l.substr(6);
+    else
+      cases.back().lines += l + "\n";
+  }
+  ASSERT_EQ(cases.size(), 9u);
+  for (const Case& c : cases) {
+    const Read r = read_file_checked(file("d.sfc", "ZAVSFC\n12Z 14 MAR 26\n" + c.lines));
+    std::string kept;
+    for (const sfc_report& rep : r.reports) kept += (kept.empty() ? "" : " ") + std::string(rep.id) + ":" + field(rep, "temp");
+    EXPECT_EQ(kept, c.kept) << c.title;
+    EXPECT_EQ(lines_of(r.out, "Duplicates:"), c.line) << c.title;
+  }
+}
+
+TEST(SfcCheckTime, MinutesFromTheHour) {
+  const struct {
+    int hhmm, hour, minute, want;
+  } cases[] = {{1153, 12, 0, -7}, {1205, 12, 0, 5}, {2355, 0, 0, -5}, {5, 23, 0, 65}, {-9999, 12, 0, 0},
+               {1260, 12, 0, 0},  {1230, 12, 30, 0}, {1200, -9999, 0, 0}};
+  for (const auto& c : cases) EXPECT_EQ(SFC_minutes_from_hour(c.hhmm, c.hour, c.minute), c.want) << c.hhmm;
+}
+
+// A table users write: units of their own, "-" for no limit, comments; lines that cannot be
+// used are named and skipped, the others stay in force; "none" switches the limits off.
+TEST_F(SfcCheck, TablesUsersWrite) {
+  const std::string table = file("own.lim",
+                                 "# own limits\n"
+                                 "temp  - 90 F      # summer\n"
+                                 "wspd 0 50 m/s\n"
+                                 "humidity 0 100 %\n"
+                                 "slpr 1090 870 hPa\n"
+                                 "alt 25 33 furlongs\n"
+                                 "vis 0 1e9\n"
+                                 "dewp -40\n");
+  CaptureStderr();
+  EXPECT_EQ(SFC_limits_load(table.c_str()), 2);
+  EXPECT_EQ(GetCapturedStderr(),
+            "Gross limits: " + table + " line 4 ignored (unknown variable): humidity 0 100 %\n" +
+                "Gross limits: " + table + " line 5 ignored (low limit above high limit): slpr 1090 870 hPa\n" +
+                "Gross limits: " + table + " line 6 ignored (units not known for this variable): alt 25 33 furlongs\n" +
+                "Gross limits: " + table + " line 7 ignored (a limit is not a number or '-'): vis 0 1e9\n" +
+                "Gross limits: " + table + " line 8 ignored (expected: variable low high [units]): dewp -40\n");
+  sfc_report r;
+  SFC_initialize(&r);
+  std::snprintf(r.id, sizeof r.id, "T1");
+  r.temp = 95.0f, r.wspd = 98.0f, r.slpr = 500.0f;  // 98 kt = 50.4 m/s
+  SfcLimitStats stats;
+  MESS_set(0, MESS_MESS);
+  CaptureStdout();
+  EXPECT_EQ(SFC_limits_apply(&r, &stats), 2);
+  EXPECT_EQ(GetCapturedStdout(), "Gross limit: T1 temp 95 F above 90 F\nGross limit: T1 wspd 50.4156 m/s above 50 m/s\n");
+  EXPECT_EQ(field(r, "temp") + field(r, "wspd") + field(r, "slpr"), "MM500");
+  EXPECT_EQ(SFC_limits_summary(stats), "Gross limits: 2 values dropped: temp 1, wspd 1");
+
+  EXPECT_EQ(SFC_limits_load("none"), 0);
+  EXPECT_EQ(SFC_limits_on(), 0);
+  r.temp = 500.0f;
+  EXPECT_EQ(SFC_limits_apply(&r, nullptr), 0);
+  CaptureStderr();
+  EXPECT_EQ(SFC_limits_load((dir_ + "/absent.lim").c_str()), -1);
+  EXPECT_EQ(GetCapturedStderr(), "Gross limits: Unable to open " + dir_ + "/absent.lim: values are not checked\n");
+}
+
+}  // namespace
