@@ -57,7 +57,12 @@ const Setup& large_case() {
 }
 
 // One analysis on fresh copies of the inputs; the grids are returned in values.
-void run_once(const Setup& s, bool fast, std::vector<std::vector<float>>& values) {
+// What runs besides the analysis: nothing, the cross-validation, the buddy check, or the
+// automatic choice of parameters.
+enum class Extra { none, cv, buddy, autotune };
+
+void run_once(const Setup& s, bool fast, std::vector<std::vector<float>>& values, Extra extra = Extra::none,
+              int passes = 3) {
   std::vector<float> x = s.x, y = s.y;
   std::vector<std::vector<float>> data = s.data;
   std::vector<GridRec> grids(GRD_MAX_SLOTS);
@@ -72,7 +77,10 @@ void run_once(const Setup& s, bool fast, std::vector<std::vector<float>>& values
   OBJ_initialize();
   OBJ_set_filter(1.0f);
   OBJ_set_rad_inf(3.0f);
-  OBJ_set_num_pass(3);
+  OBJ_set_num_pass(passes);
+  OBJ_set_buddy(extra == Extra::buddy ? 4.0f : 0.0f, 4);
+  OBJ_set_cross_valid(extra == Extra::cv);
+  OBJ_set_auto(extra == Extra::autotune);
   const int n = static_cast<int>(x.size());
   if (fast)
     OBJ_analyze(x.data(), y.data(), ptrs, n, NUM_VAR, grids.data());
@@ -104,7 +112,28 @@ void run_bench(benchmark::State& state, const Setup& s, bool fast) {
   }
 }
 
+void run_extra(benchmark::State& state, const Setup& s, Extra extra, int passes = 3) {
+  std::vector<std::vector<float>> values;
+  for (auto _ : state) {
+    run_once(s, true, values, extra, passes);
+    benchmark::DoNotOptimize(values.data());
+  }
+}
+
+void BM_small_cv(benchmark::State& state) { run_extra(state, small_case(), Extra::cv); }
+void BM_small_buddy(benchmark::State& state) { run_extra(state, small_case(), Extra::buddy); }
+void BM_small_auto(benchmark::State& state) { run_extra(state, small_case(), Extra::autotune); }
+void BM_large_cv(benchmark::State& state) { run_extra(state, large_case(), Extra::cv); }
+void BM_large_buddy(benchmark::State& state) { run_extra(state, large_case(), Extra::buddy); }
+void BM_large_auto(benchmark::State& state) { run_extra(state, large_case(), Extra::autotune); }
+
 void BM_small_fast(benchmark::State& state) { run_bench(state, small_case(), true); }
+// The program's default of one pass, alone and with the automatic choice (whose candidates
+// run two passes): the choice is held to five times the analysis it replaces.
+void BM_small_one_pass(benchmark::State& state) { run_extra(state, small_case(), Extra::none, 1); }
+void BM_small_one_pass_auto(benchmark::State& state) { run_extra(state, small_case(), Extra::autotune, 1); }
+void BM_large_one_pass(benchmark::State& state) { run_extra(state, large_case(), Extra::none, 1); }
+void BM_large_one_pass_auto(benchmark::State& state) { run_extra(state, large_case(), Extra::autotune, 1); }
 void BM_small_direct(benchmark::State& state) { run_bench(state, small_case(), false); }
 void BM_large_fast(benchmark::State& state) { run_bench(state, large_case(), true); }
 void BM_large_direct(benchmark::State& state) { run_bench(state, large_case(), false); }
@@ -112,6 +141,16 @@ void BM_large_direct(benchmark::State& state) { run_bench(state, large_case(), f
 BENCHMARK(BM_small_fast)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_small_direct)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_large_fast)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_small_cv)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_small_one_pass)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_small_one_pass_auto)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_large_one_pass)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_large_one_pass_auto)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_small_buddy)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_small_auto)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_large_cv)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_large_buddy)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_large_auto)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_large_direct)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <new>
 #include <string>
 #include <vector>
@@ -31,6 +32,8 @@ constexpr int period_kind = 1000000;
 constexpr int grow_step = 400;
 
 std::vector<float> x, y, z;
+// Station names in the order of x and y, for the analysis's list of rejected reports.
+std::vector<std::string> ids;
 std::array<std::vector<float>, VAR_MAX> u, v;
 int num_stats = 0;
 int num_field = 0;
@@ -171,6 +174,7 @@ void DATA_print() {
 
 void DATA_free() {
   std::vector<float>().swap(x);
+  std::vector<std::string>().swap(ids);
   std::vector<float>().swap(y);
   std::vector<float>().swap(z);
   for (int k = 0; k < VAR_MAX; ++k) {
@@ -283,6 +287,8 @@ int DATA_get_data(DataDesc* desc) {
     MAP_domain_tran(&desc->plot_domain, &desc->grid_domain, &gx, &gy, station.x, station.y);
     DATA_add_loc(s, gx, gy);
     if (s >= limit) break;  // the arrays could not grow
+    if (static_cast<std::size_t>(s) >= ids.size()) ids.resize(static_cast<std::size_t>(s) + 1);
+    ids[static_cast<std::size_t>(s)].assign(station.id, strnlen(station.id, sizeof station.id));
     for (int j = 0; j < num_field; ++j) {
       if (!DATA_chk_field(j)) continue;
       RAW_data_init(&value);
@@ -302,7 +308,11 @@ int DATA_object_analyze() {
   std::array<float*, VAR_MAX> data{};
   for (int k = 0; k < num_field; ++k) data[k] = u[k].empty() ? nullptr : u[k].data();
   if (x.empty() || y.empty()) return -1;
-  const int r = OBJ_analyze(x.data(), y.data(), data.data(), num_stats, num_field, GRD_get_grids());
+  // Names of the stations this file gave; a report without one is listed by number.
+  std::vector<const char*> names(static_cast<std::size_t>(std::max(num_stats, 0)), nullptr);
+  for (std::size_t s = 0; s < names.size() && s < ids.size(); ++s) names[s] = ids[s].c_str();
+  const int r = OBJ_analyze_ids(x.data(), y.data(), data.data(), names.empty() ? nullptr : names.data(), num_stats,
+                                num_field, GRD_get_grids());
   if (r == 0) {
     for (int k = 0; k < num_field; ++k)
       if (data[k] != nullptr) DATA_check_sparse(GRD_get_grid(k), left_out[k]);

@@ -20,7 +20,7 @@ namespace {
 
 // Keyed resources this program accepts, in the order of the help listing.
 constexpr int keyed[] = {57, 3,  73, 48, 41, 39, 55, 94, 63, 106, 112, 113, 114, 6,  72,
-                         76, 64, 80, 47, 40, 58, 78, 60, 84, 110, 96,  98,  105, 79, 89,
+                         76, 64, 80, 47, 40, 58, 78, 60, 84, 110, 96,  98,  105, 79, 108, 109, 67, 89,
                          88, 85, 86, 44, 69, 37, 35, 51, 27, 28,  13,  23,  17,  22, 16,
                          31, 9,  32, 10, 11, 15, 20, 8,  46, 102, 59,  2,   53,  0};
 // Positional resources: the input file names.

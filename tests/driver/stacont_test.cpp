@@ -63,6 +63,9 @@ Keyed options...
  -va var     Variable to be plotted or contoured
  -oa smooth[,radinf,pass,conv,min]
              Objective analysis parameters
+ -bc k[,min]|off  Buddy check: reject reports k spreads off (4) or off
+ -cv on|off  Print the leave-one-out error of every pass
+ -lim file|none  Gross limits table of the reports, or none
  -pl type    Plot type: cf,lcf,ln,dln,ndln,value,none
  -sc scale   Text and wind vector scale factor
  -fm format  Numeric format

@@ -37,16 +37,21 @@ TEST(ContE2E, SamplePressureMapAtFifteenUtc) {
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.err, "");
   const std::vector<Text> t = ps_texts(ps);
-  // The low: an "L" with its pressure below it, the lowest of the map.
-  int lows = 0;
+  // The low: an "L" with its pressure below it, the lowest of the map. The buddy check
+  // drops the pressures that mountain stations reduce from their altimeters (KBTM, KRIW,
+  // KSLC, bullseyes 5 to 11 mb below their neighbours), which leaves the weak Great Basin
+  // low (1013 mb) a closed minimum of its own.
+  int lows = 0, deep = 0;
   for (std::size_t i = 0; i + 1 < t.size(); ++i) {
     if (t[i].s != "L") continue;
     ++lows;
     ASSERT_TRUE(is_number(t[i + 1].s)) << t[i + 1].s;
-    EXPECT_LT(std::stof(t[i + 1].s), 1000.0F);
+    deep += std::stof(t[i + 1].s) < 1000.0F;
+    EXPECT_LT(std::stof(t[i + 1].s), 1016.0F);
     EXPECT_LT(t[i + 1].y, t[i].y);
   }
-  EXPECT_EQ(lows, 1);
+  EXPECT_EQ(deep, 1);
+  EXPECT_LE(lows, 2);
   // Isobar labels are multiples of 4 mb; the bar's texts, on one line at the bottom, run
   // by 4 mb from the lowest band to the top of the highest.
   // The bar's texts are the longest run of numbers written one after another on one line.
