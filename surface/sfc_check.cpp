@@ -301,13 +301,13 @@ std::string SFC_limits_summary(const SfcLimitStats& s) {
   std::string text = buf;
   // A variable may stand on several lines of the table: one count each.
   std::vector<std::pair<std::string, long>> merged;
-  for (const auto& [name, n] : s.fields) {
-    if (n == 0) continue;
-    auto it = std::find_if(merged.begin(), merged.end(), [&](const auto& m) { return m.first == name; });
+  for (const auto& field : s.fields) {
+    if (field.second == 0) continue;
+    auto it = std::find_if(merged.begin(), merged.end(), [&](const auto& m) { return m.first == field.first; });
     if (it == merged.end())
-      merged.emplace_back(name, n);
+      merged.push_back(field);
     else
-      it->second += n;
+      it->second += field.second;
   }
   const char* sep = ": ";
   for (const auto& [name, n] : merged) {

@@ -1,5 +1,6 @@
-// Weather symbol files (WX_symb_file, then symbols drawn by name) and, for an odd first
-// byte, colour tables (CLR_read_table, then names looked up and defined on the device).
+// Weather symbol files (WX_symb_file, then symbols drawn by name), for an odd first byte
+// colour tables (CLR_read_table, then names looked up and defined on the device), and for a
+// first byte of 3 modulo 4 gross-limit tables (SFC_limits_load, then applied to a report).
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -7,6 +8,8 @@
 #include "graphics/colors.h"
 #include "graphics/gks_colr.h"
 #include "plot/wx_symb.h"
+#include "surface/sfc_check.h"
+#include "surface/sfc_read.h"
 #include "tests/fuzz/fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -22,6 +25,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       if (name) WX_symb(name, 0.5f, 0.5f, 0.05f);
     }
     WX_symb("rain", 0.5f, 0.5f, 0.05f);
+  } else if (data[0] % 4 == 3) {
+    const std::string path = fuzz::write_file("fuzz.lim", text);
+    if (SFC_limits_load(path.c_str()) > 0) {
+      sfc_report report;
+      SFC_initialize(&report);
+      report.temp = 140.0f;
+      report.dewp = 150.0f;
+      report.alt = 29.92f;
+      SfcLimitStats stats;
+      SFC_limits_apply(&report, &stats);
+      SFC_limits_summary(stats);
+    }
+    SFC_limits_load("none");
   } else {
     const std::string path = fuzz::write_file("fuzz.clr", text);
     CLR_clear_table();
