@@ -30,6 +30,7 @@
 #include "surface/cty_tool.h"
 #include "surface/obs_read.h"
 #include "surface/raw_tool.h"
+#include "surface/sfc_check.h"
 #include "surface/sfc_read.h"
 #include "surface/sfc_tool.h"
 #include "surface/var_tool.h"
@@ -172,6 +173,7 @@ void SFC_connect() {
   VAR_set_grid_funcs(GRD_is_math_func, GRD_is_vect_func);
   DOM_set_station_lookup(CTY_get_loc);
   SFC_set_report_reader(OBS_read_file);
+  SFC_set_checks(SFC_check_file, SFC_check_report);
 }
 
 int SFC_cvt_in_file() {

@@ -17,6 +17,8 @@
 #include "config/missing.h"
 #include "config/resrc.h"
 #include "config/string.h"
+#include "plot/maptran.h"
+#include "surface/cty_tool.h"
 #include "surface/sfc_read.h"
 #include "surface/unittool.h"
 
@@ -486,3 +488,43 @@ std::string SFC_duplicates_summary(const SfcDupStats& s) {
                 s.stations, s.stations == 1 ? "" : "s", s.dropped);
   return buf;
 }
+
+namespace {
+
+// Where a report stands, as the plot loop places it, in degrees (-9999 when it cannot be
+// placed): its own position, else the database's.
+void place(const sfc_report& r, float* lat, float* lon) {
+  *lat = *lon = MISSING;
+  if (r.lat != MISSING && r.lon != MISSING) {
+    *lat = r.lat, *lon = r.lon;
+    return;
+  }
+  StationRec station{};
+  if (CTY_search(r.id, &station) && MAP_untran(lat, lon, station.x, station.y) == 0) *lat = *lon = MISSING;
+}
+
+}  // namespace
+
+void SFC_check_file(int handle, const sfc_info& info, std::vector<int>* kept) {
+  kept->clear();
+  SFC_limits_setup();
+  SfcLimitStats limits;
+  std::vector<SfcDupEntry> entries;
+  sfc_report r;
+  for (int n = 0;; ++n) {
+    int index = n;
+    if (SFC_read(handle, &r, 0, &index) < 0) break;
+    SFC_limits_apply(&r, &limits);
+    float lat = MISSING, lon = MISSING;
+    place(r, &lat, &lon);
+    entries.push_back(SFC_dup_entry(r, lat, lon, info.date.hour, info.date.minute));
+  }
+  SfcDupStats dups;
+  const std::vector<char> keep = SFC_resolve_duplicates(entries, &dups);
+  for (std::size_t i = 0; i < keep.size(); ++i)
+    if (keep[i]) kept->push_back(static_cast<int>(i));
+  if (limits.dropped > 0) MESS_print(MESS_PRINT, "%s\n", SFC_limits_summary(limits).c_str());
+  if (dups.dropped > 0) MESS_print(MESS_PRINT, "%s\n", SFC_duplicates_summary(dups).c_str());
+}
+
+void SFC_check_report(sfc_report* report) { SFC_limits_apply(report, nullptr); }

@@ -7,6 +7,7 @@
 #include <vector>
 
 struct sfc_report;
+struct sfc_info;
 
 // Name of the limits table looked for on the data path when the resource does not name one.
 constexpr const char* SFC_LIMITS_TABLE = "stacont.lim";
@@ -61,3 +62,10 @@ int SFC_minutes_from_hour(int hhmm, int hour, int minute);
 std::vector<char> SFC_resolve_duplicates(const std::vector<SfcDupEntry>& entries, SfcDupStats* stats);
 // "Duplicates: 5 reports of 2 stations resolved by time, 3 set aside".
 std::string SFC_duplicates_summary(const SfcDupStats& stats);
+
+// The checks as the surface files call them (registered with SFC_set_checks): every report
+// of the file at handle held against the limits and the duplicates resolved, the indexes of
+// the reports that stay into kept, one line for each check that found something; and the
+// limits applied again, silently, to a report as the plot loop reads it.
+void SFC_check_file(int handle, const sfc_info& info, std::vector<int>* kept);
+void SFC_check_report(sfc_report* report);

@@ -27,7 +27,6 @@
 #include "plot/maptran.h"
 #include "plot/region.h"
 #include "surface/cty_tool.h"
-#include "surface/sfc_check.h"
 #include "surface/wx_tool.h"
 
 namespace {
@@ -95,6 +94,12 @@ int cvt_num = 0;
 sfc_info info{};
 std::string open_name;  // the name the open file was opened by
 std::vector<int> kept;  // the reports of the open file that the plot loop reads, in file order
+bool checked = false;   // kept holds what the checks left (else every report is read)
+// The checks of the reports a higher module registers.
+struct {
+  SfcFileCheck file = nullptr;
+  SfcReportCheck report = nullptr;
+} checks;
 
 bool missing(float v) { return v == MISSING; }
 
@@ -1296,41 +1301,13 @@ void name_unknown() {
   unknown_new.clear();
 }
 
-// Where a report stands, as SFC_read_report places it, in degrees (-9999 when it cannot be
-// placed).
-void place(const sfc_report& r, float* lat, float* lon) {
-  *lat = *lon = MISSING;
-  if (!missing(r.lat) && !missing(r.lon)) {
-    *lat = r.lat, *lon = r.lon;
-    return;
-  }
-  StationRec station{};
-  if (CTY_search(r.id, &station) && MAP_untran(lat, lon, station.x, station.y) == 0) *lat = *lon = MISSING;
-}
-
-// Reads the open file once to check it: values outside the gross limits are counted and
-// listed, duplicate and conflicting reports resolved; what stays is the list of reports the
-// plot loop reads. One line each for the checks that found something.
+// Reads the open file once through the registered checks, which leave the list of reports
+// the plot loop reads; without them every report is read, in file order.
 void check_file() {
   kept.clear();
-  SFC_limits_setup();
-  SfcLimitStats limits;
-  std::vector<SfcDupEntry> entries;
-  sfc_report r;
-  for (int n = 0;; ++n) {
-    int index = n;
-    if (SFC_read(cvt_fd, &r, 0, &index) < 0) break;
-    SFC_limits_apply(&r, &limits);
-    float lat = MISSING, lon = MISSING;
-    place(r, &lat, &lon);
-    entries.push_back(SFC_dup_entry(r, lat, lon, info.date.hour, info.date.minute));
-  }
-  SfcDupStats dups;
-  const std::vector<char> keep = SFC_resolve_duplicates(entries, &dups);
-  for (std::size_t i = 0; i < keep.size(); ++i)
-    if (keep[i]) kept.push_back(static_cast<int>(i));
-  if (limits.dropped > 0) MESS_print(MESS_PRINT, "%s\n", SFC_limits_summary(limits).c_str());
-  if (dups.dropped > 0) MESS_print(MESS_PRINT, "%s\n", SFC_duplicates_summary(dups).c_str());
+  checked = checks.file != nullptr;
+  if (!checked) return;
+  checks.file(cvt_fd, info, &kept);
   SFC_rewind(cvt_fd);
 }
 
@@ -1363,13 +1340,15 @@ int SFC_open_file(const char* name) {
 
 int SFC_read_report(sfc_report* report, StationRec* station) {
   if (cvt_fd < 0 || !report || !station) return -1;
-  int index = cvt_num < static_cast<int>(kept.size()) ? kept[static_cast<std::size_t>(cvt_num)] : -1;
+  int index = !checked ? cvt_num
+              : cvt_num < static_cast<int>(kept.size()) ? kept[static_cast<std::size_t>(cvt_num)]
+                                                        : -1;
   if (index < 0 || SFC_read(cvt_fd, report, 0, &index) < 0) {
     name_unknown();
     return -1;
   }
   ++cvt_num;
-  SFC_limits_apply(report, nullptr);  // counted and listed when the file was opened
+  if (checks.report != nullptr) checks.report(report);  // counted and listed at opening
   const bool own_position = !missing(report->lat) && !missing(report->lon);
   if (CTY_search(report->id, station)) {
     report->elev = station->elev;
@@ -1410,6 +1389,11 @@ const sfc_info* SFC_get_file_info() { return &info; }
 int SFC_get_form() { return cvt_fd >= 0 ? form : 0; }
 
 void SFC_set_report_reader(SfcReportReader reader) { report_file.reader = reader; }
+
+void SFC_set_checks(SfcFileCheck file_check, SfcReportCheck report_check) {
+  checks.file = file_check;
+  checks.report = report_check;
+}
 
 // ---- writing the "ZAVSFC" form ----
 

@@ -117,6 +117,14 @@ int SFC_get_form();
 using SfcReportReader = bool (*)(const char* name, const char* path, int form, std::vector<sfc_report>* reports,
                                  DateRec* date);
 void SFC_set_report_reader(SfcReportReader reader);
+// The checks of the reports (gross limits, duplicates) sit above this module and register
+// here. file_check is called as the plot loop opens a file (SFC_open_file), with the file
+// at its start, and fills kept with the indexes of the reports the loop reads, in order;
+// report_check is applied to each report the loop then reads. Without them every report
+// is read as it stands.
+using SfcFileCheck = void (*)(int handle, const sfc_info& info, std::vector<int>* kept);
+using SfcReportCheck = void (*)(sfc_report* report);
+void SFC_set_checks(SfcFileCheck file_check, SfcReportCheck report_check);
 // Writes every report of the open file to a surface file of the "ZAVSFC" form (an hourly
 // archive that reads back to the same values, to the resolution of that form). The old
 // file is replaced only by a whole new one. Returns the number of reports written, or -1

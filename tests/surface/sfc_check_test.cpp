@@ -86,6 +86,7 @@ class SfcCheck : public ::testing::Test {
  protected:
   void SetUp() override {
     SFC_set_report_reader(OBS_read_file);
+    SFC_set_checks(SFC_check_file, SFC_check_report);
     MESS_set(0, MESS_WARN);  // the count lines and warnings, not the listings
     ASSERT_EQ(SFC_limits_load(""), 25);  // the shipped table, every line of it
   }
