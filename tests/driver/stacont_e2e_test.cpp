@@ -19,6 +19,7 @@
 #include "analysis/grd_tool.h"
 #include "config/system.h"
 #include "plot/region.h"
+#include "tests/support/barnes.h"
 #include "tests/support/program.h"
 #include "tests/support/run.h"
 
@@ -60,31 +61,11 @@ const char* const kStationsFile =
 const char* const kStationsDomain = "ll,39,-106,11,7,1";
 constexpr int kNx = 11, kNy = 7;
 
-// The analysis the program makes of them with its defaults (one pass, weight parameter
-// 1, radius three grid lengths): at each grid point the mean of the station values within
-// the radius weighted by exp(-d^2), d in degrees; no station within reach leaves it missing.
+// The analysis the program makes of them with its defaults.
 std::vector<float> expected_analysis() {
-  struct Station {
-    double lat, lon, temp;
-  };
-  const Station stations[] = {
-      {38.8058, -104.7010, 45.0}, {39.8617, -104.6730, 40.0}, {39.1267, -108.5294, 60.0}, {38.2891, -104.4970, 50.0}};
-  std::vector<float> grid;
-  for (int row = 0; row < kNy; ++row) {
-    for (int col = 0; col < kNx; ++col) {
-      double sum = 0.0, weights = 0.0;
-      for (const Station& s : stations) {
-        const double x = s.lon + 106.0 + (kNx - 1) / 2.0;  // grid column of the station
-        const double y = 39.0 + (kNy - 1) / 2.0 - s.lat;  // grid row, the top row first
-        const double d2 = (x - col) * (x - col) + (y - row) * (y - row);
-        if (d2 > 9.0) continue;
-        sum += s.temp * std::exp(-d2);
-        weights += std::exp(-d2);
-      }
-      grid.push_back(weights > 0.0 ? static_cast<float>(sum / weights) : -9999.0f);
-    }
-  }
-  return grid;
+  return default_analysis({{38.8058, -104.7010, 45.0}, {39.8617, -104.6730, 40.0}, {39.1267, -108.5294, 60.0},
+                           {38.2891, -104.4970, 50.0}},
+                          kNx, kNy, 39.0, -106.0);
 }
 
 class StacontE2E : public ProgramTest {

@@ -12,6 +12,7 @@
 
 #include "analysis/grd_read.h"
 #include "analysis/grd_tool.h"
+#include "tests/support/barnes.h"
 #include "tests/support/program.h"
 #include "tests/support/run.h"
 
@@ -32,30 +33,12 @@ const char* const kFile =
     "KPUB 500 -93 -999 962 129 10.0 -99C - @1153 $\n";
 constexpr int kNx = 11, kNy = 7;
 
-struct Station {
-  double lat, lon, temp;
-};
-
-// The program's default analysis (one pass, weight exp(-d^2) with d in grid lengths, radius
-// three grid lengths) of the given stations: see the grid tests of stacont_e2e_test.
-std::vector<float> analysis(const std::vector<Station>& stations) {
-  std::vector<float> grid;
-  for (int row = 0; row < kNy; ++row)
-    for (int col = 0; col < kNx; ++col) {
-      double sum = 0.0, weights = 0.0;
-      for (const Station& s : stations) {
-        const double x = s.lon + 106.0 + (kNx - 1) / 2.0, y = 39.0 + (kNy - 1) / 2.0 - s.lat;
-        const double d2 = (x - col) * (x - col) + (y - row) * (y - row);
-        if (d2 > 9.0) continue;
-        sum += s.temp * std::exp(-d2);
-        weights += std::exp(-d2);
-      }
-      grid.push_back(weights > 0.0 ? static_cast<float>(sum / weights) : -9999.0f);
-    }
-  return grid;
+// The program's default analysis of the given stations.
+std::vector<float> analysis(const std::vector<TestStation>& stations) {
+  return default_analysis(stations, kNx, kNy, 39.0, -106.0);
 }
 
-const Station kCos{38.8058, -104.7010, 45.0}, kDen{39.8617, -104.6730, 150.0}, kGjt{39.1267, -108.5294, 60.0},
+const TestStation kCos{38.8058, -104.7010, 45.0}, kDen{39.8617, -104.6730, 150.0}, kGjt{39.1267, -108.5294, 60.0},
     kPub{38.2891, -104.4970, 50.0};
 
 // The values of a package grid file.
