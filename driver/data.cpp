@@ -21,6 +21,7 @@
 #include "plot/maptran.h"
 #include "plot/region.h"
 #include "surface/cty_tool.h"
+#include "surface/raw_plt.h"
 #include "surface/raw_tool.h"
 #include "surface/var_tool.h"
 
@@ -188,6 +189,7 @@ void DATA_free() {
 
 void DATA_new_grid() {
   grid = 0;
+  RAW_reject_clear();
   for (int k = 0; k < GRD_MAX_SLOTS; ++k) GRD_get_grid(k)->source = 0;
 }
 
@@ -207,6 +209,7 @@ int DATA_setup_grid(DataDesc* desc) {
   FILE_save_name_conv();
   DATA_init(default_limit, 2);
   from_file.fill(false);
+  RAW_reject_clear();
 
   DomainRec grid_domain;
   if (DOM_get_grid_domain(&grid_domain) < 1) grid_domain = desc->plot_domain;
@@ -314,8 +317,15 @@ int DATA_object_analyze() {
   const int r = OBJ_analyze_ids(x.data(), y.data(), data.data(), names.empty() ? nullptr : names.data(), num_stats,
                                 num_field, GRD_get_grids());
   if (r == 0) {
-    for (int k = 0; k < num_field; ++k)
-      if (data[k] != nullptr) DATA_check_sparse(GRD_get_grid(k), left_out[k]);
+    for (int k = 0; k < num_field; ++k) {
+      if (data[k] == nullptr) continue;
+      DATA_check_sparse(GRD_get_grid(k), left_out[k]);
+      // The station plots of this variable mark what the check left out, by name: they
+      // read the reports again, not these arrays.
+      if (OBJ_num_rejected(k) < 1) continue;
+      for (int s = 0; s < num_stats && static_cast<std::size_t>(s) < ids.size(); ++s)
+        if (OBJ_rejected(k, s)) RAW_reject_add(VAR_get_name(k), ids[static_cast<std::size_t>(s)].c_str());
+    }
   }
   return r;
 }

@@ -122,6 +122,7 @@ void plot_stations(int first, int last, DataDesc* desc, bool raw) {
     rec.x = station.x;
     rec.y = station.y;
     CTY_get_data(station.id);
+    const std::string id(station.id, strnlen(station.id, sizeof station.id));
     if (raw) RAW_save_station(&station);
     if (plt_dist >= min_circle) {
       GPH_line_attr(nullptr);
@@ -150,6 +151,9 @@ void plot_stations(int first, int last, DataDesc* desc, bool raw) {
       copy_bounded(rec.format, sizeof rec.format, VAR_get_format(k));
       if (raw) RAW_save_data(&rec);
       RAW_set_var_string(&rec, VAR_get_name(k));
+      // The cross goes under the value, which stays readable: the forecaster sees what was
+      // left out of the analysis.
+      if (RAW_rejected(VAR_get_name(k), id.c_str())) RAW_plot_reject(station.x, station.y);
       RAW_plot_data(&rec);
     }
     if (raw) RAW_save_end();

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "config/flag.h"
@@ -49,6 +50,10 @@ struct Box {
 Box footprint{0.0F, 0.0F, 0.0F, 0.0F};
 bool footprint_set = false;
 std::vector<Box> taken;
+// Reports the frame's analysis rejected: (variable, station) pairs, few per hour.
+std::vector<std::pair<std::string, std::string>> rejected;
+// Half the width of the cross over a rejected report, a fraction of V.
+constexpr float kRejectHalf = 0.016F;
 
 bool present(float v) { return v != MISSING; }
 
@@ -162,6 +167,35 @@ void RAW_footprint_add(const char* format, int kind) {
   footprint = {std::min(footprint.x0, b.x0), std::min(footprint.y0, b.y0), std::max(footprint.x1, b.x1),
                std::max(footprint.y1, b.y1)};
   footprint_set = true;
+}
+
+void RAW_reject_clear() { rejected.clear(); }
+
+void RAW_reject_add(const char* var, const char* id) {
+  if (var == nullptr || id == nullptr || *id == '\0') return;
+  rejected.emplace_back(var, id);
+}
+
+int RAW_rejected(const char* var, const char* id) {
+  if (rejected.empty() || var == nullptr || id == nullptr) return 0;
+  for (const auto& [v, i] : rejected)
+    if (i == id && stricmp(v.c_str(), var) == 0) return 1;
+  return 0;
+}
+
+void RAW_plot_reject(float x, float y) {
+  if (FLAG_getplot(DRAW_DATA) <= 0 || FLAG_get(FLAG_PLOT_TYPE) == PLOT_NONE) return;
+  AttribRec a;
+  ATTRIB_init(&a);
+  // Red whatever the colour of the values, on the light and the dark background alike.
+  const int red = CLR_get_ind("red");
+  if (red >= 0) a.color = red;
+  a.width = 1.5F;
+  GPH_line_attr(nullptr);
+  GPH_line_attr(&a);
+  const float h = kRejectHalf * vert() * plot_scale;
+  GPH_line(x - h, y - h, x + h, y + h);
+  GPH_line(x - h, y + h, x + h, y - h);
 }
 
 int RAW_plot_room(float x, float y) {

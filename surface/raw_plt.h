@@ -30,6 +30,17 @@ void RAW_footprint_add(const char* format, int kind);
 // 1 (and the place taken) when the footprint at (x, y) is free.
 int RAW_plot_room(float x, float y);
 
+// ---- reports the analysis rejected ----
+// The quality control of a frame's analysis rejects reports of one variable; the station
+// plots of that variable in the frame mark each with a cross, so that the forecaster sees
+// which values the map leaves out. The set is kept until cleared (the next analysis).
+void RAW_reject_clear();
+void RAW_reject_add(const char* var, const char* id);
+// 1 when the report of station id was rejected for variable var.
+int RAW_rejected(const char* var, const char* id);
+// Draws the mark of a rejected report at the station's map position (x, y).
+void RAW_plot_reject(float x, float y);
+
 // Draws field `field` of a raw file with a station-plot format over the current map; the
 // number of values drawn, -1 when the file cannot be read.
 int RAW_plot_file(const char* name, int field, const char* format, const AttribRec* attrib);

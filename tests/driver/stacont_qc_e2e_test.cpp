@@ -1,7 +1,8 @@
 // End-to-end checks of the reports on reading: a temperature beyond the gross limits and a
 // station reported twice in the hour leave the analysis as if only the good reports had
 // come, say so in one line each, and the limits switched off by a resource let the bad
-// value through again.
+// value through again. A report the buddy check rejects is crossed out on the station plot
+// drawn over its analysis.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -110,6 +111,95 @@ TEST_F(StacontQc, OwnTableInItsOwnUnits) {
   EXPECT_EQ(count_of(r.out, "Gross limit: KCOS temp 90 F above 55 F\n"), 1) << r.out;
   EXPECT_EQ(count_of(r.out, "Gross limits: 3 values dropped: temp 3\n"), 1) << r.out;
   expect_grid(analysis({kCos, kPub}));
+}
+
+// Eighteen Kansas stations (positions of data/sao.cty) with the smooth field
+// T = 60 + 3 (lon + 97.5) - 2 (lat - 39) F in tenths, and KSLN 54 F (30 C) too warm: 114.0 F
+// where its neighbours give about 60. Drawn on the 9 x 5 latitude-longitude domain one degree
+// apart centred at 39 N 97.5 W, on an 800 x 600 PNG: 8 by 4 degrees fill the width at 100
+// pixels a degree, the map's 400 rows centred, so a station sits at column
+// 100 (lon + 101.5) and row 100 + 100 (41 - lat): KSLN (38.79 N, 97.65 W) at (385, 321).
+const char* const kKansas =
+    "ZAVSFC\n12Z 14 MAR 26\n"
+    "KICT 629 -999 -999 962 129 10.0 -99C - @1153 $\n"
+    "KDDC 551 -999 -999 962 129 10.0 -99C - @1153 $\n"
+    "KCNU 687 -999 -999 962 129 10.0 -99C - @1153 $\n"
+    "KHUT 608 -999 -999 962 129 10.0 -99C - @1153 $\n"
+    "KEMP 652 -999 -999 962 129 10.0 -99C - @1153 $\n"
+    "KGBD 572 -999 -999 962 129 10.0 -99C - @1153 $\n"
+    "KSLN 1140 -999 -999 962 129 10.0 -99C - @1153 $\n"
+    "KHYS 550 -999 -999 962 129 10.0 -99C - @1153 $\n"
+    "KTOP 655 -999 -999 962 129 10.0 -99C - @1153 $\n"
+    "KMHK 622 -999 -999 962 129 10.0 -99C - @1153 $\n"
+    "KCNK 584 -999 -999 962 129 10.0 -99C - @1153 $\n"
+    "KHLC 523 -999 -999 962 129 10.0 -99C - @1153 $\n"
+    "KK82 546 -999 -999 962 129 10.0 -99C - @1153 $\n"
+    "KFNB 636 -999 -999 962 129 10.0 -99C - @1153 $\n"
+    "KHJH 574 -999 -999 962 129 10.0 -99C - @1153 $\n"
+    "KRSL 563 -999 -999 962 129 10.0 -99C - @1153 $\n"
+    "KOWI 677 -999 -999 962 129 10.0 -99C - @1153 $\n"
+    "KPTT 588 -999 -999 962 129 10.0 -99C - @1153 $\n";
+constexpr int kWidth = 800, kHeight = 600;
+constexpr int kSlnColumn = 385, kSlnRow = 321;
+
+struct Pixel {
+  int column, row;
+};
+
+// The red pixels of a PNG (the cross; values are green and contours black, and the map
+// outlines, red too, are not drawn).
+std::vector<Pixel> red_pixels(const std::string& png) {
+  const RunResult r = run_program("/usr/bin/env", {"convert", png, "-depth", "8", "rgb:-"});
+  std::vector<Pixel> red;
+  if (r.status != 0 || r.out.size() != 3u * kWidth * kHeight) return red;
+  for (std::size_t i = 0; i < r.out.size(); i += 3) {
+    const auto c = [&](std::size_t k) { return static_cast<unsigned char>(r.out[i + k]); };
+    if (c(0) > 180 && c(1) < 90 && c(2) < 90)
+      red.push_back({static_cast<int>(i / 3 % kWidth), static_cast<int>(i / 3 / kWidth)});
+  }
+  return red;
+}
+
+class StacontQcPlot : public ProgramTest {
+ protected:
+  RunResult run(const std::string& buddy, const std::string& png) {
+    write_file(dir_ + "/" + kHourFile, kKansas);
+    return run_stacont({"-ba", "-me", "mess", "-fp", kData, "-pd", "ll,39,-97.5,9,5,1", "-pr", "9", "-va",
+                        "temp[:ln],temp[:value]", "-bc", buddy, "-dr", "data", "-of", "none", "-de",
+                        "png," + png + ",800x600,inv", dir_ + "/" + kHourFile},
+                       "", env_, dir_, 60);
+  }
+};
+
+TEST_F(StacontQcPlot, RejectedReportCrossedOutOnTheStationPlot) {
+  const std::string png = dir_ + "/qc.png";
+  const RunResult r = run("4", png);
+  ASSERT_EQ(r.status, 0) << r.out << r.err;
+  EXPECT_EQ(count_of(r.out, "Buddy check Temperature (F): KSLN 114 rejected"), 1) << r.out;
+  EXPECT_EQ(count_of(r.out, "Buddy check Temperature (F): 1 of 18 reports rejected"), 1) << r.out;
+  const std::vector<Pixel> red = red_pixels(png);
+  // Two strokes 0.032 of the map's 400 rows long (about 13 pixels each), nothing red elsewhere:
+  // the nearest other station (KHUT, KCNK) is 70 pixels away.
+  EXPECT_GE(red.size(), 15u);
+  for (const Pixel& p : red) {
+    EXPECT_LE(std::abs(p.column - kSlnColumn), 8) << p.column << "," << p.row;
+    EXPECT_LE(std::abs(p.row - kSlnRow), 8) << p.column << "," << p.row;
+  }
+  // Crossed at both diagonals: red up-left and down-right of the station as well as up-right.
+  const auto near = [&](int dc, int dr) {
+    return std::any_of(red.begin(), red.end(), [&](const Pixel& p) {
+      return std::abs(p.column - (kSlnColumn + dc)) <= 1 && std::abs(p.row - (kSlnRow + dr)) <= 1;
+    });
+  };
+  EXPECT_TRUE(near(-5, -5) && near(5, 5) && near(5, -5) && near(-5, 5));
+
+  // With the check off nothing is rejected and nothing is crossed out.
+  const std::string plain = dir_ + "/plain.png";
+  const RunResult off = run("off", plain);
+  ASSERT_EQ(off.status, 0) << off.out << off.err;
+  EXPECT_EQ(off.out.find("Buddy check"), std::string::npos) << off.out;
+  EXPECT_TRUE(red_pixels(plain).empty());
+  EXPECT_TRUE(std::filesystem::exists(plain));
 }
 
 }  // namespace
