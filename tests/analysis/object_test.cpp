@@ -287,6 +287,23 @@ float bilinear(const std::vector<float>& g, int nx, float col, float row) {
 // the other stations' residuals of the full analysis, and the table holds the largest
 // difference measured on this set (seed 31) with a margin, relative to the field's range
 // of about 20.
+// 60 stations scattered (seed 31) over a 16 x 12 grid, reporting a wave along the columns,
+// a slope along the rows and noise of the given amplitude: grid columns, rows and values.
+struct StationField {
+  std::vector<float> col, row, val;
+};
+StationField wavy_stations(float wave, float noise_amplitude) {
+  std::mt19937 gen(31);
+  std::uniform_real_distribution<float> ux(0.0f, 15.0f), uy(0.0f, 11.0f), noise(-noise_amplitude, noise_amplitude);
+  StationField f;
+  for (int s = 0; s < 60; ++s) {
+    f.col.push_back(ux(gen));
+    f.row.push_back(uy(gen));
+    f.val.push_back(10.0f * std::sin(wave * f.col.back()) + 0.5f * f.row.back() + noise(gen));
+  }
+  return f;
+}
+
 struct LooRow {
   int passes;
   double max_diff;   // bound on |fast - brute force|
@@ -298,14 +315,10 @@ class LooTest : public ObjTest, public testing::WithParamInterface<LooRow> {};
 
 TEST_P(LooTest, AgreesWithReanalysisWithoutTheStation) {
   const LooRow row = GetParam();
-  std::mt19937 gen(31);
-  std::uniform_real_distribution<float> ux(0.0f, 15.0f), uy(0.0f, 11.0f), noise(-1.0f, 1.0f);
-  std::vector<float> col, rowv, val;
-  for (int s = 0; s < 60; ++s) {
-    col.push_back(ux(gen));
-    rowv.push_back(uy(gen));
-    val.push_back(10.0f * std::sin(0.4f * col.back()) + 0.5f * rowv.back() + noise(gen));
-  }
+  const StationField field = wavy_stations(0.4f, 1.0f);
+  const std::vector<float>& col = field.col;
+  const std::vector<float>& rowv = field.row;
+  const std::vector<float>& val = field.val;
   auto analyse = [&](int skip, bool loo) {
     Case c(16, 12, 1);
     for (std::size_t s = 0; s < col.size(); ++s)
@@ -368,14 +381,10 @@ class BuddyTest : public ObjTest, public testing::WithParamInterface<BuddyRow> {
 
 TEST_P(BuddyTest, RejectsTheSeededErrorsOnly) {
   const BuddyRow row = GetParam();
-  std::mt19937 gen(31);
-  std::uniform_real_distribution<float> ux(0.0f, 15.0f), uy(0.0f, 11.0f), noise(-0.5f, 0.5f);
-  std::vector<float> col, rowv, val;
-  for (int s = 0; s < 60; ++s) {
-    col.push_back(ux(gen));
-    rowv.push_back(uy(gen));
-    val.push_back(10.0f * std::sin(0.3f * col.back()) + 0.5f * rowv.back() + noise(gen));
-  }
+  const StationField field = wavy_stations(0.3f, 0.5f);
+  const std::vector<float>& col = field.col;
+  const std::vector<float>& rowv = field.row;
+  const std::vector<float>& val = field.val;
   std::vector<float> seeded = val;
   for (const auto& [s, e] : row.errors) seeded[static_cast<std::size_t>(s)] += e;
   auto analyse = [&](const std::vector<float>& v, float k, std::vector<int> skip) {
