@@ -153,6 +153,24 @@ def seed(src, dst, count, seed_value, data_dir):
     return seeded
 
 
+def altimeter_only(src):
+    """Ids of the stations whose reports carry an altimeter setting but no sea-level pressure."""
+    with open(src, encoding='latin-1') as f:
+        lines = f.read().split('\n')
+    with_slp, with_alt = set(), set()
+    if lines[0].strip() == 'ZAVSFC':
+        for l in lines[2:]:
+            f = l.split()
+            if len(f) > 5:
+                (with_slp if f[5] != '-99' else with_alt if f[4] != '-99' else set()).add(f[0])
+    else:
+        for l in lines:
+            m = re.match(r'^(?:METAR |SPECI )?([A-Z0-9]{4}) \d{6}Z', l)
+            if m:
+                (with_slp if ' SLP' in l else with_alt if re.search(r' A\d{4}', l) else set()).add(m.group(1))
+    return with_alt - with_slp
+
+
 BUDDY = re.compile(r'^Buddy check (.*?): (\S+) \S+ rejected')
 CHECKED = re.compile(r'^Buddy check (.*?): \d+ of (\d+) reports rejected')
 GROSS = re.compile(r'^Gross limit: (\S+) (\S+) ')
@@ -185,6 +203,7 @@ def evaluate(stacont, data_dir, src, count, seed_value, extra):
         res = {v: run(stacont, data_dir, dst, v, extra) for v in ('temp', 'pralt')}
         clean = {v: run(stacont, data_dir, src, v, extra) for v in ('temp', 'pralt')}
     ids = {sid for sid, _, _ in seeded}
+    alt_only = altimeter_only(src)
     caught = 0
     for sid, kind, var in seeded:
         vs = ('temp', 'pralt') if var == 'any' else (var,)
@@ -198,13 +217,19 @@ def evaluate(stacont, data_dir, src, count, seed_value, extra):
         checked = max(checked, clean[v][2])
         print('%s: untouched reports rejected %d of %d (%.2f %%): %s' %
               (v, len(false), checked, 100.0 * len(false) / max(checked, 1), ' '.join(false)))
+        if v == 'pralt':
+            # The variable takes the altimeter setting where a report has no sea-level
+            # pressure: at a high or cold station that is not a sea-level pressure at all.
+            alt = [sid for sid in false if sid in alt_only]
+            print('pralt: of these, %d report only an altimeter setting: %s' % (len(alt), ' '.join(alt)))
         print('%s: clean file rejects %d: %s' % (v, len(clean[v][0]), ' '.join(sorted(clean[v][0]))))
 
 
 def main():
     if len(sys.argv) > 1 and sys.argv[1] == '--evaluate':
         a = sys.argv[2:]
-        stacont, data_dir, src = a[0], a[1], a[2]
+        # The runs happen in a scratch directory: relative paths would name nothing there.
+        stacont, data_dir, src = (os.path.abspath(v) for v in a[:3])
         count = int(a[3]) if len(a) > 3 else 30
         seed_value = int(a[4]) if len(a) > 4 else 31
         evaluate(stacont, data_dir, src, count, seed_value, a[5:])
