@@ -7,6 +7,7 @@
 #include <cctype>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <string_view>
@@ -283,7 +284,107 @@ bool get_int(int var, const char* name, std::int32_t* value) {
   return true;
 }
 
+double number(const Mapping& m, const char* name, double fallback) {
+  for (const auto& [key, values] : m.numbers)
+    if (key == name && !values.empty()) return values[0];
+  return fallback;
+}
+
+// The PROJ form of a CF mapping (the parameters correspond one to one), or of the two
+// projections CF has no mapping for. "" when there is none.
+std::string proj_string(const DomainRec& d, const Mapping& m) {
+  char buf[96];
+  std::string p;
+  auto put = [&](const char* key, double v) {
+    std::snprintf(buf, sizeof buf, " +%s=%.10g", key, v);
+    p += buf;
+  };
+  auto from = [&](const char* key, const char* cf) {
+    for (const auto& [name, values] : m.numbers)
+      if (name == cf && !values.empty()) put(key, values[0]);
+  };
+  if (m.name == "polar_stereographic") {
+    p = "+proj=stere";
+    from("lat_0", "latitude_of_projection_origin");
+    from("lon_0", "straight_vertical_longitude_from_pole");
+    from("lat_ts", "standard_parallel");
+    from("k_0", "scale_factor_at_projection_origin");
+  } else if (m.name == "latitude_longitude") {
+    p = "+proj=longlat";
+  } else if (m.name == "mercator") {
+    p = "+proj=merc";
+    from("lon_0", "longitude_of_projection_origin");
+    from("lat_ts", "standard_parallel");
+  } else if (m.name == "lambert_conformal_conic") {
+    p = "+proj=lcc";
+    for (const auto& [name, values] : m.numbers)
+      if (name == "standard_parallel") {
+        put("lat_1", values[0]);
+        put("lat_2", values.size() > 1 ? values[1] : values[0]);
+      }
+    from("lat_0", "latitude_of_projection_origin");
+    from("lon_0", "longitude_of_central_meridian");
+  } else if (m.name == "orthographic" || m.name == "lambert_azimuthal_equal_area") {
+    p = m.name == "orthographic" ? "+proj=ortho" : "+proj=laea";
+    from("lat_0", "latitude_of_projection_origin");
+    from("lon_0", "longitude_of_projection_origin");
+  } else if (m.name == "geostationary") {
+    p = "+proj=geos +sweep=y";
+    from("h", "perspective_point_height");
+    from("lon_0", "longitude_of_projection_origin");
+  } else if (d.proj == PROJ_MOLL) {
+    // The plane's Mollweide is the usual one scaled by 1/sqrt(2): its sphere is that much
+    // smaller.
+    p = "+proj=moll";
+    put("lon_0", d.plon);
+    put("R", number(m, "earth_radius", 0.0) / std::sqrt(2.0));
+    return p + " +x_0=0 +y_0=0 +no_defs";
+  } else if (d.proj == PROJ_GNOM) {
+    p = "+proj=gnom";
+    put("lat_0", d.plat);
+    put("lon_0", d.plon);
+  } else {
+    return "";
+  }
+  if (m.numbers.end() != std::find_if(m.numbers.begin(), m.numbers.end(),
+                                      [](const auto& e) { return e.first == "semi_major_axis"; })) {
+    from("a", "semi_major_axis");
+    from("b", "semi_minor_axis");
+  } else {
+    put("R", number(m, "earth_radius", std::round(MAP_EARTH_RAD * METRES_PER_UNIT)));
+  }
+  if (!m.degrees) p += " +x_0=0 +y_0=0";
+  return p + " +units=m +no_defs";
+}
+
 }  // namespace
+
+int GRD_cf_crs(const DomainRec* domain, GrdCrs* crs) {
+  if (domain == nullptr || crs == nullptr || domain->proj < PROJ_PS || domain->proj > PROJ_SAT || domain->nx < 1 ||
+      domain->ny < 1)
+    return -1;
+  GRD_DomainGuard guard;
+  MAP_domain(domain);
+  DomainRec current;
+  MAP_get_domain(&current);
+  Mapping m = describe(current);
+  // Gnomonic and Mollweide planes have no CF mapping but a sphere all the same.
+  if (m.name.empty() && (current.proj == PROJ_MOLL || current.proj == PROJ_GNOM))
+    add(m, "earth_radius", std::round(MAP_EARTH_RAD * METRES_PER_UNIT));
+  const std::string p = proj_string(current, m);
+  if (p.empty()) return -1;
+  std::vector<double> px, py;
+  plane_axes(current, &px, &py);
+  crs->proj = p;
+  crs->degrees = m.degrees;
+  // PROJ's geostationary coordinates are the scan angles times the satellite's height.
+  const double scale = m.radians ? m.scale * number(m, "perspective_point_height", 0.0) : m.scale;
+  crs->x0 = m.degrees ? px[0] + current.plon : (px[0] - m.x0) * scale;
+  crs->y0 = m.degrees ? py[0] : (py[0] - m.y0) * scale;
+  crs->dx = m.degrees ? current.dx : current.dx * scale;
+  crs->dy = m.degrees ? current.dy : current.dy * scale;
+  return 0;
+}
 
 const char* GRD_cf_units(const char* units) {
   // The package's unit names that UDUNITS spells otherwise or reads as something else

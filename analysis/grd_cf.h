@@ -9,6 +9,8 @@
 // layer's current dataset; the grid file module owns the files.
 #pragma once
 
+#include <string>
+
 #include "analysis/grd_tool.h"
 
 // Variable ids of a CF grid file in the current dataset.
@@ -34,3 +36,16 @@ int GRD_cf_read(const GrdCfFile& file, int record, GridRec* grid);
 // The CF spelling (UDUNITS) of a unit of the package ("F" -> "degF"); units CF has no
 // spelling for come back unchanged.
 const char* GRD_cf_units(const char* units);
+
+// The coordinate reference system of a grid domain for GIS files: a PROJ string on the
+// program's sphere, and the CRS coordinates (metres; degrees for latitude-longitude) of
+// the grid's first column and southern row and the steps between columns and rows.
+struct GrdCrs {
+  std::string proj;
+  double x0 = 0.0, y0 = 0.0;
+  double dx = 0.0, dy = 0.0;
+  bool degrees = false;
+};
+// 0, or -1 for a domain without a map projection PROJ describes (scan tangents of a
+// satellite view).
+int GRD_cf_crs(const DomainRec* domain, GrdCrs* crs);

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "analysis/grd_cf.h"
+#include "analysis/grd_tif.h"
 #include "files/cdf.h"
 #include "config/fileio.h"
 #include "config/flag.h"
@@ -1014,6 +1015,15 @@ int GRD_save_file(const char* name, GridRec* grid, const GridInfo* info, int for
     const std::string file = grid_file_name(name != nullptr ? name : "");
     const char* shown = file.c_str();
     int answer = FILE_overwrite(shown, 1);
+    if (format == GRD_FILE_TIF) {
+      // A GeoTIFF is an export, never read back, and holds one grid: "use" (and "no")
+      // keep the file there, appending replaces it.
+      if (answer == FILE_PARAM_USE) {
+        MESS_print(LEVEL_INFO, "Keeping grid file: %s\n", shown);
+        return 1;
+      }
+      return GRD_tif_write(shown, grid, info);
+    }
     int mode;
     if (answer == 0 || answer == 1) {
       mode = 1;

@@ -16,6 +16,8 @@ constexpr int GRD_FILE_V4 = 4;  // package grid of the older version (read only)
 constexpr int GRD_FILE_CDF = 11;  // netCDF
 // netCDF following the CF conventions (written; read back as netCDF, type 11)
 constexpr int GRD_FILE_CF = 12;
+// GeoTIFF, one grid a file (written only, through GDAL)
+constexpr int GRD_FILE_TIF = 13;
 constexpr int GRD_FILE_GRIB = 21;
 constexpr int GRD_FILE_GRID = 22;  // "GRID" files (read only)
 

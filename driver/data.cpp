@@ -219,7 +219,8 @@ int DATA_setup_grid(DataDesc* desc) {
   // file must match this one.
   const DomainRec wanted = GRD_get_grid(0)->domain;
 
-  if (desc->grid_out != nullptr) desc->grid_out();
+  // A GeoTIFF output is written only: an existing one is no analysis to read back.
+  const bool read_back = desc->grid_out == nullptr || desc->grid_out() != GRD_FILE_TIF;
 
   int compute = 0;
   const int model = desc->model == MISSING_INT ? 1 : desc->model;  // observed data: model 1
@@ -235,7 +236,7 @@ int DATA_setup_grid(DataDesc* desc) {
     GridRec* g = GRD_get_grid(i);
     GridInfo info{};
     int type = 0;
-    if (named && !two && GRD_read_check(name, g, &info, &type, &wanted)) {
+    if (named && !two && read_back && GRD_read_check(name, g, &info, &type, &wanted)) {
       from_file[i] = true;
       continue;
     }

@@ -70,6 +70,11 @@ bool is_cf_value(const char* v) {
   return starts_with_ci(v, "cf") && (v[2] == '\0' || !std::isalnum(static_cast<unsigned char>(v[2])));
 }
 
+// "tif" alone or "tif:name": a GeoTIFF grid; longer words stay convention names.
+bool is_tif_value(const char* v) {
+  return starts_with_ci(v, "tif") && (v[3] == '\0' || !std::isalnum(static_cast<unsigned char>(v[3])));
+}
+
 // The convention after a format word of n characters and its separator, or fallback
 // when nothing follows.
 const char* convention_after(const char* v, std::size_t n, const char* fallback) {
@@ -401,6 +406,9 @@ int SFC_grd_out_file() {
     } else if (is_cf_value(v)) {
       code = GRD_FILE_CF;
       FILE_set_name(convention_after(v, 3, "sfc_grd_cf"));
+    } else if (is_tif_value(v)) {
+      code = GRD_FILE_TIF;
+      FILE_set_name(convention_after(v, 4, "sfc_grd_tif"));
     } else {
       FILE_set_name(v);
       convention = true;
@@ -418,7 +426,7 @@ int SFC_raw_out_file() {
   PLT_for_each_value("out_file", [&](const char* v) {
     // Grid formats ("cdf...", "zavb...") and image dumps are not station-value requests.
     if (stricmp(v, "none") == 0 || is_image_value(v) || starts_with_ci(v, "cdf") || starts_with_ci(v, "zavb") ||
-        is_cf_value(v) || is_sfc_value(v))
+        is_cf_value(v) || is_tif_value(v) || is_sfc_value(v))
       return;
     if (starts_with_ci(v, "zav") || starts_with_ci(v, "raw"))
       FILE_set_name(convention_after(v, 4, "sfc_raw"));

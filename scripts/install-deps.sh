@@ -9,6 +9,9 @@ packages=(
   libnetcdf-dev netcdf-bin
   python3-netcdf4 python3-pyproj
   libpng-dev zlib1g-dev libx11-dev libcairo2-dev
+  # GeoTIFF grids and vector contours for GIS; the tests read them back with GDAL's own
+  # tools and its Python bindings.
+  libgdal-dev gdal-bin python3-gdal
   # The tests look at the PostScript, HPGL, SVG and image output through these; the build
   # needs none.
   ghostscript hp2xx librsvg2-bin imagemagick
