@@ -6,6 +6,7 @@
 #include "config/fileio.h"
 #include "config/resrc.h"
 #include "config/string.h"
+#include "config/system.h"
 
 std::vector<std::string> FILE_data_candidates(const std::string& name) {
   std::vector<std::string> list;
@@ -19,9 +20,9 @@ std::vector<std::string> FILE_data_candidates(const std::string& name) {
     list.push_back(FILE_add_path(std::string(fp), name));
   else
     list.push_back(name);
-#ifdef STACONT_DATA_DIR
-  list.push_back(FILE_add_path(std::string(STACONT_DATA_DIR), name));
-#endif
+  // Installed, the program never looks into the tree it was built from.
+  const std::string pkg = ZAV_package_dir();
+  list.push_back(FILE_add_path(pkg.empty() ? std::string(STACONT_DATA_DIR) : pkg + "/data", name));
   return list;
 }
 

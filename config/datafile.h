@@ -2,7 +2,8 @@
 //
 // A name with a directory part is used as given; otherwise it is looked for in the
 // "file_path" directory (the working directory when file_path is unset or "none") and
-// then in the data directory the program was built or installed with.
+// then in the package's data directory: <prefix>/zav/data beside an installed program
+// (<prefix>/bin/stacont), else the data directory of the tree it was built in.
 #pragma once
 #include <cstdio>
 #include <string>

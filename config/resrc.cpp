@@ -419,7 +419,11 @@ void prescan(int argc, char** argv) {
 void read_resource_files(ResDesc* table) {
   const char* list_text = RES_get("default");
   const ResNode* node = store.find("default");
-  if (!node || !node->has_value) list_text = default_path;
+  // An installed program also reads the resource file of its own package, wherever that
+  // was installed: first, so that the user's files read after it have the last word.
+  std::string with_package = default_path;
+  if (const std::string pkg = ZAV_package_dir(); !pkg.empty()) with_package = pkg + "/etc:" + with_package;
+  if (!node || !node->has_value) list_text = with_package.c_str();
   int count = 0;
   char** entries = nullptr;
   parse_string(list_text, ':', &count, &entries);

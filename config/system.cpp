@@ -6,6 +6,9 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <filesystem>
+#include <string>
+#include <system_error>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -102,4 +105,17 @@ long ZAV_get_virt_mem() {
     while (*p != '\0' && *p != ' ') ++p;
   }
   return std::strtol(p, nullptr, 10);
+}
+
+std::string ZAV_package_dir() {
+  // Worked out once: the program does not move while it runs.
+  static const std::string dir = [] {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
+    if (ec || exe.empty()) return std::string();
+    const fs::path pkg = exe.parent_path().parent_path() / STACONT_INSTALL_DIR;
+    return fs::is_directory(pkg / "data", ec) ? pkg.lexically_normal().string() : std::string();
+  }();
+  return dir;
 }

@@ -1,6 +1,8 @@
 // Process services: version, exit, timing, detaching. (The prompts are in config/prompt.h.)
 #pragma once
 
+#include <string>
+
 const char* ZAV_version();
 [[noreturn]] void ZAV_exit(int status);
 
@@ -26,3 +28,8 @@ float ZAV_sleep_time();
 int ZAV_back_proc();
 int ZAV_get_pid();
 long ZAV_get_virt_mem();
+
+// The package directory of an installed program (holding data/ and etc/): found from the
+// program's own place, <prefix>/bin/stacont -> <prefix>/zav; "" for a program run where it
+// was built.
+std::string ZAV_package_dir();

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs, from Debian and only when missing, everything the build and the tests need.
-# With the argument "bench" it also installs what the benchmarks compare against.
+# With the argument "bench" it also installs what the benchmarks compare against, with
+# "package" what making and checking the Debian package takes.
 set -euo pipefail
 
 packages=(
@@ -23,6 +24,10 @@ packages=(
 if [ "${1:-}" = bench ]; then
   # The end-to-end benchmark times GrADS doing the same job next to ours.
   packages+=(grads)
+fi
+if [ "${1:-}" = package ]; then
+  # scripts/package.sh: the library dependencies of the package, and its check.
+  packages+=(dpkg-dev lintian)
 fi
 
 missing=()

@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstring>
 #include <filesystem>
+#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -269,20 +270,36 @@ TEST_F(StacontE2E, FailedGridWriteLeavesADeviceNodeInPlace) {
   EXPECT_EQ(std::distance(fs::directory_iterator(out), {}), 2);  // no temporary file left either
 }
 
-// The installed program finds its data through the resource file written at install
-// time, from any directory.
+// The installed program, in a new prefix (with a blank in it) and run from elsewhere with
+// no resource file of the user's, finds its resource file and data beside itself and
+// nothing of the tree it was built in: the sample moves under a name only the installed
+// naming conventions know. Then the user's resource file and environment have the last word.
 TEST_F(StacontE2E, InstalledProgramFindsItsData) {
-  const std::string prefix = dir_ + "/prefix";
+  const std::string prefix = dir_ + "/new prefix";
   const std::string build = fs::path(STACONT_BINARY).parent_path().string();
   const RunResult inst = tool("cmake", {"--install", build, "--prefix", prefix}, 120);
   ASSERT_EQ(inst.status, 0) << inst.out << inst.err;
+  const std::string data = prefix + "/zav/data";
+  fs::rename(data + "/sample", data + "/moved-sample");
+  std::string conv = read_file(data + "/name_conv");
+  const std::string line = "sfc_sample    %F/sample/";
+  ASSERT_NE(conv.find(line), std::string::npos);
+  conv.replace(conv.find(line), line.size(), "sfc_sample    %F/moved-sample/");
+  write_file(data + "/name_conv", conv);
+  EXPECT_EQ(read_file(prefix + "/share/man/man1/stacont.1.gz").substr(0, 2), "\x1f\x8b");
+
   const std::string elsewhere = make_temp_dir("stacont_elsewhere");
-  const RunResult r = run_program(prefix + "/bin/stacont",
-                                  {"-ba", "-me", "mess", "-if", "sfc_sample", "-cu", "#2026031412", "-pd", "us",
-                                   "-va", "temp", "-of", "cdf", "-gp", elsewhere + "/grids"},
-                                  "", clean_env(prefix + "/zav/etc"), elsewhere, 60);
+  std::map<std::string, std::string> env = clean_env("");
+  env["zavdefault"] = "";  // the program's own list of resource files
+  auto run_installed = [&](const std::string& grids) {
+    return run_program(prefix + "/bin/stacont",
+                       {"-ba", "-me", "mess", "-if", "sfc_sample", "-cu", "#2026031412", "-pd", "us", "-va", "temp",
+                        "-of", "cdf", "-gp", elsewhere + "/" + grids},
+                       "", env, elsewhere, 60);
+  };
+  const RunResult r = run_installed("grids");
   ASSERT_EQ(r.status, 0) << r.out << r.err;
-  EXPECT_NE(r.out.find("Current filename: " + prefix + "/zav/data/sample/" + kHourFile + "\n"), std::string::npos)
+  EXPECT_NE(r.out.find("Current filename: " + data + "/moved-sample/" + kHourFile + "\n"), std::string::npos)
       << r.out;
   EXPECT_NE(r.out.find("Date: 12Z 14 MAR 26\n"), std::string::npos) << r.out;
   // The same analysis as the program of the build tree makes of the same file.
@@ -293,6 +310,14 @@ TEST_F(StacontE2E, InstalledProgramFindsItsData) {
   const std::vector<float> installed = ncdump_values(elsewhere + "/grids/2026031412_temp.nc", "values");
   EXPECT_GT(installed.size(), 100u);
   EXPECT_EQ(installed, ncdump_values(dir_ + "/grids/2026031412_temp.nc", "values"));
+
+  // A resource file in the working directory is read after the package's: its file_path
+  // (which holds no sample) wins. The environment wins over both.
+  write_file(elsewhere + "/zav.cfg", "*.file_path " + elsewhere + "\n");
+  EXPECT_EQ(run_installed("g2").status, ZAV_STATUS_INPUT);
+  env["zavfile"] = data;
+  EXPECT_EQ(run_installed("g3").status, 0);
+  fs::remove_all(elsewhere);
 }
 
 }  // namespace
