@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -113,6 +114,30 @@ void strip_cr(std::string& line) {
 bool read_value(const char*& p, float* value) {
   if (!scan_float(p, value)) return false;
   if (!std::isfinite(*value)) *value = MISSING;
+  return true;
+}
+
+// The grid value at the start of a text line (line_end its end), read as read_value reads
+// it (decimal numbers only, a sign allowed, what follows ignored) and to the same correctly
+// rounded float, but without the C library's per-call cost: a text grid is a million of
+// them.
+bool parse_value(const char* p, const char* line_end, float* value) {
+  while (p < line_end && (*p == ' ' || *p == '\t')) ++p;
+  const char* number = p;
+  if (p < line_end && (*p == '+' || *p == '-')) ++p;
+  const bool digit = p < line_end && std::isdigit(static_cast<unsigned char>(*p));
+  if (!digit && !(p + 1 < line_end && *p == '.' && std::isdigit(static_cast<unsigned char>(p[1])))) return false;
+  if (p + 1 < line_end && p[0] == '0' && (p[1] == 'x' || p[1] == 'X')) return false;
+  if (*number == '+') ++number;  // the parser takes no plus sign
+  float v = 0.0f;
+  const std::from_chars_result r = std::from_chars(number, line_end, v, std::chars_format::general);
+  if (r.ec == std::errc::result_out_of_range) {
+    // Beyond a float: the C library says whether it overflowed (missing) or underflowed.
+    const char* q = number;
+    return read_value(q, value);
+  }
+  if (r.ec != std::errc()) return false;
+  *value = std::isfinite(v) ? v : MISSING;
   return true;
 }
 
@@ -323,17 +348,31 @@ int read_package(Handle& h, GridRec* grid) {
     int c = std::getc(h.fp);
     if (c != '\n' && c != EOF) std::ungetc(c, h.fp);
   } else {
-    std::string line;
+    // One value a line; a line longer than any number is cut and the rest skipped. The
+    // stream is locked once for all the lines rather than for every character.
+    char line[256];
+    struct Lock {
+      std::FILE* fp;
+      explicit Lock(std::FILE* f) : fp(f) { flockfile(fp); }
+      ~Lock() { funlockfile(fp); }
+      Lock(const Lock&) = delete;
+      Lock& operator=(const Lock&) = delete;
+    } lock(h.fp);
     for (std::int64_t i = 0; i < points; ++i) {
-      if (!read_line(h.fp, line, 200)) {
+      std::size_t n = 0;
+      int c = getc_unlocked(h.fp);
+      if (c == EOF) {
         MESS_print(LEVEL_CHECK, "GRD_read: Grid file too short for %d x %d values: %s\n", head.domain.nx,
                    head.domain.ny, h.name.c_str());
         return -1;
       }
-      const char* p = line.c_str();
-      if (!read_value(p, &v[i])) {
+      for (; c != '\n' && c != EOF; c = getc_unlocked(h.fp))
+        if (n + 1 < sizeof line) line[n++] = static_cast<char>(c);
+      line[n] = '\0';
+      n = std::strlen(line);  // text after a NUL is no part of the value
+      if (!parse_value(line, line + n, &v[i])) {
         MESS_print(LEVEL_CHECK, "GRD_read: Invalid grid value %lld in %s: %.40s\n", static_cast<long long>(i + 1),
-                   h.name.c_str(), line.c_str());
+                   h.name.c_str(), line);
         return -1;
       }
     }

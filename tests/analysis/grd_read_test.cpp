@@ -313,6 +313,28 @@ TEST_F(GridFiles, DamagedFilesFailCleanly) {
   }
 }
 
+// Text values are read as strtof reads decimal numbers: signs, bare fractions and
+// exponents, blanks before, anything after; beyond a float is missing, below it zero; a
+// line longer than any number is cut. Hexadecimal, "nan", "inf" and a sign alone are no
+// values.
+TEST_F(GridFiles, TextValuesReadAsTheCLibraryReadsThem) {
+  const std::string head = "ZAVGRID\nlabel\n2-T\n1 1 1 2 1 0 0 5:K\nLL 40 -100 1 1 ";
+  const std::string lines[] = {"+1.5", "-0.25 mb", ".5", "5.", "\t 7.25  x", "3\r", "1e40", "-1e40", "1e-50",
+                               "0.1", "16777217", std::string("2.5") + std::string(300, '7') + "\n9"};
+  const float want[] = {1.5f, -0.25f, 0.5f, 5.0f, 7.25f, 3.0f, -9999.0f, -9999.0f, 0.0f, 0.1f, 16777216.0f, 2.57777777777777777777f};
+  std::string text = head + std::to_string(std::size(lines)) + " 1\n";
+  for (const std::string& l : lines) text += l + "\n";
+  write_file(dir_ + "/values.grd", text);
+  Grid g;
+  ASSERT_EQ(read_first(dir_ + "/values.grd", &g), 0) << err_;
+  for (std::size_t k = 0; k < std::size(want); ++k) EXPECT_EQ(g.values[k], want[k]) << lines[k];
+  for (const char* bad : {"0x10", "nan", "inf", "+-5", "- 5", "+", "e5"}) {
+    write_file(dir_ + "/bad.grd", head + "1 1\n" + bad + "\n");
+    EXPECT_EQ(read_first(dir_ + "/bad.grd", &g), -1) << bad;
+    EXPECT_NE(err_.find("GRD_read: Invalid grid value 1 in "), std::string::npos) << bad << err_;
+  }
+}
+
 TEST_F(GridFiles, HandleTableHoldsFifteenFiles) {
   const std::string path = dir_ + "/h.grd";
   write_file(path, "ZAVGRID\n");
