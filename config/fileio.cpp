@@ -417,6 +417,21 @@ int FILE_open_temp(const char* name_in, FileOutput* out, int flags) {
   }
 }
 
+int FILE_rewrite_at(FileOutput* out, long at, const char* data, std::size_t n) {
+  if (out == nullptr || out->fp == nullptr || out->sink == nullptr || out->kind != FILE_OUT_TEMP || at < 0 ||
+      data == nullptr)
+    return 0;
+  if (std::fflush(out->fp) != 0) return 0;
+  std::size_t done = 0;
+  while (done < n) {
+    const ssize_t k = ::pwrite(out->sink->fd, data + done, n - done, static_cast<off_t>(at) + static_cast<off_t>(done));
+    if (k < 0 && errno == EINTR) continue;
+    if (k <= 0) return 0;
+    done += static_cast<std::size_t>(k);
+  }
+  return 1;
+}
+
 int FILE_commit(FileOutput* out) {
   if (out == nullptr) return 0;
   int e = 0;

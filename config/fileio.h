@@ -3,6 +3,7 @@
 // Every module that opens a file by a user-given name goes through FILE_open, so the
 // same name forms ("~user/x", "|command", "-") work everywhere.
 #pragma once
+#include <cstddef>
 #include <cstdio>
 #include <string>
 
@@ -87,6 +88,10 @@ int FILE_open_temp(const char* name, FileOutput* out, int flags = 0);
 // Flushes and closes; the temporary file takes the target's place. 1 on success; 0 when
 // anything written was lost: the temporary file is removed and the target left as it was.
 int FILE_commit(FileOutput* out);
+// Writes n bytes over the temporary file at offset `at` (after flushing what is
+// buffered), leaving the end where it is: a header filled in once the rest is known.
+// 1 when written; 0 for any output but a temporary file, or when the write fails.
+int FILE_rewrite_at(FileOutput* out, long at, const char* data, std::size_t n);
 // Closes and removes the temporary file, leaving the target as it was (an output that
 // failed for a reason of the caller's own). A write that had failed sets out->error.
 void FILE_abandon(FileOutput* out);

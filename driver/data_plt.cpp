@@ -100,6 +100,32 @@ void circle(float x, float y, float radius_km) {
   if (n >= 2) gpolyline(n, pts);
 }
 
+// The size of a station's data block (set where the station table is loaded).
+constexpr std::size_t kQueryTextSize = 120;
+
+// A run's values join those of the runs before it in the frame.
+void add_query_text(char* block, const std::string& texts) {
+  if (texts.empty()) return;
+  const std::string had(block, strnlen(block, kQueryTextSize));
+  copy_bounded(block, kQueryTextSize, had.empty() ? texts : had + " " + texts);
+}
+
+// The values of the run at the current report as the value query shows them
+// ("temp=38 dewp=21"), into a station's data block.
+void query_text(int first, int last, DataDesc* desc, RawDataRec* rec, char* block) {
+  std::string texts;
+  for (int k = first; k <= last; ++k) {
+    if (!VAR_is_type_PLOT(k)) continue;
+    RAW_data_init_val(rec);
+    rec->kind = VAR_get_type(k);
+    if (desc->get_data != nullptr) desc->get_data(desc->report, VAR_get_var(k), rec);
+    copy_bounded(rec->format, sizeof rec->format, VAR_get_format(k));
+    RAW_set_var_string(rec, VAR_get_name(k));
+    texts += (texts.empty() ? "" : " ") + std::string(RAW_get_var_string());
+  }
+  add_query_text(block, texts);
+}
+
 // Draws the stations of one run of station variables, first to last.
 void plot_stations(int first, int last, DataDesc* desc, bool raw) {
   const AttribRec* attrib = attrib_for(VAR_get_type(first));
@@ -115,21 +141,29 @@ void plot_stations(int first, int last, DataDesc* desc, bool raw) {
   for (int r; (r = desc->read_report(desc->report, &station)) >= 0;) {
     if (r == 0) continue;
     RAW_data_init(&rec);
-    // The overlap grid keeps one station of each place on the map.
-    if (!MAP_plot_grid(station.x, station.y)) continue;
-    // Nor may one station's values cover another's.
-    if (!RAW_plot_room(station.x, station.y)) continue;
+    // The station's data block keeps its values as text for the value query, also for a
+    // station the map has no room for.
+    auto* block = static_cast<char*>(CTY_get_data(station.id));
+    // The overlap grid keeps one station of each place on the map; nor may one station's
+    // values cover another's. A station whose model the frame would cut keeps its values
+    // in the raw file but is not drawn.
+    const bool place = MAP_plot_grid(station.x, station.y) != 0;
+    const bool draw = place && RAW_plot_inside(station.x, station.y) != 0;
+    if (!place || (draw && !RAW_plot_room(station.x, station.y))) {
+      if (block != nullptr) query_text(first, last, desc, &rec, block);
+      continue;
+    }
     rec.x = station.x;
     rec.y = station.y;
-    CTY_get_data(station.id);
+    std::string texts;
     const std::string id(station.id, strnlen(station.id, sizeof station.id));
     if (raw) RAW_save_station(&station);
-    if (plt_dist >= min_circle) {
+    if (draw && plt_dist >= min_circle) {
       GPH_line_attr(nullptr);
       GPH_line_attr(&data_attr);
       circle(station.x, station.y, static_cast<float>(plt_dist) * km_per_nautical_mile);
     }
-    if (plt_site) {
+    if (draw && plt_site) {
       AttribRec plus;
       ATTRIB_init(&plus);
       plus.color = data_attr.color;
@@ -138,6 +172,7 @@ void plot_stations(int first, int last, DataDesc* desc, bool raw) {
       GPH_mark_attr(&plus, 1.0F);
       GPH_mark(station.x, station.y);
     }
+    RAW_station_begin();
     for (int k = first; k <= last; ++k) {
       if (!VAR_is_type_PLOT(k)) continue;
       // A run's later variables keep the attributes of the one before when they share
@@ -151,11 +186,15 @@ void plot_stations(int first, int last, DataDesc* desc, bool raw) {
       copy_bounded(rec.format, sizeof rec.format, VAR_get_format(k));
       if (raw) RAW_save_data(&rec);
       RAW_set_var_string(&rec, VAR_get_name(k));
+      texts += (texts.empty() ? "" : " ") + std::string(RAW_get_var_string());
+      if (!draw) continue;
       // The cross goes under the value, which stays readable: the forecaster sees what was
       // left out of the analysis.
       if (RAW_rejected(VAR_get_name(k), id.c_str())) RAW_plot_reject(station.x, station.y);
       RAW_plot_data(&rec);
     }
+    RAW_station_end();
+    if (block != nullptr) add_query_text(block, texts);
     if (raw) RAW_save_end();
   }
   gset_fill_print_solid(0);
@@ -184,6 +223,8 @@ void raw_header(int first, int last, const DataDesc* desc) {
 }  // namespace
 
 void DATA_plot_init() {
+  // Station-value files in the map list are drawn by the station plots.
+  MAP_set_overlay_func("rf", RAW_overlay_file);
   const int t = FLAG_get(FLAG_PLOT_TYPE);
   fill = (t == PLOT_FCONT || t == PLOT_BCONT || t == PLOT_FILL) ? 1 : 0;
   map = 0;
@@ -195,7 +236,8 @@ void DATA_plot_init() {
   if (map == 0 && any_panel) map = -1;
   // Station symbols drawn in white on a dark screen are drawn in black on a light one.
   const bool light = gget_inverse() != 0;
-  attrib_get("color_data", "green", &data_attr);
+  // Black station values on white paper: green does not read there.
+  attrib_get("color_data", light ? "black" : "green", &data_attr);
   attrib_get("color_wind", light ? "black" : "white", &wind_attr);
   attrib_get("color_cloud", light ? "black" : "white", &cld_attr);
   attrib_get("color_wx", light ? "brown" : "yellow", &wx_attr);
@@ -232,6 +274,8 @@ void DATA_map_overlay() {
 void DATA_plot_start() {
   GPH_trans(2);
   DATA_new_frame();
+  // The stations' values for the value query are this frame's.
+  CTY_clear_data(1);
   // A frame that begins with a panel draws its map in that panel, not across the page.
   if (!(num_vars() > 0 && VAR_is_PANEL(0))) DATA_map_underlay();
   panel = 0;
@@ -314,6 +358,10 @@ int DATA_plot_vect(int i, char* units, const char* format, DataDesc* desc) {
     }
   }
   VECT_plot_setup(desc->frame, i, grids[0], grids[1], &desc->plot_domain, desc->callback);
+  // The vector layer's strongest wind and speed interval go below the map.
+  void (*const place[3])(const char*) = {PLT_label_low_left, PLT_label_low_center, PLT_label_low_right};
+  for (int p = 3; p < 6 && FLAG_getplot(DRAW_DATA) != 0; ++p)
+    if (*VECT_get_frame_label(p) != '\0') place[p - 3](VECT_get_frame_label(p));
   VECT_draw(grids[0], grids[1]);
   return last;
 }
@@ -390,9 +438,12 @@ int DATA_plot_grid(int i, DataDesc* desc) {
 
 void DATA_plot_raw_label(int first, int last, DataDesc* desc) {
   for (int k = std::max(first, 0); k <= last && k < num_vars(); ++k) {
-    if (!VAR_is_type_PLOT(k) || !VAR_is_LABEL(k)) continue;
+    // A station model is a group of station variables: the group names the plot.
+    if ((!VAR_is_type_PLOT(k) && !VAR_is_COMP(k)) || !VAR_is_LABEL(k)) continue;
     if (desc != nullptr && desc->get_var != nullptr) desc->get_var(VAR_get_var(k));
-    PLT_label_up_left(VAR_make_var_datatype(k).c_str());
+    // A group is named by its entry in the variable file ("Station model").
+    const std::string group = VAR_is_COMP(k) ? VAR_get_description(k) : std::string();
+    PLT_label_up_left(!group.empty() ? group.c_str() : VAR_make_var_datatype(k).c_str());
     if (desc != nullptr) {
       PLT_label_date(&desc->date);
       char label[DATE_LABEL_LEN] = "";
@@ -406,12 +457,12 @@ void DATA_plot_raw_label(int first, int last, DataDesc* desc) {
 
 int DATA_plot_raw(int i, DataDesc* desc) {
   const int n = num_vars();
-  if (i < 0 || i >= n || !VAR_is_type_PLOT(i)) return i;
-  if (desc != nullptr && desc->plot_data != nullptr && desc->plot_data(i, desc)) return i;
-  if (VAR_is_COMP(i)) {
+  if (i >= 0 && i < n && VAR_is_COMP(i)) {
     DATA_plot_raw_label(i, i, desc);
     return i;
   }
+  if (i < 0 || i >= n || !VAR_is_type_PLOT(i)) return i;
+  if (desc != nullptr && desc->plot_data != nullptr && desc->plot_data(i, desc)) return i;
   int last = i;
   if (!VAR_is_REG(i))
     while (last + 1 < n && !VAR_is_REG(last + 1)) ++last;

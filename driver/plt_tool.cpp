@@ -9,7 +9,10 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <map>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "analysis/grd_read.h"
 #include "analysis/grd_tool.h"
@@ -55,9 +58,44 @@ std::array<float, 4> dis_view = view_off;
 bool ps_color = false;
 bool ps_rev = false;
 
+// A frame's own copy of a grid, so that a query on a frame of a loop reads that frame's
+// hour and not the last one computed.
+class FrameGrid {
+ public:
+  explicit FrameGrid(const GridRec& src) {
+    grid_ = src;
+    grid_.values = nullptr;
+    const std::size_t n = src.values != nullptr && src.domain.nx > 0 && src.domain.ny > 0
+                              ? static_cast<std::size_t>(src.domain.nx) * static_cast<std::size_t>(src.domain.ny)
+                              : 0;
+    if (n > 0 && GRD_alloc(&grid_)) std::memcpy(grid_.values, src.values, n * sizeof(float));
+  }
+  ~FrameGrid() { GRD_free_values(&grid_); }
+  FrameGrid(const FrameGrid&) = delete;
+  FrameGrid& operator=(const FrameGrid&) = delete;
+  const GridRec* get() const { return &grid_; }
+
+ private:
+  GridRec grid_{};
+};
+// Frame -> the grids of its variables (null for a variable without a grid).
+std::map<int, std::vector<std::unique_ptr<FrameGrid>>> frame_grids;
+
+// The grid of variable i on the frame shown: the frame's own copy in a loop.
+const GridRec* shown_grid(int i) {
+  if (gchk_graphics() && gget_num_images() > 0) {
+    const auto kept = frame_grids.find(gget_cur_frame());
+    if (kept != frame_grids.end() && i < static_cast<int>(kept->second.size()) && kept->second[i] != nullptr)
+      return kept->second[i]->get();
+  }
+  return GRD_get_grid(i);
+}
+
 // Zoom: depth, the domain before the first zoom, the first corner of the box.
 int zoom = 0;
 DomainRec unzoomed{};
+// The station priority chosen for the unzoomed domain (a zoom chooses its own).
+int unzoomed_prior = 0;
 bool box_started = false;
 float box_x = 0.0F, box_y = 0.0F;
 
@@ -168,6 +206,7 @@ void apply_param(const char* item) {
     MESS_set_page(1);
   } else if (word_is(item, "noredraw")) {
     gset_redraw(0);
+    gset_record_window(0);
   } else if (word_is(item, "id")) {
     CTY_set_id_type(0);
   } else if (word_is(item, "wmo")) {
@@ -434,6 +473,9 @@ int PLT_open(float aspect) {
   GPH_set_view_size(1.0F, 1.0F, 0.0F, 0.0F);
   gset_image_writer(GKS_IMAGE_GIF, GIF_dump);
   gset_image_writer(GKS_IMAGE_XWD, XWD_dump);
+  // Each plot has its own key: a colour fill of an earlier plot asked for a bar that a
+  // line plot, vectors or station values after it must not draw. The parameters ask again.
+  CONT_set_bar(0);
   PLT_param_decode();
   dis_view = view_off;
   if (PLT_is_off()) return -1;
@@ -480,6 +522,7 @@ int PLT_close() {
   }
   PLT_init_labels();
   zoom = 0;
+  frame_grids.clear();
   return 0;
 }
 
@@ -604,7 +647,11 @@ int PLT_print_values(const char* event, float x, float y) {
   float lat = MISSING, lon = MISSING;
   MAP_untran(&lat, &lon, x, y);
   StationRec station{};
-  const bool found = CTY_search_loc(&station, lat, lon) != 0;
+  // Over station values the station asked about is one with values.
+  bool station_values = false;
+  for (int i = 0; i < n; ++i) station_values = station_values || !VAR_is_type_GRID(i);
+  const bool found = (station_values && CTY_search_loc_data(&station, lat, lon) != 0) ||
+                     CTY_search_loc(&station, lat, lon) != 0;
   float slat = lat, slon = lon;
   if (found) MAP_untran(&slat, &slon, station.x, station.y);
   MESS_print(MESS_PRINT, "Id: %s Lat: %6.2f Lon: %7.2f ", found ? station.id : "-", slat, slon);
@@ -616,12 +663,12 @@ int PLT_print_values(const char* event, float x, float y) {
       MESS_print(MESS_PRINT, "Var: #%5d - ", VAR_get_var(i)->var);
     float column = x, row = y;
     if (VAR_is_type_GRID(i) && VAR_is_type_VECT(i) && i + 1 < n) {
-      GRD_get_value_domain(GRD_get_grid(i), nullptr, &column, &row);
-      GRD_print_value2(GRD_get_grid(i), GRD_get_grid(i + 1), column, row);
+      GRD_get_value_domain(shown_grid(i), nullptr, &column, &row);
+      GRD_print_value2(shown_grid(i), shown_grid(i + 1), column, row);
       ++i;
     } else if (VAR_is_type_GRID(i)) {
-      GRD_get_value_domain(GRD_get_grid(i), nullptr, &column, &row);
-      GRD_print_value(GRD_get_grid(i), column, row);
+      GRD_get_value_domain(shown_grid(i), nullptr, &column, &row);
+      GRD_print_value(shown_grid(i), column, row);
     } else {
       MESS_print(MESS_PRINT, "= %s\n", found ? station_text(station).c_str() : "");
     }
@@ -638,15 +685,23 @@ int PLT_plot_zoom(const char* event, float x, float y) {
     gset_rubber_band(2);
     return 1;
   }
-  if (std::strcmp(event, "B1-R") == 0) {
+  // The release ends the box whatever is held then (shift is often still down).
+  if (std::strncmp(event, "B1-R", 4) == 0 && (event[4] == '\0' || event[4] == '-')) {
     if (!box_started) return 0;
     box_started = false;
     gset_rubber_band(0);
     if (x == box_x || y == box_y) return 1;
     DomainRec current{}, next{};
     MAP_get_domain(&current);
-    if (!zoom_domain(box_x, box_y, x, y, &next)) return 1;
-    if (zoom == 0) unzoomed = current;
+    const int prior = DOM_get_prior();
+    if (!zoom_domain(box_x, box_y, x, y, &next)) {
+      DOM_set_prior(prior);
+      return 1;
+    }
+    if (zoom == 0) {
+      unzoomed = current;
+      unzoomed_prior = prior;
+    }
     ++zoom;
     print_domain("New domain: ", &next);
     busy(zoom_func, &next);
@@ -658,6 +713,8 @@ int PLT_plot_zoom(const char* event, float x, float y) {
     if (zoom == 0) return 0;
     print_domain("Original domain: ", &unzoomed);
     const DomainRec original = unzoomed;
+    // What the zoom chose from its domain goes back with the domain: the stations analysed.
+    DOM_set_prior(unzoomed_prior);
     busy(zoom_func, &original);
     zoom = 0;
     GPH_trans(2);
@@ -673,6 +730,28 @@ int PLT_plot_zoom(const char* event, float x, float y) {
     return 1;
   }
   return 0;
+}
+
+void PLT_keep_frame_grids(int frame) {
+  std::vector<std::unique_ptr<FrameGrid>> grids;
+  const int n = std::min(VAR_get_num(), VAR_MAX);
+  for (int i = 0; i < n; ++i) {
+    const GridRec* g = VAR_is_type_GRID(i) ? GRD_get_grid(i) : nullptr;
+    grids.push_back(g != nullptr && g->values != nullptr ? std::make_unique<FrameGrid>(*g) : nullptr);
+  }
+  frame_grids[frame] = std::move(grids);
+}
+
+void PLT_drop_frame_grids(int frame) {
+  if (frame < 0) {
+    frame_grids.clear();
+    return;
+  }
+  // The frames after it move down by one, as the window's frames do.
+  std::map<int, std::vector<std::unique_ptr<FrameGrid>>> moved;
+  for (auto& [f, grids] : frame_grids)
+    if (f != frame) moved[f > frame ? f - 1 : f] = std::move(grids);
+  frame_grids = std::move(moved);
 }
 
 int PLT_plot_resize(const char* event) {

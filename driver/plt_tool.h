@@ -75,8 +75,14 @@ int PLT_get_refresh_period();
 // "e-Alt" edits the grid value (one file, one variable).
 int PLT_print_values(const char* event, float x, float y);
 int PLT_print_location(const char* event, float x, float y);
-// "B1-P-Shft" starts a box, "B1-R" ends it and zooms to it; "u-Alt" goes back to the
-// unzoomed domain, "r-Alt" redraws the current one.
+// Keeps copies of the grids of every variable as frame `frame` of a loop shows them: a
+// query on that frame reads them. PLT_drop_frame_grids forgets those of one frame (the
+// later frames move down by one) or, with -1, of all.
+void PLT_keep_frame_grids(int frame);
+void PLT_drop_frame_grids(int frame);
+// "B1-P-Shft" starts a box, the release of button 1 ("B1-R", with any modifier still
+// held) ends it and zooms to it; "u-Alt" goes back to the unzoomed domain, "r-Alt"
+// redraws the current one.
 int PLT_plot_zoom(const char* event, float x, float y);
 // "size": the window changed its size.
 int PLT_plot_resize(const char* event);

@@ -10,6 +10,7 @@
 #include "analysis/grd_read.h"
 #include "analysis/grd_tool.h"
 #include "analysis/object.h"
+#include "config/fileio.h"
 #include "config/flag.h"
 #include "config/mess.h"
 #include "config/missing.h"
@@ -20,6 +21,7 @@
 #include "driver/data_plt.h"
 #include "driver/plt_labl.h"
 #include "driver/plt_tool.h"
+#include "files/date.h"
 #include "files/files.h"
 #include "graphics/gks_loop.h"
 #include "graphics/gks_tool.h"
@@ -38,6 +40,8 @@
 namespace {
 
 constexpr int refresh_seconds = 60;
+// The oldest bulletin a frame without its own is given (bulletins come every 3 or 6 hours).
+constexpr int max_front_age = 12 * 3600;
 constexpr std::size_t var_str_len = VAR_REQUEST_MAX;
 
 DataDesc data{};
@@ -89,10 +93,11 @@ bool is_sfc_value(const char* v) { return starts_with_ci(v, "sfc") && (v[3] == '
 bool is_front(int i) { return stricmp(VAR_get_name(i), "front") == 0; }
 
 // The variables of a request that the surface data and the variable list both do not
-// know would give empty grids: such a request is refused with one message, and a batch
-// run ends with a failure status.
+// know would give empty grids: such a request is refused with one message. A request that
+// is final (a resource, or batch mode) marks the run as failed; one asked again at the
+// terminal does not, since the status tells how the session ended.
 
-bool request_can_be_made() {
+bool request_can_be_made(bool final) {
   const int n = std::min(VAR_get_num(), VAR_MAX);
   for (int i = 0; i < n; ++i) {
     // Constants of grid functions ("#2.5") are no station variables; fronts come from the
@@ -101,7 +106,7 @@ bool request_can_be_made() {
     VarRec copy = *VAR_get_var(i);
     if (SFC_get_var(&copy) == 0 && copy.var <= 0) {
       MESS_print(MESS_WARN, "Unknown variable: %s\n", copy.name);
-      ZAV_fail(ZAV_STATUS_VARIABLE);
+      if (final) ZAV_fail(ZAV_STATUS_VARIABLE);
       return false;
     }
   }
@@ -248,7 +253,7 @@ int SFC_prompt_variable() {
     FLAG_set(FLAG_VAR_CHOSEN, 1);
     int result = VAR_setup(nullptr, var_str.c_str());
     DATA_new_grid();
-    if (result != 0 && !request_can_be_made()) result = 0;
+    if (result != 0 && !request_can_be_made(from_resource || FLAG_batch())) result = 0;
     // A variable request that yields no variable is asked for again at an interactive
     // prompt; from a resource or in batch mode the variable loop ends.
     if (result != 0 || from_resource || FLAG_batch()) return result;
@@ -287,6 +292,7 @@ void SFC_plot(const DomainRec* dom) {
   CTY_clear_data(1);
   DATA_plot_init();
   fill_descriptor();
+  PLT_drop_frame_grids(-1);
 
   FILE_first(&file_date);
   MAP_fill_cont(0);
@@ -312,6 +318,7 @@ void SFC_plot(const DomainRec* dom) {
     SFC_plot_frame();
     SFC_close_file();
     if (sequence) {
+      PLT_keep_frame_grids(f);
       gdisplay_frame(f);
       DATA_new_grid();
     }
@@ -366,11 +373,35 @@ int SFC_plot_data(int index, DataDesc*) {
     FRT_plot_file(frame_file.c_str());
   } else {
     // Fronts come from the bulletin of the frame's date, not from the surface reports.
-    const DateRec& date = data.date.year > 0 ? data.date : file_date;
+    DateRec date = data.date.year > 0 ? data.date : file_date;
     FILE_save_name_conv();
     FILE_set_name("frt_dat");
     char name[FILE_NAME_MAX] = "";
     FILE_set_date(&date, name);
+    // Bulletins come every few hours: a frame between two shows the latest analysis before
+    // it, whose own date its label names.
+    if (!FILE_exist(name)) {
+      DateRec frame_date = date;
+      const int frame_secs = DATE_num_sec(&frame_date);
+      const int period = FILE_get_offset();
+      for (int back = period; frame_secs != MISSING_INT && back <= max_front_age; back += period) {
+        const int secs = frame_secs - back;
+        DateRec earlier = date;
+        char older[FILE_NAME_MAX] = "";
+        if (DATE_get_gmdate(&secs, &earlier) == 0) break;
+        earlier.minute = date.minute;  // labelled in the frame's own form
+        earlier.second = date.second;
+        FILE_set_date(&earlier, older);
+        if (!FILE_exist(older)) continue;
+        char was[DATE_LABEL_LEN] = "", now[DATE_LABEL_LEN] = "";
+        DATE_make_label(&date, was);
+        DATE_make_label(&earlier, now);
+        MESS_print(MESS_MESS, "Fronts: no bulletin for %s: the analysis for %s is drawn\n", was, now);
+        copy_bounded(name, sizeof name, older);
+        date = earlier;
+        break;
+      }
+    }
     FRT_set_date(&date);
     FRT_plot_file(name);
     FILE_restore_name_conv();
@@ -479,6 +510,7 @@ void SFC_plot_refresh() {
   if (n < 1) {
     gclear_frame(-3);
   } else if (new_hour) {
+    PLT_drop_frame_grids(0);
     for (int i = 0; i + 1 < n; ++i) gcopy_frame(i, i + 1);
     gcreate_frame(n - 1);
     gselect_frame(n - 1);
@@ -489,5 +521,6 @@ void SFC_plot_refresh() {
   MESS_print(MESS_PRINT, "plot frame\n");
   SFC_plot_frame();
   SFC_close_file();
+  if (n >= 1) PLT_keep_frame_grids(n - 1);
   if (n >= 1) gdisplay_frame(new_hour ? n - 1 : -3);
 }

@@ -1,6 +1,7 @@
 // File naming conventions, file selection and file services.
 #include "files/files.h"
 
+#include <glob.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -834,6 +835,24 @@ std::string match_template(const std::string& spec, const std::string& t, DateRe
       out = t.substr(0, dir_end + 1);
       start = dir_end + 1;
     }
+  } else if (!full && spec.find('/') == std::string::npos) {
+    // A name without directories is a name of the convention's own directory: the
+    // template's directories (when no date is in them) come first, never overwritten by
+    // the user's characters.
+    const std::size_t dir_end = t.rfind('/');
+    bool dated = false;
+    if (dir_end != std::string::npos)
+      walk_template(std::string_view(t).substr(0, dir_end), 0, [&](const Piece& p) {
+        dated = dated || (p.kind == Piece::Escape && std::strchr("Yybmdhnj", p.c) != nullptr) ||
+                p.kind == Piece::Open || p.kind == Piece::Stray;
+        return !dated;
+      });
+    if (dir_end != std::string::npos && !dated) {
+      DateRec none = unknown_date(), used = unknown_date();
+      int period = MISSING_INT;
+      out = expand(t.substr(0, dir_end + 1), none, &used, &period);
+      start = dir_end + 1;
+    }
   }
   walk_template(t, start, [&](const Piece& p) {
     if (MESS_check(MESS_DEBUG)) {
@@ -1408,6 +1427,100 @@ int FILE_set_file(const char* spec_in, char* name) {
   }
 }
 
+namespace {
+
+// How many answers at the input prompt may name no file before the program gives up.
+constexpr int max_prompt_failures = 4;
+
+// A date typed at the input prompt: all digits, the whole "YYYYMMDDHH" or its last digits
+// ("YYMMDDHH", "MMDDHH", "DDHH", "HH"), or "YYYYMMDDHHMM". The fields not typed stay
+// unknown. 0 when the answer is no date at all, -1 when it is digits of a date that
+// cannot be (month 13, hour 24...).
+int read_date_answer(const std::string& a, DateRec* d) {
+  static constexpr std::size_t lengths[] = {2, 4, 6, 8, 10, 12};
+  if (a.empty() || !std::all_of(a.begin(), a.end(), [](char c) { return std::isdigit(static_cast<unsigned char>(c)); }) ||
+      std::find(std::begin(lengths), std::end(lengths), a.size()) == std::end(lengths))
+    return 0;
+  *d = unknown_date();
+  auto two = [&](std::size_t at) { return (a[at] - '0') * 10 + (a[at + 1] - '0'); };
+  std::size_t end = a.size();
+  if (end == 12) {
+    d->minute = two(10);
+    end = 10;
+  }
+  int* fields[] = {&d->hour, &d->day, &d->month};
+  for (int* f : fields) {
+    if (end < 2) break;
+    end -= 2;
+    *f = two(end);
+  }
+  if (end == 4)
+    d->year = std::atoi(a.substr(0, 4).c_str());
+  else if (end == 2)
+    d->year = DATE_full_year(two(0));
+  const bool valid = d->hour <= 23 && (d->minute == MISSING_INT || d->minute <= 59) &&
+                     (d->day == MISSING_INT || (d->day >= 1 && d->day <= 31)) &&
+                     (d->month == MISSING_INT || (d->month >= 1 && d->month <= 12));
+  return valid ? 1 : -1;
+}
+
+// Whether the fields of want that are known agree with date d (fields d lacks agree).
+bool date_fits(const DateRec& want, const DateRec& d) {
+  auto fits = [](int w, int v) { return w == MISSING_INT || v == MISSING_INT || w == v; };
+  return fits(want.year, d.year) && fits(want.month, d.month) && fits(want.day, d.day) && fits(want.hour, d.hour) &&
+         fits(want.minute, d.minute);
+}
+
+// The name the convention gives a date typed at the prompt: the latest file there is whose
+// date has the fields typed, or, when there is none, the most recent such time before the
+// current one (named, so that the user hears where it was looked for).
+void name_date_answer(const DateRec& want) {
+  std::int64_t best = MISSING_INT;
+  const std::string pattern = listing_pattern(conv);
+  glob_t found{};
+  if (!conv.empty() && glob(pattern.c_str(), GLOB_TILDE, nullptr, &found) == 0) {
+    for (std::size_t i = 0; i < found.gl_pathc; ++i) {
+      DateRec d = unknown_date();
+      if (!read_date_from_name(found.gl_pathv[i], conv, &d) || !date_fits(want, d)) continue;
+      d = complete_date(d);
+      if (d.year < 0) continue;
+      const std::int64_t t = secs_of(d);
+      if (best == MISSING_INT || t > best) best = t;
+    }
+  }
+  globfree(&found);
+  if (best == MISSING_INT) {
+    // The typed fields end with the hour: the first field not typed is taken from the
+    // current time, one step earlier when that would lie ahead of it.
+    std::size_t i = 0;
+    const std::int64_t now = base_time("", &i);
+    const DateRec base = date_of(now);
+    DateRec d = want;
+    if (d.minute == MISSING_INT) d.minute = 0;
+    d.second = 0;
+    const bool no_year = d.year == MISSING_INT, no_month = d.month == MISSING_INT, no_day = d.day == MISSING_INT;
+    if (no_year) d.year = base.year;
+    if (no_month) d.month = base.month;
+    if (no_day) d.day = base.day;
+    if (secs_of(d) > now) {
+      if (no_day) {
+        d = date_of(secs_of(d) - 86400);
+      } else if (no_month && --d.month < 1) {
+        d.month = 12;
+        --d.year;
+      } else if (no_year && !no_month) {
+        --d.year;
+      }
+    }
+    best = secs_of(d);
+  }
+  const DateRec d = date_of(best);
+  filename.clear();
+  make_name(&d, nullptr);
+}
+
+}  // namespace
+
 int FILE_get_file(const char* prompt, char* name) {
   std::vector<std::string> names = positional_names();
   if (!names.empty()) {
@@ -1452,18 +1565,29 @@ int FILE_get_file(const char* prompt, char* name) {
                  " latest file, \"list\" for the files there are, or \"exit\"\n");
       continue;
     }
-    if (is_current_spec(a)) {
+    DateRec typed{};
+    const int date = names_existing_file(a) ? 0 : read_date_answer(a, &typed);
+    if (date < 0) {
+      MESS_print(MESS_WARN, "Not a date: %s (YYYYMMDDHH, or its last digits: MMDDHH, DDHH or HH)\n", a.c_str());
+    } else if (date > 0) {
+      // A date goes through the convention, as a name made by the program would.
+      name_date_answer(typed);
+    } else if (is_current_spec(a)) {
       FILE_set_current(current_arg(a).c_str(), name);
       report_current(filename.c_str());
     } else {
       FILE_set_file(a.c_str(), name);
     }
-    if (present(filename)) {
+    if (date >= 0 && present(filename)) {
+      if (date > 0) report_current(filename.c_str());
       copy_out(filename, name);
       return 1;
     }
-    MESS_print(MESS_WARN, "File not found: %s\n", filename.c_str());
-    if (++failures >= 4) ZAV_exit(ZAV_STATUS_INPUT);
+    if (date >= 0) MESS_print(MESS_WARN, "File not found: %s\n", filename.c_str());
+    if (++failures >= max_prompt_failures) {
+      MESS_print(MESS_ERROR, "No input file after %d answers: the program ends\n", max_prompt_failures);
+      ZAV_exit(ZAV_STATUS_INPUT);
+    }
   }
 }
 

@@ -566,6 +566,36 @@ std::uint32_t graster_background() {
   return 0xFF000000U | byte(c.r) << 16 | byte(c.g) << 8 | byte(c.b);
 }
 
+int graster_image(float left, float top, int w, int h, const std::vector<std::uint32_t>& argb) {
+  if (!open_now || !cr || w <= 0 || h <= 0 || argb.size() < static_cast<std::size_t>(w) * static_cast<std::size_t>(h))
+    return -1;
+  Surface picture(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w, h));
+  if (cairo_surface_status(picture.get()) != CAIRO_STATUS_SUCCESS) return -1;
+  cairo_surface_flush(picture.get());
+  unsigned char* data = cairo_image_surface_get_data(picture.get());
+  const int stride = cairo_image_surface_get_stride(picture.get());
+  for (int y = 0; y < h; ++y) {
+    auto* row = reinterpret_cast<std::uint32_t*>(data + static_cast<std::ptrdiff_t>(y) * stride);
+    for (int x = 0; x < w; ++x) {
+      // Either opaque or wholly clear: premultiplied is the same then.
+      const std::uint32_t p = argb[static_cast<std::size_t>(y) * static_cast<std::size_t>(w) + static_cast<std::size_t>(x)];
+      row[x] = (p >> 24) == 0 ? 0U : p;
+    }
+  }
+  cairo_surface_mark_dirty(picture.get());
+  page_marked = true;
+  cairo_t* c = cr.get();
+  cairo_save(c);
+  apply_clip();
+  // Device units count pixel centres from the bottom; the picture's corner is half a
+  // pixel outside its first centre.
+  cairo_set_source_surface(c, picture.get(), static_cast<double>(left), static_cast<double>(height) - static_cast<double>(top));
+  cairo_pattern_set_filter(cairo_get_source(c), CAIRO_FILTER_NEAREST);
+  cairo_paint(c);
+  cairo_restore(c);
+  return 0;
+}
+
 int graster_write_png(const char* file) {
   if (file == nullptr || !open_now || !surface || format != Format::png) return -1;
   cairo_surface_flush(surface.get());
@@ -600,6 +630,7 @@ int graster_available() { return 0; }
 int graster_page(int*, int*, std::vector<std::uint32_t>*) { return -1; }
 std::uint32_t graster_background() { return 0xFF000000U; }
 int graster_write_png(const char*) { return -1; }
+int graster_image(float, float, int, int, const std::vector<std::uint32_t>&) { return -1; }
 int graster_get_pages() { return 0; }
 
 #endif

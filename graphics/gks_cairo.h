@@ -43,6 +43,10 @@ int graster_page(int* width, int* height, std::vector<std::uint32_t>* argb);
 std::uint32_t graster_background();
 // Writes the current page as a PNG file; 0, or -1 after a message.
 int graster_write_png(const char* name);
+// Draws a picture of w by h pixels (rows from the top, 0xAARRGGBB; alpha 0 is clear,
+// anything else opaque) with its top-left corner at left, top in device units, inside
+// the clip; -1 when no raster page is open.
+int graster_image(float left, float top, int w, int h, const std::vector<std::uint32_t>& argb);
 // Pages finished so far in the open output (0 when none is open).
 int graster_get_pages();
 // The name of page n (from 1) of a numbered output: "_NN" before the extension.

@@ -386,6 +386,13 @@ void GksStream::write(const char* s, std::size_t n) {
 
 void GksStream::str(const char* s) { write(s, std::strlen(s)); }
 
+bool GksStream::overwrite(long at, const std::string& text) {
+  if (out_.fp == nullptr || pipe_ || append_ || failed_ || at < 0 || at + static_cast<long>(text.size()) > written())
+    return false;
+  flush();
+  return FILE_rewrite_at(&out_, at, text.data(), text.size()) != 0;
+}
+
 void GksStream::fixed(double value, int decimals) {
   if (sizeof buf_ - n_ < 64) flush();
   n_ += static_cast<std::size_t>(gdev_format_fixed(buf_ + n_, value, decimals));

@@ -267,6 +267,10 @@ class GksStream {
   void flush();
   // Bytes written so far (through the buffer).
   long written() const { return written_ + static_cast<long>(n_); }
+  // Writes text over what was written at offset `at` (a header line left for it to fill
+  // in once the rest is known) and goes on at the end. False, with nothing changed, on a
+  // command's input, a file appended to or a stream that cannot seek.
+  bool overwrite(long at, const std::string& text);
 
  private:
   FileOutput out_;

@@ -389,6 +389,9 @@ int gprocess_x11_event(XEvent* ev) {
     case ConfigureNotify:
       on_configure(ev->xconfigure);
       return 0;
+    case DestroyNotify:
+      gx11_window_destroyed(ev->xdestroywindow.window);
+      return 0;
     case ClientMessage:
       on_client(ev->xclient);
       return 0;

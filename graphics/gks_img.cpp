@@ -11,6 +11,7 @@
 #include <unordered_map>
 
 #include "config/fileio.h"
+#include "config/flag.h"
 #include "config/mess.h"
 #include "config/missing.h"
 #include "config/resrc.h"
@@ -19,6 +20,7 @@
 #include "graphics/gks_dev.h"
 #include "graphics/gif.h"
 #include "graphics/gks_colr.h"
+#include "graphics/gks_ps.h"
 #include "graphics/gks_tran.h"
 #include "graphics/gks_x11.h"
 #include "graphics/png.h"
@@ -371,7 +373,77 @@ int gsetup_image_colors(const ImgRec* image, unsigned long transparent, std::vec
 
 std::string gfind_image_file(const char* path) { return find_image(path != nullptr ? path : ""); }
 
+namespace {
+
+// An image overlay on a file device (PostScript, the raster device): sampled at one
+// pixel a device unit over the current viewport, placed like the window places it (at
+// offsets x, y from the viewport, or where it lies on the earth when it has a domain and
+// the map panel is current), its transparent colour left clear.
+int overlay_on_device(const char* path, const char* transparent, int x, int y) {
+  ImgRec image;
+  const std::string file = find_image(path);
+  if (IMG_read(file.c_str(), &image, 1) <= 0) return -1;
+  // The transparent colour: the one named, else the background.
+  int clear_index = GKS_BACKGROUND;
+  if (transparent != nullptr && *transparent != '\0') {
+    const int c = CLR_get_ind(transparent);
+    if (c >= 0) clear_index = c;
+  }
+  int tr = 0, tg = 0, tb = 0;
+  if (gget_color_rgb256(clear_index, &tr, &tg, &tb) < 0) tr = tg = tb = 255;
+  // The current viewport: its lower-left corner, width and height in print units.
+  short vp[4] = {};
+  gget_xviewport(vp);
+  const int vw = std::clamp<int>(vp[2], 1, 8192), vh = std::clamp<int>(vp[3], 1, 8192);
+  const float left = static_cast<float>(vp[0]);
+  const float top = static_cast<float>(vp[1] + vp[3]);
+  std::vector<std::uint32_t> argb(static_cast<std::size_t>(vw) * static_cast<std::size_t>(vh), 0U);
+  auto sample = [&](int c, int r) -> std::uint32_t {
+    if (c < 0 || r < 0 || c >= image.width || r >= image.height) return 0U;
+    unsigned char rgb[3];
+    IMG_pixel_rgb(&image, IMG_get_pixel(&image, c, r), rgb);
+    if (std::abs(rgb[0] - tr) + std::abs(rgb[1] - tg) + std::abs(rgb[2] - tb) <= 6) return 0U;
+    return 0xFF000000U | (std::uint32_t{rgb[0]} << 16) | (std::uint32_t{rgb[1]} << 8) | rgb[2];
+  };
+  DomainRec map;
+  MAP_get_domain(&map);
+  const bool on_earth = IMG_has_domain(&image) && gget_norm_tran() == 2 && map.proj != MISSING_INT && map.proj < PROJ_XY;
+  if (on_earth) {
+    std::vector<float> lat(argb.size(), MISSING), lon(argb.size(), MISSING);
+    for (int j = 0; j < vh; ++j)
+      for (int i = 0; i < vw; ++i) {
+        const std::size_t k = static_cast<std::size_t>(j) * vw + i;
+        const float wx = xdev_W(left + static_cast<float>(i) + 0.5F), wy = ydev_W(top - static_cast<float>(j) - 0.5F);
+        if (!MAP_untran(&lat[k], &lon[k], wx, wy)) lat[k] = MISSING;
+      }
+    MAP_domain(&image.domain);
+    for (std::size_t k = 0; k < argb.size(); ++k) {
+      float px = 0.0F, py = 0.0F, col = 0.0F, row = 0.0F;
+      if (lat[k] == MISSING || !MAP_tran(&px, &py, lat[k], lon[k]) || MAP_grid_untran(&col, &row, px, py) < 0) continue;
+      argb[k] = sample(static_cast<int>(std::lround(col)), static_cast<int>(std::lround(row)));
+    }
+    MAP_domain(&map);
+  } else {
+    const long long iw = image.width, ih = image.height;
+    const long long px = x >= 0 ? x : vw - iw + x, py = y >= 0 ? y : vh - ih + y;
+    if (px >= vw || py >= vh || px + iw <= 0 || py + ih <= 0) {
+      MESS_print(MESS_ERROR, "goverlay_image_file: Image %s at offset %d,%d lies wholly off the picture: not drawn\n",
+                 path, x, y);
+      return -1;
+    }
+    for (int j = 0; j < vh; ++j)
+      for (int i = 0; i < vw; ++i)
+        argb[static_cast<std::size_t>(j) * vw + i] = sample(static_cast<int>(i - px), static_cast<int>(j - py));
+  }
+  const int r = gtype_is_PS() ? gps_rgb_image(left, top, vw, vh, argb) : graster_image(left, top, vw, vh, argb);
+  return r < 0 ? -1 : 1;
+}
+
+}  // namespace
+
 int goverlay_image_file(const char* path, const char* transparent, int x, int y) {
+  // Headless runs keep their underlays: PostScript and the raster device draw them too.
+  if (gtype_is_PS() || gget_win_type() == WS_RASTER) return overlay_on_device(path, transparent, x, y);
   Display* d = gget_display();
   const Drawable target = gget_draw_window();
   if (d == nullptr || target == 0 || gget_visual() == nullptr) return 0;

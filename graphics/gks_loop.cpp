@@ -87,6 +87,7 @@ int gcreate_frame(int n) {
   f.dwell = 1.0F;
   MESS_print(level_frames, "Created frame: %d-%ld\n", n, static_cast<long>(f.pixmap.get()));
   if (n == num_images) ++num_images;
+  gobj_frame_created(n);
   return n;
 }
 
@@ -100,6 +101,7 @@ int gselect_frame(int n) {
     if (s < 0 || s >= num_images || !images[s].pixmap) return 0;
     gset_draw_window(images[s].pixmap.get());
     n = s;
+    gobj_frame_selected(n);
   }
   MESS_print(level_loop, "Selected frame: %d\n", n);
   return n;

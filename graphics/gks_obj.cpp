@@ -3,6 +3,8 @@
 
 #include <cmath>
 #include <new>
+#include <set>
+#include <utility>
 
 #include "graphics/gks_dev.h"
 
@@ -79,6 +81,40 @@ int gset_redraw(int on) {
 }
 
 int gget_redraw() { return redraw ? 1 : 0; }
+
+namespace {
+bool record_window = true;
+int armed_frame = -1;  // the frame created last, recorded once it is selected
+}  // namespace
+
+void gset_record_window(int on) { record_window = on != 0; }
+int gget_record_window() { return record_window ? 1 : 0; }
+
+void gobj_frame_created(int n) {
+  if (!record_window) return;
+  // The drawing of the frames before goes; the colours, transformations and attributes
+  // they set stay, since the new frame is drawn with them: the last setting of each, so
+  // that a long loop does not pile them up.
+  std::list<GksObj> kept;
+  std::set<std::pair<int, int>> seen;
+  for (auto it = objs.rbegin(); it != objs.rend(); ++it) {
+    const int t = it->type;
+    if (t == GOBJ_LINE || t == GOBJ_MARK || t == GOBJ_TEXT || t == GOBJ_FILL || t == GOBJ_CLEAR ||
+        t == GOBJ_MESSAGE || t == GOBJ_FUNC || t == GOBJ_SEG_BEGIN || t == GOBJ_SEG_END)
+      continue;
+    // Colours by index, windows and viewports by transformation; the rest by kind.
+    const bool numbered = t == GOBJ_COLR || t == GOBJ_WIN || t == GOBJ_VP || t == GOBJ_WS_WIN || t == GOBJ_WS_VP;
+    if (seen.emplace(t, numbered ? it->arg : 0).second) kept.push_front(std::move(*it));
+  }
+  objs.swap(kept);
+  armed_frame = n;
+}
+
+void gobj_frame_selected(int n) {
+  if (!record_window || n != armed_frame) return;
+  armed_frame = -1;
+  redraw = true;
+}
 
 int gset_cache(int on) {
   const int previous = cache ? 1 : 0;

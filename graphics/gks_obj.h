@@ -36,6 +36,14 @@ void gclear_objs();
 // Recording on or off; returns the previous setting.
 int gset_redraw(int on);
 int gget_redraw();
+// Whether a window records what is drawn on it, so that Alt-m can write the picture to a
+// metafile: on unless the user asked for "noredraw". Frames keep the drawing of the last
+// frame drawn: creating a frame empties the list, selecting it to draw on records.
+void gset_record_window(int on);
+int gget_record_window();
+// A frame was created for drawing (n) and is selected (n): the list follows it.
+void gobj_frame_created(int n);
+void gobj_frame_selected(int n);
 // Set on by the window device, off by the others: whether events may be served.
 int gset_cache(int on);
 int gget_cache();

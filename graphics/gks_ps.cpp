@@ -1,14 +1,17 @@
 // The PostScript writer.
 #include "graphics/gks_ps.h"
 
+#include <algorithm>
 #include <array>
 #include <cctype>
 #include <cmath>
 #include <cstdarg>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <string>
+#include <vector>
 
 #include "config/mess.h"
 #include "config/resrc.h"
@@ -49,6 +52,26 @@ float clip_rect[4] = {0.0F, 0.0F, 0.0F, 0.0F};
 bool clip_set = false;
 bool one_page_told = false;
 
+// Where the marks of the current page and of the whole document lie, in device units
+// (before the page placement), so that the bounding boxes hug the drawing; the line
+// width reached so far pads them. The header's box of an EPS is filled in at the end.
+struct Box {
+  float x0 = 0.0F, y0 = 0.0F, x1 = 0.0F, y1 = 0.0F;
+  bool set = false;
+  void add(float x, float y) {
+    if (!std::isfinite(x) || !std::isfinite(y)) return;
+    if (!set) x0 = x1 = x, y0 = y1 = y, set = true;
+    x0 = std::fmin(x0, x), x1 = std::fmax(x1, x);
+    y0 = std::fmin(y0, y), y1 = std::fmax(y1, y);
+  }
+};
+Box page_box;
+Box doc_box;  // on the page (points), all pages
+float widest = 1.0F;
+long eps_box_at = -1;
+// The header's box line of an EPS is written this wide and filled in later.
+constexpr std::size_t box_line_width = 44;
+
 struct Rgb {
   float r = 0.0F, g = 0.0F, b = 0.0F;
 };
@@ -67,6 +90,11 @@ float print_gray(int index) {
 }
 
 void point(float x, float y, const char* op) {
+  // What the clip hides is no mark: a point outside it counts at its edge.
+  if (clip_set)
+    page_box.add(std::fmin(std::fmax(x, clip_rect[0]), clip_rect[2]), std::fmin(std::fmax(y, clip_rect[1]), clip_rect[3]));
+  else
+    page_box.add(x, y);
   out.fixed(x, 2);
   out.put(' ');
   out.fixed(y, 2);
@@ -104,9 +132,58 @@ void write_rgb(int index) {
   cur_gray = -1.0F;
 }
 
+// A device point on the paper, in points from its lower left corner, as the placement of
+// page_setup puts it.
+void on_paper(float x, float y, float* px, float* py) {
+  const float s = pr_scale;
+  if (pr_port == 0) {
+    *px = (pr_eps ? s * surf_h : 72.0F * (sy - 0.25F)) - s * y;
+    *py = s * x + (pr_eps ? 0.0F : 18.0F);
+  } else {
+    *px = s * x + (pr_eps ? 0.0F : 18.0F);
+    *py = s * y + (pr_eps ? 0.0F : 18.0F);
+  }
+}
+
+// The marks of the page as a box on the paper, whole points padded by half the widest
+// line; false when the page holds none.
+bool paper_box(const Box& b, int box[4]) {
+  if (!b.set) return false;
+  float ax = 0.0F, ay = 0.0F, bx = 0.0F, by = 0.0F;
+  on_paper(b.x0, b.y0, &ax, &ay);
+  on_paper(b.x1, b.y1, &bx, &by);
+  const float pad = 0.5F * widest * 0.33F * pr_scale + 1.0F;
+  box[0] = static_cast<int>(std::floor(std::fmin(ax, bx) - pad));
+  box[1] = static_cast<int>(std::floor(std::fmin(ay, by) - pad));
+  box[2] = static_cast<int>(std::ceil(std::fmax(ax, bx) + pad));
+  box[3] = static_cast<int>(std::ceil(std::fmax(ay, by) + pad));
+  if (pr_eps) {
+    // An EPS is cut to its surface.
+    const int w = static_cast<int>(std::ceil((pr_port == 1 ? surf_w : surf_h) * pr_scale - 0.001F));
+    const int h = static_cast<int>(std::ceil((pr_port == 1 ? surf_h : surf_w) * pr_scale - 0.001F));
+    box[0] = std::max(box[0], 0), box[1] = std::max(box[1], 0);
+    box[2] = std::min(box[2], w), box[3] = std::min(box[3], h);
+  }
+  return true;
+}
+
+// The page's marks join the document's.
+void end_page_box() {
+  int b[4];
+  if (paper_box(page_box, b)) {
+    doc_box.add(static_cast<float>(b[0]), static_cast<float>(b[1]));
+    doc_box.add(static_cast<float>(b[2]), static_cast<float>(b[3]));
+  }
+  page_box = Box{};
+}
+
 // The placement, colour, line state and scale every page starts with (a new page
-// begins without them); the writer's record of what was written follows.
+// begins without them); the writer's record of what was written follows. The page's
+// save undoes its pattern definitions.
 void page_setup() {
+  out.printf("%%%%Page: %d %d\n%%%%BeginPageSetup\n", page_count, page_count);
+  if (!pr_eps) out.str("/saveobj save def\n");
+  patterns_defined = 0;
   cur_gray = 0.0F;
   ps_col_ind = -1;
   cur_width = 1.0F;
@@ -125,6 +202,7 @@ void page_setup() {
   out.str(pr_color ? "0 0 0 setrgbcolor\n" : "0 setgray\n");
   out.str("2 setlinejoin\n1 dot lw\n[] 0 setdash\n");
   if (pr_scale != 1.0F) out.printf("%.2f %.2f scale\n", pr_scale, pr_scale);
+  out.str("%%EndPageSetup\n");
 }
 
 // ---- device hooks ----
@@ -190,12 +268,24 @@ int ps_close() { return gps_close_file(); }
 void ps_clip(const float r[4]) {
   for (int i = 0; i < 4; ++i) clip_rect[i] = r[i];
   clip_set = true;
-  out.str("initclip\nnp\n");
+  const Box keep = page_box;
+  out.str("initclip\n");
+  if (pr_eps) {
+    // An EPS shows nothing beyond its box: what is drawn past the surface is cut there.
+    out.str("np\n");
+    point(0.0F, 0.0F, "mv\n");
+    point(0.0F, surf_h, "ln\n");
+    point(surf_w, surf_h, "ln\n");
+    point(surf_w, 0.0F, "ln\n");
+    out.str("cp\nclip\n");
+  }
+  out.str("np\n");
   point(r[0] - 0.1F, r[1] - 0.1F, "mv\n");
   point(r[0] - 0.1F, r[3] + 0.1F, "ln\n");
   point(r[2] + 0.1F, r[3] + 0.1F, "ln\n");
   point(r[2] + 0.1F, r[1] - 0.1F, "ln\n");
   out.str("cp\nclip\n");
+  page_box = keep;
 }
 
 // Clearing paper is taking the next sheet: a page that holds a drawing is shown and a
@@ -211,7 +301,8 @@ void ps_clear() {
     return;
   }
   ++page_count;
-  out.str("%%End of page\nshowpage\n");
+  out.str("%%End of page\nsaveobj restore\nshowpage\n%%PageTrailer\n");
+  end_page_box();
   page_setup();
   if (clip_set) {
     const float r[4] = {clip_rect[0], clip_rect[1], clip_rect[2], clip_rect[3]};
@@ -395,6 +486,10 @@ int gps_open_file(const char* name) {
   page_count = 1;
   clip_set = false;
   one_page_told = false;
+  page_box = Box{};
+  doc_box = Box{};
+  widest = 1.0F;
+  eps_box_at = -1;
   return 0;
 }
 
@@ -425,14 +520,23 @@ void gps_init_file() {
     out.printf("%%%%ZAV Plot: %s\n", title);
     return;
   }
+  // Structured comments, so that viewers count, turn and crop the pages and printers
+  // take them one by one. An EPS states the box of its surface (turned by 90 degrees in
+  // landscape) and narrows it to the drawing when it is closed; a page file gives its
+  // box and page count in the trailer.
   if (pr_eps) {
-    // The box holds the surface as it lies on the page: turned by 90 degrees in landscape.
     const int w = static_cast<int>(std::ceil(surf_w * pr_scale - 0.001F));
     const int h = static_cast<int>(std::ceil(surf_h * pr_scale - 0.001F));
     out.str("%!PS-Adobe-3.0 EPSF-3.0\n");
-    out.printf("%%%%BoundingBox: 0 0 %d %d\n", pr_port == 1 ? w : h, pr_port == 1 ? h : w);
+    eps_box_at = out.written();
+    char line[96];
+    std::snprintf(line, sizeof line, "%%%%BoundingBox: 0 0 %d %d", pr_port == 1 ? w : h, pr_port == 1 ? h : w);
+    std::string padded = line;
+    if (padded.size() < box_line_width) padded.append(box_line_width - padded.size(), ' ');
+    out.str(padded.c_str());
+    out.put('\n');
   } else {
-    out.str("%!PS-Adobe-1.0\n");
+    out.str("%!PS-Adobe-3.0\n");
   }
   out.printf("%%%%Title: ZAV Graphics Display: %s\n", title);
   out.str("%%Creator: ZAV Postscript Processor-2.0\n");
@@ -440,10 +544,23 @@ void gps_init_file() {
   char date[64] = "";
   if (ctime_r(&now, date) == nullptr) copy_bounded(date, sizeof date, "\n");
   out.printf("%%%%CreationDate: %s", date);
-  out.str("%%EndComments\n%%Postscript initialization\n");
-  if (!pr_eps) out.str("30 dict begin\n/saveobj save def\n");
+  if (!pr_eps) out.str("%%BoundingBox: (atend)\n");
+  out.printf("%%%%Orientation: %s\n", pr_port == 1 ? "Portrait" : "Landscape");
+  out.str(pr_eps ? "%%Pages: 1\n" : "%%Pages: (atend)\n%%PageOrder: Ascend\n");
+  out.str("%%EndComments\n%%BeginProlog\n%%Postscript initialization\n");
+  if (!pr_eps) out.str("30 dict begin\n");
   out.str("/inch {72 mul} def\n/dot {.33 mul} def\n/mv {moveto} def\n/ln {lineto} def\n");
   out.str("/lw {setlinewidth} def\n/np {newpath} def\n/cp {closepath} def\n");
+  out.str("%%EndProlog\n");
+  if (!pr_eps) {
+    // The sheet the plot is placed on: upright for "port", turned for landscape; a
+    // printer or viewer without page devices goes on with its own.
+    const int pw = static_cast<int>(std::lround(72.0F * (pr_port == 1 ? sx : sy)));
+    const int ph = static_cast<int>(std::lround(72.0F * (pr_port == 1 ? sy : sx)));
+    out.printf("%%%%BeginSetup\n%%%%BeginFeature: *PageSize %dx%d\n", pw, ph);
+    out.printf("/setpagedevice where { pop << /PageSize [%d %d] >> setpagedevice } if\n", pw, ph);
+    out.str("%%EndFeature\n%%EndSetup\n");
+  }
   page_setup();
   out.str("%%Begin plot\n");
   out.printf("%%%%ZAV Plot: %s\n", title);
@@ -456,8 +573,24 @@ int gps_close_file() {
   out.str("%%End of plot\n");
   if (!out.appending()) {
     if (!pr_eps) out.str("saveobj restore\n");
-    out.str("showpage\n");
-    if (!pr_eps) out.str("end\n");
+    out.str("showpage\n%%PageTrailer\n%%Trailer\n");
+    end_page_box();
+    if (!pr_eps) {
+      out.str("end\n");
+      if (doc_box.set)
+        out.printf("%%%%BoundingBox: %d %d %d %d\n", static_cast<int>(doc_box.x0), static_cast<int>(doc_box.y0),
+                   static_cast<int>(doc_box.x1), static_cast<int>(doc_box.y1));
+      else
+        out.str("%%BoundingBox: 0 0 0 0\n");
+      out.printf("%%%%Pages: %d\n", page_count);
+    } else if (doc_box.set && eps_box_at >= 0) {
+      char line[96];
+      std::snprintf(line, sizeof line, "%%%%BoundingBox: %d %d %d %d", static_cast<int>(doc_box.x0),
+                    static_cast<int>(doc_box.y0), static_cast<int>(doc_box.x1), static_cast<int>(doc_box.y1));
+      std::string padded = line;
+      if (padded.size() < box_line_width) padded.append(box_line_width - padded.size(), ' ');
+      out.overwrite(eps_box_at, padded);
+    }
     out.str("%%EOF\n");
   }
   if (out.close("gps_close_file") != 0) return -1;
@@ -501,6 +634,7 @@ void gps_set_width(int color, float width) {
     const int w = static_cast<int>((k == 1 ? 2.0F : 4.0F) * base_width * width);
     if (static_cast<float>(w) == cur_width) return;
     cur_width = static_cast<float>(w);
+    widest = std::fmax(widest, cur_width);
     out.integer(w);
     out.str(" dot lw\n");
     return;
@@ -508,6 +642,7 @@ void gps_set_width(int color, float width) {
   const float w = width * base_width * gget_line_print_bold();
   if (w == cur_width) return;
   cur_width = w;
+  if (std::isfinite(w)) widest = std::fmax(widest, w);
   out.fixed(w, 1);
   out.str(" dot lw\n");
 }
@@ -590,6 +725,8 @@ int gps_image(int width, int height, const unsigned char* pixels, int x0, int y0
   int vp[4];
   if (gget_gviewport(vp) != 0) return -1;
   const int vw = vp[2] > 0 ? vp[2] : 1, vh = vp[3] > 0 ? vp[3] : 1;
+  page_box.add(static_cast<float>(vp[0]), static_cast<float>(vp[1]));
+  page_box.add(static_cast<float>(vp[0] + vw), static_cast<float>(vp[1] + vh));
   out.printf("gsave\n%d %d translate\n%d %d scale\n/picstr %d string def\n", vp[0], vp[1], vw, vh,
              pr_color ? 3 * vw : vw);
   out.printf("%d %d 8 [ %d 0 0 %d 0 %d ]\n{ currentfile picstr readhexstring pop }\n", vw, vh, vw, -vh, vh);
@@ -621,6 +758,33 @@ int gps_image(int width, int height, const unsigned char* pixels, int x0, int y0
     samples = 0;
   }
   out.str("grestore\n");
+  return 0;
+}
+
+int gps_rgb_image(float left, float top, int w, int h, const std::vector<std::uint32_t>& argb) {
+  if (!out.is_open() || w <= 0 || h <= 0 || argb.size() < static_cast<std::size_t>(w) * static_cast<std::size_t>(h))
+    return -1;
+  page_marked = true;
+  page_box.add(left, top);
+  page_box.add(left + static_cast<float>(w), top - static_cast<float>(h));
+  // Clear pixels take a key colour no opaque pixel has; the image masks it out (a masked
+  // image, PostScript level 3).
+  const std::uint32_t key = 0x010203U;
+  out.str("gsave\n");
+  point(left, top - static_cast<float>(h), "translate\n");
+  out.printf("%d %d scale\n/DeviceRGB setcolorspace\n", w, h);
+  out.printf("<< /ImageType 4 /Width %d /Height %d /BitsPerComponent 8 /Decode [0 1 0 1 0 1]\n", w, h);
+  out.printf("/ImageMatrix [%d 0 0 -%d 0 %d] /MaskColor [1 1 2 2 3 3]\n", w, h, h);
+  out.str("/DataSource currentfile /ASCIIHexDecode filter >> image\n");
+  int samples = 0;
+  for (std::size_t k = 0; k < static_cast<std::size_t>(w) * static_cast<std::size_t>(h); ++k) {
+    std::uint32_t c = argb[k] & 0xFFFFFFU;
+    if ((argb[k] >> 24) == 0) c = key;
+    else if (c == key) c = 0x010204U;
+    out.printf("%06X", static_cast<unsigned>(c));
+    if (++samples % 40 == 0) out.put('\n');
+  }
+  out.str(">\ngrestore\n");
   return 0;
 }
 

@@ -7,7 +7,9 @@
 // read the same way.
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "graphics/gks_dev.h"
 
@@ -51,6 +53,10 @@ void gps_set_reverse(int on);
 // bytes are indices like the others) over the current viewport; x0, y0: the image's first
 // column and row in the viewport.
 int gps_image(int width, int height, const unsigned char* pixels, int x0, int y0);
+// Draws a picture of w by h pixels (rows from the top, 0xAARRGGBB; alpha 0 is clear,
+// anything else opaque) with its top-left corner at left, top in print units, one pixel a
+// print unit; -1 when no file is open.
+int gps_rgb_image(float left, float top, int w, int h, const std::vector<std::uint32_t>& argb);
 
 // ---- shared by the file devices ----
 

@@ -327,6 +327,8 @@ int gopen_ws(int, const char* device_string, int type) {
   gsetup_fonts();
   ginit_background();
   if (type == WS_XDRAW && gget_pix_mode() == 1) gx11_clear(gget_base_window());
+  // A window keeps its picture as a list for Alt-m; files need none.
+  gset_redraw(gtype_is_WIN() && gget_record_window() ? 1 : 0);
   if (type == WS_X11 || type == WS_XDRAW) {
     gsync();
     gcheck_event();

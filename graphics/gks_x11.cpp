@@ -110,9 +110,14 @@ void DisplayCloser::operator()(Display* d) const {
 
 Display* dpy() { return connection_alive ? display.get() : nullptr; }
 Display* abandoned = nullptr;
+// The graphics contexts' client memory of an abandoned connection (plain values: nothing
+// frees them, nothing forgets them before the program ends).
+GC abandoned_gcs[GC_COUNT] = {};
 
 // The connection is gone or must not be used again: every resource is forgotten.
 void abandon() {
+  for (int i = 0; i < GC_COUNT; ++i)
+    if (gcs[i]) abandoned_gcs[i] = gcs[i].get();
   connection_alive = false;
   if (fatal_hook != nullptr) fatal_hook();
   // Kept, not closed: closing would make requests on a connection that must not be used.
@@ -120,11 +125,21 @@ void abandon() {
   abandoned = display.release();
 }
 
+// Another client destroyed the window: there is nothing left to draw on or to wait for
+// (the hold would wait for a key that can never come).
+[[noreturn]] void window_lost() {
+  MESS_print(MESS_ERROR, "X11 error: the window was destroyed by another client\n");
+  abandon();
+  ZAV_exit(ZAV_STATUS_DEVICE);
+}
+
 int on_error(Display* d, XErrorEvent* e) {
   if (trapping) {
     trap_failed = true;
     return 0;
   }
+  const bool window_gone = top != 0 && win_type_open == WS_X11 && e->resourceid == top &&
+                           (e->error_code == BadWindow || e->error_code == BadDrawable);
   error_flag = true;
   ++errors;
   if (print_errors) {
@@ -136,6 +151,7 @@ int on_error(Display* d, XErrorEvent* e) {
     XGetErrorDatabaseText(d, "XRequest", code, code, request, sizeof request);
     MESS_print(MESS_ERROR, "X11 error: %s in %s\n", text, request);
   }
+  if (window_gone) window_lost();
   if (errors >= max_errors) {
     MESS_print(MESS_ERROR, "X11 error: too many errors\n");
     // Inside the error handler no request may be made: the server frees what this
@@ -1132,6 +1148,10 @@ int gwait_event() {
     select(fd + 1, &set, nullptr, nullptr, nullptr);
   }
   return gcheck_event();
+}
+
+void gx11_window_destroyed(Window w) {
+  if (dpy() != nullptr && top != 0 && w == top && win_type_open == WS_X11) window_lost();
 }
 
 Atom gx11_wm_protocols() { return wm_protocols; }

@@ -175,8 +175,11 @@ Atom gx11_wm_delete();
 
 // Called before the program ends on X11 errors (the frames are forgotten).
 void gx11_set_fatal_hook(void (*hook)());
+// The window w was destroyed: when it is the program's window (another client destroyed
+// it), the program ends as on a lost display, with a message and status 4.
+void gx11_window_destroyed(Window w);
 // Protocol errors are printed as "X11 error: ..." while printing is on; the 25th ends
-// the program with status 4.
+// the program with status 4, and so does the first about the program's window being gone.
 void gx11_set_error_print(int on);
 int gx11_error_count();
 // Clears the error flag; 1 when an error came since the last call.

@@ -3,6 +3,7 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cmath>
 #include <cstring>
@@ -279,47 +280,90 @@ void IMG_pixel_rgb(const ImgRec* image, std::uint32_t pixel, unsigned char rgb[3
 
 int IMG_reduce(const ImgRec* image, std::vector<unsigned char>* palette, std::vector<unsigned char>* index) {
   palette->clear();
-  index->assign(static_cast<std::size_t>(std::max(image->width, 0)) * std::max(image->height, 0), 0);
-  std::unordered_map<std::uint32_t, unsigned char> seen;
-  std::uint32_t last = 0;
-  unsigned char last_index = 0;
-  bool have_last = false;
+  const int width = std::max(image->width, 0), height = std::max(image->height, 0);
+  index->assign(static_cast<std::size_t>(width) * height, 0);
+  // Distinct pixel values in order of first appearance, with how often each occurs.
+  struct Seen {
+    std::size_t order = 0;
+    std::size_t count = 0;
+    int slot = -1;
+  };
+  std::unordered_map<std::uint32_t, Seen> seen;
+  std::vector<std::uint32_t> pixels(index->size());
+  std::vector<std::uint32_t> order;
   std::size_t k = 0;
-  for (int y = 0; y < image->height; ++y) {
-    for (int x = 0; x < image->width; ++x, ++k) {
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x, ++k) {
       const std::uint32_t pixel = IMG_get_pixel(image, x, y);
-      if (have_last && pixel == last) {
-        (*index)[k] = last_index;
-        continue;
-      }
-      auto it = seen.find(pixel);
-      unsigned char i = 0;
-      if (it != seen.end()) {
-        i = it->second;
-      } else {
-        unsigned char rgb[3];
-        IMG_pixel_rgb(image, pixel, rgb);
-        if (palette->size() < 256 * 3) {
-          i = static_cast<unsigned char>(palette->size() / 3);
-          palette->insert(palette->end(), rgb, rgb + 3);
-        } else {
-          long best = -1;
-          for (std::size_t c = 0; c < 256; ++c) {
-            const long dr = (*palette)[3 * c] - rgb[0], dg = (*palette)[3 * c + 1] - rgb[1],
-                       db = (*palette)[3 * c + 2] - rgb[2];
-            const long dist = dr * dr + dg * dg + db * db;
-            if (best < 0 || dist < best) best = dist, i = static_cast<unsigned char>(c);
+      pixels[k] = pixel;
+      auto [it, fresh] = seen.try_emplace(pixel);
+      if (fresh) it->second.order = order.size(), order.push_back(pixel);
+      ++it->second.count;
+    }
+  // An antialiased page has thousands of edge blends: the first 256 to appear would be
+  // mostly blends of the lines near the top, and the large fill areas would then fall to
+  // the nearest of those. The colours that cover the most pixels get the slots instead:
+  // those of large areas all, then the others by how often they occur, each kept only
+  // when it differs clearly from those already kept, so that the slots spread over every
+  // colour the page shows (thin map lines too); the rare blends take the nearest slot. The slots keep the order of first appearance.
+  std::vector<std::uint32_t> chosen = order;
+  if (chosen.size() > 256) {
+    std::vector<std::uint32_t> popular = order;
+    std::stable_sort(popular.begin(), popular.end(),
+                     [&](std::uint32_t a, std::uint32_t b) { return seen[a].count > seen[b].count; });
+    std::vector<std::array<int, 3>> rgbs(popular.size());
+    for (std::size_t i = 0; i < popular.size(); ++i) {
+      unsigned char rgb[3];
+      IMG_pixel_rgb(image, popular[i], rgb);
+      rgbs[i] = {rgb[0], rgb[1], rgb[2]};
+    }
+    std::vector<bool> taken(popular.size(), false);
+    std::vector<std::size_t> kept;
+    // A colour on a thousandth of the picture is a fill or a line of its own: kept as it is.
+    const std::size_t large = pixels.size() / 1000;
+    for (std::size_t i = 0; i < popular.size() && kept.size() < 256 && seen[popular[i]].count > large; ++i)
+      taken[i] = true, kept.push_back(i);
+    for (const int apart : {24, 12, 6, 0}) {
+      for (std::size_t i = 0; i < popular.size() && kept.size() < 256; ++i) {
+        if (taken[i]) continue;
+        bool clear = true;
+        for (const std::size_t k : kept) {
+          const int d = std::max({std::abs(rgbs[i][0] - rgbs[k][0]), std::abs(rgbs[i][1] - rgbs[k][1]),
+                                  std::abs(rgbs[i][2] - rgbs[k][2])});
+          if (d <= apart) {
+            clear = false;
+            break;
           }
         }
-        seen.emplace(pixel, i);
+        if (clear) taken[i] = true, kept.push_back(i);
       }
-      (*index)[k] = i;
-      last = pixel;
-      last_index = i;
-      have_last = true;
+    }
+    chosen.clear();
+    for (const std::size_t i : kept) chosen.push_back(popular[i]);
+    std::sort(chosen.begin(), chosen.end(),
+              [&](std::uint32_t a, std::uint32_t b) { return seen[a].order < seen[b].order; });
+  }
+  for (const std::uint32_t pixel : chosen) {
+    unsigned char rgb[3];
+    IMG_pixel_rgb(image, pixel, rgb);
+    seen[pixel].slot = static_cast<int>(palette->size() / 3);
+    palette->insert(palette->end(), rgb, rgb + 3);
+  }
+  const std::size_t slots = palette->size() / 3;
+  for (const std::uint32_t pixel : order) {
+    Seen& s = seen[pixel];
+    if (s.slot >= 0) continue;
+    unsigned char rgb[3];
+    IMG_pixel_rgb(image, pixel, rgb);
+    long best = -1;
+    for (std::size_t c = 0; c < slots; ++c) {
+      const long dr = (*palette)[3 * c] - rgb[0], dg = (*palette)[3 * c + 1] - rgb[1], db = (*palette)[3 * c + 2] - rgb[2];
+      const long dist = dr * dr + dg * dg + db * db;
+      if (best < 0 || dist < best) best = dist, s.slot = static_cast<int>(c);
     }
   }
-  return static_cast<int>(palette->size() / 3);
+  for (k = 0; k < pixels.size(); ++k) (*index)[k] = static_cast<unsigned char>(seen[pixels[k]].slot);
+  return static_cast<int>(slots);
 }
 
 int IMG_write(const char* path, const ImgRec* image, int compress) {

@@ -86,7 +86,9 @@ void IMG_pixel_rgb(const ImgRec* image, std::uint32_t pixel, unsigned char rgb[3
 
 // Colour reduction: the distinct pixel values in order of first appearance as a palette
 // (three bytes a colour, at most 256 colours) and every pixel as its palette index, rows
-// from the top. Colours beyond 256 take the nearest palette entry. The number of colours.
+// from the top. A picture of more colours keeps those of large areas and a spread of the
+// others (still in order of first appearance); the rest take the nearest palette entry.
+// The number of colours.
 int IMG_reduce(const ImgRec* image, std::vector<unsigned char>* palette, std::vector<unsigned char>* index);
 
 // The package format: uncompressed, or each 10000 bytes a zlib stream of its own.

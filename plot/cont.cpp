@@ -60,6 +60,7 @@ float scale = 1.0F;
 int dash = 0;
 float grid_min = MISSING, grid_max = MISSING;
 int label_skip = 2, ext_radius = 2;
+float ext_km = MISSING;  // search radius of highs and lows in km ("hlr" plot parameter)
 int x_skip = 1, y_skip = 1;
 float x_off = 0.0F, y_off = 0.0F;
 int x_label_space = MISSING_INT, y_label_space = MISSING_INT;
@@ -85,6 +86,29 @@ int frame_label_type = 0;
 // Derived levels.
 float conlo = MISSING, conhi = MISSING, cbase = MISSING;
 int num_cont = 0;
+
+// The first frame of a series decides which colour every value gets in the frames after
+// it: its colour base, the number of bands the built-in colours were spread over, and
+// whether its bands fitted the colours. Later frames that reach past those bands hold the
+// end colours instead of cycling round, so that a warm afternoon is never painted in the
+// coldest colour; the colour bar then shows the series' bands with pointed ends.
+struct SeriesColours {
+  bool known = false;
+  float interval = 0.0F, cbase = 0.0F;
+  int spread = 0;
+  bool fits = false;
+};
+SeriesColours series_colours[kMaxVars];
+bool hold_ends = false;  // this plot holds the end colours of its series
+
+// Precipitation and wind speed have a "nothing" (no rain, calm) that covers most of a map;
+// painting it in the first colour would show rain everywhere. Bands below the first level
+// above zero are left unfilled unless the user counts the levels (base, cutoff or list).
+bool zero_is_nothing = false;
+float nothing_top = MISSING;  // bands whose lower level lies below this are not filled
+int spread_bands = 0;         // the number of bands the built-in colours were spread over
+
+bool nothing_band(float low) { return set(nothing_top) && low < nothing_top; }
 
 // Colour bar geometry as the plot manager gives it, and the boxes last drawn.
 float bar_view[4] = {0.0F, 1.0F, 0.0F, 1.0F};
@@ -123,6 +147,7 @@ std::vector<AttribRec> builtin_entries() {
 // warmest band is red however many bands the field has.
 void spread_builtin(int bands) {
   if (!builtin_fill) return;
+  spread_bands = bands;
   const std::vector<AttribRec> all = builtin_entries();
   fill_attrib = all;
   const int n = static_cast<int>(all.size());
@@ -143,6 +168,7 @@ int cycle_entry(double bands) {
   const double k = std::floor(bands + 0.01);
   if (!std::isfinite(k)) return 0;
   const double n = color_num();
+  if (hold_ends) return static_cast<int>(std::clamp(k, 0.0, n - 1.0));
   double e = std::fmod(k, n);
   if (e < 0.0) e += n;
   return std::clamp(static_cast<int>(e), 0, color_num() - 1);
@@ -530,6 +556,48 @@ int trace(const GridRec* grid, int type) {
   return 0;
 }
 
+// A level equal to the lowest value of a cell crosses none of its sides: a valley floor
+// lying exactly at a level would have no line round it. Its sides that lie on the level
+// are drawn instead, each once: the bottom and left sides by this cell unless the cell
+// beyond dips below the level (its crossings then draw the side, or the line leaves the
+// side there), the top and right ones only when the cell beyond draws nothing (flat or
+// with a missing corner); sides on the grid's edge are not contours and are left out.
+void floor_edges(const GridRec* grid, const Cell& cell, int i, int r, float c) {
+  const int nx = grid->domain.nx, ny = grid->domain.ny;
+  const float* v = grid->values;
+  auto corners = [&](int ci, int cr, float z[4]) {
+    const std::size_t t = static_cast<std::size_t>(cr) * nx + ci, b = t + nx;
+    z[0] = v[b], z[1] = v[b + 1], z[2] = v[t], z[3] = v[t + 1];
+  };
+  auto quiet = [&](int ci, int cr) {
+    float z[4];
+    corners(ci, cr, z);
+    for (const float q : z)
+      if (q == MISSING) return true;
+    return z[0] == z[1] && z[0] == z[2] && z[0] == z[3];
+  };
+  auto dips = [&](int ci, int cr) {
+    float z[4];
+    corners(ci, cr, z);
+    for (const float q : z)
+      if (q != MISSING && q < c) return true;
+    return false;
+  };
+  // Side s: its corners, whether it lies on the grid's edge, the cell beyond it.
+  constexpr int di[4] = {0, -1, 0, 1}, dr[4] = {1, 0, -1, 0};
+  use_line(c);
+  for (int s = 0; s < 4; ++s) {
+    const int a = kSideA[s], b = kSideB[s];
+    if (cell.z[a] != c || cell.z[b] != c) continue;
+    const int ci = i + di[s], cr = r + dr[s];
+    if (ci < 0 || cr < 0 || ci > nx - 2 || cr > ny - 2) continue;
+    if (s >= 2 ? !quiet(ci, cr) : dips(ci, cr)) continue;
+    const float seg[4] = {cell.x[a], cell.y[a], cell.x[b], cell.y[b]};
+    if (lambert_gap(seg, seg + 2)) continue;
+    emit(PLOT_LCONT, 2, seg);
+  }
+}
+
 int trace_pass(const GridRec* grid, const Corners& pos, bool fill, bool lines) {
   const int nx = grid->domain.nx, ny = grid->domain.ny;
   const float* v = grid->values;
@@ -580,7 +648,7 @@ int trace_pass(const GridRec* grid, const Corners& pos, bool fill, bool lines) {
           if (set(max_cut)) hi = std::min(hi, max_cut);
           if (lo >= hi || zmin >= hi || zmax < lo) continue;
           const int entry = explicit_levels ? k % color_num() : band_color(level_at(k));
-          if (fill_attrib[static_cast<std::size_t>(entry)].color == -1) {
+          if (fill_attrib[static_cast<std::size_t>(entry)].color == -1 || nothing_band(level_at(k))) {
             nb += 2;  // not filled: ends any run
             continue;
           }
@@ -608,8 +676,12 @@ int trace_pass(const GridRec* grid, const Corners& pos, bool fill, bool lines) {
       if (lines && zmin != zmax) {
         for (int k = k0; k <= k1; ++k) {
           const float c = level_at(k);
-          if (c <= zmin || c > zmax) continue;
+          if (c < zmin || c > zmax) continue;
           if ((set(min_cut) && c < min_cut) || (set(max_cut) && c > max_cut)) continue;
+          if (c == zmin) {
+            floor_edges(grid, cell, i, r, c);
+            continue;
+          }
           compute_dz(cell, c, &U);
           draw_level_lines(U);
         }
@@ -656,10 +728,47 @@ std::string format_value(const char* spec, float value) {
   return trimmed(set_num(buf, spec, value));
 }
 
+// The decimals every number of the plot is written with (contour labels, highs and lows,
+// the colour bar), so that "6.0" never stands beside "8.12": as many as the levels need,
+// the interval and the lowest level both; -1 when that is more than four (then every
+// number shows three significant digits).
+int plot_decimals() {
+  float step = intrvl, first = conlo;
+  if (!cont_value.empty()) {
+    step = cont_value.size() >= 2 ? cont_value[1] - cont_value[0] : 0.0F;
+    first = cont_value.front();
+  }
+  int d = 0;
+  for (const float v : {step, first}) {
+    if (!set(v) || !std::isfinite(v)) continue;
+    int k = 0;
+    for (double x = std::fabs(static_cast<double>(v)); k <= 4; ++k, x *= 10.0)
+      if (std::fabs(x - std::round(x)) < 1e-3 * std::max(1.0, x)) break;
+    if (k > 4) return -1;
+    d = std::max(d, k);
+  }
+  return d;
+}
+
+// A number of the plot: the user's C format when given, else the plot's decimals.
+std::string plot_number(float value) {
+  if (!num_form.empty()) return format_value("", value);
+  const int d = plot_decimals();
+  char buf[kNumberFormatBuffer];
+  if (d < 0) {
+    std::snprintf(buf, sizeof buf, "%.3g", static_cast<double>(value));
+    return buf;
+  }
+  // A value that rounds to zero is written without a minus sign.
+  if (std::fabs(static_cast<double>(value)) < 0.5 * std::pow(10.0, -d)) value = 0.0F;
+  std::snprintf(buf, sizeof buf, "%.*f", d, static_cast<double>(value));
+  return buf;
+}
+
 std::string level_text(int k, float level) {
   if (k >= 0 && k < kMaxLevels && !cont_label[static_cast<std::size_t>(k)].empty())
     return cont_label[static_cast<std::size_t>(k)];
-  return format_value("1.2.0", level);
+  return plot_number(level);
 }
 
 // Boxes of the texts placed in this plot (world coordinates), so that none is written
@@ -825,8 +934,19 @@ int CONT_set_cont_ext(const GridRec* grid) {
   conhi = span.high;
   num_cont = span.count;
   cbase = set(base) ? base : conlo;
+  nothing_top = MISSING;
+  int coloured = num_cont;
+  if (zero_is_nothing && !set(base) && !set(min_cut) && cont_type != PLOT_GVALUE && conlo <= 0.0F) {
+    // The colours begin at the first level above zero.
+    const double k = std::floor(-static_cast<double>(conlo) / intrvl) + 1.0;
+    if (k < num_cont) {
+      nothing_top = static_cast<float>(conlo + k * intrvl);
+      cbase = nothing_top;
+      coloured = num_cont - static_cast<int>(k);
+    }
+  }
   // A base of the user's puts the colours where the user counts them from.
-  if (!set(base)) spread_builtin(num_cont);
+  if (!set(base)) spread_builtin(coloured);
   return 0;
 }
 
@@ -858,6 +978,7 @@ void CONT_init() {
   grid_min = grid_max = MISSING;
   label_skip = 2;
   ext_radius = 2;
+  ext_km = MISSING;
   x_label_space = y_label_space = MISSING_INT;
   fill_pat = MISSING_INT;
   over = 0;
@@ -866,6 +987,10 @@ void CONT_init() {
   builtin_fill = false;
   conlo = conhi = cbase = MISSING;
   num_cont = 0;
+  hold_ends = false;
+  zero_is_nothing = false;
+  nothing_top = MISSING;
+  spread_bands = 0;
   ln_attr_text.clear();
   ln_cont_attr = attr_of("color_cont", foreground());
   for (auto& l : frame_labels) l.clear();
@@ -968,6 +1093,7 @@ void CONT_param_decode(const char* param) {
     else if (stricmp(it, "rlab") == 0) rot_label = 1;
     else if (stricmp(it, "hlab") == 0) rot_label = 0;
     else if (key("maxl")) parse_float(it + 5, &max_line_fact);
+    else if (key("hlr")) parse_float(it + 4, &ext_km);
     else if (key("conmin")) parse_float(it + 7, &min_cut);
     else if (key("conmax")) parse_float(it + 7, &max_cut);
     else if (stricmp(it, "grid") == 0) draw_grid_cells = 1;
@@ -1171,11 +1297,11 @@ int CONT_set_fill_colors(const char* given, int explicit_list) {
   if (entries.empty()) {
     const int n = CLR_get_num_fill();
     if (n > 0) {
-      const int first = CLR_get_num() - n;
+      // The fill colours are the table's first entries, those before its "END" line.
       for (int i = 0; i < n; ++i) {
         AttribRec r;
         ATTRIB_init(&r);
-        r.color = first + i, r.fill = 0;
+        r.color = i, r.fill = 0;
         entries.push_back(r);
       }
     } else {
@@ -1248,7 +1374,7 @@ int CONT_get_fill_attrib(AttribRec* attrib, float value) {
     entry = static_cast<int>(std::upper_bound(cont_value.begin(), cont_value.end(), value) - cont_value.begin()) - 1;
     entry %= color_num();
   } else {
-    if (!set(intrvl) || intrvl <= 0.0F) return -1;
+    if (!set(intrvl) || intrvl <= 0.0F || nothing_band(value)) return -1;
     entry = band_color(value);
   }
   *attrib = fill_attrib[static_cast<std::size_t>(entry)];
@@ -1256,6 +1382,43 @@ int CONT_get_fill_attrib(AttribRec* attrib, float value) {
 }
 
 // ---- setup and drawing ----
+
+namespace {
+// Whether the variable's zero is its "nothing": precipitation, snow depth, wind speed and
+// gusts, by parameter number or by the name the user wrote.
+bool zero_means_nothing(const VarRec* v) {
+  if (v == nullptr) return false;
+  static constexpr int kNumbers[] = {32, 180, 61, 59, 66, 142, 143, 144, 145};
+  for (const int n : kNumbers)
+    if (v->var == n) return true;
+  static constexpr const char* kNames[] = {"prec", "wspd", "wgst", "wgust", "uvspd", "snwdp"};
+  const std::string name(v->name, strnlen(v->name, sizeof v->name));
+  for (const char* k : kNames)
+    if (strnicmp(name.c_str(), k, std::strlen(k)) == 0) return true;
+  return false;
+}
+
+// Remembers the colouring of a series' first frame, or gives a later frame that colouring.
+void series_colour_base(int overlay, int index) {
+  SeriesColours& s = series_colours[index];
+  const bool levels = cont_value.empty() && set(intrvl) && intrvl > 0.0F && num_cont > 0;
+  if (overlay == 0) {
+    s = {};
+    if (!levels) return;
+    // The bands that get a colour: from the first level above "nothing" where there is one.
+    const float low = set(nothing_top) ? nothing_top : conlo;
+    const double bands = std::floor((static_cast<double>(conhi) - low) / intrvl + 0.01);
+    const double first = std::floor((static_cast<double>(low) - cbase) / intrvl + 0.01);
+    const bool fits = first >= 0.0 && first + bands <= color_num();
+    s = {true, intrvl, cbase, builtin_fill && !set(base) ? spread_bands : 0, fits};
+    return;
+  }
+  if (!levels || !s.known || s.interval != intrvl) return;
+  cbase = s.cbase;
+  if (s.spread > 0) spread_builtin(s.spread);
+  hold_ends = s.fits;
+}
+}  // namespace
 
 int CONT_plot_setup(int overlay, int index, GridRec* grid, const DomainRec* domain, ContCallback) {
   if (FLAG_get(FLAG_PLOT_TYPE) == PLOT_NONE) {
@@ -1266,7 +1429,10 @@ int CONT_plot_setup(int overlay, int index, GridRec* grid, const DomainRec* doma
   GRD_DomainGuard keep;
   (void)domain;
   const bool slot = index >= 0 && index < kMaxVars;
-  if (slot && index < VAR_get_num()) CONT_set_format(VAR_get_type(index));
+  if (slot && index < VAR_get_num()) {
+    CONT_set_format(VAR_get_type(index));
+    zero_is_nothing = zero_means_nothing(VAR_get_var(index));
+  }
   if (overlay > 0 && slot && remembered[index]) {
     cont_type = cont_types[index];
     intrvl = intrvls[index];
@@ -1293,7 +1459,11 @@ int CONT_plot_setup(int overlay, int index, GridRec* grid, const DomainRec* doma
   if (cont_type == PLOT_NONE) return -1;
   if (intrvl == 0.0F) intrvl = MISSING;
   CONT_set_cont_ext(grid);
-  if (is_fill_type(cont_type)) MAP_fill_cont(1);
+  if (slot) series_colour_base(overlay, index);
+  if (is_fill_type(cont_type)) {
+    MAP_fill_cont(1);
+    MAP_fill_partial(set(nothing_top) ? 1 : 0);
+  }
   if (is_fill_type(cont_type) && plt_bar == 0) plt_bar = 1;
   // Frame labels.
   char lo[40], hi[40];
@@ -1355,38 +1525,146 @@ int draw_values(const GridRec* grid) {
 struct Extreme {
   float x, y, value;
   bool high;
+  int i, r;  // grid column and row (top row 0)
 };
 
+constexpr double kEarthKm = 6371.22;
+
+double km_between(double lat1, double lon1, double lat2, double lon2) {
+  constexpr double rad = 3.14159265358979323846 / 180.0;
+  const double a = std::sin((lat2 - lat1) * rad / 2), b = std::sin((lon2 - lon1) * rad / 2);
+  const double h = a * a + std::cos(lat1 * rad) * std::cos(lat2 * rad) * b * b;
+  return 2.0 * kEarthKm * std::asin(std::min(1.0, std::sqrt(h)));
+}
+
+// Highs and lows: a point higher (lower) than every point within the search radius, and by
+// at least half an interval than the mean of the points in the outer half of that circle,
+// so that a wobble of the analysis is not marked. The circle is measured on the earth,
+// whatever the grid's spacing; it must lie wholly on the grid and hold no missing value,
+// so that no mark stands where the analysis had little data (the grid's edges and gaps).
 std::vector<Extreme> find_extremes(const GridRec* grid, const Corners& pos) {
   std::vector<Extreme> out;
-  const int nx = grid->domain.nx, ny = grid->domain.ny, R = ext_radius;
+  const int nx = grid->domain.nx, ny = grid->domain.ny;
+  const std::size_t n = static_cast<std::size_t>(nx) * ny;
   const float* v = grid->values;
+  std::vector<double> lat(n, MISSING), lon(n, MISSING);
+  // Without a map (a grid drawn on its own) the distances are counted in grid steps and
+  // the radius is the label type's number of points.
+  const bool geo = MAP_get_proj() != MISSING_INT;
+  for (std::size_t k = 0; k < n && geo; ++k) {
+    float la, lo;
+    if (pos.X[k] != MISSING && MAP_untran(&la, &lo, pos.X[k], pos.Y[k]) != 0 && std::isfinite(la))
+      lat[k] = la, lon[k] = lo;
+  }
+  auto at = [&](int i, int r) { return static_cast<std::size_t>(r) * nx + i; };
+  auto km = [&](std::size_t a, std::size_t b) {
+    if (!geo) {
+      const auto ia = static_cast<long>(a), ib = static_cast<long>(b);
+      return std::hypot(static_cast<double>(ia % nx - ib % nx), static_cast<double>(ia / nx - ib / nx));
+    }
+    return lat[a] == MISSING || lat[b] == MISSING ? 1e9 : km_between(lat[a], lon[a], lat[b], lon[b]);
+  };
+  // The smallest step between neighbouring points bounds how many points the circle spans.
+  double step = 1e9;
+  for (int r = 0; r + 1 < ny; ++r)
+    for (int i = 0; i + 1 < nx; ++i) step = std::min({step, km(at(i, r), at(i + 1, r)), km(at(i, r), at(i, r + 1))});
+  if (!(step > 0.0 && step < 1e8)) return out;
+  // The radius: the user's, or 400 km, but no more than a sixth of the grid's shorter
+  // side, so that a small domain keeps room for its marks; at least one grid step.
+  double radius = !geo ? ext_radius : set(ext_km) && ext_km > 0.0F ? ext_km : 400.0;
+  if (geo && !set(ext_km)) {
+    const double across = std::min(km(at(0, ny / 2), at(nx - 1, ny / 2)), km(at(nx / 2, 0), at(nx / 2, ny - 1)));
+    if (across < 1e8) radius = std::min(radius, across / 6.0);
+  }
+  radius = std::max(radius, 1.01 * step);
+  const int m = static_cast<int>(std::min(50.0, std::ceil(radius / step)) + 1);
+  float half = 0.0F;
+  if (!cont_value.empty() && cont_value.size() >= 2) half = 0.5F * std::fabs(cont_value[1] - cont_value[0]);
+  else if (set(intrvl) && intrvl > 0.0F) half = 0.5F * intrvl;
   for (int r = 0; r < ny; ++r)
     for (int i = 0; i < nx; ++i) {
-      const float z = v[static_cast<std::size_t>(r) * nx + i];
-      if (z == MISSING || (set(min_cut) && z < min_cut) || (set(max_cut) && z > max_cut)) continue;
-      // On the grid's edge half the neighbourhood is unknown: a field still rising out of
-      // the grid would be marked as a high there.
-      if (r == 0 || i == 0 || r == ny - 1 || i == nx - 1) continue;
+      const std::size_t k = at(i, r);
+      const float z = v[k];
+      if (z == MISSING || pos.X[k] == MISSING || (geo && lat[k] == MISSING)) continue;
+      if ((set(min_cut) && z < min_cut) || (set(max_cut) && z > max_cut)) continue;
+      // The circle must end inside the grid on every side.
+      if (km(k, at(0, r)) < radius || km(k, at(nx - 1, r)) < radius || km(k, at(i, 0)) < radius ||
+          km(k, at(i, ny - 1)) < radius || i == 0 || r == 0 || i == nx - 1 || r == ny - 1)
+        continue;
+      // The four next points settle most points at once.
       bool high = true, low = true;
-      int missing = 0;
-      for (int b = std::max(0, r - R); b <= std::min(ny - 1, r + R) && (high || low); ++b)
-        for (int a = std::max(0, i - R); a <= std::min(nx - 1, i + R) && (high || low); ++a) {
+      for (const std::size_t j : {k - 1, k + 1, k - nx, k + nx}) {
+        const float w = v[j];
+        if (w == MISSING || w >= z) high = false;
+        if (w == MISSING || w <= z) low = false;
+      }
+      if (!high && !low) continue;
+      double ring_sum = 0.0;
+      int ring = 0;
+      for (int b = std::max(0, r - m); b <= std::min(ny - 1, r + m) && (high || low); ++b)
+        for (int a = std::max(0, i - m); a <= std::min(nx - 1, i + m) && (high || low); ++a) {
           if (a == i && b == r) continue;
-          const float w = v[static_cast<std::size_t>(b) * nx + a];
-          if (w == MISSING) {
-            ++missing;
+          const std::size_t j = at(a, b);
+          const double d = km(k, j);
+          if (d > radius) continue;
+          const float w = v[j];
+          if (w == MISSING || pos.X[j] == MISSING) {
+            high = low = false;
             continue;
           }
           if (w >= z) high = false;
           if (w <= z) low = false;
+          if (d > radius / 2) ring_sum += w, ++ring;
         }
-      if (missing >= 2 || !(high || low)) continue;
-      const std::size_t k = static_cast<std::size_t>(r) * nx + i;
-      if (pos.X[k] == MISSING) continue;
-      out.push_back({pos.X[k], pos.Y[k], z, high});
+      if (ring == 0) continue;  // no point in the outer half: the grid is too coarse to tell
+      const double mean = ring_sum / ring;
+      if (high && z - mean >= half) out.push_back({pos.X[k], pos.Y[k], z, true, i, r});
+      else if (low && mean - z >= half) out.push_back({pos.X[k], pos.Y[k], z, false, i, r});
     }
   return out;
+}
+
+// Luminance of colour index c (0 black ... 1 white); the page's for -1 (not filled).
+float luminance(int c) {
+  if (c < 0) return gget_inverse() ? 1.0F : 0.0F;
+  float r = 0, g = 0, b = 0;
+  if (c >= 500 || CLR_get_rgb(c, &r, &g, &b) != 0) return 1.0F;
+  return 0.299F * r + 0.587F * g + 0.114F * b;
+}
+
+// Whether white shows better than black on what lies under a mark's box (x0..x1, y0..y1
+// about the grid point): the mean luminance of the fills at its corners and the middles
+// of its sides, read from the grid's values there.
+bool white_on(const GridRec* grid, const Corners& pos, const Extreme& e, float x0, float y0, float x1, float y1) {
+  const int nx = grid->domain.nx, ny = grid->domain.ny;
+  const std::size_t k = static_cast<std::size_t>(e.r) * nx + e.i;
+  // World size of one grid step at the mark.
+  const float sx = e.i + 1 < nx ? pos.X[k + 1] - pos.X[k] : pos.X[k] - pos.X[k - 1];
+  const float sy = e.r > 0 ? pos.Y[k - nx] - pos.Y[k] : pos.Y[k] - pos.Y[k + nx];
+  auto value = [&](float dx, float dy) {
+    // Grid position of the world offset, rows counted downwards.
+    const float fi = static_cast<float>(e.i) + (sx != 0.0F ? dx / sx : 0.0F);
+    const float fr = static_cast<float>(e.r) - (sy != 0.0F ? dy / sy : 0.0F);
+    const int i0 = std::clamp(static_cast<int>(std::floor(fi)), 0, nx - 2);
+    const int r0 = std::clamp(static_cast<int>(std::floor(fr)), 0, ny - 2);
+    const float a = std::clamp(fi - static_cast<float>(i0), 0.0F, 1.0F);
+    const float b = std::clamp(fr - static_cast<float>(r0), 0.0F, 1.0F);
+    const float* top = grid->values + static_cast<std::size_t>(r0) * nx + i0;
+    const float z00 = top[0], z10 = top[1], z01 = top[nx], z11 = top[nx + 1];
+    if (z00 == MISSING || z10 == MISSING || z01 == MISSING || z11 == MISSING) return e.value;
+    return (1 - a) * (1 - b) * z00 + a * (1 - b) * z10 + (1 - a) * b * z01 + a * b * z11;
+  };
+  float sum = 0.0F;
+  int n = 0;
+  for (const float dx : {x0, 0.5F * (x0 + x1), x1})
+    for (const float dy : {y0, 0.5F * (y0 + y1), y1}) {
+      if (dx == 0.5F * (x0 + x1) && dy == 0.5F * (y0 + y1)) continue;
+      AttribRec f;
+      int under = -1;
+      if (is_fill_type(cont_type) && CONT_get_fill_attrib(&f, value(dx, dy)) >= 0) under = f.color;
+      sum += luminance(under), ++n;
+    }
+  return sum / static_cast<float>(n) < 0.5F;
 }
 
 }  // namespace
@@ -1402,18 +1680,31 @@ int CONT_draw_maxmin(const GridRec* grid) {
   // the map height, and bold.
   const float hb = 0.03F * mh * scale, hs = 0.015F * mh * scale;
   AttribRec a = label_attr();
+  // Unless the user chose the label colour, each mark takes black or white, whichever
+  // shows on what lies under it: the band's fill, or the page where nothing is filled.
+  const bool own_colour = resource_set(is_fill_type(cont_type) ? "color_clabel" : "color_label");
   for (const Extreme& e : find_extremes(grid, pos)) {
-    const std::string val = format_value("3.3.0", e.value);
+    const std::string val = plot_number(e.value);
     const float w = std::max(text_width(val, hs), text_width("H", hb));
     const Box box = {e.x - w / 2, e.y - 0.5F * hb - 1.2F * hs, e.x + w / 2, e.y + 0.6F * hb};
     if (!box_free(box)) continue;
     placed.push_back(box);
+    // The letter and the value each take the colour that shows on what lies under it.
+    auto contrast = [&](float x0, float y0, float x1, float y1) {
+      if (own_colour) return;
+      const bool white = white_on(grid, pos, e, x0, y0, x1, y1);
+      a.color = CLR_get_ind(white ? "white" : "black");
+      if (a.color < 0) a.color = white ? 0 : 1;
+    };
+    const float lw = text_width("H", hb), vw = text_width(val, hs);
+    contrast(-lw / 2, -0.5F * hb, lw / 2, 0.5F * hb);
     GPH_text_attr(&a, hb);
     GPH_text_align(2, 3);
     const float p[2] = {e.x, e.y};
     gset_text_width(3.0F);
     GPH_pprint(p, e.high ? "H" : "L");
     gset_text_width(set(a.width) ? a.width : 0.0F);
+    contrast(-vw / 2, -0.5F * hb - 1.2F * hs, vw / 2, -0.5F * hb);
     GPH_text_attr(&a, hs);
     const float q[2] = {e.x, e.y - 0.5F * hb - 0.6F * hs};
     GPH_pprint(q, val.c_str());
@@ -1559,6 +1850,11 @@ int CONT_draw_bar(int, const char* title) {
     blo = cont_value.front();
     n = static_cast<int>(cont_value.size());
     step = n >= 2 ? cont_value[1] - cont_value[0] : 1.0F;
+  } else if (hold_ends && !own) {
+    // A later frame of a series shows the series' colours, one box each (after the
+    // unfilled box of "nothing" where the field has one).
+    blo = cbase, step = intrvl, n = color_num();
+    if (set(nothing_top)) blo -= step, ++n;
   } else {
     if (!set(hi) || !set(lo)) return -1;
     if (!set(step) || step <= 0.0F) step = CONT_calc_intrvl(color_num() - 1, hi, lo);
@@ -1567,7 +1863,12 @@ int CONT_draw_bar(int, const char* title) {
     blo = span.low, n = span.count;
   }
   if (n > kMaxBarBoxes || n <= 0 || step == 0.0F || !set(step)) return -1;
-  const float colour_base = set(b) ? b : blo;
+  // The bar's colours are those of the fill: counted from the fill's colour base.
+  const float colour_base = !own && !explicit_levels && set(cbase) ? cbase : set(b) ? b : blo;
+  // Held end colours stand for everything beyond them: those ends of the bar are pointed.
+  const bool held_low = hold_ends && !own && !explicit_levels && set(grid_min) && grid_min < blo;
+  const bool held_high = hold_ends && !own && !explicit_levels && set(grid_max) &&
+                         grid_max >= blo + static_cast<float>(n) * step;
   const float xmin = bar_view[0], xmax = bar_view[1], ymin = bar_view[2];
   float h = 0.035F;
   float y0, y1;
@@ -1598,10 +1899,13 @@ int CONT_draw_bar(int, const char* title) {
   for (int i = 0; i < n; ++i) {
     const float level = explicit_levels ? cont_value[static_cast<std::size_t>(i)] : blo + static_cast<float>(i) * step;
     const float bx0 = x0 + static_cast<float>(i) * bw, bx1 = bx0 + bw;
-    const int box_entry = (entry + i) % color_num();
+    const int box_entry = explicit_levels || !hold_ends
+                              ? (entry + i) % color_num()
+                              : cycle_entry((static_cast<double>(level) - colour_base) / step);
     bar_drawn.levels.push_back(level);
     bar_drawn.colors.push_back(box_entry);
-    if (fill && !fill_attrib.empty() && fill_attrib[static_cast<std::size_t>(box_entry)].color != -1) {
+    if (fill && !fill_attrib.empty() && fill_attrib[static_cast<std::size_t>(box_entry)].color != -1 &&
+        !nothing_band(level)) {
       AttribRec fa = fill_attrib[static_cast<std::size_t>(box_entry)];
       GPH_fill_attr(&fa);
       GPH_frect(bx0, ymid, bx1, y1);
@@ -1614,10 +1918,9 @@ int CONT_draw_bar(int, const char* title) {
     }
     if (i % every == 0) {
       GPH_text_attr(&ta, th);
-      char buf[40];
       const std::string s = i < kMaxLevels && !cont_label[static_cast<std::size_t>(i)].empty()
                                 ? cont_label[static_cast<std::size_t>(i)]
-                                : trimmed(set_num(buf, "2.2.0", level));
+                                : plot_number(level);
       const float w = text_width(s, th);
       if (bx0 - w / 2 < last_right) continue;
       last_right = bx0 + w / 2 + 0.3F * th;
@@ -1626,16 +1929,31 @@ int CONT_draw_bar(int, const char* title) {
     }
   }
   if (!explicit_levels) {
-    char buf[40];
     const std::string s = n < kMaxLevels && !cont_label[static_cast<std::size_t>(n)].empty()
                               ? cont_label[static_cast<std::size_t>(n)]
-                              : trimmed(set_num(buf, "2.2.0", blo + static_cast<float>(n) * step));
+                              : plot_number(blo + static_cast<float>(n) * step);
     GPH_text_attr(&ta, th);
     const float p[2] = {x1, y0};
     if (x1 - text_width(s, th) / 2 >= last_right) GPH_pprint(p, s.c_str());
   }
   GPH_line_attr(&ta);
   GPH_rect(x0, ymid, x1, y1);
+  const float tip = std::min(0.6F * bw, 0.025F * (xmax - xmin));
+  for (int end = 0; end < 2; ++end) {
+    if (!(end == 0 ? held_low : held_high) || !fill || fill_attrib.empty()) continue;
+    // A tip stands only on a held bar: its colour is that of the end box.
+    const float end_level = blo + static_cast<float>(end == 0 ? 0 : n - 1) * step;
+    const int box_entry = cycle_entry((static_cast<double>(end_level) - colour_base) / step);
+    const float xb = end == 0 ? x0 : x1, xt = end == 0 ? x0 - tip : x1 + tip;
+    const float tri[8] = {xb, ymid, xt, 0.5F * (ymid + y1), xb, y1, xb, ymid};
+    if (fill_attrib[static_cast<std::size_t>(box_entry)].color != -1) {
+      AttribRec fa = fill_attrib[static_cast<std::size_t>(box_entry)];
+      GPH_fill_attr(&fa);
+      gfill_area(3, tri);
+    }
+    GPH_line_attr(&ta);
+    gpolyline(4, tri);
+  }
   if (title != nullptr && *title != '\0') {
     GPH_text_align(1, 4);
     const float p[2] = {xmax, y0 - 0.01F};

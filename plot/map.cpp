@@ -39,6 +39,7 @@
 #include "graphics/gks_line.h"
 #include "graphics/gks_meta.h"
 #include "graphics/gks_text.h"
+#include "graphics/gks_colr.h"
 #include "graphics/gks_tool.h"
 #include "plot/maptran.h"
 
@@ -425,6 +426,7 @@ float latln = 0.0f, lonln = 0.0f;
 int dot = 0, extra = 0;
 bool latlon_set = false;  // MAP_latlon called: otherwise the spacing follows the map size
 int fill_cont = 0;
+int fill_partial = 0;  // the contour fill leaves parts of the map unfilled
 int over = 7;  // the mask of the current MAP_draw
 int reg_found = 1;
 int list_depth = 0;
@@ -1334,6 +1336,7 @@ void MAP_set_format(const char* attributes) {
   });
 }
 void MAP_fill_cont(int on) { fill_cont = on; }
+void MAP_fill_partial(int on) { fill_partial = on; }
 int MAP_get_fill_cont() { return fill_cont; }
 
 void MAP_latlon(int dot_in, int extra_in, float dlat, float dlon) {
@@ -1494,7 +1497,9 @@ int process_impl(const char* item_in) {
   else if (!map_format.empty())
     ATTRIB_parse(map_format.c_str(), &a);
   else if (fill_cont)
-    default_attributes("color_cmap", "black", "", &a);
+    // Over colour fill; a fill that leaves parts of the window's black page unfilled (no
+    // rain) would lose black lines there: grey shows on both.
+    default_attributes("color_cmap", fill_partial && !gget_inverse() ? "gray" : "black", "", &a);
   else
     default_attributes("color_map", "red", "", &a);
   const std::shared_ptr<const MapData> data = load_map(name);

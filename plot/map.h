@@ -72,6 +72,9 @@ void MAP_latlon(int dot, int extra, float dlat, float dlon);
 // The spacings the lines of the current map are drawn with.
 void MAP_get_latlon(float* dlat, float* dlon);
 void MAP_fill_cont(int on);
+// Whether the contour fill leaves parts of the map unfilled (its lines then take a colour
+// that shows on the page as well as on the fill).
+void MAP_fill_partial(int on);
 int MAP_get_fill_cont();
 
 // Transformation 2's window (xmin, xmax, ymin, ymax), its height and its width.

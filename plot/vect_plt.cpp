@@ -57,6 +57,11 @@ int plt_vect = 0;
 float vect_size = 1.0F;
 AttribRec line_attr;
 std::string attr_format;
+// The labels below the map (lower left, centre, right) that the plot asks for.
+std::string frame_labels[3];
+// Speed colours: the contour fill colours, one band an interval wide from the base,
+// cycling round the list as the contour bands do.
+std::vector<int> speed_colors;
 
 // Streamlines: the map position of every grid point, and how often each half-skip cell
 // has been entered (the last counter takes every position off the grid).
@@ -142,16 +147,28 @@ bool grid_positions(const GridRec* g, std::vector<float>* X, std::vector<float>*
   return true;
 }
 
-// Colour of a speed from the contour fill colours when an interval is set.
-void speed_colour(float speed) {
+// The speed colours from the contour fill colours (the user's list, the colour table's or
+// the built-in one), read when the plot has an interval.
+void load_speed_colors() {
+  speed_colors.clear();
   if (!set(intrvl) || intrvl <= 0.0F) return;
-  const int colours = CONT_get_num_colors();
-  if (colours <= 0) return;
-  const float b = set(base) ? base : 0.0F;
-  int k = static_cast<int>(std::floor((speed - b) / intrvl));
-  k = std::clamp(k, 0, colours - 1);
-  AttribRec a;
-  if (CONT_get_fill_attrib_ind(k, &a) >= 0 && a.color >= 0) gset_line_colr_ind(a.color), gset_fill_colr_ind(a.color);
+  if (CONT_get_num_colors() <= 0) CONT_set_fill_colors(nullptr, 0);
+  for (int k = 0; k < CONT_get_num_colors(); ++k) {
+    AttribRec a;
+    if (CONT_get_fill_attrib_ind(k, &a) >= 0) speed_colors.push_back(a.color);
+  }
+}
+
+// Colour of a speed: its band above the base, round the colour list.
+void speed_colour(float speed) {
+  if (!set(intrvl) || intrvl <= 0.0F || speed_colors.empty()) return;
+  const double n = static_cast<double>(speed_colors.size());
+  const double k = std::floor((static_cast<double>(speed) - (set(base) ? base : 0.0F)) / intrvl + 0.01);
+  if (!std::isfinite(k)) return;
+  double e = std::fmod(k, n);
+  if (e < 0.0) e += n;
+  const int c = speed_colors[std::min(static_cast<std::size_t>(e), speed_colors.size() - 1)];
+  if (c >= 0) gset_line_colr_ind(c), gset_fill_colr_ind(c);
 }
 
 
@@ -234,6 +251,22 @@ int wind2vect(float direction, float speed, float* u, float* v) {
 
 // ---- single symbols ----
 
+namespace {
+// Where the strokes and pennants of a barb go: the device, or the sink a station plot
+// registers to keep them off its numbers.
+WindSink barb_sink = nullptr;
+void barb_line(int n, const float* p) {
+  if (barb_sink != nullptr) barb_sink(0, n, p);
+  else gpolyline(n, p);
+}
+void barb_fill(int n, const float* p) {
+  if (barb_sink != nullptr) barb_sink(1, n, p);
+  else gfill_area(n, p);
+}
+}  // namespace
+
+void WIND_set_sink(WindSink sink) { barb_sink = sink; }
+
 int WIND_vect(float x, float y, float direction, float speed, float scl, float head) {
   if (speed == 0.0F || speed == MISSING || direction == MISSING) return -1;
   const double d = direction * kRad;
@@ -267,7 +300,7 @@ int WIND_barb(float x, float y, float direction, float speed, float size, float 
   float p[8];
   at(offset / (size != 0.0F ? size : 1.0F), 0.0F, p);
   at(1.0F, 0.0F, p + 2);
-  gpolyline(2, p);
+  barb_line(2, p);
   const float s = speed + 0.01F;
   const int pennants = static_cast<int>(std::floor((s + 2.0F) / 50.0F));
   const float r = s + 2.0F - 50.0F * static_cast<float>(pennants);
@@ -277,7 +310,7 @@ int WIND_barb(float x, float y, float direction, float speed, float size, float 
     if (half) {
       at(0.88F, 0.0F, p);
       at(0.94F, 0.25F, p + 2);
-      gpolyline(2, p);
+      barb_line(2, p);
     }
     return 0;
   }
@@ -287,21 +320,21 @@ int WIND_barb(float x, float y, float direction, float speed, float size, float 
     at(1.0F - f, 0.5F, p + 2);
     at(0.88F - f, 0.0F, p + 4);
     at(1.0F - f, 0.0F, p + 6);
-    gfill_area(3, p);
-    gpolyline(4, p);
+    barb_fill(3, p);
+    barb_line(4, p);
   }
   int k = pennants > 0 ? pennants : -1;
   for (int j = 0; j < full; ++j, ++k) {
     const float f = 0.12F * static_cast<float>(k);
     at(0.88F - f, 0.0F, p);
     at(1.0F - f, 0.5F, p + 2);
-    gpolyline(2, p);
+    barb_line(2, p);
   }
   if (half) {
     const float f = 0.12F * static_cast<float>(k);
     at(0.88F - f, 0.0F, p);
     at(0.94F - f, 0.25F, p + 2);
-    gpolyline(2, p);
+    barb_line(2, p);
   }
   return 0;
 }
@@ -341,6 +374,8 @@ void VECT_init() {
   plt_vect = 0;
   vect_size = 1.0F;
   attr_format.clear();
+  for (auto& l : frame_labels) l.clear();
+  speed_colors.clear();
 }
 
 void VECT_set_type(int type) {
@@ -364,6 +399,7 @@ void VECT_format_decode_type(const char* format) {
     else if (item == "stream" || item == "strm") vect_type = PLOT_STRM;
     else if (item == "barb") vect_type = PLOT_BARB;
     else if (item == "vbar") plt_vect = 1;
+    else if (item == "nolr") FLAG_setplot(DRAW_TEXT_LR, 0);
     else if (starts_with_ci(f, "sk=") && parse_int(f + 3, &n)) VECT_set_skip(n, n);
     else if (starts_with_ci(f, "sc=") && parse_float(f + 3, &val)) scale = val > 0.0F ? val : 1.0F;
     else if (starts_with_ci(f, "ss=") && parse_float(f + 3, &val)) arrow_scale = val > 0.0F ? val : 1.0F;
@@ -464,6 +500,12 @@ int VECT_plot_setup(int, int, GridRec* u, GridRec* v, const DomainRec*, VectCall
   if (!valid_pair(u, v)) return -1;
   grid_max = max_speed(u, v);
   if (u->units[0] != '\0') grid_units.assign(u->units, strnlen(u->units, sizeof u->units));
+  load_speed_colors();
+  char num[40];
+  for (auto& l : frame_labels) l.clear();
+  if (set(grid_max)) frame_labels[2] = std::string("MAX: ") + set_num(num, "5.3.1", grid_max) + " " + grid_units;
+  if (set(intrvl) && intrvl > 0.0F)
+    frame_labels[0] = std::string("INTERVAL: ") + set_num(num, "5.1.1", intrvl) + " " + grid_units;
   MESS_print(MESS_MESS, "Plotting wind vectors\n\n");
   return 0;
 }
@@ -614,6 +656,10 @@ int VECT_stream(const GridRec* u, const GridRec* v, int column, int row, int ste
   // A line that stopped short ends in a head on its last segment.
   if (k > 0 && k < steps && drawn > 0 && prev_len > 0.0F) WIND_vect(prev_x, prev_y, prev_map_dir, 1.0F, prev_len, head);
   return drawn;
+}
+
+const char* VECT_get_frame_label(int position) {
+  return position >= 3 && position < 6 ? frame_labels[position - 3].c_str() : "";
 }
 
 int VECT_get_vect() { return plt_vect > 0 && vect_type == PLOT_VECT && set(grid_max) ? 1 : 0; }

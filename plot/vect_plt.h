@@ -21,6 +21,10 @@ int WIND_vect_map(float x, float y, float direction, float speed, float scale, f
 // Wind barb of speed knots: half barbs 5, full barbs 10, pennants 50; the shaft runs from
 // offset to size along the direction. -1 when nothing was drawn (calm or missing).
 int WIND_barb(float x, float y, float direction, float speed, float size, float offset);
+// Receives the strokes (kind 0, a polyline) and pennants (kind 1, a filled area) of the
+// barbs drawn while it is set, instead of the device; null restores the device.
+using WindSink = void (*)(int kind, int n, const float* points);
+void WIND_set_sink(WindSink sink);
 int WIND_barb_map(float x, float y, float direction, float speed, float size, float offset);
 // A line of length along the flow with n cross-ticks of half-width 0.2 × width.
 int WIND_track(int ticks, float x, float y, float direction, float length, float width);
@@ -60,6 +64,9 @@ void VECT_set_skip(int x, int y);
 void VECT_set_cuts(float minimum, float maximum);
 void VECT_set_uvgrid(int on);
 // At least 1 when a vector key is defined for the plot.
+// The label the last VECT_plot_setup asks for at a position below the map (3 lower left:
+// "INTERVAL: ...", 5 lower right: "MAX: ..." with the units); "" for none.
+const char* VECT_get_frame_label(int position);
 int VECT_get_vect();
 // Draws the vector key in page coordinates; -1 when none was drawn.
 int VECT_draw_vect();

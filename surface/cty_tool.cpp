@@ -435,7 +435,15 @@ int CTY_search(const char* id, StationRec* station) {
   return 1;
 }
 
-int CTY_search_loc(StationRec* station, float lat, float lon) {
+namespace {
+int search_loc(StationRec* station, float lat, float lon, bool with_data);
+}  // namespace
+
+int CTY_search_loc(StationRec* station, float lat, float lon) { return search_loc(station, lat, lon, false); }
+int CTY_search_loc_data(StationRec* station, float lat, float lon) { return search_loc(station, lat, lon, true); }
+
+namespace {
+int search_loc(StationRec* station, float lat, float lon, bool with_data) {
   if (store_mode != CTY_MODE_LOCATION || cty_table.count == 0) return 0;
   const float lat10 = lat * 10.0f;
   const float lon10 = lon * 10.0f;
@@ -450,11 +458,15 @@ int CTY_search_loc(StationRec* station, float lat, float lon) {
     const auto fr = static_cast<float>(r);
     for (int d = (r == 0 ? 0 : 1 - r); d <= r; ++d) {
       const auto fd = static_cast<float>(d);
+      // With data: only a station whose data block holds something.
+      auto usable = [&](void* r) {
+        return r != nullptr && (!with_data || (data_of(r) != nullptr && *static_cast<const char*>(data_of(r)) != '\0'));
+      };
       void* found = probe(lat10 + fr, lon10 + fd);
-      if (!found && r > 0) found = probe(lat10 + fd, lon10 + fr);
-      if (!found && r > 0) found = probe(lat10 - fr, lon10 + fd);
-      if (!found && r > 0) found = probe(lat10 + fd, lon10 - fr);
-      if (found) {
+      if (!usable(found) && r > 0) found = probe(lat10 + fd, lon10 + fr);
+      if (!usable(found) && r > 0) found = probe(lat10 - fr, lon10 + fd);
+      if (!usable(found) && r > 0) found = probe(lat10 + fd, lon10 - fr);
+      if (usable(found)) {
         last_found = found;
         if (station) to_station(found, station);
         return 1;
@@ -463,6 +475,7 @@ int CTY_search_loc(StationRec* station, float lat, float lon) {
   }
   return 0;
 }
+}  // namespace
 
 void CTY_data_size(int size) { data_size = size > 0 ? size : 0; }
 

@@ -54,6 +54,9 @@ int CTY_search(const char* id, StationRec* station);
 int CTY_known(const char* id);
 // Nearest station to a point within 4.9 degrees on the location key (mode 3). 1 or 0.
 int CTY_search_loc(StationRec* station, float lat, float lon);
+// The same among the stations whose data block holds a text (the values of a station
+// plot): the station the value query names.
+int CTY_search_loc_data(StationRec* station, float lat, float lon);
 
 // Size of the data block given to each station entered from now on (0: none).
 void CTY_data_size(int size);

@@ -9,16 +9,20 @@
 #include <utility>
 #include <vector>
 
+#include "config/datafile.h"
+#include "config/fileio.h"
 #include "config/flag.h"
 #include "config/mess.h"
 #include "config/missing.h"
 #include "config/resrc.h"
 #include "config/string.h"
+#include "graphics/gks_colr.h"
 #include "graphics/gks_fill.h"
 #include "graphics/gks_line.h"
 #include "graphics/gks_mark.h"
 #include "graphics/gks_text.h"
 #include "graphics/gks_tool.h"
+#include "plot/cont.h"
 #include "plot/map.h"
 #include "plot/maptran.h"
 #include "plot/vect_plt.h"
@@ -35,6 +39,10 @@ constexpr float kCharWidth = 0.8F;
 
 AttribRec plot_attrib{};
 float plot_scale = 1.0F;
+// Values coloured by the contour bands of their variable: the interval ("con_interval"),
+// the base ("con_base") and the fill colours, going round the list as the bands do.
+float band_interval = MISSING, band_base = MISSING;
+std::vector<int> band_colors;
 // Defaults of the "plot_param" entries, applied before each value's format.
 std::string param_format;
 int station_count = 0;
@@ -57,16 +65,143 @@ constexpr float kRejectHalf = 0.016F;
 
 bool present(float v) { return v != MISSING; }
 
+// One station of a station plot at a time: the boxes its numbers and texts cover (map
+// units) and the barbs put off until those are known, drawn last and kept off the boxes.
+bool station_open = false;
+std::vector<Box> text_boxes;
+struct PendingBarb {
+  float x, y, direction, speed, size, offset;
+  AttribRec attrib;
+};
+std::vector<PendingBarb> pending_barbs;
+struct PendingText {
+  float x, y;
+  std::string text;
+  RawFormat f;
+  float size;
+};
+std::vector<PendingText> pending_texts;
+// The strokes and pennants of the station's barbs, caught before anything is drawn.
+std::vector<std::vector<float>> barb_strokes;
+
+// The parameter range [t0, t1] of the segment a + t (b - a) inside box r; false when it
+// misses the box.
+bool inside_span(const float a[2], const float b[2], const Box& r, float* t0, float* t1) {
+  float lo = 0.0F, hi = 1.0F;
+  const float d[2] = {b[0] - a[0], b[1] - a[1]};
+  const float mins[2] = {r.x0, r.y0}, maxs[2] = {r.x1, r.y1};
+  for (int k = 0; k < 2; ++k) {
+    if (d[k] == 0.0F) {
+      if (a[k] < mins[k] || a[k] > maxs[k]) return false;
+      continue;
+    }
+    float e0 = (mins[k] - a[k]) / d[k], e1 = (maxs[k] - a[k]) / d[k];
+    if (e0 > e1) std::swap(e0, e1);
+    lo = std::max(lo, e0), hi = std::min(hi, e1);
+    if (lo >= hi) return false;
+  }
+  *t0 = lo, *t1 = hi;
+  return true;
+}
+
+// Draws the parts of a barb that lie outside the station's text boxes: strokes cut where
+// they enter a box, a pennant that reaches into one left unfilled (its outline is cut).
+void clipped_barb(int kind, int n, const float* p) {
+  if (kind == 1) {
+    float x0 = p[0], x1 = p[0], y0 = p[1], y1 = p[1];
+    for (int i = 1; i < n; ++i)
+      x0 = std::min(x0, p[2 * i]), x1 = std::max(x1, p[2 * i]), y0 = std::min(y0, p[2 * i + 1]),
+      y1 = std::max(y1, p[2 * i + 1]);
+    for (const Box& b : text_boxes)
+      if (x0 < b.x1 && b.x0 < x1 && y0 < b.y1 && b.y0 < y1) return;
+    gfill_area(n, p);
+    return;
+  }
+  for (int i = 0; i + 1 < n; ++i) {
+    const float* a = p + 2 * i;
+    const float* b = p + 2 * i + 2;
+    std::vector<std::pair<float, float>> hidden;
+    for (const Box& r : text_boxes) {
+      float t0, t1;
+      if (inside_span(a, b, r, &t0, &t1)) hidden.emplace_back(t0, t1);
+    }
+    std::sort(hidden.begin(), hidden.end());
+    float from = 0.0F;
+    auto piece = [&](float t0, float t1) {
+      if (t1 - t0 <= 1e-4F) return;
+      const float q[4] = {a[0] + t0 * (b[0] - a[0]), a[1] + t0 * (b[1] - a[1]), a[0] + t1 * (b[0] - a[0]),
+                          a[1] + t1 * (b[1] - a[1])};
+      gpolyline(2, q);
+    };
+    for (const auto& [t0, t1] : hidden) {
+      if (t0 > from) piece(from, t0);
+      from = std::max(from, t1);
+    }
+    if (from < 1.0F) piece(from, 1.0F);
+  }
+}
+
 float vert() {
   const float v = MAP_get_vert();
   return v > 0.0F && std::isfinite(v) ? v : 1.0F;
 }
 
+// Sets the text attributes of f and gives the box the text covers at (x, y), a little
+// larger than its strokes.
+Box text_box(float x, float y, const char* text, const RawFormat& f, float size) {
+  GPH_text_attr(&f.attrib, size);
+  GPH_text_align(f.halign, f.valign);
+  {
+    const float h = gget_char_ht();
+    const float w = static_cast<float>(gtext_width(text)) * gget_expan() * h / 105.0F;
+    const float x0 = f.halign == RAW_ALIGN_LEFT ? x : f.halign == RAW_ALIGN_RIGHT ? x - w : x - w / 2.0F;
+    float y0 = y - 0.6F * h, y1 = y + 0.6F * h;  // half
+    if (f.valign == 1) y0 = y - 1.1F * h, y1 = y;
+    else if (f.valign == 2) y0 = y - h, y1 = y;
+    else if (f.valign == 4) y0 = y - 0.3F * h, y1 = y + h;
+    else if (f.valign == 5) y0 = y, y1 = y + 1.3F * h;
+    const float pad = 0.15F * h;
+    return {x0 - pad, y0 - pad, x0 + w + pad, y1 + pad};
+  }
+}
+
 void text_at(float x, float y, const char* text, const RawFormat& f, float size) {
   if (text == nullptr || *text == '\0') return;
+  if (station_open) {
+    // Placed when the station's barbs are known.
+    pending_texts.push_back({x, y, text, f, size});
+    return;
+  }
   GPH_text_attr(&f.attrib, size);
   GPH_text_align(f.halign, f.valign);
   GPH_printf(x, y, "%s", text);
+}
+
+void catch_barb(int, int n, const float* p) { barb_strokes.emplace_back(p, p + 2 * n); }
+
+bool meets(const Box& a, const Box& b) { return a.x0 < b.x1 && b.x0 < a.x1 && a.y0 < b.y1 && b.y0 < a.y1; }
+
+// Whether box r meets a stroke or pennant of the station's barbs.
+bool meets_barb(const Box& r) {
+  for (const std::vector<float>& p : barb_strokes) {
+    const std::size_t n = p.size() / 2;
+    for (std::size_t i = 0; i < n; ++i) {
+      const float* a = &p[2 * i];
+      const float* b = &p[2 * ((i + 1) % n)];
+      if (n == 2 && i == 1) break;
+      float t0, t1;
+      if (inside_span(a, b, r, &t0, &t1)) return true;
+    }
+  }
+  return false;
+}
+
+// A barb of a station: drawn at once, or put off to the end of the station.
+int barb_at(float x, float y, float direction, float speed, float size, float offset, const AttribRec& attrib) {
+  if (!station_open) return WIND_barb_map(x, y, direction, speed, size, offset) < 0 ? -1 : 0;
+  if (!present(direction) || !present(speed) || speed <= 0.0F) return -1;
+  pending_barbs.push_back({x, y, direction, speed, size, offset, attrib});
+  return 0;
 }
 
 void marker_at(float x, float y, int type, const RawFormat& f, float size) {
@@ -111,7 +246,8 @@ Box value_box(const RawFormat& f, int kind) {
 void RAW_init_attrib(AttribRec* attrib) {
   if (attrib == nullptr) return;
   ATTRIB_init(attrib);
-  ATTRIB_get("color_data", "green", attrib);
+  // Black reads on white paper where green does not.
+  ATTRIB_get("color_data", gget_inverse() ? "black" : "green", attrib);
 }
 
 void RAW_set_attribs(const AttribRec* attrib) {
@@ -144,6 +280,20 @@ void RAW_plot_param(const char* param) {
 
 void RAW_plot_init(const AttribRec* attrib, float scale) {
   RAW_set_attribs(attrib);
+  band_interval = band_base = MISSING;
+  band_colors.clear();
+  float in = 0.0F;
+  const char* text = RES_get("con_interval");
+  if (text != nullptr && parse_float(text, &in) && std::isfinite(in) && in > 0.0F) {
+    band_interval = in;
+    float lower = MISSING, upper = MISSING;
+    CONT_read_base(&band_base, &lower, &upper, false);
+    if (CONT_get_num_colors() <= 0) CONT_set_fill_colors(nullptr, 0);
+    for (int k = 0; k < CONT_get_num_colors(); ++k) {
+      AttribRec a;
+      if (CONT_get_fill_attrib_ind(k, &a) >= 0) band_colors.push_back(a.color);
+    }
+  }
   plot_scale = scale > 0.0F ? scale : 1.0F;
   station_count = 0;
   line_pending = false;
@@ -167,6 +317,66 @@ void RAW_footprint_add(const char* format, int kind) {
   footprint = {std::min(footprint.x0, b.x0), std::min(footprint.y0, b.y0), std::max(footprint.x1, b.x1),
                std::max(footprint.y1, b.y1)};
   footprint_set = true;
+}
+
+void RAW_station_begin() {
+  station_open = true;
+  text_boxes.clear();
+  pending_barbs.clear();
+  pending_texts.clear();
+  barb_strokes.clear();
+}
+
+void RAW_station_end() {
+  if (!station_open) return;
+  station_open = false;
+  // Where the barbs will lie.
+  barb_strokes.clear();
+  WIND_set_sink(catch_barb);
+  for (const PendingBarb& b : pending_barbs) WIND_barb_map(b.x, b.y, b.direction, b.speed, b.size, b.offset);
+  WIND_set_sink(nullptr);
+  // A number in a barb's way moves a row or two away from the station's middle, to a place
+  // clear of the barb and of the other numbers; where there is none it stays, and the barb
+  // is cut round it.
+  const float mid_y = pending_barbs.empty() ? 0.0F : pending_barbs.front().y;
+  std::vector<Box> boxes;
+  for (const PendingText& t : pending_texts) boxes.push_back(text_box(t.x, t.y, t.text.c_str(), t.f, t.size));
+  for (std::size_t i = 0; i < pending_texts.size(); ++i) {
+    const PendingText& t = pending_texts[i];
+    Box b = boxes[i];
+    float dy = 0.0F;
+    if (meets_barb(b)) {
+      const float row = 1.2F * (b.y1 - b.y0) / 1.4F;
+      const float up = (b.y0 + b.y1) / 2.0F >= mid_y ? 1.0F : -1.0F;
+      for (const float k : {1.0F, -1.0F, 2.0F, -2.0F}) {
+        const float shift = k * up * row;
+        const Box c{b.x0, b.y0 + shift, b.x1, b.y1 + shift};
+        // Clear of the barbs and of every other number, placed or still to come.
+        bool free = !meets_barb(c);
+        for (std::size_t j = 0; j < boxes.size(); ++j) free = free && (j == i || !meets(c, boxes[j]));
+        if (free) {
+          dy = shift;
+          b = c;
+          break;
+        }
+      }
+    }
+    boxes[i] = b;
+    text_boxes.push_back(b);
+    text_box(t.x, t.y, t.text.c_str(), t.f, t.size);
+    GPH_printf(t.x, t.y + dy, "%s", t.text.c_str());
+  }
+  pending_texts.clear();
+  for (const PendingBarb& b : pending_barbs) {
+    GPH_line_attr(nullptr);
+    GPH_line_attr(&b.attrib);
+    GPH_fill_attr(&b.attrib);
+    WIND_set_sink(clipped_barb);
+    WIND_barb_map(b.x, b.y, b.direction, b.speed, b.size, b.offset);
+    WIND_set_sink(nullptr);
+  }
+  pending_barbs.clear();
+  text_boxes.clear();
 }
 
 void RAW_reject_clear() { rejected.clear(); }
@@ -198,6 +408,17 @@ void RAW_plot_reject(float x, float y) {
   GPH_line(x - h, y + h, x + h, y - h);
 }
 
+int RAW_plot_inside(float x, float y) {
+  if (!footprint_set) return 1;
+  const float v = vert();
+  const Box b{x + footprint.x0 * v, y + footprint.y0 * v, x + footprint.x1 * v, y + footprint.y1 * v};
+  float win[4];
+  MAP_get_window(win);
+  const float wx0 = std::min(win[0], win[1]), wx1 = std::max(win[0], win[1]);
+  const float wy0 = std::min(win[2], win[3]), wy1 = std::max(win[2], win[3]);
+  return wx1 > wx0 && wy1 > wy0 && (b.x0 < wx0 || b.x1 > wx1 || b.y0 < wy0 || b.y1 > wy1) ? 0 : 1;
+}
+
 int RAW_plot_room(float x, float y) {
   if (!footprint_set) return 1;
   const float v = vert();
@@ -214,6 +435,22 @@ int RAW_plot_data(RawDataRec* d) {
   RawFormat f;
   RAW_format_init(&f, &plot_attrib);
   ATTRIB_update(&f.attrib, &d->attrib);
+  if (present(band_interval) && !band_colors.empty()) {
+    // The colour of the value's contour band: the speed of a wind, else the value.
+    const bool wind = d->kind == PLOT_VECT || d->kind == PLOT_BARB || d->kind == PLOT_STRM ||
+                      (d->kind >= PLOT_WBARB && d->kind <= PLOT_VBARB);
+    const float value = wind ? d->val2 : d->val1;
+    if (present(value)) {
+      const double n = static_cast<double>(band_colors.size());
+      const double k = std::floor((static_cast<double>(value) - (present(band_base) ? band_base : 0.0F)) / band_interval + 0.01);
+      if (std::isfinite(k)) {
+        double e = std::fmod(k, n);
+        if (e < 0.0) e += n;
+        const int c = band_colors[std::min(static_cast<std::size_t>(e), band_colors.size() - 1)];
+        if (c >= 0) f.attrib.color = c;
+      }
+    }
+  }
   if (!param_format.empty()) RAW_parse_format(&f, param_format.c_str());
   const int named = RAW_parse_format(&f, d->format);
   if (named > 0) d->kind = named;
@@ -283,7 +520,7 @@ int RAW_plot_data(RawDataRec* d) {
         return 0;
       }
       if (!present(d->val1) || d->val1 < 0.0F) return -1;
-      return WIND_barb_map(x, y, d->val1, d->val2, 0.05F * v * s, 0.01F * v * s) < 0 ? -1 : 0;
+      return barb_at(x, y, d->val1, d->val2, 0.05F * v * s, 0.01F * v * s, f.attrib);
     case PLOT_DBARB:
       GPH_fcircle(x, y, 0.003F * v * s);
       if (!present(d->val2)) return 0;
@@ -292,7 +529,7 @@ int RAW_plot_data(RawDataRec* d) {
         return 0;
       }
       if (!present(d->val1) || d->val1 < 0.0F) return 0;
-      WIND_barb_map(x, y, d->val1, d->val2, 0.05F * v * s, 0.003F * v * s);
+      barb_at(x, y, d->val1, d->val2, 0.05F * v * s, 0.003F * v * s, f.attrib);
       return 0;
     case PLOT_WBARB:
       if (!present(d->val2)) return -1;
@@ -301,7 +538,7 @@ int RAW_plot_data(RawDataRec* d) {
         return 0;
       }
       if (!present(d->val1) || d->val1 < 0.0F) return -1;
-      return WIND_barb_map(x, y, d->val1, d->val2, 0.05F * v * s, 0.0F) < 0 ? -1 : 0;
+      return barb_at(x, y, d->val1, d->val2, 0.05F * v * s, 0.0F, f.attrib);
     case PLOT_VBARB:
       if (!present(d->val2) || !present(d->val1) || d->val2 <= 0.0F) return -1;
       return WIND_vect_map(x, y, d->val1, d->val2 * 1.852F / 100.0F, s, 1.0F) < 0 ? -1 : 0;
@@ -339,6 +576,77 @@ int RAW_plot_data(RawDataRec* d) {
       return -1;
     default: return -1;
   }
+}
+
+int RAW_overlay_file(const char* file, const char* colour, int, int) {
+  if (file == nullptr || *file == '\0') return -1;
+  // Found like the other data files: as named, else along "file_path".
+  std::string path = file;
+  if (std::FILE* f = FILE_open_data(file, &path)) FILE_close(f);
+  const int h = RAW_open(path.c_str());
+  if (h < 0) return -1;
+  DateRec date;
+  const int fields = RAW_getinfo(h, &date, nullptr, 0);
+  if (fields < 0) {
+    MESS_print(MESS_ERROR, "RAW_overlay_file: Not a raw file: %s\n", path.c_str());
+    RAW_close(h);
+    return -1;
+  }
+  AttribRec attrib = plot_attrib;
+  RAW_init_attrib(&attrib);
+  if (colour != nullptr && *colour != '\0') {
+    const int c = CLR_get_ind(colour);
+    if (c >= 0) attrib.color = c;
+  }
+  // Each field is drawn as its description names it (the kind the program wrote there:
+  // "value", "cbarb", "cloud"); texts round the station as on a station model, symbols,
+  // clouds and winds at the station. A file without a field list has one value a line.
+  static const char* const kPlaces[] = {"ul", "ll", "ur", "lr", "cr", "cl", "uc", "lc"};
+  std::vector<std::string> formats;
+  std::size_t place = 0;
+  // The list begins with the location ("id lat lon").
+  const int values = std::max(fields - 3, 1);
+  for (int k = 0; k < values; ++k) {
+    const RawField* rf = fields > 3 ? RAW_get_field(h, k + 3) : nullptr;
+    std::string kind = rf != nullptr ? rf->description : "";
+    RawFormat probe;
+    RAW_format_init(&probe, nullptr);
+    const int named = kind.empty() ? 0 : RAW_parse_format(&probe, kind.c_str());
+    const bool text_like = named == 0 || named == PLOT_DATA || named == PLOT_VALUE || named == PLOT_TEXT ||
+                           named == PLOT_INT || named == PLOT_SYMB;
+    // Numbers are drawn as the file writes them ("-0.2", "029").
+    if (named == 0 || named == PLOT_VALUE || named == PLOT_INT) kind = "data";
+    if (text_like && values > 1 && place < std::size(kPlaces)) kind += std::string(":") + kPlaces[place++];
+    formats.push_back(kind);
+  }
+  RAW_plot_init(&attrib, plot_scale);
+  RAW_footprint_begin();
+  for (int k = 0; k < static_cast<int>(formats.size()); ++k) RAW_footprint_add(formats[k].c_str(), PLOT_DATA);
+  const bool latlon = RAW_get_layout(h) == RAW_LAYOUT_LATLON || RAW_get_layout(h) == RAW_LAYOUT_ID;
+  int drawn = 0;
+  RawDataRec d;
+  for (int i = 0;; ++i) {
+    RAW_data_init(&d);
+    const int r = RAW_read(h, &d, 0, i);
+    if (r == 0) break;
+    if (r < 0) continue;
+    float px = d.x, py = d.y;
+    if (latlon && (MAP_tran(&px, &py, d.x, d.y) < 0 || !present(px))) continue;
+    if (!RAW_plot_inside(px, py) || !RAW_plot_room(px, py)) continue;
+    RAW_station_begin();
+    for (int k = 0; k < static_cast<int>(formats.size()); ++k) {
+      RAW_data_init(&d);
+      if (k > 0 && RAW_read(h, &d, k, i) <= 0) continue;
+      if (k == 0 && RAW_read(h, &d, 0, i) <= 0) continue;
+      d.x = px, d.y = py;
+      copy_bounded(d.format, sizeof d.format, formats[static_cast<std::size_t>(k)]);
+      if (RAW_plot_data(&d) == 0) ++drawn;
+    }
+    RAW_station_end();
+  }
+  RAW_close(h);
+  RAW_footprint_begin();
+  return drawn;
 }
 
 int RAW_plot_file(const char* name, int field, const char* format, const AttribRec* attrib) {

@@ -25,9 +25,16 @@ int RAW_plot_data(RawDataRec* data);
 // Station models must not overprint each other: a run of station variables has one
 // footprint (the union of the places its formats put values) and a station is drawn only
 // where its footprint overlaps none drawn before.
+// Brackets the values of one station: the barbs are drawn at its end, kept off the boxes
+// of the station's numbers and texts, so that no barb crosses a number.
+void RAW_station_begin();
+void RAW_station_end();
 void RAW_footprint_begin();
 void RAW_footprint_add(const char* format, int kind);
 // 1 (and the place taken) when the footprint at (x, y) is free.
+// 1 when the run's footprint at the station lies inside the map's frame (or no footprint
+// is set): a model the frame would cut is not drawn, since half a model misleads.
+int RAW_plot_inside(float x, float y);
 int RAW_plot_room(float x, float y);
 
 // ---- reports the analysis rejected ----
@@ -44,3 +51,8 @@ void RAW_plot_reject(float x, float y);
 // Draws field `field` of a raw file with a station-plot format over the current map; the
 // number of values drawn, -1 when the file cannot be read.
 int RAW_plot_file(const char* name, int field, const char* format, const AttribRec* attrib);
+
+// The map list's "rf:" overlay: draws every station of the raw file with every field of
+// its field list as the field's description names it, in colour (a colour name; empty:
+// the station-value colour). The values drawn, or -1 when the file cannot be read.
+int RAW_overlay_file(const char* file, const char* colour, int x, int y);

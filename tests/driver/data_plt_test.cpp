@@ -107,7 +107,8 @@ int fake_read(void*, StationRec* st) {
   const int k = src.next++;
   if (k >= 2 * kPerRow * kRows) return -1;
   if (k % 2 == 1) return 0;
-  MAP_grid_tran(&st->x, &st->y, static_cast<float>(k / 2 % kPerRow * 5), static_cast<float>(k / 2 / kPerRow * 5));
+  // Inside the map: a model the frame would cut is left out.
+  MAP_grid_tran(&st->x, &st->y, static_cast<float>(k / 2 % kPerRow * 5 + 2), static_cast<float>(k / 2 / kPerRow * 4 + 2));
   std::snprintf(st->id, sizeof st->id, "S%02d", (k / 2) % 100);
   return 1;
 }

@@ -46,6 +46,25 @@ TEST_F(Request, UnknownVariableWritesNothing) {
   EXPECT_FALSE(fs::exists(dir_ + "/grids/2026031412_foo.nc"));
 }
 
+// The status of an interactive session tells how it ended: a misspelt name that was asked
+// again and then answered, or left with "0", is no failure of the session. A run whose
+// variable comes from the command line has no second chance.
+TEST_F(Request, AVariableAskedAgainLeavesNoFailureStatus) {
+  const std::string ps = "p," + dir_ + "/plot.ps";
+  const struct { std::vector<std::string> args; const char* input; int status; } cases[] = {
+      {{"-de", ps, "-in", "5", "-pl", "ln"}, "temp\nxyzzy\n0\n", 0},
+      {{"-de", ps, "-in", "5", "-pl", "ln"}, "xyzzy\n0\n", 0},
+      {{"-de", ps, "-in", "5", "-pl", "ln"}, "xyzzy\ntemp\n0\n", 0},
+      {{"-de", ps, "-in", "5", "-pl", "ln", "-va", "xyzzy"}, "", 20},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.input);
+    const RunResult r = run(c.args, c.input);
+    EXPECT_EQ(r.status, c.status) << r.out << r.err;
+    EXPECT_EQ(r.err, "Unknown variable: xyzzy\n");
+  }
+}
+
 // The 24-hour extremes of observations are valid at the observation time, and their label
 // fits the grid's label field.
 TEST_F(Request, PeriodLabelsEndAtTheObservation) {

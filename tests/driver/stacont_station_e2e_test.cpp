@@ -186,16 +186,37 @@ TEST_F(StationE2E, RawFileTextsAndRoom) {
   std::vector<Text> values;
   for (const Text& t : all)
     if (std::fabs(t.height - 0.0135F * vert) < 1e-3F) values.push_back(t);
-  ASSERT_GT(values.size(), 4 * stations.size());
+  // Stations whose model the frame would cut are in the file but not drawn.
+  float limits[4];
+  MAP_get_limits(limits);
+  auto inside = [&](float x, float y) {
+    // The model reaches 0.09 of the map's height left of the station (the visibility),
+    // and a barb 0.062 round it.
+    const float m = 0.07F * vert;
+    return x > limits[0] + 0.1F * vert && x < limits[1] - m && y > limits[2] + m && y < limits[3] - m;
+  };
+  std::size_t shown = 0;
+  for (const Station& s : stations) {
+    float x = 0, y = 0;
+    ASSERT_GE(MAP_tran(&x, &y, s.lat, s.lon), 0);
+    shown += inside(x, y) ? 1 : 0;
+  }
+  ASSERT_GE(shown, 25U);
+  ASSERT_GT(values.size(), 4 * shown);
+  // A number in the way of its station's barb moves a row or two up or down.
+  const float row = 1.2F * 1.5F * 0.0135F * vert / 1.4F;
   auto drawn = [&](float x, float y, int halign, const std::string& text) {
     for (const Text& t : values)
-      if (std::fabs(t.x - x) < 0.05F && std::fabs(t.y - y) < 0.05F && t.halign == halign && t.text == text) return true;
+      for (const float k : {0.0F, 1.0F, -1.0F, 2.0F, -2.0F})
+        if (std::fabs(t.x - x) < 0.05F && std::fabs(t.y - y - k * row) < 0.05F && t.halign == halign && t.text == text)
+          return true;
     return false;
   };
   int placed = 0;
   for (const Station& s : stations) {
     float x = 0, y = 0;
     ASSERT_GE(MAP_tran(&x, &y, s.lat, s.lon), 0);
+    if (!inside(x, y)) continue;
     const RawDataRec* v = s.values.data();
     char text[16];
     if (v[2].val1 != MISSING) {
@@ -215,7 +236,7 @@ TEST_F(StationE2E, RawFileTextsAndRoom) {
     }
     ++placed;
   }
-  EXPECT_EQ(placed, static_cast<int>(stations.size()));
+  EXPECT_EQ(placed, static_cast<int>(shown));
 
   // No text of one station model covers another's: characters are at least 0.6 of their
   // height wide.
@@ -236,7 +257,8 @@ TEST_F(StationE2E, RawFileTextsAndRoom) {
     }
 }
 
-// The page as printed: green values, dark barbs and brown weather symbols.
+// The page as printed: black values and barbs (green does not read on paper) and brown
+// weather symbols.
 TEST_F(StationE2E, RenderedPage) {
   const std::string ps = dir_ + "/model.ps";
   const RunResult r = run({"-of", "none", "-pp", "pscolor", "-de", "p," + ps + ",color"});
@@ -254,9 +276,9 @@ TEST_F(StationE2E, RenderedPage) {
     brown += cr > 120 && cr < 190 && cg > 60 && cg < 120 && cb < 60;
     black += cr + cg + cb < 60;
   }
-  EXPECT_GT(green, 5000);  // numbers and cloud circles of some 70 stations
+  EXPECT_EQ(green, 0);
   EXPECT_GT(brown, 50);    // the few stations with weather
-  EXPECT_GT(black, 2000);  // barbs
+  EXPECT_GT(black, 7000);  // numbers, cloud circles and barbs of some 70 stations
 }
 
 // Single-value station plots: each writes its values to the raw file and draws more than

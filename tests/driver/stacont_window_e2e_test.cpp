@@ -51,27 +51,8 @@ bool wait_gone(Display* d, Window w, double timeout_s = 20.0) {
   return true;
 }
 
-class WindowE2E : public ::testing::Test {
+class WindowE2E : public WindowProgramTest {
  protected:
-  void SetUp() override {
-    if (xvfb_program().empty()) GTEST_SKIP() << "Xvfb is not installed: the window runs cannot be tested";
-    server_ = std::make_unique<Xvfb>();
-    ASSERT_TRUE(server_->ok()) << server_->why();
-    // A window that went away under the test is a failed expectation, not the test's end.
-    XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
-    me_ = XOpenDisplay(server_->display().c_str());
-    ASSERT_NE(me_, nullptr);
-    dir_ = make_temp_dir("stacont_window");
-    env_ = clean_env(dir_ + "/no-resource-files");
-    env_["DISPLAY"] = server_->display();
-    // stdbuf (line-buffered answers) preloads a library before a sanitizer's runtime.
-    const char* asan = std::getenv("ASAN_OPTIONS");
-    env_["ASAN_OPTIONS"] = std::string(asan != nullptr ? asan : "") + ":verify_asan_link_order=0";
-  }
-  void TearDown() override {
-    if (me_ != nullptr) XCloseDisplay(me_);
-    server_.reset();
-  }
   // The sample's temperature over the United States from 12 UTC, as the other plot tests.
   std::vector<std::string> args(const std::string& device, std::vector<std::string> extra = {}) const {
     std::vector<std::string> a = {"-fp", kData, "-if", "sfc_sample", "-cu", "#2026031412", "-pd", "us",
@@ -79,11 +60,6 @@ class WindowE2E : public ::testing::Test {
     a.insert(a.end(), extra.begin(), extra.end());
     return a;
   }
-
-  std::unique_ptr<Xvfb> server_;
-  Display* me_ = nullptr;
-  std::string dir_;
-  std::map<std::string, std::string> env_;
 };
 
 // ---- pictures ----

@@ -88,6 +88,48 @@ TEST_F(InputFile, QuestionMarkExplainsThePrompt) {
       << r.out;
 }
 
+// Every form "?" promises works through a convention whose files lie in a directory of
+// their own (the sample's "%F/sample/%Y%m%d%h.sfc", the sample's hours 00 to 23 of 14 March
+// 2026): a date, or its last digits, is the latest file with those fields, or, with none
+// there, the most recent such time before now; a bare name is a name of that directory.
+TEST_F(InputFile, DatesAndBareNamesThroughTheConvention) {
+  const std::string data = STACONT_DATA_DIR;
+  const std::string sample = data + "/sample/";
+  const struct { const char* answer; std::string file; int status; const char* err; } cases[] = {
+      {"2026031412", "2026031412.sfc", 0, ""},
+      {"202603141230", "2026031412.sfc", 0, ""},
+      {"26031405", "2026031405.sfc", 0, ""},
+      {"031407", "2026031407.sfc", 0, ""},
+      {"1412", "2026031412.sfc", 0, ""},
+      {"12", "2026031412.sfc", 0, ""},  // the latest 12 UTC there is
+      {"2026031412.sfc", "", 0, ""},     // a bare name, in the convention's directory
+      {"1512", "", 10, "File not found: SAMPLE2026031512.sfc\n"},  // later than now: March
+      {"2512", "", 10, "File not found: SAMPLE2026022512.sfc\n"},  // ... February
+      {"a", "", 10, "File not found: SAMPLE" "a\n"},
+      {"2026031424", "", 10, "Not a date: 2026031424 (YYYYMMDDHH, or its last digits: MMDDHH, DDHH or HH)\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.answer);
+    std::map<std::string, std::string> env = clean_env(dir);
+    env["zavcurtime"] = "202603200000";
+    // A found file is taken at the first answer; four that find none end the program.
+    const std::string a = std::string(c.answer) + "\n";
+    const RunResult r = run_stacont({"-fp", data, "-if", "sfc_sample"}, c.status == 0 ? a : a + a + a + a, env, dir, 20);
+    EXPECT_EQ(r.status, c.status) << r.out << r.err;
+    if (c.status == 0) {
+      EXPECT_EQ(r.err, "");
+      if (!c.file.empty()) {
+        EXPECT_NE(r.out.find("Current filename: " + sample + c.file + "\n"), std::string::npos) << r.out;
+      }
+      EXPECT_NE(r.out.find("Enter the region: "), std::string::npos) << r.out;
+    } else {
+      std::string each = c.err;
+      if (each.rfind("File", 0) == 0) each.replace(each.find("SAMPLE"), 6, sample);
+      EXPECT_EQ(r.err, each + each + each + each + "No input file after 4 answers: the program ends\n");
+    }
+  }
+}
+
 TEST_F(InputFile, PositionalNames) {
   touch("1998010509");
   RunResult r = run({"-ba", dir + "/1998010509.sfc"});

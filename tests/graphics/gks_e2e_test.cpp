@@ -46,8 +46,8 @@ TEST_F(KernelE2E, FileDevicesWriteTheirFiles) {
     std::string file;
     std::string head;
   } cases[] = {
-      {"p,plot.ps", "plot.ps", "%!PS-Adobe-1.0\n"},
-      {"p,plot.eps,eps,port", "plot.eps", "%!PS-Adobe-3.0 EPSF-3.0\n%%BoundingBox: 0 0 756 576\n"},
+      {"p,plot.ps", "plot.ps", "%!PS-Adobe-3.0\n"},
+      {"p,plot.eps,eps,port", "plot.eps", "%!PS-Adobe-3.0 EPSF-3.0\n%%BoundingBox: "},
       {"h,plot.hpgl,nopcl", "plot.hpgl", "IN;SP1;PA;\n"},
       {"m,plot.meta", "plot.meta", "ZAVMETA\n"},
       {"m,plot.cgm,cgm", "plot.cgm", std::string("\x00\x20\x10\x22", 4)},
@@ -103,7 +103,7 @@ TEST_F(KernelE2E, UnwritableOutputIsReported) {
   // A piped plot that works reaches its command.
   r = run({"-de", "p,|cat > piped.ps"});
   EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(read_file(dir_ + "/piped.ps").rfind("%!PS-Adobe-1.0\n", 0), 0U);
+  EXPECT_EQ(read_file(dir_ + "/piped.ps").rfind("%!PS-Adobe-3.0\n", 0), 0U);
 }
 
 // A window asked for without a display, or with DISPLAY naming no server, ends the run
@@ -129,7 +129,7 @@ TEST_F(KernelE2E, DevicePrompt) {
   RunResult r = run({}, "p," + dir_ + "/x.ps\n5\nc\n", false);
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_NE(r.out.find("Display (D) or Postscript (P): "), std::string::npos) << r.out;
-  EXPECT_EQ(read_file(dir_ + "/x.ps").rfind("%!PS-Adobe-1.0\n", 0), 0U);
+  EXPECT_EQ(read_file(dir_ + "/x.ps").rfind("%!PS-Adobe-3.0\n", 0), 0U);
   EXPECT_TRUE(grid_written());
   r = run({}, "display\n", false);
   EXPECT_EQ(r.status, 4);

@@ -26,7 +26,11 @@ class ObjWindow : public WindowTest {
 };
 
 TEST_F(ObjWindow, WithoutRecordingNothingIsReplayed) {
+  // A window records unless told not to ("noredraw").
+  gset_record_window(0);
   open_window();
+  gset_record_window(1);
+  EXPECT_EQ(gget_redraw(), 0);
   line(10, 20, 200, 20, 2);
   gx11_clear(gget_base_window());
   EXPECT_EQ(gobj_redraw_plot(), 0);
@@ -34,6 +38,35 @@ TEST_F(ObjWindow, WithoutRecordingNothingIsReplayed) {
   CaptureStderr();
   EXPECT_EQ(gobj_print_plot(), 0);
   EXPECT_EQ(GetCapturedStderr(), "gobj_print_plot: No redraw data to make Postscript file from\n");
+}
+
+// A window records from its opening on, and a frame keeps only its own drawing: Alt-m
+// after a loop of two frames writes the second frame's box and not the first frame's line.
+TEST_F(ObjWindow, AltMWritesTheLastFrameDrawn) {
+  open_window();
+  EXPECT_EQ(gget_redraw(), 1);
+  ASSERT_EQ(gcreate_frame(0), 0);
+  gselect_frame(0);
+  EXPECT_EQ(gget_redraw(), 1);
+  line(10, 20, 200, 20, 2);
+  gdisplay_frame(0);
+  ASSERT_EQ(gcreate_frame(1), 1);
+  gselect_frame(1);
+  box(300, 300, 349, 339, 3);
+  gdisplay_frame(1);
+  // Showing the frames again records nothing more.
+  gselect_frame(0);
+  EXPECT_EQ(gget_redraw(), 0);
+  gselect_frame(1);
+  const std::string meta = dir + "/frames.meta";
+  setenv("METAOUT", meta.c_str(), 1);
+  gset_input_mode(1);
+  XEvent k = key_event(XK_m, Mod1Mask);
+  gprocess_x11_event(&k);
+  const std::string text = read_file(meta);
+  EXPECT_EQ(text.rfind("ZAVMETA\n", 0), 0U);
+  EXPECT_NE(text.find("FA 4 "), std::string::npos) << text.substr(0, 400);
+  EXPECT_EQ(text.find("PL 2 "), std::string::npos) << text.substr(0, 400);
 }
 
 TEST_F(ObjWindow, ReplaysOnTheWindowAndIntoFiles) {

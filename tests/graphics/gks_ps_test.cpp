@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -44,14 +45,18 @@ std::vector<std::string> lines(const std::string& text) {
 TEST_F(Ps, PrologAndTrailerOfALandscapePage) {
   const std::string ps = read_file(make("a.ps", "", [] {}));
   const std::vector<std::string> l = lines(ps);
-  const std::vector<std::string> head = {"%!PS-Adobe-1.0",
+  const std::vector<std::string> head = {"%!PS-Adobe-3.0",
                                          "%%Title: ZAV Graphics Display: X11_Graph",
                                          "%%Creator: ZAV Postscript Processor-2.0",
                                          "",
+                                         "%%BoundingBox: (atend)",
+                                         "%%Orientation: Landscape",
+                                         "%%Pages: (atend)",
+                                         "%%PageOrder: Ascend",
                                          "%%EndComments",
+                                         "%%BeginProlog",
                                          "%%Postscript initialization",
                                          "30 dict begin",
-                                         "/saveobj save def",
                                          "/inch {72 mul} def",
                                          "/dot {.33 mul} def",
                                          "/mv {moveto} def",
@@ -59,12 +64,22 @@ TEST_F(Ps, PrologAndTrailerOfALandscapePage) {
                                          "/lw {setlinewidth} def",
                                          "/np {newpath} def",
                                          "/cp {closepath} def",
+                                         "%%EndProlog",
+                                         "%%BeginSetup",
+                                         "%%BeginFeature: *PageSize 612x792",
+                                         "/setpagedevice where { pop << /PageSize [612 792] >> setpagedevice } if",
+                                         "%%EndFeature",
+                                         "%%EndSetup",
+                                         "%%Page: 1 1",
+                                         "%%BeginPageSetup",
+                                         "/saveobj save def",
                                          "90 rotate",
                                          ".25 inch -8.25 inch translate",
                                          "0 setgray",
                                          "2 setlinejoin",
                                          "1 dot lw",
                                          "[] 0 setdash",
+                                         "%%EndPageSetup",
                                          "%%Begin plot",
                                          "%%ZAV Plot: X11_Graph",
                                          "initclip",
@@ -82,7 +97,9 @@ TEST_F(Ps, PrologAndTrailerOfALandscapePage) {
     else
       EXPECT_EQ(l[i], head[i]) << i;
   }
-  const std::string tail = "%%End of plot\nsaveobj restore\nshowpage\nend\n%%EOF\n";
+  // A blank page has no marks: its box is empty.
+  const std::string tail =
+      "%%End of plot\nsaveobj restore\nshowpage\n%%PageTrailer\n%%Trailer\nend\n%%BoundingBox: 0 0 0 0\n%%Pages: 1\n%%EOF\n";
   EXPECT_EQ(ps.substr(ps.size() - tail.size()), tail);
   float w = 0, h = 0;
   EXPECT_EQ(gopen_ws(1, (dir_ + "/b.ps").c_str(), WS_PS), 0);
@@ -91,29 +108,99 @@ TEST_F(Ps, PrologAndTrailerOfALandscapePage) {
   EXPECT_EQ(h, 577.0F);
 }
 
-TEST_F(Ps, EpsDeclaresTheBoxItsDrawingLiesIn) {
+// An EPS declares the box its drawing lies in and no more: Ghostscript finds every mark
+// inside the declared box and the box at most 3 points wider on any side; cropped to it,
+// the picture has the box's size. A drawing in one corner of the surface gets a small box.
+TEST_F(Ps, EpsBoxHugsTheDrawing) {
+  const float corner[] = {0.1F, 0.1F, 0.3F, 0.1F, 0.3F, 0.25F};
   struct {
     const char* options;
-    const char* box;
-    int w, h;
+    std::function<void()> draw;
+    int w, h;  // the box's size, when known (0: smaller than the surface's)
   } const cases[] = {
-      {",eps,port", "%%BoundingBox: 0 0 756 576", 756, 576},
-      {",eps", "%%BoundingBox: 0 0 576 756", 576, 756},
-      {",eps,a4,port,scale=0.5", "%%BoundingBox: 0 0 403 280", 403, 280},
+      {",eps,port", pattern::draw, 756, 576},
+      {",eps", pattern::draw, 576, 756},
+      {",eps,a4,port,scale=0.5", pattern::draw, 403, 280},
+      {",eps,port", [&corner] { gpolyline(3, corner); }, 0, 0},
+      {",eps", [&corner] { gpolyline(3, corner); }, 0, 0},
   };
   for (const auto& c : cases) {
-    const std::string path = make("p.eps", c.options, pattern::draw);
+    const std::string path = make("p.eps", c.options, c.draw);
     const std::string ps = read_file(path);
-    EXPECT_EQ(ps.rfind("%!PS-Adobe-3.0 EPSF-3.0\n" + std::string(c.box) + "\n", 0), 0U) << c.options;
+    EXPECT_EQ(ps.rfind("%!PS-Adobe-3.0 EPSF-3.0\n%%BoundingBox: ", 0), 0U) << c.options;
     EXPECT_EQ(ps.find("saveobj"), std::string::npos);
+    const std::vector<int> box = declared_box(ps);
+    ASSERT_EQ(box.size(), 4u) << c.options;
+    const std::vector<std::vector<int>> ink = ink_boxes(path);
+    ASSERT_EQ(ink.size(), 1u) << c.options;
+    for (int k = 0; k < 2; ++k) {
+      EXPECT_LE(box[k], ink[0][k] + 1) << c.options << " side " << k;
+      EXPECT_GE(box[k], ink[0][k] - 3) << c.options << " side " << k;
+      EXPECT_GE(box[k + 2], ink[0][k + 2] - 1) << c.options << " side " << k + 2;
+      EXPECT_LE(box[k + 2], ink[0][k + 2] + 3) << c.options << " side " << k + 2 << ": " << box[k + 2] << " "
+                                                << ink[0][k + 2];
+    }
     const Picture pic = render_ps(path, true);
-    ASSERT_EQ(pic.width, c.w) << c.options;
-    ASSERT_EQ(pic.height, c.h) << c.options;
-    // The page border (the whole surface but its top) lies inside the box, touching
-    // three of its sides.
-    const std::vector<int> box = pic.dark_box(0, 0, pic.width - 1, pic.height - 1);
-    const int touching = (box[0] <= 2) + (box[1] <= 2) + (box[2] >= pic.width - 3) + (box[3] >= pic.height - 3);
-    EXPECT_GE(touching, 3) << c.options;
+    EXPECT_EQ(pic.width, box[2] - box[0]) << c.options;
+    EXPECT_EQ(pic.height, box[3] - box[1]) << c.options;
+    if (c.w > 0) {
+      // The test page fills the surface but for its top.
+      EXPECT_LE(box[2] - box[0], c.w) << c.options;
+      EXPECT_LE(box[3] - box[1], c.h) << c.options;
+      EXPECT_GE(std::max(box[2] - box[0], box[3] - box[1]), std::max(c.w, c.h) - 3) << c.options;
+    } else {
+      // 0.2 by 0.15 of the 576-point unit square, and the line's width.
+      EXPECT_NEAR(std::max(box[2] - box[0], box[3] - box[1]), 0.2 * 576, 4) << c.options;
+      EXPECT_NEAR(std::min(box[2] - box[0], box[3] - box[1]), 0.15 * 576, 4) << c.options;
+    }
+  }
+}
+
+// Pages are marked for viewers and printers: a page count, a %%Page comment before each
+// page, and each page stands alone. A file cut at the comments to its prolog, one page and
+// its trailer makes Ghostscript draw that page just as in the whole file; the declared box
+// holds what Ghostscript finds on every page.
+TEST_F(Ps, PagesStandAloneByTheirStructureComments) {
+  const std::string path = make("pages.ps", ",color", [] {
+    for (int page = 0; page < 3; ++page) {
+      const float y = 0.2F + 0.1F * static_cast<float>(page);
+      const float pts[4] = {0.2F, y, 0.8F, y};
+      gset_fill_int_style(2);
+      gset_fill_style_ind(3);  // the same pattern on every page
+      const float sq[8] = {0.3F, 0.6F, 0.5F, 0.6F, 0.5F, 0.8F, 0.3F, 0.8F};
+      gfill_area(4, sq);
+      gpolyline(2, pts);
+      if (page < 2) gclear_ws(1, 1);
+    }
+  });
+  const std::string ps = read_file(path);
+  EXPECT_EQ(count_of(ps, "\n%%Page: "), 3);
+  EXPECT_NE(ps.find("\n%%Trailer\n"), std::string::npos);
+  EXPECT_NE(ps.find("\n%%Pages: 3\n%%EOF\n"), std::string::npos);
+  const std::vector<Picture> whole = render_ps_pages(path);
+  ASSERT_EQ(whole.size(), 3u);
+  const std::size_t prolog_end = ps.find("%%Page: 1 1\n");
+  const std::size_t trailer = ps.find("%%Trailer\n");
+  ASSERT_NE(prolog_end, std::string::npos);
+  ASSERT_NE(trailer, std::string::npos);
+  for (int page = 1; page <= 3; ++page) {
+    const std::size_t b = ps.find("%%Page: " + std::to_string(page) + " " + std::to_string(page) + "\n");
+    ASSERT_NE(b, std::string::npos) << page;
+    std::size_t e = ps.find("%%Page: " + std::to_string(page + 1) + " ", b);
+    if (e == std::string::npos) e = trailer;
+    const std::string one = dir_ + "/one" + std::to_string(page) + ".ps";
+    write_file(one, ps.substr(0, prolog_end) + ps.substr(b, e - b) + ps.substr(trailer));
+    const std::vector<Picture> alone = render_ps_pages(one);
+    ASSERT_EQ(alone.size(), 1u) << page;
+    EXPECT_EQ(alone[0].rgb, whole[page - 1].rgb) << page;
+  }
+  const std::vector<int> box = declared_box(ps);
+  ASSERT_EQ(box.size(), 4u);
+  for (const std::vector<int>& ink : ink_boxes(path)) {
+    EXPECT_LE(box[0], ink[0] + 1);
+    EXPECT_LE(box[1], ink[1] + 1);
+    EXPECT_GE(box[2], ink[2] - 1);
+    EXPECT_GE(box[3], ink[3] - 1);
   }
 }
 
@@ -167,8 +254,11 @@ TEST_F(Ps, TestPageRendersWhereItWasDrawn) {
   // The same page unturned as an EPS.
   const std::string eps = make("page.eps", ",eps,port", pattern::draw);
   const Picture e = render_ps(eps, true);
-  const Map at = [](float x, float y) {
-    return std::pair{static_cast<int>(std::lround(x * 756)), static_cast<int>(std::lround(576 - y * 756))};
+  // Cropped to the declared box, which hugs the drawing.
+  const std::vector<int> crop = declared_box(read_file(eps));
+  ASSERT_EQ(crop.size(), 4u);
+  const Map at = [&crop](float x, float y) {
+    return std::pair{static_cast<int>(std::lround(x * 756)) - crop[0], crop[3] - static_cast<int>(std::lround(y * 756))};
   };
   check_pattern(e, at, "eps");
   // Text: "HT" at base alignment, 0.06 high: its capitals stand on the baseline and reach
@@ -255,7 +345,7 @@ TEST_F(Ps, PipesToAPrintCommand) {
   EXPECT_EQ(gopen_ws(1, ("|cat > " + out).c_str(), WS_PS), 0);
   pattern::draw();
   EXPECT_EQ(gclose_ws(1), 0);
-  EXPECT_EQ(read_file(out).rfind("%!PS-Adobe-1.0\n", 0), 0U);
+  EXPECT_EQ(read_file(out).rfind("%!PS-Adobe-3.0\n", 0), 0U);
   render_ps(out, false);
 }
 
@@ -389,7 +479,8 @@ TEST_F(Ps, ClearingAfterADrawingBeginsANewPage) {
   EXPECT_EQ(count_of(ps, "\nshowpage\n"), 4);
   EXPECT_EQ(count_of(ps, "\n90 rotate\n"), 4);
   EXPECT_GE(count_of(ps, "\ninitclip\n"), 4);
-  EXPECT_NE(ps.find("%%End of page\nshowpage\n90 rotate\n.25 inch -8.25 inch translate\n0 setgray\n"),
+  EXPECT_NE(ps.find("%%End of page\nsaveobj restore\nshowpage\n%%PageTrailer\n%%Page: 2 2\n%%BeginPageSetup\n"
+                    "/saveobj save def\n90 rotate\n.25 inch -8.25 inch translate\n0 setgray\n"),
             std::string::npos);
   const std::vector<Picture> pages = render_ps_pages(path);
   ASSERT_EQ(pages.size(), 4u);

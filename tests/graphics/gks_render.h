@@ -115,6 +115,30 @@ inline std::vector<Picture> render_ps_pages(const std::string& ps) {
   return pages;
 }
 
+// The boxes Ghostscript finds the marks of each page in (its bbox device): x0, y0, x1, y1
+// in points from the lower left of the paper.
+inline std::vector<std::vector<int>> ink_boxes(const std::string& ps) {
+  const RunResult r = run_program("/usr/bin/gs", {"-q", "-dSAFER", "-dBATCH", "-dNOPAUSE", "-sDEVICE=bbox", ps}, "", {}, "", 120);
+  EXPECT_EQ(r.status, 0) << r.out << r.err;
+  std::vector<std::vector<int>> boxes;
+  const std::string text = r.out + r.err;
+  for (std::size_t at = text.find("%%BoundingBox:"); at != std::string::npos; at = text.find("%%BoundingBox:", at + 1)) {
+    std::vector<int> b(4);
+    if (std::sscanf(text.c_str() + at, "%%%%BoundingBox: %d %d %d %d", &b[0], &b[1], &b[2], &b[3]) == 4)
+      boxes.push_back(b);
+  }
+  return boxes;
+}
+
+// The box a PostScript file declares (the last %%BoundingBox line, so that a trailer's
+// box counts); empty when there is none with numbers.
+inline std::vector<int> declared_box(const std::string& text) {
+  std::vector<int> b(4), found;
+  for (std::size_t at = text.find("%%BoundingBox:"); at != std::string::npos; at = text.find("%%BoundingBox:", at + 1))
+    if (std::sscanf(text.c_str() + at, "%%%%BoundingBox: %d %d %d %d", &b[0], &b[1], &b[2], &b[3]) == 4) found = b;
+  return found;
+}
+
 // Renders HPGL with hp2xx at its true size (40 plotter units a millimetre) at dpi.
 inline Picture render_hpgl(const std::string& hpgl, int dpi = 72) {
   const std::string png = hpgl + ".png";

@@ -221,22 +221,30 @@ TEST_F(ContPlot, BatchRunsFillWhenNothingChoseAType) {
 float peak(int i, int j) { return i == 3 && j == 3 ? 10.0F : 0.0F; }
 float twin(int i, int j) { return (i == 3 || i == 4) && j == 3 ? 10.0F : 0.0F; }
 float pit(int i, int j) { return i == 4 && j == 2 ? -7.0F : 1.0F; }
+float bump(int i, int j) { return i == 3 && j == 3 ? 4.0F : 0.0F; }
+float edge_peak(int i, int j) { return i == 1 && j == 3 ? 10.0F : 0.0F; }
 
+// A high or low is a strict extreme that stands out from its surroundings by half an
+// interval or more, with its neighbourhood wholly on the grid; its value is written with
+// the decimals of the levels.
 TEST_F(ContPlot, HighsAndLowsAreStrictExtremes) {
   auto marks = [&](float (*f)(int, int)) {
     CONT_init();
     make(8, 7, f);
     CONT_set_type(PLOT_LCONT);
-    CONT_set_intrvl(100.0F);  // no lines to label
+    CONT_set_intrvl(10.0F);
+    CONT_set_label_type(0, 2);  // no line labels, neighbourhood of two points
     CONT_set_cont_ext(&grid_);
     std::string s;
     for (const Text& t : draw_ps()) s += t.s + " ";
     GRD_free(&grid_);
     return s;
   };
-  EXPECT_EQ(marks(peak), "H 10.0 ");
-  EXPECT_EQ(marks(pit), "L -7.00 ");
-  EXPECT_EQ(marks(twin), "");  // a point equal to its neighbour is neither
+  EXPECT_EQ(marks(peak), "H 10 ");
+  EXPECT_EQ(marks(pit), "L -7 ");
+  EXPECT_EQ(marks(twin), "");       // a point equal to its neighbour is neither
+  EXPECT_EQ(marks(bump), "");       // 4 above its surroundings: less than half of 10
+  EXPECT_EQ(marks(edge_peak), "");  // half its neighbourhood lies off the grid
 }
 
 float waves(int i, int j) { return 10.0F * (std::sin(static_cast<float>(i) / 4.0F) + std::cos(static_cast<float>(j) / 3.0F)); }

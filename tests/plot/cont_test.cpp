@@ -8,6 +8,7 @@
 #include <cmath>
 #include <functional>
 #include <map>
+#include <set>
 #include <utility>
 #include <random>
 #include <string>
@@ -253,6 +254,36 @@ TEST_F(ContTrace, FlatCellsAtTheLevelDrawNothingButTheirEdgeToLowerGround) {
     EXPECT_LE(p.pts[0], 2.0F);
   }
   EXPECT_FALSE(pieces.empty());
+}
+
+// A valley floor exactly at a level (the square of columns and rows 2 to 4 at 10, the
+// ground rising round it) is outlined at that level: its eight unit sides, each once, and
+// nothing inside it or on the grid's edge; the same floor in a fill-with-lines plot too.
+TEST_F(ContTrace, FlatValleyFloorAtALevelIsOutlined) {
+  make(7, 7, [](float x, float y) {
+    return 10.0F + 4.0F * (std::max(0.0F, std::fabs(x - 3.0F) - 1.0F) + std::max(0.0F, std::fabs(y - 3.0F) - 1.0F));
+  });
+  for (const int type : {PLOT_LCONT, PLOT_BCONT}) {
+    pieces.clear();
+    trace(type, 5.0F, 0.0F);
+    std::set<std::vector<float>> sides;
+    int count = 0;
+    for (const Piece& p : pieces) {
+      if (p.kind != PLOT_LCONT || p.lo != 10.0F) continue;
+      ++count;
+      ASSERT_EQ(p.pts.size(), 4U);
+      std::vector<float> seg = p.pts;
+      if (std::make_pair(seg[0], seg[1]) > std::make_pair(seg[2], seg[3])) seg = {seg[2], seg[3], seg[0], seg[1]};
+      // On the square's boundary, a unit long.
+      EXPECT_TRUE((seg[0] == seg[2] && (seg[0] == 2.0F || seg[0] == 4.0F)) ||
+                  (seg[1] == seg[3] && (seg[1] == 2.0F || seg[1] == 4.0F)))
+          << seg[0] << "," << seg[1] << " " << seg[2] << "," << seg[3];
+      EXPECT_EQ(std::hypot(seg[2] - seg[0], seg[3] - seg[1]), 1.0F);
+      sides.insert(seg);
+    }
+    EXPECT_EQ(count, 8) << type;
+    EXPECT_EQ(sides.size(), 8U) << type;
+  }
 }
 
 TEST_F(ContTrace, CellWithMissingCornerStaysBlank) {

@@ -403,7 +403,9 @@ TEST_F(MapTest, Overlays) {
             "Map-rawfile: obs.raw\n"
             "Map-image: logo.png::5:6\n"
             "Map: a.map\n"
-            "MAP_process: Station-value overlays are not available in this version: obs.raw\n");
+            "IMG_read: Unable to open image file: sat.png\n"
+            "MAP_process: Station-value overlays are not available in this version: obs.raw\n"
+            "IMG_read: Unable to open image file: logo.png\n");
   EXPECT_EQ(drawn().size(), 1u);
   MAP_set_overlay_func("im", fake_overlay);
   MAP_set_overlay_func("if", fake_overlay);

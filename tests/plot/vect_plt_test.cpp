@@ -18,7 +18,10 @@
 #include "graphics/gks_line.h"
 #include "graphics/gks_tool.h"
 #include "plot/maptran.h"
+#include "plot/cont.h"
 #include "plot/vect_plt.h"
+#include "graphics/colors.h"
+#include "config/string.h"
 #include "tests/support/near.h"
 
 namespace {
@@ -248,6 +251,44 @@ TEST_F(Layer, CutsAndSkips) {
   VECT_param_decode("wv_skip2:3");
   ASSERT_EQ(VECT_draw(&u_, &v_), 0);
   EXPECT_EQ(arrows(), 3 * 2);
+}
+
+// With an interval the arrows take the colour of their speed's band above the base from
+// the fill colour list, going round the list as the contour bands do; below the map the
+// layer asks for "INTERVAL" and "MAX" with the units, and "nolr" switches the lower-right
+// label off.
+TEST_F(Vect, SpeedsTakeTheirBandColourRoundTheList) {
+  alloc_uv(8, 1);
+  // Westerlies of 1, 6, 11, ..., 36: bands 0 to 7 of 5 from 0.
+  for (int k = 0; k < 8; ++k) u_.values[k] = 1.0F + 5.0F * static_cast<float>(k), v_.values[k] = 0.0F;
+  copy_bounded(u_.units, sizeof u_.units, "knt");
+  RES_put("color_fill", "red,green,blue");
+  CONT_set_fill_colors(nullptr, 0);
+  const float win[4] = {-1.0F, 8.0F, -4.0F, 4.0F};
+  FLAG_setplot(DRAW_TEXT_LR, 1);
+  draw_over(win, PLOT_VECT, "vect:in=5:cb=0");
+  EXPECT_STREQ(VECT_get_frame_label(3), "INTERVAL:   5.0 knt");
+  EXPECT_STREQ(VECT_get_frame_label(5), "MAX:  36.0 knt");
+  EXPECT_STREQ(VECT_get_frame_label(4), "");
+  ASSERT_EQ(VECT_draw(&u_, &v_), 0);
+  const int want[3] = {CLR_get_ind("red"), CLR_get_ind("green"), CLR_get_ind("blue")};
+  int colour = -1;
+  std::vector<std::pair<float, int>> arrows;  // start x and colour of each shaft
+  const auto all = gdev_calls();
+  int lines = 0;
+  for (const GksCall& c : all) {
+    if (c.code == GOBJ_LCOLR) colour = c.arg;
+    if (c.code == GOBJ_LINE && lines++ % 3 == 0) arrows.emplace_back((c.values[0] - x0_) / sx_, colour);
+  }
+  ASSERT_EQ(arrows.size(), 8u);
+  std::sort(arrows.begin(), arrows.end());
+  for (int k = 0; k < 8; ++k) EXPECT_EQ(arrows[static_cast<std::size_t>(k)].second, want[k % 3]) << k;
+  // Without an interval no band: one colour, and no interval label.
+  draw_over(win, PLOT_VECT, "vect:nolr");
+  EXPECT_STREQ(VECT_get_frame_label(3), "");
+  EXPECT_EQ(FLAG_getplot(DRAW_TEXT_LR), 0);
+  FLAG_setplot(DRAW_TEXT_LR, 1);
+  RES_put("color_fill", "");
 }
 
 TEST_F(Layer, InvalidGrids) {

@@ -245,8 +245,13 @@ TEST_F(WxSheet, RenderedSheetShowsEverySymbolInItsBox) {
   const int dpi = 150;
   const Picture pic = render_ps(path, true, dpi);
   ASSERT_GT(pic.width, 0);
-  auto px = [&](float x) { return static_cast<int>(std::lround(x / xvp * pic.width)); };
-  auto py = [&](float y) { return static_cast<int>(std::lround((1.0f - y / yvp) * pic.height)); };
+  // The picture is cut to the box the EPS declares, which hugs the drawing on the surface
+  // of 756 by 576 points.
+  const std::vector<int> box = declared_box(read_file(path));
+  ASSERT_EQ(box.size(), 4u);
+  const float k = dpi / 72.0f;
+  auto px = [&](float x) { return static_cast<int>(std::lround((x / xvp * 756.0f - box[0]) * k)); };
+  auto py = [&](float y) { return static_cast<int>(std::lround((box[3] - y / yvp * 576.0f) * k)); };
   std::vector<char> inside(static_cast<std::size_t>(pic.width) * pic.height, 0);
   const int margin = 3;
   for (int i = 0; i < n; ++i) {

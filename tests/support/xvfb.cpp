@@ -118,12 +118,14 @@ Xvfb::~Xvfb() {
 }
 
 Background::Background(const std::string& program, const std::vector<std::string>& args,
-                       const std::map<std::string, std::string>& env, const std::string& cwd) {
+                       const std::map<std::string, std::string>& env, const std::string& cwd,
+                       const std::string& stdin_text) {
   dir_ = make_temp_dir("bg");
-  const std::string out = dir_ + "/out", err = dir_ + "/err";
+  const std::string out = dir_ + "/out", err = dir_ + "/err", input = dir_ + "/in";
+  write_file(input, stdin_text);
   pid_ = fork();
   if (pid_ == 0) {
-    const int in = open("/dev/null", O_RDONLY);
+    const int in = open(input.c_str(), O_RDONLY);
     const int o = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     const int e = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     dup2(in, 0), dup2(o, 1), dup2(e, 2);
@@ -312,4 +314,25 @@ void send_client(Display* d, Window w, int code) {
   ev.xclient.data.b[0] = static_cast<char>(code);
   XSendEvent(d, w, False, NoEventMask, &ev);
   XSync(d, False);
+}
+
+void WindowProgramTest::SetUp() {
+  if (xvfb_program().empty()) GTEST_SKIP() << "Xvfb is not installed: the window runs cannot be tested";
+  server_ = std::make_unique<Xvfb>();
+  ASSERT_TRUE(server_->ok()) << server_->why();
+  XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
+  me_ = XOpenDisplay(server_->display().c_str());
+  ASSERT_NE(me_, nullptr);
+  dir_ = make_temp_dir("stacont_window");
+  env_ = clean_env(dir_ + "/no-resource-files");
+  env_["DISPLAY"] = server_->display();
+  // stdbuf (line-buffered answers) preloads a library before a sanitizer's runtime.
+  const char* asan = std::getenv("ASAN_OPTIONS");
+  env_["ASAN_OPTIONS"] = std::string(asan != nullptr ? asan : "") + ":verify_asan_link_order=0";
+}
+
+void WindowProgramTest::TearDown() {
+  if (me_ != nullptr) XCloseDisplay(me_);
+  me_ = nullptr;
+  server_.reset();
 }

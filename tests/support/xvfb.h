@@ -2,10 +2,13 @@
 // own look at the server: windows found by name, their pictures read back, and keys and
 // pointer actions sent through the XTEST extension as a user would make them.
 #pragma once
+// gtest before Xlib: Xlib defines names (None, Bool) that gtest uses.
+#include <gtest/gtest.h>
 #include <X11/Xlib.h>
 #include <sys/types.h>
 
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -36,11 +39,13 @@ class Xvfb {
 // The path of the Xvfb program, "" when it is not installed.
 std::string xvfb_program();
 
-// A program running beside the test; its output goes to files read when it ends.
+// A program running beside the test; its output goes to files read when it ends. Its
+// standard input is stdin_text (all of it there from the start), nothing when empty.
 class Background {
  public:
   Background(const std::string& program, const std::vector<std::string>& args,
-             const std::map<std::string, std::string>& env = {}, const std::string& cwd = "");
+             const std::map<std::string, std::string>& env = {}, const std::string& cwd = "",
+             const std::string& stdin_text = "");
   ~Background();
   Background(const Background&) = delete;
   Background& operator=(const Background&) = delete;
@@ -86,3 +91,17 @@ void hold_key(Display* d, const char* keysym, bool down);
 void release_button(Display* d, unsigned button);
 // Sends the client message of format 8 with first byte code, as the loop program does.
 void send_client(Display* d, Window w, int code);
+
+// A test of the real program on a private X server: the server, the test's own connection
+// to it (errors about windows that went away are ignored: they are failed expectations,
+// not the test's end), a folder of the test's own and an environment that holds none of the
+// user's settings and names the server's display. Skipped where Xvfb is not installed.
+class WindowProgramTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+  std::unique_ptr<Xvfb> server_;
+  Display* me_ = nullptr;
+  std::string dir_;
+  std::map<std::string, std::string> env_;
+};

@@ -4,12 +4,19 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <vector>
 
 #include "config/flag.h"
 #include "config/missing.h"
+#include "config/resrc.h"
+#include "graphics/colors.h"
 #include "graphics/gks_text.h"
+#include "graphics/gks_dev.h"
+#include "graphics/gks_tran.h"
+#include "plot/cont.h"
 #include "tests/graphics/gks_fixture.h"
 
 namespace {
@@ -106,6 +113,104 @@ TEST_F(RawPlt, RoomOnTheMap) {
   EXPECT_EQ(RAW_plot_room(50, 51), 0);
   EXPECT_EQ(RAW_plot_room(50, 60), 1);  // a row higher
   EXPECT_EQ(RAW_plot_room(62, 50), 1);  // beside it
+  // A model the frame would cut is left out, wherever there is room.
+  EXPECT_EQ(RAW_plot_inside(1, 20), 0);
+  EXPECT_EQ(RAW_plot_inside(99, 20), 0);
+  EXPECT_EQ(RAW_plot_inside(30, 99.5F), 0);
+  EXPECT_EQ(RAW_plot_inside(30, 20), 1);
+}
+
+// A station model's barb never crosses its numbers: for winds from every direction and of
+// every kind of feather, no stroke of the barb enters the box of any number's strokes, no
+// pennant is filled over one, and the barb is still drawn (its shaft mostly visible).
+TEST_F(RawPlt, BarbsKeepOffTheNumbers) {
+  struct Item {
+    int kind;
+    float v1;
+    const char* text;
+    const char* format;
+  } const model[] = {
+      {PLOT_VALUE, 38.0F, "", "%1.0f:ul"}, {PLOT_VALUE, 21.0F, "", "%1.0f:ll"}, {PLOT_TEXT, MISSING, "238", "ur"},
+      {PLOT_VALUE, -2.1F, "", "%+.1f:cr"}, {PLOT_DATA, MISSING, "10", "xy=-4+0"},
+  };
+  for (const float speed : {5.0F, 25.0F, 65.0F}) {
+    for (int dir = 0; dir < 360; dir += 10) {
+      gdev_clear_calls();
+      RAW_station_begin();
+      RawDataRec w = value(PLOT_CBARB, static_cast<float>(dir), speed, "");
+      ASSERT_EQ(RAW_plot_data(&w), 0);
+      for (const Item& it : model) {
+        RawDataRec d = value(it.kind, it.v1, MISSING, it.format);
+        std::strcpy(d.text, it.text);
+        ASSERT_EQ(RAW_plot_data(&d), 0) << it.format;
+      }
+      RAW_station_end();
+      // The boxes of the texts' strokes (device units), one per text.
+      std::vector<std::vector<float>> boxes;
+      for (const GksCall& c : gdev_calls()) {
+        if (c.code == GOBJ_TEXT) boxes.push_back({1e9F, 1e9F, -1e9F, -1e9F});
+        if (c.code != GDEV_TEXT_STROKE || boxes.empty()) continue;
+        std::vector<float>& b = boxes.back();
+        for (std::size_t i = 0; i + 1 < c.values.size(); i += 2) {
+          b[0] = std::min(b[0], c.values[i]), b[1] = std::min(b[1], c.values[i + 1]);
+          b[2] = std::max(b[2], c.values[i]), b[3] = std::max(b[3], c.values[i + 1]);
+        }
+      }
+      ASSERT_EQ(boxes.size(), 5u);
+      // A point strictly inside a box, by a hair.
+      auto inside = [&](float x, float y) {
+        for (const auto& b : boxes)
+          if (x > b[0] + 0.01F && x < b[2] - 0.01F && y > b[1] + 0.01F && y < b[3] - 0.01F) return true;
+        return false;
+      };
+      float drawn = 0.0F;
+      int lines = 0;
+      for (const GksCall& c : gdev_calls()) {
+        if (c.code == GOBJ_FILL) {
+          for (std::size_t i = 0; i + 1 < c.values.size(); i += 2)
+            EXPECT_FALSE(inside(c.values[i], c.values[i + 1])) << dir << " " << speed;
+        }
+        if (c.code != GOBJ_LINE) continue;
+        ++lines;
+        for (std::size_t i = 0; i + 3 < c.values.size(); i += 2) {
+          const float x0 = c.values[i], y0 = c.values[i + 1], x1 = c.values[i + 2], y1 = c.values[i + 3];
+          drawn += std::hypot(x1 - x0, y1 - y0);
+          for (int k = 0; k <= 50; ++k) {
+            const float t = static_cast<float>(k) / 50.0F;
+            EXPECT_FALSE(inside(x0 + t * (x1 - x0), y0 + t * (y1 - y0))) << dir << " " << speed;
+          }
+        }
+      }
+      EXPECT_GT(lines, 0) << dir << " " << speed;
+      // The shaft alone is 0.04 of the map's height; at least half of it shows.
+      const float shaft = std::fabs(yW_dev(54.0F) - yW_dev(50.0F));
+      EXPECT_GT(drawn, 0.5F * shaft) << dir << " " << speed;
+    }
+  }
+}
+
+// With an interval the values take the colours of their contour bands, round the list.
+TEST_F(RawPlt, ValuesTakeTheirBandColours) {
+  RES_put("con_interval", "10");
+  RES_put("con_base", "0");
+  RES_put("color_fill", "blue,green,red");
+  CONT_set_fill_colors(nullptr, 0);
+  RAW_plot_init(nullptr, 1.0F);
+  const int want[] = {CLR_get_ind("blue"), CLR_get_ind("green"), CLR_get_ind("red"), CLR_get_ind("blue")};
+  const float values[] = {5.0F, 15.0F, 29.0F, 30.0F};
+  for (int k = 0; k < 4; ++k) {
+    gdev_clear_calls();
+    RawDataRec d = value(PLOT_VALUE, values[k], MISSING, "");
+    ASSERT_EQ(RAW_plot_data(&d), 0);
+    int colour = -1;
+    for (const GksCall& c : gdev_calls())
+      if (c.code == GOBJ_TCOLR) colour = c.arg;
+    EXPECT_EQ(colour, want[k]) << values[k];
+  }
+  RES_put("con_interval", "");
+  RES_put("con_base", "");
+  RES_put("color_fill", "");
+  RAW_plot_init(nullptr, 1.0F);
 }
 
 }  // namespace
