@@ -195,6 +195,8 @@ struct ResNode {
   std::string value;
   bool has_value = false;  // false: given without a value
   int kind = 6;
+  bool typed = false;  // an option of the command line that is no resource of the program's table
+  bool read = false;   // some part of the program has asked for its value
   std::unique_ptr<ResNode> next;
 };
 
@@ -524,6 +526,7 @@ void read_command_line(int argc, char** argv, ResDesc* table) {
       loop_send_set(d->name, value);
     } else {
       RES_new(MISSING_INT, name.c_str(), value, 6);
+      if (ResNode* n = store.find(name.c_str()); n != nullptr) n->typed = true;
       loop_send_set(name.c_str(), value);
     }
   }
@@ -605,24 +608,72 @@ int RES_decode(const char* prog, int argc, char** argv, ResDesc* table) {
   return 1;
 }
 
+namespace {
+
+// Edits (insertions, deletions, substitutions, ignoring case) from a to b.
+std::size_t edit_distance(std::string_view a, std::string_view b) {
+  std::vector<std::size_t> row(b.size() + 1);
+  for (std::size_t j = 0; j <= b.size(); ++j) row[j] = j;
+  for (std::size_t i = 1; i <= a.size(); ++i) {
+    std::size_t diagonal = row[0];
+    row[0] = i;
+    for (std::size_t j = 1; j <= b.size(); ++j) {
+      const std::size_t up = row[j];
+      const bool same = std::tolower(static_cast<unsigned char>(a[i - 1])) ==
+                        std::tolower(static_cast<unsigned char>(b[j - 1]));
+      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (same ? 0 : 1)});
+      diagonal = up;
+    }
+  }
+  return row[b.size()];
+}
+
+}  // namespace
+
+std::vector<std::string> RES_unread_options() {
+  std::vector<std::string> out;
+  for (const ResNode* n = store.root_res.next.get(); n != nullptr; n = n->next.get())
+    if (n->typed && !n->read && n->index == MISSING_INT) out.push_back(n->name);
+  return out;
+}
+
+std::string RES_nearest_option(const char* name) {
+  std::string best;
+  std::size_t best_distance = 0;
+  for (const ResDesc& d : prog_table) {
+    if (d.name == nullptr || d.abbrev == nullptr) continue;
+    for (const char* candidate : {d.abbrev, d.name}) {
+      const std::size_t e = edit_distance(name, candidate);
+      if (best.empty() || e < best_distance) {
+        best = d.abbrev;
+        best_distance = e;
+      }
+    }
+  }
+  return best;
+}
+
 const char* RES_get(const char* name) {
   if (!name) return nullptr;
-  const ResNode* n = store.find(name);
+  ResNode* n = store.find(name);
   if (!n) return nullptr;
+  n->read = true;
   return n->has_value ? n->value.c_str() : "";
 }
 
 int RES_getval(const char* name, void* destination, int kind) {
   if (!name) return 0;
-  const ResNode* n = store.find(name);
+  ResNode* n = store.find(name);
   if (!n) return 0;
+  n->read = true;
   return RES_conv_data(n->has_value ? n->value.c_str() : nullptr, destination, kind);
 }
 
 int RES_getvals(const char* name, int* count, char*** list) {
   *count = 0;
   *list = nullptr;
-  const ResNode* n = name ? store.find(name) : nullptr;
+  ResNode* n = name ? store.find(name) : nullptr;
+  if (n != nullptr) n->read = true;
   if (!n || !n->has_value) return 0;
   if (parse_string(n->value.c_str(), n->kind == 21 ? '\n' : ',', count, list) < 0) {
     *count = 0;

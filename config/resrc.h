@@ -1,6 +1,9 @@
 // Resources: named settings from resource files, the environment and the command line.
 #pragma once
 
+#include <string>
+#include <vector>
+
 struct ResDesc {
   const char* name;    // long name, the key used by all modules
   const char* env;     // environment variable of its own (null when none)
@@ -34,6 +37,11 @@ int RES_new(int index, const char* name, const char* text, int kind);
 int RES_put(const char* name, const char* text);
 int RES_append(int index, const char* name, const char* text, int kind);
 void RES_list();
+// Options of the command line that are no resource of the program's table and that no
+// part of the program has asked for so far: most likely misspelt.
+std::vector<std::string> RES_unread_options();
+// The program's option (its abbreviation) whose abbreviation or name is nearest to name.
+std::string RES_nearest_option(const char* name);
 int RES_conv_data(const char* text, void* destination, int kind);
 const char* RES_get_prog();
 // Base name of argv[0] into buffer (RES_TEXT_LEN bytes), or into a malloc'd copy when null.

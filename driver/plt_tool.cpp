@@ -40,7 +40,9 @@
 #include "plot/map.h"
 #include "plot/maptran.h"
 #include "plot/region.h"
+#include "plot/vect_plt.h"
 #include "surface/cty_tool.h"
+#include "surface/unittool.h"
 #include "surface/var_tool.h"
 
 namespace {
@@ -627,17 +629,63 @@ int PLT_print_location(const char* event, float x, float y) {
   return 1;
 }
 
+namespace {
+
+// A wind pair at a grid position as the map shows it: components analysed along the grid's
+// axes are turned back to the earth, and the values are given in the units the plot draws
+// (its key), followed by the direction the wind comes from and its speed.
+void print_wind(int owner, int i, float column, float row, float x, float y) {
+  const GridRec* gu = shown_grid(i);
+  const GridRec* gv = shown_grid(i + 1);
+  float u = GRD_get_value(gu, column, row), v = GRD_get_value(gv, column, row);
+  MESS_print(MESS_PRINT, "Grid: %6.2f,%6.2f = ", column, row);
+  if (u == MISSING || v == MISSING) {
+    MESS_print(MESS_PRINT, "\n");
+    return;
+  }
+  const std::string from(gu->units, strnlen(gu->units, sizeof gu->units));
+  const char* wanted = VAR_get_units(owner);
+  std::string to = wanted != nullptr && *wanted != '\0' ? wanted : VECT_get_units();
+  if (to.empty()) to = from;
+  if (!from.empty() && to != from && UNIT_cvt(from.c_str(), to.c_str(), 1.0F) != 0.0F) {
+    u = UNIT_cvt(from.c_str(), to.c_str(), u);
+    v = UNIT_cvt(from.c_str(), to.c_str(), v);
+  }
+  float dir = 0.0F, speed = 0.0F;
+  vect2wind(u, v, &dir, &speed);
+  const char* name = VAR_get_name(i);
+  if (name != nullptr && (std::strcmp(name, "uwndg") == 0 || std::strcmp(name, "vwndg") == 0) && speed >= 0.01F) {
+    dir = std::fmod(MAP_undir_adj(dir, x, y) + 360.0F, 360.0F);
+    wind2vect(dir, speed, &u, &v);
+  }
+  MESS_print(MESS_PRINT, "%6.2f,%6.2f (%03.0f deg %.2f %s)\n", u, v, dir, speed, to.c_str());
+}
+
+}  // namespace
+
 int PLT_print_values(const char* event, float x, float y) {
   if (event == nullptr) return 0;
   const bool query = std::strcmp(event, "v-Alt") == 0, edit = std::strcmp(event, "e-Alt") == 0;
   if (!query && !edit) return 0;
   const int n = std::min(VAR_get_num(), VAR_MAX);
   if (edit) {
-    // Editing is for one grid on the screen, not for a sequence or an overlay.
-    if (FILE_get_num_file() != 0 || n != 1 || !VAR_is_type_GRID(0)) return 0;
+    // Editing is for one grid on the screen, not for a sequence or an overlay; the key was
+    // pressed on purpose, so the forecaster is told why nothing changes.
+    if (FILE_get_num_file() != 0) {
+      MESS_print(MESS_WARN, "Alt-e: no grid value changed: the hours of a loop are not edited (plot one hour)\n");
+      return 1;
+    }
+    if (n != 1 || !VAR_is_type_GRID(0) || GRD_get_grid(0) == nullptr || GRD_get_grid(0)->values == nullptr) {
+      MESS_print(MESS_WARN, "Alt-e: no grid value changed: only a plot of a single grid is edited\n");
+      return 1;
+    }
     GridRec* grid = GRD_get_grid(0);
     float column = x, row = y;
     GRD_get_value_domain(grid, nullptr, &column, &row);
+    if (!(column >= -0.5F && row >= -0.5F && column < grid->domain.nx - 0.5F && row < grid->domain.ny - 0.5F)) {
+      MESS_print(MESS_WARN, "Alt-e: no grid value changed: the pointer is outside the grid\n");
+      return 1;
+    }
     char answer[82] = "";
     float value = 0.0F;
     if (ZAV_prompts("Enter the new grid value: ", answer, 80) == nullptr || !parse_float(answer, &value)) return 1;
@@ -662,9 +710,14 @@ int PLT_print_values(const char* event, float x, float y) {
     else
       MESS_print(MESS_PRINT, "Var: #%5d - ", VAR_get_var(i)->var);
     float column = x, row = y;
-    if (VAR_is_type_GRID(i) && VAR_is_type_VECT(i) && i + 1 < n) {
+    if (VAR_is_VECT(i) && !VAR_is_type_GRID(i) && i + 2 < n && VAR_is_type_GRID(i + 1) && VAR_is_type_GRID(i + 2)) {
+      // A wind drawn from two component grids: one answer for the pair.
+      GRD_get_value_domain(shown_grid(i + 1), nullptr, &column, &row);
+      print_wind(i, i + 1, column, row, x, y);
+      i += 2;
+    } else if (VAR_is_type_GRID(i) && VAR_is_type_VECT(i) && i + 1 < n) {
       GRD_get_value_domain(shown_grid(i), nullptr, &column, &row);
-      GRD_print_value2(shown_grid(i), shown_grid(i + 1), column, row);
+      print_wind(i, i, column, row, x, y);
       ++i;
     } else if (VAR_is_type_GRID(i)) {
       GRD_get_value_domain(shown_grid(i), nullptr, &column, &row);

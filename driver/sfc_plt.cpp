@@ -104,7 +104,9 @@ bool request_can_be_made(bool final) {
     // bulletins.
     if (!(VAR_is_REG(i) || VAR_is_SUBREG(i)) || VAR_get_type(i) == PLOT_CONST || is_front(i)) continue;
     VarRec copy = *VAR_get_var(i);
-    if (SFC_get_var(&copy) == 0 && copy.var <= 0) {
+    // A bare number names a list entry; one the list lacks is no variable of this data
+    // either and would only draw an empty grid.
+    if (SFC_get_var(&copy) == 0 && (copy.var <= 0 || !VAR_list_has(copy.var))) {
       MESS_print(MESS_WARN, "Unknown variable: %s\n", copy.name);
       if (final) ZAV_fail(ZAV_STATUS_VARIABLE);
       return false;
@@ -278,6 +280,7 @@ void SFC_plot(const DomainRec* dom) {
   if (reentry) {
     PLT_reset(DOM_aspect(&domain));
     MAP_setup(&domain);
+    CONT_keep_answers(1);
   } else {
     SFC_plot_param();
     PLT_open(DOM_aspect(&domain));
@@ -331,6 +334,7 @@ void SFC_plot(const DomainRec* dom) {
     MESS_print(MESS_WARN, "No surface file of the sequence could be read\n");
     ZAV_fail(ZAV_STATUS_INPUT);
   }
+  CONT_keep_answers(0);
   if (reentry) return;
 
   PLT_close();
@@ -476,7 +480,16 @@ int SFC_callback(const char* event, float x, float y) {
   PLT_plot_zoom(event, x, y);
   PLT_plot_resize(event);
   CONT_flash_value(event, x, y);
-  if (std::strcmp(event, "s-Alt") != 0 || FILE_get_num_file() != 0 || VAR_get_num() != 1) return 0;
+  if (std::strcmp(event, "s-Alt") != 0) return 0;
+  // The key was pressed on purpose: say why no file is written.
+  if (FILE_get_num_file() != 0) {
+    MESS_print(MESS_WARN, "Alt-s: no grid saved: the hours of a loop are not saved (plot one hour)\n");
+    return 1;
+  }
+  if (VAR_get_num() != 1 || !VAR_is_type_GRID(0) || GRD_get_grid(0) == nullptr || GRD_get_grid(0)->values == nullptr) {
+    MESS_print(MESS_WARN, "Alt-s: no grid saved: only a plot of a single grid is saved\n");
+    return 1;
+  }
   // Save the displayed grid under the grid-output convention (package format by default).
   FILE_save_name_conv();
   int format = SFC_grd_out_file();
@@ -495,7 +508,13 @@ int SFC_callback(const char* event, float x, float y) {
 
 void SFC_plot_refresh() {
   char name[FILE_NAME_MAX] = "";
-  const int secs = FILE_set_current(nullptr, name);
+  // A run on the clock's hour follows the clock; a run on a fixed hour or a named file
+  // re-reads the hour shown last (late reports, corrections), never the clock's hour.
+  int secs = fsecs;
+  if (FILE_on_clock())
+    secs = FILE_set_current(nullptr, name);
+  else
+    copy_bounded(name, sizeof name, frame_file);
   const int modtime = FILE_modtime(name);
   MESS_print(MESS_DEBUG & MESS_A, "File: %d %s\n", secs, name);
   const bool new_hour = secs != fsecs;

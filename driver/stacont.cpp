@@ -1,6 +1,7 @@
 // Program entry of the surface data contouring program.
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "config/flag.h"
@@ -55,6 +56,21 @@ void check_geometry() {
   RES_put("geometry", "");
 }
 
+// Any device word the program does not know opens the window: say so, or a misspelt file
+// device ends in a puzzling "unable to connect to display".
+void check_device() {
+  const char* d = RES_get("device");
+  if (d == nullptr || *d == '\0' || *d == ',') return;
+  const std::string word(d, std::strcspn(d, ","));
+  const bool raster = stricmp(word.c_str(), "png") == 0 || stricmp(word.c_str(), "pdf") == 0 ||
+                      stricmp(word.c_str(), "svg") == 0;
+  if (raster || std::strchr("dDxXpPhHqQmMwWrR", word[0]) != nullptr) return;
+  MESS_print(MESS_WARN,
+             "Unknown device \"%.40s\": the window is used (devices: d window, p PostScript, h HPGL, m metafile, "
+             "png, pdf, svg)\n",
+             word.c_str());
+}
+
 // The variable loop keeps VAR_REQUEST_MAX characters of a request: a longer one is refused
 // whole rather than cut into another request. Batch mode ends; at a terminal the variable
 // is asked for.
@@ -62,6 +78,16 @@ void refuse_long_request() {
   if (VAR_check_request(RES_get("variable"))) return;
   if (FLAG_batch()) ZAV_exit(ZAV_STATUS_VARIABLE);
   RES_put("variable", "");
+}
+
+// An option the program does not know stays a resource, for whatever module might read it;
+// one that nothing read in a whole batch run was most likely misspelt ("-vaa dewp" would
+// otherwise plot the default variable without a word).
+void warn_unread_options() {
+  if (!FLAG_batch()) return;
+  for (const std::string& name : RES_unread_options())
+    MESS_print(MESS_WARN, "Option -%s is not known and was not used (did you mean -%s?)\n", name.c_str(),
+               RES_nearest_option(name.c_str()).c_str());
 }
 
 }  // namespace
@@ -78,6 +104,7 @@ int main(int argc, char** argv) {
     ZAV_exit(0);
   }
   check_geometry();
+  check_device();
   refuse_long_request();
   SFC_cvt_in_file();
   VAR_set_def_type(11);
@@ -103,5 +130,6 @@ int main(int argc, char** argv) {
     SFC_set_prompt_variable(1);
     while (SFC_prompt_variable()) SFC_plot(&domain);
   }
+  warn_unread_options();
   return ZAV_status();
 }

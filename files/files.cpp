@@ -43,6 +43,9 @@ std::string hconv;     // header template ("" when none)
 std::string ext;       // extension from a partial convention-name match
 std::string filename;  // last name made or given
 int filename_type = 0;  // 1 given by the user or found, 0 made from the template
+// The input is the clock's current or latest hour (a refresh follows the clock), not a
+// fixed hour or a named file (a refresh re-reads that).
+bool on_clock = false;
 int late_off = default_period;
 int min_size = 0;
 int rmin_size = 0;
@@ -1336,6 +1339,7 @@ int FILE_set_current(const char* spec_in, char* name) {
     std::string spec = spec_in != nullptr ? spec_in : "";
     if (starts_with_ci(spec, "cu")) spec.erase(0, 2);
     if (spec.empty()) spec = "la";
+    on_clock = spec[0] != '#';
     std::size_t i = 0;
     std::int64_t t = base_time(spec, &i);
     t = apply_override(t);
@@ -1375,7 +1379,10 @@ int FILE_set_current(const char* spec_in, char* name) {
   }
 }
 
+int FILE_on_clock() { return on_clock ? 1 : 0; }
+
 int FILE_set_file(const char* spec_in, char* name) {
+  on_clock = false;
   try {
     std::string spec = spec_in != nullptr ? spec_in : "";
     file_date.year = file_date.month = file_date.day = file_date.hour = file_date.minute = MISSING_INT;
@@ -1616,7 +1623,20 @@ int FILE_num_hour() {
   const char* v = RES_get("num_hour");
   if (v == nullptr || *v == '\0') return def_hours;
   std::string s = v;
-  const int span = parse_span(s.substr(0, s.find(',')));
+  const std::string count = s.substr(0, s.find(','));
+  // [-]hours[:minutes]: anything else is a slip that would silently view one hour.
+  const std::size_t digits = count.find_first_not_of("0123456789", count[0] == '-' ? 1 : 0);
+  const bool well_formed = !count.empty() && count != "-" &&
+                           (digits == std::string::npos ||
+                            (count[digits] == ':' && digits + 1 < count.size() &&
+                             count.find_first_not_of("0123456789", digits + 1) == std::string::npos));
+  if (!well_formed) {
+    static bool told_bad = false;
+    if (!told_bad) MESS_print(MESS_WARN, "Invalid number of hours \"%.40s\" (hours[:minutes][,step]): one hour is viewed\n", s.c_str());
+    told_bad = true;
+    return 0;
+  }
+  const int span = parse_span(count);
   // A year of hourly files is the most anyone views at once; more is a slip of the keys.
   if (std::abs(static_cast<long>(span)) <= max_span) return span;
   static bool told = false;
@@ -1739,6 +1759,73 @@ int FILE_get_nsecs() { return nsecs; }
 void FILE_set_nsecs(int seconds) { nsecs = seconds; }
 int FILE_get_num_hour() { return num_hour; }
 
+namespace {
+
+// The lines of the convention file in use (none when there is no such file).
+std::vector<ConvLine> convention_lines() {
+  std::vector<ConvLine> lines;
+  for (const std::string& candidate : conv_file_candidates()) {
+    std::ifstream in(FILE_add_user_path(candidate));
+    if (!in.is_open()) continue;
+    std::string line;
+    while (std::getline(in, line)) {
+      if (line.size() > template_len) line.resize(template_len);
+      ConvLine cl;
+      if (parse_conv_line(line, &cl)) lines.push_back(std::move(cl));
+    }
+    break;
+  }
+  return lines;
+}
+
+std::size_t glob_count(const std::string& pattern) {
+  glob_t found{};
+  const std::size_t n = glob(pattern.c_str(), GLOB_TILDE, nullptr, &found) == 0 ? found.gl_pathc : 0;
+  globfree(&found);
+  return n;
+}
+
+std::string directory_of(const std::string& pattern) {
+  const std::size_t slash = pattern.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : pattern.substr(0, slash);
+}
+
+// A listing that found nothing says where it looked, and which conventions would find
+// files: a forecaster whose data lie elsewhere learns the name to type.
+void report_no_match(const std::string& pattern) {
+  const std::vector<ConvLine> lines = convention_lines();
+  std::string name;
+  for (const ConvLine& cl : lines)
+    if (cl.tmpl.substr(0, template_len) == conv) {
+      name = cl.name;
+      break;
+    }
+  MESS_print(MESS_PRINT, "No files match %s\n", pattern.c_str());
+  if (name.empty())
+    MESS_print(MESS_PRINT, "Searched directory %s\n", directory_of(pattern).c_str());
+  else
+    MESS_print(MESS_PRINT, "Searched convention %s in directory %s\n", name.c_str(), directory_of(pattern).c_str());
+  std::vector<std::string> finding;
+  for (const ConvLine& cl : lines) {
+    if (cl.tmpl.substr(0, template_len) == conv) continue;
+    const std::string other = listing_pattern(cl.tmpl);
+    const std::size_t n = glob_count(other);
+    if (n > 0)
+      finding.push_back(cl.name + " (" + std::to_string(n) + (n == 1 ? " file in " : " files in ") +
+                        directory_of(other) + ")");
+  }
+  if (finding.empty()) {
+    MESS_print(MESS_PRINT, "No naming convention finds files\n");
+    return;
+  }
+  MESS_print(MESS_PRINT, "Conventions that find files:\n");
+  for (const std::string& f : finding) MESS_print(MESS_PRINT, "  %s\n", f.c_str());
+  MESS_print(MESS_PRINT, "Start the program with -if NAME to read the files of one of them\n");
+}
+
+}  // namespace
+
 int FILE_list_file() {
   if (conv.empty()) {
     MESS_print(MESS_PRINT, "No file name convention selected\n");
@@ -1749,7 +1836,7 @@ int FILE_list_file() {
   std::string cmd = "ls -x " + pattern + " 2>/dev/null";
   std::fflush(stdout);
   int rc = std::system(cmd.c_str());
-  if (rc != 0) MESS_print(MESS_PRINT, "No files match %s\n", pattern.c_str());
+  if (rc != 0) report_no_match(pattern);
   return rc == 0 ? 1 : 0;
 }
 

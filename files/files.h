@@ -72,6 +72,9 @@ void FILE_set_def_hours(int hours);
 // or the interactive prompt); 1 when the file exists. May end the program (status 0 for
 // "exit"/"list", 10 for a missing file in batch or after four failed answers).
 int FILE_get_file(const char* prompt, char* name);
+// 1 when the input was chosen as the clock's current or latest hour, 0 for a fixed hour or
+// a named file.
+int FILE_on_clock();
 // Interprets a user's file specification against the active template. 1 when a name
 // resulted (see FILE_get_filename), 0 for "none".
 int FILE_set_file(const char* spec, char* name);

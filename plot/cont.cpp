@@ -77,6 +77,9 @@ int draw_grid_cells = 0;
 int cont_types[kMaxVars], dashs[kMaxVars];
 float intrvls[kMaxVars], bases[kMaxVars];
 bool remembered[kMaxVars] = {};
+// While a finished plot is drawn again (zoom, unzoom, resize) its first frame keeps the
+// answers it was given too, instead of asking at the terminal while the window waits.
+bool keep_answers = false;
 AttribRec ln_cont_attr;
 std::string ln_attr_text;  // attribute items of the format ("co=", "wi=", "st=", "fp=")
 std::array<std::string, 6> frame_labels;
@@ -853,9 +856,16 @@ void bad_number_format(const std::string& item, const std::string& format) {
                item.c_str(), format.c_str());
 }
 
-float item_float(const std::string& item, std::size_t at) {
+// The number of an item such as "in=5"; a bad one is named (once) and gives the missing
+// value, which leaves the setting to its default.
+float item_float(const std::string& item, std::size_t at, const std::string& format) {
   float f = MISSING;
-  parse_float(item.c_str() + at, &f);
+  if (!parse_float(item.c_str() + at, &f) || !std::isfinite(f)) {
+    f = MISSING;
+    if (reported_formats.insert(item).second)
+      MESS_print(MESS_WARN, "CONT_format_decode_type: Bad number \"%.64s\" in \"%.120s\": the default is used\n",
+                 item.c_str(), format.c_str());
+  }
   return f;
 }
 
@@ -1038,11 +1048,11 @@ void CONT_format_decode_type(const char* text) {
     else if (is("nobar")) plt_bar = -2;
     else if (is("rlab")) rot_label = 1;
     else if (is("hlab")) rot_label = 0;
-    else if (key("in=")) intrvl = item_float(item, 3);
-    else if (key("cb=")) base = item_float(item, 3);
-    else if (key("mn=")) min_cut = item_float(item, 3);
-    else if (key("mx=")) max_cut = item_float(item, 3);
-    else if (key("sc=")) scale = item_float(item, 3);
+    else if (key("in=")) intrvl = item_float(item, 3, f);
+    else if (key("cb=")) base = item_float(item, 3, f);
+    else if (key("mn=")) min_cut = item_float(item, 3, f);
+    else if (key("mx=")) max_cut = item_float(item, 3, f);
+    else if (key("sc=")) scale = item_float(item, 3, f);
     else if (key("xy=")) {
       float dx = 0, dy = 0;
       if (std::sscanf(item.c_str() + 3, "%f %f", &dx, &dy) >= 1) x_off = dx * 0.012F, y_off = dy * 0.02F;
@@ -1420,6 +1430,8 @@ void series_colour_base(int overlay, int index) {
 }
 }  // namespace
 
+void CONT_keep_answers(int on) { keep_answers = on != 0; }
+
 int CONT_plot_setup(int overlay, int index, GridRec* grid, const DomainRec* domain, ContCallback) {
   if (FLAG_get(FLAG_PLOT_TYPE) == PLOT_NONE) {
     cont_type = PLOT_NONE;
@@ -1433,7 +1445,7 @@ int CONT_plot_setup(int overlay, int index, GridRec* grid, const DomainRec* doma
     CONT_set_format(VAR_get_type(index));
     zero_is_nothing = zero_means_nothing(VAR_get_var(index));
   }
-  if (overlay > 0 && slot && remembered[index]) {
+  if ((overlay > 0 || keep_answers) && slot && remembered[index]) {
     cont_type = cont_types[index];
     intrvl = intrvls[index];
     dash = dashs[index];
@@ -1446,7 +1458,9 @@ int CONT_plot_setup(int overlay, int index, GridRec* grid, const DomainRec* doma
   if (grid == nullptr || grid->values == nullptr) return -1;
   MESS_print(MESS_MESS, "Contouring data for %s\n\n", grid->datatype);
   GRD_maxmin(grid, &grid_max, &grid_min);
-  if (cont_type != PLOT_GVALUE && !set(intrvl) && cont_value.empty() && !FLAG_batch() && !resource_set("con_interval")) {
+  const bool answered = keep_answers && slot && remembered[index];
+  if (cont_type != PLOT_GVALUE && !set(intrvl) && cont_value.empty() && !FLAG_batch() && !resource_set("con_interval") &&
+      !answered) {
     MESS_print(MESS_PRINT, "Maximum value: %f\n", static_cast<double>(grid_max));
     MESS_print(MESS_PRINT, "Minimum value: %f\n\n", static_cast<double>(grid_min));
     intrvl = std::max(0.0F, ZAV_promptf("Enter the contour interval: "));
@@ -1469,7 +1483,15 @@ int CONT_plot_setup(int overlay, int index, GridRec* grid, const DomainRec* doma
   char lo[40], hi[40];
   frame_labels[0] = grid->datatype;
   frame_labels[2] = grid->label;
-  frame_labels[5] = std::string("LO: ") + set_num(lo, "5.3.1", grid_min) + "  HI: " + set_num(hi, "5.3.1", grid_max);
+  if (grid_min == MISSING && grid_max == MISSING) {
+    // Nothing to contour (no station of the variable reaches the grid): say so rather
+    // than print the missing value as the extremes.
+    MESS_print(MESS_WARN, "No values on the grid of %.70s: no report of it reaches this domain\n", grid->datatype);
+    frame_labels[5].clear();
+  } else {
+    frame_labels[5] =
+        std::string("LO: ") + set_num(lo, "5.3.1", grid_min) + "  HI: " + set_num(hi, "5.3.1", grid_max);
+  }
   if (!cont_value.empty()) {
     std::string t = "LEVELS: ";
     char b[40];

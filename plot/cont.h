@@ -18,6 +18,9 @@ struct DomainRec;
 using ContCallback = int (*)(const char* event, float x, float y);
 
 // ---- plotting ----
+// Nonzero while a finished plot is redrawn: every frame keeps the interval and contour type
+// it was given.
+void CONT_keep_answers(int on);
 // Prepares the contours of variable `index` of the frame (`overlay` > 0: an overlay frame
 // that repeats the first frame's choices) over domain; 0, -1 when nothing is to be drawn.
 int CONT_plot_setup(int overlay, int index, GridRec* grid, const DomainRec* domain, ContCallback callback);

@@ -662,6 +662,8 @@ const char* VECT_get_frame_label(int position) {
   return position >= 3 && position < 6 ? frame_labels[position - 3].c_str() : "";
 }
 
+const char* VECT_get_units() { return grid_units.c_str(); }
+
 int VECT_get_vect() { return plt_vect > 0 && vect_type == PLOT_VECT && set(grid_max) ? 1 : 0; }
 
 int VECT_draw_vect() {

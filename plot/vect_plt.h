@@ -68,5 +68,7 @@ void VECT_set_uvgrid(int on);
 // "INTERVAL: ...", 5 lower right: "MAX: ..." with the units); "" for none.
 const char* VECT_get_frame_label(int position);
 int VECT_get_vect();
+// Units of the last pair drawn (the key's units).
+const char* VECT_get_units();
 // Draws the vector key in page coordinates; -1 when none was drawn.
 int VECT_draw_vect();

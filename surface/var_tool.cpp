@@ -1627,6 +1627,8 @@ int VAR_search_var_num(const char* name) {
   return e ? e->num : 0;
 }
 
+int VAR_list_has(int var) { return var > 0 && list_by_number(var % 1000) != nullptr; }
+
 // ====================================================================== labels
 
 std::string VAR_make_datatype(int /*time*/, int ltype, int lvl, int num, const char* units) {

@@ -95,6 +95,8 @@ int VAR_dec_format(VarRec* var, const char* text);
 int VAR_dec_var(VarRec* var, const char* name);
 // Parameter number of a variable-list abbreviation (the text before a '-'); 0 when none.
 int VAR_search_var_num(const char* name);
+// Whether the variable list has an entry for a var number (ensemble encodings aside).
+int VAR_list_has(int var);
 
 // ---- labels ----
 // Label of a variable: level text, description (or abbreviation), " (units)".

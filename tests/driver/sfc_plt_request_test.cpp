@@ -46,6 +46,20 @@ TEST_F(Request, UnknownVariableWritesNothing) {
   EXPECT_FALSE(fs::exists(dir_ + "/grids/2026031412_foo.nc"));
 }
 
+// A number past the end of the variable menu names no variable of the list: it is refused
+// like a misspelt name instead of drawing an empty grid labelled with the missing value.
+TEST_F(Request, ANumberTheListLacksIsNoVariable) {
+  RunResult r = run({"-de", "p," + dir_ + "/plot.ps"}, "99\ntemp\n\n");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.err, "Unknown variable: 99\n");
+  EXPECT_EQ(r.out.find("-9999"), std::string::npos) << r.out;
+  EXPECT_EQ(grids(), 1);
+  EXPECT_TRUE(fs::exists(dir_ + "/grids/2026031412_temp.nc"));
+  r = run({"-ba", "-va", "99"});
+  EXPECT_EQ(r.status, 20);
+  EXPECT_EQ(r.err, "Unknown variable: 99\n");
+}
+
 // The status of an interactive session tells how it ended: a misspelt name that was asked
 // again and then answered, or left with "0", is no failure of the session. A run whose
 // variable comes from the command line has no second chance.

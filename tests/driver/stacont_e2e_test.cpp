@@ -270,6 +270,40 @@ TEST_F(StacontE2E, FailedGridWriteLeavesADeviceNodeInPlace) {
   EXPECT_EQ(std::distance(fs::directory_iterator(out), {}), 2);  // no temporary file left either
 }
 
+// Slips in a batch job are named, not passed over: an option nothing reads (with the
+// nearest known one), a bad number of hours, a bad number in a plot format, a device word
+// the program does not know, a domain where no report of the variable lies.
+TEST_F(StacontE2E, BatchSlipsAreNamed) {
+  const struct {
+    std::vector<std::string> args;
+    std::string err;
+    int status;
+  } cases[] = {
+      {{"-vaa", "dewp"}, "Option -vaa is not known and was not used (did you mean -va?)\n", 0},
+      {{"-nh", "abc"}, "Invalid number of hours \"abc\" (hours[:minutes][,step]): one hour is viewed\n", 0},
+      {{"-fm", "lcf:in=abc"}, "CONT_format_decode_type: Bad number \"in=abc\" in \"lcf:in=abc\": the default is used\n", 0},
+      {{"-de", "jpg"},
+       "Unknown device \"jpg\": the window is used (devices: d window, p PostScript, h HPGL, m metafile, png, pdf, "
+       "svg)\ngopen_ws: unable to connect to display\nGPH_begin: Error opening workstation\n",
+       ZAV_STATUS_DEVICE},
+      {{"-pd", "ps:60:100,50,100,25,17,1,1"},
+       "No values on the grid of Temperature (F): no report of it reaches this domain\n", 0},
+      {{"-nh", "1:30,1"}, "", 0},  // hours and minutes, and a step, are good
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> args = {"-ba", "-fp", kData, "-if", "sfc_sample", "-cu", "#2026031412", "-pd", "us",
+                                     "-va", "temp", "-de", "png," + dir_ + "/x.png"};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    const RunResult r = run_stacont(args, "", env_, dir_, 60);
+    EXPECT_EQ(r.status, c.status) << c.args[0];
+    EXPECT_EQ(r.err, c.err) << c.args[0];
+  }
+  run_stacont({"-ba", "-fp", kData, "-if", "sfc_sample", "-cu", "#2026031412", "-pd", "ps:60:100,50,100,25,17,1,1",
+               "-va", "temp", "-de", "p," + dir_ + "/x.ps"},
+              "", env_, dir_, 60);
+  EXPECT_EQ(read_file(dir_ + "/x.ps").find(" LO:"), std::string::npos);  // no extremes of nothing
+}
+
 // The installed program, in a new prefix (with a blank in it) and run from elsewhere with
 // no resource file of the user's, finds its resource file and data beside itself and
 // nothing of the tree it was built in: the sample moves under a name only the installed

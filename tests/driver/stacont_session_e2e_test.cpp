@@ -359,4 +359,102 @@ TEST_F(Session, EachPlotAtTheWindowShowsItsOwnKey) {
   }
 }
 
+// A zoom, Alt-u and a resize draw the plot again with the answers it was given at the
+// terminal: the contour type is asked once, and the window is redrawn at once instead of
+// waiting on a question at the terminal (whose end of input would end the run).
+TEST_F(Session, ARedrawKeepsThePlotsAnswers) {
+  const std::string asked = "Color fill (C) or Line (L) contours: ";
+  start("Again", {"-va", "temp"}, "l\n");
+  wait_for_hold(320, 256);
+  const XPicture original = settled();
+  move(330, 120);
+  xdo({"keydown", "shift", "mousedown", "1", "mousemove", "--window", id(), "420", "190", "mousemove", "--window", id(),
+       "520", "260", "mouseup", "1", "keyup", "shift"});
+  ASSERT_TRUE(wait_for("New domain: ", 1)) << run_->output();
+  const XPicture zoomed = settled();
+  save(zoomed, "zoomed_lines.png");
+  EXPECT_GT(differing(original, zoomed), 20000);
+  move(320, 256);
+  xdo({"key", "alt+u"});
+  ASSERT_TRUE(wait_for("Original domain: ", 1)) << run_->output();
+  EXPECT_EQ(differing(original, settled()), 0);
+  xdo({"windowsize", id(), "720", "576"});
+  const XPicture resized = settled();
+  save(resized, "resized_lines.png");
+  EXPECT_EQ(resized.width, 720);
+  EXPECT_EQ(count(asked), 1) << run_->output();
+  EXPECT_EQ(count("Enter the contour interval: "), 0) << run_->output();
+  xdo({"key", "Return"});
+  const RunResult r = run_->wait(30);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(count_of(r.out, asked), 1) << r.out;
+  EXPECT_EQ(r.err.find("End of input"), std::string::npos) << r.err;
+}
+
+// Alt-e and Alt-s that cannot change anything say why: in a loop, and over the title
+// above the grid (where no new value is asked for).
+TEST_F(Session, EditAndSaveSayWhyNothingChanged) {
+  const std::string prompt = "Enter the new grid value: ";
+  start("Loop", {"-pl", "ln", "-nh", "1"});
+  wait_for_hold(320, 256);
+  move(320, 256);
+  xdo({"key", "alt+e"});
+  xdo({"key", "alt+s"});
+  EXPECT_NE(query(320, 256), "");
+  xdo({"key", "Return"});
+  RunResult r = run_->wait(30);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.err.find("Alt-e: no grid value changed: the hours of a loop are not edited (plot one hour)\n"),
+            std::string::npos)
+      << r.err;
+  EXPECT_NE(r.err.find("Alt-s: no grid saved: the hours of a loop are not saved (plot one hour)\n"), std::string::npos)
+      << r.err;
+  EXPECT_EQ(r.out.find(prompt), std::string::npos);
+  run_.reset();
+
+  // Over the grid the value is still asked for and set.
+  start("Title", {"-pl", "ln", "-va", "temp"}, "42\n");
+  wait_for_hold(320, 256);
+  move(320, 10);
+  xdo({"key", "alt+e"});
+  EXPECT_NE(query(320, 256), "");
+  EXPECT_EQ(run_->output().find(prompt), std::string::npos) << run_->output();
+  move(320, 256);
+  xdo({"key", "alt+e"});
+  EXPECT_TRUE(wait_for(prompt + "Grid:  12.02,  8.02 =  41.53\n", 1)) << run_->output();
+  xdo({"key", "Return"});
+  r = run_->wait(30);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.err.find("Alt-e: no grid value changed: the pointer is outside the grid\n"), std::string::npos) << r.err;
+  EXPECT_EQ(count_of(r.out, prompt), 1) << r.out;
+}
+
+// "-pp refresh" on a fixed hour watches that hour's file: a file of the hour shown that
+// changes (a late report, a correction) is drawn again within a minute, where the clock's
+// current hour (which has no file) was looked for before.
+TEST_F(Session, RefreshOnAFixedHourRereadsTheHourShown) {
+  const std::string data = dir_ + "/data";
+  fs::copy(kData, data, fs::copy_options::recursive);
+  const std::vector<std::string> a = {"-oL", STACONT_BINARY, "-fp", data, "-if", "sfc_sample", "-cu", "#2026031412",
+                                      "-pd", "us", "-de", "x", "-ti", "Watch", "-in", "5", "-pl", "ln", "-va", "temp",
+                                      "-pp", "refresh"};
+  run_ = std::make_unique<Background>("/usr/bin/stdbuf", a, env_, dir_);
+  looping_ = false;
+  w_ = find_window(me_, "Watch");
+  ASSERT_NE(w_, 0u) << run_->wait(5).err;
+  wait_for_hold(320, 256);
+  const XPicture before = settled();
+  const int plotted = count("plot frame");
+  // The 12 UTC file now holds other observations (those of 13 UTC).
+  fs::copy_file(data + "/sample/2026031413.sfc", data + "/sample/2026031412.sfc", fs::copy_options::overwrite_existing);
+  fs::last_write_time(data + "/sample/2026031412.sfc", fs::file_time_type::clock::now());
+  ASSERT_TRUE(wait_for("plot frame", plotted + 1, 90.0)) << run_->output();
+  const XPicture after = settled();
+  save(after, "refreshed.png");
+  EXPECT_GT(differing(before, after), 2000);
+  xdo({"key", "Return"});
+  const RunResult r = run_->wait(30);
+  EXPECT_EQ(r.status, 0) << r.err;
+}
+
 }  // namespace

@@ -6,6 +6,8 @@
 #include <X11/Xlib.h>
 
 #include <chrono>
+#include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <map>
 #include <memory>
@@ -68,6 +70,50 @@ TEST_F(WindowQueryE2E, ValueQueryOverStationValues) {
   EXPECT_NE(answer.find("= temp="), std::string::npos) << answer;
   EXPECT_NE(answer.find(" dewp="), std::string::npos) << answer;
   EXPECT_EQ(answer.find("= \n"), std::string::npos) << answer;
+}
+
+// Alt-v over wind vectors drawn in knots gives the wind as the map shows it: the
+// earth-relative direction and the speed in knots, not the components along the grid in m/s.
+// Far west of the central meridian the grid's axes are turned well away from north; the
+// winds analysed as grid components ("wvect") and as earth components answer alike there.
+TEST_F(WindowQueryE2E, ValueQueryOverVectorsInThePlotsUnits) {
+  struct Wind {
+    float u = 0, v = 0, dir = -1, speed = -1;
+  };
+  auto wind_at = [&](const std::string& title, const std::string& request, Wind* w) {
+    auto run = start(title, {"-va", request});
+    const Window win = find_window(me_, title);
+    ASSERT_NE(win, 0u);
+    ASSERT_TRUE(ask(win, "v", 60, 256, [&] { return run->output().find("Grid: ") != std::string::npos; }))
+        << run->output();
+    sleep_ms(500);
+    press_key(me_, "Return");
+    const RunResult r = run->wait(60);
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::size_t at = r.out.rfind("Grid: ");
+    ASSERT_NE(at, std::string::npos) << r.out;
+    const std::string answer = r.out.substr(at, r.out.find('\n', at) - at);
+    float col = 0, row = 0;
+    char units[16] = "";
+    ASSERT_EQ(std::sscanf(answer.c_str(), "Grid: %f,%f = %f,%f (%f deg %f %15s", &col, &row, &w->u, &w->v, &w->dir,
+                          &w->speed, units),
+              7)
+        << answer;
+    EXPECT_STREQ(units, "knt)") << answer;
+    // The components are those of the direction and speed given.
+    EXPECT_NEAR(std::hypot(w->u, w->v), w->speed, 0.02F) << answer;
+    float from = static_cast<float>(std::atan2(-w->u, -w->v) * 180.0 / M_PI);
+    if (from < 0) from += 360.0F;
+    EXPECT_NEAR(from, w->dir, 0.6F) << answer;
+  };
+  Wind grid_rel, earth;
+  wind_at("Vectors", "wvect", &grid_rel);
+  wind_at("Earth", "wind<uwnd,vwnd>[knt:vect]", &earth);
+  EXPECT_GT(earth.speed, 1.0F);
+  EXPECT_NEAR(grid_rel.speed, earth.speed, 0.05F * earth.speed);
+  float turn = std::fabs(grid_rel.dir - earth.dir);
+  turn = std::min(turn, 360.0F - turn);
+  EXPECT_LT(turn, 3.0F) << grid_rel.dir << " " << earth.dir;
 }
 
 // Alt-m writes the picture on the window to the metafile METAOUT names: after a series

@@ -54,6 +54,27 @@ TEST_F(InputFile, ShippedConventionsThroughFilePath) {
   EXPECT_NE(r.out.find("Current filename: " + dir + "/1998010511.sfc\n"), std::string::npos) << r.out << r.err;
 }
 
+// A prompt whose convention finds nothing says where it looked and which conventions of the
+// convention file do find files, instead of repeating a glob.
+TEST_F(InputFile, NoMatchNamesTheSearchAndTheConventionsThatFindFiles) {
+  ::mkdir((dir + "/cvt").c_str(), 0755);
+  ::mkdir((dir + "/arch").c_str(), 0755);
+  write_file(conv, "sfc_cvt  " + dir + "/cvt/%Y%m%d%h.sfc  -  0\n" + "archive  " + dir +
+                       "/arch/%Y%m%d%h.sfc  -  0\n" + "grids  " + dir + "/grd/%Y%m%d%h_%v.grd  -  0\n" +
+                       "one  " + dir + "/%Y%m%d%h.sfc  -  0\n");
+  for (const char* stamp : {"1998010509", "1998010510"})
+    write_file(dir + "/arch/" + stamp + ".sfc", "ZAVSFC\n09Z  5 JAN 98\n");
+  touch("1998010511");
+  const RunResult r = run({}, "list\nexit\n");
+  EXPECT_EQ(r.status, 0) << r.err;
+  const std::string said = "Searched convention sfc_cvt in directory " + dir +
+                           "/cvt\nConventions that find files:\n  archive (2 files in " + dir +
+                           "/arch)\n  one (1 file in " + dir +
+                           ")\nStart the program with -if NAME to read the files of one of them\n";
+  EXPECT_EQ(count_of(r.out, said), 2) << r.out;
+  EXPECT_EQ(r.out.find("grids"), std::string::npos) << r.out;
+}
+
 // Answers at the prompt ("DIR" stands for the data directory): exit status and the number of
 // "File not found" warnings.
 TEST_F(InputFile, PromptAnswers) {
