@@ -44,6 +44,7 @@ int plt_site = 0;
 int plt_dist = 0;
 int map = 0;
 int fill = 0;
+int frames_started = 0;
 int bar = 0;
 int vbar = 0;
 AttribRec data_attr{};
@@ -227,6 +228,7 @@ void DATA_plot_init() {
   MAP_set_overlay_func("rf", RAW_overlay_file);
   const int t = FLAG_get(FLAG_PLOT_TYPE);
   fill = (t == PLOT_FCONT || t == PLOT_BCONT || t == PLOT_FILL) ? 1 : 0;
+  frames_started = 0;
   map = 0;
   bool any_panel = false;
   for (int i = 0; i < num_vars(); ++i) {
@@ -271,8 +273,30 @@ void DATA_map_overlay() {
   }
 }
 
+namespace {
+
+// Whether the frame about to be drawn fills: the map under the data is drawn before any
+// contour setup runs, and a map drawn under a fill and again over it is not the picture the
+// later frames show. A type the prompt has still to ask keeps the last frame's answer.
+void predict_fill(int frame) {
+  bool undecided = false;
+  int fills = 0;
+  for (int i = 0; i < num_vars(); ++i) {
+    const bool contoured = VAR_is_type_CONT(i) && !is_vect_type(VAR_get_type(i)) &&
+                           (VAR_is_plot_GRID(i) || VAR_is_plot_FUNC(i));
+    if (!contoured) continue;
+    const int t = CONT_frame_type(frame, i);
+    if (t == PLOT_FCONT || t == PLOT_BCONT) fills = 1;
+    if (t == MISSING_INT) undecided = true;
+  }
+  if (fills != 0 || !undecided) fill = std::max(fills, FLAG_get(FLAG_PLOT_TYPE) == PLOT_FILL ? 1 : 0);
+}
+
+}  // namespace
+
 void DATA_plot_start() {
   GPH_trans(2);
+  predict_fill(frames_started++);
   DATA_new_frame();
   // The stations' values for the value query are this frame's.
   CTY_clear_data(1);

@@ -1018,6 +1018,62 @@ void CONT_set_format(int type) {
   }
 }
 
+namespace {
+
+// The plot type a format word names (the line kinds apart), MISSING_INT for other words.
+int type_word(const char* item) {
+  auto is = [&](const char* k) { return stricmp(item, k) == 0; };
+  if (is("value") || is("gvalue")) return PLOT_GVALUE;
+  if (is("cf")) return PLOT_FCONT;
+  if (is("lcf")) return PLOT_BCONT;
+  if (is("ln")) return PLOT_LCONT;
+  if (is("dln")) return PLOT_DLN;
+  if (is("ndln")) return PLOT_NDLN;
+  return MISSING_INT;
+}
+
+// A line word sets the dash with the type; the other words leave the dash as it was.
+void apply_type_word(int t) {
+  if (t == PLOT_LCONT || t == PLOT_DLN || t == PLOT_NDLN) CONT_set_format(t);
+  else cont_type = t;
+}
+
+// The type the words of a format choose, or `type` when none does.
+int type_in_format(const char* text, int type) {
+  if (text == nullptr) return type;
+  std::string f = text;
+  for (std::size_t at = 0; at <= f.size();) {
+    std::size_t end = f.find(':', at);
+    if (end == std::string::npos) end = f.size();
+    const std::string item = f.substr(at, end - at);
+    // The fill colour list runs to the end and holds ':' itself.
+    if (starts_with_ci(item, "cof=")) break;
+    if (const int t = type_word(item.c_str()); t != MISSING_INT) type = t;
+    at = end + 1;
+  }
+  return type;
+}
+
+}  // namespace
+
+int CONT_frame_type(int frame, int index) {
+  const int program = FLAG_get(FLAG_PLOT_TYPE);
+  if (program == PLOT_NONE) return PLOT_NONE;
+  if (program == PLOT_LCONT || program == PLOT_DLN || program == PLOT_NDLN || program == PLOT_FCONT ||
+      program == PLOT_BCONT || program == PLOT_GVALUE)
+    return program == PLOT_DLN || program == PLOT_NDLN ? PLOT_LCONT : program;
+  int t = MISSING_INT;
+  const bool slot = index >= 0 && index < kMaxVars && index < VAR_get_num();
+  if (slot) t = VAR_get_type(index);
+  if (slot && (frame > 0 || keep_answers) && remembered[index]) t = cont_types[index];
+  if (slot) t = type_in_format(VAR_get_format(index), t);
+  t = type_in_format(RES_get("plot_format"), t);
+  if (t == PLOT_FILL) return PLOT_FCONT;
+  if (t == PLOT_DLN || t == PLOT_NDLN) return PLOT_LCONT;
+  if (t == PLOT_LCONT || t == PLOT_FCONT || t == PLOT_BCONT || t == PLOT_GVALUE) return t;
+  return FLAG_batch() ? PLOT_FCONT : MISSING_INT;
+}
+
 void CONT_format_decode_type(const char* text) {
   if (text == nullptr) return;
   std::string f = text;
@@ -1037,12 +1093,7 @@ void CONT_format_decode_type(const char* text) {
     };
     auto is = [&](const char* k) { return stricmp(item.c_str(), k) == 0; };
     auto key = [&](const char* k) { return starts_with_ci(item, k); };
-    if (is("value") || is("gvalue")) cont_type = PLOT_GVALUE;
-    else if (is("cf")) cont_type = PLOT_FCONT;
-    else if (is("lcf")) cont_type = PLOT_BCONT;
-    else if (is("ln")) cont_type = PLOT_LCONT, dash = 0;
-    else if (is("dln")) cont_type = PLOT_LCONT, dash = 1;
-    else if (is("ndln")) cont_type = PLOT_LCONT, dash = -1;
+    if (const int t = type_word(item.c_str()); t != MISSING_INT) apply_type_word(t);
     else if (is("nolr")) FLAG_setplot(6, 0);
     else if (is("bar")) plt_bar = 3;
     else if (is("nobar")) plt_bar = -2;

@@ -64,6 +64,10 @@ void CONT_param_decode(const char* param);
 int CONT_prompt_type();
 void CONT_set_type(int type);
 int CONT_get_type();
+// The type the next setup of variable `index` in `frame` will choose (from the plot type, a remembered
+// answer, the variable's and the program's format, the batch default), MISSING_INT when the
+// prompt will ask. The map under the data is drawn before the setup runs.
+int CONT_frame_type(int frame, int index);
 void CONT_set_intrvl(float interval);
 float CONT_get_intrvl();
 void CONT_set_base(float base);

@@ -231,6 +231,14 @@ TEST_F(RasterE2E, HourSequenceMakesNumberedPagesAndOnePdf) {
                                                   "(" + dir_ + "/hours.pdf) (r) file runpdfbegin pdfpagecount = quit"},
                                   "", {}, "", 60);
   EXPECT_EQ(r.out, "3\n") << r.err;
+  // The first frame of a sequence is the picture the same hour makes as a later frame: the
+  // map under the fill is not drawn twice on the first. The colour bar below the map spans
+  // each series' own range.
+  run(pressure_args("png,later.png", {"-cu", "#2026031411", "-nh", "1"}));
+  const Picture later = read_png(dir_ + "/later_02.png");
+  ASSERT_EQ(later.rgb.size(), pages[0].rgb.size());
+  const std::size_t above_bar = 3u * 640u * 460u;
+  EXPECT_TRUE(std::equal(later.rgb.begin(), later.rgb.begin() + above_bar, pages[0].rgb.begin()));
 }
 
 // A batch run without a display and without a device dumps its frames as PNG through
