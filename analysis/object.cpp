@@ -888,9 +888,12 @@ int buddy_round(const Geometry& g, float kappa, const Field& fd, const std::vect
   std::vector<float> excess(static_cast<std::size_t>(n), 0.0f);
   std::vector<int> used(static_cast<std::size_t>(n), 0);
   std::vector<float> nb;
+  // A spread is never below the floor, so a report within k floors cannot be a candidate:
+  // its neighbours' spread is needed only to say so at the diagnostic level.
+  const bool diag = MESS_check(LEVEL_DIAG) != 0;
   for (int s = 0; s < n; ++s) {
     const float e = err[static_cast<std::size_t>(s)];
-    if (e == MISSING) continue;
+    if (e == MISSING || (!diag && std::fabs(e) <= buddy_k * floor_spread)) continue;
     nb.clear();
     for_neighbours(s, g.r2, [&](int t) { nb.push_back(err[static_cast<std::size_t>(t)]); });
     used[static_cast<std::size_t>(s)] = static_cast<int>(nb.size());

@@ -1,5 +1,6 @@
 // Reading real observation files: a feed's METAR collection of an hour (1.6 MB) decoded
-// report by report, one report chosen per station, and a station table of eleven hours;
+// report by report, one report chosen per station, and a station table of eleven hours; the
+// station database stored for the "us" domain as every plotting run stores it;
 // and the real hour from its file to a PNG map against the sample hour, timed as processes
 // in turn so that both see the same machine load.
 #include <benchmark/benchmark.h>
@@ -14,6 +15,10 @@
 #include <vector>
 
 #include "bench/process.h"
+#include "config/mess.h"
+#include "plot/map.h"
+#include "plot/region.h"
+#include "surface/cty_tool.h"
 #include "surface/obs_csv.h"
 #include "surface/obs_read.h"
 
@@ -67,6 +72,24 @@ void BM_station_table(benchmark::State& state) {
   state.counters["rows"] = static_cast<double>(rows);
 }
 BENCHMARK(BM_station_table)->Unit(benchmark::kMillisecond);
+
+void BM_station_database(benchmark::State& state) {
+  MESS_set(0, 0);
+  DomainRec us{};
+  if (DOM_get_def_region("us", &us) != 1) {
+    state.SkipWithError("the region list was not found");
+    return;
+  }
+  MAP_setup(&us);
+  int stations = 0;
+  for (auto _ : state) {
+    CTY_store("sao.cty", CTY_MODE_LOCATION, &us, 7);
+    stations = CTY_count();
+  }
+  CTY_clear();
+  state.counters["stations"] = stations;
+}
+BENCHMARK(BM_station_database)->Unit(benchmark::kMillisecond);
 
 double median(std::vector<double> v) {
   std::sort(v.begin(), v.end());

@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <charconv>
 #include <cstring>
 #include <new>
 #include <string>
@@ -258,17 +259,45 @@ bool parse_int(std::string_view text, int* value) {
   if (i == text.size() || text.size() > 64) return false;
   for (std::size_t k = i; k < text.size(); ++k)
     if (!std::isdigit(static_cast<unsigned char>(text[k]))) return false;
-  const std::string copy(text);
-  errno = 0;
-  const long long v = std::strtoll(copy.c_str(), nullptr, 10);
-  if (errno == ERANGE || v < INT_MIN || v > INT_MAX) return false;
+  long long v = 0;
+  const std::size_t skip = text[0] == '+' ? 1 : 0;
+  const auto [end, error] = std::from_chars(text.data() + skip, text.data() + text.size(), v);
+  if (error != std::errc() || end != text.data() + text.size() || v < INT_MIN || v > INT_MAX) return false;
   if (value != nullptr) *value = static_cast<int>(v);
   return true;
 }
 
+namespace {
+
+// Whether the token is a plain decimal ([+-]digits[.digits] or [+-].digits): at most 64
+// characters of it can neither overflow nor underflow a double, and std::from_chars rounds
+// it as strtod does.
+bool plain_decimal(std::string_view t) {
+  std::size_t i = !t.empty() && (t[0] == '+' || t[0] == '-') ? 1 : 0;
+  bool digits = false, point = false;
+  for (; i < t.size(); ++i) {
+    if (t[i] >= '0' && t[i] <= '9') digits = true;
+    else if (t[i] == '.' && !point) point = true;
+    else return false;
+  }
+  return digits;
+}
+
+}  // namespace
+
 bool parse_double(std::string_view text, double* value) {
   text = trimmed_token(text);
   if (text.empty() || text.size() > 64) return false;
+  // Station lists and reports are plain decimals by the thousand: read those directly.
+  if (plain_decimal(text)) {
+    const std::size_t skip = text[0] == '+' ? 1 : 0;
+    double v = 0.0;
+    const auto [end, error] = std::from_chars(text.data() + skip, text.data() + text.size(), v, std::chars_format::fixed);
+    if (error == std::errc() && end == text.data() + text.size()) {
+      if (value != nullptr) *value = v;
+      return true;
+    }
+  }
   const std::string copy(text);
   const char* p = copy.c_str();
   float check = 0.0f;

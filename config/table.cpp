@@ -1,5 +1,6 @@
 #include "config/table.h"
 
+#include <array>
 #include <cstring>
 #include <new>
 
@@ -71,29 +72,38 @@ int TAB_enter_keys(Table* table, const void* record, const char* const* keys, in
     auto copy = std::make_shared<std::max_align_t[]>(units == 0 ? 1 : units);
     if (record && table->size > 0) std::memcpy(copy.get(), record, static_cast<std::size_t>(table->size));
 
-    std::vector<std::string> texts(keys, keys + num_keys);
-    std::vector<std::unique_ptr<TabSlot>> fresh(static_cast<std::size_t>(num_keys));
-    std::vector<int> where(static_cast<std::size_t>(num_keys));
+    // A record has a few keys: their pieces live on the stack unless there are many.
+    struct Pending {
+      std::string text;
+      std::unique_ptr<TabSlot> fresh;
+      int where = 0;
+    };
+    constexpr int few = 4;
+    std::array<Pending, few> on_stack;
+    std::vector<Pending> on_heap(num_keys > few ? static_cast<std::size_t>(num_keys) : 0);
+    Pending* pending = num_keys > few ? on_heap.data() : on_stack.data();
     for (int k = 0; k < num_keys; ++k) {
-      where[k] = TAB_key(table, texts[k].c_str());
-      TabSlot& head = table->bucket[k][where[k]];
-      if (head.record) fresh[k] = std::make_unique<TabSlot>();
+      Pending& p = pending[k];
+      p.text = keys[k];
+      p.where = TAB_key(table, keys[k]);
+      if (table->bucket[k][p.where].record) p.fresh = std::make_unique<TabSlot>();
     }
 
     TabSlot* first_slot = nullptr;
     for (int k = 0; k < num_keys; ++k) {
-      TabSlot& head = table->bucket[k][where[k]];
-      TabSlot*& tail = table->tail[k][where[k]];
+      Pending& p = pending[k];
+      TabSlot& head = table->bucket[k][p.where];
+      TabSlot*& tail = table->tail[k][p.where];
       TabSlot* slot;
       if (!head.record) {
         slot = &head;
       } else {
         TabSlot* end = tail ? tail : &head;
-        end->next = std::move(fresh[k]);
+        end->next = std::move(p.fresh);
         slot = end->next.get();
       }
       tail = slot;
-      slot->key = std::move(texts[k]);
+      slot->key = std::move(p.text);
       slot->record = copy;
       if (k == 0) first_slot = slot;
     }

@@ -479,11 +479,15 @@ int gdev_format_fixed(char* out, double value, int decimals) {
   // Values near a rounding tie or beyond the integer range are left to the C library, so
   // that the result is always printf's.
   const double frac = r - std::floor(r);
-  if (!(r < 9.0e15) || std::fabs(frac - 0.5) < 1.0e-6) {
+  // An exact tie (a quarter point on a grid of half points, say) rounds to even as printf's
+  // does; the product is exact when fma finds nothing left over.
+  const bool exact_tie = frac == 0.5 && r < 9.0e15 && std::fma(a, scale[decimals], -r) == 0.0;
+  if (!exact_tie && (!(r < 9.0e15) || std::fabs(frac - 0.5) < 1.0e-6)) {
     const int n = std::snprintf(out, 48, "%.*f", decimals, value);
     return n < 0 ? 0 : n;
   }
   unsigned long long v = static_cast<unsigned long long>(r + 0.5);
+  if (exact_tie && v % 2 == 1) --v;
   char tmp[32];
   int k = 0;
   for (int d = 0; d < decimals; ++d) {

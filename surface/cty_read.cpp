@@ -1,5 +1,6 @@
 #include "surface/cty_read.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cfloat>
 #include <cmath>
@@ -123,15 +124,32 @@ void clear_rec(CityRec* rec) {
   rec->wmo = CTY_NO_WMO;
 }
 
+// The buffer getline grows for the lines of the database.
+struct LineBuffer {
+  char* data = nullptr;
+  std::size_t capacity = 0;
+  LineBuffer() = default;
+  LineBuffer(const LineBuffer&) = delete;
+  LineBuffer& operator=(const LineBuffer&) = delete;
+  ~LineBuffer() { std::free(data); }
+};
+LineBuffer line_buffer;
+
 // Reads one line (without its newline) into line, keeping at most max_line bytes.
-// False at the end of the file.
+// False at the end of the file. getline takes the stream's lock once a line and finds the
+// newline a block at a time: a database has half a million characters.
 bool read_line(std::FILE* f, std::string& line) {
   line.clear();
-  int c = std::getc(f);
-  if (c == EOF) return false;
-  while (c != EOF && c != '\n') {
-    if (line.size() < max_line) line.push_back(static_cast<char>(c));
-    c = std::getc(f);
+  const ssize_t n = getline(&line_buffer.data, &line_buffer.capacity, f);
+  if (n <= 0) return false;
+  std::size_t length = static_cast<std::size_t>(n);
+  if (line_buffer.data[length - 1] == '\n') --length;
+  line.assign(line_buffer.data, std::min(length, max_line));
+  // A hostile line of megabytes is not kept in memory for the lines after it.
+  if (line_buffer.capacity > (std::size_t{1} << 20)) {
+    std::free(line_buffer.data);
+    line_buffer.data = nullptr;
+    line_buffer.capacity = 0;
   }
   return true;
 }

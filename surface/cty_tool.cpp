@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstdio>
@@ -68,8 +69,21 @@ struct Selection {
   bool all() const { return count == 0 || (count == 1 && items[0] && stricmp(items[0], "all") == 0); }
 };
 
+// "%05d" of a station number (with "b" before a buoy's), written by hand for the usual
+// five digits: every station of the database is keyed this way.
+void print_wmo(char* out, std::size_t size, bool buoy, int wmo) {
+  if (wmo < 0 || wmo > 99999 || size < 7) {
+    std::snprintf(out, size, buoy ? "b%05d" : "%05d", wmo);
+    return;
+  }
+  std::size_t n = 0;
+  if (buoy) out[n++] = 'b';
+  for (int d = 10000; d > 0; d /= 10) out[n++] = static_cast<char>('0' + wmo / d % 10);
+  out[n] = '\0';
+}
+
 void format_wmo(char* out, std::size_t size, const CityRec& rec) {
-  std::snprintf(out, size, CTY_is_buoy(&rec) ? "b%05d" : "%05d", static_cast<int>(rec.wmo));
+  print_wmo(out, size, CTY_is_buoy(&rec), static_cast<int>(rec.wmo));
 }
 
 void key_identifier(const CityRec& rec, char out[12]) {
@@ -77,28 +91,56 @@ void key_identifier(const CityRec& rec, char out[12]) {
   switch (id_type) {
     case 1:
       if (rec.wmo != CTY_NO_WMO)
-        std::snprintf(out, 12, "%05d", static_cast<int>(rec.wmo));
+        print_wmo(out, 12, false, static_cast<int>(rec.wmo));
       else
-        std::snprintf(out, 12, "%s", rec.id);
+        copy_bounded(out, 12, rec.id);
       break;
     case 2:
       if (call)
-        std::snprintf(out, 12, "%s", rec.id);
+        copy_bounded(out, 12, rec.id);
       else if (CTY_is_buoy(&rec))
-        std::snprintf(out, 12, "b%05d", static_cast<int>(rec.wmo));
+        print_wmo(out, 12, true, static_cast<int>(rec.wmo));
       else
         wmo_to_id(rec.wmo, out);
       break;
     default:
       if (call)
-        std::snprintf(out, 12, "%s", rec.id);
+        copy_bounded(out, 12, rec.id);
       else
-        std::snprintf(out, 12, "%05d", static_cast<int>(rec.wmo));
+        print_wmo(out, 12, false, static_cast<int>(rec.wmo));
       break;
   }
 }
 
+// printf's "%*.0f" of v, right-aligned in width; false when v is not an ordinary number.
+// nearbyint rounds the exact value half to even as printf does.
+bool put_rounded(char*& out, const char* end, float v, int width) {
+  if (!std::isfinite(v) || std::fabs(v) > 1.0e9f) return false;
+  const double r = std::nearbyint(static_cast<double>(v));
+  long n = static_cast<long>(std::fabs(r));
+  char digits[16];
+  int k = 0;
+  do {
+    digits[k++] = static_cast<char>('0' + n % 10);
+    n /= 10;
+  } while (n != 0);
+  if (std::signbit(r)) digits[k++] = '-';
+  const int pad = std::max(0, width - k);
+  if (end - out <= pad + k) return false;
+  for (int i = 0; i < pad; ++i) *out++ = ' ';
+  while (k > 0) *out++ = digits[--k];
+  return true;
+}
+
+// The key of a place to a tenth of a degree, "%5.0f%6.0f" of the tenths: every station of
+// a domain is keyed, so the usual numbers are written by hand.
 void location_key(char* out, std::size_t size, float lat10, float lon10) {
+  char* p = out;
+  const char* end = out + size;
+  if (put_rounded(p, end, lat10, 5) && put_rounded(p, end, lon10, 6)) {
+    *p = '\0';
+    return;
+  }
   std::snprintf(out, size, "%5.0f%6.0f", static_cast<double>(lat10), static_cast<double>(lon10));
 }
 
@@ -316,8 +358,8 @@ bool enter_station(const CityRec& rec, float x, float y) {
   key_identifier(rec, ident);
   char wmo[16];
   format_wmo(wmo, sizeof wmo, rec);
-  char loc[96];
-  location_key(loc, sizeof loc, rec.lat * 10.0f, rec.lon * 10.0f);
+  char loc[96] = "";
+  if (store_mode == CTY_MODE_LOCATION) location_key(loc, sizeof loc, rec.lat * 10.0f, rec.lon * 10.0f);
 
   void* data = nullptr;
   if (data_size > 0) {

@@ -440,6 +440,15 @@ TEST(PsNumbers, FixedFormattingIsPrintfs) {
     const int n = gdev_format_fixed(b, v, 2);
     ASSERT_EQ(std::string(b, static_cast<std::size_t>(n)), a) << v;
   }
+  // Exact ties (eighths of a point and finer) round to even, as printf's do.
+  for (int i = -40000; i <= 40000; i += 3)
+    for (int d : {0, 1, 2, 3}) {
+      const double v = i / 256.0;
+      char a[64], b[64];
+      std::snprintf(a, sizeof a, "%.*f", d, v);
+      const int n = gdev_format_fixed(b, v, d);
+      ASSERT_EQ(std::string(b, static_cast<std::size_t>(n)), a) << v << " " << d;
+    }
 }
 
 TEST_F(Ps, ImagesFillTheViewport) {
