@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "analysis/grd_tool.h"
+#include "bench/levels.h"
 #include "config/flag.h"
 #include "config/mess.h"
 #include "graphics/colors.h"
@@ -72,21 +73,7 @@ void contour_to_ps(const std::string& path, int type) {
   GPH_win(1, win);
   GPH_view(1, view);
   GPH_trans(1);
-  CONT_init();
-  std::vector<float> levels;
-  for (int k = 0; k < 19; ++k) levels.push_back(-1.8F + 0.2F * static_cast<float>(k));
-  CONT_set_values(static_cast<int>(levels.size()), levels.data());
-  std::vector<AttribRec> fills(20);
-  for (int i = 0; i < 19; ++i) {
-    ATTRIB_init(&fills[static_cast<std::size_t>(i)]);
-    fills[static_cast<std::size_t>(i)].color = 16 + i;
-    fills[static_cast<std::size_t>(i)].fill = 0;
-  }
-  fills[19].color = -2;
-  CONT_set_fill_attribs(fills.data());
-  CONT_set_type(type);
-  CONT_set_cont_ext(&grid());
-  CONT_draw_contour(&grid());
+  draw_nineteen_levels(&grid(), type);
   gclose_ws(1);
 }
 

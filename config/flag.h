@@ -38,6 +38,7 @@ constexpr int WS_PS = 4;  // PostScript
 constexpr int WS_HPGL = 5;  // HPGL
 constexpr int WS_XDRAW = 6;  // another program's window
 constexpr int WS_RASTER = 7;  // PNG, PDF or SVG pages drawn without a display
+constexpr int WS_OGR = 8;  // GIS features ("ogr"): contours, bands and symbols as vector data
 
 constexpr int INPUT_SURFACE = 10;  // surface observations
 constexpr int INPUT_FRONTS = 11;  // front bulletins

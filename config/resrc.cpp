@@ -51,6 +51,35 @@ constexpr const char* domain_lines =
     "               nx,ny=number of gridpoints and dx,dy=grid spacing\n";
 constexpr const char* domain_usage = "region or [proj],clat,clon[,nx,ny][,dx,dy]";
 
+// The plot type words of -pl; the help listing is built from this table so that it names
+// every word the option accepts.
+constexpr struct {
+  const char* word;
+  int code;
+} plot_type_words[] = {
+    {"cf", PLOT_FCONT},     {"lcf", PLOT_BCONT},   {"ln", PLOT_LCONT},   {"dln", PLOT_DLN},
+    {"ndln", PLOT_NDLN},    {"value", PLOT_GVALUE}, {"gvalue", PLOT_GVALUE}, {"none", PLOT_NONE},
+    {"raw", PLOT_RAW},      {"vect", PLOT_VECT},   {"barb", PLOT_BARB},  {"strm", PLOT_STRM},
+    {"stream", PLOT_STRM},  {"an", PLOT_AN},       {"number", PLOT_AN},  {"pm", PLOT_PM},
+    {"stuve", PLOT_STUVE},  {"skewt", PLOT_SKEWT}, {"ema", PLOT_EMA},    {"teph", PLOT_TEPH},
+    {"rteph", PLOT_RTEPH},  {"hodo", PLOT_HODO}};
+
+// The words joined by commas, broken into lines under the help column.
+std::string plot_type_lines() {
+  std::string lines;
+  std::string line;
+  for (const auto& w : plot_type_words) {
+    if (!line.empty() && line.size() + std::strlen(w.word) + 1 > 64) {
+      lines += "               " + line + "\n";
+      line.clear();
+    }
+    line += w.word;
+    line += ',';
+  }
+  if (!line.empty()) line.pop_back();
+  return lines + "               " + line + "\n";
+}
+
 struct Entry {
   int index;
   ResDesc desc;
@@ -76,6 +105,7 @@ std::array<ResDesc, RES_MAX_INDEX> make_package() {
   static const std::string pd_usage = std::string("-pd ") + domain_usage;
   static const std::string gd_usage = std::string("-gd ") + domain_usage;
   static const std::string re_usage = std::string("-re ") + domain_usage;
+  static const std::string pl_lines = plot_type_lines();
   static const std::string region_lines = std::string(domain_lines) + "               us,ne,at,se,mw,sp,nw,sw,var\n";
   const Entry entries[] = {
       {2, keyed("background", "zavback", "bg", 6, "Background color", "-bg clr")},
@@ -114,7 +144,7 @@ std::array<ResDesc, RES_MAX_INDEX> make_package() {
       {41, keyed("data_path", "zavdata", "dp", 8, "Raw data path", "-dp path")},
       {42, other("decode_hour", "dh", "-dh hour")},
       {44, keyed("draw", "zavdraw", "dr", 10, "Draw components: text,data,sum,map,none", "-dr param[,...]")},
-      {46, keyed("device", "zavdevice", "de", 17, "Output device: d,p,q,w,m,r,png,pdf,svg", "-de dev[,name]")},
+      {46, keyed("device", "zavdevice", "de", 17, "Output device: d,p,q,w,m,r,png,pdf,svg,ogr", "-de dev[,name]")},
       {47, keyed("file_param", "zavfileparam", "pf", 16, "File parameters: use,calc,over,app", "-pf param")},
       {48, keyed("file_path", "zavfile", "fp", 8, "File path", "-fp path")},
       {49, positional("filename", nullptr, 1, 7, nullptr, "file")},
@@ -153,7 +183,7 @@ std::array<ResDesc, RES_MAX_INDEX> make_package() {
       {85, keyed("plot_format", "zavformat", "fm", 6, "Numeric format", "-fm format")},
       {86, keyed("plot_param", "zavpltparam", "pp", 6, "Plot parameters", "-pp param")},
       {88, keyed("plot_scale", "zavscale", "sc", 5, "Text and wind vector scale factor", "-sc scale")},
-      {89, keyed("plot_type", "zavplot", "pl", 18, "Plot type: cf,lcf,ln,dln,ndln,value,none", "-pl type")},
+      {89, keyed("plot_type", "zavplot", "pl", 18, "Plot type, one of:", "-pl type", pl_lines.c_str())},
       {90, other("product", "ph", "-ph product")},
       {94, keyed("raw_path", "zavraw", "rp", 8, "Raw files path", "-rp path")},
       {96, keyed("region", "zavregion", "re", 13, "Region to be used for plotting and gridding",
@@ -258,16 +288,7 @@ int file_param_code(const char* text) {
 }
 
 int plot_type_code(const char* text) {
-  static const struct {
-    const char* word;
-    int code;
-  } words[] = {{"raw", PLOT_RAW},     {"none", PLOT_NONE},   {"value", PLOT_GVALUE}, {"gvalue", PLOT_GVALUE},
-               {"cf", PLOT_FCONT},    {"lcf", PLOT_BCONT},   {"ln", PLOT_LCONT},     {"dln", PLOT_DLN},
-               {"ndln", PLOT_NDLN},   {"vect", PLOT_VECT},   {"barb", PLOT_BARB},    {"strm", PLOT_STRM},
-               {"stream", PLOT_STRM}, {"an", PLOT_AN},       {"number", PLOT_AN},    {"pm", PLOT_PM},
-               {"stuve", PLOT_STUVE}, {"skewt", PLOT_SKEWT}, {"ema", PLOT_EMA},      {"teph", PLOT_TEPH},
-               {"rteph", PLOT_RTEPH}, {"hodo", PLOT_HODO}};
-  for (const auto& w : words)
+  for (const auto& w : plot_type_words)
     if (stricmp(text, w.word) == 0) return w.code;
   return MISSING_INT;
 }
@@ -883,6 +904,10 @@ void RES_help_item(int index) {
   if (d->more) MESS_print(MESS_PRINT, "%s", d->more);
 }
 
+const char* RES_plot_type_word(int i) {
+  return i >= 0 && i < static_cast<int>(std::size(plot_type_words)) ? plot_type_words[i].word : nullptr;
+}
+
 int RES_set_device(const char* text) {
   // The raster formats by name ("png", "pdf", "svg" as the whole first field) before the
   // letters: a "p" alone still means PostScript.
@@ -890,6 +915,7 @@ int RES_set_device(const char* text) {
     const std::size_t n = std::strcspn(text, ",");
     for (const char* word : {"png", "pdf", "svg"})
       if (n == 3 && strnicmp(text, word, 3) == 0) return WS_RASTER;
+    if (n == 3 && strnicmp(text, "ogr", 3) == 0) return WS_OGR;
   }
   switch (text ? text[0] : '\0') {
     case 'R':

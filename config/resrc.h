@@ -49,6 +49,8 @@ char* RES_get_progname(char* buffer);
 void RES_setCL(int argc, char** argv);
 void RES_help_print(const char* program, const int* keyed, const int* positional);
 void RES_help_item(int index);
+// The i-th word the plot type option accepts, null past the last.
+const char* RES_plot_type_word(int i);
 int RES_set_device(const char* text);
 // Frees the store and the descriptor table (for tests and a clean exit).
 void RES_clear();

@@ -14,6 +14,7 @@
 #include <cstring>
 #include <new>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -315,6 +316,44 @@ bool parse_float(std::string_view text, float* value) {
   if (!parse_double(text, &v) || std::fabs(v) > static_cast<double>(FLT_MAX)) return false;
   if (value != nullptr) *value = static_cast<float>(v);
   return true;
+}
+
+std::string_view trim_view(std::string_view text) {
+  std::size_t b = 0, e = text.size();
+  while (b < e && std::isspace(static_cast<unsigned char>(text[b]))) ++b;
+  while (e > b && std::isspace(static_cast<unsigned char>(text[e - 1]))) --e;
+  return text.substr(b, e - b);
+}
+
+std::vector<std::string> split_fields(std::string_view text, char delimiter) {
+  std::vector<std::string> out;
+  for (std::size_t start = 0;;) {
+    const std::size_t p = text.find(delimiter, start);
+    if (p == std::string_view::npos) {
+      out.emplace_back(text.substr(start));
+      return out;
+    }
+    out.emplace_back(text.substr(start, p - start));
+    start = p + 1;
+  }
+}
+
+std::vector<std::string> split_words(std::string_view text) {
+  std::vector<std::string> out;
+  std::size_t i = 0;
+  while (i < text.size()) {
+    while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
+    const std::size_t b = i;
+    while (i < text.size() && !std::isspace(static_cast<unsigned char>(text[i]))) ++i;
+    if (i > b) out.emplace_back(text.substr(b, i - b));
+  }
+  return out;
+}
+
+std::string lower_copy(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return out;
 }
 
 bool starts_with_ci(std::string_view text, std::string_view prefix) {

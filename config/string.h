@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // Splits text at delimiter into a list; list[i] point into one private copy.
 // Returns the count, or -1 (count 0, list null) for null or empty text.
@@ -39,6 +40,14 @@ bool parse_double(std::string_view text, double* value);
 bool scan_int(const char*& p, int* value);
 bool scan_float(const char*& p, float* value);
 bool starts_with_ci(std::string_view text, std::string_view prefix);
+// The text without white space (isspace) at either end.
+std::string_view trim_view(std::string_view text);
+// The fields of text between delimiters, empty ones included (one field for no delimiter).
+std::vector<std::string> split_fields(std::string_view text, char delimiter);
+// The words of text: runs without white space.
+std::vector<std::string> split_words(std::string_view text);
+// A lower-case copy (the C locale's letters).
+std::string lower_copy(std::string_view text);
 // A printf-style format and its arguments as a string of any length; empty when the
 // format is null, prints nothing, or the memory for it cannot be had.
 std::string format_va(const char* format, va_list args) __attribute__((format(printf, 1, 0)));

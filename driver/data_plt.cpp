@@ -26,6 +26,7 @@
 #include "graphics/gks_fill.h"
 #include "graphics/gks_line.h"
 #include "graphics/gks_mark.h"
+#include "graphics/gks_text.h"
 #include "graphics/gks_tool.h"
 #include "plot/cont.h"
 #include "plot/map.h"
@@ -131,6 +132,7 @@ void query_text(int first, int last, DataDesc* desc, RawDataRec* rec, char* bloc
 void plot_stations(int first, int last, DataDesc* desc, bool raw) {
   const AttribRec* attrib = attrib_for(VAR_get_type(first));
   RAW_plot_init(attrib, scale);
+  RAW_set_halo(fill);
   MAP_plot_grid_init();
   RAW_footprint_begin();
   for (int k = first; k <= last; ++k)
@@ -300,6 +302,9 @@ void DATA_plot_start() {
   DATA_new_frame();
   // The stations' values for the value query are this frame's.
   CTY_clear_data(1);
+  // The frame's labels find room among each other; contour labels wait for the map.
+  gtext_room_clear();
+  CONT_defer_labels(1);
   // A frame that begins with a panel draws its map in that panel, not across the page.
   if (!(num_vars() > 0 && VAR_is_PANEL(0))) DATA_map_underlay();
   panel = 0;
@@ -312,6 +317,7 @@ void DATA_plot_begin() {
 
 void DATA_plot_end() {
   DATA_map_overlay();
+  CONT_flush_labels();
   PLT_labels();
 }
 

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -15,6 +16,7 @@
 #include "config/string.h"
 #include "graphics/colors.h"
 #include "graphics/gks_colr.h"
+#include "graphics/gks_ogr.h"
 #include "graphics/gks_text.h"
 #include "graphics/gks_tool.h"
 #include "surface/var_tool.h"
@@ -207,7 +209,16 @@ const char* PLT_get_label(int position, int n) {
 const char* PLT_get_label_up_right() { return PLT_get_label(2, overlay); }
 
 void PLT_label_date(const DateRec* date) {
-  if (date != nullptr) label_date = *date;
+  if (date == nullptr) return;
+  label_date = *date;
+  // GIS features of the frame carry its valid time.
+  if (gfeature_wanted() && date->year != MISSING_INT && date->month != MISSING_INT && date->day != MISSING_INT &&
+      date->hour != MISSING_INT) {
+    char iso[40];
+    std::snprintf(iso, sizeof iso, "%04d-%02d-%02dT%02d:%02d:00Z", date->year, date->month, date->day, date->hour,
+                  date->minute == MISSING_INT ? 0 : date->minute);
+    gfeature_time(iso);
+  }
 }
 void PLT_get_label_date(DateRec* date) {
   if (date != nullptr) *date = label_date;

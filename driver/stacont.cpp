@@ -14,6 +14,7 @@
 #include "files/date.h"
 #include "files/files.h"
 #include "graphics/gks_cairo.h"
+#include "plot/gis.h"
 #include "plot/region.h"
 #include "surface/var_tool.h"
 
@@ -63,11 +64,11 @@ void check_device() {
   if (d == nullptr || *d == '\0' || *d == ',') return;
   const std::string word(d, std::strcspn(d, ","));
   const bool raster = stricmp(word.c_str(), "png") == 0 || stricmp(word.c_str(), "pdf") == 0 ||
-                      stricmp(word.c_str(), "svg") == 0;
+                      stricmp(word.c_str(), "svg") == 0 || stricmp(word.c_str(), "ogr") == 0;
   if (raster || std::strchr("dDxXpPhHqQmMwWrR", word[0]) != nullptr) return;
   MESS_print(MESS_WARN,
              "Unknown device \"%.40s\": the window is used (devices: d window, p PostScript, h HPGL, m metafile, "
-             "png, pdf, svg)\n",
+             "png, pdf, svg, ogr)\n",
              word.c_str());
 }
 
@@ -94,6 +95,7 @@ void warn_unread_options() {
 
 int main(int argc, char** argv) {
   SFC_connect();
+  GIS_connect();
   RES_init(argc, argv, keyed, positional);
   if (const char* tz = std::getenv("zavtz")) DATE_set_TZ(tz);
   if (FLAG_help()) {

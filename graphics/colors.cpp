@@ -66,36 +66,6 @@ std::string printable(std::string_view s) {
   return out;
 }
 
-std::string trim(std::string_view s) {
-  std::size_t b = 0, e = s.size();
-  while (b < e && std::isspace(static_cast<unsigned char>(s[b]))) ++b;
-  while (e > b && std::isspace(static_cast<unsigned char>(s[e - 1]))) --e;
-  return std::string(s.substr(b, e - b));
-}
-
-std::vector<std::string> split(std::string_view s, char delimiter) {
-  std::vector<std::string> out;
-  std::size_t start = 0;
-  for (;;) {
-    const std::size_t p = s.find(delimiter, start);
-    out.emplace_back(s.substr(start, p == std::string_view::npos ? std::string_view::npos : p - start));
-    if (p == std::string_view::npos) return out;
-    start = p + 1;
-  }
-}
-
-std::vector<std::string> words(std::string_view s) {
-  std::vector<std::string> out;
-  std::size_t i = 0;
-  while (i < s.size()) {
-    while (i < s.size() && std::isspace(static_cast<unsigned char>(s[i]))) ++i;
-    const std::size_t b = i;
-    while (i < s.size() && !std::isspace(static_cast<unsigned char>(s[i]))) ++i;
-    if (i > b) out.emplace_back(s.substr(b, i - b));
-  }
-  return out;
-}
-
 bool to_float(const std::string& s, float* v) {
   if (s.empty()) return false;
   char* end = nullptr;
@@ -192,8 +162,8 @@ class TableReader {
       ++line_no_;
       // Editors end every line: a last line without its end is a file cut short, and its
       // entry may hold a cut number.
-      if (!line_ended && !binary && stricmp(trim(line).c_str(), "END") != 0)
-        warn("the file ends in the middle of this line (cut short?)", trim(line));
+      if (!line_ended && !binary && stricmp(std::string(trim_view(line)).c_str(), "END") != 0)
+        warn("the file ends in the middle of this line (cut short?)", std::string(trim_view(line)));
       if (binary) {
         warn("not a line of text");
         if (++junk_ >= 3 && read_ == 0) {
@@ -206,7 +176,7 @@ class TableReader {
         warn("line longer than 100 characters");
         continue;
       }
-      const std::string t = trim(line);
+      const std::string t(trim_view(line));
       if (t.empty() || t[0] == '#') continue;
       if (stricmp(t.c_str(), "END") == 0) {
         if (count_fill_ && !ended) num_fill = static_cast<int>(colors.size());
@@ -240,7 +210,7 @@ class TableReader {
 
   // [number] name red green blue, or [number] name #rrggbb.
   void entry(const std::string& line) {
-    const std::vector<std::string> w = words(line);
+    const std::vector<std::string> w = split_words(line);
     std::size_t i = (w.size() > 1 && is_integer(w[0])) ? 1 : 0;
     if (i >= w.size()) return warn("no colour name", line);
     const std::string& name = w[i++];
@@ -282,7 +252,7 @@ class AttribParser {
     if (keyed) {
       const std::string key{static_cast<char>(std::tolower(static_cast<unsigned char>(f[0]))),
                             static_cast<char>(std::tolower(static_cast<unsigned char>(f[1])))};
-      const std::string v = trim(f.substr(3));
+      const std::string v(trim_view(f.substr(3)));
       if (key == "co") return color(v);
       if (key == "wi") return real(v, &a_->width, 0.0F, "Invalid width");
       if (key == "st") return style(v);
@@ -291,7 +261,7 @@ class AttribParser {
       if (key == "sc" || key == "hi") return real(v, &a_->size, 0.0F, "Invalid size");
       if (key == "te") return real(v, &a_->expansion, 1.0e-6F, "Invalid expansion");
     }
-    const std::string v = trim(f.substr(1));
+    const std::string v(trim_view(f.substr(1)));
     switch (std::tolower(static_cast<unsigned char>(f[0]))) {
       case 'w':
         return real(v, &a_->width, 0.0F, "Invalid width");
@@ -381,8 +351,8 @@ int CLR_read_table(const char* files) {
   }
   CLR_clear_table();
   bool first = true;
-  for (const std::string& item : split(list, ',')) {
-    const std::string name = trim(item);
+  for (const std::string& item : split_fields(list, ',')) {
+    const std::string name(trim_view(item));
     if (name.empty()) continue;
     std::string used;
     std::FILE* f = FILE_open_data(name, &used);
@@ -400,7 +370,7 @@ int CLR_read_table(const char* files) {
 
 int CLR_get_ind(const char* name) {
   if (name == nullptr) return -1;
-  const std::string s = trim(name);
+  const std::string s(trim_view(name));
   if (s.empty()) return -1;
   if (stricmp(s.c_str(), "end") == 0) return -2;
   for (const char* off : {"none", "off", "back"})
@@ -503,8 +473,8 @@ void ATTRIB_init(AttribRec* attrib) {
 int ATTRIB_parse(const char* string, AttribRec* attrib) {
   if (string == nullptr || attrib == nullptr) return 0;
   AttribParser p(attrib);
-  const std::vector<std::string> fields = split(string, ':');
-  for (std::size_t i = 0; i < fields.size(); ++i) p.field(trim(fields[i]), i == 0);
+  const std::vector<std::string> fields = split_fields(string, ':');
+  for (std::size_t i = 0; i < fields.size(); ++i) p.field(std::string(trim_view(fields[i])), i == 0);
   p.finish();
   return p.applied();
 }
@@ -542,7 +512,7 @@ void ATTRIB_print(const AttribRec* a) {
 
 int ATTR_parse_fill_pat(const char* string) {
   if (string == nullptr) return -1;
-  const std::string s = trim(string);
+  const std::string s(trim_view(string));
   for (const auto& f : fill_names)
     if (stricmp(s.c_str(), f.name) == 0) return f.index;
   int n = 0;
@@ -551,7 +521,7 @@ int ATTR_parse_fill_pat(const char* string) {
 
 int ATTR_parse_marker(const char* string) {
   if (string == nullptr) return -1;
-  const std::string s = trim(string);
+  const std::string s(trim_view(string));
   if (s.empty()) return -1;
   for (const auto& m : marker_names)
     if (strnicmp(s.c_str(), m.name, std::char_traits<char>::length(m.name)) == 0) return m.type;

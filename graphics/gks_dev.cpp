@@ -170,6 +170,7 @@ struct Slot {
 Slot devices[] = {
     {WS_X11, &recorder, nullptr}, {WS_META, &recorder, nullptr}, {WS_PS, &recorder, nullptr},
     {WS_HPGL, &recorder, nullptr}, {WS_XDRAW, &recorder, nullptr}, {WS_RASTER, &recorder, nullptr},
+    {WS_OGR, &recorder, nullptr},
 };
 
 Slot* slot_of(int type) {

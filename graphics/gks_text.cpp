@@ -1,6 +1,7 @@
 // Text attributes and gtext.
 #include "graphics/gks_text.h"
 
+#include <algorithm>
 #include <array>
 #include <cctype>
 #include <cmath>
@@ -62,6 +63,9 @@ Font font = empty_font();
 int font_type = 0;
 // Fonts read before, by file name: labels switch fonts often.
 std::map<std::string, Font> loaded;
+
+// Boxes of the labels placed on the page (NDC x0, y0, x1, y1).
+std::vector<std::array<float, 4>> label_room;
 
 constexpr std::size_t max_name = 9;
 constexpr std::size_t max_file = 105;
@@ -533,3 +537,57 @@ const char* gget_font_file(int index) {
 int gget_font_type() { return font_type; }
 int gget_glyph_width(int code) { return code >= 0 && code < 256 ? font.width[code] : 0; }
 int gget_glyph_start(int code) { return code >= 0 && code < 256 ? font.start[code] : -1; }
+
+// ---- room for labels ----
+
+namespace {
+void to_ndc(const float box[4], float out[4]) {
+  const float xa = xW_NDC(box[0]), xb = xW_NDC(box[2]), ya = yW_NDC(box[1]), yb = yW_NDC(box[3]);
+  out[0] = std::min(xa, xb), out[2] = std::max(xa, xb);
+  out[1] = std::min(ya, yb), out[3] = std::max(ya, yb);
+}
+void viewport_ndc(float vp[4]) {
+  int error = 0;
+  float t[8];
+  if (ginq_norm_tran(gget_norm_tran(), &error, t) < 0 || error != 0) {
+    vp[0] = vp[2] = 0.0F, vp[1] = vp[3] = 1.0F;
+    return;
+  }
+  vp[0] = t[4], vp[1] = t[5], vp[2] = t[6], vp[3] = t[7];
+}
+}  // namespace
+
+void gtext_room_clear() { label_room.clear(); }
+
+int gtext_room_free(const float box[4]) {
+  if (box == nullptr) return 0;
+  float b[4], vp[4];
+  to_ndc(box, b);
+  viewport_ndc(vp);
+  // A small tolerance keeps a label that just touches the frame from being refused for
+  // the rounding of the transformation.
+  const float tol = 1e-5F;
+  if (b[0] < vp[0] - tol || b[2] > vp[1] + tol || b[1] < vp[2] - tol || b[3] > vp[3] + tol) return 0;
+  for (const auto& r : label_room)
+    if (b[0] < r[2] && r[0] < b[2] && b[1] < r[3] && r[1] < b[3]) return 0;
+  return 1;
+}
+
+void gtext_room_claim(const float box[4], const char* kind) {
+  if (box == nullptr) return;
+  float b[4], vp[4];
+  to_ndc(box, b);
+  viewport_ndc(vp);
+  label_room.push_back({b[0], b[1], b[2], b[3]});
+  MESS_print(MESS_DEBUG, "Label box: %s %.4f %.4f %.4f %.4f in %.4f %.4f %.4f %.4f\n", kind != nullptr ? kind : "",
+             static_cast<double>(b[0]), static_cast<double>(b[1]), static_cast<double>(b[2]),
+             static_cast<double>(b[3]), static_cast<double>(vp[0]), static_cast<double>(vp[2]),
+             static_cast<double>(vp[1]), static_cast<double>(vp[3]));
+}
+
+int gtext_room_count() { return static_cast<int>(label_room.size()); }
+
+void gtext_room_get(int i, float box[4]) {
+  if (box == nullptr || i < 0 || i >= gtext_room_count()) return;
+  for (int k = 0; k < 4; ++k) box[k] = label_room[static_cast<std::size_t>(i)][static_cast<std::size_t>(k)];
+}

@@ -76,5 +76,20 @@ int gget_glyph_start(int code);
 // Font units of a string as the renderer lays it out (before expansion).
 int gtext_width(const char* string);
 
+// Room for labels on the page: the boxes of the labels placed so far by every layer
+// (contour labels, highs and lows, latitude-longitude labels, station values), so that no
+// label is written over another. Boxes are x0, y0, x1, y1 in world coordinates of the
+// current transformation; the room keeps them in NDC with the viewport they were placed
+// in. Cleared at the start of each frame.
+void gtext_room_clear();
+// 1 when the box lies inside the current viewport and overlaps no claimed box, else 0.
+int gtext_room_free(const float box[4]);
+// Claims the box for a label of the named kind (a word, shown by "-me debug" with the box
+// and its viewport in NDC, "Label box: %s %.4f %.4f %.4f %.4f in %.4f %.4f %.4f %.4f").
+void gtext_room_claim(const float box[4], const char* kind);
+// Number of claimed boxes; box i (x0, y0, x1, y1 in NDC).
+int gtext_room_count();
+void gtext_room_get(int i, float box[4]);
+
 constexpr std::size_t GKS_FONT_STORE = 15000;
 constexpr int GKS_MAX_FONTS = 40;

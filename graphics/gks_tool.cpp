@@ -30,6 +30,7 @@
 #include "graphics/gks_mark.h"
 #include "graphics/gks_meta.h"
 #include "graphics/gks_obj.h"
+#include "graphics/gks_ogr.h"
 #include "graphics/gks_ps.h"
 #include "graphics/gks_text.h"
 #include "graphics/gks_tran.h"
@@ -70,6 +71,7 @@ int init_mode(int type) {
     case WS_META:
       return 4;
     case WS_RASTER:
+    case WS_OGR:
       return 5;
     default:
       return 0;
@@ -279,6 +281,7 @@ const bool wired = [] {
   gdev_set_builtin(WS_HPGL, ghpgl_device());
   gdev_set_builtin(WS_META, gmeta_device());
   gdev_set_builtin(WS_RASTER, gcairo_device());
+  gdev_set_builtin(WS_OGR, gogr_device());
   gdev_set_builtin(WS_X11, gx11_device());
   gdev_set_builtin(WS_XDRAW, gx11_device());
   gobj_set_poll(gcheck_event);
@@ -305,6 +308,7 @@ int gdevice_setup(const char* spec, char* rest, std::size_t size) {
 
 int gopen_ws(int, const char* device_string, int type) {
   if (gchk_graphics()) return gerr_printf("gopen_ws", "workstation already open\n");
+  gtext_room_clear();
   if (type == WS_PS) {
     const char* p = std::getenv("zavprint");
     if (p != nullptr && stricmp(p, "hpgl") == 0) type = WS_HPGL;
@@ -356,6 +360,8 @@ int gemergency_close_gks() { return 0; }
 
 int gclear_ws(int, int) {
   if (!gchk_graphics()) return -1;
+  // A new picture has room for all its labels.
+  gtext_room_clear();
   const GksDevice* dev = gdev_cur();
   if (dev->clear != nullptr) dev->clear();
   // A window starts its picture again; a file keeps what it has written, and its

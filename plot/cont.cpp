@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <set>
 #include <string>
 #include <vector>
@@ -24,7 +25,9 @@
 #include "config/string.h"
 #include "config/system.h"
 #include "graphics/gks_colr.h"
+#include "graphics/gks_dev.h"
 #include "graphics/gks_fill.h"
+#include "graphics/gks_ogr.h"
 #include "graphics/gks_line.h"
 #include "graphics/gks_text.h"
 #include "graphics/gks_tool.h"
@@ -81,7 +84,6 @@ bool remembered[kMaxVars] = {};
 // answers it was given too, instead of asking at the terminal while the window waits.
 bool keep_answers = false;
 AttribRec ln_cont_attr;
-std::string ln_attr_text;  // attribute items of the format ("co=", "wi=", "st=", "fp=")
 std::array<std::string, 6> frame_labels;
 // The plot label style the format asked for ("labs": -1); 0 leaves the plot manager's.
 int frame_label_type = 0;
@@ -314,10 +316,8 @@ bool lambert_gap(const float* a, const float* b) {
 }
 
 void use_line(float level) {
-  if (trace_hook != nullptr) {
-    cur_lo = cur_hi = level;
-    return;
-  }
+  cur_lo = cur_hi = level;
+  if (trace_hook != nullptr) return;
   const int dashed = dash == 1 || (dash == -1 && level < 0.0F) ? 1 : 0;
   if (dashed != cur_dashed) {
     gset_linetype(dashed ? 2 : (set(ln_cont_attr.style) ? ln_cont_attr.style : 1));
@@ -537,13 +537,140 @@ void diag_cell(const Cell& cell, int k0, int k1) {
   }
 }
 
+// Cells larger than this part of the map height show the straight pieces of a contour
+// (a closed isobar round a low becomes a polygon): such a field is traced on a finer grid.
+constexpr float kSmoothCell = 1.0F / 200.0F;
+constexpr int kMaxSmooth = 4;
+
+// How many times finer the grid is traced: only on a map (a grid without one is drawn
+// cell for cell, as its values stand), enough to bring the cells under kSmoothCell.
+int smooth_factor(int nx, int ny, const Corners& pos) {
+  if (proj_code == MISSING_INT || !set(proj_code) || nx < 4 || ny < 4 || draw_grid_cells) return 1;
+  // Positions between the points of a grid from another domain are not interpolated across
+  // the seam of a world map.
+  if (!pos.separable && (proj_code == PROJ_LL || proj_code == PROJ_MERC || proj_code == PROJ_MOLL || proj_code == PROJ_LAMB))
+    return 1;
+  const float mh = MAP_get_vert();
+  double sum = 0.0;
+  int n = 0;
+  for (int r = 0; r + 1 < ny; r += std::max(1, ny / 8))
+    for (int i = 0; i + 1 < nx; i += std::max(1, nx / 8)) {
+      const std::size_t k = static_cast<std::size_t>(r) * nx + i;
+      if (pos.X[k] == MISSING || pos.X[k + 1] == MISSING || pos.X[k + nx] == MISSING) continue;
+      sum += std::max(std::hypot(pos.X[k + 1] - pos.X[k], pos.Y[k + 1] - pos.Y[k]),
+                      std::hypot(pos.X[k + nx] - pos.X[k], pos.Y[k + nx] - pos.Y[k]));
+      ++n;
+    }
+  if (n == 0 || !(mh > 0.0F)) return 1;
+  const double cell = sum / n / mh;
+  return std::clamp(static_cast<int>(std::ceil(cell / kSmoothCell - 0.25)), 1, kMaxSmooth);
+}
+
+// Uniform cubic B-spline weights at fraction t: the field between the points is a smooth
+// surface that the analysed values steer, so that the wiggles of single grid points do not
+// turn into dents of the lines.
+void cubic_weights(float t, float w[4]) {
+  const float u = 1.0F - t, t2 = t * t, t3 = t2 * t;
+  w[0] = u * u * u / 6.0F;
+  w[1] = (3.0F * t3 - 6.0F * t2 + 4.0F) / 6.0F;
+  w[2] = (-3.0F * t3 + 3.0F * t2 + 3.0F * t + 1.0F) / 6.0F;
+  w[3] = t3 / 6.0F;
+}
+
+// The field f times finer, on the B-spline surface of the grid's values (bilinear, and the
+// grid's own values at its points, where a neighbour is missing). A point inside a cell
+// with a missing corner is missing. Positions between the points are linear.
+void refine(int nx, int ny, const float* v, const Corners& pos, int f, std::vector<float>* out,
+            Corners* fine) {
+  const int fx = (nx - 1) * f + 1, fy = (ny - 1) * f + 1;
+  const std::size_t n = static_cast<std::size_t>(fx) * static_cast<std::size_t>(fy);
+  out->assign(n, MISSING);
+  fine->X.assign(n, MISSING);
+  fine->Y.assign(n, MISSING);
+  fine->separable = pos.separable;
+  auto at = [&](int i, int r) { return v[static_cast<std::size_t>(r) * nx + i]; };
+  for (int R = 0; R < fy; ++R)
+    for (int I = 0; I < fx; ++I) {
+      const int i = std::min(I / f, nx - 2), r = std::min(R / f, ny - 2);
+      const float a = static_cast<float>(I - i * f) / static_cast<float>(f);
+      const float b = static_cast<float>(R - r * f) / static_cast<float>(f);
+      const std::size_t k = static_cast<std::size_t>(r) * nx + i;
+      const std::size_t K = static_cast<std::size_t>(R) * fx + I;
+      const float px[4] = {pos.X[k], pos.X[k + 1], pos.X[k + nx], pos.X[k + nx + 1]};
+      const float py[4] = {pos.Y[k], pos.Y[k + 1], pos.Y[k + nx], pos.Y[k + nx + 1]};
+      const float z[4] = {at(i, r), at(i + 1, r), at(i, r + 1), at(i + 1, r + 1)};
+      // A point of the grid belongs to the cells round it: missing only when it is.
+      const bool corner = (a == 0.0F || a == 1.0F) && (b == 0.0F || b == 1.0F);
+      const int ci = (a == 1.0F ? 1 : 0) + (b == 1.0F ? 2 : 0);
+      bool gap = corner && z[ci] == MISSING, off_map = false;
+      for (int c = 0; c < 4 && !corner; ++c) gap = gap || z[c] == MISSING, off_map = off_map || px[c] == MISSING;
+      if (corner) {
+        fine->X[K] = px[ci];
+        fine->Y[K] = py[ci];
+      } else if (!off_map) {
+        fine->X[K] = (1 - a) * (1 - b) * px[0] + a * (1 - b) * px[1] + (1 - a) * b * px[2] + a * b * px[3];
+        fine->Y[K] = (1 - a) * (1 - b) * py[0] + a * (1 - b) * py[1] + (1 - a) * b * py[2] + a * b * py[3];
+      }
+      if (gap || off_map) continue;
+      float value = corner ? z[ci] : (1 - a) * (1 - b) * z[0] + a * (1 - b) * z[1] + (1 - a) * b * z[2] + a * b * z[3];
+      float wa[4], wb[4];
+      cubic_weights(a, wa);
+      cubic_weights(b, wb);
+      double sum = 0.0;
+      bool whole = true;
+      for (int q = 0; q < 4 && whole; ++q)
+        for (int p = 0; p < 4 && whole; ++p) {
+          // The edge row and column stand in for those beyond the grid.
+          const float w = at(std::clamp(i - 1 + p, 0, nx - 1), std::clamp(r - 1 + q, 0, ny - 1));
+          if (w == MISSING) whole = false;
+          sum += static_cast<double>(wa[p]) * wb[q] * w;
+        }
+      if (whole) value = static_cast<float>(sum);
+      (*out)[K] = value;
+    }
+}
+
+// The factor the last field was traced finer by (1: as it stands).
+int traced_factor = 1;
+
+// The traced field's value at grid point (i, r): what the fill shows there.
+float traced_value(const GridRec* grid, int i, int r) {
+  const int nx = grid->domain.nx, ny = grid->domain.ny;
+  const float z = grid->values[static_cast<std::size_t>(r) * nx + i];
+  if (traced_factor <= 1) return z;
+  constexpr float w[3] = {1.0F / 6.0F, 4.0F / 6.0F, 1.0F / 6.0F};
+  float sum = 0.0F;
+  for (int q = 0; q < 3; ++q)
+    for (int p = 0; p < 3; ++p) {
+      const float v = grid->values[static_cast<std::size_t>(std::clamp(r - 1 + q, 0, ny - 1)) * nx +
+                                   static_cast<std::size_t>(std::clamp(i - 1 + p, 0, nx - 1))];
+      if (v == MISSING) return z;
+      sum += w[p] * w[q] * v;
+    }
+  return sum;
+}
+
 // Fill with lines fills every band first and draws the lines over all of it, so that no
 // later cell paints over half the width of a line.
-int trace(const GridRec* grid, int type) {
-  const int nx = grid->domain.nx, ny = grid->domain.ny;
-  if (grid->values == nullptr || nx < 2 || ny < 2 || num_cont <= 0) return -1;
+int trace(const GridRec* given, int type) {
+  if (given->values == nullptr || given->domain.nx < 2 || given->domain.ny < 2 || num_cont <= 0) return -1;
   Corners pos;
-  if (!grid_positions(grid, &pos)) return -1;
+  if (!grid_positions(given, &pos)) return -1;
+  // The traced field: the grid itself, or a finer one interpolated from it.
+  GridRec shallow = *given;
+  const GridRec* grid = given;
+  std::vector<float> fine_values;
+  const int f = smooth_factor(given->domain.nx, given->domain.ny, pos);
+  traced_factor = f;
+  if (f > 1) {
+    Corners fine;
+    refine(given->domain.nx, given->domain.ny, given->values, pos, f, &fine_values, &fine);
+    shallow.domain.nx = (given->domain.nx - 1) * f + 1;
+    shallow.domain.ny = (given->domain.ny - 1) * f + 1;
+    shallow.values = fine_values.data();
+    pos = std::move(fine);
+    grid = &shallow;
+  }
   cur_band = -2;
   cur_dashed = -1;
   const char* loc = std::getenv("gridloc");
@@ -612,6 +739,7 @@ int trace_pass(const GridRec* grid, const Corners& pos, bool fill, bool lines) {
   Run run;
   for (int r = 0; r + 1 < ny; ++r) {
     flush_run(&run, pos, nx);
+    gfeature_break();
     for (int i = 0; i + 1 < nx; ++i) {
       const std::size_t top = static_cast<std::size_t>(r) * nx + i, bot = top + nx;
       const std::size_t idx[4] = {bot, bot + 1, top, top + 1};
@@ -774,22 +902,36 @@ std::string level_text(int k, float level) {
   return plot_number(level);
 }
 
-// Boxes of the texts placed in this plot (world coordinates), so that none is written
-// over another.
+// Boxes of the texts placed in this plot (world coordinates).
 struct Box {
   float x0, y0, x1, y1;
 };
-std::vector<Box> placed;
 
-bool box_free(const Box& b) {
-  // A text cut by the edge of the map cannot be read.
+// Whether a label's box is free of every label placed on the page so far (of this layer
+// and the others) and lies inside the map, kept `margin` from its edges: a text cut by the
+// edge cannot be read, and labels lined up just inside it crowd the edge.
+bool box_free(const Box& b, float margin = 0.0F) {
   float w[4];
   MAP_get_window(w);
-  if (w[1] > w[0] && w[3] > w[2] && (b.x0 < w[0] || b.x1 > w[1] || b.y0 < w[2] || b.y1 > w[3]))
+  if (w[1] > w[0] && w[3] > w[2] &&
+      (b.x0 < w[0] + margin || b.x1 > w[1] - margin || b.y0 < w[2] + margin || b.y1 > w[3] - margin))
     return false;
-  for (const Box& p : placed)
-    if (b.x0 < p.x1 && p.x0 < b.x1 && b.y0 < p.y1 && p.y0 < b.y1) return false;
-  return true;
+  const float q[4] = {b.x0, b.y0, b.x1, b.y1};
+  return gtext_room_free(q) != 0;
+}
+
+void claim(const Box& b, const char* kind) {
+  const float q[4] = {b.x0, b.y0, b.x1, b.y1};
+  gtext_room_claim(q, kind);
+}
+
+// Labels wait, when the framework asks, until the map over the data is drawn, so that no
+// map line runs through them.
+bool defer_labels = false;
+std::vector<std::function<void()>> pending_labels;
+void later(std::function<void()> draw) {
+  if (defer_labels) pending_labels.push_back(std::move(draw));
+  else draw();
 }
 
 float text_width(const std::string& s, float height) {
@@ -880,9 +1022,13 @@ void CONT_set_max_line_fact(float factor) { max_line_fact = factor; }
 
 int CONT_draw_lines(int kind, int n, const float* points) {
   if (n < 2 || points == nullptr) return -1;
-  if (kind == PLOT_LCONT) return gpolyline(n, points);
-  if (cur_band >= 0 && fill_attrib[static_cast<std::size_t>(cur_band)].color == -1) return -1;
-  return gfill_area(n, points);
+  // The feature device keeps these strokes as contour lines and bands.
+  const bool line = kind == PLOT_LCONT;
+  if (!line && cur_band >= 0 && fill_attrib[static_cast<std::size_t>(cur_band)].color == -1) return -1;
+  gfeature_set(line ? GFEAT_CONTOUR : GFEAT_BAND, cur_lo, cur_hi);
+  const int r = line ? gpolyline(n, points) : gfill_area(n, points);
+  gfeature_set(GFEAT_NONE);
+  return r;
 }
 
 float CONT_calc_intrvl(int count, float maximum, float minimum) {
@@ -1001,7 +1147,6 @@ void CONT_init() {
   zero_is_nothing = false;
   nothing_top = MISSING;
   spread_bands = 0;
-  ln_attr_text.clear();
   ln_cont_attr = attr_of("color_cont", foreground());
   for (auto& l : frame_labels) l.clear();
   frame_label_type = 0;
@@ -1650,6 +1795,12 @@ std::vector<Extreme> find_extremes(const GridRec* grid, const Corners& pos) {
     if (across < 1e8) radius = std::min(radius, across / 6.0);
   }
   radius = std::max(radius, 1.01 * step);
+  struct Found {
+    Extreme e;
+    double prominence;  // how far it stands out from the ring round it
+    std::size_t k;
+  };
+  std::vector<Found> found;
   const int m = static_cast<int>(std::min(50.0, std::ceil(radius / step)) + 1);
   float half = 0.0F;
   if (!cont_value.empty() && cont_value.size() >= 2) half = 0.5F * std::fabs(cont_value[1] - cont_value[0]);
@@ -1691,9 +1842,21 @@ std::vector<Extreme> find_extremes(const GridRec* grid, const Corners& pos) {
         }
       if (ring == 0) continue;  // no point in the outer half: the grid is too coarse to tell
       const double mean = ring_sum / ring;
-      if (high && z - mean >= half) out.push_back({pos.X[k], pos.Y[k], z, true, i, r});
-      else if (low && mean - z >= half) out.push_back({pos.X[k], pos.Y[k], z, false, i, r});
+      if (high && z - mean >= half) found.push_back({{pos.X[k], pos.Y[k], z, true, i, r}, z - mean, k});
+      else if (low && mean - z >= half) found.push_back({{pos.X[k], pos.Y[k], z, false, i, r}, mean - z, k});
     }
+  // Where highs and lows crowd each other (a field full of small bumps, as temperatures
+  // over mountains), the one that stands out most is marked: none within one and a half
+  // radii of a mark that stands out more.
+  std::stable_sort(found.begin(), found.end(), [](const Found& a, const Found& b) { return a.prominence > b.prominence; });
+  std::vector<std::size_t> kept;
+  for (const Found& f : found) {
+    bool crowded = false;
+    for (const std::size_t k : kept) crowded = crowded || km(f.k, k) < 1.5 * radius;
+    if (crowded) continue;
+    kept.push_back(f.k);
+    out.push_back(f.e);
+  }
   return out;
 }
 
@@ -1756,31 +1919,58 @@ int CONT_draw_maxmin(const GridRec* grid) {
   // Unless the user chose the label colour, each mark takes black or white, whichever
   // shows on what lies under it: the band's fill, or the page where nothing is filled.
   const bool own_colour = resource_set(is_fill_type(cont_type) ? "color_clabel" : "color_label");
+  const bool fill = is_fill_type(cont_type);
   for (const Extreme& e : find_extremes(grid, pos)) {
     const std::string val = plot_number(e.value);
     const float w = std::max(text_width(val, hs), text_width("H", hb));
     const Box box = {e.x - w / 2, e.y - 0.5F * hb - 1.2F * hs, e.x + w / 2, e.y + 0.6F * hb};
     if (!box_free(box)) continue;
-    placed.push_back(box);
-    // The letter and the value each take the colour that shows on what lies under it.
+    claim(box, "high-low");
+    gfeature_point(GFEAT_EXTREME, e.x, e.y, e.value, 0.0, e.high ? "H" : "L");
+    // Lines under the mark are hidden by a rim of the band's colour (of the page's where
+    // nothing is filled) round the strokes.
+    AttribRec rim = a;
+    rim.color = CLR_get_ind(gget_inverse() ? "white" : "black");
+    if (rim.color < 0) rim.color = gget_inverse() ? 0 : 1;
+    AttribRec under;
+    if (fill && CONT_get_fill_attrib(&under, traced_value(grid, e.i, e.r)) >= 0 && under.color >= 0)
+      rim.color = under.color;
+    // A colour table without that colour leaves the mark without its rim.
+    const bool rimmed = rim.color >= 0 && gis_valid_colr(rim.color) != 0 &&
+                        (gtype_is_WIN_PIX() == 0 || gget_color_ind(rim.color) >= 0);
+    // The letter and the value each take the colour that shows on what lies under it: the
+    // rim round them, else the fill under their box.
     auto contrast = [&](float x0, float y0, float x1, float y1) {
-      if (own_colour) return;
-      const bool white = white_on(grid, pos, e, x0, y0, x1, y1);
-      a.color = CLR_get_ind(white ? "white" : "black");
-      if (a.color < 0) a.color = white ? 0 : 1;
+      AttribRec c = a;
+      if (own_colour) return c;
+      const bool white = rimmed ? luminance(rim.color) < 0.5F : white_on(grid, pos, e, x0, y0, x1, y1);
+      c.color = CLR_get_ind(white ? "white" : "black");
+      if (c.color < 0) c.color = white ? 0 : 1;
+      return c;
     };
     const float lw = text_width("H", hb), vw = text_width(val, hs);
-    contrast(-lw / 2, -0.5F * hb, lw / 2, 0.5F * hb);
-    GPH_text_attr(&a, hb);
-    GPH_text_align(2, 3);
-    const float p[2] = {e.x, e.y};
-    gset_text_width(3.0F);
-    GPH_pprint(p, e.high ? "H" : "L");
-    gset_text_width(set(a.width) ? a.width : 0.0F);
-    contrast(-vw / 2, -0.5F * hb - 1.2F * hs, vw / 2, -0.5F * hb);
-    GPH_text_attr(&a, hs);
-    const float q[2] = {e.x, e.y - 0.5F * hb - 0.6F * hs};
-    GPH_pprint(q, val.c_str());
+    const AttribRec letter = contrast(-lw / 2, -0.5F * hb, lw / 2, 0.5F * hb);
+    const AttribRec number = contrast(-vw / 2, -0.5F * hb - 1.2F * hs, vw / 2, -0.5F * hb);
+    const bool high = e.high;
+    const float x = e.x, y = e.y;
+    later([=] {
+      const float p[2] = {x, y}, q[2] = {x, y - 0.5F * hb - 0.6F * hs};
+      const float thin = set(a.width) ? a.width : 1.0F;
+      // Both rims first: the rim of the value must not cut the foot of the letter.
+      for (int pass = rimmed ? 0 : 1; pass < 2; ++pass) {
+        AttribRec t = pass == 0 ? rim : letter;
+        GPH_text_attr(&t, hb);
+        GPH_text_align(2, 3);
+        gset_text_width(pass == 0 ? 10.0F : 3.0F);
+        GPH_pprint(p, high ? "H" : "L");
+        t = pass == 0 ? rim : number;
+        GPH_text_attr(&t, hs);
+        GPH_text_align(2, 3);
+        gset_text_width(pass == 0 ? thin + 6.0F : thin);
+        GPH_pprint(q, val.c_str());
+      }
+      gset_text_width(set(a.width) ? a.width : 0.0F);
+    });
   }
   return 0;
 }
@@ -1842,22 +2032,34 @@ int CONT_draw_labels(const GridRec* grid) {
         const float w = text_width(s, h) + 0.4F * h;
         const Box box = rot_label ? Box{mx - 0.7F * h, my - w / 2, mx + 0.7F * h, my + w / 2}
                                   : Box{mx - w / 2, my - 0.7F * h, mx + w / 2, my + 0.7F * h};
-        if (!box_free(box)) continue;
-        placed.push_back(box);
+        // Labels of neighbouring lines keep half a label height apart, and one from the edge
+        // of the map, so that none stand in a row along it.
+        const Box wide = {box.x0 - 0.5F * h, box.y0 - 0.5F * h, box.x1 + 0.5F * h, box.y1 + 0.5F * h};
+        if (!box_free(wide, 0.5F * h)) continue;
+        claim(box, "contour");
         done[static_cast<std::size_t>(k)].emplace_back(mx, my);
         // The label interrupts its line: a box in the colour beneath.
         AttribRec under;
-        if (is_fill_type(cont_type) && CONT_get_fill_attrib(&under, c) >= 0 && under.color >= 0) {
-          GPH_fill_attr(&under);
-          const float q[8] = {box.x0, box.y0, box.x1, box.y0, box.x1, box.y1, box.x0, box.y1};
-          gfill_area(4, q);
-        } else if (!is_fill_type(cont_type)) {
-          const float rect[4] = {box.x0, box.x1, box.y0, box.y1};
-          gclear_region(rect);
-        }
-        GPH_text_attr(&a, h);
-        const float p[2] = {mx, my};
-        GPH_pprint(p, s.c_str());
+        const bool filled = is_fill_type(cont_type) && CONT_get_fill_attrib(&under, c) >= 0 && under.color >= 0;
+        const bool clear = !is_fill_type(cont_type);
+        const bool rotated = rot_label != 0;
+        later([=] {
+          if (filled) {
+            AttribRec f = under;
+            GPH_fill_attr(&f);
+            const float q[8] = {box.x0, box.y0, box.x1, box.y0, box.x1, box.y1, box.x0, box.y1};
+            gfill_area(4, q);
+          } else if (clear) {
+            const float rect[4] = {box.x0, box.x1, box.y0, box.y1};
+            gclear_region(rect);
+          }
+          GPH_text_attr(&a, h);
+          GPH_text_align(2, 3);
+          GPH_text_rotate(rotated ? 90.0F : 0.0F);
+          const float p[2] = {mx, my};
+          GPH_pprint(p, s.c_str());
+          GPH_text_rotate(0.0F);
+        });
       }
     }
   GPH_text_rotate(0.0F);
@@ -1875,13 +2077,29 @@ int CONT_draw(GridRec* grid) {
     return -1;
   }
   if (cont_type == PLOT_NONE || !set(cont_type)) return -1;
-  placed.clear();
+  // Drawn alone, the contours start a page of their own labels.
+  if (!defer_labels) gtext_room_clear();
   if (cont_type == PLOT_GVALUE) return draw_values(grid);
   if (CONT_draw_contour(grid) != 0) return -1;
   // Highs and lows claim their places before the line labels.
   CONT_draw_maxmin(grid);
   CONT_draw_labels(grid);
   return 0;
+}
+
+void CONT_defer_labels(int on) {
+  defer_labels = on != 0;
+  if (!defer_labels) pending_labels.clear();
+}
+
+void CONT_flush_labels() {
+  const int tran = gget_norm_tran();
+  GPH_trans(2);
+  std::vector<std::function<void()>> draws;
+  draws.swap(pending_labels);
+  for (const auto& draw : draws) draw();
+  GPH_text_rotate(0.0F);
+  GPH_trans(tran);
 }
 
 // ---- colour bar ----
@@ -1967,7 +2185,24 @@ int CONT_draw_bar(int, const char* title) {
   const float th = 0.35F * (y1 - y0);
   GPH_text_attr(&ta, th);
   GPH_text_align(2, 4);
-  const int every = n / 15 + 1;
+  // Every k-th boundary is labelled, k large enough that the widest label and a gap fit
+  // between two labels: numbers of a narrow bar never run together.
+  auto bar_text = [&](int i, float level) {
+    return i < kMaxLevels && !cont_label[static_cast<std::size_t>(i)].empty() ? cont_label[static_cast<std::size_t>(i)]
+                                                                               : plot_number(level);
+  };
+  float widest = 0.0F;
+  for (int i = 0; i <= n; ++i) {
+    const float level = explicit_levels && i < n ? cont_value[static_cast<std::size_t>(i)] : blo + static_cast<float>(i) * step;
+    widest = std::max(widest, text_width(bar_text(i, level), th));
+  }
+  // The gap: a third of a character on paper; on a screen or raster picture at least six
+  // pixels, for strokes a pixel wide run together sooner.
+  float gap = 0.3F * th;
+  const float per_unit = std::fabs(xW_dev(1.0F) - xW_dev(0.0F));
+  if ((gtype_is_WIN_PIX() != 0 || gtype_is_RASTER() != 0) && per_unit > 0.0F) gap = std::max(gap, 6.0F / per_unit);
+  int every = n / 15 + 1;
+  while (every < n && static_cast<float>(every) * bw < widest + gap) ++every;
   float last_right = -1.0e9F;  // right end of the last label: none is written over another
   for (int i = 0; i < n; ++i) {
     const float level = explicit_levels ? cont_value[static_cast<std::size_t>(i)] : blo + static_cast<float>(i) * step;
@@ -1996,7 +2231,7 @@ int CONT_draw_bar(int, const char* title) {
                                 : plot_number(level);
       const float w = text_width(s, th);
       if (bx0 - w / 2 < last_right) continue;
-      last_right = bx0 + w / 2 + 0.3F * th;
+      last_right = bx0 + w / 2 + gap;
       const float p[2] = {bx0, y0};
       GPH_pprint(p, s.c_str());
     }

@@ -109,6 +109,12 @@ void CONT_reset_fill_set();
 int CONT_get_fill_attrib(AttribRec* attrib, float value);
 const char* CONT_get_label(int index);
 
+// With 1, contour labels and highs and lows are placed when the contours are drawn but
+// drawn only by CONT_flush_labels, after the map over the data (0: drawn at once, the
+// page's label room cleared by each CONT_draw).
+void CONT_defer_labels(int on);
+void CONT_flush_labels();
+
 // ---- colour bar ----
 // Colour bar mode: 3 or 2 on ("bar"), -2 off ("nobar"), 0 as the plot type decides.
 void CONT_set_bar(int mode);

@@ -22,6 +22,7 @@
 #include "graphics/colors.h"
 #include "graphics/gks_fill.h"
 #include "graphics/gks_line.h"
+#include "graphics/gks_ogr.h"
 #include "graphics/gks_text.h"
 #include "graphics/gks_tool.h"
 #include "plot/map.h"
@@ -64,18 +65,6 @@ enum Slot { kHigh, kLow, kCold, kWarm, kOccluded, kTrough, kStorm, kSlots };
 const char* const kDefaultColour[kSlots] = {"blue", "red", "blue", "red", "magenta", "brown", "red"};
 // Fronts and letters are drawn bolder than the map under them.
 constexpr const char* kDefaultMore = ":wi=2";
-
-std::vector<std::string> split(std::string_view s) {
-  std::vector<std::string> w;
-  std::size_t i = 0;
-  while (i < s.size()) {
-    while (i < s.size() && std::isspace(static_cast<unsigned char>(s[i]))) ++i;
-    const std::size_t start = i;
-    while (i < s.size() && !std::isspace(static_cast<unsigned char>(s[i]))) ++i;
-    if (i > start) w.emplace_back(s.substr(start, i - start));
-  }
-  return w;
-}
 
 // Printable form of text from a possibly damaged file, for messages.
 std::string shown(std::string_view w, std::size_t max = 40) {
@@ -244,7 +233,7 @@ void read_storm(const std::vector<std::string>& records, std::size_t* r, std::ve
     lat = lon = MISSING;
     if (FRT_decode_locate(words, &next, &lat, &lon) == 0 || (lat != MISSING && lon != MISSING) || *r + 1 >= records.size())
       break;
-    const std::vector<std::string> more = split(records[++*r]);
+    const std::vector<std::string> more = split_words(records[++*r]);
     words.insert(words.end(), more.begin(), more.end());
   }
   if (lat == MISSING || lon == MISSING || std::fabs(lat) > 90.0f) {
@@ -263,7 +252,7 @@ std::size_t distinct_points(const Front& f) {
 
 void parse_records(const std::vector<std::string>& records, Bulletin* b) {
   for (std::size_t r = 0; r < records.size(); ++r) {
-    const std::vector<std::string> words = split(records[r]);
+    const std::vector<std::string> words = split_words(records[r]);
     if (words.empty()) continue;
     const std::string& k = words[0];
     if (upper_eq(k, "HIGHS") || upper_eq(k, "LOWS")) {
@@ -322,7 +311,7 @@ bool read_bulletin(const char* path, Bulletin* b) {
     pos = end + 1;
     if (!line.empty() && line.back() == '\r') line.pop_back();
     if (line.size() > kRecordLen) append_cut(&line, "", &cut);
-    const std::vector<std::string> words = split(line);
+    const std::vector<std::string> words = split_words(line);
     if (words.empty()) continue;
     if (in_section) {
       if (words[0] != "$$" && !holds_valid(words) && !is_hour_key(words[0])) {
@@ -519,6 +508,12 @@ void draw_front(const Front& f, const Style& st) {
       cx.push_back(px);
       cy.push_back(py);
     }
+  }
+  if (gfeature_wanted()) {
+    static const char* const kinds[] = {"cold", "warm", "occluded", "stationary", "trough"};
+    std::vector<float> line;
+    for (std::size_t i = 0; i < cx.size(); ++i) line.push_back(cx[i]), line.push_back(cy[i]);
+    gfeature_line(GFEAT_FRONT, static_cast<int>(cx.size()), line.data(), kinds[f.kind]);
   }
   const int side = side_of(f);
   const AttribRec& cold = st.a[kCold];

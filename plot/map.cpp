@@ -40,6 +40,7 @@
 #include "graphics/gks_meta.h"
 #include "graphics/gks_text.h"
 #include "graphics/gks_colr.h"
+#include "graphics/gks_dev.h"
 #include "graphics/gks_tool.h"
 #include "plot/maptran.h"
 
@@ -1161,6 +1162,50 @@ void label(float x, float y, const std::string& text) {
 
 bool inside(const View& v, float x, float y) { return x > v.win[0] && x < v.win[1] && y > v.win[2] && y < v.win[3]; }
 
+// Labels of the latitude-longitude lines wait until every line is drawn, and then each
+// takes its place only where no other label stands.
+struct GridLabel {
+  float x, y;
+  int halign, valign;
+  std::string text;
+};
+std::vector<GridLabel> grid_labels;
+
+void grid_label(float x, float y, const std::string& text) {
+  int h = 0, va = 0;
+  GPH_get_text_align(&h, &va);
+  grid_labels.push_back({x, y, h, va, text});
+}
+
+// The queued labels, each over a rim of the page's colour that hides the lines under it.
+void draw_grid_labels() {
+  const float height = gget_char_ht(), width = gget_text_width();
+  const int colour = gget_text_colr();
+  int page = CLR_get_ind(gget_inverse() ? "white" : "black");
+  if (page < 0) page = gget_inverse() ? 0 : 1;
+  // A colour table without the page's colour leaves the label without its rim.
+  const bool rim = gis_valid_colr(page) != 0 && (gtype_is_WIN_PIX() == 0 || gget_color_ind(page) >= 0);
+  for (const GridLabel& l : grid_labels) {
+    const float w = static_cast<float>(gtext_width(l.text.c_str())) * height * gget_expan() / 105.0f;
+    const float pad = 0.15f * height;
+    float x0 = l.halign == 1 ? l.x : l.x - w / 2, y0 = l.valign == 4 ? l.y : l.y - 0.5f * height;
+    const float box[4] = {x0 - pad, y0 - pad, x0 + w + pad, y0 + height + pad};
+    if (gtext_room_free(box) == 0) continue;
+    gtext_room_claim(box, "lat-lon");
+    GPH_text_align(l.halign, l.valign);
+    const float pos[2] = {l.x, l.y};
+    if (rim) {
+      gset_text_colr_ind(page);
+      gset_text_width(std::max(width, 1.0f) + 5.0f);
+      gtext(pos, l.text.c_str());
+      gset_text_colr_ind(colour);
+      gset_text_width(width);
+    }
+    gtext(pos, l.text.c_str());
+  }
+  grid_labels.clear();
+}
+
 // One line of constant latitude (along == true, stepping longitude) or longitude. Points
 // are projected every `step` degrees between from and to; labels go where the line meets
 // the left edge (latitudes) or the bottom edge (longitudes).
@@ -1190,7 +1235,7 @@ void grid_line(const View& v, bool along_lat, float fixed, double from, double t
           const float yy = py + (y - py) * (v.win[0] - px) / (x - px == 0.0f ? 1.0f : x - px);
           if (yy > v.win[2] && yy < v.win[3]) {
             GPH_text_align(1, 3);
-            label(v.win[0] + o, yy, text);
+            grid_label(v.win[0] + o, yy, text);
           }
         }
       } else {
@@ -1199,7 +1244,7 @@ void grid_line(const View& v, bool along_lat, float fixed, double from, double t
           const float xx = px + (x - px) * (v.win[2] - py) / (y - py == 0.0f ? 1.0f : y - py);
           if (xx > v.win[0] && xx < v.win[1]) {
             GPH_text_align(2, 4);
-            label(xx, v.win[2] + o, text);
+            grid_label(xx, v.win[2] + o, text);
           }
         }
       }
@@ -1212,7 +1257,7 @@ void extra_label(const View& v, float lat, float lon, const std::string& text) {
   float x = 0.0f, y = 0.0f;
   if (MAP_tran(&x, &y, lat, lon) && inside(v, x, y)) {
     GPH_text_align(2, 3);
-    label(x, y, text);
+    grid_label(x, y, text);
   }
 }
 
@@ -1547,7 +1592,9 @@ int lines_impl(float dlat, float dlon) {
       warned_dlat = dlat, warned_dlon = dlon;
       dlat = dlon = s;
     }
+    grid_labels.clear();
     lines_map(v, dlat, dlon);
+    draw_grid_labels();
   } else {
     lines_diagram(v, dlat, dlon);
   }

@@ -19,6 +19,7 @@
 #include "graphics/gks_colr.h"
 #include "graphics/gks_fill.h"
 #include "graphics/gks_line.h"
+#include "graphics/gks_ogr.h"
 #include "graphics/gks_tool.h"
 #include "plot/cont.h"
 #include "plot/maptran.h"
@@ -30,14 +31,10 @@ constexpr double kRad = 0.017453292519943334;  // radians per degree
 
 bool set(float f) { return f != MISSING; }
 
+// The fields of a format, blanks inside them dropped.
 std::vector<std::string> split(const char* text, char delimiter) {
-  std::vector<std::string> out;
-  std::string cur;
-  for (const char* c = text; *c != '\0'; ++c) {
-    if (*c == delimiter) out.push_back(cur), cur.clear();
-    else if (*c != ' ' && *c != '\t') cur += *c;
-  }
-  out.push_back(cur);
+  std::vector<std::string> out = split_fields(text, delimiter);
+  for (std::string& field : out) std::erase_if(field, [](char c) { return c == ' ' || c == '\t'; });
   return out;
 }
 
@@ -589,10 +586,14 @@ int VECT_draw(const GridRec* u, const GridRec* v) {
       }
       if ((set(min_cut) && spd <= min_cut) || (set(max_cut) && spd >= max_cut)) continue;
       if (set(intrvl)) speed_colour(spd);
+      const float true_dir = dir;
       dir = MAP_dir_adj(dir, x, y);
       const int res = type == PLOT_BARB ? WIND_barb(x, y, dir, spd, vect_size, 0.0F)
                                         : WIND_vect(x, y, dir, spd / grid_max, vect_size, 1.0F);
-      if (res == 0) ++drawn;
+      if (res == 0) {
+        ++drawn;
+        gfeature_point(GFEAT_WIND, x, y, spd, true_dir, type == PLOT_BARB ? "barb" : "vector");
+      }
     }
   return drawn > 0 ? 0 : -1;
 }

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <utility>
@@ -20,6 +21,7 @@
 #include "graphics/gks_fill.h"
 #include "graphics/gks_line.h"
 #include "graphics/gks_mark.h"
+#include "graphics/gks_ogr.h"
 #include "graphics/gks_text.h"
 #include "graphics/gks_tool.h"
 #include "plot/cont.h"
@@ -46,6 +48,9 @@ std::vector<int> band_colors;
 // Defaults of the "plot_param" entries, applied before each value's format.
 std::string param_format;
 int station_count = 0;
+// Texts drawn over a colour fill get a rim of the page's colour: a value in the colour of
+// the band under it, or of one near it, reads only against the rim.
+bool halo = false;
 // The segment "post" asks for, drawn with the next value.
 bool line_pending = false;
 float line_from[2] = {0.0F, 0.0F};
@@ -68,6 +73,9 @@ bool present(float v) { return v != MISSING; }
 // One station of a station plot at a time: the boxes its numbers and texts cover (map
 // units) and the barbs put off until those are known, drawn last and kept off the boxes.
 bool station_open = false;
+// The values of the open station for the feature device, and where the station is.
+std::string station_fields;
+float station_x = 0.0F, station_y = 0.0F;
 std::vector<Box> text_boxes;
 struct PendingBarb {
   float x, y, direction, speed, size, offset;
@@ -165,6 +173,24 @@ Box text_box(float x, float y, const char* text, const RawFormat& f, float size)
   }
 }
 
+// A text in its colour, over its rim when a fill lies under the stations.
+void print_text(float x, float y, const char* text, const RawFormat& f, float size) {
+  if (halo) {
+    AttribRec rim = f.attrib;
+    rim.color = CLR_get_ind(gget_inverse() ? "white" : "black");
+    if (rim.color < 0) rim.color = gget_inverse() ? 0 : 1;
+    GPH_text_attr(&rim, size);
+    GPH_text_align(f.halign, f.valign);
+    const float width = gget_text_width();
+    gset_text_width(std::max(width, 1.0F) + 2.0F);
+    GPH_printf(x, y, "%s", text);
+    gset_text_width(width);
+  }
+  GPH_text_attr(&f.attrib, size);
+  GPH_text_align(f.halign, f.valign);
+  GPH_printf(x, y, "%s", text);
+}
+
 void text_at(float x, float y, const char* text, const RawFormat& f, float size) {
   if (text == nullptr || *text == '\0') return;
   if (station_open) {
@@ -172,9 +198,7 @@ void text_at(float x, float y, const char* text, const RawFormat& f, float size)
     pending_texts.push_back({x, y, text, f, size});
     return;
   }
-  GPH_text_attr(&f.attrib, size);
-  GPH_text_align(f.halign, f.valign);
-  GPH_printf(x, y, "%s", text);
+  print_text(x, y, text, f, size);
 }
 
 void catch_barb(int, int n, const float* p) { barb_strokes.emplace_back(p, p + 2 * n); }
@@ -250,6 +274,8 @@ void RAW_init_attrib(AttribRec* attrib) {
   ATTRIB_get("color_data", gget_inverse() ? "black" : "green", attrib);
 }
 
+void RAW_set_halo(int on) { halo = on != 0; }
+
 void RAW_set_attribs(const AttribRec* attrib) {
   if (attrib != nullptr) plot_attrib = *attrib;
   else RAW_init_attrib(&plot_attrib);
@@ -321,6 +347,7 @@ void RAW_footprint_add(const char* format, int kind) {
 
 void RAW_station_begin() {
   station_open = true;
+  station_fields.clear();
   text_boxes.clear();
   pending_barbs.clear();
   pending_texts.clear();
@@ -330,6 +357,10 @@ void RAW_station_begin() {
 void RAW_station_end() {
   if (!station_open) return;
   station_open = false;
+  if (!station_fields.empty()) {
+    gfeature_point(GFEAT_STATION, station_x, station_y, 0.0, 0.0, station_fields.c_str());
+    station_fields.clear();
+  }
   // Where the barbs will lie.
   barb_strokes.clear();
   WIND_set_sink(catch_barb);
@@ -363,8 +394,7 @@ void RAW_station_end() {
     }
     boxes[i] = b;
     text_boxes.push_back(b);
-    text_box(t.x, t.y, t.text.c_str(), t.f, t.size);
-    GPH_printf(t.x, t.y + dy, "%s", t.text.c_str());
+    print_text(t.x, t.y + dy, t.text.c_str(), t.f, t.size);
   }
   pending_texts.clear();
   for (const PendingBarb& b : pending_barbs) {
@@ -419,15 +449,28 @@ int RAW_plot_inside(float x, float y) {
   return wx1 > wx0 && wy1 > wy0 && (b.x0 < wx0 || b.x1 > wx1 || b.y0 < wy0 || b.y1 > wy1) ? 0 : 1;
 }
 
-int RAW_plot_room(float x, float y) {
+namespace {
+// Room for a station's footprint among the stations drawn so far; with `labels`, also
+// among the labels of the other layers (a high or low, a contour label), which then keep
+// their places. The stations of a file the user names in the map list are drawn wherever
+// they are.
+int station_room(float x, float y, bool labels) {
   if (!footprint_set) return 1;
   const float v = vert();
   const Box b{x + footprint.x0 * v, y + footprint.y0 * v, x + footprint.x1 * v, y + footprint.y1 * v};
   for (const Box& t : taken)
     if (b.x0 < t.x1 && t.x0 < b.x1 && b.y0 < t.y1 && t.y0 < b.y1) return 0;
+  const float q[4] = {b.x0, b.y0, b.x1, b.y1};
+  if (labels) {
+    if (gtext_room_free(q) == 0) return 0;
+    gtext_room_claim(q, "station");
+  }
   taken.push_back(b);
   return 1;
 }
+}  // namespace
+
+int RAW_plot_room(float x, float y) { return station_room(x, y, true); }
 
 int RAW_plot_data(RawDataRec* d) {
   if (d == nullptr) return -1;
@@ -458,6 +501,22 @@ int RAW_plot_data(RawDataRec* d) {
       (present(f.max_cut) && present(d->val1) && d->val1 > f.max_cut))
     return -1;
   if (f.skip > 1 && (station_count++ % f.skip) != 0) return -1;
+  if (gfeature_wanted()) {
+    // A GIS file keeps the values themselves at the station ("name=value" of the variable
+    // being plotted), whatever symbols show them: one point a station.
+    std::string field = RAW_get_var_string();
+    std::replace(field.begin(), field.end(), ';', ',');
+    if (station_open && !station_fields.empty()) {
+      station_fields += ";" + field;
+    } else {
+      station_fields = field;
+      station_x = d->x, station_y = d->y;
+    }
+    if (!station_open) {
+      gfeature_point(GFEAT_STATION, station_x, station_y, 0.0, 0.0, station_fields.c_str());
+      station_fields.clear();
+    }
+  }
   const float v = vert();
   const float s = f.scale * plot_scale;
   const float x = d->x + f.xoff * v * s, y = d->y + f.yoff * v * s;
@@ -632,7 +691,7 @@ int RAW_overlay_file(const char* file, const char* colour, int, int) {
     if (r < 0) continue;
     float px = d.x, py = d.y;
     if (latlon && (MAP_tran(&px, &py, d.x, d.y) < 0 || !present(px))) continue;
-    if (!RAW_plot_inside(px, py) || !RAW_plot_room(px, py)) continue;
+    if (!RAW_plot_inside(px, py) || !station_room(px, py, false)) continue;
     RAW_station_begin();
     for (int k = 0; k < static_cast<int>(formats.size()); ++k) {
       RAW_data_init(&d);

@@ -103,33 +103,6 @@ bool ieq(std::string_view a, std::string_view b) {
   return true;
 }
 
-std::string lower(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return out;
-}
-
-std::string trim(std::string_view s) {
-  std::size_t b = 0, e = s.size();
-  while (b < e && std::isspace(static_cast<unsigned char>(s[b]))) ++b;
-  while (e > b && std::isspace(static_cast<unsigned char>(s[e - 1]))) --e;
-  return std::string(s.substr(b, e - b));
-}
-
-std::vector<std::string> split(std::string_view s, char delim) {
-  std::vector<std::string> out;
-  std::size_t start = 0;
-  for (;;) {
-    const std::size_t p = s.find(delim, start);
-    if (p == std::string_view::npos) {
-      out.emplace_back(s.substr(start));
-      return out;
-    }
-    out.emplace_back(s.substr(start, p - start));
-    start = p + 1;
-  }
-}
-
 std::string join(const std::vector<std::string>& parts, std::size_t from, char delim) {
   std::string out;
   for (std::size_t i = from; i < parts.size(); ++i) {
@@ -351,11 +324,11 @@ int dec_time_text(std::string_view text, int* time, int depth);
 // The program's time or level option (resources "time" and "level").
 std::string option_text(const char* name) {
   const char* t = RES_get(name);
-  return t ? trim(t) : std::string();
+  return t ? std::string(trim_view(t)) : std::string();
 }
 
 int dec_time_text(std::string_view text, int* time, int depth) {
-  const std::string t = trim(text);
+  const std::string t(trim_view(text));
   if (t.empty()) {
     // The program's time option, when one is set, is the default time.
     const std::string opt = depth == 0 ? option_text("time") : std::string();
@@ -414,7 +387,7 @@ int make_layer(int a, int b) { return a * LAYER_SCALE + b; }
 // Numeric level "<number><unit>", "<a>-<b><unit>", "<a>+<b><unit>", "sfc[n]", "sfc[n]-<p>mb",
 // "sfc-<p>mb".
 int dec_numeric_level(const std::string& t, int* ltype, int* lvl) {
-  const std::string low = lower(t);
+  const std::string low = lower_copy(t);
   if (low.rfind("sfc", 0) == 0) {
     std::string_view rest = std::string_view(low).substr(3);
     int index = 0;
@@ -482,7 +455,7 @@ int dec_numeric_level(const std::string& t, int* ltype, int* lvl) {
 }
 
 int dec_level_text(std::string_view text, int* ltype, int* lvl, int depth) {
-  const std::string t = trim(text);
+  const std::string t(trim_view(text));
   if (t.empty()) {
     const std::string opt = depth == 0 ? option_text("level") : std::string();
     if (!opt.empty() && dec_level_text(opt, ltype, lvl, depth + 1)) return 1;
@@ -582,7 +555,7 @@ std::vector<std::string> tokens(const std::string& line, int n, std::string* res
     while (i < line.size() && !std::isspace(static_cast<unsigned char>(line[i]))) ++i;
     out.push_back(line.substr(b, i - b));
   }
-  if (rest) *rest = i < line.size() ? trim(std::string_view(line).substr(i)) : std::string();
+  if (rest) *rest = i < line.size() ? std::string(trim_view(std::string_view(line).substr(i))) : std::string();
   return out;
 }
 
@@ -604,7 +577,7 @@ void read_varfile() {
       ListEntry e{};
       e.num = MISSING_INT;
       for (int& p : e.param) p = MISSING_INT;
-      const std::vector<std::string> nums = split(tok[0], ',');
+      const std::vector<std::string> nums = split_fields(tok[0], ',');
       if (!parse_int(nums[0], &e.num)) continue;
       for (std::size_t k = 1; k < nums.size() && k <= 4; ++k)
         if (!parse_int(nums[k], &e.param[k - 1])) e.param[k - 1] = MISSING_INT;
@@ -727,11 +700,11 @@ const FileEntry* find_entry(const char* name) {
 bool condition_holds(const std::string& cond) {
   if (cond == "1") return true;
   if (cond == "0") return false;
-  for (const std::string& alt : split(cond, ',')) {
+  for (const std::string& alt : split_fields(cond, ',')) {
     bool all = !alt.empty();
-    for (const std::string& test : split(alt, '&')) {
-      const std::string t = trim(test);
-      const std::string key = lower(t.substr(0, 3));
+    for (const std::string& test : split_fields(alt, '&')) {
+      const std::string t(trim_view(test));
+      const std::string key = lower_copy(t.substr(0, 3));
       const std::string pattern = t.size() > 3 ? t.substr(3) : std::string();
       const std::string* text = key == "mo="   ? &model_str
                                 : key == "ft=" ? &time_str
@@ -856,8 +829,8 @@ void append_format(VarRec* r, const std::string& text) {
 // Bracketed parameters: units, plot type (only when no program-wide plot type forces
 // one), format.
 void apply_params(VarRec* r, const std::string& params) {
-  std::vector<std::string> p = split(params, ':');
-  for (std::string& s : p) s = trim(s);
+  std::vector<std::string> p = split_fields(params, ':');
+  for (std::string& s : p) s = std::string(trim_view(s));
   const bool directive = r->flag % 10 == 4;
   if (directive) {
     append_format(r, join(p, 0, ':'));
@@ -953,17 +926,33 @@ void ignored_params(const std::string& name, const std::string& params) {
   note("Parameters [%.80s] of %.80s inside a function are ignored\n", params.c_str(), name.c_str());
 }
 
+void process_nested(char open, const std::string& item, std::string_view args, const std::string& params,
+                    bool has_params);
+
+// Whether a top-level item would be drawn as a gridded vector field (arrows, barbs of the
+// analysis or streamlines) rather than at the stations.
+bool analysed_wind(const VarRec& start, const std::vector<std::string>& f, std::size_t rest,
+                   const std::string& params, bool has_params) {
+  VarRec probe = start;
+  probe.type = MISSING_INT;
+  apply_fields(&probe, f, rest);
+  if (has_params) apply_params(&probe, params);
+  const int opt = plot_type_option();
+  const int type = in_range(opt, PLOT_VECT, PLOT_STRM) ? opt : probe.type;
+  return in_range(type, PLOT_VECT, PLOT_STRM);
+}
+
 // A variable item: directive, macro from the variable file, or a variable.
 void process_var(const std::string& item, const std::string& params, bool has_params) {
-  std::vector<std::string> f = split(item, ':');
-  for (std::string& s : f) s = trim(s);
+  std::vector<std::string> f = split_fields(item, ':');
+  for (std::string& s : f) s = std::string(trim_view(s));
   int dtype = 0;
   if (is_directive(f[0], &dtype)) {
     VarRec* r = new_record();
     if (!r) return;
     r->type = dtype;
     r->flag = 10 * plevel + 4;
-    copy_bounded(r->name, sizeof r->name, lower(f[0]));
+    copy_bounded(r->name, sizeof r->name, lower_copy(f[0]));
     append_format(r, join(f, 1, ':'));
     if (has_params) apply_params(r, params);
     return;
@@ -979,6 +968,12 @@ void process_var(const std::string& item, const std::string& params, bool has_pa
   }
   const bool literal = name[0] == '+';
   if (literal) name.erase(0, 1);
+  if (plevel == 0 && vlevel == 0 && ieq(name, "wind") && analysed_wind(tmp, f, rest, params, has_params)) {
+    // The station wind is one value of two components; analysed, it needs the two
+    // components as grids, taken along the map's axes as an explicit vector would.
+    process_nested('<', item, "uwndg,vwndg", params, has_params);
+    return;
+  }
   if (!literal && !being_expanded(name)) {
     const FileEntry* entry = find_entry(name.c_str());
     if (entry != nullptr) {
@@ -1027,8 +1022,8 @@ void process_var(const std::string& item, const std::string& params, bool has_pa
 // Function, group or vector: the record of NAME, then ARGS one level deeper.
 void process_nested(char open, const std::string& item, std::string_view args, const std::string& params,
                     bool has_params) {
-  std::vector<std::string> f = split(item, ':');
-  for (std::string& s : f) s = trim(s);
+  std::vector<std::string> f = split_fields(item, ':');
+  for (std::string& s : f) s = std::string(trim_view(s));
   if (base_ind + 1 >= BASE_MAX) {
     push_base(top_base());  // reports the nesting error
     return;
@@ -1102,7 +1097,7 @@ bool is_special(char c) { return std::strchr(",(){}<>[]", c) != nullptr; }
 // Ensemble products carry a bracket in their names: "ens[+2]temp", "ensmean[]temp".
 bool ensemble_prefix(const std::string& name) {
   const std::size_t colon = name.rfind(':');
-  std::string last = lower(colon == std::string::npos ? name : name.substr(colon + 1));
+  std::string last = lower_copy(colon == std::string::npos ? name : name.substr(colon + 1));
   if (!last.empty() && last[0] == '+') last.erase(0, 1);
   return last == "ens" || last == "ensmean" || last == "ensdev";
 }
@@ -1282,7 +1277,7 @@ int VAR_menu(const char* title, const char* prompt, char* answer, int mode) {
   for (;;) {
     buf[0] = '\0';
     const int v = MENU_process(title ? title : "", menu.data(), 0, prompt ? prompt : "", buf, mode);
-    if (v == MISSING_INT && stricmp(trim(buf).c_str(), "list") == 0) {
+    if (v == MISSING_INT && stricmp(std::string(trim_view(buf)).c_str(), "list") == 0) {
       VAR_print_file();
       continue;
     }
@@ -1327,7 +1322,7 @@ int VAR_setup(const char* file, const char* spec) {
   if (text.size() >= 3 && ieq(text.substr(0, 3), "fi:")) {
     text.remove_prefix(3);
     const std::size_t colon = text.find(':');
-    const std::string name = trim(text.substr(0, colon));
+    const std::string name(trim_view(text.substr(0, colon)));
     text = colon == std::string_view::npos ? std::string_view() : text.substr(colon + 1);
     VAR_open_file(name.c_str());
   }
@@ -1377,7 +1372,7 @@ void VAR_param_decode() {
   char** list = nullptr;
   if (RES_getvals("plot_param", &count, &list) <= 0) return;
   for (int k = 0; k < count; ++k) {
-    const std::string w = lower(trim(list[k] ? list[k] : "")).substr(0, 4);
+    const std::string w = lower_copy(std::string(trim_view(list[k] ? list[k] : ""))).substr(0, 4);
     if (w == "labm") lab_type = -2;
     if (w == "labs") lab_type = -1;
     if (w == "labn") lab_type = 0;
@@ -1392,7 +1387,7 @@ void VAR_set_level_str(const char* text) { level_str = text ? text : ""; }
 
 int VAR_menu_display(const char* pattern, const char* text) {
   if (!pattern || !text || !*pattern || !*text) return 0;
-  for (const std::string& alt : split(pattern, '|')) {
+  for (const std::string& alt : split_fields(pattern, '|')) {
     std::string_view p = alt;
     bool negate = false;
     if (!p.empty() && p[0] == '~') {
@@ -1459,7 +1454,7 @@ void VAR_print(const VarRec* v) {
 
 int VAR_dec_type(const char* text) {
   if (!text) return -1;
-  const std::string t = trim(text);
+  const std::string t(trim_view(text));
   for (const TypeWord& w : type_words)
     if (ieq(t, w.word)) return w.code;
   return -1;
@@ -1525,7 +1520,7 @@ std::string VAR_make_datalevel(int ltype, int lvl) {
 int VAR_dec_format(VarRec* v, const char* text) {
   if (!v || !text) return 0;
   int result = 0;
-  for (const std::string& field : split(text, ':')) {
+  for (const std::string& field : split_fields(text, ':')) {
     const int t = VAR_dec_type(field.c_str());
     if (t >= 0) {
       v->type = t;
@@ -1543,7 +1538,7 @@ int VAR_dec_format(VarRec* v, const char* text) {
 
 int VAR_dec_var(VarRec* v, const char* name_in) {
   if (!v || !name_in) return 0;
-  std::string name = trim(name_in);
+  std::string name(trim_view(name_in));
   copy_bounded(v->name, sizeof v->name, name);
   if (!name.empty() && name[0] == '#') {
     v->type = PLOT_CONST;
@@ -1570,7 +1565,7 @@ int VAR_dec_var(VarRec* v, const char* name_in) {
   // Ensemble products: prefix before the variable name.
   int ens = 0;
   std::string rest = name;
-  const std::string low = lower(name);
+  const std::string low = lower_copy(name);
   if (low.rfind("ensmean[]", 0) == 0) {
     ens = 19000000;
     rest = name.substr(9);
@@ -1621,7 +1616,7 @@ int VAR_dec_var(VarRec* v, const char* name_in) {
 // 0 when the list has no such entry.
 int VAR_search_var_num(const char* name) {
   if (!name) return 0;
-  std::string base_name = trim(name);
+  std::string base_name(trim_view(name));
   base_name = base_name.substr(0, base_name.find('-'));
   const ListEntry* e = list_by_abbr(base_name);
   return e ? e->num : 0;

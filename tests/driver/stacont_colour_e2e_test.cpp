@@ -180,9 +180,22 @@ TEST_F(ColourE2E, HourlySeriesGivesOneColourToOneValue) {
     ASSERT_EQ(g.v.size(), static_cast<std::size_t>(g.nx) * g.ny);
     const Frame f = plot_frame(p);
     ASSERT_GT(f.y1 - f.y0, 100);
+    // The value the fill shows at a point: the map traces a smooth surface through the
+    // grid (a cubic B-spline), which at a point weights it and its eight neighbours.
+    auto shown = [&](int i, int row) {
+      const float w[3] = {1.0F / 6.0F, 4.0F / 6.0F, 1.0F / 6.0F};
+      float sum = 0.0F;
+      for (int b = 0; b < 3; ++b)
+        for (int a = 0; a < 3; ++a) {
+          const float z = g.value(std::clamp(i - 1 + a, 0, g.nx - 1), std::clamp(row - 1 + b, 0, g.ny - 1));
+          if (z < -100) return g.value(i, row);
+          sum += w[a] * w[b] * z;
+        }
+      return sum;
+    };
     for (int row = 1; row + 1 < g.ny; ++row)
       for (int i = 1; i + 1 < g.nx; ++i) {
-        const float v = g.value(i, row);
+        const float v = shown(i, row);
         const double off = std::fmod(v, 5.0);
         if (v < -100 || off < 1.0 || off > 4.0) continue;  // near a level: the pixel may be either side
         int x, y;
@@ -236,14 +249,14 @@ TEST_F(ColourE2E, ZeroPrecipitationIsNotFilled) {
   EXPECT_GE(wet_filled, wet * 9 / 10);
 }
 
-// The fill colours of PostScript fill operations, as red, green, blue in hundredths.
+// The fill colours of PostScript solid fills ("fs"), as red, green, blue in hundredths.
 std::set<Rgb> fill_colours(const std::string& ps) {
   std::set<Rgb> out;
   std::istringstream in(read_file(ps));
   std::string line, colour;
   while (std::getline(in, line)) {
     if (line.find("setrgbcolor") != std::string::npos) colour = line;
-    if (line == "fill") {
+    if (line == "fs") {
       float r, g, b;
       if (std::sscanf(colour.c_str(), "%f %f %f", &r, &g, &b) == 3)
         out.insert({static_cast<int>(std::lround(r * 100)), static_cast<int>(std::lround(g * 100)),
@@ -360,11 +373,16 @@ std::vector<Mark> marks(const std::string& ps) {
   std::istringstream in(read_file(ps));
   std::string line;
   Mark* cur = nullptr;
+  std::string last_mark;  // the note of the last letter: a letter over its rim comes twice
   while (std::getline(in, line)) {
     if (line.rfind("%%TE:", 0) == 0) {
       const std::string text = line.substr(line.rfind(' ') + 1);
       cur = nullptr;
-      if (text == "H" || text == "L") out.push_back({text}), cur = &out.back();
+      if (text == "H" || text == "L") {
+        if (line == last_mark) out.pop_back();  // the rim: the letter drawn over it counts
+        out.push_back({text}), cur = &out.back();
+        last_mark = line;
+      }
       continue;
     }
     if (cur == nullptr) continue;

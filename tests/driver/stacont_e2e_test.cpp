@@ -284,7 +284,7 @@ TEST_F(StacontE2E, BatchSlipsAreNamed) {
       {{"-fm", "lcf:in=abc"}, "CONT_format_decode_type: Bad number \"in=abc\" in \"lcf:in=abc\": the default is used\n", 0},
       {{"-de", "jpg"},
        "Unknown device \"jpg\": the window is used (devices: d window, p PostScript, h HPGL, m metafile, png, pdf, "
-       "svg)\ngopen_ws: unable to connect to display\nGPH_begin: Error opening workstation\n",
+       "svg, ogr)\ngopen_ws: unable to connect to display\nGPH_begin: Error opening workstation\n",
        ZAV_STATUS_DEVICE},
       {{"-pd", "ps:60:100,50,100,25,17,1,1"},
        "No values on the grid of Temperature (F): no report of it reaches this domain\n", 0},

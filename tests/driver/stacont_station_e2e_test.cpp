@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <cstdio>
 #include <cstring>
 #include <map>
@@ -313,6 +314,42 @@ TEST_F(StationE2E, SingleValuePlots) {
     }
     EXPECT_GT(lines, 40) << v;
     EXPECT_GT(values, std::string(v) == "wx_s" ? 5 : 30) << v;
+  }
+}
+
+// Station values over a colour fill are drawn on a rim of the page's colour: coloured by the
+// bands of the fill they lie on (the same variable, "-in"), they would vanish in it. The rim
+// shows as page-coloured pixels inside the filled map, thousands more than without them.
+TEST_F(StationE2E, ValuesOverAFillReadOnTheirRim) {
+  const struct {
+    const char* device;
+    int page;  // 0 black, 255 white
+  } pages[] = {{"png,%s,800x600", 0}, {"png,%s,800x600,inv", 255}};
+  for (const auto& p : pages) {
+    int count[2] = {0, 0};
+    int k = 0;
+    for (const char* vars : {"temp[F:cf]", "temp[F:cf],temp[F:value]"}) {
+      char device[400];
+      const std::string png = dir_ + "/rim" + std::to_string(p.page) + "_" + std::to_string(k) + ".png";
+      std::snprintf(device, sizeof device, p.device, png.c_str());
+      const RunResult r = run_stacont({"-ba", "-fp", kData, "-if", "sfc_sample", "-cu", "#2026031412", "-pd", "us",
+                                       "-va", vars, "-in", "5", "-cb", "0", "-dr", "data", "-of", "none", "-de",
+                                       device},
+                                      "", env_, dir_, 120);
+      ASSERT_EQ(r.status, 0) << r.err;
+      const Picture pic = read_png(png);
+      ASSERT_GT(pic.width, 0);
+      // The middle of the map, away from the frame and the unfilled corners.
+      for (int y = pic.height / 4; y < 3 * pic.height / 4; ++y)
+        for (int x = pic.width / 4; x < 3 * pic.width / 4; ++x) {
+          const unsigned char* c = &pic.rgb[3 * (static_cast<std::size_t>(y) * pic.width + x)];
+          bool page = true;
+          for (int i = 0; i < 3; ++i) page = page && std::abs(c[i] - p.page) < 40;
+          count[k] += page ? 1 : 0;
+        }
+      ++k;
+    }
+    EXPECT_GT(count[1], count[0] + 3000) << p.device << ": " << count[0] << " " << count[1];
   }
 }
 

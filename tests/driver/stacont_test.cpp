@@ -66,7 +66,9 @@ Keyed options...
  -bc k[,min]|off  Buddy check: reject reports k spreads off (4) or off
  -cv on|off  Print the leave-one-out error of every pass
  -lim file|none  Gross limits table of the reports, or none
- -pl type    Plot type: cf,lcf,ln,dln,ndln,value,none
+ -pl type    Plot type, one of:
+               cf,lcf,ln,dln,ndln,value,gvalue,none,raw,vect,barb,strm,stream,
+               an,number,pm,stuve,skewt,ema,teph,rteph,hodo
  -sc scale   Text and wind vector scale factor
  -fm format  Numeric format
  -pp param   Plot parameters
@@ -90,7 +92,7 @@ Keyed options...
  -cof clr[,...]  Fill contour colors
  -cola clr   Line label color
  -cocl clr   Fill label color
- -de dev[,name]  Output device: d,p,q,w,m,r,png,pdf,svg
+ -de dev[,name]  Output device: d,p,q,w,m,r,png,pdf,svg,ogr
  -ti title   Window title
  -ic         Open window iconified
  -bg clr     Background color

@@ -46,6 +46,24 @@ TEST_F(VectE2E, BarbsOverPressureContours) {
   EXPECT_LT(blue(with), 20000);
 }
 
+// The station wind asked for as arrows, barbs of the analysis or streamlines stands for its
+// two analysed components: the same picture as the components named, and ink in the colour.
+TEST_F(VectE2E, WindAloneDrawsTheAnalysedComponents) {
+  const struct {
+    const char* alone;
+    const char* named;
+  } cases[] = {{"pralt,wind[knt:vect:co=blue]", "pralt,wind<uwndg,vwndg>[knt:vect:co=blue]"},
+               {"pralt[:ln],wind[:strm:co=blue]", "pralt[:ln],wind<uwndg,vwndg>[:strm:co=blue]"},
+               {"wind[knt:barb:co=blue]", "wind<uwndg,vwndg>[knt:barb:co=blue]"}};
+  int k = 0;
+  for (const auto& c : cases) {
+    const int alone = blue(page(c.alone, "alone" + std::to_string(k)));
+    const int named = blue(page(c.named, "named" + std::to_string(k++)));
+    EXPECT_GT(alone, 1500) << c.alone;
+    EXPECT_EQ(alone, named) << c.alone;
+  }
+}
+
 TEST_F(VectE2E, VectorsOverAFilledField) {
   const Picture p = page("thewnd", "thewnd");
   int dark = 0;

@@ -372,4 +372,28 @@ TEST_F(WindowE2E, ResizeAndZoomBoxDrawAnew) {
   EXPECT_EQ(r.status, 0) << r.err;
 }
 
+// In the window (black page) station values over a colour fill read on a black rim: in the
+// band colours of the fill itself ("-in") they would vanish. The frame's dump shows the rims
+// as black pixels inside the filled map, thousands more than the fill alone has.
+TEST_F(WindowE2E, StationValuesOverAFillReadOnTheirRim) {
+  int black[2] = {0, 0};
+  int k = 0;
+  for (const char* vars : {"temp[F:cf]", "temp[F:cf],temp[F:value]"}) {
+    const std::string png = dir_ + "/rim" + std::to_string(k) + ".png";
+    const RunResult r = run_stacont({"-ba", "-fp", kData, "-if", "sfc_sample", "-cu", "#2026031412", "-pd", "us", "-va",
+                                     vars, "-in", "5", "-cb", "0", "-dr", "data", "-of", "none", "-pp", "png:" + png},
+                                    "", env_, dir_, 120);
+    ASSERT_EQ(r.status, 0) << r.err;
+    const Picture pic = read_png(png);
+    ASSERT_GT(pic.width, 0);
+    for (int y = pic.height / 4; y < 3 * pic.height / 4; ++y)
+      for (int x = pic.width / 4; x < 3 * pic.width / 4; ++x) {
+        const unsigned char* c = &pic.rgb[3 * (static_cast<std::size_t>(y) * pic.width + x)];
+        black[k] += c[0] < 40 && c[1] < 40 && c[2] < 40 ? 1 : 0;
+      }
+    ++k;
+  }
+  EXPECT_GT(black[1], black[0] + 2000) << black[0] << " " << black[1];
+}
+
 }  // namespace

@@ -64,6 +64,7 @@ TEST_F(Ps, PrologAndTrailerOfALandscapePage) {
                                          "/lw {setlinewidth} def",
                                          "/np {newpath} def",
                                          "/cp {closepath} def",
+                                         "/fs {gsave .3 setlinewidth [] 0 setdash stroke grestore fill} def",
                                          "%%EndProlog",
                                          "%%BeginSetup",
                                          "%%BeginFeature: *PageSize 612x792",
@@ -301,15 +302,15 @@ TEST_F(Ps, GrayReverseAndColourFills) {
     gfill_area(3, p);
   };
   std::string ps = read_file(make("g.ps", "", fill));
-  EXPECT_NE(ps.find("cp\n1.000 setgray\nfill\n"), std::string::npos);
-  EXPECT_NE(ps.find("cp\n0.333 setgray\nfill\n"), std::string::npos);  // (0.9·1)/2.7
+  EXPECT_NE(ps.find("cp\n1.000 setgray\nfs\n"), std::string::npos);
+  EXPECT_NE(ps.find("cp\n0.333 setgray\nfs\n"), std::string::npos);  // (0.9·1)/2.7
   ps = read_file(make("r.ps", ",rev", fill));
-  EXPECT_NE(ps.find("cp\n0.000 setgray\nfill\n"), std::string::npos);
-  EXPECT_NE(ps.find("cp\n0.667 setgray\nfill\n"), std::string::npos);
+  EXPECT_NE(ps.find("cp\n0.000 setgray\nfs\n"), std::string::npos);
+  EXPECT_NE(ps.find("cp\n0.667 setgray\nfs\n"), std::string::npos);
   ps = read_file(make("c.ps", ",color", fill));
   EXPECT_NE(ps.find("0 0 0 setrgbcolor\n2 setlinejoin"), std::string::npos);
-  EXPECT_NE(ps.find("cp\n1.00 1.00 1.00 setrgbcolor\nfill\n"), std::string::npos);
-  EXPECT_NE(ps.find("cp\n1.00 0.00 0.00 setrgbcolor\nfill\n"), std::string::npos);
+  EXPECT_NE(ps.find("cp\n1.00 1.00 1.00 setrgbcolor\nfs\n"), std::string::npos);
+  EXPECT_NE(ps.find("cp\n1.00 0.00 0.00 setrgbcolor\nfs\n"), std::string::npos);
 }
 
 TEST_F(Ps, PrintColoursAndWidths) {

@@ -128,18 +128,34 @@ class MapTest : public GksTest {
     }
     return out;
   }
+  // A label drawn over its rim is the same text twice at one place, the stroke width
+  // narrowed between the two: counted once.
+  static bool rim_of_next(const std::vector<GksCall>& calls, std::size_t i) {
+    bool narrowed = false;
+    for (std::size_t j = i + 1; j < calls.size(); ++j) {
+      if (calls[j].code == GOBJ_TWIDTH) narrowed = true;
+      if (calls[j].code == GOBJ_TEXT)
+        return narrowed && calls[j].text == calls[i].text && calls[j].values.size() >= 2 &&
+               calls[i].values.size() >= 2 && calls[j].values[0] == calls[i].values[0] &&
+               calls[j].values[1] == calls[i].values[1];
+    }
+    return false;
+  }
   static std::vector<std::string> labels() {
     std::vector<std::string> out;
-    for (const GksCall& c : gdev_calls())
-      if (c.code == GOBJ_TEXT) out.push_back(c.text);
+    const std::vector<GksCall> calls = gdev_calls();
+    for (std::size_t i = 0; i < calls.size(); ++i)
+      if (calls[i].code == GOBJ_TEXT && !rim_of_next(calls, i)) out.push_back(calls[i].text);
     return out;
   }
   // Texts with their plane positions.
   static std::vector<std::pair<std::string, std::pair<double, double>>> placed_labels() {
     std::vector<std::pair<std::string, std::pair<double, double>>> out;
     GPH_trans(2);
-    for (const GksCall& c : gdev_calls())
-      if (c.code == GOBJ_TEXT) out.push_back({c.text, {c.values[0], c.values[1]}});
+    const std::vector<GksCall> calls = gdev_calls();
+    for (std::size_t i = 0; i < calls.size(); ++i)
+      if (calls[i].code == GOBJ_TEXT && !rim_of_next(calls, i))
+        out.push_back({calls[i].text, {calls[i].values[0], calls[i].values[1]}});
     return out;
   }
 

@@ -7,6 +7,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -245,6 +247,9 @@ TEST_F(WxSheet, RenderedSheetShowsEverySymbolInItsBox) {
   const int dpi = 150;
   const Picture pic = render_ps(path, true, dpi);
   ASSERT_GT(pic.width, 0);
+  // The README shows this sheet; tools/gallery.sh asks for a copy here.
+  if (const char* keep = std::getenv("STACONT_WX_SHEET"); keep != nullptr && *keep != '\0')
+    std::filesystem::copy_file(path + ".png", keep, std::filesystem::copy_options::overwrite_existing);
   // The picture is cut to the box the EPS declares, which hugs the drawing on the surface
   // of 756 by 576 points.
   const std::vector<int> box = declared_box(read_file(path));

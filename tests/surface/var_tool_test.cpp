@@ -133,7 +133,13 @@ TEST_F(Var, Grammar) {
       {"map:ba=1,dewp,panel:2x2+1+1,frame,plot", "map/4/6 dewp/0/11 panel/4/8 frame/4/7 plot/4/30 "},
       {" dewp , , rhum ", "dewp/0/11 rhum/0/11 "}, {"a\\,b", "a,b/0/11 "}, {"+tempc", "tempc/0/11 "},
       {"aa", "aa/0/11 "}, {"tdw", "temp/0/11 dewp/0/13 "}, {"cont", "temp/0/11 dewp/0/11 "},
-      {"add(tempc,dewp)", "add/2/10 temp/10/10 dewp/10/10 "}};
+      {"add(tempc,dewp)", "add/2/10 temp/10/10 dewp/10/10 "},
+      // The station wind drawn from the analysis stands for its two grid components; at
+      // the stations, in a group or as an argument it stays one value.
+      {"dewp,wind[knt:vect]", "dewp/0/11 wind/6/21 uwndg/1/10 vwndg/1/10 "},
+      {"wind[:strm]", "wind/6/23 uwndg/1/10 vwndg/1/10 "}, {"wind[:barb]", "wind/6/22 uwndg/1/10 vwndg/1/10 "},
+      {"wind[knt:wbarb]", "wind/0/32 "}, {"wind", "wind/0/11 "}, {"g{wind[:vect]}", "g/5/11 wind/1/21 "},
+      {"add(wind[:vect],#1)", "add/2/10 wind/10/10 #1/10/40 "}};
   for (const auto& [spec, expected] : cases) {
     ASSERT_EQ(VAR_setup(nullptr, spec), 1) << spec;
     EXPECT_EQ(roles(), expected) << spec;
