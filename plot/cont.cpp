@@ -566,15 +566,57 @@ int smooth_factor(int nx, int ny, const Corners& pos) {
   return std::clamp(static_cast<int>(std::ceil(cell / kSmoothCell - 0.25)), 1, kMaxSmooth);
 }
 
-// Uniform cubic B-spline weights at fraction t: the field between the points is a smooth
-// surface that the analysed values steer, so that the wiggles of single grid points do not
-// turn into dents of the lines.
+// Uniform cubic B-spline weights at fraction t: between the points the field is a smooth
+// surface (continuous to its second derivatives), so that a line crossing a cell bends
+// instead of turning at the cell's side.
 void cubic_weights(float t, float w[4]) {
   const float u = 1.0F - t, t2 = t * t, t3 = t2 * t;
   w[0] = u * u * u / 6.0F;
   w[1] = (3.0F * t3 - 6.0F * t2 + 4.0F) / 6.0F;
   w[2] = (-3.0F * t3 + 3.0F * t2 + 3.0F * t + 1.0F) / 6.0F;
   w[3] = t3 / 6.0F;
+}
+
+// The spline equations (c[k-1] + 4 c[k] + c[k+1]) / 6 = v[k] over a run of n values at
+// stride apart, solved in place; beyond its ends the run repeats its end values, as the
+// surface beyond the grid repeats the edge row and column.
+void solve_run(float* v, std::size_t stride, int n, std::vector<double>& diag, std::vector<double>& rhs) {
+  if (n < 3) return;
+  diag.assign(static_cast<std::size_t>(n), 4.0 / 6.0);
+  rhs.resize(static_cast<std::size_t>(n));
+  diag.front() = diag.back() = 5.0 / 6.0;
+  for (int k = 0; k < n; ++k) rhs[static_cast<std::size_t>(k)] = v[static_cast<std::size_t>(k) * stride];
+  constexpr double off = 1.0 / 6.0;
+  for (int k = 1; k < n; ++k) {
+    const double m = off / diag[static_cast<std::size_t>(k) - 1];
+    diag[static_cast<std::size_t>(k)] -= m * off;
+    rhs[static_cast<std::size_t>(k)] -= m * rhs[static_cast<std::size_t>(k) - 1];
+  }
+  double next = rhs.back() / diag.back();
+  v[static_cast<std::size_t>(n - 1) * stride] = static_cast<float>(next);
+  for (int k = n - 2; k >= 0; --k) {
+    next = (rhs[static_cast<std::size_t>(k)] - off * next) / diag[static_cast<std::size_t>(k)];
+    v[static_cast<std::size_t>(k) * stride] = static_cast<float>(next);
+  }
+}
+
+// Coefficients of the cubic B-spline surface through the grid's values: the analysed value
+// stays the value at its point, only the way between the points is smooth. Solved along
+// each row, then each column, over each run of present values; missing values stay missing.
+std::vector<float> spline_coefficients(int nx, int ny, const float* v) {
+  std::vector<float> c(v, v + static_cast<std::size_t>(nx) * static_cast<std::size_t>(ny));
+  std::vector<double> diag, rhs;
+  auto runs = [&](float* start, std::size_t stride, int n) {
+    for (int k = 0; k < n;) {
+      while (k < n && start[static_cast<std::size_t>(k) * stride] == MISSING) ++k;
+      const int first = k;
+      while (k < n && start[static_cast<std::size_t>(k) * stride] != MISSING) ++k;
+      solve_run(start + static_cast<std::size_t>(first) * stride, stride, k - first, diag, rhs);
+    }
+  };
+  for (int r = 0; r < ny; ++r) runs(c.data() + static_cast<std::size_t>(r) * nx, 1, nx);
+  for (int i = 0; i < nx; ++i) runs(c.data() + i, static_cast<std::size_t>(nx), ny);
+  return c;
 }
 
 // The field f times finer, on the B-spline surface of the grid's values (bilinear, and the
@@ -589,6 +631,8 @@ void refine(int nx, int ny, const float* v, const Corners& pos, int f, std::vect
   fine->Y.assign(n, MISSING);
   fine->separable = pos.separable;
   auto at = [&](int i, int r) { return v[static_cast<std::size_t>(r) * nx + i]; };
+  const std::vector<float> coef = spline_coefficients(nx, ny, v);
+  auto coef_at = [&](int i, int r) { return coef[static_cast<std::size_t>(r) * nx + i]; };
   for (int R = 0; R < fy; ++R)
     for (int I = 0; I < fx; ++I) {
       const int i = std::min(I / f, nx - 2), r = std::min(R / f, ny - 2);
@@ -621,7 +665,7 @@ void refine(int nx, int ny, const float* v, const Corners& pos, int f, std::vect
       for (int q = 0; q < 4 && whole; ++q)
         for (int p = 0; p < 4 && whole; ++p) {
           // The edge row and column stand in for those beyond the grid.
-          const float w = at(std::clamp(i - 1 + p, 0, nx - 1), std::clamp(r - 1 + q, 0, ny - 1));
+          const float w = coef_at(std::clamp(i - 1 + p, 0, nx - 1), std::clamp(r - 1 + q, 0, ny - 1));
           if (w == MISSING) whole = false;
           sum += static_cast<double>(wa[p]) * wb[q] * w;
         }
@@ -630,24 +674,11 @@ void refine(int nx, int ny, const float* v, const Corners& pos, int f, std::vect
     }
 }
 
-// The factor the last field was traced finer by (1: as it stands).
-int traced_factor = 1;
 
-// The traced field's value at grid point (i, r): what the fill shows there.
+// The traced field's value at grid point (i, r): what the fill shows there, the analysed
+// value itself (the surface passes through it).
 float traced_value(const GridRec* grid, int i, int r) {
-  const int nx = grid->domain.nx, ny = grid->domain.ny;
-  const float z = grid->values[static_cast<std::size_t>(r) * nx + i];
-  if (traced_factor <= 1) return z;
-  constexpr float w[3] = {1.0F / 6.0F, 4.0F / 6.0F, 1.0F / 6.0F};
-  float sum = 0.0F;
-  for (int q = 0; q < 3; ++q)
-    for (int p = 0; p < 3; ++p) {
-      const float v = grid->values[static_cast<std::size_t>(std::clamp(r - 1 + q, 0, ny - 1)) * nx +
-                                   static_cast<std::size_t>(std::clamp(i - 1 + p, 0, nx - 1))];
-      if (v == MISSING) return z;
-      sum += w[p] * w[q] * v;
-    }
-  return sum;
+  return grid->values[static_cast<std::size_t>(r) * grid->domain.nx + i];
 }
 
 // Fill with lines fills every band first and draws the lines over all of it, so that no
@@ -661,7 +692,6 @@ int trace(const GridRec* given, int type) {
   const GridRec* grid = given;
   std::vector<float> fine_values;
   const int f = smooth_factor(given->domain.nx, given->domain.ny, pos);
-  traced_factor = f;
   if (f > 1) {
     Corners fine;
     refine(given->domain.nx, given->domain.ny, given->values, pos, f, &fine_values, &fine);

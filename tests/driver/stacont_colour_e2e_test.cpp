@@ -180,22 +180,9 @@ TEST_F(ColourE2E, HourlySeriesGivesOneColourToOneValue) {
     ASSERT_EQ(g.v.size(), static_cast<std::size_t>(g.nx) * g.ny);
     const Frame f = plot_frame(p);
     ASSERT_GT(f.y1 - f.y0, 100);
-    // The value the fill shows at a point: the map traces a smooth surface through the
-    // grid (a cubic B-spline), which at a point weights it and its eight neighbours.
-    auto shown = [&](int i, int row) {
-      const float w[3] = {1.0F / 6.0F, 4.0F / 6.0F, 1.0F / 6.0F};
-      float sum = 0.0F;
-      for (int b = 0; b < 3; ++b)
-        for (int a = 0; a < 3; ++a) {
-          const float z = g.value(std::clamp(i - 1 + a, 0, g.nx - 1), std::clamp(row - 1 + b, 0, g.ny - 1));
-          if (z < -100) return g.value(i, row);
-          sum += w[a] * w[b] * z;
-        }
-      return sum;
-    };
     for (int row = 1; row + 1 < g.ny; ++row)
       for (int i = 1; i + 1 < g.nx; ++i) {
-        const float v = shown(i, row);
+        const float v = g.value(i, row);
         const double off = std::fmod(v, 5.0);
         if (v < -100 || off < 1.0 || off > 4.0) continue;  // near a level: the pixel may be either side
         int x, y;
