@@ -27,11 +27,6 @@ namespace {
 
 constexpr int kN = 1001;
 
-std::string tmp(const char* name) {
-  const char* d = std::getenv("TMPDIR");
-  return std::string(d != nullptr ? d : "/tmp") + "/" + name;
-}
-
 GridRec& grid() {
   static GridRec g = [] {
     GridRec r;

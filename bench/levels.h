@@ -1,10 +1,19 @@
-// The contour benchmarks' common drawing: 19 levels from -1.8 by 0.2, each band filled with
-// its own colour index from 16 up (the workstation sets the colours), drawn as `type`.
+// What the contour benchmarks share: their scratch files and the drawing of 19 levels from
+// -1.8 by 0.2, each band filled with its own colour index from 16 up (the workstation sets
+// the colours), drawn as `type`.
 #pragma once
+#include <cstdlib>
+#include <string>
 #include <vector>
 
 #include "graphics/colors.h"
 #include "plot/cont.h"
+
+// A scratch file of the benchmarks, in TMPDIR or /tmp.
+inline std::string tmp(const char* name) {
+  const char* d = std::getenv("TMPDIR");
+  return std::string(d != nullptr ? d : "/tmp") + "/" + name;
+}
 
 inline void draw_nineteen_levels(const GridRec* grid, int type) {
   CONT_init();
