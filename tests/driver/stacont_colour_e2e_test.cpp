@@ -17,49 +17,17 @@
 #include <string>
 #include <vector>
 
-#include "tests/graphics/gks_render.h"
 #include "tests/plot/cont_texts.h"
-#include "tests/support/run.h"
+#include "tests/support/e2e.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-const std::string kData = STACONT_DATA_DIR;
-
-std::vector<std::string> sample(const std::string& hour, const std::string& domain, const std::string& variable,
-                                std::vector<std::string> extra) {
-  std::vector<std::string> a = {"-ba", "-fp", kData, "-if", "sfc_sample", "-cu", hour, "-pd", domain, "-va", variable};
-  a.insert(a.end(), extra.begin(), extra.end());
-  return a;
-}
-
 using Rgb = std::array<int, 3>;
 
 Rgb at(const Picture& p, int x, int y) {
   const unsigned char* c = &p.rgb[3 * (static_cast<std::size_t>(y) * p.width + x)];
   return {c[0], c[1], c[2]};
-}
-
-// An analysed grid as the package's text grid file holds it: nx by ny values, the top row
-// first.
-struct Grid {
-  int nx = 0, ny = 0;
-  std::vector<float> v;
-  float value(int i, int row) const { return v[static_cast<std::size_t>(row) * nx + i]; }
-};
-
-Grid read_grid(const std::string& path) {
-  std::istringstream in(read_file(path));
-  Grid g;
-  std::string line;
-  for (int i = 0; i < 4 && std::getline(in, line); ++i) {
-  }
-  std::string tag;
-  float lat, lon, dx, dy;
-  in >> tag >> lat >> lon >> dx >> dy >> g.nx >> g.ny;
-  float x;
-  while (in >> x) g.v.push_back(x);
-  return g;
 }
 
 // The plot frame of a window-look page: the white outline whose left edge runs down the
@@ -95,32 +63,26 @@ bool patch_colour(const Picture& p, int x, int y, Rgb* out) {
 }
 
 // The page position of grid point (i, row) on a map whose grid is the map's domain.
-void grid_pixel(const Frame& f, const Grid& g, int i, int row, int* x, int* y) {
+void grid_pixel(const Frame& f, const TextGrid& g, int i, int row, int* x, int* y) {
   *x = static_cast<int>(std::lround(f.x0 + static_cast<double>(i) * (f.x1 - f.x0) / (g.nx - 1)));
   *y = static_cast<int>(std::lround(f.y0 + static_cast<double>(row) * (f.y1 - f.y0) / (g.ny - 1)));
 }
 
-class ColourE2E : public ::testing::Test {
+class ColourE2E : public ProgramTest {
  protected:
-  void SetUp() override {
-    dir_ = make_temp_dir("stacont_colour");
-    env_ = clean_env(dir_ + "/no-resource-files");
-  }
   RunResult run(const std::vector<std::string>& args) const {
     RunResult r = run_stacont(args, "", env_, dir_, 120);
     EXPECT_EQ(r.status, 0) << r.err;
     return r;
   }
-  std::string dir_;
-  std::map<std::string, std::string> env_;
 };
 
 // A frame dumped without a display is the raster page reduced to 256 colours: the large
 // fill areas keep their exact colours, and no pixel strays further than the nearest kept
 // colour of an antialiased edge.
 TEST_F(ColourE2E, FrameDumpKeepsTheColoursOfTheRasterPage) {
-  run(sample("#2026031412", "us", "pralt", {"-pp", "png:dump_%i.png"}));
-  run(sample("#2026031412", "us", "pralt", {"-de", "png,page.png"}));
+  run(sample_args("pralt", {"-pp", "png:dump_%i.png"}));
+  run(sample_args("pralt", {"-de", "png,page.png"}));
   const Picture dump = read_png(dir_ + "/dump_00.png"), page = read_png(dir_ + "/page.png");
   ASSERT_EQ(dump.width, page.width);
   ASSERT_EQ(dump.height, page.height);
@@ -159,7 +121,7 @@ TEST_F(ColourE2E, FrameDumpKeepsTheColoursOfTheRasterPage) {
 // the grid points, where the fill shows the analysed value itself.
 TEST_F(ColourE2E, HourlySeriesGivesOneColourToOneValue) {
   fs::create_directories(dir_ + "/grids");
-  run(sample("#2026031400", "us", "temp", {"-nh", "23", "-of", "zav", "-gp", dir_ + "/grids", "-de", "png,day.png"}));
+  run(sample_args("temp", {"-nh", "23", "-of", "zav", "-gp", dir_ + "/grids", "-de", "png,day.png"}, "#2026031400", "us"));
   std::map<int, std::map<Rgb, int>> colours;  // 5-degree band -> colour -> samples
   int frames = 0;
   std::vector<Rgb> first_bar;  // the colour bar's boxes along a row through them
@@ -170,7 +132,7 @@ TEST_F(ColourE2E, HourlySeriesGivesOneColourToOneValue) {
     if (!fs::exists(dir_ + page) || !fs::exists(dir_ + grid)) continue;
     ++frames;
     const Picture p = read_png(dir_ + page);
-    const Grid g = read_grid(dir_ + grid);
+    const TextGrid g = read_text_grid(dir_ + grid);
     // The colour bar says so: every frame shows the first frame's bands in their colours
     // (a pointed end left of them where colours are held).
     std::vector<Rgb> bar;
@@ -182,7 +144,7 @@ TEST_F(ColourE2E, HourlySeriesGivesOneColourToOneValue) {
     ASSERT_GT(f.y1 - f.y0, 100);
     for (int row = 1; row + 1 < g.ny; ++row)
       for (int i = 1; i + 1 < g.nx; ++i) {
-        const float v = g.value(i, row);
+        const float v = g.at(i, row);
         const double off = std::fmod(v, 5.0);
         if (v < -100 || off < 1.0 || off > 4.0) continue;  // near a level: the pixel may be either side
         int x, y;
@@ -211,17 +173,17 @@ TEST_F(ColourE2E, HourlySeriesGivesOneColourToOneValue) {
 // with rain a fill colour.
 TEST_F(ColourE2E, ZeroPrecipitationIsNotFilled) {
   fs::create_directories(dir_ + "/grids");
-  run(sample("#2026031412", "us", "prec6", {"-nh", "0", "-of", "zav", "-gp", dir_ + "/grids", "-de", "png,rain.png"}));
+  run(sample_args("prec6", {"-nh", "0", "-of", "zav", "-gp", dir_ + "/grids", "-de", "png,rain.png"}));
   std::string grid;
   for (const auto& e : fs::directory_iterator(dir_ + "/grids")) grid = e.path();
   ASSERT_FALSE(grid.empty());
   const Picture p = read_png(dir_ + "/rain.png");
-  const Grid g = read_grid(grid);
+  const TextGrid g = read_text_grid(grid);
   const Frame f = plot_frame(p);
   int dry = 0, dry_black = 0, wet = 0, wet_filled = 0;
   for (int row = 1; row + 1 < g.ny; ++row)
     for (int i = 1; i + 1 < g.nx; ++i) {
-      const float v = g.value(i, row);
+      const float v = g.at(i, row);
       int x, y;
       grid_pixel(f, g, i, row, &x, &y);
       Rgb c;
@@ -255,7 +217,7 @@ std::set<Rgb> fill_colours(const std::string& ps) {
 
 // A colour table named with -ct fills with its entries before "END", in order.
 TEST_F(ColourE2E, ColourTableFillsWithItsEntriesBeforeEnd) {
-  run(sample("#2026031412", "us", "temp", {"-ct", "zav.clr", "-pl", "cf", "-de", "p,t.ps,color"}));
+  run(sample_args("temp", {"-ct", "zav.clr", "-pl", "cf", "-de", "p,t.ps,color"}));
   std::set<Rgb> table;
   std::istringstream in(read_file(kData + "/zav.clr"));
   std::string line;
@@ -308,7 +270,7 @@ std::vector<Polyline> polylines(const std::string& ps) {
 // rows are the PostScript y.)
 TEST_F(ColourE2E, LambertMapsHaveNoStraightLinesAcross) {
   for (const std::string domain : {"conus", "eu", "uk"}) {
-    run(sample("#2026031412", domain, "temp", {"-pl", "ln", "-de", "p," + domain + ".ps,color"}));
+    run(sample_args("temp", {"-pl", "ln", "-de", "p," + domain + ".ps,color"}, "#2026031412", domain));
     double longest = 0, left = 1e9;
     std::vector<Polyline> lines;
     for (const Polyline& l : polylines(dir_ + "/" + domain + ".ps")) {
@@ -411,7 +373,7 @@ TEST_F(ColourE2E, HighsAndLowsStandOutAndShowOnTheirBackground) {
   };
   for (const Case& c : cases) {
     const std::string ps = dir_ + "/" + c.variable + "_" + c.params + ".ps";
-    run(sample("#2026031412", "us", c.variable, {"-pp", c.params, "-de", "p," + ps + ",color"}));
+    run(sample_args(c.variable, {"-pp", c.params, "-de", "p," + ps + ",color"}));
     // The numbers of the map: line labels, values of the marks and the bar's labels.
     const std::vector<PsText> texts = ps_texts(ps);
     std::set<int> decimals;

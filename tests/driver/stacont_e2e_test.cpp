@@ -21,13 +21,11 @@
 #include "config/system.h"
 #include "plot/region.h"
 #include "tests/support/barnes.h"
-#include "tests/support/program.h"
-#include "tests/support/run.h"
+#include "tests/support/e2e.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-const std::string kData = STACONT_DATA_DIR;
 const std::string kHourFile = "2026031412.sfc";
 
 // Tools are found on the PATH.
@@ -97,7 +95,9 @@ void expect_close(const std::vector<float>& got, const std::vector<float>& want,
   EXPECT_EQ(bad, 0);
 }
 
+// The date labels follow the time zone given in zavtz.
 TEST_F(StacontE2E, NetcdfGridHasTheLayoutAndTheAnalysedValues) {
+  env_["zavtz"] = "-EST:-5";
   const RunResult r = run("cdf", dir_ + "/grids");
   ASSERT_EQ(r.status, 0) << r.err;
   const std::string file = dir_ + "/grids/2026031412_temp.nc";
@@ -127,6 +127,8 @@ TEST_F(StacontE2E, NetcdfGridHasTheLayoutAndTheAnalysedValues) {
   expect_close(ncdump_values(file, "values"), reference_, 1e-5);
   expect_close(ncdump_values(file, "lat1"), {39.0f}, 1e-6);
   expect_close(ncdump_values(file, "lon1"), {-106.0f}, 1e-6);
+  const RunResult dump = tool("ncdump", {"-v", "datim", file});
+  EXPECT_NE(dump.out.find("\"Analysis for 7 AM EST [12Z] 14 MAR 26\""), std::string::npos) << dump.out;
 }
 
 // A relative grid path names the folder the grids go to, as an absolute one does; with
@@ -145,15 +147,6 @@ TEST_F(StacontE2E, RelativeGridPathIsTheFolderAndExistingGridsAreReused) {
   EXPECT_EQ(ncdump_values(file, "values"), written);
   r = run("cdf", "grids", {"-pf", "over"});
   EXPECT_NE(r.out.find("Fitting to grid..."), std::string::npos) << r.out;
-}
-
-// The date labels follow the time zone given in zavtz.
-TEST_F(StacontE2E, LabelsInTheTimeZoneOfZavtz) {
-  env_["zavtz"] = "-EST:-5";
-  const RunResult r = run("cdf", dir_ + "/grids");
-  ASSERT_EQ(r.status, 0) << r.err;
-  const RunResult dump = tool("ncdump", {"-v", "datim", dir_ + "/grids/2026031412_temp.nc"});
-  EXPECT_NE(dump.out.find("\"Analysis for 7 AM EST [12Z] 14 MAR 26\""), std::string::npos) << dump.out;
 }
 
 // Package grid files with text and with binary values read back to the same grid.
@@ -187,8 +180,7 @@ TEST_F(StacontE2E, PackageGridFilesReadBackEqual) {
 
 TEST_F(StacontE2E, HourSequenceWritesOneGridPerHour) {
   const std::string out = dir_ + "/seq";
-  const RunResult r = run_stacont({"-ba", "-fp", kData, "-if", "sfc_sample", "-cu", "#2026031412", "-nh", "6",
-                                   "-pd", "us", "-va", "temp", "-of", "cdf", "-gp", out}, "", env_, dir_, 120);
+  const RunResult r = run_stacont(sample_args("temp", {"-nh", "6", "-of", "cdf", "-gp", out}), "", env_, dir_, 120);
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(std::distance(fs::directory_iterator(out), {}), 7);
   for (int h = 12; h <= 18; ++h) EXPECT_TRUE(fs::exists(out + "/20260314" + std::to_string(h) + "_temp.nc")) << h;
@@ -291,16 +283,14 @@ TEST_F(StacontE2E, BatchSlipsAreNamed) {
       {{"-nh", "1:30,1"}, "", 0},  // hours and minutes, and a step, are good
   };
   for (const auto& c : cases) {
-    std::vector<std::string> args = {"-ba", "-fp", kData, "-if", "sfc_sample", "-cu", "#2026031412", "-pd", "us",
-                                     "-va", "temp", "-de", "png," + dir_ + "/x.png"};
+    std::vector<std::string> args = sample_args("temp", {"-de", "png," + dir_ + "/x.png"});
     args.insert(args.end(), c.args.begin(), c.args.end());
     const RunResult r = run_stacont(args, "", env_, dir_, 60);
     EXPECT_EQ(r.status, c.status) << c.args[0];
     EXPECT_EQ(r.err, c.err) << c.args[0];
   }
-  run_stacont({"-ba", "-fp", kData, "-if", "sfc_sample", "-cu", "#2026031412", "-pd", "ps:60:100,50,100,25,17,1,1",
-               "-va", "temp", "-de", "p," + dir_ + "/x.ps"},
-              "", env_, dir_, 60);
+  run_stacont(sample_args("temp", {"-de", "p," + dir_ + "/x.ps"}, "#2026031412", "ps:60:100,50,100,25,17,1,1"), "",
+              env_, dir_, 60);
   EXPECT_EQ(read_file(dir_ + "/x.ps").find(" LO:"), std::string::npos);  // no extremes of nothing
 }
 
@@ -337,9 +327,7 @@ TEST_F(StacontE2E, InstalledProgramFindsItsData) {
       << r.out;
   EXPECT_NE(r.out.find("Date: 12Z 14 MAR 26\n"), std::string::npos) << r.out;
   // The same analysis as the program of the build tree makes of the same file.
-  const RunResult here = run_stacont({"-ba", "-fp", kData, "-if", "sfc_sample", "-cu", "#2026031412", "-pd", "us",
-                                      "-va", "temp", "-of", "cdf", "-gp", dir_ + "/grids"},
-                                     "", env_, dir_, 60);
+  const RunResult here = run_stacont(sample_args("temp", {"-of", "cdf", "-gp", dir_ + "/grids"}), "", env_, dir_, 60);
   ASSERT_EQ(here.status, 0) << here.err;
   const std::vector<float> installed = ncdump_values(elsewhere + "/grids/2026031412_temp.nc", "values");
   EXPECT_GT(installed.size(), 100u);

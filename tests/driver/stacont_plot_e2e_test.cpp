@@ -5,21 +5,16 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <filesystem>
 #include <map>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "config/system.h"
-#include "tests/graphics/gks_render.h"
-#include "tests/support/program.h"
-#include "tests/support/run.h"
+#include "tests/support/e2e.h"
 
 namespace {
 
-namespace fs = std::filesystem;
-const std::string kData = STACONT_DATA_DIR;
 
 // A label as the PostScript writer notes it: its text and page position (NDC).
 struct Label {
@@ -75,8 +70,7 @@ class PlotE2E : public ProgramTest {
   // A batch plot of the sample's temperature over the United States at 12 UTC, without the
   // map background: these pages are about what the plot manager places round the data.
   RunResult run(const std::string& device, std::vector<std::string> extra = {}, int hours = 0) {
-    std::vector<std::string> args = {"-ba", "-fp", kData, "-if", "sfc_sample", "-cu", "#2026031412", "-pd", "us",
-                                     "-va", "temp", "-of", "none", "-de", device, "-dr=-map,-data"};
+    std::vector<std::string> args = sample_args("temp", {"-of", "none", "-de", device, "-dr=-map,-data"});
     if (hours > 0) args.insert(args.end(), {"-nh", std::to_string(hours)});
     args.insert(args.end(), extra.begin(), extra.end());
     return run_stacont(args, "", env_, dir_, 120);
@@ -157,10 +151,9 @@ TEST_F(PlotE2E, ViewSizesAndPanelsLandOnTheirPartOfThePage) {
 // Panel variables draw each variable in its own panel of the layout.
 TEST_F(PlotE2E, PanelVariablesShareThePage) {
   const std::string ps = dir_ + "/panels.ps";
-  const RunResult r =
-      run_stacont({"-ba", "-fp", kData, "-if", "sfc_sample", "-cu", "#2026031412", "-pd", "us", "-va",
-                   "panel[3x2+0+1],temp,panel[3x2+2+0],dewp", "-of", "none", "-de", "p," + ps, "-dr=-map,-data"},
-                  "", env_, dir_, 120);
+  const RunResult r = run_stacont(
+      sample_args("panel[3x2+0+1],temp,panel[3x2+2+0],dewp", {"-of", "none", "-de", "p," + ps, "-dr=-map,-data"}), "",
+      env_, dir_, 120);
   ASSERT_EQ(r.status, 0) << r.err;
   const std::vector<std::vector<Label>> labels = ps_labels(read_file(ps));
   ASSERT_EQ(labels.size(), 1u);
