@@ -106,23 +106,13 @@ TEST_F(StacontE2E, NetcdfGridHasTheLayoutAndTheAnalysedValues) {
 
   const RunResult h = tool("ncdump", {"-h", file});
   ASSERT_EQ(h.status, 0) << h.err;
-  // The skeleton (dimensions, declarations in order, global attributes) is fixed.
+  // The skeleton (dimensions, declarations in order, global attributes) is fixed: the
+  // file's header as ncdump -h prints it, less the attributes of each variable.
   std::string skeleton;
   std::istringstream lines(h.out);
   for (std::string l; std::getline(lines, l);)
     if (l.rfind("\t\t", 0) != 0 || l[2] == ':') skeleton += l + "\n";
-  EXPECT_EQ(skeleton, "netcdf \\2026031412_temp {\ndimensions:\n\tgrid = UNLIMITED ; // (1 currently)\n\tx = " +
-                          std::to_string(kNx) + " ;\n\ty = " + std::to_string(kNy) +
-                          " ;\n\tstring_len = 50 ;\nvariables:\n\tfloat values(grid, x, y) ;\n\tshort proj(grid) ;\n"
-                          "\tfloat lat1(grid) ;\n\tfloat lat2(grid) ;\n\tfloat lon1(grid) ;\n\tfloat lon2(grid) ;\n"
-                          "\tfloat dx(grid) ;\n\tfloat dy(grid) ;\n\tchar datim(grid, string_len) ;\n"
-                          "\tchar info(grid, string_len) ;\n\tshort source(grid) ;\n\tshort version(grid) ;\n"
-                          "\tshort model(grid) ;\n\tshort type(grid) ;\n\tshort ltype(grid) ;\n\tshort level(grid) ;\n"
-                          "\tshort time(grid) ;\n\tshort var(grid) ;\n\tshort nx(grid) ;\n\tshort ny(grid) ;\n"
-                          "\tint time_code(grid) ;\n\n"
-                          "// global attributes:\n\t\t:source = \"ZAV\" ;\n\t\t:version = \"1.0\" ;\n"
-                          "\t\t:grid_type = 0s ;\n\t\t:year = 2026s ;\n\t\t:month = 3s ;\n\t\t:day = 14s ;\n"
-                          "\t\t:hour = 12s ;\n}\n");
+  EXPECT_EQ(skeleton, data_file("temp_grid_header.cdl"));
   // (The attributes of each variable are the grid writer's own tests'.)
   expect_close(ncdump_values(file, "values"), reference_, 1e-5);
   expect_close(ncdump_values(file, "lat1"), {39.0f}, 1e-6);
@@ -266,28 +256,13 @@ TEST_F(StacontE2E, FailedGridWriteLeavesADeviceNodeInPlace) {
 // nearest known one), a bad number of hours, a bad number in a plot format, a device word
 // the program does not know, a domain where no report of the variable lies.
 TEST_F(StacontE2E, BatchSlipsAreNamed) {
-  const struct {
-    std::vector<std::string> args;
-    std::string err;
-    int status;
-  } cases[] = {
-      {{"-vaa", "dewp"}, "Option -vaa is not known and was not used (did you mean -va?)\n", 0},
-      {{"-nh", "abc"}, "Invalid number of hours \"abc\" (hours[:minutes][,step]): one hour is viewed\n", 0},
-      {{"-fm", "lcf:in=abc"}, "CONT_format_decode_type: Bad number \"in=abc\" in \"lcf:in=abc\": the default is used\n", 0},
-      {{"-de", "jpg"},
-       "Unknown device \"jpg\": the window is used (devices: d window, p PostScript, h HPGL, m metafile, png, pdf, "
-       "svg, ogr)\ngopen_ws: unable to connect to display\nGPH_begin: Error opening workstation\n",
-       ZAV_STATUS_DEVICE},
-      {{"-pd", "ps:60:100,50,100,25,17,1,1"},
-       "No values on the grid of Temperature (F): no report of it reaches this domain\n", 0},
-      {{"-nh", "1:30,1"}, "", 0},  // hours and minutes, and a step, are good
-  };
-  for (const auto& c : cases) {
+  for (const auto& c : data_table("batch_slips.tsv")) {
+    ASSERT_EQ(c.size(), 3u);
     std::vector<std::string> args = sample_args("temp", {"-de", "png," + dir_ + "/x.png"});
-    args.insert(args.end(), c.args.begin(), c.args.end());
+    for (const std::string& w : words(c[0])) args.push_back(w);
     const RunResult r = run_stacont(args, "", env_, dir_, 60);
-    EXPECT_EQ(r.status, c.status) << c.args[0];
-    EXPECT_EQ(r.err, c.err) << c.args[0];
+    EXPECT_EQ(r.status, std::stoi(c[1])) << c[0];
+    EXPECT_EQ(r.err, c[2]) << c[0];
   }
   run_stacont(sample_args("temp", {"-de", "p," + dir_ + "/x.ps"}, "#2026031412", "ps:60:100,50,100,25,17,1,1"), "",
               env_, dir_, 60);

@@ -12,6 +12,32 @@ std::vector<std::string> sample_args(const std::string& variable, const std::vec
   return a;
 }
 
+std::string data_file(const std::string& name) {
+  return read_file(std::string(STACONT_SOURCE_DIR) + "/tests/data/driver/" + name);
+}
+
+std::vector<std::vector<std::string>> data_table(const std::string& name) {
+  std::vector<std::vector<std::string>> rows;
+  std::istringstream in(data_file(name));
+  for (std::string line; std::getline(in, line);) {
+    if (line.empty() || line[0] == '#') continue;
+    for (std::size_t at = line.find("\\n"); at != std::string::npos; at = line.find("\\n", at + 1))
+      line.replace(at, 2, "\n");
+    rows.emplace_back();
+    std::istringstream fields(line);
+    for (std::string f; std::getline(fields, f, '\t');) rows.back().push_back(f);
+    if (line.back() == '\t') rows.back().emplace_back();
+  }
+  return rows;
+}
+
+std::vector<std::string> words(const std::string& text) {
+  std::vector<std::string> out;
+  std::istringstream in(text);
+  for (std::string w; in >> w;) out.push_back(w);
+  return out;
+}
+
 float TextGrid::bilinear(float c, float r) const {
   const int i = std::clamp(static_cast<int>(c), 0, nx - 2), j = std::clamp(static_cast<int>(r), 0, ny - 2);
   const float fx = c - i, fy = r - j;

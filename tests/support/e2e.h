@@ -14,6 +14,14 @@ inline const std::string kData = STACONT_DATA_DIR;
 std::vector<std::string> sample_args(const std::string& variable, const std::vector<std::string>& extra = {},
                                      const std::string& hour = "#2026031412", const std::string& domain = "us");
 
+// A file of tests/data/driver.
+std::string data_file(const std::string& name);
+// The rows of a table in tests/data/driver: fields apart by tabs, "\n" in a field a newline;
+// blank lines and lines that begin with # (where the expected values come from) are skipped.
+std::vector<std::vector<std::string>> data_table(const std::string& name);
+// Words apart by blanks.
+std::vector<std::string> words(const std::string& text);
+
 // A grid file of the package's text form: its size and values, the top row first.
 struct TextGrid {
   int nx = 0, ny = 0;
