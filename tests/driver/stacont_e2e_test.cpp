@@ -50,13 +50,7 @@ std::vector<float> ncdump_values(const std::string& file, const std::string& var
 // Four Colorado stations with temperatures of our choosing, on a latitude-longitude grid
 // of 11 x 7 points one degree apart centred at 39 N 106 W. The positions are those of the
 // station database (data/sao.cty); the report lines are the sample's with the temperature
-// (tenths of a degree Fahrenheit) replaced.
-const char* const kStationsFile =
-    "ZAVSFC\n12Z 14 MAR 26\n"
-    "KCOS 450 -163 0107 955 128 10.0 -99C - @1153 P2 11 r0 R58 N9.8 #AO2 SLP128 $\n"
-    "KDEN 400 -154 0207 958 -99 10.0 69F,250S - @1153 P2 11 r1 R60 N9.0 C101 #AO2 $\n"
-    "KGJT 600 -98 0507 972 151 5.0 -99C H @1153 P2 6 r0 R40 N15.7 #AO2 SLP151 $\n"
-    "KPUB 500 -93 -999 962 129 10.0 -99C - @1153 P2 11 r1 R69 N13.2 C000 #AO2 SLP129 $\n";
+// (tenths of a degree Fahrenheit) replaced (tests/data/driver/colorado.sfc).
 const char* const kStationsDomain = "ll,39,-106,11,7,1";
 constexpr int kNx = 11, kNy = 7;
 
@@ -71,7 +65,7 @@ class StacontE2E : public ProgramTest {
  protected:
   void SetUp() override {
     ProgramTest::SetUp();
-    write_file(dir_ + "/" + kHourFile, kStationsFile);
+    write_file(dir_ + "/" + kHourFile, data_file("colorado.sfc"));
   }
   // The temperature analysis of the four stations; every station kept (-pr 9).
   RunResult run(const std::string& of, const std::string& grid_path, std::vector<std::string> extra = {}) {

@@ -22,14 +22,8 @@ const std::string kHourFile = "2026031412.sfc";
 
 // Four Colorado stations (positions of data/sao.cty) on an 11 x 7 latitude-longitude grid,
 // one degree apart, centred at 39 N 106 W. KDEN reports 150.0 F (65.6 C, beyond 60 C);
-// KCOS reports twice: 90.0 F at 11:20 and 45.0 F at 11:53, the report nearer 12 UTC.
-const char* const kFile =
-    "ZAVSFC\n12Z 14 MAR 26\n"
-    "KCOS 900 -163 0107 955 128 10.0 -99C - @1120 $\n"
-    "KDEN 1500 -154 0207 958 -99 10.0 69F,250S - @1153 $\n"
-    "KGJT 600 -98 0507 972 151 5.0 -99C H @1153 $\n"
-    "KCOS 450 -163 0107 955 128 10.0 -99C - @1153 $\n"
-    "KPUB 500 -93 -999 962 129 10.0 -99C - @1153 $\n";
+// KCOS reports twice: 90.0 F at 11:20 and 45.0 F at 11:53, the report nearer 12 UTC
+// (tests/data/driver/colorado_qc.sfc).
 constexpr int kNx = 11, kNy = 7;
 
 // The program's default analysis of the given stations.
@@ -58,7 +52,7 @@ class StacontQc : public ProgramTest {
  protected:
   void SetUp() override {
     ProgramTest::SetUp();
-    write_file(dir_ + "/" + kHourFile, kFile);
+    write_file(dir_ + "/" + kHourFile, data_file("colorado_qc.sfc"));
     std::filesystem::create_directories(dir_ + "/res");
     env_ = clean_env(dir_ + "/res");
   }
@@ -142,7 +136,7 @@ std::vector<Pixel> red_pixels(const std::string& png) {
 class StacontQcPlot : public ProgramTest {
  protected:
   RunResult run(const std::string& buddy, const std::string& png) {
-    write_file(dir_ + "/" + kHourFile, read_file(std::string(STACONT_SOURCE_DIR) + "/tests/data/driver/kansas.sfc"));
+    write_file(dir_ + "/" + kHourFile, data_file("kansas.sfc"));
     return run_stacont({"-ba", "-me", "mess", "-fp", kData, "-pd", "ll,39,-97.5,9,5,1", "-pr", "9", "-va",
                         "temp[:ln],temp[:value]", "-bc", buddy, "-dr", "data", "-of", "none", "-de",
                         "png," + png + ",800x600,inv", dir_ + "/" + kHourFile},

@@ -85,17 +85,9 @@ TEST_F(StationE2E, RawFileTextsAndRoom) {
   // The values are the sample's observations: temperature and dew point (tenths of F),
   // wind (direction in tens of degrees and speed), coded sea-level pressure and visibility.
   std::map<std::string, std::vector<std::string>> sample;
-  {
-    std::istringstream in(read_file(kData + "/sample/2026031412.sfc"));
-    std::string line;
-    while (std::getline(in, line)) {
-      std::istringstream w(line);
-      std::vector<std::string> t;
-      for (std::string x; w >> x;) t.push_back(x);
-      if (t.size() > 7) sample[t[0]] = t;
-    }
-  }
-  int checked = 0;
+  std::istringstream in(read_file(kData + "/sample/2026031412.sfc"));
+  for (std::string line; std::getline(in, line);)
+    if (const std::vector<std::string> t = words(line); t.size() > 7) sample[t[0]] = t;
   for (const Station& s : stations) {
     ASSERT_TRUE(sample.count(s.id)) << s.id;
     const std::vector<std::string>& t = sample[s.id];
@@ -124,9 +116,7 @@ TEST_F(StationE2E, RawFileTextsAndRoom) {
     if (t[6] != "-99") {
       EXPECT_NEAR(v[7].val1, std::stof(t[6]), std::stof(t[6]) >= 3 ? 0.5F : 0.05F) << s.id;
     }
-    ++checked;
   }
-  EXPECT_EQ(checked, static_cast<int>(stations.size()));
 
   // The texts round each station: temperature upper left and dew point lower left (both
   // ending left of the station), coded pressure upper right and the tendency to the right.
@@ -250,9 +240,7 @@ TEST_F(StationE2E, SingleValuePlots) {
     int lines = 0, values = 0;
     bool data = false;
     for (std::string line; std::getline(in, line);) {
-      std::istringstream w(line);
-      std::vector<std::string> t;
-      for (std::string x; w >> x;) t.push_back(x);
+      const std::vector<std::string> t = words(line);
       if (!data) {
         data = line == "$";
         continue;
