@@ -21,13 +21,11 @@
 #include "config/system.h"
 #include "plot/region.h"
 #include "tests/support/barnes.h"
-#include "tests/support/program.h"
-#include "tests/support/run.h"
+#include "tests/support/e2e.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-const std::string kData = STACONT_DATA_DIR;
 const std::string kHourFile = "2026031412.sfc";
 
 // Tools are found on the PATH.
@@ -52,13 +50,7 @@ std::vector<float> ncdump_values(const std::string& file, const std::string& var
 // Four Colorado stations with temperatures of our choosing, on a latitude-longitude grid
 // of 11 x 7 points one degree apart centred at 39 N 106 W. The positions are those of the
 // station database (data/sao.cty); the report lines are the sample's with the temperature
-// (tenths of a degree Fahrenheit) replaced.
-const char* const kStationsFile =
-    "ZAVSFC\n12Z 14 MAR 26\n"
-    "KCOS 450 -163 0107 955 128 10.0 -99C - @1153 P2 11 r0 R58 N9.8 #AO2 SLP128 $\n"
-    "KDEN 400 -154 0207 958 -99 10.0 69F,250S - @1153 P2 11 r1 R60 N9.0 C101 #AO2 $\n"
-    "KGJT 600 -98 0507 972 151 5.0 -99C H @1153 P2 6 r0 R40 N15.7 #AO2 SLP151 $\n"
-    "KPUB 500 -93 -999 962 129 10.0 -99C - @1153 P2 11 r1 R69 N13.2 C000 #AO2 SLP129 $\n";
+// (tenths of a degree Fahrenheit) replaced (tests/data/driver/colorado.sfc).
 const char* const kStationsDomain = "ll,39,-106,11,7,1";
 constexpr int kNx = 11, kNy = 7;
 
@@ -73,7 +65,7 @@ class StacontE2E : public ProgramTest {
  protected:
   void SetUp() override {
     ProgramTest::SetUp();
-    write_file(dir_ + "/" + kHourFile, kStationsFile);
+    write_file(dir_ + "/" + kHourFile, data_file("colorado.sfc"));
   }
   // The temperature analysis of the four stations; every station kept (-pr 9).
   RunResult run(const std::string& of, const std::string& grid_path, std::vector<std::string> extra = {}) {
@@ -97,7 +89,9 @@ void expect_close(const std::vector<float>& got, const std::vector<float>& want,
   EXPECT_EQ(bad, 0);
 }
 
+// The date labels follow the time zone given in zavtz.
 TEST_F(StacontE2E, NetcdfGridHasTheLayoutAndTheAnalysedValues) {
+  env_["zavtz"] = "-EST:-5";
   const RunResult r = run("cdf", dir_ + "/grids");
   ASSERT_EQ(r.status, 0) << r.err;
   const std::string file = dir_ + "/grids/2026031412_temp.nc";
@@ -106,27 +100,19 @@ TEST_F(StacontE2E, NetcdfGridHasTheLayoutAndTheAnalysedValues) {
 
   const RunResult h = tool("ncdump", {"-h", file});
   ASSERT_EQ(h.status, 0) << h.err;
-  // The skeleton (dimensions, declarations in order, global attributes) is fixed.
+  // The skeleton (dimensions, declarations in order, global attributes) is fixed: the
+  // file's header as ncdump -h prints it, less the attributes of each variable.
   std::string skeleton;
   std::istringstream lines(h.out);
   for (std::string l; std::getline(lines, l);)
     if (l.rfind("\t\t", 0) != 0 || l[2] == ':') skeleton += l + "\n";
-  EXPECT_EQ(skeleton, "netcdf \\2026031412_temp {\ndimensions:\n\tgrid = UNLIMITED ; // (1 currently)\n\tx = " +
-                          std::to_string(kNx) + " ;\n\ty = " + std::to_string(kNy) +
-                          " ;\n\tstring_len = 50 ;\nvariables:\n\tfloat values(grid, x, y) ;\n\tshort proj(grid) ;\n"
-                          "\tfloat lat1(grid) ;\n\tfloat lat2(grid) ;\n\tfloat lon1(grid) ;\n\tfloat lon2(grid) ;\n"
-                          "\tfloat dx(grid) ;\n\tfloat dy(grid) ;\n\tchar datim(grid, string_len) ;\n"
-                          "\tchar info(grid, string_len) ;\n\tshort source(grid) ;\n\tshort version(grid) ;\n"
-                          "\tshort model(grid) ;\n\tshort type(grid) ;\n\tshort ltype(grid) ;\n\tshort level(grid) ;\n"
-                          "\tshort time(grid) ;\n\tshort var(grid) ;\n\tshort nx(grid) ;\n\tshort ny(grid) ;\n"
-                          "\tint time_code(grid) ;\n\n"
-                          "// global attributes:\n\t\t:source = \"ZAV\" ;\n\t\t:version = \"1.0\" ;\n"
-                          "\t\t:grid_type = 0s ;\n\t\t:year = 2026s ;\n\t\t:month = 3s ;\n\t\t:day = 14s ;\n"
-                          "\t\t:hour = 12s ;\n}\n");
+  EXPECT_EQ(skeleton, data_file("temp_grid_header.cdl"));
   // (The attributes of each variable are the grid writer's own tests'.)
   expect_close(ncdump_values(file, "values"), reference_, 1e-5);
   expect_close(ncdump_values(file, "lat1"), {39.0f}, 1e-6);
   expect_close(ncdump_values(file, "lon1"), {-106.0f}, 1e-6);
+  const RunResult dump = tool("ncdump", {"-v", "datim", file});
+  EXPECT_NE(dump.out.find("\"Analysis for 7 AM EST [12Z] 14 MAR 26\""), std::string::npos) << dump.out;
 }
 
 // A relative grid path names the folder the grids go to, as an absolute one does; with
@@ -145,15 +131,6 @@ TEST_F(StacontE2E, RelativeGridPathIsTheFolderAndExistingGridsAreReused) {
   EXPECT_EQ(ncdump_values(file, "values"), written);
   r = run("cdf", "grids", {"-pf", "over"});
   EXPECT_NE(r.out.find("Fitting to grid..."), std::string::npos) << r.out;
-}
-
-// The date labels follow the time zone given in zavtz.
-TEST_F(StacontE2E, LabelsInTheTimeZoneOfZavtz) {
-  env_["zavtz"] = "-EST:-5";
-  const RunResult r = run("cdf", dir_ + "/grids");
-  ASSERT_EQ(r.status, 0) << r.err;
-  const RunResult dump = tool("ncdump", {"-v", "datim", dir_ + "/grids/2026031412_temp.nc"});
-  EXPECT_NE(dump.out.find("\"Analysis for 7 AM EST [12Z] 14 MAR 26\""), std::string::npos) << dump.out;
 }
 
 // Package grid files with text and with binary values read back to the same grid.
@@ -187,8 +164,7 @@ TEST_F(StacontE2E, PackageGridFilesReadBackEqual) {
 
 TEST_F(StacontE2E, HourSequenceWritesOneGridPerHour) {
   const std::string out = dir_ + "/seq";
-  const RunResult r = run_stacont({"-ba", "-fp", kData, "-if", "sfc_sample", "-cu", "#2026031412", "-nh", "6",
-                                   "-pd", "us", "-va", "temp", "-of", "cdf", "-gp", out}, "", env_, dir_, 120);
+  const RunResult r = run_stacont(sample_args("temp", {"-nh", "6", "-of", "cdf", "-gp", out}), "", env_, dir_, 120);
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(std::distance(fs::directory_iterator(out), {}), 7);
   for (int h = 12; h <= 18; ++h) EXPECT_TRUE(fs::exists(out + "/20260314" + std::to_string(h) + "_temp.nc")) << h;
@@ -274,33 +250,16 @@ TEST_F(StacontE2E, FailedGridWriteLeavesADeviceNodeInPlace) {
 // nearest known one), a bad number of hours, a bad number in a plot format, a device word
 // the program does not know, a domain where no report of the variable lies.
 TEST_F(StacontE2E, BatchSlipsAreNamed) {
-  const struct {
-    std::vector<std::string> args;
-    std::string err;
-    int status;
-  } cases[] = {
-      {{"-vaa", "dewp"}, "Option -vaa is not known and was not used (did you mean -va?)\n", 0},
-      {{"-nh", "abc"}, "Invalid number of hours \"abc\" (hours[:minutes][,step]): one hour is viewed\n", 0},
-      {{"-fm", "lcf:in=abc"}, "CONT_format_decode_type: Bad number \"in=abc\" in \"lcf:in=abc\": the default is used\n", 0},
-      {{"-de", "jpg"},
-       "Unknown device \"jpg\": the window is used (devices: d window, p PostScript, h HPGL, m metafile, png, pdf, "
-       "svg, ogr)\ngopen_ws: unable to connect to display\nGPH_begin: Error opening workstation\n",
-       ZAV_STATUS_DEVICE},
-      {{"-pd", "ps:60:100,50,100,25,17,1,1"},
-       "No values on the grid of Temperature (F): no report of it reaches this domain\n", 0},
-      {{"-nh", "1:30,1"}, "", 0},  // hours and minutes, and a step, are good
-  };
-  for (const auto& c : cases) {
-    std::vector<std::string> args = {"-ba", "-fp", kData, "-if", "sfc_sample", "-cu", "#2026031412", "-pd", "us",
-                                     "-va", "temp", "-de", "png," + dir_ + "/x.png"};
-    args.insert(args.end(), c.args.begin(), c.args.end());
+  for (const auto& c : data_table("batch_slips.tsv")) {
+    ASSERT_EQ(c.size(), 3u);
+    std::vector<std::string> args = sample_args("temp", {"-de", "png," + dir_ + "/x.png"});
+    for (const std::string& w : words(c[0])) args.push_back(w);
     const RunResult r = run_stacont(args, "", env_, dir_, 60);
-    EXPECT_EQ(r.status, c.status) << c.args[0];
-    EXPECT_EQ(r.err, c.err) << c.args[0];
+    EXPECT_EQ(r.status, std::stoi(c[1])) << c[0];
+    EXPECT_EQ(r.err, c[2]) << c[0];
   }
-  run_stacont({"-ba", "-fp", kData, "-if", "sfc_sample", "-cu", "#2026031412", "-pd", "ps:60:100,50,100,25,17,1,1",
-               "-va", "temp", "-de", "p," + dir_ + "/x.ps"},
-              "", env_, dir_, 60);
+  run_stacont(sample_args("temp", {"-de", "p," + dir_ + "/x.ps"}, "#2026031412", "ps:60:100,50,100,25,17,1,1"), "",
+              env_, dir_, 60);
   EXPECT_EQ(read_file(dir_ + "/x.ps").find(" LO:"), std::string::npos);  // no extremes of nothing
 }
 
@@ -337,9 +296,7 @@ TEST_F(StacontE2E, InstalledProgramFindsItsData) {
       << r.out;
   EXPECT_NE(r.out.find("Date: 12Z 14 MAR 26\n"), std::string::npos) << r.out;
   // The same analysis as the program of the build tree makes of the same file.
-  const RunResult here = run_stacont({"-ba", "-fp", kData, "-if", "sfc_sample", "-cu", "#2026031412", "-pd", "us",
-                                      "-va", "temp", "-of", "cdf", "-gp", dir_ + "/grids"},
-                                     "", env_, dir_, 60);
+  const RunResult here = run_stacont(sample_args("temp", {"-of", "cdf", "-gp", dir_ + "/grids"}), "", env_, dir_, 60);
   ASSERT_EQ(here.status, 0) << here.err;
   const std::vector<float> installed = ncdump_values(elsewhere + "/grids/2026031412_temp.nc", "values");
   EXPECT_GT(installed.size(), 100u);

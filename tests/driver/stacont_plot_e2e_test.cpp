@@ -5,21 +5,16 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <filesystem>
 #include <map>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "config/system.h"
-#include "tests/graphics/gks_render.h"
-#include "tests/support/program.h"
-#include "tests/support/run.h"
+#include "tests/support/e2e.h"
 
 namespace {
 
-namespace fs = std::filesystem;
-const std::string kData = STACONT_DATA_DIR;
 
 // A label as the PostScript writer notes it: its text and page position (NDC).
 struct Label {
@@ -75,14 +70,14 @@ class PlotE2E : public ProgramTest {
   // A batch plot of the sample's temperature over the United States at 12 UTC, without the
   // map background: these pages are about what the plot manager places round the data.
   RunResult run(const std::string& device, std::vector<std::string> extra = {}, int hours = 0) {
-    std::vector<std::string> args = {"-ba", "-fp", kData, "-if", "sfc_sample", "-cu", "#2026031412", "-pd", "us",
-                                     "-va", "temp", "-of", "none", "-de", device, "-dr=-map,-data"};
+    std::vector<std::string> args = sample_args("temp", {"-of", "none", "-de", device, "-dr=-map,-data"});
     if (hours > 0) args.insert(args.end(), {"-nh", std::to_string(hours)});
     args.insert(args.end(), extra.begin(), extra.end());
     return run_stacont(args, "", env_, dir_, 120);
   }
 };
 
+// The labels of tests/data/driver/six_labels.tsv.
 const char* const kSixLabels = "ul:Surface_%D,uc:%y%m%d_%h%%,ur:%b_%d,ll:Valid_%W,lc:Valid_%V,lr:#_%q%";
 
 // The label escapes give their texts at the six places round the map.
@@ -92,12 +87,13 @@ TEST_F(PlotE2E, LabelEscapesAtTheSixPlaces) {
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.err, "");
   // The metafile keeps each text as it was drawn.
-  std::vector<std::string> texts;
+  const std::vector<std::vector<std::string>> want = data_table("six_labels.tsv");
+  std::vector<std::string> texts, want_texts;
   std::istringstream in(read_file(meta));
   for (std::string line; std::getline(in, line);)
     if (line.rfind("TE ", 0) == 0) texts.push_back(line.substr(line.find(' ', 3) + 1));
-  EXPECT_EQ(texts, (std::vector<std::string>{"Surface 12Z 14 MAR 26", "260314 12%", "MAR 14", "Valid SAT 14 MAR 26",
-                                             "Valid 12Z SAT 14 MAR 26", "# "}));
+  for (const auto& w : want) want_texts.push_back(w.at(4));
+  EXPECT_EQ(texts, want_texts);
 
   r = run("p," + ps, {"-la", kSixLabels});
   ASSERT_EQ(r.status, 0) << r.err;
@@ -106,19 +102,13 @@ TEST_F(PlotE2E, LabelEscapesAtTheSixPlaces) {
   const std::vector<Picture> pages = render_ps_pages(ps);
   ASSERT_EQ(pages.size(), 1u);
   const Picture& page = pages[0];
-  // The map is as wide as the page: the labels stand 1 % in from its edges and in its
-  // middle, the upper ones above it, the lower ones below it.
-  const struct { const char* text; int align; float x; bool upper; float width; } want[] = {
-      {"Surface 12Z 14 MAR 26", -1, 0.01F, true, 0.3F}, {"260314 12%", 0, 0.5F, true, 0.2F},
-      {"MAR 14", 1, 0.99F, true, 0.12F},                {"Valid SAT 14 MAR 26", -1, 0.01F, false, 0.3F},
-      {"Valid 12Z SAT 14 MAR 26", 0, 0.5F, false, 0.35F}, {"# ", 1, 0.99F, false, 0.05F}};
   for (const auto& w : want) {
-    SCOPED_TRACE(w.text);
-    const Label* l = find(labels[0], w.text);
+    SCOPED_TRACE(w[4]);
+    const Label* l = find(labels[0], w[4]);
     ASSERT_NE(l, nullptr);
-    EXPECT_NEAR(l->x, w.x, 1e-4F);
-    EXPECT_TRUE(w.upper ? l->y > 0.6F && l->y < kPageTop - 0.015F : l->y > 0.005F && l->y < 0.1F) << l->y;
-    EXPECT_GT(dark_at(page, *l, w.align, w.width), 20);
+    EXPECT_NEAR(l->x, std::stof(w[1]), 1e-4F);
+    EXPECT_TRUE(w[2] == "1" ? l->y > 0.6F && l->y < kPageTop - 0.015F : l->y > 0.005F && l->y < 0.1F) << l->y;
+    EXPECT_GT(dark_at(page, *l, std::stoi(w[0]), std::stof(w[3])), 20);
   }
   // Between the labels of a line the page is blank, and so is the map without data.
   const Label* ul = find(labels[0], "Surface 12Z 14 MAR 26");
@@ -157,10 +147,9 @@ TEST_F(PlotE2E, ViewSizesAndPanelsLandOnTheirPartOfThePage) {
 // Panel variables draw each variable in its own panel of the layout.
 TEST_F(PlotE2E, PanelVariablesShareThePage) {
   const std::string ps = dir_ + "/panels.ps";
-  const RunResult r =
-      run_stacont({"-ba", "-fp", kData, "-if", "sfc_sample", "-cu", "#2026031412", "-pd", "us", "-va",
-                   "panel[3x2+0+1],temp,panel[3x2+2+0],dewp", "-of", "none", "-de", "p," + ps, "-dr=-map,-data"},
-                  "", env_, dir_, 120);
+  const RunResult r = run_stacont(
+      sample_args("panel[3x2+0+1],temp,panel[3x2+2+0],dewp", {"-of", "none", "-de", "p," + ps, "-dr=-map,-data"}), "",
+      env_, dir_, 120);
   ASSERT_EQ(r.status, 0) << r.err;
   const std::vector<std::vector<Label>> labels = ps_labels(read_file(ps));
   ASSERT_EQ(labels.size(), 1u);
@@ -236,12 +225,8 @@ TEST_F(PlotE2E, BadParametersAndLabelsAreNamedAndThePlotIsMade) {
                           {"-pp", "vp_size=2x2+5+5,shadow=100000000,gridx99999,over=-3", "-la",
                            long_label + ",xy:z,ur:%%_%Q%", "-nh", "1"});
   EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(r.err, "PLT_panel_decode: Invalid view size: 2x2+5+5 (the panel lies outside the layout)\n"
-                   "PLT_param_decode: Bad plot parameter: shadow=100000000 (shadow[=n], at most 10)\n"
-                   "PLT_param_decode: Bad plot parameter: gridx99999 (the grid factor is at most 10)\n"
-                   "PLT_param_decode: Bad plot parameter: over=-3 (over=base[:number], overlays 0-5)\n"
-                   "PLT_labels: Label not used: " + long_label + ": longer than 69 characters\n"
-                   "PLT_labels: Label not used: xy:z: unknown label position (ul, uc, ur, ll, lc, lr)\n");
+  // The messages, each with what can be used instead.
+  EXPECT_EQ(r.err, data_file("bad_plot_parameters.txt"));
   const std::vector<std::vector<Label>> labels = ps_labels(read_file(ps));
   ASSERT_EQ(labels.size(), 2u);
   for (const auto& page : labels) {

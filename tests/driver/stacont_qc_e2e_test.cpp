@@ -14,24 +14,16 @@
 #include "analysis/grd_read.h"
 #include "analysis/grd_tool.h"
 #include "tests/support/barnes.h"
-#include "tests/support/program.h"
-#include "tests/support/run.h"
+#include "tests/support/e2e.h"
 
 namespace {
 
-const std::string kData = STACONT_DATA_DIR;
 const std::string kHourFile = "2026031412.sfc";
 
 // Four Colorado stations (positions of data/sao.cty) on an 11 x 7 latitude-longitude grid,
 // one degree apart, centred at 39 N 106 W. KDEN reports 150.0 F (65.6 C, beyond 60 C);
-// KCOS reports twice: 90.0 F at 11:20 and 45.0 F at 11:53, the report nearer 12 UTC.
-const char* const kFile =
-    "ZAVSFC\n12Z 14 MAR 26\n"
-    "KCOS 900 -163 0107 955 128 10.0 -99C - @1120 $\n"
-    "KDEN 1500 -154 0207 958 -99 10.0 69F,250S - @1153 $\n"
-    "KGJT 600 -98 0507 972 151 5.0 -99C H @1153 $\n"
-    "KCOS 450 -163 0107 955 128 10.0 -99C - @1153 $\n"
-    "KPUB 500 -93 -999 962 129 10.0 -99C - @1153 $\n";
+// KCOS reports twice: 90.0 F at 11:20 and 45.0 F at 11:53, the report nearer 12 UTC
+// (tests/data/driver/colorado_qc.sfc).
 constexpr int kNx = 11, kNy = 7;
 
 // The program's default analysis of the given stations.
@@ -60,7 +52,7 @@ class StacontQc : public ProgramTest {
  protected:
   void SetUp() override {
     ProgramTest::SetUp();
-    write_file(dir_ + "/" + kHourFile, kFile);
+    write_file(dir_ + "/" + kHourFile, data_file("colorado_qc.sfc"));
     std::filesystem::create_directories(dir_ + "/res");
     env_ = clean_env(dir_ + "/res");
   }
@@ -119,26 +111,7 @@ TEST_F(StacontQc, OwnTableInItsOwnUnits) {
 // apart centred at 39 N 97.5 W, on an 800 x 600 PNG: 8 by 4 degrees fill the width at 100
 // pixels a degree, the map's 400 rows centred, so a station sits at column
 // 100 (lon + 101.5) and row 100 + 100 (41 - lat): KSLN (38.79 N, 97.65 W) at (385, 321).
-const char* const kKansas =
-    "ZAVSFC\n12Z 14 MAR 26\n"
-    "KICT 629 -999 -999 962 129 10.0 -99C - @1153 $\n"
-    "KDDC 551 -999 -999 962 129 10.0 -99C - @1153 $\n"
-    "KCNU 687 -999 -999 962 129 10.0 -99C - @1153 $\n"
-    "KHUT 608 -999 -999 962 129 10.0 -99C - @1153 $\n"
-    "KEMP 652 -999 -999 962 129 10.0 -99C - @1153 $\n"
-    "KGBD 572 -999 -999 962 129 10.0 -99C - @1153 $\n"
-    "KSLN 1140 -999 -999 962 129 10.0 -99C - @1153 $\n"
-    "KHYS 550 -999 -999 962 129 10.0 -99C - @1153 $\n"
-    "KTOP 655 -999 -999 962 129 10.0 -99C - @1153 $\n"
-    "KMHK 622 -999 -999 962 129 10.0 -99C - @1153 $\n"
-    "KCNK 584 -999 -999 962 129 10.0 -99C - @1153 $\n"
-    "KHLC 523 -999 -999 962 129 10.0 -99C - @1153 $\n"
-    "KK82 546 -999 -999 962 129 10.0 -99C - @1153 $\n"
-    "KFNB 636 -999 -999 962 129 10.0 -99C - @1153 $\n"
-    "KHJH 574 -999 -999 962 129 10.0 -99C - @1153 $\n"
-    "KRSL 563 -999 -999 962 129 10.0 -99C - @1153 $\n"
-    "KOWI 677 -999 -999 962 129 10.0 -99C - @1153 $\n"
-    "KPTT 588 -999 -999 962 129 10.0 -99C - @1153 $\n";
+// The reports are in tests/data/driver/kansas.sfc.
 constexpr int kWidth = 800, kHeight = 600;
 constexpr int kSlnColumn = 385, kSlnRow = 321;
 
@@ -163,7 +136,7 @@ std::vector<Pixel> red_pixels(const std::string& png) {
 class StacontQcPlot : public ProgramTest {
  protected:
   RunResult run(const std::string& buddy, const std::string& png) {
-    write_file(dir_ + "/" + kHourFile, kKansas);
+    write_file(dir_ + "/" + kHourFile, data_file("kansas.sfc"));
     return run_stacont({"-ba", "-me", "mess", "-fp", kData, "-pd", "ll,39,-97.5,9,5,1", "-pr", "9", "-va",
                         "temp[:ln],temp[:value]", "-bc", buddy, "-dr", "data", "-of", "none", "-de",
                         "png," + png + ",800x600,inv", dir_ + "/" + kHourFile},
