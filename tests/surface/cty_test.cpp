@@ -93,6 +93,7 @@ TEST(CtyParse, FieldsStarsAndMissingElevation) {
 }
 
 TEST(WmoId, TableFullRangeAndNonConverting) {
+  char id[CTY_ID_SIZE];
   for (const Row& c : cases("wmo_ids")) EXPECT_STREQ(wmo_to_id(num(c[0]), id), c[1].c_str()) << c[0];
   for (int n = 0; n <= 99999; ++n) {
     int back = -1;
