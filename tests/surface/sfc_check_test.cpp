@@ -110,12 +110,9 @@ class SfcCheck : public ::testing::Test {
         if (w.rfind(std::string(var) + "=", 0) == 0) v = w.substr(w.find('=') + 1);
       data += std::string(var) + " = " + v + " ; ";
     }
-    const std::string cdl = file("r.cdl",
-                                 "netcdf r {\ndimensions:\n report = UNLIMITED ; id_len = 10 ;\nvariables:\n"
-                                 " char id(report, id_len) ; float lat(report) ; float lon(report) ;\n"
-                                 " float T(report) ; float TD(report) ; float DIR(report) ; float SPD(report) ;\n"
-                                 " float PSL(report) ; float ALTIM(report) ;\n :filetime = \"12Z 14 MAR 26\" ;\n"
-                                 "data:\n id = \"KXYZ\" ; lat = 40 ; lon = -100 ; " + data + "\n}\n");
+    std::string text = read_file(kCases + "check_report.cdl");
+    text.replace(text.find("@VALUES@"), 8, data);
+    const std::string cdl = file("r.cdl", text);
     const std::string nc = dir_ + "/r.nc";
     EXPECT_EQ(run_program("/bin/sh", {"-c", "ncgen -o '" + nc + "' '" + cdl + "'"}).status, 0) << cdl;
     return nc;
@@ -194,15 +191,7 @@ TEST(SfcCheckTime, MinutesFromTheHour) {
 // A table users write: units of their own, "-" for no limit, comments; lines that cannot be
 // used are named and skipped, the others stay in force; "none" switches the limits off.
 TEST_F(SfcCheck, TablesUsersWrite) {
-  const std::string table = file("own.lim",
-                                 "# own limits\n"
-                                 "temp  - 90 F      # summer\n"
-                                 "wspd 0 50 m/s\n"
-                                 "humidity 0 100 %\n"
-                                 "slpr 1090 870 hPa\n"
-                                 "alt 25 33 furlongs\n"
-                                 "vis 0 1e9\n"
-                                 "dewp -40\n");
+  const std::string table = file("own.lim", read_file(kCases + "own.lim"));
   CaptureStderr();
   EXPECT_EQ(SFC_limits_load(table.c_str()), 2);
   EXPECT_EQ(GetCapturedStderr(),
