@@ -17,23 +17,11 @@
 #include "surface/sfc_read.h"
 #include "tests/support/capture.h"
 #include "tests/support/run.h"
+#include "tests/support/surface_cases.h"
 
 namespace {
 
 const std::string kCases = std::string(STACONT_SOURCE_DIR) + "/tests/surface/data/";
-
-std::string trim(std::string s) {
-  s.erase(0, s.find_first_not_of(" \t"));
-  s.erase(s.find_last_not_of(" \t\r") + 1);
-  return s;
-}
-
-std::vector<std::string> split(const std::string& line, char sep) {
-  std::vector<std::string> out;
-  std::istringstream in(line);
-  for (std::string f; std::getline(in, f, sep);) out.push_back(trim(f));
-  return out;
-}
 
 // One variable of a report as text ("M" when missing).
 std::string field(const sfc_report& r, const std::string& name) {
@@ -121,13 +109,9 @@ class SfcCheck : public ::testing::Test {
 };
 
 TEST_F(SfcCheck, LimitsPerVariableAndForm) {
-  std::ifstream in(kCases + "limits_cases.txt");
-  ASSERT_TRUE(in) << "limits_cases.txt";
   int cases = 0;
-  for (std::string line; std::getline(in, line);) {
-    if (line.empty() || line[0] == '#') continue;
-    const std::vector<std::string> f = split(line, '|');
-    ASSERT_EQ(f.size(), 5u) << line;
+  for (const surface_cases::Row& f : surface_cases::rows("limits_cases.txt", "cases")) {
+    const std::string line = f[0] + " " + f[1];
     std::string path;
     if (f[0] == "zavsfc")
       path = file("h.sfc", "ZAVSFC\n12Z 14 MAR 26\n" + f[1] + " $\n");
