@@ -10,6 +10,7 @@
 #include <new>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "config/datafile.h"
 #include "config/mess.h"
@@ -29,7 +30,6 @@ struct OpenDatabase {
   std::FILE* file = nullptr;
   int handle = -1;
 };
-OpenDatabase open_db;
 
 struct WmoRange {
   int lo;
@@ -131,25 +131,37 @@ struct LineBuffer {
   LineBuffer() = default;
   LineBuffer(const LineBuffer&) = delete;
   LineBuffer& operator=(const LineBuffer&) = delete;
+  LineBuffer(LineBuffer&& o) noexcept : data(std::exchange(o.data, nullptr)), capacity(std::exchange(o.capacity, 0)) {}
+  LineBuffer& operator=(LineBuffer&& o) noexcept {
+    std::swap(data, o.data);
+    std::swap(capacity, o.capacity);
+    return *this;
+  }
   ~LineBuffer() { std::free(data); }
 };
-LineBuffer line_buffer;
+
+// The database opened by handle, and the buffer its lines are read into.
+struct CtyReadState {
+  OpenDatabase open_db;
+  LineBuffer line_buffer;
+};
+CtyReadState st;
 
 // Reads one line (without its newline) into line, keeping at most max_line bytes.
 // False at the end of the file. getline takes the stream's lock once a line and finds the
 // newline a block at a time: a database has half a million characters.
 bool read_line(std::FILE* f, std::string& line) {
   line.clear();
-  const ssize_t n = getline(&line_buffer.data, &line_buffer.capacity, f);
+  const ssize_t n = getline(&st.line_buffer.data, &st.line_buffer.capacity, f);
   if (n <= 0) return false;
   std::size_t length = static_cast<std::size_t>(n);
-  if (line_buffer.data[length - 1] == '\n') --length;
-  line.assign(line_buffer.data, std::min(length, max_line));
+  if (st.line_buffer.data[length - 1] == '\n') --length;
+  line.assign(st.line_buffer.data, std::min(length, max_line));
   // A hostile line of megabytes is not kept in memory for the lines after it.
-  if (line_buffer.capacity > (std::size_t{1} << 20)) {
-    std::free(line_buffer.data);
-    line_buffer.data = nullptr;
-    line_buffer.capacity = 0;
+  if (st.line_buffer.capacity > (std::size_t{1} << 20)) {
+    std::free(st.line_buffer.data);
+    st.line_buffer.data = nullptr;
+    st.line_buffer.capacity = 0;
   }
   return true;
 }
@@ -280,44 +292,49 @@ int CTY_parse_line(const char* line, int length, CityRec* rec) {
 }
 
 int CTY_open_file(const char* name) {
-  CTY_close(open_db.handle);
+  CTY_close(st.open_db.handle);
   std::FILE* f = open_database_or_warn(name);
   if (!f) return -1;
-  open_db.file = f;
-  open_db.handle = fileno(f);
-  return open_db.handle;
+  st.open_db.file = f;
+  st.open_db.handle = fileno(f);
+  return st.open_db.handle;
 }
 
 int CTY_open(const char* path) {
-  CTY_close(open_db.handle);
+  CTY_close(st.open_db.handle);
   if (!path || !*path || FILE_is_dir(path)) return -1;
   std::FILE* f = FILE_open(path, "r");
   if (!f) return -1;
-  open_db.file = f;
-  open_db.handle = fileno(f);
-  return open_db.handle;
+  st.open_db.file = f;
+  st.open_db.handle = fileno(f);
+  return st.open_db.handle;
 }
 
 int CTY_read(int handle, CityRec* rec) {
   if (!rec) return -1;
-  if (!open_db.file || handle != open_db.handle) {
+  if (!st.open_db.file || handle != st.open_db.handle) {
     clear_rec(rec);
     return -1;
   }
-  return read_rec(open_db.file, rec);
+  return read_rec(st.open_db.file, rec);
 }
 
 int CTY_rewind(int handle) {
-  if (!open_db.file || handle != open_db.handle) return -1;
-  std::clearerr(open_db.file);
-  return std::fseek(open_db.file, 0L, SEEK_SET) == 0 ? 0 : -1;
+  if (!st.open_db.file || handle != st.open_db.handle) return -1;
+  std::clearerr(st.open_db.file);
+  return std::fseek(st.open_db.file, 0L, SEEK_SET) == 0 ? 0 : -1;
 }
 
 int CTY_close(int handle) {
-  if (!open_db.file || handle != open_db.handle) return -1;
-  FILE_close(open_db.file);
-  open_db = OpenDatabase{};
+  if (!st.open_db.file || handle != st.open_db.handle) return -1;
+  FILE_close(st.open_db.file);
+  st.open_db = OpenDatabase{};
   return 0;
+}
+
+void CTY_read_reset_state() {
+  CTY_close(st.open_db.handle);
+  st = CtyReadState{};
 }
 
 int CTY_get(const char* file, const char* id, CityRec* rec) {

@@ -57,6 +57,8 @@ int CTY_open(const char* path);
 int CTY_read(int handle, CityRec* rec);
 int CTY_rewind(int handle);
 int CTY_close(int handle);
+// Closes the database opened by handle and frees the line buffer.
+void CTY_read_reset_state();
 
 // Parses one database line; the number of leading fields that converted (0..10).
 // Fields beyond the first one that fails are left cleared.

@@ -39,17 +39,24 @@ struct DataBlock {
   std::size_t size;
 };
 
-Table cty_table;
-int store_mode = 0;
-int id_type = 0;
-int data_size = 0;
+// The station database as loaded for the domain: the table, how it was stored and the
+// memory its records live in.
+struct CtyState {
+  Table cty_table;
+  int store_mode = 0;
+  int id_type = 0;
+  int data_size = 0;
+  std::vector<DataBlock> blocks;
+  void* last_found = nullptr;
+  // Identifier and WMO keys of the database's stations that the last load left out (outside
+  // the domain, of a lower priority or not selected): a report from one of them is not from
+  // an unknown station.
+  std::unordered_set<std::string> left_out[2];
+};
+CtyState cty;
+// Registered by the module that owns the records' extra data; kept out of the record so that
+// a reset does not undo the registration.
 CtyEnterFunc enter_func = nullptr;
-std::vector<DataBlock> blocks;
-void* last_found = nullptr;
-// Identifier and WMO keys of the database's stations that the last load left out (outside
-// the domain, of a lower priority or not selected): a report from one of them is not from
-// an unknown station.
-std::unordered_set<std::string> left_out[2];
 
 // Selection list from the resource "identifier", freed on every exit path.
 struct Selection {
@@ -88,7 +95,7 @@ void format_wmo(char* out, std::size_t size, const CityRec& rec) {
 
 void key_identifier(const CityRec& rec, char out[12]) {
   const bool call = CTY_has_call(&rec);
-  switch (id_type) {
+  switch (cty.id_type) {
     case 1:
       if (rec.wmo != CTY_NO_WMO)
         print_wmo(out, 12, false, static_cast<int>(rec.wmo));
@@ -145,12 +152,12 @@ void location_key(char* out, std::size_t size, float lat10, float lon10) {
 }
 
 void*& data_of(void* record) {
-  if (store_mode == CTY_MODE_FULL) return static_cast<CityEntry*>(record)->data;
+  if (cty.store_mode == CTY_MODE_FULL) return static_cast<CityEntry*>(record)->data;
   return static_cast<StationRec*>(record)->data;
 }
 
 void to_station(const void* record, StationRec* station) {
-  if (store_mode != CTY_MODE_FULL) {
+  if (cty.store_mode != CTY_MODE_FULL) {
     std::memcpy(station, record, sizeof *station);
     return;
   }
@@ -196,21 +203,21 @@ bool lookup_key(const char* id, int* key, std::string* text) {
 }
 
 void* search_record(const char* id) {
-  if (cty_table.count == 0) return nullptr;
+  if (cty.cty_table.count == 0) return nullptr;
   int key = 0;
   std::string text;
   if (!lookup_key(id, &key, &text)) return nullptr;
-  return TAB_search(&cty_table, key, text.c_str());
+  return TAB_search(&cty.cty_table, key, text.c_str());
 }
 
 void note_left_out(const CityRec& rec) {
   char ident[12];
   key_identifier(rec, ident);
-  left_out[key_ident].insert(ident);
+  cty.left_out[key_ident].insert(ident);
   if (rec.wmo == CTY_NO_WMO) return;
   char wmo[16];
   format_wmo(wmo, sizeof wmo, rec);
-  left_out[key_wmo].insert(wmo);
+  cty.left_out[key_wmo].insert(wmo);
 }
 
 // ---- selection conditions ----
@@ -359,21 +366,21 @@ bool enter_station(const CityRec& rec, float x, float y) {
   char wmo[16];
   format_wmo(wmo, sizeof wmo, rec);
   char loc[96] = "";
-  if (store_mode == CTY_MODE_LOCATION) location_key(loc, sizeof loc, rec.lat * 10.0f, rec.lon * 10.0f);
+  if (cty.store_mode == CTY_MODE_LOCATION) location_key(loc, sizeof loc, rec.lat * 10.0f, rec.lon * 10.0f);
 
   void* data = nullptr;
-  if (data_size > 0) {
-    const std::size_t units = (static_cast<std::size_t>(data_size) + sizeof(std::max_align_t) - 1) /
+  if (cty.data_size > 0) {
+    const std::size_t units = (static_cast<std::size_t>(cty.data_size) + sizeof(std::max_align_t) - 1) /
                               sizeof(std::max_align_t);
-    blocks.push_back(DataBlock{std::make_unique<std::max_align_t[]>(units), static_cast<std::size_t>(data_size)});
-    data = blocks.back().memory.get();
+    cty.blocks.push_back(DataBlock{std::make_unique<std::max_align_t[]>(units), static_cast<std::size_t>(cty.data_size)});
+    data = cty.blocks.back().memory.get();
     if (enter_func) enter_func(data, &rec);
   }
 
   int status;
-  if (store_mode == CTY_MODE_FULL) {
+  if (cty.store_mode == CTY_MODE_FULL) {
     CityEntry entry{rec, data};
-    status = TAB_enter(&cty_table, &entry, ident, wmo);
+    status = TAB_enter(&cty.cty_table, &entry, ident, wmo);
   } else {
     StationRec st;
     std::memset(&st, 0, sizeof st);
@@ -384,10 +391,10 @@ bool enter_station(const CityRec& rec, float x, float y) {
     st.elev = rec.elev;
     st.prior = rec.prior;
     st.data = data;
-    status = store_mode == CTY_MODE_LOCATION ? TAB_enter(&cty_table, &st, ident, wmo, loc)
-                                             : TAB_enter(&cty_table, &st, ident, wmo);
+    status = cty.store_mode == CTY_MODE_LOCATION ? TAB_enter(&cty.cty_table, &st, ident, wmo, loc)
+                                             : TAB_enter(&cty.cty_table, &st, ident, wmo);
   }
-  if (status != 0 && data) blocks.pop_back();
+  if (status != 0 && data) cty.blocks.pop_back();
   return status == 0;
 }
 
@@ -425,12 +432,12 @@ int CTY_store(const char* file, int mode, const DomainRec* domain, int max_prior
   if (domain) MAP_domain(domain);
   MESS_print(MESS_MESS, "Reading the city database file...\n");
 
-  store_mode = mode;
+  cty.store_mode = mode;
   const int size = mode == CTY_MODE_FULL ? static_cast<int>(sizeof(CityEntry)) : static_cast<int>(sizeof(StationRec));
-  if (TAB_create(&cty_table, bucket_count(handle), size, mode == CTY_MODE_LOCATION ? 3 : 2) != 0) {
+  if (TAB_create(&cty.cty_table, bucket_count(handle), size, mode == CTY_MODE_LOCATION ? 3 : 2) != 0) {
     MESS_print(MESS_ERROR, "CTY_store: Unable to allocate the station table\n");
     CTY_close(handle);
-    store_mode = 0;
+    cty.store_mode = 0;
     return -1;
   }
 
@@ -454,11 +461,11 @@ int CTY_store(const char* file, int mode, const DomainRec* domain, int max_prior
       if (!enter_station(rec, x, y)) throw std::bad_alloc();
     }
   } catch (const std::bad_alloc&) {
-    MESS_print(MESS_ERROR, "CTY_store: Out of memory after %d stations\n", cty_table.count);
+    MESS_print(MESS_ERROR, "CTY_store: Out of memory after %d stations\n", cty.cty_table.count);
   }
   CTY_close(handle);
   if (bad > 0) MESS_print(MESS_WARN, "CTY_store: %d unreadable station lines skipped\n", bad);
-  MESS_print(MESS_DEBUG, "CTY_store: %d stations stored\n", cty_table.count);
+  MESS_print(MESS_DEBUG, "CTY_store: %d stations stored\n", cty.cty_table.count);
   return handle;
 }
 
@@ -466,13 +473,13 @@ int CTY_known(const char* id) {
   if (search_record(id)) return 1;
   int key = 0;
   std::string text;
-  return lookup_key(id, &key, &text) && left_out[key].count(text) ? 1 : 0;
+  return lookup_key(id, &key, &text) && cty.left_out[key].count(text) ? 1 : 0;
 }
 
 int CTY_search(const char* id, StationRec* station) {
   void* record = search_record(id);
   if (!record) return 0;
-  last_found = record;
+  cty.last_found = record;
   if (station) to_station(record, station);
   return 1;
 }
@@ -486,7 +493,7 @@ int CTY_search_loc_data(StationRec* station, float lat, float lon) { return sear
 
 namespace {
 int search_loc(StationRec* station, float lat, float lon, bool with_data) {
-  if (store_mode != CTY_MODE_LOCATION || cty_table.count == 0) return 0;
+  if (cty.store_mode != CTY_MODE_LOCATION || cty.cty_table.count == 0) return 0;
   const float lat10 = lat * 10.0f;
   const float lon10 = lon * 10.0f;
   if (!std::isfinite(lat10) || !std::isfinite(lon10) || std::fabs(lat10) > 1e6f || std::fabs(lon10) > 1e6f)
@@ -494,7 +501,7 @@ int search_loc(StationRec* station, float lat, float lon, bool with_data) {
   char key[96];
   auto probe = [&](float a, float b) -> void* {
     location_key(key, sizeof key, a, b);
-    return TAB_search(&cty_table, key_loc, key);
+    return TAB_search(&cty.cty_table, key_loc, key);
   };
   for (int r = 0; r <= max_ring; ++r) {
     const auto fr = static_cast<float>(r);
@@ -509,7 +516,7 @@ int search_loc(StationRec* station, float lat, float lon, bool with_data) {
       if (!usable(found) && r > 0) found = probe(lat10 - fr, lon10 + fd);
       if (!usable(found) && r > 0) found = probe(lat10 + fd, lon10 - fr);
       if (usable(found)) {
-        last_found = found;
+        cty.last_found = found;
         if (station) to_station(found, station);
         return 1;
       }
@@ -519,7 +526,7 @@ int search_loc(StationRec* station, float lat, float lon, bool with_data) {
 }
 }  // namespace
 
-void CTY_data_size(int size) { data_size = size > 0 ? size : 0; }
+void CTY_data_size(int size) { cty.data_size = size > 0 ? size : 0; }
 
 void CTY_enter_func(CtyEnterFunc func) { enter_func = func; }
 
@@ -527,40 +534,42 @@ void* CTY_get_data(const char* id) {
   if (id) {
     void* record = search_record(id);
     if (!record) return nullptr;
-    last_found = record;
+    cty.last_found = record;
   }
-  return last_found ? data_of(last_found) : nullptr;
+  return cty.last_found ? data_of(cty.last_found) : nullptr;
 }
 
 void* CTY_next_data(int restart) {
-  void* record = restart == 0 ? TAB_first(&cty_table) : TAB_next(&cty_table);
-  while (record && !data_of(record)) record = TAB_next(&cty_table);
+  void* record = restart == 0 ? TAB_first(&cty.cty_table) : TAB_next(&cty.cty_table);
+  while (record && !data_of(record)) record = TAB_next(&cty.cty_table);
   return record ? data_of(record) : nullptr;
 }
 
 void CTY_clear_data(int keep) {
   if (keep) {
-    for (DataBlock& b : blocks) std::memset(b.memory.get(), 0, b.size);
+    for (DataBlock& b : cty.blocks) std::memset(b.memory.get(), 0, b.size);
     return;
   }
-  if (store_mode != 0)
-    for (void* r = TAB_first(&cty_table); r; r = TAB_next(&cty_table)) data_of(r) = nullptr;
-  blocks.clear();
-  blocks.shrink_to_fit();
+  if (cty.store_mode != 0)
+    for (void* r = TAB_first(&cty.cty_table); r; r = TAB_next(&cty.cty_table)) data_of(r) = nullptr;
+  cty.blocks.clear();
+  cty.blocks.shrink_to_fit();
 }
 
 void CTY_clear() {
   CTY_clear_data(0);
-  TAB_clear(&cty_table);
-  for (auto& keys : left_out) keys.clear();
-  store_mode = 0;
-  last_found = nullptr;
+  TAB_clear(&cty.cty_table);
+  for (auto& keys : cty.left_out) keys.clear();
+  cty.store_mode = 0;
+  cty.last_found = nullptr;
 }
 
-Table* CTY_get_table() { return &cty_table; }
+void CTY_reset_state() { cty = CtyState{}; }
 
-int CTY_count() { return cty_table.count; }
+Table* CTY_get_table() { return &cty.cty_table; }
 
-void CTY_set_id_type(int type) { id_type = (type >= 0 && type <= 2) ? type : 0; }
+int CTY_count() { return cty.cty_table.count; }
 
-int CTY_get_id_type() { return id_type; }
+void CTY_set_id_type(int type) { cty.id_type = (type >= 0 && type <= 2) ? type : 0; }
+
+int CTY_get_id_type() { return cty.id_type; }

@@ -73,6 +73,8 @@ void* CTY_next_data(int restart);
 void CTY_clear_data(int keep);
 // Empties the station table (and frees the data blocks).
 void CTY_clear();
+// Forgets the loaded database (the registered enter function stays).
+void CTY_reset_state();
 Table* CTY_get_table();
 // Number of stored stations.
 int CTY_count();

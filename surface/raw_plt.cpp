@@ -39,58 +39,63 @@ constexpr float kTextHeight = 0.0135F;
 // Half the width of one character of station text, as a fraction of its height.
 constexpr float kCharWidth = 0.8F;
 
-AttribRec plot_attrib{};
-float plot_scale = 1.0F;
-// Values coloured by the contour bands of their variable: the interval ("con_interval"),
-// the base ("con_base") and the fill colours, going round the list as the bands do.
-float band_interval = MISSING, band_base = MISSING;
-std::vector<int> band_colors;
-// Defaults of the "plot_param" entries, applied before each value's format.
-std::string param_format;
-int station_count = 0;
-// Texts drawn over a colour fill get a rim of the page's colour: a value in the colour of
-// the band under it, or of one near it, reads only against the rim.
-bool halo = false;
-// The segment "post" asks for, drawn with the next value.
-bool line_pending = false;
-float line_from[2] = {0.0F, 0.0F};
-float saved_line[4] = {MISSING, MISSING, MISSING, MISSING};
-
-// The footprint of a run (fractions of V, relative to the station) and the places taken.
-struct Box {
-  float x0, y0, x1, y1;
-};
-Box footprint{0.0F, 0.0F, 0.0F, 0.0F};
-bool footprint_set = false;
-std::vector<Box> taken;
-// Reports the frame's analysis rejected: (variable, station) pairs, few per hour.
-std::vector<std::pair<std::string, std::string>> rejected;
 // Half the width of the cross over a rejected report, a fraction of V.
 constexpr float kRejectHalf = 0.016F;
 
 bool present(float v) { return v != MISSING; }
 
-// One station of a station plot at a time: the boxes its numbers and texts cover (map
-// units) and the barbs put off until those are known, drawn last and kept off the boxes.
-bool station_open = false;
-// The values of the open station for the feature device, and where the station is.
-std::string station_fields;
-float station_x = 0.0F, station_y = 0.0F;
-std::vector<Box> text_boxes;
+// The footprint of a run (fractions of V, relative to the station) and the places taken.
+struct Box {
+  float x0, y0, x1, y1;
+};
 struct PendingBarb {
   float x, y, direction, speed, size, offset;
   AttribRec attrib;
 };
-std::vector<PendingBarb> pending_barbs;
 struct PendingText {
   float x, y;
   std::string text;
   RawFormat f;
   float size;
 };
-std::vector<PendingText> pending_texts;
-// The strokes and pennants of the station's barbs, caught before anything is drawn.
-std::vector<std::vector<float>> barb_strokes;
+
+// How station values are drawn this plot, the room the stations already take, and the
+// station being drawn.
+struct RawPlotState {
+  AttribRec plot_attrib{};
+  float plot_scale = 1.0F;
+  // Values coloured by the contour bands of their variable: the interval ("con_interval"),
+  // the base ("con_base") and the fill colours, going round the list as the bands do.
+  float band_interval = MISSING, band_base = MISSING;
+  std::vector<int> band_colors;
+  // Defaults of the "plot_param" entries, applied before each value's format.
+  std::string param_format;
+  int station_count = 0;
+  // Texts drawn over a colour fill get a rim of the page's colour: a value in the colour of
+  // the band under it, or of one near it, reads only against the rim.
+  bool halo = false;
+  // The segment "post" asks for, drawn with the next value.
+  bool line_pending = false;
+  float line_from[2] = {0.0F, 0.0F};
+  float saved_line[4] = {MISSING, MISSING, MISSING, MISSING};
+  Box footprint{0.0F, 0.0F, 0.0F, 0.0F};
+  bool footprint_set = false;
+  std::vector<Box> taken;
+  // Reports the frame's analysis rejected: (variable, station) pairs, few per hour.
+  std::vector<std::pair<std::string, std::string>> rejected;
+  // One station of a station plot at a time: the boxes its numbers and texts cover (map
+  // units) and the barbs put off until those are known, drawn last and kept off the boxes.
+  bool station_open = false;
+  // The values of the open station for the feature device, and where the station is.
+  std::string station_fields;
+  float station_x = 0.0F, station_y = 0.0F;
+  std::vector<Box> text_boxes;
+  std::vector<PendingBarb> pending_barbs;
+  std::vector<PendingText> pending_texts;
+  // The strokes and pennants of the station's barbs, caught before anything is drawn.
+  std::vector<std::vector<float>> barb_strokes;
+};
+RawPlotState st;
 
 // The parameter range [t0, t1] of the segment a + t (b - a) inside box r; false when it
 // misses the box.
@@ -120,7 +125,7 @@ void clipped_barb(int kind, int n, const float* p) {
     for (int i = 1; i < n; ++i)
       x0 = std::min(x0, p[2 * i]), x1 = std::max(x1, p[2 * i]), y0 = std::min(y0, p[2 * i + 1]),
       y1 = std::max(y1, p[2 * i + 1]);
-    for (const Box& b : text_boxes)
+    for (const Box& b : st.text_boxes)
       if (x0 < b.x1 && b.x0 < x1 && y0 < b.y1 && b.y0 < y1) return;
     gfill_area(n, p);
     return;
@@ -129,7 +134,7 @@ void clipped_barb(int kind, int n, const float* p) {
     const float* a = p + 2 * i;
     const float* b = p + 2 * i + 2;
     std::vector<std::pair<float, float>> hidden;
-    for (const Box& r : text_boxes) {
+    for (const Box& r : st.text_boxes) {
       float t0, t1;
       if (inside_span(a, b, r, &t0, &t1)) hidden.emplace_back(t0, t1);
     }
@@ -175,7 +180,7 @@ Box text_box(float x, float y, const char* text, const RawFormat& f, float size)
 
 // A text in its colour, over its rim when a fill lies under the stations.
 void print_text(float x, float y, const char* text, const RawFormat& f, float size) {
-  if (halo) {
+  if (st.halo) {
     AttribRec rim = f.attrib;
     rim.color = CLR_get_ind(gget_inverse() ? "white" : "black");
     if (rim.color < 0) rim.color = gget_inverse() ? 0 : 1;
@@ -193,21 +198,21 @@ void print_text(float x, float y, const char* text, const RawFormat& f, float si
 
 void text_at(float x, float y, const char* text, const RawFormat& f, float size) {
   if (text == nullptr || *text == '\0') return;
-  if (station_open) {
+  if (st.station_open) {
     // Placed when the station's barbs are known.
-    pending_texts.push_back({x, y, text, f, size});
+    st.pending_texts.push_back({x, y, text, f, size});
     return;
   }
   print_text(x, y, text, f, size);
 }
 
-void catch_barb(int, int n, const float* p) { barb_strokes.emplace_back(p, p + 2 * n); }
+void catch_barb(int, int n, const float* p) { st.barb_strokes.emplace_back(p, p + 2 * n); }
 
 bool meets(const Box& a, const Box& b) { return a.x0 < b.x1 && b.x0 < a.x1 && a.y0 < b.y1 && b.y0 < a.y1; }
 
 // Whether box r meets a stroke or pennant of the station's barbs.
 bool meets_barb(const Box& r) {
-  for (const std::vector<float>& p : barb_strokes) {
+  for (const std::vector<float>& p : st.barb_strokes) {
     const std::size_t n = p.size() / 2;
     for (std::size_t i = 0; i < n; ++i) {
       const float* a = &p[2 * i];
@@ -222,9 +227,9 @@ bool meets_barb(const Box& r) {
 
 // A barb of a station: drawn at once, or put off to the end of the station.
 int barb_at(float x, float y, float direction, float speed, float size, float offset, const AttribRec& attrib) {
-  if (!station_open) return WIND_barb_map(x, y, direction, speed, size, offset) < 0 ? -1 : 0;
+  if (!st.station_open) return WIND_barb_map(x, y, direction, speed, size, offset) < 0 ? -1 : 0;
   if (!present(direction) || !present(speed) || speed <= 0.0F) return -1;
-  pending_barbs.push_back({x, y, direction, speed, size, offset, attrib});
+  st.pending_barbs.push_back({x, y, direction, speed, size, offset, attrib});
   return 0;
 }
 
@@ -274,15 +279,17 @@ void RAW_init_attrib(AttribRec* attrib) {
   ATTRIB_get("color_data", gget_inverse() ? "black" : "green", attrib);
 }
 
-void RAW_set_halo(int on) { halo = on != 0; }
+void RAW_plt_reset_state() { st = RawPlotState{}; }
+
+void RAW_set_halo(int on) { st.halo = on != 0; }
 
 void RAW_set_attribs(const AttribRec* attrib) {
-  if (attrib != nullptr) plot_attrib = *attrib;
-  else RAW_init_attrib(&plot_attrib);
+  if (attrib != nullptr) st.plot_attrib = *attrib;
+  else RAW_init_attrib(&st.plot_attrib);
 }
 
 void RAW_plot_param(const char* param) {
-  param_format.clear();
+  st.param_format.clear();
   if (param == nullptr) return;
   std::string rest = param;
   std::size_t p = 0;
@@ -294,42 +301,42 @@ void RAW_plot_param(const char* param) {
     static const char* const kKinds[][2] = {{"text", "text"}, {"mark", "mark"}, {"cld", "cloud"},
                                             {"line", "line"}, {"ybar", "dbarb"}};
     for (const auto& k : kKinds)
-      if (stricmp(w.c_str(), k[0]) == 0) param_format += std::string(":") + k[1];
-    if (starts_with_ci(w, "skip=")) param_format += ":sk=" + w.substr(5);
+      if (stricmp(w.c_str(), k[0]) == 0) st.param_format += std::string(":") + k[1];
+    if (starts_with_ci(w, "skip=")) st.param_format += ":sk=" + w.substr(5);
     if (starts_with_ci(w, "xy=")) {
       std::string xy = w.substr(3);
       std::replace(xy.begin(), xy.end(), ':', ' ');
-      param_format += ":xy=" + xy;
+      st.param_format += ":xy=" + xy;
     }
   }
 }
 
 void RAW_plot_init(const AttribRec* attrib, float scale) {
   RAW_set_attribs(attrib);
-  band_interval = band_base = MISSING;
-  band_colors.clear();
+  st.band_interval = st.band_base = MISSING;
+  st.band_colors.clear();
   float in = 0.0F;
   const char* text = RES_get("con_interval");
   if (text != nullptr && parse_float(text, &in) && std::isfinite(in) && in > 0.0F) {
-    band_interval = in;
+    st.band_interval = in;
     float lower = MISSING, upper = MISSING;
-    CONT_read_base(&band_base, &lower, &upper, false);
+    CONT_read_base(&st.band_base, &lower, &upper, false);
     if (CONT_get_num_colors() <= 0) CONT_set_fill_colors(nullptr, 0);
     for (int k = 0; k < CONT_get_num_colors(); ++k) {
       AttribRec a;
-      if (CONT_get_fill_attrib_ind(k, &a) >= 0) band_colors.push_back(a.color);
+      if (CONT_get_fill_attrib_ind(k, &a) >= 0) st.band_colors.push_back(a.color);
     }
   }
-  plot_scale = scale > 0.0F ? scale : 1.0F;
-  station_count = 0;
-  line_pending = false;
+  st.plot_scale = scale > 0.0F ? scale : 1.0F;
+  st.station_count = 0;
+  st.line_pending = false;
   const char* p = RES_get("plot_param");
   RAW_plot_param(p);
 }
 
 void RAW_footprint_begin() {
-  footprint_set = false;
-  taken.clear();
+  st.footprint_set = false;
+  st.taken.clear();
 }
 
 void RAW_footprint_add(const char* format, int kind) {
@@ -337,43 +344,43 @@ void RAW_footprint_add(const char* format, int kind) {
   RAW_format_init(&f, nullptr);
   const int k = RAW_parse_format(&f, format);
   Box b = value_box(f, k > 0 ? k : kind);
-  const float s = plot_scale;
+  const float s = st.plot_scale;
   b = {b.x0 * s, b.y0 * s, b.x1 * s, b.y1 * s};
-  if (!footprint_set) footprint = b;
-  footprint = {std::min(footprint.x0, b.x0), std::min(footprint.y0, b.y0), std::max(footprint.x1, b.x1),
-               std::max(footprint.y1, b.y1)};
-  footprint_set = true;
+  if (!st.footprint_set) st.footprint = b;
+  st.footprint = {std::min(st.footprint.x0, b.x0), std::min(st.footprint.y0, b.y0), std::max(st.footprint.x1, b.x1),
+               std::max(st.footprint.y1, b.y1)};
+  st.footprint_set = true;
 }
 
 void RAW_station_begin() {
-  station_open = true;
-  station_fields.clear();
-  text_boxes.clear();
-  pending_barbs.clear();
-  pending_texts.clear();
-  barb_strokes.clear();
+  st.station_open = true;
+  st.station_fields.clear();
+  st.text_boxes.clear();
+  st.pending_barbs.clear();
+  st.pending_texts.clear();
+  st.barb_strokes.clear();
 }
 
 void RAW_station_end() {
-  if (!station_open) return;
-  station_open = false;
-  if (!station_fields.empty()) {
-    gfeature_point(GFEAT_STATION, station_x, station_y, 0.0, 0.0, station_fields.c_str());
-    station_fields.clear();
+  if (!st.station_open) return;
+  st.station_open = false;
+  if (!st.station_fields.empty()) {
+    gfeature_point(GFEAT_STATION, st.station_x, st.station_y, 0.0, 0.0, st.station_fields.c_str());
+    st.station_fields.clear();
   }
   // Where the barbs will lie.
-  barb_strokes.clear();
+  st.barb_strokes.clear();
   WIND_set_sink(catch_barb);
-  for (const PendingBarb& b : pending_barbs) WIND_barb_map(b.x, b.y, b.direction, b.speed, b.size, b.offset);
+  for (const PendingBarb& b : st.pending_barbs) WIND_barb_map(b.x, b.y, b.direction, b.speed, b.size, b.offset);
   WIND_set_sink(nullptr);
   // A number in a barb's way moves a row or two away from the station's middle, to a place
   // clear of the barb and of the other numbers; where there is none it stays, and the barb
   // is cut round it.
-  const float mid_y = pending_barbs.empty() ? 0.0F : pending_barbs.front().y;
+  const float mid_y = st.pending_barbs.empty() ? 0.0F : st.pending_barbs.front().y;
   std::vector<Box> boxes;
-  for (const PendingText& t : pending_texts) boxes.push_back(text_box(t.x, t.y, t.text.c_str(), t.f, t.size));
-  for (std::size_t i = 0; i < pending_texts.size(); ++i) {
-    const PendingText& t = pending_texts[i];
+  for (const PendingText& t : st.pending_texts) boxes.push_back(text_box(t.x, t.y, t.text.c_str(), t.f, t.size));
+  for (std::size_t i = 0; i < st.pending_texts.size(); ++i) {
+    const PendingText& t = st.pending_texts[i];
     Box b = boxes[i];
     float dy = 0.0F;
     if (meets_barb(b)) {
@@ -393,11 +400,11 @@ void RAW_station_end() {
       }
     }
     boxes[i] = b;
-    text_boxes.push_back(b);
+    st.text_boxes.push_back(b);
     print_text(t.x, t.y + dy, t.text.c_str(), t.f, t.size);
   }
-  pending_texts.clear();
-  for (const PendingBarb& b : pending_barbs) {
+  st.pending_texts.clear();
+  for (const PendingBarb& b : st.pending_barbs) {
     GPH_line_attr(nullptr);
     GPH_line_attr(&b.attrib);
     GPH_fill_attr(&b.attrib);
@@ -405,20 +412,20 @@ void RAW_station_end() {
     WIND_barb_map(b.x, b.y, b.direction, b.speed, b.size, b.offset);
     WIND_set_sink(nullptr);
   }
-  pending_barbs.clear();
-  text_boxes.clear();
+  st.pending_barbs.clear();
+  st.text_boxes.clear();
 }
 
-void RAW_reject_clear() { rejected.clear(); }
+void RAW_reject_clear() { st.rejected.clear(); }
 
 void RAW_reject_add(const char* var, const char* id) {
   if (var == nullptr || id == nullptr || *id == '\0') return;
-  rejected.emplace_back(var, id);
+  st.rejected.emplace_back(var, id);
 }
 
 int RAW_rejected(const char* var, const char* id) {
-  if (rejected.empty() || var == nullptr || id == nullptr) return 0;
-  for (const auto& [v, i] : rejected)
+  if (st.rejected.empty() || var == nullptr || id == nullptr) return 0;
+  for (const auto& [v, i] : st.rejected)
     if (i == id && stricmp(v.c_str(), var) == 0) return 1;
   return 0;
 }
@@ -433,15 +440,15 @@ void RAW_plot_reject(float x, float y) {
   a.width = 1.5F;
   GPH_line_attr(nullptr);
   GPH_line_attr(&a);
-  const float h = kRejectHalf * vert() * plot_scale;
+  const float h = kRejectHalf * vert() * st.plot_scale;
   GPH_line(x - h, y - h, x + h, y + h);
   GPH_line(x - h, y + h, x + h, y - h);
 }
 
 int RAW_plot_inside(float x, float y) {
-  if (!footprint_set) return 1;
+  if (!st.footprint_set) return 1;
   const float v = vert();
-  const Box b{x + footprint.x0 * v, y + footprint.y0 * v, x + footprint.x1 * v, y + footprint.y1 * v};
+  const Box b{x + st.footprint.x0 * v, y + st.footprint.y0 * v, x + st.footprint.x1 * v, y + st.footprint.y1 * v};
   float win[4];
   MAP_get_window(win);
   const float wx0 = std::min(win[0], win[1]), wx1 = std::max(win[0], win[1]);
@@ -455,17 +462,17 @@ namespace {
 // their places. The stations of a file the user names in the map list are drawn wherever
 // they are.
 int station_room(float x, float y, bool labels) {
-  if (!footprint_set) return 1;
+  if (!st.footprint_set) return 1;
   const float v = vert();
-  const Box b{x + footprint.x0 * v, y + footprint.y0 * v, x + footprint.x1 * v, y + footprint.y1 * v};
-  for (const Box& t : taken)
+  const Box b{x + st.footprint.x0 * v, y + st.footprint.y0 * v, x + st.footprint.x1 * v, y + st.footprint.y1 * v};
+  for (const Box& t : st.taken)
     if (b.x0 < t.x1 && t.x0 < b.x1 && b.y0 < t.y1 && t.y0 < b.y1) return 0;
   const float q[4] = {b.x0, b.y0, b.x1, b.y1};
   if (labels) {
     if (gtext_room_free(q) == 0) return 0;
     gtext_room_claim(q, "station");
   }
-  taken.push_back(b);
+  st.taken.push_back(b);
   return 1;
 }
 }  // namespace
@@ -476,49 +483,49 @@ int RAW_plot_data(RawDataRec* d) {
   if (d == nullptr) return -1;
   if (FLAG_getplot(DRAW_DATA) <= 0 || FLAG_get(FLAG_PLOT_TYPE) == PLOT_NONE) return -1;
   RawFormat f;
-  RAW_format_init(&f, &plot_attrib);
+  RAW_format_init(&f, &st.plot_attrib);
   ATTRIB_update(&f.attrib, &d->attrib);
-  if (present(band_interval) && !band_colors.empty()) {
+  if (present(st.band_interval) && !st.band_colors.empty()) {
     // The colour of the value's contour band: the speed of a wind, else the value.
     const bool wind = d->kind == PLOT_VECT || d->kind == PLOT_BARB || d->kind == PLOT_STRM ||
                       (d->kind >= PLOT_WBARB && d->kind <= PLOT_VBARB);
     const float value = wind ? d->val2 : d->val1;
     if (present(value)) {
-      const double n = static_cast<double>(band_colors.size());
-      const double k = std::floor((static_cast<double>(value) - (present(band_base) ? band_base : 0.0F)) / band_interval + 0.01);
+      const double n = static_cast<double>(st.band_colors.size());
+      const double k = std::floor((static_cast<double>(value) - (present(st.band_base) ? st.band_base : 0.0F)) / st.band_interval + 0.01);
       if (std::isfinite(k)) {
         double e = std::fmod(k, n);
         if (e < 0.0) e += n;
-        const int c = band_colors[std::min(static_cast<std::size_t>(e), band_colors.size() - 1)];
+        const int c = st.band_colors[std::min(static_cast<std::size_t>(e), st.band_colors.size() - 1)];
         if (c >= 0) f.attrib.color = c;
       }
     }
   }
-  if (!param_format.empty()) RAW_parse_format(&f, param_format.c_str());
+  if (!st.param_format.empty()) RAW_parse_format(&f, st.param_format.c_str());
   const int named = RAW_parse_format(&f, d->format);
   if (named > 0) d->kind = named;
   if ((present(f.min_cut) && present(d->val1) && d->val1 < f.min_cut) ||
       (present(f.max_cut) && present(d->val1) && d->val1 > f.max_cut))
     return -1;
-  if (f.skip > 1 && (station_count++ % f.skip) != 0) return -1;
+  if (f.skip > 1 && (st.station_count++ % f.skip) != 0) return -1;
   if (gfeature_wanted()) {
     // A GIS file keeps the values themselves at the station ("name=value" of the variable
     // being plotted), whatever symbols show them: one point a station.
     std::string field = RAW_get_var_string();
     std::replace(field.begin(), field.end(), ';', ',');
-    if (station_open && !station_fields.empty()) {
-      station_fields += ";" + field;
+    if (st.station_open && !st.station_fields.empty()) {
+      st.station_fields += ";" + field;
     } else {
-      station_fields = field;
-      station_x = d->x, station_y = d->y;
+      st.station_fields = field;
+      st.station_x = d->x, st.station_y = d->y;
     }
-    if (!station_open) {
-      gfeature_point(GFEAT_STATION, station_x, station_y, 0.0, 0.0, station_fields.c_str());
-      station_fields.clear();
+    if (!st.station_open) {
+      gfeature_point(GFEAT_STATION, st.station_x, st.station_y, 0.0, 0.0, st.station_fields.c_str());
+      st.station_fields.clear();
     }
   }
   const float v = vert();
-  const float s = f.scale * plot_scale;
+  const float s = f.scale * st.plot_scale;
   const float x = d->x + f.xoff * v * s, y = d->y + f.yoff * v * s;
   const float h = kTextHeight * v * s;
   GPH_line_attr(nullptr);
@@ -526,9 +533,9 @@ int RAW_plot_data(RawDataRec* d) {
   GPH_fill_attr(&f.attrib);
   const bool has_value = present(d->val1) || d->text[0] != '\0';
   char text[64];
-  if (line_pending && d->kind != PLOT_LINE) {
-    GPH_line(line_from[0], line_from[1], d->x, d->y);
-    line_pending = false;
+  if (st.line_pending && d->kind != PLOT_LINE) {
+    GPH_line(st.line_from[0], st.line_from[1], d->x, d->y);
+    st.line_pending = false;
   }
   MESS_print(MESS_DEBUG, "PLOT: %8.3f %8.3f %-5s %-10s %-10s %8.3f\n", static_cast<double>(x), static_cast<double>(y),
              VAR_print_type(d->kind), d->format, d->text, static_cast<double>(d->val1));
@@ -615,20 +622,20 @@ int RAW_plot_data(RawDataRec* d) {
       return WX_symb(d->text, x, y, 0.03F * v * s) ? 0 : -1;
     case PLOT_LINE:
       if (stricmp(d->text, "pre") == 0) {
-        if (!present(saved_line[0])) return -1;
-        GPH_line(saved_line[0], saved_line[1], saved_line[2], saved_line[3]);
+        if (!present(st.saved_line[0])) return -1;
+        GPH_line(st.saved_line[0], st.saved_line[1], st.saved_line[2], st.saved_line[3]);
         return 0;
       }
       if (stricmp(d->text, "post") == 0) {
-        line_pending = true;
-        line_from[0] = d->x;
-        line_from[1] = d->y;
+        st.line_pending = true;
+        st.line_from[0] = d->x;
+        st.line_from[1] = d->y;
         return 0;
       }
       if (present(d->val1) && present(d->val2)) {
         float px = MISSING, py = MISSING;
         if (MAP_tran(&px, &py, d->val1, d->val2) < 0 || !present(px)) return -1;
-        saved_line[0] = d->x, saved_line[1] = d->y, saved_line[2] = px, saved_line[3] = py;
+        st.saved_line[0] = d->x, st.saved_line[1] = d->y, st.saved_line[2] = px, st.saved_line[3] = py;
         GPH_line(d->x, d->y, px, py);
         return 0;
       }
@@ -651,7 +658,7 @@ int RAW_overlay_file(const char* file, const char* colour, int, int) {
     RAW_close(h);
     return -1;
   }
-  AttribRec attrib = plot_attrib;
+  AttribRec attrib = st.plot_attrib;
   RAW_init_attrib(&attrib);
   if (colour != nullptr && *colour != '\0') {
     const int c = CLR_get_ind(colour);
@@ -678,7 +685,7 @@ int RAW_overlay_file(const char* file, const char* colour, int, int) {
     if (text_like && values > 1 && place < std::size(kPlaces)) kind += std::string(":") + kPlaces[place++];
     formats.push_back(kind);
   }
-  RAW_plot_init(&attrib, plot_scale);
+  RAW_plot_init(&attrib, st.plot_scale);
   RAW_footprint_begin();
   for (int k = 0; k < static_cast<int>(formats.size()); ++k) RAW_footprint_add(formats[k].c_str(), PLOT_DATA);
   const bool latlon = RAW_get_layout(h) == RAW_LAYOUT_LATLON || RAW_get_layout(h) == RAW_LAYOUT_ID;
@@ -716,7 +723,7 @@ int RAW_plot_file(const char* name, int field, const char* format, const AttribR
     RAW_close(h);
     return -1;
   }
-  RAW_plot_init(attrib, plot_scale);
+  RAW_plot_init(attrib, st.plot_scale);
   const bool latlon = RAW_get_layout(h) == RAW_LAYOUT_LATLON || RAW_get_layout(h) == RAW_LAYOUT_ID;
   int drawn = 0;
   RawDataRec d;

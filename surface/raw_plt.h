@@ -19,6 +19,8 @@ void RAW_init_attrib(AttribRec* attrib);
 // position words (applied to every value as defaults).
 void RAW_plot_param(const char* param);
 // With on, texts are drawn over a rim of the page's colour: for values over a colour fill.
+// Forgets the plot set-up, the places taken and the rejected reports.
+void RAW_plt_reset_state();
 void RAW_set_halo(int on);
 // Draws one value at its station; 0 when drawn, -1 when skipped.
 int RAW_plot_data(RawDataRec* data);

@@ -23,13 +23,18 @@
 
 namespace {
 
-// The raw output file and the line being built.
-// The raw file being written: put in place whole when it closes (FILE_open_temp).
-FileOutput raw_out;
-std::FILE* raw_file = nullptr;
-std::string raw_line;
-bool line_open = false;
-std::string var_string;
+// The raw file being written (put in place whole when it closes, FILE_open_temp), the line
+// being built, and the bad format fields already named.
+struct RawToolState {
+  FileOutput raw_out;
+  std::FILE* raw_file = nullptr;
+  std::string raw_line;
+  bool line_open = false;
+  std::string var_string;
+  // A format is read again for every station: each bad field is named once a run.
+  std::set<std::string> reported;
+};
+RawToolState st;
 
 bool present(float v) { return v != MISSING; }
 
@@ -54,11 +59,9 @@ void set_offset(RawFormat* s, float x, float y) {
   s->halign = x < 0.0F ? RAW_ALIGN_RIGHT : x > 0.0F ? RAW_ALIGN_LEFT : RAW_ALIGN_CENTER;
 }
 
-// A format is read again for every station: each bad field is named once a run.
-std::set<std::string> reported;
 
 bool bad(const std::string& field) {
-  if (reported.insert(field).second) MESS_print(MESS_WARN, "RAW_parse_format: Bad field: %.60s\n", field.c_str());
+  if (st.reported.insert(field).second) MESS_print(MESS_WARN, "RAW_parse_format: Bad field: %.60s\n", field.c_str());
   return false;
 }
 
@@ -77,7 +80,7 @@ bool number_format(const char* f, char* conv) {
 }
 
 void bad_format(const std::string& field) {
-  if (reported.insert(field).second)
+  if (st.reported.insert(field).second)
     MESS_print(MESS_WARN, "RAW_parse_format: Bad field: %.64s: one number conversion such as %%.1f or %%d expected\n",
                field.c_str());
 }
@@ -331,15 +334,15 @@ int RAW_file_open(const char* name) {
   if (name == nullptr || *name == '\0') return 0;
   MESS_print(MESS_MESS, "Opening raw file: %s\n", name);
   const bool existed = FILE_exist(name) != 0 && FILE_is_stdio(name) == 0;
-  if (!FILE_open_temp(name, &raw_out)) {
+  if (!FILE_open_temp(name, &st.raw_out)) {
     MESS_print(MESS_ERROR,
                existed ? "RAW_file_open: Unable to overwrite raw file %s: %s\n"
                        : "RAW_file_open: Unable to create raw file %s: %s\n",
-               name, FILE_output_error(&raw_out).c_str());
+               name, FILE_output_error(&st.raw_out).c_str());
     ZAV_fail(ZAV_STATUS_OUTPUT);
     return 0;
   }
-  raw_file = raw_out.fp;
+  st.raw_file = st.raw_out.fp;
   return 1;
 }
 
@@ -357,67 +360,72 @@ int RAW_date_open(const DateRec* date) {
 
 void RAW_putinfo(const char* label, const char* line, int count, const char* const* names,
                  const char* const* units, const char* const* descriptions) {
-  if (raw_file == nullptr) return;
+  if (st.raw_file == nullptr) return;
   if (count <= 0 || names == nullptr) {
-    std::fprintf(raw_file, "ZAVRAW\n%s\n%s\n", label ? label : "", line ? line : "");
+    std::fprintf(st.raw_file, "ZAVRAW\n%s\n%s\n", label ? label : "", line ? line : "");
     return;
   }
   // Blanks inside a part would end the field's token when the list is read back.
   auto part = [](const char* const* list, int i) {
     return token_of(list != nullptr && list[i] != nullptr ? list[i] : "", " \t:");
   };
-  std::fprintf(raw_file, "ZAVRAW\n%s\n!%s\nid lat lon\n", label ? label : "", line ? line : "");
+  std::fprintf(st.raw_file, "ZAVRAW\n%s\n!%s\nid lat lon\n", label ? label : "", line ? line : "");
   for (int i = 0; i < count; ++i)
-    std::fprintf(raw_file, "%s:%s:%s\n", part(names, i).c_str(), part(units, i).c_str(),
+    std::fprintf(st.raw_file, "%s:%s:%s\n", part(names, i).c_str(), part(units, i).c_str(),
                  part(descriptions, i).c_str());
-  std::fprintf(raw_file, "$\n");
+  std::fprintf(st.raw_file, "$\n");
 }
 
 int RAW_write(const char* id, float lat, float lon, const RawDataRec* values, int count) {
-  if (raw_file == nullptr) return -1;
-  std::fputs(line_head(id, lat, lon).c_str(), raw_file);
+  if (st.raw_file == nullptr) return -1;
+  std::fputs(line_head(id, lat, lon).c_str(), st.raw_file);
   char token[80];
   for (int i = 0; i < count && values != nullptr; ++i) {
     RAW_value_token(token, sizeof token, &values[i]);
-    std::fprintf(raw_file, " %s", token);
+    std::fprintf(st.raw_file, " %s", token);
   }
-  std::fputc('\n', raw_file);
+  std::fputc('\n', st.raw_file);
   return 0;
 }
 
 int RAW_save_station(const StationRec* station) {
-  if (raw_file == nullptr || station == nullptr) return -1;
+  if (st.raw_file == nullptr || station == nullptr) return -1;
   float lat = MISSING, lon = MISSING;
   MAP_untran(&lat, &lon, station->x, station->y);
-  raw_line = line_head(station->id, lat, lon);
-  line_open = true;
+  st.raw_line = line_head(station->id, lat, lon);
+  st.line_open = true;
   return 0;
 }
 
 int RAW_save_data(const RawDataRec* data) {
-  if (raw_file == nullptr || !line_open) return -1;
+  if (st.raw_file == nullptr || !st.line_open) return -1;
   char token[80];
   RAW_value_token(token, sizeof token, data);
-  raw_line += ' ';
-  raw_line += token;
+  st.raw_line += ' ';
+  st.raw_line += token;
   return 0;
 }
 
 int RAW_save_end() {
-  if (raw_file == nullptr || !line_open) return -1;
-  raw_line += '\n';
-  std::fputs(raw_line.c_str(), raw_file);
-  line_open = false;
+  if (st.raw_file == nullptr || !st.line_open) return -1;
+  st.raw_line += '\n';
+  std::fputs(st.raw_line.c_str(), st.raw_file);
+  st.line_open = false;
   return 0;
 }
 
+void RAW_reset_state() {
+  if (st.raw_file != nullptr) FILE_abandon(&st.raw_out);
+  st = RawToolState{};
+}
+
 int RAW_close_file() {
-  if (raw_file == nullptr) return 0;
-  raw_file = nullptr;
-  line_open = false;
-  if (FILE_commit(&raw_out)) return 0;
-  MESS_print(MESS_ERROR, "RAW_close_file: Unable to write raw file %s: %s\n", raw_out.name.c_str(),
-             FILE_output_error(&raw_out).c_str());
+  if (st.raw_file == nullptr) return 0;
+  st.raw_file = nullptr;
+  st.line_open = false;
+  if (FILE_commit(&st.raw_out)) return 0;
+  MESS_print(MESS_ERROR, "RAW_close_file: Unable to write raw file %s: %s\n", st.raw_out.name.c_str(),
+             FILE_output_error(&st.raw_out).c_str());
   ZAV_fail(ZAV_STATUS_OUTPUT);
   return -1;
 }
@@ -425,7 +433,7 @@ int RAW_close_file() {
 void RAW_set_var_string(RawDataRec* data, const char* name) {
   char value[64];
   RAW_data_to_string(value, sizeof value, data, data != nullptr ? data->format : nullptr);
-  var_string = std::string(name != nullptr ? name : "") + "=" + value;
+  st.var_string = std::string(name != nullptr ? name : "") + "=" + value;
 }
 
-const char* RAW_get_var_string() { return var_string.c_str(); }
+const char* RAW_get_var_string() { return st.var_string.c_str(); }

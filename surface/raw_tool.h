@@ -90,6 +90,9 @@ int RAW_save_end();
 // Closes the raw file and puts it in place; -1 (reported, and counted for the exit status)
 // when it could not be written whole: an old file of the name then stays as it was.
 int RAW_close_file();
+// Drops an unfinished raw file (nothing is put in place) and forgets the line being built
+// and the bad format fields named so far.
+void RAW_reset_state();
 // "name=" and the value: the text the value queries of the window show.
 void RAW_set_var_string(RawDataRec* data, const char* name);
 const char* RAW_get_var_string();

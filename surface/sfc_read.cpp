@@ -37,36 +37,6 @@ constexpr std::size_t kMaxLine = 4096;
 constexpr std::size_t kCommentMax = 69;
 constexpr std::size_t kWxMax = 19;
 
-// ---- module state: one surface file at a time ----
-int form = 0;
-int access_mode = 0;
-FILE* stream = nullptr;
-int cdf_id = -1;
-// Input that cannot be read twice (a command's output, standard input) is copied to a file
-// of its own first: reports are read by position and the netCDF library needs a file.
-std::string spool;
-int stat_num = 0;        // index of the last report read
-bool have_read = false;  // stat_num names a report that was read
-long last_offset = -1;   // where the last text report began
-long data_offset = 0;    // first report line (after the header)
-int next_line = 0;       // report index the text stream stands at
-DateRec file_date{MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT};
-int num_station = 0;
-float missing_val_f = MISSING;
-int missing_val_i = MISSING_INT;
-char missing_val_c = '\0';
-long remarks_len = 0;
-bool version = false;
-int metric_flag = 0, miss_dash_flag = 0, print_flag = 0;
-
-// Files read whole at opening (report collections, station tables, bulletins): the reader
-// the module that reads them registers, the reports of the hour chosen and that hour.
-struct ReportFile {
-  SfcReportReader reader = nullptr;
-  std::vector<sfc_report> reports;
-  DateRec date{MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT};
-} report_file;
-
 // A netCDF variable as found in the header; id -1 when absent or of an unusable shape.
 struct CdfVar {
   int id = -1;
@@ -81,25 +51,67 @@ struct ReportVars {
   CdfVar id, region, time, lat, lon, elev, t, td, tmax, tmin, tmax6, tmin6, psl, altim, spd, gust,
       dir, vis, wx, zcl, cc, ptend, delp, precip, reftime, snow, sunshine, cloudtype, sst, wave_per,
       wave_hgt, remarks;
-} rv;
+};
 
 // Station form.
 struct StationVars {
   CdfVar id, region, wx, cld, intdata, intname, intunit, fltdata, fltname, fltunit;
-} sv;
+};
 
-// The plot loop's open file.
-int cvt_fd = -1;
-int cvt_num = 0;
-sfc_info info{};
-std::string open_name;  // the name the open file was opened by
-std::vector<int> kept;  // the reports of the open file that the plot loop reads, in file order
-bool checked = false;   // kept holds what the checks left (else every report is read)
-// The checks of the reports a higher module registers.
+// Files read whole at opening (report collections, station tables, bulletins): the reports
+// of the hour chosen and that hour.
+struct ReportFile {
+  std::vector<sfc_report> reports;
+  DateRec date{MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT};
+};
+
+// One surface file at a time: how it is open, where the reader stands in it, and the plot
+// loop's view of it.
+struct SfcState {
+  int form = 0;
+  int access_mode = 0;
+  FILE* stream = nullptr;
+  int cdf_id = -1;
+  // Input that cannot be read twice (a command's output, standard input) is copied to a file
+  // of its own first: reports are read by position and the netCDF library needs a file.
+  std::string spool;
+  int stat_num = 0;        // index of the last report read
+  bool have_read = false;  // stat_num names a report that was read
+  long last_offset = -1;   // where the last text report began
+  long data_offset = 0;    // first report line (after the header)
+  int next_line = 0;       // report index the text stream stands at
+  DateRec file_date{MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT};
+  int num_station = 0;
+  float missing_val_f = MISSING;
+  int missing_val_i = MISSING_INT;
+  char missing_val_c = '\0';
+  long remarks_len = 0;
+  bool version = false;
+  int metric_flag = 0, miss_dash_flag = 0, print_flag = 0;
+  ReportFile report_file;
+  ReportVars rv;
+  StationVars sv;
+  // The plot loop's open file.
+  int cvt_fd = -1;
+  int cvt_num = 0;
+  sfc_info info{};
+  std::string open_name;  // the name the open file was opened by
+  std::vector<int> kept;  // the reports of the open file that the plot loop reads, in file order
+  bool checked = false;   // kept holds what the checks left (else every report is read)
+  // Stations that the station database does not know, reporting without a position, are
+  // named once a run: those already named, and those found since.
+  std::set<std::string> unknown_named;
+  std::set<std::string> unknown_new;
+};
+SfcState sfc;
+
+// The reader and the checks of the reports a higher module registers. Kept out of the record:
+// a reset of this module must not undo another module's registration.
 struct {
+  SfcReportReader reader = nullptr;
   SfcFileCheck file = nullptr;
   SfcReportCheck report = nullptr;
-} checks;
+} hooks;
 
 bool missing(float v) { return v == MISSING; }
 
@@ -233,7 +245,7 @@ float decode_slp2(int s) {
 // An extreme temperature without a kind goes to the maximum for reports of the night and
 // morning hours, to the minimum otherwise.
 void set_extreme(sfc_report* r, float t) {
-  const int hour = file_date.hour;
+  const int hour = sfc.file_date.hour;
   if (hour < 10 || hour > 21)
     r->maxt = t;
   else
@@ -520,7 +532,7 @@ bool read_line(std::string* line) {
   line->clear();
   bool any = false;
   int c;
-  while ((c = getc_unlocked(stream)) != EOF) {
+  while ((c = getc_unlocked(sfc.stream)) != EOF) {
     any = true;
     if (c == '\n') break;
     if (line->size() < kMaxLine) line->push_back(static_cast<char>(c));
@@ -534,7 +546,7 @@ bool blank_line(const std::string& line) { return std::all_of(line.begin(), line
 // Reads the next report line (blank lines are not reports); sets its offset.
 bool next_report_line(std::string* line, long* offset) {
   for (;;) {
-    *offset = std::ftell(stream);
+    *offset = std::ftell(sfc.stream);
     if (!read_line(line)) return false;
     if (!blank_line(*line)) return true;
   }
@@ -546,33 +558,33 @@ bool old_text(int f) { return f == SFC_FORM_OLD_TEXT || f == 1; }
 bool cdf_form(int f) { return f == SFC_FORM_CDF_STATION || f == SFC_FORM_CDF_REPORT; }
 
 bool text_rewind() {
-  if (!stream || std::fseek(stream, data_offset, SEEK_SET) != 0) return false;
-  std::clearerr(stream);
-  next_line = 0;
-  last_offset = -1;
+  if (!sfc.stream || std::fseek(sfc.stream, sfc.data_offset, SEEK_SET) != 0) return false;
+  std::clearerr(sfc.stream);
+  sfc.next_line = 0;
+  sfc.last_offset = -1;
   return true;
 }
 
 int read_text(sfc_report* r, int mode, int* index) {
   int n = *index;
-  if (n < 0) n = have_read ? stat_num + 1 : 0;
-  if (have_read && last_offset >= 0 && n == stat_num) {
-    if (std::fseek(stream, last_offset, SEEK_SET) != 0) return -1;
-    next_line = n;
-  } else if (n < next_line && !text_rewind()) {
+  if (n < 0) n = sfc.have_read ? sfc.stat_num + 1 : 0;
+  if (sfc.have_read && sfc.last_offset >= 0 && n == sfc.stat_num) {
+    if (std::fseek(sfc.stream, sfc.last_offset, SEEK_SET) != 0) return -1;
+    sfc.next_line = n;
+  } else if (n < sfc.next_line && !text_rewind()) {
     return -1;
   }
   std::string line;
   long offset = -1;
-  while (next_line < n) {
+  while (sfc.next_line < n) {
     if (!next_report_line(&line, &offset)) return -1;
-    ++next_line;
+    ++sfc.next_line;
   }
   if (!next_report_line(&line, &offset)) return -1;
-  ++next_line;
-  stat_num = n;
-  have_read = true;
-  last_offset = offset;
+  ++sfc.next_line;
+  sfc.stat_num = n;
+  sfc.have_read = true;
+  sfc.last_offset = offset;
   *index = n;
 
   Scan s{line.data(), line.data() + line.size()};
@@ -580,12 +592,12 @@ int read_text(sfc_report* r, int mode, int* index) {
   const char* b = s.p;
   // The old form reads at most ten characters as the identifier and the rest of a longer
   // word as the next field; the newer form drops the rest of the word.
-  while (!s.done() && !is_blank(*s.p) && (!old_text(form) || s.p - b < 10)) ++s.p;
+  while (!s.done() && !is_blank(*s.p) && (!old_text(sfc.form) || s.p - b < 10)) ++s.p;
   std::string_view id(b, static_cast<std::size_t>(s.p - b));
   if (id.empty()) return -1;
   set_id(r, id);
   if (mode == 1) return 0;
-  if (old_text(form))
+  if (old_text(sfc.form))
     read_text2(s, r);
   else
     read_text3(s, r);
@@ -681,160 +693,160 @@ std::string strip_leading(std::string s) {
 }
 
 int getinfo_report(sfc_info* in) {
-  rv = ReportVars{};
+  sfc.rv = ReportVars{};
   long count = CDF_get_dim_size(-1);
   int rec = CDF_get_dim("report");
   if (rec < 0) rec = CDF_get_dim("ob");
   if (count < 0) count = rec >= 0 ? CDF_get_dim_size(rec) : 0;
   const int rl = CDF_get_dim("remarks_len");
-  remarks_len = rl >= 0 ? std::max(CDF_get_dim_size(rl), 0L) : 0;
-  rv.id = find_var("id", true, 2, 2);
-  rv.region = find_var("region", true, 2, 2);
-  rv.time = find_var("time", true, 2, 2);
-  if (rv.time.id < 0) rv.time = find_var("time", false, 1, 1);
-  rv.lat = find_var("lat", false, 1, 1);
-  rv.lon = find_var("lon", false, 1, 1);
-  rv.elev = find_var("elev", false, 1, 1);
-  rv.t = find_var("T", false, 1, 1);
-  rv.td = find_var("TD", false, 1, 1);
-  rv.tmax = find_var("Tmax", false, 1, 1);
-  rv.tmin = find_var("Tmin", false, 1, 1);
-  rv.tmax6 = find_var("Tmax6", false, 1, 1);
-  rv.tmin6 = find_var("Tmin6", false, 1, 1);
-  rv.psl = find_var("PSL", false, 1, 1);
-  rv.altim = find_var("ALTIM", false, 1, 1);
-  rv.spd = find_var("SPD", false, 1, 1);
-  rv.gust = find_var("GUST", false, 1, 1);
-  rv.dir = find_var("DIR", false, 1, 1);
-  rv.vis = find_var("VIS", false, 1, 1);
-  rv.wx = find_var("WX", false, 1, 1);
-  rv.zcl = find_var("ZCL", false, 2, 2);
-  rv.cc = find_var("CC", true, 2, 2);
-  rv.ptend = find_var("Ptend", true, 1, 1);
-  rv.delp = find_var("delP", false, 1, 1);
-  rv.precip = find_var("PRECIP", false, 1, 1);
-  rv.reftime = find_var("reftime_PRECIP", false, 1, 1);
-  rv.snow = find_var("SNOW", false, 1, 1);
-  rv.sunshine = find_var("sunshine", false, 1, 1);
-  rv.cloudtype = find_var("cloudtype", true, 2, 2);
-  rv.sst = find_var("SST", false, 1, 1);
-  rv.wave_per = find_var("wave_per", false, 1, 1);
-  rv.wave_hgt = find_var("wave_hgt", false, 1, 1);
-  rv.remarks = find_var("remarks", true, 2, 2);
-  num_station = static_cast<int>(std::clamp(count, 0L, 2147483647L));
-  in->count = num_station;
+  sfc.remarks_len = rl >= 0 ? std::max(CDF_get_dim_size(rl), 0L) : 0;
+  sfc.rv.id = find_var("id", true, 2, 2);
+  sfc.rv.region = find_var("region", true, 2, 2);
+  sfc.rv.time = find_var("time", true, 2, 2);
+  if (sfc.rv.time.id < 0) sfc.rv.time = find_var("time", false, 1, 1);
+  sfc.rv.lat = find_var("lat", false, 1, 1);
+  sfc.rv.lon = find_var("lon", false, 1, 1);
+  sfc.rv.elev = find_var("elev", false, 1, 1);
+  sfc.rv.t = find_var("T", false, 1, 1);
+  sfc.rv.td = find_var("TD", false, 1, 1);
+  sfc.rv.tmax = find_var("Tmax", false, 1, 1);
+  sfc.rv.tmin = find_var("Tmin", false, 1, 1);
+  sfc.rv.tmax6 = find_var("Tmax6", false, 1, 1);
+  sfc.rv.tmin6 = find_var("Tmin6", false, 1, 1);
+  sfc.rv.psl = find_var("PSL", false, 1, 1);
+  sfc.rv.altim = find_var("ALTIM", false, 1, 1);
+  sfc.rv.spd = find_var("SPD", false, 1, 1);
+  sfc.rv.gust = find_var("GUST", false, 1, 1);
+  sfc.rv.dir = find_var("DIR", false, 1, 1);
+  sfc.rv.vis = find_var("VIS", false, 1, 1);
+  sfc.rv.wx = find_var("WX", false, 1, 1);
+  sfc.rv.zcl = find_var("ZCL", false, 2, 2);
+  sfc.rv.cc = find_var("CC", true, 2, 2);
+  sfc.rv.ptend = find_var("Ptend", true, 1, 1);
+  sfc.rv.delp = find_var("delP", false, 1, 1);
+  sfc.rv.precip = find_var("PRECIP", false, 1, 1);
+  sfc.rv.reftime = find_var("reftime_PRECIP", false, 1, 1);
+  sfc.rv.snow = find_var("SNOW", false, 1, 1);
+  sfc.rv.sunshine = find_var("sunshine", false, 1, 1);
+  sfc.rv.cloudtype = find_var("cloudtype", true, 2, 2);
+  sfc.rv.sst = find_var("SST", false, 1, 1);
+  sfc.rv.wave_per = find_var("wave_per", false, 1, 1);
+  sfc.rv.wave_hgt = find_var("wave_hgt", false, 1, 1);
+  sfc.rv.remarks = find_var("remarks", true, 2, 2);
+  sfc.num_station = static_cast<int>(std::clamp(count, 0L, 2147483647L));
+  in->count = sfc.num_station;
   CDF_get_glob_att("filetime", in->label, sizeof in->label);
   return 0;
 }
 
 int getinfo_station(sfc_info* in) {
-  sv = StationVars{};
+  sfc.sv = StationVars{};
   long count = CDF_get_dim_size(-1);
   const int st = CDF_get_dim("station");
   if (count < 0) count = st >= 0 ? CDF_get_dim_size(st) : 0;
-  sv.id = find_var("id", true, 2, 2);
-  sv.region = find_var("region", true, 2, 2);
-  sv.wx = find_var("wx", true, 2, 2);
-  sv.cld = find_var("cld", true, 2, 2);
-  sv.intdata = find_var("intdata", false, 2, 2);
-  sv.intname = find_var("intname", true, 1, 2);
-  sv.intunit = find_var("intunit", true, 1, 2);
-  sv.fltdata = find_var("fltdata", false, 2, 2);
-  sv.fltname = find_var("fltname", true, 1, 2);
-  sv.fltunit = find_var("fltunit", true, 1, 2);
-  missing_val_f = MISSING;
-  missing_val_i = MISSING_INT;
-  missing_val_c = '\0';
+  sfc.sv.id = find_var("id", true, 2, 2);
+  sfc.sv.region = find_var("region", true, 2, 2);
+  sfc.sv.wx = find_var("wx", true, 2, 2);
+  sfc.sv.cld = find_var("cld", true, 2, 2);
+  sfc.sv.intdata = find_var("intdata", false, 2, 2);
+  sfc.sv.intname = find_var("intname", true, 1, 2);
+  sfc.sv.intunit = find_var("intunit", true, 1, 2);
+  sfc.sv.fltdata = find_var("fltdata", false, 2, 2);
+  sfc.sv.fltname = find_var("fltname", true, 1, 2);
+  sfc.sv.fltunit = find_var("fltunit", true, 1, 2);
+  sfc.missing_val_f = MISSING;
+  sfc.missing_val_i = MISSING_INT;
+  sfc.missing_val_c = '\0';
   float f = 0.0f;
-  if (CDF_get_att_float(NC_GLOBAL, "missing_val_f", &f) == 0) missing_val_f = f;
+  if (CDF_get_att_float(NC_GLOBAL, "missing_val_f", &f) == 0) sfc.missing_val_f = f;
   int i = 0;
-  if (CDF_get_glob_att_int("missing_val_i", &i) == 0) missing_val_i = i;
+  if (CDF_get_glob_att_int("missing_val_i", &i) == 0) sfc.missing_val_i = i;
   char c[8] = {};
   if (CDF_get_glob_att("missing_val_c", c, sizeof c) > 0) {
-    missing_val_c = c[0];
+    sfc.missing_val_c = c[0];
   } else if (CDF_get_glob_att_int("missing_val_c", &i) == 0) {
-    missing_val_c = static_cast<char>(i);
+    sfc.missing_val_c = static_cast<char>(i);
   }
   char buf[64];
-  version = CDF_get_glob_att("version", buf, sizeof buf) >= 0 || CDF_get_glob_att_int("version", &i) == 0;
-  num_station = static_cast<int>(std::clamp(count, 0L, 2147483647L));
-  in->count = num_station;
+  sfc.version = CDF_get_glob_att("version", buf, sizeof buf) >= 0 || CDF_get_glob_att_int("version", &i) == 0;
+  sfc.num_station = static_cast<int>(std::clamp(count, 0L, 2147483647L));
+  in->count = sfc.num_station;
   CDF_get_glob_att("datetime", in->label, sizeof in->label);
   return 0;
 }
 
 void read_report_form(sfc_report* r, int mode, long n) {
-  copy_bounded(r->id, sizeof r->id, strip_leading(get_text(rv.id, n, 10)));
+  copy_bounded(r->id, sizeof r->id, strip_leading(get_text(sfc.rv.id, n, 10)));
   if (mode == 1) return;
-  const std::string region = get_text(rv.region, n, 12);
+  const std::string region = get_text(sfc.rv.region, n, 12);
   copy_bounded(r->region, sizeof r->region, region.empty() ? "US" : region);
-  r->lat = get_num(rv.lat, n);
-  r->lon = get_num(rv.lon, n);
-  r->elev = get_num(rv.elev, n);
+  r->lat = get_num(sfc.rv.lat, n);
+  r->lon = get_num(sfc.rv.lon, n);
+  r->elev = get_num(sfc.rv.elev, n);
   if (mode == 2) {
     r->wmo = MISSING_INT;
     return;
   }
-  if (rv.time.id >= 0) {
-    if (rv.time.type == NC_CHAR) {
-      const std::string t = strip_leading(get_text(rv.time, n, 32));
+  if (sfc.rv.time.id >= 0) {
+    if (sfc.rv.time.type == NC_CHAR) {
+      const std::string t = strip_leading(get_text(sfc.rv.time, n, 32));
       Scan s{t.data(), t.data() + t.size()};
       int v = 0;
       if (s.integer(&v, 10)) r->time = v;
-    } else if (const float v = get_num(rv.time, n); !missing(v)) {
+    } else if (const float v = get_num(sfc.rv.time, n); !missing(v)) {
       r->time = static_cast<int>(v);
     }
   }
-  r->temp = to_f(get_num(rv.t, n));
-  r->dewp = to_f(get_num(rv.td, n));
-  r->maxt = to_f(get_num(rv.tmax, n));
-  r->mint = to_f(get_num(rv.tmin, n));
-  r->maxt6 = to_f(get_num(rv.tmax6, n));
-  r->mint6 = to_f(get_num(rv.tmin6, n));
-  r->slpr = get_num(rv.psl, n);
-  r->alt = scaled(get_num(rv.altim, n), 0.0295386f);
-  r->wspd = scaled(get_num(rv.spd, n), 1.944f);
-  r->wgust = scaled(get_num(rv.gust, n), 1.944f);
-  r->wdir = get_num(rv.dir, n);
-  r->vis = scaled(get_num(rv.vis, n), 0.62137f);
-  if (const float code = get_num(rv.wx, n); !missing(code) && code >= 0.0f && code < 100.0f)
+  r->temp = to_f(get_num(sfc.rv.t, n));
+  r->dewp = to_f(get_num(sfc.rv.td, n));
+  r->maxt = to_f(get_num(sfc.rv.tmax, n));
+  r->mint = to_f(get_num(sfc.rv.tmin, n));
+  r->maxt6 = to_f(get_num(sfc.rv.tmax6, n));
+  r->mint6 = to_f(get_num(sfc.rv.tmin6, n));
+  r->slpr = get_num(sfc.rv.psl, n);
+  r->alt = scaled(get_num(sfc.rv.altim, n), 0.0295386f);
+  r->wspd = scaled(get_num(sfc.rv.spd, n), 1.944f);
+  r->wgust = scaled(get_num(sfc.rv.gust, n), 1.944f);
+  r->wdir = get_num(sfc.rv.dir, n);
+  r->vis = scaled(get_num(sfc.rv.vis, n), 0.62137f);
+  if (const float code = get_num(sfc.rv.wx, n); !missing(code) && code >= 0.0f && code < 100.0f)
     WX_wmo_weather(static_cast<int>(code), r->wx);
-  const long layers = rv.cc.id >= 0 ? std::min(4L, rv.cc.len[1]) : 0L;
+  const long layers = sfc.rv.cc.id >= 0 ? std::min(4L, sfc.rv.cc.len[1]) : 0L;
   int ncld = 0;
   for (long k = 0; k < layers; ++k) {
-    const char cover = get_char(rv.cc, n, k);
+    const char cover = get_char(sfc.rv.cc, n, k);
     if (cover == '/' || cover == '\0' || is_blank(cover)) break;
     r->cld_cov[ncld] = cover;
-    r->cld_hgt[ncld] = scaled(get_num(rv.zcl, n, k), 3.2808f);
+    r->cld_hgt[ncld] = scaled(get_num(sfc.rv.zcl, n, k), 3.2808f);
     ++ncld;
   }
   r->ncld = ncld;
-  if (rv.ptend.id >= 0) {
-    const char c = get_char(rv.ptend, n, 0);
+  if (sfc.rv.ptend.id >= 0) {
+    const char c = get_char(sfc.rv.ptend, n, 0);
     if (is_digit(c)) r->ptype = c - '0';
   }
-  r->ptend = get_num(rv.delp, n);
-  if (const float p = get_num(rv.precip, n); !missing(p)) {
-    if (get_num(rv.reftime, n) == 24.0f)
+  r->ptend = get_num(sfc.rv.delp, n);
+  if (const float p = get_num(sfc.rv.precip, n); !missing(p)) {
+    if (get_num(sfc.rv.reftime, n) == 24.0f)
       r->prec24 = p * 0.03937f;
     else
       r->prec6 = p * 0.03937f;
   }
-  r->scover = scaled(get_num(rv.snow, n), 0.03937f);
-  r->solar = get_num(rv.sunshine, n);
-  if (rv.cloudtype.id >= 0) {
+  r->scover = scaled(get_num(sfc.rv.snow, n), 0.03937f);
+  r->solar = get_num(sfc.rv.sunshine, n);
+  if (sfc.rv.cloudtype.id >= 0) {
     char types[3];
     for (long k = 0; k < 3; ++k) {
-      const char c = get_char(rv.cloudtype, n, k);
+      const char c = get_char(sfc.rv.cloudtype, n, k);
       types[k] = (c == '/' || c == '\0' || static_cast<unsigned char>(c) < 32) ? ' ' : c;
     }
     r->lcld = types[0], r->mcld = types[1], r->hcld = types[2];
   }
-  r->sst = get_num(rv.sst, n);
-  r->wave_per = get_num(rv.wave_per, n);
-  r->wave_hgt = get_num(rv.wave_hgt, n);
-  const long rlen = std::min(remarks_len, static_cast<long>(sizeof r->comment) - 1);
-  copy_bounded(r->comment, sizeof r->comment, get_text(rv.remarks, n, rlen));
+  r->sst = get_num(sfc.rv.sst, n);
+  r->wave_per = get_num(sfc.rv.wave_per, n);
+  r->wave_hgt = get_num(sfc.rv.wave_hgt, n);
+  const long rlen = std::min(sfc.remarks_len, static_cast<long>(sizeof r->comment) - 1);
+  copy_bounded(r->comment, sizeof r->comment, get_text(sfc.rv.remarks, n, rlen));
 }
 
 // Values of one row of a two-dimensional numeric variable (missing beyond its width).
@@ -854,29 +866,29 @@ std::array<double, N> get_row(const CdfVar& v, long r) {
 }
 
 char code_char(double code) {
-  if (!(code >= 33.0 && code <= 126.0) || static_cast<char>(code) == missing_val_c) return ' ';
+  if (!(code >= 33.0 && code <= 126.0) || static_cast<char>(code) == sfc.missing_val_c) return ' ';
   return static_cast<char>(code);
 }
 
 void read_station_form(sfc_report* r, int mode, long n) {
-  copy_bounded(r->id, sizeof r->id, strip_leading(get_text(sv.id, n, 11)));
+  copy_bounded(r->id, sizeof r->id, strip_leading(get_text(sfc.sv.id, n, 11)));
   if (mode == 1) return;
-  copy_bounded(r->region, sizeof r->region, get_text(sv.region, n, 11));
-  const auto ints = get_row<13>(sv.intdata, n);
-  const auto flts = get_row<15>(sv.fltdata, n);
+  copy_bounded(r->region, sizeof r->region, get_text(sfc.sv.region, n, 11));
+  const auto ints = get_row<13>(sfc.sv.intdata, n);
+  const auto flts = get_row<15>(sfc.sv.fltdata, n);
   auto ival = [&](int k) {
     const double v = ints[k];
-    if (v == MISSING || v == missing_val_i || !(std::fabs(v) < 2e9)) return MISSING_INT;
+    if (v == MISSING || v == sfc.missing_val_i || !(std::fabs(v) < 2e9)) return MISSING_INT;
     return static_cast<int>(v);
   };
   auto fval = [&](int k) {
     const float v = static_cast<float>(flts[k]);
-    if (v == missing_val_f || !std::isfinite(v) || std::fabs(v) >= 1e30f) return MISSING;
+    if (v == sfc.missing_val_f || !std::isfinite(v) || std::fabs(v) >= 1e30f) return MISSING;
     return v;
   };
   r->lat = fval(0);
   r->lon = fval(1);
-  if (!version && !missing(r->lon)) r->lon = -r->lon;
+  if (!sfc.version && !missing(r->lon)) r->lon = -r->lon;
   r->spare_time = ival(1);
   if (const int e = ival(2); e != MISSING_INT) r->elev = static_cast<float>(e);
   r->wmo = ival(3);
@@ -907,28 +919,28 @@ void read_station_form(sfc_report* r, int mode, long n) {
   if (const float x = fval(12); !missing(x)) set_extreme(r, x);
   r->scover = fval(13);
   r->ptend = fval(14);
-  std::string wx = get_text(sv.wx, n, 11);
+  std::string wx = get_text(sfc.sv.wx, n, 11);
   if (!wx.empty()) copy_bounded(r->wx, kWxMax + 1, wx);
-  if (sv.cld.id >= 0) {
+  if (sfc.sv.cld.id >= 0) {
     char* types[3] = {&r->lcld, &r->mcld, &r->hcld};
     for (long k = 0; k < 3; ++k) {
-      const char c = get_char(sv.cld, n, k);
-      *types[k] = (c == missing_val_c || static_cast<unsigned char>(c) < 32) ? ' ' : c;
+      const char c = get_char(sfc.sv.cld, n, k);
+      *types[k] = (c == sfc.missing_val_c || static_cast<unsigned char>(c) < 32) ? ' ' : c;
     }
   }
 }
 
 int read_cdf(sfc_report* r, int mode, int* index) {
   int n = *index;
-  if (n < 0) n = have_read ? stat_num + 1 : 0;
-  if (n >= num_station) return -1;
-  stat_num = n;
-  have_read = true;
+  if (n < 0) n = sfc.have_read ? sfc.stat_num + 1 : 0;
+  if (n >= sfc.num_station) return -1;
+  sfc.stat_num = n;
+  sfc.have_read = true;
   *index = n;
   // Shapes were checked with the header; what still fails (a truncated file) reads as
   // missing values rather than a message for every value of every report.
-  CdfScope scope(cdf_id, true);
-  if (form == SFC_FORM_CDF_REPORT)
+  CdfScope scope(sfc.cdf_id, true);
+  if (sfc.form == SFC_FORM_CDF_REPORT)
     read_report_form(r, mode, n);
   else
     read_station_form(r, mode, n);
@@ -939,12 +951,12 @@ bool report_form(int f) { return f == SFC_FORM_REPORTS || f == SFC_FORM_TABLE ||
 
 int read_reports(sfc_report* r, int mode, int* index) {
   int n = *index;
-  if (n < 0) n = have_read ? stat_num + 1 : 0;
-  if (n >= static_cast<int>(report_file.reports.size())) return -1;
-  stat_num = n;
-  have_read = true;
+  if (n < 0) n = sfc.have_read ? sfc.stat_num + 1 : 0;
+  if (n >= static_cast<int>(sfc.report_file.reports.size())) return -1;
+  sfc.stat_num = n;
+  sfc.have_read = true;
   *index = n;
-  const sfc_report& from = report_file.reports[static_cast<std::size_t>(n)];
+  const sfc_report& from = sfc.report_file.reports[static_cast<std::size_t>(n)];
   if (mode == 0) {
     *r = from;
     return 0;
@@ -958,10 +970,10 @@ int read_reports(sfc_report* r, int mode, int* index) {
 }
 
 void reset_position() {
-  stat_num = 0;
-  have_read = false;
-  last_offset = -1;
-  next_line = 0;
+  sfc.stat_num = 0;
+  sfc.have_read = false;
+  sfc.last_offset = -1;
+  sfc.next_line = 0;
 }
 
 }  // namespace
@@ -972,8 +984,8 @@ namespace {
 constexpr long max_spool_bytes = 256L << 20;
 
 void drop_spool() {
-  if (!spool.empty()) ::unlink(spool.c_str());
-  spool.clear();
+  if (!sfc.spool.empty()) ::unlink(sfc.spool.c_str());
+  sfc.spool.clear();
 }
 
 // The path to read name from: "~" names with the home directory; "|command" and the
@@ -1003,7 +1015,7 @@ std::string readable_path(const char* name) {
     if (fd >= 0) ::unlink(path.c_str());
     return std::string();
   }
-  spool = path;
+  sfc.spool = path;
   return path;
 }
 
@@ -1069,7 +1081,7 @@ int form_of(const std::string& path) {
 
 int SFC_chktype(const char* name) {
   if (!name || !*name) return -1;
-  if (stream || cdf_id >= 0 || report_form(form)) return form_of(readable_path(name));  // leaves the open file's copy
+  if (sfc.stream || sfc.cdf_id >= 0 || report_form(sfc.form)) return form_of(readable_path(name));  // leaves the open file's copy
   const std::string path = readable_path(name);
   const int f = path.empty() ? -1 : form_of(path);
   drop_spool();
@@ -1078,7 +1090,7 @@ int SFC_chktype(const char* name) {
 
 int SFC_open(const char* name, int mode, int* form_io) {
   if (!name || !*name || !form_io || mode < 0 || mode > 2) return -1;
-  if (stream || cdf_id >= 0 || report_form(form)) SFC_close(-1);
+  if (sfc.stream || sfc.cdf_id >= 0 || report_form(sfc.form)) SFC_close(-1);
   int f = *form_io;
   // Reading takes every name form the input prompt accepts; writing goes to a file.
   const std::string path = mode == 0 ? readable_path(name) : FILE_add_user_path(std::string(name));
@@ -1090,36 +1102,36 @@ int SFC_open(const char* name, int mode, int* form_io) {
     *form_io = f;
   }
   reset_position();
-  DATE_init(&file_date);
-  data_offset = 0;
-  num_station = 0;
+  DATE_init(&sfc.file_date);
+  sfc.data_offset = 0;
+  sfc.num_station = 0;
   if (text_form(f)) {
     if (mode == 2 && !text_form(form_of(path))) return -1;
-    stream = std::fopen(path.c_str(), mode == 0 ? "r" : mode == 1 ? "w" : "a");
-    if (!stream) return -1;
+    sfc.stream = std::fopen(path.c_str(), mode == 0 ? "r" : mode == 1 ? "w" : "a");
+    if (!sfc.stream) return -1;
     if (mode == 0) {
       // Header: the magic line and the label, or the label alone.
       std::string line;
       for (int k = old_text(f) ? 1 : 2; k > 0 && read_line(&line); --k) {
       }
-      data_offset = std::ftell(stream);
-      if (data_offset < 0) data_offset = 0;
+      sfc.data_offset = std::ftell(sfc.stream);
+      if (sfc.data_offset < 0) sfc.data_offset = 0;
     }
-    form = f;
-    access_mode = mode;
-    return fileno(stream);
+    sfc.form = f;
+    sfc.access_mode = mode;
+    return fileno(sfc.stream);
   }
   if (report_form(f)) {
     if (mode != 0) return -1;
-    report_file.reports.clear();
-    DATE_init(&report_file.date);
-    if (report_file.reader == nullptr) {
+    sfc.report_file.reports.clear();
+    DATE_init(&sfc.report_file.date);
+    if (hooks.reader == nullptr) {
       MESS_print(MESS_WARN, "SFC_open: No reader of this kind of file: %s\n", name);
       return -1;
     }
-    if (!report_file.reader(name, path.c_str(), f, &report_file.reports, &report_file.date)) return -1;
-    form = f;
-    access_mode = mode;
+    if (!hooks.reader(name, path.c_str(), f, &sfc.report_file.reports, &sfc.report_file.date)) return -1;
+    sfc.form = f;
+    sfc.access_mode = mode;
     return 0;
   }
   if (cdf_form(f)) {
@@ -1127,9 +1139,9 @@ int SFC_open(const char* name, int mode, int* form_io) {
     CdfScope scope(CDF_get_fd(), true);  // quiet, and the current dataset stays current
     const int id = CDF_open(path.c_str(), mode);
     if (id < 0) return -1;
-    cdf_id = id;
-    form = f;
-    access_mode = mode;
+    sfc.cdf_id = id;
+    sfc.form = f;
+    sfc.access_mode = mode;
     return id;
   }
   return -1;
@@ -1140,37 +1152,37 @@ int SFC_getinfo(int, sfc_info* in) {
   copy_bounded(in->label, sizeof in->label, "");
   DATE_init(&in->date);
   in->count = MISSING_INT;
-  if (text_form(form) && stream) {
-    if (access_mode != 0) return 1;
-    const long here = std::ftell(stream);
-    std::rewind(stream);
+  if (text_form(sfc.form) && sfc.stream) {
+    if (sfc.access_mode != 0) return 1;
+    const long here = std::ftell(sfc.stream);
+    std::rewind(sfc.stream);
     std::string line;
-    if (!old_text(form)) read_line(&line);
+    if (!old_text(sfc.form)) read_line(&line);
     if (read_line(&line)) {
       while (!line.empty() && line.back() == '\r') line.pop_back();
       copy_bounded(in->label, sizeof in->label, line);
     }
-    if (here >= 0) std::fseek(stream, here, SEEK_SET);
-    std::clearerr(stream);
-  } else if (cdf_form(form) && cdf_id >= 0) {
-    CdfScope scope(cdf_id, true);
-    if (form == SFC_FORM_CDF_REPORT)
+    if (here >= 0) std::fseek(sfc.stream, here, SEEK_SET);
+    std::clearerr(sfc.stream);
+  } else if (cdf_form(sfc.form) && sfc.cdf_id >= 0) {
+    CdfScope scope(sfc.cdf_id, true);
+    if (sfc.form == SFC_FORM_CDF_REPORT)
       getinfo_report(in);
     else
       getinfo_station(in);
-  } else if (report_form(form)) {
+  } else if (report_form(sfc.form)) {
     // The hour chosen at opening: its label is made, not read.
-    in->date = report_file.date;
+    in->date = sfc.report_file.date;
     char label[DATE_LABEL_LEN];
     if (DATE_make_label(&in->date, label) >= 0) copy_bounded(in->label, sizeof in->label, label);
-    in->count = static_cast<std::int32_t>(report_file.reports.size());
-    file_date = in->date;
+    in->count = static_cast<std::int32_t>(sfc.report_file.reports.size());
+    sfc.file_date = in->date;
     return 0;
   } else {
     return -1;
   }
   if (in->label[0]) DATE_decode_label(in->label, &in->date);
-  file_date = in->date;
+  sfc.file_date = in->date;
   return 0;
 }
 
@@ -1179,19 +1191,19 @@ int SFC_read(int, sfc_report* report, int mode, int* index) {
   SFC_initialize(report);
   int dummy = -1;
   if (!index) index = &dummy;
-  if (access_mode != 0) return -1;
-  if (text_form(form) && stream) return read_text(report, mode, index);
-  if (cdf_form(form) && cdf_id >= 0) return read_cdf(report, mode, index);
-  if (report_form(form)) return read_reports(report, mode, index);
+  if (sfc.access_mode != 0) return -1;
+  if (text_form(sfc.form) && sfc.stream) return read_text(report, mode, index);
+  if (cdf_form(sfc.form) && sfc.cdf_id >= 0) return read_cdf(report, mode, index);
+  if (report_form(sfc.form)) return read_reports(report, mode, index);
   return -1;
 }
 
 int SFC_rewind(int) {
-  if (text_form(form) && stream) {
+  if (text_form(sfc.form) && sfc.stream) {
     reset_position();
     return text_rewind() ? 0 : -1;
   }
-  if ((cdf_form(form) && cdf_id >= 0) || report_form(form)) {
+  if ((cdf_form(sfc.form) && sfc.cdf_id >= 0) || report_form(sfc.form)) {
     reset_position();
     return 0;
   }
@@ -1200,20 +1212,20 @@ int SFC_rewind(int) {
 
 int SFC_close(int) {
   int result = -1;
-  if (stream) {
-    result = std::fclose(stream) == 0 ? 0 : -1;
-    stream = nullptr;
-  } else if (cdf_id >= 0) {
+  if (sfc.stream) {
+    result = std::fclose(sfc.stream) == 0 ? 0 : -1;
+    sfc.stream = nullptr;
+  } else if (sfc.cdf_id >= 0) {
     const int saved = CDF_get_fd();
-    result = CDF_close(cdf_id) == 0 ? 0 : -1;
-    if (saved != cdf_id) CDF_set_fd(saved);
-    cdf_id = -1;
-  } else if (report_form(form)) {
+    result = CDF_close(sfc.cdf_id) == 0 ? 0 : -1;
+    if (saved != sfc.cdf_id) CDF_set_fd(saved);
+    sfc.cdf_id = -1;
+  } else if (report_form(sfc.form)) {
     result = 0;
   }
-  report_file.reports.clear();
-  report_file.reports.shrink_to_fit();
-  form = 0;
+  sfc.report_file.reports.clear();
+  sfc.report_file.reports.shrink_to_fit();
+  sfc.form = 0;
   reset_position();
   drop_spool();
   return result;
@@ -1269,86 +1281,84 @@ void SFC_check_valid(sfc_report* r) {
   limit(&r->wave_hgt, 0.0f, 20.0f);
 }
 
-void SFC_set_metric(int flag) { metric_flag = flag; }
-void SFC_set_miss_dash(int flag) { miss_dash_flag = flag; }
-void SFC_set_print(int flag) { print_flag = flag; }
+void SFC_set_metric(int flag) { sfc.metric_flag = flag; }
+void SFC_set_miss_dash(int flag) { sfc.miss_dash_flag = flag; }
+void SFC_set_print(int flag) { sfc.print_flag = flag; }
 
 // ---- the plot loop's file ----
 
 namespace {
 
-// Stations that the station database does not know, reporting without a position. They
-// are named once a run, together, when a file has been read: the same stations report
-// every hour, and every plot reads the file again.
+// Stations that the station database does not know, reporting without a position, are
+// named together when a file has been read: the same stations report every hour, and every
+// plot reads the file again.
 constexpr std::size_t kUnknownListed = 10;
-std::set<std::string> unknown_named;  // already named in this run
-std::set<std::string> unknown_new;    // found since
 
 void name_unknown() {
-  if (unknown_new.empty()) return;
+  if (sfc.unknown_new.empty()) return;
   std::string list;
   std::size_t n = 0;
-  for (const std::string& id : unknown_new) {
+  for (const std::string& id : sfc.unknown_new) {
     if (n++ == kUnknownListed) {
       list += " ...";
       break;
     }
     list += " " + id;
   }
-  const std::size_t count = unknown_new.size();
+  const std::size_t count = sfc.unknown_new.size();
   MESS_print(MESS_OUT1, "Not in database: %zu station%s:%s\n", count, count == 1 ? "" : "s", list.c_str());
-  unknown_named.insert(unknown_new.begin(), unknown_new.end());
-  unknown_new.clear();
+  sfc.unknown_named.insert(sfc.unknown_new.begin(), sfc.unknown_new.end());
+  sfc.unknown_new.clear();
 }
 
 // Reads the open file once through the registered checks, which leave the list of reports
 // the plot loop reads; without them every report is read, in file order.
 void check_file() {
-  kept.clear();
-  checked = checks.file != nullptr;
-  if (!checked) return;
-  checks.file(cvt_fd, info, &kept);
-  SFC_rewind(cvt_fd);
+  sfc.kept.clear();
+  sfc.checked = hooks.file != nullptr;
+  if (!sfc.checked) return;
+  hooks.file(sfc.cvt_fd, sfc.info, &sfc.kept);
+  SFC_rewind(sfc.cvt_fd);
 }
 
 }  // namespace
 
 int SFC_open_file(const char* name) {
-  if (cvt_fd >= 0) SFC_close_file();
+  if (sfc.cvt_fd >= 0) SFC_close_file();
   int f = 0;
-  cvt_num = 0;
-  cvt_fd = SFC_open(name, 0, &f);
-  open_name = name ? name : "";
-  if (cvt_fd < 0) {
+  sfc.cvt_num = 0;
+  sfc.cvt_fd = SFC_open(name, 0, &f);
+  sfc.open_name = name ? name : "";
+  if (sfc.cvt_fd < 0) {
     MESS_print(MESS_WARN, "SFC_open_file: Unable to open file:%s\n", name ? name : "");
     return 0;
   }
-  SFC_getinfo(cvt_fd, &info);
+  SFC_getinfo(sfc.cvt_fd, &sfc.info);
   // Without its date a file cannot name its grids nor label its plot.
-  if (info.date.year == MISSING_INT || info.date.month == MISSING_INT || info.date.day == MISSING_INT) {
-    if (info.label[0] == '\0')
+  if (sfc.info.date.year == MISSING_INT || sfc.info.date.month == MISSING_INT || sfc.info.date.day == MISSING_INT) {
+    if (sfc.info.label[0] == '\0')
       MESS_print(MESS_WARN, "SFC_open_file: No date line in surface file: %s\n", name);
     else
-      MESS_print(MESS_WARN, "SFC_open_file: Date line \"%s\" is not a date in surface file: %s\n", info.label, name);
+      MESS_print(MESS_WARN, "SFC_open_file: Date line \"%s\" is not a date in surface file: %s\n", sfc.info.label, name);
     SFC_close_file();
     return 0;
   }
-  MESS_print(MESS_MESS, "Date: %s\n", info.label);
+  MESS_print(MESS_MESS, "Date: %s\n", sfc.info.label);
   check_file();
   return 1;
 }
 
 int SFC_read_report(sfc_report* report, StationRec* station) {
-  if (cvt_fd < 0 || !report || !station) return -1;
-  int index = !checked ? cvt_num
-              : cvt_num < static_cast<int>(kept.size()) ? kept[static_cast<std::size_t>(cvt_num)]
+  if (sfc.cvt_fd < 0 || !report || !station) return -1;
+  int index = !sfc.checked ? sfc.cvt_num
+              : sfc.cvt_num < static_cast<int>(sfc.kept.size()) ? sfc.kept[static_cast<std::size_t>(sfc.cvt_num)]
                                                         : -1;
-  if (index < 0 || SFC_read(cvt_fd, report, 0, &index) < 0) {
+  if (index < 0 || SFC_read(sfc.cvt_fd, report, 0, &index) < 0) {
     name_unknown();
     return -1;
   }
-  ++cvt_num;
-  if (checks.report != nullptr) checks.report(report);  // counted and listed at opening
+  ++sfc.cvt_num;
+  if (hooks.report != nullptr) hooks.report(report);  // counted and listed at opening
   const bool own_position = !missing(report->lat) && !missing(report->lon);
   if (CTY_search(report->id, station)) {
     report->elev = station->elev;
@@ -1356,7 +1366,7 @@ int SFC_read_report(sfc_report* report, StationRec* station) {
   } else if (!own_position) {
     // A station of the database outside the domain (or left out by the selection) is
     // not reported: only stations the database does not know at all are.
-    if (!CTY_known(report->id) && !unknown_named.count(report->id)) unknown_new.insert(report->id);
+    if (!CTY_known(report->id) && !sfc.unknown_named.count(report->id)) sfc.unknown_new.insert(report->id);
     return 0;
   } else {
     MAP_tran(&station->x, &station->y, report->lat, report->lon);
@@ -1371,28 +1381,33 @@ int SFC_read_report(sfc_report* report, StationRec* station) {
 }
 
 void SFC_rewind_file() {
-  cvt_num = 0;
-  if (cvt_fd >= 0) SFC_rewind(cvt_fd);
+  sfc.cvt_num = 0;
+  if (sfc.cvt_fd >= 0) SFC_rewind(sfc.cvt_fd);
 }
 
 void SFC_close_file() {
   name_unknown();
-  if (cvt_fd >= 0) SFC_close(cvt_fd);
-  cvt_fd = -1;
-  cvt_num = 0;
-  kept.clear();
-  kept.shrink_to_fit();
+  if (sfc.cvt_fd >= 0) SFC_close(sfc.cvt_fd);
+  sfc.cvt_fd = -1;
+  sfc.cvt_num = 0;
+  sfc.kept.clear();
+  sfc.kept.shrink_to_fit();
 }
 
-const sfc_info* SFC_get_file_info() { return &info; }
+void SFC_reset_state() {
+  SFC_close(0);
+  sfc = SfcState{};
+}
 
-int SFC_get_form() { return cvt_fd >= 0 ? form : 0; }
+const sfc_info* SFC_get_file_info() { return &sfc.info; }
 
-void SFC_set_report_reader(SfcReportReader reader) { report_file.reader = reader; }
+int SFC_get_form() { return sfc.cvt_fd >= 0 ? sfc.form : 0; }
+
+void SFC_set_report_reader(SfcReportReader reader) { hooks.reader = reader; }
 
 void SFC_set_checks(SfcFileCheck file_check, SfcReportCheck report_check) {
-  checks.file = file_check;
-  checks.report = report_check;
+  hooks.file = file_check;
+  hooks.report = report_check;
 }
 
 // ---- writing the "ZAVSFC" form ----
@@ -1531,8 +1546,8 @@ bool same_file(const char* a, const char* b) {
 }  // namespace
 
 int SFC_write_file(const char* name) {
-  if (name == nullptr || *name == '\0' || cvt_fd < 0) return -1;
-  if (same_file(name, open_name.c_str())) {
+  if (name == nullptr || *name == '\0' || sfc.cvt_fd < 0) return -1;
+  if (same_file(name, sfc.open_name.c_str())) {
     MESS_print(MESS_WARN, "SFC_write_file: %s is the file being read: not written\n", name);
     return -1;
   }
@@ -1544,18 +1559,18 @@ int SFC_write_file(const char* name) {
     return -1;
   }
   std::FILE* out = file.fp;
-  bool ok = std::fprintf(out, "ZAVSFC\n%s\n", info.label) > 0;
+  bool ok = std::fprintf(out, "ZAVSFC\n%s\n", sfc.info.label) > 0;
   int count = 0;
   sfc_report r;
   for (int index = 0; ok; ++index) {
     int at = index;
-    if (SFC_read(cvt_fd, &r, 0, &at) < 0) break;
+    if (SFC_read(sfc.cvt_fd, &r, 0, &at) < 0) break;
     const std::string line = report_line(r);
     ok = std::fwrite(line.data(), 1, line.size(), out) == line.size();
     ++count;
   }
-  SFC_rewind(cvt_fd);
-  cvt_num = 0;
+  SFC_rewind(sfc.cvt_fd);
+  sfc.cvt_num = 0;
   if (!FILE_commit(&file)) {
     MESS_print(MESS_WARN, "SFC_write_file: Unable to write %s: %s\n", name, FILE_output_error(&file).c_str());
     return -1;

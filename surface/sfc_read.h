@@ -106,6 +106,9 @@ int SFC_open_file(const char* name);
 int SFC_read_report(sfc_report* report, StationRec* station);
 void SFC_rewind_file();
 void SFC_close_file();
+// Closes any open file unread and forgets everything about it and the stations named so
+// far (the registered reader and checks stay).
+void SFC_reset_state();
 // Information of the open file (date label, date, count).
 const sfc_info* SFC_get_file_info();
 // The form of the open file (0 when none is open).

@@ -25,13 +25,16 @@ constexpr const char* kTableName = "units.lup";
 
 // The one remembered pair: converting one value per station with the same units must not
 // touch the file after the first call.
-char in[kNameMax + 1] = "";
-char out[kNameMax + 1] = "";
-double scale = 1.0;
-double offset = 0.0;
-double ifac = 1.0;
-double ofac = 1.0;
-std::string cvt;
+struct UnitState {
+  char in[kNameMax + 1] = "";
+  char out[kNameMax + 1] = "";
+  double scale = 1.0;
+  double offset = 0.0;
+  double ifac = 1.0;
+  double ofac = 1.0;
+  std::string cvt;
+};
+UnitState st;
 
 char unit_char(char c) {
   return c == '_' ? ' ' : static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -204,7 +207,7 @@ float UNIT_cvt(const char* from, const char* to, float value) {
   const std::string_view f = from ? from : "";
   const std::string_view t = to ? to : "";
   if (same_units(f, t) || (!f.empty() && t.empty())) return value;
-  if (same_units(f, in) && same_units(t, out)) return finish((value * ifac * scale + offset) / ofac);
+  if (same_units(f, st.in) && same_units(t, st.out)) return finish((value * st.ifac * st.scale + st.offset) / st.ofac);
 
   double fin = 1.0, fout = 1.0;
   std::string nin, nout;
@@ -216,26 +219,18 @@ float UNIT_cvt(const char* from, const char* to, float value) {
   std::string expr;
   if (!lookup(nin, nout, factor, off, expr)) return 0.0f;
   if (f.size() <= kNameMax && t.size() <= kNameMax) {
-    copy_bounded(in, sizeof in, f);
-    copy_bounded(out, sizeof out, t);
-    scale = factor;
-    offset = off;
-    ifac = fin;
-    ofac = fout;
-    cvt = expr;
+    copy_bounded(st.in, sizeof st.in, f);
+    copy_bounded(st.out, sizeof st.out, t);
+    st.scale = factor;
+    st.offset = off;
+    st.ifac = fin;
+    st.ofac = fout;
+    st.cvt = expr;
   }
   return finish((value * fin * factor + off) / fout);
 }
 
-void UNIT_reset() {
-  in[0] = '\0';
-  out[0] = '\0';
-  scale = 1.0;
-  offset = 0.0;
-  ifac = 1.0;
-  ofac = 1.0;
-  cvt.clear();
-}
+void UNIT_reset() { st = UnitState{}; }
 
 int UNIT_parse(const char* label, std::string& name, std::string& units) {
   name.clear();

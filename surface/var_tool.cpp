@@ -34,9 +34,8 @@ constexpr int VARLIST_MAX = 750;
 constexpr std::size_t FILE_LINE_MAX = 4096;
 constexpr std::size_t FILE_ENTRIES_MAX = 5000;
 
-// The label style (see VAR_set_label_type).
-int lab_type = 0;
-// Grid functions are the grid module's: it registers how to recognise their names.
+// Grid functions are the grid module's: it registers how to recognise their names. Kept out
+// of the record so that a reset of this module does not undo the other module's registration.
 int (*grid_func_class)(const char* name) = nullptr;
 int (*grid_vect_func)(const char* name) = nullptr;
 
@@ -45,35 +44,16 @@ struct Base {
   int type, time, tkind, ltype, level, lkind;
 };
 
-VarRec var[VAR_MAX];
-int varnum = 0;
-// The variable-file description ("_" as blanks) of the entry each record was expanded from.
-std::string descriptions[VAR_MAX];
-Base base[BASE_MAX];
-int base_ind = -1;
-int level = -1;  // nesting level of the base stack in use
-int plevel = 0;  // function depth
-int vlevel = 0;  // group/vector depth
-int def_type = PLOT_CONT;
-bool parse_stop = false;             // a fatal error ended the parse
-bool table_full = false;             // the 60 records are used; further items are ignored
-std::vector<std::string> expanding;  // names whose definitions are being expanded
 // Expansions allowed in one request: definitions that fan out into one another
 // without making records must not run for ever.
 constexpr int EXPANSIONS_MAX = 1000;
-int expansions = 0;
 // Warnings about one request: a hostile text must not flood the terminal.
 constexpr int NOTES_MAX = 5;
-int notes = 0;
 
 // Program variable file.
 struct FileEntry {
   std::string abbr, desc, cond, def;
 };
-std::string var_file;  // path; empty when none is open
-std::vector<FileEntry> file_entries;
-std::vector<FileEntry> menu_items;
-std::string model_str, time_str, level_str;
 
 // Variable list file.
 struct ListEntry {
@@ -81,17 +61,43 @@ struct ListEntry {
   int param[4];
   std::string abbr, desc;
 };
-std::vector<ListEntry> var_list;
-bool var_list_read = false;
 
 struct NamedNumber {
   int first, last;
   std::string name;
 };
-std::vector<NamedNumber> sources;
-bool sources_read = false;
-std::vector<NamedNumber> models;
-bool models_read = false;
+
+// The records the last request expanded into, the parse that made them, and the lookup
+// files read once and kept: one request is parsed at a time.
+struct VarState {
+  int lab_type = 0;  // the label style (see VAR_set_label_type)
+  VarRec var[VAR_MAX]{};
+  int varnum = 0;
+  // The variable-file description ("_" as blanks) of the entry each record was expanded from.
+  std::string descriptions[VAR_MAX];
+  Base base[BASE_MAX]{};
+  int base_ind = -1;
+  int level = -1;  // nesting level of the base stack in use
+  int plevel = 0;  // function depth
+  int vlevel = 0;  // group/vector depth
+  int def_type = PLOT_CONT;
+  bool parse_stop = false;             // a fatal error ended the parse
+  bool table_full = false;             // the 60 records are used; further items are ignored
+  std::vector<std::string> expanding;  // names whose definitions are being expanded
+  int expansions = 0;
+  int notes = 0;
+  std::string var_file;  // path; empty when none is open
+  std::vector<FileEntry> file_entries;
+  std::vector<FileEntry> menu_items;
+  std::string model_str, time_str, level_str;
+  std::vector<ListEntry> var_list;
+  bool var_list_read = false;
+  std::vector<NamedNumber> sources;
+  bool sources_read = false;
+  std::vector<NamedNumber> models;
+  bool models_read = false;
+};
+VarState st;
 
 // ---------------------------------------------------------------- small helpers
 
@@ -155,7 +161,7 @@ std::string format_text(const char* fmt, ...) {
 
 int plot_type_option() { return FLAG_get(FLAG_PLOT_TYPE); }
 bool in_range(int v, int lo, int hi) { return v >= lo && v <= hi; }
-bool valid_index(int i) { return i >= 0 && i < varnum; }
+bool valid_index(int i) { return i >= 0 && i < st.varnum; }
 
 // ---------------------------------------------------------------- keyword tables
 
@@ -560,8 +566,8 @@ std::vector<std::string> tokens(const std::string& line, int n, std::string* res
 }
 
 void read_varfile() {
-  if (var_list_read) return;
-  var_list_read = true;
+  if (st.var_list_read) return;
+  st.var_list_read = true;
   std::string used;
   std::FILE* f = FILE_open_data("variable.lup", &used);
   if (!f) {
@@ -570,7 +576,7 @@ void read_varfile() {
   }
   std::string line;
   try {
-    while (read_line(f, &line, FILE_LINE_MAX) && static_cast<int>(var_list.size()) < VARLIST_MAX) {
+    while (read_line(f, &line, FILE_LINE_MAX) && static_cast<int>(st.var_list.size()) < VARLIST_MAX) {
       std::string rest;
       const std::vector<std::string> tok = tokens(line, 2, &rest);
       if (tok.size() < 2 || tok[0][0] == '#') continue;
@@ -583,7 +589,7 @@ void read_varfile() {
         if (!parse_int(nums[k], &e.param[k - 1])) e.param[k - 1] = MISSING_INT;
       e.abbr = tok[1].substr(0, 9);
       e.desc = rest.substr(0, 49);
-      var_list.push_back(std::move(e));
+      st.var_list.push_back(std::move(e));
     }
   } catch (const std::bad_alloc&) {
     MESS_print(MESS_ERROR, "VAR_read_varfile: out of memory reading %s\n", used.c_str());
@@ -593,14 +599,14 @@ void read_varfile() {
 
 const ListEntry* list_by_number(int num) {
   read_varfile();
-  for (const ListEntry& e : var_list)
+  for (const ListEntry& e : st.var_list)
     if (e.num == num) return &e;
   return nullptr;
 }
 
 const ListEntry* list_by_abbr(std::string_view abbr) {
   read_varfile();
-  for (const ListEntry& e : var_list)
+  for (const ListEntry& e : st.var_list)
     if (ieq(e.abbr, abbr)) return &e;
   return nullptr;
 }
@@ -690,7 +696,7 @@ std::string shown_description(const std::string& desc) {
 // The entry of the variable file that defines name; null when none does.
 const FileEntry* find_entry(const char* name) {
   if (name && *name)
-    for (const FileEntry& e : file_entries)
+    for (const FileEntry& e : st.file_entries)
       if (e.abbr == name && !e.def.empty()) return &e;
   MESS_print(MESS_DEBUG, "VAR_lookup: not found\n");
   return nullptr;
@@ -706,9 +712,9 @@ bool condition_holds(const std::string& cond) {
       const std::string t(trim_view(test));
       const std::string key = lower_copy(t.substr(0, 3));
       const std::string pattern = t.size() > 3 ? t.substr(3) : std::string();
-      const std::string* text = key == "mo="   ? &model_str
-                                : key == "ft=" ? &time_str
-                                : key == "le=" ? &level_str
+      const std::string* text = key == "mo="   ? &st.model_str
+                                : key == "ft=" ? &st.time_str
+                                : key == "le=" ? &st.level_str
                                                : nullptr;
       if (!text || !VAR_menu_display(pattern.c_str(), text->c_str())) {
         all = false;
@@ -776,8 +782,8 @@ bool match_alternative(std::string_view p, std::string_view t) {
 
 void note(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 void note(const char* fmt, ...) {
-  if (++notes > NOTES_MAX) {
-    if (notes == NOTES_MAX + 1) MESS_print(MESS_WARN, "Further warnings about this specification are left out\n");
+  if (++st.notes > NOTES_MAX) {
+    if (st.notes == NOTES_MAX + 1) MESS_print(MESS_WARN, "Further warnings about this specification are left out\n");
     return;
   }
   va_list ap;
@@ -787,34 +793,34 @@ void note(const char* fmt, ...) {
 }
 
 VarRec* new_record() {
-  if (varnum >= VAR_MAX) {
-    if (!table_full) MESS_print(MESS_WARN, "Too many variables: only %d are kept, the rest is ignored\n", VAR_MAX);
-    table_full = true;
+  if (st.varnum >= VAR_MAX) {
+    if (!st.table_full) MESS_print(MESS_WARN, "Too many variables: only %d are kept, the rest is ignored\n", VAR_MAX);
+    st.table_full = true;
     return nullptr;
   }
-  descriptions[varnum].clear();
-  VarRec* r = &var[varnum++];
+  st.descriptions[st.varnum].clear();
+  VarRec* r = &st.var[st.varnum++];
   VAR_data_init(r);
   return r;
 }
 
 bool push_base(const Base& b) {
-  if (base_ind + 1 >= BASE_MAX) {
+  if (st.base_ind + 1 >= BASE_MAX) {
     MESS_print(MESS_ERROR, "Variable specification nested too deeply (at most %d levels)\n", BASE_MAX - 1);
-    parse_stop = true;
+    st.parse_stop = true;
     return false;
   }
-  base[++base_ind] = b;
-  ++level;
+  st.base[++st.base_ind] = b;
+  ++st.level;
   return true;
 }
 
 void pop_base() {
-  if (base_ind > 0) --base_ind;
-  if (level > 0) --level;
+  if (st.base_ind > 0) --st.base_ind;
+  if (st.level > 0) --st.level;
 }
 
-const Base& top_base() { return base[base_ind >= 0 ? base_ind : 0]; }
+const Base& top_base() { return st.base[st.base_ind >= 0 ? st.base_ind : 0]; }
 
 Base base_of(const VarRec& r) { return Base{r.type, r.time, r.tkind, r.ltype, r.level, r.lkind}; }
 
@@ -916,7 +922,7 @@ void split_item(const std::vector<std::string>& f, VarRec* r, std::string* name,
 }
 
 bool being_expanded(const std::string& name) {
-  for (const std::string& e : expanding)
+  for (const std::string& e : st.expanding)
     if (e == name) return true;
   return false;
 }
@@ -951,7 +957,7 @@ void process_var(const std::string& item, const std::string& params, bool has_pa
     VarRec* r = new_record();
     if (!r) return;
     r->type = dtype;
-    r->flag = 10 * plevel + 4;
+    r->flag = 10 * st.plevel + 4;
     copy_bounded(r->name, sizeof r->name, lower_copy(f[0]));
     append_format(r, join(f, 1, ':'));
     if (has_params) apply_params(r, params);
@@ -968,7 +974,7 @@ void process_var(const std::string& item, const std::string& params, bool has_pa
   }
   const bool literal = name[0] == '+';
   if (literal) name.erase(0, 1);
-  if (plevel == 0 && vlevel == 0 && ieq(name, "wind") && analysed_wind(tmp, f, rest, params, has_params)) {
+  if (st.plevel == 0 && st.vlevel == 0 && ieq(name, "wind") && analysed_wind(tmp, f, rest, params, has_params)) {
     // The station wind is one value of two components; analysed, it needs the two
     // components as grids, taken along the map's axes as an explicit vector would.
     process_nested('<', item, "uwndg,vwndg", params, has_params);
@@ -979,28 +985,28 @@ void process_var(const std::string& item, const std::string& params, bool has_pa
     if (entry != nullptr) {
       const std::string def = entry->def;
       const std::string desc = shown_description(entry->desc);
-      if (++expansions > EXPANSIONS_MAX) {
+      if (++st.expansions > EXPANSIONS_MAX) {
         MESS_print(MESS_ERROR, "Too many named variables expanded (more than %d)\n", EXPANSIONS_MAX);
-        parse_stop = true;
+        st.parse_stop = true;
         return;
       }
       if (!push_base(Base{top_base().type, tmp.time, tmp.tkind, tmp.ltype, tmp.level, tmp.lkind})) return;
-      expanding.push_back(name);
-      const int first = varnum;
+      st.expanding.push_back(name);
+      const int first = st.varnum;
       process(def);
-      expanding.pop_back();
+      st.expanding.pop_back();
       pop_base();
-      if (has_params && plevel > 0) ignored_params(name, params);
+      if (has_params && st.plevel > 0) ignored_params(name, params);
       // Units, type and format given with the name apply to what it expanded to, and so
       // does a period the user gave ("6-0:sfc:mint": the 6-hour minimum, not the file's 24).
       // The description goes with what the name stands for.
-      for (int i = first; i < varnum; ++i) {
-        VarRec* r = &var[i];
-        if (r->flag / 10 != plevel || r->flag % 10 == 4) continue;
-        descriptions[i] = desc;
+      for (int i = first; i < st.varnum; ++i) {
+        VarRec* r = &st.var[i];
+        if (r->flag / 10 != st.plevel || r->flag % 10 == 4) continue;
+        st.descriptions[i] = desc;
         if (tmp.tkind == 2 && is_period(tmp.time)) r->time = merged_period(tmp.time, r->time);
         apply_fields(r, f, rest);
-        if (has_params && plevel == 0) apply_params(r, params);
+        if (has_params && st.plevel == 0) apply_params(r, params);
       }
       return;
     }
@@ -1008,11 +1014,11 @@ void process_var(const std::string& item, const std::string& params, bool has_pa
   VarRec* r = new_record();
   if (!r) return;
   *r = tmp;
-  r->flag = 10 * plevel + (vlevel > 0 ? 1 : 0);
+  r->flag = 10 * st.plevel + (st.vlevel > 0 ? 1 : 0);
   VAR_dec_var(r, name.c_str());
   apply_fields(r, f, rest);
   if (has_params) {
-    if (plevel == 0)
+    if (st.plevel == 0)
       apply_params(r, params);
     else
       ignored_params(name, params);
@@ -1024,7 +1030,7 @@ void process_nested(char open, const std::string& item, std::string_view args, c
                     bool has_params) {
   std::vector<std::string> f = split_fields(item, ':');
   for (std::string& s : f) s = std::string(trim_view(s));
-  if (base_ind + 1 >= BASE_MAX) {
+  if (st.base_ind + 1 >= BASE_MAX) {
     push_base(top_base());  // reports the nesting error
     return;
   }
@@ -1034,12 +1040,12 @@ void process_nested(char open, const std::string& item, std::string_view args, c
   std::size_t rest = 0;
   split_item(f, r, &name, &rest);
   if (name.size() > 1 && name[0] == '+') name.erase(0, 1);
-  const bool sub = vlevel > 0;
+  const bool sub = st.vlevel > 0;
   const int kind = open == '(' ? (sub ? 3 : 2) : open == '{' ? 5 : 6;
-  r->flag = 10 * plevel + kind;
+  r->flag = 10 * st.plevel + kind;
   VAR_dec_var(r, name.c_str());
   apply_fields(r, f, rest);
-  if (has_params && plevel == 0) apply_params(r, params);
+  if (has_params && st.plevel == 0) apply_params(r, params);
   const Base inherited = base_of(*r);
   if (open == '(' && grid_vect_func != nullptr && grid_vect_func(name.c_str())) {
     MESS_print(MESS_DEBUG, "VECT FUNC: %s\n", name.c_str());
@@ -1047,17 +1053,17 @@ void process_nested(char open, const std::string& item, std::string_view args, c
     VarRec* second = new_record();
     if (!second) return;
     *second = copy;
-    second->flag = 10 * plevel + (sub ? 9 : 8);
+    second->flag = 10 * st.plevel + (sub ? 9 : 8);
   }
   if (!push_base(inherited)) return;
   if (open == '(') {
-    ++plevel;
+    ++st.plevel;
     process(args);
-    --plevel;
+    --st.plevel;
   } else {
-    ++vlevel;
+    ++st.vlevel;
     process(args);
-    --vlevel;
+    --st.vlevel;
   }
   pop_base();
 }
@@ -1105,7 +1111,7 @@ bool ensemble_prefix(const std::string& name) {
 void process(std::string_view text) {
   std::size_t i = 0;
   const std::size_t n = text.size();
-  while (i < n && !parse_stop && !table_full) {
+  while (i < n && !st.parse_stop && !st.table_full) {
     std::string item;
     while (i < n) {
       const char c = text[i];
@@ -1133,13 +1139,13 @@ void process(std::string_view text) {
     }
     if (c == ')' || c == '}' || c == '>' || c == ']') {
       MESS_print(MESS_ERROR, "%s", unmatched_message(c));
-      parse_stop = true;
+      st.parse_stop = true;
       return;
     }
     const std::size_t close = find_close(text, i);
     if (close == std::string_view::npos) {
       MESS_print(MESS_ERROR, "%s", unmatched_message(c));
-      parse_stop = true;
+      st.parse_stop = true;
       return;
     }
     std::string_view args;
@@ -1157,7 +1163,7 @@ void process(std::string_view text) {
       const std::size_t pclose = find_close(text, i);
       if (pclose == std::string_view::npos) {
         MESS_print(MESS_ERROR, "%s", unmatched_message('['));
-        parse_stop = true;
+        st.parse_stop = true;
         return;
       }
       params = std::string(text.substr(i + 1, pclose - i - 1));
@@ -1192,7 +1198,7 @@ void process(std::string_view text) {
 
 // A label: the level text first when the label style shows levels, " (units)" last.
 std::string label(int ltype, int lvl, const std::string& body, const char* units) {
-  const int style = lab_type;
+  const int style = st.lab_type;
   std::string s;
   if (style >= -1 && style <= 1) {
     s = VAR_make_datalevel(ltype, lvl);
@@ -1217,8 +1223,10 @@ std::string var_text(int num, bool short_form) {
 
 // ====================================================================== set-up
 
-void VAR_set_def_type(int type) { def_type = type; }
-int VAR_get_def_type() { return def_type; }
+void VAR_set_def_type(int type) { st.def_type = type; }
+int VAR_get_def_type() { return st.def_type; }
+
+void VAR_reset_state() { st = VarState{}; }
 
 int VAR_open_file(const char* name) {
   std::string file;
@@ -1234,44 +1242,44 @@ int VAR_open_file(const char* name) {
   if (!f) {
     MESS_print(MESS_WARN, "VAR_open_file: Unable to open var file: %s\n",
                used.empty() ? file.c_str() : used.c_str());
-    var_file.clear();
-    file_entries.clear();
-    menu_items.clear();
+    st.var_file.clear();
+    st.file_entries.clear();
+    st.menu_items.clear();
     return 0;
   }
   FILE_close(f);
-  var_file = used;
-  file_entries = read_entries(var_file);
+  st.var_file = used;
+  st.file_entries = read_entries(st.var_file);
   return 1;
 }
 
 int VAR_read_menu() {
-  menu_items.clear();
-  if (var_file.empty()) return 0;
+  st.menu_items.clear();
+  if (st.var_file.empty()) return 0;
   bool warned = false;
-  for (const FileEntry& e : file_entries) {
+  for (const FileEntry& e : st.file_entries) {
     if (!condition_holds(e.cond)) continue;
-    if (static_cast<int>(menu_items.size()) >= MENU_MAX) {
+    if (static_cast<int>(st.menu_items.size()) >= MENU_MAX) {
       if (!warned)
         MESS_print(MESS_WARN, "VAR_read_menu: more than %d menu entries, the rest are left out\n", MENU_MAX);
       warned = true;
       continue;
     }
-    menu_items.push_back(FileEntry{e.abbr, shown_description(e.desc), e.cond, e.def});
+    st.menu_items.push_back(FileEntry{e.abbr, shown_description(e.desc), e.cond, e.def});
   }
-  return static_cast<int>(menu_items.size());
+  return static_cast<int>(st.menu_items.size());
 }
 
 int VAR_menu(const char* title, const char* prompt, char* answer, int mode) {
   if (FLAG_batch()) {
-    if (answer) copy_bounded(answer, MENU_ANSWER_LEN, menu_items.empty() ? "def" : menu_items[0].abbr);
+    if (answer) copy_bounded(answer, MENU_ANSWER_LEN, st.menu_items.empty() ? "def" : st.menu_items[0].abbr);
     return 1;
   }
   std::vector<MenuEntry> menu;
   menu.push_back(MenuEntry{"main", "Return to main menu", 0, {1, 1, 1, 1}});
-  for (std::size_t k = 0; k < menu_items.size(); ++k)
+  for (std::size_t k = 0; k < st.menu_items.size(); ++k)
     menu.push_back(
-        MenuEntry{menu_items[k].abbr.c_str(), menu_items[k].desc.c_str(), static_cast<int>(k + 1), {1, 1, 1, 1}});
+        MenuEntry{st.menu_items[k].abbr.c_str(), st.menu_items[k].desc.c_str(), static_cast<int>(k + 1), {1, 1, 1, 1}});
   menu.push_back(MenuEntry{nullptr, nullptr, 0, {0, 0, 0, 0}});
   char buf[MENU_ANSWER_LEN];
   for (;;) {
@@ -1282,8 +1290,8 @@ int VAR_menu(const char* title, const char* prompt, char* answer, int mode) {
       continue;
     }
     if (answer) {
-      if (v > 0 && v <= static_cast<int>(menu_items.size()))
-        copy_bounded(answer, MENU_ANSWER_LEN, menu_items[v - 1].abbr);
+      if (v > 0 && v <= static_cast<int>(st.menu_items.size()))
+        copy_bounded(answer, MENU_ANSWER_LEN, st.menu_items[v - 1].abbr);
       else
         copy_bounded(answer, MENU_ANSWER_LEN, buf);
     }
@@ -1292,11 +1300,11 @@ int VAR_menu(const char* title, const char* prompt, char* answer, int mode) {
 }
 
 int VAR_print_file() {
-  if (var_file.empty()) {
+  if (st.var_file.empty()) {
     MESS_print(MESS_PRINT, "No variable file\n");
     return 0;
   }
-  const std::vector<FileEntry> entries = read_entries(var_file);
+  const std::vector<FileEntry> entries = read_entries(st.var_file);
   MESS_print(MESS_PRINT, " Abbr    Description\n");
   for (const FileEntry& e : entries)
     MESS_print(MESS_PRINT, "%-8s %-50s\n", e.abbr.c_str(), shown_description(e.desc).c_str());
@@ -1326,17 +1334,17 @@ int VAR_setup(const char* file, const char* spec) {
     text = colon == std::string_view::npos ? std::string_view() : text.substr(colon + 1);
     VAR_open_file(name.c_str());
   }
-  varnum = 0;
-  level = -1;
-  plevel = 0;
-  vlevel = 0;
-  parse_stop = false;
-  table_full = false;
-  expanding.clear();
-  expansions = 0;
-  notes = 0;
-  for (Base& b : base) b = Base{MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT};
-  base_ind = -1;
+  st.varnum = 0;
+  st.level = -1;
+  st.plevel = 0;
+  st.vlevel = 0;
+  st.parse_stop = false;
+  st.table_full = false;
+  st.expanding.clear();
+  st.expansions = 0;
+  st.notes = 0;
+  for (Base& b : st.base) b = Base{MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT};
+  st.base_ind = -1;
   Base b0{plot_type_option(), MISSING_INT, 0, MISSING_INT, MISSING_INT, 0};
   b0.tkind = VAR_dec_time("", &b0.time);
   b0.lkind = VAR_dec_level("", &b0.ltype, &b0.level);
@@ -1346,12 +1354,12 @@ int VAR_setup(const char* file, const char* spec) {
   } catch (const std::bad_alloc&) {
     MESS_print(MESS_ERROR, "VAR_setup: out of memory\n");
   }
-  expanding.clear();
+  st.expanding.clear();
   int good = 0;
-  for (int i = 0; i < varnum; ++i) {
+  for (int i = 0; i < st.varnum; ++i) {
     MESS_print(MESS_DEBUG, "Var: %d -- ", i);
-    VAR_print(&var[i]);
-    if (var[i].flag >= 0) good = 1;
+    VAR_print(&st.var[i]);
+    if (st.var[i].flag >= 0) good = 1;
   }
   if (!good) {
     MESS_print(MESS_WARN, "Unable to determine variables\n");
@@ -1365,7 +1373,7 @@ std::string VAR_lookup(const char* name) {
   return e != nullptr ? e->def : std::string();
 }
 
-std::string VAR_get_description(int i) { return valid_index(i) ? descriptions[i] : std::string(); }
+std::string VAR_get_description(int i) { return valid_index(i) ? st.descriptions[i] : std::string(); }
 
 void VAR_param_decode() {
   int count = 0;
@@ -1373,17 +1381,17 @@ void VAR_param_decode() {
   if (RES_getvals("plot_param", &count, &list) <= 0) return;
   for (int k = 0; k < count; ++k) {
     const std::string w = lower_copy(std::string(trim_view(list[k] ? list[k] : ""))).substr(0, 4);
-    if (w == "labm") lab_type = -2;
-    if (w == "labs") lab_type = -1;
-    if (w == "labn") lab_type = 0;
-    if (w == "labc") lab_type = 1;
+    if (w == "labm") st.lab_type = -2;
+    if (w == "labs") st.lab_type = -1;
+    if (w == "labn") st.lab_type = 0;
+    if (w == "labc") st.lab_type = 1;
   }
   free_parsed_array(count, list);
 }
 
-void VAR_set_model_str(const char* text) { model_str = text ? text : ""; }
-void VAR_set_time_str(const char* text) { time_str = text ? text : ""; }
-void VAR_set_level_str(const char* text) { level_str = text ? text : ""; }
+void VAR_set_model_str(const char* text) { st.model_str = text ? text : ""; }
+void VAR_set_time_str(const char* text) { st.time_str = text ? text : ""; }
+void VAR_set_level_str(const char* text) { st.level_str = text ? text : ""; }
 
 int VAR_menu_display(const char* pattern, const char* text) {
   if (!pattern || !text || !*pattern || !*text) return 0;
@@ -1401,17 +1409,17 @@ int VAR_menu_display(const char* pattern, const char* text) {
 
 // ====================================================================== table access
 
-VarRec* VAR_get_vars() { return var; }
-VarRec* VAR_get_var(int i) { return i >= 0 && i < VAR_MAX ? &var[i] : nullptr; }
-int VAR_get_num() { return varnum; }
-const char* VAR_get_name(int i) { return i >= 0 && i < VAR_MAX ? var[i].name : ""; }
-const char* VAR_get_units(int i) { return i >= 0 && i < VAR_MAX ? var[i].units : ""; }
-const char* VAR_get_format(int i) { return i >= 0 && i < VAR_MAX ? var[i].format : ""; }
-int VAR_get_time(int i) { return i >= 0 && i < VAR_MAX ? var[i].time : MISSING_INT; }
-int VAR_get_type(int i) { return i >= 0 && i < VAR_MAX ? var[i].type : MISSING_INT; }
-int VAR_get_flag(int i) { return i >= 0 && i < VAR_MAX ? var[i].flag : MISSING_INT; }
+VarRec* VAR_get_vars() { return st.var; }
+VarRec* VAR_get_var(int i) { return i >= 0 && i < VAR_MAX ? &st.var[i] : nullptr; }
+int VAR_get_num() { return st.varnum; }
+const char* VAR_get_name(int i) { return i >= 0 && i < VAR_MAX ? st.var[i].name : ""; }
+const char* VAR_get_units(int i) { return i >= 0 && i < VAR_MAX ? st.var[i].units : ""; }
+const char* VAR_get_format(int i) { return i >= 0 && i < VAR_MAX ? st.var[i].format : ""; }
+int VAR_get_time(int i) { return i >= 0 && i < VAR_MAX ? st.var[i].time : MISSING_INT; }
+int VAR_get_type(int i) { return i >= 0 && i < VAR_MAX ? st.var[i].type : MISSING_INT; }
+int VAR_get_flag(int i) { return i >= 0 && i < VAR_MAX ? st.var[i].flag : MISSING_INT; }
 std::string VAR_get_time_key(int i) { return std::to_string(VAR_get_time(i)); }
-std::string VAR_get_level_key(int i) { return std::to_string(i >= 0 && i < VAR_MAX ? var[i].level : MISSING_INT); }
+std::string VAR_get_level_key(int i) { return std::to_string(i >= 0 && i < VAR_MAX ? st.var[i].level : MISSING_INT); }
 
 void VAR_copy(VarRec* dst, const VarRec* src) {
   if (!dst || !src) return;
@@ -1433,8 +1441,8 @@ void VAR_data_init(VarRec* v) {
 }
 
 void VAR_init() {
-  for (VarRec& v : var) VAR_data_init(&v);
-  varnum = 0;
+  for (VarRec& v : st.var) VAR_data_init(&v);
+  st.varnum = 0;
 }
 
 void VAR_print(const VarRec* v) {
@@ -1559,7 +1567,7 @@ int VAR_dec_var(VarRec* v, const char* name_in) {
     type = opt_grid ? opt : PLOT_GRID;
   else if (opt_grid)
     type = opt;
-  if (type == MISSING_INT) type = v->type != MISSING_INT ? v->type : def_type;
+  if (type == MISSING_INT) type = v->type != MISSING_INT ? v->type : st.def_type;
   v->type = type;
 
   // Ensemble products: prefix before the variable name.
@@ -1627,12 +1635,12 @@ int VAR_list_has(int var) { return var > 0 && list_by_number(var % 1000) != null
 // ====================================================================== labels
 
 std::string VAR_make_datatype(int /*time*/, int ltype, int lvl, int num, const char* units) {
-  return label(ltype, lvl, var_text(num, lab_type < 0), units);
+  return label(ltype, lvl, var_text(num, st.lab_type < 0), units);
 }
 
 std::string VAR_make_var_datatype(int i) {
   if (!valid_index(i)) return std::string();
-  const VarRec& r = var[i];
+  const VarRec& r = st.var[i];
   if (r.type == PLOT_CONST) return r.name;
   // Not in the variable list: its own name stands for it.
   if (r.var == 0 || r.var == MISSING_INT) return label(r.ltype, r.level, r.name, r.units);
@@ -1641,18 +1649,18 @@ std::string VAR_make_var_datatype(int i) {
 
 std::string VAR_make_var_form_datatype(int i) {
   if (!valid_index(i)) return std::string();
-  const VarRec& r = var[i];
+  const VarRec& r = st.var[i];
   const int k = r.flag % 10;
   if (k != 2 && k != 3) return VAR_make_var_datatype(i);
   // A function: its name with the descriptions of its arguments.
   const int depth = r.flag / 10;
   std::string args;
   int j = i + 1;
-  if (j < varnum && (var[j].flag % 10 == 8 || var[j].flag % 10 == 9) && var[j].flag / 10 == depth) ++j;
-  for (; j < varnum && var[j].flag / 10 > depth; ++j) {
-    if (var[j].flag / 10 != depth + 1) continue;
+  if (j < st.varnum && (st.var[j].flag % 10 == 8 || st.var[j].flag % 10 == 9) && st.var[j].flag / 10 == depth) ++j;
+  for (; j < st.varnum && st.var[j].flag / 10 > depth; ++j) {
+    if (st.var[j].flag / 10 != depth + 1) continue;
     if (!args.empty()) args += ", ";
-    args += var[j].type == PLOT_CONST ? std::string(var[j].name + 1) : var_text(var[j].var, true);
+    args += st.var[j].type == PLOT_CONST ? std::string(st.var[j].name + 1) : var_text(st.var[j].var, true);
   }
   return label(r.ltype, r.level, std::string(r.name) + "(" + args + ")", r.units);
 }
@@ -1660,23 +1668,23 @@ std::string VAR_make_var_form_datatype(int i) {
 std::string VAR_str(int num) { return var_text(num, false); }
 
 const char* VAR_source(int source) {
-  if (!sources_read) {
-    sources_read = true;
-    read_named_numbers("source.lup", &sources, false, 40);
+  if (!st.sources_read) {
+    st.sources_read = true;
+    read_named_numbers("source.lup", &st.sources, false, 40);
   }
-  return named_number(sources, source);
+  return named_number(st.sources, source);
 }
 
 const char* VAR_model(int model) {
-  if (!models_read) {
-    models_read = true;
-    read_named_numbers("mod_name.lup", &models, true, 79);
+  if (!st.models_read) {
+    st.models_read = true;
+    read_named_numbers("mod_name.lup", &st.models, true, 79);
   }
-  return named_number(models, model);
+  return named_number(st.models, model);
 }
 
-void VAR_set_label_type(int type) { lab_type = type; }
-int VAR_get_label_type() { return lab_type; }
+void VAR_set_label_type(int type) { st.lab_type = type; }
+int VAR_get_label_type() { return st.lab_type; }
 
 void VAR_set_grid_funcs(int (*func_class)(const char* name), int (*vect_func)(const char* name)) {
   grid_func_class = func_class;
@@ -1686,9 +1694,9 @@ void VAR_set_grid_funcs(int (*func_class)(const char* name), int (*vect_func)(co
 // ====================================================================== predicates
 
 namespace {
-int role(int i) { return valid_index(i) ? var[i].flag : MISSING_INT; }
-int kind(int i) { return valid_index(i) ? var[i].flag % 10 : MISSING_INT; }
-int type_of(int i) { return valid_index(i) ? var[i].type : MISSING_INT; }
+int role(int i) { return valid_index(i) ? st.var[i].flag : MISSING_INT; }
+int kind(int i) { return valid_index(i) ? st.var[i].flag % 10 : MISSING_INT; }
+int type_of(int i) { return valid_index(i) ? st.var[i].type : MISSING_INT; }
 bool grid_type(int i) { return in_range(type_of(i), PLOT_GRID, PLOT_STRM); }
 }  // namespace
 

@@ -30,6 +30,8 @@ struct VarRec {
 constexpr int VAR_MAX = 60;
 
 // ---- set-up ----
+// Forgets the parsed request, the open variable file and the lookup files read so far.
+void VAR_reset_state();
 void VAR_set_def_type(int type);
 int VAR_get_def_type();
 // Opens the program's variable file (null: "<program>.var" in "file_path"); 0 on failure.

@@ -7,6 +7,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <vector>
+
+#include "tests/support/surface_cases.h"
 
 namespace {
 
@@ -97,12 +100,16 @@ TEST(Formula, RoundTrips) {
 
 struct ChartPoint { float t_f, x /* wind speed (mph) or relative humidity (%) */, chart; };
 
+std::vector<ChartPoint> points(const char* block) {
+  std::vector<ChartPoint> out;
+  for (const surface_cases::Row& c : surface_cases::rows("calc_cases.txt", block))
+    out.push_back({std::stof(c[0]), std::stof(c[1]), std::stof(c[2])});
+  return out;
+}
+
 // NWS Wind Chill Chart (2001 formula; T in F, wind in mph, chart values in F).
 TEST(NwsCharts, WindChillWithinOneDegree) {
-  constexpr ChartPoint chart[] = {{40, 5, 36},   {0, 5, -11},     {-45, 5, -63}, {35, 10, 27},  {-20, 10, -41},
-                                  {25, 15, 13},  {-40, 15, -71},  {20, 20, 4},   {-30, 25, -64}, {5, 30, -19},
-                                  {0, 35, -27},  {-15, 40, -50},  {10, 45, -16}, {-35, 50, -81}, {40, 60, 25},
-                                  {-45, 60, -98}};
+  const std::vector<ChartPoint> chart = points("wind_chill");
   for (const ChartPoint& c : chart)
     EXPECT_NEAR(k_to_f(wind_chill_temp2(f_to_k(c.t_f), c.x * 0.44704f)), c.chart, 1.0f) << c.t_f << " F " << c.x;
 }
@@ -122,10 +129,7 @@ float dew_for_rh(float t, float rh) {
 // NWS Heat Index chart (T in F, RH in %, chart values in F). The regression differs from the
 // chart by more at very high humidity: 2.5 F holds up to 75 %; from 80 % it comes within 3.75 F.
 TEST(NwsCharts, HeatIndexWithinTolerance) {
-  constexpr ChartPoint chart[] = {{80, 40, 80},  {100, 40, 109}, {84, 45, 84},  {96, 45, 104}, {100, 50, 118},
-                                  {82, 55, 84},  {94, 55, 106},  {88, 60, 95},  {92, 65, 108}, {80, 70, 83},
-                                  {90, 70, 105}, {92, 75, 116},  {88, 80, 106}, {80, 85, 85},  {88, 90, 113},
-                                  {84, 95, 100}, {86, 100, 112}};
+  const std::vector<ChartPoint> chart = points("heat_index");
   float worst[2] = {0.0f, 0.0f};
   for (const ChartPoint& c : chart) {
     const float t = f_to_k(c.t_f), hi = k_to_f(heat_index(t, dew_for_rh(t, c.x)));

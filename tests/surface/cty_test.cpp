@@ -19,20 +19,14 @@
 #include "surface/calc.h"
 #include "surface/cty_read.h"
 #include "tests/support/run.h"
+#include "tests/support/surface_cases.h"
 
 namespace {
 
-const char* const kMini =
-    "Denver               CO US KDEN      1  39.8617 -104.6730  1655 72565 0\n"
-    "Boulder              CO US KBDU      6  40.0394 -105.2258  1612 99999 0\n"
-    "Colorado_Springs     CO US KCOS      3  38.8058 -104.7008  1888 72466 0\n"
-    "No_Call_Station      -- DE --        5  50.0000    8.0000   100 10637 0\n"
-    "Buoy_41001           -- B_ --        4  34.7000  -72.7000  9999 41001 0\n"
-    "Dup_Denver           CO US KDEN      2  39.9000 -104.7000  1600 99999 0\n"
-    "# a comment line is skipped\n"
-    "\n"
-    "Heathrow             -- GB EGLL     *3* 51.4706   -0.4619    25 03772 7\n"
-    "Pacific_Point        -- -- PPAC      9  10.0000 -150.0000     0 99999 0\n";
+using surface_cases::num;
+using surface_cases::Row;
+const std::vector<Row>& cases(const char* block) { return surface_cases::rows("cty_cases.txt", block); }
+
 
 const std::string kDatabase = std::string(STACONT_DATA_DIR) + "/sao.cty";
 
@@ -45,11 +39,10 @@ DomainRec domain(int proj, float clat, float clon, int nx, int ny, float dx) {
 
 class Cty : public ::testing::Test {
  protected:
-  void SetUp() override { write_file(mini_, kMini); }
+  // Ten lines: duplicates, stars, a comment, a buoy, a station without a call sign.
+  void SetUp() override { write_file(mini_, read_file(std::string(STACONT_SOURCE_DIR) + "/tests/surface/data/mini.cty")); }
   void TearDown() override {
-    CTY_clear();
-    CTY_set_id_type(0);
-    CTY_data_size(0);
+    CTY_reset_state();
     CTY_enter_func(nullptr);
     RES_clear();
     MAP_domain(nullptr);
@@ -100,12 +93,8 @@ TEST(CtyParse, FieldsStarsAndMissingElevation) {
 }
 
 TEST(WmoId, TableFullRangeAndNonConverting) {
-  const struct { int wmo; const char* id; } cases[] = {
-      {1123, "EN123"}, {72503, "K2503"}, {94120, "Y4120"}, {25000, "U5000"}, {63979, "HK979"}, {63980, "FS980"},
-      {40400, "OE400"}, {41170, "OE170"}, {91700, "N1700"}, {98999, "RP999"}, {3772, "EG772"}, {500, "00500"},
-      {99999, "99999"}, {67754, "67754"}};
   char id[CTY_ID_SIZE];
-  for (const auto& c : cases) EXPECT_STREQ(wmo_to_id(c.wmo, id), c.id) << c.wmo;
+  for (const Row& c : cases("wmo_ids")) EXPECT_STREQ(wmo_to_id(num(c[0]), id), c[1].c_str()) << c[0];
   for (int n = 0; n <= 99999; ++n) {
     int back = -1;
     ASSERT_EQ(id_to_wmo(wmo_to_id(n, id), &back), 0) << n;
@@ -121,18 +110,8 @@ TEST(WmoId, TableFullRangeAndNonConverting) {
 }
 
 TEST(Selection, Items) {
-  const struct { const char* item; bool accepted; } cases[] = {
-      {"72565", true}, {"72566", false}, {"KDEN", true}, {"kden", true}, {"Denve", true}, {"Den", false},
-      {"CO", false},  // two characters: only ever a call sign
-      {"ST=CO", true}, {"STCO", true}, {"ST=CO_US", true}, {"ST=NY", false}, {"ST=", false}, {"CN=us", true},
-      {"CNDE", false}, {"ID=KDEN", true}, {"Name=denver", true}, {"P=1", true}, {"P<1", true}, {"P>2", false},
-      {"Lat>39.8", true}, {"Lon<-104", true}, {"Elev>1655", true}, {"Elev<1000", false}, {"WMO<72565", true},
-      {"RA<40/-105/120", true}, {"RA<51.5/0/200", false}, {"RA<40/-105", false}, {"P=x", false}, {" kden ", true},
-      {"Name=DENVER X", false},
-      // The first condition decides whether the rest are read; unknown words are passed over.
-      {"Lat>50:CN=US", false}, {"CN=US:Lat>50", true}, {"what:CN=US", true}};
   const CityRec r = parse("Denver CO US KDEN 1 39.8617 -104.6730 1655 72565 0");
-  for (const auto& c : cases) EXPECT_EQ(select(r, {c.item}), c.accepted ? 0 : -1) << c.item;
+  for (const Row& c : cases("selection")) EXPECT_EQ(select(r, {c[0]}), num(c[1]) ? 0 : -1) << c[0];
   const CityRec no_elev = parse("Denver CO US KDEN 1 39.8617 -104.6730 9999 72565 0");
   EXPECT_EQ(select(no_elev, {"EGLL", "Elev<5000", "ST=CO", "KDEN"}), 2);  // missing elevation meets nothing
   EXPECT_EQ(select(no_elev, {}), 0);
@@ -181,12 +160,8 @@ TEST_F(Cty, KnownStationsBeyondTheLoad) {
   RES_put("identifier", "ST=CO,EGLL,KCOS");
   EXPECT_GE(CTY_store(mini_.c_str(), CTY_MODE_LOCATION, &colorado, 3), 0);
   EXPECT_EQ(CTY_count(), 3);  // both KDEN lines and KCOS: KBDU's priority is 6
-  const struct { const char* id; int known; } t[] = {
-      {"KDEN", 1}, {"KCOS", 1}, {"72466", 1},  // stored
-      {"KBDU", 1}, {"PPAC", 1},                // beyond the maximum priority
-      {"EGLL", 1}, {"EG772", 1}, {"03772", 1}, {"b41001", 1}, {"10637", 1},  // outside the domain
-      {"41001", 0}, {"99999", 0}, {"QQQQ", 0}, {"kden", 0}, {"", 0}, {nullptr, 0}};
-  for (const auto& e : t) EXPECT_EQ(CTY_known(e.id), e.known) << (e.id ? e.id : "null");
+  for (const Row& c : cases("known")) EXPECT_EQ(CTY_known(c[0].c_str()), num(c[1])) << c[0];
+  EXPECT_EQ(CTY_known(nullptr), 0);
   RES_put("identifier", "KCOS");
   CTY_store(mini_.c_str(), CTY_MODE_COMPACT, &world_, 10);
   EXPECT_EQ(CTY_known("KBDU") + CTY_known("EGLL"), 2);  // not selected

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "config/missing.h"
+#include "tests/support/surface_cases.h"
 
 namespace {
 
@@ -24,24 +25,11 @@ struct Case {
 // Failures name the report, not the bytes of the record.
 void PrintTo(const Case& c, std::ostream* os) { *os << c.report; }
 
-std::string trim(const std::string& s) {
-  const std::size_t b = s.find_first_not_of(' ');
-  const std::size_t e = s.find_last_not_of(' ');
-  return b == std::string::npos ? "" : s.substr(b, e - b + 1);
-}
-
 std::vector<Case> cases() {
   std::vector<Case> out;
-  std::ifstream in(std::string(STACONT_SOURCE_DIR) + "/tests/surface/data/metar_cases.txt");
-  std::string line;
-  while (std::getline(in, line)) {
-    if (line.empty() || line[0] == '#') continue;
-    std::vector<std::string> part;
-    std::stringstream s(line);
-    for (std::string p; std::getline(s, p, '|');) part.push_back(trim(p));
-    if (part.size() != 3) continue;
-    Case c{part[0], {}, part[2]};
-    std::stringstream w(part[1]);
+  for (const surface_cases::Row& r : surface_cases::rows("metar_cases.txt", "cases")) {
+    Case c{r[0], {}, r[2]};
+    std::stringstream w(r[1]);
     for (std::string kv; w >> kv;) c.want[kv.substr(0, kv.find('='))] = kv.substr(kv.find('=') + 1);
     out.push_back(c);
   }

@@ -15,6 +15,7 @@
 
 #include "files/date.h"
 #include "tests/support/run.h"
+#include "tests/support/surface_cases.h"
 
 namespace {
 
@@ -88,103 +89,28 @@ void check(const std::vector<ObsRec>& obs, const std::string& expect) {
     EXPECT_EQ(got, want) << expect;
 }
 
-struct Case {
-  const char* name;
-  std::string csv;  // the table, or "@name" for a file of tests/surface/data/csv
-  long rows, used, bad, bad_values;  // CsvStats
-  std::vector<std::string> expect;
-  const char* source;  // where the expected numbers come from
-};
-
-const std::string kAsosHead =
-    "station,valid,lon,lat,tmpf,dwpf,relh,drct,sknt,p01i,alti,mslp,vsby,gust,skyc1,skyc2,skyc3,skyc4,"
-    "skyl1,skyl2,skyl3,skyl4,wxcodes\n";
-
-const Case kCases[] = {
-    {"AsosColumnsAndBlankCovers",
-     kAsosHead + "LRF,1993-03-12 15:00:00,-92.1465,34.9168,34.88,29.84,81.64,40.0,8.0,,30.28,1025.4,4.0,,SCT,BKN,"
-                 "OVC,   ,800.0,2500.0,5000.0,,-SN FG\n"
-                 "X2,1993-03-12 15:08,M,M,M,M,M,M,M,M,M,M,M,M,VV ,   ,   ,   ,200,,,,M\n",
-     2, 2, 0, 0,
-     {"id=LRF", "secs=731948400", "time=1500", "temp=34.88", "dewp=29.84", "wdir=40", "wspd=8", "alt=30.28",
-      "slp=1025.4", "vis=4", "cov=SBO", "hgt1=800", "hgt3=5000", "tot=8", "lat=34.9168", "lon=-92.1465",
-      "wx=@-SN FG", "kind=1", "order=1", "1:minute=8", "1:temp=-9999", "1:lat=-9999", "1:cov=X", "1:hgt1=200",
-      "1:tot=9", "1:wx= ", "1:order=2"},
-     "values as written; 1993-03-12 15 UTC = 731948400 s (date -u); VV is the obscured layer 'X', okta digit 9"},
-    {"AviationPreambleRepeatedNamesAndKinds", "@aviation.csv", 3, 3, 0, 0,
-     {"id=KDEN", "secs=1561981980", "temp=69.08", "dewp=68", "vis=10", "alt=30.050", "slp=1010.1", "cov=FS",
-      "hgt1=8000", "hgt2=20000", "tot=4", "ptend=1.2", "maxt6=80.96", "mint6=66.02", "prec6=0.001", "elev=1656",
-      "kind=1", "cor=0", "1:id=KBOS", "1:kind=2", "1:cor=1", "1:gust=22", "1:cov=BO", "1:hgt2=1500", "1:tot=8",
-      "1:wx=@-RA BR", "2:cov=X", "2:hgt1=200", "2:tot=9", "2:vis=0.25"},
-     "20.6 C = 69.08 F, 27.2 C = 80.96 F, 18.9 C = 66.02 F; 2019-07-01 11:53 UTC = 1561981980 s; trace 0.001 in;"
-     " sky_cover/cloud_base_ft_agl pairs in order; OVX with vert_vis_ft 200"},
-    {"ServiceSynonymsEpochHpaAndCrLf", "@api.csv", 2, 2, 0, 0,
-     {"id=KDEN", "secs=1561981980", "minute=53", "temp=69.08", "dewp=68", "wdir=-9999", "wspd=3", "vis=10",
-      "alt=30.050", "slp=1010.1", "ptend=-1.2", "prec6=0.05", "lat=39.85", "elev=1656", "wx=@-RA BR", "kind=1",
-      "1:id=CYYZ", "1:secs=1561982400", "1:alt=29.884", "1:maxt=85.1", "1:mint=59", "1:prec24=0.5",
-      "1:snow=2", "1:gust=18", "1:kind=2"},
-     "obsTime wins over reportTime; 1017.6 hPa / 33.8639 = 30.050 inHg, 1012.0 hPa = 29.884 inHg; VRB has no "
-     "direction; 29.5 C = 85.1 F"},
-    {"UnitsByNameAndPlausibility",
-     "stid;valid_utc;tmpc;dwpc;sped;visibility_km;pcp6hr;altimeter;slp;elev_ft;wmo\n"
-     "AB1;2020-01-02 03:04;-1.5;-10;10;8;12.7;29.92;29.92;1000;72469\n"
-     "AB2;2020-01-02 03:04;;;;;T;101.3;101.3;;\n"
-     "AB3;2020-01-02 03:04;;;;;;101320;101320;;\n",
-     3, 3, 0, 0,
-     {"temp=29.3", "dewp=14", "wspd=8.690", "vis=4.971", "prec6=12.7", "alt=29.92", "slp=1013.208",
-      "elev=304.8", "wmo=72469", "1:prec6=0.001", "1:alt=29.914", "1:slp=1013", "2:alt=29.920", "2:slp=1013.2"},
-     "-1.5 C = 29.3 F; 10 mph = 10*1609.344/1852 kt; 8 km = 4.971 mi; 29.92 inHg = 1013.208 mb; 101.3 kPa = "
-     "1013 hPa = 29.914 inHg; 101320 Pa = 1013.2 hPa = 29.920 inHg; 1000 ft = 304.8 m"},
-    {"MissingMarkersAndBadValues",
-     "station,valid,tmpf,dwpf,sknt,drct,alti,vsby,gust\n"
-     "A,199303120600,M,NaN,null,-9999,-9999.0,nan,\n"
-     "B,199303120600,abc,-999,N/A,400,7,1 1/2,\"\"\n",
-     2, 2, 0, 3,
-     {"temp=-9999", "dewp=-9999", "wspd=-9999", "wdir=-9999", "alt=-9999", "vis=-9999", "gust=-9999",
-      "1:temp=-9999", "1:dewp=-9999", "1:wdir=-9999", "1:alt=-9999", "1:vis=1.5"},
-     "missing markers; abc, drct 400 and alti 7 are bad values (counted, see the test); 1 1/2 mi = 1.5"},
-    {"QuotesDoubledQuotesAndFinalLine",
-     "\"station\",\"valid\",\"remark\",\"tmpf\"\n"
-     "\"KBOS\",\"2020-01-02 03:04\",\"has \"\"quotes\"\", and, commas\",\"-1.5\"\n"
-     "kbos2,2020-01-02 03:04,\"line\nbreak\",50",
-     2, 2, 0, 0,
-     {"id=KBOS", "temp=-1.5", "secs=1577934240", "1:id=KBOS2", "1:temp=50"},
-     "RFC 4180 quoting; 2020-01-02 03:04 UTC = 1577934240 s; lower-case identifiers in capitals"},
-    {"TimeForms",
-     "station,valid,tmpf\n"
-     "A,199303120600,1\nB,731916000,2\nC,1993-03-12T06:00:00.000Z,3\nD,1993/03/12 06:00 UTC,4\n"
-     "E,1993-03-12 01:00-05:00,5\nF,1993-02-30 06:00,6\nG,06:00,7\nH,,8\n,1993-03-12 06:00,9\n"
-     "station,valid,tmpf\n\n  \n",
-     9, 5, 4, 0,
-     {"secs=731916000", "1:secs=731916000", "2:secs=731916000", "3:secs=731916000", "4:secs=731916000",
-      "4:time=600", "4:day=12", "4:temp=5"},
-     "1993-03-12 06:00 UTC = 731916000 s (date -u); 30 February, a time alone, no time, no station are bad; a "
-     "repeated header and blank lines are not rows"},
-    {"DewPointFromHumidity",
-     "station,valid,tmpf,relh\nA,2020-01-01 00:00,68,50\nB,2020-01-01 00:00,68,\n", 2, 2, 0, 0,
-     {"dewp=48.670", "1:dewp=-9999"},
-     "Magnus over water (Alduchov and Eskridge 1996): 20 C, 50 % -> 9.261 C = 48.670 F"},
-};
+// A case of tests/surface/data/obs_csv_cases.txt: name, table, four counts, source, values.
+using Case = surface_cases::Row;
 
 class CsvCases : public ::testing::TestWithParam<Case> {};
 
 TEST_P(CsvCases, Values) {
   const Case& c = GetParam();
-  const std::string text = c.csv[0] == '@' ? data_file(c.csv.substr(1)) : c.csv;
+  const std::string text = data_file(c[1].substr(1));
   EXPECT_EQ(CSV_is_table(text.substr(0, 4096)), 1);
   std::vector<ObsRec> obs;
   CsvStats st;
-  ASSERT_EQ(CSV_read(text, c.name, &obs, &st), 1);
-  EXPECT_EQ(st.rows, c.rows);
-  EXPECT_EQ(st.used, c.used);
-  EXPECT_EQ(st.bad_rows, c.bad);
-  EXPECT_EQ(obs.size(), static_cast<std::size_t>(c.used));
-  for (const std::string& e : c.expect) check(obs, e);
-  EXPECT_EQ(st.bad_values, c.bad_values);
+  ASSERT_EQ(CSV_read(text, c[0].c_str(), &obs, &st), 1);
+  EXPECT_EQ(st.rows, std::stol(c[2]));
+  EXPECT_EQ(st.used, std::stol(c[3]));
+  EXPECT_EQ(st.bad_rows, std::stol(c[4]));
+  EXPECT_EQ(obs.size(), std::stoul(c[3]));
+  for (std::size_t i = 7; i < c.size(); ++i) check(obs, c[i]);
+  EXPECT_EQ(st.bad_values, std::stol(c[5]));
 }
 
-INSTANTIATE_TEST_SUITE_P(Tables, CsvCases, ::testing::ValuesIn(kCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Tables, CsvCases, ::testing::ValuesIn(surface_cases::rows("obs_csv_cases.txt", "cases")),
+                         [](const auto& info) { return info.param[0]; });
 
 TEST(CsvRead, RefusesHeadersWithoutStationOrTime) {
   struct Refusal {

@@ -35,95 +35,33 @@
 #include "surface/sfc_read.h"
 #include "tests/support/mutate.h"
 #include "tests/support/run.h"
+#include "tests/support/surface_cases.h"
 
 namespace {
 
 // ---- mutations ----
 
-// Values and groups that readers must refuse or bound: overflowing numbers, groups of every
-// report part with impossible values, table missing-value markers and dates, front groups.
-const std::vector<std::string> kTokens = {
-    "99999999999999999999", "-99999999999999999999", "1e999", "-1e999", "-0", "nan", "inf", "-inf", "2147483648",
-    "-2147483649", "4294967296", "0x7fffffff", "-9999", "-99999", "", "=", "$$", "\"", "\"\"", ",,,,", ";", "\t",
-    "999999KT", "9999999G999KT", "99999G99999MPS", "VRB999KT", "/////KT", "999V999", "M99/M99", "M999/M999", "99/",
-    "/M99", "A99999", "A0000", "Q99999", "Q0000", "SLP999", "SLPNO", "T99999999", "T1999", "10999", "21999",
-    "499999999", "59999", "P9999", "69999", "79999", "4/999", "8/999", "1/0SM", "0/0SM", "M1/4SM", "P6SM",
-    "99999/99999SM", "R99/////", "R09L/P9999FT", "VV///", "VV999", "BKN999", "OVC///", "FEW000CB", "+TSRAGRPLSNFZDZ",
-    "RMK", "NOSIG", "TEMPO", "BECMG", "COR", "AUTO", "NIL", "NIL=", "METAR", "SPECI", "999999Z", "000000Z", "320000Z",
-    "012460Z", "SAUS70 KWBC 999999", "SAXX99 XXXX 000000 RRZ", "0000/00/00 00:00", "2019/00/99 99:99",
-    "9999/99/99 99:99", "1969/12/31 23:59", "2038/01/19 03:15", "station,valid,tmpf,dwpf,alti",
-    "raw_text,station_id,observation_time,temp_c", "9999-99-99 99:99", "0000-00-00T00:00Z", "2019-07-01T12:00+99:99",
-    "99999999999999", "-2147483648", "1e30", "3.5e38", "-3.5e38", "1e-999", "M", "NaN", "null", "T", "N/A",
-    "VALID 000000Z", "VALID 999999Z", "VALID 009999Z", "VALID 0628", "12HR PROG VALID 999999Z", "9999999", "99999",
-    "9999", "0000000", "HIGHS", "LOWS", "COLD", "WARM", "OCFNT", "STNRY", "TROF", "HURRICANE X PSN",
-    "NINETY NINE THOUSAND NORTH"};
 
 // ---- seeds ----
 
 struct Seed {
-  const char* kind;
+  std::string kind;
   std::string text;
   std::string real;  // the real file windows of which are taken instead, when it exists
 };
 
 std::vector<Seed> seeds() {
-  return {
-      {"collection",
-       "\x01\r\r\n455 \r\r\nSAUS70 KWBC 011200\r\r\nMETAR\r\r\n"
-       "KDEN 011153Z 00000KT 10SM FEW080 SCT200 21/20 A3005 RMK AO2 SLP101 60000 T02060200 10272 20189 51012=\r\r\n"
-       "KBOS 011154Z 18012G22KT 2SM -RA BR BKN008 OVC015 18/17 A2992 RMK AO2 SLP132 P0002\r\r\n"
-       "     T01780172=\r\r\nKSEA 011156Z 00000KT 1/4SM FG VV002 12/12 A3001 RMK AO2 8/9// 4/012=\r\r\n"
-       "KXYZ 011155Z NIL=\r\r\n\x03\x01\r\r\n456 \r\r\nSAUS70 KWBC 011200 CCA\r\r\n"
-       "KDEN 011153Z COR 27015G25KT 3/4SM +TSRA SCT020CB 20/19 A3004 RMK AO2 PK WND 27030/1140=\r\r\n"
-       "SPECI KORD 011210Z 9999 R28L/P6000FT M1/4SM FZFG OVC001 M05/M06 Q1015 NOSIG=\r\r\n"
-       "SA KABC 011200 CLR 10\r\r\n\x03\x01\r\r\n457 \r\r\nSACN31 CWAO 011200\r\r\n"
-       "METAR CYYZ 011200Z 27008G18KT 6SM OVC040 18/M01 A2988 RMK SC8 SLP120=\r\r\n"
-       "EGLL 011150Z 24008KT 200V280 9999 FEW030 17/10 Q1015 TEMPO 4000 SHRA=\r\r\n\x03",
-       real_data("metar_20191212_0000.txt")},
-      {"collection", "", real_data("metar_20190701_1200.txt")},
-      {"hourly",
-       "2019/07/01 11:56\nKDEN 011156Z 00000KT 10SM FEW080 21/20 A3005 RMK AO2 SLP101 T02060200\n"
-       "2019/07/01 11:53\nKBOS 011153Z 18012G22KT 2SM -RA BR BKN008 18/17 A2992 RMK AO2 60012 70034\n"
-       "2019/07/01 12:10\nKBOS 011210Z COR 18014KT 3SM RA OVC010 18/17 A2991\n"
-       "2019/06/30 23:56\nEGLL 302350Z 24008KT 9999 FEW030 17/10 Q1015\n",
-       ""},
-      {"lines",
-       "METAR KDEN 011153Z 00000KT 10SM FEW080 21/20 A3005 RMK AO2 SLP101 T02060200 10272 20189 51012=\n"
-       "SPECI KBOS 011210Z COR 18012G22KT 2SM -RA BR BKN008 OVC015 18/17 A2992 RMK AO2\n"
-       "EGLL 011150Z AUTO 24008KT 9999 NCD 17/10 Q1015 NOSIG\nRJTT 011200Z 36005MPS CAVOK 25/20 Q1008\n"
-       "KSEA 011156Z 00000KT 1 1/2SM BR VV002 12/12 A3001 RMK AO2 SNOW 4/012 6//// 7////\n",
-       ""},
-      {"table",
-       "station,valid,lon,lat,tmpf,dwpf,relh,drct,sknt,p01i,alti,mslp,vsby,gust,skyc1,skyl1,wxcodes\n"
-       "DEN,2019-07-01 12:00,-104.65,39.85,69.8,68.0,95,0,0,0.01,30.05,1010.1,10,,FEW,8000,-RA BR\n"
-       "BOS,2019-07-01 11:54,-71.02,42.37,64.4,62.6,94,180,12,T,29.92,M,2,22,BKN,800,RA\n"
-       "SEA,2019-07-01 11:56:00,-122.31,47.44,,53.6,100,M,M,,30.01,,0.25,,VV,200,FG\n",
-       real_data("SFC_obs.csv")},
-      {"table",
-       "No errors\nNo warnings\n6 ms\ndata source=metars\n3 results\n"
-       "raw_text,station_id,observation_time,latitude,longitude,temp_c,dewpoint_c,wind_dir_degrees,wind_speed_kt,"
-       "wind_gust_kt,visibility_statute_mi,altim_in_hg,sea_level_pressure_mb,wx_string,sky_cover,cloud_base_ft_agl,"
-       "sky_cover,cloud_base_ft_agl,metar_type,elevation_m\n"
-       "KDEN 011153Z 00000KT 10SM FEW080 21/20 A3005 RMK AO2 SLP101,KDEN,2019-07-01T11:53:00Z,39.85,-104.65,20.6,20.0,"
-       "0,0,,10.0,30.05,1010.1,,FEW,8000,,,METAR,1656.0\n"
-       "SPECI KBOS 011210Z 18012G22KT 2SM -RA BR BKN008 18/17 A2992,KBOS,2019-07-01T12:10:00Z,42.37,-71.02,18.0,17.0,"
-       "180,12,22,2.0,29.92,,-RA BR,BKN,800,,,SPECI,6.0\n"
-       "KSEA 011156Z 00000KT 1/4SM FG VV002 12/12 A3001,KSEA,2019-07-01T11:56:00Z,47.44,-122.31,12.0,12.0,0,0,,0.25,"
-       "30.01,,FG,OVX,,,,METAR,131.0\n",
-       ""},
-      {"table",
-       "icaoId;obsTime;temp;dewp;wdir;wspd;altim;rawOb;lat;lon\n"
-       "KDEN;1561981980;20.6;20;VRB;3;1017.6;\"KDEN 011153Z VRB03KT 10SM -RA BR FEW080 21/20 A3005\";39.85;-104.65\n"
-       "CYYZ;1561982400;18;null;270;8;1012.0;\"SPECI CYYZ 011200Z 27008G18KT 6SM OVC040 18/M01 A2988\";43.68;-79.63\n"
-       "\"K\"\"Q\";201907011200;NaN;N/A;-;///;-999;\"\";;\n",
-       ""},
-      {"bulletin",
-       "178 \nASUS02 KWBC 281800\nCODSUS\n \nCODED SURFACE FRONTAL POSITIONS\n \nVALID 062818Z\n"
-       "HIGHS 1022 3961069 1020 3851069\nLOWS 1016 4510934 1002 3441145 995 6450443\n"
-       "COLD 4510934 4400940 4300950\nWARM WK 4510934 4520920\nSTNRY 3241005 3191010\n"
-       "TROF 2971023 2831018\n$$\n",
-       real_data("WPC_sfc_fronts_lowres_20210628_1800.txt")},
-  };
+  std::vector<Seed> out;
+  for (const surface_cases::Row& r : surface_cases::rows("obs_fuzz_cases.txt", "seeds"))
+    out.push_back({r[0], r[1].empty() ? "" : read_file(std::string(STACONT_SOURCE_DIR) + "/tests/surface/data/obs_seeds/" + r[1]),
+                   r[2].empty() ? "" : real_data(r[2])});
+  return out;
+}
+
+std::vector<std::string> tokens() {
+  std::vector<std::string> out;
+  for (const surface_cases::Row& r : surface_cases::rows("obs_fuzz_cases.txt", "tokens")) out.push_back(r[0]);
+  return out;
 }
 
 // A line-aligned window of a real file (a table keeps its header line).
@@ -290,9 +228,10 @@ class ObsFuzz : public ::testing::Test {
   static void SetUpTestSuite() {
     SFC_set_report_reader(OBS_read_file);
     seeds_ = seeds();
+    tokens_ = tokens();
     for (const Seed& s : seeds_) real_.push_back(s.real.empty() ? "" : read_file(s.real));
   }
-  void TearDown() override { SFC_close(-1); }
+  void TearDown() override { SFC_reset_state(); }
   // Input i into text and the kind of its seed; false when its seed is a real file that is
   // not there.
   static bool input(long i, std::mt19937_64& rng, std::string* text, std::string* kind) {
@@ -302,10 +241,11 @@ class ObsFuzz : public ::testing::Test {
     // The whole real file now and then when a number of inputs is asked for.
     const bool whole = std::getenv("STACONT_FUZZ_COUNT") && i % 97 == 96;
     const std::string seed = !from_real ? seeds_[k].text : whole ? real_[k] : window(real_[k], *kind == "table", rng);
-    *text = mutate(seed, rng, kTokens);
+    *text = mutate(seed, rng, tokens_);
     return !seed.empty();
   }
   static inline std::vector<Seed> seeds_;
+  static inline std::vector<std::string> tokens_;
   static inline std::vector<std::string> real_;
   std::string dir_ = make_temp_dir("obs_fuzz");
 };

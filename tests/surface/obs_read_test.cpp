@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "config/missing.h"
+#include "tests/support/run.h"
 
 namespace {
 
@@ -35,22 +36,10 @@ std::vector<std::string> ids(const std::vector<sfc_report>& reports) {
   return out;
 }
 
-// A collection as a feed sends it: SOH/ETX framing, sequence numbers, headings with their
+// A collection as a feed sends it (tests/surface/data/obs_collection.txt): SOH/ETX framing, sequence numbers, headings with their
 // indicators, blank lines between lines, CR CR LF ends, continuation lines with and
 // without their indent, a report running into the next, other bulletins and SA lines.
-const std::string kCollection =
-    "\x01\r\r\n455 \r\r\nSAUS70 KWBC 011200\r\r\nMETAR\r\r\n"
-    "KAAA 011155Z AUTO 00000KT 10SM CLR 21/20 A3005 RMK AO2=\r\r\n"
-    "KBBB 011150Z 27010KT 10SM CLR 22/11 A3002 RMK AO2\r\r\n     T02220111=\r\r\n"
-    "\x03\x01\r\r\n456 \r\r\nSAXX99 KAWN 011200\r\r\n"
-    "METAR KCCC 011200Z 09005KT 9999 FEW020 25/20 Q1016\r\r\nNOSIG=\r\r\n"
-    "METAR KDDD 011200Z 09005KT 9999 BKN018 26/24 Q1018 METAR KEEE 011200Z\r\r\n"
-    "      10010KT 9999 SCT020 28/23 Q1018=\r\r\n"
-    "METAR KFFF NIL=\r\r\n"
-    "\x03\x01\r\r\n457 \r\r\nFTUS43 KWBC 011200\r\r\nTAF KAAA 011120Z 0112/0212 18010KT P6SM SKC=\r\r\n"
-    "\x03\x01\r\r\n458 \r\r\nSACN50 CWAO 011200\r\r\nNCN SA 1200 AUTO8 M M M 171/06/04/2303/M/=\r\r\n"
-    "\x03\x01\r\r\n459 \r\r\nSAUS70 KWBC 011200 CCA\r\r\nMETAR\r\r\n"
-    "KBBB 011150Z 27012KT 10SM CLR 22/11 A3002 RMK AO2 T02220111=\r\r\n\x03";
+const std::string kCollection = read_file(std::string(STACONT_SOURCE_DIR) + "/tests/surface/data/obs_collection.txt");
 
 TEST(ObsRead, CollectionGivesEveryReportWithItsKindAndBulletin) {
   const Read r = read(kCollection);

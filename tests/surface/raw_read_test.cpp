@@ -11,6 +11,7 @@
 #include "config/flag.h"
 #include "config/missing.h"
 #include "tests/support/run.h"
+#include "tests/support/surface_cases.h"
 
 namespace {
 
@@ -18,18 +19,9 @@ using testing::internal::CaptureStderr;
 using testing::internal::CaptureStdout;
 using testing::internal::GetCapturedStderr;
 
-const char* const kFile =
-    "ZAVRAW\n"
-    "12Z 14 MAR 26\n"
-    "!Surface station values\n"
-    "id lat lon\n"
-    "temp:F:value\n"
-    "wind:knt:cbarb\n"
-    "wx::symb\n"
-    "$\n"
-    "KDEN  39.77 -104.87 45 170,3 -RA\n"
-    "KBOS  42.36  -71.01 - 0,0 -:late_report\r\n"
-    "KSEA  47.45 -122.31 temp=51 wx=BR\n";
+// Three stations: a value, a wind and a weather field; a missing value, a comment and a CR LF
+// end; tokens written as name=value.
+const std::string kFile = read_file(std::string(STACONT_SOURCE_DIR) + "/tests/surface/data/stations.raw");
 
 class RawRead : public ::testing::Test {
  protected:
@@ -143,25 +135,15 @@ TEST_F(RawRead, WriteReadWriteIsIdentical) {
 // Damaged files are reported, line by line where they can still be read, and never crash.
 TEST_F(RawRead, DamagedFiles) {
   const std::string head = "ZAVRAW\n12Z 14 MAR 26\n!x\nid lat lon\ntemp:F:value\n$\n";
-  const struct {
+  struct Case {
     std::string bytes;
-    int info;       // RAW_getinfo
-    int read;       // RAW_read of line 0
-    const char* message;
-  } cases[] = {
-      {"", -1, -1, "Not a raw file"},
-      {"GARBAGE\n1 2 3\n", -1, -1, "Not a raw file"},
-      {"ZAVRAW", 0, 0, ""},
-      {"ZAVRAW\n12Z 14 MAR 26\n!x\nid lat lon\ntemp\n", 4, 0, "Field list without its end"},
-      {head + "KDEN abc def 5\n", 4, -1, "Bad location on line 1"},
-      {head + "KDEN 39.0\n", 4, -1, "Bad location on line 1"},
-      {head + "   \n", 4, -1, "No station on line 1"},
-      {head + "KDEN 39 -104 1,2,3\n", 4, 1, "Bad value"},
-      {head + "KDEN 39 -104 12abc\n", 4, 1, "Bad value"},
-      {head + "KDEN 39 -104 " + std::string(5000, '9') + "\n", 4, 1, ""},
-      {head + std::string("K\xff\x01 1 2 3\n\0", 11), 4, 1, ""},
+    int info, read;  // RAW_getinfo, RAW_read of line 0
+    std::string message;
   };
-  for (const auto& c : cases) {
+  std::vector<Case> cases = {{head + "KDEN 39 -104 " + std::string(5000, '9') + "\n", 4, 1, ""}};
+  for (const surface_cases::Row& r : surface_cases::rows("raw_read_cases.txt", "damaged"))
+    cases.push_back({(r[0] == "1" ? head : "") + r[1], std::stoi(r[2]), std::stoi(r[3]), r[4]});
+  for (const Case& c : cases) {
     const int h = open(c.bytes);
     ASSERT_GE(h, 0);
     CaptureStderr();

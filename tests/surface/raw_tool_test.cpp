@@ -5,52 +5,34 @@
 
 #include <cstring>
 #include <string>
+#include <tuple>
 
 #include "config/flag.h"
 #include "config/missing.h"
+#include "tests/support/surface_cases.h"
 
 namespace {
 
 using testing::internal::CaptureStderr;
 using testing::internal::GetCapturedStderr;
 
-struct FormatCase {
-  const char* text;
-  int kind;
-  int halign, valign;
-  float xoff, yoff, scale;
-  const char* cformat;
-};
+using surface_cases::num;
+using surface_cases::Row;
+const std::vector<Row>& cases(const char* block) { return surface_cases::rows("raw_tool_cases.txt", block); }
 
-class RawFormatParse : public ::testing::TestWithParam<FormatCase> {};
-
-TEST_P(RawFormatParse, Fields) {
-  const FormatCase& c = GetParam();
-  RawFormat f;
-  RAW_format_init(&f, nullptr);
-  CaptureStderr();
-  EXPECT_EQ(RAW_parse_format(&f, c.text), c.kind) << c.text;
-  EXPECT_EQ(GetCapturedStderr(), "") << c.text;
-  EXPECT_EQ(f.halign, c.halign) << c.text;
-  EXPECT_EQ(f.valign, c.valign) << c.text;
-  EXPECT_FLOAT_EQ(f.xoff, c.xoff) << c.text;
-  EXPECT_FLOAT_EQ(f.yoff, c.yoff) << c.text;
-  EXPECT_FLOAT_EQ(f.scale, c.scale) << c.text;
-  EXPECT_STREQ(f.cformat, c.cformat) << c.text;
+TEST(RawFormatParse, Fields) {
+  for (const Row& c : cases("formats")) {
+    RawFormat f;
+    RAW_format_init(&f, nullptr);
+    CaptureStderr();
+    EXPECT_EQ(RAW_parse_format(&f, c[0].c_str()), num(c[1])) << c[0];
+    EXPECT_EQ(GetCapturedStderr(), "") << c[0];
+    EXPECT_EQ(std::tuple(f.halign, f.valign, std::string(f.cformat)), std::tuple(num(c[2]), num(c[3]), c[7])) << c[0];
+    EXPECT_FLOAT_EQ(f.xoff, std::stof(c[4])) << c[0];
+    EXPECT_FLOAT_EQ(f.yoff, std::stof(c[5])) << c[0];
+    EXPECT_FLOAT_EQ(f.scale, std::stof(c[6])) << c[0];
+  }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, RawFormatParse,
-    ::testing::Values(FormatCase{"value:%.1f:ur", PLOT_VALUE, 1, 3, 0.012F, 0.02F, 1, "%.1f"},
-                      FormatCase{"ll", 0, 3, 3, -0.012F, -0.02F, 1, ""},
-                      FormatCase{"uc:sc=5000", 0, 2, 3, 0, 0.02F, 1, ""},  // out of range: 1
-                      FormatCase{"sc=2.5:ta=rb", 0, 3, 5, 0, 0, 2.5F, ""},
-                      FormatCase{"xy=-4+0:data", PLOT_DATA, 3, 3, -0.048F, 0, 1, ""},
-                      FormatCase{"xy=1 -1", 0, 1, 3, 0.012F, -0.02F, 1, ""},
-                      FormatCase{"cbarb:fm=%z.2f", PLOT_VALUE, 2, 3, 0, 0, 1, "%z.2f"},
-                      FormatCase{"%-40.40e", PLOT_VALUE, 2, 3, 0, 0, 1, "%-40.40e"},  // the widest allowed
-                      FormatCase{"%+05d", PLOT_VALUE, 2, 3, 0, 0, 1, "%+05d"},
-                      FormatCase{"wx", PLOT_SYMB, 2, 3, 0, 0, 1, ""}));
 
 TEST(RawFormat, CutsMarkersTextsAndSkips) {
   RawFormat f;
@@ -72,23 +54,13 @@ TEST(RawFormat, CutsMarkersTextsAndSkips) {
 // Formats that would let printf read or write arguments that are not there or spin on a
 // huge width, and unknown fields, are reported and change nothing.
 TEST(RawFormat, BadFieldsAreReportedAndLeftOut) {
-  const std::string number = ": one number conversion such as %.1f or %d expected";
-  const struct {
-    const char* field;
-    std::string why;
-  } cases[] = {{"%s", number},       {"%d%d", number},     {"%n", number},      {"%.99999f", number},
-               {"%n%n%n", number},   {"%s%s%s", number},   {"%*d", number},     {"%999999999f", number},
-               {"%41d", number},     {"%.41f", number},    {"%lf", number},     {"fm=%c", number},
-               {"fm=T%z.1f", number}, {"zz=1", ""},        {"bogus", ""},       {"xy=1", ""},
-               {"xy=1+2x", ""},      {"mk=nothing", ""},   {"sc=x", ""},        {"ta=l", ""},
-               {"sk=0", ""}};
-  for (const auto& c : cases) {
-    const char* bad = c.field;
+  for (const Row& c : cases("bad_fields")) {
+    const char* bad = c[0].c_str();
     RawFormat f;
     RAW_format_init(&f, nullptr);
     CaptureStderr();
     EXPECT_EQ(RAW_parse_format(&f, (std::string("ur:") + bad).c_str()), 0) << bad;
-    EXPECT_EQ(GetCapturedStderr(), std::string("RAW_parse_format: Bad field: ") + bad + c.why + "\n");
+    EXPECT_EQ(GetCapturedStderr(), std::string("RAW_parse_format: Bad field: ") + bad + c[1] + "\n");
     // Read again for the next station, the field is not named again.
     CaptureStderr();
     RAW_parse_format(&f, bad);
@@ -98,38 +70,18 @@ TEST(RawFormat, BadFieldsAreReportedAndLeftOut) {
   }
 }
 
-struct TextCase {
-  int kind;
-  float value;
-  const char* text;
-  const char* format;
-  const char* expect;
-};
-
-class RawDataText : public ::testing::TestWithParam<TextCase> {};
-
-TEST_P(RawDataText, AsDrawn) {
-  const TextCase& c = GetParam();
-  RawDataRec d;
-  RAW_data_init(&d);
-  d.kind = c.kind;
-  d.val1 = c.value;
-  std::strcpy(d.text, c.text);
-  char out[40];
-  RAW_data_to_string(out, sizeof out, &d, c.format);
-  EXPECT_STREQ(out, c.expect);
+TEST(RawDataText, AsDrawn) {
+  for (const Row& c : cases("texts")) {
+    RawDataRec d;
+    RAW_data_init(&d);
+    d.kind = num(c[0]);
+    d.val1 = std::stof(c[1]);
+    std::strcpy(d.text, c[2].c_str());
+    char out[40];
+    RAW_data_to_string(out, sizeof out, &d, c[3] == "<null>" ? nullptr : c[3].c_str());
+    EXPECT_STREQ(out, c[4].c_str()) << c[1] << " " << c[3];
+  }
 }
-
-INSTANTIATE_TEST_SUITE_P(Cases, RawDataText,
-                         ::testing::Values(TextCase{PLOT_VALUE, 12.34F, "", "%.1f", "12.3"},
-                                           TextCase{PLOT_VALUE, 12.5F, "", nullptr, "12"},
-                                           TextCase{PLOT_VALUE, 0.5F, "", "%z.1f", ".5"},
-                                           TextCase{PLOT_VALUE, -0.5F, "", "%z.1f", "-.5"},
-                                           TextCase{PLOT_VALUE, MISSING, "M", "%.1f", "M"},
-                                           TextCase{PLOT_DATA, 3.0F, "", "%+.1f", "+3.0"},
-                                           TextCase{PLOT_INT, 3.7F, "", nullptr, "4"},
-                                           TextCase{PLOT_TEXT, 5.0F, "RA", "%.1f", "RA"},
-                                           TextCase{PLOT_VALUE, 7.0F, "", "%s", "7"}));
 
 TEST(RawToken, AsWritten) {
   RawDataRec d;

@@ -17,23 +17,11 @@
 #include "surface/sfc_read.h"
 #include "tests/support/capture.h"
 #include "tests/support/run.h"
+#include "tests/support/surface_cases.h"
 
 namespace {
 
 const std::string kCases = std::string(STACONT_SOURCE_DIR) + "/tests/surface/data/";
-
-std::string trim(std::string s) {
-  s.erase(0, s.find_first_not_of(" \t"));
-  s.erase(s.find_last_not_of(" \t\r") + 1);
-  return s;
-}
-
-std::vector<std::string> split(const std::string& line, char sep) {
-  std::vector<std::string> out;
-  std::istringstream in(line);
-  for (std::string f; std::getline(in, f, sep);) out.push_back(trim(f));
-  return out;
-}
 
 // One variable of a report as text ("M" when missing).
 std::string field(const sfc_report& r, const std::string& name) {
@@ -110,12 +98,9 @@ class SfcCheck : public ::testing::Test {
         if (w.rfind(std::string(var) + "=", 0) == 0) v = w.substr(w.find('=') + 1);
       data += std::string(var) + " = " + v + " ; ";
     }
-    const std::string cdl = file("r.cdl",
-                                 "netcdf r {\ndimensions:\n report = UNLIMITED ; id_len = 10 ;\nvariables:\n"
-                                 " char id(report, id_len) ; float lat(report) ; float lon(report) ;\n"
-                                 " float T(report) ; float TD(report) ; float DIR(report) ; float SPD(report) ;\n"
-                                 " float PSL(report) ; float ALTIM(report) ;\n :filetime = \"12Z 14 MAR 26\" ;\n"
-                                 "data:\n id = \"KXYZ\" ; lat = 40 ; lon = -100 ; " + data + "\n}\n");
+    std::string text = read_file(kCases + "check_report.cdl");
+    text.replace(text.find("@VALUES@"), 8, data);
+    const std::string cdl = file("r.cdl", text);
     const std::string nc = dir_ + "/r.nc";
     EXPECT_EQ(run_program("/bin/sh", {"-c", "ncgen -o '" + nc + "' '" + cdl + "'"}).status, 0) << cdl;
     return nc;
@@ -124,13 +109,9 @@ class SfcCheck : public ::testing::Test {
 };
 
 TEST_F(SfcCheck, LimitsPerVariableAndForm) {
-  std::ifstream in(kCases + "limits_cases.txt");
-  ASSERT_TRUE(in) << "limits_cases.txt";
   int cases = 0;
-  for (std::string line; std::getline(in, line);) {
-    if (line.empty() || line[0] == '#') continue;
-    const std::vector<std::string> f = split(line, '|');
-    ASSERT_EQ(f.size(), 5u) << line;
+  for (const surface_cases::Row& f : surface_cases::rows("limits_cases.txt", "cases")) {
+    const std::string line = f[0] + " " + f[1];
     std::string path;
     if (f[0] == "zavsfc")
       path = file("h.sfc", "ZAVSFC\n12Z 14 MAR 26\n" + f[1] + " $\n");
@@ -194,15 +175,7 @@ TEST(SfcCheckTime, MinutesFromTheHour) {
 // A table users write: units of their own, "-" for no limit, comments; lines that cannot be
 // used are named and skipped, the others stay in force; "none" switches the limits off.
 TEST_F(SfcCheck, TablesUsersWrite) {
-  const std::string table = file("own.lim",
-                                 "# own limits\n"
-                                 "temp  - 90 F      # summer\n"
-                                 "wspd 0 50 m/s\n"
-                                 "humidity 0 100 %\n"
-                                 "slpr 1090 870 hPa\n"
-                                 "alt 25 33 furlongs\n"
-                                 "vis 0 1e9\n"
-                                 "dewp -40\n");
+  const std::string table = file("own.lim", read_file(kCases + "own.lim"));
   CaptureStderr();
   EXPECT_EQ(SFC_limits_load(table.c_str()), 2);
   EXPECT_EQ(GetCapturedStderr(),

@@ -16,10 +16,15 @@
 #include "plot/maptran.h"
 #include "surface/cty_tool.h"
 #include "tests/support/run.h"
+#include "tests/support/surface_cases.h"
 
 namespace {
 
 constexpr float M = -9999.0f;
+const std::string kData = std::string(STACONT_SOURCE_DIR) + "/tests/surface/data/";
+using surface_cases::num;
+using surface_cases::Row;
+const std::vector<Row>& cases(const char* block) { return surface_cases::rows("sfc_read_cases.txt", block); }
 using namespace std::string_literals;
 using R = sfc_report;
 
@@ -53,7 +58,7 @@ std::string dump(const sfc_report& r) {
 
 class Sfc : public ::testing::Test {
  protected:
-  void TearDown() override { SFC_close(-1), SFC_close_file(), CTY_clear(), MAP_domain(nullptr), DOM_set_prior(3); }
+  void TearDown() override { SFC_reset_state(), CTY_reset_state(), MAP_domain(nullptr), DOM_set_prior(3); }
   std::string file(const std::string& name, const std::string& text) {
     return write_file(dir_ + "/" + name, text), dir_ + "/" + name;
   }
@@ -96,65 +101,22 @@ class Sfc : public ::testing::Test {
 };
 
 TEST_F(Sfc, DetectsFormFromFirstCharacter) {
-  const std::pair<std::string, int> cases[] = {{" DEN", 2}, {"0x", 2}, {"2", 2}, {"ZAVSFC\n", 3}, {"Zgarbage", 3},
-      {"3", -1}, {"K", -1}, {"", -1}, {"CDF\x01 not really", -1}, {"\x89HDF", -1}};
-  for (const auto& [text, want] : cases) EXPECT_EQ(SFC_chktype(file("d", text).c_str()), want) << text;
+  for (const Row& c : cases("detect")) EXPECT_EQ(SFC_chktype(file("d", c[0]).c_str()), num(c[1])) << c[0];
   EXPECT_EQ(SFC_chktype((dir_ + "/none").c_str()) + SFC_chktype(nullptr), -2);
   int form = 0;
   EXPECT_EQ(SFC_open(file("k", "Kxx").c_str(), 0, &form), -1);
   // The package's other files begin with "Z" too: they are named, not analysed.
-  const std::pair<std::string, std::string> others[] = {
-      {"ZAVRAW\n12Z 14 MAR 26\nid lat lon\ntemp:F:value\n$\nKEVV 38.04 -87.53 57\n", "a raw file of station values"},
-      {"ZAVGRID\n", "a grid file"}, {"ZAVMETA\n", "a metafile"}, {"ZAVIMG\n", "an image file"},
-      {"ZAVUPA\n", "an upper-air file"}};
-  for (const auto& [text, what] : others) {
-    const std::string path = file("o", text);
+  for (const Row& c : cases("other_files")) {
+    const std::string path = file("o", c[0]);
     testing::internal::CaptureStderr();
-    EXPECT_EQ(SFC_open(path.c_str(), 0, &form), -1) << what;
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "SFC_open: " + path + " is " + what + ", not a surface file\n");
+    EXPECT_EQ(SFC_open(path.c_str(), 0, &form), -1) << c[1];
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "SFC_open: " + path + " is " + c[1] + ", not a surface file\n");
   }
 }
 
 TEST_F(Sfc, TextFormLines) {
-  const std::string E = "KDEN -99 -99 -99 -99 -99 -99 -99M -";
-  const struct { std::string line, expected, label = "12Z  5 JAN 98"; } cases[] = {
-      {"KDEN 455 -12 2715 992 132 10.0",
-       "id=KDEN type=1 vis=10 slpr=1013.2 temp=45.5 dewp=-1.2 wdir=270 wspd=15 alt=29.92"},
-      {"KDEN -99 -99 275105 12 980 0.25", "id=KDEN type=1 vis=0.25 slpr=998 wdir=275 wspd=105 alt=30.12"},
-      {"KDEN 100 0 -999 500 980 -99", "id=KDEN type=1 slpr=1098 temp=10 dewp=0 alt=35"},
-      // Above 30.70 inches the three digits 980 are 1098.0 mb; at 30.70 they are 998.0.
-      {"KDEN 100 0 -999 70 980 -99", "id=KDEN type=1 slpr=998 temp=10 dewp=0 alt=30.7"},
-      {"KDEN 100 0 -999 71 980 -99", "id=KDEN type=1 slpr=1098 temp=10 dewp=0 alt=30.71"},
-      {"KDEN 100 0 0 501 980 1", "id=KDEN type=1 vis=1 slpr=998 temp=10 dewp=0 wdir=0 wspd=0 alt=25.01"},
-      {"KDEN -150 0 3605 -99 980 1", "id=KDEN type=1 vis=1 slpr=1098 temp=-15 dewp=0 wdir=360 wspd=5"},
-      {"KDEN 100 0 3605 820 50 1", "id=KDEN type=1 vis=1 slpr=905 temp=10 dewp=0 wdir=360 wspd=5 alt=28.2"},
-      {"KDEN 100 0 3605 -99 50 1", "id=KDEN type=1 vis=1 slpr=1005 temp=10 dewp=0 wdir=360 wspd=5"},
-      {"KDEN 100 0 3605 1010 9400 1", "id=KDEN type=1 vis=1 slpr=940 temp=10 dewp=0 wdir=360 wspd=5 alt=10.1"},
-      {"KDEN 100 0 4999 992 500 1", "id=KDEN type=1 vis=1 slpr=1050 temp=10 dewp=0 wdir=490 wspd=99 alt=29.92"},
-      // Unreadable numbers are missing, a truncated line reads what it holds.
-      {"KDEN abc 1e5 nan 99x2 inf x", "id=KDEN type=1"}, {"KDEN 455", "id=KDEN type=1 temp=45.5"},
-      {E, "id=KDEN type=1"},
-      {"72469 -99 -99 -99 -99 -99 -99 25B,60:8 R-", "id=72469 type=1 wmo=72469 ncld=2 c0=2500/B c1=6000/8 wx=R-"},
-      {"EGLLX -99 -99 -99 -99 -99 -99 -99C TRW+", "id=EGLLX type=1 wmo=0 ncld=1 c0=-9999/C wx=TRW+"},
-      {"ABCDEFGHIJKLM -99 -99 -99 -99 -99 -99 1S,2S,3B,4B,5O,6O ABCDEFGHIJKLMNOPQRSTUVWXYZ",
-       "id=ABCDEFGHIJ type=1 wmo=0 ncld=5 c0=100/S c1=200/S c2=300/B c3=400/B c4=500/O wx=ABCDEFGHIJKLMNOPQRS"},
-      {"KBDU -99 -99 -99 -99 -99 -99 12S,-99M,30B", "id=KBDU type=1 ncld=1 c0=1200/S"},
-      // A malformed group skips its word, the end marker ends the line, order is fixed.
-      {E + " @12x3 L397,-1048 P2 Q12 $ G35", "id=KDEN region=SHIP type=1 lat=39.7 lon=-104.8 elev=0 prec3=0.12"},
-      {E + " Q12 @1253 G35", "id=KDEN type=1 prec3=0.12"},
-      {E + " #" + std::string(120, 'c') + " $ G35", "id=KDEN type=1 comment=" + std::string(69, 'c')},
-      {E + " T71", "id=KDEN type=1 maxt=71", "06Z  5 JAN 98"},
-      {E + " T-5", "id=KDEN type=1 mint=-5", "SFC 1200Z  5 JAN 98"},
-      {E + " T40", "id=KDEN type=1 mint=40", "21Z  5 JAN 98"},  // up to 21 UTC a minimum, then maxima
-      {E + " T40", "id=KDEN type=1 maxt=40", "22Z  5 JAN 98"},
-      {E + " T40", "id=KDEN type=1 mint=40", "10Z  5 JAN 98"}, {E + " T40", "id=KDEN type=1 maxt=40", "09Z  5 JAN 98"},
-      {E + " @1253 L397,-1048 P2 15 Q12 r25 q130 R205 X55.5 x54.0 N-3.5 n-2.0 S4.0 C52/ G 35 s120 t12.5 p 8 h2.5 #RK",
-       "id=KDEN region=SHIP type=1 time=1253 ptype=2 lat=39.7 lon=-104.8 elev=0 wgust=35 ptend=1.5 prec3=0.12 "
-       "prec6=0.25 prec12=1.3 prec24=2.05 maxt=55.5 mint=-3.5 maxt6=54 mint6=-2 scover=4 solar=120 sst=12.5 "
-       "wave_per=8 wave_hgt=2.5 lcld=5 mcld=2 comment=RK"},
-  };
-  for (const auto& c : cases)
-    EXPECT_EQ(read_all("ZAVSFC\n" + c.label + "\n" + c.line + "\n"), std::vector{c.expected}) << c.line;
+  for (const Row& c : cases("text_lines"))
+    EXPECT_EQ(read_all("ZAVSFC\n" + c[2] + "\n" + c[0] + "\n"), std::vector{c[1]}) << c[0];
 }
 
 TEST_F(Sfc, HeaderAndPositioning) {
@@ -218,34 +180,10 @@ TEST_F(Sfc, HostileTextNeverOverruns) {
   EXPECT_EQ(at(0), "");
 }
 
-const char* const kReportCdl = R"(netcdf rep {
-dimensions:
-  %REC% = UNLIMITED ; id_len = 10 ; time_len = 6 ; layers = 4 ; remarks_len = 20 ; rlen = 12 ; ct = 3 ;
-variables:
-  char id(%REC%, id_len) ; char region(%REC%, rlen) ; char time(%REC%, time_len) ;
-  float lat(%REC%) ; float lon(%REC%) ; float elev(%REC%) ;
-  float T(%REC%) ; float TD(%REC%) ; float Tmax(%REC%) ; float Tmin(%REC%) ; float Tmax6(%REC%) ; float Tmin6(%REC%) ;
-  float PSL(%REC%) ; float ALTIM(%REC%) ; float SPD(%REC%) ; float GUST(%REC%) ; float DIR(%REC%) ; float VIS(%REC%) ;
-  byte WX(%REC%) ; float ZCL(%REC%, layers) ; char CC(%REC%, layers) ; char Ptend(%REC%) ; float delP(%REC%) ;
-  float PRECIP(%REC%) ; float reftime_PRECIP(%REC%) ; float SNOW(%REC%) ; float sunshine(%REC%) ;
-  char cloudtype(%REC%, ct) ; float SST(%REC%) ; float wave_per(%REC%) ; float wave_hgt(%REC%) ;
-  char remarks(%REC%, remarks_len) ;
-  :filetime = "12Z  5 JAN 98" ;
-data:
-  id = "KDEN", "  SHIP1" ; region = "", "XX" ; time = "1253Z", "1300" ;
-  lat = 39.86, 10 ; lon = -104.67, -150 ; elev = 1655, 0 ;
-  T = 20, -9999 ; TD = -40, 0 ; Tmax = 25, -9999 ; Tmin = 10, -9999 ; Tmax6 = 100, -9999 ; Tmin6 = -9999, 0 ;
-  PSL = 1013.2, -9999 ; ALTIM = 1000, -9999 ; SPD = 10, 0 ; GUST = -9999, 20 ; DIR = 270, -9999 ; VIS = 10, -9999 ;
-  WX = 61, -1 ; ZCL = 762, 3000, 5000, 0, 100, 0, 0, 0 ; CC = "BO/", "8" ; Ptend = "3 " ; delP = -1.5, -9999 ;
-  PRECIP = 25.4, 10 ; reftime_PRECIP = 24, 6 ; SNOW = 100, -9999 ; sunshine = 60, -9999 ;
-  cloudtype = "5/2", "///" ; SST = -9999, 12.5 ; wave_per = -9999, 8 ; wave_hgt = -9999, 2.5 ;
-  remarks = "hello remarks", "" ;
-})";
-
 TEST_F(Sfc, NetcdfReportForm) {
   for (const std::string rec : {"report", "ob"}) {
     SCOPED_TRACE(rec);
-    std::string cdl = kReportCdl;
+    std::string cdl = read_file(kData + "sfc_report.cdl");
     for (size_t p; (p = cdl.find("%REC%")) != std::string::npos;) cdl.replace(p, 5, rec);
     const std::string nc = cdf("rep_" + rec, cdl);
     ASSERT_GE(open(nc, 12), 0);
@@ -279,24 +217,9 @@ TEST_F(Sfc, NetcdfReportForm) {
   }
 }
 
-const char* const kStationCdl = R"(netcdf st {
-dimensions:
-  station = UNLIMITED ; idata = 13 ; fdata = 15 ; string_len = 11 ; cl = 3 ;
-variables:
-  char id(station, string_len) ; char region(station, string_len) ; char wx(station, string_len) ;
-  char cld(station, cl) ; int intdata(station, idata) ; float fltdata(station, fdata) ;
-  :datetime = "18Z  5 JUL 98" ; :missing_val_f = -99.f ; :missing_val_i = -99 ; :missing_val_c = "/" ; %VERSION%
-data:
-  id = "   KDEN", "" ; region = "US", "" ; wx = "R-", "" ; cld = "5/2", "" ;
-  intdata = 1253, 1200, 1655, 72565, 3, 2500, 6000, -99, -99, 66, 79, 32, 32,
-            -99, -99, -99, -99, -99, -99, -99, -99, -99, -99, -99, -99, -99 ;
-  fltdata = 39.86, 104.67, 10, 1013.2, 45.5, 23, 270, 15, -99, 29.92, 0.25, 1.5, 88, 2, -1.5,
-            -99, -99, -99, -99, -99, -99, -99, -99, -99, -99, -99, -99, -99, -99, -99 ;
-})";
-
 TEST_F(Sfc, NetcdfStationForm) {
   for (bool versioned : {false, true}) {
-    std::string cdl = kStationCdl;
+    std::string cdl = read_file(kData + "sfc_station.cdl");
     cdl.replace(cdl.find("%VERSION%"), 9, versioned ? ":version = \"2\" ;" : "");
     ASSERT_GE(open(cdf(versioned ? "st2" : "st1", cdl), 11), 0);
     EXPECT_EQ(head(), "18Z  5 JUL 98|2|1998-7-5 18:-9999");

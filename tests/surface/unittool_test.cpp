@@ -13,10 +13,14 @@
 
 #include "config/resrc.h"
 #include "tests/support/run.h"
+#include "tests/support/surface_cases.h"
 
 namespace {
 
 constexpr float kMiss = -9999.0f;
+using surface_cases::num;
+using surface_cases::Row;
+const std::vector<Row>& cases(const char* block) { return surface_cases::rows("unittool_cases.txt", block); }
 
 void use_table_dir(const std::string& dir) {
   RES_put("file_path", dir.c_str());
@@ -25,18 +29,8 @@ void use_table_dir(const std::string& dir) {
 
 TEST(PackagedTable, ExactConstantsScalesAndSpellings) {
   use_table_dir(STACONT_DATA_DIR);
-  const struct { const char *from, *to; float value; double expected, tol; } cases[] = {
-      {"F", "C", 32, 0, 1e-5}, {"C", "F", 100, 212, 1e-4}, {"K", "F", 0, -459.67, 1e-4}, {"C", "K", -273.15f, 0, 1e-4},
-      {"dF", "dC", 9, 5, 1e-5}, {"dF", "K", 18, 10, 1e-5}, {"knt", "m/s", 10, 5.144444, 1e-5},
-      {"knt", "mph", 100, 115.077945, 1e-4}, {"mph", "km/h", 60, 96.56064, 1e-4}, {"ft", "m", 1000, 304.8, 1e-4},
-      {"in_Hg", "mb", 29.92f, 1013.207, 1e-3}, {"IN HG", "hPa", 30, 1015.9166, 1e-3}, {"in", "mm", 1, 25.4, 1e-5},
-      {"mm_Hg", "hPa", 760, 1013.25, 1e-3}, {"kPa", "mb", 101.325f, 1013.25, 1e-3}, {"mi", "km", 1, 1.609344, 1e-6},
-      {"%", "okta", 100, 8, 1e-5}, {"W/m^2", "kcal/m^2/h", 1.163f, 1, 1e-6}, {"deg", "rad", 180, M_PI, 1e-6},
-      // Scales and spellings; units not in the table convert by their scales alone.
-      {"100_ft", "FT", 25, 2500, 0}, {"m", "100 ft", 304.8f, 10, 1e-5}, {"10^2 m", "m", 3, 300, 1e-4},
-      {"1e3 m", "km", 2, 2, 1e-6}, {"-K", "K", 5, -5, 0}, {"m", "10^-3 km", 5, 5, 1e-5}, {"F", "", 50, 50, 0},
-      {"F", "C", kMiss, kMiss, 0}, {"100 ft", "m", kMiss, kMiss, 0}, {"100 furlong", "10 parsec", 2, 20, 1e-5}};
-  for (const auto& c : cases) EXPECT_NEAR(UNIT_cvt(c.from, c.to, c.value), c.expected, c.tol) << c.from << " -> " << c.to;
+  for (const Row& c : cases("conversions"))
+    EXPECT_NEAR(UNIT_cvt(c[0].c_str(), c[1].c_str(), std::stof(c[2])), std::stod(c[3]), std::stod(c[4])) << c[0] << " -> " << c[1];
 }
 
 std::string lower(std::string s) {
@@ -97,15 +91,10 @@ TEST(TableFile, FirstMatchingLineInRequestedDirection) {
 
 TEST(TableFile, CorruptTablesNeverCrash) {
   const std::string x10k(10240, 'x');
-  const std::pair<std::string, float> cases[] = {  // table text, F -> C of 10
-      {"", 10}, {"F\nF C\n\n   \nC\n", 10}, {"F C\nF C *2\n", 20}, {"F C *3", 30}, {"F C *3+1\r\n", 31},
-      // Control bytes, NULs included, separate fields like blanks.
-      {std::string("F\0C *5\nF C\0*4\nF C *2\n", 21), 50}, {"\x01\xff\xfe F C *2 \x7f\n\x80\x81\n", 10},
-      {"\x80\x81\n\x02" "F\x03" "C\x04*2\n", 20}, {x10k + "\nF C *2\n", 20}, {x10k + " C *5\nF C *2\n", 20},
-      {"F C *6" + std::string(10240, ' ') + "junk\n", 60}, {"F C *1e999\nF C *2\n", 20},
-      {"F C *nan\nF C *inf\nF C +nan\nF C *2\n", 20}, {"F C *1e300\n", kMiss} /* beyond float */,
-      {"F C +1e38\n", 1e38f}, {"F C *\nF C *abc\nF C +\nF C zzz\n", 10}, {"#F C *2\n # F C *2\n", 10}};
-  for (const auto& [text, expected] : cases) {
+  std::vector<std::pair<std::string, float>> tables = {
+      {x10k + "\nF C *2\n", 20}, {x10k + " C *5\nF C *2\n", 20}, {"F C *6" + std::string(10240, ' ') + "junk\n", 60}};
+  for (const Row& c : cases("corrupt")) tables.emplace_back(c[0], std::stof(c[1]));
+  for (const auto& [text, expected] : tables) {
     table(text);
     EXPECT_FLOAT_EQ(UNIT_cvt("F", "C", 10), expected) << text.substr(0, 40);
   }
@@ -119,14 +108,12 @@ TEST(TableFile, CorruptTablesNeverCrash) {
 }
 
 TEST(Labels, ParseChangeAndScale) {
-  const struct { const char *label, *name, *units; int found; } cases[] = {
-      {"  Dew pt  (C)", "Dew pt", "C", 2}, {"Visibility", "Visibility", "", 1}, {"(K)", "", "K", 1},
-      {"", "", "", 0}, {nullptr, "", "", 0}, {"Wind (knt", "Wind", "knt", 2}, {"Temp ()", "Temp", "", 1},
-      {"Precipitation amount (inches)", "Precipitati", "inche", 2}};
-  for (const auto& c : cases) {
-    char name[12], units[6];
-    EXPECT_EQ(UNIT_parse(c.label, name, units), c.found);
-    EXPECT_EQ(std::string(name) + "|" + units, std::string(c.name) + "|" + c.units);
+  char name[12], units[6];
+  EXPECT_EQ(UNIT_parse(nullptr, name, units), 0);
+  EXPECT_EQ(std::string(name) + "|" + units, "|");
+  for (const Row& c : cases("labels")) {
+    EXPECT_EQ(UNIT_parse(c[0].c_str(), name, units), num(c[3])) << c[0];
+    EXPECT_EQ(std::string(name) + "|" + units, c[1] + "|" + c[2]);
   }
   std::string label = "Temperature (F)";
   UNIT_change(label, "C");

@@ -17,8 +17,13 @@
 #include "config/resrc.h"
 #include "files/date.h"
 #include "tests/support/run.h"
+#include "tests/support/surface_cases.h"
 
 namespace {
+
+using surface_cases::num;
+using surface_cases::Row;
+const std::vector<Row>& cases(const char* block) { return surface_cases::rows("var_tool_cases.txt", block); }
 
 // The grid module's function names, as far as these tests use them: the parser only
 // asks the recognisers that are registered with it.
@@ -31,33 +36,17 @@ int test_func_class(const char* name) {
 }
 int test_vect_func(const char* name) { return std::strcmp(name, "grad") == 0 || std::strcmp(name, "vdiff") == 0; }
 
-const char* const kVarFile =
-    "# test variables\n"
-    "tempc    Temperature_(C)   1  temp[C]\n"
-    "temp     Temperature       1  temp[F]\n"
-    "tdw      Temp_and_dew      1  temp,dewp[:dln]\n"
-    "aa       Loop_a            1  bb\n"
-    "bb       Loop_b            0  aa\n"
-    "cont     Continued         1  temp,\\\n"
-    "            dewp\n"
-    "etaonly  Eta_only          mo=eta|ngm  temp\n"
-    "notruc   Not_ruc           mo=~ruc     temp\n"
-    "sfc12    Sfc_at_12         ft=12&le=sfc,mo=avn  temp\n"
-    "never    Never             0  temp\n"
-    "mint     Minimum_24_h      0  24hr-0min:sfc:mint\n";
 
 class Var : public ::testing::Test {
  protected:
   void SetUp() override {
-    write_file(dir_ + "/test.var", kVarFile);
+    // A variable file of macros, continuation lines and menu conditions.
+    write_file(dir_ + "/test.var", read_file(std::string(STACONT_SOURCE_DIR) + "/tests/surface/data/test.var"));
     RES_put("file_path", dir_.c_str());
     FLAG_reset(-9999);
     FLAG_set_batch(0);
-    VAR_set_label_type(0);
+    VAR_reset_state();
     VAR_set_grid_funcs(test_func_class, test_vect_func);
-    VAR_set_model_str("");
-    VAR_set_time_str("");
-    VAR_set_level_str("");
     ASSERT_EQ(VAR_open_file("test.var"), 1);
   }
   void TearDown() override {
@@ -92,22 +81,10 @@ std::string record(int i) {
 
 TEST_F(Var, FirstRecordOfEachRequest) {
   write_file(dir_ + "/other.var", "dd  Dew  1  dewp[C]\n");
-  const struct { const char* spec; const char* expected; int plot_type = -9999; } cases[] = {
-      {"dewp", "dewp||11|0|17|-9999|-9999/-9999|"}, {"fi:other.var:dd", "dewp|C|11|0|17|-9999|-9999/-9999|"},
-      {"+temp[C:cf:in=2:ba=0]", "temp|C|15|0|11|-9999|-9999/-9999|in=2:ba=0"},
-      {"+temp[C:cf]", "temp|C|12|0|11|-9999|-9999/-9999|", 12},  // the program's plot type wins
-      {"12hr-6acc:sfc:prec:mm", "prec|mm|11|0|61|4006012|1/0|"},
-      {"12:500mb:tempc", "temp|C|11|0|11|12|100/500|"},  // macro inherits time and level
-      {"temp", "temp|F|11|0|11|-9999|-9999/-9999|"},     // defined in terms of itself: once
-      {"tdw[K]", "temp|K|11|0|11|-9999|-9999/-9999|"},   // units apply to the expansion
-      {"+ens[+3]temp", "ens[+3]temp||11|0|19343011|-9999|-9999/-9999|"},
-      {"+ens[-2]dewp", "ens[-2]dewp||11|0|19322017|-9999|-9999/-9999|"},
-      {"11", "Temperature||11|0|11|-9999|-9999/-9999|"}, {"+temp-2", "temp-2||11|0|11|-9999|-9999/-9999|"},
-      {"nosuchvar", "nosuchvar||11|0|0|-9999|-9999/-9999|"}};
-  for (const auto& c : cases) {
-    FLAG_set(11, c.plot_type);
-    ASSERT_EQ(VAR_setup(nullptr, c.spec), 1) << c.spec;
-    EXPECT_EQ(record(0), c.expected) << c.spec;
+  for (const Row& c : cases("first")) {
+    FLAG_set(11, num(c[2]));
+    ASSERT_EQ(VAR_setup(nullptr, c[0].c_str()), 1) << c[0];
+    EXPECT_EQ(record(0), c[1]) << c[0];
     ASSERT_EQ(VAR_open_file("test.var"), 1);
   }
   ASSERT_EQ(VAR_setup(nullptr, "12hr-6acc:sfc:prec,tdw[K]"), 1);
@@ -125,36 +102,17 @@ TEST_F(Var, ProgramTimeAndLevelOptions) {
 }
 
 TEST_F(Var, Grammar) {
-  const std::pair<const char*, const char*> cases[] = {
-      {"add(+temp,dewp)", "add/2/10 temp/10/10 dewp/10/10 "},
-      {"add(dewp,mul(dewp,#2))", "add/2/10 dewp/10/10 mul/12/10 dewp/20/10 #2/20/40 "},
-      {"wind<uwnd,vwnd>[knt:vect]", "wind/6/21 uwnd/1/10 vwnd/1/10 "},
-      {"g{dewp,rhum}", "g/5/11 dewp/1/10 rhum/1/10 "}, {"v<grad(dewp)>", "v/6/10 grad/3/10 grad/9/10 dewp/11/10 "},
-      {"map:ba=1,dewp,panel:2x2+1+1,frame,plot", "map/4/6 dewp/0/11 panel/4/8 frame/4/7 plot/4/30 "},
-      {" dewp , , rhum ", "dewp/0/11 rhum/0/11 "}, {"a\\,b", "a,b/0/11 "}, {"+tempc", "tempc/0/11 "},
-      {"aa", "aa/0/11 "}, {"tdw", "temp/0/11 dewp/0/13 "}, {"cont", "temp/0/11 dewp/0/11 "},
-      {"add(tempc,dewp)", "add/2/10 temp/10/10 dewp/10/10 "},
-      // The station wind drawn from the analysis stands for its two grid components; at
-      // the stations, in a group or as an argument it stays one value.
-      {"dewp,wind[knt:vect]", "dewp/0/11 wind/6/21 uwndg/1/10 vwndg/1/10 "},
-      {"wind[:strm]", "wind/6/23 uwndg/1/10 vwndg/1/10 "}, {"wind[:barb]", "wind/6/22 uwndg/1/10 vwndg/1/10 "},
-      {"wind[knt:wbarb]", "wind/0/32 "}, {"wind", "wind/0/11 "}, {"g{wind[:vect]}", "g/5/11 wind/1/21 "},
-      {"add(wind[:vect],#1)", "add/2/10 wind/10/10 #1/10/40 "}};
-  for (const auto& [spec, expected] : cases) {
-    ASSERT_EQ(VAR_setup(nullptr, spec), 1) << spec;
-    EXPECT_EQ(roles(), expected) << spec;
+  for (const Row& c : cases("grammar")) {
+    ASSERT_EQ(VAR_setup(nullptr, c[0].c_str()), 1) << c[0];
+    EXPECT_EQ(roles(), c[1]) << c[0];
   }
 }
 
 TEST_F(Var, BadRequestsStopWithMessage) {
-  const struct { const char* spec; const char* message; int records; } cases[] = {
-      {"dewp,add(dewp", "Unmatched ()\n", 1}, {"dewp)", "Unmatched ()\n", 0}, {"w<uwnd,vwnd", "Unmatched <>\n", 0},
-      {"add(dewp<x)", "Unmatched <>\n", 1}, {"dewp[C", "Unmatched []\n", 0}, {"", "Unable to determine variables\n", 0},
-      {"a(b(c(d(e(f(g(h(i(j(k(l(dewp))))))))))))", "nested too deeply", 9}};
-  for (const auto& c : cases) {
-    const std::string err = setup_quiet(c.spec).second;
-    EXPECT_NE(err.find(c.message), std::string::npos) << c.spec << ": " << err;
-    EXPECT_EQ(VAR_get_num(), c.records) << c.spec;
+  for (const Row& c : cases("bad_requests")) {
+    const std::string err = setup_quiet(c[0]).second;
+    EXPECT_NE(err.find(c[1]), std::string::npos) << c[0] << ": " << err;
+    EXPECT_EQ(VAR_get_num(), num(c[2])) << c[0];
   }
 }
 
@@ -204,46 +162,30 @@ TEST_F(Var, HostileRequests) {
 }
 
 TEST(VarKeywords, PlotTypes) {
-  const struct { const char* word; int code; const char* printed; } cases[] = {
-      {"data", 1, "data"},  {"MK", 4, "mark"},      {"map", 6, "map"},       {"cont", 11, "cont"},
-      {"ln", 12, "lcont"},  {"cf", 15, "fcont"},    {"lcf", 16, "bcont"},    {"gvalue", 17, "gvalue"},
-      {"vect", 21, "vect"}, {"track", 23, "strm"},  {"cloud", 31, "cloud"},  {"vbarb", 35, "vbarb"},
-      {"wx", 36, "symb"},   {"line", 37, "line"},   {"grid", -1, "----"},    {nullptr, 5, "int"},
-      {nullptr, 10, "grid"}, {nullptr, 40, "const"}, {nullptr, 99, "----"}};
-  for (const auto& c : cases) {
-    EXPECT_EQ(c.word ? VAR_dec_type(c.word) : c.code, c.code) << c.word;
-    EXPECT_STREQ(VAR_print_type(c.code), c.printed) << c.code;
+  for (const Row& c : cases("plot_types")) {
+    const int code = num(c[1]);
+    EXPECT_EQ(c[0] != "-" ? VAR_dec_type(c[0].c_str()) : code, code) << c[0];
+    EXPECT_STREQ(VAR_print_type(code), c[2].c_str()) << code;
   }
 }
 
 TEST(VarKeywords, NamedLevels) {
-  const struct { const char* word; int ltype; } words[] = {
-      {"none", 0},       {"snd", 0},       {"sfc", 1},         {"sf", 1},         {"se", 1},
-      {"frz", 4},        {"trop", 7},      {"sl", 102},        {"whole", 200},    {"gcld_bot", 206},
-      {"blcld_lyr", 211}, {"cld_ceil", 215}, {"hcld_top", 233}, {"wbzero", 245},   {"sclw_top", 254},
-      {"miss", -9999}};
-  for (const auto& w : words) {
+  for (const Row& c : cases("named_levels")) {
     int lt = 0, lv = 1, lt2 = 0, lv2 = 0;
-    EXPECT_EQ(VAR_dec_level(w.word, &lt, &lv), 1) << w.word;
+    const int ltype = num(c[1]);
+    EXPECT_EQ(VAR_dec_level(c[0].c_str(), &lt, &lv), 1) << c[0];
     VAR_dec_level(VAR_level(lt, lv).c_str(), &lt2, &lv2);  // printed back and read again
-    EXPECT_EQ(std::tuple(lt, lv, lt2), std::tuple(w.ltype, w.ltype == -9999 ? -9999 : 0, w.ltype)) << w.word;
+    EXPECT_EQ(std::tuple(lt, lv, lt2), std::tuple(ltype, ltype == -9999 ? -9999 : 0, ltype)) << c[0];
   }
   EXPECT_EQ(VAR_level(1, 0) + "|" + VAR_make_datalevel(1, 0) + "|" + VAR_make_datalevel(0, 0), "sfc|Surface|");
 }
 
 TEST(VarKeywords, NumericLevels) {
-  const struct { const char* text; int ltype, level; const char* shortform; const char* label; } cases[] = {
-      {"500mb", 100, 500, "500mb", "500 mb"}, {"850-500mb", 101, 8500500, "850-500mb", "850-500 mb"},
-      {"1000ft", 190, 1000, "1000ft", "1000 ft"}, {"0-3000M_AG", 106, 3000, "0-3000m_ag", "0-3000 m AG"},
-      {"30+30mb_ag", 116, 300060, "30-60mb_ag", "30-60 mb AG"}, {"sfc-30mb", 116, 30, "sfc-30mb", "0-30 mb AG"},
-      {"0.5-0.9sig", 108, 500090, "0.50-0.90sig", "0.50-0.90 sigma"}, {"0.75eta", 119, 7500, "0.75eta", "0.75 eta"},
-      {"2pv", 117, 2, "2pv", "2*10^-6 Km2/kgs"}, {"10cm_bg", 111, 10, "10cm_bg", "10 cm BG"},
-      {"sfc[2]-30mb", 1, 20030, "sfc[2]-30mb", "Surface[2]-30 mb"}};
-  for (const auto& c : cases) {
+  for (const Row& c : cases("numeric_levels")) {
     int lt = 0, lv = 0;
-    ASSERT_EQ(VAR_dec_level(c.text, &lt, &lv), 1) << c.text;
+    ASSERT_EQ(VAR_dec_level(c[0].c_str(), &lt, &lv), 1) << c[0];
     EXPECT_EQ(std::tuple(lt, lv, VAR_level(lt, lv), VAR_make_datalevel(lt, lv)),
-              std::tuple(c.ltype, c.level, c.shortform, c.label));
+              std::tuple(num(c[1]), num(c[2]), c[3], c[4]));
   }
   for (const char* bad : {"abc", "mb", "12", "5-mb", "1-2pv", "sfc[", "sfc[x]", "99999-1mb", "1.2.3sig"}) {
     int lt = 7, lv = 7;
@@ -253,14 +195,9 @@ TEST(VarKeywords, NumericLevels) {
 }
 
 TEST(VarKeywords, Times) {
-  const struct { const char* text; int kind, time; } cases[] = {
-      {"12hr", 2, 12},           {"2day", 2, 48},         {"1.5day", 2, 36},       {"e1", 2, 36},
-      {"INIT", 2, 0},            {"miss", 2, -9999},      {"12hr-6acc", 2, 4006012}, {"12-6", 2, 2006012},
-      {"12-0avg", 2, 3012012},   {"36-12uavg", 2, 23024036}, {"6-12acc", 0, 12345}, {"temp", 0, 12345},
-      {"12-6foo", 0, 12345},     {"99999999999", 0, 12345}};
-  for (const auto& c : cases) {
+  for (const Row& c : cases("times")) {
     int t = 12345;
-    EXPECT_EQ(std::pair(VAR_dec_time(c.text, &t), t), std::pair(c.kind, c.time)) << c.text;
+    EXPECT_EQ(std::pair(VAR_dec_time(c[0].c_str(), &t), t), std::pair(num(c[1]), num(c[2]))) << c[0];
   }
   EXPECT_EQ(VAR_time(0) + VAR_time(2006012) + VAR_time(4006012), "0hr12hr-612hr-6acc");
   int t = 0;
@@ -296,11 +233,8 @@ TEST_F(Var, MenuConditionsPatternsAndBatchAnswer) {
     VAR_set_model_str(m.model), VAR_set_time_str(m.time), VAR_set_level_str(m.level);
     EXPECT_EQ(VAR_read_menu(), m.entries) << m.model << m.time << m.level;
   }
-  const struct { const char* pattern; const char* text; int match; } cases[] = {
-      {"eta", "ETA", 1},   {"eta", "etax", 0},  {"~eta", "eta", 0},     {"e?a", "eta", 1},      {"e.a", "eaa", 1},
-      {"*a", "banana", 1}, {"[0-9][0-9]", "7x", 0}, {"[abc]t", "bt", 1}, {"", "eta", 0},        {"*", "", 0},
-      {"1[02]|~*", "12", 1}, {"e*a*z", "etaz", 1}};
-  for (const auto& c : cases) EXPECT_EQ(VAR_menu_display(c.pattern, c.text), c.match) << c.pattern << " / " << c.text;
+  for (const Row& c : cases("menu_patterns"))
+    EXPECT_EQ(VAR_menu_display(c[0].c_str(), c[1].c_str()), num(c[2])) << c[0] << " / " << c[1];
   // In batch mode the answer is the first entry, or "def" with an empty menu.
   VAR_set_model_str("");
   FLAG_set_batch(1);
@@ -349,11 +283,9 @@ TEST_F(Var, ShippedVariableFileDefinesEverySurfaceVariable) {
 // A period given with a named variable wins over the variable file's; the kind word of
 // the definition stays when the user gives none.
 TEST_F(Var, PeriodGivenWithANamedVariableWins) {
-  const std::pair<const char*, int> cases[] = {
-      {"mint", 7024024}, {"6-0:sfc:mint", 7006006}, {"12hr-0max:sfc:mint", 6012012}, {"12:sfc:mint", 7024024}};
-  for (const auto& [request, time] : cases) {
-    ASSERT_EQ(VAR_setup(nullptr, request), 1) << request;
-    EXPECT_EQ(VAR_get_time(0), time) << request;
+  for (const Row& c : cases("period")) {
+    ASSERT_EQ(VAR_setup(nullptr, c[0].c_str()), 1) << c[0];
+    EXPECT_EQ(VAR_get_time(0), num(c[1])) << c[0];
   }
 }
 
