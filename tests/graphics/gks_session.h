@@ -15,6 +15,7 @@
 #include "graphics/gks_x11.h"
 #include "graphics/gks_zoom.h"
 #include "tests/support/capture.h"
+#include "tests/support/run.h"
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
 #include <unistd.h>
@@ -69,6 +70,12 @@ class Session : public WindowTest, public testing::WithParamInterface<Script> {
   std::map<std::string, XPicture> kept;
   bool capturing_out = false, capturing_err = false;
   unsigned long kept_id = 0;
+  std::string dir_;
+
+  const std::string& dir() {
+    if (dir_.empty()) dir_ = make_temp_dir("session");
+    return dir_;
+  }
 
   static int to_i(const std::string& s) { return std::stoi(s, nullptr, 0); }
   static float to_f(const std::string& s) { return std::stof(s); }
@@ -84,12 +91,17 @@ class Session : public WindowTest, public testing::WithParamInterface<Script> {
     if (w[k] == "top") return picture(gget_top_window());
     return picture(gget_frame_drawable(to_i(w[k].substr(5))));
   }
+
+ public:
+  // Whether every pixel of the rectangle (inclusive) has colour c.
   static bool all(const XPicture& p, int x0, int y0, int x1, int y1, unsigned c) {
     for (int y = y0; y <= y1; ++y)
       for (int x = x0; x <= x1; ++x)
         if (p.at(x, y) != c) return false;
     return true;
   }
+
+ protected:
   // The picture kept as "orig" zoomed by f with the view's top-left corner at left, top.
   XPicture zoomed(int f, int left, int top) {
     const XPicture& o = kept["orig"];
@@ -160,6 +172,10 @@ class Session : public WindowTest, public testing::WithParamInterface<Script> {
            gget_color_rgb(to_i(a[0]), &r, &g, &b);
            return b;
          }},
+        {"gset_record_window", [](const Args& a) { return gset_record_window(to_i(a[0])), 0.0F; }},
+        {"gredraw", [](const Args&) { return float(gget_redraw()); }},
+        {"gobj_redraw_plot", [](const Args&) { return float(gobj_redraw_plot()); }},
+        {"gobj_print_plot", [](const Args&) { return float(gobj_print_plot()); }},
         {"gset_display_optional", [](const Args& a) { return gset_display_optional(to_i(a[0])), 0.0F; }},
         {"gopen_ws", [](const Args& a) { return float(gopen_ws(1, a[0].c_str(), to_i(a[1]))); }},
         {"ghold", [](const Args&) { return ghold(), 0.0F; }},
@@ -189,8 +205,9 @@ class Session : public WindowTest, public testing::WithParamInterface<Script> {
       open_window();
     } else if (op == "title") {
       gset_win_title(a[0].c_str());
-    } else if (op == "env") {
-      setenv(a[0].c_str(), a.size() > 1 ? a[1].c_str() : "", 1);
+    } else if (op == "env") {  // a value beginning with "/" names a file in the test's directory
+      const std::string v = a.size() < 2 ? "" : a[1][0] == '/' ? dir() + a[1] : a[1];
+      setenv(a[0].c_str(), v.c_str(), 1);
     } else if (op == "unenv") {
       unsetenv(a[0].c_str());
     } else if (op == "res") {
@@ -317,6 +334,13 @@ class Session : public WindowTest, public testing::WithParamInterface<Script> {
     } else if (op == "calledxy") {  // index, x and y of a callback not about a pointer
       const std::size_t i = static_cast<std::size_t>(to_i(a[0]));
       if (i < called().size()) expect_float_eq(called()[i].x, called()[i].y, to_f(a[1]), to_f(a[2]));
+    } else if (op == "clear") {  // the picture lost, as when another window covered it
+      gx11_clear(gget_base_window());
+    } else if (op == "file_has" || op == "file_lacks") {  // text in a file of the test's directory
+      const std::size_t at = read_file(dir() + "/" + a[0]).find(a[1]);
+      if (op == "file_has") expect_ne(at, std::string::npos);
+      if (op == "file_lacks") expect_eq(at, std::string::npos);
+      if (a.size() > 2) expect_eq(at, static_cast<std::size_t>(to_i(a[2])));
     } else if (op == "keep") {
       kept[a[0]] = where(a, 1);
     } else if (op == "same") {

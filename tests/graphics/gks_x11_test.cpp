@@ -4,28 +4,11 @@
 
 #include <unistd.h>
 
-#include <fstream>
-
-#include "graphics/gks_loop.h"
-#include "graphics/gks_x11.h"
-#include "tests/support/capture.h"
-#include <X11/Xatom.h>
-#include <X11/Xutil.h>
-#include <X11/keysym.h>
-
 namespace {
 
 INSTANTIATE_TEST_SUITE_P(X11, Session, testing::ValuesIn(scripts("gks_x11")), session_name);
 
 using X11 = WindowTest;
-
-// Whether every pixel of the rectangle (inclusive) has colour c.
-bool all(const XPicture& p, int x0, int y0, int x1, int y1, unsigned c) {
-  for (int y = y0; y <= y1; ++y)
-    for (int x = x0; x <= x1; ++x)
-      if (p.at(x, y) != c) return false;
-  return true;
-}
 
 // Another program's drawable, named by the window-id file of the loop program.
 class Foreign : public WindowTest {
@@ -59,7 +42,7 @@ TEST_F(Foreign, DrawsIntoTheDrawableOfTheIdFile) {
   pixel_tran();
   line(5, 5, 50, 5, 2);
   const XPicture p = picture(pix);
-  EXPECT_TRUE(all(p, 5, 5, 50, 5, kRed));
+  EXPECT_TRUE(Session::all(p, 5, 5, 50, 5, kRed));
   EXPECT_EQ(p.at(60, 5), 0x336699u);  // the owner's picture stays
   gclose_ws(1);
   // The owner is told to end its hold.
@@ -82,7 +65,7 @@ TEST_F(Foreign, PlacedByTheGeometryInsideTheDrawable) {
   pixel_tran();
   line(0, 255, 319, 255, 3);  // the bottom row of the quarter
   const XPicture p = picture(pix);
-  EXPECT_TRUE(all(p, 320, 255, 639, 255, kGreen));
+  EXPECT_TRUE(Session::all(p, 320, 255, 639, 255, kGreen));
   EXPECT_EQ(p.at(319, 255), 0x336699u);
   EXPECT_EQ(p.at(320, 256), 0x336699u);
 }
