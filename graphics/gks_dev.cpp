@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <new>
 #include <string>
 
@@ -19,34 +20,54 @@
 
 namespace {
 
-// Error stream: open after gopen_gks; a named error file, or the messages' error level.
-bool err_open = false;
-std::FILE* err_file = nullptr;
+struct Slot {
+  int type;
+  const GksDevice* builtin;
+  const GksDevice* plugged;
+};
+// Every type starts on the recording device; defined with the recording device below.
+extern const GksDevice recorder;
 
-int win_type = 0;
-bool graphics_open = false;
-bool display_optional = false;
-std::string prog_name = "X11_Graph";
-std::string win_title = "X11_Graph";
+// The workstation's state, the error stream, the recording device's calls and the
+// devices plugged in for each type.
+struct DevState {
+  // Error stream: open after gopen_gks; a named error file, or the messages' error level.
+  bool err_open = false;
+  std::FILE* err_file = nullptr;
 
-// The device surface and its offset, device units.
-float win_width = 0.0F, win_height = 0.0F, win_x = 0.0F, win_y = 0.0F;
-float pixel_scale = 1.0F;
+  int win_type = 0;
+  bool graphics_open = false;
+  bool display_optional = false;
+  std::string prog_name = "X11_Graph";
+  std::string win_title = "X11_Graph";
 
-std::vector<GksCall> calls;
-long dropped = 0;
+  // The device surface and its offset, device units.
+  float win_width = 0.0F, win_height = 0.0F, win_x = 0.0F, win_y = 0.0F;
+  float pixel_scale = 1.0F;
+
+  std::vector<GksCall> calls;
+  long dropped = 0;
+
+  Slot devices[7] = {
+      {WS_X11, &recorder, nullptr}, {WS_META, &recorder, nullptr}, {WS_PS, &recorder, nullptr},
+      {WS_HPGL, &recorder, nullptr}, {WS_XDRAW, &recorder, nullptr}, {WS_RASTER, &recorder, nullptr},
+      {WS_OGR, &recorder, nullptr},
+  };
+};
+// Made at compile time: the kernel's wiring writes into it while statics are initialised.
+constinit DevState st;
 
 void keep(int code, int arg, const float* values, int count, const char* text = nullptr) {
-  if (calls.size() >= GDEV_MAX_CALLS) {
-    ++dropped;
+  if (st.calls.size() >= GDEV_MAX_CALLS) {
+    ++st.dropped;
     return;
   }
   try {
     GksCall c{code, arg, {}, text != nullptr ? text : ""};
     if (values != nullptr && count > 0) c.values.assign(values, values + count);
-    calls.push_back(std::move(c));
+    st.calls.push_back(std::move(c));
   } catch (const std::bad_alloc&) {
-    ++dropped;
+    ++st.dropped;
   }
 }
 
@@ -161,20 +182,8 @@ const GksDevice recorder{
 
 // ---- device table ----
 
-struct Slot {
-  int type;
-  const GksDevice* builtin;
-  const GksDevice* plugged;
-};
-
-Slot devices[] = {
-    {WS_X11, &recorder, nullptr}, {WS_META, &recorder, nullptr}, {WS_PS, &recorder, nullptr},
-    {WS_HPGL, &recorder, nullptr}, {WS_XDRAW, &recorder, nullptr}, {WS_RASTER, &recorder, nullptr},
-    {WS_OGR, &recorder, nullptr},
-};
-
 Slot* slot_of(int type) {
-  for (Slot& s : devices)
+  for (Slot& s : st.devices)
     if (s.type == type) return &s;
   return nullptr;
 }
@@ -184,33 +193,41 @@ Slot* slot_of(int type) {
 // ---- kernel errors ----
 
 int gopen_gks(const char* name, int) {
-  if (err_file != nullptr) FILE_close(err_file);
-  err_file = nullptr;
+  if (st.err_file != nullptr) FILE_close(st.err_file);
+  st.err_file = nullptr;
   if (name != nullptr && *name != '\0') {
-    err_file = FILE_open(name, "w");
-    if (err_file == nullptr) return -1;
+    st.err_file = FILE_open(name, "w");
+    if (st.err_file == nullptr) return -1;
   }
-  err_open = true;
+  st.err_open = true;
   return 0;
 }
 
 int gclose_gks() {
-  if (err_file != nullptr) FILE_close(err_file);
-  err_file = nullptr;
-  err_open = false;
+  if (st.err_file != nullptr) FILE_close(st.err_file);
+  st.err_file = nullptr;
+  st.err_open = false;
   return 0;
 }
 
+void GDEV_reset_state() {
+  if (st.err_file != nullptr) FILE_close(st.err_file);
+  // The writers the kernel wired at start-up stay the devices of their types.
+  DevState fresh;
+  for (std::size_t i = 0; i < std::size(fresh.devices); ++i) fresh.devices[i].builtin = st.devices[i].builtin;
+  st = std::move(fresh);
+}
+
 int gerr_printf(const char* routine, const char* format, ...) {
-  if (!err_open) return -1;
+  if (!st.err_open) return -1;
   va_list args;
   va_start(args, format);
   const std::string text = format_va(format, args);
   va_end(args);
   const char* r = routine != nullptr ? routine : "";
-  if (err_file != nullptr) {
-    std::fprintf(err_file, "%s: %s", r, text.c_str());
-    std::fflush(err_file);
+  if (st.err_file != nullptr) {
+    std::fprintf(st.err_file, "%s: %s", r, text.c_str());
+    std::fflush(st.err_file);
   } else {
     MESS_print(MESS_ERROR, "%s: %s", r, text.c_str());
   }
@@ -219,52 +236,52 @@ int gerr_printf(const char* routine, const char* format, ...) {
 
 // ---- workstation type and state ----
 
-int gget_win_type() { return win_type; }
-void gset_win_type(int type) { win_type = type; }
-int gtype_is_WIN() { return win_type == WS_X11 ? 1 : 0; }
-int gtype_is_PIX() { return win_type == WS_XDRAW ? 1 : 0; }
-int gtype_is_WIN_PIX() { return (win_type == WS_X11 || win_type == WS_XDRAW) ? 1 : 0; }
-int gtype_is_PS() { return win_type == WS_PS ? 1 : 0; }
-int gtype_is_HPGL() { return win_type == WS_HPGL ? 1 : 0; }
-int gtype_is_META() { return win_type == WS_META ? 1 : 0; }
-int gtype_is_RASTER() { return win_type == WS_RASTER ? 1 : 0; }
+int gget_win_type() { return st.win_type; }
+void gset_win_type(int type) { st.win_type = type; }
+int gtype_is_WIN() { return st.win_type == WS_X11 ? 1 : 0; }
+int gtype_is_PIX() { return st.win_type == WS_XDRAW ? 1 : 0; }
+int gtype_is_WIN_PIX() { return (st.win_type == WS_X11 || st.win_type == WS_XDRAW) ? 1 : 0; }
+int gtype_is_PS() { return st.win_type == WS_PS ? 1 : 0; }
+int gtype_is_HPGL() { return st.win_type == WS_HPGL ? 1 : 0; }
+int gtype_is_META() { return st.win_type == WS_META ? 1 : 0; }
+int gtype_is_RASTER() { return st.win_type == WS_RASTER ? 1 : 0; }
 
-int gchk_graphics() { return graphics_open ? 1 : 0; }
-void gdev_set_open(int on) { graphics_open = on != 0; }
+int gchk_graphics() { return st.graphics_open ? 1 : 0; }
+void gdev_set_open(int on) { st.graphics_open = on != 0; }
 
-void gset_display_optional(int on) { display_optional = on != 0; }
-int gget_display_optional() { return display_optional ? 1 : 0; }
+void gset_display_optional(int on) { st.display_optional = on != 0; }
+int gget_display_optional() { return st.display_optional ? 1 : 0; }
 
-void gset_prog_name(const char* name) { prog_name = name != nullptr ? name : ""; }
-const char* gget_prog_name() { return prog_name.c_str(); }
+void gset_prog_name(const char* name) { st.prog_name = name != nullptr ? name : ""; }
+const char* gget_prog_name() { return st.prog_name.c_str(); }
 void gset_win_title(const char* title) {
-  win_title = title != nullptr ? title : "";
+  st.win_title = title != nullptr ? title : "";
   const GksDevice* dev = gdev_cur();
-  if (dev != nullptr && dev->title != nullptr) dev->title(win_title.c_str());
+  if (dev != nullptr && dev->title != nullptr) dev->title(st.win_title.c_str());
 }
-const char* gget_win_title() { return win_title.c_str(); }
+const char* gget_win_title() { return st.win_title.c_str(); }
 
 void gset_win_size(float width, float height) {
-  win_width = std::isfinite(width) && width > 0.0F ? width : 0.0F;
-  win_height = std::isfinite(height) && height > 0.0F ? height : 0.0F;
+  st.win_width = std::isfinite(width) && width > 0.0F ? width : 0.0F;
+  st.win_height = std::isfinite(height) && height > 0.0F ? height : 0.0F;
 }
 
 void gget_win_size(float* width, float* height) {
-  if (width != nullptr) *width = win_width;
-  if (height != nullptr) *height = win_height;
+  if (width != nullptr) *width = st.win_width;
+  if (height != nullptr) *height = st.win_height;
 }
 
 void gset_win_offset(float x, float y) {
-  win_x = std::isfinite(x) ? x : 0.0F;
-  win_y = std::isfinite(y) ? y : 0.0F;
+  st.win_x = std::isfinite(x) ? x : 0.0F;
+  st.win_y = std::isfinite(y) ? y : 0.0F;
 }
 
-void gdev_set_pixel_scale(float scale) { pixel_scale = std::isfinite(scale) && scale > 0.0F ? scale : 1.0F; }
-float gdev_get_pixel_scale() { return pixel_scale; }
+void gdev_set_pixel_scale(float scale) { st.pixel_scale = std::isfinite(scale) && scale > 0.0F ? scale : 1.0F; }
+float gdev_get_pixel_scale() { return st.pixel_scale; }
 
 void gget_win_offset(float* x, float* y) {
-  if (x != nullptr) *x = win_x;
-  if (y != nullptr) *y = win_y;
+  if (x != nullptr) *x = st.win_x;
+  if (y != nullptr) *y = st.win_y;
 }
 
 // ---- devices ----
@@ -290,11 +307,11 @@ void gdev_set_builtin(int type, const GksDevice* device) {
 
 const GksDevice* gdev_cur() { return gchk_graphics() ? gdev_get(gget_win_type()) : nullptr; }
 
-const std::vector<GksCall>& gdev_calls() { return calls; }
-long gdev_dropped_calls() { return dropped; }
+const std::vector<GksCall>& gdev_calls() { return st.calls; }
+long gdev_dropped_calls() { return st.dropped; }
 void gdev_clear_calls() {
-  calls.clear();
-  dropped = 0;
+  st.calls.clear();
+  st.dropped = 0;
 }
 
 // ---- helpers for the kernel modules ----

@@ -26,6 +26,9 @@
 // null or empty; 0 on success. size is not used.
 int gopen_gks(const char* name, int size);
 int gclose_gks();
+// Back to the state after start-up: the error file closed, the recorded calls and the
+// plugged devices forgotten (the writers wired at start-up stay).
+void GDEV_reset_state();
 // "routine: " and the formatted text, at the error level or into the error file; nothing
 // when no error stream is open. Returns -1 so callers can return it.
 int gerr_printf(const char* routine, const char* format, ...) __attribute__((format(printf, 2, 3)));

@@ -20,25 +20,31 @@
 
 namespace {
 
-GksMouseFunc mouse_callback = nullptr;
-void (*init_plot_hook)(int) = nullptr;
-int (*print_meta_hook)() = nullptr;
-GksImageWriter gif_writer = nullptr;
-GksImageWriter xwd_writer = nullptr;
+// What the window's events lead to: the user's callback and the hooks of the programs
+// above, a callback under way, and the rubber band being drawn.
+struct EvntState {
+  GksMouseFunc mouse_callback = nullptr;
+  void (*init_plot_hook)(int) = nullptr;
+  int (*print_meta_hook)() = nullptr;
+  GksImageWriter gif_writer = nullptr;
+  GksImageWriter xwd_writer = nullptr;
 
-bool expose_burst = false;
-// A user callback is running: user input waits, and a new size is taken up afterwards.
-bool in_callback = false;
-bool pending_resize = false;
+  bool expose_burst = false;
+  // A user callback is running: user input waits, and a new size is taken up afterwards.
+  bool in_callback = false;
+  bool pending_resize = false;
 
-// Rubber band, in pixels of the window.
-int rubber_band = 0;
-int rubber_band_con = 0;
-std::array<XPoint, 3> pts{};
-int num_pts = 0;
-std::array<int, 4> band_lim{MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT};
-bool band_drawn = false;
-XPoint band_end{};
+  // Rubber band, in pixels of the window.
+  int rubber_band = 0;
+  int rubber_band_con = 0;
+  std::array<XPoint, 3> pts{};
+  int num_pts = 0;
+  std::array<int, 4> band_lim{MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT};
+  bool band_drawn = false;
+  XPoint band_end{};
+};
+// Made at compile time: the kernel's wiring writes into it while statics are initialised.
+constinit EvntState st;
 
 std::string suffixes(unsigned state) {
   std::string s;
@@ -66,21 +72,21 @@ void to_world(int px, int py, float* x, float* y) {
 void take_new_size();
 
 void call_back(int kind, const std::string& name, float x, float y) {
-  if (mouse_callback == nullptr || in_callback) return;
-  in_callback = true;
+  if (st.mouse_callback == nullptr || st.in_callback) return;
+  st.in_callback = true;
   const int previous = gset_cursor_type(1);
-  mouse_callback(kind, name.c_str(), x, y);
+  st.mouse_callback(kind, name.c_str(), x, y);
   gset_cursor_type(previous);
-  in_callback = false;
-  if (pending_resize) take_new_size();
+  st.in_callback = false;
+  if (st.pending_resize) take_new_size();
 }
 
 void take_new_size() {
-  pending_resize = false;
+  st.pending_resize = false;
   if (gresize_window(-1, -1) == 0) return;
   greset_zoom();
   gdelete_all_frames();
-  if (init_plot_hook != nullptr) init_plot_hook(1);
+  if (st.init_plot_hook != nullptr) st.init_plot_hook(1);
   call_back(2, "size", static_cast<float>(gget_pix_width()), static_cast<float>(gget_pix_height()));
 }
 
@@ -108,7 +114,7 @@ std::string image_path(const std::string& name) {
 
 void write_image(int format, const std::string& path) {
   const char* kind = format == GKS_IMAGE_GIF ? "GIF" : "XWD";
-  const GksImageWriter writer = format == GKS_IMAGE_GIF ? gif_writer : xwd_writer;
+  const GksImageWriter writer = format == GKS_IMAGE_GIF ? st.gif_writer : st.xwd_writer;
   if (writer == nullptr) {
     MESS_print(MESS_WARN, "gprocess_x11_event: %s files are not available: %s is not written\n", kind, path.c_str());
     return;
@@ -148,16 +154,16 @@ void save_images(int format) {
 
 // ---- rubber band ----
 
-bool band_active() { return rubber_band != 0 && num_pts > 0; }
+bool band_active() { return st.rubber_band != 0 && st.num_pts > 0; }
 
 XPoint clamp_end(int x, int y) {
-  if (band_lim[0] != MISSING_INT) {
-    x = std::clamp(x, std::min(band_lim[0], band_lim[2]), std::max(band_lim[0], band_lim[2]));
-    y = std::clamp(y, std::min(band_lim[1], band_lim[3]), std::max(band_lim[1], band_lim[3]));
+  if (st.band_lim[0] != MISSING_INT) {
+    x = std::clamp(x, std::min(st.band_lim[0], st.band_lim[2]), std::max(st.band_lim[0], st.band_lim[2]));
+    y = std::clamp(y, std::min(st.band_lim[1], st.band_lim[3]), std::max(st.band_lim[1], st.band_lim[3]));
   }
-  if (rubber_band == 3) {
-    if (rubber_band_con == 1) y = pts[0].y;
-    if (rubber_band_con == 2) x = pts[0].x;
+  if (st.rubber_band == 3) {
+    if (st.rubber_band_con == 1) y = st.pts[0].y;
+    if (st.rubber_band_con == 2) x = st.pts[0].x;
   }
   return XPoint{static_cast<short>(std::clamp(x, -30000, 30000)), static_cast<short>(std::clamp(y, -30000, 30000))};
 }
@@ -169,15 +175,15 @@ void draw_band(XPoint end) {
   const Window w = gget_top_window();
   if (d == nullptr || g == nullptr || w == 0) return;
   XSetFunction(d, g, GXxor);
-  if (rubber_band == 1) {
-    XDrawLine(d, w, g, pts[0].x, pts[0].y, end.x, end.y);
-  } else if (rubber_band == 3) {
-    XDrawLine(d, w, g, pts[0].x, pts[0].y, end.x, end.y);
-    if (num_pts > 2) XDrawLine(d, w, g, pts[num_pts - 1].x, pts[num_pts - 1].y, end.x, end.y);
+  if (st.rubber_band == 1) {
+    XDrawLine(d, w, g, st.pts[0].x, st.pts[0].y, end.x, end.y);
+  } else if (st.rubber_band == 3) {
+    XDrawLine(d, w, g, st.pts[0].x, st.pts[0].y, end.x, end.y);
+    if (st.num_pts > 2) XDrawLine(d, w, g, st.pts[st.num_pts - 1].x, st.pts[st.num_pts - 1].y, end.x, end.y);
   } else {
-    const int x = std::min<int>(pts[0].x, end.x), y = std::min<int>(pts[0].y, end.y);
-    XDrawRectangle(d, w, g, x, y, static_cast<unsigned>(std::abs(end.x - pts[0].x)),
-                   static_cast<unsigned>(std::abs(end.y - pts[0].y)));
+    const int x = std::min<int>(st.pts[0].x, end.x), y = std::min<int>(st.pts[0].y, end.y);
+    XDrawRectangle(d, w, g, x, y, static_cast<unsigned>(std::abs(end.x - st.pts[0].x)),
+                   static_cast<unsigned>(std::abs(end.y - st.pts[0].y)));
   }
   XSetFunction(d, g, GXcopy);
   XFlush(d);
@@ -188,8 +194,8 @@ void draw_band(XPoint end) {
 void on_configure(const XConfigureEvent& e) {
   if (e.window != gget_top_window()) return;
   if (e.width == gget_pix_width() && e.height == gget_pix_height()) return;
-  if (in_callback) {
-    pending_resize = true;
+  if (st.in_callback) {
+    st.pending_resize = true;
     return;
   }
   take_new_size();
@@ -226,7 +232,7 @@ void on_client(const XClientMessageEvent& e) {
 }
 
 int on_key(XKeyEvent& e) {
-  if (!holding() || in_callback) return 1;
+  if (!holding() || st.in_callback) return 1;
   if (gget_input_state() == 1) gset_input_state(2);
   char text[82] = "";
   KeySym sym = 0;
@@ -258,9 +264,9 @@ int on_key(XKeyEvent& e) {
         }
         break;
       case 'm':
-        if (print_meta_hook != nullptr) {
+        if (st.print_meta_hook != nullptr) {
           const int previous = gset_cursor_type(8);
-          print_meta_hook();
+          st.print_meta_hook();
           gset_cursor_type(previous);
         }
         break;
@@ -298,7 +304,7 @@ int on_key(XKeyEvent& e) {
 }
 
 int on_button_press(const XButtonEvent& e) {
-  if (!holding() || in_callback) return 1;
+  if (!holding() || st.in_callback) return 1;
   if (e.button < 1 || e.button > 3) return 1;
   if (!(e.state & Mod1Mask)) {
     if (e.button == 1) {
@@ -315,9 +321,9 @@ int on_button_press(const XButtonEvent& e) {
         show_step(1);
     }
   }
-  pts[0] = XPoint{static_cast<short>(std::clamp(e.x, -30000, 30000)), static_cast<short>(std::clamp(e.y, -30000, 30000))};
-  num_pts = 1;
-  band_drawn = false;
+  st.pts[0] = XPoint{static_cast<short>(std::clamp(e.x, -30000, 30000)), static_cast<short>(std::clamp(e.y, -30000, 30000))};
+  st.num_pts = 1;
+  st.band_drawn = false;
   char name[8];
   std::snprintf(name, sizeof name, "B%u-P", e.button);
   float x = 0.0F, y = 0.0F;
@@ -327,19 +333,19 @@ int on_button_press(const XButtonEvent& e) {
 }
 
 int on_button_release(const XButtonEvent& e) {
-  if (!holding() || in_callback) return 1;
+  if (!holding() || st.in_callback) return 1;
   if (e.button < 1 || e.button > 3) return 1;
   char name[8];
   std::snprintf(name, sizeof name, "B%u-R", e.button);
   int px = e.x, py = e.y;
   if (band_active()) {
-    if (band_drawn) draw_band(band_end);
+    if (st.band_drawn) draw_band(st.band_end);
     const XPoint end = clamp_end(e.x, e.y);
     px = end.x, py = end.y;
-    rubber_band = 0;
-    band_lim.fill(MISSING_INT);
+    st.rubber_band = 0;
+    st.band_lim.fill(MISSING_INT);
   }
-  band_drawn = false;
+  st.band_drawn = false;
   float x = 0.0F, y = 0.0F;
   to_world(px, py, &x, &y);
   call_back(3, name + suffixes(e.state), x, y);
@@ -352,25 +358,25 @@ int on_motion(XMotionEvent& e) {
   // Only the latest position matters.
   while (XCheckTypedWindowEvent(d, e.window, MotionNotify, &later)) e = later.xmotion;
   if (!holding() || !band_active()) return 1;
-  if (band_drawn) draw_band(band_end);
-  band_end = clamp_end(e.x, e.y);
-  draw_band(band_end);
-  band_drawn = true;
+  if (st.band_drawn) draw_band(st.band_end);
+  st.band_end = clamp_end(e.x, e.y);
+  draw_band(st.band_end);
+  st.band_drawn = true;
   return 1;
 }
 
 }  // namespace
 
-void gset_mouse_callback(GksMouseFunc function) { mouse_callback = function; }
-GksMouseFunc gget_mouse_callback() { return mouse_callback; }
+void gset_mouse_callback(GksMouseFunc function) { st.mouse_callback = function; }
+GksMouseFunc gget_mouse_callback() { return st.mouse_callback; }
 
 int gprocess_x11_event(XEvent* ev) {
   if (ev == nullptr || gget_display() == nullptr || !gtype_is_WIN() || !gget_cache()) return 0;
-  if (ev->type != Expose) expose_burst = false;
+  if (ev->type != Expose) st.expose_burst = false;
   switch (ev->type) {
     case Expose:
-      if (!expose_burst) {
-        expose_burst = true;
+      if (!st.expose_burst) {
+        st.expose_burst = true;
         gupdate_window();
       }
       return 0;
@@ -409,41 +415,49 @@ int gprocess_x11_event(XEvent* ev) {
 }
 
 void ginit_events() {
-  rubber_band = 0;
-  rubber_band_con = 0;
-  num_pts = 0;
-  band_lim.fill(MISSING_INT);
-  band_drawn = false;
-  expose_burst = false;
+  st.rubber_band = 0;
+  st.rubber_band_con = 0;
+  st.num_pts = 0;
+  st.band_lim.fill(MISSING_INT);
+  st.band_drawn = false;
+  st.expose_burst = false;
 }
 
-void gset_rubber_band(int type) { rubber_band = type; }
-int gget_rubber_band() { return rubber_band; }
+void GEVNT_reset_state() {
+  // The hooks the kernel wired at start-up stay.
+  EvntState fresh;
+  fresh.init_plot_hook = st.init_plot_hook;
+  fresh.print_meta_hook = st.print_meta_hook;
+  st = fresh;
+}
+
+void gset_rubber_band(int type) { st.rubber_band = type; }
+int gget_rubber_band() { return st.rubber_band; }
 
 void gset_rubber_band_limits(const float* rect) {
   if (rect == nullptr || !gdev_finite(2, rect)) {
-    band_lim.fill(MISSING_INT);
+    st.band_lim.fill(MISSING_INT);
     return;
   }
-  band_lim = {static_cast<int>(xW_p(rect[0])), static_cast<int>(yW_p(rect[1])), static_cast<int>(xW_p(rect[2])),
+  st.band_lim = {static_cast<int>(xW_p(rect[0])), static_cast<int>(yW_p(rect[1])), static_cast<int>(xW_p(rect[2])),
               static_cast<int>(yW_p(rect[3]))};
 }
 
 void gset_rubber_band_points(const float* points, int n, int constraint) {
-  num_pts = 0;
-  rubber_band_con = constraint;
+  st.num_pts = 0;
+  st.rubber_band_con = constraint;
   if (points == nullptr || n < 1 || !gdev_finite(std::min(n, 3), points)) return;
-  num_pts = std::min(n, 3);
-  for (int i = 0; i < num_pts; ++i)
-    pts[i] = XPoint{static_cast<short>(xW_p(points[2 * i])), static_cast<short>(yW_p(points[2 * i + 1]))};
+  st.num_pts = std::min(n, 3);
+  for (int i = 0; i < st.num_pts; ++i)
+    st.pts[i] = XPoint{static_cast<short>(xW_p(points[2 * i])), static_cast<short>(yW_p(points[2 * i + 1]))};
 }
 
 void gset_event_hooks(void (*init_plot)(int), int (*print_meta)()) {
-  init_plot_hook = init_plot;
-  print_meta_hook = print_meta;
+  st.init_plot_hook = init_plot;
+  st.print_meta_hook = print_meta;
 }
 
 void gset_image_writer(int format, GksImageWriter writer) {
-  if (format == GKS_IMAGE_GIF) gif_writer = writer;
-  if (format == GKS_IMAGE_XWD) xwd_writer = writer;
+  if (format == GKS_IMAGE_GIF) st.gif_writer = writer;
+  if (format == GKS_IMAGE_XWD) st.xwd_writer = writer;
 }

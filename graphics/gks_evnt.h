@@ -23,6 +23,9 @@ GksMouseFunc gget_mouse_callback();
 int gprocess_x11_event(XEvent* event);
 // Back to no rubber band (the kernel's state is reset).
 void ginit_events();
+// Back to the state after start-up: the callback and image writers forgotten too (the
+// hooks wired at start-up stay).
+void GEVNT_reset_state();
 
 // Rubber band drawn while a button is held: 0 none, 1 a line from the press point, 3
 // constrained cross-hair lines, anything else a rectangle.

@@ -22,6 +22,9 @@ int gcopy_frame(int to, int from);
 int gclear_frame(int n);
 int gdelete_frame(int n);
 void gdelete_all_frames();
+// Back to the state after start-up: no frames, the loop's settings and the refresh
+// callback forgotten.
+void GLOOP_reset_state();
 // Exchanges the pictures of two frames (or of a frame and the backing pixmap).
 int gswitch_frame(int a, int b);
 // Forgets every frame without a request to the display (the connection is gone).

@@ -10,36 +10,50 @@
 
 namespace {
 
-std::list<GksObj> objs;
-long num_objects = 0;
-bool redraw = false;
-bool cache = false;
-// Bumped whenever the list is emptied, so a replay notices that a replayed function
-// cleared it.
-long generation = 0;
-
 constexpr long poll_every = 500;
-
-GksReplayFunc replay_func = nullptr;
-int (*poll_func)() = nullptr;
-bool redrawn = false;
 constexpr long poll_replay_every = 200;
+
+// The recorded drawing calls of the window, how they are replayed, and whether the
+// frames' creation is recorded too.
+struct ObjState {
+  std::list<GksObj> objs;
+  long num_objects = 0;
+  bool redraw = false;
+  bool cache = false;
+  // Bumped whenever the list is emptied, so a replay notices that a replayed function
+  // cleared it.
+  long generation = 0;
+
+  bool redrawn = false;
+
+  bool record_window = true;
+  int armed_frame = -1;  // the frame created last, recorded once it is selected
+};
+ObjState st;
+
+// Wired by the kernel while the program's statics are initialised, which may come before
+// the record above is (its list is made at run time), so kept apart and out of its reset.
+struct ObjWiring {
+  GksReplayFunc replay_func = nullptr;
+  int (*poll_func)() = nullptr;
+};
+constinit ObjWiring wiring;
 
 void replay(const GksObj& o) {
   if (o.type == GOBJ_FUNC) {
     if (o.func != nullptr) o.func(o.data.empty() ? nullptr : o.data.data());
-  } else if (replay_func != nullptr) {
-    replay_func(o);
+  } else if (wiring.replay_func != nullptr) {
+    wiring.replay_func(o);
   }
 }
 
 GksObj* append(int type, int arg) {
   try {
-    objs.push_back(GksObj{type, arg, {}, nullptr});
-    return &objs.back();
+    st.objs.push_back(GksObj{type, arg, {}, nullptr});
+    return &st.objs.back();
   } catch (const std::bad_alloc&) {
     gerr_printf("newobj", "malloc error\n");
-    redraw = false;
+    st.redraw = false;
     return nullptr;
   }
 }
@@ -47,14 +61,16 @@ GksObj* append(int type, int arg) {
 }  // namespace
 
 void ginit_objs() {
-  objs.clear();
-  ++generation;
-  num_objects = 0;
+  st.objs.clear();
+  ++st.generation;
+  st.num_objects = 0;
 }
 
+void GOBJ_reset_state() { st = ObjState{}; }
+
 void* gnew_obj(int type, int arg, std::size_t size, const void* data) {
-  if (++num_objects % poll_every == 0 && poll_func != nullptr) poll_func();
-  if (!redraw) return nullptr;
+  if (++st.num_objects % poll_every == 0 && wiring.poll_func != nullptr) wiring.poll_func();
+  if (!st.redraw) return nullptr;
   GksObj* o = append(type, arg);
   if (o == nullptr || size == 0 || data == nullptr) return nullptr;
   try {
@@ -62,42 +78,37 @@ void* gnew_obj(int type, int arg, std::size_t size, const void* data) {
     o->data.assign(bytes, bytes + size);
   } catch (const std::bad_alloc&) {
     gerr_printf("newobj", "data malloc error\n");
-    objs.pop_back();
-    redraw = false;
+    st.objs.pop_back();
+    st.redraw = false;
     return nullptr;
   }
   return o->data.data();
 }
 
 void gclear_objs() {
-  objs.clear();
-  ++generation;
+  st.objs.clear();
+  ++st.generation;
 }
 
 int gset_redraw(int on) {
-  const int previous = redraw ? 1 : 0;
-  redraw = on != 0;
+  const int previous = st.redraw ? 1 : 0;
+  st.redraw = on != 0;
   return previous;
 }
 
-int gget_redraw() { return redraw ? 1 : 0; }
+int gget_redraw() { return st.redraw ? 1 : 0; }
 
-namespace {
-bool record_window = true;
-int armed_frame = -1;  // the frame created last, recorded once it is selected
-}  // namespace
-
-void gset_record_window(int on) { record_window = on != 0; }
-int gget_record_window() { return record_window ? 1 : 0; }
+void gset_record_window(int on) { st.record_window = on != 0; }
+int gget_record_window() { return st.record_window ? 1 : 0; }
 
 void gobj_frame_created(int n) {
-  if (!record_window) return;
+  if (!st.record_window) return;
   // The drawing of the frames before goes; the colours, transformations and attributes
   // they set stay, since the new frame is drawn with them: the last setting of each, so
   // that a long loop does not pile them up.
   std::list<GksObj> kept;
   std::set<std::pair<int, int>> seen;
-  for (auto it = objs.rbegin(); it != objs.rend(); ++it) {
+  for (auto it = st.objs.rbegin(); it != st.objs.rend(); ++it) {
     const int t = it->type;
     if (t == GOBJ_LINE || t == GOBJ_MARK || t == GOBJ_TEXT || t == GOBJ_FILL || t == GOBJ_CLEAR ||
         t == GOBJ_MESSAGE || t == GOBJ_FUNC || t == GOBJ_SEG_BEGIN || t == GOBJ_SEG_END)
@@ -106,27 +117,27 @@ void gobj_frame_created(int n) {
     const bool numbered = t == GOBJ_COLR || t == GOBJ_WIN || t == GOBJ_VP || t == GOBJ_WS_WIN || t == GOBJ_WS_VP;
     if (seen.emplace(t, numbered ? it->arg : 0).second) kept.push_front(std::move(*it));
   }
-  objs.swap(kept);
-  armed_frame = n;
+  st.objs.swap(kept);
+  st.armed_frame = n;
 }
 
 void gobj_frame_selected(int n) {
-  if (!record_window || n != armed_frame) return;
-  armed_frame = -1;
-  redraw = true;
+  if (!st.record_window || n != st.armed_frame) return;
+  st.armed_frame = -1;
+  st.redraw = true;
 }
 
 int gset_cache(int on) {
-  const int previous = cache ? 1 : 0;
-  cache = on != 0;
+  const int previous = st.cache ? 1 : 0;
+  st.cache = on != 0;
   return previous;
 }
 
-int gget_cache() { return cache ? 1 : 0; }
+int gget_cache() { return st.cache ? 1 : 0; }
 
 int gset_redraw_func(GksRedrawFunc function, const void* data, std::size_t size) {
   if (function == nullptr) return -1;
-  if (!redraw) return 0;
+  if (!st.redraw) return 0;
   GksObj* o = append(GOBJ_FUNC, 0);
   if (o == nullptr) return -1;
   o->func = function;
@@ -135,7 +146,7 @@ int gset_redraw_func(GksRedrawFunc function, const void* data, std::size_t size)
       const auto* bytes = static_cast<const unsigned char*>(data);
       o->data.assign(bytes, bytes + size);
     } catch (const std::bad_alloc&) {
-      objs.pop_back();
+      st.objs.pop_back();
       return gerr_printf("newobj", "data malloc error\n");
     }
   }
@@ -170,44 +181,44 @@ int gdel_seg(int n) {
 }
 
 void gdel_seg_objs(int n) {
-  for (auto it = objs.begin(); it != objs.end();) {
+  for (auto it = st.objs.begin(); it != st.objs.end();) {
     if (it->type != GOBJ_SEG_BEGIN || it->arg != n) {
       ++it;
       continue;
     }
     auto end = it;
-    while (end != objs.end() && !(end->type == GOBJ_SEG_END && end->arg == n)) ++end;
-    if (end != objs.end()) ++end;
-    it = objs.erase(it, end);
+    while (end != st.objs.end() && !(end->type == GOBJ_SEG_END && end->arg == n)) ++end;
+    if (end != st.objs.end()) ++end;
+    it = st.objs.erase(it, end);
   }
 }
 
 int gobj_redraw_funcs() {
   const int was = gset_redraw(0);
   std::list<GksObj> walk;
-  walk.swap(objs);
-  const long gen = generation;
+  walk.swap(st.objs);
+  const long gen = st.generation;
   int count = 0;
-  redrawn = false;
+  st.redrawn = false;
   for (const GksObj& o : walk) {
     replay(o);
     // An event handler that drew the plot anew ends this replay.
-    if (++count % poll_replay_every == 0 && poll_func != nullptr) {
-      poll_func();
-      if (redrawn) break;
+    if (++count % poll_replay_every == 0 && wiring.poll_func != nullptr) {
+      wiring.poll_func();
+      if (st.redrawn) break;
     }
   }
   // Recording was off, so nothing was added; give the list back unless a replayed
   // function emptied it.
-  if (gen == generation) objs.swap(walk);
+  if (gen == st.generation) st.objs.swap(walk);
   gset_redraw(was);
   return count;
 }
 
-void gobj_set_replay(GksReplayFunc function) { replay_func = function; }
-void gobj_set_poll(int (*function)()) { poll_func = function; }
-void gset_redrawn(int on) { redrawn = on != 0; }
-int gget_redrawn() { return redrawn ? 1 : 0; }
+void gobj_set_replay(GksReplayFunc function) { wiring.replay_func = function; }
+void gobj_set_poll(int (*function)()) { wiring.poll_func = function; }
+void gset_redrawn(int on) { st.redrawn = on != 0; }
+int gget_redrawn() { return st.redrawn ? 1 : 0; }
 
 int gdev_state(int code, int arg, const float* values, int count) {
   const GksDevice* dev = gdev_cur();
@@ -226,5 +237,5 @@ int gdev_set_float(const char* routine, int code, float value, float* store, con
   return 0;
 }
 
-const std::list<GksObj>& gobj_list() { return objs; }
-long gget_num_objects() { return num_objects; }
+const std::list<GksObj>& gobj_list() { return st.objs; }
+long gget_num_objects() { return st.num_objects; }

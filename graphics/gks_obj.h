@@ -28,6 +28,8 @@ struct GksObj {
 
 // Resets the list and the call count (a workstation opens).
 void ginit_objs();
+// Back to the state after start-up: no objects, the flags at their defaults.
+void GOBJ_reset_state();
 // Counts the call (every 500th polls the window's events) and, when recording is on,
 // appends a record with a copy of size bytes of data. Returns the copy (null when nothing
 // was recorded or there is no data).

@@ -41,14 +41,19 @@ namespace {
 
 constexpr double pi = 3.14159265358979323846;
 
-int ws_id = 1;
-// The type came from the batch default rather than from the user.
-bool type_defaulted = false;
+// The workstation the program opened, the type it defaulted to, and the size, offset and
+// font asked for before it opens.
+struct ToolState {
+  int ws_id = 1;
+  // The type came from the batch default rather than from the user.
+  bool type_defaulted = false;
 
-float sizex = 1.0F, sizey = 1.0F, offx = 0.0F, offy = 0.0F;
-// NDC extent of the display space; the longer side is 1.
-float xvp = 1.0F, yvp = 1.0F;
-std::string def_font;
+  float sizex = 1.0F, sizey = 1.0F, offx = 0.0F, offy = 0.0F;
+  // NDC extent of the display space; the longer side is 1.
+  float xvp = 1.0F, yvp = 1.0F;
+  std::string def_font;
+};
+constinit ToolState st;
 
 // The device string of a device specification: everything after the first comma.
 std::string device_rest(const char* spec) {
@@ -423,12 +428,12 @@ int GPH_setup(int ws, int, float panel[4], float aspect) {
   const std::string device = device_rest(RES_get("device"));
   // The "draw" resource is read by the plot layers themselves.
   int type = FLAG_get(FLAG_DEVICE);
-  type_defaulted = false;
+  st.type_defaulted = false;
   if (type < 1) {
     type = FLAG_batch() ? WS_X11 : 0;
-    type_defaulted = type == WS_X11;
+    st.type_defaulted = type == WS_X11;
   }
-  gset_display_optional(type_defaulted ? 1 : 0);
+  gset_display_optional(st.type_defaulted ? 1 : 0);
   GPH_set_win_title();
   CLR_read_table(nullptr);
   GPH_begin(ws, device.c_str(), type);
@@ -453,7 +458,7 @@ void GPH_set_win_title() {
 int GPH_begin(int, const char* device_string, int type) {
   // The kernel's own error file of an earlier run must not be taken for this run's.
   if (FILE_exist("zavgks.err")) FILE_delete("zavgks.err");
-  ws_id = 1;
+  st.ws_id = 1;
   std::string device = device_string != nullptr ? device_string : "";
   if (type == 0) {
     char answer[82] = "";
@@ -467,7 +472,7 @@ int GPH_begin(int, const char* device_string, int type) {
       MESS_print(MESS_ERROR, "GPH_begin: Error opening Kernel System\n");
       ZAV_exit(4);
     }
-    if (gopen_ws(ws_id, device.c_str(), type) != 0) {
+    if (gopen_ws(st.ws_id, device.c_str(), type) != 0) {
       MESS_print(MESS_ERROR, "GPH_begin: Error opening workstation\n");
       // An output file that cannot be made has counted already (status 30), and the run
       // ends with its first failure.
@@ -480,8 +485,8 @@ int GPH_begin(int, const char* device_string, int type) {
 int GPH_reset(int ws, int type, float panel[4], float aspect) {
   if (!gchk_graphics()) return -1;
   gclear_ws(ws, 1);
-  ginq_maxview(&xvp, &yvp);
-  const float page[4] = {0.0F, xvp, 0.0F, yvp};
+  ginq_maxview(&st.xvp, &st.yvp);
+  const float page[4] = {0.0F, st.xvp, 0.0F, st.yvp};
   gset_ws_win(ws, page);
   gset_vp(1, page);
   gset_win(1, page);
@@ -498,14 +503,14 @@ int GPH_panel(int, int, float panel[4], float aspect) {
   float m[4] = {0.0F, 0.0F, 0.0F, 0.0F};
   if (panel != nullptr)
     for (int i = 0; i < 4; ++i) m[i] = std::isfinite(panel[i]) ? panel[i] : 0.0F;
-  const float x0 = (sizex * m[0] + offx) * xvp, x1 = (sizex + offx - sizex * m[1]) * xvp;
-  const float y0 = (sizey * m[2] + offy) * yvp, y1 = (sizey + offy - sizey * m[3]) * yvp;
+  const float x0 = (st.sizex * m[0] + st.offx) * st.xvp, x1 = (st.sizex + st.offx - st.sizex * m[1]) * st.xvp;
+  const float y0 = (st.sizey * m[2] + st.offy) * st.yvp, y1 = (st.sizey + st.offy - st.sizey * m[3]) * st.yvp;
   const float w = x1 - x0, h = y1 - y0;
   if (!(w > 0.0F && h > 0.0F)) {
     MESS_print(MESS_WARN, "GPH_panel: the margins leave no room for the plot\n");
     return -1;
   }
-  float ax = sizex * xvp, ay = sizey * yvp;
+  float ax = st.sizex * st.xvp, ay = st.sizey * st.yvp;
   if (aspect != 0.0F && std::isfinite(aspect)) {
     ax = std::fabs(aspect);
     ay = 1.0F;
@@ -547,27 +552,27 @@ void GPH_end(int ws) {
   gclose_ws(ws);
   gclose_gks();
   // A batch default stays a default: the next plot may again go without a display.
-  if (!type_defaulted && gget_win_type() > 0) FLAG_set(FLAG_DEVICE, gget_win_type());
+  if (!st.type_defaulted && gget_win_type() > 0) FLAG_set(FLAG_DEVICE, gget_win_type());
 }
 
 // ---- plotting layer: view ----
 
 void GPH_set_view_size(float sx, float sy, float ox, float oy) {
-  sizex = sx;
-  sizey = sy;
-  offx = ox;
-  offy = oy;
+  st.sizex = sx;
+  st.sizey = sy;
+  st.offx = ox;
+  st.offy = oy;
 }
 
 void GPH_get_view_size(float view[4]) {
   if (view == nullptr) return;
-  view[0] = offx * xvp;
-  view[1] = (offx + sizex) * xvp;
-  view[2] = offy * yvp;
-  view[3] = (offy + sizey) * yvp;
+  view[0] = st.offx * st.xvp;
+  view[1] = (st.offx + st.sizex) * st.xvp;
+  view[2] = st.offy * st.yvp;
+  view[3] = (st.offy + st.sizey) * st.yvp;
 }
 
-float GPH_get_vert_win_size() { return yvp; }
+float GPH_get_vert_win_size() { return st.yvp; }
 
 int GPH_win(int n, const float rect[4]) { return gset_win(n, rect); }
 int GPH_view(int n, const float rect[4]) { return gset_vp(n, rect); }
@@ -580,6 +585,8 @@ int GPH_get_win(int n, float rect[4]) {
   for (int i = 0; i < 4; ++i) rect[i] = t[i];
   return 0;
 }
+
+void GPH_reset_state() { st = ToolState{}; }
 
 int GPH_get_view(int n, float rect[4]) {
   int error = 0;
@@ -643,10 +650,10 @@ int GPH_text_rotate(float degrees) {
 int GPH_text_align(int horizontal, int vertical) { return gset_text_align(horizontal, vertical); }
 void GPH_get_text_align(int* horizontal, int* vertical) { ginq_text_align(horizontal, vertical); }
 
-void GPH_set_def_font(const char* name) { def_font = name != nullptr ? name : ""; }
+void GPH_set_def_font(const char* name) { st.def_font = name != nullptr ? name : ""; }
 
 int GPH_text_font(const char* name) {
-  const char* n = (name != nullptr && *name != '\0') ? name : def_font.c_str();
+  const char* n = (name != nullptr && *name != '\0') ? name : st.def_font.c_str();
   return gset_fontprec(*n != '\0' ? gget_font_index(n) : 1, 2);
 }
 

@@ -53,6 +53,9 @@ void GPH_set_view_size(float sizex, float sizey, float offx, float offy);
 // x from, x to, y from, y to of the view in NDC.
 void GPH_get_view_size(float view[4]);
 float GPH_get_vert_win_size();
+// Back to the state before the first call: workstation 1, the view size, offset and font
+// the defaults.
+void GPH_reset_state();
 
 // Transformations in the caller's order (xmin, xmax, ymin, ymax).
 int GPH_win(int n, const float rect[4]);

@@ -17,18 +17,23 @@ using Rect6 = std::array<float, 6>;
 constexpr Rect6 unit{0.0F, 0.0F, 1.0F, 1.0F, 1.0F, 1.0F};
 enum { XMIN, YMIN, XMAX, YMAX, WIDTH, HEIGHT };
 
-std::array<Rect6, GKS_NUM_TRANS> wn = {unit, unit, unit, unit, unit, unit};
-std::array<Rect6, GKS_NUM_TRANS> vp = {unit, unit, unit, unit, unit, unit};
-int cur_trans = 0;
-Rect6 cur_wn = unit;
-Rect6 cur_vp = unit;
-std::array<float, 2> wn_vp{1.0F, 1.0F};
+// The normalisation transformations, the one selected with its scale, and the workstation
+// window and viewport with the device surface they map onto.
+struct TranState {
+  std::array<Rect6, GKS_NUM_TRANS> wn = {unit, unit, unit, unit, unit, unit};
+  std::array<Rect6, GKS_NUM_TRANS> vp = {unit, unit, unit, unit, unit, unit};
+  int cur_trans = 0;
+  Rect6 cur_wn = unit;
+  Rect6 cur_vp = unit;
+  std::array<float, 2> wn_vp{1.0F, 1.0F};
 
-Rect6 wkwn = unit;
-Rect6 wkvp{};
-// x, y, xmax, ymax, width, height (device units, y up from the bottom of the surface)
-Rect6 plt{};
-std::array<float, 2> wkwn_plt{0.0F, 0.0F};
+  Rect6 wkwn = unit;
+  Rect6 wkvp{};
+  // x, y, xmax, ymax, width, height (device units, y up from the bottom of the surface)
+  Rect6 plt{};
+  std::array<float, 2> wkwn_plt{0.0F, 0.0F};
+};
+constinit TranState st;
 
 // From the caller's order xmin, xmax, ymin, ymax.
 Rect6 from_caller(const float r[4]) { return {r[0], r[2], r[1], r[3], r[1] - r[0], r[3] - r[2]}; }
@@ -49,15 +54,15 @@ float clamp(float v, float limit) {
 
 float ratio(float a, float b) { return b != 0.0F ? a / b : 0.0F; }
 
-void set_scale() { wn_vp = {ratio(cur_vp[WIDTH], cur_wn[WIDTH]), ratio(cur_vp[HEIGHT], cur_wn[HEIGHT])}; }
+void set_scale() { st.wn_vp = {ratio(st.cur_vp[WIDTH], st.cur_wn[WIDTH]), ratio(st.cur_vp[HEIGHT], st.cur_wn[HEIGHT])}; }
 
 // The largest rectangle with the workstation window's aspect inside the workstation
 // viewport, at its lower-left corner.
 void compute_plot() {
-  const float dx = wkvp[WIDTH], dy = wkvp[HEIGHT], wx = wkwn[WIDTH], wy = wkwn[HEIGHT];
+  const float dx = st.wkvp[WIDTH], dy = st.wkvp[HEIGHT], wx = st.wkwn[WIDTH], wy = st.wkwn[HEIGHT];
   float win_x = 0.0F, win_y = 0.0F;
   gget_win_offset(&win_x, &win_y);
-  const float x0 = win_x + wkvp[XMIN], y0 = win_y + wkvp[YMIN];
+  const float x0 = win_x + st.wkvp[XMIN], y0 = win_y + st.wkvp[YMIN];
   float pw = 0.0F, ph = 0.0F;
   if (dx > 0.0F && dy > 0.0F && wx > 0.0F && wy > 0.0F) {
     if (dx / wx > dy / wy) {
@@ -68,13 +73,13 @@ void compute_plot() {
       ph = dx * wy / wx;
     }
   }
-  plt = {x0, y0, x0 + pw, y0 + ph, pw, ph};
-  wkwn_plt = {ratio(pw, wx), ratio(ph, wy)};
+  st.plt = {x0, y0, x0 + pw, y0 + ph, pw, ph};
+  st.wkwn_plt = {ratio(pw, wx), ratio(ph, wy)};
 }
 
 // NDC y to device units counted upwards from the bottom of the surface.
-float y_up(float yn) { return (yn - wkwn[YMIN]) * wkwn_plt[1] + plt[YMIN]; }
-float x_dev(float xn) { return (xn - wkwn[XMIN]) * wkwn_plt[0] + plt[XMIN]; }
+float y_up(float yn) { return (yn - st.wkwn[YMIN]) * st.wkwn_plt[1] + st.plt[YMIN]; }
+float x_dev(float xn) { return (xn - st.wkwn[XMIN]) * st.wkwn_plt[0] + st.plt[XMIN]; }
 // Window devices count pixel rows from the top.
 float flip(float y) {
   float height = 0.0F;
@@ -87,15 +92,15 @@ int ipart(float v) { return static_cast<int>(clamp(v, 1.0e6F)); }
 
 void clip_rect(int r[4]) {
   if (gtype_is_WIN_PIX()) {
-    const float x0 = xNDC_p(cur_vp[XMIN]), x1 = xNDC_p(cur_vp[XMAX]);
-    const float ytop = yNDC_p(cur_vp[YMAX]), ybot = yNDC_p(cur_vp[YMIN]);
+    const float x0 = xNDC_p(st.cur_vp[XMIN]), x1 = xNDC_p(st.cur_vp[XMAX]);
+    const float ytop = yNDC_p(st.cur_vp[YMAX]), ybot = yNDC_p(st.cur_vp[YMIN]);
     r[0] = ipart(x0 + 0.5F);
     r[1] = ipart(ytop + 0.5F);
     r[2] = ipart(x1 - static_cast<float>(r[0]) + 1.5F);
     r[3] = ipart(ybot - static_cast<float>(r[1]) + 1.5F);
   } else {
-    const float x0 = xNDC_ps(cur_vp[XMIN]), x1 = xNDC_ps(cur_vp[XMAX]);
-    const float y0 = yNDC_ps(cur_vp[YMIN]), y1 = yNDC_ps(cur_vp[YMAX]);
+    const float x0 = xNDC_ps(st.cur_vp[XMIN]), x1 = xNDC_ps(st.cur_vp[XMAX]);
+    const float y0 = yNDC_ps(st.cur_vp[YMIN]), y1 = yNDC_ps(st.cur_vp[YMAX]);
     r[0] = ipart(x0 + 0.5F);
     r[1] = ipart(y0 + 0.5F);
     r[2] = ipart(x1 - static_cast<float>(r[0]) + 1.5F);
@@ -111,23 +116,23 @@ void set_device_clip() {
   if (dev == nullptr || dev->clip == nullptr) return;
   float r[4];
   if (gtype_is_WIN_PIX()) {
-    r[0] = xNDC_p(cur_vp[XMIN]);
-    r[1] = yNDC_p(cur_vp[YMAX]);
-    r[2] = xNDC_p(cur_vp[XMAX]);
-    r[3] = yNDC_p(cur_vp[YMIN]);
+    r[0] = xNDC_p(st.cur_vp[XMIN]);
+    r[1] = yNDC_p(st.cur_vp[YMAX]);
+    r[2] = xNDC_p(st.cur_vp[XMAX]);
+    r[3] = yNDC_p(st.cur_vp[YMIN]);
   } else {
-    r[0] = xNDC_ps(cur_vp[XMIN]);
-    r[1] = yNDC_ps(cur_vp[YMIN]);
-    r[2] = xNDC_ps(cur_vp[XMAX]);
-    r[3] = yNDC_ps(cur_vp[YMAX]);
+    r[0] = xNDC_ps(st.cur_vp[XMIN]);
+    r[1] = yNDC_ps(st.cur_vp[YMIN]);
+    r[2] = xNDC_ps(st.cur_vp[XMAX]);
+    r[3] = yNDC_ps(st.cur_vp[YMAX]);
   }
   dev->clip(r);
 }
 
 void select_current(int n) {
-  cur_trans = n;
-  cur_wn = wn[n];
-  cur_vp = vp[n];
+  st.cur_trans = n;
+  st.cur_wn = st.wn[n];
+  st.cur_vp = st.vp[n];
   set_scale();
 }
 
@@ -181,27 +186,29 @@ void ginq_maxview(float* xmax, float* ymax) {
 void ginit_tran(int mode) {
   float w = 0.0F, h = 0.0F;
   ginq_disp_space_size(&w, &h);
-  wkvp = {0.0F, 0.0F, w, h, w, h};
+  st.wkvp = {0.0F, 0.0F, w, h, w, h};
   if (mode != 10) {
-    wkwn = unit;
-    wn.fill(unit);
-    vp.fill(unit);
-    cur_trans = 0;
+    st.wkwn = unit;
+    st.wn.fill(unit);
+    st.vp.fill(unit);
+    st.cur_trans = 0;
   }
   compute_plot();
-  select_current(cur_trans);
+  select_current(st.cur_trans);
   set_device_clip();
 }
 
+void GTRAN_reset_state() { st = TranState{}; }
+
 int gset_win(int n, const float rect[4]) {
-  if (set_rect("gset_win", GOBJ_WIN, n, rect, wn) != 0) return -1;
-  if (n == cur_trans) select_current(n);
+  if (set_rect("gset_win", GOBJ_WIN, n, rect, st.wn) != 0) return -1;
+  if (n == st.cur_trans) select_current(n);
   return 0;
 }
 
 int gset_vp(int n, const float rect[4]) {
-  if (set_rect("gset_vp", GOBJ_VP, n, rect, vp) != 0) return -1;
-  if (n == cur_trans) {
+  if (set_rect("gset_vp", GOBJ_VP, n, rect, st.vp) != 0) return -1;
+  if (n == st.cur_trans) {
     select_current(n);
     set_device_clip();
   }
@@ -210,7 +217,7 @@ int gset_vp(int n, const float rect[4]) {
 
 int gsel_norm_tran(int n) {
   if (n < 0 || n >= GKS_NUM_TRANS) return gerr_printf("gsel_norm_tran", "invalid transformation number: %d\n", n);
-  if (n == cur_trans) return 0;
+  if (n == st.cur_trans) return 0;
   const GksDevice* dev = gdev_cur();
   if (dev != nullptr && dev->state != nullptr) dev->state(GOBJ_TRAN, n, nullptr, 0);
   gnew_obj(GOBJ_TRAN, n, 0, nullptr);
@@ -221,8 +228,8 @@ int gsel_norm_tran(int n) {
 
 int gset_ws_win(int ws_id, const float rect[4]) {
   if (!usable(rect, true)) return gerr_printf("gset_ws_win", "invalid workstation window\n");
-  wkwn = from_caller(rect);
-  device_rect(GOBJ_WS_WIN, ws_id, wkwn);
+  st.wkwn = from_caller(rect);
+  device_rect(GOBJ_WS_WIN, ws_id, st.wkwn);
   gnew_obj(GOBJ_WS_WIN, ws_id, 4 * sizeof(float), rect);
   compute_plot();
   set_device_clip();
@@ -231,8 +238,8 @@ int gset_ws_win(int ws_id, const float rect[4]) {
 
 int gset_ws_vp(int ws_id, const float rect[4]) {
   if (!usable(rect, true)) return gerr_printf("gset_ws_vp", "invalid workstation viewport\n");
-  wkvp = from_caller(rect);
-  device_rect(GOBJ_WS_VP, ws_id, wkvp);
+  st.wkvp = from_caller(rect);
+  device_rect(GOBJ_WS_VP, ws_id, st.wkvp);
   gnew_obj(GOBJ_WS_VP, ws_id, 4 * sizeof(float), rect);
   compute_plot();
   set_device_clip();
@@ -245,8 +252,8 @@ int ginq_norm_tran(int n, int* error, float tran[8]) {
     return -1;
   }
   if (error != nullptr) *error = 0;
-  const Rect6& w = wn[n];
-  const Rect6& v = vp[n];
+  const Rect6& w = st.wn[n];
+  const Rect6& v = st.vp[n];
   const float t[8] = {w[XMIN], w[XMAX], w[YMIN], w[YMAX], v[XMIN], v[XMAX], v[YMIN], v[YMAX]};
   for (int i = 0; i < 8; ++i) tran[i] = t[i];
   return 0;
@@ -254,25 +261,25 @@ int ginq_norm_tran(int n, int* error, float tran[8]) {
 
 int ginq_cur_norm_tran_num(int* error, int* n) {
   if (error != nullptr) *error = 0;
-  if (n != nullptr) *n = cur_trans;
+  if (n != nullptr) *n = st.cur_trans;
   return 0;
 }
 
-int gget_norm_tran() { return cur_trans; }
+int gget_norm_tran() { return st.cur_trans; }
 
 void ginq_ws_win(float rect[4]) {
   if (rect == nullptr) return;
-  rect[0] = wkwn[XMIN], rect[1] = wkwn[XMAX], rect[2] = wkwn[YMIN], rect[3] = wkwn[YMAX];
+  rect[0] = st.wkwn[XMIN], rect[1] = st.wkwn[XMAX], rect[2] = st.wkwn[YMIN], rect[3] = st.wkwn[YMAX];
 }
 
 void ginq_ws_vp(float rect[4]) {
   if (rect == nullptr) return;
-  rect[0] = wkvp[XMIN], rect[1] = wkvp[XMAX], rect[2] = wkvp[YMIN], rect[3] = wkvp[YMAX];
+  rect[0] = st.wkvp[XMIN], rect[1] = st.wkvp[XMAX], rect[2] = st.wkvp[YMIN], rect[3] = st.wkvp[YMAX];
 }
 
 void gget_plot_rect(float out[6]) {
   if (out == nullptr) return;
-  for (int i = 0; i < 6; ++i) out[i] = plt[i];
+  for (int i = 0; i < 6; ++i) out[i] = st.plt[i];
 }
 
 void gget_xviewport(short viewport[4]) {
@@ -290,24 +297,24 @@ int gget_gviewport(int viewport[4]) {
 
 // ---- converters ----
 
-float xW_NDC(float x) { return (x - cur_wn[XMIN]) * wn_vp[0] + cur_vp[XMIN]; }
-float yW_NDC(float y) { return (y - cur_wn[YMIN]) * wn_vp[1] + cur_vp[YMIN]; }
-float xNDC_W(float x) { return ratio(x - cur_vp[XMIN], wn_vp[0]) + cur_wn[XMIN]; }
-float yNDC_W(float y) { return ratio(y - cur_vp[YMIN], wn_vp[1]) + cur_wn[YMIN]; }
+float xW_NDC(float x) { return (x - st.cur_wn[XMIN]) * st.wn_vp[0] + st.cur_vp[XMIN]; }
+float yW_NDC(float y) { return (y - st.cur_wn[YMIN]) * st.wn_vp[1] + st.cur_vp[YMIN]; }
+float xNDC_W(float x) { return ratio(x - st.cur_vp[XMIN], st.wn_vp[0]) + st.cur_wn[XMIN]; }
+float yNDC_W(float y) { return ratio(y - st.cur_vp[YMIN], st.wn_vp[1]) + st.cur_wn[YMIN]; }
 
 float xNDC_p(float x) { return clamp(x_dev(x), GKS_PIXEL_LIMIT); }
 float yNDC_p(float y) { return clamp(flip(y_up(y)), GKS_PIXEL_LIMIT); }
 float xW_p(float x) { return xNDC_p(xW_NDC(x)); }
 float yW_p(float y) { return yNDC_p(yW_NDC(y)); }
-float xp_W(float x) { return xNDC_W(ratio(x - plt[XMIN], wkwn_plt[0]) + wkwn[XMIN]); }
-float yp_W(float y) { return yNDC_W(ratio(flip(y) - plt[YMIN], wkwn_plt[1]) + wkwn[YMIN]); }
+float xp_W(float x) { return xNDC_W(ratio(x - st.plt[XMIN], st.wkwn_plt[0]) + st.wkwn[XMIN]); }
+float yp_W(float y) { return yNDC_W(ratio(flip(y) - st.plt[YMIN], st.wkwn_plt[1]) + st.wkwn[YMIN]); }
 
 float xNDC_ps(float x) { return clamp(x_dev(x), GKS_PRINT_LIMIT); }
 float yNDC_ps(float y) { return clamp(y_up(y), GKS_PRINT_LIMIT); }
 float xW_ps(float x) { return xNDC_ps(xW_NDC(x)); }
 float yW_ps(float y) { return yNDC_ps(yW_NDC(y)); }
-float xps_W(float x) { return xNDC_W(ratio(x - plt[XMIN], wkwn_plt[0]) + wkwn[XMIN]); }
-float yps_W(float y) { return yNDC_W(ratio(y - plt[YMIN], wkwn_plt[1]) + wkwn[YMIN]); }
+float xps_W(float x) { return xNDC_W(ratio(x - st.plt[XMIN], st.wkwn_plt[0]) + st.wkwn[XMIN]); }
+float yps_W(float y) { return yNDC_W(ratio(y - st.plt[YMIN], st.wkwn_plt[1]) + st.wkwn[YMIN]); }
 
 float xW_dev(float x) { return gtype_is_WIN_PIX() ? xW_p(x) : xW_ps(x); }
 float yW_dev(float y) { return gtype_is_WIN_PIX() ? yW_p(y) : yW_ps(y); }
@@ -316,14 +323,14 @@ float ydev_W(float y) { return gtype_is_WIN_PIX() ? yp_W(y) : yps_W(y); }
 
 float xW_trans(int from, int to, float x) {
   if (from < 0 || from >= GKS_NUM_TRANS || to < 0 || to >= GKS_NUM_TRANS) return MISSING;
-  const Rect6 &fw = wn[from], &fv = vp[from], &tw = wn[to], &tv = vp[to];
+  const Rect6 &fw = st.wn[from], &fv = st.vp[from], &tw = st.wn[to], &tv = st.vp[to];
   const float xn = (x - fw[XMIN]) * ratio(fv[WIDTH], fw[WIDTH]) + fv[XMIN];
   return ratio(xn - tv[XMIN], ratio(tv[WIDTH], tw[WIDTH])) + tw[XMIN];
 }
 
 float yW_trans(int from, int to, float y) {
   if (from < 0 || from >= GKS_NUM_TRANS || to < 0 || to >= GKS_NUM_TRANS) return MISSING;
-  const Rect6 &fw = wn[from], &fv = vp[from], &tw = wn[to], &tv = vp[to];
+  const Rect6 &fw = st.wn[from], &fv = st.vp[from], &tw = st.wn[to], &tv = st.vp[to];
   const float yn = (y - fw[YMIN]) * ratio(fv[HEIGHT], fw[HEIGHT]) + fv[YMIN];
   return ratio(yn - tv[YMIN], ratio(tv[HEIGHT], tw[HEIGHT])) + tw[YMIN];
 }
@@ -349,8 +356,8 @@ int gpts_in_win(int n, const float* points) {
     x0 = std::fmin(x0, x), x1 = std::fmax(x1, x);
     y0 = std::fmin(y0, y), y1 = std::fmax(y1, y);
   }
-  const float wx0 = std::fmin(cur_wn[XMIN], cur_wn[XMAX]), wx1 = std::fmax(cur_wn[XMIN], cur_wn[XMAX]);
-  const float wy0 = std::fmin(cur_wn[YMIN], cur_wn[YMAX]), wy1 = std::fmax(cur_wn[YMIN], cur_wn[YMAX]);
+  const float wx0 = std::fmin(st.cur_wn[XMIN], st.cur_wn[XMAX]), wx1 = std::fmax(st.cur_wn[XMIN], st.cur_wn[XMAX]);
+  const float wy0 = std::fmin(st.cur_wn[YMIN], st.cur_wn[YMAX]), wy1 = std::fmax(st.cur_wn[YMIN], st.cur_wn[YMAX]);
   return (x1 >= wx0 && x0 <= wx1 && y1 >= wy0 && y0 <= wy1) ? 1 : 0;
 }
 

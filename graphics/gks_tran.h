@@ -24,6 +24,8 @@ void ginq_maxview(float* xmax, float* ymax);
 // Mode 10 (a new window size) resets the workstation viewport only; every other mode
 // resets everything and selects transformation 0.
 void ginit_tran(int mode);
+// Back to the state before the first call (every transformation the unit square).
+void GTRAN_reset_state();
 
 int gset_win(int n, const float rect[4]);
 int gset_vp(int n, const float rect[4]);

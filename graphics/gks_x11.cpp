@@ -32,97 +32,104 @@
 
 namespace {
 
-// ---- connection state ----
-
 struct DisplayCloser {
   void operator()(Display* d) const;
 };
-
-// Plain values that outlive every other object of the program: resources made under a
-// connection check them before they free anything.
-unsigned generation = 0;
-bool connection_alive = false;
-
-std::unique_ptr<Display, DisplayCloser> display;
-int screen = 0;
-int depth = 0;
-Visual* visual = nullptr;
-Colormap colormap = 0;
 using ColormapOwner = XOwned<Colormap, XFreeColormap>;
-ColormapOwner private_cmap;
-bool local_cmap_wanted = false;
-bool rw_colors = false;
-
-int win_type_open = 0;
-Window top = 0;
-// Type 1: the backing pixmap the program owns; type 6: the foreign drawable.
-PixmapOwner own_base;
-Drawable base = 0;
-Drawable target = 0;
-int pix_w = 0, pix_h = 0;
-int top_w = 0, top_h = 0;
-
 using GCOwner = XOwned<GC, XFreeGC>;
 enum { GC_LINE, GC_MARK, GC_FILL, GC_TEXT, GC_TOP, GC_COUNT };
-std::array<GCOwner, GC_COUNT> gcs;
-std::array<PixmapOwner, GKS_NUM_PATTERNS> stipples;
-int fill_style = 1;
-int fill_pattern = 1;
-
-unsigned long fg_pixel = 1, bg_pixel = 0;
-bool mapped = false, focused = false;
-
 using CursorOwner = XOwned<Cursor, XFreeCursor>;
 constexpr unsigned cursor_shapes[] = {XC_X_cursor, XC_left_ptr, XC_fleur, XC_exchange, XC_dot,
                                       XC_pencil,   XC_tcross,   XC_xterm, XC_watch};
-std::array<CursorOwner, 9> cursors;
-int cursor_code = 0;
-
-Atom wm_protocols = 0, wm_delete = 0;
-
-// Settings made before the window opens.
-std::string geometry;
-bool iconic = false;
-bool fixed_size = false;
-int want_w = 0, want_h = 0;
-std::array<unsigned char, 288> icon_bits{};
-bool icon_set = false;
-int pix_mode = 0;
-
-// Colours: the highest index defined so far and the shared pixels this connection holds.
-int max_colr = -1;
-
-// ---- errors ----
-
-int errors = 0;
-bool error_flag = false;
-bool print_errors = false;
-bool trapping = false;
-bool trap_failed = false;
-void (*fatal_hook)() = nullptr;
-GksEventHandler event_handler = nullptr;
 constexpr int max_errors = 25;
 
+// Plain values that outlive every other object of the program: resources made under a
+// connection (here and in the frame and zoom modules) check them before they free anything,
+// also while those objects are destroyed at exit, so they live outside the module's record
+// and survive its reset.
+struct X11Lasting {
+  unsigned generation = 0;
+  bool connection_alive = false;
+  // An abandoned connection and its graphics contexts' client memory: nothing frees them,
+  // nothing forgets them before the program ends.
+  Display* abandoned = nullptr;
+  GC abandoned_gcs[GC_COUNT] = {};
+};
+constinit X11Lasting lasting;
+
+// The one connection, its window or foreign drawable, what was made on it, the settings
+// made before the window opens, and the error handling's counts and hooks.
+struct X11State {
+  std::unique_ptr<Display, DisplayCloser> display;
+  int screen = 0;
+  int depth = 0;
+  Visual* visual = nullptr;
+  Colormap colormap = 0;
+  ColormapOwner private_cmap;
+  bool local_cmap_wanted = false;
+  bool rw_colors = false;
+
+  int win_type_open = 0;
+  Window top = 0;
+  // Type 1: the backing pixmap the program owns; type 6: the foreign drawable.
+  PixmapOwner own_base;
+  Drawable base = 0;
+  Drawable target = 0;
+  int pix_w = 0, pix_h = 0;
+  int top_w = 0, top_h = 0;
+
+  std::array<GCOwner, GC_COUNT> gcs;
+  std::array<PixmapOwner, GKS_NUM_PATTERNS> stipples;
+  int fill_style = 1;
+  int fill_pattern = 1;
+
+  unsigned long fg_pixel = 1, bg_pixel = 0;
+  bool mapped = false, focused = false;
+
+  std::array<CursorOwner, 9> cursors;
+  int cursor_code = 0;
+
+  Atom wm_protocols = 0, wm_delete = 0;
+
+  // Settings made before the window opens.
+  std::string geometry;
+  bool iconic = false;
+  bool fixed_size = false;
+  int want_w = 0, want_h = 0;
+  std::array<unsigned char, 288> icon_bits{};
+  bool icon_set = false;
+  int pix_mode = 0;
+
+  // Colours: the highest index defined so far and the shared pixels this connection holds.
+  int max_colr = -1;
+
+  int errors = 0;
+  bool error_flag = false;
+  bool print_errors = false;
+  bool trapping = false;
+  bool trap_failed = false;
+  void (*fatal_hook)() = nullptr;
+  GksEventHandler event_handler = nullptr;
+};
+// Made at compile time: the kernel's wiring writes into it while statics are initialised.
+constinit X11State st;
+
 void DisplayCloser::operator()(Display* d) const {
-  if (d != nullptr && connection_alive) XCloseDisplay(d);
-  connection_alive = false;
+  if (d != nullptr && lasting.connection_alive) XCloseDisplay(d);
+  lasting.connection_alive = false;
 }
 
-Display* dpy() { return connection_alive ? display.get() : nullptr; }
-Display* abandoned = nullptr;
-// The graphics contexts' client memory of an abandoned connection (plain values: nothing
-// frees them, nothing forgets them before the program ends).
-GC abandoned_gcs[GC_COUNT] = {};
+Display* dpy() { return lasting.connection_alive ? st.display.get() : nullptr; }
 
 // The connection is gone or must not be used again: every resource is forgotten.
 void abandon() {
   for (int i = 0; i < GC_COUNT; ++i)
-    if (gcs[i]) abandoned_gcs[i] = gcs[i].get();
-  connection_alive = false;
-  if (fatal_hook != nullptr) fatal_hook();
+    if (st.gcs[i]) lasting.abandoned_gcs[i] = st.gcs[i].get();
+  lasting.connection_alive = false;
+  if (st.fatal_hook != nullptr) st.fatal_hook();
   // Kept, not closed: closing would make requests on a connection that must not be used.
   // Held here so that it is still reachable (a leak checker at exit would count it).
-  abandoned = display.release();
+  lasting.abandoned = st.display.release();
 }
 
 // Another client destroyed the window: there is nothing left to draw on or to wait for
@@ -134,15 +141,15 @@ void abandon() {
 }
 
 int on_error(Display* d, XErrorEvent* e) {
-  if (trapping) {
-    trap_failed = true;
+  if (st.trapping) {
+    st.trap_failed = true;
     return 0;
   }
-  const bool window_gone = top != 0 && win_type_open == WS_X11 && e->resourceid == top &&
+  const bool window_gone = st.top != 0 && st.win_type_open == WS_X11 && e->resourceid == st.top &&
                            (e->error_code == BadWindow || e->error_code == BadDrawable);
-  error_flag = true;
-  ++errors;
-  if (print_errors) {
+  st.error_flag = true;
+  ++st.errors;
+  if (st.print_errors) {
     char text[256] = "";
     char request[256] = "";
     char code[32];
@@ -152,7 +159,7 @@ int on_error(Display* d, XErrorEvent* e) {
     MESS_print(MESS_ERROR, "X11 error: %s in %s\n", text, request);
   }
   if (window_gone) window_lost();
-  if (errors >= max_errors) {
+  if (st.errors >= max_errors) {
     MESS_print(MESS_ERROR, "X11 error: too many errors\n");
     // Inside the error handler no request may be made: the server frees what this
     // connection holds when the program ends.
@@ -172,11 +179,11 @@ int on_fatal(Display*) {
 
 unsigned long pixel_of(int index) {
   const int p = gget_color_ind(index);
-  return p >= 0 ? static_cast<unsigned long>(p) : fg_pixel;
+  return p >= 0 ? static_cast<unsigned long>(p) : st.fg_pixel;
 }
 
-GC gc(int which) { return gcs[which].get(); }
-bool drawing() { return dpy() != nullptr && target != 0 && gc(GC_LINE) != nullptr; }
+GC gc(int which) { return st.gcs[which].get(); }
+bool drawing() { return dpy() != nullptr && st.target != 0 && gc(GC_LINE) != nullptr; }
 
 short pix(float v) {
   const float c = std::clamp(v, -30000.0F, 30000.0F);
@@ -200,7 +207,7 @@ void draw_lines(GC g, XPoint* p, int n) {
   constexpr int piece = 16000;
   for (int i = 0; i < n - 1; i += piece - 1) {
     const int m = std::min(piece, n - i);
-    XDrawLines(dpy(), target, g, p + i, m, CoordModeOrigin);
+    XDrawLines(dpy(), st.target, g, p + i, m, CoordModeOrigin);
   }
 }
 
@@ -227,58 +234,58 @@ std::string fetch_name(Window w) {
 }
 
 void set_name(const std::string& name) {
-  if (dpy() == nullptr || top == 0 || win_type_open != WS_X11) return;
-  XStoreName(dpy(), top, name.c_str());
-  XSetIconName(dpy(), top, name.c_str());
+  if (dpy() == nullptr || st.top == 0 || st.win_type_open != WS_X11) return;
+  XStoreName(dpy(), st.top, name.c_str());
+  XSetIconName(dpy(), st.top, name.c_str());
   // Other programs (the loop program, a user's tools) read the name at once.
   XSync(dpy(), False);
 }
 
 // A 48 by 48 icon of three nested closed lines, as a contour map looks from afar.
 void default_icon() {
-  icon_bits.fill(0);
+  st.icon_bits.fill(0);
   for (int y = 0; y < 48; ++y)
     for (int x = 0; x < 48; ++x) {
       const double dx = (x - 22.5) / 1.15, dy = y - 24.5;
       const double r = std::sqrt(dx * dx + dy * dy);
       if (std::fabs(r - 8) < 1.0 || std::fabs(r - 14) < 1.0 || std::fabs(r - 20) < 1.0 || x == 0 || y == 0 ||
           x == 47 || y == 47)
-        icon_bits[static_cast<std::size_t>(y * 6 + x / 8)] |= static_cast<unsigned char>(1u << (x % 8));
+        st.icon_bits[static_cast<std::size_t>(y * 6 + x / 8)] |= static_cast<unsigned char>(1u << (x % 8));
     }
 }
 
 void make_gcs(Drawable d) {
-  for (auto& g : gcs) g.reset();
+  for (auto& g : st.gcs) g.reset();
   XGCValues v{};
-  v.foreground = fg_pixel;
-  v.background = bg_pixel;
+  v.foreground = st.fg_pixel;
+  v.background = st.bg_pixel;
   v.line_width = 0;
   v.line_style = LineSolid;
   v.join_style = JoinBevel;
   v.graphics_exposures = False;
   const unsigned long mask = GCForeground | GCBackground | GCLineWidth | GCLineStyle | GCJoinStyle | GCGraphicsExposures;
   for (int i = 0; i < GC_COUNT; ++i) {
-    const Drawable on = (i == GC_TOP && top != 0) ? top : d;
-    gcs[i] = GCOwner(dpy(), XCreateGC(dpy(), on, mask, &v));
+    const Drawable on = (i == GC_TOP && st.top != 0) ? st.top : d;
+    st.gcs[i] = GCOwner(dpy(), XCreateGC(dpy(), on, mask, &v));
   }
-  fill_style = 1;
-  fill_pattern = 1;
+  st.fill_style = 1;
+  st.fill_pattern = 1;
 }
 
 Pixmap stipple(int index) {
   if (index < 0 || index >= GKS_NUM_PATTERNS) return 0;
-  if (!stipples[index]) {
+  if (!st.stipples[index]) {
     const unsigned char* rows = gget_fill_pattern(index);
     char data[8];
     std::memcpy(data, rows, 8);
-    stipples[index] = PixmapOwner(dpy(), XCreateBitmapFromData(dpy(), base, data, 8, 8));
+    st.stipples[index] = PixmapOwner(dpy(), XCreateBitmapFromData(dpy(), st.base, data, 8, 8));
   }
-  return stipples[index].get();
+  return st.stipples[index].get();
 }
 
 void apply_fill_style() {
-  if (fill_style == 2) {
-    XSetStipple(dpy(), gc(GC_FILL), stipple(fill_pattern));
+  if (st.fill_style == 2) {
+    XSetStipple(dpy(), gc(GC_FILL), stipple(st.fill_pattern));
     XSetFillStyle(dpy(), gc(GC_FILL), FillStippled);
   } else {
     XSetFillStyle(dpy(), gc(GC_FILL), FillSolid);
@@ -292,13 +299,13 @@ int alloc_slot(int index, float r, float g, float b) {
   c.green = static_cast<unsigned short>(std::lround(g * 65535.0F));
   c.blue = static_cast<unsigned short>(std::lround(b * 65535.0F));
   c.flags = DoRed | DoGreen | DoBlue;
-  const Colormap cm = private_cmap ? private_cmap.get() : colormap;
+  const Colormap cm = st.private_cmap ? st.private_cmap.get() : st.colormap;
   const int old = gget_color_ind(index);
-  if (old >= 0 && rw_colors) {
+  if (old >= 0 && st.rw_colors) {
     c.pixel = static_cast<unsigned long>(old);
     if (gx11_trapped([&] { XStoreColor(dpy(), cm, &c); })) return old;
   }
-  if (old < 0 && rw_colors) {
+  if (old < 0 && st.rw_colors) {
     unsigned long planes[1];
     unsigned long cell = 0;
     if (XAllocColorCells(dpy(), cm, False, planes, 0, &cell, 1) != 0) {
@@ -307,18 +314,18 @@ int alloc_slot(int index, float r, float g, float b) {
       return static_cast<int>(cell);
     }
     // No cells to be had: shared colours from here on.
-    rw_colors = false;
+    st.rw_colors = false;
   }
   if (XAllocColor(dpy(), cm, &c) != 0) return static_cast<int>(c.pixel);
   // A full colormap: black or white, whichever is nearer.
   const float gray = (r + g + b) / 3.0F;
-  return static_cast<int>(gray > 0.5F ? WhitePixel(dpy(), screen) : BlackPixel(dpy(), screen));
+  return static_cast<int>(gray > 0.5F ? WhitePixel(dpy(), st.screen) : BlackPixel(dpy(), st.screen));
 }
 
 // ---- geometry and placement ----
 
 void place_window(int* x, int* y, int* w, int* h, long* hint_flags) {
-  std::string g = geometry;
+  std::string g = st.geometry;
   if (g.empty()) {
     const char* r = RES_get("geometry");
     if (r != nullptr) g = r;
@@ -335,11 +342,11 @@ void place_window(int* x, int* y, int* w, int* h, long* hint_flags) {
   if ((flags & HeightValue) && gh > 0 && gh < 32768) *h = static_cast<int>(gh);
   if (flags & (WidthValue | HeightValue)) *hint_flags |= USSize;
   if (flags & XValue) {
-    *x = (flags & XNegative) ? DisplayWidth(dpy(), screen) + gx - *w - 10 : gx;
+    *x = (flags & XNegative) ? DisplayWidth(dpy(), st.screen) + gx - *w - 10 : gx;
     *hint_flags |= USPosition;
   }
   if (flags & YValue) {
-    *y = (flags & YNegative) ? DisplayHeight(dpy(), screen) + gy - *h - 10 : gy;
+    *y = (flags & YNegative) ? DisplayHeight(dpy(), st.screen) + gy - *h - 10 : gy;
     *hint_flags |= USPosition;
   }
 }
@@ -384,32 +391,32 @@ bool connect(const std::string& name) {
   XSetIOErrorHandler(on_fatal);
   Display* d = XOpenDisplay(name.empty() ? nullptr : name.c_str());
   if (d == nullptr) return false;
-  ++generation;
-  connection_alive = true;
-  display.reset(d);
-  screen = DefaultScreen(d);
-  depth = DefaultDepth(d, screen);
-  visual = DefaultVisual(d, screen);
-  colormap = DefaultColormap(d, screen);
-  errors = 0;
-  error_flag = false;
-  print_errors = false;
-  max_colr = -1;
-  wm_protocols = XInternAtom(d, "WM_PROTOCOLS", False);
-  wm_delete = XInternAtom(d, "WM_DELETE_WINDOW", False);
+  ++lasting.generation;
+  lasting.connection_alive = true;
+  st.display.reset(d);
+  st.screen = DefaultScreen(d);
+  st.depth = DefaultDepth(d, st.screen);
+  st.visual = DefaultVisual(d, st.screen);
+  st.colormap = DefaultColormap(d, st.screen);
+  st.errors = 0;
+  st.error_flag = false;
+  st.print_errors = false;
+  st.max_colr = -1;
+  st.wm_protocols = XInternAtom(d, "WM_PROTOCOLS", False);
+  st.wm_delete = XInternAtom(d, "WM_DELETE_WINDOW", False);
   return true;
 }
 
 void set_pixels() {
   const bool inverse = gget_inverse() != 0;
-  bg_pixel = inverse ? WhitePixel(dpy(), screen) : BlackPixel(dpy(), screen);
-  fg_pixel = inverse ? BlackPixel(dpy(), screen) : WhitePixel(dpy(), screen);
+  st.bg_pixel = inverse ? WhitePixel(dpy(), st.screen) : BlackPixel(dpy(), st.screen);
+  st.fg_pixel = inverse ? BlackPixel(dpy(), st.screen) : WhitePixel(dpy(), st.screen);
 }
 
 void make_cursors() {
-  for (std::size_t i = 0; i < cursors.size(); ++i)
-    cursors[i] = CursorOwner(dpy(), XCreateFontCursor(dpy(), cursor_shapes[i]));
-  cursor_code = -1;
+  for (std::size_t i = 0; i < st.cursors.size(); ++i)
+    st.cursors[i] = CursorOwner(dpy(), XCreateFontCursor(dpy(), cursor_shapes[i]));
+  st.cursor_code = -1;
 }
 
 // Waits for the first exposure or structure event of the new window (a window manager
@@ -417,8 +424,8 @@ void make_cursors() {
 void wait_for_map() {
   XEvent ev;
   for (int i = 0; i < 500; ++i) {
-    if (XCheckWindowEvent(dpy(), top, ExposureMask | StructureNotifyMask, &ev)) {
-      if (ev.type == MapNotify) mapped = true;
+    if (XCheckWindowEvent(dpy(), st.top, ExposureMask | StructureNotifyMask, &ev)) {
+      if (ev.type == MapNotify) st.mapped = true;
       if (ev.type == Expose || ev.type == MapNotify) return;
       continue;
     }
@@ -434,84 +441,84 @@ int open_window(const std::string& name) {
     return 0;
   }
   gset_cache(1);
-  int w = want_w > 0 ? want_w : 640, h = want_h > 0 ? want_h : 512, x = 100, y = 100;
+  int w = st.want_w > 0 ? st.want_w : 640, h = st.want_h > 0 ? st.want_h : 512, x = 100, y = 100;
   long hint_flags = 0;
   place_window(&x, &y, &w, &h, &hint_flags);
   if (std::getenv("zavinverse") != nullptr) gset_inverse(1);
   set_pixels();
   XSetWindowAttributes a{};
-  a.background_pixel = bg_pixel;
-  a.border_pixel = fg_pixel;
+  a.background_pixel = st.bg_pixel;
+  a.border_pixel = st.fg_pixel;
   a.backing_store = Always;
-  a.colormap = colormap;
+  a.colormap = st.colormap;
   a.event_mask = KeyPressMask | KeyReleaseMask | ButtonPressMask | ButtonReleaseMask | EnterWindowMask |
                  LeaveWindowMask | ButtonMotionMask | ExposureMask | StructureNotifyMask | FocusChangeMask;
   bool ok = gx11_trapped([&] {
-    top = XCreateWindow(dpy(), RootWindow(dpy(), screen), x, y, static_cast<unsigned>(w), static_cast<unsigned>(h),
-                        5, depth, InputOutput, visual,
+    st.top = XCreateWindow(dpy(), RootWindow(dpy(), st.screen), x, y, static_cast<unsigned>(w), static_cast<unsigned>(h),
+                        5, st.depth, InputOutput, st.visual,
                         CWBackPixel | CWBorderPixel | CWBackingStore | CWColormap | CWEventMask, &a);
   });
-  if (!ok || top == 0) {
-    top = 0;
-    display.reset();
+  if (!ok || st.top == 0) {
+    st.top = 0;
+    st.display.reset();
     return gerr_printf("gopen_ws", "unable to open window\n");
   }
   const std::string title = display_title(gget_win_title());
-  XStoreName(dpy(), top, title.c_str());
-  XSetIconName(dpy(), top, title.c_str());
+  XStoreName(dpy(), st.top, title.c_str());
+  XSetIconName(dpy(), st.top, title.c_str());
   XSizeHints* size = XAllocSizeHints();
   if (size != nullptr) {
     size->flags = hint_flags | PPosition | PSize;
     size->x = x, size->y = y, size->width = w, size->height = h;
-    if (fixed_size) {
+    if (st.fixed_size) {
       size->flags |= PMinSize | PMaxSize;
       size->min_width = size->max_width = w;
       size->min_height = size->max_height = h;
     }
-    XSetWMNormalHints(dpy(), top, size);
+    XSetWMNormalHints(dpy(), st.top, size);
     XFree(size);
   }
-  if (!icon_set) default_icon();
-  const Pixmap icon = XCreateBitmapFromData(dpy(), top, reinterpret_cast<const char*>(icon_bits.data()), 48, 48);
+  if (!st.icon_set) default_icon();
+  const Pixmap icon = XCreateBitmapFromData(dpy(), st.top, reinterpret_cast<const char*>(st.icon_bits.data()), 48, 48);
   XWMHints* hints = XAllocWMHints();
   if (hints != nullptr) {
     const char* def_iconic = XGetDefault(dpy(), gget_prog_name(), "iconic");
     const char* res_icon = RES_get("icon");
     const bool start_iconic =
-        iconic || (def_iconic != nullptr && std::strcmp(def_iconic, "on") == 0) || (res_icon != nullptr && *res_icon);
+        st.iconic || (def_iconic != nullptr && std::strcmp(def_iconic, "on") == 0) || (res_icon != nullptr && *res_icon);
     hints->flags = InputHint | StateHint | IconPixmapHint;
     hints->input = True;
     hints->initial_state = start_iconic ? IconicState : NormalState;
     hints->icon_pixmap = icon;
-    XSetWMHints(dpy(), top, hints);
+    XSetWMHints(dpy(), st.top, hints);
     XFree(hints);
   }
   std::string res_name = gget_prog_name();
   std::string res_class = "Zav";
   XClassHint cls{res_name.data(), res_class.data()};
-  XSetClassHint(dpy(), top, &cls);
-  XSetWMProtocols(dpy(), top, &wm_delete, 1);
+  XSetClassHint(dpy(), st.top, &cls);
+  XSetWMProtocols(dpy(), st.top, &st.wm_delete, 1);
   const long pid = static_cast<long>(getpid());
-  XChangeProperty(dpy(), top, XInternAtom(dpy(), "_NET_WM_PID", False), XA_CARDINAL, 32, PropModeReplace,
+  XChangeProperty(dpy(), st.top, XInternAtom(dpy(), "_NET_WM_PID", False), XA_CARDINAL, 32, PropModeReplace,
                   reinterpret_cast<const unsigned char*>(&pid), 1);
-  top_w = w, top_h = h;
-  own_base = PixmapOwner(dpy(), XCreatePixmap(dpy(), top, static_cast<unsigned>(w), static_cast<unsigned>(h),
-                                              static_cast<unsigned>(depth)));
-  base = target = own_base.get();
-  pix_w = w, pix_h = h;
-  make_gcs(top);
-  XMapWindow(dpy(), top);
+  st.top_w = w, st.top_h = h;
+  st.own_base = PixmapOwner(dpy(), XCreatePixmap(dpy(), st.top, static_cast<unsigned>(w), static_cast<unsigned>(h),
+                                              static_cast<unsigned>(st.depth)));
+  st.base = st.target = st.own_base.get();
+  st.pix_w = w, st.pix_h = h;
+  make_gcs(st.top);
+  XMapWindow(dpy(), st.top);
   wait_for_map();
   ginit_xcolr();
   XWindowAttributes wa{};
-  if (XGetWindowAttributes(dpy(), top, &wa) != 0 && (wa.width != w || wa.height != h)) {
+  if (XGetWindowAttributes(dpy(), st.top, &wa) != 0 && (wa.width != w || wa.height != h)) {
     gresize_window(-1, -1);
   }
-  XSetForeground(dpy(), gc(GC_TOP), bg_pixel);
-  XFillRectangle(dpy(), base, gc(GC_TOP), 0, 0, static_cast<unsigned>(pix_w), static_cast<unsigned>(pix_h));
-  XClearWindow(dpy(), top);
+  XSetForeground(dpy(), gc(GC_TOP), st.bg_pixel);
+  XFillRectangle(dpy(), st.base, gc(GC_TOP), 0, 0, static_cast<unsigned>(st.pix_w), static_cast<unsigned>(st.pix_h));
+  XClearWindow(dpy(), st.top);
   make_cursors();
-  gset_win_size(static_cast<float>(pix_w), static_cast<float>(pix_h));
+  gset_win_size(static_cast<float>(st.pix_w), static_cast<float>(st.pix_h));
   gset_win_offset(0.0F, 0.0F);
   return 0;
 }
@@ -614,60 +621,60 @@ int open_foreign(const std::string& name, const std::string& params_in) {
   XWindowAttributes wa{};
   const bool win_ok = f.window == 0 || gx11_trapped([&] { XGetWindowAttributes(dpy(), f.window, &wa); });
   if (!ok || gd == 0 || !win_ok) {
-    display.reset();
+    st.display.reset();
     return gerr_printf("gopen_ws", "unable to open window\n");
   }
-  depth = static_cast<int>(gd);
+  st.depth = static_cast<int>(gd);
   if (f.window != 0) {
-    visual = wa.visual;
-    colormap = wa.colormap;
+    st.visual = wa.visual;
+    st.colormap = wa.colormap;
   }
   if (f.cmap != 0) {
     XColor probe{};
     if (gx11_trapped([&] { XQueryColor(dpy(), f.cmap, &probe); }))
-      colormap = f.cmap;
+      st.colormap = f.cmap;
     else
       MESS_print(MESS_WARN, "gopen_ws: unknown colormap %lu: the default one is used\n", f.cmap);
   }
-  top = f.window;
-  base = target = f.drawable;
-  pix_w = static_cast<int>(std::min<unsigned>(gw, static_cast<unsigned>(f.w)));
-  pix_h = static_cast<int>(std::min<unsigned>(gh, static_cast<unsigned>(f.h)));
+  st.top = f.window;
+  st.base = st.target = f.drawable;
+  st.pix_w = static_cast<int>(std::min<unsigned>(gw, static_cast<unsigned>(f.w)));
+  st.pix_h = static_cast<int>(std::min<unsigned>(gh, static_cast<unsigned>(f.h)));
   if (std::getenv("zavinverse") != nullptr) gset_inverse(1);
   set_pixels();
-  std::string wname = fetch_name(top);
+  std::string wname = fetch_name(st.top);
   const std::size_t cut = wname.find(" [");
   if (cut != std::string::npos) wname.erase(cut);
   if (!wname.empty()) gset_win_title(wname.c_str());
-  if (pix_mode == 2 && top != 0) {
-    send_client_message(top, GX11_NEW_FRAME);
+  if (st.pix_mode == 2 && st.top != 0) {
+    send_client_message(st.top, GX11_NEW_FRAME);
     // The owner shows a "+" at the end of the window's name while it makes the frame.
     int step = 0;
     for (; step < 50; ++step) {
-      const std::string now = fetch_name(top);
+      const std::string now = fetch_name(st.top);
       if (now.empty() || now.back() != '+') break;
       usleep(200000);
     }
     if (step == 50) MESS_print(MESS_WARN, "gopen_ws: the window did not make a new frame\n");
   }
-  make_gcs(base);
-  place_in_drawable(pix_w, pix_h);
+  make_gcs(st.base);
+  place_in_drawable(st.pix_w, st.pix_h);
   return 0;
 }
 
 // ---- the device ----
 
 int x_open(int type, const char* device_string) {
-  win_type_open = type;
-  top = 0;
-  base = target = 0;
-  pix_w = pix_h = 0;
-  mapped = focused = false;
-  private_cmap.reset();
+  st.win_type_open = type;
+  st.top = 0;
+  st.base = st.target = 0;
+  st.pix_w = st.pix_h = 0;
+  st.mapped = st.focused = false;
+  st.private_cmap.reset();
   const std::string name = gdev_field(device_string, 0);
   const int r = type == WS_XDRAW ? open_foreign(name, gdev_field(device_string, 1)) : open_window(name);
   if (r != 0) {
-    win_type_open = 0;
+    st.win_type_open = 0;
     return r;
   }
   return 0;
@@ -675,26 +682,26 @@ int x_open(int type, const char* device_string) {
 
 int x_close() {
   if (dpy() == nullptr) {
-    display.reset();
-    win_type_open = 0;
+    st.display.reset();
+    st.win_type_open = 0;
     return rec().close();
   }
-  if (win_type_open == WS_XDRAW && pix_mode == 9) send_client_message(top, GX11_RELEASE);
-  for (auto& g : gcs) g.reset();
-  for (auto& s : stipples) s.reset();
-  for (auto& c : cursors) c.reset();
-  if (win_type_open == WS_X11 && top != 0) {
-    XUnmapWindow(dpy(), top);
-    XDestroyWindow(dpy(), top);
+  if (st.win_type_open == WS_XDRAW && st.pix_mode == 9) send_client_message(st.top, GX11_RELEASE);
+  for (auto& g : st.gcs) g.reset();
+  for (auto& s : st.stipples) s.reset();
+  for (auto& c : st.cursors) c.reset();
+  if (st.win_type_open == WS_X11 && st.top != 0) {
+    XUnmapWindow(dpy(), st.top);
+    XDestroyWindow(dpy(), st.top);
   }
-  own_base.reset();
-  private_cmap.reset();
+  st.own_base.reset();
+  st.private_cmap.reset();
   XSync(dpy(), False);
-  top = 0;
-  base = target = 0;
-  pix_w = pix_h = 0;
-  win_type_open = 0;
-  display.reset();
+  st.top = 0;
+  st.base = st.target = 0;
+  st.pix_w = st.pix_h = 0;
+  st.win_type_open = 0;
+  st.display.reset();
   return 0;
 }
 
@@ -709,14 +716,14 @@ void x_init(int mode) {
     for (int i = 0; i < GC_COUNT; ++i)
       if (gc(i) != nullptr) XChangeGC(dpy(), gc(i), GCLineWidth | GCLineStyle | GCJoinStyle, &v);
     for (int i : {GC_LINE, GC_MARK, GC_FILL, GC_TEXT}) XSetForeground(dpy(), gc(i), pixel_of(1));
-    fill_style = 1;
+    st.fill_style = 1;
     if (gc(GC_FILL) != nullptr) apply_fill_style();
   }
 }
 
 void x_clear() {
   if (dpy() == nullptr) return rec().clear();
-  gx11_clear(base);
+  gx11_clear(st.base);
 }
 
 void x_clip(const float r[4]) {
@@ -763,12 +770,12 @@ int x_state(int code, int arg, const float* values, int count) {
   if (code == GOBJ_COLR) {
     if (values == nullptr || count < 3) return -1;
     const int slot = arg < 0 ? GKS_BACKGROUND_SLOT : arg;
-    if (slot != GKS_BACKGROUND_SLOT) max_colr = std::max(max_colr, slot);
+    if (slot != GKS_BACKGROUND_SLOT) st.max_colr = std::max(st.max_colr, slot);
     const int p = alloc_slot(arg, values[0], values[1], values[2]);
     if (p >= 0 && slot == GKS_BACKGROUND_SLOT) {
-      bg_pixel = static_cast<unsigned long>(p);
-      if (top != 0 && win_type_open == WS_X11) {
-        XSetWindowBackground(dpy(), top, bg_pixel);
+      st.bg_pixel = static_cast<unsigned long>(p);
+      if (st.top != 0 && st.win_type_open == WS_X11) {
+        XSetWindowBackground(dpy(), st.top, st.bg_pixel);
       }
     }
     return p;
@@ -797,11 +804,11 @@ int x_state(int code, int arg, const float* values, int count) {
       set_width(gc(GC_TEXT), width_of(values, count));
       break;
     case GOBJ_FSTYLE:
-      fill_style = arg;
+      st.fill_style = arg;
       apply_fill_style();
       break;
     case GOBJ_FINDEX:
-      fill_pattern = arg;
+      st.fill_pattern = arg;
       apply_fill_style();
       break;
     case GOBJ_FCOLR:
@@ -830,7 +837,7 @@ void x_fill(int n, const float* world, const float* dev) {
   }
   XPoint* p = points(n, dev);
   if (p == nullptr) return;
-  XFillPolygon(dpy(), target, gc(GC_FILL), p, n, Complex, CoordModeOrigin);
+  XFillPolygon(dpy(), st.target, gc(GC_FILL), p, n, Complex, CoordModeOrigin);
   // The outline too, so that the fill reaches the pixels of its edge.
   p[n] = p[0];
   draw_lines(gc(GC_FILL), p, n + 1);
@@ -844,10 +851,10 @@ void stroke(int which, int nv, const float* dev, int shadow) {
   XGCValues saved{};
   if (shadow) {
     XGetGCValues(dpy(), g, GCForeground, &saved);
-    XSetForeground(dpy(), g, BlackPixel(dpy(), screen));
+    XSetForeground(dpy(), g, BlackPixel(dpy(), st.screen));
   }
   if (nv == 1)
-    XDrawPoint(dpy(), target, g, p[0].x, p[0].y);
+    XDrawPoint(dpy(), st.target, g, p[0].x, p[0].y);
   else
     draw_lines(g, p, nv);
   if (shadow) XSetForeground(dpy(), g, saved.foreground);
@@ -876,9 +883,9 @@ void x_clear_region(const float world[4], const float dev[4]) {
   XGCValues saved{};
   GC g = gc(GC_FILL);
   XGetGCValues(dpy(), g, GCForeground | GCFillStyle, &saved);
-  XSetForeground(dpy(), g, bg_pixel);
+  XSetForeground(dpy(), g, st.bg_pixel);
   XSetFillStyle(dpy(), g, FillSolid);
-  XFillRectangle(dpy(), target, g, x0, y0, static_cast<unsigned>(x1 - x0 + 1), static_cast<unsigned>(y1 - y0 + 1));
+  XFillRectangle(dpy(), st.target, g, x0, y0, static_cast<unsigned>(x1 - x0 + 1), static_cast<unsigned>(y1 - y0 + 1));
   XSetForeground(dpy(), g, saved.foreground);
   XSetFillStyle(dpy(), g, saved.fill_style);
 }
@@ -892,7 +899,7 @@ void x_title(const char*) { set_name(display_title(gget_win_title())); }
 int x_parse_color(const char* name, float rgb[3]) {
   if (dpy() == nullptr || name == nullptr || *name == '\0') return 0;
   XColor c{};
-  const Colormap cm = private_cmap ? private_cmap.get() : colormap;
+  const Colormap cm = st.private_cmap ? st.private_cmap.get() : st.colormap;
   if (XParseColor(dpy(), cm, name, &c) == 0) return 0;
   rgb[0] = c.red / 65535.0F, rgb[1] = c.green / 65535.0F, rgb[2] = c.blue / 65535.0F;
   return 1;
@@ -933,92 +940,92 @@ const GksDevice* gx11_device() { return &device; }
 // ---- the connection ----
 
 Display* gget_display() { return dpy(); }
-int gget_depth() { return dpy() != nullptr ? depth : 0; }
-Visual* gget_visual() { return dpy() != nullptr ? visual : nullptr; }
-Window gget_top_window() { return dpy() != nullptr ? top : 0; }
-Drawable gget_base_window() { return dpy() != nullptr ? base : 0; }
-Drawable gget_draw_window() { return dpy() != nullptr ? target : 0; }
-void gset_draw_window(Drawable d) { target = d; }
-int gget_pix_width() { return pix_w; }
-int gget_pix_height() { return pix_h; }
+int gget_depth() { return dpy() != nullptr ? st.depth : 0; }
+Visual* gget_visual() { return dpy() != nullptr ? st.visual : nullptr; }
+Window gget_top_window() { return dpy() != nullptr ? st.top : 0; }
+Drawable gget_base_window() { return dpy() != nullptr ? st.base : 0; }
+Drawable gget_draw_window() { return dpy() != nullptr ? st.target : 0; }
+void gset_draw_window(Drawable d) { st.target = d; }
+int gget_pix_width() { return st.pix_w; }
+int gget_pix_height() { return st.pix_h; }
 GC gget_line_gc() { return dpy() != nullptr ? gc(GC_LINE) : nullptr; }
 GC gget_fill_gc() { return dpy() != nullptr ? gc(GC_FILL) : nullptr; }
-unsigned long gget_background_pixel() { return bg_pixel; }
+unsigned long gget_background_pixel() { return st.bg_pixel; }
 
-unsigned gx11_generation() { return generation; }
-bool gx11_alive(unsigned gen) { return connection_alive && gen == generation; }
+unsigned gx11_generation() { return lasting.generation; }
+bool gx11_alive(unsigned gen) { return lasting.connection_alive && gen == lasting.generation; }
 
 PixmapOwner gx11_new_pixmap() {
-  if (dpy() == nullptr || base == 0 || pix_w < 1 || pix_h < 1) return {};
-  PixmapOwner p(dpy(), XCreatePixmap(dpy(), base, static_cast<unsigned>(pix_w), static_cast<unsigned>(pix_h),
-                                     static_cast<unsigned>(depth)));
+  if (dpy() == nullptr || st.base == 0 || st.pix_w < 1 || st.pix_h < 1) return {};
+  PixmapOwner p(dpy(), XCreatePixmap(dpy(), st.base, static_cast<unsigned>(st.pix_w), static_cast<unsigned>(st.pix_h),
+                                     static_cast<unsigned>(st.depth)));
   gx11_clear(p.get());
   return p;
 }
 
 void gx11_clear(Drawable d) {
   if (dpy() == nullptr || d == 0 || gc(GC_TOP) == nullptr) return;
-  XSetForeground(dpy(), gc(GC_TOP), bg_pixel);
-  XFillRectangle(dpy(), d, gc(GC_TOP), 0, 0, static_cast<unsigned>(pix_w), static_cast<unsigned>(pix_h));
+  XSetForeground(dpy(), gc(GC_TOP), st.bg_pixel);
+  XFillRectangle(dpy(), d, gc(GC_TOP), 0, 0, static_cast<unsigned>(st.pix_w), static_cast<unsigned>(st.pix_h));
 }
 
 void gx11_copy(Drawable from, Drawable to) {
   if (dpy() == nullptr || from == 0 || to == 0 || from == to || gc(GC_TOP) == nullptr) return;
-  XCopyArea(dpy(), from, to, gc(GC_TOP), 0, 0, static_cast<unsigned>(pix_w), static_cast<unsigned>(pix_h), 0, 0);
+  XCopyArea(dpy(), from, to, gc(GC_TOP), 0, 0, static_cast<unsigned>(st.pix_w), static_cast<unsigned>(st.pix_h), 0, 0);
 }
 
 void gx11_swap_base(PixmapOwner& p) {
-  if (win_type_open != WS_X11 || !p) return;
-  own_base.swap(p);
-  base = own_base.get();
+  if (st.win_type_open != WS_X11 || !p) return;
+  st.own_base.swap(p);
+  st.base = st.own_base.get();
 }
 
 // ---- window ----
 
 void gupdate_window() {
-  if (dpy() == nullptr || win_type_open != WS_X11 || top == 0 || base == 0) return;
-  XCopyArea(dpy(), base, top, gc(GC_TOP), 0, 0, static_cast<unsigned>(pix_w), static_cast<unsigned>(pix_h), 0, 0);
+  if (dpy() == nullptr || st.win_type_open != WS_X11 || st.top == 0 || st.base == 0) return;
+  XCopyArea(dpy(), st.base, st.top, gc(GC_TOP), 0, 0, static_cast<unsigned>(st.pix_w), static_cast<unsigned>(st.pix_h), 0, 0);
   XFlush(dpy());
 }
 
 int gresize_window(int w, int h) {
-  if (dpy() == nullptr || win_type_open != WS_X11 || top == 0) return 0;
+  if (dpy() == nullptr || st.win_type_open != WS_X11 || st.top == 0) return 0;
   if (w > 0 && h > 0) {
-    XResizeWindow(dpy(), top, static_cast<unsigned>(std::min(w, 32767)), static_cast<unsigned>(std::min(h, 32767)));
+    XResizeWindow(dpy(), st.top, static_cast<unsigned>(std::min(w, 32767)), static_cast<unsigned>(std::min(h, 32767)));
     XSync(dpy(), False);
   }
   XWindowAttributes wa{};
-  if (XGetWindowAttributes(dpy(), top, &wa) == 0) return 0;
-  top_w = wa.width, top_h = wa.height;
-  if (wa.width == pix_w && wa.height == pix_h) return 0;
-  PixmapOwner fresh(dpy(), XCreatePixmap(dpy(), top, static_cast<unsigned>(wa.width), static_cast<unsigned>(wa.height),
-                                         static_cast<unsigned>(depth)));
-  XSetForeground(dpy(), gc(GC_TOP), bg_pixel);
+  if (XGetWindowAttributes(dpy(), st.top, &wa) == 0) return 0;
+  st.top_w = wa.width, st.top_h = wa.height;
+  if (wa.width == st.pix_w && wa.height == st.pix_h) return 0;
+  PixmapOwner fresh(dpy(), XCreatePixmap(dpy(), st.top, static_cast<unsigned>(wa.width), static_cast<unsigned>(wa.height),
+                                         static_cast<unsigned>(st.depth)));
+  XSetForeground(dpy(), gc(GC_TOP), st.bg_pixel);
   XFillRectangle(dpy(), fresh.get(), gc(GC_TOP), 0, 0, static_cast<unsigned>(wa.width),
                  static_cast<unsigned>(wa.height));
   // The old picture stays in the top-left corner until the plot is drawn anew.
-  XCopyArea(dpy(), base, fresh.get(), gc(GC_TOP), 0, 0, static_cast<unsigned>(std::min(pix_w, wa.width)),
-            static_cast<unsigned>(std::min(pix_h, wa.height)), 0, 0);
-  const bool on_base = target == base;
-  own_base.swap(fresh);
-  base = own_base.get();
-  if (on_base) target = base;
-  pix_w = wa.width, pix_h = wa.height;
-  gset_win_size(static_cast<float>(pix_w), static_cast<float>(pix_h));
+  XCopyArea(dpy(), st.base, fresh.get(), gc(GC_TOP), 0, 0, static_cast<unsigned>(std::min(st.pix_w, wa.width)),
+            static_cast<unsigned>(std::min(st.pix_h, wa.height)), 0, 0);
+  const bool on_base = st.target == st.base;
+  st.own_base.swap(fresh);
+  st.base = st.own_base.get();
+  if (on_base) st.target = st.base;
+  st.pix_w = wa.width, st.pix_h = wa.height;
+  gset_win_size(static_cast<float>(st.pix_w), static_cast<float>(st.pix_h));
   return 1;
 }
 
-int gis_mapped() { return mapped ? 1 : 0; }
-void gset_mapped(int on) { mapped = on != 0; }
-int gget_focused() { return focused ? 1 : 0; }
-void gset_focused(int on) { focused = on != 0; }
+int gis_mapped() { return st.mapped ? 1 : 0; }
+void gset_mapped(int on) { st.mapped = on != 0; }
+int gget_focused() { return st.focused ? 1 : 0; }
+void gset_focused(int on) { st.focused = on != 0; }
 
 void gsync() {
   if (dpy() != nullptr) XSync(dpy(), False);
 }
 
 void gbell(int volume) {
-  if (dpy() == nullptr || win_type_open != WS_X11) return;
+  if (dpy() == nullptr || st.win_type_open != WS_X11) return;
   XBell(dpy(), std::clamp(volume == 0 ? 50 : volume, -100, 100));
   XFlush(dpy());
 }
@@ -1026,21 +1033,21 @@ void gbell(int volume) {
 void gset_cursor(int code) { gset_cursor_type(code); }
 
 int gset_cursor_type(int code) {
-  const int previous = cursor_code < 0 ? 0 : cursor_code;
-  if (code < 0 || code >= static_cast<int>(cursors.size())) return previous;
-  if (dpy() == nullptr || win_type_open != WS_X11 || top == 0 || !cursors[code]) {
-    cursor_code = code;
+  const int previous = st.cursor_code < 0 ? 0 : st.cursor_code;
+  if (code < 0 || code >= static_cast<int>(st.cursors.size())) return previous;
+  if (dpy() == nullptr || st.win_type_open != WS_X11 || st.top == 0 || !st.cursors[code]) {
+    st.cursor_code = code;
     return previous;
   }
-  if (code != cursor_code) {
-    XDefineCursor(dpy(), top, cursors[code].get());
+  if (code != st.cursor_code) {
+    XDefineCursor(dpy(), st.top, st.cursors[code].get());
     XSync(dpy(), False);
   }
-  cursor_code = code;
+  st.cursor_code = code;
   return previous;
 }
 
-int gget_cursor() { return cursor_code < 0 ? 0 : cursor_code; }
+int gget_cursor() { return st.cursor_code < 0 ? 0 : st.cursor_code; }
 
 void gset_win_title_extra(const char* text) {
   std::string name = display_title(gget_win_title());
@@ -1050,7 +1057,7 @@ void gset_win_title_extra(const char* text) {
 
 int gget_win_title_extra(char* out, std::size_t size) {
   std::string extra;
-  const std::string name = fetch_name(top);
+  const std::string name = fetch_name(st.top);
   const std::string title = display_title(gget_win_title());
   if (name.size() > title.size() && name.compare(0, title.size(), title) == 0) {
     extra = name.substr(title.size());
@@ -1064,20 +1071,20 @@ int gget_win_title_extra(char* out, std::size_t size) {
   return static_cast<int>(extra.size());
 }
 
-void gset_geometry(const char* g) { geometry = g != nullptr ? g : ""; }
-void gset_iconic(int on) { iconic = on != 0; }
-void gset_fixed_size() { fixed_size = true; }
+void gset_geometry(const char* g) { st.geometry = g != nullptr ? g : ""; }
+void gset_iconic(int on) { st.iconic = on != 0; }
+void gset_fixed_size() { st.fixed_size = true; }
 void gset_xsize(int width, int height) {
-  want_w = width > 0 && width < 32768 ? width : 0;
-  want_h = height > 0 && height < 32768 ? height : 0;
+  st.want_w = width > 0 && width < 32768 ? width : 0;
+  st.want_h = height > 0 && height < 32768 ? height : 0;
 }
 void gset_icon_bitmap(const unsigned char* bits) {
   if (bits == nullptr) {
-    icon_set = false;
+    st.icon_set = false;
     return;
   }
-  std::memcpy(icon_bits.data(), bits, icon_bits.size());
-  icon_set = true;
+  std::memcpy(st.icon_bits.data(), bits, st.icon_bits.size());
+  st.icon_set = true;
 }
 
 // ---- colours ----
@@ -1087,59 +1094,59 @@ int galloc_colr(int index, float r, float g, float b) {
   if (index > 255) return -1;
   if (index < 0) {
     int near = -1;
-    for (int i = 0; i < max_colr; ++i) {
+    for (int i = 0; i < st.max_colr; ++i) {
       float cr = 0, cg = 0, cb = 0;
       if (gget_color_ind(i) < 0 || gget_color_rgb(i, &cr, &cg, &cb) != 0) continue;
       if (std::fabs(cr - r) + std::fabs(cg - g) + std::fabs(cb - b) < 0.01F) near = i;
     }
     if (near >= 0) return near;
-    index = max_colr + 1;
+    index = st.max_colr + 1;
     if (index > 255) return -1;
   }
   const float rgb[3] = {r, g, b};
-  if (dpy() == nullptr) max_colr = std::max(max_colr, index);
+  if (dpy() == nullptr) st.max_colr = std::max(st.max_colr, index);
   return gset_colr_rep(1, index, rgb) == 0 ? index : -1;
 }
 
 void ginit_xcolr() {
   if (dpy() == nullptr) return;
   const bool env = std::getenv("LOCAL_CMAP") != nullptr || std::getenv("zavlocal_cmap") != nullptr;
-  if ((local_cmap_wanted || env) && win_type_open == WS_X11 && top != 0) {
-    private_cmap = ColormapOwner(dpy(), XCreateColormap(dpy(), top, visual, AllocNone));
-    XSetWindowColormap(dpy(), top, private_cmap.get());
+  if ((st.local_cmap_wanted || env) && st.win_type_open == WS_X11 && st.top != 0) {
+    st.private_cmap = ColormapOwner(dpy(), XCreateColormap(dpy(), st.top, st.visual, AllocNone));
+    XSetWindowColormap(dpy(), st.top, st.private_cmap.get());
   }
   gclear_colors();
-  max_colr = -1;
+  st.max_colr = -1;
 }
 
-void gset_local_colormap(int on) { local_cmap_wanted = on != 0; }
-int gget_local_colormap() { return local_cmap_wanted ? 1 : 0; }
-void gset_rw_colors(int on) { rw_colors = on != 0; }
-int gget_rw_colors() { return rw_colors ? 1 : 0; }
-int gget_max_colr() { return max_colr; }
+void gset_local_colormap(int on) { st.local_cmap_wanted = on != 0; }
+int gget_local_colormap() { return st.local_cmap_wanted ? 1 : 0; }
+void gset_rw_colors(int on) { st.rw_colors = on != 0; }
+int gget_rw_colors() { return st.rw_colors ? 1 : 0; }
+int gget_max_colr() { return st.max_colr; }
 
-void gset_pix_mode(int mode) { pix_mode = mode; }
-int gget_pix_mode() { return pix_mode; }
+void gset_pix_mode(int mode) { st.pix_mode = mode; }
+int gget_pix_mode() { return st.pix_mode; }
 
 // ---- events ----
 
-void gx11_set_event_handler(GksEventHandler handler) { event_handler = handler; }
+void gx11_set_event_handler(GksEventHandler handler) { st.event_handler = handler; }
 
 int gcheck_event() {
-  if (dpy() == nullptr || win_type_open != WS_X11 || !gtype_is_WIN() || !gget_cache()) return 0;
+  if (dpy() == nullptr || st.win_type_open != WS_X11 || !gtype_is_WIN() || !gget_cache()) return 0;
   int others = 0;
   // A flood of events is served over several calls rather than keeping the plot waiting.
   for (int i = 0; i < 1000 && dpy() != nullptr && XPending(dpy()) > 0; ++i) {
     XEvent ev;
     XNextEvent(dpy(), &ev);
-    const int user = event_handler != nullptr ? event_handler(&ev) : 0;
+    const int user = st.event_handler != nullptr ? st.event_handler(&ev) : 0;
     if (!user) ++others;
   }
   return others;
 }
 
 int gwait_event() {
-  if (dpy() == nullptr || win_type_open != WS_X11 || !gtype_is_WIN() || !gget_cache()) return 0;
+  if (dpy() == nullptr || st.win_type_open != WS_X11 || !gtype_is_WIN() || !gget_cache()) return 0;
   if (XPending(dpy()) == 0) {
     const int fd = ConnectionNumber(dpy());
     fd_set set;
@@ -1151,27 +1158,35 @@ int gwait_event() {
 }
 
 void gx11_window_destroyed(Window w) {
-  if (dpy() != nullptr && top != 0 && w == top && win_type_open == WS_X11) window_lost();
+  if (dpy() != nullptr && st.top != 0 && w == st.top && st.win_type_open == WS_X11) window_lost();
 }
 
-Atom gx11_wm_protocols() { return wm_protocols; }
-Atom gx11_wm_delete() { return wm_delete; }
+Atom gx11_wm_protocols() { return st.wm_protocols; }
+Atom gx11_wm_delete() { return st.wm_delete; }
 
 // ---- errors ----
 
-void gx11_set_fatal_hook(void (*hook)()) { fatal_hook = hook; }
-void gx11_set_error_print(int on) {
-  print_errors = on != 0;
-  if (on) error_flag = false;
+void gx11_set_fatal_hook(void (*hook)()) { st.fatal_hook = hook; }
+
+void GX11_reset_state() {
+  // The hooks the kernel wired at start-up stay.
+  X11State fresh;
+  fresh.event_handler = st.event_handler;
+  fresh.fatal_hook = st.fatal_hook;
+  st = std::move(fresh);
 }
-int gx11_error_count() { return errors; }
+void gx11_set_error_print(int on) {
+  st.print_errors = on != 0;
+  if (on) st.error_flag = false;
+}
+int gx11_error_count() { return st.errors; }
 int gx11_error_flag() {
-  const int was = error_flag ? 1 : 0;
-  error_flag = false;
+  const int was = st.error_flag ? 1 : 0;
+  st.error_flag = false;
   return was;
 }
 void gx11_trap(bool on) {
-  trapping = on;
-  trap_failed = false;
+  st.trapping = on;
+  st.trap_failed = false;
 }
-bool gx11_trap_failed() { return trap_failed; }
+bool gx11_trap_failed() { return st.trap_failed; }

@@ -45,6 +45,10 @@ unsigned long gget_background_pixel();
 unsigned gx11_generation();
 bool gx11_alive(unsigned generation);
 
+// Back to the state after start-up: a connection still open is closed, every setting
+// forgotten (the hooks wired at start-up stay).
+void GX11_reset_state();
+
 // An X resource that frees itself with its connection's free function, unless the
 // connection is gone by then (the server frees what a closed connection left).
 template <typename T, int (*Free)(Display*, T)>

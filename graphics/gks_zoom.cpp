@@ -15,10 +15,14 @@
 
 namespace {
 
-int zoom = 1;
-int zoom_x = 0, zoom_y = 0;
-// The unzoomed picture of a window without frames.
-PixmapOwner base_image;
+// The zoom factor and centre, and the picture a window without frames is zoomed from.
+struct GksZoomState {
+  int zoom = 1;
+  int zoom_x = 0, zoom_y = 0;
+  // The unzoomed picture of a window without frames.
+  PixmapOwner base_image;
+};
+constinit GksZoomState st;
 
 constexpr int max_zoom = 1024;
 
@@ -69,13 +73,13 @@ void view(int cx, int cy, int f, int w, int h, int* left, int* top) {
   *top = std::max(0, t);
 }
 
-int left_edge() { return zoom > 1 ? std::max(0, zoom_x - (gget_pix_width() / zoom) / 2) : 0; }
-int top_edge() { return zoom > 1 ? std::max(0, zoom_y - (gget_pix_height() / zoom) / 2) : 0; }
+int left_edge() { return st.zoom > 1 ? std::max(0, st.zoom_x - (gget_pix_width() / st.zoom) / 2) : 0; }
+int top_edge() { return st.zoom > 1 ? std::max(0, st.zoom_y - (gget_pix_height() / st.zoom) / 2) : 0; }
 
 // The unzoomed picture to read: the frame's, else the saved copy, else the window's own.
 unsigned long source(int frame) {
   if (gget_num_images() > 0) return gget_frame_drawable(frame);
-  return base_image ? base_image.get() : gget_base_window();
+  return st.base_image ? st.base_image.get() : gget_base_window();
 }
 
 }  // namespace
@@ -86,19 +90,19 @@ int gzoom(int frame, int x, int y, int factor, int redisplay) {
   if (d == nullptr || base == 0 || !gtype_is_WIN()) return 0;
   if (factor == 1 && redisplay) return 0;
   const int w = gget_pix_width(), h = gget_pix_height();
-  int f = zoom;
+  int f = st.zoom;
   if (factor >= 0)
     f = std::max(factor, 1);
   else if (factor < -1)
-    f = zoom * -factor;
+    f = st.zoom * -factor;
   if (f > max_zoom || w / f < 1 || h / f < 1) return 0;
-  if (gget_num_images() == 0 && zoom == 1 && !redisplay) {
-    base_image = gx11_new_pixmap();
-    gx11_copy(base, base_image.get());
+  if (gget_num_images() == 0 && st.zoom == 1 && !redisplay) {
+    st.base_image = gx11_new_pixmap();
+    gx11_copy(base, st.base_image.get());
   }
   const unsigned long src_pixmap = source(frame);
   if (src_pixmap == 0) return 0;
-  int cx = zoom_x, cy = zoom_y;
+  int cx = st.zoom_x, cy = st.zoom_y;
   if (x > -2 && y > -2) {
     cx = static_cast<int>(xZ_p(static_cast<float>(x)));
     cy = static_cast<int>(yZ_p(static_cast<float>(y)));
@@ -111,20 +115,20 @@ int gzoom(int frame, int x, int y, int factor, int redisplay) {
   replicate(src.get(), dst.get(), left, top, f, w, h);
   XPutImage(d, base, DefaultGC(d, DefaultScreen(d)), dst.get(), 0, 0, 0, 0, static_cast<unsigned>(w),
             static_cast<unsigned>(h));
-  zoom = f;
-  zoom_x = left + (w / f) / 2;
-  zoom_y = top + (h / f) / 2;
-  if (f == 1) zoom_x = zoom_y = 0;
+  st.zoom = f;
+  st.zoom_x = left + (w / f) / 2;
+  st.zoom_y = top + (h / f) / 2;
+  if (f == 1) st.zoom_x = st.zoom_y = 0;
   gupdate_window();
   return f;
 }
 
 void gunzoom() {
-  zoom = 1;
-  zoom_x = zoom_y = 0;
-  if (base_image) {
-    gx11_copy(base_image.get(), gget_base_window());
-    base_image.reset();
+  st.zoom = 1;
+  st.zoom_x = st.zoom_y = 0;
+  if (st.base_image) {
+    gx11_copy(st.base_image.get(), gget_base_window());
+    st.base_image.reset();
     gupdate_window();
   } else if (gget_num_images() > 0) {
     gdisplay_frame(GKS_FRAME_CURRENT);
@@ -132,22 +136,24 @@ void gunzoom() {
 }
 
 void greset_zoom() {
-  base_image.reset();
-  zoom = 1;
-  zoom_x = zoom_y = 0;
+  st.base_image.reset();
+  st.zoom = 1;
+  st.zoom_x = st.zoom_y = 0;
 }
 
-int gget_zoom() { return zoom; }
+void GZOOM_reset_state() { st = GksZoomState{}; }
+
+int gget_zoom() { return st.zoom; }
 
 void gget_zoom_center(int* x, int* y) {
-  if (x != nullptr) *x = zoom_x;
-  if (y != nullptr) *y = zoom_y;
+  if (x != nullptr) *x = st.zoom_x;
+  if (y != nullptr) *y = st.zoom_y;
 }
 
-float xZ_p(float p) { return zoom > 1 ? static_cast<float>(left_edge()) + p / static_cast<float>(zoom) : p; }
-float yZ_p(float p) { return zoom > 1 ? static_cast<float>(top_edge()) + p / static_cast<float>(zoom) : p; }
+float xZ_p(float p) { return st.zoom > 1 ? static_cast<float>(left_edge()) + p / static_cast<float>(st.zoom) : p; }
+float yZ_p(float p) { return st.zoom > 1 ? static_cast<float>(top_edge()) + p / static_cast<float>(st.zoom) : p; }
 
 int gzoom_display_frame(int n) {
-  if (zoom < 2) return 0;
+  if (st.zoom < 2) return 0;
   return gzoom(n, -2, -2, -1, 1) > 0 ? 1 : 0;
 }

@@ -13,6 +13,8 @@ int gzoom(int frame, int x, int y, int factor, int redisplay);
 void gunzoom();
 // Forgets the zoom (the window changed its size).
 void greset_zoom();
+// The same, and back to the state before the first call.
+void GZOOM_reset_state();
 int gget_zoom();
 // The centre of the view in pixels of the unzoomed picture.
 void gget_zoom_center(int* x, int* y);

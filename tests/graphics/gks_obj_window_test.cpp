@@ -1,6 +1,7 @@
 // The object list on the window: replayed onto the window after its picture is lost, into
-// a PostScript file, and into a metafile by Alt-m.
-#include "tests/graphics/gks_window.h"  // first: GoogleTest before Xlib
+// a PostScript file, and into a metafile by Alt-m; the sessions are scripts in
+// tests/data/graphics/gks_obj_window.txt.
+#include "tests/graphics/gks_session.h"  // first: GoogleTest before Xlib
 
 #include <X11/keysym.h>
 
@@ -9,6 +10,8 @@
 #include "tests/support/capture.h"
 
 namespace {
+
+INSTANTIATE_TEST_SUITE_P(ObjWindow, Session, testing::ValuesIn(scripts("gks_obj_window")), session_name);
 
 class ObjWindow : public WindowTest {
  protected:
@@ -24,50 +27,6 @@ class ObjWindow : public WindowTest {
     WindowTest::TearDown();
   }
 };
-
-TEST_F(ObjWindow, WithoutRecordingNothingIsReplayed) {
-  // A window records unless told not to ("noredraw").
-  gset_record_window(0);
-  open_window();
-  gset_record_window(1);
-  EXPECT_EQ(gget_redraw(), 0);
-  line(10, 20, 200, 20, 2);
-  gx11_clear(gget_base_window());
-  EXPECT_EQ(gobj_redraw_plot(), 0);
-  EXPECT_EQ(picture().at(100, 20), kBlack);
-  CaptureStderr();
-  EXPECT_EQ(gobj_print_plot(), 0);
-  EXPECT_EQ(GetCapturedStderr(), "gobj_print_plot: No redraw data to make Postscript file from\n");
-}
-
-// A window records from its opening on, and a frame keeps only its own drawing: Alt-m
-// after a loop of two frames writes the second frame's box and not the first frame's line.
-TEST_F(ObjWindow, AltMWritesTheLastFrameDrawn) {
-  open_window();
-  EXPECT_EQ(gget_redraw(), 1);
-  ASSERT_EQ(gcreate_frame(0), 0);
-  gselect_frame(0);
-  EXPECT_EQ(gget_redraw(), 1);
-  line(10, 20, 200, 20, 2);
-  gdisplay_frame(0);
-  ASSERT_EQ(gcreate_frame(1), 1);
-  gselect_frame(1);
-  box(300, 300, 349, 339, 3);
-  gdisplay_frame(1);
-  // Showing the frames again records nothing more.
-  gselect_frame(0);
-  EXPECT_EQ(gget_redraw(), 0);
-  gselect_frame(1);
-  const std::string meta = dir + "/frames.meta";
-  setenv("METAOUT", meta.c_str(), 1);
-  gset_input_mode(1);
-  XEvent k = key_event(XK_m, Mod1Mask);
-  gprocess_x11_event(&k);
-  const std::string text = read_file(meta);
-  EXPECT_EQ(text.rfind("ZAVMETA\n", 0), 0U);
-  EXPECT_NE(text.find("FA 4 "), std::string::npos) << text.substr(0, 400);
-  EXPECT_EQ(text.find("PL 2 "), std::string::npos) << text.substr(0, 400);
-}
 
 TEST_F(ObjWindow, ReplaysOnTheWindowAndIntoFiles) {
   // Recording from the opening on, so that the colours and transformations are replayed.

@@ -18,10 +18,13 @@
 #include "graphics/gks_dev.h"
 #include "graphics/gks_evnt.h"
 #include "graphics/gks_fill.h"
+#include "graphics/gks_loop.h"
 #include "graphics/gks_line.h"
 #include "graphics/gks_obj.h"
 #include "graphics/gks_tool.h"
 #include "graphics/gks_tran.h"
+#include "graphics/gks_x11.h"
+#include "graphics/gks_zoom.h"
 #include "tests/support/xvfb.h"
 
 class WindowTest : public ::testing::Test {
@@ -44,22 +47,19 @@ class WindowTest : public ::testing::Test {
     unsetenv("LOCAL_CMAP");
     unsetenv("zavlocal_cmap");
     gopen_gks(nullptr, 0);
-    gset_redraw(0);
-    gset_mouse_callback(nullptr);
-    gset_refresh_callback(0, nullptr);
+    GOBJ_reset_state();
+    GEVNT_reset_state();
+    GLOOP_reset_state();
     gset_inverse(0);
   }
 
   void TearDown() override {
     if (gchk_graphics()) gclose_ws(1);
     gclose_gks();
-    gset_mouse_callback(nullptr);
-    gset_refresh_callback(0, nullptr);
-    gset_display_optional(0);
-    gset_xsize(0, 0);
-    gset_pix_mode(0);
-    gset_rw_colors(0);
-    gset_local_colormap(0);
+    GLOOP_reset_state();
+    GZOOM_reset_state();
+    GX11_reset_state();
+    GDEV_reset_state();
     if (me != nullptr) XCloseDisplay(me);
     me = nullptr;
     server.reset();

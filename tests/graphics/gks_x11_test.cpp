@@ -1,165 +1,14 @@
 // The window device under a private X server: what it shows, resizing, colours, another
 // program's drawable, and the X11 errors that end the program.
-#include "tests/graphics/gks_window.h"  // first: GoogleTest before Xlib
+#include "tests/graphics/gks_session.h"  // first: GoogleTest before Xlib
 
 #include <unistd.h>
 
-#include <fstream>
-
-#include "graphics/gks_loop.h"
-#include "graphics/gks_x11.h"
-#include "tests/support/capture.h"
-#include <X11/Xatom.h>
-#include <X11/Xutil.h>
-#include <X11/keysym.h>
-
 namespace {
 
-class X11 : public WindowTest {};
+INSTANTIATE_TEST_SUITE_P(X11, Session, testing::ValuesIn(scripts("gks_x11")), session_name);
 
-// Whether every pixel of the rectangle (inclusive) has colour c.
-bool all(const XPicture& p, int x0, int y0, int x1, int y1, unsigned c) {
-  for (int y = y0; y <= y1; ++y)
-    for (int x = x0; x <= x1; ++x)
-      if (p.at(x, y) != c) return false;
-  return true;
-}
-
-TEST_F(X11, TheWindowShowsWhatIsDrawn) {
-  gset_win_title("Surface_temp");
-  open_window();
-  const Window top = gget_top_window();
-  ASSERT_NE(top, 0u);
-  EXPECT_EQ(window_name(me, top), "Surface temp");
-  XClassHint cls{};
-  ASSERT_NE(XGetClassHint(me, top, &cls), 0);
-  EXPECT_STREQ(cls.res_class, "Zav");
-  XFree(cls.res_name), XFree(cls.res_class);
-  XWindowAttributes a{};
-  XGetWindowAttributes(me, top, &a);
-  EXPECT_EQ((std::vector{a.width, a.height, a.border_width}), (std::vector{640, 512, 5}));
-
-  line(10, 100, 200, 100, 2);
-  box(300, 300, 400, 350, 3);
-  const XPicture p = picture();
-  ASSERT_EQ(p.width, 640);
-  EXPECT_TRUE(all(p, 10, 100, 200, 100, kRed));
-  EXPECT_EQ(p.at(9, 100), kBlack);
-  EXPECT_EQ(p.at(201, 100), kBlack);
-  EXPECT_EQ(p.at(100, 99), kBlack);
-  // The fill reaches the pixels of its outline and no further.
-  EXPECT_TRUE(all(p, 300, 300, 400, 350, kGreen));
-  EXPECT_EQ(p.at(401, 320), kBlack);
-  EXPECT_EQ(p.at(350, 351), kBlack);
-  // The window shows the backing pixmap once it is updated.
-  gupdate_window();
-  const XPicture w = picture(top);
-  EXPECT_EQ(w.rgb, p.rgb);
-  save_png(w, ::testing::TempDir() + "window_draws.png");
-}
-
-TEST_F(X11, InverseColoursGiveAWhiteBackground) {
-  setenv("zavinverse", "1", 1);
-  open_window();
-  gset_inverse(0);
-  unsetenv("zavinverse");
-  const XPicture p = picture();
-  EXPECT_TRUE(all(p, 0, 0, 639, 511, kWhite));
-}
-
-TEST_F(X11, GeometryAndSizeAreTheUsers) {
-  RES_put("geometry", "300x200+20+30");
-  open_window();
-  XWindowAttributes a{};
-  XGetWindowAttributes(me, gget_top_window(), &a);
-  EXPECT_EQ((std::vector{a.width, a.height}), (std::vector{300, 200}));
-  float w = 0, h = 0;
-  gget_win_size(&w, &h);
-  EXPECT_EQ((std::vector{w, h}), (std::vector{300.0F, 200.0F}));
-  XSizeHints hints{};
-  long supplied = 0;
-  ASSERT_NE(XGetWMNormalHints(me, gget_top_window(), &hints, &supplied), 0);
-  EXPECT_TRUE(hints.flags & USPosition);
-  EXPECT_TRUE(hints.flags & USSize);
-}
-
-// A window resized from 640 by 512 to 800 by 600 keeps the old picture in the top-left of
-// the new backing pixmap, frees all frames and calls back with "size", 800 and 600.
-TEST_F(X11, AResizeKeepsThePictureAndCallsBack) {
-  open_window();
-  box(600, 480, 639, 511, 2);
-  line(0, 0, 639, 0, 3);
-  gcreate_frame(0);
-  gcreate_frame(1);
-  ASSERT_EQ(gget_num_images(), 2);
-  called().clear();
-  gset_mouse_callback(record_call);
-  XResizeWindow(me, gget_top_window(), 800, 600);
-  XSync(me, False);
-  for (int i = 0; i < 200 && gget_pix_width() != 800; ++i) {
-    gcheck_event();
-    usleep(10000);
-  }
-  ASSERT_EQ((std::vector{gget_pix_width(), gget_pix_height()}), (std::vector{800, 600}));
-  ASSERT_EQ(called().size(), 1u);
-  EXPECT_EQ(called()[0].kind, 2);
-  EXPECT_EQ(called()[0].name, "size");
-  EXPECT_EQ((std::vector{called()[0].x, called()[0].y}), (std::vector{800.0F, 600.0F}));
-  EXPECT_EQ(gget_num_images(), 0);
-  float w = 0, h = 0;
-  gget_win_size(&w, &h);
-  EXPECT_EQ((std::vector{w, h}), (std::vector{800.0F, 600.0F}));
-  const XPicture p = picture();
-  EXPECT_TRUE(all(p, 600, 480, 639, 511, kRed));
-  EXPECT_TRUE(all(p, 0, 0, 639, 0, kGreen));
-  EXPECT_TRUE(all(p, 640, 0, 799, 599, kBlack));
-  EXPECT_TRUE(all(p, 0, 512, 639, 599, kBlack));
-  // The kernel draws on the new surface: its top row is row 0 again.
-  pixel_tran();
-  line(700, 590, 790, 590, 3);
-  EXPECT_TRUE(all(picture(), 700, 590, 790, 590, kGreen));
-}
-
-// The title, and what follows it in the window's name.
-TEST_F(X11, TitleExtras) {
-  gset_win_title("Temp_F");
-  open_window();
-  gset_win_title_extra("[3]");
-  EXPECT_EQ(window_name(me, gget_top_window()), "Temp F [3]");
-  char extra[16];
-  EXPECT_EQ(gget_win_title_extra(extra, sizeof extra), 3);
-  EXPECT_STREQ(extra, "[3]");
-  gset_win_title_extra("");
-  EXPECT_EQ(window_name(me, gget_top_window()), "Temp F");
-  gset_win_title("Dew_point");
-  EXPECT_EQ(window_name(me, gget_top_window()), "Dew point");
-}
-
-// The background from a colour name that the display knows but the colour table does not.
-TEST_F(X11, BackgroundByTheDisplaysColourName) {
-  RES_put("background", "navy");
-  open_window();
-  gclear_ws(1, 1);
-  EXPECT_TRUE(all(picture(), 0, 0, 639, 511, 0x000080));
-  float r = 0, g = 0, b = 0;
-  gget_color_rgb(-1, &r, &g, &b);
-  EXPECT_NEAR(b, 128 / 255.0, 0.003);
-}
-
-// Shared colours on a direct-colour screen: every index gets a pixel of its colour; an
-// index asked for with any number reuses a near colour.
-TEST_F(X11, AnyIndexReusesANearColour) {
-  open_window();
-  EXPECT_EQ(gget_max_colr(), 3);
-  EXPECT_EQ(galloc_colr(-1, 1.0F, 0.004F, 0.004F), 2);  // red, within 0.01
-  EXPECT_EQ(galloc_colr(-1, 0.0F, 0.0F, 1.0F), 4);      // new: above the highest
-  // The highest index itself is not searched: blue again is new, and then found at 4.
-  EXPECT_EQ(galloc_colr(-1, 0.0F, 0.0F, 1.0F), 5);
-  EXPECT_EQ(galloc_colr(-1, 0.0F, 0.0F, 1.0F), 4);
-  EXPECT_EQ(gget_color_ind(4), 0x0000FF);
-  box(0, 0, 9, 9, 4);
-  EXPECT_EQ(picture().at(5, 5), 0x0000FFu);
-}
+using X11 = WindowTest;
 
 // Another program's drawable, named by the window-id file of the loop program.
 class Foreign : public WindowTest {
@@ -193,7 +42,7 @@ TEST_F(Foreign, DrawsIntoTheDrawableOfTheIdFile) {
   pixel_tran();
   line(5, 5, 50, 5, 2);
   const XPicture p = picture(pix);
-  EXPECT_TRUE(all(p, 5, 5, 50, 5, kRed));
+  EXPECT_TRUE(Session::all(p, 5, 5, 50, 5, kRed));
   EXPECT_EQ(p.at(60, 5), 0x336699u);  // the owner's picture stays
   gclose_ws(1);
   // The owner is told to end its hold.
@@ -216,7 +65,7 @@ TEST_F(Foreign, PlacedByTheGeometryInsideTheDrawable) {
   pixel_tran();
   line(0, 255, 319, 255, 3);  // the bottom row of the quarter
   const XPicture p = picture(pix);
-  EXPECT_TRUE(all(p, 320, 255, 639, 255, kGreen));
+  EXPECT_TRUE(Session::all(p, 320, 255, 639, 255, kGreen));
   EXPECT_EQ(p.at(319, 255), 0x336699u);
   EXPECT_EQ(p.at(320, 256), 0x336699u);
 }
@@ -270,63 +119,40 @@ extern "C" int __lsan_is_turned_off() { return program_ends_here ? 1 : 0; }
 
 namespace {
 
-// 25 X11 errors end the program with status 4; each is named with its request.
-TEST_F(X11, TwentyFiveErrorsEndTheProgram) {
+// 25 X11 errors end the program with status 4, each named with its request; so do a lost
+// display and a window that another client destroys, which leaves nothing to draw on or to
+// wait for (at the next look at its events or the first error about the window).
+TEST_F(X11, ErrorsThatEndTheProgram) {
   testing::FLAGS_gtest_death_test_style = "threadsafe";
-  EXPECT_EXIT(
-      {
-        NO_LEAK_CHECK_AT_EXIT();
-        open_window();
-        for (int i = 0; i < 30; ++i) XFreePixmap(gget_display(), 0x7FFFFF0);
-        gsync();
-        std::exit(0);
-      },
-      testing::ExitedWithCode(4),
-      "^(X11 error: BadPixmap \\(invalid Pixmap parameter\\) in X_FreePixmap\n){25}X11 error: too many errors\n$");
-}
-
-TEST_F(X11, ALostDisplayEndsTheProgram) {
-  testing::FLAGS_gtest_death_test_style = "threadsafe";
-  EXPECT_EXIT(
-      {
-        NO_LEAK_CHECK_AT_EXIT();
-        open_window();
-        gcreate_frame(0);
-        server->stop();
-        for (int i = 0; i < 100; ++i) {
-          line(0, 0, 10, 10, 2);
-          gsync();
-        }
-        std::exit(0);
-      },
-      testing::ExitedWithCode(4), "Fatal X11 Error\n$");
-}
-
-// A window that another client destroys leaves nothing to draw on or to wait for: the
-// program ends as on a lost display, at the next look at its events or the first error
-// about the window.
-TEST_F(X11, AWindowDestroyedByAnotherClientEndsTheProgram) {
-  testing::FLAGS_gtest_death_test_style = "threadsafe";
-  for (const bool by_event : {true, false}) {
-    SCOPED_TRACE(by_event);
+  const struct { int how; const char* message; } t[] = {
+      {0, "^(X11 error: BadPixmap \\(invalid Pixmap parameter\\) in X_FreePixmap\n){25}X11 error: too many errors\n$"},
+      {1, "Fatal X11 Error\n$"},
+      {2, "X11 error: the window was destroyed by another client\n$"},
+      {3, "X11 error: the window was destroyed by another client\n$"},
+  };
+  for (const auto& c : t) {
+    SCOPED_TRACE(c.how);
     EXPECT_EXIT(
         {
           NO_LEAK_CHECK_AT_EXIT();
           open_window();
-          gcreate_frame(0);
-          XDestroyWindow(me, gget_top_window());
-          XSync(me, False);
+          if (c.how >= 1) gcreate_frame(0);
+          if (c.how == 1) server->stop();
+          if (c.how >= 2) {
+            XDestroyWindow(me, gget_top_window());
+            XSync(me, False);
+          }
           for (int i = 0; i < 100; ++i) {
-            if (by_event)
-              gcheck_event();
-            else
-              gupdate_window();
+            if (c.how == 0) XFreePixmap(gget_display(), 0x7FFFFF0);
+            if (c.how == 1) line(0, 0, 10, 10, 2);
+            if (c.how == 2) gcheck_event();
+            if (c.how == 3) gupdate_window();
             gsync();
-            usleep(20000);
+            if (c.how >= 2) usleep(20000);
           }
           std::exit(0);
         },
-        testing::ExitedWithCode(4), "X11 error: the window was destroyed by another client\n$");
+        testing::ExitedWithCode(4), c.message);
   }
 }
 
