@@ -23,37 +23,41 @@
 
 namespace {
 
-std::vector<ClrEntry> colors;
-int num_fill = 0;
+// The colour table read from the user's file, and how many of its entries are fills.
+struct ClrState {
+  std::vector<ClrEntry> colors;
+  int num_fill = 0;
+};
+ClrState st;
 
 constexpr std::size_t max_line = 100;
 // A file that goes wrong on every line is reported on its first few only.
 constexpr int max_warnings = 5;
 
-const struct {
+struct {
   const char* name;
   int index;
-} print_colors[] = {{"pblk", 500}, {"pbblk", 501}, {"ptblk", 502}, {"pwht", 503}, {"pbwht", 504},
+} const print_colors[] = {{"pblk", 500}, {"pbblk", 501}, {"ptblk", 502}, {"pwht", 503}, {"pbwht", 504},
                     {"ptwht", 505}, {"pgry", 506}, {"pbgry", 507}, {"ptgry", 508}};
 
-const struct {
+struct {
   const char* name;
   int type;
-} line_styles[] = {{"sol", 1}, {"dsh", 2}, {"lsdsh", 3}, {"llsdsh", 4}, {"dot", 5}};
+} const line_styles[] = {{"sol", 1}, {"dsh", 2}, {"lsdsh", 3}, {"llsdsh", 4}, {"dot", 5}};
 
-const struct {
+struct {
   const char* name;
   int index;
-} fill_names[] = {{"sol", 0},  {"st", 1},   {"ost", 2},  {"rst", 3},  {"lst", 4},  {"vln", 5},  {"||", 5},
+} const fill_names[] = {{"sol", 0},  {"st", 1},   {"ost", 2},  {"rst", 3},  {"lst", 4},  {"vln", 5},  {"||", 5},
                   {"dlr", 6},  {"\\\\", 6}, {"drl", 7},  {"//", 7},   {"hln", 8},  {"--", 8},   {"hat", 9},
                   {"XX", 9},   {"clr", 10}, {"0%", 10},  {"1%", 11},  {"2%", 12},  {"3%", 13},  {"4%", 14},
                   {"5%", 15},  {"6%", 16},  {"7%", 17},  {"8%", 18},  {"9%", 19}};
 
 // In this order: the first name a string begins with wins.
-const struct {
+struct {
   const char* name;
   int type;
-} marker_names[] = {{"pnt", 1},    {".", 1},   {"plus", 2},   {"+", 2}, {"star", 3}, {"*", 3},
+} const marker_names[] = {{"pnt", 1},    {".", 1},   {"plus", 2},   {"+", 2}, {"star", 3}, {"*", 3},
                     {"crcl", 4},   {"circle", 4}, {"o", 4},   {"x", 5}, {"sqr", 6},  {"square", 6},
                     {"#", 6},      {"tri", 7}, {"^", 7},      {"itri", 9}, {"v", 9}, {"dot", 8}};
 
@@ -179,18 +183,18 @@ class TableReader {
       const std::string t(trim_view(line));
       if (t.empty() || t[0] == '#') continue;
       if (stricmp(t.c_str(), "END") == 0) {
-        if (count_fill_ && !ended) num_fill = static_cast<int>(colors.size());
+        if (count_fill_ && !ended) st.num_fill = static_cast<int>(st.colors.size());
         ended = true;
         continue;
       }
-      if (colors.size() >= CLR_MAX) {
+      if (st.colors.size() >= CLR_MAX) {
         MESS_print(MESS_WARN, "CLR_read_table: %s: more than %d colours, the rest is ignored\n", printable(path_).c_str(),
                    CLR_MAX);
         break;
       }
       entry(t);
     }
-    if (count_fill_ && !ended) num_fill = colors.empty() ? 0 : static_cast<int>(colors.size()) - 1;
+    if (count_fill_ && !ended) st.num_fill = st.colors.empty() ? 0 : static_cast<int>(st.colors.size()) - 1;
     if (read_ == 0 && junk_ < 3)
       MESS_print(MESS_WARN, "CLR_read_table: %s holds no colours\n", printable(path_).c_str());
     if (warnings_ > max_warnings)
@@ -227,7 +231,7 @@ class TableReader {
     ClrEntry e{};
     copy_bounded(e.name, sizeof e.name, name);
     e.red = rgb[0], e.green = rgb[1], e.blue = rgb[2];
-    colors.push_back(e);
+    st.colors.push_back(e);
     ++read_;
   }
 
@@ -365,7 +369,7 @@ int CLR_read_table(const char* files) {
     FILE_close(f);
     first = false;
   }
-  return static_cast<int>(colors.size());
+  return static_cast<int>(st.colors.size());
 }
 
 int CLR_get_ind(const char* name) {
@@ -377,8 +381,8 @@ int CLR_get_ind(const char* name) {
     if (stricmp(s.c_str(), off) == 0) return -1;
   for (const auto& p : print_colors)
     if (stricmp(s.c_str(), p.name) == 0) return p.index;
-  for (std::size_t i = 0; i < colors.size(); ++i)
-    if (stricmp(s.c_str(), colors[i].name) == 0) return static_cast<int>(i);
+  for (std::size_t i = 0; i < st.colors.size(); ++i)
+    if (stricmp(s.c_str(), st.colors[i].name) == 0) return static_cast<int>(i);
   float rgb[3];
   if (s[0] == '#') return parse_rgb(s, true, rgb) ? CLR_add(s.c_str(), rgb[0], rgb[1], rgb[2]) : -1;
   if (std::isdigit(static_cast<unsigned char>(s[0]))) {
@@ -390,7 +394,7 @@ int CLR_get_ind(const char* name) {
 
 int CLR_add(const char* name, float r, float g, float b) {
   if (!std::isfinite(r) || !std::isfinite(g) || !std::isfinite(b)) return -1;
-  if (colors.size() >= CLR_MAX) {
+  if (st.colors.size() >= CLR_MAX) {
     MESS_print(MESS_WARN, "CLR_add: The colour table is full: %s\n", printable(name != nullptr ? name : "").c_str());
     return -1;
   }
@@ -398,16 +402,16 @@ int CLR_add(const char* name, float r, float g, float b) {
   ClrEntry e{};
   copy_bounded(e.name, sizeof e.name, name != nullptr ? name : "");
   e.red = clamp(r), e.green = clamp(g), e.blue = clamp(b);
-  colors.push_back(e);
-  const int index = static_cast<int>(colors.size()) - 1;
+  st.colors.push_back(e);
+  const int index = static_cast<int>(st.colors.size()) - 1;
   const float rgb[3] = {e.red, e.green, e.blue};
   gset_colr_rep(1, index, rgb);
   return index;
 }
 
 int CLR_get_rgb(int index, float* r, float* g, float* b) {
-  if (index < 0 || index >= static_cast<int>(colors.size())) return -1;
-  const ClrEntry& e = colors[static_cast<std::size_t>(index)];
+  if (index < 0 || index >= static_cast<int>(st.colors.size())) return -1;
+  const ClrEntry& e = st.colors[static_cast<std::size_t>(index)];
   if (r != nullptr) *r = e.red;
   if (g != nullptr) *g = e.green;
   if (b != nullptr) *b = e.blue;
@@ -415,16 +419,16 @@ int CLR_get_rgb(int index, float* r, float* g, float* b) {
 }
 
 const char* CLR_get_name(int index) {
-  if (index < 0 || index >= static_cast<int>(colors.size())) return "";
-  return colors[static_cast<std::size_t>(index)].name;
+  if (index < 0 || index >= static_cast<int>(st.colors.size())) return "";
+  return st.colors[static_cast<std::size_t>(index)].name;
 }
 
-int CLR_get_num() { return static_cast<int>(colors.size()); }
-int CLR_get_num_fill() { return num_fill; }
+int CLR_get_num() { return static_cast<int>(st.colors.size()); }
+int CLR_get_num_fill() { return st.num_fill; }
 
 void CLR_clear_table() {
-  colors.clear();
-  num_fill = 0;
+  st.colors.clear();
+  st.num_fill = 0;
 }
 
 // ---- background ----
@@ -528,3 +532,5 @@ int ATTR_parse_marker(const char* string) {
   int n = 0;
   return to_int(s, &n) && n >= 0 ? n : -1;
 }
+
+void CLR_reset_state() { st = ClrState{}; }

@@ -57,3 +57,6 @@ void ATTRIB_print(const AttribRec* attrib);
 int ATTR_parse_fill_pat(const char* string);
 // Marker type of a name ("plus", "o", "itri") or number; -1 when it is neither.
 int ATTR_parse_marker(const char* string);
+
+// Back to the state of a fresh start: everything the colour table holds.
+void CLR_reset_state();

@@ -9,8 +9,12 @@
 
 namespace {
 
-int GIF_interlace = 0;
-int GIF_transparent = 0;
+// How the next GIF is written.
+struct GifState {
+  int interlace = 0;
+  int transparent = 0;
+};
+GifState st;
 
 constexpr int MAX_CODES = 4096;
 constexpr int MAX_BITS = 12;
@@ -245,10 +249,10 @@ bool lzw_decode(const std::vector<unsigned char>& data, int code_size, std::size
 
 }  // namespace
 
-void GIF_set_interlace(int on) { GIF_interlace = on != 0; }
-int GIF_get_interlace() { return GIF_interlace; }
-void GIF_set_transparent(int on) { GIF_transparent = on != 0; }
-int GIF_get_transparent() { return GIF_transparent; }
+void GIF_set_interlace(int on) { st.interlace = on != 0; }
+int GIF_get_interlace() { return st.interlace; }
+void GIF_set_transparent(int on) { st.transparent = on != 0; }
+int GIF_get_transparent() { return st.transparent; }
 
 int GIF_write(const char* path, const ImgRec* image) {
   FileOutput file;
@@ -274,7 +278,7 @@ int GIF_write(const char* path, const ImgRec* image) {
   out.push_back(0);
   out.push_back(0);
   out.insert(out.end(), palette.begin(), palette.end());
-  if (GIF_transparent) {
+  if (st.transparent) {
     int transparent = 0;
     for (int y = 0; y < image->height && image->transparent >= 0; ++y) {
       bool found = false;
@@ -295,11 +299,11 @@ int GIF_write(const char* path, const ImgRec* image) {
   put16(&out, 0);
   put16(&out, image->width);
   put16(&out, image->height);
-  out.push_back(GIF_interlace ? 0x40 : 0);
+  out.push_back(st.interlace ? 0x40 : 0);
   out.push_back(static_cast<unsigned char>(code_size));
   std::vector<unsigned char> ordered;
   ordered.reserve(index.size());
-  for (const int y : row_order(image->height, GIF_interlace != 0)) {
+  for (const int y : row_order(image->height, st.interlace != 0)) {
     const auto row = index.begin() + static_cast<std::ptrdiff_t>(y) * image->width;
     ordered.insert(ordered.end(), row, row + image->width);
   }
@@ -389,3 +393,5 @@ int GIF_read_stream(std::FILE* f, ImgRec* image) {
 int GIF_read(const char* path, ImgRec* image) {
   return IMG_read_path(path, image, GIF_read_stream, "GIF_read: Unable to open file\n");
 }
+
+void GIF_reset_state() { st = GifState{}; }

@@ -17,3 +17,6 @@ int GIF_write(const char* path, const ImgRec* image);
 // 1, or 0 after a message; the first image of the file.
 int GIF_read(const char* path, ImgRec* image);
 int GIF_read_stream(std::FILE* f, ImgRec* image);
+
+// Back to the state of a fresh start: everything the GIF writer (interlace, transparency) holds.
+void GIF_reset_state();

@@ -61,89 +61,90 @@ struct Options {
   bool antialias = true;
   float width_factor = 1.0F;
 };
-Options opt;
-
-bool open_now = false;
-Format format = Format::png;
-bool memory = false;
-bool antialias = true;
-int width = default_width, height = default_height;
-// Device units per window pixel for line widths, dashes and pattern cells.
-double scale = 1.0;
-float width_factor = 1.0F;
-std::string name;
-
-Surface surface;
-Context cr;
-// A PDF goes to its stream page after page; an SVG page is made in memory.
-GksStream pdf_out;
-std::string svg_bytes;
-
-bool page_marked = false;
-int pages_done = 0;
-// The first finished PNG or SVG page waits here until it is known whether more follow:
-// a single page keeps the name given, several are numbered.
-std::string pending;
-bool write_failed = false;
 
 struct Rgb {
   double r = 0.0, g = 0.0, b = 0.0;
 };
-std::array<Rgb, GKS_BACKGROUND_SLOT + 1> colors;
 
-bool clip_set = false;
-double clip_box[4] = {0.0, 0.0, 0.0, 0.0};
-
-std::array<Pattern, GKS_NUM_PATTERNS> patterns;
+// The one raster or PDF/SVG page being drawn: the options read from the device string,
+// the surface and its context, the pages written so far and the colours and patterns.
+struct CairoState {
+  Options opt;
+  bool open_now = false;
+  Format format = Format::png;
+  bool memory = false;
+  bool antialias = true;
+  int width = default_width, height = default_height;
+  // Device units per window pixel for line widths, dashes and pattern cells.
+  double scale = 1.0;
+  float width_factor = 1.0F;
+  std::string name;
+  Surface surface;
+  Context cr;
+  // A PDF goes to its stream page after page; an SVG page is made in memory.
+  GksStream pdf_out;
+  std::string svg_bytes;
+  bool page_marked = false;
+  int pages_done = 0;
+  // The first finished PNG or SVG page waits here until it is known whether more follow:
+  // a single page keeps the name given, several are numbered.
+  std::string pending;
+  bool write_failed = false;
+  std::array<Rgb, GKS_BACKGROUND_SLOT + 1> colors;
+  bool clip_set = false;
+  double clip_box[4] = {0.0, 0.0, 0.0, 0.0};
+  std::array<Pattern, GKS_NUM_PATTERNS> patterns;
+};
+CairoState st;
 
 int slot(int index) { return index == GKS_BACKGROUND ? GKS_BACKGROUND_SLOT : index; }
 
 // Device units (print units: y upwards, pixel centres at whole numbers) to Cairo's
 // coordinates (y downwards, pixel centres at halves).
 double cx(float x) { return static_cast<double>(x) + 0.5; }
-double cy(float y) { return static_cast<double>(height) - 0.5 - static_cast<double>(y); }
+double cy(float y) { return static_cast<double>(st.height) - 0.5 - static_cast<double>(y); }
 
 // Print colours are drawn like the window draws them: in colour 1.
 void set_color(int index) {
   if (index >= GKS_PRINT_FIRST && index <= GKS_PRINT_LAST) index = 1;
-  const Rgb& c = (index >= GKS_BACKGROUND && index <= GKS_BACKGROUND_SLOT) ? colors[slot(index)] : colors[1];
-  cairo_set_source_rgb(cr.get(), c.r, c.g, c.b);
+  const Rgb& c = (index >= GKS_BACKGROUND && index <= GKS_BACKGROUND_SLOT) ? st.colors[slot(index)] : st.colors[1];
+  cairo_set_source_rgb(st.cr.get(), c.r, c.g, c.b);
 }
 
 // A width of 0 or 1 is the window's thin line of one pixel.
 double line_width(float w) {
   const double base = std::isfinite(w) && w > 1.0F ? w : 1.0;
-  return base * width_factor * scale;
+  return base * st.width_factor * st.scale;
 }
 
 void path(int n, const float* dev) {
-  cairo_move_to(cr.get(), cx(dev[0]), cy(dev[1]));
-  for (int i = 1; i < n; ++i) cairo_line_to(cr.get(), cx(dev[2 * i]), cy(dev[2 * i + 1]));
+  cairo_move_to(st.cr.get(), cx(dev[0]), cy(dev[1]));
+  for (int i = 1; i < n; ++i) cairo_line_to(st.cr.get(), cx(dev[2 * i]), cy(dev[2 * i + 1]));
 }
 
 void stroke(int n, const float* dev, int color, float w, int type) {
-  cairo_t* c = cr.get();
+  cairo_t* c = st.cr.get();
   set_color(color);
   cairo_set_line_width(c, line_width(w));
   const unsigned char* d = nullptr;
   const int nd = gget_dash(type, &d);
   double dashes[4];
-  for (int i = 0; i < nd && i < 4; ++i) dashes[i] = d[i] * scale;
+  for (int i = 0; i < nd && i < 4; ++i) dashes[i] = d[i] * st.scale;
   cairo_set_dash(c, dashes, nd, 0.0);
   path(n, dev);
   cairo_stroke(c);
 }
 
 void apply_clip() {
-  cairo_t* c = cr.get();
+  cairo_t* c = st.cr.get();
   cairo_reset_clip(c);
-  if (!clip_set) return;
-  cairo_rectangle(c, clip_box[0], clip_box[1], clip_box[2] - clip_box[0], clip_box[3] - clip_box[1]);
+  if (!st.clip_set) return;
+  cairo_rectangle(c, st.clip_box[0], st.clip_box[1], st.clip_box[2] - st.clip_box[0], st.clip_box[3] - st.clip_box[1]);
   cairo_clip(c);
 }
 
 void paint_background() {
-  cairo_t* c = cr.get();
+  cairo_t* c = st.cr.get();
   cairo_save(c);
   cairo_reset_clip(c);
   set_color(GKS_BACKGROUND);
@@ -236,81 +237,81 @@ cairo_status_t to_stream(void* closure, const unsigned char* data, unsigned int 
 // The first drawing of a page. A PDF page gets its background only now: a page that
 // stays blank after the last clear must not become an extra page.
 void mark() {
-  if (page_marked) return;
-  if (format == Format::pdf) paint_background();
-  page_marked = true;
+  if (st.page_marked) return;
+  if (st.format == Format::pdf) paint_background();
+  st.page_marked = true;
 }
 
 bool begin_page() {
-  if (format == Format::svg) {
-    svg_bytes.clear();
-    surface.reset(cairo_svg_surface_create_for_stream(to_string, &svg_bytes, width, height));
+  if (st.format == Format::svg) {
+    st.svg_bytes.clear();
+    st.surface.reset(cairo_svg_surface_create_for_stream(to_string, &st.svg_bytes, st.width, st.height));
     // Pixels, so that an SVG viewer shows it at the size of the PNG.
-    if (cairo_surface_status(surface.get()) == CAIRO_STATUS_SUCCESS)
-      cairo_svg_surface_set_document_unit(surface.get(), CAIRO_SVG_UNIT_PX);
-  } else if (format == Format::png) {
-    surface.reset(cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height));
+    if (cairo_surface_status(st.surface.get()) == CAIRO_STATUS_SUCCESS)
+      cairo_svg_surface_set_document_unit(st.surface.get(), CAIRO_SVG_UNIT_PX);
+  } else if (st.format == Format::png) {
+    st.surface.reset(cairo_image_surface_create(CAIRO_FORMAT_RGB24, st.width, st.height));
   }
-  if (!surface || cairo_surface_status(surface.get()) != CAIRO_STATUS_SUCCESS) return false;
-  cr.reset(cairo_create(surface.get()));
-  if (cairo_status(cr.get()) != CAIRO_STATUS_SUCCESS) return false;
-  cairo_set_antialias(cr.get(), antialias ? CAIRO_ANTIALIAS_DEFAULT : CAIRO_ANTIALIAS_NONE);
-  cairo_set_line_join(cr.get(), CAIRO_LINE_JOIN_BEVEL);
-  if (format != Format::pdf) paint_background();
+  if (!st.surface || cairo_surface_status(st.surface.get()) != CAIRO_STATUS_SUCCESS) return false;
+  st.cr.reset(cairo_create(st.surface.get()));
+  if (cairo_status(st.cr.get()) != CAIRO_STATUS_SUCCESS) return false;
+  cairo_set_antialias(st.cr.get(), st.antialias ? CAIRO_ANTIALIAS_DEFAULT : CAIRO_ANTIALIAS_NONE);
+  cairo_set_line_join(st.cr.get(), CAIRO_LINE_JOIN_BEVEL);
+  if (st.format != Format::pdf) paint_background();
   apply_clip();
-  page_marked = false;
+  st.page_marked = false;
   return true;
 }
 
 bool write_file(const std::string& file, const std::string& bytes) {
   GksStream out;
-  if (!out.open(file, "gclose_ws", format == Format::png ? "Creating PNG file: %s\n" : "Creating SVG file: %s\n"))
+  if (!out.open(file, "gclose_ws", st.format == Format::png ? "Creating PNG file: %s\n" : "Creating SVG file: %s\n"))
     return false;
   out.write(bytes.data(), bytes.size());
   return out.close("gclose_ws") == 0;
 }
 
 void deliver(std::string bytes) {
-  ++pages_done;
-  if (pages_done == 1) {
-    pending = std::move(bytes);
+  ++st.pages_done;
+  if (st.pages_done == 1) {
+    st.pending = std::move(bytes);
     return;
   }
-  if (!pending.empty()) {
-    write_failed |= !write_file(graster_page_name(name, 1), pending);
-    pending.clear();
+  if (!st.pending.empty()) {
+    st.write_failed |= !write_file(graster_page_name(st.name, 1), st.pending);
+    st.pending.clear();
   }
-  write_failed |= !write_file(graster_page_name(name, pages_done), bytes);
+  st.write_failed |= !write_file(graster_page_name(st.name, st.pages_done), bytes);
 }
 
 // Finishes the page on its way out; a memory page is only dropped.
 void end_page() {
-  if (!cr) return;
-  if (memory) {
-    ++pages_done;
+  if (!st.cr) return;
+  if (st.memory) {
+    ++st.pages_done;
     return;
   }
-  if (format == Format::pdf) {
-    if (!page_marked) paint_background();
-    cairo_show_page(cr.get());
-    ++pages_done;
+  if (st.format == Format::pdf) {
+    if (!st.page_marked) paint_background();
+    cairo_show_page(st.cr.get());
+    ++st.pages_done;
     return;
   }
   std::string bytes;
-  if (format == Format::png) {
-    cairo_surface_flush(surface.get());
-    if (!write_page_png(surface.get(), &bytes)) bytes.clear();
+  if (st.format == Format::png) {
+    cairo_surface_flush(st.surface.get());
+    if (!write_page_png(st.surface.get(), &bytes)) bytes.clear();
   } else {
-    cr.reset();
-    cairo_surface_finish(surface.get());
-    bytes = std::move(svg_bytes);
-    svg_bytes.clear();
+    st.cr.reset();
+    cairo_surface_finish(st.surface.get());
+    bytes = std::move(st.svg_bytes);
+    st.svg_bytes.clear();
   }
   if (bytes.empty()) {
-    MESS_print(MESS_ERROR, "gclose_ws: the page could not be made: %s\n", name.c_str());
-    write_failed = true;
+    MESS_print(MESS_ERROR, "gclose_ws: the page could not be made: %s\n", st.name.c_str());
+    st.write_failed = true;
     ZAV_fail(ZAV_STATUS_OUTPUT);
-    ++pages_done;
+    ++st.pages_done;
     return;
   }
   deliver(std::move(bytes));
@@ -342,27 +343,27 @@ void option(const std::string& text) {
   const char* o = text.c_str();
   const char* v = nullptr;
   if (stricmp(o, "png") == 0) {
-    opt.format = Format::png, opt.format_given = true;
+    st.opt.format = Format::png, st.opt.format_given = true;
   } else if (stricmp(o, "pdf") == 0) {
-    opt.format = Format::pdf, opt.format_given = true;
+    st.opt.format = Format::pdf, st.opt.format_given = true;
   } else if (stricmp(o, "svg") == 0) {
-    opt.format = Format::svg, opt.format_given = true;
+    st.opt.format = Format::svg, st.opt.format_given = true;
   } else if (stricmp(o, "inv") == 0 || stricmp(o, "inverse") == 0) {
     gset_inverse(1);
   } else if (stricmp(o, "mem") == 0) {
-    opt.memory = true;
+    st.opt.memory = true;
   } else if (stricmp(o, "noaa") == 0) {
-    opt.antialias = false;
+    st.opt.antialias = false;
   } else if (stricmp(o, "aa") == 0) {
-    opt.antialias = true;
+    st.opt.antialias = true;
   } else if ((v = gps_option_value(o, "lwidth")) != nullptr) {
     float f = 0.0F;
     if (parse_float(v, &f) && f >= 0.1F && f <= 20.0F)
-      opt.width_factor = f;
+      st.opt.width_factor = f;
     else
       MESS_print(MESS_WARN, "gopen_ws: line width factor %s outside 0.1 to 20: not used\n", v);
-  } else if ((v = gps_option_value(o, "sz")) != nullptr && parse_size(v, &opt.width, &opt.height)) {
-  } else if (parse_size(o, &opt.width, &opt.height)) {
+  } else if ((v = gps_option_value(o, "sz")) != nullptr && parse_size(v, &st.opt.width, &st.opt.height)) {
+  } else if (parse_size(o, &st.opt.width, &st.opt.height)) {
   } else if (!text.empty()) {
     MESS_print(MESS_WARN, "gopen_ws: unknown raster option: %s\n", o);
   }
@@ -373,101 +374,101 @@ const char* extension(Format f) { return f == Format::pdf ? "pdf" : f == Format:
 // ---- device hooks ----
 
 int cairo_open(int, const char* device_string) {
-  opt = Options{};
+  st.opt = Options{};
   // The window's look, so also the window's switch to a light background.
   if (std::getenv("zavinverse") != nullptr) gset_inverse(1);
   gps_device_options("zavraster_param", device_string, option);
-  name = gdev_field(device_string, 0);
-  Format f = opt.format;
-  if (!opt.format_given) {
+  st.name = gdev_field(device_string, 0);
+  Format f = st.opt.format;
+  if (!st.opt.format_given) {
     const char* dev = RES_get("device");
     const std::string word = dev != nullptr ? gdev_field(dev, 0) : "";
-    if (has_extension(name, "pdf") || stricmp(word.c_str(), "pdf") == 0) f = Format::pdf;
-    else if (has_extension(name, "svg") || stricmp(word.c_str(), "svg") == 0) f = Format::svg;
-    if (has_extension(name, "png")) f = Format::png;
+    if (has_extension(st.name, "pdf") || stricmp(word.c_str(), "pdf") == 0) f = Format::pdf;
+    else if (has_extension(st.name, "svg") || stricmp(word.c_str(), "svg") == 0) f = Format::svg;
+    if (has_extension(st.name, "png")) f = Format::png;
   }
-  format = f;
-  memory = opt.memory;
-  if (memory) format = Format::png;
-  if (name.empty()) name = std::string("zav.") + extension(format);
-  width = opt.width, height = opt.height;
-  if (width == 0) {
+  st.format = f;
+  st.memory = st.opt.memory;
+  if (st.memory) st.format = Format::png;
+  if (st.name.empty()) st.name = std::string("zav.") + extension(st.format);
+  st.width = st.opt.width, st.height = st.opt.height;
+  if (st.width == 0) {
     // The window's size when the user gave one.
     const char* g = RES_get("geometry");
     int w = 0, h = 0;
     if (g != nullptr && std::sscanf(g, "%dx%d", &w, &h) == 2 && w >= min_side && h >= min_side && w <= max_side &&
         h <= max_side)
-      width = w, height = h;
+      st.width = w, st.height = h;
     else
-      width = default_width, height = default_height;
+      st.width = default_width, st.height = default_height;
   }
-  antialias = opt.antialias;
-  width_factor = opt.width_factor;
-  scale = std::max(1.0, std::min(width / 800.0, height / 600.0));
-  clip_set = false;
-  page_marked = false;
-  pages_done = 0;
-  pending.clear();
-  write_failed = false;
-  surface.reset();
-  cr.reset();
-  if (format == Format::pdf) {
-    if (!pdf_out.open(name, "gopen_ws", "Creating PDF file: %s\n"))
+  st.antialias = st.opt.antialias;
+  st.width_factor = st.opt.width_factor;
+  st.scale = std::max(1.0, std::min(st.width / 800.0, st.height / 600.0));
+  st.clip_set = false;
+  st.page_marked = false;
+  st.pages_done = 0;
+  st.pending.clear();
+  st.write_failed = false;
+  st.surface.reset();
+  st.cr.reset();
+  if (st.format == Format::pdf) {
+    if (!st.pdf_out.open(st.name, "gopen_ws", "Creating PDF file: %s\n"))
       return gerr_printf("gopen_ws", "unable to open PDF file\n");
-    surface.reset(cairo_pdf_surface_create_for_stream(to_stream, &pdf_out, width, height));
+    st.surface.reset(cairo_pdf_surface_create_for_stream(to_stream, &st.pdf_out, st.width, st.height));
   }
   if (!begin_page()) {
-    cr.reset();
-    surface.reset();
-    if (format == Format::pdf) pdf_out.discard();
-    return gerr_printf("gopen_ws", "unable to make a raster page of %d by %d\n", width, height);
+    st.cr.reset();
+    st.surface.reset();
+    if (st.format == Format::pdf) st.pdf_out.discard();
+    return gerr_printf("gopen_ws", "unable to make a raster page of %d by %d\n", st.width, st.height);
   }
   // A window of n pixels spans n - 1 units.
-  gset_win_size(static_cast<float>(width), static_cast<float>(height));
-  gdev_set_pixel_scale(static_cast<float>(scale));
+  gset_win_size(static_cast<float>(st.width), static_cast<float>(st.height));
+  gdev_set_pixel_scale(static_cast<float>(st.scale));
   gset_win_offset(0.0F, 0.0F);
-  open_now = true;
-  if (!memory)
-    MESS_print(MESS_MESS, "Raster output: %s, %s, %d by %d\n", name.c_str(),
-               format == Format::pdf ? "PDF" : format == Format::svg ? "SVG" : "PNG", width, height);
+  st.open_now = true;
+  if (!st.memory)
+    MESS_print(MESS_MESS, "Raster output: %s, %s, %d by %d\n", st.name.c_str(),
+               st.format == Format::pdf ? "PDF" : st.format == Format::svg ? "SVG" : "PNG", st.width, st.height);
   return 0;
 }
 
 int cairo_close() {
-  if (!open_now) return -1;
-  open_now = false;
+  if (!st.open_now) return -1;
+  st.open_now = false;
   gdev_set_pixel_scale(1.0F);
-  if (page_marked || pages_done == 0) end_page();
-  cr.reset();
-  int result = write_failed ? -1 : 0;
-  if (format == Format::pdf && surface && !memory) {
-    cairo_surface_finish(surface.get());
-    const bool bad = cairo_surface_status(surface.get()) != CAIRO_STATUS_SUCCESS;
-    surface.reset();
-    if (pdf_out.close("gclose_ws") != 0 || bad) result = -1;
-  } else if (!pending.empty()) {
-    if (!write_file(name, pending)) result = -1;
+  if (st.page_marked || st.pages_done == 0) end_page();
+  st.cr.reset();
+  int result = st.write_failed ? -1 : 0;
+  if (st.format == Format::pdf && st.surface && !st.memory) {
+    cairo_surface_finish(st.surface.get());
+    const bool bad = cairo_surface_status(st.surface.get()) != CAIRO_STATUS_SUCCESS;
+    st.surface.reset();
+    if (st.pdf_out.close("gclose_ws") != 0 || bad) result = -1;
+  } else if (!st.pending.empty()) {
+    if (!write_file(st.name, st.pending)) result = -1;
   }
-  pending.clear();
-  surface.reset();
-  for (Pattern& p : patterns) p.reset();
-  if (result == 0 && !memory)
-    MESS_print(MESS_MESS, "Created %s file%s\n", extension(format), pages_done > 1 && format != Format::pdf ? "s" : "");
+  st.pending.clear();
+  st.surface.reset();
+  for (Pattern& p : st.patterns) p.reset();
+  if (result == 0 && !st.memory)
+    MESS_print(MESS_MESS, "Created %s file%s\n", extension(st.format), st.pages_done > 1 && st.format != Format::pdf ? "s" : "");
   return result;
 }
 
 void cairo_clear() {
-  if (!cr || !page_marked) return;
-  if (memory) {
+  if (!st.cr || !st.page_marked) return;
+  if (st.memory) {
     paint_background();
-    page_marked = false;
-    ++pages_done;
+    st.page_marked = false;
+    ++st.pages_done;
     return;
   }
   end_page();
   if (!begin_page()) {
     MESS_print(MESS_ERROR, "gclear_ws: unable to begin a new raster page\n");
-    write_failed = true;
+    st.write_failed = true;
     ZAV_fail(ZAV_STATUS_OUTPUT);
   }
 }
@@ -476,34 +477,34 @@ void cairo_clear() {
 void cairo_clip(const float r[4]) {
   const double x0 = std::floor(r[0] + 0.5), x1 = std::floor(r[2] + 0.5);
   const double y0 = std::floor(r[1] + 0.5), y1 = std::floor(r[3] + 0.5);
-  clip_box[0] = x0;
-  clip_box[2] = std::max(x0, x1 + 1.0);
-  clip_box[1] = height - 1.0 - y1;
-  clip_box[3] = std::max(clip_box[1], height - y0);
-  clip_set = true;
-  if (cr) apply_clip();
+  st.clip_box[0] = x0;
+  st.clip_box[2] = std::max(x0, x1 + 1.0);
+  st.clip_box[1] = st.height - 1.0 - y1;
+  st.clip_box[3] = std::max(st.clip_box[1], st.height - y0);
+  st.clip_set = true;
+  if (st.cr) apply_clip();
 }
 
 int cairo_state(int code, int arg, const float* values, int count) {
   if (code != GOBJ_COLR || values == nullptr || count < 3) return 0;
   if (arg < GKS_BACKGROUND || arg > GKS_BACKGROUND_SLOT) return -1;
-  colors[slot(arg)] = Rgb{values[0], values[1], values[2]};
+  st.colors[slot(arg)] = Rgb{values[0], values[1], values[2]};
   // A background set before anything is drawn is the page's.
-  if (arg == GKS_BACKGROUND && cr && !page_marked && format != Format::pdf) paint_background();
+  if (arg == GKS_BACKGROUND && st.cr && !st.page_marked && st.format != Format::pdf) paint_background();
   return slot(arg);
 }
 
 void cairo_polyline(int n, const float*, const float* dev) {
-  if (!cr) return;
+  if (!st.cr) return;
   mark();
-  cairo_set_line_cap(cr.get(), CAIRO_LINE_CAP_BUTT);
+  cairo_set_line_cap(st.cr.get(), CAIRO_LINE_CAP_BUTT);
   stroke(n, dev, gget_line_colr(), gget_line_width(), gget_line_type());
 }
 
 // Pattern index as an 8 by 8 mask repeated from the page's top-left corner, as the
 // window lays its stipples; cells grow with the picture.
 cairo_pattern_t* mask_of(int index) {
-  Pattern& p = patterns[static_cast<std::size_t>(index)];
+  Pattern& p = st.patterns[static_cast<std::size_t>(index)];
   if (p) return p.get();
   Surface s(cairo_image_surface_create(CAIRO_FORMAT_A8, 8, 8));
   if (cairo_surface_status(s.get()) != CAIRO_STATUS_SUCCESS) return nullptr;
@@ -518,13 +519,13 @@ cairo_pattern_t* mask_of(int index) {
   cairo_pattern_set_extend(p.get(), CAIRO_EXTEND_REPEAT);
   cairo_pattern_set_filter(p.get(), CAIRO_FILTER_NEAREST);
   cairo_matrix_t m;
-  cairo_matrix_init_scale(&m, 1.0 / scale, 1.0 / scale);
+  cairo_matrix_init_scale(&m, 1.0 / st.scale, 1.0 / st.scale);
   cairo_pattern_set_matrix(p.get(), &m);
   return p.get();
 }
 
 void cairo_fill(int n, const float*, const float* dev) {
-  if (!cr) return;
+  if (!st.cr) return;
   const int pattern = gget_fill_int_style() == 2 ? gget_fill_style_ind() : 0;
   const unsigned char* rows = gget_fill_pattern(pattern);
   if (rows == nullptr) return;
@@ -532,7 +533,7 @@ void cairo_fill(int n, const float*, const float* dev) {
   for (int r = 0; r < 8; ++r) empty = empty && rows[r] == 0, full = full && rows[r] == 0xFF;
   if (empty) return;
   mark();
-  cairo_t* c = cr.get();
+  cairo_t* c = st.cr.get();
   set_color(gget_fill_colr());
   path(n, dev);
   cairo_close_path(c);
@@ -552,45 +553,45 @@ void cairo_fill(int n, const float*, const float* dev) {
 }
 
 void cairo_marker_begin(int) {
-  if (!cr) return;
+  if (!st.cr) return;
   mark();
-  cairo_set_line_cap(cr.get(), CAIRO_LINE_CAP_BUTT);
+  cairo_set_line_cap(st.cr.get(), CAIRO_LINE_CAP_BUTT);
 }
 
 void cairo_marker_shape(int nv, const float* dev, int) {
-  if (!cr) return;
+  if (!st.cr) return;
   if (nv == 1) {
     // One device point: the pixel.
     set_color(gget_marker_colr());
-    cairo_rectangle(cr.get(), cx(dev[0]) - 0.5, cy(dev[1]) - 0.5, 1.0, 1.0);
-    cairo_fill(cr.get());
+    cairo_rectangle(st.cr.get(), cx(dev[0]) - 0.5, cy(dev[1]) - 0.5, 1.0, 1.0);
+    cairo_fill(st.cr.get());
     return;
   }
   stroke(nv, dev, gget_marker_colr(), gget_marker_width(), 1);
 }
 
 void cairo_text_begin(float, float, const char*) {
-  if (!cr) return;
+  if (!st.cr) return;
   mark();
   // Round ends keep thin strokes of small letters legible.
-  cairo_set_line_cap(cr.get(), CAIRO_LINE_CAP_ROUND);
+  cairo_set_line_cap(st.cr.get(), CAIRO_LINE_CAP_ROUND);
 }
 
 void cairo_text_stroke(int nv, const float* dev, int) {
-  if (!cr) return;
-  cairo_set_line_join(cr.get(), CAIRO_LINE_JOIN_ROUND);
+  if (!st.cr) return;
+  cairo_set_line_join(st.cr.get(), CAIRO_LINE_JOIN_ROUND);
   stroke(nv, dev, gget_text_colr(), gget_text_width(), 1);
-  cairo_set_line_join(cr.get(), CAIRO_LINE_JOIN_BEVEL);
+  cairo_set_line_join(st.cr.get(), CAIRO_LINE_JOIN_BEVEL);
 }
 
 void cairo_clear_region(const float*, const float d[4]) {
-  if (!cr) return;
+  if (!st.cr) return;
   mark();
   const double x0 = cx(std::min(d[0], d[2])) - 0.5, x1 = cx(std::max(d[0], d[2])) + 0.5;
   const double y0 = cy(std::max(d[1], d[3])) - 0.5, y1 = cy(std::min(d[1], d[3])) + 0.5;
   set_color(GKS_BACKGROUND);
-  cairo_rectangle(cr.get(), x0, y0, x1 - x0, y1 - y0);
-  cairo_fill(cr.get());
+  cairo_rectangle(st.cr.get(), x0, y0, x1 - x0, y1 - y0);
+  cairo_fill(st.cr.get());
 }
 
 const GksDevice device{
@@ -619,31 +620,31 @@ const GksDevice* gcairo_device() { return &device; }
 int graster_available() { return 1; }
 
 int graster_page(int* w, int* h, std::vector<std::uint32_t>* argb) {
-  if (!open_now || !surface || format != Format::png || argb == nullptr) return -1;
-  cairo_surface_flush(surface.get());
-  const unsigned char* data = cairo_image_surface_get_data(surface.get());
-  const int stride = cairo_image_surface_get_stride(surface.get());
+  if (!st.open_now || !st.surface || st.format != Format::png || argb == nullptr) return -1;
+  cairo_surface_flush(st.surface.get());
+  const unsigned char* data = cairo_image_surface_get_data(st.surface.get());
+  const int stride = cairo_image_surface_get_stride(st.surface.get());
   if (data == nullptr) return -1;
-  argb->resize(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
-  for (int y = 0; y < height; ++y) {
+  argb->resize(static_cast<std::size_t>(st.width) * static_cast<std::size_t>(st.height));
+  for (int y = 0; y < st.height; ++y) {
     const auto* row = reinterpret_cast<const std::uint32_t*>(data + static_cast<std::ptrdiff_t>(y) * stride);
-    for (int x = 0; x < width; ++x)
-      (*argb)[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x)] =
+    for (int x = 0; x < st.width; ++x)
+      (*argb)[static_cast<std::size_t>(y) * static_cast<std::size_t>(st.width) + static_cast<std::size_t>(x)] =
           row[x] | 0xFF000000U;
   }
-  if (w != nullptr) *w = width;
-  if (h != nullptr) *h = height;
+  if (w != nullptr) *w = st.width;
+  if (h != nullptr) *h = st.height;
   return 0;
 }
 
 std::uint32_t graster_background() {
-  const Rgb& c = colors[GKS_BACKGROUND_SLOT];
+  const Rgb& c = st.colors[GKS_BACKGROUND_SLOT];
   const auto byte = [](double v) { return static_cast<std::uint32_t>(std::lround(std::clamp(v, 0.0, 1.0) * 255.0)); };
   return 0xFF000000U | byte(c.r) << 16 | byte(c.g) << 8 | byte(c.b);
 }
 
 int graster_image(float left, float top, int w, int h, const std::vector<std::uint32_t>& argb) {
-  if (!open_now || !cr || w <= 0 || h <= 0 || argb.size() < static_cast<std::size_t>(w) * static_cast<std::size_t>(h))
+  if (!st.open_now || !st.cr || w <= 0 || h <= 0 || argb.size() < static_cast<std::size_t>(w) * static_cast<std::size_t>(h))
     return -1;
   Surface picture(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w, h));
   if (cairo_surface_status(picture.get()) != CAIRO_STATUS_SUCCESS) return -1;
@@ -659,13 +660,13 @@ int graster_image(float left, float top, int w, int h, const std::vector<std::ui
     }
   }
   cairo_surface_mark_dirty(picture.get());
-  page_marked = true;
-  cairo_t* c = cr.get();
+  st.page_marked = true;
+  cairo_t* c = st.cr.get();
   cairo_save(c);
   apply_clip();
   // Device units count pixel centres from the bottom; the picture's corner is half a
   // pixel outside its first centre.
-  cairo_set_source_surface(c, picture.get(), static_cast<double>(left), static_cast<double>(height) - static_cast<double>(top));
+  cairo_set_source_surface(c, picture.get(), static_cast<double>(left), static_cast<double>(st.height) - static_cast<double>(top));
   cairo_pattern_set_filter(cairo_get_source(c), CAIRO_FILTER_NEAREST);
   cairo_paint(c);
   cairo_restore(c);
@@ -673,10 +674,10 @@ int graster_image(float left, float top, int w, int h, const std::vector<std::ui
 }
 
 int graster_write_png(const char* file) {
-  if (file == nullptr || !open_now || !surface || format != Format::png) return -1;
-  cairo_surface_flush(surface.get());
+  if (file == nullptr || !st.open_now || !st.surface || st.format != Format::png) return -1;
+  cairo_surface_flush(st.surface.get());
   std::string bytes;
-  if (!write_page_png(surface.get(), &bytes)) {
+  if (!write_page_png(st.surface.get(), &bytes)) {
     MESS_print(MESS_ERROR, "graster_write_png: the page could not be made: %s\n", file);
     ZAV_fail(ZAV_STATUS_OUTPUT);
     return -1;
@@ -687,7 +688,14 @@ int graster_write_png(const char* file) {
   return out.close("graster_write_png") == 0 ? 0 : -1;
 }
 
-int graster_get_pages() { return open_now ? pages_done + (page_marked ? 1 : 0) : 0; }
+void gcairo_reset_state() {
+  // The output stream cannot be assigned: the record is made again in place, which also
+  // closes a stream left open.
+  std::destroy_at(&st);
+  std::construct_at(&st);
+}
+
+int graster_get_pages() { return st.open_now ? st.pages_done + (st.page_marked ? 1 : 0) : 0; }
 
 #else  // built without Cairo
 
@@ -708,6 +716,7 @@ std::uint32_t graster_background() { return 0xFF000000U; }
 int graster_write_png(const char*) { return -1; }
 int graster_image(float, float, int, int, const std::vector<std::uint32_t>&) { return -1; }
 int graster_get_pages() { return 0; }
+void gcairo_reset_state() {}
 
 #endif
 

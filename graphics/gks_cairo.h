@@ -51,3 +51,6 @@ int graster_image(float left, float top, int w, int h, const std::vector<std::ui
 int graster_get_pages();
 // The name of page n (from 1) of a numbered output: "_NN" before the extension.
 std::string graster_page_name(const std::string& name, int n);
+
+// Back to the state of a fresh start: everything the raster, PDF and SVG writer holds.
+void gcairo_reset_state();

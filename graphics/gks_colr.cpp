@@ -15,9 +15,14 @@ struct DevColor {
   float r = 0.0F, g = 0.0F, b = 0.0F;
 };
 
-std::array<DevColor, GKS_BACKGROUND_SLOT + 1> colors;
-std::string background_name;
-bool inverse = false;
+// The workstation's colour table, the background colour named by the user and whether
+// the colours are inverted.
+struct ColrState {
+  std::array<DevColor, GKS_BACKGROUND_SLOT + 1> colors;
+  std::string background_name;
+  bool inverse = false;
+};
+ColrState st;
 
 int slot(int index) { return index == GKS_BACKGROUND ? GKS_BACKGROUND_SLOT : index; }
 bool in_table(int index) { return index >= GKS_BACKGROUND && index <= GKS_BACKGROUND_SLOT; }
@@ -40,7 +45,7 @@ int gset_colr_rep(int, int index, const float rgb[3]) {
   if (rgb == nullptr || !std::isfinite(rgb[0]) || !std::isfinite(rgb[1]) || !std::isfinite(rgb[2]))
     return gerr_printf("gset_colr_rep", "invalid color for index %d\n", index);
   const float c[3] = {fraction(rgb[0]), fraction(rgb[1]), fraction(rgb[2])};
-  DevColor& d = colors[slot(index)];
+  DevColor& d = st.colors[slot(index)];
   d.r = c[0], d.g = c[1], d.b = c[2];
   // Without a device the colour waits in the table: the device gets every colour when it
   // opens and its plot is reset.
@@ -53,12 +58,12 @@ int gset_colr_rep(int, int index, const float rgb[3]) {
   return 0;
 }
 
-int gget_color_ind(int index) { return in_table(index) ? colors[slot(index)].pixel : -1; }
+int gget_color_ind(int index) { return in_table(index) ? st.colors[slot(index)].pixel : -1; }
 
 int gget_color_rgb(int index, float* r, float* g, float* b) {
   float c[3];
   if (in_table(index)) {
-    const DevColor& d = colors[slot(index)];
+    const DevColor& d = st.colors[slot(index)];
     c[0] = d.r, c[1] = d.g, c[2] = d.b;
   } else if (index >= GKS_PRINT_FIRST && index <= GKS_PRINT_LAST) {
     c[0] = c[1] = c[2] = print_level(index);
@@ -81,7 +86,7 @@ int gget_color_rgb256(int index, int* r, int* g, int* b) {
 }
 
 void gclear_colors() {
-  for (DevColor& d : colors) d.pixel = -1;
+  for (DevColor& d : st.colors) d.pixel = -1;
 }
 
 int gsetter_colr(const char* routine, int index, int* stored) {
@@ -96,7 +101,9 @@ int gsetter_colr(const char* routine, int index, int* stored) {
   return 0;
 }
 
-void gset_background(const char* name) { background_name = name != nullptr ? name : ""; }
-const char* gget_background() { return background_name.c_str(); }
-void gset_inverse(int on) { inverse = on != 0; }
-int gget_inverse() { return inverse ? 1 : 0; }
+void gset_background(const char* name) { st.background_name = name != nullptr ? name : ""; }
+const char* gget_background() { return st.background_name.c_str(); }
+void gset_inverse(int on) { st.inverse = on != 0; }
+int gget_inverse() { return st.inverse ? 1 : 0; }
+
+void gcolr_reset_state() { st = ColrState{}; }

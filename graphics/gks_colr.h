@@ -28,3 +28,6 @@ void gset_background(const char* name);
 const char* gget_background();
 void gset_inverse(int on);
 int gget_inverse();
+
+// Back to the state of a fresh start: everything the workstation colours holds.
+void gcolr_reset_state();

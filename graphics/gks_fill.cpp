@@ -10,10 +10,17 @@
 
 namespace {
 
-int fill_inter_style = 1;
-int fill_inter_index = 1;
-int fill_color = 1;
-int print_solid = 0;
+// The fill attributes now in force.
+struct FillState {
+  int fill_inter_style = 1;
+  int fill_inter_index = 1;
+  int fill_color = 1;
+  int print_solid = 0;
+  // Device points, reused from call to call: a plot draws many short lines, each
+  // needing this buffer.
+  std::vector<float> dev;
+};
+FillState st;
 
 constexpr int max_points = 50000000;
 
@@ -47,53 +54,51 @@ int gfill_area(int n, const float* points) {
   if (n < 0 || n > max_points || points == nullptr) return gerr_printf("gfill_area", "invalid number of points: %d\n", n);
   if (!gdev_finite(n, points)) return gerr_printf("gfill_area", "invalid point coordinates\n");
   if (!gpts_in_win(n, points)) return 0;
-  // Reused from call to call: a plot draws many short lines, each needing this buffer.
-  static std::vector<float> dev;
-  if (!gdev_points(n, points, &dev)) return gerr_printf("gfill_area", "malloc error\n");
+  if (!gdev_points(n, points, &st.dev)) return gerr_printf("gfill_area", "malloc error\n");
   if (!gtype_is_META()) gnew_obj(GOBJ_FILL, n, 2 * sizeof(float) * static_cast<std::size_t>(n), points);
   const GksDevice* d = gdev_cur();
-  if (d->fill_area != nullptr) d->fill_area(n, points, dev.data());
+  if (d->fill_area != nullptr) d->fill_area(n, points, st.dev.data());
   return 0;
 }
 
 int gset_fill_int_style(int style) {
   if (!gchk_graphics()) return gerr_printf("gset_fill_int_style", "GKS not opened\n");
   if (style != 1 && style != 2) return gerr_printf("gset_fill_int_style", "invalid interior style: %d\n", style);
-  return set_int(GOBJ_FSTYLE, style, fill_inter_style);
+  return set_int(GOBJ_FSTYLE, style, st.fill_inter_style);
 }
 
 int gset_fill_style_ind(int index) {
   if (!gchk_graphics()) return gerr_printf("gset_fill_style_ind", "GKS not opened\n");
   if (index < 0 || index >= GKS_NUM_PATTERNS) return gerr_printf("gset_fill_style_ind", "invalid style index: %d\n", index);
-  return set_int(GOBJ_FINDEX, index, fill_inter_index);
+  return set_int(GOBJ_FINDEX, index, st.fill_inter_index);
 }
 
 int gset_fill_colr_ind(int index) {
   int stored = 0;
   if (gsetter_colr("gset_fill_colr_ind", index, &stored) != 0) return -1;
-  return set_int(GOBJ_FCOLR, stored, fill_color);
+  return set_int(GOBJ_FCOLR, stored, st.fill_color);
 }
 
 int gset_fill_print_solid(int flag) {
   if (!gchk_graphics()) return gerr_printf("gset_fill_print_solid", "GKS not opened\n");
-  return set_int(GOBJ_FSOLID, flag != 0 ? 1 : 0, print_solid);
+  return set_int(GOBJ_FSOLID, flag != 0 ? 1 : 0, st.print_solid);
 }
 
 void greset_fill() {
-  fill_inter_style = 1;
-  fill_inter_index = 1;
-  fill_color = 1;
-  print_solid = 0;
+  st.fill_inter_style = 1;
+  st.fill_inter_index = 1;
+  st.fill_color = 1;
+  st.print_solid = 0;
 }
 
 void ginit_fill(int) { greset_fill(); }
 // The window device makes its stipples from the patterns; nothing is held here.
 void gdel_fill_pat() {}
 
-int gget_fill_colr() { return fill_color; }
-int gget_fill_int_style() { return fill_inter_style; }
-int gget_fill_style_ind() { return fill_inter_index; }
-int gget_fill_print_solid() { return print_solid; }
+int gget_fill_colr() { return st.fill_color; }
+int gget_fill_int_style() { return st.fill_inter_style; }
+int gget_fill_style_ind() { return st.fill_inter_index; }
+int gget_fill_print_solid() { return st.print_solid; }
 
 const unsigned char* gget_fill_pattern(int index) {
   return (index >= 0 && index < GKS_NUM_PATTERNS) ? bitmap[index] : nullptr;
@@ -105,3 +110,5 @@ int gfill_test(int pattern, int x, int y) {
   const int r = ((y % 8) + 8) % 8, b = ((x % 8) + 8) % 8;
   return (rows[r] >> b) & 1;
 }
+
+void gfill_reset_state() { st = FillState{}; }

@@ -23,3 +23,6 @@ int gget_fill_print_solid();
 const unsigned char* gget_fill_pattern(int index);
 // Whether pixel (x, y) of a pattern is set.
 int gfill_test(int pattern, int x, int y);
+
+// Back to the state of a fresh start: everything the fill attributes holds.
+void gfill_reset_state();

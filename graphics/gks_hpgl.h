@@ -27,3 +27,6 @@ void ghpgl_set_pcl(int mode);
 void ghpgl_set_rotate(int degrees);
 void ghpgl_set_scale(float scale);
 void ghpgl_set_base_width(float width);
+
+// Back to the state of a fresh start: everything the HPGL writer holds.
+void ghpgl_reset_state();

@@ -28,10 +28,14 @@
 
 namespace {
 
-int save_type = 0;
-std::string dump_info;
-std::string dump_date;
-int dump_domain = 0;
+// The kind of image file a save writes, and what the next dump records of the plot.
+struct ImgState {
+  int save_type = 0;
+  std::string dump_info;
+  std::string dump_date;
+  int dump_domain = 0;
+};
+ImgState st;
 
 struct XImageFree {
   void operator()(XImage* i) const {
@@ -279,20 +283,20 @@ int PNG_dump(const char* path) { return dump(path, PNG_write); }
 int XWD_dump(const char* path) { return dump(path, XWD_write); }
 
 void IMG_set_dump_info(const char* info, const char* date_label, int with_domain) {
-  dump_info = info != nullptr ? info : "";
-  dump_date = date_label != nullptr ? date_label : "";
-  dump_domain = with_domain;
+  st.dump_info = info != nullptr ? info : "";
+  st.dump_date = date_label != nullptr ? date_label : "";
+  st.dump_domain = with_domain;
 }
 
 int IMG_dump(const char* path) {
   ImgRec image;
   IMG_init(&image);
   if (gget_image(&image) == 0) return 0;
-  image.info = dump_info;
-  image.date_label = dump_date;
+  image.info = st.dump_info;
+  image.date_label = st.dump_date;
   DomainRec d;
   MAP_get_domain(&d);
-  if (dump_domain && d.proj != MISSING_INT && d.nx > 1 && d.ny > 1 && image.width > 1 && image.height > 1) {
+  if (st.dump_domain && d.proj != MISSING_INT && d.nx > 1 && d.ny > 1 && image.width > 1 && image.height > 1) {
     d.dx *= static_cast<float>(d.nx - 1) / static_cast<float>(image.width - 1);
     d.dy *= static_cast<float>(d.ny - 1) / static_cast<float>(image.height - 1);
     d.nx = image.width;
@@ -302,12 +306,12 @@ int IMG_dump(const char* path) {
   return write_zav(path, &image);
 }
 
-void gset_save_image_type(int type) { save_type = type; }
-int gget_save_image_type() { return save_type; }
+void gset_save_image_type(int type) { st.save_type = type; }
+int gget_save_image_type() { return st.save_type; }
 
 int gsave_image_file(const char* path) {
-  if (save_type == GKS_SAVE_GIF) return GIF_dump(path);
-  if (save_type == GKS_SAVE_PNG) return PNG_dump(path);
+  if (st.save_type == GKS_SAVE_GIF) return GIF_dump(path);
+  if (st.save_type == GKS_SAVE_PNG) return PNG_dump(path);
   return XWD_dump(path);
 }
 
@@ -529,3 +533,5 @@ int goverlay_image_file(const char* path, const char* transparent, int x, int y)
 }
 
 int gread_image_file(const char* path) { return goverlay_image_file(path, "", 0, 0); }
+
+void gimg_reset_state() { st = ImgState{}; }

@@ -45,3 +45,6 @@ int goverlay_image_file(const char* path, const char* transparent, int x, int y)
 // resource "image_path".
 std::string gfind_image_file(const char* path);
 int gread_image_file(const char* path);
+
+// Back to the state of a fresh start: everything the image files (save type, dump records) holds.
+void gimg_reset_state();

@@ -19,3 +19,6 @@ float gget_line_print_bold();
 // Dash list of a line type (on, off lengths in pixels): the number of entries, 0 for a
 // solid line or an unknown type.
 int gget_dash(int type, const unsigned char** dashes);
+
+// Back to the state of a fresh start: everything the line attributes holds.
+void gline_reset_state();

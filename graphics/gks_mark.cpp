@@ -12,10 +12,17 @@
 
 namespace {
 
-int marker_type = 1;
-float marker_height = 1.0F;
-float marker_width = 1.0F;
-int marker_color = 1;
+// The marker attributes now in force, and the device drawing them.
+struct MarkState {
+  int marker_type = 1;
+  float marker_height = 1.0F;
+  float marker_width = 1.0F;
+  int marker_color = 1;
+  // The device drawing the markers now, and whether it draws their shadows.
+  const GksDevice* device = nullptr;
+  int shadow_now = 0;
+};
+MarkState st;
 
 constexpr int max_points = 50000000;
 
@@ -28,11 +35,8 @@ float unit_size() {
   return 10.0F * gdev_get_pixel_scale();
 }
 
-const GksDevice* device = nullptr;
-int shadow_now = 0;
-
 void mark_draw(int nv, const float* pts) {
-  if (device != nullptr && device->marker_shape != nullptr) device->marker_shape(nv, pts, shadow_now);
+  if (st.device != nullptr && st.device->marker_shape != nullptr) st.device->marker_shape(nv, pts, st.shadow_now);
 }
 
 // Strokes of one marker around (x, y), half size h. Shapes are given with y growing
@@ -105,63 +109,65 @@ int gpolymarker(int n, const float* points) {
   const float h = static_cast<float>(gget_marker_half());
   const float s = window ? 1.0F : -1.0F;
   const int depth = window ? gget_font_drop() : 0;
-  device = dev;
+  st.device = dev;
   for (int i = 0; i < n; ++i) {
     float x = xW_dev(points[2 * i]), y = yW_dev(points[2 * i + 1]);
     if (window) {
       x = std::trunc(x + 0.5F);
       y = std::trunc(y + 0.5F);
     }
-    shadow_now = 1;
-    for (int k = 0; k < depth; ++k) draw_marker(marker_type, x + k, y + k, h, s);
-    shadow_now = 0;
-    draw_marker(marker_type, x, y, h, s);
+    st.shadow_now = 1;
+    for (int k = 0; k < depth; ++k) draw_marker(st.marker_type, x + k, y + k, h, s);
+    st.shadow_now = 0;
+    draw_marker(st.marker_type, x, y, h, s);
   }
-  device = nullptr;
+  st.device = nullptr;
   return 0;
 }
 
 int gset_marker_type(int type) {
   if (!gchk_graphics()) return gerr_printf("gset_marker_type", "GKS not opened\n");
   if (type < 1 || type > GKS_NUM_MARKERS) return gerr_printf("gset_marker_type", "invalid marker type: %d\n", type);
-  if (type == marker_type) return 0;
+  if (type == st.marker_type) return 0;
   if (gdev_state(GOBJ_MTYPE, type, nullptr, 0) < 0) return -1;
-  marker_type = type;
+  st.marker_type = type;
   return 0;
 }
 
 int gset_marker_size(float size) {
-  return gdev_set_float("gset_marker_size", GOBJ_MSIZE, size, &marker_height, "invalid marker size: %f\n", true);
+  return gdev_set_float("gset_marker_size", GOBJ_MSIZE, size, &st.marker_height, "invalid marker size: %f\n", true);
 }
 
 int gset_marker_width(float width) {
-  return gdev_set_float("gset_marker_width", GOBJ_MWIDTH, width, &marker_width, "invalid marker width: %f\n", true);
+  return gdev_set_float("gset_marker_width", GOBJ_MWIDTH, width, &st.marker_width, "invalid marker width: %f\n", true);
 }
 
 int gset_marker_colr_ind(int index) {
   int stored = 0;
   if (gsetter_colr("gset_marker_colr_ind", index, &stored) != 0) return -1;
-  if (stored == marker_color) return 0;
+  if (stored == st.marker_color) return 0;
   if (gdev_state(GOBJ_MCOLR, stored, nullptr, 0) < 0) return -1;
-  marker_color = stored;
+  st.marker_color = stored;
   return 0;
 }
 
 void greset_marker() {
-  marker_type = 1;
-  marker_height = 1.0F;
-  marker_width = 1.0F;
-  marker_color = 1;
+  st.marker_type = 1;
+  st.marker_height = 1.0F;
+  st.marker_width = 1.0F;
+  st.marker_color = 1;
 }
 
 void ginit_marker(int) { greset_marker(); }
 
-int gget_marker_type() { return marker_type; }
-float gget_marker_size() { return marker_height; }
-float gget_marker_width() { return marker_width; }
-int gget_marker_colr() { return marker_color; }
+int gget_marker_type() { return st.marker_type; }
+float gget_marker_size() { return st.marker_height; }
+float gget_marker_width() { return st.marker_width; }
+int gget_marker_colr() { return st.marker_color; }
 
 int gget_marker_half() {
-  const float half = unit_size() * marker_height / 2.0F;
+  const float half = unit_size() * st.marker_height / 2.0F;
   return half < 1.0e6F ? static_cast<int>(half) : 1000000;
 }
+
+void gmark_reset_state() { st = MarkState{}; }

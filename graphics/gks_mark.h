@@ -18,3 +18,6 @@ int gget_marker_colr();
 
 // Half the marker size in device units of the open type (integer part).
 int gget_marker_half();
+
+// Back to the state of a fresh start: everything the marker attributes holds.
+void gmark_reset_state();

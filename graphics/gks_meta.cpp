@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -26,10 +27,14 @@
 
 namespace {
 
-GksStream out;
-int meta_type = GMETA_TEXT;
-// The record being written (reused, so that records cost no allocation).
-std::string rec;
+// One metafile output at a time: its stream, its kind, and the record being built.
+struct MetaState {
+  GksStream out;
+  int meta_type = GMETA_TEXT;
+  // The record being written (reused, so that records cost no allocation).
+  std::string rec;
+};
+MetaState st;
 
 // CGM polylines hold at most this many points an element (their parameters must stay
 // within one partition of 32766 bytes).
@@ -37,49 +42,49 @@ constexpr int cgm_max_points = 8000;
 
 // ---- records ----
 
-void add(const char* s) { rec += s; }
+void add(const char* s) { st.rec += s; }
 void add_int(long v) {
   char b[24];
   std::snprintf(b, sizeof b, "%ld", v);
-  rec += b;
+  st.rec += b;
 }
 void add_f(double v) {
   char b[64];
-  rec.append(b, static_cast<std::size_t>(gdev_format_fixed(b, v, 6)));
+  st.rec.append(b, static_cast<std::size_t>(gdev_format_fixed(b, v, 6)));
 }
 
 // A CGM element; parameters of 31 bytes or more take the long form, in partitions.
 void cgm_element(int cls, int id, const char* data, std::size_t len) {
   const int head = (cls << 12) | (id << 5);
   if (len < 31) {
-    out.word(head | static_cast<int>(len));
+    st.out.word(head | static_cast<int>(len));
   } else {
-    out.word(head | 31);
+    st.out.word(head | 31);
     while (len > 32766) {
-      out.word(0x8000 | 32766);
-      out.write(data, 32766);
+      st.out.word(0x8000 | 32766);
+      st.out.write(data, 32766);
       data += 32766;
       len -= 32766;
     }
-    out.word(static_cast<int>(len));
+    st.out.word(static_cast<int>(len));
   }
-  out.write(data, len);
-  if (len % 2 != 0) out.put('\0');
+  st.out.write(data, len);
+  if (len % 2 != 0) st.out.put('\0');
 }
 
 // Ends the record: written as it is to a text metafile, as an escape element to CGM.
 void emit() {
-  if (meta_type == GMETA_TEXT) {
-    out.write(rec.data(), rec.size());
+  if (st.meta_type == GMETA_TEXT) {
+    st.out.write(st.rec.data(), st.rec.size());
   } else {
     std::string e;
-    e.reserve(rec.size() + 2);
+    e.reserve(st.rec.size() + 2);
     e.push_back(static_cast<char>((GMETA_ESCAPE_ID >> 8) & 0xFF));
     e.push_back(static_cast<char>(GMETA_ESCAPE_ID & 0xFF));
-    e += rec;
+    e += st.rec;
     cgm_element(6, 1, e.data(), e.size());
   }
-  rec.clear();
+  st.rec.clear();
 }
 
 void rect_record(const char* key, int n, const float* v) {
@@ -170,9 +175,9 @@ void points_record(const char* key, int n, const float* world, bool final_newlin
     add_f(world[2 * i + 1]);
     add(" ");
     if ((i + 1) % 4 == 0) add("\n   ");
-    if (rec.size() > 60000 && meta_type == GMETA_TEXT) {
-      out.write(rec.data(), rec.size());
-      rec.clear();
+    if (st.rec.size() > 60000 && st.meta_type == GMETA_TEXT) {
+      st.out.write(st.rec.data(), st.rec.size());
+      st.rec.clear();
     }
   }
   if (final_newline) add("\n");
@@ -191,18 +196,18 @@ std::string output_name(const char* device_string) {
     const char* env = std::getenv("zavmeta_out");
     if (env != nullptr) name = env;
   }
-  return name.empty() ? (meta_type == GMETA_CGM ? "zav.cgm" : "zav.meta") : name;
+  return name.empty() ? (st.meta_type == GMETA_CGM ? "zav.cgm" : "zav.meta") : name;
 }
 
 int meta_open(int, const char* device_string) {
-  meta_type = GMETA_TEXT;
+  st.meta_type = GMETA_TEXT;
   for (int i = 1;; ++i) {
     const std::string opt = gdev_field(device_string, i);
     if (opt.empty() && gdev_field(device_string, i + 1).empty()) break;
     if (stricmp(opt.c_str(), "cgm") == 0)
-      meta_type = GMETA_CGM;
+      st.meta_type = GMETA_CGM;
     else if (stricmp(opt.c_str(), "zav") == 0)
-      meta_type = GMETA_TEXT;
+      st.meta_type = GMETA_TEXT;
     else if (!opt.empty())
       MESS_print(MESS_WARN, "gopen_ws: unknown metafile option: %s\n", opt.c_str());
     if (i > 100) break;
@@ -219,7 +224,7 @@ int meta_open(int, const char* device_string) {
 int meta_close() { return gmeta_close_file(); }
 
 void meta_clip(const float r[4]) {
-  if (meta_type != GMETA_CGM) return;
+  if (st.meta_type != GMETA_CGM) return;
   gcgm_control(3, 5, 8, 0);
   gcgm_ps_point(r[0], r[1]);
   gcgm_ps_point(r[2], r[3]);
@@ -279,7 +284,7 @@ int meta_state(int code, int arg, const float* v, int count) {
 }
 
 void meta_polyline(int n, const float* world, const float* dev) {
-  if (meta_type == GMETA_CGM) {
+  if (st.meta_type == GMETA_CGM) {
     // Long lines go as several elements that share their end points.
     for (int start = 0; start < n - 1; start += cgm_max_points - 1) {
       const int count = std::min(cgm_max_points, n - start);
@@ -301,7 +306,7 @@ void meta_text(float x, float y, const char* s) {
   add_f(y);
   add(" ");
   // One record a line: a line break inside the string would end it early.
-  for (const char* p = s; *p != '\0'; ++p) rec.push_back((*p == '\n' || *p == '\r') ? ' ' : *p);
+  for (const char* p = s; *p != '\0'; ++p) st.rec.push_back((*p == '\n' || *p == '\r') ? ' ' : *p);
   add("\n");
   emit();
 }
@@ -316,7 +321,7 @@ void meta_clear_region(const float w[4], const float*) {
 
 void meta_message(const char* text) {
   add("ME ");
-  for (const char* p = text; *p != '\0'; ++p) rec.push_back((*p == '\n' || *p == '\r') ? ' ' : *p);
+  for (const char* p = text; *p != '\0'; ++p) st.rec.push_back((*p == '\n' || *p == '\r') ? ' ' : *p);
   add("\n");
   emit();
 }
@@ -716,74 +721,74 @@ CgmEnd replay_cgm(std::FILE* f, Replay& replay) {
 const GksDevice* gmeta_device() { return &device; }
 
 int gmeta_open_file(const char* name) {
-  if (name == nullptr || !out.open(name, "gmeta_open_file", "Creating metafile: %s\n")) return -1;
-  rec.clear();
+  if (name == nullptr || !st.out.open(name, "gmeta_open_file", "Creating metafile: %s\n")) return -1;
+  st.rec.clear();
   return 0;
 }
 
 void gmeta_init_file() {
-  if (out.appending()) return;
-  if (meta_type == GMETA_TEXT) {
-    out.str("ZAVMETA\n");
-    out.printf("#Title: ZAV Graphics Display: %s\n", gget_win_title());
-    out.str("#Creator: ZAV Metafile Processor-1.0\n");
+  if (st.out.appending()) return;
+  if (st.meta_type == GMETA_TEXT) {
+    st.out.str("ZAVMETA\n");
+    st.out.printf("#Title: ZAV Graphics Display: %s\n", gget_win_title());
+    st.out.str("#Creator: ZAV Metafile Processor-1.0\n");
     const std::time_t now = std::time(nullptr);
     char date[64] = "";
     if (ctime_r(&now, date) == nullptr) copy_bounded(date, sizeof date, "\n");
-    out.printf("#CreationDate: %s", date);
+    st.out.printf("#CreationDate: %s", date);
     return;
   }
   gcgm_control(0, 1, 0, 0);  // BEGIN METAFILE, no name
   gcgm_control(1, 1, 2, 0);  // METAFILE VERSION 1
-  out.word(1);
+  st.out.word(1);
   gcgm_control(1, 2, 11, 0);  // METAFILE DESCRIPTION
-  out.put(10);
-  out.str("ZAVCGM-1.0");
-  out.put('\0');
+  st.out.put(10);
+  st.out.str("ZAVCGM-1.0");
+  st.out.put('\0');
   gcgm_control(1, 11, 6, 0);  // METAFILE ELEMENT LIST: the drawing-plus-control set
-  out.word(1);
-  out.word(-1);
-  out.word(1);
+  st.out.word(1);
+  st.out.word(-1);
+  st.out.word(1);
   gcgm_control(1, 9, 1, 0);  // MAXIMUM COLOUR INDEX
-  out.put(static_cast<char>(255));
-  out.put('\0');
+  st.out.put(static_cast<char>(255));
+  st.out.put('\0');
   gcgm_control(2, 6, 8, 0);  // VDC EXTENT
-  out.word(0);
-  out.word(0);
-  out.word(10000);
-  out.word(8000);
+  st.out.word(0);
+  st.out.word(0);
+  st.out.word(10000);
+  st.out.word(8000);
   gcgm_control(0, 3, 0, 0);  // BEGIN PICTURE
   gcgm_control(0, 4, 0, 0);  // BEGIN PICTURE BODY
 }
 
 int gmeta_close_file() {
-  if (!out.is_open()) return -1;
-  if (meta_type == GMETA_CGM) {
-    if (!out.appending()) gcgm_control(0, 5, 0, 0);  // END PICTURE
+  if (!st.out.is_open()) return -1;
+  if (st.meta_type == GMETA_CGM) {
+    if (!st.out.appending()) gcgm_control(0, 5, 0, 0);  // END PICTURE
     // Also after appended content: a reader knows the file whole by its last element.
     gcgm_control(0, 2, 0, 0);  // END METAFILE
   }
-  if (out.close("gmeta_close_file") != 0) return -1;
+  if (st.out.close("gmeta_close_file") != 0) return -1;
   MESS_print(MESS_MESS, "Created metafile\n");
   return 0;
 }
 
 int gmeta_printf(const char* format, ...) {
-  if (!out.is_open() || meta_type != GMETA_TEXT) return -1;
+  if (!st.out.is_open() || st.meta_type != GMETA_TEXT) return -1;
   va_list args;
   va_start(args, format);
-  const int n = out.vprintf(format, args);
+  const int n = st.out.vprintf(format, args);
   va_end(args);
   return n;
 }
 
-void gmeta_set_type(int kind) { meta_type = kind == GMETA_CGM ? GMETA_CGM : GMETA_TEXT; }
-int gmeta_get_type() { return meta_type; }
+void gmeta_set_type(int kind) { st.meta_type = kind == GMETA_CGM ? GMETA_CGM : GMETA_TEXT; }
+int gmeta_get_type() { return st.meta_type; }
 
 void gcgm_control(int element_class, int element, int length, int extra) {
-  if (!out.is_open()) return;
-  out.word(((element_class & 0xF) << 12) | ((element & 0x7F) << 5) | (length & 0x1F));
-  if ((length & 0x1F) == 31 || extra != 0) out.word(extra);
+  if (!st.out.is_open()) return;
+  st.out.word(((element_class & 0xF) << 12) | ((element & 0x7F) << 5) | (length & 0x1F));
+  if ((length & 0x1F) == 31 || extra != 0) st.out.word(extra);
 }
 
 void gcgm_point(float x, float y) { gcgm_ps_point(xW_ps(x), yW_ps(y)); }
@@ -794,8 +799,8 @@ void gcgm_ps_point(float x, float y) {
     if (std::isnan(r)) return 0;
     return static_cast<int>(r < -32768.0F ? -32768.0F : r > 32767.0F ? 32767.0F : r);
   };
-  out.word(clamp16(x));
-  out.word(clamp16(y));
+  st.out.word(clamp16(x));
+  st.out.word(clamp16(y));
 }
 
 int gread_metafile(const char* path) {
@@ -827,4 +832,11 @@ int gread_metafile(const char* path) {
   saved.restore();
   replay.report();
   return 0;
+}
+
+void gmeta_reset_state() {
+  // The output stream cannot be assigned: the record is made again in place, which also
+  // closes a stream left open.
+  std::destroy_at(&st);
+  std::construct_at(&st);
 }

@@ -33,3 +33,6 @@ void gcgm_ps_point(float x, float y);
 // Replays a text or binary metafile onto the open workstation through the kernel calls
 // that wrote it. 0, or -1 when the file cannot be opened or nothing is open.
 int gread_metafile(const char* path);
+
+// Back to the state of a fresh start: everything the metafile writer holds.
+void gmeta_reset_state();

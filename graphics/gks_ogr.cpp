@@ -432,3 +432,5 @@ void gogr_set_hooks(const GksFeatureHooks& hooks) { st.hooks = hooks; }
 const GksDevice* gogr_device() { return &device; }
 const std::vector<GksFeature>& gogr_features() { return st.features; }
 long gogr_last_count() { return st.last_count; }
+
+void gogr_reset_state() { st = Ogr{}; }

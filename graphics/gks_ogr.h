@@ -75,3 +75,6 @@ const GksDevice* gogr_device();
 const std::vector<GksFeature>& gogr_features();
 // How many features the device last closed handed to the writer.
 long gogr_last_count();
+
+// Back to the state of a fresh start: everything the feature writer (hooks included) holds.
+void gogr_reset_state();

@@ -74,3 +74,6 @@ void gps_device_options(const char* env, const char* device_string, void (*optio
 // the first environment variable of env1, env2 that is set: "P" fractions or pixel sizes
 // times unit, plus add to the position. Sets the kernel's window size and offset.
 void gps_place(float width, float height, float unit, float add, const char* env1, const char* env2);
+
+// Back to the state of a fresh start: everything the PostScript writer holds.
+void gps_reset_state();

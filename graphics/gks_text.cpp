@@ -25,28 +25,10 @@
 
 namespace {
 
-int text_color = 1;
-float text_width = 1.0F;
-float text_height = 0.01F;
-float text_expan = 1.0F;
-float text_space = 0.25F;
-float text_char_space = 0.0F;
-int horiz_align = 0;
-int vert_align = 0;
-float upx = 0.0F, upy = 1.0F;
-int font_ind = 1;
-int font_prec = 2;
-int drop_shadow = 0;
-int drop_color = 0;
-
-std::string font_list_text;
-
 struct FontEntry {
   std::string name;  // up to 9 characters
   std::string file;  // up to 105 characters
 };
-// The font list; entry i is font i + 1.
-std::vector<FontEntry> fonts;
 
 struct Font {
   std::vector<unsigned char> db;
@@ -59,13 +41,36 @@ Font empty_font() {
   f.width.fill(0);
   return f;
 }
-Font font = empty_font();
-int font_type = 0;
-// Fonts read before, by file name: labels switch fonts often.
-std::map<std::string, Font> loaded;
 
-// Boxes of the labels placed on the page (NDC x0, y0, x1, y1).
-std::vector<std::array<float, 4>> label_room;
+// The text attributes, the font list and the font in use with those read before, the
+// places labels took on the page, and the strokes of the glyph being drawn.
+struct TextState {
+  int text_color = 1;
+  float text_width = 1.0F;
+  float text_height = 0.01F;
+  float text_expan = 1.0F;
+  float text_space = 0.25F;
+  float text_char_space = 0.0F;
+  int horiz_align = 0;
+  int vert_align = 0;
+  float upx = 0.0F, upy = 1.0F;
+  int font_ind = 1;
+  int font_prec = 2;
+  int drop_shadow = 0;
+  int drop_color = 0;
+  std::string font_list_text;
+  // The font list; entry i is font i + 1.
+  std::vector<FontEntry> fonts;
+  Font font = empty_font();
+  int font_type = 0;
+  // Fonts read before, by file name: labels switch fonts often.
+  std::map<std::string, Font> loaded;
+  // Boxes of the labels placed on the page (NDC x0, y0, x1, y1).
+  std::vector<std::array<float, 4>> label_room;
+  // Strokes of one glyph, kept between glyphs so that the buffer is not made anew.
+  std::vector<float> stroke;
+};
+TextState st;
 
 constexpr std::size_t max_name = 9;
 constexpr std::size_t max_file = 105;
@@ -77,10 +82,10 @@ constexpr int entries_per_fi_file = 10;
 constexpr int vertical_offset[6] = {-35, -160, -140, -85, -35, 0};
 
 void clear_font() {
-  font.db.clear();
-  font.start.fill(-1);
-  font.width.fill(0);
-  font_type = 0;
+  st.font.db.clear();
+  st.font.start.fill(-1);
+  st.font.width.fill(0);
+  st.font_type = 0;
 }
 
 std::string trimmed(std::string s) {
@@ -161,8 +166,8 @@ std::string parse_font(std::FILE* f, Font& out) {
 }
 
 void add_font(const std::string& name, const std::string& file) {
-  if (static_cast<int>(fonts.size()) >= GKS_MAX_FONTS) return;
-  fonts.push_back({name.substr(0, max_name), file.substr(0, max_file)});
+  if (static_cast<int>(st.fonts.size()) >= GKS_MAX_FONTS) return;
+  st.fonts.push_back({name.substr(0, max_name), file.substr(0, max_file)});
 }
 
 // "name rest of line" a line; at most 40 lines (or "name file" pairs, at most 10).
@@ -189,9 +194,9 @@ void read_list_file(std::FILE* f, bool pairs) {
 }
 
 int load_current() {
-  if (fonts.empty()) return read_font("modern.fnt");
-  const int i = font_ind >= 1 && font_ind <= static_cast<int>(fonts.size()) ? font_ind : 1;
-  return read_font(fonts[static_cast<std::size_t>(i - 1)].file.c_str());
+  if (st.fonts.empty()) return read_font("modern.fnt");
+  const int i = st.font_ind >= 1 && st.font_ind <= static_cast<int>(st.fonts.size()) ? st.font_ind : 1;
+  return read_font(st.fonts[static_cast<std::size_t>(i - 1)].file.c_str());
 }
 
 // Whole font units, truncated as the layout counts them. Attributes are only checked for
@@ -206,14 +211,12 @@ int units(double v) {
 }
 
 int advance(int c, float expansion) {
-  const double space = static_cast<double>(text_space) * 100.0;
+  const double space = static_cast<double>(st.text_space) * 100.0;
   const double e = expansion;
-  if (text_char_space > 0.0F) return units((space + 100.0) * text_char_space * e);
-  if (font.start[c] < 0) return units((space + blank_width) * e);
-  return units((font.width[c] + space) * e);
+  if (st.text_char_space > 0.0F) return units((space + 100.0) * st.text_char_space * e);
+  if (st.font.start[c] < 0) return units((space + blank_width) * e);
+  return units((st.font.width[c] + space) * e);
 }
-
-std::vector<float> stroke;
 
 bool open_or_say(const char* routine) {
   if (gchk_graphics()) return true;
@@ -224,35 +227,35 @@ bool open_or_say(const char* routine) {
 }  // namespace
 
 int gset_char_ht(float height) {
-  return gdev_set_float("gset_char_ht", GOBJ_THEIGHT, height, &text_height, "invalid character height: %f\n", true);
+  return gdev_set_float("gset_char_ht", GOBJ_THEIGHT, height, &st.text_height, "invalid character height: %f\n", true);
 }
 
 int gset_expan(float expansion) {
-  return gdev_set_float("gset_expan", GOBJ_TEXPAN, expansion, &text_expan, "invalid expansion factor: %f\n", true);
+  return gdev_set_float("gset_expan", GOBJ_TEXPAN, expansion, &st.text_expan, "invalid expansion factor: %f\n", true);
 }
 
 int gset_text_width(float width) {
   if (gtype_is_PS() && width == 0.0F) width = 1.0F;
-  return gdev_set_float("gset_text_width", GOBJ_TWIDTH, width, &text_width, "invalid text width: %f\n", true);
+  return gdev_set_float("gset_text_width", GOBJ_TWIDTH, width, &st.text_width, "invalid text width: %f\n", true);
 }
 
 int gset_space(float space) {
-  return gdev_set_float("gset_space", GOBJ_TSPACE, space, &text_space, "invalid word spacing: %f\n", false);
+  return gdev_set_float("gset_space", GOBJ_TSPACE, space, &st.text_space, "invalid word spacing: %f\n", false);
 }
 
 int gset_char_space(float space) {
-  return gdev_set_float("gset_char_space", GOBJ_TCSPACE, space, &text_char_space, "invalid character spacing: %f\n", false);
+  return gdev_set_float("gset_char_space", GOBJ_TCSPACE, space, &st.text_char_space, "invalid character spacing: %f\n", false);
 }
 
 int gset_text_align(int horizontal, int vertical) {
   if (!open_or_say("gset_text_align")) return -1;
   if (horizontal < 0 || horizontal > 3 || vertical < 0 || vertical > 5)
     return gerr_printf("gset_text_align", "invalid text alignment: %d %d\n", horizontal, vertical);
-  if (horizontal == horiz_align && vertical == vert_align) return 0;
+  if (horizontal == st.horiz_align && vertical == st.vert_align) return 0;
   const float v = static_cast<float>(vertical);
   if (gdev_state(GOBJ_TALIGN, horizontal, &v, 1) < 0) return -1;
-  horiz_align = horizontal;
-  vert_align = vertical;
+  st.horiz_align = horizontal;
+  st.vert_align = vertical;
   return 0;
 }
 
@@ -261,89 +264,89 @@ int gset_char_up_vec(float x, float y) {
   const float len = std::hypot(x, y);
   if (!std::isfinite(len) || len == 0.0F) return gerr_printf("gset_char_up_vec", "invalid up vector: %f,%f\n", x, y);
   const float v[2] = {x / len, y / len};
-  if (v[0] == upx && v[1] == upy) return 0;
+  if (v[0] == st.upx && v[1] == st.upy) return 0;
   if (gdev_state(GOBJ_TUP, 0, v, 2) < 0) return -1;
-  upx = v[0];
-  upy = v[1];
+  st.upx = v[0];
+  st.upy = v[1];
   return 0;
 }
 
 int gset_text_colr_ind(int index) {
   int stored = 0;
   if (gsetter_colr("gset_text_colr_ind", index, &stored) != 0) return -1;
-  if (stored == text_color) return 0;
+  if (stored == st.text_color) return 0;
   if (gdev_state(GOBJ_TCOLR, stored, nullptr, 0) < 0) return -1;
-  text_color = stored;
+  st.text_color = stored;
   return 0;
 }
 
 int gset_fontprec(int font, int precision) {
   if (!open_or_say("gset_fontprec")) return -1;
-  if (font < 1 || (!fonts.empty() && font > static_cast<int>(fonts.size())))
+  if (font < 1 || (!st.fonts.empty() && font > static_cast<int>(st.fonts.size())))
     return gerr_printf("gset_fontprec", "invalid font id: %d\n", font);
-  if (font == font_ind && precision == font_prec) return 0;
+  if (font == st.font_ind && precision == st.font_prec) return 0;
   const float p = static_cast<float>(precision);
   if (gdev_state(GOBJ_TFONT, font, &p, 1) < 0) return -1;
-  const bool changed = font != font_ind;
-  font_ind = font;
-  font_prec = precision;
-  if (changed && !fonts.empty()) load_current();
+  const bool changed = font != st.font_ind;
+  st.font_ind = font;
+  st.font_prec = precision;
+  if (changed && !st.fonts.empty()) load_current();
   return 0;
 }
 
 int gset_text_path(int) { return 0; }
 
 void ginq_text_align(int* horizontal, int* vertical) {
-  if (horizontal != nullptr) *horizontal = horiz_align;
-  if (vertical != nullptr) *vertical = vert_align;
+  if (horizontal != nullptr) *horizontal = st.horiz_align;
+  if (vertical != nullptr) *vertical = st.vert_align;
 }
 
 void greset_text() {
-  text_color = 1;
-  text_width = 1.0F;
-  text_height = 0.01F;
-  text_expan = 1.0F;
-  text_space = 0.25F;
-  text_char_space = 0.0F;
-  horiz_align = 0;
-  vert_align = 0;
-  upx = 0.0F;
-  upy = 1.0F;
-  font_ind = 1;
-  font_prec = 2;
+  st.text_color = 1;
+  st.text_width = 1.0F;
+  st.text_height = 0.01F;
+  st.text_expan = 1.0F;
+  st.text_space = 0.25F;
+  st.text_char_space = 0.0F;
+  st.horiz_align = 0;
+  st.vert_align = 0;
+  st.upx = 0.0F;
+  st.upy = 1.0F;
+  st.font_ind = 1;
+  st.font_prec = 2;
 }
 
 void ginit_text(int) { greset_text(); }
 
-float gget_char_ht() { return text_height; }
-float gget_expan() { return text_expan; }
-float gget_text_width() { return text_width; }
-float gget_space() { return text_space; }
-float gget_char_space() { return text_char_space; }
+float gget_char_ht() { return st.text_height; }
+float gget_expan() { return st.text_expan; }
+float gget_text_width() { return st.text_width; }
+float gget_space() { return st.text_space; }
+float gget_char_space() { return st.text_char_space; }
 void gget_char_up_vec(float* x, float* y) {
-  if (x != nullptr) *x = upx;
-  if (y != nullptr) *y = upy;
+  if (x != nullptr) *x = st.upx;
+  if (y != nullptr) *y = st.upy;
 }
-int gget_text_colr() { return text_color; }
-int gget_font() { return font_ind; }
-int gget_font_prec() { return font_prec; }
+int gget_text_colr() { return st.text_color; }
+int gget_font() { return st.font_ind; }
+int gget_font_prec() { return st.font_prec; }
 
 int gset_font_drop(int depth) {
   // A shadow deeper than a few pixels is no longer a shadow; keep the loop bounded.
-  drop_shadow = depth < 0 ? 0 : depth > 32 ? 32 : depth;
+  st.drop_shadow = depth < 0 ? 0 : depth > 32 ? 32 : depth;
   return 0;
 }
 
 int gset_font_drop_color(int index) {
   if (!gis_valid_colr(index)) return -1;
-  drop_color = index;
+  st.drop_color = index;
   return 0;
 }
 
-int gget_font_drop() { return drop_shadow; }
-int gget_font_drop_color() { return drop_color; }
+int gget_font_drop() { return st.drop_shadow; }
+int gget_font_drop_color() { return st.drop_color; }
 
-void gset_font_list(const char* list) { font_list_text = list != nullptr ? list : ""; }
+void gset_font_list(const char* list) { st.font_list_text = list != nullptr ? list : ""; }
 
 int gget_font_index(const char* name) {
   if (name == nullptr || *name == '\0') return 1;
@@ -351,8 +354,8 @@ int gget_font_index(const char* name) {
     const long v = std::strtol(name, nullptr, 10);
     return v > 0 && v < 100000 ? static_cast<int>(v) : 1;
   }
-  for (std::size_t i = 0; i < fonts.size(); ++i)
-    if (stricmp(fonts[i].name.c_str(), name) == 0) return static_cast<int>(i) + 1;
+  for (std::size_t i = 0; i < st.fonts.size(); ++i)
+    if (stricmp(st.fonts[i].name.c_str(), name) == 0) return static_cast<int>(i) + 1;
   return 1;
 }
 
@@ -384,15 +387,15 @@ int gtext_width(const char* string) {
   if (string == nullptr) return 0;
   const std::size_t n = std::strlen(string);
   double w = 0.0;
-  const double space = static_cast<double>(text_space) * 100.0, pitch = text_char_space;
+  const double space = static_cast<double>(st.text_space) * 100.0, pitch = st.text_char_space;
   for (std::size_t i = 0; i < n; ++i) {
     const int c = static_cast<unsigned char>(string[i]);
     const bool last = i + 1 == n;
-    if (text_char_space > 0.0F) {
+    if (st.text_char_space > 0.0F) {
       w += last ? pitch * 100.0 : (space + 100.0) * pitch;
-    } else if (font.start[c] >= 0 || c == ' ') {
+    } else if (st.font.start[c] >= 0 || c == ' ') {
       // Characters without a glyph are skipped when drawn, so they take no room here.
-      w += font.width[c] + (last ? 0.0 : space);
+      w += st.font.width[c] + (last ? 0.0 : space);
     }
   }
   return units(w);
@@ -405,15 +408,15 @@ int text(const char* string, float x, float y) {
   if (dev->text_stroke == nullptr) return 0;
   const double w = gtext_width(string);
   int p0 = 0;
-  if (horiz_align == 2) p0 = -units(w * text_expan / 2.0);
-  if (horiz_align == 3) p0 = -units(w * text_expan);
-  const float d = static_cast<float>(vertical_offset[vert_align >= 0 && vert_align <= 5 ? vert_align : 0]);
-  const float s = text_height / 105.0F;
+  if (st.horiz_align == 2) p0 = -units(w * st.text_expan / 2.0);
+  if (st.horiz_align == 3) p0 = -units(w * st.text_expan);
+  const float d = static_cast<float>(vertical_offset[st.vert_align >= 0 && st.vert_align <= 5 ? st.vert_align : 0]);
+  const float s = st.text_height / 105.0F;
   const bool window = gtype_is_WIN_PIX() != 0;
-  const int depth = window ? drop_shadow : 0;
+  const int depth = window ? st.drop_shadow : 0;
   auto flush = [&](int shadow) {
-    if (stroke.size() >= 4) dev->text_stroke(static_cast<int>(stroke.size() / 2), stroke.data(), shadow);
-    stroke.clear();
+    if (st.stroke.size() >= 4) dev->text_stroke(static_cast<int>(st.stroke.size() / 2), st.stroke.data(), shadow);
+    st.stroke.clear();
   };
   // Copies: the shadow ones first, shifted right and down by k pixels, then the string.
   for (int copy = 0; copy <= depth; ++copy) {
@@ -422,41 +425,41 @@ int text(const char* string, float x, float y) {
     float p = static_cast<float>(p0);
     for (const char* c = string; *c != '\0'; ++c) {
       const int code = static_cast<unsigned char>(*c);
-      const int start = font.start[code];
+      const int start = st.font.start[code];
       if (start < 0) {
-        if (code == ' ') p += static_cast<float>(advance(code, text_expan));
+        if (code == ' ') p += static_cast<float>(advance(code, st.text_expan));
         continue;
       }
-      stroke.clear();
-      for (std::size_t i = static_cast<std::size_t>(start); i + 1 < font.db.size() && font.db[i] < 254; i += 2) {
-        const int gx = font.db[i], gy = font.db[i + 1];
+      st.stroke.clear();
+      for (std::size_t i = static_cast<std::size_t>(start); i + 1 < st.font.db.size() && st.font.db[i] < 254; i += 2) {
+        const int gx = st.font.db[i], gy = st.font.db[i + 1];
         const bool move = gx >= 128;
-        const float u = ((move ? gx - 128 : gx) * text_expan + p) * s;
+        const float u = ((move ? gx - 128 : gx) * st.text_expan + p) * s;
         const float v = (static_cast<float>(gy) + d) * s;
-        float dx = xW_dev(x + u * upy + v * upx), dy = yW_dev(y - u * upx + v * upy);
+        float dx = xW_dev(x + u * st.upy + v * st.upx), dy = yW_dev(y - u * st.upx + v * st.upy);
         if (window) {
           dx = std::trunc(dx + 0.5F) + shift;
           dy = std::trunc(dy + 0.5F) + shift;
         }
         if (move) flush(shadow ? 1 : 0);
         try {
-          stroke.push_back(dx);
-          stroke.push_back(dy);
+          st.stroke.push_back(dx);
+          st.stroke.push_back(dy);
         } catch (const std::bad_alloc&) {
-          stroke.clear();
+          st.stroke.clear();
           return gerr_printf("text", "malloc error\n");
         }
       }
       flush(shadow ? 1 : 0);
-      p += static_cast<float>(advance(code, text_expan));
+      p += static_cast<float>(advance(code, st.text_expan));
     }
   }
   return 0;
 }
 
 int gsetup_fonts() {
-  fonts.clear();
-  std::string list = font_list_text;
+  st.fonts.clear();
+  std::string list = st.font_list_text;
   if (list.empty()) {
     const char* res = RES_get("font_list");
     if (res != nullptr) list = trimmed(res);
@@ -502,11 +505,11 @@ int read_font(const char* name) {
   std::string used;
   std::FILE* f = FILE_open_data(name, &used);
   if (f == nullptr) return gerr_printf("read_font", "unable to load font file: %s\n", name);
-  auto it = loaded.find(used);
-  if (it != loaded.end()) {
+  auto it = st.loaded.find(used);
+  if (it != st.loaded.end()) {
     FILE_close(f);
-    font = it->second;
-    font_type = 1;
+    st.font = it->second;
+    st.font_type = 1;
     return 0;
   }
   Font parsed;
@@ -516,27 +519,27 @@ int read_font(const char* name) {
     MESS_print(MESS_WARN, "read_font: %s: %s\n", used.c_str(), why.c_str());
     return gerr_printf("read_font", "unable to load font file: %s\n", name);
   }
-  font = parsed;
-  font_type = 1;
+  st.font = parsed;
+  st.font_type = 1;
   try {
-    loaded[used] = parsed;
+    st.loaded[used] = parsed;
   } catch (const std::bad_alloc&) {
   }
   return 0;
 }
 
-int gget_num_fonts() { return static_cast<int>(fonts.size()); }
+int gget_num_fonts() { return static_cast<int>(st.fonts.size()); }
 const char* gget_font_name(int index) {
-  return index >= 1 && index <= static_cast<int>(fonts.size()) ? fonts[static_cast<std::size_t>(index - 1)].name.c_str()
+  return index >= 1 && index <= static_cast<int>(st.fonts.size()) ? st.fonts[static_cast<std::size_t>(index - 1)].name.c_str()
                                                                 : "";
 }
 const char* gget_font_file(int index) {
-  return index >= 1 && index <= static_cast<int>(fonts.size()) ? fonts[static_cast<std::size_t>(index - 1)].file.c_str()
+  return index >= 1 && index <= static_cast<int>(st.fonts.size()) ? st.fonts[static_cast<std::size_t>(index - 1)].file.c_str()
                                                                 : "";
 }
-int gget_font_type() { return font_type; }
-int gget_glyph_width(int code) { return code >= 0 && code < 256 ? font.width[code] : 0; }
-int gget_glyph_start(int code) { return code >= 0 && code < 256 ? font.start[code] : -1; }
+int gget_font_type() { return st.font_type; }
+int gget_glyph_width(int code) { return code >= 0 && code < 256 ? st.font.width[code] : 0; }
+int gget_glyph_start(int code) { return code >= 0 && code < 256 ? st.font.start[code] : -1; }
 
 // ---- room for labels ----
 
@@ -557,7 +560,7 @@ void viewport_ndc(float vp[4]) {
 }
 }  // namespace
 
-void gtext_room_clear() { label_room.clear(); }
+void gtext_room_clear() { st.label_room.clear(); }
 
 int gtext_room_free(const float box[4]) {
   if (box == nullptr) return 0;
@@ -568,7 +571,7 @@ int gtext_room_free(const float box[4]) {
   // the rounding of the transformation.
   const float tol = 1e-5F;
   if (b[0] < vp[0] - tol || b[2] > vp[1] + tol || b[1] < vp[2] - tol || b[3] > vp[3] + tol) return 0;
-  for (const auto& r : label_room)
+  for (const auto& r : st.label_room)
     if (b[0] < r[2] && r[0] < b[2] && b[1] < r[3] && r[1] < b[3]) return 0;
   return 1;
 }
@@ -578,16 +581,18 @@ void gtext_room_claim(const float box[4], const char* kind) {
   float b[4], vp[4];
   to_ndc(box, b);
   viewport_ndc(vp);
-  label_room.push_back({b[0], b[1], b[2], b[3]});
+  st.label_room.push_back({b[0], b[1], b[2], b[3]});
   MESS_print(MESS_DEBUG, "Label box: %s %.4f %.4f %.4f %.4f in %.4f %.4f %.4f %.4f\n", kind != nullptr ? kind : "",
              static_cast<double>(b[0]), static_cast<double>(b[1]), static_cast<double>(b[2]),
              static_cast<double>(b[3]), static_cast<double>(vp[0]), static_cast<double>(vp[2]),
              static_cast<double>(vp[1]), static_cast<double>(vp[3]));
 }
 
-int gtext_room_count() { return static_cast<int>(label_room.size()); }
+int gtext_room_count() { return static_cast<int>(st.label_room.size()); }
 
 void gtext_room_get(int i, float box[4]) {
   if (box == nullptr || i < 0 || i >= gtext_room_count()) return;
-  for (int k = 0; k < 4; ++k) box[k] = label_room[static_cast<std::size_t>(i)][static_cast<std::size_t>(k)];
+  for (int k = 0; k < 4; ++k) box[k] = st.label_room[static_cast<std::size_t>(i)][static_cast<std::size_t>(k)];
 }
+
+void gtext_reset_state() { st = TextState{}; }

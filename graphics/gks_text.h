@@ -93,3 +93,6 @@ void gtext_room_get(int i, float box[4]);
 
 constexpr std::size_t GKS_FONT_STORE = 15000;
 constexpr int GKS_MAX_FONTS = 40;
+
+// Back to the state of a fresh start: everything the text module (attributes, fonts, label places) holds.
+void gtext_reset_state();

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,7 @@
 #include "config/missing.h"
 #include "config/resrc.h"
 #include "tests/support/capture.h"
+#include "tests/support/graphics_cases.h"
 #include "tests/support/run.h"
 
 namespace {
@@ -51,15 +53,16 @@ double delta_e(const std::array<float, 3>& a, const std::array<float, 3>& b) {
   return std::hypot(p[0] - q[0], p[1] - q[1], p[2] - q[2]);
 }
 
+const std::vector<GraphicsCase>& cases() {
+  static const std::vector<GraphicsCase> all = graphics_cases("colors.txt");
+  return all;
+}
+
 TEST_F(Colors, Names) {
-  const struct { const char* name; int index; } t[] = {
-      {"", -1},      {"  ", -1},   {"end", -2},    {"END", -2},   {"none", -1},   {"off", -1},   {"Back", -1},
-      {"pblk", 500}, {"pbblk", 501}, {"ptblk", 502}, {"pwht", 503}, {"pbwht", 504}, {"ptwht", 505}, {"pgry", 506},
-      {"pbgry", 507}, {"ptgry", 508}, {"Magenta", 0}, {"red", 10},  {"RED", 10},    {" lgray ", 13}, {"black", 15},
-      {"temp01", 38}, {"prec12", 89}, {"12", 12},    {"300", 300},  {"nosuch", -1}, {"#gg0000", -1}, {"#12345", -1},
-      {"#256000000", -1}, {"#ff 00 00", -1},
-  };
-  for (const auto& c : t) EXPECT_EQ(CLR_get_ind(c.name), c.index) << '"' << c.name << '"';
+  for (const std::string& row : cases().front().all("name")) {
+    const std::size_t tab = row.rfind('\t');
+    EXPECT_EQ(CLR_get_ind(row.substr(0, tab).c_str()), std::stoi(row.substr(tab + 1))) << '"' << row << '"';
+  }
   // Hexadecimal and decimal colours become entries named by themselves, found again by name.
   const int n = CLR_get_num();
   EXPECT_EQ(CLR_get_ind("#ff0000"), n);
@@ -112,42 +115,25 @@ TEST_F(Colors, MalformedTables) {
   for (int i = 0; i < 40; ++i) junk += std::string("\x01\x7f\xff\0\x02", 5) + "\n";
   std::string many;
   for (int i = 0; i < 300; ++i) many += "c" + std::to_string(i) + " 0.5 0.5 0.5\n";
-  const struct { std::string text; int colors; std::string err; } t[] = {
-      {"# a comment\n 0 red 1 0 0\r\nblue #0000FF\n  \n3 white 1.0 1.0 1.0\n", 3, ""},
-      {"red 255 0 0\nneg -0.1 0 0\nok .5 .5 .5\n", 1,
-       "@ line 1: colour fractions must lie from 0 to 1: red 255 0 0\n"
-       "@ line 2: colour fractions must lie from 0 to 1: neg -0.1 0 0\n"},
-      {"red 1 0\ngreen one 1 0\nblue 0 0 1 extra words\n", 1,
-       "@ line 1: not a name and three colour fractions: red 1 0\n"
-       "@ line 2: not a name and three colour fractions: green one 1 0\n"},
-      {"red #ff00\nred #ff00zz\n7\n", 0,
-       "@ line 1: colour is not #rrggbb: red #ff00\n@ line 2: colour is not #rrggbb: red #ff00zz\n"
-       "@ line 3: not a name and three colour fractions: 7\n@ holds no colours\n"},
-      {"averyveryverylongcolourname 1 0 0\n", 0,
-       "@ line 1: colour name longer than 19 characters: averyveryverylongcolourname\n@ holds no colours\n"},
-      // A table cut short is said to be, and one without colours too.
-      {"a 1 0 0\nb 0 0 0.5", 2, "@ line 2: the file ends in the middle of this line (cut short?): b 0 0 0.5\n"},
-      {"a 1 0 0\nEND", 1, ""},
-      {"# nothing but comments\n", 0, "@ holds no colours\n"},
-      {std::string(10240, 'x') + "\nred 1 0 0\n", 1, "@ line 1: line longer than 100 characters\n"},
-      {junk, 0,
-       "@ line 1: not a line of text\n@ line 2: not a line of text\n@ line 3: not a line of text\n"
-       "@ is not a colour table\n"},
-      {std::string(10, 'z') + "\n" + std::string(10, 'z') + "\nz\nz\nz\nz\nz\nz\nz\nz\nok 0 0 0\n", 1,
-       "@ line 1: not a name and three colour fractions: zzzzzzzzzz\n"
-       "@ line 2: not a name and three colour fractions: zzzzzzzzzz\n"
-       "@ line 3: not a name and three colour fractions: z\n@ line 4: not a name and three colour fractions: z\n"
-       "@ line 5: not a name and three colour fractions: z\n@: 5 more lines could not be read\n"},
-      {many, 256, "@: more than 256 colours, the rest is ignored\n"},
-  };
+  std::vector<GraphicsCase> t;
+  for (const GraphicsCase& c : cases())
+    if (c.has("text")) t.push_back(c);
+  t.push_back({"too long", {{"text", {std::string(10240, 'x') + "\nred 1 0 0\n"}}, {"colors", {"1"}},
+                            {"err", {"@ line 1: line longer than 100 characters\n"}}}});
+  t.push_back({"junk", {{"text", {junk}}, {"colors", {"0"}},
+                        {"err", {"@ line 1: not a line of text\n@ line 2: not a line of text\n@ line 3: not a line of "
+                                 "text\n@ is not a colour table\n"}}}});
+  t.push_back({"too many", {{"text", {many}}, {"colors", {"256"}},
+                            {"err", {"@: more than 256 colours, the rest is ignored\n"}}}});
   const std::string file = dir_ + "/bad.clr";
-  for (const auto& c : t) {
-    write_file(file, c.text);
+  for (const GraphicsCase& c : t) {
+    SCOPED_TRACE(c.name);
+    write_file(file, c["text"]);
     CaptureStderr();
-    EXPECT_EQ(CLR_read_table(file.c_str()), c.colors) << c.text.substr(0, 30);
+    EXPECT_EQ(CLR_read_table(file.c_str()), std::stoi(c["colors"]));
     std::string want;  // '@' stands for the routine and the file
-    for (const char ch : c.err) want += ch == '@' ? "CLR_read_table: " + file : std::string(1, ch);
-    EXPECT_EQ(GetCapturedStderr(), want) << c.text.substr(0, 30);
+    for (const char ch : c["err"]) want += ch == '@' ? "CLR_read_table: " + file : std::string(1, ch);
+    EXPECT_EQ(GetCapturedStderr(), want);
   }
   // A missing file is reported and skipped; later files still load.
   write_file(file, "a 0 0 0\nb 1 1 1\nEND\nc 0.5 0.5 0.5\n");
@@ -166,53 +152,43 @@ TEST_F(Colors, MalformedTables) {
   EXPECT_EQ(CLR_get_num_fill(), 3);
 }
 
-struct AttrCase {
-  std::string text;
-  AttribRec want;
-  std::string err;
-};
-
-constexpr int U = MISSING_INT;
-constexpr float F = MISSING;
+// An attribute record from "colour style fill font width size expansion", U and F for unset.
+AttribRec record_of(const std::string& text) {
+  std::istringstream in(text);
+  std::vector<std::string> w(7);
+  for (std::string& x : w) in >> x;
+  auto i = [](const std::string& x) { return x == "U" ? MISSING_INT : std::stoi(x); };
+  auto f = [](const std::string& x) { return x == "F" ? MISSING : std::stof(x); };
+  AttribRec a;
+  a.color = w[0] == "U" ? MISSING_INT : CLR_get_ind(w[0].c_str());
+  a.style = i(w[1]);
+  a.fill = i(w[2]);
+  a.font = i(w[3]);
+  a.width = f(w[4]);
+  a.size = f(w[5]);
+  a.expansion = f(w[6]);
+  return a;
+}
 
 TEST_F(Colors, AttributeStrings) {
-  const int red = CLR_get_ind("red"), blue = CLR_get_ind("blue"), green = CLR_get_ind("green");
-  const int mag = CLR_get_ind("magenta");
-  const AttrCase t[] = {
-      {"co=red:wi=2:st=dsh", {red, 2, F, F, 2, U, U}, ""},
-      {"blue:fi=hat", {blue, F, F, F, U, 9, U}, ""},
-      {"magenta:s4", {mag, F, F, F, 4, U, U}, ""},
-      {"red:h1.5", {red, F, 1.5F, F, U, U, U}, ""},
-      {"red:fi=5:fM", {red, F, F, F, U, U, U}, ""},
-      {"CO=Green:WI=0.5:HI=2:TE=1.2:FP=//:FO=3", {green, 0.5F, 2, 1.2F, U, 7, 3}, ""},
-      {":co=blue", {blue, F, F, F, U, U, U}, ""},
-      {"red:st=7:t2:e0.9:w3:f0", {red, 3, F, 0.9F, 7, 0, 2}, ""},
-      {"pbblk:sc=3", {501, F, 3, F, U, U, U}, ""},
-      {"none", {-1, F, F, F, U, U, U}, ""},
-      {"end", {-2, F, F, F, U, U, U}, ""},
-      {"12:: :", {12, F, F, F, U, U, U}, ""},
-      {"nosuch:wi=2", {U, 2, F, F, U, U, U}, "ATTRIB_parse: Unknown colour: nosuch\n"},
-      {"co=300", {U, F, F, F, U, U, U}, "ATTRIB_parse: Invalid colour index: 300\n"},
-      {"red:q5", {red, F, F, F, U, U, U}, "ATTRIB_parse: Unknown attribute: q5\n"},
-      {"red:wi=-1:wi=abc:st=bogus:fi=25:t99:e0:sc=1e9", {red, F, F, F, U, U, U},
-       "ATTRIB_parse: Invalid width: -1\nATTRIB_parse: Invalid width: abc\nATTRIB_parse: Invalid style: bogus\n"
-       "ATTRIB_parse: Invalid fill pattern: 25\nATTRIB_parse: Invalid font: 99\n"
-       "ATTRIB_parse: 2 more fields could not be read\n"},
-      {"red:w" + std::string(10240, '9'), {red, F, F, F, U, U, U},
-       "ATTRIB_parse: Invalid width: " + std::string(40, '9') + "...\n"},
-      {std::string("\x01\x02\xff:wi=\x7f:h2", 12), {U, F, 2, F, U, U, U},
-       "ATTRIB_parse: Unknown colour: \?\?\?\nATTRIB_parse: Invalid width: ?\n"},
-  };
-  for (const AttrCase& c : t) {
+  std::vector<GraphicsCase> t;
+  for (const GraphicsCase& c : cases())
+    if (c.has("want")) t.push_back(c);
+  ASSERT_EQ(t.size(), 16U);
+  t.push_back({"red:w" + std::string(10240, '9'), {{"want", {"red U U U F F F"}},
+               {"err", {"ATTRIB_parse: Invalid width: " + std::string(40, '9') + "...\n"}}}});
+  t.push_back({std::string("\x01\x02\xff:wi=\x7f:h2", 12), {{"want", {"U U U U F 2 F"}},
+               {"err", {"ATTRIB_parse: Unknown colour: \?\?\?\nATTRIB_parse: Invalid width: ?\n"}}}});
+  for (const GraphicsCase& c : t) {
+    SCOPED_TRACE(c.name.substr(0, 40));
     AttribRec a;
     ATTRIB_init(&a);
     CaptureStderr();
-    ATTRIB_parse(c.text.c_str(), &a);
-    EXPECT_EQ(GetCapturedStderr(), c.err) << c.text.substr(0, 40);
-    EXPECT_EQ((std::vector{a.color, a.style, a.fill, a.font}), (std::vector{c.want.color, c.want.style, c.want.fill, c.want.font}))
-        << c.text.substr(0, 40);
-    EXPECT_EQ((std::vector{a.width, a.size, a.expansion}), (std::vector{c.want.width, c.want.size, c.want.expansion}))
-        << c.text.substr(0, 40);
+    ATTRIB_parse(c.name.c_str(), &a);
+    EXPECT_EQ(GetCapturedStderr(), c["err"]);
+    const AttribRec want = record_of(c["want"]);
+    EXPECT_EQ((std::vector{a.color, a.style, a.fill, a.font}), (std::vector{want.color, want.style, want.fill, want.font}));
+    EXPECT_EQ((std::vector{a.width, a.size, a.expansion}), (std::vector{want.width, want.size, want.expansion}));
   }
   EXPECT_EQ(ATTRIB_parse(nullptr, nullptr), 0);
 }

@@ -20,10 +20,7 @@ std::vector<unsigned char> bytes_of(const std::string& path) {
 class Gif : public ::testing::Test {
  protected:
   void SetUp() override { dir_ = make_temp_dir("gif"); }
-  void TearDown() override {
-    GIF_set_interlace(0);
-    GIF_set_transparent(0);
-  }
+  void TearDown() override { GIF_reset_state(); }
   std::string dir_;
 };
 

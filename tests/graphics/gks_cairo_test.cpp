@@ -28,7 +28,7 @@ class CairoTest : public GksTest {
   }
   void TearDown() override {
     GksTest::TearDown();
-    gset_inverse(0);
+    gcolr_reset_state();
   }
   // A 200 by 100 page, white ("inv"), whose transformation 1 spans it: world x 0..1 and
   // y 0..99/199 are device units 0..199 and 0..99.
@@ -58,28 +58,20 @@ class CairoTest : public GksTest {
 
 std::uint32_t at(const std::vector<std::uint32_t>& px, int x, int y) { return px[static_cast<std::size_t>(y) * 200 + x]; }
 
-TEST_F(CairoTest, ThinLineCoversItsPixelRowOnly) {
+// A thin line covers its pixel row only; a dashed one (type 2: 6 on, 6 off) has pixel
+// centres at the halves: a dash from 0 covers half of pixel 0, all of 1 to 5 and half of
+// 6 (antialiased: neither colour).
+TEST_F(CairoTest, ThinLinesAndDashes) {
   open_page(dir_ + "/a.png,200x100,inv");
   gset_line_colr_ind(200);
-  const float line[4] = {wx(10), wy(40), wx(190), wy(40)};
+  const float line[4] = {wx(10), wy(40), wx(190), wy(40)}, dashed[4] = {wx(0), wy(50), wx(199), wy(50)};
   ASSERT_EQ(gpolyline(2, line), 0);
+  gset_linetype(2);
+  gpolyline(2, dashed);
   const auto px = page();
-  EXPECT_EQ(at(px, 100, 40), kRed);
-  EXPECT_EQ(at(px, 100, 39), kWhite);
-  EXPECT_EQ(at(px, 100, 41), kWhite);
-  EXPECT_EQ(at(px, 5, 40), kWhite);
-}
-
-TEST_F(CairoTest, DashesFollowTheLineType) {
-  open_page(dir_ + "/a.png,200x100,inv");
-  gset_line_colr_ind(200);
-  gset_linetype(2);  // 6 on, 6 off
-  const float line[4] = {wx(0), wy(50), wx(199), wy(50)};
-  gpolyline(2, line);
-  const auto px = page();
+  EXPECT_EQ((std::vector{at(px, 100, 40), at(px, 100, 39), at(px, 100, 41), at(px, 5, 40)}),
+            (std::vector{kRed, kWhite, kWhite, kWhite}));
   std::string runs;
-  // Pixel centres are at the halves: a dash from 0 covers half of pixel 0, all of 1 to
-  // 5 and half of 6 (antialiased: neither colour).
   for (int x = 0; x < 48; ++x) runs += at(px, x, 50) == kRed ? '#' : at(px, x, 50) == kWhite ? '.' : '~';
   EXPECT_EQ(runs, "~#####~.....~#####~.....~#####~.....~#####~.....") << runs;
 }

@@ -78,7 +78,7 @@ TEST_F(Colr, Background) {
   gset_background("red");
   ginit_background();
   EXPECT_EQ(rgb(-1), (std::array<float, 3>{1, 0, 0}));
-  gset_background(nullptr);
+  gcolr_reset_state();
 }
 
 }  // namespace

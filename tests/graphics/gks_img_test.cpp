@@ -36,7 +36,7 @@ class Capture : public WindowTest {
     for (int i = 0; i < 30; ++i) line(5 + 9 * i, 195, 30 + 8 * i, 5, i % 2 ? 1 : 2);
   }
   void TearDown() override {
-    GIF_set_interlace(0);
+    GIF_reset_state();
     WindowTest::TearDown();
   }
 
@@ -132,8 +132,9 @@ TEST_F(Capture, OverlayLeavesTheTransparentColourOut) {
   EXPECT_TRUE(picture().rgb == left.rgb);
 }
 
-// Pictures of more pixels than the limit are refused from their headers, whatever their
-// format: the files below hold nothing but a header claiming 8000 x 8000 pixels.
+// Pictures of more pixels than the limit are refused from their headers: a PNG of
+// nothing but a header claiming 8000 x 8000 pixels (the other formats' headers are
+// tried with the damaged files of the image-file tests).
 TEST(ImageLimit, HeadersBeyondThePixelLimitAreRefused) {
   const std::string dir = make_temp_dir("img_limit");
   const auto be32 = [](std::uint32_t v) {
@@ -147,26 +148,14 @@ TEST(ImageLimit, HeadersBeyondThePixelLimitAreRefused) {
   };
   const std::string png = std::string("\x89PNG\r\n\x1a\n", 8) + chunk(ihdr) + chunk(std::string("PLTE\0\0\0", 7)) + chunk("IDAT") +
                           chunk("IEND");
-  std::string xwd = be32(105) + be32(7) + be32(2) + be32(8) + be32(8000) + be32(8000);
-  for (int i = 6; i < 25; ++i) xwd += be32(0);
-  const std::string gif = std::string("GIF89a\x40\x1f\x40\x1f\x80\0\0\0\0\0\xff\xff\xff,\0\0\0\0\x40\x1f\x40\x1f\0\x02"
-                                      "\x02\x4c\x01\0;", 35);
-  const struct {
-    const char* file;
-    std::string bytes, message;
-  } cases[] = {
-      {"a.gif", gif, "GIF_read: Image of 8000 x 8000 pixels is larger than 50000000 pixels: refused\n"},
-      {"a.png", png, "PNG_read: Image of 8000 x 8000 pixels is larger than 50000000 pixels: refused\n"},
-      {"a.zav", "ZAVIMG\n\n\n8000 8000\n", "IMG_read_zav: Image of 8000 x 8000 pixels is larger than 50000000 pixels: refused\n"},
-      {"a.xwd", xwd, "XWD_read: Image of 8000 x 8000 pixels is larger than 50000000 pixels: refused\n"}};
-  for (const auto& c : cases) {
-    write_file(dir + "/" + c.file, c.bytes);
-    ImgRec image;
-    testing::internal::CaptureStderr();
-    EXPECT_LE(IMG_read((dir + "/" + c.file).c_str(), &image, 1), 0) << c.file;
-    EXPECT_EQ(testing::internal::GetCapturedStderr().substr(0, c.message.size()), c.message) << c.file;
-    EXPECT_TRUE(image.data.empty()) << c.file;
-  }
+  write_file(dir + "/a.png", png);
+  ImgRec image;
+  testing::internal::CaptureStderr();
+  EXPECT_LE(IMG_read((dir + "/a.png").c_str(), &image, 1), 0);
+  EXPECT_EQ(testing::internal::GetCapturedStderr().rfind(
+                "PNG_read: Image of 8000 x 8000 pixels is larger than 50000000 pixels: refused\n", 0),
+            0U);
+  EXPECT_TRUE(image.data.empty());
   // The limit itself: 10000 x 5000 pixels may be read, one column more may not.
   EXPECT_TRUE(IMG_size_allowed("t", 10000, 5000));
   testing::internal::CaptureStderr();

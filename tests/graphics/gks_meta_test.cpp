@@ -18,6 +18,7 @@
 #include "tests/graphics/gks_fixture.h"
 #include "tests/graphics/gks_pattern.h"
 #include "tests/support/capture.h"
+#include "tests/support/graphics_cases.h"
 #include "tests/support/run.h"
 
 namespace {
@@ -30,6 +31,8 @@ std::string after_date(const std::string& text, const std::string& date_key) {
   if (p == std::string::npos) return text;
   return text.substr(text.find('\n', p) + 1);
 }
+
+std::vector<GraphicsCase> meta_cases() { return graphics_cases("meta_records.txt"); }
 
 TEST_F(Meta, TextRecords) {
   const std::string path = dir_ + "/a.meta";
@@ -61,24 +64,7 @@ TEST_F(Meta, TextRecords) {
                     "#CreationDate: ",
                     0),
             0U);
-  EXPECT_EQ(after_date(m, "#CreationDate"),
-            "CLR 1 -1 0.000000 0.000000 0.000000\n"
-            "WIN 2 0.000000 0.000000 1.000000 0.500000\n"
-            "TR 2\n"
-            "PL_CLR 5\n"
-            "PL 5 0.100000,0.200000 0.300000,0.400000 0.500000,0.250000 0.750000,0.125000 \n"
-            "   1.000000,0.000000 \n"
-            "PM 4 0.100000,0.200000 0.300000,0.400000 0.500000,0.250000 0.750000,0.125000 \n"
-            "   FA_INT 2\n"
-            "FA_ST 9\n"
-            "FA 3 0.100000,0.200000 0.300000,0.400000 0.500000,0.250000 \n"
-            "TE_UP 0.600000,0.800000\n"
-            "TE_ALGN 2 5\n"
-            "TE 0.500000,0.250000 Surface analysis\n"
-            "CLR_REG 0.100000 0.300000 0.200000 0.400000\n"
-            "SEG_CR 7\n"
-            "SEG_CL 7\n"
-            "ME hello\n");
+  EXPECT_EQ(after_date(m, "#CreationDate"), meta_cases().front()["line"]);
 }
 
 TEST_F(Meta, BinaryCommandWords) {
@@ -197,63 +183,25 @@ TEST_F(Meta, MalformedMetafilesAreSurvived) {
 // Every number a replayed record gives is checked against what the attribute can take:
 // a record out of range is skipped with a message naming it (the first five; the rest
 // counted), and the records after it are drawn.
-struct HostileCase {
-  const char* name;
-  std::string records;  // after the header line
-  std::string message;  // the whole of the standard error, "@" standing for the path
-  std::size_t texts;    // strings drawn
-};
-
-void PrintTo(const HostileCase& c, std::ostream* os) { *os << c.name; }
-
-class HostileRecords : public WriterTest, public ::testing::WithParamInterface<HostileCase> {};
-
-TEST_P(HostileRecords, AreSkippedWithAMessage) {
-  const HostileCase& c = GetParam();
+TEST_F(Meta, HostileRecordsAreSkippedWithAMessage) {
   MESS_reset();
   open(WS_PS);
-  const std::string path = dir_ + "/" + c.name + ".meta";
-  write_file(path, "ZAVMETA\n" + c.records + "PL 2 0.1,0.1 0.9,0.9\n");
-  CaptureStderr();
-  EXPECT_EQ(gread_metafile(path.c_str()), 0);
-  std::string expected = c.message;
-  for (std::size_t p = 0; (p = expected.find('@', p)) != std::string::npos; p += path.size())
-    expected.replace(p, 1, path);
-  EXPECT_EQ(GetCapturedStderr(), expected);
-  EXPECT_EQ(calls(GOBJ_LINE).size(), 1U);
-  EXPECT_EQ(calls(GOBJ_TEXT).size(), c.texts);
+  for (const GraphicsCase& c : meta_cases()) {
+    if (!c.has("records")) continue;
+    SCOPED_TRACE(c.name);
+    const std::string path = dir_ + "/" + c.name + ".meta";
+    write_file(path, "ZAVMETA\n" + c["records"] + "PL 2 0.1,0.1 0.9,0.9\n");
+    gdev_clear_calls();
+    CaptureStderr();
+    EXPECT_EQ(gread_metafile(path.c_str()), 0);
+    std::string expected = c["message"];
+    for (std::size_t p = 0; (p = expected.find('@', p)) != std::string::npos; p += path.size())
+      expected.replace(p, 1, path);
+    EXPECT_EQ(GetCapturedStderr(), expected);
+    EXPECT_EQ(calls(GOBJ_LINE).size(), 1U);
+    EXPECT_EQ(calls(GOBJ_TEXT).size(), std::stoul(c["texts"]));
+  }
 }
-
-std::string skipped(const char* what, const char* range) {
-  return std::string("gread_metafile: @: ") + what + " is out of range (" + range + "): record skipped\n";
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Meta, HostileRecords,
-    ::testing::Values(
-        HostileCase{"expansion", "TE_EXP 1e30\nTE 0.5,0.5 AB\n", skipped("TE_EXP 1e+30", "0 to 100"), 1},
-        HostileCase{"char_space", "TE_CSPC 3e38\nTE 0.5,0.5 AB\n", skipped("TE_CSPC 3e+38", "-100 to 100"), 1},
-        HostileCase{"word_space", "TE_SPC 4294967297\nTE 0.5,0.5 AB\n", skipped("TE_SPC 4.29497e+09", "-100 to 100"),
-                    1},
-        HostileCase{"height", "TE_HGHT -1\n", skipped("TE_HGHT -1", "0 to 1000000"), 0},
-        HostileCase{"line_width", "PL_LW 1e20\n", skipped("PL_LW 1e+20", "0 to 1000"), 0},
-        HostileCase{"marker_size", "PM_SIZE 5e9\n", skipped("PM_SIZE 5e+09", "0 to 1000"), 0},
-        HostileCase{"colour", "CLR 1 5 2 0 0\n", skipped("CLR 2", "0 to 1"), 0},
-        HostileCase{"window", "WIN 1 0 0 1e30 1\n", skipped("WIN 1e+30", "-1000000000 to 1000000000"), 0},
-        HostileCase{"position", "TE 1e20,0 AB\n", skipped("TE 1e+20", "-1000000000 to 1000000000"), 0},
-        HostileCase{"up", "TE_UP 0,-3e38\n", skipped("TE_UP -3e+38", "-1000000000 to 1000000000"), 0},
-        // The count is refused before any point is read; its points are skipped with it.
-        HostileCase{"count", "PL 2000000 0.1,0.1 0.2,0.2\n", skipped("PL 2e+06", "0 to 1048576"), 0},
-        HostileCase{"point", "FA 3 0.1,0.1 0.2,5e9 0.3,0.1\n", skipped("FA 5e+09", "-1000000000 to 1000000000"), 0},
-        HostileCase{"many", "TE_EXP 1e30\nTE_EXP 1e30\nTE_EXP 1e30\nTE_EXP 1e30\nTE_EXP 1e30\nTE_EXP 1e30\nTE_EXP 1e30\n",
-                    skipped("TE_EXP 1e+30", "0 to 100") + skipped("TE_EXP 1e+30", "0 to 100") +
-                        skipped("TE_EXP 1e+30", "0 to 100") + skipped("TE_EXP 1e+30", "0 to 100") +
-                        skipped("TE_EXP 1e+30", "0 to 100") +
-                        "gread_metafile: @: 2 more records out of range skipped\n",
-                    0},
-        // Not numbers at all (parse_float refuses what does not fit a float).
-        HostileCase{"malformed", "TE_EXP abc\nTE_SPC 1e39\n", "gread_metafile: @: 2 records could not be read\n", 0}),
-    [](const auto& info) { return std::string(info.param.name); });
 
 // A metafile of attributes alone changes nothing drawn after it: the replay puts back
 // every attribute, transformation and colour it changed.

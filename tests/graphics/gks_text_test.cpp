@@ -2,12 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "tests/graphics/gks_fixture.h"
 #include "tests/support/capture.h"
+#include "tests/support/graphics_cases.h"
 #include "tests/support/near.h"
 #include "tests/support/run.h"
 
@@ -136,60 +139,43 @@ TEST_F(Strokes, CentreAlignmentOfAWidthOf101) {
   expect_all_near(std::vector{p[0].first, p[1].first}, {-0.50, 0.51}, 1e-5);
 }
 
-// Blanks and pitch: proportional advances by the glyph width and the word spacing,
-// fixed pitch by (spacing + 100) x char spacing; a character without a glyph is skipped.
-TEST_F(Strokes, Spacing) {
+// Blanks and pitch, and attributes of any size: bounded layouts and finite strokes.
+TEST_F(Strokes, SpacingAndExtremeAttributes) {
   open_with(font({{'I', {128, 35, 10, 140}}}));
-  gset_char_ht(1.05F);
+  gset_char_ht(1.05F);  // one font unit is 0.01
+  const std::vector<GraphicsCase> cases = graphics_cases("text_spacing.txt");
+  ASSERT_EQ(cases.size(), 2U);
   const float origin[2] = {0, 0};
-  auto starts = [&](const char* s) {
+  for (const std::string& row : cases[0].all("start")) {
+    std::istringstream in(row);
+    float expansion = 0, char_space = 0;
+    std::string text;
+    in >> expansion >> char_space >> text;
+    std::replace(text.begin(), text.end(), '_', ' ');
+    gset_expan(expansion);
+    gset_char_space(char_space);
     gdev_clear_calls();
-    gtext(origin, s);
-    std::vector<float> x;
+    gtext(origin, text.c_str());
+    std::vector<float> x, want;
     for (const GksCall& c : calls(GDEV_TEXT_STROKE)) x.push_back(std::round(c.values[0] / 576 * 100));
-    return x;
-  };
-  EXPECT_EQ(starts("II"), (std::vector<float>{0, 35}));          // 10 + 25
-  EXPECT_EQ(starts("I I"), (std::vector<float>{0, 100}));        // 35 + blank 65
-  EXPECT_EQ(starts("I~I"), (std::vector<float>{0, 35}));         // no glyph for ~
-  gset_expan(2.0F);
-  EXPECT_EQ(starts("II"), (std::vector<float>{0, 70}));
-  gset_expan(1.0F);
-  gset_char_space(1.0F);
-  EXPECT_EQ(starts("II"), (std::vector<float>{0, 125}));
-  EXPECT_EQ(starts("I I"), (std::vector<float>{0, 250}));
-}
-
-// Attributes are only checked for being finite: spacings and expansions of any size lay
-// out bounded, whole font units (at most 1e9 either way) and draw finite strokes.
-TEST_F(Strokes, ExtremeAttributesStayBounded) {
-  struct Case {
-    float expansion, space, char_space;
-    int align;
-    int width;  // of "II": glyphs 10 wide, word spacing x 100 between them
-  } const cases[] = {
-      {1.0F, 0.25F, 0.0F, 3, 45},                  // 10 + 25 + 10
-      {1e30F, 0.25F, 0.0F, 3, 45},                 // expansion is not in the width
-      {1e30F, 0.25F, 0.0F, 2, 45},                 // ... but in the offset of centring
-      {1.0F, 4294967297.0F, 0.0F, 3, 1000000000},  // 10 + 4.3e11 + 10, bounded
-      {1.0F, -4294967297.0F, 0.0F, 2, -1000000000},
-      {1.0F, 0.25F, 3e38F, 3, 1000000000},  // fixed pitch (25 + 100) x 3e38
-      {3e38F, 3e38F, 3e38F, 2, 1000000000},
-  };
-  open_with(font({{'I', {128, 35, 10, 140}}}));
-  gset_char_ht(1.05F);
-  const float origin[2] = {0.5F, 0.5F};
-  for (const Case& c : cases) {
-    gset_expan(c.expansion);
-    gset_space(c.space);
-    gset_char_space(c.char_space);
-    gset_text_align(c.align, 4);
-    EXPECT_EQ(gtext_width("II"), c.width) << c.expansion << " " << c.space << " " << c.char_space;
+    for (float v; in >> v;) want.push_back(v);
+    EXPECT_EQ(x, want) << row;
+  }
+  for (const std::string& row : cases[1].all("width")) {
+    std::istringstream in(row);
+    float expansion = 0, space = 0, char_space = 0;
+    int align = 0, width = 0;
+    in >> expansion >> space >> char_space >> align >> width;
+    gset_expan(expansion);
+    gset_space(space);
+    gset_char_space(char_space);
+    gset_text_align(align, 4);
+    EXPECT_EQ(gtext_width("II"), width) << row;
     gdev_clear_calls();
     gtext(origin, "II");
-    EXPECT_EQ(calls(GDEV_TEXT_STROKE).size(), 2U);
+    EXPECT_EQ(calls(GDEV_TEXT_STROKE).size(), 2U) << row;
     for (const GksCall& k : calls(GDEV_TEXT_STROKE))
-      for (float v : k.values) EXPECT_TRUE(std::isfinite(v));
+      for (float v : k.values) EXPECT_TRUE(std::isfinite(v)) << row;
   }
 }
 
