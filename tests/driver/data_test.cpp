@@ -27,8 +27,8 @@ namespace {
 
 class Data : public ::testing::Test {
  protected:
-  void SetUp() override { RES_clear(), FLAG_reset(-9999), MESS_set(0, 0xFF); }
-  void TearDown() override { DATA_free(), RES_clear(); }
+  void SetUp() override { RES_clear(), FLAG_reset(-9999), MESS_set(0, 0xFF), DATA_reset_state(); }
+  void TearDown() override { DATA_reset_state(), RES_clear(); }
 };
 
 // ---- station arrays ----
