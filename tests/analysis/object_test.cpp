@@ -44,8 +44,8 @@ struct Case {
     std::snprintf(grids[0].label, sizeof grids[0].label, "12Z 05 DEC 2026");
   }
   void add(float col, float row, std::vector<float> v) {
-    x.push_back(col - (dom.nx - 1) / 2.0f);
-    y.push_back((dom.ny - 1) / 2.0f - row);
+    x.push_back((col - (dom.nx - 1) / 2.0f) * dom.dx);
+    y.push_back(((dom.ny - 1) / 2.0f - row) * dom.dy);
     for (std::size_t k = 0; k < data.size(); ++k) data[k].push_back(v[k]);
   }
   int run(bool fast = true) {
@@ -389,12 +389,13 @@ TEST_P(BuddyTest, RejectsTheSeededErrorsOnly) {
   const std::vector<float>& val = field.val;
   std::vector<float> seeded = val;
   for (const auto& [s, e] : row.errors) seeded[static_cast<std::size_t>(s)] += e;
-  auto analyse = [&](const std::vector<float>& v, float k, std::vector<int> skip) {
+  auto analyse = [&](const std::vector<float>& v, float k, std::vector<int> skip, float spacing = 1.0f) {
     Case c(16, 12, 1);
+    c.dom.dx = c.dom.dy = c.grids[0].domain.dx = c.grids[0].domain.dy = spacing;
     for (std::size_t s = 0; s < col.size(); ++s)
       if (std::find(skip.begin(), skip.end(), static_cast<int>(s)) == skip.end()) c.add(col[s], rowv[s], {v[s]});
     OBJ_initialize();
-    OBJ_set_filter(2.0f);
+    OBJ_set_filter(2.0f * spacing * spacing);  // an area of the map
     OBJ_set_rad_inf(3.0f);
     OBJ_set_buddy(k, 4);
     EXPECT_EQ(c.run(), 0);
@@ -411,6 +412,12 @@ TEST_P(BuddyTest, RejectsTheSeededErrorsOnly) {
   EXPECT_EQ(OBJ_num_rejected(0), static_cast<int>(expected.size()));
   // Bit for bit the analysis without the rejected reports, the check off.
   EXPECT_EQ(grid, analyse(seeded, 0.0f, rejected)) << row.what;
+  // On a grid half a map unit apart the radius and the neighbours are the same in grid lengths.
+  analyse(seeded, row.k, {}, 0.5f);
+  rejected.clear();
+  for (int s = 0; s < 60; ++s)
+    if (OBJ_rejected(0, s)) rejected.push_back(s);
+  EXPECT_EQ(rejected, expected) << row.what << " at half spacing";
 }
 
 // Errors of 34 are an altimeter slip of 1 inHg in mb. Station 7 has three neighbours within
