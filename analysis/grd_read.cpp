@@ -75,12 +75,16 @@ struct Handle {
   bool failed = false;       // a write to it failed
 };
 
-Handle handles[GRD_MAX_FILES];
-std::string value_format = "%14.8e";
+// The grid files open in the session and how values are written to text grid files.
+struct GrdFileState {
+  Handle handles[GRD_MAX_FILES];
+  std::string value_format = "%14.8e";
+};
+GrdFileState st;
 
 Handle* get_handle(int handle) {
-  if (handle < 0 || handle >= GRD_MAX_FILES || !handles[handle].used) return nullptr;
-  return &handles[handle];
+  if (handle < 0 || handle >= GRD_MAX_FILES || !st.handles[handle].used) return nullptr;
+  return &st.handles[handle];
 }
 
 bool is_package(int type) { return type >= GRD_FILE_PLAIN && type <= GRD_FILE_V4; }
@@ -466,7 +470,7 @@ int write_package(Handle& h, GridRec* grid) {
     // value_format passed number_format_conversion: one number, at most 160 characters.
     char buffer[kNumberFormatBuffer];
     for (std::size_t i = 0; i < points; ++i) {
-      int n = std::snprintf(buffer, sizeof buffer, value_format.c_str(), static_cast<double>(v[i]));
+      int n = std::snprintf(buffer, sizeof buffer, st.value_format.c_str(), static_cast<double>(v[i]));
       if (n < 0) return -1;
       out.append(buffer, std::min<std::size_t>(static_cast<std::size_t>(n), sizeof buffer - 1));
       out.push_back('\n');
@@ -763,7 +767,7 @@ int GRD_open(const char* name, int mode, int* type) {
   const bool std_stream = *given == '\0' || FILE_is_stdio(given);
   int slot = -1;
   for (int i = 0; i < GRD_MAX_FILES; ++i)
-    if (!handles[i].used) {
+    if (!st.handles[i].used) {
       slot = i;
       break;
     }
@@ -771,7 +775,7 @@ int GRD_open(const char* name, int mode, int* type) {
     MESS_print(LEVEL_CHECK, "GRD_open: Too many grid files open\n");
     return -1;
   }
-  Handle& h = handles[slot];
+  Handle& h = st.handles[slot];
   try {
     h = Handle{};
     h.name = std_stream ? std::string(mode == 0 ? "stdin" : "stdout") : given;
@@ -1148,12 +1152,17 @@ int GRD_read_check(const char* name, GridRec* grid, GridInfo* info, int* type, c
 
 void GRD_set_format(const char* format) {
   if (format == nullptr || *format == '\0') {
-    value_format = "%14.8e";
+    st.value_format = "%14.8e";
     return;
   }
   if (number_format_conversion(format, kFloatConversions) == 0) {
     MESS_print(LEVEL_CHECK, "GRD_set_format: Invalid grid value format: %.64s\n", format);
     return;
   }
-  value_format = format;
+  st.value_format = format;
+}
+
+void GRD_reset_file_state() {
+  for (int h = 0; h < GRD_MAX_FILES; ++h) GRD_close(h);
+  st = GrdFileState{};
 }

@@ -34,3 +34,6 @@ int GRD_save_file(const char* name, GridRec* grid, const GridInfo* info, int for
 // 1 when the grid was read from an existing file matching domain, else 0.
 int GRD_read_check(const char* name, GridRec* grid, GridInfo* info, int* type, const DomainRec* domain);
 void GRD_set_format(const char* format);
+
+// Closes every grid file still open and goes back to the default value format.
+void GRD_reset_file_state();

@@ -33,12 +33,29 @@ namespace {
 constexpr unsigned LEVEL_MATH = MESS_MESS;  // "Performing grid math" progress line
 constexpr int MAX_ARGS = 20;           // constants a grid function can take
 
-// The slot table, initialised on first use. A separate switch rather than a marker in
-// a record: a field read from a file may well carry a grid type of -9999.
-GridRec grids[GRD_MAX_SLOTS] = {
-    GridRec{MISSING_INT, 0, 0, {}, {}, DateRec{}, 0, 0, 0, 0, 0, {}, DomainRec{}, nullptr}};
-bool grids_ready = false;
-int grid_factor = 1;
+// Plane spacings (100 km) and, at every point, the true length of a plane unit along x
+// and y (the inverse map factors; 0 where the projection cannot tell) and the latitude.
+// Kept for the last domain: a run derives many fields on one grid.
+struct Metric {
+  DomainRec domain{};
+  int nx = 0, ny = 0;
+  double hx = 0.0, hy = 0.0;
+  std::vector<double> rx, ry;
+  std::vector<float> lat;
+};
+
+// The grids of the session and what is derived from them once for many fields.
+struct GrdState {
+  // The slot table, initialised on first use. A separate switch rather than a marker in
+  // a record: a field read from a file may well carry a grid type of -9999.
+  GridRec grids[GRD_MAX_SLOTS] = {
+      GridRec{MISSING_INT, 0, 0, {}, {}, DateRec{}, 0, 0, 0, 0, 0, {}, DomainRec{}, nullptr}};
+  bool grids_ready = false;
+  int grid_factor = 1;
+  Metric metric;
+  bool metric_ready = false;
+};
+GrdState st;
 
 // Number of values of a grid whose size is sane, else 0.
 std::size_t point_count(const GridRec* g) {
@@ -104,8 +121,8 @@ GRD_DomainGuard::~GRD_DomainGuard() {
 // ---- slot table and header setting ----
 
 void GRD_init_grids() {
-  grids_ready = true;
-  for (GridRec& g : grids) {
+  st.grids_ready = true;
+  for (GridRec& g : st.grids) {
     GRD_init(&g);
     g.version = 0;
     g.date = DateRec{MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT};
@@ -115,8 +132,8 @@ void GRD_init_grids() {
 }
 
 GridRec* GRD_get_grids() {
-  if (!grids_ready) GRD_init_grids();
-  return grids;
+  if (!st.grids_ready) GRD_init_grids();
+  return st.grids;
 }
 
 GridRec* GRD_get_grid(int slot) {
@@ -147,7 +164,7 @@ void GRD_set_grid_domain(int slot, const DomainRec* domain) {
     return;
   }
   g->domain = *domain;
-  const int f = grid_factor;
+  const int f = st.grid_factor;
   DomainRec& d = g->domain;
   if (f == 1 || d.nx == MISSING_INT || d.ny == MISSING_INT || d.dx == MISSING || d.dy == MISSING) return;
   const std::int64_t nx = (static_cast<std::int64_t>(d.nx) - 1) * f + 1;
@@ -246,10 +263,10 @@ int GRD_find_param_grids(int start, int count, int group, GridRec** list, float*
 }
 
 void GRD_set_grid_factor(int factor) {
-  if (factor >= 1) grid_factor = factor;
+  if (factor >= 1) st.grid_factor = factor;
 }
 
-int GRD_get_grid_factor() { return grid_factor; }
+int GRD_get_grid_factor() { return st.grid_factor; }
 
 // ---- life cycle ----
 
@@ -673,18 +690,6 @@ constexpr double TWO_OMEGA = 14.584;       // twice the earth's rotation, 1e-5 /
 constexpr double DEG2RAD = 0.017453292519943295;
 const double NaN = std::numeric_limits<double>::quiet_NaN();
 
-// Plane spacings (100 km) and, at every point, the true length of a plane unit along x
-// and y (the inverse map factors; 0 where the projection cannot tell) and the latitude.
-// Kept for the last domain: a run derives many fields on one grid.
-struct Metric {
-  DomainRec domain{};
-  int nx = 0, ny = 0;
-  double hx = 0.0, hy = 0.0;
-  std::vector<double> rx, ry;
-  std::vector<float> lat;
-};
-Metric metric;
-bool metric_ready = false;
 
 bool conformal_map(int proj) { return proj == PROJ_PS || proj == PROJ_LAMB || proj == PROJ_MERC; }
 
@@ -697,33 +702,33 @@ void plane_point(const DomainRec& d, float xc, float yc, int i, int j, float* x,
 }
 
 const Metric& grid_metric(const DomainRec& d) {
-  if (metric_ready && metric.domain.proj == d.proj && DOM_comp(&metric.domain, &d)) return metric;
-  metric = Metric{};
-  metric.domain = d;
+  if (st.metric_ready && st.metric.domain.proj == d.proj && DOM_comp(&st.metric.domain, &d)) return st.metric;
+  st.metric = Metric{};
+  st.metric.domain = d;
   const int nx = d.nx > 0 ? d.nx : 0, ny = d.ny > 0 ? d.ny : 0;
-  metric.nx = nx;
-  metric.ny = ny;
+  st.metric.nx = nx;
+  st.metric.ny = ny;
   const std::size_t n = static_cast<std::size_t>(nx) * static_cast<std::size_t>(ny);
-  metric.rx.assign(n, 1.0);
-  metric.ry.assign(n, 1.0);
-  metric.lat.assign(n, MISSING);
+  st.metric.rx.assign(n, 1.0);
+  st.metric.ry.assign(n, 1.0);
+  st.metric.lat.assign(n, MISSING);
   if (d.proj == PROJ_LL) {
-    metric.hx = d.dx * KM100_PER_DEG;
-    metric.hy = d.dy * KM100_PER_DEG;
+    st.metric.hx = d.dx * KM100_PER_DEG;
+    st.metric.hy = d.dy * KM100_PER_DEG;
     for (int j = 0; j < ny; ++j) {
       const double la = d.clat - (ny - 1) * 0.5 * d.dy + (ny - 1 - j) * static_cast<double>(d.dy);
       // A row on a pole has no east-west extent.
       const double c = std::fabs(la) >= 90.0 ? 0.0 : std::cos(la * DEG2RAD);
       for (int i = 0; i < nx; ++i) {
         const std::size_t k = static_cast<std::size_t>(j) * nx + i;
-        metric.rx[k] = c;
-        metric.lat[k] = static_cast<float>(la);
+        st.metric.rx[k] = c;
+        st.metric.lat[k] = static_cast<float>(la);
       }
     }
   } else {
     const double scale = (d.p5 != MISSING && d.p5 > 0.0f) ? d.p5 : 1.0;
-    metric.hx = d.dx * scale;
-    metric.hy = d.dy * scale;
+    st.metric.hx = d.dx * scale;
+    st.metric.hy = d.dy * scale;
     GRD_DomainGuard guard;
     MAP_domain(&d);
     float xc = 0.0f, yc = 0.0f;
@@ -734,18 +739,18 @@ const Metric& grid_metric(const DomainRec& d) {
         const std::size_t k = static_cast<std::size_t>(j) * nx + i;
         float x = 0.0f, y = 0.0f, la = MISSING, lo = MISSING;
         plane_point(d, xc, yc, i, j, &x, &y);
-        if (MAP_untran(&la, &lo, x, y)) metric.lat[k] = la;
+        if (MAP_untran(&la, &lo, x, y)) st.metric.lat[k] = la;
         if (!conformal) continue;
         const float m = la == MISSING ? MISSING : MAP_point_scale(la);
-        metric.rx[k] = metric.ry[k] = m == MISSING ? 0.0 : 1.0 / m;
+        st.metric.rx[k] = st.metric.ry[k] = m == MISSING ? 0.0 : 1.0 / m;
       }
     }
   }
   // Without a usable spacing no derivative can be formed.
-  if (!(metric.hx > 0.0) || !std::isfinite(metric.hx)) metric.rx.assign(n, 0.0);
-  if (!(metric.hy > 0.0) || !std::isfinite(metric.hy)) metric.ry.assign(n, 0.0);
-  metric_ready = true;
-  return metric;
+  if (!(st.metric.hx > 0.0) || !std::isfinite(st.metric.hx)) st.metric.rx.assign(n, 0.0);
+  if (!(st.metric.hy > 0.0) || !std::isfinite(st.metric.hy)) st.metric.ry.assign(n, 0.0);
+  st.metric_ready = true;
+  return st.metric;
 }
 
 // A field at (column, row): NaN for a missing value.
@@ -1519,4 +1524,9 @@ int GRD_math(const char* name, GridRec** out, GridRec** args, const float* const
     case Kind::SPECIAL: return math_special(f, out, args, consts, nargs);
   }
   return 0;
+}
+
+void GRD_reset_state() {
+  for (GridRec& g : st.grids) GRD_free_values(&g);
+  st = GrdState{};
 }

@@ -149,3 +149,6 @@ int GRD_laplacian(GridRec* in, GridRec* out);
 // Combines every value with the Coriolis parameter (1e-5 /s): "add", "sub", "sub-",
 // "mul", "div", "div-". 0, or -1 without values or for another operation.
 int GRD_coriolis(GridRec* grid, const char* operation);
+
+// Frees every slot and forgets the grid factor and the map factors: a fresh program.
+void GRD_reset_state();

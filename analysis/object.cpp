@@ -57,19 +57,43 @@ constexpr float BUDDY_FLOOR = 1.5f;
 // Rounds of the buddy check at most: each costs one analysis with its leave-one-out values.
 constexpr int BUDDY_ROUNDS = 5;
 
-float filter = DEF_FILTER;
-float rad_inf = DEF_RAD_INF;
-int num_pass = DEF_NUM_PASS;
-float converg = DEF_CONVERG;
-float miss_val = MISSING;
-int min_sta = 1;
-int grid_factor = 1;
-// The checks: buddy threshold (0 = off) and neighbours needed, cross-validation lines,
-// parameters chosen by the data.
-float buddy_k = DEF_BUDDY_ON ? DEF_BUDDY_K : 0.0f;
-int buddy_min = DEF_BUDDY_MIN;
-bool cross_valid = false;
-bool auto_params = false;
+struct PassStats {
+  double bias = 0.0, rms = 0.0, max_abs = 0.0;
+  int count = 0;
+};
+
+// What the last analysis found, per slot, for the station plots and the tests.
+struct SlotResult {
+  std::vector<char> rejected;
+  std::vector<float> loo;
+  std::array<PassStats, MAX_PASS> stats{};
+  int passes = 0;
+  int num_rejected = 0;
+};
+
+struct Checks {
+  const char* const* ids = nullptr;  // the current analysis's station names, or null
+  std::array<SlotResult, GRD_MAX_SLOTS> result;
+};
+
+// The analysis parameters as last decoded, and what the last analysis found.
+struct ObjState {
+  float filter = DEF_FILTER;
+  float rad_inf = DEF_RAD_INF;
+  int num_pass = DEF_NUM_PASS;
+  float converg = DEF_CONVERG;
+  float miss_val = MISSING;
+  int min_sta = 1;
+  int grid_factor = 1;
+  // The checks: buddy threshold (0 = off) and neighbours needed, cross-validation lines,
+  // parameters chosen by the data.
+  float buddy_k = DEF_BUDDY_ON ? DEF_BUDDY_K : 0.0f;
+  int buddy_min = DEF_BUDDY_MIN;
+  bool cross_valid = false;
+  bool auto_params = false;
+  Checks checks;
+};
+ObjState state;
 
 // ---- parameter parsing ----
 
@@ -89,7 +113,7 @@ void decode_miss_item(const char* item, const char* who) {
     MESS_print(MESS_WARN, "%s: Invalid missing value substitute \"%s\"\n", who, item);
     return;
   }
-  miss_val = static_cast<float>(v);
+  state.miss_val = static_cast<float>(v);
 }
 
 const char* skip_blanks(const char* s) {
@@ -111,11 +135,11 @@ void decode_plot_param() {
         if (*p == '=') ++p;
         int f = 0;
         if (parse_int(p, &f) && f >= 1)
-          grid_factor = f;
+          state.grid_factor = f;
         else
           MESS_print(MESS_WARN, "OBJ_decode_params: Invalid grid factor \"%s\"\n", item);
       }
-      rad_inf *= static_cast<float>(grid_factor);
+      state.rad_inf *= static_cast<float>(state.grid_factor);
     }
   }
   free_parsed_array(count, items);
@@ -123,11 +147,11 @@ void decode_plot_param() {
 
 // Parameters outside their accepted ranges fall back to the defaults.
 void limit_params() {
-  if (!(filter > 0.0f) || !std::isfinite(filter)) filter = DEF_FILTER;
-  if (!(rad_inf > 0.0f) || !std::isfinite(rad_inf)) rad_inf = DEF_RAD_INF;
-  if (num_pass < 1 || num_pass > MAX_PASS) num_pass = DEF_NUM_PASS;
-  if (!(converg >= 0.01f && converg < 1.0f)) converg = DEF_CONVERG;
-  if (min_sta < 1) min_sta = 1;
+  if (!(state.filter > 0.0f) || !std::isfinite(state.filter)) state.filter = DEF_FILTER;
+  if (!(state.rad_inf > 0.0f) || !std::isfinite(state.rad_inf)) state.rad_inf = DEF_RAD_INF;
+  if (state.num_pass < 1 || state.num_pass > MAX_PASS) state.num_pass = DEF_NUM_PASS;
+  if (!(state.converg >= 0.01f && state.converg < 1.0f)) state.converg = DEF_CONVERG;
+  if (state.min_sta < 1) state.min_sta = 1;
 }
 
 void bad_object_value(const char* text) {
@@ -156,7 +180,7 @@ bool is_off(const char* t) {
 // "k[/min]" or "off": the buddy check's threshold and minimum number of neighbours.
 void decode_buddy(const char* text, const char* who) {
   if (is_off(text)) {
-    buddy_k = 0.0f;
+    state.buddy_k = 0.0f;
     return;
   }
   std::string t = skip_blanks(text);
@@ -169,14 +193,14 @@ void decode_buddy(const char* text, const char* who) {
   double k = 0.0;
   if (!only_blanks(t.c_str())) {
     if (parse_double(t.c_str(), &k) && k > 0.0 && k < 1.0e6)
-      buddy_k = static_cast<float>(k);
+      state.buddy_k = static_cast<float>(k);
     else
       MESS_print(MESS_WARN, "%s: Invalid buddy check threshold \"%s\"\n", who, text);
   }
   int m = 0;
   if (!min_part.empty() && !only_blanks(min_part.c_str())) {
     if (parse_int(min_part.c_str(), &m) && m >= 1)
-      buddy_min = m;
+      state.buddy_min = m;
     else
       MESS_print(MESS_WARN, "%s: Invalid buddy check neighbour count \"%s\"\n", who, text);
   }
@@ -184,7 +208,7 @@ void decode_buddy(const char* text, const char* who) {
 
 void decode_check_resources() {
   if (const char* b = RES_get("buddy_check"); b != nullptr && !only_blanks(b)) decode_buddy(b, "buddy_check");
-  if (const char* c = RES_get("cross_valid"); c != nullptr) cross_valid = only_blanks(c) || !is_off(c);
+  if (const char* c = RES_get("cross_valid"); c != nullptr) state.cross_valid = only_blanks(c) || !is_off(c);
 }
 
 // Keyed items of "object_param" ("auto", "cv", "buddy=k[/min]", "buddy=off") go anywhere in
@@ -193,17 +217,17 @@ bool decode_keyed_item(const char* item) {
   const char* t = skip_blanks(item);
   if (!std::isalpha(static_cast<unsigned char>(*t))) return false;
   if (starts_with_ci(t, "auto")) {
-    auto_params = true;
+    state.auto_params = true;
   } else if (starts_with_ci(t, "cv")) {
-    cross_valid = t[2] != '=' || !is_off(t + 3);
+    state.cross_valid = t[2] != '=' || !is_off(t + 3);
   } else if (starts_with_ci(t, "nocv")) {
-    cross_valid = false;
+    state.cross_valid = false;
   } else if (starts_with_ci(t, "buddy")) {
     const char* p = t + 5;
     if (*p == '=') ++p;
     decode_buddy(only_blanks(p) ? "4" : p, "object_param");
   } else if (starts_with_ci(t, "nobuddy")) {
-    buddy_k = 0.0f;
+    state.buddy_k = 0.0f;
   } else {
     return false;
   }
@@ -221,22 +245,22 @@ void decode_object_param() {
     if (!decode_keyed_item(raw[i])) list.push_back(raw[i]);
   const int count = static_cast<int>(list.size());
   char** items = list.data();
-  if (count > 0) read_object_value(items[0], &filter, DEF_FILTER);
-  if (count > 1) read_object_value(items[1], &rad_inf, DEF_RAD_INF);
+  if (count > 0) read_object_value(items[0], &state.filter, DEF_FILTER);
+  if (count > 1) read_object_value(items[1], &state.rad_inf, DEF_RAD_INF);
   if (count > 2 && !only_blanks(items[2])) {
-    if (!parse_int(items[2], &num_pass)) {
+    if (!parse_int(items[2], &state.num_pass)) {
       bad_object_value(items[2]);
-      num_pass = DEF_NUM_PASS;
+      state.num_pass = DEF_NUM_PASS;
     }
   }
-  if (count > 3) read_object_value(items[3], &converg, DEF_CONVERG);
+  if (count > 3) read_object_value(items[3], &state.converg, DEF_CONVERG);
   if (count > 4 && !only_blanks(items[4])) {
     double v = 0.0;
     if (parse_double(items[4], &v)) {
-      min_sta = static_cast<int>(std::clamp(std::trunc(v), -1.0e9, 1.0e9));
+      state.min_sta = static_cast<int>(std::clamp(std::trunc(v), -1.0e9, 1.0e9));
     } else {
       bad_object_value(items[4]);
-      min_sta = 1;
+      state.min_sta = 1;
     }
   }
   free_parsed_array(all, raw);
@@ -582,11 +606,6 @@ struct Params {
   float converg;
 };
 
-struct PassStats {
-  double bias = 0.0, rms = 0.0, max_abs = 0.0;
-  int count = 0;
-};
-
 // Leave-one-out values: what the other stations give at a station's position with the
 // same weights. After pass p the analysis at a grid point P is
 //   g_p(P) = g_{p-1}(P) + S_p(P) / W_p(P),   S_p = sum_s w_p(P,s) q_s,   W_p = sum_s w_p(P,s),
@@ -712,7 +731,7 @@ int run_core(const DomainRec& domain, const float* x, const float* y, int n, std
   // Fast-path storage; when it cannot be had the plain loop does the work.
   Buckets buckets;
   std::vector<Scratch> scratch;
-  const bool subst = miss_val != MISSING;
+  const bool subst = state.miss_val != MISSING;
   if (loo != nullptr && !loo->prepare(fields, n, geo)) return -1;
   if (fast) {
     try {
@@ -752,7 +771,7 @@ int run_core(const DomainRec& domain, const float* x, const float* y, int n, std
   for (int f = 0; f < nf; ++f) src[static_cast<std::size_t>(f)] = fields[static_cast<std::size_t>(f)].data;
   MESS_print(LEVEL_PASS, "Pass: %d...\n", 1);
   float kappa = prm.filter;
-  run_pass(PassSpec{true, kappa, miss_val, min_sta, src.data()});
+  run_pass(PassSpec{true, kappa, state.miss_val, state.min_sta, src.data()});
   if (subst) {
     // Stations within reach of a grid point take the substitute in the caller's arrays.
     for (int s = 0; s < n; ++s) {
@@ -764,10 +783,10 @@ int run_core(const DomainRec& domain, const float* x, const float* y, int n, std
       }
       if (!hit) continue;
       for (Field& fd : fields)
-        if (fd.data[s] == MISSING) fd.data[s] = miss_val;
+        if (fd.data[s] == MISSING) fd.data[s] = state.miss_val;
     }
   }
-  if (loo != nullptr) loo->pass(geo, fields, 1, kappa, min_sta);
+  if (loo != nullptr) loo->pass(geo, fields, 1, kappa, state.min_sta);
   *kappa_out = kappa;
   if (prm.num_pass == 1 && !MESS_check(LEVEL_PASS)) return 0;
 
@@ -785,32 +804,17 @@ int run_core(const DomainRec& domain, const float* x, const float* y, int n, std
     *kappa_out = kappa;
     for (int f = 0; f < nf; ++f)
       src[static_cast<std::size_t>(f)] = fields[static_cast<std::size_t>(f)].resid.data();
-    run_pass(PassSpec{false, kappa, MISSING, min_sta, src.data()});
-    if (loo != nullptr) loo->pass(geo, fields, pass, kappa, min_sta);
+    run_pass(PassSpec{false, kappa, MISSING, state.min_sta, src.data()});
+    if (loo != nullptr) loo->pass(geo, fields, pass, kappa, state.min_sta);
     compute_residuals(geo, fields.data(), nf);
   }
   return 0;
 }
 
 
-// What the last analysis found, per slot, for the station plots and the tests.
-struct SlotResult {
-  std::vector<char> rejected;
-  std::vector<float> loo;
-  std::array<PassStats, MAX_PASS> stats{};
-  int passes = 0;
-  int num_rejected = 0;
-};
-
-struct Checks {
-  const char* const* ids = nullptr;  // the current analysis's station names, or null
-  std::array<SlotResult, GRD_MAX_SLOTS> result;
-};
-
-Checks checks;
 
 std::string station_name(int s) {
-  if (checks.ids != nullptr && checks.ids[s] != nullptr) return std::string(checks.ids[s]).substr(0, 16);
+  if (state.checks.ids != nullptr && state.checks.ids[s] != nullptr) return std::string(state.checks.ids[s]).substr(0, 16);
   return "#" + std::to_string(s + 1);
 }
 
@@ -893,13 +897,13 @@ int buddy_round(const Geometry& g, float kappa, const Field& fd, const std::vect
   const bool diag = MESS_check(LEVEL_DIAG) != 0;
   for (int s = 0; s < n; ++s) {
     const float e = err[static_cast<std::size_t>(s)];
-    if (e == MISSING || (!diag && std::fabs(e) <= buddy_k * floor_spread)) continue;
+    if (e == MISSING || (!diag && std::fabs(e) <= state.buddy_k * floor_spread)) continue;
     nb.clear();
     for_neighbours(s, g.r2, [&](int t) { nb.push_back(err[static_cast<std::size_t>(t)]); });
     used[static_cast<std::size_t>(s)] = static_cast<int>(nb.size());
-    if (static_cast<int>(nb.size()) < buddy_min) continue;
+    if (static_cast<int>(nb.size()) < state.buddy_min) continue;
     const float spread = std::max(robust_spread(nb), floor_spread);
-    if (spread > 0.0f) excess[static_cast<std::size_t>(s)] = std::fabs(e) / (buddy_k * spread);
+    if (spread > 0.0f) excess[static_cast<std::size_t>(s)] = std::fabs(e) / (state.buddy_k * spread);
     MESS_print(LEVEL_DIAG, "Buddy check %s: %s error %g spread %g (%d neighbours)\n", name, station_name(s).c_str(),
                static_cast<double>(e), static_cast<double>(spread), static_cast<int>(nb.size()));
   }
@@ -938,7 +942,7 @@ void print_cv(const std::vector<Field>& fields, const Loo& loo, GridRec* grids, 
 
 void keep_result(const std::vector<Field>& fields, const Loo& loo) {
   for (std::size_t f = 0; f < fields.size(); ++f) {
-    SlotResult& r = checks.result[static_cast<std::size_t>(fields[f].slot)];
+    SlotResult& r = state.checks.result[static_cast<std::size_t>(fields[f].slot)];
     r.loo = loo.value[f];
     r.stats = loo.stats[f];
     r.passes = loo.passes;
@@ -1043,20 +1047,20 @@ void take_choice(const DomainRec& domain, std::vector<Field>& fields, Choice& ch
 // comes first and its best run is the analysis.
 int checked_analysis(const DomainRec& domain, float* x, float* y, int n, std::vector<Field>& fields, bool fast,
                      GridRec* grids) {
-  for (SlotResult& r : checks.result) r = SlotResult{};
-  const Params def{filter, rad_inf, num_pass, converg};
-  float kappa_last = filter;
-  const bool buddy = buddy_k > 0.0f;
-  if (!cross_valid && !auto_params && !buddy) {
+  for (SlotResult& r : state.checks.result) r = SlotResult{};
+  const Params def{state.filter, state.rad_inf, state.num_pass, state.converg};
+  float kappa_last = state.filter;
+  const bool buddy = state.buddy_k > 0.0f;
+  if (!state.cross_valid && !state.auto_params && !buddy) {
     const int r = run_core(domain, x, y, n, fields, fast, def, nullptr, &kappa_last);
-    filter = kappa_last;
+    state.filter = kappa_last;
     return r;
   }
   Params prm = def;
   Loo loo;
   int r = 0;
   Choice chosen;
-  if (auto_params && !buddy) choose_params(domain, x, y, n, fields, fast, def, grids, &chosen);
+  if (state.auto_params && !buddy) choose_params(domain, x, y, n, fields, fast, def, grids, &chosen);
   if (chosen.found) {
     prm = chosen.prm;
     kappa_last = chosen.kappa;
@@ -1066,13 +1070,13 @@ int checked_analysis(const DomainRec& domain, float* x, float* y, int n, std::ve
     Loo::release(fields);
   }
   if (r != 0) {
-    filter = kappa_last;
+    state.filter = kappa_last;
     return r;
   }
   keep_result(fields, loo);
   if (!buddy) {
-    if (cross_valid) print_cv(fields, loo, grids, "");
-    filter = kappa_last;
+    if (state.cross_valid) print_cv(fields, loo, grids, "");
+    state.filter = kappa_last;
     return 0;
   }
   // Rounds of the buddy check, each on the analysis without the reports rejected so far;
@@ -1083,7 +1087,7 @@ int checked_analysis(const DomainRec& domain, float* x, float* y, int n, std::ve
   std::vector<float*> caller(nf);
   for (std::size_t f = 0; f < nf; ++f) {
     caller[f] = fields[f].data;
-    checks.result[static_cast<std::size_t>(fields[f].slot)].rejected.assign(static_cast<std::size_t>(n), 0);
+    state.checks.result[static_cast<std::size_t>(fields[f].slot)].rejected.assign(static_cast<std::size_t>(n), 0);
   }
   const float radius = prm.rad_inf * domain.dx;
   const Geometry geo{domain.nx, domain.ny, domain.dx, domain.dy, radius * radius, x, y, n};
@@ -1092,7 +1096,7 @@ int checked_analysis(const DomainRec& domain, float* x, float* y, int n, std::ve
   for (int round = 1;; ++round) {
     int fresh = 0;
     for (std::size_t f = 0; f < nf; ++f) {
-      SlotResult& res = checks.result[static_cast<std::size_t>(fields[f].slot)];
+      SlotResult& res = state.checks.result[static_cast<std::size_t>(fields[f].slot)];
       if (round == 1) checked[f] = loo.stats[f][static_cast<std::size_t>(loo.passes - 1)].count;
       const std::string name = text_of(grids[fields[f].slot].datatype);
       const int got = buddy_round(geo, prm.filter, fields[f], loo.value[f], name.c_str(), res.rejected);
@@ -1104,18 +1108,18 @@ int checked_analysis(const DomainRec& domain, float* x, float* y, int n, std::ve
       res.num_rejected += got;
       fresh += got;
     }
-    if (round == 1 && cross_valid) print_cv(fields, loo, grids, fresh > 0 ? " (all reports)" : "");
+    if (round == 1 && state.cross_valid) print_cv(fields, loo, grids, fresh > 0 ? " (all reports)" : "");
     total += fresh;
     if (fresh == 0) break;
     // After the last round one more analysis without the rejected reports, no further look.
     const bool last = round == BUDDY_ROUNDS;
-    if (last && auto_params) break;  // the choice below analyses them
+    if (last && state.auto_params) break;  // the choice below analyses them
     loo = Loo{};
-    r = run_core(domain, x, y, n, fields, fast, prm, (last && !cross_valid) ? nullptr : &loo, &kappa_last);
+    r = run_core(domain, x, y, n, fields, fast, prm, (last && !state.cross_valid) ? nullptr : &loo, &kappa_last);
     Loo::release(fields);
     if (r != 0 || last) break;
   }
-  if (r == 0 && auto_params) {
+  if (r == 0 && state.auto_params) {
     choose_params(domain, x, y, n, fields, fast, prm, grids, &chosen);
     if (chosen.found) {
       kappa_last = chosen.kappa;
@@ -1123,21 +1127,21 @@ int checked_analysis(const DomainRec& domain, float* x, float* y, int n, std::ve
       take_choice(domain, fields, chosen, &loo);
     } else if (total > 0) {
       loo = Loo{};
-      r = run_core(domain, x, y, n, fields, fast, prm, cross_valid ? &loo : nullptr, &kappa_last);
+      r = run_core(domain, x, y, n, fields, fast, prm, state.cross_valid ? &loo : nullptr, &kappa_last);
       Loo::release(fields);
     }
   }
   for (std::size_t f = 0; f < nf; ++f) {
     fields[f].data = caller[f];
-    const SlotResult& res = checks.result[static_cast<std::size_t>(fields[f].slot)];
+    const SlotResult& res = state.checks.result[static_cast<std::size_t>(fields[f].slot)];
     if (res.num_rejected > 0)
       MESS_print(MESS_PRINT, "Buddy check %s: %d of %d reports rejected (k %.1f)\n",
                  text_of(grids[fields[f].slot].datatype).c_str(), res.num_rejected, checked[f],
-                 static_cast<double>(buddy_k));
+                 static_cast<double>(state.buddy_k));
   }
-  if (r == 0 && (total > 0 || chosen.found) && cross_valid)
+  if (r == 0 && (total > 0 || chosen.found) && state.cross_valid)
     print_cv(fields, loo, grids, total > 0 ? " (after the buddy check)" : " (chosen parameters)");
-  filter = kappa_last;
+  state.filter = kappa_last;
   return r;
 }
 
@@ -1156,11 +1160,11 @@ int analyze(float* x, float* y, float** data, int num_stats, int num_var, GridRe
     if (data[k]) MESS_print(LEVEL_FIT, "   Data field [%d] = %s\n", k + 1, text_of(grids[k].datatype).c_str());
   MESS_print(LEVEL_DIAG, "Time and date are            = %s\n", text_of(grids[0].label).c_str());
   MESS_print(LEVEL_DIAG, "Number of stations           = %4d stats\n", n);
-  MESS_print(LEVEL_DIAG, "Number of passes             = %4d\n", num_pass);
-  MESS_print(LEVEL_DIAG, "Filter parameter             = %9.4f cm**2\n", filter);
-  if (num_pass > 1) MESS_print(LEVEL_DIAG, "Convergence parameter        = %9.4f\n", converg);
-  MESS_print(LEVEL_DIAG, "Radius of influence          = %7.2f grids\n", rad_inf);
-  MESS_print(LEVEL_DIAG, "Minimum stations at gridpt   = %4d stats\n\n", min_sta);
+  MESS_print(LEVEL_DIAG, "Number of passes             = %4d\n", state.num_pass);
+  MESS_print(LEVEL_DIAG, "Filter parameter             = %9.4f cm**2\n", state.filter);
+  if (state.num_pass > 1) MESS_print(LEVEL_DIAG, "Convergence parameter        = %9.4f\n", state.converg);
+  MESS_print(LEVEL_DIAG, "Radius of influence          = %7.2f grids\n", state.rad_inf);
+  MESS_print(LEVEL_DIAG, "Minimum stations at gridpt   = %4d stats\n\n", state.min_sta);
 
   const DomainRec domain = grids[0].domain;
   if (domain.nx < 1 || domain.ny < 1) {
@@ -1198,35 +1202,35 @@ int analyze(float* x, float* y, float** data, int num_stats, int num_var, GridRe
 }  // namespace
 
 void OBJ_initialize() {
-  filter = DEF_FILTER;
-  rad_inf = DEF_RAD_INF;
-  num_pass = DEF_NUM_PASS;
-  converg = DEF_CONVERG;
-  miss_val = MISSING;
-  min_sta = 1;
-  grid_factor = 1;
-  buddy_k = DEF_BUDDY_ON ? DEF_BUDDY_K : 0.0f;
-  buddy_min = DEF_BUDDY_MIN;
-  cross_valid = false;
-  auto_params = false;
+  state.filter = DEF_FILTER;
+  state.rad_inf = DEF_RAD_INF;
+  state.num_pass = DEF_NUM_PASS;
+  state.converg = DEF_CONVERG;
+  state.miss_val = MISSING;
+  state.min_sta = 1;
+  state.grid_factor = 1;
+  state.buddy_k = DEF_BUDDY_ON ? DEF_BUDDY_K : 0.0f;
+  state.buddy_min = DEF_BUDDY_MIN;
+  state.cross_valid = false;
+  state.auto_params = false;
 }
 
-void OBJ_set_filter(float value) { filter = value; }
-void OBJ_set_rad_inf(float radius) { rad_inf = radius; }
-void OBJ_set_num_pass(int passes) { num_pass = passes; }
-void OBJ_set_converg(float value) { converg = value; }
-void OBJ_set_min_sta(int value) { min_sta = value; }
-void OBJ_set_miss_val(float value) { miss_val = value; }
+void OBJ_set_filter(float value) { state.filter = value; }
+void OBJ_set_rad_inf(float radius) { state.rad_inf = radius; }
+void OBJ_set_num_pass(int passes) { state.num_pass = passes; }
+void OBJ_set_converg(float value) { state.converg = value; }
+void OBJ_set_min_sta(int value) { state.min_sta = value; }
+void OBJ_set_miss_val(float value) { state.miss_val = value; }
 
 void OBJ_get_params(float* filter_out, float* rad_inf_out, int* num_pass_out, float* converg_out,
                     float* miss_val_out, int* min_sta_out, int* grid_factor_out) {
-  if (filter_out) *filter_out = filter;
-  if (rad_inf_out) *rad_inf_out = rad_inf;
-  if (num_pass_out) *num_pass_out = num_pass;
-  if (converg_out) *converg_out = converg;
-  if (miss_val_out) *miss_val_out = miss_val;
-  if (min_sta_out) *min_sta_out = min_sta;
-  if (grid_factor_out) *grid_factor_out = grid_factor;
+  if (filter_out) *filter_out = state.filter;
+  if (rad_inf_out) *rad_inf_out = state.rad_inf;
+  if (num_pass_out) *num_pass_out = state.num_pass;
+  if (converg_out) *converg_out = state.converg;
+  if (miss_val_out) *miss_val_out = state.miss_val;
+  if (min_sta_out) *min_sta_out = state.min_sta;
+  if (grid_factor_out) *grid_factor_out = state.grid_factor;
 }
 
 void OBJ_decode_format(const char* format) {
@@ -1241,38 +1245,38 @@ void OBJ_decode_format(const char* format) {
 }
 
 void OBJ_set_buddy(float k, int min_neighbours) {
-  buddy_k = k > 0.0f ? k : 0.0f;
-  buddy_min = std::max(min_neighbours, 1);
+  state.buddy_k = k > 0.0f ? k : 0.0f;
+  state.buddy_min = std::max(min_neighbours, 1);
 }
 
 void OBJ_get_buddy(float* k, int* min_neighbours) {
-  if (k) *k = buddy_k;
-  if (min_neighbours) *min_neighbours = buddy_min;
+  if (k) *k = state.buddy_k;
+  if (min_neighbours) *min_neighbours = state.buddy_min;
 }
 
-void OBJ_set_cross_valid(int on) { cross_valid = on != 0; }
-void OBJ_set_auto(int on) { auto_params = on != 0; }
+void OBJ_set_cross_valid(int on) { state.cross_valid = on != 0; }
+void OBJ_set_auto(int on) { state.auto_params = on != 0; }
 
 int OBJ_rejected(int slot, int station) {
   if (slot < 0 || slot >= GRD_MAX_SLOTS || station < 0) return 0;
-  const std::vector<char>& r = checks.result[static_cast<std::size_t>(slot)].rejected;
+  const std::vector<char>& r = state.checks.result[static_cast<std::size_t>(slot)].rejected;
   return static_cast<std::size_t>(station) < r.size() && r[static_cast<std::size_t>(station)] ? 1 : 0;
 }
 
 int OBJ_num_rejected(int slot) {
   if (slot < 0 || slot >= GRD_MAX_SLOTS) return 0;
-  return checks.result[static_cast<std::size_t>(slot)].num_rejected;
+  return state.checks.result[static_cast<std::size_t>(slot)].num_rejected;
 }
 
 float OBJ_loo_value(int slot, int station) {
   if (slot < 0 || slot >= GRD_MAX_SLOTS || station < 0) return MISSING;
-  const std::vector<float>& v = checks.result[static_cast<std::size_t>(slot)].loo;
+  const std::vector<float>& v = state.checks.result[static_cast<std::size_t>(slot)].loo;
   return static_cast<std::size_t>(station) < v.size() ? v[static_cast<std::size_t>(station)] : MISSING;
 }
 
 int OBJ_loo_stats(int slot, int pass, double* bias, double* rms, double* max_abs, int* count) {
   if (slot < 0 || slot >= GRD_MAX_SLOTS) return 0;
-  const SlotResult& r = checks.result[static_cast<std::size_t>(slot)];
+  const SlotResult& r = state.checks.result[static_cast<std::size_t>(slot)];
   if (pass < 1 || pass > r.passes) return 0;
   const PassStats& st = r.stats[static_cast<std::size_t>(pass - 1)];
   if (bias) *bias = st.bias;
@@ -1284,9 +1288,9 @@ int OBJ_loo_stats(int slot, int pass, double* bias, double* rms, double* max_abs
 
 int OBJ_analyze_ids(float* x, float* y, float** data, const char* const* ids, int num_stats, int num_var,
                     GridRec* grids) {
-  checks.ids = ids;
+  state.checks.ids = ids;
   const int r = OBJ_analyze(x, y, data, num_stats, num_var, grids);
-  checks.ids = nullptr;
+  state.checks.ids = nullptr;
   return r;
 }
 
@@ -1315,3 +1319,5 @@ int OBJ_analyze_direct(float* x, float* y, float** data, int num_stats, int num_
     return -1;
   }
 }
+
+void OBJ_reset_state() { state = ObjState{}; }

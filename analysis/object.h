@@ -52,3 +52,6 @@ int OBJ_loo_stats(int slot, int pass, double* bias, double* rms, double* max_abs
 // thread: the reference for OBJ_analyze.
 int OBJ_analyze_direct(float* x, float* y, float** data, int num_stats, int num_var,
                        GridRec* grids);
+
+// Back to the default parameters, with no analysis results remembered.
+void OBJ_reset_state();

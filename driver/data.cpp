@@ -32,25 +32,30 @@ constexpr int default_limit = 800;
 constexpr int period_kind = 1000000;
 constexpr int grow_step = 400;
 
-std::vector<float> x, y, z;
-// Station names in the order of x and y, for the analysis's list of rejected reports.
-std::vector<std::string> ids;
-std::array<std::vector<float>, VAR_MAX> u, v;
-int num_stats = 0;
-int num_field = 0;
-int dimension = 0;
-int limit = 0;
-VarRec* var = nullptr;
-int grid = 0;
-// Slots whose grid was read back from an existing file for the current file; they are
-// not written out again.
-std::array<bool, VAR_MAX> from_file{};
-// Reports of the current file that the domain's station priority left out although they
-// have a value of the field: the stations a lower priority would add to its analysis.
-std::array<int, VAR_MAX> left_out{};
-// The domain last warned about a sparse analysis: one warning a domain, not one a file.
-DomainRec sparse_warned{};
-bool sparse_warned_set = false;
+// The stations of the current file, their values per field and what the file's analysis
+// decided about them, kept from reading a file to plotting and writing its grids.
+struct DataState {
+  std::vector<float> x, y, z;
+  // Station names in the order of x and y, for the analysis's list of rejected reports.
+  std::vector<std::string> ids;
+  std::array<std::vector<float>, VAR_MAX> u, v;
+  int num_stats = 0;
+  int num_field = 0;
+  int dimension = 0;
+  int limit = 0;
+  VarRec* var = nullptr;
+  int grid = 0;
+  // Slots whose grid was read back from an existing file for the current file; they are
+  // not written out again.
+  std::array<bool, VAR_MAX> from_file{};
+  // Reports of the current file that the domain's station priority left out although they
+  // have a value of the field: the stations a lower priority would add to its analysis.
+  std::array<int, VAR_MAX> left_out{};
+  // The domain last warned about a sparse analysis: one warning a domain, not one a file.
+  DomainRec sparse_warned{};
+  bool sparse_warned_set = false;
+};
+DataState st;
 // The station priority that keeps every station.
 constexpr int every_station_prior = 9;
 
@@ -58,22 +63,22 @@ bool valid_field(int field) { return field >= 0 && field < VAR_MAX; }
 
 // Grows every array to hold station; false when memory ran out.
 bool grow_to(int station) {
-  if (station < limit) return true;
-  int new_limit = limit;
+  if (station < st.limit) return true;
+  int new_limit = st.limit;
   while (station >= new_limit) new_limit += grow_step;
   try {
-    x.resize(new_limit);
-    if (dimension > 1) y.resize(new_limit);
-    if (dimension > 2) z.resize(new_limit);
+    st.x.resize(new_limit);
+    if (st.dimension > 1) st.y.resize(new_limit);
+    if (st.dimension > 2) st.z.resize(new_limit);
     for (int k = 0; k < VAR_MAX; ++k) {
-      if (!u[k].empty()) u[k].resize(new_limit, MISSING);
-      if (!v[k].empty()) v[k].resize(new_limit, MISSING);
+      if (!st.u[k].empty()) st.u[k].resize(new_limit, MISSING);
+      if (!st.v[k].empty()) st.v[k].resize(new_limit, MISSING);
     }
   } catch (const std::bad_alloc&) {
     return false;
   }
-  limit = new_limit;
-  MESS_print(MESS_MESS, "Increasing arrays to %d\n", limit);
+  st.limit = new_limit;
+  MESS_print(MESS_MESS, "Increasing arrays to %d\n", st.limit);
   return true;
 }
 
@@ -96,105 +101,105 @@ bool two_components(int i) {
 // ---- data sets ----
 
 void DATA_init(int size, int dim) {
-  limit = size < 1 ? default_limit : size;
-  dimension = dim < 1 ? 1 : (dim > 3 ? 3 : dim);
-  var = VAR_get_vars();
+  st.limit = size < 1 ? default_limit : size;
+  st.dimension = dim < 1 ? 1 : (dim > 3 ? 3 : dim);
+  st.var = VAR_get_vars();
   OBJ_initialize();
   for (int k = 0; k < VAR_MAX; ++k) {
-    std::vector<float>().swap(u[k]);
-    std::vector<float>().swap(v[k]);
+    std::vector<float>().swap(st.u[k]);
+    std::vector<float>().swap(st.v[k]);
   }
   try {
-    x.assign(limit, 0.0F);
-    y.assign(dimension > 1 ? limit : 0, 0.0F);
-    z.assign(dimension > 2 ? limit : 0, 0.0F);
+    st.x.assign(st.limit, 0.0F);
+    st.y.assign(st.dimension > 1 ? st.limit : 0, 0.0F);
+    st.z.assign(st.dimension > 2 ? st.limit : 0, 0.0F);
   } catch (const std::bad_alloc&) {
-    x.clear();
-    y.clear();
-    z.clear();
-    limit = 0;
+    st.x.clear();
+    st.y.clear();
+    st.z.clear();
+    st.limit = 0;
   }
-  num_stats = 0;
-  num_field = 0;
-  left_out.fill(0);
+  st.num_stats = 0;
+  st.num_field = 0;
+  st.left_out.fill(0);
 }
 
 void DATA_add_field(int index, const VarRec* variable) {
   if (!valid_field(index)) return;
-  if (var == nullptr) var = VAR_get_vars();
-  if (variable != nullptr && variable != &var[index]) var[index] = *variable;
+  if (st.var == nullptr) st.var = VAR_get_vars();
+  if (variable != nullptr && variable != &st.var[index]) st.var[index] = *variable;
   try {
-    u[index].assign(limit, MISSING);
-    v[index].assign(limit, MISSING);
+    st.u[index].assign(st.limit, MISSING);
+    st.v[index].assign(st.limit, MISSING);
   } catch (const std::bad_alloc&) {
-    std::vector<float>().swap(u[index]);
-    std::vector<float>().swap(v[index]);
+    std::vector<float>().swap(st.u[index]);
+    std::vector<float>().swap(st.v[index]);
     return;
   }
-  if (index + 1 > num_field) num_field = index + 1;
+  if (index + 1 > st.num_field) st.num_field = index + 1;
 }
 
-int DATA_chk_field(int index) { return valid_field(index) && !u[index].empty() ? 1 : 0; }
+int DATA_chk_field(int index) { return valid_field(index) && !st.u[index].empty() ? 1 : 0; }
 
 void DATA_add_loc(int station, float px, float py, float pz) {
   if (station < 0 || !grow_to(station)) return;
-  x[station] = px;
-  if (dimension > 1) y[station] = py;
-  if (dimension > 2) z[station] = pz;
+  st.x[station] = px;
+  if (st.dimension > 1) st.y[station] = py;
+  if (st.dimension > 2) st.z[station] = pz;
 }
 
 void DATA_add_raw(int station, int field, const RawDataRec* value) {
-  if (station < 0 || station >= limit || !valid_field(field) || value == nullptr) return;
-  if (!u[field].empty()) u[field][station] = value->val1;
-  if (!v[field].empty()) v[field][station] = value->val2;
-  if (station + 1 > num_stats) num_stats = station + 1;
+  if (station < 0 || station >= st.limit || !valid_field(field) || value == nullptr) return;
+  if (!st.u[field].empty()) st.u[field][station] = value->val1;
+  if (!st.v[field].empty()) st.v[field][station] = value->val2;
+  if (station + 1 > st.num_stats) st.num_stats = station + 1;
 }
 
 int DATA_get_raw(int station, int field, RawDataRec* value) {
-  if (value == nullptr || station < 0 || station >= num_stats || field < 0 || field >= num_field) return 0;
-  value->x = x[station];
-  value->y = dimension > 1 ? y[station] : MISSING;
-  value->kind = var != nullptr ? var[field].type : MISSING_INT;
-  copy_bounded(value->text, sizeof value->text, var != nullptr ? var[field].name : "");
-  value->val1 = u[field].empty() ? MISSING : u[field][station];
-  value->val2 = v[field].empty() ? MISSING : v[field][station];
+  if (value == nullptr || station < 0 || station >= st.num_stats || field < 0 || field >= st.num_field) return 0;
+  value->x = st.x[station];
+  value->y = st.dimension > 1 ? st.y[station] : MISSING;
+  value->kind = st.var != nullptr ? st.var[field].type : MISSING_INT;
+  copy_bounded(value->text, sizeof value->text, st.var != nullptr ? st.var[field].name : "");
+  value->val1 = st.u[field].empty() ? MISSING : st.u[field][station];
+  value->val2 = st.v[field].empty() ? MISSING : st.v[field][station];
   return 1;
 }
 
-int DATA_get_num_stats() { return num_stats; }
+int DATA_get_num_stats() { return st.num_stats; }
 
 void DATA_inc_num_stats(int n) {
-  if (n > 0 && num_stats + n <= limit) num_stats += n;
+  if (n > 0 && st.num_stats + n <= st.limit) st.num_stats += n;
 }
 
 void DATA_print() {
-  for (int s = 0; s < num_stats; ++s)
-    MESS_print(MESS_PRINT, "%f %f = %f %f\n", x[s], dimension > 1 ? y[s] : 0.0F,
-               u[0].empty() ? MISSING : u[0][s], v[0].empty() ? MISSING : v[0][s]);
+  for (int s = 0; s < st.num_stats; ++s)
+    MESS_print(MESS_PRINT, "%f %f = %f %f\n", st.x[s], st.dimension > 1 ? st.y[s] : 0.0F,
+               st.u[0].empty() ? MISSING : st.u[0][s], st.v[0].empty() ? MISSING : st.v[0][s]);
 }
 
 void DATA_free() {
-  std::vector<float>().swap(x);
-  std::vector<std::string>().swap(ids);
-  std::vector<float>().swap(y);
-  std::vector<float>().swap(z);
+  std::vector<float>().swap(st.x);
+  std::vector<std::string>().swap(st.ids);
+  std::vector<float>().swap(st.y);
+  std::vector<float>().swap(st.z);
   for (int k = 0; k < VAR_MAX; ++k) {
-    std::vector<float>().swap(u[k]);
-    std::vector<float>().swap(v[k]);
+    std::vector<float>().swap(st.u[k]);
+    std::vector<float>().swap(st.v[k]);
   }
-  num_stats = 0;
-  num_field = 0;
-  limit = 0;
+  st.num_stats = 0;
+  st.num_field = 0;
+  st.limit = 0;
 }
 
 void DATA_new_grid() {
-  grid = 0;
+  st.grid = 0;
   RAW_reject_clear();
   for (int k = 0; k < GRD_MAX_SLOTS; ++k) GRD_get_grid(k)->source = 0;
 }
 
-int DATA_get_limit() { return limit; }
-int DATA_get_grid() { return grid; }
+int DATA_get_limit() { return st.limit; }
+int DATA_get_grid() { return st.grid; }
 
 void DATA_set_var_keys(int i) {
   FILE_set_key(FILE_KEY_VAR, VAR_get_name(i));
@@ -208,7 +213,7 @@ int DATA_setup_grid(DataDesc* desc) {
   if (desc == nullptr) return 0;
   FILE_save_name_conv();
   DATA_init(default_limit, 2);
-  from_file.fill(false);
+  st.from_file.fill(false);
   RAW_reject_clear();
 
   DomainRec grid_domain;
@@ -237,7 +242,7 @@ int DATA_setup_grid(DataDesc* desc) {
     GridInfo info{};
     int type = 0;
     if (named && !two && read_back && GRD_read_check(name, g, &info, &type, &wanted)) {
-      from_file[i] = true;
+      st.from_file[i] = true;
       continue;
     }
     if ((VAR_is_REG(i) || VAR_is_SUBREG(i)) && VAR_get_type(i) != PLOT_CONST && desc->get_var != nullptr) {
@@ -278,11 +283,11 @@ int DATA_get_data(DataDesc* desc) {
     if (r < 0) break;
     if (r == 0) {
       if (station.prior > DOM_get_prior()) {
-        for (int j = 0; j < num_field; ++j) {
+        for (int j = 0; j < st.num_field; ++j) {
           if (!DATA_chk_field(j) || desc->get_data == nullptr) continue;
           RAW_data_init(&value);
-          desc->get_data(desc->report, &var[j], &value);
-          if (value.val1 != MISSING) ++left_out[j];
+          desc->get_data(desc->report, &st.var[j], &value);
+          if (value.val1 != MISSING) ++st.left_out[j];
         }
       }
       continue;
@@ -290,19 +295,19 @@ int DATA_get_data(DataDesc* desc) {
     float gx = MISSING, gy = MISSING;
     MAP_domain_tran(&desc->plot_domain, &desc->grid_domain, &gx, &gy, station.x, station.y);
     DATA_add_loc(s, gx, gy);
-    if (s >= limit) break;  // the arrays could not grow
-    if (static_cast<std::size_t>(s) >= ids.size()) ids.resize(static_cast<std::size_t>(s) + 1);
-    ids[static_cast<std::size_t>(s)].assign(station.id, strnlen(station.id, sizeof station.id));
-    for (int j = 0; j < num_field; ++j) {
+    if (s >= st.limit) break;  // the arrays could not grow
+    if (static_cast<std::size_t>(s) >= st.ids.size()) st.ids.resize(static_cast<std::size_t>(s) + 1);
+    st.ids[static_cast<std::size_t>(s)].assign(station.id, strnlen(station.id, sizeof station.id));
+    for (int j = 0; j < st.num_field; ++j) {
       if (!DATA_chk_field(j)) continue;
       RAW_data_init(&value);
       // Grid-relative winds turn at the station's place on the (current) plot map.
       value.x = station.x;
       value.y = station.y;
-      if (desc->get_data != nullptr) desc->get_data(desc->report, &var[j], &value);
+      if (desc->get_data != nullptr) desc->get_data(desc->report, &st.var[j], &value);
       DATA_add_raw(s, j, &value);
     }
-    if (s + 1 > num_stats) num_stats = s + 1;
+    if (s + 1 > st.num_stats) st.num_stats = s + 1;
     ++s;
   }
   return s;
@@ -310,22 +315,22 @@ int DATA_get_data(DataDesc* desc) {
 
 int DATA_object_analyze() {
   std::array<float*, VAR_MAX> data{};
-  for (int k = 0; k < num_field; ++k) data[k] = u[k].empty() ? nullptr : u[k].data();
-  if (x.empty() || y.empty()) return -1;
+  for (int k = 0; k < st.num_field; ++k) data[k] = st.u[k].empty() ? nullptr : st.u[k].data();
+  if (st.x.empty() || st.y.empty()) return -1;
   // Names of the stations this file gave; a report without one is listed by number.
-  std::vector<const char*> names(static_cast<std::size_t>(std::max(num_stats, 0)), nullptr);
-  for (std::size_t s = 0; s < names.size() && s < ids.size(); ++s) names[s] = ids[s].c_str();
-  const int r = OBJ_analyze_ids(x.data(), y.data(), data.data(), names.empty() ? nullptr : names.data(), num_stats,
-                                num_field, GRD_get_grids());
+  std::vector<const char*> names(static_cast<std::size_t>(std::max(st.num_stats, 0)), nullptr);
+  for (std::size_t s = 0; s < names.size() && s < st.ids.size(); ++s) names[s] = st.ids[s].c_str();
+  const int r = OBJ_analyze_ids(st.x.data(), st.y.data(), data.data(), names.empty() ? nullptr : names.data(), st.num_stats,
+                                st.num_field, GRD_get_grids());
   if (r == 0) {
-    for (int k = 0; k < num_field; ++k) {
+    for (int k = 0; k < st.num_field; ++k) {
       if (data[k] == nullptr) continue;
-      DATA_check_sparse(GRD_get_grid(k), left_out[k]);
+      DATA_check_sparse(GRD_get_grid(k), st.left_out[k]);
       // The station plots of this variable mark what the check left out, by name: they
       // read the reports again, not these arrays.
       if (OBJ_num_rejected(k) < 1) continue;
-      for (int s = 0; s < num_stats && static_cast<std::size_t>(s) < ids.size(); ++s)
-        if (OBJ_rejected(k, s)) RAW_reject_add(VAR_get_name(k), ids[static_cast<std::size_t>(s)].c_str());
+      for (int s = 0; s < st.num_stats && static_cast<std::size_t>(s) < st.ids.size(); ++s)
+        if (OBJ_rejected(k, s)) RAW_reject_add(VAR_get_name(k), st.ids[static_cast<std::size_t>(s)].c_str());
     }
   }
   return r;
@@ -336,12 +341,12 @@ void DATA_check_sparse(const GridRec* g, int stations_left_out) {
   // most of the grid stays empty, and only the user can decide to keep them. Where no
   // station was left out, more stations would not help, and nothing is said.
   if (g == nullptr || g->values == nullptr || g->domain.nx < 1 || g->domain.ny < 1 || stations_left_out < 1) return;
-  if (sparse_warned_set && DOM_comp(&sparse_warned, &g->domain)) return;
+  if (st.sparse_warned_set && DOM_comp(&st.sparse_warned, &g->domain)) return;
   const long n = static_cast<long>(g->domain.nx) * g->domain.ny;
   const long missing = std::count(g->values, g->values + n, MISSING);
   if (2 * missing <= n) return;
-  sparse_warned = g->domain;
-  sparse_warned_set = true;
+  st.sparse_warned = g->domain;
+  st.sparse_warned_set = true;
   MESS_print(MESS_WARN,
              "%ld%% of the grid has no analysis: this domain uses only stations of priority %d or better "
              "and leaves out %d that report it; -pr %d keeps every station\n",
@@ -349,14 +354,14 @@ void DATA_check_sparse(const GridRec* g, int stations_left_out) {
 }
 
 int DATA_fit_grid(DataDesc* desc) {
-  if (desc == nullptr) return grid;
+  if (desc == nullptr) return st.grid;
   const int n = VAR_get_num();
-  for (int i = 0; i < n && i < VAR_MAX && grid == 0; ++i) {
+  for (int i = 0; i < n && i < VAR_MAX && st.grid == 0; ++i) {
     if (!VAR_is_fit_GRID(i)) continue;
     if (desc->grid_data != nullptr) desc->grid_data(desc);
-    grid = 1;
+    st.grid = 1;
   }
-  return grid;
+  return st.grid;
 }
 
 int DATA_save_grid(DataDesc* desc) {
@@ -391,7 +396,7 @@ int DATA_save_grid(DataDesc* desc) {
   };
   if (format != 0) {
     for (int i = std::min(VAR_get_num(), VAR_MAX) - 1; i >= 0; --i) {
-      if (!VAR_is_type_GRID(i) || from_file[i]) continue;
+      if (!VAR_is_type_GRID(i) || st.from_file[i]) continue;
       GridRec* g = GRD_get_grid(i);
       // A grid that could not be computed (no values) has nothing to write.
       if (g->values == nullptr) continue;
@@ -409,3 +414,5 @@ int DATA_save_grid(DataDesc* desc) {
   FILE_restore_name_conv();
   return saved;
 }
+
+void DATA_reset_state() { st = DataState{}; }

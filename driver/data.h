@@ -58,3 +58,6 @@ int DATA_object_analyze();
 void DATA_check_sparse(const GridRec* grid, int stations_left_out);
 int DATA_fit_grid(DataDesc* desc);
 int DATA_save_grid(DataDesc* desc);
+
+// Back to a fresh program: no stations, values, grids or warnings remembered.
+void DATA_reset_state();

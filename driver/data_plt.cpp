@@ -39,22 +39,27 @@
 
 namespace {
 
-int panel = 0;
-int vfunc = 0;
-int plt_site = 0;
-int plt_dist = 0;
-int map = 0;
-int fill = 0;
-int frames_started = 0;
-int bar = 0;
-int vbar = 0;
-AttribRec data_attr{};
-AttribRec wind_attr{};
-AttribRec cld_attr{};
-AttribRec wx_attr{};
-float scale = 1.0F;
-// The variable whose vectors DATA_plot_vect draws (it may start at the next variable).
-int vect_owner = -1;
+// How the data are plotted (panel, map mode, fill, bars, attributes) and what the
+// current sequence of frames has begun.
+struct DataPlotState {
+  int panel = 0;
+  int vfunc = 0;
+  int plt_site = 0;
+  int plt_dist = 0;
+  int map = 0;
+  int fill = 0;
+  int frames_started = 0;
+  int bar = 0;
+  int vbar = 0;
+  AttribRec data_attr{};
+  AttribRec wind_attr{};
+  AttribRec cld_attr{};
+  AttribRec wx_attr{};
+  float scale = 1.0F;
+  // The variable whose vectors DATA_plot_vect draws (it may start at the next variable).
+  int vect_owner = -1;
+};
+DataPlotState st;
 
 constexpr float km_per_nautical_mile = 1.852F;
 // Circles round the stations are drawn from this radius (nautical miles) up.
@@ -65,10 +70,10 @@ int num_vars() { return std::min(VAR_get_num(), VAR_MAX); }
 
 // The attributes of a station variable of plot type t.
 const AttribRec* attrib_for(int t) {
-  if (t >= PLOT_WBARB && t <= PLOT_VBARB) return &wind_attr;
-  if (t == PLOT_CLOUD) return &cld_attr;
-  if (t == PLOT_SYMB) return &wx_attr;
-  return &data_attr;
+  if (t >= PLOT_WBARB && t <= PLOT_VBARB) return &st.wind_attr;
+  if (t == PLOT_CLOUD) return &st.cld_attr;
+  if (t == PLOT_SYMB) return &st.wx_attr;
+  return &st.data_attr;
 }
 
 // The resource's attributes over the default; a default colour the colour table does not
@@ -131,8 +136,8 @@ void query_text(int first, int last, DataDesc* desc, RawDataRec* rec, char* bloc
 // Draws the stations of one run of station variables, first to last.
 void plot_stations(int first, int last, DataDesc* desc, bool raw) {
   const AttribRec* attrib = attrib_for(VAR_get_type(first));
-  RAW_plot_init(attrib, scale);
-  RAW_set_halo(fill);
+  RAW_plot_init(attrib, st.scale);
+  RAW_set_halo(st.fill);
   MAP_plot_grid_init();
   RAW_footprint_begin();
   for (int k = first; k <= last; ++k)
@@ -161,15 +166,15 @@ void plot_stations(int first, int last, DataDesc* desc, bool raw) {
     std::string texts;
     const std::string id(station.id, strnlen(station.id, sizeof station.id));
     if (raw) RAW_save_station(&station);
-    if (draw && plt_dist >= min_circle) {
+    if (draw && st.plt_dist >= min_circle) {
       GPH_line_attr(nullptr);
-      GPH_line_attr(&data_attr);
-      circle(station.x, station.y, static_cast<float>(plt_dist) * km_per_nautical_mile);
+      GPH_line_attr(&st.data_attr);
+      circle(station.x, station.y, static_cast<float>(st.plt_dist) * km_per_nautical_mile);
     }
-    if (draw && plt_site) {
+    if (draw && st.plt_site) {
       AttribRec plus;
       ATTRIB_init(&plus);
-      plus.color = data_attr.color;
+      plus.color = st.data_attr.color;
       plus.style = 2;
       plus.size = 4.0F;
       GPH_mark_attr(&plus, 1.0F);
@@ -229,28 +234,28 @@ void DATA_plot_init() {
   // Station-value files in the map list are drawn by the station plots.
   MAP_set_overlay_func("rf", RAW_overlay_file);
   const int t = FLAG_get(FLAG_PLOT_TYPE);
-  fill = (t == PLOT_FCONT || t == PLOT_BCONT || t == PLOT_FILL) ? 1 : 0;
-  frames_started = 0;
-  map = 0;
+  st.fill = (t == PLOT_FCONT || t == PLOT_BCONT || t == PLOT_FILL) ? 1 : 0;
+  st.frames_started = 0;
+  st.map = 0;
   bool any_panel = false;
   for (int i = 0; i < num_vars(); ++i) {
-    if (VAR_is_type_MAP(i)) map = 1;
+    if (VAR_is_type_MAP(i)) st.map = 1;
     if (VAR_is_PANEL(i)) any_panel = true;
   }
-  if (map == 0 && any_panel) map = -1;
+  if (st.map == 0 && any_panel) st.map = -1;
   // Station symbols drawn in white on a dark screen are drawn in black on a light one.
   const bool light = gget_inverse() != 0;
   // Black station values on white paper: green does not read there.
-  attrib_get("color_data", light ? "black" : "green", &data_attr);
-  attrib_get("color_wind", light ? "black" : "white", &wind_attr);
-  attrib_get("color_cloud", light ? "black" : "white", &cld_attr);
-  attrib_get("color_wx", light ? "brown" : "yellow", &wx_attr);
-  scale = 1.0F;
+  attrib_get("color_data", light ? "black" : "green", &st.data_attr);
+  attrib_get("color_wind", light ? "black" : "white", &st.wind_attr);
+  attrib_get("color_cloud", light ? "black" : "white", &st.cld_attr);
+  attrib_get("color_wx", light ? "brown" : "yellow", &st.wx_attr);
+  st.scale = 1.0F;
   const char* text = RES_get("plot_scale");
   float s = 0.0F;
   if (text != nullptr && *text != '\0') {
     if (parse_float(text, &s) && s > 0.0F && s <= 100.0F)
-      scale = s;
+      st.scale = s;
     else
       MESS_print(MESS_WARN, "DATA_plot_init: Invalid plot scale: %s (a number above 0, at most 100)\n", text);
   }
@@ -260,14 +265,14 @@ void DATA_new_frame() {
   PLT_set_overlay(0);
   PLT_set_bar(0);
   PLT_set_vect_key(0);
-  bar = 0;
-  vbar = 0;
+  st.bar = 0;
+  st.vbar = 0;
 }
 
-void DATA_map_underlay() { MAP_draw(map != 1 && fill == 0 ? 5 : 1); }
+void DATA_map_underlay() { MAP_draw(st.map != 1 && st.fill == 0 ? 5 : 1); }
 
 void DATA_map_overlay() {
-  if (map != 1 && fill == 1) {
+  if (st.map != 1 && st.fill == 1) {
     MAP_fill_cont(1);
     MAP_draw(6);
   } else {
@@ -291,14 +296,14 @@ void predict_fill(int frame) {
     if (t == PLOT_FCONT || t == PLOT_BCONT) fills = 1;
     if (t == MISSING_INT) undecided = true;
   }
-  if (fills != 0 || !undecided) fill = std::max(fills, FLAG_get(FLAG_PLOT_TYPE) == PLOT_FILL ? 1 : 0);
+  if (fills != 0 || !undecided) st.fill = std::max(fills, FLAG_get(FLAG_PLOT_TYPE) == PLOT_FILL ? 1 : 0);
 }
 
 }  // namespace
 
 void DATA_plot_start() {
   GPH_trans(2);
-  predict_fill(frames_started++);
+  predict_fill(st.frames_started++);
   DATA_new_frame();
   // The stations' values for the value query are this frame's.
   CTY_clear_data(1);
@@ -307,7 +312,7 @@ void DATA_plot_start() {
   CONT_defer_labels(1);
   // A frame that begins with a panel draws its map in that panel, not across the page.
   if (!(num_vars() > 0 && VAR_is_PANEL(0))) DATA_map_underlay();
-  panel = 0;
+  st.panel = 0;
 }
 
 void DATA_plot_begin() {
@@ -330,12 +335,12 @@ int DATA_plot_map(int i) {
 }
 
 int DATA_plot_panel(const char* format, const DomainRec* domain) {
-  if (panel > 0) DATA_plot_end();
+  if (st.panel > 0) DATA_plot_end();
   PLT_panel_decode(format);
   PLT_panel(0.0F);
   if (domain != nullptr) MAP_setup(domain);
   DATA_plot_begin();
-  return ++panel;
+  return ++st.panel;
 }
 
 int DATA_plot_control(int i, const DomainRec* domain) {
@@ -360,7 +365,7 @@ int DATA_plot_cont(int i, DataDesc* desc) {
   for (int p = 3; p < 6 && FLAG_getplot(DRAW_DATA) != 0; ++p)
     if (*CONT_get_frame_label(p) != '\0') place[p](CONT_get_frame_label(p));
   const int t = CONT_get_type();
-  if (t == PLOT_FCONT || t == PLOT_BCONT || t == PLOT_FILL) fill = 1;
+  if (t == PLOT_FCONT || t == PLOT_BCONT || t == PLOT_FILL) st.fill = 1;
   CONT_draw(grid);
   return i;
 }
@@ -369,7 +374,7 @@ int DATA_plot_vect(int i, char* units, const char* format, DataDesc* desc) {
   if (desc == nullptr) return i;
   PLT_label_date(&desc->date);
   PLT_label_for_time(VAR_get_time(i));
-  VECT_set_format(VAR_get_type(vect_owner >= 0 ? vect_owner : i), format);
+  VECT_set_format(VAR_get_type(st.vect_owner >= 0 ? st.vect_owner : i), format);
   // Station winds analysed as components along the map's axes must be turned back before
   // the map turns them again.
   const char* first = VAR_get_name(i);
@@ -377,7 +382,7 @@ int DATA_plot_vect(int i, char* units, const char* format, DataDesc* desc) {
   GridRec* grids[3] = {nullptr, nullptr, nullptr};
   // With both components found the search ends on the second; otherwise it ends one past
   // the last variable it looked at.
-  const int stop = GRD_find_param_grids(i, 2, vfunc, grids, nullptr);
+  const int stop = GRD_find_param_grids(i, 2, st.vfunc, grids, nullptr);
   const int last = grids[1] != nullptr ? stop : stop - 1;
   if (units != nullptr && grids[0] != nullptr) {
     if (*units != '\0') {
@@ -397,8 +402,8 @@ int DATA_plot_vect(int i, char* units, const char* format, DataDesc* desc) {
 }
 
 int DATA_plot_bar() {
-  if (bar || CONT_get_bar() < 1) return -1;
-  bar = 1;
+  if (st.bar || CONT_get_bar() < 1) return -1;
+  st.bar = 1;
   GPH_trans(1);
   float view[4], size[4];
   PLT_get_view(view);
@@ -412,8 +417,8 @@ int DATA_plot_bar() {
 }
 
 int DATA_plot_vect_bar() {
-  if (vbar || VECT_get_vect() < 1) return -1;
-  vbar = 1;
+  if (st.vbar || VECT_get_vect() < 1) return -1;
+  st.vbar = 1;
   GPH_trans(1);
   const int drawn = VECT_draw_vect();
   GPH_trans(2);
@@ -427,7 +432,7 @@ int DATA_plot_grid(int i, DataDesc* desc) {
   const int type = VAR_get_type(i);
   int last = i;
   bool vect = false;
-  vect_owner = i;
+  st.vect_owner = i;
   if (VAR_is_plot_VECT(i) && is_vect_type(type)) {
     last = DATA_plot_vect(i + 1, VAR_get_var(i)->units, VAR_get_format(i), desc);
     vect = true;
@@ -436,9 +441,9 @@ int DATA_plot_grid(int i, DataDesc* desc) {
     vect = true;
   } else if (VAR_is_plot_FUNC(i) && is_vect_type(type)) {
     if (GRD_is_plot_func(VAR_get_name(i))) {
-      vfunc = 1;
+      st.vfunc = 1;
       last = DATA_plot_vect(i + 1, VAR_get_var(i)->units, VAR_get_format(i), desc);
-      vfunc = 0;
+      st.vfunc = 0;
     } else {
       last = DATA_plot_vect(i, nullptr, nullptr, desc);
     }
@@ -454,10 +459,10 @@ int DATA_plot_grid(int i, DataDesc* desc) {
       last = DATA_plot_cont(i, desc);
     }
   } else {
-    vect_owner = -1;
+    st.vect_owner = -1;
     return i;
   }
-  vect_owner = -1;
+  st.vect_owner = -1;
   DATA_plot_bar();
   if (vect) DATA_plot_vect_bar();
   label_grid(i, vect);
@@ -515,11 +520,13 @@ int DATA_plot_raw(int i, DataDesc* desc) {
   return last;
 }
 
-void DATA_set_site(int flag) { plt_site = flag; }
-void DATA_set_dist(int radius) { plt_dist = radius; }
+void DATA_set_site(int flag) { st.plt_site = flag; }
+void DATA_set_dist(int radius) { st.plt_dist = radius; }
 
-int DATA_get_map_mode() { return map; }
-int DATA_get_fill() { return fill; }
-int DATA_get_panel() { return panel; }
-float DATA_get_scale() { return scale; }
+int DATA_get_map_mode() { return st.map; }
+int DATA_get_fill() { return st.fill; }
+int DATA_get_panel() { return st.panel; }
+float DATA_get_scale() { return st.scale; }
 const AttribRec* DATA_get_attrib(int type) { return attrib_for(type); }
+
+void DATA_reset_plot_state() { st = DataPlotState{}; }

@@ -40,3 +40,6 @@ int DATA_get_panel();
 // type t (wind, cloud, weather or data).
 float DATA_get_scale();
 const AttribRec* DATA_get_attrib(int type);
+
+// Back to the plot settings of a fresh program, with no frames begun.
+void DATA_reset_plot_state();

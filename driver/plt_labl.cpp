@@ -29,29 +29,34 @@ constexpr int overlays = PLT_LABEL_OVERLAYS;
 // measure them; 105 of them are the character height.
 constexpr float font_height_units = 105.0F;
 
-std::array<std::array<std::string, overlays>, positions> labels;
-std::array<int, positions> label_ind{};
-int overlay = 0;
-int num_over = 0;
-int over_base = 0;
-DateRec label_date{MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT,
-                   MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT};
-int fhour = MISSING_INT;
-int full_lab = 0;
-// A frame round the map is part of a plot unless the user switches the component off.
-int border = 1;
-int bar = 0;
-int vect_key = 0;
-// The value of the label resource whose mistakes were last reported: a resource is
-// applied to every frame, and its mistakes are told once.
-std::string reported_resource;
+// The label table and the label marks of the plot being drawn, kept from the call that sets
+// them to the one that draws them.
+struct LablState {
+  std::array<std::array<std::string, overlays>, positions> labels;
+  std::array<int, positions> label_ind{};
+  int overlay = 0;
+  int num_over = 0;
+  int over_base = 0;
+  DateRec label_date{MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT,
+                     MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT};
+  int fhour = MISSING_INT;
+  int full_lab = 0;
+  // A frame round the map is part of a plot unless the user switches the component off.
+  int border = 1;
+  int bar = 0;
+  int vect_key = 0;
+  // The value of the label resource whose mistakes were last reported: a resource is
+  // applied to every frame, and its mistakes are told once.
+  std::string reported_resource;
+};
+LablState st;
 
 bool fits(const char* text) { return text != nullptr && std::strlen(text) <= static_cast<std::size_t>(PLT_LABEL_LEN); }
 
 void set_label(int position, const char* text) {
-  if (text == nullptr || overlay < 0 || overlay >= overlays || !fits(text)) return;
-  if (PLT_get_label_type() < 0 && overlay >= 1) {
-    std::string& base = labels[position][0];
+  if (text == nullptr || st.overlay < 0 || st.overlay >= overlays || !fits(text)) return;
+  if (PLT_get_label_type() < 0 && st.overlay >= 1) {
+    std::string& base = st.labels[position][0];
     const std::size_t len = std::strlen(text);
     if (base.empty())
       base = text;
@@ -59,7 +64,7 @@ void set_label(int position, const char* text) {
       base.append(" ").append(text);
     return;
   }
-  labels[position][overlay] = text;
+  st.labels[position][st.overlay] = text;
 }
 
 std::string two_digits(int value) {
@@ -73,22 +78,22 @@ bool date_set(const DateRec& d) { return d.year != MISSING_INT; }
 
 // The forecast-hour text of the label time; in days when no_hour is set.
 std::string fhour_text(bool no_hour) {
-  DateRec d = label_date;
+  DateRec d = st.label_date;
   d.hour = no_hour ? MISSING_INT : 0;
   char text[DATE_LABEL_LEN] = "";
-  DATE_format_label(text, "%F", fhour, nullptr, &d);
+  DATE_format_label(text, "%F", st.fhour, nullptr, &d);
   return text;
 }
 
 // The valid day of the label date and forecast time, without the hour ("SUN 15 MAR 26").
 std::string valid_day() {
-  DateRec valid = label_date;
+  DateRec valid = st.label_date;
   if (valid.hour != MISSING_INT) {
     // The hours of a forecast time code are its last three digits (800 and 900 mark days
     // and months, which shift nothing here), as the valid-time label takes them.
-    int hours = fhour == MISSING_INT ? 0 : fhour % 1000;
+    int hours = st.fhour == MISSING_INT ? 0 : st.fhour % 1000;
     if (hours == 800 || hours == 900) hours = 0;
-    DateRec base = label_date;
+    DateRec base = st.label_date;
     const int secs = DATE_num_sec(&base) + 3600 * hours;
     DATE_get_gmdate(&secs, &valid);
     valid.hour = valid.minute = valid.second = MISSING_INT;
@@ -197,20 +202,20 @@ void PLT_label_low_right(const char* text) { set_label(5, text); }
 
 int PLT_set_label(int position, int n, const char* text) {
   if (position < 0 || position >= positions || n < 0 || n >= overlays || !fits(text)) return 0;
-  labels[position][n] = text;
+  st.labels[position][n] = text;
   return 1;
 }
 
 const char* PLT_get_label(int position, int n) {
   if (position < 0 || position >= positions || n < 0 || n >= overlays) return "";
-  return labels[position][n].c_str();
+  return st.labels[position][n].c_str();
 }
 
-const char* PLT_get_label_up_right() { return PLT_get_label(2, overlay); }
+const char* PLT_get_label_up_right() { return PLT_get_label(2, st.overlay); }
 
 void PLT_label_date(const DateRec* date) {
   if (date == nullptr) return;
-  label_date = *date;
+  st.label_date = *date;
   // GIS features of the frame carry its valid time.
   if (gfeature_wanted() && date->year != MISSING_INT && date->month != MISSING_INT && date->day != MISSING_INT &&
       date->hour != MISSING_INT) {
@@ -221,57 +226,57 @@ void PLT_label_date(const DateRec* date) {
   }
 }
 void PLT_get_label_date(DateRec* date) {
-  if (date != nullptr) *date = label_date;
+  if (date != nullptr) *date = st.label_date;
 }
-void PLT_label_for_time(int time) { fhour = time; }
-int PLT_get_label_for_time() { return fhour; }
+void PLT_label_for_time(int time) { st.fhour = time; }
+int PLT_get_label_for_time() { return st.fhour; }
 
 // ---- overlays ----
 
 int PLT_next_overlay() {
-  if (overlay + 1 >= overlays) return -1;
-  ++overlay;
+  if (st.overlay + 1 >= overlays) return -1;
+  ++st.overlay;
   const int type = PLT_get_label_type();
   if (type > 0) PLT_set_label_type(type + 1);
   if (type < 0) PLT_set_label_type(type - 1);
-  for (int p = 0; p < positions; ++p) label_ind[p] = static_cast<int>(labels[p][0].size());
-  num_over = std::max(num_over, overlay);
-  return overlay;
+  for (int p = 0; p < positions; ++p) st.label_ind[p] = static_cast<int>(st.labels[p][0].size());
+  st.num_over = std::max(st.num_over, st.overlay);
+  return st.overlay;
 }
 
 void PLT_set_overlay(int n) {
-  overlay = std::min(n, overlays - 1);
-  num_over = std::max(num_over, overlay);
+  st.overlay = std::min(n, overlays - 1);
+  st.num_over = std::max(st.num_over, st.overlay);
 }
-int PLT_get_overlay() { return overlay; }
+int PLT_get_overlay() { return st.overlay; }
 
 void PLT_set_overlay_base(int n) {
-  over_base = std::clamp(n, 0, overlays - 1);
-  num_over = std::max(num_over, over_base);
+  st.over_base = std::clamp(n, 0, overlays - 1);
+  st.num_over = std::max(st.num_over, st.over_base);
 }
-int PLT_get_overlay_base() { return over_base; }
+int PLT_get_overlay_base() { return st.over_base; }
 
 void PLT_set_num_overlay(int n) {
   // Far beyond the table nothing more can be drawn; the clamp keeps -n representable.
   n = std::clamp(n, -overlays, overlays);
-  num_over = n < 0 ? -n : std::max(num_over, n);
+  st.num_over = n < 0 ? -n : std::max(st.num_over, n);
 }
-int PLT_get_num_overlay() { return num_over; }
+int PLT_get_num_overlay() { return st.num_over; }
 
-int PLT_get_label_ind(int position) { return position >= 0 && position < positions ? label_ind[position] : 0; }
+int PLT_get_label_ind(int position) { return position >= 0 && position < positions ? st.label_ind[position] : 0; }
 
 void PLT_set_label_type(int type) { VAR_set_label_type(type); }
 int PLT_get_label_type() { return VAR_get_label_type(); }
 
 void PLT_init_labels() {
-  for (auto& row : labels)
+  for (auto& row : st.labels)
     for (auto& l : row) l.clear();
-  label_ind.fill(0);
-  overlay = 0;
-  num_over = 0;
-  over_base = 0;
-  bar = 0;
-  vect_key = 0;
+  st.label_ind.fill(0);
+  st.overlay = 0;
+  st.num_over = 0;
+  st.over_base = 0;
+  st.bar = 0;
+  st.vect_key = 0;
 }
 
 // ---- escapes and the label resource ----
@@ -280,7 +285,7 @@ std::string PLT_label_format(const char* format) {
   std::string out;
   if (format == nullptr) return out;
   char text[DATE_LABEL_LEN] = "";
-  const bool dated = date_set(label_date);
+  const bool dated = date_set(st.label_date);
   for (const char* p = format; *p != '\0'; ++p) {
     if (*p == '_') {
       out += ' ';
@@ -293,37 +298,37 @@ std::string PLT_label_format(const char* format) {
     if (*++p == '\0') break;
     switch (*p) {
       case 'D':
-        if (dated && DATE_make_label(&label_date, text) == 0) out += text;
+        if (dated && DATE_make_label(&st.label_date, text) == 0) out += text;
         break;
       case 'V':
-        if (dated && DATE_make_label_valid_time(fhour, &label_date, text) == 0) out += text;
+        if (dated && DATE_make_label_valid_time(st.fhour, &st.label_date, text) == 0) out += text;
         break;
       case 'W':
         if (dated) out += valid_day();
         break;
       case 'y':
-        if (dated) out += two_digits(DATE_full_year(label_date.year) % 100);
+        if (dated) out += two_digits(DATE_full_year(st.label_date.year) % 100);
         break;
       case 'm':
-        out += two_digits(label_date.month);
+        out += two_digits(st.label_date.month);
         break;
       case 'b':
-        out += DATE_month(label_date.month);
+        out += DATE_month(st.label_date.month);
         break;
       case 'd':
-        out += two_digits(label_date.day);
+        out += two_digits(st.label_date.day);
         break;
       case 'h':
-        out += two_digits(label_date.hour);
+        out += two_digits(st.label_date.hour);
         break;
       case 'n':
-        out += two_digits(label_date.minute);
+        out += two_digits(st.label_date.minute);
         break;
       case 'f':
         out += fhour_text(false);
         break;
       case 'F':
-        out += fhour_text(label_date.hour == MISSING_INT);
+        out += fhour_text(st.label_date.hour == MISSING_INT);
         break;
       case '%':
         out += '%';
@@ -338,8 +343,8 @@ std::string PLT_label_format(const char* format) {
 int PLT_apply_label_resource() {
   const char* value = RES_get("label");
   if (value == nullptr || *value == '\0') return 0;
-  const bool report = reported_resource != value;
-  reported_resource = value;
+  const bool report = st.reported_resource != value;
+  st.reported_resource = value;
   int count = 0;
   char** items = nullptr;
   RES_getvals("label", &count, &items);
@@ -358,28 +363,28 @@ int PLT_apply_label_resource() {
 
 // ---- what shares the page with the labels ----
 
-void PLT_set_full_lab(int flag) { full_lab = flag; }
-int PLT_get_full_lab() { return full_lab; }
-void PLT_border(int flag) { border = flag; }
-int PLT_get_border() { return border; }
-void PLT_set_bar(int flag) { bar = flag; }
+void PLT_set_full_lab(int flag) { st.full_lab = flag; }
+int PLT_get_full_lab() { return st.full_lab; }
+void PLT_border(int flag) { st.border = flag; }
+int PLT_get_border() { return st.border; }
+void PLT_set_bar(int flag) { st.bar = flag; }
 int PLT_bar() {
-  if (bar) return 0;
-  bar = 1;
+  if (st.bar) return 0;
+  st.bar = 1;
   return 1;
 }
-int PLT_get_bar() { return bar; }
-void PLT_set_vect_key(int flag) { vect_key = flag; }
-int PLT_get_vect_key() { return vect_key; }
+int PLT_get_bar() { return st.bar; }
+void PLT_set_vect_key(int flag) { st.vect_key = flag; }
+int PLT_get_vect_key() { return st.vect_key; }
 
 // ---- drawing ----
 
 PltLabelLayout PLT_label_layout(const float view[4], const float area[4]) {
   PltLabelLayout l;
   const float page = area[3] - area[2];
-  const float band = full_lab ? 0.06F * page : area[3] - view[3];
+  const float band = st.full_lab ? 0.06F * page : area[3] - view[3];
   if (!(band >= 0.005F) || !(page > 0.0F)) return l;
-  l.lines = (PLT_get_label_type() < 0 || num_over < 1) ? 1 : std::min(num_over, overlays);
+  l.lines = (PLT_get_label_type() < 0 || st.num_over < 1) ? 1 : std::min(st.num_over, overlays);
   l.line = std::min(band / static_cast<float>(l.lines), 0.03F * page);
   l.chars = 0.75F * l.line;
   // Outside the view the lines keep 0.2 of a line from its edge; inside it (full_lab)
@@ -388,8 +393,8 @@ PltLabelLayout PLT_label_layout(const float view[4], const float area[4]) {
   for (int k = 0; k < l.lines; ++k) {
     const float from_top = 0.2F + static_cast<float>(l.lines - 1 - k);
     const float below = 0.95F + static_cast<float>(k);
-    l.upper_base[k] = full_lab ? view[3] - below * l.line : view[3] + from_top * l.line;
-    l.lower_base[k] = full_lab ? view[2] + from_top * l.line : view[2] - below * l.line;
+    l.upper_base[k] = st.full_lab ? view[3] - below * l.line : view[3] + from_top * l.line;
+    l.lower_base[k] = st.full_lab ? view[2] + from_top * l.line : view[2] - below * l.line;
   }
   return l;
 }
@@ -405,7 +410,7 @@ void PLT_labels() {
   GPH_get_view_size(area);
   // A colour of -1 (the background, "none") hides the labels and the border.
   const bool visible = attr.color != -1;
-  if (visible && border && FLAG_getplot(DRAW_BORD) > 0) {
+  if (visible && st.border && FLAG_getplot(DRAW_BORD) > 0) {
     AttribRec line;
     ATTRIB_init(&line);
     line.color = attr.color;
@@ -419,14 +424,16 @@ void PLT_labels() {
     GPH_text_attr(&attr, layout.chars);
     const float height = gget_char_ht();
     const auto text = [](int position, int n, bool allowed) {
-      return allowed && FLAG_getplot(DRAW_TEXT_UL + position) > 0 ? labels[position][n] : std::string();
+      return allowed && FLAG_getplot(DRAW_TEXT_UL + position) > 0 ? st.labels[position][n] : std::string();
     };
-    for (int n = over_base; n < layout.lines; ++n) {
+    for (int n = st.over_base; n < layout.lines; ++n) {
       draw_line(view, layout.upper_base[n], height, text(0, n, true), text(1, n, true), text(2, n, true));
-      draw_line(view, layout.lower_base[n], height, text(3, n, !bar), text(4, n, !bar), text(5, n, !vect_key));
+      draw_line(view, layout.lower_base[n], height, text(3, n, !st.bar), text(4, n, !st.bar), text(5, n, !st.vect_key));
     }
     gset_char_ht(height);
     GPH_text_align(0, 0);
   }
   GPH_trans(2);
 }
+
+void PLT_reset_label_state() { st = LablState{}; }

@@ -113,3 +113,6 @@ struct PltLabelLayout {
 // view: xmin, xmax, ymin, ymax of the plot; area: the same of the part of the page given
 // to the plot (the whole page unless a view size is set).
 PltLabelLayout PLT_label_layout(const float view[4], const float area[4]);
+
+// Back to the labels of a fresh program: empty table, border on, no bar or vector key.
+void PLT_reset_label_state();

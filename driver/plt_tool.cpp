@@ -48,17 +48,8 @@
 namespace {
 
 const int work_id = 1;
-int wk_type = 0;
 // Room below and above the plot for the labels.
 constexpr float default_offset = 0.06F;
-float view_offset = default_offset;
-// left, right, bottom, top
-std::array<float, 4> view_off{0.0F, 0.0F, default_offset, default_offset};
-std::array<float, 4> dis_view = view_off;
-
-// PostScript words that the device's own opening resets: applied once it is open.
-bool ps_color = false;
-bool ps_rev = false;
 
 // A frame's own copy of a grid, so that a query on a frame of a loop reads that frame's
 // hour and not the last one computed.
@@ -80,41 +71,57 @@ class FrameGrid {
  private:
   GridRec grid_{};
 };
-// Frame -> the grids of its variables (null for a variable without a grid).
-std::map<int, std::vector<std::unique_ptr<FrameGrid>>> frame_grids;
+
+// Everything a plot session remembers between calls: the workstation and its view, the
+// zoom, the image dumps and the window's callbacks.
+struct PltState {
+  int wk_type = 0;
+  float view_offset = default_offset;
+  // left, right, bottom, top
+  std::array<float, 4> view_off{0.0F, 0.0F, default_offset, default_offset};
+  std::array<float, 4> dis_view = view_off;
+
+  // PostScript words that the device's own opening resets: applied once it is open.
+  bool ps_color = false;
+  bool ps_rev = false;
+
+  // Frame -> the grids of its variables (null for a variable without a grid).
+  std::map<int, std::vector<std::unique_ptr<FrameGrid>>> frame_grids;
+
+  // Zoom: depth, the domain before the first zoom, the first corner of the box.
+  int zoom = 0;
+  DomainRec unzoomed{};
+  // The station priority chosen for the unzoomed domain (a zoom chooses its own).
+  int unzoomed_prior = 0;
+  bool box_started = false;
+  float box_x = 0.0F, box_y = 0.0F;
+
+  int dump = 0;
+  std::string dump_file;
+  // Without a display the window draws into nothing: dumped frames are then drawn on a
+  // raster workstation in memory, at the window's size, and captured from there. The
+  // device flag it replaced comes back when the plot closes.
+  bool raster_dumps = false;
+  int device_flag_was = 0;
+  int gif_mode = 0;
+
+  PltEventFunc event_func = nullptr;
+  PltDomainFunc zoom_func = nullptr;
+  PltDomainFunc resize_func = nullptr;
+  PltRefreshFunc refresh_func = nullptr;
+  int refresh_period = 0;
+};
+PltState st;
 
 // The grid of variable i on the frame shown: the frame's own copy in a loop.
 const GridRec* shown_grid(int i) {
   if (gchk_graphics() && gget_num_images() > 0) {
-    const auto kept = frame_grids.find(gget_cur_frame());
-    if (kept != frame_grids.end() && i < static_cast<int>(kept->second.size()) && kept->second[i] != nullptr)
+    const auto kept = st.frame_grids.find(gget_cur_frame());
+    if (kept != st.frame_grids.end() && i < static_cast<int>(kept->second.size()) && kept->second[i] != nullptr)
       return kept->second[i]->get();
   }
   return GRD_get_grid(i);
 }
-
-// Zoom: depth, the domain before the first zoom, the first corner of the box.
-int zoom = 0;
-DomainRec unzoomed{};
-// The station priority chosen for the unzoomed domain (a zoom chooses its own).
-int unzoomed_prior = 0;
-bool box_started = false;
-float box_x = 0.0F, box_y = 0.0F;
-
-int dump = 0;
-std::string dump_file;
-// Without a display the window draws into nothing: dumped frames are then drawn on a
-// raster workstation in memory, at the window's size, and captured from there. The
-// device flag it replaced comes back when the plot closes.
-bool raster_dumps = false;
-int device_flag_was = 0;
-int gif_mode = 0;
-
-PltEventFunc event_func = nullptr;
-PltDomainFunc zoom_func = nullptr;
-PltDomainFunc resize_func = nullptr;
-PltRefreshFunc refresh_func = nullptr;
-int refresh_period = 0;
 
 // Limits that keep hostile parameters from asking for absurd amounts of work.
 constexpr int max_grid_factor = 10;
@@ -266,13 +273,13 @@ void apply_param(const char* item) {
     else
       GPH_set_def_font(v);
   } else if (word_is(item, "gif_inter")) {
-    gif_mode = 1;
+    st.gif_mode = 1;
     GIF_set_interlace(1);
   } else if (word_is(item, "gif_norm")) {
-    gif_mode = 0;
+    st.gif_mode = 0;
     GIF_set_interlace(0);
   } else if (word_is(item, "gif_trans")) {
-    gif_mode = 2;
+    st.gif_mode = 2;
     GIF_set_transparent(1);
   } else if (word_is(item, "inv")) {
     gset_inverse(1);
@@ -287,10 +294,10 @@ void apply_param(const char* item) {
   } else if (word_is(item, "nolooptitle")) {
     gset_loop_title(0);
   } else if (word_is(item, "pscolor")) {
-    ps_color = true;
+    st.ps_color = true;
     gset_inverse(1);
   } else if (word_is(item, "psrev")) {
-    ps_rev = true;
+    st.ps_rev = true;
   } else if (word_is(item, "clear")) {
     gset_pix_mode(1);
   } else if (word_is(item, "new")) {
@@ -333,17 +340,17 @@ void apply_param(const char* item) {
 
 // Swaps a window without a display for the raster workstation when frames are dumped.
 void raster_for_dumps(float aspect) {
-  if (wk_type != WS_X11 || dump == 0 || gwin_has_display() || !graster_available()) return;
-  device_flag_was = FLAG_get(FLAG_DEVICE);
+  if (st.wk_type != WS_X11 || st.dump == 0 || gwin_has_display() || !graster_available()) return;
+  st.device_flag_was = FLAG_get(FLAG_DEVICE);
   gclose_ws(work_id);
   if (gopen_ws(work_id, ",mem", WS_RASTER) != 0) {
     gopen_ws(work_id, "", WS_X11);
     return;
   }
-  wk_type = WS_RASTER;
-  raster_dumps = true;
-  dis_view = view_off;
-  GPH_reset(work_id, wk_type, dis_view.data(), aspect);
+  st.wk_type = WS_RASTER;
+  st.raster_dumps = true;
+  st.dis_view = st.view_off;
+  GPH_reset(work_id, st.wk_type, st.dis_view.data(), aspect);
 }
 
 // One image of the frame on show under name.
@@ -356,7 +363,7 @@ int write_image(int kind, const std::string& name) {
       break;
     case 3: {
       const std::string info = std::string(PLT_get_label(0, 0)) + " [" + PLT_get_label(5, 0) + "]";
-      IMG_set_dump_info(info.c_str(), PLT_get_label(2, 0), view_offset <= 0.7F);
+      IMG_set_dump_info(info.c_str(), PLT_get_label(2, 0), st.view_offset <= 0.7F);
       ok = IMG_dump(name.c_str());
       break;
     }
@@ -377,7 +384,7 @@ int write_image(int kind, const std::string& name) {
 }
 
 int mouse_adapter(int, const char* name, float x, float y) {
-  return event_func != nullptr ? event_func(name, x, y) : 0;
+  return st.event_func != nullptr ? st.event_func(name, x, y) : 0;
 }
 
 // Runs f(domain) under the busy cursor.
@@ -459,7 +466,7 @@ int PLT_mess(const char* format, ...) {
 
 int PLT_is_off() { return (FLAG_getplot(DRAW_ALL) == 0 || FLAG_get(FLAG_PLOT_TYPE) == PLOT_NONE) ? 1 : 0; }
 
-int PLT_get_work_type() { return wk_type; }
+int PLT_get_work_type() { return st.wk_type; }
 
 void PLT_param_decode() {
   PLT_for_each_value("plot_param", apply_param);
@@ -479,29 +486,29 @@ int PLT_open(float aspect) {
   // line plot, vectors or station values after it must not draw. The parameters ask again.
   CONT_set_bar(0);
   PLT_param_decode();
-  dis_view = view_off;
+  st.dis_view = st.view_off;
   if (PLT_is_off()) return -1;
-  GPH_setup(work_id, wk_type, dis_view.data(), aspect);
-  wk_type = gget_win_type();
+  GPH_setup(work_id, st.wk_type, st.dis_view.data(), aspect);
+  st.wk_type = gget_win_type();
   raster_for_dumps(aspect);
-  if (wk_type == WS_PS && (ps_color || ps_rev)) {
+  if (st.wk_type == WS_PS && (st.ps_color || st.ps_rev)) {
     // The device's options start from its defaults when it opens; these two change how
     // the colours already defined print, so they are defined again.
-    if (ps_color) gps_set_colorPS(1);
-    if (ps_rev) gps_set_reverse(1);
-    dis_view = view_off;
-    GPH_reset(work_id, wk_type, dis_view.data(), aspect);
+    if (st.ps_color) gps_set_colorPS(1);
+    if (st.ps_rev) gps_set_reverse(1);
+    st.dis_view = st.view_off;
+    GPH_reset(work_id, st.wk_type, st.dis_view.data(), aspect);
   }
   return 0;
 }
 
 int PLT_reset(float aspect) {
-  dis_view = view_off;
+  st.dis_view = st.view_off;
   const int lab_type = PLT_get_label_type();
   if (lab_type < 0) PLT_set_label_type(-1);
   if (lab_type > 0) PLT_set_label_type(1);
   if (PLT_is_off()) return -1;
-  return GPH_reset(work_id, wk_type, dis_view.data(), aspect);
+  return GPH_reset(work_id, st.wk_type, st.dis_view.data(), aspect);
 }
 
 int PLT_close() {
@@ -511,20 +518,20 @@ int PLT_close() {
   }
   // A window asked for in a batch job stays up after the command returns: the job goes
   // on in the background. Files and windows without a display have nothing to wait for.
-  if (FLAG_batch() && wk_type == WS_X11 && !gget_display_optional() && dump == 0 && !ZAV_back_proc()) {
+  if (FLAG_batch() && st.wk_type == WS_X11 && !gget_display_optional() && st.dump == 0 && !ZAV_back_proc()) {
     MESS_print(MESS_ERROR, "PLT_close: Unable to run in the background\n");
     PLT_exit(ZAV_STATUS_DETACH);
   }
   GPH_trans(2);
-  if (dump == 0) GPH_hold(wk_type);
+  if (st.dump == 0) GPH_hold(st.wk_type);
   GPH_end(work_id);
-  if (raster_dumps) {
-    FLAG_set(FLAG_DEVICE, device_flag_was);
-    raster_dumps = false;
+  if (st.raster_dumps) {
+    FLAG_set(FLAG_DEVICE, st.device_flag_was);
+    st.raster_dumps = false;
   }
   PLT_init_labels();
-  zoom = 0;
-  frame_grids.clear();
+  st.zoom = 0;
+  st.frame_grids.clear();
   return 0;
 }
 
@@ -570,55 +577,55 @@ int PLT_panel_decode(const char* text) {
 
 int PLT_panel(float aspect) {
   if (aspect == 0.0F) {
-    const float w = dis_view[1] - dis_view[0], h = dis_view[3] - dis_view[2];
+    const float w = st.dis_view[1] - st.dis_view[0], h = st.dis_view[3] - st.dis_view[2];
     if (gchk_graphics() && w > 0.0F && h > 0.0F) aspect = w / h;
   }
-  dis_view = view_off;
+  st.dis_view = st.view_off;
   if (!gchk_graphics()) return -1;
-  return GPH_panel(work_id, wk_type, dis_view.data(), aspect);
+  return GPH_panel(work_id, st.wk_type, st.dis_view.data(), aspect);
 }
 
 void PLT_set_view_offset(float v) {
   if (!std::isfinite(v) || v < 0.0F || v >= 0.5F) return;
-  view_offset = v;
-  view_off = {0.0F, 0.0F, v, v};
+  st.view_offset = v;
+  st.view_off = {0.0F, 0.0F, v, v};
 }
 
 void PLT_set_view_offsets(float left, float bottom, float right, float top) {
   for (float v : {left, bottom, right, top})
     if (!std::isfinite(v) || v < 0.0F) return;
   if (left + right >= 1.0F || bottom + top >= 1.0F) return;
-  view_off = {left, right, bottom, top};
+  st.view_off = {left, right, bottom, top};
 }
 
-float PLT_get_view_offset() { return view_offset; }
+float PLT_get_view_offset() { return st.view_offset; }
 void PLT_get_view_offsets(float view[4]) {
-  for (int i = 0; i < 4; ++i) view[i] = view_off[i];
+  for (int i = 0; i < 4; ++i) view[i] = st.view_off[i];
 }
 void PLT_get_view(float view[4]) {
-  for (int i = 0; i < 4; ++i) view[i] = dis_view[i];
+  for (int i = 0; i < 4; ++i) view[i] = st.dis_view[i];
 }
 
 // ---- zoom ----
 
-void PLT_set_zoom(int depth) { zoom = std::max(depth, 0); }
-int PLT_get_zoom() { return zoom; }
+void PLT_set_zoom(int depth) { st.zoom = std::max(depth, 0); }
+int PLT_get_zoom() { return st.zoom; }
 
 // ---- callbacks and events ----
 
 void PLT_set_callback(PltEventFunc f) {
-  event_func = f;
+  st.event_func = f;
   gset_mouse_callback(f != nullptr ? mouse_adapter : nullptr);
 }
-PltEventFunc PLT_get_callback() { return event_func; }
-void PLT_set_zoom_func(PltDomainFunc f) { zoom_func = f; }
-void PLT_set_resize_func(PltDomainFunc f) { resize_func = f; }
+PltEventFunc PLT_get_callback() { return st.event_func; }
+void PLT_set_zoom_func(PltDomainFunc f) { st.zoom_func = f; }
+void PLT_set_resize_func(PltDomainFunc f) { st.resize_func = f; }
 void PLT_set_refresh_func(int seconds, PltRefreshFunc f) {
-  refresh_period = f != nullptr && seconds > 0 ? seconds : 0;
-  refresh_func = f;
-  gset_refresh_callback(refresh_period, refresh_period > 0 ? PLT_plot_refresh : nullptr);
+  st.refresh_period = f != nullptr && seconds > 0 ? seconds : 0;
+  st.refresh_func = f;
+  gset_refresh_callback(st.refresh_period, st.refresh_period > 0 ? PLT_plot_refresh : nullptr);
 }
-int PLT_get_refresh_period() { return refresh_period; }
+int PLT_get_refresh_period() { return st.refresh_period; }
 
 int PLT_print_location(const char* event, float x, float y) {
   if (event == nullptr || std::strcmp(event, "v-Alt") != 0) return 0;
@@ -732,44 +739,44 @@ int PLT_print_values(const char* event, float x, float y) {
 int PLT_plot_zoom(const char* event, float x, float y) {
   if (event == nullptr) return 0;
   if (std::strcmp(event, "B1-P-Shft") == 0) {
-    box_started = true;
-    box_x = x;
-    box_y = y;
+    st.box_started = true;
+    st.box_x = x;
+    st.box_y = y;
     gset_rubber_band(2);
     return 1;
   }
   // The release ends the box whatever is held then (shift is often still down).
   if (std::strncmp(event, "B1-R", 4) == 0 && (event[4] == '\0' || event[4] == '-')) {
-    if (!box_started) return 0;
-    box_started = false;
+    if (!st.box_started) return 0;
+    st.box_started = false;
     gset_rubber_band(0);
-    if (x == box_x || y == box_y) return 1;
+    if (x == st.box_x || y == st.box_y) return 1;
     DomainRec current{}, next{};
     MAP_get_domain(&current);
     const int prior = DOM_get_prior();
-    if (!zoom_domain(box_x, box_y, x, y, &next)) {
+    if (!zoom_domain(st.box_x, st.box_y, x, y, &next)) {
       DOM_set_prior(prior);
       return 1;
     }
-    if (zoom == 0) {
-      unzoomed = current;
-      unzoomed_prior = prior;
+    if (st.zoom == 0) {
+      st.unzoomed = current;
+      st.unzoomed_prior = prior;
     }
-    ++zoom;
+    ++st.zoom;
     print_domain("New domain: ", &next);
-    busy(zoom_func, &next);
+    busy(st.zoom_func, &next);
     GPH_trans(2);
     gupdate_window();
     return 1;
   }
   if (std::strcmp(event, "u-Alt") == 0) {
-    if (zoom == 0) return 0;
-    print_domain("Original domain: ", &unzoomed);
-    const DomainRec original = unzoomed;
+    if (st.zoom == 0) return 0;
+    print_domain("Original domain: ", &st.unzoomed);
+    const DomainRec original = st.unzoomed;
     // What the zoom chose from its domain goes back with the domain: the stations analysed.
-    DOM_set_prior(unzoomed_prior);
-    busy(zoom_func, &original);
-    zoom = 0;
+    DOM_set_prior(st.unzoomed_prior);
+    busy(st.zoom_func, &original);
+    st.zoom = 0;
     GPH_trans(2);
     gupdate_window();
     return 1;
@@ -777,7 +784,7 @@ int PLT_plot_zoom(const char* event, float x, float y) {
   if (std::strcmp(event, "r-Alt") == 0) {
     DomainRec current{};
     MAP_get_domain(&current);
-    busy(zoom_func, &current);
+    busy(st.zoom_func, &current);
     GPH_trans(2);
     gupdate_window();
     return 1;
@@ -792,26 +799,26 @@ void PLT_keep_frame_grids(int frame) {
     const GridRec* g = VAR_is_type_GRID(i) ? GRD_get_grid(i) : nullptr;
     grids.push_back(g != nullptr && g->values != nullptr ? std::make_unique<FrameGrid>(*g) : nullptr);
   }
-  frame_grids[frame] = std::move(grids);
+  st.frame_grids[frame] = std::move(grids);
 }
 
 void PLT_drop_frame_grids(int frame) {
   if (frame < 0) {
-    frame_grids.clear();
+    st.frame_grids.clear();
     return;
   }
   // The frames after it move down by one, as the window's frames do.
   std::map<int, std::vector<std::unique_ptr<FrameGrid>>> moved;
-  for (auto& [f, grids] : frame_grids)
+  for (auto& [f, grids] : st.frame_grids)
     if (f != frame) moved[f > frame ? f - 1 : f] = std::move(grids);
-  frame_grids = std::move(moved);
+  st.frame_grids = std::move(moved);
 }
 
 int PLT_plot_resize(const char* event) {
-  if (event == nullptr || std::strcmp(event, "size") != 0 || resize_func == nullptr) return 0;
+  if (event == nullptr || std::strcmp(event, "size") != 0 || st.resize_func == nullptr) return 0;
   DomainRec domain{};
   MAP_get_domain(&domain);
-  busy(resize_func, &domain);
+  busy(st.resize_func, &domain);
   // The plot drawn anew for the new size is shown at once, not at the next exposure.
   GPH_trans(2);
   gupdate_window();
@@ -819,10 +826,10 @@ int PLT_plot_resize(const char* event) {
 }
 
 void PLT_plot_refresh() {
-  if (refresh_func == nullptr) return;
+  if (st.refresh_func == nullptr) return;
   const int cursor = gget_cursor();
   gset_cursor(8);
-  refresh_func();
+  st.refresh_func();
   gset_cursor(cursor);
   gupdate_window();
 }
@@ -831,22 +838,22 @@ void PLT_plot_refresh() {
 
 void PLT_set_dump(int kind, const char* name) {
   if (kind < 0 || kind > 4) return;
-  dump = kind;
+  st.dump = kind;
   if (name != nullptr && *name != '\0')
-    dump_file = name;
+    st.dump_file = name;
   else
-    dump_file = kind == 2 ? "zav.gif" : kind == 4 ? "zav.png" : "zav.xwd";
+    st.dump_file = kind == 2 ? "zav.gif" : kind == 4 ? "zav.png" : "zav.xwd";
 }
 
-int PLT_get_dump() { return dump; }
-const char* PLT_get_dump_file() { return dump_file.c_str(); }
-int PLT_get_gif_mode() { return gif_mode; }
+int PLT_get_dump() { return st.dump; }
+const char* PLT_get_dump_file() { return st.dump_file.c_str(); }
+int PLT_get_gif_mode() { return st.gif_mode; }
 
 std::string PLT_dump_name(const char* frame_key) {
   DateRec date;
   FILE_get_date(&date);
   FILE_save_name_conv();
-  FILE_set_name(dump_file.c_str());
+  FILE_set_name(st.dump_file.c_str());
   FILE_set_key('i', frame_key);
   FILE_set_key('p', gget_win_title());
   char name[FILE_NAME_MAX] = "";
@@ -858,7 +865,7 @@ std::string PLT_dump_name(const char* frame_key) {
 }
 
 int PLT_dump(int frame) {
-  if (dump == 0 || !gchk_graphics()) return 0;
+  if (st.dump == 0 || !gchk_graphics()) return 0;
   char key[16];
   const int frames = gget_num_images();
   int written = 0;
@@ -867,15 +874,17 @@ int PLT_dump(int frame) {
       std::snprintf(key, sizeof key, "%2.2d", i);
       const std::string name = PLT_dump_name(key);
       gselect_frame(i);
-      written += write_image(dump, name);
+      written += write_image(st.dump, name);
     }
     return written;
   }
-  if (frames > 0 || (raster_dumps && frame >= 0)) {
+  if (frames > 0 || (st.raster_dumps && frame >= 0)) {
     std::snprintf(key, sizeof key, "%2.2d", std::max(frame >= 0 ? frame : gget_cur_frame(), 0));
     const std::string name = PLT_dump_name(key);
     if (frame >= 0) gselect_frame(frame);
-    return write_image(dump, name);
+    return write_image(st.dump, name);
   }
-  return write_image(dump, PLT_dump_name("win"));
+  return write_image(st.dump, PLT_dump_name("win"));
 }
+
+void PLT_reset_state() { st = PltState{}; }

@@ -103,3 +103,7 @@ int PLT_dump(int frame);
 // The file name of a dump of frame key `frame_key` (the 'i' key) for the file module's
 // current date, under the dump convention and image_path.
 std::string PLT_dump_name(const char* frame_key);
+
+// ---- state ----
+// Back to the state of a fresh program: no view offsets, zoom, dumps or callbacks.
+void PLT_reset_state();

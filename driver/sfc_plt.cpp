@@ -44,19 +44,24 @@ constexpr int refresh_seconds = 60;
 constexpr int max_front_age = 12 * 3600;
 constexpr std::size_t var_str_len = VAR_REQUEST_MAX;
 
-DataDesc data{};
-DomainRec domain{};
-// The requested date: the first date of the file sequence.
-DateRec file_date{MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT};
-sfc_report report{};
-std::string var_str;
-int variable_prompt = 1;
-int refresh = 0;
-int fsecs = 0;
-int pmsecs = 0;
-bool var_file_opened = false;
-// The file the frame being drawn comes from.
-std::string frame_file;
+// The request being served: its data, domain, date and variables, and where the file
+// sequence stands.
+struct SfcState {
+  DataDesc data{};
+  DomainRec domain{};
+  // The requested date: the first date of the file sequence.
+  DateRec file_date{MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT};
+  sfc_report report{};
+  std::string var_str;
+  int variable_prompt = 1;
+  int refresh = 0;
+  int fsecs = 0;
+  int pmsecs = 0;
+  bool var_file_opened = false;
+  // The file the frame being drawn comes from.
+  std::string frame_file;
+};
+SfcState st;
 
 bool contains_ci(std::string_view text, std::string_view word) {
   if (word.size() > text.size()) return false;
@@ -119,7 +124,7 @@ bool request_can_be_made(bool final) {
 // frame's first overlay (the overlays of the frame before are not the new frame's).
 bool open_file(const char* name) {
   if (!SFC_open_file(name)) return false;
-  frame_file = name;
+  st.frame_file = name;
   PLT_set_overlay(0);
   PLT_label_up_right(SFC_get_file_info()->label);
   return true;
@@ -133,32 +138,32 @@ int get_data_cb(void* r, VarRec* var, RawDataRec* value) {
 }
 
 void fill_descriptor() {
-  data.frame = 0;
-  data.date = file_date;
-  data.model = MISSING_INT;
-  data.raw_out = SFC_raw_out_file;
-  data.grid_out = SFC_grd_out_file;
-  data.plot_domain = domain;
-  data.report = &report;
-  data.get_var = SFC_get_var;
-  data.read_report = read_report_cb;
-  data.rewind = rewind_cb;
-  data.get_data = get_data_cb;
-  data.plot_data = SFC_plot_data;
-  data.grid_data = SFC_grid_data;
-  data.callback = SFC_callback;
+  st.data.frame = 0;
+  st.data.date = st.file_date;
+  st.data.model = MISSING_INT;
+  st.data.raw_out = SFC_raw_out_file;
+  st.data.grid_out = SFC_grd_out_file;
+  st.data.plot_domain = st.domain;
+  st.data.report = &st.report;
+  st.data.get_var = SFC_get_var;
+  st.data.read_report = read_report_cb;
+  st.data.rewind = rewind_cb;
+  st.data.get_data = get_data_cb;
+  st.data.plot_data = SFC_plot_data;
+  st.data.grid_data = SFC_grid_data;
+  st.data.callback = SFC_callback;
 }
 
 // Records the time and modification time of the file just opened.
 void note_file(const char* name) {
-  pmsecs = FILE_modtime(name);
+  st.pmsecs = FILE_modtime(name);
   DateRec date;
   FILE_get_date(&date);
   // A name that does not follow the convention carries no date: the file's own label does.
   const sfc_info* info = SFC_get_file_info();
   if (date.year == MISSING_INT && info != nullptr) date = info->date;
-  data.date = date;
-  fsecs = SFC_round_time(DATE_num_sec(&date), FILE_get_late_off());
+  st.data.date = date;
+  st.fsecs = SFC_round_time(DATE_num_sec(&date), FILE_get_late_off());
 }
 
 // With "-of sfc" the reports of the frame's hour are written as a surface file, an hourly
@@ -172,7 +177,7 @@ void save_reports() {
   FILE_save_name_conv();
   FILE_set_name(convention.c_str());
   char name[FILE_NAME_MAX] = "";
-  FILE_set_date(&data.date, name);
+  FILE_set_date(&st.data.date, name);
   FILE_restore_name_conv();
   if (SFC_write_file(name) < 0) ZAV_fail(ZAV_STATUS_OUTPUT);  // the reason is printed
 }
@@ -217,9 +222,9 @@ int SFC_cvt_in_file() {
 
 void SFC_set_date(const DateRec* date) {
   if (date != nullptr)
-    file_date = *date;
+    st.file_date = *date;
   else
-    FILE_get_date(&file_date);
+    FILE_get_date(&st.file_date);
 }
 
 int SFC_round_time(int seconds, int late_off) {
@@ -229,31 +234,31 @@ int SFC_round_time(int seconds, int late_off) {
 
 // ---- variable loop ----
 
-void SFC_set_prompt_variable(int flag) { variable_prompt = flag; }
+void SFC_set_prompt_variable(int flag) { st.variable_prompt = flag; }
 
 int SFC_prompt_variable() {
-  if (!var_file_opened) {
+  if (!st.var_file_opened) {
     VAR_open_file(nullptr);
-    var_file_opened = true;
+    st.var_file_opened = true;
   }
   VAR_read_menu();
   for (;;) {
-    if (!variable_prompt) return 0;
+    if (!st.variable_prompt) return 0;
     const char* given = RES_get("variable");
     const bool from_resource = given != nullptr && *given != '\0';
     if (from_resource) {
-      var_str.assign(given, std::min(std::strlen(given), var_str_len));
-      variable_prompt = 0;
+      st.var_str.assign(given, std::min(std::strlen(given), var_str_len));
+      st.variable_prompt = 0;
     } else {
       char answer[128] = "";
       const int r = VAR_menu("\n        Variable Menu\n", "Enter the variable: ", answer, 3);
-      if (FLAG_batch()) variable_prompt = 0;
+      if (FLAG_batch()) st.variable_prompt = 0;
       if (r == 0) return 0;
       if (r < 0 && r != MISSING_INT) ZAV_exit(0);
-      var_str.assign(answer, std::min(std::strlen(answer), var_str_len));
+      st.var_str.assign(answer, std::min(std::strlen(answer), var_str_len));
     }
     FLAG_set(FLAG_VAR_CHOSEN, 1);
-    int result = VAR_setup(nullptr, var_str.c_str());
+    int result = VAR_setup(nullptr, st.var_str.c_str());
     DATA_new_grid();
     if (result != 0 && !request_can_be_made(from_resource || FLAG_batch())) result = 0;
     // A variable request that yields no variable is asked for again at an interactive
@@ -265,39 +270,39 @@ int SFC_prompt_variable() {
 // ---- plot ----
 
 void SFC_plot_param() {
-  refresh = 0;
+  st.refresh = 0;
   PLT_for_each_value("plot_param", [](const char* v) {
-    if (stricmp(v, "refresh") == 0) refresh = 1;
+    if (stricmp(v, "refresh") == 0) st.refresh = 1;
   });
 }
 
-int SFC_get_refresh() { return refresh; }
+int SFC_get_refresh() { return st.refresh; }
 
 void SFC_plot(const DomainRec* dom) {
   if (dom == nullptr) return;
-  domain = *dom;
+  st.domain = *dom;
   const bool reentry = gchk_graphics() != 0;
   if (reentry) {
-    PLT_reset(DOM_aspect(&domain));
-    MAP_setup(&domain);
+    PLT_reset(DOM_aspect(&st.domain));
+    MAP_setup(&st.domain);
     CONT_keep_answers(1);
   } else {
     SFC_plot_param();
-    PLT_open(DOM_aspect(&domain));
+    PLT_open(DOM_aspect(&st.domain));
     PLT_set_callback(SFC_callback);
     PLT_set_zoom_func(SFC_plot);
     PLT_set_resize_func(SFC_plot);
-    if (refresh) PLT_set_refresh_func(refresh_seconds, SFC_plot_refresh);
-    MAP_setup(&domain);
+    if (st.refresh) PLT_set_refresh_func(refresh_seconds, SFC_plot_refresh);
+    MAP_setup(&st.domain);
     CTY_data_size(120);
-    CTY_store("sao.cty", CTY_MODE_LOCATION, &domain, 7);
+    CTY_store("sao.cty", CTY_MODE_LOCATION, &st.domain, 7);
   }
   CTY_clear_data(1);
   DATA_plot_init();
   fill_descriptor();
   PLT_drop_frame_grids(-1);
 
-  FILE_first(&file_date);
+  FILE_first(&st.file_date);
   MAP_fill_cont(0);
   const bool sequence = FILE_get_num_file() != 0;
   int f = 0;
@@ -317,7 +322,7 @@ void SFC_plot(const DomainRec* dom) {
     ++readable;
     note_file(name);
     save_reports();
-    data.frame = f;
+    st.data.frame = f;
     SFC_plot_frame();
     SFC_close_file();
     if (sequence) {
@@ -346,12 +351,12 @@ void SFC_plot(const DomainRec* dom) {
 }
 
 void SFC_plot_frame() {
-  DATA_fit_grid(&data);
+  DATA_fit_grid(&st.data);
   DATA_plot_start();
   for (int i = 0; i < std::min(VAR_get_num(), VAR_MAX);) {
-    const int j = std::max(DATA_plot_raw(DATA_plot_grid(i, &data), &data), i);
+    const int j = std::max(DATA_plot_raw(DATA_plot_grid(i, &st.data), &st.data), i);
     DATA_plot_map(j);
-    DATA_plot_control(j, &domain);
+    DATA_plot_control(j, &st.domain);
     i = j + 1;
   }
   DATA_plot_end();
@@ -374,10 +379,10 @@ int SFC_plot_data(int index, DataDesc*) {
   if (SFC_get_form() == SFC_FORM_BULLETIN) {
     // The input is a bulletin itself: it is drawn, at its own valid time.
     FRT_set_date(&SFC_get_file_info()->date);
-    FRT_plot_file(frame_file.c_str());
+    FRT_plot_file(st.frame_file.c_str());
   } else {
     // Fronts come from the bulletin of the frame's date, not from the surface reports.
-    DateRec date = data.date.year > 0 ? data.date : file_date;
+    DateRec date = st.data.date.year > 0 ? st.data.date : st.file_date;
     FILE_save_name_conv();
     FILE_set_name("frt_dat");
     char name[FILE_NAME_MAX] = "";
@@ -496,10 +501,10 @@ int SFC_callback(const char* event, float x, float y) {
   if (format == 0) format = GRD_FILE_TEXT;
   DATA_set_var_keys(0);
   char name[FILE_NAME_MAX] = "";
-  FILE_set_date(&file_date, name);
+  FILE_set_date(&st.file_date, name);
   GridRec* grid = GRD_get_grid(0);
   GridInfo info{};
-  GRD_set_info(&info, &file_date, &grid->domain);
+  GRD_set_info(&info, &st.file_date, &grid->domain);
   copy_bounded(info.name, sizeof info.name, VAR_get_name(0));
   GRD_save_file(name, grid, &info, format);
   FILE_restore_name_conv();
@@ -510,20 +515,20 @@ void SFC_plot_refresh() {
   char name[FILE_NAME_MAX] = "";
   // A run on the clock's hour follows the clock; a run on a fixed hour or a named file
   // re-reads the hour shown last (late reports, corrections), never the clock's hour.
-  int secs = fsecs;
+  int secs = st.fsecs;
   if (FILE_on_clock())
     secs = FILE_set_current(nullptr, name);
   else
-    copy_bounded(name, sizeof name, frame_file);
+    copy_bounded(name, sizeof name, st.frame_file);
   const int modtime = FILE_modtime(name);
   MESS_print(MESS_DEBUG & MESS_A, "File: %d %s\n", secs, name);
-  const bool new_hour = secs != fsecs;
-  if ((!new_hour && modtime == pmsecs) || !open_file(name)) return;
+  const bool new_hour = secs != st.fsecs;
+  if ((!new_hour && modtime == st.pmsecs) || !open_file(name)) return;
   SFC_set_date(nullptr);
   // The refreshed frame is labelled with the date of the file it shows.
-  data.date = file_date;
-  fsecs = secs;
-  pmsecs = modtime;
+  st.data.date = st.file_date;
+  st.fsecs = secs;
+  st.pmsecs = modtime;
   DATA_new_grid();
   const int n = gget_num_images();
   if (n < 1) {
@@ -543,3 +548,5 @@ void SFC_plot_refresh() {
   if (n >= 1) PLT_keep_frame_grids(n - 1);
   if (n >= 1) gdisplay_frame(new_hour ? n - 1 : -3);
 }
+
+void SFC_reset_state() { st = SfcState{}; }

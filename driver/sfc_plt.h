@@ -48,3 +48,6 @@ int SFC_callback(const char* event, float x, float y);
 // A file time in seconds rounded down to a multiple of the late offset (truncating
 // toward zero; an offset below 1 leaves the time as it is).
 int SFC_round_time(int seconds, int late_off);
+
+// Back to a fresh program: no request, date or file sequence.
+void SFC_reset_state();

@@ -17,6 +17,7 @@
 #include "surface/unittool.h"
 #include "plot/maptran.h"
 #include "surface/var_tool.h"
+#include "tests/support/analysis_table.h"
 
 namespace {
 
@@ -315,26 +316,18 @@ TEST(GridMath, PointFunctions) {
   const Floats av = {4, -1, kMiss}, bv = {2, 0, 5};
   std::copy(av.begin(), av.end(), a.g.values);
   std::copy(bv.begin(), bv.end(), b.g.values);
-  const struct { const char* name; int nargs; float c2; Floats expected; } cases[] = {
-      {"add-temp", 2, kMiss, {6, -1, kMiss}}, {"sub", 2, kMiss, {2, -1, kMiss}}, {"div", 2, kMiss, {2, kMiss, kMiss}},
-      {"mod", 2, kMiss, {0, kMiss, kMiss}}, {"pow", 2, kMiss, {16, 1, kMiss}}, {"max", 2, kMiss, {4, 0, 5}},
-      {"min", 2, kMiss, {2, -1, 5}}, {"sum", 2, kMiss, {6, -1, 5}}, {"avg", 2, kMiss, {3, -0.5f, kMiss}},
-      {"interp", 3, 0.5f, {-3, -1, kMiss}}, {"sqrt", 1, kMiss, {2, kMiss, kMiss}},
-      {"log", 1, kMiss, {std::log(4.0f), kMiss, kMiss}}, {"log10", 1, kMiss, {std::log10(4.0f), kMiss, kMiss}},
-      {"abs", 1, kMiss, {4, 1, kMiss}}, {"asin", 1, kMiss, {kMiss, -90, kMiss}},
-      {"atan2", 2, kMiss, {std::atan2(4.0f, 2.0f) * 57.29578f, -90, kMiss}},
-      {"mag", 2, kMiss, {std::sqrt(20.0f), 1, kMiss}}, {"wdir", 2, kMiss, {243.43495f, 90, kMiss}},
-      {"mul", 2, 3.0f, {12, -3, kMiss}}};  // the second argument a constant
-  for (const auto& c : cases) {
-    GridRec* args[4] = {&a.g, c.c2 != kMiss && c.nargs == 2 ? nullptr : &b.g, nullptr, nullptr};
+  for (const TableRow& c : read_table("analysis/grid_point_functions", 6)) {
+    const int nargs = table_int(c[1]);
+    const float c2 = c[2].empty() ? kMiss : table_float(c[2]);
+    GridRec* args[4] = {&a.g, c2 != kMiss && nargs == 2 ? nullptr : &b.g, nullptr, nullptr};
     float consts[21];
     std::fill(consts, consts + 21, kMiss);
-    if (c.c2 != kMiss) consts[c.nargs - 1] = c.c2;
-    if (c.nargs == 1) args[1] = nullptr;
+    if (c2 != kMiss) consts[nargs - 1] = c2;
+    if (nargs == 1) args[1] = nullptr;
     GridRec* outs[2] = {&out.g, nullptr};
-    ASSERT_EQ(GRD_find_num_data(args, consts), c.nargs) << c.name;
-    ASSERT_NE(GRD_math(c.name, outs, args, consts), 0) << c.name;
-    for (int k = 0; k < 3; ++k) EXPECT_NEAR(out.g.values[k], c.expected[k], 1e-4) << c.name << " " << k;
+    ASSERT_EQ(GRD_find_num_data(args, consts), nargs) << c[0];
+    ASSERT_NE(GRD_math(c[0].c_str(), outs, args, consts), 0) << c[0];
+    for (int k = 0; k < 3; ++k) EXPECT_NEAR(out.g.values[k], table_float(c[3 + k]), 1e-4) << c[0] << " " << k;
   }
   // Vector difference fills both outputs.
   GridRec* args4[5] = {&a.g, &b.g, &b.g, &a.g, nullptr};

@@ -12,6 +12,7 @@
 
 #include "config/flag.h"
 #include "config/resrc.h"
+#include "tests/support/analysis_table.h"
 #include "tests/support/run.h"
 
 namespace {
@@ -83,12 +84,9 @@ class GridFiles : public ::testing::Test {
 
 TEST(GridChkType, DetectsFromTheFirstBytes) {
   const std::string dir = make_temp_dir("grd_chk");
-  const std::pair<std::string, int> cases[] = {
-      {" 12Z", 1}, {"ZAVGRID4B\nx", 4}, {"ZAVGRID\n", 2}, {"CDF\x01", 11}, {"*abc", 21}, {"GRIDGRIB", 22},
-      {std::string(196, 'x') + "GRIB", 21}, {std::string(197, 'x') + "GRIB", -1}, {"ZAVGRI", -1}, {"", -1}};
-  for (const auto& [content, type] : cases) {
-    write_file(dir + "/f", content);
-    EXPECT_EQ(GRD_chktype((dir + "/f").c_str()), type) << content;
+  for (const TableRow& c : read_table("analysis/grid_chktype", 2)) {
+    write_file(dir + "/f", c[0]);
+    EXPECT_EQ(GRD_chktype((dir + "/f").c_str()), table_int(c[1])) << c[0];
   }
   EXPECT_EQ(GRD_chktype("/nonexistent/grid") + GRD_chktype(nullptr), -2);
   std::filesystem::remove_all(dir);
@@ -294,45 +292,36 @@ TEST_F(GridFiles, ReadCheckKeepsMatchingGridsOnly) {
 }
 
 TEST_F(GridFiles, DamagedFilesFailCleanly) {
-  const std::string head = "ZAVGRID\nlabel\n2-T\n1 1 1 2 1 0 0 5:K\n";
-  const std::pair<std::string, std::string> cases[] = {
-      {"ZAVGRID\n", "GRD_read: No more grids in "},
-      {"ZAVGRID\nlabel\n2-T\n", "GRD_read: Grid file ends inside a grid header: "},
-      {"ZAVGRID\nlabel\nxx\n1\n", "GRD_read: Invalid grid type line in "},
-      {"ZAVGRID\nlabel\n2-T\n1 1 x\nLL 1 1 1 1 1 1\n1\n", "GRD_read: Invalid grid description line in "},
-      {head + "LL 40 -100 1 1 100000 100000\n1\n", "GRD_read: Invalid grid size 100000 x 100000"},
-      {head + "LC:1:2 40 -100 1 1 2 2\n", "GRD_read: Invalid grid domain line"},
-      {head + "LL 40 -100 1 1 1000 1000\n1\n2\n", "GRD_read: Grid file too short for 1000 x 1000"},
-      {head + "LL 40 -100 1 1 2 1\n1.5\nabc\n", "GRD_read: Invalid grid value 2 in "},
-      {std::string(60, 'x') + "GRIB", "GRD_read: GRIB files are not supported\n"}};
-  for (const auto& [content, message] : cases) {
+  for (const TableRow& c : read_table("analysis/grid_damaged", 2)) {
+    const std::string content = c[0][0] == 'H' ? "ZAVGRID\nlabel\n2-T\n1 1 1 2 1 0 0 5:K\n" + c[0].substr(1) : c[0];
     write_file(dir_ + "/bad.grd", content);
     Grid g;
     EXPECT_EQ(read_first(dir_ + "/bad.grd", &g), -1) << content;
-    EXPECT_NE(err_.find(message), std::string::npos) << err_;
+    EXPECT_NE(err_.find(c[1]), std::string::npos) << err_;
   }
 }
 
-// Text values are read as strtof reads decimal numbers: signs, bare fractions and
-// exponents, blanks before, anything after; beyond a float is missing, below it zero; a
-// line longer than any number is cut. Hexadecimal, "nan", "inf" and a sign alone are no
-// values.
+// Text values are read as the C library reads decimal numbers; hexadecimal, "nan", "inf"
+// and a sign alone are no values.
 TEST_F(GridFiles, TextValuesReadAsTheCLibraryReadsThem) {
   const std::string head = "ZAVGRID\nlabel\n2-T\n1 1 1 2 1 0 0 5:K\nLL 40 -100 1 1 ";
-  const std::string lines[] = {"+1.5", "-0.25 mb", ".5", "5.", "\t 7.25  x", "3\r", "1e40", "-1e40", "1e-50",
-                               "0.1", "16777217", std::string("2.5") + std::string(300, '7') + "\n9"};
-  const float want[] = {1.5f, -0.25f, 0.5f, 5.0f, 7.25f, 3.0f, -9999.0f, -9999.0f, 0.0f, 0.1f, 16777216.0f, 2.57777777777777777777f};
-  std::string text = head + std::to_string(std::size(lines)) + " 1\n";
-  for (const std::string& l : lines) text += l + "\n";
-  write_file(dir_ + "/values.grd", text);
+  std::string text;
+  std::vector<TableRow> good;
+  for (const TableRow& c : read_table("analysis/grid_text_values", 2)) {
+    if (c[1] != "bad") {
+      good.push_back(c);
+      text += c[0] + "\n";
+      continue;
+    }
+    write_file(dir_ + "/bad.grd", head + "1 1\n" + c[0] + "\n");
+    Grid g;
+    EXPECT_EQ(read_first(dir_ + "/bad.grd", &g), -1) << c[0];
+    EXPECT_NE(err_.find("GRD_read: Invalid grid value 1 in "), std::string::npos) << c[0] << err_;
+  }
+  write_file(dir_ + "/values.grd", head + std::to_string(good.size()) + " 1\n" + text);
   Grid g;
   ASSERT_EQ(read_first(dir_ + "/values.grd", &g), 0) << err_;
-  for (std::size_t k = 0; k < std::size(want); ++k) EXPECT_EQ(g.values[k], want[k]) << lines[k];
-  for (const char* bad : {"0x10", "nan", "inf", "+-5", "- 5", "+", "e5"}) {
-    write_file(dir_ + "/bad.grd", head + "1 1\n" + bad + "\n");
-    EXPECT_EQ(read_first(dir_ + "/bad.grd", &g), -1) << bad;
-    EXPECT_NE(err_.find("GRD_read: Invalid grid value 1 in "), std::string::npos) << bad << err_;
-  }
+  for (std::size_t k = 0; k < good.size(); ++k) EXPECT_EQ(g.values[k], table_float(good[k][1])) << good[k][0];
 }
 
 TEST_F(GridFiles, HandleTableHoldsFifteenFiles) {

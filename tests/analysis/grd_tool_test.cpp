@@ -16,6 +16,7 @@
 #include "plot/maptran.h"
 #include "surface/unittool.h"
 #include "surface/var_tool.h"
+#include "tests/support/analysis_table.h"
 
 namespace {
 
@@ -40,19 +41,12 @@ struct TestGrid {
 };
 
 TEST(GridValues, BilinearMaxMinAndMissingValues) {
-  const struct { float x, y, expected; int missing_index; } cases[] = {  // index -1: none missing
-      {1.5f, 0.5f, 6.5f, -1}, {0.25f, 1.75f, 17.75f, -1},
-      // Last column exactly: the right-hand neighbours are the point itself; last row: along x only.
-      {2, 0.5f, 7, -1}, {0.5f, 2, 20.5f, -1}, {2, 2, 22, -1},
-      // Just beyond the last column / row, before the first, not a number.
-      {2.01f, 0, kMiss, -1}, {0, 2.01f, kMiss, -1}, {-0.001f, 0, kMiss, -1}, {NAN, 0, kMiss, -1},
-      // A missing corner spoils the value even with weight 0.
-      {0, 0, kMiss, 4}, {0.5f, 2, kMiss, 7}, {2, 0, kMiss, 5}, {2, 0, 2, 4}};
-  for (const auto& c : cases) {
-    Floats v = {0, 1, 2, 10, 11, 12, 20, 21, 22};  // 10 * row + column
-    if (c.missing_index >= 0) v[c.missing_index] = kMiss;
+  for (const TableRow& c : read_table("analysis/grid_bilinear", 4)) {
+    Floats v = {0, 1, 2, 10, 11, 12, 20, 21, 22};
+    if (table_int(c[3]) >= 0) v[table_int(c[3])] = kMiss;
     TestGrid t(3, 3, v);
-    EXPECT_FLOAT_EQ(GRD_get_value(&t.g, c.x, c.y), c.expected) << c.x << "," << c.y << " " << c.missing_index;
+    EXPECT_FLOAT_EQ(GRD_get_value(&t.g, table_float(c[0]), table_float(c[1])), table_float(c[2]))
+        << c[0] << "," << c[1] << " " << c[3];
   }
 
   const struct { Floats v; float hi, lo; } extremes[] = {{{kMiss, kMiss, 5, 3, 7, kMiss}, 7, 3},

@@ -13,6 +13,7 @@
 #include "config/resrc.h"
 #include "plot/maptran.h"
 #include "plot/region.h"
+#include "tests/support/analysis_table.h"
 #include "tests/support/capture.h"
 
 namespace {
@@ -43,8 +44,8 @@ struct Case {
     std::snprintf(grids[0].label, sizeof grids[0].label, "12Z 05 DEC 2026");
   }
   void add(float col, float row, std::vector<float> v) {
-    x.push_back(col - (dom.nx - 1) / 2.0f);
-    y.push_back((dom.ny - 1) / 2.0f - row);
+    x.push_back((col - (dom.nx - 1) / 2.0f) * dom.dx);
+    y.push_back(((dom.ny - 1) / 2.0f - row) * dom.dy);
     for (std::size_t k = 0; k < data.size(); ++k) data[k].push_back(v[k]);
   }
   int run(bool fast = true) {
@@ -82,46 +83,32 @@ Params params() {
 }
 
 TEST_F(ObjTest, ObjectParamValuesAndLimits) {
-  const struct { const char* text; Params want; bool warns; } rows[] = {
-      {"2,5,3,0.5,2", {2, 5, 3, 0.5f, 2}, false},
-      {",,2", {1.5f, 3, 2, 0.2f, 1}, false},          // empty values keep filter and radius
-      {"0,-1,0,1.0,0", {1, 1000, 1, 0.2f, 1}, false}, // out of range -> table values
-      {"-3,2,5,0.005,2.9", {1, 2, 1, 0.2f, 2}, false},
-      {"x1,2,2.5,y", {1, 2, 1, 0.2f, 1}, true},
-      {"nan,inf", {1, 1000, 1, 0.2f, 1}, true},
-  };
   MESS_set(0, MESS_WARN);
-  for (const auto& r : rows) {
+  for (const TableRow& r : read_table("analysis/object_param", 7)) {
     OBJ_initialize();
     OBJ_set_filter(1.5f);
     OBJ_set_rad_inf(3.0f);
-    RES_put("object_param", r.text);
+    RES_put("object_param", r[0].c_str());
     CaptureStderr();
     OBJ_decode_params();
-    EXPECT_EQ(!GetCapturedStderr().empty(), r.warns) << r.text;
+    EXPECT_EQ(!GetCapturedStderr().empty(), r[6] == "warns") << r[0];
     const Params p = params();
-    EXPECT_EQ(Params(p.begin(), p.begin() + 5), r.want) << r.text;
+    EXPECT_EQ(Params(p.begin(), p.begin() + 5),
+              Params({table_float(r[1]), table_float(r[2]), table_float(r[3]), table_float(r[4]), table_float(r[5])}))
+        << r[0];
   }
 }
 
 TEST_F(ObjTest, PlotParamAndFormatItems) {
-  const struct { const char* plot_param; const char* format; float rad, miss; int factor; } rows[] = {
-      {"gridx2", nullptr, 6, MISS, 2},
-      {"fill,GRIDX=3,miss=0", nullptr, 9, 0, 3},
-      {"gridx", nullptr, 3, MISS, 1},         // no number: the factor stays, radius times it
-      {nullptr, "cont:miss=7", 3, 7, 1},
-      {nullptr, "missing", 3, MISS, 1},
-      {"missx", "miss=2", 3, 2, 1},
-  };
-  for (const auto& r : rows) {
+  for (const TableRow& r : read_table("analysis/object_plot_param", 5)) {
     OBJ_initialize();
     OBJ_set_rad_inf(3.0f);
-    RES_put("plot_param", r.plot_param);
-    OBJ_decode_format(r.format);
+    RES_put("plot_param", r[0].empty() ? nullptr : r[0].c_str());
+    OBJ_decode_format(r[1].empty() ? nullptr : r[1].c_str());
     OBJ_decode_params();
     const Params p = params();
-    EXPECT_EQ(Params({p[1], p[5], p[6]}), Params({r.rad, r.miss, static_cast<float>(r.factor)}))
-        << (r.plot_param ? r.plot_param : "") << "|" << (r.format ? r.format : "");
+    EXPECT_EQ(Params({p[1], p[5], p[6]}), Params({table_float(r[2]), table_float(r[3]), table_float(r[4])}))
+        << r[0] << "|" << r[1];
   }
   MESS_set(0, MESS_WARN);
   CaptureStderr();
@@ -141,6 +128,21 @@ TEST_F(ObjTest, NothingToAnalyse) {
   EXPECT_EQ(OBJ_analyze(c.x.data(), c.y.data(), none, 1, 0, c.grids.data()), -1);
   // Grid, header and station positions untouched.
   EXPECT_EQ(Params({c.at(0, 0, 0), static_cast<float>(c.grids[0].source), c.x[0]}), Params({12345, 0, 0}));
+}
+
+// A field whose slot has no values is named and left out; only the stations counted are
+// moved to grid coordinates, a position beyond them is the caller's.
+TEST_F(ObjTest, SlotWithoutValuesAndStationsBeyondTheCount) {
+  MESS_set(0, MESS_WARN);
+  Case c(5, 5, 2);
+  c.add(2, 2, {1, 1});
+  c.add(3, 3, {2, 2});
+  c.grids[1].values = nullptr;
+  float* data[2] = {c.data[0].data(), c.data[1].data()};
+  CaptureStderr();
+  EXPECT_EQ(OBJ_analyze(c.x.data(), c.y.data(), data, 1, 2, c.grids.data()), 0);
+  EXPECT_EQ(GetCapturedStderr(), "OBJ_analyze: Grid 2 has no values on the analysis grid\n");
+  EXPECT_EQ(Params({c.x[0], c.x[1], c.y[1]}), Params({2, 1, -1}));
 }
 
 TEST_F(ObjTest, FirstPassWeightsRadiusAndHeader) {
@@ -387,12 +389,13 @@ TEST_P(BuddyTest, RejectsTheSeededErrorsOnly) {
   const std::vector<float>& val = field.val;
   std::vector<float> seeded = val;
   for (const auto& [s, e] : row.errors) seeded[static_cast<std::size_t>(s)] += e;
-  auto analyse = [&](const std::vector<float>& v, float k, std::vector<int> skip) {
+  auto analyse = [&](const std::vector<float>& v, float k, std::vector<int> skip, float spacing = 1.0f) {
     Case c(16, 12, 1);
+    c.dom.dx = c.dom.dy = c.grids[0].domain.dx = c.grids[0].domain.dy = spacing;
     for (std::size_t s = 0; s < col.size(); ++s)
       if (std::find(skip.begin(), skip.end(), static_cast<int>(s)) == skip.end()) c.add(col[s], rowv[s], {v[s]});
     OBJ_initialize();
-    OBJ_set_filter(2.0f);
+    OBJ_set_filter(2.0f * spacing * spacing);  // an area of the map
     OBJ_set_rad_inf(3.0f);
     OBJ_set_buddy(k, 4);
     EXPECT_EQ(c.run(), 0);
@@ -409,6 +412,12 @@ TEST_P(BuddyTest, RejectsTheSeededErrorsOnly) {
   EXPECT_EQ(OBJ_num_rejected(0), static_cast<int>(expected.size()));
   // Bit for bit the analysis without the rejected reports, the check off.
   EXPECT_EQ(grid, analyse(seeded, 0.0f, rejected)) << row.what;
+  // On a grid half a map unit apart the radius and the neighbours are the same in grid lengths.
+  analyse(seeded, row.k, {}, 0.5f);
+  rejected.clear();
+  for (int s = 0; s < 60; ++s)
+    if (OBJ_rejected(0, s)) rejected.push_back(s);
+  EXPECT_EQ(rejected, expected) << row.what << " at half spacing";
 }
 
 // Errors of 34 are an altimeter slip of 1 inHg in mb. Station 7 has three neighbours within

@@ -22,6 +22,7 @@
 #include "surface/cty_tool.h"
 #include "surface/raw_tool.h"
 #include "surface/var_tool.h"
+#include "tests/support/analysis_table.h"
 #include "tests/support/capture.h"
 #include "tests/support/run.h"
 
@@ -65,19 +66,13 @@ TEST_F(PlotInit, AttributesFollowTheDisplayAndTheResources) {
 }
 
 TEST_F(PlotInit, ScaleFromThePlotScaleResource) {
-  const struct { const char* value; float scale; bool told; } cases[] = {
-      {"", 1.0F, false}, {"2.5", 2.5F, false}, {"abc", 1.0F, true}, {"-1", 1.0F, true}, {"1e9", 1.0F, true},
-      {"nan", 1.0F, true}};
-  for (const auto& c : cases) {
-    RES_put("plot_scale", c.value);
+  for (const TableRow& c : read_table("driver/plot_scale", 3)) {
+    RES_put("plot_scale", c[0].c_str());
     CaptureStderr();
     DATA_plot_init();
-    const std::string err = GetCapturedStderr();
-    EXPECT_EQ(DATA_get_scale(), c.scale) << c.value;
-    EXPECT_EQ(err, c.told ? std::string("DATA_plot_init: Invalid plot scale: ") + c.value +
-                                " (a number above 0, at most 100)\n"
-                          : "")
-        << c.value;
+    EXPECT_EQ(DATA_get_scale(), table_float(c[1])) << c[0];
+    EXPECT_EQ(GetCapturedStderr(),
+              c[2] == "told" ? "DATA_plot_init: Invalid plot scale: " + c[0] + " (a number above 0, at most 100)\n" : "");
   }
 }
 
@@ -145,7 +140,7 @@ class Frames : public ::testing::Test {
   }
   void TearDown() override {
     if (gchk_graphics()) PLT_close();
-    DATA_set_site(0), DATA_set_dist(0), RES_clear();
+    DATA_reset_plot_state(), RES_clear();
   }
   // The records of the metafile whose keyword is key, after closing it.
   std::vector<std::string> records(const std::string& key) {

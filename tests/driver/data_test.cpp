@@ -21,14 +21,15 @@
 #include "surface/cty_tool.h"
 #include "surface/raw_tool.h"
 #include "surface/var_tool.h"
+#include "tests/support/analysis_table.h"
 #include "tests/support/run.h"
 
 namespace {
 
 class Data : public ::testing::Test {
  protected:
-  void SetUp() override { RES_clear(), FLAG_reset(-9999), MESS_set(0, 0xFF); }
-  void TearDown() override { DATA_free(), RES_clear(); }
+  void SetUp() override { RES_clear(), FLAG_reset(-9999), MESS_set(0, 0xFF), DATA_reset_state(); }
+  void TearDown() override { DATA_reset_state(), RES_clear(); }
 };
 
 // ---- station arrays ----
@@ -241,23 +242,15 @@ TEST(SparseGrid, WarnsAboveHalfWhenStationsWereLeftOut) {
 // ---- which variables a grid or station plot consumes ----
 
 TEST_F(Data, PlotsConsumeVectorPairsAndStationRuns) {
-  // station: DATA_plot_raw instead of DATA_plot_grid
-  const struct { const char* request; int first; bool station; int last; } cases[] = {
-      {"uwnd[:vect],vwnd[:vect],temp", 0, false, 1},     {"uwnd[:vect],vwnd[:vect],temp", 2, false, 2},
-      {"wind<uwndg,vwndg>[knt:vect],temp", 0, false, 2}, {"temp,wind<uwndg,vwndg>[knt:vect]", 1, false, 3},
-      {"stn{temp[:data],dewp[:data]},temp[:data]", 0, true, 0}, {"temp[:data],dewp[:data]", 0, true, 0},
-      {"stn{temp[:data],dewp[:data]},temp[:data]", 1, true, 2},
-      {"temp[:data]", 1, true, 1},  // beyond the last variable
-      {"temp", 0, true, 0},          // a grid variable is no station plot
-  };
   DataDesc desc{};
   desc.model = -9999;
-  for (const auto& c : cases) {
-    SCOPED_TRACE(::testing::Message() << c.request << " from " << c.first);
-    ASSERT_EQ(VAR_setup(nullptr, c.request), 1);
+  for (const TableRow& c : read_table("driver/plot_consumes", 4)) {
+    SCOPED_TRACE(::testing::Message() << c[0] << " from " << c[1]);
+    ASSERT_EQ(VAR_setup(nullptr, c[0].c_str()), 1);
     DATA_plot_init();
     DATA_plot_start();
-    EXPECT_EQ(c.station ? DATA_plot_raw(c.first, &desc) : DATA_plot_grid(c.first, &desc), c.last);
+    const int first = table_int(c[1]);
+    EXPECT_EQ(c[2] == "station" ? DATA_plot_raw(first, &desc) : DATA_plot_grid(first, &desc), table_int(c[3]));
   }
 }
 

@@ -13,6 +13,7 @@
 #include "config/resrc.h"
 #include "driver/plt_tool.h"
 #include "graphics/gks_tool.h"
+#include "tests/support/analysis_table.h"
 #include "tests/support/capture.h"
 #include "tests/support/run.h"
 
@@ -21,8 +22,8 @@ namespace {
 class Labels : public ::testing::Test {
  protected:
   void SetUp() override {
-    RES_clear(), FLAG_reset(-9999), FLAG_resetplot(1), MESS_set(0, 0xFF);
-    PLT_set_label_type(0), PLT_init_labels(), PLT_set_full_lab(0), PLT_border(1);
+    RES_clear(), FLAG_reset(-9999), FLAG_resetplot(1), MESS_set(0, 0xFF), PLT_set_label_type(0);
+    PLT_reset_label_state();
     const DateRec d{2026, 3, 14, 73, 6, 12, -9999, -9999};
     PLT_label_date(&d);
     PLT_label_for_time(12);
@@ -33,36 +34,15 @@ class Labels : public ::testing::Test {
 // ---- escapes ----
 
 TEST_F(Labels, EscapesOfTheLabelDateAndForecastTime) {
-  const struct { const char* format; const char* text; } cases[] = {
-      {"Surface_%D", "Surface 12Z 14 MAR 26"},
-      {"%V", "0Z SUN 15 MAR 26"},  // 12 hours after 12Z
-      {"Valid_%W", "Valid SUN 15 MAR 26"},
-      {"%y%m%d%h", "26031412"},
-      {"%b", "MAR"},
-      {"%n", ""},  // the minute is not set
-      {"%f_forecast", "12 hour forecast"},
-      {"%F", "12 hour"},
-      {"100%%_sure", "100% sure"},
-      {"%q%x%", ""},  // unknown escapes and a lone '%' are dropped
-      {"a_b__c", "a b  c"},
-      {"", ""},
-  };
-  for (const auto& c : cases) EXPECT_EQ(PLT_label_format(c.format), c.text) << c.format;
+  for (const TableRow& c : read_table("driver/label_escapes", 3)) {
+    DateRec d{2026, 3, 14, 73, 6, 12, -9999, -9999};
+    if (c[0] != "12z") d.hour = c[0] == "1230" ? 12 : -9999;
+    if (c[0] == "1230") d.minute = 30;
+    if (c[0] == "none") DATE_init(&d);
+    PLT_label_date(&d);
+    EXPECT_EQ(PLT_label_format(c[1].c_str()), c[2]) << c[0] << " " << c[1];
+  }
   EXPECT_EQ(PLT_label_format(nullptr), "");
-
-  // Without the hour: days, and the date alone.
-  DateRec d{2026, 3, 14, 73, 6, -9999, -9999, -9999};
-  PLT_label_date(&d);
-  for (const auto& [format, text] : {std::pair{"%D", "14 MAR 26"}, {"%F", "0.5 day"}, {"%f", "12 hour"},
-                                     {"%h", ""}, {"%W", "SAT 14 MAR 26"}})
-    EXPECT_EQ(PLT_label_format(format), text) << format;
-  d.hour = 12, d.minute = 30;
-  PLT_label_date(&d);
-  EXPECT_EQ(PLT_label_format("%D %h:%n"), "1230Z 14 MAR 26 12:30");
-  // No date at all: the date escapes give nothing.
-  DATE_init(&d);
-  PLT_label_date(&d);
-  EXPECT_EQ(PLT_label_format("[%D|%V|%W|%y|%b]"), "[||||]");
 }
 
 // ---- the table ----

@@ -27,6 +27,7 @@
 #include "plot/region.h"
 #include "surface/cty_tool.h"
 #include "surface/var_tool.h"
+#include "tests/support/analysis_table.h"
 #include "tests/support/capture.h"
 #include "tests/support/near.h"
 #include "tests/support/run.h"
@@ -36,10 +37,16 @@ namespace {
 class Plt : public ::testing::Test {
  protected:
   void SetUp() override {
-    RES_clear(), FLAG_reset(-9999), FLAG_resetplot(1), MESS_set(0, 0xFF), PLT_set_label_type(0), PLT_init_labels();
+    RES_clear(), FLAG_reset(-9999), FLAG_resetplot(1), MESS_set(0, 0xFF), PLT_set_label_type(0);
+    PLT_reset_state();
+    PLT_reset_label_state();
     GPH_set_view_size(1.0F, 1.0F, 0.0F, 0.0F);
   }
-  void TearDown() override { RES_clear(); }
+  void TearDown() override {
+    RES_clear();
+    PLT_reset_state();
+    GRD_reset_state();
+  }
 };
 
 std::vector<float> view_size() {
@@ -55,35 +62,21 @@ void expect_near(const std::vector<float>& got, const std::vector<float>& want, 
 
 // ---- panels ----
 
-TEST_F(Plt, PanelTextsSetTheViewSize) {
-  // view: x from, x to, y from, y to (no workstation: the page is the unit square)
-  const struct { const char* text; float view[4]; } cases[] = {
-      {"2x2+1+0", {0.5F, 1.0F, 0.5F, 1.0F}},  // upper-right quarter
-      {"3x2+0+1", {0.0F, 1.0F / 3, 0.0F, 0.5F}},  // lower left of three by two
-      {"3x2+2+0", {2.0F / 3, 1.0F, 0.5F, 1.0F}},
-      {"1x2+0+1", {0.0F, 1.0F, 0.0F, 0.5F}},  // one column, the lower of two rows
-      {"0.5x0.25+0.25+0.1", {0.25F, 0.75F, 0.1F, 0.35F}},
-      {"1x1+0+0", {0.0F, 1.0F, 0.0F, 1.0F}},
-      {"20x20+0+0", {0.0F, 0.125F, 0.875F, 1.0F}},  // at most 8 columns and rows
-  };
-  for (const auto& c : cases) {
-    EXPECT_EQ(PLT_panel_decode(c.text), 1) << c.text;
-    expect_near(view_size(), {c.view[0], c.view[1], c.view[2], c.view[3]}, c.text);
-  }
-}
-
-// Panel texts that are incomplete, not numbers or off the page leave the view as it is
-// and say why.
-TEST_F(Plt, BadPanelTextsKeepTheViewAndSaySo) {
-  PLT_panel_decode("2x2+1+0");
-  const char* const bad[] = {"2x2",       "axb+c+d",          "nanx1+0+0",   "3x2+3+0",  "3x2+0+2",  "2x2+-1+0",
-                             "0.6x0.5+0.5+0", "0x0.5+0+0", "0.5x0.5+0+0.6", "infx2+0+0", "1e30x1e30+1e30+1e30"};
-  for (const char* text : bad) {
+// Panel texts set the view size; those incomplete, not numbers or off the page keep the
+// view as it is and say why.
+TEST_F(Plt, PanelTextsSetTheViewSizeOrSayWhyNot) {
+  std::vector<float> view;
+  for (const TableRow& row : read_table("driver/panel_view", 2)) {
+    SCOPED_TRACE(row[0]);
     CaptureStderr();
-    EXPECT_EQ(PLT_panel_decode(text), 0) << text;
+    EXPECT_EQ(PLT_panel_decode(row[0].c_str()), row[1] == "bad" ? 0 : 1);
     const std::string err = GetCapturedStderr();
-    EXPECT_EQ(err.rfind(std::string("PLT_panel_decode: Invalid view size: ") + text + " (", 0), 0u) << err;
-    expect_near(view_size(), {0.5F, 1.0F, 0.5F, 1.0F}, text);
+    if (row[1] == "bad") {
+      EXPECT_EQ(err.rfind("PLT_panel_decode: Invalid view size: " + row[0] + " (", 0), 0u) << err;
+    } else {
+      view = {table_float(row[1]), table_float(row[2]), table_float(row[3]), table_float(row[4])};
+    }
+    expect_near(view_size(), view, row[0]);
   }
   CaptureStderr();
   EXPECT_EQ(PLT_panel_decode(""), 0);
@@ -147,38 +140,18 @@ TEST_F(Plt, EveryPlotParameterWord) {
   EXPECT_EQ(gget_pix_mode(), 1);
   EXPECT_EQ(PLT_get_gif_mode(), 0);
   EXPECT_EQ(std::tuple(PLT_get_dump(), std::string(PLT_get_dump_file())), std::tuple(2, std::string("loop_%i")));
-  PLT_set_full_lab(0), PLT_set_view_offset(0.06F), gset_redraw(0), gset_inverse(0), gset_font_drop(0);
-  DATE_set_TZ(nullptr), CTY_set_id_type(0), GRD_set_grid_factor(1), CONT_set_bar(0), gset_loop_title(1);
-  FILE_set_min_size(0), PLT_set_dump(0, nullptr), RES_put("out_file", "");
+  gset_redraw(0), gset_inverse(0), gset_font_drop(0);
+  DATE_set_TZ(nullptr), CTY_set_id_type(0), CONT_set_bar(0), gset_loop_title(1);
+  FILE_set_min_size(0), RES_put("out_file", "");
 }
 
 // Values that cannot be used are named and change nothing; nothing asks for absurd work.
 TEST_F(Plt, HostilePlotParametersAreRefused) {
-  const struct { const char* word; const char* form; } cases[] = {
-      {"over=x", "over=base[:number], overlays 0-5"},
-      {"over=-1", "over=base[:number], overlays 0-5"},
-      {"lalo=abc", "lalo=dlat[:dlon[:dot[:extra]]], degrees"},
-      {"lalo=nan", "lalo=dlat[:dlon[:dot[:extra]]], degrees"},
-      {"lalo=-5", "lalo=dlat[:dlon[:dot[:extra]]], degrees"},
-      {"gridx", "gridx followed by a factor of 1 or more"},
-      {"gridx0", "gridx followed by a factor of 1 or more"},
-      {"gridx1000000", "the grid factor is at most 10"},
-      {"plt_skip=0", "plt_skip=x[:y], 1 or more"},
-      {"plt_skip=2:x", "plt_skip=x[:y], 1 or more"},
-      {"plt_off=inf", "plt_off=x[:y]"},
-      {"plt_grid=-3", "plt_grid[=n]"},
-      {"loc_pr=high", "loc_pr=priority"},
-      {"font=", "font=name"},
-      {"bar=5:1", "bar=low:high"},
-      {"bar=x", "bar=low:high"},
-      {"shadow=99999999", "shadow[=n], at most 10"},
-      {"min_size=lots", "min_size=bytes"},
-  };
-  for (const auto& c : cases) {
-    RES_put("plot_param", c.word);
+  for (const TableRow& c : read_table("driver/plot_param_bad", 2)) {
+    RES_put("plot_param", c[0].c_str());
     CaptureStderr();
     PLT_param_decode();
-    EXPECT_EQ(GetCapturedStderr(), std::string("PLT_param_decode: Bad plot parameter: ") + c.word + " (" + c.form + ")\n");
+    EXPECT_EQ(GetCapturedStderr(), "PLT_param_decode: Bad plot parameter: " + c[0] + " (" + c[1] + ")\n");
   }
   EXPECT_EQ(PLT_get_num_overlay(), 0);
   EXPECT_EQ(GRD_get_grid_factor(), 1);
@@ -266,11 +239,6 @@ class Events : public Plt {
     MAP_domain(&us_);
     PLT_set_zoom_func(remember);
     PLT_set_resize_func(remember);
-    PLT_set_zoom(0);
-  }
-  void TearDown() override {
-    PLT_set_zoom_func(nullptr), PLT_set_resize_func(nullptr), PLT_set_zoom(0);
-    Plt::TearDown();
   }
   DomainRec us_{};
 };
@@ -403,7 +371,6 @@ TEST_F(Plt, DumpNamesFollowTheConvention) {
   EXPECT_EQ(PLT_dump_name("win"), "loop_win");
   PLT_set_dump(5, "x");  // no such kind: unchanged
   EXPECT_EQ(PLT_get_dump(), 2);
-  PLT_set_dump(0, nullptr);
 }
 
 // A device without a picture to capture: the dump warns which file it could not write,
@@ -423,7 +390,6 @@ TEST_F(Plt, DumpsWithoutAPictureWarn) {
   EXPECT_EQ(GetCapturedStderr(), "PLT_dump: Unable to write GIF file: loop_win\n"
                                  "PLT_dump: Unable to write GIF file: loop_win\n");
   PLT_close();
-  PLT_set_dump(0, nullptr);
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include "config/resrc.h"
 #include "files/files.h"
 #include "surface/var_tool.h"
+#include "tests/support/analysis_table.h"
 #include "tests/support/run.h"
 
 namespace {
@@ -18,7 +19,7 @@ namespace {
 class OutFile : public ::testing::Test {
  protected:
   void SetUp() override {
-    RES_clear(), FLAG_reset(-9999), MESS_set(0, 0xFF);
+    RES_clear(), FLAG_reset(-9999), MESS_set(0, 0xFF), SFC_reset_state();
     const std::string dir = make_temp_dir("sfcplt");
     // Each convention names a file after itself, so the name made shows which one is active.
     write_file(dir + "/name_conv", "sfc_grd_zav T_zav - 0\nsfc_grd_cdf T_cdf - 0\nsfc_grd_cf T_cf - 0\nsfc_grd T_grd - 0\n"
@@ -35,35 +36,15 @@ class OutFile : public ::testing::Test {
 };
 
 TEST_F(OutFile, SelectsGridAndStationOutput) {
-  // code: the grid format (flag 17 stays unset for 0)
-  const struct { const char* out_file; int code; const char* grid_name; int raw; const char* raw_name; } cases[] = {
-      {"cdf", 11, "T_cdf", 0, "T_raw"},
-      {"cdf:mygrid", 11, "T_my", 0, "T_raw"},
-      {"CDF", 11, "T_cdf", 0, "T_raw"},
-      {"cf", 12, "T_cf", 0, "T_raw"},  // the CF form: never a station-value request
-      {"CF:mygrid", 12, "T_my", 0, "T_raw"},
-      {"cfgrid", 2, "cfgrid", 1, "cfgrid"},  // a longer word is a convention name (undefined here)
-      {"zavb", 3, "T_zav", 0, "T_raw"},
-      {"zavb=mygrid", 3, "T_my", 0, "T_raw"},
-      {"zav", 2, "T_zav", 1, "T_raw"},
-      {"zav:mygrid", 2, "T_my", 1, "T_my"},
-      {"mygrid", 2, "T_my", 1, "T_my"},
-      {"gif:loop_%i,png", 0, "T_grd", 0, "T_raw"},
-      {"raw", 0, "T_grd", 1, "T_raw"},
-      {"raw:mygrid", 0, "T_grd", 1, "T_my"},
-      {"cdf,zavb", 3, "T_zav", 0, "T_raw"},
-      {"none,cdf,raw", 11, "T_cdf", 1, "T_raw"},
-      {"", 0, "T_grd", 0, "T_raw"},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.out_file);
-    RES_put("out_file", c.out_file);
+  for (const TableRow& c : read_table("driver/out_file", 5)) {
+    SCOPED_TRACE(c[0]);
+    RES_put("out_file", c[0].c_str());
     FLAG_set(17, -9999);
-    EXPECT_EQ(SFC_grd_out_file(), c.code);
-    EXPECT_EQ(active_name(), c.grid_name);
-    EXPECT_EQ(FLAG_get(17), c.code == 0 ? -9999 : c.code);
-    EXPECT_EQ(SFC_raw_out_file(), c.raw);
-    EXPECT_EQ(active_name(), c.raw_name);
+    EXPECT_EQ(SFC_grd_out_file(), table_int(c[1]));
+    EXPECT_EQ(active_name(), c[2]);
+    EXPECT_EQ(FLAG_get(17), c[1] == "0" ? -9999 : table_int(c[1]));  // unset for no grid format
+    EXPECT_EQ(SFC_raw_out_file(), table_int(c[3]));
+    EXPECT_EQ(active_name(), c[4]);
   }
 }
 
@@ -132,13 +113,6 @@ TEST(SfcPlot, BatchRunWritesNetcdfGrids) {
   // A mistyped name is reported; a name the list knows but the reader does not announce is not.
   r = run({"-va", "tmep,hwind", "-of", "none", "1998010512.sfc"});
   EXPECT_EQ(r.err, "Unknown variable: tmep\n");
-
-  // A single file that exists but is no surface file ends the plot with status 10 (a name
-  // that exists is used as given).
-  write_file(dir + "/1998010515.sfc", "#!/bin/sh\n");
-  r = run({"-of", "cdf", "1998010515.sfc"});
-  EXPECT_EQ(r.status, 10);
-  EXPECT_EQ(r.err, "SFC_open_file: Unable to open file:1998010515.sfc\n");
 }
 
 }  // namespace
