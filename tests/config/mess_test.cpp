@@ -15,8 +15,8 @@
 
 class Mess : public ::testing::Test {
  protected:
-  void SetUp() override { MESS_reset(); }
-  void TearDown() override { MESS_reset(); }
+  void SetUp() override { MESS_reset_state(); }
+  void TearDown() override { MESS_reset_state(); }
   std::string path_ = make_temp_dir("mess") + "/run.log";
 };
 
@@ -27,7 +27,7 @@ TEST_F(Mess, LevelFromResourceText) {
       {"out1c", 0x4444u},  {"none,+mess", 0xF00u},   {" warn , +debug", 0xF00000FFu}, {"mess,-printa", 0xFFEu},
       {"bogus", 0xFFFFFu}};  // warnb: only the second bit of the print, error and warn groups
   for (auto [text, expected] : cases) {
-    MESS_reset();
+    MESS_reset_state();
     ASSERT_EQ(MESS_get(), 0xFFFFFu);
     MESS_set_str(text);
     EXPECT_EQ(MESS_get(), expected) << text;
@@ -79,7 +79,7 @@ TEST_F(Mess, LogFiles) {
   ASSERT_EQ(MESS_set_str(("@fi:" + path_).c_str()), 1);  // dated log and the terminal
   EXPECT_EQ(MESS_print(MESS_PRINT, "first %d\n", 1) + MESS_print(MESS_WARN, "second\n"), 2);
   const std::string after = now_text();
-  MESS_reset();
+  MESS_reset_state();
   const std::string log = read_file(path_);
   std::smatch m;
   ASSERT_TRUE(std::regex_match(log, m, std::regex("(.+) -- first 1\n(.+) -- second\n"))) << log;
