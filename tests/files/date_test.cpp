@@ -54,10 +54,8 @@ TEST_F(DateTest, NumSecAndGmdateAgreeWithCLibraryForEveryHourOf32BitRange) {
   EXPECT_GT(checked, 2 * 1193000LL - 10);
 }
 
-TEST_F(DateTest, NumSecKnownValuesAndNormalisation) {
-  DateRec a = mk(1998, 1, 1, 0, 0), b = mk(2000, 3, 1, 0, 0);
-  EXPECT_EQ(DATE_num_sec(&a), 883612800);
-  EXPECT_EQ(DATE_num_sec(&b), 951868800);
+// Known values are those of the every-hour comparison above.
+TEST_F(DateTest, NumSecNormalisation) {
   for (auto [in, out] : {std::pair{98, 1998}, {49, 2049}, {50, 1950}, {5, 2005}, {105, 2005}, {-3, 1980}}) {
     DateRec d = mk(in, 6, 1, 0, 0);
     DATE_num_sec(&d);
