@@ -20,43 +20,48 @@ constexpr int level_open = 1;               // conditional level states
 constexpr int level_none = 0;
 constexpr int level_closed = 'c';
 
-std::FILE* def_file = nullptr;
-std::string prog_name = "Zav";
-std::string prog_title;
-std::vector<std::string> tag;
-std::vector<int> match;
-// Sections that are not taken among the open ones: kept as the sections open and close,
-// so that deep nesting costs no more per line than shallow.
-int closed = 0;
-int matches = 1;
+// The open definition file, the program it is read for and the conditional sections the
+// reader is inside: one record so that a new read starts from nothing.
+struct DefReadState {
+  std::FILE* def_file = nullptr;
+  std::string prog_name = "Zav";
+  std::string prog_title;
+  std::vector<std::string> tag;
+  std::vector<int> match;
+  // Sections that are not taken among the open ones: kept as the sections open and close,
+  // so that deep nesting costs no more per line than shallow.
+  int closed = 0;
+  int matches = 1;
+};
+DefReadState st;
 
 bool tag_defined(const char* t) {
-  return std::any_of(tag.begin(), tag.end(), [t](const std::string& s) { return stricmp(s.c_str(), t) == 0; });
+  return std::any_of(st.tag.begin(), st.tag.end(), [t](const std::string& s) { return stricmp(s.c_str(), t) == 0; });
 }
 
 void push_section(int state) {
-  match.push_back(state);
-  if (state != level_open) ++closed;
-  matches = closed == 0 ? 1 : 0;
+  st.match.push_back(state);
+  if (state != level_open) ++st.closed;
+  st.matches = st.closed == 0 ? 1 : 0;
 }
 
 void set_top(int state) {
-  if (match.back() != level_open) --closed;
-  match.back() = state;
-  if (state != level_open) ++closed;
-  matches = closed == 0 ? 1 : 0;
+  if (st.match.back() != level_open) --st.closed;
+  st.match.back() = state;
+  if (state != level_open) ++st.closed;
+  st.matches = st.closed == 0 ? 1 : 0;
 }
 
 void pop_section() {
-  if (match.back() != level_open) --closed;
-  match.pop_back();
-  matches = closed == 0 ? 1 : 0;
+  if (st.match.back() != level_open) --st.closed;
+  st.match.pop_back();
+  st.matches = st.closed == 0 ? 1 : 0;
 }
 
 void clear_sections() {
-  match.clear();
-  closed = 0;
-  matches = 1;
+  st.match.clear();
+  st.closed = 0;
+  st.matches = 1;
 }
 
 // '*' matches any run of characters; everything else one character, ignoring case
@@ -84,9 +89,9 @@ bool glob(const char* pat, const char* name) {
 
 // The program part of full names: "prog", "title", or "prog.title" for a '+' title.
 std::string program_part() {
-  if (prog_title.empty()) return prog_name;
-  if (prog_title[0] == '+') return prog_name + "." + prog_title.substr(1);
-  return prog_title;
+  if (st.prog_title.empty()) return st.prog_name;
+  if (st.prog_title[0] == '+') return st.prog_name + "." + st.prog_title.substr(1);
+  return st.prog_title;
 }
 
 // Regular files and pipes only: a device such as /dev/zero would never end a line.
@@ -122,17 +127,17 @@ void copy_out(char* dest, const char* src) {
 
 int DEF_prog(const char* program) {
   if (!program || !*program) {
-    prog_name = "Zav";
+    st.prog_name = "Zav";
     return 1;
   }
   const char* slash = std::strrchr(program, '/');
-  prog_name = slash ? slash + 1 : program;
-  if (prog_name.empty()) prog_name = "Zav";
+  st.prog_name = slash ? slash + 1 : program;
+  if (st.prog_name.empty()) st.prog_name = "Zav";
   return 1;
 }
 
 int DEF_name(const char* title) {
-  prog_title = title ? title : "";
+  st.prog_title = title ? title : "";
   return 1;
 }
 
@@ -156,23 +161,23 @@ int DEF_open(const char* path) {
     }
     if (!is_file(name)) return -1;
   }
-  def_file = FILE_open(name.c_str(), "r");
-  return def_file ? 0 : -1;
+  st.def_file = FILE_open(name.c_str(), "r");
+  return st.def_file ? 0 : -1;
 }
 
 void DEF_close() {
-  if (def_file) FILE_close(def_file);
-  def_file = nullptr;
+  if (st.def_file) FILE_close(st.def_file);
+  st.def_file = nullptr;
   clear_sections();
 }
 
 int DEF_get(char* name, char* value) {
   copy_out(name, "");
   copy_out(value, "");
-  if (!def_file) return -1;
+  if (!st.def_file) return -1;
   std::string line;
   bool too_long = false;
-  while (read_line(def_file, line, too_long)) {
+  while (read_line(st.def_file, line, too_long)) {
     // A NUL ends the text of a line; what follows it on the line is ignored.
     const char* text = line.c_str();
     if (text[0] == '#') continue;
@@ -187,11 +192,11 @@ int DEF_get(char* name, char* value) {
     const std::string word = w1;
     if (word == "DEF" || word == "UNDEF") {
       // Definitions inside a section that is skipped do not take effect.
-      if (n == 2 && matches) {
+      if (n == 2 && st.matches) {
         if (word == "UNDEF")
-          std::erase_if(tag, [&](const std::string& s) { return stricmp(s.c_str(), w2) == 0; });
-        else if (!tag_defined(w2) && static_cast<int>(tag.size()) < DEF_MAX_TAG)
-          tag.emplace_back(w2);
+          std::erase_if(st.tag, [&](const std::string& s) { return stricmp(s.c_str(), w2) == 0; });
+        else if (!tag_defined(w2) && static_cast<int>(st.tag.size()) < DEF_MAX_TAG)
+          st.tag.emplace_back(w2);
       }
       continue;
     }
@@ -200,11 +205,11 @@ int DEF_get(char* name, char* value) {
       continue;
     }
     if (word == "ELIF" || word == "ELSE") {
-      if (match.empty()) {
+      if (st.match.empty()) {
         MESS_print(MESS_WARN, word == "ELIF" ? "DEF_get: elif without an if\n" : "DEF_get: else without an if\n");
         continue;
       }
-      const int top = match.back();
+      const int top = st.match.back();
       if (top != level_none)
         set_top(level_closed);
       else if (word == "ELSE" || (n == 2 && tag_defined(w2)))
@@ -212,13 +217,13 @@ int DEF_get(char* name, char* value) {
       continue;
     }
     if (word == "END") {
-      if (match.empty())
+      if (st.match.empty())
         MESS_print(MESS_WARN, "DEF_get: end without an if\n");
       else
         pop_section();
       continue;
     }
-    if (n < 2 || !matches) continue;
+    if (n < 2 || !st.matches) continue;
 
     std::string val = w2;
     if (w2[0] == '"') {
@@ -238,7 +243,7 @@ int DEF_get(char* name, char* value) {
     copy_out(value, val.c_str());
     return 1;
   }
-  if (!match.empty()) MESS_print(MESS_WARN, "DEF_get: if without an end\n");
+  if (!st.match.empty()) MESS_print(MESS_WARN, "DEF_get: if without an end\n");
   clear_sections();
   return -1;
 }
@@ -287,16 +292,21 @@ int DEF_env(const char* resource, const char* own_variable, std::string& value) 
 }
 
 int DEF_clr_tag() {
-  tag.clear();
+  st.tag.clear();
   return 0;
 }
 
 int DEF_tag(const char* t) {
-  if (!t) return static_cast<int>(tag.size());
+  if (!t) return static_cast<int>(st.tag.size());
   if (*t == '+') ++t;
-  if (!*t) return static_cast<int>(tag.size());
-  if (tag_defined(t)) return static_cast<int>(tag.size());
-  if (static_cast<int>(tag.size()) >= DEF_MAX_TAG) return -1;
-  tag.emplace_back(std::string(t).substr(0, DEF_LINE_LEN - 1));
-  return static_cast<int>(tag.size());
+  if (!*t) return static_cast<int>(st.tag.size());
+  if (tag_defined(t)) return static_cast<int>(st.tag.size());
+  if (static_cast<int>(st.tag.size()) >= DEF_MAX_TAG) return -1;
+  st.tag.emplace_back(std::string(t).substr(0, DEF_LINE_LEN - 1));
+  return static_cast<int>(st.tag.size());
+}
+
+void DEF_reset_state() {
+  DEF_close();
+  st = DefReadState{};
 }

@@ -20,6 +20,8 @@ int DEF_title(const char* title);
 // Opens a resource file (null or "" -> ".zavdef"; a directory is searched for "zav.cfg",
 // ".zavdef", "Zav.res"), through FILE_open so "~" and "|command" work. 0, or -1.
 int DEF_open(const char* path);
+// Closes the file and forgets the program name, title and sections: the reader as at start-up.
+void DEF_reset_state();
 void DEF_close();
 // Next resource line: name and value into buffers of DEF_LINE_LEN bytes; 1, or -1 at the end.
 int DEF_get(char* name, char* value);

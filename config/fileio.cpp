@@ -23,8 +23,16 @@
 
 namespace {
 
-// Streams opened with popen: they must be closed with pclose.
-std::set<std::FILE*> pipes;
+// The streams opened on commands and the SIGPIPE action to put back when the last closes.
+struct FileioState {
+  // Streams opened with popen: they must be closed with pclose.
+  std::set<std::FILE*> pipes;
+  // A print command that ends early must not end the program with SIGPIPE: its failure is
+  // reported like any other failed output.
+  struct sigaction old_pipe_action {};
+  int pipes_open = 0;
+};
+FileioState st;
 
 bool is_stdio_name(const std::string& name) {
   return name.empty() || name == "-" || name == "std" || name == "stdn" || name == "stdin" || name == "stdout";
@@ -68,7 +76,7 @@ std::FILE* FILE_open(const char* name, const char* mode) {
     std::FILE* f = ::popen(n.c_str() + 1, pmode);
     if (f != nullptr) {
       try {
-        pipes.insert(f);
+        st.pipes.insert(f);
       } catch (const std::bad_alloc&) {
         ::pclose(f);
         return nullptr;
@@ -84,9 +92,9 @@ std::FILE* FILE_open(const char* name, const char* mode) {
 int FILE_close(std::FILE* f) {
   if (f == nullptr) return 0;
   if (f == stdin || f == stdout || f == stderr) return std::fflush(f);
-  auto it = pipes.find(f);
-  if (it != pipes.end()) {
-    pipes.erase(it);
+  auto it = st.pipes.find(f);
+  if (it != st.pipes.end()) {
+    st.pipes.erase(it);
     return ::pclose(f);
   }
   return std::fclose(f);
@@ -226,21 +234,16 @@ int sink_close(void* cookie) {
   return ::close(sink->fd) == 0 ? 0 : -1;
 }
 
-// A print command that ends early must not end the program with SIGPIPE: its failure is
-// reported like any other failed output.
-struct sigaction old_pipe_action;
-int pipes_open = 0;
-
 void ignore_sigpipe(bool on) {
   if (on) {
-    if (pipes_open++ == 0) {
+    if (st.pipes_open++ == 0) {
       struct sigaction ign {};
       ign.sa_handler = SIG_IGN;
       sigemptyset(&ign.sa_mask);
-      sigaction(SIGPIPE, &ign, &old_pipe_action);
+      sigaction(SIGPIPE, &ign, &st.old_pipe_action);
     }
-  } else if (pipes_open > 0 && --pipes_open == 0) {
-    sigaction(SIGPIPE, &old_pipe_action, nullptr);
+  } else if (st.pipes_open > 0 && --st.pipes_open == 0) {
+    sigaction(SIGPIPE, &st.old_pipe_action, nullptr);
   }
 }
 
@@ -511,4 +514,10 @@ std::string FILE_output_error(const FileOutput* out) {
     return "the command was ended by a signal";
   }
   return std::strerror(out->error != 0 ? out->error : EIO);
+}
+
+void FILE_reset_io_state() {
+  while (!st.pipes.empty()) FILE_close(*st.pipes.begin());
+  if (st.pipes_open > 0) sigaction(SIGPIPE, &st.old_pipe_action, nullptr);
+  st = FileioState{};
 }

@@ -16,6 +16,8 @@ constexpr int FILE_NAME_MAX = 1024;
 std::FILE* FILE_open(const char* name, const char* mode);
 // Closes a stream from FILE_open (pipes with pclose, standard streams only flushed).
 int FILE_close(std::FILE* f);
+// Closes the command streams still open and puts back the SIGPIPE action.
+void FILE_reset_io_state();
 int FILE_exist(const char* name);
 // Size in bytes, -1 when the file does not exist.
 long FILE_size(const char* name);

@@ -101,3 +101,5 @@ int FLAG_help();
 int FLAG_setplot(int index, int value);
 int FLAG_getplot(int index);
 void FLAG_resetplot(int value);
+// Every flag 0 and every plot switch on, as at start-up.
+void FLAG_reset_state();

@@ -18,15 +18,20 @@ namespace {
 constexpr unsigned default_level = MESS_PRINT | MESS_ERROR | MESS_WARN | MESS_MESS | MESS_OUT1 | MESS_OUT2;
 constexpr int default_max_lines = 22;
 
-unsigned mess_level = default_level;
-int mess_set = 0;
-int mess_out = 1;
-int page = 1;
-int max_lines = default_max_lines;
-int lines = 0;
-std::FILE* pfile = nullptr;
-std::string filename;
-std::FILE* ofile = nullptr;
+// Which messages go out and where: the level mask, the paging of the terminal, the log
+// file and the copy of the output.
+struct MessState {
+  unsigned mess_level = default_level;
+  int mess_set = 0;
+  int mess_out = 1;
+  int page = 1;
+  int max_lines = default_max_lines;
+  int lines = 0;
+  std::FILE* pfile = nullptr;
+  std::string filename;
+  std::FILE* ofile = nullptr;
+};
+MessState st;
 
 bool to_stderr(unsigned level) { return (level & 0xF0u) != 0; }
 
@@ -55,16 +60,16 @@ unsigned fill_below(unsigned mask) {
 }
 
 void close_log() {
-  if (pfile != nullptr) std::fclose(pfile);
-  pfile = nullptr;
-  filename.clear();
+  if (st.pfile != nullptr) std::fclose(st.pfile);
+  st.pfile = nullptr;
+  st.filename.clear();
 }
 
 // Opens the log file; a file that cannot be opened leaves logging off but keeps
 // the terminal output, so no message is ever lost silently.
 void open_log(const char* name, const char* mode, int out) {
   close_log();
-  mess_out = 1;
+  st.mess_out = 1;
   if (name == nullptr || name[0] == '\0') {
     MESS_print(MESS_ERROR, "No log file name given in message level\n");
     return;
@@ -78,11 +83,11 @@ void open_log(const char* name, const char* mode, int out) {
   }
   if (out == 2) {
     std::fclose(f);
-    filename = path;
+    st.filename = path;
   } else {
-    pfile = f;
+    st.pfile = f;
   }
-  mess_out = out;
+  st.mess_out = out;
 }
 
 struct ClassWord {
@@ -141,11 +146,11 @@ bool apply_item(char* item) {
     }
   }
   if (stricmp(item, "nopage") == 0) {
-    page = 0;
+    st.page = 0;
     return true;
   }
   if (stricmp(item, "page") == 0) {
-    page = 2;
+    st.page = 2;
     return true;
   }
   if (strnicmp(item, "line", 4) == 0) {
@@ -154,7 +159,7 @@ bool apply_item(char* item) {
     while (*p != '\0' && *p != '-' && (*p < '0' || *p > '9')) ++p;
     int n = 0;
     std::sscanf(p, "%d", &n);
-    max_lines = n < 1 ? default_max_lines : n;
+    st.max_lines = n < 1 ? default_max_lines : n;
     return true;
   }
 
@@ -167,11 +172,11 @@ bool apply_item(char* item) {
   }
   const unsigned select = bit_selection(word);
   if (sign == '+')
-    mess_level |= mask & select;
+    st.mess_level |= mask & select;
   else if (sign == '-')
-    mess_level &= ~(mask & select);
+    st.mess_level &= ~(mask & select);
   else
-    mess_level = fill_below(mask) & select;
+    st.mess_level = fill_below(mask) & select;
   return true;
 }
 
@@ -186,7 +191,7 @@ int MESS_print(unsigned level, const char* format, ...) {
 }
 
 int MESS_vprint(unsigned level, const char* format, va_list args) {
-  if ((level & mess_level) == 0 || format == nullptr) return 0;
+  if ((level & st.mess_level) == 0 || format == nullptr) return 0;
 
   // Format once: the text may go to up to three places.
   std::string text;
@@ -199,23 +204,23 @@ int MESS_vprint(unsigned level, const char* format, va_list args) {
   std::vsnprintf(text.data(), text.size(), format, args);
   text.resize(static_cast<std::size_t>(size));
 
-  if (ofile != nullptr) {
-    std::fputs(text.c_str(), ofile);
-    std::fflush(ofile);
+  if (st.ofile != nullptr) {
+    std::fputs(text.c_str(), st.ofile);
+    std::fflush(st.ofile);
   }
 
-  std::FILE* log = pfile;
-  if (mess_out == 2 && !filename.empty()) log = std::fopen(filename.c_str(), "a");
+  std::FILE* log = st.pfile;
+  if (st.mess_out == 2 && !st.filename.empty()) log = std::fopen(st.filename.c_str(), "a");
   if (log != nullptr) {
-    if (mess_out == -1) log_stamp(log);
+    if (st.mess_out == -1) log_stamp(log);
     std::fputs(text.c_str(), log);
-    if (log == pfile)
+    if (log == st.pfile)
       std::fflush(log);
     else
       std::fclose(log);
   }
 
-  if (mess_out == 0) return 0;
+  if (st.mess_out == 0) return 0;
   if (to_stderr(level)) {
     // Keep the order of normal output and errors when both go to one file.
     std::fflush(stdout);
@@ -224,31 +229,31 @@ int MESS_vprint(unsigned level, const char* format, va_list args) {
     std::fputs(text.c_str(), stdout);
   }
 
-  if (page == 2) {
+  if (st.page == 2) {
     for (const char* p = format; *p; ++p)
-      if (*p == '\n') ++lines;
-    if (lines > max_lines) {
+      if (*p == '\n') ++st.lines;
+    if (st.lines > st.max_lines) {
       MESS_hold(level, "Press return to continue\n");
-      lines = 0;
+      st.lines = 0;
     }
   }
   return 1;
 }
 
 int MESS_set(int mode, unsigned mask) {
-  if (mode > 15 && mess_set != 0) return 0;
+  if (mode > 15 && st.mess_set != 0) return 0;
   switch (mode) {
-    case 0: case 10: case 20: mess_level = fill_below(mask); break;
-    case 1: case 11: case 21: mess_level |= mask; break;
-    case -1: case 9: case 19: mess_level &= ~mask; break;
+    case 0: case 10: case 20: st.mess_level = fill_below(mask); break;
+    case 1: case 11: case 21: st.mess_level |= mask; break;
+    case -1: case 9: case 19: st.mess_level &= ~mask; break;
     default: return 0;
   }
-  if (mode < 5) ++mess_set;
+  if (mode < 5) ++st.mess_set;
   return 1;
 }
 
 int MESS_set_str(const char* text) {
-  ++mess_set;
+  ++st.mess_set;
   int count = 0;
   char** items = nullptr;
   if (parse_string(text, ',', &count, &items) < 0) return 0;
@@ -259,53 +264,50 @@ int MESS_set_str(const char* text) {
   return ok;
 }
 
-unsigned MESS_get() { return mess_level; }
+unsigned MESS_get() { return st.mess_level; }
 
-int MESS_check(unsigned mask) { return (mask & mess_level) != 0; }
+int MESS_check(unsigned mask) { return (mask & st.mess_level) != 0; }
 
-int MESS_check_set() { return mess_set; }
+int MESS_check_set() { return st.mess_set; }
 
-void MESS_set_out(int value) { mess_out = value; }
+void MESS_set_out(int value) { st.mess_out = value; }
 
-void MESS_set_page(int value) { page = value; }
+void MESS_set_page(int value) { st.page = value; }
 
-int MESS_get_max_lines() { return max_lines; }
+int MESS_get_max_lines() { return st.max_lines; }
 
 int MESS_hold(unsigned level, const char* text) {
-  if ((level & mess_level) == 0 || mess_out == 0 || FLAG_batch() || page == 0) return 0;
+  if ((level & st.mess_level) == 0 || st.mess_out == 0 || FLAG_batch() || st.page == 0) return 0;
   std::FILE* out = ((level & MESS_ERROR) && (level & MESS_WARN)) ? stderr : stdout;
   std::fputs(text != nullptr ? text : "", out);
   std::fflush(out);
   std::getchar();
-  lines = 0;
+  st.lines = 0;
   return 1;
 }
 
 int MESS_file(const char* name, const char* mode) {
   MESS_file_close();
   if (name == nullptr) return 0;
-  ofile = FILE_open(name, mode != nullptr ? mode : "w");
+  st.ofile = FILE_open(name, mode != nullptr ? mode : "w");
   static const bool registered = std::atexit(close_copy_at_exit) == 0;
   (void)registered;
-  return ofile != nullptr ? 1 : 0;
+  return st.ofile != nullptr ? 1 : 0;
 }
 
 void MESS_file_close() {
-  if (ofile != nullptr) FILE_close(ofile);
-  ofile = nullptr;
+  if (st.ofile != nullptr) FILE_close(st.ofile);
+  st.ofile = nullptr;
 }
 
 void MESS_print_prog(const char* title) {
   MESS_print(MESS_MESS, "      %s (Ver %s)\n\n", title != nullptr ? title : "", ZAV_version());
 }
 
-void MESS_reset() {
+void MESS_reset() { MESS_reset_state(); }
+
+void MESS_reset_state() {
   close_log();
   MESS_file_close();
-  mess_level = default_level;
-  mess_set = 0;
-  mess_out = 1;
-  page = 1;
-  max_lines = default_max_lines;
-  lines = 0;
+  st = MessState{};
 }

@@ -36,3 +36,4 @@ void MESS_file_close();
 void MESS_print_prog(const char* title);
 // Back to the start-up state: default level, terminal only, log files closed.
 void MESS_reset();
+void MESS_reset_state();

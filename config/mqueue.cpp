@@ -16,9 +16,14 @@ namespace {
 constexpr long connect_request = 1;
 constexpr long connect_reply = 2;
 
-int qid = -1;
-long channel = -1;
-int timeout_s = 100;
+// The queue and channel of the exchange with the companion program and how long to wait.
+struct MqueueState {
+  int qid = -1;
+  long channel = -1;
+  int timeout_s = 100;
+};
+MqueueState st;
+// Set by the alarm handler, so it stays a lone object of the type signal handlers may write.
 volatile std::sig_atomic_t timed_out = 0;
 
 struct Message {
@@ -39,7 +44,7 @@ class AlarmGuard {
     sa.sa_flags = 0;
     sigaction(SIGALRM, &sa, &old_);
     timed_out = 0;
-    alarm(static_cast<unsigned>(timeout_s > 0 ? timeout_s : 1));
+    alarm(static_cast<unsigned>(st.timeout_s > 0 ? st.timeout_s : 1));
   }
   ~AlarmGuard() {
     alarm(0);
@@ -63,7 +68,7 @@ int send_typed(long type, const char* text) {
   AlarmGuard guard;
   int rc;
   do {
-    rc = msgsnd(qid, &m, n + 1, 0);
+    rc = msgsnd(st.qid, &m, n + 1, 0);
   } while (rc < 0 && errno == EINTR && !timed_out);
   if (rc == 0) return 1;
   return gone(errno) ? -3 : -1;
@@ -76,7 +81,7 @@ int receive_typed(long type, char* text) {
   {
     AlarmGuard guard;
     do {
-      n = msgrcv(qid, &m, sizeof m.mtext, type, MSG_NOERROR);
+      n = msgrcv(st.qid, &m, sizeof m.mtext, type, MSG_NOERROR);
     } while (n < 0 && errno == EINTR && !timed_out);
     if (n < 0) err = errno;
   }
@@ -97,16 +102,16 @@ int receive_typed(long type, char* text) {
 
 int MQ_open(int key) {
   if (key == IPC_PRIVATE) return 0;
-  qid = msgget(static_cast<key_t>(key), 0);
-  channel = -1;
-  return qid >= 0 ? 1 : 0;
+  st.qid = msgget(static_cast<key_t>(key), 0);
+  st.channel = -1;
+  return st.qid >= 0 ? 1 : 0;
 }
 
 int MQ_connect(int key) {
-  if (qid < 0 && !MQ_open(key)) return -1;
-  channel = -1;
+  if (st.qid < 0 && !MQ_open(key)) return -1;
+  st.channel = -1;
   Message m{};
-  while (msgrcv(qid, &m, sizeof m.mtext, connect_reply, IPC_NOWAIT | MSG_NOERROR) >= 0) {
+  while (msgrcv(st.qid, &m, sizeof m.mtext, connect_reply, IPC_NOWAIT | MSG_NOERROR) >= 0) {
   }
   char uid[32];
   std::snprintf(uid, sizeof uid, "%d", static_cast<int>(getuid()));
@@ -117,30 +122,36 @@ int MQ_connect(int key) {
   long c = std::strtol(reply, &end, 10);
   // Types 1 and 2 belong to the connect exchange; a channel must lie above them.
   if (end == reply || c <= connect_reply || c >= 0x7fffffffL) return -1;
-  channel = c;
-  return static_cast<int>(channel);
+  st.channel = c;
+  return static_cast<int>(st.channel);
 }
 
 int MQ_send(const char* text) {
-  if (qid < 0 || channel < 0) return -1;
-  return send_typed(channel, text);
+  if (st.qid < 0 || st.channel < 0) return -1;
+  return send_typed(st.channel, text);
 }
 
 int MQ_recv(char* text) {
-  if (qid < 0 || channel < 0) {
+  if (st.qid < 0 || st.channel < 0) {
     if (text) text[0] = '\0';
     return -1;
   }
-  return receive_typed(channel + 1, text);
+  return receive_typed(st.channel + 1, text);
 }
 
 void MQ_close() {
-  qid = -1;
-  channel = -1;
+  st.qid = -1;
+  st.channel = -1;
 }
 
 int MQ_set_timeout(int seconds) {
-  int old = timeout_s;
-  timeout_s = seconds;
+  int old = st.timeout_s;
+  st.timeout_s = seconds;
   return old;
+}
+
+void MQ_reset_state() {
+  MQ_close();
+  st = MqueueState{};
+  timed_out = 0;
 }

@@ -18,5 +18,7 @@ int MQ_send(const char* text);
 // connected, -2 when the wait timed out, -3 when the program is gone.
 int MQ_recv(char* text);
 void MQ_close();
+// Closes the exchange and puts back the default timeout.
+void MQ_reset_state();
 // Seconds that a send or a reply may take (100 by default); returns the previous value.
 int MQ_set_timeout(int seconds);

@@ -37,9 +37,6 @@ constexpr const char* default_path = ".:/home/zav/etc:/usr/local/zav/etc";
 constexpr int prescan_name_len = 49;
 constexpr int max_kind = 24;
 
-// Conversions of kinds whose values belong to higher modules, registered by them.
-std::array<RES_converter, max_kind> converters{};
-
 
 // ---------------------------------------------------------------------------------------
 // The package's descriptor table, indexed by resource index.
@@ -246,17 +243,39 @@ struct Store {
     while (p) p = std::move(p->next);
     tail = &root_res;
   }
+  Store() = default;
+  Store(const Store&) = delete;
+  Store& operator=(const Store&) = delete;
+  // Takes over the other's list; the tail must point into this store, not the other's head.
+  Store& operator=(Store&& other) noexcept {
+    if (this != &other) {
+      clear();
+      root_res.next = std::move(other.root_res.next);
+      tail = other.tail == &other.root_res ? &root_res : other.tail;
+      by_name = std::move(other.by_name);
+      other.by_name.clear();
+      other.tail = &other.root_res;
+    }
+    return *this;
+  }
   ~Store() { clear(); }
 };
 
-Store store;
-
-// The program's descriptor table (ends with an entry whose name is null).
-std::vector<ResDesc> prog_table;
-int saved_argc = 0;
-char** saved_argv = nullptr;
-// Copies made for directory paths (kind 8); the set keeps each text once.
-std::unordered_set<std::string> path_copies;
+// The resources given, the program's own table and arguments, the conversions higher
+// modules registered and the link to the companion loop program.
+struct ResrcState {
+  // Conversions of kinds whose values belong to higher modules, registered by them.
+  std::array<RES_converter, max_kind> converters{};
+  Store store;
+  // The program's descriptor table (ends with an entry whose name is null).
+  std::vector<ResDesc> prog_table;
+  int saved_argc = 0;
+  char** saved_argv = nullptr;
+  // Copies made for directory paths (kind 8); the set keeps each text once.
+  std::unordered_set<std::string> path_copies;
+  bool loop_connected = false;
+};
+ResrcState st;
 
 std::string base_name(const char* path) {
   if (!path) return "";
@@ -338,8 +357,6 @@ void apply_device(const char* text, void* destination) {
 // ---------------------------------------------------------------------------------------
 // Companion loop program.
 
-bool loop_connected = false;
-
 // Checks the result of a queue call. A loop program that is gone or does not answer ends
 // the exchange at once: every further request would only wait out its own timeout.
 bool loop_ok(int result) {
@@ -349,12 +366,12 @@ bool loop_ok(int result) {
   else if (result == -2)
     MESS_print(MESS_WARN, "ZAVloop not answering\n");
   MQ_close();
-  loop_connected = false;
+  st.loop_connected = false;
   return false;
 }
 
 void loop_send_set(const char* name, const char* value) {
-  if (!loop_connected) return;
+  if (!st.loop_connected) return;
   char text[MQ_TEXT_LEN + 1];
   std::snprintf(text, sizeof text, "set res %s %s", name, value ? value : "");
   if (loop_ok(MQ_send(text))) loop_ok(MQ_recv(text));
@@ -373,7 +390,7 @@ void loop_query(const char* window, ResDesc* table) {
     MQ_close();
     return;
   }
-  loop_connected = true;
+  st.loop_connected = true;
   char text[MQ_TEXT_LEN + 1];
   for (ResDesc* d = table; d->name; ++d) {
     std::snprintf(text, sizeof text, "query res %s", d->name);
@@ -398,11 +415,11 @@ void loop_query(const char* window, ResDesc* table) {
 }
 
 void loop_quit() {
-  if (!loop_connected) return;
+  if (!st.loop_connected) return;
   char reply[MQ_TEXT_LEN + 1];
   if (loop_ok(MQ_send("quit"))) loop_ok(MQ_recv(reply));
   MQ_close();
-  loop_connected = false;
+  st.loop_connected = false;
 }
 
 // ---------------------------------------------------------------------------------------
@@ -441,7 +458,7 @@ void prescan(int argc, char** argv) {
 
 void read_resource_files(ResDesc* table) {
   const char* list_text = RES_get("default");
-  const ResNode* node = store.find("default");
+  const ResNode* node = st.store.find("default");
   // An installed program also reads the resource file of its own package, wherever that
   // was installed: first, so that the user's files read after it have the last word.
   std::string with_package = default_path;
@@ -547,7 +564,7 @@ void read_command_line(int argc, char** argv, ResDesc* table) {
       loop_send_set(d->name, value);
     } else {
       RES_new(MISSING_INT, name.c_str(), value, 6);
-      if (ResNode* n = store.find(name.c_str()); n != nullptr) n->typed = true;
+      if (ResNode* n = st.store.find(name.c_str()); n != nullptr) n->typed = true;
       loop_send_set(name.c_str(), value);
     }
   }
@@ -556,7 +573,7 @@ void read_command_line(int argc, char** argv, ResDesc* table) {
 void convert_all(ResDesc* table) {
   int entries = 0;
   while (table[entries].name) ++entries;
-  for (ResNode* n = store.root_res.next.get(); n; n = n->next.get()) {
+  for (ResNode* n = st.store.root_res.next.get(); n; n = n->next.get()) {
     if (n->index < 0 || n->index >= entries) continue;
     ResDesc& d = table[n->index];
     const char* text = n->has_value ? n->value.c_str() : nullptr;
@@ -569,14 +586,14 @@ void convert_all(ResDesc* table) {
 }
 
 ResNode* put_node(int index, const char* name, int kind) {
-  ResNode* n = store.find(name);
+  ResNode* n = st.store.find(name);
   if (!n) {
     auto node = std::make_unique<ResNode>();
     node->name = name;
     n = node.get();
-    store.tail->next = std::move(node);
-    store.tail = n;
-    store.by_name.emplace(n->name, n);
+    st.store.tail->next = std::move(node);
+    st.store.tail = n;
+    st.store.by_name.emplace(n->name, n);
   }
   n->index = index;
   n->kind = kind;
@@ -598,14 +615,14 @@ int RES_init(int argc, char** argv, const int* keyed_list, const int* positional
   try {
     for (const int* list : {keyed_list, positional_list})
       for (const int* p = list; p && *p; ++p)
-        if (const ResDesc* d = RES_desc(*p)) prog_table.push_back(*d);
-    prog_table.push_back(ResDesc{});
+        if (const ResDesc* d = RES_desc(*p)) st.prog_table.push_back(*d);
+    st.prog_table.push_back(ResDesc{});
   } catch (const std::bad_alloc&) {
-    prog_table.assign(1, ResDesc{});
+    st.prog_table.assign(1, ResDesc{});
   }
   FLAG_reset(MISSING_INT);
   FLAG_resetplot(1);
-  RES_decode(argc > 0 && argv ? argv[0] : "", argc, argv, prog_table.data());
+  RES_decode(argc > 0 && argv ? argv[0] : "", argc, argv, st.prog_table.data());
   return 1;
 }
 
@@ -653,7 +670,7 @@ std::size_t edit_distance(std::string_view a, std::string_view b) {
 
 std::vector<std::string> RES_unread_options() {
   std::vector<std::string> out;
-  for (const ResNode* n = store.root_res.next.get(); n != nullptr; n = n->next.get())
+  for (const ResNode* n = st.store.root_res.next.get(); n != nullptr; n = n->next.get())
     if (n->typed && !n->read && n->index == MISSING_INT) out.push_back(n->name);
   return out;
 }
@@ -661,7 +678,7 @@ std::vector<std::string> RES_unread_options() {
 std::string RES_nearest_option(const char* name) {
   std::string best;
   std::size_t best_distance = 0;
-  for (const ResDesc& d : prog_table) {
+  for (const ResDesc& d : st.prog_table) {
     if (d.name == nullptr || d.abbrev == nullptr) continue;
     for (const char* candidate : {d.abbrev, d.name}) {
       const std::size_t e = edit_distance(name, candidate);
@@ -676,7 +693,7 @@ std::string RES_nearest_option(const char* name) {
 
 const char* RES_get(const char* name) {
   if (!name) return nullptr;
-  ResNode* n = store.find(name);
+  ResNode* n = st.store.find(name);
   if (!n) return nullptr;
   n->read = true;
   return n->has_value ? n->value.c_str() : "";
@@ -684,7 +701,7 @@ const char* RES_get(const char* name) {
 
 int RES_getval(const char* name, void* destination, int kind) {
   if (!name) return 0;
-  ResNode* n = store.find(name);
+  ResNode* n = st.store.find(name);
   if (!n) return 0;
   n->read = true;
   return RES_conv_data(n->has_value ? n->value.c_str() : nullptr, destination, kind);
@@ -693,7 +710,7 @@ int RES_getval(const char* name, void* destination, int kind) {
 int RES_getvals(const char* name, int* count, char*** list) {
   *count = 0;
   *list = nullptr;
-  ResNode* n = name ? store.find(name) : nullptr;
+  ResNode* n = name ? st.store.find(name) : nullptr;
   if (n != nullptr) n->read = true;
   if (!n || !n->has_value) return 0;
   if (parse_string(n->value.c_str(), n->kind == 21 ? '\n' : ',', count, list) < 0) {
@@ -729,7 +746,7 @@ int RES_put(const char* name, const char* text) { return RES_new(MISSING_INT, na
 
 int RES_append(int index, const char* name, const char* text, int kind) {
   if (!name) return 0;
-  ResNode* n = store.find(name);
+  ResNode* n = st.store.find(name);
   if (!n || !n->has_value) return RES_new(index, name, text, kind);
   if (!text) return 1;
   try {
@@ -742,7 +759,7 @@ int RES_append(int index, const char* name, const char* text, int kind) {
 }
 
 void RES_list() {
-  for (const ResNode* n = store.root_res.next.get(); n; n = n->next.get()) {
+  for (const ResNode* n = st.store.root_res.next.get(); n; n = n->next.get()) {
     if (n->has_value)
       MESS_print(MESS_PRINT & MESS_D, "%s: %s\n", n->name.c_str(), n->value.c_str());
     else
@@ -751,7 +768,7 @@ void RES_list() {
 }
 
 void RES_set_converter(int kind, RES_converter convert) {
-  if (kind >= 0 && kind < max_kind) converters[static_cast<std::size_t>(kind)] = convert;
+  if (kind >= 0 && kind < max_kind) st.converters[static_cast<std::size_t>(kind)] = convert;
 }
 
 int RES_conv_data(const char* text, void* destination, int kind) {
@@ -816,7 +833,7 @@ int RES_conv_data(const char* text, void* destination, int kind) {
       const char* result = "";
       if (stricmp(text, "none") != 0) {
         try {
-          result = path_copies.insert(FILE_add_path_delim(text)).first->c_str();
+          result = st.path_copies.insert(FILE_add_path_delim(text)).first->c_str();
         } catch (const std::bad_alloc&) {
           return 0;
         }
@@ -832,7 +849,7 @@ int RES_conv_data(const char* text, void* destination, int kind) {
       return 1;
     case 12:
       // The hour belongs to the file module, which registers its conversion.
-      return converters[12] != nullptr ? converters[12](text, destination) : 1;
+      return st.converters[12] != nullptr ? st.converters[12](text, destination) : 1;
     case 13:
     case 20:
       // Domains are decoded (and validated) by the domain prompt itself.
@@ -857,7 +874,7 @@ int RES_conv_data(const char* text, void* destination, int kind) {
   }
 }
 
-const char* RES_get_prog() { return saved_argc > 0 && saved_argv && saved_argv[0] ? saved_argv[0] : ""; }
+const char* RES_get_prog() { return st.saved_argc > 0 && st.saved_argv && st.saved_argv[0] ? st.saved_argv[0] : ""; }
 
 char* RES_get_progname(char* buffer) {
   std::string name = base_name(RES_get_prog());
@@ -872,8 +889,8 @@ char* RES_get_progname(char* buffer) {
 }
 
 void RES_setCL(int argc, char** argv) {
-  saved_argc = argc;
-  saved_argv = argv;
+  st.saved_argc = argc;
+  st.saved_argv = argv;
 }
 
 void RES_help_print(const char* program, const int* keyed_list, const int* positional_list) {
@@ -940,8 +957,10 @@ int RES_set_device(const char* text) {
   }
 }
 
+void RES_reset_state() { st = ResrcState{}; }
+
 void RES_clear() {
-  store.clear();
-  prog_table.clear();
-  path_copies.clear();
+  st.store.clear();
+  st.prog_table.clear();
+  st.path_copies.clear();
 }

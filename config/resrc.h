@@ -54,6 +54,8 @@ const char* RES_plot_type_word(int i);
 int RES_set_device(const char* text);
 // Frees the store and the descriptor table (for tests and a clean exit).
 void RES_clear();
+// RES_clear, and the saved arguments, the registered conversions and the loop link forgotten.
+void RES_reset_state();
 
 // The package descriptor of an index, null when the index names no resource.
 const ResDesc* RES_desc(int index);

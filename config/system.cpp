@@ -17,9 +17,13 @@
 
 namespace {
 
-timeval start_time{};
-double sleep_total = 0.0;
-int run_status = ZAV_STATUS_OK;
+// The start of the run, the time spent asleep and the status the run ends with.
+struct SystemState {
+  timeval start_time{};
+  double sleep_total = 0.0;
+  int run_status = ZAV_STATUS_OK;
+};
+SystemState st;
 
 }  // namespace
 
@@ -31,26 +35,26 @@ void ZAV_exit(int status) {
 }
 
 void ZAV_fail(int status) {
-  if (run_status == ZAV_STATUS_OK) run_status = status;
+  if (st.run_status == ZAV_STATUS_OK) st.run_status = status;
 }
 
-int ZAV_status() { return run_status; }
+int ZAV_status() { return st.run_status; }
 
 void ZAV_init_time() {
-  gettimeofday(&start_time, nullptr);
-  sleep_total = 0.0;
+  gettimeofday(&st.start_time, nullptr);
+  st.sleep_total = 0.0;
 }
 
 float ZAV_elapse_time() {
   timeval now{};
   gettimeofday(&now, nullptr);
-  return static_cast<float>(static_cast<double>(now.tv_sec - start_time.tv_sec) +
-                            static_cast<double>(now.tv_usec - start_time.tv_usec) / 1e6);
+  return static_cast<float>(static_cast<double>(now.tv_sec - st.start_time.tv_sec) +
+                            static_cast<double>(now.tv_usec - st.start_time.tv_usec) / 1e6);
 }
 
 int ZAV_sleep(float seconds) {
   if (!(seconds > 0.0f)) return -1;
-  sleep_total += seconds;
+  st.sleep_total += seconds;
   const double us = static_cast<double>(seconds) * 1e6;
   timespec left{static_cast<time_t>(us / 1e6), static_cast<long>(static_cast<long long>(us) % 1000000) * 1000};
   while (nanosleep(&left, &left) != 0 && errno == EINTR) {
@@ -58,7 +62,7 @@ int ZAV_sleep(float seconds) {
   return 0;
 }
 
-float ZAV_sleep_time() { return static_cast<float>(sleep_total); }
+float ZAV_sleep_time() { return static_cast<float>(st.sleep_total); }
 
 // /dev/null is opened before forking so that a failure is reported by the
 // foreground process, whose status the calling job sees.
@@ -119,3 +123,5 @@ std::string ZAV_package_dir() {
   }();
   return dir;
 }
+
+void ZAV_reset_state() { st = SystemState{}; }

@@ -19,6 +19,8 @@ constexpr int ZAV_STATUS_DOMAIN = 43;  // an invalid domain, or no valid answer 
 // batch job sees it: the first one is kept. ZAV_status is that status (0 when none).
 void ZAV_fail(int status);
 int ZAV_status();
+// No failure recorded, no sleep counted, the clock not started.
+void ZAV_reset_state();
 
 void ZAV_init_time();
 float ZAV_elapse_time();

@@ -7,11 +7,15 @@
 
 namespace {
 
-bool swapping = false;
+// Whether the binary file being read has the other byte order.
+struct ToolsState {
+  bool swapping = false;
+};
+ToolsState st;
 
 // Reverses the bytes of each of count values of size bytes when swapping is on.
 int swap_each(void* values, int count, std::size_t size) {
-  if (!swapping) return -1;
+  if (!st.swapping) return -1;
   auto* bytes = static_cast<unsigned char*>(values);
   for (int i = 0; i < count; ++i, bytes += size) std::reverse(bytes, bytes + size);
   return 1;
@@ -45,12 +49,12 @@ int read_rest_of_line(std::FILE* f, char* buffer, int n) {
 int swap_setup(int order) {
   constexpr bool little = std::endian::native == std::endian::little;
   switch (order) {
-    case -1: swapping = false; break;
-    case 1: swapping = little; break;
-    case 2: swapping = !little; break;
-    default: swapping = true; break;
+    case -1: st.swapping = false; break;
+    case 1: st.swapping = little; break;
+    case 2: st.swapping = !little; break;
+    default: st.swapping = true; break;
   }
-  return swapping ? 1 : 0;
+  return st.swapping ? 1 : 0;
 }
 
 int swap_short(void* value) { return swap_each(value, 1, 2); }
@@ -101,3 +105,5 @@ int fskipline(std::FILE* f) {
     if (c == '\n') return 1;
   return 0;
 }
+
+void swap_reset_state() { st = ToolsState{}; }

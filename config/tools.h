@@ -13,6 +13,8 @@ int fread_short_swap(std::int16_t* value, std::FILE* f);
 int fread_long_swap(std::int32_t* value, std::FILE* f);
 int fwrite_long_swap(std::int32_t value, std::FILE* f);
 void fswap(void* a, void* b);
+// Back to the machine's own byte order.
+void swap_reset_state();
 
 // Line readers: buffer must hold n+1 bytes (161 for fgetline).
 char* fgetstring(std::FILE* f, char* buffer, int n);

@@ -152,17 +152,23 @@ const NetcdfApi& api() {
 
 namespace {
 
-int cur_fd = -1;
-int print_errors = 1;
-int pos_rank = 0;
-size_t pos_start[CDF_MAX_DIMS] = {};
-size_t pos_count[CDF_MAX_DIMS] = {1, 1, 1, 1, 1, 1, 1, 1};
+// The file being worked on, whether failures are reported, the hyperslab a read or write
+// covers and why the last open failed: the whole of what the module remembers.
+struct CdfState {
+  int cur_fd = -1;
+  int print_errors = 1;
+  int pos_rank = 0;
+  size_t pos_start[CDF_MAX_DIMS] = {};
+  size_t pos_count[CDF_MAX_DIMS] = {1, 1, 1, 1, 1, 1, 1, 1};
+  std::string open_error;  // why the last CDF_open failed ("" after a success)
+};
+CdfState st;
 
 // Reports a failing library call when error printing is on; returns 0 for success, -1
 // otherwise, so callers can return its result directly.
 int check(int status) {
   if (status == NC_NOERR) return 0;
-  if (print_errors) MESS_print(MESS_WARN, "CDF: %s\n", api().nc_strerror(status));
+  if (st.print_errors) MESS_print(MESS_WARN, "CDF: %s\n", api().nc_strerror(status));
   return -1;
 }
 
@@ -172,8 +178,8 @@ bool absent(int status) {
          status == NC_EBADNAME;
 }
 
-bool have_fd() { return cur_fd >= 0; }
-bool have_var(int var) { return cur_fd >= 0 && var >= 0; }
+bool have_fd() { return st.cur_fd >= 0; }
+bool have_var(int var) { return st.cur_fd >= 0 && var >= 0; }
 
 int clamp_rank(int rank) { return std::clamp(rank, 0, CDF_MAX_DIMS); }
 
@@ -181,27 +187,27 @@ int def_typed(const char* name, nc_type type, int rank, const int* dims) {
   if (!have_fd() || name == nullptr || rank < 0 || rank > CDF_MAX_DIMS || (rank > 0 && dims == nullptr))
     return -1;
   int id = -1;
-  if (check(api().nc_def_var(cur_fd, name, type, rank, dims, &id)) != 0) return -1;
+  if (check(api().nc_def_var(st.cur_fd, name, type, rank, dims, &id)) != 0) return -1;
   return id;
 }
 
 int put_text_att(int var, const char* name, const char* text) {
-  if (cur_fd < 0 || name == nullptr) return -1;
+  if (st.cur_fd < 0 || name == nullptr) return -1;
   if (text == nullptr) text = "";
-  return check(api().nc_put_att_text(cur_fd, var, name, std::strlen(text), text));
+  return check(api().nc_put_att_text(st.cur_fd, var, name, std::strlen(text), text));
 }
 
 // The first value of a numeric attribute, converted by get; -1 when absent or text.
 template <class T>
 int first_number(int var, const char* name, T* value, int (*get)(int, int, const char*, T*)) {
-  if (cur_fd < 0 || var < NC_GLOBAL || name == nullptr || value == nullptr) return -1;
+  if (st.cur_fd < 0 || var < NC_GLOBAL || name == nullptr || value == nullptr) return -1;
   nc_type type = NC_NAT;
   size_t len = 0;
-  int status = api().nc_inq_att(cur_fd, var, name, &type, &len);
+  int status = api().nc_inq_att(st.cur_fd, var, name, &type, &len);
   if (absent(status)) return -1;
   if (check(status) != 0 || type == NC_CHAR || len == 0) return -1;
   std::vector<T> all(len);
-  if (check(get(cur_fd, var, name, all.data())) != 0) return -1;
+  if (check(get(st.cur_fd, var, name, all.data())) != 0) return -1;
   *value = all[0];
   return 0;
 }
@@ -211,8 +217,6 @@ int first_number(int var, const char* name, T* value, int (*get)(int, int, const
 // ---- the header check ----
 
 namespace {
-
-std::string open_error;  // why the last CDF_open failed ("" after a success)
 
 // Reads the header of a classic netCDF file (formats 1, 2 and 5) from a stream of known
 // size. Every count the header claims is checked against what the rest of the file can
@@ -430,12 +434,12 @@ std::string check_file(const char* name) {
 // ---- datasets ----
 
 int CDF_open(const char* name, int mode) {
-  open_error.clear();
+  st.open_error.clear();
   if (name == nullptr || *name == '\0') return -1;
   if (mode == 0 || mode == 2) {
-    open_error = check_file(name);
-    if (!open_error.empty()) {
-      if (print_errors) MESS_print(MESS_WARN, "CDF: Unable to open %s: %s\n", name, open_error.c_str());
+    st.open_error = check_file(name);
+    if (!st.open_error.empty()) {
+      if (st.print_errors) MESS_print(MESS_WARN, "CDF: Unable to open %s: %s\n", name, st.open_error.c_str());
       return -1;
     }
   }
@@ -450,37 +454,38 @@ int CDF_open(const char* name, int mode) {
   else
     return -1;
   if (check(status) != 0) {
-    open_error = api().nc_strerror(status);
+    st.open_error = api().nc_strerror(status);
     return -1;
   }
-  cur_fd = id;
+  st.cur_fd = id;
   return id;
 }
 
-const char* CDF_open_error() { return open_error.c_str(); }
+const char* CDF_open_error() { return st.open_error.c_str(); }
 
 int CDF_close(int fd) {
   if (fd < 0) return -1;
-  if (fd == cur_fd) cur_fd = -1;
+  if (fd == st.cur_fd) st.cur_fd = -1;
   return check(api().nc_close(fd));
 }
 
-void CDF_set_fd(int fd) { cur_fd = fd; }
-int CDF_get_fd() { return cur_fd; }
+void CDF_set_fd(int fd) { st.cur_fd = fd; }
+int CDF_get_fd() { return st.cur_fd; }
+void CDF_reset_state() { st = CdfState{}; }
 
 int CDF_end_def() {
   if (!have_fd()) return -1;
-  return check(api().nc_enddef(cur_fd));
+  return check(api().nc_enddef(st.cur_fd));
 }
 
-void CDF_print_errors(int verbose) { print_errors = verbose ? 1 : 0; }
+void CDF_print_errors(int verbose) { st.print_errors = verbose ? 1 : 0; }
 
 // ---- dimensions and variables ----
 
 int CDF_def_dim(const char* name, long size) {
   if (!have_fd() || name == nullptr || size < 0) return -1;
   int id = -1;
-  if (check(api().nc_def_dim(cur_fd, name, size == 0 ? NC_UNLIMITED : static_cast<size_t>(size), &id)) != 0)
+  if (check(api().nc_def_dim(st.cur_fd, name, size == 0 ? NC_UNLIMITED : static_cast<size_t>(size), &id)) != 0)
     return -1;
   return id;
 }
@@ -488,7 +493,7 @@ int CDF_def_dim(const char* name, long size) {
 int CDF_get_dim(const char* name) {
   if (!have_fd() || name == nullptr) return -1;
   int id = -1;
-  int status = api().nc_inq_dimid(cur_fd, name, &id);
+  int status = api().nc_inq_dimid(st.cur_fd, name, &id);
   if (absent(status)) return -1;
   return check(status) == 0 ? id : -1;
 }
@@ -496,17 +501,17 @@ int CDF_get_dim(const char* name) {
 long CDF_get_dim_size(int dim) {
   if (!have_fd()) return -1;
   if (dim < 0) {
-    if (check(api().nc_inq_unlimdim(cur_fd, &dim)) != 0 || dim < 0) return -1;
+    if (check(api().nc_inq_unlimdim(st.cur_fd, &dim)) != 0 || dim < 0) return -1;
   }
   size_t len = 0;
-  if (check(api().nc_inq_dimlen(cur_fd, dim, &len)) != 0) return -1;
+  if (check(api().nc_inq_dimlen(st.cur_fd, dim, &len)) != 0) return -1;
   return static_cast<long>(len);
 }
 
 int CDF_get_var(const char* name) {
   if (!have_fd() || name == nullptr) return -1;
   int id = -1;
-  int status = api().nc_inq_varid(cur_fd, name, &id);
+  int status = api().nc_inq_varid(st.cur_fd, name, &id);
   if (absent(status)) return -1;
   return check(status) == 0 ? id : -1;
 }
@@ -515,13 +520,13 @@ int CDF_inq_var(int var, int* type, int* rank, int* dims) {
   if (!have_var(var)) return -1;
   nc_type t = NC_NAT;
   int n = 0;
-  if (check(api().nc_inq_vartype(cur_fd, var, &t)) != 0 || check(api().nc_inq_varndims(cur_fd, var, &n)) != 0)
+  if (check(api().nc_inq_vartype(st.cur_fd, var, &t)) != 0 || check(api().nc_inq_varndims(st.cur_fd, var, &n)) != 0)
     return -1;
   if (type != nullptr) *type = t;
   if (rank != nullptr) *rank = n;
   if (dims != nullptr) {
     int all[NC_MAX_VAR_DIMS];
-    if (check(api().nc_inq_vardimid(cur_fd, var, all)) != 0) return -1;
+    if (check(api().nc_inq_vardimid(st.cur_fd, var, all)) != 0) return -1;
     std::copy(all, all + std::min(n, CDF_MAX_DIMS), dims);
   }
   return 0;
@@ -546,34 +551,34 @@ int CDF_put_att_text(int var, const char* name, const char* text) {
 
 int CDF_put_att_short(int var, const char* name, short value) {
   if (!have_var(var) || name == nullptr) return -1;
-  return check(api().nc_put_att_short(cur_fd, var, name, NC_SHORT, 1, &value));
+  return check(api().nc_put_att_short(st.cur_fd, var, name, NC_SHORT, 1, &value));
 }
 
 int CDF_put_att_int(int var, const char* name, int value) {
   if (!have_var(var) || name == nullptr) return -1;
-  return check(api().nc_put_att_int(cur_fd, var, name, NC_INT, 1, &value));
+  return check(api().nc_put_att_int(st.cur_fd, var, name, NC_INT, 1, &value));
 }
 
 int CDF_put_att_float(int var, const char* name, float value) {
   if (!have_var(var) || name == nullptr) return -1;
-  return check(api().nc_put_att_float(cur_fd, var, name, NC_FLOAT, 1, &value));
+  return check(api().nc_put_att_float(st.cur_fd, var, name, NC_FLOAT, 1, &value));
 }
 
 int CDF_put_att_double(int var, const char* name, int count, const double* values) {
   if (!have_var(var) || name == nullptr || count < 1 || values == nullptr) return -1;
-  return check(api().nc_put_att_double(cur_fd, var, name, NC_DOUBLE, static_cast<size_t>(count), values));
+  return check(api().nc_put_att_double(st.cur_fd, var, name, NC_DOUBLE, static_cast<size_t>(count), values));
 }
 
 int CDF_get_att_text(int var, const char* name, char* buffer, std::size_t size) {
-  if (cur_fd < 0 || var < NC_GLOBAL || name == nullptr || buffer == nullptr || size == 0) return -1;
+  if (st.cur_fd < 0 || var < NC_GLOBAL || name == nullptr || buffer == nullptr || size == 0) return -1;
   buffer[0] = '\0';
   nc_type type = NC_NAT;
   size_t len = 0;
-  int status = api().nc_inq_att(cur_fd, var, name, &type, &len);
+  int status = api().nc_inq_att(st.cur_fd, var, name, &type, &len);
   if (absent(status)) return -1;
   if (check(status) != 0 || type != NC_CHAR) return -1;
   std::string text(len, '\0');
-  if (len > 0 && check(api().nc_get_att_text(cur_fd, var, name, text.data())) != 0) return -1;
+  if (len > 0 && check(api().nc_get_att_text(st.cur_fd, var, name, text.data())) != 0) return -1;
   text.resize(std::strlen(text.c_str()));  // writers may have stored a terminating NUL
   size_t n = std::min(text.size(), size - 1);
   std::memcpy(buffer, text.data(), n);
@@ -598,30 +603,30 @@ int CDF_get_glob_att_int(const char* name, int* value) {
 int CDF_put_glob_att(const char* name, const char* text) { return put_text_att(NC_GLOBAL, name, text); }
 
 int CDF_put_glob_att_short(const char* name, short value) {
-  if (cur_fd < 0 || name == nullptr) return -1;
-  return check(api().nc_put_att_short(cur_fd, NC_GLOBAL, name, NC_SHORT, 1, &value));
+  if (st.cur_fd < 0 || name == nullptr) return -1;
+  return check(api().nc_put_att_short(st.cur_fd, NC_GLOBAL, name, NC_SHORT, 1, &value));
 }
 
 int CDF_put_fill_att(int var, float fill) {
   if (!have_var(var)) return -1;
-  return check(api().nc_put_att_float(cur_fd, var, "_FillValue", NC_FLOAT, 1, &fill));
+  return check(api().nc_put_att_float(st.cur_fd, var, "_FillValue", NC_FLOAT, 1, &fill));
 }
 
 int CDF_put_long_fill_att(int var, int fill) {
   if (!have_var(var)) return -1;
-  return check(api().nc_put_att_int(cur_fd, var, "_FillValue", NC_INT, 1, &fill));
+  return check(api().nc_put_att_int(st.cur_fd, var, "_FillValue", NC_INT, 1, &fill));
 }
 
 int CDF_put_float_range_att(int var, float min, float max) {
   if (!have_var(var)) return -1;
   const float range[2] = {min, max};
-  return check(api().nc_put_att_float(cur_fd, var, "valid_range", NC_FLOAT, 2, range));
+  return check(api().nc_put_att_float(st.cur_fd, var, "valid_range", NC_FLOAT, 2, range));
 }
 
 int CDF_put_long_range_att(int var, int min, int max) {
   if (!have_var(var)) return -1;
   const int range[2] = {min, max};
-  return check(api().nc_put_att_int(cur_fd, var, "valid_range", NC_INT, 2, range));
+  return check(api().nc_put_att_int(st.cur_fd, var, "valid_range", NC_INT, 2, range));
 }
 
 int CDF_put_base_att(int var, const char* name, const char* long_name, const char* units) {
@@ -635,26 +640,26 @@ int CDF_put_base_att(int var, const char* name, const char* long_name, const cha
 // ---- position ----
 
 void CDF_set_pos(int rank, const long* index) {
-  pos_rank = clamp_rank(rank);
+  st.pos_rank = clamp_rank(rank);
   for (int i = 0; i < CDF_MAX_DIMS; ++i) {
-    pos_start[i] = (i < pos_rank && index != nullptr && index[i] > 0) ? static_cast<size_t>(index[i]) : 0;
-    pos_count[i] = 1;
+    st.pos_start[i] = (i < st.pos_rank && index != nullptr && index[i] > 0) ? static_cast<size_t>(index[i]) : 0;
+    st.pos_count[i] = 1;
   }
 }
 
 void CDF_set_range(int rank, const long* start, const long* count) {
-  pos_rank = clamp_rank(rank);
+  st.pos_rank = clamp_rank(rank);
   for (int i = 0; i < CDF_MAX_DIMS; ++i) {
-    bool in = i < pos_rank;
-    pos_start[i] = (in && start != nullptr && start[i] > 0) ? static_cast<size_t>(start[i]) : 0;
-    pos_count[i] = (in && count != nullptr && count[i] >= 0) ? static_cast<size_t>(count[i]) : 1;
+    bool in = i < st.pos_rank;
+    st.pos_start[i] = (in && start != nullptr && start[i] > 0) ? static_cast<size_t>(start[i]) : 0;
+    st.pos_count[i] = (in && count != nullptr && count[i] >= 0) ? static_cast<size_t>(count[i]) : 1;
   }
 }
 
 void CDF_set_shape(int rank, const long* start) {
-  pos_rank = clamp_rank(rank);
-  for (int i = 0; i < pos_rank; ++i)
-    pos_start[i] = (start != nullptr && start[i] > 0) ? static_cast<size_t>(start[i]) : 0;
+  st.pos_rank = clamp_rank(rank);
+  for (int i = 0; i < st.pos_rank; ++i)
+    st.pos_start[i] = (start != nullptr && start[i] > 0) ? static_cast<size_t>(start[i]) : 0;
 }
 
 // ---- one value at the current position ----
@@ -662,93 +667,93 @@ void CDF_set_shape(int rank, const long* start) {
 long CDF_get_long(int var) {
   if (!have_var(var)) return MISSING_INT;
   long value = MISSING_INT;
-  if (check(api().nc_get_var1_long(cur_fd, var, pos_start, &value)) != 0) return MISSING_INT;
+  if (check(api().nc_get_var1_long(st.cur_fd, var, st.pos_start, &value)) != 0) return MISSING_INT;
   return value;
 }
 
 float CDF_get_float(int var) {
   if (!have_var(var)) return MISSING;
   float value = MISSING;
-  if (check(api().nc_get_var1_float(cur_fd, var, pos_start, &value)) != 0) return MISSING;
+  if (check(api().nc_get_var1_float(st.cur_fd, var, st.pos_start, &value)) != 0) return MISSING;
   return value;
 }
 
 double CDF_get_double(int var) {
   if (!have_var(var)) return MISSING;
   double value = MISSING;
-  if (check(api().nc_get_var1_double(cur_fd, var, pos_start, &value)) != 0) return MISSING;
+  if (check(api().nc_get_var1_double(st.cur_fd, var, st.pos_start, &value)) != 0) return MISSING;
   return value;
 }
 
 int CDF_get_byte(int var) {
   if (!have_var(var)) return -1;
   signed char value = 0;
-  if (check(api().nc_get_var1_schar(cur_fd, var, pos_start, &value)) != 0) return -1;
+  if (check(api().nc_get_var1_schar(st.cur_fd, var, st.pos_start, &value)) != 0) return -1;
   return value;
 }
 
 char CDF_get_char(int var) {
   if (!have_var(var)) return ' ';
   char value = ' ';
-  if (check(api().nc_get_var1_text(cur_fd, var, pos_start, &value)) != 0) return ' ';
+  if (check(api().nc_get_var1_text(st.cur_fd, var, st.pos_start, &value)) != 0) return ' ';
   return value;
 }
 
 int CDF_put_char(int var, char value) {
   if (!have_var(var)) return -1;
-  return check(api().nc_put_var1_text(cur_fd, var, pos_start, &value));
+  return check(api().nc_put_var1_text(st.cur_fd, var, st.pos_start, &value));
 }
 
 int CDF_put_byte(int var, signed char value) {
   if (!have_var(var)) return -1;
-  return check(api().nc_put_var1_schar(cur_fd, var, pos_start, &value));
+  return check(api().nc_put_var1_schar(st.cur_fd, var, st.pos_start, &value));
 }
 
 int CDF_put_short(int var, short value) {
   if (!have_var(var)) return -1;
-  return check(api().nc_put_var1_short(cur_fd, var, pos_start, &value));
+  return check(api().nc_put_var1_short(st.cur_fd, var, st.pos_start, &value));
 }
 
 int CDF_put_long(int var, int value) {
   if (!have_var(var)) return -1;
-  return check(api().nc_put_var1_int(cur_fd, var, pos_start, &value));
+  return check(api().nc_put_var1_int(st.cur_fd, var, st.pos_start, &value));
 }
 
 int CDF_put_float(int var, float value) {
   if (!have_var(var)) return -1;
-  return check(api().nc_put_var1_float(cur_fd, var, pos_start, &value));
+  return check(api().nc_put_var1_float(st.cur_fd, var, st.pos_start, &value));
 }
 
 // ---- the current range ----
 
 int CDF_get_byte_array(int var, signed char* values) {
   if (!have_var(var) || values == nullptr) return -1;
-  return check(api().nc_get_vara_schar(cur_fd, var, pos_start, pos_count, values));
+  return check(api().nc_get_vara_schar(st.cur_fd, var, st.pos_start, st.pos_count, values));
 }
 
 int CDF_get_float_array(int var, float* values) {
   if (!have_var(var) || values == nullptr) return -1;
-  return check(api().nc_get_vara_float(cur_fd, var, pos_start, pos_count, values));
+  return check(api().nc_get_vara_float(st.cur_fd, var, st.pos_start, st.pos_count, values));
 }
 
 int CDF_get_double_array(int var, double* values) {
   if (!have_var(var) || values == nullptr) return -1;
-  return check(api().nc_get_vara_double(cur_fd, var, pos_start, pos_count, values));
+  return check(api().nc_get_vara_double(st.cur_fd, var, st.pos_start, st.pos_count, values));
 }
 
 int CDF_put_byte_array(int var, const signed char* values) {
   if (!have_var(var) || values == nullptr) return -1;
-  return check(api().nc_put_vara_schar(cur_fd, var, pos_start, pos_count, values));
+  return check(api().nc_put_vara_schar(st.cur_fd, var, st.pos_start, st.pos_count, values));
 }
 
 int CDF_put_float_array(int var, const float* values) {
   if (!have_var(var) || values == nullptr) return -1;
-  return check(api().nc_put_vara_float(cur_fd, var, pos_start, pos_count, values));
+  return check(api().nc_put_vara_float(st.cur_fd, var, st.pos_start, st.pos_count, values));
 }
 
 int CDF_put_double_array(int var, const double* values) {
   if (!have_var(var) || values == nullptr) return -1;
-  return check(api().nc_put_vara_double(cur_fd, var, pos_start, pos_count, values));
+  return check(api().nc_put_vara_double(st.cur_fd, var, st.pos_start, st.pos_count, values));
 }
 
 namespace {
@@ -760,13 +765,13 @@ int text_edges(int var, size_t length, size_t* start, size_t* count) {
   int dims[CDF_MAX_DIMS];
   if (CDF_inq_var(var, nullptr, &rank, dims) != 0 || rank < 1 || rank > CDF_MAX_DIMS) return -1;
   size_t dim_len = 0;
-  if (check(api().nc_inq_dimlen(cur_fd, dims[rank - 1], &dim_len)) != 0) return -1;
+  if (check(api().nc_inq_dimlen(st.cur_fd, dims[rank - 1], &dim_len)) != 0) return -1;
   for (int i = 0; i < rank; ++i) {
-    start[i] = pos_start[i];
+    start[i] = st.pos_start[i];
     count[i] = 1;
   }
   int unlimited = -1;
-  if (check(api().nc_inq_unlimdim(cur_fd, &unlimited)) != 0) return -1;
+  if (check(api().nc_inq_unlimdim(st.cur_fd, &unlimited)) != 0) return -1;
   size_t first = start[rank - 1];
   if (dims[rank - 1] == unlimited)
     count[rank - 1] = length;
@@ -786,7 +791,7 @@ int CDF_get_str(int var, int length, char* buffer) {
   int rank = text_edges(var, static_cast<size_t>(length), start, count);
   if (rank < 0) return -1;
   size_t n = count[rank - 1];
-  if (n > 0 && check(api().nc_get_vara_text(cur_fd, var, start, count, buffer)) != 0) {
+  if (n > 0 && check(api().nc_get_vara_text(st.cur_fd, var, start, count, buffer)) != 0) {
     buffer[0] = '\0';
     return -1;
   }
@@ -803,5 +808,5 @@ int CDF_put_str(int var, int length, const char* text) {
   int rank = text_edges(var, want, start, count);
   if (rank < 0) return -1;
   if (count[rank - 1] == 0) return 0;
-  return check(api().nc_put_vara_text(cur_fd, var, start, count, text));
+  return check(api().nc_put_vara_text(st.cur_fd, var, start, count, text));
 }

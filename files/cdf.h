@@ -25,6 +25,8 @@ int CDF_end_def();
 // level; 0: silent. Name lookups (dimensions, variables, attributes) that find nothing
 // return -1 without a message either way.
 void CDF_print_errors(int verbose);
+// Forgets the current file, the hyperslab and the last open error, and reports errors again.
+void CDF_reset_state();
 
 // ---- dimensions and variables ----
 // size 0 defines the unlimited dimension. Returns the id or -1.

@@ -14,9 +14,6 @@
 
 namespace {
 
-// Names of models, registered by the module that reads the model list.
-DATE_model_lookup model_lookup = nullptr;
-
 
 const char* const month_up[12] = {"JAN", "FEB", "MAR", "APR", "MAY", "JUN",
                                   "JUL", "AUG", "SEP", "OCT", "NOV", "DEC"};
@@ -28,18 +25,26 @@ const char* const day_name[7] = {"SUN", "MON", "TUE", "WED", "THU", "FRI", "SAT"
 const int cum_days[2][13] = {{0, 31, 59, 90, 120, 151, 181, 212, 243, 273, 304, 334, 365},
                              {0, 31, 60, 91, 121, 152, 182, 213, 244, 274, 305, 335, 366}};
 
-// Display time zone.
-std::string tz_str = "Z";
-int tz_off = 0;
-int tz_pm = 0;
+// The display time zone, the decoding windows and the records handed back by pointer:
+// what the dates module keeps between calls.
+struct DateState {
+  // Names of models, registered by the module that reads the model list.
+  DATE_model_lookup model_lookup = nullptr;
 
-// Decoding windows (minutes) and the wanted time of day (seconds).
-int range_pre = -15;
-int range_post = 10;
-int range_want = 0;
+  // Display time zone.
+  std::string tz_str = "Z";
+  int tz_off = 0;
+  int tz_pm = 0;
 
-DateRec to_struct_rec{MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT};
-struct tm tm_rec {};
+  // Decoding windows (minutes) and the wanted time of day (seconds).
+  int range_pre = -15;
+  int range_post = 10;
+  int range_want = 0;
+
+  DateRec to_struct_rec{MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT};
+  struct tm tm_rec {};
+};
+DateState st;
 
 __attribute__((format(printf, 1, 2))) std::string fmt(const char* format, ...) {
   char buf[DATE_LABEL_LEN];
@@ -126,9 +131,9 @@ int weekday(int year, int month, int day) {
 
 // Hour text of the display clock. minute < 0: hour only. pad: two-digit 24-hour hour.
 std::string hour_text(int hour, int minute, int utc_hour, int utc_minute, bool pad) {
-  const char* z = tz_str.c_str();
+  const char* z = st.tz_str.c_str();
   std::string s;
-  if (tz_pm == 0) {
+  if (st.tz_pm == 0) {
     if (minute >= 0)
       s = fmt("%2.2d%2.2d%s", hour, minute, z);
     else
@@ -144,7 +149,7 @@ std::string hour_text(int hour, int minute, int utc_hour, int utc_minute, bool p
       s = fmt("12:%2.2d AM%s", minute, z);
     else
       s = fmt("%d:%2.2d AM%s", hour, minute, z);
-    if (tz_pm == -1) s += fmt(" [%2.2d%2.2dZ]", utc_hour, utc_minute);
+    if (st.tz_pm == -1) s += fmt(" [%2.2d%2.2dZ]", utc_hour, utc_minute);
   } else {
     if (hour > 12)
       s = fmt("%d PM%s", hour - 12, z);
@@ -154,7 +159,7 @@ std::string hour_text(int hour, int minute, int utc_hour, int utc_minute, bool p
       s = fmt("12 AM%s", z);
     else
       s = fmt("%d AM%s", hour, z);
-    if (tz_pm == -1) s += fmt(" [%2.2dZ]", utc_hour);
+    if (st.tz_pm == -1) s += fmt(" [%2.2dZ]", utc_hour);
   }
   return s;
 }
@@ -186,7 +191,7 @@ std::string fhour(int hours, bool no_hour) {
 }
 
 const char* model_name(int model) {
-  const char* name = model_lookup != nullptr ? model_lookup(model) : nullptr;
+  const char* name = st.model_lookup != nullptr ? st.model_lookup(model) : nullptr;
   return (name && *name) ? name : nullptr;
 }
 
@@ -194,7 +199,8 @@ int year2(int year) { return norm_year(year) % 100; }
 
 }  // namespace
 
-void DATE_set_model_lookup(DATE_model_lookup lookup) { model_lookup = lookup; }
+void DATE_set_model_lookup(DATE_model_lookup lookup) { st.model_lookup = lookup; }
+void DATE_reset_state() { st = DateState{}; }
 
 int DATE_full_year(int year) {
   if (year < 0) return year;
@@ -245,14 +251,14 @@ int DATE_get_time(int* t) {
 
 struct tm* DATE_get_gmtime(const int* seconds) {
   time_t t = seconds ? static_cast<time_t>(*seconds) : time(nullptr);
-  if (!gmtime_r(&t, &tm_rec)) tm_rec = {};
-  return &tm_rec;
+  if (!gmtime_r(&t, &st.tm_rec)) st.tm_rec = {};
+  return &st.tm_rec;
 }
 
 struct tm* DATE_get_localtime(const int* seconds) {
   time_t t = seconds ? static_cast<time_t>(*seconds) : time(nullptr);
-  if (!localtime_r(&t, &tm_rec)) tm_rec = {};
-  return &tm_rec;
+  if (!localtime_r(&t, &st.tm_rec)) st.tm_rec = {};
+  return &st.tm_rec;
 }
 
 int DATE_date_days(int year, int month, int day) {
@@ -384,7 +390,7 @@ int DATE_make_label(const DateRec* date, char* text) {
   DateRec utc = d;
   normalise(utc);
   DateRec shown = utc;
-  if (tz_off != 0) shown = gm_of(seconds_of(utc) + tz_off);
+  if (st.tz_off != 0) shown = gm_of(seconds_of(utc) + st.tz_off);
   std::string h = hour_text(shown.hour, has_minute ? shown.minute : -1, utc.hour, utc.minute, true);
   return put_text(text, fmt("%s %2d %3s %2.2d", h.c_str(), shown.day, DATE_month(shown.month), shown.year % 100));
 }
@@ -474,7 +480,7 @@ int DATE_make_label_for_time_mod(int time, const char* model_name_text, const Da
   normalise(utc);
   const long long base = seconds_of(utc) + 3600LL * f.b;
   const DateRec v_utc = gm_of(base);
-  const DateRec v = no_hour ? v_utc : gm_of(base + tz_off);
+  const DateRec v = no_hour ? v_utc : gm_of(base + st.tz_off);
   if (!no_hour) {
     std::string h = hour_text(v.hour, -1, v_utc.hour, v_utc.minute, false);
     if (plain_valid)
@@ -505,7 +511,7 @@ int DATE_make_label_for(int time, int model, const int* seconds, char* text) {
   }
   const long long base = static_cast<long long>(*seconds) + 3600LL * f.b;
   const DateRec v_utc = gm_of(base);
-  const DateRec v = gm_of(base + tz_off);
+  const DateRec v = gm_of(base + st.tz_off);
   const std::string h = hour_text(v.hour, -1, v_utc.hour, v_utc.minute, true);
   if (f.a >= 6 && f.b == 0) {
     append_joined(s, " analysis valid");
@@ -533,7 +539,7 @@ int DATE_make_label_valid_time(int time, const DateRec* date, char* text) {
   const DateRec v_utc = gm_of(base);
   if (no_hour) return put_text(text, fmt("%3s %2d %3s %2.2d", DATE_day_name(v_utc.wday), v_utc.day,
                                          DATE_month(v_utc.month), v_utc.year % 100));
-  const DateRec v = gm_of(base + tz_off);
+  const DateRec v = gm_of(base + st.tz_off);
   const std::string h = hour_text(v.hour, -1, v_utc.hour, v_utc.minute, false);
   return put_text(text, fmt("%s %3s %2d %3s %2.2d", h.c_str(), DATE_day_name(v.wday), v.day, DATE_month(v.month),
                             v.year % 100));
@@ -640,9 +646,9 @@ int DATE_decode_label(const char* text, DateRec* date) {
 
 int DATE_set_TZ(const char* text) {
   if (!text || !*text) {
-    tz_str.assign(1, 'Z');  // not operator=(const char*): g++ 12 -O3 warns falsely (-Wrestrict)
-    tz_off = 0;
-    tz_pm = 0;
+    st.tz_str.assign(1, 'Z');  // not operator=(const char*): g++ 12 -O3 warns falsely (-Wrestrict)
+    st.tz_off = 0;
+    st.tz_pm = 0;
     return 1;
   }
   int pm = 0;
@@ -662,14 +668,14 @@ int DATE_set_TZ(const char* text) {
     MESS_print(MESS_WARN, "DATE_set_TZ: invalid time zone: %s\n", text);
     return 0;
   }
-  tz_pm = pm;
-  tz_str = std::string(" ") + name;
-  tz_off = static_cast<int>(std::lround(3600.0 * off));
+  st.tz_pm = pm;
+  st.tz_str = std::string(" ") + name;
+  st.tz_off = static_cast<int>(std::lround(3600.0 * off));
   return 1;
 }
 
-int DATE_get_tz_off() { return tz_off; }
-const char* DATE_get_tz_str() { return tz_str.c_str(); }
+int DATE_get_tz_off() { return st.tz_off; }
+const char* DATE_get_tz_str() { return st.tz_str.c_str(); }
 
 char* DATE_get_current_str(char* text) {
   if (!text) return text;
@@ -701,34 +707,34 @@ int DATE_print_current(unsigned level) {
 }
 
 void DATE_set_range(int pre, int post) {
-  range_pre = pre;
-  range_post = post;
+  st.range_pre = pre;
+  st.range_post = post;
 }
 
 void DATE_set_range_date(const DateRec* date) {
   if (!date) return;
   int h = date->hour >= 0 && date->hour <= 23 ? date->hour : 0;
   int m = date->minute >= 0 && date->minute <= 59 ? date->minute : 0;
-  range_want = 3600 * h + 60 * m;
+  st.range_want = 3600 * h + 60 * m;
 }
 
 int DATE_chk_range(int hhmm) {
   const int secs = 3600 * (hhmm / 100) + 60 * (hhmm % 100);
-  int diff = secs - range_want;
+  int diff = secs - st.range_want;
   if (diff > 43200) diff -= 86400;
   if (diff < -43200) diff += 86400;
-  const int begin = 60 * range_pre;
-  const int end = 60 * range_post;
+  const int begin = 60 * st.range_pre;
+  const int end = 60 * st.range_post;
   const int ok = diff >= begin && diff <= end ? 1 : 0;
   MESS_print(MESS_DEBUG & MESS_C, "%d %d %d-%d = %d\n", hhmm, diff, begin, end, ok);
   return ok;
 }
 
 DateRec* DATE_to_struct(int year, int month, int day, int hour, int minute) {
-  to_struct_rec = DateRec{year, month, day, MISSING_INT, MISSING_INT, hour, minute, 0};
+  st.to_struct_rec = DateRec{year, month, day, MISSING_INT, MISSING_INT, hour, minute, 0};
   if (month >= 1 && month <= 12 && day >= 1 && day <= 31 && year != MISSING_INT) {
-    DATE_monday_julian(year, month, day, &to_struct_rec.julian);
-    to_struct_rec.wday = weekday(year, month, day);
+    DATE_monday_julian(year, month, day, &st.to_struct_rec.julian);
+    st.to_struct_rec.wday = weekday(year, month, day);
   }
-  return &to_struct_rec;
+  return &st.to_struct_rec;
 }

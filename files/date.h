@@ -31,6 +31,8 @@ void DATE_init(DateRec* date);
 // labels carry no model name.
 using DATE_model_lookup = const char* (*)(int model);
 void DATE_set_model_lookup(DATE_model_lookup lookup);
+// The module as at start-up: UTC display, the default decoding windows, no model lookup.
+void DATE_reset_state();
 
 // ---- seconds and broken-down dates ----
 // Normalises the record in place (year 98 -> 1998, 5 -> 2005, out-of-range fields reset)

@@ -37,49 +37,55 @@ constexpr int max_span = 8784 * 3600;  // one leap year of hours, in seconds  //
 constexpr unsigned level_debug_conv = MESS_DEBUG & MESS_A;
 constexpr unsigned level_debug_key = MESS_DEBUG & MESS_D;
 
-// ---- module state: the active convention ----
-std::string conv;      // file-name template
-std::string hconv;     // header template ("" when none)
-std::string ext;       // extension from a partial convention-name match
-std::string filename;  // last name made or given
-int filename_type = 0;  // 1 given by the user or found, 0 made from the template
-// The input is the clock's current or latest hour (a refresh follows the clock), not a
-// fixed hour or a named file (a refresh re-reads that).
-bool on_clock = false;
-int late_off = default_period;
-int min_size = 0;
-int rmin_size = 0;
-std::array<std::string, 256> keys;
-DateRec set{MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT};
-DateRec file_date{MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT};
-// Directories of a full path the user gave: they stand in for the path escapes so
-// further files of a sequence are looked for beside the given one.
-std::string upath;
-bool upath_set = false;
-bool want_header = false;
-
-// ---- the file sequence ----
-DateRec first_date{MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT};
-int num_hour = 0;
-int offset = default_period;
-int skip = 0;
-int secs = 0;
-int nsecs = 0;
-int numfile = 0;
-std::vector<std::string> files;
-std::size_t file_ind = 0;
-std::string first_name;
-std::string last_in_sequence;  // the name of the sequence's previous hour
-bool first_done = false;
-int def_hours = 0;
-
 struct Saved {
   int late_off;
   std::string conv, hconv, filename, ext, upath;
   int filename_type, min_size;
   bool upath_set;
 };
-Saved saved{default_period, "", "", "", "", "", 0, 0, false};
+
+// The active naming convention, the hour it is set to and the sequence of files being
+// walked: one record so that a caller (or a test) can start again from nothing.
+struct FilesState {
+  // ---- the active convention ----
+  std::string conv;      // file-name template
+  std::string hconv;     // header template ("" when none)
+  std::string ext;       // extension from a partial convention-name match
+  std::string filename;  // last name made or given
+  int filename_type = 0;  // 1 given by the user or found, 0 made from the template
+  // The input is the clock's current or latest hour (a refresh follows the clock), not a
+  // fixed hour or a named file (a refresh re-reads that).
+  bool on_clock = false;
+  int late_off = default_period;
+  int min_size = 0;
+  int rmin_size = 0;
+  std::array<std::string, 256> keys;
+  DateRec set{MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT};
+  DateRec file_date{MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT};
+  // Directories of a full path the user gave: they stand in for the path escapes so
+  // further files of a sequence are looked for beside the given one.
+  std::string upath;
+  bool upath_set = false;
+  bool want_header = false;
+
+  // ---- the file sequence ----
+  DateRec first_date{MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT};
+  int num_hour = 0;
+  int offset = default_period;
+  int skip = 0;
+  int secs = 0;
+  int nsecs = 0;
+  int numfile = 0;
+  std::vector<std::string> files;
+  std::size_t file_ind = 0;
+  std::string first_name;
+  std::string last_in_sequence;  // the name of the sequence's previous hour
+  bool first_done = false;
+  int def_hours = 0;
+
+  Saved saved{default_period, "", "", "", "", "", 0, 0, false};
+};
+FilesState st;
 
 
 DateRec unknown_date() { return DateRec{MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT}; }
@@ -126,7 +132,7 @@ DateRec date_of(std::int64_t seconds) {
 // The directory a path escape stands for: the resource's value without its trailing
 // '/', or "." when the resource is not set.
 std::string resource_dir(const char* resource) {
-  if (upath_set) return upath;
+  if (st.upath_set) return st.upath;
   const char* v = RES_get(resource);
   std::string dir = v != nullptr ? v : "";
   if (stricmp(dir.c_str(), "none") == 0) dir.clear();
@@ -154,7 +160,7 @@ const char* path_resource(char c) {
 
 // The value of a %{name} escape.
 std::string brace_value(const std::string& name) {
-  if (upath_set) return upath;
+  if (st.upath_set) return st.upath;
   const char* v = RES_get(name.c_str());
   std::string s = v != nullptr ? v : "";
   while (s.size() > 1 && s.back() == '/') s.pop_back();
@@ -162,7 +168,7 @@ std::string brace_value(const std::string& name) {
 }
 
 std::string key_value(unsigned char c, int step) {
-  const std::string& k = keys[c];
+  const std::string& k = st.keys[c];
   if (k.empty()) return "0";
   if (step > 0 && static_cast<std::size_t>(step) < k.size()) return k.substr(0, step);
   return k;
@@ -318,20 +324,20 @@ std::string expand(const std::string& t, const DateRec& d, DateRec* used, int* p
     };
     switch (p.c) {
       case 'Y': {
-        int v = pick_field(DATE_full_year(d.year), set.year, p.step, &mult);
+        int v = pick_field(DATE_full_year(d.year), st.set.year, p.step, &mult);
         used->year = v;
         number(v, 4);
         break;
       }
       case 'y': {
-        int v = pick_field(DATE_full_year(d.year), set.year, p.step, &mult);
+        int v = pick_field(DATE_full_year(d.year), st.set.year, p.step, &mult);
         used->year = v;
         number(v < 0 ? v : v % 100, 2);
         break;
       }
       case 'm':
       case 'b': {
-        int v = pick_field(d.month, set.month, p.step, &mult);
+        int v = pick_field(d.month, st.set.month, p.step, &mult);
         used->month = v;
         if (p.c == 'm' || v < 0) {
           number(v, 2);
@@ -342,21 +348,21 @@ std::string expand(const std::string& t, const DateRec& d, DateRec* used, int* p
         break;
       }
       case 'd':
-        timed_field(d.day, set.day, &used->day, 2, 86400);
+        timed_field(d.day, st.set.day, &used->day, 2, 86400);
         break;
       case 'j': {
         int jd = d.julian >= 1 ? d.julian : julian_of(DATE_full_year(d.year), d.month, d.day);
-        timed_field(jd, set.julian, &used->julian, 3, 86400);
+        timed_field(jd, st.set.julian, &used->julian, 3, 86400);
         break;
       }
       case 'h':
-        timed_field(d.hour, set.hour, &used->hour, 2, 3600);
+        timed_field(d.hour, st.set.hour, &used->hour, 2, 3600);
         break;
       case 'n':
-        timed_field(d.minute, set.minute, &used->minute, 2, 60);
+        timed_field(d.minute, st.set.minute, &used->minute, 2, 60);
         break;
       case 'e':
-        out += ext;
+        out += st.ext;
         break;
       default:
         if (const char* res = path_resource(p.c))
@@ -402,14 +408,14 @@ std::string leading_dirs(const std::string& path, int n) {
 }
 
 void extract_user_path(const std::string& name) {
-  upath_set = false;
-  upath.clear();
-  if (filename_type != 1 || !is_full(name) || conv.empty()) return;
-  int n = template_separators(conv);
+  st.upath_set = false;
+  st.upath.clear();
+  if (st.filename_type != 1 || !is_full(name) || st.conv.empty()) return;
+  int n = template_separators(st.conv);
   if (n < 1) return;
-  upath = leading_dirs(name, n);
-  upath_set = true;
-  MESS_print(level_debug_key, "Extracted path: %s\n", upath.c_str());
+  st.upath = leading_dirs(name, n);
+  st.upath_set = true;
+  MESS_print(level_debug_key, "Extracted path: %s\n", st.upath.c_str());
 }
 
 // Convention file name: the name_conv resource or "name_conv", in file_path (the working
@@ -445,38 +451,38 @@ bool parse_conv_line(const std::string& line, ConvLine* out) {
 
 // Selects templates; the period is known from the template before any name is made.
 void set_template(const std::string& t, const std::string& h) {
-  conv = t.substr(0, template_len);
-  hconv = h.substr(0, template_len);
+  st.conv = t.substr(0, template_len);
+  st.hconv = h.substr(0, template_len);
   DateRec probe = unknown_date();
   DateRec used = unknown_date();
-  late_off = MISSING_INT;
-  expand(conv, probe, &used, &late_off);
+  st.late_off = MISSING_INT;
+  expand(st.conv, probe, &used, &st.late_off);
 }
 
 // Makes the name for date d; the workhorse of FILE_set_date and FILE_hdr_set_date.
 int make_name(const DateRec* date, char* name) {
-  const std::string& t = want_header && !hconv.empty() ? hconv : conv;
+  const std::string& t = st.want_header && !st.hconv.empty() ? st.hconv : st.conv;
   if (t.empty()) {
-    if (filename.empty()) filename = "filename";
-    copy_out(filename, name);
+    if (st.filename.empty()) st.filename = "filename";
+    copy_out(st.filename, name);
     return 1;
   }
   if (is_stdio_template(t)) {
-    filename = "-";
-    copy_out(filename, name);
+    st.filename = "-";
+    copy_out(st.filename, name);
     return 1;
   }
-  late_off = MISSING_INT;
-  DateRec d = date != nullptr ? *date : file_date;
-  DateRec used = file_date;
+  st.late_off = MISSING_INT;
+  DateRec d = date != nullptr ? *date : st.file_date;
+  DateRec used = st.file_date;
   used.year = used.month = used.day = used.hour = used.minute = MISSING_INT;
   used.julian = used.wday = MISSING_INT;
-  if (d.year == MISSING_INT && !filename.empty()) {
-    file_date = used;
-    copy_out(filename, name);
+  if (d.year == MISSING_INT && !st.filename.empty()) {
+    st.file_date = used;
+    copy_out(st.filename, name);
     return 0;
   }
-  std::string out = expand(t, d, &used, &late_off);
+  std::string out = expand(t, d, &used, &st.late_off);
   if (used.julian >= 1 && used.year >= 0 && (used.month < 0 || used.day < 0)) {
     int m = 0, dd = 0;
     if (DATE_julian_monday(used.year, used.julian, &m, &dd) != 0) {
@@ -487,10 +493,10 @@ int make_name(const DateRec* date, char* name) {
   if (used.julian < 0) used.julian = julian_of(used.year, used.month, used.day);
   used.second = used.year >= 0 ? 0 : MISSING_INT;
   if (used.year >= 0 && used.month >= 1 && used.day >= 1) used.wday = date_of(secs_of(used)).wday;
-  file_date = used;
-  filename = std::move(out);
-  filename_type = 0;
-  copy_out(filename, name);
+  st.file_date = used;
+  st.filename = std::move(out);
+  st.filename_type = 0;
+  copy_out(st.filename, name);
   return 1;
 }
 
@@ -585,21 +591,21 @@ std::int64_t base_time(const std::string& spec, std::size_t* i) {
 // Moves the base back to the most recent time that matches the override record.
 std::int64_t apply_override(std::int64_t base) {
   DateRec b = date_of(base);
-  if (set.month >= 1 && set.month > b.month) b.year -= 1;
-  if (set.day >= 1 && set.day > b.day) {
+  if (st.set.month >= 1 && st.set.month > b.month) b.year -= 1;
+  if (st.set.day >= 1 && st.set.day > b.day) {
     if (--b.month < 1) {
       b.month = 12;
       b.year -= 1;
     }
   }
   std::int64_t back = 0;
-  if (set.hour >= 0 && set.hour > b.hour) back += 86400;
-  if (set.minute >= 0 && set.minute > b.minute) back += 3600;
-  if (set.year >= 0) b.year = DATE_full_year(set.year);
-  if (set.month >= 1) b.month = set.month;
-  if (set.day >= 1) b.day = set.day;
-  if (set.hour >= 0) b.hour = set.hour;
-  if (set.minute >= 0) b.minute = set.minute;
+  if (st.set.hour >= 0 && st.set.hour > b.hour) back += 86400;
+  if (st.set.minute >= 0 && st.set.minute > b.minute) back += 3600;
+  if (st.set.year >= 0) b.year = DATE_full_year(st.set.year);
+  if (st.set.month >= 1) b.month = st.set.month;
+  if (st.set.day >= 1) b.day = st.set.day;
+  if (st.set.hour >= 0) b.hour = st.set.hour;
+  if (st.set.minute >= 0) b.minute = st.set.minute;
   b.second = 0;
   return secs_of(b) - back;
 }
@@ -614,14 +620,14 @@ std::int64_t find_latest(std::int64_t t, int tries, int dir) {
   for (int k = 0; k < tries; ++k) {
     DateRec d = date_of(t);
     make_name(&d, nullptr);
-    MESS_print(MESS_DEBUG, "LATE: %s\n", filename.c_str());
-    long size = FILE_size(filename.c_str());
+    MESS_print(MESS_DEBUG, "LATE: %s\n", st.filename.c_str());
+    long size = FILE_size(st.filename.c_str());
     if (size > minimum) {
-      MESS_print(MESS_DEBUG, "LATEST: %s %s %d\n", filename.c_str(), size_text(size).c_str(), k);
+      MESS_print(MESS_DEBUG, "LATEST: %s %s %d\n", st.filename.c_str(), size_text(size).c_str(), k);
       return t;
     }
-    if (filename == last && k > 0) break;  // the template has no date in it
-    last = filename;
+    if (st.filename == last && k > 0) break;  // the template has no date in it
+    last = st.filename;
     step = FILE_get_offset();
     t += static_cast<std::int64_t>(dir) * step;
   }
@@ -763,11 +769,11 @@ void take_date_suffix(std::string* spec) {
     MESS_print(MESS_WARN, "Date suffix not understood (#YYYYMMDDHHMM): %.40s\n", suffix.c_str());
     return;
   }
-  if (d.year >= 0) set.year = DATE_full_year(d.year);
-  if (d.month >= 0) set.month = d.month;
-  if (d.day >= 0) set.day = d.day;
-  if (d.hour >= 0) set.hour = d.hour;
-  if (d.minute >= 0) set.minute = d.minute;
+  if (d.year >= 0) st.set.year = DATE_full_year(d.year);
+  if (d.month >= 0) st.set.month = d.month;
+  if (d.day >= 0) st.set.day = d.day;
+  if (d.hour >= 0) st.set.hour = d.hour;
+  if (d.minute >= 0) st.set.minute = d.minute;
 }
 
 // Names that are used as they stand, not matched against template t: "@literal", the
@@ -775,16 +781,16 @@ void take_date_suffix(std::string* spec) {
 // full path itself. True when spec was one; filename is then set.
 bool name_as_given(const std::string& spec, const std::string& t, int* result) {
   if (!spec.empty() && spec[0] == '@') {
-    filename = spec.substr(1);
+    st.filename = spec.substr(1);
   } else if (is_stdio_name(spec) && !spec.empty()) {
-    filename = spec;
+    st.filename = spec;
   } else if (is_stdio_template(t)) {
-    filename = "-";
+    st.filename = "-";
   } else if (stricmp(spec.c_str(), "none") == 0) {
-    filename = "none";
+    st.filename = "none";
     *result = 0;
   } else if (spec.empty() || spec[0] == '|' || t.empty() || (is_full(t) && is_full(spec))) {
-    filename = spec;
+    st.filename = spec;
   } else {
     return false;
   }
@@ -796,7 +802,7 @@ bool name_as_given(const std::string& spec, const std::string& t, int* result) {
 // cut short. Also sets late_off from the fields the name holds.
 std::string match_template(const std::string& spec, const std::string& t, DateRec* d) {
   std::string out;
-  late_off = MISSING_INT;
+  st.late_off = MISSING_INT;
   d->julian = d->wday = d->second = MISSING_INT;
   const bool full = is_full(spec);
   std::size_t j = 0;  // position in spec
@@ -861,7 +867,7 @@ std::string match_template(const std::string& spec, const std::string& t, DateRe
     if (MESS_check(MESS_DEBUG)) {
       const std::string here(1, t[p.at]);
       MESS_print(MESS_DEBUG, "FILES:%s:%s:%s:%s:%s:%d\n", t.c_str() + p.at, spec.c_str() + std::min(j, spec.size()),
-                 out.c_str(), here.c_str(), ext.c_str(), late_off);
+                 out.c_str(), here.c_str(), st.ext.c_str(), st.late_off);
     }
     if (p.kind == Piece::Text && p.c == '*') return false;  // the rest of the name is the user's
     if (p.kind == Piece::Text) {
@@ -896,7 +902,7 @@ std::string match_template(const std::string& spec, const std::string& t, DateRe
     auto take_digits = [&](int width, std::int32_t* field, std::int64_t unit) {
       if (!(ok = digits(width, &v))) return;
       *field = v;
-      if (unit > 0) limit_period(&late_off, unit * n);
+      if (unit > 0) limit_period(&st.late_off, unit * n);
       out.append(spec, j, static_cast<std::size_t>(width));
       j += static_cast<std::size_t>(width);
     };
@@ -935,7 +941,7 @@ std::string match_template(const std::string& spec, const std::string& t, DateRe
         break;
       case 'e': {
         const std::string e = text_to_literal(p.next);
-        if (ext.empty()) ext = e;
+        if (st.ext.empty()) st.ext = e;
         out += e;
         break;
       }
@@ -1073,20 +1079,20 @@ DateRec complete_date(DateRec d) {
 // Conventions
 
 int FILE_set_name(const char* name_in) {
-  filename.clear();
-  filename_type = 0;
-  upath_set = false;
-  upath.clear();
-  ext.clear();
+  st.filename.clear();
+  st.filename_type = 0;
+  st.upath_set = false;
+  st.upath.clear();
+  st.ext.clear();
   std::string name = name_in != nullptr ? name_in : "none";
   if (stricmp(name.c_str(), "none") == 0) {
-    conv.clear();
-    hconv.clear();
+    st.conv.clear();
+    st.hconv.clear();
     return 0;
   }
   if (name[0] == '@') {
     set_template(name.substr(1), "");
-    min_size = 0;
+    st.min_size = 0;
     return 1;
   }
   // Key settings ":c=value" follow the name.
@@ -1123,7 +1129,7 @@ int FILE_set_name(const char* name_in) {
     MESS_print(MESS_WARN, "FILE_set_name: No file name convention file: %s\n",
                candidates.empty() ? "" : candidates.front().c_str());
     set_template(name, "");
-    min_size = 0;
+    st.min_size = 0;
     return 0;
   }
   MESS_print(level_debug_conv, "Opening name convention file: %s\n", used.c_str());
@@ -1135,28 +1141,28 @@ int FILE_set_name(const char* name_in) {
     if (stricmp(cl.name.c_str(), name.c_str()) == 0) {
       MESS_print(MESS_DEBUG, "File name match for: %s\n", name.c_str());
       set_template(cl.tmpl, cl.header);
-      min_size = cl.min_size;
+      st.min_size = cl.min_size;
       return 1;
     }
     if (cl.name.size() < name.size() && strnicmp(cl.name.c_str(), name.c_str(), cl.name.size()) == 0) {
       std::size_t us = name.find_last_of('_');
-      ext = us != std::string::npos && us >= cl.name.size() ? name.substr(us + 1) : name.substr(cl.name.size());
+      st.ext = us != std::string::npos && us >= cl.name.size() ? name.substr(us + 1) : name.substr(cl.name.size());
       MESS_print(MESS_DEBUG, "File name partial match for: %s-%s ext: %s\n", cl.name.c_str(), name.c_str(),
-                 ext.c_str());
+                 st.ext.c_str());
       set_template(cl.tmpl, cl.header);
-      min_size = cl.min_size;
+      st.min_size = cl.min_size;
       return 1;
     }
   }
   MESS_print(MESS_DEBUG, "No file name conversion for: %s\n", name.c_str());
   set_template(name, "");
-  min_size = 0;
+  st.min_size = 0;
   return 0;
 }
 
 int FILE_set_date(const DateRec* date, char* name) {
   try {
-    want_header = false;
+    st.want_header = false;
     return make_name(date, name);
   } catch (const std::bad_alloc&) {
     copy_out("", name);
@@ -1166,12 +1172,12 @@ int FILE_set_date(const DateRec* date, char* name) {
 
 int FILE_hdr_set_date(const DateRec* date, char* name) {
   try {
-    want_header = true;
+    st.want_header = true;
     int r = make_name(date, name);
-    want_header = false;
+    st.want_header = false;
     return r;
   } catch (const std::bad_alloc&) {
-    want_header = false;
+    st.want_header = false;
     copy_out("", name);
     return 0;
   }
@@ -1182,13 +1188,13 @@ int FILE_set_key(int c, const char* text) {
   std::string k = text != nullptr ? text : "";
   if (k.size() > FILE_KEY_LEN - 1) k.resize(FILE_KEY_LEN - 1);
   std::replace(k.begin(), k.end(), ' ', '_');
-  keys[static_cast<std::size_t>(c)] = k;
+  st.keys[static_cast<std::size_t>(c)] = k;
   return 1;
 }
 
 char* FILE_get_key(int c, char* buffer) {
   if (buffer == nullptr) return nullptr;
-  copy_out(c >= 0 && c <= 255 ? keys[static_cast<std::size_t>(c)] : std::string(), buffer, FILE_KEY_LEN);
+  copy_out(c >= 0 && c <= 255 ? st.keys[static_cast<std::size_t>(c)] : std::string(), buffer, FILE_KEY_LEN);
   return buffer;
 }
 
@@ -1276,27 +1282,28 @@ int FILE_conv_hour(const char* text, void* destination) {
 }
 
 int FILE_set_time(const DateRec* date) {
-  set = date != nullptr ? *date : unknown_date();
+  st.set = date != nullptr ? *date : unknown_date();
   return 1;
 }
 
 int FILE_get_time(DateRec* date) {
   if (date == nullptr) return 0;
-  *date = set;
+  *date = st.set;
   return 1;
 }
 
-void FILE_reset_time() { set = unknown_date(); }
+void FILE_reset_time() { st.set = unknown_date(); }
+void FILE_reset_state() { st = FilesState{}; }
 
-void FILE_set_late_off(int seconds) { late_off = seconds; }
-int FILE_get_late_off() { return late_off > 0 ? late_off : default_period; }
-int FILE_get_offset() { return late_off < 1 ? 100000 : late_off; }
-void FILE_set_min_size(int bytes) { rmin_size = bytes; }
-int FILE_get_min_size() { return rmin_size != 0 ? rmin_size : min_size; }
+void FILE_set_late_off(int seconds) { st.late_off = seconds; }
+int FILE_get_late_off() { return st.late_off > 0 ? st.late_off : default_period; }
+int FILE_get_offset() { return st.late_off < 1 ? 100000 : st.late_off; }
+void FILE_set_min_size(int bytes) { st.rmin_size = bytes; }
+int FILE_get_min_size() { return st.rmin_size != 0 ? st.rmin_size : st.min_size; }
 
 char* FILE_get_name_conv(char* text) {
   if (text == nullptr) return nullptr;
-  std::string s = std::to_string(late_off) + " " + (conv.empty() ? "-" : conv) + " " + (hconv.empty() ? "-" : hconv);
+  std::string s = std::to_string(st.late_off) + " " + (st.conv.empty() ? "-" : st.conv) + " " + (st.hconv.empty() ? "-" : st.hconv);
   copy_out(s, text);
   return text;
 }
@@ -1308,28 +1315,28 @@ int FILE_set_name_conv(const char* text) {
   if (sp == std::string::npos) return 0;
   if (!parse_conv_line("x " + std::string(text + sp), &cl)) return 0;
   set_template(cl.tmpl == "-" ? "" : cl.tmpl, cl.header);
-  late_off = leading_int(text);
-  filename.clear();
+  st.late_off = leading_int(text);
+  st.filename.clear();
   return 1;
 }
 
 void FILE_save_name_conv() {
-  saved = Saved{late_off, conv, hconv, filename, ext, upath, filename_type, min_size, upath_set};
+  st.saved = Saved{st.late_off, st.conv, st.hconv, st.filename, st.ext, st.upath, st.filename_type, st.min_size, st.upath_set};
 }
 
 void FILE_restore_name_conv() {
-  late_off = saved.late_off;
-  conv = saved.conv;
-  hconv = saved.hconv;
-  filename = saved.filename;
-  ext = saved.ext;
-  upath = saved.upath;
-  filename_type = saved.filename_type;
-  min_size = saved.min_size;
-  upath_set = saved.upath_set;
+  st.late_off = st.saved.late_off;
+  st.conv = st.saved.conv;
+  st.hconv = st.saved.hconv;
+  st.filename = st.saved.filename;
+  st.ext = st.saved.ext;
+  st.upath = st.saved.upath;
+  st.filename_type = st.saved.filename_type;
+  st.min_size = st.saved.min_size;
+  st.upath_set = st.saved.upath_set;
 }
 
-void FILE_set_def_hours(int hours) { def_hours = std::clamp(hours, -100000, 100000) * 3600; }
+void FILE_set_def_hours(int hours) { st.def_hours = std::clamp(hours, -100000, 100000) * 3600; }
 
 // ======================================================================
 // Input file, file specifications and current files
@@ -1339,7 +1346,7 @@ int FILE_set_current(const char* spec_in, char* name) {
     std::string spec = spec_in != nullptr ? spec_in : "";
     if (starts_with_ci(spec, "cu")) spec.erase(0, 2);
     if (spec.empty()) spec = "la";
-    on_clock = spec[0] != '#';
+    st.on_clock = spec[0] != '#';
     std::size_t i = 0;
     std::int64_t t = base_time(spec, &i);
     t = apply_override(t);
@@ -1369,7 +1376,7 @@ int FILE_set_current(const char* spec_in, char* name) {
       MESS_print(MESS_WARN, "Current file: ignored \"%.40s\"\n", spec.c_str() + i);
     DateRec d = date_of(t);
     make_name(&d, name);
-    filename_type = 0;
+    st.filename_type = 0;
     int period = FILE_get_late_off();
     std::int64_t r = t - ((t % period) + period) % period;
     return static_cast<int>(std::clamp<std::int64_t>(r, INT32_MIN, INT32_MAX));
@@ -1379,54 +1386,54 @@ int FILE_set_current(const char* spec_in, char* name) {
   }
 }
 
-int FILE_on_clock() { return on_clock ? 1 : 0; }
+int FILE_on_clock() { return st.on_clock ? 1 : 0; }
 
 int FILE_set_file(const char* spec_in, char* name) {
-  on_clock = false;
+  st.on_clock = false;
   try {
     std::string spec = spec_in != nullptr ? spec_in : "";
-    file_date.year = file_date.month = file_date.day = file_date.hour = file_date.minute = MISSING_INT;
+    st.file_date.year = st.file_date.month = st.file_date.day = st.file_date.hour = st.file_date.minute = MISSING_INT;
     if (stricmp(spec.c_str(), "exit") == 0) ZAV_exit(0);
     if (is_current_spec(spec)) {
       FILE_set_current(current_arg(spec).c_str(), name);
-      report_current(filename.c_str());
+      report_current(st.filename.c_str());
       return 1;
     }
     take_date_suffix(&spec);
     auto take = [](int v) { return v >= 0 ? v : MISSING_INT; };
-    file_date.year = take(set.year);
-    file_date.month = take(set.month);
-    file_date.day = take(set.day);
-    file_date.hour = take(set.hour);
-    file_date.minute = take(set.minute);
-    upath_set = false;
-    upath.clear();
-    const std::string& t = want_header ? hconv : conv;
+    st.file_date.year = take(st.set.year);
+    st.file_date.month = take(st.set.month);
+    st.file_date.day = take(st.set.day);
+    st.file_date.hour = take(st.set.hour);
+    st.file_date.minute = take(st.set.minute);
+    st.upath_set = false;
+    st.upath.clear();
+    const std::string& t = st.want_header ? st.hconv : st.conv;
     int result = 1;
     if (names_existing_file(spec)) {
-      filename = spec;
-      DateRec d = file_date;
+      st.filename = spec;
+      DateRec d = st.file_date;
       d.julian = d.wday = d.second = MISSING_INT;
       read_date_from_name(spec, t, &d);
-      file_date = complete_date(d);
-      filename_type = 1;
+      st.file_date = complete_date(d);
+      st.filename_type = 1;
       // Further files of a sequence are looked for beside this one.
       const int n = t.empty() ? 0 : template_separators(t);
       if (n > 0 && spec.find('/') != std::string::npos) {
-        upath = leading_dirs(spec, n);
-        upath_set = true;
+        st.upath = leading_dirs(spec, n);
+        st.upath_set = true;
       }
-      copy_out(filename, name);
+      copy_out(st.filename, name);
       return 1;
     }
     if (!name_as_given(spec, t, &result)) {
-      DateRec d = file_date;
-      filename = match_template(spec, t, &d);
-      file_date = complete_date(d);
+      DateRec d = st.file_date;
+      st.filename = match_template(spec, t, &d);
+      st.file_date = complete_date(d);
     }
-    filename_type = 1;
-    if (result == 1 && (spec.empty() || spec[0] != '@')) extract_user_path(filename);
-    copy_out(filename, name);
+    st.filename_type = 1;
+    if (result == 1 && (spec.empty() || spec[0] != '@')) extract_user_path(st.filename);
+    copy_out(st.filename, name);
     return result;
   } catch (const std::bad_alloc&) {
     copy_out("", name);
@@ -1483,12 +1490,12 @@ bool date_fits(const DateRec& want, const DateRec& d) {
 // current one (named, so that the user hears where it was looked for).
 void name_date_answer(const DateRec& want) {
   std::int64_t best = MISSING_INT;
-  const std::string pattern = listing_pattern(conv);
+  const std::string pattern = listing_pattern(st.conv);
   glob_t found{};
-  if (!conv.empty() && glob(pattern.c_str(), GLOB_TILDE, nullptr, &found) == 0) {
+  if (!st.conv.empty() && glob(pattern.c_str(), GLOB_TILDE, nullptr, &found) == 0) {
     for (std::size_t i = 0; i < found.gl_pathc; ++i) {
       DateRec d = unknown_date();
-      if (!read_date_from_name(found.gl_pathv[i], conv, &d) || !date_fits(want, d)) continue;
+      if (!read_date_from_name(found.gl_pathv[i], st.conv, &d) || !date_fits(want, d)) continue;
       d = complete_date(d);
       if (d.year < 0) continue;
       const std::int64_t t = secs_of(d);
@@ -1522,7 +1529,7 @@ void name_date_answer(const DateRec& want) {
     best = secs_of(d);
   }
   const DateRec d = date_of(best);
-  filename.clear();
+  st.filename.clear();
   make_name(&d, nullptr);
 }
 
@@ -1536,21 +1543,21 @@ int FILE_get_file(const char* prompt, char* name) {
       ZAV_exit(0);
     }
     FILE_set_file(names[0].c_str(), name);
-    bool ok = present(filename);
-    if (!ok && names.size() == 1) MESS_print(MESS_WARN, "File not found: %s\n", filename.c_str());
+    bool ok = present(st.filename);
+    if (!ok && names.size() == 1) MESS_print(MESS_WARN, "File not found: %s\n", st.filename.c_str());
     return ok ? 1 : 0;
   }
   const char* cur = RES_get("current");
   if (cur != nullptr || FLAG_batch()) {
     FILE_set_current(cur != nullptr ? cur : "la", name);
-    if (!present(filename)) {
+    if (!present(st.filename)) {
       // The first hour of a span may be missing like any other: the plot skips (and
       // reports) it.
       if (FILE_num_hour() != 0) return 0;
-      MESS_print(MESS_WARN, "File not found: %s\n", filename.c_str());
+      MESS_print(MESS_WARN, "File not found: %s\n", st.filename.c_str());
       ZAV_exit(ZAV_STATUS_INPUT);
     }
-    report_current(filename.c_str());
+    report_current(st.filename.c_str());
     return 1;
   }
   MESS_print(MESS_PRINT, "List of available files:\n");
@@ -1581,16 +1588,16 @@ int FILE_get_file(const char* prompt, char* name) {
       name_date_answer(typed);
     } else if (is_current_spec(a)) {
       FILE_set_current(current_arg(a).c_str(), name);
-      report_current(filename.c_str());
+      report_current(st.filename.c_str());
     } else {
       FILE_set_file(a.c_str(), name);
     }
-    if (date >= 0 && present(filename)) {
-      if (date > 0) report_current(filename.c_str());
-      copy_out(filename, name);
+    if (date >= 0 && present(st.filename)) {
+      if (date > 0) report_current(st.filename.c_str());
+      copy_out(st.filename, name);
       return 1;
     }
-    if (date >= 0) MESS_print(MESS_WARN, "File not found: %s\n", filename.c_str());
+    if (date >= 0) MESS_print(MESS_WARN, "File not found: %s\n", st.filename.c_str());
     if (++failures >= max_prompt_failures) {
       MESS_print(MESS_ERROR, "No input file after %d answers: the program ends\n", max_prompt_failures);
       ZAV_exit(ZAV_STATUS_INPUT);
@@ -1600,20 +1607,20 @@ int FILE_get_file(const char* prompt, char* name) {
 
 int FILE_get_date(DateRec* date) {
   if (date == nullptr) return 0;
-  *date = file_date;
+  *date = st.file_date;
   return 1;
 }
 
 char* FILE_get_filename(char* buffer) {
-  copy_out(filename, buffer);
+  copy_out(st.filename, buffer);
   return buffer;
 }
 
-const std::string& FILE_filename() { return filename; }
+const std::string& FILE_filename() { return st.filename; }
 
 void FILE_set_filename(const char* name) {
-  filename = name != nullptr ? name : "";
-  filename_type = 1;
+  st.filename = name != nullptr ? name : "";
+  st.filename_type = 1;
 }
 
 // ======================================================================
@@ -1621,7 +1628,7 @@ void FILE_set_filename(const char* name) {
 
 int FILE_num_hour() {
   const char* v = RES_get("num_hour");
-  if (v == nullptr || *v == '\0') return def_hours;
+  if (v == nullptr || *v == '\0') return st.def_hours;
   std::string s = v;
   const std::string count = s.substr(0, s.find(','));
   // [-]hours[:minutes]: anything else is a slip that would silently view one hour.
@@ -1669,95 +1676,95 @@ bool holds_hours(const std::string& name) {
 }  // namespace
 
 int FILE_first(const DateRec* date) {
-  files = positional_names();
-  if (!files.empty() && is_current_spec(files[0])) files.clear();
-  file_ind = 0;
-  numfile = static_cast<int>(files.size());
-  first_date = date != nullptr ? *date : file_date;
-  first_name = filename;
-  last_in_sequence.clear();
-  first_done = false;
-  num_hour = FILE_num_hour();
-  offset = FILE_get_offset();
-  skip = FILE_get_skip();
-  int q = skip / offset;
-  if (q > 0) offset *= q;
-  secs = num_hour < 0 ? ((num_hour + 1 - offset) / offset) * offset : 0;
-  nsecs = static_cast<int>(secs_of(first_date));
+  st.files = positional_names();
+  if (!st.files.empty() && is_current_spec(st.files[0])) st.files.clear();
+  st.file_ind = 0;
+  st.numfile = static_cast<int>(st.files.size());
+  st.first_date = date != nullptr ? *date : st.file_date;
+  st.first_name = st.filename;
+  st.last_in_sequence.clear();
+  st.first_done = false;
+  st.num_hour = FILE_num_hour();
+  st.offset = FILE_get_offset();
+  st.skip = FILE_get_skip();
+  int q = st.skip / st.offset;
+  if (q > 0) st.offset *= q;
+  st.secs = st.num_hour < 0 ? ((st.num_hour + 1 - st.offset) / st.offset) * st.offset : 0;
+  st.nsecs = static_cast<int>(secs_of(st.first_date));
   return 1;
 }
 
 int FILE_set_date_off(const DateRec* date, int seconds, char* name) {
-  DateRec base = date != nullptr ? *date : first_date;
+  DateRec base = date != nullptr ? *date : st.first_date;
   std::int64_t t = secs_of(base) + seconds;
   DateRec d = date_of(t);
-  nsecs = static_cast<int>(std::clamp<std::int64_t>(t, INT32_MIN, INT32_MAX));
+  st.nsecs = static_cast<int>(std::clamp<std::int64_t>(t, INT32_MIN, INT32_MAX));
   return FILE_set_date(&d, name);
 }
 
 int FILE_get_next(char* name) {
-  if (files.size() > 1 || (files.size() == 1 && num_hour == 0)) {
-    if (file_ind >= files.size()) return 0;
-    FILE_set_file(files[file_ind++].c_str(), name);
+  if (st.files.size() > 1 || (st.files.size() == 1 && st.num_hour == 0)) {
+    if (st.file_ind >= st.files.size()) return 0;
+    FILE_set_file(st.files[st.file_ind++].c_str(), name);
     return 1;
   }
-  if (num_hour == 0) {
-    if (first_done) return 0;
-    first_done = true;
-    if (!first_name.empty()) {
-      filename = first_name;
-      copy_out(filename, name);
+  if (st.num_hour == 0) {
+    if (st.first_done) return 0;
+    st.first_done = true;
+    if (!st.first_name.empty()) {
+      st.filename = st.first_name;
+      copy_out(st.filename, name);
     } else {
-      FILE_set_date(&first_date, name);
+      FILE_set_date(&st.first_date, name);
     }
     return 1;
   }
-  if (num_hour > 0 && secs > num_hour) return 0;
-  if (num_hour < 0 && secs > 0) return 0;
-  if (files.size() == 1 && first_date.year != MISSING_INT && holds_hours(first_name)) {
+  if (st.num_hour > 0 && st.secs > st.num_hour) return 0;
+  if (st.num_hour < 0 && st.secs > 0) return 0;
+  if (st.files.size() == 1 && st.first_date.year != MISSING_INT && holds_hours(st.first_name)) {
     // A file of reports or a station table holds every hour it covers: each step of the
     // sequence is that file at the step's hour, which its reader takes from file_date.
-    const std::int64_t t = secs_of(first_date) + secs;
-    file_date = date_of(t);
-    nsecs = static_cast<int>(std::clamp<std::int64_t>(t, INT32_MIN, INT32_MAX));
-    filename = first_name;
-    copy_out(filename, name);
-    secs += offset;
+    const std::int64_t t = secs_of(st.first_date) + st.secs;
+    st.file_date = date_of(t);
+    st.nsecs = static_cast<int>(std::clamp<std::int64_t>(t, INT32_MIN, INT32_MAX));
+    st.filename = st.first_name;
+    copy_out(st.filename, name);
+    st.secs += st.offset;
     return 1;
   }
-  FILE_set_date_off(&first_date, secs, name);
-  if (!last_in_sequence.empty() && filename == last_in_sequence) {
+  FILE_set_date_off(&st.first_date, st.secs, name);
+  if (!st.last_in_sequence.empty() && st.filename == st.last_in_sequence) {
     // Fixed date fields (the hour option) make every step the same file: stop there.
-    MESS_print(MESS_WARN, "Every hour of the sequence is the file %s: it is read once\n", filename.c_str());
+    MESS_print(MESS_WARN, "Every hour of the sequence is the file %s: it is read once\n", st.filename.c_str());
     return 0;
   }
-  last_in_sequence = filename;
-  MESS_print(MESS_DEBUG, "NEXT: %d %d %d %d %d %s\n", file_date.year, file_date.month, file_date.day,
-             file_date.hour, secs, filename.c_str());
-  secs += offset;
+  st.last_in_sequence = st.filename;
+  MESS_print(MESS_DEBUG, "NEXT: %d %d %d %d %d %s\n", st.file_date.year, st.file_date.month, st.file_date.day,
+             st.file_date.hour, st.secs, st.filename.c_str());
+  st.secs += st.offset;
   return 1;
 }
 
 int FILE_get_num_file() {
-  if (files.size() > 1) return static_cast<int>(files.size()) - 1;
-  return num_hour;
+  if (st.files.size() > 1) return static_cast<int>(st.files.size()) - 1;
+  return st.num_hour;
 }
 
 int FILE_next_file(char* name) {
-  std::int64_t t = secs_of(first_date) + offset;
-  first_date = date_of(t);
-  return FILE_set_date(&first_date, name);
+  std::int64_t t = secs_of(st.first_date) + st.offset;
+  st.first_date = date_of(t);
+  return FILE_set_date(&st.first_date, name);
 }
 
 int FILE_prev_file(char* name) {
-  std::int64_t t = secs_of(first_date) - offset;
-  first_date = date_of(t);
-  return FILE_set_date(&first_date, name);
+  std::int64_t t = secs_of(st.first_date) - st.offset;
+  st.first_date = date_of(t);
+  return FILE_set_date(&st.first_date, name);
 }
 
-int FILE_get_nsecs() { return nsecs; }
-void FILE_set_nsecs(int seconds) { nsecs = seconds; }
-int FILE_get_num_hour() { return num_hour; }
+int FILE_get_nsecs() { return st.nsecs; }
+void FILE_set_nsecs(int seconds) { st.nsecs = seconds; }
+int FILE_get_num_hour() { return st.num_hour; }
 
 namespace {
 
@@ -1797,7 +1804,7 @@ void report_no_match(const std::string& pattern) {
   const std::vector<ConvLine> lines = convention_lines();
   std::string name;
   for (const ConvLine& cl : lines)
-    if (cl.tmpl.substr(0, template_len) == conv) {
+    if (cl.tmpl.substr(0, template_len) == st.conv) {
       name = cl.name;
       break;
     }
@@ -1808,7 +1815,7 @@ void report_no_match(const std::string& pattern) {
     MESS_print(MESS_PRINT, "Searched convention %s in directory %s\n", name.c_str(), directory_of(pattern).c_str());
   std::vector<std::string> finding;
   for (const ConvLine& cl : lines) {
-    if (cl.tmpl.substr(0, template_len) == conv) continue;
+    if (cl.tmpl.substr(0, template_len) == st.conv) continue;
     const std::string other = listing_pattern(cl.tmpl);
     const std::size_t n = glob_count(other);
     if (n > 0)
@@ -1827,11 +1834,11 @@ void report_no_match(const std::string& pattern) {
 }  // namespace
 
 int FILE_list_file() {
-  if (conv.empty()) {
+  if (st.conv.empty()) {
     MESS_print(MESS_PRINT, "No file name convention selected\n");
     return 0;
   }
-  std::string pattern = listing_pattern(conv);
+  std::string pattern = listing_pattern(st.conv);
   MESS_print(MESS_DEBUG, "SEARCH: %s\n", pattern.c_str());
   std::string cmd = "ls -x " + pattern + " 2>/dev/null";
   std::fflush(stdout);

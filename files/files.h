@@ -53,6 +53,8 @@ int FILE_decode_hour(const char* text, DateRec* date);
 int FILE_conv_hour(const char* text, void* destination);
 int FILE_get_time(DateRec* date);
 void FILE_reset_time();
+// Forgets the convention, the hour and the file sequence: the module as at start-up.
+void FILE_reset_state();
 void FILE_set_late_off(int seconds);
 // The period of the active convention in seconds; 3600 when the template has none.
 int FILE_get_late_off();

@@ -5,9 +5,11 @@
 #include <chrono>
 #include <cstring>
 #include <filesystem>
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include "tests/support/config_table.h"
 #include "tests/support/run.h"
 
 using Lines = std::vector<std::pair<std::string, std::string>>;
@@ -43,35 +45,15 @@ TEST_F(DefRead, LinesNamesAndQuotedValues) {
 }
 
 TEST_F(DefRead, ConditionalSections) {
-  const std::string if_else = "IF test\nfile_path /tmp/a\nELSE\nfile_path /tmp/b\nEND\n";
-  const std::string chain = "IF one\nv 1\nELIF two\nv 2\nELIF three\nv 3\nELSE\nv other\nEND\nafter yes\n";
-  const std::string nested =
-      "IF a\nx a\nIF b\nx ab\nELSE\nx a-not-b\nEND\nx a-again\nELSE\nx not-a\nIF b\nx not-a-b\nEND\nEND\n";
-  const struct {
-    std::vector<const char*> tags;
-    std::string text;
-    Lines want;
-    const char* warnings;
-  } cases[] = {
-      {{}, if_else, {{"file_path", "/tmp/b"}}, ""}, {{"+test"}, if_else, {{"file_path", "/tmp/a"}}, ""},
-      {{"TEST"}, if_else, {{"file_path", "/tmp/a"}}, ""}, {{}, chain, {{"v", "other"}, {"after", "yes"}}, ""},
-      {{"three", "two"}, chain, {{"v", "2"}, {"after", "yes"}}, ""},
-      {{"a"}, nested, {{"x", "a"}, {"x", "a-not-b"}, {"x", "a-again"}}, ""},
-      {{"b"}, nested, {{"x", "not-a"}, {"x", "not-a-b"}}, ""},
-      {{"gone"},
-       "DEF local\nIF local\nx 1\nEND\nUNDEF gone\nIF gone\nx 2\nEND\nIF never\nDEF hidden\nEND\nIF hidden\nx 3\nEND\n",
-       {{"x", "1"}}, ""},
-      {{}, "if test\nx 1\n", {{"if", "test"}, {"x", "1"}}, ""},  // directives are upper case only
-      {{}, "ELIF x\nELSE\nEND\na 1\nIF x\nb 2\nEND\nEND\nc 3\n", {{"a", "1"}, {"c", "3"}},
-       "DEF_get: elif without an if\nDEF_get: else without an if\nDEF_get: end without an if\n"
-       "DEF_get: end without an if\n"},
-      {{}, "a 1\nIF x\nb 2\n", {{"a", "1"}}, "DEF_get: if without an end\n"}};
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.text);
+  for (const TableRow& row : read_table("config/def_read.tsv", "sections")) {
+    SCOPED_TRACE(row.where);
     DEF_clr_tag();
-    for (const char* t : c.tags) DEF_tag(t);
-    EXPECT_EQ(read_all(c.text), c.want);
-    EXPECT_EQ(warnings_, c.warnings);
+    std::istringstream tags(row[0]);
+    for (std::string t; tags >> t;) DEF_tag(t.c_str());
+    std::string got;
+    for (const auto& [name, value] : read_all(row[1])) got += (got.empty() ? "" : " ") + name + "=" + value;
+    EXPECT_EQ(got, row[2]);
+    EXPECT_EQ(warnings_, row[3]);
   }
   DEF_clr_tag();
   EXPECT_EQ(read_all("x 1\n"), (Lines{{"x", "1"}}));  // the open IF of the last file is gone
@@ -143,18 +125,10 @@ TEST_F(DefRead, OpenFindsFilesInDirectoriesHomeAndCommands) {
 }
 
 TEST_F(DefRead, PatternsForProgramAndTitle) {
-  const struct {
-    const char *title, *pattern;
-    int cmp, valid;  // DEF_cmp(file_path, pattern), DEF_valid(pattern)
-  } cases[] = {{"", "STACONT.file_path", 1, 1}, {"", "file_path", 1, 1},         {"", "*path", 1, 1},
-               {"", "stacont.*", 1, 1},         {"", "stacont.file_pat", 0, 1},  {"", "stacont.file_paths", 0, 1},
-               {"", "st*t.file_path", 1, 1},    {"", "sfc.file_path", 0, 0},     {"", "*.*.file_path", 0, 0},
-               {"stn", "stacont.file_path", 0, 0}, {"+stn", "*.file_path", 1, 1}, {"+stn", "*.stn.*", 1, 1},
-               {"+stn", "*.*.file_path", 1, 1},    {"+stn", "*.other.file_path", 0, 0}};
-  for (const auto& c : cases) {
-    DEF_name(c.title);
-    EXPECT_EQ(DEF_cmp("file_path", c.pattern), c.cmp) << c.title << " " << c.pattern;
-    EXPECT_EQ(DEF_valid(c.pattern), c.valid) << c.title << " " << c.pattern;
+  for (const TableRow& row : read_table("config/def_read.tsv", "patterns")) {
+    DEF_name(row[0].c_str());
+    EXPECT_EQ(DEF_cmp("file_path", row[1].c_str()), row.num(2)) << row.where;
+    EXPECT_EQ(DEF_valid(row[1].c_str()), row.num(3)) << row.where;
   }
   DEF_name(nullptr);
   char name[DEF_LINE_LEN];

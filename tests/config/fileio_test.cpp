@@ -9,14 +9,13 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
-#include <functional>
 #include <string>
 #include <vector>
 
+#include "tests/support/config_table.h"
 #include "tests/support/run.h"
 
 namespace {
@@ -56,80 +55,42 @@ void write_in_child(const std::string& name, int flags, std::size_t bytes, rlim_
   std::exit(0);
 }
 
-struct Case {
-  const char* what;
-  std::function<void(const std::string& dir)> setup;  // makes what is there before
-  std::string name;                                     // relative to the directory
-  int flags;
-  std::size_t bytes;
-  rlim_t limit;           // file size limit in the writer, 0 none
-  std::string outcome;    // what the writer reports
-  std::string after;      // the regular file (a link followed) afterwards; "-" none
-  std::vector<std::string> files;  // the directory afterwards
-};
-
-void old_file(const std::string& dir) { write_file(dir + "/out", kOld); }
-
-class FileOutputTest : public ::testing::TestWithParam<Case> {};
-
-TEST_P(FileOutputTest, KeepsTheOldFileWholeAndLeavesNothing) {
-  const Case& c = GetParam();
-  const std::string dir = make_temp_dir("fileio");
-  c.setup(dir);
-  const std::string name = c.name[0] == '/' || c.name[0] == '|' ? c.name : dir + "/" + c.name;
-  EXPECT_EXIT(write_in_child(name, c.flags, c.bytes, c.limit), ::testing::ExitedWithCode(0),
-              "^" + c.outcome + "\n$");
-  const std::string file = dir + "/out";
-  if (c.after == "-")
-    EXPECT_FALSE(fs::exists(fs::symlink_status(file)));
-  else if (fs::is_regular_file(file))
-    EXPECT_EQ(read_file(file), c.after);
-  else  // a device, a directory, a link to a device: still there
-    EXPECT_TRUE(fs::exists(fs::symlink_status(file)));
-  EXPECT_EQ(listing(dir), c.files);
-  fs::remove_all(dir);
+// What is there before the write.
+void set_up(const std::string& dir, const std::string& what) {
+  if (what == "old") write_file(dir + "/out", kOld);
+  if (what == "full") fs::create_symlink("/dev/full", dir + "/out");
+  if (what == "null") fs::create_symlink("/dev/null", dir + "/out");
+  if (what == "dir") fs::create_directory(dir + "/out");
+  if (what == "link") {
+    write_file(dir + "/real", kOld);
+    fs::create_symlink("real", dir + "/out");
+  }
 }
 
-const std::string k100k(100000, 'x');
-
-INSTANTIATE_TEST_SUITE_P(
-    Outputs, FileOutputTest,
-    ::testing::Values(
-        Case{"new", [](const std::string&) {}, "out", 0, 5, 0, "open=1 commit=1 ", "xxxxx", {"out"}},
-        Case{"replaced", old_file, "out", 0, 5, 0, "open=1 commit=1 ", "xxxxx", {"out"}},
-        Case{"appended", old_file, "out", FILE_OUT_APPEND, 3, 0, "open=1 commit=1 ", kOld + "xxx", {"out"}},
-        Case{"missing directories are made", [](const std::string&) {}, "a/b/out", 0, 2, 0, "open=1 commit=1 ", "-",
-             {"a"}},
-        // 100000 bytes against a limit of 4096: the temporary file cannot grow, the old one stays.
-        Case{"full disk", old_file, "out", 0, 100000, 4096, "open=1 commit=0 File too large", kOld, {"out"}},
-        Case{"full disk, appending", old_file, "out", FILE_OUT_APPEND, 100000, 4096,
-             "open=1 commit=0 File too large", kOld, {"out"}},
-        Case{"full disk, new file", [](const std::string&) {}, "out", 0, 100000, 4096,
-             "open=1 commit=0 File too large", "-", {}},
-        Case{"a link to /dev/full is written, and stays",
-             [](const std::string& dir) { fs::create_symlink("/dev/full", dir + "/out"); }, "out", 0, 10, 0,
-             "open=1 commit=0 No space left on device", "", {"out"}},
-        Case{"a link to a file replaces the file, not the link",
-             [](const std::string& dir) {
-               write_file(dir + "/real", kOld);
-               fs::create_symlink("real", dir + "/out");
-             },
-             "out", 0, 4, 0, "open=1 commit=1 ", "xxxx", {"out", "real"}},
-        Case{"a directory", [](const std::string& dir) { fs::create_directory(dir + "/out"); }, "out", 0, 1, 0,
-             "open=0 Is a directory", "", {"out"}},
-        Case{"a directory that cannot be made", old_file, "out/sub/x", 0, 1, 0, "open=0 Not a directory", kOld,
-             {"out"}},
-        Case{"a library writing by name is refused a device",
-             [](const std::string& dir) { fs::create_symlink("/dev/null", dir + "/out"); }, "out", FILE_OUT_BY_NAME,
-             0, 0, "open=0 File exists", "", {"out"}},
-        Case{"a command that fails", old_file, "|cat >/dev/null; exit 3", 0, 100, 0,
-             "open=1 commit=0 the command ended with status 3", kOld, {"out"}}),
-    [](const ::testing::TestParamInfo<Case>& info) {
-      std::string n = info.param.what;
-      for (char& ch : n)
-        if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
-      return n;
-    });
+TEST(FileOutput, KeepsTheOldFileWholeAndLeavesNothing) {
+  for (const TableRow& row : read_table("config/fileio.tsv")) {
+    SCOPED_TRACE(row.where);
+    const std::string dir = make_temp_dir("fileio");
+    set_up(dir, row[0]);
+    const std::string name = row[1][0] == '|' ? row[1] : dir + "/" + row[1];
+    const int flags = row[2] == "append" ? FILE_OUT_APPEND : row[2] == "by_name" ? FILE_OUT_BY_NAME : 0;
+    EXPECT_EXIT(write_in_child(name, flags, std::stoul(row[3]), std::stoul(row[4])), ::testing::ExitedWithCode(0),
+                "^" + row[5] + "\n$");
+    const std::string file = dir + "/out";
+    std::string after = row[6];
+    if (after.rfind("OLD", 0) == 0) after.replace(0, 3, kOld);
+    if (after == "-")
+      EXPECT_FALSE(fs::exists(fs::symlink_status(file)));
+    else if (fs::is_regular_file(file))
+      EXPECT_EQ(read_file(file), after);
+    else  // a device, a directory, a link to a device: still there
+      EXPECT_TRUE(fs::exists(fs::symlink_status(file)));
+    std::string files;
+    for (const std::string& f : listing(dir)) files += (files.empty() ? "" : " ") + f;
+    EXPECT_EQ(files, row[7]);
+    fs::remove_all(dir);
+  }
+}
 
 // Permissions: a new file gets 0666 less the umask, a replaced one keeps its own.
 TEST(FileOutput, PermissionsOfNewAndReplacedFiles) {

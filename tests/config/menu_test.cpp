@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <string>
 
+#include "tests/support/config_table.h"
 #include "tests/support/run.h"
 
 // Types: 0 the main listing, 1 a second listing that also holds "hidden".
@@ -68,24 +69,10 @@ TEST_F(MenuTest, ThirteenRowsInTwoColumnsThenOneColumnAndFlagLines) {
 }
 
 TEST_F(MenuTest, Answers) {
-  const std::string domain = "lamb,40,-100,50,40,1,1,30,60", longest(79, 'w');  // typed whole
-  const struct {
-    std::string input;
-    int type, flags, value;
-    std::string answer;
-  } cases[] = {
-      {"5\n", 0, all, 5, "Wind"},  // numbers skip the separator
-      {"13\n", 0, all, -9999, "13"},            {"0\n", 0, all, 0, "Return to main menu"},
-      {"-1\n", 0, all, -1, "-1"},               {"-1\n", 0, MENU_RETURN, -9999, "-1"},
-      {"99\n", 0, all, 99, "99"},               {"99\n", 0, MENU_EXIT, -9999, "99"},
-      {"VIS\n", 0, all, 10, "Visibility"},      {"main\n", 0, MENU_RETURN, 0, "main"},
-      {"hidden\n", 0, all, -9999, "hidden"},    {"hidden\n", 1, all, 50, "Only in the second menu"},
-      {domain + "\n", 0, all, -9999, domain},    {longest + "\n", 0, all, -9999, longest},
-      {"\n   \nt extra words\n", 0, all, 1, "Temperature"}, {"set variable td\n2\n", 0, all, 2, "Dew point"}};
-  for (const auto& c : cases) {
-    const Result r = choose(c.input, c.type, c.flags);
-    EXPECT_EQ(r.value, c.value) << c.input;
-    EXPECT_EQ(r.answer, c.answer) << c.input;
+  for (const TableRow& c : read_table("config/menu.tsv")) {
+    const Result r = choose(c[0], c.num(1), c[2] == "all" ? all : c[2] == "return" ? MENU_RETURN : MENU_EXIT);
+    EXPECT_EQ(r.value, c.num(3)) << c.where;
+    EXPECT_EQ(r.answer, c[4]) << c.where;
   }
 }
 

@@ -11,27 +11,23 @@
 
 #include "config/flag.h"
 #include "tests/support/capture.h"
+#include "tests/support/config_table.h"
 #include "tests/support/run.h"
 
 class Mess : public ::testing::Test {
  protected:
-  void SetUp() override { MESS_reset(); }
-  void TearDown() override { MESS_reset(); }
+  void SetUp() override { MESS_reset_state(); }
+  void TearDown() override { MESS_reset_state(); }
   std::string path_ = make_temp_dir("mess") + "/run.log";
 };
 
 TEST_F(Mess, LevelFromResourceText) {
-  const std::pair<const char*, unsigned> cases[] = {
-      {"none", 0u},        {"+debug", 0xF00FFFFFu},  {"warnb", 0x22u}, {"warn", 0xFFu},          {"WARN", 0xFFu},
-      {"debug", ~0u},      {"messages", 0xFFFu},     {"-warn", 0xFFF3Fu}, {"print,+out3", 0xF0000Fu},
-      {"out1c", 0x4444u},  {"none,+mess", 0xF00u},   {" warn , +debug", 0xF00000FFu}, {"mess,-printa", 0xFFEu},
-      {"bogus", 0xFFFFFu}};  // warnb: only the second bit of the print, error and warn groups
-  for (auto [text, expected] : cases) {
-    MESS_reset();
+  for (const TableRow& row : read_table("config/mess.tsv")) {
+    MESS_reset_state();
     ASSERT_EQ(MESS_get(), 0xFFFFFu);
-    MESS_set_str(text);
-    EXPECT_EQ(MESS_get(), expected) << text;
-    EXPECT_GT(MESS_check_set(), 0) << text;
+    MESS_set_str(row[0].c_str());
+    EXPECT_EQ(MESS_get(), std::stoul(row[1], nullptr, 16)) << row.where;
+    EXPECT_GT(MESS_check_set(), 0) << row.where;
   }
 }
 
@@ -79,7 +75,7 @@ TEST_F(Mess, LogFiles) {
   ASSERT_EQ(MESS_set_str(("@fi:" + path_).c_str()), 1);  // dated log and the terminal
   EXPECT_EQ(MESS_print(MESS_PRINT, "first %d\n", 1) + MESS_print(MESS_WARN, "second\n"), 2);
   const std::string after = now_text();
-  MESS_reset();
+  MESS_reset_state();
   const std::string log = read_file(path_);
   std::smatch m;
   ASSERT_TRUE(std::regex_match(log, m, std::regex("(.+) -- first 1\n(.+) -- second\n"))) << log;

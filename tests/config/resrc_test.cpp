@@ -12,12 +12,12 @@
 #include <map>
 #include <set>
 #include <sstream>
-#include <tuple>
 
 #include "config/flag.h"
 #include "config/mess.h"
 #include "config/mqueue.h"
 #include "config/string.h"
+#include "tests/support/config_table.h"
 #include "tests/support/run.h"
 
 extern char** environ;
@@ -38,8 +38,8 @@ class Resources : public ::testing::Test {
   }
   void TearDown() override {
     clear_environment();
-    RES_clear();
-    MESS_reset();
+    RES_reset_state();
+    MESS_reset_state();
     std::filesystem::remove_all(dir_);
   }
   static void clear_environment() {
@@ -71,26 +71,10 @@ class Resources : public ::testing::Test {
 };
 
 TEST_F(Resources, CommandLineForms) {
-  const std::tuple<V, const char*, const char*> cases[] = {  // arguments, resource, value or "<unset>"
-      {{"-pd=us"}, "plot_domain", "us"}, {{"-pd", "us"}, "plot_domain", "us"}, {{"--pd", "us"}, "plot_domain", "us"},
-      {{"--pd=us"}, "plot_domain", "us"}, {{"-PD", "us"}, "plot_domain", "us"},
-      {{"-plot_dom", "us"}, "plot_domain", "us"},
-      {{"-va", "t"}, "variable", "t"}, {{"-variable", "t"}, "variable", "t"}, {{"-vari", "t"}, "variable", "t"},
-      {{"-va=a=b"}, "variable", "a=b"}, {{"-va", "t", "-variable", "td"}, "variable", "td"},  // the last one wins
-      {{"-in", "4"}, "con_interval", "4"}, {{"-in", "4"}, "input", "<unset>"},  // input is not accepted here
-      {{"-sc", "-2.5"}, "plot_scale", "-2.5"}, {{"-ho", "-0:30"}, "hour", "-0:30"},  // '-' and a non-letter
-      {{"-va"}, "variable", ""}, {{"-va", "-pd", "us"}, "variable", ""}, {{"-va="}, "variable", ""},
-      {{"-zork", "12"}, "zork", "12"}, {{"--Zork=1"}, "Zork", "1"}, {{"-zork", "-va", "t"}, "zork", ""},
-      // Prefixes of "name" and "default" are not taken as prefixes of other names.
-      {{"-na", "x"}, "name_conv", "<unset>"}, {{"-na", "x"}, "name", "x"}, {{"-df=/a:/b"}, "default", "/a:/b"},
-      {{"a", "--", "b"}, "filename", "a\nb"}, {{"-"}, "filename", "-"}, {{"-="}, "filename", "-="},
-      {{"--=x"}, "filename", "--=x"}, {{"-5", "x"}, "filename", "-5\nx"},
-      // Boolean, batch and help options never take the next argument.
-      {{"-ba", "t"}, "filename", "t"}, {{"-ba", "t"}, "batch", ""}, {{"-ba", "-va", "t"}, "variable", "t"},
-      {{"-ic", "file"}, "filename", "file"}, {{"-h", "x"}, "help", ""}, {{"-ba=yes"}, "batch", "yes"}};
-  for (const auto& [args, name, value] : cases) {
-    init(args);
-    EXPECT_EQ(get(name), value) << testing::PrintToString(args) << " " << name;
+  for (const TableRow& row : read_table("config/resrc.tsv", "command_line")) {
+    SCOPED_TRACE(row.where);
+    init(V(row.field.begin() + 2, row.field.end()));
+    EXPECT_EQ(get(row[0].c_str()), row[1]);
   }
 }
 
@@ -135,7 +119,7 @@ TEST_F(Resources, MessageLevelsProgramNameAndHelpItem) {
                                             {{"-ba"}, 0xFFu},               {{"-me", "mess", "-ba"}, 0xFFFu},
                                             {{"-ba", "-me", "mess"}, 0xFFFu}};  // batch keeps an explicit level
   for (const auto& [args, level] : levels) {
-    MESS_reset();
+    MESS_reset_state();
     init(args);
     EXPECT_EQ(MESS_get(), level) << testing::PrintToString(args);
   }
@@ -147,48 +131,32 @@ TEST_F(Resources, MessageLevelsProgramNameAndHelpItem) {
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "65\n0\n500\n -sc scale   Text and wind vector scale factor\n");
 }
 
-// "result:value" after converting the text into a destination that starts as start; for
-// the kinds that set a flag, "/flag" follows.
-template <typename T>
-std::string conv(const char* text, int kind, T start) {
+// "result:value" after converting the text into a destination of the kind's type that
+// starts as 7; for the kinds that set a flag, "/flag" follows.
+std::string conv(const char* text, int kind) {
   FLAG_reset(-9999);
-  T value = start;
   std::ostringstream out;
-  out << RES_conv_data(text, &value, kind) << ':' << value;
+  const auto into = [&](auto value) { out << RES_conv_data(text, &value, kind) << ':' << value; };
+  if (kind <= 2)
+    into(7);
+  else if (kind == 3)
+    into(short{7});
+  else if (kind == 4)
+    into(7L);
+  else if (kind == 5)
+    into(7.0f);
+  else if (kind == 19)
+    into(std::int64_t{7});
+  else
+    into(static_cast<const char*>("7"));
   const int flag = kind == 16 ? 15 : kind == 17 ? 2 : kind == 18 ? 11 : kind == 22 ? 19 : kind == 23 ? 20 : -1;
   if (flag >= 0) out << '/' << FLAG_getl(flag);
   return out.str();
 }
 
 TEST(ResConv, ValueKinds) {
-  const char* s = "7";
-  const std::pair<std::string, const char*> cases[] = {
-      {conv(nullptr, 1, 7), "1:1"}, {conv("false", 1, 7), "1:0"}, {conv("OFF", 1, 7), "1:0"},
-      {conv("No", 1, 7), "1:0"}, {conv("TRUE", 1, 7), "1:1"}, {conv("on", 1, 7), "1:1"},
-      {conv("yes", 1, 7), "1:1"}, {conv("maybe", 1, 7), "1:7"}, {conv("42", 2, 7), "1:42"},
-      {conv("0x1F", 2, 7), "1:31"}, {conv("-12", 2, 7), "1:-12"}, {conv("abc", 2, 7), "1:7"},
-      {conv("99999999999999", 2, 7), "1:2147483647"}, {conv(nullptr, 2, 7), "0:7"},
-      {conv("-3", 3, short{7}), "1:7"}, {conv("300", 3, short{7}), "1:300"},  // shorts, longs: a leading digit
-      {conv("123456", 4, 7L), "1:123456"}, {conv("-2.5", 5, 7.0f), "1:-2.5"}, {conv("x", 5, 7.0f), "1:7"},
-      {conv("12345678901", 19, std::int64_t{7}), "1:12345678901"}, {conv("abc", 6, s), "1:abc"},
-      {conv("/data", 8, s), "1:/data/"}, {conv("/data/", 8, s), "1:/data/"}, {conv("NONE", 8, s), "1:"},
-      {conv("use", 16, s), "1:7/3"}, {conv("OVER", 16, s), "1:7/1"}, {conv("calc", 16, s), "1:7/1"},
-      {conv("reuse", 16, s), "1:7/3"}, {conv("recalc", 16, s), "1:7/1"}, {conv("app", 16, s), "1:7/2"},
-      {conv("junk", 16, s), "1:7/-9999"}, {conv("p", 17, s), "1:7/4"}, {conv("PS,plot.ps", 17, s), "1:plot.ps/4"},
-      {conv("h", 17, s), "1:7/5"}, {conv("Q", 17, s), "1:7/5"}, {conv("meta", 17, s), "1:7/3"},
-      {conv("w", 17, s), "1:7/6"}, {conv("d", 17, s), "1:7/1"}, {conv("", 17, s), "1:7/1"},
-      {conv(nullptr, 17, s), "1:7/1"}, {conv("raw", 18, s), "1:7/0"}, {conv("NONE", 18, s), "1:7/99"},
-      {conv("gvalue", 18, s), "1:7/17"}, {conv("ndln", 18, s), "1:7/14"}, {conv("stream", 18, s), "1:7/23"},
-      {conv("number", 18, s), "1:7/54"}, {conv("rteph", 18, s), "1:7/65"}, {conv("contour", 18, s), "1:7/-9999"},
-      {conv(nullptr, 22, s), "1:7/1"}, {conv(nullptr, 23, s), "1:7/1"}};
-  // Every plot type word of the option, as the help lists them first.
-  const std::pair<const char*, int> words[] = {
-      {"cf", 15},  {"lcf", 16}, {"ln", 12},   {"dln", 13},    {"ndln", 14},  {"value", 17}, {"none", 99},
-      {"vect", 21}, {"barb", 22}, {"strm", 23}, {"an", 54},    {"pm", 55},    {"stuve", 61}, {"skewt", 62},
-      {"ema", 63},  {"teph", 64}, {"hodo", 69}, {"CF", 15}};
-  for (const auto& [word, code] : words) EXPECT_EQ(conv(word, 18, s), "1:7/" + std::to_string(code)) << word;
-  for (const auto& [got, expect] : cases) EXPECT_EQ(got, expect);
-  MESS_reset();
+  for (const TableRow& row : read_table("config/resrc.tsv", "conv")) EXPECT_EQ(conv(row.text(0), row.num(1)), row[2]) << row.where;
+  MESS_reset_state();
   char buf[RES_TEXT_LEN];
   RES_conv_data(std::string(1000, 'y').c_str(), buf, 7);
   EXPECT_EQ(std::string(buf), std::string(RES_TEXT_LEN - 1, 'y'));
@@ -214,25 +182,16 @@ TEST(ResConv, PlotTypeHelpListsEveryWord) {
   for (int i = 0; RES_plot_type_word(i); ++i) table.insert(RES_plot_type_word(i));
   EXPECT_EQ(listed, table);
   EXPECT_GE(table.size(), 22u);
-  for (const auto& word : listed) EXPECT_NE(conv(word.c_str(), 18, "7"), "1:7/-9999") << word;
+  for (const auto& word : listed) EXPECT_NE(conv(word.c_str(), 18), "1:7/-9999") << word;
 }
 
 TEST(ResConv, DrawWords) {
-  const std::pair<const char*, std::vector<int>> cases[] = {
-      {"map", {0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 1}},  // a first word without a sign starts from nothing
-      {"+map", {6, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 17}},
-      {"-text_ul,-SUM", {5, 0, 1, 1, 1, 1, 1, 1, 1, 1, 0, 1, 14}},
-      {"none,+grid,+bord", {0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 1, 2}},
-      {"text_lr,text_ll,+all,-map", {6, 1, 1, 1, 1, 1, 1, 1, 0, 1, 1, 1, 16}},
-      {"+bogus,-", {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1}},
-      {"text", {6, 1, 1, 1, 1, 1, 1, 0, 0, 0, 0, 1, 13}},  // the labels and the border
-      {"-text", {0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 0, 4}}};
-  for (const auto& [text, expect] : cases) {
+  for (const TableRow& row : read_table("config/resrc.tsv", "draw")) {
     FLAG_resetplot(1);
-    RES_conv_data(text, nullptr, 10);
-    std::vector<int> got;
-    for (int i = 0; i < FLAG_NUM_PLOT; ++i) got.push_back(FLAG_getplot(i));
-    EXPECT_EQ(got, expect) << text;
+    RES_conv_data(row[0].c_str(), nullptr, 10);
+    std::string got;
+    for (int i = 0; i < FLAG_NUM_PLOT; ++i) got += (i ? " " : "") + std::to_string(FLAG_getplot(i));
+    EXPECT_EQ(got, row[1]) << row.where;
   }
 }
 

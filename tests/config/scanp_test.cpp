@@ -6,6 +6,7 @@
 #include <string>
 
 #include "config/missing.h"
+#include "tests/support/config_table.h"
 
 namespace {
 
@@ -28,36 +29,15 @@ TEST(Scanp, MissingMarkersInNumbers) {
   EXPECT_EQ(l.rec.used, 5);
 }
 
-struct IntCase {
-  const char* text;
-  const char* format;
-  int matched;
-  int value;
-  int used;
-};
-
-class ScanpInt : public ::testing::TestWithParam<IntCase> {};
-
-TEST_P(ScanpInt, Widths) {
-  const IntCase& c = GetParam();
-  Line l(c.text);
-  int v = -1;
-  EXPECT_EQ(scanp(&l.rec, c.format, &v), c.matched) << c.format << " on " << c.text;
-  EXPECT_EQ(v, c.value) << c.format;
-  EXPECT_EQ(l.rec.used, c.used) << c.format;
+TEST(Scanp, IntegerWidths) {
+  for (const TableRow& c : read_table("config/scanp.tsv")) {
+    Line l(c[0].c_str());
+    int v = -1;
+    EXPECT_EQ(scanp(&l.rec, c[1].c_str(), &v), c.num(2)) << c.where;
+    EXPECT_EQ(v, c.num(3)) << c.where;
+    EXPECT_EQ(l.rec.used, c.num(4)) << c.where;
+  }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, ScanpInt,
-    ::testing::Values(IntCase{"12 4", "%3d", 0, -1, 0},         // exactly three needed
-                      IntCase{"12 4", "%<3d", 1, 12, 2},        // at most three
-                      IntCase{"1234", "%3d", 1, 123, 3},        // the width cuts
-                      IntCase{"   42", "%5D", 1, 42, 5},        // blank-padded
-                      IntCase{"  -7  x", "%5D", 1, -7, 5},      // blanks on both sides
-                      IntCase{"-", "%d", 0, -1, 0},             // a lone minus is no number
-                      IntCase{"  -  ", "%5!-!D", 1, MISSING_INT, 5},  // padded marker
-                      IntCase{"x", "%!-!d", 0, -1, 0},          // neither number nor marker
-                      IntCase{"abc 5", "%*s %d", 2, 5, 5}));    // skipped field still matches
 
 TEST(Scanp, RealsWithExponent) {
   Line l("-1.5e+2,7.");

@@ -3,8 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <tuple>
 #include <vector>
+
+#include "tests/support/config_table.h"
 
 TEST(ParseString, SplitsKeepingEmptyItems) {
   const struct {
@@ -50,45 +51,16 @@ TEST(TextEdits, InPlaceAndCompare) {
 }
 
 TEST(SetNum, LabelFormats) {
-  const std::tuple<const char*, float, const char*> cases[] = {  // spec, value, text
-      {"5.3.0", 12.345f, " 12.3"},     // decimals 3-1-1
-      {"0.3.0", 1234.4f, "1234"},      // width 4 from the digits, no decimals
-      {"0.3.1", 1234.4f, "1234.4"},    // minimum decimals win
-      {"0.2.0", 0.0123f, "0.012"},     // width raised to the decimals
-      {"6.3.0", 0.0f, "     0"},       // zero counts as exponent 2
-      {"4.4.0", 0.000001f, " 0.0"},    // below 1e-5 is zero: 4-1-2 = 1
-      {"20.2.0", -5.0f, "     -5.0"},  // width capped at 9
-      {"3.2.0", -0.5f, "-0.50"},       // the text may exceed the width
-      {"0.1.0", 273.15f, "273"}, {"4.2.3", 1.0f, "1.000"}};
-  for (auto [spec, value, text] : cases) {
+  for (const TableRow& c : read_table("config/string.tsv", "set_num")) {
     char buffer[32];
-    EXPECT_STREQ(set_num(buffer, spec, value), text) << spec << " " << value;
+    EXPECT_STREQ(set_num(buffer, c[0].c_str(), std::stof(c[1])), c[2].c_str()) << c.where;
   }
 }
 
 TEST(NumberFormat, OneBoundedConversionOfTheKindAsked) {
-  const std::string long_text(60, 'x');
-  const struct {
-    std::string format;
-    char floating;  // result for kFloatConversions
-    char number;    // result for kNumberConversions
-  } cases[] = {
-      {"%.1f", 'f', 'f'},     {"%14.8e", 'e', 'e'},   {"%-+ #0G", 'G', 'G'},  {"T=%5.1f%%", 'f', 'f'},
-      {"%%%g%%", 'g', 'g'},   {"%40.40E", 'E', 'E'},  {"%0040f", 'f', 'f'},   // flags "00", width 40
-      {"%d", 0, 'd'},         {"%03i", 0, 'i'},                               // integers where asked for
-      {"abc", 0, 0},          {"%%", 0, 0},           {"", 0, 0},             // no conversion
-      {"%", 0, 0},            {"%.1", 0, 0},          {"%-+ #0-f", 0, 0},     // cut off, six flags
-      {"%n", 0, 0},           {"%n%n%n", 0, 0},       {"%s%s%s", 0, 0},       // write or read memory
-      {"%*d", 0, 0},          {"%.*f", 0, 0},         {"%1$f", 0, 0},         // take other arguments
-      {"%f%f", 0, 0},         {"%f %d", 0, 0},        {"%a", 0, 0},           // two, or not of the kind
-      {"%x", 0, 0},           {"%c", 0, 0},           {"%p", 0, 0},           {"%'f", 0, 0},
-      {"%lf", 0, 0},          {"%Lf", 0, 0},          {"%hd", 0, 0},          {"%zd", 0, 0},  // length modifiers
-      {"%999999999f", 0, 0},  {"%41f", 0, 0},         {"%.41f", 0, 0},        {"%100f", 0, 0},  // beyond 40
-      {long_text + "%.1f", 'f', 'f'},  {long_text + "%.12f", 0, 0},           // 64 characters at most
-      {std::string("%f\0%n", 5), 0, 0},
-  };
-  for (const auto& c : cases) {
-    EXPECT_EQ(number_format_conversion(c.format, kFloatConversions), c.floating) << c.format;
-    EXPECT_EQ(number_format_conversion(c.format, kNumberConversions), c.number) << c.format;
+  const auto found = [](const std::string& f) { return f == "-" ? '\0' : f[0]; };
+  for (const TableRow& c : read_table("config/string.tsv", "number_format")) {
+    EXPECT_EQ(number_format_conversion(c[0], kFloatConversions), found(c[1])) << c.where;
+    EXPECT_EQ(number_format_conversion(c[0], kNumberConversions), found(c[2])) << c.where;
   }
 }

@@ -8,6 +8,7 @@
 #include <tuple>
 
 #include "config/resrc.h"
+#include "tests/support/config_table.h"
 
 // Feeds input to standard input and joins standard output to standard error (which a
 // death test matches); the alarm fails a prompt that loops.
@@ -21,24 +22,15 @@ void child_io(const std::string& input) {
 }
 
 TEST(Prompt, AsksUntilAnsweredOrEnded) {
-  const std::pair<std::string, const char*> cases[] = {  // input, the whole output as a regular expression
-      {"  -3  \r", "^N\\? got=-3\n$"},
-      {"abc\n\n99999999999\n7\n", "^N\\? N\\? N\\? N\\? got=7\n$"},
-      // The tail of an over-long line must not answer the next prompt.
-      {std::string(100, 'x') + "12\n42\n",
-       "^N\\? Answer longer than 80 characters: the rest is ignored\nN\\? got=42\n$"},
-      {"", "^N\\? \nEnd of input: exiting\n$"},
-      {"what\n", "^N\\? N\\? \nEnd of input: exiting\n$"},
-      {"EXIT now\n5\n", "^N\\? $"},
-      {"set variable t\nset\n3\n", "^N\\? N\\? Set resources\n(.*\n)*variable: t\n(.*\n)*\nN\\? got=3\n$"}};
-  for (const auto& [input, output] : cases) {
+  for (const TableRow& row : read_table("config/prompt.tsv")) {
     EXPECT_EXIT(
         {
-          child_io(input);
+          child_io(row[0]);
           std::printf("got=%d\n", ZAV_promptd("N? "));
           std::exit(0);
         },
-        ::testing::ExitedWithCode(0), output);
+        ::testing::ExitedWithCode(0), row[1])
+        << row.where;
   }
   EXPECT_EXIT(
       {

@@ -9,6 +9,8 @@
 #include <string>
 #include <utility>
 
+#include "tests/support/config_table.h"
+
 namespace {
 
 DateRec mk(int y, int mo, int d, int h = -9999, int mi = -9999, int s = 0) {
@@ -52,10 +54,8 @@ TEST_F(DateTest, NumSecAndGmdateAgreeWithCLibraryForEveryHourOf32BitRange) {
   EXPECT_GT(checked, 2 * 1193000LL - 10);
 }
 
-TEST_F(DateTest, NumSecKnownValuesAndNormalisation) {
-  DateRec a = mk(1998, 1, 1, 0, 0), b = mk(2000, 3, 1, 0, 0);
-  EXPECT_EQ(DATE_num_sec(&a), 883612800);
-  EXPECT_EQ(DATE_num_sec(&b), 951868800);
+// Known values are those of the every-hour comparison above.
+TEST_F(DateTest, NumSecNormalisation) {
   for (auto [in, out] : {std::pair{98, 1998}, {49, 2049}, {50, 1950}, {5, 2005}, {105, 2005}, {-3, 1980}}) {
     DateRec d = mk(in, 6, 1, 0, 0);
     DATE_num_sec(&d);
@@ -105,23 +105,9 @@ TEST_F(DateTest, SequenceText) {
 
 // Both clocks and zones as set from zavtz: the zone text, the date and the label.
 TEST_F(DateTest, Labels) {
-  const struct { const char* tz; DateRec date; const char* want; } cases[] = {
-      {"", mk(1998, -9999, -9999), "98"}, {"", mk(1998, 1, -9999), "JAN 98"}, {"", mk(1998, 1, 5), " 5 JAN 98"},
-      {"", mk(1998, 1, 5, 12), "12Z  5 JAN 98"}, {"", mk(1998, 1, 5, 12, 30), "1230Z  5 JAN 98"},
-      {"", mk(2005, 11, 25, 0, 5), "0005Z 25 NOV 05"}, {"", mk(-1, 13, 40, 9), "09Z  1 JAN 80"},
-      {"+EST:-5", mk(1998, 1, 5, 17), "12 PM EST  5 JAN 98"}, {"+EST:-5", mk(1998, 1, 5, 5), "12 AM EST  5 JAN 98"},
-      {"+EST:-5", mk(1998, 1, 5, 4), "11 PM EST  4 JAN 98"}, {"+EST:-5", mk(1998, 1, 5, 5, 0), "12:00 AM EST  5 JAN 98"},
-      {"+EST:-5", mk(1998, 1, 5, 13, 30), "8:30 AM EST  5 JAN 98"},
-      {"+EST:-5", mk(1998, 1, 5, 17, 30), "12:30 PM EST  5 JAN 98"},
-      {"+EST:-5", mk(1998, 1, 5, 22, 45), "5:45 PM EST  5 JAN 98"},
-      {"-EST:-5", mk(1998, 1, 5, 17), "12 PM EST [17Z]  5 JAN 98"},
-      {"-EST:-5", mk(1998, 1, 5, 17, 5), "12:05 PM EST [1705Z]  5 JAN 98"},
-      {"-EST:-5", mk(1998, 1, 1, 3), "10 PM EST [03Z] 31 DEC 97"},
-      {"CET:1", mk(1998, 1, 5, 11), "12 CET  5 JAN 98"}, {"NST:-3.5", mk(1998, 1, 5, 12, 0), "0830 NST  5 JAN 98"},
-      {"+EST:-5", mk(1998, 1, 5), " 5 JAN 98"}};  // a date without hour is not shifted into the day before
-  for (const auto& c : cases) {
-    ASSERT_EQ(DATE_set_TZ(c.tz), 1);
-    EXPECT_EQ(label(c.date), c.want) << c.tz;
+  for (const TableRow& row : read_table("files/date.tsv", "labels")) {
+    ASSERT_EQ(DATE_set_TZ(row[0].c_str()), 1) << row.where;
+    EXPECT_EQ(label(mk(row.num(1), row.num(2), row.num(3), row.num(4), row.num(5))), row[6]) << row.where;
   }
 }
 
@@ -135,14 +121,10 @@ TEST_F(DateTest, TimeZoneText) {
 }
 
 TEST_F(DateTest, ForecastHourTexts) {
-  const struct { int hours, no_hour; const char* want; } cases[] = {
-      {901, 0, "1 month"}, {805, 0, "5 day"}, {12, 1, "0.5 day"}, {36, 1, "1.5 day"}, {60, 1, "2.5 day"},
-      {72, 1, "3 day"}, {84, 1, "3.5 day"}, {66, 1, "66 hour"}, {36, 0, "36 hour"}, {0, 1, ""}, {-9999, 0, ""},
-      {900, 0, "100 day"}, {801, 0, "1 day"}, {800, 0, "800 hour"}, {902, 1, "2 month"}};
-  for (auto& c : cases) {
+  for (const TableRow& row : read_table("files/date.tsv", "fhour")) {
     char buf[DATE_LABEL_LEN] = "junk";
-    DATE_fhour_label(buf, c.hours, c.no_hour);
-    EXPECT_STREQ(buf, c.want) << c.hours << "," << c.no_hour;
+    DATE_fhour_label(buf, row.num(0), row.num(1));
+    EXPECT_EQ(buf, row[2]) << row.where;
   }
 }
 
@@ -150,29 +132,15 @@ TEST_F(DateTest, ForecastHourTexts) {
 TEST_F(DateTest, ForecastLabels) {
   const DateRec h00 = mk(1998, 1, 5, 0), h12 = mk(1998, 1, 5, 12), nohour = mk(1998, 1, 5);
   const int base = 883612800 + 4 * 86400;
-  // kind: 'm' make_label_for_time_mod, 'f' make_label_for, 'v' make_label_valid_time.
-  struct Case { const char* tz; char kind; int time; const char* model; const DateRec* date; const char* want; };
-  const Case cases[] = {
-      {"", 'm', 12, "MOD", &h00, "12 hour MOD valid 12Z MON  5 JAN 98"},
-      {"", 'm', 0, "MOD", &h12, "MOD analysis for 12Z  5 JAN 98"},
-      {"", 'm', -9999, nullptr, &h12, "Analysis for 12Z  5 JAN 98"},
-      {"", 'm', 36, "MOD", &nohour, "1.5 day MOD valid TUE  6 JAN 98"},
-      {"", 'm', 6012000, "MOD", &h00, "12 hour MOD analysis valid 0Z  5 JAN 98"},
-      {"-EST:-5", 'm', 12, "MOD", &h00, "12 hour MOD valid 7 AM EST [12Z] MON  5 JAN 98"},
-      {"EST:-5", 'm', 3, "MOD", &h00, "3 hour MOD valid 22 EST SUN  4 JAN 98"},
-      {"", 'f', 3, nullptr, &h00, "3 hour valid 03Z MON  5 JAN 98"},
-      {"", 'f', 0, nullptr, &h00, "analysis for 00Z  5 JAN 98"}, {"", 'f', 0, nullptr, nullptr, "analysis"},
-      {"", 'v', 12, nullptr, &h00, "12Z MON  5 JAN 98"}, {"", 'v', 1024, nullptr, &h00, "0Z TUE  6 JAN 98"},
-      {"", 'v', 800, nullptr, &nohour, "MON  5 JAN 98"},
-  };
-  for (auto& c : cases) {
-    DATE_set_TZ(c.tz);
+  for (const TableRow& row : read_table("files/date.tsv", "forecast")) {
+    DATE_set_TZ(row[0].c_str());
+    const DateRec* date = row[4] == "h00" ? &h00 : row[4] == "h12" ? &h12 : row[4] == "nohour" ? &nohour : nullptr;
     char buf[DATE_LABEL_LEN];
-    const int rc = c.kind == 'm'   ? DATE_make_label_for_time_mod(c.time, c.model, c.date, buf)
-                   : c.kind == 'f' ? DATE_make_label_for(c.time, -9999, c.date ? &base : nullptr, buf)
-                                   : DATE_make_label_valid_time(c.time, c.date, buf);
-    EXPECT_EQ(rc, c.date ? 0 : -1);
-    EXPECT_STREQ(buf, c.want) << c.kind << " " << c.time;
+    const int rc = row[1] == "m"   ? DATE_make_label_for_time_mod(row.num(2), row.text(3), date, buf)
+                   : row[1] == "f" ? DATE_make_label_for(row.num(2), -9999, date ? &base : nullptr, buf)
+                                   : DATE_make_label_valid_time(row.num(2), date, buf);
+    EXPECT_EQ(rc, date ? 0 : -1) << row.where;
+    EXPECT_EQ(buf, row[5]) << row.where;
   }
   // Model names come from the registered lookup; a number it does not name gives none,
   // and so does every number without a lookup.
@@ -193,20 +161,10 @@ TEST_F(DateTest, ForecastLabels) {
 TEST_F(DateTest, LabelsFitTheirField) {
   DATE_set_model_lookup([](int model) { return model == 1 ? "Objective analysis" : ""; });
   const DateRec h12 = mk(2026, 3, 14, 12);
-  const struct { int time, width; const char* want; } cases[] = {
-      {12, 60, "12 hour Objective analysis valid 0Z SUN 15 MAR 26"},
-      {12, 49, "12 hour Objective analysis valid 0Z SUN 15 MAR 26"},
-      {12, 48, "12 hour valid 0Z SUN 15 MAR 26"},
-      {6024000, 49, "24 hour Analysis valid 12Z 14 MAR 26"},
-      {0, 45, "Objective analysis analysis for 12Z 14 MAR 26"},
-      {0, 44, "Analysis for 12Z 14 MAR 26"},
-      {12, 26, "12 hour valid 0Z 15 MAR 26"},
-      {12, 20, "12 hour valid 0Z 15 "},
-  };
-  for (const auto& c : cases) {
+  for (const TableRow& row : read_table("files/date.tsv", "fit")) {
     char buf[DATE_LABEL_LEN];
-    DATE_make_label_for_time_len(c.time, 1, &h12, buf, c.width);
-    EXPECT_STREQ(buf, c.want) << c.time << " in " << c.width;
+    DATE_make_label_for_time_len(row.num(0), 1, &h12, buf, row.num(1));
+    EXPECT_EQ(buf, row[2]) << row.where;
   }
   DATE_set_model_lookup(nullptr);
 }
@@ -224,15 +182,11 @@ TEST_F(DateTest, FormatLabel) {
 }
 
 TEST_F(DateTest, DecodeLabel) {
-  const std::pair<const char*, std::array<int, 6>> cases[] = {  // year, month, day, hour, minute, second
-      {"12Z  5 JAN 98", {1998, 1, 5, 12, -9999, -9999}}, {"1230Z  5 JAN 98", {1998, 1, 5, 12, 30, -9999}},
-      {"SURFACE 1230Z 25 NOV 05", {2005, 11, 25, 12, 30, -9999}}, {"SFC  930Z  5 JAN 98", {1998, 1, 5, 9, 30, -9999}},
-      {"obs 12:30:15Z  5 jan 98", {1998, 1, 5, 12, 30, 15}}, {"98 01 05 12", {1998, 1, 5, 12, -9999, -9999}},
-      {"SFC DATA 06Z 31 DEC 49", {2049, 12, 31, 6, -9999, -9999}}};
-  for (const auto& [text, want] : cases) {
+  for (const TableRow& row : read_table("files/date.tsv", "decode")) {
     DateRec d;
-    EXPECT_GT(DATE_decode_label(text, &d), 0) << text;
-    EXPECT_EQ((std::array{d.year, d.month, d.day, d.hour, d.minute, d.second}), want) << text;
+    EXPECT_GT(DATE_decode_label(row[0].c_str(), &d), 0) << row.where;
+    EXPECT_EQ((std::array{d.year, d.month, d.day, d.hour, d.minute, d.second}),
+              (std::array{row.num(1), row.num(2), row.num(3), row.num(4), row.num(5), row.num(6)})) << row.where;
   }
   DateRec d;
   for (const char* bad : {"1230Z  5 Jan 98", "", "garbage"}) EXPECT_EQ(DATE_decode_label(bad, &d), 0) << bad;

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/config_table.h"
 #include "tests/support/run.h"
 
 namespace {
@@ -79,19 +80,13 @@ TEST_F(InputFile, NoMatchNamesTheSearchAndTheConventionsThatFindFiles) {
 // "File not found" warnings.
 TEST_F(InputFile, PromptAnswers) {
   touch("1998010509");
-  const struct { const char* input; int status, not_found; } cases[] = {
-      {"", 0, 0},  // end of input
-      {"exit\n", 0, 0}, {"a\nb\nc\nd\ne\n", 10, 4} /* four failures */, {"nope\nlist\nDIR/1998010509.sfc\n", 0, 1},
-      {"1998010509.sfc\n", 0, 0} /* bare name */, {"la\n", 0, 0}, {"cu-1\ncu-3\n", 0, 1}, {"%s%n%%\n%9999h\n", 0, 2}};
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.input);
-    std::string input = c.input;
+  for (const TableRow& c : read_table("files/files_e2e.tsv", "prompt")) {
+    SCOPED_TRACE(c.where);
+    std::string input = c[0];
     for (std::size_t p; (p = input.find("DIR")) != std::string::npos;) input.replace(p, 3, dir);
     RunResult r = run({}, input);
-    EXPECT_EQ(r.status, c.status) << r.out << r.err;
-    int n = 0;
-    for (std::size_t p = 0; (p = r.err.find("File not found", p)) != std::string::npos; ++p) ++n;
-    EXPECT_EQ(n, c.not_found) << r.err;
+    EXPECT_EQ(r.status, c.num(1)) << r.out << r.err;
+    EXPECT_EQ(count_of(r.err, "File not found"), c.num(2)) << r.err;
     EXPECT_NE(r.out.find("List of available files:\n" + dir + "/1998010509.sfc"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("Enter the surface filename: "), std::string::npos);
   }
@@ -116,35 +111,22 @@ TEST_F(InputFile, QuestionMarkExplainsThePrompt) {
 TEST_F(InputFile, DatesAndBareNamesThroughTheConvention) {
   const std::string data = STACONT_DATA_DIR;
   const std::string sample = data + "/sample/";
-  const struct { const char* answer; std::string file; int status; const char* err; } cases[] = {
-      {"2026031412", "2026031412.sfc", 0, ""},
-      {"202603141230", "2026031412.sfc", 0, ""},
-      {"26031405", "2026031405.sfc", 0, ""},
-      {"031407", "2026031407.sfc", 0, ""},
-      {"1412", "2026031412.sfc", 0, ""},
-      {"12", "2026031412.sfc", 0, ""},  // the latest 12 UTC there is
-      {"2026031412.sfc", "", 0, ""},     // a bare name, in the convention's directory
-      {"1512", "", 10, "File not found: SAMPLE2026031512.sfc\n"},  // later than now: March
-      {"2512", "", 10, "File not found: SAMPLE2026022512.sfc\n"},  // ... February
-      {"a", "", 10, "File not found: SAMPLE" "a\n"},
-      {"2026031424", "", 10, "Not a date: 2026031424 (YYYYMMDDHH, or its last digits: MMDDHH, DDHH or HH)\n"},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.answer);
+  for (const TableRow& c : read_table("files/files_e2e.tsv", "dates")) {
+    SCOPED_TRACE(c.where);
     std::map<std::string, std::string> env = clean_env(dir);
     env["zavcurtime"] = "202603200000";
     // A found file is taken at the first answer; four that find none end the program.
-    const std::string a = std::string(c.answer) + "\n";
-    const RunResult r = run_stacont({"-fp", data, "-if", "sfc_sample"}, c.status == 0 ? a : a + a + a + a, env, dir, 20);
-    EXPECT_EQ(r.status, c.status) << r.out << r.err;
-    if (c.status == 0) {
+    const std::string a = c[0] + "\n";
+    const RunResult r = run_stacont({"-fp", data, "-if", "sfc_sample"}, c.num(2) == 0 ? a : a + a + a + a, env, dir, 20);
+    EXPECT_EQ(r.status, c.num(2)) << r.out << r.err;
+    if (c.num(2) == 0) {
       EXPECT_EQ(r.err, "");
-      if (!c.file.empty()) {
-        EXPECT_NE(r.out.find("Current filename: " + sample + c.file + "\n"), std::string::npos) << r.out;
+      if (c[1] != "-") {
+        EXPECT_NE(r.out.find("Current filename: " + sample + c[1] + "\n"), std::string::npos) << r.out;
       }
       EXPECT_NE(r.out.find("Enter the region: "), std::string::npos) << r.out;
     } else {
-      std::string each = c.err;
+      std::string each = c[3];
       if (each.rfind("File", 0) == 0) each.replace(each.find("SAMPLE"), 6, sample);
       EXPECT_EQ(r.err, each + each + each + each + "No input file after 4 answers: the program ends\n");
     }

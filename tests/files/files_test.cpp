@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <map>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -12,6 +13,7 @@
 #include "config/flag.h"
 #include "config/mess.h"
 #include "config/resrc.h"
+#include "tests/support/config_table.h"
 #include "tests/support/run.h"
 
 namespace {
@@ -30,9 +32,7 @@ class Files : public ::testing::Test {
     RES_clear();
     FLAG_reset(-9999);
     MESS_set(0, 0xFF);  // quiet: print, error and warn only
-    FILE_reset_time();
-    FILE_set_min_size(0);
-    for (int c = 0; c < 256; ++c) FILE_set_key(c, "");
+    FILE_reset_state();
     unsetenv("zavcurtime");
     dir = make_temp_dir("files");
     write_file(dir + "/name_conv",
@@ -53,22 +53,12 @@ class Files : public ::testing::Test {
 
 // ---- name making: templates, dates, hour overrides (-9999: none), results and periods ----
 TEST_F(Files, TemplatesExpand) {
-  const struct { const char* tmpl; DateRec when; int override_hour; const char* name; int period; } cases[] = {
-      {"%D/%y%m%d%h_sao", date(1998, 1, 5, 12), -9999, "./98010512_sao", 3600},
-      {"%3h", date(1998, 1, 5, 14), -9999, "12", 10800}, {"%h", date(1998, 1, 5, 14), -306, "15", 21600},
-      {"%h", date(1998, 1, 5, 8), 0, "00", 3600}, {"%b%d.%y", date(2005, 12, 31, 8), -9999, "dec31.05", 86400},
-      {"%h%15n", date(1998, 1, 5, 11, 47), -9999, "1145", 900},
-      {"a b{c}%%%x", date(1998, 1, 5, 11), -9999, "a_bc%0", 3600},
-      {"%Y%m%d%h", date(1998, 1, 5, -9999), -9999, "1998010500", 3600},
-      {"end%", date(1998, 1, 5, 1), -9999, "end%", 3600},
-      {"%99999999999h", date(1998, 1, 5, 1), -9999, "00", 999 * 3600},
-  };
-  for (const auto& c : cases) {
-    ASSERT_EQ(FILE_set_name((std::string("@") + c.tmpl).c_str()), 1);
-    const DateRec o{-9999, -9999, -9999, -9999, -9999, c.override_hour, -9999, -9999};
+  for (const TableRow& row : read_table("files/files.tsv", "templates")) {
+    ASSERT_EQ(FILE_set_name(("@" + row[0]).c_str()), 1);
+    const DateRec o{-9999, -9999, -9999, -9999, -9999, row.num(6), -9999, -9999};
     FILE_set_time(&o);
-    EXPECT_EQ(make(c.when), c.name) << c.tmpl;
-    EXPECT_EQ(FILE_get_late_off(), c.period) << c.tmpl;
+    EXPECT_EQ(make(date(row.num(1), row.num(2), row.num(3), row.num(4), row.num(5))), row[7]) << row.where;
+    EXPECT_EQ(FILE_get_late_off(), row.num(8)) << row.where;
   }
 }
 
@@ -122,29 +112,16 @@ TEST_F(Files, HeaderTemplateAndNameConvRoundTrip) {
 
 // ---- user's file specifications: template, specification, name and the date read ----
 TEST_F(Files, SpecificationsMatchTheTemplate) {
-  const struct { const char *tmpl, *spec, *name; int year, month, day, hour; } cases[] = {
-      {"%D/%y%m%d%h_sao", "98010512_sao", "./98010512_sao", 1998, 1, 5, 12},
-      {"%D/%y%m%d%h_sao", "98010512", "./98010512_sao", 1998, 1, 5, 12},
-      {"%D/%y%m%d%h_sao", "/x/y/04123123_sao", "/x/y/04123123_sao", 2004, 12, 31, 23},
-      {"%D/%y%m%d%h_sao", "oops", "./oops", -9999, -9999, -9999, -9999},
-      {"%Y%j.%h", "1998036.07", "1998036.07", 1998, 2, 5, 7},
-      {"%b%d%y*", "feb0598whatever", "feb0598whatever", 1998, 2, 5, -9999},
-      {"%y%m%d%h", "@98010512", "98010512", -9999, -9999, -9999, -9999},
-      {"%y%m%d%h", "98010512#199901020304", "98010512", 1998, 1, 5, 12},
-      {"%y%m%d%h", "mine.txt#1999010203", "mine.txt", 1999, 1, 2, 3},
-      {"%h", "|cat x", "|cat x", -9999, -9999, -9999, -9999},
-      {"/d/%Y%m%d%h.sfc", "1998010509.sfc", "/d/1998010509.sfc", 1998, 1, 5, 9},
-      {"/d/%Y%m%d%h.sfc", "bogus", "/d/bogus", -9999, -9999, -9999, -9999},
-  };
-  for (const auto& c : cases) {
+  for (const TableRow& row : read_table("files/files.tsv", "specs")) {
     FILE_reset_time();  // a '#' date suffix sets the override record
-    FILE_set_name((std::string("@") + c.tmpl).c_str());
+    FILE_set_name(("@" + row[0]).c_str());
     char name[FILE_NAME_MAX];
-    EXPECT_EQ(FILE_set_file(c.spec, name), 1);
-    EXPECT_STREQ(name, c.name) << c.spec;
+    EXPECT_EQ(FILE_set_file(row[1].c_str(), name), 1) << row.where;
+    EXPECT_EQ(name, row[2]) << row.where;
     DateRec d;
     FILE_get_date(&d);
-    EXPECT_EQ((std::array{d.year, d.month, d.day, d.hour}), (std::array{c.year, c.month, c.day, c.hour})) << c.spec;
+    EXPECT_EQ((std::array{d.year, d.month, d.day, d.hour}), (std::array{row.num(3), row.num(4), row.num(5), row.num(6)}))
+        << row.where;
   }
   EXPECT_EQ(make(date(1998, 1, 5, 14)), "/d/1998010514.sfc");  // the last path given is kept
 }
@@ -158,13 +135,9 @@ TEST_F(Files, CurrentAndLatestFiles) {
   char name[FILE_NAME_MAX];
   DateRec d = date(1998, 1, 5, 9);
   EXPECT_EQ(FILE_set_current("la", name), DATE_num_sec(&d));
-  const std::pair<const char*, const char*> cases[] = {
-      {"la", "1998010509"}, {"la#2", "1998010512"} /* 12 and 11 UTC tried */, {"la#4", "1998010509"},
-      {"-3", "1998010509"}, {"#1998010600+1d2:00", "1998010702"}, {"#19980106", "1998010600"},
-      {"la-1", "1998010508"} /* the latest, then one hour before it */};
-  for (const auto& [spec, stamp] : cases) {
-    FILE_set_current(spec, name);
-    EXPECT_EQ(std::string(name), dir + "/" + stamp + ".sfc") << spec;
+  for (const TableRow& row : read_table("files/files.tsv", "current")) {
+    FILE_set_current(row[0].c_str(), name);
+    EXPECT_EQ(std::string(name), dir + "/" + row[1] + ".sfc") << row.where;
   }
   const DateRec o{-9999, -9999, -9999, -9999, -9999, 18, -9999, -9999};
   FILE_set_time(&o);  // later than 12:30: yesterday's 18 UTC
@@ -187,18 +160,15 @@ TEST_F(Files, CurrentAndLatestFiles) {
 // ---- sequences ----
 TEST_F(Files, SequencesWalkTheSpan) {
   FILE_set_name("@%h");
-  const std::pair<const char*, std::vector<int>> cases[] = {  // num_hour, hours walked from 12 UTC
-      {"6", {12, 13, 14, 15, 16, 17, 18}}, {"-6", {6, 7, 8, 9, 10, 11, 12}}, {"12,3", {12, 15, 18, 21, 0}},
-      {"-6,2", {6, 8, 10, 12}}, {"0", {12}}, {"1:30,0:30", {12, 13}}};
-  for (const auto& [num_hour, hours] : cases) {
-    RES_put("num_hour", num_hour);
+  for (const TableRow& row : read_table("files/files.tsv", "sequences")) {
+    RES_put("num_hour", row[0].c_str());
     DateRec start = date(1998, 1, 5, 12);
     FILE_first(&start);
-    std::vector<int> got;
+    std::string got;
     char name[FILE_NAME_MAX];
-    while (FILE_get_next(name) && got.size() < 50) got.push_back(std::atoi(name));
-    EXPECT_EQ(got, hours) << num_hour;
-    EXPECT_EQ(FILE_get_num_file(), FILE_num_hour()) << num_hour;
+    for (int n = 0; FILE_get_next(name) && n < 50; ++n) got += (n ? " " : "") + std::to_string(std::atoi(name));
+    EXPECT_EQ(got, row[1]) << row.where;
+    EXPECT_EQ(FILE_get_num_file(), FILE_num_hour()) << row.where;
   }
 }
 
@@ -222,25 +192,11 @@ TEST_F(Files, StepsAndExplicitLists) {
 
 // Files as data feeds deliver them, known by their first lines, whatever they are named.
 TEST(FileTextKind, FeedsAreKnownByTheirFirstLines) {
-  const std::pair<const char*, int> cases[] = {
-      {"\x01\r\r\n455 \r\r\nSAUS70 KWBC 011200 RRA\r\r\nMETAR\r\r\nKRCM 011155Z AUTO 00000KT=", FILE_METAR_COLLECTION},
-      {"SAEW KAWN 011200\nMETAR EGLL 011150Z 27010KT 9999 FEW020 15/10 Q1015=", FILE_METAR_COLLECTION},
-      {"2019/07/01 11:56\nKDEN 011156Z 00000KT 10SM CLR 21/20 A3005\n", FILE_METAR_HOURLY},
-      {"KDEN 011156Z 00000KT 10SM CLR 21/20 A3005\nKBOS 011154Z 27010KT 10SM FEW250 25/15 A3000\n", FILE_METAR_LINES},
-      {"SPECI KDEN 011206Z 00000KT 2SM BR OVC004 21/20 A3005\n", FILE_METAR_LINES},
-      {"station,valid,lon,lat,tmpf,dwpf\nYUM,1993-03-12 06:00,-114.6,32.6,73.9,32.0\n", FILE_STATION_TABLE},
-      {"No errors\nNo warnings\n5 ms\ndata source=metars\n2 results\n"
-       "raw_text,station_id,observation_time,latitude,longitude,temp_c\n",
-       FILE_STATION_TABLE},
-      {"178 \nASUS02 KWBC 281800\nCODSUS\n \nCODED SURFACE FRONTAL POSITIONS\nVALID 062818Z\nHIGHS 1022 3961069\n",
-       FILE_FRONT_BULLETIN},
-      {"VALID 121200Z\nHIGHS 1030 40100\nLOWS 1000 45090\n", FILE_FRONT_BULLETIN},
-      {"12Z 14 MAR 26\nKDEN  45. 30.2715.992.132. 100. 25B.\n", -1},
-      {"station,valid\n", -1},
-      {"just some text\nwith lines\n", -1},
-      {"", -1},
-  };
-  for (const auto& [text, kind] : cases) EXPECT_EQ(FILE_text_kind(text, std::strlen(text)), kind) << text;
+  const std::map<std::string, int> kinds = {{"collection", FILE_METAR_COLLECTION}, {"hourly", FILE_METAR_HOURLY},
+                                            {"lines", FILE_METAR_LINES},           {"table", FILE_STATION_TABLE},
+                                            {"fronts", FILE_FRONT_BULLETIN},       {"none", -1}};
+  for (const TableRow& row : read_table("files/files.tsv", "text_kinds"))
+    EXPECT_EQ(FILE_text_kind(row[0].c_str(), row[0].size()), kinds.at(row[1])) << row.where;
 }
 
 // ---- file services ----
@@ -317,19 +273,12 @@ TEST_F(Files, HostileNames) {
 
 TEST(FileHour, HourFormsAndTheOverrideRecord) {
   constexpr int M = -9999;
-  const std::pair<const char*, std::array<int, 5>> cases[] = {  // year, month, day, hour, minute
-      {"#199801051230", {1998, 1, 5, 12, 30}}, {"#1998010512", {1998, 1, 5, 12, M}}, {"#1998", {1998, M, M, M, M}},
-      {"#1998x105", {1998, M, 5, M, M}},       {"#ab", {M, M, M, M, M}},             {"010512", {M, 1, 5, 12, M}},
-      {"0512", {M, M, 5, 12, M}},              {"512", {M, M, 5, 12, M}},            {"3d12:00", {M, M, 3, 12, 0}},
-      {"3d12", {M, M, 3, 12, M}},              {"-3d6", {M, M, -3, 6, M}},           {":30", {M, M, M, M, 30}},
-      {"-:30", {M, M, M, M, -30}},             {"12:30", {M, M, M, 12, 30}},         {"12", {M, M, M, 12, M}},
-      {"-0:30", {M, M, M, M, -30}},            {"-1:30", {M, M, M, -1, 30}},         {"", {M, M, M, M, M}},
-      {"zz", {M, M, M, M, M}},                 {"99999999999999:5", {M, M, M, 2147483647, 5}}};
-  for (const auto& [text, expect] : cases) {
+  for (const TableRow& row : read_table("files/files.tsv", "hours")) {
     DateRec d;
-    ASSERT_EQ(FILE_decode_hour(text, &d), 1);
-    EXPECT_EQ((std::array<int, 5>{d.year, d.month, d.day, d.hour, d.minute}), expect) << text;
-    EXPECT_TRUE(d.second == M && d.julian == M) << text;
+    ASSERT_EQ(FILE_decode_hour(row[0].c_str(), &d), 1) << row.where;
+    EXPECT_EQ((std::array{d.year, d.month, d.day, d.hour, d.minute}),
+              (std::array{row.num(1), row.num(2), row.num(3), row.num(4), row.num(5)})) << row.where;
+    EXPECT_TRUE(d.second == M && d.julian == M) << row.where;
   }
   DateRec d;
   RES_set_converter(12, FILE_conv_hour);  // as the program registers it

@@ -59,31 +59,13 @@ class MakeMaps : public ::testing::Test {
  protected:
   void SetUp() override {
     dir_ = make_temp_dir("make_maps");
-    // An island of about 220 by 220 km cut in two at the bin edge at 20E, with a repeated
-    // point; a ring over the date line cut there; an island off Florida; a large and a small
-    // lake.
-    const std::string coast =
-        "> Shore Bin # 1, Level 1\n20 10\n21 10\n21 10\n21 12\n20 12\n"
-        "> Shore Bin # 2, Level 1\n20 12\n19 12\n19 10\n20 10\n"
-        "> Shore Bin # 3, Level 1\n180 -16\n179 -16\n179 -17\n180 -17\n"
-        "> Shore Bin # 4, Level 1\n-180 -17\n-179 -17\n-179 -16\n-180 -16\n"
-        "> Shore Bin # 7, Level 1\n-80 25\n-80 26\n-81 26\n-80 25\n"
-        "> Shore Bin # 5, Level 2\n30 40\n32 40\n32 42\n30 42\n30 40\n"
-        "> Shore Bin # 6, Level 2\n30 50\n30.1 50\n30.1 50.1\n30 50.1\n30 50\n";
-    // The border between the United States and Mexico in part, and one stored twice.
-    const std::string nations =
-        "> Border Bin # 1, Level 1\n-111 31.3\n-108.2 31.3\n-106.5 31.8\n"
-        "> Border Bin # 2, Level 1\n10 50\n11 51\n"
-        "> Border Bin # 3, Level 1\n10 50\n11 51\n";
-    // A state line in Kansas and one in Mexico.
-    const std::string states =
-        "> Border Bin # 1, Level 2\n-102 40\n-95.3 40\n"
-        "> Border Bin # 2, Level 2\n-109 27\n-108 26\n";
+    // The dumps (see tests/data/tools/make_maps/README) at both resolutions.
+    const std::string data = std::string(STACONT_SOURCE_DIR) + "/tests/data/tools/make_maps/";
     for (const char* res : {"l", "c"}) {
-      write_file(dir_ + "/coast_" + res + ".txt", coast);
-      write_file(dir_ + "/nat_" + res + ".txt", nations);
+      write_file(dir_ + "/coast_" + res + ".txt", read_file(data + "coast.txt"));
+      write_file(dir_ + "/nat_" + res + ".txt", read_file(data + "nations.txt"));
     }
-    write_file(dir_ + "/st_l.txt", states);
+    write_file(dir_ + "/st_l.txt", read_file(data + "states.txt"));
     result_ = run_program(MAKE_MAPS_BINARY, {dir_, "--dump", dir_}, "", {}, "", 60);
   }
   std::vector<Line> map(const std::string& name) {
