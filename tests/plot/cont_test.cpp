@@ -38,6 +38,7 @@ class ContTrace : public ::testing::Test {
   void SetUp() override {
     MAP_domain(nullptr);
     RES_clear();
+    CONT_reset_state();
     CONT_init();
     std::vector<AttribRec> list(16);
     for (int i = 0; i < 16; ++i) ATTRIB_init(&list[i]), list[i].color = i + 1, list[i].fill = 0;
@@ -49,7 +50,7 @@ class ContTrace : public ::testing::Test {
     GRD_init(&grid_);
   }
   void TearDown() override {
-    CONT_set_trace_hook(nullptr);
+    CONT_reset_state();
     GRD_free(&grid_);
   }
   // Values of f(column, row from the bottom) on an nx by ny grid.
