@@ -33,7 +33,6 @@ class ContPlot : public ::testing::Test {
     FLAG_resetplot(1);
     MAP_domain(nullptr);
     CLR_read_table(STACONT_DATA_DIR "/zav.clr");
-    CONT_reset_state();
     CONT_init();
     GRD_init(&grid_);
   }

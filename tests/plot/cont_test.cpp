@@ -38,7 +38,6 @@ class ContTrace : public ::testing::Test {
   void SetUp() override {
     MAP_domain(nullptr);
     RES_clear();
-    CONT_reset_state();
     CONT_init();
     std::vector<AttribRec> list(16);
     for (int i = 0; i < 16; ++i) ATTRIB_init(&list[i]), list[i].color = i + 1, list[i].fill = 0;
