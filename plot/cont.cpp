@@ -50,48 +50,6 @@ constexpr int kMaxBarBoxes = 200;
 bool set(float v) { return v != MISSING; }
 bool set(int v) { return v != MISSING_INT; }
 
-// ---- plot state ----
-int cont_type = MISSING_INT;
-float intrvl = MISSING;
-float base = MISSING;
-std::string format;
-std::string num_form;
-std::vector<float> cont_value;  // explicit levels, empty when none
-std::array<std::string, kMaxLevels> cont_label;
-float min_cut = MISSING, max_cut = MISSING;
-float scale = 1.0F;
-int dash = 0;
-float grid_min = MISSING, grid_max = MISSING;
-int label_skip = 2, ext_radius = 2;
-float ext_km = MISSING;  // search radius of highs and lows in km ("hlr" plot parameter)
-int x_skip = 1, y_skip = 1;
-float x_off = 0.0F, y_off = 0.0F;
-int x_label_space = MISSING_INT, y_label_space = MISSING_INT;
-int fill_pat = MISSING_INT;
-int over = 0;
-std::vector<AttribRec> fill_attrib;
-bool color_fill_set = false;
-float bar_max = MISSING, bar_min = MISSING;
-int plt_bar = 0;
-int mapcon = 0;
-int rot_label = 0;
-float max_line_fact = -2.0F;
-int draw_grid_cells = 0;
-int cont_types[kMaxVars], dashs[kMaxVars];
-float intrvls[kMaxVars], bases[kMaxVars];
-bool remembered[kMaxVars] = {};
-// While a finished plot is drawn again (zoom, unzoom, resize) its first frame keeps the
-// answers it was given too, instead of asking at the terminal while the window waits.
-bool keep_answers = false;
-AttribRec ln_cont_attr;
-std::array<std::string, 6> frame_labels;
-// The plot label style the format asked for ("labs": -1); 0 leaves the plot manager's.
-int frame_label_type = 0;
-
-// Derived levels.
-float conlo = MISSING, conhi = MISSING, cbase = MISSING;
-int num_cont = 0;
-
 // The first frame of a series decides which colour every value gets in the frames after
 // it: its colour base, the number of bands the built-in colours were spread over, and
 // whether its bands fitted the colours. Later frames that reach past those bands hold the
@@ -103,22 +61,8 @@ struct SeriesColours {
   int spread = 0;
   bool fits = false;
 };
-SeriesColours series_colours[kMaxVars];
-bool hold_ends = false;  // this plot holds the end colours of its series
 
-// Precipitation and wind speed have a "nothing" (no rain, calm) that covers most of a map;
-// painting it in the first colour would show rain everywhere. Bands below the first level
-// above zero are left unfilled unless the user counts the levels (base, cutoff or list).
-bool zero_is_nothing = false;
-float nothing_top = MISSING;  // bands whose lower level lies below this are not filled
-int spread_bands = 0;         // the number of bands the built-in colours were spread over
-
-bool nothing_band(float low) { return set(nothing_top) && low < nothing_top; }
-
-// Colour bar geometry as the plot manager gives it, and the boxes last drawn.
-float bar_view[4] = {0.0F, 1.0F, 0.0F, 1.0F};
-float bar_bottom = 0.0F;
-int bar_labels_inside = 0;
+// The colour bar boxes last drawn.
 struct BarDrawn {
   bool drawn = false;
   float x0 = 0, x1 = 0, y0 = 0, y1 = 0;
@@ -126,16 +70,101 @@ struct BarDrawn {
   float lo = 0, step = 0;
   std::vector<float> levels;  // explicit levels of the boxes
   std::vector<int> colors;    // fill index of each box
-} bar_drawn;
+};
 
-ContTraceHook trace_hook = nullptr;
+// What one contour plot was asked for, what it derived from the field, and what the
+// device was last told; a series of frames carries part of it from one frame to the next.
+struct ContState {
+  // ---- plot state ----
+  int cont_type = MISSING_INT;
+  float intrvl = MISSING;
+  float base = MISSING;
+  std::string format;
+  std::string num_form;
+  std::vector<float> cont_value;  // explicit levels, empty when none
+  std::array<std::string, kMaxLevels> cont_label;
+  float min_cut = MISSING, max_cut = MISSING;
+  float scale = 1.0F;
+  int dash = 0;
+  float grid_min = MISSING, grid_max = MISSING;
+  int label_skip = 2, ext_radius = 2;
+  float ext_km = MISSING;  // search radius of highs and lows in km ("hlr" plot parameter)
+  int x_skip = 1, y_skip = 1;
+  float x_off = 0.0F, y_off = 0.0F;
+  int x_label_space = MISSING_INT, y_label_space = MISSING_INT;
+  int fill_pat = MISSING_INT;
+  int over = 0;
+  std::vector<AttribRec> fill_attrib;
+  bool color_fill_set = false;
+  float bar_max = MISSING, bar_min = MISSING;
+  int plt_bar = 0;
+  int mapcon = 0;
+  int rot_label = 0;
+  float max_line_fact = -2.0F;
+  int draw_grid_cells = 0;
+  int cont_types[kMaxVars] = {}, dashs[kMaxVars] = {};
+  float intrvls[kMaxVars] = {}, bases[kMaxVars] = {};
+  bool remembered[kMaxVars] = {};
+  // While a finished plot is drawn again (zoom, unzoom, resize) its first frame keeps the
+  // answers it was given too, instead of asking at the terminal while the window waits.
+  bool keep_answers = false;
+  AttribRec ln_cont_attr;
+  std::array<std::string, 6> frame_labels;
+  // The plot label style the format asked for ("labs": -1); 0 leaves the plot manager's.
+  int frame_label_type = 0;
+
+  // Derived levels.
+  float conlo = MISSING, conhi = MISSING, cbase = MISSING;
+  int num_cont = 0;
+
+  SeriesColours series_colours[kMaxVars];
+  bool hold_ends = false;  // this plot holds the end colours of its series
+
+  // Precipitation and wind speed have a "nothing" (no rain, calm) that covers most of a map;
+  // painting it in the first colour would show rain everywhere. Bands below the first level
+  // above zero are left unfilled unless the user counts the levels (base, cutoff or list).
+  bool zero_is_nothing = false;
+  float nothing_top = MISSING;  // bands whose lower level lies below this are not filled
+  int spread_bands = 0;         // the number of bands the built-in colours were spread over
+
+  // Colour bar geometry as the plot manager gives it, and the boxes last drawn.
+  float bar_view[4] = {0.0F, 1.0F, 0.0F, 1.0F};
+  float bar_bottom = 0.0F;
+  int bar_labels_inside = 0;
+  BarDrawn bar_drawn;
+
+  ContTraceHook trace_hook = nullptr;
+  // The fill list is the built-in one.
+  bool builtin_fill = false;
+  int proj_code = MISSING_INT;  // projection of the map the corners are in
+
+  // ---- output of traced pieces ----
+  int cur_band = -2;      // fill entry set on the device
+  int cur_dashed = -1;    // line type state on the device
+  float cur_lo = 0, cur_hi = 0;
+
+  // The cell named by the environment variable "gridloc" ("column,row"; -1 when none): its
+  // corners and crossings are printed, to see why a line runs as it does.
+  int diag_col = -1, diag_row = -1;
+
+  // Labels wait, when the framework asks, until the map over the data is drawn, so that no
+  // map line runs through them.
+  bool defer_labels = false;
+  std::vector<std::function<void()>> pending_labels;
+
+  // A format is decoded again for every frame: each bad number format and each refused
+  // interval is named once a run.
+  std::set<std::string> reported_formats;
+  std::set<float> reported_intervals;
+};
+ContState st;
+
+bool nothing_band(float low) { return set(st.nothing_top) && low < st.nothing_top; }
 
 // Cold to warm, as a forecaster reads a temperature field; neither end is white or grey,
 // which would read as missing data.
 const char* const kBuiltinColors[] = {"DBlue", "Blue",   "LBlue", "Cyan",   "DCyan", "DGreen", "Green",
                                       "LGreen", "Yellow", "Gold",  "Orange", "Red",   "DRed"};
-// The fill list is the built-in one.
-bool builtin_fill = false;
 
 std::vector<AttribRec> builtin_entries() {
   std::vector<AttribRec> out;
@@ -151,18 +180,18 @@ std::vector<AttribRec> builtin_entries() {
 // Fewer bands than built-in colours take colours spread over the whole list, so that the
 // warmest band is red however many bands the field has.
 void spread_builtin(int bands) {
-  if (!builtin_fill) return;
-  spread_bands = bands;
+  if (!st.builtin_fill) return;
+  st.spread_bands = bands;
   const std::vector<AttribRec> all = builtin_entries();
-  fill_attrib = all;
+  st.fill_attrib = all;
   const int n = static_cast<int>(all.size());
   if (bands < 2 || bands >= n) return;
-  fill_attrib.clear();
+  st.fill_attrib.clear();
   for (int j = 0; j < bands; ++j)
-    fill_attrib.push_back(all[static_cast<std::size_t>(std::lround(static_cast<double>(j) * (n - 1) / (bands - 1)))]);
+    st.fill_attrib.push_back(all[static_cast<std::size_t>(std::lround(static_cast<double>(j) * (n - 1) / (bands - 1)))]);
 }
 
-int color_num() { return std::max<int>(1, static_cast<int>(fill_attrib.size())); }
+int color_num() { return std::max<int>(1, static_cast<int>(st.fill_attrib.size())); }
 bool is_fill_type(int t) { return t == PLOT_FCONT || t == PLOT_BCONT; }
 bool has_lines(int t) { return t == PLOT_LCONT || t == PLOT_BCONT; }
 
@@ -173,7 +202,7 @@ int cycle_entry(double bands) {
   const double k = std::floor(bands + 0.01);
   if (!std::isfinite(k)) return 0;
   const double n = color_num();
-  if (hold_ends) return static_cast<int>(std::clamp(k, 0.0, n - 1.0));
+  if (st.hold_ends) return static_cast<int>(std::clamp(k, 0.0, n - 1.0));
   double e = std::fmod(k, n);
   if (e < 0.0) e += n;
   return std::clamp(static_cast<int>(e), 0, color_num() - 1);
@@ -181,8 +210,8 @@ int cycle_entry(double bands) {
 
 // Colour entry of the band whose lower level is `low` (non-explicit levels).
 int band_color(float low) {
-  if (!set(intrvl) || intrvl <= 0.0F) return 0;
-  return cycle_entry((static_cast<double>(low) - cbase) / intrvl);
+  if (!set(st.intrvl) || st.intrvl <= 0.0F) return 0;
+  return cycle_entry((static_cast<double>(low) - st.cbase) / st.intrvl);
 }
 
 // The levels base + k * step that cover lo to hi: the first at or below lo, the last above
@@ -219,7 +248,7 @@ bool level_span(float lo, float hi, float base, float step, int max_count, Level
 // The index of the level at or below z, held to -1 ... levels so that it converts to an
 // integer for any interval.
 int level_index(float z, int levels) {
-  const double k = std::floor((static_cast<double>(z) - conlo) / intrvl);
+  const double k = std::floor((static_cast<double>(z) - st.conlo) / st.intrvl);
   return std::isnan(k) ? -1 : static_cast<int>(std::clamp(k, -1.0, static_cast<double>(levels)));
 }
 
@@ -245,18 +274,17 @@ struct Level {
   float total = 0;        // saddle measure
 };
 
-int proj_code = MISSING_INT;  // projection of the map the corners are in
 
 // The point at fraction t between two corners, with the seam of global maps mended.
 void int_xy(float* p, float x1, float y1, float x2, float y2, float t) {
-  if (proj_code == PROJ_LL) {
+  if (st.proj_code == PROJ_LL) {
     if (x2 - x1 > 50.0F) x2 -= 360.0F;
     else if (x1 - x2 > 50.0F) x2 += 360.0F;
-  } else if (proj_code == PROJ_MERC) {
+  } else if (st.proj_code == PROJ_MERC) {
     constexpr float w = 400.31555892808814F;
     if (x2 - x1 > w / 2) x2 -= w;
     else if (x1 - x2 > w / 2) x2 += w;
-  } else if (proj_code == PROJ_MOLL && (x1 < 0.0F) != (x2 < 0.0F) && std::fabs(x2 - x1) > 10.0F) {
+  } else if (st.proj_code == PROJ_MOLL && (x1 < 0.0F) != (x2 < 0.0F) && std::fabs(x2 - x1) > 10.0F) {
     auto width = [](float y) { return 254.852F * std::sqrt(std::max(0.0F, 1.0F - (y / 63.713F) * (y / 63.713F))); };
     if (x1 < 0.0F) x1 += width(y1);
     else x2 += width(y2);
@@ -298,40 +326,36 @@ void compute_dz(const Cell& cell, float c, Level* lv) {
   }
 }
 
-// ---- output of traced pieces ----
-int cur_band = -2;      // fill entry set on the device
-int cur_dashed = -1;    // line type state on the device
-float cur_lo = 0, cur_hi = 0;
 
 void emit(int kind, int n, const float* pts) {
-  if (trace_hook != nullptr) {
-    trace_hook(kind, n, pts, cur_lo, cur_hi);
+  if (st.trace_hook != nullptr) {
+    st.trace_hook(kind, n, pts, st.cur_lo, st.cur_hi);
     return;
   }
   CONT_draw_lines(kind, n, pts);
 }
 
 bool lambert_gap(const float* a, const float* b) {
-  return proj_code == PROJ_LAMB && std::fabs(a[0] - b[0]) >= 50.0F;
+  return st.proj_code == PROJ_LAMB && std::fabs(a[0] - b[0]) >= 50.0F;
 }
 
 void use_line(float level) {
-  cur_lo = cur_hi = level;
-  if (trace_hook != nullptr) return;
-  const int dashed = dash == 1 || (dash == -1 && level < 0.0F) ? 1 : 0;
-  if (dashed != cur_dashed) {
-    gset_linetype(dashed ? 2 : (set(ln_cont_attr.style) ? ln_cont_attr.style : 1));
-    cur_dashed = dashed;
+  st.cur_lo = st.cur_hi = level;
+  if (st.trace_hook != nullptr) return;
+  const int dashed = st.dash == 1 || (st.dash == -1 && level < 0.0F) ? 1 : 0;
+  if (dashed != st.cur_dashed) {
+    gset_linetype(dashed ? 2 : (set(st.ln_cont_attr.style) ? st.ln_cont_attr.style : 1));
+    st.cur_dashed = dashed;
   }
 }
 
 void use_band(int entry, float lo, float hi) {
-  cur_lo = lo;
-  cur_hi = hi;
-  if (trace_hook != nullptr || entry == cur_band) return;
-  cur_band = entry;
-  AttribRec a = fill_attrib[static_cast<std::size_t>(entry)];
-  if (set(fill_pat)) a.fill = fill_pat;
+  st.cur_lo = lo;
+  st.cur_hi = hi;
+  if (st.trace_hook != nullptr || entry == st.cur_band) return;
+  st.cur_band = entry;
+  AttribRec a = st.fill_attrib[static_cast<std::size_t>(entry)];
+  if (set(st.fill_pat)) a.fill = st.fill_pat;
   GPH_fill_attr(&a);
 }
 
@@ -433,7 +457,7 @@ bool grid_positions(const GridRec* grid, Corners* c) {
   const std::size_t n = static_cast<std::size_t>(nx) * static_cast<std::size_t>(ny);
   DomainRec cur;
   MAP_get_domain(&cur);
-  proj_code = MISSING_INT;
+  st.proj_code = MISSING_INT;
   c->X.assign(n, 0.0F);
   c->Y.assign(n, 0.0F);
   if (cur.proj == MISSING_INT || !set(cur.proj)) {
@@ -446,7 +470,7 @@ bool grid_positions(const GridRec* grid, Corners* c) {
     c->separable = true;
     return true;
   }
-  proj_code = cur.proj;
+  st.proj_code = cur.proj;
   if (DOM_comp(&grid->domain, &cur) != 0) {
     std::vector<float> xs(static_cast<std::size_t>(nx)), ys(static_cast<std::size_t>(ny));
     for (int i = 0; i < nx; ++i) {
@@ -484,13 +508,13 @@ bool grid_positions(const GridRec* grid, Corners* c) {
 }
 
 float level_at(int k) {
-  if (!cont_value.empty()) return cont_value[static_cast<std::size_t>(k)];
-  return conlo + static_cast<float>(k) * intrvl;
+  if (!st.cont_value.empty()) return st.cont_value[static_cast<std::size_t>(k)];
+  return st.conlo + static_cast<float>(k) * st.intrvl;
 }
 
 float cell_limit() {
-  if (max_line_fact < 0.0F) return -max_line_fact * static_cast<float>(color_num());
-  if (max_line_fact > 0.0F) return max_line_fact;
+  if (st.max_line_fact < 0.0F) return -st.max_line_fact * static_cast<float>(color_num());
+  if (st.max_line_fact > 0.0F) return st.max_line_fact;
   return 10000.0F;
 }
 
@@ -520,9 +544,6 @@ void flush_run(Run* run, const Corners& pos, int nx) {
 
 int trace_pass(const GridRec* grid, const Corners& pos, bool fill, bool lines);
 
-// The cell named by the environment variable "gridloc" ("column,row"; -1 when none): its
-// corners and crossings are printed, to see why a line runs as it does.
-int diag_col = -1, diag_row = -1;
 
 void diag_cell(const Cell& cell, int k0, int k1) {
   std::printf("GRIDPOINT: %f %f %f %f\n", static_cast<double>(cell.z[0]), static_cast<double>(cell.z[1]),
@@ -545,10 +566,10 @@ constexpr int kMaxSmooth = 4;
 // How many times finer the grid is traced: only on a map (a grid without one is drawn
 // cell for cell, as its values stand), enough to bring the cells under kSmoothCell.
 int smooth_factor(int nx, int ny, const Corners& pos) {
-  if (proj_code == MISSING_INT || !set(proj_code) || nx < 4 || ny < 4 || draw_grid_cells) return 1;
+  if (st.proj_code == MISSING_INT || !set(st.proj_code) || nx < 4 || ny < 4 || st.draw_grid_cells) return 1;
   // Positions between the points of a grid from another domain are not interpolated across
   // the seam of a world map.
-  if (!pos.separable && (proj_code == PROJ_LL || proj_code == PROJ_MERC || proj_code == PROJ_MOLL || proj_code == PROJ_LAMB))
+  if (!pos.separable && (st.proj_code == PROJ_LL || st.proj_code == PROJ_MERC || st.proj_code == PROJ_MOLL || st.proj_code == PROJ_LAMB))
     return 1;
   const float mh = MAP_get_vert();
   double sum = 0.0;
@@ -684,7 +705,7 @@ float traced_value(const GridRec* grid, int i, int r) {
 // Fill with lines fills every band first and draws the lines over all of it, so that no
 // later cell paints over half the width of a line.
 int trace(const GridRec* given, int type) {
-  if (given->values == nullptr || given->domain.nx < 2 || given->domain.ny < 2 || num_cont <= 0) return -1;
+  if (given->values == nullptr || given->domain.nx < 2 || given->domain.ny < 2 || st.num_cont <= 0) return -1;
   Corners pos;
   if (!grid_positions(given, &pos)) return -1;
   // The traced field: the grid itself, or a finer one interpolated from it.
@@ -701,14 +722,14 @@ int trace(const GridRec* given, int type) {
     pos = std::move(fine);
     grid = &shallow;
   }
-  cur_band = -2;
-  cur_dashed = -1;
+  st.cur_band = -2;
+  st.cur_dashed = -1;
   const char* loc = std::getenv("gridloc");
-  if (loc == nullptr || std::sscanf(loc, "%d,%d", &diag_col, &diag_row) != 2) diag_col = diag_row = -1;
+  if (loc == nullptr || std::sscanf(loc, "%d,%d", &st.diag_col, &st.diag_row) != 2) st.diag_col = st.diag_row = -1;
   if (is_fill_type(type)) trace_pass(grid, pos, true, false);
   if (has_lines(type)) {
-    if (trace_hook == nullptr) {
-      AttribRec a = ln_cont_attr;
+    if (st.trace_hook == nullptr) {
+      AttribRec a = st.ln_cont_attr;
       GPH_line_attr(&a);
     }
     trace_pass(grid, pos, false, true);
@@ -761,9 +782,9 @@ void floor_edges(const GridRec* grid, const Cell& cell, int i, int r, float c) {
 int trace_pass(const GridRec* grid, const Corners& pos, bool fill, bool lines) {
   const int nx = grid->domain.nx, ny = grid->domain.ny;
   const float* v = grid->values;
-  const bool explicit_levels = !cont_value.empty();
+  const bool explicit_levels = !st.cont_value.empty();
   const float limit = cell_limit();
-  const int levels = explicit_levels ? static_cast<int>(cont_value.size()) : num_cont;
+  const int levels = explicit_levels ? static_cast<int>(st.cont_value.size()) : st.num_cont;
   Level L, U;
   Cell cell;
   Run run;
@@ -782,8 +803,8 @@ int trace_pass(const GridRec* grid, const Corners& pos, bool fill, bool lines) {
       }
       const float zmin = std::min({cell.z[0], cell.z[1], cell.z[2], cell.z[3]});
       const float zmax = std::max({cell.z[0], cell.z[1], cell.z[2], cell.z[3]});
-      if (!skip && !explicit_levels && (zmax - zmin) / intrvl > limit) skip = true;
-      if (!skip && set(min_cut) && min_cut > zmax) skip = true;
+      if (!skip && !explicit_levels && (zmax - zmin) / st.intrvl > limit) skip = true;
+      if (!skip && set(st.min_cut) && st.min_cut > zmax) skip = true;
       if (skip) {
         flush_run(&run, pos, nx);
         continue;
@@ -794,22 +815,22 @@ int trace_pass(const GridRec* grid, const Corners& pos, bool fill, bool lines) {
         k0 = std::max(0, level_index(zmin, levels) - 1);
         k1 = std::min(levels - 1, level_index(zmax, levels) + 1);
       }
-      if (i == diag_col && r == diag_row) {
+      if (i == st.diag_col && r == st.diag_row) {
         diag_cell(cell, k0, k1);
-        diag_col = -1;  // once, not again in the second pass
+        st.diag_col = -1;  // once, not again in the second pass
       }
       if (fill) {
         // Bands [lo, hi) that hold part of the cell.
         int first = -1, nb = 0;
         for (int k = k0; k <= k1; ++k) {
           float lo = level_at(k);
-          float hi = explicit_levels ? (k + 1 < levels ? cont_value[static_cast<std::size_t>(k + 1)] : lo + kLastBand)
-                                     : lo + intrvl;
-          if (set(min_cut)) lo = std::max(lo, min_cut);
-          if (set(max_cut)) hi = std::min(hi, max_cut);
+          float hi = explicit_levels ? (k + 1 < levels ? st.cont_value[static_cast<std::size_t>(k + 1)] : lo + kLastBand)
+                                     : lo + st.intrvl;
+          if (set(st.min_cut)) lo = std::max(lo, st.min_cut);
+          if (set(st.max_cut)) hi = std::min(hi, st.max_cut);
           if (lo >= hi || zmin >= hi || zmax < lo) continue;
           const int entry = explicit_levels ? k % color_num() : band_color(level_at(k));
-          if (fill_attrib[static_cast<std::size_t>(entry)].color == -1 || nothing_band(level_at(k))) {
+          if (st.fill_attrib[static_cast<std::size_t>(entry)].color == -1 || nothing_band(level_at(k))) {
             nb += 2;  // not filled: ends any run
             continue;
           }
@@ -838,7 +859,7 @@ int trace_pass(const GridRec* grid, const Corners& pos, bool fill, bool lines) {
         for (int k = k0; k <= k1; ++k) {
           const float c = level_at(k);
           if (c < zmin || c > zmax) continue;
-          if ((set(min_cut) && c < min_cut) || (set(max_cut) && c > max_cut)) continue;
+          if ((set(st.min_cut) && c < st.min_cut) || (set(st.max_cut) && c > st.max_cut)) continue;
           if (c == zmin) {
             floor_edges(grid, cell, i, r, c);
             continue;
@@ -850,7 +871,7 @@ int trace_pass(const GridRec* grid, const Corners& pos, bool fill, bool lines) {
     }
   }
   flush_run(&run, pos, nx);
-  if (lines && draw_grid_cells && trace_hook == nullptr) {
+  if (lines && st.draw_grid_cells && st.trace_hook == nullptr) {
     for (int r = 0; r < ny; ++r)
       for (int i = 0; i + 1 < nx; ++i) {
         const std::size_t a = static_cast<std::size_t>(r) * nx + i;
@@ -882,8 +903,8 @@ std::string trimmed(const char* text) {
 
 std::string format_value(const char* spec, float value) {
   char buf[kNumberFormatBuffer];
-  if (!num_form.empty()) {
-    std::snprintf(buf, sizeof buf, num_form.c_str(), static_cast<double>(value));
+  if (!st.num_form.empty()) {
+    std::snprintf(buf, sizeof buf, st.num_form.c_str(), static_cast<double>(value));
     return trimmed(buf);
   }
   return trimmed(set_num(buf, spec, value));
@@ -894,10 +915,10 @@ std::string format_value(const char* spec, float value) {
 // the interval and the lowest level both; -1 when that is more than four (then every
 // number shows three significant digits).
 int plot_decimals() {
-  float step = intrvl, first = conlo;
-  if (!cont_value.empty()) {
-    step = cont_value.size() >= 2 ? cont_value[1] - cont_value[0] : 0.0F;
-    first = cont_value.front();
+  float step = st.intrvl, first = st.conlo;
+  if (!st.cont_value.empty()) {
+    step = st.cont_value.size() >= 2 ? st.cont_value[1] - st.cont_value[0] : 0.0F;
+    first = st.cont_value.front();
   }
   int d = 0;
   for (const float v : {step, first}) {
@@ -913,7 +934,7 @@ int plot_decimals() {
 
 // A number of the plot: the user's C format when given, else the plot's decimals.
 std::string plot_number(float value) {
-  if (!num_form.empty()) return format_value("", value);
+  if (!st.num_form.empty()) return format_value("", value);
   const int d = plot_decimals();
   char buf[kNumberFormatBuffer];
   if (d < 0) {
@@ -927,8 +948,8 @@ std::string plot_number(float value) {
 }
 
 std::string level_text(int k, float level) {
-  if (k >= 0 && k < kMaxLevels && !cont_label[static_cast<std::size_t>(k)].empty())
-    return cont_label[static_cast<std::size_t>(k)];
+  if (k >= 0 && k < kMaxLevels && !st.cont_label[static_cast<std::size_t>(k)].empty())
+    return st.cont_label[static_cast<std::size_t>(k)];
   return plot_number(level);
 }
 
@@ -955,12 +976,8 @@ void claim(const Box& b, const char* kind) {
   gtext_room_claim(q, kind);
 }
 
-// Labels wait, when the framework asks, until the map over the data is drawn, so that no
-// map line runs through them.
-bool defer_labels = false;
-std::vector<std::function<void()>> pending_labels;
 void later(std::function<void()> draw) {
-  if (defer_labels) pending_labels.push_back(std::move(draw));
+  if (st.defer_labels) st.pending_labels.push_back(std::move(draw));
   else draw();
 }
 
@@ -983,7 +1000,7 @@ AttribRec attr_of(const char* resource, const char* colour) {
 const char* foreground() { return gget_inverse() ? "black" : "white"; }
 
 AttribRec label_attr() {
-  const bool fill = is_fill_type(cont_type);
+  const bool fill = is_fill_type(st.cont_type);
   return attr_of(fill ? "color_clabel" : "color_label", fill ? "black" : foreground());
 }
 
@@ -1005,23 +1022,19 @@ void decode_label_type(const char* p) {
   }
   if (nums.empty()) return;
   if (nums.size() == 1) {
-    label_skip = nums[0] / 10;
-    ext_radius = nums[0] % 10;
+    st.label_skip = nums[0] / 10;
+    st.ext_radius = nums[0] % 10;
   } else {
-    label_skip = nums[0];
-    ext_radius = nums[1];
+    st.label_skip = nums[0];
+    st.ext_radius = nums[1];
   }
-  if (nums.size() >= 3) x_label_space = y_label_space = nums[2];
-  if (nums.size() >= 4) y_label_space = nums[3];
+  if (nums.size() >= 3) st.x_label_space = st.y_label_space = nums[2];
+  if (nums.size() >= 4) st.y_label_space = nums[3];
 }
 
-// A format is decoded again for every frame: each bad number format and each refused
-// interval is named once a run.
-std::set<std::string> reported_formats;
-std::set<float> reported_intervals;
 
 void bad_number_format(const std::string& item, const std::string& format) {
-  if (reported_formats.insert(item).second)
+  if (st.reported_formats.insert(item).second)
     MESS_print(MESS_WARN,
                "CONT_format_decode_type: Bad number format \"%.64s\" in \"%.120s\": one floating-point "
                "conversion such as %%.1f expected, default format used\n",
@@ -1034,7 +1047,7 @@ float item_float(const std::string& item, std::size_t at, const std::string& for
   float f = MISSING;
   if (!parse_float(item.c_str() + at, &f) || !std::isfinite(f)) {
     f = MISSING;
-    if (reported_formats.insert(item).second)
+    if (st.reported_formats.insert(item).second)
       MESS_print(MESS_WARN, "CONT_format_decode_type: Bad number \"%.64s\" in \"%.120s\": the default is used\n",
                  item.c_str(), format.c_str());
   }
@@ -1045,17 +1058,18 @@ float item_float(const std::string& item, std::size_t at, const std::string& for
 
 // ---- tracing interface ----
 
-void CONT_set_trace_hook(ContTraceHook hook) { trace_hook = hook; }
-void CONT_grid(int on) { draw_grid_cells = on; }
-int CONT_draw_grid() { return draw_grid_cells; }
-void CONT_set_max_line_fact(float factor) { max_line_fact = factor; }
+void CONT_reset_state() { st = ContState{}; }
+void CONT_set_trace_hook(ContTraceHook hook) { st.trace_hook = hook; }
+void CONT_grid(int on) { st.draw_grid_cells = on; }
+int CONT_draw_grid() { return st.draw_grid_cells; }
+void CONT_set_max_line_fact(float factor) { st.max_line_fact = factor; }
 
 int CONT_draw_lines(int kind, int n, const float* points) {
   if (n < 2 || points == nullptr) return -1;
   // The feature device keeps these strokes as contour lines and bands.
   const bool line = kind == PLOT_LCONT;
-  if (!line && cur_band >= 0 && fill_attrib[static_cast<std::size_t>(cur_band)].color == -1) return -1;
-  gfeature_set(line ? GFEAT_CONTOUR : GFEAT_BAND, cur_lo, cur_hi);
+  if (!line && st.cur_band >= 0 && st.fill_attrib[static_cast<std::size_t>(st.cur_band)].color == -1) return -1;
+  gfeature_set(line ? GFEAT_CONTOUR : GFEAT_BAND, st.cur_lo, st.cur_hi);
   const int r = line ? gpolyline(n, points) : gfill_area(n, points);
   gfeature_set(GFEAT_NONE);
   return r;
@@ -1077,118 +1091,118 @@ float CONT_calc_intrvl(int count, float maximum, float minimum) {
 }
 
 int CONT_set_cont_ext(const GridRec* grid) {
-  if (!set(grid_max) || !set(grid_min)) {
-    if (grid == nullptr || GRD_maxmin(grid, &grid_max, &grid_min) != 0 || !set(grid_max)) return -1;
+  if (!set(st.grid_max) || !set(st.grid_min)) {
+    if (grid == nullptr || GRD_maxmin(grid, &st.grid_max, &st.grid_min) != 0 || !set(st.grid_max)) return -1;
   }
-  const float b = set(base) ? base : 0.0F;
-  if (!cont_value.empty()) {
-    conlo = cont_value.front();
-    conhi = cont_value.back();
-    num_cont = static_cast<int>(cont_value.size());
-    cbase = set(base) ? base : conlo;
+  const float b = set(st.base) ? st.base : 0.0F;
+  if (!st.cont_value.empty()) {
+    st.conlo = st.cont_value.front();
+    st.conhi = st.cont_value.back();
+    st.num_cont = static_cast<int>(st.cont_value.size());
+    st.cbase = set(st.base) ? st.base : st.conlo;
     return 0;
   }
-  if (!set(intrvl)) {
+  if (!set(st.intrvl)) {
     const char* r = RES_get("con_interval");
-    if (r != nullptr && *r != '\0') parse_float(r, &intrvl);
+    if (r != nullptr && *r != '\0') parse_float(r, &st.intrvl);
   }
   spread_builtin(0);
-  num_cont = 0;
+  st.num_cont = 0;
   // A field holding an infinity has no levels.
-  if (!std::isfinite(grid_min) || !std::isfinite(grid_max)) return -1;
+  if (!std::isfinite(st.grid_min) || !std::isfinite(st.grid_max)) return -1;
   LevelSpan span;
-  if (set(intrvl) && !(intrvl <= 0.0F) && !level_span(grid_min, grid_max, b, intrvl, kMaxIntervalLevels, &span)) {
-    const char* instead = cont_type == PLOT_GVALUE ? "values not coloured" : "automatic interval used";
-    if (!std::isfinite(intrvl))
-      MESS_print(MESS_WARN, "CONT_set_cont_ext: Contour interval %g is no number: %s\n", static_cast<double>(intrvl),
+  if (set(st.intrvl) && !(st.intrvl <= 0.0F) && !level_span(st.grid_min, st.grid_max, b, st.intrvl, kMaxIntervalLevels, &span)) {
+    const char* instead = st.cont_type == PLOT_GVALUE ? "values not coloured" : "automatic interval used";
+    if (!std::isfinite(st.intrvl))
+      MESS_print(MESS_WARN, "CONT_set_cont_ext: Contour interval %g is no number: %s\n", static_cast<double>(st.intrvl),
                  instead);
-    else if (reported_intervals.insert(intrvl).second)
+    else if (st.reported_intervals.insert(st.intrvl).second)
       MESS_print(MESS_WARN, "CONT_set_cont_ext: Contour interval %g gives more than %d levels from %g to %g: %s\n",
-                 static_cast<double>(intrvl), kMaxIntervalLevels, static_cast<double>(grid_min),
-                 static_cast<double>(grid_max), instead);
-    intrvl = MISSING;
+                 static_cast<double>(st.intrvl), kMaxIntervalLevels, static_cast<double>(st.grid_min),
+                 static_cast<double>(st.grid_max), instead);
+    st.intrvl = MISSING;
   }
-  if ((!set(intrvl) || intrvl <= 0.0F) && cont_type != PLOT_GVALUE) {
-    num_cont = color_num() - 1;
-    intrvl = CONT_calc_intrvl(color_num() - 1, grid_max, grid_min);
+  if ((!set(st.intrvl) || st.intrvl <= 0.0F) && st.cont_type != PLOT_GVALUE) {
+    st.num_cont = color_num() - 1;
+    st.intrvl = CONT_calc_intrvl(color_num() - 1, st.grid_max, st.grid_min);
   }
-  if (!set(intrvl) || intrvl <= 0.0F || !level_span(grid_min, grid_max, b, intrvl, kMaxIntervalLevels, &span)) {
-    intrvl = MISSING;
+  if (!set(st.intrvl) || st.intrvl <= 0.0F || !level_span(st.grid_min, st.grid_max, b, st.intrvl, kMaxIntervalLevels, &span)) {
+    st.intrvl = MISSING;
     return -1;
   }
-  conlo = span.low;
-  conhi = span.high;
-  num_cont = span.count;
-  cbase = set(base) ? base : conlo;
-  nothing_top = MISSING;
-  int coloured = num_cont;
-  if (zero_is_nothing && !set(base) && !set(min_cut) && cont_type != PLOT_GVALUE && conlo <= 0.0F) {
+  st.conlo = span.low;
+  st.conhi = span.high;
+  st.num_cont = span.count;
+  st.cbase = set(st.base) ? st.base : st.conlo;
+  st.nothing_top = MISSING;
+  int coloured = st.num_cont;
+  if (st.zero_is_nothing && !set(st.base) && !set(st.min_cut) && st.cont_type != PLOT_GVALUE && st.conlo <= 0.0F) {
     // The colours begin at the first level above zero.
-    const double k = std::floor(-static_cast<double>(conlo) / intrvl) + 1.0;
-    if (k < num_cont) {
-      nothing_top = static_cast<float>(conlo + k * intrvl);
-      cbase = nothing_top;
-      coloured = num_cont - static_cast<int>(k);
+    const double k = std::floor(-static_cast<double>(st.conlo) / st.intrvl) + 1.0;
+    if (k < st.num_cont) {
+      st.nothing_top = static_cast<float>(st.conlo + k * st.intrvl);
+      st.cbase = st.nothing_top;
+      coloured = st.num_cont - static_cast<int>(k);
     }
   }
   // A base of the user's puts the colours where the user counts them from.
-  if (!set(base)) spread_builtin(coloured);
+  if (!set(st.base)) spread_builtin(coloured);
   return 0;
 }
 
 void CONT_get_cont_ext(float* low, float* high, int* count) {
-  if (low != nullptr) *low = conlo;
-  if (high != nullptr) *high = conhi;
-  if (count != nullptr) *count = num_cont;
+  if (low != nullptr) *low = st.conlo;
+  if (high != nullptr) *high = st.conhi;
+  if (count != nullptr) *count = st.num_cont;
 }
 
 int CONT_draw_contour(const GridRec* grid) {
   if (grid == nullptr || grid->values == nullptr) return -1;
-  if (fill_attrib.empty()) CONT_set_fill_colors(nullptr, 0);
-  if (num_cont <= 0 && CONT_set_cont_ext(grid) != 0) return -1;
-  return trace(grid, cont_type);
+  if (st.fill_attrib.empty()) CONT_set_fill_colors(nullptr, 0);
+  if (st.num_cont <= 0 && CONT_set_cont_ext(grid) != 0) return -1;
+  return trace(grid, st.cont_type);
 }
 
 // ---- settings ----
 
 void CONT_init() {
-  cont_type = MISSING_INT;
-  intrvl = base = MISSING;
-  format.clear();
-  num_form.clear();
-  cont_value.clear();
-  for (auto& l : cont_label) l.clear();
-  min_cut = max_cut = MISSING;
-  scale = 1.0F;
-  dash = 0;
-  grid_min = grid_max = MISSING;
-  label_skip = 2;
-  ext_radius = 2;
-  ext_km = MISSING;
-  x_label_space = y_label_space = MISSING_INT;
-  fill_pat = MISSING_INT;
-  over = 0;
-  fill_attrib.clear();
-  color_fill_set = false;
-  builtin_fill = false;
-  conlo = conhi = cbase = MISSING;
-  num_cont = 0;
-  hold_ends = false;
-  zero_is_nothing = false;
-  nothing_top = MISSING;
-  spread_bands = 0;
-  ln_cont_attr = attr_of("color_cont", foreground());
-  for (auto& l : frame_labels) l.clear();
-  frame_label_type = 0;
+  st.cont_type = MISSING_INT;
+  st.intrvl = st.base = MISSING;
+  st.format.clear();
+  st.num_form.clear();
+  st.cont_value.clear();
+  for (auto& l : st.cont_label) l.clear();
+  st.min_cut = st.max_cut = MISSING;
+  st.scale = 1.0F;
+  st.dash = 0;
+  st.grid_min = st.grid_max = MISSING;
+  st.label_skip = 2;
+  st.ext_radius = 2;
+  st.ext_km = MISSING;
+  st.x_label_space = st.y_label_space = MISSING_INT;
+  st.fill_pat = MISSING_INT;
+  st.over = 0;
+  st.fill_attrib.clear();
+  st.color_fill_set = false;
+  st.builtin_fill = false;
+  st.conlo = st.conhi = st.cbase = MISSING;
+  st.num_cont = 0;
+  st.hold_ends = false;
+  st.zero_is_nothing = false;
+  st.nothing_top = MISSING;
+  st.spread_bands = 0;
+  st.ln_cont_attr = attr_of("color_cont", foreground());
+  for (auto& l : st.frame_labels) l.clear();
+  st.frame_label_type = 0;
 }
 
 void CONT_set_format(int type) {
-  dash = 0;
+  st.dash = 0;
   switch (type) {
-    case PLOT_DLN: cont_type = PLOT_LCONT, dash = 1; break;
-    case PLOT_NDLN: cont_type = PLOT_LCONT, dash = -1; break;
-    case PLOT_LCONT: case PLOT_FCONT: case PLOT_BCONT: case PLOT_GVALUE: cont_type = type; break;
-    case PLOT_FILL: cont_type = PLOT_FCONT; break;
+    case PLOT_DLN: st.cont_type = PLOT_LCONT, st.dash = 1; break;
+    case PLOT_NDLN: st.cont_type = PLOT_LCONT, st.dash = -1; break;
+    case PLOT_LCONT: case PLOT_FCONT: case PLOT_BCONT: case PLOT_GVALUE: st.cont_type = type; break;
+    case PLOT_FILL: st.cont_type = PLOT_FCONT; break;
     default: break;
   }
 }
@@ -1210,7 +1224,7 @@ int type_word(const char* item) {
 // A line word sets the dash with the type; the other words leave the dash as it was.
 void apply_type_word(int t) {
   if (t == PLOT_LCONT || t == PLOT_DLN || t == PLOT_NDLN) CONT_set_format(t);
-  else cont_type = t;
+  else st.cont_type = t;
 }
 
 // The type the words of a format choose, or `type` when none does.
@@ -1240,7 +1254,7 @@ int CONT_frame_type(int frame, int index) {
   int t = MISSING_INT;
   const bool slot = index >= 0 && index < kMaxVars && index < VAR_get_num();
   if (slot) t = VAR_get_type(index);
-  if (slot && (frame > 0 || keep_answers) && remembered[index]) t = cont_types[index];
+  if (slot && (frame > 0 || st.keep_answers) && st.remembered[index]) t = st.cont_types[index];
   if (slot) t = type_in_format(VAR_get_format(index), t);
   t = type_in_format(RES_get("plot_format"), t);
   if (t == PLOT_FILL) return PLOT_FCONT;
@@ -1270,38 +1284,38 @@ void CONT_format_decode_type(const char* text) {
     auto key = [&](const char* k) { return starts_with_ci(item, k); };
     if (const int t = type_word(item.c_str()); t != MISSING_INT) apply_type_word(t);
     else if (is("nolr")) FLAG_setplot(6, 0);
-    else if (is("bar")) plt_bar = 3;
-    else if (is("nobar")) plt_bar = -2;
-    else if (is("rlab")) rot_label = 1;
-    else if (is("hlab")) rot_label = 0;
-    else if (key("in=")) intrvl = item_float(item, 3, f);
-    else if (key("cb=")) base = item_float(item, 3, f);
-    else if (key("mn=")) min_cut = item_float(item, 3, f);
-    else if (key("mx=")) max_cut = item_float(item, 3, f);
-    else if (key("sc=")) scale = item_float(item, 3, f);
+    else if (is("bar")) st.plt_bar = 3;
+    else if (is("nobar")) st.plt_bar = -2;
+    else if (is("rlab")) st.rot_label = 1;
+    else if (is("hlab")) st.rot_label = 0;
+    else if (key("in=")) st.intrvl = item_float(item, 3, f);
+    else if (key("cb=")) st.base = item_float(item, 3, f);
+    else if (key("mn=")) st.min_cut = item_float(item, 3, f);
+    else if (key("mx=")) st.max_cut = item_float(item, 3, f);
+    else if (key("sc=")) st.scale = item_float(item, 3, f);
     else if (key("xy=")) {
       float dx = 0, dy = 0;
-      if (std::sscanf(item.c_str() + 3, "%f %f", &dx, &dy) >= 1) x_off = dx * 0.012F, y_off = dy * 0.02F;
+      if (std::sscanf(item.c_str() + 3, "%f %f", &dx, &dy) >= 1) st.x_off = dx * 0.012F, st.y_off = dy * 0.02F;
     } else if (key("sk=")) {
       take_next();
       int a = 1, b = 1;
       const int n = std::sscanf(item.c_str() + 3, "%d:%d", &a, &b);
       if (n == 1) b = a;
-      if (n >= 1) x_skip = std::max(1, a), y_skip = std::max(1, b);
+      if (n >= 1) st.x_skip = std::max(1, a), st.y_skip = std::max(1, b);
     } else if (key("cof=")) {
       // The fill list runs to the end of the format: its entries hold ':' themselves.
       const std::string list = f.substr(at + 4);
       CONT_set_fill_colors(list.c_str(), 1);
       break;
     } else if (key("fi=")) {
-      fill_pat = ATTR_parse_fill_pat(item.c_str() + 3);
+      st.fill_pat = ATTR_parse_fill_pat(item.c_str() + 3);
     } else if (key("lab=")) {
       decode_label_type(item.c_str() + 4);
     } else if (key("labs")) {
-      frame_label_type = -1;
+      st.frame_label_type = -1;
     } else if (!item.empty() && item[0] == '%') {
       if (number_format_conversion(item, kFloatConversions) != 0)
-        num_form = item;
+        st.num_form = item;
       else
         bad_number_format(item, f);
     } else if (key("co=") || key("wi=") || key("st=") || key("fp=")) {
@@ -1310,7 +1324,7 @@ void CONT_format_decode_type(const char* text) {
       std::string attr = item;
       if (key("co=")) attr = item.substr(3);
       ATTRIB_parse(attr.c_str(), &a);
-      ATTRIB_update(&ln_cont_attr, &a);
+      ATTRIB_update(&st.ln_cont_attr, &a);
     }
     at = end + 1;
   }
@@ -1324,17 +1338,17 @@ void CONT_param_decode(const char* param) {
   for (int i = 0; i < count; ++i) {
     const char* it = list[i];
     auto key = [&](const char* k) { return starts_with_ci(it, k) && std::strlen(it) > std::strlen(k); };
-    if (key("fill")) fill_pat = ATTR_parse_fill_pat(it + 5);
+    if (key("fill")) st.fill_pat = ATTR_parse_fill_pat(it + 5);
     else if (key("lab") && !starts_with_ci(it, "labs")) decode_label_type(it + 4);
-    else if (stricmp(it, "rlab") == 0) rot_label = 1;
-    else if (stricmp(it, "hlab") == 0) rot_label = 0;
-    else if (key("maxl")) parse_float(it + 5, &max_line_fact);
-    else if (key("hlr")) parse_float(it + 4, &ext_km);
-    else if (key("conmin")) parse_float(it + 7, &min_cut);
-    else if (key("conmax")) parse_float(it + 7, &max_cut);
-    else if (stricmp(it, "grid") == 0) draw_grid_cells = 1;
-    else if (stricmp(it, "mapcon") == 0) mapcon = 1;
-    else if (stricmp(it, "conmap") == 0) mapcon = 0;
+    else if (stricmp(it, "rlab") == 0) st.rot_label = 1;
+    else if (stricmp(it, "hlab") == 0) st.rot_label = 0;
+    else if (key("maxl")) parse_float(it + 5, &st.max_line_fact);
+    else if (key("hlr")) parse_float(it + 4, &st.ext_km);
+    else if (key("conmin")) parse_float(it + 7, &st.min_cut);
+    else if (key("conmax")) parse_float(it + 7, &st.max_cut);
+    else if (stricmp(it, "grid") == 0) st.draw_grid_cells = 1;
+    else if (stricmp(it, "mapcon") == 0) st.mapcon = 1;
+    else if (stricmp(it, "conmap") == 0) st.mapcon = 0;
   }
   free_parsed_array(count, list);
 }
@@ -1342,41 +1356,41 @@ void CONT_param_decode(const char* param) {
 int CONT_prompt_type() {
   const int program = FLAG_get(FLAG_PLOT_TYPE);
   if (program == PLOT_DLN || program == PLOT_NDLN) {
-    cont_type = PLOT_LCONT;
-    dash = program == PLOT_DLN ? 1 : -1;
+    st.cont_type = PLOT_LCONT;
+    st.dash = program == PLOT_DLN ? 1 : -1;
   } else if (program == PLOT_LCONT || program == PLOT_FCONT || program == PLOT_BCONT || program == PLOT_GVALUE ||
              program == PLOT_NONE) {
-    cont_type = program;
+    st.cont_type = program;
   }
-  if (set(cont_type)) return cont_type;
-  if (FLAG_batch()) return cont_type = PLOT_FCONT;
+  if (set(st.cont_type)) return st.cont_type;
+  if (FLAG_batch()) return st.cont_type = PLOT_FCONT;
   char answer[82] = "";
   ZAV_prompts("Color fill (C) or Line (L) contours: ", answer, 80);
   auto is = [&](const char* k) { return stricmp(answer, k) == 0; };
-  if (is("none")) cont_type = PLOT_NONE;
-  else if (is("value") || is("gvalue")) cont_type = PLOT_GVALUE;
-  else if (is("cf")) cont_type = PLOT_FCONT;
-  else if (is("lcf")) cont_type = PLOT_BCONT;
-  else if (is("dln")) cont_type = PLOT_LCONT, dash = 1;
-  else if (is("ndln")) cont_type = PLOT_LCONT, dash = -1;
-  else if (std::strchr("CcYy", answer[0]) != nullptr && answer[0] != '\0') cont_type = PLOT_FCONT;
-  else cont_type = PLOT_LCONT;
-  return cont_type;
+  if (is("none")) st.cont_type = PLOT_NONE;
+  else if (is("value") || is("gvalue")) st.cont_type = PLOT_GVALUE;
+  else if (is("cf")) st.cont_type = PLOT_FCONT;
+  else if (is("lcf")) st.cont_type = PLOT_BCONT;
+  else if (is("dln")) st.cont_type = PLOT_LCONT, st.dash = 1;
+  else if (is("ndln")) st.cont_type = PLOT_LCONT, st.dash = -1;
+  else if (std::strchr("CcYy", answer[0]) != nullptr && answer[0] != '\0') st.cont_type = PLOT_FCONT;
+  else st.cont_type = PLOT_LCONT;
+  return st.cont_type;
 }
 
-void CONT_set_type(int type) { cont_type = type == PLOT_FILL ? PLOT_FCONT : type; }
-int CONT_get_type() { return cont_type; }
-void CONT_set_intrvl(float interval) { intrvl = interval; }
-float CONT_get_intrvl() { return intrvl; }
-void CONT_set_base(float b) { base = b; }
-float CONT_get_base() { return base; }
+void CONT_set_type(int type) { st.cont_type = type == PLOT_FILL ? PLOT_FCONT : type; }
+int CONT_get_type() { return st.cont_type; }
+void CONT_set_intrvl(float interval) { st.intrvl = interval; }
+float CONT_get_intrvl() { return st.intrvl; }
+void CONT_set_base(float b) { st.base = b; }
+float CONT_get_base() { return st.base; }
 void CONT_set_range(float minimum, float maximum) {
-  grid_min = minimum;
-  grid_max = maximum;
+  st.grid_min = minimum;
+  st.grid_max = maximum;
 }
 void CONT_set_cutoff(float upper, float lower) {
-  if (set(upper)) max_cut = upper;
-  if (set(lower)) min_cut = lower;
+  if (set(upper)) st.max_cut = upper;
+  if (set(lower)) st.min_cut = lower;
 }
 
 void CONT_read_base(float* base, float* lower, float* upper, bool above_sets_base) {
@@ -1406,36 +1420,36 @@ void CONT_read_scale(float* scale) {
   if (text != nullptr && parse_float(text, &s)) *scale = s > 0.0F ? s : 1.0F;
 }
 int CONT_set_values(int count, const float* values) {
-  if (color_fill_set || values == nullptr) return 0;
-  cont_value.assign(values, values + std::clamp(count, 0, kMaxLevels));
-  if (cont_value.empty()) return 0;
-  if (cont_value.size() >= 2) intrvl = cont_value[1] - cont_value[0];
-  CONT_set_range(cont_value.front(), cont_value.back());
+  if (st.color_fill_set || values == nullptr) return 0;
+  st.cont_value.assign(values, values + std::clamp(count, 0, kMaxLevels));
+  if (st.cont_value.empty()) return 0;
+  if (st.cont_value.size() >= 2) st.intrvl = st.cont_value[1] - st.cont_value[0];
+  CONT_set_range(st.cont_value.front(), st.cont_value.back());
   return 1;
 }
-void CONT_reset_values() { cont_value.clear(); }
+void CONT_reset_values() { st.cont_value.clear(); }
 int CONT_get_values(float* values, int size) {
-  const int n = std::min<int>(size, static_cast<int>(cont_value.size()));
-  for (int i = 0; i < n; ++i) values[i] = cont_value[static_cast<std::size_t>(i)];
-  return static_cast<int>(cont_value.size());
+  const int n = std::min<int>(size, static_cast<int>(st.cont_value.size()));
+  for (int i = 0; i < n; ++i) values[i] = st.cont_value[static_cast<std::size_t>(i)];
+  return static_cast<int>(st.cont_value.size());
 }
-int CONT_get_num_cont() { return num_cont; }
-void CONT_set_dash(int mode) { dash = mode; }
+int CONT_get_num_cont() { return st.num_cont; }
+void CONT_set_dash(int mode) { st.dash = mode; }
 void CONT_set_label_type(int skip, int radius) {
-  label_skip = skip;
-  ext_radius = radius;
+  st.label_skip = skip;
+  st.ext_radius = radius;
 }
 void CONT_set_label_space(int x, int y) {
-  x_label_space = x;
-  y_label_space = y;
+  st.x_label_space = x;
+  st.y_label_space = y;
 }
-void CONT_set_scale(float s) { scale = s > 0.0F ? s : 1.0F; }
-void CONT_set_fill_pat(int pattern) { fill_pat = pattern; }
-int CONT_get_fill_pat() { return fill_pat; }
-void CONT_set_over(int o) { over = o; }
-int CONT_get_mapcon() { return mapcon; }
+void CONT_set_scale(float s) { st.scale = s > 0.0F ? s : 1.0F; }
+void CONT_set_fill_pat(int pattern) { st.fill_pat = pattern; }
+int CONT_get_fill_pat() { return st.fill_pat; }
+void CONT_set_over(int o) { st.over = o; }
+int CONT_get_mapcon() { return st.mapcon; }
 
-int CONT_get_label_style() { return frame_label_type; }
+int CONT_get_label_style() { return st.frame_label_type; }
 
 // ---- fill colours ----
 
@@ -1547,9 +1561,9 @@ int CONT_set_fill_colors(const char* given, int explicit_list) {
     levels.assign(entries.size(), MISSING);
     labels.assign(entries.size(), "");
   }
-  fill_attrib = entries;
-  builtin_fill = builtin;
-  color_fill_set = true;
+  st.fill_attrib = entries;
+  st.builtin_fill = builtin;
+  st.color_fill_set = true;
   // Entries without a level between two with levels share the distance evenly.
   bool any_level = false;
   for (std::size_t i = 0; i < levels.size(); ++i) {
@@ -1565,55 +1579,55 @@ int CONT_set_fill_colors(const char* given, int explicit_list) {
     std::vector<float> v;
     for (std::size_t i = 0; i < levels.size(); ++i) {
       if (!set(levels[i])) continue;
-      if (v.size() < kMaxLevels) cont_label[v.size()] = labels[i];
+      if (v.size() < kMaxLevels) st.cont_label[v.size()] = labels[i];
       v.push_back(levels[i]);
     }
-    cont_value = v;
-    if (v.size() >= 2) intrvl = v[1] - v[0];
+    st.cont_value = v;
+    if (v.size() >= 2) st.intrvl = v[1] - v[0];
     // Entries before the first level have no band: the list starts at the first level.
     std::size_t first = 0;
     while (first < levels.size() && !set(levels[first])) ++first;
-    fill_attrib.erase(fill_attrib.begin(), fill_attrib.begin() + static_cast<long>(first));
+    st.fill_attrib.erase(st.fill_attrib.begin(), st.fill_attrib.begin() + static_cast<long>(first));
   }
   return color_num();
 }
 
 void CONT_set_fill_attribs(const AttribRec* attribs) {
   if (attribs == nullptr) return;
-  fill_attrib.clear();
-  for (int i = 0; i < kMaxLevels && attribs[i].color >= -1; ++i) fill_attrib.push_back(attribs[i]);
-  color_fill_set = !fill_attrib.empty();
-  builtin_fill = false;
+  st.fill_attrib.clear();
+  for (int i = 0; i < kMaxLevels && attribs[i].color >= -1; ++i) st.fill_attrib.push_back(attribs[i]);
+  st.color_fill_set = !st.fill_attrib.empty();
+  st.builtin_fill = false;
 }
 
 int CONT_get_fill_attrib_ind(int index, AttribRec* attrib) {
-  if (index < 0 || index >= static_cast<int>(fill_attrib.size()) || attrib == nullptr) return -1;
-  *attrib = fill_attrib[static_cast<std::size_t>(index)];
+  if (index < 0 || index >= static_cast<int>(st.fill_attrib.size()) || attrib == nullptr) return -1;
+  *attrib = st.fill_attrib[static_cast<std::size_t>(index)];
   return index;
 }
 
-int CONT_get_num_colors() { return static_cast<int>(fill_attrib.size()); }
-void CONT_reset_fill_set() { color_fill_set = false; }
+int CONT_get_num_colors() { return static_cast<int>(st.fill_attrib.size()); }
+void CONT_reset_fill_set() { st.color_fill_set = false; }
 const char* CONT_get_label(int index) {
-  return index >= 0 && index < kMaxLevels ? cont_label[static_cast<std::size_t>(index)].c_str() : "";
+  return index >= 0 && index < kMaxLevels ? st.cont_label[static_cast<std::size_t>(index)].c_str() : "";
 }
 
 int CONT_get_fill_attrib(AttribRec* attrib, float value) {
   if (attrib == nullptr) return -1;
   ATTRIB_init(attrib);
   attrib->color = -1;
-  if (!set(value) || fill_attrib.empty() || (set(min_cut) && value < min_cut) || (set(max_cut) && value > max_cut))
+  if (!set(value) || st.fill_attrib.empty() || (set(st.min_cut) && value < st.min_cut) || (set(st.max_cut) && value > st.max_cut))
     return -1;
   int entry;
-  if (!cont_value.empty()) {
-    if (value < cont_value.front()) return -1;
-    entry = static_cast<int>(std::upper_bound(cont_value.begin(), cont_value.end(), value) - cont_value.begin()) - 1;
+  if (!st.cont_value.empty()) {
+    if (value < st.cont_value.front()) return -1;
+    entry = static_cast<int>(std::upper_bound(st.cont_value.begin(), st.cont_value.end(), value) - st.cont_value.begin()) - 1;
     entry %= color_num();
   } else {
-    if (!set(intrvl) || intrvl <= 0.0F || nothing_band(value)) return -1;
+    if (!set(st.intrvl) || st.intrvl <= 0.0F || nothing_band(value)) return -1;
     entry = band_color(value);
   }
-  *attrib = fill_attrib[static_cast<std::size_t>(entry)];
+  *attrib = st.fill_attrib[static_cast<std::size_t>(entry)];
   return entry;
 }
 
@@ -1636,31 +1650,31 @@ bool zero_means_nothing(const VarRec* v) {
 
 // Remembers the colouring of a series' first frame, or gives a later frame that colouring.
 void series_colour_base(int overlay, int index) {
-  SeriesColours& s = series_colours[index];
-  const bool levels = cont_value.empty() && set(intrvl) && intrvl > 0.0F && num_cont > 0;
+  SeriesColours& s = st.series_colours[index];
+  const bool levels = st.cont_value.empty() && set(st.intrvl) && st.intrvl > 0.0F && st.num_cont > 0;
   if (overlay == 0) {
     s = {};
     if (!levels) return;
     // The bands that get a colour: from the first level above "nothing" where there is one.
-    const float low = set(nothing_top) ? nothing_top : conlo;
-    const double bands = std::floor((static_cast<double>(conhi) - low) / intrvl + 0.01);
-    const double first = std::floor((static_cast<double>(low) - cbase) / intrvl + 0.01);
+    const float low = set(st.nothing_top) ? st.nothing_top : st.conlo;
+    const double bands = std::floor((static_cast<double>(st.conhi) - low) / st.intrvl + 0.01);
+    const double first = std::floor((static_cast<double>(low) - st.cbase) / st.intrvl + 0.01);
     const bool fits = first >= 0.0 && first + bands <= color_num();
-    s = {true, intrvl, cbase, builtin_fill && !set(base) ? spread_bands : 0, fits};
+    s = {true, st.intrvl, st.cbase, st.builtin_fill && !set(st.base) ? st.spread_bands : 0, fits};
     return;
   }
-  if (!levels || !s.known || s.interval != intrvl) return;
-  cbase = s.cbase;
+  if (!levels || !s.known || s.interval != st.intrvl) return;
+  st.cbase = s.cbase;
   if (s.spread > 0) spread_builtin(s.spread);
-  hold_ends = s.fits;
+  st.hold_ends = s.fits;
 }
 }  // namespace
 
-void CONT_keep_answers(int on) { keep_answers = on != 0; }
+void CONT_keep_answers(int on) { st.keep_answers = on != 0; }
 
 int CONT_plot_setup(int overlay, int index, GridRec* grid, const DomainRec* domain, ContCallback) {
   if (FLAG_get(FLAG_PLOT_TYPE) == PLOT_NONE) {
-    cont_type = PLOT_NONE;
+    st.cont_type = PLOT_NONE;
     return -1;
   }
   CONT_init();
@@ -1669,77 +1683,77 @@ int CONT_plot_setup(int overlay, int index, GridRec* grid, const DomainRec* doma
   const bool slot = index >= 0 && index < kMaxVars;
   if (slot && index < VAR_get_num()) {
     CONT_set_format(VAR_get_type(index));
-    zero_is_nothing = zero_means_nothing(VAR_get_var(index));
+    st.zero_is_nothing = zero_means_nothing(VAR_get_var(index));
   }
-  if ((overlay > 0 || keep_answers) && slot && remembered[index]) {
-    cont_type = cont_types[index];
-    intrvl = intrvls[index];
-    dash = dashs[index];
-    base = bases[index];
+  if ((overlay > 0 || st.keep_answers) && slot && st.remembered[index]) {
+    st.cont_type = st.cont_types[index];
+    st.intrvl = st.intrvls[index];
+    st.dash = st.dashs[index];
+    st.base = st.bases[index];
   }
   if (slot && index < VAR_get_num()) CONT_format_decode_type(VAR_get_format(index));
   CONT_format_decode_type(RES_get("plot_format"));
   CONT_param_decode(RES_get("plot_param"));
-  if (!color_fill_set) CONT_set_fill_colors(nullptr, 0);
+  if (!st.color_fill_set) CONT_set_fill_colors(nullptr, 0);
   if (grid == nullptr || grid->values == nullptr) return -1;
   MESS_print(MESS_MESS, "Contouring data for %s\n\n", grid->datatype);
-  GRD_maxmin(grid, &grid_max, &grid_min);
-  const bool answered = keep_answers && slot && remembered[index];
-  if (cont_type != PLOT_GVALUE && !set(intrvl) && cont_value.empty() && !FLAG_batch() && !resource_set("con_interval") &&
+  GRD_maxmin(grid, &st.grid_max, &st.grid_min);
+  const bool answered = st.keep_answers && slot && st.remembered[index];
+  if (st.cont_type != PLOT_GVALUE && !set(st.intrvl) && st.cont_value.empty() && !FLAG_batch() && !resource_set("con_interval") &&
       !answered) {
-    MESS_print(MESS_PRINT, "Maximum value: %f\n", static_cast<double>(grid_max));
-    MESS_print(MESS_PRINT, "Minimum value: %f\n\n", static_cast<double>(grid_min));
-    intrvl = std::max(0.0F, ZAV_promptf("Enter the contour interval: "));
+    MESS_print(MESS_PRINT, "Maximum value: %f\n", static_cast<double>(st.grid_max));
+    MESS_print(MESS_PRINT, "Minimum value: %f\n\n", static_cast<double>(st.grid_min));
+    st.intrvl = std::max(0.0F, ZAV_promptf("Enter the contour interval: "));
   }
-  if (!cont_value.empty() && plt_bar != -2) plt_bar = std::max(plt_bar, 3);
-  CONT_read_base(&base, &min_cut, &max_cut, true);
-  CONT_read_scale(&scale);
+  if (!st.cont_value.empty() && st.plt_bar != -2) st.plt_bar = std::max(st.plt_bar, 3);
+  CONT_read_base(&st.base, &st.min_cut, &st.max_cut, true);
+  CONT_read_scale(&st.scale);
   CONT_format_decode_type(RES_get("plot_format"));
   CONT_prompt_type();
-  if (cont_type == PLOT_NONE) return -1;
-  if (intrvl == 0.0F) intrvl = MISSING;
+  if (st.cont_type == PLOT_NONE) return -1;
+  if (st.intrvl == 0.0F) st.intrvl = MISSING;
   CONT_set_cont_ext(grid);
   if (slot) series_colour_base(overlay, index);
-  if (is_fill_type(cont_type)) {
+  if (is_fill_type(st.cont_type)) {
     MAP_fill_cont(1);
-    MAP_fill_partial(set(nothing_top) ? 1 : 0);
+    MAP_fill_partial(set(st.nothing_top) ? 1 : 0);
   }
-  if (is_fill_type(cont_type) && plt_bar == 0) plt_bar = 1;
+  if (is_fill_type(st.cont_type) && st.plt_bar == 0) st.plt_bar = 1;
   // Frame labels.
   char lo[40], hi[40];
-  frame_labels[0] = grid->datatype;
-  frame_labels[2] = grid->label;
-  if (grid_min == MISSING && grid_max == MISSING) {
+  st.frame_labels[0] = grid->datatype;
+  st.frame_labels[2] = grid->label;
+  if (st.grid_min == MISSING && st.grid_max == MISSING) {
     // Nothing to contour (no station of the variable reaches the grid): say so rather
     // than print the missing value as the extremes.
     MESS_print(MESS_WARN, "No values on the grid of %.70s: no report of it reaches this domain\n", grid->datatype);
-    frame_labels[5].clear();
+    st.frame_labels[5].clear();
   } else {
-    frame_labels[5] =
-        std::string("LO: ") + set_num(lo, "5.3.1", grid_min) + "  HI: " + set_num(hi, "5.3.1", grid_max);
+    st.frame_labels[5] =
+        std::string("LO: ") + set_num(lo, "5.3.1", st.grid_min) + "  HI: " + set_num(hi, "5.3.1", st.grid_max);
   }
-  if (!cont_value.empty()) {
+  if (!st.cont_value.empty()) {
     std::string t = "LEVELS: ";
     char b[40];
-    for (std::size_t i = 0; i < cont_value.size() && t.size() <= 74; ++i)
-      t += (i > 0 ? "," : "") + std::string(set_num(b, "1.1.1", cont_value[i]));
-    frame_labels[3] = t;
-  } else if (cont_type != PLOT_GVALUE && set(intrvl)) {
+    for (std::size_t i = 0; i < st.cont_value.size() && t.size() <= 74; ++i)
+      t += (i > 0 ? "," : "") + std::string(set_num(b, "1.1.1", st.cont_value[i]));
+    st.frame_labels[3] = t;
+  } else if (st.cont_type != PLOT_GVALUE && set(st.intrvl)) {
     char b[40];
-    frame_labels[3] = std::string("INTERVAL: ") + set_num(b, "5.1.1", intrvl);
+    st.frame_labels[3] = std::string("INTERVAL: ") + set_num(b, "5.1.1", st.intrvl);
   }
   if (overlay == 0 && slot) {
-    remembered[index] = true;
-    cont_types[index] = cont_type;
-    intrvls[index] = intrvl;
-    dashs[index] = dash;
-    bases[index] = base;
+    st.remembered[index] = true;
+    st.cont_types[index] = st.cont_type;
+    st.intrvls[index] = st.intrvl;
+    st.dashs[index] = st.dash;
+    st.bases[index] = st.base;
   }
   return 0;
 }
 
 const char* CONT_get_frame_label(int position) {
-  return position >= 0 && position < 6 ? frame_labels[static_cast<std::size_t>(position)].c_str() : "";
+  return position >= 0 && position < 6 ? st.frame_labels[static_cast<std::size_t>(position)].c_str() : "";
 }
 
 namespace {
@@ -1748,13 +1762,13 @@ int draw_values(const GridRec* grid) {
   const int nx = grid->domain.nx, ny = grid->domain.ny;
   Corners pos;
   if (!grid_positions(grid, &pos)) return -1;
-  const float h = 0.015F * map_height() * scale;
+  const float h = 0.015F * map_height() * st.scale;
   AttribRec t = label_attr();
   GPH_text_attr(&t, h);
   GPH_text_align(2, 3);
-  const bool colour = !cont_value.empty() || (set(intrvl) && intrvl > 0.0F);
-  for (int r = 0; r < ny; r += y_skip)
-    for (int i = 0; i < nx; i += x_skip) {
+  const bool colour = !st.cont_value.empty() || (set(st.intrvl) && st.intrvl > 0.0F);
+  for (int r = 0; r < ny; r += st.y_skip)
+    for (int i = 0; i < nx; i += st.x_skip) {
       const std::size_t k = static_cast<std::size_t>(r) * nx + i;
       const float v = grid->values[k];
       if (v == MISSING || pos.X[k] == MISSING) continue;
@@ -1764,7 +1778,7 @@ int draw_values(const GridRec* grid) {
         else GPH_text_attr(&t, h);
       }
       const std::string s = format_value("1.1.0", v);
-      const float p[2] = {pos.X[k] + x_off * MAP_get_hor(), pos.Y[k] + y_off * map_height()};
+      const float p[2] = {pos.X[k] + st.x_off * MAP_get_hor(), pos.Y[k] + st.y_off * map_height()};
       GPH_pprint(p, s.c_str());
     }
   return 0;
@@ -1819,8 +1833,8 @@ std::vector<Extreme> find_extremes(const GridRec* grid, const Corners& pos) {
   if (!(step > 0.0 && step < 1e8)) return out;
   // The radius: the user's, or 400 km, but no more than a sixth of the grid's shorter
   // side, so that a small domain keeps room for its marks; at least one grid step.
-  double radius = !geo ? ext_radius : set(ext_km) && ext_km > 0.0F ? ext_km : 400.0;
-  if (geo && !set(ext_km)) {
+  double radius = !geo ? st.ext_radius : set(st.ext_km) && st.ext_km > 0.0F ? st.ext_km : 400.0;
+  if (geo && !set(st.ext_km)) {
     const double across = std::min(km(at(0, ny / 2), at(nx - 1, ny / 2)), km(at(nx / 2, 0), at(nx / 2, ny - 1)));
     if (across < 1e8) radius = std::min(radius, across / 6.0);
   }
@@ -1833,14 +1847,14 @@ std::vector<Extreme> find_extremes(const GridRec* grid, const Corners& pos) {
   std::vector<Found> found;
   const int m = static_cast<int>(std::min(50.0, std::ceil(radius / step)) + 1);
   float half = 0.0F;
-  if (!cont_value.empty() && cont_value.size() >= 2) half = 0.5F * std::fabs(cont_value[1] - cont_value[0]);
-  else if (set(intrvl) && intrvl > 0.0F) half = 0.5F * intrvl;
+  if (!st.cont_value.empty() && st.cont_value.size() >= 2) half = 0.5F * std::fabs(st.cont_value[1] - st.cont_value[0]);
+  else if (set(st.intrvl) && st.intrvl > 0.0F) half = 0.5F * st.intrvl;
   for (int r = 0; r < ny; ++r)
     for (int i = 0; i < nx; ++i) {
       const std::size_t k = at(i, r);
       const float z = v[k];
       if (z == MISSING || pos.X[k] == MISSING || (geo && lat[k] == MISSING)) continue;
-      if ((set(min_cut) && z < min_cut) || (set(max_cut) && z > max_cut)) continue;
+      if ((set(st.min_cut) && z < st.min_cut) || (set(st.max_cut) && z > st.max_cut)) continue;
       // The circle must end inside the grid on every side.
       if (km(k, at(0, r)) < radius || km(k, at(nx - 1, r)) < radius || km(k, at(i, 0)) < radius ||
           km(k, at(i, ny - 1)) < radius || i == 0 || r == 0 || i == nx - 1 || r == ny - 1)
@@ -1927,7 +1941,7 @@ bool white_on(const GridRec* grid, const Corners& pos, const Extreme& e, float x
       if (dx == 0.5F * (x0 + x1) && dy == 0.5F * (y0 + y1)) continue;
       AttribRec f;
       int under = -1;
-      if (is_fill_type(cont_type) && CONT_get_fill_attrib(&f, value(dx, dy)) >= 0) under = f.color;
+      if (is_fill_type(st.cont_type) && CONT_get_fill_attrib(&f, value(dx, dy)) >= 0) under = f.color;
       sum += luminance(under), ++n;
     }
   return sum / static_cast<float>(n) < 0.5F;
@@ -1936,7 +1950,7 @@ bool white_on(const GridRec* grid, const Corners& pos, const Extreme& e, float x
 }  // namespace
 
 int CONT_draw_maxmin(const GridRec* grid) {
-  if (grid == nullptr || grid->values == nullptr || ext_radius <= 0 || FLAG_getplot(6) == 0) return -1;
+  if (grid == nullptr || grid->values == nullptr || st.ext_radius <= 0 || FLAG_getplot(6) == 0) return -1;
   const char* lc = RES_get("color_label");
   if (lc != nullptr && stricmp(lc, "off") == 0) return -1;
   Corners pos;
@@ -1944,12 +1958,12 @@ int CONT_draw_maxmin(const GridRec* grid) {
   const float mh = map_height();
   // The letters stand out from the line labels: a third larger than the rule's 0.02 of
   // the map height, and bold.
-  const float hb = 0.03F * mh * scale, hs = 0.015F * mh * scale;
+  const float hb = 0.03F * mh * st.scale, hs = 0.015F * mh * st.scale;
   AttribRec a = label_attr();
   // Unless the user chose the label colour, each mark takes black or white, whichever
   // shows on what lies under it: the band's fill, or the page where nothing is filled.
-  const bool own_colour = resource_set(is_fill_type(cont_type) ? "color_clabel" : "color_label");
-  const bool fill = is_fill_type(cont_type);
+  const bool own_colour = resource_set(is_fill_type(st.cont_type) ? "color_clabel" : "color_label");
+  const bool fill = is_fill_type(st.cont_type);
   for (const Extreme& e : find_extremes(grid, pos)) {
     const std::string val = plot_number(e.value);
     const float w = std::max(text_width(val, hs), text_width("H", hb));
@@ -2006,20 +2020,20 @@ int CONT_draw_maxmin(const GridRec* grid) {
 }
 
 int CONT_draw_labels(const GridRec* grid) {
-  if (grid == nullptr || grid->values == nullptr || label_skip <= 0 || num_cont <= 0) return -1;
+  if (grid == nullptr || grid->values == nullptr || st.label_skip <= 0 || st.num_cont <= 0) return -1;
   const int nx = grid->domain.nx, ny = grid->domain.ny;
   Corners pos;
   if (!grid_positions(grid, &pos)) return -1;
-  const int xs = set(x_label_space) && x_label_space > 0 ? x_label_space : std::max(1, nx / 5);
-  const int ys = set(y_label_space) && y_label_space > 0 ? y_label_space : std::max(1, ny / 5);
-  const float h = 0.015F * map_height() * scale;
-  const bool explicit_levels = !cont_value.empty();
-  const int levels = explicit_levels ? static_cast<int>(cont_value.size()) : num_cont;
-  const float limit = max_line_fact > 0.0F ? max_line_fact * static_cast<float>(color_num()) : 10000.0F;
+  const int xs = set(st.x_label_space) && st.x_label_space > 0 ? st.x_label_space : std::max(1, nx / 5);
+  const int ys = set(st.y_label_space) && st.y_label_space > 0 ? st.y_label_space : std::max(1, ny / 5);
+  const float h = 0.015F * map_height() * st.scale;
+  const bool explicit_levels = !st.cont_value.empty();
+  const int levels = explicit_levels ? static_cast<int>(st.cont_value.size()) : st.num_cont;
+  const float limit = st.max_line_fact > 0.0F ? st.max_line_fact * static_cast<float>(color_num()) : 10000.0F;
   AttribRec a = label_attr();
   GPH_text_attr(&a, h);
   GPH_text_align(2, 3);
-  GPH_text_rotate(rot_label ? 90.0F : 0.0F);
+  GPH_text_rotate(st.rot_label ? 90.0F : 0.0F);
   // Labels of one level keep a distance of a fifth of the map from each other.
   const float spacing = 0.2F * std::min(map_height(), MAP_get_hor() > 0.0F ? MAP_get_hor() : map_height());
   std::vector<std::vector<std::pair<float, float>>> done(static_cast<std::size_t>(std::max(levels, 1)));
@@ -2027,7 +2041,7 @@ int CONT_draw_labels(const GridRec* grid) {
   Level lv;
   for (int r = 0; r + 1 < ny; ++r)
     for (int i = 0; i + 1 < nx; ++i) {
-      if ((i - over) % xs != 0 && (r - over) % ys != 0) continue;
+      if ((i - st.over) % xs != 0 && (r - st.over) % ys != 0) continue;
       const std::size_t top = static_cast<std::size_t>(r) * nx + i, bot = top + nx;
       const std::size_t idx[4] = {bot, bot + 1, top, top + 1};
       bool skip = false;
@@ -2042,11 +2056,11 @@ int CONT_draw_labels(const GridRec* grid) {
       if (h * h > (dx * dx + dy * dy) * static_cast<float>(xs * ys)) continue;
       const float zmin = std::min({cell.z[0], cell.z[1], cell.z[2], cell.z[3]});
       const float zmax = std::max({cell.z[0], cell.z[1], cell.z[2], cell.z[3]});
-      if (!explicit_levels && set(intrvl) && (zmax - zmin) / intrvl > limit) continue;
-      for (int k = 0; k < levels; k += label_skip) {
+      if (!explicit_levels && set(st.intrvl) && (zmax - zmin) / st.intrvl > limit) continue;
+      for (int k = 0; k < levels; k += st.label_skip) {
         const float c = level_at(k);
         if (c <= zmin || c > zmax) continue;
-        if ((set(min_cut) && c < min_cut) || (set(max_cut) && c > max_cut)) continue;
+        if ((set(st.min_cut) && c < st.min_cut) || (set(st.max_cut) && c > st.max_cut)) continue;
         compute_dz(cell, c, &lv);
         if (lv.n != 2) continue;
         int s0 = -1;
@@ -2060,7 +2074,7 @@ int CONT_draw_labels(const GridRec* grid) {
         if (near) continue;
         const std::string s = level_text(k, c);
         const float w = text_width(s, h) + 0.4F * h;
-        const Box box = rot_label ? Box{mx - 0.7F * h, my - w / 2, mx + 0.7F * h, my + w / 2}
+        const Box box = st.rot_label ? Box{mx - 0.7F * h, my - w / 2, mx + 0.7F * h, my + w / 2}
                                   : Box{mx - w / 2, my - 0.7F * h, mx + w / 2, my + 0.7F * h};
         // Labels of neighbouring lines keep half a label height apart, and one from the edge
         // of the map, so that none stand in a row along it.
@@ -2070,9 +2084,9 @@ int CONT_draw_labels(const GridRec* grid) {
         done[static_cast<std::size_t>(k)].emplace_back(mx, my);
         // The label interrupts its line: a box in the colour beneath.
         AttribRec under;
-        const bool filled = is_fill_type(cont_type) && CONT_get_fill_attrib(&under, c) >= 0 && under.color >= 0;
-        const bool clear = !is_fill_type(cont_type);
-        const bool rotated = rot_label != 0;
+        const bool filled = is_fill_type(st.cont_type) && CONT_get_fill_attrib(&under, c) >= 0 && under.color >= 0;
+        const bool clear = !is_fill_type(st.cont_type);
+        const bool rotated = st.rot_label != 0;
         later([=] {
           if (filled) {
             AttribRec f = under;
@@ -2106,10 +2120,10 @@ int CONT_draw(GridRec* grid) {
     MESS_print(MESS_ERROR | MESS_WARN, "CONT_draw: Invalid grid arrays\n");
     return -1;
   }
-  if (cont_type == PLOT_NONE || !set(cont_type)) return -1;
+  if (st.cont_type == PLOT_NONE || !set(st.cont_type)) return -1;
   // Drawn alone, the contours start a page of their own labels.
-  if (!defer_labels) gtext_room_clear();
-  if (cont_type == PLOT_GVALUE) return draw_values(grid);
+  if (!st.defer_labels) gtext_room_clear();
+  if (st.cont_type == PLOT_GVALUE) return draw_values(grid);
   if (CONT_draw_contour(grid) != 0) return -1;
   // Highs and lows claim their places before the line labels.
   CONT_draw_maxmin(grid);
@@ -2118,15 +2132,15 @@ int CONT_draw(GridRec* grid) {
 }
 
 void CONT_defer_labels(int on) {
-  defer_labels = on != 0;
-  if (!defer_labels) pending_labels.clear();
+  st.defer_labels = on != 0;
+  if (!st.defer_labels) st.pending_labels.clear();
 }
 
 void CONT_flush_labels() {
   const int tran = gget_norm_tran();
   GPH_trans(2);
   std::vector<std::function<void()>> draws;
-  draws.swap(pending_labels);
+  draws.swap(st.pending_labels);
   for (const auto& draw : draws) draw();
   GPH_text_rotate(0.0F);
   GPH_trans(tran);
@@ -2134,48 +2148,48 @@ void CONT_flush_labels() {
 
 // ---- colour bar ----
 
-void CONT_set_bar(int mode) { plt_bar = mode; }
-int CONT_get_bar() { return plt_bar; }
+void CONT_set_bar(int mode) { st.plt_bar = mode; }
+int CONT_get_bar() { return st.plt_bar; }
 void CONT_set_bar_range(float low, float high) {
-  bar_min = low;
-  bar_max = high;
+  st.bar_min = low;
+  st.bar_max = high;
 }
 void CONT_get_bar_range(float* low, float* high) {
-  if (low != nullptr) *low = bar_min;
-  if (high != nullptr) *high = bar_max;
+  if (low != nullptr) *low = st.bar_min;
+  if (high != nullptr) *high = st.bar_max;
 }
 void CONT_set_bar_view(const float view[4], float bottom, int labels_inside) {
-  for (int i = 0; i < 4; ++i) bar_view[i] = view[i];
-  bar_bottom = bottom;
-  bar_labels_inside = labels_inside;
+  for (int i = 0; i < 4; ++i) st.bar_view[i] = view[i];
+  st.bar_bottom = bottom;
+  st.bar_labels_inside = labels_inside;
 }
 
 int CONT_draw_bar(int, const char* title) {
-  bar_drawn.drawn = false;
+  st.bar_drawn.drawn = false;
   if (FLAG_getplot(DRAW_DATA) == 0) return -1;
   AttribRec ta = attr_of("color_text", foreground()), la = attr_of("color_cont", foreground());
-  float hi = set(bar_max) ? bar_max : grid_max, lo = set(bar_max) ? bar_min : grid_min;
-  float step = intrvl;
+  float hi = set(st.bar_max) ? st.bar_max : st.grid_max, lo = set(st.bar_max) ? st.bar_min : st.grid_min;
+  float step = st.intrvl;
   if (!set(step)) {
     const char* r = RES_get("con_interval");
     if (r != nullptr) parse_float(r, &step);
   }
-  float b = base;
+  float b = st.base;
   // A range of the bar's own outranks the cuts.
-  const bool own = set(bar_max);
+  const bool own = set(st.bar_max);
   CONT_read_base(&b, own ? nullptr : &lo, own ? nullptr : &hi, true);
   float blo;
   int n;
-  const bool explicit_levels = !cont_value.empty();
+  const bool explicit_levels = !st.cont_value.empty();
   if (explicit_levels) {
-    blo = cont_value.front();
-    n = static_cast<int>(cont_value.size());
-    step = n >= 2 ? cont_value[1] - cont_value[0] : 1.0F;
-  } else if (hold_ends && !own) {
+    blo = st.cont_value.front();
+    n = static_cast<int>(st.cont_value.size());
+    step = n >= 2 ? st.cont_value[1] - st.cont_value[0] : 1.0F;
+  } else if (st.hold_ends && !own) {
     // A later frame of a series shows the series' colours, one box each (after the
     // unfilled box of "nothing" where the field has one).
-    blo = cbase, step = intrvl, n = color_num();
-    if (set(nothing_top)) blo -= step, ++n;
+    blo = st.cbase, step = st.intrvl, n = color_num();
+    if (set(st.nothing_top)) blo -= step, ++n;
   } else {
     if (!set(hi) || !set(lo)) return -1;
     if (!set(step) || step <= 0.0F) step = CONT_calc_intrvl(color_num() - 1, hi, lo);
@@ -2185,19 +2199,19 @@ int CONT_draw_bar(int, const char* title) {
   }
   if (n > kMaxBarBoxes || n <= 0 || step == 0.0F || !set(step)) return -1;
   // The bar's colours are those of the fill: counted from the fill's colour base.
-  const float colour_base = !own && !explicit_levels && set(cbase) ? cbase : set(b) ? b : blo;
+  const float colour_base = !own && !explicit_levels && set(st.cbase) ? st.cbase : set(b) ? b : blo;
   // Held end colours stand for everything beyond them: those ends of the bar are pointed.
-  const bool held_low = hold_ends && !own && !explicit_levels && set(grid_min) && grid_min < blo;
-  const bool held_high = hold_ends && !own && !explicit_levels && set(grid_max) &&
-                         grid_max >= blo + static_cast<float>(n) * step;
-  const float xmin = bar_view[0], xmax = bar_view[1], ymin = bar_view[2];
+  const bool held_low = st.hold_ends && !own && !explicit_levels && set(st.grid_min) && st.grid_min < blo;
+  const bool held_high = st.hold_ends && !own && !explicit_levels && set(st.grid_max) &&
+                         st.grid_max >= blo + static_cast<float>(n) * step;
+  const float xmin = st.bar_view[0], xmax = st.bar_view[1], ymin = st.bar_view[2];
   float h = 0.035F;
   float y0, y1;
-  if (bar_labels_inside) {
+  if (st.bar_labels_inside) {
     y0 = ymin + 0.15F * h;
     y1 = ymin + h;
   } else {
-    h = std::min(0.035F, ymin - bar_bottom);
+    h = std::min(0.035F, ymin - st.bar_bottom);
     if (h < 0.01F) return -1;
     y0 = ymin - h;
     y1 = ymin - 0.15F * h;
@@ -2207,23 +2221,23 @@ int CONT_draw_bar(int, const char* title) {
   const float ymid = 0.5F * (y0 + y1);
   int entry = 0;
   if (!explicit_levels) entry = cycle_entry((static_cast<double>(blo) - colour_base) / step);
-  bar_drawn = {};
-  bar_drawn.x0 = x0, bar_drawn.x1 = x1, bar_drawn.y0 = ymid, bar_drawn.y1 = y1;
-  bar_drawn.boxes = n, bar_drawn.lo = blo, bar_drawn.step = step;
-  const bool fill = is_fill_type(cont_type) || cont_type == PLOT_GVALUE;
-  const bool lines = has_lines(cont_type);
+  st.bar_drawn = {};
+  st.bar_drawn.x0 = x0, st.bar_drawn.x1 = x1, st.bar_drawn.y0 = ymid, st.bar_drawn.y1 = y1;
+  st.bar_drawn.boxes = n, st.bar_drawn.lo = blo, st.bar_drawn.step = step;
+  const bool fill = is_fill_type(st.cont_type) || st.cont_type == PLOT_GVALUE;
+  const bool lines = has_lines(st.cont_type);
   const float th = 0.35F * (y1 - y0);
   GPH_text_attr(&ta, th);
   GPH_text_align(2, 4);
   // Every k-th boundary is labelled, k large enough that the widest label and a gap fit
   // between two labels: numbers of a narrow bar never run together.
   auto bar_text = [&](int i, float level) {
-    return i < kMaxLevels && !cont_label[static_cast<std::size_t>(i)].empty() ? cont_label[static_cast<std::size_t>(i)]
+    return i < kMaxLevels && !st.cont_label[static_cast<std::size_t>(i)].empty() ? st.cont_label[static_cast<std::size_t>(i)]
                                                                                : plot_number(level);
   };
   float widest = 0.0F;
   for (int i = 0; i <= n; ++i) {
-    const float level = explicit_levels && i < n ? cont_value[static_cast<std::size_t>(i)] : blo + static_cast<float>(i) * step;
+    const float level = explicit_levels && i < n ? st.cont_value[static_cast<std::size_t>(i)] : blo + static_cast<float>(i) * step;
     widest = std::max(widest, text_width(bar_text(i, level), th));
   }
   // The gap: a third of a character on paper; on a screen or raster picture at least six
@@ -2235,29 +2249,29 @@ int CONT_draw_bar(int, const char* title) {
   while (every < n && static_cast<float>(every) * bw < widest + gap) ++every;
   float last_right = -1.0e9F;  // right end of the last label: none is written over another
   for (int i = 0; i < n; ++i) {
-    const float level = explicit_levels ? cont_value[static_cast<std::size_t>(i)] : blo + static_cast<float>(i) * step;
+    const float level = explicit_levels ? st.cont_value[static_cast<std::size_t>(i)] : blo + static_cast<float>(i) * step;
     const float bx0 = x0 + static_cast<float>(i) * bw, bx1 = bx0 + bw;
-    const int box_entry = explicit_levels || !hold_ends
+    const int box_entry = explicit_levels || !st.hold_ends
                               ? (entry + i) % color_num()
                               : cycle_entry((static_cast<double>(level) - colour_base) / step);
-    bar_drawn.levels.push_back(level);
-    bar_drawn.colors.push_back(box_entry);
-    if (fill && !fill_attrib.empty() && fill_attrib[static_cast<std::size_t>(box_entry)].color != -1 &&
+    st.bar_drawn.levels.push_back(level);
+    st.bar_drawn.colors.push_back(box_entry);
+    if (fill && !st.fill_attrib.empty() && st.fill_attrib[static_cast<std::size_t>(box_entry)].color != -1 &&
         !nothing_band(level)) {
-      AttribRec fa = fill_attrib[static_cast<std::size_t>(box_entry)];
+      AttribRec fa = st.fill_attrib[static_cast<std::size_t>(box_entry)];
       GPH_fill_attr(&fa);
       GPH_frect(bx0, ymid, bx1, y1);
     }
     if (lines && i + 1 < n) {
       GPH_line_attr(&la);
-      if (dash == 1 || (dash == -1 && level + step < 0.0F)) gset_linetype(2);
+      if (st.dash == 1 || (st.dash == -1 && level + step < 0.0F)) gset_linetype(2);
       GPH_line(bx1, ymid, bx1, y1);
       gset_linetype(1);
     }
     if (i % every == 0) {
       GPH_text_attr(&ta, th);
-      const std::string s = i < kMaxLevels && !cont_label[static_cast<std::size_t>(i)].empty()
-                                ? cont_label[static_cast<std::size_t>(i)]
+      const std::string s = i < kMaxLevels && !st.cont_label[static_cast<std::size_t>(i)].empty()
+                                ? st.cont_label[static_cast<std::size_t>(i)]
                                 : plot_number(level);
       const float w = text_width(s, th);
       if (bx0 - w / 2 < last_right) continue;
@@ -2267,8 +2281,8 @@ int CONT_draw_bar(int, const char* title) {
     }
   }
   if (!explicit_levels) {
-    const std::string s = n < kMaxLevels && !cont_label[static_cast<std::size_t>(n)].empty()
-                              ? cont_label[static_cast<std::size_t>(n)]
+    const std::string s = n < kMaxLevels && !st.cont_label[static_cast<std::size_t>(n)].empty()
+                              ? st.cont_label[static_cast<std::size_t>(n)]
                               : plot_number(blo + static_cast<float>(n) * step);
     GPH_text_attr(&ta, th);
     const float p[2] = {x1, y0};
@@ -2278,14 +2292,14 @@ int CONT_draw_bar(int, const char* title) {
   GPH_rect(x0, ymid, x1, y1);
   const float tip = std::min(0.6F * bw, 0.025F * (xmax - xmin));
   for (int end = 0; end < 2; ++end) {
-    if (!(end == 0 ? held_low : held_high) || !fill || fill_attrib.empty()) continue;
+    if (!(end == 0 ? held_low : held_high) || !fill || st.fill_attrib.empty()) continue;
     // A tip stands only on a held bar: its colour is that of the end box.
     const float end_level = blo + static_cast<float>(end == 0 ? 0 : n - 1) * step;
     const int box_entry = cycle_entry((static_cast<double>(end_level) - colour_base) / step);
     const float xb = end == 0 ? x0 : x1, xt = end == 0 ? x0 - tip : x1 + tip;
     const float tri[8] = {xb, ymid, xt, 0.5F * (ymid + y1), xb, y1, xb, ymid};
-    if (fill_attrib[static_cast<std::size_t>(box_entry)].color != -1) {
-      AttribRec fa = fill_attrib[static_cast<std::size_t>(box_entry)];
+    if (st.fill_attrib[static_cast<std::size_t>(box_entry)].color != -1) {
+      AttribRec fa = st.fill_attrib[static_cast<std::size_t>(box_entry)];
       GPH_fill_attr(&fa);
       gfill_area(3, tri);
     }
@@ -2297,7 +2311,7 @@ int CONT_draw_bar(int, const char* title) {
     const float p[2] = {xmax, y0 - 0.01F};
     GPH_pprint(p, title);
   }
-  bar_drawn.drawn = true;
+  st.bar_drawn.drawn = true;
   return 0;
 }
 
@@ -2305,44 +2319,44 @@ namespace {
 // The box of the drawn bar under page position x, y; -1 off the bar (or on a bar squeezed
 // to no width).
 int bar_box(float x, float y) {
-  if (!bar_drawn.drawn || !(x >= bar_drawn.x0 && x <= bar_drawn.x1 && y >= bar_drawn.y0 && y <= bar_drawn.y1) ||
-      !(bar_drawn.x1 > bar_drawn.x0))
+  if (!st.bar_drawn.drawn || !(x >= st.bar_drawn.x0 && x <= st.bar_drawn.x1 && y >= st.bar_drawn.y0 && y <= st.bar_drawn.y1) ||
+      !(st.bar_drawn.x1 > st.bar_drawn.x0))
     return -1;
-  const float f = (x - bar_drawn.x0) / (bar_drawn.x1 - bar_drawn.x0) * static_cast<float>(bar_drawn.boxes);
-  return static_cast<int>(std::clamp(f, 0.0F, static_cast<float>(bar_drawn.boxes - 1)));
+  const float f = (x - st.bar_drawn.x0) / (st.bar_drawn.x1 - st.bar_drawn.x0) * static_cast<float>(st.bar_drawn.boxes);
+  return static_cast<int>(std::clamp(f, 0.0F, static_cast<float>(st.bar_drawn.boxes - 1)));
 }
 }  // namespace
 
 float CONT_get_bar_value(float x, float y) {
   const int i = bar_box(x, y);
-  return i < 0 ? MISSING : bar_drawn.levels[static_cast<std::size_t>(i)];
+  return i < 0 ? MISSING : st.bar_drawn.levels[static_cast<std::size_t>(i)];
 }
 
 void CONT_set_skip(int x, int y) {
-  x_skip = std::max(1, x);
-  y_skip = std::max(1, y);
+  st.x_skip = std::max(1, x);
+  st.y_skip = std::max(1, y);
 }
 void CONT_get_skip(int* x, int* y) {
-  if (x != nullptr) *x = x_skip;
-  if (y != nullptr) *y = y_skip;
+  if (x != nullptr) *x = st.x_skip;
+  if (y != nullptr) *y = st.y_skip;
 }
 void CONT_set_plot_offset(float x, float y) {
-  x_off = x;
-  y_off = y;
+  st.x_off = x;
+  st.y_off = y;
 }
 void CONT_get_plot_offset(float* x, float* y) {
-  if (x != nullptr) *x = x_off;
-  if (y != nullptr) *y = y_off;
+  if (x != nullptr) *x = st.x_off;
+  if (y != nullptr) *y = st.y_off;
 }
 
 int CONT_flash_value(const char* event, float x, float y) {
-  if (event == nullptr || std::strcmp(event, "f-Alt") != 0 || !bar_drawn.drawn) return 0;
+  if (event == nullptr || std::strcmp(event, "f-Alt") != 0 || !st.bar_drawn.drawn) return 0;
   const float px = xW_trans(gget_norm_tran(), 1, x), py = yW_trans(gget_norm_tran(), 1, y);
   const int i = bar_box(px, py);
   if (i < 0) return 0;
-  const int entry = bar_drawn.colors[static_cast<std::size_t>(i)];
-  if (entry < 0 || entry >= static_cast<int>(fill_attrib.size())) return 0;
-  const int colour = fill_attrib[static_cast<std::size_t>(entry)].color;
+  const int entry = st.bar_drawn.colors[static_cast<std::size_t>(i)];
+  if (entry < 0 || entry >= static_cast<int>(st.fill_attrib.size())) return 0;
+  const int colour = st.fill_attrib[static_cast<std::size_t>(entry)].color;
   float rgb[3], back[3];
   if (colour < 0 || gget_color_rgb(colour, &rgb[0], &rgb[1], &rgb[2]) != 0) return 0;
   if (gget_color_rgb(-1, &back[0], &back[1], &back[2]) != 0) back[0] = back[1] = back[2] = 0.0F;

@@ -52,6 +52,8 @@ int CONT_draw_grid();
 void CONT_set_max_line_fact(float factor);
 
 // ---- settings ----
+// Forgets everything: settings, derived levels, what the series and the device were told.
+void CONT_reset_state();
 // Resets the per-plot state (levels, cutoffs, labels, fill list).
 void CONT_init();
 // A type code of a variable (12-17) as plot type and dash mode.

@@ -38,8 +38,6 @@ constexpr std::size_t kMaxFileBytes = 4u << 20;
 // Fronts are drawn in pieces of this many projection units, a symbol on every fourth.
 constexpr float kStep = 0.5f;
 
-DateRec frt_date{MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT};
-
 struct Options {
   bool labels = true;
   bool barb = false;
@@ -48,11 +46,17 @@ struct Options {
   float radius = 0.0f;
   int hour = 0;
 };
-Options opt;
 
-std::string label_ul, label_ur;
-// The time group of the first section read, for the label when the plot has no date.
-std::string section_group;
+// The date and options of the front plot, and the labels it leaves for the frame.
+struct FrtState {
+  DateRec frt_date{MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT};
+  Options opt;
+  std::string label_ul, label_ur;
+  // The time group of the first section read, for the label when the plot has no date.
+  std::string section_group;
+};
+// Not `st`: the style readers below give that name to the style they fill.
+FrtState fs;
 
 using Kind = FrtKind;
 using Front = FrtFront;
@@ -82,7 +86,7 @@ std::string fmt2(int a, int b) {
   return buf;
 }
 
-bool date_set() { return frt_date.day != MISSING_INT && frt_date.hour != MISSING_INT; }
+bool date_set() { return fs.frt_date.day != MISSING_INT && fs.frt_date.hour != MISSING_INT; }
 
 std::string without_z(const std::string& word) {
   std::string w = word;
@@ -96,8 +100,8 @@ std::string without_z(const std::string& word) {
 // before it. A plot without a date takes every analysis.
 bool date_matches(const std::string& word, std::string* wanted) {
   if (!date_set()) return true;
-  const int month = frt_date.month, day = frt_date.day, hour = frt_date.hour;
-  const int minute = frt_date.minute == MISSING_INT ? 0 : frt_date.minute;
+  const int month = fs.frt_date.month, day = fs.frt_date.day, hour = fs.frt_date.hour;
+  const int minute = fs.frt_date.minute == MISSING_INT ? 0 : fs.frt_date.minute;
   const int synoptic = hour / 3 * 3;
   const std::string ddhhmm = fmt2(day, hour) + fmt2(minute, 0).substr(0, 2);
   const bool with_month = month >= 1 && month <= 12;
@@ -298,9 +302,9 @@ bool read_bulletin(const char* path, Bulletin* b) {
     text.resize(kMaxFileBytes);
   }
   char key[16];
-  std::snprintf(key, sizeof key, opt.hour == 0 ? "VALID" : "%dHR", opt.hour);
-  const bool every = opt.hour == 0 && !date_set();
-  section_group.clear();
+  std::snprintf(key, sizeof key, fs.opt.hour == 0 ? "VALID" : "%dHR", fs.opt.hour);
+  const bool every = fs.opt.hour == 0 && !date_set();
+  fs.section_group.clear();
   std::vector<std::string> records;
   bool in_section = false, cut = false;
   std::size_t pos = 0;
@@ -328,11 +332,11 @@ bool read_bulletin(const char* path, Bulletin* b) {
     if (!upper_eq(words[0], key)) continue;
     std::string wanted;
     const std::string group = words.size() > 1 ? words[1] : "";
-    if (opt.hour == 0 && !date_matches(group, &wanted)) {
+    if (fs.opt.hour == 0 && !date_matches(group, &wanted)) {
       MESS_print(MESS_WARN, "FRT_plot_file: Invalid date in file: %s != %s\n", shown(group).c_str(), wanted.c_str());
       continue;
     }
-    if (!b->found) section_group = group;
+    if (!b->found) fs.section_group = group;
     in_section = b->found = true;
     // A continuation never reaches back into the section before.
     records.emplace_back();
@@ -534,7 +538,7 @@ void draw_front(const Front& f, const Style& st) {
     const bool warm_piece = f.kind == FRT_STATIONARY && (i / 4) % 2 == 1;
     const AttribRec& a = f.kind == FRT_STATIONARY ? (warm_piece ? warm : cold) : own;
     runs.segment(cx[i], cy[i], cx[i + 1], cy[i + 1], a);
-    if (!opt.barb || i % 4 != 2 || f.kind == FRT_TROUGH || off(a)) continue;
+    if (!fs.opt.barb || i % 4 != 2 || f.kind == FRT_TROUGH || off(a)) continue;
     const float* c = st.clip;
     if (cx[i] < c[0] || cx[i] > c[1] || cy[i] < c[2] || cy[i] > c[3]) continue;
     bool triangle = f.kind == FRT_COLD;
@@ -600,7 +604,7 @@ std::vector<bool> values_over(const std::vector<std::pair<float, float>>& at, fl
 void draw_centres(const std::vector<Centre>& centres, const Style& st) {
   std::vector<Centre> shown_centres;
   std::vector<std::pair<float, float>> at;
-  for (const Centre& c : thin(centres, opt.radius)) {
+  for (const Centre& c : thin(centres, fs.opt.radius)) {
     float x = 0.0f, y = 0.0f;
     if (off(st.a[c.high ? kHigh : kLow]) || !MAP_tran(&x, &y, c.lat, c.lon) || !on_map(x, y, st)) continue;
     shown_centres.push_back(c);
@@ -613,7 +617,7 @@ void draw_centres(const std::vector<Centre>& centres, const Style& st) {
     const auto [x, y] = at[i];
     GPH_text_attr(&a, 0.03f * st.unit);
     GPH_printf(x, y, "%s", c.high ? "H" : "L");
-    if (!opt.labels || c.pres == MISSING) continue;
+    if (!fs.opt.labels || c.pres == MISSING) continue;
     GPH_text_attr(off(st.label) ? &a : &st.label, 0.018f * st.unit);
     GPH_printf(x, y + (over[i] ? 0.03f : -0.03f) * st.unit, "%1.0f", c.pres);
   }
@@ -635,10 +639,10 @@ void draw_storms(const std::vector<Storm>& storms, const Style& st) {
 void make_labels() {
   char date[DATE_LABEL_LEN] = "";
   char text[DATE_LABEL_LEN + 40];
-  label_ul = "Frontal positions";
-  if (opt.hour == 0 && !date_set()) {
+  fs.label_ul = "Frontal positions";
+  if (fs.opt.hour == 0 && !date_set()) {
     // The plot has no date: the bulletin's own time, read as today's month-day-hour form.
-    const std::string w = without_z(section_group);
+    const std::string w = without_z(fs.section_group);
     const bool digits =
         w.size() == 6 && std::all_of(w.begin(), w.end(), [](char c) { return std::isdigit(static_cast<unsigned char>(c)); });
     const auto two = [&](std::size_t i) { return (w[i] - '0') * 10 + (w[i + 1] - '0'); };
@@ -646,20 +650,20 @@ void make_labels() {
     if (mm >= 1 && mm <= 12 && dd >= 1 && dd <= 31 && hh <= 23)
       std::snprintf(text, sizeof text, "NCEP analysis for %dZ %d %s", hh, dd, DATE_month(mm));
     else
-      std::snprintf(text, sizeof text, "NCEP analysis for %s", shown(section_group, 20).c_str());
-  } else if (opt.hour == 0) {
-    DATE_make_label(&frt_date, date);
+      std::snprintf(text, sizeof text, "NCEP analysis for %s", shown(fs.section_group, 20).c_str());
+  } else if (fs.opt.hour == 0) {
+    DATE_make_label(&fs.frt_date, date);
     std::snprintf(text, sizeof text, "NCEP analysis for %s", date);
   } else {
-    DATE_make_label_valid_time(opt.hour, &frt_date, date);
-    std::snprintf(text, sizeof text, "%d hr NCEP forecast valid %s", opt.hour, date);
+    DATE_make_label_valid_time(fs.opt.hour, &fs.frt_date, date);
+    std::snprintf(text, sizeof text, "%d hr NCEP forecast valid %s", fs.opt.hour, date);
   }
-  label_ur = text;
+  fs.label_ur = text;
 }
 
 int plot_file(const char* path) {
-  label_ul.clear();
-  label_ur.clear();
+  fs.label_ul.clear();
+  fs.label_ur.clear();
   FRT_plot_param();
   const char* p = path != nullptr ? path : "";
   Bulletin b;
@@ -688,12 +692,14 @@ int plot_file(const char* path) {
 
 }  // namespace
 
+void FRT_reset_state() { fs = FrtState{}; }
+
 void FRT_set_date(const DateRec* date) {
-  if (date != nullptr) frt_date = *date;
+  if (date != nullptr) fs.frt_date = *date;
 }
 
 void FRT_plot_param() {
-  opt = Options{};
+  fs.opt = Options{};
   int count = 0;
   char** list = nullptr;
   if (RES_getvals("plot_param", &count, &list) <= 0) return;
@@ -701,19 +707,19 @@ void FRT_plot_param() {
     std::string item = list[i] != nullptr ? list[i] : "";
     item.erase(0, item.find_first_not_of(" \t"));
     if (stricmp(item.c_str(), "noprlab") == 0) {
-      opt.labels = false;
+      fs.opt.labels = false;
     } else if (stricmp(item.c_str(), "barb") == 0) {
-      opt.barb = true;
+      fs.opt.barb = true;
     } else if (starts_with_ci(item, "prrad") && item.size() > 6) {
       float r = 0.0f;
       if (parse_float(std::string_view(item).substr(6), &r) && r >= 0.0f)
-        opt.radius = r;
+        fs.opt.radius = r;
       else
         MESS_print(MESS_WARN, "FRT_plot_param: Invalid radius \"%s\"\n", item.c_str());
     } else if (starts_with_ci(item, "hour") && item.size() > 5) {
       int h = 0;
       if (parse_int(std::string_view(item).substr(5), &h) && h >= 0 && h < 1000)
-        opt.hour = h;
+        fs.opt.hour = h;
       else
         MESS_print(MESS_WARN, "FRT_plot_param: Invalid hour \"%s\"\n", item.c_str());
     }
@@ -743,8 +749,8 @@ int FRT_read_file(const char* path, FrtBulletin* bulletin) {
   return 0;
 }
 
-const char* FRT_get_label_up_left() { return label_ul.c_str(); }
-const char* FRT_get_label_up_right() { return label_ur.c_str(); }
+const char* FRT_get_label_up_left() { return fs.label_ul.c_str(); }
+const char* FRT_get_label_up_right() { return fs.label_ur.c_str(); }
 
 int decode_latlon(const char* group, float* lat, float* lon) {
   if (group == nullptr) return 0;

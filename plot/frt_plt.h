@@ -61,6 +61,8 @@ struct FrtBulletin {
 // The date the analysis section must be valid for; a date without day or hour takes every
 // analysis section of the file.
 void FRT_set_date(const DateRec* date);
+// Forgets the date, options and labels.
+void FRT_reset_state();
 // Reads the options of "plot_param".
 void FRT_plot_param();
 // Reads the bulletin and draws the section asked for; 1 when read, 0 when the file cannot be

@@ -178,6 +178,8 @@ int write(const char* path, std::vector<GksFeature>* all, std::string* error) {
 
 }  // namespace
 
+void GIS_reset_state() { st = Gis{}; }
+
 void GIS_connect() {
   GksFeatureHooks hooks;
   hooks.unavailable = unavailable;

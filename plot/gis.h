@@ -4,3 +4,5 @@
 
 // Registers the hooks with the feature device; the program entry calls it once.
 void GIS_connect();
+// Forgets the map the features were placed on.
+void GIS_reset_state();

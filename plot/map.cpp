@@ -421,33 +421,48 @@ struct CacheEntry {
 
 // ---------------------------------------------------------------- module state
 
-std::string map_name;  // the list set by MAP_file
-std::string map_format;
-float latln = 0.0f, lonln = 0.0f;
-int dot = 0, extra = 0;
-bool latlon_set = false;  // MAP_latlon called: otherwise the spacing follows the map size
-int fill_cont = 0;
-int fill_partial = 0;  // the contour fill leaves parts of the map unfilled
-int over = 7;  // the mask of the current MAP_draw
-int reg_found = 1;
-int list_depth = 0;
-// Items of the list of the current MAP_draw (list files included), and those left out.
-bool drawing = false;
-int items_seen = 0;
-std::vector<std::string> items_dropped;
-// The last spacing found too close, said once.
-float warned_dlat = 0.0f, warned_dlon = 0.0f;
-std::map<std::string, CacheEntry> cache;
-std::set<std::string> reported_missing;
-// Messages about refused overlay files and dropped list items, said once a run: the map is
-// drawn more than once a frame, and once every frame.
-std::set<std::string> reported_refused;
-// Overlays that failed, with the time and size of their file then: the map is drawn more
-// than once a frame, and an overlay is tried again (and its fault told again) only when
-// its file has changed.
-std::map<std::string, std::pair<long long, long long>> failed_overlays;
-std::map<std::string, MapOverlayFunc> overlay_funcs;
-long drawn_lines = 0, projected_points = 0;
+// Labels of the latitude-longitude lines wait until every line is drawn, and then each
+// takes its place only where no other label stands.
+struct GridLabel {
+  float x, y;
+  int halign, valign;
+  std::string text;
+};
+
+// The map list and spacing asked for, what the current draw has done, and what the run has
+// already said and read: maps are drawn several times a frame and should be told once.
+struct MapState {
+  std::string map_name;  // the list set by MAP_file
+  std::string map_format;
+  float latln = 0.0f, lonln = 0.0f;
+  int dot = 0, extra = 0;
+  bool latlon_set = false;  // MAP_latlon called: otherwise the spacing follows the map size
+  int fill_cont = 0;
+  int fill_partial = 0;  // the contour fill leaves parts of the map unfilled
+  int over = 7;  // the mask of the current MAP_draw
+  int reg_found = 1;
+  int list_depth = 0;
+  // Items of the list of the current MAP_draw (list files included), and those left out.
+  bool drawing = false;
+  int items_seen = 0;
+  std::vector<std::string> items_dropped;
+  // The last spacing found too close, said once.
+  float warned_dlat = 0.0f, warned_dlon = 0.0f;
+  std::map<std::string, CacheEntry> cache;
+  std::set<std::string> reported_missing;
+  // Messages about refused overlay files and dropped list items, said once a run: the map is
+  // drawn more than once a frame, and once every frame.
+  std::set<std::string> reported_refused;
+  // Overlays that failed, with the time and size of their file then: the map is drawn more
+  // than once a frame, and an overlay is tried again (and its fault told again) only when
+  // its file has changed.
+  std::map<std::string, std::pair<long long, long long>> failed_overlays;
+  std::map<std::string, MapOverlayFunc> overlay_funcs;
+  long drawn_lines = 0, projected_points = 0;
+  std::vector<GridLabel> grid_labels;
+};
+// Not `st`: the file checks below give that name to their stat() results.
+MapState state;
 
 // ---------------------------------------------------------------- the view
 
@@ -620,7 +635,7 @@ class LineOut {
   void flush() {
     if (buf_.size() >= 4) {
       gpolyline(static_cast<int>(buf_.size() / 2), buf_.data());
-      ++drawn_lines;
+      ++state.drawn_lines;
     }
     buf_.clear();
   }
@@ -686,7 +701,7 @@ void draw_piece_lines(const MapData& d, const Piece& p, const View& v, SeamLine*
     }
     for (std::uint32_t i = std::max(next, ch.first); i <= ch.last; ++i) {
       float x = 0.0f, y = 0.0f;
-      ++projected_points;
+      ++state.projected_points;
       if (!MAP_tran(&x, &y, d.lat[i], d.lon[i])) {
         line->gap();
         continue;
@@ -735,7 +750,7 @@ void fill_plane(FillBuffers& f, const View& v) {
   if (f.b.size() < 6) return;
   f.out.assign(f.b.begin(), f.b.end());
   gfill_area(static_cast<int>(f.out.size() / 2), f.out.data());
-  ++drawn_lines;
+  ++state.drawn_lines;
 }
 
 // Filled area of one line on a projection whose x runs with longitude: the ring is
@@ -751,7 +766,7 @@ void fill_cyl(const MapData& d, const Piece& p, const View& v, FillBuffers& f) {
     ring.push_back(d.lat[i]);
     lat_sum += d.lat[i];
   }
-  projected_points += p.count;
+  state.projected_points += p.count;
   const double turn = ring[ring.size() - 2] - ring[0];
   if (std::fabs(turn) > 180.0) {
     const double pole = lat_sum < 0.0 ? -90.0 : 90.0;
@@ -800,7 +815,7 @@ void fill_other(const MapData& d, const Piece& p, const View& v, FillBuffers& f)
   const double r = MAP_EARTH_RAD;
   for (std::uint32_t i = p.first; i < p.first + p.count; ++i) {
     float x = 0.0f, y = 0.0f;
-    ++projected_points;
+    ++state.projected_points;
     if (MAP_tran(&x, &y, d.lat[i], d.lon[i])) {
       plane.push_back(x);
       plane.push_back(y);
@@ -823,7 +838,7 @@ void fill_other(const MapData& d, const Piece& p, const View& v, FillBuffers& f)
 int draw_data(const MapData& d, bool filled) {
   View v;
   if (!make_view(&v) || !is_map_proj(v.proj)) return 0;
-  const long before = drawn_lines;
+  const long before = state.drawn_lines;
   if (filled) {
     FillBuffers buffers;
     const int land = gget_fill_colr();
@@ -846,7 +861,7 @@ int draw_data(const MapData& d, bool filled) {
     for (const Piece& p : d.pieces)
       if (p.box.overlaps(v.box)) draw_piece_lines(d, p, v, &line);
   }
-  return static_cast<int>(drawn_lines - before);
+  return static_cast<int>(state.drawn_lines - before);
 }
 
 // The first regular file among the places a data file is looked for ("" when none); commands
@@ -864,8 +879,8 @@ std::shared_ptr<const MapData> load_map(const std::string& name) {
   const std::string path = find_data_file(name, &st);
   if (path.empty()) return nullptr;
   const long long mtime = static_cast<long long>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec;
-  auto it = cache.find(path);
-  if (it != cache.end() && it->second.mtime_ns == mtime && it->second.size == static_cast<long long>(st.st_size))
+  auto it = state.cache.find(path);
+  if (it != state.cache.end() && it->second.mtime_ns == mtime && it->second.size == static_cast<long long>(st.st_size))
     return it->second.data;
   auto data = std::make_shared<MapData>();
   std::FILE* f = std::fopen(path.c_str(), "rb");
@@ -889,7 +904,7 @@ std::shared_ptr<const MapData> load_map(const std::string& name) {
   e.mtime_ns = mtime;
   e.size = static_cast<long long>(st.st_size);
   e.data = data;
-  cache[path] = e;
+  state.cache[path] = e;
   return data;
 }
 
@@ -972,8 +987,8 @@ bool size_conditions(const char*& p, float size) {
 
 // A region item "[lat1,lat2,lon1,lon2,size]" against the current domain.
 void region_item(const char* text) {
-  if (reg_found == 2) {
-    reg_found = -1;
+  if (state.reg_found == 2) {
+    state.reg_found = -1;
     return;
   }
   float v[5] = {0.0f, 0.0f, 0.0f, 0.0f, 1000.0f};
@@ -993,11 +1008,11 @@ void region_item(const char* text) {
     bool lon_in = false;
     for (const float turn : {0.0f, 360.0f, -360.0f}) lon_in = lon_in || (clon + turn >= lon0 && clon + turn <= lon1);
     if (clat < lat0 || clat > lat1 || !lon_in || vert_size() > v[4]) {
-      if (reg_found == 1) reg_found = 0;
+      if (state.reg_found == 1) state.reg_found = 0;
       return;
     }
   }
-  reg_found = 2;
+  state.reg_found = 2;
 }
 
 bool proj_is_map() { return is_map_proj(MAP_get_proj()); }
@@ -1050,7 +1065,7 @@ bool overlay_file_ok(const std::string& path) {
   else
     return true;
   const std::string message = "MAP_process: " + path + " " + why + ": left out\n";
-  if (reported_refused.insert(message).second) MESS_print(MESS_ERROR, "%s", message.c_str());
+  if (state.reported_refused.insert(message).second) MESS_print(MESS_ERROR, "%s", message.c_str());
   return false;
 }
 
@@ -1070,9 +1085,9 @@ int overlay(const char* kind, const char* rest, const char* message) {
       if (*q == ':') ++q, scan_int(q, &y);
     }
   }
-  auto it = overlay_funcs.find(kind);
+  auto it = state.overlay_funcs.find(kind);
   int r = 0;
-  if (it != overlay_funcs.end() && it->second != nullptr) {
+  if (it != state.overlay_funcs.end() && it->second != nullptr) {
     r = it->second(file.c_str(), colour.c_str(), x, y);
   } else if (std::strcmp(kind, "rf") != 0) {
     const bool meta = std::strcmp(kind, "mf") == 0;
@@ -1084,8 +1099,8 @@ int overlay(const char* kind, const char* rest, const char* message) {
       stamp = {static_cast<long long>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec,
                static_cast<long long>(st.st_size)};
     const std::string key = std::string(kind) + ":" + rest;
-    const auto failed = failed_overlays.find(key);
-    if (failed != failed_overlays.end() && failed->second == stamp) {
+    const auto failed = state.failed_overlays.find(key);
+    if (failed != state.failed_overlays.end() && failed->second == stamp) {
       r = -1;
     } else {
       if (!overlay_file_ok(path))
@@ -1093,9 +1108,9 @@ int overlay(const char* kind, const char* rest, const char* message) {
       else
         r = meta ? gread_metafile(path.c_str()) : goverlay_image_file(path.c_str(), colour.c_str(), x, y);
       if (r < 0)
-        failed_overlays[key] = stamp;
+        state.failed_overlays[key] = stamp;
       else
-        failed_overlays.erase(key);
+        state.failed_overlays.erase(key);
     }
   } else {
     MESS_print(MESS_WARN, "MAP_process: %s overlays are not available in this version: %s\n", "Station-value",
@@ -1120,11 +1135,11 @@ int process_list_file(const char* name) {
     MESS_print(MESS_ERROR, "MAP_draw: Unable to read map list file %s: %s\n", path.c_str(), error.c_str());
     return -1;
   }
-  if (list_depth >= kMaxListDepth) {
+  if (state.list_depth >= kMaxListDepth) {
     MESS_print(MESS_ERROR, "MAP_draw: Map list files nested too deeply: %s\n", path.c_str());
     return -1;
   }
-  ++list_depth;
+  ++state.list_depth;
   std::size_t i = 0;
   while (i < bytes.size()) {
     while (i < bytes.size() && std::isspace(static_cast<unsigned char>(bytes[i]))) ++i;
@@ -1133,7 +1148,7 @@ int process_list_file(const char* name) {
     if (j > i) MAP_process(bytes.substr(i, j - i).c_str());
     i = j;
   }
-  --list_depth;
+  --state.list_depth;
   return 1;
 }
 
@@ -1162,19 +1177,11 @@ void label(float x, float y, const std::string& text) {
 
 bool inside(const View& v, float x, float y) { return x > v.win[0] && x < v.win[1] && y > v.win[2] && y < v.win[3]; }
 
-// Labels of the latitude-longitude lines wait until every line is drawn, and then each
-// takes its place only where no other label stands.
-struct GridLabel {
-  float x, y;
-  int halign, valign;
-  std::string text;
-};
-std::vector<GridLabel> grid_labels;
 
 void grid_label(float x, float y, const std::string& text) {
   int h = 0, va = 0;
   GPH_get_text_align(&h, &va);
-  grid_labels.push_back({x, y, h, va, text});
+  state.grid_labels.push_back({x, y, h, va, text});
 }
 
 // The queued labels, each over a rim of the page's colour that hides the lines under it.
@@ -1185,7 +1192,7 @@ void draw_grid_labels() {
   if (page < 0) page = gget_inverse() ? 0 : 1;
   // A colour table without the page's colour leaves the label without its rim.
   const bool rim = gis_valid_colr(page) != 0 && (gtype_is_WIN_PIX() == 0 || gget_color_ind(page) >= 0);
-  for (const GridLabel& l : grid_labels) {
+  for (const GridLabel& l : state.grid_labels) {
     const float w = static_cast<float>(gtext_width(l.text.c_str())) * height * gget_expan() / 105.0f;
     const float pad = 0.15f * height;
     float x0 = l.halign == 1 ? l.x : l.x - w / 2, y0 = l.valign == 4 ? l.y : l.y - 0.5f * height;
@@ -1203,7 +1210,7 @@ void draw_grid_labels() {
     }
     gtext(pos, l.text.c_str());
   }
-  grid_labels.clear();
+  state.grid_labels.clear();
 }
 
 // One line of constant latitude (along == true, stepping longitude) or longitude. Points
@@ -1297,26 +1304,26 @@ void lines_map(const View& v, float dlat, float dlon) {
     for (float lon = 0.0f; lon <= 180.0f; lon += dlon) one(lon);
     for (float lon = -dlon; lon > -180.0f; lon -= dlon) one(lon);
   }
-  if (extra > 0) {
+  if (state.extra > 0) {
     if (dlat > 0.0f && dlon > 0.0f) {
-      const float lon_start = std::trunc(static_cast<float>((-179 / extra) * extra - extra / 2) / dlon) * dlon - dlon / 2.0f;
+      const float lon_start = std::trunc(static_cast<float>((-179 / state.extra) * state.extra - state.extra / 2) / dlon) * dlon - dlon / 2.0f;
       auto on_lat = [&](float lat) {
-        for (float lon = lon_start; lon <= 180.0f; lon += static_cast<float>(extra)) extra_label(v, lat, lon, lat_label(lat));
+        for (float lon = lon_start; lon <= 180.0f; lon += static_cast<float>(state.extra)) extra_label(v, lat, lon, lat_label(lat));
       };
       for (float lat = 0.0f; lat < 90.0f; lat += dlat) on_lat(lat);
       for (float lat = -dlat; lat > -90.0f; lat -= dlat) on_lat(lat);
-      const float lat_start = std::trunc(static_cast<float>((-89 / extra) * extra - extra / 2) / dlat) * dlat - dlat / 2.0f;
+      const float lat_start = std::trunc(static_cast<float>((-89 / state.extra) * state.extra - state.extra / 2) / dlat) * dlat - dlat / 2.0f;
       auto on_lon = [&](float lon) {
-        for (float lat = lat_start; lat < 90.0f; lat += static_cast<float>(extra)) extra_label(v, lat, lon, lon_label(lon));
+        for (float lat = lat_start; lat < 90.0f; lat += static_cast<float>(state.extra)) extra_label(v, lat, lon, lon_label(lon));
       };
       for (float lon = 0.0f; lon <= 180.0f; lon += dlon) on_lon(lon);
       for (float lon = -dlon; lon > -180.0f; lon -= dlon) on_lon(lon);
     }
   }
-  if (dot > 0) {
-    for (int lat = (-79 / dot) * dot; lat < 80; lat += dot) {
+  if (state.dot > 0) {
+    for (int lat = (-79 / state.dot) * state.dot; lat < 80; lat += state.dot) {
       if (lat < v.box.lat0 || lat > v.box.lat1) continue;
-      for (int lon = (-179 / dot) * dot; lon <= 180; lon += dot) {
+      for (int lon = (-179 / state.dot) * state.dot; lon <= 180; lon += state.dot) {
         const auto la = static_cast<float>(lat), lo = static_cast<float>(lon);
         tick(v, la, lo - 0.1f, la, lo + 0.1f);
         tick(v, la - 0.1f, lo, la + 0.1f, lo);
@@ -1357,6 +1364,8 @@ void lines_diagram(const View& v, float dlat, float dlon) {
 
 // ---------------------------------------------------------------- interface
 
+void MAP_reset_state() { state = MapState{}; }
+
 int MAP_setup(const DomainRec* domain) {
   const int set = MAP_domain(domain);
   if (set == 1) {
@@ -1370,31 +1379,31 @@ int MAP_setup(const DomainRec* domain) {
 
 void MAP_file(const char* list) {
   guard("MAP_file", [&] {
-    map_name = list != nullptr ? list : "";
+    state.map_name = list != nullptr ? list : "";
     return 0;
   });
 }
 void MAP_set_format(const char* attributes) {
   guard("MAP_set_format", [&] {
-    map_format = attributes != nullptr ? attributes : "";
+    state.map_format = attributes != nullptr ? attributes : "";
     return 0;
   });
 }
-void MAP_fill_cont(int on) { fill_cont = on; }
-void MAP_fill_partial(int on) { fill_partial = on; }
-int MAP_get_fill_cont() { return fill_cont; }
+void MAP_fill_cont(int on) { state.fill_cont = on; }
+void MAP_fill_partial(int on) { state.fill_partial = on; }
+int MAP_get_fill_cont() { return state.fill_cont; }
 
 void MAP_latlon(int dot_in, int extra_in, float dlat, float dlon) {
-  dot = std::max(0, dot_in);
-  extra = std::max(0, extra_in);
-  latln = dlat;
-  lonln = dlon;
-  latlon_set = true;
+  state.dot = std::max(0, dot_in);
+  state.extra = std::max(0, extra_in);
+  state.latln = dlat;
+  state.lonln = dlon;
+  state.latlon_set = true;
 }
 
 void MAP_get_latlon(float* dlat, float* dlon) {
-  const float a = latlon_set ? latln : auto_spacing();
-  const float b = latlon_set ? lonln : a;
+  const float a = state.latlon_set ? state.latln : auto_spacing();
+  const float b = state.latlon_set ? state.lonln : a;
   if (dlat != nullptr) *dlat = a;
   if (dlon != nullptr) *dlon = b;
 }
@@ -1414,30 +1423,30 @@ float MAP_get_hor() {
 void MAP_set_overlay_func(const char* kind, MapOverlayFunc func) {
   if (kind == nullptr) return;
   guard("MAP_set_overlay_func", [&] {
-    overlay_funcs[kind] = func;
+    state.overlay_funcs[kind] = func;
     return 0;
   });
 }
 
 void MAP_clear_cache() {
-  cache.clear();
-  reported_missing.clear();
-  reported_refused.clear();
-  failed_overlays.clear();
+  state.cache.clear();
+  state.reported_missing.clear();
+  state.reported_refused.clear();
+  state.failed_overlays.clear();
 }
 
 void MAP_get_counts(long* lines, long* points) {
-  if (lines != nullptr) *lines = drawn_lines;
-  if (points != nullptr) *points = projected_points;
-  drawn_lines = 0;
-  projected_points = 0;
+  if (lines != nullptr) *lines = state.drawn_lines;
+  if (points != nullptr) *points = state.projected_points;
+  state.drawn_lines = 0;
+  state.projected_points = 0;
 }
 
 namespace {
 
 int draw_impl(int mask) {
   if (FLAG_getplot(DRAW_MAP) == 0) return 0;
-  over = mask;
+  state.over = mask;
   GPH_trans(2);
   GPH_line_attr(nullptr);
   GPH_text_font(nullptr);
@@ -1445,22 +1454,22 @@ int draw_impl(int mask) {
   std::string list;
   if (res != nullptr && *res != '\0')
     list = res;
-  else if (!map_name.empty())
-    list = map_name;
+  else if (!state.map_name.empty())
+    list = state.map_name;
   else {
     const float clat = MAP_get_clat(), clon = MAP_get_clon();
     const bool america = clat >= 25.0f && clat <= 80.0f && clon >= -160.0f && clon <= -65.0f && vert_size() < 75.0f;
     list = america ? "zav.map" : "cont.map,country.map";
   }
-  reg_found = 1;
-  drawing = true;
-  items_seen = 0;
-  items_dropped.clear();
+  state.reg_found = 1;
+  state.drawing = true;
+  state.items_seen = 0;
+  state.items_dropped.clear();
   for (const std::string& item : split_list(list)) MAP_process(item.c_str());
-  drawing = false;
-  if (!items_dropped.empty()) {
+  state.drawing = false;
+  if (!state.items_dropped.empty()) {
     std::string names;
-    for (const std::string& d : items_dropped) {
+    for (const std::string& d : state.items_dropped) {
       if (names.size() > 200) {
         names += ",...";
         break;
@@ -1468,8 +1477,8 @@ int draw_impl(int mask) {
       names += (names.empty() ? "" : ",") + d;
     }
     const std::string message =
-        format("MAP_draw: More than %ld map items: %ld left out: ", MAP_MAX_ITEMS, static_cast<long>(items_dropped.size())) + names + "\n";
-    if (reported_refused.insert(message).second) MESS_print(MESS_WARN, "%s", message.c_str());
+        format("MAP_draw: More than %ld map items: %ld left out: ", MAP_MAX_ITEMS, static_cast<long>(state.items_dropped.size())) + names + "\n";
+    if (state.reported_refused.insert(message).second) MESS_print(MESS_WARN, "%s", message.c_str());
   }
   float dlat = 0.0f, dlon = 0.0f;
   MAP_get_latlon(&dlat, &dlon);
@@ -1492,11 +1501,11 @@ int process_impl(const char* item_in) {
     region_item(p);
     return 0;
   }
-  if ((over & bit) == 0) return 0;
-  if (reg_found != 1 && reg_found != 2) return 0;
+  if ((state.over & bit) == 0) return 0;
+  if (state.reg_found != 1 && state.reg_found != 2) return 0;
   // Every item costs a drawing over the whole map: a thousand of them take minutes.
-  if (drawing && ++items_seen > MAP_MAX_ITEMS) {
-    items_dropped.emplace_back(item_in);
+  if (state.drawing && ++state.items_seen > MAP_MAX_ITEMS) {
+    state.items_dropped.emplace_back(item_in);
     return 0;
   }
   if (strnicmp(p, "fi:", 3) == 0) return process_list_file(p + 3);
@@ -1539,17 +1548,17 @@ int process_impl(const char* item_in) {
   ATTRIB_init(&a);
   if (!own.empty())
     ATTRIB_parse(own.c_str(), &a);
-  else if (!map_format.empty())
-    ATTRIB_parse(map_format.c_str(), &a);
-  else if (fill_cont)
+  else if (!state.map_format.empty())
+    ATTRIB_parse(state.map_format.c_str(), &a);
+  else if (state.fill_cont)
     // Over colour fill; a fill that leaves parts of the window's black page unfilled (no
     // rain) would lose black lines there: grey shows on both.
-    default_attributes("color_cmap", fill_partial && !gget_inverse() ? "gray" : "black", "", &a);
+    default_attributes("color_cmap", state.fill_partial && !gget_inverse() ? "gray" : "black", "", &a);
   else
     default_attributes("color_map", "red", "", &a);
   const std::shared_ptr<const MapData> data = load_map(name);
   if (data == nullptr) {
-    if (reported_missing.insert(name).second) MESS_print(MESS_ERROR, "MAP_process: Map file not found: %s\n", name.c_str());
+    if (state.reported_missing.insert(name).second) MESS_print(MESS_ERROR, "MAP_process: Map file not found: %s\n", name.c_str());
     return -1;
   }
   if (a.color == -1) return 1;
@@ -1584,15 +1593,15 @@ int lines_impl(float dlat, float dlon) {
     const double lines = (dlat > 0.0f ? 180.0 / dlat : 0.0) + (dlon > 0.0f ? 360.0 / dlon : 0.0);
     if (lines > MAP_MAX_GRID_LINES) {
       const float s = auto_spacing();
-      if (dlat != warned_dlat || dlon != warned_dlon)
+      if (dlat != state.warned_dlat || dlon != state.warned_dlon)
         MESS_print(MESS_WARN,
                    "MAP_lines: Lines every %g by %g degrees would be %.0f lines, more than %d: drawn every %g "
                    "degrees\n",
                    dlat, dlon, lines, MAP_MAX_GRID_LINES, s);
-      warned_dlat = dlat, warned_dlon = dlon;
+      state.warned_dlat = dlat, state.warned_dlon = dlon;
       dlat = dlon = s;
     }
-    grid_labels.clear();
+    state.grid_labels.clear();
     lines_map(v, dlat, dlon);
     draw_grid_labels();
   } else {

@@ -45,6 +45,8 @@ constexpr int MAP_MAX_ITEMS = 64;
 // are drawn at the spacing that suits the map instead, with a message.
 constexpr int MAP_MAX_GRID_LINES = 720;
 
+// Forgets the map list, spacing, cache, registered overlays and what the run has said.
+void MAP_reset_state();
 // Makes domain current and sets transformation 2's window to its plot limits; selects it.
 int MAP_setup(const DomainRec* domain);
 // Draws the map items selected by mask: 1 "-" items, 2 "+" items, 4 unprefixed items. With

@@ -46,14 +46,13 @@ struct State {
   double sat_ratio = MISSING;  // R / sat_rad
   double hemi = 1.0;        // hemisphere sign of pstereo and lamb
   double lamb_n = 1.0;      // cone constant
+  int grid_limit = 0;
+  std::vector<unsigned char> plot_cells;
+  int plot_nx = 0;
+  int plot_ny = 0;
 };
 
 State st;
-
-int grid_limit = 0;
-std::vector<unsigned char> plot_cells;
-int plot_nx = 0;
-int plot_ny = 0;
 
 bool is_miss(double v) { return v == MISSING; }
 bool is_map(int proj) { return proj >= PROJ_PS && proj <= PROJ_SAT; }
@@ -460,6 +459,8 @@ double rotation_ps(double x, double y) {
 
 }  // namespace
 
+void MAP_reset_tran_state() { st = State{}; }
+
 int MAP_proj_str(const char* name) {
   if (!name) return -1;
   struct Entry {
@@ -804,45 +805,45 @@ float MAP_dir(float x0, float y0, float x1, float y1) {
   return static_cast<float>(d);
 }
 
-void MAP_set_plot_limit(int limit) { grid_limit = limit; }
+void MAP_set_plot_limit(int limit) { st.grid_limit = limit; }
 
 void MAP_plot_grid_init() {
-  plot_cells.clear();
-  plot_nx = st.domain.nx;
-  plot_ny = st.domain.ny;
-  if (plot_nx < 1 || plot_ny < 1) return;
-  const long long scale = grid_limit > 1 ? static_cast<long long>(grid_limit) * grid_limit : 1;
-  const long long size = scale * plot_nx * plot_ny;
+  st.plot_cells.clear();
+  st.plot_nx = st.domain.nx;
+  st.plot_ny = st.domain.ny;
+  if (st.plot_nx < 1 || st.plot_ny < 1) return;
+  const long long scale = st.grid_limit > 1 ? static_cast<long long>(st.grid_limit) * st.grid_limit : 1;
+  const long long size = scale * st.plot_nx * st.plot_ny;
   // A grid this large would thin nothing anyway; plot every station instead.
   if (size > 64LL * 1024 * 1024) {
     MESS_print(MESS_WARN, "MAP_plot_grid_init: station grid too large (%lld cells)\n", size);
     return;
   }
   try {
-    plot_cells.assign(static_cast<std::size_t>(size), 0);
+    st.plot_cells.assign(static_cast<std::size_t>(size), 0);
   } catch (const std::bad_alloc&) {
-    plot_cells.clear();
+    st.plot_cells.clear();
   }
 }
 
 int MAP_plot_grid(float x, float y) {
-  const int lim = grid_limit;
-  if (lim == 0 || plot_cells.empty()) return 1;
+  const int lim = st.grid_limit;
+  if (lim == 0 || st.plot_cells.empty()) return 1;
   float fi = 0.0f, fj = 0.0f;
   if (MAP_grid_untran(&fi, &fj, x, y) < 0) return 0;
   const double i = fi, j = fj;
-  if (!(i >= 0.0 && i <= plot_nx - 1 && j >= 0.0 && j <= plot_ny - 1)) return 0;
+  if (!(i >= 0.0 && i <= st.plot_nx - 1 && j >= 0.0 && j <= st.plot_ny - 1)) return 0;
   if (lim == -1) return 1;
   long long cell;
   if (lim >= 1) {
-    cell = static_cast<long long>(std::floor(lim * i + static_cast<double>(plot_nx) * lim * std::floor(lim * j)));
+    cell = static_cast<long long>(std::floor(lim * i + static_cast<double>(st.plot_nx) * lim * std::floor(lim * j)));
   } else {
     const double a = -lim;
-    cell = static_cast<long long>(std::floor(i / a + plot_nx * std::floor(j / a)));
+    cell = static_cast<long long>(std::floor(i / a + st.plot_nx * std::floor(j / a)));
   }
-  if (cell < 0 || cell >= static_cast<long long>(plot_cells.size())) return 0;
-  if (plot_cells[static_cast<std::size_t>(cell)]) return 0;
-  plot_cells[static_cast<std::size_t>(cell)] = 1;
+  if (cell < 0 || cell >= static_cast<long long>(st.plot_cells.size())) return 0;
+  if (st.plot_cells[static_cast<std::size_t>(cell)]) return 0;
+  st.plot_cells[static_cast<std::size_t>(cell)] = 1;
   return 1;
 }
 

@@ -69,6 +69,8 @@ constexpr double MAP_POL_RAD = 63.56752;
 
 // Projection name -> code by case-insensitive prefix (-1 unknown or null).
 int MAP_proj_str(const char* name);
+// Forgets the current domain, its constants and the station thinning cells.
+void MAP_reset_tran_state();
 
 // Makes a copy of domain current (null clears it: proj -9999, result -1).
 // Returns 1 when a domain was set.

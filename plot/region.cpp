@@ -40,31 +40,49 @@ constexpr long long MAX_CELLS = 25'000'000LL;
 constexpr float MAX_SPACING = 1000.0f;
 constexpr float MAX_DIAGRAM = 1.0e7f;
 
-int base_prior = 3;
-// Reports that are not in the station database but carry their own position are ships,
-// buoys and other platforms: few, and often the only reports over the sea, so maps of
-// every size keep them.
-int loc_prior = 1;
-int prompt_region = 1;
-std::string region_name;
-// The domain a resource gave at the prompt, and the decoding result: the grid domain
-// taken from the same resource reuses it, since decoding "var" again would ask for its
-// centre again (at every file of a sequence).
-DomainRec resource_domain;
-int resource_result = 0;
-// A grid domain text found invalid: it is decoded again for every file, but said once.
-std::string bad_grid_domain;
-
 struct RegionEntry {
   std::string abbr;  // as in the file (looked up whole, shown cut to 5 characters)
   std::string desc;  // blanks for underscores, cut to 20 characters
   int number = 0;
   int flag = 0;
 };
-std::vector<RegionEntry> regions;  // the menu entries without the return item
-std::string menu_file;             // file the menu came from ("" = built-in regions)
-bool menu_loaded = false;
-int num_regs = 0;
+
+struct IdCache {
+  std::string token;
+  bool found = false;
+  float lat = MISSING;
+  float lon = MISSING;
+};
+
+// The region menu and the priorities, and what decoding a domain has found and said.
+struct RegionState {
+  int base_prior = 3;
+  // Reports that are not in the station database but carry their own position are ships,
+  // buoys and other platforms: few, and often the only reports over the sea, so maps of
+  // every size keep them.
+  int loc_prior = 1;
+  int prompt_region = 1;
+  std::string region_name;
+  // The domain a resource gave at the prompt, and the decoding result: the grid domain
+  // taken from the same resource reuses it, since decoding "var" again would ask for its
+  // centre again (at every file of a sequence).
+  DomainRec resource_domain;
+  int resource_result = 0;
+  // A grid domain text found invalid: it is decoded again for every file, but said once.
+  std::string bad_grid_domain;
+
+  std::vector<RegionEntry> regions;  // the menu entries without the return item
+  std::string menu_file;             // file the menu came from ("" = built-in regions)
+  bool menu_loaded = false;
+  int num_regs = 0;
+  IdCache* id_cache = nullptr;
+  // Station positions come from the station database, whose module registers its lookup.
+  DOM_station_lookup station_lookup = nullptr;
+  // The refusal of a prompting domain in batch mode is said once, though the domain is tried
+  // more than once.
+  bool batch_centre_said = false;
+};
+RegionState st;
 
 struct DefRegion {
   const char* name;
@@ -127,25 +145,12 @@ bool parse_proj(const char* token, DomainRec* d) {
 
 // ---- station positions for "id:" tokens, looked up once per decode ----
 
-struct IdCache {
-  std::string token;
-  bool found = false;
-  float lat = MISSING;
-  float lon = MISSING;
-};
-IdCache* id_cache = nullptr;
-// Station positions come from the station database, whose module registers its lookup.
-DOM_station_lookup station_lookup = nullptr;
-// The refusal of a prompting domain in batch mode is said once, though the domain is tried
-// more than once.
-bool batch_centre_said = false;
-
 bool station_location(const char* token, float* lat, float* lon) {
   const std::string t = trimmed(token);
-  if (id_cache && id_cache->token == t) {
-    *lat = id_cache->lat;
-    *lon = id_cache->lon;
-    return id_cache->found;
+  if (st.id_cache && st.id_cache->token == t) {
+    *lat = st.id_cache->lat;
+    *lon = st.id_cache->lon;
+    return st.id_cache->found;
   }
   std::string rest = t.substr(3);
   std::string file;  // empty: the station database in use
@@ -157,13 +162,13 @@ bool station_location(const char* token, float* lat, float* lon) {
   }
   float la = MISSING, lo = MISSING;
   // A station is found only with a usable position.
-  const bool ok = station_lookup != nullptr && !rest.empty() && !(file_given && file.empty()) &&
-                  station_lookup(file_given ? file.c_str() : nullptr, rest.c_str(), &la, &lo) == 1;
-  if (id_cache) {
-    id_cache->token = t;
-    id_cache->found = ok;
-    id_cache->lat = la;
-    id_cache->lon = lo;
+  const bool ok = st.station_lookup != nullptr && !rest.empty() && !(file_given && file.empty()) &&
+                  st.station_lookup(file_given ? file.c_str() : nullptr, rest.c_str(), &la, &lo) == 1;
+  if (st.id_cache) {
+    st.id_cache->token = t;
+    st.id_cache->found = ok;
+    st.id_cache->lat = la;
+    st.id_cache->lon = lo;
   }
   *lat = la;
   *lon = lo;
@@ -298,10 +303,10 @@ std::string describe(const std::string& d, std::size_t max) {
 }
 
 void load_builtin_menu() {
-  regions.clear();
+  st.regions.clear();
   int n = 1;
-  for (const DefRegion& r : def_regions) regions.push_back({r.name, r.desc, n++, 1});
-  menu_file.clear();
+  for (const DefRegion& r : def_regions) st.regions.push_back({r.name, r.desc, n++, 1});
+  st.menu_file.clear();
 }
 
 // ---- decoding ----
@@ -359,7 +364,7 @@ int decode_region(const std::string& token, DomainRec* out, int depth) {
     const std::string name = token.substr(colon + 1);
     if (file.empty()) return -1;
     if (name.empty()) {
-      if (DOM_read_menu(file.c_str()) < 1 || menu_file.empty()) return -1;
+      if (DOM_read_menu(file.c_str()) < 1 || st.menu_file.empty()) return -1;
       return MISSING_INT;
     }
     return resolve(file.c_str(), name.c_str());
@@ -390,11 +395,11 @@ int decode_impl(const char* text, DomainRec* out, int depth) {
   if (count < 1 || !tokens) return -1;
 
   IdCache cache;
-  IdCache* saved_cache = id_cache;
-  id_cache = &cache;
+  IdCache* saved_cache = st.id_cache;
+  st.id_cache = &cache;
   struct Restore {
     IdCache* saved;
-    ~Restore() { id_cache = saved; }
+    ~Restore() { st.id_cache = saved; }
   } restore{saved_cache};
 
   bool has_id = false;
@@ -438,8 +443,8 @@ int decode_impl(const char* text, DomainRec* out, int depth) {
 }
 
 int menu_value_entry(int value) {
-  for (std::size_t i = 0; i < regions.size(); ++i) {
-    if (regions[i].number == value) return static_cast<int>(i);
+  for (std::size_t i = 0; i < st.regions.size(); ++i) {
+    if (st.regions[i].number == value) return static_cast<int>(i);
   }
   return -1;
 }
@@ -468,30 +473,30 @@ int decode_quiet(const char* text, DomainRec* domain) {
 
 // Decodes menu entry i (by its abbreviation in the menu's own file).
 int decode_entry(std::size_t i, DomainRec* domain) {
-  std::string text = regions[i].abbr;
-  if (!menu_file.empty() && menu_file != DEF_REGION_FILE) text = menu_file + ":" + regions[i].abbr;
+  std::string text = st.regions[i].abbr;
+  if (!st.menu_file.empty() && st.menu_file != DEF_REGION_FILE) text = st.menu_file + ":" + st.regions[i].abbr;
   const int r = decode_quiet(text.c_str(), domain);
-  if (r > 0) region_name = regions[i].abbr;
+  if (r > 0) st.region_name = st.regions[i].abbr;
   return r;
 }
 
 void ensure_menu() {
-  if (!menu_loaded || regions.empty()) DOM_read_menu(DEF_REGION_FILE);
+  if (!st.menu_loaded || st.regions.empty()) DOM_read_menu(DEF_REGION_FILE);
 }
 
 // One pass of the region menu; the menu module's result and the typed answer.
 int ask_menu(char* answer) {
   std::vector<MenuEntry> menu;
   std::vector<std::string> names;
-  names.reserve(regions.size() + 1);
+  names.reserve(st.regions.size() + 1);
   names.emplace_back("Return to previous menu");
-  for (const RegionEntry& r : regions) names.push_back(r.desc);
+  for (const RegionEntry& r : st.regions) names.push_back(r.desc);
   menu.push_back(MenuEntry{"ret", names[0].c_str(), 0, {1, 1, 1, 1}});
   std::vector<std::string> abbrs;
-  abbrs.reserve(regions.size());
-  for (std::size_t i = 0; i < regions.size(); ++i) {
-    abbrs.push_back(regions[i].abbr.substr(0, 5));
-    menu.push_back(MenuEntry{abbrs[i].c_str(), names[i + 1].c_str(), regions[i].number, {1, 1, 1, 1}});
+  abbrs.reserve(st.regions.size());
+  for (std::size_t i = 0; i < st.regions.size(); ++i) {
+    abbrs.push_back(st.regions[i].abbr.substr(0, 5));
+    menu.push_back(MenuEntry{abbrs[i].c_str(), names[i + 1].c_str(), st.regions[i].number, {1, 1, 1, 1}});
   }
   menu.push_back(MenuEntry{nullptr, nullptr, 0, {0, 0, 0, 0}});
   return MENU_process("\n        Region Menu\n", menu.data(), 1, "Enter the region: ", answer, 3);
@@ -551,6 +556,8 @@ int DOM_set_params(int count, char** tokens, DomainRec* d, int f1, int f2, int f
   return t == count ? 0 : 12;
 }
 
+void DOM_reset_state() { st = RegionState{}; }
+
 int DOM_decode(const char* text, DomainRec* domain) {
   const int r = decode_quiet(text, domain);
   if (r == -1) MESS_print(MESS_WARN, "DOM_decode: Invalid plot domain\n");
@@ -561,15 +568,15 @@ int DOM_get_grid_domain(DomainRec* domain) {
   for (const char* name : {"grid_domain", "region", "plot_domain"}) {
     const char* v = RES_get(name);
     if (!v || !*v) continue;
-    if (resource_result > 0 && trimmed(v) == region_name) {
-      if (domain) *domain = resource_domain;
-      return resource_result;
+    if (st.resource_result > 0 && trimmed(v) == st.region_name) {
+      if (domain) *domain = st.resource_domain;
+      return st.resource_result;
     }
-    if (bad_grid_domain == v) return decode_quiet(v, domain);
+    if (st.bad_grid_domain == v) return decode_quiet(v, domain);
     const int r = DOM_decode(v, domain);
     if (r == -1) {
       // The plot goes on with the plot domain; a batch job must still see the mistake.
-      bad_grid_domain = v;
+      st.bad_grid_domain = v;
       ZAV_fail(ZAV_STATUS_DOMAIN);
     }
     return r;
@@ -614,17 +621,17 @@ int DOM_set_base_prior(float h) {
       p = s[0] - '0';
     }
   }
-  base_prior = p;
+  st.base_prior = p;
   return p;
 }
 
-void DOM_set_prior(int priority) { base_prior = priority; }
-int DOM_get_prior() { return base_prior; }
-void DOM_set_loc_prior(int priority) { loc_prior = priority; }
-int DOM_get_loc_prior() { return loc_prior; }
+void DOM_set_prior(int priority) { st.base_prior = priority; }
+int DOM_get_prior() { return st.base_prior; }
+void DOM_set_loc_prior(int priority) { st.loc_prior = priority; }
+int DOM_get_loc_prior() { return st.loc_prior; }
 
-void DOM_set_prompt_region(int on) { prompt_region = on; }
-const char* DOM_get_region_name() { return region_name.c_str(); }
+void DOM_set_prompt_region(int on) { st.prompt_region = on; }
+const char* DOM_get_region_name() { return st.region_name.c_str(); }
 
 int DOM_search_file(const char* file, const char* name, char* result) {
   if (result) result[0] = '\0';
@@ -648,12 +655,12 @@ int DOM_search_file(const char* file, const char* name, char* result) {
 }
 
 int DOM_read_menu(const char* file) {
-  menu_loaded = true;
+  st.menu_loaded = true;
   FilePtr f = open_region_file(file);
   if (!f) {
-    if (regions.empty()) load_builtin_menu();
-    num_regs = static_cast<int>(regions.size()) + 1;
-    return static_cast<int>(regions.size());
+    if (st.regions.empty()) load_builtin_menu();
+    st.num_regs = static_cast<int>(st.regions.size()) + 1;
+    return static_cast<int>(st.regions.size());
   }
   std::vector<RegionEntry> list;
   std::vector<std::string> w;
@@ -663,13 +670,13 @@ int DOM_read_menu(const char* file) {
     list.push_back({w[0], describe(w[1], 20), static_cast<int>(list.size()) + 1, flag});
   }
   if (list.empty()) {
-    if (regions.empty()) load_builtin_menu();
+    if (st.regions.empty()) load_builtin_menu();
   } else {
-    regions = std::move(list);
-    menu_file = file ? file : DEF_REGION_FILE;
+    st.regions = std::move(list);
+    st.menu_file = file ? file : DEF_REGION_FILE;
   }
-  num_regs = static_cast<int>(regions.size()) + 1;
-  return static_cast<int>(regions.size());
+  st.num_regs = static_cast<int>(st.regions.size()) + 1;
+  return static_cast<int>(st.regions.size());
 }
 
 int DOM_print_file(const char* file) {
@@ -686,7 +693,7 @@ int DOM_print_file(const char* file) {
   return n;
 }
 
-void DOM_set_station_lookup(DOM_station_lookup lookup) { station_lookup = lookup; }
+void DOM_set_station_lookup(DOM_station_lookup lookup) { st.station_lookup = lookup; }
 
 int DOM_get_def_region(const char* name, DomainRec* domain) {
   if (!name || !domain) return 0;
@@ -700,12 +707,12 @@ int DOM_get_def_region(const char* name, DomainRec* domain) {
     d.clon = r.clon;
     if (r.clat == MISSING && FLAG_batch()) {
       // Batch runs never wait on their input: the domain is refused like any invalid one.
-      if (!batch_centre_said)
+      if (!st.batch_centre_said)
         MESS_print(MESS_ERROR,
                    "Domain %s asks for its centre at a prompt, which batch mode never shows: give a domain with its "
                    "centre instead\n",
                    r.name);
-      batch_centre_said = true;
+      st.batch_centre_said = true;
       return 0;
     }
     if (r.clat == MISSING) {
@@ -731,7 +738,7 @@ int DOM_get_def_region(const char* name, DomainRec* domain) {
 }
 
 int DOM_prompt_region(DomainRec* domain, int mode) {
-  if (!prompt_region) return 0;
+  if (!st.prompt_region) return 0;
   const auto from_resource = [&](const char* name) -> int {
     const char* v = RES_get(name);
     if (!v || !*v) return 0;
@@ -741,11 +748,11 @@ int DOM_prompt_region(DomainRec* domain, int mode) {
       ZAV_exit(ZAV_STATUS_DOMAIN);
     }
     if (r > 0) {
-      prompt_region = 0;
-      region_name = trimmed(v);
+      st.prompt_region = 0;
+      st.region_name = trimmed(v);
       if (domain) {
-        resource_domain = *domain;
-        resource_result = r;
+        st.resource_domain = *domain;
+        st.resource_result = r;
       }
     }
     return r;
@@ -762,12 +769,12 @@ int DOM_prompt_region(DomainRec* domain, int mode) {
 
   if (FLAG_batch()) {
     int r = -1;
-    if (!regions.empty()) r = decode_entry(0, domain);
+    if (!st.regions.empty()) r = decode_entry(0, domain);
     if (r == -1) {
       MESS_print(MESS_ERROR, "Invalid domain\n");
       ZAV_exit(ZAV_STATUS_DOMAIN);
     }
-    prompt_region = 0;
+    st.prompt_region = 0;
     return r;
   }
 
@@ -780,7 +787,7 @@ int DOM_prompt_region(DomainRec* domain, int mode) {
     if (v == 0) return 0;
     if (v == MISSING_INT) {
       if (stricmp(a.c_str(), "list") == 0) {
-        DOM_print_file(menu_file.empty() ? DEF_REGION_FILE : menu_file.c_str());
+        DOM_print_file(st.menu_file.empty() ? DEF_REGION_FILE : st.menu_file.c_str());
         continue;
       }
       const int r = decode_quiet(a.c_str(), domain);
@@ -788,7 +795,7 @@ int DOM_prompt_region(DomainRec* domain, int mode) {
         MESS_print(MESS_WARN, "Invalid domain\n");
         continue;
       }
-      if (r > 0) region_name = a;
+      if (r > 0) st.region_name = a;
       return r;
     }
     const int i = menu_value_entry(v);

@@ -26,6 +26,8 @@ enum DomField {
 // -9999 null/empty/"miss" (or a region file loaded as the menu), -1 invalid after
 // "DOM_decode: Invalid plot domain".
 int DOM_decode(const char* text, DomainRec* domain);
+// Forgets the menu, priorities, region name, registered station lookup and what was said.
+void DOM_reset_state();
 // Fills domain from count tokens by one template of field codes; 0 on success.
 int DOM_set_params(int count, char** tokens, DomainRec* domain, int f1, int f2 = DOM_END,
                    int f3 = DOM_END, int f4 = DOM_END, int f5 = DOM_END, int f6 = DOM_END,

@@ -38,28 +38,6 @@ std::vector<std::string> split(const char* text, char delimiter) {
   return out;
 }
 
-// Per-plot settings; VECT_init resets them.
-int vect_type = MISSING_INT;
-bool type_explicit = false;
-float scale = 1.0F;
-float arrow_scale = 1.0F;
-int xskip = 1, yskip = 1;
-bool skip_set = false;
-float intrvl = MISSING, base = MISSING, min_cut = MISSING, max_cut = MISSING;
-bool uvgrid = false;
-float grid_max = MISSING;
-// The units of the grids drawn, for the key: winds are often drawn in knots.
-std::string grid_units = "m/s";
-int plt_vect = 0;
-float vect_size = 1.0F;
-AttribRec line_attr;
-std::string attr_format;
-// The labels below the map (lower left, centre, right) that the plot asks for.
-std::string frame_labels[3];
-// Speed colours: the contour fill colours, one band an interval wide from the base,
-// cycling round the list as the contour bands do.
-std::vector<int> speed_colors;
-
 // Streamlines: the map position of every grid point, and how often each half-skip cell
 // has been entered (the last counter takes every position off the grid).
 struct StreamState {
@@ -67,7 +45,35 @@ struct StreamState {
   std::vector<int> count;
   float base = 1.0F;
 };
-StreamState stream;
+
+// Per-plot settings (VECT_init resets them), the streamline scratch, and where barbs go.
+struct VectState {
+  int vect_type = MISSING_INT;
+  bool type_explicit = false;
+  float scale = 1.0F;
+  float arrow_scale = 1.0F;
+  int xskip = 1, yskip = 1;
+  bool skip_set = false;
+  float intrvl = MISSING, base = MISSING, min_cut = MISSING, max_cut = MISSING;
+  bool uvgrid = false;
+  float grid_max = MISSING;
+  // The units of the grids drawn, for the key: winds are often drawn in knots.
+  std::string grid_units = "m/s";
+  int plt_vect = 0;
+  float vect_size = 1.0F;
+  AttribRec line_attr;
+  std::string attr_format;
+  // The labels below the map (lower left, centre, right) that the plot asks for.
+  std::string frame_labels[3];
+  // Speed colours: the contour fill colours, one band an interval wide from the base,
+  // cycling round the list as the contour bands do.
+  std::vector<int> speed_colors;
+  StreamState stream;
+  // Where the strokes and pennants of a barb go: the device, or the sink a station plot
+  // registers to keep them off its numbers.
+  WindSink barb_sink = nullptr;
+};
+VectState st;
 
 void line(float x0, float y0, float x1, float y1) {
   const float p[4] = {x0, y0, x1, y1};
@@ -147,24 +153,24 @@ bool grid_positions(const GridRec* g, std::vector<float>* X, std::vector<float>*
 // The speed colours from the contour fill colours (the user's list, the colour table's or
 // the built-in one), read when the plot has an interval.
 void load_speed_colors() {
-  speed_colors.clear();
-  if (!set(intrvl) || intrvl <= 0.0F) return;
+  st.speed_colors.clear();
+  if (!set(st.intrvl) || st.intrvl <= 0.0F) return;
   if (CONT_get_num_colors() <= 0) CONT_set_fill_colors(nullptr, 0);
   for (int k = 0; k < CONT_get_num_colors(); ++k) {
     AttribRec a;
-    if (CONT_get_fill_attrib_ind(k, &a) >= 0) speed_colors.push_back(a.color);
+    if (CONT_get_fill_attrib_ind(k, &a) >= 0) st.speed_colors.push_back(a.color);
   }
 }
 
 // Colour of a speed: its band above the base, round the colour list.
 void speed_colour(float speed) {
-  if (!set(intrvl) || intrvl <= 0.0F || speed_colors.empty()) return;
-  const double n = static_cast<double>(speed_colors.size());
-  const double k = std::floor((static_cast<double>(speed) - (set(base) ? base : 0.0F)) / intrvl + 0.01);
+  if (!set(st.intrvl) || st.intrvl <= 0.0F || st.speed_colors.empty()) return;
+  const double n = static_cast<double>(st.speed_colors.size());
+  const double k = std::floor((static_cast<double>(speed) - (set(st.base) ? st.base : 0.0F)) / st.intrvl + 0.01);
   if (!std::isfinite(k)) return;
   double e = std::fmod(k, n);
   if (e < 0.0) e += n;
-  const int c = speed_colors[std::min(static_cast<std::size_t>(e), speed_colors.size() - 1)];
+  const int c = st.speed_colors[std::min(static_cast<std::size_t>(e), st.speed_colors.size() - 1)];
   if (c >= 0) gset_line_colr_ind(c), gset_fill_colr_ind(c);
 }
 
@@ -184,10 +190,10 @@ bool stream_pos(int nx, int ny, float px, float py, float* x, float* y) {
     return A[static_cast<std::size_t>(ny - 1 - r) * nx + std::min(c, nx - 1)];
   };
   const int j1 = std::min(j + 1, ny - 1), i1 = std::min(i + 1, nx - 1);
-  const float c[4][2] = {{at(stream.X, i, j), at(stream.Y, i, j)},
-                         {at(stream.X, i1, j), at(stream.Y, i1, j)},
-                         {at(stream.X, i, j1), at(stream.Y, i, j1)},
-                         {at(stream.X, i1, j1), at(stream.Y, i1, j1)}};
+  const float c[4][2] = {{at(st.stream.X, i, j), at(st.stream.Y, i, j)},
+                         {at(st.stream.X, i1, j), at(st.stream.Y, i1, j)},
+                         {at(st.stream.X, i, j1), at(st.stream.Y, i, j1)},
+                         {at(st.stream.X, i1, j1), at(st.stream.Y, i1, j1)}};
   for (const auto& q : c)
     if (!set(q[0]) || !set(q[1])) return false;
   *x = (1 - fx) * (1 - fy) * c[0][0] + fx * (1 - fy) * c[1][0] + (1 - fx) * fy * c[2][0] + fx * fy * c[3][0];
@@ -202,7 +208,7 @@ bool stream_flow(const GridRec* u, const GridRec* v, float px, float py, float* 
   const float row = std::clamp(static_cast<float>(ny - 1) - py, 0.0F, static_cast<float>(ny - 1));
   float a = GRD_get_value(u, px, row), b = GRD_get_value(v, px, row);
   if (a == MISSING || b == MISSING) return false;
-  if (!uvgrid) {
+  if (!st.uvgrid) {
     // Earth-relative components: turned to the map's axes at the point.
     float x, y, dir, spd;
     if (stream_pos(u->domain.nx, ny, px, py, &x, &y) && vect2wind(a, b, &dir, &spd) == 0 && spd >= 0.01F) {
@@ -249,20 +255,17 @@ int wind2vect(float direction, float speed, float* u, float* v) {
 // ---- single symbols ----
 
 namespace {
-// Where the strokes and pennants of a barb go: the device, or the sink a station plot
-// registers to keep them off its numbers.
-WindSink barb_sink = nullptr;
 void barb_line(int n, const float* p) {
-  if (barb_sink != nullptr) barb_sink(0, n, p);
+  if (st.barb_sink != nullptr) st.barb_sink(0, n, p);
   else gpolyline(n, p);
 }
 void barb_fill(int n, const float* p) {
-  if (barb_sink != nullptr) barb_sink(1, n, p);
+  if (st.barb_sink != nullptr) st.barb_sink(1, n, p);
   else gfill_area(n, p);
 }
 }  // namespace
 
-void WIND_set_sink(WindSink sink) { barb_sink = sink; }
+void WIND_set_sink(WindSink sink) { st.barb_sink = sink; }
 
 int WIND_vect(float x, float y, float direction, float speed, float scl, float head) {
   if (speed == 0.0F || speed == MISSING || direction == MISSING) return -1;
@@ -358,33 +361,35 @@ int WIND_track(int ticks, float x, float y, float direction, float length, float
 
 // ---- settings ----
 
+void VECT_reset_state() { st = VectState{}; }
+
 void VECT_init() {
-  if (!type_explicit) vect_type = MISSING_INT;
-  intrvl = base = min_cut = max_cut = MISSING;
-  scale = 1.0F;
-  arrow_scale = 1.0F;
-  xskip = yskip = 1;
-  skip_set = false;
-  uvgrid = false;
-  grid_max = MISSING;
-  grid_units = "m/s";
-  plt_vect = 0;
-  vect_size = 1.0F;
-  attr_format.clear();
-  for (auto& l : frame_labels) l.clear();
-  speed_colors.clear();
+  if (!st.type_explicit) st.vect_type = MISSING_INT;
+  st.intrvl = st.base = st.min_cut = st.max_cut = MISSING;
+  st.scale = 1.0F;
+  st.arrow_scale = 1.0F;
+  st.xskip = st.yskip = 1;
+  st.skip_set = false;
+  st.uvgrid = false;
+  st.grid_max = MISSING;
+  st.grid_units = "m/s";
+  st.plt_vect = 0;
+  st.vect_size = 1.0F;
+  st.attr_format.clear();
+  for (auto& l : st.frame_labels) l.clear();
+  st.speed_colors.clear();
 }
 
 void VECT_set_type(int type) {
-  vect_type = type;
-  type_explicit = type != MISSING_INT;
+  st.vect_type = type;
+  st.type_explicit = type != MISSING_INT;
 }
 
-int VECT_get_type() { return vect_type; }
-void VECT_set_scale(float s) { scale = s > 0.0F ? s : 1.0F; }
-void VECT_set_skip(int x, int y) { xskip = std::max(1, x), yskip = std::max(1, y), skip_set = true; }
-void VECT_set_cuts(float minimum, float maximum) { min_cut = minimum, max_cut = maximum; }
-void VECT_set_uvgrid(int on) { uvgrid = on != 0; }
+int VECT_get_type() { return st.vect_type; }
+void VECT_set_scale(float s) { st.scale = s > 0.0F ? s : 1.0F; }
+void VECT_set_skip(int x, int y) { st.xskip = std::max(1, x), st.yskip = std::max(1, y), st.skip_set = true; }
+void VECT_set_cuts(float minimum, float maximum) { st.min_cut = minimum, st.max_cut = maximum; }
+void VECT_set_uvgrid(int on) { st.uvgrid = on != 0; }
 
 void VECT_format_decode_type(const char* format) {
   if (format == nullptr) return;
@@ -392,18 +397,18 @@ void VECT_format_decode_type(const char* format) {
     const char* f = item.c_str();
     float val;
     int n;
-    if (item == "vect") vect_type = PLOT_VECT;
-    else if (item == "stream" || item == "strm") vect_type = PLOT_STRM;
-    else if (item == "barb") vect_type = PLOT_BARB;
-    else if (item == "vbar") plt_vect = 1;
+    if (item == "vect") st.vect_type = PLOT_VECT;
+    else if (item == "stream" || item == "strm") st.vect_type = PLOT_STRM;
+    else if (item == "barb") st.vect_type = PLOT_BARB;
+    else if (item == "vbar") st.plt_vect = 1;
     else if (item == "nolr") FLAG_setplot(DRAW_TEXT_LR, 0);
     else if (starts_with_ci(f, "sk=") && parse_int(f + 3, &n)) VECT_set_skip(n, n);
-    else if (starts_with_ci(f, "sc=") && parse_float(f + 3, &val)) scale = val > 0.0F ? val : 1.0F;
-    else if (starts_with_ci(f, "ss=") && parse_float(f + 3, &val)) arrow_scale = val > 0.0F ? val : 1.0F;
-    else if (starts_with_ci(f, "in=") && parse_float(f + 3, &val)) intrvl = val;
-    else if (starts_with_ci(f, "cb=") && parse_float(f + 3, &val)) base = val;
-    else if (starts_with_ci(f, "mn=") && parse_float(f + 3, &val)) min_cut = val;
-    else if (starts_with_ci(f, "mx=") && parse_float(f + 3, &val)) max_cut = val;
+    else if (starts_with_ci(f, "sc=") && parse_float(f + 3, &val)) st.scale = val > 0.0F ? val : 1.0F;
+    else if (starts_with_ci(f, "ss=") && parse_float(f + 3, &val)) st.arrow_scale = val > 0.0F ? val : 1.0F;
+    else if (starts_with_ci(f, "in=") && parse_float(f + 3, &val)) st.intrvl = val;
+    else if (starts_with_ci(f, "cb=") && parse_float(f + 3, &val)) st.base = val;
+    else if (starts_with_ci(f, "mn=") && parse_float(f + 3, &val)) st.min_cut = val;
+    else if (starts_with_ci(f, "mx=") && parse_float(f + 3, &val)) st.max_cut = val;
   }
 }
 
@@ -415,11 +420,11 @@ void VECT_format_decode_attrib(const char* format) {
     int n;
     if (starts_with_ci(f, "co=")) {
       const int c = CLR_get_ind(f + 3);
-      if (c >= 0) line_attr.color = c;
+      if (c >= 0) st.line_attr.color = c;
     } else if (starts_with_ci(f, "wi=") && parse_float(f + 3, &val)) {
-      line_attr.width = val;
+      st.line_attr.width = val;
     } else if (starts_with_ci(f, "st=") && parse_int(f + 3, &n)) {
-      line_attr.style = n;
+      st.line_attr.style = n;
     }
   }
 }
@@ -429,14 +434,14 @@ void VECT_param_decode(const char* param) {
   for (const std::string& item : split(param, ',')) {
     const char* f = item.c_str();
     if (item == "vect" || item == "vbar") {
-      plt_vect = 1;
+      st.plt_vect = 1;
     } else if (item == "uvgrid") {
-      uvgrid = true;
+      st.uvgrid = true;
     } else if (item == "uvew") {
-      uvgrid = false;
+      st.uvgrid = false;
     } else if (starts_with_ci(f, "strm_sc")) {
       float val = 0.0F;
-      arrow_scale = item.size() > 8 && parse_float(f + 8, &val) && val > 0.0F ? val : 1.0F;
+      st.arrow_scale = item.size() > 8 && parse_float(f + 8, &val) && val > 0.0F ? val : 1.0F;
     } else if (starts_with_ci(f, "wv_skip")) {
       int a = 0, b = 0;
       const int got = std::sscanf(f + 7, "%d:%d", &a, &b);
@@ -452,57 +457,57 @@ void VECT_param_decode(const char* param) {
 
 void VECT_set_format(int type, const char* format) {
   VECT_init();
-  if (!type_explicit && type >= PLOT_VECT && type <= PLOT_STRM) vect_type = type;
-  if (format != nullptr) attr_format = format;
+  if (!st.type_explicit && type >= PLOT_VECT && type <= PLOT_STRM) st.vect_type = type;
+  if (format != nullptr) st.attr_format = format;
   VECT_format_decode_type(format);
 }
 
 int VECT_prompt_type() {
-  if (vect_type == MISSING_INT || vect_type == PLOT_CONT || vect_type == PLOT_WIND) {
+  if (st.vect_type == MISSING_INT || st.vect_type == PLOT_CONT || st.vect_type == PLOT_WIND) {
     const int opt = FLAG_get(FLAG_PLOT_TYPE);
-    if (opt >= PLOT_VECT && opt <= PLOT_STRM) vect_type = opt;
-    else if (opt == PLOT_NONE) vect_type = PLOT_NONE;
-    else if (FLAG_batch()) vect_type = PLOT_VECT;
+    if (opt >= PLOT_VECT && opt <= PLOT_STRM) st.vect_type = opt;
+    else if (opt == PLOT_NONE) st.vect_type = PLOT_NONE;
+    else if (FLAG_batch()) st.vect_type = PLOT_VECT;
   }
-  if (vect_type == PLOT_NONE || (vect_type >= PLOT_VECT && vect_type <= PLOT_STRM)) return vect_type;
+  if (st.vect_type == PLOT_NONE || (st.vect_type >= PLOT_VECT && st.vect_type <= PLOT_STRM)) return st.vect_type;
   char answer[81];
-  if (ZAV_prompts("Vectors (V) or Streamlines (S): ", answer, 80) == nullptr) return vect_type = PLOT_VECT;
+  if (ZAV_prompts("Vectors (V) or Streamlines (S): ", answer, 80) == nullptr) return st.vect_type = PLOT_VECT;
   const std::string a = answer;
-  if (a == "none") vect_type = PLOT_NONE;
-  else if (a == "vect") vect_type = PLOT_VECT;
-  else if (a == "barb") vect_type = PLOT_BARB;
-  else if (a == "stream" || a == "strm") vect_type = PLOT_STRM;
-  else if (!a.empty() && std::strchr("SsYy", a[0]) != nullptr) vect_type = PLOT_STRM;
-  else if (!a.empty() && (a[0] == 'B' || a[0] == 'b')) vect_type = PLOT_BARB;
-  else vect_type = PLOT_VECT;
-  return vect_type;
+  if (a == "none") st.vect_type = PLOT_NONE;
+  else if (a == "vect") st.vect_type = PLOT_VECT;
+  else if (a == "barb") st.vect_type = PLOT_BARB;
+  else if (a == "stream" || a == "strm") st.vect_type = PLOT_STRM;
+  else if (!a.empty() && std::strchr("SsYy", a[0]) != nullptr) st.vect_type = PLOT_STRM;
+  else if (!a.empty() && (a[0] == 'B' || a[0] == 'b')) st.vect_type = PLOT_BARB;
+  else st.vect_type = PLOT_VECT;
+  return st.vect_type;
 }
 
 int VECT_plot_setup(int, int, GridRec* u, GridRec* v, const DomainRec*, VectCallback) {
   if (FLAG_get(FLAG_PLOT_TYPE) == PLOT_NONE) {
-    vect_type = PLOT_NONE;
+    st.vect_type = PLOT_NONE;
     return -1;
   }
-  const std::string keep = attr_format;
+  const std::string keep = st.attr_format;
   VECT_format_decode_type(RES_get("plot_format"));
   VECT_param_decode(RES_get("plot_param"));
   // A minimum speed is a cut only: the base of the speed colours stays.
-  CONT_read_base(&base, &min_cut, &max_cut, false);
-  CONT_read_scale(&scale);
+  CONT_read_base(&st.base, &st.min_cut, &st.max_cut, false);
+  CONT_read_scale(&st.scale);
   const char* skip = RES_get("wv_skip");
   if (skip != nullptr) VECT_param_decode((std::string("wv_skip") + skip).c_str());
   if (VECT_prompt_type() == PLOT_NONE) return -1;
   // A barb is a grid length long: on every point the barbs of neighbours would cross.
-  if (vect_type == PLOT_BARB && !skip_set) xskip = yskip = 2;
+  if (st.vect_type == PLOT_BARB && !st.skip_set) st.xskip = st.yskip = 2;
   if (!valid_pair(u, v)) return -1;
-  grid_max = max_speed(u, v);
-  if (u->units[0] != '\0') grid_units.assign(u->units, strnlen(u->units, sizeof u->units));
+  st.grid_max = max_speed(u, v);
+  if (u->units[0] != '\0') st.grid_units.assign(u->units, strnlen(u->units, sizeof u->units));
   load_speed_colors();
   char num[40];
-  for (auto& l : frame_labels) l.clear();
-  if (set(grid_max)) frame_labels[2] = std::string("MAX: ") + set_num(num, "5.3.1", grid_max) + " " + grid_units;
-  if (set(intrvl) && intrvl > 0.0F)
-    frame_labels[0] = std::string("INTERVAL: ") + set_num(num, "5.1.1", intrvl) + " " + grid_units;
+  for (auto& l : st.frame_labels) l.clear();
+  if (set(st.grid_max)) st.frame_labels[2] = std::string("MAX: ") + set_num(num, "5.3.1", st.grid_max) + " " + st.grid_units;
+  if (set(st.intrvl) && st.intrvl > 0.0F)
+    st.frame_labels[0] = std::string("INTERVAL: ") + set_num(num, "5.1.1", st.intrvl) + " " + st.grid_units;
   MESS_print(MESS_MESS, "Plotting wind vectors\n\n");
   return 0;
 }
@@ -513,22 +518,22 @@ namespace {
 // from, so that lines grow downstream into empty cells.
 int draw_streamlines(const GridRec* u, const GridRec* v, std::vector<float> X, std::vector<float> Y) {
   const int nx = u->domain.nx, ny = u->domain.ny;
-  stream.X = std::move(X);
-  stream.Y = std::move(Y);
-  stream.count.assign(static_cast<std::size_t>(nx) * static_cast<std::size_t>(ny) * 4 + 1, 0);
-  stream.base = set(base) && base > 0.0F ? base : 1.0F;
-  const int steps = static_cast<int>(4.0F * static_cast<float>(nx) * scale);
+  st.stream.X = std::move(X);
+  st.stream.Y = std::move(Y);
+  st.stream.count.assign(static_cast<std::size_t>(nx) * static_cast<std::size_t>(ny) * 4 + 1, 0);
+  st.stream.base = set(st.base) && st.base > 0.0F ? st.base : 1.0F;
+  const int steps = static_cast<int>(4.0F * static_cast<float>(nx) * st.scale);
   int drawn = 0;
   for (int sweep = 0; sweep < 4; ++sweep) {
     const bool east = sweep < 2, north = sweep % 2 == 0;
     for (int ci = 0; ci < nx; ++ci) {
       const int i = east ? ci : nx - 1 - ci;
-      if (i % xskip != 0) continue;
+      if (i % st.xskip != 0) continue;
       for (int cr = 0; cr < ny; ++cr) {
         // Rows counted upwards: "ascending" runs from the bottom of the map.
         const int up = north ? cr : ny - 1 - cr;
         const int r = ny - 1 - up;
-        if (r % yskip != 0) continue;
+        if (r % st.yskip != 0) continue;
         float fu, fv;
         if (!stream_flow(u, v, static_cast<float>(i), static_cast<float>(up), &fu, &fv)) continue;
         // A component of exactly 0 goes with the sweep of its positive side.
@@ -543,7 +548,7 @@ int draw_streamlines(const GridRec* u, const GridRec* v, std::vector<float> X, s
 }  // namespace
 
 int VECT_draw(const GridRec* u, const GridRec* v) {
-  if (FLAG_getplot(DRAW_DATA) == 0 || vect_type == PLOT_NONE) return -1;
+  if (FLAG_getplot(DRAW_DATA) == 0 || st.vect_type == PLOT_NONE) return -1;
   if (u == nullptr || v == nullptr) {
     MESS_print(MESS_ERROR, "VECT_draw: Invalid grids\n");
     return -1;
@@ -552,27 +557,27 @@ int VECT_draw(const GridRec* u, const GridRec* v) {
     MESS_print(MESS_ERROR, "VECT_draw: Invalid grid arrays\n");
     return -1;
   }
-  if (!set(grid_max)) grid_max = max_speed(u, v);
-  if (!set(grid_max) || grid_max <= 0.0F) return -1;
+  if (!set(st.grid_max)) st.grid_max = max_speed(u, v);
+  if (!set(st.grid_max) || st.grid_max <= 0.0F) return -1;
   const int nx = u->domain.nx, ny = u->domain.ny;
   std::vector<float> X, Y;
   float spacing = 1.0F;
   if (!grid_positions(u, &X, &Y, &spacing)) return -1;
-  vect_size = set(base) && base > 0.0F ? grid_max / base * scale : scale;
-  vect_size *= spacing;
-  ATTRIB_init(&line_attr);
-  line_attr.color = CLR_get_ind(foreground());
-  if (line_attr.color < 0) line_attr.color = MISSING_INT;
-  ATTRIB_get("color_cont", "", &line_attr);
-  VECT_format_decode_attrib(attr_format.c_str());
-  AttribRec a = line_attr;
+  st.vect_size = set(st.base) && st.base > 0.0F ? st.grid_max / st.base * st.scale : st.scale;
+  st.vect_size *= spacing;
+  ATTRIB_init(&st.line_attr);
+  st.line_attr.color = CLR_get_ind(foreground());
+  if (st.line_attr.color < 0) st.line_attr.color = MISSING_INT;
+  ATTRIB_get("color_cont", "", &st.line_attr);
+  VECT_format_decode_attrib(st.attr_format.c_str());
+  AttribRec a = st.line_attr;
   GPH_line_attr(&a);
-  if (set(line_attr.color)) gset_fill_colr_ind(line_attr.color);
-  if (vect_type == PLOT_STRM) return draw_streamlines(u, v, std::move(X), std::move(Y)) > 0 ? 0 : -1;
-  const int type = vect_type == PLOT_BARB ? PLOT_BARB : PLOT_VECT;
+  if (set(st.line_attr.color)) gset_fill_colr_ind(st.line_attr.color);
+  if (st.vect_type == PLOT_STRM) return draw_streamlines(u, v, std::move(X), std::move(Y)) > 0 ? 0 : -1;
+  const int type = st.vect_type == PLOT_BARB ? PLOT_BARB : PLOT_VECT;
   int drawn = 0;
-  for (int r = 0; r < ny; r += yskip)
-    for (int i = 0; i < nx; i += xskip) {
+  for (int r = 0; r < ny; r += st.yskip)
+    for (int i = 0; i < nx; i += st.xskip) {
       const std::size_t k = static_cast<std::size_t>(r) * nx + i;
       const float uu = u->values[k], vv = v->values[k];
       if (uu == MISSING || vv == MISSING) continue;
@@ -580,16 +585,16 @@ int VECT_draw(const GridRec* u, const GridRec* v) {
       if (!set(x) || !set(y)) continue;
       float dir, spd;
       vect2wind(uu, vv, &dir, &spd);
-      if (uvgrid) {
+      if (st.uvgrid) {
         // Components along the grid's axes: the true direction first, then the map's.
         dir = MAP_undir_adj(dir, x, y);
       }
-      if ((set(min_cut) && spd <= min_cut) || (set(max_cut) && spd >= max_cut)) continue;
-      if (set(intrvl)) speed_colour(spd);
+      if ((set(st.min_cut) && spd <= st.min_cut) || (set(st.max_cut) && spd >= st.max_cut)) continue;
+      if (set(st.intrvl)) speed_colour(spd);
       const float true_dir = dir;
       dir = MAP_dir_adj(dir, x, y);
-      const int res = type == PLOT_BARB ? WIND_barb(x, y, dir, spd, vect_size, 0.0F)
-                                        : WIND_vect(x, y, dir, spd / grid_max, vect_size, 1.0F);
+      const int res = type == PLOT_BARB ? WIND_barb(x, y, dir, spd, st.vect_size, 0.0F)
+                                        : WIND_vect(x, y, dir, spd / st.grid_max, st.vect_size, 1.0F);
       if (res == 0) {
         ++drawn;
         gfeature_point(GFEAT_WIND, x, y, spd, true_dir, type == PLOT_BARB ? "barb" : "vector");
@@ -602,13 +607,13 @@ int VECT_stream(const GridRec* u, const GridRec* v, int column, int row, int ste
   if (!valid_pair(u, v)) return 0;
   const int nx = u->domain.nx, ny = u->domain.ny;
   const std::size_t cells = static_cast<std::size_t>(nx) * static_cast<std::size_t>(ny) * 4 + 1;
-  if (stream.count.size() != cells) stream.count.assign(cells, 0);
-  if (stream.X.size() != static_cast<std::size_t>(nx) * ny) {
+  if (st.stream.count.size() != cells) st.stream.count.assign(cells, 0);
+  if (st.stream.X.size() != static_cast<std::size_t>(nx) * ny) {
     float spacing;
-    if (!grid_positions(u, &stream.X, &stream.Y, &spacing)) return 0;
+    if (!grid_positions(u, &st.stream.X, &st.stream.Y, &spacing)) return 0;
   }
-  const int every = std::max(1, static_cast<int>(10.0F * arrow_scale));
-  const float head = 4.0F * arrow_scale;
+  const int every = std::max(1, static_cast<int>(10.0F * st.arrow_scale));
+  const float head = 4.0F * st.arrow_scale;
   float px = static_cast<float>(column), py = static_cast<float>(ny - 1 - row);
   float fu = 0.0F, fv = 0.0F;
   bool have = stream_flow(u, v, px, py, &fu, &fv);
@@ -617,18 +622,18 @@ int VECT_stream(const GridRec* u, const GridRec* v, int column, int row, int ste
   float prev_dir = MISSING, prev_map_dir = 0.0F, prev_x = 0.0F, prev_y = 0.0F, prev_len = 0.0F;
   int k = 0;
   for (; k < steps; ++k) {
-    long cell = static_cast<long>(2 * nx) * static_cast<long>(2.0F * py / static_cast<float>(yskip) + 0.0001F) +
-                static_cast<long>(2.0F * px / static_cast<float>(xskip) + 0.0001F);
+    long cell = static_cast<long>(2 * nx) * static_cast<long>(2.0F * py / static_cast<float>(st.yskip) + 0.0001F) +
+                static_cast<long>(2.0F * px / static_cast<float>(st.xskip) + 0.0001F);
     if (cell < 0 || cell >= static_cast<long>(cells) - 1) cell = static_cast<long>(cells) - 1;
     if (cell != cell_prev) {
-      ++stream.count[static_cast<std::size_t>(cell)];
+      ++st.stream.count[static_cast<std::size_t>(cell)];
       cell_prev = cell;
       stay = 0;
     } else {
       ++stay;
     }
-    if (stay > 6 * xskip) break;
-    if (stream.count[static_cast<std::size_t>(cell)] > stream.base && (k == 0 || k > 5)) break;
+    if (stay > 6 * st.xskip) break;
+    if (st.stream.count[static_cast<std::size_t>(cell)] > st.stream.base && (k == 0 || k > 5)) break;
     if (!have) break;
     const float spd = std::sqrt(fu * fu + fv * fv);
     if (spd < 0.001F) break;
@@ -644,9 +649,9 @@ int VECT_stream(const GridRec* u, const GridRec* v, int column, int row, int ste
     const float dx = x1 - x0, dy = y1 - y0, len = std::sqrt(dx * dx + dy * dy);
     float mdir = static_cast<float>(std::atan2(-dx, -dy) * kDeg);
     if (mdir < 0.0F) mdir += 360.0F;
-    const bool cut = (set(min_cut) && spd <= min_cut) || (set(max_cut) && spd >= max_cut);
+    const bool cut = (set(st.min_cut) && spd <= st.min_cut) || (set(st.max_cut) && spd >= st.max_cut);
     if (!cut && len > 0.0F) {
-      if (set(intrvl)) speed_colour(spd);
+      if (set(st.intrvl)) speed_colour(spd);
       WIND_vect(x0, y0, mdir, 1.0F, len, k % every == every - 1 ? head : 0.0F);
       ++drawn;
     }
@@ -660,28 +665,28 @@ int VECT_stream(const GridRec* u, const GridRec* v, int column, int row, int ste
 }
 
 const char* VECT_get_frame_label(int position) {
-  return position >= 3 && position < 6 ? frame_labels[position - 3].c_str() : "";
+  return position >= 3 && position < 6 ? st.frame_labels[position - 3].c_str() : "";
 }
 
-const char* VECT_get_units() { return grid_units.c_str(); }
+const char* VECT_get_units() { return st.grid_units.c_str(); }
 
-int VECT_get_vect() { return plt_vect > 0 && vect_type == PLOT_VECT && set(grid_max) ? 1 : 0; }
+int VECT_get_vect() { return st.plt_vect > 0 && st.vect_type == PLOT_VECT && set(st.grid_max) ? 1 : 0; }
 
 int VECT_draw_vect() {
   if (VECT_get_vect() < 1) return -1;
   float win[4], view[4];
   if (GPH_get_win(2, win) != 0 || GPH_get_view(2, view) != 0 || win[1] == win[0]) return -1;
-  const float len = vect_size * (view[1] - view[0]) / (win[1] - win[0]);
+  const float len = st.vect_size * (view[1] - view[0]) / (win[1] - win[0]);
   const float h = 0.015F * (view[3] - view[2]);
   const float x1 = view[1] - 0.01F, y = view[3] - 1.5F * h;
-  AttribRec a = line_attr;
+  AttribRec a = st.line_attr;
   GPH_line_attr(&a);
   WIND_vect(x1 - len, y, 270.0F, 1.0F, len, 1.0F);
   char num[40];
-  set_num(num, "5.3.1", grid_max);
+  set_num(num, "5.3.1", st.grid_max);
   GPH_text_attr(&a, h);
   GPH_text_align(3, 3);
   const float p[2] = {x1 - len - 0.01F, y};
-  GPH_pprintf(p, "MAX VECTOR: %s %s", num, grid_units.c_str());
+  GPH_pprintf(p, "MAX VECTOR: %s %s", num, st.grid_units.c_str());
   return 0;
 }

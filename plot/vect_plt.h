@@ -37,6 +37,8 @@ int wind2vect(float direction, float speed, float* u, float* v);
 // ---- the vector layer ----
 // Resets the per-plot settings (the type survives when it was set explicitly).
 void VECT_init();
+// Forgets everything, the explicit type and the barb sink too.
+void VECT_reset_state();
 // The vector plot type (20-23, 99 none) and the variable's format fields.
 void VECT_set_format(int type, const char* format);
 void VECT_set_type(int type);

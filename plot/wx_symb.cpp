@@ -37,8 +37,13 @@ struct Symbol {
   std::vector<Stroke> strokes;
 };
 
-std::vector<Symbol> symbols;
-bool loaded = false;
+// The symbol table, read from its file on first use.
+struct WxState {
+  std::vector<Symbol> symbols;
+  bool loaded = false;
+};
+// Not `st`: the drawing loop gives that name to each stroke.
+WxState ws;
 
 // Whitespace-separated words of the file with what the reader needs to know of the line
 // structure: comments run to the end of their line.
@@ -150,8 +155,8 @@ std::vector<Symbol> parse(std::string_view text, const std::string& file) {
 }
 
 int read_file(const char* name) {
-  symbols.clear();
-  loaded = true;
+  ws.symbols.clear();
+  ws.loaded = true;
   const std::string wanted = name != nullptr && *name != '\0' ? name : "wx.smb";
   std::string used;
   std::FILE* f = FILE_open_data(wanted, &used);
@@ -168,17 +173,17 @@ int read_file(const char* name) {
     MESS_print(MESS_WARN, "WX_symb_file: File too large, read in part: %s\n", used.c_str());
     text.resize(kMaxFileBytes);
   }
-  symbols = parse(text, used);
+  ws.symbols = parse(text, used);
   // Every symbol asked for would then be left out without a word at each station.
-  if (symbols.empty())
+  if (ws.symbols.empty())
     MESS_print(MESS_WARN, "WX_symb_file: No symbols in %s: weather symbols are not drawn\n", used.c_str());
   else
-    MESS_print(MESS_MESS, "WX_symb_file: %zu symbols from %s\n", symbols.size(), used.c_str());
-  return static_cast<int>(symbols.size());
+    MESS_print(MESS_MESS, "WX_symb_file: %zu symbols from %s\n", ws.symbols.size(), used.c_str());
+  return static_cast<int>(ws.symbols.size());
 }
 
 void ensure_loaded() {
-  if (!loaded) read_file(nullptr);
+  if (!ws.loaded) read_file(nullptr);
 }
 
 bool blank(const char* code) {
@@ -204,12 +209,14 @@ void polyline(const std::vector<float>& xy) {
 
 }  // namespace
 
+void WX_reset_state() { ws = WxState{}; }
+
 int WX_symb_file(const char* name) {
   try {
     return read_file(name);
   } catch (const std::exception& e) {
     MESS_print(MESS_ERROR, "WX_symb_file: %s\n", e.what());
-    symbols.clear();
+    ws.symbols.clear();
     return 0;
   }
 }
@@ -220,12 +227,12 @@ int WX_symb_count() {
   } catch (const std::exception& e) {
     MESS_print(MESS_ERROR, "WX_symb_file: %s\n", e.what());
   }
-  return static_cast<int>(symbols.size());
+  return static_cast<int>(ws.symbols.size());
 }
 
 const char* WX_symb_name(int index) {
   if (index < 0 || index >= WX_symb_count()) return "";
-  return symbols[static_cast<std::size_t>(index)].name.c_str();
+  return ws.symbols[static_cast<std::size_t>(index)].name.c_str();
 }
 
 int WX_symb(const char* code, float x, float y, float size) {
@@ -233,7 +240,7 @@ int WX_symb(const char* code, float x, float y, float size) {
   try {
     ensure_loaded();
     const Symbol* found = nullptr;
-    for (const Symbol& s : symbols)
+    for (const Symbol& s : ws.symbols)
       if (strnicmp(s.name.c_str(), code, s.name.size()) == 0) {
         found = &s;
         break;

@@ -17,6 +17,8 @@ constexpr int WX_SYMB_POINTS = 20;
 // the file cannot be opened ("WX_symb_file: Unable to open file: %s\n"). Damaged entries are
 // reported and left out; the entries that read still draw.
 int WX_symb_file(const char* name);
+// Forgets the symbols read: the next use reads the file again.
+void WX_reset_state();
 // Draws the first symbol whose name is a prefix of code (case ignored), size plane units
 // square, placed at (x, y) by the current text alignment. 1 when drawn; 0 when no symbol
 // matches or the code is empty or blank. Reads "wx.smb" on first use.

@@ -49,7 +49,7 @@ class ContTrace : public ::testing::Test {
     GRD_init(&grid_);
   }
   void TearDown() override {
-    CONT_set_trace_hook(nullptr);
+    CONT_reset_state();
     GRD_free(&grid_);
   }
   // Values of f(column, row from the bottom) on an nx by ny grid.

@@ -16,25 +16,18 @@
 #include "plot/wx_symb.h"
 #include "tests/plot/map_fixture.h"
 #include "tests/support/capture.h"
+#include "tests/support/plot_table.h"
 
 namespace {
 
-// LLOO and LLOOO in whole degrees, LLLOOOO in tenths (the values of the real bulletins'
-// first high, 3961069 and 40107 in the two resolutions, and 3750773 and 3877).
+// Position groups against tests/data/plot/position_groups.tsv.
 TEST(FrtGroups, PositionGroups) {
-  const struct { const char* group; int ok; float lat, lon; } cases[] = {
-      {"40100", 1, 40, -100},        {"05090", 1, 5, -90},          {"00000", 1, 0, 0},         {"90360", 1, 90, -360},
-      {"4010", 1, 40, -10},          {"3877", 1, 38, -77},          {"0000", 1, 0, 0},          {"3961069", 1, 39.6f, -106.9f},
-      {"3750773", 1, 37.5f, -77.3f}, {"9003600", 1, 90, -360},     {"0000001", 1, 0, -0.1f},   {"9013600", 0, 0, 0},
-      {"9003601", 0, 0, 0},          {"401000", 0, 0, 0},           {"40100000", 0, 0, 0},      {"401", 0, 0, 0},
-      {"40a00", 0, 0, 0},            {"91100", 0, 0, 0},            {"40361", 0, 0, 0},         {"9110", 0, 0, 0},
-      {"", 0, 0, 0},                 {"40100Z", 0, 0, 0},           {" 4010", 0, 0, 0},         {"-4010", 0, 0, 0},
-      {"396106.", 0, 0, 0}};
-  for (const auto& c : cases) {
+  const std::vector<TableRow> cases = plot_table("position_groups.tsv");
+  ASSERT_EQ(cases.size(), 25u);
+  for (const TableRow& c : cases) {
     float lat = 0, lon = 0;
-    EXPECT_EQ(decode_latlon(c.group, &lat, &lon), c.ok) << c.group;
-    const auto want = c.ok == 1 ? std::make_pair(c.lat, c.lon) : std::make_pair(0.0f, 0.0f);  // untouched when refused
-    EXPECT_EQ(std::make_pair(lat, lon), want) << c.group;
+    EXPECT_EQ(decode_latlon(c[0].c_str(), &lat, &lon), std::stoi(c[1])) << c[0];
+    EXPECT_EQ(std::make_pair(lat, lon), std::make_pair(std::stof(c[2]), std::stof(c[3]))) << c[0];
   }
   EXPECT_EQ(decode_latlon(nullptr, nullptr, nullptr), 0);
 }

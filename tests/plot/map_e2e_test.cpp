@@ -11,20 +11,13 @@
 #include <vector>
 
 #include "tests/graphics/gks_render.h"
+#include "tests/plot/map_fixture.h"
 #include "tests/support/run.h"
 
 namespace {
 
 const std::string kData = STACONT_DATA_DIR;
-constexpr double kR = 63.7122;
-constexpr double kD = 3.14159265358979323846 / 180.0;
 constexpr int kDpi = 100;
-
-// Polar stereographic, north, true at 60N.
-std::pair<double, double> ps_north(double lat, double lon, double lon0) {
-  const double r = kR * (1.0 + std::sin(60.0 * kD)) * std::tan((90.0 - lat) / 2.0 * kD);
-  return {r * std::sin((lon - lon0) * kD), -r * std::cos((lon - lon0) * kD)};
-}
 
 // The map panel: the clip rectangle (print units) set last before the first drawing.
 struct Panel {

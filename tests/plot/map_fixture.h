@@ -36,10 +36,7 @@ class MapTest : public GksTest {
     open(WS_PS);
     const float vp[4] = {0.02f, 0.98f, 0.02f, 0.74f};
     GPH_view(2, vp);
-    MAP_clear_cache();
-    MAP_file(nullptr);
-    MAP_set_format(nullptr);
-    MAP_fill_cont(0);
+    MAP_reset_state();
     MAP_latlon(0, 0, 0.0f, 0.0f);
     dir_ = make_temp_dir("map");
     RES_put("file_path", dir_.c_str());

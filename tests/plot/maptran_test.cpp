@@ -11,6 +11,7 @@
 
 #include "plot/maptran.h"
 #include "plot/region.h"
+#include "tests/support/plot_table.h"
 
 namespace {
 
@@ -33,101 +34,13 @@ XY untran(XY p) { XY q; MAP_untran(&q.first, &q.second, p.first, p.second); retu
 
 struct ProjRow { double lat, lon, x, y; };
 
-// Expected plane coordinates from PROJ 9.1 (Debian proj-bin) on a sphere of radius
-// 6371.22 km, converted to the plane units of this system (centimetres at 1:10,000,000,
-// i.e. metres / 1e5). Generated with, for each table,
-//   proj -f %.10f <args> points | awk '{ x = <x>; y = <y> }'
-// where the points are the latitude-longitude pairs listed in each table:
-//   kLatlon: +proj=eqc +lon_0=-100 +R=57.29577951308232 (x, y in degrees)  x=X, y=Y
-//   kPsN:    +proj=stere +lat_0=90 +lat_ts=60 +lon_0=-100 +R=6371220      x=X/1e5, y=Y/1e5
-//   kPsS:    +proj=stere +lat_0=-90 +lat_ts=-60 +lon_0=30 +R=6371220
-//   kPs45:   +proj=stere +lat_0=90 +lat_ts=45 +lon_0=0 +R=6371220
-//   kMerc:   +proj=merc +lon_0=-100 +R=6371220
-//   kLamb:   +proj=lcc +lat_1=30 +lat_2=60 +lat_0=90 +lon_0=-95 +R=6371220
-//   kLamb25: +proj=lcc +lat_1=25 +lat_2=25 +lat_0=90 +lon_0=-95 +R=6371220
-//   kLambs:  +proj=lcc +lat_1=-30 +lat_2=-60 +lat_0=-90 +lon_0=150 +R=6371220
-//   kOrtho:  +proj=ortho +lat_0=40 +lon_0=-100 +R=6371220
-//   kGnom:   +proj=gnom +lat_0=40 +lon_0=-100 +R=6371220   (rows beyond 1000 units left out)
-//   kMoll:   +proj=moll +lon_0=-100 +R=6371220   x=X/1e5/sqrt(2), y=Y/1e5/sqrt(2): this
-//            Mollweide has y = R sin(theta/2), the standard one sqrt(2) times that
-//   kLambaz: +proj=laea +lat_0=45 +lon_0=10 +R=6371220
-// The satellite views come from the geostationary projection (sweep=y), whose plane
-// coordinates are h * scan angle (h = height above the surface); this system uses the
-// distance from the centre s = 421.61 (42161 km) instead, and tangents of the angles
-// unless scan angles are asked for:
-//   kSat:     +proj=geos +h=35789780 +lon_0=-75 +R=6371220 +sweep=y  x=421.61*tan(X/35789780)
-//   kSatscan: the same, x=421.61*X/35789780, y=421.61*Y/35789780
-//   kSatell:  +proj=geos +h=35782863 +lon_0=-75 +a=6378137 +b=6356752 +sweep=y
-//             x=421.61*X/35782863, y=421.61*Y/35782863
-// Points beyond this system's satellite horizon (cos(dlon) cos(lat) < R/s) are left out.
-const std::vector<ProjRow> kLatlon = {
-    {-89, -20, 80, -89}, {0, -179, -79, 0}, {0, 180, -80, 0},
-    {30, -20, 80, 30}, {30, 79, 179, 30}, {89, -179, -79, 89},
-};
-const std::vector<ProjRow> kPsN = {
-    {-70, -100, 0, -674.250663}, {-30, 45, 118.111472, 168.680663}, {0, -179, -116.704266, -22.685011},
-    {45, -60, 31.654245, -37.724061}, {60, 120, -20.476706, 24.403188}, {89, 45, 0.5951, 0.849891},
-};
-const std::vector<ProjRow> kPsS = {
-    {-89, -20, -0.79479, 0.666908}, {-75, 179, 8.061365, -13.416365}, {-50, -150, 0, -43.271906},
-    {-20, 100, 78.226293, 28.472042}, {0, 179, 61.232147, -101.907406}, {70, -150, 0, -674.250663},
-};
-const std::vector<ProjRow> kPs45 = {
-    {-30, -120, -163.145293, 94.191979}, {-30, 0, 0, -188.383958}, {10, 60, 79.036455, -45.631718},
-    {45, -120, -39.015595, 22.525664}, {45, 170, 7.823081, 44.366898}, {80, 60, 8.24073, -4.757788},
-};
-const std::vector<ProjRow> kMerc = {
-    {-85, -100, 0, -199.502097}, {-60, -179, -87.847025, -83.906285}, {-20, 60, 177.918026, -22.705659},
-    {0, 0, 111.198766, 0}, {35, -20, 88.959013, 41.593655}, {89, 179, -90.071001, 302.08176},
-};
-const std::vector<ProjRow> kLamb = {
-    {-60, -130, -124.094402, -265.578469}, {-20, -175, -123.98043, -79.761125}, {0, 0, 105.903461, -42.833256},
-    {20, -50, 47.172731, -74.907552}, {40, -95, 0, -66.179298}, {85, 80, 9.92829, 7.009919},
-};
-const std::vector<ProjRow> kLamb25 = {
-    {-30, -120, -38.231882, -204.97364}, {-30, 20, 156.407317, -137.886262}, {0, -95, 0, -165.311879},
-    {25, -120, -25.05253, -134.314818}, {50, 20, 80.897557, -71.31803}, {80, -95, 0, -59.040981},
-};
-const std::vector<ProjRow> kLambs = {
-    {-85, 100, -7.105613, 9.860029}, {-60, -170, 21.326202, 39.078217}, {-60, 179, 15.773619, 41.6306},
-    {-35, 150, 0, 71.602668}, {10, 150, 0, 129.516652}, {40, 100, -115.290302, 159.981372},
-};
-const std::vector<ProjRow> kOrtho = {
-    {-20, -130, -29.934942, -50.020556}, {0, -100, 0, -40.953413}, {0, -40, 55.176384, -20.476706},
-    {20, -60, 38.48362, -12.787399}, {60, -100, 0, 21.790856}, {85, -160, -4.808939, 46.835991},
-};
-const std::vector<ProjRow> kGnom = {
-    {10, -120, -26.153616, -35.859579}, {25, -100, 0, -17.071633}, {25, -50, 61.61327, -4.501169},
-    {40, -80, 17.305192, 1.961384}, {70, -100, 0, 36.784256}, {89, -150, -1.307862, 74.221951},
-};
-const std::vector<ProjRow> kMoll = {
-    {-89, -100, 0, -63.551289}, {-60, 79, 82.001082, -48.573295}, {-30, -30, 45.330502, -25.737993},
-    {15, -100, 0, 13.042843}, {45, 79, 102.121741, 37.720282}, {89.5, -179, -2.503098, 63.648351},
-};
-const std::vector<ProjRow> kLambaz = {
-    {-80, -100, -28.743635, -115.267779}, {0, 60, 57.231061, -33.957079}, {0, 150, 85.549687, 72.092469},
-    {45, -100, -51.933498, 52.445206}, {60, -170, 0, 77.57106}, {89, 150, 0.7758, 49.546657},
-};
-const std::vector<ProjRow> kSat = {
-    {-60, -110, -19.477438, -58.754105}, {-30, -75, 0, -36.652888}, {-30, -10, 52.934506, -33.458479},
-    {0, -40, 41.706561, 0}, {20, -40, 38.86026, 24.555189}, {45, -10, 42.761437, 46.941204},
-};
-const std::vector<ProjRow> kSatscan = {
-    {-60, -110, -19.4636, -58.378137}, {-30, -75, 0, -36.560966}, {-30, -10, 52.658961, -33.388505},
-    {0, -40, 41.571313, 0}, {20, -40, 38.750771, 24.527481}, {45, -10, 42.615708, 46.748671},
-};
-const std::vector<ProjRow> kSatell = {
-    {-60, -110, -19.538375, -58.212075}, {-30, -75, 0, -36.397462}, {-30, -10, 52.765129, -33.232154},
-    {0, -40, 41.622495, 0}, {20, -40, 38.815226, 24.403969}, {45, -10, 42.738301, 46.570299},
-};
-
 struct ProjCase {
-  const char* name;
+  std::string name;
   DomainRec domain;
   std::vector<ProjRow> rows;
   // Visible range for the round trip: latitude band and greatest angular distance from
   // (ref_lat, ref_lon).
-  double lat_lo, lat_hi, ref_lat = 0, ref_lon = 0, max_c = 180;
+  double lat_lo, lat_hi, ref_lat, ref_lon, max_c;
 };
 
 double angular(double lat0, double lon0, double lat, double lon) {
@@ -136,26 +49,21 @@ double angular(double lat0, double lon0, double lat, double lon) {
   return std::acos(std::clamp(c, -1.0, 1.0)) / r;
 }
 
+// The cases and their expected points (from an independent projection library) in
+// tests/data/plot/projections.tsv.
 std::vector<ProjCase> cases() {
-  return {
-      {"latlon", make(2, 0, -100, MISS, MISS, 0, -100, 25, 17, 10), kLatlon, -90, 90},
-      {"pstereo_north", make(1, 60, -100), kPsN, -70, 89.9},
-      {"pstereo_south", make(1, -60, 30, MISS, MISS, -50, 30), kPsS, -89.9, 70},
-      {"pstereo_ts45", make(1, 90, 0, 45), kPs45, -70, 89.9},
-      {"merc", make(3, 0, -100), kMerc, -89, 89},
-      {"lamb_default", make(4, 40, -95), kLamb, -85, 89.9},
-      {"lamb_tangent", make(4, 25, -95, 25, 25), kLamb25, -85, 89.9},
-      {"lamb_south", make(4, -35, 150, -30, -60, -35, 150), kLambs, -89.9, 85},
-      // Unset true latitudes take 30 and 60 in the domain's own hemisphere.
-      {"lamb_south_default", make(4, -35, 150, MISS, MISS, -35, 150), kLambs, -89.9, 85},
-      {"ortho", make(5, 40, -100), kOrtho, -90, 90, 40, -100, 85},
-      {"gnom", make(6, 40, -100), kGnom, -90, 90, 40, -100, 80},
-      {"moll", make(7, 0, -100, MISS, MISS, 0, -100, 25, 17, 10), kMoll, -89.9, 89.9},
-      {"lambaz", make(8, 45, 10, MISS, MISS, 45, 10), kLambaz, -90, 90, 45, 10, 170},
-      {"sat", make(9, 0, -75, MISS, MISS, 0, -75, 25, 17, 10), kSat, -90, 90, 0, -75, 78},
-      {"sat_scan", make(9, 0, -75, MISS, 1, 0, -75, 25, 17, 10), kSatscan, -90, 90, 0, -75, 78},
-      {"sat_ellipsoid", make(9, 0, -75, MISS, 1, 0, -75, 25, 17, 10, 1), kSatell, -90, 90, 0, -75, 78},
-  };
+  const std::vector<TableRow> table = plot_table("projections.tsv");
+  std::vector<ProjCase> out;
+  for (const TableRow& r : plot_table_rows(table, "case")) {
+    auto f = [&](int i) { return std::stof(r[static_cast<std::size_t>(i)]); };
+    auto n = [&](int i) { return std::stoi(r[static_cast<std::size_t>(i)]); };
+    ProjCase c{r[0], make(n(1), f(2), f(3), f(4), f(5), f(6), f(7), n(8), n(9), f(10), n(11)), {},
+               f(13), f(14), f(15), f(16), f(17)};
+    for (const TableRow& p : plot_table_rows(table, r[12]))
+      c.rows.push_back({std::stod(p[0]), std::stod(p[1]), std::stod(p[2]), std::stod(p[3])});
+    out.push_back(c);
+  }
+  return out;
 }
 
 class ProjTest : public ::testing::TestWithParam<ProjCase> {};
@@ -193,11 +101,11 @@ TEST_P(ProjTest, InverseReturnsTheInputOverTheVisibleRange) {
     }
   }
   EXPECT_GT(n, 1000);
-  std::printf("%-18s %5d points, max round-trip error %.2e degrees\n", c.name, n, max_err);
+  std::printf("%-18s %5d points, max round-trip error %.2e degrees\n", c.name.c_str(), n, max_err);
 }
 
 INSTANTIATE_TEST_SUITE_P(Projections, ProjTest, ::testing::ValuesIn(cases()),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& info) { return info.param.name; });
 
 TEST(MapTran, NoDomainCopiesInputs) {
   EXPECT_EQ(MAP_domain(nullptr), -1);
@@ -349,7 +257,7 @@ TEST(MapTran, StationThinning) {
     MAP_plot_grid_init();
     for (const auto& p : e.points) EXPECT_EQ(MAP_plot_grid(p[0], p[1]), p[2]) << e.limit << " " << p[0];
   }
-  MAP_set_plot_limit(0);
+  MAP_reset_tran_state();
 }
 
 TEST(MapTran, ProjectionNames) {

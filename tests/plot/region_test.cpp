@@ -15,6 +15,7 @@
 #include "files/files.h"
 #include "plot/maptran.h"
 #include "plot/region.h"
+#include "tests/support/plot_table.h"
 #include "tests/support/run.h"
 
 namespace {
@@ -26,6 +27,7 @@ class Region : public ::testing::Test {
  protected:
   void SetUp() override {
     MESS_set(0, 0xFFFFu);
+    DOM_reset_state();
     dir_ = make_temp_dir("region");
     // No region file in file_path: regions come from files named in the tests or the
     // built-in table (the data directory's region file is still a fallback).
@@ -41,7 +43,7 @@ class Region : public ::testing::Test {
       return 1;
     });
   }
-  void TearDown() override { DOM_set_station_lookup(nullptr); }
+  void TearDown() override { DOM_reset_state(); }
   static int decode(const std::string& text, DomainRec* d) {
     DOM_init(d);
     ::testing::internal::CaptureStderr();
@@ -53,39 +55,19 @@ class Region : public ::testing::Test {
 };
 
 TEST_F(Region, TemplatesFillTheDomain) {
-  // f: plat, plon, p3, p4, clat, clon, nx, ny, dx, dy, ext
-  const struct { const char* text; int result, proj; std::vector<float> f; } cases[] = {
-      {"39,-97", 1, 1, {M, M, M, M, 39, -97, 25, 17, 1.2f, 1.2f, 0}},
-      {"lamb:25:-95:25:25,35,-95,50,40,0.8,0.8", 1, 4, {25, -95, 25, 25, 35, -95, 50, 40, 0.8f, 0.8f, 0}},
-      {"ps:-105,40,-100", 1, 1, {M, -105, M, M, 40, -100, 25, 17, 1.2f, 1.2f, 0}},
-      {"ps:e:60:-100,40,-100", 1, 1, {60, -100, M, M, 40, -100, 25, 17, 1.2f, 1.2f, 1}},
-      {"ps::-100:45,40,-100", 1, 1, {M, -100, 45, M, 40, -100, 25, 17, 1.2f, 1.2f, 0}},
-      {"size,640,480", 1, 51, {M, M, M, M, M, M, 640, 480, M, M, 0}},
-      {"ps,-100,40,-95,30,20,1,1.5", 1, 1, {M, -100, M, M, 40, -95, 30, 20, 1, 1.5f, 0}},
-      {"ps,-100,40,-95,1,1.5", 1, 1, {M, -100, M, M, 40, -95, 25, 17, 1, 1.5f, 0}},
-      {"lamb,40,-95,30,20,0.5", 1, 4, {M, M, M, M, 40, -95, 30, 20, 0.5f, 0.5f, 0}},
-      {"merc,40,-95,1,1.5", 1, 3, {M, M, M, M, 40, -95, 25, 17, 1, 1.5f, 0}},
-      {"40,-95,30,20,0.7", 1, 1, {M, M, M, M, 40, -95, 30, 20, 0.7f, 0.7f, 0}},
-      {"ORTHO,40,-95,0.7", 1, 5, {M, M, M, M, 40, -95, 25, 17, 0.7f, 0.7f, 0}},
-      {"40,-95,30,20", 1, 1, {M, M, M, M, 40, -95, 30, 20, 1.2f, 1.2f, 0}},
-      {"40,-95,0.7", 1, 1, {M, M, M, M, 40, -95, 25, 17, 0.7f, 0.7f, 0}},
-      {"zoom,40,-95", 1, 50, {M, M, M, M, 40, -95, 25, 17, 1, 1, 0}},
-      {" sat:0:-75:500:1 , 0 , -75 ", 1, 9, {0, -75, 500, 1, 0, -75, 25, 17, 1.2f, 1.2f, 0}},
-      {"SP", 2, 1, {M, -100, M, M, 32.5f, -100, 25, 17, 1.2f, 1.2f, 0}},
-      {"id:stations.cty:kden", 1, 1, {M, M, M, M, 39.8617f, -104.6732f, 25, 17, 1.2f, 1.2f, 0}},
-      {"lamb,id:stations.cty:ENGM,50,40,0.8", 1, 4, {M, M, M, M, 60.2028f, 11.0839f, 50, 40, 0.8f, 0.8f, 0}},
-      {"miss", -9999, -9999, {}}, {"", -9999, -9999, {}},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.text);
+  std::vector<TableRow> cases = plot_table("domain_texts.tsv");
+  ASSERT_EQ(cases.size(), 21u);
+  for (const TableRow& c : cases) {
+    SCOPED_TRACE(c[0]);
     DomainRec d;
-    EXPECT_EQ(decode(c.text, &d), c.result);
-    EXPECT_EQ(FLAG_get(5), c.result);
-    if (c.result < 0) continue;
-    EXPECT_EQ(d.proj, c.proj);
+    const int result = std::stoi(c[1]);
+    EXPECT_EQ(decode(c[0], &d), result);
+    EXPECT_EQ(FLAG_get(5), result);
+    if (result < 0) continue;
+    EXPECT_EQ(d.proj, std::stoi(c[2]));
     const std::vector<float> got = {d.plat, d.plon, d.p3, d.p4, d.clat, d.clon, float(d.nx), float(d.ny),
                                     d.dx,   d.dy,   float(d.ext)};
-    for (std::size_t i = 0; i < got.size(); ++i) EXPECT_FLOAT_EQ(got[i], c.f[i]) << "field " << i;
+    for (std::size_t i = 0; i < got.size(); ++i) EXPECT_FLOAT_EQ(got[i], std::stof(c[i + 3])) << "field " << i;
     EXPECT_EQ(d.p5, M);
   }
   DomainRec d;
@@ -97,15 +79,9 @@ TEST_F(Region, TemplatesFillTheDomain) {
 }
 
 TEST_F(Region, MalformedTextsAreInvalid) {
-  std::vector<std::string> bad = {
-      ",,,", "39,", ",39,-97", "39,,-97", "nan,0", "0,nan", "inf,0", "39,-inf", "1e40,0", "91,0", "39,-97,1e9,17",
-      "39,-97,25,17,0", "39,-97,25,17,-1", "39,-97,0,17", "39,-97,2147483648,17", "39,-97,25.5,17", "foo,39,-97",
-      "ps:x,39,-97", "ps:1:2:3:4:5:6:7,39,-97", "ps:-105", "nosuchregion", "id:", "id:stations.cty:NOPE",
-      "lamb:40:-95:90:90,40,-95", "lamb:40:-95:0:0,40,-95", "lamb:40:-95:30:-30,40,-95",
-      "lamb:-40:-95:30:60,-40,-95", "ps:60:0:-45,60,0", "sat:0:0:10,0,0", "miss,39,-97", "39,-97,25,17,1,1,1,1,1",
-      "1,2,3,4,5,6,7,8,9,10", std::string(1000, ','), std::string(1000, ',') + "1", "39\xff,-97", "fi:", ":us",
-      "fi:/nonexistent/zav.reg", "/nonexistent/x.reg:us", "ll,0,0,10001,10,1", "ll,0,0,9000,9000,0.01",
-      std::string(10240, 'x')};
+  std::vector<std::string> bad = {std::string(1000, ','), std::string(1000, ',') + "1", "39\xff,-97",
+                                  std::string(10240, 'x')};
+  for (const TableRow& r : plot_table("bad_domain_texts.txt")) bad.push_back(r[0]);
   std::string big;
   while (big.size() < 10240) big += "39.0000,-97.0000,";
   bad.push_back(big);

@@ -18,6 +18,7 @@
 #include "tests/graphics/gks_fixture.h"
 #include "tests/graphics/gks_render.h"
 #include "tests/support/capture.h"
+#include "tests/support/plot_table.h"
 #include "tests/support/run.h"
 
 namespace {
@@ -163,15 +164,13 @@ TEST_F(WxSymb, DamagedFilesAreReported) {
 // Sky cover: the fills and lines of each code, all inside the circle.
 TEST_F(WxSymb, SkyCoverCircle) {
   const float cx = 0.5f, cy = 0.4f, r = 0.1f;
-  const struct { char code; int lines, fills; float fill_x0, fill_x1, fill_y0, fill_y1; } cases[] = {
-      {'0', 1, 0, 0, 0, 0, 0},         {'C', 1, 0, 0, 0, 0, 0},         {'1', 2, 0, 0, 0, 0, 0},
-      {'2', 1, 1, 0.5f, 0.6f, 0.4f, 0.5f}, {'3', 2, 1, 0.5f, 0.6f, 0.4f, 0.5f}, {'4', 1, 1, 0.5f, 0.6f, 0.3f, 0.5f},
-      {'5', 2, 1, 0.5f, 0.6f, 0.3f, 0.5f}, {'6', 1, 1, 0.4f, 0.6f, 0.3f, 0.5f}, {'B', 1, 1, 0.4f, 0.6f, 0.3f, 0.5f},
-      {'7', 1, 2, 0.4f, 0.6f, 0.303407f, 0.496593f}, {'8', 1, 1, 0.4f, 0.6f, 0.3f, 0.5f}, {'9', 3, 0, 0, 0, 0, 0},
-      {'Q', 2, 0, 0, 0, 0, 0},         {'\0', 2, 0, 0, 0, 0, 0}};
-  for (const auto& c : cases) {
+  const std::vector<TableRow> cases = plot_table("sky_cover.tsv");
+  ASSERT_EQ(cases.size(), 14u);
+  for (const TableRow& row : cases) {
+    const char code = row[0].empty() ? '\0' : row[0][0];
+    SCOPED_TRACE(code);
     gdev_clear_calls();
-    EXPECT_EQ(WX_cloud(c.code, cx, cy, r), 1);
+    EXPECT_EQ(WX_cloud(code, cx, cy, r), 1);
     int lines = 0, fills = 0;
     float fx0 = 1, fx1 = 0, fy0 = 1, fy1 = 0;
     for (const GksCall& call : gdev_calls()) {
@@ -183,13 +182,11 @@ TEST_F(WxSymb, SkyCoverCircle) {
         fx0 = std::min(fx0, x), fx1 = std::max(fx1, x), fy0 = std::min(fy0, y), fy1 = std::max(fy1, y);
       }
     }
-    EXPECT_EQ(lines, c.lines) << c.code;
-    EXPECT_EQ(fills, c.fills) << c.code;
-    if (c.fills == 0) continue;
-    EXPECT_NEAR(fx0, c.fill_x0, 1e-4f) << c.code;
-    EXPECT_NEAR(fx1, c.fill_x1, 1e-4f) << c.code;
-    EXPECT_NEAR(fy0, c.fill_y0, 1e-4f) << c.code;
-    EXPECT_NEAR(fy1, c.fill_y1, 1e-4f) << c.code;
+    EXPECT_EQ(lines, std::stoi(row[1]));
+    EXPECT_EQ(fills, std::stoi(row[2]));
+    if (fills == 0) continue;
+    const float box[4] = {fx0, fx1, fy0, fy1};
+    for (int i = 0; i < 4; ++i) EXPECT_NEAR(box[i], std::stof(row[static_cast<std::size_t>(3 + i)]), 1e-4f) << i;
   }
   // "7" leaves a vertical band through the centre open.
   gdev_clear_calls();
