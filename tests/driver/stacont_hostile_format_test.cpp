@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "tests/plot/cont_texts.h"
+#include "tests/support/driver_runs.h"
 #include "tests/support/program.h"
 
 namespace {
@@ -32,41 +33,19 @@ class HostileFormat : public ProgramTest {
   }
 };
 
-std::string cont_format(const std::string& item, const std::string& format) {
-  return "CONT_format_decode_type: Bad number format \"" + item + "\" in \"" + format +
-         "\": one floating-point conversion such as %.1f expected, default format used\n";
-}
-
 // Contour labels and printed grid values, and a station plot's value: the page is the one
 // drawn without the format.
 TEST_F(HostileFormat, RefusedFormatsDrawAsTheDefault) {
-  using Args = std::vector<std::string>;
-  const struct {
-    Args plain, hostile;
-    std::string message;
-  } cases[] = {
-      {{"-va", "temp", "-fm", "ln"}, {"-va", "temp", "-fm", "ln:%n%n%n"}, cont_format("%n%n%n", "ln:%n%n%n")},
-      {{"-va", "temp", "-fm", "ln"}, {"-va", "temp", "-fm", "ln:%n"}, cont_format("%n", "ln:%n")},
-      {{"-va", "temp", "-fm", "value"}, {"-va", "temp", "-fm", "value:%s%s%s"}, cont_format("%s%s%s", "value:%s%s%s")},
-      {{"-va", "temp", "-fm", "value"}, {"-va", "temp", "-fm", "value:%*d"}, cont_format("%*d", "value:%*d")},
-      {{"-va", "temp", "-fm", "value"},
-       {"-va", "temp", "-fm", "value:%999999999f"},
-       cont_format("%999999999f", "value:%999999999f")},
-      // A station plot takes its format from the variable.
-      {{"-va", "temp[F:value]"},
-       {"-va", "temp[F:value:%n%n%n]"},
-       "RAW_parse_format: Bad field: %n%n%n: one number conversion such as %.1f or %d expected\n"},
-  };
-  for (const auto& c : cases) {
-    const std::string what = c.hostile[1] + " " + c.hostile.back();
+  for (const auto& c : read_tsv("hostile_format.tsv")) {
+    const std::string what = c.at("hostile");
     const std::string plain = dir_ + "/plain.ps", ps = dir_ + "/bad.ps";
-    const RunResult p = run(c.plain, plain);
+    const RunResult p = run(split_words(c.at("plain")), plain);
     ASSERT_EQ(p.status, 0) << p.err;
     const auto start = std::chrono::steady_clock::now();
-    const RunResult r = run(c.hostile, ps);
+    const RunResult r = run(split_words(c.at("hostile")), ps);
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     EXPECT_EQ(r.status, 0) << what;
-    EXPECT_EQ(r.err, c.message) << what;
+    EXPECT_EQ(r.err, c.at("message")) << what;
     EXPECT_LT(seconds, 20.0) << what;
     const std::vector<std::string> got = texts(ps);
     EXPECT_GT(got.size(), 20U) << what;

@@ -12,6 +12,7 @@
 
 #include "config/system.h"
 #include "files/gdal.h"
+#include "tests/support/driver_runs.h"
 #include "tests/support/program.h"
 #include "tests/support/run.h"
 
@@ -19,43 +20,6 @@ namespace {
 
 namespace fs = std::filesystem;
 const std::string kData = STACONT_DATA_DIR;
-
-// For each pair of arguments (GeoTIFF, CF file) one line:
-//   <equal values> <nodes compared> <largest distance in metres> <nodata> <VARIABLE> <UNITS> <VALID_TIME>
-// The distance is between each node as the geotransform places it (pixel centres) and
-// the node's latitude and longitude in the CF file projected with the GeoTIFF's CRS; on
-// latitude-longitude grids it is measured on the sphere. The CF positions are single
-// precision: about 0.5 m.
-const char* const kReader = R"(
-import sys, numpy, netCDF4, pyproj
-from osgeo import gdal
-args = sys.argv[1:]
-for tif, nc in zip(args[0::2], args[1::2]):
-    ds = gdal.Open(tif)
-    band = ds.GetRasterBand(1)
-    a = band.ReadAsArray()
-    cf = netCDF4.Dataset(nc)
-    name = cf['grid_record'].variable
-    v = cf[name]
-    v.set_auto_mask(False)
-    b = v[0][::-1]
-    gt = ds.GetGeoTransform()
-    crs = pyproj.CRS.from_wkt(ds.GetProjection())
-    lat, lon = cf['lat'][:][::-1], cf['lon'][:][::-1]
-    ny, nx = a.shape
-    J, I = numpy.mgrid[0:ny, 0:nx]
-    X, Y = gt[0] + (I + 0.5) * gt[1], gt[3] + (J + 0.5) * gt[5]
-    ok = numpy.isfinite(lat) & (numpy.abs(lat) <= 90)
-    x, y = pyproj.Transformer.from_crs(crs.geodetic_crs, crs, always_xy=True).transform(lon[ok], lat[ok])
-    if crs.is_geographic:
-        dx = ((x - X[ok] + 180) % 360 - 180) * 111195 * numpy.cos(numpy.radians(Y[ok]))
-        d = numpy.hypot(dx, (y - Y[ok]) * 111195)
-    else:
-        d = numpy.hypot(x - X[ok], y - Y[ok])
-    md = ds.GetMetadata()
-    print(numpy.array_equal(a, b), int(ok.sum()), '%.3f' % d.max(), band.GetNoDataValue(),
-          md.get('VARIABLE'), md.get('UNITS'), md.get('VALID_TIME'))
-)";
 
 class StacontTif : public ProgramTest {
  protected:
@@ -73,23 +37,10 @@ class StacontTif : public ProgramTest {
 // exactly and every node lies within a metre of where the program put it.
 TEST_F(StacontTif, EveryProjectionPlacesTheNodesWhereTheProgramDoes) {
   if (!GDL_unavailable().empty()) GTEST_SKIP() << GDL_unavailable();
-  const char* const domains[] = {
-      "us",                                        // polar stereographic, true at 60 N
-      "ps:-70:-140,-70,-140,21,15,3,3",            // south polar
-      "conus",                                     // Lambert conformal, two parallels
-      "lamb:-30:140:-20:-50,-30,140,21,15,1.5,1.5",
-      "merc,20,-60,31,21,2,2",
-      "ll,39,-106,11,7,1",
-      "ll,0,180,73,37,5",                          // across the antimeridian
-      "ortho,45,-40,21,15,5,5",
-      "la,50,10,21,15,3,3",                        // Lambert azimuthal equal-area
-      "moll,20,0,21,15,5,5",
-      "gnom:45:-100,45,-100,21,21,1,1",
-      "sat:0:-75:421.61:1,30,-75,21,15,2,2",       // geostationary scan angles
-      "sat:e:0:-75:421.61:1,30,-75,21,15,2,2",     // on the ellipsoid
-  };
-  std::vector<std::string> args = {"-W", "ignore", "-c", kReader};
-  for (std::size_t k = 0; k < std::size(domains); ++k) {
+  std::vector<std::string> domains;
+  for (const auto& row : read_tsv("tif_projections.tsv")) domains.push_back(row.at("domain"));
+  std::vector<std::string> args;
+  for (std::size_t k = 0; k < domains.size(); ++k) {
     const std::string out = dir_ + "/p" + std::to_string(k);
     const RunResult t = run(domains[k], "tif", out);
     ASSERT_EQ(t.status, 0) << domains[k] << t.err;
@@ -99,9 +50,9 @@ TEST_F(StacontTif, EveryProjectionPlacesTheNodesWhereTheProgramDoes) {
     args.push_back(out + "/2026031412_temp.tif");
     args.push_back(out + "/2026031412_temp.nc");
   }
-  const RunResult r = run_program("/usr/bin/python3", args, "", {}, "", 120);
+  const RunResult r = run_script("tif_read.py", args);
   std::istringstream in(r.out);
-  for (const char* domain : domains) {
+  for (const std::string& domain : domains) {
     SCOPED_TRACE(domain);
     std::string equal, nodata, var, units, time;
     int nodes = 0;
