@@ -5,8 +5,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <regex>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -16,15 +14,12 @@
 
 namespace {
 
-const std::string kData = STACONT_DATA_DIR;
 
 class HostileFormat : public ProgramTest {
  protected:
-  RunResult run(const std::vector<std::string>& extra, const std::string& ps) {
-    std::vector<std::string> args = {"-ba", "-fp", kData, "-if",  "sfc_sample", "-cu",    "#2026031415",
-                                     "-pd", "us",  "-of", "none", "-de",        "p," + ps};
-    args.insert(args.end(), extra.begin(), extra.end());
-    return run_stacont(args, "", env_, dir_, 60);
+  RunResult run(std::vector<std::string> extra, const std::string& ps) {
+    extra.insert(extra.begin(), {"-of", "none", "-de", "p," + ps});
+    return run_stacont(sample_args("2026031415", "us", extra), "", env_, dir_, 60);
   }
   static std::vector<std::string> texts(const std::string& ps) {
     std::vector<std::string> out;
@@ -75,23 +70,8 @@ TEST_F(HostileFormat, IntervalOfTooManyLevelsGivesWayToTheAutomaticOne) {
   EXPECT_NE(*interval, "INTERVAL: 0.0");
 }
 
-// A grid value format that would spin on its width: the grid is written in the default
-// format, at once.
-TEST_F(HostileFormat, GridValueFormatRefused) {
-  const std::string grid = dir_ + "/t.grd";
-  const auto start = std::chrono::steady_clock::now();
-  const RunResult r =
-      run_stacont({"-ba", "-fp", kData, "-if", "sfc_sample", "-cu", "#2026031415", "-pd", "us", "-va", "temp", "-pp",
-                   "grdfmt=%999999999f", "-of", "zav:@" + grid, "-de", "p," + dir_ + "/g.ps"},
-                  "", env_, dir_, 60);
-  EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 20.0);
-  EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.err, "GRD_set_format: Invalid grid value format: %999999999f\n");
-  std::istringstream in(read_file(grid));
-  std::vector<std::string> lines;
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  ASSERT_GT(lines.size(), 100U);
-  EXPECT_TRUE(std::regex_match(lines.back(), std::regex(" *-?[0-9][.][0-9]{8}e[+-][0-9]{2}"))) << lines.back();
-}
+class HostileFormatRuns : public ::testing::TestWithParam<RunCase> {};
+TEST_P(HostileFormatRuns, EndAsTheTableSays) { check_run(GetParam()); }
+INSTANTIATE_TEST_SUITE_P(Runs, HostileFormatRuns, ::testing::ValuesIn(read_runs("hostile_format.runs")), run_case_name);
 
 }  // namespace

@@ -18,7 +18,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-const std::string kData = STACONT_DATA_DIR;
 
 struct Field {
   std::vector<double> lat, lon, v;
@@ -52,9 +51,9 @@ class DerivedFields : public ::testing::Test {
                                                                    {"grad", "grad(temp)"}}) {
       const std::string out = dir_ + "/" + v;
       fs::create_directories(out);
-      const RunResult r = run_stacont({"-ba", "-fp", kData, "-if", "sfc_sample", "-cu", "#2026031418", "-pd", "us",
-                                       "-va", spec, "-of", "cf", "-gp", out, "-de", "m," + out + "/plot.meta", "-dr=-map"},
-                                      "", env, dir_, 180);
+      const RunResult r = run_stacont(
+          sample_args("2026031418", "us", {"-va", spec, "-of", "cf", "-gp", out, "-de", "m," + out + "/plot.meta", "-dr=-map"}),
+          "", env, dir_, 180);
       status_[v] = r.status;
       err_[v] = r.err;
     }

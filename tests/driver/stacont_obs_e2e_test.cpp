@@ -27,11 +27,9 @@ class ObsE2E : public ProgramTest {
     write_file(dir_ + "/" + file, read_file(real_data(file)));
     return dir_ + "/" + file;
   }
-  RunResult run(std::vector<std::string> args, const std::map<std::string, std::string>& more = {}) {
+  RunResult run(std::vector<std::string> args) {
     args.insert(args.begin(), {"-ba", "-fp", kData, "-pd", "us", "-pr", "9"});
-    std::map<std::string, std::string> env = env_;
-    for (const auto& [k, v] : more) env[k] = v;
-    return run_stacont(args, "", env, dir_, 120);
+    return run_stacont(args, "", env_, dir_, 120);
   }
   // Station values of a raw file: id -> the fields' texts.
   std::map<std::string, std::vector<std::string>> raw_values(const std::string& path) {
@@ -70,35 +68,6 @@ TEST_F(ObsE2E, RealHourIsAnalysedAndDrawn) {
   // The picture holds the colour fill of the whole range, not a blank map.
   const RunResult colours = run_program("/usr/bin/env", {"convert", dir_ + "/slp.png", "-format", "%k", "info:"});
   EXPECT_GT(std::stoi(colours.out), 15) << colours.out;
-}
-
-// A station table of eleven hours: one file read for each hour of a sequence, and the same
-// rows split into hourly files found by the naming convention.
-TEST_F(ObsE2E, StationTableHoursAndHourlyTables) {
-  const std::string file = real("SFC_obs.csv");
-  if (file.empty()) GTEST_SKIP() << "real observations not found";
-  RunResult r = run({"-va", "temp", file + "#1993031210", "-nh", "2", "-de", "png," + dir_ + "/t.png,400x300"});
-  ASSERT_EQ(r.status, 0) << r.err;
-  for (const char* h : {"10", "11", "12"})
-    EXPECT_TRUE(std::regex_search(r.out, std::regex(std::string(R"(SFC_obs\.csv: 9938 rows, \d+ stations, \d+ reports for )") + h + " UTC")))
-        << r.out;
-  for (const char* page : {"/t_01.png", "/t_02.png", "/t_03.png"}) EXPECT_FALSE(read_file(dir_ + page).empty()) << page;
-
-  // The header and the rows of each hour 10 to 12 UTC in a file of its own.
-  std::istringstream in(read_file(file));
-  std::string header, line;
-  std::getline(in, header);
-  std::map<std::string, std::string> hours;
-  while (std::getline(in, line)) {
-    const std::string hour = line.substr(line.find(',') + 12, 2);  // "1993-03-12 10:..."
-    if (hour >= "10" && hour <= "12") hours[hour] += line + "\n";
-  }
-  for (const auto& [hour, rows] : hours) write_file(dir_ + "/asos_19930312" + hour + ".csv", header + "\n" + rows);
-  r = run({"-dp", dir_, "-if", "asos_csv", "-cu", "la", "-va", "temp", "-de", "png," + dir_ + "/la.png"},
-          {{"zavcurtime", "199303121530"}});
-  ASSERT_EQ(r.status, 0) << r.err;
-  EXPECT_NE(r.out.find("asos_1993031212.csv: "), std::string::npos) << r.out;
-  EXPECT_NE(r.out.find("reports for 12 UTC"), std::string::npos) << r.out;
 }
 
 // Every surface variable from the real reports: each has values at many stations.

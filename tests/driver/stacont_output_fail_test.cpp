@@ -21,7 +21,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-const std::string kData = STACONT_DATA_DIR;
 const std::string kOld = "an old file that a failed run must leave alone\n";
 
 // One kind of output, a row of output_fail.tsv.
@@ -98,8 +97,8 @@ TEST_P(OutputFail, NamesTheFileEndsWith30AndKeepsTheOldFile) {
   const std::string top = dir_ + "/out";
   const std::vector<std::string> before = listing(top);
 
-  std::vector<std::string> args = {"-ba", "-fp", kData, "-if", "sfc_sample", "-cu", "#2026031412", "-pd", "us"};
-  for (const std::string& w : split_words(replace_all(replace_all(o.at("args"), "%F", file), "%D", dir))) args.push_back(w);
+  std::vector<std::string> args =
+      sample_args("2026031412", "us", split_words(replace_all(replace_all(o.at("args"), "%F", file), "%D", dir)));
   RunResult r;
   if (f.full_disk) {
     // The shell ignores the signal of an over-long file, so writes fail with EFBIG, and

@@ -11,21 +11,19 @@
 
 #include "tests/graphics/gks_render.h"
 #include "tests/support/driver_pictures.h"
+#include "tests/support/driver_runs.h"
 #include "tests/support/program.h"
 #include "tests/support/run.h"
 #include "tests/support/xvfb.h"
 
 namespace {
 
-const std::string kData = STACONT_DATA_DIR;
 
 class PublishE2E : public ProgramTest {
  protected:
   RunResult run(std::vector<std::string> args) {
-    std::vector<std::string> all = {"-ba", "-fp", kData, "-if", "sfc_sample", "-cu", "#2026031412", "-pd", "us",
-                                    "-of", "none"};
-    all.insert(all.end(), args.begin(), args.end());
-    return run_stacont(all, "", env_, dir_, 120);
+    args.insert(args.begin(), {"-of", "none"});
+    return run_stacont(sample_args("2026031412", "us", args), "", env_, dir_, 120);
   }
   // Renders a PostScript or PDF file on the sheet it asks for (no fixed paper), at 36 dpi.
   std::vector<Picture> render_own_sheet(const std::string& ps) {

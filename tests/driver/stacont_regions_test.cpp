@@ -46,8 +46,7 @@ struct Analysis {
 // The program in batch mode on the sample, and the grid it wrote as ncdump shows it.
 Analysis analyse(const std::string& region, const std::string& var, const std::vector<std::string>& more = {}) {
   const std::string dir = make_temp_dir("regions");
-  std::vector<std::string> args = {"-ba", "-fp", kData, "-if", "sfc_sample", "-cu", "#2026031418", "-pd", region,
-                                   "-va", var, "-of", "cdf", "-gp", dir};
+  std::vector<std::string> args = sample_args("2026031418", region, {"-va", var, "-of", "cdf", "-gp", dir});
   args.insert(args.end(), more.begin(), more.end());
   Analysis a;
   a.run = run_stacont(args, "", clean_env(dir + "/no-resource-files"), dir, 60);

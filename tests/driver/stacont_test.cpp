@@ -29,44 +29,17 @@ using Args = std::vector<std::string>;
 // unchanged.
 TEST(StacontCommandLine, HostileCommandLines) {
   const std::string help_listing = read_file(driver_data("help.txt"));
-  const std::string big(100 * 1024, 'x');  // one argument may hold at most 128 KiB on Linux
-  const std::string half(60 * 1024, 'x');
-  std::string draw, defaults;
-  for (int i = 0; i < 5000; ++i) draw += i % 2 ? "+map," : "-text_ul,";
-  for (int i = 0; i < 3000; ++i) defaults += "+t" + std::to_string(i) + ":/nonexistent" + std::to_string(i) + ":";
-  Args positional, unknown;
-  for (int i = 0; i < 10000; ++i) positional.push_back("file" + std::to_string(i));
-  for (int i = 0; i < 5000; ++i) unknown.push_back("-opt" + std::to_string(i) + "=" + std::to_string(i));
-  const std::vector<std::pair<const char*, Args>> t = {
-      {"dashes and equals", {"-", "--", "=", "-=", "--=x", "---", "-0"}},
-      {"big name", {"-" + big}},
-      {"big name and value", {"-" + half + "=" + half}},
-      {"big texts", {"-va=" + big, "-la", big, "-ti", big, "-fm", big}},
-      {"big hour", {"-ho", big}},
-      {"huge hour number", {"-ho", std::string(50000, '9')}},
-      {"long hour date", {"-ho", "#" + std::string(5000, '1')}},
-      {"big draw", {"-dr", big}},
-      {"many draw words", {"-dr", draw}},
-      {"big plot type and device", {"-pl", big, "-de", "p," + big}},
-      {"big file parameter", {"-pf", big}},
-      {"big defaults list", {"-df", big}},
-      {"many defaults entries", {"-df", defaults}},
-      {"big loop window", {"-df", "#" + big}},
-      {"big program name", {"-na", big}},
-      {"big negative number", {"-sc", "-" + big}},
-      {"many positional", positional},
-      {"many unknown options", unknown},
-  };
-  for (const auto& [label, hostile] : t) {
-    Args args = hostile;
+  for (const auto& row : read_tsv("command_lines.tsv")) {
+    SCOPED_TRACE(row.at("label"));
+    Args args = table_words(row.at("args"), "");
     args.insert(args.end(), {"-if", "front"});
     RunResult r = run(args);
-    EXPECT_EQ(r.status, 0) << label << ": " << r.err.substr(0, 500);
-    EXPECT_EQ(r.out, banner) << label;
+    EXPECT_EQ(r.status, 0) << r.err.substr(0, 500);
+    EXPECT_EQ(r.out, banner);
     args.push_back("-h");
     r = run(args);
-    EXPECT_EQ(r.status, 0) << label << ": " << r.err.substr(0, 500);
-    EXPECT_EQ(r.out, help_listing) << label;
+    EXPECT_EQ(r.status, 0) << r.err.substr(0, 500);
+    EXPECT_EQ(r.out, help_listing);
   }
 }
 

@@ -10,7 +10,6 @@
 #include <string>
 #include <vector>
 
-#include "config/system.h"
 #include "files/gdal.h"
 #include "tests/support/driver_runs.h"
 #include "tests/support/program.h"
@@ -19,17 +18,14 @@
 namespace {
 
 namespace fs = std::filesystem;
-const std::string kData = STACONT_DATA_DIR;
 
 class StacontTif : public ProgramTest {
  protected:
   void TearDown() override { fs::remove_all(dir_); }
   RunResult run(const std::string& domain, const std::string& form, const std::string& out,
                 std::vector<std::string> extra = {}) {
-    std::vector<std::string> args = {"-ba", "-me", "mess", "-fp", kData, "-if", "sfc_sample", "-cu", "#2026031412",
-                                     "-pd", domain, "-va", "temp", "-of", form, "-gp", out};
-    args.insert(args.end(), extra.begin(), extra.end());
-    return run_stacont(args, "", env_, dir_, 120);
+    extra.insert(extra.begin(), {"-me", "mess", "-va", "temp", "-of", form, "-gp", out});
+    return run_stacont(sample_args("2026031412", domain, extra), "", env_, dir_, 120);
   }
 };
 
@@ -74,42 +70,11 @@ TEST_F(StacontTif, EveryProjectionPlacesTheNodesWhereTheProgramDoes) {
     EXPECT_NE(info.out.find(want), std::string::npos) << want << "\n" << info.out;
 }
 
-// A GeoTIFF is written, never read back: a second run in batch keeps the file there
-// (as "use" keeps every output) and analyses anyway; "-pf over" replaces it. Views
-// PROJ cannot describe and unwritable places are refused with the reason, the run's
-// status saying an output failed.
-TEST_F(StacontTif, ExistingFilesUnknownViewsAndUnwritablePlaces) {
+class TifRuns : public ::testing::TestWithParam<RunCase> {};
+TEST_P(TifRuns, EndAsTheTableSays) {
   if (!GDL_unavailable().empty()) GTEST_SKIP() << GDL_unavailable();
-  const std::string out = dir_ + "/g";
-  ASSERT_EQ(run("us", "tif", out).status, 0);
-  const std::string file = out + "/2026031412_temp.tif";
-  const auto first = fs::last_write_time(file);
-  const RunResult again = run("us", "tif", out);
-  EXPECT_EQ(again.status, 0) << again.err;
-  EXPECT_NE(again.out.find("Fitting to grid..."), std::string::npos);
-  EXPECT_NE(again.out.find("Keeping grid file: " + file), std::string::npos) << again.out;
-  EXPECT_EQ(fs::last_write_time(file), first);
-  const RunResult over = run("us", "tif", out, {"-pf", "over"});
-  EXPECT_EQ(over.status, 0) << over.err;
-  EXPECT_NE(over.out.find("Creating grid file: " + file), std::string::npos) << over.out;
-
-  // Scan tangents of a satellite view have no PROJ form.
-  const RunResult tangents = run("sat:0:-75,30,-75,21,15,2,2", "tif", dir_ + "/s");
-  EXPECT_EQ(tangents.status, ZAV_STATUS_OUTPUT);
-  EXPECT_NE(tangents.err.find("GRD_save_file: A GeoTIFF needs a map projection that PROJ describes: " + dir_ +
-                              "/s/2026031412_temp.tif"),
-            std::string::npos)
-      << tangents.err;
-  EXPECT_FALSE(fs::exists(dir_ + "/s/2026031412_temp.tif"));
-
-  // A directory in the way of the file.
-  fs::create_directories(dir_ + "/d/2026031412_temp.tif");
-  const RunResult blocked = run("us", "tif", dir_ + "/d", {"-pf", "over"});
-  EXPECT_EQ(blocked.status, ZAV_STATUS_OUTPUT);
-  EXPECT_NE(blocked.err.find("GRD_save_file: Unable to create grid file: " + dir_ + "/d/2026031412_temp.tif"),
-            std::string::npos)
-      << blocked.err;
-  EXPECT_EQ(std::distance(fs::directory_iterator(dir_ + "/d"), {}), 1);  // no temporary file left
+  check_run(GetParam());
 }
+INSTANTIATE_TEST_SUITE_P(Runs, TifRuns, ::testing::ValuesIn(read_runs("tif.runs")), run_case_name);
 
 }  // namespace

@@ -9,6 +9,7 @@
 
 #include "tests/graphics/gks_render.h"
 #include "tests/support/driver_pictures.h"
+#include "tests/support/driver_runs.h"
 #include "tests/support/program.h"
 #include "tests/support/run.h"
 
@@ -26,8 +27,7 @@ class VectE2E : public ProgramTest {
   // The sample's 12 UTC hour over the United States as a colour PostScript page, rendered.
   Picture page(const std::string& vars, const std::string& name) {
     const std::string ps = dir_ + "/" + name + ".ps";
-    const RunResult r = run_stacont({"-ba", "-fp", kData, "-if", "sfc_sample", "-cu", "#2026031412", "-pd", "us",
-                                     "-va", vars, "-of", "none", "-de", "p," + ps + ",color"},
+    const RunResult r = run_stacont(sample_args("2026031412", "us", {"-va", vars, "-of", "none", "-de", "p," + ps + ",color"}),
                                     "", env_, dir_, 120);
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.err, "");
@@ -73,7 +73,7 @@ TEST_F(VectE2E, VectorKeyNamesTheStrongestWind) {
   page("wind<uwndg,vwndg>[knt:vect:vbar]", "key");
   const std::string ps = read_file(dir_ + "/key.ps");
   std::smatch key;
-  ASSERT_TRUE(std::regex_search(ps, key, std::regex("%%TE:([-0-9.]+) [-0-9.]+ MAX VECTOR: ([^\n]*)")));
+  ASSERT_TRUE(std::regex_search(ps, key, std::regex("%%TE:([-0-9.]+)\\s+[-0-9.]+\\s+MAX VECTOR:\\s*([^\n]*)")));
   EXPECT_GT(std::stof(key[1]), 0.8F);
   EXPECT_EQ(key[2], "22.4 knt");
 }

@@ -28,6 +28,13 @@ RunResult run_script(const std::string& script, const std::vector<std::string>& 
   return run_program("/usr/bin/python3", all, "", {}, cwd, 120);
 }
 
+std::vector<std::string> sample_args(const std::string& hour, const std::string& domain,
+                                     const std::vector<std::string>& more) {
+  std::vector<std::string> args = {"-ba", "-fp", STACONT_DATA_DIR, "-if", "sfc_sample", "-cu", "#" + hour, "-pd", domain};
+  args.insert(args.end(), more.begin(), more.end());
+  return args;
+}
+
 std::vector<double> ncdump_values(const std::string& path, const std::string& name) {
   const std::string dump = run_program("/usr/bin/ncdump", {"-v", name, path}).out;
   const std::size_t start = dump.find("\n " + name + " =", dump.find("\ndata:"));
@@ -70,18 +77,31 @@ std::string replace_all(std::string s, const std::string& what, const std::strin
 
 // A table's value with the case's folder, the known folders and repeated words put in.
 std::string expand(const std::string& value, const std::string& dir) {
-  std::string s = replace_all(unescape(value), "@", dir);
+  std::string s = replace_all(replace_all(replace_all(value, "\\@", "\x01"), "@", dir), "\x01", "@");
+  s = unescape(s);
   s = replace_all(s, "$DATA", STACONT_DATA_DIR);
   s = replace_all(s, "$SRC", STACONT_SOURCE_DIR);
   s = replace_all(s, "$REAL", real_dir());
-  static const std::regex repeated(R"(\{([^{}]*)\}x([0-9]+))");
-  std::smatch m;
-  while (std::regex_search(s, m, repeated)) {
-    std::string copies;
-    for (int i = 0; i < std::stoi(m[2]); ++i) copies += (i > 0 ? "," : "") + m[1].str();
-    s = m.prefix().str() + copies + m.suffix().str();
+  // {text}xN: N copies of text joined by commas; {text}*N: N copies one after the other,
+  // %i in each standing for its number from 0.
+  std::string out;
+  for (std::size_t at = 0; at < s.size();) {
+    const std::size_t open = s.find('{', at), close = s.find('}', open);
+    const std::size_t digits = close == std::string::npos ? 0 : s.find_first_not_of("0123456789", close + 2);
+    if (open == std::string::npos || close == std::string::npos || close + 2 >= s.size() ||
+        (s[close + 1] != 'x' && s[close + 1] != '*') || digits == close + 2) {
+      out += s.substr(at, open == std::string::npos ? std::string::npos : open + 1 - at);
+      at = open == std::string::npos ? s.size() : open + 1;
+      continue;
+    }
+    out += s.substr(at, open - at);
+    const std::string text = s.substr(open + 1, close - open - 1);
+    const int n = std::stoi(s.substr(close + 2, digits - close - 2));
+    for (int i = 0; i < n; ++i)
+      out += (i > 0 && s[close + 1] == 'x' ? "," : "") + replace_all(text, "%i", std::to_string(i));
+    at = digits == std::string::npos ? s.size() : digits;
   }
-  return s;
+  return out;
 }
 
 std::vector<std::string> lines_of(const std::string& name) {
@@ -189,6 +209,13 @@ void check_run(const RunCase& c) {
   std::vector<std::string> args;
   std::string cwd = dir, input;
   std::unique_ptr<Xvfb> server;
+  // Commands before and after the run see what the program sees, and where it is.
+  const auto shell = [&](const std::string& command) {
+    std::map<std::string, std::string> more = env;
+    more["DATA"] = STACONT_DATA_DIR;
+    more["STACONT"] = STACONT_BINARY;
+    return run_program("/bin/sh", {"-c", command}, "", more, dir, 120);
+  };
   for (const auto& [key, raw] : c.lines) {
     const std::string value = expand(raw, dir);
     if (key == "missing") {
@@ -203,8 +230,7 @@ void check_run(const RunCase& c) {
       ASSERT_TRUE(server->ok()) << server->why();
       env["DISPLAY"] = server->display();
     } else if (key == "sh") {
-      const RunResult r = run_program("/bin/sh", {"-c", value}, "",
-                                      {{"DATA", STACONT_DATA_DIR}, {"STACONT", STACONT_BINARY}}, dir, 120);
+      const RunResult r = shell(value);
       ASSERT_EQ(r.status, 0) << value << "\n" << r.err;
     } else if (key == "env") {
       env[value.substr(0, value.find('='))] = value.substr(value.find('=') + 1);
@@ -223,7 +249,12 @@ void check_run(const RunCase& c) {
   const auto start = std::chrono::steady_clock::now();
   const RunResult r = run_stacont(args, input, env, cwd, 60);
   const double took = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  for (const auto& [key, raw] : c.lines) EXPECT_EQ(mismatch(key, expand(raw, dir), r, took), "") << key << ": " << raw;
+  for (const auto& [key, raw] : c.lines) {
+    EXPECT_EQ(mismatch(key, expand(raw, dir), r, took), "") << key << ": " << raw;
+    if (key != "check") continue;
+    const RunResult checked = shell(expand(raw, dir));
+    EXPECT_EQ(checked.status, 0) << raw << "\n" << checked.out << checked.err;
+  }
   // Under the sanitizers: no undefined behaviour on the way.
   EXPECT_EQ(r.err.find("runtime error"), std::string::npos) << r.err;
 }

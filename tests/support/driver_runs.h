@@ -18,6 +18,11 @@ std::string driver_data(const std::string& name);
 // Runs one of the Python scripts kept under tests/data/driver.
 RunResult run_script(const std::string& script, const std::vector<std::string>& args, const std::string& cwd = "");
 
+// A batch run on the bundled sample: its hour (such as "2026031412") over a domain, then
+// more arguments.
+std::vector<std::string> sample_args(const std::string& hour, const std::string& domain,
+                                     const std::vector<std::string>& more);
+
 // The values of a variable of a netCDF file as ncdump prints them, a missing one ("_") as
 // -9999; none when the file or the variable is not there.
 std::vector<double> ncdump_values(const std::string& path, const std::string& name);
@@ -35,11 +40,14 @@ struct RunCase {
 inline void PrintTo(const RunCase& c, std::ostream* os) { *os << c.name; }
 
 // The cases of a table of runs: blocks of "key: value" lines apart by blank lines.
-// Keys (the value may use \n, @ for the case's folder, $DATA, $SRC, $REAL, and
-// {word}xN for N copies of word joined by commas):
+// Keys (the value may use \n, @ for the case's folder (\@ for @ itself), $DATA, $SRC,
+// $REAL, {word}xN for N copies of word joined by commas, and {text}*N for N copies of text
+// one after the other, %i in each its number from 0):
 //   case     the name               source   where the expected values come from
 //   needs    real files it reads    window   "yes": drawn on a private X server
-//   sh       a command run in the case's folder beforehand (may repeat)
+//   sh       a shell command run in the case's folder beforehand (may repeat), with the
+//            program's environment, $DATA and $STACONT (the program)
+//   check    a shell command run so after the run, which must succeed (may repeat)
 //   env      NAME=value             cwd      the folder to run in (else the case's)
 //   args     words, apart by blanks (may repeat); arg: one word as it stands
 //   stdin    the standard input     stdin-file  a file given as the standard input
