@@ -44,11 +44,6 @@ const Failure kFailures[] = {
     {"a link to /dev/full", "No space left on device", false, false},
 };
 
-std::string replace_all(std::string s, const std::string& what, const std::string& with) {
-  for (std::size_t at = 0; (at = s.find(what, at)) != std::string::npos; at += with.size()) s.replace(at, what.size(), with);
-  return s;
-}
-
 std::vector<std::string> listing(const std::string& dir) {
   std::vector<std::string> names;
   for (const auto& e : fs::directory_iterator(dir)) names.push_back(e.path().filename().string());

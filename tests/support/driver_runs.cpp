@@ -7,6 +7,7 @@
 #include <fstream>
 #include <memory>
 #include <regex>
+#include <set>
 #include <sstream>
 
 #include "tests/support/xvfb.h"
@@ -46,6 +47,11 @@ std::vector<double> ncdump_values(const std::string& path, const std::string& na
   return out;
 }
 
+std::string replace_all(std::string s, const std::string& what, const std::string& with) {
+  for (std::size_t at = 0; (at = s.find(what, at)) != std::string::npos; at += with.size()) s.replace(at, what.size(), with);
+  return s;
+}
+
 namespace {
 
 std::string unescape(const std::string& s) {
@@ -68,11 +74,6 @@ std::string unescape(const std::string& s) {
 std::string real_dir() {
   const std::string readme = real_data("README.md");
   return readme.empty() ? "" : fs::path(readme).parent_path().string();
-}
-
-std::string replace_all(std::string s, const std::string& what, const std::string& with) {
-  for (std::size_t at = 0; (at = s.find(what, at)) != std::string::npos; at += with.size()) s.replace(at, what.size(), with);
-  return s;
 }
 
 // A table's value with the case's folder, the known folders and repeated words put in.
@@ -216,8 +217,15 @@ void check_run(const RunCase& c) {
     more["STACONT"] = STACONT_BINARY;
     return run_program("/bin/sh", {"-c", command}, "", more, dir, 120);
   };
+  // A key mistyped in a table would check nothing.
+  static const std::set<std::string> known = {
+      "case",     "source",    "needs",   "window",    "sh",         "check",      "env",       "cwd",
+      "args",     "arg",       "stdin",   "stdin-file", "status",    "seconds",    "err",       "out",
+      "out-file", "err-line",  "err-has", "out-has",   "err-lacks",  "out-lacks",  "out-starts", "out-re",
+      "out-count", "tmp-lacks", "files",  "missing"};
   for (const auto& [key, raw] : c.lines) {
     const std::string value = expand(raw, dir);
+    if (known.count(key) == 0) FAIL() << "unknown key " << key;
     if (key == "missing") {
       FAIL() << "no table " << value;
     } else if (key == "needs") {

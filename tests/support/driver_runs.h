@@ -47,7 +47,7 @@ inline void PrintTo(const RunCase& c, std::ostream* os) { *os << c.name; }
 //   needs    real files it reads    window   "yes": drawn on a private X server
 //   sh       a shell command run in the case's folder beforehand (may repeat), with the
 //            program's environment, $DATA and $STACONT (the program)
-//   check    a shell command run so after the run, which must succeed (may repeat)
+//   check    a shell command run there after the run, which must succeed (may repeat)
 //   env      NAME=value             cwd      the folder to run in (else the case's)
 //   args     words, apart by blanks (may repeat); arg: one word as it stands
 //   stdin    the standard input     stdin-file  a file given as the standard input
@@ -61,6 +61,8 @@ inline void PrintTo(const RunCase& c, std::ostream* os) { *os << c.name; }
 //   files            DIR = NAME...: the files in DIR, sorted (none after "=": empty)
 std::vector<RunCase> read_runs(const std::string& name);
 
+// s with every what in it replaced by with.
+std::string replace_all(std::string s, const std::string& what, const std::string& with);
 // The words of text, apart by blanks.
 std::vector<std::string> split_words(const std::string& text);
 // The words of a table's value, with its folder and the known folders put in as in a table
