@@ -5,25 +5,21 @@
 
 #include <algorithm>
 #include <chrono>
-#include <regex>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "tests/plot/cont_texts.h"
+#include "tests/support/driver_runs.h"
 #include "tests/support/program.h"
 
 namespace {
 
-const std::string kData = STACONT_DATA_DIR;
 
 class HostileFormat : public ProgramTest {
  protected:
-  RunResult run(const std::vector<std::string>& extra, const std::string& ps) {
-    std::vector<std::string> args = {"-ba", "-fp", kData, "-if",  "sfc_sample", "-cu",    "#2026031415",
-                                     "-pd", "us",  "-of", "none", "-de",        "p," + ps};
-    args.insert(args.end(), extra.begin(), extra.end());
-    return run_stacont(args, "", env_, dir_, 60);
+  RunResult run(std::vector<std::string> extra, const std::string& ps) {
+    extra.insert(extra.begin(), {"-of", "none", "-de", "p," + ps});
+    return run_stacont(sample_args("2026031415", "us", extra), "", env_, dir_, 60);
   }
   static std::vector<std::string> texts(const std::string& ps) {
     std::vector<std::string> out;
@@ -32,41 +28,19 @@ class HostileFormat : public ProgramTest {
   }
 };
 
-std::string cont_format(const std::string& item, const std::string& format) {
-  return "CONT_format_decode_type: Bad number format \"" + item + "\" in \"" + format +
-         "\": one floating-point conversion such as %.1f expected, default format used\n";
-}
-
 // Contour labels and printed grid values, and a station plot's value: the page is the one
 // drawn without the format.
 TEST_F(HostileFormat, RefusedFormatsDrawAsTheDefault) {
-  using Args = std::vector<std::string>;
-  const struct {
-    Args plain, hostile;
-    std::string message;
-  } cases[] = {
-      {{"-va", "temp", "-fm", "ln"}, {"-va", "temp", "-fm", "ln:%n%n%n"}, cont_format("%n%n%n", "ln:%n%n%n")},
-      {{"-va", "temp", "-fm", "ln"}, {"-va", "temp", "-fm", "ln:%n"}, cont_format("%n", "ln:%n")},
-      {{"-va", "temp", "-fm", "value"}, {"-va", "temp", "-fm", "value:%s%s%s"}, cont_format("%s%s%s", "value:%s%s%s")},
-      {{"-va", "temp", "-fm", "value"}, {"-va", "temp", "-fm", "value:%*d"}, cont_format("%*d", "value:%*d")},
-      {{"-va", "temp", "-fm", "value"},
-       {"-va", "temp", "-fm", "value:%999999999f"},
-       cont_format("%999999999f", "value:%999999999f")},
-      // A station plot takes its format from the variable.
-      {{"-va", "temp[F:value]"},
-       {"-va", "temp[F:value:%n%n%n]"},
-       "RAW_parse_format: Bad field: %n%n%n: one number conversion such as %.1f or %d expected\n"},
-  };
-  for (const auto& c : cases) {
-    const std::string what = c.hostile[1] + " " + c.hostile.back();
+  for (const auto& c : read_tsv("hostile_format.tsv")) {
+    const std::string what = c.at("hostile");
     const std::string plain = dir_ + "/plain.ps", ps = dir_ + "/bad.ps";
-    const RunResult p = run(c.plain, plain);
+    const RunResult p = run(split_words(c.at("plain")), plain);
     ASSERT_EQ(p.status, 0) << p.err;
     const auto start = std::chrono::steady_clock::now();
-    const RunResult r = run(c.hostile, ps);
+    const RunResult r = run(split_words(c.at("hostile")), ps);
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     EXPECT_EQ(r.status, 0) << what;
-    EXPECT_EQ(r.err, c.message) << what;
+    EXPECT_EQ(r.err, c.at("message")) << what;
     EXPECT_LT(seconds, 20.0) << what;
     const std::vector<std::string> got = texts(ps);
     EXPECT_GT(got.size(), 20U) << what;
@@ -96,23 +70,8 @@ TEST_F(HostileFormat, IntervalOfTooManyLevelsGivesWayToTheAutomaticOne) {
   EXPECT_NE(*interval, "INTERVAL: 0.0");
 }
 
-// A grid value format that would spin on its width: the grid is written in the default
-// format, at once.
-TEST_F(HostileFormat, GridValueFormatRefused) {
-  const std::string grid = dir_ + "/t.grd";
-  const auto start = std::chrono::steady_clock::now();
-  const RunResult r =
-      run_stacont({"-ba", "-fp", kData, "-if", "sfc_sample", "-cu", "#2026031415", "-pd", "us", "-va", "temp", "-pp",
-                   "grdfmt=%999999999f", "-of", "zav:@" + grid, "-de", "p," + dir_ + "/g.ps"},
-                  "", env_, dir_, 60);
-  EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 20.0);
-  EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.err, "GRD_set_format: Invalid grid value format: %999999999f\n");
-  std::istringstream in(read_file(grid));
-  std::vector<std::string> lines;
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  ASSERT_GT(lines.size(), 100U);
-  EXPECT_TRUE(std::regex_match(lines.back(), std::regex(" *-?[0-9][.][0-9]{8}e[+-][0-9]{2}"))) << lines.back();
-}
+class HostileFormatRuns : public ::testing::TestWithParam<RunCase> {};
+TEST_P(HostileFormatRuns, EndAsTheTableSays) { check_run(GetParam()); }
+INSTANTIATE_TEST_SUITE_P(Runs, HostileFormatRuns, ::testing::ValuesIn(read_runs("hostile_format.runs")), run_case_name);
 
 }  // namespace

@@ -14,12 +14,12 @@
 #include "config/missing.h"
 #include "graphics/img_tool.h"
 #include "tests/graphics/img_files.h"
+#include "tests/support/driver_runs.h"
 #include "tests/support/run.h"
 #include "tests/support/xvfb.h"
 
 namespace {
 
-const std::string kData = STACONT_DATA_DIR;
 
 class ImageE2E : public ::testing::Test {
  protected:
@@ -34,10 +34,8 @@ class ImageE2E : public ::testing::Test {
   void TearDown() override { server_.reset(); }
 
   RunResult run(std::vector<std::string> extra) {
-    std::vector<std::string> a = {"-ba",  "-fp", kData, "-if", "sfc_sample",  "-cu", "#2026031412", "-pd", "us", "-va",
-                                  "temp", "-de", "x",   "-ge", "640x480+0+0", "-of", "none",        "-ip", dir_};
-    a.insert(a.end(), extra.begin(), extra.end());
-    return run_stacont(a, "", env_, dir_, 120);
+    extra.insert(extra.begin(), {"-va", "temp", "-de", "x", "-ge", "640x480+0+0", "-of", "none", "-ip", dir_});
+    return run_stacont(sample_args("2026031412", "us", extra), "", env_, dir_, 120);
   }
 
   std::unique_ptr<Xvfb> server_;

@@ -13,19 +13,18 @@
 #include <vector>
 
 #include "tests/graphics/gks_render.h"
+#include "tests/support/driver_pictures.h"
+#include "tests/support/driver_runs.h"
 #include "tests/support/program.h"
 #include "tests/support/run.h"
 
 namespace {
 
-const std::string kData = STACONT_DATA_DIR;
-// The README's pressure map: fill with isobars every 4 mb, labels and marks, a fine grid.
-const std::string kFill =
-    "#3b3fb0,#4a4fc4,#5d7fe0,#78a3ec,#98c0f0,#b7d6f4,#d3e8f6,#eaf4f4,#f7f4e6,#f8e0a8,#f5c57f,#f0a35c,#e77e47,"
-    "#d85a3a,#c23b33";
-const std::vector<std::string> kPressure = {"-ba", "-fp", kData, "-if", "sfc_sample", "-cu", "#2026031412", "-pd", "us",
-                                            "-va", "pralt", "-fm", "lcf:in=4:cb=980:wi=2:lab=1.6:sc=1.2", "-cof",
-                                            kFill, "-pp", "gridx2", "-of", "none"};
+// The arguments of a map of the table: 0 the README's pressure map (fill with isobars every
+// 4 mb, labels and marks, a fine grid), 2 the real pressure map.
+std::vector<std::string> map_args(std::size_t row, const std::string& dir) {
+  return table_words(read_tsv("label_maps.tsv").at(row).at("args"), dir);
+}
 
 struct LabelBox {
   std::string kind;
@@ -52,7 +51,7 @@ std::vector<LabelBox> label_boxes(const std::string& out) {
 // A seam: one pixel row (or column) lighter than the uniform band round it, two pixels
 // deep on each side and three wide, by more than the rounding of one channel.
 long seam_pixels(const Picture& p) {
-  auto at = [&](int x, int y) { return &p.rgb[3 * (static_cast<std::size_t>(y) * p.width + x)]; };
+  const auto at = [&](int x, int y) { return rgb_at(p, x, y); };
   auto same = [](const unsigned char* a, const unsigned char* b) { return a[0] == b[0] && a[1] == b[1] && a[2] == b[2]; };
   auto lighter = [](const unsigned char* q, const unsigned char* c) {
     int sum = 0;
@@ -167,54 +166,34 @@ class LabelE2E : public ProgramTest {};
 // On several maps, real and sample, every placed label has a box of its own: no two
 // overlap, and none reaches out of the map it stands on.
 TEST_F(LabelE2E, LabelBoxesArePairwiseDisjointAndInsideTheMap) {
-  const std::string real = real_data("metar_20190701_1200.txt");
-  struct Case {
-    std::string name;
-    std::vector<std::string> args;
-    std::vector<std::string> kinds;  // kinds of label the map must show
-    int most_marks;                  // highs and lows at most (-1: any number)
-  };
-  std::vector<Case> cases = {
-      {"sample pressure PostScript", kPressure, {"contour", "high-low", "lat-lon"}, -1},
-      {"sample temperature Lambert", {"-ba", "-fp", kData, "-if", "sfc_sample", "-cu", "#2026031412", "-pd", "conus", "-va", "temp", "-of", "none"},
-       {"contour", "lat-lon"}, -1},
-  };
-  if (!real.empty()) {
-    cases.push_back({"real pressure 640x512", {"-ba", "-fp", kData, "-pd", "us", "-va", "pralt", real}, {"contour", "high-low", "lat-lon"}, -1});
-    // The bumps of mountain temperatures once gave 22 marks; the most distinct stay.
-    cases.push_back({"real temperature", {"-ba", "-fp", kData, "-pd", "us", "-va", "temp", real}, {"contour", "high-low"}, 12});
-    cases.push_back({"real isobars and station models",
-                     {"-ba", "-fp", kData, "-pd", "us", "-va", "pralt,stmod", "-fm", "ln:in=4:cb=980:lab=1.6:wi=2", "-pp",
-                      "gridx2", "-sc", "0.75", real},
-                     {"contour", "high-low", "station"}, -1});
-  }
-  for (std::size_t c = 0; c < cases.size(); ++c) {
-    std::vector<std::string> args = cases[c].args;
-    const bool small = cases[c].name.find("640x512") != std::string::npos;
-    const std::string out = dir_ + "/map" + std::to_string(c) + (small ? ".png" : ".ps");
-    args.insert(args.end(), {"-me", "debug", "-de", small ? "png," + out + ",640x512" : "p," + out + ",color"});
+  for (const auto& c : read_tsv("label_maps.tsv")) {
+    SCOPED_TRACE(c.at("name"));
+    if (c.at("needs") != "-" && real_data(c.at("needs")).empty()) continue;
+    std::vector<std::string> args = table_words(c.at("args"), dir_);
+    const std::string out = dir_ + "/map." + c.at("device");
+    args.insert(args.end(), {"-me", "debug", "-de", c.at("device") == "png" ? "png," + out + ",640x512" : "p," + out + ",color"});
     const RunResult r = run_stacont(args, "", env_, dir_, 120);
-    ASSERT_EQ(r.status, 0) << cases[c].name << r.err;
+    ASSERT_EQ(r.status, 0) << r.err;
     const std::vector<LabelBox> boxes = label_boxes(r.out);
     std::map<std::string, int> count;
     for (const LabelBox& b : boxes) ++count[b.kind];
-    for (const std::string& k : cases[c].kinds) EXPECT_GT(count[k], 0) << cases[c].name << ": no " << k << " label";
-    if (cases[c].most_marks >= 0) {
-      EXPECT_LE(count["high-low"], cases[c].most_marks) << cases[c].name;
+    for (const std::string& k : split_words(c.at("kinds"))) EXPECT_GT(count[k], 0) << "no " << k << " label";
+    if (c.at("most_marks") != "-1") {
+      EXPECT_LE(count["high-low"], std::stoi(c.at("most_marks")));
     }
     const double tol = 1e-4;  // the rounding of the reported numbers
     for (std::size_t i = 0; i < boxes.size(); ++i) {
       const LabelBox& a = boxes[i];
       EXPECT_TRUE(a.x0 >= a.v0 - tol && a.x1 <= a.v1 + tol && a.y0 >= a.w0 - tol && a.y1 <= a.w1 + tol)
-          << cases[c].name << ": " << a.kind << " label cut by the frame at " << a.x0 << "," << a.y0;
+          << a.kind << " label cut by the frame at " << a.x0 << "," << a.y0;
       for (std::size_t j = i + 1; j < boxes.size(); ++j) {
         const LabelBox& b = boxes[j];
         const bool overlap = a.x0 < b.x1 - tol && b.x0 < a.x1 - tol && a.y0 < b.y1 - tol && b.y0 < a.y1 - tol;
-        EXPECT_FALSE(overlap) << cases[c].name << ": " << a.kind << " at " << a.x0 << "," << a.y0 << " over " << b.kind
+        EXPECT_FALSE(overlap) << a.kind << " at " << a.x0 << "," << a.y0 << " over " << b.kind
                               << " at " << b.x0 << "," << b.y0;
       }
     }
-    std::printf("%s: %zu labels (%d contour, %d high-low, %d lat-lon, %d station)\n", cases[c].name.c_str(), boxes.size(),
+    std::printf("%s: %zu labels (%d contour, %d high-low, %d lat-lon, %d station)\n", c.at("name").c_str(), boxes.size(),
                 count["contour"], count["high-low"], count["lat-lon"], count["station"]);
   }
 }
@@ -223,30 +202,23 @@ TEST_F(LabelE2E, LabelBoxesArePairwiseDisjointAndInsideTheMap) {
 // values: the numbers under the bar stand apart by more than the blank between two digits
 // (they stood 5 pixels apart, as close as the digits of one number).
 TEST_F(LabelE2E, ColourBarNumbersStandApartAt640By512) {
-  const std::string real = real_data("metar_20190701_1200.txt");
-  if (real.empty()) GTEST_SKIP() << "no real observations";
+  if (real_data("metar_20190701_1200.txt").empty()) GTEST_SKIP() << "no real observations";
   const std::string png = dir_ + "/bar.png";
-  const RunResult r = run_stacont({"-ba", "-fp", kData, "-pd", "us", "-va", "pralt", real, "-de", "png," + png + ",640x512"},
-                                  "", env_, dir_, 120);
+  std::vector<std::string> args = map_args(2, dir_);
+  args.insert(args.end(), {"-de", "png," + png + ",640x512"});
+  const RunResult r = run_stacont(args, "", env_, dir_, 120);
   ASSERT_EQ(r.status, 0) << r.err;
   const Picture p = read_png(png);
   ASSERT_EQ(p.width, 640);
-  auto bright = [&](int x, int y) {
-    const unsigned char* q = &p.rgb[3 * (static_cast<std::size_t>(y) * p.width + x)];
-    return q[0] + q[1] + q[2] > 3 * 128;
-  };
+  const auto bright = [](const unsigned char* q) { return q[0] + q[1] + q[2] > 3 * 128; };
   // The bar lies in the left half below the map; its outline's lowest row is the last
   // row there that is bright across most of the bar; the numbers stand below it.
   int outline = -1;
-  for (int y = p.height / 2; y < p.height; ++y) {
-    int n = 0;
-    for (int x = 0; x < p.width / 2; ++x) n += bright(x, y) ? 1 : 0;
-    if (n > p.width / 3) outline = y;
-  }
+  for (int y = p.height / 2; y < p.height; ++y)
+    if (count_where(p, bright, 0, y, p.width / 2 - 1, y) > p.width / 3) outline = y;
   ASSERT_GT(outline, 0);
-  std::vector<bool> ink(static_cast<std::size_t>(p.width / 2 + 20), false);
-  for (int y = outline + 2; y < p.height; ++y)
-    for (int x = 0; x < static_cast<int>(ink.size()); ++x) ink[static_cast<std::size_t>(x)] = ink[static_cast<std::size_t>(x)] || bright(x, y);
+  std::vector<bool> ink;
+  for (int x = 0; x < p.width / 2 + 20; ++x) ink.push_back(count_where(p, bright, x, outline + 2, x) > 0);
   // Numbers: runs of inked columns, digits of one number joined across gaps of up to 2.
   std::vector<std::pair<int, int>> numbers;  // first and last column
   for (int x = 0; x < static_cast<int>(ink.size()); ++x) {
@@ -267,9 +239,12 @@ TEST_F(LabelE2E, ColourBarNumbersStandApartAt640By512) {
 
 // The README's pressure map, on Ghostscript with antialiasing at 200 dpi and on the raster
 // device: no pixel row or column inside a band is lighter than the band (there were tens of
-// thousands on the PostScript page, a thousand in the picture).
-TEST_F(LabelE2E, FillsMeetWithoutSeams) {
-  std::vector<std::string> args = kPressure;
+// thousands on the PostScript page, a thousand in the picture). The innermost closed isobar
+// round the low is a curve: cut into 48 chords of equal length, no chord turns from the one
+// before by more than 40 degrees (the straight pieces of the cells turned by 51; the
+// surface through the analysed values keeps the analysis's own dents, 37).
+TEST_F(LabelE2E, FillsMeetWithoutSeamsAndTheInnerIsobarIsSmooth) {
+  std::vector<std::string> args = map_args(0, dir_);
   args.insert(args.end(), {"-de", "p," + dir_ + "/p.ps,color"});
   ASSERT_EQ(run_stacont(args, "", env_, dir_, 120).status, 0);
   const RunResult gs = run_program("/usr/bin/gs",
@@ -280,22 +255,6 @@ TEST_F(LabelE2E, FillsMeetWithoutSeams) {
   const Picture page = read_png(dir_ + "/p.png");
   ASSERT_GT(page.width, 1000);
   EXPECT_EQ(seam_pixels(page), 0);
-  args = kPressure;
-  args.insert(args.end(), {"-de", "png," + dir_ + "/r.png,1008x768,inv"});
-  ASSERT_EQ(run_stacont(args, "", env_, dir_, 120).status, 0);
-  const Picture raster = read_png(dir_ + "/r.png");
-  ASSERT_EQ(raster.width, 1008);
-  EXPECT_EQ(seam_pixels(raster), 0);
-}
-
-// The innermost closed isobar round the low of the README's map is a curve: cut into 48
-// chords of equal length, no chord turns from the one before by more than 40 degrees (the
-// straight pieces of the cells turned by 51; the surface through the analysed values keeps
-// the analysis's own dents, 37).
-TEST_F(LabelE2E, InnerIsobarRoundTheLowIsSmooth) {
-  std::vector<std::string> args = kPressure;
-  args.insert(args.end(), {"-de", "p," + dir_ + "/p.ps,color"});
-  ASSERT_EQ(run_stacont(args, "", env_, dir_, 120).status, 0);
   std::vector<std::vector<Point>> rings;
   for (const auto& l : closed_lines(dir_ + "/p.ps"))
     if (length(l) > 100.0) rings.push_back(l);  // more than an inch and a half round
@@ -303,6 +262,12 @@ TEST_F(LabelE2E, InnerIsobarRoundTheLowIsSmooth) {
   const auto inner = std::min_element(rings.begin(), rings.end(),
                                       [](const auto& a, const auto& b) { return length(a) < length(b); });
   EXPECT_LT(largest_turn(*inner, 48), 40.0) << "ring of " << length(*inner) << " points";
+  args = map_args(0, dir_);
+  args.insert(args.end(), {"-de", "png," + dir_ + "/r.png,1008x768,inv"});
+  ASSERT_EQ(run_stacont(args, "", env_, dir_, 120).status, 0);
+  const Picture raster = read_png(dir_ + "/r.png");
+  ASSERT_EQ(raster.width, 1008);
+  EXPECT_EQ(seam_pixels(raster), 0);
 }
 
 }  // namespace

@@ -8,17 +8,16 @@
 #include <filesystem>
 #include <limits>
 #include <map>
-#include <sstream>
 #include <string>
 #include <tuple>
 #include <vector>
 
+#include "tests/support/driver_runs.h"
 #include "tests/support/run.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-const std::string kData = STACONT_DATA_DIR;
 
 struct Field {
   std::vector<double> lat, lon, v;
@@ -34,25 +33,8 @@ struct Field {
   }
 };
 
-// One numeric array of ncdump's data section ("name = 1, 2, _ ;"); "_" is missing.
-std::vector<double> array_of(const std::string& dump, const std::string& name) {
-  std::vector<double> out;
-  const std::size_t data = dump.find("\ndata:");
-  const std::size_t start = dump.find("\n " + name + " =", data);
-  if (data == std::string::npos || start == std::string::npos) return out;
-  const std::size_t end = dump.find(';', start);
-  std::string body = dump.substr(dump.find('=', start) + 1, end - dump.find('=', start) - 1);
-  for (char& c : body)
-    if (c == ',') c = ' ';
-  std::istringstream in(body);
-  for (std::string w; in >> w;) out.push_back(w == "_" ? -9999.0 : std::stod(w));
-  return out;
-}
-
 Field read_field(const std::string& path, const std::string& name) {
-  const RunResult r = run_program("/usr/bin/ncdump", {"-v", "lat,lon," + name, path});
-  EXPECT_EQ(r.status, 0) << path << r.err;
-  return {array_of(r.out, "lat"), array_of(r.out, "lon"), array_of(r.out, name)};
+  return {ncdump_values(path, "lat"), ncdump_values(path, "lon"), ncdump_values(path, name)};
 }
 
 class DerivedFields : public ::testing::Test {
@@ -69,9 +51,9 @@ class DerivedFields : public ::testing::Test {
                                                                    {"grad", "grad(temp)"}}) {
       const std::string out = dir_ + "/" + v;
       fs::create_directories(out);
-      const RunResult r = run_stacont({"-ba", "-fp", kData, "-if", "sfc_sample", "-cu", "#2026031418", "-pd", "us",
-                                       "-va", spec, "-of", "cf", "-gp", out, "-de", "m," + out + "/plot.meta", "-dr=-map"},
-                                      "", env, dir_, 180);
+      const RunResult r = run_stacont(
+          sample_args("2026031418", "us", {"-va", spec, "-of", "cf", "-gp", out, "-de", "m," + out + "/plot.meta", "-dr=-map"}),
+          "", env, dir_, 180);
       status_[v] = r.status;
       err_[v] = r.err;
     }

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/driver_runs.h"
 #include "tests/support/program.h"
 #include "tests/support/run.h"
 
@@ -20,38 +21,24 @@ const std::string kData = STACONT_DATA_DIR;
 
 class ObsE2E : public ProgramTest {
  protected:
-  // The real file copied into the test's folder under name ("" to keep its own).
-  std::string real(const std::string& file, const std::string& name = "") {
-    const std::string from = real_data(file);
-    if (from.empty()) return "";
-    const std::string to = dir_ + "/" + (name.empty() ? file : name);
-    write_file(to, read_file(from));
-    return to;
+  // The real file copied into the test's folder ("" without it).
+  std::string real(const std::string& file) {
+    if (real_data(file).empty()) return "";
+    write_file(dir_ + "/" + file, read_file(real_data(file)));
+    return dir_ + "/" + file;
   }
-  RunResult run(std::vector<std::string> args, const std::map<std::string, std::string>& more = {}) {
+  RunResult run(std::vector<std::string> args) {
     args.insert(args.begin(), {"-ba", "-fp", kData, "-pd", "us", "-pr", "9"});
-    std::map<std::string, std::string> env = env_;
-    for (const auto& [k, v] : more) env[k] = v;
-    return run_stacont(args, "", env, dir_, 120);
+    return run_stacont(args, "", env_, dir_, 120);
   }
   // Station values of a raw file: id -> the fields' texts.
   std::map<std::string, std::vector<std::string>> raw_values(const std::string& path) {
     std::map<std::string, std::vector<std::string>> out;
-    std::istringstream in(read_file(path));
-    std::string line;
-    bool body = false;
-    while (std::getline(in, line)) {
-      if (line == "$") {
-        body = true;
-        continue;
-      }
-      if (!body) continue;
-      std::istringstream w(line);
-      std::string id, lat, lon;
-      w >> id >> lat >> lon;
-      std::vector<std::string> v;
-      for (std::string x; w >> x;) v.push_back(x);
-      out[id] = v;
+    const std::string text = read_file(path);
+    std::istringstream in(text.substr(std::min(text.size(), text.find("\n$\n") + 3)));
+    for (std::string line; std::getline(in, line);) {
+      const std::vector<std::string> w = split_words(line);  // id, latitude, longitude, values
+      if (w.size() >= 3) out[w[0]] = std::vector<std::string>(w.begin() + 3, w.end());
     }
     return out;
   }
@@ -71,15 +58,7 @@ TEST_F(ObsE2E, RealHourIsAnalysedAndDrawn) {
   EXPECT_EQ(count_of(r.out, "report lines"), 1);
   // The grid near Columbus, Ohio, against the sea-level pressure KCMH reported (SLP354 in
   // its remarks: 1035.4 mb), and near Boise, Idaho (KBOI: SLP193, 1019.3 mb).
-  const RunResult py = run_program("/usr/bin/python3", {"-c", R"(
-import sys, netCDF4, numpy
-ds = netCDF4.Dataset(sys.argv[1])
-lat, lon, v = ds['lat'][:], ds['lon'][:], ds['pralt'][:].squeeze()
-for la, lo in ((40.0, -82.9), (43.6, -116.2)):
-    d = (lat - la) ** 2 + ((lon - lo) * numpy.cos(numpy.radians(la))) ** 2
-    j, i = numpy.unravel_index(numpy.argmin(d), d.shape)
-    print('%.1f' % v[j, i])
-)", dir_ + "/2019121200_pralt.nc"});
+  const RunResult py = run_script("obs_near.py", {dir_ + "/2019121200_pralt.nc"});
   ASSERT_EQ(py.status, 0) << py.err;
   std::istringstream values(py.out);
   double columbus = 0, boise = 0;
@@ -91,79 +70,18 @@ for la, lo in ((40.0, -82.9), (43.6, -116.2)):
   EXPECT_GT(std::stoi(colours.out), 15) << colours.out;
 }
 
-// A directory of hourly collections found by the naming convention: the latest file, and a
-// sequence whose missing hours are skipped; a feed's cycle file, named by its hour alone and
-// dated by its date lines.
-TEST_F(ObsE2E, NamingConventionFindsHourlyCollections) {
-  write_file(dir_ + "/12Z.TXT",
-             "2019/07/01 11:53\nKDEN 011153Z 00000KT 10SM CLR 21/10 A3005\n\n"
-             "2019/07/01 11:56\nKBOS 011156Z 27010KT 10SM FEW250 25/15 A3000\n\n"
-             "2019/07/01 12:53\nKORD 011253Z 18005KT 10SM CLR 23/17 A2998\n");
-  RunResult r = run({"-dp", dir_, "-if", "metar_cycle", "-cu", "la", "-va", "temp", "-de", "png," + dir_ + "/c.png"},
-                    {{"zavcurtime", "201907011330"}});
-  ASSERT_EQ(r.status, 0) << r.err;
-  EXPECT_NE(r.out.find("12Z.TXT: 3 report lines, 3 stations, 2 reports for 12 UTC"), std::string::npos) << r.out;
-
-  if (real("metar_20190701_1200.txt").empty() || real("metar_20191212_0000.txt").empty())
-    GTEST_SKIP() << "real observations not found";
-  const std::map<std::string, std::string> now = {{"zavcurtime", "201912120317"}};
-  r = run({"-dp", dir_, "-if", "metar", "-cu", "la", "-va", "temp", "-de", "png," + dir_ + "/la.png"}, now);
-  ASSERT_EQ(r.status, 0) << r.err;
-  EXPECT_NE(r.out.find("metar_20191212_0000.txt: "), std::string::npos) << r.out;
-
-  r = run({"-dp", dir_, "-if", "metar", "-cu", "#2019070110", "-nh", "3", "-va", "temp", "-de",
-           "png," + dir_ + "/seq.png"});
-  ASSERT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(count_of(r.out, "report lines"), 1) << r.out;
-  EXPECT_NE(r.out.find("reports for 12 UTC"), std::string::npos) << r.out;
-}
-
-// A station table of eleven hours: one file read for each hour of a sequence, and the same
-// rows split into hourly files found by the naming convention.
-TEST_F(ObsE2E, StationTableHoursAndHourlyTables) {
-  const std::string file = real("SFC_obs.csv");
-  if (file.empty()) GTEST_SKIP() << "real observations not found";
-  RunResult r = run({"-va", "temp", file + "#1993031210", "-nh", "2", "-de", "png," + dir_ + "/t.png,400x300"});
-  ASSERT_EQ(r.status, 0) << r.err;
-  for (const char* h : {"10", "11", "12"})
-    EXPECT_TRUE(std::regex_search(r.out, std::regex(std::string(R"(SFC_obs\.csv: 9938 rows, \d+ stations, \d+ reports for )") + h + " UTC")))
-        << r.out;
-  for (const char* page : {"/t_01.png", "/t_02.png", "/t_03.png"}) EXPECT_FALSE(read_file(dir_ + page).empty()) << page;
-
-  // The header and the rows of each hour 10 to 12 UTC in a file of its own.
-  std::istringstream in(read_file(file));
-  std::string header, line;
-  std::getline(in, header);
-  std::map<std::string, std::string> hours;
-  while (std::getline(in, line)) {
-    const std::string hour = line.substr(line.find(',') + 12, 2);  // "1993-03-12 10:..."
-    if (hour >= "10" && hour <= "12") hours[hour] += line + "\n";
-  }
-  for (const auto& [hour, rows] : hours) write_file(dir_ + "/asos_19930312" + hour + ".csv", header + "\n" + rows);
-  r = run({"-dp", dir_, "-if", "asos_csv", "-cu", "la", "-va", "temp", "-de", "png," + dir_ + "/la.png"},
-          {{"zavcurtime", "199303121530"}});
-  ASSERT_EQ(r.status, 0) << r.err;
-  EXPECT_NE(r.out.find("asos_1993031212.csv: "), std::string::npos) << r.out;
-  EXPECT_NE(r.out.find("reports for 12 UTC"), std::string::npos) << r.out;
-}
-
 // Every surface variable from the real reports: each has values at many stations.
 TEST_F(ObsE2E, EverySurfaceVariableComesFromTheReports) {
   const std::string file = real("metar_20190701_1200.txt");
   if (file.empty()) GTEST_SKIP() << "real observations not found";
-  // Of the about 730 stations a map of the United States has room for, at least these have
-  // a value (a fine July morning: gusts and rain are rare; station pressure and theta-e need
-  // the station's elevation, which the database has for most).
-  const std::vector<std::pair<std::string, std::vector<std::pair<std::string, int>>>> runs = {
-      {"a{temp[:value],dewp[:value],rhum[:value],thetae[:value],wspd[:value],wgst[:value]}",
-       {{"temp", 600}, {"dewp", 600}, {"rhum", 600}, {"thetae", 300}, {"wspd", 600}, {"wgst", 15}}},
-      {"b{wdir[:value],alt[:value],pres[:value],pralt[:value],ptend[:value],vis[:value]}",
-       {{"wdir", 550}, {"alt", 550}, {"pres", 400}, {"pralt", 600}, {"ptend", 300}, {"vis", 550}}},
-      {"c{cldcl[:value],cldcv[:value],fr[:value],wx[:value],prec6[:value],maxt6[:value]}",
-       {{"cldcl", 550}, {"cldcv", 500}, {"fr", 550}, {"wx", 600}, {"prec6", 20}, {"maxt6", 300}}},
-  };
-  for (const auto& [var, want] : runs) {
-    const std::string raw_dir = dir_ + "/raw_" + var.substr(0, 1);
+  std::map<std::string, std::vector<std::pair<std::string, int>>> runs;  // run: variable, least count
+  for (const auto& row : read_tsv("obs_variables.tsv"))
+    runs[row.at("run")].push_back({row.at("variable"), std::stoi(row.at("at_least"))});
+  for (const auto& [run_name, want] : runs) {
+    std::string var = run_name + "{";
+    for (const auto& [v, n] : want) var += v + "[:value],";
+    var.back() = '}';
+    const std::string raw_dir = dir_ + "/raw_" + run_name;
     const RunResult r = run({"-va", var, "-of", "raw", "-rp", raw_dir, file, "-de", "png," + dir_ + "/v.png"});
     ASSERT_EQ(r.status, 0) << r.err;
     const auto values = raw_values(raw_dir + "/2019070112_sfc.raw");
@@ -210,16 +128,8 @@ TEST_F(ObsE2E, HourlyArchiveReadsBackToTheSameValues) {
   EXPECT_NE(r.err.find("is the file being read: not written"), std::string::npos) << r.err;
 }
 
-// Files that hold nothing usable are refused with a reason and the input status.
-TEST_F(ObsE2E, UnusableFilesAreRefusedWithAReason) {
-  write_file(dir_ + "/reports.txt", "SAUS70 KWBC 011200\nMETAR\nKAAA NIL=\n");
-  RunResult r = run({"-va", "temp", dir_ + "/reports.txt", "-de", "png," + dir_ + "/x.png"});
-  EXPECT_EQ(r.status, 10);
-  EXPECT_NE(r.err.find("No observation with a time in"), std::string::npos) << r.err;
-  write_file(dir_ + "/table.csv", "name,when,value,other\nx,1,2,3\n");
-  r = run({"-va", "temp", dir_ + "/table.csv", "-de", "png," + dir_ + "/y.png"});
-  EXPECT_EQ(r.status, 10);
-  EXPECT_NE(r.err.find("station"), std::string::npos) << r.err;
-}
+class ObsRuns : public ::testing::TestWithParam<RunCase> {};
+TEST_P(ObsRuns, EndAsTheTableSays) { check_run(GetParam()); }
+INSTANTIATE_TEST_SUITE_P(Runs, ObsRuns, ::testing::ValuesIn(read_runs("obs.runs")), run_case_name);
 
 }  // namespace

@@ -6,111 +6,27 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "config/system.h"
 #include "files/gdal.h"
+#include "tests/support/driver_runs.h"
 #include "tests/support/program.h"
 #include "tests/support/run.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-const std::string kData = STACONT_DATA_DIR;
-
-// Replaces the values of a text grid file with an analytic field of its nodes (column c,
-// row r from the top): "plane" 0.7 c + 1.9 r; "cone" the distance from a point off the
-// nodes, with two nodes missing.
-const char* const kMaker = R"(
-import sys, math
-grd, kind = sys.argv[1:3]
-lines = open(grd).read().split('\n')
-nx, ny = map(int, lines[4].split()[-2:])
-out = lines[:5]
-for r in range(ny):
-    for c in range(nx):
-        if kind == 'plane': v = 0.7 * c + 1.9 * r
-        else:
-            v = math.hypot(c - nx / 2.3, r - ny / 1.9)
-            if (c, r) in ((3, 4), (nx - 2, 1)): v = -9999.0
-        out.append('%.8e' % v)
-open(grd, 'w').write('\n'.join(out) + '\n')
-)";
-
-// For a grid file, the GeoTIFF of its domain and a feature file, one line:
-//   <contour vertices> <largest distance from the level in grid lengths> <band polygons>
-//   <invalid polygons> <relative difference of the band area from the valid cells' area>
-// A vertex lies on a cell side; its distance is how far it is off the side and along the
-// side from where the side's linear interpolant equals the level.
-const char* const kChecker = R"(
-import sys, math, struct
-from osgeo import ogr, gdal
-ogr.UseExceptions()
-grd, tif, vec = sys.argv[1:4]
-lines = open(grd).read().split('\n')
-nx, ny = map(int, lines[4].split()[-2:])
-# The program holds grid values as 32-bit floats: so does the check.
-vals = [struct.unpack('f', struct.pack('f', float(v)))[0] for v in lines[5:5 + nx * ny]]
-def z(c, r): return vals[r * nx + c]
-gt = gdal.Open(tif).GetGeoTransform()
-ds = ogr.Open(vec)
-worst, nvert = 0.0, 0
-for f in ds.GetLayerByName('contours'):
-    level, g = f['level'], f.GetGeometryRef()
-    for k in range(g.GetPointCount()):
-        c, r = (g.GetX(k) - gt[0]) / gt[1] - 0.5, (g.GetY(k) - gt[3]) / gt[5] - 0.5
-        nvert += 1
-        if abs(c - round(c)) < abs(r - round(r)):
-            c0 = int(round(c)); r0 = min(int(math.floor(r)), ny - 2); t = r - r0
-            a, b = z(c0, r0), z(c0, r0 + 1); off = abs(c - c0)
-        else:
-            r0 = int(round(r)); c0 = min(int(math.floor(c)), nx - 2); t = c - c0
-            a, b = z(c0, r0), z(c0 + 1, r0); off = abs(r - r0)
-        worst = max(worst, off, abs(t - ((level - a) / (b - a) if b != a else t)))
-area, invalid, nband = 0.0, 0, 0
-for f in ds.GetLayerByName('bands'):
-    g = f.GetGeometryRef()
-    nband += 1
-    invalid += not g.IsValid()
-    area += g.GetArea()
-cells = sum(1 for r in range(ny - 1) for c in range(nx - 1)
-            if min(z(c, r), z(c + 1, r), z(c, r + 1), z(c + 1, r + 1)) > -9998)
-valid = cells * abs(gt[1] * gt[5])
-print(nvert, worst, nband, invalid, abs(area - valid) / valid)
-)";
-
-// For GeoJSON files: <features> <invalid> <west> <east> <multi-part geometries> each.
-const char* const kGeoJson = R"(
-import sys
-from osgeo import ogr
-for name in sys.argv[1:]:
-    ds = ogr.Open(name)
-    l = ds.GetLayer(0)
-    bad, xs, multi = 0, [], 0
-    for f in l:
-        g = f.GetGeometryRef()
-        bad += not g.IsValid()
-        e = g.GetEnvelope()
-        xs += [e[0], e[1]]
-        multi += g.GetGeometryName().startswith('MULTI')
-    print(l.GetFeatureCount(), bad, min(xs), max(xs), multi)
-)";
 
 class StacontOgr : public ProgramTest {
  protected:
   void TearDown() override { fs::remove_all(dir_); }
   RunResult run(const std::string& domain, std::vector<std::string> extra) {
-    std::vector<std::string> args = {"-ba", "-me",         "mess", "-fp",  kData, "-if", "sfc_sample",
-                                     "-cu", "#2026031412", "-pd",  domain, "-va", "temp"};
-    args.insert(args.end(), extra.begin(), extra.end());
-    return run_stacont(args, "", env_, dir_, 120);
-  }
-  RunResult python(const char* script, std::vector<std::string> args) {
-    args.insert(args.begin(), {"-W", "ignore", "-c", script});
-    return run_program("/usr/bin/python3", args, "", {}, dir_, 120);
+    extra.insert(extra.begin(), {"-me", "mess", "-va", "temp"});
+    return run_stacont(sample_args("2026031412", domain, extra), "", env_, dir_, 120);
   }
   // An analytic field on domain as the text grid file of a folder of its own, with the
   // GeoTIFF of the same domain beside it; the folder.
@@ -118,7 +34,7 @@ class StacontOgr : public ProgramTest {
     const std::string g = dir_ + "/" + kind;
     EXPECT_EQ(run(domain, {"-of", "zav", "-gp", g}).status, 0);
     EXPECT_EQ(run(domain, {"-of", "tif", "-gp", g}).status, 0);
-    EXPECT_EQ(python(kMaker, {g + "/2026031412_temp.grd", kind}).status, 0);
+    EXPECT_EQ(run_script("ogr_analytic.py", {g + "/2026031412_temp.grd", kind}, dir_).status, 0);
     return g;
   }
   bool gdal() const { return GDL_unavailable().empty(); }
@@ -139,7 +55,7 @@ TEST_F(StacontOgr, AnalyticGridsGiveLinesOnTheirLevelsAndBandsTilingTheGrid) {
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out.find("Fitting to grid"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("Creating: " + out), std::string::npos) << r.out;
-    const RunResult c = python(kChecker, {g + "/2026031412_temp.grd", g + "/2026031412_temp.tif", out});
+    const RunResult c = run_script("ogr_check.py", {g + "/2026031412_temp.grd", g + "/2026031412_temp.tif", out}, dir_);
     std::istringstream in(c.out);
     long vertices = 0, bands = 0, invalid = -1;
     double worst = 1.0, area = 1.0;
@@ -156,56 +72,26 @@ TEST_F(StacontOgr, AnalyticGridsGiveLinesOnTheirLevelsAndBandsTilingTheGrid) {
 // get a file a layer; GeoJSON is in longitude and latitude.
 TEST_F(StacontOgr, EveryFormatReadsBack) {
   if (!gdal()) GTEST_SKIP() << GDL_unavailable();
-  for (const char* name : {"f.gpkg", "f.kml", "f.geojson", "f.shp", "f.fgb"}) {
-    SCOPED_TRACE(name);
-    const std::string out = dir_ + "/" + name;
-    const RunResult r = run("us", {"-pl", "lcf", "-de", "ogr," + out});
-    ASSERT_EQ(r.status, 0) << r.err;
-    const std::string ext = fs::path(name).extension().string();
-    const bool one_layer = ext != ".gpkg" && ext != ".kml";
-    for (const char* layer : {"contours", "bands", "highs_lows"}) {
-      const std::string file = one_layer ? dir_ + "/f_" + layer + ext : out;
-      const RunResult info = run_program("/usr/bin/ogrinfo", {"-ro", "-so", "-al", file});
-      ASSERT_EQ(info.status, 0) << layer << info.err;
-      // A shapefile's layer is named after its file.
-      const std::string named = ext == ".shp" ? "f_" + std::string(layer) : layer;
-      EXPECT_NE(info.out.find("Layer name: " + named), std::string::npos) << info.out;
-      const std::string field = std::string(layer) == "contours" ? "level: Real"
-                                : std::string(layer) == "bands"  ? "upper: Real"
-                                                                 : "kind: String";
-      if (ext != ".kml") {
-        EXPECT_NE(info.out.find(field), std::string::npos) << info.out;
-      }
-      if (ext == ".geojson") {
-        EXPECT_NE(info.out.find("WGS 84"), std::string::npos) << info.out;
-      }
-      if (ext == ".gpkg") {  // on the program's sphere
-        EXPECT_NE(info.out.find("6371220"), std::string::npos) << info.out;
-      }
+  std::set<std::string> written;
+  for (const auto& row : read_tsv("ogr_formats.tsv")) {
+    SCOPED_TRACE(row.at("file"));
+    if (written.insert(row.at("written")).second) {
+      const RunResult r = run("us", {"-pl", "lcf", "-de", "ogr," + dir_ + "/" + row.at("written")});
+      ASSERT_EQ(r.status, 0) << r.err;
     }
+    const RunResult info = run_program("/usr/bin/ogrinfo", {"-ro", "-so", "-al", dir_ + "/" + row.at("file")});
+    ASSERT_EQ(info.status, 0) << info.err;
+    for (const std::string& want : {"Layer name: " + row.at("layer"), row.at("field"), row.at("also")})
+      EXPECT_TRUE(want == "-" || info.out.find(want) != std::string::npos) << want << "\n" << info.out;
   }
 }
 
-// A sequence of hours in one file: each hour a frame, its features with its valid time.
-TEST_F(StacontOgr, SequenceGivesEachHourItsFrameAndTime) {
-  if (!gdal()) GTEST_SKIP() << GDL_unavailable();
-  const std::string out = dir_ + "/q.gpkg";
-  const RunResult r = run("us", {"-nh", "2", "-pl", "lcf", "-de", "ogr," + out});
-  ASSERT_EQ(r.status, 0) << r.err;
-  const RunResult q = run_program(
-      "/usr/bin/ogrinfo", {"-ro", "-q", out, "-sql", "SELECT frame, time, count(*) AS n FROM bands GROUP BY frame"});
-  ASSERT_EQ(q.status, 0) << q.err;
-  std::string rows;
-  std::istringstream in(q.out);
-  for (std::string line; std::getline(in, line);) {
-    if (line.find(" = ") == std::string::npos) continue;
-    rows += line.substr(line.find(" = ") + 3) + " ";
-  }
-  // Three hours, each its frame and valid time.
-  EXPECT_TRUE(rows.rfind("1 2026-03-14T12:00:00Z ", 0) == 0) << rows;
-  EXPECT_NE(rows.find(" 2 2026-03-14T13:00:00Z "), std::string::npos) << rows;
-  EXPECT_NE(rows.find(" 3 2026-03-14T14:00:00Z "), std::string::npos) << rows;
+class OgrRuns : public ::testing::TestWithParam<RunCase> {};
+TEST_P(OgrRuns, EndAsTheTableSays) {
+  if (!GDL_unavailable().empty()) GTEST_SKIP() << GDL_unavailable();
+  check_run(GetParam());
 }
+INSTANTIATE_TEST_SUITE_P(Runs, OgrRuns, ::testing::ValuesIn(read_runs("ogr.runs")), run_case_name);
 
 // A world latitude-longitude grid centred on the antimeridian: the GeoJSON bands and
 // lines are valid, in -180..180, and those crossing the antimeridian are split into parts.
@@ -216,7 +102,7 @@ TEST_F(StacontOgr, GeoJsonAcrossTheAntimeridianStaysValid) {
   const RunResult r = run(domain, {"-of", "zav", "-gp", g, "-pf", "use", "-pl", "lcf", "-in", "2", "-cb", "0", "-de",
                                    "ogr," + dir_ + "/w.geojson"});
   ASSERT_EQ(r.status, 0) << r.err;
-  const RunResult c = python(kGeoJson, {dir_ + "/w_bands.geojson", dir_ + "/w_contours.geojson"});
+  const RunResult c = run_script("ogr_geojson.py", {dir_ + "/w_bands.geojson", dir_ + "/w_contours.geojson"}, dir_);
   std::istringstream in(c.out);
   for (const char* layer : {"bands", "contours"}) {
     SCOPED_TRACE(layer);

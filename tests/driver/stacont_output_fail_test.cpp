@@ -8,90 +8,23 @@
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
+#include <map>
 #include <string>
 #include <tuple>
 #include <vector>
 
 #include "config/system.h"
+#include "tests/support/driver_runs.h"
 #include "tests/support/program.h"
 #include "tests/support/run.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-const std::string kData = STACONT_DATA_DIR;
 const std::string kOld = "an old file that a failed run must leave alone\n";
 
-// One kind of output: the options that write it into directory d, the name it gets there,
-// and the messages of a file that cannot be opened and of one that cannot be written
-// (%F the file, %R the reason).
-struct Output {
-  const char* kind;
-  std::vector<std::string> (*args)(const std::string& file, const std::string& dir);
-  const char* file;
-  std::string open_error, write_error;
-};
-
-std::vector<std::string> device(const std::string& spec) { return {"-va", "temp", "-de", spec}; }
-
-const Output kOutputs[] = {
-    {"ps", [](const std::string& f, const std::string&) { return device("p," + f); }, "out.ps",
-     "gps_open_file: %F: %R\ngopen_ws: unable to open postscript file\nGPH_begin: Error opening workstation\n",
-     "gps_close_file: unable to write %F: %R\n"},
-    {"eps", [](const std::string& f, const std::string&) { return device("p," + f + ",eps"); }, "out.eps",
-     "gps_open_file: %F: %R\ngopen_ws: unable to open postscript file\nGPH_begin: Error opening workstation\n",
-     "gps_close_file: unable to write %F: %R\n"},
-    {"hpgl", [](const std::string& f, const std::string&) { return device("h," + f); }, "out.hpgl",
-     "ghpgl_open_file: %F: %R\ngopen_ws: unable to open HPGL file\nGPH_begin: Error opening workstation\n",
-     "ghpgl_close_file: unable to write %F: %R\n"},
-    {"meta", [](const std::string& f, const std::string&) { return device("m," + f); }, "out.meta",
-     "gmeta_open_file: %F: %R\ngopen_ws: unable to open metafile\nGPH_begin: Error opening workstation\n",
-     "gmeta_close_file: unable to write %F: %R\n"},
-    {"cgm", [](const std::string& f, const std::string&) { return device("m," + f + ",cgm"); }, "out.cgm",
-     "gmeta_open_file: %F: %R\ngopen_ws: unable to open metafile\nGPH_begin: Error opening workstation\n",
-     "gmeta_close_file: unable to write %F: %R\n"},
-    {"png", [](const std::string& f, const std::string&) { return device("png," + f); }, "out.png",
-     "gclose_ws: %F: %R\n", "gclose_ws: unable to write %F: %R\n"},
-    {"svg", [](const std::string& f, const std::string&) { return device("svg," + f); }, "out.svg",
-     "gclose_ws: %F: %R\n", "gclose_ws: unable to write %F: %R\n"},
-    {"pdf", [](const std::string& f, const std::string&) { return device("pdf," + f); }, "out.pdf",
-     "gopen_ws: %F: %R\ngopen_ws: unable to open PDF file\nGPH_begin: Error opening workstation\n",
-     "gclose_ws: unable to write %F: %R\n"},
-    // Frame dumps, from the raster page of a run without a display.
-    {"gif dump",
-     [](const std::string& f, const std::string&) {
-       return std::vector<std::string>{"-va", "temp", "-de", "png,/dev/null", "-pp", "gif:" + f};
-     },
-     "out.gif", "GIF_write: Unable to open GIF file %F: %R\nPLT_dump: Unable to write GIF file: %F\n",
-     "GIF_write: Unable to write GIF file %F: %R\nPLT_dump: Unable to write GIF file: %F\n"},
-    {"png dump",
-     [](const std::string& f, const std::string&) {
-       return std::vector<std::string>{"-va", "temp", "-de", "png,/dev/null", "-pp", "png:" + f};
-     },
-     "dump.png", "PNG_write: Unable to open PNG file %F: %R\nPLT_dump: Unable to write PNG file: %F\n",
-     "PNG_write: Unable to write PNG file %F: %R\nPLT_dump: Unable to write PNG file: %F\n"},
-    {"xwd dump",
-     [](const std::string& f, const std::string&) {
-       return std::vector<std::string>{"-va", "temp", "-de", "png,/dev/null", "-pp", "xwd:" + f};
-     },
-     "out.xwd", "XWD_write: Unable to open dump file %F: %R\nPLT_dump: Unable to write xdump file: %F\n",
-     // The part that failed first: the pixels, which pass the stream's buffer.
-     "Unable to write to XWD file.\nXWD_write: Unable to write dump file %F: %R\n"
-     "PLT_dump: Unable to write xdump file: %F\n"},
-    {"raw",
-     [](const std::string&, const std::string& d) {
-       return std::vector<std::string>{"-va", "stmod", "-de", "p,/dev/null", "-of", "raw", "-rp", d};
-     },
-     "2026031412_sfc.raw", "RAW_file_open: Unable to %C raw file %F: %R\n",
-     "RAW_close_file: Unable to write raw file %F: %R\n"},
-    // Grid files name the file; the reason is not part of their message.
-    {"zav grid",
-     [](const std::string&, const std::string& d) {
-       return std::vector<std::string>{"-va", "temp", "-de", "p,/dev/null", "-of", "zav", "-gp", d, "-pf", "over"};
-     },
-     "2026031412_temp.grd", "GRD_save_file: Unable to create grid file: %F\n",
-     "GRD_save_file: Unable to create grid file: %F\n"},
-};
+// One kind of output, a row of output_fail.tsv.
+using Output = std::map<std::string, std::string>;
 
 // One way to fail: what is put in the directory beforehand, whether the output fails
 // when it opens or when it is written, the reason, and whether the run must be limited to
@@ -110,11 +43,6 @@ const Failure kFailures[] = {
     {"a full disk", "File too large", false, true},
     {"a link to /dev/full", "No space left on device", false, false},
 };
-
-std::string replace_all(std::string s, const std::string& what, const std::string& with) {
-  for (std::size_t at = 0; (at = s.find(what, at)) != std::string::npos; at += with.size()) s.replace(at, what.size(), with);
-  return s;
-}
 
 std::vector<std::string> listing(const std::string& dir) {
   std::vector<std::string> names;
@@ -138,7 +66,7 @@ TEST_P(OutputFail, NamesTheFileEndsWith30AndKeepsTheOldFile) {
     write_file(dir + "/plain", "a regular file\n");
     dir += "/plain/sub";
   } else if (kind == "a read-only directory") {
-    write_file(dir + "/" + o.file, kOld);
+    write_file(dir + "/" + o.at("file"), kOld);
     old_file = existed = true;
     ::chmod(dir.c_str(), 0555);
     if (::access(dir.c_str(), W_OK) == 0) {
@@ -151,21 +79,21 @@ TEST_P(OutputFail, NamesTheFileEndsWith30AndKeepsTheOldFile) {
       ::chmod(dir_.c_str(), 0777);
     }
   } else if (kind == "the name of a directory") {
-    fs::create_directory(dir + "/" + o.file);
+    fs::create_directory(dir + "/" + o.at("file"));
     existed = true;
   } else if (kind == "a full disk") {
-    write_file(dir + "/" + o.file, kOld);
+    write_file(dir + "/" + o.at("file"), kOld);
     old_file = existed = true;
   } else {
-    fs::create_symlink("/dev/full", dir + "/" + o.file);
+    fs::create_symlink("/dev/full", dir + "/" + o.at("file"));
     existed = true;
   }
-  const std::string file = dir + "/" + o.file;
+  const std::string file = dir + "/" + o.at("file");
   const std::string top = dir_ + "/out";
   const std::vector<std::string> before = listing(top);
 
-  std::vector<std::string> args = {"-ba", "-fp", kData, "-if", "sfc_sample", "-cu", "#2026031412", "-pd", "us"};
-  for (const std::string& a : o.args(file, dir)) args.push_back(a);
+  std::vector<std::string> args =
+      sample_args("2026031412", "us", split_words(replace_all(replace_all(o.at("args"), "%F", file), "%D", dir)));
   RunResult r;
   if (f.full_disk) {
     // The shell ignores the signal of an over-long file, so writes fail with EFBIG, and
@@ -180,7 +108,7 @@ TEST_P(OutputFail, NamesTheFileEndsWith30AndKeepsTheOldFile) {
   }
   if (kind == "a read-only directory") ::chmod(dir.c_str(), 0755);
 
-  std::string message = f.at_open ? o.open_error : o.write_error;
+  std::string message = f.at_open ? o.at("open_error") : o.at("write_error");
   message = replace_all(message, "%C", existed ? "overwrite" : "create");
   message = replace_all(message, "%F", file);
   message = replace_all(message, "%R", f.reason);
@@ -193,9 +121,9 @@ TEST_P(OutputFail, NamesTheFileEndsWith30AndKeepsTheOldFile) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Outputs, OutputFail, ::testing::Combine(::testing::ValuesIn(kOutputs), ::testing::ValuesIn(kFailures)),
+    Outputs, OutputFail, ::testing::Combine(::testing::ValuesIn(read_tsv("output_fail.tsv")), ::testing::ValuesIn(kFailures)),
     [](const ::testing::TestParamInfo<std::tuple<Output, Failure>>& info) {
-      std::string n = std::string(std::get<0>(info.param).kind) + "_" + std::get<1>(info.param).kind;
+      std::string n = std::get<0>(info.param).at("kind") + "_" + std::get<1>(info.param).kind;
       for (char& ch : n)
         if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
       return n;

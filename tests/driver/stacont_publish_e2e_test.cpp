@@ -5,26 +5,25 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <map>
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "tests/graphics/gks_render.h"
+#include "tests/support/driver_pictures.h"
+#include "tests/support/driver_runs.h"
 #include "tests/support/program.h"
 #include "tests/support/run.h"
 #include "tests/support/xvfb.h"
 
 namespace {
 
-const std::string kData = STACONT_DATA_DIR;
 
 class PublishE2E : public ProgramTest {
  protected:
   RunResult run(std::vector<std::string> args) {
-    std::vector<std::string> all = {"-ba", "-fp", kData, "-if", "sfc_sample", "-cu", "#2026031412", "-pd", "us",
-                                    "-of", "none"};
-    all.insert(all.end(), args.begin(), args.end());
-    return run_stacont(all, "", env_, dir_, 120);
+    args.insert(args.begin(), {"-of", "none"});
+    return run_stacont(sample_args("2026031412", "us", args), "", env_, dir_, 120);
   }
   // Renders a PostScript or PDF file on the sheet it asks for (no fixed paper), at 36 dpi.
   std::vector<Picture> render_own_sheet(const std::string& ps) {
@@ -36,15 +35,9 @@ class PublishE2E : public ProgramTest {
     EXPECT_EQ(r.status, 0) << r.out << r.err;
     std::vector<Picture> pages;
     char name[16];
-    for (int n = 1; std::snprintf(name, sizeof name, "%03d.png", n), file_exists(prefix + name); ++n)
+    for (int n = 1; std::snprintf(name, sizeof name, "%03d.png", n), std::filesystem::exists(prefix + name); ++n)
       pages.push_back(read_png(prefix + name));
     return pages;
-  }
-  static bool file_exists(const std::string& path) {
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (f == nullptr) return false;
-    std::fclose(f);
-    return true;
   }
 };
 
@@ -59,12 +52,7 @@ bool write_rgb_png(const std::string& path, int w, int h, Colour colour) {
   return save_png(p, path);
 }
 
-// Pixels of a colour: a clear blue or red, or the green of station values.
-int count(const Picture& p, bool (*is)(const unsigned char*)) {
-  int n = 0;
-  for (std::size_t k = 0; k + 2 < p.rgb.size(); k += 3) n += is(&p.rgb[k]) ? 1 : 0;
-  return n;
-}
+// A clear blue or red, or the green of station values.
 bool blue(const unsigned char* c) { return c[2] > 150 && c[2] > c[0] + 60 && c[2] > c[1] + 60; }
 bool red(const unsigned char* c) { return c[0] > 180 && c[1] < 90 && c[2] < 90; }
 bool green(const unsigned char* c) { return c[1] > 100 && c[0] < 60 && c[2] < 60; }
@@ -139,9 +127,7 @@ TEST_F(PublishE2E, VectorsColouredBySpeedWithTheirLabels) {
   const Picture p = read_png(a), q = read_png(b);
   ASSERT_GT(p.width, 0);
   ASSERT_GT(q.width, 0);
-  EXPECT_GT(count(p, red), 100);
-  EXPECT_GT(count(p, blue), 100);
-  EXPECT_GT(count(p, green), 100);
+  for (const auto is : {red, green, blue}) EXPECT_GT(count_where(p, is), 100);
   // "INTERVAL" at the lower left and "MAX" at the lower right, below the map.
   EXPECT_GT(dark_in(p, 0.0, 0.93, 0.3, 1.0), 50);
   EXPECT_GT(dark_in(p, 0.7, 0.93, 1.0, 1.0), 50);
@@ -164,14 +150,10 @@ TEST_F(PublishE2E, RawFileOverlayDrawsItsStations) {
   ASSERT_EQ(r.status, 0) << r.err;
   const Picture with = read_png(a), without = read_png(b);
   ASSERT_GT(with.width, 0);
-  EXPECT_GT(count(with, blue), 3 * 25);  // three numbers and three barbs
-  EXPECT_LT(count(without, blue), 5);
-  int west = 0, east = 0;
-  for (int y = 0; y < with.height; ++y)
-    for (int x = 0; x < with.width; ++x)
-      if (blue(&with.rgb[3 * (static_cast<std::size_t>(y) * with.width + x)])) (x < with.width / 2 ? west : east) += 1;
-  EXPECT_GT(west, 15);  // Denver
-  EXPECT_GT(east, 30);  // Chicago and Atlanta
+  EXPECT_GT(count_where(with, blue), 3 * 25);  // three numbers and three barbs
+  EXPECT_LT(count_where(without, blue), 5);
+  EXPECT_GT(count_where(with, blue, 0, 0, with.width / 2 - 1), 15);  // Denver
+  EXPECT_GT(count_where(with, blue, with.width / 2), 30);            // Chicago and Atlanta
 }
 
 // A station model on a light page: titled, its values black (no green left).
@@ -181,7 +163,7 @@ TEST_F(PublishE2E, StationModelsOnPaper) {
   ASSERT_EQ(r.status, 0) << r.err;
   const Picture p = read_png(a);
   ASSERT_GT(p.width, 0);
-  EXPECT_EQ(count(p, green), 0);
+  EXPECT_EQ(count_where(p, green), 0);
   // The title at the upper left, above the map.
   EXPECT_GT(dark_in(p, 0.0, 0.0, 0.3, 0.08), 50);
 }
@@ -196,15 +178,7 @@ TEST_F(PublishE2E, ImageOverlaysOnFileDevices) {
     return x >= 10 && x < 110 && y >= 10 && y < 70 ? 0xFAC800U : 0U;
   }));
   RunResult r;
-  auto amber = [](const Picture& p, int x0, int y0, int x1, int y1) {
-    int n = 0;
-    for (int y = std::max(y0, 0); y <= y1 && y < p.height; ++y)
-      for (int x = std::max(x0, 0); x <= x1 && x < p.width; ++x) {
-        const unsigned char* c = &p.rgb[3 * (static_cast<std::size_t>(y) * p.width + x)];
-        n += c[0] > 220 && c[1] > 170 && c[1] < 230 && c[2] < 50;
-      }
-    return n;
-  };
+  const auto amber = [](const unsigned char* c) { return c[0] > 220 && c[1] > 170 && c[1] < 230 && c[2] < 50; };
   const std::string item = "zav.map,-im:" + img + ":black:20:20";
   const std::string png = dir_ + "/over.png", ps = dir_ + "/over.ps";
   r = run({"-va", "temp", "-pl", "ln", "-in", "10", "-mf", item, "-de", "png," + png});
@@ -215,16 +189,8 @@ TEST_F(PublishE2E, ImageOverlaysOnFileDevices) {
   // starts at the page's left edge, below the label band).
   const Picture raster = read_png(png);
   ASSERT_GT(raster.width, 0);
-  const int all = amber(raster, 0, 0, raster.width - 1, raster.height - 1);
-  EXPECT_NEAR(all, 100 * 60, 600);
-  const std::vector<int> box = [&] {
-    std::vector<int> b = {raster.width, raster.height, -1, -1};
-    for (int y = 0; y < raster.height; ++y)
-      for (int x = 0; x < raster.width; ++x)
-        if (amber(raster, x, y, x, y) > 0)
-          b = {std::min(b[0], x), std::min(b[1], y), std::max(b[2], x), std::max(b[3], y)};
-    return b;
-  }();
+  EXPECT_NEAR(count_where(raster, amber), 100 * 60, 600);
+  const std::vector<int> box = box_where(raster, amber);
   EXPECT_NEAR(box[2] - box[0], 99, 2);
   EXPECT_NEAR(box[3] - box[1], 59, 2);
   EXPECT_LT(box[0], 40);
@@ -236,7 +202,7 @@ TEST_F(PublishE2E, ImageOverlaysOnFileDevices) {
   EXPECT_NE(text.find("/ImageType 4"), std::string::npos);
   const Picture& page = pages[0];
   // 36 dpi: a quarter of the points.
-  EXPECT_NEAR(amber(page, 0, 0, page.width - 1, page.height - 1), 50 * 30, 300);
+  EXPECT_NEAR(count_where(page, amber), 50 * 30, 300);
 }
 
 // A picture that carries a domain (the package's image format, latitude-longitude from 20
@@ -252,16 +218,8 @@ TEST_F(PublishE2E, ImageWithADomainIsReprojectedOnFileDevices) {
     for (int c = 0; c < nx; ++c) img += static_cast<char>((c / 20 + r / 20) % 2 == 0 ? 200 : 90);
   write_file(dir_ + "/checker.img", img);
   const std::string item = "zav.map,-im:" + dir_ + "/checker.img";
-  auto grays = [](const Picture& p, int y0, int y1, int* light, int* dark) {
-    *light = *dark = 0;
-    for (int y = std::max(y0, 0); y < std::min(y1, p.height); ++y)
-      for (int x = 0; x < p.width; ++x) {
-        const unsigned char* c = &p.rgb[3 * (static_cast<std::size_t>(y) * p.width + x)];
-        const bool gray = c[0] == c[1] && c[1] == c[2];
-        *light += gray && c[0] > 190 && c[0] < 210;
-        *dark += gray && c[0] > 80 && c[0] < 100;
-      }
-  };
+  const auto light = [](const unsigned char* c) { return c[0] == c[1] && c[1] == c[2] && c[0] > 190 && c[0] < 210; };
+  const auto dark = [](const unsigned char* c) { return c[0] == c[1] && c[1] == c[2] && c[0] > 80 && c[0] < 100; };
   const std::string png = dir_ + "/checker.png", ps = dir_ + "/checker.ps";
   RunResult r = run({"-va", "temp", "-pl", "ln", "-in", "10", "-mf", item, "-de", "png," + png});
   ASSERT_EQ(r.status, 0) << r.err;
@@ -269,24 +227,14 @@ TEST_F(PublishE2E, ImageWithADomainIsReprojectedOnFileDevices) {
   ASSERT_EQ(r.status, 0) << r.err;
   const Picture raster = read_png(png);
   ASSERT_GT(raster.width, 0);
-  int light = 0, dark = 0;
-  grays(raster, 0, raster.height, &light, &dark);
-  EXPECT_GT(light, 40000);
-  EXPECT_GT(dark, 40000);
+  EXPECT_GT(count_where(raster, light), 40000);
+  EXPECT_GT(count_where(raster, dark), 40000);
   // The map's upper left corner lies north of 60 N (the parallel arcs across the map).
-  int left_light = 0, left_dark = 0;
-  for (int y = 45; y < 60; ++y)
-    for (int x = 0; x < 15; ++x) {
-      const unsigned char* c = &raster.rgb[3 * (static_cast<std::size_t>(y) * raster.width + x)];
-      left_light += c[0] == c[1] && c[1] == c[2] && c[0] > 190 && c[0] < 210;
-      left_dark += c[0] == c[1] && c[1] == c[2] && c[0] > 80 && c[0] < 100;
-    }
-  EXPECT_EQ(left_light + left_dark, 0);
+  EXPECT_EQ(count_where(raster, light, 0, 45, 14, 59) + count_where(raster, dark, 0, 45, 14, 59), 0);
   const std::vector<Picture> pages = render_own_sheet(ps);
   ASSERT_EQ(pages.size(), 1u);
-  grays(pages[0], 0, pages[0].height, &light, &dark);
-  EXPECT_GT(light, 5000);
-  EXPECT_GT(dark, 5000);
+  EXPECT_GT(count_where(pages[0], light), 5000);
+  EXPECT_GT(count_where(pages[0], dark), 5000);
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/driver_runs.h"
 #include "tests/support/run.h"
 
 namespace {
@@ -45,26 +46,18 @@ struct Analysis {
 // The program in batch mode on the sample, and the grid it wrote as ncdump shows it.
 Analysis analyse(const std::string& region, const std::string& var, const std::vector<std::string>& more = {}) {
   const std::string dir = make_temp_dir("regions");
-  std::vector<std::string> args = {"-ba", "-fp", kData, "-if", "sfc_sample", "-cu", "#2026031418", "-pd", region,
-                                   "-va", var, "-of", "cdf", "-gp", dir};
+  std::vector<std::string> args = sample_args("2026031418", region, {"-va", var, "-of", "cdf", "-gp", dir});
   args.insert(args.end(), more.begin(), more.end());
   Analysis a;
   a.run = run_stacont(args, "", clean_env(dir + "/no-resource-files"), dir, 60);
   const std::string file = dir + "/" + (more.empty() || more[0] != "-nh" ? "2026031418" : "2026031419") + "_" + var +
                            ".nc";
-  const std::string out = run_program("/usr/bin/env", {"ncdump", "-v", "values", file}).out;
-  const std::size_t at = out.find(" values =", out.find("\ndata:"));
-  if (at == std::string::npos) return a;
-  std::string body = out.substr(at + 9);
-  body = body.substr(0, body.find(';'));
-  for (char& c : body)
-    if (c == ',') c = ' ';
-  std::istringstream words(body);
-  for (std::string w; words >> w; ++a.points) {
-    if (w == "_")
+  for (const double v : ncdump_values(file, "values")) {
+    ++a.points;
+    if (v == -9999.0)
       ++a.missing;
     else
-      a.values.push_back(std::stof(w));
+      a.values.push_back(static_cast<float>(v));
   }
   return a;
 }
@@ -117,20 +110,8 @@ TEST(SparseAnalysis, WarnsOnceAndNamesTheOption) {
   EXPECT_NE(a.run.err.find(" that report it; -pr 9 keeps every station\n"), std::string::npos) << a.run.err;
 }
 
-// An interactive Midwest run plotting twice: the sample's stations outside the domain are
-// in the database and not named; two stations it does not know are named once, together.
-TEST(StationsNotInTheDatabase, NamedOnceWithTheirNumber) {
-  const std::string dir = make_temp_dir("regions_unknown");
-  write_file(dir + "/2026031418.sfc", read_file(kData + "/sample/2026031418.sfc") +
-                                          "QQQB 455 300 2715 992 132 10.0 25B -\n"
-                                          "QQQA 455 300 2715 992 132 10.0 25B -\n");
-  const RunResult r = run_stacont({"-fp", kData, "-pd", "mw", "-de", "p," + dir + "/mw.ps", dir + "/2026031418.sfc"},
-                                  "temp\n5\nc\ntemp\n5\nc\n0\n",
-                                  clean_env(dir + "/no-resource-files"), dir, 60);
-  ASSERT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(count_of(r.out, "Enter the variable: "), 3);
-  EXPECT_EQ(count_of(r.out + r.err, "Not in database"), 1) << r.out.substr(0, 2000);
-  EXPECT_NE(r.out.find("Not in database: 2 stations: QQQA QQQB\n"), std::string::npos);
-}
+class RegionRuns : public ::testing::TestWithParam<RunCase> {};
+TEST_P(RegionRuns, EndAsTheTableSays) { check_run(GetParam()); }
+INSTANTIATE_TEST_SUITE_P(Runs, RegionRuns, ::testing::ValuesIn(read_runs("regions.runs")), run_case_name);
 
 }  // namespace

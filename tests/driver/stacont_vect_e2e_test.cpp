@@ -2,12 +2,14 @@
 // vectors over a filled field, rendered by Ghostscript and checked by their pixels.
 #include <gtest/gtest.h>
 
-#include <cstdio>
+#include <regex>
 #include <map>
 #include <string>
 #include <vector>
 
 #include "tests/graphics/gks_render.h"
+#include "tests/support/driver_pictures.h"
+#include "tests/support/driver_runs.h"
 #include "tests/support/program.h"
 #include "tests/support/run.h"
 
@@ -17,10 +19,7 @@ const std::string kData = STACONT_DATA_DIR;
 
 // Pixels of a clear blue (the barbs' colour) on a page.
 int blue(const Picture& p) {
-  int n = 0;
-  for (std::size_t k = 0; k + 2 < p.rgb.size(); k += 3)
-    n += p.rgb[k + 2] > 180 && p.rgb[k] < 100 && p.rgb[k + 1] < 140 ? 1 : 0;
-  return n;
+  return count_where(p, [](const unsigned char* c) { return c[2] > 180 && c[0] < 100 && c[1] < 140; });
 }
 
 class VectE2E : public ProgramTest {
@@ -28,8 +27,7 @@ class VectE2E : public ProgramTest {
   // The sample's 12 UTC hour over the United States as a colour PostScript page, rendered.
   Picture page(const std::string& vars, const std::string& name) {
     const std::string ps = dir_ + "/" + name + ".ps";
-    const RunResult r = run_stacont({"-ba", "-fp", kData, "-if", "sfc_sample", "-cu", "#2026031412", "-pd", "us",
-                                     "-va", vars, "-of", "none", "-de", "p," + ps + ",color"},
+    const RunResult r = run_stacont(sample_args("2026031412", "us", {"-va", vars, "-of", "none", "-de", "p," + ps + ",color"}),
                                     "", env_, dir_, 120);
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.err, "");
@@ -66,9 +64,7 @@ TEST_F(VectE2E, WindAloneDrawsTheAnalysedComponents) {
 
 TEST_F(VectE2E, VectorsOverAFilledField) {
   const Picture p = page("thewnd", "thewnd");
-  int dark = 0;
-  for (std::size_t k = 0; k + 2 < p.rgb.size(); k += 3) dark += p.rgb[k] + p.rgb[k + 1] + p.rgb[k + 2] < 200 ? 1 : 0;
-  EXPECT_GT(dark, 5000);
+  EXPECT_GT(count_where(p, [](const unsigned char* c) { return c[0] + c[1] + c[2] < 200; }), 5000);
 }
 
 // "vbar" asks for the key: an arrow of the strongest wind and its speed, in the units the
@@ -76,19 +72,10 @@ TEST_F(VectE2E, VectorsOverAFilledField) {
 TEST_F(VectE2E, VectorKeyNamesTheStrongestWind) {
   page("wind<uwndg,vwndg>[knt:vect:vbar]", "key");
   const std::string ps = read_file(dir_ + "/key.ps");
-  const std::size_t at = ps.find("%%TE:");
-  ASSERT_NE(at, std::string::npos);
-  float x = 0, y = 0;
-  char text[64] = "";
-  bool found = false;
-  for (std::size_t k = ps.find("%%TE:"); k != std::string::npos; k = ps.find("%%TE:", k + 1))
-    if (std::sscanf(ps.c_str() + k, "%%%%TE:%f %f MAX VECTOR: %63[^\n]", &x, &y, text) == 3) {
-      found = true;
-      break;
-    }
-  ASSERT_TRUE(found);
-  EXPECT_GT(x, 0.8F);
-  EXPECT_STREQ(text, "22.4 knt");
+  std::smatch key;
+  ASSERT_TRUE(std::regex_search(ps, key, std::regex("%%TE:([-0-9.]+)\\s+[-0-9.]+\\s+MAX VECTOR:\\s*([^\n]*)")));
+  EXPECT_GT(std::stof(key[1]), 0.8F);
+  EXPECT_EQ(key[2], "22.4 knt");
 }
 
 // A wind whose kind is not given asks for it; the answer decides what is drawn: a barb is
