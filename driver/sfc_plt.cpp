@@ -549,4 +549,4 @@ void SFC_plot_refresh() {
   if (n >= 1) gdisplay_frame(new_hour ? n - 1 : -3);
 }
 
-void SFC_reset_state() { st = SfcState{}; }
+void SFC_reset_plot_state() { st = SfcState{}; }

@@ -50,4 +50,4 @@ int SFC_callback(const char* event, float x, float y);
 int SFC_round_time(int seconds, int late_off);
 
 // Back to a fresh program: no request, date or file sequence.
-void SFC_reset_state();
+void SFC_reset_plot_state();

@@ -19,7 +19,7 @@ namespace {
 class OutFile : public ::testing::Test {
  protected:
   void SetUp() override {
-    RES_clear(), FLAG_reset(-9999), MESS_set(0, 0xFF), SFC_reset_state();
+    RES_clear(), FLAG_reset(-9999), MESS_set(0, 0xFF), SFC_reset_plot_state();
     const std::string dir = make_temp_dir("sfcplt");
     // Each convention names a file after itself, so the name made shows which one is active.
     write_file(dir + "/name_conv", "sfc_grd_zav T_zav - 0\nsfc_grd_cdf T_cdf - 0\nsfc_grd_cf T_cf - 0\nsfc_grd T_grd - 0\n"
