@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/table.h"
+
 using TableRow = std::vector<std::string>;
 
 inline std::string table_field(const std::string& raw) {
@@ -21,21 +23,11 @@ inline std::string table_field(const std::string& raw) {
     if (end != std::string::npos && end >= i + 3 && raw[end - 2] == '*') {
       out.append(std::strtoul(raw.substr(i + 1, end - i - 3).c_str(), nullptr, 10), raw[end - 1]);
       i = end;
-      continue;
-    }
-    if (raw[i] != '\\' || i + 1 == raw.size()) {
-      out += raw[i];
-      continue;
-    }
-    const char c = raw[++i];
-    if (c == 'x' && i + 2 < raw.size()) {
-      out += static_cast<char>(std::strtoul(raw.substr(i + 1, 2).c_str(), nullptr, 16));
-      i += 2;
     } else {
-      out += c == 'n' ? '\n' : c == 't' ? '\t' : c;
+      out += raw[i];
     }
   }
-  return out;
+  return table_unescape(out);
 }
 
 // The rows of tests/data/<path>.tsv with at least `fields` fields each (a test fails when
@@ -47,12 +39,7 @@ inline std::vector<TableRow> read_table(const std::string& path, std::size_t fie
   for (std::string line; std::getline(in, line);) {
     if (line.empty() || line[0] == '#') continue;
     TableRow row;
-    for (std::size_t at = 0;;) {
-      const std::size_t tab = line.find('\t', at);
-      row.push_back(table_field(line.substr(at, tab == std::string::npos ? std::string::npos : tab - at)));
-      if (tab == std::string::npos) break;
-      at = tab + 1;
-    }
+    for (const std::string& f : table_fields(line)) row.push_back(table_field(f));
     EXPECT_GE(row.size(), fields) << path << ": " << line;
     if (row.size() >= fields) rows.push_back(row);
   }

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/table.h"
+
 struct TableRow {
   std::string where;  // "file:line", for the failure message
   std::vector<std::string> field;
@@ -18,24 +20,6 @@ struct TableRow {
   // The field as a C string, null for "<null>".
   const char* text(std::size_t i) const { return field.at(i) == "<null>" ? nullptr : field[i].c_str(); }
 };
-
-inline std::string table_unescape(const std::string& s) {
-  std::string out;
-  for (std::size_t i = 0; i < s.size(); ++i) {
-    if (s[i] != '\\' || i + 1 == s.size()) {
-      out += s[i];
-      continue;
-    }
-    const char c = s[++i];
-    if (c == 'x' && i + 2 < s.size()) {
-      out += static_cast<char>(std::strtol(s.substr(i + 1, 2).c_str(), nullptr, 16));
-      i += 2;
-    } else {
-      out += c == 'n' ? '\n' : c == 'r' ? '\r' : c == 't' ? '\t' : c;
-    }
-  }
-  return out;
-}
 
 // The rows of table `name` in tests/data/<file> (every row when name is "").
 inline std::vector<TableRow> read_table(const std::string& file, const std::string& name = "") {
@@ -50,12 +34,7 @@ inline std::vector<TableRow> read_table(const std::string& file, const std::stri
     }
     if (!name.empty() && section != name) continue;
     TableRow row{file + ":" + std::to_string(n), {}};
-    for (std::size_t from = 0;;) {
-      const std::size_t tab = line.find('\t', from);
-      row.field.push_back(table_unescape(line.substr(from, tab - from)));
-      if (tab == std::string::npos) break;
-      from = tab + 1;
-    }
+    for (const std::string& f : table_fields(line)) row.field.push_back(table_unescape(f));
     rows.push_back(row);
   }
   EXPECT_FALSE(rows.empty()) << "no cases in tests/data/" << file << " [" << name << "]";

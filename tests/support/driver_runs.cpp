@@ -1,5 +1,7 @@
 #include "tests/support/driver_runs.h"
 
+#include "tests/support/table.h"
+
 #include <algorithm>
 #include <cctype>
 #include <chrono>
@@ -150,8 +152,7 @@ std::vector<std::map<std::string, std::string>> read_tsv(const std::string& name
   for (const std::string& line : lines_of(name)) {
     if (line.empty() || line[0] == '#') continue;
     std::vector<std::string> cells;
-    std::istringstream in(line);
-    for (std::string cell; std::getline(in, cell, '\t');) cells.push_back(unescape(cell));
+    for (const std::string& cell : table_fields(line)) cells.push_back(unescape(cell));
     if (header.empty()) {
       header = cells;
       continue;

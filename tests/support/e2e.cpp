@@ -1,5 +1,7 @@
 #include "tests/support/e2e.h"
 
+#include "tests/support/table.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
@@ -21,12 +23,8 @@ std::vector<std::vector<std::string>> data_table(const std::string& name) {
   std::istringstream in(data_file(name));
   for (std::string line; std::getline(in, line);) {
     if (line.empty() || line[0] == '#') continue;
-    for (std::size_t at = line.find("\\n"); at != std::string::npos; at = line.find("\\n", at + 1))
-      line.replace(at, 2, "\n");
     rows.emplace_back();
-    std::istringstream fields(line);
-    for (std::string f; std::getline(fields, f, '\t');) rows.back().push_back(f);
-    if (line.back() == '\t') rows.back().emplace_back();
+    for (const std::string& f : table_fields(line)) rows.back().push_back(table_unescape(f));
   }
   return rows;
 }

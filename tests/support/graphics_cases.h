@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "tests/support/run.h"
+#include "tests/support/table.h"
 
 struct GraphicsCase {
   std::string name;
@@ -30,27 +31,6 @@ struct GraphicsCase {
   bool has(const std::string& key) const { return field.count(key) != 0; }
 };
 
-inline std::string graphics_unescape(const std::string& s) {
-  std::string out;
-  for (std::size_t i = 0; i < s.size(); ++i) {
-    if (s[i] != '\\' || i + 1 == s.size()) {
-      out += s[i];
-      continue;
-    }
-    const char c = s[++i];
-    if (c == 'n') out += '\n';
-    else if (c == 'r') out += '\r';
-    else if (c == 't') out += '\t';
-    else if (c == 'x' && i + 2 < s.size()) {
-      out += static_cast<char>(std::stoi(s.substr(i + 1, 2), nullptr, 16));
-      i += 2;
-    } else {
-      out += c;
-    }
-  }
-  return out;
-}
-
 inline std::vector<GraphicsCase> graphics_cases(const std::string& file) {
   const std::string text = read_file(STACONT_SOURCE_DIR "/tests/data/graphics/" + file);
   EXPECT_FALSE(text.empty()) << file;
@@ -67,7 +47,7 @@ inline std::vector<GraphicsCase> graphics_cases(const std::string& file) {
     }
     const std::size_t tab = line.find('\t');
     if (line.empty() || line[0] == '#' || tab == std::string::npos || cases.empty()) continue;
-    cases.back().field[line.substr(0, tab)].push_back(graphics_unescape(line.substr(tab + 1)));
+    cases.back().field[line.substr(0, tab)].push_back(table_unescape(line.substr(tab + 1)));
   }
   return cases;
 }

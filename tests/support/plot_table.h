@@ -4,9 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
+
+#include "tests/support/table.h"
 
 using TableRow = std::vector<std::string>;
 
@@ -17,10 +18,7 @@ inline std::vector<TableRow> plot_table(const std::string& name) {
   std::vector<TableRow> rows;
   for (std::string line; std::getline(in, line);) {
     if (line.empty() || line[0] == '#') continue;
-    TableRow row;
-    std::stringstream fields(line);
-    for (std::string f; std::getline(fields, f, '\t');) row.push_back(f);
-    rows.push_back(row);
+    rows.push_back(table_fields(line));
   }
   return rows;
 }

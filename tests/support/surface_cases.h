@@ -11,28 +11,13 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/table.h"
+
 namespace surface_cases {
 
 using Row = std::vector<std::string>;
 
-inline std::string unescape(const std::string& s) {
-  if (s == "~") return "";
-  std::string out;
-  for (std::size_t i = 0; i < s.size(); ++i) {
-    if (s[i] != '\\' || i + 1 == s.size()) {
-      out += s[i];
-      continue;
-    }
-    const char c = s[++i];
-    if (c == 'x' && i + 2 < s.size()) {
-      out += static_cast<char>(std::stoi(s.substr(i + 1, 2), nullptr, 16));
-      i += 2;
-    } else {
-      out += c == 'n' ? '\n' : c == 't' ? '\t' : c == 'r' ? '\r' : c;
-    }
-  }
-  return out;
-}
+inline std::string unescape(const std::string& s) { return s == "~" ? "" : table_unescape(s); }
 
 // The rows of one block (the file is read once); a missing file or block fails the test.
 inline const std::vector<Row>& rows(const std::string& file, const std::string& block) {
@@ -49,12 +34,7 @@ inline const std::vector<Row>& rows(const std::string& file, const std::string& 
       }
       if (current == nullptr) continue;
       Row row;
-      for (std::size_t from = 0;;) {
-        const std::size_t tab = line.find('\t', from);
-        row.push_back(unescape(line.substr(from, tab - from)));
-        if (tab == std::string::npos) break;
-        from = tab + 1;
-      }
+      for (const std::string& f : table_fields(line)) row.push_back(unescape(f));
       current->push_back(row);
     }
   }
