@@ -34,10 +34,10 @@ TEST_F(HostileFormat, RefusedFormatsDrawAsTheDefault) {
   for (const auto& c : read_tsv("hostile_format.tsv")) {
     const std::string what = c.at("hostile");
     const std::string plain = dir_ + "/plain.ps", ps = dir_ + "/bad.ps";
-    const RunResult p = run(split_words(c.at("plain")), plain);
+    const RunResult p = run(words(c.at("plain")), plain);
     ASSERT_EQ(p.status, 0) << p.err;
     const auto start = std::chrono::steady_clock::now();
-    const RunResult r = run(split_words(c.at("hostile")), ps);
+    const RunResult r = run(words(c.at("hostile")), ps);
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     EXPECT_EQ(r.status, 0) << what;
     EXPECT_EQ(r.err, c.at("message")) << what;

@@ -177,7 +177,7 @@ TEST_F(LabelE2E, LabelBoxesArePairwiseDisjointAndInsideTheMap) {
     const std::vector<LabelBox> boxes = label_boxes(r.out);
     std::map<std::string, int> count;
     for (const LabelBox& b : boxes) ++count[b.kind];
-    for (const std::string& k : split_words(c.at("kinds"))) EXPECT_GT(count[k], 0) << "no " << k << " label";
+    for (const std::string& k : words(c.at("kinds"))) EXPECT_GT(count[k], 0) << "no " << k << " label";
     if (c.at("most_marks") != "-1") {
       EXPECT_LE(count["high-low"], std::stoi(c.at("most_marks")));
     }

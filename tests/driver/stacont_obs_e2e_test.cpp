@@ -37,7 +37,7 @@ class ObsE2E : public ProgramTest {
     const std::string text = read_file(path);
     std::istringstream in(text.substr(std::min(text.size(), text.find("\n$\n") + 3)));
     for (std::string line; std::getline(in, line);) {
-      const std::vector<std::string> w = split_words(line);  // id, latitude, longitude, values
+      const std::vector<std::string> w = words(line);  // id, latitude, longitude, values
       if (w.size() >= 3) out[w[0]] = std::vector<std::string>(w.begin() + 3, w.end());
     }
     return out;

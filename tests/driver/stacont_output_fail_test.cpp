@@ -93,7 +93,7 @@ TEST_P(OutputFail, NamesTheFileEndsWith30AndKeepsTheOldFile) {
   const std::vector<std::string> before = listing(top);
 
   std::vector<std::string> args =
-      sample_args("2026031412", "us", split_words(replace_all(replace_all(o.at("args"), "%F", file), "%D", dir)));
+      sample_args("2026031412", "us", words(replace_all(replace_all(o.at("args"), "%F", file), "%D", dir)));
   RunResult r;
   if (f.full_disk) {
     // The shell ignores the signal of an over-long file, so writes fail with EFBIG, and

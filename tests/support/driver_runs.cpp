@@ -31,13 +31,6 @@ RunResult run_script(const std::string& script, const std::vector<std::string>& 
   return run_program("/usr/bin/python3", all, "", {}, cwd, 120);
 }
 
-std::vector<std::string> sample_args(const std::string& hour, const std::string& domain,
-                                     const std::vector<std::string>& more) {
-  std::vector<std::string> args = {"-ba", "-fp", STACONT_DATA_DIR, "-if", "sfc_sample", "-cu", "#" + hour, "-pd", domain};
-  args.insert(args.end(), more.begin(), more.end());
-  return args;
-}
-
 std::vector<double> ncdump_values(const std::string& path, const std::string& name) {
   const std::string dump = run_program("/usr/bin/ncdump", {"-v", name, path}).out;
   const std::size_t start = dump.find("\n " + name + " =", dump.find("\ndata:"));
@@ -45,7 +38,7 @@ std::vector<double> ncdump_values(const std::string& path, const std::string& na
   if (dump.find("\ndata:") == std::string::npos || start == std::string::npos) return out;
   std::string body = dump.substr(start + name.size() + 4, dump.find(';', start) - start - name.size() - 4);
   std::replace(body.begin(), body.end(), ',', ' ');
-  for (const std::string& w : split_words(body)) out.push_back(w == "_" ? -9999.0 : std::stod(w));
+  for (const std::string& w : words(body)) out.push_back(w == "_" ? -9999.0 : std::stod(w));
   return out;
 }
 
@@ -187,15 +180,8 @@ std::vector<RunCase> read_runs(const std::string& name) {
   return cases;
 }
 
-std::vector<std::string> split_words(const std::string& text) {
-  std::vector<std::string> out;
-  std::istringstream in(text);
-  for (std::string w; in >> w;) out.push_back(w);
-  return out;
-}
-
 std::vector<std::string> table_words(const std::string& value, const std::string& dir) {
-  return split_words(expand(value, dir));
+  return words(expand(value, dir));
 }
 
 std::string run_case_name(const ::testing::TestParamInfo<RunCase>& info) {
@@ -246,7 +232,7 @@ void check_run(const RunCase& c) {
     } else if (key == "cwd") {
       cwd = value;
     } else if (key == "args") {
-      for (const std::string& w : split_words(value)) args.push_back(w);
+      for (const std::string& w : words(value)) args.push_back(w);
     } else if (key == "arg") {
       args.push_back(value);
     } else if (key == "stdin") {

@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "tests/support/e2e.h"
 #include "tests/support/run.h"
 
 // The path of a file under tests/data/driver.
@@ -17,11 +18,6 @@ std::string driver_data(const std::string& name);
 
 // Runs one of the Python scripts kept under tests/data/driver.
 RunResult run_script(const std::string& script, const std::vector<std::string>& args, const std::string& cwd = "");
-
-// A batch run on the bundled sample: its hour (such as "2026031412") over a domain, then
-// more arguments.
-std::vector<std::string> sample_args(const std::string& hour, const std::string& domain,
-                                     const std::vector<std::string>& more);
 
 // The values of a variable of a netCDF file as ncdump prints them, a missing one ("_") as
 // -9999; none when the file or the variable is not there.
@@ -63,8 +59,6 @@ std::vector<RunCase> read_runs(const std::string& name);
 
 // s with every what in it replaced by with.
 std::string replace_all(std::string s, const std::string& what, const std::string& with);
-// The words of text, apart by blanks.
-std::vector<std::string> split_words(const std::string& text);
 // The words of a table's value, with its folder and the known folders put in as in a table
 // of runs.
 std::vector<std::string> table_words(const std::string& value, const std::string& dir);

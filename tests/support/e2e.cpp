@@ -7,11 +7,18 @@
 #include <cstdlib>
 #include <sstream>
 
+std::vector<std::string> sample_args(const std::string& hour, const std::string& domain,
+                                     const std::vector<std::string>& more) {
+  std::vector<std::string> a = {"-ba", "-fp", kData, "-if", "sfc_sample", "-cu", "#" + hour, "-pd", domain};
+  a.insert(a.end(), more.begin(), more.end());
+  return a;
+}
+
 std::vector<std::string> sample_args(const std::string& variable, const std::vector<std::string>& extra,
                                      const std::string& hour, const std::string& domain) {
-  std::vector<std::string> a = {"-ba", "-fp", kData, "-if", "sfc_sample", "-cu", hour, "-pd", domain, "-va", variable};
-  a.insert(a.end(), extra.begin(), extra.end());
-  return a;
+  std::vector<std::string> more = {"-va", variable};
+  more.insert(more.end(), extra.begin(), extra.end());
+  return sample_args(hour.substr(hour.rfind('#', 0) == 0 ? 1 : 0), domain, more);
 }
 
 std::string data_file(const std::string& name) {

@@ -13,6 +13,10 @@ inline const std::string kData = STACONT_DATA_DIR;
 // A batch run of the sample's hour over a named domain for one variable, then extra.
 std::vector<std::string> sample_args(const std::string& variable, const std::vector<std::string>& extra = {},
                                      const std::string& hour = "#2026031412", const std::string& domain = "us");
+// The same run given its hour without the "#" (such as "2026031412"), with more arguments
+// (the variable among them, or none for the runs that need none).
+std::vector<std::string> sample_args(const std::string& hour, const std::string& domain,
+                                     const std::vector<std::string>& more);
 
 // A file of tests/data/driver.
 std::string data_file(const std::string& name);
