@@ -248,9 +248,10 @@ void draw_named(const std::string& name) {
     const float white[3] = {1, 1, 1}, red[3] = {1, 0, 0};
     gset_colr_rep(1, 40, white);
     gset_colr_rep(1, 41, red);
+    const float triangle[6] = {0.1F, 0.1F, 0.2F, 0.1F, 0.2F, 0.2F};
     for (int c : {40, 41}) {
       gset_fill_colr_ind(c);
-      gfill_area(3, l);
+      gfill_area(3, triangle);
     }
   } else if (name == "print") {
     for (int c : {501, 502, 506, 503}) {
