@@ -100,8 +100,15 @@ class Session : public WindowProgramTest {
     return r;
   }
   // xdotool with the test's display; its commands run in order, as a user's hands would.
+  // xdotool looks up the focused window before it types; when the program replaces its window
+  // between two plots that lookup can hit the old one (BadWindow) and nothing is typed, so the
+  // command is given again.
   void xdo(const std::vector<std::string>& args) {
-    const RunResult r = run_program(kXdotool, args, "", env_, "", 20);
+    RunResult r = run_program(kXdotool, args, "", env_, "", 20);
+    for (int again = 0; again < 3 && r.status != 0 && r.err.find("BadWindow") != std::string::npos; ++again) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(300));
+      r = run_program(kXdotool, args, "", env_, "", 20);
+    }
     EXPECT_EQ(r.status, 0) << r.err;
   }
   std::string id() const { return std::to_string(w_); }
