@@ -55,7 +55,7 @@ struct DevState {
   };
 };
 // Made at compile time: the kernel's wiring writes into it while statics are initialised.
-constinit DevState st;
+GKS_CONSTINIT DevState st;
 
 void keep(int code, int arg, const float* values, int count, const char* text = nullptr) {
   if (st.calls.size() >= GDEV_MAX_CALLS) {

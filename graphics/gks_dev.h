@@ -13,6 +13,15 @@
 // it opens no file and keeps every call it receives (gdev_calls), so plots run their full
 // course and tests can see what a device would have drawn.
 #pragma once
+
+// The kernel's records that its start-up wiring writes into while statics are initialised are
+// built at compile time. clang cannot build the C++ library's strings at compile time, so in
+// its builds (the fuzz targets, which draw nothing) they are initialised as usual.
+#if defined(__clang__)
+#define GKS_CONSTINIT
+#else
+#define GKS_CONSTINIT constinit
+#endif
 #include <cstdarg>
 #include <cstddef>
 #include <string>

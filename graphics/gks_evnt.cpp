@@ -44,7 +44,7 @@ struct EvntState {
   XPoint band_end{};
 };
 // Made at compile time: the kernel's wiring writes into it while statics are initialised.
-constinit EvntState st;
+GKS_CONSTINIT EvntState st;
 
 std::string suffixes(unsigned state) {
   std::string s;

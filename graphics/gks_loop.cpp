@@ -38,7 +38,7 @@ struct LoopState {
   GksRefreshFunc refresh_callback = nullptr;
 };
 // Made at compile time: the kernel's wiring writes into it while statics are initialised.
-constinit LoopState st;
+GKS_CONSTINIT LoopState st;
 
 constexpr unsigned level_frames = 0xF000000u;
 constexpr unsigned level_loop = 0x40000000u;

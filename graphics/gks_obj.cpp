@@ -37,7 +37,7 @@ struct ObjWiring {
   GksReplayFunc replay_func = nullptr;
   int (*poll_func)() = nullptr;
 };
-constinit ObjWiring wiring;
+GKS_CONSTINIT ObjWiring wiring;
 
 void replay(const GksObj& o) {
   if (o.type == GOBJ_FUNC) {

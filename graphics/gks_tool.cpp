@@ -53,7 +53,7 @@ struct ToolState {
   float xvp = 1.0F, yvp = 1.0F;
   std::string def_font;
 };
-constinit ToolState st;
+GKS_CONSTINIT ToolState st;
 
 // The device string of a device specification: everything after the first comma.
 std::string device_rest(const char* spec) {

@@ -33,7 +33,7 @@ struct TranState {
   Rect6 plt{};
   std::array<float, 2> wkwn_plt{0.0F, 0.0F};
 };
-constinit TranState st;
+GKS_CONSTINIT TranState st;
 
 // From the caller's order xmin, xmax, ymin, ymax.
 Rect6 from_caller(const float r[4]) { return {r[0], r[2], r[1], r[3], r[1] - r[0], r[3] - r[2]}; }

@@ -2,6 +2,8 @@
 // colours, cursors, title and geometry, and the reading of events.
 #include "graphics/gks_x11.h"
 
+#include "graphics/gks_dev.h"
+
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
 #include <X11/cursorfont.h>
@@ -55,7 +57,7 @@ struct X11Lasting {
   Display* abandoned = nullptr;
   GC abandoned_gcs[GC_COUNT] = {};
 };
-constinit X11Lasting lasting;
+GKS_CONSTINIT X11Lasting lasting;
 
 // The one connection, its window or foreign drawable, what was made on it, the settings
 // made before the window opens, and the error handling's counts and hooks.
@@ -112,7 +114,7 @@ struct X11State {
   GksEventHandler event_handler = nullptr;
 };
 // Made at compile time: the kernel's wiring writes into it while statics are initialised.
-constinit X11State st;
+GKS_CONSTINIT X11State st;
 
 void DisplayCloser::operator()(Display* d) const {
   if (d != nullptr && lasting.connection_alive) XCloseDisplay(d);

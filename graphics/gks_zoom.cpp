@@ -22,7 +22,7 @@ struct GksZoomState {
   // The unzoomed picture of a window without frames.
   PixmapOwner base_image;
 };
-constinit GksZoomState st;
+GKS_CONSTINIT GksZoomState st;
 
 constexpr int max_zoom = 1024;
 
