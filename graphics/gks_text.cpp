@@ -42,9 +42,8 @@ Font empty_font() {
   return f;
 }
 
-// The text attributes, the font list and the font in use with those read before, the
-// places labels took on the page, and the strokes of the glyph being drawn.
-struct TextState {
+// The attributes a reset of the text primitive gives back.
+struct TextAttr {
   int text_color = 1;
   float text_width = 1.0F;
   float text_height = 0.01F;
@@ -56,6 +55,11 @@ struct TextState {
   float upx = 0.0F, upy = 1.0F;
   int font_ind = 1;
   int font_prec = 2;
+};
+
+// The text attributes, the font list and the font in use with those read before, the
+// places labels took on the page, and the strokes of the glyph being drawn.
+struct TextState : TextAttr {
   int drop_shadow = 0;
   int drop_color = 0;
   std::string font_list_text;
@@ -301,20 +305,7 @@ void ginq_text_align(int* horizontal, int* vertical) {
   if (vertical != nullptr) *vertical = st.vert_align;
 }
 
-void greset_text() {
-  st.text_color = 1;
-  st.text_width = 1.0F;
-  st.text_height = 0.01F;
-  st.text_expan = 1.0F;
-  st.text_space = 0.25F;
-  st.text_char_space = 0.0F;
-  st.horiz_align = 0;
-  st.vert_align = 0;
-  st.upx = 0.0F;
-  st.upy = 1.0F;
-  st.font_ind = 1;
-  st.font_prec = 2;
-}
+void greset_text() { static_cast<TextAttr&>(st) = TextAttr{}; }
 
 void ginit_text(int) { greset_text(); }
 
