@@ -91,9 +91,9 @@ std::string drawn_latitudes() {
   for (const Drawn& d : MapTest::drawn()) out += (out.empty() ? "" : " ") + std::to_string(std::lround(d.pts[0].second));
   return out;
 }
-bool colour_set(int colour) {
+bool was_set(int code, int arg) {
   for (const GksCall& c : gdev_calls())
-    if (c.code == GOBJ_LCOLR && c.arg == colour) return true;
+    if (c.code == code && c.arg == arg) return true;
   return false;
 }
 bool has_label(const std::string& t) {
@@ -178,11 +178,22 @@ TEST_F(MapTest, MapListTable) {
       ASSERT_FALSE(drawn().empty());
       EXPECT_EQ(drawn()[0].colour, CLR_get_ind(a.c_str()));
     } else if (c == "colour-set") {
-      EXPECT_TRUE(colour_set(CLR_get_ind(a.c_str())));
+      EXPECT_TRUE(was_set(GOBJ_LCOLR, CLR_get_ind(a.c_str())));
+    } else if (c == "style-set") {
+      EXPECT_TRUE(was_set(GOBJ_LTYPE, std::stoi(a)));
     } else if (c == "vert") {
       EXPECT_NEAR(MAP_get_vert(), std::stof(a), 1e-3);
     } else if (c == "labels") {
       EXPECT_EQ(labels().size(), std::stoul(a));
+    } else if (c == "labels-sorted") {
+      std::vector<std::string> l = labels();
+      std::sort(l.begin(), l.end());
+      EXPECT_EQ(l, w);
+    } else if (c == "label-at") {
+      int found = 0;
+      for (const auto& [t, pos] : placed_labels())
+        found += t == w[0] && std::fabs(pos.first - std::stod(w[1])) < 1e-3 && std::fabs(pos.second - std::stod(w[2])) < 1e-3;
+      EXPECT_EQ(found, 1);
     } else if (c == "labels-have" || c == "labels-lack") {
       for (const std::string& t : w) EXPECT_EQ(has_label(t), c == "labels-have") << t;
     } else if (c == "process") {
@@ -487,38 +498,6 @@ TEST_F(MapTest, FilledAreas) {
 }
 
 // ---------------------------------------------------------------- latitude-longitude lines
-
-TEST_F(MapTest, LatLonLabels) {
-  map_only("none.map", binary({}), globe(-150.0f));
-  MAP_latlon(0, 0, 30.0f, 90.0f);
-  draw();
-  std::vector<std::string> l = labels();
-  std::sort(l.begin(), l.end());
-  EXPECT_EQ(l, (std::vector<std::string>{"30N", "30S", "60N", "60S", "90E", "90W", "DL", "EQ", "PM"}));
-  // Latitudes at the left edge, one hundredth of the width in; longitudes at the bottom.
-  const std::map<std::string, std::pair<double, double>> want = {
-      {"EQ", {-180.0 + 3.6, 0.0}}, {"PM", {150.0, -90.0 + 3.6}}, {"90W", {60.0, -90.0 + 3.6}},
-      {"DL", {-30.0, -90.0 + 3.6}}};
-  for (const auto& [t, pos] : placed_labels()) {
-    const auto w = want.find(t);
-    if (w == want.end()) continue;
-    EXPECT_NEAR(pos.first, w->second.first, 1e-3) << t;
-    EXPECT_NEAR(pos.second, w->second.second, 1e-3) << t;
-  }
-  // The line colour: magenta, dash-dotted.
-  bool magenta = false, style4 = false;
-  for (const GksCall& c : gdev_calls()) {
-    if (c.code == GOBJ_LCOLR && c.arg == CLR_get_ind("magenta")) magenta = true;
-    if (c.code == GOBJ_LTYPE && c.arg == 4) style4 = true;
-  }
-  EXPECT_TRUE(magenta);
-  EXPECT_TRUE(style4);
-  // Lines are drawn with the map itself only: not over the data.
-  gdev_clear_calls();
-  draw(2);
-  EXPECT_TRUE(labels().empty());
-  EXPECT_TRUE(calls(GOBJ_LINE).empty());
-}
 
 TEST_F(MapTest, ExtraLabelsAndCrossMarks) {
   map_only("none.map", binary({}), globe());
