@@ -70,7 +70,9 @@ class ContPlot : public ::testing::Test {
   std::string last_ps_;
 };
 
-TEST_F(ContPlot, FillListInterpolatesLevelsAndAValueOnALevelTakesTheBandAbove) {
+// Fill lists: levels interpolated between those given, a value on a level in the band
+// above; colour ranges in either order; labels of the list.
+TEST_F(ContPlot, FillListsLevelsColoursAndLabels) {
   CONT_set_fill_colors("0:red,10:blue,green,30:yellow", 1);
   float v[8];
   ASSERT_EQ(CONT_get_values(v, 8), 4);
@@ -84,9 +86,7 @@ TEST_F(ContPlot, FillListInterpolatesLevelsAndAValueOnALevelTakesTheBandAbove) {
   EXPECT_EQ(a.color, -1);
   EXPECT_EQ(CONT_get_fill_attrib(&a, MISSING), -1);
   EXPECT_STREQ(CONT_get_label(1), "10");
-}
-
-TEST_F(ContPlot, ColourRangesAndLabelsOfTheList) {
+  CONT_init();
   EXPECT_EQ(CONT_set_fill_colors("2-6", 1), 5);
   for (int i = 0; i < 5; ++i) {
     AttribRec a;

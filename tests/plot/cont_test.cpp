@@ -297,18 +297,8 @@ TEST_F(ContTrace, CellWithMissingCornerStaysBlank) {
   }
 }
 
-TEST_F(ContTrace, LevelsFromRangeIntervalAndBase) {
-  make(3, 3, [](float x, float y) { return 3.0F + 12.0F * (x + y) / 2.0F; });  // 3 .. 27
-  CONT_set_intrvl(5.0F);
-  CONT_set_base(0.0F);
-  ASSERT_EQ(CONT_set_cont_ext(&grid_), 0);
-  float lo, hi;
-  int n;
-  CONT_get_cont_ext(&lo, &hi, &n);
-  EXPECT_EQ(std::tuple(lo, hi, n), std::tuple(0.0F, 30.0F, 6));
-}
-
-// Intervals and bases far out of scale give countable levels in the field's range: more
+// Levels from the field's range, the interval and the base; intervals and bases far out of
+// scale give countable levels in the field's range: more
 // than 1000 levels over it give way to the automatic interval (24 over 14 bands: 2), named
 // once; a base far off gives the levels of its remainder.
 TEST_F(ContTrace, HostileIntervalsAndBasesKeepLevelsCountable) {
@@ -319,6 +309,7 @@ TEST_F(ContTrace, HostileIntervalsAndBasesKeepLevelsCountable) {
     int n;
     std::string message;
   } cases[] = {
+      {5.0F, 0.0F, 0, 30, 6, ""},  // the range widened to the levels round it
       {1e-30F, MISSING, 2, 28, 13, more + "1e-30 gives more than 1000 levels from 3 to 27" + auto_used},
       {1e-30F, MISSING, 2, 28, 13, ""},  // named once
       {1e-45F, MISSING, 2, 28, 13, more + "1.4013e-45 gives more than 1000 levels from 3 to 27" + auto_used},

@@ -70,15 +70,9 @@ TEST_F(FrtSample, FrontsAndCentresLieOnTheAnalysedFields) {
 
   // The cold front: the blue line. Along it, every half grid length, the strongest
   // temperature gradient across it within three grid lengths either side.
-  const int blue = CLR_get_ind("blue");
   std::vector<std::pair<double, double>> front;
-  int colour = -1;
-  GPH_trans(2);
-  for (const GksCall& c : gdev_calls()) {
-    if (c.code == GOBJ_LCOLR) colour = c.arg;
-    if (c.code == GOBJ_LINE && colour == blue)
-      for (std::size_t i = 0; i + 1 < c.values.size(); i += 2) front.emplace_back(xdev_W(c.values[i]), ydev_W(c.values[i + 1]));
-  }
+  for (const Drawn& d : drawn())
+    if (d.colour == CLR_get_ind("blue")) front.insert(front.end(), d.pts.begin(), d.pts.end());
   ASSERT_GT(front.size(), 20u);
   double worst = 0, sum = 0;
   int n = 0;

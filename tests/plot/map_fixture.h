@@ -18,9 +18,11 @@
 #include "tests/graphics/gks_fixture.h"
 #include "tests/support/run.h"
 
-// One drawn polyline or filled area, as plane points.
+// One drawn polyline or filled area, as plane points, with the line or fill colour set
+// for it.
 struct Drawn {
   std::vector<std::pair<double, double>> pts;
+  int colour = -1;
   double length(std::size_t i) const {
     return std::hypot(pts[i + 1].first - pts[i].first, pts[i + 1].second - pts[i].second);
   }
@@ -117,9 +119,12 @@ class MapTest : public GksTest {
   static std::vector<Drawn> drawn(int code = GOBJ_LINE) {
     std::vector<Drawn> out;
     GPH_trans(2);
+    int colour = -1;
     for (const GksCall& c : gdev_calls()) {
+      if (c.code == (code == GOBJ_LINE ? GOBJ_LCOLR : GOBJ_FCOLR)) colour = c.arg;
       if (c.code != code) continue;
       Drawn d;
+      d.colour = colour;
       for (std::size_t i = 0; i + 1 < c.values.size(); i += 2) d.pts.emplace_back(xdev_W(c.values[i]), ydev_W(c.values[i + 1]));
       out.push_back(std::move(d));
     }

@@ -7,7 +7,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <fstream>
 #include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -15,7 +17,9 @@
 #include "config/resrc.h"
 #include "graphics/gks_fill.h"
 #include "graphics/gks_line.h"
+#include "graphics/gks_text.h"
 #include "tests/plot/map_fixture.h"
+#include "tests/support/table.h"
 
 namespace {
 
@@ -50,47 +54,158 @@ MapPoints square(float lat, float lon, float h = 0.5f) {
   return {{lat - h, lon - h}, {lat - h, lon + h}, {lat + h, lon + h}, {lat + h, lon - h}, {lat - h, lon - h}};
 }
 
-// ---------------------------------------------------------------- map files
-
-TEST_F(MapTest, TextAndBinaryFormsDrawTheSameLines) {
-  MapPoints r1 = {{10.0f, 10.0f}, {10.0f, 10.5f}, {10.5f, 10.5f}, {PEN, PEN}, {30.0f, 30.0f}, {30.0f, 30.5f}};
-  MapPoints r2 = {{-40.0f, -40.0f}, {-40.5f, -40.5f}};
-  write("b.map", binary({r1, r2}));
-  write("t.map", text({r1, r2}));
-  std::vector<std::vector<Drawn>> results;
-  for (const char* name : {"b.map", "t.map"}) {
-    setup(globe());
-    MAP_file(name);
-    EXPECT_EQ(draw(), std::string("Map: ") + name + "\n");
-    results.push_back(drawn());
-  }
-  const std::vector<std::vector<std::pair<double, double>>> want = {
-      {{10, 10}, {10.5, 10}, {10.5, 10.5}}, {{30, 30}, {30.5, 30}}, {{-40, -40}, {-40.5, -40.5}}};
-  for (const auto& r : results) {
-    ASSERT_EQ(r.size(), want.size());
-    for (std::size_t i = 0; i < want.size(); ++i) {
-      ASSERT_EQ(r[i].pts.size(), want[i].size()) << i;
-      for (std::size_t k = 0; k < want[i].size(); ++k)
-        EXPECT_TRUE(near(r[i].pts[k].first, want[i][k].first, 0.01) &&
-                    near(r[i].pts[k].second, want[i][k].second, 0.01))
-            << i << " " << k;
+// The records of a map file as tests/data/plot/map_lists.txt writes them.
+std::vector<MapPoints> records(const std::string& text) {
+  std::vector<MapPoints> out(1);
+  std::istringstream in(text);
+  for (std::string w; in >> w;) {
+    float lat = 0, lon0 = 0, lon1 = 0;
+    if (w == "/") {
+      out.emplace_back();
+    } else if (w == "pen") {
+      out.back().push_back({PEN, PEN});
+    } else if (std::sscanf(w.c_str(), "steps:%f:%f:%f", &lat, &lon0, &lon1) == 3) {
+      const MapPoints s = steps(lat, lon0, lon1);
+      out.back().insert(out.back().end(), s.begin(), s.end());
+    } else {
+      EXPECT_EQ(std::sscanf(w.c_str(), "%f,%f", &lat, &lon0), 2) << w;
+      out.back().push_back({lat, lon0});
     }
   }
+  return out.size() == 1 && out[0].empty() ? std::vector<MapPoints>{} : out;
 }
 
-// A record of count 0 ends the file; a lone point between pen-ups draws nothing, and a line
-// is never joined over a pen-up or from one record to the next.
-TEST_F(MapTest, EndRecordPenUpsAndRecordsEndLines) {
-  std::string bytes = binary({{{0, 0}, {0, 0.5f}, {PEN, PEN}, {5, 5}, {PEN, PEN}, {1, 1}, {1, 1.5f}}, {{2, 2}, {2, 2.5f}}});
-  bytes += binary({{{50, 50}, {50, 50.5f}}});  // after the end record: never read
-  map_only("e.map", bytes, globe());
-  EXPECT_EQ(draw(), "Map: e.map\n");
-  const auto lines = drawn();
-  ASSERT_EQ(lines.size(), 3u);
-  for (const Drawn& d : lines) EXPECT_EQ(d.pts.size(), 2u);
-  EXPECT_TRUE(near(lines[1].pts[0].second, 1.0, 0.01));
-  EXPECT_TRUE(near(lines[2].pts[0].second, 2.0, 0.01));
+DomainRec domain_of(const std::string& s) {
+  if (s == "us") return MapTest::us();
+  if (s.rfind("globe", 0) == 0) return globe(s.size() > 6 ? std::stof(s.substr(6)) : 0.0f);
+  if (s.rfind("height:", 0) == 0) return MapTest::of_height(std::stof(s.substr(7)));
+  int proj = 0, nx = 0, ny = 0;
+  float clat = 0, clon = 0, dx = 0;
+  EXPECT_EQ(std::sscanf(s.c_str(), "%d:%f:%f:%d:%d:%f", &proj, &clat, &clon, &nx, &ny, &dx), 6) << s;
+  return MapTest::domain(proj, clat, clon, nx, ny, dx);
 }
+
+// Each first latitude, a line colour and a text drawn.
+std::string drawn_latitudes() {
+  std::string out;
+  for (const Drawn& d : MapTest::drawn()) out += (out.empty() ? "" : " ") + std::to_string(std::lround(d.pts[0].second));
+  return out;
+}
+bool was_set(int code, int arg) {
+  for (const GksCall& c : gdev_calls())
+    if (c.code == code && c.arg == arg) return true;
+  return false;
+}
+bool has_label(const std::string& t) {
+  const std::vector<std::string> l = MapTest::labels();
+  return std::find(l.begin(), l.end(), t) != l.end();
+}
+
+// The cases of tests/data/plot/map_lists.txt, each command checked where it stands.
+TEST_F(MapTest, MapListTable) {
+  const std::string name = STACONT_SOURCE_DIR "/tests/data/plot/map_lists.txt";
+  std::ifstream in(name);
+  ASSERT_TRUE(in.good()) << name;
+  std::string title, line;
+  for (int n = 1; std::getline(in, line); ++n) {
+    if (line.empty() || line[0] == '#') continue;
+    const std::vector<std::string> f = table_fields(line);
+    const std::string& c = f[0];
+    const std::string a = f.size() > 1 ? f[1] : "", b = f.size() > 2 ? table_unescape(f[2]) : "";
+    SCOPED_TRACE(title + " (line " + std::to_string(n) + ": " + line + ")");
+    std::istringstream words(a);
+    std::vector<std::string> w;
+    for (std::string t; words >> t;) w.push_back(t);
+    if (c == "case") {
+      title = a;
+      MAP_reset_state();
+      MAP_latlon(0, 0, 0.0f, 0.0f);
+      MAP_set_format(nullptr);
+      MAP_fill_cont(0);
+      RES_put("map_file", nullptr);
+      RES_put("color_map", nullptr);
+      // A new page: colours no case uses, so that every colour a case sets reaches the
+      // device, and no room taken by the labels of the case before.
+      gset_line_colr_ind(1);
+      gset_text_colr_ind(1);
+      gtext_room_clear();
+    } else if (c == "file") {
+      const std::string bytes = b == "raw" ? table_unescape(f[3]) : b == "text" ? text(records(f[3])) : binary(records(f[3]));
+      write(a, b == "append" ? read_file(path(a)) + bytes : bytes);
+    } else if (c == "domain") {
+      setup(domain_of(a));
+    } else if (c == "list") {
+      MAP_file(a.c_str());
+    } else if (c == "format") {
+      MAP_set_format(a.empty() ? nullptr : a.c_str());
+    } else if (c == "fill") {
+      MAP_fill_cont(std::stoi(a));
+    } else if (c == "latlon") {
+      MAP_latlon(std::stoi(w[0]), std::stoi(w[1]), std::stof(w[2]), std::stof(w[3]));
+    } else if (c == "res") {
+      RES_put(a.c_str(), b.c_str());
+    } else if (c == "mapflag") {
+      FLAG_setplot(DRAW_MAP, std::stoi(a));
+    } else if (c == "clear") {
+      gdev_clear_calls();
+    } else if (c == "draw") {
+      const std::string out = draw(std::stoi(a));
+      if (f[2] != "*") {
+        EXPECT_EQ(out, b);
+      }
+    } else if (c == "draw-has") {
+      EXPECT_NE(draw(std::stoi(a)).find(b), std::string::npos);
+    } else if (c == "lines") {
+      EXPECT_EQ(drawn().size(), std::stoul(a));
+    } else if (c == "sizes") {
+      std::string sizes;
+      for (const Drawn& d : drawn()) sizes += (sizes.empty() ? "" : " ") + std::to_string(d.pts.size());
+      EXPECT_EQ(sizes, a);
+    } else if (c == "lats") {
+      EXPECT_EQ(drawn_latitudes(), a);
+    } else if (c == "point") {
+      const std::vector<Drawn> d = drawn();
+      const std::size_t i = std::stoul(w[0]);
+      ASSERT_LT(i, d.size());
+      const std::size_t k = w[1] == "last" ? d[i].pts.size() - 1 : std::stoul(w[1]);
+      ASSERT_LT(k, d[i].pts.size());
+      EXPECT_NEAR(d[i].pts[k].first, std::stod(w[2]), 0.01);
+      EXPECT_NEAR(d[i].pts[k].second, std::stod(w[3]), 0.01);
+    } else if (c == "max-step") {
+      for (const Drawn& d : drawn())
+        for (std::size_t i = 0; i + 1 < d.pts.size(); ++i) EXPECT_LT(d.length(i), std::stod(a)) << i;
+    } else if (c == "line-colour") {
+      ASSERT_FALSE(drawn().empty());
+      EXPECT_EQ(drawn()[0].colour, CLR_get_ind(a.c_str()));
+    } else if (c == "colour-set") {
+      EXPECT_TRUE(was_set(GOBJ_LCOLR, CLR_get_ind(a.c_str())));
+    } else if (c == "style-set") {
+      EXPECT_TRUE(was_set(GOBJ_LTYPE, std::stoi(a)));
+    } else if (c == "vert") {
+      EXPECT_NEAR(MAP_get_vert(), std::stof(a), 1e-3);
+    } else if (c == "labels") {
+      EXPECT_EQ(labels().size(), std::stoul(a));
+    } else if (c == "labels-sorted") {
+      std::vector<std::string> l = labels();
+      std::sort(l.begin(), l.end());
+      EXPECT_EQ(l, w);
+    } else if (c == "label-at") {
+      int found = 0;
+      for (const auto& [t, pos] : placed_labels())
+        found += t == w[0] && std::fabs(pos.first - std::stod(w[1])) < 1e-3 && std::fabs(pos.second - std::stod(w[2])) < 1e-3;
+      EXPECT_EQ(found, 1);
+    } else if (c == "labels-have" || c == "labels-lack") {
+      for (const std::string& t : w) EXPECT_EQ(has_label(t), c == "labels-have") << t;
+    } else if (c == "process") {
+      EXPECT_EQ(MAP_process(a.c_str()), std::stoi(b));
+    } else {
+      ADD_FAILURE() << "unknown command " << c;
+    }
+  }
+  FLAG_setplot(DRAW_MAP, 1);
+}
+
+// ---------------------------------------------------------------- map files
 
 // Segments longer than a degree follow their parallel or meridian on every projection.
 TEST_F(MapTest, LongSegmentsFollowTheirParallel) {
@@ -186,16 +301,6 @@ TEST_F(MapTest, DamagedFilesAreReportedAndTheListGoesOn) {
   }
 }
 
-TEST_F(MapTest, MissingFileIsReportedOnceAndTheListGoesOn) {
-  write("good.map", binary({steps(20.0f, 20.0f, 22.0f)}));
-  setup(globe());
-  MAP_file("nosuch.map,good.map");
-  EXPECT_EQ(draw(), "Map: nosuch.map\nMap: good.map\nMAP_process: Map file not found: nosuch.map\n");
-  EXPECT_EQ(drawn().size(), 1u);
-  EXPECT_EQ(draw(), "Map: nosuch.map\nMap: good.map\n");
-  EXPECT_EQ(MAP_process("nosuch.map"), -1);
-}
-
 // A file is read once; a file that changes on disk is read again.
 TEST_F(MapTest, FilesAreReadOnceAndAgainWhenChanged) {
   const std::string a = binary({steps(10.0f, 0.0f, 1.0f)});
@@ -233,180 +338,15 @@ TEST_F(MapTest, OpenStreamDraws) {
   EXPECT_EQ(MAP_map(nullptr), -1);
 }
 
-// ---------------------------------------------------------------- the map list
-
-// Three files, each a line at its own latitude; which were drawn.
-std::vector<int> drawn_latitudes() {
-  std::vector<int> out;
-  for (const Drawn& d : MapTest::drawn()) out.push_back(static_cast<int>(std::lround(d.pts[0].second)));
-  return out;
-}
-
-TEST_F(MapTest, PrefixesAgainstTheMask) {
-  write("a.map", binary({steps(10.0f, 0.0f, 1.0f)}));
-  write("b.map", binary({steps(20.0f, 0.0f, 1.0f)}));
-  write("c.map", binary({steps(30.0f, 0.0f, 1.0f)}));
-  const struct { int mask; std::vector<int> lats; } t[] = {
-      {1, {10}}, {2, {20}}, {4, {30}}, {5, {10, 30}}, {6, {20, 30}}, {7, {10, 20, 30}}, {0, {}},
-  };
-  for (const auto& c : t) {
-    SCOPED_TRACE(c.mask);
-    setup(globe());
-    MAP_file("-a.map,+b.map,c.map");
-    draw(c.mask);
-    EXPECT_EQ(drawn_latitudes(), c.lats);
-  }
-}
-
-TEST_F(MapTest, MapComponentOffDrawsNothing) {
-  map_only("a.map", binary({steps(10.0f, 0.0f, 1.0f)}), globe());
-  MAP_latlon(0, 0, 30.0f, 30.0f);
-  FLAG_setplot(DRAW_MAP, 0);
-  EXPECT_EQ(draw(), "");
-  EXPECT_TRUE(calls(GOBJ_LINE).empty());
-  EXPECT_TRUE(labels().empty());
-  FLAG_setplot(DRAW_MAP, 1);
-}
-
-// A region from 20N to 60N and 130W to 60W with one file, then the whole globe with another:
-// a domain over the United States draws the first only, one over Europe the second only.
-TEST_F(MapTest, RegionsChooseTheirItems) {
-  const std::vector<MapPoints> both = {steps(40.0f, -100.0f, -99.0f), steps(50.0f, 10.0f, 11.0f)};
-  write("first.map", binary(both));
-  write("second.map", binary(both));
-  const std::string list = "[20,60,-130,-60,1000],first.map,[-90,90,-180,180],second.map";
-  setup(domain(PROJ_PS, 40.0f, -100.0f, 25, 17, 1.2f));
-  MAP_file(list.c_str());
-  EXPECT_EQ(draw(), "Map: first.map\n");
-  EXPECT_EQ(drawn().size(), 1u);
-  setup(domain(PROJ_PS, 50.0f, 10.0f, 25, 17, 1.2f));
-  EXPECT_EQ(draw(), "Map: second.map\n");
-  EXPECT_EQ(drawn().size(), 1u);
-  // Items before any region always draw; a region too small for the map does not match;
-  // pairs in either order; a region with fewer than four values matches everything.
-  MAP_file("second.map,[60,20,-60,-130,10],first.map,[],first.map");
-  setup(domain(PROJ_PS, 40.0f, -100.0f, 25, 17, 1.2f));
-  EXPECT_EQ(draw(), "Map: second.map\nMap: first.map\n");
-  MAP_file("[60,20,-60,-130,30],first.map");
-  EXPECT_EQ(draw(), "Map: first.map\n");
-}
-
-TEST_F(MapTest, SizeConditions) {
-  write("f.map", binary({steps(40.0f, -100.0f, -99.0f)}));
-  const struct { const char* cond; float height; bool drawn; } t[] = {
-      {"s-50:", 40, true},       {"s-50:", 60, false},      {"s+50:", 40, false},     {"s+50:", 60, true},
-      {">30:", 40, true},        {">30:", 20, false},       {">30<50:", 40, true},    {">30<50:", 60, false},
-      {">30<50:", 20, false},    {"<50:", 40, true},        {"<50:", 60, false},      {"<50>30:", 40, true},
-      {"<50>30:", 20, false},    {"<50>30:", 60, false},    {"s+30:s-50:", 40, true}, {"s+30:s-50:", 60, false},
-      {"s-50:>45:", 48, true},   {"s-50:>45:", 40, false},  {"", 1000, true},
-  };
-  for (const auto& c : t) {
-    SCOPED_TRACE(std::string(c.cond) + " at " + std::to_string(c.height));
-    setup(of_height(c.height));
-    EXPECT_NEAR(MAP_get_vert(), c.height, 1e-3);
-    const std::string item = std::string(c.cond) + "f.map";
-    MAP_file(item.c_str());
-    draw();
-    EXPECT_EQ(drawn().size(), c.drawn ? 1u : 0u);
-  }
-}
-
-// A file name that merely looks like a condition is a file name.
-TEST_F(MapTest, NamesThatLookLikeConditions) {
-  map_only("s-5.map", binary({steps(40.0f, -100.0f, -99.0f)}), of_height(40.0f));
-  EXPECT_EQ(draw(), "Map: s-5.map\n");
-  EXPECT_EQ(drawn().size(), 1u);
-}
-
-TEST_F(MapTest, ListFiles) {
-  write("a.map", binary({steps(10.0f, 0.0f, 1.0f)}));
-  write("b.map", binary({steps(20.0f, 0.0f, 1.0f)}));
-  write("c.map", binary({steps(30.0f, 0.0f, 1.0f)}));
-  write("list", "a.map\n  -b.map\tc.map:red\n");
-  setup(globe());
-  MAP_file("fi:list");
-  EXPECT_EQ(draw(5), "Map: a.map\nMap: b.map\nMap: c.map\n");
-  EXPECT_EQ(drawn_latitudes(), (std::vector<int>{10, 20, 30}));
-  MAP_file("fi:nolist,c.map");
-  EXPECT_EQ(draw(), "Map: c.map\nMAP_draw: Unable to open map list file: nolist\n");
-  // A list that names itself ends.
-  write("loop", "a.map fi:loop\n");
-  MAP_file("fi:loop");
-  const std::string out = draw();
-  EXPECT_NE(out.find("MAP_draw: Map list files nested too deeply"), std::string::npos);
-}
-
-TEST_F(MapTest, DefaultListsAndTheResource) {
-  setup(us());
-  EXPECT_EQ(draw(4), "Map: zav.map\n");
-  // The same centre on a map 80 units high: the world files.
-  setup(domain(PROJ_PS, 39.0f, -97.0f, 25, 17, 5.0f));
-  EXPECT_EQ(draw(4), "Map: cont.map\nMap: country.map\n");
-  setup(globe());
-  EXPECT_EQ(draw(4), "Map: cont.map\nMap: country.map\n");
-  MAP_file("states.map");
-  EXPECT_EQ(draw(4), "Map: states.map\n");
-  RES_put("map_file", "cont_c.map,country_c.map");
-  EXPECT_EQ(draw(4), "Map: cont_c.map\nMap: country_c.map\n");
-}
-
-TEST_F(MapTest, AttributesOfMapFiles) {
-  write("a.map", binary({steps(10.0f, 0.0f, 1.0f)}));
-  auto colour_of_line = [] {
-    int c = -1;
-    for (const GksCall& k : gdev_calls()) {
-      if (k.code == GOBJ_LCOLR) c = k.arg;
-      if (k.code == GOBJ_LINE) return c;
-    }
-    return -2;
-  };
-  // The list item's colour, then the format's, then black under filled continents, then
-  // the resource.
-  const struct { const char* item; const char* format; int fill; const char* res; const char* colour; } t[] = {
-      {"a.map", nullptr, 0, nullptr, "red"},   {"a.map:blue:wi=2", nullptr, 0, nullptr, "blue"},
-      {"a.map", "green", 0, nullptr, "green"}, {"a.map", nullptr, 1, nullptr, "black"},
-      {"a.map", nullptr, 0, "blue", "blue"},
-  };
-  for (const auto& c : t) {
-    SCOPED_TRACE(c.item);
-    setup(globe());
-    MAP_file(c.item);
-    MAP_set_format(c.format);
-    MAP_fill_cont(c.fill);
-    if (c.res != nullptr) RES_put("color_map", c.res);
-    draw();
-    EXPECT_EQ(colour_of_line(), CLR_get_ind(c.colour));
-  }
-  MAP_set_format(nullptr);
-  MAP_fill_cont(0);
-  // No colour: nothing drawn, but the file is still looked for.
-  MAP_file("a.map:none,nosuch.map:none");
-  gdev_clear_calls();
-  const std::string out = draw();
-  EXPECT_TRUE(calls(GOBJ_LINE).empty());
-  EXPECT_NE(out.find("Map file not found: nosuch.map"), std::string::npos);
-}
-
 std::string seen;  // what the overlay callback was given, one line a call
 int fake_overlay(const char* file, const char* colour, int x, int y) {
   seen += std::string(file) + "|" + colour + "|" + std::to_string(x) + "|" + std::to_string(y) + "\n";
   return 0;
 }
 
-TEST_F(MapTest, Overlays) {
-  write("a.map", binary({steps(10.0f, 0.0f, 1.0f)}));
+// Overlay items go to the handler registered for their kind.
+TEST_F(MapTest, OverlayHandlers) {
   setup(globe());
-  MAP_file("im:sat.png:white:10:20,rf:obs.raw,if:logo.png::5:6,a.map");
-  std::string out = draw();
-  EXPECT_EQ(out,
-            "Map-image: sat.png:white:10:20\n"
-            "Map-rawfile: obs.raw\n"
-            "Map-image: logo.png::5:6\n"
-            "Map: a.map\n"
-            "IMG_read: Unable to open image file: sat.png\n"
-            "MAP_process: Station-value overlays are not available in this version: obs.raw\n"
-            "IMG_read: Unable to open image file: logo.png\n");
-  EXPECT_EQ(drawn().size(), 1u);
   MAP_set_overlay_func("im", fake_overlay);
   MAP_set_overlay_func("if", fake_overlay);
   for (const char* item : {"im:sat.png:white:10:20", "if:logo.png::5:6", "im:plain.png"}) {
@@ -416,37 +356,9 @@ TEST_F(MapTest, Overlays) {
   EXPECT_EQ(seen, "sat.png|white|10|20\nlogo.png||5|6\nplain.png||0|0\n");
   MAP_set_overlay_func("im", nullptr);
   MAP_set_overlay_func("if", nullptr);
-  // A metafile is replayed through the kernel, onto the map's transformation.
-  write("m.meta", "ZAVMETA\n#Title: x\nPL 2 10.000000,20.000000 30.000000,40.000000 \n");
-  MAP_file("mf:m.meta");
-  gdev_clear_calls();
-  EXPECT_EQ(draw(), "Map-metafile: m.meta\n");
-  const auto lines = drawn();
-  ASSERT_EQ(lines.size(), 1u);
-  EXPECT_TRUE(near(lines[0].pts[0].first, 10.0, 0.01));
-  EXPECT_TRUE(near(lines[0].pts[1].second, 40.0, 0.01));
 }
 
 // ---------------------------------------------------------------- seams and hidden points
-
-// A coastline over the date line on the latitude-longitude map: two pieces, one ending at
-// the right edge, one starting at the left edge; no segment across the map.
-TEST_F(MapTest, DateLineOnTheLatLonMap) {
-  map_only("d.map", binary({{{10.0f, 179.0f}, {10.0f, 179.6f}, {10.0f, -179.6f}, {10.0f, -179.0f}}}), globe());
-  draw();
-  const auto lines = drawn();
-  ASSERT_EQ(lines.size(), 2u);
-  EXPECT_TRUE(near(lines[0].pts.front().first, 179.0, 0.01));
-  EXPECT_GE(lines[0].pts.back().first, 180.0);
-  EXPECT_TRUE(near(lines[0].pts.back().first, 180.4, 0.01));
-  EXPECT_LE(lines[1].pts.front().first, -180.0);
-  EXPECT_TRUE(near(lines[1].pts.back().first, -179.0, 0.01));
-  for (const Drawn& d : lines)
-    for (std::size_t i = 0; i + 1 < d.pts.size(); ++i) {
-      EXPECT_LT(d.length(i), 1.0);
-      EXPECT_TRUE(near(d.pts[i].second, 10.0, 1e-3));
-    }
-}
 
 // The same over the seam of other projections: the seam lies opposite the centre.
 TEST_F(MapTest, SeamOnOtherProjections) {
@@ -569,13 +481,9 @@ TEST_F(MapTest, FilledAreas) {
   const auto sq = box(fills[0]);
   for (int i = 0; i < 4; ++i) EXPECT_NEAR(sq[i], (std::vector<double>{8, 12, 8, 12})[i], 1e-3);
   // The lake is filled with the background, the land around it in its own colour.
-  std::vector<int> fill_colours;
-  for (const GksCall& c : gdev_calls())
-    if (c.code == GOBJ_FCOLR) fill_colours.push_back(c.arg);
-  ASSERT_GE(fill_colours.size(), 3u);
-  EXPECT_EQ(fill_colours[0], CLR_get_ind("green"));
-  EXPECT_EQ(fill_colours[1], GKS_BACKGROUND);
-  EXPECT_EQ(fill_colours[2], CLR_get_ind("green"));
+  EXPECT_EQ(fills[0].colour, CLR_get_ind("green"));
+  EXPECT_EQ(fills[1].colour, GKS_BACKGROUND);
+  EXPECT_EQ(fills[2].colour, CLR_get_ind("green"));
   // The ring over the date line: one piece at each edge, none across the map.
   const auto a = box(fills[2]), b = box(fills[3]);
   EXPECT_NEAR(std::max(a[1], b[1]), 180.0, 0.01);
@@ -590,38 +498,6 @@ TEST_F(MapTest, FilledAreas) {
 }
 
 // ---------------------------------------------------------------- latitude-longitude lines
-
-TEST_F(MapTest, LatLonLabels) {
-  map_only("none.map", binary({}), globe(-150.0f));
-  MAP_latlon(0, 0, 30.0f, 90.0f);
-  draw();
-  std::vector<std::string> l = labels();
-  std::sort(l.begin(), l.end());
-  EXPECT_EQ(l, (std::vector<std::string>{"30N", "30S", "60N", "60S", "90E", "90W", "DL", "EQ", "PM"}));
-  // Latitudes at the left edge, one hundredth of the width in; longitudes at the bottom.
-  const std::map<std::string, std::pair<double, double>> want = {
-      {"EQ", {-180.0 + 3.6, 0.0}}, {"PM", {150.0, -90.0 + 3.6}}, {"90W", {60.0, -90.0 + 3.6}},
-      {"DL", {-30.0, -90.0 + 3.6}}};
-  for (const auto& [t, pos] : placed_labels()) {
-    const auto w = want.find(t);
-    if (w == want.end()) continue;
-    EXPECT_NEAR(pos.first, w->second.first, 1e-3) << t;
-    EXPECT_NEAR(pos.second, w->second.second, 1e-3) << t;
-  }
-  // The line colour: magenta, dash-dotted.
-  bool magenta = false, style4 = false;
-  for (const GksCall& c : gdev_calls()) {
-    if (c.code == GOBJ_LCOLR && c.arg == CLR_get_ind("magenta")) magenta = true;
-    if (c.code == GOBJ_LTYPE && c.arg == 4) style4 = true;
-  }
-  EXPECT_TRUE(magenta);
-  EXPECT_TRUE(style4);
-  // Lines are drawn with the map itself only: not over the data.
-  gdev_clear_calls();
-  draw(2);
-  EXPECT_TRUE(labels().empty());
-  EXPECT_TRUE(calls(GOBJ_LINE).empty());
-}
 
 TEST_F(MapTest, ExtraLabelsAndCrossMarks) {
   map_only("none.map", binary({}), globe());
@@ -655,47 +531,10 @@ TEST_F(MapTest, ExtraLabelsAndCrossMarks) {
   EXPECT_EQ(ticks, 5 * 11 + 5 * 12);
 }
 
-TEST_F(MapTest, LaloItems) {
+// A list longer than the map takes draws its first items; items of other masks, and
+// region items that select none, take no room.
+TEST_F(MapTest, LongListsAreBounded) {
   setup(globe());
-  MAP_file("lalo:20:45:blue");
-  EXPECT_EQ(draw(), "Map-lalo: 20.0,45.0\n");
-  std::vector<std::string> l = labels();
-  EXPECT_NE(std::find(l.begin(), l.end(), "20N"), l.end());
-  EXPECT_NE(std::find(l.begin(), l.end(), "45E"), l.end());
-  EXPECT_EQ(std::find(l.begin(), l.end(), "30N"), l.end());
-  bool blue = false;
-  for (const GksCall& c : gdev_calls())
-    if (c.code == GOBJ_LCOLR && c.arg == CLR_get_ind("blue")) blue = true;
-  EXPECT_TRUE(blue);
-  MAP_file("lalo");
-  EXPECT_EQ(draw(), "Map-lalo: 5.0,5.0\n");
-  MAP_file("lalo:10");
-  EXPECT_EQ(draw(), "Map-lalo: 10.0,10.0\n");
-  MAP_file("lalo:15:none");
-  gdev_clear_calls();
-  EXPECT_EQ(draw(), "Map-lalo: 15.0,15.0\n");
-  EXPECT_TRUE(labels().empty());
-}
-
-// Work that has no bound in what the user writes is bounded: lines closer than the map can
-// show are drawn at the map's own spacing, a list draws its first items, and a file that
-// never ends is not read.
-TEST_F(MapTest, UnboundedWorkIsBounded) {
-  map_only("none.map", binary({}), globe());
-  MAP_latlon(0, 0, 0.01f, 0.01f);
-  EXPECT_EQ(draw(),
-            "Map: none.map\n"
-            "MAP_lines: Lines every 0.01 by 0.01 degrees would be 54000 lines, more than 720: drawn every 30 degrees\n");
-  // Five latitudes and at most twelve meridians are labelled, 30 degrees apart.
-  const std::vector<std::string> l = labels();
-  EXPECT_LE(l.size(), 17u);
-  for (const char* t : {"EQ", "30N", "60S", "120E", "150W"}) EXPECT_NE(std::find(l.begin(), l.end(), t), l.end()) << t;
-  // Said once for the same spacing; 180 / 0.25 = 720 latitudes alone are drawn as asked.
-  EXPECT_EQ(draw(), "Map: none.map\n");
-  MAP_latlon(0, 0, 0.25f, 0.0f);
-  EXPECT_EQ(draw(), "Map: none.map\n");
-  MAP_latlon(0, 0, 0.0f, 0.0f);
-
   std::string list = "lalo:60";
   for (int i = 1; i < 1000; ++i) list += ",lalo:60";
   MAP_file(list.c_str());
@@ -703,12 +542,8 @@ TEST_F(MapTest, UnboundedWorkIsBounded) {
   EXPECT_EQ(count_of(out, "Map-lalo: 60.0,60.0\n"), MAP_MAX_ITEMS);
   EXPECT_NE(out.find("MAP_draw: More than 64 map items: 936 left out: lalo:60,lalo:60,"), std::string::npos) << out;
   EXPECT_LT(out.size(), 64 * 20 + 400u);
-  // Items of other masks, and region items that select none, take no room.
   MAP_file(("+a.map," + list.substr(0, 8 * 64 - 1)).c_str());
   EXPECT_EQ(count_of(draw(5), "MAP_draw: More than"), 0);
-
-  MAP_file("mf:/dev/zero");
-  EXPECT_EQ(draw(), "Map-metafile: /dev/zero\nMAP_process: /dev/zero is not a regular file: left out\n");
 }
 
 TEST_F(MapTest, MissingSpacing) {

@@ -158,18 +158,16 @@ INSTANTIATE_TEST_SUITE_P(Knots, Barb,
                                            BarbCase{145, 2, {0.64F, 0.52F, 0.40F, 0.28F}, {0.16F}}));
 
 // A westerly's shaft points west and its barbs lean to the north side.
-TEST_F(Vect, WesterlyBarbPointsWestWithBarbsNorth) {
+TEST_F(Vect, WesterlyBarbAndSoutherlyArrow) {
   ASSERT_EQ(WIND_barb(0.5F, 0.5F, 270.0F, 10.0F, 0.2F, 0.0F), 0);
-  const auto lines = calls(GOBJ_LINE);
+  auto lines = calls(GOBJ_LINE);
   ASSERT_EQ(lines.size(), 2U);
   expect_all_near(lines[0].values, {0.5, 0.5, 0.3, 0.5}, 1e-5);
   EXPECT_NEAR(lines[1].values[3], 0.6F, 1e-5);
-}
-
-TEST_F(Vect, ArrowRunsAlongTheFlowWithAHead) {
-  // A south wind of 2 blows north: the tip 2 × 0.1 above the start.
+  // A south wind of 2 blows north as an arrow: the tip 2 × 0.1 above the start.
+  gdev_clear_calls();
   ASSERT_EQ(WIND_vect(0.5F, 0.5F, 180.0F, 2.0F, 0.1F, 1.0F), 0);
-  const auto lines = calls(GOBJ_LINE);
+  lines = calls(GOBJ_LINE);
   ASSERT_EQ(lines.size(), 3U);
   EXPECT_NEAR(lines[0].values[2], 0.5F, 1e-5);
   EXPECT_NEAR(lines[0].values[3], 0.7F, 1e-5);
@@ -225,7 +223,7 @@ class Layer : public Vect {
   int arrows() { return static_cast<int>(calls(GOBJ_LINE).size()) / 3; }
 };
 
-TEST_F(Layer, EveryPointAnArrowScaledToTheStrongest) {
+TEST_F(Layer, ArrowsScaledToTheStrongestThenCutsAndSkips) {
   ASSERT_EQ(VECT_draw(&u_, &v_), 0);
   EXPECT_EQ(arrows(), 20);
   // The strongest arrow is one grid spacing long, the others a third of it.
@@ -236,9 +234,8 @@ TEST_F(Layer, EveryPointAnArrowScaledToTheStrongest) {
   const float longest = *std::max_element(lengths.begin(), lengths.end());
   const float shortest = *std::min_element(lengths.begin(), lengths.end());
   EXPECT_NEAR(shortest / longest, 1.0F / 3.0F, 1e-4);
-}
-
-TEST_F(Layer, CutsAndSkips) {
+  // Cuts and skips.
+  gdev_clear_calls();
   VECT_set_cuts(MISSING, 30.0F);
   ASSERT_EQ(VECT_draw(&u_, &v_), 0);
   EXPECT_EQ(arrows(), 19);  // at the maximum cut is skipped
