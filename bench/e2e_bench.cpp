@@ -13,7 +13,10 @@
 // comparison is skipped with a message and only our job is timed.
 //
 // Environment: STACONT_E2E_KEEP=1 keeps the work directory (its EPS files are
-// stacont.eps and grads.eps) and prints its name.
+// stacont.eps and grads.eps) and prints its name. STACONT_E2E_BASELINE names another
+// stacont binary (a build of an earlier commit) that runs the same job in every iteration
+// too, in turn with the other two, writing baseline.eps; its medians and the ratio of its
+// processor time to ours are added.
 #include <benchmark/benchmark.h>
 
 #include <spawn.h>
@@ -199,6 +202,7 @@ struct Setup {
   std::vector<std::string> stacont_argv;
   std::vector<std::string> stacont_env;
   std::vector<std::string> grads_argv;
+  std::vector<std::string> baseline_argv;  // empty without STACONT_E2E_BASELINE
 
   Setup() {
     MESS_set(0, 0);
@@ -213,6 +217,12 @@ struct Setup {
     stacont_argv = {STACONT_BINARY, "-ba", "-fp", kDataDir, "-pr", "9", "-pd", "us", "-va", "temp",
                     "-pl", "lcf", "-of", "none", "-de", "p,stacont.eps,eps,color", kSample};
     stacont_env = {"zavdefault=" + dir + "/no-resource-files"};
+    const char* baseline = std::getenv("STACONT_E2E_BASELINE");
+    if (baseline != nullptr && *baseline != '\0') {
+      baseline_argv = stacont_argv;
+      baseline_argv[0] = baseline;
+      baseline_argv[baseline_argv.size() - 2] = "p,baseline.eps,eps,color";
+    }
 
     grads = find_on_path("grads");
     const std::string stnmap = find_on_path("stnmap");
@@ -329,8 +339,17 @@ void BM_StacontVsGrads(benchmark::State& state) {
     state.SkipWithError(s.error.c_str());
     return;
   }
-  std::vector<double> ours_wall, ours_cpu, grads_wall, grads_cpu;
+  std::vector<double> ours_wall, ours_cpu, grads_wall, grads_cpu, base_wall, base_cpu;
   for (auto _ : state) {
+    if (!s.baseline_argv.empty()) {
+      const Timing b = run_process(s.baseline_argv, s.dir, s.dir + "/baseline.log", s.stacont_env);
+      if (b.status != 0) {
+        state.SkipWithError(("the baseline failed; see " + s.dir + "/baseline.log").c_str());
+        break;
+      }
+      base_wall.push_back(b.wall);
+      base_cpu.push_back(b.cpu);
+    }
     const Timing g = run_process(s.grads_argv, s.dir, s.dir + "/grads.log");
     const Timing o = run_process(s.stacont_argv, s.dir, s.dir + "/stacont.log", s.stacont_env);
     if (g.status != 0 || o.status != 0) {
@@ -355,6 +374,12 @@ void BM_StacontVsGrads(benchmark::State& state) {
   state.counters["cpu_ratio"] = oc > 0.0 ? gc / oc : 0.0;
   state.counters["grads_eps_bytes"] = static_cast<double>(file_size(s.dir + "/grads.eps"));
   state.counters["stacont_eps_bytes"] = static_cast<double>(file_size(s.dir + "/stacont.eps"));
+  if (!base_cpu.empty()) {
+    const double bw = median(base_wall), bc = median(base_cpu);
+    state.counters["baseline_wall_s"] = bw;
+    state.counters["baseline_cpu_s"] = bc;
+    state.counters["baseline_cpu_ratio"] = oc > 0.0 ? bc / oc : 0.0;
+  }
 }
 BENCHMARK(BM_StacontVsGrads)->UseManualTime()->Iterations(20)->Unit(benchmark::kMillisecond);
 

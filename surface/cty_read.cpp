@@ -29,6 +29,7 @@ constexpr float elev_missing_above = 9000.0f;
 struct OpenDatabase {
   std::FILE* file = nullptr;
   int handle = -1;
+  std::string path;
 };
 
 struct WmoRange {
@@ -202,7 +203,7 @@ std::FILE* open_database(const char* name, std::string& used) {
 }
 
 // open_database with the warning for a file that is missing ("none" is silent).
-std::FILE* open_database_or_warn(const char* name) {
+std::FILE* open_database_or_warn(const char* name, std::string* found = nullptr) {
   std::string used;
   std::FILE* f = nullptr;
   try {
@@ -212,6 +213,7 @@ std::FILE* open_database_or_warn(const char* name) {
   }
   if (!f && stricmp(used.c_str(), "none") != 0)
     MESS_print(MESS_WARN, "CTY_open_file: Database file not found: %s\n", used.c_str());
+  if (f && found) *found = std::move(used);
   return f;
 }
 
@@ -293,10 +295,16 @@ int CTY_parse_line(const char* line, int length, CityRec* rec) {
 
 int CTY_open_file(const char* name) {
   CTY_close(st.open_db.handle);
-  std::FILE* f = open_database_or_warn(name);
+  std::string used;
+  std::FILE* f = nullptr;
+  try {
+    f = open_database_or_warn(name, &used);
+  } catch (const std::bad_alloc&) {
+  }
   if (!f) return -1;
   st.open_db.file = f;
   st.open_db.handle = fileno(f);
+  st.open_db.path = std::move(used);
   return st.open_db.handle;
 }
 
@@ -307,6 +315,7 @@ int CTY_open(const char* path) {
   if (!f) return -1;
   st.open_db.file = f;
   st.open_db.handle = fileno(f);
+  st.open_db.path = path;
   return st.open_db.handle;
 }
 
@@ -323,6 +332,10 @@ int CTY_rewind(int handle) {
   if (!st.open_db.file || handle != st.open_db.handle) return -1;
   std::clearerr(st.open_db.file);
   return std::fseek(st.open_db.file, 0L, SEEK_SET) == 0 ? 0 : -1;
+}
+
+const char* CTY_open_path(int handle) {
+  return st.open_db.file && handle == st.open_db.handle ? st.open_db.path.c_str() : "";
 }
 
 int CTY_close(int handle) {

@@ -57,6 +57,8 @@ int CTY_open(const char* path);
 int CTY_read(int handle, CityRec* rec);
 int CTY_rewind(int handle);
 int CTY_close(int handle);
+// The path the database opened by handle was found under ("" when it is not open).
+const char* CTY_open_path(int handle);
 // Closes the database opened by handle and frees the line buffer.
 void CTY_read_reset_state();
 

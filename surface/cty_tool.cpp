@@ -21,6 +21,7 @@
 #include "config/string.h"
 #include "plot/maptran.h"
 #include "surface/calc.h"
+#include "surface/cty_cache.h"
 
 namespace {
 
@@ -51,7 +52,12 @@ struct CtyState {
   // Identifier and WMO keys of the database's stations that the last load left out (outside
   // the domain, of a lower priority or not selected): a report from one of them is not from
   // an unknown station.
+  // Made from left_out_lines when first asked: most runs never ask.
   std::unordered_set<std::string> left_out[2];
+  std::vector<const CityRec*> left_out_lines;
+  int left_out_id_type = 0;
+  // The parsed database the records of left_out_lines live in.
+  std::shared_ptr<const CityLines> lines;
 };
 CtyState cty;
 // Registered by the module that owns the records' extra data; kept out of the record so that
@@ -93,9 +99,9 @@ void format_wmo(char* out, std::size_t size, const CityRec& rec) {
   print_wmo(out, size, CTY_is_buoy(&rec), static_cast<int>(rec.wmo));
 }
 
-void key_identifier(const CityRec& rec, char out[12]) {
+void key_identifier(const CityRec& rec, char out[12], int id_type) {
   const bool call = CTY_has_call(&rec);
-  switch (cty.id_type) {
+  switch (id_type) {
     case 1:
       if (rec.wmo != CTY_NO_WMO)
         print_wmo(out, 12, false, static_cast<int>(rec.wmo));
@@ -163,7 +169,7 @@ void to_station(const void* record, StationRec* station) {
   }
   const auto* entry = static_cast<const CityEntry*>(record);
   std::memset(station, 0, sizeof *station);
-  key_identifier(entry->rec, station->id);
+  key_identifier(entry->rec, station->id, cty.id_type);
   station->wmo = entry->rec.wmo;
   MAP_tran(&station->x, &station->y, entry->rec.lat, entry->rec.lon);
   station->elev = entry->rec.elev;
@@ -212,7 +218,7 @@ void* search_record(const char* id) {
 
 void note_left_out(const CityRec& rec) {
   char ident[12];
-  key_identifier(rec, ident);
+  key_identifier(rec, ident, cty.left_out_id_type);
   cty.left_out[key_ident].insert(ident);
   if (rec.wmo == CTY_NO_WMO) return;
   char wmo[16];
@@ -362,7 +368,7 @@ int bucket_count(int handle) {
 // Enters one station; false when memory runs out.
 bool enter_station(const CityRec& rec, float x, float y) {
   char ident[12];
-  key_identifier(rec, ident);
+  key_identifier(rec, ident, cty.id_type);
   char wmo[16];
   format_wmo(wmo, sizeof wmo, rec);
   char loc[96] = "";
@@ -443,19 +449,22 @@ int CTY_store(const char* file, int mode, const DomainRec* domain, int max_prior
 
   int bad = 0;
   try {
+    const std::shared_ptr<const CityLines> lines = CTY_read_all(handle);
+    if (!lines) throw std::bad_alloc();
+    cty.lines = lines;
+    cty.left_out_id_type = cty.id_type;
     Selection selection;
     const bool everyone = selection.all();
-    CityRec rec;
-    int fields;
-    while ((fields = CTY_read(handle, &rec)) >= 0) {
-      if (fields < 7 || rec.prior < 0 || !CTY_position_usable(&rec)) {
+    for (const CityLine& line : *lines) {
+      const CityRec& rec = line.rec;
+      if (line.fields < 7 || rec.prior < 0 || !CTY_position_usable(&rec)) {
         ++bad;
         continue;
       }
       float x, y;
       if (rec.prior > max_prior || (!everyone && CTY_data_cmp(&rec, selection.count, selection.items) < 0) ||
           MAP_tran(&x, &y, rec.lat, rec.lon) == 0 || !MAP_in_grid_domain(x, y)) {
-        note_left_out(rec);
+        cty.left_out_lines.push_back(&rec);
         continue;
       }
       if (!enter_station(rec, x, y)) throw std::bad_alloc();
@@ -473,7 +482,17 @@ int CTY_known(const char* id) {
   if (search_record(id)) return 1;
   int key = 0;
   std::string text;
-  return lookup_key(id, &key, &text) && cty.left_out[key].count(text) ? 1 : 0;
+  if (!lookup_key(id, &key, &text)) return 0;
+  try {
+    if (!cty.left_out_lines.empty()) {
+      for (const CityRec* rec : cty.left_out_lines) note_left_out(*rec);
+      cty.left_out_lines.clear();
+      cty.left_out_lines.shrink_to_fit();
+    }
+    return cty.left_out[key].count(text) ? 1 : 0;
+  } catch (const std::bad_alloc&) {
+    return 0;
+  }
 }
 
 int CTY_search(const char* id, StationRec* station) {
@@ -560,11 +579,16 @@ void CTY_clear() {
   CTY_clear_data(0);
   TAB_clear(&cty.cty_table);
   for (auto& keys : cty.left_out) keys.clear();
+  cty.left_out_lines.clear();
+  cty.lines.reset();
   cty.store_mode = 0;
   cty.last_found = nullptr;
 }
 
-void CTY_reset_state() { cty = CtyState{}; }
+void CTY_reset_state() {
+  cty = CtyState{};
+  CTY_cache_reset_state();
+}
 
 Table* CTY_get_table() { return &cty.cty_table; }
 
