@@ -1,13 +1,26 @@
-// Grid records: bilinear lookup, extremes, life cycle, grid factor, units, point
-// coordinates against the map transform, and derived variables through the slot table.
+// Grid records: derivative operators against analytic fields, life cycle, slots and grid
+// factor, point coordinates against the map transform, derived variables through the slot
+// table, and grid operations run from
+// tests/data/analysis/grid_ops.txt: each block makes grids, runs lookups, edits,
+// derivatives, unit changes and point functions on them and checks what comes back (the
+// file's head says how it is written).
 #include "analysis/grd_tool.h"
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <cctype>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
+#include <fstream>
+#include <map>
+#include <memory>
 #include <numeric>
+#include <sstream>
+#include <string>
 #include <vector>
 
 #include "analysis/grd_read.h"
@@ -16,7 +29,7 @@
 #include "plot/maptran.h"
 #include "surface/unittool.h"
 #include "surface/var_tool.h"
-#include "tests/support/analysis_table.h"
+#include "tests/support/table.h"
 
 namespace {
 
@@ -27,71 +40,205 @@ DomainRec make_domain(int proj, float clat, float clon, int nx, int ny, float d)
   return {proj, kMiss, kMiss, kMiss, kMiss, kMiss, kMiss, kMiss, clat, clon, d, d, nx, ny, 0};
 }
 
-// A record that owns its values for the test's lifetime.
-struct TestGrid {
+// A record on a domain that owns its values, if it has any, for the test's lifetime.
+struct Grid {
   GridRec g;
-  TestGrid(int nx, int ny, const Floats& values, const DomainRec* domain = nullptr) {
+  explicit Grid(const DomainRec& d, bool with_values = true) {
     GRD_init(&g);
-    g.domain = domain ? *domain : make_domain(2, 40, -100, nx, ny, 1);
-    EXPECT_EQ(GRD_alloc(&g), 1);
-    std::copy(values.begin(), values.end(), g.values);
+    g.domain = d;
+    if (with_values) {
+      EXPECT_EQ(GRD_alloc(&g), 1);
+    }
   }
-  ~TestGrid() { GRD_free(&g); }
-  Floats vals() const { return {g.values, g.values + g.domain.nx * g.domain.ny}; }
+  Grid(const DomainRec& d, const Floats& values) : Grid(d, true) { std::copy(values.begin(), values.end(), g.values); }
+  ~Grid() { GRD_free(&g); }
+  Grid(const Grid&) = delete;
+  Grid& operator=(const Grid&) = delete;
+  float& at(int i, int j) { return g.values[j * g.domain.nx + i]; }
 };
 
-TEST(GridValues, BilinearMaxMinAndMissingValues) {
-  for (const TableRow& c : read_table("analysis/grid_bilinear", 4)) {
-    Floats v = {0, 1, 2, 10, 11, 12, 20, 21, 22};
-    if (table_int(c[3]) >= 0) v[table_int(c[3])] = kMiss;
-    TestGrid t(3, 3, v);
-    EXPECT_FLOAT_EQ(GRD_get_value(&t.g, table_float(c[0]), table_float(c[1])), table_float(c[2]))
-        << c[0] << "," << c[1] << " " << c[3];
-  }
+constexpr double kRad = 0.017453292519943295;
+constexpr double kA = 63.7122;  // earth radius, 100 km
+using Vec = std::array<double, 3>;
 
-  const struct { Floats v; float hi, lo; } extremes[] = {{{kMiss, kMiss, 5, 3, 7, kMiss}, 7, 3},
-                                                         {{kMiss, -2, kMiss, -8, kMiss, kMiss}, -2, -8},
-                                                         {Floats(6, kMiss), kMiss, kMiss}};
-  for (const auto& c : extremes) {
-    TestGrid t(3, 2, c.v);
-    float hi = 0, lo = 0;
-    EXPECT_EQ(Floats({static_cast<float>(GRD_maxmin(&t.g, &hi, &lo)), hi, lo}), Floats({0, c.hi, c.lo}));
+DomainRec domain_of(int proj, float plat, float plon, float p3, float p4, float clat, float clon, int n, float d) {
+  return {proj, plat, plon, p3, p4, kMiss, kMiss, kMiss, clat, clon, d, d, n, n, 0};
+}
+
+// Derivative operators against analytic fields on latitude-longitude, polar stereographic
+// and Lambert grids: exactness on linear fields, rigid rotation and radial outflow on the
+// sphere, second-order convergence.
+Vec unit(double lat, double lon) {
+  return {std::cos(lat * kRad) * std::cos(lon * kRad), std::cos(lat * kRad) * std::sin(lon * kRad),
+          std::sin(lat * kRad)};
+}
+double dot(const Vec& a, const Vec& b) { return a[0] * b[0] + a[1] * b[1] + a[2] * b[2]; }
+Vec cross(const Vec& a, const Vec& b) {
+  return {a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2], a[0] * b[1] - a[1] * b[0]};
+}
+
+// Where every grid point lies, found through the map transforms alone: latitude,
+// longitude, the map scale measured along the meridian, and the angle of north on the map.
+struct Point {
+  double lat, lon, scale, north;
+};
+
+std::vector<Point> grid_points(const DomainRec& d) {
+  std::vector<Point> pts;
+  MAP_domain(&d);
+  float xc = 0, yc = 0;
+  MAP_tran(&xc, &yc, d.clat, d.clon);
+  for (int j = 0; j < d.ny; ++j) {
+    for (int i = 0; i < d.nx; ++i) {
+      const float x = xc + (i - (d.nx - 1) / 2) * d.dx, y = yc + ((d.ny - 1) / 2 - j) * d.dy;
+      float lat = 0, lon = 0;
+      MAP_untran(&lat, &lon, x, y);
+      if (d.proj == PROJ_LL) {
+        pts.push_back({lat, lon, 1.0, 0.0});
+        continue;
+      }
+      float x1, y1, x2, y2;
+      MAP_tran(&x1, &y1, lat - 0.5f, lon);
+      MAP_tran(&x2, &y2, lat + 0.5f, lon);
+      const double len = std::hypot(x2 - x1, y2 - y1);
+      pts.push_back({lat, lon, len / (kA * 1.0 * kRad), std::atan2(x2 - x1, y2 - y1)});
+    }
   }
-  // Without values (or without a sane size): failure results, and nothing touches the record.
-  GridRec g;
-  GRD_init(&g);
-  float hi = 1, lo = 1, m = 0;
-  EXPECT_EQ(Floats({static_cast<float>(GRD_maxmin(&g, &hi, &lo)), hi, lo}), Floats({-1, kMiss, kMiss}));
-  EXPECT_EQ(Floats({GRD_get_value(&g, 1, 1), static_cast<float>(GRD_units(&g, "C")), GRD_UVmax(&g, &g, &m)}),
-            Floats({kMiss, -1, -1}));
-  for (const auto& s : {std::pair{0, 5}, {-3, 4}, {100000, 100000}}) {
-    g.domain = make_domain(2, 0, 0, s.first, s.second, 1);
-    testing::internal::CaptureStderr();
-    EXPECT_TRUE(GRD_alloc(&g) == 0 && g.values == nullptr);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "GRD_alloc: No memory for grid field\n");
+  return pts;
+}
+
+// Fills u, v with the grid-relative components of the velocity field vel (earth-centred
+// vector at a unit position vector).
+void fill_wind(Grid& u, Grid& v, const std::vector<Point>& pts, const std::function<Vec(const Vec&)>& vel) {
+  for (std::size_t k = 0; k < pts.size(); ++k) {
+    const Point& p = pts[k];
+    const Vec r = unit(p.lat, p.lon), V = vel(r);
+    const Vec east = {-std::sin(p.lon * kRad), std::cos(p.lon * kRad), 0.0};
+    const Vec north = cross(r, east);
+    const double ue = dot(V, east), vn = dot(V, north);
+    u.g.values[k] = static_cast<float>(ue * std::cos(p.north) + vn * std::sin(p.north));
+    v.g.values[k] = static_cast<float>(-ue * std::sin(p.north) + vn * std::cos(p.north));
   }
 }
 
-TEST(GridValues, EditScaleOffsetAndUVmax) {
-  TestGrid t(3, 2, Floats(6, 0.0f));
-  const float edits[][3] = {{1.4f, 0.6f, 1}, {2.49f, 1.49f, 1}, {2.5f, 0, 0}, {-0.1f, 0, 0}, {0, 1.5f, 0}};
-  for (const auto& e : edits) EXPECT_EQ(GRD_edit_value(&t.g, e[0], e[1], 9), e[2]) << e[0] << "," << e[1];
-  EXPECT_EQ(t.vals(), Floats({0, 0, 0, 0, 9, 9}));
+struct DomainCase {
+  const char* name;
+  DomainRec coarse;  // refined twice by halving the spacing
+};
 
-  TestGrid s(2, 2, {1, kMiss, -3, 4});
-  GRD_scale(&s.g, 2);
-  GRD_offset(&s.g, 1);
-  EXPECT_EQ(s.vals(), Floats({3, kMiss, -5, 9}));
+const DomainCase kDomains[] = {
+    {"latlon", domain_of(PROJ_LL, kMiss, kMiss, kMiss, kMiss, 40, -100, 11, 4.0f)},
+    {"pstereo", domain_of(PROJ_PS, 90, -105, 60, kMiss, 45, -100, 11, 4.8f)},
+    {"lamb", domain_of(PROJ_LAMB, 40, -100, 30, 60, 40, -95, 11, 4.8f)},
+};
 
-  TestGrid u(2, 2, {0, 3, kMiss, 1}), v(2, 2, {100, 4, 50, 1}), z(2, 2, {0, 0, kMiss, 0});
-  float m = 0;
-  EXPECT_EQ(Floats({GRD_UVmax(&u.g, &v.g, &m), m}), Floats({5, 5}));  // u = 0 is no wind
-  EXPECT_EQ(Floats({GRD_UVmax(&z.g, &v.g, &m), m}), Floats({kMiss, kMiss}));
+DomainRec refined(const DomainRec& d, int level) {
+  DomainRec r = d;
+  for (int l = 0; l < level; ++l) {
+    r.nx = 2 * (r.nx - 1) + 1;
+    r.ny = r.nx;
+    r.dx /= 2;
+    r.dy /= 2;
+  }
+  return r;
 }
+
+class Operators : public testing::TestWithParam<DomainCase> {
+ protected:
+  void TearDown() override { MAP_domain(nullptr); }
+};
+
+TEST_P(Operators, LinearFieldDerivativesAreExactToTheEdges) {
+  const DomainRec d = GetParam().coarse;
+  const auto pts = grid_points(d);
+  Grid f(d), fx(d), fy(d);
+  for (int j = 0; j < d.ny; ++j)
+    for (int i = 0; i < d.nx; ++i) f.at(i, j) = 3.0f * i + 2.0f * (d.ny - 1 - j);
+  ASSERT_EQ(GRD_dx(&f.g, &fx.g), 0);
+  ASSERT_EQ(GRD_dy(&f.g, &fy.g), 0);
+  const bool ll = d.proj == PROJ_LL;
+  for (std::size_t k = 0; k < pts.size(); ++k) {
+    // Plane spacing in 100 km over the true length of a plane unit.
+    const double hx = ll ? d.dx * 1.11195 * std::cos(pts[k].lat * kRad) : d.dx / pts[k].scale;
+    const double hy = ll ? d.dy * 1.11195 : d.dy / pts[k].scale;
+    ASSERT_NEAR(fx.g.values[k], 3.0 / hx, 2e-4 * 3.0 / hx) << k;
+    ASSERT_NEAR(fy.g.values[k], 2.0 / hy, 2e-4 * 2.0 / hy) << k;
+  }
+}
+
+// Rigid rotation about the vertical at the grid's centre and outflow from it, on the
+// sphere: vorticity 2w cos(theta) and divergence 2c cos(theta), theta the angular distance
+// from the centre; each has none of the other. The worst error on the coarse grid's inner
+// points must fall fourfold with each halving of the spacing.
+TEST_P(Operators, RotationAndOutflowConvergeAtSecondOrder) {
+  const double w = 1.5, c = 0.8;  // 1e-5 /s
+  double err[3][4];
+  for (int level = 0; level < 3; ++level) {
+    const DomainRec d = refined(GetParam().coarse, level);
+    const auto pts = grid_points(d);
+    const Vec axis = unit(d.clat, d.clon);
+    Grid u(d), v(d), out(d), u2(d), v2(d);
+    fill_wind(u, v, pts, [&](const Vec& r) {
+      const Vec x = cross(axis, r);
+      return Vec{w * kA * x[0], w * kA * x[1], w * kA * x[2]};
+    });
+    fill_wind(u2, v2, pts, [&](const Vec& r) {
+      const double a = dot(axis, r);
+      return Vec{-c * kA * (axis[0] - a * r[0]), -c * kA * (axis[1] - a * r[1]), -c * kA * (axis[2] - a * r[2])};
+    });
+    for (double& e : err[level]) e = 0.0;
+    const int step = 1 << level;
+    const int n0 = GetParam().coarse.nx;
+    auto track = [&](int slot, double expected) {
+      for (int j = 1; j < n0 - 1; ++j) {
+        for (int i = 1; i < n0 - 1; ++i) {
+          const int k = j * step * d.nx + i * step;
+          const Vec r = unit(pts[k].lat, pts[k].lon);
+          const double e = std::fabs(out.g.values[k] - expected * dot(axis, r));
+          err[level][slot] = std::max(err[level][slot], e);
+        }
+      }
+    };
+    ASSERT_EQ(GRD_vorticity(&u.g, &v.g, &out.g), 0);
+    if (level == 2) {
+      EXPECT_NEAR(out.at(d.nx / 2, d.ny / 2), 2 * w, 1e-3) << "vorticity at the centre";
+    }
+    track(0, 2 * w);
+    ASSERT_EQ(GRD_converge(&u.g, &v.g, &out.g, nullptr), 0);
+    track(1, 0.0);
+    ASSERT_EQ(GRD_converge(&u2.g, &v2.g, &out.g, nullptr), 0);
+    if (level == 2) {
+      EXPECT_NEAR(-out.at(d.nx / 2, d.ny / 2), 2 * c, 1e-3) << "divergence at the centre";
+    }
+    track(2, -2 * c);
+    ASSERT_EQ(GRD_vorticity(&u2.g, &v2.g, &out.g), 0);
+    track(3, 0.0);
+  }
+  static const char* const what[] = {"rotation vorticity", "rotation divergence", "outflow divergence",
+                                     "outflow vorticity"};
+  for (int s = 0; s < 4; ++s) {
+    std::printf("%-8s %-20s max error %.3g %.3g %.3g  ratios %.2f %.2f\n", GetParam().name, what[s], err[0][s],
+                err[1][s], err[2][s], err[0][s] / err[1][s], err[1][s] / err[2][s]);
+    // Errors are a fraction of a percent of 2w = 3 even at 480 km.
+    EXPECT_LT(err[0][s], 1.2e-2) << what[s];
+    EXPECT_LT(err[2][s], 8e-4) << what[s];
+    // Within a few times the float noise of the positions (some 5e-5) a ratio means nothing.
+    if (err[1][s] > 1.5e-4) {
+      EXPECT_GT(err[0][s] / err[1][s], 3.5) << what[s];
+    }
+    if (err[2][s] > 1.5e-4) {
+      EXPECT_GT(err[1][s] / err[2][s], 3.5) << what[s];
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Domains, Operators, testing::ValuesIn(kDomains),
+                         [](const testing::TestParamInfo<DomainCase>& p) { return std::string(p.param.name); });
+
 
 TEST(GridLifeCycle, CopyInfoMoveAndFree) {
   const DomainRec dom = make_domain(4, 35, -95, 4, 3, 2.5f);
-  TestGrid src(4, 3, Floats(12, 1.5f), &dom);
+  Grid src(dom, Floats(12, 1.5f));
   src.g.source = 1;
   std::strcpy(src.g.units, "F");
   GridRec dst;
@@ -139,32 +286,6 @@ TEST(GridSlots, TableHeaderAndGridFactor) {
   EXPECT_EQ(std::vector<int>({info.nx, info.ny, info.grid_type, info.date.day}), std::vector<int>({25, 17, 0, 5}));
 }
 
-TEST(GridPrint, ValueTexts) {
-  TestGrid u(2, 2, {1, 2, 3, 4}), v(2, 2, {5, 6, kMiss, 8});
-  MESS_reset();
-  testing::internal::CaptureStdout();
-  GRD_print_value(&u.g, 0.5f, 0);
-  GRD_print_value(&v.g, 0, 1);
-  GRD_print_value2(&u.g, &v.g, 1, 0);
-  GRD_print_value2(&u.g, &v.g, 0, 1);
-  GRD_print_value2(&v.g, &u.g, 0, 1);
-  EXPECT_EQ(testing::internal::GetCapturedStdout(),
-            "Grid:   0.50,  0.00 =   1.50\nGrid:   0.00,  1.00\nGrid:   1.00,  0.00 =   2.00,  6.00\n"
-            "Grid:   0.00,  1.00 =   3.00\nGrid:   0.00,  1.00 = ,  3.00\n");
-}
-
-TEST(GridUnits, FahrenheitToCelsiusRewritesLabel) {
-  RES_put("file_path", STACONT_DATA_DIR);
-  UNIT_reset();
-  TestGrid t(2, 2, {32, 212, kMiss, 50});
-  std::strcpy(t.g.units, "F");
-  std::strcpy(t.g.datatype, "Temperature (F)");
-  EXPECT_EQ(GRD_units(&t.g, "C") + GRD_units(&t.g, ""), 0);  // no target: nothing changes
-  for (int k : {0, 1, 3}) EXPECT_NEAR(t.g.values[k], Floats({0, 100, 0, 10})[k], 1e-4);
-  EXPECT_EQ(t.g.values[2], kMiss);
-  EXPECT_EQ(std::string(t.g.units) + "|" + t.g.datatype, "C|Temperature (C)");
-}
-
 class GridMapTest : public testing::Test {
  protected:
   // A Lambert grid over the central United States looked at from a polar-stereographic map.
@@ -194,7 +315,7 @@ TEST_F(GridMapTest, CoordinatesAndValuesMatchTheMapTransforms) {
   Floats v(63);
   std::iota(v.begin(), v.end(), 0.0f);
   v[10] = kMiss;
-  TestGrid t(9, 7, v, &dom);
+  Grid t(dom, v);
   float *X = nullptr, *Y = nullptr, xy[2], ll[2], x, y;
   for (const DomainRec* target : {&dom, &map}) {  // the earlier arrays are released
     ASSERT_EQ(GRD_proj_XY(&t.g, target, &X, &Y), 0);
@@ -225,17 +346,6 @@ TEST_F(GridMapTest, CoordinatesAndValuesMatchTheMapTransforms) {
   testing::internal::CaptureStderr();
   EXPECT_EQ(GRD_point_locate(GRD_get_grid(0), "height"), -1);
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "GRD_point_locate: Unknown coordinate: height\n");
-}
-
-TEST(GridMath, FunctionClasses) {
-  const struct { const char* name; int math, plot, vect; } cases[] = {
-      {"add-temp", 10, 0, 0}, {"ADD", 10, 0, 0}, {"wchill2", 10, 0, 0}, {"wind", 20, 1, 0}, {"vect-1", 21, 1, 0},
-      {"strm", 23, 1, 0}, {"vdiff-x", 0, 0, 1}, {"smooth", 0, 0, 0}, {"-add", 0, 0, 0}, {"addx", 0, 0, 0}};
-  for (const auto& c : cases) {
-    EXPECT_EQ(std::vector<int>({GRD_is_math_func(c.name), GRD_is_plot_func(c.name), GRD_is_vect_func(c.name)}),
-              std::vector<int>({c.math, c.plot, c.vect})) << c.name;
-  }
-  EXPECT_EQ(GRD_is_math_func(nullptr), 0);
 }
 
 TEST(GridCalc, ArgumentWalk) {
@@ -287,6 +397,208 @@ TEST(GridCalc, DerivedVariableFromArgumentSlots) {
     }
   }
   for (int s = 0; s < 3; ++s) GRD_free(GRD_get_grid(s));
+}
+
+float number(const std::string& w) { return w == "M" ? kMiss : std::strtof(w.c_str(), nullptr); }
+
+// Each expected number within tol of what was got ('.' skips one); names the position.
+void expect_numbers(const std::vector<float>& got, std::istringstream& words) {
+  float tol = 0;
+  words >> tol;
+  std::size_t k = 0;
+  for (std::string w; words >> w; ++k) {
+    ASSERT_LT(k, got.size()) << "more values expected than there are";
+    if (w == ".") continue;
+    if (number(w) == kMiss || got[k] == kMiss) {
+      EXPECT_EQ(got[k], number(w)) << "at " << k;
+    } else {
+      EXPECT_NEAR(got[k], number(w), tol) << "at " << k;
+    }
+  }
+}
+
+class Script {
+ public:
+  void run(const std::string& line);
+  void clear() { grids_.clear(); }
+
+ private:
+  // A grid made with values on the current domain on first use.
+  GridRec& grid(const std::string& name) {
+    auto& slot = grids_[name];
+    if (!slot) slot = std::make_unique<Grid>(dom_, true);
+    return slot->g;
+  }
+  // A grid for results, made again when the domain has changed size since.
+  GridRec& output(const std::string& name) {
+    auto& slot = grids_[name];
+    if (slot && (slot->g.domain.nx != dom_.nx || slot->g.domain.ny != dom_.ny)) slot.reset();
+    return grid(name);
+  }
+  std::vector<float> values(const std::string& name) {
+    const GridRec& g = grid(name);
+    return g.values ? std::vector<float>(g.values, g.values + g.domain.nx * g.domain.ny) : std::vector<float>();
+  }
+  DomainRec dom_{};
+  std::map<std::string, std::unique_ptr<Grid>> grids_;
+  std::vector<float> result_;
+  std::string out_, err_;
+};
+
+void Script::run(const std::string& line) {
+  std::istringstream w(line);
+  std::string op, a, b, c, d;
+  w >> op;
+  const auto rest = [&w] {
+    std::string text;
+    std::getline(w >> std::ws, text);
+    return text == "-" ? std::string() : table_unescape(text);
+  };
+  if (op == "result") return expect_numbers(result_, w);
+  if (op == "values") {
+    w >> a;
+    return expect_numbers(values(a), w);
+  }
+  if (op == "text") {
+    w >> a >> b;
+    const GridRec& g = grid(a);
+    EXPECT_EQ(std::string(b == "units" ? g.units : g.datatype), rest());
+    return;
+  }
+  if (op == "stdout" || op == "stderr") {
+    EXPECT_EQ(op == "stdout" ? out_ : err_, rest());
+    return;
+  }
+  if (op == "domain") {
+    float spacing = 1, clat = 0, clon = 0, p5 = kMiss;
+    w >> a >> dom_.nx >> dom_.ny >> spacing >> clat >> clon >> p5;
+    dom_ = {a == "ll" ? PROJ_LL : PROJ_XY, kMiss, kMiss, kMiss, kMiss, p5, kMiss, kMiss, clat, clon, spacing,
+            spacing, dom_.nx, dom_.ny, 0};
+    return;
+  }
+  if (op == "grid") {
+    w >> a;
+    grids_.erase(a);
+    GridRec& g = grid(a);
+    std::vector<float> v;
+    for (std::string x; w >> x;) v.push_back(number(x));
+    const int n = dom_.nx * dom_.ny;
+    ASSERT_TRUE(static_cast<int>(v.size()) == n || static_cast<int>(v.size()) == dom_.nx) << "values for " << a;
+    for (int k = 0; k < n; ++k) g.values[k] = v[k % v.size()];
+    return;
+  }
+  if (op == "empty") {
+    w >> a;
+    grids_[a] = std::make_unique<Grid>(dom_, false);
+    return;
+  }
+  if (op == "set") {
+    int col = 0, row = 0;
+    w >> a >> col >> row >> b;
+    GridRec& g = grid(a);
+    g.values[row * g.domain.nx + col] = number(b);
+    return;
+  }
+  if (op == "label") {
+    w >> a >> b;
+    GridRec& g = grid(a);
+    const std::string text = rest();
+    std::snprintf(b == "units" ? g.units : g.datatype, b == "units" ? sizeof g.units : sizeof g.datatype, "%s",
+                  text.c_str());
+    return;
+  }
+  testing::internal::CaptureStdout();
+  testing::internal::CaptureStderr();
+  float x = 0, y = 0, hi = 1, lo = 1;
+  if (op == "dx" || op == "dy" || op == "laplacian") {
+    w >> a >> b;
+    auto f = op == "dx" ? GRD_dx : op == "dy" ? GRD_dy : GRD_laplacian;
+    result_ = {static_cast<float>(f(&grid(a), &output(b)))};
+  } else if (op == "vorticity" || op == "deformation1" || op == "deformation2" || op == "converge") {
+    w >> a >> b >> c;
+    auto f = op == "vorticity" ? GRD_vorticity : op == "deformation1" ? GRD_deformation1 : GRD_deformation2;
+    result_ = {static_cast<float>(op == "converge" ? GRD_converge(&grid(a), &grid(b), &output(c), nullptr)
+                                                   : f(&grid(a), &grid(b), &output(c)))};
+  } else if (op == "advection") {
+    w >> a >> b >> c >> d;
+    result_ = {static_cast<float>(GRD_advection(&grid(a), &grid(b), &grid(c), &output(d)))};
+  } else if (op == "coriolis") {
+    w >> a >> b;
+    result_ = {static_cast<float>(GRD_coriolis(&grid(a), b.c_str()))};
+  } else if (op == "math" || op == "math-bare") {
+    w >> a >> b;
+    GridRec* outs[2] = {&output(b.substr(0, b.find(','))), nullptr};
+    if (b.find(',') != std::string::npos) outs[1] = &output(b.substr(b.find(',') + 1));
+    GridRec* args[22] = {};
+    std::vector<float> consts(21, kMiss);
+    int n = 0;
+    for (std::string x; w >> x; ++n) {
+      if (std::isalpha(static_cast<unsigned char>(x[0])))
+        args[n] = &grid(x);
+      else
+        consts[n] = number(x);
+    }
+    result_ = {static_cast<float>(GRD_math(a.c_str(), outs, args, op == "math" ? consts.data() : nullptr)),
+               static_cast<float>(GRD_find_num_data(args, consts.data()))};
+  } else if (op == "convert") {
+    w >> a;
+    result_ = {static_cast<float>(GRD_units(&grid(a), rest().c_str()))};
+  } else if (op == "scale" || op == "offset") {
+    w >> a >> x;
+    (op == "scale" ? GRD_scale : GRD_offset)(&grid(a), x);
+  } else if (op == "value") {
+    w >> a >> b >> c;
+    result_ = {GRD_get_value(&grid(a), number(b), number(c))};
+  } else if (op == "edit") {
+    w >> a >> x >> y >> b;
+    result_ = {static_cast<float>(GRD_edit_value(&grid(a), x, y, number(b)))};
+  } else if (op == "maxmin") {
+    w >> a;
+    result_ = {static_cast<float>(GRD_maxmin(&grid(a), &hi, &lo)), hi, lo};
+  } else if (op == "uvmax") {
+    w >> a >> b;
+    result_ = {GRD_UVmax(&grid(a), &grid(b), &hi), hi};
+  } else if (op == "alloc") {
+    w >> a;
+    grids_[a] = std::make_unique<Grid>(dom_, false);
+    GridRec& g = grids_[a]->g;
+    result_ = {static_cast<float>(GRD_alloc(&g)), g.values != nullptr ? 1.0f : 0.0f};
+  } else if (op == "print") {
+    w >> a >> x >> y;
+    GRD_print_value(&grid(a), x, y);
+  } else if (op == "print2") {
+    w >> a >> b >> x >> y;
+    GRD_print_value2(&grid(a), &grid(b), x, y);
+  } else if (op == "classes") {
+    w >> a;
+    result_ = {static_cast<float>(GRD_is_math_func(a.c_str())), static_cast<float>(GRD_is_plot_func(a.c_str())),
+               static_cast<float>(GRD_is_vect_func(a.c_str()))};
+  } else {
+    ADD_FAILURE() << "unknown command";
+  }
+  out_ = testing::internal::GetCapturedStdout();
+  err_ = testing::internal::GetCapturedStderr();
+}
+
+TEST(GridOps, Script) {
+  RES_put("file_path", STACONT_DATA_DIR);
+  UNIT_reset();
+  MESS_reset();
+  const std::string path = std::string(STACONT_SOURCE_DIR) + "/tests/data/analysis/grid_ops.txt";
+  std::ifstream in(path);
+  ASSERT_TRUE(in.good()) << path;
+  Script script;
+  int number = 0, commands = 0;
+  for (std::string line; std::getline(in, line);) {
+    ++number;
+    if (line.empty()) script.clear();
+    if (line.empty() || line[0] == '#') continue;
+    SCOPED_TRACE("grid_ops.txt:" + std::to_string(number) + ": " + line);
+    script.run(line);
+    ++commands;
+  }
+  EXPECT_GT(commands, 200);
+  EXPECT_EQ(GRD_is_math_func(nullptr), 0);
 }
 
 }  // namespace

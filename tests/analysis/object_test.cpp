@@ -270,10 +270,6 @@ TEST_F(ObjTest, CallerDomainAndViewRestored) {
   EXPECT_EQ(Params({lim[0], lim[3], MAP_get_clat()}), Params({-1, 12, 10}));
 }
 
-}  // namespace
-
-namespace {
-
 // The analysed field at a position in grid coordinates, interpolated as the residuals are.
 float bilinear(const std::vector<float>& g, int nx, float col, float row) {
   const int i = static_cast<int>(std::floor(col)), j = static_cast<int>(std::floor(row));
@@ -306,6 +302,29 @@ StationField wavy_stations(float wave, float noise_amplitude) {
   return f;
 }
 
+// The analysis of the field's stations reporting v on a 16 x 12 grid of the given spacing,
+// the stations in skip left out; set chooses the parameters.
+template <class Set>
+std::vector<float> analyse_field(const StationField& f, const std::vector<float>& v, const std::vector<int>& skip,
+                                 float spacing, bool fast, Set set) {
+  Case c(16, 12, 1);
+  c.dom.dx = c.dom.dy = c.grids[0].domain.dx = c.grids[0].domain.dy = spacing;
+  for (std::size_t s = 0; s < f.col.size(); ++s)
+    if (std::find(skip.begin(), skip.end(), static_cast<int>(s)) == skip.end()) c.add(f.col[s], f.row[s], {v[s]});
+  OBJ_initialize();
+  set();
+  EXPECT_EQ(c.run(fast), 0);
+  return c.values[0];
+}
+
+// The stations the buddy check rejected in the first field.
+std::vector<int> rejected_stations() {
+  std::vector<int> out;
+  for (int s = 0; s < 60; ++s)
+    if (OBJ_rejected(0, s)) out.push_back(s);
+  return out;
+}
+
 struct LooRow {
   int passes;
   double max_diff;   // bound on |fast - brute force|
@@ -318,30 +337,23 @@ class LooTest : public ObjTest, public testing::WithParamInterface<LooRow> {};
 TEST_P(LooTest, AgreesWithReanalysisWithoutTheStation) {
   const LooRow row = GetParam();
   const StationField field = wavy_stations(0.4f, 1.0f);
-  const std::vector<float>& col = field.col;
-  const std::vector<float>& rowv = field.row;
-  const std::vector<float>& val = field.val;
   auto analyse = [&](int skip, bool loo) {
-    Case c(16, 12, 1);
-    for (std::size_t s = 0; s < col.size(); ++s)
-      if (static_cast<int>(s) != skip) c.add(col[s], rowv[s], {val[s]});
-    OBJ_initialize();
-    OBJ_set_filter(2.0f);
-    OBJ_set_rad_inf(3.0f);
-    OBJ_set_num_pass(row.passes);
-    OBJ_set_converg(0.3f);
-    OBJ_set_buddy(0.0f, 1);
-    OBJ_set_cross_valid(loo ? 1 : 0);
-    EXPECT_EQ(c.run(false), 0);
-    return c.values[0];
+    return analyse_field(field, field.val, {skip}, 1.0f, false, [&] {
+      OBJ_set_filter(2.0f);
+      OBJ_set_rad_inf(3.0f);
+      OBJ_set_num_pass(row.passes);
+      OBJ_set_converg(0.3f);
+      OBJ_set_buddy(0.0f, 1);
+      OBJ_set_cross_valid(loo ? 1 : 0);
+    });
   };
   analyse(-1, true);
   std::vector<float> fast;
-  for (std::size_t s = 0; s < col.size(); ++s) fast.push_back(OBJ_loo_value(0, static_cast<int>(s)));
+  for (std::size_t s = 0; s < field.col.size(); ++s) fast.push_back(OBJ_loo_value(0, static_cast<int>(s)));
   double worst = 0.0, sq_fast = 0.0, sq_brute = 0.0;
   int compared = 0, lost = 0;
-  for (std::size_t s = 0; s < col.size(); ++s) {
-    const float brute = bilinear(analyse(static_cast<int>(s), false), 16, col[s], rowv[s]);
+  for (std::size_t s = 0; s < field.col.size(); ++s) {
+    const float brute = bilinear(analyse(static_cast<int>(s), false), 16, field.col[s], field.row[s]);
     // Where the station's own weight is all but the whole sum no value is given (the
     // difference would have no digits left); the reverse never happens.
     ASSERT_FALSE(brute == MISS && fast[s] != MISS) << "station " << s;
@@ -350,8 +362,8 @@ TEST_P(LooTest, AgreesWithReanalysisWithoutTheStation) {
       continue;
     }
     worst = std::max(worst, std::fabs(static_cast<double>(fast[s]) - brute));
-    sq_fast += std::pow(val[s] - fast[s], 2);
-    sq_brute += std::pow(val[s] - brute, 2);
+    sq_fast += std::pow(field.val[s] - fast[s], 2);
+    sq_brute += std::pow(field.val[s] - brute, 2);
     ++compared;
   }
   EXPECT_GT(compared, 40);
@@ -364,10 +376,6 @@ TEST_P(LooTest, AgreesWithReanalysisWithoutTheStation) {
 
 INSTANTIATE_TEST_SUITE_P(Passes, LooTest,
                          testing::Values(LooRow{1, 2e-5, 1e-5, 0}, LooRow{2, 1.3, 0.17, 0}, LooRow{3, 2.0, 0.36, 4}));
-
-}  // namespace
-
-namespace {
 
 // Buddy check on a smooth field with small noise (60 stations, seed 31): the seeded gross
 // errors are rejected, their neighbours are not (a gross error raises its neighbours'
@@ -384,40 +392,28 @@ class BuddyTest : public ObjTest, public testing::WithParamInterface<BuddyRow> {
 TEST_P(BuddyTest, RejectsTheSeededErrorsOnly) {
   const BuddyRow row = GetParam();
   const StationField field = wavy_stations(0.3f, 0.5f);
-  const std::vector<float>& col = field.col;
-  const std::vector<float>& rowv = field.row;
-  const std::vector<float>& val = field.val;
-  std::vector<float> seeded = val;
+  std::vector<float> seeded = field.val;
   for (const auto& [s, e] : row.errors) seeded[static_cast<std::size_t>(s)] += e;
-  auto analyse = [&](const std::vector<float>& v, float k, std::vector<int> skip, float spacing = 1.0f) {
-    Case c(16, 12, 1);
-    c.dom.dx = c.dom.dy = c.grids[0].domain.dx = c.grids[0].domain.dy = spacing;
-    for (std::size_t s = 0; s < col.size(); ++s)
-      if (std::find(skip.begin(), skip.end(), static_cast<int>(s)) == skip.end()) c.add(col[s], rowv[s], {v[s]});
-    OBJ_initialize();
-    OBJ_set_filter(2.0f * spacing * spacing);  // an area of the map
-    OBJ_set_rad_inf(3.0f);
-    OBJ_set_buddy(k, 4);
-    EXPECT_EQ(c.run(), 0);
-    return c.values[0];
+  auto analyse = [&](float k, const std::vector<int>& skip, float spacing = 1.0f) {
+    return analyse_field(field, seeded, skip, spacing, true, [&] {
+      OBJ_set_filter(2.0f * spacing * spacing);  // an area of the map
+      OBJ_set_rad_inf(3.0f);
+      OBJ_set_buddy(k, 4);
+    });
   };
-  const std::vector<float> grid = analyse(seeded, row.k, {});
-  std::vector<int> rejected, expected;
-  for (int s = 0; s < 60; ++s)
-    if (OBJ_rejected(0, s)) rejected.push_back(s);
+  const std::vector<float> grid = analyse(row.k, {});
+  const std::vector<int> rejected = rejected_stations();
+  std::vector<int> expected;
   if (row.k > 0.0f)
     for (const auto& [s, e] : row.errors) expected.push_back(s);
   std::sort(expected.begin(), expected.end());
   EXPECT_EQ(rejected, expected) << row.what;
   EXPECT_EQ(OBJ_num_rejected(0), static_cast<int>(expected.size()));
   // Bit for bit the analysis without the rejected reports, the check off.
-  EXPECT_EQ(grid, analyse(seeded, 0.0f, rejected)) << row.what;
+  EXPECT_EQ(grid, analyse(0.0f, rejected)) << row.what;
   // On a grid half a map unit apart the radius and the neighbours are the same in grid lengths.
-  analyse(seeded, row.k, {}, 0.5f);
-  rejected.clear();
-  for (int s = 0; s < 60; ++s)
-    if (OBJ_rejected(0, s)) rejected.push_back(s);
-  EXPECT_EQ(rejected, expected) << row.what << " at half spacing";
+  analyse(row.k, {}, 0.5f);
+  EXPECT_EQ(rejected_stations(), expected) << row.what << " at half spacing";
 }
 
 // Errors of 34 are an altimeter slip of 1 inHg in mb. Station 7 has three neighbours within

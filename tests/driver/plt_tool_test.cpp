@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
+#include <sstream>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -26,7 +28,6 @@
 #include "plot/maptran.h"
 #include "plot/region.h"
 #include "surface/cty_tool.h"
-#include "surface/var_tool.h"
 #include "tests/support/analysis_table.h"
 #include "tests/support/capture.h"
 #include "tests/support/near.h"
@@ -86,60 +87,53 @@ TEST_F(Plt, PanelTextsSetTheViewSizeOrSayWhyNot) {
 
 // ---- plot parameters ----
 
-TEST_F(Plt, EveryPlotParameterWord) {
-  RES_put("plot_param",
-          "FULL,noredraw,wmo,tz=EST:-5,over=1:3,lalo=10:20:2:30,gridx3,plt_skip=2,plt_off=0.5:-1,plt_grid=4,"
-          "loc_pr=3,vp_size=2x2+1+0,font=triplex,gif_inter,inv,lcmap,rwclr,nolooptitle,new,bar=10:90,shadow,"
-          "min_size=100,nohdr,max_bad=5,xwd:myxwd,refresh,unknown_word");
-  CaptureStderr();
-  PLT_param_decode();
-  EXPECT_EQ(GetCapturedStderr(), "");
-  EXPECT_EQ(PLT_get_view_offset(), 0.0F);
-  EXPECT_EQ(gget_redraw(), 0);
-  EXPECT_EQ(CTY_get_id_type(), 1);
-  EXPECT_NE(std::string(DATE_get_tz_str()).find("EST"), std::string::npos) << DATE_get_tz_str();
-  EXPECT_EQ(std::tuple(PLT_get_overlay_base(), PLT_get_num_overlay()), std::tuple(1, 3));
-  float dlat = 0, dlon = 0;
-  MAP_get_latlon(&dlat, &dlon);
-  EXPECT_EQ(std::tuple(dlat, dlon), std::tuple(10.0F, 20.0F));
-  EXPECT_EQ(GRD_get_grid_factor(), 3);
+// A setting the plot parameters make, read back through the module that keeps it.
+std::string setting(const std::string& name) {
+  std::ostringstream o;
+  float lat = 0, lon = 0, ox = 0, oy = 0, lo = 0, hi = 0;
   int sx = 0, sy = 0;
+  MAP_get_latlon(&lat, &lon);
   CONT_get_skip(&sx, &sy);
-  EXPECT_EQ(std::tuple(sx, sy), std::tuple(2, 2));
-  float ox = 0, oy = 0;
   CONT_get_plot_offset(&ox, &oy);
-  EXPECT_EQ(std::tuple(ox, oy), std::tuple(0.5F, -1.0F));
-  EXPECT_EQ(DOM_get_loc_prior(), 3);
-  expect_near(view_size(), {0.5F, 1.0F, 0.5F, 1.0F}, "vp_size");
-  EXPECT_EQ(PLT_get_gif_mode(), 1);
-  EXPECT_EQ(gget_inverse(), 1);
-  EXPECT_EQ(std::tuple(gget_local_colormap(), gget_rw_colors(), gget_loop_title(), gget_pix_mode()),
-            std::tuple(1, 1, 0, 2));
-  float lo = 0, hi = 0;
   CONT_get_bar_range(&lo, &hi);
-  EXPECT_EQ(std::tuple(CONT_get_bar(), lo, hi), std::tuple(2, 10.0F, 90.0F));
-  EXPECT_EQ(gget_font_drop(), 4);
-  EXPECT_EQ(FILE_get_min_size(), 100);
-  EXPECT_EQ(std::tuple(PLT_get_dump(), std::string(PLT_get_dump_file())), std::tuple(1, std::string("myxwd")));
+  if (name == "view_offset") o << PLT_get_view_offset();
+  if (name == "redraw") o << gget_redraw();
+  if (name == "id_type") o << CTY_get_id_type();
+  if (name == "tz") o << DATE_get_tz_str();
+  if (name == "overlay") o << PLT_get_overlay_base() << " " << PLT_get_num_overlay();
+  if (name == "latlon") o << lat << " " << lon;
+  if (name == "grid_factor") o << GRD_get_grid_factor();
+  if (name == "skip") o << sx << " " << sy;
+  if (name == "plot_offset") o << ox << " " << oy;
+  if (name == "loc_prior") o << DOM_get_loc_prior();
+  if (name == "gif_mode") o << PLT_get_gif_mode();
+  if (name == "inverse") o << gget_inverse();
+  if (name == "colours") o << gget_local_colormap() << " " << gget_rw_colors() << " " << gget_loop_title() << " " << gget_pix_mode();
+  if (name == "bar") o << CONT_get_bar() << " " << lo << " " << hi;
+  if (name == "font_drop") o << gget_font_drop();
+  if (name == "min_size") o << FILE_get_min_size();
+  if (name == "dump") o << PLT_get_dump() << " " << PLT_get_dump_file();
+  if (name == "full_lab") o << PLT_get_full_lab();
+  if (name == "view") {
+    const std::vector<float> v = view_size();
+    o << v[0] << " " << v[1] << " " << v[2] << " " << v[3];
+  }
+  return o.str();
+}
 
-  // The other settings of each pair.
-  RES_put("plot_param", "fullab,cod_wmo,gif_trans,nolcmap,norwclr,kill,nobar,shadow=2,png,gridx1");
-  PLT_param_decode();
-  EXPECT_EQ(PLT_get_full_lab(), 1);
-  EXPECT_EQ(CTY_get_id_type(), 2);
-  EXPECT_EQ(PLT_get_gif_mode(), 2);
-  EXPECT_EQ(std::tuple(gget_local_colormap(), gget_rw_colors(), gget_pix_mode()), std::tuple(0, 0, 9));
-  EXPECT_EQ(CONT_get_bar(), -2);
-  EXPECT_EQ(gget_font_drop(), 2);
-  EXPECT_EQ(std::tuple(PLT_get_dump(), std::string(PLT_get_dump_file())), std::tuple(4, std::string("zav.png")));
-  // Image dumps through out_file: "gif" with a convention after its first four characters.
-  RES_put("plot_param", "id,clear,gif_norm");
-  RES_put("out_file", "cdf,gif:loop_%i");
-  PLT_param_decode();
-  EXPECT_EQ(CTY_get_id_type(), 0);
-  EXPECT_EQ(gget_pix_mode(), 1);
-  EXPECT_EQ(PLT_get_gif_mode(), 0);
-  EXPECT_EQ(std::tuple(PLT_get_dump(), std::string(PLT_get_dump_file())), std::tuple(2, std::string("loop_%i")));
+TEST_F(Plt, EveryPlotParameterWord) {
+  std::string param, out_file;
+  for (const TableRow& row : read_table("driver/plot_param_words", 4)) {
+    if (row[0] != "=") {
+      param = row[0], out_file = row[1];
+      RES_put("plot_param", param.c_str());
+      RES_put("out_file", out_file.c_str());
+      CaptureStderr();
+      PLT_param_decode();
+      EXPECT_EQ(GetCapturedStderr(), "") << param;
+    }
+    EXPECT_EQ(setting(row[2]), row[3]) << row[2] << " after " << param << " | " << out_file;
+  }
   gset_redraw(0), gset_inverse(0), gset_font_drop(0);
   DATE_set_TZ(nullptr), CTY_set_id_type(0), CONT_set_bar(0), gset_loop_title(1);
   FILE_set_min_size(0), RES_put("out_file", "");
@@ -288,36 +282,6 @@ TEST_F(Events, ZoomBoxKeepsTheGridAndUnzoomGoesBack) {
   EXPECT_EQ(PLT_plot_zoom(nullptr, 0, 0), 0);
 }
 
-TEST_F(Events, ResizeRefreshAndTheWindowCallbacks) {
-  EXPECT_EQ(PLT_plot_resize("B1-P"), 0);
-  EXPECT_EQ(PLT_plot_resize("size"), 1);
-  ASSERT_EQ(domains_seen.size(), 1u);
-  EXPECT_EQ(DOM_comp(&domains_seen[0], &us_), 1);
-
-  static int refreshed = 0;
-  refreshed = 0;
-  PLT_set_refresh_func(60, [] { ++refreshed; });
-  int seconds = 0;
-  GksRefreshFunc timer = gget_refresh_callback(&seconds);
-  ASSERT_EQ(timer, &PLT_plot_refresh);
-  EXPECT_EQ(seconds, 60);
-  timer();
-  EXPECT_EQ(refreshed, 1);
-  PLT_set_refresh_func(60, nullptr);
-  EXPECT_EQ(gget_refresh_callback(&seconds), nullptr);
-
-  static std::string last_event;
-  PLT_set_callback([](const char* event, float, float) {
-    last_event = event;
-    return 1;
-  });
-  ASSERT_NE(gget_mouse_callback(), nullptr);
-  EXPECT_EQ(gget_mouse_callback()(3, "B1-P", 1.0F, 2.0F), 1);
-  EXPECT_EQ(last_event, "B1-P");
-  PLT_set_callback(nullptr);
-  EXPECT_EQ(gget_mouse_callback(), nullptr);
-}
-
 TEST_F(Events, LocationQuery) {
   float x = 0, y = 0;
   MAP_tran(&x, &y, 40.0F, -100.0F);
@@ -327,27 +291,6 @@ TEST_F(Events, LocationQuery) {
   char want[128];
   std::snprintf(want, sizeof want, "Lat:  40.00 Lon: -100.00 XY: %6.2f %6.2f Pixel: -9999.00 -9999.00\n", x, y);
   EXPECT_EQ(GetCapturedStdout(), want);
-}
-
-// "v-Alt" names the nearest station (none here) and the value of each grid at the
-// pointer; "e-Alt" belongs to a single grid and file only.
-TEST_F(Events, ValueQueryPrintsTheGridsAtThePointer) {
-  ASSERT_EQ(VAR_setup(nullptr, "temp"), 1);
-  GRD_set_grid_domain(0, &us_);
-  ASSERT_EQ(GRD_alloc_grid(0), 1);
-  GridRec* g = GRD_get_grid(0);
-  for (int k = 0; k < g->domain.nx * g->domain.ny; ++k) g->values[k] = 42.0F;
-  float x = 0, y = 0;
-  MAP_grid_tran(&x, &y, 3.0F, 4.0F);
-  EXPECT_EQ(PLT_print_values("B1-P", x, y), 0);
-  CaptureStdout();
-  EXPECT_EQ(PLT_print_values("v-Alt", x, y), 1);
-  float lat = 0, lon = 0;
-  MAP_untran(&lat, &lon, x, y);
-  char want[160];
-  std::snprintf(want, sizeof want, "Id: - Lat: %6.2f Lon: %7.2f Var:   temp - Grid:   3.00,  4.00 =  42.00\n", lat, lon);
-  EXPECT_EQ(GetCapturedStdout(), want);
-  GRD_free(g);
 }
 
 // ---- image dumps ----
@@ -373,23 +316,275 @@ TEST_F(Plt, DumpNamesFollowTheConvention) {
   EXPECT_EQ(PLT_get_dump(), 2);
 }
 
-// A device without a picture to capture: the dump warns which file it could not write,
-// and the plot goes on.
-TEST_F(Plt, DumpsWithoutAPictureWarn) {
-  FLAG_set(FLAG_DEVICE, WS_META);
-  const std::string dir = make_temp_dir("plt_dump2");
-  RES_put("device", ("m," + dir + "/a.meta").c_str());
-  RES_put("plot_param", "gif:loop_%i");
-  ASSERT_EQ(PLT_open(1.0F), 0);
-  gcreate_frame(0), gcreate_frame(1);
+// ---- labels ----
+
+class Labels : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    RES_clear(), FLAG_reset(-9999), FLAG_resetplot(1), MESS_set(0, 0xFF), PLT_set_label_type(0);
+    PLT_reset_label_state();
+    const DateRec d{2026, 3, 14, 73, 6, 12, -9999, -9999};
+    PLT_label_date(&d);
+    PLT_label_for_time(12);
+  }
+  void TearDown() override { RES_clear(), FLAG_resetplot(1), PLT_set_label_type(0); }
+};
+
+// ---- escapes ----
+
+TEST_F(Labels, EscapesOfTheLabelDateAndForecastTime) {
+  for (const TableRow& c : read_table("driver/label_escapes", 3)) {
+    DateRec d{2026, 3, 14, 73, 6, 12, -9999, -9999};
+    if (c[0] != "12z") d.hour = c[0] == "1230" ? 12 : -9999;
+    if (c[0] == "1230") d.minute = 30;
+    if (c[0] == "none") DATE_init(&d);
+    PLT_label_date(&d);
+    EXPECT_EQ(PLT_label_format(c[1].c_str()), c[2]) << c[0] << " " << c[1];
+  }
+  EXPECT_EQ(PLT_label_format(nullptr), "");
+}
+
+// ---- the table ----
+
+// Labels of 69 characters are kept, longer ones dropped (not cut); six overlays.
+TEST_F(Labels, TableKeepsSlotsAndLimits) {
+  const std::string l69(69, 'a'), l70(70, 'b');
+  PLT_label_up_left("Temperature"), PLT_label_low_right(l69.c_str()), PLT_label_up_right(l70.c_str());
+  for (int n = 1; n <= 6; ++n) EXPECT_EQ(PLT_next_overlay(), n < 6 ? n : -1);
+  for (const auto& [pos, over, text] : {std::tuple{0, 0, "Temperature"}, {5, 0, l69.c_str()}, {2, 0, ""},
+                                        {6, 0, ""}, {0, 1, ""}, {-1, 0, ""}, {0, 6, ""}})
+    EXPECT_STREQ(PLT_get_label(pos, over), text) << pos << "," << over;
+  EXPECT_EQ(PLT_get_num_overlay(), 5);
+  EXPECT_EQ(PLT_get_label_ind(0), 11);
+  PLT_set_overlay(-1);
+  PLT_label_up_left("nowhere");  // a negative overlay stores nothing
+  for (int n = 0; n < PLT_LABEL_OVERLAYS; ++n) EXPECT_STRNE(PLT_get_label(0, n), "nowhere");
+  // Overlay numbers are clamped; a negative count sets the count.
+  PLT_init_labels();
+  PLT_set_overlay(9);
+  EXPECT_EQ(std::tuple(PLT_get_overlay(), PLT_get_num_overlay()), std::tuple(5, 5));
+  PLT_set_num_overlay(-2);
+  EXPECT_EQ(PLT_get_num_overlay(), 2);
+  PLT_set_overlay_base(7);
+  EXPECT_EQ(std::tuple(PLT_get_overlay_base(), PLT_get_num_overlay()), std::tuple(5, 5));
+  PLT_set_num_overlay(-1000);
+  EXPECT_EQ(PLT_get_num_overlay(), 6);
+}
+
+// Two overlays with a negative label type make one upper-left label; the joined label
+// stays within 60 characters.
+TEST_F(Labels, NegativeLabelTypeJoinsOverlays) {
+  PLT_set_label_type(-1);
+  for (const char* label : {"Temperature (F)", "Dew point (F)"}) PLT_label_up_left(label), PLT_next_overlay();
+  EXPECT_EQ(PLT_get_label_type(), -3);  // one step down per overlay
+  PLT_label_up_left(std::string(40, 'x').c_str());
+  EXPECT_STREQ(PLT_get_label(0, 0), "Temperature (F) Dew point (F)");
+  EXPECT_STREQ(PLT_get_label(0, 1), "");
+  PLT_label_up_left(std::string(30, 'y').c_str());  // 29 + 1 + 30 = 60: still fits
+  EXPECT_EQ(std::string(PLT_get_label(0, 0)).size(), 60u);
+  // Joined into an empty overlay-0 label the text stands alone.
+  PLT_label_up_center("Valid"), PLT_label_low_center("");
+  EXPECT_STREQ(PLT_get_label(1, 0), "Valid");
+  PLT_reset(1.0F);  // no workstation: only the label type
+  EXPECT_EQ(PLT_get_label_type(), -1);
+  PLT_set_label_type(4);
+  PLT_next_overlay();
+  EXPECT_EQ(PLT_get_label_type(), 5);
+}
+
+TEST_F(Labels, ResourceSetsPositionsAndOverlaysAndSaysWhatItCannotUse) {
+  RES_put("label", ("ul:Surface_%D,LR2:Valid_%V,uc,zz:x,ul7:x,ul:" + std::string(70, 'x') + ",ur:").c_str());
+  PLT_label_up_right("12Z 14 MAR 26");
   CaptureStderr();
-  EXPECT_EQ(PLT_dump(1), 0);
-  EXPECT_EQ(PLT_dump(-4), 0);
-  // Frames belong to the window devices: a metafile has none, so the frame key is "win".
-  EXPECT_EQ(gget_num_images(), 0);
-  EXPECT_EQ(GetCapturedStderr(), "PLT_dump: Unable to write GIF file: loop_win\n"
-                                 "PLT_dump: Unable to write GIF file: loop_win\n");
-  PLT_close();
+  EXPECT_EQ(PLT_apply_label_resource(), 3);
+  EXPECT_EQ(GetCapturedStderr(),
+            "PLT_labels: Label not used: uc: a label is written as position, overlay 0-5 and ':' (ul:text, ul1:text)\n"
+            "PLT_labels: Label not used: zz:x: unknown label position (ul, uc, ur, ll, lc, lr)\n"
+            "PLT_labels: Label not used: ul7:x: overlays are numbered 0-5\n"
+            "PLT_labels: Label not used: ul:" + std::string(70, 'x') + ": longer than 69 characters\n");
+  EXPECT_STREQ(PLT_get_label(0, 0), "Surface 12Z 14 MAR 26");
+  EXPECT_STREQ(PLT_get_label(5, 2), "Valid 0Z SUN 15 MAR 26");
+  EXPECT_STREQ(PLT_get_label(2, 0), "");  // "ur:" empties the date label
+  EXPECT_EQ(PLT_get_num_overlay(), 3);    // overlay 2 is drawn
+  // Every frame applies the resource again; its mistakes were told once.
+  CaptureStderr();
+  EXPECT_EQ(PLT_apply_label_resource(), 3);
+  EXPECT_EQ(GetCapturedStderr(), "");
+}
+
+// ---- layout ----
+
+TEST_F(Labels, LayoutOfTheLinesAroundTheView) {
+  const float area[4] = {0.0F, 1.0F, 0.0F, 0.75F}, view[4] = {0.1F, 0.9F, 0.1F, 0.6F};
+  // One line: 0.03 of the page high, 0.2 of a line off the view.
+  PltLabelLayout l = PLT_label_layout(view, area);
+  EXPECT_EQ(l.lines, 1);
+  EXPECT_FLOAT_EQ(l.line, 0.0225F);
+  EXPECT_FLOAT_EQ(l.chars, 0.016875F);
+  EXPECT_FLOAT_EQ(l.upper_base[0], 0.6F + 0.2F * 0.0225F);
+  EXPECT_FLOAT_EQ(l.lower_base[0], 0.1F - 0.95F * 0.0225F);
+  // Three overlays in a band of 0.03: lines of 0.01, the first on top.
+  PLT_set_num_overlay(3);
+  const float tight[4] = {0.1F, 0.9F, 0.1F, 0.72F};
+  l = PLT_label_layout(tight, area);
+  EXPECT_EQ(l.lines, 3);
+  EXPECT_NEAR(l.line, 0.01F, 1e-6F);
+  EXPECT_NEAR(l.upper_base[0], 0.72F + 2.2F * 0.01F, 1e-6F);
+  EXPECT_NEAR(l.upper_base[2], 0.72F + 0.2F * 0.01F, 1e-6F);
+  EXPECT_NEAR(l.lower_base[1], 0.1F - 1.95F * 0.01F, 1e-6F);
+  // A negative label type draws one line whatever the overlays.
+  PLT_set_label_type(-2);
+  EXPECT_EQ(PLT_label_layout(tight, area).lines, 1);
+  PLT_set_label_type(0);
+  // Below 0.005 of band no labels fit.
+  const float full[4] = {0.1F, 0.9F, 0.1F, 0.746F};
+  EXPECT_EQ(PLT_label_layout(full, area).line, 0.0F);
+  // Labels inside the view: a band of 0.06 of the page, lines below the top edge.
+  PLT_set_full_lab(1);
+  PLT_set_num_overlay(-1);
+  l = PLT_label_layout(full, area);
+  EXPECT_FLOAT_EQ(l.line, 0.0225F);
+  EXPECT_FLOAT_EQ(l.upper_base[0], 0.746F - 0.95F * 0.0225F);
+  EXPECT_FLOAT_EQ(l.lower_base[0], 0.1F + 0.2F * 0.0225F);
+}
+
+// ---- drawing on a metafile ----
+
+struct Text {
+  float x, y;
+  std::string text;
+};
+
+struct Page {
+  std::vector<Text> texts;
+  std::vector<float> heights;      // TE_HGHT records in order
+  std::vector<std::string> lines;  // PL records
+};
+
+Page read_meta(const std::string& path) {
+  Page page;
+  std::istringstream in(read_file(path));
+  for (std::string line; std::getline(in, line);) {
+    Text t{};
+    char text[256] = "";
+    float h = 0.0F;
+    if (std::sscanf(line.c_str(), "TE %f,%f %255[^\n]", &t.x, &t.y, text) == 3) {
+      t.text = text;
+      page.texts.push_back(t);
+    } else if (std::sscanf(line.c_str(), "TE_HGHT %f", &h) == 1) {
+      page.heights.push_back(h);
+    } else if (line.rfind("PL ", 0) == 0) {
+      page.lines.push_back(line);
+    }
+  }
+  return page;
+}
+
+class Drawing : public Labels {
+ protected:
+  void SetUp() override {
+    Labels::SetUp();
+    dir_ = make_temp_dir("plt_labl");
+    path_ = dir_ + "/labels.meta";
+    FLAG_set(FLAG_DEVICE, WS_META);
+    RES_put("device", ("m," + path_).c_str());
+    RES_put("file_path", STACONT_DATA_DIR);
+    MESS_set(0, 0xFF);
+  }
+  // Opens a metafile plot of aspect 1.5, runs what, closes it and reads it.
+  template <class F>
+  Page draw(F what) {
+    EXPECT_EQ(PLT_open(1.5F), 0);
+    PLT_get_view(view_);
+    GPH_get_view_size(area_);
+    what();
+    PLT_labels();
+    PLT_close();
+    return read_meta(path_);
+  }
+  std::string dir_, path_;
+  float view_[4] = {}, area_[4] = {};
+};
+
+TEST_F(Drawing, ComponentsColourBarKeyAndColourDecideWhatIsDrawn) {
+  const auto all = [] {
+    PLT_label_up_left("UL"), PLT_label_up_center("UC"), PLT_label_up_right("UR");
+    PLT_label_low_left("LL"), PLT_label_low_center("LC"), PLT_label_low_right("LR");
+  };
+  const auto texts = [](const Page& p) {
+    std::string s;
+    for (const Text& t : p.texts) s += t.text + " ";
+    return s;
+  };
+  // All six, at the size of the layout, and the border as the view's outline (where they
+  // stand is the end-to-end label test's).
+  Page p = draw(all);
+  EXPECT_EQ(texts(p), "UL UC UR LL LC LR ");
+  ASSERT_FALSE(p.heights.empty());
+  EXPECT_NEAR(p.heights.front(), PLT_label_layout(view_, area_).chars, 1e-6F);
+  ASSERT_EQ(p.lines.size(), 1u);
+  EXPECT_EQ(p.lines[0].rfind("PL 5 ", 0), 0u) << p.lines[0];
+  FLAG_setplot(DRAW_TEXT_UR, 0);
+  FLAG_setplot(DRAW_BORD, 0);
+  p = draw(all);
+  EXPECT_EQ(texts(p), "UL UC LL LC LR ");
+  EXPECT_TRUE(p.lines.empty());
+  FLAG_resetplot(1);
+  // A colour bar takes the lower-left and lower-centre places, a vector key the lower right.
+  p = draw([&] { all(), PLT_set_bar(1); });
+  EXPECT_EQ(texts(p), "UL UC UR LR ");
+  p = draw([&] { all(), PLT_set_vect_key(1); });
+  EXPECT_EQ(texts(p), "UL UC UR LL LC ");
+  // Text labels off, or a text colour of none: nothing.
+  FLAG_setplot(DRAW_TEXT, 0);
+  EXPECT_TRUE(draw(all).texts.empty());
+  FLAG_resetplot(1);
+  RES_put("color_text", "none");
+  p = draw(all);
+  EXPECT_TRUE(p.texts.empty());
+  EXPECT_TRUE(p.lines.empty());
+}
+
+TEST_F(Drawing, OverlaysDrawOneLineEachFromTheBase) {
+  Page p = draw([] {
+    PLT_label_up_left("Temperature (F)"), PLT_next_overlay();
+    PLT_label_up_left("Dew point (F)"), PLT_next_overlay();
+  });
+  ASSERT_EQ(p.texts.size(), 2u);
+  EXPECT_EQ(p.texts[0].text, "Temperature (F)");
+  EXPECT_GT(p.texts[0].y, p.texts[1].y);  // the first overlay on top
+  // With the base at overlay 1 only the second line is drawn, where it stood.
+  const float second = p.texts[1].y;
+  RES_put("plot_param", "over=1:2");
+  p = draw([] {
+    PLT_label_up_left("Temperature (F)"), PLT_next_overlay();
+    PLT_label_up_left("Dew point (F)"), PLT_next_overlay();
+  });
+  ASSERT_EQ(p.texts.size(), 1u);
+  EXPECT_EQ(p.texts[0].text, "Dew point (F)");
+  EXPECT_FLOAT_EQ(p.texts[0].y, second);
+}
+
+// Labels too wide to stand side by side are drawn smaller; short ones keep their size.
+TEST_F(Drawing, LongLabelsAreFittedIntoTheView) {
+  const std::string left(60, 'W'), right(60, 'M');
+  const Page p = draw([&] {
+    PLT_label_up_left(left.c_str()), PLT_label_up_right(right.c_str());
+    PLT_label_low_left("short");
+  });
+  ASSERT_EQ(p.heights.size(), 3u);  // the label size, the fitted upper line, the lower line
+  const float normal = p.heights[0];
+  EXPECT_LT(p.heights[1], 0.5F * normal);
+  EXPECT_FLOAT_EQ(p.heights[2], normal);
+}
+
+TEST_F(Drawing, NothingWithoutAWorkstationOrWhenPlottingIsOff) {
+  FLAG_set(FLAG_PLOT_TYPE, PLOT_NONE);
+  EXPECT_EQ(PLT_open(1.0F), -1);
+  PLT_label_up_left("x");
+  PLT_labels();  // no workstation: nothing to draw on, nothing breaks
+  EXPECT_EQ(PLT_close(), -1);
+  EXPECT_STREQ(PLT_get_label(0, 0), "");  // closing resets the labels
 }
 
 }  // namespace

@@ -2,9 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <map>
 #include <string>
-#include <vector>
 
 #include "config/flag.h"
 #include "config/mess.h"
@@ -75,44 +73,6 @@ TEST(FileTime, RoundsDownToTheLateOffset) {
       {t1147, 3600, 11 * 3600}, {t1147, 1800, 11 * 3600 + 1800}, {11 * 3600, 3600, 11 * 3600},
       {-5400, 3600, -3600},     {t1147, 0, t1147},                {886680420, 10800, 886680000}};
   for (const auto& c : cases) EXPECT_EQ(SFC_round_time(c.seconds, c.late_off), c.rounded) << c.seconds << " " << c.late_off;
-}
-
-// The whole program: a batch plot writes one analysed netCDF grid per hour.
-TEST(SfcPlot, BatchRunWritesNetcdfGrids) {
-  const std::string dir = make_temp_dir("sfcplot");
-  const std::string reports = "KDEN 350 200 2710 998 123 10.0 50B - @1200\nKORD 300 250 3615 000 150 10.0 50B - @1200\n"
-                              "KSTL 420 300 2020 010 170 10.0 50B - @1200\nKDFW 600 500 1810 990 090 10.0 50B - @1200\n";
-  for (const std::string h : {"12", "13"})
-    write_file(dir + "/19980105" + h + ".sfc", "ZAVSFC\n" + h + "Z  5 JAN 98\n" + reports);
-  const std::map<std::string, std::string> env = clean_env(dir + "/no-resource-files");
-  auto run = [&](std::vector<std::string> a) {
-    a.insert(a.begin(), {"-ba", "-cp", dir, "-gp", dir, "-pd", "us", "-va", "temp"});
-    return run_stacont(a, "", env, dir);
-  };
-
-  RunResult r = run({"-of", "cdf", "1998010512.sfc"});
-  ASSERT_EQ(r.status, 0) << r.err;
-  RunResult dump = run_program("/usr/bin/ncdump", {"-v", "info,values", dir + "/1998010512_temp.nc"});
-  for (const char* want : {"x = 25 ;", "y = 17 ;", "\"Temperature (F)\""})
-    EXPECT_NE(dump.out.find(want), std::string::npos) << want;
-  // Analysed values lie between the coldest and warmest station.
-  const std::string values = dump.out.substr(dump.out.find("values ="));
-  EXPECT_NE(values.find("42."), std::string::npos);
-  for (const char* outside : {" 29.", " 61.", " 100."}) EXPECT_EQ(values.find(outside), std::string::npos) << outside;
-
-  // A sequence of two hours writes two grids; "none" writes nothing.
-  // Station values in the same run leave the input files' convention in place.
-  r = run({"-va", "tvals,temp", "-of", "cdf,raw", "-nh", "1", "1998010512.sfc"});
-  ASSERT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(r.err.find("SFC_open_file"), std::string::npos) << r.err;
-  EXPECT_EQ(run_program("/usr/bin/ncdump", {"-h", dir + "/1998010513_temp.nc"}).status, 0);
-  r = run({"-of", "none", "-ho", "#199801051400", "1998010513.sfc"});
-  EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(FILE_exist((dir + "/1998010514_temp.nc").c_str()), 0);
-
-  // A mistyped name is reported; a name the list knows but the reader does not announce is not.
-  r = run({"-va", "tmep,hwind", "-of", "none", "1998010512.sfc"});
-  EXPECT_EQ(r.err, "Unknown variable: tmep\n");
 }
 
 }  // namespace
