@@ -1,20 +1,14 @@
 // Window sessions read from scripts under tests/data/graphics/: each line an action on the
 // window as the user or a program above gives it, or a check of what the window shows and
-// what the kernel answers, so that the cases of the event, frame and zoom tests are data.
+// what the kernel answers, so that the cases of the window tests are data.
 #pragma once
 #include "tests/graphics/gks_window.h"  // first: GoogleTest before Xlib
 
 #include <chrono>
 #include <cmath>
-#include <fstream>
 #include <functional>
 #include <map>
-#include <sstream>
 
-#include "graphics/gks_evnt.h"
-#include "graphics/gks_loop.h"
-#include "graphics/gks_x11.h"
-#include "graphics/gks_zoom.h"
 #include "tests/graphics/gks_render.h"
 #include "tests/support/capture.h"
 #include "tests/support/gwin_calls.h"
