@@ -162,6 +162,8 @@ RunResult Background::wait(int timeout_s) {
   return r;
 }
 
+std::string Background::output() const { return read_file(dir_ + "/out"); }
+
 Background::~Background() {
   if (running()) wait(0);
 }

@@ -52,6 +52,8 @@ class Background {
   bool running();
   // Waits at most timeout_s seconds; the program is killed then (status 128+9).
   RunResult wait(int timeout_s);
+  // What the program has written to its standard output so far.
+  std::string output() const;
 
  private:
   pid_t pid_ = -1;
