@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/config_table.h"
+#include "tests/support/gwin_calls.h"
 #include "tests/support/run.h"
 
 using Lines = std::vector<std::pair<std::string, std::string>>;
@@ -35,36 +35,6 @@ class DefRead : public ::testing::Test {
   }
   std::string dir_ = make_temp_dir("def_read"), warnings_;
 };
-
-TEST_F(DefRead, LinesNamesAndQuotedValues) {
-  EXPECT_EQ(read_all("# comment line\n\n   \t\nlonely\nFILE_PATH: /x\n*.label \"Surface  analysis\" trailing\n"
-                     "stacont.title \"unterminated value  \nempty \"\"\n  # indented comment\ncrlf value\r\n"
-                     "two words only here\nlast no_newline"),
-            (Lines{{"file_path", "/x"}, {"*.label", "Surface  analysis"}, {"stacont.title", "unterminated value  "},
-                   {"empty", ""}, {"crlf", "value"}, {"two", "words"}, {"last", "no_newline"}}));
-}
-
-TEST_F(DefRead, ConditionalSections) {
-  for (const TableRow& row : read_table("config/def_read.tsv", "sections")) {
-    SCOPED_TRACE(row.where);
-    DEF_clr_tag();
-    std::istringstream tags(row[0]);
-    for (std::string t; tags >> t;) DEF_tag(t.c_str());
-    std::string got;
-    for (const auto& [name, value] : read_all(row[1])) got += (got.empty() ? "" : " ") + name + "=" + value;
-    EXPECT_EQ(got, row[2]);
-    EXPECT_EQ(warnings_, row[3]);
-  }
-  DEF_clr_tag();
-  EXPECT_EQ(read_all("x 1\n"), (Lines{{"x", "1"}}));  // the open IF of the last file is gone
-}
-
-TEST_F(DefRead, TagsAreLimitedToTen) {
-  for (int i = 0; i < DEF_MAX_TAG; ++i) EXPECT_EQ(DEF_tag(("t" + std::to_string(i)).c_str()), i + 1);
-  EXPECT_EQ(DEF_tag("t3"), DEF_MAX_TAG);  // already there
-  EXPECT_EQ(DEF_tag("one_more"), -1);
-  EXPECT_EQ(read_all("DEF eleven\nIF eleven\nx 1\nEND\nIF t9\ny 2\nEND\n"), (Lines{{"y", "2"}}));
-}
 
 // Deep nesting costs no more per line than shallow: 300,000 sections open and close in
 // seconds even under the sanitizers (looking at every open section for each line took
@@ -99,44 +69,64 @@ TEST_F(DefRead, HostileFilesNeverCrash) {
   EXPECT_EQ(warnings_.find("sneaky"), std::string::npos) << warnings_;
 }
 
-TEST_F(DefRead, OpenFindsFilesInDirectoriesHomeAndCommands) {
-  char name[DEF_LINE_LEN], value[DEF_LINE_LEN];
-  auto first_value = [&](const std::string& path, const char* contents = nullptr) -> std::string {
-    if (contents) write_file(path, contents);
-    if (DEF_open(path == "<null>" ? nullptr : path.c_str()) != 0) return "<none>";
-    std::string v = DEF_get(name, value) == 1 ? value : "<empty>";
-    DEF_close();
-    return v;
-  };
-  std::filesystem::create_directories(dir_ + "/etc");
-  const auto cwd = std::filesystem::current_path();
-  std::filesystem::current_path(dir_);  // relative paths from here; no path: ".zavdef" here
-  EXPECT_EQ(first_value(dir_), "<none>");  // a directory without any of the three files
-  for (auto [name, word] : {std::pair{"Zav.res", "res"}, {".zavdef", "zavdef"}, {"zav.cfg", "cfg"}}) {
-    EXPECT_EQ(first_value(std::string("etc/") + name, (std::string("x ") + word + "\n").c_str()), word);
-    EXPECT_EQ(first_value("etc/"), word);  // zav.cfg before .zavdef before Zav.res
+// The scripts of tests/data/config/def_read.txt; "$D" in a word is the test's directory.
+class DefScript : public DefRead, public testing::WithParamInterface<Script> {
+ protected:
+  std::filesystem::path cwd_ = std::filesystem::current_path();
+  void TearDown() override {
+    std::filesystem::current_path(cwd_);
+    DefRead::TearDown();
   }
-  for (const char* path : {"no/such/file", "/dev/zero"}) EXPECT_EQ(first_value(path), "<none>");
-  EXPECT_EQ(first_value("|printf 'x piped\\n'"), "piped");
-  EXPECT_EQ(first_value(".zavdef", "x here\n"), "here");
-  EXPECT_EQ(first_value("") + first_value("<null>"), "herehere");
-  std::filesystem::current_path(cwd);
-  EXPECT_EQ(DEF_get(name, value), -1);
-}
+  std::string d(std::string t) const {
+    for (std::size_t p; (p = t.find("$D")) != std::string::npos;) t.replace(p, 2, dir_);
+    return t;
+  }
 
-TEST_F(DefRead, PatternsForProgramAndTitle) {
-  for (const TableRow& row : read_table("config/def_read.tsv", "patterns")) {
-    DEF_name(row[0].c_str());
-    EXPECT_EQ(DEF_cmp("file_path", row[1].c_str()), row.num(2)) << row.where;
-    EXPECT_EQ(DEF_valid(row[1].c_str()), row.num(3)) << row.where;
+ public:
+  Calls calls() {
+    return {
+        {"tags",  // the tags set, space-separated, after clearing the old ones
+         [](const Args& a) {
+           DEF_clr_tag();
+           std::istringstream tags(a.empty() ? "" : a[0]);
+           for (std::string t; tags >> t;) DEF_tag(t.c_str());
+           return "";
+         }},
+        {"DEF_tag", [](const Args& a) { return num(DEF_tag(a[0].c_str())); }},
+        {"read",  // every line read, as "name=value" space-separated
+         [this](const Args& a) {
+           std::string got;
+           for (const auto& [name, value] : read_all(a[0])) got += (got.empty() ? "" : " ") + name + "=" + value;
+           return got;
+         }},
+        {"warnings", [this](const Args&) { return warnings_; }},
+        {"first_value",  // the value of the first line of a file opened by its path, written first when text is given
+         [this](const Args& a) {
+           char name[DEF_LINE_LEN], value[DEF_LINE_LEN];
+           if (a.size() > 1) write_file(d(a[0]), a[1]);
+           if (DEF_open(a[0] == "<null>" ? nullptr : d(a[0]).c_str()) != 0) return std::string("<none>");
+           std::string v = DEF_get(name, value) == 1 ? value : "<empty>";
+           DEF_close();
+           return v;
+         }},
+        {"mkdir", [this](const Args& a) { return num(std::filesystem::create_directories(d(a[0])) ? 1 : 0); }},
+        {"chdir", [this](const Args& a) { return std::filesystem::current_path(a[0] == "back" ? cwd_ : std::filesystem::path(d(a[0]))), ""; }},
+        {"DEF_get",
+         [](const Args&) {
+           char name[DEF_LINE_LEN], value[DEF_LINE_LEN];
+           return num(DEF_get(name, value));
+         }},
+        {"DEF_name", [](const Args& a) { return num(DEF_name(a[0] == "<null>" ? nullptr : a[0].c_str())); }},
+        {"DEF_prog", [](const Args& a) { return num(DEF_prog(a[0] == "<null>" ? nullptr : a[0].c_str())); }},
+        {"DEF_cmp", [](const Args& a) { return num(DEF_cmp(a[0].c_str(), a[1].c_str())); }},
+        {"DEF_valid", [](const Args& a) { return num(DEF_valid(a[0].c_str())); }},
+        {"DEF_parse_name",
+         [](const Args& a) {
+           char name[DEF_LINE_LEN];
+           return std::string(DEF_parse_name(a[0].c_str(), name));
+         }},
+    };
   }
-  DEF_name(nullptr);
-  char name[DEF_LINE_LEN];
-  EXPECT_STREQ(DEF_parse_name("*.*.file_path", name), "file_path");
-  EXPECT_STREQ(DEF_parse_name("stacont*color", name), "color");
-  EXPECT_STREQ(DEF_parse_name("trailing.", name), "");
-  DEF_prog("sfc");
-  EXPECT_EQ(DEF_cmp("file_path", "sfc.file_path"), 1);
-  DEF_prog(nullptr);
-  EXPECT_EQ(DEF_cmp("file_path", "Zav.file_path"), 1);
-}
+};
+TEST_P(DefScript, Calls) { run_calls(GetParam(), calls()); }
+INSTANTIATE_TEST_SUITE_P(Script, DefScript, testing::ValuesIn(scripts_of("config/def_read.txt")), script_name);

@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <set>
 #include <sstream>
@@ -18,6 +19,7 @@
 #include "config/mqueue.h"
 #include "config/string.h"
 #include "tests/support/config_table.h"
+#include "tests/support/gwin_calls.h"
 #include "tests/support/run.h"
 
 extern char** environ;
@@ -78,59 +80,6 @@ TEST_F(Resources, CommandLineForms) {
   }
 }
 
-TEST_F(Resources, FlagsListsAndStore) {
-  init({"-ba", "-va", "t"});
-  EXPECT_TRUE(FLAG_batch() && !FLAG_help());
-  EXPECT_EQ(FLAG_get(0), -9999);  // every other flag was reset
-  init({"--he"});
-  EXPECT_TRUE(FLAG_help() && !FLAG_batch());
-  init({"one", "-va", "t", "two", "-of", "cdf,zav,,"});
-  const auto list_of = [](const char* name) {
-    int count = -1;
-    char** list = nullptr;
-    const int n = RES_getvals(name, &count, &list);
-    V items(list, list + count);
-    free_parsed_array(count, list);
-    return std::pair{n, items};
-  };
-  EXPECT_EQ(list_of("filename"), (std::pair{2, V{"one", "two"}}));  // positional names: a newline list
-  EXPECT_EQ(list_of("out_file"), (std::pair{2, V{"cdf", "zav"}}));  // every other kind: a comma list
-  EXPECT_EQ(list_of("region"), (std::pair{0, V{}}));
-  V many;  // decoding stays linear in the number of arguments
-  for (int i = 0; i < 20000; ++i) many.push_back(i % 2 ? "f" + std::to_string(i) : "-u" + std::to_string(i));
-  EXPECT_EQ(values(many, {"u19998", "filename"}), (V{"f19999", "<unset>"}));
-  // A name keeps its first position; a later value replaces it in place.
-  RES_clear();
-  RES_put("b", "1");
-  RES_put("a", "2");
-  RES_new(5, "b", "3", 6);
-  RES_put("c", nullptr);
-  RES_append(-9999, "a", "x", 6);
-  RES_append(-9999, "d", "y", 6);
-  EXPECT_EQ(get("c"), "");
-  EXPECT_EQ(get("C"), "<unset>");  // names are compared exactly
-  testing::internal::CaptureStdout();
-  RES_list();
-  EXPECT_EQ(testing::internal::GetCapturedStdout(), "b: 3\na: 2\nx\nc:\nd: y\n");
-}
-
-TEST_F(Resources, MessageLevelsProgramNameAndHelpItem) {
-  const std::pair<V, unsigned> levels[] = {{{"-me", "warn"}, 0xFFu},      {{"-me", "+debug"}, 0xF00FFFFFu},
-                                            {{"-ba"}, 0xFFu},               {{"-me", "mess", "-ba"}, 0xFFFu},
-                                            {{"-ba", "-me", "mess"}, 0xFFFu}};  // batch keeps an explicit level
-  for (const auto& [args, level] : levels) {
-    MESS_reset_state();
-    init(args);
-    EXPECT_EQ(MESS_get(), level) << testing::PrintToString(args);
-  }
-  char* copy = RES_get_progname(nullptr);
-  EXPECT_STREQ(copy, "stacont");
-  std::free(copy);
-  testing::internal::CaptureStdout();
-  for (int index : {65, 0, 500, 88}) RES_help_item(index);
-  EXPECT_EQ(testing::internal::GetCapturedStdout(), "65\n0\n500\n -sc scale   Text and wind vector scale factor\n");
-}
-
 // "result:value" after converting the text into a destination of the kind's type that
 // starts as 7; for the kinds that set a flag, "/flag" follows.
 std::string conv(const char* text, int kind) {
@@ -160,8 +109,6 @@ TEST(ResConv, ValueKinds) {
   char buf[RES_TEXT_LEN];
   RES_conv_data(std::string(1000, 'y').c_str(), buf, 7);
   EXPECT_EQ(std::string(buf), std::string(RES_TEXT_LEN - 1, 'y'));
-  EXPECT_EQ(RES_set_device("Hpgl"), 5);
-  EXPECT_EQ(RES_set_device(nullptr), 1);
 }
 
 // The help of -pl names exactly the words the option accepts: every word of the program's
@@ -195,87 +142,120 @@ TEST(ResConv, DrawWords) {
   }
 }
 
-// The hour is converted by the module that registers the conversion: the text reaches it
-// whole, a null text does not.
-TEST(ResConv, RegisteredConversionOfTheHour) {
-  static std::string seen;
-  RES_set_converter(12, [](const char* text, void* destination) {
-    seen = text;
-    *static_cast<int*>(destination) = 7;
-    return 1;
-  });
-  int value = 0;
-  EXPECT_EQ(RES_conv_data(nullptr, &value, 12), 0);
-  EXPECT_EQ(RES_conv_data("3d12:00", &value, 12), 1);
-  EXPECT_EQ(seen + ":" + std::to_string(value), "3d12:00:7");
-  RES_set_converter(12, nullptr);
-  EXPECT_EQ(RES_conv_data("12", &value, 12), 1);  // unregistered: nothing converted
-  EXPECT_EQ(value, 7);
-}
-
 // ---- resource files, environment and command line together --------------------------
 
-const char* const zav_cfg =
-    "# site defaults\n"
-    "IF test\n*.file_path /tmp/a\nELSE\n*.file_path /tmp/b\nEND\n"
-    "stacont.data_path /data/stacont\nsfc.con_path /never\n*.*.grid_path /grid/plus\n"
-    "stn.variable t\nstacont.stn.variable td\n*.my_setting \"two words\"\nother.unknown_thing x\n"
-    "IF quiet\n*.batch\ttrue\nEND\n";
-
-TEST_F(Resources, FileTagsAndPatternsForProgramAndTitle) {
-  write_file(dir_ + "/zav.cfg", zav_cfg);
-  EXPECT_EQ(values({}, {"file_path", "data_path", "con_path", "grid_path", "variable", "my_setting", "unknown_thing"}),
-            (V{"/tmp/b", "/data/stacont", "<unset>", "<unset>", "<unset>", "two words", "<unset>"}));
-  EXPECT_EQ(FLAG_batch(), 0);
-  EXPECT_EQ(values({"-df", "+test:+quiet:" + dir_}, {"file_path"}), V{"/tmp/a"});
-  EXPECT_GT(FLAG_batch(), 0);  // file values are converted like options
-  // A title replaces the program name; a '+' title keeps it: stacont.stn.resource.
-  EXPECT_EQ(values({"-na", "stn"}, {"variable", "data_path", "file_path", "grid_path", "name"}),
-            (V{"t", "<unset>", "/tmp/b", "<unset>", "stn"}));
-  EXPECT_EQ(values({"-na=+stn"}, {"variable", "grid_path", "data_path"}), (V{"td", "/grid/plus", "<unset>"}));
-}
-
-TEST_F(Resources, FileThenEnvironmentThenCommandLine) {
-  write_file(dir_ + "/zav.cfg", zav_cfg);
-  // Each variable added wins over the ones before; the last two only under their titles.
-  for (auto [name, title] : {std::pair{"zavfile_path", ""}, {"zavfile", ""}, {"zavstacont.file_path", ""},
-                             {"zavstn.file_path", "-na=stn"}, {"zavstacont.stn.file_path", "-na=+stn"}}) {
-    setenv(name, name, 1);
-    EXPECT_EQ(values(*title ? V{title} : V{}, {"file_path"}), V{name});
+// The scripts of tests/data/config/resrc_calls.txt; "$D" in a word is the test's directory.
+class ResScript : public Resources, public testing::WithParamInterface<Script> {
+ protected:
+  std::string d(std::string t) const {
+    for (std::size_t p; (p = t.find("$D")) != std::string::npos;) t.replace(p, 2, dir_);
+    return t;
   }
-  EXPECT_EQ(values({"-fp", "/cmd", "-df", "+test:" + dir_}, {"file_path"}), V{"/cmd"});
-  // The list of files from the environment, replaced by the option; later files win.
-  const std::string other = dir_ + "/other";
-  std::filesystem::create_directory(other);
-  write_file(other + "/.zavdef", "*.data_path /other/data\n");
-  clear_environment();
-  const char bad[] = "ELSE\nEND\nIF x\n\0\0\xff\n*.con_path \"unterminated\n";  // a broken file does no harm
-  write_file(dir_ + "/bad", std::string(bad, sizeof bad - 1) + "*.data_path " + std::string(10240, 'x') + "\n");
-  setenv("zavdefault", (dir_ + "/bad:" + dir_ + ":" + other).c_str(), 1);
-  testing::internal::CaptureStderr();
-  EXPECT_EQ(values({}, {"file_path", "data_path", "con_path"}), (V{"/tmp/b", "/other/data", "<unset>"}));
-  const std::string err = testing::internal::GetCapturedStderr();
-  EXPECT_NE(err.find("DEF_get: else without an if\nDEF_get: end without an if\n"), std::string::npos) << err;
-  EXPECT_EQ(values({"-default", dir_}, {"data_path"}), V{"/data/stacont"});
-  unsetenv("zavdefault");  // without a list the current directory comes first
-  const std::filesystem::path cwd = std::filesystem::current_path();
-  std::filesystem::current_path(other);
-  EXPECT_EQ(values({}, {"data_path"}), V{"/other/data"});
-  std::filesystem::current_path(cwd);
-}
+  V subst(const Args& a) const {
+    V out;
+    for (const auto& w : a) out.push_back(d(w));
+    return out;
+  }
+  RunResult run_;
+  std::filesystem::path cwd_ = std::filesystem::current_path();
+  void TearDown() override {
+    std::filesystem::current_path(cwd_);
+    RES_set_converter(12, nullptr);
+    Resources::TearDown();
+  }
 
-// The program itself: "set" at the first prompt lists the store that the files, the
-// environment and the command line made; the end of input then ends it cleanly.
-TEST_F(Resources, SetAtThePromptListsTheStore) {
-  write_file(dir_ + "/zav.cfg", zav_cfg);
-  const std::map<std::string, std::string> env = {{"zavfile", ""}, {"zavfile_path", ""}, {"zavdefault", ""},
-                                                  {"zavstacont.file_path", ""}, {"zavdata", "/env/d"}, {"zavtz", ""}};
-  const RunResult r = run_stacont({"-df", "+test:" + dir_, "-cp", "/cmd/con"}, "set\n", env, dir_, 30);
-  EXPECT_EQ(r.status, 0) << r.err;
-  for (const char* line : {"Set resources\n", "file_path: /tmp/a\n", "data_path: /env/d\n", "con_path: /cmd/con\n",
-                           "my_setting: two words\n", "End of input: exiting\n"})
-    EXPECT_NE(r.out.find(line), std::string::npos) << line << r.out;
-}
+ public:
+  Calls calls() {
+    return {
+        {"init", [this](const Args& a) { return init(subst(a)), ""; }},
+        {"get",  // the values of the resources, joined by '|'
+         [this](const Args& a) {
+           std::string s;
+           for (std::size_t i = 0; i < a.size(); ++i) s += (i ? "|" : "") + get(a[i].c_str());
+           return s;
+         }},
+        {"many",  // -u<i> options, each followed by its value f<i+1>
+         [this](const Args& a) {
+           V args;
+           for (int i = 0; i < to_i(a[0]); ++i) args.push_back(i % 2 ? "f" + std::to_string(i) : "-u" + std::to_string(i));
+           return init(args), "";
+         }},
+        {"FLAG_batch", [](const Args&) { return num(FLAG_batch() ? 1 : 0); }},
+        {"FLAG_help", [](const Args&) { return num(FLAG_help() ? 1 : 0); }},
+        {"FLAG_get", [](const Args& a) { return num(FLAG_get(to_i(a[0]))); }},
+        {"list_of",  // the count and the items
+         [](const Args& a) {
+           int count = -1;
+           char** list = nullptr;
+           std::string s = num(RES_getvals(a[0].c_str(), &count, &list));
+           for (int i = 0; i < count; ++i) s += "|" + std::string(list[i]);
+           free_parsed_array(count, list);
+           return s;
+         }},
+        {"RES_clear", [](const Args&) { return RES_clear(), ""; }},
+        {"RES_put", [](const Args& a) { return num(RES_put(a[0].c_str(), a[1] == "<null>" ? nullptr : a[1].c_str())); }},
+        {"RES_new", [](const Args& a) { return num(RES_new(to_i(a[0]), a[1].c_str(), a[2].c_str(), to_i(a[3]))); }},
+        {"RES_append", [](const Args& a) { return num(RES_append(to_i(a[0]), a[1].c_str(), a[2].c_str(), to_i(a[3]))); }},
+        {"RES_list", [](const Args&) { return captured(RES_list); }},
+        {"MESS_reset_state", [](const Args&) { return MESS_reset_state(), ""; }},
+        {"MESS_get",
+         [](const Args&) {
+           char b[16];
+           std::snprintf(b, sizeof b, "%X", MESS_get());
+           return std::string(b);
+         }},
+        {"progname",
+         [](const Args&) {
+           char* copy = RES_get_progname(nullptr);
+           const std::string s = copy;
+           std::free(copy);
+           return s;
+         }},
+        {"RES_help_item", [](const Args& a) { return captured([&] { RES_help_item(to_i(a[0])); }); }},
+        {"RES_set_device", [](const Args& a) { return num(RES_set_device(a[0] == "<null>" ? nullptr : a[0].c_str())); }},
+        {"write", [this](const Args& a) { return write_file(d(a[0]), a[1]), ""; }},
+        {"mkdir", [this](const Args& a) { return num(std::filesystem::create_directory(d(a[0])) ? 1 : 0); }},
+        {"setenv", [this](const Args& a) { return num(setenv(a[0].c_str(), d(a[1]).c_str(), 1)); }},
+        {"unsetenv", [](const Args& a) { return num(unsetenv(a[0].c_str())); }},
+        {"clear_environment", [](const Args&) { return clear_environment(), ""; }},
+        {"chdir", [this](const Args& a) { return std::filesystem::current_path(a[0] == "back" ? cwd_ : std::filesystem::path(d(a[0]))), ""; }},
+        {"capture_err", [](const Args&) { return testing::internal::CaptureStderr(), ""; }},
+        {"stderr", [](const Args&) { return testing::internal::GetCapturedStderr(); }},
+        {"converter",  // the hour's conversion registered: it sees the text and stores 7
+         [](const Args& a) {
+           static std::string seen;
+           RES_set_converter(12, a[0] == "on" ? +[](const char* text, void* destination) {
+             seen = text;
+             *static_cast<int*>(destination) = 7;
+             return 1;
+           } : nullptr);
+           return seen;
+         }},
+        {"conv_hour",  // the answer and the value (starting as 0)
+         [](const Args& a) {
+           int value = 0;
+           const int rc = RES_conv_data(a[0] == "<null>" ? nullptr : a[0].c_str(), &value, 12);
+           return num(rc) + "|" + num(value);
+         }},
+        {"stacont",  // the program with the input (first word) and the arguments; then its status
+         [this](const Args& a) {
+           std::map<std::string, std::string> env;
+           for (const char* n : {"zavfile", "zavfile_path", "zavdefault", "zavstacont.file_path", "zavtz"}) env[n] = "";
+           env["zavdata"] = "/env/d";
+           run_ = run_stacont(subst(Args(a.begin() + 1, a.end())), a[0], env, dir_, 30);
+           return num(run_.status);
+         }},
+        {"out", [this](const Args&) { return run_.out; }},
+    };
+  }
+  static std::string captured(const std::function<void()>& f) {
+    testing::internal::CaptureStdout();
+    f();
+    return testing::internal::GetCapturedStdout();
+  }
+};
+TEST_P(ResScript, Calls) { run_calls(GetParam(), calls()); }
+INSTANTIATE_TEST_SUITE_P(Script, ResScript, testing::ValuesIn(scripts_of("config/resrc_calls.txt")), script_name);
 
 // ---- companion loop program ---------------------------------------------------------
 

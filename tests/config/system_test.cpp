@@ -5,9 +5,7 @@
 #include <unistd.h>
 
 #include <string>
-#include <tuple>
 
-#include "config/resrc.h"
 #include "tests/support/config_table.h"
 
 // Feeds input to standard input and joins standard output to standard error (which a
@@ -49,15 +47,6 @@ TEST(Prompt, AsksUntilAnsweredOrEnded) {
       },
       ::testing::ExitedWithCode(0),
       "^F\\? F\\? W\\? S\\? L\\? L\\? L\\? f=-12.25 w=abc s=x l=abcdefghijklmnopqrs l=settings\n$");
-}
-
-TEST(SetCommand, StoresResources) {
-  for (auto [line, name, value] : {std::tuple{"set zz_a some value  ", "zz_a", "some value"},
-                                   {"SET zz_b=us", "zz_b", "us"}, {"set zz_b = 12 13", "zz_b", "12 13"}}) {
-    EXPECT_EQ(ZAV_set_command(line), 1);
-    EXPECT_STREQ(RES_get(name), value);
-  }
-  for (const char* answer : {"t", "settings", "exits", ""}) EXPECT_EQ(ZAV_set_command(answer), 0);
 }
 
 TEST(Process, TimingPidAndMemory) {

@@ -1,68 +1,24 @@
 // Window sessions read from scripts under tests/data/graphics/: each line an action on the
 // window as the user or a program above gives it, or a check of what the window shows and
-// what the kernel answers, so that the cases of the event, frame and zoom tests are data.
+// what the kernel answers, so that the cases of the window tests are data.
 #pragma once
 #include "tests/graphics/gks_window.h"  // first: GoogleTest before Xlib
 
+#include <chrono>
 #include <cmath>
-#include <fstream>
 #include <functional>
 #include <map>
-#include <sstream>
 
-#include "graphics/gks_evnt.h"
-#include "graphics/gks_loop.h"
-#include "graphics/gks_x11.h"
-#include "graphics/gks_zoom.h"
+#include "tests/graphics/gks_render.h"
 #include "tests/support/capture.h"
+#include "tests/support/gwin_calls.h"
 #include "tests/support/run.h"
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
 #include <unistd.h>
 
-struct Script {
-  std::string name;
-  std::vector<std::pair<int, std::vector<std::string>>> steps;  // line number, words
-};
-
-// The words of a line; "quoted text" is one word, with \n and \xHH escapes.
-inline std::vector<std::string> script_words(const std::string& line) {
-  std::vector<std::string> out;
-  for (std::size_t i = 0; i < line.size();) {
-    if (line[i] == ' ') {
-      ++i;
-    } else if (line[i] == '"') {
-      std::string w;
-      for (++i; i < line.size() && line[i] != '"'; ++i) {
-        if (line[i] == '\\' && line[i + 1] == 'n') w += '\n', ++i;
-        else if (line[i] == '\\' && line[i + 1] == 'x') w += static_cast<char>(std::stoi(line.substr(i + 2, 2), nullptr, 16)), i += 3;
-        else w += line[i];
-      }
-      out.push_back(w), ++i;
-    } else {
-      const std::size_t e = std::min(line.find(' ', i), line.size());
-      out.push_back(line.substr(i, e - i)), i = e;
-    }
-  }
-  return out;
-}
-
-// The sessions of tests/data/graphics/<file>.txt: "session Name" starts one; "#" comments.
-inline std::vector<Script> scripts(const std::string& file) {
-  std::vector<Script> out;
-  std::ifstream in(std::string(STACONT_SOURCE_DIR) + "/tests/data/graphics/" + file + ".txt");
-  if (!in) out.push_back({"unreadable_" + file, {{0, {"unreadable"}}}});
-  std::string line;
-  for (int n = 1; std::getline(in, line); ++n) {
-    if (line.empty() || line[0] == '#') continue;
-    std::vector<std::string> w = script_words(line);
-    if (w[0] == "session") out.push_back({w[1], {}});
-    else if (!out.empty()) out.back().steps.emplace_back(n, w);
-  }
-  return out;
-}
-
-inline void PrintTo(const Script& s, std::ostream* os) { *os << s.name; }
+// The sessions of tests/data/graphics/<file>.txt.
+inline std::vector<Script> scripts(const std::string& file) { return scripts_of("graphics/" + file + ".txt"); }
 
 class Session : public WindowTest, public testing::WithParamInterface<Script> {
  protected:
@@ -71,6 +27,29 @@ class Session : public WindowTest, public testing::WithParamInterface<Script> {
   bool capturing_out = false, capturing_err = false;
   unsigned long kept_id = 0;
   std::string dir_;
+  Window foreign_w = 0;  // another program's window and pixmap
+  Pixmap foreign_pix = 0;
+
+  // "depth 8" as the first step: a screen of 8 bits, colours in the cells of a colormap.
+  int depth() const override {
+    const auto& s = GetParam().steps;
+    return !s.empty() && s[0].second[0] == "depth" ? to_i(s[0].second[1]) : 24;
+  }
+  // $W, $P and $D: the foreign window, its pixmap and the test's directory.
+  std::string subst(std::string t) {
+    for (const auto& [k, v] : {std::pair<std::string, std::string>{"$W", std::to_string(foreign_w)}, {"$P", std::to_string(foreign_pix)}, {"$D", dir()}})
+      for (std::size_t p; (p = t.find(k)) != std::string::npos;) t.replace(p, 2, v);
+    return t;
+  }
+  // The colour of a colormap cell, as 16-bit red, green and blue.
+  std::vector<int> cell(unsigned long pixel) {
+    XColor c{};
+    c.pixel = pixel;
+    XWindowAttributes a{};
+    XGetWindowAttributes(me, gget_top_window(), &a);
+    XQueryColor(me, a.colormap, &c);
+    return {c.red, c.green, c.blue};
+  }
 
   const std::string& dir() {
     if (dir_.empty()) dir_ = make_temp_dir("session");
@@ -89,6 +68,7 @@ class Session : public WindowTest, public testing::WithParamInterface<Script> {
   XPicture where(const Args& w, std::size_t k) {
     if (w.size() <= k || w[k] == "base") return picture();
     if (w[k] == "top") return picture(gget_top_window());
+    if (w[k] == "foreign") return picture(foreign_pix);
     return picture(gget_frame_drawable(to_i(w[k].substr(5))));
   }
 
@@ -179,22 +159,41 @@ class Session : public WindowTest, public testing::WithParamInterface<Script> {
         {"gset_display_optional", [](const Args& a) { return gset_display_optional(to_i(a[0])), 0.0F; }},
         {"gopen_ws", [](const Args& a) { return float(gopen_ws(1, a[0].c_str(), to_i(a[1]))); }},
         {"ghold", [](const Args&) { return ghold(), 0.0F; }},
+        {"gset_colr_rep",
+         [](const Args& a) {
+           const float c[3] = {to_f(a[1]), to_f(a[2]), to_f(a[3])};
+           return float(gset_colr_rep(1, to_i(a[0]), c));
+         }},
+        {"gset_rw_colors", [](const Args& a) { return gset_rw_colors(to_i(a[0])), 0.0F; }},
+        {"grw_colors", [](const Args&) { return float(gget_rw_colors()); }},
+        {"gset_local_colormap", [](const Args& a) { return gset_local_colormap(to_i(a[0])), 0.0F; }},
+        {"gx11_error_count", [](const Args&) { return float(gx11_error_count()); }},
+        {"gx11_error_flag", [](const Args&) { return float(gx11_error_flag()); }},
+        {"gset_pix_mode", [](const Args& a) { return gset_pix_mode(to_i(a[0])), 0.0F; }},
+        {"gchk_graphics", [](const Args&) { return float(gchk_graphics()); }},
+        {"gclose_ws", [](const Args&) { return gclose_ws(1), 0.0F; }},
+        {"gwin_offset",  // x * 10000 + y
+         [](const Args&) {
+           float x = 0, y = 0;
+           gget_win_offset(&x, &y);
+           return x * 10000 + y;
+         }},
+        {"gset_redraw", [](const Args& a) { return float(gset_redraw(to_i(a[0]))); }},
+        {"gset_cursor", [](const Args& a) { return gset_cursor(to_i(a[0])), 0.0F; }},
+        {"gcursor", [](const Args&) { return float(gget_cursor()); }},
+        {"gwin_type", [](const Args&) { return float(gget_win_type()); }},
     };
     return t;
   }
 
+  // EXPECT_* in an unbraced "if" would be an ambiguous "else".
   template <typename A, typename B>
   static void expect_eq(const A& got, const B& want) {
     EXPECT_EQ(got, want);
   }
-  static void expect_float_eq(float x, float y, float want_x, float want_y) {
+  static void expect_xy(float x, float y, float want_x, float want_y) {
     EXPECT_FLOAT_EQ(x, want_x);
     EXPECT_FLOAT_EQ(y, want_y);
-  }
-  static void expect_near(float got, float want, float tol) { EXPECT_NEAR(got, want, tol); }
-  template <typename A, typename B>
-  static void expect_ne(const A& got, const B& unwanted) {
-    EXPECT_NE(got, unwanted);
   }
 
   // One step; false when the words make no step (a fault of the script).
@@ -283,13 +282,13 @@ class Session : public WindowTest, public testing::WithParamInterface<Script> {
       if (!a.empty()) expect_eq(got, a[0]);
     } else if (op == "stderr") {
       capturing_err = false;
-      expect_eq(GetCapturedStderr(), a[0]);
+      EXPECT_EQ(GetCapturedStderr(), subst(a[0]));
     } else if (op == "pixel") {  // column, row, colour, and base, top or frameN
-      expect_eq(where(a, 3).at(to_i(a[0]), to_i(a[1])), static_cast<unsigned>(to_i(a[2])));
+      EXPECT_EQ(where(a, 3).at(to_i(a[0]), to_i(a[1])), static_cast<unsigned>(to_i(a[2])));
     } else if (op == "area") {
-      expect_eq(all(where(a, 5), to_i(a[0]), to_i(a[1]), to_i(a[2]), to_i(a[3]), static_cast<unsigned>(to_i(a[4]))), true);
+      EXPECT_EQ(all(where(a, 5), to_i(a[0]), to_i(a[1]), to_i(a[2]), to_i(a[3]), static_cast<unsigned>(to_i(a[4]))), true);
     } else if (op == "name") {
-      expect_eq(window_name(me, gget_top_window()), a[0]);
+      EXPECT_EQ(window_name(me, gget_top_window()), a[0]);
     } else if (op == "pattern") {  // every pixel tells where it is; kept as "orig"
       for (int x = 0; x < 640; x += 8) box(x, 0, x + 3, 511, 1 + (x / 8) % 3);
       for (int r = 0; r < 512; r += 10) line(0, r, 639, r, (r / 10) % 4);
@@ -298,11 +297,11 @@ class Session : public WindowTest, public testing::WithParamInterface<Script> {
     } else if (op == "switch") {  // two frames exchange their pixmaps
       const unsigned long p = gget_frame_drawable(to_i(a[0])), q = gget_frame_drawable(to_i(a[1]));
       gswitch_frame(to_i(a[0]), to_i(a[1]));
-      expect_eq(std::vector{gget_frame_drawable(to_i(a[0])), gget_frame_drawable(to_i(a[1]))}, std::vector{q, p});
+      EXPECT_EQ((std::vector{gget_frame_drawable(to_i(a[0])), gget_frame_drawable(to_i(a[1]))}), (std::vector{q, p}));
     } else if (op == "keepid") {
       kept_id = gget_frame_drawable(to_i(a[0]));
     } else if (op == "sameid") {
-      expect_eq(gget_frame_drawable(to_i(a[0])), kept_id);
+      EXPECT_EQ(gget_frame_drawable(to_i(a[0])), kept_id);
     } else if (op == "pixel_tran") {
       pixel_tran();
     } else if (op == "resize") {  // by the user, then the events until the picture follows
@@ -315,57 +314,121 @@ class Session : public WindowTest, public testing::WithParamInterface<Script> {
     } else if (op == "attrs") {  // the window's width, height and border as the server has them
       XWindowAttributes at{};
       XGetWindowAttributes(me, gget_top_window(), &at);
-      expect_eq(std::vector{at.width, at.height, a.size() > 2 ? at.border_width : -1}, std::vector{to_i(a[0]), to_i(a[1]), a.size() > 2 ? to_i(a[2]) : -1});
+      EXPECT_EQ((std::vector{at.width, at.height, a.size() > 2 ? at.border_width : -1}), (std::vector{to_i(a[0]), to_i(a[1]), a.size() > 2 ? to_i(a[2]) : -1}));
     } else if (op == "userplaced") {  // the size hints say the user gave position and size
       XSizeHints hints{};
       long supplied = 0;
-      expect_ne(XGetWMNormalHints(me, gget_top_window(), &hints, &supplied), 0);
-      expect_eq(hints.flags & (USPosition | USSize), USPosition | USSize);
+      EXPECT_NE(XGetWMNormalHints(me, gget_top_window(), &hints, &supplied), 0);
+      EXPECT_EQ(hints.flags & (USPosition | USSize), USPosition | USSize);
     } else if (op == "class") {
       XClassHint cls{};
-      expect_ne(XGetClassHint(me, gget_top_window(), &cls), 0);
-      expect_eq(std::string(cls.res_class != nullptr ? cls.res_class : ""), a[0]);
+      EXPECT_NE(XGetClassHint(me, gget_top_window(), &cls), 0);
+      EXPECT_EQ(std::string(cls.res_class != nullptr ? cls.res_class : ""), a[0]);
       XFree(cls.res_name);
       XFree(cls.res_class);
     } else if (op == "extra") {  // what follows the title in the window's name
       char extra[16] = "";
-      expect_eq(gget_win_title_extra(extra, sizeof extra), static_cast<int>(a[0].size()));
-      expect_eq(std::string(extra), a[0]);
+      EXPECT_EQ(gget_win_title_extra(extra, sizeof extra), static_cast<int>(a[0].size()));
+      EXPECT_EQ(std::string(extra), a[0]);
     } else if (op == "calledxy") {  // index, x and y of a callback not about a pointer
       const std::size_t i = static_cast<std::size_t>(to_i(a[0]));
-      if (i < called().size()) expect_float_eq(called()[i].x, called()[i].y, to_f(a[1]), to_f(a[2]));
+      if (i < called().size()) expect_xy(called()[i].x, called()[i].y, to_f(a[1]), to_f(a[2]));
     } else if (op == "clear") {  // the picture lost, as when another window covered it
       gx11_clear(gget_base_window());
     } else if (op == "file_has" || op == "file_lacks") {  // text in a file of the test's directory
       const std::size_t at = read_file(dir() + "/" + a[0]).find(a[1]);
-      if (op == "file_has") expect_ne(at, std::string::npos);
+      if (op == "file_has") expect_eq(at != std::string::npos, true);
       if (op == "file_lacks") expect_eq(at, std::string::npos);
       if (a.size() > 2) expect_eq(at, static_cast<std::size_t>(to_i(a[2])));
     } else if (op == "keep") {
       kept[a[0]] = where(a, 1);
     } else if (op == "same") {
-      expect_eq(where(a, 1).rgb, kept[a[0]].rgb);
+      EXPECT_EQ(where(a, 1).rgb, kept[a[0]].rgb);
     } else if (op == "changed") {  // a pixel no longer that of the picture kept as "before"
-      expect_ne(where(a, 2).at(to_i(a[0]), to_i(a[1])), kept["before"].at(to_i(a[0]), to_i(a[1])));
+      EXPECT_NE(where(a, 2).at(to_i(a[0]), to_i(a[1])), kept["before"].at(to_i(a[0]), to_i(a[1])));
     } else if (op == "zoomed") {
-      expect_eq(picture().rgb, zoomed(to_i(a[0]), to_i(a[1]), to_i(a[2])).rgb);
+      EXPECT_EQ(picture().rgb, zoomed(to_i(a[0]), to_i(a[1]), to_i(a[2])).rgb);
     } else if (op == "ncalled") {
-      expect_eq(called().size(), static_cast<std::size_t>(to_i(a[0])));
+      EXPECT_EQ(called().size(), static_cast<std::size_t>(to_i(a[0])));
     } else if (op == "called") {  // index (-1 the last), kind, name, pixel column and row; - any
       const int i = to_i(a[0]);
       const int n = static_cast<int>(called().size());
-      expect_eq(i < n && n > 0, true);
+      EXPECT_EQ(i < n && n > 0, true);
       if (i >= n || n == 0) return true;
       const Called& c = i < 0 ? called().back() : called()[static_cast<std::size_t>(i)];
       if (a[1] != "-") expect_eq(c.kind, to_i(a[1]));
       if (a[2] != "-") expect_eq(c.name, a[2]);
-      if (a.size() > 3) expect_float_eq(c.x, c.y, to_f(a[3]), row(to_i(a[4])));
-    } else if (op == "call") {  // function, arguments, and "= value" to compare within 1e-6
+      if (a.size() > 3) expect_xy(c.x, c.y, to_f(a[3]), row(to_i(a[4])));
+    } else if (op == "depth") {
+    } else if (op == "foreign") {  // its picture filled with 0x336699; its id files in the test's directory
+      foreign_w = XCreateSimpleWindow(me, DefaultRootWindow(me), 0, 0, 640, 512, 0, 0, 0);
+      XStoreName(me, foreign_w, "Loop [3]");
+      foreign_pix = XCreatePixmap(me, foreign_w, 640, 512, static_cast<unsigned>(DefaultDepth(me, 0)));
+      XSetForeground(me, DefaultGC(me, 0), 0x336699);
+      XFillRectangle(me, foreign_pix, DefaultGC(me, 0), 0, 0, 640, 512);
+      XSync(me, False);
+      RES_put("file_path", dir().c_str());
+    } else if (op == "idfile") {
+      write_file(dir() + "/" + a[0], subst(a[1]));
+    } else if (op == "xdraw") {  // the device, and the answer of the opening
+      EXPECT_EQ(gopen_ws(1, subst(a[0]).c_str(), WS_XDRAW), to_i(a[2]));
+    } else if (op == "wintitle") {
+      EXPECT_EQ(std::string(gget_win_title()), a[0]);
+    } else if (op == "told") {  // the foreign window's message from us: format 8, first byte
+      XEvent ev;
+      XSync(me, False);
+      const bool got = XCheckTypedWindowEvent(me, foreign_w, ClientMessage, &ev) != 0;
+      EXPECT_EQ((std::pair<int, int>{got ? ev.xclient.format : 0, got ? ev.xclient.data.b[0] : 0}), (std::pair{8, to_i(a[0])}));
+    } else if (op == "private_colormap") {
+      XWindowAttributes at{};
+      XGetWindowAttributes(me, gget_top_window(), &at);
+      EXPECT_NE(at.colormap, DefaultColormap(me, 0));
+    } else if (op == "cell") {  // colour index, then the 16-bit red, green and blue of its cell
+      gsync();
+      EXPECT_EQ(cell(static_cast<unsigned long>(gget_color_ind(to_i(a[0])))), (std::vector{to_i(a[1]), to_i(a[2]), to_i(a[3])}));
+    } else if (op == "keepind" || op == "sameind") {  // the cell of a colour index
+      if (op == "keepind") kept_id = static_cast<unsigned long>(gget_color_ind(to_i(a[0])));
+      else EXPECT_EQ(static_cast<unsigned long>(gget_color_ind(to_i(a[0]))), kept_id);
+    } else if (op == "xerrors") {  // requests that succeed, then one freeing a pixmap that is not there
+      for (int i = 0; i < 3; ++i) XFreeGC(gget_display(), XCreateGC(gget_display(), gget_base_window(), 0, nullptr));
+      XFreePixmap(gget_display(), 0x7FFFFF0);
+      gsync();
+    } else if (op == "touch") {
+      write_file(dir() + "/" + a[0], "");
+    } else if (op == "ps_dark") {  // a file of the test's directory on a letter page: more dark pixels than given
+      const Picture page = render_ps(dir() + "/" + a[0], false);
+      EXPECT_EQ(page.width, 612);
+      EXPECT_GT(page.count_dark(0, 0, page.width - 1, page.height - 1), to_i(a[1]));
+    } else if (op == "hold_refresh") {  // looping frames during a hold released by the second refresh: seconds it took
+      static int refreshes = 0;
+      refreshes = 0;
+      gset_refresh_callback(1, [] {
+        if (++refreshes == 2) grelease_hold();
+      });
+      const auto start = std::chrono::steady_clock::now();
+      ghold();
+      const double took = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+      EXPECT_EQ(refreshes, 2);
+      EXPECT_TRUE(took >= to_f(a[0]) && took < to_f(a[1])) << took;
+    } else if (op == "typed_hold") {  // a hold whose keys the user types at the real server once it waits
+      pointer_to(me, gget_top_window(), to_i(a[0]), to_i(a[1]));
+      static Display* typist = nullptr;
+      typist = me;
+      gset_refresh_callback(1, [] {
+        if (typist == nullptr) return;
+        press_key(typist, "a", true, true);
+        press_key(typist, "b", false, false);
+        press_key(typist, "Return");
+        typist = nullptr;
+      });
+      ghold();
+    } else if (op == "call") {  // function, arguments, and "= value" to compare within 1e-6 (or a tolerance), or "> value"
       const auto f = calls().find(a[0]);
       if (f == calls().end()) return false;
-      const auto eq = std::find(a.begin(), a.end(), "=");
+      const auto eq = std::find_if(a.begin(), a.end(), [](const std::string& x) { return x == "=" || x == ">"; });
       const float got = f->second(Args(a.begin() + 1, eq));
-      if (eq != a.end()) expect_near(got, to_f(*(eq + 1)), eq + 2 != a.end() ? to_f(*(eq + 2)) : 1e-6F);
+      const float want = eq != a.end() ? to_f(*(eq + 1)) : got, tol = eq != a.end() && eq + 2 != a.end() ? to_f(*(eq + 2)) : 1e-6F;
+      EXPECT_TRUE(eq == a.end() || (*eq == ">" ? got > want : std::fabs(got - want) <= tol)) << got << " " << *eq << " " << want;
     } else {
       return false;
     }
@@ -387,4 +450,3 @@ class Session : public WindowTest, public testing::WithParamInterface<Script> {
 
 TEST_P(Session, Runs) { run(GetParam()); }
 
-inline std::string session_name(const testing::TestParamInfo<Script>& info) { return info.param.name; }

@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 #include <X11/Xlib.h>
 
-#include <array>
 #include <cstdlib>
 #include <memory>
 #include <string>

@@ -202,15 +202,6 @@ Window find_window(Display* d, const std::string& prefix, double timeout_s) {
   return 0;
 }
 
-bool wait_for_name(Display* d, Window w, const std::string& name, double timeout_s) {
-  const auto start = std::chrono::steady_clock::now();
-  do {
-    if (window_name(d, w) == name) return true;
-    sleep_ms(20);
-  } while (seconds_since(start) < timeout_s);
-  return false;
-}
-
 XPicture grab(Display* d, Drawable w) {
   XPicture p;
   Window root = 0;
@@ -286,22 +277,6 @@ void press_key(Display* d, const char* keysym, bool alt, bool shift) {
   XTestFakeKeyEvent(d, key, False, CurrentTime);
   if (shift) XTestFakeKeyEvent(d, shift_code, False, CurrentTime);
   if (alt) XTestFakeKeyEvent(d, alt_code, False, CurrentTime);
-  XSync(d, False);
-}
-
-void press_button(Display* d, unsigned button, bool release) {
-  XTestFakeButtonEvent(d, button, True, CurrentTime);
-  if (release) XTestFakeButtonEvent(d, button, False, CurrentTime);
-  XSync(d, False);
-}
-
-void hold_key(Display* d, const char* keysym, bool down) {
-  XTestFakeKeyEvent(d, XKeysymToKeycode(d, XStringToKeysym(keysym)), down ? True : False, CurrentTime);
-  XSync(d, False);
-}
-
-void release_button(Display* d, unsigned button) {
-  XTestFakeButtonEvent(d, button, False, CurrentTime);
   XSync(d, False);
 }
 

@@ -54,7 +54,6 @@ class Background {
   RunResult wait(int timeout_s);
   // What the program has written to its standard output so far.
   std::string output() const;
-  pid_t pid() const { return pid_; }
 
  private:
   pid_t pid_ = -1;
@@ -75,20 +74,14 @@ struct XPicture {
 // A top-level window whose name begins with prefix; 0 when none appears within timeout_s.
 Window find_window(Display* d, const std::string& prefix, double timeout_s = 20.0);
 std::string window_name(Display* d, Window w);
-// Waits until the window's name equals name; false after timeout_s.
-bool wait_for_name(Display* d, Window w, const std::string& name, double timeout_s = 10.0);
 // The picture of a drawable (a window or a pixmap) as RGB (TrueColor visuals).
 XPicture grab(Display* d, Drawable w);
 // Saves a picture as a PNG file (to look at what the tests see).
 bool save_png(const XPicture& p, const std::string& path);
-// Moves the pointer to x, y of the window, and presses keys or buttons through XTEST.
+// Moves the pointer to x, y of the window, and presses keys through XTEST.
 void pointer_to(Display* d, Window w, int x, int y);
 // A key by its keysym name ("Return", "z"), with Alt (Mod1) and/or Shift held.
 void press_key(Display* d, const char* keysym, bool alt = false, bool shift = false);
-void press_button(Display* d, unsigned button, bool release = true);
-// Holds a key down (a modifier during a drag) or lets it go.
-void hold_key(Display* d, const char* keysym, bool down);
-void release_button(Display* d, unsigned button);
 // Sends the client message of format 8 with first byte code, as the loop program does.
 void send_client(Display* d, Window w, int code);
 
