@@ -68,3 +68,9 @@ void check_run(const RunCase& c);
 
 // A test name of letters and digits.
 std::string run_case_name(const ::testing::TestParamInfo<RunCase>& info);
+
+// A test suite that runs every case of a table of runs.
+#define STACONT_RUNS_TABLE(Suite, table)                                   \
+  class Suite : public ::testing::TestWithParam<RunCase> {};               \
+  TEST_P(Suite, EndsAsTheTableSays) { check_run(GetParam()); }             \
+  INSTANTIATE_TEST_SUITE_P(Runs, Suite, ::testing::ValuesIn(read_runs(table)), run_case_name)
