@@ -9,7 +9,7 @@ count from 1 (default 1). Each CHECK is NAME[.FIELD][[BOX]]OP VALUE[,TOLERANCE]:
   FIELD  count (default), x0, y0, x1, y1, w (x1 - x0), h (y1 - y0) of the class's pixels
   BOX    x0,y0,x1,y1 inclusive pixels (-1: the last); with a "." in it, fractions of the
          width and height (x1 the last pixel before the fraction)
-  OP     == != < <= > >= ~ (within TOLERANCE)
+  OP     == != < <= > >= ~ (within TOLERANCE); without OP and VALUE the value is printed
 Exit status 0 when every check holds; otherwise each failed check is printed."""
 import glob
 import os
@@ -37,6 +37,9 @@ CLASSES = {
     "amber": lambda r, g, b: (r > 220) & (g > 170) & (g < 230) & (b < 50),
     "grey200": lambda r, g, b: (r == g) & (g == b) & (r > 190) & (r < 210),
     "grey90": lambda r, g, b: (r == g) & (g == b) & (r > 80) & (r < 100),
+    # within 40 of a black or a white page in every channel
+    "page0": lambda r, g, b: (r < 40) & (g < 40) & (b < 40),
+    "page255": lambda r, g, b: (r > 215) & (g > 215) & (b > 215),
 }
 
 
@@ -53,6 +56,8 @@ def pages_of(path, mode, dpi):
 
 def read(png):
     d = gdal.Open(png)
+    if d.GetRasterBand(1).GetColorTable() is not None:  # a paletted picture
+        d = gdal.Translate("", d, format="MEM", rgbExpand="rgb")
     bands = [d.GetRasterBand(k + 1).ReadAsArray().astype(int) for k in range(min(3, d.RasterCount))]
     while len(bands) < 3:
         bands.append(bands[0])
@@ -115,13 +120,15 @@ def main(argv):
     rgb = read(pages[page - 1]) if page <= len(pages) else None
     failed = 0
     for c in checks:
-        m = re.fullmatch(r"([a-z0-9]+)(?:\.([a-z0-9]+))?(?:\[([-0-9.,]+)\])?(==|!=|<=|>=|<|>|~)(.+)", c)
+        m = re.fullmatch(r"([a-z0-9]+)(?:\.([a-z0-9]+))?(?:\[([-0-9.,]+)\])?(?:(==|!=|<=|>=|<|>|~)(.+))?", c)
         if not m or rgb is None and m.group(1) != "pages":
             print("cannot check", c, "of", path)
             failed += 1
             continue
         got = measure(m.group(1), m.group(2) or "count", m.group(3), rgb, pages)
-        if not holds(got, m.group(4), m.group(5)):
+        if m.group(4) is None:
+            print(got)
+        elif not holds(got, m.group(4), m.group(5)):
             print("%s: %s is %s" % (path, c, got))
             failed += 1
     return 1 if failed else 0
