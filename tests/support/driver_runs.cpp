@@ -116,6 +116,7 @@ std::string mismatch(const std::string& key, const std::string& value, const Run
   if (key == "err" || key == "err-line") return (key == "err" ? r.err == value : has_line) ? "" : r.err;
   if (key == "out") return r.out == value ? "" : r.out;
   if (key == "out-file") return r.out == read_file(value) ? "" : r.out;
+  if (key == "err-file") return r.err == read_file(value) ? "" : r.err;
   if (key == "err-has" || key == "err-lacks") return (r.err.find(value) != std::string::npos) == (key == "err-has") ? "" : r.err;
   if (key == "out-has" || key == "out-lacks") return (r.out.find(value) != std::string::npos) == (key == "out-has") ? "" : r.out;
   if (key == "out-starts") return r.out.size() > value.size() && r.out.rfind(value, 0) == 0 ? "" : r.out;
@@ -208,7 +209,7 @@ void check_run(const RunCase& c) {
   static const std::set<std::string> known = {
       "case",     "source",    "needs",   "window",    "sh",         "check",      "env",       "cwd",
       "args",     "arg",       "stdin",   "stdin-file", "status",    "seconds",    "err",       "out",
-      "out-file", "err-line",  "err-has", "out-has",   "err-lacks",  "out-lacks",  "out-starts", "out-re",
+      "out-file", "err-file", "err-line",  "err-has", "out-has",   "err-lacks",  "out-lacks",  "out-starts", "out-re",
       "out-count", "tmp-lacks", "files",  "missing"};
   for (const auto& [key, raw] : c.lines) {
     const std::string value = expand(raw, dir);
