@@ -70,8 +70,6 @@ TEST_F(HostileFormat, IntervalOfTooManyLevelsGivesWayToTheAutomaticOne) {
   EXPECT_NE(*interval, "INTERVAL: 0.0");
 }
 
-class HostileFormatRuns : public ::testing::TestWithParam<RunCase> {};
-TEST_P(HostileFormatRuns, EndAsTheTableSays) { check_run(GetParam()); }
-INSTANTIATE_TEST_SUITE_P(Runs, HostileFormatRuns, ::testing::ValuesIn(read_runs("hostile_format.runs")), run_case_name);
+STACONT_RUNS_TABLE(HostileFormatRuns, "hostile_format.runs");
 
 }  // namespace

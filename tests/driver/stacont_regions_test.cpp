@@ -110,8 +110,6 @@ TEST(SparseAnalysis, WarnsOnceAndNamesTheOption) {
   EXPECT_NE(a.run.err.find(" that report it; -pr 9 keeps every station\n"), std::string::npos) << a.run.err;
 }
 
-class RegionRuns : public ::testing::TestWithParam<RunCase> {};
-TEST_P(RegionRuns, EndAsTheTableSays) { check_run(GetParam()); }
-INSTANTIATE_TEST_SUITE_P(Runs, RegionRuns, ::testing::ValuesIn(read_runs("regions.runs")), run_case_name);
+STACONT_RUNS_TABLE(RegionRuns, "regions.runs");
 
 }  // namespace

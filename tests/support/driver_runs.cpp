@@ -1,5 +1,7 @@
 #include "tests/support/driver_runs.h"
 
+#include <sys/resource.h>
+
 #include "tests/support/table.h"
 
 #include <algorithm>
@@ -112,6 +114,11 @@ std::vector<std::string> lines_of(const std::string& name) {
 std::string mismatch(const std::string& key, const std::string& value, const RunResult& r, double took) {
   const bool has_line = ("\n" + r.err).find("\n" + value + "\n") != std::string::npos;
   if (key == "status") return r.status == std::stoi(value) ? "" : "status " + std::to_string(r.status) + "\n" + r.err;
+  if (key == "kilobytes") {
+    rusage use{};
+    getrusage(RUSAGE_CHILDREN, &use);
+    return use.ru_maxrss < std::stol(value) ? "" : "took " + std::to_string(use.ru_maxrss) + " kB";
+  }
   if (key == "seconds") return took < std::stod(value) * kSlower ? "" : "took " + std::to_string(took) + " s";
   if (key == "err" || key == "err-line") return (key == "err" ? r.err == value : has_line) ? "" : r.err;
   if (key == "out") return r.out == value ? "" : r.out;
@@ -210,7 +217,7 @@ void check_run(const RunCase& c) {
       "case",     "source",    "needs",   "window",    "sh",         "check",      "env",       "cwd",
       "args",     "arg",       "stdin",   "stdin-file", "status",    "seconds",    "err",       "out",
       "out-file", "err-file", "err-line",  "err-has", "out-has",   "err-lacks",  "out-lacks",  "out-starts", "out-re",
-      "out-count", "tmp-lacks", "files",  "missing"};
+      "out-count", "tmp-lacks", "files",  "missing", "kilobytes"};
   for (const auto& [key, raw] : c.lines) {
     const std::string value = expand(raw, dir);
     if (known.count(key) == 0) FAIL() << "unknown key " << key;

@@ -48,6 +48,7 @@ inline void PrintTo(const RunCase& c, std::ostream* os) { *os << c.name; }
 //   args     words, apart by blanks (may repeat); arg: one word as it stands
 //   stdin    the standard input     stdin-file  a file given as the standard input
 //   status   the exit status        seconds  the most the run may take
+//   kilobytes  the most memory any process run so far may have held
 //   err, out         the whole standard error / output; err-file, out-file: a file holding it
 //   err-line         a whole line of the standard error
 //   err-has, out-has, err-lacks, out-lacks, out-starts   texts in it or not
