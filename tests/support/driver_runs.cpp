@@ -128,6 +128,7 @@ std::string mismatch(const std::string& key, const std::string& value, const Run
   if (key == "out-has" || key == "out-lacks") return (r.out.find(value) != std::string::npos) == (key == "out-has") ? "" : r.out;
   if (key == "out-starts") return r.out.size() > value.size() && r.out.rfind(value, 0) == 0 ? "" : r.out;
   if (key == "out-re") return std::regex_search(r.out, std::regex(value)) ? "" : r.out;
+  if (key == "err-re") return std::regex_search(r.err, std::regex(value)) ? "" : r.err;
   if (key == "out-count") return count_of(r.out, value.substr(value.find(' ') + 1)) == std::stoi(value) ? "" : r.out;
   if (key == "tmp-lacks") {
     for (const auto& e : fs::directory_iterator(fs::temp_directory_path()))
@@ -216,7 +217,7 @@ void check_run(const RunCase& c) {
   static const std::set<std::string> known = {
       "case",     "source",    "needs",   "window",    "sh",         "check",      "env",       "cwd",
       "args",     "arg",       "stdin",   "stdin-file", "status",    "seconds",    "err",       "out",
-      "out-file", "err-file", "err-line",  "err-has", "out-has",   "err-lacks",  "out-lacks",  "out-starts", "out-re",
+      "out-file", "err-file", "err-line",  "err-has", "out-has",   "err-lacks",  "out-lacks",  "out-starts", "out-re", "err-re",
       "out-count", "tmp-lacks", "files",  "missing", "kilobytes"};
   for (const auto& [key, raw] : c.lines) {
     const std::string value = expand(raw, dir);

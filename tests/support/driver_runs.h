@@ -52,7 +52,7 @@ inline void PrintTo(const RunCase& c, std::ostream* os) { *os << c.name; }
 //   err, out         the whole standard error / output; err-file, out-file: a file holding it
 //   err-line         a whole line of the standard error
 //   err-has, out-has, err-lacks, out-lacks, out-starts   texts in it or not
-//   out-re           a regular expression found in the standard output
+//   out-re, err-re   a regular expression found in the standard output / error
 //   out-count        N TEXT: how often TEXT is in the standard output
 //   tmp-lacks        no file of the temporary folder has a name starting so
 //   files            DIR = NAME...: the files in DIR, sorted (none after "=": empty)
