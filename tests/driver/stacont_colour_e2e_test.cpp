@@ -1,9 +1,8 @@
 // End-to-end checks of the pictures a forecaster publishes: frame dumps without a display
 // keep the page's colours, an hourly series gives one colour to one value, precipitation
-// of zero stays unfilled, a colour table's fill list is its entries before "END" (a table
-// of runs), Lambert
-// maps have no straight lines across them, highs and lows stand out and show on their
-// background, and a flat valley floor at a level is outlined.
+// of zero stays unfilled, Lambert maps have no straight lines across them, highs and lows
+// stand out and show on their background; a colour table's fill list is its entries
+// before "END" (a table of runs).
 #include <gtest/gtest.h>
 
 #include <algorithm>
