@@ -151,8 +151,6 @@ TEST_F(StacontCf, ValuesMatchThePackageLayout) {
 
 }
 
-class CfRuns : public ::testing::TestWithParam<RunCase> {};
-TEST_P(CfRuns, EndAsTheTableSays) { check_run(GetParam()); }
-INSTANTIATE_TEST_SUITE_P(Runs, CfRuns, ::testing::ValuesIn(read_runs("cf.runs")), run_case_name);
+STACONT_RUNS_TABLE(CfRuns, "cf.runs");
 
 }  // namespace

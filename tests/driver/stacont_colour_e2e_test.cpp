@@ -1,8 +1,8 @@
 // End-to-end checks of the pictures a forecaster publishes: frame dumps without a display
 // keep the page's colours, an hourly series gives one colour to one value, precipitation
-// of zero stays unfilled, a colour table's fill list is its entries before "END", Lambert
-// maps have no straight lines across them, highs and lows stand out and show on their
-// background, and a flat valley floor at a level is outlined.
+// of zero stays unfilled, Lambert maps have no straight lines across them, highs and lows
+// stand out and show on their background; a colour table's fill list is its entries
+// before "END" (a table of runs).
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "tests/plot/cont_texts.h"
+#include "tests/support/driver_runs.h"
 #include "tests/support/e2e.h"
 
 namespace {
@@ -190,47 +191,6 @@ TEST_F(ColourE2E, ZeroPrecipitationIsNotFilled) {
   EXPECT_GE(wet_filled, wet * 9 / 10);
 }
 
-// The fill colours of PostScript solid fills ("fs"), as red, green, blue in hundredths.
-std::set<Rgb> fill_colours(const std::string& ps) {
-  std::set<Rgb> out;
-  std::istringstream in(read_file(ps));
-  std::string line, colour;
-  while (std::getline(in, line)) {
-    if (line.find("setrgbcolor") != std::string::npos) colour = line;
-    if (line == "fs") {
-      float r, g, b;
-      if (std::sscanf(colour.c_str(), "%f %f %f", &r, &g, &b) == 3)
-        out.insert({static_cast<int>(std::lround(r * 100)), static_cast<int>(std::lround(g * 100)),
-                    static_cast<int>(std::lround(b * 100))});
-    }
-  }
-  return out;
-}
-
-// A colour table named with -ct fills with its entries before "END", in order.
-TEST_F(ColourE2E, ColourTableFillsWithItsEntriesBeforeEnd) {
-  run(sample_args("temp", {"-ct", "zav.clr", "-pl", "cf", "-de", "p,t.ps,color"}));
-  std::set<Rgb> table;
-  std::istringstream in(read_file(kData + "/zav.clr"));
-  std::string line;
-  while (std::getline(in, line) && line != "END") {
-    int n;
-    char name[32];
-    float r, g, b;
-    if (line[0] != '#' && std::sscanf(line.c_str(), "%d %31s %f %f %f", &n, name, &r, &g, &b) == 5)
-      table.insert({static_cast<int>(std::lround(r * 100)), static_cast<int>(std::lround(g * 100)),
-                    static_cast<int>(std::lround(b * 100))});
-  }
-  ASSERT_EQ(table.size(), 15u);
-  const std::set<Rgb> fills = fill_colours(dir_ + "/t.ps");
-  int in_table = 0;
-  for (const Rgb& c : fills) in_table += table.count(c) > 0;
-  // The field's bands and the map's own fills (black land, none here) come from the list.
-  EXPECT_GE(in_table, 12);
-  EXPECT_LE(static_cast<int>(fills.size()) - in_table, 1);
-  EXPECT_TRUE(fills.count({100, 0, 100}) > 0);  // Magenta, the first entry
-}
-
 // The polylines of a PostScript page: colour line before them and their points.
 struct Polyline {
   std::string colour;
@@ -393,5 +353,7 @@ TEST_F(ColourE2E, HighsAndLowsStandOutAndShowOnTheirBackground) {
     }
   }
 }
+
+STACONT_RUNS_TABLE(ColourRuns, "colour.runs");
 
 }  // namespace

@@ -1,13 +1,11 @@
-// End-to-end runs of the program that write image files: one GIF or PNG file a frame
-// while drawing on the window, and a satellite-like package image laid on the map where
-// its domain says it lies.
+// End-to-end runs of the program that write image files: a satellite-like package image
+// laid on the map where its domain says it lies; one GIF or PNG file a frame while drawing
+// on the window (the table tests/data/driver/image.runs).
 #include <gtest/gtest.h>  // first: Xlib's macros clash with GoogleTest's names
 
 #include <algorithm>
-#include <cmath>
 #include <filesystem>
 #include <map>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -43,31 +41,6 @@ class ImageE2E : public ::testing::Test {
   std::map<std::string, std::string> env_;
 };
 
-// Two hours make two frames and two files; the GIF and the PNG of a frame hold the same
-// pixels, and each frame its own picture.
-TEST_F(ImageE2E, OneFileAFrame) {
-  RunResult r = run({"-nh", "1", "-pp", "gif:fr_%i.gif"});
-  ASSERT_EQ(r.status, 0) << r.err;
-  r = run({"-nh", "1", "-pp", "png:fr_%i.png"});
-  ASSERT_EQ(r.status, 0) << r.err;
-  std::vector<Decoded> frames;
-  for (const char* f : {"fr_00", "fr_01"}) {
-    const Decoded gif = magick_decode(dir_ + "/" + f + ".gif");
-    const Decoded png = magick_decode(dir_ + "/" + f + ".png");
-    EXPECT_EQ(gif.width, 640);
-    EXPECT_EQ(gif.height, 480);
-    EXPECT_TRUE(gif.rgb == png.rgb) << f;
-    // The filled contours cover the map in the colours of the bar, the margins stay black.
-    const auto ink = std::count_if(gif.rgb.begin(), gif.rgb.end(), [](unsigned c) { return c != 0; });
-    EXPECT_GT(ink, 640 * 480 / 2) << f;
-    EXPECT_LT(ink, 640 * 480 * 9 / 10) << f;
-    EXPECT_GE(std::set<unsigned>(gif.rgb.begin(), gif.rgb.end()).size(), 12u) << f;
-    frames.push_back(gif);
-  }
-  ASSERT_EQ(frames.size(), 2u);
-  EXPECT_FALSE(frames[0].rgb == frames[1].rgb);
-}
-
 // A gray picture on a latitude-longitude domain, brighter to the north, laid under the
 // map of the United States: up the map's middle column the gray grows steadily, and where
 // the picture has no data the page stays background.
@@ -100,5 +73,7 @@ TEST_F(ImageE2E, PackageImageLiesOnTheMap) {
   // north of 55N nothing is laid.
   EXPECT_EQ(std::count(page.rgb.begin(), page.rgb.end(), 0u) > 640 * 480 / 20, true);
 }
+
+STACONT_RUNS_TABLE(ImageRuns, "image.runs");
 
 }  // namespace

@@ -7,8 +7,6 @@
 
 namespace {
 
-class Input : public ::testing::TestWithParam<RunCase> {};
-TEST_P(Input, EndsAsTheTableSays) { check_run(GetParam()); }
-INSTANTIATE_TEST_SUITE_P(Runs, Input, ::testing::ValuesIn(read_runs("input.runs")), run_case_name);
+STACONT_RUNS_TABLE(Input, "input.runs");
 
 }  // namespace

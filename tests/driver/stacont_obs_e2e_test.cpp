@@ -4,9 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <fstream>
 #include <map>
-#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -43,32 +41,6 @@ class ObsE2E : public ProgramTest {
     return out;
   }
 };
-
-// The 00 UTC collection of 12 December 2019 as a feed delivers it, given by name: one
-// summary line, and the analysis agrees with the stations it comes from (the arctic high
-// over the Ohio valley).
-TEST_F(ObsE2E, RealHourIsAnalysedAndDrawn) {
-  const std::string file = real("metar_20191212_0000.txt");
-  if (file.empty()) GTEST_SKIP() << "real observations not found";
-  const RunResult r = run({"-va", "pralt", "-of", "cf", "-gp", dir_, file, "-de", "png," + dir_ + "/slp.png,800x600"});
-  ASSERT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(r.err, "");
-  EXPECT_TRUE(std::regex_search(r.out, std::regex(R"(metar_20191212_0000\.txt: \d+ report lines, \d+ stations, \d+ reports for 00 UTC)")))
-      << r.out;
-  EXPECT_EQ(count_of(r.out, "report lines"), 1);
-  // The grid near Columbus, Ohio, against the sea-level pressure KCMH reported (SLP354 in
-  // its remarks: 1035.4 mb), and near Boise, Idaho (KBOI: SLP193, 1019.3 mb).
-  const RunResult py = run_script("obs_near.py", {dir_ + "/2019121200_pralt.nc"});
-  ASSERT_EQ(py.status, 0) << py.err;
-  std::istringstream values(py.out);
-  double columbus = 0, boise = 0;
-  values >> columbus >> boise;
-  EXPECT_NEAR(columbus, 1035.4, 2.0);
-  EXPECT_NEAR(boise, 1019.3, 3.0);
-  // The picture holds the colour fill of the whole range, not a blank map.
-  const RunResult colours = run_program("/usr/bin/env", {"convert", dir_ + "/slp.png", "-format", "%k", "info:"});
-  EXPECT_GT(std::stoi(colours.out), 15) << colours.out;
-}
 
 // Every surface variable from the real reports: each has values at many stations.
 TEST_F(ObsE2E, EverySurfaceVariableComesFromTheReports) {
@@ -128,8 +100,6 @@ TEST_F(ObsE2E, HourlyArchiveReadsBackToTheSameValues) {
   EXPECT_NE(r.err.find("is the file being read: not written"), std::string::npos) << r.err;
 }
 
-class ObsRuns : public ::testing::TestWithParam<RunCase> {};
-TEST_P(ObsRuns, EndAsTheTableSays) { check_run(GetParam()); }
-INSTANTIATE_TEST_SUITE_P(Runs, ObsRuns, ::testing::ValuesIn(read_runs("obs.runs")), run_case_name);
+STACONT_RUNS_TABLE(ObsRuns, "obs.runs");
 
 }  // namespace

@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -65,24 +64,6 @@ TEST_F(StacontOgr, AnalyticGridsGiveLinesOnTheirLevelsAndBandsTilingTheGrid) {
     EXPECT_GT(bands, 10000);
     EXPECT_EQ(invalid, 0);
     EXPECT_LT(area, 1e-6);
-  }
-}
-
-// Every format opens in GDAL with its layers and fields; the formats of one layer a file
-// get a file a layer; GeoJSON is in longitude and latitude.
-TEST_F(StacontOgr, EveryFormatReadsBack) {
-  if (!gdal()) GTEST_SKIP() << GDL_unavailable();
-  std::set<std::string> written;
-  for (const auto& row : read_tsv("ogr_formats.tsv")) {
-    SCOPED_TRACE(row.at("file"));
-    if (written.insert(row.at("written")).second) {
-      const RunResult r = run("us", {"-pl", "lcf", "-de", "ogr," + dir_ + "/" + row.at("written")});
-      ASSERT_EQ(r.status, 0) << r.err;
-    }
-    const RunResult info = run_program("/usr/bin/ogrinfo", {"-ro", "-so", "-al", dir_ + "/" + row.at("file")});
-    ASSERT_EQ(info.status, 0) << info.err;
-    for (const std::string& want : {"Layer name: " + row.at("layer"), row.at("field"), row.at("also")})
-      EXPECT_TRUE(want == "-" || info.out.find(want) != std::string::npos) << want << "\n" << info.out;
   }
 }
 

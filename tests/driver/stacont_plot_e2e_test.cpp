@@ -1,6 +1,6 @@
-// End-to-end runs of the program that draw: pages rendered by Ghostscript and checked by
-// their pixels, label texts read from the PostScript and metafile output, panels, the
-// pages of an hour sequence, and parameters and labels that cannot be used.
+// End-to-end runs of the program that draw: the label escapes at their six places, read
+// from the metafile and the PostScript and found on the rendered page; the table of plot
+// runs besides.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "config/system.h"
+#include "tests/support/driver_runs.h"
 #include "tests/support/e2e.h"
 
 namespace {
@@ -69,9 +69,8 @@ class PlotE2E : public ProgramTest {
  protected:
   // A batch plot of the sample's temperature over the United States at 12 UTC, without the
   // map background: these pages are about what the plot manager places round the data.
-  RunResult run(const std::string& device, std::vector<std::string> extra = {}, int hours = 0) {
+  RunResult run(const std::string& device, const std::vector<std::string>& extra) {
     std::vector<std::string> args = sample_args("temp", {"-of", "none", "-de", device, "-dr=-map,-data"});
-    if (hours > 0) args.insert(args.end(), {"-nh", std::to_string(hours)});
     args.insert(args.end(), extra.begin(), extra.end());
     return run_stacont(args, "", env_, dir_, 120);
   }
@@ -118,135 +117,8 @@ TEST_F(PlotE2E, LabelEscapesAtTheSixPlaces) {
   EXPECT_EQ(dark_in(page, 0.05F, 0.95F, 0.15F, 0.6F), 0);
 }
 
-// The view size puts the plot, its border and its labels into one part of the page.
-TEST_F(PlotE2E, ViewSizesAndPanelsLandOnTheirPartOfThePage) {
-  const struct { const char* param; float x0, x1, y0, y1; } cases[] = {
-      {"vp_size=2x2+1+0", 0.5F, 1.0F, 0.5F * kPageTop, kPageTop},  // upper right
-      {"vp_size=3x2+0+1", 0.0F, 1.0F / 3, 0.0F, 0.5F * kPageTop},  // lower left of 3 x 2
-      {"vp_size=0.5x0.5+0.25+0.25", 0.25F, 0.75F, 0.25F * kPageTop, 0.75F * kPageTop},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.param);
-    const std::string ps = dir_ + "/view.ps";
-    const RunResult r = run("p," + ps, {"-pp", c.param});
-    ASSERT_EQ(r.status, 0) << r.err;
-    const std::vector<Picture> pages = render_ps_pages(ps);
-    ASSERT_EQ(pages.size(), 1u);
-    const Picture& p = pages[0];
-    const int all = p.count_dark(0, 0, p.width - 1, p.height - 1);
-    const int inside = dark_in(p, c.x0, c.x1, c.y0, c.y1);
-    EXPECT_GT(inside, 300);  // the border and two labels
-    EXPECT_EQ(inside, all);
-    // The border spans the part's width less nothing: the plot is as wide as its part.
-    const std::vector<int> box = p.dark_box(0, 0, p.width - 1, p.height - 1);
-    EXPECT_NEAR(box[3], row(c.x0), 2);
-    EXPECT_NEAR(box[1], row(c.x1), 2);
-  }
-}
-
-// Panel variables draw each variable in its own panel of the layout.
-TEST_F(PlotE2E, PanelVariablesShareThePage) {
-  const std::string ps = dir_ + "/panels.ps";
-  const RunResult r = run_stacont(
-      sample_args("panel[3x2+0+1],temp,panel[3x2+2+0],dewp", {"-of", "none", "-de", "p," + ps, "-dr=-map,-data"}), "",
-      env_, dir_, 120);
-  ASSERT_EQ(r.status, 0) << r.err;
-  const std::vector<std::vector<Label>> labels = ps_labels(read_file(ps));
-  ASSERT_EQ(labels.size(), 1u);
-  const Label* t = find(labels[0], "Temperature (F)");
-  const Label* d = find(labels[0], "Dew point (F)");
-  ASSERT_TRUE(t != nullptr && d != nullptr);
-  EXPECT_LT(t->x, 1.0F / 3);
-  EXPECT_LT(t->y, 0.5F * kPageTop);
-  EXPECT_GT(d->x, 2.0F / 3);
-  EXPECT_GT(d->y, 0.5F * kPageTop);
-  const Picture p = render_ps_pages(ps).at(0);
-  const int all = p.count_dark(0, 0, p.width - 1, p.height - 1);
-  EXPECT_EQ(dark_in(p, 0.0F, 1.0F / 3, 0.0F, 0.5F * kPageTop) + dark_in(p, 2.0F / 3, 1.0F, 0.5F * kPageTop, kPageTop),
-            all);
-  EXPECT_GT(dark_in(p, 0.0F, 1.0F / 3, 0.0F, 0.5F * kPageTop), 300);
-  EXPECT_GT(dark_in(p, 2.0F / 3, 1.0F, 0.5F * kPageTop, kPageTop), 300);
-}
-
-// Six hours of a batch run make six pages, each dated by its own file.
-TEST_F(PlotE2E, HourSequenceWritesAPagePerHour) {
-  const std::string ps = dir_ + "/hours.ps";
-  const RunResult r = run("p," + ps, {}, 5);
-  ASSERT_EQ(r.status, 0) << r.err;
-  const std::vector<std::vector<Label>> labels = ps_labels(read_file(ps));
-  const std::vector<Picture> pages = render_ps_pages(ps);
-  ASSERT_EQ(labels.size(), 6u);
-  ASSERT_EQ(pages.size(), 6u);
-  for (int h = 0; h < 6; ++h) {
-    SCOPED_TRACE(h);
-    const std::string date = std::to_string(12 + h) + "Z 14 MAR 26";
-    const Label* ur = find(labels[h], date);
-    ASSERT_NE(ur, nullptr);
-    EXPECT_NEAR(ur->x, 0.99F, 1e-4F);
-    EXPECT_EQ(labels[h].size(), 2u);  // the variable and the date
-    EXPECT_NE(find(labels[h], "Temperature (F)"), nullptr);
-    // The date is drawn where it says, and nowhere else on the page is another date.
-    EXPECT_GT(dark_at(pages[h], *ur, 1, 0.15F), 30);
-  }
-  // The pages differ where the hours differ.
-  for (int h = 1; h < 6; ++h) {
-    const Label* a = find(labels[h - 1], std::to_string(11 + h) + "Z 14 MAR 26");
-    ASSERT_NE(a, nullptr);
-    bool differ = false;
-    for (int y = row(0.99F); y <= row(0.8F) && !differ; ++y)
-      for (int x = col(a->y + 0.02F); x <= col(a->y - 0.003F) && !differ; ++x)
-        differ = pages[h].dark(x, y) != pages[h - 1].dark(x, y);
-    EXPECT_TRUE(differ) << h;
-  }
-}
-
-// Components switched off are not drawn; a text colour of none hides the labels.
-TEST_F(PlotE2E, DrawComponentsAndTextColour) {
-  const std::string ps = dir_ + "/parts.ps";
-  RunResult r = run("p," + ps, {"-dr=-map,-data,-text_ur,-bord"});
-  ASSERT_EQ(r.status, 0) << r.err;
-  std::vector<std::vector<Label>> labels = ps_labels(read_file(ps));
-  ASSERT_EQ(labels.size(), 1u);
-  ASSERT_EQ(labels[0].size(), 1u);
-  EXPECT_EQ(labels[0][0].text, "Temperature (F)");
-  Picture p = render_ps_pages(ps).at(0);
-  EXPECT_EQ(p.count_dark(0, 0, p.width - 1, p.height - 1), dark_at(p, labels[0][0], -1, 0.3F));
-  r = run("p," + ps, {"-cot", "none"});
-  ASSERT_EQ(r.status, 0) << r.err;
-  p = render_ps_pages(ps).at(0);
-  EXPECT_EQ(p.count_dark(0, 0, p.width - 1, p.height - 1), 0);
-}
-
-// What cannot be used is said once and the plot is made without it.
-TEST_F(PlotE2E, BadParametersAndLabelsAreNamedAndThePlotIsMade) {
-  const std::string ps = dir_ + "/bad.ps";
-  const std::string long_label = "ul:" + std::string(80, 'x');
-  const RunResult r = run("p," + ps,
-                          {"-pp", "vp_size=2x2+5+5,shadow=100000000,gridx99999,over=-3", "-la",
-                           long_label + ",xy:z,ur:%%_%Q%", "-nh", "1"});
-  EXPECT_EQ(r.status, 0) << r.err;
-  // The messages, each with what can be used instead.
-  EXPECT_EQ(r.err, data_file("bad_plot_parameters.txt"));
-  const std::vector<std::vector<Label>> labels = ps_labels(read_file(ps));
-  ASSERT_EQ(labels.size(), 2u);
-  for (const auto& page : labels) {
-    EXPECT_NE(find(page, "Temperature (F)"), nullptr);
-    EXPECT_NE(find(page, "% "), nullptr);
-  }
-  EXPECT_EQ(render_ps_pages(ps).size(), 2u);
-}
-
-// Image dumps name their files through the convention; PostScript has no picture to
-// capture, so the run warns and still makes its plot.
-TEST_F(PlotE2E, ImageDumpsOfPostScriptFail) {
-  const std::string ps = dir_ + "/dump.ps";
-  const RunResult r = run("p," + ps, {"-pp", "gif:loop_%i", "-ip", dir_ + "/img"}, 1);
-  // The pages are still written, but a script must learn that the images were not.
-  EXPECT_EQ(r.status, ZAV_STATUS_OUTPUT);
-  // PostScript has no frames: the frame key is "win".
-  EXPECT_EQ(r.err, "PLT_dump: Unable to write GIF file: " + dir_ + "/img/loop_win\n" +
-                       "PLT_dump: Unable to write GIF file: " + dir_ + "/img/loop_win\n");
-  EXPECT_EQ(render_ps_pages(ps).size(), 2u);
-}
+// View sizes, panels, hour sequences, components switched off and what cannot be used:
+// the table tests/data/driver/plot.runs.
+STACONT_RUNS_TABLE(PlotRuns, "plot.runs");
 
 }  // namespace

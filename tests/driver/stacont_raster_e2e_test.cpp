@@ -1,7 +1,6 @@
 // End-to-end runs on the raster device: the main job's pressure page as PNG against the
 // same page on PostScript rendered by Ghostscript, as PDF through Ghostscript and as SVG
-// through rsvg-convert; numbered pages of an hour sequence; and the frames of a run
-// without a display dumped as PNG.
+// through rsvg-convert; the table of raster runs besides.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -9,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/driver_runs.h"
 #include "tests/support/e2e.h"
 
 namespace {
@@ -17,15 +17,12 @@ namespace fs = std::filesystem;
 
 // The main job's pressure map (scripts/run.sh) at 12 UTC; no device: the window of a
 // batch run.
-std::vector<std::string> pressure_args(const std::string& device, std::vector<std::string> extra = {},
-                                       const std::string& params = "gridx2") {
+std::vector<std::string> pressure_args(const std::string& device) {
   std::vector<std::string> a = sample_args(
       "pralt", {"-fm", "lcf:in=4:cb=980:wi=2:lab=1.6:sc=1.2", "-cof",
                 "#3b3fb0,#4a4fc4,#5d7fe0,#78a3ec,#98c0f0,#b7d6f4,#d3e8f6,#eaf4f4,#f7f4e6,#f8e0a8,#f5c57f,#f0a35c,"
                 "#e77e47,#d85a3a,#c23b33",
-                "-pp", params, "-of", "none"});
-  if (!device.empty()) a.insert(a.end(), {"-de", device});
-  a.insert(a.end(), extra.begin(), extra.end());
+                "-pp", "gridx2", "-of", "none", "-de", device});
   return a;
 }
 
@@ -94,51 +91,8 @@ TEST_F(RasterE2E, PressurePageMatchesPostScriptPdfAndSvg) {
   EXPECT_GE(m.all, 0.97) << "SVG";
 }
 
-// Three hours make three numbered PNG files and one PDF of three pages, each hour its own
-// picture.
-TEST_F(RasterE2E, HourSequenceMakesNumberedPagesAndOnePdf) {
-  run(pressure_args("png,hour.png", {"-nh", "2"}));
-  run(pressure_args("pdf,hours.pdf", {"-nh", "2"}));
-  std::vector<Picture> pages;
-  for (const char* f : {"hour_01.png", "hour_02.png", "hour_03.png"}) {
-    EXPECT_EQ(identify(dir_ + "/" + f), "PNG 640x512") << f;
-    pages.push_back(read_png(dir_ + "/" + f));
-  }
-  EXPECT_FALSE(fs::exists(dir_ + "/hour.png"));
-  EXPECT_FALSE(fs::exists(dir_ + "/hour_04.png"));
-  EXPECT_NE(pages[0].rgb, pages[1].rgb);
-  EXPECT_NE(pages[1].rgb, pages[2].rgb);
-  const RunResult r = run_program("/usr/bin/gs", {"-q", "-dNODISPLAY", "-dNOSAFER", "-c",
-                                                  "(" + dir_ + "/hours.pdf) (r) file runpdfbegin pdfpagecount = quit"},
-                                  "", {}, "", 60);
-  EXPECT_EQ(r.out, "3\n") << r.err;
-  // The first frame of a sequence is the picture the same hour makes as a later frame: the
-  // map under the fill is not drawn twice on the first. The colour bar below the map spans
-  // each series' own range.
-  run(pressure_args("png,later.png", {"-cu", "#2026031411", "-nh", "1"}));
-  const Picture later = read_png(dir_ + "/later_02.png");
-  ASSERT_EQ(later.rgb.size(), pages[0].rgb.size());
-  const std::size_t above_bar = 3u * 640u * 460u;
-  EXPECT_TRUE(std::equal(later.rgb.begin(), later.rgb.begin() + above_bar, pages[0].rgb.begin()));
-}
-
-// A batch run without a display and without a device dumps its frames as PNG through
-// the raster device, named through the dump template with the frame number.
-TEST_F(RasterE2E, FramesOfARunWithoutDisplayAreDumpedAsPng) {
-  const std::vector<std::string> a = pressure_args("", {"-nh", "2", "-me", "mess"}, "gridx2,png:frame_%i.png");
-  const RunResult r = run(a);
-  std::vector<Picture> frames;
-  for (const char* f : {"frame_00.png", "frame_01.png", "frame_02.png"}) {
-    EXPECT_NE(r.out.find(std::string("Wrote PNG file: ") + f), std::string::npos) << r.out;
-    EXPECT_EQ(identify(dir_ + "/" + f), "PNG 640x512") << f;
-    frames.push_back(read_png(dir_ + "/" + f));
-  }
-  ASSERT_EQ(frames.size(), 3u);
-  EXPECT_NE(frames[0].rgb, frames[2].rgb);
-  // The window's look: black background in the corners, outside the map.
-  const std::size_t corner = 3 * (2 * static_cast<std::size_t>(frames[0].width) + 2);
-  ASSERT_GT(frames[0].rgb.size(), corner + 2);
-  EXPECT_EQ(frames[0].rgb[corner] + frames[0].rgb[corner + 1] + frames[0].rgb[corner + 2], 0);
-}
+// Numbered pages of an hour sequence and frames dumped without a display: the table
+// tests/data/driver/raster.runs.
+STACONT_RUNS_TABLE(RasterRuns, "raster.runs");
 
 }  // namespace

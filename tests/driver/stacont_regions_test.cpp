@@ -1,6 +1,6 @@
 // End-to-end runs over the bundled regions with the sample's 18 UTC observations: the
-// stations a region keeps by default cover it nearly as well as all of them, ships and
-// buoys are kept, and a sparse analysis says how to keep more stations.
+// stations a region keeps by default cover it nearly as well as all of them; ships and
+// buoys kept and a sparse analysis saying how to keep more stations are rows of a table.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -39,7 +39,6 @@ struct Analysis {
   RunResult run;
   int points = 0;   // grid points
   int missing = 0;  // of them without a value
-  std::vector<float> values;
   double missing_pct() const { return points > 0 ? 100.0 * missing / points : 100.0; }
 };
 
@@ -50,14 +49,10 @@ Analysis analyse(const std::string& region, const std::string& var, const std::v
   args.insert(args.end(), more.begin(), more.end());
   Analysis a;
   a.run = run_stacont(args, "", clean_env(dir + "/no-resource-files"), dir, 60);
-  const std::string file = dir + "/" + (more.empty() || more[0] != "-nh" ? "2026031418" : "2026031419") + "_" + var +
-                           ".nc";
+  const std::string file = dir + "/2026031418_" + var + ".nc";
   for (const double v : ncdump_values(file, "values")) {
     ++a.points;
-    if (v == -9999.0)
-      ++a.missing;
-    else
-      a.values.push_back(static_cast<float>(v));
+    a.missing += v == -9999.0 ? 1 : 0;
   }
   return a;
 }
@@ -89,29 +84,6 @@ TEST(RegionList, HoldsTheRegionsOfTheMenuAndTheNamedOnes) {
     EXPECT_NE(std::find(names.begin(), names.end(), name), names.end()) << name;
 }
 
-// Ships and buoys report the sea temperature; they are kept on every map.
-TEST(GulfSeaTemperature, ShipsAndBuoysAreAnalysed) {
-  const Analysis a = analyse("gulf", "sst");
-  ASSERT_EQ(a.run.status, 0) << a.run.err;
-  EXPECT_GT(a.values.size(), 150u) << a.missing << " of " << a.points << " missing";
-  for (float v : a.values) EXPECT_TRUE(v > 20.0f && v < 30.0f) << v;  // degrees Celsius, the Gulf in March
-  // No station that reports it was left out: nothing to say about priorities.
-  EXPECT_EQ(a.run.err.find(kSparse), std::string::npos) << a.run.err;
-}
-
-// The North Atlantic keeps priority 1 only, and most of it is sea: one warning for the two
-// hours of the run, naming the priority and the option.
-TEST(SparseAnalysis, WarnsOnceAndNamesTheOption) {
-  const Analysis a = analyse("natl", "temp", {"-nh", "1"});
-  ASSERT_EQ(a.run.status, 0) << a.run.err;
-  EXPECT_GT(a.missing_pct(), 50.0);
-  EXPECT_EQ(count_of(a.run.err, kSparse), 1) << a.run.err;
-  EXPECT_NE(a.run.err.find(kSparse + "1 or better and leaves out "), std::string::npos) << a.run.err;
-  EXPECT_NE(a.run.err.find(" that report it; -pr 9 keeps every station\n"), std::string::npos) << a.run.err;
-}
-
-class RegionRuns : public ::testing::TestWithParam<RunCase> {};
-TEST_P(RegionRuns, EndAsTheTableSays) { check_run(GetParam()); }
-INSTANTIATE_TEST_SUITE_P(Runs, RegionRuns, ::testing::ValuesIn(read_runs("regions.runs")), run_case_name);
+STACONT_RUNS_TABLE(RegionRuns, "regions.runs");
 
 }  // namespace

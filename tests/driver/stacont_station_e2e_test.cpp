@@ -1,8 +1,8 @@
 // The station model of the 12 UTC sample over the United States, end to end: the raw file
 // the run writes holds the sample's observations (that it reads back into the same file is
 // the raw reader's own test), the values are drawn in their corners round the stations (the
-// texts of a metafile), no two station models overprint, and the rendered page shows them;
-// station values over a fill read on their rim, on the window's page and on paper.
+// texts of a metafile) and no two station models overprint; the rendered page, single-value
+// plots and station values over a fill are rows of a table of runs.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -17,6 +17,7 @@
 #include "plot/maptran.h"
 #include "plot/region.h"
 #include "surface/raw_read.h"
+#include "tests/support/driver_runs.h"
 #include "tests/support/e2e.h"
 
 namespace {
@@ -200,88 +201,8 @@ TEST_F(StationE2E, RawFileTextsAndRoom) {
     }
 }
 
-// The page as printed: black values and barbs (green does not read on paper) and brown
-// weather symbols.
-TEST_F(StationE2E, RenderedPage) {
-  const std::string ps = dir_ + "/model.ps";
-  const RunResult r = run({"-of", "none", "-pp", "pscolor", "-de", "p," + ps + ",color"});
-  ASSERT_EQ(r.status, 0) << r.err;
-  const RunResult g = run_program("/usr/bin/gs",
-                                  {"-dSAFER", "-dBATCH", "-dNOPAUSE", "-sDEVICE=png16m", "-r100",
-                                   "-sOutputFile=" + ps + ".png", ps},
-                                  "", {}, "", 120);
-  ASSERT_EQ(g.status, 0) << g.err;
-  const Picture p = read_png(ps + ".png");
-  int green = 0, brown = 0, black = 0;
-  for (std::size_t k = 0; k + 2 < p.rgb.size(); k += 3) {
-    const int cr = p.rgb[k], cg = p.rgb[k + 1], cb = p.rgb[k + 2];
-    green += cr < 60 && cg > 150 && cb < 60;
-    brown += cr > 120 && cr < 190 && cg > 60 && cg < 120 && cb < 60;
-    black += cr + cg + cb < 60;
-  }
-  EXPECT_EQ(green, 0);
-  EXPECT_GT(brown, 50);    // the few stations with weather
-  EXPECT_GT(black, 7000);  // numbers, cloud circles and barbs of some 70 stations
-}
-
-// Single-value station plots: each writes its values to the raw file and draws more than
-// the map alone (sea-surface temperatures: none in the sample).
-TEST_F(StationE2E, SingleValuePlots) {
-  auto plot = [&](const std::string& v) {
-    const RunResult r = run({"-of", "raw:@" + dir_ + "/" + v + ".raw", "-de", "m," + dir_ + "/" + v + ".meta"}, v);
-    EXPECT_EQ(r.status, 0) << v << ": " << r.err;
-    EXPECT_EQ(r.err, "") << v;
-    return read_file(dir_ + "/" + v + ".meta").size();
-  };
-  const std::size_t map_alone = plot("sst_s");
-  for (const char* v : {"wind", "temp_s", "vis_s", "wx_s", "cldcv_s", "city_s", "fr_s", "ptend_s"}) {
-    EXPECT_GT(plot(v), map_alone + 1000) << v;
-    std::istringstream in(read_file(dir_ + "/" + v + ".raw"));
-    int lines = 0, values = 0;
-    bool data = false;
-    for (std::string line; std::getline(in, line);) {
-      const std::vector<std::string> t = words(line);
-      if (!data) {
-        data = line == "$";
-        continue;
-      }
-      ASSERT_EQ(t.size(), 4U) << line;
-      ++lines;
-      values += t[3] != "-";
-    }
-    EXPECT_GT(lines, 40) << v;
-    EXPECT_GT(values, std::string(v) == "wx_s" ? 5 : 30) << v;
-  }
-}
-
-// Station values over a colour fill are drawn on a rim of the page's colour: coloured by the
-// bands of the fill they lie on (the same variable, "-in"), they would vanish in it. The rim
-// shows as page-coloured pixels inside the filled map, thousands more than without them: on
-// the window's black page (its frame dumped), on a black raster page and on a white one.
-TEST_F(StationE2E, ValuesOverAFillReadOnTheirRim) {
-  const struct {
-    const char* option;
-    const char* output;  // %s: the file
-    int page;            // 0 black, 255 white
-    int more;
-  } pages[] = {{"-pp", "png:%s", 0, 2000}, {"-de", "png,%s,800x600", 0, 3000}, {"-de", "png,%s,800x600,inv", 255, 3000}};
-  int n = 0;
-  for (const auto& p : pages) {
-    int count[2] = {0, 0};
-    for (int k = 0; k < 2; ++k) {
-      const std::string png = dir_ + "/rim" + std::to_string(n++) + ".png";
-      char output[400];
-      std::snprintf(output, sizeof output, p.output, png.c_str());
-      const RunResult r = run({"-in", "5", "-cb", "0", "-dr", "data", "-of", "none", p.option, output},
-                              k == 0 ? "temp[F:cf]" : "temp[F:cf],temp[F:value]");
-      ASSERT_EQ(r.status, 0) << r.err;
-      const Picture pic = read_png(png);
-      ASSERT_GT(pic.width, 0);
-      // The middle of the map, away from the frame and the unfilled corners.
-      count[k] = page_pixels_in_middle(pic, p.page);
-    }
-    EXPECT_GT(count[1], count[0] + p.more) << p.output << ": " << count[0] << " " << count[1];
-  }
-}
+// The printed page, single-value plots and values over a fill: the table
+// tests/data/driver/station.runs.
+STACONT_RUNS_TABLE(StationRuns, "station.runs");
 
 }  // namespace

@@ -21,14 +21,3 @@ int count_where(const Picture& p, Is is, int x0 = 0, int y0 = 0, int x1 = INT_MA
     for (int x = std::max(x0, 0); x <= std::min(x1, p.width - 1); ++x) n += is(rgb_at(p, x, y)) ? 1 : 0;
   return n;
 }
-
-// The box x0, y0, x1, y1 round the pixels whose colour is() accepts ({width, height, -1, -1}
-// when there are none).
-template <class Is>
-std::vector<int> box_where(const Picture& p, Is is) {
-  std::vector<int> b = {p.width, p.height, -1, -1};
-  for (int y = 0; y < p.height; ++y)
-    for (int x = 0; x < p.width; ++x)
-      if (is(rgb_at(p, x, y))) b = {std::min(b[0], x), std::min(b[1], y), std::max(b[2], x), std::max(b[3], y)};
-  return b;
-}

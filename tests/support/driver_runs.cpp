@@ -1,5 +1,7 @@
 #include "tests/support/driver_runs.h"
 
+#include <sys/resource.h>
+
 #include "tests/support/table.h"
 
 #include <algorithm>
@@ -112,14 +114,21 @@ std::vector<std::string> lines_of(const std::string& name) {
 std::string mismatch(const std::string& key, const std::string& value, const RunResult& r, double took) {
   const bool has_line = ("\n" + r.err).find("\n" + value + "\n") != std::string::npos;
   if (key == "status") return r.status == std::stoi(value) ? "" : "status " + std::to_string(r.status) + "\n" + r.err;
+  if (key == "kilobytes") {
+    rusage use{};
+    getrusage(RUSAGE_CHILDREN, &use);
+    return use.ru_maxrss < std::stol(value) ? "" : "took " + std::to_string(use.ru_maxrss) + " kB";
+  }
   if (key == "seconds") return took < std::stod(value) * kSlower ? "" : "took " + std::to_string(took) + " s";
   if (key == "err" || key == "err-line") return (key == "err" ? r.err == value : has_line) ? "" : r.err;
   if (key == "out") return r.out == value ? "" : r.out;
   if (key == "out-file") return r.out == read_file(value) ? "" : r.out;
+  if (key == "err-file") return r.err == read_file(value) ? "" : r.err;
   if (key == "err-has" || key == "err-lacks") return (r.err.find(value) != std::string::npos) == (key == "err-has") ? "" : r.err;
   if (key == "out-has" || key == "out-lacks") return (r.out.find(value) != std::string::npos) == (key == "out-has") ? "" : r.out;
   if (key == "out-starts") return r.out.size() > value.size() && r.out.rfind(value, 0) == 0 ? "" : r.out;
   if (key == "out-re") return std::regex_search(r.out, std::regex(value)) ? "" : r.out;
+  if (key == "err-re") return std::regex_search(r.err, std::regex(value)) ? "" : r.err;
   if (key == "out-count") return count_of(r.out, value.substr(value.find(' ') + 1)) == std::stoi(value) ? "" : r.out;
   if (key == "tmp-lacks") {
     for (const auto& e : fs::directory_iterator(fs::temp_directory_path()))
@@ -208,8 +217,8 @@ void check_run(const RunCase& c) {
   static const std::set<std::string> known = {
       "case",     "source",    "needs",   "window",    "sh",         "check",      "env",       "cwd",
       "args",     "arg",       "stdin",   "stdin-file", "status",    "seconds",    "err",       "out",
-      "out-file", "err-line",  "err-has", "out-has",   "err-lacks",  "out-lacks",  "out-starts", "out-re",
-      "out-count", "tmp-lacks", "files",  "missing"};
+      "out-file", "err-file", "err-line",  "err-has", "out-has",   "err-lacks",  "out-lacks",  "out-starts", "out-re", "err-re",
+      "out-count", "tmp-lacks", "files",  "missing", "kilobytes"};
   for (const auto& [key, raw] : c.lines) {
     const std::string value = expand(raw, dir);
     if (known.count(key) == 0) FAIL() << "unknown key " << key;

@@ -48,10 +48,11 @@ inline void PrintTo(const RunCase& c, std::ostream* os) { *os << c.name; }
 //   args     words, apart by blanks (may repeat); arg: one word as it stands
 //   stdin    the standard input     stdin-file  a file given as the standard input
 //   status   the exit status        seconds  the most the run may take
-//   err, out         the whole standard error / output; out-file: a file holding it
+//   kilobytes  the most memory any process run so far may have held
+//   err, out         the whole standard error / output; err-file, out-file: a file holding it
 //   err-line         a whole line of the standard error
 //   err-has, out-has, err-lacks, out-lacks, out-starts   texts in it or not
-//   out-re           a regular expression found in the standard output
+//   out-re, err-re   a regular expression found in the standard output / error
 //   out-count        N TEXT: how often TEXT is in the standard output
 //   tmp-lacks        no file of the temporary folder has a name starting so
 //   files            DIR = NAME...: the files in DIR, sorted (none after "=": empty)
@@ -68,3 +69,9 @@ void check_run(const RunCase& c);
 
 // A test name of letters and digits.
 std::string run_case_name(const ::testing::TestParamInfo<RunCase>& info);
+
+// A test suite that runs every case of a table of runs.
+#define STACONT_RUNS_TABLE(Suite, table)                                   \
+  class Suite : public ::testing::TestWithParam<RunCase> {};               \
+  TEST_P(Suite, EndsAsTheTableSays) { check_run(GetParam()); }             \
+  INSTANTIATE_TEST_SUITE_P(Runs, Suite, ::testing::ValuesIn(read_runs(table)), run_case_name)

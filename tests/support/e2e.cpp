@@ -63,16 +63,6 @@ TextGrid read_text_grid(const std::string& path) {
   return g;
 }
 
-int page_pixels_in_middle(const Picture& p, int page) {
-  int n = 0;
-  for (int y = p.height / 4; y < 3 * p.height / 4; ++y)
-    for (int x = p.width / 4; x < 3 * p.width / 4; ++x) {
-      const unsigned char* c = &p.rgb[3 * (static_cast<std::size_t>(y) * p.width + x)];
-      n += std::abs(c[0] - page) < 40 && std::abs(c[1] - page) < 40 && std::abs(c[2] - page) < 40;
-    }
-  return n;
-}
-
 namespace {
 
 constexpr int kTolerance = 40;  // per channel: what two renderers round apart

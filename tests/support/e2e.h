@@ -37,10 +37,6 @@ struct TextGrid {
 // Empty (nx 0) when the file is short or not a grid.
 TextGrid read_text_grid(const std::string& path);
 
-// Pixels of the middle half of a page (a quarter in from each edge) within 40 of the grey
-// level page (0 a black page, 255 a white one) in every channel.
-int page_pixels_in_middle(const Picture& p, int page);
-
 // How much of two pictures agree: a pixel of one matches when the other has its colour
 // (within what two renderers round apart) within one pixel, or, with blends, when it is
 // an antialiased mix of two colours that meet there.
