@@ -50,8 +50,8 @@ inline int num(const std::string& s) { return std::stoi(s); }
 
 // Scripts: a block of commands, "name<TAB>argument...", run in order by one test. A line may
 // end in "=>" and the text the command must give, or in "~>" and a pattern of that text in
-// which "*" stands for any run of characters and "?" for one. In an argument "$(text*n)" stands for text n
-// times over, with "#" in it for the index of each copy.
+// which "*" stands for any run of characters and "?" for one. In an argument "$(text*n)"
+// stands for text n times over, with "#" in it for the index of each copy.
 using Command = std::function<std::string(const Row&)>;  // row[0] is the command's name
 
 inline std::string expand(std::string s) {
