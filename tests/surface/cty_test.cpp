@@ -121,7 +121,8 @@ class Cty : public ::testing::TestWithParam<S> {
         {"count", [](const Row&) { return std::to_string(CTY_count()); }},
         {"clear", [](const Row&) { return CTY_clear(), S(); }},
         {"id_type", [](const Row& r) { return CTY_set_id_type(num(r[1])), S(); }},
-        {"find", [](const Row& r) { return find(r[1] == "null" ? nullptr : r[1].c_str()); }},
+        {"find", [](const Row& r) { return find(r[1].c_str()); }},
+        {"search_null", [](const Row&) { StationRec s; return std::to_string(CTY_search(nullptr, &s)); }},
         {"near", [](const Row& r) { return near(std::stof(r[1]), std::stof(r[2])); }},
         // The station found: WMO number, priority, elevation, and whether it stands at lat lon.
         {"station", [](const Row& r) {
