@@ -24,11 +24,8 @@ constexpr int kPositional[] = {50, 0};
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  fuzz::init();
-  if (size == 0) return 0;
-  const std::string text = fuzz::text(data + 1, size - 1);
-  if (data[0] % 2 == 0) {
+STACONT_FUZZ_TARGET(first, text) {
+  if (first % 2 == 0) {
     const std::string path = fuzz::write_file("zav.cfg", text);
     setenv("zavdefault", path.c_str(), 1);
     char prog[] = "/usr/bin/stacont";
@@ -63,5 +60,4 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     FILE_set_name_conv("3600 %Y%m%d%h.sfc -");
   }
-  return 0;
 }

@@ -1,8 +1,5 @@
 // Domain texts (DOM_decode, then the projection made current and points carried both ways)
 // and, for an odd first byte, region files (the menu, a named entry and its domain text).
-#include <cstddef>
-#include <cstdint>
-#include <string>
 
 #include "plot/maptran.h"
 #include "plot/region.h"
@@ -28,13 +25,10 @@ void use_domain(const DomainRec& domain) {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  fuzz::init();
-  if (size == 0) return 0;
-  std::string text = fuzz::text(data + 1, size - 1);
+STACONT_FUZZ_TARGET(first, text) {
   DomainRec domain;
   DOM_init(&domain);
-  if (data[0] % 2 == 0) {
+  if (first % 2 == 0) {
     text = text.c_str();
     if (DOM_decode(text.c_str(), &domain) > 0) use_domain(domain);
   } else {
@@ -48,5 +42,4 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     DOM_search_file(path.c_str(), "us", result);
     DOM_read_menu(STACONT_DATA_DIR "/zav.reg");
   }
-  return 0;
 }

@@ -1,8 +1,5 @@
 // Coded frontal-position bulletins (FRT_read_file): the analysis section, or with the
 // first byte's low bits a forecast section ("hour=12") or an analysis date to match.
-#include <cstddef>
-#include <cstdint>
-#include <string>
 
 #include "config/resrc.h"
 #include "files/date.h"

@@ -32,3 +32,15 @@ inline std::string text(const std::uint8_t* data, std::size_t size) {
 }
 
 }  // namespace fuzz
+
+// A target's entry: the shared set-up done and an empty input passed over, then the body
+// given the first byte (which of the target's readers) and the rest as text. The body is
+// what follows the macro, in braces.
+#define STACONT_FUZZ_TARGET(FIRST, REST)                                              \
+  static void fuzz_one(std::uint8_t FIRST, std::string REST);                         \
+  extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) { \
+    fuzz::init();                                                                     \
+    if (size > 0) fuzz_one(data[0], fuzz::text(data + 1, size - 1));                  \
+    return 0;                                                                         \
+  }                                                                                   \
+  static void fuzz_one(std::uint8_t FIRST, std::string REST)

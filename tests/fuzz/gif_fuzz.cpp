@@ -1,7 +1,4 @@
 // GIF files read into image records (GIF_read).
-#include <cstddef>
-#include <cstdint>
-#include <string>
 #include <vector>
 
 #include "graphics/gif.h"

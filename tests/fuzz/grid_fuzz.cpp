@@ -1,7 +1,5 @@
 // Grid files: the package grid with text or binary values, the older version, plain values
 // and netCDF (whose header is checked before the library reads it), every grid of a file.
-#include <cstddef>
-#include <cstdint>
 
 #include "analysis/grd_read.h"
 #include "analysis/grd_tool.h"

@@ -1,9 +1,6 @@
 // The other image files: the first byte chooses PNG (PNG_read), XWD (XWD_read), the package
 // format (IMG_read_zav) or the reader that dispatches on the magic (IMG_read). A picture
 // read is reduced to a palette, as writing it again would.
-#include <cstddef>
-#include <cstdint>
-#include <string>
 #include <vector>
 
 #include "graphics/gks_img.h"

@@ -1,10 +1,7 @@
 // Map outline files, text or binary (MAP_map), drawn over a domain of the United States
 // on the recording device, through a map list naming the file (MAP_draw) so that
 // the cache and the fill of an item are used too.
-#include <cstddef>
-#include <cstdint>
 #include <cstdio>
-#include <string>
 
 #include "plot/map.h"
 #include "plot/maptran.h"

@@ -1,8 +1,5 @@
 // Metafiles replayed (gread_metafile): the text form and the CGM binary form, told apart by
 // their first bytes, onto the recording device.
-#include <cstddef>
-#include <cstdint>
-#include <string>
 
 #include "graphics/gks_meta.h"
 #include "tests/fuzz/fuzz_support.h"

@@ -15,11 +15,8 @@
 #include "surface/obs_read.h"
 #include "tests/fuzz/fuzz_support.h"
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  fuzz::init();
-  if (size == 0) return 0;
-  const std::string text = fuzz::text(data + 1, size - 1);
-  switch (data[0] % 4) {
+STACONT_FUZZ_TARGET(first, text) {
+  switch (first % 4) {
     case 0: {
       ObsRec obs;
       MtrGroups groups;
@@ -62,5 +59,4 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       }
     }
   }
-  return 0;
 }

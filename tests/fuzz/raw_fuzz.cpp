@@ -1,8 +1,5 @@
 // Raw station-data files (RAW_open, RAW_getinfo, RAW_read of every line and field), and
 // single value tokens (RAW_dec_line).
-#include <cstddef>
-#include <cstdint>
-#include <string>
 
 #include "files/date.h"
 #include "surface/raw_read.h"

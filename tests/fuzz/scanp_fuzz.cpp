@@ -1,9 +1,6 @@
 // The pattern scanner: a line of the input taken apart by one of a table of formats that
 // together use every directive (the formats are the program's own; the text is the
 // hostile part), walking the line as the readers do, then searched and edited.
-#include <cstddef>
-#include <cstdint>
-#include <string>
 
 #include "config/scanp.h"
 #include "tests/fuzz/fuzz_support.h"
@@ -37,12 +34,9 @@ int scan(ScanpRec* r, int which, Dest* d) {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  fuzz::init();
-  if (size == 0) return 0;
-  std::string line = fuzz::text(data + 1, size - 1);
+STACONT_FUZZ_TARGET(first, line) {
   line = line.c_str();
-  const int which = data[0] % 12;
+  const int which = first % 12;
   ScanpRec record;
   scanp_set(&record, line.data());
   Dest d;
@@ -56,5 +50,4 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   scanp_str(&record);
   scanp_inc_off(&record, 2);
   scan(&record, (which + 1) % 12, &d);
-  return 0;
 }

@@ -3,8 +3,6 @@
 // files, reports one a line, station tables and bulletins (read whole by the report module).
 // The file's name dates the reports when it holds a date; which name is used follows the
 // input's size, so that both ways are taken.
-#include <cstddef>
-#include <cstdint>
 
 #include "surface/obs_read.h"
 #include "surface/sfc_read.h"

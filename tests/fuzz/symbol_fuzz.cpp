@@ -1,9 +1,6 @@
 // Weather symbol files (WX_symb_file, then symbols drawn by name), for an odd first byte
 // colour tables (CLR_read_table, then names looked up and defined on the device), and for a
 // first byte of 3 modulo 4 gross-limit tables (SFC_limits_load, then applied to a report).
-#include <cstddef>
-#include <cstdint>
-#include <string>
 
 #include "graphics/colors.h"
 #include "graphics/gks_colr.h"
@@ -12,12 +9,9 @@
 #include "surface/sfc_read.h"
 #include "tests/fuzz/fuzz_support.h"
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  fuzz::init();
+STACONT_FUZZ_TARGET(first, text) {
   fuzz::open_recorder();
-  if (size == 0) return 0;
-  const std::string text = fuzz::text(data + 1, size - 1);
-  if (data[0] % 2 == 0) {
+  if (first % 2 == 0) {
     const std::string path = fuzz::write_file("fuzz.smb", text);
     const int count = WX_symb_file(path.c_str());
     for (int i = 0; i < count && i < 8; ++i) {
@@ -25,7 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       if (name) WX_symb(name, 0.5f, 0.5f, 0.05f);
     }
     WX_symb("rain", 0.5f, 0.5f, 0.05f);
-  } else if (data[0] % 4 == 3) {
+  } else if (first % 4 == 3) {
     const std::string path = fuzz::write_file("fuzz.lim", text);
     if (SFC_limits_load(path.c_str()) > 0) {
       sfc_report report;
@@ -52,5 +46,4 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     CLR_clear_table();
     CLR_read_table(STACONT_DATA_DIR "/zav.clr");
   }
-  return 0;
 }

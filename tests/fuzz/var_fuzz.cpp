@@ -1,17 +1,11 @@
 // Variable requests (VAR_setup, with the package variable file open) and, for an odd first
 // byte, a variable file of the input's own read with a request naming its entries.
-#include <cstddef>
-#include <cstdint>
-#include <string>
 
 #include "surface/var_tool.h"
 #include "tests/fuzz/fuzz_support.h"
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  fuzz::init();
-  if (size == 0) return 0;
-  std::string text = fuzz::text(data + 1, size - 1);
-  if (data[0] % 2 == 0) {
+STACONT_FUZZ_TARGET(first, text) {
+  if (first % 2 == 0) {
     static const bool opened = VAR_open_file(STACONT_DATA_DIR "/stacont.var") == 1;
     (void)opened;
     text = text.c_str();  // the request ends at a zero byte, as an option's text would
@@ -27,5 +21,4 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     VAR_lookup("temp");
     VAR_open_file(STACONT_DATA_DIR "/stacont.var");
   }
-  return 0;
 }

@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -45,5 +47,57 @@ inline const std::vector<Row>& rows(const std::string& file, const std::string& 
 }
 
 inline int num(const std::string& s) { return std::stoi(s); }
+
+// Scripts: a block of commands, "name<TAB>argument...", run in order by one test. A line may
+// end in "=>" and the text the command must give, or in "~>" and a pattern of that text in
+// which "*" stands for any run of characters and "?" for one. In an argument "$(text*n)"
+// stands for text n times over, with "#" in it for the index of each copy.
+using Command = std::function<std::string(const Row&)>;  // row[0] is the command's name
+
+inline std::string expand(std::string s) {
+  for (std::size_t b; (b = s.find("$(")) != std::string::npos;) {
+    const std::size_t e = s.find(')', s.find('*', b));
+    const std::size_t star = s.rfind('*', e);
+    std::string out;
+    for (int i = 0, n = std::stoi(s.substr(star + 1, e - star - 1)); i < n; ++i) {
+      std::string copy = s.substr(b + 2, star - b - 2);
+      for (std::size_t h; (h = copy.find('#')) != std::string::npos;) copy.replace(h, 1, std::to_string(i));
+      out += copy;
+    }
+    s.replace(b, e - b + 1, out);
+  }
+  return s;
+}
+
+inline bool glob(const std::string& p, const std::string& s) {
+  std::size_t i = 0, j = 0, star = std::string::npos, mark = 0;
+  while (j < s.size()) {
+    if (i < p.size() && p[i] == '*') star = i++, mark = j;
+    else if (i < p.size() && (p[i] == '?' || p[i] == s[j])) ++i, ++j;
+    else if (star != std::string::npos) i = star + 1, j = ++mark;
+    else return false;
+  }
+  while (i < p.size() && p[i] == '*') ++i;
+  return i == p.size();
+}
+
+inline void run_script(const std::string& file, const std::string& block, const std::map<std::string, Command>& commands) {
+  for (const Row& line : rows(file, block)) {
+    Row row;
+    for (const std::string& f : line) row.push_back(expand(f));
+    const auto arrow = std::find_if(row.begin(), row.end(), [](const std::string& f) { return f == "=>" || f == "~>"; });
+    const std::string mode = arrow == row.end() ? "" : *arrow, want = mode.empty() || arrow + 1 == row.end() ? "" : arrow[1];
+    row.erase(arrow, row.end());
+    const std::string where = file + " [" + block + "] " + line[0] + (line.size() > 1 ? " " + line[1].substr(0, 60) : "");
+    const auto c = commands.find(row[0]);
+    if (c == commands.end()) {
+      ADD_FAILURE() << where << ": no such command";
+      continue;
+    }
+    const std::string got = c->second(row);
+    EXPECT_TRUE(mode.empty() || (mode == "=>" ? got == want : glob(want, got)))
+        << where << "\n  wants: " << want.substr(0, 400) << "\n  gives: " << got.substr(0, 400);
+  }
+}
 
 }  // namespace surface_cases

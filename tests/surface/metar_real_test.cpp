@@ -7,15 +7,14 @@
 
 #include <cmath>
 #include <cstdio>
-#include <fstream>
 #include <map>
-#include <sstream>
 #include <string>
 #include <tuple>
 #include <vector>
 
 #include "surface/metar.h"
 #include "tests/support/run.h"
+#include "tests/support/surface_cases.h"
 
 namespace {
 
@@ -35,16 +34,12 @@ constexpr double kTolerance[8] = {0.01, 0.01, 0.001, 0.001, 0.001, 0.0005, 0.05,
 bool missing(double v) { return v <= -9998.0; }
 
 std::map<std::string, std::vector<Case>> read_cases() {
-  std::ifstream in(std::string(STACONT_SOURCE_DIR) + "/tests/surface/data/metar_real_cases.tsv");
   std::map<std::string, std::vector<Case>> cases;
-  std::string line;
-  while (std::getline(in, line)) {
-    if (line.empty() || line[0] == '#') continue;
-    std::vector<std::string> f;
-    std::stringstream ss(line);
-    for (std::string cell; std::getline(ss, cell, '\t');) f.push_back(cell);
-    if (f.size() != 16) ADD_FAILURE() << "bad row: " << line;
-    if (f.size() != 16) continue;
+  for (const surface_cases::Row& f : surface_cases::rows("metar_real_cases.tsv", "cases")) {
+    if (f.size() != 16) {
+      ADD_FAILURE() << "bad row: " << f[0] << " " << (f.size() > 1 ? f[1] : "");
+      continue;
+    }
     Case c{f[0], {f[1], std::stoi(f[2]), std::stoi(f[3]), std::stoi(f[4]), std::stoi(f[5])}, {}, f[14], f[15][0]};
     for (int i = 0; i < 8; ++i) c.v[i] = f[6 + i] == "-" ? -9999.0 : std::stod(f[6 + i]);
     cases["metar_" + c.file + ".txt"].push_back(c);

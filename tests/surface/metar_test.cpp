@@ -13,6 +13,7 @@
 
 #include "config/missing.h"
 #include "tests/support/surface_cases.h"
+#include "tests/support/surface_report.h"
 
 namespace {
 
@@ -61,18 +62,13 @@ TEST_P(Metar, GroupsMeanWhatTheFormatSays) {
   MtrGroups groups;
   const int result = MTR_decode(c.report, &obs, &groups);
   const sfc_report& r = obs.r;
-  const std::map<std::string, float> numbers = {
-      {"temp", r.temp},     {"dewp", r.dewp},   {"wdir", r.wdir},     {"wspd", r.wspd},     {"wgust", r.wgust},
-      {"alt", r.alt},       {"slpr", r.slpr},   {"vis", r.vis},       {"ptend", r.ptend},   {"prec3", r.prec3},
-      {"prec6", r.prec6},   {"prec24", r.prec24}, {"maxt", r.maxt},   {"mint", r.mint},     {"maxt6", r.maxt6},
-      {"mint6", r.mint6},   {"scover", r.scover}, {"sst", r.sst},     {"solar", r.solar}};
   for (const auto& [field, want] : c.want) {
     SCOPED_TRACE(field + " of " + c.report + " (" + c.source + ")");
-    if (const auto n = numbers.find(field); n != numbers.end()) {
+    if (const float* n = surface_report::value(r, field)) {
       if (want == "-") {
-        EXPECT_EQ(n->second, MISSING);
+        EXPECT_EQ(*n, MISSING);
       } else {
-        EXPECT_NEAR(n->second, std::stod(want), 0.006);
+        EXPECT_NEAR(*n, std::stod(want), 0.006);
       }
     } else if (field == "cld") {
       EXPECT_EQ(layers(r), want);

@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <filesystem>
 #include <map>
 #include <random>
 #include <string>
@@ -16,6 +15,7 @@
 #include "files/date.h"
 #include "tests/support/run.h"
 #include "tests/support/surface_cases.h"
+#include "tests/support/surface_report.h"
 
 namespace {
 
@@ -38,14 +38,6 @@ std::string weather_digits(const std::string& column) {
 // A value of an observation by name, as text (numbers printed to 0.001).
 std::string value_of(const ObsRec& o, const std::string& f) {
   const sfc_report& r = o.r;
-  static const std::map<std::string, float sfc_report::*> kFloats = {
-      {"lat", &sfc_report::lat},     {"lon", &sfc_report::lon},       {"elev", &sfc_report::elev},
-      {"temp", &sfc_report::temp},   {"dewp", &sfc_report::dewp},     {"wdir", &sfc_report::wdir},
-      {"wspd", &sfc_report::wspd},   {"gust", &sfc_report::wgust},    {"alt", &sfc_report::alt},
-      {"slp", &sfc_report::slpr},    {"vis", &sfc_report::vis},       {"ptend", &sfc_report::ptend},
-      {"prec6", &sfc_report::prec6}, {"prec24", &sfc_report::prec24}, {"snow", &sfc_report::scover},
-      {"maxt6", &sfc_report::maxt6}, {"mint6", &sfc_report::mint6},   {"maxt", &sfc_report::maxt},
-      {"mint", &sfc_report::mint}};
   static const std::map<std::string, std::int32_t ObsRec::*> kInts = {
       {"secs", &ObsRec::secs}, {"day", &ObsRec::day},       {"minute", &ObsRec::minute},
       {"kind", &ObsRec::kind}, {"cor", &ObsRec::corrected}, {"order", &ObsRec::order}};
@@ -54,7 +46,7 @@ std::string value_of(const ObsRec& o, const std::string& f) {
   if (f == "tot") return std::string(1, r.cld_tot);
   if (f == "wx") return r.wx;
   double v = 0.0;
-  if (kFloats.count(f)) v = r.*kFloats.at(f);
+  if (const float* p = surface_report::value(r, f)) v = *p;
   else if (kInts.count(f)) v = o.*kInts.at(f);
   else if (f == "time") v = r.time;
   else if (f == "wmo") v = r.wmo;
@@ -180,15 +172,15 @@ TEST(CsvRead, ReportTextFillsMissingColumns) {
   ASSERT_EQ(CSV_read(text, "t", &obs, &st), 1);
   EXPECT_EQ(st.raw, 2);
   ASSERT_EQ(obs.size(), 2U);
-  for (const char* e : {"temp=70", "alt=30.05", "slp=1010.1", "cov=C", "tot=0", "kind=1", "1:id=KBOS",
+  for (const char* e : {"temp=70", "alt=30.05", "slpr=1010.1", "cov=C", "tot=0", "kind=1", "1:id=KBOS",
                         "1:kind=2", "1:cor=1", "1:temp=64.4", "1:wdir=180", "1:wspd=12"})
     check(obs, e);  // columns first (70 F, not 21 C), then A3005, SLP101, CLR, 18 C = 64.4 F
   EXPECT_EQ(obs[0].text_hash, MTR_text_hash("KDEN 011153Z 00000KT 10SM CLR 21/20 A3005 RMK AO2 SLP101"));
 }
 
 TEST(CsvRead, RealAsosDownload) {
-  const std::string path = std::string(STACONT_SOURCE_DIR) + "/../shared/realdata/SFC_obs.csv";
-  if (!std::filesystem::exists(path)) GTEST_SKIP() << path << " not there";
+  const std::string path = real_data("SFC_obs.csv");
+  if (path.empty()) GTEST_SKIP() << "SFC_obs.csv is not among the real observations";
   const std::string text = read_file(path);
   // Rows per hour counted from the text: the first 13 characters of the second field.
   std::map<std::string, long> want;
@@ -224,12 +216,12 @@ TEST(CsvRead, RealAsosDownload) {
     return {};
   };
   // Lines 2, 1559, 12 and 8 of the file, field by field.
-  for (const char* e : {"temp=73.94", "dewp=32", "wdir=330", "wspd=9", "alt=29.96", "slp=1014.8", "vis=7",
+  for (const char* e : {"temp=73.94", "dewp=32", "wdir=330", "wspd=9", "alt=29.96", "slpr=1014.8", "vis=7",
                                "cov=C", "tot=0", "lat=32.6566", "lon=-114.606", "secs=731916000"})
     check(find("YUM", 600), e);
   for (const char* e : {"cov=SBO", "hgt1=800", "hgt2=2500", "hgt3=5000", "tot=8", "vis=4", "wx=@-SN FG"})
     check(find("LRF", 1500), e);
-  for (const char* e : {"wspd=25", "gust=30", "slp=1009.6", "wx=@-RA", "cov=O", "hgt1=1000"})
+  for (const char* e : {"wspd=25", "wgust=30", "slpr=1009.6", "wx=@-RA", "cov=O", "hgt1=1000"})
     check(find("PADQ", 600), e);
   for (const char* e : {"temp=-9999", "minute=8", "secs=731916480", "wdir=30", "alt=30.1"})
     check(find("SDB", 608), e);

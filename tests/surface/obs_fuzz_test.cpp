@@ -36,11 +36,9 @@
 #include "tests/support/mutate.h"
 #include "tests/support/run.h"
 #include "tests/support/surface_cases.h"
+#include "tests/support/surface_report.h"
 
 namespace {
-
-// ---- mutations ----
-
 
 // ---- seeds ----
 
@@ -88,14 +86,7 @@ std::string fault(const sfc_report& r) {
   if (!terminated(r.region, sizeof r.region) || !terminated(r.wx, sizeof r.wx) ||
       !terminated(r.comment, sizeof r.comment))
     return "unterminated text";
-  using R = sfc_report;
-  static const std::pair<const char*, float R::*> values[] = {{"lat", &R::lat}, {"lon", &R::lon}, {"elev", &R::elev},
-      {"vis", &R::vis}, {"slpr", &R::slpr}, {"temp", &R::temp}, {"dewp", &R::dewp}, {"wdir", &R::wdir},
-      {"wspd", &R::wspd}, {"wgust", &R::wgust}, {"alt", &R::alt}, {"ptend", &R::ptend}, {"prec3", &R::prec3},
-      {"prec6", &R::prec6}, {"prec12", &R::prec12}, {"prec24", &R::prec24}, {"maxt", &R::maxt}, {"mint", &R::mint},
-      {"maxt6", &R::maxt6}, {"mint6", &R::mint6}, {"scover", &R::scover}, {"solar", &R::solar}, {"sst", &R::sst},
-      {"wave_per", &R::wave_per}, {"wave_hgt", &R::wave_hgt}};
-  for (const auto& [name, m] : values)
+  for (const auto& [name, m] : surface_report::kFloats)
     if (r.*m != kMissing && !std::isfinite(r.*m)) return std::string(name) + " " + std::to_string(r.*m);
   for (int k = 0; k < 5; ++k)
     if (r.cld_hgt[k] != kMissing && !std::isfinite(r.cld_hgt[k])) return "cloud height";

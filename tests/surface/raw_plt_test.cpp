@@ -6,7 +6,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
+#include <map>
+#include <string>
 #include <vector>
 
 #include "config/flag.h"
@@ -18,6 +21,7 @@
 #include "graphics/gks_tran.h"
 #include "plot/cont.h"
 #include "tests/graphics/gks_fixture.h"
+#include "tests/support/surface_cases.h"
 
 namespace {
 
@@ -45,80 +49,68 @@ class RawPlt : public GksTest {
   }
 };
 
-TEST_F(RawPlt, ValueUpperRightLeftAligned) {
-  RawDataRec d = value(PLOT_DATA, 12.34F, MISSING, "value:%.1f:ur");
-  ASSERT_EQ(RAW_plot_data(&d), 0);
-  EXPECT_EQ(d.kind, PLOT_VALUE);
-  const std::vector<GksCall> t = calls(GOBJ_TEXT);
-  ASSERT_EQ(t.size(), 1U);
-  EXPECT_EQ(t[0].text, "12.3");
-  EXPECT_NEAR(t[0].values[0], 51.2F, 0.01F);  // world coordinates
-  EXPECT_NEAR(t[0].values[1], 52.0F, 0.01F);
-  int h = 0, v = 0;
-  ginq_text_align(&h, &v);
-  EXPECT_EQ(h, 1);
-  EXPECT_EQ(v, 3);
-}
+using S = std::string;
+using surface_cases::Row;
 
-TEST_F(RawPlt, CutsSkipsAndMissing) {
-  RawDataRec d = value(PLOT_VALUE, 60.0F, MISSING, "mx=50");
-  EXPECT_EQ(RAW_plot_data(&d), -1);
-  d = value(PLOT_VALUE, 40.0F, MISSING, "mn=45");
-  EXPECT_EQ(RAW_plot_data(&d), -1);
-  d = value(PLOT_VALUE, MISSING, MISSING, "");
-  EXPECT_EQ(RAW_plot_data(&d), -1);
-  EXPECT_TRUE(gdev_calls().empty() || calls(GOBJ_TEXT).empty());
-  // Every second station of "sk=2".
-  int drawn = 0;
-  for (int i = 0; i < 6; ++i) {
-    d = value(PLOT_VALUE, 1.0F, MISSING, "sk=2");
-    drawn += RAW_plot_data(&d) == 0;
+class RawPltScript : public RawPlt, public ::testing::WithParamInterface<S> {
+ protected:
+  std::map<S, surface_cases::Command> commands() {
+    static const std::map<S, int> kinds = {{"data", PLOT_DATA}, {"value", PLOT_VALUE}, {"cbarb", PLOT_CBARB}};
+    auto f = [](const S& v) { return std::stof(v); };
+    return {
+        // A value drawn at 50 50 by kind, values and format: the result, and the kind it became.
+        {"plot", [f](const Row& r) {
+           RawDataRec d = value(kinds.at(r[1]), f(r[2]), f(r[3]), r.size() > 4 ? r[4].c_str() : "");
+           const int got = RAW_plot_data(&d);
+           return std::to_string(got) + (d.kind != kinds.at(r[1]) ? " as " + std::to_string(d.kind) : "");
+         }},
+        {"clear", [](const Row&) { return gdev_clear_calls(), S(); }},
+        {"data_off", [](const Row&) { return FLAG_setplot(DRAW_DATA, 0), S(); }},
+        // The texts drawn, each at its place in world coordinates, then the alignment.
+        {"texts", [](const Row&) {
+           S s;
+           char b[64];
+           for (const GksCall& c : calls(GOBJ_TEXT))
+             s += c.text + (std::snprintf(b, sizeof b, "@%.2f,%.2f ", c.values[0], c.values[1]), b);
+           return s;
+         }},
+        {"align", [](const Row&) {
+           int h = 0, v = 0;
+           ginq_text_align(&h, &v);
+           return std::to_string(h) + " " + std::to_string(v);
+         }},
+        // The lines drawn: how many, and whether the longest is a circle (over 40 numbers) or
+        // every one a stroke (at most 8); the fills; fewer than three pieces in all named.
+        {"lines", [](const Row&) {
+           std::size_t longest = 0;
+           for (const GksCall& c : calls(GOBJ_LINE)) longest = std::max(longest, c.values.size());
+           const std::size_t lines = calls(GOBJ_LINE).size(), fills = calls(GOBJ_FILL).size();
+           return std::to_string(lines) + (longest > 40 ? " circle" : longest <= 8 ? " strokes" : " other") + ", fills " +
+                  std::to_string(fills) + (lines + fills < 3 ? ", under 3 pieces" : "");
+         }},
+        {"footprint_begin", [](const Row&) { return RAW_footprint_begin(), S(); }},
+        {"footprint_add", [](const Row& r) { return RAW_footprint_add(r[1].c_str(), PLOT_VALUE), S(); }},
+        {"room", [f](const Row& r) { return std::to_string(RAW_plot_room(f(r[1]), f(r[2]))); }},
+        {"inside", [f](const Row& r) { return std::to_string(RAW_plot_inside(f(r[1]), f(r[2]))); }},
+        {"res", [](const Row& r) { return RES_put(r[1].c_str(), r[2].c_str()), S(); }},
+        {"init", [](const Row&) { return CONT_set_fill_colors(nullptr, 0), RAW_plot_init(nullptr, 1.0F), S(); }},
+        // A value drawn: the name of its text's colour.
+        {"colour", [f](const Row& r) {
+           gdev_clear_calls();
+           RawDataRec d = value(PLOT_VALUE, f(r[1]), MISSING, "");
+           RAW_plot_data(&d);
+           int colour = -1;
+           for (const GksCall& c : gdev_calls())
+             if (c.code == GOBJ_TCOLR) colour = c.arg;
+           return colour >= 0 ? S(CLR_get_name(colour)) : "none";
+         }}};
   }
-  EXPECT_EQ(drawn, 3);
-  // Nothing at all when data plotting is off.
-  FLAG_setplot(DRAW_DATA, 0);
-  d = value(PLOT_VALUE, 1.0F, MISSING, "");
-  EXPECT_EQ(RAW_plot_data(&d), -1);
-}
+};
 
-// A calm wind draws the calm circle, a wind a barb of five lines or so; a fixed text wins.
-TEST_F(RawPlt, CalmCircleNotABarb) {
-  RawDataRec d = value(PLOT_CBARB, 270.0F, 0.0F, "");
-  ASSERT_EQ(RAW_plot_data(&d), 0);
-  const std::vector<GksCall> calm = calls(GOBJ_LINE);
-  ASSERT_EQ(calm.size(), 1U);
-  EXPECT_GT(calm[0].values.size(), 40U);  // a circle of many points
-  gdev_clear_calls();
-  d = value(PLOT_CBARB, 270.0F, 25.0F, "");
-  ASSERT_EQ(RAW_plot_data(&d), 0);
-  for (const GksCall& c : calls(GOBJ_LINE)) EXPECT_LE(c.values.size(), 8U);
-  EXPECT_GE(calls(GOBJ_LINE).size() + calls(GOBJ_FILL).size(), 3U);
-  gdev_clear_calls();
-  d = value(PLOT_CBARB, 270.0F, 25.0F, "tx=CALM?");
-  ASSERT_EQ(RAW_plot_data(&d), 0);
-  ASSERT_EQ(calls(GOBJ_TEXT).size(), 1U);
-  EXPECT_EQ(calls(GOBJ_TEXT)[0].text, "CALM?");
-  EXPECT_TRUE(calls(GOBJ_LINE).empty());
-}
+TEST_P(RawPltScript, Script) { surface_cases::run_script("raw_plt_cases.txt", GetParam(), commands()); }
 
-// A station model's footprint keeps the next station off it.
-TEST_F(RawPlt, RoomOnTheMap) {
-  RAW_footprint_begin();
-  EXPECT_EQ(RAW_plot_room(50, 50), 1);  // no footprint: everything fits
-  RAW_footprint_begin();
-  RAW_footprint_add("value:ul", PLOT_VALUE);
-  RAW_footprint_add("ur", PLOT_VALUE);
-  EXPECT_EQ(RAW_plot_room(50, 50), 1);
-  EXPECT_EQ(RAW_plot_room(55, 50), 0);  // the texts would meet
-  EXPECT_EQ(RAW_plot_room(50, 51), 0);
-  EXPECT_EQ(RAW_plot_room(50, 60), 1);  // a row higher
-  EXPECT_EQ(RAW_plot_room(62, 50), 1);  // beside it
-  // A model the frame would cut is left out, wherever there is room.
-  EXPECT_EQ(RAW_plot_inside(1, 20), 0);
-  EXPECT_EQ(RAW_plot_inside(99, 20), 0);
-  EXPECT_EQ(RAW_plot_inside(30, 99.5F), 0);
-  EXPECT_EQ(RAW_plot_inside(30, 20), 1);
-}
+INSTANTIATE_TEST_SUITE_P(Blocks, RawPltScript, ::testing::Values("values", "cuts", "calm", "room", "colours"),
+                         [](const auto& info) { return info.param; });
 
 // A station model's barb never crosses its numbers: for winds from every direction and of
 // every kind of feather, no stroke of the barb enters the box of any number's strokes, no
@@ -187,30 +179,6 @@ TEST_F(RawPlt, BarbsKeepOffTheNumbers) {
       EXPECT_GT(drawn, 0.5F * shaft) << dir << " " << speed;
     }
   }
-}
-
-// With an interval the values take the colours of their contour bands, round the list.
-TEST_F(RawPlt, ValuesTakeTheirBandColours) {
-  RES_put("con_interval", "10");
-  RES_put("con_base", "0");
-  RES_put("color_fill", "blue,green,red");
-  CONT_set_fill_colors(nullptr, 0);
-  RAW_plot_init(nullptr, 1.0F);
-  const int want[] = {CLR_get_ind("blue"), CLR_get_ind("green"), CLR_get_ind("red"), CLR_get_ind("blue")};
-  const float values[] = {5.0F, 15.0F, 29.0F, 30.0F};
-  for (int k = 0; k < 4; ++k) {
-    gdev_clear_calls();
-    RawDataRec d = value(PLOT_VALUE, values[k], MISSING, "");
-    ASSERT_EQ(RAW_plot_data(&d), 0);
-    int colour = -1;
-    for (const GksCall& c : gdev_calls())
-      if (c.code == GOBJ_TCOLR) colour = c.arg;
-    EXPECT_EQ(colour, want[k]) << values[k];
-  }
-  RES_put("con_interval", "");
-  RES_put("con_base", "");
-  RES_put("color_fill", "");
-  RAW_plot_init(nullptr, 1.0F);
 }
 
 }  // namespace

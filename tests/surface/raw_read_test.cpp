@@ -5,13 +5,16 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "config/flag.h"
 #include "config/missing.h"
 #include "tests/support/run.h"
 #include "tests/support/surface_cases.h"
+#include "tests/support/surface_report.h"
 
 namespace {
 
@@ -19,73 +22,79 @@ using testing::internal::CaptureStderr;
 using testing::internal::CaptureStdout;
 using testing::internal::GetCapturedStderr;
 
-// Three stations: a value, a wind and a weather field; a missing value, a comment and a CR LF
-// end; tokens written as name=value.
-const std::string kFile = read_file(std::string(STACONT_SOURCE_DIR) + "/tests/surface/data/stations.raw");
+using S = std::string;
+using surface_cases::num;
+using surface_cases::Row;
 
-class RawRead : public ::testing::Test {
+class RawRead : public ::testing::TestWithParam<S> {
  protected:
-  void SetUp() override { dir_ = make_temp_dir("raw_read"); }
   int open(const std::string& bytes) {
     write_file(dir_ + "/f.raw", bytes);
     return RAW_open((dir_ + "/f.raw").c_str());
   }
-  std::string dir_;
+  // Every command's standard error is kept for "said".
+  std::map<S, surface_cases::Command> commands() {
+    std::map<S, surface_cases::Command> c = {
+        {"said", [this](const Row&) { return std::exchange(said_, ""); }},
+        // A file's bytes, or "@name" of the case folder, opened.
+        {"open", [this](const Row& r) {
+           h_ = open(r[1][0] == '@' ? read_file(S(STACONT_SOURCE_DIR) + "/tests/surface/data/" + r[1].substr(1)) : r[1]);
+           return h_ >= 0 ? S("opened") : std::to_string(h_);
+         }},
+        {"open_path", [this](const Row& r) { return std::to_string(RAW_open((dir_ + "/" + r[1]).c_str())); }},
+        // Handles opened on the same file, kept open: how many were given.
+        {"open_many", [this](const Row& r) {
+           int n = 0;
+           for (int i = 0; i < num(r[1]); ++i) n += (handles_.emplace_back(RAW_open((dir_ + "/f.raw").c_str())) >= 0);
+           return std::to_string(n);
+         }},
+        {"close_all", [this](const Row&) {
+           for (int h : handles_) RAW_close(h);
+           return handles_.clear(), S();
+         }},
+        {"chktype", [this](const Row&) { return std::to_string(RAW_chktype((dir_ + "/f.raw").c_str())); }},
+        // Fields, then the label line, year and hour; "bare" asks for the count only.
+        {"info", [this](const Row& r) {
+           if (r.size() > 1) return std::to_string(RAW_getinfo(h_, nullptr, nullptr, 0));
+           DateRec date;
+           char line[80];
+           const int n = RAW_getinfo(h_, &date, line, sizeof line);
+           return std::to_string(n) + "|" + line + "|" + std::to_string(date.year) + "|" + std::to_string(date.hour);
+         }},
+        {"layout", [this](const Row&) { return std::to_string(RAW_get_layout(h_) == RAW_LAYOUT_LATLON); }},
+        {"units", [this](const Row& r) { return S(RAW_get_field(h_, num(r[1]))->units); }},
+        {"index", [this](const Row& r) { return std::to_string(RAW_field_index(h_, r[1].c_str())); }},
+        // Field k of line i: result, then place, values, [text] and "text" for a text value.
+        {"read", [this](const Row& r) {
+           RawDataRec d;
+           RAW_data_init(&d);
+           const int got = RAW_read(h_, &d, num(r[1]), num(r[2]));
+           if (got != 1) return std::to_string(got);
+           using surface_report::num;
+           return "1 " + num(d.x) + " " + num(d.y) + " " + num(d.val1) + " " + num(d.val2) + " [" + d.text + "]" +
+                  (d.kind == PLOT_TEXT ? " text" : "");
+         }},
+        {"id", [this](const Row&) { return S(RAW_get_id(h_)); }},
+        {"comment", [this](const Row&) { return S(RAW_get_comment(h_)); }},
+        {"close", [this](const Row&) { return RAW_close(h_), S(); }}};
+    for (auto& [name, f] : c)
+      f = [this, f](const Row& r) {
+        CaptureStderr();
+        const S out = f(r);
+        said_ += GetCapturedStderr();
+        return out;
+      };
+    return c;
+  }
+  std::string dir_ = make_temp_dir("raw_read"), said_;
+  int h_ = -1;
+  std::vector<int> handles_;
 };
 
-TEST_F(RawRead, HeaderFieldsAndValues) {
-  const int h = open(kFile);
-  ASSERT_GE(h, 0);
-  EXPECT_EQ(RAW_chktype((dir_ + "/f.raw").c_str()), 1);
-  DateRec date;
-  char line[80];
-  ASSERT_EQ(RAW_getinfo(h, &date, line, sizeof line), 6);
-  EXPECT_STREQ(line, "Surface station values");
-  EXPECT_EQ(date.year, 2026);
-  EXPECT_EQ(date.hour, 12);
-  EXPECT_EQ(RAW_get_layout(h), RAW_LAYOUT_LATLON);
-  EXPECT_STREQ(RAW_get_field(h, 4)->units, "knt");
-  EXPECT_EQ(RAW_field_index(h, "WX"), 2);
-  RawDataRec d;
-  ASSERT_EQ(RAW_read(h, &d, 1, 0), 1);
-  EXPECT_STREQ(RAW_get_id(h), "KDEN");
-  EXPECT_FLOAT_EQ(d.x, 39.77F);
-  EXPECT_FLOAT_EQ(d.y, -104.87F);
-  EXPECT_FLOAT_EQ(d.val1, 170.0F);
-  EXPECT_FLOAT_EQ(d.val2, 3.0F);
-  // The same line again, the next one, then back to the first.
-  ASSERT_EQ(RAW_read(h, &d, 2, 0), 1);
-  EXPECT_EQ(d.kind, PLOT_TEXT);
-  EXPECT_STREQ(d.text, "-RA");
-  ASSERT_EQ(RAW_read(h, &d, 0, 1), 1);
-  EXPECT_EQ(d.val1, MISSING);
-  ASSERT_EQ(RAW_read(h, &d, 2, 1), 1);
-  EXPECT_EQ(d.val1, MISSING);
-  EXPECT_STREQ(RAW_get_comment(h), "late report");
-  // Tokens written as name=value are found by name.
-  ASSERT_EQ(RAW_read(h, &d, 2, 2), 1);
-  EXPECT_STREQ(d.text, "BR");
-  ASSERT_EQ(RAW_read(h, &d, 0, 2), 1);
-  EXPECT_FLOAT_EQ(d.val1, 51.0F);
-  ASSERT_EQ(RAW_read(h, &d, 0, 0), 1);
-  EXPECT_FLOAT_EQ(d.val1, 45.0F);
-  EXPECT_EQ(RAW_read(h, &d, 0, 3), 0);
-  RAW_close(h);
-}
+TEST_P(RawRead, Script) { surface_cases::run_script("raw_read_cases.txt", GetParam(), commands()); }
 
-TEST_F(RawRead, AtMostFiveOpen) {
-  write_file(dir_ + "/f.raw", kFile);
-  std::vector<int> handles;
-  for (int i = 0; i < RAW_MAX_OPEN; ++i) handles.push_back(RAW_open((dir_ + "/f.raw").c_str()));
-  for (int h : handles) EXPECT_GE(h, 0);
-  CaptureStderr();
-  EXPECT_EQ(RAW_open((dir_ + "/f.raw").c_str()), -1);
-  EXPECT_NE(GetCapturedStderr().find("Too many raw files open"), std::string::npos);
-  for (int h : handles) RAW_close(h);
-  CaptureStderr();
-  EXPECT_EQ(RAW_open((dir_ + "/none.raw").c_str()), -1);
-  EXPECT_EQ(GetCapturedStderr(), "RAW_open: Unable to open raw file: " + dir_ + "/none.raw\n");
-}
+INSTANTIATE_TEST_SUITE_P(Blocks, RawRead, ::testing::Values("values", "open_limit", "damaged"),
+                         [](const auto& info) { return info.param; });
 
 // A file written, read and written again is the same file.
 TEST_F(RawRead, WriteReadWriteIsIdentical) {
@@ -130,33 +139,6 @@ TEST_F(RawRead, WriteReadWriteIsIdentical) {
   EXPECT_NE(read_file(first).find("\nKDEN  39.77 -104.87 45 170,3 -RA\nKBOS  42.36  -71.01 - 0,0 -\n"),
             std::string::npos)
       << read_file(first);
-}
-
-// Damaged files are reported, line by line where they can still be read, and never crash.
-TEST_F(RawRead, DamagedFiles) {
-  const std::string head = "ZAVRAW\n12Z 14 MAR 26\n!x\nid lat lon\ntemp:F:value\n$\n";
-  struct Case {
-    std::string bytes;
-    int info, read;  // RAW_getinfo, RAW_read of line 0
-    std::string message;
-  };
-  std::vector<Case> cases = {{head + "KDEN 39 -104 " + std::string(5000, '9') + "\n", 4, 1, ""}};
-  for (const surface_cases::Row& r : surface_cases::rows("raw_read_cases.txt", "damaged"))
-    cases.push_back({(r[0] == "1" ? head : "") + r[1], std::stoi(r[2]), std::stoi(r[3]), r[4]});
-  for (const Case& c : cases) {
-    const int h = open(c.bytes);
-    ASSERT_GE(h, 0);
-    CaptureStderr();
-    EXPECT_EQ(RAW_getinfo(h, nullptr, nullptr, 0), c.info) << c.bytes.substr(0, 60);
-    RawDataRec d;
-    RAW_data_init(&d);
-    if (c.info >= 0) {
-      EXPECT_EQ(RAW_read(h, &d, 0, 0), c.read) << c.bytes.substr(0, 60);
-    }
-    const std::string err = GetCapturedStderr();
-    EXPECT_NE(err.find(c.message), std::string::npos) << err;
-    RAW_close(h);
-  }
 }
 
 }  // namespace

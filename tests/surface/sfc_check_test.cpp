@@ -18,6 +18,7 @@
 #include "tests/support/capture.h"
 #include "tests/support/run.h"
 #include "tests/support/surface_cases.h"
+#include "tests/support/surface_report.h"
 
 namespace {
 
@@ -25,21 +26,9 @@ const std::string kCases = std::string(STACONT_SOURCE_DIR) + "/tests/surface/dat
 
 // One variable of a report as text ("M" when missing).
 std::string field(const sfc_report& r, const std::string& name) {
-  float v = -9999.0f;
-  const std::pair<const char*, float sfc_report::*> floats[] = {
-      {"temp", &sfc_report::temp},     {"dewp", &sfc_report::dewp},     {"slpr", &sfc_report::slpr},
-      {"alt", &sfc_report::alt},       {"wspd", &sfc_report::wspd},     {"wdir", &sfc_report::wdir},
-      {"wgust", &sfc_report::wgust},   {"vis", &sfc_report::vis},       {"ptend", &sfc_report::ptend},
-      {"prec24", &sfc_report::prec24}, {"maxt", &sfc_report::maxt},     {"sst", &sfc_report::sst},
-      {"wave_hgt", &sfc_report::wave_hgt}};
-  for (const auto& [n, m] : floats)
-    if (name == n) v = r.*m;
-  if (name == "cld_hgt") v = r.cld_hgt[0];
-  if (name == "ptype") v = r.ptype == -9999 ? -9999.0f : static_cast<float>(r.ptype);
-  if (v == -9999.0f) return "M";
-  char b[32];
-  std::snprintf(b, sizeof b, "%g", static_cast<double>(v));
-  return b;
+  const float* p = surface_report::value(r, name);
+  const float v = p ? *p : name == "cld_hgt" ? r.cld_hgt[0] : name == "ptype" ? static_cast<float>(r.ptype) : -9999.0f;
+  return v == -9999.0f ? "M" : surface_report::num(v);
 }
 
 // The reports the plot loop reads from file, and what opening it printed.

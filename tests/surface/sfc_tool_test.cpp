@@ -76,31 +76,18 @@ class SfcTool : public ::testing::Test {
   void SetUp() override { RES_put("file_path", STACONT_DATA_DIR), UNIT_reset(), MAP_domain(nullptr); }
 };
 
-// Default units, value 1 (within tol), text and value 2 of every variable; kind selects the report.
-struct Row {
-  std::string name, units;
-  float v1, tol;
-  std::string text;
-  int kind;
-  float v2;
-  int time, ltype;
-};
-
-const std::vector<Row>& variables() {
-  static std::vector<Row> out;
-  if (out.empty())
-    for (const surface_cases::Row& c : cases("variables"))
-      out.push_back({c[0], c[1], std::stof(c[2]), std::stof(c[3]), c[4], num(c[5]), std::stof(c[6]), num(c[7]), num(c[8])});
-  return out;
-}
+// Name, default units, value 1, tolerance, text, report kind, value 2, time and level type of
+// every variable.
+const std::vector<surface_cases::Row>& variables() { return cases("variables"); }
 
 TEST_F(SfcTool, EveryVariable) {
-  for (const Row& e : variables()) {
-    const Got g = derive(report(e.kind), var(e.name.c_str(), "", e.ltype, e.time));
-    EXPECT_TRUE(g.status == 1 && std::abs(g.v1 - e.v1) <= e.tol && std::abs(g.v2 - e.v2) <= e.tol &&
-                g.text == e.text && g.units == e.units)
-        << e.name << " kind " << e.kind << " time " << e.time << ": " << g.status << " " << g.v1 << " " << g.v2
-        << " '" << g.text << "' " << g.units;
+  for (const surface_cases::Row& e : variables()) {
+    const Got g = derive(report(num(e[5])), var(e[0].c_str(), "", num(e[8]), num(e[7])));
+    const float tol = std::stof(e[3]);
+    EXPECT_TRUE(g.status == 1 && std::abs(g.v1 - std::stof(e[2])) <= tol && std::abs(g.v2 - std::stof(e[6])) <= tol &&
+                g.text == e[4] && g.units == e[1])
+        << e[0] << " kind " << e[5] << " time " << e[7] << ": " << g.status << " " << g.v1 << " " << g.v2 << " '"
+        << g.text << "' " << g.units;
   }
 }
 
@@ -156,11 +143,11 @@ TEST_F(SfcTool, MissingReportGivesMissingSilently) {
   SFC_initialize(&r);
   ::testing::internal::CaptureStdout();
   ::testing::internal::CaptureStderr();
-  for (const Row& e : variables())
-    for (int ltype : {e.ltype, 5}) {
-      const Got g = derive(r, var(e.name.c_str(), "C", ltype, e.time));
-      const bool wx = e.name == "wx";  // no weather is a blank weather text
-      EXPECT_EQ(std::tuple(g.status, g.v1, g.v2, g.text), std::tuple(1, wx ? 0 : M, M, wx ? " "s : ""s)) << e.name;
+  for (const surface_cases::Row& e : variables())
+    for (int ltype : {num(e[8]), 5}) {
+      const Got g = derive(r, var(e[0].c_str(), "C", ltype, num(e[7])));
+      const bool wx = e[0] == "wx";  // no weather is a blank weather text
+      EXPECT_EQ(std::tuple(g.status, g.v1, g.v2, g.text), std::tuple(1, wx ? 0 : M, M, wx ? " "s : ""s)) << e[0];
     }
   EXPECT_EQ(::testing::internal::GetCapturedStdout() + ::testing::internal::GetCapturedStderr(), "");
 }
@@ -168,14 +155,14 @@ TEST_F(SfcTool, MissingReportGivesMissingSilently) {
 TEST_F(SfcTool, AnnouncedNames) {
   const std::string hidden = " hwind cldclc nlcld svpres wchill wchill2 smrat ";
   std::set<std::string> all, announced;
-  for (const Row& e : variables()) {
-    VarRec v = var(e.name.c_str());
-    std::string key = e.name;
+  for (const surface_cases::Row& e : variables()) {
+    VarRec v = var(e[0].c_str());
+    std::string key = e[0];
     for (char& c : key) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     key = key.substr(0, key.find('-'));
     const bool is_hidden = hidden.find(" " + key + " ") != std::string::npos;
     const std::string got = std::to_string(SFC_get_var(&v)) + v.units;
-    EXPECT_EQ(got, is_hidden ? "0" : "1"s + (key == "alt" ? "in_HG" : e.units)) << e.name;
+    EXPECT_EQ(got, is_hidden ? "0" : "1"s + (key == "alt" ? "in_HG" : e[1])) << e[0];
     all.insert(key);
     if (!is_hidden) announced.insert(key);
   }
