@@ -443,16 +443,20 @@ struct Buckets {
   // once: per row, the stations that reach it in station order, with the first and the
   // number of points of their chord and their offset from the row. Empty: the bands are
   // searched in every pass.
+  // The squared distances of the chords' points are kept too, row after row.
   struct Chord {
     int s, i0, count;
     float ddy;
+    std::size_t at;  // first point's squared distance in d2
   };
   std::vector<int> row_start;  // ny+1 offsets into chords
   std::vector<Chord> chords;
+  std::vector<float> d2;
 };
 
-// Chords kept at most (16 bytes each); beyond, the bands are searched in every pass.
+// Chords and points kept at most (some 100 MB); beyond, the bands are searched in every pass.
 constexpr std::size_t MAX_CHORDS = std::size_t{1} << 22;
+constexpr std::size_t MAX_POINTS = std::size_t{1} << 24;
 
 // Per-thread work storage, allocated before the threads start. The sums of the current
 // row are kept field by field in separate arrays (nf * nx each). The points the stations
@@ -461,7 +465,7 @@ constexpr std::size_t MAX_CHORDS = std::size_t{1} << 22;
 struct Scratch {
   std::vector<double> sum_s, sum_w;
   std::vector<int> sum_n;
-  std::vector<float> ddx, ddy;  // per point of the block: offsets from the station
+  std::vector<float> d2;        // per point of the block: squared distance from the station
   std::vector<double> weight;   // per point of the block; 0 outside the radius
   std::vector<int> inside;      // per point of the block: 1 within the radius
   struct Reach {
@@ -540,17 +544,13 @@ using DoubleLanes = double __attribute__((vector_size(8 * LANES)));
 using WordLanes = std::uint64_t __attribute__((vector_size(8 * LANES)));
 
 // The weights of the block's points, LANES at a time, by the operations of station_weight.
-void weigh_block(Scratch& sc, int count, float r2, float kappa) {
-  for (int k = count; k % LANES != 0; ++k) {
-    sc.ddx[static_cast<std::size_t>(k)] = 0.0f;
-    sc.ddy[static_cast<std::size_t>(k)] = 0.0f;
-  }
+// d2 holds count squared distances and may be read up to LANES - 1 beyond them (the
+// lanes beyond give weights nobody reads).
+void weigh_block(Scratch& sc, const float* d2s, int count, float r2, float kappa) {
   for (int k = 0; k < count; k += LANES) {
     const std::size_t at = static_cast<std::size_t>(k);
-    FloatLanes ax, ay;
-    std::memcpy(&ax, &sc.ddx[at], sizeof ax);
-    std::memcpy(&ay, &sc.ddy[at], sizeof ay);
-    const FloatLanes d2 = ax * ax + ay * ay;
+    FloatLanes d2;
+    std::memcpy(&d2, d2s + at, sizeof d2);
     const IntLanes in = d2 <= r2;
     const FloatLanes t = in ? d2 / kappa : FloatLanes{};
     const DoubleLanes td = __builtin_convertvector(t, DoubleLanes);
@@ -616,7 +616,7 @@ inline bool chord_of(const Geometry& g, const Buckets& b, int s, int j, Buckets:
   const int i0 = std::max(0, static_cast<int>(std::ceil(xs - reach)));
   const int i1 = std::min(g.nx - 1, static_cast<int>(std::floor(xs + reach)));
   if (i1 < i0) return false;
-  *c = Buckets::Chord{s, i0, i1 - i0 + 1, ddy};
+  *c = Buckets::Chord{s, i0, i1 - i0 + 1, ddy, 0};
   return true;
 }
 
@@ -657,7 +657,8 @@ bool build_chords(const Geometry& g, Buckets* b) {
     *j1 = std::min(g.ny - 1, static_cast<int>(std::floor(ys + b->ry)));
     return *j0 <= *j1;
   };
-  std::size_t total = 0;
+  std::vector<std::size_t> first(static_cast<std::size_t>(g.ny) + 1, 0);  // points per row, then offsets
+  std::size_t total = 0, points = 0;
   for (int s = 0; s < g.n; ++s) {
     int j0 = 0, j1 = 0;
     if (!rows(s, &j0, &j1)) continue;
@@ -665,19 +666,34 @@ bool build_chords(const Geometry& g, Buckets* b) {
     for (int j = j0; j <= j1; ++j)
       if (chord_of(g, *b, s, j, &c)) {
         ++start[static_cast<std::size_t>(j) + 1];
+        first[static_cast<std::size_t>(j) + 1] += static_cast<std::size_t>(c.count);
         ++total;
+        points += static_cast<std::size_t>(c.count);
       }
-    if (total > MAX_CHORDS) return false;
+    if (total > MAX_CHORDS || points > MAX_POINTS) return false;
   }
-  for (int j = 0; j < g.ny; ++j) start[static_cast<std::size_t>(j) + 1] += start[static_cast<std::size_t>(j)];
+  for (int j = 0; j < g.ny; ++j) {
+    start[static_cast<std::size_t>(j) + 1] += start[static_cast<std::size_t>(j)];
+    first[static_cast<std::size_t>(j) + 1] += first[static_cast<std::size_t>(j)];
+  }
   b->chords.resize(total);
+  b->d2.assign(points + LANES, 0.0f);
   std::vector<int> fill(start.begin(), start.end() - 1);
   for (int s = 0; s < g.n; ++s) {
     int j0 = 0, j1 = 0;
     if (!rows(s, &j0, &j1)) continue;
     Buckets::Chord c{};
-    for (int j = j0; j <= j1; ++j)
-      if (chord_of(g, *b, s, j, &c)) b->chords[static_cast<std::size_t>(fill[static_cast<std::size_t>(j)]++)] = c;
+    for (int j = j0; j <= j1; ++j) {
+      if (!chord_of(g, *b, s, j, &c)) continue;
+      c.at = first[static_cast<std::size_t>(j)];
+      first[static_cast<std::size_t>(j)] += static_cast<std::size_t>(c.count);
+      float* d2 = b->d2.data() + c.at;
+      for (int k = 0; k < c.count; ++k) {
+        const float ddx = (g.x[s] - static_cast<float>(c.i0 + k)) * g.dx;
+        d2[k] = ddx * ddx + c.ddy * c.ddy;
+      }
+      b->chords[static_cast<std::size_t>(fill[static_cast<std::size_t>(j)]++)] = c;
+    }
   }
   b->row_start = std::move(start);
   return true;
@@ -694,20 +710,27 @@ void fast_row(const Geometry& g, const Buckets& b, const PassSpec& p, Field* fie
   std::fill(sc.sum_w.begin(), sc.sum_w.begin() + static_cast<std::ptrdiff_t>(cells), 0.0);
   std::fill(sc.sum_n.begin(), sc.sum_n.begin() + static_cast<std::ptrdiff_t>(cells), 0);
   const int cap = block_size(g.nx);
+  // The block's squared distances: those kept with the chords (a row's are contiguous),
+  // else computed here.
+  const bool kept = !b.row_start.empty();
+  const float* d2 = kept ? nullptr : sc.d2.data();
   int used = 0;
   auto flush = [&] {
-    weigh_block(sc, used, g.r2, p.kappa);
+    weigh_block(sc, d2, used, g.r2, p.kappa);
     add_block<First>(p, nf, g.nx, sc);
     used = 0;
   };
   row_chords(g, b, j, [&](const Buckets::Chord& c) {
     if (used + c.count > cap) flush();
-    const float xs = g.x[c.s];
-    float* ddx = sc.ddx.data() + used;
-    float* ddy = sc.ddy.data() + used;
-    for (int k = 0; k < c.count; ++k) {
-      ddx[k] = (xs - static_cast<float>(c.i0 + k)) * g.dx;
-      ddy[k] = c.ddy;
+    if (kept) {
+      if (used == 0) d2 = b.d2.data() + c.at;
+    } else {
+      const float xs = g.x[c.s];
+      float* out = sc.d2.data() + used;
+      for (int k = 0; k < c.count; ++k) {
+        const float ddx = (xs - static_cast<float>(c.i0 + k)) * g.dx;
+        out[k] = ddx * ddx + c.ddy * c.ddy;
+      }
     }
     sc.reach.push_back(Scratch::Reach{c.s, c.i0, c.count, used});
     used += c.count;
@@ -968,6 +991,7 @@ int run_core(const DomainRec& domain, const float* x, const float* y, int n, std
         if (!build_chords(geo, &buckets)) {
           std::vector<int>().swap(buckets.row_start);
           std::vector<Buckets::Chord>().swap(buckets.chords);
+          std::vector<float>().swap(buckets.d2);
         }
         scratch.resize(thread_count(geo, buckets));
         const std::size_t cells = static_cast<std::size_t>(geo.nx) * static_cast<std::size_t>(nf);
@@ -976,10 +1000,9 @@ int run_core(const DomainRec& domain, const float* x, const float* y, int n, std
           sc.sum_s.resize(cells);
           sc.sum_w.resize(cells);
           sc.sum_n.resize(cells);
-          sc.ddx.resize(block);
-          sc.ddy.resize(block);
-          sc.weight.resize(block);
-          sc.inside.resize(block);
+          sc.d2.assign(block + LANES, 0.0f);
+          sc.weight.resize(block + LANES);
+          sc.inside.resize(block + LANES);
           // A station per point at most.
           sc.reach.reserve(block);
           if (subst) sc.touched.assign(static_cast<std::size_t>(n), 0);
