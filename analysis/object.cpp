@@ -600,21 +600,31 @@ void add_block(const PassSpec& p, int nf, int nx, Scratch& sc) {
   sc.reach.clear();
 }
 
+// Floor and ceiling of values well within the range of int, without a library call.
+inline int floor_int(double v) {
+  const int t = static_cast<int>(v);
+  return t - (static_cast<double>(t) > v ? 1 : 0);
+}
+inline int ceil_int(double v) {
+  const int t = static_cast<int>(v);
+  return t + (static_cast<double>(t) < v ? 1 : 0);
+}
+
 // The points of row j that station s may reach: those of the chord of its circle, with
 // some slack (the test of the radius decides). false when there are none.
 inline bool chord_of(const Geometry& g, const Buckets& b, int s, int j, Buckets::Chord* c) {
   const double ys = g.y[s];
-  if (!(std::fabs(ys - j) <= b.ry)) return false;
+  const double xs = g.x[s];
+  if (!(std::fabs(ys - j) <= b.ry) || !(xs >= -b.rx && xs <= g.nx - 1 + b.rx)) return false;
   const float ddy = (g.y[s] - static_cast<float>(j)) * g.dy;
   const double r2 = g.r2;
   const double dy2 = static_cast<double>(ddy) * ddy;
-  const double xs = g.x[s];
   const double half = std::sqrt(std::max(r2 - dy2, 0.0) + r2 * 1e-6) / std::fabs(static_cast<double>(g.dx)) *
                           (1.0 + 1e-4) +
                       1e-3 + std::fabs(xs) * 1e-6;
   const double reach = std::min(half, b.rx);
-  const int i0 = std::max(0, static_cast<int>(std::ceil(xs - reach)));
-  const int i1 = std::min(g.nx - 1, static_cast<int>(std::floor(xs + reach)));
+  const int i0 = std::max(0, ceil_int(xs - reach));
+  const int i1 = std::min(g.nx - 1, floor_int(xs + reach));
   if (i1 < i0) return false;
   *c = Buckets::Chord{s, i0, i1 - i0 + 1, ddy, 0};
   return true;
@@ -652,9 +662,9 @@ bool build_chords(const Geometry& g, Buckets* b) {
   std::vector<int> start(static_cast<std::size_t>(g.ny) + 1, 0);
   auto rows = [&](int s, int* j0, int* j1) {
     const double ys = g.y[s];
-    if (!(std::fabs(ys) < 1e9)) return false;
-    *j0 = std::max(0, static_cast<int>(std::ceil(ys - b->ry)));
-    *j1 = std::min(g.ny - 1, static_cast<int>(std::floor(ys + b->ry)));
+    if (!(ys >= -b->ry && ys <= g.ny - 1 + b->ry)) return false;
+    *j0 = std::max(0, ceil_int(ys - b->ry));
+    *j1 = std::min(g.ny - 1, floor_int(ys + b->ry));
     return *j0 <= *j1;
   };
   std::vector<std::size_t> first(static_cast<std::size_t>(g.ny) + 1, 0);  // points per row, then offsets
