@@ -7,6 +7,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <random>
 #include <vector>
 
@@ -100,12 +102,24 @@ double max_rel_diff(const std::vector<std::vector<float>>& a, const std::vector<
   return worst;
 }
 
+// STACONT_OBJ_DUMP=<file> writes the grids of the last run as raw floats, so that two
+// builds can be compared.
+void dump(const std::vector<std::vector<float>>& values) {
+  const char* path = std::getenv("STACONT_OBJ_DUMP");
+  if (path == nullptr) return;
+  if (std::FILE* f = std::fopen(path, "wb")) {
+    for (const std::vector<float>& v : values) std::fwrite(v.data(), sizeof(float), v.size(), f);
+    std::fclose(f);
+  }
+}
+
 void run_bench(benchmark::State& state, const Setup& s, bool fast) {
   std::vector<std::vector<float>> values;
   for (auto _ : state) {
     run_once(s, fast, values);
     benchmark::DoNotOptimize(values.data());
   }
+  dump(values);
   if (!fast) {
     std::vector<std::vector<float>> other;
     run_once(s, true, other);
