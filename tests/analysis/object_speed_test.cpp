@@ -70,22 +70,29 @@ class ObjSpeedTest : public testing::Test {
   }
 };
 
-// One station on the point (weight 1, value 0) and one at distance d (value 1): the point
-// gets w / (1 + w), w = exp(-d^2 / filter), which below 1e-3 is the weight itself to 1e-3;
-// it must be the float exponential's to 2e-7, from weights near 1 down to 1e-37.
+// Two stations on a row of the grid, values 0 at distance 3 and 1 at distance b, weigh in at
+// the point between them as w_b / (w_3 + w_b), w = exp(-d^2 / filter) rounded to float;
+// b is chosen so that the exponents differ by 0.5, which keeps the ratio sensitive to
+// either weight. The filters take the exponent from 0.5 into the float denormals; beyond 104
+// the weights are 0 and the point has no value.
 TEST_F(ObjSpeedTest, WeightIsTheExponential) {
-  const struct { float d, filter; } rows[] = {{1.0f, 1.0f},   {1.0f, 4.0f},   {2.0f, 1.0f},   {3.0f, 1.0f},
-                                              {3.0f, 0.5f},   {2.5f, 0.2f},   {3.0f, 0.25f},  {3.0f, 0.12f},
-                                              {1.5f, 0.03f},  {0.5f, 0.01f},  {3.0f, 0.1035f}, {2.0f, 10.0f}};
-  for (const auto& r : rows) {
+  const float filters[] = {18.0f, 4.0f, 1.0f, 0.5f, 0.2f, 0.12f, 0.1035f, 9.0f / 95.0f, 9.0f / 102.0f, 9.0f / 110.0f};
+  for (const float filter : filters) {
+    const float b = std::sqrt(9.0f - 0.5f * filter);
     Grid g(13, 3, 1);
-    g.add(6.0f, 1.0f, {0.0f});
-    g.add(6.0f + r.d, 1.0f, {1.0f});
-    const float got = g.run(true, r.filter, 4.0f, 1, MISS)[0][1 * 13 + 6];
-    const double w = static_cast<float>(std::exp(-static_cast<double>(r.d) * r.d / r.filter));
-    const double want = w / (1.0 + w);
-    EXPECT_NEAR(got, want, 2e-7 * want) << r.d << " " << r.filter;
-    EXPECT_GT(got, 0.0f) << r.d << " " << r.filter;
+    g.add(9.0f, 1.0f, {0.0f});
+    g.add(6.0f - b, 1.0f, {1.0f});
+    const float got = g.run(true, filter, 4.0f, 1, MISS)[0][1 * 13 + 6];
+    const float d2a = 9.0f, d2b = b * b;
+    const double wa = static_cast<float>(std::exp(-static_cast<double>(d2a / filter)));
+    const double wb = static_cast<float>(std::exp(-static_cast<double>(d2b / filter)));
+    if (wa + wb == 0.0) {
+      EXPECT_EQ(got, MISS) << filter;
+      continue;
+    }
+    const double want = wb / (wa + wb);
+    EXPECT_NEAR(got, want, 2e-7 * want) << filter;
+    EXPECT_GT(want, 0.3) << filter;
   }
 }
 
