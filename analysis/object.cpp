@@ -15,6 +15,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstddef>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
@@ -300,18 +301,63 @@ struct Geometry {
   int n;
 };
 
+// exp(-t) for 0 <= t <= 104, rounded to float: the exponential of the weights, written out
+// so that the compiler can inline it and run it on several points at once (a library call
+// per point was most of the analysis's time). The reduction to r = -t - n ln 2, |r| <= ln 2 / 2,
+// and the series to r^11 keep the error below 1e-14 relative before the rounding to float, so
+// the weights are those of the float library exponential but in the rarest cases. Adding
+// 1.5 * 2^52 rounds to the nearest integer n and leaves n in the low bits, whence 2^n.
+// The scalar and the lane-wise forms are one template so that both give the same bits.
+// (Lanes are passed by reference: wide vectors by value would depend on the instruction set.)
+template <class D, class U>
+inline void exp_neg_core(const D& t, D& out) {
+  constexpr double shift = 0x1.8p52;
+  constexpr double log2e = 0x1.71547652b82fep0;
+  constexpr double ln2_hi = 6.93147180369123816490e-01;  // low bits zero: n * ln2_hi is exact
+  constexpr double ln2_lo = 1.90821492927058770002e-10;
+  const D x = -t;
+  const D kd = x * log2e + shift;
+  const D n = kd - shift;
+  const D r = (x - n * ln2_hi) - n * ln2_lo;
+  D p = D{} + 1.0 / 39916800.0;
+  p = p * r + 1.0 / 3628800.0;
+  p = p * r + 1.0 / 362880.0;
+  p = p * r + 1.0 / 40320.0;
+  p = p * r + 1.0 / 5040.0;
+  p = p * r + 1.0 / 720.0;
+  p = p * r + 1.0 / 120.0;
+  p = p * r + 1.0 / 24.0;
+  p = p * r + 1.0 / 6.0;
+  p = p * r + 0.5;
+  p = p * r + 1.0;
+  p = p * r + 1.0;
+  U bits;
+  std::memcpy(&bits, &kd, sizeof bits);
+  bits = (bits + 1023) << 52;
+  D scale;
+  std::memcpy(&scale, &bits, sizeof scale);
+  out = p * scale;
+}
+
+// Beyond t = 104 the exponential is 0 in float.
+constexpr float EXP_ZERO_FROM = 104.0f;
+
+inline double exp_neg(float t) {
+  if (t > EXP_ZERO_FROM) return 0.0;
+  double e = 0.0;
+  exp_neg_core<double, std::uint64_t>(static_cast<double>(t), e);
+  return static_cast<double>(static_cast<float>(e));
+}
+
 // The one place where distance and weight are computed, so that the fast and the plain
-// loops agree bit for bit. NaN positions never pass the test.
-// The weight is computed in float (the single-precision exponential is several times
-// cheaper and the weight needs no more digits); the sums are kept in double.
+// loops agree bit for bit (the fast loop's lanes repeat these operations). NaN positions
+// never pass the test. Distances are in float, the sums in double.
 inline bool station_weight(const Geometry& g, int s, int i, int j, float kappa, double* w) {
   const float ddx = (g.x[s] - static_cast<float>(i)) * g.dx;
   const float ddy = (g.y[s] - static_cast<float>(j)) * g.dy;
   const float d2 = ddx * ddx + ddy * ddy;
   if (!(d2 <= g.r2)) return false;
-  // Beyond 104 the exponential is 0 in float; skipping it avoids the slow underflow path.
-  const float t = d2 / kappa;
-  *w = t > 104.0f ? 0.0 : std::exp(-t);
+  *w = exp_neg(d2 / kappa);
   return true;
 }
 
@@ -393,13 +439,48 @@ struct Buckets {
   std::vector<int> band_start;  // nby+1 offsets into band_idx
   std::vector<int> band_idx;    // stations per band, in station order
   int kept = 0;
+  // Where the radius is small against the grid, what every pass would find again is found
+  // once: per row, the stations that reach it in station order, with the first and the
+  // number of points of their chord and their offset from the row. Empty: the bands are
+  // searched in every pass.
+  // The squared distances of the chords' points are kept too, row after row.
+  struct Chord {
+    int s, i0, count;
+    float ddy;
+    std::size_t at;  // first point's squared distance in d2
+  };
+  std::vector<int> row_start;  // ny+1 offsets into chords
+  std::vector<Chord> chords;
+  std::vector<float> d2;
 };
 
-// Per-thread work storage, allocated before the threads start.
+// Chords and points kept at most (24 bytes a chord, 4 a point: 80 MB in all); beyond, the
+// bands are searched in every pass. 50,000 stations on 400 x 300 need a fifth of it.
+constexpr std::size_t MAX_CHORDS = std::size_t{1} << 21;
+constexpr std::size_t MAX_POINTS = std::size_t{1} << 23;
+
+// Per-thread work storage, allocated before the threads start. The sums of the current
+// row are kept field by field in separate arrays (nf * nx each). The points the stations
+// of the row reach are collected in a block, weighted together and then added to the sums
+// station by station.
 struct Scratch {
-  std::vector<Sums> sums;  // nx points of the current row, nf sums each
+  std::vector<double> sum_s, sum_w;
+  std::vector<int> sum_n;
+  std::vector<float> d2;        // per point of the block: squared distance from the station
+  std::vector<double> weight;   // per point of the block; 0 outside the radius
+  std::vector<int> inside;      // per point of the block: 1 within the radius
+  struct Reach {
+    int s, i0, count, at;  // station, first point, number of points, place in the block
+  };
+  std::vector<Reach> reach;
   std::vector<char> touched;
 };
+
+// Points in a block at most; a station's points always fit (block_size >= nx).
+constexpr int BLOCK = 4096;
+constexpr int LANES = 4;
+
+int block_size(int nx) { return (std::max(BLOCK, nx) + LANES - 1) / LANES * LANES; }
 
 int clamp_index(double v, int n) {
   if (!(v > 0.0)) return 0;
@@ -458,12 +539,107 @@ inline void merge_visit(const int* a, const int* a_end, const int* b, const int*
   while (b != b_end) visit(*b++);
 }
 
-// One grid row. The stations that can reach the row are taken in station order and each
-// is added to the sums of the row's points within its reach, so every point sees its
-// stations in the same order as in the plain loop.
+using FloatLanes = float __attribute__((vector_size(4 * LANES)));
+using IntLanes = int __attribute__((vector_size(4 * LANES)));
+using DoubleLanes = double __attribute__((vector_size(8 * LANES)));
+using WordLanes = std::uint64_t __attribute__((vector_size(8 * LANES)));
+
+// The weights of the block's points, LANES at a time, by the operations of station_weight.
+// d2 holds count squared distances and may be read up to LANES - 1 beyond them (the
+// lanes beyond give weights nobody reads).
+void weigh_block(Scratch& sc, const float* d2s, int count, float r2, float kappa) {
+  for (int k = 0; k < count; k += LANES) {
+    const std::size_t at = static_cast<std::size_t>(k);
+    FloatLanes d2;
+    std::memcpy(&d2, d2s + at, sizeof d2);
+    const IntLanes in = d2 <= r2;
+    const FloatLanes t = in ? d2 / kappa : FloatLanes{};
+    const DoubleLanes td = __builtin_convertvector(t, DoubleLanes);
+    DoubleLanes e;
+    exp_neg_core<DoubleLanes, WordLanes>(td, e);
+    FloatLanes ef = __builtin_convertvector(e, FloatLanes);
+    ef = (t > EXP_ZERO_FROM) ? FloatLanes{} : ef;
+    ef = in ? ef : FloatLanes{};
+    const DoubleLanes w = __builtin_convertvector(ef, DoubleLanes);
+    const IntLanes one = in & 1;
+    std::memcpy(&sc.weight[at], &w, sizeof w);
+    std::memcpy(&sc.inside[at], &one, sizeof one);
+  }
+}
+
+// Adds the block's stations, in station order, to the sums of the points they reach.
 template <bool First>
-void fast_row(const Geometry& g, const Buckets& b, const PassSpec& p, Field* fields, int nf,
-              Scratch& sc, int j) {
+void add_block(const PassSpec& p, int nf, int nx, Scratch& sc) {
+  const double* wt = sc.weight.data();
+  const int* in = sc.inside.data();
+  for (const Scratch::Reach& r : sc.reach) {
+    const double* w = wt + r.at;
+    const int* m = in + r.at;
+    for (int f = 0; f < nf; ++f) {
+      float v = p.src[f][r.s];
+      if (First && v == MISSING && p.subst != MISSING) {
+        bool any = false;
+        for (int k = 0; k < r.count; ++k) any = any || m[k] != 0;
+        if (!any) continue;
+        v = p.subst;
+        sc.touched[static_cast<std::size_t>(r.s)] = 1;
+      }
+      if (v == MISSING) continue;
+      const std::size_t base = static_cast<std::size_t>(f) * nx + r.i0;
+      double* ss = sc.sum_s.data() + base;
+      double* sw = sc.sum_w.data() + base;
+      int* sn = sc.sum_n.data() + base;
+      const double dv = v;
+      for (int k = 0; k < r.count; ++k) {
+        if (!m[k]) continue;
+        ss[k] += dv * w[k];
+        sw[k] += w[k];
+        sn[k] += 1;
+      }
+    }
+  }
+  sc.reach.clear();
+}
+
+// Floor and ceiling of values well within the range of int, without a library call.
+inline int floor_int(double v) {
+  const int t = static_cast<int>(v);
+  return t - (static_cast<double>(t) > v ? 1 : 0);
+}
+inline int ceil_int(double v) {
+  const int t = static_cast<int>(v);
+  return t + (static_cast<double>(t) < v ? 1 : 0);
+}
+
+// The points of row j that station s may reach: those of the chord of its circle, with
+// some slack (the test of the radius decides). false when there are none.
+inline bool chord_of(const Geometry& g, const Buckets& b, int s, int j, Buckets::Chord* c) {
+  const double ys = g.y[s];
+  const double xs = g.x[s];
+  if (!(std::fabs(ys - j) <= b.ry) || !(xs >= -b.rx && xs <= g.nx - 1 + b.rx)) return false;
+  const float ddy = (g.y[s] - static_cast<float>(j)) * g.dy;
+  const double r2 = g.r2;
+  const double dy2 = static_cast<double>(ddy) * ddy;
+  const double half = std::sqrt(std::max(r2 - dy2, 0.0) + r2 * 1e-6) / std::fabs(static_cast<double>(g.dx)) *
+                          (1.0 + 1e-4) +
+                      1e-3 + std::fabs(xs) * 1e-6;
+  const double reach = std::min(half, b.rx);
+  const int i0 = std::max(0, ceil_int(xs - reach));
+  const int i1 = std::min(g.nx - 1, floor_int(xs + reach));
+  if (i1 < i0) return false;
+  *c = Buckets::Chord{s, i0, i1 - i0 + 1, ddy, 0};
+  return true;
+}
+
+// Calls visit(chord) for the stations that reach row j, in station order.
+template <class Visit>
+inline void row_chords(const Geometry& g, const Buckets& b, int j, Visit&& visit) {
+  if (!b.row_start.empty()) {
+    const Buckets::Chord* c = b.chords.data();
+    for (int k = b.row_start[static_cast<std::size_t>(j)]; k < b.row_start[static_cast<std::size_t>(j) + 1]; ++k)
+      visit(c[k]);
+    return;
+  }
   const int b0 = clamp_index((j - b.ry - b.y0) / b.hy, b.nby);
   const int b1 = clamp_index((j + b.ry - b.y0) / b.hy, b.nby);
   const int* base = b.band_idx.data();
@@ -475,24 +651,111 @@ void fast_row(const Geometry& g, const Buckets& b, const PassSpec& p, Field* fie
     c = base + b.band_start[static_cast<std::size_t>(b1)];
     c_end = base + b.band_start[static_cast<std::size_t>(b1) + 1];
   }
-  Sums* sums = sc.sums.data();
-  std::fill(sums, sums + static_cast<std::size_t>(g.nx) * nf, Sums{0.0, 0.0, 0});
-  char* touched = sc.touched.empty() ? nullptr : sc.touched.data();
   merge_visit(a, a_end, c, c_end, [&](int s) {
-    const double ys = g.y[s];
-    if (!(std::fabs(ys - j) <= b.ry)) return;
-    const double xs = g.x[s];
-    const int i0 = std::max(0, static_cast<int>(std::ceil(xs - b.rx)));
-    const int i1 = std::min(g.nx - 1, static_cast<int>(std::floor(xs + b.rx)));
-    for (int i = i0; i <= i1; ++i) {
-      double w = 0.0;
-      if (station_weight(g, s, i, j, p.kappa, &w))
-        add_station<First>(p, nf, sums + static_cast<std::size_t>(i) * nf, s, w, touched);
-    }
+    Buckets::Chord ch{};
+    if (chord_of(g, b, s, j, &ch)) visit(ch);
   });
+}
+
+// The chords of every row, when there are few enough; false leaves the bands to be searched.
+// Stations are taken in order, so each row's chords are in station order.
+bool build_chords(const Geometry& g, Buckets* b) {
+  std::vector<int> start(static_cast<std::size_t>(g.ny) + 1, 0);
+  auto rows = [&](int s, int* j0, int* j1) {
+    const double ys = g.y[s];
+    if (!(ys >= -b->ry && ys <= g.ny - 1 + b->ry)) return false;
+    *j0 = std::max(0, ceil_int(ys - b->ry));
+    *j1 = std::min(g.ny - 1, floor_int(ys + b->ry));
+    return *j0 <= *j1;
+  };
+  std::vector<std::size_t> first(static_cast<std::size_t>(g.ny) + 1, 0);  // points per row, then offsets
+  std::size_t total = 0, points = 0;
+  for (int s = 0; s < g.n; ++s) {
+    int j0 = 0, j1 = 0;
+    if (!rows(s, &j0, &j1)) continue;
+    Buckets::Chord c{};
+    for (int j = j0; j <= j1; ++j)
+      if (chord_of(g, *b, s, j, &c)) {
+        ++start[static_cast<std::size_t>(j) + 1];
+        first[static_cast<std::size_t>(j) + 1] += static_cast<std::size_t>(c.count);
+        ++total;
+        points += static_cast<std::size_t>(c.count);
+      }
+    if (total > MAX_CHORDS || points > MAX_POINTS) return false;
+  }
+  for (int j = 0; j < g.ny; ++j) {
+    start[static_cast<std::size_t>(j) + 1] += start[static_cast<std::size_t>(j)];
+    first[static_cast<std::size_t>(j) + 1] += first[static_cast<std::size_t>(j)];
+  }
+  b->chords.resize(total);
+  b->d2.assign(points + LANES, 0.0f);
+  std::vector<int> fill(start.begin(), start.end() - 1);
+  for (int s = 0; s < g.n; ++s) {
+    int j0 = 0, j1 = 0;
+    if (!rows(s, &j0, &j1)) continue;
+    Buckets::Chord c{};
+    for (int j = j0; j <= j1; ++j) {
+      if (!chord_of(g, *b, s, j, &c)) continue;
+      c.at = first[static_cast<std::size_t>(j)];
+      first[static_cast<std::size_t>(j)] += static_cast<std::size_t>(c.count);
+      float* d2 = b->d2.data() + c.at;
+      for (int k = 0; k < c.count; ++k) {
+        const float ddx = (g.x[s] - static_cast<float>(c.i0 + k)) * g.dx;
+        d2[k] = ddx * ddx + c.ddy * c.ddy;
+      }
+      b->chords[static_cast<std::size_t>(fill[static_cast<std::size_t>(j)]++)] = c;
+    }
+  }
+  b->row_start = std::move(start);
+  return true;
+}
+
+// One grid row. The stations that can reach the row are taken in station order and each
+// is added to the sums of the row's points within its reach, so every point sees its
+// stations in the same order as in the plain loop.
+template <bool First>
+void fast_row(const Geometry& g, const Buckets& b, const PassSpec& p, Field* fields, int nf,
+              Scratch& sc, int j) {
+  const std::size_t cells = static_cast<std::size_t>(g.nx) * nf;
+  std::fill(sc.sum_s.begin(), sc.sum_s.begin() + static_cast<std::ptrdiff_t>(cells), 0.0);
+  std::fill(sc.sum_w.begin(), sc.sum_w.begin() + static_cast<std::ptrdiff_t>(cells), 0.0);
+  std::fill(sc.sum_n.begin(), sc.sum_n.begin() + static_cast<std::ptrdiff_t>(cells), 0);
+  const int cap = block_size(g.nx);
+  // The block's squared distances: those kept with the chords (a row's are contiguous),
+  // else computed here.
+  const bool kept = !b.row_start.empty();
+  const float* d2 = kept ? nullptr : sc.d2.data();
+  int used = 0;
+  auto flush = [&] {
+    weigh_block(sc, d2, used, g.r2, p.kappa);
+    add_block<First>(p, nf, g.nx, sc);
+    used = 0;
+  };
+  row_chords(g, b, j, [&](const Buckets::Chord& c) {
+    if (used + c.count > cap) flush();
+    if (kept) {
+      if (used == 0) d2 = b.d2.data() + c.at;
+    } else {
+      const float xs = g.x[c.s];
+      float* out = sc.d2.data() + used;
+      for (int k = 0; k < c.count; ++k) {
+        const float ddx = (xs - static_cast<float>(c.i0 + k)) * g.dx;
+        out[k] = ddx * ddx + c.ddy * c.ddy;
+      }
+    }
+    sc.reach.push_back(Scratch::Reach{c.s, c.i0, c.count, used});
+    used += c.count;
+  });
+  if (used > 0) flush();
   const std::size_t row = static_cast<std::size_t>(j) * g.nx;
-  for (int i = 0; i < g.nx; ++i)
-    store_point(p, fields, nf, sums + static_cast<std::size_t>(i) * nf, row + i);
+  std::array<Sums, GRD_MAX_SLOTS> sums{};
+  for (int i = 0; i < g.nx; ++i) {
+    for (int f = 0; f < nf; ++f) {
+      const std::size_t at = static_cast<std::size_t>(f) * g.nx + i;
+      sums[static_cast<std::size_t>(f)] = Sums{sc.sum_s[at], sc.sum_w[at], sc.sum_n[at]};
+    }
+    store_point(p, fields, nf, sums.data(), row + i);
+  }
 }
 
 class FastPass {
@@ -736,9 +999,23 @@ int run_core(const DomainRec& domain, const float* x, const float* y, int n, std
   if (fast) {
     try {
       if (build_buckets(geo, radius, &buckets)) {
+        if (!build_chords(geo, &buckets)) {
+          std::vector<int>().swap(buckets.row_start);
+          std::vector<Buckets::Chord>().swap(buckets.chords);
+          std::vector<float>().swap(buckets.d2);
+        }
         scratch.resize(thread_count(geo, buckets));
+        const std::size_t cells = static_cast<std::size_t>(geo.nx) * static_cast<std::size_t>(nf);
+        const std::size_t block = static_cast<std::size_t>(block_size(geo.nx));
         for (Scratch& sc : scratch) {
-          sc.sums.resize(static_cast<std::size_t>(geo.nx) * static_cast<std::size_t>(nf));
+          sc.sum_s.resize(cells);
+          sc.sum_w.resize(cells);
+          sc.sum_n.resize(cells);
+          sc.d2.assign(block + LANES, 0.0f);
+          sc.weight.resize(block + LANES);
+          sc.inside.resize(block + LANES);
+          // A station per point at most.
+          sc.reach.reserve(block);
           if (subst) sc.touched.assign(static_cast<std::size_t>(n), 0);
         }
       } else {
