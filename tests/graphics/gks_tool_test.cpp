@@ -18,7 +18,6 @@ namespace {
 
 using Tool = GksTest;
 
-float panel_none[4] = {0, 0, 0, 0};
 
 TEST_F(Tool, DeviceSpecifications) {
   const struct { const char* spec; int type; const char* rest; } t[] = {
@@ -90,39 +89,6 @@ TEST_F(Tool, BatchRunWithoutADisplay) {
   EXPECT_EQ(FLAG_get(FLAG_DEVICE), -9999);  // still the default for the next plot
   if (display != nullptr) setenv("DISPLAY", saved.c_str(), 1);
   else unsetenv("DISPLAY");
-}
-
-// Panels: the view area less its margins, fitted to the aspect and centred; on a page of
-// 1 by 0.75 (800 by 600 pixels).
-TEST_F(Tool, PanelsFitTheAspect) {
-  open(WS_X11);
-  gset_win_size(801, 601);
-  float yvp = 0;
-  GPH_reset(1, 1, panel_none, 0);
-  yvp = GPH_get_vert_win_size();
-  ASSERT_FLOAT_EQ(yvp, 0.75F);
-  const struct { float size[4]; float margins[4]; float aspect; float rect[4]; } t[] = {
-      {{1, 1, 0, 0}, {0, 0, 0, 0}, 0, {0, 1, 0, 0.75F}},                   // the page's own aspect
-      {{1, 1, 0, 0}, {0, 0, 0.06F, 0.06F}, 0, {0.06F, 0.94F, 0.045F, 0.705F}},
-      {{1, 1, 0, 0}, {0, 0, 0, 0}, 2, {0, 1, 0.125F, 0.625F}},             // wide: width limits
-      {{1, 1, 0, 0}, {0, 0, 0, 0}, 0.5F, {0.3125F, 0.6875F, 0, 0.75F}},    // tall: height limits
-      {{0.5F, 0.5F, 0.5F, 0.5F}, {0, 0, 0, 0}, 1, {0.5625F, 0.9375F, 0.375F, 0.75F}},  // upper-right quarter
-  };
-  for (const auto& c : t) {
-    GPH_set_view_size(c.size[0], c.size[1], c.size[2], c.size[3]);
-    float p[4] = {c.margins[0], c.margins[1], c.margins[2], c.margins[3]};
-    ASSERT_EQ(GPH_panel(1, 1, p, c.aspect), 0);
-    for (int k = 0; k < 4; ++k) EXPECT_NEAR(p[k], c.rect[k], 1e-6) << c.aspect << " " << k;
-    float w[4], v[4];
-    GPH_get_win(2, w), GPH_get_view(3, v);
-    EXPECT_EQ(std::vector<float>(w, w + 4), std::vector<float>(p, p + 4));
-    EXPECT_EQ(std::vector<float>(v, v + 4), std::vector<float>(p, p + 4));
-  }
-  GPH_set_view_size(1, 1, 0, 0);
-  float none[4] = {0.6F, 0.6F, 0, 0};
-  CaptureStderr();
-  EXPECT_EQ(GPH_panel(1, 1, none, 0), -1);
-  EXPECT_EQ(GetCapturedStderr(), "GPH_panel: the margins leave no room for the plot\n");
 }
 
 TEST_F(Tool, ShapesAndTextReachTheDevice) {
