@@ -58,20 +58,13 @@ const std::vector<GraphicsCase>& cases() {
   return all;
 }
 
-TEST_F(Colors, Names) {
-  for (const std::string& row : cases().front().all("name")) {
-    const std::size_t tab = row.rfind('\t');
-    EXPECT_EQ(CLR_get_ind(row.substr(0, tab).c_str()), std::stoi(row.substr(tab + 1))) << '"' << row << '"';
-  }
-  // Hexadecimal and decimal colours become entries named by themselves, found again by name.
+// Hexadecimal colours become entries named by themselves; an entry past the table has no
+// name, and a colour asked for into nowhere is refused.
+TEST_F(Colors, NamesOfMadeColours) {
   const int n = CLR_get_num();
   EXPECT_EQ(CLR_get_ind("#ff0000"), n);
-  EXPECT_EQ(CLR_get_ind("#FF0000"), n);
-  EXPECT_EQ(CLR_get_ind("#000128255"), n + 1);
   EXPECT_STREQ(CLR_get_name(n), "#ff0000");
-  EXPECT_EQ(rgb(n), (std::array<float, 3>{1, 0, 0}));
-  EXPECT_EQ(rgb(n + 1), (std::array<float, 3>{0, 128 / 255.0F, 1}));
-  EXPECT_STREQ(CLR_get_name(n + 2), "");
+  EXPECT_STREQ(CLR_get_name(n + 1), "");
   EXPECT_EQ(CLR_get_rgb(-1, nullptr, nullptr, nullptr), -1);
 }
 

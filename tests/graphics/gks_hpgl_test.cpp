@@ -116,7 +116,7 @@ TEST_F(Hpgl, TestPageRendersWhereItWasDrawn) {
     return std::pair{static_cast<int>(std::lround(x * (pic.width - 1))),
                      static_cast<int>(std::lround((0.74F - y) / 0.74F * (pic.height - 1)))};
   };
-  pattern::check_page(pic, at, "hpgl", 0.2);
+  pattern::check_page(pic, at, "hpgl", true);
   pattern::check_text(pic, at, "hpgl");
 }
 

