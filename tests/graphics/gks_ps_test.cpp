@@ -1,7 +1,6 @@
 #include "graphics/gks_ps.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <algorithm>
 #include <cmath>
@@ -237,36 +236,6 @@ TEST_F(Ps, OutputCases) {
     for (const std::string& text : c.all("has")) EXPECT_NE(ps.find(text), std::string::npos) << text;
     for (const std::string& text : c.all("once")) EXPECT_EQ(count_of(ps, text), 1) << text;
   }
-}
-
-// A full disk, a failing print command and a path through a file are reported; nothing
-// half-written stays and no success is claimed.
-TEST_F(Ps, OutputThatCannotBeWrittenIsReported) {
-  write_file(dir_ + "/plain", "x");
-  const std::string through = dir_ + "/plain/x.ps";
-  const struct { std::string name; int open; std::string err; } t[] = {
-      {"/dev/full", 0, "gps_close_file: unable to write /dev/full: No space left on device\n"},
-      {"|cat > /dev/null; exit 3", 0,
-       "gps_close_file: the output to the command cat > /dev/null; exit 3 was not delivered: the command ended "
-       "with status 3\n"},
-      {through, -1, "gps_open_file: " + through + ": Not a directory\ngopen_ws: unable to open postscript file\n"},
-  };
-  for (const auto& c : t) {
-    MESS_reset();
-    CaptureStdout();
-    CaptureStderr();
-    ASSERT_EQ(gopen_ws(1, c.name.c_str(), WS_PS), c.open);
-    if (c.open == 0) {
-      pattern::draw();
-      EXPECT_EQ(gclose_ws(1), -1);
-      EXPECT_EQ(ZAV_status(), ZAV_STATUS_OUTPUT);
-    }
-    EXPECT_EQ(GetCapturedStderr(), c.err);
-    EXPECT_EQ(GetCapturedStdout().find("Created"), std::string::npos);
-  }
-  EXPECT_FALSE(gchk_graphics());
-  struct stat st {};
-  EXPECT_NE(stat(through.c_str(), &st), 0);  // nothing was made behind the refused name
 }
 
 // The fast number formatting writes what printf writes: chosen values, a sweep of float
