@@ -99,6 +99,13 @@ int attrib_style(const char* text) {
   return a.style;
 }
 
+// The attribute record of the "attrib" step; "none" as a first word stands for no record.
+AttribRec* attrib(const Words& w) {
+  static AttribRec a;
+  return !w.empty() && w[0] == "none" ? nullptr : &a;
+}
+float attrib_scale(const Words& w) { return w.empty() ? 0 : std::stof(w.back()); }
+
 // The count without a list to fill, then the list.
 std::vector<int> dash(int type) {
   const unsigned char* d = nullptr;
@@ -193,6 +200,11 @@ const std::map<std::string, Call>& kernel() {
            n += std::all_of(c.values.begin(), c.values.end(), [](float v) { return std::isfinite(v); }) ? 1 : 0;
          return Values{n};
        }},
+      {"attrib", [](const Words& w) { return ATTRIB_init(attrib({})), ATTRIB_parse(w.at(0).c_str(), attrib({})), Values{}; }},
+      {"GPH_line_attr", [](const Words& w) { return Values{static_cast<float>(GPH_line_attr(attrib(w)))}; }},
+      {"GPH_fill_attr", [](const Words& w) { return Values{static_cast<float>(GPH_fill_attr(attrib(w)))}; }},
+      {"GPH_mark_attr", [](const Words& w) { return Values{float(GPH_mark_attr(attrib(w), attrib_scale(w)))}; }},
+      {"GPH_text_attr", [](const Words& w) { return Values{float(GPH_text_attr(attrib(w), attrib_scale(w)))}; }},
       {"objects", [](const Words&) { return Values{static_cast<float>(gobj_list().size())}; }},
       {"calls", [](const Words& w) { return Values{static_cast<float>(GksTest::calls(std::stoi(w.at(0))).size())}; }},
       {"record", [](const Words& w) { return kept(w).values; }},

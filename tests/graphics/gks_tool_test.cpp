@@ -129,34 +129,6 @@ TEST_F(Tool, ShapesAndTextReachTheDevice) {
   EXPECT_EQ(calls(GOBJ_MESSAGE)[0].text, "Labels");
 }
 
-TEST_F(Tool, AttributeBundles) {
-  open(WS_PS);
-  AttribRec a;
-  ATTRIB_init(&a);
-  ATTRIB_parse("co=red:wi=2:st=dsh:fi=hat:h1.5", &a);
-  GPH_line_attr(&a);
-  EXPECT_EQ((std::vector<float>{float(gget_line_colr()), float(gget_line_type()), gget_line_width()}),
-            (std::vector<float>{float(CLR_get_ind("red")), 2, 2}));
-  GPH_fill_attr(&a);
-  EXPECT_EQ((std::vector{gget_fill_int_style(), gget_fill_style_ind()}), (std::vector{2, 9}));
-  a.fill = 0;
-  GPH_fill_attr(&a);
-  EXPECT_EQ(gget_fill_int_style(), 1);
-  a.style = 4;
-  GPH_mark_attr(&a, 2.0F);
-  EXPECT_EQ((std::vector<float>{float(gget_marker_type()), gget_marker_size(), gget_marker_width()}),
-            (std::vector<float>{4, 3, 2}));
-  EXPECT_EQ(GPH_text_attr(&a, 0.02F), 0);
-  EXPECT_FLOAT_EQ(gget_char_ht(), 0.03F);
-  EXPECT_EQ(gget_text_colr(), CLR_get_ind("red"));
-  // No record: solid lines of the thinnest width (1.0 on PostScript), solid fill.
-  GPH_line_attr(nullptr), GPH_fill_attr(nullptr);
-  EXPECT_EQ((std::vector<float>{float(gget_line_type()), gget_line_width(), float(gget_fill_int_style())}),
-            (std::vector<float>{1, 1, 1}));
-  EXPECT_EQ(GPH_text_attr(nullptr, 1.0F), -1);
-  EXPECT_FLOAT_EQ(gget_expan(), 1.0F);
-}
-
 TEST_F(Tool, WindowTitleAndErrorStream) {
   RES_put("name", "+ruc");
   GPH_set_win_title();
