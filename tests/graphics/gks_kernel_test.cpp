@@ -201,6 +201,10 @@ const std::map<std::string, Call>& kernel() {
          return Values{n};
        }},
       {"attrib", [](const Words& w) { return ATTRIB_init(attrib({})), ATTRIB_parse(w.at(0).c_str(), attrib({})), Values{}; }},
+      {"attrib_fields", [](const Words&) {
+         const AttribRec& a = *attrib({});
+         return Values{float(a.color), float(a.style), float(a.fill), float(a.font), a.width, a.size, a.expansion};
+       }},
       {"GPH_line_attr", [](const Words& w) { return Values{static_cast<float>(GPH_line_attr(attrib(w)))}; }},
       {"GPH_fill_attr", [](const Words& w) { return Values{static_cast<float>(GPH_fill_attr(attrib(w)))}; }},
       {"GPH_mark_attr", [](const Words& w) { return Values{float(GPH_mark_attr(attrib(w), attrib_scale(w)))}; }},
