@@ -118,7 +118,7 @@ TEST_F(KernelE2E, WindowWithoutDisplayEndsWithStatus4) {
   const struct { std::vector<std::string> args; std::string err, display; } t[] = {
       {{"-de", "d"}, "gopen_ws: unable to connect to display\n", ""},
       {{"-de", "d"}, "gopen_ws: unable to connect to display\n", ":97"},
-      {{"-de", "d,:77"}, "gopen_ws: unable to connect to display\n", ""},
+      {{"-de", "d,:4093"}, "gopen_ws: unable to connect to display\n", ""},
       {{"-de", "w"}, "gopen_ws: window parameters not specified\n", ""},
   };
   for (const auto& c : t) {
