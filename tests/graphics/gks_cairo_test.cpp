@@ -145,47 +145,6 @@ TEST_F(CairoTest, PdfHoldsEveryPageAndSvgIsOneDocumentAPage) {
   EXPECT_NE(svg.find("width=\"200px\""), std::string::npos) << svg.substr(0, 300);
 }
 
-struct SizeCase {
-  const char* device;
-  const char* geometry;
-  float width, height;
-  const char* warning;
-};
-
-class CairoSizeTest : public CairoTest, public ::testing::WithParamInterface<SizeCase> {};
-
-TEST_P(CairoSizeTest, SizeFromOptionGeometryOrWindowDefault) {
-  const SizeCase& c = GetParam();
-  if (c.geometry != nullptr) RES_put("geometry", c.geometry);
-  testing::internal::CaptureStderr();
-  ASSERT_EQ(gopen_ws(1, (dir_ + "/s.png" + c.device).c_str(), WS_RASTER), 0);
-  const std::string err = testing::internal::GetCapturedStderr();
-  float w = 0, h = 0;
-  gget_win_size(&w, &h);
-  EXPECT_EQ(w, c.width);
-  EXPECT_EQ(h, c.height);
-  if (c.warning != nullptr) EXPECT_NE(err.find(c.warning), std::string::npos) << err;
-  else EXPECT_EQ(err, "");
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Sizes, CairoSizeTest,
-    ::testing::Values(SizeCase{"", nullptr, 640, 512, nullptr}, SizeCase{",1200x900", nullptr, 1200, 900, nullptr},
-                      SizeCase{",sz=300x200", "800x600+10+10", 300, 200, nullptr},
-                      SizeCase{"", "800x600+10+10", 800, 600, nullptr},
-                      SizeCase{",5x5", nullptr, 640, 512, "raster size 5x5 outside 16 to 16384"},
-                      SizeCase{",bigger", nullptr, 640, 512, "unknown raster option: bigger"}));
-
-TEST(RasterDevice, DeviceWordsAndLetter) {
-  EXPECT_EQ(RES_set_device("png"), WS_RASTER);
-  EXPECT_EQ(RES_set_device("PDF,plot.pdf"), WS_RASTER);
-  EXPECT_EQ(RES_set_device("svg"), WS_RASTER);
-  EXPECT_EQ(RES_set_device("r,x.png"), WS_RASTER);
-  EXPECT_EQ(RES_set_device("p"), WS_PS);
-  EXPECT_EQ(RES_set_device("pngx"), WS_PS);
-  EXPECT_EQ(RES_set_device("s"), WS_X11);
-}
-
 TEST(RasterDevice, PageNames) {
   EXPECT_EQ(graster_page_name("hour.png", 1), "hour_01.png");
   EXPECT_EQ(graster_page_name("out/hour.svg", 24), "out/hour_24.svg");
@@ -194,20 +153,8 @@ TEST(RasterDevice, PageNames) {
   EXPECT_EQ(graster_page_name("p", 100), "p_100");
 }
 
-TEST_F(CairoTest, OutputsThatCannotBeWritten) {
-  // A directory that cannot be made: its parent is a file.
-  write_file(dir_ + "/file", "");
-  const std::string pdf = dir_ + "/file/p.pdf", png = dir_ + "/file/p.png";
-  testing::internal::CaptureStderr();
-  EXPECT_EQ(gopen_ws(1, pdf.c_str(), WS_RASTER), -1);
-  EXPECT_NE(testing::internal::GetCapturedStderr().find("gopen_ws: unable to open PDF file"), std::string::npos);
-  EXPECT_FALSE(gchk_graphics());
-  // A PNG is written when its page ends: the close reports it.
-  ASSERT_EQ(gopen_ws(1, png.c_str(), WS_RASTER), 0);
-  testing::internal::CaptureStderr();
-  EXPECT_EQ(gclose_ws(1), -1);
-  EXPECT_NE(testing::internal::GetCapturedStderr().find(png), std::string::npos);
-  // Without an open page there is nothing to give.
+// Without an open page there is nothing to give.
+TEST_F(CairoTest, NoPageWithoutAnOpenDevice) {
   int w = 0, h = 0;
   std::vector<std::uint32_t> px;
   EXPECT_EQ(graster_page(&w, &h, &px), -1);

@@ -94,6 +94,12 @@ TEST_F(KernelE2E, UnwritableOutputIsReported) {
             "ghpgl_close_file: the output to the command cat >/dev/null; exit 2 was not delivered: the command ended "
             "with status 2\n");
   EXPECT_EQ(r.out.find("Created HPGL file"), std::string::npos);
+  r = run({"-de", "p,|cat >/dev/null; exit 3", "-me", "mess"});
+  EXPECT_EQ(r.status, 30);
+  EXPECT_EQ(r.err,
+            "gps_close_file: the output to the command cat >/dev/null; exit 3 was not delivered: the command ended "
+            "with status 3\n");
+  EXPECT_EQ(r.out.find("Created Postscript file"), std::string::npos);
   write_file(dir_ + "/file", "x");
   // A file that cannot be opened is an output that was not written, not a missing display.
   r = run({"-de", "p," + dir_ + "/file/plot.ps"});
@@ -112,7 +118,7 @@ TEST_F(KernelE2E, WindowWithoutDisplayEndsWithStatus4) {
   const struct { std::vector<std::string> args; std::string err, display; } t[] = {
       {{"-de", "d"}, "gopen_ws: unable to connect to display\n", ""},
       {{"-de", "d"}, "gopen_ws: unable to connect to display\n", ":97"},
-      {{"-de", "d,:77"}, "gopen_ws: unable to connect to display\n", ""},
+      {{"-de", "d,:4093"}, "gopen_ws: unable to connect to display\n", ""},
       {{"-de", "w"}, "gopen_ws: window parameters not specified\n", ""},
   };
   for (const auto& c : t) {

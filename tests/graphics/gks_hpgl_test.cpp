@@ -105,42 +105,19 @@ TEST_F(Hpgl, WhiteFillsAndClearedBoxesRenderWhite) {
   EXPECT_EQ(dark(0.29F, 0.36F, 0.29F, 0.36F), 0.0);
 }
 
-// The test page through hp2xx at its true size: everything where it was drawn.
+// The test page through hp2xx at its true size (10150 plotter units at 40 a millimetre
+// and 50 dots an inch across): everything where it was drawn. The picture spans the page
+// border: NDC 0..1 across and 0..0.74 up.
 TEST_F(Hpgl, TestPageRendersWhereItWasDrawn) {
-  const std::string path = make("page.hpgl", ",nopcl", pattern::draw);
-  const Picture pic = render_hpgl(path, 50);
+  const Picture pic = render_hpgl(make("page.hpgl", ",nopcl", pattern::draw), 50);
   ASSERT_GT(pic.width, 300);
-  // The picture spans the page border: NDC 0..1 across and 0..0.74 up.
-  auto at = [&](float x, float y) {
+  EXPECT_NEAR(pic.width, 10150 / 40.0 / 25.4 * 50, 6);
+  const pattern::Place at = [&pic](float x, float y) {
     return std::pair{static_cast<int>(std::lround(x * (pic.width - 1))),
                      static_cast<int>(std::lround((0.74F - y) / 0.74F * (pic.height - 1)))};
   };
-  // 10150 plotter units at 40 a millimetre and 50 dots an inch.
-  EXPECT_NEAR(pic.width, 10150 / 40.0 / 25.4 * 50, 6);
-  auto dark = [&](float x, float y) {
-    const auto [c, r] = at(x, y);
-    return pic.count_dark(c - 1, r - 1, c + 1, r + 1) > 0;
-  };
-  auto fraction = [&](const float r[4]) {
-    auto [c0, r0] = at(r[0] + 0.01F, r[3] - 0.01F);
-    auto [c1, r1] = at(r[1] - 0.01F, r[2] + 0.01F);
-    return static_cast<double>(pic.count_dark(c0, r0, c1, r1)) / ((c1 - c0 + 1) * (r1 - r0 + 1));
-  };
-  EXPECT_TRUE(dark(0.25F, pattern::line_y));
-  EXPECT_FALSE(dark(0.25F, pattern::line_y + 0.03F));
-  EXPECT_TRUE(dark(pattern::marks[0][0], pattern::marks[0][1]));
-  EXPECT_FALSE(dark(pattern::marks[2][0], pattern::marks[2][1]));
-  for (const float* r : {pattern::solid, pattern::hatch, pattern::vbars, pattern::cross})
-    EXPECT_GT(fraction(r), 0.2) << r[0] << "," << r[2];
-  const float gap[4] = {0.71F, 0.74F, 0.42F, 0.48F};
-  EXPECT_EQ(fraction(gap), 0.0);
-  // Text: "HT" stands on its baseline and is as high as asked.
-  const auto [c0, r0] = at(pattern::text_x, pattern::text_y);
-  const std::vector<int> box = pic.dark_box(c0 - 10, r0 - 40, c0 + 60, r0 + 5);
-  const double height = pattern::text_h / 0.74 * (pic.height - 1);
-  EXPECT_NEAR(box[0], c0, 2);
-  EXPECT_NEAR(box[3], r0, 2);
-  EXPECT_NEAR(box[3] - box[1], height, 2.5);
+  pattern::check_page(pic, at, "hpgl", true);
+  pattern::check_text(pic, at, "hpgl");
 }
 
 TEST_F(Hpgl, FullDiskIsReported) {

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <functional>
 #include <random>
 #include <string>
 #include <vector>
@@ -127,17 +126,6 @@ TEST_F(Meta, ReplayGivesTheSameOutputAsDrawing) {
   }
 }
 
-TEST_F(Meta, ReplayWithoutAFileOrAWorkstation) {
-  MESS_reset();
-  CaptureStderr();
-  EXPECT_EQ(gread_metafile("x.meta"), -1);
-  EXPECT_EQ(GetCapturedStderr(), "gread_metafile: GKS not opened\n");
-  open(WS_PS);
-  CaptureStderr();
-  EXPECT_EQ(gread_metafile((dir_ + "/missing.meta").c_str()), -1);
-  EXPECT_EQ(GetCapturedStderr(), "gread_metafile: Unable to open image file: " + dir_ + "/missing.meta\n");
-}
-
 // Broken and hostile metafiles are read as far as they make sense and never crash.
 TEST_F(Meta, MalformedMetafilesAreSurvived) {
   MESS_reset();
@@ -178,83 +166,6 @@ TEST_F(Meta, MalformedMetafilesAreSurvived) {
     GetCapturedStderr();
   }
   EXPECT_TRUE(gchk_graphics());
-}
-
-// Every number a replayed record gives is checked against what the attribute can take:
-// a record out of range is skipped with a message naming it (the first five; the rest
-// counted), and the records after it are drawn.
-TEST_F(Meta, HostileRecordsAreSkippedWithAMessage) {
-  MESS_reset();
-  open(WS_PS);
-  for (const GraphicsCase& c : meta_cases()) {
-    if (!c.has("records")) continue;
-    SCOPED_TRACE(c.name);
-    const std::string path = dir_ + "/" + c.name + ".meta";
-    write_file(path, "ZAVMETA\n" + c["records"] + "PL 2 0.1,0.1 0.9,0.9\n");
-    gdev_clear_calls();
-    CaptureStderr();
-    EXPECT_EQ(gread_metafile(path.c_str()), 0);
-    std::string expected = c["message"];
-    for (std::size_t p = 0; (p = expected.find('@', p)) != std::string::npos; p += path.size())
-      expected.replace(p, 1, path);
-    EXPECT_EQ(GetCapturedStderr(), expected);
-    EXPECT_EQ(calls(GOBJ_LINE).size(), 1U);
-    EXPECT_EQ(calls(GOBJ_TEXT).size(), std::stoul(c["texts"]));
-  }
-}
-
-// A metafile of attributes alone changes nothing drawn after it: the replay puts back
-// every attribute, transformation and colour it changed.
-TEST_F(Meta, ReplayPutsBackWhatItChanged) {
-  struct Attribute {
-    const char* record;
-    std::function<std::vector<float>()> value;
-  };
-  const std::vector<Attribute> table = {
-      {"PL_LW 5\n", [] { return std::vector{gget_line_width()}; }},
-      {"PL_TYPE 3\n", [] { return std::vector{static_cast<float>(gget_line_type())}; }},
-      {"PL_CLR 3\n", [] { return std::vector{static_cast<float>(gget_line_colr())}; }},
-      {"PM_SIZE 4\n", [] { return std::vector{gget_marker_size()}; }},
-      {"FA_INT 2\n", [] { return std::vector{static_cast<float>(gget_fill_int_style())}; }},
-      {"TE_UP 1,0\n",
-       [] {
-         float x = 0, y = 0;
-         gget_char_up_vec(&x, &y);
-         return std::vector{x, y};
-       }},
-      {"TE_EXP 2\n", [] { return std::vector{gget_expan()}; }},
-      {"TE_HGHT 0.3\n", [] { return std::vector{gget_char_ht()}; }},
-      {"TE_ALGN 2 3\n",
-       [] {
-         int h = 0, v = 0;
-         ginq_text_align(&h, &v);
-         return std::vector{static_cast<float>(h), static_cast<float>(v)};
-       }},
-      {"TR 2\n", [] { return std::vector{static_cast<float>(gget_norm_tran())}; }},
-      {"WIN 2 0 0 10 10\n",
-       [] {
-         std::vector<float> t(8);
-         int e = 0;
-         ginq_norm_tran(2, &e, t.data());
-         return t;
-       }},
-      {"CLR 1 7 0.1 0.2 0.3\n",
-       [] {
-         std::vector<float> c(3);
-         gget_color_rgb(7, &c[0], &c[1], &c[2]);
-         return c;
-       }},
-  };
-  open(WS_PS);
-  const std::string path = dir_ + "/attributes.meta";
-  for (const Attribute& a : table) {
-    const std::vector<float> before = a.value();
-    write_file(path, std::string("ZAVMETA\n") + a.record);
-    CaptureStderr();
-    EXPECT_EQ(gread_metafile(path.c_str()), 0);
-    EXPECT_EQ(GetCapturedStderr(), "");
-    EXPECT_EQ(a.value(), before) << a.record;
-  }
 }
 
 // The binary form ends with END METAFILE; a file cut at an element boundary or inside an

@@ -6,7 +6,9 @@
 #pragma once
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
+#include <utility>
 
 #include "graphics/gks_fill.h"
 #include "graphics/gks_line.h"
@@ -14,6 +16,7 @@
 #include "graphics/gks_text.h"
 #include "graphics/gks_tool.h"
 #include "graphics/gks_tran.h"
+#include "tests/graphics/gks_render.h"
 
 namespace pattern {
 
@@ -93,6 +96,56 @@ inline void draw_page() {
 inline void draw() {
   setup();
   draw_page();
+}
+
+// Pixel (column, row) of a page point (NDC) on a rendered picture.
+using Place = std::function<std::pair<int, int>(float, float)>;
+
+// The rendered page shows each part where it was drawn. A plotter's picture (plotter) has
+// gaps between its fill strokes and its dashes are not told apart at its resolution.
+inline void check_page(const Picture& pic, const Place& at, const std::string& what, bool plotter = false) {
+  auto dark = [&](float x, float y) {
+    const auto [c, r] = at(x, y);
+    return pic.count_dark(c - 1, r - 1, c + 1, r + 1) > 0;
+  };
+  auto fraction = [&](const float r[4]) {
+    auto [c0, r0] = at(r[0] + 0.01F, r[3] - 0.01F);
+    auto [c1, r1] = at(r[1] - 0.01F, r[2] + 0.01F);
+    if (c0 > c1) std::swap(c0, c1);
+    if (r0 > r1) std::swap(r0, r1);
+    return static_cast<double>(pic.count_dark(c0, r0, c1, r1)) / ((c1 - c0 + 1) * (r1 - r0 + 1));
+  };
+  // The thick line, with white above it; the dashed line with gaps.
+  EXPECT_TRUE(dark(0.25F, line_y)) << what;
+  EXPECT_FALSE(dark(0.25F, line_y + 0.02F)) << what;
+  int on = 0, n = 0;
+  for (float x = 0.06F; x < 0.44F; x += 0.002F, ++n) {
+    const auto [c, r] = at(x, dash_y);
+    on += pic.count_dark(c, r - 1, c, r + 1) > 0 ? 1 : 0;
+  }
+  EXPECT_TRUE(plotter || on > n / 4) << what << ": " << on << " of " << n;
+  EXPECT_TRUE(plotter || on < 9 * n / 10) << what << ": " << on << " of " << n;
+  // Solid, banded, barred and cross-hatched fills, and white around them.
+  EXPECT_GT(fraction(solid), plotter ? 0.2 : 0.98) << what;
+  for (const float* r : {hatch, vbars, cross}) {
+    EXPECT_GT(fraction(r), 0.2) << what << " " << r[0] << "," << r[2];
+    EXPECT_LT(fraction(r), 0.8) << what << " " << r[0] << "," << r[2];
+  }
+  const float gap[4] = {0.71F, 0.74F, 0.42F, 0.48F};
+  EXPECT_EQ(fraction(gap), 0.0) << what;
+  // A plus marker is dark at its centre, a circle is not; the circle's ring is.
+  EXPECT_TRUE(dark(marks[0][0], marks[0][1])) << what;
+  EXPECT_FALSE(dark(marks[2][0], marks[2][1])) << what;
+}
+
+// "HT" at base alignment stands on its baseline and is as high as asked (upright pages).
+inline void check_text(const Picture& pic, const Place& at, const std::string& what) {
+  const auto [c0, r0] = at(text_x, text_y);
+  const int h = r0 - at(text_x, text_y + text_h).second;
+  const std::vector<int> box = pic.dark_box(c0 - 10, r0 - 4 * h / 3, c0 + 2 * h, r0 + 5);
+  EXPECT_NEAR(box[0], c0, 2) << what;
+  EXPECT_NEAR(box[3], r0, 2) << what;
+  EXPECT_NEAR(box[3] - box[1], h, 2.5) << what;
 }
 
 }  // namespace pattern

@@ -81,33 +81,34 @@ inline Picture read_png(const std::string& path) {
   return pic;
 }
 
+// Ghostscript run safely in batch on a file with the arguments given; the run must end
+// without an error.
+inline RunResult ghostscript(std::vector<std::string> args, const std::string& ps) {
+  args.insert(args.begin(), {"-dSAFER", "-dBATCH", "-dNOPAUSE"});
+  args.push_back(ps);
+  const RunResult r = run_program("/usr/bin/gs", args, "", {}, "", 120);
+  EXPECT_EQ(r.status, 0) << r.out << r.err;
+  EXPECT_EQ(r.out.find("Error"), std::string::npos) << r.out;
+  return r;
+}
+
 // Renders a PostScript file on a letter page (or an EPS cropped to its bounding box) at
-// dpi; the run must end without an error and without anything on standard error.
+// dpi, with nothing on standard error.
 inline Picture render_ps(const std::string& ps, bool eps, int dpi = 72) {
-  const std::string png = ps + ".png";
-  std::vector<std::string> args = {"-dSAFER", "-dBATCH", "-dNOPAUSE", "-sDEVICE=png16m", "-r" + std::to_string(dpi),
-                                   "-sOutputFile=" + png};
+  std::vector<std::string> args = {"-sDEVICE=png16m", "-r" + std::to_string(dpi), "-sOutputFile=" + ps + ".png"};
   if (eps)
     args.push_back("-dEPSCrop");
   else
     args.insert(args.end(), {"-sPAPERSIZE=letter", "-dFIXEDMEDIA"});
-  args.push_back(ps);
-  const RunResult r = run_program("/usr/bin/gs", args, "", {}, "", 60);
-  EXPECT_EQ(r.status, 0) << r.out << r.err;
-  EXPECT_EQ(r.out.find("Error"), std::string::npos) << r.out;
-  EXPECT_EQ(r.err, "");
-  return read_png(png);
+  EXPECT_EQ(ghostscript(args, ps).err, "");
+  return read_png(ps + ".png");
 }
 
 // Every page of a PostScript file rendered on letter paper at 72 dpi, in order.
 inline std::vector<Picture> render_ps_pages(const std::string& ps) {
   const std::string prefix = ps + ".page";
-  const RunResult r = run_program("/usr/bin/gs",
-                                  {"-dSAFER", "-dBATCH", "-dNOPAUSE", "-sDEVICE=png16m", "-r72", "-sPAPERSIZE=letter",
-                                   "-dFIXEDMEDIA", "-sOutputFile=" + prefix + "%03d.png", ps},
-                                  "", {}, "", 120);
-  EXPECT_EQ(r.status, 0) << r.out << r.err;
-  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(ghostscript({"-sDEVICE=png16m", "-r72", "-sPAPERSIZE=letter", "-dFIXEDMEDIA",
+                         "-sOutputFile=" + prefix + "%03d.png"}, ps).err, "");
   std::vector<Picture> pages;
   char name[16];
   for (int n = 1; std::snprintf(name, sizeof name, "%03d.png", n), std::filesystem::exists(prefix + name); ++n)
@@ -115,13 +116,10 @@ inline std::vector<Picture> render_ps_pages(const std::string& ps) {
   return pages;
 }
 
-// The boxes Ghostscript finds the marks of each page in (its bbox device): x0, y0, x1, y1
-// in points from the lower left of the paper.
-inline std::vector<std::vector<int>> ink_boxes(const std::string& ps) {
-  const RunResult r = run_program("/usr/bin/gs", {"-q", "-dSAFER", "-dBATCH", "-dNOPAUSE", "-sDEVICE=bbox", ps}, "", {}, "", 120);
-  EXPECT_EQ(r.status, 0) << r.out << r.err;
+// The boxes of the %%BoundingBox lines with numbers in a text, in order: x0, y0, x1, y1 in
+// points from the lower left of the paper.
+inline std::vector<std::vector<int>> boxes_in(const std::string& text) {
   std::vector<std::vector<int>> boxes;
-  const std::string text = r.out + r.err;
   for (std::size_t at = text.find("%%BoundingBox:"); at != std::string::npos; at = text.find("%%BoundingBox:", at + 1)) {
     std::vector<int> b(4);
     if (std::sscanf(text.c_str() + at, "%%%%BoundingBox: %d %d %d %d", &b[0], &b[1], &b[2], &b[3]) == 4)
@@ -130,13 +128,17 @@ inline std::vector<std::vector<int>> ink_boxes(const std::string& ps) {
   return boxes;
 }
 
-// The box a PostScript file declares (the last %%BoundingBox line, so that a trailer's
-// box counts); empty when there is none with numbers.
+// The boxes Ghostscript finds the marks of each page in (its bbox device).
+inline std::vector<std::vector<int>> ink_boxes(const std::string& ps) {
+  const RunResult r = ghostscript({"-q", "-sDEVICE=bbox"}, ps);
+  return boxes_in(r.out + r.err);
+}
+
+// The box a PostScript file declares (the last, so that a trailer's box counts); empty
+// when there is none.
 inline std::vector<int> declared_box(const std::string& text) {
-  std::vector<int> b(4), found;
-  for (std::size_t at = text.find("%%BoundingBox:"); at != std::string::npos; at = text.find("%%BoundingBox:", at + 1))
-    if (std::sscanf(text.c_str() + at, "%%%%BoundingBox: %d %d %d %d", &b[0], &b[1], &b[2], &b[3]) == 4) found = b;
-  return found;
+  const std::vector<std::vector<int>> boxes = boxes_in(text);
+  return boxes.empty() ? std::vector<int>{} : boxes.back();
 }
 
 // Renders HPGL with hp2xx at its true size (40 plotter units a millimetre) at dpi.

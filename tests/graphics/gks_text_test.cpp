@@ -4,54 +4,15 @@
 
 #include <algorithm>
 #include <cmath>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "tests/graphics/gks_fixture.h"
 #include "tests/support/capture.h"
-#include "tests/support/graphics_cases.h"
 #include "tests/support/near.h"
 #include "tests/support/run.h"
 
 namespace {
-
-using Text = GksTest;
-
-TEST_F(Text, AttributesAreCheckedAndPassedOnOnce) {
-  const float pos[2] = {0.5F, 0.5F};
-  CaptureStderr();
-  EXPECT_EQ(gtext(pos, "x"), -1);
-  EXPECT_EQ(GetCapturedStderr(), "gtext: GKS not opened\n");
-  open(WS_META);
-  CaptureStderr();
-  EXPECT_EQ(gset_char_ht(-1) + gset_expan(-0.5F) + gset_text_width(-2) + gset_text_align(4, 0) +
-                gset_char_up_vec(0, 0) + gset_fontprec(0, 2) + gset_text_colr_ind(509),
-            -7);
-  EXPECT_EQ(GetCapturedStderr(),
-            "gset_char_ht: invalid character height: -1.000000\n"
-            "gset_expan: invalid expansion factor: -0.500000\n"
-            "gset_text_width: invalid text width: -2.000000\n"
-            "gset_text_align: invalid text alignment: 4 0\n"
-            "gset_char_up_vec: invalid up vector: 0.000000,0.000000\n"
-            "gset_fontprec: invalid font id: 0\n"
-            "gset_text_colr_ind: invalid color index: 509\n");
-  for (int k = 0; k < 2; ++k) gset_char_ht(0.02F), gset_char_up_vec(3, 4), gset_text_align(2, 5), gset_fontprec(3, 2);
-  for (int code : {GOBJ_THEIGHT, GOBJ_TUP, GOBJ_TALIGN, GOBJ_TFONT}) EXPECT_EQ(calls(code).size(), 1U) << code;
-  EXPECT_EQ(calls(GOBJ_TUP)[0].values, (std::vector<float>{0.6F, 0.8F}));  // kept normalised
-  int h = 0, v = 0;
-  ginq_text_align(&h, &v);
-  EXPECT_EQ((std::vector{h, v}), (std::vector{2, 5}));
-  EXPECT_EQ(gtext(pos, "") + gtext(pos, "Surface"), 0);
-  ASSERT_EQ(calls(GOBJ_TEXT).size(), 1U);
-  EXPECT_EQ(calls(GOBJ_TEXT)[0].text, "Surface");
-  // Fonts by name or number; without a font list a name is the first font.
-  EXPECT_EQ(gget_font_index("3"), 3);
-  EXPECT_EQ(gget_font_index("roman"), 1);
-  EXPECT_EQ(gget_font_index(""), 1);
-}
-
-// ---- stroke fonts ----
 
 // A workstation on the recording PostScript device whose world coordinates are print
 // units divided by 576: the unit square spans 576 units.
@@ -66,38 +27,14 @@ class Strokes : public GksTest {
     gset_font_list(nullptr);
     GksTest::TearDown();
   }
-  // A font file with the given glyphs (code, vertex codes).
-  std::string font(const std::vector<std::pair<int, std::vector<int>>>& glyphs) {
-    std::string codes = "1 test\n", starts;
-    std::vector<int> start(256, -1);
-    int pos = 0;
-    for (const auto& [code, v] : glyphs) {
-      start[code] = pos;
-      for (int x : v) codes += std::to_string(x) + " ";
-      codes += "255 g\n";
-      pos += static_cast<int>(v.size()) + 1;
-    }
-    codes += "254\n";
-    for (int x : start) codes += std::to_string(x) + " ";
-    const std::string path = dir_ + "/t" + std::to_string(++n_) + ".fnt";
-    write_file(path, codes + "\n");
-    return path;
-  }
-  void open_with(const std::string& list) {
-    gset_font_list(list.c_str());
-    open(WS_PS);
-  }
-  // Every stroke point drawn since the last clear, in world units.
-  static std::vector<std::pair<float, float>> points(int code = GDEV_TEXT_STROKE) {
-    std::vector<std::pair<float, float>> out;
-    for (const GksCall& c : calls(code))
-      for (std::size_t i = 0; i + 1 < c.values.size(); i += 2) out.push_back({c.values[i] / 576, c.values[i + 1] / 576});
-    return out;
-  }
-  // xmin, ymin, xmax, ymax of the points.
+  // xmin, ymin, xmax, ymax of the stroke points drawn since the last clear, in world units.
   static std::vector<float> extent() {
     std::vector<float> b = {1e9F, 1e9F, -1e9F, -1e9F};
-    for (const auto& [x, y] : points()) b = {std::min(b[0], x), std::min(b[1], y), std::max(b[2], x), std::max(b[3], y)};
+    for (const GksCall& c : calls(GDEV_TEXT_STROKE))
+      for (std::size_t i = 0; i + 1 < c.values.size(); i += 2) {
+        const float x = c.values[i] / 576, y = c.values[i + 1] / 576;
+        b = {std::min(b[0], x), std::min(b[1], y), std::max(b[2], x), std::max(b[3], y)};
+      }
     return b;
   }
   // Opens the recording PostScript device without swallowing the messages of opening.
@@ -105,100 +42,14 @@ class Strokes : public GksTest {
     gdev_register(WS_PS, gdev_recorder());
     ASSERT_EQ(gopen_ws(1, "", WS_PS), 0);
   }
+  // The glyph starts of a font whose only glyphs are I at 0 and J at j.
+  static std::string starts(int j = -1) {
+    std::string out;
+    for (int c = 0; c < 256; ++c) out += c == 'I' ? "0 " : c == 'J' ? std::to_string(j) + " " : "-1 ";
+    return out;
+  }
   std::string dir_;
-  int n_ = 0;
 };
-
-TEST_F(Strokes, GlyphVertexLandsWhereTheHeightSays) {
-  // A stroke from the baseline at x 0 to (50, 140).
-  open_with(font({{'A', {128, 35, 50, 140}}}));
-  gset_char_ht(1.0F);
-  gset_text_align(0, 4);
-  const float origin[2] = {0, 0};
-  gtext(origin, "A");
-  auto p = points();
-  ASSERT_EQ(p.size(), 2U);
-  expect_all_near(std::vector{p[1].first, p[1].second}, {50.0 / 105, 1.0}, 1e-5);
-  // Up vector (1, 0): the text runs downwards.
-  gdev_clear_calls();
-  gset_char_up_vec(1, 0);
-  gtext(origin, "A");
-  p = points();
-  ASSERT_EQ(p.size(), 2U);
-  expect_all_near(std::vector{p[1].first, p[1].second}, {1.0, -50.0 / 105}, 1e-5);
-}
-
-TEST_F(Strokes, CentreAlignmentOfAWidthOf101) {
-  open_with(font({{'W', {128, 35, 101, 35}}}));
-  gset_char_ht(1.05F);  // one font unit is 0.01
-  gset_text_align(2, 4);
-  const float origin[2] = {0, 0};
-  gtext(origin, "W");
-  const auto p = points();
-  ASSERT_EQ(p.size(), 2U);
-  expect_all_near(std::vector{p[0].first, p[1].first}, {-0.50, 0.51}, 1e-5);
-}
-
-// Blanks and pitch, and attributes of any size: bounded layouts and finite strokes.
-TEST_F(Strokes, SpacingAndExtremeAttributes) {
-  open_with(font({{'I', {128, 35, 10, 140}}}));
-  gset_char_ht(1.05F);  // one font unit is 0.01
-  const std::vector<GraphicsCase> cases = graphics_cases("text_spacing.txt");
-  ASSERT_EQ(cases.size(), 2U);
-  const float origin[2] = {0, 0};
-  for (const std::string& row : cases[0].all("start")) {
-    std::istringstream in(row);
-    float expansion = 0, char_space = 0;
-    std::string text;
-    in >> expansion >> char_space >> text;
-    std::replace(text.begin(), text.end(), '_', ' ');
-    gset_expan(expansion);
-    gset_char_space(char_space);
-    gdev_clear_calls();
-    gtext(origin, text.c_str());
-    std::vector<float> x, want;
-    for (const GksCall& c : calls(GDEV_TEXT_STROKE)) x.push_back(std::round(c.values[0] / 576 * 100));
-    for (float v; in >> v;) want.push_back(v);
-    EXPECT_EQ(x, want) << row;
-  }
-  for (const std::string& row : cases[1].all("width")) {
-    std::istringstream in(row);
-    float expansion = 0, space = 0, char_space = 0;
-    int align = 0, width = 0;
-    in >> expansion >> space >> char_space >> align >> width;
-    gset_expan(expansion);
-    gset_space(space);
-    gset_char_space(char_space);
-    gset_text_align(align, 4);
-    EXPECT_EQ(gtext_width("II"), width) << row;
-    gdev_clear_calls();
-    gtext(origin, "II");
-    EXPECT_EQ(calls(GDEV_TEXT_STROKE).size(), 2U) << row;
-    for (const GksCall& k : calls(GDEV_TEXT_STROKE))
-      for (float v : k.values) EXPECT_TRUE(std::isfinite(v)) << row;
-  }
-}
-
-TEST_F(Strokes, DropShadowOnTheWindowOnly) {
-  gset_font_list(font({{'I', {128, 35, 10, 140}}}).c_str());
-  open(WS_X11);
-  gset_font_drop(2);
-  const float origin[2] = {0.5F, 0.5F};
-  gtext(origin, "II");
-  EXPECT_EQ(calls(GDEV_TEXT_SHADOW).size(), 4U);  // two copies of two glyphs
-  EXPECT_EQ(calls(GDEV_TEXT_STROKE).size(), 2U);
-  const auto s = calls(GDEV_TEXT_SHADOW), t = calls(GDEV_TEXT_STROKE);
-  EXPECT_EQ(s[2].values[0] - s[0].values[0], 1.0F);  // the second copy one pixel right and down
-  EXPECT_EQ(s[2].values[1] - s[0].values[1], 1.0F);
-  EXPECT_EQ(t[0].values[0], s[0].values[0]);
-  gset_font_drop(0);
-  gclose_ws(1);
-  gset_font_drop(2);
-  open(WS_PS);
-  gtext(origin, "II");
-  EXPECT_EQ(calls(GDEV_TEXT_SHADOW).size(), 0U);
-  gset_font_drop(0);
-}
 
 // Every font of the package's list draws a capital as high as the character height, and
 // the nine alignments put the capital where they say.
@@ -258,7 +109,8 @@ TEST_F(Strokes, PackageFontsHeightsAndAlignments) {
 }
 
 TEST_F(Strokes, FontListsAndBadFonts) {
-  const std::string good = font({{'I', {128, 35, 10, 140}}});
+  const std::string good = dir_ + "/good.fnt";
+  write_file(good, "1 test\n128 35 10 140 255 g\n254\n" + starts() + "\n");
   write_file(dir_ + "/list", "one " + good + "\ntwo " + dir_ + "/none.fnt\n");
   gset_font_list(("fi:" + dir_ + "/list").c_str());
   open(WS_PS);
@@ -305,9 +157,7 @@ TEST_F(Strokes, FontListsAndBadFonts) {
   // A font longer than the store is cut at 15000 bytes; its glyphs up to there work.
   std::string big = "1 x 128 35 10 140 255 g ";
   for (int i = 0; i < 8000; ++i) big += "1 1 ";
-  big += "255 h 254 ";
-  for (int c = 0; c < 256; ++c) big += c == 'I' ? "0 " : c == 'J' ? "5 " : "-1 ";
-  write_file(dir_ + "/big.fnt", big);
+  write_file(dir_ + "/big.fnt", big + "255 h 254 " + starts(5));
   gset_font_list((dir_ + "/big.fnt").c_str());
   open(WS_PS);
   EXPECT_EQ(gget_font_type(), 1);

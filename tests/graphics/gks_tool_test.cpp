@@ -18,7 +18,6 @@ namespace {
 
 using Tool = GksTest;
 
-float panel_none[4] = {0, 0, 0, 0};
 
 TEST_F(Tool, DeviceSpecifications) {
   const struct { const char* spec; int type; const char* rest; } t[] = {
@@ -81,7 +80,7 @@ TEST_F(Tool, BatchRunWithoutADisplay) {
   FLAG_set_batch(1);
   const char* display = std::getenv("DISPLAY");
   const std::string saved = display != nullptr ? display : "";
-  setenv("DISPLAY", ":77", 1);
+  setenv("DISPLAY", ":4093", 1);  // a display no server answers
   CaptureStderr();
   EXPECT_EQ(GPH_setup(1, 0, view, 1.0F), 0);
   EXPECT_EQ(GetCapturedStderr(), "");
@@ -90,39 +89,6 @@ TEST_F(Tool, BatchRunWithoutADisplay) {
   EXPECT_EQ(FLAG_get(FLAG_DEVICE), -9999);  // still the default for the next plot
   if (display != nullptr) setenv("DISPLAY", saved.c_str(), 1);
   else unsetenv("DISPLAY");
-}
-
-// Panels: the view area less its margins, fitted to the aspect and centred; on a page of
-// 1 by 0.75 (800 by 600 pixels).
-TEST_F(Tool, PanelsFitTheAspect) {
-  open(WS_X11);
-  gset_win_size(801, 601);
-  float yvp = 0;
-  GPH_reset(1, 1, panel_none, 0);
-  yvp = GPH_get_vert_win_size();
-  ASSERT_FLOAT_EQ(yvp, 0.75F);
-  const struct { float size[4]; float margins[4]; float aspect; float rect[4]; } t[] = {
-      {{1, 1, 0, 0}, {0, 0, 0, 0}, 0, {0, 1, 0, 0.75F}},                   // the page's own aspect
-      {{1, 1, 0, 0}, {0, 0, 0.06F, 0.06F}, 0, {0.06F, 0.94F, 0.045F, 0.705F}},
-      {{1, 1, 0, 0}, {0, 0, 0, 0}, 2, {0, 1, 0.125F, 0.625F}},             // wide: width limits
-      {{1, 1, 0, 0}, {0, 0, 0, 0}, 0.5F, {0.3125F, 0.6875F, 0, 0.75F}},    // tall: height limits
-      {{0.5F, 0.5F, 0.5F, 0.5F}, {0, 0, 0, 0}, 1, {0.5625F, 0.9375F, 0.375F, 0.75F}},  // upper-right quarter
-  };
-  for (const auto& c : t) {
-    GPH_set_view_size(c.size[0], c.size[1], c.size[2], c.size[3]);
-    float p[4] = {c.margins[0], c.margins[1], c.margins[2], c.margins[3]};
-    ASSERT_EQ(GPH_panel(1, 1, p, c.aspect), 0);
-    for (int k = 0; k < 4; ++k) EXPECT_NEAR(p[k], c.rect[k], 1e-6) << c.aspect << " " << k;
-    float w[4], v[4];
-    GPH_get_win(2, w), GPH_get_view(3, v);
-    EXPECT_EQ(std::vector<float>(w, w + 4), std::vector<float>(p, p + 4));
-    EXPECT_EQ(std::vector<float>(v, v + 4), std::vector<float>(p, p + 4));
-  }
-  GPH_set_view_size(1, 1, 0, 0);
-  float none[4] = {0.6F, 0.6F, 0, 0};
-  CaptureStderr();
-  EXPECT_EQ(GPH_panel(1, 1, none, 0), -1);
-  EXPECT_EQ(GetCapturedStderr(), "GPH_panel: the margins leave no room for the plot\n");
 }
 
 TEST_F(Tool, ShapesAndTextReachTheDevice) {
@@ -161,34 +127,6 @@ TEST_F(Tool, ShapesAndTextReachTheDevice) {
   EXPECT_EQ(calls(GOBJ_CLEAR).size(), 1U);
   ASSERT_EQ(calls(GOBJ_MESSAGE).size(), 1U);
   EXPECT_EQ(calls(GOBJ_MESSAGE)[0].text, "Labels");
-}
-
-TEST_F(Tool, AttributeBundles) {
-  open(WS_PS);
-  AttribRec a;
-  ATTRIB_init(&a);
-  ATTRIB_parse("co=red:wi=2:st=dsh:fi=hat:h1.5", &a);
-  GPH_line_attr(&a);
-  EXPECT_EQ((std::vector<float>{float(gget_line_colr()), float(gget_line_type()), gget_line_width()}),
-            (std::vector<float>{float(CLR_get_ind("red")), 2, 2}));
-  GPH_fill_attr(&a);
-  EXPECT_EQ((std::vector{gget_fill_int_style(), gget_fill_style_ind()}), (std::vector{2, 9}));
-  a.fill = 0;
-  GPH_fill_attr(&a);
-  EXPECT_EQ(gget_fill_int_style(), 1);
-  a.style = 4;
-  GPH_mark_attr(&a, 2.0F);
-  EXPECT_EQ((std::vector<float>{float(gget_marker_type()), gget_marker_size(), gget_marker_width()}),
-            (std::vector<float>{4, 3, 2}));
-  EXPECT_EQ(GPH_text_attr(&a, 0.02F), 0);
-  EXPECT_FLOAT_EQ(gget_char_ht(), 0.03F);
-  EXPECT_EQ(gget_text_colr(), CLR_get_ind("red"));
-  // No record: solid lines of the thinnest width (1.0 on PostScript), solid fill.
-  GPH_line_attr(nullptr), GPH_fill_attr(nullptr);
-  EXPECT_EQ((std::vector<float>{float(gget_line_type()), gget_line_width(), float(gget_fill_int_style())}),
-            (std::vector<float>{1, 1, 1}));
-  EXPECT_EQ(GPH_text_attr(nullptr, 1.0F), -1);
-  EXPECT_FLOAT_EQ(gget_expan(), 1.0F);
 }
 
 TEST_F(Tool, WindowTitleAndErrorStream) {
