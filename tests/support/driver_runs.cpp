@@ -51,22 +51,6 @@ std::string replace_all(std::string s, const std::string& what, const std::strin
 
 namespace {
 
-std::string unescape(const std::string& s) {
-  std::string out;
-  for (std::size_t i = 0; i < s.size(); ++i) {
-    if (s[i] != '\\' || i + 1 == s.size()) {
-      out += s[i];
-      continue;
-    }
-    const char c = s[++i];
-    if (c == 'n' || c == 't' || c == '\\')
-      out += c == 'n' ? '\n' : c == 't' ? '\t' : '\\';
-    else
-      out += std::string{'\\', c};  // left for the shell (printf's octal bytes)
-  }
-  return out;
-}
-
 // The folder of the real observations, "" without them.
 std::string real_dir() {
   const std::string readme = real_data("README.md");
@@ -76,7 +60,7 @@ std::string real_dir() {
 // A table's value with the case's folder, the known folders and repeated words put in.
 std::string expand(const std::string& value, const std::string& dir) {
   std::string s = replace_all(replace_all(replace_all(value, "\\@", "\x01"), "@", dir), "\x01", "@");
-  s = unescape(s);
+  s = table_unescape(s, true);
   s = replace_all(s, "$DATA", STACONT_DATA_DIR);
   s = replace_all(s, "$SRC", STACONT_SOURCE_DIR);
   s = replace_all(s, "$REAL", real_dir());
@@ -154,7 +138,7 @@ std::vector<std::map<std::string, std::string>> read_tsv(const std::string& name
   for (const std::string& line : lines_of(name)) {
     if (line.empty() || line[0] == '#') continue;
     std::vector<std::string> cells;
-    for (const std::string& cell : table_fields(line)) cells.push_back(unescape(cell));
+    for (const std::string& cell : table_fields(line)) cells.push_back(table_unescape(cell, true));
     if (header.empty()) {
       header = cells;
       continue;

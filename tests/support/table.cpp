@@ -12,7 +12,7 @@ std::vector<std::string> table_fields(const std::string& line) {
   }
 }
 
-std::string table_unescape(const std::string& s) {
+std::string table_unescape(const std::string& s, bool for_shell) {
   std::string out;
   for (std::size_t i = 0; i < s.size(); ++i) {
     if (s[i] != '\\' || i + 1 == s.size()) {
@@ -20,7 +20,10 @@ std::string table_unescape(const std::string& s) {
       continue;
     }
     const char c = s[++i];
-    if (c == 'x' && i + 2 < s.size()) {
+    if (for_shell && c != 'n' && c != 't' && c != '\\') {
+      out += '\\';  // printf's octal bytes and the like are the shell's to read
+      out += c;
+    } else if (c == 'x' && i + 2 < s.size()) {
       out += static_cast<char>(std::strtol(s.substr(i + 1, 2).c_str(), nullptr, 16));
       i += 2;
     } else {

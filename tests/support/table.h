@@ -11,4 +11,5 @@ std::vector<std::string> table_fields(const std::string& line);
 
 // "\n", "\r", "\t", "\\" and "\xHH" turned into the characters they stand for, so that
 // expected texts with control bytes fit on one line; any other escaped character is itself.
-std::string table_unescape(const std::string& s);
+// For a command line only "\n", "\t" and "\\" are turned: the other escapes are the shell's.
+std::string table_unescape(const std::string& s, bool for_shell = false);
