@@ -204,7 +204,14 @@ std::string CTY_cache_path(const std::string& path, bool beside) {
   const std::string dir = slash == std::string::npos ? "" : path.substr(0, slash + 1);
   const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
   if (base.empty()) return "";
-  if (beside) return dir + "." + base + ".idx";
+  // The full path names the text, so that two databases of one name keep apart.
+  std::string full = path;
+  char resolved[PATH_MAX];
+  if (::realpath(path.c_str(), resolved) != nullptr) full = resolved;
+  // Under /usr the text is a package's: an index beside it would outlive the package (and
+  // a job run as root would write into the system's read-only tree), so it goes to the
+  // user's cache instead.
+  if (beside) return full.rfind("/usr/", 0) == 0 ? "" : dir + "." + base + ".idx";
 
   std::string root;
   const char* xdg = std::getenv("XDG_CACHE_HOME");
@@ -215,10 +222,6 @@ std::string CTY_cache_path(const std::string& path, bool beside) {
     root = std::string(home) + "/.cache";
   else
     return "";
-  // The full path names the text, so that two databases of one name keep apart.
-  std::string full = path;
-  char resolved[PATH_MAX];
-  if (::realpath(path.c_str(), resolved) != nullptr) full = resolved;
   std::uint64_t h = 0xcbf29ce484222325ULL;
   for (const char c : full) h = (h ^ static_cast<unsigned char>(c)) * 0x100000001b3ULL;
   return root + "/stacont/" + base + "-" + hex64(h) + ".idx";

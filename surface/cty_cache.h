@@ -31,7 +31,8 @@ using CityLines = std::vector<CityLine>;
 std::shared_ptr<const CityLines> CTY_read_all(int handle);
 
 // Where the index of the text at path is looked for: beside it (beside true) or in the
-// user's cache directory; "" when there is no such place (no home directory).
+// user's cache directory; "" when there is no such place (no home directory; beside a text
+// under /usr, which belongs to the system's packages).
 std::string CTY_cache_path(const std::string& path, bool beside);
 
 // Forgets the records kept in memory.

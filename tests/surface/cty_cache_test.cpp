@@ -121,6 +121,7 @@ TEST_F(CtyCache, PathsBesideAndInTheUserCache) {
   EXPECT_EQ(CTY_cache_path("/a/b/sao.cty", true), "/a/b/.sao.cty.idx");
   EXPECT_EQ(CTY_cache_path("sao.cty", true), ".sao.cty.idx");
   EXPECT_EQ(CTY_cache_path("/a/b/", true), "");
+  EXPECT_EQ(CTY_cache_path("/usr/share/stacont/data/sao.cty", true), "");  // a package's
   const std::string user = CTY_cache_path("/a/b/sao.cty", false);
   EXPECT_EQ(user.rfind(dir_ + "/cache/stacont/sao.cty-", 0), 0U) << user;
   EXPECT_EQ(user.size(), (dir_ + "/cache/stacont/sao.cty-").size() + 16 + 4);
