@@ -102,11 +102,12 @@ class Session : public WindowProgramTest {
   // xdotool with the test's display; its commands run in order, as a user's hands would.
   // xdotool looks up the focused window before it types; when the program replaces its window
   // between two plots that lookup can hit the old one (BadWindow) and nothing is typed, so the
-  // command is given again.
+  // command is given again until the new window has the focus (seconds in a sanitised build).
   void xdo(const std::vector<std::string>& args) {
     RunResult r = run_program(kXdotool, args, "", env_, "", 20);
-    for (int again = 0; again < 3 && r.status != 0 && r.err.find("BadWindow") != std::string::npos; ++again) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    const auto start = std::chrono::steady_clock::now();
+    while (r.status != 0 && r.err.find("BadWindow") != std::string::npos && since(start) < 15.0) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(250));
       r = run_program(kXdotool, args, "", env_, "", 20);
     }
     EXPECT_EQ(r.status, 0) << r.err;
