@@ -77,8 +77,8 @@ struct Checks {
   std::array<SlotResult, GRD_MAX_SLOTS> result;
 };
 
-// The analysis parameters as last decoded, and what the last analysis found.
-struct ObjState {
+// The analysis parameters as last decoded; OBJ_initialize returns them to these values.
+struct ObjParams {
   float filter = DEF_FILTER;
   float rad_inf = DEF_RAD_INF;
   int num_pass = DEF_NUM_PASS;
@@ -92,6 +92,10 @@ struct ObjState {
   int buddy_min = DEF_BUDDY_MIN;
   bool cross_valid = false;
   bool auto_params = false;
+};
+
+// The parameters, and what the last analysis found (which outlives a new set of parameters).
+struct ObjState : ObjParams {
   Checks checks;
 };
 ObjState state;
@@ -1478,19 +1482,7 @@ int analyze(float* x, float* y, float** data, int num_stats, int num_var, GridRe
 
 }  // namespace
 
-void OBJ_initialize() {
-  state.filter = DEF_FILTER;
-  state.rad_inf = DEF_RAD_INF;
-  state.num_pass = DEF_NUM_PASS;
-  state.converg = DEF_CONVERG;
-  state.miss_val = MISSING;
-  state.min_sta = 1;
-  state.grid_factor = 1;
-  state.buddy_k = DEF_BUDDY_ON ? DEF_BUDDY_K : 0.0f;
-  state.buddy_min = DEF_BUDDY_MIN;
-  state.cross_valid = false;
-  state.auto_params = false;
-}
+void OBJ_initialize() { static_cast<ObjParams&>(state) = ObjParams{}; }
 
 void OBJ_set_filter(float value) { state.filter = value; }
 void OBJ_set_rad_inf(float radius) { state.rad_inf = radius; }

@@ -371,7 +371,7 @@ void ghold() {
         gset_cursor(3);
         gloop_sleep();
         // The user may have stopped the loop (or released the plot) during the dwell.
-      if (st.looping && (st.input_mode == 1 || st.input_mode == 2)) show_next();
+        if (st.looping && (st.input_mode == 1 || st.input_mode == 2)) show_next();
       } else {
         gset_cursor(frames ? 4 : 6);
         if (gcheck_event() > 0 || st.input_mode != 1) idle = 0;

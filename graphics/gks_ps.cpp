@@ -46,25 +46,33 @@ struct Rgb {
   float r = 0.0F, g = 0.0F, b = 0.0F;
 };
 
-// One PostScript output at a time: its stream, the user's page settings, what was last
-// written (so attributes go out only on change) and the pages and boxes so far.
-struct PsState {
-  GksStream out;
+// The user's page settings, as a new output starts with them.
+struct PsSettings {
   bool pr_color = false;
   bool pr_rev = false;
   bool pr_eps = false;
   int pr_port = 0;
   float pr_scale = 1.0F;
   float base_width = 1.0F;
-  // Page in inches and the surface in points.
+  // Page in inches.
   float sx = 11.0F, sy = 8.5F;
-  float surf_w = 756.0F, surf_h = 576.0F;
-  // What was last written: line type, effective width, gray level (-1 after an RGB
-  // colour) and the index of the last RGB colour.
+};
+
+// What was last written, so that attributes go out only on change: line type, effective
+// width, gray level (-1 after an RGB colour) and the index of the last RGB colour.
+struct PsWritten {
   int cur_type = 1;
   float cur_width = 1.0F;
   float cur_gray = 0.0F;
   int ps_col_ind = -1;
+};
+
+// One PostScript output at a time: its stream, the user's page settings, what was last
+// written and the pages and boxes so far.
+struct PsState : PsSettings, PsWritten {
+  GksStream out;
+  // The surface in points.
+  float surf_w = 756.0F, surf_h = 576.0F;
   // Fill patterns defined in this output so far (bit per pattern index).
   unsigned long patterns_defined = 0;
   // Pages: whether anything was drawn on the current one, the pages begun, the last clip
@@ -501,25 +509,12 @@ int gps_open_file(const char* name) {
 }
 
 void gps_init() {
-  st.cur_gray = 0.0F;
-  st.ps_col_ind = -1;
-  st.cur_width = 1.0F;
-  st.cur_type = 1;
-  st.pr_color = false;
-  st.pr_rev = false;
-  st.pr_eps = false;
-  st.pr_port = 0;
-  st.pr_scale = 1.0F;
-  st.base_width = 1.0F;
-  st.sx = 11.0F;
-  st.sy = 8.5F;
+  static_cast<PsSettings&>(st) = PsSettings{};
+  static_cast<PsWritten&>(st) = PsWritten{};
 }
 
 void gps_init_file() {
-  st.cur_gray = 0.0F;
-  st.ps_col_ind = -1;
-  st.cur_width = 1.0F;
-  st.cur_type = 1;
+  static_cast<PsWritten&>(st) = PsWritten{};
   const char* title = gget_win_title();
   if (st.out.appending()) {
     st.out.str(st.pr_color ? "0 0 0 setrgbcolor\n" : "0 setgray\n");
