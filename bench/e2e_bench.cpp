@@ -306,6 +306,20 @@ long file_size(const std::string& path) {
   return ec ? -1 : static_cast<long>(n);
 }
 
+// The times of one job's runs.
+struct Series {
+  std::vector<double> wall, cpu;
+  // Runs the job once; its times are kept when it succeeded (false when it failed).
+  bool run(const std::vector<std::string>& argv, const std::string& dir, const std::string& log,
+           const std::vector<std::string>& env = {}) {
+    const Timing t = run_process(argv, dir, log, env);
+    if (t.status != 0) return false;
+    wall.push_back(t.wall);
+    cpu.push_back(t.cpu);
+    return true;
+  }
+};
+
 // Our job alone: runs whether or not GrADS is there.
 void BM_StacontJob(benchmark::State& state) {
   Setup& s = setup();
@@ -313,20 +327,17 @@ void BM_StacontJob(benchmark::State& state) {
     state.SkipWithError(s.error.c_str());
     return;
   }
-  std::vector<double> wall, cpu;
+  Series ours;
   for (auto _ : state) {
-    const Timing t = run_process(s.stacont_argv, s.dir, s.dir + "/stacont.log", s.stacont_env);
-    if (t.status != 0) {
+    if (!ours.run(s.stacont_argv, s.dir, s.dir + "/stacont.log", s.stacont_env)) {
       state.SkipWithError(("stacont failed; see " + s.dir + "/stacont.log").c_str());
       break;
     }
-    state.SetIterationTime(t.wall);
-    wall.push_back(t.wall);
-    cpu.push_back(t.cpu);
+    state.SetIterationTime(ours.wall.back());
   }
   if (!is_eps(s.dir + "/stacont.eps")) state.SkipWithError("stacont wrote no EPS file");
-  state.counters["wall_s"] = median(wall);
-  state.counters["cpu_s"] = median(cpu);
+  state.counters["wall_s"] = median(ours.wall);
+  state.counters["cpu_s"] = median(ours.cpu);
   state.counters["eps_bytes"] = static_cast<double>(file_size(s.dir + "/stacont.eps"));
 }
 BENCHMARK(BM_StacontJob)->UseManualTime()->Iterations(10)->Unit(benchmark::kMillisecond);
@@ -339,32 +350,22 @@ void BM_StacontVsGrads(benchmark::State& state) {
     state.SkipWithError(s.error.c_str());
     return;
   }
-  std::vector<double> ours_wall, ours_cpu, grads_wall, grads_cpu, base_wall, base_cpu;
+  Series ours, grads, base;
   for (auto _ : state) {
-    if (!s.baseline_argv.empty()) {
-      const Timing b = run_process(s.baseline_argv, s.dir, s.dir + "/baseline.log", s.stacont_env);
-      if (b.status != 0) {
-        state.SkipWithError(("the baseline failed; see " + s.dir + "/baseline.log").c_str());
-        break;
-      }
-      base_wall.push_back(b.wall);
-      base_cpu.push_back(b.cpu);
+    if (!s.baseline_argv.empty() && !base.run(s.baseline_argv, s.dir, s.dir + "/baseline.log", s.stacont_env)) {
+      state.SkipWithError(("the baseline failed; see " + s.dir + "/baseline.log").c_str());
+      break;
     }
-    const Timing g = run_process(s.grads_argv, s.dir, s.dir + "/grads.log");
-    const Timing o = run_process(s.stacont_argv, s.dir, s.dir + "/stacont.log", s.stacont_env);
-    if (g.status != 0 || o.status != 0) {
+    if (!grads.run(s.grads_argv, s.dir, s.dir + "/grads.log") ||
+        !ours.run(s.stacont_argv, s.dir, s.dir + "/stacont.log", s.stacont_env)) {
       state.SkipWithError(("a job failed; see the logs in " + s.dir).c_str());
       break;
     }
-    state.SetIterationTime(o.wall);
-    ours_wall.push_back(o.wall);
-    ours_cpu.push_back(o.cpu);
-    grads_wall.push_back(g.wall);
-    grads_cpu.push_back(g.cpu);
+    state.SetIterationTime(ours.wall.back());
   }
   if (!is_eps(s.dir + "/stacont.eps") || !is_eps(s.dir + "/grads.eps"))
     state.SkipWithError(("an EPS file is missing; see " + s.dir).c_str());
-  const double ow = median(ours_wall), oc = median(ours_cpu), gw = median(grads_wall), gc = median(grads_cpu);
+  const double ow = median(ours.wall), oc = median(ours.cpu), gw = median(grads.wall), gc = median(grads.cpu);
   state.counters["stations"] = static_cast<double>(s.stations);
   state.counters["stacont_wall_s"] = ow;
   state.counters["grads_wall_s"] = gw;
@@ -374,8 +375,8 @@ void BM_StacontVsGrads(benchmark::State& state) {
   state.counters["cpu_ratio"] = oc > 0.0 ? gc / oc : 0.0;
   state.counters["grads_eps_bytes"] = static_cast<double>(file_size(s.dir + "/grads.eps"));
   state.counters["stacont_eps_bytes"] = static_cast<double>(file_size(s.dir + "/stacont.eps"));
-  if (!base_cpu.empty()) {
-    const double bw = median(base_wall), bc = median(base_cpu);
+  if (!base.cpu.empty()) {
+    const double bw = median(base.wall), bc = median(base.cpu);
     state.counters["baseline_wall_s"] = bw;
     state.counters["baseline_cpu_s"] = bc;
     state.counters["baseline_cpu_ratio"] = oc > 0.0 ? bc / oc : 0.0;
