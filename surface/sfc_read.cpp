@@ -80,6 +80,10 @@ struct SfcState {
   long last_offset = -1;   // where the last text report began
   long data_offset = 0;    // first report line (after the header)
   int next_line = 0;       // report index the text stream stands at
+  // The text reports parsed so far, in file order, and where each began: the checks read the
+  // whole file before the plot reads it again, and the second pass parses nothing.
+  std::vector<sfc_report> parsed;
+  std::vector<long> parsed_at;
   DateRec file_date{MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT, MISSING_INT};
   int num_station = 0;
   float missing_val_f = MISSING;
@@ -565,9 +569,27 @@ bool text_rewind() {
   return true;
 }
 
+// Reports kept parsed per file: a bound on memory for files far beyond any hour's reports.
+constexpr std::size_t max_parsed = 1U << 16;
+
+void drop_parsed() {
+  sfc.parsed.clear();
+  sfc.parsed.shrink_to_fit();
+  sfc.parsed_at.clear();
+  sfc.parsed_at.shrink_to_fit();
+}
+
 int read_text(sfc_report* r, int mode, int* index) {
   int n = *index;
   if (n < 0) n = sfc.have_read ? sfc.stat_num + 1 : 0;
+  if (mode != 1 && static_cast<std::size_t>(n) < sfc.parsed.size()) {
+    *r = sfc.parsed[static_cast<std::size_t>(n)];
+    sfc.stat_num = n;
+    sfc.have_read = true;
+    sfc.last_offset = sfc.parsed_at[static_cast<std::size_t>(n)];
+    *index = n;
+    return 0;
+  }
   if (sfc.have_read && sfc.last_offset >= 0 && n == sfc.stat_num) {
     if (std::fseek(sfc.stream, sfc.last_offset, SEEK_SET) != 0) return -1;
     sfc.next_line = n;
@@ -601,6 +623,10 @@ int read_text(sfc_report* r, int mode, int* index) {
     read_text2(s, r);
   else
     read_text3(s, r);
+  if (static_cast<std::size_t>(n) == sfc.parsed.size() && sfc.parsed.size() < max_parsed) {
+    sfc.parsed.push_back(*r);
+    sfc.parsed_at.push_back(offset);
+  }
   return 0;
 }
 
@@ -1102,6 +1128,7 @@ int SFC_open(const char* name, int mode, int* form_io) {
     *form_io = f;
   }
   reset_position();
+  drop_parsed();
   DATE_init(&sfc.file_date);
   sfc.data_offset = 0;
   sfc.num_station = 0;
@@ -1225,6 +1252,7 @@ int SFC_close(int) {
   }
   sfc.report_file.reports.clear();
   sfc.report_file.reports.shrink_to_fit();
+  drop_parsed();
   sfc.form = 0;
   reset_position();
   drop_spool();
