@@ -98,6 +98,15 @@ class GridFiles : public ::testing::Test {
     err_ = testing::internal::GetCapturedStderr();
     return r;
   }
+  // Reads path through the check for domain d into slot; the messages in err_.
+  int read_check(const std::string& path, const DomainRec& d, GridRec* slot, int* type = nullptr, GridInfo* info = nullptr) {
+    int t = 0;
+    GridInfo i{};
+    testing::internal::CaptureStderr();
+    const int r = GRD_read_check(path.c_str(), slot, info ? info : &i, type ? type : &t, &d);
+    err_ = testing::internal::GetCapturedStderr();
+    return r;
+  }
   std::string dir_ = make_temp_dir("grd_read");
   std::string out_, err_;
 };
@@ -280,22 +289,19 @@ TEST_F(GridFiles, ReadCheckKeepsMatchingGridsOnly) {
   const std::string path = dir_ + "/rc.grd";
   ASSERT_EQ(save(path, g, 2), 1);
   Grid slot;
-  GridInfo info{};
   int type = 0;  // the fixture says always overwrite: never read back
-  EXPECT_EQ(GRD_read_check(path.c_str(), &slot, &info, &type, &d), 0);
+  EXPECT_EQ(read_check(path, d, &slot, &type), 0);
   FLAG_set(15, 0);
-  EXPECT_EQ(GRD_read_check((dir_ + "/absent").c_str(), &slot, &info, &type, &d), 0);
-  EXPECT_EQ(GRD_read_check(path.c_str(), &slot, &info, &type, &d), 1);
+  EXPECT_EQ(read_check(dir_ + "/absent", d, &slot, &type), 0);
+  EXPECT_EQ(read_check(path, d, &slot, &type), 1);
   ASSERT_NE(slot.values, nullptr);
   EXPECT_EQ(std::vector<float>({static_cast<float>(type), static_cast<float>(slot.source), slot.values[11]}),
             std::vector<float>({2, 1, g.values[11]}));
 
   DomainRec other = d;
   other.clat = 45.0f;
-  testing::internal::CaptureStderr();
-  EXPECT_EQ(GRD_read_check(path.c_str(), &slot, &info, &type, &other), 0);
-  EXPECT_EQ(testing::internal::GetCapturedStderr(),
-            "GRD_read_check: " + path + " file does not correspond to selected region\n");
+  EXPECT_EQ(read_check(path, other, &slot), 0);
+  EXPECT_EQ(err_, "GRD_read_check: " + path + " file does not correspond to selected region\n");
   EXPECT_EQ(slot.source, 0);
 
   // Interactively the user is asked; "y" means analyse again. The answer comes on stdin.
@@ -304,7 +310,7 @@ TEST_F(GridFiles, ReadCheckKeepsMatchingGridsOnly) {
   write_file(dir_ + "/answer", "y\n");
   ASSERT_NE(std::freopen((dir_ + "/answer").c_str(), "r", stdin), nullptr);
   testing::internal::CaptureStdout();
-  EXPECT_EQ(GRD_read_check(path.c_str(), &slot, &info, &type, &d), 0);
+  EXPECT_EQ(read_check(path, d, &slot), 0);
   EXPECT_NE(testing::internal::GetCapturedStdout().find(path + ": exists overwrite (Y/N): "), std::string::npos);
   dup2(saved, 0);
   close(saved);
@@ -402,11 +408,8 @@ TEST_F(GridFiles, ReadCheckSaysWhatIsWrongWithAnExistingFile) {
   for (const auto& c : cases) {
     write_file(path, c.bytes);
     Grid slot;
-    GridInfo info{};
-    int type = 0;
-    testing::internal::CaptureStderr();
-    EXPECT_EQ(GRD_read_check(path.c_str(), &slot, &info, &type, &d), 0);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), c.message);
+    EXPECT_EQ(read_check(path, d, &slot), 0);
+    EXPECT_EQ(err_, c.message);
     EXPECT_EQ(slot.values, nullptr);
     EXPECT_EQ(read_file(path), c.bytes);
   }
@@ -414,12 +417,8 @@ TEST_F(GridFiles, ReadCheckSaysWhatIsWrongWithAnExistingFile) {
     write_file(path, "ZAVGRID\n");
     std::filesystem::permissions(path, std::filesystem::perms::none);
     Grid slot;
-    GridInfo info{};
-    int type = 0;
-    testing::internal::CaptureStderr();
-    EXPECT_EQ(GRD_read_check(path.c_str(), &slot, &info, &type, &d), 0);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(),
-              "GRD_read_check: Unable to read grid file: " + path + ": Permission denied\n");
+    EXPECT_EQ(read_check(path, d, &slot), 0);
+    EXPECT_EQ(err_, "GRD_read_check: Unable to read grid file: " + path + ": Permission denied\n");
   }
 }
 
@@ -483,7 +482,7 @@ TEST_F(GridFiles, SavedGridReadsBackTheSame) {
   GridInfo info{};
   int type = 0;
   FLAG_set(15, 3);  // use the existing file
-  ASSERT_EQ(GRD_read_check(path.c_str(), &slot, &info, &type, &d), 1);
+  ASSERT_EQ(read_check(path, d, &slot, &type, &info), 1);
   EXPECT_EQ(type, GRD_FILE_CDF);
   EXPECT_EQ(DOM_comp(&slot.domain, &d), 1);
   EXPECT_EQ(std::memcmp(&slot.domain, &d, sizeof d), 0);
@@ -537,10 +536,8 @@ TEST_F(GridFiles, ValuesAreNamedAfterTheVariable) {
     ASSERT_EQ(save(path, g, GRD_FILE_CF, name), 1) << name << err_;
     EXPECT_NE(ncdump({"-h", path}).out.find(declared), std::string::npos) << name;
     Grid back;
-    GridInfo info{};
-    int type = 0;
     FLAG_set(15, 3);
-    EXPECT_EQ(GRD_read_check(path.c_str(), &back, &info, &type, &d), 1) << name;
+    EXPECT_EQ(read_check(path, d, &back), 1) << name;
     FLAG_set(15, 1);
   }
 }

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <random>
 #include <string>
 #include <vector>
@@ -253,6 +254,69 @@ TEST_F(ObjTest, FastEqualsDirectBitForBit) {
     }
     EXPECT_TRUE(a.values == b.values && a.data == b.data && a.x == b.x) << rc.nx << "x" << rc.ny;
     EXPECT_LT(std::count(b.values[0].begin(), b.values[0].end(), MISS), static_cast<long>(b.values[0].size()));
+  }
+}
+
+// The grids of an analysis of a copy of c, by the threaded search or the plain loop, with
+// the parameters "filter,radius,passes,0.3,1" and the missing value substitute.
+std::vector<std::vector<float>> analysed(Case c, bool fast, float filter, float radius, int passes, float subst) {
+  for (std::size_t k = 0; k < c.data.size(); ++k) c.grids[k].values = c.values[k].data();
+  OBJ_initialize();
+  OBJ_set_buddy(0.0f, 4);
+  OBJ_set_miss_val(subst);
+  char text[64];
+  std::snprintf(text, sizeof text, "%.9g,%.9g,%d,0.3,1", filter, radius, passes);
+  RES_put("object_param", text);
+  EXPECT_EQ(c.run(fast), 0);
+  return c.values;
+}
+
+// Two stations on a row of the grid, values 0 at distance 3 and 1 at distance b, weigh in at
+// the point between them as w_b / (w_3 + w_b), w = exp(-d^2 / filter) rounded to float;
+// b is chosen so that the exponents differ by 0.5, which keeps the ratio sensitive to
+// either weight. The filters take the exponent from 0.5 into the float denormals; beyond 104
+// the weights are 0 and the point has no value.
+TEST_F(ObjTest, WeightIsTheExponential) {
+  for (const float filter : {18.0f, 4.0f, 1.0f, 0.5f, 0.2f, 0.12f, 0.1035f, 9.0f / 95.0f, 9.0f / 102.0f, 9.0f / 110.0f}) {
+    const float b = std::sqrt(9.0f - 0.5f * filter);
+    Case c(13, 3, 1);
+    c.add(9.0f, 1.0f, {0.0f});
+    c.add(6.0f - b, 1.0f, {1.0f});
+    const float got = analysed(c, true, filter, 4.0f, 1, MISS)[0][1 * 13 + 6];
+    const double wa = static_cast<float>(std::exp(-static_cast<double>(9.0f / filter)));
+    const double wb = static_cast<float>(std::exp(-static_cast<double>(b * b / filter)));
+    if (wa + wb == 0.0) {
+      EXPECT_EQ(got, MISS) << filter;
+      continue;
+    }
+    EXPECT_NEAR(got, wb / (wa + wb), 2e-7 * wb / (wa + wb)) << filter;
+    EXPECT_GT(wb / (wa + wb), 0.3) << filter;
+  }
+}
+
+// Fast and plain loops agree bit for bit where the search is at its edges: stations on
+// lattice points at exactly the radius, on rows at exactly the radius, a radius wider than
+// the grid, stations without a position or far off the grid, missing values substituted.
+TEST_F(ObjTest, EdgesOfTheSearchBitForBit) {
+  const struct { int nx, ny; float radius, filter; int passes; float subst; bool lattice; } rows[] = {
+      {21, 17, 3.0f, 1.0f, 3, MISS, true},   {21, 17, 2.0f, 0.5f, 2, 0.0f, true},
+      {40, 9, 5.0f, 3.0f, 3, -1.0f, true},   {15, 11, 50.0f, 20.0f, 2, MISS, false},
+      {33, 27, 1.0f, 0.3f, 3, 5.0f, false},  {160, 130, 3.0f, 1.0f, 3, MISS, false},
+      {64, 3, 7.5f, 2.0f, 1, MISS, false}};
+  std::mt19937 gen(35);
+  std::uniform_real_distribution<float> unit(0.0f, 1.0f);
+  for (const auto& r : rows) {
+    Case c(r.nx, r.ny, 2);
+    for (int s = 0; s < 3 * r.nx * r.ny / 4; ++s) {
+      float col = unit(gen) * (r.nx + 8) - 4, row = unit(gen) * (r.ny + 8) - 4;
+      if (r.lattice) col = std::round(col), row = std::round(row);
+      if (s % 53 == 0) col = std::numeric_limits<float>::quiet_NaN();
+      if (s % 61 == 0) row = 1e30f;
+      c.add(col, row, {s % 7 == 0 ? MISS : 10.0f + std::sin(0.3f * col) * row, s % 5 == 0 ? MISS : -3.0f + 0.01f * col});
+    }
+    const auto fast = analysed(c, true, r.filter, r.radius, r.passes, r.subst);
+    EXPECT_TRUE(fast == analysed(c, false, r.filter, r.radius, r.passes, r.subst)) << r.nx << "x" << r.ny << " radius " << r.radius;
+    EXPECT_LT(std::count(fast[0].begin(), fast[0].end(), MISS), static_cast<long>(fast[0].size())) << r.nx << "x" << r.ny;
   }
 }
 

@@ -254,21 +254,3 @@ TEST(CdfHeaderCheck, MutatedHeadersNeverCrash) {
   EXPECT_GT(refused, 400);
   std::filesystem::remove_all(dir);
 }
-
-// The program starts without the netCDF library (loading it and what it pulls in costs a
-// batch plot a quarter of its time) and loads it when a grid file is written.
-TEST(CdfLoading, ProgramLoadsTheLibraryOnlyForNetcdfFiles) {
-  const RunResult ldd = run_program("/usr/bin/ldd", {STACONT_BINARY});
-  ASSERT_EQ(ldd.status, 0) << ldd.err;
-  EXPECT_EQ(ldd.out.find("libnetcdf"), std::string::npos) << ldd.out;
-
-  const std::string dir = make_temp_dir("cdf_load");
-  const RunResult run = run_stacont({"-ba", "-fp", STACONT_DATA_DIR, "-pd", "us", "-va", "temp", "-of", "cdf", "-gp", dir,
-                                     std::string(STACONT_DATA_DIR) + "/sample/2026031412.sfc"},
-                                    "", clean_env(dir + "/none"));
-  ASSERT_EQ(run.status, 0) << run.err;
-  const RunResult dump = run_program("/usr/bin/ncdump", {"-h", dir + "/2026031412_temp.nc"});
-  ASSERT_EQ(dump.status, 0) << dump.err;
-  EXPECT_NE(dump.out.find("x = 25 ;"), std::string::npos) << dump.out;
-  std::filesystem::remove_all(dir);
-}

@@ -62,39 +62,23 @@ TEST_P(Metar, GroupsMeanWhatTheFormatSays) {
   MtrGroups groups;
   const int result = MTR_decode(c.report, &obs, &groups);
   const sfc_report& r = obs.r;
+  const std::map<std::string, std::string> texts = {
+      {"cld", layers(r)}, {"tot", std::string(1, r.cld_tot)}, {"wx", r.wx[0] == ' ' ? std::string("-") : std::string(r.wx)},
+      {"ctype", chars(r.lcld, r.mcld, r.hcld)}};
+  const std::map<std::string, int> ints = {{"ptype", r.ptype},       {"time", r.time},         {"type", r.type},
+                                           {"kind", obs.kind},       {"cor", obs.corrected},   {"bad", groups.bad}};
   for (const auto& [field, want] : c.want) {
     SCOPED_TRACE(field + " of " + c.report + " (" + c.source + ")");
-    if (const float* n = surface_report::value(r, field)) {
-      if (want == "-") {
-        EXPECT_EQ(*n, MISSING);
-      } else {
-        EXPECT_NEAR(*n, std::stod(want), 0.006);
-      }
-    } else if (field == "cld") {
-      EXPECT_EQ(layers(r), want);
-    } else if (field == "tot") {
-      EXPECT_EQ(std::string(1, r.cld_tot), want);
-    } else if (field == "wx") {
-      EXPECT_EQ(r.wx[0] == ' ' ? std::string("-") : std::string(r.wx), want);
-    } else if (field == "ctype") {
-      EXPECT_EQ(chars(r.lcld, r.mcld, r.hcld), want);
-    } else if (field == "ptype") {
-      EXPECT_EQ(r.ptype, std::stoi(want));
-    } else if (field == "time") {
-      EXPECT_EQ(r.time, std::stoi(want));
-    } else if (field == "type") {
-      EXPECT_EQ(r.type, std::stoi(want));
-    } else if (field == "kind") {
-      EXPECT_EQ(obs.kind, std::stoi(want));
-    } else if (field == "cor") {
-      EXPECT_EQ(obs.corrected, std::stoi(want));
-    } else if (field == "bad") {
-      EXPECT_EQ(groups.bad, std::stoi(want));
-    } else if (field == "result") {
+    if (const float* n = surface_report::value(r, field))
+      EXPECT_NEAR(*n, want == "-" ? MISSING : std::stod(want), want == "-" ? 0.0 : 0.006);
+    else if (texts.count(field))
+      EXPECT_EQ(texts.at(field), want);
+    else if (ints.count(field))
+      EXPECT_EQ(ints.at(field), std::stoi(want));
+    else if (field == "result")
       EXPECT_EQ(result, want == "N" ? MTR_NIL : want == "X" ? MTR_NOT_REPORT : MTR_DECODED);
-    } else {
+    else
       ADD_FAILURE() << "unknown field in the table: " << field;
-    }
   }
   if (!c.want.count("result")) {
     EXPECT_EQ(result, MTR_DECODED) << c.report;

@@ -84,31 +84,15 @@ TEST(RawDataText, AsDrawn) {
 }
 
 TEST(RawToken, AsWritten) {
-  RawDataRec d;
-  char t[40];
-  RAW_data_init(&d);
-  d.kind = PLOT_VALUE;
-  RAW_value_token(t, sizeof t, &d);
-  EXPECT_STREQ(t, "-");  // missing
-  d.val1 = 12.34F;
-  std::strcpy(d.format, "value:%.1f:ur");
-  RAW_value_token(t, sizeof t, &d);
-  EXPECT_STREQ(t, "12.3");
-  std::strcpy(d.format, "%.1f mb");  // text round the number would not read back
-  RAW_value_token(t, sizeof t, &d);
-  EXPECT_STREQ(t, "12");
-  d.kind = PLOT_CBARB;
-  d.val1 = 170;
-  d.val2 = 3;
-  RAW_value_token(t, sizeof t, &d);
-  EXPECT_STREQ(t, "170,3");
-  d.kind = PLOT_SYMB;
-  std::strcpy(d.text, "-RA BR");
-  RAW_value_token(t, sizeof t, &d);
-  EXPECT_STREQ(t, "-RA_BR");
-  d.text[0] = '\0';
-  RAW_value_token(t, sizeof t, &d);
-  EXPECT_STREQ(t, "-");
+  for (const Row& c : cases("tokens")) {
+    RawDataRec d;
+    RAW_data_init(&d);
+    d.kind = num(c[0]), d.val1 = std::stof(c[1]), d.val2 = std::stof(c[2]);
+    std::strcpy(d.format, c[3].c_str()), std::strcpy(d.text, c[4].c_str());
+    char t[40];
+    RAW_value_token(t, sizeof t, &d);
+    EXPECT_STREQ(t, c[5].c_str()) << c[0] << " " << c[3] << " " << c[4];
+  }
 }
 
 }  // namespace

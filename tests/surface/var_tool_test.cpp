@@ -17,6 +17,7 @@
 #include "config/resrc.h"
 #include "config/system.h"
 #include "files/date.h"
+#include "tests/support/driver_runs.h"
 #include "tests/support/run.h"
 #include "tests/support/surface_cases.h"
 
@@ -221,24 +222,7 @@ TEST(VarRecords, CopyAndAccessorsOutOfRange) {
   EXPECT_TRUE(VAR_get_var(VAR_MAX) == nullptr && !*VAR_get_name(-1) && VAR_get_type(VAR_MAX) == -9999);
 }
 
-// The real program's variable prompt: the file listing, the batch default, an own variable file.
-TEST(VarPrompt, RealProgram) {
-  const S dir = make_temp_dir("varprompt");
-  write_file(dir + "/my.var", "tt  Own  1  dewp[C]\n");
-  const auto env = clean_env(dir + "/no-resource-files");
-  const std::vector<S> batch = {"-ba", "-me", "+debug", "-dev", "ps,x.ps", "-region", "us"};
-  const struct { std::vector<S> args; const char* input; const char* expected; } cases[] = {
-      {{"-region", "us"}, "list\n0\n", " Abbr    Description\ntemp     Temperature    "},
-      {batch, "", "Var: 0 -- V: temp       U:  "},
-      {{"-va", "fi:my.var:tt"}, "", "V: dewp       U: C          FH:   -9999"}};
-  for (const auto& c : cases) {
-    std::vector<S> args = c.args;
-    if (args[0] == "-va") args.insert(args.begin(), batch.begin(), batch.end());
-    args.push_back(S(STACONT_DATA_DIR) + "/sample/2026031412.sfc");
-    const RunResult r = run_stacont(args, c.input, env, dir);
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_NE(r.out.find(c.expected), std::string::npos) << r.out;
-  }
-}
-
 }  // namespace
+
+// The real program's variable prompt, as the runs of tests/data/surface/var_prompt.runs.
+STACONT_RUNS_TABLE(VarPrompt, "../surface/var_prompt.runs");
