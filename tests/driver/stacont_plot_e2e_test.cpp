@@ -86,12 +86,12 @@ TEST_F(PlotE2E, LabelEscapesAtTheSixPlaces) {
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.err, "");
   // The metafile keeps each text as it was drawn.
-  const std::vector<std::vector<std::string>> want = data_table("six_labels.tsv");
+  const auto want = read_tsv("six_labels.tsv");
   std::vector<std::string> texts, want_texts;
   std::istringstream in(read_file(meta));
   for (std::string line; std::getline(in, line);)
     if (line.rfind("TE ", 0) == 0) texts.push_back(line.substr(line.find(' ', 3) + 1));
-  for (const auto& w : want) want_texts.push_back(w.at(4));
+  for (const auto& w : want) want_texts.push_back(w.at("text"));
   EXPECT_EQ(texts, want_texts);
 
   r = run("p," + ps, {"-la", kSixLabels});
@@ -102,12 +102,12 @@ TEST_F(PlotE2E, LabelEscapesAtTheSixPlaces) {
   ASSERT_EQ(pages.size(), 1u);
   const Picture& page = pages[0];
   for (const auto& w : want) {
-    SCOPED_TRACE(w[4]);
-    const Label* l = find(labels[0], w[4]);
+    SCOPED_TRACE(w.at("text"));
+    const Label* l = find(labels[0], w.at("text"));
     ASSERT_NE(l, nullptr);
-    EXPECT_NEAR(l->x, std::stof(w[1]), 1e-4F);
-    EXPECT_TRUE(w[2] == "1" ? l->y > 0.6F && l->y < kPageTop - 0.015F : l->y > 0.005F && l->y < 0.1F) << l->y;
-    EXPECT_GT(dark_at(page, *l, std::stoi(w[0]), std::stof(w[3])), 20);
+    EXPECT_NEAR(l->x, std::stof(w.at("x")), 1e-4F);
+    EXPECT_TRUE(w.at("upper") == "1" ? l->y > 0.6F && l->y < kPageTop - 0.015F : l->y > 0.005F && l->y < 0.1F) << l->y;
+    EXPECT_GT(dark_at(page, *l, std::stoi(w.at("align")), std::stof(w.at("width"))), 20);
   }
   // Between the labels of a line the page is blank, and so is the map without data.
   const Label* ul = find(labels[0], "Surface 12Z 14 MAR 26");

@@ -1,46 +1,48 @@
-// The program's command line end to end: help, banner and missing inputs as a table of
-// runs, and hostile command lines that must neither crash nor hang.
-#include <gtest/gtest.h>
-
-#include <map>
-#include <string>
-#include <vector>
-
+// The real program end to end, one suite a table of runs under tests/data/driver (see
+// driver_runs.h for the keys): each table's head says where its expected values come from.
+//   stacont.runs         help, banner and missing inputs; hostile command lines that must
+//                        neither crash nor hang
+//   input.runs           input files as a user names them: files used as given, every name
+//                        form the prompt accepts, files that are no surface files, sequences
+//                        with missing hours and absurd spans
+//   requests.runs        variable requests as a forecaster types them and the grids a batch
+//                        plot writes
+//   hostile_input.runs   mistaken and hostile input: every run ends within a few seconds with
+//                        the message that names the fault and the status the README gives
+//   hostile_format.runs  hostile number formats and contour intervals: one message naming
+//                        what was refused, the page drawn with the default
+//   qc.runs              the reports' checks on reading: gross limits, duplicates and the
+//                        buddy check, a rejected report crossed out on the station plot
+//   obs.runs             real observations: a feed's METAR collection, naming conventions
+//                        over a directory, every surface variable, the hourly archive
+//   math.runs            the derived fields on the sample cyclone, where a forecaster knows
+//                        their sign
+//   regions.runs         the bundled regions covered by their default stations, ships and
+//                        buoys, a sparse analysis saying how to keep more stations
+//   publish.runs         pictures for a briefing page: pages that viewers count and turn,
+//                        vectors, station values and overlays
+//   vect.runs            analysed winds: barbs, vectors, the vector key, rendered by
+//                        Ghostscript and checked by their pixels and strokes
+//   cf.runs              the CF netCDF output read back with netCDF4 and pyproj
+//   tif.runs, ogr.runs   the GeoTIFF and feature outputs read back with GDAL and PROJ (where
+//                        the program has GDAL)
+#include "files/gdal.h"
 #include "tests/support/driver_runs.h"
-#include "tests/support/run.h"
 
 namespace {
 
-const std::string banner = "      SURFACE DATA CONTOURING (Ver 5.60-LINUX-X11)\n\n";
-
-class Stacont : public ::testing::TestWithParam<RunCase> {};
-TEST_P(Stacont, EndsAsTheTableSays) { check_run(GetParam()); }
-INSTANTIATE_TEST_SUITE_P(Runs, Stacont, ::testing::ValuesIn(read_runs("stacont.runs")), run_case_name);
-
-// Runs the program with no zav* variables of the caller and no resource files.
-RunResult run(const std::vector<std::string>& args) {
-  const std::string dir = make_temp_dir("stacont");
-  return run_stacont(args, "", clean_env(dir), dir, 120);
-}
-
-using Args = std::vector<std::string>;
-
-// Hostile command lines neither crash nor hang, and with help the listing comes out
-// unchanged.
-TEST(StacontCommandLine, HostileCommandLines) {
-  const std::string help_listing = read_file(driver_data("help.txt"));
-  for (const auto& row : read_tsv("command_lines.tsv")) {
-    SCOPED_TRACE(row.at("label"));
-    Args args = table_words(row.at("args"), "");
-    args.insert(args.end(), {"-if", "front"});
-    RunResult r = run(args);
-    EXPECT_EQ(r.status, 0) << r.err.substr(0, 500);
-    EXPECT_EQ(r.out, banner);
-    args.push_back("-h");
-    r = run(args);
-    EXPECT_EQ(r.status, 0) << r.err.substr(0, 500);
-    EXPECT_EQ(r.out, help_listing);
-  }
-}
+STACONT_RUNS_TABLE(Stacont, "stacont.runs");
+STACONT_RUNS_TABLE(Input, "input.runs");
+STACONT_RUNS_TABLE(Request, "requests.runs");
+STACONT_RUNS_TABLE(HostileInput, "hostile_input.runs");
+STACONT_RUNS_TABLE(HostileFormatRuns, "hostile_format.runs");
+STACONT_RUNS_TABLE(Qc, "qc.runs");
+STACONT_RUNS_TABLE(ObsRuns, "obs.runs");
+STACONT_RUNS_TABLE(MathRuns, "math.runs");
+STACONT_RUNS_TABLE(RegionRuns, "regions.runs");
+STACONT_RUNS_TABLE(Publish, "publish.runs");
+STACONT_RUNS_TABLE(Vect, "vect.runs");
+STACONT_RUNS_TABLE(CfRuns, "cf.runs");
+STACONT_RUNS_TABLE_UNLESS(TifRuns, "tif.runs", GDL_unavailable());
 
 }  // namespace

@@ -43,6 +43,7 @@ inline void PrintTo(const RunCase& c, std::ostream* os) { *os << c.name; }
 //   needs    real files it reads    window   "yes": drawn on a private X server
 //   sh       a shell command run in the case's folder beforehand (may repeat), with the
 //            program's environment, $DATA and $STACONT (the program)
+//   run      "no": the program is not run, only the sh and check lines
 //   check    a shell command run there after the run, which must succeed (may repeat)
 //   env      NAME=value             cwd      the folder to run in (else the case's)
 //   args     words, apart by blanks (may repeat); arg: one word as it stands
@@ -74,4 +75,14 @@ std::string run_case_name(const ::testing::TestParamInfo<RunCase>& info);
 #define STACONT_RUNS_TABLE(Suite, table)                                   \
   class Suite : public ::testing::TestWithParam<RunCase> {};               \
   TEST_P(Suite, EndsAsTheTableSays) { check_run(GetParam()); }             \
+  INSTANTIATE_TEST_SUITE_P(Runs, Suite, ::testing::ValuesIn(read_runs(table)), run_case_name)
+
+// The same where the runs need what the program may lack: skipped when why_not (an
+// expression) gives a reason.
+#define STACONT_RUNS_TABLE_UNLESS(Suite, table, why_not)                    \
+  class Suite : public ::testing::TestWithParam<RunCase> {};               \
+  TEST_P(Suite, EndsAsTheTableSays) {                                      \
+    if (const std::string why = (why_not); !why.empty()) GTEST_SKIP() << why; \
+    check_run(GetParam());                                                 \
+  }                                                                        \
   INSTANTIATE_TEST_SUITE_P(Runs, Suite, ::testing::ValuesIn(read_runs(table)), run_case_name)

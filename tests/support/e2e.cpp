@@ -1,7 +1,5 @@
 #include "tests/support/e2e.h"
 
-#include "tests/support/table.h"
-
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
@@ -23,17 +21,6 @@ std::vector<std::string> sample_args(const std::string& variable, const std::vec
 
 std::string data_file(const std::string& name) {
   return read_file(std::string(STACONT_SOURCE_DIR) + "/tests/data/driver/" + name);
-}
-
-std::vector<std::vector<std::string>> data_table(const std::string& name) {
-  std::vector<std::vector<std::string>> rows;
-  std::istringstream in(data_file(name));
-  for (std::string line; std::getline(in, line);) {
-    if (line.empty() || line[0] == '#') continue;
-    rows.emplace_back();
-    for (const std::string& f : table_fields(line)) rows.back().push_back(table_unescape(f));
-  }
-  return rows;
 }
 
 std::vector<std::string> words(const std::string& text) {

@@ -20,9 +20,6 @@ std::vector<std::string> sample_args(const std::string& hour, const std::string&
 
 // A file of tests/data/driver.
 std::string data_file(const std::string& name);
-// The rows of a table in tests/data/driver: fields apart by tabs, "\n" in a field a newline;
-// blank lines and lines that begin with # (where the expected values come from) are skipped.
-std::vector<std::vector<std::string>> data_table(const std::string& name);
 // Words apart by blanks.
 std::vector<std::string> words(const std::string& text);
 

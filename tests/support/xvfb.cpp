@@ -3,7 +3,6 @@
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 #include <fcntl.h>
-#include <png.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/prctl.h>
@@ -229,34 +228,6 @@ XPicture grab(Display* d, Drawable w) {
     }
   XDestroyImage(img);
   return p;
-}
-
-bool save_png(const XPicture& p, const std::string& path) {
-  std::FILE* f = std::fopen(path.c_str(), "wb");
-  if (f == nullptr) return false;
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-  png_infop info = png_create_info_struct(png);
-  if (setjmp(png_jmpbuf(png))) {
-    png_destroy_write_struct(&png, &info);
-    std::fclose(f);
-    return false;
-  }
-  png_init_io(png, f);
-  png_set_IHDR(png, info, static_cast<png_uint_32>(p.width), static_cast<png_uint_32>(p.height), 8, PNG_COLOR_TYPE_RGB,
-               PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-  png_write_info(png, info);
-  std::vector<unsigned char> row(3 * static_cast<std::size_t>(p.width));
-  for (int y = 0; y < p.height; ++y) {
-    for (int x = 0; x < p.width; ++x) {
-      const unsigned c = p.at(x, y);
-      row[3 * x] = static_cast<unsigned char>(c >> 16), row[3 * x + 1] = static_cast<unsigned char>(c >> 8),
-      row[3 * x + 2] = static_cast<unsigned char>(c);
-    }
-    png_write_row(png, row.data());
-  }
-  png_write_end(png, nullptr);
-  png_destroy_write_struct(&png, &info);
-  return std::fclose(f) == 0;
 }
 
 void pointer_to(Display* d, Window w, int x, int y) {

@@ -76,8 +76,6 @@ Window find_window(Display* d, const std::string& prefix, double timeout_s = 20.
 std::string window_name(Display* d, Window w);
 // The picture of a drawable (a window or a pixmap) as RGB (TrueColor visuals).
 XPicture grab(Display* d, Drawable w);
-// Saves a picture as a PNG file (to look at what the tests see).
-bool save_png(const XPicture& p, const std::string& path);
 // Moves the pointer to x, y of the window, and presses keys through XTEST.
 void pointer_to(Display* d, Window w, int x, int y);
 // A key by its keysym name ("Return", "z"), with Alt (Mod1) and/or Shift held.

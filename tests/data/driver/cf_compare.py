@@ -1,5 +1,5 @@
 #!/usr/bin/python3
-# Used by stacont_cf_test: the package's netCDF layout against the CF file of the same
+# Used by cf.runs: the package's netCDF layout against the CF file of the same
 # analysis (rows top first against rows from the south); prints whether they are equal and
 # the number of values.
 import sys, netCDF4, numpy

@@ -1,5 +1,5 @@
 #!/usr/bin/python3
-# Used by stacont_cf_test: CF grid files opened with the netCDF4 and pyproj modules.
+# Used by cf.runs: CF grid files opened with the netCDF4 and pyproj modules.
 # Opens CF grid files with the standard reader and prints for each, after "file <path>",
 # one per line:
 #   point <row> <column> <lat> <lon>   for the four corners and the centre (rows from the south)

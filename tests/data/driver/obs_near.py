@@ -1,5 +1,5 @@
 #!/usr/bin/python3
-# Used by stacont_obs_e2e_test: the sea-level pressure analysed at the grid points nearest
+# Used by obs.runs: the sea-level pressure analysed at the grid points nearest
 # to Columbus, Ohio and Boise, Idaho, one a line.
 import sys, netCDF4, numpy
 ds = netCDF4.Dataset(sys.argv[1])

@@ -1,5 +1,5 @@
 #!/usr/bin/python3
-# Used by stacont_ogr_test: an analytic field written into a text grid file.
+# Used by ogr.runs: an analytic field written into a text grid file.
 # Replaces the values of a text grid file with an analytic field of its nodes (column c,
 # row r from the top): "plane" 0.7 c + 1.9 r; "cone" the distance from a point off the
 # nodes, with two nodes missing.

@@ -1,5 +1,5 @@
 #!/usr/bin/python3
-# Used by stacont_ogr_test: contour vertices and band polygons read back with GDAL.
+# Used by ogr.runs: contour vertices and band polygons read back with GDAL.
 # For a grid file, the GeoTIFF of its domain and a feature file, one line:
 #   <contour vertices> <largest distance from the level in grid lengths> <band polygons>
 #   <invalid polygons> <relative difference of the band area from the valid cells' area>

@@ -1,5 +1,5 @@
 #!/usr/bin/python3
-# Used by stacont_ogr_test: GeoJSON layers read back with GDAL.
+# Used by ogr.runs: GeoJSON layers read back with GDAL.
 # For GeoJSON files: <features> <invalid> <west> <east> <multi-part geometries> each.
 import sys
 from osgeo import ogr

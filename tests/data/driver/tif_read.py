@@ -1,5 +1,5 @@
 #!/usr/bin/python3
-# Used by stacont_tif_test: GeoTIFF files against the CF files of the same runs.
+# Used by tif.runs: GeoTIFF files against the CF files of the same runs.
 # For each pair of arguments (GeoTIFF, CF file) one line:
 #   <equal values> <nodes compared> <largest distance in metres> <nodata> <VARIABLE> <UNITS> <VALID_TIME>
 # The distance is between each node as the geotransform places it (pixel centres) and
