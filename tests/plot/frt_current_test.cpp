@@ -10,7 +10,6 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
-#include <filesystem>
 #include <map>
 #include <sstream>
 #include <string>
@@ -24,7 +23,6 @@
 
 namespace {
 
-const std::string kReal = std::string(STACONT_SOURCE_DIR) + "/../shared/realdata/";
 const char* const kHighRes = "WPC_sfc_fronts_20210628_1800.txt";
 const char* const kLowRes = "WPC_sfc_fronts_lowres_20210628_1800.txt";
 
@@ -126,14 +124,14 @@ class RealBulletin : public MapTest {
  protected:
   void SetUp() override {
     MapTest::SetUp();
-    if (!std::filesystem::exists(kReal + kHighRes)) GTEST_SKIP() << "no " << kReal;
+    if (real_data(kHighRes).empty()) GTEST_SKIP() << "no " << kHighRes;
     const DateRec date{2021, 6, 28, 179, 1, 18, 0, 0};
     FRT_set_date(&date);
   }
   static FrtBulletin read(const std::string& file) {
     FrtBulletin b;
     testing::internal::CaptureStderr();
-    EXPECT_EQ(FRT_read_file((kReal + file).c_str(), &b), 1);
+    EXPECT_EQ(FRT_read_file(real_data(file).c_str(), &b), 1);
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "") << file;  // every group reads
     return b;
   }
@@ -148,7 +146,7 @@ class RealBulletin : public MapTest {
 // number of points; the centres and fronts named in the table are where the text says.
 TEST_F(RealBulletin, ReadsEveryElementWhereTheTextPutsIt) {
   for (const Real& r : kBulletins) {
-    const Scan s = scan(read_file(kReal + r.file));
+    const Scan s = scan(read_file(real_data(r.file)));
     // What the files hold: 16 highs, 24 lows of which 2 without a pressure, 49 fronts and
     // troughs.
     EXPECT_EQ(s.highs, 16);
@@ -217,7 +215,7 @@ int count(const Picture& pic, const Rgb& c, int x, int y, int half) {
 // size (4% of the map's height).
 TEST_F(RealBulletin, ProgramDrawsTheBulletinGivenAsItsInput) {
   const std::string dir = make_temp_dir("frt_program");
-  const RunResult r = run_stacont({"-ba", "-pd", "us", "-va", "front", kReal + kHighRes, "-pp", "barb", "-com", "gray",
+  const RunResult r = run_stacont({"-ba", "-pd", "us", "-va", "front", real_data(kHighRes), "-pp", "barb", "-com", "gray",
                                    "-coln", "gray", "-de", "png," + dir + "/fronts.png,1200x900,inv"},
                                   "", clean_env(dir + "/no-resource-files"), dir, 60);
   ASSERT_EQ(r.status, 0) << r.err;
