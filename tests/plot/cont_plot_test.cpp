@@ -70,78 +70,6 @@ class ContPlot : public ::testing::Test {
   std::string last_ps_;
 };
 
-// Fill lists: levels interpolated between those given, a value on a level in the band
-// above; colour ranges in either order; labels of the list.
-TEST_F(ContPlot, FillListsLevelsColoursAndLabels) {
-  CONT_set_fill_colors("0:red,10:blue,green,30:yellow", 1);
-  float v[8];
-  ASSERT_EQ(CONT_get_values(v, 8), 4);
-  EXPECT_EQ(std::vector<float>(v, v + 4), (std::vector<float>{0, 10, 20, 30}));
-  AttribRec a;
-  EXPECT_EQ(CONT_get_fill_attrib(&a, 20.0F), 2);
-  EXPECT_EQ(a.color, CLR_get_ind("green"));
-  EXPECT_EQ(CONT_get_fill_attrib(&a, 9.99F), 0);
-  EXPECT_EQ(CONT_get_fill_attrib(&a, 99.0F), 3);
-  EXPECT_EQ(CONT_get_fill_attrib(&a, -0.5F), -1);
-  EXPECT_EQ(a.color, -1);
-  EXPECT_EQ(CONT_get_fill_attrib(&a, MISSING), -1);
-  EXPECT_STREQ(CONT_get_label(1), "10");
-  CONT_init();
-  EXPECT_EQ(CONT_set_fill_colors("2-6", 1), 5);
-  for (int i = 0; i < 5; ++i) {
-    AttribRec a;
-    ASSERT_EQ(CONT_get_fill_attrib_ind(i, &a), i);
-    EXPECT_EQ(a.color, 2 + i);
-  }
-  CONT_init();
-  EXPECT_EQ(CONT_set_fill_colors("6-4", 1), 3);
-  CONT_init();
-  CONT_set_fill_colors("5:red:la=cold,15:blue", 1);
-  EXPECT_STREQ(CONT_get_label(0), "cold");
-  EXPECT_STREQ(CONT_get_label(1), "15");
-}
-
-TEST_F(ContPlot, LevelFileAndItsAbsence) {
-  const std::string dir = make_temp_dir("cont_levels");
-  write_file(dir + "/levels.txt", "# pressure\n@ note\n1000:blue\n1010:white\n1020:red\n");
-  CONT_set_fill_colors((dir + "/levels.txt").c_str(), 1);
-  float v[4];
-  EXPECT_EQ(CONT_get_values(v, 4), 3);
-  EXPECT_EQ(v[2], 1020.0F);
-  CONT_init();
-  testing::internal::CaptureStderr();
-  CONT_set_fill_colors((dir + "/none.txt").c_str(), 1);
-  EXPECT_EQ(testing::internal::GetCapturedStderr(),
-            "CONT_set_fill_colors: Unable to read contour level file: " + dir + "/none.txt\n");
-  EXPECT_EQ(CONT_get_num_colors(), 13);  // the built-in list
-}
-
-TEST_F(ContPlot, FormatItemsSetTypeLevelsAndColoursCycle) {
-  CONT_set_fill_colors(nullptr, 0);
-  CONT_format_decode_type("cf:in=5:cb=2");
-  EXPECT_EQ(CONT_get_type(), PLOT_FCONT);
-  EXPECT_EQ(CONT_get_intrvl(), 5.0F);
-  EXPECT_EQ(CONT_get_base(), 2.0F);
-  make(3, 3, [](int i, int j) { return 10.0F * static_cast<float>(i + j); });  // 0 .. 40
-  ASSERT_EQ(CONT_set_cont_ext(&grid_), 0);
-  float lo, hi;
-  int n;
-  CONT_get_cont_ext(&lo, &hi, &n);
-  EXPECT_EQ(std::tuple(lo, hi, n), std::tuple(-3.0F, 42.0F, 9));
-  AttribRec a;
-  EXPECT_EQ(CONT_get_fill_attrib(&a, 2.0F), 0);   // band 2-7
-  EXPECT_EQ(CONT_get_fill_attrib(&a, 7.0F), 1);   // band 7-12
-  EXPECT_EQ(CONT_get_fill_attrib(&a, 1.9F), 12);  // band -3-2, the last of 13 colours
-  EXPECT_EQ(CONT_get_fill_attrib(&a, 67.0F), 0);  // 13 bands on: the colours come round
-  for (const char* f : {"lcf", "ln", "value", "dln"}) {
-    CONT_format_decode_type(f);
-    EXPECT_EQ(CONT_get_type(), std::string(f) == "lcf" ? PLOT_BCONT
-                               : std::string(f) == "value" ? PLOT_GVALUE
-                                                            : PLOT_LCONT)
-        << f;
-  }
-}
-
 // A number format of the plot format prints the values when it holds one floating-point
 // conversion; anything else (memory written or read, a width that spins) is named once and
 // the values are drawn as without it.
@@ -190,32 +118,6 @@ TEST_F(ContPlot, NumberFormatsAreCheckedBeforeUse) {
       EXPECT_EQ(got, plain) << c.format;
     }
   }
-}
-
-// The built-in colours run cold to warm over the bands a field has, however many.
-TEST_F(ContPlot, DefaultColoursRunColdToWarmOverTheBands) {
-  make(3, 3, [](int i, int j) { return 10.0F * static_cast<float>(i + j); });  // 0 .. 40
-  for (float interval : {MISSING, 5.0F, 10.0F, 20.0F}) {
-    CONT_init();
-    CONT_set_fill_colors(nullptr, 0);
-    CONT_set_type(PLOT_FCONT);
-    CONT_set_intrvl(interval);
-    ASSERT_EQ(CONT_set_cont_ext(&grid_), 0);
-    AttribRec cold, warm;
-    CONT_get_fill_attrib(&cold, 0.0F);
-    CONT_get_fill_attrib(&warm, 40.0F);
-    EXPECT_EQ(cold.color, CLR_get_ind("DBlue")) << interval;
-    EXPECT_EQ(warm.color, CLR_get_ind("DRed")) << interval;
-  }
-}
-
-TEST_F(ContPlot, BatchRunsFillWhenNothingChoseAType) {
-  FLAG_set_batch(1);
-  EXPECT_EQ(CONT_prompt_type(), PLOT_FCONT);
-  CONT_init();
-  FLAG_set(FLAG_PLOT_TYPE, PLOT_NDLN);
-  EXPECT_EQ(CONT_prompt_type(), PLOT_LCONT);
-  FLAG_set_batch(0);
 }
 
 float peak(int i, int j) { return i == 3 && j == 3 ? 10.0F : 0.0F; }

@@ -357,45 +357,4 @@ TEST_F(ContTrace, StepCellsBeyondTheLevelLimitAreSkipped) {
   for (const Piece& p : pieces) EXPECT_LE(std::max(p.pts[0], p.pts[2]), 1.0F);
 }
 
-TEST(ContIntervals, RoundedToTheDecade) {
-  EXPECT_FLOAT_EQ(CONT_calc_intrvl(10, 370.0F, 0.0F), 40.0F);
-  EXPECT_FLOAT_EQ(CONT_calc_intrvl(10, 3.7F, 0.0F), 0.4F);
-  EXPECT_FLOAT_EQ(CONT_calc_intrvl(10, 5.0F, 5.0F), 1.0F);
-  EXPECT_FLOAT_EQ(CONT_calc_intrvl(0, 2500.0F, 0.0F), 3000.0F);
-  EXPECT_FLOAT_EQ(CONT_calc_intrvl(4, 0.002F, 0.0F), 0.0005F);
-}
-
-// "con_base": contours take a '>' entry as their base too, vectors as a cut only, and a
-// colour bar with its own range reads no cuts at all.
-struct BaseCase {
-  const char* text;
-  bool above_sets_base, cuts;
-  float base, lower, upper;
-};
-class ContBase : public ::testing::TestWithParam<BaseCase> {};
-TEST_P(ContBase, ReadFromTheResource) {
-  const BaseCase& c = GetParam();
-  RES_clear();
-  RES_put("con_base", c.text);
-  float base = -1.0F, lower = -2.0F, upper = -3.0F;
-  CONT_read_base(&base, c.cuts ? &lower : nullptr, c.cuts ? &upper : nullptr, c.above_sets_base);
-  EXPECT_EQ((std::vector<float>{base, lower, upper}), (std::vector<float>{c.base, c.lower, c.upper}));
-}
-INSTANTIATE_TEST_SUITE_P(Entries, ContBase,
-                         ::testing::Values(BaseCase{"2,>5,<30", true, true, 5.0F, 5.0F, 30.0F},
-                                           BaseCase{">5,2,<30", true, true, 2.0F, 5.0F, 30.0F},
-                                           BaseCase{"2,>5,<30", false, true, 2.0F, 5.0F, 30.0F},
-                                           BaseCase{"2,>5,<30", true, false, 2.0F, -2.0F, -3.0F},
-                                           BaseCase{">x,<,abc", true, true, -1.0F, -2.0F, -3.0F}));
-
-TEST(ContScale, PlotScaleResource) {
-  for (const auto& [text, want] : {std::pair{"1.5", 1.5F}, {"-2", 1.0F}, {"0", 1.0F}, {"big", 7.0F}}) {
-    RES_clear();
-    RES_put("plot_scale", text);
-    float scale = 7.0F;
-    CONT_read_scale(&scale);
-    EXPECT_FLOAT_EQ(scale, want) << text;
-  }
-}
-
 }  // namespace

@@ -44,25 +44,6 @@ std::vector<std::string> words(const std::string& s) {
   return w;
 }
 
-TEST(FrtGroups, PositionsInWords) {
-  const struct { const char* text; int result; float lat, lon; std::size_t next; } cases[] = {
-      {"TWENTY FIVE POINT FIVE NORTH SEVENTY WEST MOVING NW", 0, 25.5f, -70, 7},
-      {"ONE HUNDRED TWENTY THREE WEST FIFTEEN NORTH", -1, 15, -123, 7},
-      {"twenty north eighty west", -1, 20, -80, 4},
-      {"TEN POINT TWO SOUTH ONE HUNDRED SIXTY EAST PSN", 0, -10.2f, 160, 8},
-      {"25.5 NORTH 70.25 WEST", -1, 25.5f, -70.25f, 4},
-      {"NEAR TWENTY NORTH", 0, -9999, -9999, 0}};
-  for (const auto& c : cases) {
-    const std::vector<std::string> w = words(c.text);
-    float lat = -9999, lon = -9999;
-    std::size_t next = 0;
-    EXPECT_EQ(FRT_decode_locate(w, &next, &lat, &lon), c.result) << c.text;
-    EXPECT_NEAR(lat, c.lat, 1e-4f) << c.text;
-    EXPECT_NEAR(lon, c.lon, 1e-4f) << c.text;
-    EXPECT_EQ(next, c.next) << c.text;
-  }
-}
-
 class Frt : public MapTest {
  protected:
   void SetUp() override {

@@ -190,9 +190,6 @@ inline std::pair<double, double> mollweide(double lat, double lon, double lon0) 
   for (int i = 0; i < 60 && std::fabs(std::cos(t) + 1.0) > 1e-12; ++i) t -= (t + std::sin(t) - target) / (1.0 + std::cos(t));
   return {kR * wrap180(lon - lon0) / 90.0 * std::cos(t / 2.0), kR * std::sin(t / 2.0)};
 }
-inline std::pair<double, double> mercator(double lat, double lon, double lon0) {
-  return {kR * wrap180(lon - lon0) * kD, kR * std::log(std::tan((45.0 + lat / 2.0) * kD))};
-}
 // Orthographic; the second value of the result is false for the far side.
 inline std::pair<double, double> orthographic(double lat, double lon, double lat0, double lon0, bool* seen) {
   const double p = lat * kD, l = (lon - lon0) * kD, p0 = lat0 * kD;

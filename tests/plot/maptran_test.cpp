@@ -107,49 +107,6 @@ TEST_P(ProjTest, InverseReturnsTheInputOverTheVisibleRange) {
 INSTANTIATE_TEST_SUITE_P(Projections, ProjTest, ::testing::ValuesIn(cases()),
                          [](const auto& info) { return info.param.name; });
 
-TEST(MapTran, NoDomainCopiesInputs) {
-  EXPECT_EQ(MAP_domain(nullptr), -1);
-  EXPECT_EQ(MAP_get_proj(), -9999);
-  EXPECT_EQ(tran(12.5f, -7.0f), XY(12.5f, -7.0f));
-  EXPECT_EQ(untran({3.0f, 4.0f}), XY(3.0f, 4.0f));
-  EXPECT_EQ(MAP_in_domain(1e6f, 1e6f), 1);
-}
-
-TEST(MapTran, EdgeCasesOfTheProjections) {
-  DomainRec ps = make(1, 60, -100);  // a point at 80S on a northern domain lies on the 75S circle
-  MAP_domain(&ps);
-  EXPECT_EQ(tran(-80, -40), tran(-75, -40));
-  DomainRec m = make(3, 0, 0);  // Mercator: latitudes beyond 89.9 are drawn at 89.9
-  MAP_domain(&m);
-  EXPECT_EQ(tran(89.999f, 10), tran(89.9f, 10));
-  EXPECT_EQ(tran(-90, 10), tran(-89.9f, 10));
-  EXPECT_NEAR(tran(10, 370).first, tran(10, 10).first, 1e-4);  // longitudes brought into range
-  float x, y;
-  EXPECT_EQ(MAP_tran(&x, &y, 10, 1e30f), 1);
-  // Missing, impossible and hidden inputs: result 0 and missing outputs.
-  const struct { DomainRec d; bool forward; float a, b; } hidden[] = {
-      {m, true, MISS, 10}, {m, true, NAN, 10}, {m, true, 95, 10}, {m, false, INFINITY, 0},
-      {make(5, 40, -100), true, -40, 80},                   // ortho: the far side
-      {make(5, 40, -100), false, 70, 0},                    // ortho: outside the disc
-      {make(8, 0, 0, MISS, MISS, 0, 0), true, 0, 180},      // lambaz: the antipode
-      {make(7, 0, 0, MISS, MISS, 0, 0), false, 0, 64},      // moll: beyond the ellipse
-      {make(7, 0, 0, MISS, MISS, 0, 0), false, 130, 0},
-      {make(9, 0, -75, MISS, MISS, 0, -75), true, 0, 10},   // sat: beyond the horizon
-      {make(9, 0, -75, MISS, MISS, 0, -75), false, 80, 0}};  // sat: the ray misses
-  for (const auto& h : hidden) {
-    MAP_domain(&h.d);
-    x = y = 0;
-    EXPECT_EQ(h.forward ? MAP_tran(&x, &y, h.a, h.b) : MAP_untran(&x, &y, h.a, h.b), 0) << h.d.proj << " " << h.a;
-    EXPECT_EQ(XY(x, y), XY(MISS, MISS)) << h.d.proj << " " << h.a;
-  }
-  DomainRec ll = make(2, 0, 0, MISS, MISS, 0, 0, 361, 181, 1);  // latlon: degrees from plon
-  MAP_domain(&ll);
-  EXPECT_EQ(tran(45, -170), XY(-170, 45));
-  float lim[4];
-  MAP_get_limits(lim);
-  EXPECT_EQ(std::vector<float>(lim, lim + 4), (std::vector<float>{-180, 180, -90, 90}));
-}
-
 TEST(MapTran, CentredDomainLimitsAndGrid) {
   DomainRec d = make(1, MISS, MISS, MISS, MISS, 39, -97, 25, 17, 1.2f), cur;
   MAP_domain(&d);
@@ -193,81 +150,6 @@ TEST(MapTran, DomainToDomainKeepsTheCurrentDomain) {
   EXPECT_EQ(XY(lim[0], lim[3]), XY(-5, 2));
   MAP_domain(&b);
   EXPECT_XY_NEAR(untran({x, y}), XY(45, -80), 1e-4);
-}
-
-TEST(MapTran, OffsetAndFactor) {
-  DomainRec d = make(1, MISS, MISS, MISS, MISS, 39, -97);
-  MAP_domain(&d);
-  const XY p = tran(40, -100);
-  float x, y;
-  for (const float dir : {0.0f, 90.0f}) {
-    ASSERT_EQ(MAP_offset(&x, &y, p.first, p.second, dir, 111.195f), 1);
-    const XY q = untran({x, y});
-    EXPECT_NEAR(q.first, dir == 0 ? 41 : 40, 1e-4);
-    EXPECT_NEAR(q.second, dir == 0 ? -100 : -100 + 1 / std::cos(40 * M_PI / 180), 1e-4);
-  }
-  EXPECT_EQ(MAP_offset(&x, &y, MISS, 0, 0, 10), 0);
-  EXPECT_FLOAT_EQ(MAP_factor(90), 0.933f);
-  EXPECT_FLOAT_EQ(MAP_factor(60), static_cast<float>(1.866 / (1 + std::sin(60 * M_PI / 180))));
-  DomainRec l = make(4, 40, -95);
-  l.p5 = 1.25f;
-  MAP_domain(&l);
-  EXPECT_EQ(MAP_factor(10), 1.25f);
-}
-
-TEST(MapTran, WindDirectionRotation) {
-  const DomainRec n = make(1, 60, -100), s = make(1, -60, 30, MISS, MISS, -50, 30), m = make(3, 0, 0);
-  const DomainRec l = make(4, 25, -95, 25, 25), v = make(9, 0, -75, MISS, MISS, 0, -75);
-  // map_dir: what MAP_dir_adj gives; rotation: what MAP_uvdir_adj gives
-  const struct { const DomainRec* d; float lat, lon, dir, map_dir, rotation; } t[] = {
-      // 60 degrees east of the reference meridian a true south wind blows toward 120 on the map.
-      {&n, 50, -40, 180, 120, -60},
-      {&n, 90, 0, 10, 110, 100},  // at the pole: d - plon
-      {&s, -50, 60, 0, 30, 30},
-      {&l, 40, -75, 90, 90 - 20 * std::sin(25 * M_PI / 180), 0},  // n times the longitude difference
-      {&v, 0, -75, 0, 0, 0},  // satellite: along the projected meridian
-      {&v, 0, -75, 90, 90, 0},
-      {&m, 30, 20, 275, 275, 0},
-  };
-  for (const auto& e : t) {
-    SCOPED_TRACE(::testing::Message() << e.d->proj << " " << e.lat << "," << e.lon << " " << e.dir);
-    MAP_domain(e.d);
-    const auto [x, y] = tran(e.lat, e.lon);
-    EXPECT_NEAR(MAP_dir_adj(e.dir, x, y), e.map_dir, 1e-2);
-    EXPECT_NEAR(MAP_undir_adj(e.map_dir, x, y), e.dir, 1e-2);
-    EXPECT_NEAR(MAP_uvdir_adj(0, 0, x, y), e.rotation, 1e-3);
-  }
-  MAP_domain(&n);
-  const XY a = tran(50, -40), b = tran(51, -40);  // a segment along a meridian points north
-  EXPECT_NEAR(std::remainder(MAP_dir(a.first, a.second, b.first, b.second), 360.0), 0, 1e-2);
-  EXPECT_EQ(MAP_dir_adj(MISS, a.first, a.second), MISS);
-}
-
-TEST(MapTran, StationThinning) {
-  DomainRec d = make(2, 0, 0, MISS, MISS, 0, 0, 11, 11, 1);
-  MAP_domain(&d);  // limits -5..5 in both directions, 1 degree cells
-  const struct { int limit; std::vector<std::vector<float>> points; /* x, y, expected */ } t[] = {
-      {0, {{0.1f, 0.1f, 1}, {0.1f, 0.1f, 1}}},
-      {1, {{0.1f, 0.1f, 1}, {0.4f, 0.3f, 0}, {1.1f, 0.3f, 1}, {6, 0, 0}}},
-      {2, {{0.1f, 0.1f, 1}, {0.4f, 0.1f, 0}, {0.6f, 0.1f, 1}}},   // half-spacing cells
-      {-2, {{0.1f, 0.1f, 1}, {0.6f, 0.1f, 0}, {1.1f, 0.1f, 1}}},  // double-spacing cells
-      {-1, {{0.1f, 0.1f, 1}, {0.1f, 0.1f, 1}, {-7, 0.1f, 0}}}};
-  for (const auto& e : t) {
-    MAP_set_plot_limit(e.limit);
-    MAP_plot_grid_init();
-    for (const auto& p : e.points) EXPECT_EQ(MAP_plot_grid(p[0], p[1]), p[2]) << e.limit << " " << p[0];
-  }
-  MAP_reset_tran_state();
-}
-
-TEST(MapTran, ProjectionNames) {
-  const std::pair<const char*, int> t[] = {
-      {"ll", 2},     {"LATLON", 2}, {"polar", 1}, {"ps", 1},       {"sat", 9},       {"lamb", 4}, {"lc", 4},
-      {"lambaz", 4}, {"la", 8},     {"laea", 8},  {"gnom", 6},     {"ortho", 5},     {"moll", 7}, {"merc", 3},
-      {"pixel", 99}, {"skewt", 40}, {"xp", 25},   {"xpx", -1},     {"zoom", 50},     {"size", 51},
-      {"miss", -9999}, {"missing", -1}, {"", -1}, {"bogus", -1}};
-  for (const auto& [name, code] : t) EXPECT_EQ(MAP_proj_str(name), code) << name;
-  EXPECT_EQ(MAP_proj_str(nullptr), -1);
 }
 
 }  // namespace

@@ -12,7 +12,6 @@
 #include "config/flag.h"
 #include "config/mess.h"
 #include "config/resrc.h"
-#include "files/files.h"
 #include "plot/maptran.h"
 #include "plot/region.h"
 #include "tests/support/plot_table.h"
@@ -70,12 +69,6 @@ TEST_F(Region, TemplatesFillTheDomain) {
     for (std::size_t i = 0; i < got.size(); ++i) EXPECT_FLOAT_EQ(got[i], std::stof(c[i + 3])) << "field " << i;
     EXPECT_EQ(d.p5, M);
   }
-  DomainRec d;
-  EXPECT_EQ(DOM_decode(nullptr, &d), -9999);
-  ASSERT_EQ(decode("39,-97", &d), 1);
-  char key[FILE_KEY_LEN];
-  EXPECT_STREQ(FILE_get_key(114, key), "39,-97");
-  EXPECT_FLOAT_EQ(DOM_aspect(&d), 1.5f);
 }
 
 TEST_F(Region, MalformedTextsAreInvalid) {
@@ -169,83 +162,6 @@ TEST_F(Region, RegionFiles) {
   ::testing::internal::CaptureStdout();
   EXPECT_EQ(DOM_print_file((dir_ + "/many.reg").c_str()), 25);
   EXPECT_EQ(::testing::internal::GetCapturedStdout().rfind(" Abbr    Description\nr0       Region number 0", 0), 0u);
-}
-
-TEST_F(Region, PrintAndCompare) {
-  DomainRec d, a, b;
-  ASSERT_EQ(decode("lamb:25:-95:25:25,35,-95,50,40,0.8,0.8", &d), 1);
-  ::testing::internal::CaptureStdout();
-  DOM_print(MESS_PRINT, &d);
-  d.ext = 1;
-  d.proj = 8;
-  DOM_print(MESS_PRINT, &d);
-  EXPECT_EQ(::testing::internal::GetCapturedStdout(),
-            "lamb:25.000:-95.000:25.000:25.000:,35.000,-95.000,50,40,0.8000,0.8000\n"
-            "lambaz:e:25.000:-95.000:25.000:25.000:,35.000,-95.000,50,40,0.8000,0.8000\n");
-  decode("39,-97", &a);
-  decode("ps:e:39:-97,39,-97", &b);
-  EXPECT_EQ(DOM_comp(&a, &b), 0);  // ext differs
-  b.ext = 0;
-  EXPECT_EQ(DOM_comp(&a, &b), 1);  // unset plat/plon count as the centre
-  EXPECT_EQ(DOM_comp_proj(&a, &b), 1);
-  b.nx = 26;  // the same projection, another grid
-  EXPECT_EQ(DOM_comp(&a, &b) * 10 + DOM_comp_proj(&a, &b), 1);
-}
-
-TEST_F(Region, StationPriority) {
-  const struct { float h; const char* stat_prior; int prior; } t[] = {
-      {60, nullptr, 1}, {50, nullptr, 2},  {25.1f, nullptr, 2}, {25, nullptr, 3}, {12.5f, nullptr, 4},
-      {6.25f, nullptr, 5}, {3.1f, nullptr, 5}, {3, nullptr, 6},  {0, nullptr, 6},  {30, "+2", 4},
-      {30, "-1", 1}, {30, "7", 7}, {30, "x", 2}, {30, "", 2}};
-  for (const auto& e : t) {
-    RES_put("stat_prior", e.stat_prior);
-    EXPECT_EQ(DOM_set_base_prior(e.h), e.prior) << e.h << " " << (e.stat_prior ? e.stat_prior : "-");
-    EXPECT_EQ(DOM_get_prior(), e.prior);
-  }
-  RES_put("stat_prior", nullptr);
-  DomainRec d;
-  decode("us", &d);  // (17-1) * 2.3 = 36.8
-  EXPECT_EQ(DOM_get_prior(), 2);
-  EXPECT_EQ(DOM_get_loc_prior(), 1);  // ships and buoys are kept on every map
-}
-
-TEST_F(Region, ResourcesForTheGridDomain) {
-  DomainRec d;
-  for (const char* r : {"grid_domain", "region", "plot_domain"}) RES_put(r, nullptr);
-  EXPECT_EQ(DOM_get_grid_domain(&d), 0);
-  RES_put("plot_domain", "30,-90");
-  RES_put("region", "ne");
-  EXPECT_EQ(DOM_get_grid_domain(&d), 2);  // region before plot_domain
-  EXPECT_EQ(d.clat, 42);
-  EXPECT_EQ(DOM_get_region(&d, 1), 1);  // plot_domain first in mode 1
-  EXPECT_EQ(d.clat, 30);
-  EXPECT_EQ(DOM_get_region(&d, 2), 2);
-  RES_put("grid_domain", "20,-80");
-  EXPECT_EQ(DOM_get_grid_domain(&d), 1);
-  EXPECT_EQ(d.clat, 20);
-  for (const char* r : {"grid_domain", "region", "plot_domain"}) RES_put(r, nullptr);
-}
-
-TEST_F(Region, BuiltInRegions) {
-  const struct { const char* name; float clat, clon, dx; } t[] = {
-      {"us", 39, -97, 2.3f}, {"ne", 42, -76, 0.9f}, {"at", 37, -82, 0.9f}, {"se", 31, -88, 1.1f},
-      {"mw", 43, -93, 1.1f}, {"sp", 32.5f, -100, 1.2f}, {"nw", 44, -112, 1.0f}, {"SW", 37, -112, 1.0f}};
-  DomainRec d;
-  for (const auto& e : t) {
-    ASSERT_EQ(DOM_get_def_region(e.name, &d), 1) << e.name;
-    EXPECT_EQ(std::vector<float>({float(d.proj), d.clat, d.clon, d.plon, d.dx, d.dy, float(d.nx), float(d.ny)}),
-              std::vector<float>({1, e.clat, e.clon, e.clon, e.dx, e.dx, 25, 17})) << e.name;
-  }
-  EXPECT_EQ(DOM_get_def_region("xx", &d), 0);
-  // The shipped region file defines the same regions (so what is checked of its regions,
-  // their station coverage among them, holds for the built-in ones).
-  const std::string file = std::string(STACONT_DATA_DIR) + "/zav.reg";
-  for (const auto& e : t) {
-    DomainRec from_file;
-    ASSERT_EQ(DOM_get_def_region(e.name, &d), 1);
-    ASSERT_EQ(decode(file + ":" + e.name, &from_file), 2) << e.name;
-    EXPECT_EQ(DOM_comp(&d, &from_file), 1) << e.name;
-  }
 }
 
 // Every region of the shipped region file decodes, and its grid covers its centre.

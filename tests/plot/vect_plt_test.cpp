@@ -182,32 +182,6 @@ TEST_F(Vect, WesterlyBarbAndSoutherlyArrow) {
   EXPECT_TRUE(calls(GOBJ_LINE).empty());
 }
 
-TEST(VectConvert, DirectionAndSpeed) {
-  struct Case {
-    float u, v, dir, spd;
-  };
-  for (const Case& c : {Case{0, 0, 0, 0}, Case{0, -10, 0, 10}, Case{-10, 0, 90, 10}, Case{10, 0, 270, 10},
-                        Case{0, 10, 180, 10}, Case{3, 4, 216.8699F, 5}}) {
-    float d, s;
-    ASSERT_EQ(vect2wind(c.u, c.v, &d, &s), 0);
-    EXPECT_NEAR(d, c.dir, 1e-3) << c.u << "," << c.v;
-    EXPECT_NEAR(s, c.spd, 1e-4);
-    if (c.spd > 0) {
-      float u, v;
-      ASSERT_EQ(wind2vect(d, s, &u, &v), 0);
-      EXPECT_NEAR(u, c.u, 1e-4);
-      EXPECT_NEAR(v, c.v, 1e-4);
-    }
-  }
-  float d = 1, s = 1, u = 1, v = 1;
-  EXPECT_EQ(vect2wind(MISSING, 3.0F, &d, &s), -1);
-  EXPECT_EQ(d, MISSING);
-  EXPECT_EQ(s, MISSING);
-  EXPECT_EQ(wind2vect(90.0F, MISSING, &u, &v), -1);
-  EXPECT_EQ(u, MISSING);
-  EXPECT_EQ(v, MISSING);
-}
-
 // A 5 × 4 field without a map: every point a westerly of 10 but one of 30.
 class Layer : public Vect {
  protected:
