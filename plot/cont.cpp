@@ -1527,9 +1527,21 @@ int CONT_set_fill_colors(const char* given, int explicit_list) {
     if (f == nullptr) {
       MESS_print(MESS_ERROR, "CONT_set_fill_colors: Unable to read contour level file: %s\n", list.c_str());
     } else {
-      char line[82];
-      while (std::fgets(line, sizeof line, f) != nullptr && entries.size() < kMaxLevels) {
-        std::string s = line;
+      // Whole lines, however long: a long comment read in pieces would leave its tail to be
+      // taken for a level.
+      const auto next_line = [f](std::string* out) {
+        out->clear();
+        int c = 0;
+        bool any = false;
+        while ((c = std::getc(f)) != EOF) {
+          any = true;
+          if (c == '\n') break;
+          if (out->size() < 4096) out->push_back(static_cast<char>(c));
+        }
+        return any;
+      };
+      std::string s;
+      while (next_line(&s) && entries.size() < kMaxLevels) {
         while (!s.empty() && (s.back() == '\n' || s.back() == '\r' || s.back() == ' ')) s.pop_back();
         if (s.empty() || s[0] == '@' || s[0] == '#') continue;
         decode_fill_color(s, &entries, &levels, &labels);
