@@ -22,6 +22,7 @@
 #include "graphics/gks_meta.h"
 #include "graphics/gks_ps.h"
 #include "graphics/gks_text.h"
+#include "tests/graphics/gks_calls.h"
 #include "tests/graphics/gks_fixture.h"
 #include "tests/support/capture.h"
 #include "tests/support/graphics_cases.h"
@@ -30,67 +31,7 @@
 
 namespace {
 
-using Words = std::vector<std::string>;
-using Values = std::vector<float>;
-
-// One parameter of a call made from the words from its place on: a number, a text, an
-// array (a word of values apart by commas, or for a last array the rest of the words),
-// or "*n" for n values the call gives back.
-struct Arg {
-  Words words;
-  std::vector<float> f;
-  std::vector<int> i;
-  std::vector<short> s;
-  bool back = false;
-  std::string word() const { return words.empty() ? "" : words[0]; }
-  template <typename T>
-  T* array(std::vector<T>& v, bool out) {
-    back = out;
-    if (word().rfind('*', 0) == 0) v.assign(std::stoul(word().substr(1)), 0);
-    std::stringstream in(word().find(',') != std::string::npos ? word() : "");
-    for (std::string x; std::getline(in, x, ',');) v.push_back(static_cast<T>(std::stof(x)));
-    if (v.empty())
-      for (const std::string& x : words) v.push_back(static_cast<T>(std::stof(x)));
-    return v.data();
-  }
-  template <typename P>
-  P as() {
-    if constexpr (std::is_same_v<P, int> || std::is_same_v<P, bool>) return word().empty() ? 0 : std::stoi(word());
-    if constexpr (std::is_same_v<P, float>) return std::stof(word());
-    if constexpr (std::is_same_v<P, const char*>) return words.empty() ? "" : words[0].c_str();
-    if constexpr (std::is_same_v<P, const float*>) return array(f, false);
-    if constexpr (std::is_same_v<P, float*>) return array(f, true);
-    if constexpr (std::is_same_v<P, int*>) return array(i, true);
-    if constexpr (std::is_same_v<P, short*>) return array(s, true);
-  }
-  void give(Values& out) const {
-    out.insert(out.end(), f.begin(), f.end());
-    out.insert(out.end(), i.begin(), i.end());
-    out.insert(out.end(), s.begin(), s.end());
-  }
-};
-
-using Call = std::function<Values(const Words&)>;
-
-// A kernel function called with the script's words; what it returns (if anything) and then
-// what it gave back through its "*n" parameters.
-template <typename R, typename... P>
-Call wrap(R (*fn)(P...)) {
-  return [fn](const Words& w) {
-    std::vector<Arg> a(sizeof...(P));
-    for (std::size_t k = 0; k < a.size() && k < w.size(); ++k) a[k].words.assign(w.begin() + static_cast<long>(k), w.end());
-    Values out;
-    [&]<std::size_t... I>(std::index_sequence<I...>) {
-      if constexpr (std::is_void_v<R>)
-        fn(a[I].template as<P>()...);
-      else
-        out.push_back(static_cast<float>(fn(a[I].template as<P>()...)));
-    }(std::index_sequence_for<P...>{});
-    for (const Arg& x : a)
-      if (x.back) x.give(out);
-    return out;
-  };
-}
+using namespace gks_calls;
 
 int attrib_style(const char* text) {
   AttribRec a;
@@ -302,31 +243,17 @@ TEST_P(Kernel, Script) {
     if (!mode.empty()) in >> op;
     const auto call = kernel().find(op);
     ASSERT_NE(call, kernel().end()) << "no step " << op;
-    Words args, want;
-    std::string w, tol;
-    bool compare = false;
-    while (!compare && in >> w) {
-      compare = w == "=" || w[0] == '~';
-      if (!compare) args.push_back(words_of(w));
-    }
-    if (compare && w[0] == '~') tol = w.substr(1);
-    while (in >> w) want.push_back(w);
-    const Values got = call->second(args);
+    Words raw;
+    for (std::string w; in >> w;) raw.push_back(w);
+    Expect s = expected(raw, 0);
+    for (std::string& w : s.args) w = words_of(w);
+    const Values got = call->second(s.args);
     const std::string key = step.text.substr(mode.size());
     if (mode == "remember") remembered[key] = got;
     if (mode == "unchanged") {
       EXPECT_EQ(got, remembered[key]);
     }
-    if (compare) {
-      ASSERT_EQ(got.size(), want.size());
-      for (std::size_t k = 0; k < want.size(); ++k)
-        if (want[k] == "-")
-          continue;  // any value
-        else if (tol.empty())
-          EXPECT_EQ(got[k], std::stof(want[k])) << "value " << k;
-        else
-          EXPECT_NEAR(got[k], std::stof(want[k]), std::stof(tol)) << "value " << k;
-    }
+    compare(got, s);
   }
   EXPECT_EQ(err + GetCapturedStderr(), "") << "said and not checked";
 }
