@@ -20,7 +20,7 @@ using Values = std::vector<float>;
 
 // One parameter of a call made from the words from its place on: a number, a text, an
 // array (a word of values apart by commas, or for a last array the rest of the words),
-// or "*n" for n values the call gives back.
+// "*n" for n values the call gives back, or "(null)" for a null text.
 struct Arg {
   Words words;
   std::vector<float> f;
@@ -42,7 +42,7 @@ struct Arg {
   P as() {
     if constexpr (std::is_same_v<P, int> || std::is_same_v<P, bool>) return word().empty() ? 0 : std::stoi(word());
     if constexpr (std::is_same_v<P, float>) return std::stof(word());
-    if constexpr (std::is_same_v<P, const char*>) return words.empty() ? "" : words[0].c_str();
+    if constexpr (std::is_same_v<P, const char*>) return words.empty() ? "" : words[0] == "(null)" ? nullptr : words[0].c_str();
     if constexpr (std::is_same_v<P, const float*>) return array(f, false);
     if constexpr (std::is_same_v<P, float*>) return array(f, true);
     if constexpr (std::is_same_v<P, int*>) return array(i, true);

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <functional>
 #include <map>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <type_traits>
@@ -195,7 +196,7 @@ class Kernel : public GksTest, public testing::WithParamInterface<Script> {
 TEST_P(Kernel, Script) {
   // "@/" in a word or text stands for a folder of the case's own, "@data" for the
   // package's data.
-  const std::string dir = make_temp_dir("gks_kernel");
+  const std::string dir = make_temp_dir("gks");
   const auto words_of = [&dir](std::string w) {
     w = table_unescape(w);
     for (std::size_t p = 0; (p = w.find("@data", p)) != std::string::npos;) w.replace(p, 5, STACONT_DATA_DIR);
@@ -219,10 +220,23 @@ TEST_P(Kernel, Script) {
     }
     if (op == "needs-raster" && !graster_available()) GTEST_SKIP() << "built without Cairo";
     if (op == "needs-raster") continue;
-    if (op == "write") {  // a file of the text given
+    if (op == "write") {  // a file of the text given, "{TEXT}*N" in it N copies of TEXT, %i their number
       std::string path;
       in >> path;
-      write_file(words_of(path), words_of(step.text.substr(std::min(step.text.size(), 7 + path.size()))));
+      std::string text = words_of(step.text.substr(std::min(step.text.size(), 7 + path.size())));
+      for (std::smatch m; std::regex_search(text, m, std::regex(R"(\{([^}]*)\}\*(\d+))"));) {
+        std::string copies;
+        for (int i = 0; i < std::stoi(m[2]); ++i) copies += std::regex_replace(m[1].str(), std::regex("%i"), std::to_string(i));
+        text = m.prefix().str() + copies + m.suffix().str();
+      }
+      write_file(words_of(path), text);
+      continue;
+    }
+    if (op == "name") {  // the name of a colour of the table
+      int index = 0;
+      std::string name;
+      std::getline(in >> index, name);
+      EXPECT_EQ(std::string(CLR_get_name(index)), words_of(name.empty() ? "" : name.substr(1)));
       continue;
     }
     if (op == "err" || op == "open") {
