@@ -8,7 +8,6 @@
 #include <cstdlib>
 #include <functional>
 #include <map>
-#include <regex>
 #include <sstream>
 #include <string>
 #include <type_traits>
@@ -130,7 +129,8 @@ const std::map<std::string, Call>& kernel() {
       {"GPH_mark", wrap(GPH_mark)}, {"attrib_style", wrap(attrib_style)},
       {"dash", [](const Words& w) { const std::vector<int> d = dash(std::stoi(w.at(0))); return Values(d.begin(), d.end()); }},
       {"gset_font_list", wrap(gset_font_list)}, {"gtext_width", wrap(gtext_width)}, {"gset_space", wrap(gset_space)},
-      {"gset_char_space", wrap(gset_char_space)}, {"font", [](const Words& w) { return write_font(w), Values{}; }},
+      {"gset_char_space", wrap(gset_char_space)}, {"gget_num_fonts", wrap(gget_num_fonts)},
+      {"gget_font_type", wrap(gget_font_type)}, {"gget_glyph_width", wrap(gget_glyph_width)}, {"font", [](const Words& w) { return write_font(w), Values{}; }},
       {"starts", [](const Words&) {  // where each glyph's strokes begin, in hundredths of the height 1.05
          Values x;
          for (const GksCall& c : GksTest::calls(GDEV_TEXT_STROKE)) x.push_back(std::round(c.values.at(0) / 576 * 100));
@@ -220,14 +220,19 @@ TEST_P(Kernel, Script) {
     }
     if (op == "needs-raster" && !graster_available()) GTEST_SKIP() << "built without Cairo";
     if (op == "needs-raster") continue;
-    if (op == "write") {  // a file of the text given, "{TEXT}*N" in it N copies of TEXT, %i their number
+    if (op == "write") {  // a file of the text given, "{N*TEXT}" in it N copies of TEXT, %i their number
       std::string path;
       in >> path;
       std::string text = words_of(step.text.substr(std::min(step.text.size(), 7 + path.size())));
-      for (std::smatch m; std::regex_search(text, m, std::regex(R"(\{([^}]*)\}\*(\d+))"));) {
+      for (std::size_t open; (open = text.find('{')) != std::string::npos;) {
+        const std::size_t star = text.find('*', open), end = text.find('}', open);
         std::string copies;
-        for (int i = 0; i < std::stoi(m[2]); ++i) copies += std::regex_replace(m[1].str(), std::regex("%i"), std::to_string(i));
-        text = m.prefix().str() + copies + m.suffix().str();
+        for (int i = 0; i < std::stoi(text.substr(open + 1, star - open - 1)); ++i) {
+          std::string copy = text.substr(star + 1, end - star - 1);
+          for (std::size_t at; (at = copy.find("%i")) != std::string::npos;) copy.replace(at, 2, std::to_string(i));
+          copies += copy;
+        }
+        text.replace(open, end + 1 - open, copies);
       }
       write_file(words_of(path), text);
       continue;
