@@ -152,6 +152,17 @@ const std::map<std::string, Call>& kernel() {
       {"GPH_mark_attr", [](const Words& w) { return Values{float(GPH_mark_attr(attrib(w), attrib_scale(w)))}; }},
       {"GPH_text_attr", [](const Words& w) { return Values{float(GPH_text_attr(attrib(w), attrib_scale(w)))}; }},
       {"objects", [](const Words&) { return Values{static_cast<float>(gobj_list().size())}; }},
+      {"object_types", [](const Words&) {  // the type of each object of the list
+         Values t;
+         for (const GksObj& o : gobj_list()) t.push_back(static_cast<float>(o.type));
+         return t;
+       }},
+      {"object", [](const Words& w) {  // object k of the list: its type, argument and bytes of data
+         const GksObj& o = *std::next(gobj_list().begin(), std::stol(w.at(0)));
+         return Values{float(o.type), float(o.arg), float(o.data.size())};
+       }},
+      {"gcreate_seg", wrap(gcreate_seg)}, {"gclose_seg", wrap(gclose_seg)}, {"gdel_seg", wrap(gdel_seg)},
+      {"gget_num_objects", wrap(gget_num_objects)},
       {"calls", [](const Words& w) { return Values{static_cast<float>(GksTest::calls(std::stoi(w.at(0))).size())}; }},
       {"record", [](const Words& w) { return kept(w).values; }},
       {"arg", [](const Words& w) { return Values{static_cast<float>(kept(w).arg)}; }},
