@@ -161,6 +161,9 @@ const std::map<std::string, Call>& kernel() {
          const GksObj& o = *std::next(gobj_list().begin(), std::stol(w.at(0)));
          return Values{float(o.type), float(o.arg), float(o.data.size())};
        }},
+      {"GPH_setup", wrap(GPH_setup)}, {"GPH_end", wrap(GPH_end)}, {"FLAG_set", wrap(FLAG_set)},
+      {"FLAG_get", wrap(FLAG_get)}, {"FLAG_set_batch", wrap(FLAG_set_batch)}, {"gchk_graphics", wrap(gchk_graphics)},
+      {"gget_win_type", wrap(gget_win_type)},
       {"gcreate_seg", wrap(gcreate_seg)}, {"gclose_seg", wrap(gclose_seg)}, {"gdel_seg", wrap(gdel_seg)},
       {"gget_num_objects", wrap(gget_num_objects)},
       {"calls", [](const Words& w) { return Values{static_cast<float>(GksTest::calls(std::stoi(w.at(0))).size())}; }},

@@ -71,25 +71,7 @@ TEST_F(Tool, SetupOpensTheChosenDeviceAndEndRecordsIt) {
   unsetenv("zavprint");
 }
 
-// A batch run that asked for no device draws into nothing without a display (a window
-// asked for ends the program: the end-to-end tests run it).
-TEST_F(Tool, BatchRunWithoutADisplay) {
-  float view[4] = {0, 0, 0, 0};
-  RES_put("device", "");
-  FLAG_set(FLAG_DEVICE, -9999);
-  FLAG_set_batch(1);
-  const char* display = std::getenv("DISPLAY");
-  const std::string saved = display != nullptr ? display : "";
-  setenv("DISPLAY", ":4093", 1);  // a display no server answers
-  CaptureStderr();
-  EXPECT_EQ(GPH_setup(1, 0, view, 1.0F), 0);
-  EXPECT_EQ(GetCapturedStderr(), "");
-  EXPECT_EQ((std::vector{gchk_graphics(), gget_win_type()}), (std::vector{1, WS_X11}));
-  GPH_end(1);
-  EXPECT_EQ(FLAG_get(FLAG_DEVICE), -9999);  // still the default for the next plot
-  if (display != nullptr) setenv("DISPLAY", saved.c_str(), 1);
-  else unsetenv("DISPLAY");
-}
+// A batch run without a display is a kernel script (tests/data/graphics/kernel.txt).
 
 TEST_F(Tool, ShapesAndTextReachTheDevice) {
   open(WS_PS);
