@@ -164,7 +164,8 @@ const std::map<std::string, Call>& kernel() {
       {"GPH_setup", wrap(GPH_setup)}, {"GPH_end", wrap(GPH_end)}, {"FLAG_set", wrap(FLAG_set)},
       {"FLAG_get", wrap(FLAG_get)}, {"FLAG_set_batch", wrap(FLAG_set_batch)}, {"gchk_graphics", wrap(gchk_graphics)},
       {"gget_win_type", wrap(gget_win_type)},
-      {"gcreate_seg", wrap(gcreate_seg)}, {"gclose_seg", wrap(gclose_seg)}, {"gdel_seg", wrap(gdel_seg)},
+      {"gcreate_seg", wrap(gcreate_seg)}, {"GPH_set_win_title", wrap(GPH_set_win_title)},
+      {"gopen_gks", wrap(gopen_gks)}, {"gclose_gks", wrap(gclose_gks)}, {"gclose_seg", wrap(gclose_seg)}, {"gdel_seg", wrap(gdel_seg)},
       {"gget_num_objects", wrap(gget_num_objects)},
       {"calls", [](const Words& w) { return Values{static_cast<float>(GksTest::calls(std::stoi(w.at(0))).size())}; }},
       {"record", [](const Words& w) { return kept(w).values; }},
@@ -249,6 +250,18 @@ TEST_P(Kernel, Script) {
         text.replace(open, end + 1 - open, copies);
       }
       write_file(words_of(path), text);
+      continue;
+    }
+    if (op == "said") {  // the text a kernel function gives: the window's title or the program's name
+      std::string what, text;
+      std::getline(in >> what, text);
+      EXPECT_EQ(std::string(what == "title" ? gget_win_title() : gget_prog_name()), text.empty() ? "" : text.substr(1));
+      continue;
+    }
+    if (op == "file") {  // what a file holds
+      std::string path, text;
+      std::getline(in >> path, text);
+      EXPECT_EQ(read_file(words_of(path)), words_of(text.empty() ? "" : text.substr(1)));
       continue;
     }
     if (op == "name") {  // the name of a colour of the table
