@@ -126,6 +126,7 @@ class Session : public WindowTest, public testing::WithParamInterface<Script> {
         {"gset_pix_mode", wrap(gset_pix_mode)}, {"gchk_graphics", wrap(gchk_graphics)}, {"gclose_ws", wrap(gclose_ws)},
         {"gget_win_offset", wrap(gget_win_offset)}, {"gset_redraw", wrap(gset_redraw)},
         {"gset_cursor", wrap(gset_cursor)}, {"gget_cursor", wrap(gget_cursor)}, {"gget_win_type", wrap(gget_win_type)},
+        {"gupdate_window", wrap(gupdate_window)}, {"RES_put", wrap(RES_put)}, {"unsetenv", wrap(unsetenv)},
     };
     return t;
   }
@@ -146,17 +147,9 @@ class Session : public WindowTest, public testing::WithParamInterface<Script> {
     const Args a(w.begin() + 1, w.end());
     if (op == "open") {
       open_window();
-    } else if (op == "title") {
-      gset_win_title(a[0].c_str());
     } else if (op == "env") {  // a value beginning with "/" names a file in the test's directory
       const std::string v = a.size() < 2 ? "" : a[1][0] == '/' ? dir() + a[1] : a[1];
       setenv(a[0].c_str(), v.c_str(), 1);
-    } else if (op == "unenv") {
-      unsetenv(a[0].c_str());
-    } else if (op == "res") {
-      RES_put(a[0].c_str(), a[1].c_str());
-    } else if (op == "update") {
-      gupdate_window();
     } else if (op == "box") {
       box(to_i(a[0]), to_i(a[1]), to_i(a[2]), to_i(a[3]), to_i(a[4]));
     } else if (op == "line") {
