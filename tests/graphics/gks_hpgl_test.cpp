@@ -83,15 +83,4 @@ TEST_F(Hpgl, TestPageRendersWhereItWasDrawn) {
   pattern::check_text(pic, at, "hpgl");
 }
 
-TEST_F(Hpgl, FullDiskIsReported) {
-  MESS_reset();
-  CaptureStdout();
-  CaptureStderr();
-  EXPECT_EQ(gopen_ws(1, "/dev/full", WS_HPGL), 0);
-  pattern::draw();
-  EXPECT_EQ(gclose_ws(1), -1);
-  EXPECT_EQ(GetCapturedStderr(), "ghpgl_close_file: unable to write /dev/full: No space left on device\n");
-  EXPECT_EQ(GetCapturedStdout().find("Created HPGL file"), std::string::npos);
-}
-
 }  // namespace
