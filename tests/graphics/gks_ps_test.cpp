@@ -10,13 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "config/mess.h"
-#include "config/resrc.h"
-#include "config/system.h"
 #include "tests/graphics/gks_fixture.h"
 #include "tests/graphics/gks_pattern.h"
 #include "tests/graphics/gks_render.h"
-#include "tests/support/capture.h"
 #include "tests/support/graphics_cases.h"
 #include "tests/support/run.h"
 
@@ -271,22 +267,6 @@ TEST(PsNumbers, FixedFormattingIsPrintfs) {
   for (int i = -200000; i <= 200000; i += 7) ASSERT_TRUE(same(static_cast<float>(i) / 137.0F, 2)) << i;
   for (int i = -40000; i <= 40000; i += 3)
     for (int d : {0, 1, 2, 3}) ASSERT_TRUE(same(i / 256.0, d)) << i << " " << d;
-}
-
-// An EPS holds one page: a second plot is drawn over the first, and that is said once.
-TEST_F(Ps, EpsKeepsOnePage) {
-  MESS_set(0, MESS_WARN);
-  CaptureStderr();
-  const std::string path = make("one.eps", ",eps", [] {
-    for (int k = 0; k < 3; ++k) {
-      draw_named("corner");
-      gclear_ws(1, 1);
-    }
-    EXPECT_EQ(gps_get_pages(), 1);
-  });
-  EXPECT_EQ(GetCapturedStderr(), "gclear_ws: an EPS file holds one page: the next plot is drawn over this one\n");
-  const std::string ps = read_file(path);
-  EXPECT_EQ(ps.find("showpage"), ps.rfind("showpage"));
 }
 
 }  // namespace
