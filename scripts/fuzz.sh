@@ -33,9 +33,9 @@ declare -A max_len=(
 )
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
-  for src in tests/fuzz/*_fuzz.cpp; do
-    name="$(basename "$src" _fuzz.cpp)"
-    targets+=("$name")
+  # A target for each seed folder (tests/fuzz/CMakeLists.txt makes them so).
+  for seeds in tests/fuzz/corpus/*/; do
+    targets+=("$(basename "$seeds")")
   done
 fi
 

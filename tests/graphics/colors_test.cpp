@@ -11,7 +11,6 @@
 #include "config/mess.h"
 #include "config/resrc.h"
 #include "tests/support/capture.h"
-#include "tests/support/graphics_cases.h"
 #include "tests/support/run.h"
 
 namespace {
@@ -26,7 +25,6 @@ class Colors : public ::testing::Test {
     CLR_read_table(kTable.c_str());
   }
   void TearDown() override { CLR_clear_table(); }
-  std::string dir_ = make_temp_dir("colors");
 };
 
 std::array<float, 3> rgb(int i) {
@@ -49,22 +47,6 @@ double delta_e(const std::array<float, 3>& a, const std::array<float, 3>& b) {
   };
   const auto p = lab(a), q = lab(b);
   return std::hypot(p[0] - q[0], p[1] - q[1], p[2] - q[2]);
-}
-
-const std::vector<GraphicsCase>& cases() {
-  static const std::vector<GraphicsCase> all = graphics_cases("colors.txt");
-  return all;
-}
-
-// Hexadecimal colours become entries named by themselves; an entry past the table has no
-// name, and a colour asked for into nowhere is refused.
-TEST_F(Colors, NamesOfMadeColours) {
-  const int n = CLR_get_num();
-  EXPECT_EQ(CLR_get_ind("#ff0000"), n);
-  EXPECT_STREQ(CLR_get_name(n), "#ff0000");
-  EXPECT_STREQ(CLR_get_name(n + 1), "");
-  EXPECT_EQ(CLR_get_rgb(-1, nullptr, nullptr, nullptr), -1);
-  EXPECT_EQ(ATTRIB_parse(nullptr, nullptr), 0);
 }
 
 // The package table: the built-in fill list in order, the named colours the plot layers
@@ -100,51 +82,9 @@ TEST_F(Colors, PackageTable) {
   EXPECT_EQ(CLR_get_num_fill(), 15);
 }
 
-// Malformed tables never stop the program: each bad line gets its message and is left out,
-// and the rest of the table loads.
-TEST_F(Colors, MalformedTables) {
-  std::string junk;
-  for (int i = 0; i < 40; ++i) junk += std::string("\x01\x7f\xff\0\x02", 5) + "\n";
-  std::string many;
-  for (int i = 0; i < 300; ++i) many += "c" + std::to_string(i) + " 0.5 0.5 0.5\n";
-  std::vector<GraphicsCase> t;
-  for (const GraphicsCase& c : cases())
-    if (c.has("text")) t.push_back(c);
-  t.push_back({"too long", {{"text", {std::string(10240, 'x') + "\nred 1 0 0\n"}}, {"colors", {"1"}},
-                            {"err", {"@ line 1: line longer than 100 characters\n"}}}});
-  t.push_back({"junk", {{"text", {junk}}, {"colors", {"0"}},
-                        {"err", {"@ line 1: not a line of text\n@ line 2: not a line of text\n@ line 3: not a line of "
-                                 "text\n@ is not a colour table\n"}}}});
-  t.push_back({"too many", {{"text", {many}}, {"colors", {"256"}},
-                            {"err", {"@: more than 256 colours, the rest is ignored\n"}}}});
-  const std::string file = dir_ + "/bad.clr";
-  for (const GraphicsCase& c : t) {
-    SCOPED_TRACE(c.name);
-    write_file(file, c["text"]);
-    CaptureStderr();
-    EXPECT_EQ(CLR_read_table(file.c_str()), std::stoi(c["colors"]));
-    std::string want;  // '@' stands for the routine and the file
-    for (const char ch : c["err"]) want += ch == '@' ? "CLR_read_table: " + file : std::string(1, ch);
-    EXPECT_EQ(GetCapturedStderr(), want);
-  }
-  // A missing file is reported and skipped; later files still load.
-  write_file(file, "a 0 0 0\nb 1 1 1\nEND\nc 0.5 0.5 0.5\n");
-  CaptureStderr();
-  EXPECT_EQ(CLR_read_table((dir_ + "/missing.clr, " + file + "," + file).c_str()), 6);
-  EXPECT_EQ(GetCapturedStderr(), "CLR_read_table: Unable to open colour table: " + dir_ + "/missing.clr\n");
-  EXPECT_STREQ(CLR_get_name(5), "c");
-  EXPECT_EQ(CLR_get_num_fill(), 0);
-  // From the color_table resource the first file's END counts the fill colours; without
-  // END all but the last are fill colours.
-  RES_put("color_table", (file + "," + file).c_str());
-  EXPECT_EQ(CLR_read_table(nullptr), 6);
-  EXPECT_EQ(CLR_get_num_fill(), 2);
-  write_file(file, "a 0 0 0\nb 1 1 1\nc 0.5 0.5 0.5\nd 0 0 1\n");
-  EXPECT_EQ(CLR_read_table(nullptr), 8);
-  EXPECT_EQ(CLR_get_num_fill(), 3);
-}
-
+// The tables' reading and names are kernel scripts (tests/data/graphics/kernel.txt).
 TEST_F(Colors, ResourcesUpdatesAndPrinting) {
+  EXPECT_EQ(ATTRIB_parse(nullptr, nullptr), 0);
   AttribRec a;
   ATTRIB_init(&a);
   EXPECT_EQ(ATTRIB_get("color_data", "green:wi=1", &a), 0);

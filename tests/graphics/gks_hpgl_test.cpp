@@ -24,52 +24,15 @@ class Hpgl : public WriterTest {
   }
 };
 
-void nothing() {}
-
-TEST_F(Hpgl, PclWrapperAndPlainStreams) {
-  std::string h = read_file(make("a.hpgl", "", nothing));
-  EXPECT_EQ(h.rfind("\033E\033%1B\033&l1O\nIN;SP1;PA;\nPW0.2;SV;LT;\nIW ", 0), 0U) << h;
-  EXPECT_EQ(h.substr(h.size() - 13), "SP;PG;\n\033%0A\033E");
-  h = read_file(make("b.hpgl", ",nopcl,rot=180", nothing));
-  EXPECT_EQ(h.rfind("IN;SP1;PA;\nRO180;\nPW0.2;SV;LT;\n", 0), 0U) << h;
-  EXPECT_EQ(h.substr(h.size() - 7), "SP;PG;\n");
-  h = read_file(make("c.hpgl", ",lj,lwidth=0.35", nothing));
-  EXPECT_EQ(h.rfind("\033E\033%1B\033&l1O\nIN;SP1;PA;\nRO90;\nPW0.3;SV;LT;\n", 0), 0U) << h;
+// The streams' texts are cases of tests/data/graphics/writers.txt; here the page's size
+// in plotter units.
+TEST_F(Hpgl, PageSize) {
   float w = 0, hh = 0, x = 0, y = 0;
   EXPECT_EQ(gopen_ws(1, (dir_ + "/d.hpgl").c_str(), WS_HPGL), 0);
   gget_win_size(&w, &hh);
   gget_win_offset(&x, &y);
   EXPECT_EQ((std::vector<float>{w, hh, x, y}), (std::vector<float>{10151, 7613.5F, 10, 10}));
   gclose_ws(1);
-}
-
-TEST_F(Hpgl, LinesFillsAndAttributes) {
-  const std::string h = read_file(make("l.hpgl", ",nopcl", [] {
-    const float l[4] = {0.1F, 0.1F, 0.2F, 0.1F};
-    gset_linetype(3);
-    gset_line_colr_ind(507);
-    gpolyline(2, l);
-    std::vector<float> many;
-    for (int i = 0; i < 12; ++i) many.push_back(0.01F * i), many.push_back(0.5F);
-    gset_linetype(1);
-    gset_line_colr_ind(1);
-    gpolyline(12, many.data());
-    const float white[3] = {1, 1, 1};
-    gset_colr_rep(1, 40, white);
-    gset_fill_colr_ind(40);
-    const float p[6] = {0.1F, 0.1F, 0.2F, 0.1F, 0.2F, 0.2F};
-    gfill_area(3, p);
-  }));
-  // Type 3, a bold gray pen twice the base width, moves and draws in plotter units (the
-  // unit square is 7613 units from the offset of 10).
-  EXPECT_NE(h.find("PW0.4;\nSV1,30;\nLT5,8,1;\nPU771,771;PD1532,771;\n"), std::string::npos) << h;
-  // Ten points a line.
-  EXPECT_NE(h.find("PW0.2;\nSV;\nLT;\nPU10,3816;PD86,3816;"), std::string::npos) << h;
-  EXPECT_NE(h.find("PD695,3816;\nPD771,3816;PD847,3816;\n"), std::string::npos) << h;
-  // White is a pen made white and filled solid, the black pen taken back after.
-  EXPECT_NE(h.find("FT1;\nPC2,255,255,255;SP2;PU771,771;PM0;PD1532,771;PD1532,1532;PM1;PM2;FP;SP1;\n"),
-            std::string::npos)
-      << h;
 }
 
 // Label boxes cleared to the background and white fills stay white through hp2xx inside a
@@ -118,17 +81,6 @@ TEST_F(Hpgl, TestPageRendersWhereItWasDrawn) {
   };
   pattern::check_page(pic, at, "hpgl", true);
   pattern::check_text(pic, at, "hpgl");
-}
-
-TEST_F(Hpgl, FullDiskIsReported) {
-  MESS_reset();
-  CaptureStdout();
-  CaptureStderr();
-  EXPECT_EQ(gopen_ws(1, "/dev/full", WS_HPGL), 0);
-  pattern::draw();
-  EXPECT_EQ(gclose_ws(1), -1);
-  EXPECT_EQ(GetCapturedStderr(), "ghpgl_close_file: unable to write /dev/full: No space left on device\n");
-  EXPECT_EQ(GetCapturedStdout().find("Created HPGL file"), std::string::npos);
 }
 
 }  // namespace

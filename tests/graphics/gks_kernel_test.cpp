@@ -22,6 +22,7 @@
 #include "graphics/gks_meta.h"
 #include "graphics/gks_ps.h"
 #include "graphics/gks_text.h"
+#include "tests/graphics/gks_calls.h"
 #include "tests/graphics/gks_fixture.h"
 #include "tests/support/capture.h"
 #include "tests/support/graphics_cases.h"
@@ -30,67 +31,7 @@
 
 namespace {
 
-using Words = std::vector<std::string>;
-using Values = std::vector<float>;
-
-// One parameter of a call made from the words from its place on: a number, a text, an
-// array (a word of values apart by commas, or for a last array the rest of the words),
-// or "*n" for n values the call gives back.
-struct Arg {
-  Words words;
-  std::vector<float> f;
-  std::vector<int> i;
-  std::vector<short> s;
-  bool back = false;
-  std::string word() const { return words.empty() ? "" : words[0]; }
-  template <typename T>
-  T* array(std::vector<T>& v, bool out) {
-    back = out;
-    if (word().rfind('*', 0) == 0) v.assign(std::stoul(word().substr(1)), 0);
-    std::stringstream in(word().find(',') != std::string::npos ? word() : "");
-    for (std::string x; std::getline(in, x, ',');) v.push_back(static_cast<T>(std::stof(x)));
-    if (v.empty())
-      for (const std::string& x : words) v.push_back(static_cast<T>(std::stof(x)));
-    return v.data();
-  }
-  template <typename P>
-  P as() {
-    if constexpr (std::is_same_v<P, int> || std::is_same_v<P, bool>) return word().empty() ? 0 : std::stoi(word());
-    if constexpr (std::is_same_v<P, float>) return std::stof(word());
-    if constexpr (std::is_same_v<P, const char*>) return words.empty() ? "" : words[0].c_str();
-    if constexpr (std::is_same_v<P, const float*>) return array(f, false);
-    if constexpr (std::is_same_v<P, float*>) return array(f, true);
-    if constexpr (std::is_same_v<P, int*>) return array(i, true);
-    if constexpr (std::is_same_v<P, short*>) return array(s, true);
-  }
-  void give(Values& out) const {
-    out.insert(out.end(), f.begin(), f.end());
-    out.insert(out.end(), i.begin(), i.end());
-    out.insert(out.end(), s.begin(), s.end());
-  }
-};
-
-using Call = std::function<Values(const Words&)>;
-
-// A kernel function called with the script's words; what it returns (if anything) and then
-// what it gave back through its "*n" parameters.
-template <typename R, typename... P>
-Call wrap(R (*fn)(P...)) {
-  return [fn](const Words& w) {
-    std::vector<Arg> a(sizeof...(P));
-    for (std::size_t k = 0; k < a.size() && k < w.size(); ++k) a[k].words.assign(w.begin() + static_cast<long>(k), w.end());
-    Values out;
-    [&]<std::size_t... I>(std::index_sequence<I...>) {
-      if constexpr (std::is_void_v<R>)
-        fn(a[I].template as<P>()...);
-      else
-        out.push_back(static_cast<float>(fn(a[I].template as<P>()...)));
-    }(std::index_sequence_for<P...>{});
-    for (const Arg& x : a)
-      if (x.back) x.give(out);
-    return out;
-  };
-}
+using namespace gks_calls;
 
 int attrib_style(const char* text) {
   AttribRec a;
@@ -188,7 +129,8 @@ const std::map<std::string, Call>& kernel() {
       {"GPH_mark", wrap(GPH_mark)}, {"attrib_style", wrap(attrib_style)},
       {"dash", [](const Words& w) { const std::vector<int> d = dash(std::stoi(w.at(0))); return Values(d.begin(), d.end()); }},
       {"gset_font_list", wrap(gset_font_list)}, {"gtext_width", wrap(gtext_width)}, {"gset_space", wrap(gset_space)},
-      {"gset_char_space", wrap(gset_char_space)}, {"font", [](const Words& w) { return write_font(w), Values{}; }},
+      {"gset_char_space", wrap(gset_char_space)}, {"gget_num_fonts", wrap(gget_num_fonts)},
+      {"gget_font_type", wrap(gget_font_type)}, {"gget_glyph_width", wrap(gget_glyph_width)}, {"font", [](const Words& w) { return write_font(w), Values{}; }},
       {"starts", [](const Words&) {  // where each glyph's strokes begin, in hundredths of the height 1.05
          Values x;
          for (const GksCall& c : GksTest::calls(GDEV_TEXT_STROKE)) x.push_back(std::round(c.values.at(0) / 576 * 100));
@@ -210,6 +152,21 @@ const std::map<std::string, Call>& kernel() {
       {"GPH_mark_attr", [](const Words& w) { return Values{float(GPH_mark_attr(attrib(w), attrib_scale(w)))}; }},
       {"GPH_text_attr", [](const Words& w) { return Values{float(GPH_text_attr(attrib(w), attrib_scale(w)))}; }},
       {"objects", [](const Words&) { return Values{static_cast<float>(gobj_list().size())}; }},
+      {"object_types", [](const Words&) {  // the type of each object of the list
+         Values t;
+         for (const GksObj& o : gobj_list()) t.push_back(static_cast<float>(o.type));
+         return t;
+       }},
+      {"object", [](const Words& w) {  // object k of the list: its type, argument and bytes of data
+         const GksObj& o = *std::next(gobj_list().begin(), std::stol(w.at(0)));
+         return Values{float(o.type), float(o.arg), float(o.data.size())};
+       }},
+      {"GPH_setup", wrap(GPH_setup)}, {"GPH_end", wrap(GPH_end)}, {"FLAG_set", wrap(FLAG_set)},
+      {"FLAG_get", wrap(FLAG_get)}, {"FLAG_set_batch", wrap(FLAG_set_batch)}, {"gchk_graphics", wrap(gchk_graphics)},
+      {"gget_win_type", wrap(gget_win_type)},
+      {"gcreate_seg", wrap(gcreate_seg)}, {"GPH_set_win_title", wrap(GPH_set_win_title)},
+      {"gopen_gks", wrap(gopen_gks)}, {"gclose_gks", wrap(gclose_gks)}, {"gclose_seg", wrap(gclose_seg)}, {"gdel_seg", wrap(gdel_seg)},
+      {"gget_num_objects", wrap(gget_num_objects)},
       {"calls", [](const Words& w) { return Values{static_cast<float>(GksTest::calls(std::stoi(w.at(0))).size())}; }},
       {"record", [](const Words& w) { return kept(w).values; }},
       {"arg", [](const Words& w) { return Values{static_cast<float>(kept(w).arg)}; }},
@@ -254,7 +211,7 @@ class Kernel : public GksTest, public testing::WithParamInterface<Script> {
 TEST_P(Kernel, Script) {
   // "@/" in a word or text stands for a folder of the case's own, "@data" for the
   // package's data.
-  const std::string dir = make_temp_dir("gks_kernel");
+  const std::string dir = make_temp_dir("gks");
   const auto words_of = [&dir](std::string w) {
     w = table_unescape(w);
     for (std::size_t p = 0; (p = w.find("@data", p)) != std::string::npos;) w.replace(p, 5, STACONT_DATA_DIR);
@@ -278,10 +235,40 @@ TEST_P(Kernel, Script) {
     }
     if (op == "needs-raster" && !graster_available()) GTEST_SKIP() << "built without Cairo";
     if (op == "needs-raster") continue;
-    if (op == "write") {  // a file of the text given
+    if (op == "write") {  // a file of the text given, "{N*TEXT}" in it N copies of TEXT, %i their number
       std::string path;
       in >> path;
-      write_file(words_of(path), words_of(step.text.substr(std::min(step.text.size(), 7 + path.size()))));
+      std::string text = words_of(step.text.substr(std::min(step.text.size(), 7 + path.size())));
+      for (std::size_t open; (open = text.find('{')) != std::string::npos;) {
+        const std::size_t star = text.find('*', open), end = text.find('}', open);
+        std::string copies;
+        for (int i = 0; i < std::stoi(text.substr(open + 1, star - open - 1)); ++i) {
+          std::string copy = text.substr(star + 1, end - star - 1);
+          for (std::size_t at; (at = copy.find("%i")) != std::string::npos;) copy.replace(at, 2, std::to_string(i));
+          copies += copy;
+        }
+        text.replace(open, end + 1 - open, copies);
+      }
+      write_file(words_of(path), text);
+      continue;
+    }
+    if (op == "said") {  // the text a kernel function gives: the window's title or the program's name
+      std::string what, text;
+      std::getline(in >> what, text);
+      EXPECT_EQ(std::string(what == "title" ? gget_win_title() : gget_prog_name()), text.empty() ? "" : text.substr(1));
+      continue;
+    }
+    if (op == "file") {  // what a file holds
+      std::string path, text;
+      std::getline(in >> path, text);
+      EXPECT_EQ(read_file(words_of(path)), words_of(text.empty() ? "" : text.substr(1)));
+      continue;
+    }
+    if (op == "name") {  // the name of a colour of the table
+      int index = 0;
+      std::string name;
+      std::getline(in >> index, name);
+      EXPECT_EQ(std::string(CLR_get_name(index)), words_of(name.empty() ? "" : name.substr(1)));
       continue;
     }
     if (op == "err" || op == "open") {
@@ -302,31 +289,17 @@ TEST_P(Kernel, Script) {
     if (!mode.empty()) in >> op;
     const auto call = kernel().find(op);
     ASSERT_NE(call, kernel().end()) << "no step " << op;
-    Words args, want;
-    std::string w, tol;
-    bool compare = false;
-    while (!compare && in >> w) {
-      compare = w == "=" || w[0] == '~';
-      if (!compare) args.push_back(words_of(w));
-    }
-    if (compare && w[0] == '~') tol = w.substr(1);
-    while (in >> w) want.push_back(w);
-    const Values got = call->second(args);
+    Words raw;
+    for (std::string w; in >> w;) raw.push_back(w);
+    Expect s = expected(raw, 0);
+    for (std::string& w : s.args) w = words_of(w);
+    const Values got = call->second(s.args);
     const std::string key = step.text.substr(mode.size());
     if (mode == "remember") remembered[key] = got;
     if (mode == "unchanged") {
       EXPECT_EQ(got, remembered[key]);
     }
-    if (compare) {
-      ASSERT_EQ(got.size(), want.size());
-      for (std::size_t k = 0; k < want.size(); ++k)
-        if (want[k] == "-")
-          continue;  // any value
-        else if (tol.empty())
-          EXPECT_EQ(got[k], std::stof(want[k])) << "value " << k;
-        else
-          EXPECT_NEAR(got[k], std::stof(want[k]), std::stof(tol)) << "value " << k;
-    }
+    compare(got, s);
   }
   EXPECT_EQ(err + GetCapturedStderr(), "") << "said and not checked";
 }

@@ -126,35 +126,10 @@ TEST_F(Meta, ReplayGivesTheSameOutputAsDrawing) {
   }
 }
 
-// Broken and hostile metafiles are read as far as they make sense and never crash.
-TEST_F(Meta, MalformedMetafilesAreSurvived) {
-  MESS_reset();
+// Hostile metafiles never crash the reader (broken records are kernel scripts).
+TEST_F(Meta, RandomBytesAreSurvived) {
   open(WS_PS);
   const std::string bad = dir_ + "/bad.meta";
-  write_file(bad,
-             "ZAVMETA\n"
-             "PL 999999999 0.1,0.1 0.2,0.2\n"
-             "PL -5\n"
-             "TR x\n"
-             "PL_CLR 3\n"
-             "UNKNOWN_KEYWORD_TOO_LONG 1 2 3\n"
-             "PL 2 0.1,0.1 0.9,0.9\n"
-             "TE 0.5,0.5 " + std::string(5000, 'a') + "\n"
-             "WIN 9 0 0 1 1\n"
-             "CLR 1 300 0.5 0.5 0.5\n"
-             "FA 3 0.1,0.1 0.2,nan 0.3,0.1\n");
-  CaptureStderr();
-  EXPECT_EQ(gread_metafile(bad.c_str()), 0);
-  const std::string err = GetCapturedStderr();
-  EXPECT_NE(err.find("gread_metafile: " + bad + ": "), std::string::npos) << err;
-  const std::vector<GksCall> lines = calls(GOBJ_LINE);
-  ASSERT_EQ(lines.size(), 1U);  // only the good polyline
-  // The file's line colour, then the one before the replay put back.
-  ASSERT_EQ(calls(GOBJ_LCOLR).size(), 2U);
-  EXPECT_EQ(calls(GOBJ_LCOLR)[0].arg, 3);
-  EXPECT_EQ(calls(GOBJ_LCOLR)[1].arg, 1);
-  ASSERT_EQ(calls(GOBJ_TEXT).size(), 1U);
-  EXPECT_EQ(calls(GOBJ_TEXT)[0].text, std::string(100, 'a'));  // at most 100 characters
   // Random bytes, with and without the binary header.
   std::mt19937 rng(7);
   for (int k = 0; k < 20; ++k) {

@@ -15,12 +15,6 @@ namespace {
 
 using Obj = GksTest;
 
-std::vector<int> codes() {
-  std::vector<int> out;
-  for (const GksObj& o : gobj_list()) out.push_back(o.type);
-  return out;
-}
-
 // What the device was told, without the clip rectangles a replay recomputes.
 std::vector<GksCall> drawn() {
   std::vector<GksCall> out;
@@ -31,20 +25,6 @@ std::vector<GksCall> drawn() {
 
 int replayed = 0;
 void count_replay(const void* data) { replayed += *static_cast<const int*>(data); }
-
-TEST_F(Obj, RecordingIsOffUntilAskedFor) {
-  open(WS_PS);
-  const float line[4] = {0, 0, 1, 1};
-  const long before = gget_num_objects();
-  gpolyline(2, line);
-  EXPECT_TRUE(gobj_list().empty());
-  EXPECT_EQ(gget_num_objects(), before + 1);  // still counted
-  EXPECT_EQ(gset_redraw(1), 0);
-  gpolyline(2, line);
-  EXPECT_EQ(codes(), std::vector<int>{GOBJ_LINE});
-  EXPECT_EQ(gobj_list().front().arg, 2);
-  EXPECT_EQ(gobj_list().front().data.size(), 4 * sizeof(float));
-}
 
 // A replay repeats every recorded call on the device, in order, with the same values.
 TEST_F(Obj, ReplayRepeatsTheCalls) {
@@ -80,23 +60,6 @@ TEST_F(Obj, ReplayRepeatsTheCalls) {
   }
 }
 
-TEST_F(Obj, SegmentsAreDeletedWhole) {
-  open(WS_PS);
-  gset_redraw(1);
-  const float l[4] = {0, 0, 1, 1};
-  gpolyline(2, l);
-  gcreate_seg(7), gpolyline(2, l), gset_linetype(2), gclose_seg(7);
-  gcreate_seg(8), gpolyline(2, l), gclose_seg(8);
-  EXPECT_EQ(gdel_seg(7), 0);
-  EXPECT_EQ(codes(), (std::vector{GOBJ_LINE, GOBJ_SEG_BEGIN, GOBJ_LINE, GOBJ_SEG_END}));
-  gdel_seg(9);  // unknown: nothing
-  EXPECT_EQ(gobj_list().size(), 4U);
-  gclose_ws(1);
-  // A metafile keeps segments in its own records.
-  open(WS_META);
-  EXPECT_EQ(gcreate_seg(3) + gclose_seg(3) + gdel_seg(3), -3);
-  EXPECT_EQ(calls(GOBJ_SEG_BEGIN).size() + calls(GOBJ_SEG_END).size() + calls(GOBJ_SEG_DELETE).size(), 3U);
-  EXPECT_TRUE(gobj_list().empty());
-}
+// Recording and segments are kernel scripts (tests/data/graphics/kernel.txt).
 
 }  // namespace

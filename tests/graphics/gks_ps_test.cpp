@@ -10,13 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "config/mess.h"
-#include "config/resrc.h"
-#include "config/system.h"
 #include "tests/graphics/gks_fixture.h"
 #include "tests/graphics/gks_pattern.h"
 #include "tests/graphics/gks_render.h"
-#include "tests/support/capture.h"
 #include "tests/support/graphics_cases.h"
 #include "tests/support/run.h"
 
@@ -30,7 +26,7 @@ class Ps : public WriterTest {
 };
 
 GraphicsCase case_named(const std::string& name) {
-  for (const GraphicsCase& c : graphics_cases("ps_writer.txt"))
+  for (const GraphicsCase& c : graphics_cases("writers.txt"))
     if (c.name == name) return c;
   ADD_FAILURE() << "no case " << name;
   return {};
@@ -63,6 +59,21 @@ void draw_named(const std::string& name) {
       gset_linewidth(1.5F);
       gpolyline(2, l);
     }
+  } else if (name == "hpgl") {
+    const float flat[4] = {0.1F, 0.1F, 0.2F, 0.1F};
+    gset_linetype(3);
+    gset_line_colr_ind(507);
+    gpolyline(2, flat);
+    std::vector<float> many;
+    for (int i = 0; i < 12; ++i) many.push_back(0.01F * i), many.push_back(0.5F);
+    gset_linetype(1);
+    gset_line_colr_ind(1);
+    gpolyline(12, many.data());
+    const float white[3] = {1, 1, 1};
+    gset_colr_rep(1, 40, white);
+    gset_fill_colr_ind(40);
+    const float p[6] = {0.1F, 0.1F, 0.2F, 0.1F, 0.2F, 0.2F};
+    gfill_area(3, p);
   } else if (name == "image") {
     // Without a workstation window of the page's shape the unit square is 576 points.
     const float vp[4] = {0, 3.0F / 576, 0, 1.5F / 576};
@@ -227,14 +238,17 @@ TEST_F(Ps, TestPageRendersWhereItWasDrawn) {
 }
 
 TEST_F(Ps, OutputCases) {
-  for (const GraphicsCase& c : graphics_cases("ps_writer.txt")) {
+  for (const GraphicsCase& c : graphics_cases("writers.txt")) {
     if (!c.has("draw")) continue;
     SCOPED_TRACE(c.name);
     if (c.has("env")) setenv("zavps_param", c["env"].c_str(), 1);
-    const std::string ps = read_file(make("o.ps", c["options"], [&c] { draw_named(c["draw"]); }));
+    const int type = c["type"] == "hpgl" ? WS_HPGL : WS_PS;
+    const std::string ps = read_file(WriterTest::make(type, "o", c["options"], [&c] { draw_named(c["draw"]); }));
     unsetenv("zavps_param");
     for (const std::string& text : c.all("has")) EXPECT_NE(ps.find(text), std::string::npos) << text;
     for (const std::string& text : c.all("once")) EXPECT_EQ(count_of(ps, text), 1) << text;
+    for (const std::string& text : c.all("starts")) EXPECT_EQ(ps.rfind(text, 0), 0U) << ps;
+    for (const std::string& text : c.all("ends")) EXPECT_TRUE(ps.size() >= text.size() && ps.substr(ps.size() - text.size()) == text) << ps;
   }
 }
 
@@ -253,22 +267,6 @@ TEST(PsNumbers, FixedFormattingIsPrintfs) {
   for (int i = -200000; i <= 200000; i += 7) ASSERT_TRUE(same(static_cast<float>(i) / 137.0F, 2)) << i;
   for (int i = -40000; i <= 40000; i += 3)
     for (int d : {0, 1, 2, 3}) ASSERT_TRUE(same(i / 256.0, d)) << i << " " << d;
-}
-
-// An EPS holds one page: a second plot is drawn over the first, and that is said once.
-TEST_F(Ps, EpsKeepsOnePage) {
-  MESS_set(0, MESS_WARN);
-  CaptureStderr();
-  const std::string path = make("one.eps", ",eps", [] {
-    for (int k = 0; k < 3; ++k) {
-      draw_named("corner");
-      gclear_ws(1, 1);
-    }
-    EXPECT_EQ(gps_get_pages(), 1);
-  });
-  EXPECT_EQ(GetCapturedStderr(), "gclear_ws: an EPS file holds one page: the next plot is drawn over this one\n");
-  const std::string ps = read_file(path);
-  EXPECT_EQ(ps.find("showpage"), ps.rfind("showpage"));
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <functional>
 #include <map>
 
+#include "tests/graphics/gks_calls.h"
 #include "tests/graphics/gks_render.h"
 #include "tests/support/capture.h"
 #include "tests/support/gwin_calls.h"
@@ -92,96 +93,40 @@ class Session : public WindowTest, public testing::WithParamInterface<Script> {
     return e;
   }
 
-  // The kernel's functions a script calls by name; the value compared after "=".
-  static const std::map<std::string, std::function<float(const Args&)>>& calls() {
-    static const std::map<std::string, std::function<float(const Args&)>> t = {
-        {"gcreate_frame", [](const Args& a) { return float(gcreate_frame(to_i(a[0]))); }},
-        {"gselect_frame", [](const Args& a) { return float(gselect_frame(to_i(a[0]))); }},
-        {"gdisplay_frame", [](const Args& a) { return float(gdisplay_frame(to_i(a[0]))); }},
-        {"gdelete_frame", [](const Args& a) { return float(gdelete_frame(to_i(a[0]))); }},
-        {"gclear_frame", [](const Args& a) { return float(gclear_frame(to_i(a[0]))); }},
-        {"gcopy_frame", [](const Args& a) { return float(gcopy_frame(to_i(a[0]), to_i(a[1]))); }},
-        {"gnum_images", [](const Args&) { return float(gget_num_images()); }},
-        {"gcur_frame", [](const Args&) { return float(gget_cur_frame()); }},
-        {"gframe_delay", [](const Args& a) { return gget_frame_delay(to_i(a[0])); }},
-        {"gset_loop_delay", [](const Args& a) { return gset_loop_delay(to_i(a[0]), to_f(a[1])), 0.0F; }},
-        {"ginc_loop_delay", [](const Args& a) { return ginc_loop_delay(to_f(a[0])), 0.0F; }},
-        {"gloop_delay", [](const Args&) { return gget_loop_delay(); }},
-        {"gset_looping", [](const Args& a) { return gset_looping(to_i(a[0])), 0.0F; }},
-        {"glooping", [](const Args&) { return float(gget_looping()); }},
-        {"gset_loop_direct", [](const Args& a) { return gset_loop_direct(to_i(a[0])), 0.0F; }},
-        {"gloop_direct", [](const Args&) { return float(gget_loop_direct()); }},
-        {"ginc_frame", [](const Args& a) { return float(ginc_frame(to_i(a[0]))); }},
-        {"gset_loop_title", [](const Args& a) { return gset_loop_title(to_i(a[0])), 0.0F; }},
-        {"gset_frame_id", [](const Args& a) { return gset_frame_id(to_i(a[0]), to_i(a[1])), 0.0F; }},
-        {"gframe_id", [](const Args& a) { return float(gget_frame_id(to_i(a[0]))); }},
-        {"gset_input_mode", [](const Args& a) { return gset_input_mode(to_i(a[0])), 0.0F; }},
-        {"ginput_mode", [](const Args&) { return float(gget_input_mode()); }},
-        {"ginput_state", [](const Args&) { return float(gget_input_state()); }},
-        {"gzoom", [](const Args& a) { return float(gzoom(GKS_FRAME_CURRENT, to_i(a[0]), to_i(a[1]), to_i(a[2]), to_i(a[3]))); }},
-        {"gzoom_factor", [](const Args&) { return float(gget_zoom()); }},
-        {"gzoom_center",  // x * 1000 + y
-         [](const Args&) {
-           int x = 0, y = 0;
-           gget_zoom_center(&x, &y);
-           return float(x * 1000 + y);
-         }},
-        {"greset_zoom", [](const Args&) { return greset_zoom(), 0.0F; }},
-        {"gunzoom", [](const Args&) { return gunzoom(), 0.0F; }},
-        {"xZ_p", [](const Args& a) { return xZ_p(to_f(a[0])); }},
-        {"yZ_p", [](const Args& a) { return yZ_p(to_f(a[0])); }},
-        {"gset_rubber_band", [](const Args& a) { return gset_rubber_band(to_i(a[0])), 0.0F; }},
-        {"grubber_band", [](const Args&) { return float(gget_rubber_band()); }},
-        {"galloc_colr", [](const Args& a) { return float(galloc_colr(to_i(a[0]), to_f(a[1]), to_f(a[2]), to_f(a[3]))); }},
-        {"gcolor_ind", [](const Args& a) { return float(gget_color_ind(to_i(a[0]))); }},
-        {"gmax_colr", [](const Args&) { return float(gget_max_colr()); }},
-        {"gset_win_title_extra", [](const Args& a) { return gset_win_title_extra(a[0].c_str()), 0.0F; }},
-        {"gset_win_title", [](const Args& a) { return gset_win_title(a[0].c_str()), 0.0F; }},
-        {"gset_inverse", [](const Args& a) { return gset_inverse(to_i(a[0])), 0.0F; }},
-        {"gwin_size",  // width and height as w * 10000 + h
-         [](const Args&) {
-           float w = 0, h = 0;
-           gget_win_size(&w, &h);
-           return w * 10000 + h;
-         }},
-        {"gpix_size", [](const Args&) { return float(gget_pix_width() * 10000 + gget_pix_height()); }},
-        {"gclear_ws", [](const Args&) { return float(gclear_ws(1, 1)); }},
-        {"gcolor_blue",
-         [](const Args& a) {
-           float r = 0, g = 0, b = 0;
-           gget_color_rgb(to_i(a[0]), &r, &g, &b);
-           return b;
-         }},
-        {"gset_record_window", [](const Args& a) { return gset_record_window(to_i(a[0])), 0.0F; }},
-        {"gredraw", [](const Args&) { return float(gget_redraw()); }},
-        {"gobj_redraw_plot", [](const Args&) { return float(gobj_redraw_plot()); }},
-        {"gobj_print_plot", [](const Args&) { return float(gobj_print_plot()); }},
-        {"gset_display_optional", [](const Args& a) { return gset_display_optional(to_i(a[0])), 0.0F; }},
-        {"gopen_ws", [](const Args& a) { return float(gopen_ws(1, a[0].c_str(), to_i(a[1]))); }},
-        {"ghold", [](const Args&) { return ghold(), 0.0F; }},
-        {"gset_colr_rep",
-         [](const Args& a) {
-           const float c[3] = {to_f(a[1]), to_f(a[2]), to_f(a[3])};
-           return float(gset_colr_rep(1, to_i(a[0]), c));
-         }},
-        {"gset_rw_colors", [](const Args& a) { return gset_rw_colors(to_i(a[0])), 0.0F; }},
-        {"grw_colors", [](const Args&) { return float(gget_rw_colors()); }},
-        {"gset_local_colormap", [](const Args& a) { return gset_local_colormap(to_i(a[0])), 0.0F; }},
-        {"gx11_error_count", [](const Args&) { return float(gx11_error_count()); }},
-        {"gx11_error_flag", [](const Args&) { return float(gx11_error_flag()); }},
-        {"gset_pix_mode", [](const Args& a) { return gset_pix_mode(to_i(a[0])), 0.0F; }},
-        {"gchk_graphics", [](const Args&) { return float(gchk_graphics()); }},
-        {"gclose_ws", [](const Args&) { return gclose_ws(1), 0.0F; }},
-        {"gwin_offset",  // x * 10000 + y
-         [](const Args&) {
-           float x = 0, y = 0;
-           gget_win_offset(&x, &y);
-           return x * 10000 + y;
-         }},
-        {"gset_redraw", [](const Args& a) { return float(gset_redraw(to_i(a[0]))); }},
-        {"gset_cursor", [](const Args& a) { return gset_cursor(to_i(a[0])), 0.0F; }},
-        {"gcursor", [](const Args&) { return float(gget_cursor()); }},
-        {"gwin_type", [](const Args&) { return float(gget_win_type()); }},
+  // The kernel's functions a script calls by name.
+  static const std::map<std::string, gks_calls::Call>& calls() {
+    using gks_calls::wrap;
+    static const std::map<std::string, gks_calls::Call> t = {
+        {"gcreate_frame", wrap(gcreate_frame)}, {"gselect_frame", wrap(gselect_frame)},
+        {"gdisplay_frame", wrap(gdisplay_frame)}, {"gdelete_frame", wrap(gdelete_frame)},
+        {"gclear_frame", wrap(gclear_frame)}, {"gcopy_frame", wrap(gcopy_frame)},
+        {"gget_num_images", wrap(gget_num_images)}, {"gget_cur_frame", wrap(gget_cur_frame)},
+        {"gget_frame_delay", wrap(gget_frame_delay)}, {"gset_loop_delay", wrap(gset_loop_delay)},
+        {"ginc_loop_delay", wrap(ginc_loop_delay)}, {"gget_loop_delay", wrap(gget_loop_delay)},
+        {"gset_looping", wrap(gset_looping)}, {"gget_looping", wrap(gget_looping)},
+        {"gset_loop_direct", wrap(gset_loop_direct)}, {"gget_loop_direct", wrap(gget_loop_direct)},
+        {"ginc_frame", wrap(ginc_frame)}, {"gset_loop_title", wrap(gset_loop_title)},
+        {"gset_frame_id", wrap(gset_frame_id)}, {"gget_frame_id", wrap(gget_frame_id)},
+        {"gset_input_mode", wrap(gset_input_mode)}, {"gget_input_mode", wrap(gget_input_mode)},
+        {"gget_input_state", wrap(gget_input_state)}, {"gzoom", wrap(gzoom)}, {"gget_zoom", wrap(gget_zoom)},
+        {"gget_zoom_center", wrap(gget_zoom_center)}, {"greset_zoom", wrap(greset_zoom)}, {"gunzoom", wrap(gunzoom)},
+        {"xZ_p", wrap(xZ_p)}, {"yZ_p", wrap(yZ_p)}, {"gset_rubber_band", wrap(gset_rubber_band)},
+        {"gget_rubber_band", wrap(gget_rubber_band)}, {"galloc_colr", wrap(galloc_colr)},
+        {"gget_color_ind", wrap(gget_color_ind)}, {"gget_max_colr", wrap(gget_max_colr)},
+        {"gset_win_title_extra", wrap(gset_win_title_extra)}, {"gset_win_title", wrap(gset_win_title)},
+        {"gset_inverse", wrap(gset_inverse)}, {"gget_win_size", wrap(gget_win_size)},
+        {"gget_pix_width", wrap(gget_pix_width)}, {"gget_pix_height", wrap(gget_pix_height)},
+        {"gclear_ws", wrap(gclear_ws)}, {"gget_color_rgb", wrap(gget_color_rgb)},
+        {"gset_record_window", wrap(gset_record_window)}, {"gget_redraw", wrap(gget_redraw)},
+        {"gobj_redraw_plot", wrap(gobj_redraw_plot)}, {"gobj_print_plot", wrap(gobj_print_plot)},
+        {"gset_display_optional", wrap(gset_display_optional)}, {"gopen_ws", wrap(gopen_ws)}, {"ghold", wrap(ghold)},
+        {"gset_colr_rep", wrap(gset_colr_rep)}, {"gset_rw_colors", wrap(gset_rw_colors)},
+        {"gget_rw_colors", wrap(gget_rw_colors)}, {"gset_local_colormap", wrap(gset_local_colormap)},
+        {"gx11_error_count", wrap(gx11_error_count)}, {"gx11_error_flag", wrap(gx11_error_flag)},
+        {"gset_pix_mode", wrap(gset_pix_mode)}, {"gchk_graphics", wrap(gchk_graphics)}, {"gclose_ws", wrap(gclose_ws)},
+        {"gget_win_offset", wrap(gget_win_offset)}, {"gset_redraw", wrap(gset_redraw)},
+        {"gset_cursor", wrap(gset_cursor)}, {"gget_cursor", wrap(gget_cursor)}, {"gget_win_type", wrap(gget_win_type)},
+        {"gupdate_window", wrap(gupdate_window)}, {"RES_put", wrap(RES_put)}, {"unsetenv", wrap(unsetenv)},
     };
     return t;
   }
@@ -202,17 +147,9 @@ class Session : public WindowTest, public testing::WithParamInterface<Script> {
     const Args a(w.begin() + 1, w.end());
     if (op == "open") {
       open_window();
-    } else if (op == "title") {
-      gset_win_title(a[0].c_str());
     } else if (op == "env") {  // a value beginning with "/" names a file in the test's directory
       const std::string v = a.size() < 2 ? "" : a[1][0] == '/' ? dir() + a[1] : a[1];
       setenv(a[0].c_str(), v.c_str(), 1);
-    } else if (op == "unenv") {
-      unsetenv(a[0].c_str());
-    } else if (op == "res") {
-      RES_put(a[0].c_str(), a[1].c_str());
-    } else if (op == "update") {
-      gupdate_window();
     } else if (op == "box") {
       box(to_i(a[0]), to_i(a[1]), to_i(a[2]), to_i(a[3]), to_i(a[4]));
     } else if (op == "line") {
@@ -249,7 +186,7 @@ class Session : public WindowTest, public testing::WithParamInterface<Script> {
       feed(e);
     } else if (op == "send") {  // a message through the server; events until a call gives a value
       send_client(me, gget_top_window(), to_i(a[0]));
-      for (int i = 0; i < 100 && calls().at(a[1])({}) != to_f(a[2]); ++i) {
+      for (int i = 0; i < 100 && calls().at(a[1])({}).at(0) != to_f(a[2]); ++i) {
         gcheck_event();
         usleep(10000);
       }
@@ -422,13 +359,11 @@ class Session : public WindowTest, public testing::WithParamInterface<Script> {
         typist = nullptr;
       });
       ghold();
-    } else if (op == "call") {  // function, arguments, and "= value" to compare within 1e-6 (or a tolerance), or "> value"
+    } else if (op == "call") {  // a kernel function as in kernel.txt ("= values" within 1e-6, "~TOL values", "> value")
       const auto f = calls().find(a[0]);
       if (f == calls().end()) return false;
-      const auto eq = std::find_if(a.begin(), a.end(), [](const std::string& x) { return x == "=" || x == ">"; });
-      const float got = f->second(Args(a.begin() + 1, eq));
-      const float want = eq != a.end() ? to_f(*(eq + 1)) : got, tol = eq != a.end() && eq + 2 != a.end() ? to_f(*(eq + 2)) : 1e-6F;
-      EXPECT_TRUE(eq == a.end() || (*eq == ">" ? got > want : std::fabs(got - want) <= tol)) << got << " " << *eq << " " << want;
+      const gks_calls::Expect e = gks_calls::expected(Args(a.begin() + 1, a.end()), 1e-6F);
+      gks_calls::compare(f->second(e.args), e);
     } else {
       return false;
     }

@@ -37,17 +37,6 @@ class Strokes : public GksTest {
       }
     return b;
   }
-  // Opens the recording PostScript device without swallowing the messages of opening.
-  static void open_raw() {
-    gdev_register(WS_PS, gdev_recorder());
-    ASSERT_EQ(gopen_ws(1, "", WS_PS), 0);
-  }
-  // The glyph starts of a font whose only glyphs are I at 0 and J at j.
-  static std::string starts(int j = -1) {
-    std::string out;
-    for (int c = 0; c < 256; ++c) out += c == 'I' ? "0 " : c == 'J' ? std::to_string(j) + " " : "-1 ";
-    return out;
-  }
   std::string dir_;
 };
 
@@ -99,71 +88,8 @@ TEST_F(Strokes, PackageFontsHeightsAndAlignments) {
     expect_all_near(std::vector{b[2], b[1]}, {0.5, 0.5}, 0.002);
     gset_char_up_vec(0, 1);
   }
-  // "3" with only the listed fonts: found as a number, refused when it is beyond them.
-  EXPECT_EQ(gget_font_index("triplex"), 3);
-  EXPECT_EQ(gget_font_index("GREEK"), 6);
-  EXPECT_EQ(gget_font_index("99"), 99);
-  CaptureStderr();
-  EXPECT_EQ(gset_fontprec(99, 2), -1);
-  EXPECT_EQ(GetCapturedStderr(), "gset_fontprec: invalid font id: 99\n");
 }
 
-TEST_F(Strokes, FontListsAndBadFonts) {
-  const std::string good = dir_ + "/good.fnt";
-  write_file(good, "1 test\n128 35 10 140 255 g\n254\n" + starts() + "\n");
-  write_file(dir_ + "/list", "one " + good + "\ntwo " + dir_ + "/none.fnt\n");
-  gset_font_list(("fi:" + dir_ + "/list").c_str());
-  open(WS_PS);
-  EXPECT_EQ(gget_num_fonts(), 2);
-  EXPECT_EQ(gget_font_index("two"), 2);
-  EXPECT_EQ(gget_font_index("3"), 3);
-  CaptureStderr();
-  EXPECT_EQ(gset_fontprec(3, 2), -1);
-  EXPECT_EQ(gset_fontprec(2, 2), 0);
-  EXPECT_EQ(GetCapturedStderr(),
-            "gset_fontprec: invalid font id: 3\nread_font: unable to load font file: " + dir_ + "/none.fnt\n");
-  // Without a font nothing is drawn, but a blank still advances.
-  gdev_clear_calls();
-  const float origin[2] = {0, 0};
-  gtext(origin, "I I");
-  EXPECT_EQ(calls(GDEV_TEXT_STROKE).size(), 0U);
-  gclose_ws(1);
-  gset_font_list(("fi:" + dir_ + "/nolist").c_str());
-  MESS_reset();
-  CaptureStderr();
-  open_raw();
-  // The list is reported; the default font still comes from the package's data.
-  EXPECT_NE(GetCapturedStderr().find("gsetup_fonts: unable to load font list file: " + dir_ + "/nolist\n"),
-            std::string::npos);
-  EXPECT_EQ(gget_font_type(), 1);
-  gclose_ws(1);
-  // Broken font files are refused with a reason; none crashes the reader.
-  const std::string bad[] = {"", "1 x 1 2 3", "1 x 300 2 255 y 254", "255 1 2 255 254 0", "1 x junk",
-                             "1 x 128 35 10 140 255 y 254 " + std::string(3000, '9'),
-                             "255 " + [] { std::string s; for (int i = 0; i < 20000; ++i) s += "1 "; return s; }() + "254"};
-  for (const std::string& b : bad) {
-    write_file(dir_ + "/bad.fnt", b);
-    gset_font_list((dir_ + "/bad.fnt").c_str());
-    CaptureStderr();
-    CaptureStdout();
-    open_raw();
-    EXPECT_NE(GetCapturedStderr().find("read_font: unable to load font file: " + dir_ + "/bad.fnt\n"),
-              std::string::npos)
-        << b.substr(0, 40);
-    GetCapturedStdout();
-    gtext(origin, "I");
-    gclose_ws(1);
-  }
-  // A font longer than the store is cut at 15000 bytes; its glyphs up to there work.
-  std::string big = "1 x 128 35 10 140 255 g ";
-  for (int i = 0; i < 8000; ++i) big += "1 1 ";
-  write_file(dir_ + "/big.fnt", big + "255 h 254 " + starts(5));
-  gset_font_list((dir_ + "/big.fnt").c_str());
-  open(WS_PS);
-  EXPECT_EQ(gget_font_type(), 1);
-  EXPECT_EQ(gget_glyph_width('I'), 10);
-  gtext(origin, "IJ");
-  EXPECT_GE(calls(GDEV_TEXT_STROKE).size(), 1U);
-}
+// Font lists and broken fonts are kernel scripts (tests/data/graphics/kernel.txt).
 
 }  // namespace

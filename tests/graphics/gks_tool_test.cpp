@@ -32,64 +32,8 @@ TEST_F(Tool, DeviceSpecifications) {
   }
 }
 
-// Set-up takes the device from the resource, opens the workstation, and lays out the page;
-// the end records the type for the next plot.
-TEST_F(Tool, SetupOpensTheChosenDeviceAndEndRecordsIt) {
-  // The recording devices stand in for the writers: this is about the plotting layer.
-  gdev_register(WS_PS, gdev_recorder());
-  gdev_register(WS_HPGL, gdev_recorder());
-  RES_put("device", "p,plot.ps");
-  FLAG_set(FLAG_DEVICE, WS_PS);
-  RES_put("title", "Surface_analysis");
-  float view[4] = {0, 0, 0.06F, 0.06F};
-  CaptureStderr();
-  ASSERT_EQ(GPH_setup(1, 0, view, 0.0F), 0);
-  EXPECT_EQ(GetCapturedStderr(), "gopen_ws: PostScript output is not available: plot.ps is not written\n");
-  EXPECT_EQ(gchk_graphics(), 1);
-  EXPECT_EQ(gget_win_type(), WS_PS);
-  EXPECT_STREQ(gget_win_title(), "Surface_analysis");
-  ASSERT_FALSE(calls(GDEV_OPEN).empty());
-  EXPECT_EQ(calls(GDEV_OPEN)[0].text, "plot.ps");
-  // Page: 756 by 576 points; the view keeps 6 % of the height above and below and the
-  // page's aspect, so it loses 6 % of the width on either side.
-  const float yvp = 576.0F / 756.0F;
-  EXPECT_FLOAT_EQ(GPH_get_vert_win_size(), yvp);
-  const std::vector<float> fitted = {0.06F, 0.94F, yvp * 0.06F, yvp * 0.94F};
-  for (int k = 0; k < 4; ++k) EXPECT_NEAR(view[k], fitted[k], 1e-6) << k;
-  // Every colour of the table went to the device.
-  EXPECT_EQ(static_cast<int>(calls(GOBJ_COLR).size()), CLR_get_num() + 1);  // and the background
-  GPH_end(1);
-  EXPECT_EQ(gchk_graphics(), 0);
-  EXPECT_EQ(FLAG_get(FLAG_DEVICE), WS_PS);
-  // zavprint=hpgl sends PostScript to the plotter.
-  setenv("zavprint", "HPGL", 1);
-  CaptureStderr();
-  GPH_setup(1, 0, view, 0.0F);
-  GetCapturedStderr();
-  EXPECT_EQ(gget_win_type(), WS_HPGL);
-  GPH_end(1);
-  unsetenv("zavprint");
-}
-
-// A batch run that asked for no device draws into nothing without a display (a window
-// asked for ends the program: the end-to-end tests run it).
-TEST_F(Tool, BatchRunWithoutADisplay) {
-  float view[4] = {0, 0, 0, 0};
-  RES_put("device", "");
-  FLAG_set(FLAG_DEVICE, -9999);
-  FLAG_set_batch(1);
-  const char* display = std::getenv("DISPLAY");
-  const std::string saved = display != nullptr ? display : "";
-  setenv("DISPLAY", ":4093", 1);  // a display no server answers
-  CaptureStderr();
-  EXPECT_EQ(GPH_setup(1, 0, view, 1.0F), 0);
-  EXPECT_EQ(GetCapturedStderr(), "");
-  EXPECT_EQ((std::vector{gchk_graphics(), gget_win_type()}), (std::vector{1, WS_X11}));
-  GPH_end(1);
-  EXPECT_EQ(FLAG_get(FLAG_DEVICE), -9999);  // still the default for the next plot
-  if (display != nullptr) setenv("DISPLAY", saved.c_str(), 1);
-  else unsetenv("DISPLAY");
-}
+// Set-up, a batch run without a display, the window title and the error stream are kernel
+// scripts (tests/data/graphics/kernel.txt).
 
 TEST_F(Tool, ShapesAndTextReachTheDevice) {
   open(WS_PS);
@@ -127,23 +71,6 @@ TEST_F(Tool, ShapesAndTextReachTheDevice) {
   EXPECT_EQ(calls(GOBJ_CLEAR).size(), 1U);
   ASSERT_EQ(calls(GOBJ_MESSAGE).size(), 1U);
   EXPECT_EQ(calls(GOBJ_MESSAGE)[0].text, "Labels");
-}
-
-TEST_F(Tool, WindowTitleAndErrorStream) {
-  RES_put("name", "+ruc");
-  GPH_set_win_title();
-  EXPECT_STREQ(gget_prog_name(), "+ruc");
-  EXPECT_STREQ(gget_win_title(), "ruc");
-  // Without an error stream kernel errors are silent; a named error file receives them.
-  gclose_gks();
-  CaptureStderr();
-  EXPECT_EQ(gsel_norm_tran(9), -1);
-  EXPECT_EQ(GetCapturedStderr(), "");
-  const std::string file = make_temp_dir("gks") + "/zavgks.err";
-  ASSERT_EQ(gopen_gks(file.c_str(), 0), 0);
-  gsel_norm_tran(9);
-  gclose_gks();
-  EXPECT_EQ(read_file(file), "gsel_norm_tran: invalid transformation number: 9\n");
 }
 
 }  // namespace

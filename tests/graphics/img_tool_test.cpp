@@ -8,8 +8,6 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 
 #include "config/missing.h"
 #include "graphics/gif.h"
@@ -22,11 +20,6 @@ namespace {
 
 using testing::internal::CaptureStderr;
 using testing::internal::GetCapturedStderr;
-
-std::string bytes_of(const std::string& path) {
-  std::ifstream f(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>()};
-}
 
 // An 8-bit picture without a colour table, as the package's satellite images are.
 ImgRec gray_image(int width, int height) {
@@ -61,7 +54,7 @@ TEST_P(Zav, RoundTrip) {
   }
   const std::string path = make_temp_dir("zav") + "/pic.zav";
   ASSERT_EQ(IMG_write(path.c_str(), &image, c.compress), 1);
-  const std::string text = bytes_of(path);
+  const std::string text = read_file(path);
   const std::string head =
       std::string(c.compress ? "ZAVIMGZ\n" : "ZAVIMG\n") + "12Z 14 MAR 26\nTemperature [sample]\n" + c.line + "\n";
   EXPECT_EQ(text.substr(0, head.size()), head);
@@ -110,7 +103,7 @@ TEST(ZavBody, CompressesInPiecesOfTenThousandBytes) {
   const ImgRec image = gray_image(250, 100);
   const std::string path = make_temp_dir("zav") + "/three.zav";
   ASSERT_EQ(IMG_write(path.c_str(), &image, 1), 1);
-  const std::string file = bytes_of(path);
+  const std::string file = read_file(path);
   std::size_t at = 0;
   for (int line = 0; line < 4; ++line) at = file.find('\n', at) + 1;
   std::vector<std::size_t> pieces;
@@ -137,7 +130,7 @@ TEST(ZavBody, DirectColourBecomesGrayLevels) {
   });
   const std::string path = make_temp_dir("zav") + "/gray.zav";
   ASSERT_EQ(IMG_write(path.c_str(), &image, 1), 1);  // never compressed
-  const std::string file = bytes_of(path);
+  const std::string file = read_file(path);
   EXPECT_EQ(file.substr(file.size() - 3), std::string("\x55\x70\xFF", 3));
 }
 
@@ -147,7 +140,7 @@ TEST(Xwd, HeaderNamesThePictureAndImageMagickReadsIt) {
   });
   const std::string path = make_temp_dir("xwd") + "/plot.xwd";
   ASSERT_EQ(XWD_write(path.c_str(), &image), 1);
-  const std::string b = bytes_of(path);
+  const std::string b = read_file(path);
   ASSERT_EQ(b.size(), 105u + 33u * 17u * 4u);
   EXPECT_EQ(b.substr(0, 4), std::string("\0\0\0\x69", 4));  // 100 + "plot" + its zero byte
   EXPECT_EQ(b.substr(100, 5), std::string("plot\0", 5));
@@ -177,7 +170,7 @@ TEST(Xwd, PaletteFilesReadBack) {
   const std::string dir = make_temp_dir("xwd");
   const std::string own = dir + "/palette.xwd";
   ASSERT_EQ(XWD_write(own.c_str(), &image), 1);
-  EXPECT_EQ(bytes_of(own).size(), 100u + 5u + 5u * 12u + 40u * 11u);  // "plot" and its zero byte
+  EXPECT_EQ(read_file(own).size(), 100u + 5u + 5u * 12u + 40u * 11u);  // "plot" and its zero byte
   const Decoded d = magick_decode(own);
   EXPECT_EQ(d.rgb, rgb_of(image));
   ImgRec back;
@@ -222,7 +215,7 @@ TEST(Png, PaletteFileOfThePicture) {
   EXPECT_EQ(d.width, 41);
   EXPECT_EQ(d.height, 23);
   EXPECT_EQ(d.rgb, rgb_of(image));
-  EXPECT_NE(bytes_of(path).find(std::string("Software\0ZAV - Isoworks v5.0", 28)), std::string::npos);
+  EXPECT_NE(read_file(path).find(std::string("Software\0ZAV - Isoworks v5.0", 28)), std::string::npos);
   ImgRec back;
   ASSERT_EQ(IMG_read(path.c_str(), &back, 0), 1);
   EXPECT_EQ(back.color_mapped, 1);
@@ -258,7 +251,7 @@ std::string valid(const char* kind) {
   if (std::strcmp(kind, "zav") == 0) IMG_write(path.c_str(), &image, 0);
   const ImgRec gray = gray_image(64, 48);
   if (std::strcmp(kind, "zavz") == 0) IMG_write(path.c_str(), &gray, 1);
-  return bytes_of(path);
+  return read_file(path);
 }
 
 std::string cut(const std::string& s, std::size_t keep) { return s.substr(0, keep); }
