@@ -62,13 +62,18 @@ struct {
                     {"#", 6},      {"tri", 7}, {"^", 7},      {"itri", 9}, {"v", 9}, {"dot", 8}};
 
 // A user's text as it can be shown in a message: cut short, control bytes as '?'.
-std::string printable(std::string_view s) {
-  std::string out(s.substr(0, 40));
+// Text of a file shown in a message: control bytes made visible and its length bounded.
+std::string printable(std::string_view s, std::size_t limit = 40) {
+  std::string out(s.substr(0, limit));
   for (char& c : out)
     if (!std::isprint(static_cast<unsigned char>(c))) c = '?';
-  if (s.size() > 40) out += "...";
+  if (s.size() > limit) out += "...";
   return out;
 }
+
+// A file's name in a message: whole, as a user needs it to find the file, up to a bound
+// that keeps a hostile name from filling the terminal.
+std::string printable_path(std::string_view s) { return printable(s, 1024); }
 
 bool to_float(const std::string& s, float* v) {
   if (s.empty()) return false;
@@ -171,7 +176,7 @@ class TableReader {
       if (binary) {
         warn("not a line of text");
         if (++junk_ >= 3 && read_ == 0) {
-          MESS_print(MESS_WARN, "CLR_read_table: %s is not a colour table\n", printable(path_).c_str());
+          MESS_print(MESS_WARN, "CLR_read_table: %s is not a colour table\n", printable_path(path_).c_str());
           return;
         }
         continue;
@@ -188,17 +193,17 @@ class TableReader {
         continue;
       }
       if (st.colors.size() >= CLR_MAX) {
-        MESS_print(MESS_WARN, "CLR_read_table: %s: more than %d colours, the rest is ignored\n", printable(path_).c_str(),
-                   CLR_MAX);
+        MESS_print(MESS_WARN, "CLR_read_table: %s: more than %d colours, the rest is ignored\n",
+                   printable_path(path_).c_str(), CLR_MAX);
         break;
       }
       entry(t);
     }
     if (count_fill_ && !ended) st.num_fill = st.colors.empty() ? 0 : static_cast<int>(st.colors.size()) - 1;
     if (read_ == 0 && junk_ < 3)
-      MESS_print(MESS_WARN, "CLR_read_table: %s holds no colours\n", printable(path_).c_str());
+      MESS_print(MESS_WARN, "CLR_read_table: %s holds no colours\n", printable_path(path_).c_str());
     if (warnings_ > max_warnings)
-      MESS_print(MESS_WARN, "CLR_read_table: %s: %d more lines could not be read\n", printable(path_).c_str(),
+      MESS_print(MESS_WARN, "CLR_read_table: %s: %d more lines could not be read\n", printable_path(path_).c_str(),
                  warnings_ - max_warnings);
   }
 
@@ -206,9 +211,9 @@ class TableReader {
   void warn(const char* why, const std::string& text = "") {
     if (++warnings_ > max_warnings) return;
     if (text.empty())
-      MESS_print(MESS_WARN, "CLR_read_table: %s line %d: %s\n", printable(path_).c_str(), line_no_, why);
+      MESS_print(MESS_WARN, "CLR_read_table: %s line %d: %s\n", printable_path(path_).c_str(), line_no_, why);
     else
-      MESS_print(MESS_WARN, "CLR_read_table: %s line %d: %s: %s\n", printable(path_).c_str(), line_no_, why,
+      MESS_print(MESS_WARN, "CLR_read_table: %s line %d: %s: %s\n", printable_path(path_).c_str(), line_no_, why,
                  printable(text).c_str());
   }
 
@@ -361,7 +366,7 @@ int CLR_read_table(const char* files) {
     std::string used;
     std::FILE* f = FILE_open_data(name, &used);
     if (f == nullptr) {
-      MESS_print(MESS_WARN, "CLR_read_table: Unable to open colour table: %s\n", printable(name).c_str());
+      MESS_print(MESS_WARN, "CLR_read_table: Unable to open colour table: %s\n", printable_path(name).c_str());
       first = false;
       continue;
     }
