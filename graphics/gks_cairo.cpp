@@ -191,16 +191,38 @@ bool page_png(cairo_surface_t* page, std::string* out);
 bool write_page_png(cairo_surface_t* page, std::string* out);
 
 // A finished PNG page on its way to a worker: its surface, and the calls still to be made
-// on it (none when the program's thread has drawn it already).
+// on it (none when the program's thread has drawn it already); then its PNG bytes (empty:
+// it could not be made).
 struct Job {
   int number = 0;
   Surface surface;
   Sheet sheet;
   double scale = 1.0;
+  std::string bytes;
+  bool done = false;
 };
 
-// The pages' PNG bytes come back by page number, so that the files are written in order;
-// empty bytes: the page could not be made.
+void print(Job* job) {
+  job->bytes.clear();
+  try {
+    if (!job->sheet.calls.empty()) {
+      Context cr(cairo_create(job->surface.get()));
+      if (cairo_status(cr.get()) != CAIRO_STATUS_SUCCESS) return;
+      Masks masks;
+      masks.scale = job->scale;
+      play(cr.get(), job->sheet, &masks);
+    }
+    Sheet().calls.swap(job->sheet.calls);
+    Sheet().xy.swap(job->sheet.xy);
+    cairo_surface_flush(job->surface.get());
+    if (!write_page_png(job->surface.get(), &job->bytes)) job->bytes.clear();
+  } catch (const std::exception&) {
+    job->bytes.clear();
+  }
+  job->surface.reset();
+}
+
+// Pages are handed out in the order they were given, each when its worker is done.
 class Press {
  public:
   Press() = default;
@@ -222,38 +244,41 @@ class Press {
   bool running() const { return !threads_.empty(); }
   std::size_t workers() const { return threads_.size(); }
 
-  // False when the job could not be queued (it is then still the caller's).
-  bool submit(Job* job) {
+  // False when the job could not be queued (it then stays the caller's).
+  bool submit(std::unique_ptr<Job>* job) {
     std::lock_guard<std::mutex> lock(m_);
+    Job* raw = job->get();
     try {
-      jobs_.push_back(std::move(*job));
+      order_.push_back(std::move(*job));
     } catch (const std::bad_alloc&) {
       return false;
     }
-    ++in_flight_;
+    try {
+      queue_.push_back(raw);
+    } catch (const std::bad_alloc&) {
+      *job = std::move(order_.back());
+      order_.pop_back();
+      return false;
+    }
     work_cv_.notify_one();
     return true;
   }
 
   std::size_t in_flight() {
     std::lock_guard<std::mutex> lock(m_);
-    return in_flight_;
+    return order_.size();
   }
 
-  // The next page in order: false when nothing is outstanding, or when it is not done
-  // yet and wait is false.
+  // The earliest page given and not yet taken: false when there is none, or when it is
+  // not done and wait is false.
   bool next(bool wait, int* number, std::string* bytes) {
     std::unique_lock<std::mutex> lock(m_);
     for (;;) {
-      if (in_flight_ == 0) return false;
-      const auto it = done_.begin();
-      // Pages are queued in order and numbered from the first queued one.
-      if (it != done_.end() && it->first == next_) {
-        *number = it->first;
-        *bytes = std::move(it->second);
-        done_.erase(it);
-        ++next_;
-        --in_flight_;
+      if (order_.empty()) return false;
+      if (order_.front()->done) {
+        *number = order_.front()->number;
+        bytes->swap(order_.front()->bytes);
+        order_.pop_front();
         return true;
       }
       if (!wait) return false;
@@ -261,13 +286,7 @@ class Press {
     }
   }
 
-  // Page numbers start again (a new output).
-  void restart(int first) {
-    std::lock_guard<std::mutex> lock(m_);
-    next_ = first;
-  }
-
-  // Ends the workers; pages not yet done are dropped.
+  // Ends the workers; pages not yet taken are dropped.
   void stop() {
     {
       std::lock_guard<std::mutex> lock(m_);
@@ -276,58 +295,32 @@ class Press {
     }
     for (std::thread& t : threads_) t.join();
     threads_.clear();
-    jobs_.clear();
-    done_.clear();
-    in_flight_ = 0;
+    queue_.clear();
+    order_.clear();
   }
 
  private:
   void work() {
     for (;;) {
-      Job job;
+      Job* job = nullptr;
       {
         std::unique_lock<std::mutex> lock(m_);
-        work_cv_.wait(lock, [this] { return stopping_ || !jobs_.empty(); });
+        work_cv_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
         if (stopping_) return;
-        job = std::move(jobs_.front());
-        jobs_.pop_front();
+        job = queue_.front();
+        queue_.pop_front();
       }
-      std::string bytes = print(&job);
+      print(job);
       std::lock_guard<std::mutex> lock(m_);
-      try {
-        done_[job.number] = std::move(bytes);
-      } catch (const std::bad_alloc&) {
-        done_[job.number].clear();
-      }
+      job->done = true;
       done_cv_.notify_all();
     }
   }
 
-  static std::string print(Job* job) {
-    std::string bytes;
-    try {
-      if (!job->sheet.calls.empty()) {
-        Context cr(cairo_create(job->surface.get()));
-        if (cairo_status(cr.get()) != CAIRO_STATUS_SUCCESS) return {};
-        Masks masks;
-        masks.scale = job->scale;
-        play(cr.get(), job->sheet, &masks);
-      }
-      job->sheet.clear();
-      cairo_surface_flush(job->surface.get());
-      if (!write_page_png(job->surface.get(), &bytes)) bytes.clear();
-    } catch (const std::exception&) {
-      bytes.clear();
-    }
-    return bytes;
-  }
-
   std::mutex m_;
   std::condition_variable work_cv_, done_cv_;
-  std::deque<Job> jobs_;
-  std::map<int, std::string> done_;
-  std::size_t in_flight_ = 0;
-  int next_ = 1;
+  std::deque<Job*> queue_;                    // waiting for a worker
+  std::deque<std::unique_ptr<Job>> order_;    // given and not yet taken, in order
   bool stopping_ = false;
   std::vector<std::thread> threads_;
 };
@@ -621,21 +614,24 @@ std::string png_here() {
 // Hands a PNG file's page to the workers; false when they cannot take it.
 bool to_press(int number) {
   if (!st.press.running() || st.sheet.failed) return false;
+  std::unique_ptr<Job> job;
+  try {
+    job = std::make_unique<Job>();
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
   // Calls already made here go on here: the page's context holds their state.
   if (st.drawn_here) draw_here();
   st.cr.reset();
-  Job job;
-  job.number = number;
-  job.surface = std::move(st.surface);
-  job.sheet = std::move(st.sheet);
-  job.scale = st.scale;
-  st.sheet.clear();
+  job->number = number;
+  job->surface = std::move(st.surface);
+  job->sheet.calls.swap(st.sheet.calls);
+  job->sheet.xy.swap(st.sheet.xy);
+  job->scale = st.scale;
   if (!st.press.submit(&job)) {
-    // Drawn here after all, once the pages before it are written.
-    collect(true);
-    st.press.restart(number + 1);
-    st.surface = std::move(job.surface);
-    st.sheet = std::move(job.sheet);
+    st.surface = std::move(job->surface);
+    st.sheet.calls.swap(job->sheet.calls);
+    st.sheet.xy.swap(job->sheet.xy);
     st.cr.reset(cairo_create(st.surface.get()));
     return false;
   }
@@ -666,7 +662,10 @@ void end_page() {
   }
   const int number = ++st.pages_done;
   if (st.format == Format::png) {
-    if (!to_press(number)) deliver(number, png_here());
+    if (to_press(number)) return;
+    // Here, once the pages before it are written.
+    collect(true);
+    deliver(number, png_here());
     return;
   }
   draw_here();
@@ -776,7 +775,6 @@ int cairo_open(int, const char* device_string) {
   st.masks = Masks{};
   for (auto& rows : st.pattern_rows) rows.reset();
   st.press.stop();
-  st.press.restart(1);
   if (st.format == Format::pdf) {
     if (!st.pdf_out.open(st.name, "gopen_ws", "Creating PDF file: %s\n"))
       return gerr_printf("gopen_ws", "unable to open PDF file\n");
