@@ -202,7 +202,7 @@ struct Job {
   bool done = false;
 };
 
-void print(Job* job) {
+void print_page(Job* job) {
   job->bytes.clear();
   try {
     if (!job->sheet.calls.empty()) {
@@ -310,7 +310,7 @@ class Press {
         job = queue_.front();
         queue_.pop_front();
       }
-      print(job);
+      print_page(job);
       std::lock_guard<std::mutex> lock(m_);
       job->done = true;
       done_cv_.notify_all();
@@ -416,11 +416,27 @@ double line_width(float w) {
   return base * st.width_factor * st.scale;
 }
 
+// Numbers a call reads from the coordinates, all or none: a call recorded later must not
+// read those of one that failed.
+bool put(int n, const double* values) {
+  const std::size_t size = st.sheet.xy.size();
+  try {
+    st.sheet.xy.insert(st.sheet.xy.end(), values, values + n);
+    return true;
+  } catch (const std::bad_alloc&) {
+    st.sheet.xy.resize(size);
+    st.sheet.failed = true;
+    return false;
+  }
+}
+
 void path(int n, const float* dev) {
   if (n < 1) return;
+  const std::size_t size = st.sheet.xy.size();
   try {
     for (int i = 0; i < n; ++i) st.sheet.xy.push_back(cx(dev[2 * i])), st.sheet.xy.push_back(cy(dev[2 * i + 1]));
   } catch (const std::bad_alloc&) {
+    st.sheet.xy.resize(size);
     st.sheet.failed = true;
     return;
   }
@@ -432,9 +448,9 @@ void stroke(int n, const float* dev, int color, float w, int type) {
   rec(Op::width, 0, line_width(w));
   const unsigned char* d = nullptr;
   const int nd = std::clamp(gget_dash(type, &d), 0, 4);
-  Call dash{Op::dash, nd, {0.0, 0.0, 0.0, 0.0}};
-  for (int i = 0; i < nd; ++i) dash.v[i] = d[i] * st.scale;
-  rec(Op::dash, nd, dash.v[0], dash.v[1], dash.v[2], dash.v[3]);
+  double dashes[4] = {0.0, 0.0, 0.0, 0.0};
+  for (int i = 0; i < nd; ++i) dashes[i] = d[i] * st.scale;
+  rec(Op::dash, nd, dashes[0], dashes[1], dashes[2], dashes[3]);
   path(n, dev);
   rec(Op::stroke);
 }
@@ -658,6 +674,11 @@ void end_page() {
     draw_here();
     cairo_show_page(st.cr.get());
     ++st.pages_done;
+    if (st.sheet.failed) {
+      MESS_print(MESS_ERROR, "gclose_ws: the page could not be made: %s\n", st.name.c_str());
+      st.write_failed = true;
+      ZAV_fail(ZAV_STATUS_OUTPUT);
+    }
     return;
   }
   const int number = ++st.pages_done;
@@ -899,14 +920,11 @@ void cairo_fill(int n, const float*, const float* dev) {
     kept.emplace();
     std::memcpy(kept->data(), rows, 8);
   }
-  try {
-    for (unsigned char r : *kept) st.sheet.xy.push_back(r);
-  } catch (const std::bad_alloc&) {
-    st.sheet.failed = true;
-  }
+  double bits[8];
+  for (int r = 0; r < 8; ++r) bits[r] = (*kept)[static_cast<std::size_t>(r)];
   rec(Op::save);
   rec(Op::clip);
-  rec(Op::mask, pattern);
+  if (put(8, bits)) rec(Op::mask, pattern);
   rec(Op::restore);
 }
 
