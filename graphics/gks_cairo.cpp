@@ -698,6 +698,14 @@ void end_page() {
   deliver(number, std::move(bytes));
 }
 
+// A run that ends without closing the output still gets the files of the pages it
+// finished, as when they were written at the end of each page.
+void write_at_exit() {
+  if (!st.open_now || !st.press.running()) return;
+  collect(true);
+  st.press.stop();
+}
+
 // ---- options ----
 
 bool parse_size(const char* text, int* w, int* h) {
@@ -814,7 +822,10 @@ int cairo_open(int, const char* device_string) {
   st.open_now = true;
   if (st.format == Format::png && !st.memory) {
     const unsigned workers = press_workers();
-    if (workers > 0) st.press.start(workers);
+    if (workers > 0 && st.press.start(workers)) {
+      static const bool at_exit = std::atexit(write_at_exit) == 0;
+      (void)at_exit;
+    }
   }
   if (!st.memory)
     MESS_print(MESS_MESS, "Raster output: %s, %s, %d by %d\n", st.name.c_str(),
