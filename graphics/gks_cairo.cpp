@@ -629,7 +629,12 @@ std::string png_here() {
 
 // Hands a PNG file's page to the workers; false when they cannot take it.
 bool to_press(int number) {
-  if (!st.press.running() || st.sheet.failed) return false;
+  // Pages waiting for the workers hold their surfaces: a quarter of a gigabyte of them at
+  // most, and a page larger than half of that is drawn here, one page at a time as always.
+  constexpr double budget = 256.0 * 1024 * 1024;
+  const double page_bytes = 4.0 * st.width * st.height;
+  if (!st.press.running() || st.sheet.failed || page_bytes > budget / 2) return false;
+  const auto ahead = static_cast<std::size_t>(std::clamp(budget / page_bytes, 1.0, 2.0 * st.press.workers()));
   std::unique_ptr<Job> job;
   try {
     job = std::make_unique<Job>();
@@ -652,8 +657,7 @@ bool to_press(int number) {
     return false;
   }
   collect(false);
-  // A few pages ahead at most: each holds a surface and its calls.
-  while (st.press.in_flight() > 2 * st.press.workers()) {
+  while (st.press.in_flight() > ahead) {
     int n = 0;
     std::string bytes;
     if (!st.press.next(true, &n, &bytes)) break;
