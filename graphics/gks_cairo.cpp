@@ -20,9 +20,17 @@
 #include <png.h>
 
 #include <array>
+#include <condition_variable>
 #include <csetjmp>
 #include <cstdint>
+#include <cstring>
+#include <deque>
+#include <map>
 #include <memory>
+#include <mutex>
+#include <optional>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 #include "graphics/gks_colr.h"
@@ -66,8 +74,271 @@ struct Rgb {
   double r = 0.0, g = 0.0, b = 0.0;
 };
 
+// ---- a page's drawing as a list of Cairo calls ----
+//
+// The device keeps what it draws on a page as the Cairo calls that draw it and makes
+// them on the surface when the pixels are wanted: at the end of the page, or when a
+// picture is read or pasted. A PNG file's page can then be drawn and encoded by a worker
+// thread while the program computes the next hour; the calls are the same, in the same
+// order, so the pixels are too.
+
+enum class Op : std::uint8_t {
+  path,  // n points from the coordinates: a move and n - 1 lines
+  close,
+  rgb,
+  width,
+  dash,  // n lengths in v
+  cap,
+  join,
+  antialias,
+  fill,
+  fill_preserve,
+  stroke,
+  paint,
+  rect,
+  clip,
+  reset_clip,
+  save,
+  restore,
+  mask,  // pattern n, its 8 rows from the coordinates
+};
+
+struct Call {
+  Op op;
+  int n = 0;
+  double v[4] = {0.0, 0.0, 0.0, 0.0};
+};
+
+struct Sheet {
+  std::vector<Call> calls;
+  std::vector<double> xy;
+  bool failed = false;  // memory ran out while recording: the page cannot be made
+  void clear() {
+    calls.clear();
+    xy.clear();
+    failed = false;
+  }
+};
+
+// Pattern masks made for one surface, each from the rows recorded with its first use.
+struct Masks {
+  double scale = 1.0;
+  std::array<Pattern, GKS_NUM_PATTERNS> patterns;
+
+  // Pattern index as an 8 by 8 mask repeated from the page's top-left corner, as the
+  // window lays its stipples; cells grow with the picture.
+  cairo_pattern_t* get(int index, const double* rows) {
+    Pattern& p = patterns[static_cast<std::size_t>(index)];
+    if (p) return p.get();
+    Surface s(cairo_image_surface_create(CAIRO_FORMAT_A8, 8, 8));
+    if (cairo_surface_status(s.get()) != CAIRO_STATUS_SUCCESS) return nullptr;
+    cairo_surface_flush(s.get());
+    unsigned char* data = cairo_image_surface_get_data(s.get());
+    const int stride = cairo_image_surface_get_stride(s.get());
+    for (int y = 0; y < 8; ++y) {
+      const auto row = static_cast<unsigned>(rows[y]);
+      for (int x = 0; x < 8; ++x) data[y * stride + x] = (row >> x) & 1U ? 255 : 0;
+    }
+    cairo_surface_mark_dirty(s.get());
+    p.reset(cairo_pattern_create_for_surface(s.get()));
+    cairo_pattern_set_extend(p.get(), CAIRO_EXTEND_REPEAT);
+    cairo_pattern_set_filter(p.get(), CAIRO_FILTER_NEAREST);
+    cairo_matrix_t m;
+    cairo_matrix_init_scale(&m, 1.0 / scale, 1.0 / scale);
+    cairo_pattern_set_matrix(p.get(), &m);
+    return p.get();
+  }
+};
+
+void play(cairo_t* c, const Sheet& sheet, Masks* masks) {
+  const double* xy = sheet.xy.data();
+  for (const Call& k : sheet.calls) {
+    switch (k.op) {
+      case Op::path:
+        cairo_move_to(c, xy[0], xy[1]);
+        for (int i = 1; i < k.n; ++i) cairo_line_to(c, xy[2 * i], xy[2 * i + 1]);
+        xy += 2 * static_cast<std::ptrdiff_t>(k.n);
+        break;
+      case Op::close: cairo_close_path(c); break;
+      case Op::rgb: cairo_set_source_rgb(c, k.v[0], k.v[1], k.v[2]); break;
+      case Op::width: cairo_set_line_width(c, k.v[0]); break;
+      case Op::dash: cairo_set_dash(c, k.n > 0 ? k.v : nullptr, k.n, 0.0); break;
+      case Op::cap: cairo_set_line_cap(c, static_cast<cairo_line_cap_t>(k.n)); break;
+      case Op::join: cairo_set_line_join(c, static_cast<cairo_line_join_t>(k.n)); break;
+      case Op::antialias: cairo_set_antialias(c, static_cast<cairo_antialias_t>(k.n)); break;
+      case Op::fill: cairo_fill(c); break;
+      case Op::fill_preserve: cairo_fill_preserve(c); break;
+      case Op::stroke: cairo_stroke(c); break;
+      case Op::paint: cairo_paint(c); break;
+      case Op::rect: cairo_rectangle(c, k.v[0], k.v[1], k.v[2], k.v[3]); break;
+      case Op::clip: cairo_clip(c); break;
+      case Op::reset_clip: cairo_reset_clip(c); break;
+      case Op::save: cairo_save(c); break;
+      case Op::restore: cairo_restore(c); break;
+      case Op::mask: {
+        cairo_pattern_t* mask = masks->get(k.n, xy);
+        xy += 8;
+        if (mask != nullptr) cairo_mask(c, mask);
+        break;
+      }
+    }
+  }
+}
+
+// ---- pages drawn and encoded by worker threads ----
+
+bool page_png(cairo_surface_t* page, std::string* out);
+bool write_page_png(cairo_surface_t* page, std::string* out);
+
+// A finished PNG page on its way to a worker: its surface, and the calls still to be made
+// on it (none when the program's thread has drawn it already); then its PNG bytes (empty:
+// it could not be made).
+struct Job {
+  int number = 0;
+  Surface surface;
+  Sheet sheet;
+  double scale = 1.0;
+  std::string bytes;
+  bool done = false;
+};
+
+void print_page(Job* job) {
+  job->bytes.clear();
+  try {
+    if (!job->sheet.calls.empty()) {
+      Context cr(cairo_create(job->surface.get()));
+      if (cairo_status(cr.get()) != CAIRO_STATUS_SUCCESS) return;
+      Masks masks;
+      masks.scale = job->scale;
+      play(cr.get(), job->sheet, &masks);
+    }
+    Sheet().calls.swap(job->sheet.calls);
+    Sheet().xy.swap(job->sheet.xy);
+    cairo_surface_flush(job->surface.get());
+    if (!write_page_png(job->surface.get(), &job->bytes)) job->bytes.clear();
+  } catch (const std::exception&) {
+    job->bytes.clear();
+  }
+  job->surface.reset();
+}
+
+// Pages are handed out in the order they were given, each when its worker is done.
+class Press {
+ public:
+  Press() = default;
+  Press(const Press&) = delete;
+  Press& operator=(const Press&) = delete;
+  ~Press() { stop(); }
+
+  // Starts up to n workers; false when none could be started.
+  bool start(unsigned n) {
+    stop();
+    stopping_ = false;
+    try {
+      for (unsigned i = 0; i < n; ++i) threads_.emplace_back([this] { work(); });
+    } catch (const std::system_error&) {
+    } catch (const std::bad_alloc&) {
+    }
+    return !threads_.empty();
+  }
+  bool running() const { return !threads_.empty(); }
+  std::size_t workers() const { return threads_.size(); }
+
+  // False when the job could not be queued (it then stays the caller's).
+  bool submit(std::unique_ptr<Job>* job) {
+    std::lock_guard<std::mutex> lock(m_);
+    Job* raw = job->get();
+    try {
+      order_.push_back(std::move(*job));
+    } catch (const std::bad_alloc&) {
+      return false;
+    }
+    try {
+      queue_.push_back(raw);
+    } catch (const std::bad_alloc&) {
+      *job = std::move(order_.back());
+      order_.pop_back();
+      return false;
+    }
+    work_cv_.notify_one();
+    return true;
+  }
+
+  std::size_t in_flight() {
+    std::lock_guard<std::mutex> lock(m_);
+    return order_.size();
+  }
+
+  // The earliest page given and not yet taken: false when there is none, or when it is
+  // not done and wait is false.
+  bool next(bool wait, int* number, std::string* bytes) {
+    std::unique_lock<std::mutex> lock(m_);
+    for (;;) {
+      if (order_.empty()) return false;
+      if (order_.front()->done) {
+        *number = order_.front()->number;
+        bytes->swap(order_.front()->bytes);
+        order_.pop_front();
+        return true;
+      }
+      if (!wait) return false;
+      done_cv_.wait(lock);
+    }
+  }
+
+  // Ends the workers; pages not yet taken are dropped.
+  void stop() {
+    {
+      std::lock_guard<std::mutex> lock(m_);
+      stopping_ = true;
+      work_cv_.notify_all();
+    }
+    for (std::thread& t : threads_) t.join();
+    threads_.clear();
+    queue_.clear();
+    order_.clear();
+  }
+
+ private:
+  void work() {
+    for (;;) {
+      Job* job = nullptr;
+      {
+        std::unique_lock<std::mutex> lock(m_);
+        work_cv_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
+        if (stopping_) return;
+        job = queue_.front();
+        queue_.pop_front();
+      }
+      print_page(job);
+      std::lock_guard<std::mutex> lock(m_);
+      job->done = true;
+      done_cv_.notify_all();
+    }
+  }
+
+  std::mutex m_;
+  std::condition_variable work_cv_, done_cv_;
+  std::deque<Job*> queue_;                    // waiting for a worker
+  std::deque<std::unique_ptr<Job>> order_;    // given and not yet taken, in order
+  bool stopping_ = false;
+  std::vector<std::thread> threads_;
+};
+
+// Workers for the pages of a PNG file: STACONT_RASTER_THREADS, else one a processor
+// (at most four); 0 draws every page on the program's own thread.
+unsigned press_workers() {
+  if (const char* env = std::getenv("STACONT_RASTER_THREADS"); env != nullptr && *env != '\0') {
+    char* end = nullptr;
+    const long n = std::strtol(env, &end, 10);
+    if (end != env && *end == '\0' && n >= 0) return static_cast<unsigned>(std::min(n, 16L));
+  }
+  return std::clamp(std::thread::hardware_concurrency(), 1U, 4U);
+}
+
 // The one raster or PDF/SVG page being drawn: the options read from the device string,
-// the surface and its context, the pages written so far and the colours and patterns.
+// the surface and its context, the calls not yet made on it, the pages written so far
+// and the colours.
 struct CairoState {
   Options opt;
   bool open_now = false;
@@ -81,6 +352,13 @@ struct CairoState {
   std::string name;
   Surface surface;
   Context cr;
+  Sheet sheet;
+  // Calls of this page were already made on the surface (its pixels were read or a
+  // picture pasted): the rest is made there too.
+  bool drawn_here = false;
+  Masks masks;
+  // The rows of each pattern at its first use in this output.
+  std::array<std::optional<std::array<unsigned char, 8>>, GKS_NUM_PATTERNS> pattern_rows;
   // A PDF goes to its stream page after page; an SVG page is made in memory.
   GksStream pdf_out;
   std::string svg_bytes;
@@ -93,9 +371,30 @@ struct CairoState {
   std::array<Rgb, GKS_BACKGROUND_SLOT + 1> colors;
   bool clip_set = false;
   double clip_box[4] = {0.0, 0.0, 0.0, 0.0};
-  std::array<Pattern, GKS_NUM_PATTERNS> patterns;
+  Press press;
 };
 CairoState st;
+
+void rec(Op op, int n = 0, double a = 0.0, double b = 0.0, double c = 0.0, double d = 0.0) {
+  try {
+    st.sheet.calls.push_back(Call{op, n, {a, b, c, d}});
+  } catch (const std::bad_alloc&) {
+    st.sheet.failed = true;
+  }
+}
+
+// Makes the calls recorded so far on the page's own surface.
+void draw_here() {
+  if (!st.cr) return;
+  if (!st.sheet.calls.empty()) {
+    st.masks.scale = st.scale;
+    play(st.cr.get(), st.sheet, &st.masks);
+  }
+  const bool failed = st.sheet.failed;
+  st.sheet.clear();
+  st.sheet.failed = failed;
+  st.drawn_here = true;
+}
 
 int slot(int index) { return index == GKS_BACKGROUND ? GKS_BACKGROUND_SLOT : index; }
 
@@ -108,7 +407,7 @@ double cy(float y) { return static_cast<double>(st.height) - 0.5 - static_cast<d
 void set_color(int index) {
   if (index >= GKS_PRINT_FIRST && index <= GKS_PRINT_LAST) index = 1;
   const Rgb& c = (index >= GKS_BACKGROUND && index <= GKS_BACKGROUND_SLOT) ? st.colors[slot(index)] : st.colors[1];
-  cairo_set_source_rgb(st.cr.get(), c.r, c.g, c.b);
+  rec(Op::rgb, 0, c.r, c.g, c.b);
 }
 
 // A width of 0 or 1 is the window's thin line of one pixel.
@@ -117,39 +416,58 @@ double line_width(float w) {
   return base * st.width_factor * st.scale;
 }
 
+// Numbers a call reads from the coordinates, all or none: a call recorded later must not
+// read those of one that failed.
+bool put(int n, const double* values) {
+  const std::size_t size = st.sheet.xy.size();
+  try {
+    st.sheet.xy.insert(st.sheet.xy.end(), values, values + n);
+    return true;
+  } catch (const std::bad_alloc&) {
+    st.sheet.xy.resize(size);
+    st.sheet.failed = true;
+    return false;
+  }
+}
+
 void path(int n, const float* dev) {
-  cairo_move_to(st.cr.get(), cx(dev[0]), cy(dev[1]));
-  for (int i = 1; i < n; ++i) cairo_line_to(st.cr.get(), cx(dev[2 * i]), cy(dev[2 * i + 1]));
+  if (n < 1) return;
+  const std::size_t size = st.sheet.xy.size();
+  try {
+    for (int i = 0; i < n; ++i) st.sheet.xy.push_back(cx(dev[2 * i])), st.sheet.xy.push_back(cy(dev[2 * i + 1]));
+  } catch (const std::bad_alloc&) {
+    st.sheet.xy.resize(size);
+    st.sheet.failed = true;
+    return;
+  }
+  rec(Op::path, n);
 }
 
 void stroke(int n, const float* dev, int color, float w, int type) {
-  cairo_t* c = st.cr.get();
   set_color(color);
-  cairo_set_line_width(c, line_width(w));
+  rec(Op::width, 0, line_width(w));
   const unsigned char* d = nullptr;
-  const int nd = gget_dash(type, &d);
-  double dashes[4];
-  for (int i = 0; i < nd && i < 4; ++i) dashes[i] = d[i] * st.scale;
-  cairo_set_dash(c, dashes, nd, 0.0);
+  const int nd = std::clamp(gget_dash(type, &d), 0, 4);
+  double dashes[4] = {0.0, 0.0, 0.0, 0.0};
+  for (int i = 0; i < nd; ++i) dashes[i] = d[i] * st.scale;
+  rec(Op::dash, nd, dashes[0], dashes[1], dashes[2], dashes[3]);
   path(n, dev);
-  cairo_stroke(c);
+  rec(Op::stroke);
 }
 
 void apply_clip() {
-  cairo_t* c = st.cr.get();
-  cairo_reset_clip(c);
+  rec(Op::reset_clip);
   if (!st.clip_set) return;
-  cairo_rectangle(c, st.clip_box[0], st.clip_box[1], st.clip_box[2] - st.clip_box[0], st.clip_box[3] - st.clip_box[1]);
-  cairo_clip(c);
+  rec(Op::rect, 0, st.clip_box[0], st.clip_box[1], st.clip_box[2] - st.clip_box[0], st.clip_box[3] - st.clip_box[1]);
+  rec(Op::clip);
 }
 
 void paint_background() {
-  cairo_t* c = st.cr.get();
-  cairo_save(c);
-  cairo_reset_clip(c);
+  rec(Op::save);
+  rec(Op::reset_clip);
   set_color(GKS_BACKGROUND);
-  cairo_paint(c);
-  cairo_restore(c);
+  rec(Op::paint);
+  rec(Op::restore);
 }
 
 cairo_status_t to_string(void* closure, const unsigned char* data, unsigned int length) {
@@ -243,6 +561,8 @@ void mark() {
 }
 
 bool begin_page() {
+  st.sheet.clear();
+  st.drawn_here = false;
   if (st.format == Format::svg) {
     st.svg_bytes.clear();
     st.surface.reset(cairo_svg_surface_create_for_stream(to_string, &st.svg_bytes, st.width, st.height));
@@ -255,8 +575,8 @@ bool begin_page() {
   if (!st.surface || cairo_surface_status(st.surface.get()) != CAIRO_STATUS_SUCCESS) return false;
   st.cr.reset(cairo_create(st.surface.get()));
   if (cairo_status(st.cr.get()) != CAIRO_STATUS_SUCCESS) return false;
-  cairo_set_antialias(st.cr.get(), st.antialias ? CAIRO_ANTIALIAS_DEFAULT : CAIRO_ANTIALIAS_NONE);
-  cairo_set_line_join(st.cr.get(), CAIRO_LINE_JOIN_BEVEL);
+  rec(Op::antialias, st.antialias ? CAIRO_ANTIALIAS_DEFAULT : CAIRO_ANTIALIAS_NONE);
+  rec(Op::join, CAIRO_LINE_JOIN_BEVEL);
   if (st.format != Format::pdf) paint_background();
   apply_clip();
   st.page_marked = false;
@@ -271,9 +591,16 @@ bool write_file(const std::string& file, const std::string& bytes) {
   return out.close("gclose_ws") == 0;
 }
 
-void deliver(std::string bytes) {
-  ++st.pages_done;
-  if (st.pages_done == 1) {
+// Page `number` (from 1) of a PNG or SVG output is finished; empty bytes: it could not
+// be made.
+void deliver(int number, std::string bytes) {
+  if (bytes.empty()) {
+    MESS_print(MESS_ERROR, "gclose_ws: the page could not be made: %s\n", st.name.c_str());
+    st.write_failed = true;
+    ZAV_fail(ZAV_STATUS_OUTPUT);
+    return;
+  }
+  if (number == 1) {
     st.pending = std::move(bytes);
     return;
   }
@@ -281,7 +608,62 @@ void deliver(std::string bytes) {
     st.write_failed |= !write_file(graster_page_name(st.name, 1), st.pending);
     st.pending.clear();
   }
-  st.write_failed |= !write_file(graster_page_name(st.name, st.pages_done), bytes);
+  st.write_failed |= !write_file(graster_page_name(st.name, number), bytes);
+}
+
+// Writes the pages the workers have finished, in order; with wait, all of them.
+void collect(bool wait) {
+  int number = 0;
+  std::string bytes;
+  while (st.press.next(wait, &number, &bytes)) deliver(number, std::move(bytes));
+}
+
+// The page's PNG bytes, drawn and encoded on this thread.
+std::string png_here() {
+  draw_here();
+  std::string bytes;
+  cairo_surface_flush(st.surface.get());
+  if (st.sheet.failed || !write_page_png(st.surface.get(), &bytes)) bytes.clear();
+  return bytes;
+}
+
+// Hands a PNG file's page to the workers; false when they cannot take it.
+bool to_press(int number) {
+  // Pages waiting for the workers hold their surfaces: a quarter of a gigabyte of them at
+  // most, and a page larger than half of that is drawn here, one page at a time as always.
+  constexpr double budget = 256.0 * 1024 * 1024;
+  const double page_bytes = 4.0 * st.width * st.height;
+  if (!st.press.running() || st.sheet.failed || page_bytes > budget / 2) return false;
+  const auto ahead = static_cast<std::size_t>(std::clamp(budget / page_bytes, 1.0, 2.0 * st.press.workers()));
+  std::unique_ptr<Job> job;
+  try {
+    job = std::make_unique<Job>();
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  // Calls already made here go on here: the page's context holds their state.
+  if (st.drawn_here) draw_here();
+  st.cr.reset();
+  job->number = number;
+  job->surface = std::move(st.surface);
+  job->sheet.calls.swap(st.sheet.calls);
+  job->sheet.xy.swap(st.sheet.xy);
+  job->scale = st.scale;
+  if (!st.press.submit(&job)) {
+    st.surface = std::move(job->surface);
+    st.sheet.calls.swap(job->sheet.calls);
+    st.sheet.xy.swap(job->sheet.xy);
+    st.cr.reset(cairo_create(st.surface.get()));
+    return false;
+  }
+  collect(false);
+  while (st.press.in_flight() > ahead) {
+    int n = 0;
+    std::string bytes;
+    if (!st.press.next(true, &n, &bytes)) break;
+    deliver(n, std::move(bytes));
+  }
+  return true;
 }
 
 // Finishes the page on its way out; a memory page is only dropped.
@@ -293,28 +675,39 @@ void end_page() {
   }
   if (st.format == Format::pdf) {
     if (!st.page_marked) paint_background();
+    draw_here();
     cairo_show_page(st.cr.get());
     ++st.pages_done;
+    if (st.sheet.failed) {
+      MESS_print(MESS_ERROR, "gclose_ws: the page could not be made: %s\n", st.name.c_str());
+      st.write_failed = true;
+      ZAV_fail(ZAV_STATUS_OUTPUT);
+    }
     return;
   }
-  std::string bytes;
+  const int number = ++st.pages_done;
   if (st.format == Format::png) {
-    cairo_surface_flush(st.surface.get());
-    if (!write_page_png(st.surface.get(), &bytes)) bytes.clear();
-  } else {
-    st.cr.reset();
-    cairo_surface_finish(st.surface.get());
-    bytes = std::move(st.svg_bytes);
-    st.svg_bytes.clear();
-  }
-  if (bytes.empty()) {
-    MESS_print(MESS_ERROR, "gclose_ws: the page could not be made: %s\n", st.name.c_str());
-    st.write_failed = true;
-    ZAV_fail(ZAV_STATUS_OUTPUT);
-    ++st.pages_done;
+    if (to_press(number)) return;
+    // Here, once the pages before it are written.
+    collect(true);
+    deliver(number, png_here());
     return;
   }
-  deliver(std::move(bytes));
+  draw_here();
+  st.cr.reset();
+  cairo_surface_finish(st.surface.get());
+  std::string bytes = std::move(st.svg_bytes);
+  st.svg_bytes.clear();
+  if (st.sheet.failed) bytes.clear();
+  deliver(number, std::move(bytes));
+}
+
+// A run that ends without closing the output still gets the files of the pages it
+// finished, as when they were written at the end of each page.
+void write_at_exit() {
+  if (!st.open_now || !st.press.running()) return;
+  collect(true);
+  st.press.stop();
 }
 
 // ---- options ----
@@ -412,6 +805,9 @@ int cairo_open(int, const char* device_string) {
   st.write_failed = false;
   st.surface.reset();
   st.cr.reset();
+  st.masks = Masks{};
+  for (auto& rows : st.pattern_rows) rows.reset();
+  st.press.stop();
   if (st.format == Format::pdf) {
     if (!st.pdf_out.open(st.name, "gopen_ws", "Creating PDF file: %s\n"))
       return gerr_printf("gopen_ws", "unable to open PDF file\n");
@@ -428,6 +824,13 @@ int cairo_open(int, const char* device_string) {
   gdev_set_pixel_scale(static_cast<float>(st.scale));
   gset_win_offset(0.0F, 0.0F);
   st.open_now = true;
+  if (st.format == Format::png && !st.memory) {
+    const unsigned workers = press_workers();
+    if (workers > 0 && st.press.start(workers)) {
+      static const bool at_exit = std::atexit(write_at_exit) == 0;
+      (void)at_exit;
+    }
+  }
   if (!st.memory)
     MESS_print(MESS_MESS, "Raster output: %s, %s, %d by %d\n", st.name.c_str(),
                st.format == Format::pdf ? "PDF" : st.format == Format::svg ? "SVG" : "PNG", st.width, st.height);
@@ -439,7 +842,10 @@ int cairo_close() {
   st.open_now = false;
   gdev_set_pixel_scale(1.0F);
   if (st.page_marked || st.pages_done == 0) end_page();
+  collect(true);
+  st.press.stop();
   st.cr.reset();
+  st.sheet.clear();
   int result = st.write_failed ? -1 : 0;
   if (st.format == Format::pdf && st.surface && !st.memory) {
     cairo_surface_finish(st.surface.get());
@@ -451,7 +857,7 @@ int cairo_close() {
   }
   st.pending.clear();
   st.surface.reset();
-  for (Pattern& p : st.patterns) p.reset();
+  st.masks = Masks{};
   if (result == 0 && !st.memory)
     MESS_print(MESS_MESS, "Created %s file%s\n", extension(st.format), st.pages_done > 1 && st.format != Format::pdf ? "s" : "");
   return result;
@@ -460,6 +866,8 @@ int cairo_close() {
 void cairo_clear() {
   if (!st.cr || !st.page_marked) return;
   if (st.memory) {
+    // Nothing of the page before shows: its calls need not wait.
+    draw_here();
     paint_background();
     st.page_marked = false;
     ++st.pages_done;
@@ -497,31 +905,8 @@ int cairo_state(int code, int arg, const float* values, int count) {
 void cairo_polyline(int n, const float*, const float* dev) {
   if (!st.cr) return;
   mark();
-  cairo_set_line_cap(st.cr.get(), CAIRO_LINE_CAP_BUTT);
+  rec(Op::cap, CAIRO_LINE_CAP_BUTT);
   stroke(n, dev, gget_line_colr(), gget_line_width(), gget_line_type());
-}
-
-// Pattern index as an 8 by 8 mask repeated from the page's top-left corner, as the
-// window lays its stipples; cells grow with the picture.
-cairo_pattern_t* mask_of(int index) {
-  Pattern& p = st.patterns[static_cast<std::size_t>(index)];
-  if (p) return p.get();
-  Surface s(cairo_image_surface_create(CAIRO_FORMAT_A8, 8, 8));
-  if (cairo_surface_status(s.get()) != CAIRO_STATUS_SUCCESS) return nullptr;
-  cairo_surface_flush(s.get());
-  unsigned char* data = cairo_image_surface_get_data(s.get());
-  const int stride = cairo_image_surface_get_stride(s.get());
-  const unsigned char* rows = gget_fill_pattern(index);
-  for (int y = 0; y < 8; ++y)
-    for (int x = 0; x < 8; ++x) data[y * stride + x] = (rows[y] >> x) & 1U ? 255 : 0;
-  cairo_surface_mark_dirty(s.get());
-  p.reset(cairo_pattern_create_for_surface(s.get()));
-  cairo_pattern_set_extend(p.get(), CAIRO_EXTEND_REPEAT);
-  cairo_pattern_set_filter(p.get(), CAIRO_FILTER_NEAREST);
-  cairo_matrix_t m;
-  cairo_matrix_init_scale(&m, 1.0 / st.scale, 1.0 / st.scale);
-  cairo_pattern_set_matrix(p.get(), &m);
-  return p.get();
 }
 
 void cairo_fill(int n, const float*, const float* dev) {
@@ -533,29 +918,35 @@ void cairo_fill(int n, const float*, const float* dev) {
   for (int r = 0; r < 8; ++r) empty = empty && rows[r] == 0, full = full && rows[r] == 0xFF;
   if (empty) return;
   mark();
-  cairo_t* c = st.cr.get();
   set_color(gget_fill_colr());
   path(n, dev);
-  cairo_close_path(c);
+  rec(Op::close);
   if (full) {
     // The outline too, as the window fills: neighbouring areas meet without a seam.
-    cairo_fill_preserve(c);
-    cairo_set_dash(c, nullptr, 0, 0.0);
-    cairo_set_line_width(c, 2.0);
-    cairo_stroke(c);
+    rec(Op::fill_preserve);
+    rec(Op::dash);
+    rec(Op::width, 0, 2.0);
+    rec(Op::stroke);
     return;
   }
-  cairo_pattern_t* mask = mask_of(pattern);
-  cairo_save(c);
-  cairo_clip(c);
-  if (mask != nullptr) cairo_mask(c, mask);
-  cairo_restore(c);
+  // A pattern keeps the rows it had at its first use in the output.
+  auto& kept = st.pattern_rows[static_cast<std::size_t>(pattern)];
+  if (!kept) {
+    kept.emplace();
+    std::memcpy(kept->data(), rows, 8);
+  }
+  double bits[8];
+  for (int r = 0; r < 8; ++r) bits[r] = (*kept)[static_cast<std::size_t>(r)];
+  rec(Op::save);
+  rec(Op::clip);
+  if (put(8, bits)) rec(Op::mask, pattern);
+  rec(Op::restore);
 }
 
 void cairo_marker_begin(int) {
   if (!st.cr) return;
   mark();
-  cairo_set_line_cap(st.cr.get(), CAIRO_LINE_CAP_BUTT);
+  rec(Op::cap, CAIRO_LINE_CAP_BUTT);
 }
 
 void cairo_marker_shape(int nv, const float* dev, int) {
@@ -563,8 +954,8 @@ void cairo_marker_shape(int nv, const float* dev, int) {
   if (nv == 1) {
     // One device point: the pixel.
     set_color(gget_marker_colr());
-    cairo_rectangle(st.cr.get(), cx(dev[0]) - 0.5, cy(dev[1]) - 0.5, 1.0, 1.0);
-    cairo_fill(st.cr.get());
+    rec(Op::rect, 0, cx(dev[0]) - 0.5, cy(dev[1]) - 0.5, 1.0, 1.0);
+    rec(Op::fill);
     return;
   }
   stroke(nv, dev, gget_marker_colr(), gget_marker_width(), 1);
@@ -574,14 +965,14 @@ void cairo_text_begin(float, float, const char*) {
   if (!st.cr) return;
   mark();
   // Round ends keep thin strokes of small letters legible.
-  cairo_set_line_cap(st.cr.get(), CAIRO_LINE_CAP_ROUND);
+  rec(Op::cap, CAIRO_LINE_CAP_ROUND);
 }
 
 void cairo_text_stroke(int nv, const float* dev, int) {
   if (!st.cr) return;
-  cairo_set_line_join(st.cr.get(), CAIRO_LINE_JOIN_ROUND);
+  rec(Op::join, CAIRO_LINE_JOIN_ROUND);
   stroke(nv, dev, gget_text_colr(), gget_text_width(), 1);
-  cairo_set_line_join(st.cr.get(), CAIRO_LINE_JOIN_BEVEL);
+  rec(Op::join, CAIRO_LINE_JOIN_BEVEL);
 }
 
 void cairo_clear_region(const float*, const float d[4]) {
@@ -590,8 +981,8 @@ void cairo_clear_region(const float*, const float d[4]) {
   const double x0 = cx(std::min(d[0], d[2])) - 0.5, x1 = cx(std::max(d[0], d[2])) + 0.5;
   const double y0 = cy(std::max(d[1], d[3])) - 0.5, y1 = cy(std::min(d[1], d[3])) + 0.5;
   set_color(GKS_BACKGROUND);
-  cairo_rectangle(st.cr.get(), x0, y0, x1 - x0, y1 - y0);
-  cairo_fill(st.cr.get());
+  rec(Op::rect, 0, x0, y0, x1 - x0, y1 - y0);
+  rec(Op::fill);
 }
 
 const GksDevice device{
@@ -621,6 +1012,7 @@ int graster_available() { return 1; }
 
 int graster_page(int* w, int* h, std::vector<std::uint32_t>* argb) {
   if (!st.open_now || !st.surface || st.format != Format::png || argb == nullptr) return -1;
+  draw_here();
   cairo_surface_flush(st.surface.get());
   const unsigned char* data = cairo_image_surface_get_data(st.surface.get());
   const int stride = cairo_image_surface_get_stride(st.surface.get());
@@ -661,9 +1053,14 @@ int graster_image(float left, float top, int w, int h, const std::vector<std::ui
   }
   cairo_surface_mark_dirty(picture.get());
   st.page_marked = true;
+  draw_here();
   cairo_t* c = st.cr.get();
   cairo_save(c);
-  apply_clip();
+  cairo_reset_clip(c);
+  if (st.clip_set) {
+    cairo_rectangle(c, st.clip_box[0], st.clip_box[1], st.clip_box[2] - st.clip_box[0], st.clip_box[3] - st.clip_box[1]);
+    cairo_clip(c);
+  }
   // Device units count pixel centres from the bottom; the picture's corner is half a
   // pixel outside its first centre.
   cairo_set_source_surface(c, picture.get(), static_cast<double>(left), static_cast<double>(st.height) - static_cast<double>(top));
@@ -675,6 +1072,7 @@ int graster_image(float left, float top, int w, int h, const std::vector<std::ui
 
 int graster_write_png(const char* file) {
   if (file == nullptr || !st.open_now || !st.surface || st.format != Format::png) return -1;
+  draw_here();
   cairo_surface_flush(st.surface.get());
   std::string bytes;
   if (!write_page_png(st.surface.get(), &bytes)) {

@@ -18,6 +18,10 @@
 // holds every page. PNG and SVG write a file a page: one page goes to the name given;
 // with several they are numbered, "hour.png" giving "hour_01.png", "hour_02.png", ...
 // Line widths, dashes, markers and pattern cells grow with pictures larger than 800 by 600.
+// The device keeps a page's drawing as a list of calls and draws it when the pixels are
+// wanted; the pages of a PNG file are drawn and encoded by worker threads
+// (STACONT_RASTER_THREADS of them, else one a processor, at most four; 0: none) and their
+// files written in page order by the program's thread, at the latest when it closes.
 #pragma once
 
 #include <cstdint>
