@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdarg>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -490,36 +491,65 @@ void GksStream::discard() {
 
 int gdev_format_fixed(char* out, double value, int decimals) {
   static const double scale[] = {1, 10, 100, 1000, 10000, 100000, 1000000};
+  static const std::uint32_t scale_int[] = {1, 10, 100, 1000, 10000, 100000, 1000000};
   if (decimals < 0) decimals = 0;
   if (decimals > 6) decimals = 6;
   const double a = std::fabs(value);
   const double r = a * scale[decimals];
-  // Values near a rounding tie or beyond the integer range are left to the C library, so
-  // that the result is always printf's.
-  const double frac = r - std::floor(r);
+  // Values near a rounding tie, and values whose scaled product may be off by more than the
+  // tie test's margin (from 2^33 on, half a unit in the last place exceeds 1e-6), are left to
+  // the C library, so that the result is always printf's.
+  const bool in_range = r < 8.0e9;  // false for NaN too
+  const double frac = in_range ? r - static_cast<double>(static_cast<std::uint64_t>(r)) : 0.0;
   // An exact tie (a quarter point on a grid of half points, say) rounds to even as printf's
   // does; the product is exact when fma finds nothing left over.
-  const bool exact_tie = frac == 0.5 && r < 9.0e15 && std::fma(a, scale[decimals], -r) == 0.0;
-  if (!exact_tie && (!(r < 9.0e15) || std::fabs(frac - 0.5) < 1.0e-6)) {
+  const bool exact_tie = in_range && frac == 0.5 && std::fma(a, scale[decimals], -r) == 0.0;
+  if (!exact_tie && (!in_range || std::fabs(frac - 0.5) < 1.0e-6)) {
     const int n = std::snprintf(out, 48, "%.*f", decimals, value);
     return n < 0 ? 0 : n;
   }
-  unsigned long long v = static_cast<unsigned long long>(r + 0.5);
+  std::uint64_t v = static_cast<std::uint64_t>(r + 0.5);
   if (exact_tie && v % 2 == 1) --v;
+  // The whole part and the decimals apart, each written from its end, two digits a step.
+  static constexpr char pairs[] =
+      "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+      "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+      "8081828384858687888990919293949596979899";
+  std::uint64_t whole = v / scale_int[decimals];
+  std::uint32_t part = static_cast<std::uint32_t>(v - whole * scale_int[decimals]);
   char tmp[32];
-  int k = 0;
-  for (int d = 0; d < decimals; ++d) {
-    tmp[k++] = static_cast<char>('0' + v % 10);
-    v /= 10;
+  char* p = tmp + sizeof tmp;
+  for (int d = decimals; d > 0;) {
+    if (d >= 2) {
+      const std::uint32_t k = (part % 100) * 2;
+      part /= 100;
+      *--p = pairs[k + 1];
+      *--p = pairs[k];
+      d -= 2;
+    } else {
+      *--p = static_cast<char>('0' + part % 10);
+      part /= 10;
+      --d;
+    }
   }
-  if (decimals > 0) tmp[k++] = '.';
-  do {
-    tmp[k++] = static_cast<char>('0' + v % 10);
-    v /= 10;
-  } while (v != 0);
+  if (decimals > 0) *--p = '.';
+  while (whole >= 100) {
+    const std::uint64_t k = (whole % 100) * 2;
+    whole /= 100;
+    *--p = pairs[k + 1];
+    *--p = pairs[k];
+  }
+  if (whole >= 10) {
+    *--p = pairs[whole * 2 + 1];
+    *--p = pairs[whole * 2];
+  } else {
+    *--p = static_cast<char>('0' + whole);
+  }
   int n = 0;
   if (std::signbit(value)) out[n++] = '-';
-  while (k > 0) out[n++] = tmp[--k];
+  const auto len = static_cast<int>(tmp + sizeof tmp - p);
+  std::memcpy(out + n, p, static_cast<std::size_t>(len));
+  n += len;
   out[n] = '\0';
   return n;
 }

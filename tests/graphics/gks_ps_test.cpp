@@ -267,6 +267,9 @@ TEST(PsNumbers, FixedFormattingIsPrintfs) {
   for (int i = -200000; i <= 200000; i += 7) ASSERT_TRUE(same(static_cast<float>(i) / 137.0F, 2)) << i;
   for (int i = -40000; i <= 40000; i += 3)
     for (int d : {0, 1, 2, 3}) ASSERT_TRUE(same(i / 256.0, d)) << i << " " << d;
+  // Whole parts of one to ten digits with four to six decimals.
+  for (double v = 1.0e-7; v < 9.0e9; v *= 1.37)
+    for (int d : {4, 5, 6}) ASSERT_TRUE(same(v, d) && same(-v / 3.0, d)) << v << " " << d;
 }
 
 }  // namespace
