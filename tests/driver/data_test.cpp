@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <sstream>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -30,6 +29,7 @@
 #include "surface/var_tool.h"
 #include "tests/support/analysis_table.h"
 #include "tests/support/capture.h"
+#include "tests/support/driver_meta.h"
 #include "tests/support/run.h"
 
 namespace {
@@ -209,21 +209,14 @@ TEST(SparseGrid, WarnsAboveHalfWhenStationsWereLeftOut) {
   g.domain.proj = 2, g.domain.clat = 10, g.domain.clon = 20, g.domain.nx = 4, g.domain.ny = 2;
   g.domain.dx = g.domain.dy = 1.0F;
   g.values = values.data();
-  const struct { int missing, left_out, nx; const char* said; } t[] = {
-      {4, 5, 4, ""},  // half
-      {5, 0, 4, ""},  // no station left out
-      {5, 7, 4, "63% of the grid has no analysis: this domain uses only stations of priority 2 or better and leaves "
-                "out 7 that report it; -pr 9 keeps every station\n"},
-      {8, 7, 4, ""},  // the same domain again
-      {8, 1, 2, "100% of the grid has no analysis: this domain uses only stations of priority 2 or better and "
-                "leaves out 1 that report it; -pr 9 keeps every station\n"}};  // another domain (2 x 4)
-  for (const auto& e : t) {
+  for (const TableRow& e : read_table("driver/sparse_grid", 4)) {
+    const int missing = table_int(e[0]), nx = table_int(e[2]);
     std::fill(values.begin(), values.end(), 1.0F);
-    std::fill(values.begin(), values.begin() + e.missing, -9999.0F);
-    g.domain.nx = e.nx, g.domain.ny = 8 / e.nx;
-    testing::internal::CaptureStderr();
-    DATA_check_sparse(&g, e.left_out);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), e.said) << e.missing << " " << e.left_out;
+    std::fill(values.begin(), values.begin() + missing, -9999.0F);
+    g.domain.nx = nx, g.domain.ny = 8 / nx;
+    CaptureStderr();
+    DATA_check_sparse(&g, table_int(e[1]));
+    EXPECT_EQ(GetCapturedStderr(), e[3]) << e[0] << " " << e[1];
   }
   DATA_check_sparse(nullptr, 1);
   DOM_set_prior(3);
@@ -364,11 +357,7 @@ class Frames : public ::testing::Test {
   // The records of the metafile whose keyword is key, after closing it.
   std::vector<std::string> records(const std::string& key) {
     if (gchk_graphics()) PLT_close();
-    std::vector<std::string> out;
-    std::istringstream in(read_file(path_));
-    for (std::string line; std::getline(in, line);)
-      if (line.rfind(key + " ", 0) == 0) out.push_back(line);
-    return out;
+    return read_metafile(path_).with(key);
   }
   std::string dir_, path_;
   DataDesc desc_{};

@@ -13,14 +13,12 @@
 #include "config/flag.h"
 #include "config/mess.h"
 #include "config/resrc.h"
-#include "config/system.h"
 #include "driver/plt_labl.h"
 #include "files/files.h"
 #include "graphics/gks_colr.h"
 #include "graphics/gks_evnt.h"
 #include "graphics/gks_loop.h"
 #include "graphics/gks_obj.h"
-#include "graphics/gks_ps.h"
 #include "graphics/gks_text.h"
 #include "graphics/gks_tool.h"
 #include "plot/cont.h"
@@ -30,6 +28,7 @@
 #include "surface/cty_tool.h"
 #include "tests/support/analysis_table.h"
 #include "tests/support/capture.h"
+#include "tests/support/driver_meta.h"
 #include "tests/support/near.h"
 #include "tests/support/run.h"
 
@@ -171,7 +170,10 @@ TEST_F(Plt, PlotTypeNoneOrDrawingOffOpensNothing) {
     FLAG_setplot(DRAW_ALL, draw);
     EXPECT_EQ((std::tuple{PLT_open(1.0F), gchk_graphics()}), std::tuple(result, open)) << type << " " << draw;
     EXPECT_EQ(PLT_reset(1.0F), result);
+    PLT_label_up_left("x");
+    PLT_labels();  // where nothing is open there is nothing to draw on, and nothing breaks
     EXPECT_EQ((std::tuple{PLT_close(), gchk_graphics()}), std::tuple(result, 0));
+    EXPECT_STREQ(PLT_get_label(0, 0), "");  // closing resets the labels
   }
   EXPECT_EQ(PLT_get_work_type(), WS_PS);
 }
@@ -196,26 +198,6 @@ TEST_F(Plt, OpenFitsTheViewAndForgetsEarlierPanels) {
   EXPECT_NEAR(v[0], 0.5F, 1e-6F);
   EXPECT_NEAR((v[1] - v[0]) / (v[3] - v[2]), 2.0F, 1e-5F);
   PLT_close();
-}
-
-// On paper each frame of a sequence is a page of its own; a blank page is not shown.
-TEST_F(Plt, NewPageAfterADrawing) {
-  FLAG_set(FLAG_DEVICE, WS_PS);
-  const std::string dir = make_temp_dir("plt_page");
-  RES_put("device", ("p," + dir + "/a.ps").c_str());
-  MESS_set(0, 0xF);
-  ASSERT_EQ(PLT_open(1.0F), 0);
-  PLT_new_page();
-  EXPECT_EQ(gps_get_pages(), 1);
-  GPH_line(0, 0, 1, 1);
-  PLT_new_page();
-  PLT_new_page();
-  EXPECT_EQ(gps_get_pages(), 2);
-  PLT_close();
-  const std::string ps = read_file(dir + "/a.ps");
-  std::size_t pages = 0;
-  for (std::size_t p = 0; (p = ps.find("showpage\n", p)) != std::string::npos; ++p) ++pages;
-  EXPECT_EQ(pages, 2u);
 }
 
 // ---- events ----
@@ -450,36 +432,6 @@ TEST_F(Labels, LayoutOfTheLinesAroundTheView) {
 
 // ---- drawing on a metafile ----
 
-struct Text {
-  float x, y;
-  std::string text;
-};
-
-struct Page {
-  std::vector<Text> texts;
-  std::vector<float> heights;      // TE_HGHT records in order
-  std::vector<std::string> lines;  // PL records
-};
-
-Page read_meta(const std::string& path) {
-  Page page;
-  std::istringstream in(read_file(path));
-  for (std::string line; std::getline(in, line);) {
-    Text t{};
-    char text[256] = "";
-    float h = 0.0F;
-    if (std::sscanf(line.c_str(), "TE %f,%f %255[^\n]", &t.x, &t.y, text) == 3) {
-      t.text = text;
-      page.texts.push_back(t);
-    } else if (std::sscanf(line.c_str(), "TE_HGHT %f", &h) == 1) {
-      page.heights.push_back(h);
-    } else if (line.rfind("PL ", 0) == 0) {
-      page.lines.push_back(line);
-    }
-  }
-  return page;
-}
-
 class Drawing : public Labels {
  protected:
   void SetUp() override {
@@ -493,14 +445,14 @@ class Drawing : public Labels {
   }
   // Opens a metafile plot of aspect 1.5, runs what, closes it and reads it.
   template <class F>
-  Page draw(F what) {
+  Metafile draw(F what) {
     EXPECT_EQ(PLT_open(1.5F), 0);
     PLT_get_view(view_);
     GPH_get_view_size(area_);
     what();
     PLT_labels();
     PLT_close();
-    return read_meta(path_);
+    return read_metafile(path_);
   }
   std::string dir_, path_;
   float view_[4] = {}, area_[4] = {};
@@ -511,24 +463,24 @@ TEST_F(Drawing, ComponentsColourBarKeyAndColourDecideWhatIsDrawn) {
     PLT_label_up_left("UL"), PLT_label_up_center("UC"), PLT_label_up_right("UR");
     PLT_label_low_left("LL"), PLT_label_low_center("LC"), PLT_label_low_right("LR");
   };
-  const auto texts = [](const Page& p) {
+  const auto texts = [](const Metafile& p) {
     std::string s;
-    for (const Text& t : p.texts) s += t.text + " ";
+    for (const MetaText& t : p.texts) s += t.text + " ";
     return s;
   };
   // All six, at the size of the layout, and the border as the view's outline (where they
   // stand is the end-to-end label test's).
-  Page p = draw(all);
+  Metafile p = draw(all);
   EXPECT_EQ(texts(p), "UL UC UR LL LC LR ");
   ASSERT_FALSE(p.heights.empty());
   EXPECT_NEAR(p.heights.front(), PLT_label_layout(view_, area_).chars, 1e-6F);
-  ASSERT_EQ(p.lines.size(), 1u);
-  EXPECT_EQ(p.lines[0].rfind("PL 5 ", 0), 0u) << p.lines[0];
+  ASSERT_EQ(p.with("PL").size(), 1u);
+  EXPECT_EQ(p.with("PL")[0].rfind("PL 5 ", 0), 0u) << p.with("PL")[0];
   FLAG_setplot(DRAW_TEXT_UR, 0);
   FLAG_setplot(DRAW_BORD, 0);
   p = draw(all);
   EXPECT_EQ(texts(p), "UL UC LL LC LR ");
-  EXPECT_TRUE(p.lines.empty());
+  EXPECT_TRUE(p.with("PL").empty());
   FLAG_resetplot(1);
   // A colour bar takes the lower-left and lower-centre places, a vector key the lower right.
   p = draw([&] { all(), PLT_set_bar(1); });
@@ -542,11 +494,11 @@ TEST_F(Drawing, ComponentsColourBarKeyAndColourDecideWhatIsDrawn) {
   RES_put("color_text", "none");
   p = draw(all);
   EXPECT_TRUE(p.texts.empty());
-  EXPECT_TRUE(p.lines.empty());
+  EXPECT_TRUE(p.with("PL").empty());
 }
 
 TEST_F(Drawing, OverlaysDrawOneLineEachFromTheBase) {
-  Page p = draw([] {
+  Metafile p = draw([] {
     PLT_label_up_left("Temperature (F)"), PLT_next_overlay();
     PLT_label_up_left("Dew point (F)"), PLT_next_overlay();
   });
@@ -568,7 +520,7 @@ TEST_F(Drawing, OverlaysDrawOneLineEachFromTheBase) {
 // Labels too wide to stand side by side are drawn smaller; short ones keep their size.
 TEST_F(Drawing, LongLabelsAreFittedIntoTheView) {
   const std::string left(60, 'W'), right(60, 'M');
-  const Page p = draw([&] {
+  const Metafile p = draw([&] {
     PLT_label_up_left(left.c_str()), PLT_label_up_right(right.c_str());
     PLT_label_low_left("short");
   });
@@ -576,15 +528,6 @@ TEST_F(Drawing, LongLabelsAreFittedIntoTheView) {
   const float normal = p.heights[0];
   EXPECT_LT(p.heights[1], 0.5F * normal);
   EXPECT_FLOAT_EQ(p.heights[2], normal);
-}
-
-TEST_F(Drawing, NothingWithoutAWorkstationOrWhenPlottingIsOff) {
-  FLAG_set(FLAG_PLOT_TYPE, PLOT_NONE);
-  EXPECT_EQ(PLT_open(1.0F), -1);
-  PLT_label_up_left("x");
-  PLT_labels();  // no workstation: nothing to draw on, nothing breaks
-  EXPECT_EQ(PLT_close(), -1);
-  EXPECT_STREQ(PLT_get_label(0, 0), "");  // closing resets the labels
 }
 
 }  // namespace

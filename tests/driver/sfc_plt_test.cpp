@@ -68,11 +68,8 @@ TEST_F(OutFile, FrontsComeFromTheBulletinOfTheDate) {
 }
 
 TEST(FileTime, RoundsDownToTheLateOffset) {
-  const int t1147 = 11 * 3600 + 47 * 60;
-  const struct { int seconds, late_off, rounded; } cases[] = {
-      {t1147, 3600, 11 * 3600}, {t1147, 1800, 11 * 3600 + 1800}, {11 * 3600, 3600, 11 * 3600},
-      {-5400, 3600, -3600},     {t1147, 0, t1147},                {886680420, 10800, 886680000}};
-  for (const auto& c : cases) EXPECT_EQ(SFC_round_time(c.seconds, c.late_off), c.rounded) << c.seconds << " " << c.late_off;
+  for (const TableRow& c : read_table("driver/file_time", 3))
+    EXPECT_EQ(SFC_round_time(table_int(c[0]), table_int(c[1])), table_int(c[2])) << c[0] << " " << c[1];
 }
 
 }  // namespace

@@ -11,7 +11,7 @@
 
 #include "analysis/grd_read.h"
 #include "analysis/grd_tool.h"
-#include "plot/region.h"
+#include "plot/maptran.h"
 #include "tests/support/barnes.h"
 #include "tests/support/driver_runs.h"
 #include "tests/support/e2e.h"

@@ -4,12 +4,9 @@
 #include <gtest/gtest.h>  // first: Xlib's macros clash with GoogleTest's names
 
 #include <algorithm>
-#include <filesystem>
-#include <map>
 #include <string>
 #include <vector>
 
-#include "config/missing.h"
 #include "graphics/img_tool.h"
 #include "tests/graphics/img_files.h"
 #include "tests/support/driver_runs.h"
@@ -18,27 +15,12 @@
 
 namespace {
 
-
-class ImageE2E : public ::testing::Test {
+class ImageE2E : public WindowProgramTest {
  protected:
-  void SetUp() override {
-    if (xvfb_program().empty()) GTEST_SKIP() << "Xvfb is not installed: the window runs cannot be tested";
-    server_ = std::make_unique<Xvfb>();
-    ASSERT_TRUE(server_->ok()) << server_->why();
-    dir_ = make_temp_dir("stacont_image");
-    env_ = clean_env(dir_ + "/no-resource-files");
-    env_["DISPLAY"] = server_->display();
-  }
-  void TearDown() override { server_.reset(); }
-
   RunResult run(std::vector<std::string> extra) {
     extra.insert(extra.begin(), {"-va", "temp", "-de", "x", "-ge", "640x480+0+0", "-of", "none", "-ip", dir_});
     return run_stacont(sample_args("2026031412", "us", extra), "", env_, dir_, 120);
   }
-
-  std::unique_ptr<Xvfb> server_;
-  std::string dir_;
-  std::map<std::string, std::string> env_;
 };
 
 // A gray picture on a latitude-longitude domain, brighter to the north, laid under the

@@ -7,7 +7,6 @@
 
 #include <filesystem>
 #include <string>
-#include <vector>
 
 #include "config/system.h"
 #include "files/gdal.h"

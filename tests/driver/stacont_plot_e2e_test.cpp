@@ -3,45 +3,19 @@
 // runs besides.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cstdio>
-#include <map>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "tests/plot/cont_texts.h"
+#include "tests/support/driver_meta.h"
 #include "tests/support/driver_runs.h"
 #include "tests/support/e2e.h"
 
 namespace {
 
-
-// A label as the PostScript writer notes it: its text and page position (NDC).
-struct Label {
-  float x = 0.0F, y = 0.0F;
-  std::string text;
-};
-
-// The labels of each page of a PostScript file, from the writer's text comments.
-std::vector<std::vector<Label>> ps_labels(const std::string& ps) {
-  std::vector<std::vector<Label>> pages(1);
-  std::istringstream in(ps);
-  for (std::string line; std::getline(in, line);) {
-    if (line == "showpage") pages.emplace_back();
-    Label l;
-    char text[256] = "";
-    if (std::sscanf(line.c_str(), "%%%%TE:%f %f %255[^\n]", &l.x, &l.y, text) == 3) {
-      l.text = text;
-      pages.back().push_back(l);
-    }
-  }
-  pages.pop_back();  // after the last page
-  return pages;
-}
-
-const Label* find(const std::vector<Label>& labels, const std::string& text) {
-  for (const Label& l : labels)
-    if (l.text == text) return &l;
+const PsText* find(const std::vector<PsText>& labels, const std::string& text) {
+  for (const PsText& l : labels)
+    if (l.s == text) return &l;
   return nullptr;
 }
 
@@ -60,7 +34,7 @@ int dark_in(const Picture& p, float x0, float x1, float y0, float y1) {
 // Dark pixels of a label: the text stands on its baseline, left-aligned from x, centred on
 // it or right-aligned to it (align -1, 0, 1), at most `width` wide, 0.02 high and with
 // descenders below the baseline.
-int dark_at(const Picture& p, const Label& l, int align, float width) {
+int dark_at(const Picture& p, const PsText& l, int align, float width) {
   const float x0 = align < 0 ? l.x : align == 0 ? l.x - width / 2 : l.x - width;
   return dark_in(p, x0, x0 + width, l.y - 0.007F, l.y + 0.02F);
 }
@@ -88,29 +62,26 @@ TEST_F(PlotE2E, LabelEscapesAtTheSixPlaces) {
   // The metafile keeps each text as it was drawn.
   const auto want = read_tsv("six_labels.tsv");
   std::vector<std::string> texts, want_texts;
-  std::istringstream in(read_file(meta));
-  for (std::string line; std::getline(in, line);)
-    if (line.rfind("TE ", 0) == 0) texts.push_back(line.substr(line.find(' ', 3) + 1));
+  for (const MetaText& t : read_metafile(meta).texts) texts.push_back(t.text);
   for (const auto& w : want) want_texts.push_back(w.at("text"));
   EXPECT_EQ(texts, want_texts);
 
   r = run("p," + ps, {"-la", kSixLabels});
   ASSERT_EQ(r.status, 0) << r.err;
-  const std::vector<std::vector<Label>> labels = ps_labels(read_file(ps));
-  ASSERT_EQ(labels.size(), 1u);
+  const std::vector<PsText> labels = ps_texts(ps);
   const std::vector<Picture> pages = render_ps_pages(ps);
   ASSERT_EQ(pages.size(), 1u);
   const Picture& page = pages[0];
   for (const auto& w : want) {
     SCOPED_TRACE(w.at("text"));
-    const Label* l = find(labels[0], w.at("text"));
+    const PsText* l = find(labels, w.at("text"));
     ASSERT_NE(l, nullptr);
     EXPECT_NEAR(l->x, std::stof(w.at("x")), 1e-4F);
     EXPECT_TRUE(w.at("upper") == "1" ? l->y > 0.6F && l->y < kPageTop - 0.015F : l->y > 0.005F && l->y < 0.1F) << l->y;
     EXPECT_GT(dark_at(page, *l, std::stoi(w.at("align")), std::stof(w.at("width"))), 20);
   }
   // Between the labels of a line the page is blank, and so is the map without data.
-  const Label* ul = find(labels[0], "Surface 12Z 14 MAR 26");
+  const PsText* ul = find(labels, "Surface 12Z 14 MAR 26");
   ASSERT_NE(ul, nullptr);
   EXPECT_EQ(dark_in(page, 0.3F, 0.38F, ul->y - 0.003F, ul->y + 0.02F), 0);
   EXPECT_EQ(dark_in(page, 0.62F, 0.85F, ul->y - 0.003F, ul->y + 0.02F), 0);

@@ -14,7 +14,6 @@
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
-#include <map>
 #include <memory>
 #include <string>
 #include <thread>

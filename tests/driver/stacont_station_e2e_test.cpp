@@ -10,6 +10,7 @@
 #include <map>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "config/missing.h"
@@ -17,33 +18,11 @@
 #include "plot/maptran.h"
 #include "plot/region.h"
 #include "surface/raw_read.h"
+#include "tests/support/driver_meta.h"
 #include "tests/support/driver_runs.h"
 #include "tests/support/e2e.h"
 
 namespace {
-
-struct Text {
-  float x, y, height;
-  int halign;
-  std::string text;
-};
-
-// The texts of a text metafile with their height and horizontal alignment.
-std::vector<Text> texts(const std::string& meta) {
-  std::vector<Text> out;
-  std::istringstream in(meta);
-  std::string line;
-  float height = 0;
-  int h = 0, v = 0;
-  while (std::getline(in, line)) {
-    float x = 0, y = 0;
-    char s[100] = "";
-    if (std::sscanf(line.c_str(), "TE_HGHT %f", &height) == 1) continue;
-    if (std::sscanf(line.c_str(), "TE_ALGN %d %d", &h, &v) == 2) continue;
-    if (std::sscanf(line.c_str(), "TE %f,%f %99[^\n]", &x, &y, s) == 3) out.push_back({x, y, height, h, s});
-  }
-  return out;
-}
 
 class StationE2E : public ProgramTest {
  protected:
@@ -95,28 +74,17 @@ TEST_F(StationE2E, RawFileTextsAndRoom) {
     const auto tenths = [](const std::string& x) { return std::stoi(x) == -99 ? MISSING : std::stoi(x) / 10.0F; };
     const float temp = tenths(t[1]), dewp = tenths(t[2]);
     const RawDataRec* v = s.values.data();
-    if (temp != MISSING) {
-      EXPECT_NEAR(v[2].val1, temp, 0.5F) << s.id;
-    } else {
-      EXPECT_EQ(v[2].val1, MISSING) << s.id;
-    }
-    if (dewp != MISSING) {
-      EXPECT_NEAR(v[3].val1, dewp, 0.5F) << s.id;
-    }
-    const int w = std::stoi(t[3]);
+    EXPECT_NEAR(v[2].val1, temp, temp == MISSING ? 0.0F : 0.5F) << s.id;
+    EXPECT_TRUE(dewp == MISSING || std::fabs(v[3].val1 - dewp) <= 0.5F) << s.id << " dew point " << v[3].val1;
+    const int w = std::stoi(t[3]), p = std::stoi(t[5]);
     if (w >= 0 && w < 10000) {
-      EXPECT_EQ(v[1].val1, static_cast<float>(w / 100 * 10)) << s.id;
-      EXPECT_EQ(v[1].val2, static_cast<float>(w % 100)) << s.id;
+      EXPECT_EQ(std::pair(v[1].val1, v[1].val2), (std::pair<float, float>(w / 100 * 10, w % 100))) << s.id;
     }
-    const int p = std::stoi(t[5]);
     char coded[8];
     std::snprintf(coded, sizeof coded, "%03d", p);
-    if (p >= 0 && p < 1000) {
-      EXPECT_STREQ(v[4].text, coded) << s.id;
-    }
-    if (t[6] != "-99") {
-      EXPECT_NEAR(v[7].val1, std::stof(t[6]), std::stof(t[6]) >= 3 ? 0.5F : 0.05F) << s.id;
-    }
+    EXPECT_TRUE(p < 0 || p >= 1000 || std::string(v[4].text) == coded) << s.id << " pressure " << v[4].text;
+    const float vis = t[6] == "-99" ? MISSING : std::stof(t[6]);
+    EXPECT_TRUE(vis == MISSING || std::fabs(v[7].val1 - vis) <= (vis >= 3 ? 0.5F : 0.05F)) << s.id << " " << v[7].val1;
   }
 
   // The texts round each station: temperature upper left and dew point lower left (both
@@ -126,9 +94,8 @@ TEST_F(StationE2E, RawFileTextsAndRoom) {
   ASSERT_EQ(DOM_get_def_region("us", &dom), 1);
   MAP_domain(&dom);
   const float vert = static_cast<float>(dom.ny - 1) * dom.dy;
-  const std::vector<Text> all = texts(read_file(dir_ + "/plot.meta"));
-  std::vector<Text> values;
-  for (const Text& t : all)
+  std::vector<MetaText> values;
+  for (const MetaText& t : read_metafile(dir_ + "/plot.meta").texts)
     if (std::fabs(t.height - 0.0135F * vert) < 1e-3F) values.push_back(t);
   // Stations whose model the frame would cut are in the file but not drawn.
   float limits[4];
@@ -150,7 +117,7 @@ TEST_F(StationE2E, RawFileTextsAndRoom) {
   // A number in the way of its station's barb moves a row or two up or down.
   const float row = 1.2F * 1.5F * 0.0135F * vert / 1.4F;
   auto drawn = [&](float x, float y, int halign, const std::string& text) {
-    for (const Text& t : values)
+    for (const MetaText& t : values)
       for (const float k : {0.0F, 1.0F, -1.0F, 2.0F, -2.0F})
         if (std::fabs(t.x - x) < 0.05F && std::fabs(t.y - y - k * row) < 0.05F && t.halign == halign && t.text == text)
           return true;
@@ -162,29 +129,25 @@ TEST_F(StationE2E, RawFileTextsAndRoom) {
     ASSERT_GE(MAP_tran(&x, &y, s.lat, s.lon), 0);
     if (!inside(x, y)) continue;
     const RawDataRec* v = s.values.data();
-    char text[16];
-    if (v[2].val1 != MISSING) {
-      std::snprintf(text, sizeof text, "%1.0f", static_cast<double>(v[2].val1));
-      EXPECT_TRUE(drawn(x - 0.012F * vert, y + 0.02F * vert, 3, text)) << s.id << " temperature " << text;
-    }
-    if (v[3].val1 != MISSING) {
-      std::snprintf(text, sizeof text, "%1.0f", static_cast<double>(v[3].val1));
-      EXPECT_TRUE(drawn(x - 0.012F * vert, y - 0.02F * vert, 3, text)) << s.id << " dew point " << text;
-    }
-    if (v[4].text[0] != '\0') {
-      EXPECT_TRUE(drawn(x + 0.012F * vert, y + 0.02F * vert, 1, v[4].text)) << s.id;
-    }
-    if (v[5].val1 != MISSING) {
-      std::snprintf(text, sizeof text, "%+.1f", static_cast<double>(v[5].val1));
-      EXPECT_TRUE(drawn(x + 0.012F * vert, y, 1, text)) << s.id << " tendency " << text;
-    }
+    const auto at = [&](bool shown, float dx, float dy, int halign, const std::string& text, const char* what) {
+      EXPECT_TRUE(!shown || drawn(x + dx * vert, y + dy * vert, halign, text)) << s.id << " " << what << " " << text;
+    };
+    const auto number = [](const char* format, float value) {
+      char text[16];
+      std::snprintf(text, sizeof text, format, static_cast<double>(value));
+      return std::string(text);
+    };
+    at(v[2].val1 != MISSING, -0.012F, 0.02F, 3, number("%1.0f", v[2].val1), "temperature");
+    at(v[3].val1 != MISSING, -0.012F, -0.02F, 3, number("%1.0f", v[3].val1), "dew point");
+    at(v[4].text[0] != '\0', 0.012F, 0.02F, 1, v[4].text, "pressure");
+    at(v[5].val1 != MISSING, 0.012F, 0.0F, 1, number("%+.1f", v[5].val1), "tendency");
     ++placed;
   }
   EXPECT_EQ(placed, static_cast<int>(shown));
 
   // No text of one station model covers another's: characters are at least 0.6 of their
   // height wide.
-  auto box = [](const Text& t, float b[4]) {
+  auto box = [](const MetaText& t, float b[4]) {
     const float w = 0.6F * t.height * static_cast<float>(t.text.size());
     b[0] = t.halign == 3 ? t.x - w : t.halign == 2 ? t.x - w / 2 : t.x;
     b[1] = b[0] + w;
