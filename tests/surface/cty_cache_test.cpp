@@ -11,14 +11,13 @@
 #include <unistd.h>
 
 #include <cstdlib>
-#include <cstring>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "config/mess.h"
 #include "config/missing.h"
-#include "plot/region.h"
+#include "plot/maptran.h"
 #include "surface/cty_read.h"
 #include "surface/cty_tool.h"
 #include "tests/support/capture.h"

@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <cstring>
 #include <map>
 #include <random>
 #include <sstream>
@@ -23,6 +22,7 @@
 #include "tests/support/run.h"
 #include "tests/support/surface_cases.h"
 #include "tests/support/surface_report.h"
+#include "tests/support/surface_said.h"
 
 namespace {
 
@@ -149,16 +149,7 @@ class Cty : public ::testing::TestWithParam<S> {
            const int got = DOM_decode(text.c_str(), &d);
            return std::to_string(got) + (r.size() > 3 && d.clat == std::stof(r[2]) && d.clon == std::stof(r[3]) ? " there" : "");
          }}};
-    for (auto& [name, f] : c)
-      f = [this, f](const Row& r) {
-        testing::internal::CaptureStderr();
-        testing::internal::CaptureStdout();
-        const S out = f(r);
-        testing::internal::GetCapturedStdout();
-        said_ += testing::internal::GetCapturedStderr();
-        return out;
-      };
-    return c;
+    return surface_cases::keeping_said(c, &said_);
   }
   S dir_ = make_temp_dir("cty"), mini_ = dir_ + "/mini.cty", said_;
   DomainRec world_ = domain(2, 0, 0, 361, 181, 1.0f);

@@ -4,8 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
-#include <fstream>
 #include <map>
 #include <sstream>
 #include <string>

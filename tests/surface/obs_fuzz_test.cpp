@@ -24,7 +24,6 @@
 #include <random>
 #include <string>
 #include <string_view>
-#include <utility>
 #include <vector>
 
 #include "config/mess.h"

@@ -8,7 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "config/missing.h"
 #include "tests/support/run.h"
 #include "tests/support/surface_cases.h"
 #include "tests/support/surface_report.h"

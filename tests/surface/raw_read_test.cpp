@@ -11,16 +11,12 @@
 #include <vector>
 
 #include "config/flag.h"
-#include "config/missing.h"
 #include "tests/support/run.h"
 #include "tests/support/surface_cases.h"
 #include "tests/support/surface_report.h"
+#include "tests/support/surface_said.h"
 
 namespace {
-
-using testing::internal::CaptureStderr;
-using testing::internal::CaptureStdout;
-using testing::internal::GetCapturedStderr;
 
 using S = std::string;
 using surface_cases::num;
@@ -77,14 +73,7 @@ class RawRead : public ::testing::TestWithParam<S> {
         {"id", [this](const Row&) { return S(RAW_get_id(h_)); }},
         {"comment", [this](const Row&) { return S(RAW_get_comment(h_)); }},
         {"close", [this](const Row&) { return RAW_close(h_), S(); }}};
-    for (auto& [name, f] : c)
-      f = [this, f](const Row& r) {
-        CaptureStderr();
-        const S out = f(r);
-        said_ += GetCapturedStderr();
-        return out;
-      };
-    return c;
+    return surface_cases::keeping_said(c, &said_);
   }
   std::string dir_ = make_temp_dir("raw_read"), said_;
   int h_ = -1;
@@ -116,7 +105,7 @@ TEST_F(RawRead, WriteReadWriteIsIdentical) {
   lines[0][0].val1 = 45.0F, lines[0][1].val1 = 170.0F, lines[0][1].val2 = 3.0F;
   std::strcpy(lines[0][2].text, "-RA");
   lines[1][1].val1 = 0.0F, lines[1][1].val2 = 0.0F;
-  CaptureStdout();
+  testing::internal::CaptureStdout();
   write(first, lines, {"KDEN", "KBOS"}, {{39.77F, -104.87F}, {42.36F, -71.01F}});
   const int h = RAW_open(first.c_str());
   ASSERT_EQ(RAW_getinfo(h, nullptr, nullptr, 0), 6);

@@ -7,14 +7,10 @@
 #include <string>
 #include <tuple>
 
-#include "config/flag.h"
-#include "config/missing.h"
+#include "tests/support/capture.h"
 #include "tests/support/surface_cases.h"
 
 namespace {
-
-using testing::internal::CaptureStderr;
-using testing::internal::GetCapturedStderr;
 
 using surface_cases::num;
 using surface_cases::Row;

@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -124,41 +123,21 @@ TEST_F(SfcCheck, LimitsPerVariableAndForm) {
 }
 
 TEST_F(SfcCheck, DuplicatesResolvedByTime) {
-  std::ifstream in(kCases + "duplicate_cases.txt");
-  ASSERT_TRUE(in) << "duplicate_cases.txt";
-  struct Case {
-    std::string title, lines, kept, line;
-  };
-  std::vector<Case> cases;
-  for (std::string l; std::getline(in, l);) {
-    if (l.empty() || l[0] == '#') continue;
-    if (l.rfind("== ", 0) == 0)
-      cases.push_back({l.substr(3), "", "", ""});
-    else if (cases.empty())
-      FAIL() << "a report before the first case: " << l;
-    else if (l.rfind("kept: ", 0) == 0)
-      cases.back().kept = l.substr(6);
-    else if (l.rfind("line: ", 0) == 0)
-      cases.back().line = l.substr(6);
-    else
-      cases.back().lines += l + "\n";
-  }
+  const std::vector<surface_cases::Row>& cases = surface_cases::rows("duplicate_cases.txt", "cases");
   ASSERT_EQ(cases.size(), 9u);
-  for (const Case& c : cases) {
-    const Read r = read_file_checked(file("d.sfc", "ZAVSFC\n12Z 14 MAR 26\n" + c.lines));
+  for (const surface_cases::Row& c : cases) {
+    const Read r = read_file_checked(file("d.sfc", "ZAVSFC\n12Z 14 MAR 26\n" + c[1]));
     std::string kept;
     for (const sfc_report& rep : r.reports) kept += (kept.empty() ? "" : " ") + std::string(rep.id) + ":" + field(rep, "temp");
-    EXPECT_EQ(kept, c.kept) << c.title;
-    EXPECT_EQ(lines_of(r.out, "Duplicates:"), c.line) << c.title;
+    EXPECT_EQ(kept, c[2]) << c[0];
+    EXPECT_EQ(lines_of(r.out, "Duplicates:"), c[3]) << c[0];
   }
 }
 
 TEST(SfcCheckTime, MinutesFromTheHour) {
-  const struct {
-    int hhmm, hour, minute, want;
-  } cases[] = {{1153, 12, 0, -7}, {1205, 12, 0, 5}, {2355, 0, 0, -5}, {5, 23, 0, 65}, {-9999, 12, 0, 0},
-               {1260, 12, 0, 0},  {1230, 12, 30, 0}, {1200, -9999, 0, 0}};
-  for (const auto& c : cases) EXPECT_EQ(SFC_minutes_from_hour(c.hhmm, c.hour, c.minute), c.want) << c.hhmm;
+  using surface_cases::num;
+  for (const surface_cases::Row& c : surface_cases::rows("duplicate_cases.txt", "minutes"))
+    EXPECT_EQ(SFC_minutes_from_hour(num(c[0]), num(c[1]), num(c[2])), num(c[3])) << c[0];
 }
 
 // A table users write: units of their own, "-" for no limit, comments; lines that cannot be

@@ -11,13 +11,13 @@
 #include <sstream>
 #include <string>
 #include <utility>
-#include <vector>
 
 #include "plot/maptran.h"
 #include "surface/cty_tool.h"
 #include "tests/support/run.h"
 #include "tests/support/surface_cases.h"
 #include "tests/support/surface_report.h"
+#include "tests/support/surface_said.h"
 
 namespace {
 
@@ -146,16 +146,7 @@ class Sfc : public ::testing::TestWithParam<S> {
            }
            return SFC_close_file(), std::to_string(placed);
          }}};
-    for (auto& [name, f] : c)
-      f = [this, f](const Row& r) {
-        testing::internal::CaptureStderr();
-        testing::internal::CaptureStdout();
-        const S out = f(r);
-        printed_ += testing::internal::GetCapturedStdout();
-        said_ += testing::internal::GetCapturedStderr();
-        return out;
-      };
-    return c;
+    return surface_cases::keeping_said(c, &said_, &printed_);
   }
   S dir_ = make_temp_dir("sfc"), said_, printed_;
   sfc_info info_{};

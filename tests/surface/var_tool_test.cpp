@@ -10,7 +10,6 @@
 #include <sstream>
 #include <string>
 #include <utility>
-#include <vector>
 
 #include "config/flag.h"
 #include "config/menu.h"
@@ -20,6 +19,7 @@
 #include "tests/support/driver_runs.h"
 #include "tests/support/run.h"
 #include "tests/support/surface_cases.h"
+#include "tests/support/surface_said.h"
 
 namespace {
 
@@ -189,14 +189,7 @@ class Var : public ::testing::TestWithParam<S> {
            for (int i = 0; i < 2000; ++i) junk += S(1, static_cast<char>(i % 256)) + "\x01\xff\\\n";
            return write_file(dir_ + "/" + r[1], junk + S(300000, 'z') + "\n" + S(1, '\0') + "zz Last 1 rhum\n"), S();
          }}};
-    for (auto& [name, f] : c)
-      f = [this, f](const Row& r) {
-        testing::internal::CaptureStderr();
-        const S out = f(r);
-        said_ += testing::internal::GetCapturedStderr();
-        return out;
-      };
-    return c;
+    return surface_cases::keeping_said(c, &said_);
   }
   S dir_ = make_temp_dir("var"), said_;
 };

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -36,20 +37,14 @@ TEST(WeatherText, WmoNumbersAndMetarGroups) {
 }
 
 TEST(CloudLayers, CoverAndCeiling) {
-  const struct { std::string covers; std::vector<float> heights; char cover; float height; } cases[] = {
-      {"", {}, ' ', -9999.0f}, {"8", {1200}, '8', 1200}, {"SF", {1000, 3000}, 'F', 1000},
-      {"SB", {2500, 6000}, 'B', 6000},  // broken raises scattered
-      {"BO", {2500, 6000}, 'O', 2500},  // overcast keeps the broken height
-      {"37", {2000, 5000}, 'O', 5000},  // okta digits
-      {"BX", {800, 0}, 'X', 0},         // obscured takes its height
-      {"BM", {900, 4000}, 'B', 900},    // unknown cover after broken
-      {"CC", {-9999.0f, -9999.0f}, 'C', -9999.0f}, {"FSBOO", {500, 1500, 2500, 3500, 4500}, 'O', 2500}};
   char cover;
   float height;
-  for (auto c : cases) {
+  for (const surface_cases::Row& c : surface_cases::rows("wx_tool_cases.txt", "clouds")) {
+    std::vector<float> heights;
+    for (std::istringstream in(c[1]); in >> height;) heights.push_back(height);
     cover = '?', height = 0.0f;
-    WX_set_cloud_layers(static_cast<int>(c.heights.size()), c.covers.data(), c.heights.data(), &cover, &height);
-    EXPECT_EQ(std::pair(cover, height), std::pair(c.cover, c.height)) << c.covers;
+    WX_set_cloud_layers(static_cast<int>(heights.size()), c[0].data(), heights.data(), &cover, &height);
+    EXPECT_EQ(std::pair(cover, height), std::pair(c[2][0], std::stof(c[3]))) << c[0];
   }
   struct {
     float cld_hgt[5] = {2500, 6000, 1, 2, 3};
@@ -58,15 +53,8 @@ TEST(CloudLayers, CoverAndCeiling) {
   } report;
   WX_set_cloud(report, &cover, &height);
   EXPECT_EQ(std::pair(cover, height), std::pair('O', 6000.0f));
-}
-
-TEST(CloudLayers, CeilingCodeBoundaries) {
-  // Lowest and highest height in feet of each code 0-9.
-  const float bounds[10][2] = {{0, 163.9f}, {164, 327},   {328, 655},   {656, 983},   {984, 1967},
-                               {1968, 3280}, {3281, 4920}, {4921, 6561}, {6562, 8201}, {8202, 40000}};
-  for (int code = 0; code < 10; ++code)
-    for (float ft : bounds[code]) EXPECT_EQ(SYN_ceiling_to_code(ft), code) << ft;
-  EXPECT_EQ(SYN_ceiling_to_code(-9999.0f), -9999);
+  for (const surface_cases::Row& c : surface_cases::rows("wx_tool_cases.txt", "ceiling"))
+    EXPECT_EQ(SYN_ceiling_to_code(std::stof(c[0])), std::stoi(c[1])) << c[0];
 }
 
 }  // namespace
