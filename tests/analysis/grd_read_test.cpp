@@ -433,11 +433,7 @@ TEST_F(GridFiles, FailedWriteRemovesOnlyTheFileItCreated) {
 }
 
 TEST(CfUnits, PackageUnitsInTheirUdunitsSpelling) {
-  const std::pair<const char*, const char*> cases[] = {{"F", "degF"},     {"c", "degC"},     {"K", "K"},
-                                                       {"mb", "hPa"},     {"kts", "knot"},   {"knt", "knot"},
-                                                       {"m/s", "m/s"},    {"in_Hg", "inch_Hg"}, {"%", "percent"},
-                                                       {"okta", "okta"}, {"", ""}};
-  for (const auto& [from, to] : cases) EXPECT_STREQ(GRD_cf_units(from), to) << from;
+  for (const TableRow& c : read_table("analysis/cf_units", 2)) EXPECT_STREQ(GRD_cf_units(c[0].c_str()), c[1].c_str()) << c[0];
 }
 
 // A grid saved in the CF form reads back as the same grid: the exact domain, header and
@@ -503,15 +499,10 @@ TEST_F(GridFiles, LambertCoordinatesCountFromTheOriginLatitude) {
 TEST_F(GridFiles, ValuesAreNamedAfterTheVariable) {
   const DomainRec d{PROJ_PS, M, -100.0f, M, M, M, M, M, 40.0f, -100.0f, 1.0f, 1.0f, 2, 2, 0};
   CfGrid g(d);
-  const std::pair<const char*, const char*> cases[] = {
-      {"temp", "float temp(time, y, x)"}, {"12hr-6acc", "float v12hr_6acc(time, y, x)"},
-      {"lat", "float lat_values(time, y, x)"}, {"values", "float values_values(time, y, x)"},
-      {"", "float grid_values(time, y, x)"},
-      {"-", "float grid_values(time, y, x)"}};
-  for (const auto& [name, declared] : cases) {
-    const std::string path = dir_ + "/n.nc";
-    ASSERT_EQ(save(path, g, GRD_FILE_CF, name), 1) << name << err_;
-    EXPECT_NE(ncdump({"-h", path}).out.find(declared), std::string::npos) << name;
+  for (const TableRow& c : read_table("analysis/cf_names", 2)) {
+    const std::string path = dir_ + "/n.nc", name = c[0];
+    ASSERT_EQ(save(path, g, GRD_FILE_CF, name.c_str()), 1) << name << err_;
+    EXPECT_NE(ncdump({"-h", path}).out.find(c[1]), std::string::npos) << name;
     Grid back;
     FLAG_set(15, 3);
     EXPECT_EQ(read_check(path, d, &back), 1) << name;

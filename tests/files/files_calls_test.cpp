@@ -166,7 +166,6 @@ const Calls& calls() {
          return fields(r, 6) + "|" + num(s);
        }},
       {"months", [](const Args& a) { return text(DATE_month(to_i(a[0]))) + text(DATE_month_lower(to_i(a[0]))) + text(DATE_month_long(to_i(a[0]))); }},
-      {"DATE_month", [](const Args& a) { return text(DATE_month(to_i(a[0]))); }},
       {"DATE_decode_month", [](const Args& a) { return num(DATE_decode_month(a[0] == "<null>" ? nullptr : a[0].c_str())); }},
       {"DATE_is_leap", [](const Args& a) { return num(DATE_is_leap(to_i(a[0]))); }},
       {"DATE_date_days", [](const Args& a) { return num(DATE_date_days(to_i(a[0]), to_i(a[1]), to_i(a[2]))); }},
