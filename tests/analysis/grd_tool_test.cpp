@@ -61,10 +61,6 @@ constexpr double kRad = 0.017453292519943295;
 constexpr double kA = 63.7122;  // earth radius, 100 km
 using Vec = std::array<double, 3>;
 
-DomainRec domain_of(int proj, float plat, float plon, float p3, float p4, float clat, float clon, int n, float d) {
-  return {proj, plat, plon, p3, p4, kMiss, kMiss, kMiss, clat, clon, d, d, n, n, 0};
-}
-
 // Derivative operators against analytic fields on latitude-longitude, polar stereographic
 // and Lambert grids: exactness on linear fields, rigid rotation and radial outflow on the
 // sphere, second-order convergence.
@@ -127,9 +123,9 @@ struct DomainCase {
 };
 
 const DomainCase kDomains[] = {
-    {"latlon", domain_of(PROJ_LL, kMiss, kMiss, kMiss, kMiss, 40, -100, 11, 4.0f)},
-    {"pstereo", domain_of(PROJ_PS, 90, -105, 60, kMiss, 45, -100, 11, 4.8f)},
-    {"lamb", domain_of(PROJ_LAMB, 40, -100, 30, 60, 40, -95, 11, 4.8f)},
+    {"latlon", {PROJ_LL, kMiss, kMiss, kMiss, kMiss, kMiss, kMiss, kMiss, 40, -100, 4.0f, 4.0f, 11, 11, 0}},
+    {"pstereo", {PROJ_PS, 90, -105, 60, kMiss, kMiss, kMiss, kMiss, 45, -100, 4.8f, 4.8f, 11, 11, 0}},
+    {"lamb", {PROJ_LAMB, 40, -100, 30, 60, kMiss, kMiss, kMiss, 40, -95, 4.8f, 4.8f, 11, 11, 0}},
 };
 
 DomainRec refined(const DomainRec& d, int level) {

@@ -223,51 +223,25 @@ TEST_F(ObjTest, DiagnosticsResidualsAndPasses) {
   EXPECT_GT(c.at(0, 0, 2), 20.0f);
 }
 
-// The neighbourhood search with threads gives bit for bit the grids of the plain loop.
-TEST_F(ObjTest, FastEqualsDirectBitForBit) {
-  const struct { int nx, ny, nst, nfield, passes, min; float rad, filter, miss_frac, subst; } cases[] = {
-      {31, 23, 600, 3, 3, 3, 4.0f, 5.0f, 0.2f, 0.0f},
-      {145, 140, 1500, 2, 3, 1, 3.0f, 1.0f, 0.05f, MISS},  // threaded
-      {30, 20, 2000, 2, 2, 1, 0.6f, 0.5f, 0.3f, -1.0f}};   // radius below a spacing
-  std::mt19937 gen(1);
-  std::uniform_real_distribution<float> unit(0.0f, 1.0f);
-  for (const auto& rc : cases) {
-    Case a(rc.nx, rc.ny, rc.nfield);
-    for (int s = 0; s < rc.nst; ++s) {
-      // A few stations well outside the grid, the rest spread over it and its margin.
-      const float col = unit(gen) * (rc.nx + 4) - 2 + (s % 97 == 0 ? 50.0f : 0.0f);
-      const float row = unit(gen) * (rc.ny + 4) - 2 + (s % 89 == 0 ? (unit(gen) * 4 - 3) * 30 : 0.0f);
-      std::vector<float> v;
-      for (int k = 0; k < rc.nfield; ++k)
-        v.push_back(unit(gen) < rc.miss_frac ? MISS : 280.0f + 10 * std::sin(col * 0.2f + k) + row * 0.3f);
-      a.add(col, row, v);
-    }
-    Case b = a;
-    for (int k = 0; k < rc.nfield; ++k) b.grids[k].values = b.values[k].data();
-    char text[80];
-    std::snprintf(text, sizeof text, "%g,%g,%d,0.4,%d", rc.filter, rc.rad, rc.passes, rc.min);
-    for (Case* c : {&a, &b}) {
-      OBJ_initialize();
-      OBJ_set_miss_val(rc.subst);
-      RES_put("object_param", text);
-      ASSERT_EQ(c->run(c == &a), 0);
-    }
-    EXPECT_TRUE(a.values == b.values && a.data == b.data && a.x == b.x) << rc.nx << "x" << rc.ny;
-    EXPECT_LT(std::count(b.values[0].begin(), b.values[0].end(), MISS), static_cast<long>(b.values[0].size()));
-  }
-}
-
-// The grids of an analysis of a copy of c, by the threaded search or the plain loop, with
-// the parameters "filter,radius,passes,0.3,1" and the missing value substitute.
-std::vector<std::vector<float>> analysed(Case c, bool fast, float filter, float radius, int passes, float subst) {
+// An analysis of a copy of c, by the threaded search or the plain loop, with the parameters
+// "filter,radius,passes,0.3,min" and the missing value substitute: its grids, then the
+// data after substitution and the stations' grid positions.
+std::vector<std::vector<float>> analysed(Case c, bool fast, float filter, float radius, int passes, float subst,
+                                         int min = 1) {
   for (std::size_t k = 0; k < c.data.size(); ++k) c.grids[k].values = c.values[k].data();
   OBJ_initialize();
   OBJ_set_buddy(0.0f, 4);
   OBJ_set_miss_val(subst);
   char text[64];
-  std::snprintf(text, sizeof text, "%.9g,%.9g,%d,0.3,1", filter, radius, passes);
+  std::snprintf(text, sizeof text, "%.9g,%.9g,%d,0.3,%d", filter, radius, passes, min);
   RES_put("object_param", text);
   EXPECT_EQ(c.run(fast), 0);
+  const std::size_t grids = c.values.size();
+  c.values.insert(c.values.end(), c.data.begin(), c.data.end());
+  c.values.push_back(c.x);
+  c.values.push_back(c.y);
+  for (std::size_t k = grids; k < c.values.size(); ++k)  // a station without a position: a number to compare
+    std::replace_if(c.values[k].begin(), c.values[k].end(), [](float v) { return std::isnan(v); }, MISS);
   return c.values;
 }
 
@@ -294,15 +268,17 @@ TEST_F(ObjTest, WeightIsTheExponential) {
   }
 }
 
-// Fast and plain loops agree bit for bit where the search is at its edges: stations on
-// lattice points at exactly the radius, on rows at exactly the radius, a radius wider than
-// the grid, stations without a position or far off the grid, missing values substituted.
-TEST_F(ObjTest, EdgesOfTheSearchBitForBit) {
-  const struct { int nx, ny; float radius, filter; int passes; float subst; bool lattice; } rows[] = {
-      {21, 17, 3.0f, 1.0f, 3, MISS, true},   {21, 17, 2.0f, 0.5f, 2, 0.0f, true},
-      {40, 9, 5.0f, 3.0f, 3, -1.0f, true},   {15, 11, 50.0f, 20.0f, 2, MISS, false},
-      {33, 27, 1.0f, 0.3f, 3, 5.0f, false},  {160, 130, 3.0f, 1.0f, 3, MISS, false},
-      {64, 3, 7.5f, 2.0f, 1, MISS, false}};
+// The neighbourhood search with threads gives bit for bit the grids, substituted data and
+// positions of the plain loop, also where the search is at its edges: stations on lattice
+// points at exactly the radius, on rows at exactly the radius, a radius wider than the
+// grid, stations without a position or far off the grid, missing values substituted, a
+// radius below a spacing, points short of the minimum of stations.
+TEST_F(ObjTest, FastEqualsDirectBitForBitAtTheEdgesOfTheSearch) {
+  const struct { int nx, ny; float radius, filter; int passes; float subst; bool lattice; int min; } rows[] = {
+      {21, 17, 3.0f, 1.0f, 3, MISS, true, 3}, {21, 17, 2.0f, 0.5f, 2, 0.0f, true, 2},
+      {40, 9, 5.0f, 3.0f, 3, -1.0f, true, 1}, {15, 11, 50.0f, 20.0f, 2, MISS, false, 1},
+      {33, 27, 1.0f, 0.3f, 3, 5.0f, false, 2}, {160, 130, 3.0f, 1.0f, 3, MISS, false, 1},
+      {64, 3, 7.5f, 2.0f, 1, MISS, false, 1}, {30, 20, 0.6f, 0.5f, 2, -1.0f, false, 1}};
   std::mt19937 gen(35);
   std::uniform_real_distribution<float> unit(0.0f, 1.0f);
   for (const auto& r : rows) {
@@ -314,8 +290,8 @@ TEST_F(ObjTest, EdgesOfTheSearchBitForBit) {
       if (s % 61 == 0) row = 1e30f;
       c.add(col, row, {s % 7 == 0 ? MISS : 10.0f + std::sin(0.3f * col) * row, s % 5 == 0 ? MISS : -3.0f + 0.01f * col});
     }
-    const auto fast = analysed(c, true, r.filter, r.radius, r.passes, r.subst);
-    EXPECT_TRUE(fast == analysed(c, false, r.filter, r.radius, r.passes, r.subst)) << r.nx << "x" << r.ny << " radius " << r.radius;
+    const auto fast = analysed(c, true, r.filter, r.radius, r.passes, r.subst, r.min);
+    EXPECT_TRUE(fast == analysed(c, false, r.filter, r.radius, r.passes, r.subst, r.min)) << r.nx << "x" << r.ny << " radius " << r.radius;
     EXPECT_LT(std::count(fast[0].begin(), fast[0].end(), MISS), static_cast<long>(fast[0].size())) << r.nx << "x" << r.ny;
   }
 }

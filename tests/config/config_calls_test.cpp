@@ -5,7 +5,6 @@
 
 #include <bit>
 #include <cstdio>
-#include <functional>
 #include <memory>
 
 #include "config/flag.h"
@@ -66,11 +65,6 @@ std::string edit(char* (*f)(char*), const std::string& text) {
   std::string b = text;
   return f(b.data());
 }
-std::string captured(const std::function<void()>& f) {
-  testing::internal::CaptureStdout();
-  f();
-  return testing::internal::GetCapturedStdout();
-}
 
 const Calls& calls() {
   static const Calls c = {
@@ -112,11 +106,7 @@ const Calls& calls() {
       {"stricmp", [](const Args& a) { return num(sign(stricmp(a[0].c_str(), a[1].c_str()))); }},
       {"strnicmp", [](const Args& a) { return num(sign(strnicmp(a[0].c_str(), a[1].c_str(), std::stoul(a[2])))); }},
       {"string_is_num", [](const Args& a) { return num(string_is_num(a[0].c_str())); }},
-      {"set_num",
-       [](const Args& a) {
-         char b[32];
-         return std::string(set_num(b, a[0].c_str(), std::stof(a[1])));
-       }},
+      {"set_num", [](const Args& a) { return into<32>([&](char* b) { return set_num(b, a[0].c_str(), std::stof(a[1])); }); }},
       {"number_format",  // the conversion found among the float ones, then among all numbers
        [](const Args& a) {
          std::string s = {number_format_conversion(a[0], kFloatConversions), number_format_conversion(a[0], kNumberConversions)};

@@ -77,10 +77,7 @@ class DefScript : public DefRead, public testing::WithParamInterface<Script> {
     std::filesystem::current_path(cwd_);
     DefRead::TearDown();
   }
-  std::string d(std::string t) const {
-    for (std::size_t p; (p = t.find("$D")) != std::string::npos;) t.replace(p, 2, dir_);
-    return t;
-  }
+  std::string d(const std::string& t) const { return with_dir(t, dir_); }
 
  public:
   Calls calls() {

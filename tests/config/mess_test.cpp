@@ -101,17 +101,11 @@ TEST_F(Mess, LogFiles) {
   EXPECT_EQ(err.rfind("second\nCannot open log file", 0), 0u) << err;
 }
 
-// Runs body in a death-test child with the input on standard input and standard output
-// joined to standard error (which the death test matches); an alarm fails a hang.
+// Runs body in a death-test child with the input on standard input (child_io).
 void expect_child_output(const char* input, int batch, void (*body)(), const char* output) {
   EXPECT_EXIT(
       {
-        std::FILE* f = std::tmpfile();
-        std::fputs(input, f);
-        std::rewind(f);
-        dup2(fileno(f), 0);
-        dup2(2, 1);
-        alarm(10);
+        child_io(input);
         FLAG_set_batch(batch);
         body();
         std::exit(0);

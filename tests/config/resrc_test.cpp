@@ -9,7 +9,6 @@
 #include <chrono>
 #include <cstring>
 #include <filesystem>
-#include <functional>
 #include <map>
 #include <set>
 #include <sstream>
@@ -147,10 +146,7 @@ TEST(ResConv, DrawWords) {
 // The scripts of tests/data/config/resrc_calls.txt; "$D" in a word is the test's directory.
 class ResScript : public Resources, public testing::WithParamInterface<Script> {
  protected:
-  std::string d(std::string t) const {
-    for (std::size_t p; (p = t.find("$D")) != std::string::npos;) t.replace(p, 2, dir_);
-    return t;
-  }
+  std::string d(const std::string& t) const { return with_dir(t, dir_); }
   V subst(const Args& a) const {
     V out;
     for (const auto& w : a) out.push_back(d(w));
@@ -247,11 +243,6 @@ class ResScript : public Resources, public testing::WithParamInterface<Script> {
          }},
         {"out", [this](const Args&) { return run_.out; }},
     };
-  }
-  static std::string captured(const std::function<void()>& f) {
-    testing::internal::CaptureStdout();
-    f();
-    return testing::internal::GetCapturedStdout();
   }
 };
 TEST_P(ResScript, Calls) { run_calls(GetParam(), calls()); }

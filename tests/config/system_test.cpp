@@ -8,17 +8,6 @@
 
 #include "tests/support/config_table.h"
 
-// Feeds input to standard input and joins standard output to standard error (which a
-// death test matches); the alarm fails a prompt that loops.
-void child_io(const std::string& input) {
-  std::FILE* f = std::tmpfile();
-  std::fputs(input.c_str(), f);
-  std::rewind(f);
-  dup2(fileno(f), 0);
-  dup2(2, 1);
-  alarm(10);
-}
-
 TEST(Prompt, AsksUntilAnsweredOrEnded) {
   for (const TableRow& row : read_table("config/prompt.tsv")) {
     EXPECT_EXIT(

@@ -21,10 +21,7 @@ namespace {
 std::string dir;
 constexpr int M = -9999;
 
-std::string d(std::string t) {
-  for (std::size_t p; (p = t.find("$D")) != std::string::npos;) t.replace(p, 2, dir);
-  return t;
-}
+std::string d(const std::string& t) { return with_dir(t, dir); }
 // A date from the words from k on: year, month, day, hour, minute, second (missing: -9999,
 // the minute of a file's date 0, the second 0).
 DateRec date_of(const Args& a, std::size_t k, int minute = M) {
@@ -60,18 +57,9 @@ const Calls& calls() {
       {"FILE_set_name_conv", [](const Args& a) { return num(FILE_set_name_conv(a[0].c_str())); }},
       {"FILE_save_name_conv", [](const Args&) { return FILE_save_name_conv(), ""; }},
       {"FILE_restore_name_conv", [](const Args&) { return FILE_restore_name_conv(), ""; }},
-      {"FILE_get_name_conv",
-       [](const Args&) {
-         char t[FILE_NAME_MAX];
-         return std::string(FILE_get_name_conv(t));
-       }},
+      {"FILE_get_name_conv", [](const Args&) { return into<FILE_NAME_MAX>([](char* t) { return FILE_get_name_conv(t); }); }},
       {"make",  // the name for a date
-       [](const Args& a) {
-         char n[FILE_NAME_MAX];
-         const DateRec r = date_of(a, 0, 0);
-         FILE_set_date(&r, n);
-         return std::string(n);
-       }},
+       [](const Args& a) { return into<FILE_NAME_MAX>([&](char* n) { const DateRec r = date_of(a, 0, 0); FILE_set_date(&r, n); }); }},
       {"hdr",
        [](const Args& a) {
          char n[FILE_NAME_MAX];
@@ -93,11 +81,7 @@ const Calls& calls() {
        }},
       {"FILE_get_late_off", [](const Args&) { return num(FILE_get_late_off()); }},
       {"FILE_set_key", [](const Args& a) { return num(FILE_set_key(a[0][0], a[1].c_str())); }},
-      {"FILE_get_key",
-       [](const Args& a) {
-         char k[FILE_KEY_LEN];
-         return std::string(FILE_get_key(a[0][0], k));
-       }},
+      {"FILE_get_key", [](const Args& a) { return into<FILE_KEY_LEN>([&](char* k) { return FILE_get_key(a[0][0], k); }); }},
       {"FILE_set_file",  // the answer, the name and the date read
        [](const Args& a) {
          char n[FILE_NAME_MAX];
@@ -182,7 +166,6 @@ const Calls& calls() {
          return fields(r, 6) + "|" + num(s);
        }},
       {"months", [](const Args& a) { return text(DATE_month(to_i(a[0]))) + text(DATE_month_lower(to_i(a[0]))) + text(DATE_month_long(to_i(a[0]))); }},
-      {"DATE_month", [](const Args& a) { return text(DATE_month(to_i(a[0]))); }},
       {"DATE_decode_month", [](const Args& a) { return num(DATE_decode_month(a[0] == "<null>" ? nullptr : a[0].c_str())); }},
       {"DATE_is_leap", [](const Args& a) { return num(DATE_is_leap(to_i(a[0]))); }},
       {"DATE_date_days", [](const Args& a) { return num(DATE_date_days(to_i(a[0]), to_i(a[1]), to_i(a[2]))); }},
@@ -192,25 +175,14 @@ const Calls& calls() {
          const int rc = DATE_julian_monday(to_i(a[0]), to_i(a[1]), &m, &dd);
          return num(rc);
        }},
-      {"seq",
-       [](const Args& a) {
-         char b[DATE_SEQ_LEN];
-         const DateRec r = date_of(a, 0);
-         DATE_make_seq(&r, b);
-         return std::string(b);
-       }},
+      {"seq", [](const Args& a) { return into<DATE_SEQ_LEN>([&](char* b) { const DateRec r = date_of(a, 0); DATE_make_seq(&r, b); }); }},
       {"decode_seq",  // the answer and the date
        [](const Args& a) {
          DateRec r;
          const int rc = DATE_decode_seq(a[0].c_str(), &r);
          return num(rc) + "|" + fields(r, 5);
        }},
-      {"fhour",
-       [](const Args& a) {
-         char b[DATE_LABEL_LEN] = "junk";
-         DATE_fhour_label(b, to_i(a[0]), to_i(a[1]));
-         return std::string(b);
-       }},
+      {"fhour", [](const Args& a) { return into<DATE_LABEL_LEN>([&](char* b) { DATE_fhour_label(b, to_i(a[0]), to_i(a[1])); }); }},
       {"forecast",  // kind (m: for_time_mod, f: label_for, v: valid_time), time, model name, date: answer and label
        [](const Args& a) {
          static const int base = 883612800 + 4 * 86400;
@@ -223,24 +195,16 @@ const Calls& calls() {
        }},
       {"lookup", [](const Args& a) { return DATE_set_model_lookup(a[0] == "on" ? model_name : nullptr), ""; }},
       {"for_time",  // time, model number, date
-       [](const Args& a) {
-         char b[DATE_LABEL_LEN];
-         DATE_make_label_for_time(to_i(a[0]), to_i(a[1]), named(a[2]), b);
-         return std::string(b);
-       }},
+       [](const Args& a) { return into<DATE_LABEL_LEN>([&](char* b) { DATE_make_label_for_time(to_i(a[0]), to_i(a[1]), named(a[2]), b); }); }},
       {"fit",  // time, field width: the label of model 1 from 12 UTC 14 March 2026
        [](const Args& a) {
          const DateRec h12{2026, 3, 14, M, M, 12, M, 0};
-         char b[DATE_LABEL_LEN];
-         DATE_make_label_for_time_len(to_i(a[0]), 1, &h12, b, to_i(a[1]));
-         return std::string(b);
+         return into<DATE_LABEL_LEN>([&](char* b) { DATE_make_label_for_time_len(to_i(a[0]), 1, &h12, b, to_i(a[1])); });
        }},
       {"format",  // format, time, extra (<null> none), then the date
        [](const Args& a) {
-         char b[DATE_LABEL_LEN];
          const DateRec r = date_of(a, 3);
-         DATE_format_label(b, a[0].c_str(), to_i(a[1]), a[2] == "<null>" ? nullptr : a[2].c_str(), &r);
-         return std::string(b);
+         return into<DATE_LABEL_LEN>([&](char* b) { DATE_format_label(b, a[0].c_str(), to_i(a[1]), a[2] == "<null>" ? nullptr : a[2].c_str(), &r); });
        }},
       {"decode",  // whether decoded, and the date
        [](const Args& a) {

@@ -5,6 +5,9 @@
 #pragma once
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <string>
@@ -39,4 +42,15 @@ inline std::vector<TableRow> read_table(const std::string& file, const std::stri
   }
   EXPECT_FALSE(rows.empty()) << "no cases in tests/data/" << file << " [" << name << "]";
   return rows;
+}
+
+// In a death-test child: input on standard input and standard output joined to standard
+// error (which the death test matches); the alarm fails a prompt that loops.
+inline void child_io(const std::string& input) {
+  std::FILE* f = std::tmpfile();
+  std::fputs(input.c_str(), f);
+  std::rewind(f);
+  dup2(fileno(f), 0);
+  dup2(2, 1);
+  alarm(10);
 }

@@ -10,6 +10,7 @@
 #include <functional>
 #include <map>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 using Args = std::vector<std::string>;
@@ -70,6 +71,31 @@ inline std::string num(double v) {
 inline std::string num(long long v) { return std::to_string(v); }
 inline std::string num(int v) { return std::to_string(v); }
 inline std::string num(long v) { return std::to_string(v); }
+
+// t with every "$D" in it replaced by dir, a test's own directory.
+inline std::string with_dir(std::string t, const std::string& dir) {
+  for (std::size_t p; (p = t.find("$D")) != std::string::npos;) t.replace(p, 2, dir);
+  return t;
+}
+// What f prints on standard output.
+inline std::string captured(const std::function<void()>& f) {
+  testing::internal::CaptureStdout();
+  f();
+  return testing::internal::GetCapturedStdout();
+}
+// The text a call leaves in a buffer of N characters that holds a text of its own before;
+// for a call that answers a text, that answer ("null" for none).
+template <std::size_t N, class F>
+std::string into(F f) {
+  char b[N] = "untouched";
+  if constexpr (std::is_pointer_v<decltype(f(b))>) {
+    const char* r = f(b);
+    return r != nullptr ? r : "null";
+  } else {
+    f(b);
+    return b;
+  }
+}
 
 // Runs every step of a block: "= text" compares the answer exactly, "^ text" its start,
 // "~ text" finds the text in it.

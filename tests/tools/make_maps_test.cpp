@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "tests/support/run.h"
+#include "tests/support/driver_runs.h"
 
 namespace {
 
@@ -118,17 +118,7 @@ TEST_F(MakeMaps, JoinsSelectsAndWrites) {
   EXPECT_EQ(kinds[12], 1);
 }
 
-TEST_F(MakeMaps, SameInputSameBytes) {
-  ASSERT_EQ(result_.status, 0);
-  const std::string first = read_file(dir_ + "/zav.map") + read_file(dir_ + "/cont.map");
-  const RunResult again = run_program(MAKE_MAPS_BINARY, {dir_, "--dump", dir_}, "", {}, "", 60);
-  ASSERT_EQ(again.status, 0);
-  EXPECT_EQ(read_file(dir_ + "/zav.map") + read_file(dir_ + "/cont.map"), first);
-}
-
-TEST_F(MakeMaps, MissingDumpOrBadArguments) {
-  EXPECT_EQ(run_program(MAKE_MAPS_BINARY, {dir_ + "/out", "--dump", dir_ + "/none"}, "", {}, "", 60).status, 1);
-  EXPECT_EQ(run_program(MAKE_MAPS_BINARY, {}, "", {}, "", 60).status, 2);
-}
+// The same bytes again, and the failures: the table of runs tests/data/tools/make_maps.runs.
+STACONT_RUNS_TABLE(MakeMapsRuns, "../tools/make_maps.runs");
 
 }  // namespace

@@ -1,5 +1,6 @@
 // The sample generator: reproducibility of the bundled files, every encoded value read
-// back by the surface file reader, and the physical consistency of the series.
+// back by the surface file reader, the physical consistency of the series, and its
+// refusals.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -12,7 +13,7 @@
 
 #include "surface/calc.h"
 #include "surface/sfc_read.h"
-#include "tests/support/run.h"
+#include "tests/support/driver_runs.h"
 
 namespace {
 
@@ -51,20 +52,8 @@ class MakeSample : public ::testing::Test {
   static inline std::map<std::string, std::vector<Expected>> by_file_;
 };
 
-TEST_F(MakeSample, RejectsBadArguments) {
-  const std::string out = make_temp_dir("make_sample_bad");
-  // err is the whole message, or its start where it names a generated file.
-  const struct { std::vector<std::string> args; int status; std::string err; } cases[] = {
-      {{kDataDir + "/sao.cty", out, "--value"}, 2, "usage: make_sample <sao.cty> <outdir> [--values]\n"},
-      {{out + "/none.cty", out}, 1, "make_sample: cannot read station database " + out + "/none.cty\n"},
-      {{kDataDir + "/sao.cty", out + "/no/such/dir"}, 1, "make_sample: cannot write " + out + "/no/such/dir/"},
-  };
-  for (const auto& c : cases) {
-    const RunResult r = run_program(MAKE_SAMPLE_BINARY, c.args);
-    EXPECT_EQ(r.status, c.status);
-    EXPECT_EQ(r.err.rfind(c.err, 0), 0u) << r.err;
-  }
-}
+// Its refusals: the table of runs tests/data/tools/make_sample.runs.
+STACONT_RUNS_TABLE(MakeSampleRuns, "../tools/make_sample.runs");
 
 // Compares one decoded report with the generator's values; returns the differences.
 std::string compare(const sfc_report& r, const Expected& e) {
