@@ -14,6 +14,7 @@
 #include <cstring>
 #include <fstream>
 #include <new>
+#include <optional>
 #include <regex>
 #include <string>
 #include <string_view>
@@ -84,6 +85,11 @@ struct FilesState {
   int def_hours = 0;
 
   Saved saved{default_period, "", "", "", "", "", 0, 0, false};
+
+  // The last name pattern compiled: a directory listing matches every name against one
+  // template, and compiling the pattern costs far more than matching a name.
+  std::string name_pattern;
+  std::optional<std::regex> name_regex;  // empty when the pattern did not compile
 };
 FilesState st;
 
@@ -1026,10 +1032,19 @@ bool read_date_from_name(const std::string& name, const std::string& t, DateRec*
     return true;
   });
   if (after_dir) pattern += ".*";
+  pattern.insert(0, "(?:.*/)?");
+  if (!st.name_regex || pattern != st.name_pattern) {
+    st.name_regex.reset();
+    st.name_pattern = pattern;
+    try {
+      st.name_regex.emplace(pattern);
+    } catch (const std::regex_error&) {
+      return false;
+    }
+  }
   std::smatch m;
   try {
-    if (name.size() > static_cast<std::size_t>(FILE_NAME_MAX) ||
-        !std::regex_match(name, m, std::regex("(?:.*/)?" + pattern)))
+    if (name.size() > static_cast<std::size_t>(FILE_NAME_MAX) || !std::regex_match(name, m, *st.name_regex))
       return false;
   } catch (const std::regex_error&) {
     return false;
