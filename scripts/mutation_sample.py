@@ -1,0 +1,173 @@
+#!/usr/bin/env python3
+"""A seeded mutation sample judged by the test programs nearest each mutated module, and the
+same mutants judged again on a later tree.
+
+Sites and their order are those of the shared mutation tool (../shared/tools/mutants.py beside
+the checkout, or $MUTANTS_PY). A mutant is applied to a built tree, the tiers of test programs
+are built and run in turn (the module's own test programs, its directory's, the driver's
+end-to-end programs, every other directory's) and the first failing program kills it. The
+results have the shared tool's format, so its --compare checks that no mutant was lost.
+
+  mutation_sample.py --tree OLD --carry-to NEW --tiers own,dir --n 300 --seed 36 --out before.json FILES
+  mutation_sample.py --tree NEW --replay before.json --tiers own,dir,e2e,rest --out after.json
+  mutants.py --compare before.json after.json
+
+--carry-to samples only sites whose line is still in the later tree; --resume goes on with a
+sample that was stopped; --follow replays a sample while it is still being taken. Each tree
+needs a build in its build/ folder with the tests.
+"""
+import argparse, glob, json, os, random, re, signal, subprocess, sys, time
+signal.signal(signal.SIGTERM, lambda *_: sys.exit(143))  # so that the mutated file is restored
+here = os.path.dirname(os.path.abspath(__file__))
+tool = os.environ.get('MUTANTS_PY', os.path.join(here, '..', '..', 'shared', 'tools', 'mutants.py'))
+src = open(tool).read()
+src = src[:src.rindex('\nmain()')]
+ns = {}
+exec(compile(src, 'mutants.py', 'exec'), ns)
+sites = ns['sites']
+
+ap = argparse.ArgumentParser()
+ap.add_argument('files', nargs='*')
+ap.add_argument('--tree', required=True)
+ap.add_argument('--n', type=int, default=300)
+ap.add_argument('--seed', type=int, default=37)
+ap.add_argument('--replay')
+ap.add_argument('--out', required=True)
+ap.add_argument('--timeout', type=int, default=300)
+ap.add_argument('--tiers', default='own,dir,e2e')
+ap.add_argument('--carry-to', help='sample only sites whose line is still in this tree')
+ap.add_argument('--resume', action='store_true', help='keep the results already in --out and go on')
+ap.add_argument('--follow', action='store_true', help='with --replay: wait for the sample to grow until <replay>.done exists')
+a = ap.parse_args()
+tree = os.path.abspath(a.tree)
+build = os.path.join(tree, 'build')
+env = dict(os.environ, CCACHE_NOHASHDIR='1', CCACHE_BASEDIR=tree)
+
+def run(cmd, t, cwd=None):
+    try:
+        return subprocess.run(cmd, shell=isinstance(cmd, str), capture_output=True, text=True, timeout=t,
+                              cwd=cwd, env=env).returncode
+    except subprocess.TimeoutExpired:
+        return 124
+
+def tiers(path):
+    d, mod = path.split('/')[0], os.path.splitext(os.path.basename(path))[0]
+    progs = {}
+    for p in glob.glob(os.path.join(tree, 'tests', '*', '*_test.cpp')):
+        dd = p.split('/')[-2]; progs[p] = dd + '_' + os.path.basename(p)[:-4]
+    allp = sorted(progs.values())
+    own = [p for p in allp if p.startswith(d + '_' + mod + '_') or p.startswith(d + '_' + mod.split('_')[0] + '_')]
+    same = [p for p in allp if p.startswith(d + '_') and p not in own]
+    e2e = [p for p in allp if p.startswith('driver_stacont') and p not in own + same]
+    rest = [p for p in allp if p not in own + same + e2e and not p.startswith('fuzz_')]
+    named = dict(own=own, dir=same, e2e=e2e, rest=rest)
+    return [named[k] for k in a.tiers.split(',') if named[k]]
+
+def build_targets(targets):
+    return run('nice cmake --build %s -j2 %s' % (build, ' '.join('--target ' + t for t in targets + ['stacont'])),
+               1800) == 0
+
+def judge(path):
+    for tier in tiers(path):
+        if not build_targets(tier):
+            return 'no build'
+        for p in tier:
+            exe = os.path.join(build, 'tests', p)
+            if run(['nice', exe, '--gtest_fail_fast', '--gtest_brief=1'], a.timeout, cwd=os.path.join(build, 'tests')) != 0:
+                return 'killed'
+    return 'survived'
+
+def carry(r):
+    """The mutant's line in today's file: the same text near the old line number."""
+    path = os.path.join(tree, r['file'])
+    lines = open(path, encoding='utf-8', errors='replace').read().split('\n')
+    cands = [i for i, l in enumerate(lines) if l == r['before']]
+    if not cands:
+        return None
+    return min(cands, key=lambda i: abs(i - r['line']))
+
+def replay_items(seen):
+    while True:
+        try:
+            rs = json.load(open(a.replay)); break
+        except (ValueError, OSError):
+            time.sleep(5)
+    out = []
+    for r in rs:
+        k = (r['file'], r['line'], r['col'], r['to'])
+        if r['result'] != 'killed' or k in seen:
+            continue
+        seen.add(k)
+        out.append((r, carry(r)))
+    return out
+
+def followed():
+    seen = set()
+    while True:
+        done = os.path.exists(a.replay + '.done')
+        items = replay_items(seen)
+        yield from items
+        if done and not items:
+            return
+        if not items:
+            time.sleep(30)
+
+if a.replay:
+    todo = followed() if a.follow else replay_items(set())
+else:
+    os.chdir(tree)
+    every = [s for f in a.files for s in sites(f)]
+    random.Random(a.seed).shuffle(every)
+    if a.carry_to:
+        later = {}
+        for f in a.files:
+            later[f] = set(open(os.path.join(a.carry_to, f), encoding='utf-8', errors='replace').read().split('\n'))
+        every = [s for s in every if s[5] in later[s[0]]]
+    todo = every
+    os.chdir('/')
+
+if run('nice cmake --build %s -j2' % build, 3600) != 0:
+    sys.exit('the tree does not build')
+results = json.load(open(a.out)) if a.resume and os.path.exists(a.out) else []
+done_keys = {(r['file'], r['line'], r['col'], r['to']) for r in results}
+for item in todo:
+    if not a.replay and (item[0], item[1], item[2], item[4]) in done_keys:
+        continue
+    if a.replay and (item[0]['file'], item[0]['line'], item[0]['col'], item[0]['to']) in done_keys:
+        continue
+    if not a.replay and len([r for r in results if r['result'] != 'no build']) >= a.n:
+        break
+    if a.replay:
+        r, n = item
+        if n is None:
+            results.append(dict(r, result='not carried')); print('not carried', r['file'], r['line'] + 1, flush=True); continue
+        path, b, rep, line = r['file'], r['col'], r['to'], r['before']
+        e = b + len(rep) + len(line) - len(r['after'])
+    else:
+        path, n, b, e, rep, line = item
+    full = os.path.join(tree, path)
+    text = open(full, encoding='utf-8', errors='replace').read()
+    lines = text.split('\n')
+    after = line[:b] + rep + line[e:]
+    if a.replay and after != r['after']:
+        results.append(dict(r, result='not carried')); print('bad carry', path, flush=True); continue
+    lines[n] = after
+    t0 = time.time()
+    try:
+        open(full, 'w', encoding='utf-8').write('\n'.join(lines))
+        res = judge(path)
+    finally:
+        open(full, 'w', encoding='utf-8').write(text)
+    if a.replay:
+        results.append(dict(r, result=res, line_now=n, seconds=round(time.time() - t0, 1)))
+    else:
+        results.append(dict(file=path, line=n, col=b, to=rep, before=line, after=after, result=res,
+                            seconds=round(time.time() - t0, 1)))
+    print('%-9s %s:%d: %s  (%.0fs)' % (res, path, n + 1, after.strip(), time.time() - t0), flush=True)
+    json.dump(results, open(a.out, 'w'), indent=1)
+run('nice cmake --build %s -j2' % build, 3600)
+json.dump(results, open(a.out, 'w'), indent=1)
+if not a.replay:
+    open(a.out + '.done', 'w').close()
+k = sum(r['result'] == 'killed' for r in results); s = sum(r['result'] == 'survived' for r in results)
+print('%d killed, %d survived (%.0f%% killed); %s' % (k, s, 100.0 * k / max(1, k + s), a.out))
