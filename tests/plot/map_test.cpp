@@ -101,6 +101,13 @@ bool has_label(const std::string& t) {
   return std::find(l.begin(), l.end(), t) != l.end();
 }
 
+// The overlay handler of the "overlay" command: what it was given, one line a call.
+std::string seen;
+int fake_overlay(const char* file, const char* colour, int x, int y) {
+  seen += std::string(file) + "|" + colour + "|" + std::to_string(x) + "|" + std::to_string(y) + "\n";
+  return 0;
+}
+
 // The cases of tests/data/plot/map_lists.txt, each command checked where it stands.
 TEST_F(MapTest, MapListTable) {
   const std::string name = STACONT_SOURCE_DIR "/tests/data/plot/map_lists.txt";
@@ -198,6 +205,27 @@ TEST_F(MapTest, MapListTable) {
       for (const std::string& t : w) EXPECT_EQ(has_label(t), c == "labels-have") << t;
     } else if (c == "process") {
       EXPECT_EQ(MAP_process(a.c_str()), std::stoi(b));
+    } else if (c == "maplines") {
+      EXPECT_EQ(MAP_lines(w[0] == "M" ? MISSING : std::stof(w[0]), w[1] == "M" ? MISSING : std::stof(w[1])), std::stoi(b));
+    } else if (c == "stream") {
+      std::FILE* file = a == "-" ? nullptr : std::fopen(path(a).c_str(), "r");
+      EXPECT_EQ(MAP_map(file), std::stoi(b));
+      if (file != nullptr) std::fclose(file);
+    } else if (c == "window") {
+      float win[4];
+      MAP_get_window(win);
+      for (int k = 0; k < 4; ++k) EXPECT_NEAR(win[k], std::stod(w[static_cast<std::size_t>(k)]), 1e-3) << k;
+      int err = 0, tran = 0;
+      ginq_cur_norm_tran_num(&err, &tran);
+      EXPECT_EQ(tran, std::stoi(w[4]));
+    } else if (c == "size") {
+      EXPECT_NEAR(MAP_get_hor(), std::stof(w[0]), 1e-4);
+      EXPECT_NEAR(MAP_get_vert(), std::stof(w[1]), 1e-4);
+    } else if (c == "overlay") {
+      for (const char* kind : {"im", "if"}) MAP_set_overlay_func(kind, a == "on" ? fake_overlay : nullptr);
+      if (a == "on") seen.clear();
+    } else if (c == "seen") {
+      EXPECT_EQ(seen, b);
     } else {
       ADD_FAILURE() << "unknown command " << c;
     }
@@ -327,37 +355,6 @@ TEST_F(MapTest, FilesAreReadOnceAndAgainWhenChanged) {
   EXPECT_TRUE(near(drawn()[0].pts[0].second, 11.0));
 }
 
-TEST_F(MapTest, OpenStreamDraws) {
-  write("s.map", text({steps(5.0f, 5.0f, 6.0f)}));
-  setup(globe());
-  std::FILE* f = std::fopen(path("s.map").c_str(), "r");
-  ASSERT_NE(f, nullptr);
-  EXPECT_EQ(MAP_map(f), 1);
-  std::fclose(f);
-  EXPECT_EQ(drawn().size(), 1u);
-  EXPECT_EQ(MAP_map(nullptr), -1);
-}
-
-std::string seen;  // what the overlay callback was given, one line a call
-int fake_overlay(const char* file, const char* colour, int x, int y) {
-  seen += std::string(file) + "|" + colour + "|" + std::to_string(x) + "|" + std::to_string(y) + "\n";
-  return 0;
-}
-
-// Overlay items go to the handler registered for their kind.
-TEST_F(MapTest, OverlayHandlers) {
-  setup(globe());
-  MAP_set_overlay_func("im", fake_overlay);
-  MAP_set_overlay_func("if", fake_overlay);
-  for (const char* item : {"im:sat.png:white:10:20", "if:logo.png::5:6", "im:plain.png"}) {
-    MAP_file(item);
-    draw();
-  }
-  EXPECT_EQ(seen, "sat.png|white|10|20\nlogo.png||5|6\nplain.png||0|0\n");
-  MAP_set_overlay_func("im", nullptr);
-  MAP_set_overlay_func("if", nullptr);
-}
-
 // ---------------------------------------------------------------- seams and hidden points
 
 // The same over the seam of other projections: the seam lies opposite the centre.
@@ -437,22 +434,6 @@ TEST_F(MapTest, CullingOutsideTheDomain) {
   const float mx = 0.01f * (win[1] - win[0]);
   EXPECT_NEAR(d[0].pts.front().first, win[0] - mx, 1e-3);
   EXPECT_NEAR(d[0].pts.back().first, win[1] + mx, 1e-3);
-}
-
-TEST_F(MapTest, WindowIsTheDomain) {
-  setup(us());
-  float w[4];
-  MAP_get_window(w);
-  const auto c = ps_north(39.0, -97.0, -97.0);
-  EXPECT_NEAR(w[0], c.first - 12 * 2.3, 1e-3);
-  EXPECT_NEAR(w[1], c.first + 12 * 2.3, 1e-3);
-  EXPECT_NEAR(w[2], c.second - 8 * 2.3, 1e-3);
-  EXPECT_NEAR(w[3], c.second + 8 * 2.3, 1e-3);
-  EXPECT_NEAR(MAP_get_vert(), 16 * 2.3, 1e-4);
-  EXPECT_NEAR(MAP_get_hor(), 24 * 2.3, 1e-4);
-  int err = 0, n = 0;
-  ginq_cur_norm_tran_num(&err, &n);
-  EXPECT_EQ(n, 2);
 }
 
 // ---------------------------------------------------------------- filled maps
@@ -544,13 +525,6 @@ TEST_F(MapTest, LongListsAreBounded) {
   EXPECT_LT(out.size(), 64 * 20 + 400u);
   MAP_file(("+a.map," + list.substr(0, 8 * 64 - 1)).c_str());
   EXPECT_EQ(count_of(draw(5), "MAP_draw: More than"), 0);
-}
-
-TEST_F(MapTest, MissingSpacing) {
-  setup(globe());
-  EXPECT_EQ(MAP_lines(MISSING, 10.0f), -1);
-  EXPECT_EQ(MAP_lines(10.0f, MISSING), -1);
-  EXPECT_TRUE(calls(GOBJ_LINE).empty());
 }
 
 // On the Lambert cone the meridians stop short of the apex, at the last line below 89N.
