@@ -73,6 +73,9 @@ void write_font(const Words& w) {
   write_file(w.at(0), codes + "\n");
 }
 
+// What gdevice_setup left of the last specification it was given.
+std::string device_rest;
+
 // Kept call k (from the end when below 0) of a code.
 GksCall kept(const Words& w) {
   const std::vector<GksCall> c = GksTest::calls(std::stoi(w.at(0)));
@@ -111,7 +114,18 @@ const std::map<std::string, Call>& kernel() {
       GKS_CALL(FLAG_set_batch), GKS_CALL(gcreate_seg), GKS_CALL(GPH_set_win_title), GKS_CALL(gopen_gks),
       GKS_CALL(gclose_gks), GKS_CALL(gclose_seg), GKS_CALL(gdel_seg), GKS_CALL(gget_num_objects),
       {"dash", [](const Words& w) { const std::vector<int> d = dash(std::stoi(w.at(0))); return Values(d.begin(), d.end()); }},
-      {"font", [](const Words& w) { return write_font(w), Values{}; }},
+      {"font", [](const Words& w) { return write_font(w), Values{}; }}, GKS_CALL(GPH_circle),
+      // The helpers that format: "%s %03d" of a text and a number, "%.1f" of a number.
+      {"GPH_printf", [](const Words& w) { return Values{float(GPH_printf(std::stof(w.at(0)), std::stof(w.at(1)), "%s %03d", w.at(2).c_str(), std::stoi(w.at(3))))}; }},
+      {"gdevice_setup", [](const Words& w) {
+         char rest[64] = "?";
+         const int type = gdevice_setup(w.empty() ? "" : w[0].c_str(), rest, sizeof rest);
+         return device_rest = rest, Values{float(type)};
+       }},
+      {"GPH_pprintf", [](const Words& w) {
+         const float at[2] = {std::stof(w.at(0)), std::stof(w.at(1))};
+         return Values{float(GPH_pprintf(at, "%.1f", std::stod(w.at(2))))};
+       }},
       {"starts", [](const Words&) {  // where each glyph's strokes begin, in hundredths of the height 1.05
          Values x;
          for (const GksCall& c : GksTest::calls(GDEV_TEXT_STROKE)) x.push_back(std::round(c.values.at(0) / 576 * 100));
@@ -227,10 +241,11 @@ TEST_P(Kernel, Script) {
       write_file(words_of(path), text);
       continue;
     }
-    if (op == "said") {  // the text a kernel function gives: the window's title or the program's name
+    if (op == "said") {  // the text a kernel function gives: the window's title, the program's name, a device's rest
       std::string what, text;
       std::getline(in >> what, text);
-      EXPECT_EQ(std::string(what == "title" ? gget_win_title() : gget_prog_name()), text.empty() ? "" : text.substr(1));
+      const std::string said = what == "title" ? gget_win_title() : what == "rest" ? device_rest : gget_prog_name();
+      EXPECT_EQ(said, text.empty() ? "" : text.substr(1));
       continue;
     }
     if (op == "file") {  // what a file holds
