@@ -73,6 +73,10 @@ void write_font(const Words& w) {
   write_file(w.at(0), codes + "\n");
 }
 
+// A function recorded for replays: it adds its data to the count of "replayed".
+int replayed = 0;
+void count_replay(const void* data) { replayed += *static_cast<const int*>(data); }
+
 // What gdevice_setup left of the last specification it was given.
 std::string device_rest;
 
@@ -117,6 +121,21 @@ const std::map<std::string, Call>& kernel() {
       {"font", [](const Words& w) { return write_font(w), Values{}; }}, GKS_CALL(GPH_circle),
       // The helpers that format: "%s %03d" of a text and a number, "%.1f" of a number.
       {"GPH_printf", [](const Words& w) { return Values{float(GPH_printf(std::stof(w.at(0)), std::stof(w.at(1)), "%s %03d", w.at(2).c_str(), std::stoi(w.at(3))))}; }},
+      GKS_CALL(ginit_plot), GKS_CALL(gobj_redraw_funcs), {"replayed", [](const Words&) { return Values{float(replayed)}; }},
+      {"gset_redraw_func", [](const Words& w) {
+         static int data = 0;
+         return data = std::stoi(w.at(0)), Values{float(gset_redraw_func(count_replay, &data, sizeof data))};
+       }},
+      {"drawn", [](const Words&) {  // every kept call but the clips: code, argument, values, text
+         Values all;
+         for (const GksCall& c : gdev_calls())
+           if (c.code != GDEV_CLIP) {
+             all.insert(all.end(), {float(c.code), float(c.arg)});
+             all.insert(all.end(), c.values.begin(), c.values.end());
+             all.insert(all.end(), c.text.begin(), c.text.end());
+           }
+         return all;
+       }},
       {"gdevice_setup", [](const Words& w) {
          char rest[64] = "?";
          const int type = gdevice_setup(w.empty() ? "" : w[0].c_str(), rest, sizeof rest);
