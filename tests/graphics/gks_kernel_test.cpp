@@ -273,6 +273,22 @@ TEST_P(Kernel, Script) {
       EXPECT_EQ(read_file(words_of(path)), words_of(text.empty() ? "" : text.substr(1)));
       continue;
     }
+    if (op == "holds") {  // a file holds the text at a byte offset (below 0: from its end), or anywhere ("*")
+      std::string path, at, text;
+      std::getline(in >> path >> at, text);
+      const std::string bytes = read_file(words_of(path)), want = words_of(text.empty() ? "" : text.substr(1));
+      const long from = at == "*" ? 0 : std::stol(at) + (std::stol(at) < 0 ? static_cast<long>(bytes.size()) : 0);
+      EXPECT_TRUE(at == "*" ? bytes.find(want) != std::string::npos : from >= 0 && bytes.compare(static_cast<std::size_t>(from), want.size(), want) == 0);
+      continue;
+    }
+    if (op == "cut") {  // the first N bytes of a file (below 0: all but the last -N) into another
+      std::string from, to;
+      long n = 0;
+      in >> from >> n >> to;
+      const std::string bytes = read_file(words_of(from));
+      write_file(words_of(to), bytes.substr(0, static_cast<std::size_t>(n < 0 ? static_cast<long>(bytes.size()) + n : n)));
+      continue;
+    }
     if (op == "name") {  // the name of a colour of the table
       int index = 0;
       std::string name;
