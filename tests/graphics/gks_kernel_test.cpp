@@ -120,6 +120,10 @@ const std::map<std::string, Call>& kernel() {
       {"font", [](const Words& w) { return write_font(w), Values{}; }}, GKS_CALL(GPH_circle),
       // The helpers that format: "%s %03d" of a text and a number, "%.1f" of a number.
       {"GPH_printf", [](const Words& w) { return Values{float(GPH_printf(std::stof(w.at(0)), std::stof(w.at(1)), "%s %03d", w.at(2).c_str(), std::stoi(w.at(3))))}; }},
+      {"GPH_pprintf", [](const Words& w) {
+         const float at[2] = {std::stof(w.at(0)), std::stof(w.at(1))};
+         return Values{float(GPH_pprintf(at, "%.1f", std::stod(w.at(2))))};
+       }},
       GKS_CALL(ginit_plot), GKS_CALL(gobj_redraw_funcs), {"replayed", [](const Words&) { return Values{float(replayed)}; }},
       {"gset_redraw_func", [](const Words& w) {
          static int data = 0;
@@ -139,10 +143,6 @@ const std::map<std::string, Call>& kernel() {
          char rest[64] = "?";
          const int type = gdevice_setup(w.empty() ? "" : w[0].c_str(), rest, sizeof rest);
          return device_rest = rest, Values{float(type)};
-       }},
-      {"GPH_pprintf", [](const Words& w) {
-         const float at[2] = {std::stof(w.at(0)), std::stof(w.at(1))};
-         return Values{float(GPH_pprintf(at, "%.1f", std::stod(w.at(2))))};
        }},
       {"starts", [](const Words&) {  // where each glyph's strokes begin, in hundredths of the height 1.05
          Values x;
