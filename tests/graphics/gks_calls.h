@@ -4,7 +4,6 @@
 #pragma once
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <cstddef>
 #include <cstdlib>
 #include <functional>

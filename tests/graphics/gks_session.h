@@ -5,8 +5,6 @@
 #include "tests/graphics/gks_window.h"  // first: GoogleTest before Xlib
 
 #include <chrono>
-#include <cmath>
-#include <functional>
 #include <map>
 
 #include "tests/graphics/gks_calls.h"
