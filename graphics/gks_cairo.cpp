@@ -187,7 +187,6 @@ void play(cairo_t* c, const Sheet& sheet, Masks* masks) {
 
 // ---- pages drawn and encoded by worker threads ----
 
-bool page_png(cairo_surface_t* page, std::string* out);
 bool write_page_png(cairo_surface_t* page, std::string* out);
 
 // A finished PNG page on its way to a worker: its surface, and the calls still to be made

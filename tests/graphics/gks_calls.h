@@ -4,14 +4,25 @@
 #pragma once
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <cstddef>
+#include <cstdlib>
 #include <functional>
+#include <initializer_list>
+#include <map>
 #include <sstream>
 #include <string>
 #include <type_traits>
 #include <utility>
 #include <vector>
+
+#include "config/resrc.h"
+#include "graphics/gks_colr.h"
+#include "graphics/gks_dev.h"
+#include "graphics/gks_obj.h"
+#include "graphics/gks_tool.h"
+
+// A kernel function called by its own name.
+#define GKS_CALL(f) {#f, gks_calls::wrap(f)}
 
 namespace gks_calls {
 
@@ -75,6 +86,18 @@ Call wrap(R (*fn)(P...)) {
       if (x.back) x.give(out);
     return out;
   };
+}
+
+// The functions a script calls by name: those of both the kernel's and the window's
+// scripts, and the script's own.
+inline std::map<std::string, Call> with_shared(std::initializer_list<std::pair<const std::string, Call>> own) {
+  std::map<std::string, Call> t = {
+      GKS_CALL(gget_color_ind), GKS_CALL(gset_inverse), GKS_CALL(gget_win_size), GKS_CALL(gget_color_rgb),
+      GKS_CALL(gopen_ws), GKS_CALL(gset_colr_rep), GKS_CALL(gchk_graphics), GKS_CALL(gclose_ws),
+      GKS_CALL(gget_win_offset), GKS_CALL(gset_redraw), GKS_CALL(gget_win_type), GKS_CALL(RES_put), GKS_CALL(unsetenv),
+  };
+  t.insert(own);
+  return t;
 }
 
 // A call's words up to its comparison, and the comparison: "=" (within tol), "~TOL" (within

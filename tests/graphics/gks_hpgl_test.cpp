@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -24,16 +23,8 @@ class Hpgl : public WriterTest {
   }
 };
 
-// The streams' texts are cases of tests/data/graphics/writers.txt; here the page's size
-// in plotter units.
-TEST_F(Hpgl, PageSize) {
-  float w = 0, hh = 0, x = 0, y = 0;
-  EXPECT_EQ(gopen_ws(1, (dir_ + "/d.hpgl").c_str(), WS_HPGL), 0);
-  gget_win_size(&w, &hh);
-  gget_win_offset(&x, &y);
-  EXPECT_EQ((std::vector<float>{w, hh, x, y}), (std::vector<float>{10151, 7613.5F, 10, 10}));
-  gclose_ws(1);
-}
+// The streams' texts are cases of tests/data/graphics/writers.txt, the page's size in
+// plotter units a kernel script (tests/data/graphics/kernel.txt).
 
 // Label boxes cleared to the background and white fills stay white through hp2xx inside a
 // black square.

@@ -6,12 +6,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
-#include <functional>
 #include <map>
 #include <sstream>
 #include <string>
-#include <type_traits>
-#include <utility>
 #include <vector>
 
 #include "graphics/colors.h"
@@ -73,6 +70,13 @@ void write_font(const Words& w) {
   write_file(w.at(0), codes + "\n");
 }
 
+// A function recorded for replays: it adds its data to the count of "replayed".
+int replayed = 0;
+void count_replay(const void* data) { replayed += *static_cast<const int*>(data); }
+
+// What gdevice_setup left of the last specification it was given.
+std::string device_rest;
+
 // Kept call k (from the end when below 0) of a code.
 GksCall kept(const Words& w) {
   const std::vector<GksCall> c = GksTest::calls(std::stoi(w.at(0)));
@@ -82,55 +86,61 @@ GksCall kept(const Words& w) {
 }
 
 const std::map<std::string, Call>& kernel() {
-  static const std::map<std::string, Call> calls = {
-      {"gpolyline", wrap(gpolyline)}, {"gset_linetype", wrap(gset_linetype)}, {"gset_linewidth", wrap(gset_linewidth)},
-      {"gset_line_colr_ind", wrap(gset_line_colr_ind)}, {"gset_line_print_bold", wrap(gset_line_print_bold)},
-      {"gget_line_colr", wrap(gget_line_colr)}, {"gget_line_type", wrap(gget_line_type)},
-      {"gget_line_width", wrap(gget_line_width)}, {"gget_line_print_bold", wrap(gget_line_print_bold)},
-      {"gpolymarker", wrap(gpolymarker)}, {"gset_marker_type", wrap(gset_marker_type)},
-      {"gset_marker_size", wrap(gset_marker_size)}, {"gset_marker_width", wrap(gset_marker_width)},
-      {"gget_marker_half", wrap(gget_marker_half)}, {"ATTR_parse_marker", wrap(ATTR_parse_marker)},
-      {"gfill_area", wrap(gfill_area)}, {"gset_fill_int_style", wrap(gset_fill_int_style)},
-      {"gset_fill_style_ind", wrap(gset_fill_style_ind)}, {"gset_fill_colr_ind", wrap(gset_fill_colr_ind)},
-      {"gset_fill_print_solid", wrap(gset_fill_print_solid)}, {"gget_fill_colr", wrap(gget_fill_colr)},
-      {"gget_fill_int_style", wrap(gget_fill_int_style)}, {"gget_fill_style_ind", wrap(gget_fill_style_ind)},
-      {"gget_fill_print_solid", wrap(gget_fill_print_solid)}, {"gfill_test", wrap(gfill_test)},
-      {"ATTR_parse_fill_pat", wrap(ATTR_parse_fill_pat)}, {"gis_valid_colr", wrap(gis_valid_colr)},
-      {"gset_colr_rep", wrap(gset_colr_rep)}, {"gget_color_ind", wrap(gget_color_ind)},
-      {"gget_color_rgb", wrap(gget_color_rgb)}, {"gget_color_rgb256", wrap(gget_color_rgb256)},
-      {"gset_background", wrap(gset_background)}, {"gset_inverse", wrap(gset_inverse)},
-      {"ginit_background", wrap(ginit_background)}, {"gcolr_reset_state", wrap(gcolr_reset_state)},
-      {"gset_char_ht", wrap(gset_char_ht)}, {"gset_expan", wrap(gset_expan)}, {"gset_text_width", wrap(gset_text_width)},
-      {"gset_text_align", wrap(gset_text_align)}, {"gset_char_up_vec", wrap(gset_char_up_vec)},
-      {"gset_fontprec", wrap(gset_fontprec)}, {"gset_text_colr_ind", wrap(gset_text_colr_ind)},
-      {"ginq_text_align", wrap(ginq_text_align)}, {"gtext", wrap(gtext)}, {"gget_font_index", wrap(gget_font_index)},
-      {"gset_font_drop", wrap(gset_font_drop)}, {"gset_win", wrap(gset_win)}, {"gset_vp", wrap(gset_vp)},
-      {"gsel_norm_tran", wrap(gsel_norm_tran)}, {"gset_ws_win", wrap(gset_ws_win)},
-      {"ginq_norm_tran", wrap(ginq_norm_tran)}, {"gget_norm_tran", wrap(gget_norm_tran)},
-      {"ginq_maxview", wrap(ginq_maxview)}, {"gset_win_size", wrap(gset_win_size)},
-      {"gget_plot_rect", wrap(gget_plot_rect)}, {"gget_xviewport", wrap(gget_xviewport)},
-      {"gget_gviewport", wrap(gget_gviewport)}, {"gpts_in_win", wrap(gpts_in_win)}, {"xW_trans", wrap(xW_trans)},
-      {"yW_trans", wrap(yW_trans)}, {"xNDC_p", wrap(xNDC_p)}, {"yNDC_p", wrap(yNDC_p)}, {"xNDC_ps", wrap(xNDC_ps)},
-      {"yNDC_ps", wrap(yNDC_ps)}, {"xW_ps", wrap(xW_ps)}, {"yW_ps", wrap(yW_ps)}, {"xp_W", wrap(xp_W)},
-      {"yp_W", wrap(yp_W)}, {"gclose_ws", wrap(gclose_ws)}, {"gset_redraw", wrap(gset_redraw)},
-      {"gclear_region", wrap(gclear_region)}, {"gmessage", wrap(gmessage)}, {"gdev_clear_calls", wrap(gdev_clear_calls)},
-      {"RES_put", wrap(RES_put)}, {"RES_set_device", wrap(RES_set_device)}, {"gopen_ws", wrap(gopen_ws)},
-      {"gget_win_size", wrap(gget_win_size)}, {"gget_win_offset", wrap(gget_win_offset)},
-      {"gps_page_size", wrap(gps_page_size)}, {"gread_metafile", wrap(gread_metafile)},
-      {"gget_marker_type", wrap(gget_marker_type)}, {"gget_marker_size", wrap(gget_marker_size)},
-      {"gget_marker_width", wrap(gget_marker_width)}, {"gget_expan", wrap(gget_expan)},
-      {"gget_char_ht", wrap(gget_char_ht)}, {"gget_char_up_vec", wrap(gget_char_up_vec)},
-      {"gget_text_colr", wrap(gget_text_colr)}, {"CLR_get_ind", wrap(CLR_get_ind)},
-      {"CLR_read_table", wrap(CLR_read_table)}, {"CLR_get_num", wrap(CLR_get_num)},
-      {"CLR_get_num_fill", wrap(CLR_get_num_fill)}, {"CLR_get_rgb", wrap(CLR_get_rgb)}, {"setenv", wrap(setenv)}, {"unsetenv", wrap(unsetenv)},
-      {"GPH_set_view_size", wrap(GPH_set_view_size)}, {"GPH_panel", wrap(GPH_panel)}, {"GPH_reset", wrap(GPH_reset)},
-      {"GPH_get_vert_win_size", wrap(GPH_get_vert_win_size)}, {"GPH_get_win", wrap(GPH_get_win)},
-      {"GPH_get_view", wrap(GPH_get_view)}, {"GPH_rect", wrap(GPH_rect)}, {"GPH_frect", wrap(GPH_frect)},
-      {"GPH_mark", wrap(GPH_mark)}, {"attrib_style", wrap(attrib_style)},
+  static const std::map<std::string, Call> calls = with_shared({
+      GKS_CALL(gpolyline), GKS_CALL(gset_linetype), GKS_CALL(gset_linewidth), GKS_CALL(gset_line_colr_ind),
+      GKS_CALL(gset_line_print_bold), GKS_CALL(gget_line_colr), GKS_CALL(gget_line_type), GKS_CALL(gget_line_width),
+      GKS_CALL(gget_line_print_bold), GKS_CALL(gpolymarker), GKS_CALL(gset_marker_type), GKS_CALL(gset_marker_size),
+      GKS_CALL(gset_marker_width), GKS_CALL(gget_marker_half), GKS_CALL(ATTR_parse_marker), GKS_CALL(gfill_area),
+      GKS_CALL(gset_fill_int_style), GKS_CALL(gset_fill_style_ind), GKS_CALL(gset_fill_colr_ind),
+      GKS_CALL(gset_fill_print_solid), GKS_CALL(gget_fill_colr), GKS_CALL(gget_fill_int_style),
+      GKS_CALL(gget_fill_style_ind), GKS_CALL(gget_fill_print_solid), GKS_CALL(gfill_test), GKS_CALL(gis_valid_colr),
+      GKS_CALL(gget_color_rgb256), GKS_CALL(gset_background), GKS_CALL(ginit_background), GKS_CALL(gcolr_reset_state),
+      GKS_CALL(gset_char_ht), GKS_CALL(gset_expan), GKS_CALL(gset_text_width), GKS_CALL(gset_text_align),
+      GKS_CALL(gset_char_up_vec), GKS_CALL(gset_fontprec), GKS_CALL(gset_text_colr_ind), GKS_CALL(ginq_text_align),
+      GKS_CALL(gtext), GKS_CALL(gget_font_index), GKS_CALL(gset_font_drop), GKS_CALL(gset_win), GKS_CALL(gset_vp),
+      GKS_CALL(gsel_norm_tran), GKS_CALL(gset_ws_win), GKS_CALL(ginq_norm_tran), GKS_CALL(gget_norm_tran),
+      GKS_CALL(ginq_maxview), GKS_CALL(gset_win_size), GKS_CALL(gget_plot_rect), GKS_CALL(gget_xviewport),
+      GKS_CALL(gget_gviewport), GKS_CALL(gpts_in_win), GKS_CALL(xW_trans), GKS_CALL(yW_trans), GKS_CALL(xNDC_p),
+      GKS_CALL(yNDC_p), GKS_CALL(xNDC_ps), GKS_CALL(yNDC_ps), GKS_CALL(gclear_region), GKS_CALL(gmessage),
+      GKS_CALL(gdev_clear_calls), GKS_CALL(RES_set_device), GKS_CALL(gps_page_size), GKS_CALL(gread_metafile),
+      GKS_CALL(gget_marker_type), GKS_CALL(gget_marker_size), GKS_CALL(gget_marker_width), GKS_CALL(gget_expan),
+      GKS_CALL(gget_char_ht), GKS_CALL(gget_char_up_vec), GKS_CALL(gget_text_colr), GKS_CALL(CLR_get_ind),
+      GKS_CALL(CLR_read_table), GKS_CALL(CLR_get_num_fill), GKS_CALL(CLR_get_rgb), GKS_CALL(setenv),
+      GKS_CALL(GPH_set_view_size), GKS_CALL(GPH_panel), GKS_CALL(GPH_reset), GKS_CALL(GPH_get_vert_win_size),
+      GKS_CALL(GPH_get_win), GKS_CALL(GPH_get_view), GKS_CALL(GPH_rect), GKS_CALL(GPH_frect), GKS_CALL(GPH_mark),
+      GKS_CALL(attrib_style), GKS_CALL(gset_font_list), GKS_CALL(gtext_width), GKS_CALL(gset_space),
+      GKS_CALL(gset_char_space), GKS_CALL(gget_num_fonts), GKS_CALL(gget_font_type), GKS_CALL(gget_glyph_width),
+      GKS_CALL(GPH_setup), GKS_CALL(GPH_end), GKS_CALL(FLAG_set), GKS_CALL(FLAG_get), GKS_CALL(FLAG_set_batch),
+      GKS_CALL(gcreate_seg), GKS_CALL(GPH_set_win_title), GKS_CALL(gopen_gks), GKS_CALL(gclose_gks),
+      GKS_CALL(gclose_seg), GKS_CALL(gdel_seg), GKS_CALL(gget_num_objects),
       {"dash", [](const Words& w) { const std::vector<int> d = dash(std::stoi(w.at(0))); return Values(d.begin(), d.end()); }},
-      {"gset_font_list", wrap(gset_font_list)}, {"gtext_width", wrap(gtext_width)}, {"gset_space", wrap(gset_space)},
-      {"gset_char_space", wrap(gset_char_space)}, {"gget_num_fonts", wrap(gget_num_fonts)},
-      {"gget_font_type", wrap(gget_font_type)}, {"gget_glyph_width", wrap(gget_glyph_width)}, {"font", [](const Words& w) { return write_font(w), Values{}; }},
+      {"font", [](const Words& w) { return write_font(w), Values{}; }}, GKS_CALL(GPH_circle),
+      // The helpers that format: "%s %03d" of a text and a number, "%.1f" of a number.
+      {"GPH_printf", [](const Words& w) { return Values{float(GPH_printf(std::stof(w.at(0)), std::stof(w.at(1)), "%s %03d", w.at(2).c_str(), std::stoi(w.at(3))))}; }},
+      {"GPH_pprintf", [](const Words& w) {
+         const float at[2] = {std::stof(w.at(0)), std::stof(w.at(1))};
+         return Values{float(GPH_pprintf(at, "%.1f", std::stod(w.at(2))))};
+       }},
+      GKS_CALL(ginit_plot), GKS_CALL(gobj_redraw_funcs), {"replayed", [](const Words&) { return Values{float(replayed)}; }},
+      {"gset_redraw_func", [](const Words& w) {
+         static int data = 0;
+         return data = std::stoi(w.at(0)), Values{float(gset_redraw_func(count_replay, &data, sizeof data))};
+       }},
+      {"drawn", [](const Words&) {  // every kept call but the clips: code, argument, values, text
+         Values all;
+         for (const GksCall& c : gdev_calls())
+           if (c.code != GDEV_CLIP) {
+             all.insert(all.end(), {float(c.code), float(c.arg)});
+             all.insert(all.end(), c.values.begin(), c.values.end());
+             all.insert(all.end(), c.text.begin(), c.text.end());
+           }
+         return all;
+       }},
+      {"gdevice_setup", [](const Words& w) {
+         char rest[64] = "?";
+         const int type = gdevice_setup(w.empty() ? "" : w[0].c_str(), rest, sizeof rest);
+         return device_rest = rest, Values{float(type)};
+       }},
       {"starts", [](const Words&) {  // where each glyph's strokes begin, in hundredths of the height 1.05
          Values x;
          for (const GksCall& c : GksTest::calls(GDEV_TEXT_STROKE)) x.push_back(std::round(c.values.at(0) / 576 * 100));
@@ -161,16 +171,10 @@ const std::map<std::string, Call>& kernel() {
          const GksObj& o = *std::next(gobj_list().begin(), std::stol(w.at(0)));
          return Values{float(o.type), float(o.arg), float(o.data.size())};
        }},
-      {"GPH_setup", wrap(GPH_setup)}, {"GPH_end", wrap(GPH_end)}, {"FLAG_set", wrap(FLAG_set)},
-      {"FLAG_get", wrap(FLAG_get)}, {"FLAG_set_batch", wrap(FLAG_set_batch)}, {"gchk_graphics", wrap(gchk_graphics)},
-      {"gget_win_type", wrap(gget_win_type)},
-      {"gcreate_seg", wrap(gcreate_seg)}, {"GPH_set_win_title", wrap(GPH_set_win_title)},
-      {"gopen_gks", wrap(gopen_gks)}, {"gclose_gks", wrap(gclose_gks)}, {"gclose_seg", wrap(gclose_seg)}, {"gdel_seg", wrap(gdel_seg)},
-      {"gget_num_objects", wrap(gget_num_objects)},
       {"calls", [](const Words& w) { return Values{static_cast<float>(GksTest::calls(std::stoi(w.at(0))).size())}; }},
       {"record", [](const Words& w) { return kept(w).values; }},
       {"arg", [](const Words& w) { return Values{static_cast<float>(kept(w).arg)}; }},
-  };
+  });
   return calls;
 }
 
@@ -252,16 +256,33 @@ TEST_P(Kernel, Script) {
       write_file(words_of(path), text);
       continue;
     }
-    if (op == "said") {  // the text a kernel function gives: the window's title or the program's name
+    if (op == "said") {  // the text a kernel function gives: the window's title, the program's name, a device's rest
       std::string what, text;
       std::getline(in >> what, text);
-      EXPECT_EQ(std::string(what == "title" ? gget_win_title() : gget_prog_name()), text.empty() ? "" : text.substr(1));
+      const std::string said = what == "title" ? gget_win_title() : what == "rest" ? device_rest : gget_prog_name();
+      EXPECT_EQ(said, text.empty() ? "" : text.substr(1));
       continue;
     }
     if (op == "file") {  // what a file holds
       std::string path, text;
       std::getline(in >> path, text);
       EXPECT_EQ(read_file(words_of(path)), words_of(text.empty() ? "" : text.substr(1)));
+      continue;
+    }
+    if (op == "holds") {  // a file holds the text at a byte offset (below 0: from its end), or anywhere ("*")
+      std::string path, at, text;
+      std::getline(in >> path >> at, text);
+      const std::string bytes = read_file(words_of(path)), want = words_of(text.empty() ? "" : text.substr(1));
+      const long from = at == "*" ? 0 : std::stol(at) + (std::stol(at) < 0 ? static_cast<long>(bytes.size()) : 0);
+      EXPECT_TRUE(at == "*" ? bytes.find(want) != std::string::npos : from >= 0 && bytes.compare(static_cast<std::size_t>(from), want.size(), want) == 0);
+      continue;
+    }
+    if (op == "cut") {  // the first N bytes of a file (below 0: all but the last -N) into another
+      std::string from, to;
+      long n = 0;
+      in >> from >> n >> to;
+      const std::string bytes = read_file(words_of(from));
+      write_file(words_of(to), bytes.substr(0, static_cast<std::size_t>(n < 0 ? static_cast<long>(bytes.size()) + n : n)));
       continue;
     }
     if (op == "name") {  // the name of a colour of the table

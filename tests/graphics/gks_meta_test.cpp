@@ -2,12 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <random>
 #include <string>
 #include <vector>
 
-#include "config/mess.h"
 #include "graphics/gks_fill.h"
 #include "graphics/gks_line.h"
 #include "graphics/gks_mark.h"
@@ -31,6 +29,8 @@ std::string after_date(const std::string& text, const std::string& date_key) {
   return text.substr(text.find('\n', p) + 1);
 }
 
+// The binary form's command words and cut-off files are kernel scripts
+// (tests/data/graphics/kernel.txt).
 std::vector<GraphicsCase> meta_cases() { return graphics_cases("meta_records.txt"); }
 
 TEST_F(Meta, TextRecords) {
@@ -64,33 +64,6 @@ TEST_F(Meta, TextRecords) {
                     0),
             0U);
   EXPECT_EQ(after_date(m, "#CreationDate"), meta_cases().front()["line"]);
-}
-
-TEST_F(Meta, BinaryCommandWords) {
-  const std::string path = dir_ + "/a.cgm";
-  ASSERT_EQ(gopen_ws(1, (path + ",cgm").c_str(), WS_META), 0);
-  gdev_clear_calls();
-  const float pts[6] = {0, 0, 0.5F, 0.5F, 1, 0};
-  gpolyline(3, pts);
-  gclose_ws(1);
-  const std::string b = read_file(path);
-  const std::string header("\x00\x20"                                  // BEGIN METAFILE
-                           "\x10\x22\x00\x01"                          // METAFILE VERSION 1
-                           "\x10\x4b\x0aZAVCGM-1.0\x00"                 // METAFILE DESCRIPTION
-                           "\x11\x66\x00\x01\xff\xff\x00\x01"          // METAFILE ELEMENT LIST
-                           "\x11\x21\xff\x00"                          // MAXIMUM COLOUR INDEX
-                           "\x20\xc8\x00\x00\x00\x00\x27\x10\x1f\x40"  // VDC EXTENT
-                           "\x00\x60\x00\x80"                          // BEGIN PICTURE, BODY
-                           "\x30\xa8\x00\x00\x00\x00\x03\x20\x03\x20",  // CLIP RECTANGLE 0,0 800,800
-                           52);
-  ASSERT_EQ(b.substr(0, header.size()), header);
-  // The polyline: class 4, element 1, long form, 12 bytes: three points in print units.
-  const std::string line("\x40\x3f\x00\x0c\x00\x00\x00\x00\x01\x90\x01\x90\x03\x20\x00\x00", 16);
-  EXPECT_NE(b.find(line), std::string::npos);
-  EXPECT_EQ(b.substr(b.size() - 4), std::string("\x00\xa0\x00\x40", 4));  // END PICTURE, END METAFILE
-  // Each kernel call rides along in an escape element with its text record.
-  EXPECT_NE(b.find(std::string("\x60\x3f", 2)), std::string::npos);
-  EXPECT_NE(b.find("ZVPL 3 0.000000,0.000000 0.500000,0.500000 1.000000,0.000000 \n"), std::string::npos);
 }
 
 // The test page written to a metafile (either form) and replayed onto PostScript or HPGL
@@ -141,39 +114,6 @@ TEST_F(Meta, RandomBytesAreSurvived) {
     GetCapturedStderr();
   }
   EXPECT_TRUE(gchk_graphics());
-}
-
-// The binary form ends with END METAFILE; a file cut at an element boundary or inside an
-// element is said to be, naming the file, and what it holds is drawn.
-TEST_F(Meta, TruncatedCgmIsReported) {
-  MESS_reset();
-  const std::string whole = dir_ + "/whole.cgm";
-  ASSERT_EQ(gopen_ws(1, (whole + ",cgm").c_str(), WS_META), 0);
-  const float pts[4] = {0.1F, 0.1F, 0.9F, 0.9F};
-  gpolyline(2, pts);
-  gclose_ws(1);
-  const std::string b = read_file(whole);
-  ASSERT_EQ(b.substr(b.size() - 2), std::string("\x00\x40", 2));
-  const struct {
-    const char* name;
-    std::size_t keep;
-    const char* message;
-  } cases[] = {
-      {"whole", b.size(), ""},
-      {"no_end", b.size() - 2, "truncated CGM (no END METAFILE)"},   // as written before: END PICTURE last
-      {"inside", b.size() - 3, "truncated CGM (cut inside an element)"},  // half of END PICTURE
-  };
-  open(WS_PS);
-  for (const auto& c : cases) {
-    const std::string path = dir_ + "/" + c.name + ".cgm";
-    write_file(path, b.substr(0, c.keep));
-    gdev_clear_calls();
-    CaptureStderr();
-    EXPECT_EQ(gread_metafile(path.c_str()), 0);
-    EXPECT_EQ(GetCapturedStderr(),
-              *c.message != '\0' ? "gread_metafile: " + path + ": " + c.message + "\n" : std::string());
-    EXPECT_EQ(calls(GOBJ_LINE).size(), 1U) << c.name;
-  }
 }
 
 }  // namespace

@@ -5,8 +5,6 @@
 #include "tests/graphics/gks_window.h"  // first: GoogleTest before Xlib
 
 #include <chrono>
-#include <cmath>
-#include <functional>
 #include <map>
 
 #include "tests/graphics/gks_calls.h"
@@ -95,39 +93,22 @@ class Session : public WindowTest, public testing::WithParamInterface<Script> {
 
   // The kernel's functions a script calls by name.
   static const std::map<std::string, gks_calls::Call>& calls() {
-    using gks_calls::wrap;
-    static const std::map<std::string, gks_calls::Call> t = {
-        {"gcreate_frame", wrap(gcreate_frame)}, {"gselect_frame", wrap(gselect_frame)},
-        {"gdisplay_frame", wrap(gdisplay_frame)}, {"gdelete_frame", wrap(gdelete_frame)},
-        {"gclear_frame", wrap(gclear_frame)}, {"gcopy_frame", wrap(gcopy_frame)},
-        {"gget_num_images", wrap(gget_num_images)}, {"gget_cur_frame", wrap(gget_cur_frame)},
-        {"gget_frame_delay", wrap(gget_frame_delay)}, {"gset_loop_delay", wrap(gset_loop_delay)},
-        {"ginc_loop_delay", wrap(ginc_loop_delay)}, {"gget_loop_delay", wrap(gget_loop_delay)},
-        {"gset_looping", wrap(gset_looping)}, {"gget_looping", wrap(gget_looping)},
-        {"gset_loop_direct", wrap(gset_loop_direct)}, {"gget_loop_direct", wrap(gget_loop_direct)},
-        {"ginc_frame", wrap(ginc_frame)}, {"gset_loop_title", wrap(gset_loop_title)},
-        {"gset_frame_id", wrap(gset_frame_id)}, {"gget_frame_id", wrap(gget_frame_id)},
-        {"gset_input_mode", wrap(gset_input_mode)}, {"gget_input_mode", wrap(gget_input_mode)},
-        {"gget_input_state", wrap(gget_input_state)}, {"gzoom", wrap(gzoom)}, {"gget_zoom", wrap(gget_zoom)},
-        {"gget_zoom_center", wrap(gget_zoom_center)}, {"greset_zoom", wrap(greset_zoom)}, {"gunzoom", wrap(gunzoom)},
-        {"xZ_p", wrap(xZ_p)}, {"yZ_p", wrap(yZ_p)}, {"gset_rubber_band", wrap(gset_rubber_band)},
-        {"gget_rubber_band", wrap(gget_rubber_band)}, {"galloc_colr", wrap(galloc_colr)},
-        {"gget_color_ind", wrap(gget_color_ind)}, {"gget_max_colr", wrap(gget_max_colr)},
-        {"gset_win_title_extra", wrap(gset_win_title_extra)}, {"gset_win_title", wrap(gset_win_title)},
-        {"gset_inverse", wrap(gset_inverse)}, {"gget_win_size", wrap(gget_win_size)},
-        {"gget_pix_width", wrap(gget_pix_width)}, {"gget_pix_height", wrap(gget_pix_height)},
-        {"gclear_ws", wrap(gclear_ws)}, {"gget_color_rgb", wrap(gget_color_rgb)},
-        {"gset_record_window", wrap(gset_record_window)}, {"gget_redraw", wrap(gget_redraw)},
-        {"gobj_redraw_plot", wrap(gobj_redraw_plot)}, {"gobj_print_plot", wrap(gobj_print_plot)},
-        {"gset_display_optional", wrap(gset_display_optional)}, {"gopen_ws", wrap(gopen_ws)}, {"ghold", wrap(ghold)},
-        {"gset_colr_rep", wrap(gset_colr_rep)}, {"gset_rw_colors", wrap(gset_rw_colors)},
-        {"gget_rw_colors", wrap(gget_rw_colors)}, {"gset_local_colormap", wrap(gset_local_colormap)},
-        {"gx11_error_count", wrap(gx11_error_count)}, {"gx11_error_flag", wrap(gx11_error_flag)},
-        {"gset_pix_mode", wrap(gset_pix_mode)}, {"gchk_graphics", wrap(gchk_graphics)}, {"gclose_ws", wrap(gclose_ws)},
-        {"gget_win_offset", wrap(gget_win_offset)}, {"gset_redraw", wrap(gset_redraw)},
-        {"gset_cursor", wrap(gset_cursor)}, {"gget_cursor", wrap(gget_cursor)}, {"gget_win_type", wrap(gget_win_type)},
-        {"gupdate_window", wrap(gupdate_window)}, {"RES_put", wrap(RES_put)}, {"unsetenv", wrap(unsetenv)},
-    };
+    static const std::map<std::string, gks_calls::Call> t = gks_calls::with_shared({
+        GKS_CALL(gcreate_frame), GKS_CALL(gselect_frame), GKS_CALL(gdisplay_frame), GKS_CALL(gdelete_frame),
+        GKS_CALL(gclear_frame), GKS_CALL(gcopy_frame), GKS_CALL(gget_num_images), GKS_CALL(gget_cur_frame),
+        GKS_CALL(gget_frame_delay), GKS_CALL(gset_loop_delay), GKS_CALL(ginc_loop_delay), GKS_CALL(gget_loop_delay),
+        GKS_CALL(gset_looping), GKS_CALL(gget_looping), GKS_CALL(gset_loop_direct), GKS_CALL(gget_loop_direct),
+        GKS_CALL(ginc_frame), GKS_CALL(gset_loop_title), GKS_CALL(gset_frame_id), GKS_CALL(gget_frame_id),
+        GKS_CALL(gset_input_mode), GKS_CALL(gget_input_mode), GKS_CALL(gget_input_state), GKS_CALL(gzoom),
+        GKS_CALL(gget_zoom), GKS_CALL(gget_zoom_center), GKS_CALL(greset_zoom), GKS_CALL(gunzoom), GKS_CALL(xZ_p),
+        GKS_CALL(yZ_p), GKS_CALL(gset_rubber_band), GKS_CALL(gget_rubber_band), GKS_CALL(galloc_colr),
+        GKS_CALL(gget_max_colr), GKS_CALL(gset_win_title_extra), GKS_CALL(gset_win_title), GKS_CALL(gget_pix_width),
+        GKS_CALL(gget_pix_height), GKS_CALL(gclear_ws), GKS_CALL(gset_record_window), GKS_CALL(gget_redraw),
+        GKS_CALL(gobj_redraw_plot), GKS_CALL(gobj_print_plot), GKS_CALL(gset_display_optional), GKS_CALL(ghold),
+        GKS_CALL(gset_rw_colors), GKS_CALL(gget_rw_colors), GKS_CALL(gset_local_colormap), GKS_CALL(gx11_error_count),
+        GKS_CALL(gx11_error_flag), GKS_CALL(gset_pix_mode), GKS_CALL(gset_cursor), GKS_CALL(gget_cursor),
+        GKS_CALL(gupdate_window),
+    });
     return t;
   }
 

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cmath>
 #include <string>
 #include <vector>
 
@@ -43,8 +42,6 @@ class Strokes : public GksTest {
 // Every font of the package's list draws a capital as high as the character height, and
 // the nine alignments put the capital where they say.
 TEST_F(Strokes, PackageFontsHeightsAndAlignments) {
-  unsetenv("zavdefault");
-  setenv("zavdefault", (dir_ + "/none").c_str(), 1);
   open(WS_PS);
   ASSERT_EQ(gget_num_fonts(), 9);
   EXPECT_EQ(std::string(gget_font_name(1)), "modern");

@@ -241,6 +241,7 @@ struct BadFile {
   const char* name;
   std::string bytes;
   const char* message;
+  bool first = false;  // said before anything else
 };
 
 std::string valid(const char* kind) {
@@ -262,6 +263,16 @@ std::string huge_gif() {
          std::string(",\0\0\0\0\xff\xff\xff\xff\x00\x02\x01\x00\x00;", 16);
 }
 
+// A PNG of nothing but a header claiming 8000 x 8000 pixels.
+std::string huge_png() {
+  const auto chunk = [](const std::string& body) {
+    return be32(static_cast<std::uint32_t>(body.size() - 4)) + body +
+           be32(static_cast<std::uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(body.data()), body.size())));
+  };
+  return std::string("\x89PNG\r\n\x1a\n", 8) + chunk("IHDR" + be32(8000) + be32(8000) + std::string("\x08\x03\0\0\0", 5)) +
+         chunk(std::string("PLTE\0\0\0", 7)) + chunk("IDAT") + chunk("IEND");
+}
+
 std::string damaged_zlib() {
   std::string s = valid("zavz");
   for (std::size_t i = s.size() - 40; i < s.size(); ++i) s[i] = static_cast<char>(s[i] ^ 0x5A);
@@ -279,6 +290,10 @@ TEST_P(Bad, IsReportedAndRefused) {
   EXPECT_LE(IMG_read(path.c_str(), &image, 0), 0);
   const std::string err = GetCapturedStderr();
   EXPECT_NE(err.find(c.message), std::string::npos) << err;
+  if (c.first) {
+    EXPECT_EQ(err.rfind(c.message, 0), 0U);
+  }
+  EXPECT_TRUE(image.data.empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -291,6 +306,8 @@ INSTANTIATE_TEST_SUITE_P(
         BadFile{"png_garbage", std::string("\x89PNG\r\n\x1a\n", 8) + std::string(40, 'x'),
                 "PNG_read: Unable to read PNG image\n"},
         BadFile{"png_truncated", cut(valid("png"), 120), "PNG_read: Unable to read PNG image\n"},
+        BadFile{"png_huge", huge_png(), "PNG_read: Image of 8000 x 8000 pixels is larger than 50000000 pixels: refused\n",
+                true},
         BadFile{"xwd_version", xwd_header(1, 6), "XWD file format version mismatch\n"},
         BadFile{"xwd_small_header", xwd_header(0, 50), "XWD header size is too small.\n"},
         BadFile{"xwd_huge", xwd_header(4, 1u << 30),
@@ -304,6 +321,14 @@ INSTANTIATE_TEST_SUITE_P(
         BadFile{"zav_truncated", cut(valid("zav"), 400), "IMG_read_zav: Unable to read image data\n"},
         BadFile{"zav_zlib", damaged_zlib(), "IMG_read_zav: Unable to read image data\n"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// The limit itself: 10000 x 5000 pixels may be read, one column more may not.
+TEST(ImageLimit, AtMostFiftyMillionPixels) {
+  EXPECT_TRUE(IMG_size_allowed("t", 10000, 5000));
+  CaptureStderr();
+  EXPECT_FALSE(IMG_size_allowed("t", 10001, 5000));
+  EXPECT_EQ(GetCapturedStderr(), "t: Image of 10001 x 5000 pixels is larger than 50000000 pixels: refused\n");
+}
 
 TEST(BadPath, MissingFileIsNamed) {
   ImgRec image;

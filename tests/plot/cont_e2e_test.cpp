@@ -7,9 +7,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <set>
-#include <sstream>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "tests/graphics/gks_render.h"

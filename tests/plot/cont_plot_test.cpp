@@ -5,7 +5,6 @@
 
 #include <cmath>
 #include <algorithm>
-#include <cstdio>
 #include <sstream>
 #include <string>
 #include <vector>

@@ -90,7 +90,7 @@ class Frt : public MapTest {
 };
 
 // The bulletins of tests/data/plot/bulletins.tsv: centres and their thinning, section
-// dates, headings, forecast sections and damaged bulletins.
+// dates, headings, forecast sections, options not understood and damaged bulletins.
 TEST_F(Frt, BulletinTable) {
   const DomainRec wide = domain(PROJ_PS, 25, -70, 25, 17, 6.0f);
   for (const TableRow& c : plot_table("bulletins.tsv")) {
@@ -165,14 +165,6 @@ TEST_F(Frt, PressureCentresAndTheirPlaces) {
   ASSERT_EQ(texts(), (std::vector<std::string>{"H", "1022", "H", "1020"}));
   EXPECT_NEAR(pair[1].second.second, plane(39.6f, -106.9f).second + 0.03 * u, 1e-3);
   EXPECT_NEAR(pair[3].second.second, plane(38.5f, -106.9f).second - 0.03 * u, 1e-3);
-}
-
-// Options that are not understood are named.
-TEST_F(Frt, BadOptions) {
-  CaptureStderr();
-  RES_put("plot_param", "hour=x,prrad=-1");
-  FRT_plot_param();
-  EXPECT_EQ(GetCapturedStderr(), "FRT_plot_param: Invalid hour \"hour=x\"\nFRT_plot_param: Invalid radius \"prrad=-1\"\n");
 }
 
 // Fronts, with or without intensity words, are smooth curves through their points in their

@@ -8,7 +8,6 @@
 #include <cmath>
 #include <cstdio>
 #include <fstream>
-#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -99,6 +98,13 @@ bool was_set(int code, int arg) {
 bool has_label(const std::string& t) {
   const std::vector<std::string> l = MapTest::labels();
   return std::find(l.begin(), l.end(), t) != l.end();
+}
+
+// The overlay handler of the "overlay" command: what it was given, one line a call.
+std::string seen;
+int fake_overlay(const char* file, const char* colour, int x, int y) {
+  seen += std::string(file) + "|" + colour + "|" + std::to_string(x) + "|" + std::to_string(y) + "\n";
+  return 0;
 }
 
 // The cases of tests/data/plot/map_lists.txt, each command checked where it stands.
@@ -198,6 +204,35 @@ TEST_F(MapTest, MapListTable) {
       for (const std::string& t : w) EXPECT_EQ(has_label(t), c == "labels-have") << t;
     } else if (c == "process") {
       EXPECT_EQ(MAP_process(a.c_str()), std::stoi(b));
+    } else if (c == "maplines") {
+      EXPECT_EQ(MAP_lines(w[0] == "M" ? MISSING : std::stof(w[0]), w[1] == "M" ? MISSING : std::stof(w[1])), std::stoi(b));
+    } else if (c == "stream") {
+      std::FILE* file = a == "-" ? nullptr : std::fopen(path(a).c_str(), "r");
+      EXPECT_EQ(MAP_map(file), std::stoi(b));
+      if (file != nullptr) std::fclose(file);
+    } else if (c == "window") {
+      float win[4];
+      MAP_get_window(win);
+      for (int k = 0; k < 4; ++k) EXPECT_NEAR(win[k], std::stod(w[static_cast<std::size_t>(k)]), 1e-3) << k;
+      int err = 0, tran = 0;
+      ginq_cur_norm_tran_num(&err, &tran);
+      EXPECT_EQ(tran, std::stoi(w[4]));
+    } else if (c == "counts") {  // lines and points drawn since the last "counts"
+      long lines = 0, points = 0;
+      MAP_get_counts(&lines, &points);
+      EXPECT_EQ(std::to_string(lines) + " " + std::to_string(points), a);
+    } else if (c == "xs") {  // the first and last x of the first line, within 0.001
+      ASSERT_FALSE(drawn().empty());
+      EXPECT_NEAR(drawn()[0].pts.front().first, std::stod(w[0]), 1e-3);
+      EXPECT_NEAR(drawn()[0].pts.back().first, std::stod(w[1]), 1e-3);
+    } else if (c == "size") {
+      EXPECT_NEAR(MAP_get_hor(), std::stof(w[0]), 1e-4);
+      EXPECT_NEAR(MAP_get_vert(), std::stof(w[1]), 1e-4);
+    } else if (c == "overlay") {
+      for (const char* kind : {"im", "if"}) MAP_set_overlay_func(kind, a == "on" ? fake_overlay : nullptr);
+      if (a == "on") seen.clear();
+    } else if (c == "seen") {
+      EXPECT_EQ(seen, b);
     } else {
       ADD_FAILURE() << "unknown command " << c;
     }
@@ -327,37 +362,6 @@ TEST_F(MapTest, FilesAreReadOnceAndAgainWhenChanged) {
   EXPECT_TRUE(near(drawn()[0].pts[0].second, 11.0));
 }
 
-TEST_F(MapTest, OpenStreamDraws) {
-  write("s.map", text({steps(5.0f, 5.0f, 6.0f)}));
-  setup(globe());
-  std::FILE* f = std::fopen(path("s.map").c_str(), "r");
-  ASSERT_NE(f, nullptr);
-  EXPECT_EQ(MAP_map(f), 1);
-  std::fclose(f);
-  EXPECT_EQ(drawn().size(), 1u);
-  EXPECT_EQ(MAP_map(nullptr), -1);
-}
-
-std::string seen;  // what the overlay callback was given, one line a call
-int fake_overlay(const char* file, const char* colour, int x, int y) {
-  seen += std::string(file) + "|" + colour + "|" + std::to_string(x) + "|" + std::to_string(y) + "\n";
-  return 0;
-}
-
-// Overlay items go to the handler registered for their kind.
-TEST_F(MapTest, OverlayHandlers) {
-  setup(globe());
-  MAP_set_overlay_func("im", fake_overlay);
-  MAP_set_overlay_func("if", fake_overlay);
-  for (const char* item : {"im:sat.png:white:10:20", "if:logo.png::5:6", "im:plain.png"}) {
-    MAP_file(item);
-    draw();
-  }
-  EXPECT_EQ(seen, "sat.png|white|10|20\nlogo.png||5|6\nplain.png||0|0\n");
-  MAP_set_overlay_func("im", nullptr);
-  MAP_set_overlay_func("if", nullptr);
-}
-
 // ---------------------------------------------------------------- seams and hidden points
 
 // The same over the seam of other projections: the seam lies opposite the centre.
@@ -413,46 +417,6 @@ TEST_F(MapTest, HiddenPointsBreakLines) {
       EXPECT_NEAR(p.second, y, 1e-3);
     }
   }
-}
-
-// Lines far outside the domain are not even projected; a line through the domain is drawn
-// up to its edges.
-TEST_F(MapTest, CullingOutsideTheDomain) {
-  write("asia.map", binary({steps(30.0f, 80.0f, 120.0f)}));
-  write("across.map", binary({steps(40.0f, -140.0f, -60.0f)}));
-  setup(us());
-  MAP_get_counts(nullptr, nullptr);
-  MAP_file("asia.map");
-  draw();
-  long lines = 0, points = 0;
-  MAP_get_counts(&lines, &points);
-  EXPECT_EQ(lines, 0);
-  EXPECT_EQ(points, 0);
-  MAP_file("across.map");
-  draw();
-  const auto d = drawn();
-  ASSERT_EQ(d.size(), 1u);
-  float win[4];
-  MAP_get_window(win);
-  const float mx = 0.01f * (win[1] - win[0]);
-  EXPECT_NEAR(d[0].pts.front().first, win[0] - mx, 1e-3);
-  EXPECT_NEAR(d[0].pts.back().first, win[1] + mx, 1e-3);
-}
-
-TEST_F(MapTest, WindowIsTheDomain) {
-  setup(us());
-  float w[4];
-  MAP_get_window(w);
-  const auto c = ps_north(39.0, -97.0, -97.0);
-  EXPECT_NEAR(w[0], c.first - 12 * 2.3, 1e-3);
-  EXPECT_NEAR(w[1], c.first + 12 * 2.3, 1e-3);
-  EXPECT_NEAR(w[2], c.second - 8 * 2.3, 1e-3);
-  EXPECT_NEAR(w[3], c.second + 8 * 2.3, 1e-3);
-  EXPECT_NEAR(MAP_get_vert(), 16 * 2.3, 1e-4);
-  EXPECT_NEAR(MAP_get_hor(), 24 * 2.3, 1e-4);
-  int err = 0, n = 0;
-  ginq_cur_norm_tran_num(&err, &n);
-  EXPECT_EQ(n, 2);
 }
 
 // ---------------------------------------------------------------- filled maps
@@ -544,13 +508,6 @@ TEST_F(MapTest, LongListsAreBounded) {
   EXPECT_LT(out.size(), 64 * 20 + 400u);
   MAP_file(("+a.map," + list.substr(0, 8 * 64 - 1)).c_str());
   EXPECT_EQ(count_of(draw(5), "MAP_draw: More than"), 0);
-}
-
-TEST_F(MapTest, MissingSpacing) {
-  setup(globe());
-  EXPECT_EQ(MAP_lines(MISSING, 10.0f), -1);
-  EXPECT_EQ(MAP_lines(10.0f, MISSING), -1);
-  EXPECT_TRUE(calls(GOBJ_LINE).empty());
 }
 
 // On the Lambert cone the meridians stop short of the apex, at the last line below 89N.

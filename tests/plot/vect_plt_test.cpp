@@ -22,21 +22,19 @@
 #include "plot/vect_plt.h"
 #include "graphics/colors.h"
 #include "config/string.h"
+#include "tests/graphics/gks_fixture.h"
 #include "tests/support/near.h"
 
 namespace {
 
-class Vect : public ::testing::Test {
+class Vect : public GksTest {
  protected:
   void SetUp() override {
-    RES_clear();
-    FLAG_reset(MISSING_INT);
+    GksTest::SetUp();
     FLAG_resetplot(1);
     MAP_domain(nullptr);
     MESS_set(0, 0);
-    gopen_gks(nullptr, 0);
-    gdev_register(WS_META, gdev_recorder());
-    ASSERT_EQ(gopen_ws(1, "", WS_META), 0);
+    open(WS_META);
     const float unit[4] = {0.0F, 1.0F, 0.0F, 1.0F};
     GPH_win(2, unit);
     GPH_view(2, unit);
@@ -53,9 +51,7 @@ class Vect : public ::testing::Test {
   void TearDown() override {
     GRD_free(&u_);
     GRD_free(&v_);
-    gclose_ws(1);
-    gclose_gks();
-    gdev_register(WS_META, nullptr);
+    GksTest::TearDown();
   }
   // The kept calls with one code, their points back in unit coordinates.
   std::vector<GksCall> calls(int code) const {

@@ -203,13 +203,10 @@ TEST_F(WxSymb, SkyCoverCircle) {
 
 // The sheet of every bundled symbol, rendered: each cell shows its symbol, and nothing lies
 // outside the symbols' boxes but their names.
-class WxSheet : public GksTest {};
+using WxSheet = WriterTest;
 
 TEST_F(WxSheet, RenderedSheetShowsEverySymbolInItsBox) {
-  const std::string dir = make_temp_dir("wx_sheet");
-  for (const char* v : {"zavps_param", "zavps_geometry", "PSGEOMETRY", "PSCOLOR", "zavps_print", "PSPRINT"}) unsetenv(v);
-  setenv("zavdefault", (dir + "/none").c_str(), 1);
-  const std::string path = dir + "/wx_sheet.eps";
+  const std::string path = dir_ + "/wx_sheet.eps";
   ASSERT_EQ(gopen_ws(1, (path + ",eps,port").c_str(), WS_PS), 0);
   float xvp = 1, yvp = 1;
   ginq_maxview(&xvp, &yvp);
