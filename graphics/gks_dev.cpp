@@ -517,20 +517,23 @@ int gdev_format_fixed(char* out, double value, int decimals) {
       "8081828384858687888990919293949596979899";
   std::uint64_t whole = v / scale_int[decimals];
   std::uint32_t part = static_cast<std::uint32_t>(v - whole * scale_int[decimals]);
-  char tmp[32];
-  char* p = tmp + sizeof tmp;
-  for (int d = decimals; d > 0;) {
-    if (d >= 2) {
+  // The digits end mid-buffer and a fixed 24 bytes go out from the first: a copy of known
+  // size needs no library call, and the number (at most 17 characters here) fits with room.
+  char tmp[48];
+  std::memset(tmp + 24, 0, 24);
+  char* p = tmp + 24;
+  if (decimals == 2) {  // the common case: device coordinates and colours
+    *--p = pairs[part * 2 + 1];
+    *--p = pairs[part * 2];
+  } else {
+    int d = decimals;
+    for (; d >= 2; d -= 2) {
       const std::uint32_t k = (part % 100) * 2;
       part /= 100;
       *--p = pairs[k + 1];
       *--p = pairs[k];
-      d -= 2;
-    } else {
-      *--p = static_cast<char>('0' + part % 10);
-      part /= 10;
-      --d;
     }
+    if (d == 1) *--p = static_cast<char>('0' + part);
   }
   if (decimals > 0) *--p = '.';
   while (whole >= 100) {
@@ -547,8 +550,8 @@ int gdev_format_fixed(char* out, double value, int decimals) {
   }
   int n = 0;
   if (std::signbit(value)) out[n++] = '-';
-  const auto len = static_cast<int>(tmp + sizeof tmp - p);
-  std::memcpy(out + n, p, static_cast<std::size_t>(len));
+  const auto len = static_cast<int>(tmp + 24 - p);
+  std::memcpy(out + n, p, 24);
   n += len;
   out[n] = '\0';
   return n;
