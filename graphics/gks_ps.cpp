@@ -120,7 +120,8 @@ void point(float x, float y, const char* op) {
   st.out.put(' ');
   st.out.fixed(y, 2);
   st.out.put(' ');
-  st.out.str(op);
+  // The operator is a few characters: put one by one, they cost less than a measured copy.
+  for (const char* c = op; *c != '\0'; ++c) st.out.put(*c);
 }
 
 void path(int n, const float* dev) {
