@@ -387,23 +387,19 @@ void GksStream::flush() {
   n_ = 0;
 }
 
-void GksStream::write(const char* s, std::size_t n) {
-  if (n >= sizeof buf_ - n_) {
-    flush();
-    if (n >= sizeof buf_) {
-      if (out_.fp != nullptr && !failed_ && std::fwrite(s, 1, n, out_.fp) != n) {
-        failed_ = true;
-        error_ = errno;
-      }
-      written_ += static_cast<long>(n);
-      return;
+void GksStream::write_long(const char* s, std::size_t n) {
+  flush();
+  if (n >= sizeof buf_) {
+    if (out_.fp != nullptr && !failed_ && std::fwrite(s, 1, n, out_.fp) != n) {
+      failed_ = true;
+      error_ = errno;
     }
+    written_ += static_cast<long>(n);
+    return;
   }
   std::memcpy(buf_ + n_, s, n);
   n_ += n;
 }
-
-void GksStream::str(const char* s) { write(s, std::strlen(s)); }
 
 bool GksStream::overwrite(long at, const std::string& text) {
   if (out_.fp == nullptr || pipe_ || append_ || failed_ || at < 0 || at + static_cast<long>(text.size()) > written())
