@@ -387,23 +387,19 @@ void GksStream::flush() {
   n_ = 0;
 }
 
-void GksStream::write(const char* s, std::size_t n) {
-  if (n >= sizeof buf_ - n_) {
-    flush();
-    if (n >= sizeof buf_) {
-      if (out_.fp != nullptr && !failed_ && std::fwrite(s, 1, n, out_.fp) != n) {
-        failed_ = true;
-        error_ = errno;
-      }
-      written_ += static_cast<long>(n);
-      return;
+void GksStream::write_long(const char* s, std::size_t n) {
+  flush();
+  if (n >= sizeof buf_) {
+    if (out_.fp != nullptr && !failed_ && std::fwrite(s, 1, n, out_.fp) != n) {
+      failed_ = true;
+      error_ = errno;
     }
+    written_ += static_cast<long>(n);
+    return;
   }
   std::memcpy(buf_ + n_, s, n);
   n_ += n;
 }
-
-void GksStream::str(const char* s) { write(s, std::strlen(s)); }
 
 bool GksStream::overwrite(long at, const std::string& text) {
   if (out_.fp == nullptr || pipe_ || append_ || failed_ || at < 0 || at + static_cast<long>(text.size()) > written())
@@ -517,20 +513,23 @@ int gdev_format_fixed(char* out, double value, int decimals) {
       "8081828384858687888990919293949596979899";
   std::uint64_t whole = v / scale_int[decimals];
   std::uint32_t part = static_cast<std::uint32_t>(v - whole * scale_int[decimals]);
-  char tmp[32];
-  char* p = tmp + sizeof tmp;
-  for (int d = decimals; d > 0;) {
-    if (d >= 2) {
+  // The digits end mid-buffer and a fixed 24 bytes go out from the first: a copy of known
+  // size needs no library call, and the number (at most 17 characters here) fits with room.
+  char tmp[48];
+  std::memset(tmp + 24, 0, 24);
+  char* p = tmp + 24;
+  if (decimals == 2) {  // the common case: device coordinates and colours
+    *--p = pairs[part * 2 + 1];
+    *--p = pairs[part * 2];
+  } else {
+    int d = decimals;
+    for (; d >= 2; d -= 2) {
       const std::uint32_t k = (part % 100) * 2;
       part /= 100;
       *--p = pairs[k + 1];
       *--p = pairs[k];
-      d -= 2;
-    } else {
-      *--p = static_cast<char>('0' + part % 10);
-      part /= 10;
-      --d;
     }
+    if (d == 1) *--p = static_cast<char>('0' + part);
   }
   if (decimals > 0) *--p = '.';
   while (whole >= 100) {
@@ -547,8 +546,8 @@ int gdev_format_fixed(char* out, double value, int decimals) {
   }
   int n = 0;
   if (std::signbit(value)) out[n++] = '-';
-  const auto len = static_cast<int>(tmp + sizeof tmp - p);
-  std::memcpy(out + n, p, static_cast<std::size_t>(len));
+  const auto len = static_cast<int>(tmp + 24 - p);
+  std::memcpy(out + n, p, 24);
   n += len;
   out[n] = '\0';
   return n;

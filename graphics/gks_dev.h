@@ -24,6 +24,7 @@
 #endif
 #include <cstdarg>
 #include <cstddef>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -266,8 +267,17 @@ class GksStream {
     if (n_ == sizeof buf_) flush();
     buf_[n_++] = c;
   }
-  void write(const char* s, std::size_t n);
-  void str(const char* s);
+  // Short texts are copied here, where a literal's length and copy fold into a few moves;
+  // the rest (a full buffer, a text longer than it) goes through write_long.
+  void write(const char* s, std::size_t n) {
+    if (n >= sizeof buf_ - n_) {
+      write_long(s, n);
+      return;
+    }
+    std::memcpy(buf_ + n_, s, n);
+    n_ += n;
+  }
+  void str(const char* s) { write(s, std::strlen(s)); }
   // value as printf's "%.<decimals>f" (decimals 0 to 6) writes it.
   void fixed(double value, int decimals);
   void integer(long value);
@@ -285,6 +295,8 @@ class GksStream {
   bool overwrite(long at, const std::string& text);
 
  private:
+  void write_long(const char* s, std::size_t n);
+
   FileOutput out_;
   bool pipe_ = false;
   bool append_ = false;

@@ -29,6 +29,12 @@ namespace {
 // The header's box line of an EPS is written this wide and filled in later.
 constexpr std::size_t box_line_width = 44;
 
+// fmin and fmax as the C library gives them (a NaN yields the other operand, otherwise the
+// first operand when it is strictly the smaller or larger), inline: every point written passes
+// through them, and the library calls cost more than the comparisons.
+inline float min_of(float a, float b) { return std::isnan(a) ? b : std::isnan(b) ? a : (a < b ? a : b); }
+inline float max_of(float a, float b) { return std::isnan(a) ? b : std::isnan(b) ? a : (a > b ? a : b); }
+
 // Where the marks of the current page and of the whole document lie, in device units
 // (before the page placement), so that the bounding boxes hug the drawing.
 struct Box {
@@ -37,8 +43,8 @@ struct Box {
   void add(float x, float y) {
     if (!std::isfinite(x) || !std::isfinite(y)) return;
     if (!set) x0 = x1 = x, y0 = y1 = y, set = true;
-    x0 = std::fmin(x0, x), x1 = std::fmax(x1, x);
-    y0 = std::fmin(y0, y), y1 = std::fmax(y1, y);
+    x0 = min_of(x0, x), x1 = max_of(x1, x);
+    y0 = min_of(y0, y), y1 = max_of(y1, y);
   }
 };
 
@@ -107,14 +113,15 @@ float print_gray(int index) {
 void point(float x, float y, const char* op) {
   // What the clip hides is no mark: a point outside it counts at its edge.
   if (st.clip_set)
-    st.page_box.add(std::fmin(std::fmax(x, st.clip_rect[0]), st.clip_rect[2]), std::fmin(std::fmax(y, st.clip_rect[1]), st.clip_rect[3]));
+    st.page_box.add(min_of(max_of(x, st.clip_rect[0]), st.clip_rect[2]), min_of(max_of(y, st.clip_rect[1]), st.clip_rect[3]));
   else
     st.page_box.add(x, y);
   st.out.fixed(x, 2);
   st.out.put(' ');
   st.out.fixed(y, 2);
   st.out.put(' ');
-  st.out.str(op);
+  // The operator is a few characters: put one by one, they cost less than a measured copy.
+  for (const char* c = op; *c != '\0'; ++c) st.out.put(*c);
 }
 
 void path(int n, const float* dev) {

@@ -10,6 +10,7 @@
 #include <array>
 #include <cerrno>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -121,7 +122,12 @@ bool missing(float v) { return v == MISSING; }
 
 // ---- text scanning ----
 
-bool is_blank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; }
+// ' ', '\t', '\n', '\v', '\f' and '\r', as one bit test: every character of a report passes here.
+bool is_blank(char c) {
+  constexpr std::uint64_t blanks = (1ULL << ' ') | (1ULL << '\t') | (1ULL << '\n') | (1ULL << '\v') | (1ULL << '\f') | (1ULL << '\r');
+  const auto u = static_cast<unsigned char>(c);
+  return u <= ' ' && ((blanks >> u) & 1U) != 0;
+}
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
 
 // A cursor over one report line.
@@ -533,15 +539,19 @@ void read_text2(Scan& s, sfc_report* r) {
 // Reads one line (without its end); false at the end of the file with nothing read. The
 // part past kMaxLine is dropped; a NUL ends the usable text.
 bool read_line(std::string* line) {
-  line->clear();
+  // The characters go to a plain buffer and the string takes them at once: growing the
+  // string a character at a time cost more than reading the file.
+  char buf[kMaxLine];
+  std::size_t n = 0;
   bool any = false;
   int c;
   while ((c = getc_unlocked(sfc.stream)) != EOF) {
     any = true;
     if (c == '\n') break;
-    if (line->size() < kMaxLine) line->push_back(static_cast<char>(c));
+    if (n < kMaxLine) buf[n++] = static_cast<char>(c);
   }
-  if (const std::size_t z = line->find('\0'); z != std::string::npos) line->resize(z);
+  if (const void* z = std::memchr(buf, '\0', n)) n = static_cast<std::size_t>(static_cast<const char*>(z) - buf);
+  line->assign(buf, n);
   return any;
 }
 
