@@ -71,11 +71,39 @@ def judge(path):
     for tier in tiers(path):
         if not build_targets(tier):
             return 'no build'
-        for p in tier:
-            exe = os.path.join(build, 'tests', p)
-            if run(['nice', exe, '--gtest_fail_fast', '--gtest_brief=1'], a.timeout, cwd=os.path.join(build, 'tests')) != 0:
-                return 'killed'
+        if not run_all(tier):
+            return 'killed'
     return 'survived'
+
+def run_all(progs, width=2):
+    """Runs the test programs two at a time; False as soon as one fails (the others stopped)."""
+    todo, running = list(progs), []
+    try:
+        while todo or running:
+            while todo and len(running) < width:
+                exe = os.path.join(build, 'tests', todo.pop(0))
+                running.append((subprocess.Popen(['nice', exe, '--gtest_fail_fast', '--gtest_brief=1'],
+                                                 cwd=os.path.join(build, 'tests'), env=env, start_new_session=True,
+                                                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL), time.time()))
+            time.sleep(0.05)
+            for pr, t0 in list(running):
+                rc = pr.poll()
+                if rc is None and time.time() - t0 > a.timeout:
+                    os.killpg(pr.pid, signal.SIGKILL)
+                    pr.wait()
+                    rc = 124
+                if rc is not None:
+                    running.remove((pr, t0))
+                    if rc != 0:
+                        return False
+        return True
+    finally:
+        for pr, _ in running:
+            try:
+                os.killpg(pr.pid, signal.SIGKILL)
+            except ProcessLookupError:
+                pass
+            pr.wait()
 
 def carry(r):
     """The mutant's line in today's file: the same text near the old line number."""
