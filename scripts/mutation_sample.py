@@ -9,10 +9,12 @@ end-to-end programs, every other directory's) and the first failing program kill
 results have the shared tool's format, so its --compare checks that no mutant was lost.
 
   mutation_sample.py --tree OLD --carry-to NEW --tiers own,dir --n 300 --seed 36 --out before.json FILES
-  mutation_sample.py --tree NEW --replay before.json --tiers own,dir,e2e,rest --out after.json
+  mutation_sample.py --tree NEW --replay before.json --from-tree OLD --tiers own,dir,e2e,rest --out after.json
   mutants.py --compare before.json after.json
 
---carry-to samples only sites whose line is still in the later tree; --resume goes on with a
+A test program that fails run whole on the unmutated tree is left out (it would kill every
+mutant); each killed mutant names the program that killed it (by). --carry-to samples only
+sites whose line is still in the later tree; --resume goes on with a
 sample that was stopped; --follow replays a sample while it is still being taken. Each tree
 needs a build in its build/ folder with the tests.
 """
@@ -37,6 +39,7 @@ ap.add_argument('--timeout', type=int, default=300)
 ap.add_argument('--tiers', default='own,dir,e2e')
 ap.add_argument('--carry-to', help='sample only sites whose line is still in this tree')
 ap.add_argument('--resume', action='store_true', help='keep the results already in --out and go on')
+ap.add_argument('--from-tree', help='with --replay: the tree the sample was taken in, to carry lines by their neighbours')
 ap.add_argument('--follow', action='store_true', help='with --replay: wait for the sample to grow until <replay>.done exists')
 a = ap.parse_args()
 tree = os.path.abspath(a.tree)
@@ -67,38 +70,51 @@ def build_targets(targets):
     return run('nice cmake --build %s -j2 %s' % (build, ' '.join('--target ' + t for t in targets + ['stacont'])),
                1800) == 0
 
+broken = set()  # programs that fail on the unmutated tree: they would kill every mutant
+killer = ''
+
 def judge(path):
+    global killer
     for tier in tiers(path):
+        tier = [p for p in tier if p not in broken]
         if not build_targets(tier):
             return 'no build'
-        if not run_all(tier):
+        failed = run_all(tier)
+        if failed:
+            killer = failed
             return 'killed'
     return 'survived'
 
-def run_all(progs, width=2):
-    """Runs the test programs two at a time; False as soon as one fails (the others stopped)."""
+def run_all(progs, width=2, every=False):
+    """Runs the test programs two at a time; the name of the first that fails (the others
+    stopped, unless every), or '' when all pass; with every, the names of all that fail."""
+    failing = []
     todo, running = list(progs), []
     try:
         while todo or running:
             while todo and len(running) < width:
-                exe = os.path.join(build, 'tests', todo.pop(0))
+                name = todo.pop(0)
+                exe = os.path.join(build, 'tests', name)
                 running.append((subprocess.Popen(['nice', exe, '--gtest_fail_fast', '--gtest_brief=1'],
                                                  cwd=os.path.join(build, 'tests'), env=env, start_new_session=True,
-                                                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL), time.time()))
+                                                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL), time.time(), name))
             time.sleep(0.05)
-            for pr, t0 in list(running):
+            for item in list(running):
+                pr, t0, name = item
                 rc = pr.poll()
                 if rc is None and time.time() - t0 > a.timeout:
                     os.killpg(pr.pid, signal.SIGKILL)
                     pr.wait()
                     rc = 124
                 if rc is not None:
-                    running.remove((pr, t0))
+                    running.remove(item)
                     if rc != 0:
-                        return False
-        return True
+                        failing.append(name)
+                        if not every:
+                            return name
+        return failing if every else ''
     finally:
-        for pr, _ in running:
+        for pr, _, _ in running:
             try:
                 os.killpg(pr.pid, signal.SIGKILL)
             except ProcessLookupError:
@@ -112,6 +128,14 @@ def carry(r):
     cands = [i for i, l in enumerate(lines) if l == r['before']]
     if not cands:
         return None
+    if a.from_tree:
+        # A line such as "return 0;" stands in many places: the one whose neighbours are those
+        # of the sampled line is the one meant.
+        old = open(os.path.join(a.from_tree, r['file']), encoding='utf-8', errors='replace').read().split('\n')
+        def same(i):
+            return sum(1 for k in range(-6, 7) if k and 0 <= i + k < len(lines) and 0 <= r['line'] + k < len(old)
+                       and lines[i + k] == old[r['line'] + k])
+        return max(cands, key=lambda i: (same(i), -abs(i - r['line'])))
     return min(cands, key=lambda i: abs(i - r['line']))
 
 def replay_items(seen):
@@ -156,6 +180,12 @@ else:
 
 if run('nice cmake --build %s -j2' % build, 3600) != 0:
     sys.exit('the tree does not build')
+# Test programs run whole, as here, can fail where ctest (a process a test) passes: such a
+# program is left out, or it would kill every mutant it is asked about.
+every_prog = sorted({p for f in (a.files or [r['file'] for r in json.load(open(a.replay))]) for t in tiers(f) for p in t})
+broken = set(run_all(every_prog, every=True))
+for p in sorted(broken):
+    print('left out, fails unmutated:', p, flush=True)
 results = json.load(open(a.out)) if a.resume and os.path.exists(a.out) else []
 done_keys = {(r['file'], r['line'], r['col'], r['to']) for r in results}
 for item in todo:
@@ -186,10 +216,11 @@ for item in todo:
         res = judge(path)
     finally:
         open(full, 'w', encoding='utf-8').write(text)
+    by = killer if res == 'killed' else ''
     if a.replay:
-        results.append(dict(r, result=res, line_now=n, seconds=round(time.time() - t0, 1)))
+        results.append(dict(r, result=res, by=by, line_now=n, seconds=round(time.time() - t0, 1)))
     else:
-        results.append(dict(file=path, line=n, col=b, to=rep, before=line, after=after, result=res,
+        results.append(dict(file=path, line=n, col=b, to=rep, before=line, after=after, result=res, by=by,
                             seconds=round(time.time() - t0, 1)))
     print('%-9s %s:%d: %s  (%.0fs)' % (res, path, n + 1, after.strip(), time.time() - t0), flush=True)
     json.dump(results, open(a.out, 'w'), indent=1)
