@@ -4,10 +4,12 @@
 // mode, none of the user's resources or naming conventions, file_path on the package data),
 // works in a folder of its own in /dev/shm, and the readers that draw draw on the recording
 // device. A reader is given the input whole, or (most) its first byte, which chooses among
-// the files it reads, and the rest as text.
+// the files it reads, and the rest as text. The readers of observations also stop the
+// target on what they must never give (broken, below), which the fuzzer saves as a crash.
 #include <unistd.h>
 
 #include <cerrno>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -53,6 +55,7 @@
 #include "surface/sfc_check.h"
 #include "surface/sfc_read.h"
 #include "surface/var_tool.h"
+#include "tests/support/surface_report.h"
 
 extern char** environ;
 
@@ -114,6 +117,43 @@ std::string write_file(const char* name, std::string_view bytes) {
   return path;
 }
 
+// What a reader of observations must never give: a report kept without an identifier,
+// with unterminated text, a value neither missing nor finite or a time that is not one; an
+// observation of a day, hour or kind that is not one; a negative count. Stops the target.
+void broken(const std::string& what) {
+  std::fprintf(stderr, "broken: %s\n", what.c_str());
+  std::abort();
+}
+bool terminated(const char* s, std::size_t n) { return std::memchr(s, '\0', n) != nullptr; }
+bool within(int v, int low, int high) { return v == -9999 || (v >= low && v <= high); }
+void check(const sfc_report& r) {
+  if (!terminated(r.id, sizeof r.id) || !r.id[0]) broken("no identifier");
+  if (!terminated(r.region, sizeof r.region) || !terminated(r.wx, sizeof r.wx) || !terminated(r.comment, sizeof r.comment))
+    broken("unterminated text");
+  for (const auto& [name, m] : surface_report::kFloats)
+    if (r.*m != -9999.0f && !std::isfinite(r.*m)) broken(name);
+  for (const float h : r.cld_hgt)
+    if (h != -9999.0f && !std::isfinite(h)) broken("cloud height");
+  if (r.ncld < 0 || r.ncld > 5 || !within(r.time, 0, 2359) || r.time % 100 > 59) broken("ncld or time");
+}
+void check(const ObsRec& o) {
+  if (!within(o.day, 1, 31) || !within(o.hour, 0, 23) || !within(o.minute, 0, 59) || (o.kind != MTR_ROUTINE && o.kind != MTR_SPECIAL))
+    broken("day, hour, minute or kind");
+  check(o.r);
+}
+
+// A colour table read in place of the one before and defined on the workstation, its names
+// looked up.
+void colours(const std::string& path) {
+  CLR_clear_table();
+  CLR_read_table(path.c_str());
+  for (int i = 0; i < CLR_get_num() && i < 300; ++i) {
+    float c[3];
+    if (CLR_get_rgb(i, &c[0], &c[1], &c[2]) == 0) gset_colr_rep(1, i, c);
+    CLR_get_ind(CLR_get_name(i));
+  }
+}
+
 // Workstation 1 on the recording device (PostScript type) with the package colour table and
 // the map panel laid out, once; every later call forgets the calls kept so far.
 void open_recorder() {
@@ -128,12 +168,7 @@ void open_recorder() {
   gset_display_optional(1);
   gdev_register(WS_PS, gdev_recorder());
   if (gopen_ws(1, "", WS_PS) != 0) std::abort();
-  CLR_read_table(STACONT_DATA_DIR "/zav.clr");
-  for (int i = 0; i < CLR_get_num(); ++i) {
-    float c[3];
-    CLR_get_rgb(i, &c[0], &c[1], &c[2]);
-    gset_colr_rep(1, i, c);
-  }
+  colours(STACONT_DATA_DIR "/zav.clr");
   const float vp[4] = {0.02f, 0.98f, 0.02f, 0.74f};
   GPH_view(2, vp);
   gdev_clear_calls();
@@ -350,23 +385,39 @@ void obs(const Input& in) {
   if (in.first % 4 == 0) {
     ObsRec obs;
     MtrGroups groups;
-    MTR_decode(text, &obs, &groups);
+    const int got = MTR_decode(text, &obs, &groups);
+    if ((got != MTR_NOT_REPORT && got != MTR_DECODED && got != MTR_NIL) || groups.bad < 0) broken("MTR_decode");
+    if (got == MTR_DECODED) check(obs);
     MTR_text_hash(text);
   } else if (in.first % 4 == 1) {
     std::vector<ObsRec> out;
-    CsvStats stats;
-    if (CSV_is_table(text)) CSV_read(text, "table.csv", &out, &stats);
+    CsvStats s;
+    const int table = CSV_is_table(text);
+    if (table != 0 && table != 1) broken("CSV_is_table");
+    if (table) CSV_read(text, "table.csv", &out, &s);
+    if (s.rows != s.used + s.bad_rows + s.long_rows || s.used < 0 || s.bad_rows < 0 || s.long_rows < 0 || s.raw < 0 ||
+        s.bad_values < 0 || static_cast<long>(out.size()) != s.used)
+      broken("CSV counts");
+    for (const ObsRec& o : out) check(o);
   } else if (in.first % 4 == 2) {
     std::vector<ObsRec> obs;
     ObsStats stats;
     OBS_read_reports(text, &obs, &stats);
+    for (const ObsRec& o : obs) check(o);
     DateRec date;
     DATE_init(&date);
-    if (OBS_file_hour(obs, 2019, 7, &date)) {
+    // Dated by the caller (the first byte's bit) or by the reports alone.
+    const bool dated = in.first & 4;
+    if (OBS_file_hour(obs, dated ? 2019 : -9999, dated ? 7 : -9999, &date)) {
+      if (date.hour < 0 || date.hour > 23 || !within(date.day, 1, 31)) broken("file hour");
       const std::vector<sfc_report> chosen = OBS_choose(obs, date, &stats);
-      (void)chosen;
+      if (chosen.size() > obs.size()) broken("more chosen than read");
+      for (const sfc_report& r : chosen) check(r);
     }
-    OBS_summary("obs.txt", date, stats);
+    if (OBS_summary("obs.txt", date, stats).empty()) broken("no summary");
+    for (const long n : {stats.lines, stats.reports, stats.nil, stats.skipped, stats.duplicates, stats.corrections,
+                         stats.specials, stats.stations, stats.chosen, stats.not_in_db, stats.bad_groups})
+      if (n < 0) broken("negative count");
   } else {
     FILE_text_kind(text.data(), text.size());
     std::vector<std::string_view> words;
@@ -483,13 +534,15 @@ void sfc(const Input& in) {
   int form = 0;
   const int handle = SFC_open(path.c_str(), 0, &form);
   if (handle < 0) return;
-  sfc_info info;
-  SFC_getinfo(handle, &info);
+  sfc_info info{};
+  if (SFC_getinfo(handle, &info) != 0 && form != SFC_FORM_TEXT && form != SFC_FORM_OLD_TEXT) broken("SFC_getinfo");
+  if (!terminated(info.label, sizeof info.label)) broken("label");
   sfc_report report;
   // Reports in order, as the plot loop asks for them, then one out of order after a rewind.
   for (int n = 0; n < 100000; ++n) {
     int index = n;
     if (SFC_read(handle, &report, 0, &index) != 0) break;
+    if (form >= SFC_FORM_REPORTS) check(report);
   }
   SFC_rewind(handle);
   int index = 2;
@@ -522,17 +575,10 @@ void symbol(const Input& in) {
     }
     SFC_limits_load("none");
   } else {
-    CLR_clear_table();
-    CLR_read_table(write_file("fuzz.clr", in.rest).c_str());
-    for (int i = 0; i < CLR_get_num() && i < 300; ++i) {
-      float c[3];
-      if (CLR_get_rgb(i, &c[0], &c[1], &c[2]) == 0) gset_colr_rep(1, i, c);
-      CLR_get_ind(CLR_get_name(i));
-    }
+    colours(write_file("fuzz.clr", in.rest));
     CLR_get_ind("red");
     CLR_get_ind("#ff8000");
-    CLR_clear_table();
-    CLR_read_table(STACONT_DATA_DIR "/zav.clr");
+    colours(STACONT_DATA_DIR "/zav.clr");
   }
 }
 
