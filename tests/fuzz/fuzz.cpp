@@ -546,11 +546,15 @@ void sfc(const Input& in) {
   if (SFC_getinfo(handle, &info) != 0 && form != SFC_FORM_TEXT && form != SFC_FORM_OLD_TEXT) broken("SFC_getinfo");
   if (!terminated(info.label, sizeof info.label)) broken("label");
   sfc_report report;
-  // Reports in order, as the plot loop asks for them, then one out of order after a rewind.
+  // Reports in order, as the plot loop asks for them; after a rewind their identifiers alone
+  // (mode 1), then one out of order.
   for (int n = 0; n < 100000; ++n) {
     int index = n;
     if (SFC_read(handle, &report, 0, &index) != 0) break;
     if (form >= SFC_FORM_REPORTS) check(report);
+  }
+  SFC_rewind(handle);
+  for (int index = 0; index < 100000 && SFC_read(handle, &report, 1, &index) == 0; ++index) {
   }
   SFC_rewind(handle);
   int index = 2;
