@@ -10,8 +10,8 @@
 #include <sys/time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -22,6 +22,7 @@
 #include "surface/cty_tool.h"
 #include "tests/support/capture.h"
 #include "tests/support/run.h"
+#include "tests/support/surface_cases.h"
 
 namespace {
 
@@ -169,53 +170,33 @@ TEST_F(CtyCache, StoredStationsAreTheSameFromTextAndIndex) {
   EXPECT_GT(size_of(beside_), 0);
 }
 
-// Damage done to a good index; each time the text's records come back, silently, and a
-// good index is written again.
-struct Damage {
-  const char* name;
-  std::function<void(const std::string&)> apply;
-};
-
-void flip(const std::string& path, std::size_t at) {
+// Damage done to a good index, as the rows of cty_cases.txt [index_damage] name it: the file
+// cut to a length, a byte flipped, bytes written at an offset, or the file replaced by that
+// many bytes of 0xa5 (offsets as sums of "header", "record" and numbers).
+void damage(const std::string& path, const surface_cases::Row& r) {
+  std::size_t at = 0;
+  for (std::size_t b = 0, e; b < r[2].size(); b = e + 1) {
+    e = std::min(r[2].find('+', b), r[2].size());
+    const std::string term = r[2].substr(b, e - b);
+    at += term == "header" ? kHeader : term == "record" ? kRecord : std::stoul(term);
+  }
   std::string data = read_file(path);
-  data[at] = static_cast<char>(data[at] ^ 0xff);
+  if (r[1] == "cut") data.resize(at);
+  else if (r[1] == "flip") data[at] = static_cast<char>(data[at] ^ 0xff);
+  else if (r[1] == "fill") data = std::string(at, '\xa5');
+  else data.resize(std::max(data.size(), at + r[3].size())), data.replace(at, r[3].size(), r[3]);
   write_file(path, data);
 }
-
-void patch(const std::string& path, std::size_t at, const std::string& bytes) {
-  std::string data = read_file(path);
-  if (at + bytes.size() > data.size()) data.resize(at + bytes.size());
-  data.replace(at, bytes.size(), bytes);
-  write_file(path, data);
-}
-
-const std::vector<Damage> kDamage = {
-    {"empty", [](const std::string& p) { write_file(p, ""); }},
-    {"cut in the header", [](const std::string& p) { write_file(p, read_file(p).substr(0, 10)); }},
-    {"cut in a record", [](const std::string& p) { write_file(p, read_file(p).substr(0, kHeader + kRecord + 7)); }},
-    {"one byte more", [](const std::string& p) { write_file(p, read_file(p) + "x"); }},
-    {"a record byte flipped", [](const std::string& p) { flip(p, kHeader + kRecord + 40); }},
-    {"another magic", [](const std::string& p) { patch(p, 0, "XXXXXXXX"); }},
-    {"other byte order", [](const std::string& p) { patch(p, 8, std::string("\x01\x02\x03\x04", 4)); }},
-    {"another version", [](const std::string& p) { patch(p, 12, std::string("\x02\x00\x00\x00", 4)); }},
-    {"another record size", [](const std::string& p) { patch(p, 16, std::string("\x10\x00\x00\x00", 4)); }},
-    {"a huge count", [](const std::string& p) { patch(p, 20, std::string("\xff\xff\xff\x7f", 4)); }},
-    {"a count one short", [](const std::string& p) { patch(p, 20, std::string("\x03\x00\x00\x00", 4)); }},
-    {"another text size", [](const std::string& p) { flip(p, 24); }},
-    {"another time", [](const std::string& p) { flip(p, 40); }},
-    {"another checksum", [](const std::string& p) { flip(p, 63); }},
-    {"another inode", [](const std::string& p) { flip(p, 48); }},
-    {"random bytes", [](const std::string& p) { write_file(p, std::string(kHeader + 4 * kRecord, '\xa5')); }},
-};
 
 TEST_F(CtyCache, DamagedOrForeignIndexesAreIgnoredAndRewritten) {
   load();
   const std::string good = read_file(beside_);
   ASSERT_EQ(good.size(), kHeader + 4 * kRecord);
-  for (const Damage& d : kDamage) {
-    SCOPED_TRACE(d.name);
+  for (const surface_cases::Row& d : surface_cases::rows("cty_cases.txt", "index_damage")) {
+    SCOPED_TRACE(d[0]);
     write_file(beside_, good);
-    d.apply(beside_);
+    damage(beside_, d);
+    ASSERT_FALSE(read_file(beside_) == good);
     std::string messages;
     const Summary s = load(&messages);
     EXPECT_EQ(s.ids, kParsed.ids);
