@@ -73,6 +73,18 @@ class ObsRead : public ::testing::TestWithParam<S> {
         {"file_hour", [this](const Row& r) {
            DateRec found;
            return OBS_file_hour(obs_, num(r[1]), num(r[2]), &found) == 1 ? date(found) : "none";
+         }},
+        // A file of that name and text read as the plot loop reads it (form, as SFC_open
+        // tells): the hour it is for and the number of reports kept.
+        {"read_file", [](const Row& r) {
+           static const S dir = make_temp_dir("obs_read");
+           write_file(dir + "/" + r[1], r[2]);
+           std::vector<sfc_report> kept;
+           DateRec d;
+           testing::internal::CaptureStdout();
+           const bool ok = OBS_read_file(r[1].c_str(), (dir + "/" + r[1]).c_str(), num(r[3]), &kept, &d);
+           testing::internal::GetCapturedStdout();
+           return (ok ? date(d) : "refused") + (", kept " + std::to_string(kept.size()));
          }}};
   }
   std::vector<ObsRec> obs_;

@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <random>
 #include <sstream>
 #include <string>
 #include <utility>
@@ -159,14 +158,5 @@ INSTANTIATE_TEST_SUITE_P(Blocks, Sfc,
                          ::testing::Values("detect", "text_lines", "positioning", "old_text", "check_valid", "hostile",
                                            "netcdf_report", "netcdf_station", "netcdf_shapes", "wrappers", "unknown"),
                          [](const auto& info) { return info.param; });
-
-TEST_F(Sfc, RandomBytesNeverOverrun) {
-  std::mt19937 rng(11);
-  for (const char* lead : {"ZAVSFC\n", " ", "Z", "0"}) {
-    S junk(lead);
-    for (int i = 0; i < 30000; ++i) junk.push_back(static_cast<char>(rng() % 7 == 0 ? '\n' : rng() % 256));
-    read_all(junk), read_all(junk, 1);
-  }
-}
 
 }  // namespace
