@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <functional>
 #include <map>
@@ -88,6 +89,14 @@ const std::map<std::string, std::function<Out(const Args&)>> kCalls = {
     BACK(MAP_grid_untran), TWO(MAP_in_domain), TWO(MAP_in_grid_domain), ONE(MAP_factor, f), TWO(MAP_plot_grid),
     {"MAP_get_limits", [](const Args&) { float l[4]; MAP_get_limits(l); return Out{num(l[0]), num(l[1]), num(l[2]), num(l[3])}; }},
     DO("MAP_set_plot_limit", MAP_set_plot_limit(i(a[0])); MAP_plot_grid_init()),
+    DO("MAP_get_domain", MAP_get_domain(&dom)), DO("MAP_set_view", MAP_set_view(f(a[0]), f(a[1]), f(a[2]), f(a[3]))),
+    {"MAP_tran_center", [](const Args&) { float x = 0, y = 0; const int r = MAP_tran_center(&x, &y); return xy(r, x, y); }},
+    // A point carried from kept domain A to kept domain B.
+    {"MAP_domain_tran", [](const Args& a) {
+       float x = 0, y = 0;
+       const int r = MAP_domain_tran(&kept.at(a[0]), &kept.at(a[1]), &x, &y, f(a[2]), f(a[3]));
+       return xy(r, x, y);
+     }},
     // The latitude and longitude reached from (LAT, LON) going DIR for KM.
     {"offset", [](const Args& a) {
        const auto p = at(a, 0);
@@ -115,6 +124,13 @@ const std::map<std::string, std::function<Out(const Args&)>> kCalls = {
     {"DOM_get_grid_domain", [](const Args&) { return Out{num(DOM_get_grid_domain(&dom)), num(dom.clat)}; }},
     {"DOM_get_region", [](const Args& a) { return Out{num(DOM_get_region(&dom, i(a[0]))), num(dom.clat)}; }},
     {"DOM_get_def_region", [](const Args& a) { return Out{num(DOM_get_def_region(a[0].c_str(), &dom))}; }},
+    // The result, the length of the text found and the text.
+    {"DOM_search_file", [](const Args& a) {
+       char t[DOM_TEXT_LEN + 1] = "";
+       const int r = DOM_search_file(a[0].c_str(), text(a[1]), t);
+       return Out{num(r), num(static_cast<double>(std::strlen(t))), t};
+     }},
+    ONE(DOM_read_menu, text), ONE(DOM_print_file, text), DO("MESS_set", MESS_set(0, std::stoul(a[0], nullptr, 0))),
     {"FILE_get_key", [](const Args& a) { char key[FILE_KEY_LEN]; return Out{FILE_get_key(i(a[0]), key)}; }},
     // ---- contour levels and colours
     DO("CONT_init", CONT_init()), DO("CONT_set_type", CONT_set_type(i(a[0]))), DO("CONT_set_intrvl", CONT_set_intrvl(f(a[0]))),
