@@ -38,7 +38,7 @@ std::string num(double v) {
   std::snprintf(b, sizeof b, "%.9g", v);
   return b;
 }
-float f(const std::string& s) { return std::stof(s); }
+float f(const std::string& s) { return std::strtof(s.c_str(), nullptr); }  // denormals too
 int i(const std::string& s) { return std::stoi(s); }
 // A text argument: "null" no text, "" (two quotes) the empty one.
 const char* text(const std::string& s) { return s == "null" ? nullptr : s == "\"\"" ? "" : s.c_str(); }
@@ -134,6 +134,7 @@ const std::map<std::string, std::function<Out(const Args&)>> kCalls = {
     {"FILE_get_key", [](const Args& a) { char key[FILE_KEY_LEN]; return Out{FILE_get_key(i(a[0]), key)}; }},
     // ---- contour levels and colours
     DO("CONT_init", CONT_init()), DO("CONT_set_type", CONT_set_type(i(a[0]))), DO("CONT_set_intrvl", CONT_set_intrvl(f(a[0]))),
+    DO("CONT_set_base", CONT_set_base(f(a[0]))), {"CONT_draw_contour", [](const Args&) { return Out{num(CONT_draw_contour(&grid))}; }},
     DO("FLAG_set", FLAG_set(i(a[0]), i(a[1]))), NONE(CONT_get_num_colors), NONE(CONT_prompt_type),
     {"CONT_calc_intrvl", [](const Args& a) { return Out{num(CONT_calc_intrvl(i(a[0]), f(a[1]), f(a[2])))}; }},
     // base, lower and upper cut; ABOVE: a '>' entry sets the base; CUTS: the cuts are asked for.
@@ -151,6 +152,8 @@ const std::map<std::string, std::function<Out(const Args&)>> kCalls = {
        return o;
      }},
     {"CONT_get_fill_attrib", [](const Args& a) { AttribRec at; const int r = CONT_get_fill_attrib(&at, f(a[0])); return attrib(r, at); }},
+    // 1 when the band of VALUE is one of the fill list's.
+    {"fill_in_list", [](const Args& a) { AttribRec at; const int r = CONT_get_fill_attrib(&at, f(a[0])); return Out{num(r >= 0 && r < CONT_get_num_colors())}; }},
     {"CONT_get_fill_attrib_ind", [](const Args& a) { AttribRec at; const int r = CONT_get_fill_attrib_ind(i(a[0]), &at); return attrib(r, at); }},
     {"CONT_get_label", [](const Args& a) { return Out{CONT_get_label(i(a[0]))}; }},
     {"CONT_format_decode_type", [](const Args& a) {
@@ -169,6 +172,11 @@ const std::map<std::string, std::function<Out(const Args&)>> kCalls = {
      }},
     // ---- winds and positions in words
     FORTH(vect2wind), FORTH(wind2vect),
+    {"decode_latlon", [](const Args& a) {
+       float lat = 0, lon = 0;
+       const int r = a[0] == "null" ? decode_latlon(nullptr, nullptr, nullptr) : decode_latlon(text(a[0]), &lat, &lon);
+       return xy(r, lat, lon);
+     }},
     {"FRT_decode_locate", [](const Args& a) {
        float lat = MISSING, lon = MISSING;
        std::size_t next = 0;

@@ -1,7 +1,7 @@
-// Fronts from coded bulletins, drawn on the recording device over the United States map:
-// position groups and positions in words, sections and their dates, the pressure-centre
-// thinning, the fronts' smoothing, colours and symbols on the correct side, troughs,
-// tropical cyclones, options, labels, and damaged bulletins.
+// Fronts from coded bulletins, drawn on the recording device over the United States map
+// (position groups and positions in words are calls of tests/data/plot/calls.txt): sections
+// and their dates, the pressure-centre thinning, the fronts' smoothing, colours and symbols
+// on the correct side, troughs, tropical cyclones, options, labels, and damaged bulletins.
 #include "plot/frt_plt.h"
 
 #include <gtest/gtest.h>
@@ -20,18 +20,6 @@
 #include "tests/support/plot_table.h"
 
 namespace {
-
-// Position groups against tests/data/plot/position_groups.tsv.
-TEST(FrtGroups, PositionGroups) {
-  const std::vector<TableRow> cases = plot_table("position_groups.tsv");
-  ASSERT_EQ(cases.size(), 25u);
-  for (const TableRow& c : cases) {
-    float lat = 0, lon = 0;
-    EXPECT_EQ(decode_latlon(c[0].c_str(), &lat, &lon), std::stoi(c[1])) << c[0];
-    EXPECT_EQ(std::make_pair(lat, lon), std::make_pair(std::stof(c[2]), std::stof(c[3]))) << c[0];
-  }
-  EXPECT_EQ(decode_latlon(nullptr, nullptr, nullptr), 0);
-}
 
 std::vector<std::string> words(const std::string& s) {
   std::vector<std::string> w;
