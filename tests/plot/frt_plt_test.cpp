@@ -22,17 +22,6 @@
 
 namespace {
 
-std::vector<std::string> words(const std::string& s) {
-  std::vector<std::string> w;
-  std::size_t i = 0;
-  while ((i = s.find_first_not_of(' ', i)) != std::string::npos) {
-    const std::size_t e = s.find(' ', i);
-    w.push_back(s.substr(i, e - i));
-    i = e;
-  }
-  return w;
-}
-
 class Frt : public MapTest {
  protected:
   void SetUp() override {
@@ -132,10 +121,10 @@ TEST_F(Frt, BulletinTable) {
 // Fronts, with or without intensity words, are smooth curves through their points in their
 // colours; without "barb" they are plain lines.
 TEST_F(Frt, FrontLinesAndColours) {
-  const struct { const char* data; const char* colour; } cases[] = {
-      {"COLD MDT 45090 40090 35092\n", "blue"}, {"WARM WK 40100 40095 39090\n", "red"},
-      {"OCFNT 45095 47090 45086\n", "magenta"}, {"COLD 4500900 4000900 3500920\n", "blue"},
-      {"COLD STG DIFFUSE FRONTOGENESIS 4590 4090 3592\n", "blue"}};
+  const struct { const char* data; const char* colour; float lat, lon; } cases[] = {  // the first place
+      {"COLD MDT 45090 40090 35092\n", "blue", 45, -90},   {"WARM WK 40100 40095 39090\n", "red", 40, -100},
+      {"OCFNT 45095 47090 45086\n", "magenta", 45, -95}, {"COLD 4500900 4000900 3500920\n", "blue", 45, -90},
+      {"COLD STG DIFFUSE FRONTOGENESIS 4590 4090 3592\n", "blue", 45, -90}};
   for (const auto& c : cases) {
     plot(analysis(c.data));
     const std::vector<Drawn> lines = of(GOBJ_LINE);
@@ -146,12 +135,7 @@ TEST_F(Frt, FrontLinesAndColours) {
     const Drawn& l = lines[0];
     for (std::size_t i = 0; i + 2 < l.pts.size(); ++i)
       EXPECT_NEAR(std::hypot(l.pts[i + 1].first - l.pts[i].first, l.pts[i + 1].second - l.pts[i].second), 0.5, 0.1) << i;
-    float lat = 0, lon = 0;
-    const std::vector<std::string> w = words(c.data);
-    std::size_t k = 1;  // past the intensity words
-    while (!std::isdigit(static_cast<unsigned char>(w[k][0]))) ++k;
-    ASSERT_EQ(decode_latlon(w[k].c_str(), &lat, &lon), 1);
-    const auto first = plane(lat, lon);
+    const auto first = plane(c.lat, c.lon);
     EXPECT_NEAR(l.pts.front().first, first.first, 1e-4);
     EXPECT_NEAR(l.pts.front().second, first.second, 1e-4);
   }
