@@ -102,17 +102,6 @@ TEST_F(WxSymb, MatchingAndAlignment) {
   }
 }
 
-// A file without a single symbol would leave every weather symbol out without a word.
-TEST_F(WxSymb, FileWithoutSymbolsIsReported) {
-  const std::string path = dir_ + "/none.smb";
-  for (const std::string& text : {std::string(""), std::string("# only a comment $\n\n")}) {
-    write_file(path, text);
-    CaptureStderr();
-    EXPECT_EQ(WX_symb_file(path.c_str()), 0);
-    EXPECT_EQ(GetCapturedStderr(), "WX_symb_file: No symbols in " + path + ": weather symbols are not drawn\n");
-  }
-}
-
 // A damaged file is reported entry by entry; what reads still draws, and a missing file
 // draws nothing. tests/data/plot/symbols/damaged.smb: a comment, a good symbol, a bad point,
 // a point outside the box, a long name, 25 points in a stroke, "$" glued to the stroke,
