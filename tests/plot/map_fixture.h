@@ -170,12 +170,6 @@ class MapTest : public GksTest {
 constexpr double kR = 63.7122;
 constexpr double kD = 3.14159265358979323846 / 180.0;
 
-// Polar stereographic, north pole, true at 60N.
-inline std::pair<double, double> ps_north(double lat, double lon, double lon0) {
-  const double k = kR * (1.0 + std::sin(60.0 * kD));
-  const double r = k * std::tan((90.0 - lat) / 2.0 * kD);
-  return {r * std::sin((lon - lon0) * kD), -r * std::cos((lon - lon0) * kD)};
-}
 // Orthographic; the second value of the result is false for the far side.
 inline std::pair<double, double> orthographic(double lat, double lon, double lat0, double lon0, bool* seen) {
   const double p = lat * kD, l = (lon - lon0) * kD, p0 = lat0 * kD;

@@ -1,7 +1,7 @@
 // Map background: the map lists of tests/data/plot/map_lists.txt (map files in both forms
 // and damaged ones, prefixes and masks, regions, size conditions, list files, overlays,
-// attributes, seams, latitude-longitude lines and their labels, diagrams), and the drawings
-// checked against formulas: hidden points, filled maps, long lists, the Lambert apex, circles.
+// attributes, seams, latitude-longitude lines and their labels, the Lambert apex, diagrams,
+// circles), and the drawings checked against formulas: hidden points, filled maps, long lists.
 #include <fcntl.h>
 #include <sys/stat.h>
 
@@ -81,9 +81,9 @@ DomainRec domain_of(const std::string& s) {
   if (s.rfind("globe", 0) == 0) return globe(s.size() > 6 ? std::stof(s.substr(6)) : 0.0f);
   if (s.rfind("height:", 0) == 0) return MapTest::of_height(std::stof(s.substr(7)));
   int proj = 0, nx = 0, ny = 0;
-  float clat = 0, clon = 0, dx = 0;
-  EXPECT_EQ(std::sscanf(s.c_str(), "%d:%f:%f:%d:%d:%f", &proj, &clat, &clon, &nx, &ny, &dx), 6) << s;
-  return MapTest::domain(proj, clat, clon, nx, ny, dx);
+  float clat = 0, clon = 0, dx = 0, plat = MISSING, plon = MISSING;
+  EXPECT_GE(std::sscanf(s.c_str(), "%d:%f:%f:%d:%d:%f:%f:%f", &proj, &clat, &clon, &nx, &ny, &dx, &plat, &plon), 6) << s;
+  return MapTest::domain(proj, clat, clon, nx, ny, dx, plat, plon);
 }
 
 // Each first latitude, a line colour and a text drawn.
@@ -207,6 +207,25 @@ TEST_F(MapTest, MapListTable) {
     } else if (c == "radius") {
       for (const Drawn& d : drawn())
         for (const auto& [x, y] : d.pts) EXPECT_NEAR(std::hypot(x, y), std::stod(w[0]), std::stod(w[1])) << x << "," << y;
+    } else if (c == "km") {  // every drawn point KM from (LAT, LON) along a great circle, within TOL
+      for (const Drawn& d : drawn())
+        for (const auto& [x, y] : d.pts) {
+          float lat = 0, lon = 0;
+          MAP_untran(&lat, &lon, static_cast<float>(x), static_cast<float>(y));
+          const double p = std::stod(w[0]) * kD, q = lat * kD, dlon = (lon - std::stod(w[1])) * kD;
+          EXPECT_NEAR(6371.22 * std::acos(std::sin(p) * std::sin(q) + std::cos(p) * std::cos(q) * std::cos(dlon)), std::stod(w[2]), std::stod(w[3]));
+        }
+    } else if (c == "nearest") {  // the drawn point nearest to (LAT, LON) is DIST from it, within 0.01
+      float ax = 0, ay = 0;
+      MAP_tran(&ax, &ay, std::stof(w[0]), std::stof(w[1]));
+      double closest = 1e9;
+      for (const Drawn& d : drawn())
+        for (const auto& [x, y] : d.pts) closest = std::min(closest, std::hypot(x - ax, y - ay));
+      EXPECT_NEAR(closest, std::stod(w[2]), 0.01);
+    } else if (c == "circle") {
+      float x = 0, y = 0;
+      MAP_tran(&x, &y, std::stof(w[0]), std::stof(w[1]));
+      EXPECT_EQ(MAP_draw_circle(x, y, std::stof(w[2])), std::stoi(b));
     } else if (c == "max-step") {
       for (const Drawn& d : drawn())
         for (std::size_t i = 0; i + 1 < d.pts.size(); ++i) EXPECT_LT(d.length(i), std::stod(a)) << i;
@@ -354,47 +373,6 @@ TEST_F(MapTest, LongListsAreBounded) {
   EXPECT_LT(out.size(), 64 * 20 + 400u);
   MAP_file(("+a.map," + list.substr(0, 8 * 64 - 1)).c_str());
   EXPECT_EQ(count_of(draw(5), "MAP_draw: More than"), 0);
-}
-
-// On the Lambert cone the meridians stop short of the apex, at the last line below 89N.
-TEST_F(MapTest, LambertMeridiansStopShortOfThePole) {
-  DomainRec d = domain(PROJ_LAMB, 70.0f, -100.0f, 41, 41, 2.0f, 45.0f, -100.0f);
-  map_only("none.map", binary({}), d);
-  MAP_latlon(0, 0, 10.0f, 30.0f);
-  draw();
-  float ax = 0, ay = 0, px = 0, py = 0;
-  MAP_tran(&ax, &ay, 90.0f, -100.0f);
-  MAP_tran(&px, &py, 80.0f, -100.0f);
-  const double r80 = std::hypot(px - ax, py - ay);
-  double closest = 1e9;
-  for (const Drawn& l : drawn())
-    for (const auto& [x, y] : l.pts) closest = std::min(closest, std::hypot(x - ax, y - ay));
-  EXPECT_NEAR(closest, r80, 0.01);
-}
-
-// ---------------------------------------------------------------- circles
-
-TEST_F(MapTest, CircleOf100Kilometres) {
-  setup(us());
-  const auto c = ps_north(39.0, -97.0, -97.0);
-  EXPECT_EQ(MAP_draw_circle(static_cast<float>(c.first), static_cast<float>(c.second), 100.0f), 1);
-  const auto lines = drawn();
-  ASSERT_EQ(lines.size(), 1u);
-  ASSERT_EQ(lines[0].pts.size(), 49u);
-  EXPECT_NEAR(lines[0].pts.front().first, lines[0].pts.back().first, 1e-4);
-  EXPECT_NEAR(lines[0].pts.front().second, lines[0].pts.back().second, 1e-4);
-  // Every point 100 km from the centre (great circle), the first due north.
-  const double k = kR * (1.0 + std::sin(60.0 * kD));
-  for (const auto& [x, y] : lines[0].pts) {
-    const double r = std::hypot(x, y);
-    const double lat = 90.0 - 2.0 * std::atan(r / k) / kD;
-    const double lon = -97.0 + std::atan2(x, -y) / kD;
-    const double p1 = 39.0 * kD, p2 = lat * kD;
-    const double dist = 6371.22 * std::acos(std::sin(p1) * std::sin(p2) + std::cos(p1) * std::cos(p2) * std::cos((lon + 97.0) * kD));
-    EXPECT_NEAR(dist, 100.0, 1.0);
-  }
-  EXPECT_GT(lines[0].pts[0].second, c.second);
-  EXPECT_NEAR(lines[0].pts[0].first, c.first, 1e-3);
 }
 
 }  // namespace
