@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <functional>
 #include <map>
@@ -37,7 +38,7 @@ std::string num(double v) {
   std::snprintf(b, sizeof b, "%.9g", v);
   return b;
 }
-float f(const std::string& s) { return std::stof(s); }
+float f(const std::string& s) { return std::strtof(s.c_str(), nullptr); }  // denormals too
 int i(const std::string& s) { return std::stoi(s); }
 // A text argument: "null" no text, "" (two quotes) the empty one.
 const char* text(const std::string& s) { return s == "null" ? nullptr : s == "\"\"" ? "" : s.c_str(); }
@@ -88,6 +89,14 @@ const std::map<std::string, std::function<Out(const Args&)>> kCalls = {
     BACK(MAP_grid_untran), TWO(MAP_in_domain), TWO(MAP_in_grid_domain), ONE(MAP_factor, f), TWO(MAP_plot_grid),
     {"MAP_get_limits", [](const Args&) { float l[4]; MAP_get_limits(l); return Out{num(l[0]), num(l[1]), num(l[2]), num(l[3])}; }},
     DO("MAP_set_plot_limit", MAP_set_plot_limit(i(a[0])); MAP_plot_grid_init()),
+    DO("MAP_get_domain", MAP_get_domain(&dom)), DO("MAP_set_view", MAP_set_view(f(a[0]), f(a[1]), f(a[2]), f(a[3]))),
+    {"MAP_tran_center", [](const Args&) { float x = 0, y = 0; const int r = MAP_tran_center(&x, &y); return xy(r, x, y); }},
+    // A point carried from kept domain A to kept domain B.
+    {"MAP_domain_tran", [](const Args& a) {
+       float x = 0, y = 0;
+       const int r = MAP_domain_tran(&kept.at(a[0]), &kept.at(a[1]), &x, &y, f(a[2]), f(a[3]));
+       return xy(r, x, y);
+     }},
     // The latitude and longitude reached from (LAT, LON) going DIR for KM.
     {"offset", [](const Args& a) {
        const auto p = at(a, 0);
@@ -115,9 +124,17 @@ const std::map<std::string, std::function<Out(const Args&)>> kCalls = {
     {"DOM_get_grid_domain", [](const Args&) { return Out{num(DOM_get_grid_domain(&dom)), num(dom.clat)}; }},
     {"DOM_get_region", [](const Args& a) { return Out{num(DOM_get_region(&dom, i(a[0]))), num(dom.clat)}; }},
     {"DOM_get_def_region", [](const Args& a) { return Out{num(DOM_get_def_region(a[0].c_str(), &dom))}; }},
+    // The result, the length of the text found and the text.
+    {"DOM_search_file", [](const Args& a) {
+       char t[DOM_TEXT_LEN + 1] = "";
+       const int r = DOM_search_file(a[0].c_str(), text(a[1]), t);
+       return Out{num(r), num(static_cast<double>(std::strlen(t))), t};
+     }},
+    ONE(DOM_read_menu, text), ONE(DOM_print_file, text), DO("MESS_set", MESS_set(0, std::stoul(a[0], nullptr, 0))),
     {"FILE_get_key", [](const Args& a) { char key[FILE_KEY_LEN]; return Out{FILE_get_key(i(a[0]), key)}; }},
     // ---- contour levels and colours
     DO("CONT_init", CONT_init()), DO("CONT_set_type", CONT_set_type(i(a[0]))), DO("CONT_set_intrvl", CONT_set_intrvl(f(a[0]))),
+    DO("CONT_set_base", CONT_set_base(f(a[0]))), {"CONT_draw_contour", [](const Args&) { return Out{num(CONT_draw_contour(&grid))}; }},
     DO("FLAG_set", FLAG_set(i(a[0]), i(a[1]))), NONE(CONT_get_num_colors), NONE(CONT_prompt_type),
     {"CONT_calc_intrvl", [](const Args& a) { return Out{num(CONT_calc_intrvl(i(a[0]), f(a[1]), f(a[2])))}; }},
     // base, lower and upper cut; ABOVE: a '>' entry sets the base; CUTS: the cuts are asked for.
@@ -135,6 +152,8 @@ const std::map<std::string, std::function<Out(const Args&)>> kCalls = {
        return o;
      }},
     {"CONT_get_fill_attrib", [](const Args& a) { AttribRec at; const int r = CONT_get_fill_attrib(&at, f(a[0])); return attrib(r, at); }},
+    // 1 when the band of VALUE is one of the fill list's.
+    {"fill_in_list", [](const Args& a) { AttribRec at; const int r = CONT_get_fill_attrib(&at, f(a[0])); return Out{num(r >= 0 && r < CONT_get_num_colors())}; }},
     {"CONT_get_fill_attrib_ind", [](const Args& a) { AttribRec at; const int r = CONT_get_fill_attrib_ind(i(a[0]), &at); return attrib(r, at); }},
     {"CONT_get_label", [](const Args& a) { return Out{CONT_get_label(i(a[0]))}; }},
     {"CONT_format_decode_type", [](const Args& a) {
@@ -153,6 +172,11 @@ const std::map<std::string, std::function<Out(const Args&)>> kCalls = {
      }},
     // ---- winds and positions in words
     FORTH(vect2wind), FORTH(wind2vect),
+    {"decode_latlon", [](const Args& a) {
+       float lat = 0, lon = 0;
+       const int r = a[0] == "null" ? decode_latlon(nullptr, nullptr, nullptr) : decode_latlon(text(a[0]), &lat, &lon);
+       return xy(r, lat, lon);
+     }},
     {"FRT_decode_locate", [](const Args& a) {
        float lat = MISSING, lon = MISSING;
        std::size_t next = 0;

@@ -70,8 +70,9 @@ class ContPlot : public ::testing::Test {
 };
 
 // A number format of the plot format prints the values when it holds one floating-point
-// conversion; anything else (memory written or read, a width that spins) is named once and
-// the values are drawn as without it.
+// conversion; anything else (memory written or read, a whole number) is named once and the
+// values are drawn as without it (the program's runs of tests/data/driver/hostile_format.runs
+// refuse "%n", "%*d" and a width that spins).
 TEST_F(ContPlot, NumberFormatsAreCheckedBeforeUse) {
   make(3, 3, [](int i, int j) { return 1.25F * static_cast<float>(i + j); });  // 0 .. 5
   auto texts = [&](const std::string& format, std::string* err) {
@@ -97,9 +98,6 @@ TEST_F(ContPlot, NumberFormatsAreCheckedBeforeUse) {
   } cases[] = {{"value:%n%n%n", bad("%n%n%n", "value:%n%n%n")},
                {"value:%n%n%n", ""},  // named once a run
                {"value:%s%s%s:sc=1", bad("%s%s%s", "value:%s%s%s:sc=1")},
-               {"value:%*d", bad("%*d", "value:%*d")},
-               {"value:%999999999f", bad("%999999999f", "value:%999999999f")},
-               {"value:%n", bad("%n", "value:%n")},
                {"value:%d", bad("%d", "value:%d")},
                {"value:%.2f", ""},
                {"value:%+.1e%%", ""}};

@@ -297,48 +297,6 @@ TEST_F(ContTrace, CellWithMissingCornerStaysBlank) {
   }
 }
 
-// Levels from the field's range, the interval and the base; intervals and bases far out of
-// scale give countable levels in the field's range: more
-// than 1000 levels over it give way to the automatic interval (24 over 14 bands: 2), named
-// once; a base far off gives the levels of its remainder.
-TEST_F(ContTrace, HostileIntervalsAndBasesKeepLevelsCountable) {
-  make(3, 3, [](float x, float y) { return 3.0F + 12.0F * (x + y) / 2.0F; });  // 3 .. 27
-  const std::string more = "CONT_set_cont_ext: Contour interval ", auto_used = ": automatic interval used\n";
-  const struct {
-    float interval, base, lo, hi;
-    int n;
-    std::string message;
-  } cases[] = {
-      {5.0F, 0.0F, 0, 30, 6, ""},  // the range widened to the levels round it
-      {1e-30F, MISSING, 2, 28, 13, more + "1e-30 gives more than 1000 levels from 3 to 27" + auto_used},
-      {1e-30F, MISSING, 2, 28, 13, ""},  // named once
-      {1e-45F, MISSING, 2, 28, 13, more + "1.4013e-45 gives more than 1000 levels from 3 to 27" + auto_used},
-      {0.015625F, MISSING, 2, 28, 13, more + "0.015625 gives more than 1000 levels from 3 to 27" + auto_used},
-      {0.03125F, MISSING, 3, 27.03125F, 769, ""},  // 96/32 .. 865/32: kept
-      {5.0F, 1e30F, 0, 30, 6, ""},                 // 1e30 is a multiple of 5
-      {0.5F, -3e38F, 3, 27.5F, 49, ""},
-      {3e38F, MISSING, 0, 3e38F, 1, ""},
-      {INFINITY, MISSING, 2, 28, 13, more + "inf is no number" + auto_used},
-      {NAN, 0.0F, 2, 28, 13, more + "nan is no number" + auto_used},
-  };
-  CONT_set_type(PLOT_LCONT);
-  for (const auto& c : cases) {
-    CONT_set_intrvl(c.interval);
-    CONT_set_base(c.base);
-    testing::internal::CaptureStderr();
-    ASSERT_EQ(CONT_set_cont_ext(&grid_), 0) << c.interval;
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), c.message) << c.interval;
-    float lo, hi;
-    int n;
-    CONT_get_cont_ext(&lo, &hi, &n);
-    EXPECT_EQ(std::tuple(lo, hi, n), std::tuple(c.lo, c.hi, c.n)) << c.interval << " " << c.base;
-    EXPECT_EQ(CONT_draw_contour(&grid_), 0) << c.interval;
-    // The colour of a value far from the base cycles without overflow.
-    AttribRec a;
-    EXPECT_GE(CONT_get_fill_attrib(&a, 3e38F), 0) << c.interval;
-  }
-}
-
 TEST_F(ContTrace, CutoffsBoundTheBandsAndLines) {
   make(11, 3, [](float x, float) { return 10.0F * x; });
   CONT_set_cutoff(72.0F, 15.0F);

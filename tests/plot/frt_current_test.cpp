@@ -1,7 +1,7 @@
 // Fronts drawn by the program: the real high- and low-resolution bulletins of 28 June 2021
-// 18 UTC read whole, the high-resolution one given as the program's input with the pixels of
-// the fronts' and letters' colours at their places, and the sample's hourly bulletins as the
-// variable "front".
+// 18 UTC read whole, and the high-resolution one given as the program's input with the
+// pixels of the fronts' and letters' colours at their places (the sample's hourly bulletins
+// as the variable "front" are runs of tests/data/plot/program.runs).
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -20,7 +20,6 @@
 namespace {
 
 const char* const kHighRes = "WPC_sfc_fronts_20210628_1800.txt";
-const std::string kData = STACONT_DATA_DIR;
 const char* const kLowRes = "WPC_sfc_fronts_lowres_20210628_1800.txt";
 
 // The colour of each kind's first piece on the map.
@@ -130,49 +129,6 @@ TEST_F(RealBulletin, ProgramDrawsTheBulletinGivenAsItsInput) {
   EXPECT_GE(fronts, 18);
   // Every front colour shows: the occluded front's tip is in the map's top edge.
   for (const char* c : {"blue", "red", "magenta", "brown"}) EXPECT_GT(count(pic, kRgb.at(c), 600, 450, 600), 10) << c;
-}
-
-// The program draws the hour's bulletin as the variable "front": blue cold-front triangles
-// and red warm-front half-discs on the colour page (the map in gray), its labels, and a
-// damaged bulletin draws what it can without failing the run.
-TEST(FrtProgram, FrontVariableDrawsTheBulletin) {
-  const std::string dir = make_temp_dir("frt_program");
-  const auto run = [&](const std::string& text_path, const std::string& params, const std::string& ps) {
-    return run_stacont({"-ba", "-fp", kData, "-tp", text_path, "-if", "sfc_sample", "-cu", "#2026031412", "-pd", "us", "-va",
-                        "front", "-pp", params, "-com", "gray", "-de", "p," + ps + ",color"},
-                       "", clean_env(dir + "/no-resource-files"), dir, 60);
-  };
-  // Pixels of the page clearly blue or clearly red.
-  const auto count = [](const Picture& pic, bool blue) {
-    int n = 0;
-    for (std::size_t i = 0; i + 2 < pic.rgb.size(); i += 3) {
-      const int r = pic.rgb[i], g = pic.rgb[i + 1], b = pic.rgb[i + 2];
-      n += blue ? (b > 200 && r < 80 && g < 120) : (r > 200 && g < 80 && b < 80);
-    }
-    return n;
-  };
-  const RunResult plain = run(kData + "/sample", "x", dir + "/plain.ps");
-  ASSERT_EQ(plain.status, 0) << plain.err;
-  const RunResult barb = run(kData + "/sample", "barb", dir + "/barb.ps");
-  ASSERT_EQ(barb.status, 0) << barb.err;
-  const std::string text = read_file(dir + "/barb.ps");
-  EXPECT_NE(text.find("%%TE:"), std::string::npos);
-  for (const char* label : {"Frontal positions", "NCEP analysis for 12Z 14 MAR 26", " H\n", " L\n", " 991\n", " 1032\n"})
-    EXPECT_NE(text.find(label), std::string::npos) << label;
-  const Picture p0 = render_ps(dir + "/plain.ps", false, 72), p1 = render_ps(dir + "/barb.ps", false, 72);
-  // The lines alone, then the lines with their symbols: the filled triangles and half-discs
-  // add a good deal of colour.
-  EXPECT_GT(count(p0, true), 100);
-  EXPECT_GT(count(p0, false), 50);
-  EXPECT_GT(count(p1, true), 2 * count(p0, true));
-  EXPECT_GT(count(p1, false), 2 * count(p0, false));
-
-  write_file(dir + "/2026031412.frt", "VALID 141200Z\nCOLD MDT 41091 39093 380\n\x01\x02\xff\nLOWS 991 41091\n" +
-                                          std::string(20000, 'x') + "\n");
-  const RunResult damaged = run(dir, "barb", dir + "/damaged.ps");
-  EXPECT_EQ(damaged.status, 0) << damaged.err;
-  EXPECT_NE(damaged.err.find("FRT_plot_file: Bad position group in COLD line: 380\n"), std::string::npos) << damaged.err;
-  EXPECT_NE(read_file(dir + "/damaged.ps").find(" L\n"), std::string::npos);
 }
 
 }  // namespace

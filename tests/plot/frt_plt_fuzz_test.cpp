@@ -13,7 +13,6 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
-#include <filesystem>
 #include <random>
 #include <string>
 #include <vector>
@@ -112,20 +111,6 @@ TEST_F(FrtFuzz, MutatedBulletinsDrawSafely) {
     EXPECT_EQ(fault, "") << "input " << i;
   }
   std::printf("inputs: bulletin %ld\n", count);
-}
-
-// The bulletins that once brought the reader down, kept as tests/surface/data/fuzz/*.frt
-// (STACONT_FUZZ_DIR reads another folder), for every date and option.
-TEST_F(FrtFuzz, SavedBulletinsDrawSafely) {
-  const char* other = std::getenv("STACONT_FUZZ_DIR");
-  const std::string dir = other ? other : STACONT_SOURCE_DIR "/tests/surface/data/fuzz";
-  std::error_code ec;
-  for (const auto& entry : std::filesystem::directory_iterator(dir, ec)) {
-    if (entry.path().extension() != ".frt") continue;
-    const std::string text = read_file(entry.path());
-    for (const DateRec& date : kDates)
-      for (const char* params : kParams) EXPECT_EQ(draw(text, date, params), "") << entry.path() << " " << params;
-  }
 }
 
 }  // namespace

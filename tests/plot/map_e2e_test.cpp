@@ -1,7 +1,6 @@
-// The map background end to end: the batch job's PostScript page over the United States
-// rendered by Ghostscript shows coastlines, the national border, state lines and
-// latitude-longitude lines where the projection puts them; a world map on the Mollweide
-// projection draws nothing outside its ellipse.
+// The map background end to end: a world map on the Mollweide projection, rendered by
+// Ghostscript, draws nothing outside its ellipse (the page over the United States is a run
+// of tests/data/plot/program.runs).
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -47,10 +46,6 @@ struct PageMap {
   }
 };
 
-bool dark_near(const Picture& pic, std::pair<int, int> p, int r = 2) {
-  return pic.count_dark(p.first - r, p.second - r, p.first + r, p.second + r) > 0;
-}
-
 class MapE2E : public ::testing::Test {
  protected:
   void SetUp() override { dir_ = make_temp_dir("map_e2e"); }
@@ -61,58 +56,6 @@ class MapE2E : public ::testing::Test {
   }
   std::string dir_;
 };
-
-TEST_F(MapE2E, UnitedStatesPageShowsTheMap) {
-  const std::string ps = dir_ + "/us.ps";
-  const RunResult r = run({"-pd", "us", "-va", "temp", "-me", "mess", "-dr=-data"}, ps);
-  ASSERT_EQ(r.status, 0) << r.err;
-  EXPECT_NE(r.out.find("Map: zav.map\n"), std::string::npos) << r.out;
-  const std::string text = read_file(ps);
-  const Picture pic = render_ps(ps, false, kDpi);
-  ASSERT_GT(pic.width, 0);
-
-  PageMap m{panel_of(text), 0, 0, 0, 0};
-  ASSERT_GT(m.panel.x1 - m.panel.x0, 100.0);
-  const auto c = ps_north(39.0, -97.0, -97.0);
-  m.wx0 = c.first - 12 * 2.3, m.wx1 = c.first + 12 * 2.3;
-  m.wy0 = c.second - 8 * 2.3, m.wy1 = c.second + 8 * 2.3;
-  auto at = [&](double lat, double lon) {
-    const auto xy = ps_north(lat, lon, -97.0);
-    return m.pixel(xy.first, xy.second);
-  };
-  const struct { const char* what; double lat, lon; } features[] = {
-      {"coast: Cape Hatteras", 35.23, -75.53},
-      {"coast: Point Conception", 34.45, -120.47},
-      {"coast: Cape Sable", 25.12, -81.09},
-      {"coast: Race Point, Cape Cod", 42.06, -70.24},
-      {"national border at 49N 100W", 49.0, -100.0},
-      {"national border at 49N 115W", 49.0, -115.0},
-      {"state line: Colorado and Wyoming at 41N 106.5W", 41.0, -106.5},
-      {"state line: Colorado and Utah at 39N 109.05W", 39.0, -109.05},
-      {"state line: Oklahoma panhandle at 37N 101W", 37.0, -101.0},
-  };
-  for (const auto& f : features) EXPECT_TRUE(dark_near(pic, at(f.lat, f.lon))) << f.what;
-  // Latitude-longitude lines, dash-dotted: along 30N over Texas and 100W over the Dakotas
-  // most short stretches have ink.
-  int on30 = 0, on100 = 0;
-  for (int i = 0; i < 40; ++i) {
-    on30 += dark_near(pic, at(30.0, -104.0 + 0.2 * i), 1) ? 1 : 0;
-    on100 += dark_near(pic, at(44.0 + 0.1 * i, -100.0), 1) ? 1 : 0;
-  }
-  EXPECT_GE(on30, 20);
-  EXPECT_GE(on100, 20);
-  // Away from every line, in the middle of Kansas and of Nevada, the page is blank.
-  EXPECT_FALSE(dark_near(pic, at(38.5, -98.5), 3));
-  EXPECT_FALSE(dark_near(pic, at(39.0, -117.0), 3));
-
-  // Without the map component the same places are blank.
-  const std::string bare = dir_ + "/bare.ps";
-  ASSERT_EQ(run({"-pd", "us", "-va", "temp", "-dr=-map,-data"}, bare).status, 0);
-  const Picture none = render_ps(bare, false, kDpi);
-  EXPECT_FALSE(dark_near(none, at(41.0, -106.5)));
-  EXPECT_FALSE(dark_near(none, at(49.0, -100.0)));
-  EXPECT_LT(none.count_dark(0, 0, none.width - 1, none.height - 1), pic.count_dark(0, 0, pic.width - 1, pic.height - 1) / 4);
-}
 
 // Coastlines, borders and grid lines of the world all lie inside the Mollweide ellipse: a
 // line over the seam that were drawn across the map would leave ink outside it.

@@ -170,26 +170,6 @@ class MapTest : public GksTest {
 constexpr double kR = 63.7122;
 constexpr double kD = 3.14159265358979323846 / 180.0;
 
-inline double wrap180(double v) {
-  while (v > 180.0) v -= 360.0;
-  while (v < -180.0) v += 360.0;
-  return v;
-}
-
-// Polar stereographic, north pole, true at 60N.
-inline std::pair<double, double> ps_north(double lat, double lon, double lon0) {
-  const double k = kR * (1.0 + std::sin(60.0 * kD));
-  const double r = k * std::tan((90.0 - lat) / 2.0 * kD);
-  return {r * std::sin((lon - lon0) * kD), -r * std::cos((lon - lon0) * kD)};
-}
-// Mollweide as this system scales it: theta + sin(theta) = pi sin(lat), x = R (dlon/90)
-// cos(theta/2), y = R sin(theta/2).
-inline std::pair<double, double> mollweide(double lat, double lon, double lon0) {
-  const double target = 3.14159265358979323846 * std::sin(lat * kD);
-  double t = lat * kD;
-  for (int i = 0; i < 60 && std::fabs(std::cos(t) + 1.0) > 1e-12; ++i) t -= (t + std::sin(t) - target) / (1.0 + std::cos(t));
-  return {kR * wrap180(lon - lon0) / 90.0 * std::cos(t / 2.0), kR * std::sin(t / 2.0)};
-}
 // Orthographic; the second value of the result is false for the far side.
 inline std::pair<double, double> orthographic(double lat, double lon, double lat0, double lon0, bool* seen) {
   const double p = lat * kD, l = (lon - lon0) * kD, p0 = lat0 * kD;

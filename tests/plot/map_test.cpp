@@ -1,6 +1,7 @@
-// Map background: map files in both forms and damaged ones, the map list (prefixes and
-// masks, regions, size conditions, list files, overlays, attributes), seam crossing,
-// filled maps, latitude-longitude lines with their labels, circles.
+// Map background: the map lists of tests/data/plot/map_lists.txt (map files in both forms
+// and damaged ones, prefixes and masks, regions, size conditions, list files, overlays,
+// attributes, seams, latitude-longitude lines and their labels, the Lambert apex, diagrams,
+// circles), and the drawings checked against formulas: hidden points, filled maps, long lists.
 #include <fcntl.h>
 #include <sys/stat.h>
 
@@ -37,8 +38,6 @@ std::string draw(int mask = 7) {
   return testing::internal::GetCapturedStdout() + err;
 }
 
-bool near(double a, double b, double tol = 1e-3) { return std::fabs(a - b) <= tol; }
-
 // Lines made of short steps (under the one-degree division of long segments), so that
 // drawn points are exactly the file's points.
 MapPoints steps(float lat, float lon0, float lon1, float step = 0.5f) {
@@ -59,6 +58,7 @@ std::vector<MapPoints> records(const std::string& text) {
   std::istringstream in(text);
   for (std::string w; in >> w;) {
     float lat = 0, lon0 = 0, lon1 = 0;
+    int n = 0;
     if (w == "/") {
       out.emplace_back();
     } else if (w == "pen") {
@@ -66,6 +66,8 @@ std::vector<MapPoints> records(const std::string& text) {
     } else if (std::sscanf(w.c_str(), "steps:%f:%f:%f", &lat, &lon0, &lon1) == 3) {
       const MapPoints s = steps(lat, lon0, lon1);
       out.back().insert(out.back().end(), s.begin(), s.end());
+    } else if (std::sscanf(w.c_str(), "zigzag:%d:%f:%f", &n, &lat, &lon0) == 3) {  // N points, LAT and 0 by turns
+      for (int i = 0; i < n; ++i) out.back().push_back({i % 2 == 0 ? 0.0f : lat, lon0});
     } else {
       EXPECT_EQ(std::sscanf(w.c_str(), "%f,%f", &lat, &lon0), 2) << w;
       out.back().push_back({lat, lon0});
@@ -79,9 +81,9 @@ DomainRec domain_of(const std::string& s) {
   if (s.rfind("globe", 0) == 0) return globe(s.size() > 6 ? std::stof(s.substr(6)) : 0.0f);
   if (s.rfind("height:", 0) == 0) return MapTest::of_height(std::stof(s.substr(7)));
   int proj = 0, nx = 0, ny = 0;
-  float clat = 0, clon = 0, dx = 0;
-  EXPECT_EQ(std::sscanf(s.c_str(), "%d:%f:%f:%d:%d:%f", &proj, &clat, &clon, &nx, &ny, &dx), 6) << s;
-  return MapTest::domain(proj, clat, clon, nx, ny, dx);
+  float clat = 0, clon = 0, dx = 0, plat = MISSING, plon = MISSING;
+  EXPECT_GE(std::sscanf(s.c_str(), "%d:%f:%f:%d:%d:%f:%f:%f", &proj, &clat, &clon, &nx, &ny, &dx, &plat, &plon), 6) << s;
+  return MapTest::domain(proj, clat, clon, nx, ny, dx, plat, plon);
 }
 
 // Each first latitude, a line colour and a text drawn.
@@ -136,8 +138,25 @@ TEST_F(MapTest, MapListTable) {
       gset_text_colr_ind(1);
       gtext_room_clear();
     } else if (c == "file") {
-      const std::string bytes = b == "raw" ? table_unescape(f[3]) : b == "text" ? text(records(f[3])) : binary(records(f[3]));
+      std::string bytes;
+      unsigned count = 0, s = 0;  // random: COUNT bytes of a linear congruential sequence from SEED
+      if (b == "random" && std::istringstream(f[3]) >> count >> s)
+        for (unsigned k = 0; k < count; ++k) bytes += static_cast<char>(((s = s * 1103515245u + 12345u) >> 16) & 0xFF);
+      else
+        bytes = b == "raw" ? table_unescape(f[3]) : b == "text" ? text(records(f[3])) : binary(records(f[3]));
+      struct stat st {};
+      const bool keep_time = b == "same-time" && stat(path(a).c_str(), &st) == 0;
       write(a, b == "append" ? read_file(path(a)) + bytes : bytes);
+      const struct timespec times[2] = {st.st_atim, st.st_mtim};
+      if (keep_time) {
+        EXPECT_EQ(utimensat(AT_FDCWD, path(a).c_str(), times, 0), 0);
+      }
+    } else if (c == "touch") {  // ten seconds later
+      struct stat st {};
+      ASSERT_EQ(stat(path(a).c_str(), &st), 0);
+      struct timespec times[2] = {st.st_atim, st.st_mtim};
+      times[1].tv_sec += 10;
+      EXPECT_EQ(utimensat(AT_FDCWD, path(a).c_str(), times, 0), 0);
     } else if (c == "domain") {
       setup(domain_of(a));
     } else if (c == "list") {
@@ -154,15 +173,22 @@ TEST_F(MapTest, MapListTable) {
       FLAG_setplot(DRAW_MAP, std::stoi(a));
     } else if (c == "clear") {
       gdev_clear_calls();
-    } else if (c == "draw") {
-      const std::string out = draw(std::stoi(a));
-      if (f[2] != "*") {
+    } else if (c == "draw" || c == "draw-has") {  // the folder of the files written said as "@"
+      std::string out = draw(std::stoi(a));
+      for (std::size_t at; (at = out.find(dir_ + "/")) != std::string::npos;) out.replace(at, dir_.size(), "@");
+      if (c == "draw-has") {
+        EXPECT_NE(out.find(b), std::string::npos) << out;
+      } else if (f[2] != "*") {
         EXPECT_EQ(out, b);
       }
-    } else if (c == "draw-has") {
-      EXPECT_NE(draw(std::stoi(a)).find(b), std::string::npos);
-    } else if (c == "lines") {
-      EXPECT_EQ(drawn().size(), std::stoul(a));
+    } else if (c == "lines") {  // with a length: the two-point lines of that length
+      std::size_t n = 0;
+      for (const Drawn& d : drawn()) n += w.size() < 2 || (d.pts.size() == 2 && std::fabs(d.length(0) - std::stod(w[1])) < 1e-3);
+      EXPECT_EQ(n, std::stoul(w[0]));
+    } else if (c == "win") {
+      const float rect[4] = {std::stof(w[0]), std::stof(w[1]), std::stof(w[2]), std::stof(w[3])};
+      GPH_win(2, rect);
+      gdev_clear_calls();
     } else if (c == "sizes") {
       std::string sizes;
       for (const Drawn& d : drawn()) sizes += (sizes.empty() ? "" : " ") + std::to_string(d.pts.size());
@@ -171,12 +197,35 @@ TEST_F(MapTest, MapListTable) {
       EXPECT_EQ(drawn_latitudes(), a);
     } else if (c == "point") {
       const std::vector<Drawn> d = drawn();
-      const std::size_t i = std::stoul(w[0]);
+      const std::size_t i = w[0] == "last" ? d.size() - 1 : std::stoul(w[0]);
       ASSERT_LT(i, d.size());
       const std::size_t k = w[1] == "last" ? d[i].pts.size() - 1 : std::stoul(w[1]);
       ASSERT_LT(k, d[i].pts.size());
-      EXPECT_NEAR(d[i].pts[k].first, std::stod(w[2]), 0.01);
-      EXPECT_NEAR(d[i].pts[k].second, std::stod(w[3]), 0.01);
+      const double tol = w.size() > 4 ? std::stod(w[4]) : 0.01;
+      EXPECT_NEAR(d[i].pts[k].first, std::stod(w[2]), tol);
+      EXPECT_NEAR(d[i].pts[k].second, std::stod(w[3]), tol);
+    } else if (c == "radius") {
+      for (const Drawn& d : drawn())
+        for (const auto& [x, y] : d.pts) EXPECT_NEAR(std::hypot(x, y), std::stod(w[0]), std::stod(w[1])) << x << "," << y;
+    } else if (c == "km") {  // every drawn point KM from (LAT, LON) along a great circle, within TOL
+      for (const Drawn& d : drawn())
+        for (const auto& [x, y] : d.pts) {
+          float lat = 0, lon = 0;
+          MAP_untran(&lat, &lon, static_cast<float>(x), static_cast<float>(y));
+          const double p = std::stod(w[0]) * kD, q = lat * kD, dlon = (lon - std::stod(w[1])) * kD;
+          EXPECT_NEAR(6371.22 * std::acos(std::sin(p) * std::sin(q) + std::cos(p) * std::cos(q) * std::cos(dlon)), std::stod(w[2]), std::stod(w[3]));
+        }
+    } else if (c == "nearest") {  // the drawn point nearest to (LAT, LON) is DIST from it, within 0.01
+      float ax = 0, ay = 0;
+      MAP_tran(&ax, &ay, std::stof(w[0]), std::stof(w[1]));
+      double closest = 1e9;
+      for (const Drawn& d : drawn())
+        for (const auto& [x, y] : d.pts) closest = std::min(closest, std::hypot(x - ax, y - ay));
+      EXPECT_NEAR(closest, std::stod(w[2]), 0.01);
+    } else if (c == "circle") {
+      float x = 0, y = 0;
+      MAP_tran(&x, &y, std::stof(w[0]), std::stof(w[1]));
+      EXPECT_EQ(MAP_draw_circle(x, y, std::stof(w[2])), std::stoi(b));
     } else if (c == "max-step") {
       for (const Drawn& d : drawn())
         for (std::size_t i = 0; i + 1 < d.pts.size(); ++i) EXPECT_LT(d.length(i), std::stod(a)) << i;
@@ -240,159 +289,7 @@ TEST_F(MapTest, MapListTable) {
   FLAG_setplot(DRAW_MAP, 1);
 }
 
-// ---------------------------------------------------------------- map files
-
-// Segments longer than a degree follow their parallel or meridian on every projection.
-TEST_F(MapTest, LongSegmentsFollowTheirParallel) {
-  map_only("p.map", binary({{{49.0f, -123.0f}, {49.0f, -95.0f}}}), us());
-  draw();
-  const auto lines = drawn();
-  ASSERT_EQ(lines.size(), 1u);
-  EXPECT_GE(lines[0].pts.size(), 29u);
-  // Every point on the 49N circle about the pole, the origin of this plane.
-  const auto c = ps_north(49.0, -100.0, -97.0);
-  const double r49 = std::hypot(c.first, c.second);
-  for (const auto& [x, y] : lines[0].pts) EXPECT_NEAR(std::hypot(x, y), r49, 0.02) << x << "," << y;
-}
-
-struct Damage {
-  const char* what;
-  std::string bytes;
-  const char* message;  // expected in the report; null: any report
-  int lines;              // lines of the damaged file drawn; -1: any number
-};
-
-std::vector<Damage> damages() {
-  const MapPoints good = {{-10.0f, -10.0f}, {-10.0f, -9.5f}};
-  // 32767 points announced, two given.
-  const std::string huge = std::string("\x7f\xff", 2) + std::string(20, '\0') + std::string(16, '\x01');
-  std::string negative = std::string("\x80\x01", 2) + std::string(20, '\0') + std::string(16, '\0');
-  std::string text_huge = "99999999 0 0 0 0 1\n1 1\n2 2\n";
-  const std::string nan_point = MapTest::binary({good, {{std::nanf(""), 1.0f}, {2.0f, 2.0f}}});
-  const std::string second_bad = "2 0 0 0 0 1\n-10 -10\n-10 -9.5\n3 0 0 0 0 1\n1 1\n2 2\n";
-  std::string big_points;
-  {
-    // 90,000 points 45 degrees apart: each segment is divided into 45, too many points.
-    // They lie east of the map of the test, so the records kept cost no drawing.
-    std::vector<MapPoints> recs;
-    for (int r = 0; r < 3; ++r) {
-      MapPoints p;
-      for (int i = 0; i < 30000; ++i) p.push_back({i % 2 == 0 ? 0.0f : 45.0f, 100.0f});
-      recs.push_back(p);
-    }
-    big_points = MapTest::binary(recs);
-  }
-  std::string garbage;
-  unsigned s = 12345;
-  for (int i = 0; i < 5000; ++i) {
-    s = s * 1103515245u + 12345u;
-    garbage += static_cast<char>((s >> 16) & 0xFF);
-  }
-  return {
-      {"huge count", huge, "record 1 ends after 2 of 32767 points", 0},
-      {"negative count", negative, "record 1 has a point count of -32767", 0},
-      {"cut header", std::string("\x00\x05\x00", 3), "record 1 is cut off in its header", 0},
-      {"text huge count", text_huge, "record 1 has a point count of 99999999", 0},
-      {"text truncated", "5 0 0 0 0 1\n1 1\n2 2\n", "record 1 ends after 2 of 5 points", 0},
-      {"text garbage", "hello world\nthis is no map\n", "it is text, but not map records", 0},
-      {"not a number", nan_point, "point 1 of record 2 is not a latitude and longitude", 1},
-      {"latitude 95", MapTest::text({{{95.0f, 0.0f}, {1.0f, 1.0f}}}), "point 1 of record 1 is not a latitude", 0},
-      {"second record bad", second_bad, "record 2 ends after 2 of 3 points; drawing its first 1 records", 1},
-      {"empty", "", "the file is empty", 0},
-      {"too many points", big_points, "it holds more than 4000000 points; drawing its first 2 records", 0},
-      {"random bytes", garbage, nullptr, -1},
-  };
-}
-
-// A damaged file is reported once with what is wrong and its whole records before the
-// damage are drawn; the next item of the list draws as usual.
-TEST_F(MapTest, DamagedFilesAreReportedAndTheListGoesOn) {
-  write("good.map", binary({steps(20.0f, 20.0f, 22.0f)}));
-  for (const Damage& d : damages()) {
-    SCOPED_TRACE(d.what);
-    MAP_clear_cache();
-    write("bad.map", d.bytes);
-    // Latitude-longitude, 30W to 60E and 45S to 45N.
-    setup(domain(PROJ_LL, 0.0f, 15.0f, 91, 91, 1.0f));
-    MAP_file("bad.map,good.map");
-    const std::string out = draw();
-    EXPECT_NE(out.find("MAP_map: Damaged map file " + path("bad.map") + ": "), std::string::npos) << out;
-    if (d.message != nullptr) {
-      EXPECT_NE(out.find(d.message), std::string::npos) << out;
-    }
-    const auto lines = drawn();
-    ASSERT_FALSE(lines.empty());
-    // good.map: the last line, along 20N from 20E to 22E (x is the longitude from 15E).
-    EXPECT_TRUE(near(lines.back().pts.front().second, 20.0, 0.01));
-    EXPECT_TRUE(near(lines.back().pts.back().first, 7.0, 0.01));
-    if (d.lines >= 0) {
-      EXPECT_EQ(lines.size(), static_cast<std::size_t>(d.lines) + 1);
-    }
-    // Read once a run: drawing again says nothing more.
-    const std::size_t n = lines.size();
-    gdev_clear_calls();
-    EXPECT_EQ(draw(), "Map: bad.map\nMap: good.map\n");
-    EXPECT_EQ(drawn().size(), n);
-  }
-}
-
-// A file is read once; a file that changes on disk is read again.
-TEST_F(MapTest, FilesAreReadOnceAndAgainWhenChanged) {
-  const std::string a = binary({steps(10.0f, 0.0f, 1.0f)});
-  const std::string b = binary({steps(11.0f, 0.0f, 1.0f)});
-  ASSERT_EQ(a.size(), b.size());
-  map_only("c.map", a, globe());
-  draw();
-  EXPECT_TRUE(near(drawn()[0].pts[0].second, 10.0));
-  // Same size and time stamp: the cached lines.
-  struct stat st {};
-  ASSERT_EQ(stat(path("c.map").c_str(), &st), 0);
-  write("c.map", b);
-  const struct timespec same[2] = {st.st_atim, st.st_mtim};
-  ASSERT_EQ(utimensat(AT_FDCWD, path("c.map").c_str(), same, 0), 0);
-  gdev_clear_calls();
-  draw();
-  EXPECT_TRUE(near(drawn()[0].pts[0].second, 10.0));
-  // A new time stamp: read again.
-  struct timespec later[2] = {st.st_atim, st.st_mtim};
-  later[1].tv_sec += 10;
-  ASSERT_EQ(utimensat(AT_FDCWD, path("c.map").c_str(), later, 0), 0);
-  gdev_clear_calls();
-  draw();
-  EXPECT_TRUE(near(drawn()[0].pts[0].second, 11.0));
-}
-
-// ---------------------------------------------------------------- seams and hidden points
-
-// The same over the seam of other projections: the seam lies opposite the centre.
-TEST_F(MapTest, SeamOnOtherProjections) {
-  write("d.map", binary({{{20.0f, 29.0f}, {20.0f, 29.6f}, {20.0f, 30.4f}, {20.0f, 31.0f}}}));
-  const struct { const char* name; DomainRec dom; } t[] = {
-      {"latlon centred at 150W", globe(-150.0f)},
-      {"mercator", domain(PROJ_MERC, 0.0f, -150.0f, 101, 51, 4.0f)},
-      {"mollweide", domain(PROJ_MOLL, 0.0f, -150.0f, 129, 65, 2.0f)},
-  };
-  for (const auto& c : t) {
-    SCOPED_TRACE(c.name);
-    setup(c.dom);
-    MAP_file("d.map");
-    draw();
-    const auto lines = drawn();
-    ASSERT_EQ(lines.size(), 2u);
-    const float hor = MAP_get_hor();
-    EXPECT_GT(lines[0].pts.back().first, 0.0);
-    EXPECT_LT(lines[1].pts.front().first, 0.0);
-    for (const Drawn& d : lines)
-      for (std::size_t i = 0; i + 1 < d.pts.size(); ++i) EXPECT_LT(d.length(i), 0.01 * hor);
-    if (c.dom.proj == PROJ_MOLL) {
-      // Both pieces reach the rim of the ellipse at 20N, where the formula puts 30E.
-      const double rim = mollweide(20.0, 29.9999, -150.0).first;
-      EXPECT_GE(lines[0].pts.back().first, rim - 1e-3);
-      EXPECT_LE(lines[1].pts.front().first, -rim + 1e-3);
-      EXPECT_NEAR(lines[0].pts.back().second, mollweide(20.0, 0.0, 0.0).second, 1e-3);
-    }
-  }
-}
+// ---------------------------------------------------------------- hidden points
 
 // Points on the far side of the globe break the line; it is never joined across the gap.
 TEST_F(MapTest, HiddenPointsBreakLines) {
@@ -463,38 +360,6 @@ TEST_F(MapTest, FilledAreas) {
 
 // ---------------------------------------------------------------- latitude-longitude lines
 
-TEST_F(MapTest, ExtraLabelsAndCrossMarks) {
-  map_only("none.map", binary({}), globe());
-  MAP_latlon(0, 30, 30.0f, 90.0f);
-  draw();
-  // On each latitude line: longitudes -135, -105, ... 165 (half a line spacing off the
-  // meridians, every 30 degrees).
-  std::vector<double> eq;
-  for (const auto& [t, pos] : placed_labels())
-    if (t == "EQ" && pos.first > -170.0) eq.push_back(pos.first);
-  std::sort(eq.begin(), eq.end());
-  std::vector<double> want;
-  for (int lon = -135; lon <= 165; lon += 30) want.push_back(lon);
-  ASSERT_EQ(eq.size(), want.size());
-  for (std::size_t i = 0; i < eq.size(); ++i) EXPECT_NEAR(eq[i], want[i], 1e-3);
-  // On each longitude line: latitudes -75, -45, ... 75.
-  std::vector<double> pm;
-  for (const auto& [t, pos] : placed_labels())
-    if (t == "PM" && pos.second > -85.0) pm.push_back(pos.second);
-  std::sort(pm.begin(), pm.end());
-  EXPECT_EQ(pm, (std::vector<double>{-75, -45, -15, 15, 45, 75}));
-
-  // Cross marks every 30 degrees: latitudes -60 to 60, longitudes -150 to 180; a tick is
-  // 0.2 degrees long; the horizontal ones at 180 would run over the seam and are left out.
-  setup(globe());
-  MAP_latlon(30, 0, 30.0f, 90.0f);
-  draw();
-  int ticks = 0;
-  for (const Drawn& d : drawn())
-    if (d.pts.size() == 2 && near(d.length(0), 0.2, 1e-3)) ++ticks;
-  EXPECT_EQ(ticks, 5 * 11 + 5 * 12);
-}
-
 // A list longer than the map takes draws its first items; items of other masks, and
 // region items that select none, take no room.
 TEST_F(MapTest, LongListsAreBounded) {
@@ -508,71 +373,6 @@ TEST_F(MapTest, LongListsAreBounded) {
   EXPECT_LT(out.size(), 64 * 20 + 400u);
   MAP_file(("+a.map," + list.substr(0, 8 * 64 - 1)).c_str());
   EXPECT_EQ(count_of(draw(5), "MAP_draw: More than"), 0);
-}
-
-// On the Lambert cone the meridians stop short of the apex, at the last line below 89N.
-TEST_F(MapTest, LambertMeridiansStopShortOfThePole) {
-  DomainRec d = domain(PROJ_LAMB, 70.0f, -100.0f, 41, 41, 2.0f, 45.0f, -100.0f);
-  map_only("none.map", binary({}), d);
-  MAP_latlon(0, 0, 10.0f, 30.0f);
-  draw();
-  float ax = 0, ay = 0, px = 0, py = 0;
-  MAP_tran(&ax, &ay, 90.0f, -100.0f);
-  MAP_tran(&px, &py, 80.0f, -100.0f);
-  const double r80 = std::hypot(px - ax, py - ay);
-  double closest = 1e9;
-  for (const Drawn& l : drawn())
-    for (const auto& [x, y] : l.pts) closest = std::min(closest, std::hypot(x - ax, y - ay));
-  EXPECT_NEAR(closest, r80, 0.01);
-}
-
-// Diagrams: lines across the panel every dlat in x and dlon in y, numbered outside it on
-// the page.
-TEST_F(MapTest, DiagramLines) {
-  setup(domain(PROJ_XY, 0.0f, 0.0f, 11, 6, 1.0f));
-  const float rect[4] = {0.0f, 10.0f, 0.0f, 5.0f};
-  GPH_win(2, rect);
-  gdev_clear_calls();
-  EXPECT_EQ(MAP_lines(2.0f, 1.0f), 1);
-  const auto lines = drawn();
-  ASSERT_EQ(lines.size(), 12u);
-  int vertical = 0, horizontal = 0;
-  for (const Drawn& d : lines) {
-    ASSERT_EQ(d.pts.size(), 2u);
-    if (near(d.pts[0].first, d.pts[1].first) && near(d.length(0), 5.0)) ++vertical;
-    if (near(d.pts[0].second, d.pts[1].second) && near(d.length(0), 10.0)) ++horizontal;
-  }
-  EXPECT_EQ(vertical, 6);
-  EXPECT_EQ(horizontal, 6);
-  std::vector<std::string> l = labels();
-  ASSERT_EQ(l.size(), 12u);
-  EXPECT_NE(std::find(l.begin(), l.end(), "10"), l.end());
-  EXPECT_NE(std::find(l.begin(), l.end(), "4.0"), l.end());
-}
-
-// ---------------------------------------------------------------- circles
-
-TEST_F(MapTest, CircleOf100Kilometres) {
-  setup(us());
-  const auto c = ps_north(39.0, -97.0, -97.0);
-  EXPECT_EQ(MAP_draw_circle(static_cast<float>(c.first), static_cast<float>(c.second), 100.0f), 1);
-  const auto lines = drawn();
-  ASSERT_EQ(lines.size(), 1u);
-  ASSERT_EQ(lines[0].pts.size(), 49u);
-  EXPECT_TRUE(near(lines[0].pts.front().first, lines[0].pts.back().first, 1e-4));
-  EXPECT_TRUE(near(lines[0].pts.front().second, lines[0].pts.back().second, 1e-4));
-  // Every point 100 km from the centre (great circle), the first due north.
-  const double k = kR * (1.0 + std::sin(60.0 * kD));
-  for (const auto& [x, y] : lines[0].pts) {
-    const double r = std::hypot(x, y);
-    const double lat = 90.0 - 2.0 * std::atan(r / k) / kD;
-    const double lon = -97.0 + std::atan2(x, -y) / kD;
-    const double p1 = 39.0 * kD, p2 = lat * kD;
-    const double dist = 6371.22 * std::acos(std::sin(p1) * std::sin(p2) + std::cos(p1) * std::cos(p2) * std::cos((lon + 97.0) * kD));
-    EXPECT_NEAR(dist, 100.0, 1.0);
-  }
-  EXPECT_GT(lines[0].pts[0].second, c.second);
-  EXPECT_NEAR(lines[0].pts[0].first, c.first, 1e-3);
 }
 
 }  // namespace

@@ -1,12 +1,12 @@
-// Projection module: agreement with an independent projection library, round trips,
-// limits, grid and domain transforms, offsets, wind rotation and station thinning.
+// Projection module: agreement with an independent projection library and round trips
+// over each projection's visible range (limits, grid and domain transforms, offsets, wind
+// rotation and station thinning are calls of tests/data/plot/calls.txt).
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "plot/maptran.h"
@@ -16,7 +16,6 @@
 namespace {
 
 constexpr float MISS = -9999.0f;
-using XY = std::pair<float, float>;
 
 DomainRec make(int proj, float plat, float plon, float p3 = MISS, float p4 = MISS, float clat = 40.0f,
                float clon = -100.0f, int nx = 25, int ny = 17, float dx = 1.2f, int ext = 0) {
@@ -27,10 +26,6 @@ DomainRec make(int proj, float plat, float plon, float p3 = MISS, float p4 = MIS
   return d;
 }
 
-// Forward and inverse transforms of the current domain as pairs.
-XY tran(float lat, float lon) { XY p; MAP_tran(&p.first, &p.second, lat, lon); return p; }
-XY untran(XY p) { XY q; MAP_untran(&q.first, &q.second, p.first, p.second); return q; }
-#define EXPECT_XY_NEAR(a, b, tol) EXPECT_LT(std::hypot((a).first - (b).first, (a).second - (b).second), tol)
 
 struct ProjRow { double lat, lon, x, y; };
 
@@ -106,50 +101,5 @@ TEST_P(ProjTest, InverseReturnsTheInputOverTheVisibleRange) {
 
 INSTANTIATE_TEST_SUITE_P(Projections, ProjTest, ::testing::ValuesIn(cases()),
                          [](const auto& info) { return info.param.name; });
-
-TEST(MapTran, CentredDomainLimitsAndGrid) {
-  DomainRec d = make(1, MISS, MISS, MISS, MISS, 39, -97, 25, 17, 1.2f), cur;
-  MAP_domain(&d);
-  MAP_get_domain(&cur);  // an unset reference point takes the centre
-  EXPECT_EQ(XY(cur.plat, cur.plon), XY(39, -97));
-  float lim[4], x, y, c, r, xc, yc;
-  MAP_get_limits(lim);
-  ASSERT_EQ(MAP_tran_center(&xc, &yc), 1);
-  EXPECT_NEAR(xc, 0.0f, 1e-5);  // on the central meridian
-  const float want[4] = {xc - 12 * 1.2f, xc + 12 * 1.2f, yc - 8 * 1.2f, yc + 8 * 1.2f};
-  for (int i = 0; i < 4; ++i) EXPECT_NEAR(lim[i], want[i], 1e-4) << i;
-  MAP_grid_tran(&x, &y, 0, 0);
-  EXPECT_EQ(XY(x, y), XY(lim[0], lim[3]));
-  MAP_grid_tran(&x, &y, 24, 16);
-  EXPECT_XY_NEAR(XY(x, y), XY(lim[1], lim[2]), 1e-4);
-  MAP_grid_untran(&c, &r, xc, yc);  // the centre is the middle grid point
-  EXPECT_XY_NEAR(XY(c, r), XY(12, 8), 1e-4);
-  EXPECT_EQ(MAP_grid_tran(&x, &y, MISS, 3) + MAP_grid_untran(&c, &r, MISS, 0), -2);
-  EXPECT_EQ(XY(x, r), XY(MISS, MISS));
-  EXPECT_TRUE(MAP_in_domain(lim[0], lim[3]));
-  EXPECT_FALSE(MAP_in_domain(lim[0] - 0.01f, lim[3]));
-  EXPECT_TRUE(MAP_in_grid_domain(lim[0] - 3.5f, lim[3] + 3.5f));  // three spacings wider
-  EXPECT_FALSE(MAP_in_grid_domain(lim[0] - 3.7f, lim[3]));
-  EXPECT_FALSE(MAP_in_grid_domain(MISS, MISS));
-}
-
-TEST(MapTran, DomainToDomainKeepsTheCurrentDomain) {
-  DomainRec a = make(1, MISS, MISS, MISS, MISS, 39, -97);
-  DomainRec b = make(4, 40, -95, MISS, MISS, 40, -95, 50, 40, 0.8f);
-  DomainRec zoomed = make(3, 0, 0, MISS, MISS, 0, 0);
-  float x, y, lim[4];
-  EXPECT_EQ(MAP_domain_tran(&a, &a, &x, &y, 1234.5f, -77.0f), 1);  // equal domains: a plain copy
-  EXPECT_EQ(x, 1234.5f);
-  MAP_domain(&a);
-  const XY p = tran(45, -80);
-  MAP_domain(&zoomed);
-  MAP_set_view(-5, 5, -2, 2);
-  ASSERT_EQ(MAP_domain_tran(&a, &b, &x, &y, p.first, p.second), 1);
-  MAP_get_limits(lim);
-  EXPECT_EQ(MAP_get_proj(), 3);
-  EXPECT_EQ(XY(lim[0], lim[3]), XY(-5, 2));
-  MAP_domain(&b);
-  EXPECT_XY_NEAR(untran({x, y}), XY(45, -80), 1e-4);
-}
 
 }  // namespace

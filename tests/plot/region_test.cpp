@@ -1,4 +1,5 @@
-// Domain texts, region files, built-in regions, priorities and domain comparison.
+// Domain texts and the shipped region file (region files, built-in regions, priorities and
+// domain comparison are calls of tests/data/plot/calls.txt).
 #include <gtest/gtest.h>
 
 #include <strings.h>
@@ -6,7 +7,6 @@
 #include <cstring>
 #include <sstream>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "config/flag.h"
@@ -20,7 +20,6 @@
 namespace {
 
 constexpr float M = -9999.0f;
-using XY = std::pair<float, float>;
 
 class Region : public ::testing::Test {
  protected:
@@ -111,51 +110,6 @@ TEST_F(Region, RandomTextsNeverCrash) {
   }
   ::testing::internal::GetCapturedStdout();
   EXPECT_GT(accepted, 1000);
-}
-
-TEST_F(Region, RegionFiles) {
-  const std::string f = dir_ + "/my.reg";
-  write_file(f,
-             "# comment line with enough words to look like an entry\n\n"
-             "alpha Alpha_region 1 40,-100,20,20,1.0\n"
-             "broken two\n"
-             "beta  Beta_region_with_a_long_name 0 lamb:45:-90:30:60,45,-90,30,30,0.5 trailing words\n"
-             "loop1 Loop 1 my.reg:loop2\n"
-             "loop2 Loop 1 loop1x\n"
-             "self  Self 1 my.reg:self\n");
-  DomainRec d;
-  EXPECT_EQ(decode("fi:" + f, &d), 2);
-  EXPECT_EQ(XY(d.clat, d.nx), XY(40, 20));
-  EXPECT_EQ(decode(f + ":BETA", &d), 2);
-  EXPECT_EQ(XY(d.proj, d.p4), XY(4, 60));
-  EXPECT_EQ(decode("my.reg:alpha", &d), 2);  // found along file_path
-  for (const char* missing : {":gamma", ":self", ":loop1"}) EXPECT_EQ(decode(f + missing, &d), -1) << missing;
-  EXPECT_EQ(decode(f + ":", &d), -9999);  // loading a file as the menu asks again
-  char text[DOM_TEXT_LEN + 1];
-  EXPECT_EQ(DOM_search_file(f.c_str(), nullptr, text), 1);  // the first entry
-  EXPECT_STREQ(text, "40,-100,20,20,1.0");
-  write_file(dir_ + "/one.reg", "  50,10,30,30\n");  // one bare domain text
-  EXPECT_EQ(decode("fi:one.reg", &d), 2);
-  EXPECT_EQ(d.clon, 10);
-  ::testing::internal::CaptureStdout();
-  MESS_set(0, 0xFFFFFFFFu);
-  EXPECT_EQ(DOM_search_file("/nonexistent/zav.reg", "us", text), 0);
-  MESS_set(0, 0xFFFFu);
-  EXPECT_EQ(::testing::internal::GetCapturedStdout(), "Unable to open region file: /nonexistent/zav.reg\n");
-  // Over-long lines are cut, never overrun.
-  write_file(dir_ + "/long.reg", "lng Long 1 " + std::string(5000, '9') + "\nok Ok 1 30,30\n");
-  EXPECT_EQ(DOM_search_file((dir_ + "/long.reg").c_str(), "lng", text), 1);
-  EXPECT_EQ(std::string(text).size(), static_cast<std::size_t>(DOM_TEXT_LEN - 11));
-  EXPECT_EQ(decode(dir_ + "/long.reg:ok", &d), 2);
-  // The menu takes at most 19 entries with a non-zero flag; the listing shows them all.
-  std::string many;
-  for (int i = 0; i < 25; ++i)
-    many += "r" + std::to_string(i) + " Region_number_" + std::to_string(i) + (i == 3 ? " 0" : " 1") + " 40,-100\n";
-  write_file(dir_ + "/many.reg", many);
-  EXPECT_EQ(DOM_read_menu((dir_ + "/many.reg").c_str()), 19);
-  ::testing::internal::CaptureStdout();
-  EXPECT_EQ(DOM_print_file((dir_ + "/many.reg").c_str()), 25);
-  EXPECT_EQ(::testing::internal::GetCapturedStdout().rfind(" Abbr    Description\nr0       Region number 0", 0), 0u);
 }
 
 // Every region of the shipped region file decodes, and its grid covers its centre.

@@ -36,16 +36,21 @@ class Vect : public GksTest {
     MESS_set(0, 0);
     open(WS_META);
     const float unit[4] = {0.0F, 1.0F, 0.0F, 1.0F};
-    GPH_win(2, unit);
     GPH_view(2, unit);
+    calibrate(unit);
+  }
+  // Makes win the window; the device keeps device coordinates: learn their scale from a
+  // diagonal.
+  void calibrate(const float win[4]) {
+    GPH_win(2, win);
     GPH_trans(2);
-    // The device keeps device coordinates: learn their scale from a diagonal.
     gdev_clear_calls();
-    const float diag[4] = {0.0F, 0.0F, 1.0F, 1.0F};
+    const float diag[4] = {win[0], win[2], win[1], win[3]};
     gpolyline(2, diag);
     const std::vector<float> d = gdev_calls().back().values;
     ASSERT_EQ(d.size(), 4U);
-    x0_ = d[0], y0_ = d[1], sx_ = d[2] - d[0], sy_ = d[3] - d[1];
+    std::copy(win, win + 4, win_);
+    x0_ = d[0], y0_ = d[1], sx_ = (d[2] - d[0]) / (win[1] - win[0]), sy_ = (d[3] - d[1]) / (win[3] - win[2]);
     gdev_clear_calls();
   }
   void TearDown() override {
@@ -53,13 +58,13 @@ class Vect : public GksTest {
     GRD_free(&v_);
     GksTest::TearDown();
   }
-  // The kept calls with one code, their points back in unit coordinates.
+  // The kept calls with one code, their points back in the window's coordinates.
   std::vector<GksCall> calls(int code) const {
     std::vector<GksCall> out;
     for (GksCall c : gdev_calls())
       if (c.code == code) {
         for (std::size_t i = 0; i + 1 < c.values.size(); i += 2)
-          c.values[i] = (c.values[i] - x0_) / sx_, c.values[i + 1] = (c.values[i + 1] - y0_) / sy_;
+          c.values[i] = win_[0] + (c.values[i] - x0_) / sx_, c.values[i + 1] = win_[2] + (c.values[i + 1] - y0_) / sy_;
         out.push_back(c);
       }
     return out;
@@ -75,14 +80,13 @@ class Vect : public GksTest {
   }
   // Draws the grids as plot type over the window, keeping only what the drawing sends.
   void draw_over(const float win[4], int type, const char* format) {
-    GPH_win(2, win);
-    GPH_trans(2);
+    calibrate(win);
     FLAG_set(FLAG_BATCH, 1);
     VECT_set_format(type, format);
     ASSERT_EQ(VECT_plot_setup(0, 0, &u_, &v_, nullptr, nullptr), 0);
     gdev_clear_calls();
   }
-  float x0_ = 0, y0_ = 0, sx_ = 1, sy_ = 1;
+  float x0_ = 0, y0_ = 0, sx_ = 1, sy_ = 1, win_[4] = {0, 1, 0, 1};
   GridRec u_{}, v_{};
 };
 
@@ -245,7 +249,7 @@ TEST_F(Vect, SpeedsTakeTheirBandColourRoundTheList) {
   int lines = 0;
   for (const GksCall& c : all) {
     if (c.code == GOBJ_LCOLR) colour = c.arg;
-    if (c.code == GOBJ_LINE && lines++ % 3 == 0) arrows.emplace_back((c.values[0] - x0_) / sx_, colour);
+    if (c.code == GOBJ_LINE && lines++ % 3 == 0) arrows.emplace_back(c.values[0], colour);
   }
   ASSERT_EQ(arrows.size(), 8u);
   std::sort(arrows.begin(), arrows.end());
@@ -284,12 +288,7 @@ class Stream : public Vect {
     const float win[4] = {-1.0F, 21.0F, -1.0F, 21.0F};
     draw_over(win, PLOT_STRM, "strm");
     ASSERT_EQ(VECT_draw(&u_, &v_), 0);
-    // Back to grid units: the unit calibration of the fixture over this window.
-    for (const GksCall& c : calls(GOBJ_LINE)) {
-      std::vector<float> p = c.values;
-      for (std::size_t k = 0; k < p.size(); ++k) p[k] = -1.0F + 22.0F * p[k];
-      segments_.push_back(p);
-    }
+    for (const GksCall& c : calls(GOBJ_LINE)) segments_.push_back(c.values);
   }
   std::vector<std::vector<float>> segments_;
 };
@@ -381,28 +380,17 @@ TEST_P(Westerly, ArrowsFollowTheLatitudeCircles) {
   // A window with room round the grid so that no arrow is clipped.
   const float mx = 0.2F * (w[1] - w[0]), my = 0.2F * (w[3] - w[2]);
   w[0] -= mx, w[1] += mx, w[2] -= my, w[3] += my;
-  GPH_win(2, w);
-  GPH_trans(2);
-  gdev_clear_calls();
-  const float diag[4] = {w[0], w[2], w[1], w[3]};
-  gpolyline(2, diag);
-  const std::vector<float> c = gdev_calls().back().values;
-  const float sx = (c[2] - c[0]) / (w[1] - w[0]), sy = (c[3] - c[1]) / (w[3] - w[2]);
-  gdev_clear_calls();
+  calibrate(w);
   FLAG_set(FLAG_BATCH, 1);
   VECT_set_format(PLOT_VECT, "vect");
   VECT_set_uvgrid(1);
   ASSERT_EQ(VECT_plot_setup(0, 0, &grids[0], &grids[1], &d, nullptr), 0);
   ASSERT_EQ(VECT_draw(&grids[0], &grids[1]), 0);
-  std::vector<GksCall> lines;
-  for (const GksCall& k : gdev_calls())
-    if (k.code == GOBJ_LINE) lines.push_back(k);
+  const std::vector<GksCall> lines = calls(GOBJ_LINE);
   ASSERT_EQ(lines.size(), static_cast<std::size_t>(3 * d.nx * d.ny));
   double worst = 0.0;
   for (std::size_t i = 0; i < lines.size(); i += 3) {
-    const auto& v = lines[i].values;
-    const float x0 = w[0] + (v[0] - c[0]) / sx, y0 = w[2] + (v[1] - c[1]) / sy;
-    const float x1 = w[0] + (v[2] - c[0]) / sx, y1 = w[2] + (v[3] - c[1]) / sy;
+    const float x0 = lines[i].values[0], y0 = lines[i].values[1], x1 = lines[i].values[2], y1 = lines[i].values[3];
     float lat, lon, ex, ey;
     ASSERT_EQ(MAP_untran(&lat, &lon, x0, y0), 1);
     ASSERT_EQ(MAP_tran(&ex, &ey, lat, lon + 0.01F), 1);

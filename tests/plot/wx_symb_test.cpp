@@ -103,29 +103,11 @@ TEST_F(WxSymb, MatchingAndAlignment) {
 }
 
 // A damaged file is reported entry by entry; what reads still draws, and a missing file
-// draws nothing.
-// A file without a single symbol would leave every weather symbol out without a word.
-TEST_F(WxSymb, FileWithoutSymbolsIsReported) {
-  const std::string path = dir_ + "/none.smb";
-  for (const std::string& text : {std::string(""), std::string("# only a comment $\n\n")}) {
-    write_file(path, text);
-    CaptureStderr();
-    EXPECT_EQ(WX_symb_file(path.c_str()), 0);
-    EXPECT_EQ(GetCapturedStderr(), "WX_symb_file: No symbols in " + path + ": weather symbols are not drawn\n");
-  }
-}
-
+// draws nothing. tests/data/plot/symbols/damaged.smb: a comment, a good symbol, a bad point,
+// a point outside the box, a long name, 25 points in a stroke, "$" glued to the stroke,
+// bytes of no text and a symbol without an end.
 TEST_F(WxSymb, DamagedFilesAreReported) {
-  const std::string path = dir_ + "/bad.smb";
-  std::string many;
-  for (int i = 0; i < 25; ++i) many += " 0." + std::to_string(i % 10) + ",0.5";
-  write_file(path, std::string("# comment $ line\n"
-                               "GOOD 0,0 1,1 L 0,1 1,0 1,1 F $\n"
-                               "BADPT 0,0 0.5;0.5 1,1 L $\n"
-                               "FAR 0,0 5,5 1,1 L $\n"
-                               "ANAMELONGERTHAN14 0,0 1,1 L $\n"
-                               "MANY") + many + " L $\n" + "GLUED 0,0 1,1 L$\n" + "JUNK \x01\xff\x7f 0,0 1,1 L $\n" +
-                         "OPEN 0,0 1,1 L");
+  const std::string path = STACONT_SOURCE_DIR "/tests/data/plot/symbols/damaged.smb";
   CaptureStderr();
   EXPECT_EQ(WX_symb_file(path.c_str()), 7);
   const std::string err = GetCapturedStderr();
@@ -146,12 +128,10 @@ TEST_F(WxSymb, DamagedFilesAreReported) {
   }
   EXPECT_EQ(WX_symb("ANAMELONGERTHAN14", 0.1f, 0.1f, 0.1f), 0);
 
-  std::string flood;
-  for (int i = 0; i < 120; ++i) flood += "S" + std::to_string(i) + " 0,0 1,1 L $\n";
-  write_file(path, flood);
+  const std::string flood = STACONT_SOURCE_DIR "/tests/data/plot/symbols/flood.smb";  // 120 symbols
   CaptureStderr();
-  EXPECT_EQ(WX_symb_file(path.c_str()), WX_SYMB_MAX);
-  EXPECT_EQ(GetCapturedStderr(), "WX_symb_file: More than 100 symbols in " + path + "; the rest are left out\n");
+  EXPECT_EQ(WX_symb_file(flood.c_str()), WX_SYMB_MAX);
+  EXPECT_EQ(GetCapturedStderr(), "WX_symb_file: More than 100 symbols in " + flood + "; the rest are left out\n");
 
   CaptureStderr();
   EXPECT_EQ(WX_symb_file((dir_ + "/none.smb").c_str()), 0);
