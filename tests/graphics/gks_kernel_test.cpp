@@ -22,7 +22,6 @@
 #include "tests/graphics/gks_calls.h"
 #include "tests/graphics/gks_fixture.h"
 #include "tests/support/capture.h"
-#include "tests/support/graphics_cases.h"
 #include "tests/support/run.h"
 #include "tests/support/table.h"
 
@@ -93,7 +92,7 @@ const std::map<std::string, Call>& kernel() {
       GKS_CALL(gset_marker_width), GKS_CALL(gget_marker_half), GKS_CALL(ATTR_parse_marker), GKS_CALL(gfill_area),
       GKS_CALL(gset_fill_int_style), GKS_CALL(gset_fill_style_ind), GKS_CALL(gset_fill_colr_ind),
       GKS_CALL(gset_fill_print_solid), GKS_CALL(gget_fill_colr), GKS_CALL(gget_fill_int_style),
-      GKS_CALL(gget_fill_style_ind), GKS_CALL(gget_fill_print_solid), GKS_CALL(gfill_test), GKS_CALL(gis_valid_colr),
+      GKS_CALL(gget_fill_style_ind), GKS_CALL(gget_fill_print_solid), GKS_CALL(gfill_test), GKS_CALL(gis_valid_colr), GKS_CALL(ATTR_parse_fill_pat),
       GKS_CALL(gget_color_rgb256), GKS_CALL(gset_background), GKS_CALL(ginit_background), GKS_CALL(gcolr_reset_state),
       GKS_CALL(gset_char_ht), GKS_CALL(gset_expan), GKS_CALL(gset_text_width), GKS_CALL(gset_text_align),
       GKS_CALL(gset_char_up_vec), GKS_CALL(gset_fontprec), GKS_CALL(gset_text_colr_ind), GKS_CALL(ginq_text_align),
@@ -111,7 +110,7 @@ const std::map<std::string, Call>& kernel() {
       GKS_CALL(attrib_style), GKS_CALL(gset_font_list), GKS_CALL(gtext_width), GKS_CALL(gset_space),
       GKS_CALL(gset_char_space), GKS_CALL(gget_num_fonts), GKS_CALL(gget_font_type), GKS_CALL(gget_glyph_width),
       GKS_CALL(GPH_setup), GKS_CALL(GPH_end), GKS_CALL(FLAG_set), GKS_CALL(FLAG_get), GKS_CALL(FLAG_set_batch),
-      GKS_CALL(gcreate_seg), GKS_CALL(GPH_set_win_title), GKS_CALL(gopen_gks), GKS_CALL(gclose_gks),
+      GKS_CALL(gcreate_seg), GKS_CALL(GPH_set_win_title), GKS_CALL(gset_win_title), GKS_CALL(gopen_gks), GKS_CALL(gclose_gks),
       GKS_CALL(gclose_seg), GKS_CALL(gdel_seg), GKS_CALL(gget_num_objects),
       {"dash", [](const Words& w) { const std::vector<int> d = dash(std::stoi(w.at(0))); return Values(d.begin(), d.end()); }},
       {"font", [](const Words& w) { return write_font(w), Values{}; }}, GKS_CALL(GPH_circle),
@@ -173,6 +172,10 @@ const std::map<std::string, Call>& kernel() {
        }},
       {"calls", [](const Words& w) { return Values{static_cast<float>(GksTest::calls(std::stoi(w.at(0))).size())}; }},
       {"record", [](const Words& w) { return kept(w).values; }},
+      {"pattern_rows", [](const Words& w) {
+         const unsigned char* r = gget_fill_pattern(std::stoi(w.at(0)));
+         return r != nullptr ? Values(r, r + 8) : Values{};
+       }},
       {"arg", [](const Words& w) { return Values{static_cast<float>(kept(w).arg)}; }},
   });
   return calls;
@@ -277,6 +280,14 @@ TEST_P(Kernel, Script) {
       EXPECT_TRUE(at == "*" ? bytes.find(want) != std::string::npos : from >= 0 && bytes.compare(static_cast<std::size_t>(from), want.size(), want) == 0);
       continue;
     }
+    if (op == "after") {  // what a file holds after the line with a key (a creation date)
+      std::string path, key, text;
+      std::getline(in >> path >> key, text);
+      const std::string bytes = read_file(words_of(path));
+      const std::size_t at = bytes.find(key);
+      EXPECT_EQ(at == std::string::npos ? bytes : bytes.substr(bytes.find('\n', at) + 1), words_of(text.empty() ? "" : text.substr(1)));
+      continue;
+    }
     if (op == "cut") {  // the first N bytes of a file (below 0: all but the last -N) into another
       std::string from, to;
       long n = 0;
@@ -330,27 +341,6 @@ INSTANTIATE_TEST_SUITE_P(Scripts, Kernel, testing::ValuesIn(scripts()), [](const
   for (const char c : info.param.name) name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
   return name;
 });
-
-// The 20 patterns: every name of each, and its rows from the top.
-TEST(Patterns, ByNameAndRows) {
-  const std::vector<std::string> t = graphics_cases("fill_patterns.txt").front().all("pattern");
-  ASSERT_EQ(t.size(), static_cast<std::size_t>(GKS_NUM_PATTERNS));
-  for (int i = 0; i < GKS_NUM_PATTERNS; ++i) {
-    std::istringstream in(t[i]);
-    int index = -1;
-    in >> index;
-    EXPECT_EQ(index, i);
-    for (std::string name; in >> name && name != "|";) EXPECT_EQ(ATTR_parse_fill_pat(name.c_str()), i) << name;
-    std::vector<unsigned char> want;
-    for (std::string row; in >> row;) want.push_back(static_cast<unsigned char>(std::stoi(row, nullptr, 16)));
-    const unsigned char* rows = gget_fill_pattern(i);
-    ASSERT_NE(rows, nullptr);
-    EXPECT_EQ(std::vector<unsigned char>(rows, rows + 8), want) << i;
-  }
-  for (const char* bad : {"", "hatch", "-3", "1e3x"}) EXPECT_EQ(ATTR_parse_fill_pat(bad), -1) << bad;
-  EXPECT_EQ(ATTR_parse_fill_pat("25"), 25);  // a number; the setter refuses it
-  EXPECT_EQ(gget_fill_pattern(20), nullptr);
-}
 
 // A long run without a writer keeps a bounded log of what it drew and counts the rest.
 TEST_F(GksTest, RecordedCallsAreBounded) {

@@ -15,7 +15,6 @@
 #include "tests/graphics/gks_fixture.h"
 #include "tests/graphics/gks_pattern.h"
 #include "tests/support/capture.h"
-#include "tests/support/graphics_cases.h"
 #include "tests/support/run.h"
 
 namespace {
@@ -29,42 +28,8 @@ std::string after_date(const std::string& text, const std::string& date_key) {
   return text.substr(text.find('\n', p) + 1);
 }
 
-// The binary form's command words and cut-off files are kernel scripts
+// The text records, the binary form's command words and cut-off files are kernel scripts
 // (tests/data/graphics/kernel.txt).
-std::vector<GraphicsCase> meta_cases() { return graphics_cases("meta_records.txt"); }
-
-TEST_F(Meta, TextRecords) {
-  const std::string path = dir_ + "/a.meta";
-  ASSERT_EQ(gopen_ws(1, path.c_str(), WS_META), 0);
-  const float page[4] = {0, 1, 0, 0.5F};
-  gset_win(2, page);
-  gsel_norm_tran(2);
-  gsel_norm_tran(2);
-  const float pts[10] = {0.1F, 0.2F, 0.3F, 0.4F, 0.5F, 0.25F, 0.75F, 0.125F, 1, 0};
-  gset_line_colr_ind(5);
-  gset_line_colr_ind(5);
-  gpolyline(5, pts);
-  gpolymarker(4, pts);
-  gset_fill_int_style(2);
-  gset_fill_style_ind(9);
-  gfill_area(3, pts);
-  gset_char_up_vec(3, 4);
-  gset_text_align(2, 5);
-  const float pos[2] = {0.5F, 0.25F};
-  gtext(pos, "Surface analysis");
-  const float r[4] = {0.1F, 0.2F, 0.3F, 0.4F};
-  gclear_region(r);
-  gcreate_seg(7);
-  gclose_seg(7);
-  gmessage(0, "hello");
-  gclose_ws(1);
-  const std::string m = read_file(path);
-  EXPECT_EQ(m.rfind("ZAVMETA\n#Title: ZAV Graphics Display: X11_Graph\n#Creator: ZAV Metafile Processor-1.0\n"
-                    "#CreationDate: ",
-                    0),
-            0U);
-  EXPECT_EQ(after_date(m, "#CreationDate"), meta_cases().front()["line"]);
-}
 
 // The test page written to a metafile (either form) and replayed onto PostScript or HPGL
 // gives what drawing it there directly gives, byte for byte after the date line.
