@@ -13,7 +13,7 @@
 #include "tests/graphics/gks_fixture.h"
 #include "tests/graphics/gks_pattern.h"
 #include "tests/graphics/gks_render.h"
-#include "tests/support/graphics_cases.h"
+#include "tests/support/gwin_calls.h"
 #include "tests/support/run.h"
 
 namespace {
@@ -25,8 +25,18 @@ class Ps : public WriterTest {
   }
 };
 
-GraphicsCase case_named(const std::string& name) {
-  for (const GraphicsCase& c : graphics_cases("writers.txt"))
+// The cases of tests/data/graphics/writers.txt; the values of a field of one, in order, and
+// its first.
+std::vector<Script> writers() { return scripts_of("graphics/writers.txt"); }
+std::vector<std::string> all(const Script& c, const std::string& field) {
+  std::vector<std::string> out;
+  for (const auto& [n, w] : c.steps)
+    if (w[0] == field) out.push_back(w.size() > 1 ? w[1] : "");
+  return out;
+}
+std::string one(const Script& c, const std::string& field) { return all(c, field).empty() ? "" : all(c, field)[0]; }
+Script case_named(const std::string& name) {
+  for (const Script& c : writers())
     if (c.name == name) return c;
   ADD_FAILURE() << "no case " << name;
   return {};
@@ -89,9 +99,9 @@ void draw_named(const std::string& name) {
 TEST_F(Ps, PrologTrailerAndAppending) {
   const std::string path = make("a.ps", "", [] {});
   const std::string ps = read_file(path);
-  const GraphicsCase want = case_named("landscape letter prolog");
+  const Script want = case_named("landscape letter prolog");
   std::size_t at = 0;
-  for (const std::string& line : want.all("line")) {
+  for (const std::string& line : all(want, "line")) {
     const std::size_t nl = ps.find('\n', at);
     ASSERT_NE(nl, std::string::npos);
     if (line.back() == '*')
@@ -100,7 +110,7 @@ TEST_F(Ps, PrologTrailerAndAppending) {
       EXPECT_EQ(ps.substr(at, nl - at), line);
     at = nl + 1;
   }
-  EXPECT_EQ(ps.substr(ps.size() - want["tail"].size()), want["tail"]);
+  EXPECT_EQ(ps.substr(ps.size() - one(want, "tail").size()), one(want, "tail"));
   EXPECT_EQ(gopen_ws(1, ("+" + path).c_str(), WS_PS), 0);
   gclose_ws(1);
   const std::string both = read_file(path);
@@ -115,7 +125,7 @@ TEST_F(Ps, PrologTrailerAndAppending) {
 // inside the declared box and the box at most 3 points wider on any side; cropped to it,
 // the picture has the box's size.
 TEST_F(Ps, EpsBoxHugsTheDrawing) {
-  for (const std::string& row : case_named("eps boxes").all("eps")) {
+  for (const std::string& row : all(case_named("eps boxes"), "eps")) {
     char options[40], drawing[16];
     int w = 0, h = 0;
     ASSERT_EQ(std::sscanf(row.c_str(), "%39s %15s %d %d", options, drawing, &w, &h), 4) << row;
@@ -238,17 +248,17 @@ TEST_F(Ps, TestPageRendersWhereItWasDrawn) {
 }
 
 TEST_F(Ps, OutputCases) {
-  for (const GraphicsCase& c : graphics_cases("writers.txt")) {
-    if (!c.has("draw")) continue;
+  for (const Script& c : writers()) {
+    if (one(c, "draw").empty()) continue;
     SCOPED_TRACE(c.name);
-    if (c.has("env")) setenv("zavps_param", c["env"].c_str(), 1);
-    const int type = c["type"] == "hpgl" ? WS_HPGL : WS_PS;
-    const std::string ps = read_file(WriterTest::make(type, "o", c["options"], [&c] { draw_named(c["draw"]); }));
+    if (!one(c, "env").empty()) setenv("zavps_param", one(c, "env").c_str(), 1);
+    const int type = one(c, "type") == "hpgl" ? WS_HPGL : WS_PS;
+    const std::string ps = read_file(WriterTest::make(type, "o", one(c, "options"), [&c] { draw_named(one(c, "draw")); }));
     unsetenv("zavps_param");
-    for (const std::string& text : c.all("has")) EXPECT_NE(ps.find(text), std::string::npos) << text;
-    for (const std::string& text : c.all("once")) EXPECT_EQ(count_of(ps, text), 1) << text;
-    for (const std::string& text : c.all("starts")) EXPECT_EQ(ps.rfind(text, 0), 0U) << ps;
-    for (const std::string& text : c.all("ends")) EXPECT_TRUE(ps.size() >= text.size() && ps.substr(ps.size() - text.size()) == text) << ps;
+    for (const std::string& text : all(c, "has")) EXPECT_NE(ps.find(text), std::string::npos) << text;
+    for (const std::string& text : all(c, "once")) EXPECT_EQ(count_of(ps, text), 1) << text;
+    for (const std::string& text : all(c, "starts")) EXPECT_EQ(ps.rfind(text, 0), 0U) << ps;
+    for (const std::string& text : all(c, "ends")) EXPECT_TRUE(ps.size() >= text.size() && ps.substr(ps.size() - text.size()) == text) << ps;
   }
 }
 
