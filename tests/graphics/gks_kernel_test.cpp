@@ -22,6 +22,7 @@
 #include "tests/graphics/gks_calls.h"
 #include "tests/graphics/gks_fixture.h"
 #include "tests/support/capture.h"
+#include "tests/support/gwin_calls.h"
 #include "tests/support/run.h"
 #include "tests/support/table.h"
 
@@ -181,30 +182,6 @@ const std::map<std::string, Call>& kernel() {
   return calls;
 }
 
-struct Step {
-  int line;
-  std::string text;
-};
-
-struct Script {
-  std::string name;
-  std::vector<Step> steps;
-};
-
-std::vector<Script> scripts() {
-  std::istringstream in(read_file(STACONT_SOURCE_DIR "/tests/data/graphics/kernel.txt"));
-  std::vector<Script> out;
-  int n = 0;
-  for (std::string line; std::getline(in, line);) {
-    ++n;
-    if (line.rfind("== ", 0) == 0) out.push_back({line.substr(3), {}});
-    else if (!line.empty() && line[0] != '#' && !out.empty()) out.back().steps.push_back({n, line});
-  }
-  return out;
-}
-
-void PrintTo(const Script& s, std::ostream* os) { *os << s.name; }
-
 class Kernel : public GksTest, public testing::WithParamInterface<Script> {
  protected:
   void TearDown() override {
@@ -228,16 +205,18 @@ TEST_P(Kernel, Script) {
   std::map<std::string, Values> remembered;
   std::string err;  // what the kernel said since the last "err" step
   CaptureStderr();
-  for (const Step& step : GetParam().steps) {
-    SCOPED_TRACE("kernel.txt line " + std::to_string(step.line) + ": " + step.text);
-    std::istringstream in(step.text);
+  for (const auto& [line, words] : GetParam().steps) {
+    std::string step;  // as written, its blanks single
+    for (const std::string& w : words) step += (step.empty() ? "" : " ") + w;
+    SCOPED_TRACE("kernel.txt line " + std::to_string(line) + ": " + step);
+    std::istringstream in(step);
     std::string op;
     in >> op;
     if (op == "text") {  // the text of kept call k of a code
       std::string code, k;
       in >> code >> k;
-      const std::size_t at = step.text.find(k, 5 + code.size()) + k.size() + 1;
-      EXPECT_EQ(kept({code, k}).text, words_of(at < step.text.size() ? step.text.substr(at) : ""));
+      const std::size_t at = step.find(k, 5 + code.size()) + k.size() + 1;
+      EXPECT_EQ(kept({code, k}).text, words_of(at < step.size() ? step.substr(at) : ""));
       continue;
     }
     if (op == "needs-raster" && !graster_available()) GTEST_SKIP() << "built without Cairo";
@@ -245,7 +224,7 @@ TEST_P(Kernel, Script) {
     if (op == "write") {  // a file of the text given, "{N*TEXT}" in it N copies of TEXT, %i their number
       std::string path;
       in >> path;
-      std::string text = words_of(step.text.substr(std::min(step.text.size(), 7 + path.size())));
+      std::string text = words_of(step.substr(std::min(step.size(), 7 + path.size())));
       for (std::size_t open; (open = text.find('{')) != std::string::npos;) {
         const std::size_t star = text.find('*', open), end = text.find('}', open);
         std::string copies;
@@ -306,7 +285,7 @@ TEST_P(Kernel, Script) {
     if (op == "err" || op == "open") {
       err += GetCapturedStderr();
       if (op == "err") {
-        EXPECT_EQ(err, words_of(step.text.size() > 4 ? step.text.substr(4) : ""));
+        EXPECT_EQ(err, words_of(step.size() > 4 ? step.substr(4) : ""));
         err.clear();
       } else {
         std::string type, device;
@@ -326,7 +305,7 @@ TEST_P(Kernel, Script) {
     Expect s = expected(raw, 0);
     for (std::string& w : s.args) w = words_of(w);
     const Values got = call->second(s.args);
-    const std::string key = step.text.substr(mode.size());
+    const std::string key = step.substr(mode.size());
     if (mode == "remember") remembered[key] = got;
     if (mode == "unchanged") {
       EXPECT_EQ(got, remembered[key]);
@@ -336,7 +315,7 @@ TEST_P(Kernel, Script) {
   EXPECT_EQ(err + GetCapturedStderr(), "") << "said and not checked";
 }
 
-INSTANTIATE_TEST_SUITE_P(Scripts, Kernel, testing::ValuesIn(scripts()), [](const auto& info) {
+INSTANTIATE_TEST_SUITE_P(Scripts, Kernel, testing::ValuesIn(scripts_of("graphics/kernel.txt")), [](const auto& info) {
   std::string name;
   for (const char c : info.param.name) name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
   return name;
