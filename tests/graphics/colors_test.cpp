@@ -6,11 +6,9 @@
 #include <array>
 #include <cmath>
 #include <string>
-#include <vector>
 
 #include "config/mess.h"
 #include "config/resrc.h"
-#include "tests/support/capture.h"
 #include "tests/support/run.h"
 
 namespace {
@@ -82,26 +80,7 @@ TEST_F(Colors, PackageTable) {
   EXPECT_EQ(CLR_get_num_fill(), 15);
 }
 
-// The tables' reading and names are kernel scripts (tests/data/graphics/kernel.txt).
-TEST_F(Colors, ResourcesUpdatesAndPrinting) {
-  EXPECT_EQ(ATTRIB_parse(nullptr, nullptr), 0);
-  AttribRec a;
-  ATTRIB_init(&a);
-  EXPECT_EQ(ATTRIB_get("color_data", "green:wi=1", &a), 0);
-  EXPECT_EQ((std::vector<float>{float(a.color), a.width}), (std::vector<float>{float(CLR_get_ind("green")), 1}));
-  RES_put("color_data", "red:wi=3");
-  EXPECT_EQ(ATTRIB_get("color_data", "green:wi=1:h2", &a), 1);
-  EXPECT_EQ((std::vector<float>{float(a.color), a.width, a.size}), (std::vector<float>{10, 3, 2}));
-  AttribRec b;
-  ATTRIB_init(&b);
-  b.fill = 4;
-  b.color = -1;
-  ATTRIB_update(&a, &b);
-  EXPECT_EQ((std::vector<float>{float(a.color), a.width, float(a.fill)}), (std::vector<float>{-1, 3, 4}));
-  CaptureStdout();
-  ATTRIB_print(&a);
-  EXPECT_EQ(GetCapturedStdout(),
-            "Color: -1\nStyle: -9999\nHeight:  2.00\nWidth:  3.00\nExpansion: -9999.00\nFill: 4\nFont: -9999\n");
-}
+// The tables' reading and names, and attribute resources, updates and printing are kernel
+// scripts (tests/data/graphics/kernel.txt).
 
 }  // namespace

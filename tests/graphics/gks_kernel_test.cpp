@@ -74,8 +74,8 @@ void write_font(const Words& w) {
 int replayed = 0;
 void count_replay(const void* data) { replayed += *static_cast<const int*>(data); }
 
-// What gdevice_setup left of the last specification it was given.
-std::string device_rest;
+// What gdevice_setup left of the last specification it was given, and what ATTRIB_print printed.
+std::string device_rest, printed;
 
 // Kept call k (from the end when below 0) of a code.
 GksCall kept(const Words& w) {
@@ -156,6 +156,19 @@ const std::map<std::string, Call>& kernel() {
       {"attrib_fields", [](const Words&) {
          const AttribRec& a = *attrib({});
          return Values{float(a.color), float(a.style), float(a.fill), float(a.font), a.width, a.size, a.expansion};
+       }},
+      {"attrib_init", [](const Words&) { return ATTRIB_init(attrib({})), Values{}; }},
+      {"ATTRIB_get", [](const Words& w) { return Values{float(ATTRIB_get(w.at(0).c_str(), w.at(1).c_str(), attrib({})))}; }},
+      {"attrib_update", [](const Words& w) {  // a record of a fill and a colour, the rest missing
+         AttribRec b;
+         ATTRIB_init(&b);
+         b.fill = std::stoi(w.at(0)), b.color = std::stoi(w.at(1));
+         return ATTRIB_update(attrib({}), &b), Values{};
+       }},
+      {"ATTRIB_print", [](const Words&) {
+         CaptureStdout();
+         ATTRIB_print(attrib({}));
+         return printed = GetCapturedStdout(), Values{};
        }},
       {"GPH_line_attr", [](const Words& w) { return Values{static_cast<float>(GPH_line_attr(attrib(w)))}; }},
       {"GPH_fill_attr", [](const Words& w) { return Values{static_cast<float>(GPH_fill_attr(attrib(w)))}; }},
@@ -238,11 +251,11 @@ TEST_P(Kernel, Script) {
       write_file(words_of(path), text);
       continue;
     }
-    if (op == "said") {  // the text a kernel function gives: the window's title, the program's name, a device's rest
+    if (op == "said") {  // the text a kernel function gives: the window's title, the program's name, a device's rest, a record printed
       std::string what, text;
       std::getline(in >> what, text);
-      const std::string said = what == "title" ? gget_win_title() : what == "rest" ? device_rest : gget_prog_name();
-      EXPECT_EQ(said, text.empty() ? "" : text.substr(1));
+      const std::string said = what == "title" ? gget_win_title() : what == "rest" ? device_rest : what == "printed" ? printed : gget_prog_name();
+      EXPECT_EQ(said, words_of(text.empty() ? "" : text.substr(1)));
       continue;
     }
     if (op == "file") {  // what a file holds
