@@ -18,12 +18,7 @@
 
 namespace {
 
-class Ps : public WriterTest {
- protected:
-  std::string make(const std::string& name, const std::string& options, const std::function<void()>& draw) {
-    return WriterTest::make(WS_PS, name, options, draw);
-  }
-};
+using Ps = WriterTest;
 
 // The cases of tests/data/graphics/writers.txt; the values of a field of one, in order, and
 // its first.
@@ -97,7 +92,7 @@ void draw_named(const std::string& name) {
 // The prolog of a landscape letter page, line by line, and the trailer of a blank page,
 // whose box is empty; appending adds a plot without a new prolog.
 TEST_F(Ps, PrologTrailerAndAppending) {
-  const std::string path = make("a.ps", "", [] {});
+  const std::string path = make(WS_PS, "a.ps", "", [] {});
   const std::string ps = read_file(path);
   const Script want = case_named("landscape letter prolog");
   std::size_t at = 0;
@@ -130,7 +125,7 @@ TEST_F(Ps, EpsBoxHugsTheDrawing) {
     int w = 0, h = 0;
     ASSERT_EQ(std::sscanf(row.c_str(), "%39s %15s %d %d", options, drawing, &w, &h), 4) << row;
     SCOPED_TRACE(row);
-    const std::string path = make("p.eps", options, [&drawing] { draw_named(drawing); });
+    const std::string path = make(WS_PS, "p.eps", options, [&drawing] { draw_named(drawing); });
     const std::string ps = read_file(path);
     EXPECT_EQ(ps.rfind("%!PS-Adobe-3.0 EPSF-3.0\n%%BoundingBox: ", 0), 0U);
     EXPECT_EQ(ps.find("saveobj"), std::string::npos);
@@ -165,7 +160,7 @@ TEST_F(Ps, EpsBoxHugsTheDrawing) {
 // comments to its prolog, one page and its trailer makes Ghostscript draw that page just
 // as in the whole file, each with its own drawing in the same place.
 TEST_F(Ps, PagesStandAloneByTheirStructureComments) {
-  const std::string path = make("pages.ps", ",color", [] {
+  const std::string path = make(WS_PS, "pages.ps", ",color", [] {
     gclear_ws(1, 1);  // nothing drawn yet: still the first page
     EXPECT_EQ(gps_get_pages(), 1);
     for (int page = 0; page < 3; ++page) {
@@ -229,14 +224,14 @@ TEST_F(Ps, PagesStandAloneByTheirStructureComments) {
 
 TEST_F(Ps, TestPageRendersWhereItWasDrawn) {
   // A landscape page: turned by 90 degrees, a quarter inch from the edges.
-  const Picture pic = render_ps(make("page.ps", "", pattern::draw), false);
+  const Picture pic = render_ps(make(WS_PS, "page.ps", "", pattern::draw), false);
   ASSERT_EQ(pic.width, 612);
   ASSERT_EQ(pic.height, 792);
   pattern::check_page(pic, [](float x, float y) {
     return std::pair{static_cast<int>(std::lround(594 - y * 756)), static_cast<int>(std::lround(774 - x * 756))};
   }, "landscape");
   // The same page unturned as an EPS, cropped to the declared box, which hugs the drawing.
-  const std::string eps = make("page.eps", ",eps,port", pattern::draw);
+  const std::string eps = make(WS_PS, "page.eps", ",eps,port", pattern::draw);
   const Picture e = render_ps(eps, true);
   const std::vector<int> crop = declared_box(read_file(eps));
   ASSERT_EQ(crop.size(), 4u);
@@ -253,7 +248,7 @@ TEST_F(Ps, OutputCases) {
     SCOPED_TRACE(c.name);
     if (!one(c, "env").empty()) setenv("zavps_param", one(c, "env").c_str(), 1);
     const int type = one(c, "type") == "hpgl" ? WS_HPGL : WS_PS;
-    const std::string ps = read_file(WriterTest::make(type, "o", one(c, "options"), [&c] { draw_named(one(c, "draw")); }));
+    const std::string ps = read_file(make(type, "o", one(c, "options"), [&c] { draw_named(one(c, "draw")); }));
     unsetenv("zavps_param");
     for (const std::string& text : all(c, "has")) EXPECT_NE(ps.find(text), std::string::npos) << text;
     for (const std::string& text : all(c, "once")) EXPECT_EQ(count_of(ps, text), 1) << text;
