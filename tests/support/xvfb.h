@@ -14,31 +14,6 @@
 
 #include "tests/support/run.h"
 
-// Xvfb on a free display number of its own (the server chooses it), with one screen of
-// the given depth; DISPLAY points at it while the object lives and is restored after.
-class Xvfb {
- public:
-  explicit Xvfb(int depth = 24, const std::string& size = "1280x1024");
-  ~Xvfb();
-  Xvfb(const Xvfb&) = delete;
-  Xvfb& operator=(const Xvfb&) = delete;
-  bool ok() const { return pid_ > 0; }
-  const std::string& display() const { return display_; }
-  const std::string& why() const { return why_; }
-  // Stops the server (the programs still connected to it lose their display).
-  void stop();
-
- private:
-  pid_t pid_ = -1;
-  std::string display_;
-  std::string why_;
-  std::string old_display_;
-  bool had_display_ = false;
-};
-
-// The path of the Xvfb program, "" when it is not installed.
-std::string xvfb_program();
-
 // A program running beside the test; its output goes to files read when it ends. Its
 // standard input is stdin_text (all of it there from the start), nothing when empty.
 class Background {
@@ -54,6 +29,7 @@ class Background {
   RunResult wait(int timeout_s);
   // What the program has written to its standard output so far.
   std::string output() const;
+  pid_t pid() const { return pid_; }
 
  private:
   pid_t pid_ = -1;
@@ -61,6 +37,31 @@ class Background {
   int status_ = -1;
   bool done_ = false;
 };
+
+// Xvfb on a free display number of its own (the server chooses it), with one screen of
+// the given depth; DISPLAY points at it while the object lives and is restored after.
+class Xvfb {
+ public:
+  explicit Xvfb(int depth = 24, const std::string& size = "1280x1024");
+  ~Xvfb();
+  Xvfb(const Xvfb&) = delete;
+  Xvfb& operator=(const Xvfb&) = delete;
+  bool ok() const { return server_ != nullptr; }
+  const std::string& display() const { return display_; }
+  const std::string& why() const { return why_; }
+  // Stops the server (the programs still connected to it lose their display).
+  void stop();
+
+ private:
+  std::unique_ptr<Background> server_;
+  std::string display_;
+  std::string why_;
+  std::string old_display_;
+  bool had_display_ = false;
+};
+
+// The path of the Xvfb program, "" when it is not installed.
+std::string xvfb_program();
 
 // ---- the test's own connection ----
 
