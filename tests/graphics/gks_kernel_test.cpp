@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <map>
 #include <sstream>
@@ -74,7 +75,8 @@ void write_font(const Words& w) {
 int replayed = 0;
 void count_replay(const void* data) { replayed += *static_cast<const int*>(data); }
 
-// What gdevice_setup left of the last specification it was given, and what ATTRIB_print printed.
+// What gdevice_setup left of the last specification it was given, and the last text a call
+// printed or gave (a record printed, a page's name).
 std::string device_rest, printed;
 
 // Kept call k (from the end when below 0) of a code.
@@ -157,6 +159,13 @@ const std::map<std::string, Call>& kernel() {
          const AttribRec& a = *attrib({});
          return Values{float(a.color), float(a.style), float(a.fill), float(a.font), a.width, a.size, a.expansion};
        }},
+      {"graster_page", [](const Words&) {
+         int w = 0, h = 0;
+         std::vector<std::uint32_t> px;
+         return Values{float(graster_page(&w, &h, &px)), float(w), float(h)};
+       }},
+      GKS_CALL(graster_write_png),
+      {"graster_page_name", [](const Words& w) { return printed = graster_page_name(w.at(0), std::stoi(w.at(1))), Values{}; }},
       {"attrib_init", [](const Words&) { return ATTRIB_init(attrib({})), Values{}; }},
       {"ATTRIB_get", [](const Words& w) { return Values{float(ATTRIB_get(w.at(0).c_str(), w.at(1).c_str(), attrib({})))}; }},
       {"attrib_update", [](const Words& w) {  // a record of a fill and a colour, the rest missing
@@ -251,7 +260,7 @@ TEST_P(Kernel, Script) {
       write_file(words_of(path), text);
       continue;
     }
-    if (op == "said") {  // the text a kernel function gives: the window's title, the program's name, a device's rest, a record printed
+    if (op == "said") {  // the window's title, the program's name, a device's rest, or the last text printed or given
       std::string what, text;
       std::getline(in >> what, text);
       const std::string said = what == "title" ? gget_win_title() : what == "rest" ? device_rest : what == "printed" ? printed : gget_prog_name();
