@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -87,6 +88,33 @@ GksCall kept(const Words& w) {
   return k >= 0 && k < static_cast<long>(c.size()) ? c[static_cast<std::size_t>(k)] : GksCall{-1, -9999, {}, ""};
 }
 
+// CIE 1976 colour difference of colours i and j of the table (sRGB, D65); j -1 black, -2 white.
+double delta_e(int i, int j) {
+  auto lab = [](int k) {
+    float c[3] = {k == -2 ? 1.0F : 0.0F, k == -2 ? 1.0F : 0.0F, k == -2 ? 1.0F : 0.0F};
+    if (k >= 0) CLR_get_rgb(k, &c[0], &c[1], &c[2]);
+    double l[3], f[3];
+    for (int n = 0; n < 3; ++n) l[n] = c[n] <= 0.04045 ? c[n] / 12.92 : std::pow((c[n] + 0.055) / 1.055, 2.4);
+    const double xyz[3] = {(0.4124 * l[0] + 0.3576 * l[1] + 0.1805 * l[2]) / 0.95047, 0.2126 * l[0] + 0.7152 * l[1] + 0.0722 * l[2],
+                           (0.0193 * l[0] + 0.1192 * l[1] + 0.9505 * l[2]) / 1.08883};
+    for (int n = 0; n < 3; ++n) f[n] = xyz[n] > 216.0 / 24389 ? std::cbrt(xyz[n]) : (24389.0 / 27 * xyz[n] + 16) / 116;
+    return std::array<double, 3>{116 * f[1] - 16, 500 * (f[0] - f[1]), 200 * (f[1] - f[2])};
+  };
+  const auto p = lab(i), q = lab(j);
+  return std::hypot(p[0] - q[0], p[1] - q[1], p[2] - q[2]);
+}
+
+// Whether the N band colours PREFIX01.. are all there, each at least 40 apart from black and
+// white and at least APART from the one before.
+bool bands_apart(const std::string& prefix, int n, double apart) {
+  bool ok = true;
+  for (int k = 1; k <= n; ++k) {
+    const int i = CLR_get_ind((prefix + (k < 10 ? "0" : "") + std::to_string(k)).c_str());
+    ok = ok && i >= 0 && delta_e(i, -1) >= 40 && delta_e(i, -2) >= 40 && (k == 1 || delta_e(i - 1, i) >= apart);
+  }
+  return ok;
+}
+
 const std::map<std::string, Call>& kernel() {
   static const std::map<std::string, Call> calls = with_shared({
       GKS_CALL(gpolyline), GKS_CALL(gset_linetype), GKS_CALL(gset_linewidth), GKS_CALL(gset_line_colr_ind),
@@ -166,6 +194,8 @@ const std::map<std::string, Call>& kernel() {
        }},
       GKS_CALL(graster_write_png),
       {"graster_page_name", [](const Words& w) { return printed = graster_page_name(w.at(0), std::stoi(w.at(1))), Values{}; }},
+      {"delta_e", [](const Words& w) { return Values{float(delta_e(std::stoi(w.at(0)), std::stoi(w.at(1))))}; }},
+      {"bands_apart", [](const Words& w) { return Values{float(bands_apart(w.at(0), std::stoi(w.at(1)), std::stod(w.at(2))))}; }},
       {"attrib_init", [](const Words&) { return ATTRIB_init(attrib({})), Values{}; }},
       {"ATTRIB_get", [](const Words& w) { return Values{float(ATTRIB_get(w.at(0).c_str(), w.at(1).c_str(), attrib({})))}; }},
       {"attrib_update", [](const Words& w) {  // a record of a fill and a colour, the rest missing
