@@ -232,8 +232,7 @@ void WindowProgramTest::SetUp() {
   XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
   me_ = XOpenDisplay(server_->display().c_str());
   ASSERT_NE(me_, nullptr);
-  dir_ = make_temp_dir("stacont_window");
-  env_ = clean_env(dir_ + "/no-resource-files");
+  ProgramTest::SetUp();
   env_["DISPLAY"] = server_->display();
   // stdbuf (line-buffered answers) preloads a library before a sanitizer's runtime.
   const char* asan = std::getenv("ASAN_OPTIONS");

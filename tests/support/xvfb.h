@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/program.h"
 #include "tests/support/run.h"
 
 // A program running beside the test; its output goes to files read when it ends. Its
@@ -86,14 +87,12 @@ void send_client(Display* d, Window w, int code);
 
 // A test of the real program on a private X server: the server, the test's own connection
 // to it (errors about windows that went away are ignored: they are failed expectations,
-// not the test's end), a folder of the test's own and an environment that holds none of the
-// user's settings and names the server's display. Skipped where Xvfb is not installed.
-class WindowProgramTest : public ::testing::Test {
+// not the test's end), and the program test's folder and environment, which names the
+// server's display. Skipped where Xvfb is not installed.
+class WindowProgramTest : public ProgramTest {
  protected:
   void SetUp() override;
   void TearDown() override;
   std::unique_ptr<Xvfb> server_;
   Display* me_ = nullptr;
-  std::string dir_;
-  std::map<std::string, std::string> env_;
 };
