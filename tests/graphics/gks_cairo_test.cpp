@@ -188,21 +188,8 @@ TEST_F(CairoTest, PdfHoldsEveryPageAndSvgIsOneDocumentAPage) {
   EXPECT_NE(svg.find("width=\"200px\""), std::string::npos) << svg.substr(0, 300);
 }
 
-TEST(RasterDevice, PageNames) {
-  EXPECT_EQ(graster_page_name("hour.png", 1), "hour_01.png");
-  EXPECT_EQ(graster_page_name("out/hour.svg", 24), "out/hour_24.svg");
-  EXPECT_EQ(graster_page_name("dir.d/plot", 3), "dir.d/plot_03");
-  EXPECT_EQ(graster_page_name(".png", 2), ".png_02");
-  EXPECT_EQ(graster_page_name("p", 100), "p_100");
-}
-
-// Without an open page there is nothing to give.
-TEST_F(CairoTest, NoPageWithoutAnOpenDevice) {
-  int w = 0, h = 0;
-  std::vector<std::uint32_t> px;
-  EXPECT_EQ(graster_page(&w, &h, &px), -1);
-  EXPECT_EQ(graster_write_png((dir_ + "/x.png").c_str()), -1);
-}
+// Page names and asking for a page without a device are kernel scripts
+// (tests/data/graphics/kernel.txt).
 
 // The worker threads' PNG pages are the pages drawn on the program's own thread byte for
 // byte, also pages whose pixels were read or that got a picture pasted before they ended

@@ -91,4 +91,3 @@ class WriterTest : public GksTest {
   std::string dir_;
 };
 
-inline const int kTypes[] = {WS_X11, WS_META, WS_PS, WS_HPGL, WS_XDRAW};

@@ -16,12 +16,7 @@
 
 namespace {
 
-class Hpgl : public WriterTest {
- protected:
-  std::string make(const std::string& name, const std::string& options, const std::function<void()>& draw) {
-    return WriterTest::make(WS_HPGL, name, options, draw);
-  }
-};
+using Hpgl = WriterTest;
 
 // The streams' texts are cases of tests/data/graphics/writers.txt, the page's size in
 // plotter units a kernel script (tests/data/graphics/kernel.txt).
@@ -29,7 +24,7 @@ class Hpgl : public WriterTest {
 // Label boxes cleared to the background and white fills stay white through hp2xx inside a
 // black square.
 TEST_F(Hpgl, WhiteFillsAndClearedBoxesRenderWhite) {
-  const std::string path = make("white.hpgl", ",nopcl", [] {
+  const std::string path = make(WS_HPGL, "white.hpgl", ",nopcl", [] {
     const float black[3] = {0, 0, 0}, white[3] = {1, 1, 1};
     gset_colr_rep(1, 40, black);
     gset_colr_rep(1, 41, white);
@@ -63,7 +58,7 @@ TEST_F(Hpgl, WhiteFillsAndClearedBoxesRenderWhite) {
 // and 50 dots an inch across): everything where it was drawn. The picture spans the page
 // border: NDC 0..1 across and 0..0.74 up.
 TEST_F(Hpgl, TestPageRendersWhereItWasDrawn) {
-  const Picture pic = render_hpgl(make("page.hpgl", ",nopcl", pattern::draw), 50);
+  const Picture pic = render_hpgl(make(WS_HPGL, "page.hpgl", ",nopcl", pattern::draw), 50);
   ASSERT_GT(pic.width, 300);
   EXPECT_NEAR(pic.width, 10150 / 40.0 / 25.4 * 50, 6);
   const pattern::Place at = [&pic](float x, float y) {

@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <map>
 #include <sstream>
@@ -22,7 +24,7 @@
 #include "tests/graphics/gks_calls.h"
 #include "tests/graphics/gks_fixture.h"
 #include "tests/support/capture.h"
-#include "tests/support/graphics_cases.h"
+#include "tests/support/gwin_calls.h"
 #include "tests/support/run.h"
 #include "tests/support/table.h"
 
@@ -74,8 +76,9 @@ void write_font(const Words& w) {
 int replayed = 0;
 void count_replay(const void* data) { replayed += *static_cast<const int*>(data); }
 
-// What gdevice_setup left of the last specification it was given.
-std::string device_rest;
+// What gdevice_setup left of the last specification it was given, and the last text a call
+// printed or gave (a record printed, a page's name).
+std::string device_rest, printed;
 
 // Kept call k (from the end when below 0) of a code.
 GksCall kept(const Words& w) {
@@ -83,6 +86,33 @@ GksCall kept(const Words& w) {
   const long k = std::stol(w.at(1)) + (std::stol(w.at(1)) < 0 ? static_cast<long>(c.size()) : 0);
   EXPECT_TRUE(k >= 0 && k < static_cast<long>(c.size())) << "no call " << w.at(1) << " of code " << w.at(0);
   return k >= 0 && k < static_cast<long>(c.size()) ? c[static_cast<std::size_t>(k)] : GksCall{-1, -9999, {}, ""};
+}
+
+// CIE 1976 colour difference of colours i and j of the table (sRGB, D65); j -1 black, -2 white.
+double delta_e(int i, int j) {
+  auto lab = [](int k) {
+    float c[3] = {k == -2 ? 1.0F : 0.0F, k == -2 ? 1.0F : 0.0F, k == -2 ? 1.0F : 0.0F};
+    if (k >= 0) CLR_get_rgb(k, &c[0], &c[1], &c[2]);
+    double l[3], f[3];
+    for (int n = 0; n < 3; ++n) l[n] = c[n] <= 0.04045 ? c[n] / 12.92 : std::pow((c[n] + 0.055) / 1.055, 2.4);
+    const double xyz[3] = {(0.4124 * l[0] + 0.3576 * l[1] + 0.1805 * l[2]) / 0.95047, 0.2126 * l[0] + 0.7152 * l[1] + 0.0722 * l[2],
+                           (0.0193 * l[0] + 0.1192 * l[1] + 0.9505 * l[2]) / 1.08883};
+    for (int n = 0; n < 3; ++n) f[n] = xyz[n] > 216.0 / 24389 ? std::cbrt(xyz[n]) : (24389.0 / 27 * xyz[n] + 16) / 116;
+    return std::array<double, 3>{116 * f[1] - 16, 500 * (f[0] - f[1]), 200 * (f[1] - f[2])};
+  };
+  const auto p = lab(i), q = lab(j);
+  return std::hypot(p[0] - q[0], p[1] - q[1], p[2] - q[2]);
+}
+
+// Whether the N band colours PREFIX01.. are all there, each at least 40 apart from black and
+// white and at least APART from the one before.
+bool bands_apart(const std::string& prefix, int n, double apart) {
+  bool ok = true;
+  for (int k = 1; k <= n; ++k) {
+    const int i = CLR_get_ind((prefix + (k < 10 ? "0" : "") + std::to_string(k)).c_str());
+    ok = ok && i >= 0 && delta_e(i, -1) >= 40 && delta_e(i, -2) >= 40 && (k == 1 || delta_e(i - 1, i) >= apart);
+  }
+  return ok;
 }
 
 const std::map<std::string, Call>& kernel() {
@@ -93,7 +123,7 @@ const std::map<std::string, Call>& kernel() {
       GKS_CALL(gset_marker_width), GKS_CALL(gget_marker_half), GKS_CALL(ATTR_parse_marker), GKS_CALL(gfill_area),
       GKS_CALL(gset_fill_int_style), GKS_CALL(gset_fill_style_ind), GKS_CALL(gset_fill_colr_ind),
       GKS_CALL(gset_fill_print_solid), GKS_CALL(gget_fill_colr), GKS_CALL(gget_fill_int_style),
-      GKS_CALL(gget_fill_style_ind), GKS_CALL(gget_fill_print_solid), GKS_CALL(gfill_test), GKS_CALL(gis_valid_colr),
+      GKS_CALL(gget_fill_style_ind), GKS_CALL(gget_fill_print_solid), GKS_CALL(gfill_test), GKS_CALL(gis_valid_colr), GKS_CALL(ATTR_parse_fill_pat),
       GKS_CALL(gget_color_rgb256), GKS_CALL(gset_background), GKS_CALL(ginit_background), GKS_CALL(gcolr_reset_state),
       GKS_CALL(gset_char_ht), GKS_CALL(gset_expan), GKS_CALL(gset_text_width), GKS_CALL(gset_text_align),
       GKS_CALL(gset_char_up_vec), GKS_CALL(gset_fontprec), GKS_CALL(gset_text_colr_ind), GKS_CALL(ginq_text_align),
@@ -111,7 +141,7 @@ const std::map<std::string, Call>& kernel() {
       GKS_CALL(attrib_style), GKS_CALL(gset_font_list), GKS_CALL(gtext_width), GKS_CALL(gset_space),
       GKS_CALL(gset_char_space), GKS_CALL(gget_num_fonts), GKS_CALL(gget_font_type), GKS_CALL(gget_glyph_width),
       GKS_CALL(GPH_setup), GKS_CALL(GPH_end), GKS_CALL(FLAG_set), GKS_CALL(FLAG_get), GKS_CALL(FLAG_set_batch),
-      GKS_CALL(gcreate_seg), GKS_CALL(GPH_set_win_title), GKS_CALL(gopen_gks), GKS_CALL(gclose_gks),
+      GKS_CALL(gcreate_seg), GKS_CALL(GPH_set_win_title), GKS_CALL(gset_win_title), GKS_CALL(gopen_gks), GKS_CALL(gclose_gks),
       GKS_CALL(gclose_seg), GKS_CALL(gdel_seg), GKS_CALL(gget_num_objects),
       {"dash", [](const Words& w) { const std::vector<int> d = dash(std::stoi(w.at(0))); return Values(d.begin(), d.end()); }},
       {"font", [](const Words& w) { return write_font(w), Values{}; }}, GKS_CALL(GPH_circle),
@@ -157,6 +187,28 @@ const std::map<std::string, Call>& kernel() {
          const AttribRec& a = *attrib({});
          return Values{float(a.color), float(a.style), float(a.fill), float(a.font), a.width, a.size, a.expansion};
        }},
+      {"graster_page", [](const Words&) {
+         int w = 0, h = 0;
+         std::vector<std::uint32_t> px;
+         return Values{float(graster_page(&w, &h, &px)), float(w), float(h)};
+       }},
+      GKS_CALL(graster_write_png),
+      {"graster_page_name", [](const Words& w) { return printed = graster_page_name(w.at(0), std::stoi(w.at(1))), Values{}; }},
+      {"delta_e", [](const Words& w) { return Values{float(delta_e(std::stoi(w.at(0)), std::stoi(w.at(1))))}; }},
+      {"bands_apart", [](const Words& w) { return Values{float(bands_apart(w.at(0), std::stoi(w.at(1)), std::stod(w.at(2))))}; }},
+      {"attrib_init", [](const Words&) { return ATTRIB_init(attrib({})), Values{}; }},
+      {"ATTRIB_get", [](const Words& w) { return Values{float(ATTRIB_get(w.at(0).c_str(), w.at(1).c_str(), attrib({})))}; }},
+      {"attrib_update", [](const Words& w) {  // a record of a fill and a colour, the rest missing
+         AttribRec b;
+         ATTRIB_init(&b);
+         b.fill = std::stoi(w.at(0)), b.color = std::stoi(w.at(1));
+         return ATTRIB_update(attrib({}), &b), Values{};
+       }},
+      {"ATTRIB_print", [](const Words&) {
+         CaptureStdout();
+         ATTRIB_print(attrib({}));
+         return printed = GetCapturedStdout(), Values{};
+       }},
       {"GPH_line_attr", [](const Words& w) { return Values{static_cast<float>(GPH_line_attr(attrib(w)))}; }},
       {"GPH_fill_attr", [](const Words& w) { return Values{static_cast<float>(GPH_fill_attr(attrib(w)))}; }},
       {"GPH_mark_attr", [](const Words& w) { return Values{float(GPH_mark_attr(attrib(w), attrib_scale(w)))}; }},
@@ -173,34 +225,14 @@ const std::map<std::string, Call>& kernel() {
        }},
       {"calls", [](const Words& w) { return Values{static_cast<float>(GksTest::calls(std::stoi(w.at(0))).size())}; }},
       {"record", [](const Words& w) { return kept(w).values; }},
+      {"pattern_rows", [](const Words& w) {
+         const unsigned char* r = gget_fill_pattern(std::stoi(w.at(0)));
+         return r != nullptr ? Values(r, r + 8) : Values{};
+       }},
       {"arg", [](const Words& w) { return Values{static_cast<float>(kept(w).arg)}; }},
   });
   return calls;
 }
-
-struct Step {
-  int line;
-  std::string text;
-};
-
-struct Script {
-  std::string name;
-  std::vector<Step> steps;
-};
-
-std::vector<Script> scripts() {
-  std::istringstream in(read_file(STACONT_SOURCE_DIR "/tests/data/graphics/kernel.txt"));
-  std::vector<Script> out;
-  int n = 0;
-  for (std::string line; std::getline(in, line);) {
-    ++n;
-    if (line.rfind("== ", 0) == 0) out.push_back({line.substr(3), {}});
-    else if (!line.empty() && line[0] != '#' && !out.empty()) out.back().steps.push_back({n, line});
-  }
-  return out;
-}
-
-void PrintTo(const Script& s, std::ostream* os) { *os << s.name; }
 
 class Kernel : public GksTest, public testing::WithParamInterface<Script> {
  protected:
@@ -225,16 +257,18 @@ TEST_P(Kernel, Script) {
   std::map<std::string, Values> remembered;
   std::string err;  // what the kernel said since the last "err" step
   CaptureStderr();
-  for (const Step& step : GetParam().steps) {
-    SCOPED_TRACE("kernel.txt line " + std::to_string(step.line) + ": " + step.text);
-    std::istringstream in(step.text);
+  for (const auto& [line, words] : GetParam().steps) {
+    std::string step;  // as written, its blanks single
+    for (const std::string& w : words) step += (step.empty() ? "" : " ") + w;
+    SCOPED_TRACE("kernel.txt line " + std::to_string(line) + ": " + step);
+    std::istringstream in(step);
     std::string op;
     in >> op;
     if (op == "text") {  // the text of kept call k of a code
       std::string code, k;
       in >> code >> k;
-      const std::size_t at = step.text.find(k, 5 + code.size()) + k.size() + 1;
-      EXPECT_EQ(kept({code, k}).text, words_of(at < step.text.size() ? step.text.substr(at) : ""));
+      const std::size_t at = step.find(k, 5 + code.size()) + k.size() + 1;
+      EXPECT_EQ(kept({code, k}).text, words_of(at < step.size() ? step.substr(at) : ""));
       continue;
     }
     if (op == "needs-raster" && !graster_available()) GTEST_SKIP() << "built without Cairo";
@@ -242,7 +276,7 @@ TEST_P(Kernel, Script) {
     if (op == "write") {  // a file of the text given, "{N*TEXT}" in it N copies of TEXT, %i their number
       std::string path;
       in >> path;
-      std::string text = words_of(step.text.substr(std::min(step.text.size(), 7 + path.size())));
+      std::string text = words_of(step.substr(std::min(step.size(), 7 + path.size())));
       for (std::size_t open; (open = text.find('{')) != std::string::npos;) {
         const std::size_t star = text.find('*', open), end = text.find('}', open);
         std::string copies;
@@ -256,11 +290,11 @@ TEST_P(Kernel, Script) {
       write_file(words_of(path), text);
       continue;
     }
-    if (op == "said") {  // the text a kernel function gives: the window's title, the program's name, a device's rest
+    if (op == "said") {  // the window's title, the program's name, a device's rest, or the last text printed or given
       std::string what, text;
       std::getline(in >> what, text);
-      const std::string said = what == "title" ? gget_win_title() : what == "rest" ? device_rest : gget_prog_name();
-      EXPECT_EQ(said, text.empty() ? "" : text.substr(1));
+      const std::string said = what == "title" ? gget_win_title() : what == "rest" ? device_rest : what == "printed" ? printed : gget_prog_name();
+      EXPECT_EQ(said, words_of(text.empty() ? "" : text.substr(1)));
       continue;
     }
     if (op == "file") {  // what a file holds
@@ -275,6 +309,14 @@ TEST_P(Kernel, Script) {
       const std::string bytes = read_file(words_of(path)), want = words_of(text.empty() ? "" : text.substr(1));
       const long from = at == "*" ? 0 : std::stol(at) + (std::stol(at) < 0 ? static_cast<long>(bytes.size()) : 0);
       EXPECT_TRUE(at == "*" ? bytes.find(want) != std::string::npos : from >= 0 && bytes.compare(static_cast<std::size_t>(from), want.size(), want) == 0);
+      continue;
+    }
+    if (op == "after") {  // what a file holds after the line with a key (a creation date)
+      std::string path, key, text;
+      std::getline(in >> path >> key, text);
+      const std::string bytes = read_file(words_of(path));
+      const std::size_t at = bytes.find(key);
+      EXPECT_EQ(at == std::string::npos ? bytes : bytes.substr(bytes.find('\n', at) + 1), words_of(text.empty() ? "" : text.substr(1)));
       continue;
     }
     if (op == "cut") {  // the first N bytes of a file (below 0: all but the last -N) into another
@@ -295,7 +337,7 @@ TEST_P(Kernel, Script) {
     if (op == "err" || op == "open") {
       err += GetCapturedStderr();
       if (op == "err") {
-        EXPECT_EQ(err, words_of(step.text.size() > 4 ? step.text.substr(4) : ""));
+        EXPECT_EQ(err, words_of(step.size() > 4 ? step.substr(4) : ""));
         err.clear();
       } else {
         std::string type, device;
@@ -315,7 +357,7 @@ TEST_P(Kernel, Script) {
     Expect s = expected(raw, 0);
     for (std::string& w : s.args) w = words_of(w);
     const Values got = call->second(s.args);
-    const std::string key = step.text.substr(mode.size());
+    const std::string key = step.substr(mode.size());
     if (mode == "remember") remembered[key] = got;
     if (mode == "unchanged") {
       EXPECT_EQ(got, remembered[key]);
@@ -325,32 +367,11 @@ TEST_P(Kernel, Script) {
   EXPECT_EQ(err + GetCapturedStderr(), "") << "said and not checked";
 }
 
-INSTANTIATE_TEST_SUITE_P(Scripts, Kernel, testing::ValuesIn(scripts()), [](const auto& info) {
+INSTANTIATE_TEST_SUITE_P(Scripts, Kernel, testing::ValuesIn(scripts_of("graphics/kernel.txt")), [](const auto& info) {
   std::string name;
   for (const char c : info.param.name) name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
   return name;
 });
-
-// The 20 patterns: every name of each, and its rows from the top.
-TEST(Patterns, ByNameAndRows) {
-  const std::vector<std::string> t = graphics_cases("fill_patterns.txt").front().all("pattern");
-  ASSERT_EQ(t.size(), static_cast<std::size_t>(GKS_NUM_PATTERNS));
-  for (int i = 0; i < GKS_NUM_PATTERNS; ++i) {
-    std::istringstream in(t[i]);
-    int index = -1;
-    in >> index;
-    EXPECT_EQ(index, i);
-    for (std::string name; in >> name && name != "|";) EXPECT_EQ(ATTR_parse_fill_pat(name.c_str()), i) << name;
-    std::vector<unsigned char> want;
-    for (std::string row; in >> row;) want.push_back(static_cast<unsigned char>(std::stoi(row, nullptr, 16)));
-    const unsigned char* rows = gget_fill_pattern(i);
-    ASSERT_NE(rows, nullptr);
-    EXPECT_EQ(std::vector<unsigned char>(rows, rows + 8), want) << i;
-  }
-  for (const char* bad : {"", "hatch", "-3", "1e3x"}) EXPECT_EQ(ATTR_parse_fill_pat(bad), -1) << bad;
-  EXPECT_EQ(ATTR_parse_fill_pat("25"), 25);  // a number; the setter refuses it
-  EXPECT_EQ(gget_fill_pattern(20), nullptr);
-}
 
 // A long run without a writer keeps a bounded log of what it drew and counts the rest.
 TEST_F(GksTest, RecordedCallsAreBounded) {

@@ -35,16 +35,13 @@ inline void fill_rect(const float r[4]) {
   gfill_area(4, p);
 }
 
-// The workstation window over the whole surface.
-inline void setup() {
+// The workstation window over the whole surface, transformation 1 and the page, with a
+// border around it.
+inline void draw() {
   float xvp = 1, yvp = 1;
   ginq_maxview(&xvp, &yvp);
   const float ws[4] = {0, xvp, 0, yvp};
   gset_ws_win(1, ws);
-}
-
-// Transformation 1 and the page, with a border around it.
-inline void draw_page() {
   const float page[4] = {0, 1, 0, 0.74F};
   gset_win(1, page);
   gset_vp(1, page);
@@ -91,11 +88,6 @@ inline void draw_page() {
   const float pos2[2] = {0.45F, 0.30F};
   gtext(pos2, text);
   gset_char_up_vec(0, 1);
-}
-
-inline void draw() {
-  setup();
-  draw_page();
 }
 
 // Pixel (column, row) of a page point (NDC) on a rendered picture.

@@ -13,20 +13,25 @@
 #include "tests/graphics/gks_fixture.h"
 #include "tests/graphics/gks_pattern.h"
 #include "tests/graphics/gks_render.h"
-#include "tests/support/graphics_cases.h"
+#include "tests/support/gwin_calls.h"
 #include "tests/support/run.h"
 
 namespace {
 
-class Ps : public WriterTest {
- protected:
-  std::string make(const std::string& name, const std::string& options, const std::function<void()>& draw) {
-    return WriterTest::make(WS_PS, name, options, draw);
-  }
-};
+using Ps = WriterTest;
 
-GraphicsCase case_named(const std::string& name) {
-  for (const GraphicsCase& c : graphics_cases("writers.txt"))
+// The cases of tests/data/graphics/writers.txt; the values of a field of one, in order, and
+// its first.
+std::vector<Script> writers() { return scripts_of("graphics/writers.txt"); }
+std::vector<std::string> all(const Script& c, const std::string& field) {
+  std::vector<std::string> out;
+  for (const auto& [n, w] : c.steps)
+    if (w[0] == field) out.push_back(w.size() > 1 ? w[1] : "");
+  return out;
+}
+std::string one(const Script& c, const std::string& field) { return all(c, field).empty() ? "" : all(c, field)[0]; }
+Script case_named(const std::string& name) {
+  for (const Script& c : writers())
     if (c.name == name) return c;
   ADD_FAILURE() << "no case " << name;
   return {};
@@ -87,11 +92,11 @@ void draw_named(const std::string& name) {
 // The prolog of a landscape letter page, line by line, and the trailer of a blank page,
 // whose box is empty; appending adds a plot without a new prolog.
 TEST_F(Ps, PrologTrailerAndAppending) {
-  const std::string path = make("a.ps", "", [] {});
+  const std::string path = make(WS_PS, "a.ps", "", [] {});
   const std::string ps = read_file(path);
-  const GraphicsCase want = case_named("landscape letter prolog");
+  const Script want = case_named("landscape letter prolog");
   std::size_t at = 0;
-  for (const std::string& line : want.all("line")) {
+  for (const std::string& line : all(want, "line")) {
     const std::size_t nl = ps.find('\n', at);
     ASSERT_NE(nl, std::string::npos);
     if (line.back() == '*')
@@ -100,7 +105,7 @@ TEST_F(Ps, PrologTrailerAndAppending) {
       EXPECT_EQ(ps.substr(at, nl - at), line);
     at = nl + 1;
   }
-  EXPECT_EQ(ps.substr(ps.size() - want["tail"].size()), want["tail"]);
+  EXPECT_EQ(ps.substr(ps.size() - one(want, "tail").size()), one(want, "tail"));
   EXPECT_EQ(gopen_ws(1, ("+" + path).c_str(), WS_PS), 0);
   gclose_ws(1);
   const std::string both = read_file(path);
@@ -115,12 +120,12 @@ TEST_F(Ps, PrologTrailerAndAppending) {
 // inside the declared box and the box at most 3 points wider on any side; cropped to it,
 // the picture has the box's size.
 TEST_F(Ps, EpsBoxHugsTheDrawing) {
-  for (const std::string& row : case_named("eps boxes").all("eps")) {
+  for (const std::string& row : all(case_named("eps boxes"), "eps")) {
     char options[40], drawing[16];
     int w = 0, h = 0;
     ASSERT_EQ(std::sscanf(row.c_str(), "%39s %15s %d %d", options, drawing, &w, &h), 4) << row;
     SCOPED_TRACE(row);
-    const std::string path = make("p.eps", options, [&drawing] { draw_named(drawing); });
+    const std::string path = make(WS_PS, "p.eps", options, [&drawing] { draw_named(drawing); });
     const std::string ps = read_file(path);
     EXPECT_EQ(ps.rfind("%!PS-Adobe-3.0 EPSF-3.0\n%%BoundingBox: ", 0), 0U);
     EXPECT_EQ(ps.find("saveobj"), std::string::npos);
@@ -155,7 +160,7 @@ TEST_F(Ps, EpsBoxHugsTheDrawing) {
 // comments to its prolog, one page and its trailer makes Ghostscript draw that page just
 // as in the whole file, each with its own drawing in the same place.
 TEST_F(Ps, PagesStandAloneByTheirStructureComments) {
-  const std::string path = make("pages.ps", ",color", [] {
+  const std::string path = make(WS_PS, "pages.ps", ",color", [] {
     gclear_ws(1, 1);  // nothing drawn yet: still the first page
     EXPECT_EQ(gps_get_pages(), 1);
     for (int page = 0; page < 3; ++page) {
@@ -219,14 +224,14 @@ TEST_F(Ps, PagesStandAloneByTheirStructureComments) {
 
 TEST_F(Ps, TestPageRendersWhereItWasDrawn) {
   // A landscape page: turned by 90 degrees, a quarter inch from the edges.
-  const Picture pic = render_ps(make("page.ps", "", pattern::draw), false);
+  const Picture pic = render_ps(make(WS_PS, "page.ps", "", pattern::draw), false);
   ASSERT_EQ(pic.width, 612);
   ASSERT_EQ(pic.height, 792);
   pattern::check_page(pic, [](float x, float y) {
     return std::pair{static_cast<int>(std::lround(594 - y * 756)), static_cast<int>(std::lround(774 - x * 756))};
   }, "landscape");
   // The same page unturned as an EPS, cropped to the declared box, which hugs the drawing.
-  const std::string eps = make("page.eps", ",eps,port", pattern::draw);
+  const std::string eps = make(WS_PS, "page.eps", ",eps,port", pattern::draw);
   const Picture e = render_ps(eps, true);
   const std::vector<int> crop = declared_box(read_file(eps));
   ASSERT_EQ(crop.size(), 4u);
@@ -238,17 +243,17 @@ TEST_F(Ps, TestPageRendersWhereItWasDrawn) {
 }
 
 TEST_F(Ps, OutputCases) {
-  for (const GraphicsCase& c : graphics_cases("writers.txt")) {
-    if (!c.has("draw")) continue;
+  for (const Script& c : writers()) {
+    if (one(c, "draw").empty()) continue;
     SCOPED_TRACE(c.name);
-    if (c.has("env")) setenv("zavps_param", c["env"].c_str(), 1);
-    const int type = c["type"] == "hpgl" ? WS_HPGL : WS_PS;
-    const std::string ps = read_file(WriterTest::make(type, "o", c["options"], [&c] { draw_named(c["draw"]); }));
+    if (!one(c, "env").empty()) setenv("zavps_param", one(c, "env").c_str(), 1);
+    const int type = one(c, "type") == "hpgl" ? WS_HPGL : WS_PS;
+    const std::string ps = read_file(make(type, "o", one(c, "options"), [&c] { draw_named(one(c, "draw")); }));
     unsetenv("zavps_param");
-    for (const std::string& text : c.all("has")) EXPECT_NE(ps.find(text), std::string::npos) << text;
-    for (const std::string& text : c.all("once")) EXPECT_EQ(count_of(ps, text), 1) << text;
-    for (const std::string& text : c.all("starts")) EXPECT_EQ(ps.rfind(text, 0), 0U) << ps;
-    for (const std::string& text : c.all("ends")) EXPECT_TRUE(ps.size() >= text.size() && ps.substr(ps.size() - text.size()) == text) << ps;
+    for (const std::string& text : all(c, "has")) EXPECT_NE(ps.find(text), std::string::npos) << text;
+    for (const std::string& text : all(c, "once")) EXPECT_EQ(count_of(ps, text), 1) << text;
+    for (const std::string& text : all(c, "starts")) EXPECT_EQ(ps.rfind(text, 0), 0U) << ps;
+    for (const std::string& text : all(c, "ends")) EXPECT_TRUE(ps.size() >= text.size() && ps.substr(ps.size() - text.size()) == text) << ps;
   }
 }
 

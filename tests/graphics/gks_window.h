@@ -137,8 +137,6 @@ class WindowTest : public ::testing::Test {
   }
 };
 
-constexpr unsigned kBlack = 0x000000, kWhite = 0xFFFFFF, kRed = 0xFF0000, kGreen = 0x00FF00;
-
 // Callback calls the tests look at.
 struct Called {
   int kind;

@@ -19,6 +19,17 @@ ImgRec argb_image(int width, int height, F colour, const char* info = "plot") {
   return image;
 }
 
+// An 8-bit picture without a colour table, as the package's satellite images are.
+inline ImgRec gray_image(int width, int height) {
+  ImgRec image;
+  IMG_init(&image);
+  image.width = width, image.height = height, image.depth = 8;
+  image.bits_per_pixel = 8, image.bytes_per_line = width;
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x) image.data.push_back(static_cast<unsigned char>((x * 7 + y * 3) % 251));
+  return image;
+}
+
 // The picture as 0xRRGGBB per pixel, rows from the top.
 inline std::vector<unsigned> rgb_of(const ImgRec& image) {
   std::vector<unsigned> out;

@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cstring>
 
 #include "config/missing.h"
 #include "graphics/gif.h"
@@ -15,22 +14,10 @@
 #include "graphics/png.h"
 #include "graphics/xdump.h"
 #include "tests/graphics/img_files.h"
+#include "tests/support/capture.h"
+#include "tests/support/gwin_calls.h"
 
 namespace {
-
-using testing::internal::CaptureStderr;
-using testing::internal::GetCapturedStderr;
-
-// An 8-bit picture without a colour table, as the package's satellite images are.
-ImgRec gray_image(int width, int height) {
-  ImgRec image;
-  IMG_init(&image);
-  image.width = width, image.height = height, image.depth = 8;
-  image.bits_per_pixel = 8, image.bytes_per_line = width;
-  for (int y = 0; y < height; ++y)
-    for (int x = 0; x < width; ++x) image.data.push_back(static_cast<unsigned char>((x * 7 + y * 3) % 251));
-  return image;
-}
 
 struct ZavCase {
   const char* name;
@@ -222,119 +209,44 @@ TEST(Png, PaletteFileOfThePicture) {
   EXPECT_EQ(rgb_of(back), rgb_of(image));
 }
 
-// ---- damaged files ----
-
-std::string be32(std::uint32_t v) {
-  return {static_cast<char>(v >> 24), static_cast<char>(v >> 16), static_cast<char>(v >> 8), static_cast<char>(v)};
-}
-
-// An XWD header of a 4 by 2 picture, 8 bits a pixel, with two colours, changed by edit.
-std::string xwd_header(int field, std::uint32_t value) {
-  std::uint32_t h[25] = {105, 7, 2, 8, 4, 2, 0, 1, 32, 1, 32, 8, 4, 3, 0, 0, 0, 8, 2, 2, 4, 2, 0, 0, 0};
-  if (field >= 0) h[field] = value;
-  std::string s;
-  for (std::uint32_t v : h) s += be32(v);
-  return s + std::string("plot\0", 5);
-}
-
-struct BadFile {
-  const char* name;
-  std::string bytes;
-  const char* message;
-  bool first = false;  // said before anything else
-};
-
-std::string valid(const char* kind) {
-  const ImgRec image = argb_image(64, 48, [](int x, int y) { return static_cast<unsigned>(x * 3 + y) * 0x010203u; });
-  const std::string path = make_temp_dir("bad") + "/ok." + kind;
-  if (std::strcmp(kind, "gif") == 0) GIF_write(path.c_str(), &image);
-  if (std::strcmp(kind, "png") == 0) PNG_write(path.c_str(), &image);
-  if (std::strcmp(kind, "zav") == 0) IMG_write(path.c_str(), &image, 0);
-  const ImgRec gray = gray_image(64, 48);
-  if (std::strcmp(kind, "zavz") == 0) IMG_write(path.c_str(), &gray, 1);
-  return read_file(path);
-}
-
-std::string cut(const std::string& s, std::size_t keep) { return s.substr(0, keep); }
-
-// A 65535 by 65535 picture that claims a two-colour table.
-std::string huge_gif() {
-  return std::string("GIF89a\x01\x00\x01\x00\x80\x00\x00", 13) + std::string(6, '\x10') +
-         std::string(",\0\0\0\0\xff\xff\xff\xff\x00\x02\x01\x00\x00;", 16);
-}
-
-// A PNG of nothing but a header claiming 8000 x 8000 pixels.
-std::string huge_png() {
-  const auto chunk = [](const std::string& body) {
-    return be32(static_cast<std::uint32_t>(body.size() - 4)) + body +
-           be32(static_cast<std::uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(body.data()), body.size())));
-  };
-  return std::string("\x89PNG\r\n\x1a\n", 8) + chunk("IHDR" + be32(8000) + be32(8000) + std::string("\x08\x03\0\0\0", 5)) +
-         chunk(std::string("PLTE\0\0\0", 7)) + chunk("IDAT") + chunk("IEND");
-}
-
-std::string damaged_zlib() {
-  std::string s = valid("zavz");
-  for (std::size_t i = s.size() - 40; i < s.size(); ++i) s[i] = static_cast<char>(s[i] ^ 0x5A);
-  return s;
-}
-
-class Bad : public ::testing::TestWithParam<BadFile> {};
-
-TEST_P(Bad, IsReportedAndRefused) {
-  const BadFile& c = GetParam();
-  const std::string path = make_temp_dir("bad") + "/" + c.name;
-  write_file(path, c.bytes);
-  ImgRec image;
+// What a call returns, then what it said.
+template <class F>
+std::string said(F f) {
   CaptureStderr();
-  EXPECT_LE(IMG_read(path.c_str(), &image, 0), 0);
+  const std::string r = f();
   const std::string err = GetCapturedStderr();
-  EXPECT_NE(err.find(c.message), std::string::npos) << err;
-  if (c.first) {
-    EXPECT_EQ(err.rfind(c.message, 0), 0U);
-  }
-  EXPECT_TRUE(image.data.empty());
+  return err.empty() ? r : r + " " + err;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Img, Bad,
-    ::testing::Values(
-        BadFile{"empty", "", "XWD header size is too small.\n"},
-        BadFile{"gif_signature_only", "GIF89a", "GIF_read: No image in the GIF file\n"},
-        BadFile{"gif_truncated", cut(valid("gif"), valid("gif").size() / 2), "GIF_read: Corrupt image data\n"},
-        BadFile{"gif_huge", huge_gif(), "GIF_read: Image of 65535 x 65535 pixels is larger than 50000000 pixels: refused\n"},
-        BadFile{"png_garbage", std::string("\x89PNG\r\n\x1a\n", 8) + std::string(40, 'x'),
-                "PNG_read: Unable to read PNG image\n"},
-        BadFile{"png_truncated", cut(valid("png"), 120), "PNG_read: Unable to read PNG image\n"},
-        BadFile{"png_huge", huge_png(), "PNG_read: Image of 8000 x 8000 pixels is larger than 50000000 pixels: refused\n",
-                true},
-        BadFile{"xwd_version", xwd_header(1, 6), "XWD file format version mismatch\n"},
-        BadFile{"xwd_small_header", xwd_header(0, 50), "XWD header size is too small.\n"},
-        BadFile{"xwd_huge", xwd_header(4, 1u << 30),
-                "XWD_read: Image of 1073741824 x 2 pixels is larger than 50000000 pixels: refused\n"},
-        BadFile{"xwd_no_colours", xwd_header(-1, 0), "Unable to read color map from dump file.\n"},
-        BadFile{"xwd_no_pixels", xwd_header(-1, 0) + std::string(24, '\0'), "Unable to read pixmap from dump file.\n"},
-        BadFile{"zav_type", "ZAVIMX\n\n\n2 2\nabcd", "IMG_read_zav: Invalid image type\n"},
-        BadFile{"zav_size", "ZAVIMG\n\n\nabc\n", "IMG_read_zav: Invalid image size: abc\n"},
-        BadFile{"zav_huge", "ZAVIMG\n\n\n100000 100000\n",
-                "IMG_read_zav: Image of 100000 x 100000 pixels is larger than 50000000 pixels: refused\n"},
-        BadFile{"zav_truncated", cut(valid("zav"), 400), "IMG_read_zav: Unable to read image data\n"},
-        BadFile{"zav_zlib", damaged_zlib(), "IMG_read_zav: Unable to read image data\n"}),
-    [](const auto& info) { return std::string(info.param.name); });
+// The damaged files of tests/data/graphics/images.txt.
+class Damaged : public ::testing::TestWithParam<Script> {};
 
-// The limit itself: 10000 x 5000 pixels may be read, one column more may not.
-TEST(ImageLimit, AtMostFiftyMillionPixels) {
-  EXPECT_TRUE(IMG_size_allowed("t", 10000, 5000));
-  CaptureStderr();
-  EXPECT_FALSE(IMG_size_allowed("t", 10001, 5000));
-  EXPECT_EQ(GetCapturedStderr(), "t: Image of 10001 x 5000 pixels is larger than 50000000 pixels: refused\n");
+TEST_P(Damaged, AreReportedAndRefused) {
+  const std::string dir = make_temp_dir("bad");
+  const auto at = [&dir](const std::string& path) { return with_dir(path, dir); };
+  run_calls(GetParam(), {
+      {"write", [&](const Args& a) { return write_file(at(a.at(0)), a.at(1)), std::string(); }},
+      {"cut", [&](const Args& a) { return write_file(at(a.at(2)), read_file(at(a.at(0))).substr(0, std::stoul(a.at(1)))), std::string(); }},
+      {"made", [&](const Args& a) {  // 64 by 48 pixels of many colours, or gray levels for "zavz"
+         const std::string path = at(a.at(1));
+         const ImgRec image = argb_image(64, 48, [](int x, int y) { return static_cast<unsigned>(x * 3 + y) * 0x010203u; });
+         const ImgRec gray = gray_image(64, 48);
+         if (a[0] == "gif") GIF_write(path.c_str(), &image);
+         if (a[0] == "png") PNG_write(path.c_str(), &image);
+         if (a[0] == "zav" || a[0] == "zavz") IMG_write(path.c_str(), a[0] == "zav" ? &image : &gray, a[0] == "zavz");
+         std::string bytes = read_file(path);
+         for (std::size_t i = bytes.size() - (a.size() > 2 ? std::stoul(a[2]) : 0); i < bytes.size(); ++i) bytes[i] ^= 0x5A;
+         return write_file(path, bytes), std::string();
+       }},
+      {"read", [&](const Args& a) {
+         ImgRec image;
+         return said([&] { return std::to_string(IMG_read(at(a.at(0)).c_str(), &image, 0)) + " " + std::to_string(image.data.size()); });
+       }},
+      {"size", [](const Args& a) {
+         return said([&] { return std::to_string(IMG_size_allowed(a.at(0).c_str(), std::stoll(a.at(1)), std::stoll(a.at(2)))); });
+       }},
+  });
 }
-
-TEST(BadPath, MissingFileIsNamed) {
-  ImgRec image;
-  CaptureStderr();
-  EXPECT_EQ(IMG_read("/nonexistent/x.gif", &image, 0), 0);
-  EXPECT_EQ(GetCapturedStderr(), "IMG_read: Unable to open image file: /nonexistent/x.gif\n");
-}
+INSTANTIATE_TEST_SUITE_P(Img, Damaged, ::testing::ValuesIn(scripts_of("graphics/images.txt")), script_name);
 
 }  // namespace

@@ -24,13 +24,12 @@ double seconds_since(std::chrono::steady_clock::time_point t) {
 
 void sleep_ms(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
-// A child keeps none of the test's descriptors but those named (a pipe a test reads to
-// its end must not stay open in a server that outlives the test).
-void close_other_fds(int keep) {
+// A child keeps none of the test's descriptors (a pipe a test reads to its end must not
+// stay open in a server that outlives the test).
+void close_other_fds() {
   rlimit lim{};
   const int max = getrlimit(RLIMIT_NOFILE, &lim) == 0 && lim.rlim_cur < 65536 ? static_cast<int>(lim.rlim_cur) : 1024;
-  for (int fd = 3; fd < max; ++fd)
-    if (fd != keep) close(fd);
+  for (int fd = 3; fd < max; ++fd) close(fd);
 }
 
 }  // namespace
@@ -50,62 +49,24 @@ Xvfb::Xvfb(int depth, const std::string& size) {
     why_ = "Xvfb is not installed (scripts/install-deps.sh installs it)";
     return;
   }
-  int fds[2];
-  if (pipe(fds) != 0) {
-    why_ = "no pipe";
-    return;
-  }
-  const std::string screen = size + "x" + std::to_string(depth);
-  const pid_t pid = fork();
-  if (pid == 0) {
-    const int null_fd = open("/dev/null", O_RDWR);
-    dup2(null_fd, 0), dup2(null_fd, 1), dup2(null_fd, 2);
-    close(fds[0]);
-    close_other_fds(fds[1]);
-    // The server ends with the test that started it, however the test ends.
-    prctl(PR_SET_PDEATHSIG, SIGTERM);
-    // The server picks a free display number and writes it to the pipe when it is ready.
-    const std::string fd = std::to_string(fds[1]);
-    execl(program.c_str(), program.c_str(), "-displayfd", fd.c_str(), "-screen", "0", screen.c_str(), "-nolisten",
-          "tcp", "-noreset", static_cast<char*>(nullptr));
-    _exit(127);
-  }
-  close(fds[1]);
-  std::string number;
-  pollfd p{fds[0], POLLIN, 0};
+  // The server picks a free display number and writes it to its output when it is ready.
+  server_ = std::make_unique<Background>(program, std::vector<std::string>{"-displayfd", "1", "-screen", "0", size + "x" + std::to_string(depth), "-nolisten", "tcp", "-noreset"});
   const auto start = std::chrono::steady_clock::now();
-  while (seconds_since(start) < 20.0) {
-    if (poll(&p, 1, 200) > 0) {
-      char c;
-      const ssize_t n = read(fds[0], &c, 1);
-      if (n <= 0) break;
-      if (c == '\n') break;
-      number += c;
-    }
-  }
-  close(fds[0]);
-  if (number.empty()) {
-    kill(pid, SIGKILL);
-    waitpid(pid, nullptr, 0);
+  std::string out;
+  while ((out = server_->output()).find('\n') == std::string::npos && server_->running() && seconds_since(start) < 20.0) sleep_ms(20);
+  if (out.find('\n') == std::string::npos) {
+    server_.reset();
     why_ = "Xvfb did not start";
     return;
   }
-  pid_ = pid;
-  display_ = ":" + number;
+  display_ = ":" + out.substr(0, out.find('\n'));
   setenv("DISPLAY", display_.c_str(), 1);
 }
 
+// Asked to end, the server removes its lock file and socket; it is killed if it does not.
 void Xvfb::stop() {
-  if (pid_ > 0) {
-    kill(pid_, SIGTERM);
-    int status = 0;
-    for (int i = 0; i < 100 && waitpid(pid_, &status, WNOHANG) == 0; ++i) sleep_ms(20);
-    if (waitpid(pid_, &status, WNOHANG) == 0) {
-      kill(pid_, SIGKILL);
-      waitpid(pid_, &status, 0);
-    }
-    pid_ = -1;
-  }
+  if (server_ != nullptr) kill(server_->pid(), SIGTERM), server_->wait(2);
+  server_.reset();
 }
 
 Xvfb::~Xvfb() {
@@ -128,7 +89,9 @@ Background::Background(const std::string& program, const std::vector<std::string
     const int o = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     const int e = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     dup2(in, 0), dup2(o, 1), dup2(e, 2);
-    close_other_fds(-1);
+    close_other_fds();
+    // The program ends with the test that started it, however the test ends.
+    prctl(PR_SET_PDEATHSIG, SIGTERM);
     exec_child(program, args, env, cwd);
   }
 }
@@ -269,8 +232,7 @@ void WindowProgramTest::SetUp() {
   XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
   me_ = XOpenDisplay(server_->display().c_str());
   ASSERT_NE(me_, nullptr);
-  dir_ = make_temp_dir("stacont_window");
-  env_ = clean_env(dir_ + "/no-resource-files");
+  ProgramTest::SetUp();
   env_["DISPLAY"] = server_->display();
   // stdbuf (line-buffered answers) preloads a library before a sanitizer's runtime.
   const char* asan = std::getenv("ASAN_OPTIONS");

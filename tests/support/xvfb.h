@@ -12,32 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/program.h"
 #include "tests/support/run.h"
-
-// Xvfb on a free display number of its own (the server chooses it), with one screen of
-// the given depth; DISPLAY points at it while the object lives and is restored after.
-class Xvfb {
- public:
-  explicit Xvfb(int depth = 24, const std::string& size = "1280x1024");
-  ~Xvfb();
-  Xvfb(const Xvfb&) = delete;
-  Xvfb& operator=(const Xvfb&) = delete;
-  bool ok() const { return pid_ > 0; }
-  const std::string& display() const { return display_; }
-  const std::string& why() const { return why_; }
-  // Stops the server (the programs still connected to it lose their display).
-  void stop();
-
- private:
-  pid_t pid_ = -1;
-  std::string display_;
-  std::string why_;
-  std::string old_display_;
-  bool had_display_ = false;
-};
-
-// The path of the Xvfb program, "" when it is not installed.
-std::string xvfb_program();
 
 // A program running beside the test; its output goes to files read when it ends. Its
 // standard input is stdin_text (all of it there from the start), nothing when empty.
@@ -54,6 +30,7 @@ class Background {
   RunResult wait(int timeout_s);
   // What the program has written to its standard output so far.
   std::string output() const;
+  pid_t pid() const { return pid_; }
 
  private:
   pid_t pid_ = -1;
@@ -61,6 +38,31 @@ class Background {
   int status_ = -1;
   bool done_ = false;
 };
+
+// Xvfb on a free display number of its own (the server chooses it), with one screen of
+// the given depth; DISPLAY points at it while the object lives and is restored after.
+class Xvfb {
+ public:
+  explicit Xvfb(int depth = 24, const std::string& size = "1280x1024");
+  ~Xvfb();
+  Xvfb(const Xvfb&) = delete;
+  Xvfb& operator=(const Xvfb&) = delete;
+  bool ok() const { return server_ != nullptr; }
+  const std::string& display() const { return display_; }
+  const std::string& why() const { return why_; }
+  // Stops the server (the programs still connected to it lose their display).
+  void stop();
+
+ private:
+  std::unique_ptr<Background> server_;
+  std::string display_;
+  std::string why_;
+  std::string old_display_;
+  bool had_display_ = false;
+};
+
+// The path of the Xvfb program, "" when it is not installed.
+std::string xvfb_program();
 
 // ---- the test's own connection ----
 
@@ -85,14 +87,12 @@ void send_client(Display* d, Window w, int code);
 
 // A test of the real program on a private X server: the server, the test's own connection
 // to it (errors about windows that went away are ignored: they are failed expectations,
-// not the test's end), a folder of the test's own and an environment that holds none of the
-// user's settings and names the server's display. Skipped where Xvfb is not installed.
-class WindowProgramTest : public ::testing::Test {
+// not the test's end), and the program test's folder and environment, which names the
+// server's display. Skipped where Xvfb is not installed.
+class WindowProgramTest : public ProgramTest {
  protected:
   void SetUp() override;
   void TearDown() override;
   std::unique_ptr<Xvfb> server_;
   Display* me_ = nullptr;
-  std::string dir_;
-  std::map<std::string, std::string> env_;
 };
