@@ -1,11 +1,8 @@
 #include "analysis/grd_read.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <sys/sysmacros.h>
 #include <unistd.h>
 
-#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -21,7 +18,6 @@
 namespace {
 
 constexpr float M = -9999.0f;
-constexpr double kPi = 3.14159265358979323846;
 
 DomainRec make_domain(int proj, int nx, int ny) { return {proj, M, M, M, M, M, M, M, 40, -100, 1.5f, 1.25f, nx, ny, 0}; }
 
@@ -99,11 +95,11 @@ class GridFiles : public ::testing::Test {
     return r;
   }
   // Reads path through the check for domain d into slot; the messages in err_.
-  int read_check(const std::string& path, const DomainRec& d, GridRec* slot, int* type = nullptr, GridInfo* info = nullptr) {
+  int read_check(const std::string& path, const DomainRec& d, GridRec* slot, int* type = nullptr) {
     int t = 0;
     GridInfo i{};
     testing::internal::CaptureStderr();
-    const int r = GRD_read_check(path.c_str(), slot, info ? info : &i, type ? type : &t, &d);
+    const int r = GRD_read_check(path.c_str(), slot, &i, type ? type : &t, &d);
     err_ = testing::internal::GetCapturedStderr();
     return r;
   }
@@ -386,113 +382,8 @@ TEST_F(GridFiles, EveryTruncationFailsCleanly) {
   }
 }
 
-// An existing grid file that cannot be read is named with the reason, never as missing
-// (the damaged files and their messages are runs of tests/data/driver/grids.runs).
-TEST_F(GridFiles, ReadCheckSaysWhyAnExistingFileCannotBeRead) {
-  if (geteuid() == 0) GTEST_SKIP() << "permissions do not stop the superuser";
-  const std::string path = dir_ + "/old.nc";
-  write_file(path, "ZAVGRID\n");
-  std::filesystem::permissions(path, std::filesystem::perms::none);
-  Grid slot;
-  FLAG_set(15, 3);  // use existing files
-  EXPECT_EQ(read_check(path, make_domain(1, 4, 3), &slot), 0);
-  EXPECT_EQ(err_, "GRD_read_check: Unable to read grid file: " + path + ": Permission denied\n");
-}
-
-// A failed write removes the file only when this save created it as a regular file: a
-// device node named as the output (here one with the numbers of /dev/full, where every
-// write fails) is left in place, and so is a file that existed.
-TEST_F(GridFiles, FailedWriteRemovesOnlyTheFileItCreated) {
-  Grid g(make_domain(2, 30, 20));
-  // A netCDF file of an earlier run survives a failed overwrite whole: the new file is
-  // made beside it and takes its place only when complete.
-  const std::string kept = dir_ + "/kept.nc";
-  ASSERT_EQ(save(kept, g, 11), 1);
-  const std::string before = read_file(kept);
-  GridRec empty = g;
-  empty.values = nullptr;
-  EXPECT_EQ(save(kept, empty, 11), 0);
-  EXPECT_EQ(read_file(kept), before);
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_), {}), 1);  // no temporary file left
-
-  const std::string node = dir_ + "/full";
-  if (::mknod(node.c_str(), S_IFCHR | 0666, makedev(1, 7)) != 0) GTEST_SKIP() << "mknod not permitted here";
-  for (int format : {2, 3, 11}) {
-    SCOPED_TRACE(format);
-    EXPECT_EQ(save(node, g, format), 0);
-    EXPECT_EQ(err_.substr(err_.rfind("GRD_save_file")), "GRD_save_file: Unable to create grid file: " + node + "\n");
-    struct stat st {};
-    ASSERT_EQ(::lstat(node.c_str(), &st), 0) << "the device node was removed";
-    EXPECT_TRUE(S_ISCHR(st.st_mode) && st.st_rdev == makedev(1, 7));
-  }
-  // A link to the device: the link stays too.
-  const std::string link = dir_ + "/link.grd";
-  std::filesystem::create_symlink(node, link);
-  EXPECT_EQ(save(link, g, 2), 0);
-  EXPECT_TRUE(std::filesystem::is_symlink(link));
-}
-
 TEST(CfUnits, PackageUnitsInTheirUdunitsSpelling) {
   for (const TableRow& c : read_table("analysis/cf_units", 2)) EXPECT_STREQ(GRD_cf_units(c[0].c_str()), c[1].c_str()) << c[0];
-}
-
-// A grid saved in the CF form reads back as the same grid: the exact domain, header and
-// values, rows top first again after being stored from the south.
-TEST_F(GridFiles, SavedGridReadsBackTheSame) {
-  const DomainRec d{PROJ_LAMB, 25.0f, -95.0f, 25.0f, 45.0f, M, M, M, 35.0f, -95.0f, 1.5f, 1.25f, 5, 4, 0};
-  CfGrid g(d);
-  const std::string path = dir_ + "/g.nc";
-  ASSERT_EQ(save(path, g, GRD_FILE_CF, "dewp"), 1) << err_;
-  EXPECT_EQ(err_, "");
-
-  // In the file, the southern row comes first and the fill value marks the missing point.
-  const RunResult v = ncdump({"-v", "dewp", path});
-  EXPECT_NE(v.out.find("dewp =\n  30, 31, 32, 33, 34,\n  20, 21, 22, 23, 24,\n  10, 11, 12, 13, 14,\n  0, _, 2, 3, 4 ;"),
-            std::string::npos)
-      << v.out;
-
-  Grid slot;
-  GridInfo info{};
-  int type = 0;
-  FLAG_set(15, 3);  // use the existing file
-  ASSERT_EQ(read_check(path, d, &slot, &type, &info), 1);
-  EXPECT_EQ(type, GRD_FILE_CDF);
-  EXPECT_EQ(DOM_comp(&slot.domain, &d), 1);
-  EXPECT_EQ(std::memcmp(&slot.domain, &d, sizeof d), 0);
-  EXPECT_EQ(std::vector<float>(slot.values, slot.values + 20), std::vector<float>(g.values, g.values + 20));
-  EXPECT_EQ(std::string(slot.label) + "|" + slot.datatype + "|" + slot.units + "|" + info.label,
-            "12Z 14 MAR 26|Dew point (F)|F|12Z 14 MAR 26");
-  EXPECT_EQ(std::vector<int>({slot.source, slot.var, slot.ltype, slot.date.hour, info.nx, info.ny}),
-            std::vector<int>({1, 17, 1, 12, 5, 4}));
-}
-
-// The Lambert plane starts at the cone's apex; in the file y counts from the origin
-// latitude, as CF says: 0 at 25 N on the central meridian, and the corners where the
-// cone formulas put them.
-TEST_F(GridFiles, LambertCoordinatesCountFromTheOriginLatitude) {
-  const DomainRec d{PROJ_LAMB, 25.0f, -95.0f, 25.0f, 45.0f, M, M, M, 35.0f, -95.0f, 2.0f, 2.0f, 3, 3, 0};
-  CfGrid g(d);
-  const std::string path = dir_ + "/l.nc";
-  ASSERT_EQ(save(path, g, GRD_FILE_CF, "dewp"), 1) << err_;
-  // Spherical Lambert conformal conic, standard parallels 25 and 45 (plane units, R = 63.7122).
-  const double R = 63.7122, f1 = 25 * kPi / 180, f2 = 45 * kPi / 180;
-  const double n = std::log(std::cos(f1) / std::cos(f2)) / std::log(std::tan(kPi / 4 + f2 / 2) / std::tan(kPi / 4 + f1 / 2));
-  const double F = std::cos(f1) * std::pow(std::tan(kPi / 4 + f1 / 2), n) / n;
-  auto rho = [&](double lat) { return R * F / std::pow(std::tan(kPi / 4 + lat * kPi / 360), n); };
-  const double yc = rho(25) - rho(35);  // the centre, 35 N on the central meridian
-  const RunResult out = ncdump({"-p", "9,15", "-v", "x,y", path});
-  double y[3] = {};
-  const std::size_t at = out.out.find(" y = ");
-  ASSERT_NE(at, std::string::npos) << out.out;
-  ASSERT_EQ(std::sscanf(out.out.c_str() + at, " y = %lf, %lf, %lf ;", &y[0], &y[1], &y[2]), 3) << out.out;
-  // Within a metre: the program's plane coordinates are single precision.
-  for (int k = 0; k < 3; ++k) EXPECT_NEAR(y[k], (yc + 2 * (k - 1)) * 1e5, 1.0) << k;
-  EXPECT_NE(out.out.find(" x = -200000, 0, 200000 ;"), std::string::npos) << out.out;
-  const RunResult h = ncdump({"-h", path});
-  EXPECT_NE(h.out.find("\t\tcrs:grid_mapping_name = \"lambert_conformal_conic\" ;\n\t\tcrs:standard_parallel = 25., 45. ;\n"
-                       "\t\tcrs:longitude_of_central_meridian = -95. ;\n\t\tcrs:latitude_of_projection_origin = 25. ;\n"),
-            std::string::npos)
-      << h.out;
 }
 
 // Names of the values: the variable's, made a valid netCDF name, never one the layout uses.

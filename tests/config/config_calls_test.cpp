@@ -1,16 +1,18 @@
 // The small services of the configuration layer (flags, texts, byte order, line readers,
-// the keyed table, menus, the set command) called by the scripts of
+// the keyed table, menus, the set command, the pattern scanner) called by the scripts of
 // tests/data/config/calls.txt.
 #include <gtest/gtest.h>
 
 #include <bit>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 
 #include "config/flag.h"
 #include "config/menu.h"
 #include "config/prompt.h"
 #include "config/resrc.h"
+#include "config/scanp.h"
 #include "config/string.h"
 #include "config/table.h"
 #include "config/tools.h"
@@ -39,13 +41,16 @@ struct Rec {
   char text[13];
 };
 
-// What a script works on: one file of text, one table, one number in both byte orders.
+// What a script works on: one file of text, one table, one number in both byte orders,
+// one line under the pattern scanner.
 struct State {
   std::FILE* f = nullptr;
   Table t;
   std::int16_t s[2] = {};
   std::int32_t l[2] = {};
   double d = 0;
+  std::string line;
+  ScanpRec scan{};
   ~State() {
     if (f != nullptr) std::fclose(f);
     TAB_clear(&t);
@@ -60,6 +65,41 @@ std::string hex(T v) {
   char b[24];
   std::snprintf(b, sizeof b, "%llx", static_cast<unsigned long long>(v) & (sizeof(T) == 2 ? 0xFFFFull : sizeof(T) == 4 ? 0xFFFFFFFFull : ~0ull));
   return b;
+}
+// A scan of the line with a fresh destination for each directive that stores (ints and
+// floats start as -1, texts empty): the count, the values by their conversion, and the
+// characters used, joined by '|'. A directive the scanner rejects gets an int.
+std::string scan(const std::string& format) {
+  union Slot {
+    int i;
+    float f;
+    char text[SCANP_TEXT_MAX + 1];
+  } slot[6];
+  std::string kinds;  // 'i', 'f' or 't' for each directive that stores
+  for (std::size_t k = 0; k < format.size(); ++k) {
+    if (format[k] != '%') continue;
+    bool store = true;
+    for (++k; k < format.size() && std::strchr("*<!0123456789", format[k]); ++k) {
+      if (format[k] == '*') store = false;
+      if (format[k] == '!') k = std::min(format.find('!', k + 1), format.size() - 1);
+    }
+    const char c = k < format.size() ? format[k] : 'd';
+    if (store && c != '%') kinds += std::strchr("fF", c) ? 'f' : std::strchr("sSANcwW[(", c) ? 't' : 'i';
+  }
+  for (std::size_t k = 0; k < 6; ++k) {
+    std::memset(slot[k].text, 0, sizeof slot[k].text);
+    if (k < kinds.size() && kinds[k] == 'f')
+      slot[k].f = -1;
+    else if (k >= kinds.size() || kinds[k] == 'i')
+      slot[k].i = -1;
+  }
+  std::string s = num(scanp(&st->scan, format.c_str(), &slot[0], &slot[1], &slot[2], &slot[3], &slot[4], &slot[5]));
+  for (std::size_t k = 0; k < kinds.size() && k < 6; ++k) {
+    char b[32];
+    std::snprintf(b, sizeof b, "%g", static_cast<double>(slot[k].f));
+    s += "|" + (kinds[k] == 'f' ? std::string(b) : kinds[k] == 't' ? std::string(slot[k].text) : num(slot[k].i));
+  }
+  return s + "|" + num(st->scan.used);
 }
 std::string edit(char* (*f)(char*), const std::string& text) {
   std::string b = text;
@@ -220,6 +260,16 @@ const Calls& calls() {
       {"MENU_get_abbr", [](const Args& a) { return std::string(MENU_get_abbr(to_i(a[0]), menu) ? MENU_get_abbr(to_i(a[0]), menu) : "null"); }},
       {"MENU_check", [](const Args& a) { return num(MENU_check(to_i(a[0]), menu, to_i(a[1]))); }},
       {"ZAV_set_command", [](const Args& a) { return num(ZAV_set_command(a[0].c_str())); }},
+      {"line", [](const Args& a) { return st->line = a[0], scanp_set(&st->scan, st->line.data()), ""; }},
+      {"scanp", [](const Args& a) { return scan(a[0]); }},
+      {"scanp_inc", [](const Args&) { return scanp_inc(&st->scan), ""; }},
+      {"scanp_off", [](const Args& a) { return scanp_off(&st->scan, to_i(a[0])), ""; }},
+      {"scanp_inc_off", [](const Args& a) { return scanp_inc_off(&st->scan, to_i(a[0])), ""; }},
+      {"scanp_get_off", [](const Args&) { return num(scanp_get_off(&st->scan)); }},
+      {"scanp_str", [](const Args&) { return std::string(scanp_str(&st->scan)); }},
+      {"scanp_char", [](const Args& a) { return std::string(1, scanp_char(&st->scan, to_i(a[0]))); }},
+      {"scanp_replace", [](const Args& a) { return num(scanp_replace(&st->scan, to_i(a[0]), a[1][0])); }},
+      {"scanp_search", [](const Args& a) { return num(scanp_search(&st->scan, a[0].c_str())); }},
       {"RES_get", [](const Args& a) { return std::string(RES_get(a[0].c_str()) ? RES_get(a[0].c_str()) : "<unset>"); }},
   };
   return c;

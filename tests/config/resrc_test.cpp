@@ -10,7 +10,6 @@
 #include <cstring>
 #include <filesystem>
 #include <map>
-#include <set>
 #include <sstream>
 
 #include "config/flag.h"
@@ -108,27 +107,6 @@ TEST(ResConv, ValueKinds) {
   char buf[RES_TEXT_LEN];
   RES_conv_data(std::string(1000, 'y').c_str(), buf, 7);
   EXPECT_EQ(std::string(buf), std::string(RES_TEXT_LEN - 1, 'y'));
-}
-
-// The help of -pl names exactly the words the option accepts: every word of the program's
-// table is listed, and every word listed sets the plot type flag.
-TEST(ResConv, PlotTypeHelpListsEveryWord) {
-  testing::internal::CaptureStdout();
-  RES_help_item(89);
-  const std::string help = testing::internal::GetCapturedStdout();
-  ASSERT_EQ(help.rfind(" -pl type    Plot type, one of:\n", 0), 0u) << help;
-  std::set<std::string> listed;
-  std::istringstream lines(help.substr(help.find('\n') + 1));
-  for (std::string line; std::getline(lines, line);) {
-    EXPECT_LE(line.size(), 80u) << line;
-    std::istringstream items(line);
-    for (std::string word; std::getline(items >> std::ws, word, ',');) listed.insert(word);
-  }
-  std::set<std::string> table;
-  for (int i = 0; RES_plot_type_word(i); ++i) table.insert(RES_plot_type_word(i));
-  EXPECT_EQ(listed, table);
-  EXPECT_GE(table.size(), 22u);
-  for (const auto& word : listed) EXPECT_NE(conv(word.c_str(), 18), "1:7/-9999") << word;
 }
 
 TEST(ResConv, DrawWords) {

@@ -159,6 +159,12 @@ const Calls& calls() {
          const int rc = DATE_make_label(a[0] == "<null>" ? nullptr : &r, b);
          return rc == 0 ? std::string(b) : "rc " + num(rc);
        }},
+      {"num_sec_tm",  // the count of a broken-down time as the C library gives one
+       [](const Args& a) {
+         struct tm t {};
+         t.tm_year = to_i(a[0]) - 1900, t.tm_mon = to_i(a[1]) - 1, t.tm_mday = to_i(a[2]), t.tm_hour = to_i(a[3]), t.tm_min = to_i(a[4]), t.tm_sec = to_i(a[5]);
+         return num(DATE_num_sec_tm(&t));
+       }},
       {"num_sec",  // the normalised date and the count
        [](const Args& a) {
          DateRec r = date_of(a, 0);
@@ -169,11 +175,30 @@ const Calls& calls() {
       {"DATE_decode_month", [](const Args& a) { return num(DATE_decode_month(a[0] == "<null>" ? nullptr : a[0].c_str())); }},
       {"DATE_is_leap", [](const Args& a) { return num(DATE_is_leap(to_i(a[0]))); }},
       {"DATE_date_days", [](const Args& a) { return num(DATE_date_days(to_i(a[0]), to_i(a[1]), to_i(a[2]))); }},
-      {"DATE_julian_monday",
+      {"DATE_julian_monday",  // the answer, month and day
        [](const Args& a) {
          int m = 0, dd = 0;
          const int rc = DATE_julian_monday(to_i(a[0]), to_i(a[1]), &m, &dd);
-         return num(rc);
+         return num(rc) + "|" + num(m) + "|" + num(dd);
+       }},
+      {"DATE_monday_julian",  // the answer and the day of the year
+       [](const Args& a) {
+         int j = 0;
+         const int rc = DATE_monday_julian(to_i(a[0]), to_i(a[1]), to_i(a[2]), &j);
+         return num(rc) + "|" + num(j);
+       }},
+      {"gmdate",  // year, month, day, day of the year, weekday (0 Sunday), hour, minute, second
+       [](const Args& a) {
+         const int s = to_i(a[0]);
+         DateRec r;
+         DATE_get_gmdate(&s, &r);
+         return fields(r, 3) + " " + num(r.julian) + " " + num(r.wday) + " " + num(r.hour) + " " + num(r.minute) + " " + num(r.second);
+       }},
+      {"DATE_days_date",
+       [](const Args& a) {
+         int y = 0, m = 0, dd = 0;
+         const int rc = DATE_days_date(to_i(a[0]), &y, &m, &dd);
+         return num(rc) + "|" + num(y) + " " + num(m) + " " + num(dd);
        }},
       {"seq", [](const Args& a) { return into<DATE_SEQ_LEN>([&](char* b) { const DateRec r = date_of(a, 0); DATE_make_seq(&r, b); }); }},
       {"decode_seq",  // the answer and the date
