@@ -21,6 +21,7 @@
 #include "graphics/gks_obj.h"
 #include "graphics/gks_text.h"
 #include "graphics/gks_tool.h"
+#include "graphics/gks_x11.h"
 #include "plot/cont.h"
 #include "plot/map.h"
 #include "plot/maptran.h"
@@ -28,7 +29,6 @@
 #include "surface/cty_tool.h"
 #include "tests/support/analysis_table.h"
 #include "tests/support/capture.h"
-#include "tests/support/driver_meta.h"
 #include "tests/support/near.h"
 #include "tests/support/run.h"
 
@@ -157,49 +157,6 @@ TEST_F(Plt, HostilePlotParametersAreRefused) {
   EXPECT_EQ(GetCapturedStderr(), "PLT_panel_decode: Invalid view size: 9x9+9+9 (the panel lies outside the layout)\n");
 }
 
-// ---- workstation ----
-
-TEST_F(Plt, PlotTypeNoneOrDrawingOffOpensNothing) {
-  FLAG_set(FLAG_DEVICE, WS_PS);
-  const std::string dir = make_temp_dir("plt_open");
-  RES_put("device", ("p," + dir + "/a.ps").c_str());
-  MESS_set(0, 0xF);
-  for (const auto& [type, draw, result, open] :
-       {std::tuple{99, 1, -1, 0}, {-9999, 0, -1, 0}, {-9999, 1, 0, 1}}) {
-    FLAG_set(FLAG_PLOT_TYPE, type);
-    FLAG_setplot(DRAW_ALL, draw);
-    EXPECT_EQ((std::tuple{PLT_open(1.0F), gchk_graphics()}), std::tuple(result, open)) << type << " " << draw;
-    EXPECT_EQ(PLT_reset(1.0F), result);
-    PLT_label_up_left("x");
-    PLT_labels();  // where nothing is open there is nothing to draw on, and nothing breaks
-    EXPECT_EQ((std::tuple{PLT_close(), gchk_graphics()}), std::tuple(result, 0));
-    EXPECT_STREQ(PLT_get_label(0, 0), "");  // closing resets the labels
-  }
-  EXPECT_EQ(PLT_get_work_type(), WS_PS);
-}
-
-// A plot fills the page less the label margins; panels of an earlier plot do not stay.
-TEST_F(Plt, OpenFitsTheViewAndForgetsEarlierPanels) {
-  FLAG_set(FLAG_DEVICE, WS_META);
-  const std::string dir = make_temp_dir("plt_view");
-  RES_put("device", ("m," + dir + "/a.meta").c_str());
-  PLT_panel_decode("3x2+2+1");
-  ASSERT_EQ(PLT_open(2.0F), 0);
-  float v[4];
-  PLT_get_view(v);
-  // A metafile page of 1000 by 800 units: 1 by 0.7998 NDC, 0.06 of it kept free below and
-  // above; a 2:1 plot is as wide as the page and centred in the rest.
-  const float yvp = GPH_get_vert_win_size();
-  expect_near({v[0], v[1], v[3] - v[2], (v[2] + v[3]) / 2}, {0.0F, 1.0F, 0.5F, yvp / 2}, "view");
-  // Panels keep the plot's aspect.
-  PLT_panel_decode("2x1+1+0");
-  ASSERT_EQ(PLT_panel(0.0F), 0);
-  PLT_get_view(v);
-  EXPECT_NEAR(v[0], 0.5F, 1e-6F);
-  EXPECT_NEAR((v[1] - v[0]) / (v[3] - v[2]), 2.0F, 1e-5F);
-  PLT_close();
-}
-
 // ---- events ----
 
 std::vector<DomainRec> domains_seen;
@@ -275,29 +232,6 @@ TEST_F(Events, LocationQuery) {
   EXPECT_EQ(GetCapturedStdout(), want);
 }
 
-// ---- image dumps ----
-
-TEST_F(Plt, DumpNamesFollowTheConvention) {
-  const std::string dir = make_temp_dir("plt_dump");
-  write_file(dir + "/name_conv", "zav.gif %I/sfc_%Y%m%d%h.gif - 0\n");
-  RES_put("name_conv", (dir + "/name_conv").c_str());
-  RES_put("image_path", (dir + "/img").c_str());
-  // The file module's date: that of the name made last.
-  const DateRec d{2026, 3, 14, 73, 6, 12, 0, 0};
-  char name[FILE_NAME_MAX];
-  FILE_set_name("@%Y%m%d%h.sfc");
-  FILE_set_date(&d, name);
-  PLT_set_dump(2, nullptr);
-  EXPECT_EQ(PLT_dump_name("03"), dir + "/img/sfc_2026031412.gif");
-  // A name that is no convention is a template of its own; 'i' is the frame.
-  PLT_set_dump(2, "loop_%i");
-  EXPECT_EQ(PLT_dump_name("07"), dir + "/img/loop_07");
-  RES_put("image_path", "");
-  EXPECT_EQ(PLT_dump_name("win"), "loop_win");
-  PLT_set_dump(5, "x");  // no such kind: unchanged
-  EXPECT_EQ(PLT_get_dump(), 2);
-}
-
 // ---- labels ----
 
 class Labels : public ::testing::Test {
@@ -324,54 +258,6 @@ TEST_F(Labels, EscapesOfTheLabelDateAndForecastTime) {
     EXPECT_EQ(PLT_label_format(c[1].c_str()), c[2]) << c[0] << " " << c[1];
   }
   EXPECT_EQ(PLT_label_format(nullptr), "");
-}
-
-// ---- the table ----
-
-// Labels of 69 characters are kept, longer ones dropped (not cut); six overlays.
-TEST_F(Labels, TableKeepsSlotsAndLimits) {
-  const std::string l69(69, 'a'), l70(70, 'b');
-  PLT_label_up_left("Temperature"), PLT_label_low_right(l69.c_str()), PLT_label_up_right(l70.c_str());
-  for (int n = 1; n <= 6; ++n) EXPECT_EQ(PLT_next_overlay(), n < 6 ? n : -1);
-  for (const auto& [pos, over, text] : {std::tuple{0, 0, "Temperature"}, {5, 0, l69.c_str()}, {2, 0, ""},
-                                        {6, 0, ""}, {0, 1, ""}, {-1, 0, ""}, {0, 6, ""}})
-    EXPECT_STREQ(PLT_get_label(pos, over), text) << pos << "," << over;
-  EXPECT_EQ(PLT_get_num_overlay(), 5);
-  EXPECT_EQ(PLT_get_label_ind(0), 11);
-  PLT_set_overlay(-1);
-  PLT_label_up_left("nowhere");  // a negative overlay stores nothing
-  for (int n = 0; n < PLT_LABEL_OVERLAYS; ++n) EXPECT_STRNE(PLT_get_label(0, n), "nowhere");
-  // Overlay numbers are clamped; a negative count sets the count.
-  PLT_init_labels();
-  PLT_set_overlay(9);
-  EXPECT_EQ(std::tuple(PLT_get_overlay(), PLT_get_num_overlay()), std::tuple(5, 5));
-  PLT_set_num_overlay(-2);
-  EXPECT_EQ(PLT_get_num_overlay(), 2);
-  PLT_set_overlay_base(7);
-  EXPECT_EQ(std::tuple(PLT_get_overlay_base(), PLT_get_num_overlay()), std::tuple(5, 5));
-  PLT_set_num_overlay(-1000);
-  EXPECT_EQ(PLT_get_num_overlay(), 6);
-}
-
-// Two overlays with a negative label type make one upper-left label; the joined label
-// stays within 60 characters.
-TEST_F(Labels, NegativeLabelTypeJoinsOverlays) {
-  PLT_set_label_type(-1);
-  for (const char* label : {"Temperature (F)", "Dew point (F)"}) PLT_label_up_left(label), PLT_next_overlay();
-  EXPECT_EQ(PLT_get_label_type(), -3);  // one step down per overlay
-  PLT_label_up_left(std::string(40, 'x').c_str());
-  EXPECT_STREQ(PLT_get_label(0, 0), "Temperature (F) Dew point (F)");
-  EXPECT_STREQ(PLT_get_label(0, 1), "");
-  PLT_label_up_left(std::string(30, 'y').c_str());  // 29 + 1 + 30 = 60: still fits
-  EXPECT_EQ(std::string(PLT_get_label(0, 0)).size(), 60u);
-  // Joined into an empty overlay-0 label the text stands alone.
-  PLT_label_up_center("Valid"), PLT_label_low_center("");
-  EXPECT_STREQ(PLT_get_label(1, 0), "Valid");
-  PLT_reset(1.0F);  // no workstation: only the label type
-  EXPECT_EQ(PLT_get_label_type(), -1);
-  PLT_set_label_type(4);
-  PLT_next_overlay();
-  EXPECT_EQ(PLT_get_label_type(), 5);
 }
 
 TEST_F(Labels, ResourceSetsPositionsAndOverlaysAndSaysWhatItCannotUse) {
@@ -428,106 +314,6 @@ TEST_F(Labels, LayoutOfTheLinesAroundTheView) {
   EXPECT_FLOAT_EQ(l.line, 0.0225F);
   EXPECT_FLOAT_EQ(l.upper_base[0], 0.746F - 0.95F * 0.0225F);
   EXPECT_FLOAT_EQ(l.lower_base[0], 0.1F + 0.2F * 0.0225F);
-}
-
-// ---- drawing on a metafile ----
-
-class Drawing : public Labels {
- protected:
-  void SetUp() override {
-    Labels::SetUp();
-    dir_ = make_temp_dir("plt_labl");
-    path_ = dir_ + "/labels.meta";
-    FLAG_set(FLAG_DEVICE, WS_META);
-    RES_put("device", ("m," + path_).c_str());
-    RES_put("file_path", STACONT_DATA_DIR);
-    MESS_set(0, 0xFF);
-  }
-  // Opens a metafile plot of aspect 1.5, runs what, closes it and reads it.
-  template <class F>
-  Metafile draw(F what) {
-    EXPECT_EQ(PLT_open(1.5F), 0);
-    PLT_get_view(view_);
-    GPH_get_view_size(area_);
-    what();
-    PLT_labels();
-    PLT_close();
-    return read_metafile(path_);
-  }
-  std::string dir_, path_;
-  float view_[4] = {}, area_[4] = {};
-};
-
-TEST_F(Drawing, ComponentsColourBarKeyAndColourDecideWhatIsDrawn) {
-  const auto all = [] {
-    PLT_label_up_left("UL"), PLT_label_up_center("UC"), PLT_label_up_right("UR");
-    PLT_label_low_left("LL"), PLT_label_low_center("LC"), PLT_label_low_right("LR");
-  };
-  const auto texts = [](const Metafile& p) {
-    std::string s;
-    for (const MetaText& t : p.texts) s += t.text + " ";
-    return s;
-  };
-  // All six, at the size of the layout, and the border as the view's outline (where they
-  // stand is the end-to-end label test's).
-  Metafile p = draw(all);
-  EXPECT_EQ(texts(p), "UL UC UR LL LC LR ");
-  ASSERT_FALSE(p.heights.empty());
-  EXPECT_NEAR(p.heights.front(), PLT_label_layout(view_, area_).chars, 1e-6F);
-  ASSERT_EQ(p.with("PL").size(), 1u);
-  EXPECT_EQ(p.with("PL")[0].rfind("PL 5 ", 0), 0u) << p.with("PL")[0];
-  FLAG_setplot(DRAW_TEXT_UR, 0);
-  FLAG_setplot(DRAW_BORD, 0);
-  p = draw(all);
-  EXPECT_EQ(texts(p), "UL UC LL LC LR ");
-  EXPECT_TRUE(p.with("PL").empty());
-  FLAG_resetplot(1);
-  // A colour bar takes the lower-left and lower-centre places, a vector key the lower right.
-  p = draw([&] { all(), PLT_set_bar(1); });
-  EXPECT_EQ(texts(p), "UL UC UR LR ");
-  p = draw([&] { all(), PLT_set_vect_key(1); });
-  EXPECT_EQ(texts(p), "UL UC UR LL LC ");
-  // Text labels off, or a text colour of none: nothing.
-  FLAG_setplot(DRAW_TEXT, 0);
-  EXPECT_TRUE(draw(all).texts.empty());
-  FLAG_resetplot(1);
-  RES_put("color_text", "none");
-  p = draw(all);
-  EXPECT_TRUE(p.texts.empty());
-  EXPECT_TRUE(p.with("PL").empty());
-}
-
-TEST_F(Drawing, OverlaysDrawOneLineEachFromTheBase) {
-  Metafile p = draw([] {
-    PLT_label_up_left("Temperature (F)"), PLT_next_overlay();
-    PLT_label_up_left("Dew point (F)"), PLT_next_overlay();
-  });
-  ASSERT_EQ(p.texts.size(), 2u);
-  EXPECT_EQ(p.texts[0].text, "Temperature (F)");
-  EXPECT_GT(p.texts[0].y, p.texts[1].y);  // the first overlay on top
-  // With the base at overlay 1 only the second line is drawn, where it stood.
-  const float second = p.texts[1].y;
-  RES_put("plot_param", "over=1:2");
-  p = draw([] {
-    PLT_label_up_left("Temperature (F)"), PLT_next_overlay();
-    PLT_label_up_left("Dew point (F)"), PLT_next_overlay();
-  });
-  ASSERT_EQ(p.texts.size(), 1u);
-  EXPECT_EQ(p.texts[0].text, "Dew point (F)");
-  EXPECT_FLOAT_EQ(p.texts[0].y, second);
-}
-
-// Labels too wide to stand side by side are drawn smaller; short ones keep their size.
-TEST_F(Drawing, LongLabelsAreFittedIntoTheView) {
-  const std::string left(60, 'W'), right(60, 'M');
-  const Metafile p = draw([&] {
-    PLT_label_up_left(left.c_str()), PLT_label_up_right(right.c_str());
-    PLT_label_low_left("short");
-  });
-  ASSERT_EQ(p.heights.size(), 3u);  // the label size, the fitted upper line, the lower line
-  const float normal = p.heights[0];
-  EXPECT_LT(p.heights[1], 0.5F * normal);
-  EXPECT_FLOAT_EQ(p.heights[2], normal);
 }
 
 }  // namespace
