@@ -178,6 +178,10 @@ else:
     todo = every
     os.chdir('/')
 
+# A run stopped while a mutant was compiling can leave an object built from the mutant but newer
+# than the restored source: make would keep it. Touching the sampled sources rebuilds them.
+for f in sorted(set(a.files or [r['file'] for r in json.load(open(a.replay))])):
+    os.utime(os.path.join(tree, f))
 if run('nice cmake --build %s -j2' % build, 3600) != 0:
     sys.exit('the tree does not build')
 # Test programs run whole, as here, can fail where ctest (a process a test) passes: such a
