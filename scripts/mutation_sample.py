@@ -71,19 +71,17 @@ def build_targets(targets):
                1800) == 0
 
 broken = set()  # programs that fail on the unmutated tree: they would kill every mutant
-killer = ''
 
 def judge(path):
-    global killer
+    """The verdict on the applied mutant and the program that killed it ('' unless killed)."""
     for tier in tiers(path):
         tier = [p for p in tier if p not in broken]
         if not build_targets(tier):
-            return 'no build'
+            return 'no build', ''
         failed = run_all(tier)
         if failed:
-            killer = failed
-            return 'killed'
-    return 'survived'
+            return 'killed', failed
+    return 'survived', ''
 
 def run_all(progs, width=2, every=False):
     """Runs the test programs two at a time; the name of the first that fails (the others
@@ -180,13 +178,14 @@ else:
 
 # A run stopped while a mutant was compiling can leave an object built from the mutant but newer
 # than the restored source: make would keep it. Touching the sampled sources rebuilds them.
-for f in sorted(set(a.files or [r['file'] for r in json.load(open(a.replay))])):
+sampled = sorted(set(a.files or [r['file'] for r in json.load(open(a.replay))]))
+for f in sampled:
     os.utime(os.path.join(tree, f))
 if run('nice cmake --build %s -j2' % build, 3600) != 0:
     sys.exit('the tree does not build')
 # Test programs run whole, as here, can fail where ctest (a process a test) passes: such a
 # program is left out, or it would kill every mutant it is asked about.
-every_prog = sorted({p for f in (a.files or [r['file'] for r in json.load(open(a.replay))]) for t in tiers(f) for p in t})
+every_prog = sorted({p for f in sampled for t in tiers(f) for p in t})
 broken = set(run_all(every_prog, every=True))
 for p in sorted(broken):
     print('left out, fails unmutated:', p, flush=True)
@@ -217,10 +216,9 @@ for item in todo:
     t0 = time.time()
     try:
         open(full, 'w', encoding='utf-8').write('\n'.join(lines))
-        res = judge(path)
+        res, by = judge(path)
     finally:
         open(full, 'w', encoding='utf-8').write(text)
-    by = killer if res == 'killed' else ''
     if a.replay:
         results.append(dict(r, result=res, by=by, line_now=n, seconds=round(time.time() - t0, 1)))
     else:
