@@ -5,8 +5,6 @@
 
 #include <cstdint>
 #include <cstdlib>
-#include <filesystem>
-#include <regex>
 #include <string>
 #include <vector>
 
@@ -16,8 +14,6 @@
 #include "tests/graphics/gks_render.h"
 
 namespace {
-
-namespace fs = std::filesystem;
 
 constexpr std::uint32_t kWhite = 0xFFFFFFFF, kRed = 0xFFFF0000, kBlue = 0xFF0000FF;
 
@@ -137,59 +133,8 @@ TEST_F(CairoTest, PatternFillPaintsSetBitsOnlyAndClipStopsAtTheViewport) {
   EXPECT_EQ(at(px, 150, 8), kWhite);
 }
 
-// One page keeps the name given; several are numbered, and a clear before anything is
-// drawn begins no page.
-TEST_F(CairoTest, PngPagesAreNumberedOnlyWhenThereAreSeveral) {
-  open_page(dir_ + "/one.png,200x100");
-  gclear_ws(1, 1);
-  gset_line_colr_ind(200);
-  const float line[4] = {0.1F, 0.1F, 0.9F, 0.4F};
-  gpolyline(2, line);
-  ASSERT_EQ(gclose_ws(1), 0);
-  EXPECT_TRUE(fs::exists(dir_ + "/one.png"));
-  EXPECT_FALSE(fs::exists(dir_ + "/one_01.png"));
-  EXPECT_EQ(read_png(dir_ + "/one.png").width, 200);
-
-  open_page(dir_ + "/hour.png,200x100");
-  for (int i = 0; i < 3; ++i) {
-    gclear_ws(1, 1);
-    gpolyline(2, line);
-  }
-  EXPECT_EQ(graster_get_pages(), 3);
-  ASSERT_EQ(gclose_ws(1), 0);
-  for (const char* f : {"hour_01.png", "hour_02.png", "hour_03.png"}) {
-    const Picture p = read_png(dir_ + "/" + f);
-    EXPECT_EQ(p.width, 200) << f;
-    EXPECT_EQ(p.height, 100) << f;
-  }
-  EXPECT_FALSE(fs::exists(dir_ + "/hour.png"));
-  EXPECT_FALSE(fs::exists(dir_ + "/hour_04.png"));
-}
-
-TEST_F(CairoTest, PdfHoldsEveryPageAndSvgIsOneDocumentAPage) {
-  open_page(dir_ + "/p.pdf,200x100");
-  const float line[4] = {0.1F, 0.1F, 0.9F, 0.4F};
-  for (int i = 0; i < 3; ++i) {
-    gclear_ws(1, 1);
-    gpolyline(2, line);
-  }
-  gclear_ws(1, 1);  // a last blank page is no page
-  ASSERT_EQ(gclose_ws(1), 0);
-  const std::string pdf = read_file(dir_ + "/p.pdf");
-  ASSERT_EQ(pdf.rfind("%PDF", 0), 0u);
-  const std::regex page_object("/Type /Page[^s]");
-  EXPECT_EQ(std::distance(std::sregex_iterator(pdf.begin(), pdf.end(), page_object), std::sregex_iterator()), 3);
-
-  open_page(dir_ + "/s,svg,200x100");
-  gpolyline(2, line);
-  ASSERT_EQ(gclose_ws(1), 0);
-  const std::string svg = read_file(dir_ + "/s");
-  EXPECT_NE(svg.find("<svg"), std::string::npos);
-  EXPECT_NE(svg.find("width=\"200px\""), std::string::npos) << svg.substr(0, 300);
-}
-
-// Page names and asking for a page without a device are kernel scripts
-// (tests/data/graphics/kernel.txt).
+// Page names and files, asking for a page without a device and outputs that cannot be
+// written are kernel scripts (tests/data/graphics/kernel.txt).
 
 // The worker threads' PNG pages are the pages drawn on the program's own thread byte for
 // byte, also pages whose pixels were read or that got a picture pasted before they ended

@@ -142,7 +142,7 @@ const std::map<std::string, Call>& kernel() {
       GKS_CALL(gset_char_space), GKS_CALL(gget_num_fonts), GKS_CALL(gget_font_type), GKS_CALL(gget_glyph_width),
       GKS_CALL(GPH_setup), GKS_CALL(GPH_end), GKS_CALL(FLAG_set), GKS_CALL(FLAG_get), GKS_CALL(FLAG_set_batch),
       GKS_CALL(gcreate_seg), GKS_CALL(GPH_set_win_title), GKS_CALL(gset_win_title), GKS_CALL(gopen_gks), GKS_CALL(gclose_gks),
-      GKS_CALL(gclose_seg), GKS_CALL(gdel_seg), GKS_CALL(gget_num_objects),
+      GKS_CALL(gclose_seg), GKS_CALL(gdel_seg), GKS_CALL(gget_num_objects), GKS_CALL(gclear_ws), GKS_CALL(graster_get_pages),
       {"dash", [](const Words& w) { const std::vector<int> d = dash(std::stoi(w.at(0))); return Values(d.begin(), d.end()); }},
       {"font", [](const Words& w) { return write_font(w), Values{}; }}, GKS_CALL(GPH_circle),
       // The helpers that format: "%s %03d" of a text and a number, "%.1f" of a number.

@@ -1,4 +1,4 @@
-// The package image format written and read back, its compressed body, the XWD and PNG
+// The package image format written and read back (a script), its compressed body, the XWD and PNG
 // writers against ImageMagick, and damaged files of every format read without harm.
 #include "graphics/img_tool.h"
 
@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <array>
 
-#include "config/missing.h"
 #include "graphics/gif.h"
 #include "graphics/gks_img.h"
 #include "graphics/png.h"
@@ -18,72 +17,6 @@
 #include "tests/support/gwin_calls.h"
 
 namespace {
-
-struct ZavCase {
-  const char* name;
-  int compress;
-  int proj;  // MISSING_INT: no domain
-  float plat, plon, p3;
-  const char* line;  // the size or domain line written
-};
-
-class Zav : public ::testing::TestWithParam<ZavCase> {};
-
-TEST_P(Zav, RoundTrip) {
-  const ZavCase& c = GetParam();
-  ImgRec image = gray_image(120, 90);
-  image.info = "Temperature [sample]";
-  image.date_label = "12Z 14 MAR 26";
-  if (c.proj != MISSING_INT) {
-    DomainRec& d = image.domain;
-    d.proj = c.proj, d.plat = c.plat, d.plon = c.plon, d.p3 = c.p3;
-    d.clat = 40.0f, d.clon = -100.0f, d.dx = 0.5f, d.dy = 0.25f, d.nx = 120, d.ny = 90;
-  }
-  const std::string path = make_temp_dir("zav") + "/pic.zav";
-  ASSERT_EQ(IMG_write(path.c_str(), &image, c.compress), 1);
-  const std::string text = read_file(path);
-  const std::string head =
-      std::string(c.compress ? "ZAVIMGZ\n" : "ZAVIMG\n") + "12Z 14 MAR 26\nTemperature [sample]\n" + c.line + "\n";
-  EXPECT_EQ(text.substr(0, head.size()), head);
-  if (!c.compress) {
-    EXPECT_EQ(text.size(), head.size() + 120u * 90u);
-  }
-  ImgRec back;
-  ASSERT_EQ(IMG_read(path.c_str(), &back, 0), 1);
-  EXPECT_EQ(back.source, IMG_SOURCE_ZAV);
-  EXPECT_EQ(back.info, image.info);
-  EXPECT_EQ(back.date_label, image.date_label);
-  EXPECT_EQ(back.date.year, 2026);
-  EXPECT_EQ(back.date.hour, 12);
-  EXPECT_EQ(back.width, 120);
-  EXPECT_EQ(back.height, 90);
-  EXPECT_EQ(back.data, image.data);
-  EXPECT_EQ(IMG_has_domain(&back), c.proj != MISSING_INT);
-  if (c.proj != MISSING_INT) {
-    EXPECT_EQ(back.domain.proj, c.proj);
-    EXPECT_FLOAT_EQ(back.domain.clat, 40.0f);
-    EXPECT_FLOAT_EQ(back.domain.dy, 0.25f);
-    EXPECT_EQ(back.domain.nx, 120);
-    if (c.p3 != MISSING) {
-      EXPECT_FLOAT_EQ(back.domain.p3, c.p3);
-    }
-  }
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Img, Zav,
-    ::testing::Values(ZavCase{"plain", 0, MISSING_INT, MISSING, MISSING, MISSING, "120 90"},
-                      ZavCase{"compressed", 1, MISSING_INT, MISSING, MISSING, MISSING, "120 90"},
-                      ZavCase{"latlon", 0, PROJ_LL, MISSING, MISSING, MISSING,
-                              "LL 40.000000 -100.000000 0.500000 0.250000 120 90"},
-                      ZavCase{"lambert", 1, PROJ_LAMB, 40.0f, -100.0f, 30.0f,
-                              "LC:40.000000:-100.000000:30.000000:-9999.000000:-9999.000000 40.000000 -100.000000 "
-                              "0.500000 0.250000 120 90"},
-                      ZavCase{"polar", 0, PROJ_PS, 90.0f, -105.0f, MISSING,
-                              "PS:-105.000000 40.000000 -100.000000 0.500000 0.250000 120 90"},
-                      ZavCase{"satellite", 1, PROJ_SAT, 0.0f, -75.0f, 42164.0f,
-                              "SAT:0.000000:-75.000000:42164.000000 40.000000 -100.000000 0.500000 0.250000 120 90"}),
-    [](const auto& info) { return std::string(info.param.name); });
 
 // 25000 bytes of pixels are three zlib streams of 10000, 10000 and 5000 bytes of input.
 TEST(ZavBody, CompressesInPiecesOfTenThousandBytes) {
@@ -218,10 +151,10 @@ std::string said(F f) {
   return err.empty() ? r : r + " " + err;
 }
 
-// The damaged files of tests/data/graphics/images.txt.
-class Damaged : public ::testing::TestWithParam<Script> {};
+// The files of tests/data/graphics/images.txt.
+class Files : public ::testing::TestWithParam<Script> {};
 
-TEST_P(Damaged, AreReportedAndRefused) {
+TEST_P(Files, ReadAsTheScriptSays) {
   const std::string dir = make_temp_dir("bad");
   const auto at = [&dir](const std::string& path) { return with_dir(path, dir); };
   run_calls(GetParam(), {
@@ -242,11 +175,35 @@ TEST_P(Damaged, AreReportedAndRefused) {
          ImgRec image;
          return said([&] { return std::to_string(IMG_read(at(a.at(0)).c_str(), &image, 0)) + " " + std::to_string(image.data.size()); });
        }},
+      {"zav", [&](const Args& a) {  // the gray picture of 120 by 90 with its labels and a domain of a projection
+         ImgRec image = gray_image(120, 90);
+         image.info = "Temperature [sample]", image.date_label = "12Z 14 MAR 26";
+         if (a.size() > 2) {
+           DomainRec& d = image.domain;
+           d.proj = std::stoi(a[2]), d.plat = std::stof(a.at(3)), d.plon = std::stof(a.at(4)), d.p3 = std::stof(a.at(5));
+           d.clat = 40.0f, d.clon = -100.0f, d.dx = 0.5f, d.dy = 0.25f, d.nx = 120, d.ny = 90;
+         }
+         return num(IMG_write(at(a.at(0)).c_str(), &image, std::stoi(a.at(1))));
+       }},
+      {"lines", [&](const Args& a) {  // the first N lines of a file, and its size
+         const std::string text = read_file(at(a.at(0)));
+         std::size_t end = 0;
+         for (int n = std::stoi(a.at(1)); n > 0; --n) end = text.find('\n', end) + 1;
+         return text.substr(0, end) + num(static_cast<long>(text.size()));
+       }},
+      {"back", [&](const Args& a) {  // what reading gives: source, size, labels, time, pixels, domain
+         ImgRec b;
+         const int r = IMG_read(at(a.at(0)).c_str(), &b, 0);
+         const DomainRec& d = b.domain;
+         return num(r) + " " + num(b.source) + " " + num(b.width) + "x" + num(b.height) + " " + b.info + "|" + b.date_label + "|" +
+                num(b.date.year) + " " + num(b.date.hour) + (b.data == gray_image(120, 90).data ? " same" : " other") +
+                (IMG_has_domain(&b) ? " " + num(d.proj) + " " + num(d.clat) + " " + num(d.dy) + " " + num(d.nx) + " " + num(d.p3) : "");
+       }},
       {"size", [](const Args& a) {
          return said([&] { return std::to_string(IMG_size_allowed(a.at(0).c_str(), std::stoll(a.at(1)), std::stoll(a.at(2)))); });
        }},
   });
 }
-INSTANTIATE_TEST_SUITE_P(Img, Damaged, ::testing::ValuesIn(scripts_of("graphics/images.txt")), script_name);
+INSTANTIATE_TEST_SUITE_P(Img, Files, ::testing::ValuesIn(scripts_of("graphics/images.txt")), script_name);
 
 }  // namespace

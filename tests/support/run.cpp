@@ -1,20 +1,38 @@
 #include "tests/support/run.h"
 
 #include <fcntl.h>
-#include <poll.h>
 #include <signal.h>
+#include <sys/prctl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 extern char** environ;
 
-#include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
+namespace {
+
+double seconds_since(std::chrono::steady_clock::time_point t) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - t).count();
+}
+
+// A child keeps none of the test's descriptors (a pipe a test reads to its end must not
+// stay open in a server that outlives the test).
+void close_other_fds() {
+  rlimit lim{};
+  const int max = getrlimit(RLIMIT_NOFILE, &lim) == 0 && lim.rlim_cur < 65536 ? static_cast<int>(lim.rlim_cur) : 1024;
+  for (int fd = 3; fd < max; ++fd) close(fd);
+}
+
+// In the child: sets env, enters cwd and runs program with args (status 126: no such
+// folder, 127: no such program).
 [[noreturn]] void exec_child(const std::string& program, const std::vector<std::string>& args,
                              const std::map<std::string, std::string>& env, const std::string& cwd) {
   std::vector<std::string> store{program};
@@ -33,82 +51,67 @@ extern char** environ;
   _exit(127);
 }
 
+}  // namespace
+
+Background::Background(const std::string& program, const std::vector<std::string>& args,
+                       const std::map<std::string, std::string>& env, const std::string& cwd,
+                       const std::string& stdin_text) {
+  dir_ = make_temp_dir("bg");
+  const std::string out = dir_ + "/out", err = dir_ + "/err", input = dir_ + "/in";
+  write_file(input, stdin_text);
+  pid_ = fork();
+  if (pid_ == 0) {
+    const int in = open(input.c_str(), O_RDONLY);
+    const int o = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const int e = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    dup2(in, 0), dup2(o, 1), dup2(e, 2);
+    close_other_fds();
+    // The program ends with the test that started it, however the test ends.
+    prctl(PR_SET_PDEATHSIG, SIGTERM);
+    exec_child(program, args, env, cwd);
+  }
+}
+
+bool Background::running() {
+  if (done_ || pid_ <= 0) return false;
+  int status = 0;
+  if (waitpid(pid_, &status, WNOHANG) == pid_) {
+    done_ = true;
+    status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    return false;
+  }
+  return true;
+}
+
+RunResult Background::wait(int timeout_s) {
+  const auto start = std::chrono::steady_clock::now();
+  while (running() && seconds_since(start) < timeout_s) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  if (running()) {
+    kill(pid_, SIGKILL);
+    int status = 0;
+    waitpid(pid_, &status, 0);
+    done_ = true;
+    status_ = 128 + SIGKILL;
+  }
+  RunResult r;
+  r.status = status_;
+  r.out = read_file(dir_ + "/out");
+  r.err = read_file(dir_ + "/err");
+  return r;
+}
+
+std::string Background::output() const { return read_file(dir_ + "/out"); }
+
+// The outputs are files of a folder of the program's own, gone with it.
+Background::~Background() {
+  if (running()) wait(0);
+  std::filesystem::remove_all(dir_);
+}
+
 RunResult run_program(const std::string& program, const std::vector<std::string>& args,
                       const std::string& stdin_text, const std::map<std::string, std::string>& env,
                       const std::string& cwd, int timeout_s) {
-  RunResult result;
-  int in_pipe[2], out_pipe[2], err_pipe[2];
-  if (pipe(in_pipe) != 0 || pipe(out_pipe) != 0 || pipe(err_pipe) != 0) return result;
-  pid_t pid = fork();
-  if (pid == 0) {
-    dup2(in_pipe[0], 0);
-    dup2(out_pipe[1], 1);
-    dup2(err_pipe[1], 2);
-    for (int fd : {in_pipe[0], in_pipe[1], out_pipe[0], out_pipe[1], err_pipe[0], err_pipe[1]}) close(fd);
-    exec_child(program, args, env, cwd);
-  }
-  close(in_pipe[0]);
-  close(out_pipe[1]);
-  close(err_pipe[1]);
-  signal(SIGPIPE, SIG_IGN);
-  size_t written = 0;
-  if (stdin_text.empty()) {
-    close(in_pipe[1]);
-    in_pipe[1] = -1;
-  } else {
-    fcntl(in_pipe[1], F_SETFL, O_NONBLOCK);
-  }
-  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeout_s);
-  bool out_open = true, err_open = true;
-  char buf[65536];
-  while (out_open || err_open) {
-    std::vector<pollfd> fds;
-    if (out_open) fds.push_back({out_pipe[0], POLLIN, 0});
-    if (err_open) fds.push_back({err_pipe[0], POLLIN, 0});
-    if (in_pipe[1] >= 0) fds.push_back({in_pipe[1], POLLOUT, 0});
-    int left = (int)std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
-    if (left <= 0) {
-      kill(pid, SIGKILL);
-      break;
-    }
-    if (poll(fds.data(), fds.size(), left) < 0 && errno != EINTR) break;
-    for (auto& p : fds) {
-      if (!p.revents) continue;
-      if (p.fd == in_pipe[1]) {
-        ssize_t n = write(in_pipe[1], stdin_text.data() + written, stdin_text.size() - written);
-        if (n > 0) written += (size_t)n;
-        if (n < 0 || written >= stdin_text.size()) {
-          close(in_pipe[1]);
-          in_pipe[1] = -1;
-        }
-        continue;
-      }
-      ssize_t n = read(p.fd, buf, sizeof buf);
-      std::string& dest = (p.fd == out_pipe[0]) ? result.out : result.err;
-      if (n > 0)
-        dest.append(buf, (size_t)n);
-      else if (p.fd == out_pipe[0])
-        out_open = false;
-      else
-        err_open = false;
-    }
-  }
-  if (in_pipe[1] >= 0) close(in_pipe[1]);
-  close(out_pipe[0]);
-  close(err_pipe[0]);
-  int status = 0;
-  // Wait with the same deadline: a child that closed its outputs but hangs is killed.
-  while (true) {
-    pid_t r = waitpid(pid, &status, WNOHANG);
-    if (r == pid) break;
-    if (std::chrono::steady_clock::now() > deadline) kill(pid, SIGKILL);
-    usleep(2000);
-  }
-  if (WIFEXITED(status))
-    result.status = WEXITSTATUS(status);
-  else if (WIFSIGNALED(status))
-    result.status = 128 + WTERMSIG(status);
-  return result;
+  return Background(program, args, env, cwd, stdin_text).wait(timeout_s);
 }
 
 RunResult run_stacont(const std::vector<std::string>& args, const std::string& stdin_text,

@@ -1,5 +1,7 @@
 // Runs the real program (or any command) for end-to-end tests.
 #pragma once
+#include <sys/types.h>
+
 #include <map>
 #include <string>
 #include <vector>
@@ -10,18 +12,36 @@ struct RunResult {
   std::string err;   // standard error
 };
 
-// Runs program with args; stdin_text is fed to standard input (closed afterwards).
+// A program running beside the test; its output goes to files read when it ends, removed
+// with the object. Its standard input is stdin_text (all of it there from the start).
 // env adds or replaces environment variables (an empty value removes one).
-// The child is killed after timeout_s seconds (status then 128+SIGKILL).
+class Background {
+ public:
+  Background(const std::string& program, const std::vector<std::string>& args,
+             const std::map<std::string, std::string>& env = {}, const std::string& cwd = "",
+             const std::string& stdin_text = "");
+  ~Background();
+  Background(const Background&) = delete;
+  Background& operator=(const Background&) = delete;
+  bool running();
+  // Waits at most timeout_s seconds; the program is killed then (status 128+9).
+  RunResult wait(int timeout_s);
+  // What the program has written to its standard output so far.
+  std::string output() const;
+  pid_t pid() const { return pid_; }
+
+ private:
+  pid_t pid_ = -1;
+  std::string dir_;
+  int status_ = -1;
+  bool done_ = false;
+};
+
+// Runs program with args as a Background and waits for it.
 RunResult run_program(const std::string& program, const std::vector<std::string>& args,
                       const std::string& stdin_text = "",
                       const std::map<std::string, std::string>& env = {},
                       const std::string& cwd = "", int timeout_s = 30);
-
-// In a child process: sets env (an empty value removes a variable), enters cwd and runs
-// program with args; never returns (status 126: no such folder, 127: no such program).
-[[noreturn]] void exec_child(const std::string& program, const std::vector<std::string>& args,
-                             const std::map<std::string, std::string>& env, const std::string& cwd);
 
 // Runs the built stacont binary.
 RunResult run_stacont(const std::vector<std::string>& args, const std::string& stdin_text = "",

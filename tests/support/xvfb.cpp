@@ -2,12 +2,7 @@
 
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
-#include <fcntl.h>
-#include <poll.h>
 #include <signal.h>
-#include <sys/prctl.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -23,14 +18,6 @@ double seconds_since(std::chrono::steady_clock::time_point t) {
 }
 
 void sleep_ms(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
-
-// A child keeps none of the test's descriptors (a pipe a test reads to its end must not
-// stay open in a server that outlives the test).
-void close_other_fds() {
-  rlimit lim{};
-  const int max = getrlimit(RLIMIT_NOFILE, &lim) == 0 && lim.rlim_cur < 65536 ? static_cast<int>(lim.rlim_cur) : 1024;
-  for (int fd = 3; fd < max; ++fd) close(fd);
-}
 
 }  // namespace
 
@@ -75,59 +62,6 @@ Xvfb::~Xvfb() {
     setenv("DISPLAY", old_display_.c_str(), 1);
   else
     unsetenv("DISPLAY");
-}
-
-Background::Background(const std::string& program, const std::vector<std::string>& args,
-                       const std::map<std::string, std::string>& env, const std::string& cwd,
-                       const std::string& stdin_text) {
-  dir_ = make_temp_dir("bg");
-  const std::string out = dir_ + "/out", err = dir_ + "/err", input = dir_ + "/in";
-  write_file(input, stdin_text);
-  pid_ = fork();
-  if (pid_ == 0) {
-    const int in = open(input.c_str(), O_RDONLY);
-    const int o = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    const int e = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    dup2(in, 0), dup2(o, 1), dup2(e, 2);
-    close_other_fds();
-    // The program ends with the test that started it, however the test ends.
-    prctl(PR_SET_PDEATHSIG, SIGTERM);
-    exec_child(program, args, env, cwd);
-  }
-}
-
-bool Background::running() {
-  if (done_ || pid_ <= 0) return false;
-  int status = 0;
-  if (waitpid(pid_, &status, WNOHANG) == pid_) {
-    done_ = true;
-    status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    return false;
-  }
-  return true;
-}
-
-RunResult Background::wait(int timeout_s) {
-  const auto start = std::chrono::steady_clock::now();
-  while (running() && seconds_since(start) < timeout_s) sleep_ms(20);
-  if (running()) {
-    kill(pid_, SIGKILL);
-    int status = 0;
-    waitpid(pid_, &status, 0);
-    done_ = true;
-    status_ = 128 + SIGKILL;
-  }
-  RunResult r;
-  r.status = status_;
-  r.out = read_file(dir_ + "/out");
-  r.err = read_file(dir_ + "/err");
-  return r;
-}
-
-std::string Background::output() const { return read_file(dir_ + "/out"); }
-
-Background::~Background() {
-  if (running()) wait(0);
 }
 
 // ---- the test's own connection ----

@@ -5,7 +5,6 @@
 // gtest before Xlib: Xlib defines names (None, Bool) that gtest uses.
 #include <gtest/gtest.h>
 #include <X11/Xlib.h>
-#include <sys/types.h>
 
 #include <map>
 #include <memory>
@@ -14,30 +13,6 @@
 
 #include "tests/support/program.h"
 #include "tests/support/run.h"
-
-// A program running beside the test; its output goes to files read when it ends. Its
-// standard input is stdin_text (all of it there from the start), nothing when empty.
-class Background {
- public:
-  Background(const std::string& program, const std::vector<std::string>& args,
-             const std::map<std::string, std::string>& env = {}, const std::string& cwd = "",
-             const std::string& stdin_text = "");
-  ~Background();
-  Background(const Background&) = delete;
-  Background& operator=(const Background&) = delete;
-  bool running();
-  // Waits at most timeout_s seconds; the program is killed then (status 128+9).
-  RunResult wait(int timeout_s);
-  // What the program has written to its standard output so far.
-  std::string output() const;
-  pid_t pid() const { return pid_; }
-
- private:
-  pid_t pid_ = -1;
-  std::string dir_;
-  int status_ = -1;
-  bool done_ = false;
-};
 
 // Xvfb on a free display number of its own (the server chooses it), with one screen of
 // the given depth; DISPLAY points at it while the object lives and is restored after.
