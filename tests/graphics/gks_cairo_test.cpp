@@ -1,6 +1,5 @@
-// The raster device: pixels of lines, dashes, pattern fills and clipping on the page,
-// the size and format options, page numbering, outputs that cannot be written, and the
-// worker threads that draw and encode PNG pages.
+// The raster device's worker threads that draw and encode PNG pages; its pixels, options,
+// page files and failures are kernel scripts (tests/data/graphics/kernel.txt).
 #include "graphics/gks_cairo.h"
 
 #include <cstdint>
@@ -15,8 +14,6 @@
 
 namespace {
 
-constexpr std::uint32_t kWhite = 0xFFFFFFFF, kRed = 0xFFFF0000, kBlue = 0xFF0000FF;
-
 class CairoTest : public GksTest {
  protected:
   void SetUp() override {
@@ -29,29 +26,22 @@ class CairoTest : public GksTest {
     gcolr_reset_state();
     unsetenv("STACONT_RASTER_THREADS");
   }
-  // A 200 by 100 page, white ("inv"), whose transformation 1 spans it: world x 0..1 and
-  // y 0..99/199 are device units 0..199 and 0..99.
-  void open_page(const std::string& device) {
-    open(WS_RASTER, device.c_str());
-    const float ws[4] = {0.0F, 1.0F, 0.0F, 99.0F / 199.0F};
-    gset_ws_win(1, ws);
-    gset_win(1, ws);
-    gset_vp(1, ws);
-    gsel_norm_tran(1);
-    const float red[3] = {1, 0, 0}, blue[3] = {0, 0, 1};
-    gset_colr_rep(1, 200, red);
-    gset_colr_rep(1, 201, blue);
-  }
   // Five pages of 200 by 100 pixels clipped at column 100, each drawn a little further
   // right: a solid band with its seam outline, a pattern fill, a dashed line; page 2's
   // pixels read and page 4 given a 10 by 10 green picture half-way, then a line more across
   // the whole width.
   void draw_pages(const std::string& name, const char* threads) {
     setenv("STACONT_RASTER_THREADS", threads, 1);
-    open_page(dir_ + "/" + name + ".png,200x100,inv");
-    const float vp[4] = {0.0F, 100.0F / 199.0F, 0.0F, 99.0F / 199.0F};
+    open(WS_RASTER, (dir_ + "/" + name + ".png,200x100,inv").c_str());
+    // World x 0..1 and y 0..99/199 are device units 0..199 and 0..99; colours 200 red, 201 blue.
+    const float ws[4] = {0.0F, 1.0F, 0.0F, 99.0F / 199.0F}, vp[4] = {0.0F, 100.0F / 199.0F, 0.0F, 99.0F / 199.0F};
+    const float red[3] = {1, 0, 0}, blue[3] = {0, 0, 1};
+    gset_ws_win(1, ws);
     gset_win(1, vp);
     gset_vp(1, vp);
+    gsel_norm_tran(1);
+    gset_colr_rep(1, 200, red);
+    gset_colr_rep(1, 201, blue);
     for (int p = 0; p < 5; ++p) {
       gclear_ws(1, 1);
       const float x = 0.05F * static_cast<float>(p);
@@ -81,60 +71,9 @@ class CairoTest : public GksTest {
     }
     ASSERT_EQ(gclose_ws(1), 0);
   }
-  std::vector<std::uint32_t> page() {
-    int w = 0, h = 0;
-    std::vector<std::uint32_t> px;
-    EXPECT_EQ(graster_page(&w, &h, &px), 0);
-    EXPECT_EQ(w, 200);
-    EXPECT_EQ(h, 100);
-    return px;
-  }
   std::string png(const std::string& name, int n) { return read_file(graster_page_name(dir_ + "/" + name + ".png", n)); }
-  static float wy(int row) { return static_cast<float>(99 - row) / 199.0F; }
-  static float wx(int col) { return static_cast<float>(col) / 199.0F; }
   std::string dir_;
 };
-
-std::uint32_t at(const std::vector<std::uint32_t>& px, int x, int y) { return px[static_cast<std::size_t>(y) * 200 + x]; }
-
-// A thin line covers its pixel row only; a dashed one (type 2: 6 on, 6 off) has pixel
-// centres at the halves: a dash from 0 covers half of pixel 0, all of 1 to 5 and half of
-// 6 (antialiased: neither colour).
-TEST_F(CairoTest, ThinLinesAndDashes) {
-  open_page(dir_ + "/a.png,200x100,inv");
-  gset_line_colr_ind(200);
-  const float line[4] = {wx(10), wy(40), wx(190), wy(40)}, dashed[4] = {wx(0), wy(50), wx(199), wy(50)};
-  ASSERT_EQ(gpolyline(2, line), 0);
-  gset_linetype(2);
-  gpolyline(2, dashed);
-  const auto px = page();
-  EXPECT_EQ((std::vector{at(px, 100, 40), at(px, 100, 39), at(px, 100, 41), at(px, 5, 40)}),
-            (std::vector{kRed, kWhite, kWhite, kWhite}));
-  std::string runs;
-  for (int x = 0; x < 48; ++x) runs += at(px, x, 50) == kRed ? '#' : at(px, x, 50) == kWhite ? '.' : '~';
-  EXPECT_EQ(runs, "~#####~.....~#####~.....~#####~.....~#####~.....") << runs;
-}
-
-TEST_F(CairoTest, PatternFillPaintsSetBitsOnlyAndClipStopsAtTheViewport) {
-  open_page(dir_ + "/a.png,200x100,inv");
-  gset_fill_colr_ind(201);
-  gset_fill_int_style(2);
-  gset_fill_style_ind(8);  // rows ff ff 00 00 repeated
-  // The viewport ends at column 100: the rest of the area is not painted.
-  const float vp[4] = {0.0F, wx(100), 0.0F, 99.0F / 199.0F};
-  gset_vp(1, vp);
-  gset_win(1, vp);
-  const float area[10] = {wx(0), wy(0), wx(199), wy(0), wx(199), wy(99), wx(0), wy(99), wx(0), wy(0)};
-  gfill_area(5, area);
-  const auto px = page();
-  for (int y = 8; y < 16; ++y) EXPECT_EQ(at(px, 50, y), (y % 4) < 2 ? kBlue : kWhite) << y;
-  EXPECT_EQ(at(px, 100, 8), kBlue);
-  EXPECT_EQ(at(px, 101, 8), kWhite);
-  EXPECT_EQ(at(px, 150, 8), kWhite);
-}
-
-// Page names and files, asking for a page without a device and outputs that cannot be
-// written are kernel scripts (tests/data/graphics/kernel.txt).
 
 // The worker threads' PNG pages are the pages drawn on the program's own thread byte for
 // byte, also pages whose pixels were read or that got a picture pasted before they ended

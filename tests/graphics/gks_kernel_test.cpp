@@ -192,6 +192,18 @@ const std::map<std::string, Call>& kernel() {
          std::vector<std::uint32_t> px;
          return Values{float(graster_page(&w, &h, &px)), float(w), float(h)};
        }},
+      {"raster_pixels", [](const Words& w) {  // a rectangle of the page row by row: 0 white, 1 red, 2 blue, 9 other
+         int width = 0, height = 0;
+         std::vector<std::uint32_t> px;
+         Values v;
+         graster_page(&width, &height, &px);
+         for (int y = std::stoi(w.at(1)); y <= std::stoi(w.at(3)); ++y)
+           for (int x = std::stoi(w.at(0)); x <= std::stoi(w.at(2)); ++x) {
+             const std::uint32_t c = px.at(static_cast<std::size_t>(y) * width + x);
+             v.push_back(c == 0xFFFFFFFF ? 0 : c == 0xFFFF0000 ? 1 : c == 0xFF0000FF ? 2 : 9);
+           }
+         return v;
+       }},
       GKS_CALL(graster_write_png),
       {"graster_page_name", [](const Words& w) { return printed = graster_page_name(w.at(0), std::stoi(w.at(1))), Values{}; }},
       {"delta_e", [](const Words& w) { return Values{float(delta_e(std::stoi(w.at(0)), std::stoi(w.at(1))))}; }},
