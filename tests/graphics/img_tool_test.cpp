@@ -1,5 +1,7 @@
-// The package image format written and read back (a script), its compressed body, the XWD and PNG
-// writers against ImageMagick, and damaged files of every format read without harm.
+// Image files: the package format and GIF written and read back, against ImageMagick and by
+// their bytes, and damaged files of every format read without harm (the scripts of
+// tests/data/graphics/images.txt); the package format's compressed body, and the XWD and
+// PNG writers against ImageMagick.
 #include "graphics/img_tool.h"
 
 #include <gtest/gtest.h>
@@ -151,26 +153,94 @@ std::string said(F f) {
   return err.empty() ? r : r + " " + err;
 }
 
+const unsigned kColours[12] = {0x000000, 0xFFFFFF, 0xFF0000, 0x00FF00, 0x0000FF, 0xFFFF00,
+                               0x00FFFF, 0xFF00FF, 0x808080, 0x804000, 0x004080, 0x408000};
+
+// The pictures of the "picture" step.
+ImgRec picture(const std::string& name) {
+  if (name == "twelve") return argb_image(640, 512, [](int x, int y) { return kColours[(x / 40 + y / 64) % 12]; });
+  if (name == "rows") return argb_image(7, 10, [](int, int y) { return kColours[y]; });
+  if (name == "run") return argb_image(3000, 3000, [](int x, int y) { return x == 0 && y == 0 ? 0xFF0000u : 0x0000FFu; });
+  ImgRec halves = argb_image(4, 2, [](int x, int) { return x < 2 ? 0xFFFFFFu : 0x000000u; });
+  halves.transparent = 0xFF000000;  // the raw pixel of black
+  return name == "halves" ? halves : argb_image(64, 48, [](int x, int y) { return static_cast<unsigned>(x * 3 + y) * 0x010203u; });
+}
+
+// Walks the LZW codes of a GIF's image data from byte at as a decoder does: whether the end
+// code came, the widest code, and whether the table was cleared more than once.
+std::string walk_codes(const std::string& file, std::size_t at) {
+  const int code_size = file.at(at++);
+  std::string data;
+  for (int n = static_cast<unsigned char>(file.at(at++)); n > 0; n = static_cast<unsigned char>(file.at(at++)))
+    data += file.substr(at, static_cast<std::size_t>(n)), at += static_cast<std::size_t>(n);
+  const int clear = 1 << code_size;
+  int width = code_size + 1, next = clear + 2, widest = 0, clears = 0;
+  bool first = true, ended = false;
+  for (std::size_t bit = 0; !ended && bit + static_cast<std::size_t>(width) <= data.size() * 8;) {
+    int code = 0;
+    for (int b = 0; b < width; ++b, ++bit) code |= ((static_cast<unsigned char>(data[bit / 8]) >> (bit % 8)) & 1) << b;
+    widest = std::max(widest, width);
+    ended = code == clear + 1;
+    if (code == clear) {
+      ++clears, width = code_size + 1, next = clear + 2, first = true;
+    } else if (!ended) {
+      if (!first && next < 4096 && ++next == (1 << width) && width < 12) ++width;
+      first = false;
+    }
+  }
+  return std::string(ended ? "ended" : "open") + " " + num(widest) + (clears >= 2 ? " cleared" : " not cleared");
+}
+
 // The files of tests/data/graphics/images.txt.
-class Files : public ::testing::TestWithParam<Script> {};
+class Files : public ::testing::TestWithParam<Script> {
+  void TearDown() override { GIF_reset_state(); }
+};
 
 TEST_P(Files, ReadAsTheScriptSays) {
   const std::string dir = make_temp_dir("bad");
   const auto at = [&dir](const std::string& path) { return with_dir(path, dir); };
+  ImgRec image = picture("");
   run_calls(GetParam(), {
       {"write", [&](const Args& a) { return write_file(at(a.at(0)), a.at(1)), std::string(); }},
       {"cut", [&](const Args& a) { return write_file(at(a.at(2)), read_file(at(a.at(0))).substr(0, std::stoul(a.at(1)))), std::string(); }},
-      {"made", [&](const Args& a) {  // 64 by 48 pixels of many colours, or gray levels for "zavz"
+      {"picture", [&](const Args& a) { return image = picture(a.at(0)), std::string(); }},
+      {"gif_options", [](const Args& a) { return GIF_set_interlace(to_i(a.at(0))), GIF_set_transparent(to_i(a.at(1))), std::string(); }},
+      {"made", [&](const Args& a) {  // the picture, or gray levels for "zavz"; what the writer answers
          const std::string path = at(a.at(1));
-         const ImgRec image = argb_image(64, 48, [](int x, int y) { return static_cast<unsigned>(x * 3 + y) * 0x010203u; });
          const ImgRec gray = gray_image(64, 48);
-         if (a[0] == "gif") GIF_write(path.c_str(), &image);
-         if (a[0] == "png") PNG_write(path.c_str(), &image);
-         if (a[0] == "zav" || a[0] == "zavz") IMG_write(path.c_str(), a[0] == "zav" ? &image : &gray, a[0] == "zavz");
+         int r = a[0] == "gif" ? GIF_write(path.c_str(), &image) : a[0] == "png" ? PNG_write(path.c_str(), &image) : 0;
+         if (a[0] == "zav" || a[0] == "zavz") r = IMG_write(path.c_str(), a[0] == "zav" ? &image : &gray, a[0] == "zavz");
          std::string bytes = read_file(path);
          for (std::size_t i = bytes.size() - (a.size() > 2 ? std::stoul(a[2]) : 0); i < bytes.size(); ++i) bytes[i] ^= 0x5A;
-         return write_file(path, bytes), std::string();
+         return write_file(path, bytes), num(r);
        }},
+      {"bytes", [&](const Args& a) {  // N bytes of a file from byte AT, in hexadecimal
+         const std::string b = read_file(at(a.at(0))).substr(std::stoul(a.at(1)), std::stoul(a.at(2)));
+         std::string hex;
+         for (const char c : b) hex += (hex.empty() ? "" : " ") + std::string(1, "0123456789abcdef"[(c >> 4) & 15]) + "0123456789abcdef"[c & 15];
+         return hex;
+       }},
+      {"poke", [&](const Args& a) {
+         std::string b = read_file(at(a.at(0)));
+         return b.at(std::stoul(a.at(1))) = static_cast<char>(to_i(a.at(2))), write_file(at(a.at(0)), b), std::string();
+       }},
+      {"gif_read", [&](const Args& a) {  // its answer, table size, transparent index, and whether the pixels are the picture's
+         ImgRec back;
+         const int r = GIF_read(at(a.at(0)).c_str(), &back);
+         return num(r) + " " + num(back.num_colors) + " " + num(static_cast<long>(back.transparent)) + (rgb_of(back) == rgb_of(image) ? " same" : " other");
+       }},
+      {"column", [&](const Args& a) {  // the colour of each row's first pixel as read, by its place in the colours
+         ImgRec back;
+         std::string out = num(GIF_read(at(a.at(0)).c_str(), &back));
+         for (int y = 0; y < back.height; ++y)
+           out += " " + num(static_cast<long>(std::find(kColours, kColours + 12, rgb_of(back)[static_cast<std::size_t>(y) * back.width]) - kColours));
+         return out;
+       }},
+      {"magick", [&](const Args& a) {
+         const Decoded d = magick_decode(at(a.at(0)));
+         return num(d.width) + "x" + num(d.height) + (d.rgb == rgb_of(image) ? " same" : " other");
+       }},
+      {"codes", [&](const Args& a) { return walk_codes(read_file(at(a.at(0))), std::stoul(a.at(1))); }},
       {"read", [&](const Args& a) {
          ImgRec image;
          return said([&] { return std::to_string(IMG_read(at(a.at(0)).c_str(), &image, 0)) + " " + std::to_string(image.data.size()); });
