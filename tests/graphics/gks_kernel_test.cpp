@@ -354,7 +354,7 @@ TEST_P(Kernel, Script) {
       } else {
         std::string type, device;
         in >> type >> device;
-        open(std::stoi(type), device.c_str());
+        open(std::stoi(type), words_of(device).c_str());
       }
       CaptureStderr();
       continue;
