@@ -97,6 +97,8 @@ std::vector<std::string> lines_of(const std::string& name) {
 // it shows instead.
 std::string mismatch(const std::string& key, const std::string& value, const RunResult& r, double took) {
   const bool has_line = ("\n" + r.err).find("\n" + value + "\n") != std::string::npos;
+  // Never empty: a run that should have said something and said nothing must still fail.
+  auto shown = [&](const std::string& got) { return "got (" + std::to_string(got.size()) + " bytes):\n" + got; };
   if (key == "status") return r.status == std::stoi(value) ? "" : "status " + std::to_string(r.status) + "\n" + r.err;
   if (key == "kilobytes") {
     rusage use{};
@@ -104,16 +106,16 @@ std::string mismatch(const std::string& key, const std::string& value, const Run
     return use.ru_maxrss < std::stol(value) ? "" : "took " + std::to_string(use.ru_maxrss) + " kB";
   }
   if (key == "seconds") return took < std::stod(value) * kSlower ? "" : "took " + std::to_string(took) + " s";
-  if (key == "err" || key == "err-line") return (key == "err" ? r.err == value : has_line) ? "" : r.err;
-  if (key == "out") return r.out == value ? "" : r.out;
-  if (key == "out-file") return r.out == read_file(value) ? "" : r.out;
-  if (key == "err-file") return r.err == read_file(value) ? "" : r.err;
-  if (key == "err-has" || key == "err-lacks") return (r.err.find(value) != std::string::npos) == (key == "err-has") ? "" : r.err;
-  if (key == "out-has" || key == "out-lacks") return (r.out.find(value) != std::string::npos) == (key == "out-has") ? "" : r.out;
-  if (key == "out-starts") return r.out.size() > value.size() && r.out.rfind(value, 0) == 0 ? "" : r.out;
-  if (key == "out-re") return std::regex_search(r.out, std::regex(value)) ? "" : r.out;
-  if (key == "err-re") return std::regex_search(r.err, std::regex(value)) ? "" : r.err;
-  if (key == "out-count") return count_of(r.out, value.substr(value.find(' ') + 1)) == std::stoi(value) ? "" : r.out;
+  if (key == "err" || key == "err-line") return (key == "err" ? r.err == value : has_line) ? "" : shown(r.err);
+  if (key == "out") return r.out == value ? "" : shown(r.out);
+  if (key == "out-file") return r.out == read_file(value) ? "" : shown(r.out);
+  if (key == "err-file") return r.err == read_file(value) ? "" : shown(r.err);
+  if (key == "err-has" || key == "err-lacks") return (r.err.find(value) != std::string::npos) == (key == "err-has") ? "" : shown(r.err);
+  if (key == "out-has" || key == "out-lacks") return (r.out.find(value) != std::string::npos) == (key == "out-has") ? "" : shown(r.out);
+  if (key == "out-starts") return r.out.size() > value.size() && r.out.rfind(value, 0) == 0 ? "" : shown(r.out);
+  if (key == "out-re") return std::regex_search(r.out, std::regex(value)) ? "" : shown(r.out);
+  if (key == "err-re") return std::regex_search(r.err, std::regex(value)) ? "" : shown(r.err);
+  if (key == "out-count") return count_of(r.out, value.substr(value.find(' ') + 1)) == std::stoi(value) ? "" : shown(r.out);
   if (key == "tmp-lacks") {
     for (const auto& e : fs::directory_iterator(fs::temp_directory_path()))
       if (e.path().filename().string().rfind(value, 0) == 0) return "left " + e.path().string();
