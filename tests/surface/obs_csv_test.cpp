@@ -11,28 +11,12 @@
 #include <string>
 #include <vector>
 
-#include "files/date.h"
 #include "tests/support/run.h"
 #include "tests/support/surface_cases.h"
 #include "tests/support/surface_report.h"
 
 namespace {
 
-std::string data_file(const std::string& name) {
-  return read_file(std::string(STACONT_SOURCE_DIR) + "/tests/surface/data/csv/" + name);
-}
-
-// The digits MTR_present_weather gives for the groups of a weather column, blank for none.
-std::string weather_digits(const std::string& column) {
-  std::vector<std::string> groups;
-  for (std::size_t i = 0, j; i < column.size(); i = j + 1) {
-    j = column.find(' ', i);
-    if (j == std::string::npos) j = column.size();
-    if (j > i) groups.push_back(column.substr(i, j - i));
-  }
-  const int code = MTR_present_weather(groups);
-  return code < 0 ? " " : std::to_string(code);
-}
 
 // A value of an observation by name, as text (numbers printed to 0.001).
 std::string value_of(const ObsRec& o, const std::string& f) {
@@ -56,21 +40,21 @@ std::string value_of(const ObsRec& o, const std::string& f) {
   return buf;
 }
 
-// Checks "field=value" of the first observation, "k:field=value" of observation k; a
-// number is compared to 0.001 after rounding, "wx=@-RA BR" against the digits of the
-// weather groups.
+// Checks "field=value" of the first observation, "k:field=value" of observation k,
+// "#n:field=value" of the observation of row n; a number is compared to 0.001 after rounding.
 void check(const std::vector<ObsRec>& obs, const std::string& expect) {
   std::size_t k = 0;
   std::string e = expect;
   if (const auto colon = e.find(':'); colon != std::string::npos && colon < e.find('=')) {
-    k = std::stoul(e.substr(0, colon));
+    const std::string at = e.substr(0, colon);
+    const auto row = [&](const ObsRec& o) { return o.order == std::stoi(at.substr(1)); };
+    k = at[0] == '#' ? static_cast<std::size_t>(std::find_if(obs.begin(), obs.end(), row) - obs.begin()) : std::stoul(at);
     e = e.substr(colon + 1);
   }
   const auto eq = e.find('=');
   const std::string field = e.substr(0, eq);
   std::string want = e.substr(eq + 1);
   ASSERT_LT(k, obs.size()) << expect;
-  if (field == "wx" && !want.empty() && want[0] == '@') want = weather_digits(want.substr(1));
   const std::string got = value_of(obs[k], field);
   char* end = nullptr;
   const double w = std::strtod(want.c_str(), &end);
@@ -87,11 +71,17 @@ class CsvCases : public ::testing::TestWithParam<Case> {};
 
 TEST_P(CsvCases, Values) {
   const Case& c = GetParam();
-  const std::string text = data_file(c[1].substr(1));
+  const std::string path = c[1][0] == '%' ? real_data(c[1].substr(1))
+                                          : std::string(STACONT_SOURCE_DIR) + "/tests/surface/data/csv/" + c[1].substr(1);
+  if (path.empty()) GTEST_SKIP() << c[1] << " is not among the real observations";
+  const std::string text = read_file(path);
   EXPECT_EQ(CSV_is_table(text.substr(0, 4096)), 1);
   std::vector<ObsRec> obs;
   CsvStats st;
+  const auto t0 = std::chrono::steady_clock::now();
   ASSERT_EQ(CSV_read(text, c[0].c_str(), &obs, &st), 1);
+  // Ten thousand rows of a real download take well under half a second.
+  EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count(), 0.5);
   EXPECT_EQ(st.rows, std::stol(c[2]));
   EXPECT_EQ(st.used, std::stol(c[3]));
   EXPECT_EQ(st.bad_rows, std::stol(c[4]));
@@ -103,27 +93,16 @@ TEST_P(CsvCases, Values) {
 INSTANTIATE_TEST_SUITE_P(Tables, CsvCases, ::testing::ValuesIn(surface_cases::rows("obs_csv_cases.txt", "cases")),
                          [](const auto& info) { return info.param[0]; });
 
+// Texts that are not station tables: refused, with what a user reads.
 TEST(CsvRead, RefusesHeadersWithoutStationOrTime) {
-  struct Refusal {
-    const char* text;
-    const char* message;
-  } const refusals[] = {
-      {"No errors\nname,valid,tmpf\nX,1993-03-12 06:00,1\n",
-       "CSV_read: t.csv: no station column (looked for station, station_id, icaoId, icao, stid, stn, site, site_id, "
-       "id)\n"},
-      {"station,tmpf\nX,1\n",
-       "CSV_read: t.csv: no time column (looked for valid, observation_time, obsTime, valid_time, valid_utc, "
-       "utc_valid, date_time, time, timestamp, reportTime, date)\n"},
-  };
-  for (const auto& r : refusals) {
-    EXPECT_EQ(CSV_is_table(r.text), 0);
+  for (const Case& r : surface_cases::rows("obs_csv_cases.txt", "refused")) {
+    EXPECT_EQ(CSV_is_table(r[0]), 0) << r[0];
     std::vector<ObsRec> obs;
     testing::internal::CaptureStderr();
-    EXPECT_EQ(CSV_read(r.text, "t.csv", &obs, nullptr), 0);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), r.message);
+    EXPECT_EQ(CSV_read(r[0], "t.csv", &obs, nullptr), 0) << r[0];
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), r[1]);
     EXPECT_TRUE(obs.empty());
   }
-  EXPECT_EQ(CSV_is_table("SAUS70 KWBC 011200\nMETAR KDEN 011153Z 00000KT 10SM CLR 21/20 A3005=\n"), 0);
 }
 
 TEST(CsvRead, LongRowsUnclosedQuotesAndHostileBytes) {
@@ -160,55 +139,6 @@ TEST(CsvRead, ReportTextFillsMissingColumns) {
                         "1:kind=2", "1:cor=1", "1:temp=64.4", "1:wdir=180", "1:wspd=12"})
     check(obs, e);  // columns first (70 F, not 21 C), then A3005, SLP101, CLR, 18 C = 64.4 F
   EXPECT_EQ(obs[0].text_hash, MTR_text_hash("KDEN 011153Z 00000KT 10SM CLR 21/20 A3005 RMK AO2 SLP101"));
-}
-
-TEST(CsvRead, RealAsosDownload) {
-  const std::string path = real_data("SFC_obs.csv");
-  if (path.empty()) GTEST_SKIP() << "SFC_obs.csv is not among the real observations";
-  const std::string text = read_file(path);
-  // Rows per hour counted from the text: the first 13 characters of the second field.
-  std::map<std::string, long> want;
-  for (std::size_t i = text.find('\n') + 1, e; i < text.size(); i = e + 1) {
-    e = text.find('\n', i);
-    if (e == std::string::npos) e = text.size();
-    const std::size_t comma = text.find(',', i);
-    if (comma < e) ++want[text.substr(comma + 1, 13)];
-  }
-  std::vector<ObsRec> obs;
-  CsvStats st;
-  const auto t0 = std::chrono::steady_clock::now();
-  ASSERT_EQ(CSV_read(text, "SFC_obs.csv", &obs, &st), 1);
-  const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
-  std::printf("SFC_obs.csv: %ld rows in %.1f ms\n", st.rows, ms);
-  EXPECT_LT(ms, 500.0);
-  std::map<std::string, long> got;
-  for (const ObsRec& o : obs) {
-    DateRec d;
-    DATE_get_gmdate(&o.secs, &d);
-    char key[32];
-    std::snprintf(key, sizeof key, "%04d-%02d-%02d %02d", d.year, d.month, d.day, d.hour);
-    ++got[key];
-  }
-  EXPECT_EQ(got, want);
-  EXPECT_EQ(st.rows, 9938);
-  EXPECT_EQ(st.used, 9938);
-  EXPECT_EQ(st.bad_values, 0);
-
-  auto find = [&](const char* id, int hhmm) -> std::vector<ObsRec> {
-    for (const ObsRec& o : obs)
-      if (std::string(o.r.id) == id && o.r.time == hhmm) return {o};
-    return {};
-  };
-  // Lines 2, 1559, 12 and 8 of the file, field by field.
-  for (const char* e : {"temp=73.94", "dewp=32", "wdir=330", "wspd=9", "alt=29.96", "slpr=1014.8", "vis=7",
-                               "cov=C", "tot=0", "lat=32.6566", "lon=-114.606", "secs=731916000"})
-    check(find("YUM", 600), e);
-  for (const char* e : {"cov=SBO", "hgt1=800", "hgt2=2500", "hgt3=5000", "tot=8", "vis=4", "wx=@-SN FG"})
-    check(find("LRF", 1500), e);
-  for (const char* e : {"wspd=25", "wgust=30", "slpr=1009.6", "wx=@-RA", "cov=O", "hgt1=1000"})
-    check(find("PADQ", 600), e);
-  for (const char* e : {"temp=-9999", "minute=8", "secs=731916480", "wdir=30", "alt=30.1"})
-    check(find("SDB", 608), e);
 }
 
 }  // namespace

@@ -30,21 +30,16 @@ TEST(RawFormatParse, Fields) {
   }
 }
 
+// The other fields as low and high cut, marker, fixed text, skip, size and width.
 TEST(RawFormat, CutsMarkersTextsAndSkips) {
-  RawFormat f;
-  RAW_format_init(&f, nullptr);
-  RAW_parse_format(&f, "mn=-5:mx=50:mk=itri:tx=Hi there:sk=3:co=red:hi=2:wi=3");
-  EXPECT_FLOAT_EQ(f.min_cut, -5.0F);
-  EXPECT_FLOAT_EQ(f.max_cut, 50.0F);
-  EXPECT_EQ(f.marker, 9);
-  EXPECT_STREQ(f.fixed, "Hi there");
-  EXPECT_EQ(f.skip, 3);
-  EXPECT_FLOAT_EQ(f.attrib.size, 2.0F);
-  EXPECT_FLOAT_EQ(f.attrib.width, 3.0F);
-  for (const char* m : {"+", "plus"}) EXPECT_EQ(RAW_marker(m), 2) << m;
-  EXPECT_EQ(RAW_marker("circle"), 4);
-  EXPECT_EQ(RAW_marker("12"), 12);
-  EXPECT_EQ(RAW_marker("nothing"), 0);
+  for (const Row& c : cases("fields")) {
+    RawFormat f;
+    RAW_format_init(&f, nullptr);
+    RAW_parse_format(&f, c[0].c_str());
+    EXPECT_EQ(std::tuple(f.min_cut, f.max_cut, f.marker, std::string(f.fixed), f.skip, f.attrib.size, f.attrib.width),
+              std::tuple(std::stof(c[1]), std::stof(c[2]), num(c[3]), c[4], num(c[5]), std::stof(c[6]), std::stof(c[7])));
+  }
+  for (const Row& c : cases("markers")) EXPECT_EQ(RAW_marker(c[0].c_str()), num(c[1])) << c[0];
 }
 
 // Formats that would let printf read or write arguments that are not there or spin on a

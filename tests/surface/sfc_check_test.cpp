@@ -100,19 +100,10 @@ TEST_F(SfcCheck, LimitsPerVariableAndForm) {
   int cases = 0;
   for (const surface_cases::Row& f : surface_cases::rows("limits_cases.txt", "cases")) {
     const std::string line = f[0] + " " + f[1];
-    std::string path;
-    if (f[0] == "zavsfc")
-      path = file("h.sfc", "ZAVSFC\n12Z 14 MAR 26\n" + f[1] + " $\n");
-    else if (f[0] == "old")
-      path = file("h.sfc", "12Z 14 MAR 26\n" + f[1] + "\n");
-    else if (f[0] == "metar")
-      path = file("2026031412.txt", f[1] + "\n");
-    else if (f[0] == "cdf")
-      path = cdf(f[1]);
-    else if (f[0] == "csv")
-      path = file("2026031412.csv", "station,valid,lon,lat,tmpf,dwpf,drct,sknt,gust,alti,mslp,vsby\n" + f[1] + "\n");
-    else
-      FAIL() << "unknown form: " << line;
+    std::string path = f[0] == "cdf" ? cdf(f[1]) : "";
+    for (const surface_cases::Row& form : surface_cases::rows("limits_cases.txt", "forms"))
+      if (form[0] == f[0]) path = file(form[1], form[2] + f[1] + form[3]);
+    ASSERT_FALSE(path.empty()) << "unknown form: " << line;
     const Read r = read_file_checked(path);
     ASSERT_EQ(r.reports.size(), 1u) << line << "\n" << r.out;
     EXPECT_EQ(field(r.reports[0], f[2]), f[3]) << line;

@@ -90,13 +90,9 @@ TEST(TableFile, FirstMatchingLineInRequestedDirection) {
 }
 
 TEST(TableFile, CorruptTablesNeverCrash) {
-  const std::string x10k(10240, 'x');
-  std::vector<std::pair<std::string, float>> tables = {
-      {x10k + "\nF C *2\n", 20}, {x10k + " C *5\nF C *2\n", 20}, {"F C *6" + std::string(10240, ' ') + "junk\n", 60}};
-  for (const Row& c : cases("corrupt")) tables.emplace_back(c[0], std::stof(c[1]));
-  for (const auto& [text, expected] : tables) {
-    table(text);
-    EXPECT_FLOAT_EQ(UNIT_cvt("F", "C", 10), expected) << text.substr(0, 40);
+  for (const Row& c : cases("corrupt")) {
+    table(surface_cases::expand(c[0]));
+    EXPECT_FLOAT_EQ(UNIT_cvt("F", "C", 10), std::stof(c[1])) << c[0].substr(0, 40);
   }
   std::mt19937 rng(1234);
   for (int round = 0; round < 50; ++round) {

@@ -76,7 +76,6 @@ class Var : public ::testing::TestWithParam<S> {
         {"open", [](const Row& r) {
            return std::to_string(VAR_open_file((r[1][0] == '@' ? S(STACONT_DATA_DIR) + "/" + r[1].substr(1) : r[1]).c_str()));
          }},
-        {"flag", [](const Row& r) { return FLAG_set(num(r[1]), num(r[2])), S(); }},
         {"batch", [](const Row& r) { return FLAG_set_batch(num(r[1])), S(); }},
         {"res", [](const Row& r) { return RES_put(r[1].c_str(), r[2].c_str()), S(); }},
         {"setup", [](const Row& r) { return std::to_string(VAR_setup(nullptr, r[1].c_str())); }},
