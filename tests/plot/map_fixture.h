@@ -165,14 +165,6 @@ class MapTest : public GksTest {
   std::string dir_;
 };
 
-// ---- projections written out for the tests (sphere of radius 63.7122 plane units) ----
-
+// The sphere of the projections (plane units) and degrees to radians.
 constexpr double kR = 63.7122;
 constexpr double kD = 3.14159265358979323846 / 180.0;
-
-// Orthographic; the second value of the result is false for the far side.
-inline std::pair<double, double> orthographic(double lat, double lon, double lat0, double lon0, bool* seen) {
-  const double p = lat * kD, l = (lon - lon0) * kD, p0 = lat0 * kD;
-  *seen = std::sin(p0) * std::sin(p) + std::cos(p0) * std::cos(p) * std::cos(l) >= 0.0;
-  return {kR * std::cos(p) * std::sin(l), kR * (std::cos(p0) * std::sin(p) - std::sin(p0) * std::cos(p) * std::cos(l))};
-}

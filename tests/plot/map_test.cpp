@@ -1,7 +1,7 @@
 // Map background: the map lists of tests/data/plot/map_lists.txt (map files in both forms
 // and damaged ones, prefixes and masks, regions, size conditions, list files, overlays,
 // attributes, seams, latitude-longitude lines and their labels, the Lambert apex, diagrams,
-// circles), and the drawings checked against formulas: hidden points, filled maps, long lists.
+// circles).
 #include <fcntl.h>
 #include <sys/stat.h>
 
@@ -45,11 +45,6 @@ MapPoints steps(float lat, float lon0, float lon1, float step = 0.5f) {
   const int n = static_cast<int>(std::lround(std::fabs(lon1 - lon0) / step));
   for (int i = 0; i <= n; ++i) p.push_back({lat, lon0 + (lon1 > lon0 ? 1.0f : -1.0f) * step * static_cast<float>(i)});
   return p;
-}
-
-// A small closed square around (lat, lon).
-MapPoints square(float lat, float lon, float h = 0.5f) {
-  return {{lat - h, lon - h}, {lat - h, lon + h}, {lat + h, lon + h}, {lat + h, lon - h}, {lat - h, lon - h}};
 }
 
 // The records of a map file as tests/data/plot/map_lists.txt writes them.
@@ -287,92 +282,6 @@ TEST_F(MapTest, MapListTable) {
     }
   }
   FLAG_setplot(DRAW_MAP, 1);
-}
-
-// ---------------------------------------------------------------- hidden points
-
-// Points on the far side of the globe break the line; it is never joined across the gap.
-TEST_F(MapTest, HiddenPointsBreakLines) {
-  // Along the equator all the way round, seen from above 40N 100W.
-  map_only("e.map", binary({steps(0.0f, -180.0f, 179.5f)}), domain(PROJ_ORTHO, 40.0f, -100.0f, 65, 65, 2.0f));
-  draw();
-  // The near side from 180 to 10W, and again from 170E on; the far side is not joined.
-  const auto lines = drawn();
-  ASSERT_EQ(lines.size(), 2u);
-  for (const Drawn& l : lines) {
-    for (std::size_t i = 0; i + 1 < l.pts.size(); ++i) EXPECT_LT(l.length(i), 0.6);
-    for (const auto& [x, y] : l.pts) {
-      float lat = 0, lon = 0;
-      if (!MAP_untran(&lat, &lon, static_cast<float>(x), static_cast<float>(y))) {
-        EXPECT_NEAR(std::hypot(x, y), kR, 1e-3);  // on the rim, beyond float's reach back
-        continue;
-      }
-      bool seen = false;
-      const auto p = orthographic(0.0, lon, 40.0, -100.0, &seen);
-      EXPECT_TRUE(seen) << lon;
-      EXPECT_NEAR(p.first, x, 1e-3);
-      EXPECT_NEAR(p.second, y, 1e-3);
-    }
-  }
-}
-
-// ---------------------------------------------------------------- filled maps
-
-TEST_F(MapTest, FilledAreas) {
-  // Land square, a lake inside it (kind 2), a ring over the date line, and a ring round the
-  // south pole at 70S.
-  std::string bytes = binary({square(10.0f, 10.0f, 2.0f)});
-  MapPoints lake = square(10.0f, 10.0f, 0.5f);
-  std::string lake_rec = binary({lake}, false);
-  lake_rec[21] = 2;  // the record's integer: a lake
-  MapPoints dateline = {{-5, 178}, {-5, -178}, {5, -178}, {5, 178}, {-5, 178}};
-  MapPoints polar = steps(-70.0f, -180.0f, 180.0f);
-  bytes = binary({square(10.0f, 10.0f, 2.0f)}, false) + lake_rec + binary({dateline, polar});
-  write("land.map", bytes);
-  setup(globe());
-  MAP_file("land.map:green:fi=0");
-  draw();
-  const auto fills = drawn(GOBJ_FILL);
-  ASSERT_EQ(fills.size(), 5u);  // square, lake, date line ring in two, polar ring
-  auto box = [](const Drawn& d) {
-    std::vector<double> b = {1e9, -1e9, 1e9, -1e9};
-    for (const auto& [x, y] : d.pts) b[0] = std::min(b[0], x), b[1] = std::max(b[1], x), b[2] = std::min(b[2], y), b[3] = std::max(b[3], y);
-    return b;
-  };
-  const auto sq = box(fills[0]);
-  for (int i = 0; i < 4; ++i) EXPECT_NEAR(sq[i], (std::vector<double>{8, 12, 8, 12})[i], 1e-3);
-  // The lake is filled with the background, the land around it in its own colour.
-  EXPECT_EQ(fills[0].colour, CLR_get_ind("green"));
-  EXPECT_EQ(fills[1].colour, GKS_BACKGROUND);
-  EXPECT_EQ(fills[2].colour, CLR_get_ind("green"));
-  // The ring over the date line: one piece at each edge, none across the map.
-  const auto a = box(fills[2]), b = box(fills[3]);
-  EXPECT_NEAR(std::max(a[1], b[1]), 180.0, 0.01);
-  EXPECT_NEAR(std::min(a[0], b[0]), -180.0, 0.01);
-  EXPECT_LT(a[1] - a[0], 3.0);
-  EXPECT_LT(b[1] - b[0], 3.0);
-  // The polar ring is closed over the pole: it reaches the bottom of the map.
-  const auto p = box(fills[4]);
-  EXPECT_NEAR(p[2], -90.0, 0.01);
-  EXPECT_NEAR(p[3], -70.0, 0.01);
-  EXPECT_NEAR(p[1] - p[0], 360.0, 0.01);
-}
-
-// ---------------------------------------------------------------- latitude-longitude lines
-
-// A list longer than the map takes draws its first items; items of other masks, and
-// region items that select none, take no room.
-TEST_F(MapTest, LongListsAreBounded) {
-  setup(globe());
-  std::string list = "lalo:60";
-  for (int i = 1; i < 1000; ++i) list += ",lalo:60";
-  MAP_file(list.c_str());
-  const std::string out = draw();
-  EXPECT_EQ(count_of(out, "Map-lalo: 60.0,60.0\n"), MAP_MAX_ITEMS);
-  EXPECT_NE(out.find("MAP_draw: More than 64 map items: 936 left out: lalo:60,lalo:60,"), std::string::npos) << out;
-  EXPECT_LT(out.size(), 64 * 20 + 400u);
-  MAP_file(("+a.map," + list.substr(0, 8 * 64 - 1)).c_str());
-  EXPECT_EQ(count_of(draw(5), "MAP_draw: More than"), 0);
 }
 
 }  // namespace

@@ -4,12 +4,10 @@
 
 #include <algorithm>
 #include <cmath>
-#include <random>
 #include <string>
 #include <vector>
 
 #include "analysis/grd_tool.h"
-#include "analysis/object.h"
 #include "config/flag.h"
 #include "config/mess.h"
 #include "config/missing.h"
@@ -262,19 +260,6 @@ TEST_F(Vect, SpeedsTakeTheirBandColourRoundTheList) {
   RES_put("color_fill", "");
 }
 
-TEST_F(Layer, InvalidGrids) {
-  testing::internal::CaptureStderr();
-  testing::internal::CaptureStdout();
-  MESS_reset();
-  EXPECT_EQ(VECT_draw(nullptr, &v_), -1);
-  v_.domain.nx = 4;
-  EXPECT_EQ(VECT_draw(&u_, &v_), -1);
-  v_.domain.nx = 5;
-  const std::string out = testing::internal::GetCapturedStdout() + testing::internal::GetCapturedStderr();
-  EXPECT_NE(out.find("VECT_draw: Invalid grids\n"), std::string::npos);
-  EXPECT_NE(out.find("VECT_draw: Invalid grid arrays\n"), std::string::npos);
-}
-
 // Streamlines of analytic fields on a 21 × 21 grid without a map.
 class Stream : public Vect {
  protected:
@@ -332,84 +317,5 @@ TEST_F(Stream, RotatingFlowGivesClosedLoopsRoundTheCentre) {
     EXPECT_EQ(std::count(met.begin(), met.end(), true), 36) << band;
   }
 }
-
-// A uniform westerly of 20 m/s reported by scattered stations as components along the
-// map's axes, analysed onto the domain's grid and drawn as arrows: every arrow runs along
-// its latitude circle.
-struct WestCase {
-  const char* name;
-  int proj;
-};
-
-class Westerly : public Vect, public ::testing::WithParamInterface<WestCase> {};
-
-TEST_P(Westerly, ArrowsFollowTheLatitudeCircles) {
-  DomainRec d;
-  DOM_init(&d);
-  d.proj = GetParam().proj, d.clat = 40.0F, d.clon = -97.0F, d.nx = 25, d.ny = 17;
-  d.dx = d.dy = d.proj == PROJ_LL ? 2.0F : 3.5F;
-  if (d.proj == PROJ_PS) d.plon = -97.0F;
-  ASSERT_EQ(MAP_domain(&d), 1);
-  float w[4];
-  MAP_grid_tran(&w[0], &w[3], 0.0F, 0.0F);
-  MAP_grid_tran(&w[1], &w[2], static_cast<float>(d.nx - 1), static_cast<float>(d.ny - 1));
-  // Stations half a grid length apart, a little jittered, well beyond the map on every
-  // side so that the edges are analysed from both sides.
-  std::mt19937 rng(7);
-  std::uniform_real_distribution<float> jitter(-0.15F, 0.15F);
-  const float step = 0.5F * (w[1] - w[0]) / static_cast<float>(d.nx - 1);
-  std::vector<float> x, y, us, vs;
-  for (float py = w[2] - 0.3F * (w[3] - w[2]); py < w[3] + 0.3F * (w[3] - w[2]); py += step)
-    for (float px = w[0] - 0.3F * (w[1] - w[0]); px < w[1] + 0.3F * (w[1] - w[0]); px += step) {
-      const float sx = px + jitter(rng) * step, sy = py + jitter(rng) * step;
-      float lat, lon, u, v;
-      if (MAP_untran(&lat, &lon, sx, sy) == 0) continue;
-      wind2vect(MAP_dir_adj(270.0F, sx, sy), 20.0F, &u, &v);
-      x.push_back(sx), y.push_back(sy), us.push_back(u), vs.push_back(v);
-    }
-  std::vector<GridRec> grids(GRD_MAX_SLOTS);
-  for (GridRec& g : grids) GRD_init(&g);
-  for (int k = 0; k < 2; ++k) {
-    grids[k].domain = d;
-    ASSERT_EQ(GRD_alloc(&grids[k]), 1);
-  }
-  OBJ_initialize();
-  float* data[2] = {us.data(), vs.data()};
-  ASSERT_EQ(OBJ_analyze(x.data(), y.data(), data, static_cast<int>(x.size()), 2, grids.data()), 0);
-
-  // A window with room round the grid so that no arrow is clipped.
-  const float mx = 0.2F * (w[1] - w[0]), my = 0.2F * (w[3] - w[2]);
-  w[0] -= mx, w[1] += mx, w[2] -= my, w[3] += my;
-  calibrate(w);
-  FLAG_set(FLAG_BATCH, 1);
-  VECT_set_format(PLOT_VECT, "vect");
-  VECT_set_uvgrid(1);
-  ASSERT_EQ(VECT_plot_setup(0, 0, &grids[0], &grids[1], &d, nullptr), 0);
-  ASSERT_EQ(VECT_draw(&grids[0], &grids[1]), 0);
-  const std::vector<GksCall> lines = calls(GOBJ_LINE);
-  ASSERT_EQ(lines.size(), static_cast<std::size_t>(3 * d.nx * d.ny));
-  double worst = 0.0;
-  for (std::size_t i = 0; i < lines.size(); i += 3) {
-    const float x0 = lines[i].values[0], y0 = lines[i].values[1], x1 = lines[i].values[2], y1 = lines[i].values[3];
-    float lat, lon, ex, ey;
-    ASSERT_EQ(MAP_untran(&lat, &lon, x0, y0), 1);
-    ASSERT_EQ(MAP_tran(&ex, &ey, lat, lon + 0.01F), 1);
-    const double drawn = std::atan2(y1 - y0, x1 - x0), east = std::atan2(ey - y0, ex - x0);
-    double diff = std::fabs(drawn - east) * 57.29577951308232;
-    if (diff > 180.0) diff = 360.0 - diff;
-    worst = std::max(worst, diff);
-    if (d.proj == PROJ_LL) {
-      EXPECT_NEAR(y1, y0, 1e-3 * (w[3] - w[2]));
-    }
-  }
-  EXPECT_LT(worst, 1.0) << GetParam().name;
-  for (GridRec& g : grids) GRD_free(&g);
-  MAP_domain(nullptr);
-}
-
-INSTANTIATE_TEST_SUITE_P(Domains, Westerly,
-                         ::testing::Values(WestCase{"ps", PROJ_PS}, WestCase{"lamb", PROJ_LAMB},
-                                           WestCase{"ll", PROJ_LL}),
-                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

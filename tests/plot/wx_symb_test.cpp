@@ -1,6 +1,6 @@
 // Weather symbols and the sky-cover circle: the symbol file (the bundled one and damaged
-// ones), prefix matching, placement by the text alignment, the extents of every bundled
-// symbol, a rendered symbol sheet, and the cover codes.
+// ones), prefix matching, placement by the text alignment, a rendered sheet of every bundled
+// symbol in its box, and the cover codes.
 #include "plot/wx_symb.h"
 
 #include <gtest/gtest.h>
@@ -60,27 +60,6 @@ class WxSymb : public GksTest {
   }
   std::string dir_;
 };
-
-// Every symbol of the bundled file draws inside its box and reaches across most of it.
-TEST_F(WxSymb, BundledSymbolsStayInTheirBoxes) {
-  ASSERT_GE(WX_symb_count(), 40);
-  ASSERT_LE(WX_symb_count(), WX_SYMB_MAX);
-  const float x = 0.3f, y = 0.2f, size = 0.1f, eps = 1e-4f;
-  for (int i = 0; i < WX_symb_count(); ++i) {
-    const std::string name = WX_symb_name(i);
-    gdev_clear_calls();
-    ASSERT_EQ(WX_symb(name.c_str(), x, y, size), 1) << name;
-    const Drawn d = drawn();
-    EXPECT_GT(d.lines + d.fills, 0) << name;
-    EXPECT_GE(d.x0, x - eps) << name;
-    EXPECT_LE(d.x1, x + size + eps) << name;
-    EXPECT_GE(d.y0, y - eps) << name;
-    EXPECT_LE(d.y1, y + size + eps) << name;
-    EXPECT_GT(std::max(d.x1 - d.x0, d.y1 - d.y0), 0.5f * size) << name;
-    // The first entry that begins a code wins: no name is hidden behind an earlier one.
-    for (int j = 0; j < i; ++j) EXPECT_NE(name.rfind(WX_symb_name(j), 0), 0u) << name << " behind " << WX_symb_name(j);
-  }
-}
 
 // The first symbol whose name begins the code (case ignored) is drawn; blank and unknown
 // codes draw nothing. Alignment moves the symbol's box.
