@@ -442,6 +442,11 @@ void Script::run(const std::string& line) {
   testing::internal::CaptureStdout();
   testing::internal::CaptureStderr();
   float x = 0, y = 0, hi = 1, lo = 1;
+  // Lookups through the map leave the current map, one other than the grids', as they found it.
+  const bool on_map = op == "value-at" || op == "positions" || op == "math";
+  DomainRec current = dom_, map = dom_;
+  current.clat += 10.0f;
+  if (on_map) MAP_domain(&current);
   if (op == "dx" || op == "dy" || op == "laplacian") {
     w >> a >> b;
     auto f = op == "dx" ? GRD_dx : op == "dy" ? GRD_dy : GRD_laplacian;
@@ -482,11 +487,9 @@ void Script::run(const std::string& line) {
     w >> a >> b >> c;
     result_ = {GRD_get_value(&grid(a), number(b), number(c))};
   } else if (op == "value-at") {
-    DomainRec from = dom_;  // the same plane centred elsewhere
-    w >> a >> from.clat >> from.clon >> x >> y;
-    result_ = {GRD_get_value_domain(&grid(a), &from, &x, &y), x, y};
+    w >> a >> map.clat >> map.clon >> x >> y;  // the same plane centred elsewhere
+    result_ = {GRD_get_value_domain(&grid(a), &map, &x, &y), x, y};
   } else if (op == "positions") {
-    DomainRec map = dom_;
     w >> a >> map.clat >> map.clon;
     float *X = nullptr, *Y = nullptr;
     result_ = {static_cast<float>(GRD_proj_XY(&grid(a), &map, &X, &Y))};
@@ -523,6 +526,9 @@ void Script::run(const std::string& line) {
   }
   out_ = testing::internal::GetCapturedStdout();
   err_ = testing::internal::GetCapturedStderr();
+  DomainRec now{};
+  if (on_map) MAP_get_domain(&now);
+  EXPECT_TRUE(!on_map || DOM_comp(&now, &current) == 1) << "current map not restored";
 }
 
 TEST(GridOps, Script) {
