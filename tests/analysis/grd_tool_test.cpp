@@ -1,9 +1,8 @@
 // Grid records: derivative operators against analytic fields, life cycle, slots and grid
-// factor, point coordinates against the map transform, derived variables through the slot
-// table, and grid operations run from
+// factor, derived variables through the slot table, and grid operations run from
 // tests/data/analysis/grid_ops.txt: each block makes grids, runs lookups, edits,
-// derivatives, unit changes and point functions on them and checks what comes back (the
-// file's head says how it is written).
+// derivatives, unit changes, point functions and point coordinates on them and checks what
+// comes back (the file's head says how it is written).
 #include "analysis/grd_tool.h"
 
 #include <gtest/gtest.h>
@@ -18,7 +17,6 @@
 #include <fstream>
 #include <map>
 #include <memory>
-#include <numeric>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -282,68 +280,6 @@ TEST(GridSlots, TableHeaderAndGridFactor) {
   EXPECT_EQ(std::vector<int>({info.nx, info.ny, info.grid_type, info.date.day}), std::vector<int>({25, 17, 0, 5}));
 }
 
-class GridMapTest : public testing::Test {
- protected:
-  // A Lambert grid over the central United States looked at from a polar-stereographic map.
-  DomainRec dom = make_domain(4, 38, -97, 9, 7, 1.5f);
-  DomainRec map = make_domain(1, 60, -150, 5, 5, 2);
-  void SetUp() override {
-    dom.p3 = dom.p4 = 25;
-    dom.plon = -95;
-    MAP_domain(&map);
-    MAP_get_domain(&map);
-  }
-  void TearDown() override {
-    DomainRec now;
-    MAP_get_domain(&now);
-    EXPECT_EQ(DOM_comp(&now, &map), 1) << "current domain not restored";
-  }
-  // Position of grid point k in the grid's own plane and its latitude and longitude.
-  void point(int k, float* xy, float* ll) {
-    MAP_domain(&dom);
-    MAP_grid_tran(&xy[0], &xy[1], static_cast<float>(k % 9), static_cast<float>(k / 9));
-    EXPECT_EQ(MAP_untran(&ll[0], &ll[1], xy[0], xy[1]), 1);
-    MAP_domain(&map);
-  }
-};
-
-TEST_F(GridMapTest, CoordinatesAndValuesMatchTheMapTransforms) {
-  Floats v(63);
-  std::iota(v.begin(), v.end(), 0.0f);
-  v[10] = kMiss;
-  Grid t(dom, v);
-  float *X = nullptr, *Y = nullptr, xy[2], ll[2], x, y;
-  for (const DomainRec* target : {&dom, &map}) {  // the earlier arrays are released
-    ASSERT_EQ(GRD_proj_XY(&t.g, target, &X, &Y), 0);
-    for (int k = 0; k < 63; ++k) {
-      point(k, xy, ll);
-      ASSERT_EQ(MAP_domain_tran(&dom, target, &x, &y, xy[0], xy[1]), 1);
-      EXPECT_LT(std::hypot(X[k] - x, Y[k] - y), 2e-3) << k;
-    }
-  }
-  std::free(X);
-  std::free(Y);
-  point(2 + 3 * 9, xy, ll);
-  MAP_domain_tran(&dom, &map, &x, &y, xy[0], xy[1]);
-  EXPECT_NEAR(GRD_get_value_domain(&t.g, nullptr, &x, &y), 29.0f, 2e-3);  // at a position of the current map
-  EXPECT_LT(std::hypot(x - 2, y - 3), 1e-3);  // in the grid's own coordinates
-
-  const char* const cases[][3] = {{"lat", "Latitude (deg)", "deg"}, {"lon", "Longitude (deg)", "deg"},
-                                  {"projx", "Projection X", ""}, {"projy", "Projection Y", ""}};
-  for (int w = 0; w < 4; ++w) {  // each call replaces the values; missing points stay missing
-    ASSERT_EQ(GRD_point_locate(&t.g, cases[w][0]), 0);
-    EXPECT_EQ(std::string(t.g.datatype) + "|" + t.g.units + "|" + std::to_string(t.g.var),
-              std::string(cases[w][1]) + "|" + cases[w][2] + "|0");
-    for (int k = 0; k < 63; ++k) {
-      point(k, xy, ll);
-      EXPECT_NEAR(t.g.values[k], k == 10 ? kMiss : w < 2 ? ll[w] : xy[w - 2], 1e-3) << cases[w][0] << " " << k;
-    }
-  }
-  testing::internal::CaptureStderr();
-  EXPECT_EQ(GRD_point_locate(GRD_get_grid(0), "height"), -1);
-  EXPECT_EQ(testing::internal::GetCapturedStderr(), "GRD_point_locate: Unknown coordinate: height\n");
-}
-
 TEST(GridCalc, ArgumentWalk) {
   ASSERT_EQ(VAR_setup(nullptr, "mul(temp,#2.5)"), 1);
   GridRec* list[8];
@@ -506,6 +442,11 @@ void Script::run(const std::string& line) {
   testing::internal::CaptureStdout();
   testing::internal::CaptureStderr();
   float x = 0, y = 0, hi = 1, lo = 1;
+  // Lookups through the map leave the current map, one other than the grids', as they found it.
+  const bool on_map = op == "value-at" || op == "positions" || op == "math";
+  DomainRec current = dom_, map = dom_;
+  current.clat += 10.0f;
+  if (on_map) MAP_domain(&current);
   if (op == "dx" || op == "dy" || op == "laplacian") {
     w >> a >> b;
     auto f = op == "dx" ? GRD_dx : op == "dy" ? GRD_dy : GRD_laplacian;
@@ -545,6 +486,17 @@ void Script::run(const std::string& line) {
   } else if (op == "value") {
     w >> a >> b >> c;
     result_ = {GRD_get_value(&grid(a), number(b), number(c))};
+  } else if (op == "value-at") {
+    w >> a >> map.clat >> map.clon >> x >> y;  // the same plane centred elsewhere
+    result_ = {GRD_get_value_domain(&grid(a), &map, &x, &y), x, y};
+  } else if (op == "positions") {
+    w >> a >> map.clat >> map.clon;
+    float *X = nullptr, *Y = nullptr;
+    result_ = {static_cast<float>(GRD_proj_XY(&grid(a), &map, &X, &Y))};
+    for (float* v : {X, Y})
+      for (int k = 0; v && k < dom_.nx * dom_.ny; ++k) result_.push_back(v[k]);
+    std::free(X);
+    std::free(Y);
   } else if (op == "edit") {
     w >> a >> x >> y >> b;
     result_ = {static_cast<float>(GRD_edit_value(&grid(a), x, y, number(b)))};
@@ -574,6 +526,9 @@ void Script::run(const std::string& line) {
   }
   out_ = testing::internal::GetCapturedStdout();
   err_ = testing::internal::GetCapturedStderr();
+  DomainRec now{};
+  if (on_map) MAP_get_domain(&now);
+  EXPECT_TRUE(!on_map || DOM_comp(&now, &current) == 1) << "current map not restored";
 }
 
 TEST(GridOps, Script) {

@@ -1,7 +1,7 @@
 // File naming (conventions, templates, the user's specifications, current and latest
 // files, sequences, services) and the dates and labels, called by the scripts of
 // tests/data/files/calls.txt. "$D" in a word is the test's own directory. Hostile names
-// and specifications have a test of their own.
+// and specifications are runs of the program (tests/data/files/input.runs).
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -289,30 +289,6 @@ class Files : public testing::TestWithParam<Script> {
 };
 TEST_P(Files, Calls) { run_calls(GetParam(), calls()); }
 
-// Hostile input: nothing crashes, names stay bounded in the caller's buffer.
-TEST_F(Files, HostileNames) {
-  std::string big(10240, 'x');
-  std::string esc;
-  for (int i = 0; i < 2000; ++i) esc += "%9{%";
-  char name[FILE_NAME_MAX];
-  for (const std::string& s : {big, esc, std::string("%%%%%n%"), big + "#19980105", "#" + big}) {
-    FILE_set_name(("@" + s).c_str());
-    DateRec d{1998, 1, 5, -9999, -9999, 12, 0, 0};
-    FILE_set_date(&d, name);
-    EXPECT_LT(std::string(name).size(), static_cast<std::size_t>(FILE_NAME_MAX));
-    FILE_set_name("@%D/%y%m%d%h_sao");
-    EXPECT_EQ(FILE_set_file(s.c_str(), name), 1);
-    FILE_set_name(s.c_str());
-    FILE_set_current(("la#3" + s).c_str(), name);
-  }
-  FILE_set_name("@%Y%m%d%h");
-  FILE_set_file("9999999999", name);  // year 9999
-  RES_put("num_hour", "-99999:99999,0:1");
-  FILE_first(nullptr);
-  for (int i = 0; i < 3 && FILE_get_next(name); ++i) EXPECT_EQ(std::string(name).size(), 10u);
-  setenv("zavcurtime", "garbage", 1);
-  FILE_set_current("la#2", name);
-}
 INSTANTIATE_TEST_SUITE_P(Script, Files, testing::ValuesIn(scripts_of("files/calls.txt")), script_name);
 
 }  // namespace
