@@ -303,17 +303,41 @@ void font(const Input& in) {
   gset_font_list(nullptr);
 }
 
-// Coded frontal-position bulletins (FRT_read_file): the analysis section, or with the
-// first byte's low bits a forecast section ("hour=12") or an analysis date to match.
+// Coded frontal-position bulletins, read (FRT_read_file) and drawn over a domain of the United
+// States on the recording device (FRT_plot_file): the analysis section, or with the first
+// byte's low bits a forecast section ("hour=12") or an analysis date to match, and barbs. No
+// point read or drawn may be other than a finite place.
 void frt(const Input& in) {
+  open_recorder();
+  static const bool ready = [] {
+    DomainRec domain;
+    DOM_init(&domain);
+    WX_symb_file(STACONT_DATA_DIR "/wx.smb");
+    return DOM_get_def_region("us", &domain) && MAP_setup(&domain) != 0;
+  }();
+  (void)ready;
   const std::string path = write_file("fuzz.frt", in.rest);
   DateRec date;
   DATE_init(&date);
   if (in.first & 1) date.year = 2021, date.month = 6, date.day = 28, date.hour = 18;
   FRT_set_date(&date);
-  RES_put("plot_param", in.first & 2 ? "hour=12:prrad=5" : "prrad=0");
+  RES_put("plot_param", in.first & 2 ? "hour=12:prrad=5" : in.first & 4 ? "noprlab,barb,prrad=0" : "prrad=0");
   FrtBulletin bulletin;
   FRT_read_file(path.c_str(), &bulletin);
+  auto place = [](float lat, float lon) { return std::isfinite(lat) && std::isfinite(lon) && std::fabs(lat) <= 90; };
+  for (const FrtFront& f : bulletin.fronts) {
+    if (f.lat.size() != f.lon.size()) broken("front of unequal lists");
+    for (std::size_t k = 0; k < f.lat.size(); ++k)
+      if (!place(f.lat[k], f.lon[k])) broken("front point");
+  }
+  for (const FrtCentre& c : bulletin.centres)
+    if (!place(c.lat, c.lon) || !std::isfinite(c.pres)) broken("centre");
+  for (const FrtStorm& t : bulletin.storms)
+    if (!place(t.lat, t.lon)) broken("storm");
+  FRT_plot_file(path.c_str());
+  for (const GksCall& c : gdev_calls())
+    for (const float v : c.values)
+      if (!std::isfinite(v)) broken("drawn point");
 }
 
 // GIF files read into image records (GIF_read).
