@@ -187,6 +187,17 @@ void open_recorder() {
   gdev_clear_calls();
 }
 
+// The recording workstation open with the United States domain made current, once.
+void over_us() {
+  open_recorder();
+  static const bool ready = [] {
+    DomainRec domain;
+    DOM_init(&domain);
+    return DOM_get_def_region("us", &domain) && MAP_setup(&domain) != 0;
+  }();
+  (void)ready;
+}
+
 // A reader's input: all of it, its first byte (0 for an empty input), and the rest.
 struct Input {
   std::string_view all;
@@ -308,14 +319,9 @@ void font(const Input& in) {
 // byte's low bits a forecast section ("hour=12") or an analysis date to match, and barbs. No
 // point read or drawn may be other than a finite place.
 void frt(const Input& in) {
-  open_recorder();
-  static const bool ready = [] {
-    DomainRec domain;
-    DOM_init(&domain);
-    WX_symb_file(STACONT_DATA_DIR "/wx.smb");
-    return DOM_get_def_region("us", &domain) && MAP_setup(&domain) != 0;
-  }();
-  (void)ready;
+  over_us();
+  static const int symbols = WX_symb_file(STACONT_DATA_DIR "/wx.smb");
+  (void)symbols;
   const std::string path = write_file("fuzz.frt", in.rest);
   DateRec date;
   DATE_init(&date);
@@ -384,13 +390,7 @@ void image(const Input& in) {
 // on the recording device, through a map list naming the file (MAP_draw) so that
 // the cache and the fill of an item are used too.
 void map(const Input& in) {
-  open_recorder();
-  static const bool ready = [] {
-    DomainRec domain;
-    DOM_init(&domain);
-    return DOM_get_def_region("us", &domain) && MAP_setup(&domain) != 0;
-  }();
-  (void)ready;
+  over_us();
   const std::string path = write_file("fuzz.map", in.rest);
   if (in.first % 2 == 0) {
     if (std::FILE* f = std::fopen(path.c_str(), "rb")) {
