@@ -1,19 +1,35 @@
 #include "config/table.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <new>
 
-TabSlot::~TabSlot() {
-  // Unlink the chain one slot at a time: a long chain (thousands of records under
-  // one key) would otherwise be destroyed by recursion.
-  std::unique_ptr<TabSlot> rest = std::move(next);
-  while (rest) rest = std::move(rest->next);
-}
-
 namespace {
 
 constexpr int hash_modulus = 35177;
+// Blocks of records grow from a few records to this many, so that small tables stay small.
+constexpr std::size_t max_block_records = 1024;
+
+std::size_t record_units(const Table* table) {
+  const std::size_t units =
+      (static_cast<std::size_t>(table->size) + sizeof(std::max_align_t) - 1) / sizeof(std::max_align_t);
+  return units == 0 ? 1 : units;
+}
+
+// Room for one more record, a new block when the last is full; nothing counts as used until
+// the caller says so (a failed entry leaves the room for the next).
+std::max_align_t* record_room(Table* table) {
+  const std::size_t units = record_units(table);
+  if (table->blocks.empty() || table->block_used == table->block_records) {
+    const std::size_t n = std::min(max_block_records, std::size_t{16} << std::min<std::size_t>(table->blocks.size(), 6));
+    // Not cleared: every record is written whole before it is used.
+    table->blocks.push_back(std::make_unique_for_overwrite<std::max_align_t[]>(n * units));
+    table->block_records = n;
+    table->block_used = 0;
+  }
+  return table->blocks.back().get() + table->block_used * units;
+}
 
 bool valid_key_index(const Table* table, int key) {
   return table && key >= 0 && key < table->keys && static_cast<std::size_t>(key) < table->bucket.size() &&
@@ -65,45 +81,50 @@ int TAB_enter_keys(Table* table, const void* record, const char* const* keys, in
   for (int k = 0; k < num_keys; ++k)
     if (!keys[k]) return -1;
   try {
-    // Build everything that can fail before linking anything in, so that a failed
-    // entry leaves the table unchanged.
-    const std::size_t units = (static_cast<std::size_t>(table->size) + sizeof(std::max_align_t) - 1) /
-                              sizeof(std::max_align_t);
-    auto copy = std::make_shared<std::max_align_t[]>(units == 0 ? 1 : units);
-    if (record && table->size > 0) std::memcpy(copy.get(), record, static_cast<std::size_t>(table->size));
-
-    // A record has a few keys: their pieces live on the stack unless there are many.
-    struct Pending {
-      std::string text;
-      std::unique_ptr<TabSlot> fresh;
-      int where = 0;
-    };
+    // Everything that can fail comes before anything is linked in, so that a failed entry
+    // leaves the table as it was.
+    std::max_align_t* copy = record_room(table);
     constexpr int few = 4;
-    std::array<Pending, few> on_stack;
-    std::vector<Pending> on_heap(num_keys > few ? static_cast<std::size_t>(num_keys) : 0);
-    Pending* pending = num_keys > few ? on_heap.data() : on_stack.data();
+    std::array<std::string, few> on_stack;
+    std::vector<std::string> on_heap(num_keys > few ? static_cast<std::size_t>(num_keys) : 0);
+    std::string* text = num_keys > few ? on_heap.data() : on_stack.data();
+    std::array<int, few> where_few{};
+    std::vector<int> where_many(num_keys > few ? static_cast<std::size_t>(num_keys) : 0);
+    int* where = num_keys > few ? where_many.data() : where_few.data();
+    int more = 0;
     for (int k = 0; k < num_keys; ++k) {
-      Pending& p = pending[k];
-      p.text = keys[k];
-      p.where = TAB_key(table, keys[k]);
-      if (table->bucket[k][p.where].record) p.fresh = std::make_unique<TabSlot>();
+      text[k] = keys[k];
+      where[k] = TAB_key(table, keys[k]);
+      if (table->bucket[static_cast<std::size_t>(k)][static_cast<std::size_t>(where[k])].record) ++more;
+    }
+    const std::size_t chained = table->chained.size();
+    try {
+      for (int k = 0; k < more; ++k) table->chained.emplace_back();
+    } catch (...) {
+      table->chained.resize(chained);
+      throw;
     }
 
+    const std::size_t bytes = record_units(table) * sizeof(std::max_align_t);
+    if (record && table->size > 0) {
+      std::memcpy(copy, record, static_cast<std::size_t>(table->size));
+      std::memset(reinterpret_cast<unsigned char*>(copy) + table->size, 0, bytes - static_cast<std::size_t>(table->size));
+    } else {
+      std::memset(copy, 0, bytes);
+    }
+    ++table->block_used;
+    std::size_t next_chained = chained;
     TabSlot* first_slot = nullptr;
     for (int k = 0; k < num_keys; ++k) {
-      Pending& p = pending[k];
-      TabSlot& head = table->bucket[k][p.where];
-      TabSlot*& tail = table->tail[k][p.where];
-      TabSlot* slot;
-      if (!head.record) {
-        slot = &head;
-      } else {
-        TabSlot* end = tail ? tail : &head;
-        end->next = std::move(p.fresh);
-        slot = end->next.get();
+      TabSlot& head = table->bucket[static_cast<std::size_t>(k)][static_cast<std::size_t>(where[k])];
+      TabSlot*& tail = table->tail[static_cast<std::size_t>(k)][static_cast<std::size_t>(where[k])];
+      TabSlot* slot = &head;
+      if (head.record) {
+        slot = &table->chained[next_chained++];
+        (tail ? tail : &head)->next = slot;
       }
       tail = slot;
-      slot->key = std::move(p.text);
+      slot->key = std::move(text[k]);
       slot->record = copy;
       if (k == 0) first_slot = slot;
     }
@@ -129,8 +150,8 @@ int TAB_searches(const Table* table, int key, const char* text, void** results, 
   if (!valid_key_index(table, key) || !text || !results || max < 1) return 0;
   int n = 0;
   for (const TabSlot* slot = &table->bucket[key][TAB_key(table, text)]; slot && n < max;
-       slot = slot->next.get()) {
-    if (slot->record && slot->key == text) results[n++] = slot->record.get();
+       slot = slot->next) {
+    if (slot->record && slot->key == text) results[n++] = slot->record;
   }
   return n;
 }
@@ -138,19 +159,22 @@ int TAB_searches(const Table* table, int key, const char* text, void** results, 
 void* TAB_first(Table* table) {
   if (!table) return nullptr;
   table->cursor = table->first;
-  return table->cursor ? table->cursor->record.get() : nullptr;
+  return table->cursor ? table->cursor->record : nullptr;
 }
 
 void* TAB_next(Table* table) {
   if (!table || !table->cursor) return nullptr;
   table->cursor = table->cursor->next_rec;
-  return table->cursor ? table->cursor->record.get() : nullptr;
+  return table->cursor ? table->cursor->record : nullptr;
 }
 
 void TAB_clear(Table* table) {
   if (!table) return;
   table->bucket.clear();
   table->tail.clear();
+  table->chained.clear();
+  table->blocks.clear();
+  table->block_records = table->block_used = 0;
   table->cursor = table->first = table->last = nullptr;
   table->count = 0;
   table->buckets = 0;

@@ -6,20 +6,16 @@
 // TAB_next.
 #pragma once
 #include <cstddef>
+#include <deque>
 #include <memory>
 #include <string>
 #include <vector>
 
 struct TabSlot {
-  std::string key;                            // owned copy of the key text
-  std::shared_ptr<std::max_align_t[]> record;  // shared by all keys of the record
-  std::unique_ptr<TabSlot> next;              // next slot of the bucket chain
-  TabSlot* next_rec = nullptr;                // next record in insertion order (first key only)
-
-  TabSlot() = default;
-  TabSlot(const TabSlot&) = delete;
-  TabSlot& operator=(const TabSlot&) = delete;
-  ~TabSlot();  // releases the chain without recursion
+  std::string key;            // owned copy of the key text
+  void* record = nullptr;     // the record's one copy, shared by all its keys
+  TabSlot* next = nullptr;    // next slot of the bucket chain
+  TabSlot* next_rec = nullptr;  // next record in insertion order (first key only)
 };
 
 struct Table {
@@ -32,6 +28,12 @@ struct Table {
   int keys = 0;                                      // number of keys per record
   std::vector<std::unique_ptr<TabSlot[]>> bucket;    // one bucket array per key
   std::vector<std::vector<TabSlot*>> tail;           // chain ends, for constant-time appends
+  std::deque<TabSlot> chained;                       // slots beyond the first of a bucket
+  // The records, many to a block: a table of thousands of stations would otherwise cost an
+  // allocation (and its bookkeeping) a record.
+  std::vector<std::unique_ptr<std::max_align_t[]>> blocks;
+  std::size_t block_records = 0;                     // records the last block holds
+  std::size_t block_used = 0;                        // of which in use
 };
 
 // Allocates the bucket arrays; 0, or -1 for bad sizes or when memory runs out.

@@ -1,4 +1,6 @@
 // Program entry of the surface data contouring program.
+#include <malloc.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -94,6 +96,11 @@ void warn_unread_options() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // A run allocates and frees the same few large arrays (reports, tables, grids) again and
+  // again: kept in the heap, freed blocks are used again at once, where blocks mapped apart
+  // and returned at each free cost the system fresh zeroed pages every time.
+  mallopt(M_MMAP_THRESHOLD, 32 << 20);
+  mallopt(M_TRIM_THRESHOLD, 64 << 20);
   SFC_connect();
   GIS_connect();
   RES_init(argc, argv, keyed, positional);

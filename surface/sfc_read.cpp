@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <set>
 #include <string>
 #include <string_view>
@@ -581,6 +582,22 @@ bool text_rewind() {
 
 // Reports kept parsed per file: a bound on memory for files far beyond any hour's reports.
 constexpr std::size_t max_parsed = 1U << 16;
+
+// Room for the reports a text file of this size holds, taken once: grown report by report,
+// the list would copy itself over and over into fresh memory. Room not used is never touched.
+void reserve_parsed() {
+  struct stat st {};
+  if (fstat(fileno(sfc.stream), &st) != 0 || !S_ISREG(st.st_mode)) return;
+  constexpr long typical_line = 40;  // shorter than the forms' report lines
+  const long lines = (static_cast<long>(st.st_size) - sfc.data_offset) / typical_line + 1;
+  const std::size_t n = std::min(max_parsed, static_cast<std::size_t>(std::max(lines, 1L)));
+  try {
+    sfc.parsed.reserve(n);
+    sfc.parsed_at.reserve(n);
+  } catch (const std::bad_alloc&) {
+    // Grown as the reports come, then.
+  }
+}
 
 void drop_parsed() {
   sfc.parsed.clear();
@@ -1153,6 +1170,7 @@ int SFC_open(const char* name, int mode, int* form_io) {
       }
       sfc.data_offset = std::ftell(sfc.stream);
       if (sfc.data_offset < 0) sfc.data_offset = 0;
+      reserve_parsed();
     }
     sfc.form = f;
     sfc.access_mode = mode;
