@@ -665,50 +665,44 @@ inline void row_chords(const Geometry& g, const Buckets& b, int j, Visit&& visit
 // Stations are taken in order, so each row's chords are in station order.
 bool build_chords(const Geometry& g, Buckets* b) {
   std::vector<int> start(static_cast<std::size_t>(g.ny) + 1, 0);
-  auto rows = [&](int s, int* j0, int* j1) {
-    const double ys = g.y[s];
-    if (!(ys >= -b->ry && ys <= g.ny - 1 + b->ry)) return false;
-    *j0 = std::max(0, ceil_int(ys - b->ry));
-    *j1 = std::min(g.ny - 1, floor_int(ys + b->ry));
-    return *j0 <= *j1;
-  };
   std::vector<std::size_t> first(static_cast<std::size_t>(g.ny) + 1, 0);  // points per row, then offsets
-  std::size_t total = 0, points = 0;
+  // Each station's chords are found once, in station order, and then sorted into their rows
+  // in that order: finding them again for the second step cost as much as the first.
+  std::vector<Buckets::Chord> found;
+  std::size_t points = 0;
   for (int s = 0; s < g.n; ++s) {
-    int j0 = 0, j1 = 0;
-    if (!rows(s, &j0, &j1)) continue;
+    const double ys = g.y[s];
+    if (!(ys >= -b->ry && ys <= g.ny - 1 + b->ry)) continue;
+    const int j0 = std::max(0, ceil_int(ys - b->ry));
+    const int j1 = std::min(g.ny - 1, floor_int(ys + b->ry));
     Buckets::Chord c{};
     for (int j = j0; j <= j1; ++j)
       if (chord_of(g, *b, s, j, &c)) {
         ++start[static_cast<std::size_t>(j) + 1];
         first[static_cast<std::size_t>(j) + 1] += static_cast<std::size_t>(c.count);
-        ++total;
+        c.at = static_cast<std::size_t>(j);  // the row, until the chord has its place
+        found.push_back(c);
         points += static_cast<std::size_t>(c.count);
       }
-    if (total > MAX_CHORDS || points > MAX_POINTS) return false;
+    if (found.size() > MAX_CHORDS || points > MAX_POINTS) return false;
   }
   for (int j = 0; j < g.ny; ++j) {
     start[static_cast<std::size_t>(j) + 1] += start[static_cast<std::size_t>(j)];
     first[static_cast<std::size_t>(j) + 1] += first[static_cast<std::size_t>(j)];
   }
-  b->chords.resize(total);
+  b->chords.resize(found.size());
   b->d2.assign(points + LANES, 0.0f);
   std::vector<int> fill(start.begin(), start.end() - 1);
-  for (int s = 0; s < g.n; ++s) {
-    int j0 = 0, j1 = 0;
-    if (!rows(s, &j0, &j1)) continue;
-    Buckets::Chord c{};
-    for (int j = j0; j <= j1; ++j) {
-      if (!chord_of(g, *b, s, j, &c)) continue;
-      c.at = first[static_cast<std::size_t>(j)];
-      first[static_cast<std::size_t>(j)] += static_cast<std::size_t>(c.count);
-      float* d2 = b->d2.data() + c.at;
-      for (int k = 0; k < c.count; ++k) {
-        const float ddx = (g.x[s] - static_cast<float>(c.i0 + k)) * g.dx;
-        d2[k] = ddx * ddx + c.ddy * c.ddy;
-      }
-      b->chords[static_cast<std::size_t>(fill[static_cast<std::size_t>(j)]++)] = c;
+  for (Buckets::Chord c : found) {
+    const std::size_t j = c.at;
+    c.at = first[j];
+    first[j] += static_cast<std::size_t>(c.count);
+    float* d2 = b->d2.data() + c.at;
+    for (int k = 0; k < c.count; ++k) {
+      const float ddx = (g.x[c.s] - static_cast<float>(c.i0 + k)) * g.dx;
+      d2[k] = ddx * ddx + c.ddy * c.ddy;
     }
+    b->chords[static_cast<std::size_t>(fill[j]++)] = c;
   }
   b->row_start = std::move(start);
   return true;
