@@ -668,13 +668,25 @@ bool build_chords(const Geometry& g, Buckets* b) {
   std::vector<std::size_t> first(static_cast<std::size_t>(g.ny) + 1, 0);  // points per row, then offsets
   // Each station's chords are found once, in station order, and then sorted into their rows
   // in that order: finding them again for the second step cost as much as the first.
+  auto rows = [&](int s, int* j0, int* j1) {
+    const double ys = g.y[s];
+    if (!(ys >= -b->ry && ys <= g.ny - 1 + b->ry)) return false;
+    *j0 = std::max(0, ceil_int(ys - b->ry));
+    *j1 = std::min(g.ny - 1, floor_int(ys + b->ry));
+    return *j0 <= *j1;
+  };
+  std::size_t most = 0;  // rows the stations' circles cross: room for every chord at once
+  for (int s = 0; s < g.n; ++s) {
+    int j0 = 0, j1 = 0;
+    if (rows(s, &j0, &j1)) most += static_cast<std::size_t>(j1 - j0 + 1);
+  }
+  if (most > MAX_CHORDS) most = MAX_CHORDS + 1;
   std::vector<Buckets::Chord> found;
+  found.reserve(most);
   std::size_t points = 0;
   for (int s = 0; s < g.n; ++s) {
-    const double ys = g.y[s];
-    if (!(ys >= -b->ry && ys <= g.ny - 1 + b->ry)) continue;
-    const int j0 = std::max(0, ceil_int(ys - b->ry));
-    const int j1 = std::min(g.ny - 1, floor_int(ys + b->ry));
+    int j0 = 0, j1 = 0;
+    if (!rows(s, &j0, &j1)) continue;
     Buckets::Chord c{};
     for (int j = j0; j <= j1; ++j)
       if (chord_of(g, *b, s, j, &c)) {

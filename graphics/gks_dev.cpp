@@ -496,7 +496,8 @@ int gdev_format_fixed(char* out, double value, int decimals) {
   // tie test's margin (from 2^33 on, half a unit in the last place exceeds 1e-6), are left to
   // the C library, so that the result is always printf's.
   const bool in_range = r < 8.0e9;  // false for NaN too
-  const double frac = in_range ? r - static_cast<double>(static_cast<std::uint64_t>(r)) : 0.0;
+  // Signed conversions (one instruction each; unsigned ones take several): r < 2^33 here.
+  const double frac = in_range ? r - static_cast<double>(static_cast<std::int64_t>(r)) : 0.0;
   // An exact tie (a quarter point on a grid of half points, say) rounds to even as printf's
   // does; the product is exact when fma finds nothing left over.
   const bool exact_tie = in_range && frac == 0.5 && std::fma(a, scale[decimals], -r) == 0.0;
@@ -504,14 +505,15 @@ int gdev_format_fixed(char* out, double value, int decimals) {
     const int n = std::snprintf(out, 48, "%.*f", decimals, value);
     return n < 0 ? 0 : n;
   }
-  std::uint64_t v = static_cast<std::uint64_t>(r + 0.5);
+  std::uint64_t v = static_cast<std::uint64_t>(static_cast<std::int64_t>(r + 0.5));
   if (exact_tie && v % 2 == 1) --v;
   // The whole part and the decimals apart, each written from its end, two digits a step.
   static constexpr char pairs[] =
       "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
       "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
       "8081828384858687888990919293949596979899";
-  std::uint64_t whole = v / scale_int[decimals];
+  // Two decimals, the common case, divide by a constant: a multiplication, not a division.
+  std::uint64_t whole = decimals == 2 ? v / 100 : v / scale_int[decimals];
   std::uint32_t part = static_cast<std::uint32_t>(v - whole * scale_int[decimals]);
   // The digits end mid-buffer and a fixed 24 bytes go out from the first: a copy of known
   // size needs no library call, and the number (at most 17 characters here) fits with room.
