@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <numeric>
 #include <string_view>
 #include <unordered_map>
@@ -81,6 +82,10 @@ struct Limit {
   std::string units;       // the table's units, for the listing
   std::string low_text;    // the limits as the table wrote them
   std::string high_text;
+  // What a value must pass, the slack taken off once here rather than at every report:
+  // below low_cut or above high_cut is out (infinite where there is no limit).
+  float low_cut = 0.0f;
+  float high_cut = 0.0f;
 };
 
 // ---- module state ----
@@ -238,6 +243,8 @@ int SFC_limits_load(const char* name) {
     }
     l.low = to_report_units(*field, l.units, l.low);
     l.high = to_report_units(*field, l.units, l.high);
+    l.low_cut = missing(l.low) ? -std::numeric_limits<float>::infinity() : l.low - slack(l.low);
+    l.high_cut = missing(l.high) ? std::numeric_limits<float>::infinity() : l.high + slack(l.high);
     lim.limits.push_back(std::move(l));
   }
   FILE_close(f);
@@ -264,7 +271,7 @@ int SFC_limits_apply(sfc_report* r, SfcLimitStats* stats) {
   for (std::size_t i = 0; i < lim.limits.size(); ++i) {
     const Limit& l = lim.limits[i];
     auto check = [&](float* v) {
-      if (missing(*v) || (!below(*v, l.low) && !above(*v, l.high))) return;
+      if (missing(*v) || (!(*v < l.low_cut) && !(*v > l.high_cut))) return;
       drop(*r, l, *v, stats, i);
       *v = MISSING;
       ++dropped;
