@@ -654,6 +654,9 @@ void refine(int nx, int ny, const float* v, const Corners& pos, int f, std::vect
   auto at = [&](int i, int r) { return v[static_cast<std::size_t>(r) * nx + i]; };
   const std::vector<float> coef = spline_coefficients(nx, ny, v);
   auto coef_at = [&](int i, int r) { return coef[static_cast<std::size_t>(r) * nx + i]; };
+  // The weights at the f + 1 fractions a point can stand at, worked out once.
+  std::vector<std::array<float, 4>> weights(static_cast<std::size_t>(f) + 1);
+  for (int k = 0; k <= f; ++k) cubic_weights(static_cast<float>(k) / static_cast<float>(f), weights[static_cast<std::size_t>(k)].data());
   for (int R = 0; R < fy; ++R)
     for (int I = 0; I < fx; ++I) {
       const int i = std::min(I / f, nx - 2), r = std::min(R / f, ny - 2);
@@ -678,15 +681,16 @@ void refine(int nx, int ny, const float* v, const Corners& pos, int f, std::vect
       }
       if (gap || off_map) continue;
       float value = corner ? z[ci] : (1 - a) * (1 - b) * z[0] + a * (1 - b) * z[1] + (1 - a) * b * z[2] + a * b * z[3];
-      float wa[4], wb[4];
-      cubic_weights(a, wa);
-      cubic_weights(b, wb);
+      const float* wa = weights[static_cast<std::size_t>(I - i * f)].data();
+      const float* wb = weights[static_cast<std::size_t>(R - r * f)].data();
+      // The edge row and column stand in for those beyond the grid.
+      int col[4], row[4];
+      for (int p = 0; p < 4; ++p) col[p] = std::clamp(i - 1 + p, 0, nx - 1), row[p] = std::clamp(r - 1 + p, 0, ny - 1);
       double sum = 0.0;
       bool whole = true;
       for (int q = 0; q < 4 && whole; ++q)
         for (int p = 0; p < 4 && whole; ++p) {
-          // The edge row and column stand in for those beyond the grid.
-          const float w = coef_at(std::clamp(i - 1 + p, 0, nx - 1), std::clamp(r - 1 + q, 0, ny - 1));
+          const float w = coef_at(col[p], row[q]);
           if (w == MISSING) whole = false;
           sum += static_cast<double>(wa[p]) * wb[q] * w;
         }
