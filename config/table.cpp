@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <cstring>
 #include <new>
 
@@ -40,13 +41,17 @@ bool valid_key_index(const Table* table, int key) {
 
 int TAB_key(const Table* table, const char* text) {
   if (!table || table->buckets <= 0 || !text) return 0;
-  int h = 0;
+  // The remainder taken every few characters instead of at each: the same number, as long
+  // as the sum cannot overflow (below 2^16 * 257^5 < 2^57 between reductions).
+  std::int64_t h = 0;
+  int since = 0;
   for (const char* p = text; *p; ++p) {
-    const int c = static_cast<signed char>(*p);
-    h = (c + 257 * h) % hash_modulus;
-    if (h < 0) h += hash_modulus;  // bytes above 127 are negative; keep the bucket in range
+    h = static_cast<signed char>(*p) + 257 * h;  // bytes above 127 count as negative
+    if (++since == 5) h %= hash_modulus, since = 0;
   }
-  return h % table->buckets;
+  h %= hash_modulus;
+  if (h < 0) h += hash_modulus;  // keep the bucket in range
+  return static_cast<int>(h % table->buckets);
 }
 
 int TAB_create(Table* table, int buckets, int record_size, int keys) {

@@ -325,6 +325,11 @@ void parse_binary(const std::string& bytes, MapData* d) {
   Builder b(d);
   const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
   const std::size_t size = bytes.size();
+  // Eight bytes a point: room for every point of the file at once (what lies between far
+  // points is added as it comes).
+  const std::size_t most = std::min<std::size_t>(size / 8, static_cast<std::size_t>(kMaxPoints) + 1);
+  d->lat.reserve(d->lat.size() + most);
+  d->lon.reserve(d->lon.size() + most);
   std::size_t pos = 0;
   for (long rec = 1;; ++rec) {
     if (pos == size) return;  // no end record: the file ends at a record boundary
