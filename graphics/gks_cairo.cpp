@@ -17,6 +17,7 @@
 #include <cairo-pdf.h>
 #include <cairo-svg.h>
 #include <cairo.h>
+#include <dlfcn.h>
 #include <png.h>
 
 #include <array>
@@ -31,6 +32,7 @@
 #include <optional>
 #include <system_error>
 #include <thread>
+#include <type_traits>
 #include <vector>
 
 #include "graphics/gks_colr.h"
@@ -42,19 +44,150 @@
 
 namespace {
 
+// Cairo is loaded by name when the raster device first opens, not at start-up: with the
+// dozen libraries it brings (pixman, fonts, X rendering) it took a PostScript or plotter run
+// about a millisecond and a half more at every start.
+struct CairoApi {
+  bool loaded = false;
+  decltype(&::cairo_clip) cairo_clip = nullptr;
+  decltype(&::cairo_close_path) cairo_close_path = nullptr;
+  decltype(&::cairo_create) cairo_create = nullptr;
+  decltype(&::cairo_destroy) cairo_destroy = nullptr;
+  decltype(&::cairo_fill) cairo_fill = nullptr;
+  decltype(&::cairo_fill_preserve) cairo_fill_preserve = nullptr;
+  decltype(&::cairo_get_source) cairo_get_source = nullptr;
+  decltype(&::cairo_image_surface_create) cairo_image_surface_create = nullptr;
+  decltype(&::cairo_image_surface_get_data) cairo_image_surface_get_data = nullptr;
+  decltype(&::cairo_image_surface_get_format) cairo_image_surface_get_format = nullptr;
+  decltype(&::cairo_image_surface_get_height) cairo_image_surface_get_height = nullptr;
+  decltype(&::cairo_image_surface_get_stride) cairo_image_surface_get_stride = nullptr;
+  decltype(&::cairo_image_surface_get_width) cairo_image_surface_get_width = nullptr;
+  decltype(&::cairo_line_to) cairo_line_to = nullptr;
+  decltype(&::cairo_mask) cairo_mask = nullptr;
+  decltype(&::cairo_matrix_init_scale) cairo_matrix_init_scale = nullptr;
+  decltype(&::cairo_move_to) cairo_move_to = nullptr;
+  decltype(&::cairo_paint) cairo_paint = nullptr;
+  decltype(&::cairo_pattern_create_for_surface) cairo_pattern_create_for_surface = nullptr;
+  decltype(&::cairo_pattern_destroy) cairo_pattern_destroy = nullptr;
+  decltype(&::cairo_pattern_set_extend) cairo_pattern_set_extend = nullptr;
+  decltype(&::cairo_pattern_set_filter) cairo_pattern_set_filter = nullptr;
+  decltype(&::cairo_pattern_set_matrix) cairo_pattern_set_matrix = nullptr;
+  decltype(&::cairo_pdf_surface_create_for_stream) cairo_pdf_surface_create_for_stream = nullptr;
+  decltype(&::cairo_rectangle) cairo_rectangle = nullptr;
+  decltype(&::cairo_reset_clip) cairo_reset_clip = nullptr;
+  decltype(&::cairo_restore) cairo_restore = nullptr;
+  decltype(&::cairo_save) cairo_save = nullptr;
+  decltype(&::cairo_set_antialias) cairo_set_antialias = nullptr;
+  decltype(&::cairo_set_dash) cairo_set_dash = nullptr;
+  decltype(&::cairo_set_line_cap) cairo_set_line_cap = nullptr;
+  decltype(&::cairo_set_line_join) cairo_set_line_join = nullptr;
+  decltype(&::cairo_set_line_width) cairo_set_line_width = nullptr;
+  decltype(&::cairo_set_source_rgb) cairo_set_source_rgb = nullptr;
+  decltype(&::cairo_set_source_surface) cairo_set_source_surface = nullptr;
+  decltype(&::cairo_show_page) cairo_show_page = nullptr;
+  decltype(&::cairo_status) cairo_status = nullptr;
+  decltype(&::cairo_stroke) cairo_stroke = nullptr;
+  decltype(&::cairo_surface_destroy) cairo_surface_destroy = nullptr;
+  decltype(&::cairo_surface_finish) cairo_surface_finish = nullptr;
+  decltype(&::cairo_surface_flush) cairo_surface_flush = nullptr;
+  decltype(&::cairo_surface_mark_dirty) cairo_surface_mark_dirty = nullptr;
+  decltype(&::cairo_surface_status) cairo_surface_status = nullptr;
+  decltype(&::cairo_surface_write_to_png_stream) cairo_surface_write_to_png_stream = nullptr;
+  decltype(&::cairo_svg_surface_create_for_stream) cairo_svg_surface_create_for_stream = nullptr;
+  decltype(&::cairo_svg_surface_set_document_unit) cairo_svg_surface_set_document_unit = nullptr;
+};
+
+template <class Visit>
+void each(CairoApi& a, Visit&& v) {
+  v("cairo_clip", a.cairo_clip);
+  v("cairo_close_path", a.cairo_close_path);
+  v("cairo_create", a.cairo_create);
+  v("cairo_destroy", a.cairo_destroy);
+  v("cairo_fill", a.cairo_fill);
+  v("cairo_fill_preserve", a.cairo_fill_preserve);
+  v("cairo_get_source", a.cairo_get_source);
+  v("cairo_image_surface_create", a.cairo_image_surface_create);
+  v("cairo_image_surface_get_data", a.cairo_image_surface_get_data);
+  v("cairo_image_surface_get_format", a.cairo_image_surface_get_format);
+  v("cairo_image_surface_get_height", a.cairo_image_surface_get_height);
+  v("cairo_image_surface_get_stride", a.cairo_image_surface_get_stride);
+  v("cairo_image_surface_get_width", a.cairo_image_surface_get_width);
+  v("cairo_line_to", a.cairo_line_to);
+  v("cairo_mask", a.cairo_mask);
+  v("cairo_matrix_init_scale", a.cairo_matrix_init_scale);
+  v("cairo_move_to", a.cairo_move_to);
+  v("cairo_paint", a.cairo_paint);
+  v("cairo_pattern_create_for_surface", a.cairo_pattern_create_for_surface);
+  v("cairo_pattern_destroy", a.cairo_pattern_destroy);
+  v("cairo_pattern_set_extend", a.cairo_pattern_set_extend);
+  v("cairo_pattern_set_filter", a.cairo_pattern_set_filter);
+  v("cairo_pattern_set_matrix", a.cairo_pattern_set_matrix);
+  v("cairo_pdf_surface_create_for_stream", a.cairo_pdf_surface_create_for_stream);
+  v("cairo_rectangle", a.cairo_rectangle);
+  v("cairo_reset_clip", a.cairo_reset_clip);
+  v("cairo_restore", a.cairo_restore);
+  v("cairo_save", a.cairo_save);
+  v("cairo_set_antialias", a.cairo_set_antialias);
+  v("cairo_set_dash", a.cairo_set_dash);
+  v("cairo_set_line_cap", a.cairo_set_line_cap);
+  v("cairo_set_line_join", a.cairo_set_line_join);
+  v("cairo_set_line_width", a.cairo_set_line_width);
+  v("cairo_set_source_rgb", a.cairo_set_source_rgb);
+  v("cairo_set_source_surface", a.cairo_set_source_surface);
+  v("cairo_show_page", a.cairo_show_page);
+  v("cairo_status", a.cairo_status);
+  v("cairo_stroke", a.cairo_stroke);
+  v("cairo_surface_destroy", a.cairo_surface_destroy);
+  v("cairo_surface_finish", a.cairo_surface_finish);
+  v("cairo_surface_flush", a.cairo_surface_flush);
+  v("cairo_surface_mark_dirty", a.cairo_surface_mark_dirty);
+  v("cairo_surface_status", a.cairo_surface_status);
+  v("cairo_surface_write_to_png_stream", a.cairo_surface_write_to_png_stream);
+  v("cairo_svg_surface_create_for_stream", a.cairo_svg_surface_create_for_stream);
+  v("cairo_svg_surface_set_document_unit", a.cairo_svg_surface_set_document_unit);
+}
+
+CairoApi load_cairo() {
+  CairoApi a;
+  std::string why;
+  if (void* handle = dlopen(STACONT_CAIRO_LIBRARY, RTLD_NOW | RTLD_LOCAL); handle != nullptr) {
+    each(a, [&](const char* name, auto& f) {
+      f = reinterpret_cast<std::remove_reference_t<decltype(f)>>(dlsym(handle, name));
+      if (f == nullptr && why.empty()) why = std::string(name) + " is missing from " + STACONT_CAIRO_LIBRARY;
+    });
+    a.loaded = why.empty();
+  } else {
+    const char* error = dlerror();
+    why = error != nullptr ? error : STACONT_CAIRO_LIBRARY;
+  }
+  if (!a.loaded) MESS_print(MESS_ERROR, "gopen_ws: Unable to load the Cairo library: %s\n", why.c_str());
+  return a;
+}
+
+// Loaded once, by the program's thread at the device's first opening, before any worker
+// starts; every later call finds it loaded.
+const CairoApi& lib() {
+  static const CairoApi a = load_cairo();
+  return a;
+}
+
+}  // namespace
+
+namespace {
+
 enum class Format { png, pdf, svg };
 
 constexpr int default_width = 640, default_height = 512;
 constexpr int min_side = GRASTER_MIN_SIDE, max_side = GRASTER_MAX_SIDE;
 
 struct SurfaceFree {
-  void operator()(cairo_surface_t* s) const { cairo_surface_destroy(s); }
+  void operator()(cairo_surface_t* s) const { lib().cairo_surface_destroy(s); }
 };
 struct ContextFree {
-  void operator()(cairo_t* c) const { cairo_destroy(c); }
+  void operator()(cairo_t* c) const { lib().cairo_destroy(c); }
 };
 struct PatternFree {
-  void operator()(cairo_pattern_t* p) const { cairo_pattern_destroy(p); }
+  void operator()(cairo_pattern_t* p) const { lib().cairo_pattern_destroy(p); }
 };
 using Surface = std::unique_ptr<cairo_surface_t, SurfaceFree>;
 using Context = std::unique_ptr<cairo_t, ContextFree>;
@@ -130,22 +263,22 @@ struct Masks {
   cairo_pattern_t* get(int index, const double* rows) {
     Pattern& p = patterns[static_cast<std::size_t>(index)];
     if (p) return p.get();
-    Surface s(cairo_image_surface_create(CAIRO_FORMAT_A8, 8, 8));
-    if (cairo_surface_status(s.get()) != CAIRO_STATUS_SUCCESS) return nullptr;
-    cairo_surface_flush(s.get());
-    unsigned char* data = cairo_image_surface_get_data(s.get());
-    const int stride = cairo_image_surface_get_stride(s.get());
+    Surface s(lib().cairo_image_surface_create(CAIRO_FORMAT_A8, 8, 8));
+    if (lib().cairo_surface_status(s.get()) != CAIRO_STATUS_SUCCESS) return nullptr;
+    lib().cairo_surface_flush(s.get());
+    unsigned char* data = lib().cairo_image_surface_get_data(s.get());
+    const int stride = lib().cairo_image_surface_get_stride(s.get());
     for (int y = 0; y < 8; ++y) {
       const auto row = static_cast<unsigned>(rows[y]);
       for (int x = 0; x < 8; ++x) data[y * stride + x] = (row >> x) & 1U ? 255 : 0;
     }
-    cairo_surface_mark_dirty(s.get());
-    p.reset(cairo_pattern_create_for_surface(s.get()));
-    cairo_pattern_set_extend(p.get(), CAIRO_EXTEND_REPEAT);
-    cairo_pattern_set_filter(p.get(), CAIRO_FILTER_NEAREST);
+    lib().cairo_surface_mark_dirty(s.get());
+    p.reset(lib().cairo_pattern_create_for_surface(s.get()));
+    lib().cairo_pattern_set_extend(p.get(), CAIRO_EXTEND_REPEAT);
+    lib().cairo_pattern_set_filter(p.get(), CAIRO_FILTER_NEAREST);
     cairo_matrix_t m;
-    cairo_matrix_init_scale(&m, 1.0 / scale, 1.0 / scale);
-    cairo_pattern_set_matrix(p.get(), &m);
+    lib().cairo_matrix_init_scale(&m, 1.0 / scale, 1.0 / scale);
+    lib().cairo_pattern_set_matrix(p.get(), &m);
     return p.get();
   }
 };
@@ -155,30 +288,30 @@ void play(cairo_t* c, const Sheet& sheet, Masks* masks) {
   for (const Call& k : sheet.calls) {
     switch (k.op) {
       case Op::path:
-        cairo_move_to(c, xy[0], xy[1]);
-        for (int i = 1; i < k.n; ++i) cairo_line_to(c, xy[2 * i], xy[2 * i + 1]);
+        lib().cairo_move_to(c, xy[0], xy[1]);
+        for (int i = 1; i < k.n; ++i) lib().cairo_line_to(c, xy[2 * i], xy[2 * i + 1]);
         xy += 2 * static_cast<std::ptrdiff_t>(k.n);
         break;
-      case Op::close: cairo_close_path(c); break;
-      case Op::rgb: cairo_set_source_rgb(c, k.v[0], k.v[1], k.v[2]); break;
-      case Op::width: cairo_set_line_width(c, k.v[0]); break;
-      case Op::dash: cairo_set_dash(c, k.n > 0 ? k.v : nullptr, k.n, 0.0); break;
-      case Op::cap: cairo_set_line_cap(c, static_cast<cairo_line_cap_t>(k.n)); break;
-      case Op::join: cairo_set_line_join(c, static_cast<cairo_line_join_t>(k.n)); break;
-      case Op::antialias: cairo_set_antialias(c, static_cast<cairo_antialias_t>(k.n)); break;
-      case Op::fill: cairo_fill(c); break;
-      case Op::fill_preserve: cairo_fill_preserve(c); break;
-      case Op::stroke: cairo_stroke(c); break;
-      case Op::paint: cairo_paint(c); break;
-      case Op::rect: cairo_rectangle(c, k.v[0], k.v[1], k.v[2], k.v[3]); break;
-      case Op::clip: cairo_clip(c); break;
-      case Op::reset_clip: cairo_reset_clip(c); break;
-      case Op::save: cairo_save(c); break;
-      case Op::restore: cairo_restore(c); break;
+      case Op::close: lib().cairo_close_path(c); break;
+      case Op::rgb: lib().cairo_set_source_rgb(c, k.v[0], k.v[1], k.v[2]); break;
+      case Op::width: lib().cairo_set_line_width(c, k.v[0]); break;
+      case Op::dash: lib().cairo_set_dash(c, k.n > 0 ? k.v : nullptr, k.n, 0.0); break;
+      case Op::cap: lib().cairo_set_line_cap(c, static_cast<cairo_line_cap_t>(k.n)); break;
+      case Op::join: lib().cairo_set_line_join(c, static_cast<cairo_line_join_t>(k.n)); break;
+      case Op::antialias: lib().cairo_set_antialias(c, static_cast<cairo_antialias_t>(k.n)); break;
+      case Op::fill: lib().cairo_fill(c); break;
+      case Op::fill_preserve: lib().cairo_fill_preserve(c); break;
+      case Op::stroke: lib().cairo_stroke(c); break;
+      case Op::paint: lib().cairo_paint(c); break;
+      case Op::rect: lib().cairo_rectangle(c, k.v[0], k.v[1], k.v[2], k.v[3]); break;
+      case Op::clip: lib().cairo_clip(c); break;
+      case Op::reset_clip: lib().cairo_reset_clip(c); break;
+      case Op::save: lib().cairo_save(c); break;
+      case Op::restore: lib().cairo_restore(c); break;
       case Op::mask: {
         cairo_pattern_t* mask = masks->get(k.n, xy);
         xy += 8;
-        if (mask != nullptr) cairo_mask(c, mask);
+        if (mask != nullptr) lib().cairo_mask(c, mask);
         break;
       }
     }
@@ -205,15 +338,15 @@ void print_page(Job* job) {
   job->bytes.clear();
   try {
     if (!job->sheet.calls.empty()) {
-      Context cr(cairo_create(job->surface.get()));
-      if (cairo_status(cr.get()) != CAIRO_STATUS_SUCCESS) return;
+      Context cr(lib().cairo_create(job->surface.get()));
+      if (lib().cairo_status(cr.get()) != CAIRO_STATUS_SUCCESS) return;
       Masks masks;
       masks.scale = job->scale;
       play(cr.get(), job->sheet, &masks);
     }
     Sheet().calls.swap(job->sheet.calls);
     Sheet().xy.swap(job->sheet.xy);
-    cairo_surface_flush(job->surface.get());
+    lib().cairo_surface_flush(job->surface.get());
     if (!write_page_png(job->surface.get(), &job->bytes)) job->bytes.clear();
   } catch (const std::exception&) {
     job->bytes.clear();
@@ -500,10 +633,10 @@ void png_quiet(png_structp, png_const_charp) {}
 // The page as a PNG file in out; false when libpng fails (out is then cleared).
 bool page_png(cairo_surface_t* page, std::string* out) {
   out->clear();
-  if (cairo_image_surface_get_format(page) != CAIRO_FORMAT_RGB24) return false;
-  const int w = cairo_image_surface_get_width(page), h = cairo_image_surface_get_height(page);
-  const int stride = cairo_image_surface_get_stride(page);
-  unsigned char* data = cairo_image_surface_get_data(page);
+  if (lib().cairo_image_surface_get_format(page) != CAIRO_FORMAT_RGB24) return false;
+  const int w = lib().cairo_image_surface_get_width(page), h = lib().cairo_image_surface_get_height(page);
+  const int stride = lib().cairo_image_surface_get_stride(page);
+  unsigned char* data = lib().cairo_image_surface_get_data(page);
   if (data == nullptr || w <= 0 || h <= 0) return false;
   std::vector<png_bytep> rows;
   try {
@@ -543,7 +676,7 @@ bool page_png(cairo_surface_t* page, std::string* out) {
 // The page as PNG: our own encoder, else the library's.
 bool write_page_png(cairo_surface_t* page, std::string* out) {
   if (page_png(page, out)) return true;
-  return cairo_surface_write_to_png_stream(page, to_string, out) == CAIRO_STATUS_SUCCESS;
+  return lib().cairo_surface_write_to_png_stream(page, to_string, out) == CAIRO_STATUS_SUCCESS;
 }
 
 cairo_status_t to_stream(void* closure, const unsigned char* data, unsigned int length) {
@@ -564,16 +697,16 @@ bool begin_page() {
   st.drawn_here = false;
   if (st.format == Format::svg) {
     st.svg_bytes.clear();
-    st.surface.reset(cairo_svg_surface_create_for_stream(to_string, &st.svg_bytes, st.width, st.height));
+    st.surface.reset(lib().cairo_svg_surface_create_for_stream(to_string, &st.svg_bytes, st.width, st.height));
     // Pixels, so that an SVG viewer shows it at the size of the PNG.
-    if (cairo_surface_status(st.surface.get()) == CAIRO_STATUS_SUCCESS)
-      cairo_svg_surface_set_document_unit(st.surface.get(), CAIRO_SVG_UNIT_PX);
+    if (lib().cairo_surface_status(st.surface.get()) == CAIRO_STATUS_SUCCESS)
+      lib().cairo_svg_surface_set_document_unit(st.surface.get(), CAIRO_SVG_UNIT_PX);
   } else if (st.format == Format::png) {
-    st.surface.reset(cairo_image_surface_create(CAIRO_FORMAT_RGB24, st.width, st.height));
+    st.surface.reset(lib().cairo_image_surface_create(CAIRO_FORMAT_RGB24, st.width, st.height));
   }
-  if (!st.surface || cairo_surface_status(st.surface.get()) != CAIRO_STATUS_SUCCESS) return false;
-  st.cr.reset(cairo_create(st.surface.get()));
-  if (cairo_status(st.cr.get()) != CAIRO_STATUS_SUCCESS) return false;
+  if (!st.surface || lib().cairo_surface_status(st.surface.get()) != CAIRO_STATUS_SUCCESS) return false;
+  st.cr.reset(lib().cairo_create(st.surface.get()));
+  if (lib().cairo_status(st.cr.get()) != CAIRO_STATUS_SUCCESS) return false;
   rec(Op::antialias, st.antialias ? CAIRO_ANTIALIAS_DEFAULT : CAIRO_ANTIALIAS_NONE);
   rec(Op::join, CAIRO_LINE_JOIN_BEVEL);
   if (st.format != Format::pdf) paint_background();
@@ -621,7 +754,7 @@ void collect(bool wait) {
 std::string png_here() {
   draw_here();
   std::string bytes;
-  cairo_surface_flush(st.surface.get());
+  lib().cairo_surface_flush(st.surface.get());
   if (st.sheet.failed || !write_page_png(st.surface.get(), &bytes)) bytes.clear();
   return bytes;
 }
@@ -652,7 +785,7 @@ bool to_press(int number) {
     st.surface = std::move(job->surface);
     st.sheet.calls.swap(job->sheet.calls);
     st.sheet.xy.swap(job->sheet.xy);
-    st.cr.reset(cairo_create(st.surface.get()));
+    st.cr.reset(lib().cairo_create(st.surface.get()));
     return false;
   }
   collect(false);
@@ -675,7 +808,7 @@ void end_page() {
   if (st.format == Format::pdf) {
     if (!st.page_marked) paint_background();
     draw_here();
-    cairo_show_page(st.cr.get());
+    lib().cairo_show_page(st.cr.get());
     ++st.pages_done;
     if (st.sheet.failed) {
       MESS_print(MESS_ERROR, "gclose_ws: the page could not be made: %s\n", st.name.c_str());
@@ -694,7 +827,7 @@ void end_page() {
   }
   draw_here();
   st.cr.reset();
-  cairo_surface_finish(st.surface.get());
+  lib().cairo_surface_finish(st.surface.get());
   std::string bytes = std::move(st.svg_bytes);
   st.svg_bytes.clear();
   if (st.sheet.failed) bytes.clear();
@@ -765,7 +898,8 @@ const char* extension(Format f) { return f == Format::pdf ? "pdf" : f == Format:
 
 // ---- device hooks ----
 
-int cairo_open(int, const char* device_string) {
+int raster_open(int, const char* device_string) {
+  if (!lib().loaded) return gerr_printf("gopen_ws", "raster output (PNG, PDF, SVG) is not available: Cairo could not be loaded\n");
   st.opt = Options{};
   // The window's look, so also the window's switch to a light background.
   if (std::getenv("zavinverse") != nullptr) gset_inverse(1);
@@ -810,7 +944,7 @@ int cairo_open(int, const char* device_string) {
   if (st.format == Format::pdf) {
     if (!st.pdf_out.open(st.name, "gopen_ws", "Creating PDF file: %s\n"))
       return gerr_printf("gopen_ws", "unable to open PDF file\n");
-    st.surface.reset(cairo_pdf_surface_create_for_stream(to_stream, &st.pdf_out, st.width, st.height));
+    st.surface.reset(lib().cairo_pdf_surface_create_for_stream(to_stream, &st.pdf_out, st.width, st.height));
   }
   if (!begin_page()) {
     st.cr.reset();
@@ -836,7 +970,7 @@ int cairo_open(int, const char* device_string) {
   return 0;
 }
 
-int cairo_close() {
+int raster_close() {
   if (!st.open_now) return -1;
   st.open_now = false;
   gdev_set_pixel_scale(1.0F);
@@ -847,8 +981,8 @@ int cairo_close() {
   st.sheet.clear();
   int result = st.write_failed ? -1 : 0;
   if (st.format == Format::pdf && st.surface && !st.memory) {
-    cairo_surface_finish(st.surface.get());
-    const bool bad = cairo_surface_status(st.surface.get()) != CAIRO_STATUS_SUCCESS;
+    lib().cairo_surface_finish(st.surface.get());
+    const bool bad = lib().cairo_surface_status(st.surface.get()) != CAIRO_STATUS_SUCCESS;
     st.surface.reset();
     if (st.pdf_out.close("gclose_ws") != 0 || bad) result = -1;
   } else if (!st.pending.empty()) {
@@ -862,7 +996,7 @@ int cairo_close() {
   return result;
 }
 
-void cairo_clear() {
+void raster_clear() {
   if (!st.cr || !st.page_marked) return;
   if (st.memory) {
     // Nothing of the page before shows: its calls need not wait.
@@ -881,7 +1015,7 @@ void cairo_clear() {
 }
 
 // The current viewport: whole pixels, as the window clips.
-void cairo_clip(const float r[4]) {
+void raster_clip(const float r[4]) {
   const double x0 = std::floor(r[0] + 0.5), x1 = std::floor(r[2] + 0.5);
   const double y0 = std::floor(r[1] + 0.5), y1 = std::floor(r[3] + 0.5);
   st.clip_box[0] = x0;
@@ -892,7 +1026,7 @@ void cairo_clip(const float r[4]) {
   if (st.cr) apply_clip();
 }
 
-int cairo_state(int code, int arg, const float* values, int count) {
+int raster_state(int code, int arg, const float* values, int count) {
   if (code != GOBJ_COLR || values == nullptr || count < 3) return 0;
   if (arg < GKS_BACKGROUND || arg > GKS_BACKGROUND_SLOT) return -1;
   st.colors[slot(arg)] = Rgb{values[0], values[1], values[2]};
@@ -901,14 +1035,14 @@ int cairo_state(int code, int arg, const float* values, int count) {
   return slot(arg);
 }
 
-void cairo_polyline(int n, const float*, const float* dev) {
+void raster_polyline(int n, const float*, const float* dev) {
   if (!st.cr) return;
   mark();
   rec(Op::cap, CAIRO_LINE_CAP_BUTT);
   stroke(n, dev, gget_line_colr(), gget_line_width(), gget_line_type());
 }
 
-void cairo_fill(int n, const float*, const float* dev) {
+void raster_fill(int n, const float*, const float* dev) {
   if (!st.cr) return;
   const int pattern = gget_fill_int_style() == 2 ? gget_fill_style_ind() : 0;
   const unsigned char* rows = gget_fill_pattern(pattern);
@@ -942,13 +1076,13 @@ void cairo_fill(int n, const float*, const float* dev) {
   rec(Op::restore);
 }
 
-void cairo_marker_begin(int) {
+void raster_marker_begin(int) {
   if (!st.cr) return;
   mark();
   rec(Op::cap, CAIRO_LINE_CAP_BUTT);
 }
 
-void cairo_marker_shape(int nv, const float* dev, int) {
+void raster_marker_shape(int nv, const float* dev, int) {
   if (!st.cr) return;
   if (nv == 1) {
     // One device point: the pixel.
@@ -960,21 +1094,21 @@ void cairo_marker_shape(int nv, const float* dev, int) {
   stroke(nv, dev, gget_marker_colr(), gget_marker_width(), 1);
 }
 
-void cairo_text_begin(float, float, const char*) {
+void raster_text_begin(float, float, const char*) {
   if (!st.cr) return;
   mark();
   // Round ends keep thin strokes of small letters legible.
   rec(Op::cap, CAIRO_LINE_CAP_ROUND);
 }
 
-void cairo_text_stroke(int nv, const float* dev, int) {
+void raster_text_stroke(int nv, const float* dev, int) {
   if (!st.cr) return;
   rec(Op::join, CAIRO_LINE_JOIN_ROUND);
   stroke(nv, dev, gget_text_colr(), gget_text_width(), 1);
   rec(Op::join, CAIRO_LINE_JOIN_BEVEL);
 }
 
-void cairo_clear_region(const float*, const float d[4]) {
+void raster_clear_region(const float*, const float d[4]) {
   if (!st.cr) return;
   mark();
   const double x0 = cx(std::min(d[0], d[2])) - 0.5, x1 = cx(std::max(d[0], d[2])) + 0.5;
@@ -986,21 +1120,21 @@ void cairo_clear_region(const float*, const float d[4]) {
 
 const GksDevice device{
     .name = "raster",
-    .open = cairo_open,
-    .close = cairo_close,
+    .open = raster_open,
+    .close = raster_close,
     .init = nullptr,
-    .clear = cairo_clear,
-    .clip = cairo_clip,
-    .state = cairo_state,
-    .polyline = cairo_polyline,
-    .fill_area = cairo_fill,
+    .clear = raster_clear,
+    .clip = raster_clip,
+    .state = raster_state,
+    .polyline = raster_polyline,
+    .fill_area = raster_fill,
     .polymarker = nullptr,
-    .marker_begin = cairo_marker_begin,
-    .marker_shape = cairo_marker_shape,
+    .marker_begin = raster_marker_begin,
+    .marker_shape = raster_marker_shape,
     .text = nullptr,
-    .text_begin = cairo_text_begin,
-    .text_stroke = cairo_text_stroke,
-    .clear_region = cairo_clear_region,
+    .text_begin = raster_text_begin,
+    .text_stroke = raster_text_stroke,
+    .clear_region = raster_clear_region,
     .message = nullptr,
 };
 
@@ -1012,9 +1146,9 @@ int graster_available() { return 1; }
 int graster_page(int* w, int* h, std::vector<std::uint32_t>* argb) {
   if (!st.open_now || !st.surface || st.format != Format::png || argb == nullptr) return -1;
   draw_here();
-  cairo_surface_flush(st.surface.get());
-  const unsigned char* data = cairo_image_surface_get_data(st.surface.get());
-  const int stride = cairo_image_surface_get_stride(st.surface.get());
+  lib().cairo_surface_flush(st.surface.get());
+  const unsigned char* data = lib().cairo_image_surface_get_data(st.surface.get());
+  const int stride = lib().cairo_image_surface_get_stride(st.surface.get());
   if (data == nullptr) return -1;
   argb->resize(static_cast<std::size_t>(st.width) * static_cast<std::size_t>(st.height));
   for (int y = 0; y < st.height; ++y) {
@@ -1037,11 +1171,11 @@ std::uint32_t graster_background() {
 int graster_image(float left, float top, int w, int h, const std::vector<std::uint32_t>& argb) {
   if (!st.open_now || !st.cr || w <= 0 || h <= 0 || argb.size() < static_cast<std::size_t>(w) * static_cast<std::size_t>(h))
     return -1;
-  Surface picture(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w, h));
-  if (cairo_surface_status(picture.get()) != CAIRO_STATUS_SUCCESS) return -1;
-  cairo_surface_flush(picture.get());
-  unsigned char* data = cairo_image_surface_get_data(picture.get());
-  const int stride = cairo_image_surface_get_stride(picture.get());
+  Surface picture(lib().cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w, h));
+  if (lib().cairo_surface_status(picture.get()) != CAIRO_STATUS_SUCCESS) return -1;
+  lib().cairo_surface_flush(picture.get());
+  unsigned char* data = lib().cairo_image_surface_get_data(picture.get());
+  const int stride = lib().cairo_image_surface_get_stride(picture.get());
   for (int y = 0; y < h; ++y) {
     auto* row = reinterpret_cast<std::uint32_t*>(data + static_cast<std::ptrdiff_t>(y) * stride);
     for (int x = 0; x < w; ++x) {
@@ -1050,29 +1184,29 @@ int graster_image(float left, float top, int w, int h, const std::vector<std::ui
       row[x] = (p >> 24) == 0 ? 0U : p;
     }
   }
-  cairo_surface_mark_dirty(picture.get());
+  lib().cairo_surface_mark_dirty(picture.get());
   st.page_marked = true;
   draw_here();
   cairo_t* c = st.cr.get();
-  cairo_save(c);
-  cairo_reset_clip(c);
+  lib().cairo_save(c);
+  lib().cairo_reset_clip(c);
   if (st.clip_set) {
-    cairo_rectangle(c, st.clip_box[0], st.clip_box[1], st.clip_box[2] - st.clip_box[0], st.clip_box[3] - st.clip_box[1]);
-    cairo_clip(c);
+    lib().cairo_rectangle(c, st.clip_box[0], st.clip_box[1], st.clip_box[2] - st.clip_box[0], st.clip_box[3] - st.clip_box[1]);
+    lib().cairo_clip(c);
   }
   // Device units count pixel centres from the bottom; the picture's corner is half a
   // pixel outside its first centre.
-  cairo_set_source_surface(c, picture.get(), static_cast<double>(left), static_cast<double>(st.height) - static_cast<double>(top));
-  cairo_pattern_set_filter(cairo_get_source(c), CAIRO_FILTER_NEAREST);
-  cairo_paint(c);
-  cairo_restore(c);
+  lib().cairo_set_source_surface(c, picture.get(), static_cast<double>(left), static_cast<double>(st.height) - static_cast<double>(top));
+  lib().cairo_pattern_set_filter(lib().cairo_get_source(c), CAIRO_FILTER_NEAREST);
+  lib().cairo_paint(c);
+  lib().cairo_restore(c);
   return 0;
 }
 
 int graster_write_png(const char* file) {
   if (file == nullptr || !st.open_now || !st.surface || st.format != Format::png) return -1;
   draw_here();
-  cairo_surface_flush(st.surface.get());
+  lib().cairo_surface_flush(st.surface.get());
   std::string bytes;
   if (!write_page_png(st.surface.get(), &bytes)) {
     MESS_print(MESS_ERROR, "graster_write_png: the page could not be made: %s\n", file);
@@ -1098,11 +1232,11 @@ int graster_get_pages() { return st.open_now ? st.pages_done + (st.page_marked ?
 
 namespace {
 
-int cairo_open(int, const char*) {
+int raster_open(int, const char*) {
   return gerr_printf("gopen_ws", "raster output (PNG, PDF, SVG) is not available: built without Cairo\n");
 }
 
-const GksDevice device{.name = "raster", .open = cairo_open};
+const GksDevice device{.name = "raster", .open = raster_open};
 
 }  // namespace
 
