@@ -507,7 +507,7 @@ int gdev_format_fixed(char* out, double value, int decimals) {
   }
   std::uint64_t v = static_cast<std::uint64_t>(static_cast<std::int64_t>(r + 0.5));
   if (exact_tie && v % 2 == 1) --v;
-  // The whole part and the decimals apart, each written from its end, two digits a step.
+  // Digits two at a time.
   static constexpr char pairs[] =
       "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
       "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
@@ -515,8 +515,30 @@ int gdev_format_fixed(char* out, double value, int decimals) {
   // Two decimals, the common case, divide by a constant: a multiplication, not a division.
   std::uint64_t whole = decimals == 2 ? v / 100 : v / scale_int[decimals];
   std::uint32_t part = static_cast<std::uint32_t>(v - whole * scale_int[decimals]);
-  // The digits end mid-buffer and a fixed 24 bytes go out from the first: a copy of known
-  // size needs no library call, and the number (at most 17 characters here) fits with room.
+  if (decimals == 2 && whole < 1000) {
+    // Positions on a page and colour levels: written forward, digit pairs at a time.
+    char* q = out;
+    if (std::signbit(value)) *q++ = '-';
+    if (whole >= 100) {
+      *q++ = static_cast<char>('0' + whole / 100);
+      whole %= 100;
+      *q++ = pairs[whole * 2];
+      *q++ = pairs[whole * 2 + 1];
+    } else if (whole >= 10) {
+      *q++ = pairs[whole * 2];
+      *q++ = pairs[whole * 2 + 1];
+    } else {
+      *q++ = static_cast<char>('0' + whole);
+    }
+    *q++ = '.';
+    *q++ = pairs[part * 2];
+    *q++ = pairs[part * 2 + 1];
+    *q = '\0';
+    return static_cast<int>(q - out);
+  }
+  // Otherwise the whole part and the decimals apart, each written from its end. The digits
+  // end mid-buffer and a fixed 24 bytes go out from the first: a copy of known size needs
+  // no library call, and the number (at most 17 characters here) fits with room.
   char tmp[48];
   std::memset(tmp + 24, 0, 24);
   char* p = tmp + 24;
