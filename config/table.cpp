@@ -9,6 +9,8 @@
 namespace {
 
 constexpr int hash_modulus = 35177;
+// The cursor when no walk is under way: no record to give until TAB_first.
+constexpr std::size_t walked_out = static_cast<std::size_t>(-1);
 // Blocks of records grow from a few records to this many, so that small tables stay small.
 constexpr std::size_t max_block_records = 1024;
 
@@ -18,12 +20,15 @@ std::size_t record_units(const Table* table) {
   return units == 0 ? 1 : units;
 }
 
+// Records block k holds: blocks grow as the table does.
+std::size_t block_size(std::size_t k) { return std::min(max_block_records, std::size_t{16} << std::min<std::size_t>(k, 6)); }
+
 // Room for one more record, a new block when the last is full; nothing counts as used until
 // the caller says so (a failed entry leaves the room for the next).
 std::max_align_t* record_room(Table* table) {
   const std::size_t units = record_units(table);
   if (table->blocks.empty() || table->block_used == table->block_records) {
-    const std::size_t n = std::min(max_block_records, std::size_t{16} << std::min<std::size_t>(table->blocks.size(), 6));
+    const std::size_t n = block_size(table->blocks.size());
     // Not cleared: every record is written whole before it is used.
     table->blocks.push_back(std::make_unique_for_overwrite<std::max_align_t[]>(n * units));
     table->block_records = n;
@@ -161,16 +166,30 @@ int TAB_searches(const Table* table, int key, const char* text, void** results, 
   return n;
 }
 
+namespace {
+
+void* give_next(Table* table) {
+  if (table->cursor >= static_cast<std::size_t>(table->count)) {
+    table->cursor = walked_out;
+    return nullptr;
+  }
+  void* record = table->blocks[table->cursor_block].get() + table->cursor_at * record_units(table);
+  ++table->cursor;
+  if (++table->cursor_at == block_size(table->cursor_block)) ++table->cursor_block, table->cursor_at = 0;
+  return record;
+}
+
+}  // namespace
+
 void* TAB_first(Table* table) {
   if (!table) return nullptr;
-  table->cursor = table->first;
-  return table->cursor ? table->cursor->record : nullptr;
+  table->cursor = table->cursor_block = table->cursor_at = 0;
+  return give_next(table);
 }
 
 void* TAB_next(Table* table) {
-  if (!table || !table->cursor) return nullptr;
-  table->cursor = table->cursor->next_rec;
-  return table->cursor ? table->cursor->record : nullptr;
+  if (!table || table->cursor == walked_out) return nullptr;
+  return give_next(table);
 }
 
 void TAB_clear(Table* table) {
@@ -180,7 +199,9 @@ void TAB_clear(Table* table) {
   table->chained.clear();
   table->blocks.clear();
   table->block_records = table->block_used = 0;
-  table->cursor = table->first = table->last = nullptr;
+  table->first = table->last = nullptr;
+  table->cursor = walked_out;
+  table->cursor_block = table->cursor_at = 0;
   table->count = 0;
   table->buckets = 0;
   table->size = 0;

@@ -21,7 +21,7 @@ struct TabSlot {
 struct Table {
   int buckets = 0;                                   // buckets per key
   int size = 0;                                      // record size in bytes
-  TabSlot* cursor = nullptr;                         // iteration cursor (TAB_next)
+  std::size_t cursor = static_cast<std::size_t>(-1);  // iteration cursor: records given (-1: none)
   TabSlot* first = nullptr;                          // first record entered
   TabSlot* last = nullptr;                           // last record entered
   int count = 0;                                     // number of records
@@ -34,6 +34,9 @@ struct Table {
   std::vector<std::unique_ptr<std::max_align_t[]>> blocks;
   std::size_t block_records = 0;                     // records the last block holds
   std::size_t block_used = 0;                        // of which in use
+  // Where the cursor's next record lies: records are walked in their blocks, which hold them
+  // in the order they were entered, rather than slot by slot across the bucket arrays.
+  std::size_t cursor_block = 0, cursor_at = 0;
 };
 
 // Allocates the bucket arrays; 0, or -1 for bad sizes or when memory runs out.
