@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <cmath>
 #include <cstdio>
@@ -12,7 +13,6 @@
 #include <new>
 #include <string>
 #include <string_view>
-#include <unordered_set>
 #include <vector>
 
 #include "config/mess.h"
@@ -40,6 +40,70 @@ struct DataBlock {
   std::size_t size;
 };
 
+// Short key texts (identifiers, WMO numbers) held in one open table: thousands of them are
+// gathered at once, and a node apiece cost several times the few lookups they serve.
+class KeySet {
+ public:
+  static constexpr std::size_t width = 16;  // a key of up to 15 characters
+  void reserve(std::size_t n) {
+    std::size_t cap = 16;
+    while (3 * cap < 4 * n) cap <<= 1;  // at most three quarters full
+    if (cap <= slots_.size()) return;
+    std::vector<Key> old = std::move(slots_);
+    slots_.assign(cap, Key{});
+    for (const Key& k : old)
+      if (k[0] != '\0') place(k);
+  }
+  void insert(const char* text) {
+    Key k{};
+    if (!make(text, &k)) return;  // longer than any key: never asked for
+    if (4 * (count_ + 1) > 3 * slots_.size()) reserve(2 * (count_ + 1));
+    if (place(k)) ++count_;
+  }
+  bool contains(const std::string& text) const {
+    Key k{};
+    if (slots_.empty() || !make(text.c_str(), &k)) return false;
+    for (std::size_t i = hash(k) & (slots_.size() - 1);; i = (i + 1) & (slots_.size() - 1)) {
+      if (slots_[i][0] == '\0') return false;
+      if (slots_[i] == k) return true;
+    }
+  }
+  void clear() {
+    slots_.clear();
+    count_ = 0;
+  }
+
+ private:
+  using Key = std::array<char, width>;
+  static bool make(const char* text, Key* k) {
+    const std::size_t n = std::strlen(text);
+    if (n == 0 || n >= width) return false;
+    std::memcpy(k->data(), text, n);
+    return true;
+  }
+  static std::size_t hash(const Key& k) {
+    std::uint64_t a, b;
+    std::memcpy(&a, k.data(), 8);
+    std::memcpy(&b, k.data() + 8, 8);
+    std::uint64_t h = (a * 0x9E3779B97F4A7C15ULL) ^ (b + 0x632BE59BD9B4E019ULL);
+    h ^= h >> 29;
+    h *= 0xBF58476D1CE4E5B9ULL;
+    return static_cast<std::size_t>(h ^ (h >> 32));
+  }
+  // False when the key is there already.
+  bool place(const Key& k) {
+    for (std::size_t i = hash(k) & (slots_.size() - 1);; i = (i + 1) & (slots_.size() - 1)) {
+      if (slots_[i][0] == '\0') {
+        slots_[i] = k;
+        return true;
+      }
+      if (slots_[i] == k) return false;
+    }
+  }
+  std::vector<Key> slots_;
+  std::size_t count_ = 0;
+};
+
 // The station database as loaded for the domain: the table, how it was stored and the
 // memory its records live in.
 struct CtyState {
@@ -53,7 +117,7 @@ struct CtyState {
   // the domain, of a lower priority or not selected): a report from one of them is not from
   // an unknown station.
   // Made from left_out_lines when first asked: most runs never ask.
-  std::unordered_set<std::string> left_out[2];
+  KeySet left_out[2];
   std::vector<const CityRec*> left_out_lines;
   int left_out_id_type = 0;
   // The parsed database the records of left_out_lines live in.
@@ -485,11 +549,12 @@ int CTY_known(const char* id) {
   if (!lookup_key(id, &key, &text)) return 0;
   try {
     if (!cty.left_out_lines.empty()) {
+      for (auto& keys : cty.left_out) keys.reserve(cty.left_out_lines.size());
       for (const CityRec* rec : cty.left_out_lines) note_left_out(*rec);
       cty.left_out_lines.clear();
       cty.left_out_lines.shrink_to_fit();
     }
-    return cty.left_out[key].count(text) ? 1 : 0;
+    return cty.left_out[key].contains(text) ? 1 : 0;
   } catch (const std::bad_alloc&) {
     return 0;
   }
