@@ -94,6 +94,9 @@ struct Limits {
   bool on = false;
   bool loaded = false;
   std::string name;  // the name the limits were loaded by
+  // Every report of the file checked last passed: the plot loop, reading the same reports
+  // again, has nothing to drop.
+  bool file_clean = false;
 } lim;
 
 bool missing(float v) { return v == MISSING; }
@@ -202,6 +205,7 @@ int SFC_limits_load(const char* name) {
   lim.limits.clear();
   lim.on = false;
   lim.loaded = true;
+  lim.file_clean = false;
   lim.name = name != nullptr ? name : "";
   if (name == nullptr || *name == '\0') name = SFC_LIMITS_TABLE;
   if (stricmp(name, "none") == 0 || stricmp(name, "off") == 0) return 0;
@@ -515,6 +519,7 @@ void place(const sfc_report& r, float* lat, float* lon) {
 void SFC_check_file(int handle, const sfc_info& info, std::vector<int>* kept) {
   kept->clear();
   SFC_limits_setup();
+  lim.file_clean = false;
   SfcLimitStats limits;
   std::vector<SfcDupEntry> entries;
   sfc_report r;
@@ -527,6 +532,7 @@ void SFC_check_file(int handle, const sfc_info& info, std::vector<int>* kept) {
     entries.push_back(SFC_dup_entry(r, lat, lon, info.date.hour, info.date.minute));
   }
   SfcDupStats dups;
+  lim.file_clean = limits.dropped == 0;
   const std::vector<char> keep = SFC_resolve_duplicates(entries, &dups);
   for (std::size_t i = 0; i < keep.size(); ++i)
     if (keep[i]) kept->push_back(static_cast<int>(i));
@@ -534,4 +540,6 @@ void SFC_check_file(int handle, const sfc_info& info, std::vector<int>* kept) {
   if (dups.dropped > 0) MESS_print(MESS_PRINT, "%s\n", SFC_duplicates_summary(dups).c_str());
 }
 
-void SFC_check_report(sfc_report* report) { SFC_limits_apply(report, nullptr); }
+void SFC_check_report(sfc_report* report) {
+  if (!lim.file_clean) SFC_limits_apply(report, nullptr);
+}
