@@ -1,6 +1,7 @@
 #include "surface/cty_cache.h"
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -53,10 +54,10 @@ TextStamp stamp_of(const struct stat& s) {
 }
 
 // FNV-1a over 8-byte words: a damaged or cut index is caught before it is believed.
-std::uint64_t checksum(const CityLines& lines) {
+std::uint64_t checksum(const CityLine* lines, std::size_t count) {
   std::uint64_t h = 0xcbf29ce484222325ULL;
-  const auto* bytes = reinterpret_cast<const unsigned char*>(lines.data());
-  const std::size_t n = lines.size() * sizeof(CityLine);
+  const auto* bytes = reinterpret_cast<const unsigned char*>(lines);
+  const std::size_t n = count * sizeof(CityLine);
   for (std::size_t i = 0; i < n; i += 8) {
     std::uint64_t w;
     std::memcpy(&w, bytes + i, 8);
@@ -123,9 +124,21 @@ std::shared_ptr<const CityLines> load_index(const std::string& file, const TextS
   if (TextStamp{h.text_size, h.text_mtime_sec, h.text_mtime_nsec, h.text_inode} != stamp) return nullptr;
   const std::uint64_t payload = static_cast<std::uint64_t>(h.count) * sizeof(CityLine);
   if (static_cast<std::uint64_t>(s.st_size) != sizeof h + payload) return nullptr;
-  auto lines = std::make_shared<CityLines>(h.count);
-  if (!read_fully(fd, lines->data(), payload)) return nullptr;
-  if (checksum(*lines) != h.checksum) return nullptr;
+  // The index is only ever replaced whole (written apart, then renamed), so the file mapped
+  // here stays as it is while the run uses it.
+  const std::size_t bytes = sizeof h + static_cast<std::size_t>(payload);
+  void* map = ::mmap(nullptr, bytes, PROT_READ, MAP_PRIVATE, fd, 0);
+  if (map == MAP_FAILED) return nullptr;
+  static_assert(sizeof(CacheHeader) % alignof(CityLine) == 0);
+  const auto* records = reinterpret_cast<const CityLine*>(static_cast<const char*>(map) + sizeof h);
+  std::shared_ptr<const CityLines> lines;
+  try {
+    lines = std::make_shared<CityLines>(records, h.count, map, bytes);
+  } catch (...) {
+    ::munmap(map, bytes);
+    throw;
+  }
+  if (checksum(records, h.count) != h.checksum) return nullptr;
   for (const CityLine& line : *lines)
     if (!plausible(line)) return nullptr;
   return lines;
@@ -148,7 +161,7 @@ bool save_index(const std::string& file, const TextStamp& stamp, const CityLines
   h.text_mtime_sec = stamp.sec;
   h.text_mtime_nsec = stamp.nsec;
   h.text_inode = stamp.inode;
-  h.checksum = checksum(lines);
+  h.checksum = checksum(lines.data(), lines.size());
   FileOutput out;
   if (!FILE_open_temp(file.c_str(), &out)) return false;
   if (out.kind != FILE_OUT_TEMP) {
@@ -166,11 +179,11 @@ bool save_index(const std::string& file, const TextStamp& stamp, const CityLines
 
 // Every line of the stream from where it is, parsed.
 std::shared_ptr<CityLines> parse_all(int handle) {
-  auto lines = std::make_shared<CityLines>();
-  lines->reserve(8192);
+  std::vector<CityLine> lines;
+  lines.reserve(8192);
   CityLine line{};
-  while ((line.fields = CTY_read(handle, &line.rec)) >= 0) lines->push_back(line);
-  return lines;
+  while ((line.fields = CTY_read(handle, &line.rec)) >= 0) lines.push_back(line);
+  return std::make_shared<CityLines>(std::move(lines));
 }
 
 std::shared_ptr<const CityLines> read_all(int handle) {
@@ -197,6 +210,15 @@ std::shared_ptr<const CityLines> read_all(int handle) {
 }
 
 }  // namespace
+
+CityLines::CityLines(std::vector<CityLine> parsed) : own_(std::move(parsed)), data_(own_.data()), size_(own_.size()) {}
+
+CityLines::CityLines(const CityLine* mapped, std::size_t n, void* map, std::size_t bytes)
+    : data_(mapped), size_(n), map_(map), map_bytes_(bytes) {}
+
+CityLines::~CityLines() {
+  if (map_ != nullptr) ::munmap(map_, map_bytes_);
+}
 
 std::string CTY_cache_path(const std::string& path, bool beside) {
   if (path.empty()) return "";

@@ -10,6 +10,7 @@
 // the index written again (under a temporary name, then renamed). When no place can be
 // written the text is parsed every time, silently.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -23,7 +24,32 @@ struct CityLine {
   std::int32_t fields;
 };
 
-using CityLines = std::vector<CityLine>;
+// Every line of the database in file order: parsed from the text and kept here, or the
+// records of the index file mapped as they lie in it (its pages are the system's file cache:
+// nothing is copied and no fresh memory is taken for them).
+class CityLines {
+ public:
+  CityLines() = default;
+  explicit CityLines(std::vector<CityLine> parsed);
+  // n records at mapped, which lie in a mapping of bytes at map; unmapped with the lines.
+  CityLines(const CityLine* mapped, std::size_t n, void* map, std::size_t bytes);
+  CityLines(const CityLines&) = delete;
+  CityLines& operator=(const CityLines&) = delete;
+  ~CityLines();
+
+  const CityLine* data() const { return data_; }
+  std::size_t size() const { return size_; }
+  bool empty() const { return size_ == 0; }
+  const CityLine* begin() const { return data_; }
+  const CityLine* end() const { return data_ + size_; }
+
+ private:
+  std::vector<CityLine> own_;
+  const CityLine* data_ = nullptr;
+  std::size_t size_ = 0;
+  void* map_ = nullptr;
+  std::size_t map_bytes_ = 0;
+};
 
 // Every station line of the database opened by handle (CTY_open_file or CTY_open) under
 // path, in file order; null when the handle is not the open database or memory runs out.

@@ -113,7 +113,8 @@ class Cty : public ::testing::TestWithParam<S> {
     CTY_close(handle_);
     S s = lines ? "" : "none";
     char lat[32];
-    for (const CityLine& l : lines ? *lines : CityLines{})
+    static const CityLines none;
+    for (const CityLine& l : lines ? *lines : none)
       s += (s.empty() ? "" : " ") + S(l.rec.id) + "/" + std::to_string(l.fields) + "/" +
            (std::snprintf(lat, sizeof lat, "%.7g", static_cast<double>(l.rec.lat)), lat);
     return s;
