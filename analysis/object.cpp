@@ -571,6 +571,32 @@ void weigh_block(Scratch& sc, const float* d2s, int count, float r2, float kappa
   }
 }
 
+// The weights of station s at the four grid points around it, (i, j), (i + 1, j), (i, j + 1)
+// and (i + 1, j + 1), at once: station_weight's operations on four lanes. inside[c] is 0 where
+// the point lies beyond the radius (its weight is 0 then).
+inline void corner_weights(const Geometry& g, int s, int i, int j, float kappa, double* w, int* inside) {
+  static_assert(LANES == 4, "a lane per corner");
+  const FloatLanes ci = {static_cast<float>(i), static_cast<float>(i + 1), static_cast<float>(i),
+                         static_cast<float>(i + 1)};
+  const FloatLanes cj = {static_cast<float>(j), static_cast<float>(j), static_cast<float>(j + 1),
+                         static_cast<float>(j + 1)};
+  const FloatLanes ddx = (g.x[s] - ci) * g.dx;
+  const FloatLanes ddy = (g.y[s] - cj) * g.dy;
+  const FloatLanes d2 = ddx * ddx + ddy * ddy;
+  const IntLanes in = d2 <= g.r2;
+  const FloatLanes t = in ? d2 / kappa : FloatLanes{};
+  const DoubleLanes td = __builtin_convertvector(t, DoubleLanes);
+  DoubleLanes e;
+  exp_neg_core<DoubleLanes, WordLanes>(td, e);
+  FloatLanes ef = __builtin_convertvector(e, FloatLanes);
+  ef = (t > EXP_ZERO_FROM) ? FloatLanes{} : ef;
+  ef = in ? ef : FloatLanes{};
+  const DoubleLanes wd = __builtin_convertvector(ef, DoubleLanes);
+  const IntLanes one = in & 1;
+  std::memcpy(w, &wd, sizeof wd);
+  std::memcpy(inside, &one, sizeof one);
+}
+
 // Adds the block's stations, in station order, to the sums of the points they reach.
 template <bool First>
 void add_block(const PassSpec& p, int nf, int nx, Scratch& sc) {
@@ -938,13 +964,16 @@ class Loo {
           continue;
         }
         bool all = true;
+        double wc[4];
+        int inc[4];
+        corner_weights(g, s, i, j, kappa, wc, inc);
         for (int c = 0; c < 4; ++c) {
           const int ci = i + (c & 1), cj = j + (c >> 1);
           const std::size_t at = static_cast<std::size_t>(cj) * g.nx + ci;
           double sw = fd.keep_w[at], ss = fd.keep_s[at];
           int nn = fd.keep_n[at];
-          double w = 0.0;
-          const bool own = q[s] != MISSING && station_weight(g, s, ci, cj, kappa, &w);
+          const double w = wc[c];
+          const bool own = q[s] != MISSING && inc[c] != 0;
           if (own) {
             ss -= static_cast<double>(q[s]) * w;
             sw -= w;
@@ -987,49 +1016,79 @@ class Loo {
   std::vector<std::array<PassStats, MAX_PASS>> stats;
   int passes = 0;
 };
+// The fast path's buckets, chords and per-thread storage for one station geometry and
+// radius. The buddy check's rounds analyse the same positions again with fewer values, so
+// they find them here rather than searching every station's chords once more.
+struct FastStore {
+  bool built = false, usable = false;
+  Geometry geo{};
+  float radius = 0.0f;
+  int nf = 0;
+  Buckets buckets;
+  std::vector<Scratch> scratch;
+
+  // false when the fast path cannot be had for this geometry.
+  bool prepare(const Geometry& g, float r, int num_fields) {
+    if (built && g.x == geo.x && g.y == geo.y && g.n == geo.n && g.nx == geo.nx && g.ny == geo.ny && g.dx == geo.dx &&
+        g.dy == geo.dy && g.r2 == geo.r2 && r == radius && num_fields == nf)
+      return usable;
+    *this = FastStore{};
+    built = true;
+    geo = g;
+    radius = r;
+    nf = num_fields;
+    try {
+      if (!build_buckets(g, r, &buckets)) return false;
+      if (!build_chords(g, &buckets)) {
+        std::vector<int>().swap(buckets.row_start);
+        std::vector<Buckets::Chord>().swap(buckets.chords);
+        std::vector<float>().swap(buckets.d2);
+      }
+      scratch.resize(thread_count(g, buckets));
+      const std::size_t cells = static_cast<std::size_t>(g.nx) * static_cast<std::size_t>(nf);
+      const std::size_t block = static_cast<std::size_t>(block_size(g.nx));
+      for (Scratch& sc : scratch) {
+        sc.sum_s.resize(cells);
+        sc.sum_w.resize(cells);
+        sc.sum_n.resize(cells);
+        sc.d2.assign(block + LANES, 0.0f);
+        sc.weight.resize(block + LANES);
+        sc.inside.resize(block + LANES);
+        // A station per point at most.
+        sc.reach.reserve(block);
+      }
+    } catch (const std::bad_alloc&) {
+      *this = FastStore{};
+      built = true;
+      return false;
+    }
+    usable = true;
+    return true;
+  }
+};
+
 // One analysis with the parameters prm; with loo, the leave-one-out values of every pass
 // as well. kappa_out receives the weight parameter of the last pass.
 int run_core(const DomainRec& domain, const float* x, const float* y, int n, std::vector<Field>& fields,
-             bool fast, const Params& prm, Loo* loo, float* kappa_out) {
+             bool fast, const Params& prm, Loo* loo, float* kappa_out, FastStore* store = nullptr) {
   const int nf = static_cast<int>(fields.size());
   const float radius = prm.rad_inf * domain.dx;
   const Geometry geo{domain.nx, domain.ny, domain.dx, domain.dy, radius * radius, x, y, n};
 
-  // Fast-path storage; when it cannot be had the plain loop does the work.
-  Buckets buckets;
-  std::vector<Scratch> scratch;
-  const bool subst = state.miss_val != MISSING;
   if (loo != nullptr && !loo->prepare(fields, n, geo)) return -1;
-  if (fast) {
-    try {
-      if (build_buckets(geo, radius, &buckets)) {
-        if (!build_chords(geo, &buckets)) {
-          std::vector<int>().swap(buckets.row_start);
-          std::vector<Buckets::Chord>().swap(buckets.chords);
-          std::vector<float>().swap(buckets.d2);
-        }
-        scratch.resize(thread_count(geo, buckets));
-        const std::size_t cells = static_cast<std::size_t>(geo.nx) * static_cast<std::size_t>(nf);
-        const std::size_t block = static_cast<std::size_t>(block_size(geo.nx));
-        for (Scratch& sc : scratch) {
-          sc.sum_s.resize(cells);
-          sc.sum_w.resize(cells);
-          sc.sum_n.resize(cells);
-          sc.d2.assign(block + LANES, 0.0f);
-          sc.weight.resize(block + LANES);
-          sc.inside.resize(block + LANES);
-          // A station per point at most.
-          sc.reach.reserve(block);
-          if (subst) sc.touched.assign(static_cast<std::size_t>(n), 0);
-        }
-      } else {
-        fast = false;
-      }
-    } catch (const std::bad_alloc&) {
-      fast = false;
-      scratch.clear();
-    }
+  // Fast-path storage; when it cannot be had the plain loop does the work.
+  FastStore local;
+  FastStore& fs = store != nullptr ? *store : local;
+  if (fast && !fs.prepare(geo, radius, nf)) fast = false;
+  const bool subst = state.miss_val != MISSING;
+  try {
+    if (fast && subst)
+      for (Scratch& sc : fs.scratch) sc.touched.assign(static_cast<std::size_t>(n), 0);
+  } catch (const std::bad_alloc&) {
+    fast = false;
   }
+  const Buckets& buckets = fs.buckets;
+  std::vector<Scratch>& scratch = fs.scratch;
   std::vector<char> direct_touched;
   if (!fast && subst) {
     try {
@@ -1248,7 +1307,7 @@ struct Choice {
 };
 
 void choose_params(const DomainRec& domain, const float* x, const float* y, int n, std::vector<Field>& fields,
-                   bool fast, const Params& def, GridRec* grids, Choice* best) {
+                   bool fast, const Params& def, GridRec* grids, Choice* best, FastStore* store) {
   const std::size_t nf = fields.size();
   std::vector<PassStats> base(nf);
   const std::size_t points = static_cast<std::size_t>(domain.nx) * static_cast<std::size_t>(domain.ny);
@@ -1294,7 +1353,7 @@ void choose_params(const DomainRec& domain, const float* x, const float* y, int 
       best->loo.passes = p;
     };
     float k = 0.0f;
-    run_core(domain, x, y, n, fields, fast, prm, &loo, &k);
+    run_core(domain, x, y, n, fields, fast, prm, &loo, &k, store);
     Loo::release(fields);
   }
   if (!best->found) return;
@@ -1341,13 +1400,14 @@ int checked_analysis(const DomainRec& domain, float* x, float* y, int n, std::ve
   Loo loo;
   int r = 0;
   Choice chosen;
-  if (state.auto_params && !buddy) choose_params(domain, x, y, n, fields, fast, def, grids, &chosen);
+  FastStore store;
+  if (state.auto_params && !buddy) choose_params(domain, x, y, n, fields, fast, def, grids, &chosen, &store);
   if (chosen.found) {
     prm = chosen.prm;
     kappa_last = chosen.kappa;
     take_choice(domain, fields, chosen, &loo);
   } else {
-    r = run_core(domain, x, y, n, fields, fast, prm, &loo, &kappa_last);
+    r = run_core(domain, x, y, n, fields, fast, prm, &loo, &kappa_last, &store);
     Loo::release(fields);
   }
   if (r != 0) {
@@ -1396,19 +1456,20 @@ int checked_analysis(const DomainRec& domain, float* x, float* y, int n, std::ve
     const bool last = round == BUDDY_ROUNDS;
     if (last && state.auto_params) break;  // the choice below analyses them
     loo = Loo{};
-    r = run_core(domain, x, y, n, fields, fast, prm, (last && !state.cross_valid) ? nullptr : &loo, &kappa_last);
+    r = run_core(domain, x, y, n, fields, fast, prm, (last && !state.cross_valid) ? nullptr : &loo, &kappa_last,
+                 &store);
     Loo::release(fields);
     if (r != 0 || last) break;
   }
   if (r == 0 && state.auto_params) {
-    choose_params(domain, x, y, n, fields, fast, prm, grids, &chosen);
+    choose_params(domain, x, y, n, fields, fast, prm, grids, &chosen, &store);
     if (chosen.found) {
       kappa_last = chosen.kappa;
       loo = Loo{};
       take_choice(domain, fields, chosen, &loo);
     } else if (total > 0) {
       loo = Loo{};
-      r = run_core(domain, x, y, n, fields, fast, prm, state.cross_valid ? &loo : nullptr, &kappa_last);
+      r = run_core(domain, x, y, n, fields, fast, prm, state.cross_valid ? &loo : nullptr, &kappa_last, &store);
       Loo::release(fields);
     }
   }
