@@ -3,12 +3,16 @@
 // "METAR"/"SPECI" lines and date lines only change what the report lines after them are.
 #include "surface/obs_read.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <utility>
 
 #include "config/fileio.h"
@@ -271,6 +275,10 @@ constexpr std::size_t max_report_bytes = 256u << 20;
 bool read_whole(const std::string& path, std::string* text) {
   std::FILE* f = std::fopen(path.c_str(), "rb");
   if (f == nullptr) return false;
+  // The file's size, when it has one, is room enough for it at once (a pipe grows as it comes).
+  struct stat info {};
+  if (::fstat(fileno(f), &info) == 0 && info.st_size > 0 && static_cast<std::size_t>(info.st_size) <= max_report_bytes)
+    text->reserve(static_cast<std::size_t>(info.st_size));
   char buffer[65536];
   std::size_t n = 0;
   bool ok = true;
@@ -384,11 +392,10 @@ void known_call_signs(std::vector<sfc_report>* reports) {
 }
 
 long count_stations(const std::vector<ObsRec>& obs) {
-  std::vector<std::string_view> ids;
+  std::unordered_set<std::string_view> ids;
   ids.reserve(obs.size());
-  for (const ObsRec& o : obs) ids.emplace_back(o.r.id);
-  std::sort(ids.begin(), ids.end());
-  return static_cast<long>(std::unique(ids.begin(), ids.end()) - ids.begin());
+  for (const ObsRec& o : obs) ids.emplace(o.r.id);
+  return static_cast<long>(ids.size());
 }
 
 }  // namespace
@@ -458,21 +465,23 @@ std::vector<sfc_report> OBS_choose(const std::vector<ObsRec>& obs, const DateRec
     std::size_t index;  // into obs
     int secs;
   };
-  std::unordered_map<std::string, Best> best;
-  std::vector<std::string> first_order;
+  // The stations in the order they first appear, found by their identifiers (which point
+  // into obs); a table of tens of thousands of stations must not cost a string per row.
+  std::vector<Best> best;
+  std::unordered_map<std::string_view, std::size_t> where;
+  best.reserve(obs.size());
+  where.reserve(obs.size());
   long duplicates = 0, corrections = 0;
   for (std::size_t k = 0; k < obs.size(); ++k) {
     const ObsRec& o = obs[k];
     const int t = obs_secs(o, want);
     if (t == MTR_NO_TIME || t < hour - kBefore || t > hour + kAfter) continue;
-    const std::string id = o.r.id;
-    auto it = best.find(id);
-    if (it == best.end()) {
-      best.emplace(id, Best{k, t});
-      first_order.push_back(id);
+    const auto [it, fresh] = where.emplace(std::string_view(o.r.id), best.size());
+    if (fresh) {
+      best.push_back(Best{k, t});
       continue;
     }
-    Best& b = it->second;
+    Best& b = best[it->second];
     const ObsRec& cur = obs[b.index];
     if (t == b.secs && o.kind == cur.kind) {
       // The same observation again: a repeat, a correction, or a later version.
@@ -492,10 +501,10 @@ std::vector<sfc_report> OBS_choose(const std::vector<ObsRec>& obs, const DateRec
     const bool better = o.kind != cur.kind ? o.kind == MTR_ROUTINE : nearer(t, b.secs, hour);
     if (better) b = Best{k, t};
   }
-  chosen.reserve(first_order.size());
+  chosen.reserve(best.size());
   long specials = 0;
-  for (const std::string& id : first_order) {
-    const ObsRec& o = obs[best[id].index];
+  for (const Best& b : best) {
+    const ObsRec& o = obs[b.index];
     if (o.kind == MTR_SPECIAL) ++specials;
     chosen.push_back(o.r);
   }

@@ -446,8 +446,27 @@ std::vector<char> SFC_resolve_duplicates(const std::vector<SfcDupEntry>& e, SfcD
   std::iota(parent.begin(), parent.end(), std::size_t{0});
   std::vector<char> grouped(n, 0);
   const double band = kSamePlaceKm / kKmPerDegree;
+  // The sweep meets every pair within a band of latitude, tens of them per report in a dense
+  // network, nearly all far apart in longitude. A bound that needs no cosine per pair sets
+  // those aside first: the cosine of the mean latitude is at least the smaller of the two
+  // (the cosine is concave between the poles), so the east-west part alone is longer than
+  // the distance allows. The bound keeps a margin for rounding; pairs within it are measured.
+  struct Swept {
+    float lat, lon;
+    double cos_lat;
+  };
+  std::vector<Swept> sw(placed.size());
+  const double rad = 3.14159265358979323846 / 180.0;
+  for (std::size_t a = 0; a < placed.size(); ++a) {
+    const SfcDupEntry& x = e[placed[a]];
+    sw[a] = Swept{x.lat, x.lon, std::cos(static_cast<double>(x.lat) * rad)};
+  }
+  const double far_km = kSamePlaceKm * (1.0 + 1e-6);
   for (std::size_t a = 0; a < placed.size(); ++a)
-    for (std::size_t b = a + 1; b < placed.size() && e[placed[b]].lat - e[placed[a]].lat <= band; ++b) {
+    for (std::size_t b = a + 1; b < placed.size() && sw[b].lat - sw[a].lat <= band; ++b) {
+      double dlon = std::fabs(sw[a].lon - sw[b].lon);
+      if (dlon > 180.0) dlon = 360.0 - dlon;
+      if (dlon * kKmPerDegree * std::min(sw[a].cos_lat, sw[b].cos_lat) > far_km) continue;
       const SfcDupEntry &x = e[placed[a]], &y = e[placed[b]];
       if (std::strcmp(x.id, y.id) == 0 || distance_km(x, y) > kSamePlaceKm) continue;
       parent[root(parent, placed[a])] = root(parent, placed[b]);
@@ -510,6 +529,7 @@ void SFC_check_file(int handle, const sfc_info& info, std::vector<int>* kept) {
   SFC_limits_setup();
   SfcLimitStats limits;
   std::vector<SfcDupEntry> entries;
+  if (info.count > 0) entries.reserve(static_cast<std::size_t>(info.count));
   sfc_report r;
   for (int n = 0;; ++n) {
     int index = n;
