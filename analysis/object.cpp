@@ -30,6 +30,7 @@
 #include "config/missing.h"
 #include "config/resrc.h"
 #include "config/string.h"
+#include "config/system.h"
 #include "plot/maptran.h"
 
 namespace {
@@ -717,7 +718,11 @@ bool build_chords(const Geometry& g, Buckets* b) {
     start[static_cast<std::size_t>(j) + 1] += start[static_cast<std::size_t>(j)];
     first[static_cast<std::size_t>(j) + 1] += first[static_cast<std::size_t>(j)];
   }
+  b->chords.reserve(total);
+  ZAV_advise_large(b->chords.data(), total * sizeof(Buckets::Chord));
   b->chords.resize(total);
+  b->d2.reserve(points + LANES);
+  ZAV_advise_large(b->d2.data(), (points + LANES) * sizeof(float));
   b->d2.assign(points + LANES, 0.0f);
   std::vector<int> fill(start.begin(), start.end() - 1);
   for (int s = 0; s < g.n; ++s) {

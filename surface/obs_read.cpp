@@ -19,6 +19,7 @@
 #include "config/mess.h"
 #include "config/missing.h"
 #include "config/string.h"
+#include "config/system.h"
 #include "files/files.h"
 #include "surface/cty_tool.h"
 #include "surface/obs_csv.h"
@@ -502,6 +503,7 @@ std::vector<sfc_report> OBS_choose(const std::vector<ObsRec>& obs, const DateRec
     if (better) b = Best{k, t};
   }
   chosen.reserve(best.size());
+  ZAV_advise_large(chosen.data(), chosen.capacity() * sizeof(sfc_report));
   long specials = 0;
   for (const Best& b : best) {
     const ObsRec& o = obs[b.index];
