@@ -7,9 +7,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <numeric>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
+#include <vector>
 
 #include "config/datafile.h"
 #include "config/fileio.h"
@@ -390,6 +393,31 @@ std::string hhmm(int time) {
   return b;
 }
 
+// The entry that stands for each identifier so far, found by open addressing: a dense
+// network's tens of thousands of identifiers without an allocation each.
+class IdIndex {
+ public:
+  static constexpr std::size_t none = static_cast<std::size_t>(-1);
+
+  explicit IdIndex(std::size_t n) {
+    std::size_t cap = 16;
+    while (cap < 2 * n) cap <<= 1;
+    slot_.assign(cap, none);
+    mask_ = cap - 1;
+  }
+
+  // The slot of an identifier: the entry standing for it, or none where it is new.
+  std::size_t& slot(std::string_view id, const std::vector<SfcDupEntry>& e) {
+    std::size_t h = std::hash<std::string_view>{}(id) & mask_;
+    while (slot_[h] != none && std::string_view(e[slot_[h]].id) != id) h = (h + 1) & mask_;
+    return slot_[h];
+  }
+
+ private:
+  std::vector<std::size_t> slot_;
+  std::size_t mask_ = 0;
+};
+
 std::size_t root(std::vector<std::size_t>& parent, std::size_t i) {
   while (parent[i] != i) i = parent[i] = parent[parent[i]];
   return i;
@@ -409,15 +437,16 @@ std::vector<char> SFC_resolve_duplicates(const std::vector<SfcDupEntry>& e, SfcD
   std::vector<char> keep(n, 1);
   SfcDupStats s;
   // One report per identifier.
-  std::unordered_map<std::string_view, std::size_t> best;
+  IdIndex best(n);
   std::unordered_map<std::string_view, long> count;
-  best.reserve(n);
   for (std::size_t i = 0; i < n; ++i) {
     const std::string_view id = e[i].id;
     if (id.empty()) continue;
-    auto [it, fresh] = best.emplace(id, i);
-    if (fresh) continue;
-    std::size_t& j = it->second;
+    std::size_t& j = best.slot(id, e);
+    if (j == IdIndex::none) {
+      j = i;
+      continue;
+    }
     if (same_report(e[i], e[j])) {
       // The same report sent twice: nothing to resolve. The later stays, as it would if it
       // corrected something the comparison does not look at.
@@ -438,10 +467,14 @@ std::vector<char> SFC_resolve_duplicates(const std::vector<SfcDupEntry>& e, SfcD
     s.reports += extra + 1;
   }
   // Different identifiers at one place: a sweep in latitude finds the neighbours.
-  std::vector<std::size_t> placed;
+  // (Sorted with their latitudes beside them, which the comparisons read.)
+  std::vector<std::pair<float, std::size_t>> by_lat;
+  by_lat.reserve(n);
   for (std::size_t i = 0; i < n; ++i)
-    if (keep[i] && !missing(e[i].lat) && !missing(e[i].lon) && std::fabs(e[i].lat) <= 90.0f) placed.push_back(i);
-  std::sort(placed.begin(), placed.end(), [&](std::size_t a, std::size_t b) { return e[a].lat < e[b].lat; });
+    if (keep[i] && !missing(e[i].lat) && !missing(e[i].lon) && std::fabs(e[i].lat) <= 90.0f) by_lat.emplace_back(e[i].lat, i);
+  std::sort(by_lat.begin(), by_lat.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+  std::vector<std::size_t> placed(by_lat.size());
+  for (std::size_t a = 0; a < by_lat.size(); ++a) placed[a] = by_lat[a].second;
   std::vector<std::size_t> parent(n);
   std::iota(parent.begin(), parent.end(), std::size_t{0});
   std::vector<char> grouped(n, 0);
