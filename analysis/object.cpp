@@ -274,6 +274,12 @@ void decode_object_param() {
 
 // ---- the analysis ----
 
+struct Sums {
+  double s;
+  double w;
+  int n;
+};
+
 struct Field {
   int slot;
   float* data;   // caller's station values
@@ -282,15 +288,9 @@ struct Field {
   double sum_sq;
   int count;
   // The sums of every grid point of the last pass, kept when leave-one-out values are
-  // wanted: a station's own term is taken out of them.
-  std::vector<double> keep_s, keep_w;
-  std::vector<int> keep_n;
-};
-
-struct Sums {
-  double s;
-  double w;
-  int n;
+  // wanted: a station's own term is taken out of them. (Together per point: a station
+  // reads those of four points, which then lie in two places rather than six.)
+  std::vector<Sums> keep;
 };
 
 // Geometry shared by every pass: grid size, spacing, squared radius, station grid
@@ -399,10 +399,8 @@ inline void store_point(const PassSpec& p, Field* fields, int nf, const Sums* su
                         std::size_t at) {
   for (int f = 0; f < nf; ++f) {
     float& g = fields[f].grid[at];
-    if (!fields[f].keep_w.empty()) {
-      fields[f].keep_s[at] = sums[f].s;
-      fields[f].keep_w[at] = sums[f].w;
-      fields[f].keep_n[at] = sums[f].n;
+    if (!fields[f].keep.empty()) {
+      fields[f].keep[at] = sums[f];
     }
     if (sums[f].w == 0.0 || sums[f].n < p.min_sta) {
       g = MISSING;
@@ -920,9 +918,7 @@ class Loo {
     try {
       const std::size_t points = static_cast<std::size_t>(g.nx) * static_cast<std::size_t>(g.ny);
       for (Field& fd : fields) {
-        fd.keep_s.assign(points, 0.0);
-        fd.keep_w.assign(points, 0.0);
-        fd.keep_n.assign(points, 0);
+        fd.keep.assign(points, Sums{0.0, 0.0, 0});
       }
       corner.assign(fields.size(), std::vector<float>(4 * static_cast<std::size_t>(n), MISSING));
       value.assign(fields.size(), std::vector<float>(static_cast<std::size_t>(n), MISSING));
@@ -937,9 +933,7 @@ class Loo {
 
   static void release(std::vector<Field>& fields) {
     for (Field& fd : fields) {
-      std::vector<double>().swap(fd.keep_s);
-      std::vector<double>().swap(fd.keep_w);
-      std::vector<int>().swap(fd.keep_n);
+      std::vector<Sums>().swap(fd.keep);
     }
   }
 
@@ -951,7 +945,20 @@ class Loo {
       PassStats& st = stats[f][static_cast<std::size_t>(p - 1)];
       st = PassStats{};
       double sum = 0.0, sum_sq = 0.0;
+      // The sums of the points around a station some stations ahead are asked for before
+      // they are read: they lie all over the grid.
+      constexpr int ahead = 8;
       for (int s = 0; s < g.n; ++s) {
+        if (s + ahead < g.n) {
+          const float xa = g.x[s + ahead], ya = g.y[s + ahead];
+          if (xa >= 0.0f && ya >= 0.0f && xa < static_cast<float>(g.nx - 1) && ya < static_cast<float>(g.ny - 1)) {
+            const Sums* k = fd.keep.data() + static_cast<std::size_t>(ya) * g.nx + static_cast<std::size_t>(xa);
+            __builtin_prefetch(k);
+            __builtin_prefetch(k + 1);
+            __builtin_prefetch(k + g.nx);
+            __builtin_prefetch(k + g.nx + 1);
+          }
+        }
         float* cor = &corner[f][4 * static_cast<std::size_t>(s)];
         float& out = value[f][static_cast<std::size_t>(s)];
         out = MISSING;
@@ -975,8 +982,9 @@ class Loo {
         for (int c = 0; c < 4; ++c) {
           const int ci = i + (c & 1), cj = j + (c >> 1);
           const std::size_t at = static_cast<std::size_t>(cj) * g.nx + ci;
-          double sw = fd.keep_w[at], ss = fd.keep_s[at];
-          int nn = fd.keep_n[at];
+          const Sums& kept = fd.keep[at];
+          double sw = kept.w, ss = kept.s;
+          int nn = kept.n;
           const double w = wc[c];
           const bool own = q[s] != MISSING && inc[c] != 0;
           if (own) {
@@ -985,7 +993,7 @@ class Loo {
             nn -= 1;
           }
           float gv = MISSING;
-          if (sw > 0.0 && nn >= min_sta && !(own && sw < 1e-8 * fd.keep_w[at])) {
+          if (sw > 0.0 && nn >= min_sta && !(own && sw < 1e-8 * kept.w)) {
             if (p == 1)
               gv = tiny_to_zero(static_cast<float>(ss / sw));
             else if (cor[c] != MISSING)
@@ -1534,7 +1542,7 @@ int analyze(float* x, float* y, float** data, int num_stats, int num_var, GridRe
       gr.version = 1;
       gr.model = 1;
       gr.type = 2;
-      fields.push_back(Field{k, data[k], gr.values, {}, 0.0, 0, {}, {}, {}});
+      fields.push_back(Field{k, data[k], gr.values, {}, 0.0, 0, {}});
     }
   } catch (const std::bad_alloc&) {
     MESS_print(MESS_WARN, "OBJ_analyze: No memory for analysis\n");
