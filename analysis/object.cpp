@@ -699,6 +699,9 @@ bool build_chords(const Geometry& g, Buckets* b) {
   };
   std::vector<std::size_t> first(static_cast<std::size_t>(g.ny) + 1, 0);  // points per row, then offsets
   std::size_t total = 0, points = 0;
+  // The chords as found, station after station, with their rows: then placed row by row.
+  std::vector<Buckets::Chord> found;
+  std::vector<int> found_row;
   for (int s = 0; s < g.n; ++s) {
     int j0 = 0, j1 = 0;
     if (!rows(s, &j0, &j1)) continue;
@@ -709,6 +712,8 @@ bool build_chords(const Geometry& g, Buckets* b) {
         first[static_cast<std::size_t>(j) + 1] += static_cast<std::size_t>(c.count);
         ++total;
         points += static_cast<std::size_t>(c.count);
+        found.push_back(c);
+        found_row.push_back(j);
       }
     if (total > MAX_CHORDS || points > MAX_POINTS) return false;
   }
@@ -723,21 +728,18 @@ bool build_chords(const Geometry& g, Buckets* b) {
   ZAV_advise_large(b->d2.data(), (points + LANES) * sizeof(float));
   b->d2.assign(points + LANES, 0.0f);
   std::vector<int> fill(start.begin(), start.end() - 1);
-  for (int s = 0; s < g.n; ++s) {
-    int j0 = 0, j1 = 0;
-    if (!rows(s, &j0, &j1)) continue;
-    Buckets::Chord c{};
-    for (int j = j0; j <= j1; ++j) {
-      if (!chord_of(g, *b, s, j, &c)) continue;
-      c.at = first[static_cast<std::size_t>(j)];
-      first[static_cast<std::size_t>(j)] += static_cast<std::size_t>(c.count);
-      float* d2 = b->d2.data() + c.at;
-      for (int k = 0; k < c.count; ++k) {
-        const float ddx = (g.x[s] - static_cast<float>(c.i0 + k)) * g.dx;
-        d2[k] = ddx * ddx + c.ddy * c.ddy;
-      }
-      b->chords[static_cast<std::size_t>(fill[static_cast<std::size_t>(j)]++)] = c;
+  for (std::size_t k = 0; k < found.size(); ++k) {
+    Buckets::Chord c = found[k];
+    const std::size_t j = static_cast<std::size_t>(found_row[k]);
+    c.at = first[j];
+    first[j] += static_cast<std::size_t>(c.count);
+    float* d2 = b->d2.data() + c.at;
+    const float xs = g.x[c.s];
+    for (int p = 0; p < c.count; ++p) {
+      const float ddx = (xs - static_cast<float>(c.i0 + p)) * g.dx;
+      d2[p] = ddx * ddx + c.ddy * c.ddy;
     }
+    b->chords[static_cast<std::size_t>(fill[j]++)] = c;
   }
   b->row_start = std::move(start);
   return true;
