@@ -550,6 +550,10 @@ using WordLanes = std::uint64_t __attribute__((vector_size(8 * LANES)));
 // The weights of the block's points, LANES at a time, by the operations of station_weight.
 // d2 holds count squared distances and may be read up to LANES - 1 beyond them (the
 // lanes beyond give weights nobody reads).
+// Where the processor has them, the lanes are one wide register each rather than two: the
+// same operations on the same values, so the same bits (no fused multiply-add is allowed,
+// which would round once where the other forms round twice).
+__attribute__((target_clones("avx2", "default")))
 void weigh_block(Scratch& sc, const float* d2s, int count, float r2, float kappa) {
   for (int k = 0; k < count; k += LANES) {
     const std::size_t at = static_cast<std::size_t>(k);
