@@ -12,7 +12,6 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
-#include <unordered_set>
 #include <utility>
 
 #include "config/fileio.h"
@@ -22,6 +21,7 @@
 #include "config/system.h"
 #include "files/files.h"
 #include "surface/cty_tool.h"
+#include "surface/id_index.h"
 #include "surface/obs_csv.h"
 
 namespace {
@@ -393,10 +393,15 @@ void known_call_signs(std::vector<sfc_report>* reports) {
 }
 
 long count_stations(const std::vector<ObsRec>& obs) {
-  std::unordered_set<std::string_view> ids;
-  ids.reserve(obs.size());
-  for (const ObsRec& o : obs) ids.emplace(o.r.id);
-  return static_cast<long>(ids.size());
+  IdIndex ids(obs.size());
+  long count = 0;
+  for (std::size_t k = 0; k < obs.size(); ++k) {
+    std::size_t& slot = ids.slot(obs[k].r.id, [&](std::size_t i) { return std::string_view(obs[i].r.id); });
+    if (slot != IdIndex::none) continue;
+    slot = k;
+    ++count;
+  }
+  return count;
 }
 
 }  // namespace
@@ -469,20 +474,20 @@ std::vector<sfc_report> OBS_choose(const std::vector<ObsRec>& obs, const DateRec
   // The stations in the order they first appear, found by their identifiers (which point
   // into obs); a table of tens of thousands of stations must not cost a string per row.
   std::vector<Best> best;
-  std::unordered_map<std::string_view, std::size_t> where;
+  IdIndex where(obs.size());
   best.reserve(obs.size());
-  where.reserve(obs.size());
   long duplicates = 0, corrections = 0;
   for (std::size_t k = 0; k < obs.size(); ++k) {
     const ObsRec& o = obs[k];
     const int t = obs_secs(o, want);
     if (t == MTR_NO_TIME || t < hour - kBefore || t > hour + kAfter) continue;
-    const auto [it, fresh] = where.emplace(std::string_view(o.r.id), best.size());
-    if (fresh) {
+    std::size_t& at = where.slot(o.r.id, [&](std::size_t i) { return std::string_view(obs[best[i].index].r.id); });
+    if (at == IdIndex::none) {
+      at = best.size();
       best.push_back(Best{k, t});
       continue;
     }
-    Best& b = best[it->second];
+    Best& b = best[at];
     const ObsRec& cur = obs[b.index];
     if (t == b.secs && o.kind == cur.kind) {
       // The same observation again: a repeat, a correction, or a later version.

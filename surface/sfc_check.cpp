@@ -22,6 +22,7 @@
 #include "config/string.h"
 #include "plot/maptran.h"
 #include "surface/cty_tool.h"
+#include "surface/id_index.h"
 #include "surface/sfc_read.h"
 #include "surface/unittool.h"
 
@@ -393,31 +394,6 @@ std::string hhmm(int time) {
   return b;
 }
 
-// The entry that stands for each identifier so far, found by open addressing: a dense
-// network's tens of thousands of identifiers without an allocation each.
-class IdIndex {
- public:
-  static constexpr std::size_t none = static_cast<std::size_t>(-1);
-
-  explicit IdIndex(std::size_t n) {
-    std::size_t cap = 16;
-    while (cap < 2 * n) cap <<= 1;
-    slot_.assign(cap, none);
-    mask_ = cap - 1;
-  }
-
-  // The slot of an identifier: the entry standing for it, or none where it is new.
-  std::size_t& slot(std::string_view id, const std::vector<SfcDupEntry>& e) {
-    std::size_t h = std::hash<std::string_view>{}(id) & mask_;
-    while (slot_[h] != none && std::string_view(e[slot_[h]].id) != id) h = (h + 1) & mask_;
-    return slot_[h];
-  }
-
- private:
-  std::vector<std::size_t> slot_;
-  std::size_t mask_ = 0;
-};
-
 std::size_t root(std::vector<std::size_t>& parent, std::size_t i) {
   while (parent[i] != i) i = parent[i] = parent[parent[i]];
   return i;
@@ -437,12 +413,12 @@ std::vector<char> SFC_resolve_duplicates(const std::vector<SfcDupEntry>& e, SfcD
   std::vector<char> keep(n, 1);
   SfcDupStats s;
   // One report per identifier.
-  IdIndex best(n);
+  IdIndex best(n);  // the entry that stands for each identifier so far
   std::unordered_map<std::string_view, long> count;
   for (std::size_t i = 0; i < n; ++i) {
     const std::string_view id = e[i].id;
     if (id.empty()) continue;
-    std::size_t& j = best.slot(id, e);
+    std::size_t& j = best.slot(id, [&](std::size_t k) { return std::string_view(e[k].id); });
     if (j == IdIndex::none) {
       j = i;
       continue;
