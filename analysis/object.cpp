@@ -706,6 +706,13 @@ bool build_chords(const Geometry& g, Buckets* b) {
   // The chords as found, station after station, with their rows: then placed row by row.
   std::vector<Buckets::Chord> found;
   std::vector<int> found_row;
+  {
+    // Room for as many as the stations may have, so that the lists are not copied as they grow.
+    const double per_station = std::floor(2.0 * b->ry) + 1.0;
+    const double most = std::min(static_cast<double>(MAX_CHORDS) + 1.0, per_station * g.n);
+    found.reserve(static_cast<std::size_t>(most));
+    found_row.reserve(static_cast<std::size_t>(most));
+  }
   for (int s = 0; s < g.n; ++s) {
     int j0 = 0, j1 = 0;
     if (!rows(s, &j0, &j1)) continue;
