@@ -249,7 +249,7 @@ struct Series {
   }
 };
 
-// The range of our grid beside that of the stations (about -8 to 78 F): an analysis that
+// The range of our grid beside that of the stations (4 to 79 F): an analysis that
 // went wrong leaves it, or leaves points empty.
 void grid_counters(benchmark::State& state, const Setup& s) {
   const std::vector<float> g = read_grid(s.grid("ours"), true);
