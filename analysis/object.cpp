@@ -30,6 +30,7 @@
 #include "config/missing.h"
 #include "config/resrc.h"
 #include "config/string.h"
+#include "config/system.h"
 #include "plot/maptran.h"
 
 namespace {
@@ -273,6 +274,12 @@ void decode_object_param() {
 
 // ---- the analysis ----
 
+struct Sums {
+  double s;
+  double w;
+  int n;
+};
+
 struct Field {
   int slot;
   float* data;   // caller's station values
@@ -281,15 +288,9 @@ struct Field {
   double sum_sq;
   int count;
   // The sums of every grid point of the last pass, kept when leave-one-out values are
-  // wanted: a station's own term is taken out of them.
-  std::vector<double> keep_s, keep_w;
-  std::vector<int> keep_n;
-};
-
-struct Sums {
-  double s;
-  double w;
-  int n;
+  // wanted: a station's own term is taken out of them. (Together per point: a station
+  // reads those of four points, which then lie in two places rather than six.)
+  std::vector<Sums> keep;
 };
 
 // Geometry shared by every pass: grid size, spacing, squared radius, station grid
@@ -398,10 +399,8 @@ inline void store_point(const PassSpec& p, Field* fields, int nf, const Sums* su
                         std::size_t at) {
   for (int f = 0; f < nf; ++f) {
     float& g = fields[f].grid[at];
-    if (!fields[f].keep_w.empty()) {
-      fields[f].keep_s[at] = sums[f].s;
-      fields[f].keep_w[at] = sums[f].w;
-      fields[f].keep_n[at] = sums[f].n;
+    if (!fields[f].keep.empty()) {
+      fields[f].keep[at] = sums[f];
     }
     if (sums[f].w == 0.0 || sums[f].n < p.min_sta) {
       g = MISSING;
@@ -551,6 +550,10 @@ using WordLanes = std::uint64_t __attribute__((vector_size(8 * LANES)));
 // The weights of the block's points, LANES at a time, by the operations of station_weight.
 // d2 holds count squared distances and may be read up to LANES - 1 beyond them (the
 // lanes beyond give weights nobody reads).
+// Where the processor has them, the lanes are one wide register each rather than two: the
+// same operations on the same values, so the same bits (no fused multiply-add is allowed,
+// which would round once where the other forms round twice).
+__attribute__((target_clones("avx2", "default")))
 void weigh_block(Scratch& sc, const float* d2s, int count, float r2, float kappa) {
   for (int k = 0; k < count; k += LANES) {
     const std::size_t at = static_cast<std::size_t>(k);
@@ -569,6 +572,32 @@ void weigh_block(Scratch& sc, const float* d2s, int count, float r2, float kappa
     std::memcpy(&sc.weight[at], &w, sizeof w);
     std::memcpy(&sc.inside[at], &one, sizeof one);
   }
+}
+
+// The weights of station s at the four grid points around it, (i, j), (i + 1, j), (i, j + 1)
+// and (i + 1, j + 1), at once: station_weight's operations on four lanes. inside[c] is 0 where
+// the point lies beyond the radius (its weight is 0 then).
+inline void corner_weights(const Geometry& g, int s, int i, int j, float kappa, double* w, int* inside) {
+  static_assert(LANES == 4, "a lane per corner");
+  const FloatLanes ci = {static_cast<float>(i), static_cast<float>(i + 1), static_cast<float>(i),
+                         static_cast<float>(i + 1)};
+  const FloatLanes cj = {static_cast<float>(j), static_cast<float>(j), static_cast<float>(j + 1),
+                         static_cast<float>(j + 1)};
+  const FloatLanes ddx = (g.x[s] - ci) * g.dx;
+  const FloatLanes ddy = (g.y[s] - cj) * g.dy;
+  const FloatLanes d2 = ddx * ddx + ddy * ddy;
+  const IntLanes in = d2 <= g.r2;
+  const FloatLanes t = in ? d2 / kappa : FloatLanes{};
+  const DoubleLanes td = __builtin_convertvector(t, DoubleLanes);
+  DoubleLanes e;
+  exp_neg_core<DoubleLanes, WordLanes>(td, e);
+  FloatLanes ef = __builtin_convertvector(e, FloatLanes);
+  ef = (t > EXP_ZERO_FROM) ? FloatLanes{} : ef;
+  ef = in ? ef : FloatLanes{};
+  const DoubleLanes wd = __builtin_convertvector(ef, DoubleLanes);
+  const IntLanes one = in & 1;
+  std::memcpy(w, &wd, sizeof wd);
+  std::memcpy(inside, &one, sizeof one);
 }
 
 // Adds the block's stations, in station order, to the sums of the points they reach.
@@ -665,9 +694,6 @@ inline void row_chords(const Geometry& g, const Buckets& b, int j, Visit&& visit
 // Stations are taken in order, so each row's chords are in station order.
 bool build_chords(const Geometry& g, Buckets* b) {
   std::vector<int> start(static_cast<std::size_t>(g.ny) + 1, 0);
-  std::vector<std::size_t> first(static_cast<std::size_t>(g.ny) + 1, 0);  // points per row, then offsets
-  // Each station's chords are found once, in station order, and then sorted into their rows
-  // in that order: finding them again for the second step cost as much as the first.
   auto rows = [&](int s, int* j0, int* j1) {
     const double ys = g.y[s];
     if (!(ys >= -b->ry && ys <= g.ny - 1 + b->ry)) return false;
@@ -675,15 +701,18 @@ bool build_chords(const Geometry& g, Buckets* b) {
     *j1 = std::min(g.ny - 1, floor_int(ys + b->ry));
     return *j0 <= *j1;
   };
-  std::size_t most = 0;  // rows the stations' circles cross: room for every chord at once
-  for (int s = 0; s < g.n; ++s) {
-    int j0 = 0, j1 = 0;
-    if (rows(s, &j0, &j1)) most += static_cast<std::size_t>(j1 - j0 + 1);
-  }
-  if (most > MAX_CHORDS) most = MAX_CHORDS + 1;
+  std::vector<std::size_t> first(static_cast<std::size_t>(g.ny) + 1, 0);  // points per row, then offsets
+  std::size_t total = 0, points = 0;
+  // The chords as found, station after station, with their rows: then placed row by row.
   std::vector<Buckets::Chord> found;
-  found.reserve(most);
-  std::size_t points = 0;
+  std::vector<int> found_row;
+  {
+    // Room for as many as the stations may have, so that the lists are not copied as they grow.
+    const double per_station = std::floor(2.0 * b->ry) + 1.0;
+    const double most = std::min(static_cast<double>(MAX_CHORDS) + 1.0, per_station * g.n);
+    found.reserve(static_cast<std::size_t>(most));
+    found_row.reserve(static_cast<std::size_t>(most));
+  }
   for (int s = 0; s < g.n; ++s) {
     int j0 = 0, j1 = 0;
     if (!rows(s, &j0, &j1)) continue;
@@ -692,27 +721,34 @@ bool build_chords(const Geometry& g, Buckets* b) {
       if (chord_of(g, *b, s, j, &c)) {
         ++start[static_cast<std::size_t>(j) + 1];
         first[static_cast<std::size_t>(j) + 1] += static_cast<std::size_t>(c.count);
-        c.at = static_cast<std::size_t>(j);  // the row, until the chord has its place
-        found.push_back(c);
+        ++total;
         points += static_cast<std::size_t>(c.count);
+        found.push_back(c);
+        found_row.push_back(j);
       }
-    if (found.size() > MAX_CHORDS || points > MAX_POINTS) return false;
+    if (total > MAX_CHORDS || points > MAX_POINTS) return false;
   }
   for (int j = 0; j < g.ny; ++j) {
     start[static_cast<std::size_t>(j) + 1] += start[static_cast<std::size_t>(j)];
     first[static_cast<std::size_t>(j) + 1] += first[static_cast<std::size_t>(j)];
   }
-  b->chords.resize(found.size());
+  b->chords.reserve(total);
+  ZAV_advise_large(b->chords.data(), total * sizeof(Buckets::Chord));
+  b->chords.resize(total);
+  b->d2.reserve(points + LANES);
+  ZAV_advise_large(b->d2.data(), (points + LANES) * sizeof(float));
   b->d2.assign(points + LANES, 0.0f);
   std::vector<int> fill(start.begin(), start.end() - 1);
-  for (Buckets::Chord c : found) {
-    const std::size_t j = c.at;
+  for (std::size_t k = 0; k < found.size(); ++k) {
+    Buckets::Chord c = found[k];
+    const std::size_t j = static_cast<std::size_t>(found_row[k]);
     c.at = first[j];
     first[j] += static_cast<std::size_t>(c.count);
     float* d2 = b->d2.data() + c.at;
-    for (int k = 0; k < c.count; ++k) {
-      const float ddx = (g.x[c.s] - static_cast<float>(c.i0 + k)) * g.dx;
-      d2[k] = ddx * ddx + c.ddy * c.ddy;
+    const float xs = g.x[c.s];
+    for (int p = 0; p < c.count; ++p) {
+      const float ddx = (xs - static_cast<float>(c.i0 + p)) * g.dx;
+      d2[p] = ddx * ddx + c.ddy * c.ddy;
     }
     b->chords[static_cast<std::size_t>(fill[j]++)] = c;
   }
@@ -895,9 +931,7 @@ class Loo {
     try {
       const std::size_t points = static_cast<std::size_t>(g.nx) * static_cast<std::size_t>(g.ny);
       for (Field& fd : fields) {
-        fd.keep_s.assign(points, 0.0);
-        fd.keep_w.assign(points, 0.0);
-        fd.keep_n.assign(points, 0);
+        fd.keep.assign(points, Sums{0.0, 0.0, 0});
       }
       corner.assign(fields.size(), std::vector<float>(4 * static_cast<std::size_t>(n), MISSING));
       value.assign(fields.size(), std::vector<float>(static_cast<std::size_t>(n), MISSING));
@@ -912,9 +946,7 @@ class Loo {
 
   static void release(std::vector<Field>& fields) {
     for (Field& fd : fields) {
-      std::vector<double>().swap(fd.keep_s);
-      std::vector<double>().swap(fd.keep_w);
-      std::vector<int>().swap(fd.keep_n);
+      std::vector<Sums>().swap(fd.keep);
     }
   }
 
@@ -926,7 +958,20 @@ class Loo {
       PassStats& st = stats[f][static_cast<std::size_t>(p - 1)];
       st = PassStats{};
       double sum = 0.0, sum_sq = 0.0;
+      // The sums of the points around a station some stations ahead are asked for before
+      // they are read: they lie all over the grid.
+      constexpr int ahead = 8;
       for (int s = 0; s < g.n; ++s) {
+        if (s + ahead < g.n) {
+          const float xa = g.x[s + ahead], ya = g.y[s + ahead];
+          if (xa >= 0.0f && ya >= 0.0f && xa < static_cast<float>(g.nx - 1) && ya < static_cast<float>(g.ny - 1)) {
+            const Sums* k = fd.keep.data() + static_cast<std::size_t>(ya) * g.nx + static_cast<std::size_t>(xa);
+            __builtin_prefetch(k);
+            __builtin_prefetch(k + 1);
+            __builtin_prefetch(k + g.nx);
+            __builtin_prefetch(k + g.nx + 1);
+          }
+        }
         float* cor = &corner[f][4 * static_cast<std::size_t>(s)];
         float& out = value[f][static_cast<std::size_t>(s)];
         out = MISSING;
@@ -944,20 +989,24 @@ class Loo {
           continue;
         }
         bool all = true;
+        double wc[4];
+        int inc[4];
+        corner_weights(g, s, i, j, kappa, wc, inc);
         for (int c = 0; c < 4; ++c) {
           const int ci = i + (c & 1), cj = j + (c >> 1);
           const std::size_t at = static_cast<std::size_t>(cj) * g.nx + ci;
-          double sw = fd.keep_w[at], ss = fd.keep_s[at];
-          int nn = fd.keep_n[at];
-          double w = 0.0;
-          const bool own = q[s] != MISSING && station_weight(g, s, ci, cj, kappa, &w);
+          const Sums& kept = fd.keep[at];
+          double sw = kept.w, ss = kept.s;
+          int nn = kept.n;
+          const double w = wc[c];
+          const bool own = q[s] != MISSING && inc[c] != 0;
           if (own) {
             ss -= static_cast<double>(q[s]) * w;
             sw -= w;
             nn -= 1;
           }
           float gv = MISSING;
-          if (sw > 0.0 && nn >= min_sta && !(own && sw < 1e-8 * fd.keep_w[at])) {
+          if (sw > 0.0 && nn >= min_sta && !(own && sw < 1e-8 * kept.w)) {
             if (p == 1)
               gv = tiny_to_zero(static_cast<float>(ss / sw));
             else if (cor[c] != MISSING)
@@ -993,49 +1042,79 @@ class Loo {
   std::vector<std::array<PassStats, MAX_PASS>> stats;
   int passes = 0;
 };
+// The fast path's buckets, chords and per-thread storage for one station geometry and
+// radius. The buddy check's rounds analyse the same positions again with fewer values, so
+// they find them here rather than searching every station's chords once more.
+struct FastStore {
+  bool built = false, usable = false;
+  Geometry geo{};
+  float radius = 0.0f;
+  int nf = 0;
+  Buckets buckets;
+  std::vector<Scratch> scratch;
+
+  // false when the fast path cannot be had for this geometry.
+  bool prepare(const Geometry& g, float r, int num_fields) {
+    if (built && g.x == geo.x && g.y == geo.y && g.n == geo.n && g.nx == geo.nx && g.ny == geo.ny && g.dx == geo.dx &&
+        g.dy == geo.dy && g.r2 == geo.r2 && r == radius && num_fields == nf)
+      return usable;
+    *this = FastStore{};
+    built = true;
+    geo = g;
+    radius = r;
+    nf = num_fields;
+    try {
+      if (!build_buckets(g, r, &buckets)) return false;
+      if (!build_chords(g, &buckets)) {
+        std::vector<int>().swap(buckets.row_start);
+        std::vector<Buckets::Chord>().swap(buckets.chords);
+        std::vector<float>().swap(buckets.d2);
+      }
+      scratch.resize(thread_count(g, buckets));
+      const std::size_t cells = static_cast<std::size_t>(g.nx) * static_cast<std::size_t>(nf);
+      const std::size_t block = static_cast<std::size_t>(block_size(g.nx));
+      for (Scratch& sc : scratch) {
+        sc.sum_s.resize(cells);
+        sc.sum_w.resize(cells);
+        sc.sum_n.resize(cells);
+        sc.d2.assign(block + LANES, 0.0f);
+        sc.weight.resize(block + LANES);
+        sc.inside.resize(block + LANES);
+        // A station per point at most.
+        sc.reach.reserve(block);
+      }
+    } catch (const std::bad_alloc&) {
+      *this = FastStore{};
+      built = true;
+      return false;
+    }
+    usable = true;
+    return true;
+  }
+};
+
 // One analysis with the parameters prm; with loo, the leave-one-out values of every pass
 // as well. kappa_out receives the weight parameter of the last pass.
 int run_core(const DomainRec& domain, const float* x, const float* y, int n, std::vector<Field>& fields,
-             bool fast, const Params& prm, Loo* loo, float* kappa_out) {
+             bool fast, const Params& prm, Loo* loo, float* kappa_out, FastStore* store = nullptr) {
   const int nf = static_cast<int>(fields.size());
   const float radius = prm.rad_inf * domain.dx;
   const Geometry geo{domain.nx, domain.ny, domain.dx, domain.dy, radius * radius, x, y, n};
 
-  // Fast-path storage; when it cannot be had the plain loop does the work.
-  Buckets buckets;
-  std::vector<Scratch> scratch;
-  const bool subst = state.miss_val != MISSING;
   if (loo != nullptr && !loo->prepare(fields, n, geo)) return -1;
-  if (fast) {
-    try {
-      if (build_buckets(geo, radius, &buckets)) {
-        if (!build_chords(geo, &buckets)) {
-          std::vector<int>().swap(buckets.row_start);
-          std::vector<Buckets::Chord>().swap(buckets.chords);
-          std::vector<float>().swap(buckets.d2);
-        }
-        scratch.resize(thread_count(geo, buckets));
-        const std::size_t cells = static_cast<std::size_t>(geo.nx) * static_cast<std::size_t>(nf);
-        const std::size_t block = static_cast<std::size_t>(block_size(geo.nx));
-        for (Scratch& sc : scratch) {
-          sc.sum_s.resize(cells);
-          sc.sum_w.resize(cells);
-          sc.sum_n.resize(cells);
-          sc.d2.assign(block + LANES, 0.0f);
-          sc.weight.resize(block + LANES);
-          sc.inside.resize(block + LANES);
-          // A station per point at most.
-          sc.reach.reserve(block);
-          if (subst) sc.touched.assign(static_cast<std::size_t>(n), 0);
-        }
-      } else {
-        fast = false;
-      }
-    } catch (const std::bad_alloc&) {
-      fast = false;
-      scratch.clear();
-    }
+  // Fast-path storage; when it cannot be had the plain loop does the work.
+  FastStore local;
+  FastStore& fs = store != nullptr ? *store : local;
+  if (fast && !fs.prepare(geo, radius, nf)) fast = false;
+  const bool subst = state.miss_val != MISSING;
+  try {
+    if (fast && subst)
+      for (Scratch& sc : fs.scratch) sc.touched.assign(static_cast<std::size_t>(n), 0);
+  } catch (const std::bad_alloc&) {
+    fast = false;
   }
+  const Buckets& buckets = fs.buckets;
+  std::vector<Scratch>& scratch = fs.scratch;
   std::vector<char> direct_touched;
   if (!fast && subst) {
     try {
@@ -1254,7 +1333,7 @@ struct Choice {
 };
 
 void choose_params(const DomainRec& domain, const float* x, const float* y, int n, std::vector<Field>& fields,
-                   bool fast, const Params& def, GridRec* grids, Choice* best) {
+                   bool fast, const Params& def, GridRec* grids, Choice* best, FastStore* store) {
   const std::size_t nf = fields.size();
   std::vector<PassStats> base(nf);
   const std::size_t points = static_cast<std::size_t>(domain.nx) * static_cast<std::size_t>(domain.ny);
@@ -1300,7 +1379,7 @@ void choose_params(const DomainRec& domain, const float* x, const float* y, int 
       best->loo.passes = p;
     };
     float k = 0.0f;
-    run_core(domain, x, y, n, fields, fast, prm, &loo, &k);
+    run_core(domain, x, y, n, fields, fast, prm, &loo, &k, store);
     Loo::release(fields);
   }
   if (!best->found) return;
@@ -1347,13 +1426,14 @@ int checked_analysis(const DomainRec& domain, float* x, float* y, int n, std::ve
   Loo loo;
   int r = 0;
   Choice chosen;
-  if (state.auto_params && !buddy) choose_params(domain, x, y, n, fields, fast, def, grids, &chosen);
+  FastStore store;
+  if (state.auto_params && !buddy) choose_params(domain, x, y, n, fields, fast, def, grids, &chosen, &store);
   if (chosen.found) {
     prm = chosen.prm;
     kappa_last = chosen.kappa;
     take_choice(domain, fields, chosen, &loo);
   } else {
-    r = run_core(domain, x, y, n, fields, fast, prm, &loo, &kappa_last);
+    r = run_core(domain, x, y, n, fields, fast, prm, &loo, &kappa_last, &store);
     Loo::release(fields);
   }
   if (r != 0) {
@@ -1402,19 +1482,20 @@ int checked_analysis(const DomainRec& domain, float* x, float* y, int n, std::ve
     const bool last = round == BUDDY_ROUNDS;
     if (last && state.auto_params) break;  // the choice below analyses them
     loo = Loo{};
-    r = run_core(domain, x, y, n, fields, fast, prm, (last && !state.cross_valid) ? nullptr : &loo, &kappa_last);
+    r = run_core(domain, x, y, n, fields, fast, prm, (last && !state.cross_valid) ? nullptr : &loo, &kappa_last,
+                 &store);
     Loo::release(fields);
     if (r != 0 || last) break;
   }
   if (r == 0 && state.auto_params) {
-    choose_params(domain, x, y, n, fields, fast, prm, grids, &chosen);
+    choose_params(domain, x, y, n, fields, fast, prm, grids, &chosen, &store);
     if (chosen.found) {
       kappa_last = chosen.kappa;
       loo = Loo{};
       take_choice(domain, fields, chosen, &loo);
     } else if (total > 0) {
       loo = Loo{};
-      r = run_core(domain, x, y, n, fields, fast, prm, state.cross_valid ? &loo : nullptr, &kappa_last);
+      r = run_core(domain, x, y, n, fields, fast, prm, state.cross_valid ? &loo : nullptr, &kappa_last, &store);
       Loo::release(fields);
     }
   }
@@ -1474,7 +1555,7 @@ int analyze(float* x, float* y, float** data, int num_stats, int num_var, GridRe
       gr.version = 1;
       gr.model = 1;
       gr.type = 2;
-      fields.push_back(Field{k, data[k], gr.values, {}, 0.0, 0, {}, {}, {}});
+      fields.push_back(Field{k, data[k], gr.values, {}, 0.0, 0, {}});
     }
   } catch (const std::bad_alloc&) {
     MESS_print(MESS_WARN, "OBJ_analyze: No memory for analysis\n");

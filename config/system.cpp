@@ -2,6 +2,7 @@
 #include "config/system.h"
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/time.h>
 #include <unistd.h>
 
@@ -10,6 +11,7 @@
 #include <string>
 #include <system_error>
 #include <csignal>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -125,3 +127,17 @@ std::string ZAV_package_dir() {
 }
 
 void ZAV_reset_state() { st = SystemState{}; }
+
+void ZAV_advise_large(const void* block, std::size_t bytes) {
+#ifdef MADV_HUGEPAGE
+  constexpr std::uintptr_t huge = std::uintptr_t{2} << 20;
+  if (block == nullptr || bytes < 2 * huge) return;
+  // The whole large pages inside the block; the kernel takes the hint per large page.
+  const std::uintptr_t from = (reinterpret_cast<std::uintptr_t>(block) + huge - 1) & ~(huge - 1);
+  const std::uintptr_t to = (reinterpret_cast<std::uintptr_t>(block) + bytes) & ~(huge - 1);
+  if (to > from) ::madvise(reinterpret_cast<void*>(from), to - from, MADV_HUGEPAGE);
+#else
+  (void)block;
+  (void)bytes;
+#endif
+}

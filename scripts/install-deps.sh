@@ -22,8 +22,8 @@ packages=(
   clang
 )
 if [ "${1:-}" = bench ]; then
-  # The end-to-end benchmark times GrADS doing the same job next to ours.
-  packages+=(grads)
+  # The end-to-end benchmarks time GrADS and NCL doing the same jobs next to ours.
+  packages+=(grads ncl-ncarg)
 fi
 if [ "${1:-}" = package ]; then
   # scripts/package.sh: the library dependencies of the package, and its check.

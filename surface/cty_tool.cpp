@@ -22,6 +22,7 @@
 #include "plot/maptran.h"
 #include "surface/calc.h"
 #include "surface/cty_cache.h"
+#include "surface/id_index.h"
 
 namespace {
 
@@ -40,68 +41,44 @@ struct DataBlock {
   std::size_t size;
 };
 
-// Short key texts (identifiers, WMO numbers) held in one open table: thousands of them are
-// gathered at once, and a node apiece cost several times the few lookups they serve.
+// Short key texts (identifiers, WMO numbers), gathered by the thousand at once for a few
+// lookups: kept side by side and found through an open-addressing index, not a node each.
 class KeySet {
  public:
-  static constexpr std::size_t width = 16;  // a key of up to 15 characters
-  void reserve(std::size_t n) {
-    std::size_t cap = 16;
-    while (3 * cap < 4 * n) cap <<= 1;  // at most three quarters full
-    if (cap <= slots_.size()) return;
-    std::vector<Key> old = std::move(slots_);
-    slots_.assign(cap, Key{});
-    for (const Key& k : old)
-      if (k[0] != '\0') place(k);
+  // Room for more keys: the index is made again for all of them.
+  void reserve(std::size_t more) {
+    keys_.reserve(keys_.size() + more);
+    IdIndex index(keys_.capacity());
+    for (std::size_t i = 0; i < keys_.size(); ++i) index.slot(keys_[i].data(), key_of()) = i;
+    index_ = std::move(index);
   }
   void insert(const char* text) {
-    Key k{};
-    if (!make(text, &k)) return;  // longer than any key: never asked for
-    if (4 * (count_ + 1) > 3 * slots_.size()) reserve(2 * (count_ + 1));
-    if (place(k)) ++count_;
+    const std::size_t n = std::strlen(text);
+    if (n == 0 || n >= width || keys_.size() == keys_.capacity()) return;  // never asked for
+    std::size_t& slot = index_.slot(std::string_view(text, n), key_of());
+    if (slot != IdIndex::none) return;
+    slot = keys_.size();
+    Key& k = keys_.emplace_back();
+    std::memcpy(k.data(), text, n);
   }
-  bool contains(const std::string& text) const {
-    Key k{};
-    if (slots_.empty() || !make(text.c_str(), &k)) return false;
-    for (std::size_t i = hash(k) & (slots_.size() - 1);; i = (i + 1) & (slots_.size() - 1)) {
-      if (slots_[i][0] == '\0') return false;
-      if (slots_[i] == k) return true;
-    }
+  bool contains(const std::string& text) {
+    return !keys_.empty() && text.size() < width && index_.slot(text, key_of()) != IdIndex::none;
   }
   void clear() {
-    slots_.clear();
-    count_ = 0;
+    keys_.clear();
+    index_ = IdIndex(0);
   }
 
  private:
+  static constexpr std::size_t width = 16;  // a key of up to 15 characters
   using Key = std::array<char, width>;
-  static bool make(const char* text, Key* k) {
-    const std::size_t n = std::strlen(text);
-    if (n == 0 || n >= width) return false;
-    std::memcpy(k->data(), text, n);
-    return true;
-  }
-  static std::size_t hash(const Key& k) {
-    std::uint64_t a, b;
-    std::memcpy(&a, k.data(), 8);
-    std::memcpy(&b, k.data() + 8, 8);
-    std::uint64_t h = (a * 0x9E3779B97F4A7C15ULL) ^ (b + 0x632BE59BD9B4E019ULL);
-    h ^= h >> 29;
-    h *= 0xBF58476D1CE4E5B9ULL;
-    return static_cast<std::size_t>(h ^ (h >> 32));
-  }
-  // False when the key is there already.
-  bool place(const Key& k) {
-    for (std::size_t i = hash(k) & (slots_.size() - 1);; i = (i + 1) & (slots_.size() - 1)) {
-      if (slots_[i][0] == '\0') {
-        slots_[i] = k;
-        return true;
-      }
-      if (slots_[i] == k) return false;
-    }
-  }
-  std::vector<Key> slots_;
-  std::size_t count_ = 0;
+  struct KeyOf {
+    const std::vector<Key>* keys;
+    std::string_view operator()(std::size_t i) const { return (*keys)[i].data(); }
+  };
+  KeyOf key_of() const { return KeyOf{&keys_}; }
+  std::vector<Key> keys_;
+  IdIndex index_{0};
 };
 
 // The station database as loaded for the domain: the table, how it was stored and the

@@ -14,6 +14,7 @@
 #include "config/mess.h"
 #include "config/missing.h"
 #include "config/string.h"
+#include "config/system.h"
 #include "files/date.h"
 
 namespace {
@@ -1029,6 +1030,7 @@ int CSV_read(std::string_view text, const char* name, std::vector<ObsRec>* out, 
   std::size_t lines = 0;
   for (std::size_t p = lay.body; p < text.size(); p = line_after(text, p)) ++lines;
   out->reserve(out->size() + std::min<std::size_t>(lines, 100000));  // more rows grow it as usual
+  ZAV_advise_large(out->data() + out->size(), (out->capacity() - out->size()) * sizeof(ObsRec));
   Reader reader{lay, st, *out};
   long order = 0;
   std::size_t pos = lay.body;

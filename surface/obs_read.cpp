@@ -3,11 +3,14 @@
 // "METAR"/"SPECI" lines and date lines only change what the report lines after them are.
 #include "surface/obs_read.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <utility>
 
@@ -15,8 +18,10 @@
 #include "config/mess.h"
 #include "config/missing.h"
 #include "config/string.h"
+#include "config/system.h"
 #include "files/files.h"
 #include "surface/cty_tool.h"
+#include "surface/id_index.h"
 #include "surface/obs_csv.h"
 
 namespace {
@@ -271,6 +276,10 @@ constexpr std::size_t max_report_bytes = 256u << 20;
 bool read_whole(const std::string& path, std::string* text) {
   std::FILE* f = std::fopen(path.c_str(), "rb");
   if (f == nullptr) return false;
+  // The file's size, when it has one, is room enough for it at once (a pipe grows as it comes).
+  struct stat info {};
+  if (::fstat(fileno(f), &info) == 0 && info.st_size > 0 && static_cast<std::size_t>(info.st_size) <= max_report_bytes)
+    text->reserve(static_cast<std::size_t>(info.st_size));
   char buffer[65536];
   std::size_t n = 0;
   bool ok = true;
@@ -384,11 +393,15 @@ void known_call_signs(std::vector<sfc_report>* reports) {
 }
 
 long count_stations(const std::vector<ObsRec>& obs) {
-  std::vector<std::string_view> ids;
-  ids.reserve(obs.size());
-  for (const ObsRec& o : obs) ids.emplace_back(o.r.id);
-  std::sort(ids.begin(), ids.end());
-  return static_cast<long>(std::unique(ids.begin(), ids.end()) - ids.begin());
+  IdIndex ids(obs.size());
+  long count = 0;
+  for (std::size_t k = 0; k < obs.size(); ++k) {
+    std::size_t& slot = ids.slot(obs[k].r.id, [&](std::size_t i) { return std::string_view(obs[i].r.id); });
+    if (slot != IdIndex::none) continue;
+    slot = k;
+    ++count;
+  }
+  return count;
 }
 
 }  // namespace
@@ -458,21 +471,23 @@ std::vector<sfc_report> OBS_choose(const std::vector<ObsRec>& obs, const DateRec
     std::size_t index;  // into obs
     int secs;
   };
-  std::unordered_map<std::string, Best> best;
-  std::vector<std::string> first_order;
+  // The stations in the order they first appear, found by their identifiers (which point
+  // into obs); a table of tens of thousands of stations must not cost a string per row.
+  std::vector<Best> best;
+  IdIndex where(obs.size());
+  best.reserve(obs.size());
   long duplicates = 0, corrections = 0;
   for (std::size_t k = 0; k < obs.size(); ++k) {
     const ObsRec& o = obs[k];
     const int t = obs_secs(o, want);
     if (t == MTR_NO_TIME || t < hour - kBefore || t > hour + kAfter) continue;
-    const std::string id = o.r.id;
-    auto it = best.find(id);
-    if (it == best.end()) {
-      best.emplace(id, Best{k, t});
-      first_order.push_back(id);
+    std::size_t& at = where.slot(o.r.id, [&](std::size_t i) { return std::string_view(obs[best[i].index].r.id); });
+    if (at == IdIndex::none) {
+      at = best.size();
+      best.push_back(Best{k, t});
       continue;
     }
-    Best& b = it->second;
+    Best& b = best[at];
     const ObsRec& cur = obs[b.index];
     if (t == b.secs && o.kind == cur.kind) {
       // The same observation again: a repeat, a correction, or a later version.
@@ -492,10 +507,11 @@ std::vector<sfc_report> OBS_choose(const std::vector<ObsRec>& obs, const DateRec
     const bool better = o.kind != cur.kind ? o.kind == MTR_ROUTINE : nearer(t, b.secs, hour);
     if (better) b = Best{k, t};
   }
-  chosen.reserve(first_order.size());
+  chosen.reserve(best.size());
+  ZAV_advise_large(chosen.data(), chosen.capacity() * sizeof(sfc_report));
   long specials = 0;
-  for (const std::string& id : first_order) {
-    const ObsRec& o = obs[best[id].index];
+  for (const Best& b : best) {
+    const ObsRec& o = obs[b.index];
     if (o.kind == MTR_SPECIAL) ++specials;
     chosen.push_back(o.r);
   }

@@ -7,10 +7,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <limits>
 #include <numeric>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
+#include <vector>
 
 #include "config/datafile.h"
 #include "config/fileio.h"
@@ -20,6 +23,7 @@
 #include "config/string.h"
 #include "plot/maptran.h"
 #include "surface/cty_tool.h"
+#include "surface/id_index.h"
 #include "surface/sfc_read.h"
 #include "surface/unittool.h"
 
@@ -420,15 +424,16 @@ std::vector<char> SFC_resolve_duplicates(const std::vector<SfcDupEntry>& e, SfcD
   std::vector<char> keep(n, 1);
   SfcDupStats s;
   // One report per identifier.
-  std::unordered_map<std::string_view, std::size_t> best;
+  IdIndex best(n);  // the entry that stands for each identifier so far
   std::unordered_map<std::string_view, long> count;
-  best.reserve(n);
   for (std::size_t i = 0; i < n; ++i) {
     const std::string_view id = e[i].id;
     if (id.empty()) continue;
-    auto [it, fresh] = best.emplace(id, i);
-    if (fresh) continue;
-    std::size_t& j = it->second;
+    std::size_t& j = best.slot(id, [&](std::size_t k) { return std::string_view(e[k].id); });
+    if (j == IdIndex::none) {
+      j = i;
+      continue;
+    }
     if (same_report(e[i], e[j])) {
       // The same report sent twice: nothing to resolve. The later stays, as it would if it
       // corrected something the comparison does not look at.
@@ -449,16 +454,39 @@ std::vector<char> SFC_resolve_duplicates(const std::vector<SfcDupEntry>& e, SfcD
     s.reports += extra + 1;
   }
   // Different identifiers at one place: a sweep in latitude finds the neighbours.
-  std::vector<std::size_t> placed;
+  // (Sorted with their latitudes beside them, which the comparisons read.)
+  std::vector<std::pair<float, std::size_t>> by_lat;
+  by_lat.reserve(n);
   for (std::size_t i = 0; i < n; ++i)
-    if (keep[i] && !missing(e[i].lat) && !missing(e[i].lon) && std::fabs(e[i].lat) <= 90.0f) placed.push_back(i);
-  std::sort(placed.begin(), placed.end(), [&](std::size_t a, std::size_t b) { return e[a].lat < e[b].lat; });
+    if (keep[i] && !missing(e[i].lat) && !missing(e[i].lon) && std::fabs(e[i].lat) <= 90.0f) by_lat.emplace_back(e[i].lat, i);
+  std::sort(by_lat.begin(), by_lat.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+  std::vector<std::size_t> placed(by_lat.size());
+  for (std::size_t a = 0; a < by_lat.size(); ++a) placed[a] = by_lat[a].second;
   std::vector<std::size_t> parent(n);
   std::iota(parent.begin(), parent.end(), std::size_t{0});
   std::vector<char> grouped(n, 0);
   const double band = kSamePlaceKm / kKmPerDegree;
+  // The sweep meets every pair within a band of latitude, tens of them per report in a dense
+  // network, nearly all far apart in longitude. A bound that needs no cosine per pair sets
+  // those aside first: the cosine of the mean latitude is at least the smaller of the two
+  // (the cosine is concave between the poles), so the east-west part alone is longer than
+  // the distance allows. The bound keeps a margin for rounding; pairs within it are measured.
+  struct Swept {
+    float lat, lon;
+    double cos_lat;
+  };
+  std::vector<Swept> sw(placed.size());
+  const double rad = 3.14159265358979323846 / 180.0;
+  for (std::size_t a = 0; a < placed.size(); ++a) {
+    const SfcDupEntry& x = e[placed[a]];
+    sw[a] = Swept{x.lat, x.lon, std::cos(static_cast<double>(x.lat) * rad)};
+  }
+  const double far_km = kSamePlaceKm * (1.0 + 1e-6);
   for (std::size_t a = 0; a < placed.size(); ++a)
-    for (std::size_t b = a + 1; b < placed.size() && e[placed[b]].lat - e[placed[a]].lat <= band; ++b) {
+    for (std::size_t b = a + 1; b < placed.size() && sw[b].lat - sw[a].lat <= band; ++b) {
+      double dlon = std::fabs(sw[a].lon - sw[b].lon);
+      if (dlon > 180.0) dlon = 360.0 - dlon;
+      if (dlon * kKmPerDegree * std::min(sw[a].cos_lat, sw[b].cos_lat) > far_km) continue;
       const SfcDupEntry &x = e[placed[a]], &y = e[placed[b]];
       if (std::strcmp(x.id, y.id) == 0 || distance_km(x, y) > kSamePlaceKm) continue;
       parent[root(parent, placed[a])] = root(parent, placed[b]);
@@ -522,6 +550,7 @@ void SFC_check_file(int handle, const sfc_info& info, std::vector<int>* kept) {
   lim.file_clean = false;
   SfcLimitStats limits;
   std::vector<SfcDupEntry> entries;
+  if (info.count > 0) entries.reserve(static_cast<std::size_t>(info.count));
   sfc_report r;
   for (int n = 0;; ++n) {
     int index = n;

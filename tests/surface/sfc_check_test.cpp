@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
 #include <sstream>
 #include <string>
@@ -123,6 +124,49 @@ TEST_F(SfcCheck, DuplicatesResolvedByTime) {
     EXPECT_EQ(kept, c[2]) << c[0];
     EXPECT_EQ(lines_of(r.out, "Duplicates:"), c[3]) << c[0];
   }
+}
+
+// A dense network: ten thousand stations a few kilometres apart, each reporting twice (the
+// report nearer the hour stays), and two pairs of other stations far north, where a degree
+// of longitude is short: 0.99 km apart (one place, values that disagree: one is set aside)
+// and 1.01 km apart (two places).
+TEST(SfcCheckDense, EveryStationOnceAndOnePlaceWithinAKilometre) {
+  MESS_set(0, MESS_WARN);  // not the ten thousand lines of what was set aside
+  std::vector<SfcDupEntry> e;
+  auto add = [&e](const std::string& id, float lat, float lon, int time, float temp) {
+    SfcDupEntry x;
+    std::snprintf(x.id, sizeof x.id, "%s", id.c_str());
+    x.lat = lat, x.lon = lon, x.time = time, x.minutes = SFC_minutes_from_hour(time, 12, 0), x.temp = temp;
+    x.values = 1;
+    e.push_back(x);
+  };
+  char id[16];
+  for (int pass = 0; pass < 2; ++pass)
+    for (int k = 0; k < 10000; ++k) {
+      std::snprintf(id, sizeof id, "S%05d", k);
+      add(id, 10.0f + 0.02f * static_cast<float>(k % 100), -100.0f + 0.05f * static_cast<float>(k / 100),
+          pass == 0 ? 1140 : 1155, pass == 0 ? 10.0f : 11.0f);
+    }
+  const double degree = 111.195 * std::cos(70.0 * 3.14159265358979323846 / 180.0);  // km
+  add("NEAR1", 70.0f, 20.0f, 1200, 10.0f);
+  add("NEAR2", 70.0f, static_cast<float>(20.0 + 0.99 / degree), 1200, 20.0f);
+  add("FAR1", 70.0f, 30.0f, 1200, 10.0f);
+  add("FAR2", 70.0f, static_cast<float>(30.0 + 1.01 / degree), 1200, 20.0f);
+  SfcDupStats st;
+  const std::vector<char> keep = SFC_resolve_duplicates(e, &st);
+  ASSERT_EQ(keep.size(), e.size());
+  int first = 0, second = 0;
+  for (int k = 0; k < 10000; ++k) {
+    first += keep[static_cast<std::size_t>(k)];
+    second += keep[static_cast<std::size_t>(10000 + k)];
+  }
+  EXPECT_EQ(first, 0);
+  EXPECT_EQ(second, 10000);
+  EXPECT_EQ(std::string(keep.end() - 4, keep.end()), std::string("\1\0\1\1", 4));
+  EXPECT_EQ(st.dropped, 10001);
+  EXPECT_EQ(st.stations, 10001);
+  EXPECT_EQ(st.reports, 20002);
+  MESS_reset();
 }
 
 TEST(SfcCheckTime, MinutesFromTheHour) {
