@@ -101,6 +101,15 @@ int main(int argc, char** argv) {
   // and returned at each free cost the system fresh zeroed pages every time.
   mallopt(M_MMAP_THRESHOLD, 32 << 20);
   mallopt(M_TRIM_THRESHOLD, 64 << 20);
+  // The heap begins with room the system is asked to back with large pages: an hour's
+  // tables, reports and grids then cost a fault per 2 MB rather than one per 4 kB page, a
+  // tenth of the sample hour's processor time. A hint: where large pages are not to be had,
+  // nothing changes.
+  constexpr std::size_t heap_room = std::size_t{8} << 20;
+  if (void* room = std::malloc(heap_room)) {
+    ZAV_advise_large(room, heap_room);
+    std::free(room);
+  }
   SFC_connect();
   GIS_connect();
   RES_init(argc, argv, keyed, positional);
