@@ -128,7 +128,10 @@ void stub(R (*&f)(A...)) {
 NetcdfApi load() {
   NetcdfApi a;
   std::string why;
-  if (void* handle = dlopen(STACONT_NETCDF_LIBRARY, RTLD_NOW | RTLD_GLOBAL); handle != nullptr) {
+  // Bound lazily: of the thousands of functions the library and its HDF5, HTTP and TLS
+  // libraries call among themselves, a run uses a few; binding them all at once cost a
+  // fiftieth of the 50,000-station job.
+  if (void* handle = dlopen(STACONT_NETCDF_LIBRARY, RTLD_LAZY | RTLD_GLOBAL); handle != nullptr) {
     each(a, [&](const char* name, auto& f) {
       f = reinterpret_cast<std::remove_reference_t<decltype(f)>>(dlsym(handle, name));
       if (f == nullptr && why.empty()) why = std::string(name) + " is missing from " + STACONT_NETCDF_LIBRARY;

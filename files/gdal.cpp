@@ -122,7 +122,9 @@ struct Library {
 
 Library load() {
   Library lib;
-  void* handle = dlopen(STACONT_GDAL_LIBRARY, RTLD_NOW | RTLD_LOCAL);
+  // Bound lazily, as the netCDF library is: a run uses a few of the functions its
+  // libraries call among themselves.
+  void* handle = dlopen(STACONT_GDAL_LIBRARY, RTLD_LAZY | RTLD_LOCAL);
   if (handle == nullptr) {
     const char* error = dlerror();
     lib.missing = std::string("Unable to load the GDAL library: ") + (error != nullptr ? error : STACONT_GDAL_LIBRARY);
