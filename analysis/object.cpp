@@ -547,6 +547,23 @@ using IntLanes = int __attribute__((vector_size(4 * LANES)));
 using DoubleLanes = double __attribute__((vector_size(8 * LANES)));
 using WordLanes = std::uint64_t __attribute__((vector_size(8 * LANES)));
 
+// The weights of LANES squared distances by the operations of station_weight, and whether
+// each lies within r2 (1) or beyond (0, its weight 0). Inlined where it is used, so that it
+// takes the wide registers of the caller that has them.
+__attribute__((always_inline)) inline void lane_weights(const FloatLanes& d2, float r2, float kappa, DoubleLanes* w,
+                                                        IntLanes* inside) {
+  const IntLanes in = d2 <= r2;
+  const FloatLanes t = in ? d2 / kappa : FloatLanes{};
+  const DoubleLanes td = __builtin_convertvector(t, DoubleLanes);
+  DoubleLanes e;
+  exp_neg_core<DoubleLanes, WordLanes>(td, e);
+  FloatLanes ef = __builtin_convertvector(e, FloatLanes);
+  ef = (t > EXP_ZERO_FROM) ? FloatLanes{} : ef;
+  ef = in ? ef : FloatLanes{};
+  *w = __builtin_convertvector(ef, DoubleLanes);
+  *inside = in & 1;
+}
+
 // The weights of the block's points, LANES at a time, by the operations of station_weight.
 // d2 holds count squared distances and may be read up to LANES - 1 beyond them (the
 // lanes beyond give weights nobody reads).
@@ -559,16 +576,9 @@ void weigh_block(Scratch& sc, const float* d2s, int count, float r2, float kappa
     const std::size_t at = static_cast<std::size_t>(k);
     FloatLanes d2;
     std::memcpy(&d2, d2s + at, sizeof d2);
-    const IntLanes in = d2 <= r2;
-    const FloatLanes t = in ? d2 / kappa : FloatLanes{};
-    const DoubleLanes td = __builtin_convertvector(t, DoubleLanes);
-    DoubleLanes e;
-    exp_neg_core<DoubleLanes, WordLanes>(td, e);
-    FloatLanes ef = __builtin_convertvector(e, FloatLanes);
-    ef = (t > EXP_ZERO_FROM) ? FloatLanes{} : ef;
-    ef = in ? ef : FloatLanes{};
-    const DoubleLanes w = __builtin_convertvector(ef, DoubleLanes);
-    const IntLanes one = in & 1;
+    DoubleLanes w;
+    IntLanes one;
+    lane_weights(d2, r2, kappa, &w, &one);
     std::memcpy(&sc.weight[at], &w, sizeof w);
     std::memcpy(&sc.inside[at], &one, sizeof one);
   }
@@ -586,16 +596,9 @@ inline void corner_weights(const Geometry& g, int s, int i, int j, float kappa, 
   const FloatLanes ddx = (g.x[s] - ci) * g.dx;
   const FloatLanes ddy = (g.y[s] - cj) * g.dy;
   const FloatLanes d2 = ddx * ddx + ddy * ddy;
-  const IntLanes in = d2 <= g.r2;
-  const FloatLanes t = in ? d2 / kappa : FloatLanes{};
-  const DoubleLanes td = __builtin_convertvector(t, DoubleLanes);
-  DoubleLanes e;
-  exp_neg_core<DoubleLanes, WordLanes>(td, e);
-  FloatLanes ef = __builtin_convertvector(e, FloatLanes);
-  ef = (t > EXP_ZERO_FROM) ? FloatLanes{} : ef;
-  ef = in ? ef : FloatLanes{};
-  const DoubleLanes wd = __builtin_convertvector(ef, DoubleLanes);
-  const IntLanes one = in & 1;
+  DoubleLanes wd;
+  IntLanes one;
+  lane_weights(d2, g.r2, kappa, &wd, &one);
   std::memcpy(w, &wd, sizeof wd);
   std::memcpy(inside, &one, sizeof one);
 }
