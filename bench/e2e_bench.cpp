@@ -39,12 +39,12 @@
 #include <unordered_map>
 #include <vector>
 
+#include "bench/process.h"
 #include "config/mess.h"
 #include "config/missing.h"
 #include "surface/cty_read.h"
 #include "surface/sfc_read.h"
 
-extern char** environ;
 
 namespace {
 
@@ -72,50 +72,6 @@ std::string find_on_path(const std::string& name) {
     start = colon + 1;
   }
   return "";
-}
-
-struct Timing {
-  double wall = 0.0;  // seconds
-  double cpu = 0.0;   // user + system seconds of the child
-  double faults = 0;  // pages the child touched first (minor faults): most of its system time
-  int status = -1;    // exit status, -1 when it did not exit normally
-};
-
-// Runs argv in dir with standard output and error appended to log; the child's own
-// resource use comes from wait4, so other processes on the machine do not count in cpu.
-Timing run_process(const std::vector<std::string>& argv, const std::string& dir, const std::string& log,
-                   const std::vector<std::string>& extra_env = {}) {
-  Timing t;
-  std::vector<char*> args;
-  for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-  args.push_back(nullptr);
-  std::vector<std::string> env_store;
-  for (char** e = environ; *e != nullptr; ++e) env_store.emplace_back(*e);
-  for (const std::string& e : extra_env) env_store.push_back(e);
-  std::vector<char*> env;
-  for (std::string& e : env_store) env.push_back(e.data());
-  env.push_back(nullptr);
-
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addchdir_np(&actions, dir.c_str());
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 1, log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
-  posix_spawn_file_actions_adddup2(&actions, 1, 2);
-  const auto start = std::chrono::steady_clock::now();
-  pid_t pid = -1;
-  const int rc = posix_spawn(&pid, args[0], &actions, nullptr, args.data(), env.data());
-  posix_spawn_file_actions_destroy(&actions);
-  if (rc != 0) return t;
-  int status = 0;
-  rusage use{};
-  if (::wait4(pid, &status, 0, &use) != pid) return t;
-  t.wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  t.cpu = static_cast<double>(use.ru_utime.tv_sec + use.ru_stime.tv_sec) +
-          static_cast<double>(use.ru_utime.tv_usec + use.ru_stime.tv_usec) * 1e-6;
-  t.faults = static_cast<double>(use.ru_minflt);
-  if (WIFEXITED(status)) t.status = WEXITSTATUS(status);
-  return t;
 }
 
 // One station of the hour: identifier, position and temperature (F).
@@ -244,8 +200,8 @@ struct Setup {
                "DSET ^stations.dat\nDTYPE station\nSTNMAP ^stations.map\nUNDEF -9999.0\n"
                "TITLE sample surface temperature 12 UTC 14 March 2026\n"
                "TDEF 1 LINEAR 12Z14MAR2026 1HR\nVARS 1\nts 0 99 temperature (F)\nENDVARS\n");
-    const Timing map = run_process({stnmap, "-i", "stations.ctl"}, dir, dir + "/stnmap.log");
-    if (map.status != 0) {
+    const ProcessTimes map = run_in({stnmap, "-i", "stations.ctl"}, dir, dir + "/stnmap.log");
+    if (map.cpu < 0.0) {
       error = "stnmap failed; see " + dir + "/stnmap.log";
       grads.clear();
       return;
@@ -287,12 +243,6 @@ Setup& setup() {
   return s;
 }
 
-double median(std::vector<double> v) {
-  if (v.empty()) return 0.0;
-  std::sort(v.begin(), v.end());
-  const std::size_t n = v.size();
-  return n % 2 != 0 ? v[n / 2] : 0.5 * (v[n / 2 - 1] + v[n / 2]);
-}
 
 // True when the file begins as an encapsulated PostScript file does.
 bool is_eps(const std::string& path) {
@@ -308,21 +258,6 @@ long file_size(const std::string& path) {
   return ec ? -1 : static_cast<long>(n);
 }
 
-// The times of one job's runs.
-struct Series {
-  std::vector<double> wall, cpu, faults;
-  // Runs the job once; its times are kept when it succeeded (false when it failed).
-  bool run(const std::vector<std::string>& argv, const std::string& dir, const std::string& log,
-           const std::vector<std::string>& env = {}) {
-    const Timing t = run_process(argv, dir, log, env);
-    if (t.status != 0) return false;
-    wall.push_back(t.wall);
-    cpu.push_back(t.cpu);
-    faults.push_back(t.faults);
-    return true;
-  }
-};
-
 // Our job alone: runs whether or not GrADS is there.
 void BM_StacontJob(benchmark::State& state) {
   Setup& s = setup();
@@ -331,13 +266,7 @@ void BM_StacontJob(benchmark::State& state) {
     return;
   }
   Series ours;
-  for (auto _ : state) {
-    if (!ours.run(s.stacont_argv, s.dir, s.dir + "/stacont.log", s.stacont_env)) {
-      state.SkipWithError(("stacont failed; see " + s.dir + "/stacont.log").c_str());
-      break;
-    }
-    state.SetIterationTime(ours.wall.back());
-  }
+  if (!time_each_iteration(state, ours, s.stacont_argv, s.dir, s.dir + "/stacont.log", s.stacont_env)) return;
   if (!is_eps(s.dir + "/stacont.eps")) state.SkipWithError("stacont wrote no EPS file");
   state.counters["wall_s"] = median(ours.wall);
   state.counters["cpu_s"] = median(ours.cpu);

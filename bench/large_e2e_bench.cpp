@@ -37,7 +37,7 @@
 #include <string>
 #include <vector>
 
-#include "process.h"
+#include "bench/process.h"
 
 namespace {
 
@@ -66,38 +66,6 @@ std::string find_on_path(const std::string& name) {
   return "";
 }
 
-// Runs argv in dir with its output appended to log and the extra environment settings.
-ProcessTimes run_in(const std::vector<std::string>& argv, const std::string& dir, const std::string& log,
-                    const std::vector<std::string>& extra_env = {}) {
-  std::vector<char*> args;
-  for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-  args.push_back(nullptr);
-  std::vector<std::string> env_store;
-  for (char** e = environ; *e != nullptr; ++e) env_store.emplace_back(*e);
-  env_store.insert(env_store.end(), extra_env.begin(), extra_env.end());
-  std::vector<char*> env;
-  for (std::string& e : env_store) env.push_back(e.data());
-  env.push_back(nullptr);
-  posix_spawn_file_actions_t fa;
-  posix_spawn_file_actions_init(&fa);
-  posix_spawn_file_actions_addchdir_np(&fa, dir.c_str());
-  posix_spawn_file_actions_addopen(&fa, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&fa, 1, log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
-  posix_spawn_file_actions_adddup2(&fa, 1, 2);
-  const auto start = std::chrono::steady_clock::now();
-  pid_t pid = 0;
-  const int rc = posix_spawn(&pid, args[0], &fa, nullptr, args.data(), env.data());
-  posix_spawn_file_actions_destroy(&fa);
-  if (rc != 0) return {};
-  int status = 0;
-  rusage use{};
-  if (::wait4(pid, &status, 0, &use) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) return {};
-  ProcessTimes t;
-  t.wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  t.cpu = static_cast<double>(use.ru_utime.tv_sec + use.ru_stime.tv_sec) +
-          static_cast<double>(use.ru_utime.tv_usec + use.ru_stime.tv_usec) * 1e-6;
-  return t;
-}
 
 // The stations, written in both forms. Values are degrees Fahrenheit, one decimal as
 // stations report them.
@@ -163,12 +131,6 @@ double max_rel_diff(const std::vector<float>& a, const std::vector<float>& b) {
   return worst;
 }
 
-double median(std::vector<double> v) {
-  if (v.empty()) return 0.0;
-  std::sort(v.begin(), v.end());
-  const std::size_t n = v.size();
-  return n % 2 != 0 ? v[n / 2] : 0.5 * (v[n / 2 - 1] + v[n / 2]);
-}
 
 // The work directory with everything the programs read; built once per run.
 struct Setup {
@@ -237,17 +199,6 @@ Setup& setup() {
   return s;
 }
 
-struct Series {
-  std::vector<double> wall, cpu;
-  bool run(const std::vector<std::string>& argv, const std::string& dir, const std::string& log,
-           const std::vector<std::string>& env = {}) {
-    const ProcessTimes t = run_in(argv, dir, log, env);
-    if (t.cpu < 0.0) return false;
-    wall.push_back(t.wall);
-    cpu.push_back(t.cpu);
-    return true;
-  }
-};
 
 // The range of our grid beside that of the stations (4 to 79 F): an analysis that
 // went wrong leaves it, or leaves points empty.
@@ -270,13 +221,7 @@ void BM_LargeJob(benchmark::State& state) {
     return;
   }
   Series ours;
-  for (auto _ : state) {
-    if (!ours.run(s.ours_argv, s.dir, s.dir + "/ours.log", s.env)) {
-      state.SkipWithError(("stacont failed; see " + s.dir + "/ours.log").c_str());
-      return;
-    }
-    state.SetIterationTime(ours.wall.back());
-  }
+  if (!time_each_iteration(state, ours, s.ours_argv, s.dir, s.dir + "/ours.log", s.env)) return;
   state.counters["wall_s"] = median(ours.wall);
   state.counters["cpu_s"] = median(ours.cpu);
   grid_counters(state, s);

@@ -44,12 +44,6 @@ std::vector<std::string> job(const std::string& device) {
           "-pp", "gridx2", "-of", "none", "-de", device};
 }
 
-double median(std::vector<double> v) {
-  if (v.empty()) return 0.0;
-  std::sort(v.begin(), v.end());
-  return v[v.size() / 2];
-}
-
 void BM_PressurePagePng(benchmark::State& state) {
   const std::string dir = std::filesystem::temp_directory_path() / ("raster_bench." + std::to_string(::getpid()));
   std::filesystem::create_directories(dir);
