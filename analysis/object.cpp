@@ -705,7 +705,7 @@ bool build_chords(const Geometry& g, Buckets* b) {
     return *j0 <= *j1;
   };
   std::vector<std::size_t> first(static_cast<std::size_t>(g.ny) + 1, 0);  // points per row, then offsets
-  std::size_t total = 0, points = 0;
+  std::size_t points = 0;
   // The chords as found, station after station, with their rows: then placed row by row.
   std::vector<Buckets::Chord> found;
   std::vector<int> found_row;
@@ -724,20 +724,19 @@ bool build_chords(const Geometry& g, Buckets* b) {
       if (chord_of(g, *b, s, j, &c)) {
         ++start[static_cast<std::size_t>(j) + 1];
         first[static_cast<std::size_t>(j) + 1] += static_cast<std::size_t>(c.count);
-        ++total;
         points += static_cast<std::size_t>(c.count);
         found.push_back(c);
         found_row.push_back(j);
       }
-    if (total > MAX_CHORDS || points > MAX_POINTS) return false;
+    if (found.size() > MAX_CHORDS || points > MAX_POINTS) return false;
   }
   for (int j = 0; j < g.ny; ++j) {
     start[static_cast<std::size_t>(j) + 1] += start[static_cast<std::size_t>(j)];
     first[static_cast<std::size_t>(j) + 1] += first[static_cast<std::size_t>(j)];
   }
-  b->chords.reserve(total);
-  ZAV_advise_large(b->chords.data(), total * sizeof(Buckets::Chord));
-  b->chords.resize(total);
+  b->chords.reserve(found.size());
+  ZAV_advise_large(b->chords.data(), found.size() * sizeof(Buckets::Chord));
+  b->chords.resize(found.size());
   b->d2.reserve(points + LANES);
   ZAV_advise_large(b->d2.data(), (points + LANES) * sizeof(float));
   b->d2.assign(points + LANES, 0.0f);
@@ -1045,6 +1044,7 @@ class Loo {
   std::vector<std::array<PassStats, MAX_PASS>> stats;
   int passes = 0;
 };
+
 // The fast path's buckets, chords and per-thread storage for one station geometry and
 // radius. The buddy check's rounds analyse the same positions again with fewer values, so
 // they find them here rather than searching every station's chords once more.

@@ -54,7 +54,8 @@ class KeySet {
   }
   void insert(const char* text) {
     const std::size_t n = std::strlen(text);
-    if (n == 0 || n >= width || keys_.size() == keys_.capacity()) return;  // never asked for
+    if (n == 0 || n >= width) return;  // longer than any key asked for
+    if (keys_.size() == keys_.capacity()) reserve(std::max<std::size_t>(16, keys_.size()));
     std::size_t& slot = index_.slot(std::string_view(text, n), key_of());
     if (slot != IdIndex::none) return;
     slot = keys_.size();

@@ -7,7 +7,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <functional>
 #include <limits>
 #include <numeric>
 #include <string_view>
@@ -460,8 +459,6 @@ std::vector<char> SFC_resolve_duplicates(const std::vector<SfcDupEntry>& e, SfcD
   for (std::size_t i = 0; i < n; ++i)
     if (keep[i] && !missing(e[i].lat) && !missing(e[i].lon) && std::fabs(e[i].lat) <= 90.0f) by_lat.emplace_back(e[i].lat, i);
   std::sort(by_lat.begin(), by_lat.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
-  std::vector<std::size_t> placed(by_lat.size());
-  for (std::size_t a = 0; a < by_lat.size(); ++a) placed[a] = by_lat[a].second;
   std::vector<std::size_t> parent(n);
   std::iota(parent.begin(), parent.end(), std::size_t{0});
   std::vector<char> grouped(n, 0);
@@ -475,9 +472,11 @@ std::vector<char> SFC_resolve_duplicates(const std::vector<SfcDupEntry>& e, SfcD
     float lat, lon;
     double cos_lat;
   };
-  std::vector<Swept> sw(placed.size());
+  std::vector<std::size_t> placed(by_lat.size());
+  std::vector<Swept> sw(by_lat.size());
   const double rad = 3.14159265358979323846 / 180.0;
-  for (std::size_t a = 0; a < placed.size(); ++a) {
+  for (std::size_t a = 0; a < by_lat.size(); ++a) {
+    placed[a] = by_lat[a].second;
     const SfcDupEntry& x = e[placed[a]];
     sw[a] = Swept{x.lat, x.lon, std::cos(static_cast<double>(x.lat) * rad)};
   }
