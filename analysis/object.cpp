@@ -446,21 +446,17 @@ struct Buckets {
   // once: per row, the stations that reach it in station order, with the first and the
   // number of points of their chord and their offset from the row. Empty: the bands are
   // searched in every pass.
-  // The squared distances of the chords' points are kept too, row after row.
   struct Chord {
     int s, i0, count;
     float ddy;
-    std::size_t at;  // first point's squared distance in d2
   };
   std::vector<int> row_start;  // ny+1 offsets into chords
   std::vector<Chord> chords;
-  std::vector<float> d2;
 };
 
-// Chords and points kept at most (24 bytes a chord, 4 a point: 80 MB in all); beyond, the
-// bands are searched in every pass. 50,000 stations on 400 x 300 need a fifth of it.
+// Chords kept at most (16 bytes a chord: 32 MB); beyond, the bands are searched in every
+// pass. 50,000 stations on 400 x 300 need a fifth of it.
 constexpr std::size_t MAX_CHORDS = std::size_t{1} << 21;
-constexpr std::size_t MAX_POINTS = std::size_t{1} << 23;
 
 // Per-thread work storage, allocated before the threads start. The sums of the current
 // row are kept field by field in separate arrays (nf * nx each). The points the stations
@@ -587,7 +583,8 @@ void weigh_block(Scratch& sc, const float* d2s, int count, float r2, float kappa
 // The weights of station s at the four grid points around it, (i, j), (i + 1, j), (i, j + 1)
 // and (i + 1, j + 1), at once: station_weight's operations on four lanes. inside[c] is 0 where
 // the point lies beyond the radius (its weight is 0 then).
-inline void corner_weights(const Geometry& g, int s, int i, int j, float kappa, double* w, int* inside) {
+__attribute__((always_inline)) inline void corner_weights(const Geometry& g, int s, int i, int j, float kappa, double* w,
+                                                          int* inside) {
   static_assert(LANES == 4, "a lane per corner");
   const FloatLanes ci = {static_cast<float>(i), static_cast<float>(i + 1), static_cast<float>(i),
                          static_cast<float>(i + 1)};
@@ -601,6 +598,19 @@ inline void corner_weights(const Geometry& g, int s, int i, int j, float kappa, 
   lane_weights(d2, g.r2, kappa, &wd, &one);
   std::memcpy(w, &wd, sizeof wd);
   std::memcpy(inside, &one, sizeof one);
+}
+
+// The squared distances of the points of chord c from its station at column xs, LANES at a
+// time: out is written up to LANES - 1 beyond the chord (the next chord's overwrite them).
+inline void chord_d2(float xs, float dx, const Buckets::Chord& c, float* out) {
+  static_assert(LANES == 4, "four columns a step");
+  const FloatLanes ddy2 = FloatLanes{} + c.ddy * c.ddy;
+  for (int k = 0; k < c.count; k += LANES) {
+    const IntLanes col = IntLanes{0, 1, 2, 3} + (c.i0 + k);
+    const FloatLanes ddx = (xs - __builtin_convertvector(col, FloatLanes)) * dx;
+    const FloatLanes d2 = ddx * ddx + ddy2;
+    std::memcpy(out + k, &d2, sizeof d2);
+  }
 }
 
 // Adds the block's stations, in station order, to the sums of the points they reach.
@@ -626,11 +636,12 @@ void add_block(const PassSpec& p, int nf, int nx, Scratch& sc) {
       double* sw = sc.sum_w.data() + base;
       int* sn = sc.sum_n.data() + base;
       const double dv = v;
+      // A point beyond the radius has the weight 0, and adding 0 leaves a sum as it is
+      // (a sum is never -0): no test a point.
       for (int k = 0; k < r.count; ++k) {
-        if (!m[k]) continue;
         ss[k] += dv * w[k];
         sw[k] += w[k];
-        sn[k] += 1;
+        sn[k] += m[k];
       }
     }
   }
@@ -663,7 +674,7 @@ inline bool chord_of(const Geometry& g, const Buckets& b, int s, int j, Buckets:
   const int i0 = std::max(0, ceil_int(xs - reach));
   const int i1 = std::min(g.nx - 1, floor_int(xs + reach));
   if (i1 < i0) return false;
-  *c = Buckets::Chord{s, i0, i1 - i0 + 1, ddy, 0};
+  *c = Buckets::Chord{s, i0, i1 - i0 + 1, ddy};
   return true;
 }
 
@@ -694,66 +705,48 @@ inline void row_chords(const Geometry& g, const Buckets& b, int j, Visit&& visit
 }
 
 // The chords of every row, when there are few enough; false leaves the bands to be searched.
-// Stations are taken in order, so each row's chords are in station order.
+// Stations are taken in order, so each row's chords are in station order. Room is made for
+// every row a station's circle spans, and the chords go straight to their rows: no list of
+// them as found is held besides, which on a dense network would be as large again.
 bool build_chords(const Geometry& g, Buckets* b) {
-  std::vector<int> start(static_cast<std::size_t>(g.ny) + 1, 0);
   auto rows = [&](int s, int* j0, int* j1) {
-    const double ys = g.y[s];
-    if (!(ys >= -b->ry && ys <= g.ny - 1 + b->ry)) return false;
+    const double xs = g.x[s], ys = g.y[s];
+    if (!(ys >= -b->ry && ys <= g.ny - 1 + b->ry) || !(xs >= -b->rx && xs <= g.nx - 1 + b->rx)) return false;
     *j0 = std::max(0, ceil_int(ys - b->ry));
     *j1 = std::min(g.ny - 1, floor_int(ys + b->ry));
     return *j0 <= *j1;
   };
-  std::vector<std::size_t> first(static_cast<std::size_t>(g.ny) + 1, 0);  // points per row, then offsets
-  std::size_t points = 0;
-  // The chords as found, station after station, with their rows: then placed row by row.
-  std::vector<Buckets::Chord> found;
-  std::vector<int> found_row;
-  {
-    // Room for as many as the stations may have, so that the lists are not copied as they grow.
-    const double per_station = std::floor(2.0 * b->ry) + 1.0;
-    const double most = std::min(static_cast<double>(MAX_CHORDS) + 1.0, per_station * g.n);
-    found.reserve(static_cast<std::size_t>(most));
-    found_row.reserve(static_cast<std::size_t>(most));
+  std::vector<int> start(static_cast<std::size_t>(g.ny) + 1, 0);
+  std::size_t room = 0;
+  for (int s = 0; s < g.n; ++s) {
+    int j0 = 0, j1 = 0;
+    if (!rows(s, &j0, &j1)) continue;
+    for (int j = j0; j <= j1; ++j) ++start[static_cast<std::size_t>(j) + 1];
+    room += static_cast<std::size_t>(j1 - j0 + 1);
+    if (room > MAX_CHORDS) return false;
   }
+  for (int j = 0; j < g.ny; ++j) start[static_cast<std::size_t>(j) + 1] += start[static_cast<std::size_t>(j)];
+  b->chords.reserve(room);
+  ZAV_advise_large(b->chords.data(), room * sizeof(Buckets::Chord));
+  b->chords.resize(room);
+  std::vector<int> fill(start.begin(), start.end() - 1);
   for (int s = 0; s < g.n; ++s) {
     int j0 = 0, j1 = 0;
     if (!rows(s, &j0, &j1)) continue;
     Buckets::Chord c{};
     for (int j = j0; j <= j1; ++j)
-      if (chord_of(g, *b, s, j, &c)) {
-        ++start[static_cast<std::size_t>(j) + 1];
-        first[static_cast<std::size_t>(j) + 1] += static_cast<std::size_t>(c.count);
-        points += static_cast<std::size_t>(c.count);
-        found.push_back(c);
-        found_row.push_back(j);
-      }
-    if (found.size() > MAX_CHORDS || points > MAX_POINTS) return false;
+      if (chord_of(g, *b, s, j, &c)) b->chords[static_cast<std::size_t>(fill[static_cast<std::size_t>(j)]++)] = c;
   }
+  // A circle that passes between two columns leaves its row a place short: close the gaps.
+  int to = 0;
   for (int j = 0; j < g.ny; ++j) {
-    start[static_cast<std::size_t>(j) + 1] += start[static_cast<std::size_t>(j)];
-    first[static_cast<std::size_t>(j) + 1] += first[static_cast<std::size_t>(j)];
+    const int from = start[static_cast<std::size_t>(j)], end = fill[static_cast<std::size_t>(j)];
+    start[static_cast<std::size_t>(j)] = to;
+    if (from != to) std::copy(b->chords.begin() + from, b->chords.begin() + end, b->chords.begin() + to);
+    to += end - from;
   }
-  b->chords.reserve(found.size());
-  ZAV_advise_large(b->chords.data(), found.size() * sizeof(Buckets::Chord));
-  b->chords.resize(found.size());
-  b->d2.reserve(points + LANES);
-  ZAV_advise_large(b->d2.data(), (points + LANES) * sizeof(float));
-  b->d2.assign(points + LANES, 0.0f);
-  std::vector<int> fill(start.begin(), start.end() - 1);
-  for (std::size_t k = 0; k < found.size(); ++k) {
-    Buckets::Chord c = found[k];
-    const std::size_t j = static_cast<std::size_t>(found_row[k]);
-    c.at = first[j];
-    first[j] += static_cast<std::size_t>(c.count);
-    float* d2 = b->d2.data() + c.at;
-    const float xs = g.x[c.s];
-    for (int p = 0; p < c.count; ++p) {
-      const float ddx = (xs - static_cast<float>(c.i0 + p)) * g.dx;
-      d2[p] = ddx * ddx + c.ddy * c.ddy;
-    }
-    b->chords[static_cast<std::size_t>(fill[j]++)] = c;
-  }
+  start[static_cast<std::size_t>(g.ny)] = to;
+  b->chords.resize(static_cast<std::size_t>(to));
   b->row_start = std::move(start);
   return true;
 }
@@ -769,10 +762,9 @@ void fast_row(const Geometry& g, const Buckets& b, const PassSpec& p, Field* fie
   std::fill(sc.sum_w.begin(), sc.sum_w.begin() + static_cast<std::ptrdiff_t>(cells), 0.0);
   std::fill(sc.sum_n.begin(), sc.sum_n.begin() + static_cast<std::ptrdiff_t>(cells), 0);
   const int cap = block_size(g.nx);
-  // The block's squared distances: those kept with the chords (a row's are contiguous),
-  // else computed here.
-  const bool kept = !b.row_start.empty();
-  const float* d2 = kept ? nullptr : sc.d2.data();
+  // The block's squared distances are worked out as its stations are taken: cheaper than
+  // reading them back from memory that would have to hold every chord's.
+  const float* d2 = sc.d2.data();
   int used = 0;
   auto flush = [&] {
     weigh_block(sc, d2, used, g.r2, p.kappa);
@@ -781,16 +773,7 @@ void fast_row(const Geometry& g, const Buckets& b, const PassSpec& p, Field* fie
   };
   row_chords(g, b, j, [&](const Buckets::Chord& c) {
     if (used + c.count > cap) flush();
-    if (kept) {
-      if (used == 0) d2 = b.d2.data() + c.at;
-    } else {
-      const float xs = g.x[c.s];
-      float* out = sc.d2.data() + used;
-      for (int k = 0; k < c.count; ++k) {
-        const float ddx = (xs - static_cast<float>(c.i0 + k)) * g.dx;
-        out[k] = ddx * ddx + c.ddy * c.ddy;
-      }
-    }
+    chord_d2(g.x[c.s], g.dx, c, sc.d2.data() + used);
     sc.reach.push_back(Scratch::Reach{c.s, c.i0, c.count, used});
     used += c.count;
   });
@@ -917,6 +900,90 @@ struct Params {
   float converg;
 };
 
+// The leave-one-out values of one field after pass p at every station (see Loo), with their
+// statistics. Where the processor has them, the corner weights take one wide register (the
+// same operations, so the same bits).
+__attribute__((target_clones("avx2", "default")))
+void loo_stations(const Geometry& g, const Field& fd, int p, float kappa, int min_sta, float* corner, float* value,
+                  PassStats* stats) {
+  const float* q = p == 1 ? fd.data : fd.resid.data();
+  PassStats& st = *stats;
+  st = PassStats{};
+  double sum = 0.0, sum_sq = 0.0;
+  // The sums of the points around a station some stations ahead are asked for before
+  // they are read: they lie all over the grid.
+  constexpr int ahead = 8;
+  for (int s = 0; s < g.n; ++s) {
+    if (s + ahead < g.n) {
+      const float xa = g.x[s + ahead], ya = g.y[s + ahead];
+      if (xa >= 0.0f && ya >= 0.0f && xa < static_cast<float>(g.nx - 1) && ya < static_cast<float>(g.ny - 1)) {
+        const Sums* k = fd.keep.data() + static_cast<std::size_t>(ya) * g.nx + static_cast<std::size_t>(xa);
+        __builtin_prefetch(k);
+        __builtin_prefetch(k + 1);
+        __builtin_prefetch(k + g.nx);
+        __builtin_prefetch(k + g.nx + 1);
+      }
+    }
+    float* cor = corner + 4 * static_cast<std::size_t>(s);
+    float& out = value[static_cast<std::size_t>(s)];
+    out = MISSING;
+    const float xs = g.x[s], ys = g.y[s];
+    const float v = fd.data[s];
+    if (v == MISSING || !(xs >= 0.0f && ys >= 0.0f && xs <= static_cast<float>(g.nx - 1) &&
+                          ys <= static_cast<float>(g.ny - 1))) {
+      cor[0] = cor[1] = cor[2] = cor[3] = MISSING;
+      continue;
+    }
+    const int i = static_cast<int>(std::floor(xs));
+    const int j = static_cast<int>(std::floor(ys));
+    if (i + 1 > g.nx - 1 || j + 1 > g.ny - 1) {
+      cor[0] = cor[1] = cor[2] = cor[3] = MISSING;
+      continue;
+    }
+    bool all = true;
+    double wc[4];
+    int inc[4];
+    corner_weights(g, s, i, j, kappa, wc, inc);
+    for (int c = 0; c < 4; ++c) {
+      const int ci = i + (c & 1), cj = j + (c >> 1);
+      const std::size_t at = static_cast<std::size_t>(cj) * g.nx + ci;
+      const Sums& kept = fd.keep[at];
+      double sw = kept.w, ss = kept.s;
+      int nn = kept.n;
+      const double w = wc[c];
+      const bool own = q[s] != MISSING && inc[c] != 0;
+      if (own) {
+        ss -= static_cast<double>(q[s]) * w;
+        sw -= w;
+        nn -= 1;
+      }
+      float gv = MISSING;
+      if (sw > 0.0 && nn >= min_sta && !(own && sw < 1e-8 * kept.w)) {
+        if (p == 1)
+          gv = tiny_to_zero(static_cast<float>(ss / sw));
+        else if (cor[c] != MISSING)
+          gv = tiny_to_zero(static_cast<float>(static_cast<double>(cor[c]) + ss / sw));
+      }
+      cor[c] = gv;
+      all = all && gv != MISSING;
+    }
+    if (!all) continue;
+    const double fx = xs - static_cast<float>(i), fy = ys - static_cast<float>(j);
+    const double a = (1.0 - fx) * (1.0 - fy) * cor[0] + fx * (1.0 - fy) * cor[1] +
+                     (1.0 - fx) * fy * cor[2] + fx * fy * cor[3];
+    out = static_cast<float>(a);
+    const double e = static_cast<double>(v) - out;
+    sum += e;
+    sum_sq += e * e;
+    st.max_abs = std::max(st.max_abs, std::fabs(e));
+    ++st.count;
+  }
+  if (st.count > 0) {
+    st.bias = sum / st.count;
+    st.rms = std::sqrt(sum_sq / st.count);
+  }
+}
+
 // Leave-one-out values: what the other stations give at a station's position with the
 // same weights. After pass p the analysis at a grid point P is
 //   g_p(P) = g_{p-1}(P) + S_p(P) / W_p(P),   S_p = sum_s w_p(P,s) q_s,   W_p = sum_s w_p(P,s),
@@ -955,83 +1022,8 @@ class Loo {
   void pass(const Geometry& g, std::vector<Field>& fields, int p, float kappa, int min_sta) {
     passes = p;
     for (std::size_t f = 0; f < fields.size(); ++f) {
-      const Field& fd = fields[f];
-      const float* q = p == 1 ? fd.data : fd.resid.data();
       PassStats& st = stats[f][static_cast<std::size_t>(p - 1)];
-      st = PassStats{};
-      double sum = 0.0, sum_sq = 0.0;
-      // The sums of the points around a station some stations ahead are asked for before
-      // they are read: they lie all over the grid.
-      constexpr int ahead = 8;
-      for (int s = 0; s < g.n; ++s) {
-        if (s + ahead < g.n) {
-          const float xa = g.x[s + ahead], ya = g.y[s + ahead];
-          if (xa >= 0.0f && ya >= 0.0f && xa < static_cast<float>(g.nx - 1) && ya < static_cast<float>(g.ny - 1)) {
-            const Sums* k = fd.keep.data() + static_cast<std::size_t>(ya) * g.nx + static_cast<std::size_t>(xa);
-            __builtin_prefetch(k);
-            __builtin_prefetch(k + 1);
-            __builtin_prefetch(k + g.nx);
-            __builtin_prefetch(k + g.nx + 1);
-          }
-        }
-        float* cor = &corner[f][4 * static_cast<std::size_t>(s)];
-        float& out = value[f][static_cast<std::size_t>(s)];
-        out = MISSING;
-        const float xs = g.x[s], ys = g.y[s];
-        const float v = fd.data[s];
-        if (v == MISSING || !(xs >= 0.0f && ys >= 0.0f && xs <= static_cast<float>(g.nx - 1) &&
-                              ys <= static_cast<float>(g.ny - 1))) {
-          cor[0] = cor[1] = cor[2] = cor[3] = MISSING;
-          continue;
-        }
-        const int i = static_cast<int>(std::floor(xs));
-        const int j = static_cast<int>(std::floor(ys));
-        if (i + 1 > g.nx - 1 || j + 1 > g.ny - 1) {
-          cor[0] = cor[1] = cor[2] = cor[3] = MISSING;
-          continue;
-        }
-        bool all = true;
-        double wc[4];
-        int inc[4];
-        corner_weights(g, s, i, j, kappa, wc, inc);
-        for (int c = 0; c < 4; ++c) {
-          const int ci = i + (c & 1), cj = j + (c >> 1);
-          const std::size_t at = static_cast<std::size_t>(cj) * g.nx + ci;
-          const Sums& kept = fd.keep[at];
-          double sw = kept.w, ss = kept.s;
-          int nn = kept.n;
-          const double w = wc[c];
-          const bool own = q[s] != MISSING && inc[c] != 0;
-          if (own) {
-            ss -= static_cast<double>(q[s]) * w;
-            sw -= w;
-            nn -= 1;
-          }
-          float gv = MISSING;
-          if (sw > 0.0 && nn >= min_sta && !(own && sw < 1e-8 * kept.w)) {
-            if (p == 1)
-              gv = tiny_to_zero(static_cast<float>(ss / sw));
-            else if (cor[c] != MISSING)
-              gv = tiny_to_zero(static_cast<float>(static_cast<double>(cor[c]) + ss / sw));
-          }
-          cor[c] = gv;
-          all = all && gv != MISSING;
-        }
-        if (!all) continue;
-        const double fx = xs - static_cast<float>(i), fy = ys - static_cast<float>(j);
-        const double a = (1.0 - fx) * (1.0 - fy) * cor[0] + fx * (1.0 - fy) * cor[1] +
-                         (1.0 - fx) * fy * cor[2] + fx * fy * cor[3];
-        out = static_cast<float>(a);
-        const double e = static_cast<double>(v) - out;
-        sum += e;
-        sum_sq += e * e;
-        st.max_abs = std::max(st.max_abs, std::fabs(e));
-        ++st.count;
-      }
-      if (st.count > 0) {
-        st.bias = sum / st.count;
-        st.rms = std::sqrt(sum_sq / st.count);
-      }
+      loo_stations(g, fields[f], p, kappa, min_sta, corner[f].data(), value[f].data(), &st);
     }
     if (after_pass) after_pass(p, kappa);
   }
@@ -1071,7 +1063,6 @@ struct FastStore {
       if (!build_chords(g, &buckets)) {
         std::vector<int>().swap(buckets.row_start);
         std::vector<Buckets::Chord>().swap(buckets.chords);
-        std::vector<float>().swap(buckets.d2);
       }
       scratch.resize(thread_count(g, buckets));
       const std::size_t cells = static_cast<std::size_t>(g.nx) * static_cast<std::size_t>(nf);
