@@ -412,20 +412,56 @@ bool missing_marker(std::string_view s) {
   return false;
 }
 
+// Plain decimals ("-97.1234", "52.5"), nearly all that a table holds: the digits as an
+// integer and one division by a power of ten. Both are exact (below 2^53 and 10^22), so
+// the quotient is the correctly rounded value that from_chars gives. false for any other
+// form, which from_chars then reads.
+bool plain_decimal(std::string_view s, double* v) {
+  static constexpr double kPow10[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                      1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+  std::size_t i = !s.empty() && s.front() == '-' ? 1 : 0;
+  const bool negative = i == 1;
+  std::uint64_t m = 0;
+  int digits = 0, decimals = 0;
+  bool point = false;
+  for (; i < s.size(); ++i) {
+    const char c = s[i];
+    if (digit(c)) {
+      if (++digits > 15) return false;
+      m = m * 10 + static_cast<std::uint64_t>(c - '0');
+      decimals += point ? 1 : 0;
+    } else if (c == '.' && !point) {
+      point = true;
+    } else {
+      return false;
+    }
+  }
+  if (digits == 0) return false;
+  const double x = static_cast<double>(m) / kPow10[decimals];
+  *v = negative ? -x : x;
+  return true;
+}
+
+// What a number read means: nothing a station measures comes near 1e12 (beyond it a value
+// would not even fit the report's floats), and -9999 or -999 stand for no value.
+Val range(const double* v) {
+  if (!(std::fabs(*v) < 1e12)) return Val::kBad;
+  if (*v <= -9990.0 || *v == -999.0) return Val::kMissing;
+  return Val::kValue;
+}
+
 // A number of a field: blanks around it, an optional sign, a final '+' ("10+": at least).
 Val number(std::string_view s, double* v) {
   s = trim(s);
   if (s.empty()) return Val::kMissing;
+  if (plain_decimal(s, v)) return range(v);
   if (!digit(s.front()) && missing_marker(s)) return Val::kMissing;
   if (s.front() == '+') s.remove_prefix(1);
   if (!s.empty() && s.back() == '+') s.remove_suffix(1);
   if (s.empty()) return Val::kBad;
   const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), *v);
-  // Nothing a station measures comes near 1e12; beyond it a value would not even fit the
-  // report's floats.
-  if (ec != std::errc() || end != s.data() + s.size() || !(std::fabs(*v) < 1e12)) return Val::kBad;
-  if (*v <= -9990.0 || *v == -999.0) return Val::kMissing;
-  return Val::kValue;
+  if (ec != std::errc() || end != s.data() + s.size()) return Val::kBad;
+  return range(v);
 }
 
 // Visibility: a number, "10+", or a fraction as METAR writes it ("1/2", "1 1/2", "M1/4",
@@ -767,6 +803,20 @@ struct Reader {
   const Layout& lay;
   CsvStats& stats;
   std::vector<ObsRec>& out;
+  // The time of the row before: the rows of a table mostly share one, and reading it again
+  // would be a fifth of the row's work.
+  std::string last_when;
+  ObsTime last_time{};
+  bool last_ok = false;
+
+  bool time_of(std::string_view when, ObsTime* t) {
+    if (when != last_when || last_when.empty()) {
+      last_when.assign(when);
+      last_ok = parse_time(when, &last_time);
+    }
+    *t = last_time;
+    return last_ok;
+  }
 
   std::string_view field(int index) const {
     const auto& f = state.fields;
@@ -790,7 +840,7 @@ void Reader::row(std::string_view row_text, long order) {
   const std::string_view id = trim(field(lay.station));
   const std::string_view when = trim(field(lay.time));
   ObsTime t{};
-  if (!parse_time(when, &t)) {
+  if (!time_of(when, &t)) {
     ++stats.bad_rows;
     return;
   }
@@ -1031,7 +1081,7 @@ int CSV_read(std::string_view text, const char* name, std::vector<ObsRec>* out, 
   for (std::size_t p = lay.body; p < text.size(); p = line_after(text, p)) ++lines;
   out->reserve(out->size() + std::min<std::size_t>(lines, 100000));  // more rows grow it as usual
   ZAV_advise_large(out->data() + out->size(), (out->capacity() - out->size()) * sizeof(ObsRec));
-  Reader reader{lay, st, *out};
+  Reader reader{lay, st, *out, {}, {}, false};
   long order = 0;
   std::size_t pos = lay.body;
   while (pos < text.size()) {
