@@ -6,7 +6,9 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <map>
 #include <string>
 #include <vector>
@@ -139,6 +141,54 @@ TEST(CsvRead, ReportTextFillsMissingColumns) {
                         "1:kind=2", "1:cor=1", "1:temp=64.4", "1:wdir=180", "1:wspd=12"})
     check(obs, e);  // columns first (70 F, not 21 C), then A3005, SLP101, CLR, 18 C = 64.4 F
   EXPECT_EQ(obs[0].text_hash, MTR_text_hash("KDEN 011153Z 00000KT 10SM CLR 21/20 A3005 RMK AO2 SLP101"));
+}
+
+// Numbers in every form a table may write them come out as the correctly rounded value
+// (strtod's), whether read by the short way for plain decimals or the general one; what is
+// no number is missing or bad. Random plain decimals of up to 15 digits test the short way.
+TEST(CsvRead, NumbersAsCorrectlyRounded) {
+  struct Form {
+    const char* text;
+    bool value;  // else missing or bad
+  };
+  std::vector<Form> forms = {{"52.5", true},          {"-97.1234", true}, {"0.1", true},     {"-0", true},
+                             {"5.", true},            {".5", true},       {"-.5", true},     {"0000012.50", true},
+                             {"999999999999.5", true}, {"1e2", true},     {"1.5e-3", true},  {"+5", true},
+                             {"10+", true},           {"-998.9", true},   {"1234567890123456", false},
+                             {"1.2.3", false},        {"12-3", false},    {"-", false},      {"--", false},
+                             {"-9999", false},        {"-999.0", false},  {".", false},      {"- 5", false}};
+  std::vector<std::string> random;
+  unsigned seed = 20261208;
+  for (int k = 0; k < 2000; ++k) {
+    seed = seed * 1103515245u + 12345u;
+    const int digits = 1 + static_cast<int>(seed >> 16) % 15;
+    std::string t = seed & 1 ? "-" : "";
+    for (int d = 0; d < digits; ++d) {
+      seed = seed * 1103515245u + 12345u;
+      t += static_cast<char>('0' + (seed >> 16) % 10);
+    }
+    seed = seed * 1103515245u + 12345u;
+    t.insert(t.size() - static_cast<std::size_t>((seed >> 16) % static_cast<unsigned>(digits)), ".");
+    random.push_back(t);
+  }
+  // Beyond 1e12 a value is refused, and -9999 and below stand for none.
+  for (const std::string& t : random) {
+    const double x = std::strtod(t.c_str(), nullptr);
+    forms.push_back({t.c_str(), std::fabs(x) < 1e12 && x > -9990.0 && x != -999.0});
+  }
+  std::string text = "station,valid,tmpf\n";
+  for (const Form& f : forms) text += std::string("X,2026-03-14 12:00,") + f.text + "\n";
+  std::vector<ObsRec> obs;
+  ASSERT_EQ(CSV_read(text, "t", &obs, nullptr), 1);
+  ASSERT_EQ(obs.size(), forms.size());
+  for (std::size_t k = 0; k < forms.size(); ++k) {
+    std::string plain = forms[k].text;
+    if (plain.front() == '+') plain.erase(0, 1);
+    if (plain.back() == '+') plain.pop_back();
+    const float want = forms[k].value ? static_cast<float>(std::strtod(plain.c_str(), nullptr)) : -9999.0f;
+    EXPECT_EQ(obs[k].r.temp, want) << forms[k].text;
+    EXPECT_EQ(std::signbit(obs[k].r.temp), std::signbit(want)) << forms[k].text;
+  }
 }
 
 }  // namespace
