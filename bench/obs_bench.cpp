@@ -42,7 +42,7 @@ void BM_collection(benchmark::State& state, const char* name, int day, int hour)
   want.year = 2019, want.month = day == 1 ? 7 : 12, want.day = day, want.hour = hour, want.minute = 0;
   long chosen = 0;
   for (auto _ : state) {
-    std::vector<ObsRec> obs;
+    ObsList obs;
     ObsStats stats;
     OBS_read_reports(text, &obs, &stats);
     chosen = static_cast<long>(OBS_choose(obs, want, &stats).size());
@@ -62,7 +62,7 @@ void BM_station_table(benchmark::State& state) {
   }
   long rows = 0;
   for (auto _ : state) {
-    std::vector<ObsRec> obs;
+    ObsList obs;
     CsvStats stats;
     CSV_read(text, "SFC_obs.csv", &obs, &stats);
     rows = static_cast<long>(obs.size());

@@ -39,10 +39,8 @@ constexpr int MTR_NO_TIME = -2147483647 - 1;
 constexpr int MTR_FIRST_YEAR = 1902;
 constexpr int MTR_LAST_YEAR = 2037;
 
-// One observation as read from a collection, an hourly file or a station table, with what
-// choosing one report per station and hour needs beyond its values.
-struct ObsRec {
-  sfc_report r;            // the values; r.time is the observation time hhmm
+// What choosing one report per station and hour needs of an observation beyond its values.
+struct ObsMeta {
   std::int32_t secs;       // observation time in seconds since 1970, MTR_NO_TIME when only
                            // the day and time are known
   std::int32_t day;        // day of the month of the observation, -9999 when absent
@@ -52,6 +50,32 @@ struct ObsRec {
   std::int32_t corrected;  // 1 for a correction (COR, or a corrected bulletin)
   std::uint64_t text_hash; // of the report text, for telling identical repeats
   std::int32_t order;      // position in the file
+};
+
+// One observation as read from a collection, an hourly file or a station table.
+struct ObsRec : ObsMeta {
+  sfc_report r;  // the values; r.time is the observation time hhmm
+};
+
+// The observations of a file: the reports, and beside them what choosing needs of each.
+// Two arrays rather than one of ObsRec, so that the reports chosen stay where they were
+// read and are handed on without a copy (on a dense network, tens of megabytes).
+struct ObsList {
+  std::vector<sfc_report> reports;
+  std::vector<ObsMeta> meta;
+
+  std::size_t size() const { return reports.size(); }
+  bool empty() const { return reports.empty(); }
+  void push_back(const ObsRec& o) {
+    reports.push_back(o.r);
+    meta.push_back(o);
+  }
+  ObsRec at(std::size_t k) const {
+    ObsRec o;
+    static_cast<ObsMeta&>(o) = meta.at(k);
+    o.r = reports.at(k);
+    return o;
+  }
 };
 
 // Counts of one decoding: groups of the report body that did not decode.

@@ -14,7 +14,6 @@
 #include "config/mess.h"
 #include "config/missing.h"
 #include "config/string.h"
-#include "config/system.h"
 #include "files/date.h"
 
 namespace {
@@ -802,7 +801,7 @@ void set_weather(sfc_report& r, std::string_view wx) {
 struct Reader {
   const Layout& lay;
   CsvStats& stats;
-  std::vector<ObsRec>& out;
+  ObsList& out;
   // The time of the row before: the rows of a table mostly share one, and reading it again
   // would be a fifth of the row's work.
   std::string last_when;
@@ -850,9 +849,9 @@ void Reader::row(std::string_view row_text, long order) {
     return;
   }
   // Built in place; taken back when the row has no station after all.
-  ObsRec& o = out.emplace_back();
-  SFC_initialize(&o.r);
-  sfc_report& r = o.r;
+  sfc_report& r = out.reports.emplace_back();
+  ObsMeta& o = out.meta.emplace_back();
+  SFC_initialize(&r);
   r.type = 1;  // a report with values, as the text forms mark theirs
   o.secs = t.secs;
   o.day = t.day;
@@ -1036,7 +1035,8 @@ void Reader::row(std::string_view row_text, long order) {
   } else if (decoded && id.empty() && good_station(std::string_view(d.r.id, strnlen(d.r.id, sizeof d.r.id)))) {
     std::memcpy(r.id, d.r.id, sizeof r.id);
   } else {
-    out.pop_back();
+    out.reports.pop_back();
+    out.meta.pop_back();
     ++stats.bad_rows;
     return;
   }
@@ -1062,7 +1062,7 @@ int CSV_is_table(std::string_view head) {
   return find_header(head, &lay) == Header::kFound ? 1 : 0;
 }
 
-int CSV_read(std::string_view text, const char* name, std::vector<ObsRec>* out, CsvStats* stats) {
+int CSV_read(std::string_view text, const char* name, ObsList* out, CsvStats* stats) {
   CsvStats local;
   CsvStats& st = stats ? *stats : local;
   st = CsvStats{};
@@ -1075,12 +1075,14 @@ int CSV_read(std::string_view text, const char* name, std::vector<ObsRec>* out, 
                names_of(station ? Fld::kStation : Fld::kTime).c_str());
     return 0;
   }
-  std::vector<ObsRec> discard;
+  ObsList discard;
   if (!out) out = &discard;
   std::size_t lines = 0;
   for (std::size_t p = lay.body; p < text.size(); p = line_after(text, p)) ++lines;
-  out->reserve(out->size() + std::min<std::size_t>(lines, 100000));  // more rows grow it as usual
-  ZAV_advise_large(out->data() + out->size(), (out->capacity() - out->size()) * sizeof(ObsRec));
+  // More rows grow the lists as usual.
+  const std::size_t room = out->size() + std::min<std::size_t>(lines, 100000);
+  out->reports.reserve(room);
+  out->meta.reserve(room);
   Reader reader{lay, st, *out, {}, {}, false};
   long order = 0;
   std::size_t pos = lay.body;

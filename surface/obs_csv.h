@@ -44,4 +44,4 @@ int CSV_is_table(std::string_view head);
 // warning naming the columns it looked for when the header has no station or no time
 // column. stats may be null; when given it is overwritten. out may be null: rows are then
 // only counted.
-int CSV_read(std::string_view text, const char* name, std::vector<ObsRec>* out, CsvStats* stats);
+int CSV_read(std::string_view text, const char* name, ObsList* out, CsvStats* stats);

@@ -18,7 +18,6 @@
 #include "config/mess.h"
 #include "config/missing.h"
 #include "config/string.h"
-#include "config/system.h"
 #include "files/files.h"
 #include "surface/cty_tool.h"
 #include "surface/id_index.h"
@@ -92,7 +91,7 @@ void month_of(int day, int ref_day, int* year, int* month) {
 }
 
 struct Reader {
-  std::vector<ObsRec>* out = nullptr;
+  ObsList* out = nullptr;
   ObsStats* stats = nullptr;
   // The bulletin being read.
   bool other_kind = false, bulletin_corrected = false, bulletin_speci = false;
@@ -253,7 +252,7 @@ void each_line(std::string_view text, F&& f) {
 
 // Observation time in seconds, dated in the month of the hour asked for when the report
 // gives only its day.
-int obs_secs(const ObsRec& o, const DateRec& want) {
+int obs_secs(const ObsMeta& o, const DateRec& want) {
   if (o.secs != MTR_NO_TIME) return o.secs;
   if (o.day == MISSING_INT || o.hour == MISSING_INT) return MTR_NO_TIME;
   int y = want.year, m = want.month;
@@ -392,11 +391,12 @@ void known_call_signs(std::vector<sfc_report>* reports) {
   }
 }
 
-long count_stations(const std::vector<ObsRec>& obs) {
-  IdIndex ids(obs.size());
+long count_stations(const ObsList& obs) {
+  const std::vector<sfc_report>& r = obs.reports;
+  IdIndex ids(r.size());
   long count = 0;
-  for (std::size_t k = 0; k < obs.size(); ++k) {
-    std::size_t& slot = ids.slot(obs[k].r.id, [&](std::size_t i) { return std::string_view(obs[i].r.id); });
+  for (std::size_t k = 0; k < r.size(); ++k) {
+    std::size_t& slot = ids.slot(r[k].id, [&](std::size_t i) { return std::string_view(r[i].id); });
     if (slot != IdIndex::none) continue;
     slot = k;
     ++count;
@@ -406,7 +406,7 @@ long count_stations(const std::vector<ObsRec>& obs) {
 
 }  // namespace
 
-void OBS_read_reports(std::string_view text, std::vector<ObsRec>* out, ObsStats* stats) {
+void OBS_read_reports(std::string_view text, ObsList* out, ObsStats* stats) {
   if (out == nullptr || stats == nullptr) return;
   Reader reader;
   reader.out = out;
@@ -417,12 +417,13 @@ void OBS_read_reports(std::string_view text, std::vector<ObsRec>* out, ObsStats*
   stats->stations = count_stations(*out);
 }
 
-int OBS_file_hour(const std::vector<ObsRec>& obs, int year, int month, DateRec* date) {
+int OBS_file_hour(const ObsList& list, int year, int month, DateRec* date) {
+  const std::vector<ObsMeta>& obs = list.meta;
   if (date == nullptr) return 0;
   // Reports that carry only their day are dated near the day most of them have, in the
   // month given or, when none is, in a month of 31 days whose name is not told.
   std::unordered_map<int, long> days;
-  for (const ObsRec& o : obs)
+  for (const ObsMeta& o : obs)
     if (o.secs == MTR_NO_TIME && o.day != MISSING_INT) ++days[o.day];
   int ref_day = MISSING_INT;
   long most = 0;
@@ -436,7 +437,7 @@ int OBS_file_hour(const std::vector<ObsRec>& obs, int year, int month, DateRec* 
   ref.day = ref_day;
   // Routine reports by the hour they stand for: 11:51 and 12:05 stand for 12 UTC.
   std::unordered_map<long long, long> count;
-  for (const ObsRec& o : obs) {
+  for (const ObsMeta& o : obs) {
     if (o.kind != MTR_ROUTINE) continue;
     const long long t = obs_secs(o, ref);
     if (t == MTR_NO_TIME) continue;
@@ -460,35 +461,43 @@ int OBS_file_hour(const std::vector<ObsRec>& obs, int year, int month, DateRec* 
   return 1;
 }
 
-std::vector<sfc_report> OBS_choose(const std::vector<ObsRec>& obs, const DateRec& date, ObsStats* stats) {
-  std::vector<sfc_report> chosen;
+namespace {
+
+// The reports OBS_choose keeps, as their places in obs, in the order of their stations' first
+// reports. Every place is at least its own position in the list, as a station's report
+// comes no earlier than the station's first: the reports can be gathered forward in place.
+std::vector<std::size_t> choose(const ObsList& list, const DateRec& date, ObsStats* stats) {
+  std::vector<std::size_t> chosen;
   DateRec want = date;
   want.minute = 0;
   want.second = 0;
   const int hour = secs_of(want.year, want.month, want.day, want.hour, 0);
   if (hour == MTR_NO_TIME) return chosen;
+  const std::vector<ObsMeta>& obs = list.meta;
+  const std::vector<sfc_report>& reports = list.reports;
   struct Best {
     std::size_t index;  // into obs
     int secs;
   };
   // The stations in the order they first appear, found by their identifiers (which point
-  // into obs); a table of tens of thousands of stations must not cost a string per row.
+  // into the reports); a table of tens of thousands of stations must not cost a string per row.
   std::vector<Best> best;
   IdIndex where(obs.size());
   best.reserve(obs.size());
   long duplicates = 0, corrections = 0;
   for (std::size_t k = 0; k < obs.size(); ++k) {
-    const ObsRec& o = obs[k];
+    const ObsMeta& o = obs[k];
     const int t = obs_secs(o, want);
     if (t == MTR_NO_TIME || t < hour - kBefore || t > hour + kAfter) continue;
-    std::size_t& at = where.slot(o.r.id, [&](std::size_t i) { return std::string_view(obs[best[i].index].r.id); });
+    std::size_t& at =
+        where.slot(reports[k].id, [&](std::size_t i) { return std::string_view(reports[best[i].index].id); });
     if (at == IdIndex::none) {
       at = best.size();
       best.push_back(Best{k, t});
       continue;
     }
     Best& b = best[at];
-    const ObsRec& cur = obs[b.index];
+    const ObsMeta& cur = obs[b.index];
     if (t == b.secs && o.kind == cur.kind) {
       // The same observation again: a repeat, a correction, or a later version.
       if (o.text_hash == cur.text_hash) {
@@ -508,12 +517,10 @@ std::vector<sfc_report> OBS_choose(const std::vector<ObsRec>& obs, const DateRec
     if (better) b = Best{k, t};
   }
   chosen.reserve(best.size());
-  ZAV_advise_large(chosen.data(), chosen.capacity() * sizeof(sfc_report));
   long specials = 0;
   for (const Best& b : best) {
-    const ObsRec& o = obs[b.index];
-    if (o.kind == MTR_SPECIAL) ++specials;
-    chosen.push_back(o.r);
+    if (obs[b.index].kind == MTR_SPECIAL) ++specials;
+    chosen.push_back(b.index);
   }
   if (stats != nullptr) {
     stats->duplicates = duplicates;
@@ -521,6 +528,16 @@ std::vector<sfc_report> OBS_choose(const std::vector<ObsRec>& obs, const DateRec
     stats->specials = specials;
     stats->chosen = static_cast<long>(chosen.size());
   }
+  return chosen;
+}
+
+}  // namespace
+
+std::vector<sfc_report> OBS_choose(const ObsList& obs, const DateRec& date, ObsStats* stats) {
+  std::vector<sfc_report> chosen;
+  const std::vector<std::size_t> keep = choose(obs, date, stats);
+  chosen.reserve(keep.size());
+  for (const std::size_t k : keep) chosen.push_back(obs.reports[k]);
   return chosen;
 }
 
@@ -580,7 +597,7 @@ bool OBS_read_file(const char* name, const char* path, int form, std::vector<sfc
     *date = want;
     return true;
   }
-  std::vector<ObsRec> obs;
+  ObsList obs;
   ObsStats stats;
   if (form == SFC_FORM_TABLE) {
     CsvStats csv;
@@ -603,7 +620,12 @@ bool OBS_read_file(const char* name, const char* path, int form, std::vector<sfc
     date_from_modtime(path, &want);
   }
   *date = want;
-  *reports = OBS_choose(obs, want, &stats);
+  // The reports kept are gathered to the front of those read, and handed on as they are.
+  const std::vector<std::size_t> keep = choose(obs, want, &stats);
+  for (std::size_t i = 0; i < keep.size(); ++i)
+    if (keep[i] != i) obs.reports[i] = obs.reports[keep[i]];
+  obs.reports.resize(keep.size());
+  *reports = std::move(obs.reports);
   known_call_signs(reports);
   for (const sfc_report& r : *reports)
     if (r.lat == MISSING && !CTY_known(r.id)) ++stats.not_in_db;

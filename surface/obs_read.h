@@ -37,17 +37,17 @@ struct ObsStats {
 // Reads every report of a collection, hourly file or list of reports (a file kind of
 // FILE_type) into out. Reports of hourly files are dated by their date lines; the others
 // carry only their day (secs MTR_NO_TIME), dated when an hour is chosen.
-void OBS_read_reports(std::string_view text, std::vector<ObsRec>* out, ObsStats* stats);
+void OBS_read_reports(std::string_view text, ObsList* out, ObsStats* stats);
 
 // The hour a file's observations are for when the caller does not say: the latest hour
 // with at least half as many routine reports as the best hour. year and month (-9999 when
 // not known) date the reports that carry only their day. Fills date (year, month, day,
 // hour) and returns 1, or 0 when there are no observations with a time.
-int OBS_file_hour(const std::vector<ObsRec>& obs, int year, int month, DateRec* date);
+int OBS_file_hour(const ObsList& obs, int year, int month, DateRec* date);
 
 // Keeps one report per station for the hour of date (year, month, day and hour; the
 // minute is ignored) and returns them in the order of their stations' first reports.
-std::vector<sfc_report> OBS_choose(const std::vector<ObsRec>& obs, const DateRec& date, ObsStats* stats);
+std::vector<sfc_report> OBS_choose(const ObsList& obs, const DateRec& date, ObsStats* stats);
 
 // Reads a file of reports, a station table or a frontal bulletin (form SFC_FORM_REPORTS,
 // SFC_FORM_TABLE or SFC_FORM_BULLETIN) from path and keeps the reports of the hour it is

@@ -427,7 +427,7 @@ void obs(const Input& in) {
     if (got == MTR_DECODED) check(obs);
     MTR_text_hash(text);
   } else if (in.first % 4 == 1) {
-    std::vector<ObsRec> out;
+    ObsList out;
     CsvStats s;
     const int table = CSV_is_table(text);
     int read = 1;
@@ -436,12 +436,13 @@ void obs(const Input& in) {
     if (s.rows != s.used + s.bad_rows + s.long_rows || s.used < 0 || s.bad_rows < 0 || s.long_rows < 0 || s.raw < 0 ||
         s.bad_values < 0 || static_cast<long>(out.size()) != s.used)
       broken("CSV counts");
-    for (const ObsRec& o : out) check(o);
+    for (std::size_t k = 0; k < out.size(); ++k) check(out.at(k));
   } else if (in.first % 4 == 2) {
-    std::vector<ObsRec> obs;
+    ObsList obs;
     ObsStats stats;
     OBS_read_reports(text, &obs, &stats);
-    for (const ObsRec& o : obs) check(o);
+    if (obs.meta.size() != obs.reports.size()) broken("observations without their reports");
+    for (std::size_t k = 0; k < obs.size(); ++k) check(obs.at(k));
     DateRec date;
     DATE_init(&date);
     // Dated by the caller (the first byte's bit) or by the reports alone.

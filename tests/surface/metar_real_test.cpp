@@ -78,9 +78,11 @@ TEST(MetarReal, ProgramAgreesWithIndependentReading) {
   for (const auto& [name, rows] : cases) {
     const std::string path = real_data(name);
     if (path.empty()) GTEST_SKIP() << name << " is not among the real observations";
-    std::vector<ObsRec> program;
+    ObsList read;
     ObsStats stats;
-    OBS_read_reports(read_file(path), &program, &stats);
+    OBS_read_reports(read_file(path), &read, &stats);
+    std::vector<ObsRec> program;
+    for (std::size_t k = 0; k < read.size(); ++k) program.push_back(read.at(k));
     std::map<Key, std::vector<const ObsRec*>> by_key;
     for (const ObsRec& p : program) by_key[{p.r.id, p.day, p.hour, p.minute, p.kind}].push_back(&p);
     long shown = 0;

@@ -44,20 +44,21 @@ std::string value_of(const ObsRec& o, const std::string& f) {
 
 // Checks "field=value" of the first observation, "k:field=value" of observation k,
 // "#n:field=value" of the observation of row n; a number is compared to 0.001 after rounding.
-void check(const std::vector<ObsRec>& obs, const std::string& expect) {
+void check(const ObsList& obs, const std::string& expect) {
   std::size_t k = 0;
   std::string e = expect;
   if (const auto colon = e.find(':'); colon != std::string::npos && colon < e.find('=')) {
     const std::string at = e.substr(0, colon);
-    const auto row = [&](const ObsRec& o) { return o.order == std::stoi(at.substr(1)); };
-    k = at[0] == '#' ? static_cast<std::size_t>(std::find_if(obs.begin(), obs.end(), row) - obs.begin()) : std::stoul(at);
+    const auto row = [&](const ObsMeta& o) { return o.order == std::stoi(at.substr(1)); };
+    k = at[0] == '#' ? static_cast<std::size_t>(std::find_if(obs.meta.begin(), obs.meta.end(), row) - obs.meta.begin())
+                     : std::stoul(at);
     e = e.substr(colon + 1);
   }
   const auto eq = e.find('=');
   const std::string field = e.substr(0, eq);
   std::string want = e.substr(eq + 1);
   ASSERT_LT(k, obs.size()) << expect;
-  const std::string got = value_of(obs[k], field);
+  const std::string got = value_of(obs.at(k), field);
   char* end = nullptr;
   const double w = std::strtod(want.c_str(), &end);
   if (!want.empty() && *end == '\0' && field != "id" && field != "cov" && field != "tot" && field != "wx")
@@ -78,7 +79,7 @@ TEST_P(CsvCases, Values) {
   if (path.empty()) GTEST_SKIP() << c[1] << " is not among the real observations";
   const std::string text = read_file(path);
   EXPECT_EQ(CSV_is_table(text.substr(0, 4096)), 1);
-  std::vector<ObsRec> obs;
+  ObsList obs;
   CsvStats st;
   const auto t0 = std::chrono::steady_clock::now();
   ASSERT_EQ(CSV_read(text, c[0].c_str(), &obs, &st), 1);
@@ -99,7 +100,7 @@ INSTANTIATE_TEST_SUITE_P(Tables, CsvCases, ::testing::ValuesIn(surface_cases::ro
 TEST(CsvRead, RefusesHeadersWithoutStationOrTime) {
   for (const Case& r : surface_cases::rows("obs_csv_cases.txt", "refused")) {
     EXPECT_EQ(CSV_is_table(r[0]), 0) << r[0];
-    std::vector<ObsRec> obs;
+    ObsList obs;
     testing::internal::CaptureStderr();
     EXPECT_EQ(CSV_read(r[0], "t.csv", &obs, nullptr), 0) << r[0];
     EXPECT_EQ(testing::internal::GetCapturedStderr(), r[1]);
@@ -113,13 +114,13 @@ TEST(CsvRead, LongRowsUnclosedQuotesAndHostileBytes) {
   const char hostile[] = "N\0\x01\xff,1993-03-12 06:00,2\n";
   text += std::string(hostile, sizeof hostile - 1);
   text += "OK," + std::string(9000, ' ') + "1993-03-12 06:00,3\n";
-  std::vector<ObsRec> obs;
+  ObsList obs;
   CsvStats st;
   ASSERT_EQ(CSV_read(text, "t", &obs, &st), 1);
   EXPECT_EQ(st.long_rows, 2);
   EXPECT_EQ(st.bad_rows, 1);  // the identifier with control bytes
   ASSERT_EQ(st.used, 1);
-  EXPECT_STREQ(obs[0].r.id, "OK");
+  EXPECT_STREQ(obs.reports[0].id, "OK");
 
 }
 
@@ -132,7 +133,7 @@ TEST(CsvRead, ReportTextFillsMissingColumns) {
       "station,valid,tmpf,metar\n"
       "KDEN,2019-07-01 11:53,70.0,KDEN 011153Z 00000KT 10SM CLR 21/20 A3005 RMK AO2 SLP101\n"
       ",2019-07-01 12:10,,SPECI KBOS 011210Z COR 18012KT 10SM CLR 18/17 A2992\n";
-  std::vector<ObsRec> obs;
+  ObsList obs;
   CsvStats st;
   ASSERT_EQ(CSV_read(text, "t", &obs, &st), 1);
   EXPECT_EQ(st.raw, 2);
@@ -140,7 +141,7 @@ TEST(CsvRead, ReportTextFillsMissingColumns) {
   for (const char* e : {"temp=70", "alt=30.05", "slpr=1010.1", "cov=C", "tot=0", "kind=1", "1:id=KBOS",
                         "1:kind=2", "1:cor=1", "1:temp=64.4", "1:wdir=180", "1:wspd=12"})
     check(obs, e);  // columns first (70 F, not 21 C), then A3005, SLP101, CLR, 18 C = 64.4 F
-  EXPECT_EQ(obs[0].text_hash, MTR_text_hash("KDEN 011153Z 00000KT 10SM CLR 21/20 A3005 RMK AO2 SLP101"));
+  EXPECT_EQ(obs.meta[0].text_hash, MTR_text_hash("KDEN 011153Z 00000KT 10SM CLR 21/20 A3005 RMK AO2 SLP101"));
 }
 
 // Numbers in every form a table may write them come out as the correctly rounded value
@@ -178,7 +179,7 @@ TEST(CsvRead, NumbersAsCorrectlyRounded) {
   }
   std::string text = "station,valid,tmpf\n";
   for (const Form& f : forms) text += std::string("X,2026-03-14 12:00,") + f.text + "\n";
-  std::vector<ObsRec> obs;
+  ObsList obs;
   ASSERT_EQ(CSV_read(text, "t", &obs, nullptr), 1);
   ASSERT_EQ(obs.size(), forms.size());
   for (std::size_t k = 0; k < forms.size(); ++k) {
@@ -186,8 +187,8 @@ TEST(CsvRead, NumbersAsCorrectlyRounded) {
     if (plain.front() == '+') plain.erase(0, 1);
     if (plain.back() == '+') plain.pop_back();
     const float want = forms[k].value ? static_cast<float>(std::strtod(plain.c_str(), nullptr)) : -9999.0f;
-    EXPECT_EQ(obs[k].r.temp, want) << forms[k].text;
-    EXPECT_EQ(std::signbit(obs[k].r.temp), std::signbit(want)) << forms[k].text;
+    EXPECT_EQ(obs.reports[k].temp, want) << forms[k].text;
+    EXPECT_EQ(std::signbit(obs.reports[k].temp), std::signbit(want)) << forms[k].text;
   }
 }
 

@@ -36,14 +36,14 @@ class ObsRead : public ::testing::TestWithParam<S> {
     return {
         // A file's text, or "@name" of the case folder: the number of observations read.
         {"read", [this](const Row& r) {
-           obs_.clear(), stats_ = ObsStats{};
+           obs_ = ObsList{}, stats_ = ObsStats{};
            OBS_read_reports(r[1][0] == '@' ? read_file(S(STACONT_SOURCE_DIR) + "/tests/surface/data/" + r[1].substr(1)) : r[1],
                             &obs_, &stats_);
            return std::to_string(obs_.size());
          }},
         {"ids", [this](const Row&) {
            S s;
-           for (const ObsRec& o : obs_) s += o.r.id + S(" ");
+           for (const sfc_report& o : obs_.reports) s += o.id + S(" ");
            return s;
          }},
         // A value of observation k: a number field of its report, or ncld, corrected, time.
@@ -87,7 +87,7 @@ class ObsRead : public ::testing::TestWithParam<S> {
            return (ok ? date(d) : "refused") + (", kept " + std::to_string(kept.size()));
          }}};
   }
-  std::vector<ObsRec> obs_;
+  ObsList obs_;
   ObsStats stats_;
 };
 
