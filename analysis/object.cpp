@@ -30,7 +30,6 @@
 #include "config/missing.h"
 #include "config/resrc.h"
 #include "config/string.h"
-#include "config/system.h"
 #include "plot/maptran.h"
 
 namespace {
@@ -727,7 +726,6 @@ bool build_chords(const Geometry& g, Buckets* b) {
   }
   for (int j = 0; j < g.ny; ++j) start[static_cast<std::size_t>(j) + 1] += start[static_cast<std::size_t>(j)];
   b->chords.reserve(room);
-  ZAV_advise_large(b->chords.data(), room * sizeof(Buckets::Chord));
   b->chords.resize(room);
   std::vector<int> fill(start.begin(), start.end() - 1);
   for (int s = 0; s < g.n; ++s) {

@@ -2,7 +2,6 @@
 #include "config/system.h"
 
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/time.h>
 #include <unistd.h>
 
@@ -128,16 +127,3 @@ std::string ZAV_package_dir() {
 
 void ZAV_reset_state() { st = SystemState{}; }
 
-void ZAV_advise_large(const void* block, std::size_t bytes) {
-#ifdef MADV_HUGEPAGE
-  constexpr std::uintptr_t huge = std::uintptr_t{2} << 20;
-  if (block == nullptr || bytes < 2 * huge) return;
-  // The whole large pages inside the block; the kernel takes the hint per large page.
-  const std::uintptr_t from = (reinterpret_cast<std::uintptr_t>(block) + huge - 1) & ~(huge - 1);
-  const std::uintptr_t to = (reinterpret_cast<std::uintptr_t>(block) + bytes) & ~(huge - 1);
-  if (to > from) ::madvise(reinterpret_cast<void*>(from), to - from, MADV_HUGEPAGE);
-#else
-  (void)block;
-  (void)bytes;
-#endif
-}

@@ -31,11 +31,6 @@ float ZAV_sleep_time();
 int ZAV_back_proc();
 int ZAV_get_pid();
 long ZAV_get_virt_mem();
-// Asks for large pages under a block of several megabytes that is about to be filled (a
-// vector just reserved): one fault per 2 MB rather than per 4 kB page, which for the tens of
-// megabytes of a dense network's reports is a good part of the reading. A hint: nothing
-// changes where the system does not take it.
-void ZAV_advise_large(const void* block, std::size_t bytes);
 
 // The package directory of an installed program (holding data/ and etc/): found from the
 // program's own place, <prefix>/bin/stacont -> <prefix>/zav; "" for a program run where it

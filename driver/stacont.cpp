@@ -101,15 +101,9 @@ int main(int argc, char** argv) {
   // and returned at each free cost the system fresh zeroed pages every time.
   mallopt(M_MMAP_THRESHOLD, 32 << 20);
   mallopt(M_TRIM_THRESHOLD, 64 << 20);
-  // The heap begins with room the system is asked to back with large pages: an hour's
-  // tables, reports and grids then cost a fault per 2 MB rather than one per 4 kB page, a
-  // tenth of the sample hour's processor time. A hint: where large pages are not to be had,
-  // nothing changes.
-  constexpr std::size_t heap_room = std::size_t{8} << 20;
-  if (void* room = std::malloc(heap_room)) {
-    ZAV_advise_large(room, heap_room);
-    std::free(room);
-  }
+  // No large pages are asked for: where a virtual machine hands memory left idle back to
+  // its host, a fresh 2 MB page costs more than the 4 kB pages a run actually touches, and
+  // an hourly run always starts on idle memory.
   SFC_connect();
   GIS_connect();
   RES_init(argc, argv, keyed, positional);
