@@ -49,16 +49,17 @@ class KeySet {
   void reserve(std::size_t more) {
     keys_.reserve(keys_.size() + more);
     IdIndex index(keys_.capacity());
-    for (std::size_t i = 0; i < keys_.size(); ++i) index.slot(keys_[i].data(), key_of()) = i;
+    for (std::size_t i = 0; i < keys_.size(); ++i)
+      index.slot(keys_[i].data(), key_of()) = static_cast<std::uint32_t>(i);
     index_ = std::move(index);
   }
   void insert(const char* text) {
     const std::size_t n = std::strlen(text);
     if (n == 0 || n >= width) return;  // longer than any key asked for
     if (keys_.size() == keys_.capacity()) reserve(std::max<std::size_t>(16, keys_.size()));
-    std::size_t& slot = index_.slot(std::string_view(text, n), key_of());
+    std::uint32_t& slot = index_.slot(std::string_view(text, n), key_of());
     if (slot != IdIndex::none) return;
-    slot = keys_.size();
+    slot = static_cast<std::uint32_t>(keys_.size());
     Key& k = keys_.emplace_back();
     std::memcpy(k.data(), text, n);
   }

@@ -396,9 +396,9 @@ long count_stations(const ObsList& obs) {
   IdIndex ids(r.size());
   long count = 0;
   for (std::size_t k = 0; k < r.size(); ++k) {
-    std::size_t& slot = ids.slot(r[k].id, [&](std::size_t i) { return std::string_view(r[i].id); });
+    std::uint32_t& slot = ids.slot(r[k].id, [&](std::size_t i) { return std::string_view(r[i].id); });
     if (slot != IdIndex::none) continue;
-    slot = k;
+    slot = static_cast<std::uint32_t>(k);
     ++count;
   }
   return count;
@@ -489,10 +489,10 @@ std::vector<std::size_t> choose(const ObsList& list, const DateRec& date, ObsSta
     const ObsMeta& o = obs[k];
     const int t = obs_secs(o, want);
     if (t == MTR_NO_TIME || t < hour - kBefore || t > hour + kAfter) continue;
-    std::size_t& at =
+    std::uint32_t& at =
         where.slot(reports[k].id, [&](std::size_t i) { return std::string_view(reports[best[i].index].id); });
     if (at == IdIndex::none) {
-      at = best.size();
+      at = static_cast<std::uint32_t>(best.size());
       best.push_back(Best{k, t});
       continue;
     }

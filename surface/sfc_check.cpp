@@ -91,9 +91,18 @@ struct Limit {
   float high_cut = 0.0f;
 };
 
+// A limit of a plain value, as the quick pass over a report reads it.
+struct ValueCut {
+  float sfc_report::*member;
+  float low_cut, high_cut;
+};
+
 // ---- module state ----
 struct Limits {
   std::vector<Limit> limits;
+  // The limits of plain values again, side by side: a report that passes them all (nearly
+  // every one) is held against the others only.
+  std::vector<ValueCut> cuts;
   bool on = false;
   bool loaded = false;
   std::string name;  // the name the limits were loaded by
@@ -206,6 +215,7 @@ void drop(const sfc_report& r, const Limit& l, float value, SfcLimitStats* stats
 
 int SFC_limits_load(const char* name) {
   lim.limits.clear();
+  lim.cuts.clear();
   lim.on = false;
   lim.loaded = true;
   lim.file_clean = false;
@@ -252,6 +262,7 @@ int SFC_limits_load(const char* name) {
     l.high = to_report_units(*field, l.units, l.high);
     l.low_cut = missing(l.low) ? -std::numeric_limits<float>::infinity() : l.low - slack(l.low);
     l.high_cut = missing(l.high) ? std::numeric_limits<float>::infinity() : l.high + slack(l.high);
+    if (field->access == Access::value) lim.cuts.push_back(ValueCut{field->member, l.low_cut, l.high_cut});
     lim.limits.push_back(std::move(l));
   }
   FILE_close(f);
@@ -274,9 +285,16 @@ int SFC_limits_apply(sfc_report* r, SfcLimitStats* stats) {
     stats->fields.clear();
     for (const Limit& l : lim.limits) stats->fields.emplace_back(l.field->name, 0L);
   }
+  bool values_pass = true;
+  for (const ValueCut& c : lim.cuts) {
+    const float v = r->*c.member;
+    values_pass = values_pass && (missing(v) || (!(v < c.low_cut) && !(v > c.high_cut)));
+  }
+  if (values_pass && lim.cuts.size() == lim.limits.size()) return 0;
   int dropped = 0;
   for (std::size_t i = 0; i < lim.limits.size(); ++i) {
     const Limit& l = lim.limits[i];
+    if (values_pass && l.field->access == Access::value) continue;
     auto check = [&](float* v) {
       if (missing(*v) || (!(*v < l.low_cut) && !(*v > l.high_cut))) return;
       drop(*r, l, *v, stats, i);
@@ -428,22 +446,22 @@ std::vector<char> SFC_resolve_duplicates(const std::vector<SfcDupEntry>& e, SfcD
   for (std::size_t i = 0; i < n; ++i) {
     const std::string_view id = e[i].id;
     if (id.empty()) continue;
-    std::size_t& j = best.slot(id, [&](std::size_t k) { return std::string_view(e[k].id); });
+    std::uint32_t& j = best.slot(id, [&](std::size_t k) { return std::string_view(e[k].id); });
     if (j == IdIndex::none) {
-      j = i;
+      j = static_cast<std::uint32_t>(i);
       continue;
     }
     if (same_report(e[i], e[j])) {
       // The same report sent twice: nothing to resolve. The later stays, as it would if it
       // corrected something the comparison does not look at.
       keep[j] = 0;
-      j = i;
+      j = static_cast<std::uint32_t>(i);
       continue;
     }
     ++count[id];
     const std::size_t loser = nearer(e[i], i, e[j], j) ? j : i;
     keep[loser] = 0;
-    j = loser == j ? i : j;
+    j = static_cast<std::uint32_t>(loser == j ? i : j);
     MESS_print(MESS_MESS, "Duplicate: %s report of %s set aside for the one of %s\n", e[i].id, hhmm(e[loser].time).c_str(),
                hhmm(e[j].time).c_str());
     ++s.dropped;

@@ -345,8 +345,28 @@ constexpr std::array kTable = {
 static_assert(std::is_sorted(kTable.begin(), kTable.end(),
                              [](const Entry& a, const Entry& b) { return a.name < b.name; }));
 
+// The name last looked up and its entry: the plot loop asks for the same variable report
+// after report.
+struct LookupState {
+  char name[sizeof VarRec::name] = {};
+  const Entry* entry = nullptr;
+  bool known = false;
+};
+LookupState last_lookup;
+
+const Entry* find_entry(const VarRec& var);
+
 // The table entry of a record's name: its text up to the first '-', in any case.
 const Entry* lookup(const VarRec& var) {
+  if (!last_lookup.known || std::memcmp(last_lookup.name, var.name, sizeof var.name) != 0) {
+    std::memcpy(last_lookup.name, var.name, sizeof var.name);
+    last_lookup.entry = find_entry(var);
+    last_lookup.known = true;
+  }
+  return last_lookup.entry;
+}
+
+const Entry* find_entry(const VarRec& var) {
   char key[sizeof var.name];
   std::size_t n = 0;
   for (; n < sizeof key - 1 && var.name[n] && var.name[n] != '-'; ++n)
