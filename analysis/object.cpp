@@ -612,9 +612,16 @@ inline void chord_d2(float xs, float dx, const Buckets::Chord& c, float* out) {
   }
 }
 
-// Adds the block's stations, in station order, to the sums of the points they reach.
-template <bool First>
-void add_block(const PassSpec& p, int nf, int nx, Scratch& sc) {
+// Adds the block's stations, in station order, to the sums of the points they reach, four
+// points a step. A point beyond the radius has the weight 0, and so have the lanes past a
+// chord's end; adding 0 leaves a sum as it is (a sum is never -0), so the sums are those of
+// adding each station's points one by one. The lanes past the end reach at most LANES - 1
+// places beyond the row's sums (the next field's, or the room kept after the last). Where
+// the processor has them, the lanes are one wide register (the same operations and bits).
+__attribute__((target_clones("avx2", "default")))
+void add_block(const PassSpec& p, bool first, int nf, int nx, Scratch& sc) {
+  using LongLanes = std::int64_t __attribute__((vector_size(8 * LANES)));
+  static_assert(LANES == 4, "four points a step");
   const double* wt = sc.weight.data();
   const int* in = sc.inside.data();
   for (const Scratch::Reach& r : sc.reach) {
@@ -622,7 +629,7 @@ void add_block(const PassSpec& p, int nf, int nx, Scratch& sc) {
     const int* m = in + r.at;
     for (int f = 0; f < nf; ++f) {
       float v = p.src[f][r.s];
-      if (First && v == MISSING && p.subst != MISSING) {
+      if (first && v == MISSING && p.subst != MISSING) {
         bool any = false;
         for (int k = 0; k < r.count; ++k) any = any || m[k] != 0;
         if (!any) continue;
@@ -634,13 +641,24 @@ void add_block(const PassSpec& p, int nf, int nx, Scratch& sc) {
       double* ss = sc.sum_s.data() + base;
       double* sw = sc.sum_w.data() + base;
       int* sn = sc.sum_n.data() + base;
-      const double dv = v;
-      // A point beyond the radius has the weight 0, and adding 0 leaves a sum as it is
-      // (a sum is never -0): no test a point.
-      for (int k = 0; k < r.count; ++k) {
-        ss[k] += dv * w[k];
-        sw[k] += w[k];
-        sn[k] += m[k];
+      const DoubleLanes dv = DoubleLanes{} + static_cast<double>(v);
+      for (int k = 0; k < r.count; k += LANES) {
+        const LongLanes wide_left = LongLanes{0, 1, 2, 3} < (r.count - k);
+        const IntLanes left = IntLanes{0, 1, 2, 3} < (r.count - k);
+        DoubleLanes wk, s, t;
+        IntLanes mk, n;
+        std::memcpy(&wk, w + k, sizeof wk);
+        std::memcpy(&mk, m + k, sizeof mk);
+        wk = wide_left ? wk : DoubleLanes{};
+        std::memcpy(&s, ss + k, sizeof s);
+        std::memcpy(&t, sw + k, sizeof t);
+        std::memcpy(&n, sn + k, sizeof n);
+        s += dv * wk;
+        t += wk;
+        n += mk & left;
+        std::memcpy(ss + k, &s, sizeof s);
+        std::memcpy(sw + k, &t, sizeof t);
+        std::memcpy(sn + k, &n, sizeof n);
       }
     }
   }
@@ -766,7 +784,7 @@ void fast_row(const Geometry& g, const Buckets& b, const PassSpec& p, Field* fie
   int used = 0;
   auto flush = [&] {
     weigh_block(sc, d2, used, g.r2, p.kappa);
-    add_block<First>(p, nf, g.nx, sc);
+    add_block(p, First, nf, g.nx, sc);
     used = 0;
   };
   row_chords(g, b, j, [&](const Buckets::Chord& c) {
@@ -1066,9 +1084,10 @@ struct FastStore {
       const std::size_t cells = static_cast<std::size_t>(g.nx) * static_cast<std::size_t>(nf);
       const std::size_t block = static_cast<std::size_t>(block_size(g.nx));
       for (Scratch& sc : scratch) {
-        sc.sum_s.resize(cells);
-        sc.sum_w.resize(cells);
-        sc.sum_n.resize(cells);
+        // Room for the lanes past the last chord's end (see add_block).
+        sc.sum_s.resize(cells + LANES);
+        sc.sum_w.resize(cells + LANES);
+        sc.sum_n.resize(cells + LANES);
         sc.d2.assign(block + LANES, 0.0f);
         sc.weight.resize(block + LANES);
         sc.inside.resize(block + LANES);
