@@ -101,8 +101,9 @@ struct ValueCut {
 struct Limits {
   std::vector<Limit> limits;
   // The limits of plain values again, side by side: a report that passes them all (nearly
-  // every one) is held against the others only.
+  // every one) is held against the others only, which are listed by their places.
   std::vector<ValueCut> cuts;
+  std::vector<std::size_t> others;
   bool on = false;
   bool loaded = false;
   std::string name;  // the name the limits were loaded by
@@ -216,6 +217,7 @@ void drop(const sfc_report& r, const Limit& l, float value, SfcLimitStats* stats
 int SFC_limits_load(const char* name) {
   lim.limits.clear();
   lim.cuts.clear();
+  lim.others.clear();
   lim.on = false;
   lim.loaded = true;
   lim.file_clean = false;
@@ -262,7 +264,10 @@ int SFC_limits_load(const char* name) {
     l.high = to_report_units(*field, l.units, l.high);
     l.low_cut = missing(l.low) ? -std::numeric_limits<float>::infinity() : l.low - slack(l.low);
     l.high_cut = missing(l.high) ? std::numeric_limits<float>::infinity() : l.high + slack(l.high);
-    if (field->access == Access::value) lim.cuts.push_back(ValueCut{field->member, l.low_cut, l.high_cut});
+    if (field->access == Access::value)
+      lim.cuts.push_back(ValueCut{field->member, l.low_cut, l.high_cut});
+    else
+      lim.others.push_back(lim.limits.size());
     lim.limits.push_back(std::move(l));
   }
   FILE_close(f);
@@ -285,16 +290,15 @@ int SFC_limits_apply(sfc_report* r, SfcLimitStats* stats) {
     stats->fields.clear();
     for (const Limit& l : lim.limits) stats->fields.emplace_back(l.field->name, 0L);
   }
-  bool values_pass = true;
+  // Without a branch a value: the plain values nearly always pass.
+  bool out = false;
   for (const ValueCut& c : lim.cuts) {
     const float v = r->*c.member;
-    values_pass = values_pass && (missing(v) || (!(v < c.low_cut) && !(v > c.high_cut)));
+    out |= (v != MISSING) & ((v < c.low_cut) | (v > c.high_cut));
   }
-  if (values_pass && lim.cuts.size() == lim.limits.size()) return 0;
   int dropped = 0;
-  for (std::size_t i = 0; i < lim.limits.size(); ++i) {
+  auto hold = [&](std::size_t i) {
     const Limit& l = lim.limits[i];
-    if (values_pass && l.field->access == Access::value) continue;
     auto check = [&](float* v) {
       if (missing(*v) || (!(*v < l.low_cut) && !(*v > l.high_cut))) return;
       drop(*r, l, *v, stats, i);
@@ -325,6 +329,12 @@ int SFC_limits_apply(sfc_report* r, SfcLimitStats* stats) {
         }
         break;
     }
+  };
+  // In the table's order, so that what is dropped is listed so.
+  if (out) {
+    for (std::size_t i = 0; i < lim.limits.size(); ++i) hold(i);
+  } else {
+    for (const std::size_t i : lim.others) hold(i);
   }
   return dropped;
 }
@@ -427,6 +437,123 @@ std::size_t root(std::vector<std::size_t>& parent, std::size_t i) {
   return i;
 }
 
+// Joins the kept reports with a place (parent, a forest of report numbers) that stand within
+// a kilometre of a report of another identifier, and marks them grouped.
+//
+// The reports are put in bands of latitude a kilometre high and, within a band, in order of
+// longitude: a pair within a kilometre lies in one band or two neighbouring ones, and within a
+// stretch of longitude that the smallest cosine of the two bands bounds, so each report meets
+// the handful of others near it rather than its whole band. (A report with a longitude
+// beyond +-180 or none meets every report of its band and the neighbouring ones.) The pairs
+// met are held to the tests of a plain sweep along each band of latitude: within the band's
+// height in latitude, then a bound that needs no cosine per pair (the cosine of the mean
+// latitude is at least the smaller of the two, the cosine being concave between the poles,
+// so the east-west part alone may be longer than the distance allows; the bound keeps a
+// margin for rounding), then the distance itself.
+void join_same_places(const std::vector<SfcDupEntry>& e, const std::vector<char>& keep,
+                      std::vector<std::size_t>& parent, std::vector<char>& grouped) {
+  struct Placed {
+    float lat, lon;
+    double cos_lat;
+    std::size_t index;  // into e
+    long band;
+  };
+  const double band = kSamePlaceKm / kKmPerDegree;
+  const double height = band * (1.0 + 1e-6);  // a pair within band is never two bands apart
+  const double rad = 3.14159265358979323846 / 180.0;
+  const double far_km = kSamePlaceKm * (1.0 + 1e-6);
+  std::vector<Placed> pl, odd;
+  for (std::size_t i = 0; i < e.size(); ++i) {
+    const SfcDupEntry& x = e[i];
+    if (!keep[i] || missing(x.lat) || missing(x.lon) || !(std::fabs(x.lat) <= 90.0f)) continue;
+    const Placed p{x.lat, x.lon, std::cos(static_cast<double>(x.lat) * rad), i,
+                   static_cast<long>(std::floor(static_cast<double>(x.lat) / height))};
+    (std::fabs(x.lon) <= 180.0f ? pl : odd).push_back(p);
+  }
+  if (pl.empty() && odd.empty()) return;
+  // Bands in order (counted out: a few thousand bands), then longitudes in order within each.
+  if (!pl.empty()) {
+    long low = pl.front().band, high = low;
+    for (const Placed& p : pl) low = std::min(low, p.band), high = std::max(high, p.band);
+    std::vector<std::size_t> start(static_cast<std::size_t>(high - low) + 2, 0);
+    for (const Placed& p : pl) ++start[static_cast<std::size_t>(p.band - low) + 1];
+    for (std::size_t k = 1; k < start.size(); ++k) start[k] += start[k - 1];
+    std::vector<Placed> sorted(pl.size());
+    for (const Placed& p : pl) sorted[start[static_cast<std::size_t>(p.band - low)]++] = p;
+    pl.swap(sorted);
+    auto by_place = [](const Placed& a, const Placed& b) { return a.lon != b.lon ? a.lon < b.lon : a.index < b.index; };
+    for (std::size_t k = 0; k < pl.size();) {
+      std::size_t end = k + 1;
+      while (end < pl.size() && pl[end].band == pl[k].band) ++end;
+      std::sort(pl.begin() + static_cast<std::ptrdiff_t>(k), pl.begin() + static_cast<std::ptrdiff_t>(end), by_place);
+      k = end;
+    }
+  }
+  auto join = [&](const Placed& a, const Placed& b) {
+    const float dl = a.lat >= b.lat ? a.lat - b.lat : b.lat - a.lat;
+    if (!(dl <= band)) return;
+    double dlon = std::fabs(a.lon - b.lon);
+    if (dlon > 180.0) dlon = 360.0 - dlon;
+    if (dlon * kKmPerDegree * std::min(a.cos_lat, b.cos_lat) > far_km) return;
+    const SfcDupEntry &x = e[a.index], &y = e[b.index];
+    if (std::strcmp(x.id, y.id) == 0 || distance_km(x, y) > kSamePlaceKm) return;
+    parent[root(parent, a.index)] = root(parent, b.index);
+    grouped[a.index] = grouped[b.index] = 1;
+  };
+  // The reports of each band: [first, end) of pl, with the smallest cosine among them.
+  struct Band {
+    long band;
+    std::size_t first, end;
+    double cos_min;
+  };
+  std::vector<Band> bands;
+  for (std::size_t k = 0; k < pl.size(); ++k) {
+    if (bands.empty() || bands.back().band != pl[k].band) bands.push_back(Band{pl[k].band, k, k, 2.0});
+    bands.back().end = k + 1;
+    bands.back().cos_min = std::min(bands.back().cos_min, pl[k].cos_lat);
+  }
+  auto by_lon = [](const Placed& p, double lon) { return p.lon < lon; };
+  // Calls join(a, b) for the reports b of band c whose longitude lies within w of a's (across
+  // the date line too), after position after.
+  auto meet = [&](const Placed& a, const Band& c, double w, std::size_t after) {
+    const auto first = pl.begin() + static_cast<std::ptrdiff_t>(std::max(c.first, after));
+    const auto end = pl.begin() + static_cast<std::ptrdiff_t>(c.end);
+    if (first >= end) return;
+    if (w >= 180.0) {
+      for (auto b = first; b != end; ++b) join(a, *b);
+      return;
+    }
+    auto stretch = [&](double lo, double hi) {
+      for (auto b = std::lower_bound(first, end, lo, by_lon); b != end && b->lon <= hi; ++b)
+        join(a, *b);
+    };
+    const double lo = a.lon - w, hi = a.lon + w;
+    stretch(lo, hi);
+    if (hi > 180.0) stretch(-180.0, hi - 360.0);
+    if (lo < -180.0) stretch(lo + 360.0, 180.0);
+  };
+  for (std::size_t k = 0; k < bands.size(); ++k) {
+    const Band& c = bands[k];
+    const Band* next = k + 1 < bands.size() && bands[k + 1].band == c.band + 1 ? &bands[k + 1] : nullptr;
+    // The stretch is widened a little so that rounding never narrows it below the bound.
+    const double cos_min = next != nullptr ? std::min(c.cos_min, next->cos_min) : c.cos_min;
+    const double w = cos_min > 0.0 ? far_km / (kKmPerDegree * cos_min) * (1.0 + 1e-6) + 1e-9 : 360.0;
+    for (std::size_t p = c.first; p < c.end; ++p) {
+      meet(pl[p], c, w, p + 1);
+      if (next != nullptr) meet(pl[p], *next, w, 0);
+    }
+  }
+  // The reports without a longitude in range meet every report of their band and the bands
+  // next to it, and each other.
+  for (std::size_t o = 0; o < odd.size(); ++o) {
+    for (const Band& c : bands)
+      if (c.band >= odd[o].band - 1 && c.band <= odd[o].band + 1)
+        for (std::size_t p = c.first; p < c.end; ++p) join(odd[o], pl[p]);
+    for (std::size_t q = o + 1; q < odd.size(); ++q)
+      if (std::labs(odd[q].band - odd[o].band) <= 1) join(odd[o], odd[q]);
+  }
+}
+
 }  // namespace
 
 // What a forecaster expects of a map: every station once, with the observation of the
@@ -470,54 +597,25 @@ std::vector<char> SFC_resolve_duplicates(const std::vector<SfcDupEntry>& e, SfcD
     ++s.stations;
     s.reports += extra + 1;
   }
-  // Different identifiers at one place: a sweep in latitude finds the neighbours.
-  // (Sorted with their latitudes beside them, which the comparisons read.)
-  std::vector<std::pair<float, std::size_t>> by_lat;
-  by_lat.reserve(n);
-  for (std::size_t i = 0; i < n; ++i)
-    if (keep[i] && !missing(e[i].lat) && !missing(e[i].lon) && std::fabs(e[i].lat) <= 90.0f) by_lat.emplace_back(e[i].lat, i);
-  std::sort(by_lat.begin(), by_lat.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+  // Different identifiers at one place: joined into groups, which are looked at in the
+  // order of their first reports.
   std::vector<std::size_t> parent(n);
   std::iota(parent.begin(), parent.end(), std::size_t{0});
   std::vector<char> grouped(n, 0);
-  const double band = kSamePlaceKm / kKmPerDegree;
-  // The sweep meets every pair within a band of latitude, tens of them per report in a dense
-  // network, nearly all far apart in longitude. A bound that needs no cosine per pair sets
-  // those aside first: the cosine of the mean latitude is at least the smaller of the two
-  // (the cosine is concave between the poles), so the east-west part alone is longer than
-  // the distance allows. The bound keeps a margin for rounding; pairs within it are measured.
-  struct Swept {
-    float lat, lon;
-    double cos_lat;
-  };
-  std::vector<std::size_t> placed(by_lat.size());
-  std::vector<Swept> sw(by_lat.size());
-  const double rad = 3.14159265358979323846 / 180.0;
-  for (std::size_t a = 0; a < by_lat.size(); ++a) {
-    placed[a] = by_lat[a].second;
-    const SfcDupEntry& x = e[placed[a]];
-    sw[a] = Swept{x.lat, x.lon, std::cos(static_cast<double>(x.lat) * rad)};
+  join_same_places(e, keep, parent, grouped);
+  std::vector<std::vector<std::size_t>> groups;
+  std::unordered_map<std::size_t, std::size_t> group_of;
+  for (std::size_t i = 0; i < n; ++i) {
+    if (!grouped[i]) continue;
+    const auto [at, added] = group_of.try_emplace(root(parent, i), groups.size());
+    if (added) groups.emplace_back();
+    groups[at->second].push_back(i);
   }
-  const double far_km = kSamePlaceKm * (1.0 + 1e-6);
-  for (std::size_t a = 0; a < placed.size(); ++a)
-    for (std::size_t b = a + 1; b < placed.size() && sw[b].lat - sw[a].lat <= band; ++b) {
-      double dlon = std::fabs(sw[a].lon - sw[b].lon);
-      if (dlon > 180.0) dlon = 360.0 - dlon;
-      if (dlon * kKmPerDegree * std::min(sw[a].cos_lat, sw[b].cos_lat) > far_km) continue;
-      const SfcDupEntry &x = e[placed[a]], &y = e[placed[b]];
-      if (std::strcmp(x.id, y.id) == 0 || distance_km(x, y) > kSamePlaceKm) continue;
-      parent[root(parent, placed[a])] = root(parent, placed[b]);
-      grouped[placed[a]] = grouped[placed[b]] = 1;
-    }
-  std::unordered_map<std::size_t, std::vector<std::size_t>> groups;
-  for (std::size_t i : placed)
-    if (grouped[i]) groups[root(parent, i)].push_back(i);
-  for (auto& [r, members] : groups) {
+  for (std::vector<std::size_t>& members : groups) {
     bool same = true;
     for (std::size_t a = 0; a < members.size() && same; ++a)
       for (std::size_t b = a + 1; b < members.size() && same; ++b) same = agree(e[members[a]], e[members[b]]);
     if (same) continue;
-    std::sort(members.begin(), members.end());
     std::size_t winner = members.front();
     for (std::size_t i : members) {
       const SfcDupEntry &x = e[i], &w = e[winner];

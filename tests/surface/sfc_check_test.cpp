@@ -169,6 +169,136 @@ TEST(SfcCheckDense, EveryStationOnceAndOnePlaceWithinAKilometre) {
   MESS_reset();
 }
 
+// Reports at one place under different identifiers, where the search for neighbours has
+// edges: across the date line, at both poles, on the borders of the bands of latitude it
+// sorts by, in a dense cluster, and with longitudes beyond +-180. What is kept must be what
+// every pair measured against every other gives: a reference that joins each pair within a
+// kilometre (the distance as the check measures it) and resolves the groups as the check does.
+TEST(SfcCheckDense, SamePlaceAsEveryPairMeasured) {
+  MESS_set(0, MESS_WARN);
+  std::vector<SfcDupEntry> e;
+  unsigned seed = 7;
+  auto uniform = [&seed](double lo, double hi) {
+    seed = seed * 1664525u + 1013904223u;
+    return lo + (hi - lo) * (seed >> 8) / 16777216.0;
+  };
+  auto add = [&](double lat, double lon) {
+    SfcDupEntry x;
+    std::snprintf(x.id, sizeof x.id, "P%05zu", e.size());
+    x.lat = static_cast<float>(lat), x.lon = static_cast<float>(lon);
+    x.time = 1200;
+    x.minutes = static_cast<int>(uniform(-30.0, 30.0));
+    x.values = 1 + static_cast<int>(uniform(0.0, 3.0));
+    x.temp = static_cast<float>(uniform(0.0, 100.0));
+    e.push_back(x);
+  };
+  const double band = 1.0 / 111.195;
+  for (int k = 0; k < 600; ++k) {
+    // Across the date line, sparse enough that most places are pairs, some in two bands.
+    const double lon = uniform(179.9, 180.1);
+    add(60.0 + uniform(-0.2, 0.2), lon > 180.0 ? lon - 360.0 : lon);
+    add(uniform(89.99, 90.0), uniform(-180.0, 180.0));                   // round the north pole
+    add(uniform(-90.0, -89.99), uniform(-180.0, 180.0));                 // and the south
+    add(40.0 + uniform(-0.02, 0.02), -100.0 + uniform(-0.03, 0.03));     // a dense cluster
+    add((3000 + static_cast<int>(uniform(0.0, 4.0))) * band + uniform(-1e-5, 1e-5),
+        10.0 + uniform(-0.01, 0.01));  // on the borders of the bands
+  }
+  for (int k = 0; k < 10; ++k) add(60.0 + uniform(-0.01, 0.01), k % 2 ? 540.0 - 0.001 * k : -180.0 - 0.001 * k);
+  const std::size_t n = e.size();
+
+  // The reference: every pair.
+  const double rad = 3.14159265358979323846 / 180.0;
+  auto km = [&](const SfcDupEntry& a, const SfcDupEntry& b) {
+    const double dlat = (a.lat - b.lat) * 111.195;
+    double dlon = std::fabs(a.lon - b.lon);
+    if (dlon > 180.0) dlon = 360.0 - dlon;
+    dlon *= 111.195 * std::cos(0.5 * (a.lat + b.lat) * rad);
+    return std::sqrt(dlat * dlat + dlon * dlon);
+  };
+  std::vector<std::size_t> parent(n);
+  for (std::size_t i = 0; i < n; ++i) parent[i] = i;
+  auto root = [&parent](std::size_t i) {
+    while (parent[i] != i) i = parent[i];
+    return i;
+  };
+  std::vector<char> grouped(n, 0);
+  for (std::size_t i = 0; i < n; ++i)
+    for (std::size_t j = i + 1; j < n; ++j) {
+      const float dl = std::fabs(e[i].lat - e[j].lat);
+      if (dl <= band && km(e[i], e[j]) <= 1.0) {
+        parent[root(i)] = root(j);
+        grouped[i] = grouped[j] = 1;
+      }
+    }
+  std::vector<char> want(n, 1);
+  long dropped = 0, stations = 0;
+  std::vector<char> done(n, 0);
+  for (std::size_t i = 0; i < n; ++i) {
+    if (!grouped[i] || done[root(i)]) continue;
+    done[root(i)] = 1;
+    std::vector<std::size_t> members;
+    for (std::size_t j = i; j < n; ++j)
+      if (grouped[j] && root(j) == root(i)) members.push_back(j);
+    bool same = true;
+    for (std::size_t a : members)
+      for (std::size_t b : members) same = same && std::fabs(e[a].temp - e[b].temp) <= 2.0f * 1.01f;
+    if (same) continue;
+    std::size_t winner = members.front();
+    for (std::size_t m : members) {
+      const int dm = std::abs(e[m].minutes), dw = std::abs(e[winner].minutes);
+      if (dm < dw || (dm == dw && e[m].values > e[winner].values)) winner = m;
+    }
+    for (std::size_t m : members)
+      if (m != winner) want[m] = 0, ++dropped;
+    ++stations;
+  }
+  ASSERT_GT(dropped, 500);  // the edges are crowded enough to matter
+
+  SfcDupStats st;
+  const std::vector<char> keep = SFC_resolve_duplicates(e, &st);
+  ASSERT_EQ(keep.size(), n);
+  std::size_t differ = 0;
+  for (std::size_t i = 0; i < n; ++i)
+    if (keep[i] != want[i] && ++differ <= 5)
+      ADD_FAILURE() << e[i].id << " at " << e[i].lat << ", " << e[i].lon << ": kept " << int(keep[i]) << ", want "
+                    << int(want[i]);
+  EXPECT_EQ(differ, 0u);
+  EXPECT_EQ(st.dropped, dropped);
+  EXPECT_EQ(st.stations, stations);
+  MESS_reset();
+}
+
+// What was set aside at one place is told group by group in the order of their first reports.
+TEST(SfcCheckDense, SamePlaceToldInFileOrder) {
+  std::vector<SfcDupEntry> e;
+  auto add = [&e](const char* id, float lat, float temp, int minutes) {
+    SfcDupEntry x;
+    std::snprintf(x.id, sizeof x.id, "%s", id);
+    x.lat = lat, x.lon = 20.0f, x.time = 1200 + minutes, x.minutes = minutes, x.temp = temp, x.values = 1;
+    e.push_back(x);
+  };
+  add("NORTH1", 70.0f, 10.0f, 0);
+  add("SOUTH1", -40.0f, 10.0f, 0);
+  add("EQ1", 0.0f, 10.0f, 0);
+  add("EQ2", 0.001f, 30.0f, 5);
+  add("SOUTH2", -40.001f, 30.0f, 5);
+  add("NORTH2", 70.001f, 30.0f, 5);
+  MESS_set(0, MESS_MESS);
+  CaptureStdout();
+  CaptureStderr();
+  SfcDupStats st;
+  SFC_resolve_duplicates(e, &st);
+  const std::string said = GetCapturedStdout() + GetCapturedStderr();
+  MESS_reset();
+  const std::size_t north = said.find("NORTH2"), south = said.find("SOUTH2"), eq = said.find("EQ2");
+  ASSERT_NE(north, std::string::npos) << said;
+  ASSERT_NE(south, std::string::npos) << said;
+  ASSERT_NE(eq, std::string::npos) << said;
+  EXPECT_LT(north, south) << said;
+  EXPECT_LT(south, eq) << said;
+  EXPECT_EQ(st.dropped, 3);
+}
+
 TEST(SfcCheckTime, MinutesFromTheHour) {
   using surface_cases::num;
   for (const surface_cases::Row& c : surface_cases::rows("duplicate_cases.txt", "minutes"))
