@@ -743,7 +743,6 @@ bool build_chords(const Geometry& g, Buckets* b) {
     if (room > MAX_CHORDS) return false;
   }
   for (int j = 0; j < g.ny; ++j) start[static_cast<std::size_t>(j) + 1] += start[static_cast<std::size_t>(j)];
-  b->chords.reserve(room);
   b->chords.resize(room);
   std::vector<int> fill(start.begin(), start.end() - 1);
   for (int s = 0; s < g.n; ++s) {
