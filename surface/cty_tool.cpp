@@ -36,10 +36,15 @@ constexpr int default_prior = 10;
 // Half-width, in tenths of a degree, of the largest ring searched around a point.
 constexpr int max_ring = 49;
 
+// The stations' data blocks, many to an allocation: the bytes in use, then room never
+// touched until a station takes it.
 struct DataBlock {
   std::unique_ptr<std::max_align_t[]> memory;
-  std::size_t size;
+  std::size_t size;  // bytes in use
+  std::size_t room;  // bytes held
 };
+// Stations' data blocks per allocation.
+constexpr std::size_t data_blocks_at_once = 256;
 
 // Short key texts (identifiers, WMO numbers), gathered by the thousand at once for a few
 // lookups: kept side by side and found through an open-addressing index, not a node each.
@@ -418,11 +423,18 @@ bool enter_station(const CityRec& rec, float x, float y) {
   if (cty.store_mode == CTY_MODE_LOCATION) location_key(loc, sizeof loc, rec.lat * 10.0f, rec.lon * 10.0f);
 
   void* data = nullptr;
+  std::size_t data_bytes = 0;
   if (cty.data_size > 0) {
     const std::size_t units = (static_cast<std::size_t>(cty.data_size) + sizeof(std::max_align_t) - 1) /
                               sizeof(std::max_align_t);
-    cty.blocks.push_back(DataBlock{std::make_unique<std::max_align_t[]>(units), static_cast<std::size_t>(cty.data_size)});
-    data = cty.blocks.back().memory.get();
+    data_bytes = units * sizeof(std::max_align_t);
+    if (cty.blocks.empty() || cty.blocks.back().room - cty.blocks.back().size < data_bytes)
+      cty.blocks.push_back(DataBlock{std::make_unique_for_overwrite<std::max_align_t[]>(units * data_blocks_at_once), 0,
+                                     data_bytes * data_blocks_at_once});
+    DataBlock& block = cty.blocks.back();
+    data = block.memory.get() + block.size / sizeof(std::max_align_t);
+    std::memset(data, 0, data_bytes);
+    block.size += data_bytes;
     if (enter_func) enter_func(data, &rec);
   }
 
@@ -443,7 +455,7 @@ bool enter_station(const CityRec& rec, float x, float y) {
     status = cty.store_mode == CTY_MODE_LOCATION ? TAB_enter(&cty.cty_table, &st, ident, wmo, loc)
                                              : TAB_enter(&cty.cty_table, &st, ident, wmo);
   }
-  if (status != 0 && data) cty.blocks.pop_back();
+  if (status != 0 && data) cty.blocks.back().size -= data_bytes;
   return status == 0;
 }
 
