@@ -348,13 +348,20 @@ bool gdev_points(int n, const float* world, std::vector<float>* dev) {
   return true;
 }
 
+// std::fmin and std::fmax (a NaN counts for nothing), without their library calls: every
+// point of every line drawn passes here.
+namespace {
+inline float least(float a, float b) { return b < a || std::isnan(a) ? b : a; }
+inline float most(float a, float b) { return b > a || std::isnan(a) ? b : a; }
+}  // namespace
+
 int gpts_in_win(int n, const float* points) {
   if (n <= 0 || points == nullptr) return 0;
   float x0 = points[0], x1 = points[0], y0 = points[1], y1 = points[1];
   for (int i = 1; i < n; ++i) {
     const float x = points[2 * i], y = points[2 * i + 1];
-    x0 = std::fmin(x0, x), x1 = std::fmax(x1, x);
-    y0 = std::fmin(y0, y), y1 = std::fmax(y1, y);
+    x0 = least(x0, x), x1 = most(x1, x);
+    y0 = least(y0, y), y1 = most(y1, y);
   }
   const float wx0 = std::fmin(st.cur_wn[XMIN], st.cur_wn[XMAX]), wx1 = std::fmax(st.cur_wn[XMIN], st.cur_wn[XMAX]);
   const float wy0 = std::fmin(st.cur_wn[YMIN], st.cur_wn[YMAX]), wy1 = std::fmax(st.cur_wn[YMIN], st.cur_wn[YMAX]);
