@@ -3,8 +3,11 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <random>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -326,6 +329,41 @@ TEST_F(GridFiles, TextValuesReadAsTheCLibraryReadsThem) {
   Grid g;
   ASSERT_EQ(read_first(dir_ + "/values.grd", &g), 0) << err_;
   for (std::size_t k = 0; k < good.size(); ++k) EXPECT_EQ(g.values[k], table_float(good[k][1])) << good[k][0];
+}
+
+// The same on many values in the spellings writers use: the package's own ("%14.8e"), the
+// shortest that gives a float back ("%.9g"), and fixed decimals, over the whole range of
+// magnitudes a grid holds.
+TEST_F(GridFiles, ManyWrittenValuesReadAsTheCLibraryReadsThem) {
+  std::mt19937 rng(20261208);
+  std::uniform_int_distribution<std::uint32_t> any_bits;
+  std::vector<std::string> texts;
+  for (int k = 0; k < 30000; ++k) {
+    // Random finite floats from 1e-30 to 1e30 and plain field values.
+    float v;
+    const std::uint32_t bits = (any_bits(rng) & 0x807FFFFFU) | ((any_bits(rng) % 200 + 27) << 23);
+    std::memcpy(&v, &bits, sizeof v);
+    const double field = static_cast<double>(any_bits(rng) % 2000000) / 100.0 - 10000.0;
+    char buf[64];
+    const char* forms[] = {"%14.8e", "%.9g", "%.3f"};
+    for (const char* form : forms) {
+      std::snprintf(buf, sizeof buf, form, k % 2 == 0 ? static_cast<double>(v) : field);
+      texts.emplace_back(buf);
+    }
+  }
+  std::string body;
+  for (const std::string& t : texts) body += t + "\n";
+  write_file(dir_ + "/many.grd", "ZAVGRID\nlabel\n2-T\n1 1 1 2 1 0 0 5:K\nLL 40 -100 1 1 " +
+                                     std::to_string(texts.size()) + " 1\n" + body);
+  Grid g;
+  ASSERT_EQ(read_first(dir_ + "/many.grd", &g), 0) << err_;
+  int wrong = 0;
+  for (std::size_t k = 0; k < texts.size(); ++k) {
+    float want = std::strtof(texts[k].c_str(), nullptr);
+    if (!std::isfinite(want)) want = -9999.0F;
+    if (g.values[k] != want && ++wrong <= 5) ADD_FAILURE() << texts[k] << " read as " << g.values[k];
+  }
+  EXPECT_EQ(wrong, 0);
 }
 
 TEST_F(GridFiles, HandleTableHoldsFifteenFiles) {
