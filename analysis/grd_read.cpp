@@ -121,56 +121,27 @@ bool read_value(const char*& p, float* value) {
   return true;
 }
 
-// A decimal number as the grid writer spells it ("1.01325000e+03", "-0.25"), at most 15
-// digits and a power of ten within 10^22, read straight to the float that from_chars would
-// give: the digits as an integer and the power of ten are exact in a double, so one
-// multiplication or division rounds the exact value once; rounding that double to a float
-// is then right unless it fell exactly halfway between two floats, or outside the normal
-// floats, which are left to from_chars (false). What follows the number is not looked at.
+// A decimal number as the grid writer spells it ("1.01325000e+03", "-0.25"), read exactly
+// (scan_exact_decimal) to the float that from_chars would give: rounding the correctly
+// rounded double to a float is right unless the double fell exactly halfway between two
+// floats, or outside the normal floats, which are left to from_chars (false). What follows
+// the number is not looked at.
 bool quick_decimal(const char* p, const char* line_end, float* value) {
-  static constexpr double kPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
-                                      1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
-  const bool negative = p < line_end && *p == '-';
-  if (negative) ++p;
-  std::uint64_t m = 0;
-  int digits = 0, scale = 0;
-  bool point = false;
-  for (; p < line_end; ++p) {
-    if (*p >= '0' && *p <= '9') {
-      if (++digits > 15) return false;
-      m = m * 10 + static_cast<std::uint64_t>(*p - '0');
-      scale -= point ? 1 : 0;
-    } else if (*p == '.' && !point) {
-      point = true;
-    } else {
-      break;
-    }
-  }
-  if (digits == 0) return false;
-  // An exponent counts only with a digit: "2e" and "2e+" are the number 2 and a letter.
-  if (p < line_end && (*p == 'e' || *p == 'E')) {
-    const char* q = p + 1;
-    const bool minus = q < line_end && *q == '-';
-    if (q < line_end && (*q == '+' || *q == '-')) ++q;
-    if (q < line_end && *q >= '0' && *q <= '9') {
-      int e = 0;
-      for (; q < line_end && *q >= '0' && *q <= '9'; ++q)
-        if (e < 1000) e = e * 10 + (*q - '0');
-      scale += minus ? -e : e;
-    }
-  }
-  if (scale < -22 || scale > 22) return false;
-  const double x = static_cast<double>(m);
-  const double d = scale >= 0 ? x * kPow10[scale] : x / kPow10[-scale];
-  if (m != 0) {
-    if (!(d >= 0x1p-126 && d < 0x1p128)) return false;
+  ExactDecimal d;
+  double x = 0.0;
+  if (scan_exact_decimal(std::string_view(p, static_cast<std::size_t>(line_end - p)), true, &d) == 0 ||
+      !exact_decimal_value(d, &x))
+    return false;
+  if (d.digits != 0) {
+    const double a = std::fabs(x);
+    if (!(a >= 0x1p-126 && a < 0x1p128)) return false;
     std::uint64_t bits;
-    std::memcpy(&bits, &d, sizeof bits);
+    std::memcpy(&bits, &a, sizeof bits);
     if ((bits & 0x1FFFFFFFU) == 0x10000000U) return false;
   }
-  const auto f = static_cast<float>(d);
+  const auto f = static_cast<float>(x);
   if (!std::isfinite(f)) return false;
-  *value = negative ? -f : f;
+  *value = f;
   return true;
 }
 
@@ -360,73 +331,112 @@ bool ensure_values(GridRec* grid, std::int64_t old_points) {
   return false;
 }
 
-// The value lines of a text grid, one value a line, read from a stream that can say where it
-// stands: in blocks of the file, each line found with one search rather than a character at
-// a time. A line longer than any number is cut and the rest skipped; text after a NUL is no
-// part of the value; the file may end without a last newline. Afterwards the stream stands
-// just after the last line read. 1 read, -1 damaged (said), 0 not possible here (the stream
-// cannot tell its place, or memory is short): the caller reads the lines itself.
-int read_text_values(Handle& h, const GridRec& head, float* v, std::int64_t points) {
-  const long start = std::ftell(h.fp);
-  if (start < 0) return 0;
-  std::vector<char> buf;
-  try {
-    buf.resize(std::size_t{1} << 16);
-  } catch (const std::bad_alloc&) {
-    return 0;
-  }
-  std::size_t have = 0, at = 0;  // bytes held, and the first not yet used
-  long base = start;             // where in the file buf[0] stands
-  bool end = false;
-  // The unused bytes to the front and more after them; false at the end of the file.
-  auto more = [&]() {
-    if (end) return false;
-    std::memmove(buf.data(), buf.data() + at, have - at);
-    base += static_cast<long>(at);
-    have -= at;
-    at = 0;
-    const std::size_t got = std::fread(buf.data() + have, 1, buf.size() - have, h.fp);
-    have += got;
-    end = got == 0;
-    return !end;
-  };
-  auto stop = [&](int result) {
-    std::clearerr(h.fp);
-    if (std::fseek(h.fp, base + static_cast<long>(at), SEEK_SET) == 0 || result < 0) return result;
-    MESS_print(LEVEL_CHECK, "GRD_read: Cannot find the end of the values in %s\n", h.name.c_str());
-    return -1;
-  };
-  char line[256];
-  for (std::int64_t i = 0; i < points; ++i) {
-    if (at == have && !more()) {
-      MESS_print(LEVEL_CHECK, "GRD_read: Grid file too short for %d x %d values: %s\n", head.domain.nx,
-                 head.domain.ny, h.name.c_str());
-      return stop(-1);
+// The lines of a stream, one at a time, cut to what the caller can use (the rest of a long
+// line is skipped); the last may lack its newline. A stream that can say where it stands is
+// read in blocks, each line found with one search rather than a character at a time, and is
+// left just after the last line taken (finish); another is read a character at a time, locked
+// once for all of them.
+class LineReader {
+ public:
+  explicit LineReader(std::FILE* fp) : fp_(fp), base_(std::ftell(fp)) {
+    if (base_ >= 0) {
+      try {
+        buf_.resize(std::size_t{1} << 16);
+      } catch (const std::bad_alloc&) {
+        base_ = -1;
+      }
     }
-    std::size_t n = 0;
+    if (base_ < 0) flockfile(fp_);
+  }
+  ~LineReader() {
+    if (base_ < 0) funlockfile(fp_);
+  }
+  LineReader(const LineReader&) = delete;
+  LineReader& operator=(const LineReader&) = delete;
+
+  // The next line into line (at most size - 1 characters, then a NUL), its length in *n;
+  // false at the end.
+  bool next(char* line, std::size_t size, std::size_t* length) {
+    std::size_t& n = *length;
+    n = 0;
+    if (base_ < 0) {
+      int c = getc_unlocked(fp_);
+      if (c == EOF) return false;
+      for (; c != '\n' && c != EOF; c = getc_unlocked(fp_))
+        if (n + 1 < size) line[n++] = static_cast<char>(c);
+      line[n] = '\0';
+      return true;
+    }
+    if (at_ == have_ && !more()) return false;
     for (;;) {
-      const char* from = buf.data() + at;
-      const auto* nl = static_cast<const char*>(std::memchr(from, '\n', have - at));
-      const std::size_t len = nl != nullptr ? static_cast<std::size_t>(nl - from) : have - at;
-      const std::size_t take = std::min(len, sizeof line - 1 - n);
+      const char* from = buf_.data() + at_;
+      const auto* nl = static_cast<const char*>(std::memchr(from, '\n', have_ - at_));
+      const std::size_t len = nl != nullptr ? static_cast<std::size_t>(nl - from) : have_ - at_;
+      const std::size_t take = std::min(len, size - 1 - n);
       std::memcpy(line + n, from, take);
       n += take;
-      at += len;
+      at_ += len;
       if (nl != nullptr) {
-        ++at;
+        ++at_;
         break;
       }
       if (!more()) break;
     }
-    // Text after a NUL is no part of the value: every reader of the number stops there.
     line[n] = '\0';
+    return true;
+  }
+
+  // Puts the stream just after the last line taken; false when it cannot go there.
+  bool finish() {
+    if (base_ < 0) return true;
+    std::clearerr(fp_);
+    return std::fseek(fp_, base_ + static_cast<long>(at_), SEEK_SET) == 0;
+  }
+
+ private:
+  // The unused bytes to the front and more after them; false at the end of the file.
+  bool more() {
+    if (end_) return false;
+    std::memmove(buf_.data(), buf_.data() + at_, have_ - at_);
+    base_ += static_cast<long>(at_);
+    have_ -= at_;
+    at_ = 0;
+    const std::size_t got = std::fread(buf_.data() + have_, 1, buf_.size() - have_, fp_);
+    have_ += got;
+    end_ = got == 0;
+    return !end_;
+  }
+
+  std::FILE* fp_;
+  long base_;  // where in the file buf_[0] stands; -1: read a character at a time
+  std::vector<char> buf_;
+  std::size_t have_ = 0, at_ = 0;  // bytes held, and the first not yet used
+  bool end_ = false;
+};
+
+// The value lines of a text grid, one value a line; text after a NUL is no part of the value
+// (every reader of the number stops there). 0 read, -1 damaged (said).
+int read_text_values(Handle& h, const GridRec& head, float* v, std::int64_t points) {
+  LineReader lines(h.fp);
+  char line[256];
+  std::size_t n = 0;
+  for (std::int64_t i = 0; i < points; ++i) {
+    if (!lines.next(line, sizeof line, &n)) {
+      MESS_print(LEVEL_CHECK, "GRD_read: Grid file too short for %d x %d values: %s\n", head.domain.nx,
+                 head.domain.ny, h.name.c_str());
+      lines.finish();
+      return -1;
+    }
     if (!parse_value(line, line + n, &v[i])) {
       MESS_print(LEVEL_CHECK, "GRD_read: Invalid grid value %lld in %s: %.40s\n", static_cast<long long>(i + 1),
                  h.name.c_str(), line);
-      return stop(-1);
+      lines.finish();
+      return -1;
     }
   }
-  return stop(1);
+  if (lines.finish()) return 0;
+  MESS_print(LEVEL_CHECK, "GRD_read: Cannot find the end of the values in %s\n", h.name.c_str());
+  return -1;
 }
 
 int read_package(Handle& h, GridRec* grid) {
@@ -474,38 +484,8 @@ int read_package(Handle& h, GridRec* grid) {
     }
     int c = std::getc(h.fp);
     if (c != '\n' && c != EOF) std::ungetc(c, h.fp);
-  } else if (const int r = read_text_values(h, head, v, points); r != 0) {
-    return r > 0 ? 0 : -1;
   } else {
-    // One value a line, from a stream that cannot say where it stands; a line longer than
-    // any number is cut and the rest skipped. The stream is locked once for all the lines
-    // rather than for every character.
-    char line[256];
-    struct Lock {
-      std::FILE* fp;
-      explicit Lock(std::FILE* f) : fp(f) { flockfile(fp); }
-      ~Lock() { funlockfile(fp); }
-      Lock(const Lock&) = delete;
-      Lock& operator=(const Lock&) = delete;
-    } lock(h.fp);
-    for (std::int64_t i = 0; i < points; ++i) {
-      std::size_t n = 0;
-      int c = getc_unlocked(h.fp);
-      if (c == EOF) {
-        MESS_print(LEVEL_CHECK, "GRD_read: Grid file too short for %d x %d values: %s\n", head.domain.nx,
-                   head.domain.ny, h.name.c_str());
-        return -1;
-      }
-      for (; c != '\n' && c != EOF; c = getc_unlocked(h.fp))
-        if (n + 1 < sizeof line) line[n++] = static_cast<char>(c);
-      line[n] = '\0';
-      n = std::strlen(line);  // text after a NUL is no part of the value
-      if (!parse_value(line, line + n, &v[i])) {
-        MESS_print(LEVEL_CHECK, "GRD_read: Invalid grid value %lld in %s: %.40s\n", static_cast<long long>(i + 1),
-                   h.name.c_str(), line);
-        return -1;
-      }
-    }
+    return read_text_values(h, head, v, points);
   }
   return 0;
 }

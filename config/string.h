@@ -2,6 +2,7 @@
 #pragma once
 #include <cstdarg>
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -39,6 +40,65 @@ bool parse_double(std::string_view text, double* value);
 // with p unmoved, when no number stands there.
 bool scan_int(const char*& p, int* value);
 bool scan_float(const char*& p, float* value);
+// A decimal number as tables and grid files spell it by the thousand: [-]digits[.digits],
+// with an exponent when exponent is true (e or E, a sign, digits; an 'e' without a digit is
+// no part of the number), at most 15 digits in all. Read exactly, as the digits taken as an
+// integer and the power of ten that scales them. scan_exact_decimal gives the characters
+// read, 0 when no such number starts the text; exact_decimal_value gives its value correctly
+// rounded to a double (both parts are exact, so one multiplication or division rounds it
+// once), false when the power of ten lies beyond 10^22.
+struct ExactDecimal {
+  std::uint64_t digits = 0;
+  int scale = 0;
+  bool negative = false;
+};
+// (Inline: readers call them a million times a file.)
+inline std::size_t scan_exact_decimal(std::string_view text, bool exponent, ExactDecimal* d) {
+  const char* p = text.data();
+  const char* end = p + text.size();
+  ExactDecimal r;
+  r.negative = p < end && *p == '-';
+  if (r.negative) ++p;
+  int digits = 0;
+  bool point = false;
+  for (; p < end; ++p) {
+    if (*p >= '0' && *p <= '9') {
+      if (++digits > 15) return 0;
+      r.digits = r.digits * 10 + static_cast<std::uint64_t>(*p - '0');
+      r.scale -= point ? 1 : 0;
+    } else if (*p == '.' && !point) {
+      point = true;
+    } else {
+      break;
+    }
+  }
+  if (digits == 0) return 0;
+  if (exponent && p < end && (*p == 'e' || *p == 'E')) {
+    const char* q = p + 1;
+    const bool minus = q < end && *q == '-';
+    if (q < end && (*q == '+' || *q == '-')) ++q;
+    if (q < end && *q >= '0' && *q <= '9') {
+      int e = 0;
+      for (; q < end && *q >= '0' && *q <= '9'; ++q)
+        if (e < 1000) e = e * 10 + (*q - '0');
+      r.scale += minus ? -e : e;
+      p = q;
+    }
+  }
+  *d = r;
+  return static_cast<std::size_t>(p - text.data());
+}
+
+inline bool exact_decimal_value(const ExactDecimal& d, double* value) {
+  static constexpr double kPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                      1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+  if (d.scale < -22 || d.scale > 22) return false;
+  const auto x = static_cast<double>(d.digits);
+  const double v = d.scale >= 0 ? x * kPow10[d.scale] : x / kPow10[-d.scale];
+  *value = d.negative ? -v : v;
+  return true;
+}
+
 bool starts_with_ci(std::string_view text, std::string_view prefix);
 // The text without white space (isspace) at either end.
 std::string_view trim_view(std::string_view text);

@@ -411,34 +411,12 @@ bool missing_marker(std::string_view s) {
   return false;
 }
 
-// Plain decimals ("-97.1234", "52.5"), nearly all that a table holds: the digits as an
-// integer and one division by a power of ten. Both are exact (below 2^53 and 10^22), so
-// the quotient is the correctly rounded value that from_chars gives. false for any other
-// form, which from_chars then reads.
+// Plain decimals ("-97.1234", "52.5"), nearly all that a table holds, read exactly to the
+// correctly rounded value that from_chars gives. false for any other form, which from_chars
+// then reads.
 bool plain_decimal(std::string_view s, double* v) {
-  static constexpr double kPow10[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                      1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
-  std::size_t i = !s.empty() && s.front() == '-' ? 1 : 0;
-  const bool negative = i == 1;
-  std::uint64_t m = 0;
-  int digits = 0, decimals = 0;
-  bool point = false;
-  for (; i < s.size(); ++i) {
-    const char c = s[i];
-    if (digit(c)) {
-      if (++digits > 15) return false;
-      m = m * 10 + static_cast<std::uint64_t>(c - '0');
-      decimals += point ? 1 : 0;
-    } else if (c == '.' && !point) {
-      point = true;
-    } else {
-      return false;
-    }
-  }
-  if (digits == 0) return false;
-  const double x = static_cast<double>(m) / kPow10[decimals];
-  *v = negative ? -x : x;
-  return true;
+  ExactDecimal d;
+  return scan_exact_decimal(s, false, &d) == s.size() && exact_decimal_value(d, v);
 }
 
 // What a number read means: nothing a station measures comes near 1e12 (beyond it a value

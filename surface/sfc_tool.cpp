@@ -354,18 +354,7 @@ struct LookupState {
 };
 LookupState last_lookup;
 
-const Entry* find_entry(const VarRec& var);
-
 // The table entry of a record's name: its text up to the first '-', in any case.
-const Entry* lookup(const VarRec& var) {
-  if (!last_lookup.known || std::memcmp(last_lookup.name, var.name, sizeof var.name) != 0) {
-    std::memcpy(last_lookup.name, var.name, sizeof var.name);
-    last_lookup.entry = find_entry(var);
-    last_lookup.known = true;
-  }
-  return last_lookup.entry;
-}
-
 const Entry* find_entry(const VarRec& var) {
   char key[sizeof var.name];
   std::size_t n = 0;
@@ -375,6 +364,16 @@ const Entry* find_entry(const VarRec& var) {
   const auto* it = std::lower_bound(kTable.begin(), kTable.end(), k,
                                     [](const Entry& e, std::string_view s) { return e.name < s; });
   return it != kTable.end() && it->name == k ? &*it : nullptr;
+}
+
+// The same, remembered for the name last asked for.
+const Entry* lookup(const VarRec& var) {
+  if (!last_lookup.known || std::memcmp(last_lookup.name, var.name, sizeof var.name) != 0) {
+    std::memcpy(last_lookup.name, var.name, sizeof var.name);
+    last_lookup.entry = find_entry(var);
+    last_lookup.known = true;
+  }
+  return last_lookup.entry;
 }
 
 void set_default_units(VarRec& var, const char* units) {

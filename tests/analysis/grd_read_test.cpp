@@ -1,6 +1,7 @@
 #include "analysis/grd_read.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cmath>
@@ -10,6 +11,7 @@
 #include <random>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "analysis/grd_cf.h"
@@ -136,6 +138,31 @@ TEST_F(GridFiles, TextLayoutAndRoundTrip) {
   EXPECT_EQ(std::vector<int>({info.nx, info.date.hour, back.var}), std::vector<int>({3, 12, 5}));
   EXPECT_STREQ(back.datatype, "Temperature (deg C)");
   EXPECT_EQ(DOM_comp(&back.domain, &g.domain), 1);
+  EXPECT_EQ(std::memcmp(back.values, g.values, 6 * sizeof(float)), 0);
+}
+
+// A grid file that arrives through a pipe, which cannot say where it stands, is read a
+// character at a time, to the same values.
+TEST_F(GridFiles, TextGridThroughAPipe) {
+  Grid g(make_domain(2, 3, 2));
+  const std::string path = dir_ + "/t.grd", fifo = dir_ + "/pipe.grd";
+  ASSERT_EQ(save(path, g, 2), 1);
+  const std::string text = read_file(path);
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  std::thread writer([&] {
+    if (std::FILE* f = std::fopen(fifo.c_str(), "w")) {
+      std::fwrite(text.data(), 1, text.size(), f);
+      std::fclose(f);
+    }
+  });
+  // Its form named, so that the pipe is opened once.
+  Grid back;
+  int type = GRD_FILE_TEXT;
+  const int h = GRD_open(fifo.c_str(), 0, &type);
+  const int r = h < 0 ? -1 : GRD_read(h, &back, 0, nullptr);
+  if (h >= 0) GRD_close(h);
+  writer.join();
+  ASSERT_EQ(r, 0);
   EXPECT_EQ(std::memcmp(back.values, g.values, 6 * sizeof(float)), 0);
 }
 
